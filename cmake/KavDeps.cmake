@@ -1,0 +1,21 @@
+# Every dependency is a Debian package installed by scripts/install-deps.sh.
+find_package(Threads REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(SQLite3 REQUIRED)
+find_package(CURL REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo pangoft2 fontconfig)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(ZBAR REQUIRED IMPORTED_TARGET zbar)
+pkg_check_modules(QRENCODE REQUIRED IMPORTED_TARGET libqrencode)
+find_package(Boost 1.74 REQUIRED)   # header-only Beast/Asio: simulated dealer and test peers
+
+if(KAV_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+endif()
+if(KAV_BUILD_BENCH)
+    find_package(benchmark REQUIRED)
+endif()

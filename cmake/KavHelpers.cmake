@@ -1,0 +1,45 @@
+# kav_target_defaults(target): include root, warnings.
+function(kav_target_defaults target)
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${target} PRIVATE ${KAV_WARNINGS})
+endfunction()
+
+# kav_library(name DEPS dep...) builds every .cpp of the calling folder (not
+# its subfolders) into one static library.
+function(kav_library name)
+    cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
+    if(NOT ARG_SOURCES)
+        file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    endif()
+    add_library(${name} STATIC ${ARG_SOURCES})
+    kav_target_defaults(${name})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# kav_executable(name SOURCES ... DEPS ...)
+function(kav_executable name)
+    cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    kav_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+endfunction()
+
+# kav_test(name SOURCES ... DEPS ...) makes one GoogleTest executable and
+# registers its cases with CTest.
+function(kav_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;SOURCES;LABELS" ${ARGN})
+    if(NOT ARG_SOURCES)
+        file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    endif()
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    kav_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} kav_testsupport GTest::gtest GTest::gmock)
+    set(props TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_LABELS)
+        list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()

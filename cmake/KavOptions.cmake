@@ -1,0 +1,13 @@
+option(KAV_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(KAV_BUILD_TESTS "Build the test suite" ON)
+option(KAV_BUILD_BENCH "Build the benchmarks" ON)
+option(KAV_FUZZ "Build libFuzzer targets (needs clang)" OFF)
+
+# Warnings apply to our own targets only (see kav_target_defaults).
+set(KAV_WARNINGS -Wall -Wextra)
+
+if(KAV_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the Debug configuration
+# with AddressSanitizer and UBSan into build/test, then runs ctest.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+BUILD=build/test
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DKAV_SANITIZE=ON -DKAV_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+cd "$BUILD"
+ctest --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Dispatch.h"
+#include "platform/RunLoop.h"
+#include "tests/support/TestSupport.h"
+
+using platform::RunLoop;
+using platform::Timer;
+
+namespace {
+
+TEST(RunLoopTimers, FireInDueOrderThenCreationOrder) {
+    kavtest::VirtualTime time;
+    std::vector<std::string> fired;
+    Timer late = Timer::schedule(2.0, false, [&] { fired.push_back("late"); });
+    Timer a = Timer::schedule(1.0, false, [&] { fired.push_back("a"); });
+    Timer b = Timer::schedule(1.0, false, [&] { fired.push_back("b"); });
+    Timer zero = Timer::schedule(0.0, false, [&] { fired.push_back("zero"); });
+
+    time.advance(0.999);
+    EXPECT_EQ(fired, (std::vector<std::string>{"zero"}));
+    time.advance(0.001);
+    EXPECT_EQ(fired, (std::vector<std::string>{"zero", "a", "b"}));
+    time.advance(5);
+    EXPECT_EQ(fired, (std::vector<std::string>{"zero", "a", "b", "late"}));
+    EXPECT_FALSE(late.isValid());
+}
+
+TEST(RunLoopTimers, CancelledByInvalidateDestructionAndReassignment) {
+    kavtest::VirtualTime time;
+    int fired = 0;
+    Timer kept = Timer::schedule(1.0, false, [&] { fired += 100; });
+    {
+        Timer dropped = Timer::schedule(1.0, false, [&] { fired += 1; });
+    }
+    Timer replaced = Timer::schedule(1.0, false, [&] { fired += 10; });
+    replaced = Timer::schedule(3.0, false, [&] { fired += 1000; });
+    kept.invalidate();
+    EXPECT_FALSE(kept.isValid());
+    time.advance(2.0);
+    EXPECT_EQ(fired, 0);
+    time.advance(1.0);
+    EXPECT_EQ(fired, 1000);
+    EXPECT_EQ(RunLoop::main().timerCount(), 0u);
+}
+
+TEST(RunLoopTimers, RepeatingTimerFiresEveryPeriodAndCanStopItself) {
+    kavtest::VirtualTime time;
+    std::vector<double> at;
+    Timer t;
+    t = Timer::schedule(60.0, true, [&] {
+        at.push_back(time.clock().now());
+        if (at.size() == 3) t.invalidate();
+    });
+    time.advance(1000);
+    EXPECT_EQ(at, (std::vector<double>{60, 120, 180}));
+    EXPECT_FALSE(t.isValid());
+}
+
+TEST(RunLoopTimers, CallbackMayDestroyItsOwner) {
+    kavtest::VirtualTime time;
+    struct Owner {
+        Timer timer;
+        int* count;
+    };
+    int count = 0;
+    auto owner = std::make_unique<Owner>();
+    owner->count = &count;
+    owner->timer = Timer::schedule(1.0, true, [&] {
+        ++*owner->count;
+        owner.reset();  // destroys the timer from inside its own callback
+    });
+    time.advance(10);
+    EXPECT_EQ(count, 1);
+}
+
+TEST(RunLoopTasks, PostedTasksRunInOrderAndNeverInline) {
+    kavtest::VirtualTime time;
+    std::vector<int> order;
+    RunLoop::main().post([&] {
+        order.push_back(1);
+        RunLoop::main().post([&] { order.push_back(3); });
+    });
+    RunLoop::main().post([&] { order.push_back(2); });
+    EXPECT_TRUE(order.empty());
+    time.drain();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(RunLoopTasks, TimerWorkInterleavesWithPostedTasks) {
+    kavtest::VirtualTime time;
+    std::vector<std::string> order;
+    Timer t1 = Timer::schedule(1.0, false, [&] {
+        order.push_back("t1");
+        RunLoop::main().post([&] { order.push_back("task-from-t1"); });
+    });
+    Timer t2 = Timer::schedule(1.0, false, [&] { order.push_back("t2"); });
+    time.advance(1.0);
+    EXPECT_EQ(order, (std::vector<std::string>{"t1", "task-from-t1", "t2"}));
+}
+
+TEST(RunLoopThreads, CrossThreadPostsAreDeliveredOnTheMainThread) {
+    kavtest::VirtualTime time;
+    const auto mainId = std::this_thread::get_id();
+    std::atomic<int> sent{0};
+    int received = 0;
+    bool allOnMain = true;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 250; ++i) {
+                RunLoop::main().post([&] {
+                    ++received;
+                    allOnMain = allOnMain && std::this_thread::get_id() == mainId;
+                });
+                ++sent;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_TRUE(time.runUntil([&] { return received == 1000; }, 10));
+    EXPECT_TRUE(allOnMain);
+    EXPECT_TRUE(RunLoop::main().isCurrent());
+}
+
+TEST(RunLoopThreads, RunUntilTimesOutInRealTimeWithoutMovingVirtualTime) {
+    kavtest::VirtualTime time;
+    bool fired = false;
+    Timer t = Timer::schedule(0.5, false, [&] { fired = true; });
+    EXPECT_FALSE(time.runUntil([&] { return fired; }, 0.05));
+    EXPECT_EQ(time.clock().now(), 0.0);
+    time.advance(0.5);
+    EXPECT_TRUE(fired);
+}
+
+TEST(RunLoopThreads, RealClockRunStopsAndSleepsUntilTimer) {
+    RunLoop loop;  // real clock
+    loop.adoptCurrentThread();
+    int fired = 0;
+    Timer t = Timer::schedule(0.02, false, [&] { ++fired; loop.stop(); }, loop);
+    loop.run();
+    EXPECT_EQ(fired, 1);
+    std::thread other([&] { loop.post([&] { loop.stop(); }); });
+    loop.run();
+    other.join();
+    RunLoop::main().adoptCurrentThread();
+}
+
+TEST(Dispatch, SerialQueueRunsInOrderOneAtATimeNeverInline) {
+    platform::dispatch::SerialQueue queue("test.serial");
+    std::vector<int> order;
+    std::atomic<int> running{0};
+    std::atomic<bool> overlap{false};
+    std::atomic<bool> onQueue{true};
+    for (int i = 0; i < 200; ++i) {
+        queue.async([&, i] {
+            if (running.fetch_add(1) != 0) overlap = true;
+            if (!queue.isCurrent()) onQueue = false;
+            order.push_back(i);
+            running.fetch_sub(1);
+        });
+    }
+    EXPECT_FALSE(queue.isCurrent());
+    queue.waitIdle();
+    ASSERT_EQ(order.size(), 200u);
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_FALSE(overlap);
+    EXPECT_TRUE(onQueue);
+}
+
+TEST(Dispatch, TwoSerialQueuesRunIndependently) {
+    platform::dispatch::SerialQueue a("a"), b("b");
+    std::atomic<bool> bRan{false};
+    std::atomic<bool> release{false};
+    a.async([&] {
+        while (!release) std::this_thread::yield();
+    });
+    b.async([&] { bRan = true; });
+    b.waitIdle();
+    EXPECT_TRUE(bRan);
+    release = true;
+    a.waitIdle();
+}
+
+TEST(Dispatch, AfterAndAsyncMainRunOnTheMainLoop) {
+    kavtest::VirtualTime time;
+    std::vector<std::string> order;
+    platform::dispatch::after(5.0, [&] { order.push_back("after"); });
+    platform::dispatch::async_global([&] {
+        platform::dispatch::async_main([&] { order.push_back("global->main"); });
+    });
+    EXPECT_TRUE(time.runUntil([&] { return !order.empty(); }, 10));
+    EXPECT_EQ(order, (std::vector<std::string>{"global->main"}));
+    time.advance(4.9);
+    EXPECT_EQ(order.size(), 1u);
+    time.advance(0.1);
+    EXPECT_EQ(order.back(), "after");
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/RunLoop.h"
+
+namespace kavtest {
+
+// Installs a virtual clock on the main run loop for the lifetime of the
+// object and puts the previous clock back afterwards. Timers scheduled while
+// it is installed should be gone before it is destroyed.
+class VirtualTime {
+public:
+    explicit VirtualTime(double wallStart = 1767603600.0);
+    ~VirtualTime();
+    VirtualTime(const VirtualTime&) = delete;
+    VirtualTime& operator=(const VirtualTime&) = delete;
+
+    platform::VirtualClock& clock() { return *clock_; }
+    // Fires every timer due within `seconds`, in order.
+    void advance(double seconds) { platform::RunLoop::main().advance(seconds); }
+    void drain() { platform::RunLoop::main().drain(); }
+    // Waits (real time, bounded) for work posted from other threads.
+    bool runUntil(const std::function<bool()>& predicate, double realTimeout = 10.0) {
+        return platform::RunLoop::main().runUntil(predicate, realTimeout);
+    }
+
+private:
+    std::shared_ptr<platform::VirtualClock> clock_;
+    std::shared_ptr<platform::Clock> previous_;
+};
+
+// A fresh temporary folder, removed with its content on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The folder of the source tree ($KAV_SOURCE_DIR, else the tree it was built from).
+std::filesystem::path sourceDir();
+// The folder of the built executables (<build>/bin, where the tests are too).
+std::filesystem::path binDir();
+
+}  // namespace kavtest
