@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::files {
+
+using Path = std::filesystem::path;
+
+// The application's data folder: $KAV_DATA_DIR, else $XDG_DATA_HOME/kav-trader,
+// else ~/.local/share/kav-trader. Tests point it at a temporary folder.
+Path dataRoot();
+void setDataRoot(const Path& root);
+
+// The "Documents" folder (<data root>/Documents unless set).
+Path documentsRoot();
+void setDocumentsRoot(const Path& root);
+
+// A path under the Documents root for a relative name; nothing when the name
+// would leave the root (an absolute path, a ".." component) or holds a NUL.
+std::optional<Path> documentsPath(std::string_view relative);
+
+// True for a single file name made only of [A-Za-z0-9._-], not empty, not
+// "." and without "..": the only names the system accepts from the network or
+// from the user.
+bool isSafeName(std::string_view name);
+
+// Whole-file read; nothing when missing or unreadable.
+std::optional<std::string> readFile(const Path& path);
+// Writes a temporary file beside the target, flushes it to disk and renames it
+// over the target, so a crash leaves either the old or the new file, never a
+// mix. True only when every step succeeded.
+bool writeFileAtomic(const Path& path, std::string_view bytes);
+// Makes the folder and its parents; true when it exists afterwards.
+bool makeDirectories(const Path& path);
+// Removes a file or an empty folder; true when it is gone afterwards.
+bool removeFile(const Path& path);
+bool fileExists(const Path& path);
+
+}  // namespace platform::files
