@@ -1,0 +1,158 @@
+#include "platform/Json.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace platform {
+
+namespace {
+
+// Nesting beyond this is refused: no reply of the system comes near it, and
+// deeper documents would only exhaust the stack of whoever walks them later.
+constexpr int kMaxDepth = 256;
+
+bool nestsTooDeep(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+int64_t clampToInt64(double v) {
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (std::isnan(v)) return 0;
+    if (v >= kLimit) return std::numeric_limits<int64_t>::max();
+    if (v <= -kLimit) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(v);  // truncates toward zero
+}
+
+// Leading optional sign and digits, the way the server's numeric texts are
+// read. TODO(lead's Strings): platform::leadingInteger.
+int64_t leadingIntegerOf(std::string_view text) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    uint64_t v = 0;
+    bool overflow = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        if (v > (std::numeric_limits<uint64_t>::max() - digit) / 10) overflow = true;
+        if (!overflow) v = v * 10 + digit;
+    }
+    constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (negative)
+        return (overflow || v > kMax) ? std::numeric_limits<int64_t>::min()
+                                      : -static_cast<int64_t>(v);
+    return (overflow || v > kMax) ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(v);
+}
+
+double leadingDoubleOf(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && text[i] == '+') ++i;
+    size_t j = i;
+    if (j < text.size() && text[j] == '-') ++j;
+    if (j < text.size() && text[j] == '.') ++j;
+    // Digits must follow, so "inf" and "nan" are not numbers here.
+    if (j >= text.size() || text[j] < '0' || text[j] > '9') return 0.0;
+    double v = 0.0;
+    auto result = std::from_chars(text.data() + i, text.data() + text.size(), v);
+    return result.ec == std::errc() ? v : 0.0;
+}
+
+std::string shortestText(double v) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
+}
+
+}  // namespace
+
+std::optional<Json> parseJson(std::string_view text) {
+    if (nestsTooDeep(text)) return std::nullopt;
+    Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
+                             /*ignore_comments=*/false);
+    if (value.is_discarded()) return std::nullopt;
+    return value;
+}
+
+const Json* jsonMember(const Json& object, std::string_view key) {
+    if (!object.is_object()) return nullptr;
+    for (const auto& [name, value] : object.get_ref<const Json::object_t&>()) {
+        if (name == key) return value.is_null() ? nullptr : &value;
+    }
+    return nullptr;
+}
+
+int64_t jsonInteger(const Json* value) {
+    if (!value) return 0;
+    switch (value->type()) {
+        case Json::value_t::number_integer:
+            return value->get<int64_t>();
+        case Json::value_t::number_unsigned: {
+            const uint64_t u = value->get<uint64_t>();
+            constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+            return u > kMax ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
+        }
+        case Json::value_t::number_float:
+            return clampToInt64(value->get<double>());
+        case Json::value_t::boolean:
+            return value->get<bool>() ? 1 : 0;
+        case Json::value_t::string:
+            return leadingIntegerOf(value->get_ref<const std::string&>());
+        default:
+            return 0;
+    }
+}
+
+double jsonDouble(const Json* value) {
+    if (!value) return 0.0;
+    switch (value->type()) {
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float:
+            return value->get<double>();
+        case Json::value_t::boolean:
+            return value->get<bool>() ? 1.0 : 0.0;
+        case Json::value_t::string:
+            return leadingDoubleOf(value->get_ref<const std::string&>());
+        default:
+            return 0.0;
+    }
+}
+
+std::optional<std::string> jsonText(const Json* value) {
+    if (!value) return std::nullopt;
+    switch (value->type()) {
+        case Json::value_t::string:
+            return value->get<std::string>();
+        case Json::value_t::number_integer:
+            return std::to_string(value->get<int64_t>());
+        case Json::value_t::number_unsigned:
+            return std::to_string(value->get<uint64_t>());
+        case Json::value_t::number_float:
+            return shortestText(value->get<double>());
+        case Json::value_t::boolean:
+            return std::string(value->get<bool>() ? "1" : "0");
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace platform
