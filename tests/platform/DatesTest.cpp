@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "platform/Dates.h"
+#include "tests/platform/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 namespace dates = platform::dates;
@@ -24,21 +24,16 @@ constexpr double kMondayNineUtc = 1767603600;
 class Zone {
   public:
     explicit Zone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", tz, 1);
+        tz_.emplace("TZ", tz);
         dates::resetTimeZone();
     }
     ~Zone() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        tz_.reset();
         dates::resetTimeZone();
     }
 
   private:
-    std::optional<std::string> previous_;
+    std::optional<kavtest::ScopedEnv> tz_;
 };
 
 double at(const char* text) {
