@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/Files.h"
+#include "tests/platform/KilledSave.h"
 #include "tests/platform/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
@@ -26,35 +23,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// Runs `save` in a child process that is killed the moment its temporary file
-// is complete, just before the rename; returns the temporary file's path.
-std::string saveKilledBeforeRename(const fs::path& target, const std::string& bytes) {
-    int pipeFds[2];
-    EXPECT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        files::setAtomicWriteHook([&](const fs::path& temporary) {
-            const std::string name = temporary.string();
-            (void)!write(pipeFds[1], name.data(), name.size());
-            close(pipeFds[1]);
-            raise(SIGKILL);
-        });
-        files::writeFileAtomic(target, bytes);
-        _exit(0);  // not reached when the hook ran
-    }
-    close(pipeFds[1]);
-    std::string temporary;
-    char buf[512];
-    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;)
-        temporary.append(buf, n);
-    close(pipeFds[0]);
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    return temporary;
 }
 
 TEST(Files, DataRootComesFromTheEnvironmentUnlessSet) {
@@ -158,7 +126,8 @@ TEST(Files, InterruptedSaveLeavesTheOldFile) {
     const fs::path target = dir / "settings.json";
     ASSERT_TRUE(files::writeFileAtomic(target, "old content"));
 
-    const std::string temporary = saveKilledBeforeRename(target, "new content");
+    const std::string temporary =
+        kavtest::runKilledBeforeRename([&] { files::writeFileAtomic(target, "new content"); });
     // The save died with its temporary file complete and beside the target.
     ASSERT_FALSE(temporary.empty());
     EXPECT_EQ(fs::path(temporary).parent_path(), dir.path());
