@@ -13,12 +13,12 @@ namespace platform {
 // 38 significant digits. A result that cannot be held (overflow, division by
 // zero) is NaN, which compares unequal to everything and prints "NaN".
 class Decimal {
-public:
+  public:
     enum class Rounding {
-        Plain,  // to nearest, a tie away from zero (1.005 -> 1.01, -1.005 -> -1.01)
-        Down,   // toward minus infinity (-1.001 -> -1.01 at 2 places)
-        Up,     // toward plus infinity
-        Bankers // to nearest, a tie to the even digit
+        Plain,   // to nearest, a tie away from zero (1.005 -> 1.01, -1.005 -> -1.01)
+        Down,    // toward minus infinity (-1.001 -> -1.01 at 2 places)
+        Up,      // toward plus infinity
+        Bankers  // to nearest, a tie to the even digit
     };
 
     Decimal() = default;  // zero
@@ -57,7 +57,7 @@ public:
     std::string toFixed(int places, Rounding mode = Rounding::Plain) const;
     double toDouble() const;
 
-private:
+  private:
     __int128 mantissa_ = 0;
     int scale_ = 0;
     bool nan_ = false;
