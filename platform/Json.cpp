@@ -1,8 +1,9 @@
 #include "platform/Json.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
+
+#include "platform/Strings.h"
 
 namespace platform {
 
@@ -43,45 +44,6 @@ int64_t clampToInt64(double v) {
     return static_cast<int64_t>(v);  // truncates toward zero
 }
 
-// Leading optional sign and digits, the way the server's numeric texts are
-// read. TODO(lead's Strings): platform::leadingInteger.
-int64_t leadingIntegerOf(std::string_view text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    uint64_t v = 0;
-    bool overflow = false;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-        if (v > (std::numeric_limits<uint64_t>::max() - digit) / 10) overflow = true;
-        if (!overflow) v = v * 10 + digit;
-    }
-    constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-    if (negative)
-        return (overflow || v > kMax) ? std::numeric_limits<int64_t>::min()
-                                      : -static_cast<int64_t>(v);
-    return (overflow || v > kMax) ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(v);
-}
-
-double leadingDoubleOf(std::string_view text) {
-    size_t i = 0;
-    if (i < text.size() && text[i] == '+') ++i;
-    size_t j = i;
-    if (j < text.size() && text[j] == '-') ++j;
-    if (j < text.size() && text[j] == '.') ++j;
-    // Digits must follow, so "inf" and "nan" are not numbers here.
-    if (j >= text.size() || text[j] < '0' || text[j] > '9') return 0.0;
-    double v = 0.0;
-    auto result = std::from_chars(text.data() + i, text.data() + text.size(), v);
-    return result.ec == std::errc() ? v : 0.0;
-}
-
-std::string shortestText(double v) {
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    return ec == std::errc() ? std::string(buf, end) : std::string();
-}
-
 }  // namespace
 
 std::optional<Json> parseJson(std::string_view text) {
@@ -115,7 +77,7 @@ int64_t jsonInteger(const Json* value) {
         case Json::value_t::boolean:
             return value->get<bool>() ? 1 : 0;
         case Json::value_t::string:
-            return leadingIntegerOf(value->get_ref<const std::string&>());
+            return leadingInteger(value->get_ref<const std::string&>());
         default:
             return 0;
     }
@@ -131,7 +93,7 @@ double jsonDouble(const Json* value) {
         case Json::value_t::boolean:
             return value->get<bool>() ? 1.0 : 0.0;
         case Json::value_t::string:
-            return leadingDoubleOf(value->get_ref<const std::string&>());
+            return leadingDouble(value->get_ref<const std::string&>());
         default:
             return 0.0;
     }
@@ -147,7 +109,7 @@ std::optional<std::string> jsonText(const Json* value) {
         case Json::value_t::number_unsigned:
             return std::to_string(value->get<uint64_t>());
         case Json::value_t::number_float:
-            return shortestText(value->get<double>());
+            return shortestDouble(value->get<double>());
         case Json::value_t::boolean:
             return std::string(value->get<bool>() ? "1" : "0");
         default:

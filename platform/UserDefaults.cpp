@@ -5,6 +5,8 @@
 
 #include "platform/Files.h"
 #include "platform/Json.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
 
 namespace platform {
 
@@ -26,6 +28,12 @@ void keepAside(const std::filesystem::path& file) {
         aside = file.string() + ".corrupt." + std::to_string(n);
     }
     std::filesystem::rename(file, aside, ec);
+    if (ec) {
+        log(stringf("User defaults: %s is unreadable and could not be moved aside (%s)",
+                    file.c_str(), ec.message().c_str()));
+    } else {
+        log(stringf("User defaults: %s is unreadable; kept as %s", file.c_str(), aside.c_str()));
+    }
 }
 
 }  // namespace
@@ -105,8 +113,11 @@ bool UserDefaults::save() {
     // failing the whole save.
     const std::string text = object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     const auto folder = file_.parent_path();
-    if (!folder.empty() && !files::makeDirectories(folder)) return false;
-    return files::writeFileAtomic(file_, text);
+    if ((folder.empty() || files::makeDirectories(folder)) && files::writeFileAtomic(file_, text)) {
+        return true;
+    }
+    log(stringf("User defaults: could not save %s", file_.c_str()));
+    return false;
 }
 
 }  // namespace platform

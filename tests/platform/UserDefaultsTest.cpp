@@ -7,6 +7,7 @@
 
 #include "platform/Files.h"
 #include "platform/Json.h"
+#include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "tests/platform/KilledSave.h"
 #include "tests/support/TestSupport.h"
@@ -47,7 +48,9 @@ TEST(UserDefaults, AnUnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
                                     ""};
     for (size_t i = 0; i < std::size(contents); ++i) {
         ASSERT_TRUE(files::writeFileAtomic(file, contents[i]));
+        platform::LogCapture log;
         UserDefaults store(file);
+        EXPECT_EQ(log.count("unreadable; kept as"), 1u);
         EXPECT_FALSE(store.stringForKey("key_1").has_value()) << contents[i];
         EXPECT_FALSE(files::fileExists(file)) << "not overwritten before a change";
         store.setString("key_2", "b");
@@ -81,7 +84,9 @@ TEST(UserDefaults, AFailedSaveIsRetriedBySynchronize) {
     // A file where the store's folder should be: no save can succeed.
     ASSERT_TRUE(files::writeFileAtomic(dir / "Preferences", "in the way"));
     UserDefaults store(dir / "Preferences/defaults.json");
+    platform::LogCapture log;
     store.setString("key_2001", "0");
+    EXPECT_TRUE(log.contains("could not save"));
     EXPECT_EQ(store.stringForKey("key_2001"), "0");
     EXPECT_FALSE(store.synchronize());
 
