@@ -28,7 +28,8 @@ class Decimal {
     Decimal() = default;  // zero
     static Decimal fromInteger(int64_t value);
     // Plain decimal text: optional sign, digits, optional fraction, optional
-    // exponent ("12", "-0.50", ".5", "1.5e-3"). Nothing on anything else.
+    // exponent ("12", "-0.50", ".5", "1.5e-3"). Nothing on anything else; a
+    // number beyond the range reads as NaN.
     static std::optional<Decimal> parse(std::string_view text);
     // The shortest decimal text that reads back as the same double.
     static Decimal fromDouble(double value);
