@@ -1,8 +1,10 @@
 #include "platform/Dates.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "platform/Clock.h"
 
@@ -10,7 +12,9 @@ namespace platform::dates {
 
 namespace {
 
-enum class Field { Year, Month, Day, Hour, Minute, Second, Literal };
+// The fields in the order of their slots in a Fields array.
+enum Field { kYear, kMonth, kDay, kHour, kMinute, kSecond, kLiteral };
+using Fields = std::array<int, 6>;
 
 struct Token {
     Field field;
@@ -18,14 +22,13 @@ struct Token {
 };
 
 Token tokenAt(std::string_view pattern, size_t i) {
-    auto startsWith = [&](std::string_view p) { return pattern.substr(i, p.size()) == p; };
-    if (startsWith("yyyy")) return {Field::Year, 4};
-    if (startsWith("MM")) return {Field::Month, 2};
-    if (startsWith("dd")) return {Field::Day, 2};
-    if (startsWith("HH")) return {Field::Hour, 2};
-    if (startsWith("mm")) return {Field::Minute, 2};
-    if (startsWith("ss")) return {Field::Second, 2};
-    return {Field::Literal, 1};
+    static constexpr std::pair<std::string_view, Field> kNames[] = {
+        {"yyyy", kYear}, {"MM", kMonth},  {"dd", kDay},
+        {"HH", kHour},   {"mm", kMinute}, {"ss", kSecond}};
+    for (const auto& [name, field] : kNames) {
+        if (pattern.substr(i, name.size()) == name) return {field, name.size()};
+    }
+    return {kLiteral, 1};
 }
 
 bool isLeapYear(long long y) {
@@ -98,39 +101,19 @@ std::string format(double epochSeconds, std::string_view pattern) {
     const time_t t = static_cast<time_t>(std::floor(epochSeconds));
     struct tm local;
     if (!localtime_r(&t, &local)) return std::string();
+    const Fields values = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                           local.tm_hour,        local.tm_min,     local.tm_sec};
     std::string out;
     out.reserve(pattern.size() + 4);
     char buf[16];
     for (size_t i = 0; i < pattern.size();) {
         const Token token = tokenAt(pattern, i);
-        int value = 0;
-        switch (token.field) {
-            case Field::Year:
-                std::snprintf(buf, sizeof buf, "%04d", local.tm_year + 1900);
-                out += buf;
-                break;
-            case Field::Month:
-                value = local.tm_mon + 1;
-                break;
-            case Field::Day:
-                value = local.tm_mday;
-                break;
-            case Field::Hour:
-                value = local.tm_hour;
-                break;
-            case Field::Minute:
-                value = local.tm_min;
-                break;
-            case Field::Second:
-                value = local.tm_sec;
-                break;
-            case Field::Literal:
-                out += pattern[i];
-                break;
-        }
-        if (token.field != Field::Year && token.field != Field::Literal) {
-            out += static_cast<char>('0' + value / 10);
-            out += static_cast<char>('0' + value % 10);
+        if (token.field == kLiteral) {
+            out += pattern[i];
+        } else {
+            std::snprintf(buf, sizeof buf, token.field == kYear ? "%04d" : "%02d",
+                          values[token.field]);
+            out += buf;
         }
         i += token.length;
     }
@@ -138,39 +121,21 @@ std::string format(double epochSeconds, std::string_view pattern) {
 }
 
 std::optional<double> parse(std::string_view text, std::string_view pattern) {
-    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    Fields values = {1970, 1, 1, 0, 0, 0};
     size_t pos = 0;
     for (size_t i = 0; i < pattern.size();) {
         const Token token = tokenAt(pattern, i);
-        bool ok = true;
-        switch (token.field) {
-            case Field::Year:
-                ok = readNumber(text, pos, 4, 4, year);
-                break;
-            case Field::Month:
-                ok = readNumber(text, pos, 1, 2, month);
-                break;
-            case Field::Day:
-                ok = readNumber(text, pos, 1, 2, day);
-                break;
-            case Field::Hour:
-                ok = readNumber(text, pos, 1, 2, hour);
-                break;
-            case Field::Minute:
-                ok = readNumber(text, pos, 1, 2, minute);
-                break;
-            case Field::Second:
-                ok = readNumber(text, pos, 1, 2, second);
-                break;
-            case Field::Literal:
-                ok = pos < text.size() && text[pos] == pattern[i];
-                ++pos;
-                break;
+        if (token.field == kLiteral) {
+            if (pos >= text.size() || text[pos] != pattern[i]) return std::nullopt;
+            ++pos;
+        } else if (!readNumber(text, pos, token.field == kYear ? 4 : 1, token.length,
+                               values[token.field])) {
+            return std::nullopt;
         }
-        if (!ok) return std::nullopt;
         i += token.length;
     }
     if (pos != text.size()) return std::nullopt;
+    const auto [year, month, day, hour, minute, second] = values;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
         hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
