@@ -37,6 +37,8 @@ void VirtualClock::setNow(double monotonic) {
     if (monotonic > now_) now_ = monotonic;
 }
 
-Clock& clock() { return RunLoop::main().clock(); }
+Clock& clock() {
+    return RunLoop::main().clock();
+}
 
 }  // namespace platform

@@ -10,7 +10,7 @@ namespace platform {
 // the main run loop's clock (platform::clock()); tests install a VirtualClock
 // and move it forward by hand, so nothing ever waits on real time in a test.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Monotonic seconds; only differences are meaningful.
     virtual double now() const = 0;
@@ -22,13 +22,13 @@ public:
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     double now() const override;
     double wallTime() const override;
 };
 
 class VirtualClock final : public Clock {
-public:
+  public:
     // Starts at monotonic 0 and at the given wall time (default: Monday
     // 2026-01-05 09:00:00 UTC, a plain trading day).
     explicit VirtualClock(double wallStart = 1767603600.0) : wallStart_(wallStart) {}
@@ -41,7 +41,7 @@ public:
     void advance(double seconds);
     void setNow(double monotonic);
 
-private:
+  private:
     mutable std::mutex mutex_;
     double now_ = 0.0;
     double wallStart_;

@@ -26,7 +26,7 @@ void randomBytes(void* out, size_t count);
 // context for each direction and is reused for every message: keying is done
 // once, not per message. The key must be 16, 24 or 32 bytes.
 class AesEcb {
-public:
+  public:
     static std::optional<AesEcb> create(std::string_view key);
     AesEcb(AesEcb&&) noexcept;
     AesEcb& operator=(AesEcb&&) noexcept;
@@ -38,7 +38,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit AesEcb(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

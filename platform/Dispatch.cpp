@@ -14,10 +14,11 @@ namespace {
 // The global background pool. Lives until static destruction, which stops it
 // after the blocks in progress finish.
 class Pool {
-public:
+  public:
     Pool() {
         unsigned n = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
-        for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+        for (unsigned i = 0; i < n; ++i)
+            threads_.emplace_back([this] { work(); });
     }
     ~Pool() {
         {
@@ -25,7 +26,8 @@ public:
             stopping_ = true;
         }
         cv_.notify_all();
-        for (auto& t : threads_) t.join();
+        for (auto& t : threads_)
+            t.join();
     }
     void submit(std::function<void()> block) {
         {
@@ -36,7 +38,7 @@ public:
         cv_.notify_one();
     }
 
-private:
+  private:
     void work() {
         while (true) {
             std::function<void()> block;
@@ -123,16 +125,22 @@ void SerialQueue::async(std::function<void()> block) {
     }
 }
 
-bool SerialQueue::isCurrent() const { return tCurrentQueue == state_.get(); }
+bool SerialQueue::isCurrent() const {
+    return tCurrentQueue == state_.get();
+}
 
-const std::string& SerialQueue::label() const { return state_->label; }
+const std::string& SerialQueue::label() const {
+    return state_->label;
+}
 
 void SerialQueue::waitIdle() {
     std::unique_lock lock(state_->mutex);
     state_->idle.wait(lock, [&] { return !state_->draining && state_->blocks.empty(); });
 }
 
-void async_main(std::function<void()> block) { RunLoop::main().post(std::move(block)); }
+void async_main(std::function<void()> block) {
+    RunLoop::main().post(std::move(block));
+}
 
 void after(double seconds, std::function<void()> block) {
     auto timer = Timer::schedule(seconds, false, std::move(block));

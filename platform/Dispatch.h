@@ -28,7 +28,7 @@ void once(OnceFlag& flag, F&& f) {
 // background pool, never inside async(). Destroying the queue drops the blocks
 // that have not started; one already running finishes.
 class SerialQueue {
-public:
+  public:
     explicit SerialQueue(std::string label);
     ~SerialQueue();
     SerialQueue(const SerialQueue&) = delete;
@@ -44,7 +44,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 

@@ -19,7 +19,7 @@ void setLogSink(LogSink sink);
 // Captures every log line written while it exists (tests); lines still reach
 // the sink that was installed before it only when `passThrough` is set.
 class LogCapture {
-public:
+  public:
     explicit LogCapture(bool passThrough = false);
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
@@ -30,7 +30,7 @@ public:
     size_t count(std::string_view fragment) const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     LogSink previous_;

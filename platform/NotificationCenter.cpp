@@ -34,7 +34,9 @@ ObserverToken& ObserverToken::operator=(ObserverToken&& other) noexcept {
     return *this;
 }
 
-ObserverToken::~ObserverToken() { reset(); }
+ObserverToken::~ObserverToken() {
+    reset();
+}
 
 void ObserverToken::reset() {
     if (!entry_) return;
@@ -46,7 +48,9 @@ void ObserverToken::reset() {
     center_.reset();
 }
 
-bool ObserverToken::isActive() const { return entry_ && entry_->active; }
+bool ObserverToken::isActive() const {
+    return entry_ && entry_->active;
+}
 
 NotificationCenter& NotificationCenter::defaultCenter() {
     static NotificationCenter* center = new NotificationCenter();

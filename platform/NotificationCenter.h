@@ -21,7 +21,7 @@ class NotificationCenter;
 // Keeps one observer registered; destroying the token (or reset()) removes it,
 // so an observer can never be called after its owner is gone.
 class ObserverToken {
-public:
+  public:
     ObserverToken() = default;
     ObserverToken(ObserverToken&&) noexcept = default;
     ObserverToken& operator=(ObserverToken&& other) noexcept;
@@ -34,7 +34,7 @@ public:
 
     struct Entry;
 
-private:
+  private:
     friend class NotificationCenter;
     std::shared_ptr<Entry> entry_;
     std::weak_ptr<void> center_;
@@ -45,7 +45,7 @@ private:
 // delivered (one removed before its turn is not called; one added is called
 // from the next post on).
 class NotificationCenter {
-public:
+  public:
     static NotificationCenter& defaultCenter();
     NotificationCenter();
     ~NotificationCenter();
@@ -58,7 +58,7 @@ public:
 
     struct Table;
 
-private:
+  private:
     std::shared_ptr<Table> table_;
 };
 

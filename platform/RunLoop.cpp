@@ -14,8 +14,8 @@ struct TimerEntry {
     double due = 0;
     double interval = 0;
     bool repeats = false;
-    bool valid = true;     // guarded by the loop's mutex
-    uint64_t seq = 0;      // key in the loop's table while scheduled
+    bool valid = true;  // guarded by the loop's mutex
+    uint64_t seq = 0;   // key in the loop's table while scheduled
     bool scheduled = false;
 };
 }  // namespace detail
@@ -55,11 +55,17 @@ void RunLoop::setClock(std::shared_ptr<Clock> clock) {
     clock_ = std::move(clock);
 }
 
-VirtualClock* RunLoop::virtualClock() const { return dynamic_cast<VirtualClock*>(clock_.get()); }
+VirtualClock* RunLoop::virtualClock() const {
+    return dynamic_cast<VirtualClock*>(clock_.get());
+}
 
-bool RunLoop::isCurrent() const { return owner_.load() == std::this_thread::get_id(); }
+bool RunLoop::isCurrent() const {
+    return owner_.load() == std::this_thread::get_id();
+}
 
-void RunLoop::adoptCurrentThread() { owner_.store(std::this_thread::get_id()); }
+void RunLoop::adoptCurrentThread() {
+    owner_.store(std::this_thread::get_id());
+}
 
 void RunLoop::post(std::function<void()> task) {
     if (!task) return;
@@ -86,7 +92,8 @@ bool RunLoop::runPostedBatch() {
         std::lock_guard lock(mutex_);
         batch.swap(tasks_);
     }
-    for (auto& task : batch) task();
+    for (auto& task : batch)
+        task();
     return !batch.empty();
 }
 
@@ -263,7 +270,9 @@ Timer& Timer::operator=(Timer&& other) noexcept {
     return *this;
 }
 
-Timer::~Timer() { invalidate(); }
+Timer::~Timer() {
+    invalidate();
+}
 
 Timer Timer::schedule(double interval, bool repeats, std::function<void()> fire, RunLoop& loop) {
     auto entry = std::make_shared<detail::TimerEntry>();
@@ -296,8 +305,12 @@ double Timer::fireDate() const {
     return entry_->due;
 }
 
-double Timer::interval() const { return entry_ ? entry_->interval : 0; }
+double Timer::interval() const {
+    return entry_ ? entry_->interval : 0;
+}
 
-void Timer::detach() { entry_.reset(); }
+void Timer::detach() {
+    entry_.reset();
+}
 
 }  // namespace platform

@@ -24,7 +24,7 @@ struct TimerEntry;
 // Order: posted tasks run first in, first out; timers fire ordered by due time,
 // then by creation. Tasks posted while a batch runs go to the next batch.
 class RunLoop {
-public:
+  public:
     // The application's main run loop (created on first use; the thread that
     // creates or runs it becomes the main thread).
     static RunLoop& main();
@@ -74,7 +74,7 @@ public:
     // return early once `wake` has been called (post() calls it).
     void setWaitHooks(std::function<void(double)> wait, std::function<void()> wake);
 
-private:
+  private:
     friend class Timer;
     using TimerKey = std::pair<double, uint64_t>;
 
@@ -103,7 +103,7 @@ private:
 // over it or calling invalidate() cancels it, so an object that keeps its
 // timers as members can never be called back after it is gone.
 class Timer {
-public:
+  public:
     Timer() = default;
     Timer(Timer&& other) noexcept = default;
     Timer& operator=(Timer&& other) noexcept;
@@ -127,7 +127,7 @@ public:
     // or for ever (repeating). Used for fire-and-forget delayed runs.
     void detach();
 
-private:
+  private:
     std::shared_ptr<detail::TimerEntry> entry_;
 };
 

@@ -14,7 +14,7 @@ namespace platform {
 // aside (renamed with ".corrupt") rather than overwritten, and the store
 // starts empty.
 class UserDefaults {
-public:
+  public:
     // The application's store: <data root>/Preferences/defaults.json.
     static UserDefaults& standard();
     // Drops the standard store so that the next standard() re-reads it from
@@ -31,7 +31,7 @@ public:
     bool synchronize();
     const std::filesystem::path& file() const { return file_; }
 
-private:
+  private:
     void load();
     bool save();
 

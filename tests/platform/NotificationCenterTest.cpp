@@ -42,7 +42,8 @@ TEST(NotificationCenter, ObserversAddedOrRemovedDuringDelivery) {
     auto first = center.addObserver("n", [&](const Notification&) {
         got.push_back("first");
         second.reset();  // removed before its turn: not called
-        if (!late) late = center.addObserver("n", [&](const Notification&) { got.push_back("late"); });
+        if (!late)
+            late = center.addObserver("n", [&](const Notification&) { got.push_back("late"); });
     });
     second = center.addObserver("n", [&](const Notification&) { got.push_back("second"); });
     center.post("n");

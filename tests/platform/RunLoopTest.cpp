@@ -122,7 +122,8 @@ TEST(RunLoopThreads, CrossThreadPostsAreDeliveredOnTheMainThread) {
             }
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_TRUE(time.runUntil([&] { return received == 1000; }, 10));
     EXPECT_TRUE(allOnMain);
     EXPECT_TRUE(RunLoop::main().isCurrent());
@@ -142,7 +143,13 @@ TEST(RunLoopThreads, RealClockRunStopsAndSleepsUntilTimer) {
     RunLoop loop;  // real clock
     loop.adoptCurrentThread();
     int fired = 0;
-    Timer t = Timer::schedule(0.02, false, [&] { ++fired; loop.stop(); }, loop);
+    Timer t = Timer::schedule(
+        0.02, false,
+        [&] {
+            ++fired;
+            loop.stop();
+        },
+        loop);
     loop.run();
     EXPECT_EQ(fired, 1);
     std::thread other([&] { loop.post([&] { loop.stop(); }); });
@@ -168,7 +175,8 @@ TEST(Dispatch, SerialQueueRunsInOrderOneAtATimeNeverInline) {
     EXPECT_FALSE(queue.isCurrent());
     queue.waitIdle();
     ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[i], i);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(order[i], i);
     EXPECT_FALSE(overlap);
     EXPECT_TRUE(onQueue);
 }
@@ -178,7 +186,8 @@ TEST(Dispatch, TwoSerialQueuesRunIndependently) {
     std::atomic<bool> bRan{false};
     std::atomic<bool> release{false};
     a.async([&] {
-        while (!release) std::this_thread::yield();
+        while (!release)
+            std::this_thread::yield();
     });
     b.async([&] { bRan = true; });
     b.waitIdle();
@@ -191,9 +200,8 @@ TEST(Dispatch, AfterAndAsyncMainRunOnTheMainLoop) {
     kavtest::VirtualTime time;
     std::vector<std::string> order;
     platform::dispatch::after(5.0, [&] { order.push_back("after"); });
-    platform::dispatch::async_global([&] {
-        platform::dispatch::async_main([&] { order.push_back("global->main"); });
-    });
+    platform::dispatch::async_global(
+        [&] { platform::dispatch::async_main([&] { order.push_back("global->main"); }); });
     EXPECT_TRUE(time.runUntil([&] { return !order.empty(); }, 10));
     EXPECT_EQ(order, (std::vector<std::string>{"global->main"}));
     time.advance(4.9);

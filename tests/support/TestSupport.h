@@ -13,7 +13,7 @@ namespace kavtest {
 // object and puts the previous clock back afterwards. Timers scheduled while
 // it is installed should be gone before it is destroyed.
 class VirtualTime {
-public:
+  public:
     explicit VirtualTime(double wallStart = 1767603600.0);
     ~VirtualTime();
     VirtualTime(const VirtualTime&) = delete;
@@ -28,14 +28,14 @@ public:
         return platform::RunLoop::main().runUntil(predicate, realTimeout);
     }
 
-private:
+  private:
     std::shared_ptr<platform::VirtualClock> clock_;
     std::shared_ptr<platform::Clock> previous_;
 };
 
 // A fresh temporary folder, removed with its content on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -43,7 +43,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

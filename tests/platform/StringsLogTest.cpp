@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <thread>
+
+#include "platform/Log.h"
+#include "platform/Strings.h"
+
+using namespace platform;
+
+TEST(Strings, FormatsLongAndEmptyTexts) {
+    EXPECT_EQ(stringf("key_%d", 2003), "key_2003");
+    EXPECT_EQ(stringf("%s", ""), "");
+    std::string big(5000, 'x');
+    EXPECT_EQ(stringf("[%s]", big.c_str()).size(), 5002u);
+}
+
+TEST(Strings, CountsAndCutsCodePoints) {
+    const std::string mixed = "a中文\xF0\x9F\x98\x80z";  // a, two CJK, an emoji, z
+    EXPECT_EQ(utf8Length(mixed), 5u);
+    EXPECT_EQ(utf8Prefix(mixed, 2), "a中");
+    EXPECT_EQ(utf8Suffix(mixed, 2), "\xF0\x9F\x98\x80z");
+    EXPECT_EQ(utf8Prefix(mixed, 99), mixed);
+    EXPECT_EQ(utf8Suffix("ab", 0), "");
+    // A cut never splits a character.
+    EXPECT_EQ(utf8Truncate("中文", 5), "中");
+    EXPECT_EQ(utf8Truncate("中文", 6), "中文");
+    EXPECT_EQ(utf8Truncate("中文", 2), "");
+}
+
+TEST(Strings, ValidatesUtf8Strictly) {
+    EXPECT_TRUE(isValidUtf8("plain 中文 \xF4\x8F\xBF\xBF"));
+    EXPECT_TRUE(isValidUtf8(std::string("\0", 1)));
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong '/'
+    EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));      // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\xE4\xB8"));          // cut short
+    EXPECT_FALSE(isValidUtf8("\xFF"));
+}
+
+TEST(Strings, ReadsLeadingNumbersLikeTheServerSendsThem) {
+    EXPECT_EQ(leadingInteger("12abc"), 12);
+    EXPECT_EQ(leadingInteger("-7"), -7);
+    EXPECT_EQ(leadingInteger("+3"), 3);
+    EXPECT_EQ(leadingInteger("--5"), 0);
+    EXPECT_EQ(leadingInteger("1.9"), 1);
+    EXPECT_EQ(leadingInteger(" 4"), 0);
+    EXPECT_EQ(leadingInteger(""), 0);
+    EXPECT_EQ(leadingInteger("99999999999999999999"), std::numeric_limits<long long>::max());
+    EXPECT_EQ(leadingInteger("-9223372036854775808"), std::numeric_limits<long long>::min());
+    EXPECT_DOUBLE_EQ(leadingDouble("1.5e3x"), 1500.0);
+    EXPECT_DOUBLE_EQ(leadingDouble("-0.25"), -0.25);
+    EXPECT_DOUBLE_EQ(leadingDouble("+2.5"), 2.5);
+    EXPECT_DOUBLE_EQ(leadingDouble("abc"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingDouble("nan"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingDouble("+-1"), 0.0);
+}
+
+TEST(Strings, ShortestDoubleTextIsPlainDecimal) {
+    EXPECT_EQ(shortestDouble(1.1), "1.1");
+    EXPECT_EQ(shortestDouble(5), "5");
+    EXPECT_EQ(shortestDouble(-0.25), "-0.25");
+    EXPECT_EQ(shortestDouble(1e21), "1000000000000000000000");
+    EXPECT_EQ(shortestDouble(1.23456), "1.23456");
+}
+
+TEST(Log, CaptureSeesLinesFromAnyThreadAndRestoresTheSink) {
+    std::vector<std::string> outer;
+    setLogSink([&](const std::string& line) { outer.push_back(line); });
+    {
+        LogCapture capture;
+        log("请求超时");
+        std::thread([] { log("from another thread"); }).join();
+        EXPECT_TRUE(capture.contains("请求超时"));
+        EXPECT_EQ(capture.count("thread"), 1u);
+        EXPECT_EQ(capture.lines().size(), 2u);
+    }
+    log("after");
+    EXPECT_EQ(outer, std::vector<std::string>{"after"});
+    setLogSink({});
+}
