@@ -355,21 +355,25 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
     if (size.width <= 0 || size.height <= 0 || rect.size.width == 0 || rect.size.height == 0) return;
     const CGFloat a = alpha * state_.alpha;
     cairo_set_operator(cr_, toCairo(state_.blend));
-    // Draws the source slice (points of the image) into the destination slice.
+    // Draws the source slice (points of the image) into the destination
+    // slice; each slice is sampled on its own so that stretching never blends
+    // in the pixels of its neighbours.
     auto slice = [&](CGRect src, CGRect dst) {
         if (src.size.width <= 0 || src.size.height <= 0 || dst.size.width <= 0 || dst.size.height <= 0) return;
+        const double k = image.scale();
+        cairo_surface_t* part = cairo_surface_create_for_rectangle(image.surface(), src.origin.x * k, src.origin.y * k,
+                                                                   src.size.width * k, src.size.height * k);
         cairo_save(cr_);
         cairo_rectangle(cr_, dst.origin.x, dst.origin.y, dst.size.width, dst.size.height);
         cairo_clip(cr_);
         cairo_translate(cr_, dst.origin.x, dst.origin.y);
-        cairo_scale(cr_, dst.size.width / src.size.width, dst.size.height / src.size.height);
-        cairo_translate(cr_, -src.origin.x, -src.origin.y);
-        cairo_scale(cr_, 1 / image.scale(), 1 / image.scale());
-        cairo_set_source_surface(cr_, image.surface(), 0, 0);
+        cairo_scale(cr_, dst.size.width / (src.size.width * k), dst.size.height / (src.size.height * k));
+        cairo_set_source_surface(cr_, part, 0, 0);
         cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
         cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
         cairo_paint_with_alpha(cr_, a);
         cairo_restore(cr_);
+        cairo_surface_destroy(part);
     };
     const auto in = image.capInsets();
     if (!image.isResizable() || (rect.size == size) || (in == UIEdgeInsetsZero)) {

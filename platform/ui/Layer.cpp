@@ -522,7 +522,10 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (needsDisplay_) {
         if (cache) cairo_surface_destroy(cache);
         cache = nullptr;
-        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+        // The drawing is clipped to the bounds, as a view's backing store is.
+        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
+                                  state.bounds.size.height};
+        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
         cairo_t* rcr = cairo_create(rec);
         bool drew;
         {

@@ -19,6 +19,7 @@ std::vector<UIWindow*>& windowRegistry() {
     return all;
 }
 UIWindow* gKeyWindow = nullptr;
+UIResponder* gApplication = nullptr;
 uint64_t gVisibleOrder = 0;
 
 struct ActiveTouch {
@@ -78,6 +79,9 @@ void UIWindow::makeKeyAndVisible() {
     setHidden(false);
     makeKeyWindow();
 }
+
+UIResponder* UIWindow::nextResponder() const { return gApplication; }
+void UIWindow::setApplicationResponder(UIResponder* application) { gApplication = application; }
 
 bool UIWindow::isKeyWindow() const { return gKeyWindow == this; }
 

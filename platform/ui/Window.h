@@ -47,7 +47,9 @@ public:
     // Delivers a touch or motion event (the application calls this).
     virtual void sendEvent(UIEvent& event);
 
+    // The application (set by UIApplication), then its delegate.
     UIResponder* nextResponder() const override;
+    static void setApplicationResponder(UIResponder* application);
 
     // The visible windows, back to front.
     static std::vector<UIWindow*> visibleWindows();
