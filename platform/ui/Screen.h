@@ -6,6 +6,8 @@
 
 namespace platform::ui {
 
+enum class UIDeviceOrientation;
+
 // The device's screen: 320 x 568 points in portrait unless configured, drawn
 // at `scale` pixels per point (1 headless, 2 in the desktop window).
 class UIScreen {
@@ -16,10 +18,15 @@ public:
     void setBounds(CGSize portraitSize) { bounds_ = {{0, 0}, portraitSize}; }
     CGFloat scale() const { return scale_; }
     void setScale(CGFloat s) { scale_ = s > 0 ? s : 1; }
+    // The interface orientation the screen shows (set by the application
+    // when it turns): the drawn screen is 568 x 320 in landscape.
+    UIDeviceOrientation interfaceOrientation() const;
+    void setInterfaceOrientation(UIDeviceOrientation o);
 
 private:
     CGRect bounds_{{0, 0}, {320, 568}};
     CGFloat scale_ = 1;
+    int orientation_ = 1;
 };
 
 enum class UIDeviceOrientation {
@@ -31,6 +38,9 @@ enum class UIDeviceOrientation {
     FaceUp = 5,
     FaceDown = 6,
 };
+
+inline UIDeviceOrientation UIScreen::interfaceOrientation() const { return static_cast<UIDeviceOrientation>(orientation_); }
+inline void UIScreen::setInterfaceOrientation(UIDeviceOrientation o) { orientation_ = static_cast<int>(o); }
 
 // Interface orientations use the same numbers (the screens compare the device
 // orientation with 3 and 4).

@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "platform/ui/Gesture.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/detail/Transaction.h"
 
@@ -210,6 +211,7 @@ void UIView::notifyWillMoveToWindow(UIWindow* w) {
 
 void UIView::notifyDidMoveToWindow() {
     didMoveToWindow();
+    if (auto* controller = dynamic_cast<UIViewController*>(viewDelegate_)) controller->viewMovedToWindow(window());
     for (auto& s : std::vector<UIViewPtr>(subviews_)) s->notifyDidMoveToWindow();
 }
 

@@ -76,8 +76,10 @@ void UIWindow::makeKeyWindow() {
 
 void UIWindow::makeKeyAndVisible() {
     order_ = ++gVisibleOrder;
+    const bool wasHidden = isHidden();
     setHidden(false);
     makeKeyWindow();
+    if (wasHidden) rootAppeared();
 }
 
 UIResponder* UIWindow::nextResponder() const { return gApplication; }
@@ -314,7 +316,7 @@ void TouchInput::shake() {
 
 CGSize UIScreenRenderer::screenSize() {
     CGSize s = UIScreen::mainScreen().bounds().size;
-    if (UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation())) std::swap(s.width, s.height);
+    if (UIDeviceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation())) std::swap(s.width, s.height);
     return s;
 }
 

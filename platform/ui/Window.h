@@ -59,6 +59,8 @@ public:
 
 private:
     friend class UIScreenRenderer;
+    // The root screen appears when the window is first shown.
+    void rootAppeared();
     UIWindowLevel level_ = UIWindowLevelNormal;
     uint64_t order_ = 0;
     std::shared_ptr<UIViewController> rootViewController_;
