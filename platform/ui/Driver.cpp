@@ -98,7 +98,9 @@ void UIDriver::advance(double seconds) {
 }
 
 void UIDriver::tap(const UIView* view) {
-    if (view) tapAt(screenCenterOf(view));
+    if (!view) return;
+    UIScreenRenderer::layoutWindows();
+    tapAt(screenCenterOf(view));
 }
 
 void UIDriver::tapAt(CGPoint p) {

@@ -49,8 +49,8 @@ public:
             choose(static_cast<long>(std::lround(dragStart_ + moved)), true);
             return;
         }
+        // The selection stays until the wheel stops; only the drawing moves.
         const double pos = std::clamp(dragStart_ + moved, 0.0, std::max(0.0, rows() - 1.0));
-        selected = static_cast<long>(std::floor(pos));
         offset_ = pos - selected;
         setNeedsLayout();
     }

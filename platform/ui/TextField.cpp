@@ -62,8 +62,13 @@ bool UITextField::becomeFirstResponder() {
     auto keep = sharedSelf<UITextField>();
     auto d = delegate.lock();
     if (d && !d->textFieldShouldBeginEditing(this)) return false;
-    if (!UIControl::becomeFirstResponder()) return false;
+    // Editing before the responder changes, so the keyboard sees a field
+    // that takes text.
     editing_ = true;
+    if (!UIControl::becomeFirstResponder()) {
+        editing_ = false;
+        return false;
+    }
     if (clearsOnBeginEditing) text_.clear();
     setNeedsDisplay();
     if (d) d->textFieldDidBeginEditing(this);
