@@ -105,13 +105,13 @@ void UIKeyboard::buildKeys(UIKeyboardType type) {
             return row;
         };
         rows = {letters("1234567890"), letters("qwertyuiop"), letters("asdfghjkl"), letters("zxcvbnm.@"),
-                {{"space", " "}, {"⌫", "\b"}, {"return", "\n"}}};
+                {{"space", " "}, {"←", "\b"}, {"return", "\n"}}};
     } else {
         const std::string dot = type == UIKeyboardType::DecimalPad ? "." : "";
         rows = {{{"1", "1"}, {"2", "2"}, {"3", "3"}},
                 {{"4", "4"}, {"5", "5"}, {"6", "6"}},
                 {{"7", "7"}, {"8", "8"}, {"9", "9"}},
-                {{dot, dot}, {"0", "0"}, {"⌫", "\b"}}};
+                {{dot, dot}, {"0", "0"}, {"←", "\b"}}};
     }
     const double gap = 5;
     const double rowHeight = (keysHeight() - gap) / rows.size();

@@ -85,6 +85,7 @@ UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor 
     if (item->image) {
         auto picture = std::make_shared<TemplateImageView>(item->image, item->isEnabled() ? tint : tint.colorWithAlphaComponent(0.35));
         size.width = std::max(item->image->size().width, 30.0);
+        button->setFrame({{0, 0}, size});
         picture->setFrame({{0, 0}, size});
         picture->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         button->addSubview(picture);
