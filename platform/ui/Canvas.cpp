@@ -306,8 +306,7 @@ void Canvas::clipToPath(const UIBezierPath& p) {
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
 }
 
-void Canvas::drawLinearGradient(const CGGradient& g, CGPoint s, CGPoint e, unsigned options) {
-    cairo_pattern_t* p = cairo_pattern_create_linear(s.x, s.y, e.x, e.y);
+void Canvas::paintGradient(cairo_pattern_t* p, const CGGradient& g, unsigned options) {
     setPatternStops(p, g, state_.alpha);
     cairo_pattern_set_extend(p, options ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     cairo_set_source(cr_, p);
@@ -317,16 +316,13 @@ void Canvas::drawLinearGradient(const CGGradient& g, CGPoint s, CGPoint e, unsig
     cairo_pattern_destroy(p);
 }
 
+void Canvas::drawLinearGradient(const CGGradient& g, CGPoint s, CGPoint e, unsigned options) {
+    paintGradient(cairo_pattern_create_linear(s.x, s.y, e.x, e.y), g, options);
+}
+
 void Canvas::drawRadialGradient(const CGGradient& g, CGPoint sc, CGFloat sr, CGPoint ec, CGFloat er,
                                 unsigned options) {
-    cairo_pattern_t* p = cairo_pattern_create_radial(sc.x, sc.y, sr, ec.x, ec.y, er);
-    setPatternStops(p, g, state_.alpha);
-    cairo_pattern_set_extend(p, options ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
-    cairo_set_source(cr_, p);
-    cairo_set_operator(cr_, toCairo(state_.blend));
-    cairo_paint(cr_);
-    cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
-    cairo_pattern_destroy(p);
+    paintGradient(cairo_pattern_create_radial(sc.x, sc.y, sr, ec.x, ec.y, er), g, options);
 }
 
 CGSize Canvas::drawText(std::string_view text, const CGRect& rect, const TextStyle& style) {

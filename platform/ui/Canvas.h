@@ -10,6 +10,7 @@
 #include "platform/ui/Text.h"
 
 typedef struct _cairo cairo_t;
+typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace platform::ui {
 
@@ -151,6 +152,8 @@ private:
     };
 
     void applyStroke();
+    // Paints the gradient pattern (taken over) over the clip.
+    void paintGradient(cairo_pattern_t* pattern, const CGGradient& g, unsigned options);
     void setSource(const UIColor& c);
     // Paints `paint` (which draws with the current source) with shadow,
     // alpha and blend mode of the state.

@@ -1,6 +1,7 @@
 #include "platform/ui/Label.h"
 
 #include <cmath>
+#include "platform/ui/detail/Setters.h"
 
 namespace platform::ui {
 
@@ -9,24 +10,18 @@ UILabel::UILabel(const CGRect& frame) : UIView(frame) {
     setOpaque(false);
 }
 
-#define KAV_LABEL_SETTER(field, value) \
-    do {                               \
-        if (field == (value)) return;  \
-        field = (value);               \
-        setNeedsDisplay();             \
-    } while (0)
 
-void UILabel::setText(const std::string& t) { KAV_LABEL_SETTER(text_, t); }
-void UILabel::setFont(const UIFont& f) { KAV_LABEL_SETTER(font_, f); }
-void UILabel::setTextColor(const UIColor& c) { KAV_LABEL_SETTER(textColor_, c); }
-void UILabel::setHighlightedTextColor(std::optional<UIColor> c) { KAV_LABEL_SETTER(highlightedTextColor_, c); }
-void UILabel::setHighlighted(bool h) { KAV_LABEL_SETTER(highlighted_, h); }
-void UILabel::setEnabled(bool e) { KAV_LABEL_SETTER(enabled_, e); }
-void UILabel::setTextAlignment(NSTextAlignment a) { KAV_LABEL_SETTER(alignment_, a); }
-void UILabel::setNumberOfLines(long n) { KAV_LABEL_SETTER(numberOfLines_, n); }
-void UILabel::setLineBreakMode(NSLineBreakMode m) { KAV_LABEL_SETTER(lineBreakMode_, m); }
-void UILabel::setAdjustsFontSizeToFitWidth(bool a) { KAV_LABEL_SETTER(adjustsFontSizeToFitWidth_, a); }
-void UILabel::setMinimumScaleFactor(CGFloat f) { KAV_LABEL_SETTER(minimumScaleFactor_, f); }
+void UILabel::setText(const std::string& t) { KAV_SET_AND_REDRAW(text_, t); }
+void UILabel::setFont(const UIFont& f) { KAV_SET_AND_REDRAW(font_, f); }
+void UILabel::setTextColor(const UIColor& c) { KAV_SET_AND_REDRAW(textColor_, c); }
+void UILabel::setHighlightedTextColor(std::optional<UIColor> c) { KAV_SET_AND_REDRAW(highlightedTextColor_, c); }
+void UILabel::setHighlighted(bool h) { KAV_SET_AND_REDRAW(highlighted_, h); }
+void UILabel::setEnabled(bool e) { KAV_SET_AND_REDRAW(enabled_, e); }
+void UILabel::setTextAlignment(NSTextAlignment a) { KAV_SET_AND_REDRAW(alignment_, a); }
+void UILabel::setNumberOfLines(long n) { KAV_SET_AND_REDRAW(numberOfLines_, n); }
+void UILabel::setLineBreakMode(NSLineBreakMode m) { KAV_SET_AND_REDRAW(lineBreakMode_, m); }
+void UILabel::setAdjustsFontSizeToFitWidth(bool a) { KAV_SET_AND_REDRAW(adjustsFontSizeToFitWidth_, a); }
+void UILabel::setMinimumScaleFactor(CGFloat f) { KAV_SET_AND_REDRAW(minimumScaleFactor_, f); }
 
 UIFont UILabel::fittedFont() const {
     if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty()) return font_;

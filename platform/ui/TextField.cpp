@@ -2,6 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/detail/Setters.h"
 
 namespace platform::ui {
 
@@ -15,20 +16,14 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
     contentVerticalAlignment = UIControlContentVerticalAlignment::Center;
 }
 
-#define KAV_FIELD_SETTER(field, value) \
-    do {                               \
-        if (field == (value)) return;  \
-        field = (value);               \
-        setNeedsDisplay();             \
-    } while (0)
 
-void UITextField::setText(const std::string& t) { KAV_FIELD_SETTER(text_, t); }
-void UITextField::setPlaceholder(const std::string& p) { KAV_FIELD_SETTER(placeholder_, p); }
-void UITextField::setFont(const UIFont& f) { KAV_FIELD_SETTER(font_, f); }
-void UITextField::setTextColor(const UIColor& c) { KAV_FIELD_SETTER(textColor_, c); }
-void UITextField::setTextAlignment(NSTextAlignment a) { KAV_FIELD_SETTER(alignment_, a); }
-void UITextField::setBorderStyle(UITextBorderStyle s) { KAV_FIELD_SETTER(borderStyle_, s); }
-void UITextField::setSecureTextEntry(bool s) { KAV_FIELD_SETTER(secure_, s); }
+void UITextField::setText(const std::string& t) { KAV_SET_AND_REDRAW(text_, t); }
+void UITextField::setPlaceholder(const std::string& p) { KAV_SET_AND_REDRAW(placeholder_, p); }
+void UITextField::setFont(const UIFont& f) { KAV_SET_AND_REDRAW(font_, f); }
+void UITextField::setTextColor(const UIColor& c) { KAV_SET_AND_REDRAW(textColor_, c); }
+void UITextField::setTextAlignment(NSTextAlignment a) { KAV_SET_AND_REDRAW(alignment_, a); }
+void UITextField::setBorderStyle(UITextBorderStyle s) { KAV_SET_AND_REDRAW(borderStyle_, s); }
+void UITextField::setSecureTextEntry(bool s) { KAV_SET_AND_REDRAW(secure_, s); }
 
 void UITextField::setInputAccessoryView(UIViewPtr v) { accessory_ = std::move(v); }
 

@@ -12,7 +12,24 @@ namespace platform::ui {
 
 namespace {
 constexpr double kModalDuration = 0.35;
+
+// Runs a modal transition: animated, the end callbacks and then the
+// completion after the slide; otherwise the callbacks at once and the
+// completion later on the run loop.
+void runTransition(bool animated, unsigned curve, std::function<void()> move, std::function<void(bool)> finish,
+                   std::function<void()> completion) {
+    if (animated) {
+        UIView::animateWithDuration(kModalDuration, 0, curve, std::move(move),
+                                    [finish, completion](bool f) {
+                                        finish(f);
+                                        if (completion) completion();
+                                    });
+    } else {
+        finish(true);
+        if (completion) dispatch::async_main(completion);
+    }
 }
+}  // namespace
 
 void UINavigationItem::setTitle(const std::string& t) {
     title = t;
@@ -239,17 +256,8 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
         controller->endAppearanceTransition();
         controller->viewPtr()->setFrame(full);
     };
-    if (animated) {
-        UIView::animateWithDuration(kModalDuration, 0, UIViewAnimationOptionCurveEaseOut,
-                                    [view, full] { view->setFrame(full); },
-                                    [finish, completion](bool f) {
-                                        finish(f);
-                                        if (completion) completion();
-                                    });
-    } else {
-        finish(true);
-        if (completion) dispatch::async_main(completion);
-    }
+    runTransition(animated, UIViewAnimationOptionCurveEaseOut, [view, full] { view->setFrame(full); }, finish,
+                  completion);
 }
 
 void UIViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
@@ -298,19 +306,10 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
         dismissed->presenting_ = nullptr;
         UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     };
-    if (animated && window) {
-        UIViewPtr view = dismissed->view_;
-        CGRect off = CGRectOffset(window->bounds(), 0, window->bounds().size.height);
-        UIView::animateWithDuration(kModalDuration, 0, UIViewAnimationOptionCurveEaseIn,
-                                    [view, off] { view->setFrame(off); },
-                                    [finish, completion](bool f) {
-                                        finish(f);
-                                        if (completion) completion();
-                                    });
-    } else {
-        finish(true);
-        if (completion) dispatch::async_main(completion);
-    }
+    UIViewPtr view = dismissed->view_;
+    const CGRect off = window ? CGRectOffset(window->bounds(), 0, window->bounds().size.height) : CGRectZero;
+    runTransition(animated && window, UIViewAnimationOptionCurveEaseIn, [view, off] { view->setFrame(off); }, finish,
+                  completion);
 }
 
 }  // namespace platform::ui

@@ -61,16 +61,22 @@ public:
     }
 };
 
-TEST(Tables, ReuseCellsAsRowsScrollAndReloadOnlyTheGivenRows) {
-    Stage s;
-    auto rows = std::make_shared<Rows>();
-    for (int i = 0; i < 100; ++i) rows->rows.push_back("row " + std::to_string(i));
+// A full-screen table over the rows, laid out.
+std::shared_ptr<UITableView> showTable(Stage& s, const std::shared_ptr<Rows>& rows) {
     auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 568));
     table->setDataSource(rows);
     table->setDelegate(rows);
     s.window->addSubview(table);
     table->reloadData();
     UIScreenRenderer::layoutWindows();
+    return table;
+}
+
+TEST(Tables, ReuseCellsAsRowsScrollAndReloadOnlyTheGivenRows) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    for (int i = 0; i < 100; ++i) rows->rows.push_back("row " + std::to_string(i));
+    auto table = showTable(s, rows);
     EXPECT_EQ(table->contentSize().height, 6500);
     const size_t onScreen = table->visibleCells().size();
     EXPECT_EQ(onScreen, 9u);  // 568 / 65
@@ -105,12 +111,7 @@ TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
     Stage s;
     auto rows = std::make_shared<Rows>();
     rows->rows = {"a", "b", "c"};
-    auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 568));
-    table->setDataSource(rows);
-    table->setDelegate(rows);
-    s.window->addSubview(table);
-    table->reloadData();
-    UIScreenRenderer::layoutWindows();
+    auto table = showTable(s, rows);
 
     UIDriver::tapAt({160, 100});  // row 1
     EXPECT_EQ(rows->selected, (std::vector<long>{1}));
