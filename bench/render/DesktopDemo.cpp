@@ -60,9 +60,14 @@ int main(int argc, char** argv) {
     caption->setTextAlignment(NSTextAlignment::Center);
     caption->setTextColor(UIColor::grey255(220));
     button->addSubview(caption);
-    button->addTarget([box](UIControl*, UIEvent*) {
+    int taps = 0, pans = 0;
+    button->addTarget([box, &taps](UIControl*, UIEvent*) {
+        ++taps;
         UIView::animateWithDuration(0.5, [box] { box->setAlpha(box->alpha() > 0.5 ? 0.2 : 1); });
     }, UIControlEventTouchUpInside);
+    pan->addTarget([&pans](UIGestureRecognizer& g) {
+        if (g.state() == UIGestureRecognizerState::Ended) ++pans;
+    });
     window->addSubview(button);
     window->makeKeyAndVisible();
 
@@ -72,6 +77,7 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
+    std::printf("taps: %d, pans: %d\n", taps, pans);
     std::printf("frames drawn: %lu, cpu: %.3f s\n", desktop.framesDrawn(),
                 usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
                     usage.ru_stime.tv_usec / 1e6);

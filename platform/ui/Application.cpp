@@ -109,6 +109,7 @@ void UIApplication::rotateTo(UIInterfaceOrientation o) {
     if (top) top->willAnimateRotationToInterfaceOrientation(o, kRotationDuration);
     UIScreenRenderer::layoutWindows();
     if (top) top->didRotateFromInterfaceOrientation(from);
+    NotificationCenter::defaultCenter().post(UIApplicationDidChangeStatusBarOrientationNotification);
 }
 
 void UIApplication::launch(std::shared_ptr<UIApplicationDelegate> delegate,

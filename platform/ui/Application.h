@@ -37,6 +37,9 @@ public:
 enum class UIApplicationState { Active = 0, Inactive = 1, Background = 2 };
 
 inline constexpr double kStatusBarHeight = 20;
+// Posted after the interface has turned (object: none).
+inline constexpr const char* UIApplicationDidChangeStatusBarOrientationNotification =
+    "UIApplicationDidChangeStatusBarOrientationNotification";
 inline constexpr double kRotationDuration = 0.3;
 
 // The one application object: its delegate, its windows, the key window, the

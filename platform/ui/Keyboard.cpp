@@ -34,12 +34,17 @@ UIKeyboardType keysFor(UIResponder* r) {
 }
 
 // One key: types its text into the first responder.
-std::shared_ptr<UIButton> makeKey(const std::string& title, const std::string& input) {
+bool darkFor(UIResponder* r) {
+    auto* field = dynamic_cast<UITextField*>(r);
+    return field && field->keyboardAppearance == UIKeyboardAppearance::Dark;
+}
+
+std::shared_ptr<UIButton> makeKey(const std::string& title, const std::string& input, bool dark) {
     auto key = std::make_shared<UIButton>();
     key->setTitle(title, UIControlStateNormal);
-    key->setTitleColor(UIColor::blackColor(), UIControlStateNormal);
+    key->setTitleColor(dark ? UIColor::whiteColor() : UIColor::blackColor(), UIControlStateNormal);
     key->titleLabel()->setFont(UIFont::systemFontOfSize(title.size() > 3 ? 15 : 22));
-    key->setBackgroundColor(UIColor::whiteColor());
+    key->setBackgroundColor(dark ? UIColor::grey255(90) : UIColor::whiteColor());
     key->layer().setCornerRadius(4);
     key->addTarget(
         [input](UIControl*, UIEvent*) {
@@ -92,11 +97,12 @@ void UIKeyboard::responderChanged(UIResponder* to) {
         hide();
 }
 
-void UIKeyboard::buildKeys(UIKeyboardType type) {
+void UIKeyboard::buildKeys(UIKeyboardType type, bool dark) {
     type_ = type;
+    dark_ = dark;
     const CGSize screen = UIScreenRenderer::screenSize();
     keys_ = std::make_shared<UIView>(CGRectMake(0, 0, screen.width, keysHeight()));
-    keys_->setBackgroundColor(UIColor::rgb255(209, 213, 219));
+    keys_->setBackgroundColor(dark ? UIColor::grey255(40) : UIColor::rgb255(209, 213, 219));
     std::vector<std::vector<std::pair<std::string, std::string>>> rows;
     if (type == UIKeyboardType::Default) {
         auto letters = [](const char* s) {
@@ -119,7 +125,7 @@ void UIKeyboard::buildKeys(UIKeyboardType type) {
         const double w = (screen.width - gap) / rows[r].size();
         for (size_t k = 0; k < rows[r].size(); ++k) {
             if (rows[r][k].second.empty()) continue;
-            auto key = makeKey(rows[r][k].first, rows[r][k].second);
+            auto key = makeKey(rows[r][k].first, rows[r][k].second, dark);
             key->setFrame(CGRectMake(gap + k * w, gap + r * rowHeight, w - gap, rowHeight - gap));
             keys_->addSubview(key);
         }
@@ -136,10 +142,11 @@ void UIKeyboard::show(UIResponder* responder) {
     const bool wasVisible = visible_;
     UIViewPtr accessory = responder->inputAccessoryView();
     const UIKeyboardType type = keysFor(responder);
-    if (wasVisible && accessory == accessory_ && type == type_) return;  // same keyboard: nothing changes
-    if (!keys_ || type != type_ || keys_->bounds().size.width != screen.width) {
+    const bool dark = darkFor(responder);
+    if (wasVisible && accessory == accessory_ && type == type_ && dark == dark_) return;  // nothing changes
+    if (!keys_ || type != type_ || dark != dark_ || keys_->bounds().size.width != screen.width) {
         if (keys_) keys_->removeFromSuperview();
-        buildKeys(type);
+        buildKeys(type, dark);
         window_->addSubview(keys_);
     }
     if (accessory_ && accessory_ != accessory) accessory_->removeFromSuperview();

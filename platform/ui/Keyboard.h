@@ -26,7 +26,7 @@ inline constexpr const char* UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAn
 // begin and end frames (the accessory included) and its 0.25 s animation.
 // Keys are buttons that type into the first responder: a decimal pad (digits,
 // "." and delete), a number pad, or a default keyboard (letters, digits,
-// space, delete and return).
+// space, delete and return); dark for fields with the dark appearance.
 class UIKeyboard {
 public:
     static UIKeyboard& shared();
@@ -46,7 +46,7 @@ private:
     void responderChanged(UIResponder* to);
     void show(UIResponder* responder);
     void hide();
-    void buildKeys(UIKeyboardType type);
+    void buildKeys(UIKeyboardType type, bool dark);
     void post(const char* name, CGRect begin, CGRect end);
 
     std::shared_ptr<UIWindow> window_;
@@ -54,6 +54,7 @@ private:
     UIViewPtr accessory_;
     UIKeyboardType type_ = UIKeyboardType::Default;
     bool visible_ = false;
+    bool dark_ = false;
     platform::Timer didTimer_;
 };
 

@@ -74,6 +74,8 @@ public:
     std::string systemVersion() const { return "7.0"; }
     std::string model() const { return "iPhone"; }
     std::string systemName() const { return "iPhone OS"; }
+    // The keyboard click: silent here.
+    void playInputClick() const {}
 
 private:
     UIDeviceOrientation orientation_ = UIDeviceOrientation::Portrait;

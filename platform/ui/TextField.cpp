@@ -10,8 +10,14 @@ namespace {
 constexpr double kClearButtonSize = 19;
 }
 
+UITextField::Appearance& UITextField::appearance() {
+    static Appearance proxy;
+    return proxy;
+}
+
 UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
     UIKeyboard::install();
+    keyboardAppearance = appearance().keyboardAppearance;
     setOpaque(false);
     contentVerticalAlignment = UIControlContentVerticalAlignment::Center;
 }

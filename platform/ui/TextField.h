@@ -45,6 +45,12 @@ class UITextField : public UIControl {
 public:
     explicit UITextField(const CGRect& frame = CGRectZero);
 
+    // The appearance proxy: values every text field made from now on starts with.
+    struct Appearance {
+        UIKeyboardAppearance keyboardAppearance = UIKeyboardAppearance::Default;
+    };
+    static Appearance& appearance();
+
     const std::string& text() const { return text_; }
     void setText(const std::string& text);
     const std::string& placeholder() const { return placeholder_; }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dispatch.h"
+#include "platform/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
@@ -304,6 +306,33 @@ TEST(Application, ShakeReachesTheDelegateAndRotationAsksTheTopScreen) {
     EXPECT_TRUE(application.openURL("tel://4008888"));
     EXPECT_EQ(application.openedURLs(), (std::vector<std::string>{"tel://4008888"}));
     EXPECT_EQ(application.statusBarFrame(), CGRectMake(0, 0, 320, 20));
+}
+
+TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
+    App app;
+    struct Delegate : UIApplicationDelegate {
+        std::vector<std::string> calls;
+        bool applicationDidFinishLaunchingWithOptions(UIApplication&, const std::map<std::string, std::string>&) override {
+            calls.push_back("launched");
+            // A scripted run ends by stopping the main run loop.
+            platform::dispatch::async_main([] { platform::RunLoop::main().stop(); });
+            return true;
+        }
+        void applicationDidBecomeActive(UIApplication&) override { calls.push_back("active"); }
+        void applicationDidEnterBackground(UIApplication&) override { calls.push_back("background"); }
+        void applicationWillEnterForeground(UIApplication&) override { calls.push_back("foreground"); }
+        void applicationWillTerminate(UIApplication&) override { calls.push_back("terminate"); }
+    };
+    auto delegate = std::make_shared<Delegate>();
+    char name[] = "app";
+    char* argv[] = {name, nullptr};
+    EXPECT_EQ(UIApplicationMain(1, argv, [&] { return delegate; }), 0);
+    EXPECT_EQ(delegate->calls, (Lines{"launched", "active", "terminate"}));
+    auto& application = UIApplication::sharedApplication();
+    application.enterBackground();
+    application.enterForeground();
+    EXPECT_EQ(application.applicationState(), UIApplicationState::Active);
+    EXPECT_EQ(delegate->calls, (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
 }
 
 }  // namespace

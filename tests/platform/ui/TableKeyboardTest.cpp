@@ -10,6 +10,7 @@
 #include "platform/ui/Driver.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/PickerView.h"
+#include "platform/ui/RefreshControl.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
@@ -286,6 +287,35 @@ TEST(Pickers, SelectInCodeSilentlyTapAndDragReport) {
     EXPECT_EQ(picker->selectedRowInComponent(0), 2);
     EXPECT_EQ(columns->chosen.back(), (std::pair<long, long>{2, 0}));
     EXPECT_LE(columns->made, 12);  // row views are reused
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Tables, PullingDownFarEnoughStartsRefreshing) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    rows->rows = {"a", "b"};
+    auto table = showTable(s, rows);
+    auto refresh = std::make_shared<UIRefreshControl>();
+    refresh->setAttributedTitle("下拉列表刷新数据");
+    table->addSubview(refresh);
+    int pulls = 0;
+    refresh->addTarget([&](UIControl*, UIEvent*) { ++pulls; }, UIControlEventValueChanged);
+
+    UIDriver::drag({160, 100}, {160, 180}, 0.3, 6);  // 80 points at half speed: 40
+    s.time.advance(0.5);
+    EXPECT_EQ(pulls, 0);
+    UIDriver::drag({160, 100}, {160, 300}, 0.3, 6);  // 100 points: far enough
+    EXPECT_EQ(pulls, 1);
+    EXPECT_TRUE(refresh->isRefreshing());
+    EXPECT_EQ(table->contentInset().top, UIRefreshControl::kHeight);
+    refresh->endRefreshing();
+    EXPECT_FALSE(refresh->isRefreshing());
+    EXPECT_EQ(table->contentInset().top, 0);
+    s.time.advance(0.5);
+    EXPECT_EQ(table->contentOffset().y, 0);
 }
 
 }  // namespace
