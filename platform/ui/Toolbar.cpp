@@ -1,5 +1,7 @@
 #include "platform/ui/Toolbar.h"
 
+#include <algorithm>
+
 namespace platform::ui {
 
 namespace {
@@ -62,7 +64,9 @@ void UIToolbar::layoutSubviews() {
         else if (views_[i])
             fixed += views_[i]->frame().size.width + kItemGap;
     }
-    const double spare = std::max(0.0, b.size.width - 2 * kSideMargin - fixed);
+    // No gap after the last item: it ends at the margin.
+    const bool anyView = std::any_of(views_.begin(), views_.end(), [](auto& v) { return v != nullptr; });
+    const double spare = std::max(0.0, b.size.width - 2 * kSideMargin - fixed + (anyView ? kItemGap : 0));
     double x = kSideMargin;
     for (size_t i = 0; i < items_.size(); ++i) {
         const auto& item = items_[i];
