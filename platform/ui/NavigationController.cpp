@@ -110,7 +110,12 @@ void UINavigationBar::showItem(UINavigationItem* item, UINavigationItem* back, c
     back_ = back;
     backTitle_ = backTitle;
     backAction_ = std::move(backAction);
-    if (item_) item_->changed = [this] { rebuild(); };
+    // Items outlive bars (a popped screen keeps its item): only a live bar
+    // rebuilds.
+    std::weak_ptr<UINavigationBar> weak = weakSelf<UINavigationBar>();
+    if (item_) item_->changed = [weak] {
+        if (auto bar = weak.lock()) bar->rebuild();
+    };
     rebuild();
 }
 
@@ -148,7 +153,10 @@ void UINavigationBar::rebuild() {
     }
     if (item_->rightBarButtonItem) right_ = makeItemView(item_->rightBarButtonItem, tint, false);
     for (auto* it : {item_->leftBarButtonItem.get(), item_->rightBarButtonItem.get()})
-        if (it) it->changed = [this] { rebuild(); };
+        if (it)
+            it->changed = [weak = weakSelf<UINavigationBar>()] {
+                if (auto bar = weak.lock()) bar->rebuild();
+            };
     if (left_) addSubview(left_);
     if (right_) addSubview(right_);
     setNeedsLayout();
@@ -312,7 +320,9 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
     if (top) placeChild(top);
     if (shown && top) top->beginAppearanceTransition(true, animated && shown);
     updateBar();
-    auto finish = [this, keepPrev, keepTop, shown, after](bool) {
+    // The transition keeps the navigation controller alive until it ends.
+    auto self = sharedSelf<UINavigationController>();
+    auto finish = [this, self, keepPrev, keepTop, shown, after](bool) {
         transitioning_ = false;
         if (keepPrev && keepPrev->isViewLoaded() && keepPrev != keepTop) keepPrev->view()->removeFromSuperview();
         if (shown && keepPrev) keepPrev->endAppearanceTransition();

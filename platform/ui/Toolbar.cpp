@@ -16,7 +16,10 @@ void UIToolbar::setItems(const std::vector<UIBarButtonItemPtr>& items, bool) {
         if (item) item->changed = nullptr;
     items_ = items;
     for (auto& item : items_)
-        if (item) item->changed = [this] { rebuild(); };
+        if (item)
+            item->changed = [weak = weakSelf<UIToolbar>()] {
+                if (auto bar = weak.lock()) bar->rebuild();
+            };
     rebuild();
 }
 
