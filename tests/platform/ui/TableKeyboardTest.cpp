@@ -13,6 +13,7 @@
 #include "platform/ui/RefreshControl.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -21,15 +22,7 @@ using platform::NotificationCenter;
 
 namespace {
 
-struct Stage {
-    kavtest::VirtualTime time;
-    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-    Stage() { window->makeKeyAndVisible(); }
-    ~Stage() {
-        window->endEditing(true);
-        time.advance(1);
-    }
-};
+using uitest::Stage;
 
 class Rows : public UITableViewDataSource, public UITableViewDelegate {
 public:

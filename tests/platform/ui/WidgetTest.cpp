@@ -13,21 +13,14 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
 
 namespace {
 
-struct Stage {
-    kavtest::VirtualTime time;
-    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-    Stage() { window->makeKeyAndVisible(); }
-    ~Stage() {
-        window->endEditing(true);
-        time.advance(1);
-    }
-};
+using uitest::Stage;
 
 TEST(Buttons, StateValuesFallBackToNormalAndFollowTheTouch) {
     Stage s;
