@@ -149,11 +149,8 @@ void sysDB::setValue(const std::string& value, int tag) {
 
 void sysDB::loadSetting() {
     if (!setting_) setting_ = std::make_shared<modSetting>();
-    for (const auto& [tag, defaultValue] : kLoadOrder) {
-        // valueWithTag() may run code of a subclass that replaces the model.
-        const std::string text = valueWithTag(tag, defaultValue);
-        if (setting_) applyTag(*setting_, tag, text);
-    }
+    for (const auto& [tag, defaultValue] : kLoadOrder)
+        applyTag(*setting_, tag, valueWithTag(tag, defaultValue));
     platform::NotificationCenter::defaultCenter().post(kNoticeSettingsLoaded);
 }
 
