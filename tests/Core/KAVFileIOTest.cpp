@@ -19,13 +19,7 @@ TEST(KAVFileIO, WholeFilesUnderTheDocumentsFolder) {
     ASSERT_TRUE(KAVFileIO::saveFile("dealersInfo.json", R"({"children":[]})"));
     EXPECT_EQ(KAVFileIO::openFile("dealersInfo.json"), R"({"children":[]})");
     EXPECT_TRUE(log.contains(KAVFileIO::getFullPath("dealersInfo.json")));
-    EXPECT_EQ(KAVFileIO::getFullPath("a/b"), (data.path() / "Documents/a/b").string());
-
-    EXPECT_TRUE(KAVFileIO::makeFloder("K1/images"));
-    EXPECT_TRUE(KAVFileIO::saveFile("K1/images/K1_logo.png", "png"));
-    EXPECT_FALSE(KAVFileIO::saveFile("../K1_logo.png", "png"));
-    EXPECT_TRUE(KAVFileIO::removeFloder("K1"));
-    EXPECT_FALSE(KAVFileIO::openFile("K1/images/K1_logo.png"));
+    EXPECT_FALSE(KAVFileIO::saveFile("../dealersInfo.json", "{}"));
     platform::files::setDataRoot({});
 }
 

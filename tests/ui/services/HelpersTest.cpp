@@ -22,16 +22,10 @@ TEST(SysDBHelpers, PricesHaveExactlyTheAskedDecimalsWithinReason) {
     EXPECT_EQ(sysDB::formatPrice(2.0, INT32_MIN), "2");
 }
 
-TEST(SysDBHelpers, NumberComparisons) {
-    EXPECT_TRUE(sysDB::isZero(0.0));
+TEST(SysDBHelpers, OnlyZeroAndSubnormalsAreZero) {
     EXPECT_TRUE(sysDB::isZero(-0.0));
-    EXPECT_TRUE(sysDB::isZero(1e-310));  // subnormal
-    EXPECT_FALSE(sysDB::isZero(1e-300));
+    EXPECT_TRUE(sysDB::isZero(1e-310));
     EXPECT_FALSE(sysDB::isZero(-1e-300));
-    EXPECT_FLOAT_EQ(sysDB::MinWithValue1(2.5f, 2.5f), 2.5f);
-    EXPECT_FLOAT_EQ(sysDB::MaxWithValue1(2.5f, 2.5f), 2.5f);
-    EXPECT_FLOAT_EQ(sysDB::MinWithValue1(3.0f, -1.0f), -1.0f);
-    EXPECT_FLOAT_EQ(sysDB::MaxWithValue1(-1.0f, 3.0f), 3.0f);
 }
 
 TEST(SysDBHelpers, DatesInTheLocalTimeZone) {
@@ -61,15 +55,9 @@ TEST(SysDBHelpers, EmailCheck) {
     EXPECT_FALSE(sysDB::checkEmail(std::string(1 << 20, 'a') + domain));
 }
 
-TEST(SysDBHelpers, DeviceModels) {
+TEST(SysDBHelpers, AnUnlistedDeviceHasNoModel) {
     EXPECT_EQ(sysDB::hw("iPhone7,2"), "iPhone 6");
-    EXPECT_EQ(sysDB::hw("iPhone3,2"), "iPhone 4");
-    EXPECT_EQ(sysDB::hw("iPad4,5"), "iPad Mini 2G CELLULAR");
-    EXPECT_EQ(sysDB::hw("i386"), "Simulator");
-    EXPECT_FALSE(sysDB::hw("iPhone9,1")) << "a newer phone is not in the table";
-    EXPECT_FALSE(sysDB::hw(""));
-    EXPECT_FALSE(sysDB::hardwareString().empty());
-    EXPECT_EQ(sysDB::isSimulator(), sysDB::hw() == "Simulator");
+    EXPECT_FALSE(sysDB::hw("iPhone9,1")) << "a newer phone";
     EXPECT_FALSE(sysDB::isIPhone4()) << "this machine is no old phone";
 }
 
