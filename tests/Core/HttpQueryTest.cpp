@@ -78,9 +78,8 @@ TEST_F(HttpQuery, AnswersArriveOnTheMainLoopAfterTheCall) {
 
 TEST_F(HttpQuery, NoResponseIsStatusZero) {
     Outcome refused, malformed, otherScheme;
-    const std::string closed =
-        "http://127.0.0.1:" + std::to_string(kavtest::HttpTestServer::closedPort()) + "/ok";
-    httpQuery::asynGetWithUrl(closed, refused.success(), refused.failure());
+    kavtest::ClosedPort closed;
+    httpQuery::asynGetWithUrl(closed.url("/ok"), refused.success(), refused.failure());
     httpQuery::asynGetWithUrl("not a url", malformed.success(), malformed.failure());
     httpQuery::asynGetWithUrl("file:///etc/passwd", otherScheme.success(), otherScheme.failure());
     EXPECT_EQ(refused.calls, 0);

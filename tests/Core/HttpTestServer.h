@@ -45,15 +45,6 @@ class HttpTestServer {
         return requests_;
     }
 
-    // A port on which nothing listens.
-    static unsigned short closedPort() {
-        boost::asio::io_context io;
-        boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
-        const unsigned short port = probe.local_endpoint().port();
-        probe.close();
-        return port;
-    }
-
   private:
     using tcp = boost::asio::ip::tcp;
 
@@ -128,6 +119,24 @@ class HttpTestServer {
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
     std::vector<std::shared_ptr<Session>> stalled_;  // server thread only
+};
+
+// A loopback port on which nothing listens for as long as it lives: bound
+// without listening, so a connection is refused and no other program can
+// take the port meanwhile.
+class ClosedPort {
+  public:
+    ClosedPort() : socket_(io_) {
+        socket_.open(boost::asio::ip::tcp::v4());
+        socket_.bind({boost::asio::ip::make_address("127.0.0.1"), 0});
+    }
+    std::string url(const std::string& target) const {
+        return "http://127.0.0.1:" + std::to_string(socket_.local_endpoint().port()) + target;
+    }
+
+  private:
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::socket socket_;
 };
 
 }  // namespace kavtest
