@@ -166,11 +166,13 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         if (i < 0) throw std::runtime_error("unknown symbol \"" + code + "\"");
         return i;
     };
+    // Records go out as the services render them at the moment.
+    auto rendered = [&](const Json& records) { return numbersAsNumbers_ ? records : stringifyNumbers(records); };
     auto quotes = [&] {
         Json q = Json::object();
         for (size_t i = 0; i < market_->symbols().size(); ++i)
             q[market_->symbol(static_cast<int>(i)).code] = desk_->quoteRecord(static_cast<int>(i));
-        return q;
+        return rendered(q);
     };
     auto later = [&](std::function<bool()> ready, std::function<Json()> answer) {
         deferred = true;
@@ -321,7 +323,7 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
             throw std::runtime_error("give \"price\", \"bid\" or \"ask\"");
         market_->set(i, points, nowSeconds());
         publishQuotes({i});
-        return reply({{"ok", true}, {"quote", desk_->quoteRecord(i)}});
+        return reply({{"ok", true}, {"quote", rendered(desk_->quoteRecord(i))}});
     }
     if (post && path == "/tick") {
         const int count = body.value("count", 1);
@@ -345,7 +347,7 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
     if (get && path == "/desk") {
         const std::string uid = queryOr(req.query, "uid");
         if (!desk_->user(uid)) throw std::runtime_error("unknown uid \"" + uid + "\"");
-        return reply(desk_->state(uid));
+        return reply(rendered(desk_->state(uid)));
     }
     if (get && path == "/packages") {
         const size_t min = static_cast<size_t>(std::max(0, queryInt(req.query, "min", 0)));

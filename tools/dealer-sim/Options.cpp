@@ -9,7 +9,7 @@ namespace dealersim {
 std::string usage() {
     return "usage: dealer-sim [--seed N] [--port-base P] [--bind ADDR] [--tls] [--tls-cert PEM --tls-key PEM]\n"
            "                  [--compressed] [--quote-rate HZ] [--data-dir D] [--key K] [--iv V] [--plain]\n"
-           "                  [--history-days N] [--help]\n";
+           "                  [--history-days N] [--quiet] [--help]\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string* error, bool* help) {
@@ -42,6 +42,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error, b
             o.compressed = true;
         } else if (arg == "--plain") {
             o.plain = true;
+        } else if (arg == "--quiet") {
+            o.quiet = true;
         } else if (arg == "--seed" || arg == "--port-base" || arg == "--history-days") {
             auto v = value();
             if (!v) return fail(std::string(arg) + " needs a value");

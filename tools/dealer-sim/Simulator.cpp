@@ -216,7 +216,8 @@ void Simulator::received(const std::shared_ptr<WsPeer>& peer, std::string text, 
     if (!rec.contains("error")) rec["error"] = nullptr;
     const bool malformed = !rec["error"].is_null();
     packages_.push_back(std::move(rec));
-    std::cerr << "dealer-sim: " << serviceName(s) << " #" << peer->id << " <- "
+    if (!options_.quiet)
+        std::cerr << "dealer-sim: " << serviceName(s) << " #" << peer->id << " <- "
               << (request ? request->event : std::string("?")) << (malformed ? " (malformed)" : "") << '\n';
     if (malformed) {
         // A well-formed order number still gets an answer, so a client bug shows as a failure, not a time-out.

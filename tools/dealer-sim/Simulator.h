@@ -40,6 +40,7 @@ struct Options {
     std::string iv = kDefaultIv;
     bool plain = false;                // answer plain text on every service
     int historyDays = 30;
+    bool quiet = false;                // no log line per request
 };
 
 // Parses the command line; nothing with `error` set on bad input.

@@ -128,7 +128,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         answer.body = "only GET";
     }
     logHttp(req, kind);
-    std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> " << answer.status << '\n';
+    if (!options_.quiet) std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> " << answer.status << '\n';
     respond(std::move(answer));
     checkWaiters();
 }
