@@ -300,7 +300,7 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         pkg.data = body.contains("data") ? body["data"] : Json::object();
         const std::string uid = text(body, "uid");
         // Pushes go as given: the test chose every value's JSON type.
-        std::string wireText = wire(s, renderPackage(pkg, true));
+        std::string wireText = wire(s, renderPackage(pkg, numbersAsNumbers_, true));
         int n = 0;
         for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) {
             if (peer->service != s || (!uid.empty() && peer->uid != uid)) continue;

@@ -161,7 +161,7 @@ Json stringifyNumbers(const Json& value) {
     return value;
 }
 
-std::string renderPackage(const Reply& reply, bool numbersAsNumbers) {
+std::string renderPackage(const Reply& reply, bool numbersAsNumbers, bool dataAsGiven) {
     Json doc = Json::object();
     doc["event"] = reply.event;
     doc["token"] = "";
@@ -178,7 +178,7 @@ std::string renderPackage(const Reply& reply, bool numbersAsNumbers) {
     doc["retCode"] = reply.retCode;
     doc["message"] = reply.message;
     doc["encrypt"] = reply.encrypt;
-    doc["data"] = numbersAsNumbers ? reply.data : stringifyNumbers(reply.data);
+    doc["data"] = numbersAsNumbers || dataAsGiven ? reply.data : stringifyNumbers(reply.data);
     return doc.dump();
 }
 

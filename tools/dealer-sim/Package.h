@@ -64,6 +64,7 @@ struct Reply {
 
 // Renders a reply or push package. With `numbersAsNumbers` the message order
 // and every numeric record value go out as JSON numbers, otherwise as strings.
-std::string renderPackage(const Reply& reply, bool numbersAsNumbers);
+// With `dataAsGiven` the data object goes out untouched.
+std::string renderPackage(const Reply& reply, bool numbersAsNumbers, bool dataAsGiven = false);
 
 }  // namespace dealersim

@@ -43,6 +43,8 @@ bool strictInt(const std::string& text, int64_t& out) {
 
 Simulator::Simulator(net::io_context& io, Options options)
     : io_(io), options_(std::move(options)), envelope_(options_.key, options_.iv), quoteTimer_(io) {
+    // Session ids and tokens are never reused, not even after a reset.
+    ids_.seed(options_.seed * 0x9E3779B97F4A7C15ULL + 12345);
     const std::array<std::pair<const char*, uint32_t>, 3> dealerColours = {
         {{"KAVFX", 0x278CC0}, {"kavdemo", 0x139137}, {"GOLDEX", 0xB8860B}}};
     for (const auto& [key, colour] : dealerColours) {
@@ -540,7 +542,6 @@ void Simulator::resetState() {
     packages_.clear();
     httpLog_.clear();
     heartbeats_ = {};
-    ids_.seed(options_.seed * 0x9E3779B97F4A7C15ULL + 12345);
     auto market = std::make_unique<Market>(options_.seed, nowSeconds(), options_.historyDays);
     auto desk = std::make_unique<Desk>(*market, [] { return nowSeconds(); });
     if (!options_.dataDir.empty()) {
