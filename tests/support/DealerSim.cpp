@@ -131,6 +131,8 @@ DealerSim::DealerSim(DealerSimOptions o) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    // The child must not keep the test's own sockets open.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);

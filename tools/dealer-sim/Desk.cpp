@@ -593,27 +593,32 @@ Outcome Desk::marketOpen(const std::string& uid, const Fields& c) {
     std::string message;
     if (const char* code = checkStops(si, buy, fill, s.points(sl), s.points(tp), &message))
         return refusal(code, message);
-    const double margin = qty * s.marginPerLot;
-    if (freeMargin(uid) < margin) return refusal(ret::kNoMargin, "可用保证金不足");
+    if (freeMargin(uid) < qty * s.marginPerLot) return refusal(ret::kNoMargin, "可用保证金不足");
+    Outcome out;
+    out.data["orderCode"] = openTicket(uid, si, buy, qty, fill, s.points(sl), s.points(tp), get(c, "memo"), out.pushes);
+    return out;
+}
+
+std::string Desk::openTicket(const std::string& uid, int symbol, bool buy, double quantity, int64_t at,
+                             int64_t stopLoss, int64_t takeProfit, const std::string& memo,
+                             std::vector<Push>& pushes) {
     Ticket t;
     t.code = nextCode();
     t.uid = uid;
-    t.symbol = si;
+    t.symbol = symbol;
     t.buy = buy;
-    t.quantity = qty;
-    t.openPoints = fill;
-    t.stopLoss = s.points(sl);
-    t.takeProfit = s.points(tp);
+    t.quantity = quantity;
+    t.openPoints = at;
+    t.stopLoss = stopLoss;
+    t.takeProfit = takeProfit;
     t.openDate = formatLocalTime(clock_());
-    t.margin = margin;
-    t.memo = get(c, "memo");
+    t.margin = quantity * market_.symbol(symbol).marginPerLot;
+    t.memo = memo;
     tickets_.push_back(t);
-    Outcome out;
-    out.data["orderCode"] = t.code;
-    out.pushes.push_back(Push{"trade", uid, "4016", Json::array({ticketRecord(t, t.quantity)})});
-    out.pushes.push_back(positionPush(uid, si));
-    out.pushes.push_back(accountPush(uid));
-    return out;
+    pushes.push_back(Push{"trade", uid, "4016", Json::array({ticketRecord(t, t.quantity)})});
+    pushes.push_back(positionPush(uid, symbol));
+    pushes.push_back(accountPush(uid));
+    return t.code;
 }
 
 void Desk::closeTicket(size_t index, double qty, int64_t price, const std::string& closeType,
@@ -838,23 +843,9 @@ void Desk::fillOrder(size_t index, std::vector<Push>& pushes) {
         pushes.push_back(accountPush(o.uid));
         return;
     }
-    Ticket t;
-    t.code = nextCode();
-    t.uid = o.uid;
-    t.symbol = o.symbol;
-    t.buy = o.buy;
-    t.quantity = o.quantity;
-    t.openPoints = o.stopKind ? market : o.pricePoints;
-    t.stopLoss = o.stopLoss;
-    t.takeProfit = o.takeProfit;
-    t.openDate = formatLocalTime(clock_());
-    t.margin = o.quantity * s.marginPerLot;
-    t.memo = o.memo;
-    tickets_.push_back(t);
     pushes.push_back(Push{"trade", o.uid, "4018", Json::array({orderRecord(o, 0.0, "1")})});
-    pushes.push_back(Push{"trade", o.uid, "4016", Json::array({ticketRecord(t, t.quantity)})});
-    pushes.push_back(positionPush(o.uid, o.symbol));
-    pushes.push_back(accountPush(o.uid));
+    openTicket(o.uid, o.symbol, o.buy, o.quantity, o.stopKind ? market : o.pricePoints, o.stopLoss, o.takeProfit,
+               o.memo, pushes);
 }
 
 void Desk::checkRisk(const std::string& uid, std::vector<Push>& pushes) {

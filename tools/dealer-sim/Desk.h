@@ -209,6 +209,9 @@ private:
     void closeTicket(size_t index, double quantity, int64_t price, const std::string& closeType,
                      std::vector<Push>& pushes);
     void fillOrder(size_t index, std::vector<Push>& pushes);
+    // Books a new ticket and its pushes; returns its code.
+    std::string openTicket(const std::string& uid, int symbol, bool buy, double quantity, int64_t at,
+                           int64_t stopLoss, int64_t takeProfit, const std::string& memo, std::vector<Push>& pushes);
     void checkRisk(const std::string& uid, std::vector<Push>& pushes);
 
     Outcome marketOpen(const std::string& uid, const Fields& c);
