@@ -126,14 +126,14 @@ TEST_F(Settings, LabelsComeFromTheSelectedDealersFile) {
     sysDB db;
     EXPECT_EQ(db.getLabelWithKey("实时行情", "实时行情"), "实时行情") << "no dealer yet";
 
-    db.setValue("KAVDEMO2", settingTag::dealerKey);
-    EXPECT_EQ(db.setting()->dealerKey, "KAVDEMO2");
+    db.setValue("GOLDEX", settingTag::dealerKey);
+    EXPECT_EQ(db.setting()->dealerKey, "GOLDEX");
     EXPECT_EQ(db.getLabelWithKey("实时行情", "实时行情"), "报价");
     EXPECT_EQ(db.getLabelWithKey("点差", "点差"), "点差") << "a caption the dealer keeps";
 
     // Each store has its own table; loading the settings does not load it.
     sysDB other;
-    EXPECT_EQ(other.setting()->dealerKey, "KAVDEMO2");
+    EXPECT_EQ(other.setting()->dealerKey, "GOLDEX");
     EXPECT_EQ(other.getLabelWithKey("实时行情", "实时行情"), "实时行情");
 
     platform::LogCapture log;
@@ -143,7 +143,7 @@ TEST_F(Settings, LabelsComeFromTheSelectedDealersFile) {
 
     // A key that climbs out of the folder names no file, even one that would
     // land on a real label file.
-    db.setValue("../DealerDEF/KAVDEMO2", settingTag::dealerKey);
+    db.setValue("../DealerDEF/GOLDEX", settingTag::dealerKey);
     EXPECT_EQ(db.getLabelWithKey("实时行情", "实时行情"), "实时行情");
     EXPECT_EQ(log.count("定义文件"), 2u);
 }
