@@ -7,16 +7,16 @@
 namespace platform::ui {
 
 // The application's resource bundle: a folder of images, the dealer label
-// files ("DealerDEF/") and sounds ("Sounds/"). Found, in order, at
-// $KAV_BUNDLE_DIR, at "Resources" beside the executable, or at the first
-// "Resources" folder up to four levels above it (the source tree during
-// development and tests).
+// files ("DealerDEF/") and sounds ("Sounds/"), the platform's bundle root
+// ($KAV_BUNDLE_DIR, else <build>/Resources, which links to the source tree's
+// Resources folder).
 class NSBundle {
 public:
     static NSBundle& mainBundle();
 
-    const std::filesystem::path& bundlePath() const { return root_; }
-    // Tests point the bundle elsewhere; clears the image cache.
+    std::filesystem::path bundlePath() const;
+    // Points the bundle at another folder (an empty path: back to the
+    // platform's root); clears the image cache.
     void setBundlePath(const std::filesystem::path& root);
 
     // "<directory>/<name>.<type>" inside the bundle when it exists (type may
@@ -34,8 +34,8 @@ public:
     std::string bundleVersion() const;
 
 private:
-    NSBundle();
-    std::filesystem::path root_;
+    NSBundle() = default;
+    std::filesystem::path override_;
 };
 
 }  // namespace platform::ui

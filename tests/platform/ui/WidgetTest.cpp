@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bundle.h"
 #include "platform/ui/Bundle.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Driver.h"
@@ -248,7 +249,6 @@ TEST(TextViews, ContentGrowsWithTheWrappedText) {
 TEST(Resources, BundleFindsImagesByNameAndNeverLeavesItsFolder) {
     kavtest::TempDir dir;
     auto& bundle = NSBundle::mainBundle();
-    const auto saved = bundle.bundlePath();
     bundle.setBundlePath(dir.path());
     std::filesystem::create_directories(dir / "DealerDEF");
     std::ofstream(dir / "DealerDEF" / "KAVFX_risk.json") << "{}";
@@ -269,7 +269,8 @@ TEST(Resources, BundleFindsImagesByNameAndNeverLeavesItsFolder) {
     EXPECT_FALSE(bundle.pathForResource("x", "json", "../DealerDEF"));
     EXPECT_EQ(bundle.localizedStringForKey("Ok"), "Ok");
     EXPECT_EQ(UIImage::imageWithData("not an image"), nullptr);
-    bundle.setBundlePath(saved);
+    bundle.setBundlePath({});
+    EXPECT_EQ(bundle.bundlePath(), platform::bundle::root());
 }
 
 }  // namespace
