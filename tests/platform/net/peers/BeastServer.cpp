@@ -145,7 +145,7 @@ BeastServer::BeastServer(Script script, std::optional<Tls> tls) : impl_(std::mak
         impl_->sslContext->use_certificate_chain_file(impl_->tls->chainFile);
         impl_->sslContext->use_private_key_file(impl_->tls->keyFile, asio::ssl::context::pem);
     }
-    impl_->listener = std::make_unique<Listener>([this](int fd) {
+    impl_->listener = std::make_unique<Listener>([this](int fd, Listener& listener) {
         asio::io_context io;
         tcp::socket socket(io);
         socket.assign(tcp::v4(), fd);
@@ -159,12 +159,12 @@ BeastServer::BeastServer(Script script, std::optional<Tls> tls) : impl_(std::mak
                 Session session(ws, notes);
                 if (acceptUpgrade(ws, ws.next_layer(), session, notes)) impl_->script(session, notes);
             }
-            impl_->listener->untrack(fd);
+            listener.untrack(fd);
         } else {
             websocket::stream<tcp::socket> ws(std::move(socket));
             Session session(ws, notes);
             if (acceptUpgrade(ws, ws.next_layer(), session, notes)) impl_->script(session, notes);
-            impl_->listener->untrack(fd);
+            listener.untrack(fd);
         }
     });
 }

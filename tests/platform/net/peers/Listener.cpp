@@ -47,7 +47,7 @@ void Listener::acceptLoop() {
         std::lock_guard lock(mutex_);
         ++accepted_;
         open_.insert(fd);
-        sessions_.emplace_back([this, fd] { handler_(fd); });
+        sessions_.emplace_back([this, fd] { handler_(fd, *this); });
     }
 }
 

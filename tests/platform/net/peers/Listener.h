@@ -15,7 +15,7 @@ namespace kavtest {
 // shuts down the connections still open, and joins every thread.
 class Listener {
   public:
-    using Handler = std::function<void(int fd)>;
+    using Handler = std::function<void(int fd, Listener& listener)>;
     explicit Listener(Handler handler);
     ~Listener();
     Listener(const Listener&) = delete;

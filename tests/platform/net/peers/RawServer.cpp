@@ -184,8 +184,8 @@ std::string closeFramePayload(int code, std::string_view reason) {
 }
 
 RawServer::RawServer(Script script) : script_(std::move(script)) {
-    listener_ = std::make_unique<Listener>([this](int fd) {
-        RawConnection connection(fd, *listener_);
+    listener_ = std::make_unique<Listener>([this](int fd, Listener& listener) {
+        RawConnection connection(fd, listener);
         script_(connection);
     });
 }
