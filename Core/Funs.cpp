@@ -80,7 +80,9 @@ std::string Funs::formatPrice(double price, int decimal) {
 int32_t Funs::getPointWithPrice1(double p1, double p2, int decimal) {
     const int d = decimal < 0 ? 0 : (decimal > 9 ? 9 : decimal);
     const double f = static_cast<double>(toInt32(std::pow(10.0, d)));
-    return toInt32(std::fabs(f * p1 - f * p2));
+    // Rounded to the nearest point: prices such as 1.1025 are not exact in
+    // binary, and truncating 110249.99... would lose a point.
+    return toInt32(std::round(std::fabs(f * p1 - f * p2)));
 }
 
 double Funs::riskWith(std::string_view riskType, double usedMargin, double netValue) {

@@ -37,7 +37,8 @@ class Funs {
 
     // Fixed-point text with `decimal` digits after the point (none when negative).
     static std::string formatPrice(double price, int decimal);
-    // |10^d x p1 - 10^d x p2| truncated to whole points; d is held to 0..9.
+    // |10^d x p1 - 10^d x p2| in whole points, rounded to the nearest; d is
+    // held to 0..9.
     static int32_t getPointWithPrice1(double p1, double p2, int decimal);
     // Risk type "2": net value / used margin; "1": used margin / net value;
     // 0 for any other type or a zero divisor.
