@@ -74,8 +74,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // ---- queries ----
     // The list query of the request object with the session id and user id;
     // the blocks get the parsed result, or the failure, unchanged.
-    template <typename Result>
-    void queryWithBiz(const std::shared_ptr<IBizOf<Result>>& biz, std::function<void(const Result&)> onSuccess,
+    template <typename Biz>
+    void queryWithBiz(const std::shared_ptr<Biz>& biz, typename Biz::SuccessBlock onSuccess,
                       KAVFailureBlock onFailure) {
         biz->loadDataWithSID(sid_, userId_, std::move(onSuccess), std::move(onFailure));
     }

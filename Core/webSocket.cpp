@@ -97,7 +97,7 @@ const KAVCrypt& webSocket::crypt() {
 void webSocket::open(const std::string& url, OpenBlock onOpen, PushBlock onPush) {
     url_ = url;
     onOpen_ = std::move(onOpen);
-    onPush_ = std::move(onPush);
+    onPush_ = onPush ? std::make_shared<const PushBlock>(std::move(onPush)) : nullptr;
     wanted_ = true;
     _reconnect(url_);
 }
@@ -274,10 +274,7 @@ void webSocket::deliver(const KAVPackage& package) {
         return;
     }
     // Pushes, replies that came after their time-out, quote lines.
-    if (onPush_) {
-        const PushBlock block = onPush_;  // the block may close the channel
-        block(*this, package);
-    }
+    if (const auto block = onPush_) (*block)(*this, package);
 }
 
 void webSocket::sendMSGWith(int32_t code, const std::string& message) {
@@ -287,8 +284,8 @@ void webSocket::sendMSGWith(int32_t code, const std::string& message) {
     package.setRetCode(kKAVSuccessCode);
     package.setMessage(message);
     package.addValue(stringf("%d", code), "actCode");
-    const PushBlock block = onPush_;
-    block(*this, package);
+    const auto block = onPush_;
+    (*block)(*this, package);
 }
 
 // ---- connection events -----------------------------------------------------

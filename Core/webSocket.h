@@ -200,7 +200,9 @@ class webSocket : public KAVChannelConnection::Delegate, public std::enable_shar
     bool isDebug_ = false;
 
     OpenBlock onOpen_;
-    PushBlock onPush_;
+    // Shared, so that a delivery holds the block cheaply while the block
+    // itself may close the channel (which drops it).
+    std::shared_ptr<const PushBlock> onPush_;
     TokenCheck tokenCheck_;
     KAVConnectionFactory connectionFactory_;
     // Set by open(), cleared by close(): whether the channel reopens itself.

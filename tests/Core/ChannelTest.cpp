@@ -49,6 +49,17 @@ class ChannelTest : public ::testing::Test {
         net.last().fireOpen();
     }
 
+    // Opens, takes a token, loses the connection and opens again: the token
+    // check is under way.
+    void reopenWithToken() {
+        openAndConnect();
+        ch->setTOKEN("T1");
+        net.last().fireClose();
+        time.advance(5);
+        net.last().fireOpen();
+        statuses.clear();
+    }
+
     // Sends a list query and records its outcome.
     int32_t query(Outcome& out, const std::string& event = "2001") {
         KAVPackage p;
@@ -304,12 +315,7 @@ TEST_F(ChannelTest, ReopensFiveSecondsAfterACloseAndChecksItsToken) {
 TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     KAVFailureBlock fail;
     ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) { fail = std::move(onFailure); });
-    openAndConnect();
-    ch->setTOKEN("T1");
-    net.last().fireClose();
-    time.advance(5);
-    net.last().fireOpen();
-    statuses.clear();
+    reopenWithToken();
     ASSERT_TRUE(fail);
     fail("1", "wsTrader - CheckToken -  TOKEN校验失败：token refused");
     EXPECT_EQ(statuses, std::vector<int>{10});
@@ -325,12 +331,7 @@ TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
 TEST_F(ChannelTest, UnansweredTokenCheckReopensInsteadOfGivingUp) {
     std::vector<KAVFailureBlock> fails;
     ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) { fails.push_back(onFailure); });
-    openAndConnect();
-    ch->setTOKEN("T1");
-    net.last().fireClose();
-    time.advance(5);
-    net.last().fireOpen();
-    statuses.clear();
+    reopenWithToken();
 
     fails.back()("sys_1006", "wsTrader - CheckToken -  TOKEN校验失败：请求超时");
     EXPECT_TRUE(statuses.empty());  // no status 10: the token was not refused

@@ -202,7 +202,7 @@ TEST_F(ServiceTest, ListQueryRoad) {
     EXPECT_EQ(biz->requestCode(), "2001");
     EXPECT_EQ(biz->responseCode(), "2002");
     std::vector<std::string> ids;
-    sdk->queryWithBiz<std::vector<std::string>>(biz, [&](const std::vector<std::string>& r) { ids = r; }, {});
+    sdk->queryWithBiz(biz, [&](const std::vector<std::string>& r) { ids = r; }, {});
     const KAVPackage sent = lastSent();
     EXPECT_EQ(sent.event(), "2001");
     EXPECT_EQ(KAVPackage::renderData(sent.kavData()), R"({"sid": "","uid": "","action": "4"})");
