@@ -8,8 +8,8 @@
 // the call site asks for it.
 
 #include <any>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -37,8 +37,6 @@ inline constexpr WSPushRule kWSPushAlwaysLog{true, true};
 inline constexpr WSPushRule kWSPushSilent{false, false};
 // onNetworkStatus.
 inline constexpr WSPushRule kWSPushStatus{false, true};
-
-class WSPushMessage;
 
 template <typename T>
 using MODList = std::vector<std::shared_ptr<T>>;

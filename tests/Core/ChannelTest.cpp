@@ -471,15 +471,3 @@ TEST_F(ChannelTest, ReusedOrderFailsTheOlderRequestFirst) {
     EXPECT_EQ(sequence, std::vector<std::string>{"newer ok"});
     EXPECT_EQ(older.successes, 0);
 }
-
-TEST_F(ChannelTest, StatusReportPackage) {
-    std::vector<KAVPackage> seen;
-    ch->open("ws://dealer/trade", {}, [&](webSocket&, const KAVPackage& p) { seen.push_back(p); });
-    ch->sendMSGWith(9, "TOKEN 校验成功");
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].event(), "sys_9001");
-    EXPECT_EQ(seen[1].retCode(), "0");
-    EXPECT_EQ(seen[1].message(), "TOKEN 校验成功");
-    EXPECT_EQ(*seen[1].getValue("actCode"), "9");
-    EXPECT_EQ(seen[0].message(), "网络连接中");
-}
