@@ -11,3 +11,10 @@ if(KAV_SANITIZE)
                         -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Fuzzing: everything is built with coverage instrumentation for libFuzzer and
+# with AddressSanitizer/UBSan; only the fuzz programs link libFuzzer's main.
+if(KAV_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,80 @@
+#include "Core/KAVBizSDK.h"
+
+#include "Core/Biz/BizReconnect.h"
+#include "Core/Funs.h"
+#include "Core/KAVCrypt.h"
+#include "platform/Strings.h"
+
+KAVBizSDK::KAVBizSDK() = default;
+
+KAVBizSDK::~KAVBizSDK() = default;
+
+std::shared_ptr<webSocket> KAVBizSDK::createWSWithKey(const std::string& name, int32_t isEncrypt, int32_t timeOut) {
+    if (const auto it = wsList.find(name); it != wsList.end()) {
+        const auto old = it->second;
+        wsList.erase(it);
+        old->close();
+    }
+    auto channel = std::make_shared<webSocket>();
+    channel->setTimeOut(timeOut);
+    channel->setAES_KEY(KAVCrypt::kPackageKey);
+    channel->setAES_IV(KAVCrypt::kPackageIV);
+    channel->setDataDecode(isEncrypt);
+    channel->setName(name);
+    channel->setTokenCheck(&BizReconnect::checkChannel);
+    if (connectionFactory_) channel->setConnectionFactory(connectionFactory_);
+    wsList[name] = channel;
+    return channel;
+}
+
+std::shared_ptr<webSocket> KAVBizSDK::channelNamed(const std::string& name) const {
+    const auto it = wsList.find(name);
+    return it == wsList.end() ? nullptr : it->second;
+}
+
+webSocket::PushBlock KAVBizSDK::pushBlock() {
+    return [weak = weak_from_this()](webSocket& channel, const KAVPackage& package) {
+        if (auto self = weak.lock()) self->onPushMessage(channel, package);
+    };
+}
+
+void KAVBizSDK::stopConnect() {
+    const auto channels = wsList;  // closing reports nothing, but stay safe against changes
+    for (const auto& [name, channel] : channels) channel->close();
+}
+
+void KAVBizSDK::SendNetworkStatus(int32_t code) {
+    notifyDelegate(delegate(), "onNetworkStatus", kWSPushStatus, [code](WSPushMessage& d) { d.onNetworkStatus(code); });
+}
+
+void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
+    const std::string& event = package.event();
+    if (event == webSocket::kStatusEvent) {
+        onWSAction(package);
+        return;
+    }
+    Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(), event.c_str()));
+}
+
+void KAVBizSDK::onWSAction(const KAVPackage& package) {
+    // Any code passes, also codes no channel makes (a server's status push).
+    if (const auto* code = package.getValue("actCode")) {
+        SendNetworkStatus(static_cast<int32_t>(platform::jsonInteger(code)));
+    }
+}
+
+std::string KAVBizSDK::makeKeyWithId(int32_t id) {
+    return platform::stringf("key_%i", id);
+}
+
+std::string KAVBizSDK::formatPrice(double price, int decimal) {
+    return Funs::formatPrice(price, decimal);
+}
+
+int64_t KAVBizSDK::Date2Epoch(std::string_view text) {
+    return Funs::Date2Epoch(text);
+}
+
+std::string KAVBizSDK::Epoch2Date(int64_t epoch) {
+    return Funs::Epoch2Date(epoch);
+}

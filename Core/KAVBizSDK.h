@@ -1,0 +1,137 @@
+#pragma once
+
+// The one trading service object of a session: it owns the service
+// channels (by name), the session, the caches of trading records and the
+// delegate, and runs queries, the login chain and the push dispatch.
+// Main thread only. Lives in a std::shared_ptr.
+//
+// Layering: the channels (Core) sit below the request classes (Core/Biz),
+// and this object sits above both. A reopened channel checks its token with
+// a BizReconnect request, which the channel cannot make itself; so every
+// channel made here is handed BizReconnect::checkChannel as its token check.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Core/Biz/IBiz.h"
+#include "Core/KAVPackage.h"
+#include "Core/KAVTypes.h"
+#include "Core/WSPushMessage.h"
+#include "Core/webSocket.h"
+#include "platform/RunLoop.h"
+
+class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
+  public:
+    // Channel names, the keys of the channel table.
+    static constexpr const char* kWSLogin = "wsLogin";
+    static constexpr const char* kWSTrader = "wsTrader";
+    static constexpr const char* kWSQuoted = "wsQuoted";
+    static constexpr const char* kWSHisQuoted = "wsHisQuoted";
+    static constexpr const char* kWSMSG = "wsMSG";
+
+    // Network status codes of the service object itself.
+    static constexpr int32_t kNetLoginStarted = 5;
+    static constexpr int32_t kNetLoginSucceeded = 6;
+
+    KAVBizSDK();
+    ~KAVBizSDK();
+    KAVBizSDK(const KAVBizSDK&) = delete;
+    KAVBizSDK& operator=(const KAVBizSDK&) = delete;
+
+    // ---- properties ----
+    // Not owned; read at the moment of each call.
+    std::shared_ptr<WSPushMessage> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<WSPushMessage> delegate) { delegate_ = std::move(delegate); }
+    // Open and request time-out of the channels made afterwards, seconds.
+    int32_t timeOut() const { return timeOut_; }
+    void setTimeOut(int32_t seconds) { timeOut_ = seconds; }
+    // Trading accounts under "acc_%i" of their id.
+    const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const { return accounts_; }
+    // The symbols in reply order.
+    const MODList<MODSymbolInfo>& symbolInfos() const { return symbolInfos_; }
+    const std::string& ver() const { return ver_; }
+    // Copied to the login and trading channels: they then log every received text.
+    bool isDebug() const { return isDebug_; }
+    void setIsDebug(bool on) { isDebug_ = on; }
+
+    // ---- channels ----
+    // A new channel filed under `name`, the one filed there before being
+    // closed first. isEncrypt is the channel's DataDecode: 0 enciphers.
+    std::shared_ptr<webSocket> createWSWithKey(const std::string& name, int32_t isEncrypt, int32_t timeOut);
+    // The channel filed under the name, or null.
+    std::shared_ptr<webSocket> channelNamed(const std::string& name) const;
+    // The push block of the channels: hands their packages to onPushMessage
+    // while this object lives.
+    webSocket::PushBlock pushBlock();
+    // Closes every channel; they stay in the table.
+    void stopConnect();
+    // How channels made afterwards connect (tests; the real WebSocket when unset).
+    void setConnectionFactory(KAVConnectionFactory factory) { connectionFactory_ = std::move(factory); }
+
+    // ---- queries ----
+    // The list query of the request object with the session id and user id;
+    // the blocks get the parsed result, or the failure, unchanged.
+    template <typename Biz>
+    void queryWithBiz(const std::shared_ptr<Biz>& biz, typename Biz::SuccessBlock onSuccess,
+                      KAVFailureBlock onFailure) {
+        biz->loadDataWithSID(sid_, userId_, std::move(onSuccess), std::move(onFailure));
+    }
+
+    // ---- delegate ----
+    // onNetworkStatus on the delegate; "onNetworkStatus 回调函数未定义" when there is none.
+    void SendNetworkStatus(int32_t code);
+    // Every package a channel could not match to a request.
+    void onPushMessage(webSocket& channel, const KAVPackage& package);
+
+    // ---- helpers ----
+    static std::string makeKeyWithId(int32_t id);
+    static std::string formatPrice(double price, int decimal);
+    static int64_t Date2Epoch(std::string_view text);
+    static std::string Epoch2Date(int64_t epoch);
+
+  private:
+    void onWSAction(const KAVPackage& package);
+
+    std::weak_ptr<WSPushMessage> delegate_;
+    int32_t timeOut_ = 10;
+    bool isDebug_ = false;
+    std::string ver_ = "1.2.091601";
+    KAVConnectionFactory connectionFactory_;
+
+    // Session.
+    std::string userId_;
+    std::string password_;
+    std::string vailCode_;
+    std::vector<std::string> loginURLs_;  // only the first is used
+    std::string sid_;
+    // Service addresses from the login reply.
+    std::string tradeProxy_, quotedProxy_, quotedProxyCmp_, hisQuoted_, messageProxy_;
+    // Result blocks of a running login.
+    KAVDoneBlock loginSuccess_;
+    KAVFailureBlock loginFailure_;
+    // Service-level re-login.
+    platform::Timer reLoginTimer_;
+    // Counted down by the network-unready handler.
+    int32_t tryConnect = 3;
+
+    // Channel table by name.
+    std::map<std::string, std::shared_ptr<webSocket>> wsList;
+
+    // Caches.
+    std::map<std::string, std::shared_ptr<MODUserAccount>> accounts_;
+    MODList<MODSymbolInfo> symbolInfos_;
+    // Symbols by code, and apart from them by id, so that no code can stand
+    // in for an id.
+    std::map<std::string, std::shared_ptr<MODSymbolInfo>> dict_symbolInfos;
+    std::map<int32_t, std::shared_ptr<MODSymbolInfo>> dict_symbolIds;
+    // Rates under "<base>_<counter>"; a pair not cached counts as 1.0.
+    std::map<std::string, std::shared_ptr<MODCERInfo>> exchangeRate;
+    // Open tickets and pending orders under their order codes.
+    std::map<std::string, std::shared_ptr<MODHoldBill>> holdBills;
+    std::map<std::string, std::shared_ptr<MODLimitBill>> limitBills;
+    // Net positions under their symbol codes.
+    std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
+};

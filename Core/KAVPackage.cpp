@@ -1,0 +1,167 @@
+#include "Core/KAVPackage.h"
+
+#include <limits>
+
+#include "Core/Funs.h"
+#include "platform/Strings.h"
+
+using platform::Json;
+
+namespace {
+
+// JSON string escaping of the characters that would end or break a string:
+// the quote, the backslash and the control characters. Everything else,
+// non-ASCII text included, goes out as it is, so ordinary values render the
+// same bytes they always did.
+void appendEscaped(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    out += platform::stringf("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                } else {
+                    out += c;
+                }
+        }
+    }
+}
+
+// The text a value is sent as: strings as they are, numbers in their
+// shortest decimal form, anything else as its JSON text.
+std::string textForm(const Json& value) {
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_null()) return std::string();
+    if (auto text = platform::jsonText(&value)) return *text;
+    return value.dump();
+}
+
+// "key": "value" with one blank after the colon.
+void appendMember(std::string& out, std::string_view key, const Json& value) {
+    out += '"';
+    appendEscaped(out, key);
+    out += "\": \"";
+    appendEscaped(out, textForm(value));
+    out += '"';
+}
+
+// The first element of a "children" or "parames" array, when it is an
+// object; only that element is ever sent.
+const Json* firstObject(const Json& value) {
+    if (!value.is_array() || value.empty() || !value.front().is_object()) return nullptr;
+    return &value.front();
+}
+
+// A received value of a text field: a string as it is, a number as its
+// text, anything else empty.
+std::string receivedText(const Json& object, std::string_view key) {
+    const Json* value = platform::jsonMember(object, key);
+    if (!value || !(value->is_string() || value->is_number())) return std::string();
+    return platform::jsonText(value).value_or(std::string());
+}
+
+}  // namespace
+
+void KAVPackage::setKavData(Json data) {
+    kavData_ = data.is_object() ? std::move(data) : Json::object();
+}
+
+void KAVPackage::addValue(Json value, const std::string& key) {
+    if (!kavData_.is_object()) kavData_ = Json::object();
+    kavData_[key] = std::move(value);
+}
+
+const Json* KAVPackage::getValue(std::string_view key) const {
+    return platform::jsonMember(kavData_, key);
+}
+
+// Members go out in insertion order. The services read the data object by
+// key and never depended on the order (which used to be whatever order the
+// dictionary enumerated); insertion order makes every text reproducible.
+// Members are joined by commas, with no comma after the last one.
+std::string KAVPackage::renderData(const Json& data) {
+    std::string out = "{";
+    if (!data.is_object()) return out + "}";
+    bool first = true;
+    const auto separate = [&] {
+        if (!first) out += ',';
+        first = false;
+    };
+    for (const auto& [key, value] : data.items()) {
+        if (key == "children") {
+            const Json* element = firstObject(value);
+            if (!element || element->empty()) continue;
+            separate();
+            out += "\"children\": [{";
+            bool firstChild = true;
+            for (const auto& [childKey, childValue] : element->items()) {
+                if (!firstChild) out += ',';
+                firstChild = false;
+                appendMember(out, childKey, childValue);
+            }
+            out += "}]";
+        } else if (key == "parames") {
+            const Json* element = firstObject(value);
+            if (!element || element->empty()) continue;
+            separate();
+            out += "\"parames\": [";
+            bool firstCondition = true;
+            for (const auto& [condKey, condValue] : element->items()) {
+                if (!firstCondition) out += ',';
+                firstCondition = false;
+                out += "{ \"operator\" :\"and\", \"key\" : \"";
+                appendEscaped(out, condKey);
+                out += "\", \"value\" : \"";
+                appendEscaped(out, textForm(condValue));
+                out += "\"}";
+            }
+            out += ']';
+        } else {
+            separate();
+            appendMember(out, key, value);
+        }
+    }
+    return out + "}";
+}
+
+std::string KAVPackage::toJSON() {
+    msgOrder_ = Funs::getMessageOrder();
+    std::string out = "{\"event\":\"";
+    appendEscaped(out, event_);
+    out += "\",\"token\" : \"";
+    appendEscaped(out, token_);
+    out += platform::stringf("\",\"msgOrder\":\"%d\",\"encrypt\":\"", msgOrder_);
+    appendEscaped(out, encrypt_);
+    out += "\",\"data\":";
+    out += renderData(kavData_);
+    out += '}';
+    return out;
+}
+
+bool KAVPackage::fromJSON(std::string_view text) {
+    strData_.assign(text);
+    if (text.empty()) return false;
+    auto parsed = platform::parseJson(text);
+    if (parsed && parsed->is_array()) return false;
+    static const Json kEmpty = Json::object();
+    const Json& top = parsed && parsed->is_object() ? *parsed : kEmpty;
+
+    event_ = receivedText(top, "event");
+    retCode_ = receivedText(top, "retCode");
+    message_ = receivedText(top, "message");
+    const int64_t order = platform::jsonInteger(top, "msgOrder");
+    msgOrder_ = order > std::numeric_limits<int32_t>::max()   ? std::numeric_limits<int32_t>::max()
+                : order < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min()
+                                                              : static_cast<int32_t>(order);
+    encrypt_ = receivedText(top, "encrypt");
+    // The parsed tree is ours: the data object is moved out, not copied.
+    auto* data = const_cast<Json*>(platform::jsonMember(top, "data"));
+    kavData_ = data && data->is_object() ? std::move(*data) : Json::object();
+    return true;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// The package every service speaks: a small JSON object with an event code,
+// a token, a message order number, an encryption flag and a data object.
+// Requests render it by hand (the services expect exactly this spacing);
+// received texts are parsed back into it.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/Json.h"
+
+class KAVPackage {
+  public:
+    KAVPackage() = default;
+
+    const std::string& event() const { return event_; }
+    void setEvent(std::string event) { event_ = std::move(event); }
+    // Set by toJSON (a new number from the counter) and by fromJSON.
+    int32_t msgOrder() const { return msgOrder_; }
+    const std::string& token() const { return token_; }
+    void setToken(std::string token) { token_ = std::move(token); }
+    const std::string& retCode() const { return retCode_; }
+    void setRetCode(std::string retCode) { retCode_ = std::move(retCode); }
+    const std::string& message() const { return message_; }
+    void setMessage(std::string message) { message_ = std::move(message); }
+    // The package's own flag, rendered into the text; nothing reads it back.
+    const std::string& encrypt() const { return encrypt_; }
+    void setEncrypt(std::string encrypt) { encrypt_ = std::move(encrypt); }
+
+    // The "data" object. Built packages hold strings, except "children" (an
+    // array whose first element is an object of strings) and "parames" (the
+    // same shape, one query condition per member). Parsed packages hold
+    // whatever the server sent.
+    const platform::Json& kavData() const { return kavData_; }
+    platform::Json& kavData() { return kavData_; }
+    void setKavData(platform::Json data);
+
+    // Stores the value under the key (value first, key second); a key
+    // stored before keeps its place.
+    void addValue(platform::Json value, const std::string& key);
+    // The value under the key, or null.
+    const platform::Json* getValue(std::string_view key) const;
+
+    // The text that fromJSON parsed and its bytes (the same bytes here).
+    const std::string& strData() const { return strData_; }
+    const std::string& binData() const { return strData_; }
+
+    // Renders the package; takes a new message order number first.
+    std::string toJSON();
+    // Reads a received text. False, with the package unchanged but for
+    // strData, when there is no text or its top level is an array; a text
+    // that is not JSON at all leaves every field empty and gives true.
+    bool fromJSON(std::string_view text);
+
+    // The data object alone, as toJSON renders it.
+    static std::string renderData(const platform::Json& data);
+
+  private:
+    std::string event_;
+    int32_t msgOrder_ = 0;
+    std::string token_;
+    std::string retCode_;
+    std::string message_;
+    std::string encrypt_ = "1";
+    platform::Json kavData_ = platform::Json::object();
+    std::string strData_;
+};

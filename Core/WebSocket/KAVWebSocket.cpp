@@ -1,0 +1,409 @@
+#include "Core/WebSocket/KAVWebSocket.h"
+
+#include <new>
+
+#include "platform/Crypto.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+
+using platform::Error;
+using platform::net::StreamEvent;
+using platform::net::URL;
+using platform::net::URLRequest;
+
+namespace {
+
+// Bytes asked of the socket per read.
+constexpr size_t kReadChunkSize = 2048;
+// The output buffer drops its written prefix once it is this long and more
+// than half of the buffer, so compaction copies seldom.
+constexpr size_t kCompactThreshold = 4096;
+// How long a close frame of ours waits for the server's reply.
+constexpr double kCloseTimeout = 5.0;
+
+std::string lowercase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURLRequest(const URLRequest& request,
+                                                               std::optional<std::vector<std::string>> protocols) {
+    const std::string scheme = lowercase(request.url().scheme());
+    if (scheme != "ws" && scheme != "wss" && scheme != "http" && scheme != "https") return nullptr;
+    auto ws = std::make_shared<KAVWebSocket>(Token{}, request, std::move(protocols));
+    std::weak_ptr<KAVWebSocket> weak = ws;
+    ws->stream_->setEventHandler([weak](StreamEvent event) {
+        // Network thread: everything is handed to the work queue in order.
+        if (auto self = weak.lock()) self->workQueue_.async([self, event] { self->handleStreamEvent(event); });
+    });
+    return ws;
+}
+
+std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURL(const URL& url,
+                                                        std::optional<std::vector<std::string>> protocols) {
+    return initWithURLRequest(URLRequest(url), std::move(protocols));
+}
+
+KAVWebSocket::KAVWebSocket(Token, const URLRequest& request, std::optional<std::vector<std::string>> protocols)
+    : request_(request),
+      url_(request.url()),
+      requestedProtocols_(std::move(protocols)),
+      workQueue_("KAVWebSocket.WorkQueue"),
+      readChunk_(kReadChunkSize) {
+    const std::string scheme = lowercase(url_.scheme());
+    secure_ = scheme == "wss" || scheme == "https";
+    const int port = url_.port().value_or(secure_ ? 443 : 80);
+    std::optional<platform::net::TlsSettings> tls;
+    if (secure_) {
+        tls.emplace();
+        tls->peerName = url_.host();
+        if (const auto* pinned = KAV_SSLPinnedCertificates(request_)) tls->pinnedCertificates = *pinned;
+    }
+    stream_ = platform::net::SocketStreamPair::create(url_.host(), static_cast<uint16_t>(port), std::move(tls));
+}
+
+KAVWebSocket::~KAVWebSocket() {
+    stream_->close();
+}
+
+// --- Public operations (any thread) ---------------------------------------
+
+void KAVWebSocket::open() {
+    if (opened_.exchange(true)) return;
+    selfRetain_ = shared_from_this();
+    stream_->open();
+}
+
+bool KAVWebSocket::send(KAVWebSocketMessage message) {
+    if (readyState() != KAV_OPEN) return false;  // never ahead of the upgrade request
+    workQueue_.async([self = shared_from_this(), message = std::move(message)] {
+        if (self->readyState() != KAV_OPEN) return;
+        self->sendFrame(message.isText() ? kavws::kOpText : kavws::kOpBinary, message.bytes);
+    });
+    return true;
+}
+
+bool KAVWebSocket::send(std::string text) {
+    return send(KAVWebSocketMessage::text(std::move(text)));
+}
+
+bool KAVWebSocket::send(std::nullptr_t) {
+    return send(KAVWebSocketMessage::text(std::string()));
+}
+
+void KAVWebSocket::close() {
+    closeWithCode(kavws::kCloseNormal);
+}
+
+void KAVWebSocket::closeWithCode(int code, std::optional<std::string> reason) {
+    if (code == 0) {
+        platform::log("KAVWebSocket: close code 0 ignored");
+        return;
+    }
+    workQueue_.async([self = shared_from_this(), code, reason = std::move(reason)]() mutable {
+        self->startClose(code, std::move(reason));
+    });
+}
+
+void KAVWebSocket::setDelegate(std::weak_ptr<KAVWebSocketDelegate> delegate) {
+    std::lock_guard lock(mutex_);
+    delegate_ = std::move(delegate);
+}
+
+std::shared_ptr<KAVWebSocketDelegate> KAVWebSocket::delegate() const {
+    std::lock_guard lock(mutex_);
+    return delegate_.lock();
+}
+
+void KAVWebSocket::setDelegateDispatchQueue(std::shared_ptr<platform::dispatch::SerialQueue> queue) {
+    std::lock_guard lock(mutex_);
+    delegateQueue_ = std::move(queue);
+}
+
+std::shared_ptr<platform::dispatch::SerialQueue> KAVWebSocket::delegateDispatchQueue() const {
+    std::lock_guard lock(mutex_);
+    return delegateQueue_;
+}
+
+std::optional<std::string> KAVWebSocket::protocol() const {
+    std::lock_guard lock(mutex_);
+    return protocol_;
+}
+
+// --- Delegate road -----------------------------------------------------------
+
+void KAVWebSocket::postToDelegateQueue(std::function<void()> block) {
+    std::shared_ptr<platform::dispatch::SerialQueue> queue;
+    {
+        std::lock_guard lock(mutex_);
+        queue = delegateQueue_;
+    }
+    if (queue) queue->async(std::move(block));
+    else platform::RunLoop::main().post(std::move(block));
+}
+
+// Queues one delegate call; the delegate is looked up when it runs. Nothing
+// is queued after the call that ends the connection.
+template <typename Call>
+void KAVWebSocket::deliver(Call call, bool ends) {
+    if (endReported_) return;
+    if (ends) endReported_ = true;
+    postToDelegateQueue([self = shared_from_this(), call = std::move(call)] {
+        if (auto d = self->delegate()) call(*d, *self);
+    });
+}
+
+// --- Work queue --------------------------------------------------------------
+
+void KAVWebSocket::setReadyState(KAVReadyState state) {
+    // The state only moves forward.
+    int current = readyState_.load();
+    while (state > current && !readyState_.compare_exchange_weak(current, state)) {
+    }
+}
+
+void KAVWebSocket::handleStreamEvent(StreamEvent event) {
+    if (streamsClosed_) return;
+    switch (event) {
+        case StreamEvent::OpenCompleted:
+            if (readyState() == KAV_CONNECTING) didConnect();
+            pumpWriting();
+            break;
+        case StreamEvent::HasBytesAvailable:
+            readAvailable();
+            break;
+        case StreamEvent::HasSpaceAvailable:
+            pumpWriting();
+            break;
+        case StreamEvent::ErrorOccurred:
+            streamFailed(stream_->error());
+            break;
+        case StreamEvent::EndEncountered:
+            streamEnded();
+            break;
+    }
+}
+
+void KAVWebSocket::didConnect() {
+    secKey_ = platform::crypto::base64Encode(platform::crypto::randomBytes(16));
+    const auto head = kavws::upgradeRequest(request_, secKey_, requestedProtocols_, webSocketVersion_);
+    writeData(head.serialize());
+}
+
+void KAVWebSocket::readAvailable() {
+    while (!streamsClosed_) {
+        const long n = stream_->read(readChunk_.data(), readChunk_.size());
+        if (n < 0) {
+            streamFailed(stream_->error());
+            return;
+        }
+        if (n == 0) break;
+        processInput(readChunk_.data(), static_cast<size_t>(n));
+        if (static_cast<size_t>(n) < readChunk_.size()) break;
+    }
+}
+
+void KAVWebSocket::processInput(const uint8_t* bytes, size_t length) {
+    // Once the end is decided nothing more is read: in particular nothing
+    // that came after a frame that broke the protocol.
+    if (streamsClosed_ || closeWhenFinishedWriting_ || failed_) return;
+    if (readyState() == KAV_CONNECTING) {
+        headBuffer_.append(reinterpret_cast<const char*>(bytes), length);
+        const auto headLength = kavws::responseHeadLength(headBuffer_);
+        if (!headLength) {
+            failWithError(kavws::invalidHTTPResponseError());
+            return;
+        }
+        if (*headLength > 0) handshakeCompleted(*headLength);
+        return;
+    }
+    // Closing: frames are still read, for the server's close reply.
+    if (!reader_.stopped()) reader_.feed(bytes, length, *this);
+}
+
+void KAVWebSocket::handshakeCompleted(size_t headLength) {
+    const std::string rest = headBuffer_.substr(headLength);
+    headBuffer_.resize(headLength);
+    const auto result = kavws::checkHandshakeResponse(headBuffer_, secKey_, requestedProtocols_);
+    headBuffer_ = std::string();
+    if (result.error) {
+        failWithError(*result.error);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        protocol_ = result.protocol;
+    }
+    setReadyState(KAV_OPEN);
+    deliver([](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocketDidOpen(ws); });
+    // Frames that came with the response head.
+    if (!rest.empty()) reader_.feed(reinterpret_cast<const uint8_t*>(rest.data()), rest.size(), *this);
+}
+
+void KAVWebSocket::writeData(std::string_view bytes) {
+    if (closeWhenFinishedWriting_ || streamsClosed_) return;
+    outputBuffer_.append(bytes);
+    pumpWriting();
+}
+
+void KAVWebSocket::sendFrame(uint8_t opcode, std::string_view payload) {
+    // Nothing follows our close frame.
+    if (sentCloseFrame_ || closeWhenFinishedWriting_ || streamsClosed_) return;
+    uint8_t key[4];
+    platform::crypto::randomBytes(key, sizeof key);
+    try {
+        kavws::appendFrame(outputBuffer_, opcode, payload, key);
+    } catch (const std::bad_alloc&) {
+        startClose(kavws::kCloseTooBig, "Message too big");
+        return;
+    }
+    if (opcode == kavws::kOpClose) sentCloseFrame_ = true;
+    pumpWriting();
+}
+
+void KAVWebSocket::pumpWriting() {
+    if (streamsClosed_) return;
+    while (outputBufferOffset_ < outputBuffer_.size() && stream_->hasSpaceAvailable()) {
+        const long n = stream_->write(reinterpret_cast<const uint8_t*>(outputBuffer_.data()) + outputBufferOffset_,
+                                      outputBuffer_.size() - outputBufferOffset_);
+        if (n < 0) {
+            // A peer that already ended the connection cannot take our close
+            // reply; the end that was decided stands.
+            if (outcome_) finishClosing();
+            else failWithError(Error(KAVWebSocketStreamErrorDomain, 2145, "Error writing to stream"));
+            return;
+        }
+        if (n == 0) break;
+        outputBufferOffset_ += static_cast<size_t>(n);
+    }
+    if (outputBufferOffset_ == outputBuffer_.size()) {
+        outputBuffer_.clear();
+        outputBufferOffset_ = 0;
+    } else if (outputBufferOffset_ > kCompactThreshold && outputBufferOffset_ > outputBuffer_.size() / 2) {
+        outputBuffer_.erase(0, outputBufferOffset_);
+        outputBufferOffset_ = 0;
+    }
+    if (closeWhenFinishedWriting_ && outputBuffer_.empty()) finishClosing();
+}
+
+void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
+    const KAVReadyState previous = readyState();
+    if (previous >= KAV_CLOSING) return;
+    setReadyState(KAV_CLOSING);
+    if (previous == KAV_CONNECTING) {
+        disconnect(Outcome{0, std::nullopt, true});
+        return;
+    }
+    sendFrame(kavws::kOpClose, kavws::closePayload(code, reason));
+    // Frames are still read for the server's reply, but only for so long.
+    std::weak_ptr<KAVWebSocket> weak = weak_from_this();
+    platform::RunLoop::main().post([weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->closeTimer_ = platform::Timer::schedule(kCloseTimeout, false, [weak] {
+            if (auto s = weak.lock()) s->workQueue_.async([s] { s->closeTimedOut(); });
+        });
+    });
+}
+
+void KAVWebSocket::disconnect(Outcome outcome) {
+    if (!outcome_) outcome_ = std::move(outcome);
+    closeWhenFinishedWriting_ = true;
+    pumpWriting();
+}
+
+void KAVWebSocket::finishClosing() {
+    if (streamsClosed_) return;
+    streamsClosed_ = true;
+    stream_->close();
+    platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
+    if (!failed_ && outcome_) {
+        deliver(
+            [o = *outcome_](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, o.code, o.reason, o.clean); },
+            true);
+    }
+    selfRetain_.reset();  // the caller of this step holds a reference of its own
+}
+
+void KAVWebSocket::failWithError(Error error) {
+    if (readyState() == KAV_CLOSED || failed_ || streamsClosed_) return;
+    failed_ = true;
+    deliver([error = std::move(error)](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, error); }, true);
+    setReadyState(KAV_CLOSED);
+    finishClosing();
+}
+
+void KAVWebSocket::streamFailed(std::optional<Error> error) {
+    if (outcome_) {
+        finishClosing();
+        return;
+    }
+    if (!error) error = Error(platform::net::kPosixErrorDomain, 0, "Stream failed");
+    if (error->domain == platform::net::kTlsErrorDomain && error->code == platform::net::kTlsPinnedCertificateNotFound)
+        error = Error(KAVWebSocketStreamErrorDomain, 23556, "Invalid server cert");
+    failWithError(std::move(*error));
+}
+
+void KAVWebSocket::streamEnded() {
+    if (streamsClosed_) return;
+    // Every byte received before the end has been read and parsed by now.
+    if (stream_->status() == platform::net::StreamStatus::Error) {
+        streamFailed(stream_->error());
+        return;
+    }
+    if (!outcome_) {
+        setReadyState(KAV_CLOSED);
+        outcome_ = Outcome{kavws::kCloseGoingAway, std::string("Stream end encountered"), false};
+    }
+    finishClosing();
+}
+
+void KAVWebSocket::closeTimedOut() {
+    if (streamsClosed_) return;
+    setReadyState(KAV_CLOSED);
+    outcome_ = Outcome{kavws::kCloseAbnormal, std::string("Close timed out"), false};
+    finishClosing();
+}
+
+// --- Frame reader events -----------------------------------------------------
+
+void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
+    if (sentCloseFrame_) return;  // we are closing: only the close reply matters
+    KAVWebSocketMessage message{opcode == kavws::kOpText ? KAVWebSocketMessage::Kind::Text
+                                                         : KAVWebSocketMessage::Kind::Binary,
+                                std::move(payload)};
+    deliver([message = std::move(message)](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, message); });
+}
+
+void KAVWebSocket::readerPing(std::string&& payload) {
+    if (sentCloseFrame_) return;
+    // The pong goes out behind the delegate calls queued before it.
+    postToDelegateQueue([self = shared_from_this(), payload = std::move(payload)]() mutable {
+        self->workQueue_.async([self, payload = std::move(payload)] { self->sendFrame(kavws::kOpPong, payload); });
+    });
+}
+
+void KAVWebSocket::readerPong(std::string&& payload) {
+    if (sentCloseFrame_) return;
+    deliver([pong = KAVWebSocketPong{std::move(payload)}](KAVWebSocketDelegate& d, KAVWebSocket& ws) {
+        d.webSocket(ws, pong);
+    });
+}
+
+void KAVWebSocket::readerClose(int code, std::optional<std::string>&& reason) {
+    if (readyState() == KAV_OPEN) {
+        // The server closes: answer, then end with its code and reason.
+        setReadyState(KAV_CLOSING);
+        sendFrame(kavws::kOpClose, kavws::closePayload(kavws::kCloseNormal, std::nullopt));
+    }
+    disconnect(Outcome{code, std::move(reason), true});
+}
+
+void KAVWebSocket::readerError(int closeCode, std::string&& reason) {
+    setReadyState(KAV_CLOSING);
+    sendFrame(kavws::kOpClose, kavws::closePayload(closeCode, reason));
+    disconnect(Outcome{closeCode, std::move(reason), false});
+}

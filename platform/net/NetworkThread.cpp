@@ -1,0 +1,156 @@
+#include "platform/net/NetworkThread.h"
+
+#include <pthread.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unordered_map>
+
+namespace platform::net {
+
+struct NetworkThread::Impl {
+    struct Registration {
+        int fd = -1;
+        Handler handler;
+    };
+
+    int epollFd = -1;
+    int wakeFd = -1;
+    std::thread thread;
+    std::thread::id threadId;
+
+    std::mutex mutex;
+    std::deque<std::function<void()>> tasks;
+    std::unordered_map<uint64_t, std::shared_ptr<Registration>> registrations;
+    uint64_t nextId = 1;
+
+    void wake() {
+        const uint64_t one = 1;
+        // A full counter still wakes the thread; nothing else can fail here.
+        [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
+    }
+
+    void runTasks() {
+        std::deque<std::function<void()>> batch;
+        {
+            std::lock_guard lock(mutex);
+            batch.swap(tasks);
+        }
+        for (auto& task : batch)
+            task();
+    }
+
+    void loop() {
+        pthread_setname_np(pthread_self(), "KAVWebSocket.Ne");  // 15 characters at most
+        epoll_event events[64];
+        while (true) {
+            const int n = epoll_wait(epollFd, events, 64, -1);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            for (int i = 0; i < n; ++i) {
+                const uint64_t id = events[i].data.u64;
+                if (id == 0) {
+                    uint64_t value;
+                    [[maybe_unused]] auto r = ::read(wakeFd, &value, sizeof value);
+                    continue;
+                }
+                std::shared_ptr<Registration> reg;
+                {
+                    std::lock_guard lock(mutex);
+                    auto it = registrations.find(id);
+                    if (it != registrations.end()) reg = it->second;
+                }
+                if (reg) reg->handler(events[i].events);
+            }
+            runTasks();
+        }
+    }
+};
+
+NetworkThread& NetworkThread::shared() {
+    // Never destroyed: connections may still be closing while the process exits.
+    static NetworkThread* thread = new NetworkThread();
+    return *thread;
+}
+
+NetworkThread::NetworkThread() : impl_(std::make_unique<Impl>()) {
+    impl_->epollFd = epoll_create1(EPOLL_CLOEXEC);
+    impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (impl_->epollFd < 0 || impl_->wakeFd < 0) throw std::runtime_error("network thread: epoll failed");
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = 0;
+    epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, impl_->wakeFd, &ev);
+    impl_->thread = std::thread([impl = impl_.get()] { impl->loop(); });
+    impl_->threadId = impl_->thread.get_id();
+    impl_->thread.detach();
+}
+
+void NetworkThread::post(std::function<void()> task) {
+    if (!task) return;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->tasks.push_back(std::move(task));
+    }
+    impl_->wake();
+}
+
+bool NetworkThread::isCurrent() const {
+    return std::this_thread::get_id() == impl_->threadId;
+}
+
+uint64_t NetworkThread::add(int fd, uint32_t events, Handler handler) {
+    auto reg = std::make_shared<Impl::Registration>();
+    reg->fd = fd;
+    reg->handler = std::move(handler);
+    uint64_t id;
+    {
+        std::lock_guard lock(impl_->mutex);
+        id = impl_->nextId++;
+        impl_->registrations.emplace(id, reg);
+    }
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.u64 = id;
+    if (epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, fd, &ev) != 0) {
+        std::lock_guard lock(impl_->mutex);
+        impl_->registrations.erase(id);
+        return 0;
+    }
+    return id;
+}
+
+void NetworkThread::modify(uint64_t id, uint32_t events) {
+    // Under the lock, so that a descriptor closed and reused after remove()
+    // is never changed in the name of its old registration.
+    std::lock_guard lock(impl_->mutex);
+    auto it = impl_->registrations.find(id);
+    if (it == impl_->registrations.end()) return;
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.u64 = id;
+    epoll_ctl(impl_->epollFd, EPOLL_CTL_MOD, it->second->fd, &ev);
+}
+
+void NetworkThread::remove(uint64_t id) {
+    std::shared_ptr<Impl::Registration> reg;
+    {
+        std::lock_guard lock(impl_->mutex);
+        auto it = impl_->registrations.find(id);
+        if (it == impl_->registrations.end()) return;
+        reg = std::move(it->second);
+        impl_->registrations.erase(it);
+        epoll_ctl(impl_->epollFd, EPOLL_CTL_DEL, reg->fd, nullptr);
+    }
+    // The handler (and what it holds) is released outside the lock.
+}
+
+}  // namespace platform::net

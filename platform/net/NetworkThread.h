@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform::net {
+
+// The one shared network thread of the process. It waits on an epoll set
+// (level-triggered) and runs the handlers of registered descriptors and the
+// tasks posted to it. Every socket of every connection lives here.
+class NetworkThread {
+  public:
+    // Created and started on first use; the thread is named
+    // "KAVWebSocket.NetworkThread" and runs until the process ends.
+    static NetworkThread& shared();
+
+    using Handler = std::function<void(uint32_t events)>;
+
+    // Runs the task on the network thread, later (never inline).
+    void post(std::function<void()> task);
+    bool isCurrent() const;
+
+    // Registers a descriptor; the handler runs on the network thread with the
+    // epoll events that fired. Returns a registration id (never 0). Any thread.
+    uint64_t add(int fd, uint32_t events, Handler handler);
+    // Changes the events a registration waits for. Any thread; safe to call
+    // with an id that is already removed.
+    void modify(uint64_t id, uint32_t events);
+    // Forgets a registration; its handler is not called again once this has
+    // returned on the network thread (from other threads: once the next
+    // round of events starts). The descriptor is not closed.
+    void remove(uint64_t id);
+
+    struct Impl;
+
+  private:
+    NetworkThread();
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform::net

@@ -1,0 +1,223 @@
+// Package text, message order, parsing of received packages, the envelope
+// and the small shared helpers.
+#include <gtest/gtest.h>
+
+#include "Core/Funs.h"
+#include "Core/KAVCrypt.h"
+#include "Core/KAVPackage.h"
+#include "platform/Crypto.h"
+#include "platform/Json.h"
+
+using platform::Json;
+
+namespace {
+
+// The next package rendered gets message order `next`.
+void nextOrderIs(int32_t next) {
+    Funs::setMessageOrder(next - 1);
+}
+
+}  // namespace
+
+TEST(KAVPackage, RendersTheHeadAndAnEmptyDataObject) {
+    nextOrderIs(3);
+    KAVPackage p;
+    EXPECT_EQ(p.toJSON(), R"({"event":"","token" : "","msgOrder":"3","encrypt":"1","data":{}})");
+    EXPECT_EQ(p.msgOrder(), 3);
+    // A second rendering takes a new number.
+    EXPECT_EQ(p.toJSON(), R"({"event":"","token" : "","msgOrder":"4","encrypt":"1","data":{}})");
+    EXPECT_EQ(p.msgOrder(), 4);
+}
+
+TEST(KAVPackage, RendersMembersChildrenAndConditionsWithTheirSpacing) {
+    nextOrderIs(17);
+    KAVPackage p;
+    p.setEvent("3001");
+    p.addValue("S1", "sid");
+    p.addValue("1001", "uid");
+    p.addValue("1", "action");
+    p.addValue(Json::array({Json{{"bsCode", "b"}, {"orderQuantity", "2"}}, Json{{"ignored", "x"}}}), "children");
+    EXPECT_EQ(p.toJSON(), R"({"event":"3001","token" : "","msgOrder":"17","encrypt":"1","data":{"sid": "S1","uid": "1001","action": "1","children": [{"bsCode": "b","orderQuantity": "2"}]}})");
+
+    KAVPackage h;
+    h.setEvent("2023");
+    h.setEncrypt("0");
+    h.addValue(Json::array({Json{{"symbolCode", "EURUSD"}, {"barCount", "-100"}}}), "parames");
+    h.addValue("4", "action");
+    EXPECT_EQ(h.toJSON(), R"({"event":"2023","token" : "","msgOrder":"18","encrypt":"0","data":{"parames": [{ "operator" :"and", "key" : "symbolCode", "value" : "EURUSD"},{ "operator" :"and", "key" : "barCount", "value" : "-100"}],"action": "4"}})");
+}
+
+TEST(KAVPackage, LeavesOutEmptyChildrenAndConditionsAndRendersNumbersAsText) {
+    nextOrderIs(5);
+    KAVPackage p;
+    p.addValue(Json::array({Json::object()}), "children");
+    p.addValue(Json::array({Json::object()}), "parames");
+    p.addValue(5, "n");
+    p.addValue(1.25, "d");
+    p.addValue("second", "n");  // replaces the value, keeps the place
+    EXPECT_EQ(p.toJSON(), R"({"event":"","token" : "","msgOrder":"5","encrypt":"1","data":{"n": "second","d": "1.25"}})");
+    ASSERT_NE(p.getValue("d"), nullptr);
+    EXPECT_EQ(p.getValue("missing"), nullptr);
+}
+
+TEST(KAVPackage, EscapesValuesSoTheyCannotBreakOrExtendTheText) {
+    nextOrderIs(9);
+    const std::string memo = "say \"hi\",} \\ back\nslash\x01 中文";
+    KAVPackage p;
+    p.setEvent("3001");
+    p.addValue(memo, "memo");
+    p.addValue(Json::array({Json{{"memo", memo}, {"pwd", "a\"b"}}}), "children");
+    p.addValue(Json::array({Json{{"k\"", "v\\"}}}), "parames");
+    const std::string text = p.toJSON();
+    EXPECT_NE(text.find(R"("memo": "say \"hi\",} \\ back\nslash\u0001 中文")"), std::string::npos) << text;
+
+    // The text is JSON whose values are exactly what was given, and no
+    // member was smuggled in.
+    const auto parsed = platform::parseJson(text);
+    ASSERT_TRUE(parsed) << text;
+    const Json& data = (*parsed)["data"];
+    EXPECT_EQ(data.size(), 3u);
+    EXPECT_EQ(data["memo"], memo);
+    EXPECT_EQ(data["children"][0]["memo"], memo);
+    EXPECT_EQ(data["children"][0]["pwd"], "a\"b");
+    EXPECT_EQ(data["parames"][0]["key"], "k\"");
+    EXPECT_EQ(data["parames"][0]["value"], "v\\");
+}
+
+TEST(KAVPackage, MessageOrderWrapsFrom65535To2) {
+    Funs::setMessageOrder(65534);
+    EXPECT_EQ(Funs::getMessageOrder(), 65535);
+    EXPECT_EQ(Funs::getMessageOrder(), 2);
+    EXPECT_EQ(Funs::getMessageOrder(), 3);
+}
+
+TEST(KAVPackage, ParsesRepliesWithNumbersAsNumbersOrStrings) {
+    KAVPackage p;
+    ASSERT_TRUE(p.fromJSON(R"({"event":"2002","msgOrder":17,"retCode":0,"message":"ok","encrypt":"1","data":{"children":[{"a":"1"}]}})"));
+    EXPECT_EQ(p.event(), "2002");
+    EXPECT_EQ(p.msgOrder(), 17);
+    EXPECT_EQ(p.retCode(), "0");
+    EXPECT_EQ(p.message(), "ok");
+    ASSERT_NE(p.getValue("children"), nullptr);
+    EXPECT_EQ((*p.getValue("children"))[0]["a"], "1");
+    EXPECT_EQ(p.strData(), p.binData());
+
+    ASSERT_TRUE(p.fromJSON(R"({"event":4002,"msgOrder":"17","retCode":"9"})"));
+    EXPECT_EQ(p.event(), "4002");
+    EXPECT_EQ(p.msgOrder(), 17);
+    EXPECT_EQ(p.retCode(), "9");
+    EXPECT_EQ(p.message(), "");
+}
+
+TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
+    KAVPackage p;
+    ASSERT_TRUE(p.fromJSON(R"({"event":null,"retCode":[1],"message":{"a":1},"msgOrder":"x","data":[1,2]})"));
+    EXPECT_EQ(p.event(), "");
+    EXPECT_EQ(p.retCode(), "");
+    EXPECT_EQ(p.message(), "");
+    EXPECT_EQ(p.msgOrder(), 0);
+    EXPECT_TRUE(p.kavData().is_object());
+    EXPECT_TRUE(p.kavData().empty());
+
+    // Text that is not JSON leaves every field empty; an array or no text
+    // at all is refused.
+    p.setEvent("old");
+    EXPECT_TRUE(p.fromJSON("not json"));
+    EXPECT_EQ(p.event(), "");
+    EXPECT_EQ(p.encrypt(), "");
+    p.setEvent("old");
+    EXPECT_FALSE(p.fromJSON("[1,2]"));
+    EXPECT_EQ(p.event(), "old");
+    EXPECT_FALSE(p.fromJSON(""));
+}
+
+TEST(KAVCrypt, PadsByHandToWholeBlocks) {
+    const std::string padded15 = KAVCrypt::pad(std::string(15, 'a'));
+    ASSERT_EQ(padded15.size(), 16u);
+    EXPECT_EQ(padded15.back(), '\x01');
+    const std::string padded16 = KAVCrypt::pad(std::string(16, 'a'));
+    EXPECT_EQ(padded16, std::string(16, 'a') + std::string(16, '\x10'));
+    const std::string padded17 = KAVCrypt::pad(std::string(17, 'a'));
+    EXPECT_EQ(padded17, std::string(17, 'a') + std::string(15, '\x0f'));
+    for (const auto& p : {padded15, padded16, padded17}) {
+        const auto back = KAVCrypt::unpad(p);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->find_first_not_of('a'), std::string::npos);
+    }
+}
+
+TEST(KAVCrypt, RefusesBadPadding) {
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\0'));                      // 0
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\x11'));                    // beyond a block
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(3, '\x05')));                           // longer than the data
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(13, 'a') + "\x02\x03\x03"));           // bytes differ
+    EXPECT_FALSE(KAVCrypt::unpad(""));
+}
+
+TEST(KAVCrypt, PreparesKeysByLength) {
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, "short"), std::string("short") + std::string(11, '\0'));
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(16, 'k')).size(), 16u);
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(20, 'k')), std::string(20, 'k') + std::string(4, '\0'));
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(25, 'k')).size(), 32u);
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(40, 'k')), std::string(32, 'k'));
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kCAST, "k").size(), 5u);
+}
+
+TEST(KAVCrypt, EnciphersWithTheKeyBroughtToItsSize) {
+    const std::string text = R"({"event":"1003","data":{"uid": "1001"}})";
+    for (const std::string& key : {std::string(KAVCrypt::kPackageKey), std::string("20-character-key-abc"),
+                                  std::string("a-key-longer-than-twenty-five-bytes")}) {
+        const std::string sealed = KAVCrypt::encrypt(text, key, KAVCrypt::kPackageIV);
+        EXPECT_EQ(sealed.find('\n'), std::string::npos);
+        EXPECT_EQ(KAVCrypt::decrypt(sealed, key, KAVCrypt::kPackageIV), text);
+        // Read with a cipher keyed by hand the same way.
+        auto aes = platform::crypto::AesEcb::create(KAVCrypt::prepareKey(KAVCrypt::kAES, key));
+        ASSERT_TRUE(aes);
+        const auto plain = aes->decrypt(*platform::crypto::base64Decode(sealed));
+        ASSERT_TRUE(plain);
+        EXPECT_EQ(*KAVCrypt::unpad(*plain), text);
+    }
+}
+
+TEST(KAVCrypt, DecipheringRefusesBadEnvelopes) {
+    const KAVCrypt crypt(KAVCrypt::kPackageKey);
+    auto aes = platform::crypto::AesEcb::create(KAVCrypt::kPackageKey);
+    ASSERT_TRUE(aes);
+    const auto seal = [&](const std::string& blocks) { return platform::crypto::base64Encode(*aes->encrypt(blocks)); };
+
+    EXPECT_EQ(crypt.decrypt(seal(KAVCrypt::pad("ok"))), "ok");
+    EXPECT_FALSE(crypt.decrypt("not*base64"));                                        // alphabet
+    EXPECT_FALSE(crypt.decrypt(platform::crypto::base64Encode(std::string(15, 'x')))); // not whole blocks
+    EXPECT_FALSE(crypt.decrypt(""));
+    EXPECT_FALSE(crypt.decrypt(seal(std::string(15, 'a') + '\0')));                     // padding 0
+    EXPECT_FALSE(crypt.decrypt(seal(std::string(14, 'a') + "\x01\x02")));              // padding bytes differ
+    EXPECT_FALSE(crypt.decrypt(seal(KAVCrypt::pad("\xff\xfe not utf-8"))));             // not UTF-8
+}
+
+TEST(Funs, PriceTextsPointsRiskAndZero) {
+    EXPECT_EQ(Funs::formatPrice(1.23456, 2), "1.23");
+    EXPECT_EQ(Funs::formatPrice(1.23456, 0), "1");
+    EXPECT_EQ(Funs::formatPrice(150.0, 3), "150.000");
+    EXPECT_EQ(Funs::getPointWithPrice1(1.10250, 1.10000, 5), 250);
+    EXPECT_EQ(Funs::getPointWithPrice1(1.15, 1.10, 2), 5);
+    EXPECT_EQ(Funs::getPointWithPrice1(1.0, 2.0, 0), 1);
+    EXPECT_EQ(Funs::getPointWithPrice1(1.5, 1.0, 40), 500000000);  // decimals held to 9
+    EXPECT_DOUBLE_EQ(Funs::riskWith("2", 1000, 3000), 3.0);
+    EXPECT_DOUBLE_EQ(Funs::riskWith("1", 1000, 4000), 0.25);
+    EXPECT_DOUBLE_EQ(Funs::riskWith("2", 0, 3000), 0.0);
+    EXPECT_DOUBLE_EQ(Funs::riskWith("3", 1000, 3000), 0.0);
+    EXPECT_TRUE(Funs::testDB_Zero(1e-310));
+    EXPECT_FALSE(Funs::testDB_Zero(2.3e-308));
+    EXPECT_NEAR(Funs::calculateDynProfitWith(1.2, 1.1, 2, "s", 100000, "1"), -20000.0, 1e-6);
+    EXPECT_NEAR(Funs::calculateDynProfitWith(1.25, 1.0, 1, "b", 100, "2"), -20.0, 1e-9);
+    EXPECT_EQ(Funs::calculateDynProfitWith(1.25, 1.0, 1, "b", 100, "3"), 0.0);
+    EXPECT_EQ(Funs::withStringLeft("中文字符", 2), "中文");
+    EXPECT_EQ(Funs::withStringRight("中文字符", 3), "文字符");
+}
+
+TEST(Funs, DatesInTheLocalTimeZone) {
+    const int64_t epoch = 1767603600;
+    EXPECT_EQ(Funs::Date2Epoch(Funs::Epoch2Date(epoch)), epoch);
+    EXPECT_EQ(Funs::Date2Epoch("2026/01/05 09:00:00"), 0);
+    EXPECT_EQ(Funs::getToDay().size(), 19u);
+}

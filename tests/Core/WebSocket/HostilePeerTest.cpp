@@ -1,0 +1,293 @@
+// The client against a scripted server that writes raw bytes: broken
+// handshakes, protocol errors, oversized messages and closing races.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Strings.h"
+#include "tests/Core/WebSocket/WsTestSupport.h"
+#include "tests/platform/net/peers/RawServer.h"
+#include "tests/support/TestSupport.h"
+
+using kavtest::ClientFrame;
+using kavtest::closeFramePayload;
+using kavtest::RawConnection;
+using kavtest::RawServer;
+using kavtest::Recorder;
+using kavtest::serverFrame;
+using testing::ElementsAre;
+
+namespace {
+
+std::string describe(const ClientFrame& f) {
+    if (f.opcode == 8) return platform::stringf("close %d %s", f.closeCode(), f.closeReason().c_str());
+    return platform::stringf("op%d %s%s", f.opcode, f.payload.c_str(), f.masked ? "" : " UNMASKED");
+}
+
+// Notes every frame the client sends until it closes the connection.
+void noteFramesUntilEnd(RawConnection& c, kavtest::Notes& notes) {
+    while (auto f = c.readFrame())
+        notes.add(describe(*f));
+    notes.add("end");
+}
+
+struct ErrorCase {
+    const char* name;
+    std::string bytes;  // written after a valid text frame "before", followed by a text frame "after"
+    int code;
+    std::string reason;
+};
+
+TEST(WebSocketHostile, ProtocolErrorsCloseAtOnceWithCodeAndReason) {
+    const std::vector<ErrorCase> cases = {
+        {"rsv bits", serverFrame(1, "x", true, 4), 1002, "Server used RSV bits"},
+        {"opcode 3", serverFrame(3, "x"), 1002, "Unknown opcode 3"},
+        {"opcode 7", serverFrame(7, ""), 1002, "Unknown opcode 7"},
+        {"opcode 11", serverFrame(11, ""), 1002, "Unknown opcode 11"},
+        {"opcode 15", serverFrame(15, "x"), 1002, "Unknown opcode 15"},
+        {"masked", std::string("\x81\x81\x01\x02\x03\x04\x60", 7), 1002, "Client must receive unmasked data"},
+        {"fragmented ping", serverFrame(9, "p", false), 1002, "Fragmented control frames not allowed"},
+        {"long ping", serverFrame(9, std::string(126, 'p')), 1002,
+         "Control frames cannot have payloads larger than 126 bytes"},
+        {"lone continuation", serverFrame(0, "x"), 1002, "cannot continue a message"},
+        {"new message inside a fragmented one", serverFrame(1, "a", false) + serverFrame(2, "b"), 1002,
+         "all data frames after the initial data frame must have opcode 0"},
+        // The first frame of the message is not complete: the bad byte alone decides.
+        {"invalid UTF-8 mid-frame", std::string("\x01\x0A", 2) + "ab\xFF", 1007, "Text frames must be valid UTF-8"},
+        {"overlong", serverFrame(1, "\xC0\xAF"), 1007, "Text frames must be valid UTF-8"},
+        {"surrogate", serverFrame(1, "\xED\xA0\x80"), 1007, "Text frames must be valid UTF-8"},
+        {"above U+10FFFF", serverFrame(1, "\xF4\x90\x80\x80"), 1007, "Text frames must be valid UTF-8"},
+        {"cut code point", serverFrame(1, "\xE2\x82"), 1007, "Text frames must be valid UTF-8"},
+        {"1-byte close", serverFrame(8, "\x03"), 1002, "Payload for close must be larger than 2 bytes"},
+        {"close 1005", serverFrame(8, closeFramePayload(1005)), 1002, "Cannot have close code of 1005"},
+        {"close 999", serverFrame(8, closeFramePayload(999)), 1002, "Cannot have close code of 999"},
+        {"close 2999", serverFrame(8, closeFramePayload(2999)), 1002, "Cannot have close code of 2999"},
+        {"close 5000", serverFrame(8, closeFramePayload(5000)), 1002, "Cannot have close code of 5000"},
+        {"close reason not UTF-8", serverFrame(8, closeFramePayload(1000, "\xFF")), 1002,
+         "Close reason MUST be valid UTF-8"},
+        {"length top bit", std::string("\x82\x7F\x80\x00\x00\x00\x00\x00\x00\x05", 10), 1002, "Invalid frame length"},
+        {"message too big", std::string("\x82\x7F\x00\x00\x00\x00\x01\x00\x00\x01", 10), 1009, "Message too big"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server([&](RawConnection& conn) {
+            conn.readRequestHead();
+            conn.acceptHandshake();
+            conn.write(serverFrame(1, "before") + c.bytes + serverFrame(1, "after"));
+            noteFramesUntilEnd(conn, server.notes);
+        });
+        Recorder rec;
+        auto ws = kavtest::openSocket(server.url(), rec);
+        ASSERT_TRUE(rec.waitFinished());
+        EXPECT_THAT(rec.lines, ElementsAre("open -", "text 6 \"before\"",
+                                           platform::stringf("close %d %s 0", c.code, c.reason.c_str())));
+        // Our close frame went out, and the connection was dropped without
+        // waiting for the server's reply.
+        ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("end"); }));
+        EXPECT_THAT(server.notes.all(), ElementsAre(platform::stringf("close %d %s", c.code, c.reason.c_str()), "end"));
+    }
+}
+
+struct HandshakeCase {
+    const char* name;
+    std::function<void(RawConnection&)> respond;
+    std::vector<std::string> lines;
+    std::optional<std::vector<std::string>> protocols = std::nullopt;
+};
+
+TEST(WebSocketHostile, HandshakeResponses) {
+    const std::vector<HandshakeCase> cases = {
+        {"head over 16 KiB",
+         [](RawConnection& c) {
+             c.write("HTTP/1.1 101 Switching Protocols\r\nX-Pad: " + std::string(17000, 'a'));
+             c.waitForEnd();
+         },
+         {"fail KAVWebSocketErrorDomain 2133 Invalid HTTP response"}},
+        {"status 404", [](RawConnection& c) { c.write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"); },
+         {"fail KAVWebSocketErrorDomain 2132 received bad response code from server 404"}},
+        {"no accept", [](RawConnection& c) { c.write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n"); },
+         {"fail KAVWebSocketErrorDomain 2133 Invalid Sec-WebSocket-Accept response"}},
+        {"not HTTP", [](RawConnection& c) { c.write("SSH-2.0-OpenSSH\r\n\r\n"); },
+         {"fail KAVWebSocketErrorDomain 2133 Invalid HTTP response"}},
+        {"protocol not asked for", [](RawConnection& c) { c.acceptHandshake("Sec-WebSocket-Protocol: chat\r\n"); },
+         {"fail KAVWebSocketErrorDomain 2133 Server specified Sec-WebSocket-Protocol that wasn't requested"}},
+        {"protocol chosen",
+         [](RawConnection& c) {
+             if (c.requestField("Sec-WebSocket-Protocol") == "chat, json")
+                 c.acceptHandshake("Sec-WebSocket-Protocol: json\r\n");
+             c.write(serverFrame(8, closeFramePayload(1000)));
+             c.readFrame();
+         },
+         {"open json", "close 1000 - 1"},
+         std::vector<std::string>{"chat", "json"}},
+        {"status 200 with accept, frames in the same write",
+         [](RawConnection& c) {
+             c.write("HTTP/1.1 200 OK\r\nSec-WebSocket-Accept: " + c.acceptValue() + "\r\n\r\n" + serverFrame(1, "hi") +
+                     serverFrame(8, closeFramePayload(1000)));
+             c.readFrame();
+         },
+         {"open -", "text 2 \"hi\"", "close 1000 - 1"}},
+        {"stream ends before the head", [](RawConnection& c) { c.write("HTTP/1.1 101 Switch"); },
+         {"close 1001 Stream end encountered 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server([&](RawConnection& conn) {
+            conn.readRequestHead();
+            c.respond(conn);
+        });
+        Recorder rec;
+        auto ws = kavtest::openSocket(server.url(), rec, {}, c.protocols);
+        ASSERT_TRUE(rec.waitFinished());
+        EXPECT_EQ(rec.lines, c.lines);
+    }
+}
+
+TEST(WebSocketHostile, ServerCloseFollowedAtOnceByItsEnd) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(1, "last") + serverFrame(8, closeFramePayload(4001, "maintenance")));
+        c.close();
+    });
+    for (int round = 0; round < 20; ++round) {  // the reply races the end; every round must agree
+        Recorder rec;
+        auto ws = kavtest::openSocket(server.url(), rec);
+        ASSERT_TRUE(rec.waitFinished());
+        ASSERT_THAT(rec.lines, ElementsAre("open -", "text 4 \"last\"", "close 4001 maintenance 1")) << round;
+    }
+}
+
+TEST(WebSocketHostile, EndWithoutCloseFrame) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(1, "x"));
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "text 1 \"x\"", "close 1001 Stream end encountered 0"));
+    EXPECT_EQ(ws->readyState(), KAV_CLOSED);
+}
+
+TEST(WebSocketHostile, ClientCloseReportsTheServersReply) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        auto close = c.readUntilClose();
+        if (close) server.notes.add(describe(*close));
+        c.write(serverFrame(8, closeFramePayload(4002, "see you")));
+        c.waitForEnd();
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    rec.delegate->onOpen = [](KAVWebSocket& s) { s.closeWithCode(4000, "client leaves"); };
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 4002 see you 1"));
+    EXPECT_TRUE(server.notes.contains("close 4000 client leaves"));
+}
+
+TEST(WebSocketHostile, CloseWithoutReplyTimesOutOnTheVirtualClock) {
+    kavtest::VirtualTime time;
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        if (c.readUntilClose()) server.notes.add("got close");
+        c.waitForEnd(10);  // never answers
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(rec.waitForLines(1));
+    ws->close();
+    ASSERT_TRUE(rec.waitForLines(1) && kavtest::pollUntil([&] { return server.notes.contains("got close"); }));
+    time.advance(4.9);
+    EXPECT_FALSE(rec.delegate->finished());
+    time.advance(0.1);
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1006 Close timed out 0"));
+    EXPECT_EQ(ws->readyState(), KAV_CLOSED);
+}
+
+TEST(WebSocketHostile, ARepliedCloseCancelsItsTimer) {
+    kavtest::VirtualTime time;
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.readUntilClose();
+        c.write(serverFrame(8, closeFramePayload(1000)));
+        c.waitForEnd();
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    rec.delegate->onOpen = [](KAVWebSocket& s) { s.close(); };
+    ASSERT_TRUE(rec.waitFinished());
+    time.drain();
+    EXPECT_EQ(platform::RunLoop::main().timerCount(), 0u);
+    time.advance(10);
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
+}
+
+TEST(WebSocketHostile, NothingIsSentAfterOurCloseFrame) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        while (auto f = c.readFrame()) {
+            server.notes.add(describe(*f));
+            if (f->opcode == 8) break;
+        }
+        // A ping and a message after our close frame get no answer, the reply ends it.
+        c.write(serverFrame(9, "late ping") + serverFrame(1, "late text") + serverFrame(8, closeFramePayload(1000)));
+        noteFramesUntilEnd(c, server.notes);
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    rec.delegate->onOpen = [&](KAVWebSocket& s) {
+        s.send("a");
+        s.close();
+        s.send("b");                                  // queued behind the close: dropped
+        s.send(KAVWebSocketMessage::binary("c"));     // idem
+    };
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
+    EXPECT_FALSE(ws->send("after the end"));
+    ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("end"); }));
+    EXPECT_THAT(server.notes.all(), ElementsAre("op1 a", "close 1000 ", "end"));
+}
+
+TEST(WebSocketHostile, CloseWhileConnectingSendsNoCloseFrame) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        server.notes.add("head");
+        noteFramesUntilEnd(c, server.notes);
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("head"); }));
+    ws->close();
+    ws->close();  // a second close changes nothing
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("close 0 - 1"));
+    ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("end"); }));
+    EXPECT_THAT(server.notes.all(), ElementsAre("head", "end"));
+}
+
+TEST(WebSocketHostile, PingIsAnsweredWithItsPayloadAndPongsAreReported) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(9, "abc") + serverFrame(10, "\x01\xFF"));
+        if (auto f = c.readFrame()) server.notes.add(describe(*f));
+        c.write(serverFrame(8, closeFramePayload(1000)));
+        c.readFrame();
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "pong 01ff", "close 1000 - 1"));
+    EXPECT_THAT(server.notes.all(), ElementsAre("op10 abc"));
+}
+
+}  // namespace
