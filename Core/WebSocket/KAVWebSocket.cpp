@@ -13,8 +13,9 @@ using platform::net::URLRequest;
 
 namespace {
 
-// Bytes asked of the socket per read.
-constexpr size_t kReadChunkSize = 2048;
+// Bytes asked of the socket per read: enough for many small frames or a
+// good part of a large one in one system call.
+constexpr size_t kReadChunkSize = 64 * 1024;
 // The output buffer drops its written prefix once it is this long and more
 // than half of the buffer, so compaction copies seldom.
 constexpr size_t kCompactThreshold = 4096;
@@ -37,7 +38,7 @@ std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURLRequest(const URLRequest&
     std::weak_ptr<KAVWebSocket> weak = ws;
     ws->stream_->setEventHandler([weak](StreamEvent event) {
         // Network thread: everything is handed to the work queue in order.
-        if (auto self = weak.lock()) self->workQueue_.async([self, event] { self->handleStreamEvent(event); });
+        if (auto self = weak.lock()) self->perform([self = self.get(), event] { self->handleStreamEvent(event); });
     });
     return ws;
 }
@@ -79,10 +80,8 @@ void KAVWebSocket::open() {
 
 bool KAVWebSocket::send(KAVWebSocketMessage message) {
     if (readyState() != KAV_OPEN) return false;  // never ahead of the upgrade request
-    workQueue_.async([self = shared_from_this(), message = std::move(message)] {
-        if (self->readyState() != KAV_OPEN) return;
-        self->sendFrame(message.isText() ? kavws::kOpText : kavws::kOpBinary, message.bytes);
-    });
+    const uint8_t opcode = message.isText() ? kavws::kOpText : kavws::kOpBinary;
+    enqueue(Outgoing{opcode, std::move(message.bytes), 0, std::nullopt});
     return true;
 }
 
@@ -103,8 +102,45 @@ void KAVWebSocket::closeWithCode(int code, std::optional<std::string> reason) {
         platform::log("KAVWebSocket: close code 0 ignored");
         return;
     }
-    workQueue_.async([self = shared_from_this(), code, reason = std::move(reason)]() mutable {
-        self->startClose(code, std::move(reason));
+    enqueue(Outgoing{kavws::kOpClose, {}, code, std::move(reason)});
+}
+
+// Sends, pongs and closes keep the order of the calls. A burst of them is handed to
+// the work queue as one block and written with as few system calls as the
+// socket allows.
+void KAVWebSocket::enqueue(Outgoing outgoing) {
+    bool schedule;
+    {
+        std::lock_guard lock(outgoingMutex_);
+        schedule = outgoing_.empty();
+        outgoing_.push_back(std::move(outgoing));
+    }
+    if (schedule) perform([this] { flushOutgoing(); });
+}
+
+void KAVWebSocket::flushOutgoing() {
+    std::vector<Outgoing> batch;
+    {
+        std::lock_guard lock(outgoingMutex_);
+        batch.swap(outgoing_);
+    }
+    batchingWrites_ = true;
+    for (auto& o : batch) {
+        if (o.opcode == kavws::kOpClose) startClose(o.closeCode, std::move(o.closeReason));
+        else if (readyState() == KAV_OPEN) sendFrame(o.opcode, o.payload);
+    }
+    batchingWrites_ = false;
+    pumpWriting();
+}
+
+void KAVWebSocket::perform(std::function<void()> block) {
+    // Queued work does not keep the connection alive (that is selfRetain_'s
+    // job until the end): a block left on the queue must not own its queue.
+    workQueue_.async([weak = weak_from_this(), block = std::move(block)] {
+        auto self = weak.lock();
+        if (!self) return;
+        block();
+        self->flushCallbacks();
     });
 }
 
@@ -151,9 +187,20 @@ template <typename Call>
 void KAVWebSocket::deliver(Call call, bool ends) {
     if (endReported_) return;
     if (ends) endReported_ = true;
-    postToDelegateQueue([self = shared_from_this(), call = std::move(call)] {
-        if (auto d = self->delegate()) call(*d, *self);
+    callbacks_.push_back([this, call = std::move(call)] {
+        if (auto d = delegate()) call(*d, *this);
     });
+}
+
+// Work queue: the calls gathered by one block of work reach the delegate
+// queue together, in order.
+void KAVWebSocket::flushCallbacks() {
+    if (callbacks_.empty()) return;
+    postToDelegateQueue([self = shared_from_this(), calls = std::move(callbacks_)] {
+        for (const auto& call : calls)
+            call();
+    });
+    callbacks_.clear();
 }
 
 // --- Work queue --------------------------------------------------------------
@@ -261,7 +308,7 @@ void KAVWebSocket::sendFrame(uint8_t opcode, std::string_view payload) {
         return;
     }
     if (opcode == kavws::kOpClose) sentCloseFrame_ = true;
-    pumpWriting();
+    if (!batchingWrites_) pumpWriting();
 }
 
 void KAVWebSocket::pumpWriting() {
@@ -304,7 +351,7 @@ void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
         auto self = weak.lock();
         if (!self) return;
         self->closeTimer_ = platform::Timer::schedule(kCloseTimeout, false, [weak] {
-            if (auto s = weak.lock()) s->workQueue_.async([s] { s->closeTimedOut(); });
+            if (auto s = weak.lock()) s->perform([s = s.get()] { s->closeTimedOut(); });
         });
     });
 }
@@ -381,8 +428,8 @@ void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
 void KAVWebSocket::readerPing(std::string&& payload) {
     if (sentCloseFrame_) return;
     // The pong goes out behind the delegate calls queued before it.
-    postToDelegateQueue([self = shared_from_this(), payload = std::move(payload)]() mutable {
-        self->workQueue_.async([self, payload = std::move(payload)] { self->sendFrame(kavws::kOpPong, payload); });
+    callbacks_.push_back([this, payload = std::move(payload)]() mutable {
+        enqueue(Outgoing{kavws::kOpPong, std::move(payload), 0, std::nullopt});
     });
 }
 

@@ -116,7 +116,10 @@ TEST(WebSocketPeer, ServerCloseCodesAreReported) {
 }
 
 TEST(WebSocketPeer, ConnectionOutlivesTheCallersReference) {
-    BeastServer server;
+    BeastServer server([](BeastSession& s, Notes& notes) {
+        while (auto m = s.read())
+            notes.add("got " + m->data);
+    });
     Recorder rec;
     {
         auto ws = kavtest::openSocket(server.url(), rec);
@@ -127,6 +130,8 @@ TEST(WebSocketPeer, ConnectionOutlivesTheCallersReference) {
     }
     ASSERT_TRUE(rec.waitFinished());
     EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
+    EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("closed 1000 "); }));
+    EXPECT_THAT(server.notes.all(), ElementsAre("got last words", "closed 1000 "));
 }
 
 TEST(WebSocketPeer, ClearedOrDeadDelegateReceivesNothingAlreadyQueued) {
