@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/Dispatch.h"
 
 #include "platform/Strings.h"
 #include "tests/Core/WebSocket/WsTestSupport.h"
@@ -288,6 +291,49 @@ TEST(WebSocketHostile, PingIsAnsweredWithItsPayloadAndPongsAreReported) {
     ASSERT_TRUE(rec.waitFinished());
     EXPECT_THAT(rec.lines, ElementsAre("open -", "pong 01ff", "close 1000 - 1"));
     EXPECT_THAT(server.notes.all(), ElementsAre("op10 abc"));
+}
+
+}  // namespace
+
+namespace {
+
+// A delegate that notes on which queue each call runs.
+struct QueueDelegate : KAVWebSocketDelegate {
+    std::shared_ptr<platform::dispatch::SerialQueue> queue;
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    void note(const std::string& what) {
+        std::lock_guard lock(mutex);
+        calls.push_back(what + (queue->isCurrent() ? " on queue" : " elsewhere"));
+    }
+    void webSocketDidOpen(KAVWebSocket&) override { note("open"); }
+    void webSocket(KAVWebSocket&, const KAVWebSocketMessage& m) override { note("message " + m.bytes); }
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>&, bool) override {
+        note("close " + std::to_string(code));
+    }
+};
+
+TEST(WebSocketHostile, CallbacksRunOnTheDelegateQueueWhenOneIsSet) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(1, "one") + serverFrame(1, "two") + serverFrame(8, closeFramePayload(1000)));
+        c.readFrame();
+    });
+    auto delegate = std::make_shared<QueueDelegate>();
+    delegate->queue = std::make_shared<platform::dispatch::SerialQueue>("delegate");
+    auto ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
+    ws->setDelegateDispatchQueue(delegate->queue);
+    EXPECT_EQ(ws->delegateDispatchQueue(), delegate->queue);
+    ws->setDelegate(delegate);
+    ws->open();
+    ASSERT_TRUE(kavtest::pollUntil([&] {
+        std::lock_guard lock(delegate->mutex);
+        return delegate->calls.size() == 4;
+    }));
+    std::lock_guard lock(delegate->mutex);
+    EXPECT_THAT(delegate->calls, ElementsAre("open on queue", "message one on queue", "message two on queue",
+                                             "close 1000 on queue"));
 }
 
 }  // namespace
