@@ -23,12 +23,7 @@ using testing::ElementsAre;
 
 namespace {
 
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>('a' + (i * 7) % 26);
-    return s;
-}
+using kavtest::pattern;
 
 TEST(WebSocketPeer, EchoesTextAndBinaryAtEveryLengthBoundary) {
     BeastServer server;
