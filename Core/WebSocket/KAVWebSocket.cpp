@@ -346,6 +346,14 @@ void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
     }
     sendFrame(kavws::kOpClose, kavws::closePayload(code, reason));
     // Frames are still read for the server's reply, but only for so long.
+    armCloseTimer();
+}
+
+// A close that neither gets its reply nor can be written out ends after
+// kCloseTimeout all the same.
+void KAVWebSocket::armCloseTimer() {
+    if (closeTimerArmed_ || streamsClosed_) return;
+    closeTimerArmed_ = true;
     std::weak_ptr<KAVWebSocket> weak = weak_from_this();
     platform::RunLoop::main().post([weak] {
         auto self = weak.lock();
@@ -360,13 +368,15 @@ void KAVWebSocket::disconnect(Outcome outcome) {
     if (!outcome_) outcome_ = std::move(outcome);
     closeWhenFinishedWriting_ = true;
     pumpWriting();
+    armCloseTimer();  // when the output cannot be written out
 }
 
 void KAVWebSocket::finishClosing() {
     if (streamsClosed_) return;
     streamsClosed_ = true;
     stream_->close();
-    platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
+    if (closeTimerArmed_)
+        platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
     if (!failed_ && outcome_) {
         deliver(
             [o = *outcome_](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, o.code, o.reason, o.clean); },
@@ -411,7 +421,8 @@ void KAVWebSocket::streamEnded() {
 void KAVWebSocket::closeTimedOut() {
     if (streamsClosed_) return;
     setReadyState(KAV_CLOSED);
-    outcome_ = Outcome{kavws::kCloseAbnormal, std::string("Close timed out"), false};
+    // An end already decided (a protocol error, the server's close) stands.
+    if (!outcome_) outcome_ = Outcome{kavws::kCloseAbnormal, std::string("Close timed out"), false};
     finishClosing();
 }
 

@@ -142,6 +142,7 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     void sendFrame(uint8_t opcode, std::string_view payload);
     void pumpWriting();
     void startClose(int code, std::optional<std::string> reason);
+    void armCloseTimer();
     void disconnect(Outcome outcome);
     void finishClosing();
     void failWithError(platform::Error error);
@@ -195,6 +196,7 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     bool failed_ = false;
     bool endReported_ = false;
     bool batchingWrites_ = false;
+    bool closeTimerArmed_ = false;
     std::optional<Outcome> outcome_;
     std::vector<std::function<void()>> callbacks_;  // delegate calls not yet handed over
 

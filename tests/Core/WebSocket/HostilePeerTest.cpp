@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -205,7 +206,8 @@ TEST(WebSocketHostile, CloseWithoutReplyTimesOutOnTheVirtualClock) {
     auto ws = kavtest::openSocket(server.url(), rec);
     ASSERT_TRUE(rec.waitForLines(1));
     ws->close();
-    ASSERT_TRUE(rec.waitForLines(1) && kavtest::pollUntil([&] { return server.notes.contains("got close"); }));
+    ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("got close"); }));
+    ASSERT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == 1; }));
     time.advance(4.9);
     EXPECT_FALSE(rec.delegate->finished());
     time.advance(0.1);
@@ -334,6 +336,38 @@ TEST(WebSocketHostile, CallbacksRunOnTheDelegateQueueWhenOneIsSet) {
     std::lock_guard lock(delegate->mutex);
     EXPECT_THAT(delegate->calls, ElementsAre("open on queue", "message one on queue", "message two on queue",
                                              "close 1000 on queue"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WebSocketHostile, ACloseStuckBehindUnwrittenOutputEndsOnTheVirtualClock) {
+    kavtest::VirtualTime time;
+    std::atomic<bool> flooded{false}, done{false};
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        // Stops reading, so the client's output stays stuck behind a large message.
+        kavtest::pollUntil([&] { return flooded.load(); });
+        c.write(serverFrame(1, "x", true, 4));
+        kavtest::pollUntil([&] { return done.load(); });
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(rec.waitForLines(1));
+    ws->send(KAVWebSocketMessage::binary(std::string(48 << 20, 'z')));
+    flooded = true;
+    // The protocol error is seen, but its close frame cannot be written out:
+    // the close timer is armed, and nothing ends the connection before it fires.
+    ASSERT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == 1; }));
+    EXPECT_EQ(ws->readyState(), KAV_CLOSING);
+    time.advance(4.9);
+    EXPECT_FALSE(rec.delegate->finished());
+    time.advance(0.1);
+    ASSERT_TRUE(rec.waitFinished());
+    done = true;
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1002 Server used RSV bits 0"));
 }
 
 }  // namespace
