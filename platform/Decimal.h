@@ -10,8 +10,12 @@ namespace platform {
 
 // An exact decimal number: a signed integer mantissa of up to 38 digits
 // times ten to the minus `scale`. Arithmetic is exact; division is carried to
-// 38 significant digits. A result that cannot be held (overflow, division by
-// zero) is NaN, which compares unequal to everything and prints "NaN".
+// 38 significant digits. A result that needs more than 38 significant digits
+// (a sum of very different magnitudes, a long product) is rounded to 38, a
+// tie away from zero, and nothing finer than 1e-128 is kept. A result that
+// cannot be held (beyond about 1e165, division by zero) is NaN, which
+// compares unequal to everything and prints "NaN". `scale` is negative only
+// for whole numbers too large for 38 digits.
 class Decimal {
   public:
     enum class Rounding {
@@ -24,7 +28,8 @@ class Decimal {
     Decimal() = default;  // zero
     static Decimal fromInteger(int64_t value);
     // Plain decimal text: optional sign, digits, optional fraction, optional
-    // exponent ("12", "-0.50", ".5", "1.5e-3"). Nothing on anything else.
+    // exponent ("12", "-0.50", ".5", "1.5e-3"). Nothing on anything else; a
+    // number beyond the range reads as NaN.
     static std::optional<Decimal> parse(std::string_view text);
     // The shortest decimal text that reads back as the same double.
     static Decimal fromDouble(double value);
@@ -58,6 +63,7 @@ class Decimal {
     double toDouble() const;
 
   private:
+    friend struct DecimalImpl;
     __int128 mantissa_ = 0;
     int scale_ = 0;
     bool nan_ = false;

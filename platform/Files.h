@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,11 +11,13 @@ namespace platform::files {
 using Path = std::filesystem::path;
 
 // The application's data folder: $KAV_DATA_DIR, else $XDG_DATA_HOME/kav-trader,
-// else ~/.local/share/kav-trader. Tests point it at a temporary folder.
+// else ~/.local/share/kav-trader. Tests point it at a temporary folder; an
+// empty path goes back to the environment.
 Path dataRoot();
 void setDataRoot(const Path& root);
 
-// The "Documents" folder (<data root>/Documents unless set).
+// The "Documents" folder (<data root>/Documents unless set; an empty path
+// unsets it).
 Path documentsRoot();
 void setDocumentsRoot(const Path& root);
 
@@ -23,20 +26,27 @@ void setDocumentsRoot(const Path& root);
 std::optional<Path> documentsPath(std::string_view relative);
 
 // True for a single file name made only of [A-Za-z0-9._-], not empty, not
-// "." and without "..": the only names the system accepts from the network or
-// from the user.
+// "." and without "..", at most 255 bytes: the only names the system accepts
+// from the network or from the user.
 bool isSafeName(std::string_view name);
 
 // Whole-file read; nothing when missing or unreadable.
 std::optional<std::string> readFile(const Path& path);
 // Writes a temporary file beside the target, flushes it to disk and renames it
 // over the target, so a crash leaves either the old or the new file, never a
-// mix. True only when every step succeeded.
+// mix. True only when every step succeeded. The folder must exist. The
+// temporary file is hidden (".<name>.tmp-XXXXXX"), so a crash mid-save never
+// leaves anything under the target's name but the old file.
 bool writeFileAtomic(const Path& path, std::string_view bytes);
 // Makes the folder and its parents; true when it exists afterwards.
 bool makeDirectories(const Path& path);
 // Removes a file or an empty folder; true when it is gone afterwards.
 bool removeFile(const Path& path);
 bool fileExists(const Path& path);
+
+// Tests only: called by writeFileAtomic once the temporary file is complete
+// and flushed, just before the rename, so that a test can stop a save there.
+// An empty function removes the hook.
+void setAtomicWriteHook(std::function<void(const Path& temporary)> hook);
 
 }  // namespace platform::files

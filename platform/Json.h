@@ -12,7 +12,8 @@ namespace platform {
 // JSON values keep the order of their members as parsed or inserted.
 using Json = nlohmann::ordered_json;
 
-// Strict parse; nothing on malformed text (never throws).
+// Strict parse; nothing on malformed text (never throws). Arrays and objects
+// nested more than 256 deep are refused too.
 std::optional<Json> parseJson(std::string_view text);
 
 // The member of an object under the key; null when the value is not an
@@ -21,8 +22,10 @@ const Json* jsonMember(const Json& object, std::string_view key);
 
 // Reply value conversions: the server may send a number as a JSON number or
 // as a JSON string.
-//  - integer: a number truncated toward zero; a string's leading integer; else 0.
-//  - double:  a number; a string's leading decimal number; else 0.0.
+//  - integer: a number truncated toward zero (held to the int64 range); a
+//             string's leading integer; true/false as 1/0; else 0.
+//  - double:  a number; a string's leading decimal number; true/false as 1/0;
+//             else 0.0.
 //  - text:    a string itself; a number's shortest decimal text; true/false as
 //             "1"/"0"; nothing when missing, null, an array or an object.
 int64_t jsonInteger(const Json* value);

@@ -18,6 +18,7 @@ PACKAGES=(
   libcurl4-openssl-dev
   libboost-dev
   libcairo2-dev
+  libjpeg-dev
   libpango1.0-dev
   fonts-noto-cjk
   libsdl2-dev

@@ -1,0 +1,170 @@
+// Figures for the drawing path: a full screen of 20 table-like rows (seven
+// labels and a separator each) laid out and drawn at scale 2, re-drawn after
+// every label changed, composited again when nothing was redrawn, and the
+// memory one view and one drawn label cost.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/RunLoop.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Window.h"
+
+using namespace platform::ui;
+
+namespace {
+
+constexpr int kRows = 20;
+constexpr double kRowHeight = 28.4;  // 20 rows fill the 568-point screen
+
+struct Row {
+    std::shared_ptr<UIView> view;
+    std::vector<std::shared_ptr<UILabel>> labels;
+};
+
+struct Screen {
+    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    std::vector<Row> rows;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 1136);
+
+    Screen() {
+        window->setBackgroundColor(UIColor::grey255(40));
+        for (int i = 0; i < kRows; ++i) {
+            Row row;
+            row.view = std::make_shared<UIView>(CGRectMake(0, i * kRowHeight, 320, kRowHeight));
+            row.view->setBackgroundColor(UIColor::grey255(40));
+            const double xs[] = {15, 15, 120, 120, 220, 220, 280};
+            const double ys[] = {2, 15, 2, 15, 2, 15, 8};
+            const char* texts[] = {"09:30:15", "欧元美元", "1.08345", "最低:1.08120", "1.08367", "最高:1.08544", "点差:2"};
+            for (int k = 0; k < 7; ++k) {
+                auto label = std::make_shared<UILabel>(CGRectMake(xs[k], ys[k], 95, 13));
+                label->setFont(UIFont::systemFontOfSize(k % 2 ? 10 : 12));
+                label->setTextColor(UIColor::grey255(220));
+                label->setText(texts[k]);
+                row.view->addSubview(label);
+                row.labels.push_back(label);
+            }
+            auto line = std::make_shared<UIView>(CGRectMake(0, kRowHeight - 0.5, 320, 0.5));
+            line->setBackgroundColor(UIColor::rgb255(111, 118, 138));
+            row.view->addSubview(line);
+            window->addSubview(row.view);
+            rows.push_back(std::move(row));
+        }
+        window->makeKeyAndVisible();
+    }
+    ~Screen() { cairo_surface_destroy(surface); }
+
+    void draw() {
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, 2, 2);
+        UIScreenRenderer::drawScreen(cr, {320, 568});
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+    }
+};
+
+void BM_FirstLayoutAndDraw(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto screen = std::make_unique<Screen>();
+        state.ResumeTiming();
+        screen->draw();
+        state.PauseTiming();
+        screen.reset();
+        state.ResumeTiming();
+    }
+    state.counters["views"] = kRows * 9 + 1;
+}
+BENCHMARK(BM_FirstLayoutAndDraw)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawAfterEveryLabelChanged(benchmark::State& state) {
+    Screen screen;
+    screen.draw();
+    int tick = 0;
+    for (auto _ : state) {
+        ++tick;
+        for (auto& row : screen.rows)
+            for (size_t k = 2; k < 6; ++k) {
+                std::string price = "1.0";
+                price += std::to_string(8000 + (tick + static_cast<int>(k)) % 999);
+                row.labels[k]->setText(price);
+            }
+        screen.draw();
+    }
+}
+BENCHMARK(BM_RedrawAfterEveryLabelChanged)->Unit(benchmark::kMillisecond);
+
+void BM_CompositeWithNothingRedrawn(benchmark::State& state) {
+    Screen screen;
+    screen.draw();
+    for (auto _ : state) {
+        screen.rows[0].view->setCenter({160.0 + static_cast<double>(state.iterations() % 2), kRowHeight / 2});
+        screen.draw();
+    }
+}
+BENCHMARK(BM_CompositeWithNothingRedrawn)->Unit(benchmark::kMillisecond);
+
+void BM_LayoutPassOnly(benchmark::State& state) {
+    Screen screen;
+    screen.draw();
+    for (auto _ : state) {
+        for (auto& row : screen.rows) row.view->setNeedsLayout();
+        UIScreenRenderer::layoutWindows();
+    }
+}
+BENCHMARK(BM_LayoutPassOnly)->Unit(benchmark::kMicrosecond);
+
+size_t heapInUse() {
+    struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+}
+
+// Memory per view, measured once and printed beside the timings.
+void printMemoryPerView() {
+    constexpr int n = 2000;
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    UIScreenRenderer::renderScreen(1);
+    size_t before = heapInUse();
+    std::vector<std::shared_ptr<UIView>> views;
+    for (int i = 0; i < n; ++i) {
+        views.push_back(std::make_shared<UIView>(CGRectMake(i % 300, i % 500, 10, 10)));
+        window->addSubview(views.back());
+    }
+    size_t plain = heapInUse() - before;
+    for (auto& v : views) v->removeFromSuperview();
+    views.clear();
+    before = heapInUse();
+    for (int i = 0; i < n; ++i) {
+        auto label = std::make_shared<UILabel>(CGRectMake(i % 300, i % 500, 95, 13));
+        label->setText("1.08345");
+        views.push_back(label);
+        window->addSubview(label);
+    }
+    UIScreenRenderer::renderScreen(2);  // every label draws and keeps its drawing
+    size_t labels = heapInUse() - before;
+    std::printf("memory per view: %.0f bytes (plain view in a window), %.0f bytes (label with its drawing)\n",
+                double(plain) / n, double(labels) / n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::RunLoop::main().adoptCurrentThread();
+    if (const char* dir = std::getenv("KAV_SCREENSHOTS"); dir && *dir) {
+        // The benchmarked screen, to look at.
+        Screen screen;
+        screen.draw();
+        cairo_surface_write_to_png(screen.surface, (std::string(dir) + "/bench-render-rows.png").c_str());
+    }
+    printMemoryPerView();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

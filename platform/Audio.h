@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::audio {
+
+// Where sounds go. The output is chosen on first use: the default SDL audio
+// device when one can be opened, else a recorder that notes every start of
+// playback (tests read it). KAV_AUDIO=record chooses the recorder outright.
+bool usesDevice();
+
+// One short sound loaded whole from a WAV file. Every operation belongs to the
+// main thread; the device mixes the sounds that play on its own thread.
+class Player {
+  public:
+    // Null when the file is missing or cannot be decoded.
+    static std::shared_ptr<Player> open(const std::filesystem::path& file);
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    const std::filesystem::path& file() const;
+    // Seconds of sound in the file.
+    double duration() const;
+    // 0 (silent) to 1 (as recorded); other values are held to that range.
+    void setVolume(float volume);
+    float volume() const;
+
+    // Starts playing from where the sound stands (the start, or where stop()
+    // left it); nothing while it is already playing. Once it has played to
+    // the end it stands at the start again.
+    void play();
+    // Stops playing and keeps the position.
+    void stop();
+    bool isPlaying() const;
+
+    // Runs, on the thread that reports it, when the output is taken away
+    // from the application (see beginInterruption()).
+    void setInterruptionHandler(std::function<void()> handler);
+
+    struct State;
+
+  private:
+    explicit Player(std::shared_ptr<State> state);
+    std::shared_ptr<State> state_;
+};
+
+// Tells every live player that the output was taken away (the windowing
+// layer calls it when the audio device goes; tests call it directly).
+void beginInterruption();
+
+// The recorder: one entry per start of playback, oldest first.
+struct PlayEvent {
+    std::filesystem::path file;
+    float volume = 1.0f;
+};
+std::vector<PlayEvent> recordedPlays();
+void clearRecordedPlays();
+
+// Tests only: closes the device if one is open and forgets the choice of
+// output, so that the next use chooses again (after the environment changed).
+// No player may be alive.
+void resetOutput();
+
+}  // namespace platform::audio

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+
+namespace platform::ui {
+
+// Drives the UI without a display, for tests and scripted runs: finds views,
+// sends touches and keys the way a finger and a keyboard would, moves time
+// and renders windows to PNG. Points are screen points. With a virtual clock
+// time moves only through advance(); with the system clock advance() runs the
+// main run loop for that long.
+class UIDriver {
+public:
+    // Searches start at `root`, or at every visible window, front-most first.
+    static UIView* viewWithTag(long tag, UIView* root = nullptr);
+    // Views whose shown text (debugText) equals the text, visible ones only.
+    static std::vector<UIView*> viewsWithText(const std::string& text, UIView* root = nullptr);
+    static UIView* viewWithText(const std::string& text, UIView* root = nullptr);
+    // By class name without namespace ("UILabel", "QuotationCell").
+    static std::vector<UIView*> viewsOfClass(const std::string& className, UIView* root = nullptr);
+    template <typename T>
+    static std::vector<T*> viewsOfType(UIView* root = nullptr) {
+        std::vector<T*> out;
+        forEachView(root, [&](UIView* v) {
+            if (auto* t = dynamic_cast<T*>(v)) out.push_back(t);
+        });
+        return out;
+    }
+    // Visits every view (depth first, back to front), visible or not.
+    static void forEachView(UIView* root, const std::function<void(UIView*)>& visit);
+    // True when the view and its ancestors are shown (not hidden, alpha >= 0.01)
+    // and its window is visible.
+    static bool isVisible(const UIView* view);
+
+    // Screen position of the centre of a view.
+    static CGPoint screenCenterOf(const UIView* view);
+    // A tap (down and up at once) at the view's centre or at a point; runs
+    // what the tap queued on the main run loop.
+    static void tap(const UIView* view);
+    static void tapAt(CGPoint screenPoint);
+    // A finger moved from one point to another in `steps` moves spread over
+    // `duration` seconds, then lifted.
+    static void drag(CGPoint from, CGPoint to, double duration = 0.3, int steps = 10);
+    // Two fingers around `center`, their distance going from `from` to `to`.
+    static void pinch(CGPoint center, double from, double to, double duration = 0.3, int steps = 10);
+    // A finger held still for `duration` seconds, then lifted.
+    static void longPress(CGPoint screenPoint, double duration = 1.0);
+    // Keys into the first responder (each code point through insertText;
+    // "\b" deletes backward, "\n" is the return key).
+    static void typeText(const std::string& text);
+    static void shake();
+    // Turns the device (and, through the application, the interface).
+    static void rotate(UIDeviceOrientation orientation);
+    static void advance(double seconds);
+    // Runs what is ready on the main run loop without moving time.
+    static void drain();
+
+    // "Class tag=N frame={{x, y}, {w, h}} text="..." hidden" per view,
+    // indented by depth.
+    static std::string dumpViewTree(UIView* root = nullptr);
+    // Renders the screen (all visible windows) or one window to a PNG file.
+    static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1, UIWindow* window = nullptr);
+    static UIImagePtr renderImage(CGFloat scale = 1, UIWindow* window = nullptr);
+};
+
+}  // namespace platform::ui

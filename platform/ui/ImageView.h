@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/ui/Image.h"
+#include "platform/ui/View.h"
+
+namespace platform::ui {
+
+// Shows an image by its content mode (scale to fill by default; aspect fit
+// and fill, centre and the edges keep or scale the image accordingly); the
+// highlighted image while highlighted. Takes no touches by default.
+class UIImageView : public UIView {
+public:
+    explicit UIImageView(const CGRect& frame = CGRectZero);
+    explicit UIImageView(UIImagePtr image);
+
+    UIImagePtr image() const { return image_; }
+    void setImage(UIImagePtr image);
+    UIImagePtr highlightedImage() const { return highlightedImage_; }
+    void setHighlightedImage(UIImagePtr image);
+    bool isHighlighted() const { return highlighted_; }
+    void setHighlighted(bool h);
+
+    CGSize sizeThatFits(CGSize size) const override;
+    void drawRect(CGRect rect) override;
+    // Where the image is drawn inside the bounds for the content mode.
+    CGRect imageRect() const;
+
+private:
+    UIImagePtr image_;
+    UIImagePtr highlightedImage_;
+    bool highlighted_ = false;
+};
+
+}  // namespace platform::ui

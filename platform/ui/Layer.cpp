@@ -1,0 +1,698 @@
+#include "platform/ui/Layer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/Dispatch.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/detail/Transaction.h"
+
+namespace platform::ui {
+
+namespace {
+
+bool gDirty = true;
+size_t gActiveAnimations = 0;
+
+bool isFillForwards(const std::string& m) { return m == kCAFillModeForwards || m == kCAFillModeBoth; }
+bool isFillBackwards(const std::string& m) { return m == kCAFillModeBackwards || m == kCAFillModeBoth; }
+
+double asDouble(const AnimValue& v, double fallback) {
+    if (auto* d = std::get_if<double>(&v)) return *d;
+    return fallback;
+}
+
+AnimValue getKeyPath(const CALayerState& s, const std::string& path) {
+    if (path == "position") return s.position;
+    if (path == "position.x") return s.position.x;
+    if (path == "position.y") return s.position.y;
+    if (path == "bounds") return s.bounds;
+    if (path == "bounds.size") return s.bounds.size;
+    if (path == "bounds.origin") return s.bounds.origin;
+    if (path == "transform") return s.transform;
+    if (path == "transform.scale" || path == "transform.scale.x") return s.transform.m11;
+    if (path == "transform.scale.y") return s.transform.m22;
+    if (path == "transform.translation.x") return s.transform.m41;
+    if (path == "transform.translation.y") return s.transform.m42;
+    if (path == "transform.rotation" || path == "transform.rotation.z")
+        return std::atan2(s.transform.m12, s.transform.m11);
+    if (path == "opacity") return s.opacity;
+    if (path == "backgroundColor") return s.backgroundColor;
+    if (path == "cornerRadius") return s.cornerRadius;
+    if (path == "borderWidth") return s.borderWidth;
+    if (path == "borderColor") return s.borderColor;
+    if (path == "shadowColor") return s.shadowColor;
+    if (path == "shadowOpacity") return s.shadowOpacity;
+    if (path == "shadowOffset") return s.shadowOffset;
+    if (path == "shadowRadius") return s.shadowRadius;
+    if (path == "shadowPath") return s.shadowPath;
+    if (path == "strokeStart") return s.strokeStart;
+    if (path == "strokeEnd") return s.strokeEnd;
+    return {};
+}
+
+void setKeyPath(CALayerState& s, const std::string& path, const AnimValue& v) {
+    if (std::holds_alternative<std::monostate>(v)) return;
+    if (path == "position") {
+        if (auto* p = std::get_if<CGPoint>(&v)) s.position = *p;
+    } else if (path == "position.x") {
+        s.position.x = asDouble(v, s.position.x);
+    } else if (path == "position.y") {
+        s.position.y = asDouble(v, s.position.y);
+    } else if (path == "bounds") {
+        if (auto* r = std::get_if<CGRect>(&v)) s.bounds = *r;
+    } else if (path == "bounds.size") {
+        if (auto* z = std::get_if<CGSize>(&v)) s.bounds.size = *z;
+    } else if (path == "bounds.origin") {
+        if (auto* p = std::get_if<CGPoint>(&v)) s.bounds.origin = *p;
+    } else if (path == "transform") {
+        if (auto* t = std::get_if<CATransform3D>(&v)) s.transform = *t;
+    } else if (path == "transform.scale") {
+        double k = asDouble(v, 1);
+        auto t = CATransform3DMakeScale(k, k, 1);
+        t.m41 = s.transform.m41;
+        t.m42 = s.transform.m42;
+        s.transform = t;
+    } else if (path == "transform.scale.x") {
+        s.transform.m11 = asDouble(v, s.transform.m11);
+    } else if (path == "transform.scale.y") {
+        s.transform.m22 = asDouble(v, s.transform.m22);
+    } else if (path == "transform.translation.x") {
+        s.transform.m41 = asDouble(v, s.transform.m41);
+    } else if (path == "transform.translation.y") {
+        s.transform.m42 = asDouble(v, s.transform.m42);
+    } else if (path == "transform.rotation" || path == "transform.rotation.z") {
+        auto t = CATransform3DMakeRotation(asDouble(v, 0), 0, 0, 1);
+        t.m41 = s.transform.m41;
+        t.m42 = s.transform.m42;
+        s.transform = t;
+    } else if (path == "opacity") {
+        s.opacity = asDouble(v, s.opacity);
+    } else if (path == "backgroundColor") {
+        if (auto* c = std::get_if<UIColor>(&v)) s.backgroundColor = *c;
+    } else if (path == "cornerRadius") {
+        s.cornerRadius = asDouble(v, s.cornerRadius);
+    } else if (path == "borderWidth") {
+        s.borderWidth = asDouble(v, s.borderWidth);
+    } else if (path == "borderColor") {
+        if (auto* c = std::get_if<UIColor>(&v)) s.borderColor = *c;
+    } else if (path == "shadowColor") {
+        if (auto* c = std::get_if<UIColor>(&v)) s.shadowColor = *c;
+    } else if (path == "shadowOpacity") {
+        s.shadowOpacity = asDouble(v, s.shadowOpacity);
+    } else if (path == "shadowOffset") {
+        if (auto* z = std::get_if<CGSize>(&v)) s.shadowOffset = *z;
+    } else if (path == "shadowRadius") {
+        s.shadowRadius = asDouble(v, s.shadowRadius);
+    } else if (path == "shadowPath") {
+        if (auto* p = std::get_if<CGPathRef>(&v)) s.shadowPath = *p;
+    } else if (path == "strokeStart") {
+        s.strokeStart = asDouble(v, s.strokeStart);
+    } else if (path == "strokeEnd") {
+        s.strokeEnd = asDouble(v, s.strokeEnd);
+    }
+}
+
+UIBezierPath roundedBounds(const CGRect& b, double radius) {
+    return radius > 0 ? UIBezierPath::bezierPathWithRoundedRect(b, radius) : UIBezierPath::bezierPathWithRect(b);
+}
+
+void setSource(cairo_t* cr, const UIColor& c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
+
+}  // namespace
+
+namespace render {
+void markDirty() { gDirty = true; }
+bool isDirty() { return gDirty; }
+void clearDirty() { gDirty = false; }
+}  // namespace render
+
+namespace animation {
+size_t activeCount() { return gActiveAnimations; }
+}  // namespace animation
+
+struct CALayer::AnimationRecord {
+    std::string key;
+    CAAnimationPtr anim;
+    double begin = 0;
+    platform::Timer endTimer;
+    std::shared_ptr<detail::AnimGroup> group;
+    bool blocksInteraction = false;
+    bool ended = false;
+};
+
+CGRect CALayerState::frame() const {
+    CGRect local{{bounds.origin.x, bounds.origin.y}, bounds.size};
+    return CGRectApplyAffineTransform(local, toSuperlayer());
+}
+
+CGAffineTransform CALayerState::toSuperlayer() const {
+    // Bounds origin to the anchor, then the transform, then to the position.
+    auto t = CGAffineTransformMakeTranslation(-bounds.origin.x - anchorPoint.x * bounds.size.width,
+                                              -bounds.origin.y - anchorPoint.y * bounds.size.height);
+    t = CGAffineTransformConcat(t, CATransform3DGetAffineTransform(transform));
+    return CGAffineTransformConcat(t, CGAffineTransformMakeTranslation(position.x, position.y));
+}
+
+CALayer::CALayer() = default;
+
+CALayer::~CALayer() {
+    for (auto& sub : sublayers_) sub->superlayer_ = nullptr;
+    for (auto& rec : animations_) {
+        if (!rec->ended) --gActiveAnimations;
+        if (rec->ended) continue;
+        auto stop = rec->anim->didStop;
+        auto group = rec->group;
+        if (stop || group)
+            dispatch::async_main([stop, group] {
+                if (stop) stop(false);
+                if (group) group->animationStopped(false, true);
+            });
+    }
+    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    render::markDirty();
+}
+
+void CALayer::willChange(const char* keyPath) {
+    render::markDirty();
+    auto& stack = detail::transactionStack();
+    if (delegate_ && superlayer_) {
+        // A view's layer animates only inside a view animation block, and
+        // only once it is part of a tree.
+        for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+            if (it->disableActions) return;
+            if (!it->viewAnimation) continue;
+            auto self = weak_from_this();
+            if (self.expired()) return;
+            for (auto& cap : it->captures)
+                if (cap.keyPath == keyPath && cap.layer.lock().get() == this) return;
+            it->captures.push_back({self, keyPath, presentationValueForKeyPath(keyPath)});
+            return;
+        }
+    }
+}
+
+namespace {
+// Implicit action of a free-standing layer in a tree: animate from what was
+// drawn to the new model value.
+void implicitAction(CALayer& layer, bool isViewLayer, const char* keyPath, const AnimValue& from) {
+    if (isViewLayer || !layer.superlayer() || CATransaction::disableActions()) return;
+    if (layer.weak_from_this().expired()) return;
+    AnimValue to = layer.modelValueForKeyPath(keyPath);
+    if (to == from) return;
+    auto anim = CABasicAnimation::animationWithKeyPath(keyPath);
+    anim->fromValue = from;
+    anim->toValue = to;
+    anim->duration = CATransaction::animationDuration();
+    anim->timingFunction = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionDefault);
+    layer.addAnimationInternal(anim, keyPath, false);
+}
+}  // namespace
+
+#define KAV_LAYER_SET(keyPath, field, value)                                   \
+    do {                                                                       \
+        if (model_.field == (value)) return;                                   \
+        AnimValue from_ = delegate_ ? AnimValue{} : presentationValueForKeyPath(keyPath); \
+        willChange(keyPath);                                                   \
+        model_.field = (value);                                                \
+        implicitAction(*this, delegate_ != nullptr, keyPath, from_);           \
+    } while (0)
+
+void CALayer::setBounds(const CGRect& b) {
+    const bool resized = b.size != model_.bounds.size;
+    KAV_LAYER_SET("bounds", bounds, b);
+    if (resized && delegate_) needsDisplay_ = true;
+}
+void CALayer::setPosition(CGPoint p) { KAV_LAYER_SET("position", position, p); }
+void CALayer::setAnchorPoint(CGPoint p) {
+    if (model_.anchorPoint == p) return;
+    render::markDirty();
+    model_.anchorPoint = p;
+}
+void CALayer::setTransform(const CATransform3D& t) { KAV_LAYER_SET("transform", transform, t); }
+
+void CALayer::setFrame(const CGRect& f) {
+    // Like the platform: with a non-identity transform the frame sets the
+    // position only; the bounds keep their size.
+    auto s = CGRectStandardize(f);
+    if (CATransform3DIsIdentity(model_.transform)) {
+        setBounds(CGRectMake(model_.bounds.origin.x, model_.bounds.origin.y, s.size.width, s.size.height));
+    }
+    auto local = model_.toSuperlayer();
+    // Position so that the transformed bounds' box starts at the frame origin.
+    CGRect box = CGRectApplyAffineTransform(model_.bounds, local);
+    setPosition({model_.position.x + (s.origin.x - box.origin.x), model_.position.y + (s.origin.y - box.origin.y)});
+}
+
+void CALayer::setOpacity(double o) { KAV_LAYER_SET("opacity", opacity, o); }
+void CALayer::setHidden(bool h) {
+    if (model_.hidden == h) return;
+    render::markDirty();
+    model_.hidden = h;
+}
+void CALayer::setBackgroundColor(const UIColor& c) { KAV_LAYER_SET("backgroundColor", backgroundColor, c); }
+void CALayer::setCornerRadius(double r) { KAV_LAYER_SET("cornerRadius", cornerRadius, r); }
+void CALayer::setBorderWidth(double w) { KAV_LAYER_SET("borderWidth", borderWidth, w); }
+void CALayer::setBorderColor(const UIColor& c) { KAV_LAYER_SET("borderColor", borderColor, c); }
+void CALayer::setMasksToBounds(bool m) {
+    if (masksToBounds_ == m) return;
+    render::markDirty();
+    masksToBounds_ = m;
+}
+void CALayer::setShadowColor(const UIColor& c) { KAV_LAYER_SET("shadowColor", shadowColor, c); }
+void CALayer::setShadowOpacity(double o) { KAV_LAYER_SET("shadowOpacity", shadowOpacity, o); }
+void CALayer::setShadowOffset(CGSize o) { KAV_LAYER_SET("shadowOffset", shadowOffset, o); }
+void CALayer::setShadowRadius(double r) { KAV_LAYER_SET("shadowRadius", shadowRadius, r); }
+void CALayer::setShadowPath(CGPathRef p) { KAV_LAYER_SET("shadowPath", shadowPath, p); }
+void CALayer::setContents(UIImagePtr image) {
+    contents_ = std::move(image);
+    render::markDirty();
+}
+
+void CALayer::addSublayer(const CALayerPtr& layer) { insertSublayerAtIndex(layer, sublayers_.size()); }
+
+void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
+    if (!layer || layer.get() == this) return;
+    CALayerPtr keep = layer;
+    if (layer->superlayer_ == this) {
+        auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
+        size_t old = static_cast<size_t>(it - sublayers_.begin());
+        sublayers_.erase(it);
+        if (old < index) --index;
+    } else {
+        layer->removeFromSuperlayer();
+    }
+    index = std::min(index, sublayers_.size());
+    sublayers_.insert(sublayers_.begin() + static_cast<long>(index), keep);
+    keep->superlayer_ = this;
+    render::markDirty();
+}
+
+void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayer* sibling) {
+    auto it = std::find_if(sublayers_.begin(), sublayers_.end(), [&](auto& l) { return l.get() == sibling; });
+    insertSublayerAtIndex(layer, it == sublayers_.end() ? 0 : static_cast<size_t>(it - sublayers_.begin()));
+}
+
+void CALayer::insertSublayerAbove(const CALayerPtr& layer, const CALayer* sibling) {
+    auto it = std::find_if(sublayers_.begin(), sublayers_.end(), [&](auto& l) { return l.get() == sibling; });
+    insertSublayerAtIndex(layer, it == sublayers_.end() ? sublayers_.size()
+                                                        : static_cast<size_t>(it - sublayers_.begin()) + 1);
+}
+
+void CALayer::removeFromSuperlayer() {
+    CALayer* parent = superlayer_;
+    if (!parent) return;
+    superlayer_ = nullptr;
+    auto& subs = parent->sublayers_;
+    auto it = std::find_if(subs.begin(), subs.end(), [&](auto& l) { return l.get() == this; });
+    if (it != subs.end()) {
+        CALayerPtr keep = *it;  // may be the last owner: erase before it goes
+        subs.erase(it);
+    }
+    render::markDirty();
+}
+
+CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* other) const {
+    // Up to the root, then down into the other layer.
+    const CALayer* l = this;
+    while (l) {
+        if (l == other) return p;
+        p = CGPointApplyAffineTransform(p, l->model_.toSuperlayer());
+        l = l->superlayer_;
+    }
+    if (!other) return p;
+    std::vector<const CALayer*> chain;
+    for (const CALayer* o = other; o; o = o->superlayer_) chain.push_back(o);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        p = CGPointApplyAffineTransform(p, CGAffineTransformInvert((*it)->model_.toSuperlayer()));
+    return p;
+}
+
+CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* other) const {
+    if (other) return other->convertPointToLayer(p, this);
+    std::vector<const CALayer*> chain;
+    for (const CALayer* o = this; o; o = o->superlayer_) chain.push_back(o);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        p = CGPointApplyAffineTransform(p, CGAffineTransformInvert((*it)->model_.toSuperlayer()));
+    return p;
+}
+
+CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const {
+    if (CGRectIsNull(r)) return r;
+    CGPoint pts[4] = {{r.origin.x, r.origin.y},
+                      {r.origin.x + r.size.width, r.origin.y},
+                      {r.origin.x, r.origin.y + r.size.height},
+                      {r.origin.x + r.size.width, r.origin.y + r.size.height}};
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (auto& p : pts) {
+        auto q = convertPointToLayer(p, other);
+        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x), y1 = std::max(y1, q.y);
+    }
+    return CGRectMake(x0, y0, x1 - x0, y1 - y0);
+}
+
+void CALayer::setNeedsDisplay() {
+    needsDisplay_ = true;
+    render::markDirty();
+}
+
+void CALayer::drawInContext(Canvas&) {}
+
+// ---- animations ---------------------------------------------------------
+
+void CALayer::addAnimation(const CAAnimationPtr& animation, const std::string& key) {
+    addAnimationInternal(animation, key, false);
+}
+
+void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::string& keyIn, bool blocks) {
+    if (!animation) return;
+    auto anim = animation->copy();
+    const std::string keyPath = anim->keyPathValue();
+    if (auto* basic = dynamic_cast<CABasicAnimation*>(anim.get())) {
+        if (std::holds_alternative<std::monostate>(basic->fromValue))
+            basic->fromValue = presentationValueForKeyPath(keyPath);
+        if (std::holds_alternative<std::monostate>(basic->toValue))
+            basic->toValue = modelValueForKeyPath(keyPath);
+    }
+    if (anim->duration <= 0) anim->duration = CATransaction::animationDuration();
+    const double now = platform::clock().now();
+    if (anim->beginTime <= 0) anim->beginTime = now;
+    std::string key = keyIn.empty() ? "anim-" + std::to_string(nextAnimationKey_++) : keyIn;
+    removeAnimationForKey(key);
+
+    auto rec = std::make_unique<AnimationRecord>();
+    rec->key = key;
+    rec->anim = anim;
+    rec->begin = anim->beginTime;
+    rec->blocksInteraction = blocks;
+    auto& stack = detail::transactionStack();
+    if (!stack.empty()) {
+        rec->group = stack.back().group;
+        ++rec->group->pending;
+    }
+    const double end = rec->begin + anim->activeDuration();
+    std::weak_ptr<CALayer> weak = weak_from_this();
+    CAAnimation* id = anim.get();
+    rec->endTimer = platform::Timer::schedule(std::max(0.0, end - now), false, [weak, id] {
+        auto self = weak.lock();
+        if (!self) return;
+        auto& list = self->animations_;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (list[i]->anim.get() != id) continue;
+            if (list[i]->anim->removedOnCompletion) {
+                self->stopRecord(i, true, true);
+            } else {
+                auto& r = *list[i];
+                r.ended = true;
+                --gActiveAnimations;
+                render::markDirty();
+                auto stop = r.anim->didStop;
+                auto group = r.group;
+                r.group.reset();
+                if (stop) stop(true);
+                if (group) group->animationStopped(true, true);
+            }
+            return;
+        }
+    });
+    ++gActiveAnimations;
+    animations_.push_back(std::move(rec));
+    render::markDirty();
+    if (anim->didStart) {
+        auto start = anim->didStart;
+        dispatch::async_main(start);
+    }
+}
+
+void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
+    std::unique_ptr<AnimationRecord> rec = std::move(animations_[index]);
+    animations_.erase(animations_.begin() + static_cast<long>(index));
+    rec->endTimer.invalidate();
+    render::markDirty();
+    if (rec->ended) return;
+    --gActiveAnimations;
+    auto stop = rec->anim->didStop;
+    if (stop) {
+        if (fromTimer)
+            stop(finished);
+        else
+            dispatch::async_main([stop, finished] { stop(finished); });
+    }
+    if (rec->group) rec->group->animationStopped(finished, fromTimer);
+}
+
+void CALayer::removeAnimationForKey(const std::string& key) {
+    for (size_t i = 0; i < animations_.size(); ++i) {
+        if (animations_[i]->key == key) {
+            stopRecord(i, false, false);
+            return;
+        }
+    }
+}
+
+void CALayer::removeAllAnimations() {
+    while (!animations_.empty()) stopRecord(animations_.size() - 1, false, false);
+}
+
+CAAnimationPtr CALayer::animationForKey(const std::string& key) const {
+    for (auto& r : animations_)
+        if (r->key == key) return r->anim;
+    return nullptr;
+}
+
+std::vector<std::string> CALayer::animationKeys() const {
+    std::vector<std::string> keys;
+    for (auto& r : animations_) keys.push_back(r->key);
+    return keys;
+}
+
+bool CALayer::blocksInteraction() const {
+    for (auto& r : animations_)
+        if (r->blocksInteraction && !r->ended) return true;
+    return false;
+}
+
+CALayerState CALayer::presentation() const {
+    CALayerState s = model_;
+    if (animations_.empty()) return s;
+    const double now = platform::clock().now();
+    for (auto& r : animations_) {
+        const CAAnimation& a = *r->anim;
+        const double d = a.duration > 0 ? a.duration : 0.25;
+        const double cycle = d * (a.autoreverses ? 2 : 1);
+        const double t = now - r->begin;
+        double frac;
+        if (t < 0) {
+            if (!isFillBackwards(a.fillMode)) continue;
+            frac = 0;
+        } else if (r->ended || t >= a.activeDuration()) {
+            if (!isFillForwards(a.fillMode)) continue;
+            frac = a.autoreverses ? 0 : 1;
+        } else {
+            double local = std::fmod(t, cycle);
+            frac = (a.autoreverses && local > d) ? (cycle - local) / d : local / d;
+        }
+        setKeyPath(s, a.keyPathValue(), a.valueAt(a.timingFunction.apply(frac)));
+    }
+    return s;
+}
+
+AnimValue CALayer::modelValueForKeyPath(const std::string& keyPath) const { return getKeyPath(model_, keyPath); }
+
+AnimValue CALayer::presentationValueForKeyPath(const std::string& keyPath) const {
+    return getKeyPath(presentation(), keyPath);
+}
+
+// ---- drawing ------------------------------------------------------------
+
+void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
+
+void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
+    if (contents_) {
+        Canvas canvas(cr);
+        canvas.drawImage(*contents_, state.bounds);
+    }
+    drawOwnContent(cr, state);
+    // Free-standing layers draw only when asked to (setNeedsDisplay).
+    if (!delegate_ && !contentCache_ && !needsDisplay_) return;
+    auto* cache = static_cast<cairo_surface_t*>(contentCache_);
+    if (needsDisplay_) {
+        if (cache) cairo_surface_destroy(cache);
+        cache = nullptr;
+        // The drawing is clipped to the bounds, as a view's backing store is.
+        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
+                                  state.bounds.size.height};
+        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+        cairo_t* rcr = cairo_create(rec);
+        bool drew;
+        {
+            Canvas canvas(rcr);
+            UIGraphicsPushContext(&canvas);
+            if (delegate_) {
+                drew = delegate_->drawLayer(*this, canvas);
+            } else {
+                drawInContext(canvas);
+                drew = true;
+            }
+            UIGraphicsPopContext();
+        }
+        cairo_destroy(rcr);
+        double ix, iy, iw = 0, ih = 0;
+        if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+        if (drew && iw > 0 && ih > 0) {
+            cache = rec;
+        } else {
+            cairo_surface_destroy(rec);
+        }
+        contentCache_ = cache;
+        needsDisplay_ = false;
+    }
+    if (cache) {
+        cairo_set_source_surface(cr, cache, 0, 0);
+        cairo_paint(cr);
+    }
+}
+
+void CALayer::render(cairo_t* cr) {
+    const CALayerState s = presentation();
+    if (s.hidden || s.opacity <= 0.001) return;
+    cairo_save(cr);
+    auto m = s.toSuperlayer();
+    cairo_matrix_t cm{m.a, m.b, m.c, m.d, m.tx, m.ty};
+    cairo_transform(cr, &cm);
+    const bool group = s.opacity < 0.999;
+    if (group) cairo_push_group(cr);
+
+    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
+        UIColor c = s.shadowColor;
+        c.alpha *= s.shadowOpacity;
+        drawBlurredShadow(cr, s.shadowPath ? *s.shadowPath : roundedBounds(s.bounds, s.cornerRadius),
+                          s.shadowOffset, s.shadowRadius, c);
+    }
+    const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
+    if (!s.backgroundColor.isClear()) {
+        outline.apply(cr);
+        setSource(cr, s.backgroundColor);
+        cairo_fill(cr);
+    }
+    cairo_save(cr);
+    if (masksToBounds_) {
+        outline.apply(cr);
+        cairo_clip(cr);
+    }
+    renderContent(cr, s);
+    for (size_t i = 0; i < sublayers_.size(); ++i) {
+        CALayerPtr sub = sublayers_[i];
+        sub->render(cr);
+    }
+    cairo_restore(cr);
+    if (s.borderWidth > 0 && !s.borderColor.isClear()) {
+        auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
+        if (!CGRectIsNull(inset)) {
+            roundedBounds(inset, std::max(0.0, s.cornerRadius - s.borderWidth / 2)).apply(cr);
+            cairo_set_line_width(cr, s.borderWidth);
+            setSource(cr, s.borderColor);
+            cairo_stroke(cr);
+        }
+    }
+    if (group) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, s.opacity);
+    }
+    cairo_restore(cr);
+}
+
+// ---- shape layer --------------------------------------------------------
+
+void CAShapeLayer::setPath(CGPathRef p) {
+    path_ = std::move(p);
+    render::markDirty();
+}
+void CAShapeLayer::setFillColor(std::optional<UIColor> c) {
+    fillColor_ = c;
+    render::markDirty();
+}
+void CAShapeLayer::setStrokeColor(std::optional<UIColor> c) {
+    strokeColor_ = c;
+    render::markDirty();
+}
+void CAShapeLayer::setLineWidth(double w) {
+    lineWidth_ = w;
+    render::markDirty();
+}
+void CAShapeLayer::setStrokeStart(double v) { KAV_LAYER_SET("strokeStart", strokeStart, v); }
+void CAShapeLayer::setStrokeEnd(double v) { KAV_LAYER_SET("strokeEnd", strokeEnd, v); }
+
+void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
+    if (!path_ || path_->isEmpty()) return;
+    cairo_save(cr);
+    if (fillColor_ && !fillColor_->isClear()) {
+        path_->apply(cr);
+        setSource(cr, *fillColor_);
+        cairo_fill(cr);
+    }
+    const double s0 = std::clamp(state.strokeStart, 0.0, 1.0), s1 = std::clamp(state.strokeEnd, 0.0, 1.0);
+    if (strokeColor_ && !strokeColor_->isClear() && lineWidth_ > 0 && s1 > s0) {
+        path_->apply(cr);
+        if (s0 > 0 || s1 < 1) {
+            // Keep only the part of the flattened path between the two ends.
+            cairo_path_t* flat = cairo_copy_path_flat(cr);
+            std::vector<CGPoint> pts;
+            std::vector<std::vector<CGPoint>> runs;
+            for (int i = 0; i < flat->num_data; i += flat->data[i].header.length) {
+                auto& h = flat->data[i].header;
+                if (h.type == CAIRO_PATH_MOVE_TO) {
+                    if (!pts.empty()) runs.push_back(pts);
+                    pts = {{flat->data[i + 1].point.x, flat->data[i + 1].point.y}};
+                } else if (h.type == CAIRO_PATH_LINE_TO) {
+                    pts.push_back({flat->data[i + 1].point.x, flat->data[i + 1].point.y});
+                } else if (h.type == CAIRO_PATH_CLOSE_PATH && !pts.empty()) {
+                    pts.push_back(pts.front());
+                }
+            }
+            if (!pts.empty()) runs.push_back(pts);
+            cairo_path_destroy(flat);
+            double total = 0;
+            for (auto& run : runs)
+                for (size_t k = 1; k < run.size(); ++k)
+                    total += std::hypot(run[k].x - run[k - 1].x, run[k].y - run[k - 1].y);
+            const double from = s0 * total, to = s1 * total;
+            cairo_new_path(cr);
+            double walked = 0;
+            for (auto& run : runs) {
+                bool drawing = false;
+                for (size_t k = 1; k < run.size(); ++k) {
+                    CGPoint a = run[k - 1], b = run[k];
+                    double len = std::hypot(b.x - a.x, b.y - a.y);
+                    double segFrom = std::max(from, walked), segTo = std::min(to, walked + len);
+                    if (len > 0 && segTo > segFrom) {
+                        double f0 = (segFrom - walked) / len, f1 = (segTo - walked) / len;
+                        CGPoint p0{a.x + (b.x - a.x) * f0, a.y + (b.y - a.y) * f0};
+                        CGPoint p1{a.x + (b.x - a.x) * f1, a.y + (b.y - a.y) * f1};
+                        if (!drawing) cairo_move_to(cr, p0.x, p0.y);
+                        cairo_line_to(cr, p1.x, p1.y);
+                        drawing = true;
+                    } else {
+                        drawing = false;
+                    }
+                    walked += len;
+                }
+            }
+        }
+        cairo_set_line_width(cr, lineWidth_);
+        cairo_set_line_cap(cr, lineCap == CGLineCap::Round    ? CAIRO_LINE_CAP_ROUND
+                               : lineCap == CGLineCap::Square ? CAIRO_LINE_CAP_SQUARE
+                                                              : CAIRO_LINE_CAP_BUTT);
+        cairo_set_line_join(cr, lineJoin == CGLineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
+                                : lineJoin == CGLineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                : CAIRO_LINE_JOIN_MITER);
+        setSource(cr, *strokeColor_);
+        cairo_stroke(cr);
+    }
+    cairo_restore(cr);
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,243 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/RunLoop.h"
+#include "platform/ui/Animation.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Geometry.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Path.h"
+
+typedef struct _cairo cairo_t;
+
+namespace platform::ui {
+
+class Canvas;
+class CALayer;
+using CALayerPtr = std::shared_ptr<CALayer>;
+
+// The animatable state of a layer: the model values, or the presentation
+// values (model with running animations applied).
+struct CALayerState {
+    CGRect bounds{};
+    CGPoint position{};
+    CGPoint anchorPoint{0.5, 0.5};
+    CATransform3D transform = CATransform3DIdentity;
+    double opacity = 1;
+    bool hidden = false;
+    UIColor backgroundColor = UIColor::clearColor();
+    double cornerRadius = 0;
+    double borderWidth = 0;
+    UIColor borderColor = UIColor::blackColor();
+    UIColor shadowColor = UIColor::blackColor();
+    double shadowOpacity = 0;
+    CGSize shadowOffset{0, -3};
+    double shadowRadius = 3;
+    CGPathRef shadowPath;
+    // Shape layers.
+    double strokeStart = 0;
+    double strokeEnd = 1;
+
+    CGRect frame() const;
+    // The layer's own coordinates mapped to its superlayer's (affine part).
+    CGAffineTransform toSuperlayer() const;
+};
+
+// What a view does for its layer: draws the content and says whether its
+// animations may block touches.
+class CALayerDelegate {
+public:
+    virtual ~CALayerDelegate() = default;
+    // Draws the layer's content (drawRect of a view); the canvas is in the
+    // layer's bounds coordinates. Returns false when there is nothing to draw
+    // (the layer then keeps no cached drawing).
+    virtual bool drawLayer(CALayer& layer, Canvas& canvas) = 0;
+};
+
+// A node of the drawn tree: geometry, look and sublayers. Every view has one;
+// free-standing layers (separator lines, rings, the shadow of a container) are
+// added to a view's layer. Always held by shared_ptr (use CALayer::layer()).
+// The superlayer link is weak: a layer never keeps its superlayer alive.
+//
+// Property changes of a free-standing layer animate implicitly for 0.25 s
+// unless a transaction disables actions; changes of a view's layer animate
+// only inside a view animation block.
+class CALayer : public std::enable_shared_from_this<CALayer> {
+public:
+    static CALayerPtr layer() { return std::make_shared<CALayer>(); }
+    CALayer();
+    virtual ~CALayer();
+    CALayer(const CALayer&) = delete;
+    CALayer& operator=(const CALayer&) = delete;
+
+    // Geometry.
+    CGRect bounds() const { return model_.bounds; }
+    void setBounds(const CGRect& b);
+    CGPoint position() const { return model_.position; }
+    void setPosition(CGPoint p);
+    CGPoint anchorPoint() const { return model_.anchorPoint; }
+    void setAnchorPoint(CGPoint p);
+    CATransform3D transform() const { return model_.transform; }
+    void setTransform(const CATransform3D& t);
+    CGAffineTransform affineTransform() const { return CATransform3DGetAffineTransform(model_.transform); }
+    void setAffineTransform(const CGAffineTransform& t) { setTransform(CATransform3DMakeAffineTransform(t)); }
+    // Derived from bounds, position, anchor point and transform.
+    CGRect frame() const { return model_.frame(); }
+    void setFrame(const CGRect& f);
+    double zPosition = 0;  // kept, not used for ordering
+
+    // Look.
+    double opacity() const { return model_.opacity; }
+    void setOpacity(double o);
+    bool isHidden() const { return model_.hidden; }
+    void setHidden(bool h);
+    UIColor backgroundColor() const { return model_.backgroundColor; }
+    void setBackgroundColor(const UIColor& c);
+    double cornerRadius() const { return model_.cornerRadius; }
+    void setCornerRadius(double r);
+    double borderWidth() const { return model_.borderWidth; }
+    void setBorderWidth(double w);
+    UIColor borderColor() const { return model_.borderColor; }
+    void setBorderColor(const UIColor& c);
+    bool masksToBounds() const { return masksToBounds_; }
+    void setMasksToBounds(bool m);
+    UIColor shadowColor() const { return model_.shadowColor; }
+    void setShadowColor(const UIColor& c);
+    double shadowOpacity() const { return model_.shadowOpacity; }
+    void setShadowOpacity(double o);
+    CGSize shadowOffset() const { return model_.shadowOffset; }
+    void setShadowOffset(CGSize o);
+    double shadowRadius() const { return model_.shadowRadius; }
+    void setShadowRadius(double r);
+    CGPathRef shadowPath() const { return model_.shadowPath; }
+    void setShadowPath(CGPathRef p);
+    // Image content, drawn over the background filling the bounds.
+    UIImagePtr contents() const { return contents_; }
+    void setContents(UIImagePtr image);
+    // Kept for the visual-state blocks; drawing is always vector.
+    bool shouldRasterize = false;
+    double rasterizationScale = 1;
+    std::string name;
+
+    // Tree.
+    const std::vector<CALayerPtr>& sublayers() const { return sublayers_; }
+    CALayer* superlayer() const { return superlayer_; }
+    void addSublayer(const CALayerPtr& layer);
+    void insertSublayerAtIndex(const CALayerPtr& layer, size_t index);
+    void insertSublayerBelow(const CALayerPtr& layer, const CALayer* sibling);
+    void insertSublayerAbove(const CALayerPtr& layer, const CALayer* sibling);
+    void removeFromSuperlayer();
+
+    // Coordinates (model values).
+    CGPoint convertPointToLayer(CGPoint p, const CALayer* other) const;
+    CGPoint convertPointFromLayer(CGPoint p, const CALayer* other) const;
+    CGRect convertRectToLayer(const CGRect& r, const CALayer* other) const;
+
+    // Content.
+    void setNeedsDisplay();
+    bool needsDisplay() const { return needsDisplay_; }
+    // Free-standing layers with custom drawing override this.
+    virtual void drawInContext(Canvas& canvas);
+    CALayerDelegate* delegate() const { return delegate_; }
+    void setDelegate(CALayerDelegate* d) {
+        delegate_ = d;
+        needsDisplay_ = d != nullptr;
+    }
+
+    // Animations.
+    // Adds a copy of the animation under the key (a new one replaces an older
+    // one with the same key, which then stops unfinished). Empty key: unique.
+    void addAnimation(const CAAnimationPtr& animation, const std::string& key = "");
+    void removeAnimationForKey(const std::string& key);
+    void removeAllAnimations();
+    CAAnimationPtr animationForKey(const std::string& key) const;
+    std::vector<std::string> animationKeys() const;
+    // True while an animation started by a view animation block without the
+    // allow-user-interaction option runs on this layer.
+    bool blocksInteraction() const;
+
+    // The values drawn now.
+    CALayerState presentation() const;
+    const CALayerState& model() const { return model_; }
+    AnimValue modelValueForKeyPath(const std::string& keyPath) const;
+    AnimValue presentationValueForKeyPath(const std::string& keyPath) const;
+
+    // Draws the layer and its sublayers into a cairo context whose user space
+    // is the superlayer's coordinates.
+    void render(cairo_t* cr);
+
+    // Internal: views record their layers' changes in animation blocks.
+    struct AnimationRecord;
+    void addAnimationInternal(const CAAnimationPtr& animation, const std::string& key, bool blocksInteraction);
+
+protected:
+    // Shape layers draw their path here.
+    virtual void drawOwnContent(cairo_t* cr, const CALayerState& state);
+    // Property change hook: records the change for animation blocks and
+    // implicit actions, then marks the display dirty.
+    void willChange(const char* keyPath);
+
+protected:
+    friend class UIView;
+    void stopRecord(size_t index, bool finished, bool fromTimer);
+    void renderContent(cairo_t* cr, const CALayerState& state);
+
+    CALayerState model_;
+    bool masksToBounds_ = false;
+    UIImagePtr contents_;
+    std::vector<CALayerPtr> sublayers_;
+    CALayer* superlayer_ = nullptr;
+    CALayerDelegate* delegate_ = nullptr;
+    bool needsDisplay_ = false;
+    std::vector<std::unique_ptr<AnimationRecord>> animations_;
+    uint64_t nextAnimationKey_ = 1;
+    // Cached drawing of the content (cairo recording surface).
+    void* contentCache_ = nullptr;
+};
+
+enum class kCALineCap { Butt, Round, Square };
+
+// A layer that draws a path: fill, stroke and the stroked part between
+// strokeStart and strokeEnd (the progress rings).
+class CAShapeLayer : public CALayer {
+public:
+    static std::shared_ptr<CAShapeLayer> layer() { return std::make_shared<CAShapeLayer>(); }
+    CGPathRef path() const { return path_; }
+    void setPath(CGPathRef p);
+    std::optional<UIColor> fillColor() const { return fillColor_; }
+    void setFillColor(std::optional<UIColor> c);
+    std::optional<UIColor> strokeColor() const { return strokeColor_; }
+    void setStrokeColor(std::optional<UIColor> c);
+    double lineWidth() const { return lineWidth_; }
+    void setLineWidth(double w);
+    CGLineCap lineCap = CGLineCap::Butt;
+    CGLineJoin lineJoin = CGLineJoin::Miter;
+    double strokeStart() const { return model().strokeStart; }
+    void setStrokeStart(double v);
+    double strokeEnd() const { return model().strokeEnd; }
+    void setStrokeEnd(double v);
+
+protected:
+    void drawOwnContent(cairo_t* cr, const CALayerState& state) override;
+
+private:
+    CGPathRef path_;
+    std::optional<UIColor> fillColor_ = UIColor::blackColor();
+    std::optional<UIColor> strokeColor_;
+    double lineWidth_ = 1;
+};
+
+namespace render {
+// Set by every change that alters what a window shows; the window clears it
+// when it draws.
+void markDirty();
+bool isDirty();
+void clearDirty();
+}  // namespace render
+
+}  // namespace platform::ui

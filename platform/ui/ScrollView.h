@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ui/Gesture.h"
+#include "platform/ui/View.h"
+
+namespace platform::ui {
+
+class UIScrollView;
+
+// Every method is optional.
+class UIScrollViewDelegate {
+public:
+    virtual ~UIScrollViewDelegate() = default;
+    virtual void scrollViewDidScroll(UIScrollView*) {}
+    virtual void scrollViewWillBeginDragging(UIScrollView*) {}
+    virtual void scrollViewDidEndDragging(UIScrollView*, bool willDecelerate) { (void)willDecelerate; }
+    virtual void scrollViewDidEndDecelerating(UIScrollView*) {}
+    virtual void scrollViewDidEndScrollingAnimation(UIScrollView*) {}
+};
+
+// A view whose content (its subviews) is larger than itself and moves under
+// a one-finger pan. The content offset is the bounds' origin; the content
+// size and insets limit it. A pan begins only along an axis that can scroll
+// (vertically when the content is no wider than the view), so a sideways
+// swipe in a vertical list is left to others. Past the ends the content
+// follows the finger at half speed and springs back on release; a fast
+// release glides on for a while.
+class UIScrollView : public UIView {
+public:
+    explicit UIScrollView(const CGRect& frame = CGRectZero);
+
+    CGSize contentSize() const { return contentSize_; }
+    void setContentSize(CGSize size);
+    CGPoint contentOffset() const { return bounds().origin; }
+    void setContentOffset(CGPoint offset);
+    void setContentOffset(CGPoint offset, bool animated);
+    UIEdgeInsets contentInset() const { return contentInset_; }
+    void setContentInset(UIEdgeInsets inset);
+    bool isScrollEnabled() const { return scrollEnabled_; }
+    void setScrollEnabled(bool e);
+    bool bounces = true;
+    bool alwaysBounceVertical = false;
+    bool alwaysBounceHorizontal = false;
+    bool showsVerticalScrollIndicator = true;
+    bool showsHorizontalScrollIndicator = true;
+    bool pagingEnabled = false;
+    bool scrollsToTop = true;
+    std::weak_ptr<UIScrollViewDelegate> delegate;
+
+    bool isDragging() const { return dragging_; }
+    bool isDecelerating() const { return decelerating_; }
+    UIPanGestureRecognizer* panGestureRecognizer() const { return pan_.get(); }
+    void scrollRectToVisible(const CGRect& rect, bool animated);
+
+    // The offsets the content may rest at.
+    CGPoint minimumContentOffset() const;
+    CGPoint maximumContentOffset() const;
+    bool canScrollHorizontally() const;
+    bool canScrollVertically() const;
+
+protected:
+    // Hooks for subclasses (tables, pull to refresh).
+    virtual void didScroll();
+    virtual void didEndDragging();
+
+private:
+    void handlePan(UIPanGestureRecognizer& pan);
+    CGPoint clamp(CGPoint p) const;
+
+    CGSize contentSize_{};
+    UIEdgeInsets contentInset_{};
+    bool scrollEnabled_ = true;
+    bool dragging_ = false;
+    bool decelerating_ = false;
+    CGPoint dragStart_{};
+    std::shared_ptr<UIPanGestureRecognizer> pan_;
+};
+
+}  // namespace platform::ui

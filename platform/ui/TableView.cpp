@@ -1,0 +1,705 @@
+#include "platform/ui/TableView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/RefreshControl.h"
+
+namespace platform::ui {
+
+namespace {
+
+constexpr double kAccessoryRoom = 33;
+constexpr double kDeleteWidth = 80;
+constexpr double kSwipeDistance = 30;
+constexpr double kRowAnimation = 0.3;
+
+// The standard accessories: a grey chevron or a check mark in the tint.
+class AccessoryMark : public UIView {
+public:
+    explicit AccessoryMark(UITableViewCellAccessoryType type) : UIView(CGRectMake(0, 0, 15, 15)), type_(type) {
+        setUserInteractionEnabled(false);
+        setOpaque(false);
+    }
+    void drawRect(CGRect) override {
+        auto* c = UIGraphicsGetCurrentContext();
+        if (!c) return;
+        c->setLineWidth(2);
+        c->setLineCap(CGLineCap::Round);
+        c->setLineJoin(CGLineJoin::Round);
+        c->beginPath();
+        if (type_ == UITableViewCellAccessoryType::Checkmark) {
+            c->setStrokeColor(tintColor());
+            c->moveToPoint(2, 8);
+            c->addLineToPoint(6, 12);
+            c->addLineToPoint(13, 3);
+        } else {
+            c->setStrokeColor(UIColor::grey255(199));
+            c->moveToPoint(5, 2);
+            c->addLineToPoint(10, 7.5);
+            c->addLineToPoint(5, 13);
+        }
+        c->strokePath();
+    }
+    std::string debugText() const override { return type_ == UITableViewCellAccessoryType::Checkmark ? "✓" : ""; }
+
+private:
+    UITableViewCellAccessoryType type_;
+};
+
+// A sideways pan: fails when the finger moves more up or down than across.
+class SwipePan : public UIPanGestureRecognizer {
+public:
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
+        if (state() == UIGestureRecognizerState::Possible) {
+            CGPoint t = translationInView(nullptr);
+            if (std::hypot(t.x, t.y) >= 10 && std::fabs(t.y) >= std::fabs(t.x)) {
+                setState(UIGestureRecognizerState::Failed);
+                return;
+            }
+        }
+        UIPanGestureRecognizer::touchesMoved(touches, event);
+    }
+};
+
+UITableViewDelegate& defaultDelegate() {
+    static UITableViewDelegate d;
+    return d;
+}
+
+}  // namespace
+
+// ---- delegate defaults --------------------------------------------------
+
+double UITableViewDelegate::tableViewHeightForRowAtIndexPath(UITableView* t, NSIndexPath) { return t->rowHeight; }
+
+double UITableViewDelegate::tableViewHeightForHeaderInSection(UITableView* t, long section) {
+    bool hasTitle = false;
+    if (auto ds = t->dataSource.lock()) hasTitle = !ds->tableViewTitleForHeaderInSection(t, section).empty();
+    if (hasTitle || tableViewViewForHeaderInSection(t, section)) return t->sectionHeaderHeight;
+    return t->style() == UITableViewStyle::Grouped ? 10 : 0;
+}
+
+double UITableViewDelegate::tableViewHeightForFooterInSection(UITableView* t, long section) {
+    if (tableViewViewForFooterInSection(t, section)) return t->sectionFooterHeight;
+    return t->style() == UITableViewStyle::Grouped ? 10 : 0;
+}
+
+// ---- cell ---------------------------------------------------------------
+
+UITableViewCell::UITableViewCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
+    : UIView(CGRectMake(0, 0, 320, 44)), reuseIdentifier_(reuseIdentifier), style_(style) {
+    UIView::setBackgroundColor(UIColor::whiteColor());
+    contentView_ = std::make_shared<UIView>(bounds());
+    contentView_->setBackgroundColor(UIColor::clearColor());
+    addSubview(contentView_);
+}
+
+UILabel* UITableViewCell::textLabel() {
+    if (!textLabel_) {
+        textLabel_ = std::make_shared<UILabel>();
+        textLabel_->setFont(UIFont::systemFontOfSize(18));
+        textLabel_->setHighlightedTextColor(UIColor::blackColor());
+        contentView_->addSubview(textLabel_);
+        setNeedsLayout();
+    }
+    return textLabel_.get();
+}
+
+UILabel* UITableViewCell::detailTextLabel() {
+    if (!detailTextLabel_) {
+        detailTextLabel_ = std::make_shared<UILabel>();
+        detailTextLabel_->setFont(UIFont::systemFontOfSize(style_ == UITableViewCellStyle::Subtitle ? 12 : 17));
+        detailTextLabel_->setTextColor(UIColor::grey255(142));
+        if (style_ == UITableViewCellStyle::Value1) detailTextLabel_->setTextAlignment(NSTextAlignment::Right);
+        contentView_->addSubview(detailTextLabel_);
+        setNeedsLayout();
+    }
+    return detailTextLabel_.get();
+}
+
+UIImageView* UITableViewCell::imageView() {
+    if (!imageView_) {
+        imageView_ = std::make_shared<UIImageView>();
+        imageView_->setContentMode(UIViewContentMode::Center);
+        contentView_->addSubview(imageView_);
+        setNeedsLayout();
+    }
+    return imageView_.get();
+}
+
+void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType t) {
+    if (t == accessoryType_) return;
+    accessoryType_ = t;
+    if (standardAccessory_) standardAccessory_->removeFromSuperview();
+    standardAccessory_.reset();
+    if (t != UITableViewCellAccessoryType::None) {
+        standardAccessory_ = std::make_shared<AccessoryMark>(t);
+        addSubview(standardAccessory_);
+    }
+    setNeedsLayout();
+}
+
+void UITableViewCell::setAccessoryView(UIViewPtr v) {
+    if (accessoryView_) accessoryView_->removeFromSuperview();
+    accessoryView_ = std::move(v);
+    if (accessoryView_) addSubview(accessoryView_);
+    setNeedsLayout();
+}
+
+void UITableViewCell::setBackgroundView(UIViewPtr v) {
+    if (backgroundView_) backgroundView_->removeFromSuperview();
+    backgroundView_ = std::move(v);
+    if (backgroundView_) insertSubviewAtIndex(backgroundView_, 0);
+    setNeedsLayout();
+}
+
+void UITableViewCell::setBackgroundColor(const UIColor& c) { UIView::setBackgroundColor(c); }
+
+void UITableViewCell::applySelectionLook() {
+    const bool show = (selected_ || highlighted_) && selectionStyle != UITableViewCellSelectionStyle::None;
+    if (show && !highlightView_) {
+        highlightView_ = selectedBackgroundView ? selectedBackgroundView : std::make_shared<UIView>();
+        if (!selectedBackgroundView) highlightView_->setBackgroundColor(UIColor::grey255(217));
+        highlightView_->setFrame(bounds());
+        insertSubviewBelow(highlightView_, contentView_.get());
+    } else if (!show && highlightView_) {
+        highlightView_->removeFromSuperview();
+        highlightView_.reset();
+    }
+    if (textLabel_) textLabel_->setHighlighted(show);
+}
+
+void UITableViewCell::setSelected(bool s, bool) {
+    selected_ = s;
+    applySelectionLook();
+}
+
+void UITableViewCell::setHighlighted(bool h, bool) {
+    highlighted_ = h;
+    applySelectionLook();
+}
+
+void UITableViewCell::showDeleteButton(const std::string& title, std::function<void()> action) {
+    if (!deleteButton_) {
+        deleteButton_ = std::make_shared<UIButton>();
+        deleteButton_->setBackgroundColor(UIColor::rgb255(255, 59, 48));
+        deleteButton_->titleLabel()->setFont(UIFont::systemFontOfSize(17));
+        addSubview(deleteButton_);
+    }
+    deleteButton_->setTitle(title, UIControlStateNormal);
+    deleteButton_->removeAllTargets();
+    deleteButton_->addTarget([action](UIControl*, UIEvent*) { action(); }, UIControlEventTouchUpInside);
+    setNeedsLayout();
+}
+
+void UITableViewCell::hideDeleteButton() {
+    if (!deleteButton_) return;
+    deleteButton_->removeFromSuperview();
+    deleteButton_.reset();
+    setNeedsLayout();
+}
+
+void UITableViewCell::layoutSubviews() {
+    const CGRect b = bounds();
+    const double shift = deleteButton_ ? kDeleteWidth : 0;
+    double accessoryRoom = 0;
+    UIView* accessory = accessoryView_ ? accessoryView_.get() : standardAccessory_.get();
+    if (accessory) {
+        CGSize s = accessory->frame().size;
+        accessoryRoom = accessoryView_ ? s.width + 15 : kAccessoryRoom;
+        accessory->setFrame(CGRectMake(b.size.width - shift - (accessoryView_ ? s.width + 15 : 25),
+                                       (b.size.height - s.height) / 2, s.width, s.height));
+    }
+    contentView_->setFrame(CGRectMake(-shift, 0, b.size.width - accessoryRoom, b.size.height));
+    if (backgroundView_) backgroundView_->setFrame(b);
+    if (highlightView_) highlightView_->setFrame(b);
+    if (deleteButton_) deleteButton_->setFrame(CGRectMake(b.size.width - kDeleteWidth, 0, kDeleteWidth, b.size.height));
+    const CGRect c = contentView_->bounds();
+    double x = 15;
+    if (imageView_ && imageView_->image()) {
+        CGSize s = imageView_->image()->size();
+        imageView_->setFrame(CGRectMake(15, (c.size.height - s.height) / 2, s.width, s.height));
+        x = 15 + s.width + 15;
+    }
+    const double w = std::max(0.0, c.size.width - x - 15);
+    if (style_ == UITableViewCellStyle::Subtitle && detailTextLabel_ && !detailTextLabel_->text().empty()) {
+        if (textLabel_) textLabel_->setFrame(CGRectMake(x, c.size.height / 2 - 21, w, 21));
+        detailTextLabel_->setFrame(CGRectMake(x, c.size.height / 2, w, 16));
+    } else if (style_ == UITableViewCellStyle::Value1 && detailTextLabel_) {
+        if (textLabel_) textLabel_->setFrame(CGRectMake(x, 0, w / 2, c.size.height));
+        detailTextLabel_->setFrame(CGRectMake(x + w / 2, 0, w / 2, c.size.height));
+    } else {
+        if (textLabel_) textLabel_->setFrame(CGRectMake(x, 0, w, c.size.height));
+        if (detailTextLabel_) detailTextLabel_->setFrame(CGRectZero);
+    }
+}
+
+void UITableViewCell::drawRect(CGRect) {
+    if (!drawsSeparator || separatorColor.isClear()) return;
+    auto* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return;
+    ctx->setFillColor(separatorColor);
+    const CGRect b = bounds();
+    ctx->fillRect(CGRectMake(separatorInset.left, b.size.height - 0.5, b.size.width - separatorInset.left - separatorInset.right,
+                             0.5));
+}
+
+// ---- table --------------------------------------------------------------
+
+UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {
+    alwaysBounceVertical = true;
+    setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::rgb255(239, 239, 244) : UIColor::whiteColor());
+    swipe_ = std::make_shared<SwipePan>();
+    UITableView* self = this;
+    swipe_->addTarget([self](UIGestureRecognizer& g) { self->handleSwipe(static_cast<UIPanGestureRecognizer&>(g)); });
+    addGestureRecognizer(swipe_);
+}
+
+void UITableView::setSeparatorColor(const UIColor& c) {
+    separatorColor_ = c;
+    for (auto& [ip, cell] : visible_) {
+        cell->separatorColor = c;
+        cell->setNeedsDisplay();
+    }
+}
+
+void UITableView::setTableHeaderView(UIViewPtr v) {
+    if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
+    tableHeaderView_ = std::move(v);
+    if (tableHeaderView_) addSubview(tableHeaderView_);
+    rebuildGeometry();
+    setNeedsLayout();
+}
+
+void UITableView::setTableFooterView(UIViewPtr v) {
+    if (tableFooterView_) tableFooterView_->removeFromSuperview();
+    tableFooterView_ = std::move(v);
+    if (tableFooterView_) addSubview(tableFooterView_);
+    rebuildGeometry();
+    setNeedsLayout();
+}
+
+UIViewPtr UITableView::makeHeader(long, const std::string& title) const {
+    auto header = std::make_shared<UIView>();
+    auto label = std::make_shared<UILabel>(CGRectMake(15, 0, bounds().size.width - 30, sectionHeaderHeight));
+    label->setText(title);
+    label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    if (style_ == UITableViewStyle::Plain) {
+        header->setBackgroundColor(UIColor::rgb255(247, 247, 247));
+        label->setFont(UIFont::boldSystemFontOfSize(14));
+    } else {
+        label->setFont(UIFont::systemFontOfSize(14));
+        label->setTextColor(UIColor::grey255(109));
+    }
+    header->setFrame(CGRectMake(0, 0, bounds().size.width, sectionHeaderHeight));
+    header->addSubview(label);
+    return header;
+}
+
+void UITableView::rebuildGeometry() {
+    for (auto& s : sections_) {
+        if (s.headerView) s.headerView->removeFromSuperview();
+        if (s.footerView) s.footerView->removeFromSuperview();
+    }
+    sections_.clear();
+    auto ds = dataSource.lock();
+    auto dl = tableDelegate.lock();
+    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
+    const double width = bounds().size.width;
+    double y = tableHeaderView_ ? tableHeaderView_->frame().size.height : 0;
+    if (tableHeaderView_) tableHeaderView_->setFrame(CGRectMake(0, 0, width, y));
+    const long count = ds ? ds->numberOfSectionsInTableView(this) : 0;
+    sections_.resize(static_cast<size_t>(std::max(0L, count)));
+    for (long s = 0; s < count; ++s) {
+        Section& sec = sections_[static_cast<size_t>(s)];
+        sec.headerTop = y;
+        sec.headerHeight = d.tableViewHeightForHeaderInSection(this, s);
+        sec.headerView = d.tableViewViewForHeaderInSection(this, s);
+        if (!sec.headerView) {
+            std::string title = ds->tableViewTitleForHeaderInSection(this, s);
+            if (!title.empty()) sec.headerView = makeHeader(s, title);
+        }
+        if (sec.headerView && sec.headerHeight > 0) {
+            sec.headerView->setFrame(CGRectMake(0, y, width, sec.headerHeight));
+            addSubview(sec.headerView);
+        }
+        y += sec.headerHeight;
+        const long rows = ds->tableViewNumberOfRowsInSection(this, s);
+        for (long r = 0; r < rows; ++r) {
+            double h = d.tableViewHeightForRowAtIndexPath(this, {s, r});
+            sec.rowTops.push_back(y);
+            sec.rowHeights.push_back(h);
+            y += h;
+        }
+        sec.footerHeight = d.tableViewHeightForFooterInSection(this, s);
+        sec.footerView = d.tableViewViewForFooterInSection(this, s);
+        if (sec.footerView && sec.footerHeight > 0) {
+            sec.footerView->setFrame(CGRectMake(0, y, width, sec.footerHeight));
+            addSubview(sec.footerView);
+        }
+        y += sec.footerHeight;
+    }
+    if (tableFooterView_) {
+        double h = tableFooterView_->frame().size.height;
+        tableFooterView_->setFrame(CGRectMake(0, y, width, h));
+        y += h;
+    }
+    setContentSize({width, y});
+    loaded_ = true;
+}
+
+long UITableView::numberOfRowsInSection(long section) const {
+    if (section < 0 || section >= numberOfSections()) return 0;
+    return static_cast<long>(sections_[static_cast<size_t>(section)].rowTops.size());
+}
+
+CGRect UITableView::rectForRowAtIndexPath(NSIndexPath ip) const {
+    if (ip.row < 0 || ip.row >= numberOfRowsInSection(ip.section)) return CGRectZero;
+    const Section& s = sections_[static_cast<size_t>(ip.section)];
+    return CGRectMake(0, s.rowTops[static_cast<size_t>(ip.row)], bounds().size.width,
+                      s.rowHeights[static_cast<size_t>(ip.row)]);
+}
+
+CGRect UITableView::rectForHeaderInSection(long section) const {
+    if (section < 0 || section >= numberOfSections()) return CGRectZero;
+    const Section& s = sections_[static_cast<size_t>(section)];
+    return CGRectMake(0, s.headerTop, bounds().size.width, s.headerHeight);
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint p) const {
+    for (size_t s = 0; s < sections_.size(); ++s) {
+        const Section& sec = sections_[s];
+        for (size_t r = 0; r < sec.rowTops.size(); ++r)
+            if (p.y >= sec.rowTops[r] && p.y < sec.rowTops[r] + sec.rowHeights[r])
+                return NSIndexPath{static_cast<long>(s), static_cast<long>(r)};
+    }
+    return std::nullopt;
+}
+
+UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
+    auto it = pool_.find(identifier);
+    if (it == pool_.end() || it->second.empty()) return nullptr;
+    UITableViewCellPtr cell = it->second.back();
+    it->second.pop_back();
+    cell->setSelected(false, false);
+    cell->setHighlighted(false, false);
+    cell->hideDeleteButton();
+    cell->prepareForReuse();
+    return cell;
+}
+
+size_t UITableView::reusePoolSize(const std::string& identifier) const {
+    auto it = pool_.find(identifier);
+    return it == pool_.end() ? 0 : it->second.size();
+}
+
+void UITableView::enqueue(const UITableViewCellPtr& cell) {
+    cell->removeFromSuperview();
+    if (!cell->reuseIdentifier().empty()) pool_[cell->reuseIdentifier()].push_back(cell);
+}
+
+UITableViewCellPtr UITableView::makeCell(NSIndexPath ip) {
+    auto ds = dataSource.lock();
+    if (!ds) return nullptr;
+    ++cellRequests_;
+    UITableViewCellPtr cell = ds->tableViewCellForRowAtIndexPath(this, ip);
+    if (!cell) return nullptr;
+    cell->setSelected(selected_ && *selected_ == ip, false);
+    cell->separatorColor = separatorColor_;
+    cell->drawsSeparator = separatorStyle == UITableViewCellSeparatorStyle::SingleLine;
+    cell->separatorInset = separatorInset;
+    return cell;
+}
+
+void UITableView::layoutVisibleCells(bool animated) {
+    if (!loaded_) rebuildGeometry();
+    const CGRect b = bounds();
+    const double top = b.origin.y, bottom = b.origin.y + b.size.height;
+    std::map<NSIndexPath, UITableViewCellPtr> keep;
+    std::vector<std::pair<NSIndexPath, UITableViewCellPtr>> fresh;
+    for (size_t s = 0; s < sections_.size(); ++s) {
+        const Section& sec = sections_[s];
+        for (size_t r = 0; r < sec.rowTops.size(); ++r) {
+            const double y0 = sec.rowTops[r], y1 = y0 + sec.rowHeights[r];
+            if (y1 <= top || y0 >= bottom || sec.rowHeights[r] <= 0) continue;
+            NSIndexPath ip{static_cast<long>(s), static_cast<long>(r)};
+            auto it = visible_.find(ip);
+            if (it != visible_.end()) {
+                keep[ip] = it->second;
+                visible_.erase(it);
+            } else {
+                fresh.push_back({ip, nullptr});
+            }
+        }
+    }
+    for (auto& [ip, cell] : visible_) enqueue(cell);
+    visible_ = std::move(keep);
+    auto dl = tableDelegate.lock();
+    for (auto& [ip, cell] : fresh) {
+        cell = makeCell(ip);
+        if (!cell) continue;
+        cell->setFrame(rectForRowAtIndexPath(ip));
+        insertSubviewAtIndex(cell, 0);
+        if (backgroundView) sendSubviewToBack(backgroundView.get());
+        if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
+        if (animated) {
+            cell->setAlpha(0);
+            UIView::animateWithDuration(kRowAnimation, [c = cell] { c->setAlpha(1); });
+        }
+        visible_[ip] = cell;
+    }
+    auto place = [this] {
+        for (auto& [ip, cell] : visible_) cell->setFrame(rectForRowAtIndexPath(ip));
+    };
+    if (animated)
+        UIView::animateWithDuration(kRowAnimation, place);
+    else
+        place();
+}
+
+void UITableView::layoutSubviews() {
+    if (backgroundView) {
+        backgroundView->setFrame(bounds());
+        if (backgroundView->superviewRaw() != this) insertSubviewAtIndex(backgroundView, 0);
+    }
+    if (loaded_ && contentSize().width != bounds().size.width) rebuildGeometry();
+    layoutVisibleCells(false);
+}
+
+void UITableView::didScroll() {
+    UIScrollView::didScroll();
+    if (auto d = tableDelegate.lock()) d->scrollViewDidScroll(this);
+}
+
+void UITableView::reloadData() {
+    hideSwipe();
+    for (auto& [ip, cell] : visible_) enqueue(cell);
+    visible_.clear();
+    rebuildGeometry();
+    if (selected_ && selected_->row >= numberOfRowsInSection(selected_->section)) selected_.reset();
+    const CGPoint hi = maximumContentOffset();
+    if (contentOffset().y > hi.y) setContentOffset({contentOffset().x, hi.y});
+    setNeedsLayout();
+}
+
+void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation) {
+    rebuildGeometry();
+    for (auto& ip : paths) {
+        auto it = visible_.find(ip);
+        if (it == visible_.end()) continue;
+        enqueue(it->second);
+        visible_.erase(it);
+    }
+    layoutVisibleCells(animation != UITableViewRowAnimation::None);
+}
+
+void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) { reloadData(); }
+
+void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&, UITableViewRowAnimation animation) {
+    hideSwipe();
+    for (auto& [ip, cell] : visible_) enqueue(cell);
+    visible_.clear();
+    rebuildGeometry();
+    layoutVisibleCells(animation != UITableViewRowAnimation::None);
+}
+
+void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation) {
+    deleteRowsAtIndexPaths(paths, animation);
+}
+
+UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
+    auto it = visible_.find(ip);
+    return it == visible_.end() ? nullptr : it->second.get();
+}
+
+std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
+    std::vector<NSIndexPath> out;
+    for (auto& [ip, cell] : visible_) out.push_back(ip);
+    return out;
+}
+
+std::vector<UITableViewCell*> UITableView::visibleCells() const {
+    std::vector<UITableViewCell*> out;
+    for (auto& [ip, cell] : visible_) out.push_back(cell.get());
+    return out;
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* cell) const {
+    for (auto& [ip, c] : visible_)
+        if (c.get() == cell) return ip;
+    return std::nullopt;
+}
+
+void UITableView::selectRowAtIndexPath(std::optional<NSIndexPath> ip, bool animated, UITableViewScrollPosition pos) {
+    if (selected_)
+        if (auto* old = cellForRowAtIndexPath(*selected_)) old->setSelected(false, animated);
+    selected_ = ip;
+    if (!ip) return;
+    if (auto* cell = cellForRowAtIndexPath(*ip)) cell->setSelected(true, animated);
+    if (pos != UITableViewScrollPosition::None) scrollToRowAtIndexPath(*ip, pos, animated);
+}
+
+void UITableView::deselectRowAtIndexPath(NSIndexPath ip, bool animated) {
+    if (auto* cell = cellForRowAtIndexPath(ip)) cell->setSelected(false, animated);
+    if (selected_ == ip) selected_.reset();
+}
+
+void UITableView::scrollToRowAtIndexPath(NSIndexPath ip, UITableViewScrollPosition pos, bool animated) {
+    CGRect r = rectForRowAtIndexPath(ip);
+    CGPoint o = contentOffset();
+    const double h = bounds().size.height;
+    switch (pos) {
+        case UITableViewScrollPosition::Top: o.y = r.origin.y; break;
+        case UITableViewScrollPosition::Middle: o.y = r.origin.y - (h - r.size.height) / 2; break;
+        case UITableViewScrollPosition::Bottom: o.y = r.origin.y + r.size.height - h; break;
+        case UITableViewScrollPosition::None: scrollRectToVisible(r, animated); return;
+    }
+    CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
+    o.y = std::clamp(o.y, lo.y, hi.y);
+    setContentOffset(o, animated);
+}
+
+void UITableView::hideSwipe() {
+    if (!swiped_) return;
+    if (auto* cell = cellForRowAtIndexPath(*swiped_)) cell->hideDeleteButton();
+    swiped_.reset();
+}
+
+void UITableView::handleSwipe(UIPanGestureRecognizer& pan) {
+    if (pan.state() != UIGestureRecognizerState::Ended) return;
+    CGPoint t = pan.translationInView(this);
+    CGPoint start = pan.locationInView(this);
+    start.x -= t.x;
+    start.y -= t.y;
+    auto ip = indexPathForRowAtPoint(start);
+    if (t.x > kSwipeDistance) {
+        hideSwipe();
+        return;
+    }
+    if (t.x > -kSwipeDistance || !ip) return;
+    auto ds = dataSource.lock();
+    auto dl = tableDelegate.lock();
+    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
+    if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, *ip)) return;
+    if (d.tableViewEditingStyleForRowAtIndexPath(this, *ip) != UITableViewCellEditingStyle::Delete) return;
+    hideSwipe();
+    UITableViewCell* cell = cellForRowAtIndexPath(*ip);
+    if (!cell) return;
+    swiped_ = ip;
+    std::weak_ptr<UITableView> weak = weakSelf<UITableView>();
+    const NSIndexPath row = *ip;
+    cell->showDeleteButton(d.tableViewTitleForDeleteConfirmationButton(this, row), [weak, row] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->hideSwipe();
+        if (auto source = self->dataSource.lock())
+            source->tableViewCommitEditingStyle(self.get(), UITableViewCellEditingStyle::Delete, row);
+    });
+}
+
+void UITableView::touchesBegan(const UITouchSet& touches, UIEvent*) {
+    if (touches.empty()) return;
+    if (swiped_) {
+        // A touch elsewhere only puts the open delete button away.
+        hideSwipe();
+        pressed_.reset();
+        return;
+    }
+    pressed_ = allowsSelection ? indexPathForRowAtPoint(touches.front()->locationInView(this)) : std::nullopt;
+    if (pressed_)
+        if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(true, false);
+}
+
+void UITableView::touchesEnded(const UITouchSet& touches, UIEvent*) {
+    if (!pressed_ || touches.empty()) return;
+    NSIndexPath ip = *pressed_;
+    pressed_.reset();
+    if (auto* cell = cellForRowAtIndexPath(ip)) cell->setHighlighted(false, false);
+    if (indexPathForRowAtPoint(touches.front()->locationInView(this)) != ip) return;
+    auto keep = sharedSelf<UITableView>();
+    selectRowAtIndexPath(ip, false, UITableViewScrollPosition::None);
+    if (auto d = tableDelegate.lock()) d->tableViewDidSelectRowAtIndexPath(this, ip);
+}
+
+void UITableView::touchesCancelled(const UITouchSet&, UIEvent*) {
+    if (pressed_)
+        if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(false, false);
+    pressed_.reset();
+}
+
+// ---- refresh control ----------------------------------------------------
+
+UIRefreshControl::UIRefreshControl() : UIControl(CGRectMake(0, -kHeight, 320, kHeight)) {
+    setOpaque(false);
+    setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+}
+
+void UIRefreshControl::didMoveToSuperview() {
+    if (auto* s = superviewRaw()) setFrame(CGRectMake(0, -kHeight, s->bounds().size.width, kHeight));
+}
+
+void UIRefreshControl::setAttributedTitle(const std::string& t) {
+    title_ = t;
+    setNeedsDisplay();
+}
+
+void UIRefreshControl::beginRefreshing() {
+    if (refreshing_) return;
+    refreshing_ = true;
+    if (auto* scroll = dynamic_cast<UIScrollView*>(superviewRaw())) {
+        UIEdgeInsets in = scroll->contentInset();
+        in.top += kHeight;
+        scroll->setContentInset(in);
+    }
+    setNeedsDisplay();
+}
+
+void UIRefreshControl::endRefreshing() {
+    if (!refreshing_) return;
+    refreshing_ = false;
+    if (auto* scroll = dynamic_cast<UIScrollView*>(superviewRaw())) {
+        UIEdgeInsets in = scroll->contentInset();
+        in.top -= kHeight;
+        scroll->setContentInset(in);
+        if (scroll->contentOffset().y < -in.top) scroll->setContentOffset({scroll->contentOffset().x, -in.top}, true);
+    }
+    setNeedsDisplay();
+}
+
+void UIRefreshControl::scrollViewDidEndDragging(UIScrollView* scroll) {
+    if (refreshing_ || !isEnabled()) return;
+    if (scroll->contentOffset().y > -scroll->contentInset().top - kHeight) return;
+    beginRefreshing();
+    sendActionsForControlEvents(UIControlEventValueChanged);
+}
+
+void UIRefreshControl::drawRect(CGRect) {
+    auto* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return;
+    const CGRect b = bounds();
+    // A ring of ticks, as the platform's spinner; the title under it.
+    const CGPoint c{b.size.width / 2, 18};
+    ctx->setStrokeColor(tintColor());
+    ctx->setLineWidth(2);
+    ctx->setLineCap(CGLineCap::Round);
+    for (int i = 0; i < 12; ++i) {
+        const double a = i * M_PI / 6;
+        ctx->setAlpha(refreshing_ ? 0.3 + 0.7 * i / 11 : 0.6);
+        ctx->beginPath();
+        ctx->moveToPoint(c.x + 5 * std::cos(a), c.y + 5 * std::sin(a));
+        ctx->addLineToPoint(c.x + 9 * std::cos(a), c.y + 9 * std::sin(a));
+        ctx->strokePath();
+    }
+    ctx->setAlpha(1);
+    if (!title_.empty()) {
+        TextStyle s;
+        s.font = UIFont::systemFontOfSize(12);
+        s.color = tintColor();
+        s.alignment = NSTextAlignment::Center;
+        s.numberOfLines = 1;
+        ctx->drawText(title_, CGRectMake(0, 32, b.size.width, 18), s);
+    }
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,219 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
+
+namespace platform::ui {
+
+class UITableView;
+
+enum class UITableViewStyle { Plain = 0, Grouped = 1 };
+enum class UITableViewCellStyle { Default = 0, Value1 = 1, Value2 = 2, Subtitle = 3 };
+enum class UITableViewCellSelectionStyle { None = 0, Blue = 1, Gray = 2, Default = 3 };
+enum class UITableViewCellAccessoryType { None = 0, DisclosureIndicator = 1, DetailDisclosureButton = 2, Checkmark = 3 };
+enum class UITableViewCellEditingStyle { None = 0, Delete = 1, Insert = 2 };
+enum class UITableViewCellSeparatorStyle { None = 0, SingleLine = 1 };
+enum class UITableViewScrollPosition { None = 0, Top = 1, Middle = 2, Bottom = 3 };
+enum class UITableViewRowAnimation { Fade = 0, Right = 1, Left = 2, Top = 3, Bottom = 4, None = 5, Middle = 6, Automatic = 100 };
+
+// A row of a table: a content view (where the screens put their subviews),
+// the standard text and detail labels and image, an accessory at the right,
+// and a selection highlight unless the selection style is none.
+class UITableViewCell : public UIView {
+public:
+    UITableViewCell(UITableViewCellStyle style, const std::string& reuseIdentifier);
+    UITableViewCell() : UITableViewCell(UITableViewCellStyle::Default, "") {}
+
+    const std::string& reuseIdentifier() const { return reuseIdentifier_; }
+    UITableViewCellStyle style() const { return style_; }
+    UIView* contentView() const { return contentView_.get(); }
+    UILabel* textLabel();
+    UILabel* detailTextLabel();
+    UIImageView* imageView();
+
+    UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
+    void setAccessoryType(UITableViewCellAccessoryType t);
+    UIViewPtr accessoryView() const { return accessoryView_; }
+    void setAccessoryView(UIViewPtr v);
+    UITableViewCellSelectionStyle selectionStyle = UITableViewCellSelectionStyle::Blue;
+    UIViewPtr backgroundView() const { return backgroundView_; }
+    void setBackgroundView(UIViewPtr v);
+    UIViewPtr selectedBackgroundView;
+    UIEdgeInsets separatorInset{0, 15, 0, 0};
+
+    bool isSelected() const { return selected_; }
+    void setSelected(bool selected) { setSelected(selected, false); }
+    virtual void setSelected(bool selected, bool animated);
+    bool isHighlighted() const { return highlighted_; }
+    virtual void setHighlighted(bool highlighted, bool animated);
+    virtual void prepareForReuse() {}
+    bool showingDeleteConfirmation() const { return deleteButton_ != nullptr; }
+
+    void layoutSubviews() override;
+    void drawRect(CGRect rect) override;
+    void setBackgroundColor(const UIColor& color) override;
+
+    // Internal (the table).
+    void showDeleteButton(const std::string& title, std::function<void()> action);
+    void hideDeleteButton();
+    UIColor separatorColor = UIColor::clearColor();
+    bool drawsSeparator = false;
+
+private:
+    void applySelectionLook();
+
+    std::string reuseIdentifier_;
+    UITableViewCellStyle style_;
+    UIViewPtr contentView_;
+    std::shared_ptr<UILabel> textLabel_;
+    std::shared_ptr<UILabel> detailTextLabel_;
+    std::shared_ptr<UIImageView> imageView_;
+    UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryType::None;
+    UIViewPtr accessoryView_;
+    UIViewPtr standardAccessory_;
+    UIViewPtr backgroundView_;
+    UIViewPtr highlightView_;
+    std::shared_ptr<UIButton> deleteButton_;
+    bool selected_ = false;
+    bool highlighted_ = false;
+};
+
+using UITableViewCellPtr = std::shared_ptr<UITableViewCell>;
+
+// What a table shows. numberOfRowsInSection and cellForRowAtIndexPath are
+// needed; the rest have the platform's defaults. Swipe to delete is offered
+// for rows whose canEditRowAtIndexPath answers true.
+class UITableViewDataSource {
+public:
+    virtual ~UITableViewDataSource() = default;
+    virtual long numberOfSectionsInTableView(UITableView*) { return 1; }
+    virtual long tableViewNumberOfRowsInSection(UITableView* table, long section) = 0;
+    virtual UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* table, NSIndexPath indexPath) = 0;
+    virtual std::string tableViewTitleForHeaderInSection(UITableView*, long) { return {}; }
+    virtual bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath) { return false; }
+    virtual void tableViewCommitEditingStyle(UITableView*, UITableViewCellEditingStyle, NSIndexPath) {}
+};
+
+// How a table looks and what it reports. Heights default to the table's
+// rowHeight, sectionHeaderHeight and sectionFooterHeight (a header of a plain
+// table without a title or view has no height).
+class UITableViewDelegate {
+public:
+    virtual ~UITableViewDelegate() = default;
+    virtual double tableViewHeightForRowAtIndexPath(UITableView* table, NSIndexPath indexPath);
+    virtual double tableViewHeightForHeaderInSection(UITableView* table, long section);
+    virtual double tableViewHeightForFooterInSection(UITableView* table, long section);
+    virtual UIViewPtr tableViewViewForHeaderInSection(UITableView*, long) { return nullptr; }
+    virtual UIViewPtr tableViewViewForFooterInSection(UITableView*, long) { return nullptr; }
+    virtual void tableViewWillDisplayCell(UITableView*, UITableViewCell*, NSIndexPath) {}
+    virtual void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath) {}
+    virtual void tableViewDidDeselectRowAtIndexPath(UITableView*, NSIndexPath) {}
+    virtual UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView*, NSIndexPath) {
+        return UITableViewCellEditingStyle::Delete;
+    }
+    virtual std::string tableViewTitleForDeleteConfirmationButton(UITableView*, NSIndexPath) { return "Delete"; }
+    // The scroll view callbacks of the table.
+    virtual void scrollViewDidScroll(UIScrollView*) {}
+};
+
+// A vertical list of rows in sections with headers and footers, built from
+// the data source; only the rows on screen have cells, and cells that leave
+// the screen wait under their reuse identifier for dequeueReusableCell.
+class UITableView : public UIScrollView {
+public:
+    explicit UITableView(const CGRect& frame = CGRectZero, UITableViewStyle style = UITableViewStyle::Plain);
+
+    UITableViewStyle style() const { return style_; }
+    std::weak_ptr<UITableViewDataSource> dataSource;
+    std::weak_ptr<UITableViewDelegate> tableDelegate;
+    void setDataSource(std::weak_ptr<UITableViewDataSource> ds) { dataSource = std::move(ds); }
+    void setDelegate(std::weak_ptr<UITableViewDelegate> d) { tableDelegate = std::move(d); }
+
+    double rowHeight = 44;
+    double sectionHeaderHeight = 22;
+    double sectionFooterHeight = 22;
+    UIColor separatorColor() const { return separatorColor_; }
+    void setSeparatorColor(const UIColor& c);
+    UITableViewCellSeparatorStyle separatorStyle = UITableViewCellSeparatorStyle::SingleLine;
+    UIEdgeInsets separatorInset{0, 15, 0, 0};
+    bool allowsSelection = true;
+    UIViewPtr tableHeaderView() const { return tableHeaderView_; }
+    void setTableHeaderView(UIViewPtr v);
+    UIViewPtr tableFooterView() const { return tableFooterView_; }
+    void setTableFooterView(UIViewPtr v);
+    UIViewPtr backgroundView;
+
+    void reloadData();
+    void reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
+    void reloadSections(const std::vector<long>& sections, UITableViewRowAnimation animation);
+    void deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
+    void insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
+    void beginUpdates() {}
+    void endUpdates() { reloadData(); }
+
+    UITableViewCellPtr dequeueReusableCellWithIdentifier(const std::string& identifier);
+    UITableViewCell* cellForRowAtIndexPath(NSIndexPath indexPath) const;
+    std::vector<NSIndexPath> indexPathsForVisibleRows() const;
+    std::vector<UITableViewCell*> visibleCells() const;
+    std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell) const;
+    std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint p) const;
+    CGRect rectForRowAtIndexPath(NSIndexPath indexPath) const;
+    CGRect rectForHeaderInSection(long section) const;
+    long numberOfSections() const { return static_cast<long>(sections_.size()); }
+    long numberOfRowsInSection(long section) const;
+
+    std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
+    void selectRowAtIndexPath(std::optional<NSIndexPath> indexPath, bool animated, UITableViewScrollPosition position);
+    void deselectRowAtIndexPath(NSIndexPath indexPath, bool animated);
+    void scrollToRowAtIndexPath(NSIndexPath indexPath, UITableViewScrollPosition position, bool animated);
+
+    // Cells made by the data source so far (reuse checks).
+    size_t cellsCreatedOrDequeued() const { return cellRequests_; }
+    size_t reusePoolSize(const std::string& identifier) const;
+
+    void layoutSubviews() override;
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
+
+protected:
+    void didScroll() override;
+
+private:
+    struct Section {
+        double headerTop = 0, headerHeight = 0;
+        double footerHeight = 0;
+        std::vector<double> rowTops, rowHeights;
+        UIViewPtr headerView, footerView;
+    };
+    void rebuildGeometry();
+    void layoutVisibleCells(bool animated);
+    UITableViewCellPtr makeCell(NSIndexPath ip);
+    void enqueue(const UITableViewCellPtr& cell);
+    void hideSwipe();
+    void handleSwipe(UIPanGestureRecognizer& pan);
+    UIViewPtr makeHeader(long section, const std::string& title) const;
+
+    UITableViewStyle style_;
+    UIColor separatorColor_ = UIColor::grey255(200);
+    UIViewPtr tableHeaderView_;
+    UIViewPtr tableFooterView_;
+    std::vector<Section> sections_;
+    std::map<NSIndexPath, UITableViewCellPtr> visible_;
+    std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
+    std::optional<NSIndexPath> selected_;
+    std::optional<NSIndexPath> pressed_;
+    std::optional<NSIndexPath> swiped_;
+    std::shared_ptr<UIPanGestureRecognizer> swipe_;
+    bool loaded_ = false;
+    size_t cellRequests_ = 0;
+};
+
+}  // namespace platform::ui

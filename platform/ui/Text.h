@@ -1,0 +1,100 @@
+#pragma once
+
+// Fonts and text layout. Text is laid out by Pango over a font configuration
+// the layer owns: Noto Sans CJK only (regular and bold), no hinting, so the
+// same text measures and renders the same on every machine. Lines are spaced
+// at 1.2 times the point size, with the glyphs centred in the line, close to
+// the spacing the screens were designed for.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ui/Color.h"
+#include "platform/ui/Geometry.h"
+
+typedef struct _cairo cairo_t;
+
+namespace platform::ui {
+
+struct UIFont {
+    std::string fontName = "System";
+    CGFloat pointSize = 17;
+    bool bold = false;
+
+    bool operator==(const UIFont&) const = default;
+
+    static UIFont systemFontOfSize(CGFloat size) { return {"System", size, false}; }
+    static UIFont boldSystemFontOfSize(CGFloat size) { return {"System-Bold", size, true}; }
+    // Any face name; names containing "Bold" give the bold face, every other
+    // name the regular one (the project ships one family).
+    static UIFont fontWithName(const std::string& name, CGFloat size);
+    // Text styles: "UIFontTextStyleHeadline" (bold 17), "UIFontTextStyleBody"
+    // (17), "UIFontTextStyleSubheadline" (15), "UIFontTextStyleFootnote" (13),
+    // "UIFontTextStyleCaption1" (12); anything else 17.
+    static UIFont preferredFontForTextStyle(const std::string& style);
+    // The label font size of the platform.
+    static CGFloat labelFontSize() { return 17; }
+    static CGFloat systemFontSize() { return 14; }
+    static CGFloat buttonFontSize() { return 18; }
+
+    UIFont fontWithSize(CGFloat size) const { return {fontName, size, bold}; }
+    // Distance between the baselines of two lines.
+    CGFloat lineHeight() const;
+    CGFloat ascender() const;
+    CGFloat descender() const;  // negative, as on the platform
+};
+
+enum class NSTextAlignment { Left = 0, Center = 1, Right = 2, Justified = 3, Natural = 4 };
+
+enum class NSLineBreakMode {
+    ByWordWrapping = 0,
+    ByCharWrapping = 1,
+    ByClipping = 2,
+    ByTruncatingHead = 3,
+    ByTruncatingTail = 4,
+    ByTruncatingMiddle = 5,
+};
+
+// How a block of text is laid out in a rectangle.
+struct TextStyle {
+    UIFont font;
+    UIColor color = UIColor::blackColor();
+    NSTextAlignment alignment = NSTextAlignment::Left;
+    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    // 0: as many lines as fit; otherwise at most that many.
+    long numberOfLines = 0;
+    // Centre the lines vertically in the rectangle (labels); else from the top.
+    bool centerVertically = false;
+    // Background painted behind the text's bounding box (clear: none).
+    UIColor backgroundColor = UIColor::clearColor();
+};
+
+// The size the text takes in the font: one line per paragraph, no wrapping.
+// (0, 0) for an empty text.
+CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font);
+
+// The size the text takes when laid out within `bounds` (width limits the
+// line length, height the number of lines, a dimension of 0 or less meaning
+// no limit), wrapping by the style's line-break mode. Not rounded.
+CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style);
+
+// Draws the text in the rectangle of the context (user-space points).
+// Returns the size actually used.
+CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect, const TextStyle& style);
+
+// Number of Unicode code points of a UTF-8 text (the character count of the
+// screens).
+size_t UTF8Length(std::string_view text);
+// Byte offset of the code point at `index` (the text's size when past the end).
+size_t UTF8Offset(std::string_view text, size_t index);
+// Replaces the code points of `range` by `replacement`; the range is clamped.
+std::string UTF8Replace(std::string_view text, NSRange range, std::string_view replacement);
+
+namespace text {
+// The font configuration in use: true when the project's Noto Sans CJK faces
+// were found (else the system's fonts serve, and measurements may differ).
+bool usingProjectFonts();
+}  // namespace text
+
+}  // namespace platform::ui

@@ -1,0 +1,196 @@
+#include "platform/ui/TextField.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/detail/Setters.h"
+
+namespace platform::ui {
+
+namespace {
+constexpr double kClearButtonSize = 19;
+}
+
+UITextField::Appearance& UITextField::appearance() {
+    static Appearance proxy;
+    return proxy;
+}
+
+UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
+    UIKeyboard::install();
+    keyboardAppearance = appearance().keyboardAppearance;
+    setOpaque(false);
+    contentVerticalAlignment = UIControlContentVerticalAlignment::Center;
+}
+
+
+void UITextField::setText(const std::string& t) { KAV_SET_AND_REDRAW(text_, t); }
+void UITextField::setPlaceholder(const std::string& p) { KAV_SET_AND_REDRAW(placeholder_, p); }
+void UITextField::setFont(const UIFont& f) { KAV_SET_AND_REDRAW(font_, f); }
+void UITextField::setTextColor(const UIColor& c) { KAV_SET_AND_REDRAW(textColor_, c); }
+void UITextField::setTextAlignment(NSTextAlignment a) { KAV_SET_AND_REDRAW(alignment_, a); }
+void UITextField::setBorderStyle(UITextBorderStyle s) { KAV_SET_AND_REDRAW(borderStyle_, s); }
+void UITextField::setSecureTextEntry(bool s) { KAV_SET_AND_REDRAW(secure_, s); }
+
+void UITextField::setInputAccessoryView(UIViewPtr v) { accessory_ = std::move(v); }
+
+CGRect UITextField::textRectForBounds(const CGRect& b) const {
+    const double inset = borderStyle_ == UITextBorderStyle::None ? 0 : 7;
+    CGRect r = CGRectInset(b, inset, 0);
+    if (CGRectIsNull(r)) r = b;
+    if (clearButtonShown()) r.size.width = std::max(0.0, r.size.width - kClearButtonSize - 4);
+    return r;
+}
+
+CGRect UITextField::editingRectForBounds(const CGRect& b) const { return textRectForBounds(b); }
+
+CGRect UITextField::clearButtonRectForBounds(const CGRect& b) const {
+    return CGRectMake(b.size.width - kClearButtonSize - 5, (b.size.height - kClearButtonSize) / 2, kClearButtonSize,
+                      kClearButtonSize);
+}
+
+bool UITextField::clearButtonShown() const {
+    if (text_.empty()) return false;
+    switch (clearButtonMode) {
+        case UITextFieldViewMode::Always: return true;
+        case UITextFieldViewMode::WhileEditing: return editing_;
+        case UITextFieldViewMode::UnlessEditing: return !editing_;
+        default: return false;
+    }
+}
+
+bool UITextField::becomeFirstResponder() {
+    if (isFirstResponder()) return true;
+    auto keep = sharedSelf<UITextField>();
+    auto d = delegate.lock();
+    if (d && !d->textFieldShouldBeginEditing(this)) return false;
+    // Editing before the responder changes, so the keyboard sees a field
+    // that takes text.
+    editing_ = true;
+    if (!UIControl::becomeFirstResponder()) {
+        editing_ = false;
+        return false;
+    }
+    if (clearsOnBeginEditing) text_.clear();
+    setNeedsDisplay();
+    if (d) d->textFieldDidBeginEditing(this);
+    sendActionsForControlEvents(UIControlEventEditingDidBegin);
+    return true;
+}
+
+bool UITextField::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    auto keep = sharedSelf<UITextField>();
+    auto d = delegate.lock();
+    if (d && !d->textFieldShouldEndEditing(this)) return false;
+    if (!UIControl::resignFirstResponder()) return false;
+    editing_ = false;
+    setNeedsDisplay();
+    if (d) d->textFieldDidEndEditing(this);
+    sendActionsForControlEvents(UIControlEventEditingDidEnd);
+    return true;
+}
+
+void UITextField::replace(NSRange range, const std::string& replacement) {
+    auto keep = sharedSelf<UITextField>();
+    if (auto d = delegate.lock(); d && !d->textFieldShouldChangeCharactersInRange(this, range, replacement)) return;
+    text_ = UTF8Replace(text_, range, replacement);
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+    NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, std::any(this));
+}
+
+void UITextField::insertText(const std::string& t) {
+    if (!editing_) return;
+    if (t == "\n") {
+        auto keep = sharedSelf<UITextField>();
+        if (auto d = delegate.lock()) d->textFieldShouldReturn(this);
+        sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
+        return;
+    }
+    replace(NSMakeRange(UTF8Length(text_), 0), t);
+}
+
+void UITextField::deleteBackward() {
+    if (!editing_ || text_.empty()) return;
+    replace(NSMakeRange(UTF8Length(text_) - 1, 1), "");
+}
+
+void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
+    const bool wasTracking = isTracking();
+    UIControl::touchesEnded(touches, event);
+    if (!wasTracking || touches.empty() || !isEnabled()) return;
+    CGPoint p = touches.front()->locationInView(this);
+    if (!CGRectContainsPoint(bounds(), p)) return;
+    if (clearButtonShown() && CGRectContainsPoint(CGRectInset(clearButtonRectForBounds(bounds()), -6, -6), p)) {
+        auto keep = sharedSelf<UITextField>();
+        if (auto d = delegate.lock(); d && !d->textFieldShouldClear(this)) return;
+        text_.clear();
+        setNeedsDisplay();
+        sendActionsForControlEvents(UIControlEventEditingChanged);
+        return;
+    }
+    becomeFirstResponder();
+}
+
+void UITextField::drawRect(CGRect) {
+    auto* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return;
+    const CGRect b = bounds();
+    if (borderStyle_ == UITextBorderStyle::RoundedRect) {
+        auto box = UIBezierPath::bezierPathWithRoundedRect(CGRectInset(b, 0.5, 0.5), 5);
+        ctx->setFillColor(UIColor::whiteColor());
+        ctx->fillPath(box);
+        ctx->setStrokeColor(UIColor::grey255(204));
+        ctx->setLineWidth(0.5);
+        ctx->strokePath(box);
+    } else if (borderStyle_ == UITextBorderStyle::Line || borderStyle_ == UITextBorderStyle::Bezel) {
+        ctx->setStrokeColor(UIColor::blackColor());
+        ctx->strokeRect(CGRectInset(b, 0.5, 0.5));
+    }
+    TextStyle style;
+    style.font = font_;
+    style.alignment = alignment_;
+    style.numberOfLines = 1;
+    style.lineBreakMode = NSLineBreakMode::ByClipping;
+    style.centerVertically = true;
+    std::string shown = text_;
+    if (secure_) {
+        shown.clear();
+        for (size_t i = 0, n = UTF8Length(text_); i < n; ++i) shown += "•";
+    }
+    const CGRect area = editing_ ? editingRectForBounds(b) : textRectForBounds(b);
+    CGSize used{0, 0};
+    if (shown.empty()) {
+        if (!placeholder_.empty()) {
+            style.color = UIColor::colorWithWhite(0.7, 1);
+            ctx->drawText(placeholder_, placeholderRectForBounds(b), style);
+        }
+    } else {
+        style.color = textColor_;
+        used = ctx->drawText(shown, area, style);
+    }
+    if (editing_) {
+        // The caret at the end of the text (it does not blink: no timer runs
+        // while nothing changes).
+        double x = area.origin.x + used.width;
+        if (alignment_ == NSTextAlignment::Center) x = area.origin.x + (area.size.width + used.width) / 2;
+        if (alignment_ == NSTextAlignment::Right) x = area.origin.x + area.size.width;
+        const double h = font_.lineHeight();
+        ctx->setFillColor(tintColor());
+        ctx->fillRect(CGRectMake(x + 1, CGRectGetMidY(area) - h / 2, 2, h));
+    }
+    if (clearButtonShown()) {
+        CGRect r = clearButtonRectForBounds(b);
+        ctx->setFillColor(UIColor::grey255(180));
+        ctx->fillEllipseInRect(r);
+        ctx->setStrokeColor(UIColor::whiteColor());
+        ctx->setLineWidth(1.5);
+        const double k = r.size.width * 0.3;
+        ctx->strokeLineSegments({{r.origin.x + k, r.origin.y + k},
+                                 {CGRectGetMaxX(r) - k, CGRectGetMaxY(r) - k},
+                                 {CGRectGetMaxX(r) - k, r.origin.y + k},
+                                 {r.origin.x + k, CGRectGetMaxY(r) - k}});
+    }
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,297 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Color.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/Geometry.h"
+#include "platform/ui/Layer.h"
+
+namespace platform::ui {
+
+class UIView;
+class UIWindow;
+class UIGestureRecognizer;
+using UIViewPtr = std::shared_ptr<UIView>;
+using UIGestureRecognizerPtr = std::shared_ptr<UIGestureRecognizer>;
+
+// Something that takes part in the responder chain: views, view controllers,
+// the application and its delegate. Touches and motion events that a
+// responder does not handle go to its next responder.
+//
+// Objects with identity live in std::shared_ptr. weakSelf<T>() gives a weak
+// reference to the object for delegates and targets, also from inside a
+// constructor (where shared_from_this is not yet available): such an early
+// reference still expires when the object is destroyed, but locking it does
+// not keep the object alive.
+class UIResponder : public std::enable_shared_from_this<UIResponder> {
+public:
+    UIResponder();
+    virtual ~UIResponder();
+    UIResponder(const UIResponder&) = delete;
+    UIResponder& operator=(const UIResponder&) = delete;
+
+    template <typename T>
+    std::weak_ptr<T> weakSelf() {
+        T* self = dynamic_cast<T*>(this);
+        if (!self) return {};
+        if (auto owned = weak_from_this().lock()) return std::shared_ptr<T>(owned, self);
+        return std::shared_ptr<T>(alive_, self);
+    }
+    template <typename T>
+    std::shared_ptr<T> sharedSelf() {
+        T* self = dynamic_cast<T*>(this);
+        auto owned = weak_from_this().lock();
+        return self && owned ? std::shared_ptr<T>(owned, self) : nullptr;
+    }
+
+    virtual UIResponder* nextResponder() const { return nullptr; }
+
+    virtual bool canBecomeFirstResponder() const { return false; }
+    virtual bool becomeFirstResponder();
+    virtual bool canResignFirstResponder() const { return true; }
+    virtual bool resignFirstResponder();
+    bool isFirstResponder() const;
+    static UIResponder* currentFirstResponder();
+
+    // Default: passed to the next responder.
+    virtual void touchesBegan(const UITouchSet& touches, UIEvent* event);
+    virtual void touchesMoved(const UITouchSet& touches, UIEvent* event);
+    virtual void touchesEnded(const UITouchSet& touches, UIEvent* event);
+    virtual void touchesCancelled(const UITouchSet& touches, UIEvent* event);
+    virtual void motionBegan(UIEventSubtype motion, UIEvent* event);
+    virtual void motionEnded(UIEventSubtype motion, UIEvent* event);
+    virtual void motionCancelled(UIEventSubtype motion, UIEvent* event);
+
+    // Text input of a first responder (the keyboard calls these).
+    virtual bool acceptsTextInput() const { return false; }
+    virtual bool hasText() const { return false; }
+    virtual void insertText(const std::string&) {}
+    virtual void deleteBackward() {}
+    // The bar shown above the keyboard while this responder is first.
+    virtual UIViewPtr inputAccessoryView() const { return nullptr; }
+
+    // Called whenever the first responder changes (the keyboard follows it).
+    static void setFirstResponderObserver(std::function<void(UIResponder* from, UIResponder* to)> observer);
+
+private:
+    std::shared_ptr<char> alive_;
+};
+
+enum UIViewAutoresizing : unsigned {
+    UIViewAutoresizingNone = 0,
+    UIViewAutoresizingFlexibleLeftMargin = 1 << 0,
+    UIViewAutoresizingFlexibleWidth = 1 << 1,
+    UIViewAutoresizingFlexibleRightMargin = 1 << 2,
+    UIViewAutoresizingFlexibleTopMargin = 1 << 3,
+    UIViewAutoresizingFlexibleHeight = 1 << 4,
+    UIViewAutoresizingFlexibleBottomMargin = 1 << 5,
+};
+
+enum class UIViewContentMode {
+    ScaleToFill,
+    ScaleAspectFit,
+    ScaleAspectFill,
+    Redraw,
+    Center,
+    Top,
+    Bottom,
+    Left,
+    Right,
+    TopLeft,
+    TopRight,
+    BottomLeft,
+    BottomRight,
+};
+
+enum UIViewAnimationOptions : unsigned {
+    UIViewAnimationOptionLayoutSubviews = 1 << 0,
+    UIViewAnimationOptionAllowUserInteraction = 1 << 1,
+    UIViewAnimationOptionBeginFromCurrentState = 1 << 2,
+    UIViewAnimationOptionCurveEaseInOut = 0 << 16,
+    UIViewAnimationOptionCurveEaseIn = 1 << 16,
+    UIViewAnimationOptionCurveEaseOut = 2 << 16,
+    UIViewAnimationOptionCurveLinear = 3 << 16,
+};
+
+enum class UIViewTintAdjustmentMode { Automatic, Normal, Dimmed };
+
+// A rectangle of the screen that draws itself and takes touches. Owned by
+// its superview (shared_ptr in subviews()); the superview link is weak. The
+// geometry lives in the view's layer: frame is derived from bounds, center
+// and transform. Create views with std::make_shared.
+//
+// Layout: layoutSubviews runs in the window's layout pass (before drawing,
+// or on layoutIfNeeded) when the view's bounds size changed, setNeedsLayout
+// was called, or a subview was added; never for a mere move.
+// Drawing: drawRect runs in the window's drawing pass after setNeedsDisplay
+// (coalesced: many calls, one drawing) or a size change; its output is kept
+// and reused while nothing asks for a redraw.
+class UIView : public UIResponder, public CALayerDelegate {
+public:
+    explicit UIView(const CGRect& frame = CGRectZero);
+    ~UIView() override;
+
+    CALayer& layer() const { return *layer_; }
+    const CALayerPtr& layerPtr() const { return layer_; }
+
+    // Geometry.
+    CGRect frame() const { return layer_->frame(); }
+    void setFrame(const CGRect& frame);
+    CGRect bounds() const { return layer_->bounds(); }
+    void setBounds(const CGRect& bounds);
+    CGPoint center() const { return layer_->position(); }
+    void setCenter(CGPoint center);
+    CGAffineTransform transform() const { return layer_->affineTransform(); }
+    void setTransform(const CGAffineTransform& t);
+
+    // Look.
+    CGFloat alpha() const { return layer_->opacity(); }
+    void setAlpha(CGFloat alpha);
+    bool isHidden() const { return layer_->isHidden(); }
+    void setHidden(bool hidden);
+    // Clear means none (the platform's nil background).
+    UIColor backgroundColor() const { return layer_->backgroundColor(); }
+    virtual void setBackgroundColor(const UIColor& color);
+    bool clipsToBounds() const { return layer_->masksToBounds(); }
+    void setClipsToBounds(bool clips) { layer_->setMasksToBounds(clips); }
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool o) { opaque_ = o; }
+    UIViewContentMode contentMode() const { return contentMode_; }
+    void setContentMode(UIViewContentMode m);
+    // Inherited from the superview unless set; the system tint at the root;
+    // grey while dimmed.
+    UIColor tintColor() const;
+    void setTintColor(std::optional<UIColor> color);
+    UIViewTintAdjustmentMode tintAdjustmentMode() const;
+    void setTintAdjustmentMode(UIViewTintAdjustmentMode mode);
+    virtual void tintColorDidChange() {}
+
+    // Touch handling switches.
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    virtual void setUserInteractionEnabled(bool e) { userInteractionEnabled_ = e; }
+    bool isMultipleTouchEnabled() const { return multipleTouchEnabled_; }
+    void setMultipleTouchEnabled(bool e) { multipleTouchEnabled_ = e; }
+    bool isExclusiveTouch() const { return exclusiveTouch_; }
+    void setExclusiveTouch(bool e) { exclusiveTouch_ = e; }
+
+    // Identification.
+    long tag() const { return tag_; }
+    void setTag(long tag) { tag_ = tag; }
+    // This view or the first descendant (depth first) with the tag.
+    UIView* viewWithTag(long tag);
+    // Class name without namespace, for dumps and lookups.
+    std::string className() const;
+    // The text the view shows (labels, buttons, fields); empty for others.
+    virtual std::string debugText() const { return {}; }
+
+    // Tree.
+    UIViewPtr superview() const;
+    UIView* superviewRaw() const { return superview_; }
+    const std::vector<UIViewPtr>& subviews() const { return subviews_; }
+    UIWindow* window() const;
+    void addSubview(const UIViewPtr& view);
+    void insertSubviewAtIndex(const UIViewPtr& view, size_t index);
+    void insertSubviewBelow(const UIViewPtr& view, const UIView* sibling);
+    void insertSubviewAbove(const UIViewPtr& view, const UIView* sibling);
+    void bringSubviewToFront(const UIView* view);
+    void sendSubviewToBack(const UIView* view);
+    void exchangeSubviewAtIndex(size_t a, size_t b);
+    void removeFromSuperview();
+    bool isDescendantOfView(const UIView* view) const;
+
+    virtual void willMoveToSuperview(UIView* newSuperview) { (void)newSuperview; }
+    virtual void didMoveToSuperview() {}
+    virtual void willMoveToWindow(UIWindow* newWindow) { (void)newWindow; }
+    virtual void didMoveToWindow() {}
+    virtual void didAddSubview(UIView* subview) { (void)subview; }
+    virtual void willRemoveSubview(UIView* subview) { (void)subview; }
+
+    // Coordinates; a null view means the window.
+    CGPoint convertPointToView(CGPoint p, const UIView* view) const;
+    CGPoint convertPointFromView(CGPoint p, const UIView* view) const;
+    CGRect convertRectToView(const CGRect& r, const UIView* view) const;
+    CGRect convertRectFromView(const CGRect& r, const UIView* view) const;
+
+    // Layout.
+    unsigned autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool a) { autoresizesSubviews_ = a; }
+    virtual void layoutSubviews() {}
+    void setNeedsLayout();
+    bool needsLayout() const { return needsLayout_; }
+    // Runs the pending layout of this view and its descendants now.
+    void layoutIfNeeded();
+    virtual CGSize sizeThatFits(CGSize size) const;
+    void sizeToFit();
+
+    // Drawing.
+    virtual void drawRect(CGRect rect) { (void)rect; }
+    void setNeedsDisplay();
+    void setNeedsDisplayInRect(const CGRect&) { setNeedsDisplay(); }
+
+    // Touches.
+    virtual UIView* hitTest(CGPoint point, UIEvent* event);
+    virtual bool pointInside(CGPoint point, UIEvent* event) const;
+    const std::vector<UIGestureRecognizerPtr>& gestureRecognizers() const { return gestureRecognizers_; }
+    void addGestureRecognizer(const UIGestureRecognizerPtr& recognizer);
+    void removeGestureRecognizer(const UIGestureRecognizer* recognizer);
+    // Resigns the first responder if it is this view or inside it.
+    bool endEditing(bool force);
+
+    // The controller whose view this is (set by the controller), or null.
+    UIResponder* viewDelegate() const { return viewDelegate_; }
+    void setViewDelegate(UIResponder* controller) { viewDelegate_ = controller; }
+    UIResponder* nextResponder() const override;
+
+    // Block animations: the block sets model values at once; what changed on
+    // views' layers is drawn moving from the values shown when the block ran
+    // to the new ones. The completion always runs later on the run loop, with
+    // finished = false when an animation was removed or replaced before its end.
+    static void animateWithDuration(double duration, std::function<void()> animations,
+                                    std::function<void(bool finished)> completion = nullptr);
+    static void animateWithDuration(double duration, double delay, unsigned options,
+                                    std::function<void()> animations,
+                                    std::function<void(bool finished)> completion);
+    static void setAnimationsEnabled(bool enabled);
+    static bool areAnimationsEnabled();
+    static void performWithoutAnimation(const std::function<void()>& actions);
+
+    // CALayerDelegate.
+    bool drawLayer(CALayer& layer, Canvas& canvas) override;
+
+protected:
+    // Subclasses with their own layer (none yet) would set it here.
+    void boundsSizeChanged(CGSize oldSize);
+
+private:
+    friend class UIWindow;
+    void resizeSubviews(CGSize oldSize);
+    void notifyWillMoveToWindow(UIWindow* w);
+    void notifyDidMoveToWindow();
+    void detachFromSuperview();
+
+    CALayerPtr layer_;
+    UIView* superview_ = nullptr;
+    std::vector<UIViewPtr> subviews_;
+    std::vector<UIGestureRecognizerPtr> gestureRecognizers_;
+    UIResponder* viewDelegate_ = nullptr;
+    long tag_ = 0;
+    bool userInteractionEnabled_ = true;
+    bool multipleTouchEnabled_ = false;
+    bool exclusiveTouch_ = false;
+    bool opaque_ = true;
+    bool needsLayout_ = true;
+    bool autoresizesSubviews_ = true;
+    unsigned autoresizingMask_ = 0;
+    UIViewContentMode contentMode_ = UIViewContentMode::ScaleToFill;
+    std::optional<UIColor> tintColor_;
+    UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentMode::Automatic;
+};
+
+}  // namespace platform::ui

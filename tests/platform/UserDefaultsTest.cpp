@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/Json.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "tests/platform/KilledSave.h"
+#include "tests/support/TestSupport.h"
+
+namespace files = platform::files;
+using platform::UserDefaults;
+
+namespace {
+
+TEST(UserDefaults, ValuesPersistAcrossInstances) {
+    kavtest::TempDir dir;
+    const auto file = dir / "Preferences/defaults.json";  // folder made on the first save
+    {
+        UserDefaults store(file);
+        EXPECT_FALSE(store.stringForKey("key_2003").has_value());
+        store.setString("key_2003", "10");
+        store.setString("key_3001", "账户 \"8001\"\n");
+        store.setString("key_2004", "1");
+        store.removeObjectForKey("key_2004");
+        store.setString("key_2003", "15");
+        EXPECT_EQ(store.stringForKey("key_2003"), "15");
+        EXPECT_TRUE(store.synchronize());
+    }
+    UserDefaults again(file);
+    EXPECT_EQ(again.stringForKey("key_2003"), "15");
+    EXPECT_EQ(again.stringForKey("key_3001"), "账户 \"8001\"\n");
+    EXPECT_FALSE(again.stringForKey("key_2004").has_value());
+    // The file is a plain JSON object of texts.
+    auto json = platform::parseJson(files::readFile(file).value_or(""));
+    ASSERT_TRUE(json && json->is_object());
+    EXPECT_EQ(json->size(), 2u);
+}
+
+TEST(UserDefaults, AnUnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    const std::string contents[] = {"{\"key_1\": \"a\", trunc", "[\"key_1\"]", "{\"key_1\": 1}",
+                                    ""};
+    for (size_t i = 0; i < std::size(contents); ++i) {
+        ASSERT_TRUE(files::writeFileAtomic(file, contents[i]));
+        platform::LogCapture log;
+        UserDefaults store(file);
+        EXPECT_EQ(log.count("unreadable; kept as"), 1u);
+        EXPECT_FALSE(store.stringForKey("key_1").has_value()) << contents[i];
+        EXPECT_FALSE(files::fileExists(file)) << "not overwritten before a change";
+        store.setString("key_2", "b");
+        EXPECT_EQ(UserDefaults(file).stringForKey("key_2"), "b");
+        files::removeFile(file);
+    }
+    // Every bad file is still there, none overwritten by a later one.
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt"), contents[0]);
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.1"), contents[1]);
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.2"), contents[2]);
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.3"), contents[3]);
+}
+
+TEST(UserDefaults, SurvivesASaveInterruptedByACrash) {
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    UserDefaults(file).setString("key_3003", "KAVFX");
+
+    kavtest::runKilledBeforeRename([&] {
+        UserDefaults store(file);
+        store.setString("key_3003", "OTHER");
+    });
+
+    UserDefaults after(file);
+    EXPECT_EQ(after.stringForKey("key_3003"), "KAVFX");
+    EXPECT_FALSE(files::fileExists(dir / "defaults.json.corrupt"));
+}
+
+TEST(UserDefaults, AFailedSaveIsRetriedBySynchronize) {
+    kavtest::TempDir dir;
+    // A file where the store's folder should be: no save can succeed.
+    ASSERT_TRUE(files::writeFileAtomic(dir / "Preferences", "in the way"));
+    UserDefaults store(dir / "Preferences/defaults.json");
+    platform::LogCapture log;
+    store.setString("key_2001", "0");
+    EXPECT_TRUE(log.contains("could not save"));
+    EXPECT_EQ(store.stringForKey("key_2001"), "0");
+    EXPECT_FALSE(store.synchronize());
+
+    ASSERT_TRUE(files::removeFile(dir / "Preferences"));
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(UserDefaults(store.file()).stringForKey("key_2001"), "0");
+}
+
+TEST(UserDefaults, ChangesFromManyThreadsAllLand) {
+    kavtest::TempDir dir;
+    UserDefaults store(dir / "defaults.json");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&store, t] {
+            for (int i = 0; i < 25; ++i) {
+                const std::string key = "key_" + std::to_string(t * 100 + i);
+                store.setString(key, std::to_string(i));
+                EXPECT_EQ(store.stringForKey(key), std::to_string(i));
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    UserDefaults reread(store.file());
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 25; ++i) {
+            EXPECT_EQ(reread.stringForKey("key_" + std::to_string(t * 100 + i)), std::to_string(i));
+        }
+    }
+}
+
+TEST(UserDefaults, StandardStoreLivesInTheDataRoot) {
+    kavtest::TempDir dir;
+    files::setDataRoot(dir.path());
+    UserDefaults::resetStandard();
+    EXPECT_EQ(UserDefaults::standard().file(), dir / "Preferences/defaults.json");
+    UserDefaults& first = UserDefaults::standard();
+    first.setString("key_2008", "0.5");
+    UserDefaults::resetStandard();
+    EXPECT_NE(&UserDefaults::standard(), &first);
+    EXPECT_EQ(UserDefaults::standard().stringForKey("key_2008"), "0.5");
+    EXPECT_EQ(first.stringForKey("key_2008"), "0.5");  // an old reference stays usable
+
+    files::setDataRoot({});
+    UserDefaults::resetStandard();
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+
+namespace {
+
+// Renders at scale 1 into a PNG, reads it back and returns the decoded image,
+// so the checks look at exactly what a file shows.
+UIImagePtr roundTrip(const UIImagePtr& img) {
+    auto png = UIImagePNGRepresentation(img);
+    EXPECT_FALSE(png.empty());
+    return UIImage::imageWithData(png);
+}
+
+bool near(const UIColor& a, const UIColor& b, double tol = 0.02) {
+    return std::fabs(a.red - b.red) <= tol && std::fabs(a.green - b.green) <= tol &&
+           std::fabs(a.blue - b.blue) <= tol && std::fabs(a.alpha - b.alpha) <= tol;
+}
+
+class Painter : public UIView {
+public:
+    std::function<void(Canvas&)> paint;
+    using UIView::UIView;
+    void drawRect(CGRect) override {
+        if (paint) paint(*UIGraphicsGetCurrentContext());
+    }
+};
+
+struct Scene {
+    kavtest::VirtualTime time;
+    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(CGRectMake(0, 0, 200, 100));
+    Scene() {
+        window->setBackgroundColor(UIColor::whiteColor());
+        window->makeKeyAndVisible();
+    }
+    UIImagePtr render() { return roundTrip(UIDriver::renderImage(1, window.get())); }
+};
+
+TEST(Rendering, RoundedRectangleLayerFillsInsideAndLeavesCorners) {
+    Scene s;
+    auto box = std::make_shared<UIView>(CGRectMake(20, 20, 100, 60));
+    box->setBackgroundColor(UIColor::rgb255(39, 140, 192));
+    box->layer().setCornerRadius(20);
+    box->layer().setBorderWidth(2);
+    box->layer().setBorderColor(UIColor::blackColor());
+    s.window->addSubview(box);
+    auto img = s.render();
+    ASSERT_EQ(img->pixelWidth(), 200);
+    EXPECT_TRUE(near(img->pixelAt(70, 50), UIColor::rgb255(39, 140, 192)));
+    EXPECT_TRUE(near(img->pixelAt(21, 21), UIColor::whiteColor()));   // cut-off corner
+    EXPECT_TRUE(near(img->pixelAt(70, 20), UIColor::blackColor()));   // border on top
+    EXPECT_TRUE(near(img->pixelAt(10, 10), UIColor::whiteColor()));   // outside
+}
+
+TEST(Rendering, LinearGradientRunsBetweenItsColours) {
+    Scene s;
+    auto v = std::make_shared<Painter>(CGRectMake(0, 0, 200, 100));
+    v->paint = [](Canvas& c) {
+        c.drawLinearGradient({{UIColor::blackColor(), UIColor::whiteColor()}, {}}, {0, 0}, {200, 0},
+                             kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation);
+    };
+    s.window->addSubview(v);
+    auto img = s.render();
+    EXPECT_LT(img->pixelAt(1, 50).red, 0.03);
+    EXPECT_GT(img->pixelAt(198, 50).red, 0.97);
+    EXPECT_NEAR(img->pixelAt(100, 50).red, 0.5, 0.02);
+    EXPECT_LT(img->pixelAt(50, 50).red, img->pixelAt(150, 50).red);
+}
+
+TEST(Rendering, RadialGradientAndClippedTintByDestinationIn) {
+    Scene s;
+    // A radial gradient that keeps its end colour beyond the end radius.
+    auto v = std::make_shared<Painter>(CGRectMake(0, 0, 100, 100));
+    v->paint = [](Canvas& c) {
+        c.drawRadialGradient({{UIColor::clearColor(), UIColor::blackColor()}, {}}, {50, 50}, 0, {50, 50}, 40,
+                             kCGGradientDrawsAfterEndLocation);
+    };
+    s.window->addSubview(v);
+    // An icon recoloured by destination-in: colour where the icon is opaque.
+    UIGraphicsBeginImageContextWithOptions({20, 20}, false, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::blackColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(5, 5, 10, 10));
+    auto icon = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    UIGraphicsBeginImageContextWithOptions(icon->size(), false, 1);
+    auto* ctx = UIGraphicsGetCurrentContext();
+    ctx->setFillColor(UIColor::redColor());
+    ctx->fillRect(CGRectMake(0, 0, 20, 20));
+    ctx->setBlendMode(CGBlendMode::DestinationIn);
+    icon->drawInRect(CGRectMake(0, 0, 20, 20));
+    auto tinted = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_TRUE(near(tinted->pixelAt(10, 10), UIColor::redColor()));
+    EXPECT_EQ(tinted->pixelAt(2, 2).alpha, 0);
+
+    auto img = s.render();
+    EXPECT_TRUE(near(img->pixelAt(50, 50), UIColor::whiteColor(), 0.05));  // clear centre
+    EXPECT_TRUE(near(img->pixelAt(2, 50), UIColor::blackColor(), 0.02));   // beyond the end radius
+}
+
+TEST(Rendering, StretchableImageKeepsItsCaps) {
+    Scene s;
+    // 20 x 20: a red 5-point frame around a green middle.
+    UIGraphicsBeginImageContextWithOptions({20, 20}, false, 1);
+    auto* ctx = UIGraphicsGetCurrentContext();
+    ctx->setFillColor(UIColor::redColor());
+    ctx->fillRect(CGRectMake(0, 0, 20, 20));
+    ctx->setFillColor(UIColor::greenColor());
+    ctx->fillRect(CGRectMake(5, 5, 10, 10));
+    auto img = UIGraphicsGetImageFromCurrentImageContext()->resizableImageWithCapInsets(UIEdgeInsetsMake(5, 5, 5, 5));
+    UIGraphicsEndImageContext();
+    auto v = std::make_shared<Painter>(CGRectMake(0, 0, 200, 100));
+    v->paint = [img](Canvas& c) { c.drawImage(*img, CGRectMake(0, 0, 200, 100)); };
+    s.window->addSubview(v);
+    auto out = s.render();
+    EXPECT_TRUE(near(out->pixelAt(2, 50), UIColor::redColor()));    // left cap stays 5 wide
+    EXPECT_TRUE(near(out->pixelAt(7, 50), UIColor::greenColor()));  // middle begins at 5
+    EXPECT_TRUE(near(out->pixelAt(197, 97), UIColor::redColor()));
+    EXPECT_TRUE(near(out->pixelAt(100, 50), UIColor::greenColor()));
+}
+
+TEST(Rendering, ChineseTextIsDrawnAndMeasuredWithTheProjectFont) {
+    Scene s;
+    EXPECT_TRUE(text::usingProjectFonts());
+    auto label = std::make_shared<UILabel>(CGRectMake(10, 10, 180, 40));
+    label->setText("交易商公告");
+    label->setFont(UIFont::systemFontOfSize(20));
+    s.window->addSubview(label);
+    auto img = s.render();
+    int dark = 0;
+    for (int y = 10; y < 50; ++y)
+        for (int x = 10; x < 190; ++x)
+            if (img->pixelAt(x, y).red < 0.5) ++dark;
+    EXPECT_GT(dark, 150);  // real glyphs, not an empty box or a blank
+    // Five CJK characters are five ems wide.
+    CGSize size = NSStringSizeWithFont("交易商公告", UIFont::systemFontOfSize(20));
+    EXPECT_NEAR(size.width, 100, 1.0);
+    EXPECT_DOUBLE_EQ(size.height, 24);
+    // Nothing drawn right of the text's end.
+    for (int y = 10; y < 50; ++y)
+        for (int x = 115; x < 190; ++x) ASSERT_GT(img->pixelAt(x, y).red, 0.95);
+}
+
+TEST(Rendering, LabelsWrapAndTruncate) {
+    UIFont f = UIFont::systemFontOfSize(10);
+    TextStyle wrap;
+    wrap.font = f;
+    wrap.lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    // Ten 10-point characters in 45 points: 4 per line, 3 lines.
+    CGSize s = NSStringBoundingSize("一二三四五六七八九十", {45, 0}, wrap);
+    EXPECT_DOUBLE_EQ(s.height, 36);
+    EXPECT_LE(s.width, 45);
+    TextStyle tail = wrap;
+    tail.lineBreakMode = NSLineBreakMode::ByTruncatingTail;
+    tail.numberOfLines = 1;
+    CGSize t = NSStringBoundingSize("一二三四五六七八九十", {45, 0}, tail);
+    EXPECT_DOUBLE_EQ(t.height, 12);
+    EXPECT_LE(t.width, 45);
+    // A height limit allows only the lines that fit.
+    TextStyle limited = wrap;
+    limited.lineBreakMode = NSLineBreakMode::ByTruncatingTail;
+    CGSize two = NSStringBoundingSize("一二三四五六七八九十", {45, 25}, limited);
+    EXPECT_DOUBLE_EQ(two.height, 24);
+
+    auto label = std::make_shared<UILabel>(CGRectMake(0, 0, 300, 40));
+    label->setText("价格");
+    label->setFont(UIFont::boldSystemFontOfSize(17));
+    EXPECT_EQ(label->sizeThatFits({300, 40}), (CGSize{34, 21}));
+    label->setText("一二三四五六七八九十");
+    label->setFrame(CGRectMake(0, 0, 85, 20));
+    label->setAdjustsFontSizeToFitWidth(true);
+    label->setMinimumScaleFactor(0.25);
+    EXPECT_LE(NSStringSizeWithFont(label->text(), label->fittedFont()).width, 85);
+    EXPECT_LT(label->fittedFont().pointSize, 17);
+}
+
+}  // namespace

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <any>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/RefreshControl.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/Window.h"
+#include "tests/platform/ui/Stage.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+using platform::Notification;
+using platform::NotificationCenter;
+
+namespace {
+
+using uitest::Stage;
+
+class Rows : public UITableViewDataSource, public UITableViewDelegate {
+public:
+    std::vector<std::string> rows;
+    std::vector<bool> expanded;
+    int created = 0;
+    std::vector<long> selected;
+    std::vector<long> deleted;
+    long tableViewNumberOfRowsInSection(UITableView*, long) override { return static_cast<long>(rows.size()); }
+    UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
+        auto cell = t->dequeueReusableCellWithIdentifier("ROW");
+        if (!cell) {
+            cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::Default, "ROW");
+            cell->selectionStyle = UITableViewCellSelectionStyle::None;
+            ++created;
+        }
+        cell->textLabel()->setText(rows[static_cast<size_t>(ip.row)]);
+        return cell;
+    }
+    double tableViewHeightForRowAtIndexPath(UITableView*, NSIndexPath ip) override {
+        return expanded.size() > static_cast<size_t>(ip.row) && expanded[static_cast<size_t>(ip.row)] ? 188 : 65;
+    }
+    void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath ip) override { selected.push_back(ip.row); }
+    bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath) override { return true; }
+    void tableViewCommitEditingStyle(UITableView* t, UITableViewCellEditingStyle style, NSIndexPath ip) override {
+        if (style != UITableViewCellEditingStyle::Delete) return;
+        deleted.push_back(ip.row);
+        rows.erase(rows.begin() + ip.row);
+        t->reloadData();
+    }
+};
+
+// A full-screen table over the rows, laid out.
+std::shared_ptr<UITableView> showTable(Stage& s, const std::shared_ptr<Rows>& rows) {
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 568));
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    s.window->addSubview(table);
+    table->reloadData();
+    UIScreenRenderer::layoutWindows();
+    return table;
+}
+
+TEST(Tables, ReuseCellsAsRowsScrollAndReloadOnlyTheGivenRows) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    for (int i = 0; i < 100; ++i) rows->rows.push_back("row " + std::to_string(i));
+    auto table = showTable(s, rows);
+    EXPECT_EQ(table->contentSize().height, 6500);
+    const size_t onScreen = table->visibleCells().size();
+    EXPECT_EQ(onScreen, 9u);  // 568 / 65
+    EXPECT_EQ(rows->created, 9);
+
+    // Scrolling through the whole list makes no new cells: they are reused.
+    for (int i = 0; i < 20; ++i) {
+        table->setContentOffset({0, i * 300.0});
+        UIScreenRenderer::layoutWindows();
+    }
+    EXPECT_LE(rows->created, 11);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 92})->textLabel()->text(), "row 92");
+
+    // Reloading one row: only that row's cell is asked for again.
+    table->setContentOffset({0, 0});
+    UIScreenRenderer::layoutWindows();
+    UITableViewCell* first = table->cellForRowAtIndexPath({0, 0});
+    UITableViewCell* second = table->cellForRowAtIndexPath({0, 1});
+    rows->rows[1] = "changed";
+    rows->expanded = {false, true};
+    table->reloadRowsAtIndexPaths({{0, 1}}, UITableViewRowAnimation::Automatic);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 0}), first);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1})->textLabel()->text(), "changed");
+    (void)second;
+    // The rows below moved down with the taller row (the drawing animates).
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 2}).origin.y, 65 + 188);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 2})->frame().origin.y, 65 + 188);
+    s.time.advance(0.3);
+}
+
+TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    rows->rows = {"a", "b", "c"};
+    auto table = showTable(s, rows);
+
+    UIDriver::tapAt({160, 100});  // row 1
+    EXPECT_EQ(rows->selected, (std::vector<long>{1}));
+    UIDriver::drag({160, 100}, {160, 300}, 0.2, 5);  // a scroll, not a tap
+    EXPECT_EQ(rows->selected, (std::vector<long>{1}));
+
+    UIDriver::drag({300, 30}, {150, 30}, 0.2, 5);  // swipe left on row 0
+    auto* cell = table->cellForRowAtIndexPath({0, 0});
+    ASSERT_TRUE(cell->showingDeleteConfirmation());
+    UIDriver::tap(UIDriver::viewWithText("Delete"));
+    EXPECT_EQ(rows->deleted, (std::vector<long>{0}));
+    EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+}
+
+TEST(Controls, SegmentedControlSetInCodeFiresNothing) {
+    Stage s;
+    auto seg = std::make_shared<UISegmentedControl>(std::vector<std::string>{"市价建仓", "限价建仓"});
+    seg->setFrame(CGRectMake(10, 10, 300, 30));
+    s.window->addSubview(seg);
+    std::vector<long> changes;
+    seg->addTarget([&](UIControl* c, UIEvent*) { changes.push_back(static_cast<UISegmentedControl*>(c)->selectedSegmentIndex()); },
+                   UIControlEventValueChanged);
+    seg->setSelectedSegmentIndex(0);
+    seg->setSelectedSegmentIndex(1);
+    EXPECT_TRUE(changes.empty());
+    UIDriver::tapAt({80, 25});
+    EXPECT_EQ(changes, (std::vector<long>{0}));
+    UIDriver::tapAt({80, 25});  // same segment again: no change
+    EXPECT_EQ(changes, (std::vector<long>{0}));
+    seg->momentary = true;
+    UIDriver::tapAt({240, 25});
+    EXPECT_EQ(changes, (std::vector<long>{0, 1}));
+    EXPECT_EQ(seg->selectedSegmentIndex(), UISegmentedControlNoSegment);
+
+    // Switch and slider: taps and drags report, code does not.
+    auto sw = std::make_shared<UISwitch>(CGRectMake(10, 100, 0, 0));
+    s.window->addSubview(sw);
+    int flips = 0;
+    sw->addTarget([&](UIControl*, UIEvent*) { ++flips; }, UIControlEventValueChanged);
+    sw->setOn(true);
+    EXPECT_EQ(flips, 0);
+    UIDriver::tap(sw.get());
+    EXPECT_EQ(flips, 1);
+    EXPECT_FALSE(sw->isOn());
+    auto slider = std::make_shared<UISlider>(CGRectMake(10, 200, 228, 30));
+    s.window->addSubview(slider);
+    slider->setMinimumValue(5);
+    slider->setMaximumValue(25);
+    slider->setValue(10);
+    std::vector<float> values;
+    slider->addTarget([&](UIControl* c, UIEvent*) { values.push_back(static_cast<UISlider*>(c)->value()); },
+                      UIControlEventValueChanged);
+    UIDriver::drag({84, 215}, {124, 215}, 0.2, 5);
+    ASSERT_FALSE(values.empty());
+    EXPECT_NEAR(values.back(), 15, 0.01);  // the thumb centre half way along 200 points: 15 of 5..25
+}
+
+class Filter : public UITextFieldDelegate {
+public:
+    std::vector<std::string> log;
+    // Digits and one ".", not first: the number fields' rule.
+    bool textFieldShouldChangeCharactersInRange(UITextField* f, NSRange, const std::string& r) override {
+        log.push_back(r);
+        if (r == ".") return !f->text().empty() && f->text().find('.') == std::string::npos;
+        for (char c : r)
+            if (c < '0' || c > '9') return false;
+        return true;
+    }
+    bool textFieldShouldReturn(UITextField* f) override {
+        f->resignFirstResponder();
+        return true;
+    }
+};
+
+TEST(Keyboard, TypingGoesThroughTheDelegateAndNotificationsCarryTheFrame) {
+    Stage s;
+    auto field = std::make_shared<UITextField>(CGRectMake(20, 100, 200, 30));
+    field->keyboardType = UIKeyboardType::DecimalPad;
+    auto accessory = std::make_shared<UIView>(CGRectMake(0, 0, 320, 44));
+    field->setInputAccessoryView(accessory);
+    auto filter = std::make_shared<Filter>();
+    field->delegate = filter;
+    s.window->addSubview(field);
+    int edits = 0;
+    field->addTarget([&](UIControl*, UIEvent*) { ++edits; }, UIControlEventEditingChanged);
+
+    std::vector<std::string> notices;
+    CGRect shownFrame{};
+    double duration = 0;
+    auto& nc = NotificationCenter::defaultCenter();
+    auto t1 = nc.addObserver(UIKeyboardWillShowNotification, [&](const Notification& n) {
+        notices.push_back("willShow");
+        shownFrame = std::any_cast<CGRect>(n.userInfo.at(UIKeyboardFrameEndUserInfoKey));
+        duration = std::any_cast<double>(n.userInfo.at(UIKeyboardAnimationDurationUserInfoKey));
+    });
+    auto t2 = nc.addObserver(UIKeyboardDidShowNotification, [&](const Notification&) { notices.push_back("didShow"); });
+    auto t3 = nc.addObserver(UIKeyboardWillHideNotification, [&](const Notification&) { notices.push_back("willHide"); });
+    auto t4 = nc.addObserver(UIKeyboardDidHideNotification, [&](const Notification&) { notices.push_back("didHide"); });
+
+    UIDriver::tap(field.get());
+    EXPECT_TRUE(field->isFirstResponder());
+    EXPECT_EQ(notices, (std::vector<std::string>{"willShow"}));
+    EXPECT_EQ(shownFrame, CGRectMake(0, 568 - 216 - 44, 320, 216 + 44));
+    EXPECT_DOUBLE_EQ(duration, 0.25);
+    s.time.advance(0.25);
+    EXPECT_EQ(notices, (std::vector<std::string>{"willShow", "didShow"}));
+    EXPECT_EQ(accessory->window(), UIKeyboard::shared().window());
+    EXPECT_EQ(UIKeyboard::shared().type(), UIKeyboardType::DecimalPad);
+
+    // Keys of the decimal pad and typed text take the same road.
+    UIDriver::typeText(".");   // refused: nothing typed yet
+    UIDriver::tap(UIDriver::viewWithText("1"));
+    UIDriver::typeText("2a.5.");
+    EXPECT_EQ(field->text(), "12.5");
+    EXPECT_EQ(edits, 4);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "12.");
+    EXPECT_EQ(filter->log, (std::vector<std::string>{".", "1", "2", "a", ".", "5", ".", ""}));
+
+    // Return: the delegate resigns, the keyboard goes.
+    UIDriver::typeText("\n");
+    EXPECT_FALSE(field->isFirstResponder());
+    s.time.advance(0.25);
+    EXPECT_EQ(notices, (std::vector<std::string>{"willShow", "didShow", "willHide", "didHide"}));
+    EXPECT_FALSE(UIKeyboard::shared().isVisible());
+    UIDriver::typeText("9");  // no first responder: nothing happens
+    EXPECT_EQ(field->text(), "12.");
+}
+
+class Columns : public UIPickerViewDataSource, public UIPickerViewDelegate {
+public:
+    std::vector<std::vector<std::string>> data{{"买", "卖", "-"}, {"a", "b", "c", "d", "e"}};
+    std::vector<std::pair<long, long>> chosen;
+    int made = 0;
+    long numberOfComponentsInPickerView(UIPickerView*) override { return 2; }
+    long pickerViewNumberOfRowsInComponent(UIPickerView*, long c) override {
+        return static_cast<long>(data[static_cast<size_t>(c)].size());
+    }
+    UIViewPtr pickerViewViewForRow(UIPickerView*, long row, long c, UIViewPtr reusing) override {
+        auto label = std::dynamic_pointer_cast<UILabel>(reusing);
+        if (!label) {
+            label = std::make_shared<UILabel>();
+            ++made;
+        }
+        label->setText(data[static_cast<size_t>(c)][static_cast<size_t>(row)]);
+        return label;
+    }
+    void pickerViewDidSelectRow(UIPickerView*, long row, long c) override { chosen.push_back({row, c}); }
+};
+
+TEST(Pickers, SelectInCodeSilentlyTapAndDragReport) {
+    Stage s;
+    auto columns = std::make_shared<Columns>();
+    auto picker = std::make_shared<UIPickerView>(CGRectMake(0, 300, 320, 0));
+    picker->dataSource = columns;
+    picker->delegate = columns;
+    s.window->addSubview(picker);
+    picker->reloadAllComponents();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(picker->frame().size.height, 216);
+    picker->selectRow(3, 1, true);
+    picker->selectRow(9, 1, true);  // outside: ignored
+    EXPECT_EQ(picker->selectedRowInComponent(1), 3);
+    EXPECT_TRUE(columns->chosen.empty());
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(picker->viewForRow(3, 1)->debugText(), "d");
+    // A tap on the row under the band's row (44 points lower) chooses it.
+    UIDriver::tapAt({240, 300 + 108 + 44});
+    EXPECT_EQ(columns->chosen, (std::vector<std::pair<long, long>>{{4, 1}}));
+    // Dragging the first wheel up by two rows.
+    UIDriver::drag({80, 408}, {80, 408 - 88}, 0.3, 6);
+    EXPECT_EQ(picker->selectedRowInComponent(0), 2);
+    EXPECT_EQ(columns->chosen.back(), (std::pair<long, long>{2, 0}));
+    EXPECT_LE(columns->made, 12);  // row views are reused
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Tables, PullingDownFarEnoughStartsRefreshing) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    rows->rows = {"a", "b"};
+    auto table = showTable(s, rows);
+    auto refresh = std::make_shared<UIRefreshControl>();
+    refresh->setAttributedTitle("下拉列表刷新数据");
+    table->addSubview(refresh);
+    int pulls = 0;
+    refresh->addTarget([&](UIControl*, UIEvent*) { ++pulls; }, UIControlEventValueChanged);
+
+    UIDriver::drag({160, 100}, {160, 180}, 0.3, 6);  // 80 points at half speed: 40
+    s.time.advance(0.5);
+    EXPECT_EQ(pulls, 0);
+    UIDriver::drag({160, 100}, {160, 300}, 0.3, 6);  // 100 points: far enough
+    EXPECT_EQ(pulls, 1);
+    EXPECT_TRUE(refresh->isRefreshing());
+    EXPECT_EQ(table->contentInset().top, UIRefreshControl::kHeight);
+    refresh->endRefreshing();
+    EXPECT_FALSE(refresh->isRefreshing());
+    EXPECT_EQ(table->contentInset().top, 0);
+    s.time.advance(0.5);
+    EXPECT_EQ(table->contentOffset().y, 0);
+}
+
+}  // namespace

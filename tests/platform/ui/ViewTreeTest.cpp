@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/ui/Driver.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+
+namespace {
+
+class CountingView : public UIView {
+public:
+    using UIView::UIView;
+    int layouts = 0;
+    int draws = 0;
+    void layoutSubviews() override { ++layouts; }
+    void drawRect(CGRect) override {
+        ++draws;
+        if (auto* c = UIGraphicsGetCurrentContext()) {
+            c->setFillColor(UIColor::redColor());
+            c->fillRect(bounds());
+        }
+    }
+};
+
+// Refuses touches on its left half, as a custom hit test would.
+class HalfView : public UIView {
+public:
+    using UIView::UIView;
+    UIView* hitTest(CGPoint p, UIEvent* e) override { return p.x < bounds().size.width / 2 ? nullptr : UIView::hitTest(p, e); }
+};
+
+TEST(ViewTree, FrameFollowsBoundsCenterAndTransform) {
+    auto v = std::make_shared<UIView>(CGRectMake(10, 20, 100, 50));
+    EXPECT_EQ(v->center(), (CGPoint{60, 45}));
+    EXPECT_EQ(v->bounds(), CGRectMake(0, 0, 100, 50));
+    v->setTransform(CGAffineTransformMakeScale(2, 2));
+    EXPECT_EQ(v->frame(), CGRectMake(-40, -5, 200, 100));  // scaled about the centre
+    EXPECT_EQ(v->bounds().size, (CGSize{100, 50}));
+    v->setTransform(CGAffineTransformIdentity);
+    v->setCenter({0, 0});
+    EXPECT_EQ(v->frame(), CGRectMake(-50, -25, 100, 50));
+}
+
+TEST(ViewTree, SubviewOrderAndLayersStayInStep) {
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
+    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>(), c = std::make_shared<UIView>();
+    auto line = CALayer::layer();
+    root->layer().addSublayer(line);  // a free-standing layer below the views
+    root->addSubview(a);
+    root->addSubview(b);
+    root->insertSubviewBelow(c, b.get());
+    EXPECT_EQ(root->subviews(), (std::vector<UIViewPtr>{a, c, b}));
+    root->bringSubviewToFront(a.get());
+    root->sendSubviewToBack(b.get());
+    EXPECT_EQ(root->subviews(), (std::vector<UIViewPtr>{b, c, a}));
+    auto& layers = root->layer().sublayers();
+    ASSERT_EQ(layers.size(), 4u);
+    EXPECT_EQ(layers[0], b->layerPtr());
+    EXPECT_EQ(layers[3], a->layerPtr());
+    // The views keep their order relative to each other whatever the free layer does.
+    std::vector<CALayer*> viewLayers;
+    for (auto& l : layers)
+        if (l != line) viewLayers.push_back(l.get());
+    EXPECT_EQ(viewLayers, (std::vector<CALayer*>{&b->layer(), &c->layer(), &a->layer()}));
+
+    c->removeFromSuperview();
+    EXPECT_EQ(c->superview(), nullptr);
+    EXPECT_EQ(root->subviews().size(), 2u);
+    EXPECT_EQ(a->superview(), root);
+}
+
+TEST(ViewTree, SuperviewLinkIsWeakAndTagsAreFound) {
+    auto child = std::make_shared<UIView>();
+    child->setTag(7);
+    {
+        auto parent = std::make_shared<UIView>();
+        auto mid = std::make_shared<UIView>();
+        parent->addSubview(mid);
+        mid->addSubview(child);
+        EXPECT_EQ(parent->viewWithTag(7), child.get());
+        EXPECT_EQ(parent->viewWithTag(8), nullptr);
+        EXPECT_TRUE(child->isDescendantOfView(parent.get()));
+    }
+    // The parents are gone: the child does not keep them alive.
+    EXPECT_EQ(child->superview(), nullptr);
+}
+
+TEST(ViewTree, ConvertsPointsThroughTransforms) {
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto box = std::make_shared<UIView>(CGRectMake(100, 100, 100, 100));
+    root->addSubview(box);
+    box->setTransform(CGAffineTransformMakeScale(2, 2));  // frame (50, 50, 200, 200)
+    CGPoint p = box->convertPointToView({10, 10}, root.get());
+    EXPECT_DOUBLE_EQ(p.x, 70);
+    EXPECT_DOUBLE_EQ(p.y, 70);
+    CGPoint back = box->convertPointFromView(p, root.get());
+    EXPECT_NEAR(back.x, 10, 1e-9);
+    EXPECT_NEAR(back.y, 10, 1e-9);
+}
+
+TEST(HitTest, FollowsTransformsVisibilityAndOverrides) {
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto box = std::make_shared<UIView>(CGRectMake(100, 100, 100, 100));
+    root->addSubview(box);
+    box->setTransform(CGAffineTransformMakeScale(2, 2));  // covers 50..250
+    EXPECT_EQ(root->hitTest({60, 60}, nullptr), box.get());
+    EXPECT_EQ(root->hitTest({40, 60}, nullptr), root.get());
+
+    box->setTransform(CGAffineTransformMakeRotation(M_PI / 4));
+    // The rotated square's corner region near (100, 100) is outside it now.
+    EXPECT_EQ(root->hitTest({102, 102}, nullptr), root.get());
+    EXPECT_EQ(root->hitTest({150, 150}, nullptr), box.get());
+    box->setTransform(CGAffineTransformIdentity);
+
+    box->setAlpha(0.005);
+    EXPECT_EQ(root->hitTest({150, 150}, nullptr), root.get());
+    box->setAlpha(1);
+    box->setHidden(true);
+    EXPECT_EQ(root->hitTest({150, 150}, nullptr), root.get());
+    box->setHidden(false);
+    box->setUserInteractionEnabled(false);
+    EXPECT_EQ(root->hitTest({150, 150}, nullptr), root.get());
+    box->setUserInteractionEnabled(true);
+
+    auto half = std::make_shared<HalfView>(CGRectMake(0, 0, 100, 100));
+    box->addSubview(half);
+    EXPECT_EQ(root->hitTest({110, 150}, nullptr), box.get());  // left half refused
+    EXPECT_EQ(root->hitTest({190, 150}, nullptr), half.get());
+    // A subview outside its superview's bounds takes no touch there.
+    auto outside = std::make_shared<UIView>(CGRectMake(120, 0, 50, 50));
+    box->addSubview(outside);
+    EXPECT_EQ(root->hitTest({230, 110}, nullptr), root.get());
+}
+
+TEST(Layout, RunsOnSizeChangesNeedsLayoutAndNewSubviewsNeverOnMoves) {
+    auto v = std::make_shared<CountingView>(CGRectMake(0, 0, 100, 100));
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 1);  // a new view lays out once
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 1);
+
+    v->setFrame(CGRectMake(50, 60, 100, 100));  // moved only
+    v->setCenter({10, 10});
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 1);
+
+    v->setFrame(CGRectMake(0, 0, 120, 100));
+    v->setNeedsLayout();
+    v->setNeedsLayout();
+    EXPECT_EQ(v->layouts, 1);  // nothing runs before the pass
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 2);  // coalesced into one pass
+
+    v->addSubview(std::make_shared<UIView>());
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 3);
+
+    v->setTransform(CGAffineTransformMakeScale(2, 2));  // frame changes, bounds do not
+    v->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 3);
+}
+
+TEST(Layout, AutoresizingSpreadsTheChangeOverFlexibleParts) {
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 300, 200));
+    auto fill = std::make_shared<UIView>(CGRectMake(10, 10, 280, 180));
+    fill->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    auto right = std::make_shared<UIView>(CGRectMake(250, 10, 40, 40));
+    right->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
+    auto centred = std::make_shared<UIView>(CGRectMake(100, 0, 100, 10));
+    centred->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
+    parent->addSubview(fill);
+    parent->addSubview(right);
+    parent->addSubview(centred);
+    parent->setFrame(CGRectMake(0, 0, 400, 300));
+    EXPECT_EQ(fill->frame(), CGRectMake(10, 10, 380, 280));
+    EXPECT_EQ(right->frame(), CGRectMake(350, 10, 40, 40));
+    EXPECT_EQ(centred->frame(), CGRectMake(150, 0, 100, 10));
+}
+
+TEST(Drawing, RedrawIsCoalescedAndOnlyWhenSomethingChanged) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto v = std::make_shared<CountingView>(CGRectMake(0, 0, 50, 50));
+    window->addSubview(v);
+    window->makeKeyAndVisible();
+    UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 1);
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+
+    v->setNeedsDisplay();
+    v->setNeedsDisplay();
+    v->setNeedsDisplay();
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    auto img = UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 2);
+    EXPECT_EQ(img->pixelAt(25, 25), UIColor::redColor());
+
+    // Moving the view redraws the screen but reuses the view's drawing.
+    v->setCenter({100, 100});
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    img = UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 2);
+    EXPECT_EQ(img->pixelAt(100, 100), UIColor::redColor());
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+
+    // A new size asks for a new drawing.
+    v->setBounds(CGRectMake(0, 0, 60, 60));
+    UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 3);
+}
+
+TEST(Driver, FindsViewsAndDumpsTheTree) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto label = std::make_shared<UILabel>(CGRectMake(10, 10, 100, 20));
+    label->setText("行情");
+    label->setTag(42);
+    auto hidden = std::make_shared<UILabel>(CGRectMake(10, 40, 100, 20));
+    hidden->setText("行情");
+    hidden->setHidden(true);
+    window->addSubview(label);
+    window->addSubview(hidden);
+    window->makeKeyAndVisible();
+
+    EXPECT_EQ(UIDriver::viewWithTag(42), label.get());
+    EXPECT_EQ(UIDriver::viewsWithText("行情"), (std::vector<UIView*>{label.get()}));
+    EXPECT_EQ(UIDriver::viewsOfClass("UILabel").size(), 2u);
+    EXPECT_EQ(UIDriver::viewsOfType<UILabel>().size(), 2u);
+    std::string dump = UIDriver::dumpViewTree();
+    EXPECT_NE(dump.find("UIWindow frame={{0, 0}, {320, 568}}"), std::string::npos);
+    EXPECT_NE(dump.find("  UILabel tag=42 frame={{10, 10}, {100, 20}} text=\"行情\"\n"), std::string::npos);
+    EXPECT_NE(dump.find("text=\"行情\" hidden"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Bundle.h"
+#include "platform/ui/Bundle.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/SearchBar.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Toolbar.h"
+#include "tests/platform/ui/Stage.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+
+namespace {
+
+using uitest::Stage;
+
+TEST(Buttons, StateValuesFallBackToNormalAndFollowTheTouch) {
+    Stage s;
+    auto b = std::make_shared<UIButton>(CGRectMake(10, 10, 100, 40));
+    s.window->addSubview(b);
+    b->setTitle("买", UIControlStateNormal);
+    b->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    b->setTitleColor(UIColor::redColor(), UIControlStateHighlighted);
+    b->setTitle("已选", UIControlStateSelected);
+    EXPECT_EQ(b->titleForState(UIControlStateHighlighted), "买");
+    EXPECT_EQ(b->titleForState(UIControlStateSelected | UIControlStateHighlighted), "已选");
+    EXPECT_EQ(b->titleForState(UIControlStateDisabled), "买");
+
+    TouchInput::touchDown(1, {60, 30});
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(b->titleLabel()->textColor(), UIColor::redColor());
+    TouchInput::touchUp(1, {60, 30});
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(b->titleLabel()->textColor(), UIColor::whiteColor());
+    b->setSelected(true);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(b->titleLabel()->text(), "已选");
+    EXPECT_EQ(b->debugText(), "已选");
+
+    // Title insets narrow the room of the title, centred in what is left.
+    b->setSelected(false);
+    b->setTitleEdgeInsets(UIEdgeInsetsMake(2, 2, 2, 2));
+    b->setTitle("一二三四五六七八九十一二三四五六七八九十", UIControlStateNormal);
+    UIScreenRenderer::layoutWindows();
+    CGRect t = b->titleLabel()->frame();
+    EXPECT_GE(t.origin.x, 2);
+    EXPECT_LE(CGRectGetMaxX(t), 98);
+}
+
+class Recorder : public UITextFieldDelegate {
+public:
+    bool allowBegin = true;
+    bool allowClear = true;
+    std::vector<std::string> calls;
+    bool textFieldShouldBeginEditing(UITextField*) override {
+        calls.push_back("shouldBegin");
+        return allowBegin;
+    }
+    void textFieldDidBeginEditing(UITextField*) override { calls.push_back("didBegin"); }
+    void textFieldDidEndEditing(UITextField*) override { calls.push_back("didEnd"); }
+    bool textFieldShouldClear(UITextField*) override {
+        calls.push_back("shouldClear");
+        return allowClear;
+    }
+};
+
+TEST(TextFields, DelegateDecidesBeginAndClearAndSecureTextIsHidden) {
+    Stage s;
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    auto rec = std::make_shared<Recorder>();
+    field->delegate = rec;
+    field->clearButtonMode = UITextFieldViewMode::WhileEditing;
+    field->setText("abc");
+    s.window->addSubview(field);
+
+    rec->allowBegin = false;
+    UIDriver::tap(field.get());
+    EXPECT_FALSE(field->isFirstResponder());
+    rec->allowBegin = true;
+    UIDriver::tap(field.get());
+    EXPECT_TRUE(field->isEditing());
+    EXPECT_TRUE(field->clearButtonShown());
+    // The text area leaves room for the clear button.
+    EXPECT_LT(CGRectGetMaxX(field->textRectForBounds(field->bounds())), 200 - 19);
+
+    CGRect clear = field->clearButtonRectForBounds(field->bounds());
+    rec->allowClear = false;
+    UIDriver::tapAt({CGRectGetMidX(clear), 100 + CGRectGetMidY(clear)});
+    EXPECT_EQ(field->text(), "abc");
+    rec->allowClear = true;
+    UIDriver::tapAt({CGRectGetMidX(clear), 100 + CGRectGetMidY(clear)});
+    EXPECT_EQ(field->text(), "");
+    EXPECT_TRUE(field->isFirstResponder());
+    field->resignFirstResponder();
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"shouldBegin", "shouldBegin", "didBegin", "shouldClear",
+                                                    "shouldClear", "didEnd"}));
+
+    // Secure entry: the drawing shows bullets, never the text.
+    auto secret = std::make_shared<UITextField>(CGRectMake(0, 200, 200, 30));
+    secret->setSecureTextEntry(true);
+    secret->setText("密码");
+    secret->setTextColor(UIColor::blackColor());
+    s.window->setBackgroundColor(UIColor::whiteColor());
+    s.window->addSubview(secret);
+    auto img = UIDriver::renderImage(1, s.window.get());
+    int dark = 0;
+    for (int y = 200; y < 230; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (img->pixelAt(x, y).red < 0.5) ++dark;
+    EXPECT_GT(dark, 5);    // two bullets
+    EXPECT_LT(dark, 120);  // not two CJK glyphs
+}
+
+TEST(Bars, NavigationBarShowsTitleItemsAndABackButton) {
+    Stage s;
+    auto first = std::make_shared<UIViewController>();
+    first->setTitle("行情");
+    auto second = std::make_shared<UIViewController>();
+    second->setTitle("市价建仓");
+    int rightTaps = 0;
+    second->navigationItem().setRightBarButtonItem(
+        UIBarButtonItem::itemWithTitle("确定", UIBarButtonItemStyle::Done, [&](UIBarButtonItem*) { ++rightTaps; }));
+    auto nav = std::make_shared<UINavigationController>(first);
+    s.window->setRootViewController(nav);
+    nav->pushViewController(second, false);
+    UIScreenRenderer::layoutWindows();
+    auto* bar = nav->navigationBar();
+    EXPECT_EQ(bar->frame(), CGRectMake(0, 20, 320, 44));
+    EXPECT_EQ(bar->titleLabel()->text(), "市价建仓");
+    EXPECT_NEAR(CGRectGetMidX(bar->titleLabel()->frame()), 160, 0.5);
+    UIDriver::tap(bar->rightItemView());
+    EXPECT_EQ(rightTaps, 1);
+    // An item switched off draws dimmed and ignores taps.
+    second->navigationItem().rightBarButtonItem->setEnabled(false);
+    UIScreenRenderer::layoutWindows();
+    UIDriver::tap(bar->rightItemView());
+    EXPECT_EQ(rightTaps, 1);
+
+    UIDriver::tap(UIDriver::viewWithText("‹ 行情"));
+    EXPECT_EQ(nav->topViewController(), first.get());
+    nav->setNavigationBarHidden(true);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_TRUE(bar->isHidden());
+    s.window->setRootViewController(nullptr);
+}
+
+TEST(Bars, ToolbarSharesTheFlexibleSpace) {
+    Stage s;
+    auto bar = std::make_shared<UIToolbar>(CGRectMake(0, 0, 320, 44));
+    s.window->addSubview(bar);
+    auto prev = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::PreviousArrow);
+    auto fixed = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::FixedSpace);
+    fixed->width = 22;
+    auto next = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::NextArrow);
+    auto flex = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::FlexibleSpace);
+    int done = 0;
+    auto doneItem = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::Done, [&](UIBarButtonItem*) { ++done; });
+    bar->setItems({prev, fixed, next, flex, doneItem});
+    UIScreenRenderer::layoutWindows();
+    UIView* p = bar->viewForItem(prev.get());
+    UIView* n = bar->viewForItem(next.get());
+    UIView* d = bar->viewForItem(doneItem.get());
+    ASSERT_TRUE(p && n && d);
+    EXPECT_EQ(bar->viewForItem(flex.get()), nullptr);
+    EXPECT_DOUBLE_EQ(n->frame().origin.x, CGRectGetMaxX(p->frame()) + 8 + 22);
+    EXPECT_DOUBLE_EQ(CGRectGetMaxX(d->frame()), 320 - 8);  // pushed to the right margin
+    EXPECT_EQ(d->debugText(), "Done");
+    UIDriver::tap(d);
+    EXPECT_EQ(done, 1);
+}
+
+class SearchLog : public UISearchBarDelegate {
+public:
+    std::vector<std::string> calls;
+    void searchBarTextDidChange(UISearchBar*, const std::string& text) override { calls.push_back("change:" + text); }
+    void searchBarSearchButtonClicked(UISearchBar* bar) override {
+        calls.push_back("search:" + bar->text());
+        bar->resignFirstResponder();
+    }
+    void searchBarCancelButtonClicked(UISearchBar*) override { calls.push_back("cancel"); }
+};
+
+TEST(Bars, SearchBarReportsTypingSearchAndCancel) {
+    Stage s;
+    auto bar = std::make_shared<UISearchBar>(CGRectMake(0, 100, 320, 44));
+    bar->setShowsCancelButton(true);
+    auto log = std::make_shared<SearchLog>();
+    bar->delegate = log;
+    s.window->addSubview(bar);
+    EXPECT_TRUE(bar->becomeFirstResponder());
+    UIDriver::typeText("kf\n");
+    EXPECT_EQ(log->calls, (std::vector<std::string>{"change:k", "change:kf", "search:kf"}));
+    EXPECT_FALSE(bar->isFirstResponderInside());
+    UIDriver::tap(bar->cancelButton());
+    EXPECT_EQ(log->calls.back(), "cancel");
+}
+
+TEST(ScrollViews, PanScrollsWithinTheContentAndSpringsBack) {
+    Stage s;
+    auto scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 320, 400));
+    scroll->setContentSize({-1, 1000});  // no sideways scrolling
+    s.window->addSubview(scroll);
+    EXPECT_FALSE(scroll->canScrollHorizontally());
+    // Dragged up 200 points and held still before lifting: no glide.
+    TouchInput::touchDown(1, {160, 300});
+    for (int i = 1; i <= 10; ++i) {
+        s.time.advance(0.05);
+        TouchInput::touchMove(1, {160, 300 - 20.0 * i});
+    }
+    s.time.advance(0.5);
+    TouchInput::touchUp(1, {160, 100});
+    s.time.advance(1);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 200);
+    UIDriver::drag({160, 100}, {160, 300}, 1.0, 10);
+    UIDriver::drag({160, 100}, {160, 300}, 1.0, 10);  // past the top: half speed, then back
+    s.time.advance(1);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0);
+    UIDriver::drag({300, 200}, {50, 200}, 0.3, 5);  // sideways: nothing moves
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().x, 0);
+    // A fast flick glides on but stops at the end of the content.
+    UIDriver::drag({160, 390}, {160, 10}, 0.1, 5);
+    s.time.advance(1);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 600);
+}
+
+TEST(TextViews, ContentGrowsWithTheWrappedText) {
+    Stage s;
+    auto view = std::make_shared<UITextView>(CGRectMake(0, 0, 200, 100));
+    view->setFont(UIFont::systemFontOfSize(10));
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "风";
+    view->setText(text);
+    s.window->addSubview(view);
+    UIScreenRenderer::layoutWindows();
+    // 192 points of text a line: 19 characters, 6 lines of 12 points, insets 8 + 8.
+    EXPECT_DOUBLE_EQ(view->contentSize().height, 6 * 12 + 16);
+    EXPECT_TRUE(view->canScrollVertically());
+}
+
+TEST(Resources, BundleFindsImagesByNameAndNeverLeavesItsFolder) {
+    kavtest::TempDir dir;
+    auto& bundle = NSBundle::mainBundle();
+    bundle.setBundlePath(dir.path());
+    std::filesystem::create_directories(dir / "DealerDEF");
+    std::ofstream(dir / "DealerDEF" / "KAVFX_risk.json") << "{}";
+    UIGraphicsBeginImageContextWithOptions({4, 4}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::redColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 4, 4));
+    ASSERT_TRUE(UIImageWritePNG(UIGraphicsGetImageFromCurrentImageContext(), dir / "nav_backicon@2x.png"));
+    UIGraphicsEndImageContext();
+
+    auto icon = UIImage::imageNamed("nav_backicon");
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->scale(), 2);
+    EXPECT_EQ(icon->size(), (CGSize{4, 4}));
+    EXPECT_EQ(UIImage::imageNamed("nav_backicon"), icon);  // cached
+    EXPECT_EQ(UIImage::imageNamed("missing"), nullptr);
+    EXPECT_TRUE(bundle.pathForResource("KAVFX_risk", "json", "DealerDEF"));
+    EXPECT_FALSE(bundle.pathForResource("../../etc/passwd", ""));
+    EXPECT_FALSE(bundle.pathForResource("x", "json", "../DealerDEF"));
+    EXPECT_EQ(bundle.localizedStringForKey("Ok"), "Ok");
+    EXPECT_EQ(UIImage::imageWithData("not an image"), nullptr);
+    bundle.setBundlePath({});
+    EXPECT_EQ(bundle.bundlePath(), platform::bundle::root());
+}
+
+}  // namespace

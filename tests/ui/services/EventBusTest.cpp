@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+#include "tests/ui/services/ServicesFixture.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/services/MsgCenter.h"
+#include "ui/services/sysLog.h"
+
+namespace {
+
+using Quotes = std::vector<std::string>;
+
+// A screen that listens while it is visible.
+struct Screen : std::enable_shared_from_this<Screen> {
+    std::vector<std::string> heard;
+    std::shared_ptr<int> tally = std::make_shared<int>(0);  // outlives the screen
+    std::vector<std::shared_ptr<const Quotes>> payloads;
+
+    void viewDidAppear() {
+        for (const char* action : {kActionReceiveTradeQuotation, kActionReceiveAccountChange}) {
+            BroadcastManager::addBroadcastListenerWithObserver(shared_from_this(),
+                                                               &Screen::onReciveBroadcast, action);
+        }
+    }
+    void viewDidDisappear() {
+        for (const char* action : {kActionReceiveTradeQuotation, kActionReceiveAccountChange}) {
+            BroadcastManager::removeBroadcastListenerWithObserver(this, action);
+        }
+    }
+    void onReciveBroadcast(const platform::Notification& n) {
+        ++*tally;
+        heard.push_back(n.name);
+        auto message = MoMessage::of(n);
+        ASSERT_TRUE(message);
+        if (auto list = message->objAs<std::shared_ptr<const Quotes>>()) payloads.push_back(*list);
+    }
+};
+
+void post(const char* action, std::shared_ptr<const Quotes> list = nullptr) {
+    auto message = std::make_shared<MoMessage>();
+    if (list) message->obj = list;
+    BroadcastManager::postMessage(message, action);
+}
+
+TEST(EventBus, OnlyCurrentListenersHearABroadcastAndEachHearsItOnce) {
+    auto board = std::make_shared<Screen>();
+    auto account = std::make_shared<Screen>();
+    post(kActionReceiveTradeQuotation);  // nobody listens: dropped
+
+    board->viewDidAppear();
+    board->viewDidAppear();  // appearing twice still registers once
+    account->viewDidAppear();
+    auto quotes = std::make_shared<const Quotes>(Quotes{"EURUSD", "XAUUSD", "USDJPY"});
+    post(kActionReceiveTradeQuotation, quotes);
+    ASSERT_EQ(board->payloads.size(), 1u);
+    EXPECT_EQ(board->payloads[0], quotes) << "the same list, not a copy";
+    EXPECT_EQ(account->heard, std::vector<std::string>{kActionReceiveTradeQuotation});
+
+    board->viewDidDisappear();
+    post(kActionReceiveAccountChange);
+    post(kActionReceiveHoldBillChange);  // nobody asked for it
+    EXPECT_EQ(board->heard.size(), 1u);
+    EXPECT_EQ(account->heard.size(), 2u);
+
+    board->viewDidAppear();
+    post(kActionReceiveAccountChange);
+    EXPECT_EQ(board->heard.size(), 2u);
+    EXPECT_EQ(board->heard.back(), kActionReceiveAccountChange);
+
+    // A screen destroyed without saying goodbye is never called again.
+    const auto accountTally = account->tally;
+    EXPECT_EQ(*accountTally, 3);
+    account.reset();
+    post(kActionReceiveAccountChange);
+    EXPECT_EQ(*accountTally, 3);
+    EXPECT_EQ(board->heard.size(), 3u);
+    board->viewDidDisappear();
+    EXPECT_EQ(listeners::count(board.get()), 0u);
+}
+
+TEST(EventBus, AListenerMayLeaveWhileABroadcastIsDelivered) {
+    auto first = std::make_shared<Screen>();
+    auto second = std::make_shared<Screen>();
+    int calls = 0;
+    // The first listener takes the second one off the bus, then itself.
+    BroadcastManager::addBroadcastListenerWithObserver(
+        first,
+        [&, raw = first.get(), other = second.get()](const platform::Notification&) {
+            ++calls;
+            BroadcastManager::removeBroadcastListenerWithObserver(other, kActionReceiveLimitBillChange);
+            BroadcastManager::removeBroadcastListenerWithObserver(raw, kActionReceiveLimitBillChange);
+        },
+        kActionReceiveLimitBillChange);
+    BroadcastManager::addBroadcastListenerWithObserver(second, &Screen::onReciveBroadcast,
+                                                       kActionReceiveLimitBillChange);
+    post(kActionReceiveLimitBillChange);
+    post(kActionReceiveLimitBillChange);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(second->heard.empty());
+}
+
+// The application delegate's subscription to the settings notice.
+struct Delegate {
+    std::shared_ptr<int> settingChanges = std::make_shared<int>(0);  // outlives the delegate
+    void onSettingChange() { ++*settingChanges; }
+};
+
+TEST(Notices, ASubscriptionMadeAtEveryStartRunsOncePerNotice) {
+    auto app = std::make_shared<Delegate>();
+    for (int start = 0; start < 3; ++start)
+        MsgCenter::on("sys_4008", &Delegate::onSettingChange, app);
+    const auto changes = app->settingChanges;
+    platform::NotificationCenter::defaultCenter().post("sys_4008");
+    EXPECT_EQ(*changes, 1);
+
+    MsgCenter::removeCallBack("sys_4008", app.get());
+    platform::NotificationCenter::defaultCenter().post("sys_4008");
+    EXPECT_EQ(*changes, 1);
+
+    // No call-back registers nothing.
+    void (Delegate::*none)() = nullptr;
+    MsgCenter::on("sys_4008", none, app);
+    MsgCenter::on("sys_4008", listeners::Block(), app);
+    EXPECT_EQ(listeners::count(app.get()), 0u);
+
+    // A target that is gone is not called.
+    MsgCenter::on("sys_4008", &Delegate::onSettingChange, app);
+    platform::NotificationCenter::defaultCenter().post("sys_4008");
+    EXPECT_EQ(*changes, 2);
+    app.reset();
+    platform::NotificationCenter::defaultCenter().post("sys_4008");
+    EXPECT_EQ(*changes, 2);
+}
+
+TEST(LogRing, KeepsTheNewestFiftyLinesNewestFirst) {
+    kavtest::Zone zone("UTC0");
+    kavtest::VirtualTime time;  // 2026-01-05 09:00:00 UTC
+    int notices = 0;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        kNoticeLogAdded, [&](const platform::Notification&) { ++notices; });
+    sysLog ring;
+    EXPECT_TRUE(ring.logs().empty());
+    for (int i = 0; i < 60; ++i) {
+        ring.wLog("line " + std::to_string(i));
+        time.advance(1);
+    }
+    ASSERT_EQ(ring.logs().size(), 50u);
+    EXPECT_EQ(ring.logs().front(), "09:00:59 & line 59");
+    EXPECT_EQ(ring.logs().back(), "09:00:10 & line 10");
+    EXPECT_EQ(notices, 60);
+}
+
+}  // namespace

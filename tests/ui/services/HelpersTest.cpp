@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Files.h"
+#include "tests/platform/KilledSave.h"
+#include "tests/ui/services/ServicesFixture.h"
+#include "ui/services/ioFile.h"
+#include "ui/services/sysDB.h"
+
+namespace {
+
+TEST(SysDBHelpers, PricesHaveExactlyTheAskedDecimalsWithinReason) {
+    EXPECT_EQ(sysDB::formatPrice(1.23456, 2), "1.23");
+    EXPECT_EQ(sysDB::formatPrice(1.23456, 0), "1");
+    EXPECT_EQ(sysDB::formatPrice(1.5, 3), "1.500");
+    // A count from the network may be anything: negative means none, huge
+    // stops at 15.
+    EXPECT_EQ(sysDB::formatPrice(1.23456, -4), "1");
+    EXPECT_EQ(sysDB::formatPrice(0.5, 1000), "0.500000000000000");
+    EXPECT_EQ(sysDB::formatPrice(2.0, INT32_MIN), "2");
+}
+
+TEST(SysDBHelpers, OnlyZeroAndSubnormalsAreZero) {
+    EXPECT_TRUE(sysDB::isZero(-0.0));
+    EXPECT_TRUE(sysDB::isZero(1e-310));
+    EXPECT_FALSE(sysDB::isZero(-1e-300));
+}
+
+TEST(SysDBHelpers, DatesInTheLocalTimeZone) {
+    kavtest::Zone zone("CST-8");
+    EXPECT_EQ(sysDB::Date2Epoch("1970-01-01 00:00:00"), -8 * 3600);
+    EXPECT_EQ(sysDB::Date2Epoch("2026-01-05 17:00:00"), 1767603600);
+    EXPECT_EQ(sysDB::Date2Epoch("1970/01/01 00:00:00"), 0);
+    EXPECT_EQ(sysDB::Date2Epoch(""), 0);
+    EXPECT_EQ(sysDB::Epoch2Date(1767603600, "yyyy-MM-dd HH:mm:ss"), "2026-01-05 17:00:00");
+    EXPECT_EQ(sysDB::Epoch2Date(0, "HH:mm"), "08:00");
+}
+
+TEST(SysDBHelpers, EmailCheck) {
+    for (const char* good : {"a@b.cn", "first.last+tag@mail.example.com", "x_%-1@a-b.info",
+                             "A@B.ORG", "a@.b.cn", "a@b..cn"}) {
+        EXPECT_TRUE(sysDB::checkEmail(good)) << good;
+    }
+    for (const char* bad : {"", "@b.cn", "a@b.c", "a@b.museum", "a@b", "a@.cn", "a b@c.cn",
+                            "a@b.cn ", " a@b.cn", "a@@b.cn", "a@b@c.cn", "a@b.c1", "用户@b.cn",
+                            "a@b.cn\n", "a#@b.cn"}) {
+        EXPECT_FALSE(sysDB::checkEmail(bad)) << bad;
+    }
+    // Long texts are refused before matching: 254 bytes is the longest address.
+    const std::string domain = "@example.com";
+    EXPECT_TRUE(sysDB::checkEmail(std::string(254 - domain.size(), 'a') + domain));
+    EXPECT_FALSE(sysDB::checkEmail(std::string(255 - domain.size(), 'a') + domain));
+    EXPECT_FALSE(sysDB::checkEmail(std::string(1 << 20, 'a') + domain));
+}
+
+TEST(SysDBHelpers, AnUnlistedDeviceHasNoModel) {
+    EXPECT_EQ(sysDB::hw("iPhone7,2"), "iPhone 6");
+    EXPECT_FALSE(sysDB::hw("iPhone9,1")) << "a newer phone";
+    EXPECT_FALSE(sysDB::isIPhone4()) << "this machine is no old phone";
+}
+
+class IoFile : public kavtest::FreshDataTest {
+  protected:
+    std::filesystem::path documents() const { return platform::files::documentsRoot(); }
+};
+
+TEST_F(IoFile, SavesReplaceTheWholeFileAndTellTheTruth) {
+    ASSERT_TRUE(ioFile::makeFloder("cache/logos"));  // parents too
+    EXPECT_TRUE(std::filesystem::is_directory(documents() / "cache/logos"));
+    EXPECT_EQ(ioFile::getFullPath("cache/logos"), (documents() / "cache/logos").string());
+
+    EXPECT_FALSE(ioFile::openFile("cache/a.bin"));
+    ASSERT_TRUE(ioFile::saveFile("cache/a.bin", "a much longer first content"));
+    ASSERT_TRUE(ioFile::saveFile("cache/a.bin", std::string("new\0data", 8)));
+    EXPECT_EQ(ioFile::openFile("cache/a.bin"), std::string("new\0data", 8));
+    EXPECT_EQ(ioFile::openFileFullPath((documents() / "cache/a.bin").string()),
+              std::string("new\0data", 8));
+    EXPECT_FALSE(ioFile::openFileFullPath((documents() / "cache").string())) << "a folder";
+
+    // A save that cannot happen says so and leaves nothing behind.
+    EXPECT_FALSE(ioFile::saveFile("nofolder/a.bin", "x"));
+    EXPECT_FALSE(std::filesystem::exists(documents() / "nofolder"));
+    EXPECT_FALSE(ioFile::saveFile("cache", "x")) << "a folder is in the way";
+    EXPECT_TRUE(std::filesystem::is_directory(documents() / "cache"));
+}
+
+TEST_F(IoFile, ASaveCutShortLeavesTheOldFile) {
+    ASSERT_TRUE(ioFile::saveFile("dealersInfo.json", R"({"children":[]})"));
+    kavtest::runKilledBeforeRename([] { ioFile::saveFile("dealersInfo.json", "{\"chil"); });
+    EXPECT_EQ(ioFile::openFile("dealersInfo.json"), R"({"children":[]})");
+}
+
+TEST_F(IoFile, NamesStayInsideTheDocumentsFolder) {
+    ASSERT_TRUE(ioFile::makeFloder("keep"));
+    ASSERT_TRUE(ioFile::saveFile("keep/x", "1"));
+    const auto outside = data_.path() / "outside.txt";
+    ASSERT_TRUE(platform::files::writeFileAtomic(outside, "secret"));
+    EXPECT_FALSE(ioFile::openFile("../outside.txt"));
+    EXPECT_FALSE(ioFile::saveFile("../outside.txt", "overwritten"));
+    EXPECT_FALSE(ioFile::removeFloder("../outside.txt"));
+    EXPECT_FALSE(ioFile::openFile(outside.string())) << "absolute";
+    EXPECT_EQ(ioFile::getFullPath("keep/../../outside.txt"), "");
+    EXPECT_EQ(platform::files::readFile(outside), "secret");
+    EXPECT_FALSE(ioFile::removeFloder("")) << "never the Documents folder itself";
+    EXPECT_FALSE(ioFile::removeFloder("."));
+    EXPECT_TRUE(std::filesystem::exists(documents() / "keep/x"));
+
+    EXPECT_TRUE(ioFile::removeFloder("keep")) << "with its content";
+    EXPECT_FALSE(std::filesystem::exists(documents() / "keep"));
+    EXPECT_TRUE(ioFile::removeFloder("keep")) << "nothing there is what was asked";
+}
+
+}  // namespace

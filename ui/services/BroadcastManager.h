@@ -1,0 +1,61 @@
+#pragma once
+
+#include <any>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/NotificationCenter.h"
+#include "ui/services/Listeners.h"
+
+// The action names of the event bus; the payload's `obj` holds the changed
+// records that the push carried.
+inline constexpr const char* kActionReceiveTradeQuotation = "Action_ReceiveTradeQuotation";
+inline constexpr const char* kActionReceiveAccountChange = "Action_ReceiveAccountChange";
+inline constexpr const char* kActionReceiveHoldBillChange = "Action_ReceiveHoldBillChange";
+inline constexpr const char* kActionReceiveHoldPositionChange = "Action_ReceiveHoldPositionChange";
+inline constexpr const char* kActionReceiveLimitBillChange = "Action_ReceiveLimitBillChange";
+inline constexpr const char* kActionReceiveCloseBillChange = "Action_ReceiveCloseBillChange";
+
+// The payload of a broadcast.
+struct MoMessage {
+    int32_t what = 0;
+    int32_t arg1 = 0;
+    int32_t arg2 = 0;
+    std::any obj;
+
+    // The message a broadcast carries; null for a notice that carries none.
+    static std::shared_ptr<MoMessage> of(const platform::Notification& notification) {
+        const auto* message = std::any_cast<std::shared_ptr<MoMessage>>(&notification.object);
+        return message ? *message : nullptr;
+    }
+    // `obj` as a T, or null when it holds something else.
+    template <typename T>
+    const T* objAs() const {
+        return std::any_cast<T>(&obj);
+    }
+};
+
+// The in-process event bus. Delivery is synchronous on the posting thread
+// (the main thread): every listener has handled a broadcast when
+// postMessage() returns. Listeners are held weakly and keyed by observer and
+// action, so a screen that is gone is never called and one that registers
+// twice still hears each broadcast once.
+class BroadcastManager {
+  public:
+    // `selector`: a method of T taking the notification (or nothing).
+    template <typename T, typename Method>
+        requires std::is_member_function_pointer_v<Method>
+    static void addBroadcastListenerWithObserver(const std::shared_ptr<T>& observer,
+                                                 Method selector, const std::string& action) {
+        listeners::add(observer, action, selector);
+    }
+    static void addBroadcastListenerWithObserver(const std::weak_ptr<const void>& observer,
+                                                 listeners::Block block, const std::string& action) {
+        listeners::add(observer, action, std::move(block));
+    }
+    static void removeBroadcastListenerWithObserver(const void* observer, const std::string& action) {
+        listeners::remove(observer, action);
+    }
+    static void postMessage(std::shared_ptr<MoMessage> message, const std::string& action);
+};
