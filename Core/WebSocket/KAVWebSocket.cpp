@@ -258,8 +258,9 @@ void KAVWebSocket::processInput(const uint8_t* bytes, size_t length) {
     // that came after a frame that broke the protocol.
     if (streamsClosed_ || closeWhenFinishedWriting_ || failed_) return;
     if (readyState() == KAV_CONNECTING) {
+        const size_t scanned = headBuffer_.size();
         headBuffer_.append(reinterpret_cast<const char*>(bytes), length);
-        const auto headLength = kavws::responseHeadLength(headBuffer_);
+        const auto headLength = kavws::responseHeadLength(headBuffer_, scanned);
         if (!headLength) {
             failWithError(kavws::invalidHTTPResponseError());
             return;
