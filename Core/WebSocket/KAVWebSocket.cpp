@@ -13,8 +13,9 @@ using platform::net::URLRequest;
 
 namespace {
 
-// Bytes asked of the socket per read.
-constexpr size_t kReadChunkSize = 2048;
+// Bytes asked of the socket per read: enough for many small frames or a
+// good part of a large one in one system call.
+constexpr size_t kReadChunkSize = 64 * 1024;
 // The output buffer drops its written prefix once it is this long and more
 // than half of the buffer, so compaction copies seldom.
 constexpr size_t kCompactThreshold = 4096;
@@ -37,7 +38,7 @@ std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURLRequest(const URLRequest&
     std::weak_ptr<KAVWebSocket> weak = ws;
     ws->stream_->setEventHandler([weak](StreamEvent event) {
         // Network thread: everything is handed to the work queue in order.
-        if (auto self = weak.lock()) self->workQueue_.async([self, event] { self->handleStreamEvent(event); });
+        if (auto self = weak.lock()) self->perform([self = self.get(), event] { self->handleStreamEvent(event); });
     });
     return ws;
 }
@@ -79,10 +80,8 @@ void KAVWebSocket::open() {
 
 bool KAVWebSocket::send(KAVWebSocketMessage message) {
     if (readyState() != KAV_OPEN) return false;  // never ahead of the upgrade request
-    workQueue_.async([self = shared_from_this(), message = std::move(message)] {
-        if (self->readyState() != KAV_OPEN) return;
-        self->sendFrame(message.isText() ? kavws::kOpText : kavws::kOpBinary, message.bytes);
-    });
+    const uint8_t opcode = message.isText() ? kavws::kOpText : kavws::kOpBinary;
+    enqueue(Outgoing{opcode, std::move(message.bytes), 0, std::nullopt});
     return true;
 }
 
@@ -103,8 +102,45 @@ void KAVWebSocket::closeWithCode(int code, std::optional<std::string> reason) {
         platform::log("KAVWebSocket: close code 0 ignored");
         return;
     }
-    workQueue_.async([self = shared_from_this(), code, reason = std::move(reason)]() mutable {
-        self->startClose(code, std::move(reason));
+    enqueue(Outgoing{kavws::kOpClose, {}, code, std::move(reason)});
+}
+
+// Sends, pongs and closes keep the order of the calls. A burst of them is handed to
+// the work queue as one block and written with as few system calls as the
+// socket allows.
+void KAVWebSocket::enqueue(Outgoing outgoing) {
+    bool schedule;
+    {
+        std::lock_guard lock(outgoingMutex_);
+        schedule = outgoing_.empty();
+        outgoing_.push_back(std::move(outgoing));
+    }
+    if (schedule) perform([this] { flushOutgoing(); });
+}
+
+void KAVWebSocket::flushOutgoing() {
+    std::vector<Outgoing> batch;
+    {
+        std::lock_guard lock(outgoingMutex_);
+        batch.swap(outgoing_);
+    }
+    batchingWrites_ = true;
+    for (auto& o : batch) {
+        if (o.opcode == kavws::kOpClose) startClose(o.closeCode, std::move(o.closeReason));
+        else if (readyState() == KAV_OPEN) sendFrame(o.opcode, o.payload);
+    }
+    batchingWrites_ = false;
+    pumpWriting();
+}
+
+void KAVWebSocket::perform(std::function<void()> block) {
+    // Queued work does not keep the connection alive (that is selfRetain_'s
+    // job until the end): a block left on the queue must not own its queue.
+    workQueue_.async([weak = weak_from_this(), block = std::move(block)] {
+        auto self = weak.lock();
+        if (!self) return;
+        block();
+        self->flushCallbacks();
     });
 }
 
@@ -151,9 +187,20 @@ template <typename Call>
 void KAVWebSocket::deliver(Call call, bool ends) {
     if (endReported_) return;
     if (ends) endReported_ = true;
-    postToDelegateQueue([self = shared_from_this(), call = std::move(call)] {
-        if (auto d = self->delegate()) call(*d, *self);
+    callbacks_.push_back([this, call = std::move(call)] {
+        if (auto d = delegate()) call(*d, *this);
     });
+}
+
+// Work queue: the calls gathered by one block of work reach the delegate
+// queue together, in order.
+void KAVWebSocket::flushCallbacks() {
+    if (callbacks_.empty()) return;
+    postToDelegateQueue([self = shared_from_this(), calls = std::move(callbacks_)] {
+        for (const auto& call : calls)
+            call();
+    });
+    callbacks_.clear();
 }
 
 // --- Work queue --------------------------------------------------------------
@@ -211,8 +258,9 @@ void KAVWebSocket::processInput(const uint8_t* bytes, size_t length) {
     // that came after a frame that broke the protocol.
     if (streamsClosed_ || closeWhenFinishedWriting_ || failed_) return;
     if (readyState() == KAV_CONNECTING) {
+        const size_t scanned = headBuffer_.size();
         headBuffer_.append(reinterpret_cast<const char*>(bytes), length);
-        const auto headLength = kavws::responseHeadLength(headBuffer_);
+        const auto headLength = kavws::responseHeadLength(headBuffer_, scanned);
         if (!headLength) {
             failWithError(kavws::invalidHTTPResponseError());
             return;
@@ -261,7 +309,7 @@ void KAVWebSocket::sendFrame(uint8_t opcode, std::string_view payload) {
         return;
     }
     if (opcode == kavws::kOpClose) sentCloseFrame_ = true;
-    pumpWriting();
+    if (!batchingWrites_) pumpWriting();
 }
 
 void KAVWebSocket::pumpWriting() {
@@ -299,12 +347,20 @@ void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
     }
     sendFrame(kavws::kOpClose, kavws::closePayload(code, reason));
     // Frames are still read for the server's reply, but only for so long.
+    armCloseTimer();
+}
+
+// A close that neither gets its reply nor can be written out ends after
+// kCloseTimeout all the same.
+void KAVWebSocket::armCloseTimer() {
+    if (closeTimerArmed_ || streamsClosed_) return;
+    closeTimerArmed_ = true;
     std::weak_ptr<KAVWebSocket> weak = weak_from_this();
     platform::RunLoop::main().post([weak] {
         auto self = weak.lock();
         if (!self) return;
         self->closeTimer_ = platform::Timer::schedule(kCloseTimeout, false, [weak] {
-            if (auto s = weak.lock()) s->workQueue_.async([s] { s->closeTimedOut(); });
+            if (auto s = weak.lock()) s->perform([s = s.get()] { s->closeTimedOut(); });
         });
     });
 }
@@ -313,13 +369,15 @@ void KAVWebSocket::disconnect(Outcome outcome) {
     if (!outcome_) outcome_ = std::move(outcome);
     closeWhenFinishedWriting_ = true;
     pumpWriting();
+    armCloseTimer();  // when the output cannot be written out
 }
 
 void KAVWebSocket::finishClosing() {
     if (streamsClosed_) return;
     streamsClosed_ = true;
     stream_->close();
-    platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
+    if (closeTimerArmed_)
+        platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
     if (!failed_ && outcome_) {
         deliver(
             [o = *outcome_](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, o.code, o.reason, o.clean); },
@@ -364,7 +422,8 @@ void KAVWebSocket::streamEnded() {
 void KAVWebSocket::closeTimedOut() {
     if (streamsClosed_) return;
     setReadyState(KAV_CLOSED);
-    outcome_ = Outcome{kavws::kCloseAbnormal, std::string("Close timed out"), false};
+    // An end already decided (a protocol error, the server's close) stands.
+    if (!outcome_) outcome_ = Outcome{kavws::kCloseAbnormal, std::string("Close timed out"), false};
     finishClosing();
 }
 
@@ -381,8 +440,8 @@ void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
 void KAVWebSocket::readerPing(std::string&& payload) {
     if (sentCloseFrame_) return;
     // The pong goes out behind the delegate calls queued before it.
-    postToDelegateQueue([self = shared_from_this(), payload = std::move(payload)]() mutable {
-        self->workQueue_.async([self, payload = std::move(payload)] { self->sendFrame(kavws::kOpPong, payload); });
+    callbacks_.push_back([this, payload = std::move(payload)]() mutable {
+        enqueue(Outgoing{kavws::kOpPong, std::move(payload), 0, std::nullopt});
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -119,7 +120,19 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
         bool clean = true;
     };
 
+    struct Outgoing {
+        uint8_t opcode = 0;  // text, binary, pong or close
+        std::string payload;
+        int closeCode = 0;  // close only
+        std::optional<std::string> closeReason;
+    };
+    void enqueue(Outgoing outgoing);
+    // Runs the block on the work queue, then hands its delegate calls over.
+    void perform(std::function<void()> block);
+
     // Work queue.
+    void flushOutgoing();
+    void flushCallbacks();
     void handleStreamEvent(platform::net::StreamEvent event);
     void didConnect();
     void readAvailable();
@@ -129,6 +142,7 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     void sendFrame(uint8_t opcode, std::string_view payload);
     void pumpWriting();
     void startClose(int code, std::optional<std::string> reason);
+    void armCloseTimer();
     void disconnect(Outcome outcome);
     void finishClosing();
     void failWithError(platform::Error error);
@@ -166,6 +180,9 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     std::shared_ptr<platform::dispatch::SerialQueue> delegateQueue_;
     std::optional<std::string> protocol_;
 
+    std::mutex outgoingMutex_;
+    std::vector<Outgoing> outgoing_;
+
     // Work queue only.
     std::string secKey_;
     std::string headBuffer_;
@@ -178,7 +195,10 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     bool streamsClosed_ = false;
     bool failed_ = false;
     bool endReported_ = false;
+    bool batchingWrites_ = false;
+    bool closeTimerArmed_ = false;
     std::optional<Outcome> outcome_;
+    std::vector<std::function<void()>> callbacks_;  // delegate calls not yet handed over
 
     // Main run loop only.
     platform::Timer closeTimer_;

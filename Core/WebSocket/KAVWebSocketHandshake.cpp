@@ -1,5 +1,6 @@
 #include "Core/WebSocket/KAVWebSocketHandshake.h"
 
+#include <algorithm>
 #include <any>
 
 #include "platform/Crypto.h"
@@ -71,10 +72,14 @@ platform::Error invalidHTTPResponseError() {
     return platform::Error(KAVWebSocketErrorDomain, 2133, "Invalid HTTP response");
 }
 
-std::optional<size_t> responseHeadLength(std::string_view received) {
-    const size_t length = platform::net::httpHeadLength(received.substr(0, kMaxResponseHeadSize));
-    if (length == 0 && received.size() >= kMaxResponseHeadSize) return std::nullopt;
-    return length;
+std::optional<size_t> responseHeadLength(std::string_view received, size_t scanned) {
+    const std::string_view window = received.substr(0, kMaxResponseHeadSize);
+    // The end may straddle what was scanned and what is new.
+    const size_t from = std::min(window.size(), scanned > 3 ? scanned - 3 : 0);
+    const size_t length = platform::net::httpHeadLength(window.substr(from));
+    if (length > 0) return from + length;
+    if (received.size() >= kMaxResponseHeadSize) return std::nullopt;
+    return 0;
 }
 
 HandshakeResult checkHandshakeResponse(std::string_view head, const std::string& secKey,

@@ -52,8 +52,10 @@ HandshakeResult checkHandshakeResponse(std::string_view head, const std::string&
 
 // Where the response head ends in the bytes received so far: its length,
 // 0 while it may still come, or nothing when it can no longer be valid
-// (longer than kMaxResponseHeadSize without its end).
-std::optional<size_t> responseHeadLength(std::string_view received);
+// (longer than kMaxResponseHeadSize without its end). `scanned` bytes are
+// known to hold no end yet, so a head that arrives in many pieces is not
+// searched again from its start each time.
+std::optional<size_t> responseHeadLength(std::string_view received, size_t scanned = 0);
 
 platform::Error invalidHTTPResponseError();
 

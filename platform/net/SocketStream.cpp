@@ -133,6 +133,13 @@ struct StreamOps {
             NetworkThread::shared().modify(s.registration, s.interest | EPOLLONESHOT);
     }
 
+    // A read or write failed: the caller sees -1 and reads error().
+    static long ioFailedLocked(SocketStreamPair::Impl& s, Error error) {
+        s.status = StreamStatus::Error;
+        s.error = std::move(error);
+        return -1;
+    }
+
     static void failLocked(SocketStreamPair::Impl& s, Error error, Events& events) {
         if (s.status == StreamStatus::Closed || s.status == StreamStatus::Error) return;
         s.status = StreamStatus::Error;
@@ -392,11 +399,7 @@ long SocketStreamPair::read(uint8_t* buffer, size_t capacity) {
         deliverLater(StreamEvent::EndEncountered);
         return 0L;
     };
-    auto failed = [&](Error error) {
-        s.status = StreamStatus::Error;
-        s.error = std::move(error);
-        return -1L;
-    };
+    auto failed = [&s](Error error) { return StreamOps::ioFailedLocked(s, std::move(error)); };
 
     if (s.ssl) {
         ERR_clear_error();
@@ -470,11 +473,7 @@ long SocketStreamPair::write(const uint8_t* bytes, size_t length) {
         StreamOps::arm(s, kOut);
         return 0L;
     };
-    auto failed = [&](Error error) {
-        s.status = StreamStatus::Error;
-        s.error = std::move(error);
-        return -1L;
-    };
+    auto failed = [&s](Error error) { return StreamOps::ioFailedLocked(s, std::move(error)); };
 
     if (s.ssl) {
         ERR_clear_error();

@@ -114,6 +114,10 @@ TEST(Handshake, ResponseHeadIsCappedAt16KiB) {
     std::string tooLong = "HTTP/1.1 101 Switching Protocols\r\nX-Pad: " + std::string(kavws::kMaxResponseHeadSize, 'a');
     EXPECT_FALSE(kavws::responseHeadLength(tooLong));
     EXPECT_FALSE(kavws::responseHeadLength(tooLong + "\r\n\r\n"));
+    // An end that straddles the bytes already scanned and the new ones.
+    const std::string piecewise = "HTTP/1.1 101 OK\r\nA: b\r\n\r\nrest";
+    for (size_t scanned = 0; scanned + 4 < piecewise.size(); ++scanned)
+        EXPECT_EQ(kavws::responseHeadLength(piecewise, std::min<size_t>(scanned, 24)), 25u) << scanned;
 }
 
 }  // namespace

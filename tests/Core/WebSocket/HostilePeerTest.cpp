@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/Dispatch.h"
 
 #include "platform/Strings.h"
 #include "tests/Core/WebSocket/WsTestSupport.h"
@@ -202,7 +206,8 @@ TEST(WebSocketHostile, CloseWithoutReplyTimesOutOnTheVirtualClock) {
     auto ws = kavtest::openSocket(server.url(), rec);
     ASSERT_TRUE(rec.waitForLines(1));
     ws->close();
-    ASSERT_TRUE(rec.waitForLines(1) && kavtest::pollUntil([&] { return server.notes.contains("got close"); }));
+    ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("got close"); }));
+    ASSERT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == 1; }));
     time.advance(4.9);
     EXPECT_FALSE(rec.delegate->finished());
     time.advance(0.1);
@@ -288,6 +293,81 @@ TEST(WebSocketHostile, PingIsAnsweredWithItsPayloadAndPongsAreReported) {
     ASSERT_TRUE(rec.waitFinished());
     EXPECT_THAT(rec.lines, ElementsAre("open -", "pong 01ff", "close 1000 - 1"));
     EXPECT_THAT(server.notes.all(), ElementsAre("op10 abc"));
+}
+
+}  // namespace
+
+namespace {
+
+// A delegate that notes on which queue each call runs.
+struct QueueDelegate : KAVWebSocketDelegate {
+    std::shared_ptr<platform::dispatch::SerialQueue> queue;
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    void note(const std::string& what) {
+        std::lock_guard lock(mutex);
+        calls.push_back(what + (queue->isCurrent() ? " on queue" : " elsewhere"));
+    }
+    void webSocketDidOpen(KAVWebSocket&) override { note("open"); }
+    void webSocket(KAVWebSocket&, const KAVWebSocketMessage& m) override { note("message " + m.bytes); }
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>&, bool) override {
+        note("close " + std::to_string(code));
+    }
+};
+
+TEST(WebSocketHostile, CallbacksRunOnTheDelegateQueueWhenOneIsSet) {
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(1, "one") + serverFrame(1, "two") + serverFrame(8, closeFramePayload(1000)));
+        c.readFrame();
+    });
+    auto delegate = std::make_shared<QueueDelegate>();
+    delegate->queue = std::make_shared<platform::dispatch::SerialQueue>("delegate");
+    auto ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
+    ws->setDelegateDispatchQueue(delegate->queue);
+    EXPECT_EQ(ws->delegateDispatchQueue(), delegate->queue);
+    ws->setDelegate(delegate);
+    ws->open();
+    ASSERT_TRUE(kavtest::pollUntil([&] {
+        std::lock_guard lock(delegate->mutex);
+        return delegate->calls.size() == 4;
+    }));
+    std::lock_guard lock(delegate->mutex);
+    EXPECT_THAT(delegate->calls, ElementsAre("open on queue", "message one on queue", "message two on queue",
+                                             "close 1000 on queue"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WebSocketHostile, ACloseStuckBehindUnwrittenOutputEndsOnTheVirtualClock) {
+    kavtest::VirtualTime time;
+    std::atomic<bool> flooded{false}, done{false};
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        // Stops reading, so the client's output stays stuck behind a large message.
+        kavtest::pollUntil([&] { return flooded.load(); });
+        c.write(serverFrame(1, "x", true, 4));
+        kavtest::pollUntil([&] { return done.load(); });
+    });
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec);
+    ASSERT_TRUE(rec.waitForLines(1));
+    ws->send(KAVWebSocketMessage::binary(std::string(48 << 20, 'z')));
+    flooded = true;
+    // The protocol error is seen, but its close frame cannot be written out:
+    // the close timer is armed, and nothing ends the connection before it fires.
+    ASSERT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == 1; }));
+    EXPECT_EQ(ws->readyState(), KAV_CLOSING);
+    time.advance(4.9);
+    EXPECT_FALSE(rec.delegate->finished());
+    time.advance(0.1);
+    ASSERT_TRUE(rec.waitFinished());
+    done = true;
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1002 Server used RSV bits 0"));
 }
 
 }  // namespace

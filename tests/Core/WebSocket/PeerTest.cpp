@@ -23,12 +23,7 @@ using testing::ElementsAre;
 
 namespace {
 
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>('a' + (i * 7) % 26);
-    return s;
-}
+using kavtest::pattern;
 
 TEST(WebSocketPeer, EchoesTextAndBinaryAtEveryLengthBoundary) {
     BeastServer server;
@@ -116,7 +111,10 @@ TEST(WebSocketPeer, ServerCloseCodesAreReported) {
 }
 
 TEST(WebSocketPeer, ConnectionOutlivesTheCallersReference) {
-    BeastServer server;
+    BeastServer server([](BeastSession& s, Notes& notes) {
+        while (auto m = s.read())
+            notes.add("got " + m->data);
+    });
     Recorder rec;
     {
         auto ws = kavtest::openSocket(server.url(), rec);
@@ -127,6 +125,8 @@ TEST(WebSocketPeer, ConnectionOutlivesTheCallersReference) {
     }
     ASSERT_TRUE(rec.waitFinished());
     EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
+    EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("closed 1000 "); }));
+    EXPECT_THAT(server.notes.all(), ElementsAre("got last words", "closed 1000 "));
 }
 
 TEST(WebSocketPeer, ClearedOrDeadDelegateReceivesNothingAlreadyQueued) {

@@ -104,12 +104,7 @@ class StreamConsumer {
     platform::dispatch::SerialQueue queue_{"stream-consumer"};
 };
 
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>('a' + (i * 7) % 26);
-    return s;
-}
+using kavtest::pattern;
 
 TEST(SocketStream, EndComesAfterEveryByteAndPartialReadsAreAnnouncedAgain) {
     const std::string blob = pattern(300000);

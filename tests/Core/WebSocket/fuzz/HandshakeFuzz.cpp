@@ -15,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     const auto length = kavws::responseHeadLength(bytes);
+    // Arriving in two pieces finds the same end.
+    const size_t split = size > 0 ? data[0] % (size + 1) : 0;
+    if (kavws::responseHeadLength(bytes.substr(0, split)) == size_t{0} &&
+        kavws::responseHeadLength(bytes, split) != length)
+        std::abort();
     if (!length) {
         if (size < kavws::kMaxResponseHeadSize) std::abort();
         return 0;

@@ -66,6 +66,13 @@ void Listener::untrack(int fd) {
     open_.erase(fd);
 }
 
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>('a' + (i * 7) % 26);
+    return s;
+}
+
 void Notes::add(std::string note) {
     std::lock_guard lock(mutex_);
     notes_.push_back(std::move(note));

@@ -42,6 +42,9 @@ class Listener {
     int accepted_ = 0;
 };
 
+// `n` bytes of a recognisable repeating text.
+std::string pattern(size_t n);
+
 // Thread-safe list of what a server saw, for tests to read.
 class Notes {
   public:
