@@ -1,0 +1,68 @@
+#include "Core/Biz/BizHoldPosition.h"
+
+#include "Core/Biz/BizRecordFields.h"
+#include "Core/CalculateUtils.h"
+
+using namespace bizfields;
+
+namespace {
+
+double averagePrice(double money, double quantity, int32_t unit) {
+    const double lots = quantity * static_cast<double>(unit);
+    return quantity > 0 && lots != 0 ? money / lots : 0.0;
+}
+
+// The floating profit of one side closed at `closePrice`: (symbol currency,
+// account currency), or zeros.
+void sideProfit(double closePrice, double average, double quantity, const char* side, const MODSymbolInfo* symbol,
+                double rate, double& profit, double& converted) {
+    profit = 0;
+    converted = 0;
+    if (!symbol) return;
+    CalculateUtils::dynProfitWithClosePrice(
+        closePrice, average, average, quantity, side, symbol->unit, rate, symbol->symbolType,
+        [&](double, double hold, double inRate) {
+            profit = hold;
+            converted = inRate;
+        },
+        nullptr);
+}
+
+}  // namespace
+
+BizHoldPosition::BizHoldPosition(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2027", "2028") {}
+
+MODList<MODHoldPosition> BizHoldPosition::pushData(const platform::Json* children) {
+    return recordsOf<MODHoldPosition>(children, &BizHoldPosition::recordWith);
+}
+
+std::shared_ptr<MODHoldPosition> BizHoldPosition::recordWith(const platform::Json& r) {
+    auto p = std::make_shared<MODHoldPosition>();
+    p->accId = int32Of(r, "accId");
+    p->moneyBuy = doubleOf(r, "moneyBuy");
+    p->moneySell = doubleOf(r, "moneySell");
+    p->quantityBuy = doubleOf(r, "quantityBuy");
+    p->quantitySell = doubleOf(r, "quantitySell");
+    p->symbolId = int32Of(r, "symbolId");
+    p->accCode = textOf(r, "accCode");
+    p->symbolName = textOf(r, "symbolName");
+    p->symbolCode = textOf(r, "symbolCode");
+    p->tradeMarketName = textOf(r, "tradeMarketName");
+    p->ask = doubleOf(r, "ask");
+    p->bid = doubleOf(r, "bid");
+    p->dpBuy = doubleOf(r, "dpBuy");
+    p->dpSell = doubleOf(r, "dpSell");
+    p->quantityApplication = doubleOf(r, "quantityApplication");
+    p->bsCode = textOf(r, "bsCode");
+    return p;
+}
+
+void BizHoldPosition::priceWithSymbol(MODHoldPosition& p, const MODSymbolInfo* symbol, double rate) {
+    const int32_t unit = symbol ? symbol->unit : 0;
+    p.ask = symbol ? symbol->ask : 0.0;
+    p.bid = symbol ? symbol->bid : 0.0;
+    p.avgBuy = averagePrice(p.moneyBuy, p.quantityBuy, unit);
+    p.avgSell = averagePrice(p.moneySell, p.quantitySell, unit);
+    sideProfit(p.bid, p.avgBuy, p.quantityBuy, "b", symbol, rate, p.dpBuy, p.dppBuy);
+    sideProfit(p.ask, p.avgSell, p.quantitySell, "s", symbol, rate, p.dpSell, p.dppSell);
+}

@@ -1,0 +1,55 @@
+#include "Core/Biz/BizOrder.h"
+
+#include "Core/Funs.h"
+#include "platform/Strings.h"
+
+using platform::Json;
+
+BizOrder::BizOrder(const std::shared_ptr<webSocket>& ws) : IBiz(ws) {}
+
+Json BizOrder::orderData(const MODOrder& o, int32_t decimal, const std::string& now) {
+    Json d = Json::object();
+    d["accId"] = platform::stringf("%i", o.accId);
+    d["pointAsk"] = platform::stringf("%i", o.pointAsk);
+    d["pointBid"] = platform::stringf("%i", o.pointBid);
+    d["orderType"] = o.orderType;
+    d["bsCode"] = o.bsCode;
+    d["orderSerial"] = "0";
+    d["memo"] = o.memo;
+    d["orderCode"] = o.orderCode;
+    d["orderCodeRe"] = o.orderCodeRe;
+    d["orderPrice"] = Funs::formatPrice(o.orderPrice, decimal);
+    d["orderQuantity"] = Funs::formatPrice(o.orderQuantity, 0);
+    d["orderTime"] = now;
+    d["pointOffset"] = Funs::formatPrice(o.pointOffset, 0);
+    d["priceStopLose"] = Funs::formatPrice(o.priceStopLose, decimal);
+    d["priceTakeProfit"] = Funs::formatPrice(o.priceTakeProfit, decimal);
+    d["revQuantity"] = Funs::formatPrice(o.revQuantity, 2);
+    d["seatsCode"] = o.seatsCode;
+    d["symbolCode"] = o.symbolCode;
+    d["symbolId"] = Funs::formatPrice(o.symbolId, 0);
+    d["validDateType"] = o.validDateType;
+    d["validDate"] = o.validDate;
+    d["amId"] = "0";
+    d["cmDealerId"] = "0";
+    d["sendType"] = "";
+    d["cutType"] = o.cutType;
+    d["pickInfo"] = o.pickInfo;
+    return d;
+}
+
+void BizOrder::makeOrderWithSID(const std::string& sid, const std::string& uid, const MODOrder& order,
+                                int32_t decimal, const std::string& eventCode, KAVDoneBlock onSuccess,
+                                KAVFailureBlock onFailure) {
+    KAVPackage package = makePackage(eventCode);
+    package.addValue(sid, "sid");
+    package.addValue(uid, "uid");
+    package.addValue("1", "action");
+    package.addValue(Json::array({orderData(order, decimal, Funs::getToDay())}), "children");
+    send(
+        package,
+        [onSuccess = std::move(onSuccess)](const KAVPackage&) {
+            if (onSuccess) onSuccess();
+        },
+        std::move(onFailure));
+}
