@@ -19,6 +19,8 @@
 #include "Core/Biz/IBiz.h"
 #include "Core/KAVPackage.h"
 #include "Core/KAVTypes.h"
+#include "Core/Model/MODLimitPrice.h"
+#include "Core/Model/MODOrder.h"
 #include "Core/WSPushMessage.h"
 #include "Core/webSocket.h"
 #include "platform/RunLoop.h"
@@ -92,6 +94,68 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     static int64_t Date2Epoch(std::string_view text);
     static std::string Epoch2Date(int64_t epoch);
 
+    // --- Trading records and orders ---
+    // Queries on the trading channel: each replaces its cache when the
+    // reply arrives (a failed query leaves the cache as it was) and hands the
+    // caller the very records the cache holds (closed tickets: not cached).
+    using HoldBillsBlock = std::function<void(const MODList<MODHoldBill>&)>;
+    using LimitBillsBlock = std::function<void(const MODList<MODLimitBill>&)>;
+    using HoldPositionsBlock = std::function<void(const MODList<MODHoldPosition>&)>;
+    using CloseBillsBlock = std::function<void(const MODList<MODCloseBill>&)>;
+    using BulletinsBlock = std::function<void(const MODList<MODBulletin>&)>;
+    using BarsBlock = std::function<void(const MODList<MODSymbolInfo>&)>;
+    void queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure);
+    void queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlock onFailure);
+    void queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess, KAVFailureBlock onFailure);
+    void queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlock onFailure);
+    // On the message channel; nothing cached.
+    void queryBulletinOnSuccess(BulletinsBlock onSuccess, KAVFailureBlock onFailure);
+    // Bars of a symbol on the history-quote channel, `barCount` bars (negative:
+    // the last ones) up to or from `tmStamp` (0: now). The dates are not used.
+    // Without the channel, or with it not open, the failure block gets code
+    // "1" at once.
+    void hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount, int64_t tmStamp,
+                             const std::string& startDate, const std::string& endDate, BarsBlock onSuccess,
+                             KAVFailureBlock onFailure);
+    // The cached records, or null.
+    std::shared_ptr<MODHoldBill> getHoldBillWith(const std::string& orderCode) const;
+    std::shared_ptr<MODLimitBill> getLimitBillWith(const std::string& orderCode) const;
+    std::shared_ptr<MODHoldPosition> getPositionWith(const std::string& symbolCode) const;
+
+    // The pending-order kind of an order price `over` points beyond the
+    // market (signed): "4" (stop) for a buy at least a point above the ask or
+    // a sell at least a point below the bid ("b"/"s" exactly), else "3" (limit).
+    static std::string getLimitTypeWithBSCode(const std::string& bsCode, int32_t over);
+    // The stop-loss/take-profit bounds at `price` for the cached symbol, or
+    // null when the symbol is not cached.
+    std::shared_ptr<MODLimitPrice> getLimitWithSymbolCode(const std::string& symbolCode, float price,
+                                                          const std::string& bsCode) const;
+
+    // The six order actions. The success block runs when the server accepts
+    // the order; the failure block gets the server's refusal, or the
+    // client's own code: at once "10004" for a symbol that is not cached, a
+    // missing ticket or order, or a quantity that is not a whole positive
+    // number of lots (nothing is sent), "10002" without a trading channel,
+    // "10003" with a closed one, later "sys_1006".
+    void marketOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                              double orderPrice, int32_t pointOffset, double priceStopLose, double priceTakeProfit,
+                              const std::string& memo, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void marketCloseWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                               int32_t pointOffset, double revQuantity, const std::string& memo,
+                               KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity, int32_t pointOffset,
+                              double revQuantity, const std::string& memo, KAVDoneBlock onSuccess,
+                              KAVFailureBlock onFailure);
+    void limitOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                             double orderPrice, double priceStopLose, double priceTakeProfit,
+                             const std::string& validDateType, const std::string& memo, KAVDoneBlock onSuccess,
+                             KAVFailureBlock onFailure);
+    void modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose, double priceTakeProfit,
+                               const std::string& orderCode, const std::string& memo, KAVDoneBlock onSuccess,
+                               KAVFailureBlock onFailure);
+    void cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& order, const std::string& memo,
+                              KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+
   private:
     void onWSAction(const KAVPackage& package);
 
@@ -134,4 +198,14 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     std::map<std::string, std::shared_ptr<MODLimitBill>> limitBills;
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
+
+    // --- Trading records and orders ---
+    // The cached symbol of a code / an id, or null; the rate of a currency
+    // pair (1.0 when not cached).
+    std::shared_ptr<MODSymbolInfo> tradeSymbolWith(const std::string& symbolCode) const;
+    std::shared_ptr<MODSymbolInfo> tradeSymbolWithId(int32_t symbolId) const;
+    double tradeRateWith(const std::string& base, const std::string& counter) const;
+    // Completes the order from the symbol and sends it on the trading channel.
+    void sendOrder(MODOrder& order, const MODSymbolInfo& symbol, const std::string& eventCode,
+                   KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
 };

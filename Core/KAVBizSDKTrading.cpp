@@ -1,0 +1,331 @@
+// The service object's trading records and orders: the ticket, pending-order,
+// position, closed-ticket, bulletin and history queries, their caches and
+// getters, the stop-loss/take-profit bounds and the six order actions.
+
+#include <cmath>
+
+#include "Core/Biz/BizBulletin.h"
+#include "Core/Biz/BizCloseBill.h"
+#include "Core/Biz/BizHisQuoted.h"
+#include "Core/Biz/BizHoldBill.h"
+#include "Core/Biz/BizHoldPosition.h"
+#include "Core/Biz/BizLimitBill.h"
+#include "Core/Biz/BizOrder.h"
+#include "Core/CalculateUtils.h"
+#include "Core/Funs.h"
+#include "Core/KAVBizSDK.h"
+#include "platform/Strings.h"
+
+namespace {
+
+// An order the client refuses before sending it.
+constexpr KAVClientResult kBadSymbol{"10004", "无效的商品代码"};
+constexpr KAVClientResult kBadBillData{"10004", "无效的单据数据"};
+constexpr KAVClientResult kBadBillInfo{"10004", "无效的单据信息"};
+// The history-quote channel is missing or not open.
+constexpr KAVClientResult kNoHistoryService{"1", "历史行情服务未初始化"};
+constexpr KAVClientResult kHistoryServiceNotReady{"1", "历史行情服务未就绪"};
+
+// Quantities go out without decimals, so only a whole positive number of
+// lots says what the user asked for: 0.1 would go out as "0", 2.5 as "2".
+bool isWholeQuantity(double quantity) {
+    return std::isfinite(quantity) && quantity >= 1 && std::floor(quantity) == quantity;
+}
+
+// The fields a record takes from its symbol (0 and empty without one).
+template <typename Record>
+void takeSymbolFields(Record& r, const MODSymbolInfo* s) {
+    r.accId = s ? s->accId : 0;
+    r.symbolCode = s ? s->symbolCode : std::string();
+    r.symbolName = s ? s->symbolName : std::string();
+    if constexpr (requires { r.tradeMarketName; }) r.tradeMarketName = s ? s->tradeMarketName : std::string();
+    r.accCurrency = s ? s->accCurrency : std::string();
+    r.symbolCurrency = s ? s->symbolCurrency : std::string();
+}
+
+}  // namespace
+
+// ---- queries ----------------------------------------------------------------
+
+void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto biz = std::make_shared<BizHoldBill>(channelNamed(kWSTrader));
+    queryWithBiz(
+        biz,
+        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODHoldBill>& bills) {
+            const auto self = weak.lock();
+            if (!self) return;
+            std::map<std::string, std::shared_ptr<MODHoldBill>> cache;
+            for (const auto& bill : bills) {
+                const auto symbol = self->tradeSymbolWithId(bill->symbolId);
+                takeSymbolFields(*bill, symbol.get());
+                BizHoldBill::markWithSymbol(*bill, symbol.get(),
+                                            self->tradeRateWith(bill->symbolCurrency, bill->accCurrency));
+                if (!bill->orderCode.empty()) cache[bill->orderCode] = bill;
+            }
+            self->holdBills = std::move(cache);
+            if (onSuccess) onSuccess(bills);
+        },
+        std::move(onFailure));
+}
+
+void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto biz = std::make_shared<BizLimitBill>(channelNamed(kWSTrader));
+    queryWithBiz(
+        biz,
+        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODLimitBill>& orders) {
+            const auto self = weak.lock();
+            if (!self) return;
+            std::map<std::string, std::shared_ptr<MODLimitBill>> cache;
+            for (const auto& order : orders) {
+                const auto symbol = self->tradeSymbolWithId(order->symbolId);
+                takeSymbolFields(*order, symbol.get());
+                BizLimitBill::markWithSymbol(*order, symbol.get());
+                if (!order->orderCode.empty()) cache[order->orderCode] = order;
+            }
+            self->limitBills = std::move(cache);
+            if (onSuccess) onSuccess(orders);
+        },
+        std::move(onFailure));
+}
+
+void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto biz = std::make_shared<BizHoldPosition>(channelNamed(kWSTrader));
+    queryWithBiz(
+        biz,
+        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODHoldPosition>& positions) {
+            const auto self = weak.lock();
+            if (!self) return;
+            std::map<std::string, std::shared_ptr<MODHoldPosition>> cache;
+            for (const auto& position : positions) {
+                const auto symbol = self->tradeSymbolWithId(position->symbolId);
+                takeSymbolFields(*position, symbol.get());
+                BizHoldPosition::priceWithSymbol(
+                    *position, symbol.get(), self->tradeRateWith(position->symbolCurrency, position->accCurrency));
+                // A position of a symbol that is not cached has no code to
+                // be found by; quotes could not re-price it either.
+                if (!position->symbolCode.empty()) cache[position->symbolCode] = position;
+            }
+            self->holdPosition = std::move(cache);
+            if (onSuccess) onSuccess(positions);
+        },
+        std::move(onFailure));
+}
+
+void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto biz = std::make_shared<BizCloseBill>(channelNamed(kWSTrader));
+    queryWithBiz(
+        biz,
+        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODCloseBill>& closed) {
+            const auto self = weak.lock();
+            if (!self) return;
+            for (const auto& bill : closed) {
+                const auto symbol = self->tradeSymbolWithId(bill->symbolId);
+                takeSymbolFields(*bill, symbol.get());
+                BizCloseBill::profitWithSymbol(*bill, symbol.get(),
+                                               self->tradeRateWith(bill->symbolCurrency, bill->accCurrency));
+            }
+            if (onSuccess) onSuccess(closed);
+        },
+        std::move(onFailure));
+}
+
+void KAVBizSDK::queryBulletinOnSuccess(BulletinsBlock onSuccess, KAVFailureBlock onFailure) {
+    queryWithBiz(std::make_shared<BizBulletin>(channelNamed(kWSMSG)), std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount, int64_t tmStamp,
+                                    const std::string& /*startDate*/, const std::string& /*endDate*/,
+                                    BarsBlock onSuccess, KAVFailureBlock onFailure) {
+    const auto channel = channelNamed(kWSHisQuoted);
+    if (!channel) return kavFail(onFailure, kNoHistoryService);
+    if (channel->Status() != webSocket::kStatusOpen) return kavFail(onFailure, kHistoryServiceNotReady);
+    auto biz = std::make_shared<BizHisQuoted>(channel);
+    biz->getQuotedWithSID(sid_, userId_, symbolCode, barCount, period, tmStamp, std::move(onSuccess),
+                          std::move(onFailure));
+}
+
+// ---- getters -----------------------------------------------------------------
+
+namespace {
+
+template <typename Map>
+typename Map::mapped_type entryOf(const Map& map, const typename Map::key_type& key) {
+    const auto it = map.find(key);
+    return it == map.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+std::shared_ptr<MODHoldBill> KAVBizSDK::getHoldBillWith(const std::string& orderCode) const {
+    return entryOf(holdBills, orderCode);
+}
+
+std::shared_ptr<MODLimitBill> KAVBizSDK::getLimitBillWith(const std::string& orderCode) const {
+    return entryOf(limitBills, orderCode);
+}
+
+std::shared_ptr<MODHoldPosition> KAVBizSDK::getPositionWith(const std::string& symbolCode) const {
+    return entryOf(holdPosition, symbolCode);
+}
+
+std::shared_ptr<MODSymbolInfo> KAVBizSDK::tradeSymbolWith(const std::string& symbolCode) const {
+    return symbolInfos_.empty() ? nullptr : tradeSymbolWith(symbolCode);
+}
+
+std::shared_ptr<MODSymbolInfo> KAVBizSDK::tradeSymbolWithId(int32_t symbolId) const {
+    return symbolInfos_.empty() ? nullptr : entryOf(dict_symbolIds, symbolId);
+}
+
+double KAVBizSDK::tradeRateWith(const std::string& base, const std::string& counter) const {
+    const auto rate = entryOf(exchangeRate, platform::stringf("%s_%s", base.c_str(), counter.c_str()));
+    return rate ? rate->exchangeRate : 1.0;
+}
+
+// ---- arithmetic for the order screens ---------------------------------------
+
+std::string KAVBizSDK::getLimitTypeWithBSCode(const std::string& bsCode, int32_t over) {
+    if ((bsCode == "b" && over >= 1) || (bsCode == "s" && over <= -1)) return "4";
+    return "3";
+}
+
+std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::string& symbolCode, float price,
+                                                                 const std::string& bsCode) const {
+    const auto symbol = tradeSymbolWith(symbolCode);
+    return symbol ? CalculateUtils::getLimitWithSymbol(*symbol, price, bsCode) : nullptr;
+}
+
+// ---- orders -------------------------------------------------------------------
+
+void KAVBizSDK::sendOrder(MODOrder& order, const MODSymbolInfo& symbol, const std::string& eventCode,
+                          KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    order.symbolId = symbol.symbolId;
+    order.pointAsk = symbol.pointAsk;
+    order.pointBid = symbol.pointBid;
+    order.accId = symbol.accId;
+    order.seatsCode = symbol.seatsCode;
+    auto biz = std::make_shared<BizOrder>(channelNamed(kWSTrader));
+    biz->makeOrderWithSID(sid_, userId_, order, symbol.decimal, eventCode, std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                                     double orderPrice, int32_t pointOffset, double priceStopLose,
+                                     double priceTakeProfit, const std::string& memo, KAVDoneBlock onSuccess,
+                                     KAVFailureBlock onFailure) {
+    const auto symbol = tradeSymbolWith(symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
+    MODOrder order;
+    order.orderType = "1";
+    order.symbolCode = symbolCode;
+    order.orderQuantity = quantity;
+    order.bsCode = bsCode;
+    order.orderPrice = orderPrice;
+    order.pointOffset = pointOffset;
+    order.priceStopLose = priceStopLose;
+    order.priceTakeProfit = priceTakeProfit;
+    order.validDateType = "0";
+    order.memo = memo;
+    sendOrder(order, *symbol, "3001", std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                                      int32_t pointOffset, double revQuantity, const std::string& memo,
+                                      KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    // Without the symbol there is no price to close at: the order would go
+    // out at price 0 for symbol id 0.
+    const auto symbol = tradeSymbolWith(symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
+    MODOrder order;
+    order.orderType = "2";
+    order.symbolCode = symbolCode;
+    order.orderQuantity = quantity;
+    order.bsCode = bsCode;
+    // Selling closes the buys, at the bid; buying closes the sells, at the ask.
+    order.orderPrice = bsCode == "s" ? symbol->bid : symbol->ask;
+    order.pointOffset = pointOffset;
+    order.revQuantity = revQuantity;
+    order.cutType = "1";
+    order.validDateType = "0";
+    order.memo = memo;
+    sendOrder(order, *symbol, "2039", std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity, int32_t pointOffset,
+                                     double revQuantity, const std::string& memo, KAVDoneBlock onSuccess,
+                                     KAVFailureBlock onFailure) {
+    if (!ticket) return kavFail(onFailure, kBadBillData);
+    const auto symbol = tradeSymbolWith(ticket->symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
+    const bool closesBuy = ticket->bsCode == "b";
+    MODOrder order;
+    order.orderType = "2";
+    order.symbolCode = ticket->symbolCode;
+    order.orderQuantity = quantity;
+    order.bsCode = closesBuy ? "s" : "b";
+    order.orderPrice = closesBuy ? symbol->bid : symbol->ask;
+    order.pointOffset = pointOffset;
+    order.revQuantity = revQuantity;
+    order.orderCodeRe = ticket->orderCode;
+    order.validDateType = "0";
+    order.memo = memo;
+    sendOrder(order, *symbol, "3003", std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
+                                    double orderPrice, double priceStopLose, double priceTakeProfit,
+                                    const std::string& validDateType, const std::string& memo,
+                                    KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    const auto symbol = tradeSymbolWith(symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
+    // The kind depends on which side of the market the price lies, counted
+    // in points: a buy above the ask or a sell below the bid waits for the
+    // market to break through (stop), the others for it to come back (limit).
+    const double market = bsCode == "b" ? symbol->ask : symbol->bid;
+    const int32_t distance = Funs::getPointWithPrice1(orderPrice, market, symbol->decimal);
+    const int32_t over = orderPrice < market ? -distance : distance;
+    MODOrder order;
+    order.orderType = getLimitTypeWithBSCode(bsCode, over);
+    order.limitType = order.orderType;
+    order.symbolCode = symbolCode;
+    order.orderQuantity = quantity;
+    order.bsCode = bsCode;
+    order.orderPrice = orderPrice;
+    order.priceStopLose = priceStopLose;
+    order.priceTakeProfit = priceTakeProfit;
+    order.validDateType = validDateType;
+    order.memo = memo;
+    sendOrder(order, *symbol, "3005", std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose, double priceTakeProfit,
+                                      const std::string& orderCode, const std::string& memo, KAVDoneBlock onSuccess,
+                                      KAVFailureBlock onFailure) {
+    const auto symbol = tradeSymbolWith(symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    MODOrder order;
+    order.orderType = "3011";
+    order.symbolCode = symbolCode;
+    order.priceStopLose = priceStopLose;
+    order.priceTakeProfit = priceTakeProfit;
+    order.orderCode = orderCode;
+    order.validDateType = "0";
+    order.memo = memo;
+    sendOrder(order, *symbol, "3011", std::move(onSuccess), std::move(onFailure));
+}
+
+void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pending, const std::string& memo,
+                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    if (!pending) return kavFail(onFailure, kBadBillInfo);
+    const auto symbol = tradeSymbolWith(pending->symbolCode);
+    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    MODOrder order;
+    order.orderType = "6";
+    order.symbolCode = pending->symbolCode;
+    order.orderCode = pending->orderCode;
+    order.validDateType = "0";
+    order.memo = memo;
+    sendOrder(order, *symbol, "3009", std::move(onSuccess), std::move(onFailure));
+}
