@@ -66,6 +66,7 @@ class CachesTest : public ::testing::Test {
 
     VirtualTime time;
     FakeNetwork net;
+    platform::LogCapture quiet;
     std::shared_ptr<QuoteDelegate> delegate = std::make_shared<QuoteDelegate>();
     std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
     std::shared_ptr<webSocket> trader;

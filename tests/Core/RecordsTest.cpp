@@ -2,6 +2,8 @@
 // exchange rates, login replies and compressed quote lines.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "Core/Biz/BizCERInfo.h"
 #include "Core/Biz/BizLogin.h"
 #include "Core/Biz/BizSymbolInfo.h"
@@ -57,9 +59,21 @@ Json asNumbers(Json element) {
 
 }  // namespace
 
+// Local time is UTC+8 for the scope.
+class ShanghaiTime {
+  public:
+    ShanghaiTime() : tz_(std::in_place, "TZ", "CST-8") { platform::dates::resetTimeZone(); }
+    ~ShanghaiTime() {
+        tz_.reset();
+        platform::dates::resetTimeZone();
+    }
+
+  private:
+    std::optional<kavtest::ScopedEnv> tz_;
+};
+
 TEST(SymbolParse, NumbersAsStringsAndAsJsonNumbersReadAlike) {
-    kavtest::ScopedEnv tz("TZ", "Asia/Shanghai");
-    platform::dates::resetTimeZone();
+    ShanghaiTime zone;
     for (const Json& element : {symbolElement(), asNumbers(symbolElement())}) {
         SCOPED_TRACE(element.dump());
         const auto symbols = symbolsOf(Json::array({element}));
@@ -93,7 +107,6 @@ TEST(SymbolParse, NumbersAsStringsAndAsJsonNumbersReadAlike) {
         EXPECT_EQ(s.upOrDown, 0);
         EXPECT_EQ(s.quotedTime, 0);
     }
-    platform::dates::resetTimeZone();
 }
 
 TEST(SymbolParse, FractionsTruncationSpreadAndOddValues) {
