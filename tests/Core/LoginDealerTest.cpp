@@ -183,15 +183,6 @@ INSTANTIATE_TEST_SUITE_P(Stages, LoginStageFailure,
                                            StageCase{"History", "1005", SimService::History, "HS-"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(LoginChainTest, AWrongPasswordFailsAtTheLoginService) {
-    dealer();
-    login("654321");
-    ASSERT_TRUE(waitForResult());
-    EXPECT_EQ(failures, (std::vector<Failure>{{"1001", "MA-账户或密码错误"}}));
-    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSLogin)->Status(), webSocket::kStatusClosed);
-    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader), nullptr);
-}
-
 TEST_F(LoginChainTest, CompressedQuotesNeedNoQuoteLogin) {
     dealer(true);
     login();

@@ -4,8 +4,6 @@
 
 #include <optional>
 
-#include "Core/Biz/BizCERInfo.h"
-#include "Core/Biz/BizLogin.h"
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
 #include "Core/Funs.h"
@@ -84,19 +82,14 @@ TEST(SymbolParse, NumbersAsStringsAndAsJsonNumbersReadAlike) {
         EXPECT_DOUBLE_EQ(s.bid, 1.1);
         EXPECT_EQ(s.decimal, 5);
         EXPECT_EQ(s.isTrade, "1");
-        EXPECT_EQ(s.maxPointOffset, 50);
-        EXPECT_EQ(s.pointStopLose, 30);
         EXPECT_EQ(s.pointTakeProfit, 40);
         EXPECT_EQ(s.unit, 100000);
-        EXPECT_DOUBLE_EQ(s.priceOpen, 1.05);
         EXPECT_DOUBLE_EQ(s.dailyLimitDown, 0.2);
         // The day's range starts as the reply's highest and lowest price.
         EXPECT_DOUBLE_EQ(s.dailyHighest, 1.2);
         EXPECT_DOUBLE_EQ(s.dailyLowest, 1.0);
         EXPECT_EQ(s.symbolCode, "EURUSD");
         EXPECT_EQ(s.symbolName, "欧元美元");
-        EXPECT_EQ(s.tradeMarketName, "外汇");
-        EXPECT_EQ(s.deliveryModel, "c");
         EXPECT_EQ(s.lastTime, "2026-01-05 09:30:00");
         EXPECT_EQ(s.seatsCode, "");
         EXPECT_EQ(s.accCurrency, "");  // only the symbol query knows the account
@@ -104,8 +97,6 @@ TEST(SymbolParse, NumbersAsStringsAndAsJsonNumbersReadAlike) {
         // Session times in the local zone: 09:30 and 23:00 in Shanghai.
         EXPECT_EQ(s.beginTime, 1767576600);
         EXPECT_EQ(s.endTime, 1767625200);
-        EXPECT_EQ(s.upOrDown, 0);
-        EXPECT_EQ(s.quotedTime, 0);
     }
 }
 
@@ -217,37 +208,6 @@ TEST(AccountParse, RiskLevelsAndPercentsOfBothTypes) {
         EXPECT_EQ(a->riskLevel, c.level);
         EXPECT_NEAR(a->riskPercent, c.percent, 1e-6);
     }
-}
-
-TEST(RateParse, RecordsInReplyOrder) {
-    const Json children = Json::array({Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.00666667"}},
-                                       Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", 1.1}},
-                                       Json("junk")});
-    const auto rates = BizCERInfo().pushData(&children);
-    ASSERT_EQ(rates.size(), 2u);
-    EXPECT_EQ(rates[0]->currencyBase, "JPY");
-    EXPECT_EQ(rates[0]->currencyExchange, "USD");
-    EXPECT_DOUBLE_EQ(rates[0]->exchangeRate, 0.00666667);
-    EXPECT_DOUBLE_EQ(rates[1]->exchangeRate, 1.1);
-    EXPECT_EQ(BizCERInfo::keyOf("EUR", "USD"), "EUR_USD");
-}
-
-TEST(LoginReply, AddressesSessionAndToken) {
-    const auto info = BizLogin::loginInfoFrom(Json{{"sid", 77},
-                                                   {"tradeproxy", "ws://t/"},
-                                                   {"quotedproxy", "ws://q/"},
-                                                   {"new_quotedproxy", "ws://c/"},
-                                                   {"messageProxy", "ws://m/"},
-                                                   {"hisQuoted", nullptr},
-                                                   {"token", "T1"}});
-    EXPECT_EQ(info.sid, "77");
-    EXPECT_EQ(info.tradeproxy, "ws://t/");
-    EXPECT_EQ(info.quotedproxy, "ws://q/");
-    EXPECT_EQ(info.quotedproxycmp, "ws://c/");
-    EXPECT_EQ(info.messageProxy, "ws://m/");
-    EXPECT_EQ(info.hisQuoted, "");
-    EXPECT_EQ(info.newsService, "");
-    EXPECT_EQ(info.token, "T1");
 }
 
 namespace {
