@@ -14,7 +14,6 @@
 #include "Core/CalculateUtils.h"
 #include "Core/Funs.h"
 #include "Core/KAVBizSDK.h"
-#include "platform/Strings.h"
 
 namespace {
 
@@ -56,10 +55,10 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
             if (!self) return;
             std::map<std::string, std::shared_ptr<MODHoldBill>> cache;
             for (const auto& bill : bills) {
-                const auto symbol = self->tradeSymbolWithId(bill->symbolId);
+                const auto symbol = self->getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizHoldBill::markWithSymbol(*bill, symbol.get(),
-                                            self->tradeRateWith(bill->symbolCurrency, bill->accCurrency));
+                                            self->exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
                 if (!bill->orderCode.empty()) cache[bill->orderCode] = bill;
             }
             self->holdBills = std::move(cache);
@@ -77,7 +76,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
             if (!self) return;
             std::map<std::string, std::shared_ptr<MODLimitBill>> cache;
             for (const auto& order : orders) {
-                const auto symbol = self->tradeSymbolWithId(order->symbolId);
+                const auto symbol = self->getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
                 if (!order->orderCode.empty()) cache[order->orderCode] = order;
@@ -97,10 +96,10 @@ void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess, KAVFail
             if (!self) return;
             std::map<std::string, std::shared_ptr<MODHoldPosition>> cache;
             for (const auto& position : positions) {
-                const auto symbol = self->tradeSymbolWithId(position->symbolId);
+                const auto symbol = self->getSymbolWithId(position->symbolId);
                 takeSymbolFields(*position, symbol.get());
                 BizHoldPosition::priceWithSymbol(
-                    *position, symbol.get(), self->tradeRateWith(position->symbolCurrency, position->accCurrency));
+                    *position, symbol.get(), self->exchangeRateWith(position->symbolCurrency, position->accCurrency));
                 // A position of a symbol that is not cached has no code to
                 // be found by; quotes could not re-price it either.
                 if (!position->symbolCode.empty()) cache[position->symbolCode] = position;
@@ -119,10 +118,10 @@ void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlo
             const auto self = weak.lock();
             if (!self) return;
             for (const auto& bill : closed) {
-                const auto symbol = self->tradeSymbolWithId(bill->symbolId);
+                const auto symbol = self->getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizCloseBill::profitWithSymbol(*bill, symbol.get(),
-                                               self->tradeRateWith(bill->symbolCurrency, bill->accCurrency));
+                                               self->exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
             if (onSuccess) onSuccess(closed);
         },
@@ -168,19 +167,6 @@ std::shared_ptr<MODHoldPosition> KAVBizSDK::getPositionWith(const std::string& s
     return entryOf(holdPosition, symbolCode);
 }
 
-std::shared_ptr<MODSymbolInfo> KAVBizSDK::tradeSymbolWith(const std::string& symbolCode) const {
-    return symbolInfos_.empty() ? nullptr : tradeSymbolWith(symbolCode);
-}
-
-std::shared_ptr<MODSymbolInfo> KAVBizSDK::tradeSymbolWithId(int32_t symbolId) const {
-    return symbolInfos_.empty() ? nullptr : entryOf(dict_symbolIds, symbolId);
-}
-
-double KAVBizSDK::tradeRateWith(const std::string& base, const std::string& counter) const {
-    const auto rate = entryOf(exchangeRate, platform::stringf("%s_%s", base.c_str(), counter.c_str()));
-    return rate ? rate->exchangeRate : 1.0;
-}
-
 // ---- arithmetic for the order screens ---------------------------------------
 
 std::string KAVBizSDK::getLimitTypeWithBSCode(const std::string& bsCode, int32_t over) {
@@ -190,7 +176,7 @@ std::string KAVBizSDK::getLimitTypeWithBSCode(const std::string& bsCode, int32_t
 
 std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::string& symbolCode, float price,
                                                                  const std::string& bsCode) const {
-    const auto symbol = tradeSymbolWith(symbolCode);
+    const auto symbol = getSymbolWith(symbolCode);
     return symbol ? CalculateUtils::getLimitWithSymbol(*symbol, price, bsCode) : nullptr;
 }
 
@@ -211,7 +197,7 @@ void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quant
                                      double orderPrice, int32_t pointOffset, double priceStopLose,
                                      double priceTakeProfit, const std::string& memo, KAVDoneBlock onSuccess,
                                      KAVFailureBlock onFailure) {
-    const auto symbol = tradeSymbolWith(symbolCode);
+    const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
     MODOrder order;
@@ -233,7 +219,7 @@ void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quan
                                       KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     // Without the symbol there is no price to close at: the order would go
     // out at price 0 for symbol id 0.
-    const auto symbol = tradeSymbolWith(symbolCode);
+    const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
     MODOrder order;
@@ -255,7 +241,7 @@ void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket,
                                      double revQuantity, const std::string& memo, KAVDoneBlock onSuccess,
                                      KAVFailureBlock onFailure) {
     if (!ticket) return kavFail(onFailure, kBadBillData);
-    const auto symbol = tradeSymbolWith(ticket->symbolCode);
+    const auto symbol = getSymbolWith(ticket->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
     const bool closesBuy = ticket->bsCode == "b";
@@ -277,7 +263,7 @@ void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quanti
                                     double orderPrice, double priceStopLose, double priceTakeProfit,
                                     const std::string& validDateType, const std::string& memo,
                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
-    const auto symbol = tradeSymbolWith(symbolCode);
+    const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
     // The kind depends on which side of the market the price lies, counted
@@ -303,7 +289,7 @@ void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quanti
 void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose, double priceTakeProfit,
                                       const std::string& orderCode, const std::string& memo, KAVDoneBlock onSuccess,
                                       KAVFailureBlock onFailure) {
-    const auto symbol = tradeSymbolWith(symbolCode);
+    const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     MODOrder order;
     order.orderType = "3011";
@@ -319,7 +305,7 @@ void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double pric
 void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pending, const std::string& memo,
                                      KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     if (!pending) return kavFail(onFailure, kBadBillInfo);
-    const auto symbol = tradeSymbolWith(pending->symbolCode);
+    const auto symbol = getSymbolWith(pending->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     MODOrder order;
     order.orderType = "6";

@@ -3,6 +3,7 @@
 #include "Core/Biz/BizRecordFields.h"
 
 using namespace bizfields;
+using namespace reply;
 
 BizBulletin::BizBulletin(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2013", "2014") {}
 
@@ -12,9 +13,9 @@ MODList<MODBulletin> BizBulletin::pushData(const platform::Json* children) {
 
 std::shared_ptr<MODBulletin> BizBulletin::recordWith(const platform::Json& r) {
     auto bulletin = std::make_shared<MODBulletin>();
-    bulletin->contentId = int32Of(r, "contentId");
-    bulletin->content = textOf(r, "content");
-    bulletin->title = textOf(r, "title");
-    bulletin->date = textOf(r, "date");
+    bulletin->contentId = int32Value(r, "contentId");
+    bulletin->content = textValue(r, "content");
+    bulletin->title = textValue(r, "title");
+    bulletin->date = textValue(r, "date");
     return bulletin;
 }

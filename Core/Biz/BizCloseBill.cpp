@@ -4,6 +4,7 @@
 #include "Core/CalculateUtils.h"
 
 using namespace bizfields;
+using namespace reply;
 
 BizCloseBill::BizCloseBill(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2007", "2008") {}
 
@@ -13,26 +14,26 @@ MODList<MODCloseBill> BizCloseBill::pushData(const platform::Json* children) {
 
 std::shared_ptr<MODCloseBill> BizCloseBill::recordWith(const platform::Json& r) {
     auto c = std::make_shared<MODCloseBill>();
-    c->accId = int32Of(r, "accId");
-    c->bsCode = textOf(r, "bsCode");
-    c->chargeClose = doubleOf(r, "chargeClose");
-    c->chargeInterest = doubleOf(r, "chargeInterest");
-    c->chargeOpen = doubleOf(r, "chargeOpen");
-    c->closeDate = textOf(r, "closeDate");
-    c->closeType = textOf(r, "closeType");
-    c->openDate = textOf(r, "openDate");
-    c->orderCode = textOf(r, "orderCode");
-    c->priceClose = doubleOf(r, "priceClose");
-    c->priceHold = doubleOf(r, "priceHold");
-    c->priceOpen = doubleOf(r, "priceOpen");
-    c->priceStopLose = doubleOf(r, "priceStopLose");
-    c->priceTakeProfit = doubleOf(r, "priceTakeProfit");
-    c->profitClose = doubleOf(r, "profitClose");
-    c->quantityClose = doubleOf(r, "quantityClose");
-    c->quantityHold = doubleOf(r, "quantityHold");
-    c->symbolId = int32Of(r, "symbolId");
-    c->symbolCode = textOf(r, "symbolCode");
-    c->symbolName = textOf(r, "symbolName");
+    c->accId = int32Value(r, "accId");
+    c->bsCode = textValue(r, "bsCode");
+    c->chargeClose = doubleValue(r, "chargeClose");
+    c->chargeInterest = doubleValue(r, "chargeInterest");
+    c->chargeOpen = doubleValue(r, "chargeOpen");
+    c->closeDate = textValue(r, "closeDate");
+    c->closeType = textValue(r, "closeType");
+    c->openDate = textValue(r, "openDate");
+    c->orderCode = textValue(r, "orderCode");
+    c->priceClose = doubleValue(r, "priceClose");
+    c->priceHold = doubleValue(r, "priceHold");
+    c->priceOpen = doubleValue(r, "priceOpen");
+    c->priceStopLose = doubleValue(r, "priceStopLose");
+    c->priceTakeProfit = doubleValue(r, "priceTakeProfit");
+    c->profitClose = doubleValue(r, "profitClose");
+    c->quantityClose = doubleValue(r, "quantityClose");
+    c->quantityHold = doubleValue(r, "quantityHold");
+    c->symbolId = int32Value(r, "symbolId");
+    c->symbolCode = textValue(r, "symbolCode");
+    c->symbolName = textValue(r, "symbolName");
     return c;
 }
 

@@ -4,6 +4,7 @@
 #include "Core/CalculateUtils.h"
 
 using namespace bizfields;
+using namespace reply;
 
 BizHoldBill::BizHoldBill(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2003", "2004") {}
 
@@ -13,21 +14,21 @@ MODList<MODHoldBill> BizHoldBill::pushData(const platform::Json* children) {
 
 std::shared_ptr<MODHoldBill> BizHoldBill::recordWith(const platform::Json& r) {
     auto bill = std::make_shared<MODHoldBill>();
-    bill->symbolCode = textOf(r, "symbolCode");
-    bill->chargeInterest = doubleOf(r, "chargeInterest");
-    bill->profitSettl = doubleOf(r, "profitSettl");
-    bill->marginUsed = doubleOf(r, "marginUsed");
-    bill->openDate = textOf(r, "openDate");
-    bill->chargeOpen = doubleOf(r, "chargeOpen");
-    bill->bsCode = textOf(r, "bsCode");
-    bill->priceStopLose = doubleOf(r, "priceStopLose");
-    bill->priceTakeProfit = doubleOf(r, "priceTakeProfit");
-    bill->priceHold = doubleOf(r, "priceHold");
-    bill->orderCode = textOf(r, "orderCode");
-    bill->accId = int32Of(r, "accId");
-    bill->quantityHold = floatOf(r, "quantityHold");
-    bill->symbolId = int32Of(r, "symbolId");
-    bill->priceOpen = doubleOf(r, "priceOpen");
+    bill->symbolCode = textValue(r, "symbolCode");
+    bill->chargeInterest = doubleValue(r, "chargeInterest");
+    bill->profitSettl = doubleValue(r, "profitSettl");
+    bill->marginUsed = doubleValue(r, "marginUsed");
+    bill->openDate = textValue(r, "openDate");
+    bill->chargeOpen = doubleValue(r, "chargeOpen");
+    bill->bsCode = textValue(r, "bsCode");
+    bill->priceStopLose = doubleValue(r, "priceStopLose");
+    bill->priceTakeProfit = doubleValue(r, "priceTakeProfit");
+    bill->priceHold = doubleValue(r, "priceHold");
+    bill->orderCode = textValue(r, "orderCode");
+    bill->accId = int32Value(r, "accId");
+    bill->quantityHold = floatValue(r, "quantityHold");
+    bill->symbolId = int32Value(r, "symbolId");
+    bill->priceOpen = doubleValue(r, "priceOpen");
     return bill;
 }
 

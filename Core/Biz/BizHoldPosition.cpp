@@ -4,6 +4,7 @@
 #include "Core/CalculateUtils.h"
 
 using namespace bizfields;
+using namespace reply;
 
 namespace {
 
@@ -38,22 +39,22 @@ MODList<MODHoldPosition> BizHoldPosition::pushData(const platform::Json* childre
 
 std::shared_ptr<MODHoldPosition> BizHoldPosition::recordWith(const platform::Json& r) {
     auto p = std::make_shared<MODHoldPosition>();
-    p->accId = int32Of(r, "accId");
-    p->moneyBuy = doubleOf(r, "moneyBuy");
-    p->moneySell = doubleOf(r, "moneySell");
-    p->quantityBuy = doubleOf(r, "quantityBuy");
-    p->quantitySell = doubleOf(r, "quantitySell");
-    p->symbolId = int32Of(r, "symbolId");
-    p->accCode = textOf(r, "accCode");
-    p->symbolName = textOf(r, "symbolName");
-    p->symbolCode = textOf(r, "symbolCode");
-    p->tradeMarketName = textOf(r, "tradeMarketName");
-    p->ask = doubleOf(r, "ask");
-    p->bid = doubleOf(r, "bid");
-    p->dpBuy = doubleOf(r, "dpBuy");
-    p->dpSell = doubleOf(r, "dpSell");
-    p->quantityApplication = doubleOf(r, "quantityApplication");
-    p->bsCode = textOf(r, "bsCode");
+    p->accId = int32Value(r, "accId");
+    p->moneyBuy = doubleValue(r, "moneyBuy");
+    p->moneySell = doubleValue(r, "moneySell");
+    p->quantityBuy = doubleValue(r, "quantityBuy");
+    p->quantitySell = doubleValue(r, "quantitySell");
+    p->symbolId = int32Value(r, "symbolId");
+    p->accCode = textValue(r, "accCode");
+    p->symbolName = textValue(r, "symbolName");
+    p->symbolCode = textValue(r, "symbolCode");
+    p->tradeMarketName = textValue(r, "tradeMarketName");
+    p->ask = doubleValue(r, "ask");
+    p->bid = doubleValue(r, "bid");
+    p->dpBuy = doubleValue(r, "dpBuy");
+    p->dpSell = doubleValue(r, "dpSell");
+    p->quantityApplication = doubleValue(r, "quantityApplication");
+    p->bsCode = textValue(r, "bsCode");
     return p;
 }
 

@@ -4,6 +4,7 @@
 #include "Core/Funs.h"
 
 using namespace bizfields;
+using namespace reply;
 
 BizLimitBill::BizLimitBill(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2005", "2006") {}
 
@@ -13,23 +14,23 @@ MODList<MODLimitBill> BizLimitBill::pushData(const platform::Json* children) {
 
 std::shared_ptr<MODLimitBill> BizLimitBill::recordWith(const platform::Json& r) {
     auto order = std::make_shared<MODLimitBill>();
-    order->accId = int32Of(r, "accId");
-    order->bsCode = textOf(r, "bsCode");
-    order->limitType = textOf(r, "limitType");
-    order->marginFreezed = doubleOf(r, "marginFreezed");
-    order->memo = textOf(r, "memo");
-    order->openDate = textOf(r, "openDate");
-    order->orderCode = textOf(r, "orderCode");
-    order->orderPrice = doubleOf(r, "orderPrice");
-    order->priceStopLose = doubleOf(r, "priceStopLose");
-    order->priceTakeProfit = doubleOf(r, "priceTakeProfit");
-    order->quantityComplete = doubleOf(r, "quantityComplete");
-    order->quantityOrder = doubleOf(r, "quantityOrder");
-    order->symbolCode = textOf(r, "symbolCode");
-    order->symbolId = int32Of(r, "symbolId");
-    order->validDate = textOf(r, "validDate");
-    order->validDateType = textOf(r, "validDateType");
-    order->symbolName = textOf(r, "symbolName");
+    order->accId = int32Value(r, "accId");
+    order->bsCode = textValue(r, "bsCode");
+    order->limitType = textValue(r, "limitType");
+    order->marginFreezed = doubleValue(r, "marginFreezed");
+    order->memo = textValue(r, "memo");
+    order->openDate = textValue(r, "openDate");
+    order->orderCode = textValue(r, "orderCode");
+    order->orderPrice = doubleValue(r, "orderPrice");
+    order->priceStopLose = doubleValue(r, "priceStopLose");
+    order->priceTakeProfit = doubleValue(r, "priceTakeProfit");
+    order->quantityComplete = doubleValue(r, "quantityComplete");
+    order->quantityOrder = doubleValue(r, "quantityOrder");
+    order->symbolCode = textValue(r, "symbolCode");
+    order->symbolId = int32Value(r, "symbolId");
+    order->validDate = textValue(r, "validDate");
+    order->validDateType = textValue(r, "validDateType");
+    order->symbolName = textValue(r, "symbolName");
     return order;
 }
 

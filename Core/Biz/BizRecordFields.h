@@ -1,36 +1,15 @@
 #pragma once
 
-// Reading the records of a reply or push: the reply value conversions per
-// field type, and the walk over the "children" list.
+// Walking the records of a reply's or a push's "children" list; each record
+// is read with the reply value conversions of ReplyValues.h.
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <memory>
-#include <string>
-#include <string_view>
 #include <vector>
 
+#include "Core/Biz/ReplyValues.h"
 #include "platform/Json.h"
 
 namespace bizfields {
-
-// An int32 field: the integer value, held to the int32 range.
-inline int32_t int32Of(const platform::Json& record, std::string_view key) {
-    const int64_t v = platform::jsonInteger(record, key);
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-inline double doubleOf(const platform::Json& record, std::string_view key) {
-    return platform::jsonDouble(record, key);
-}
-inline float floatOf(const platform::Json& record, std::string_view key) {
-    return static_cast<float>(platform::jsonDouble(record, key));
-}
-// The text form; empty when the key is missing or null.
-inline std::string textOf(const platform::Json& record, std::string_view key) {
-    return platform::jsonString(record, key);
-}
 
 // Calls `each` with every object of the list, in order. A missing list, or
 // a value that is not a list, has none; elements that are not objects carry
