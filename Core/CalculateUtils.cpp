@@ -55,8 +55,9 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
         holdPrice = 1.0 / holdPrice;
     }
     const double u = static_cast<double>(unit);
-    const double total = quantity * (closePrice - openPrice) * side * u;
-    const double hold = quantity * (closePrice - holdPrice) * side * u;
+    // Adding 0.0 turns the -0 of a sell without quantity into 0.
+    const double total = quantity * (closePrice - openPrice) * side * u + 0.0;
+    const double hold = quantity * (closePrice - holdPrice) * side * u + 0.0;
     succeed(onSuccess, onFail, total, hold, hold * exchangeRate);
 }
 

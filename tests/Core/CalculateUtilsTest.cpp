@@ -1,6 +1,7 @@
 // The trading formulas against hand-computed values.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 
 #include "Core/CalculateUtils.h"
@@ -93,6 +94,8 @@ TEST(CalculateUtils, ProfitOfBuyAndSellForEachSymbolType) {
     EXPECT_EQ(profit(151.0, 150.0, 150.5, 1, "s", 1000, 0.0000005, "3").error, 1001);
     EXPECT_EQ(profit(151.0, 150.0, 150.5, 1, "s", 1000, 0.000001, "3").error, 1001);
     EXPECT_EQ(profit(151.0, 150.0, 150.5, 1, "s", 1000, 0, "1").error, std::nullopt);
+    // A side without quantity shows no "-0".
+    EXPECT_FALSE(std::signbit(profit(1.2, 1.1, 1.1, 0, "s", 100000, 1, "1").b));
 }
 
 TEST(CalculateUtils, ProfitFailures) {

@@ -68,6 +68,11 @@ std::variant<Options, std::string> parseArguments(const std::vector<std::string>
             if (i + 1 >= args.size()) return arg + " needs " + command->arguments;
             step.args.push_back(args[++i]);
         }
+        for (size_t n = 0; n < command->optionalCount && i + 1 < args.size(); ++n) {
+            const std::string& next = args[i + 1];
+            if (next.rfind("--", 0) == 0 || findCommand(next)) break;
+            step.args.push_back(args[++i]);
+        }
         if (const std::string why = command->check(step.args); !why.empty()) return why;
         options.steps.push_back(std::move(step));
     }
@@ -93,6 +98,11 @@ class Probe::Delegate : public WSPushMessage {
     void onSymbolChange(const MODList<MODSymbolInfo>& symbols) override { each(symbols, symbolLine); }
     void onAccountChange(const MODList<MODUserAccount>& accounts) override { each(accounts, accountLine); }
     void onExchangeRateChange(const MODList<MODCERInfo>& rates) override { each(rates, rateLine); }
+    void onHoldBillChange(const MODList<MODHoldBill>& tickets) override { each(tickets, ticketLine); }
+    void onLimitBillChange(const MODList<MODLimitBill>& orders) override { each(orders, pendingLine); }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& positions) override { each(positions, positionLine); }
+    void onCloseBillChange(const MODList<MODCloseBill>& closed) override { each(closed, closedLine); }
+    void onBulletinPush(const MODList<MODBulletin>& bulletins) override { each(bulletins, bulletinLine); }
     void onRiskChange(const std::vector<MODList<MODRiskInfo>>& risks) override {
         for (const auto& list : risks) each(list, riskLine);
     }
@@ -152,6 +162,12 @@ std::function<void(const std::vector<std::string>&)> Probe::succeed() {
         print("ok");
         endStep(true);
     });
+}
+
+std::function<bool()> Probe::stillRunning() {
+    return [this, weak = std::weak_ptr<int>(life_), step = step_] {
+        return !weak.expired() && !finished_ && step_ == step;
+    };
 }
 
 KAVFailureBlock Probe::fail() {

@@ -72,6 +72,10 @@ class Probe {
     // (by its time-out) do nothing.
     std::function<void(const std::vector<std::string>& lines)> succeed();
     KAVFailureBlock fail();
+    // Whether the command running now is still running (false once it has
+    // ended or been given up on): commands of several requests check it
+    // before sending the next one.
+    std::function<bool()> stillRunning();
     // A timer that lives as long as the running command.
     platform::Timer& commandTimer() { return commandTimer_; }
 

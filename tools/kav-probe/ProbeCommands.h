@@ -3,6 +3,7 @@
 // The probe's commands: one table; a new command is one more entry.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,18 @@ struct Command {
     std::function<void(Probe& probe, const std::vector<std::string>& args)> run;
     // Whether the probe's --timeout bounds it (not for commands that wait on purpose).
     bool bounded = true;
+    // Arguments that may follow the required ones: each is taken while the
+    // next word is neither an option nor a command name.
+    size_t optionalCount = 0;
 };
 
 const std::vector<Command>& commands();
 // A positive number of seconds (up to a million), or -1.
 double secondsValue(const std::string& text);
 const Command* findCommand(const std::string& name);
+// A whole decimal number, or nothing.
+std::optional<long long> integerValue(const std::string& text);
+// A finite decimal number, or nothing.
+std::optional<double> numberValue(const std::string& text);
 
 }  // namespace kavprobe

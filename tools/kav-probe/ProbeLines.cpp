@@ -174,6 +174,145 @@ std::string riskLine(const MODRiskInfo& r) {
         .str();
 }
 
+std::string ticketLine(const MODHoldBill& t) {
+    return Line("ticket")
+        .field("accId", t.accId)
+        .field("bsCode", t.bsCode)
+        .field("chargeInterest", t.chargeInterest)
+        .field("chargeOpen", t.chargeOpen)
+        .field("marginUsed", t.marginUsed)
+        .field("openDate", t.openDate)
+        .field("orderCode", t.orderCode)
+        .field("priceHold", t.priceHold)
+        .field("priceOpen", t.priceOpen)
+        .field("quantityHold", t.quantityHold)
+        .field("priceStopLose", t.priceStopLose)
+        .field("symbolCode", t.symbolCode)
+        .field("symbolId", t.symbolId)
+        .field("priceTakeProfit", t.priceTakeProfit)
+        .field("decimal", t.decimal)
+        .field("markPrice", t.markPrice)
+        .field("dynProfitPrice", t.dynProfitPrice)
+        .field("dynProfit", t.dynProfit)
+        .field("dynProfitTotal", t.dynProfitTotal)
+        .field("upOrDown", t.upOrDown)
+        .field("symbolName", t.symbolName)
+        .field("tradeMarketName", t.tradeMarketName)
+        .field("accCurrency", t.accCurrency)
+        .field("symbolCurrency", t.symbolCurrency)
+        .field("profitSettl", t.profitSettl)
+        .str();
+}
+
+std::string pendingLine(const MODLimitBill& o) {
+    return Line("pending")
+        .field("accId", o.accId)
+        .field("bsCode", o.bsCode)
+        .field("limitType", o.limitType)
+        .field("marginFreezed", o.marginFreezed)
+        .field("memo", o.memo)
+        .field("openDate", o.openDate)
+        .field("orderCode", o.orderCode)
+        .field("orderPrice", o.orderPrice)
+        .field("priceStopLose", o.priceStopLose)
+        .field("priceTakeProfit", o.priceTakeProfit)
+        .field("quantityComplete", o.quantityComplete)
+        .field("quantityOrder", o.quantityOrder)
+        .field("validDate", o.validDate)
+        .field("validDateType", o.validDateType)
+        .field("symbolName", o.symbolName)
+        .field("symbolCode", o.symbolCode)
+        .field("symbolId", o.symbolId)
+        .field("tradeMarketName", o.tradeMarketName)
+        .field("accCurrency", o.accCurrency)
+        .field("symbolCurrency", o.symbolCurrency)
+        .field("markPrice", o.markPrice)
+        .field("rangePoint", o.rangePoint)
+        .str();
+}
+
+std::string positionLine(const MODHoldPosition& p) {
+    return Line("position")
+        .field("accId", p.accId)
+        .field("moneyBuy", p.moneyBuy)
+        .field("moneySell", p.moneySell)
+        .field("quantityBuy", p.quantityBuy)
+        .field("quantitySell", p.quantitySell)
+        .field("symbolId", p.symbolId)
+        .field("accCode", p.accCode)
+        .field("symbolName", p.symbolName)
+        .field("symbolCode", p.symbolCode)
+        .field("tradeMarketName", p.tradeMarketName)
+        .field("ask", p.ask)
+        .field("bid", p.bid)
+        .field("dpBuy", p.dpBuy)
+        .field("dpSell", p.dpSell)
+        .field("dppBuy", p.dppBuy)
+        .field("dppSell", p.dppSell)
+        .field("avgBuy", p.avgBuy)
+        .field("avgSell", p.avgSell)
+        .field("quantityApplication", p.quantityApplication)
+        .field("bsCode", p.bsCode)
+        .field("marginDelivery", p.marginDelivery)
+        .field("accCurrency", p.accCurrency)
+        .field("symbolCurrency", p.symbolCurrency)
+        .str();
+}
+
+std::string closedLine(const MODCloseBill& c) {
+    return Line("closed")
+        .field("accId", c.accId)
+        .field("bsCode", c.bsCode)
+        .field("chargeClose", c.chargeClose)
+        .field("chargeInterest", c.chargeInterest)
+        .field("chargeOpen", c.chargeOpen)
+        .field("closeDate", c.closeDate)
+        .field("closeType", c.closeType)
+        .field("openDate", c.openDate)
+        .field("orderCode", c.orderCode)
+        .field("orderCodeRe", c.orderCodeRe)
+        .field("priceClose", c.priceClose)
+        .field("priceHold", c.priceHold)
+        .field("priceOpen", c.priceOpen)
+        .field("priceStopLose", c.priceStopLose)
+        .field("priceTakeProfit", c.priceTakeProfit)
+        .field("profitClose", c.profitClose)
+        .field("profitCloseTotal", c.profitCloseTotal)
+        .field("quantityClose", c.quantityClose)
+        .field("quantityHold", c.quantityHold)
+        .field("symbolId", c.symbolId)
+        .field("accCurrency", c.accCurrency)
+        .field("symbolCurrency", c.symbolCurrency)
+        .field("closeTime", c.closeTime)
+        .field("openTime", c.openTime)
+        .field("symbolCode", c.symbolCode)
+        .field("symbolName", c.symbolName)
+        .str();
+}
+
+std::string bulletinLine(const MODBulletin& b) {
+    return Line("bulletin")
+        .field("content", b.content)
+        .field("contentId", b.contentId)
+        .field("date", b.date)
+        .field("level", b.level)
+        .field("publish", b.publish)
+        .field("readFlag", b.readFlag)
+        .field("title", b.title)
+        .str();
+}
+
+std::string barLine(const MODSymbolInfo& bar) {
+    return Line("bar")
+        .field("symbolCode", bar.symbolCode)
+        .field("quotedTime", bar.quotedTime)
+        .field("priceOpen", bar.priceOpen)
+        .field("priceHighest", bar.priceHighest)
+        .field("priceLowest", bar.priceLowest)
+        .field("priceClose", bar.priceClose)
+        .str();
+}
+
 std::string failLine(std::string_view prefix, const std::string& code, const std::string& message) {
     std::string line(prefix);
     if (!line.empty()) line += ' ';

@@ -10,7 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "Core/Model/MODBulletin.h"
 #include "Core/Model/MODCERInfo.h"
+#include "Core/Model/MODCloseBill.h"
+#include "Core/Model/MODHoldBill.h"
+#include "Core/Model/MODHoldPosition.h"
+#include "Core/Model/MODLimitBill.h"
 #include "Core/Model/MODRiskInfo.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "Core/Model/MODUserAccount.h"
@@ -60,6 +65,15 @@ std::string accountLine(const MODUserAccount& account);
 std::string rateLine(const MODCERInfo& rate);
 // "risk" and every field of the notice.
 std::string riskLine(const MODRiskInfo& risk);
+
+// "ticket", "pending", "position", "closed", "bulletin" and every field of the record.
+std::string ticketLine(const MODHoldBill& ticket);
+std::string pendingLine(const MODLimitBill& order);
+std::string positionLine(const MODHoldPosition& position);
+std::string closedLine(const MODCloseBill& closed);
+std::string bulletinLine(const MODBulletin& bulletin);
+// "bar" and the six fields of a history bar.
+std::string barLine(const MODSymbolInfo& bar);
 
 // "fail <code> <message>" (code as a value, the message to the end of the line).
 std::string failLine(std::string_view prefix, const std::string& code, const std::string& message);

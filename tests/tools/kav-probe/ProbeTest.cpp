@@ -280,3 +280,130 @@ TEST(ProbeProgram, ExitStatuses) {
     EXPECT_NE(output.find("\nlogin ok\naccount accCode=1001 "), std::string::npos) << output;
     EXPECT_EQ(output.substr(output.size() - 4), "\nok\n");
 }
+
+// ---- trading commands ---------------------------------------------------------
+
+TEST(ProbeCommandLine, TradingCommandsAndTheirOptionalArguments) {
+    const std::vector<std::string> base = {"--login", "ws://h/", "--user", "1001", "--password", "p"};
+    const auto with = [&](std::vector<std::string> more) {
+        auto args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    // Optional arguments are taken up to the next command or option.
+    Options o = parsed(with({"buy", "EURUSD", "2", "5", "tickets", "history", "XAUUSD", "4", "-10", "--debug",
+                             "limit", "EURUSD", "s", "1.2", "1", "1.25"}));
+    ASSERT_EQ(o.steps.size(), 4u);
+    EXPECT_EQ(o.steps[0].args, (std::vector<std::string>{"EURUSD", "2", "5"}));
+    EXPECT_EQ(o.steps[1].name, "tickets");
+    EXPECT_EQ(o.steps[2].args, (std::vector<std::string>{"XAUUSD", "4", "-10"}));
+    EXPECT_TRUE(o.debug);
+    EXPECT_EQ(o.steps[3].args, (std::vector<std::string>{"EURUSD", "s", "1.2", "1", "1.25"}));
+    o = parsed(with({"sell", "EURUSD", "1", "5", "1.2", "1.0", "pending"}));
+    EXPECT_EQ(o.steps[0].args.size(), 5u);
+    EXPECT_EQ(o.steps[1].name, "pending");
+
+    EXPECT_EQ(refusal(with({"buy", "EURUSD"})), "buy needs SYMBOL QTY [DEVIATION] [SL] [TP]");
+    EXPECT_EQ(refusal(with({"buy", "EURUSD", "lots"})), "not a number: lots");
+    EXPECT_EQ(refusal(with({"buy", "EURUSD", "1", "2.5"})), "not a whole number: 2.5");
+    EXPECT_EQ(refusal(with({"close-symbol", "EURUSD", "x", "1"})), "the side is b or s, not x");
+    EXPECT_EQ(refusal(with({"history", "XAUUSD", "minute"})), "not a whole number: minute");
+    EXPECT_NE(usage().find("cancel ORDER | tickets | positions | pending | closed | bulletins | history SYMBOL "
+                           "PERIOD [COUNT]"),
+              std::string::npos)
+        << usage();
+}
+
+TEST(ProbeLines, TradingRecordsCarryEveryField) {
+    MODHoldBill t;
+    t.orderCode = "100001";
+    t.openDate = "2026-01-05 10:00:00";
+    t.quantityHold = 0.1f;
+    const auto ticket = fieldsOf(ticketLine(t));
+    EXPECT_EQ(ticket.size(), 25u);
+    EXPECT_EQ(ticket.at("orderCode"), "100001");
+    EXPECT_EQ(ticket.at("openDate"), t.openDate);
+    EXPECT_EQ(ticket.at("quantityHold"), "0.1");
+    EXPECT_EQ(fieldsOf(pendingLine(MODLimitBill())).size(), 22u);
+    EXPECT_EQ(fieldsOf(positionLine(MODHoldPosition())).size(), 23u);
+    EXPECT_EQ(fieldsOf(closedLine(MODCloseBill())).size(), 26u);
+    EXPECT_EQ(fieldsOf(bulletinLine(MODBulletin())).size(), 7u);
+    MODSymbolInfo bar;
+    bar.symbolCode = "XAUUSD";
+    bar.quotedTime = 1767600000;
+    bar.priceClose = 2000.5;
+    EXPECT_EQ(barLine(bar),
+              "bar symbolCode=XAUUSD quotedTime=1767600000 priceOpen=0 priceHighest=0 priceLowest=0 priceClose=2000.5");
+}
+
+namespace {
+
+// The lines a command printed: those after the previous result up to its own.
+std::vector<std::vector<std::string>> resultsOf(const std::vector<std::string>& lines) {
+    std::vector<std::vector<std::string>> results;
+    std::vector<std::string> current;
+    bool loggedIn = false;
+    for (const auto& line : lines) {
+        if (line == "login ok") {
+            loggedIn = true;
+            continue;
+        }
+        if (!loggedIn || line.rfind("status ", 0) == 0) continue;
+        current.push_back(line);
+        if (line == "ok" || line.rfind("fail ", 0) == 0) {
+            results.push_back(std::move(current));
+            current.clear();
+        }
+    }
+    return results;
+}
+
+}  // namespace
+
+TEST_F(ProbeRun, TradesAndListsTheRecords) {
+    run({"buy", "EURUSD", "2", "limit", "EURUSD", "b", "1.09", "1", "tickets", "pending", "positions"});
+    ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
+    EXPECT_EQ(probe->exitCode(), kExitOk);
+    auto results = resultsOf(lines);
+    ASSERT_EQ(results.size(), 5u);
+    EXPECT_EQ(results[0], std::vector<std::string>{"ok"});
+    EXPECT_EQ(results[1], std::vector<std::string>{"ok"});
+    ASSERT_EQ(results[2].size(), 2u);
+    const auto ticket = fieldsOf(results[2][0]);
+    EXPECT_EQ(results[2][0].rfind("ticket ", 0), 0u);
+    EXPECT_EQ(ticket.at("symbolCode"), "EURUSD");
+    EXPECT_EQ(ticket.at("bsCode"), "b");
+    EXPECT_EQ(ticket.at("quantityHold"), "2");
+    ASSERT_EQ(results[3].size(), 2u);
+    const auto order = fieldsOf(results[3][0]);
+    EXPECT_EQ(results[3][0].rfind("pending ", 0), 0u);
+    EXPECT_EQ(order.at("orderPrice"), "1.09");
+    EXPECT_EQ(order.at("limitType"), "3");
+    ASSERT_EQ(results[4].size(), 2u);
+    EXPECT_EQ(fieldsOf(results[4][0]).at("quantityBuy"), "2");
+
+    // A second session closes the ticket and cancels the order by number.
+    lines.clear();
+    run({"close", ticket.at("orderCode"), "2", "cancel", order.at("orderCode"), "tickets", "pending", "closed",
+         "bulletins", "history", "XAUUSD", "4", "3", "buy", "EURUSD", "0.5", "close", "nope", "1", "cancel", "nope",
+         "modify", "nope", "0", "0"});
+    ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
+    EXPECT_EQ(probe->exitCode(), kExitFailed);
+    results = resultsOf(lines);
+    ASSERT_EQ(results.size(), 11u);
+    EXPECT_EQ(results[0], std::vector<std::string>{"ok"});
+    EXPECT_EQ(results[1], std::vector<std::string>{"ok"});
+    EXPECT_EQ(results[2], std::vector<std::string>{"ok"});  // no tickets left
+    EXPECT_EQ(results[3], std::vector<std::string>{"ok"});  // no pending orders left
+    ASSERT_EQ(results[4].size(), 2u);
+    EXPECT_EQ(fieldsOf(results[4][0]).at("orderCode"), ticket.at("orderCode"));
+    EXPECT_EQ(fieldsOf(results[4][0]).at("bsCode"), "s");
+    EXPECT_GE(results[5].size(), 2u);
+    EXPECT_EQ(results[5][0].rfind("bulletin ", 0), 0u);
+    ASSERT_EQ(results[6].size(), 4u);
+    EXPECT_EQ(fieldsOf(results[6][2]).at("symbolCode"), "XAUUSD");
+    EXPECT_EQ(results[7], std::vector<std::string>{"fail 10004 无效的单据数据"});
+    EXPECT_EQ(results[8], std::vector<std::string>{"fail 10004 无效的单据数据"});
+    EXPECT_EQ(results[9], std::vector<std::string>{"fail 10004 无效的单据信息"});
+    EXPECT_EQ(results[10], std::vector<std::string>{"fail 10004 无效的商品代码"});
+}
