@@ -46,86 +46,97 @@ void takeSymbolFields(Record& r, const MODSymbolInfo* s) {
 
 // ---- queries ----------------------------------------------------------------
 
-void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure) {
-    auto biz = std::make_shared<BizHoldBill>(channelNamed(kWSTrader));
-    queryWithBiz(
+namespace {
+
+// Runs the list query of `biz`; when the reply arrives and the service
+// object still lives, `complete` works on the records before the caller's
+// block gets them.
+template <typename Biz, typename Complete>
+void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complete,
+                      typename Biz::SuccessBlock onSuccess, KAVFailureBlock onFailure) {
+    sdk.queryWithBiz(
         biz,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODHoldBill>& bills) {
+        [weak = sdk.weak_from_this(), complete = std::move(complete),
+         onSuccess = std::move(onSuccess)](const auto& records) {
             const auto self = weak.lock();
             if (!self) return;
-            std::map<std::string, std::shared_ptr<MODHoldBill>> cache;
-            for (const auto& bill : bills) {
-                const auto symbol = self->getSymbolWithId(bill->symbolId);
-                takeSymbolFields(*bill, symbol.get());
-                BizHoldBill::markWithSymbol(*bill, symbol.get(),
-                                            self->exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
-                if (!bill->orderCode.empty()) cache[bill->orderCode] = bill;
-            }
-            self->holdBills = std::move(cache);
-            if (onSuccess) onSuccess(bills);
+            complete(*self, records);
+            if (onSuccess) onSuccess(records);
         },
         std::move(onFailure));
+}
+
+// The records by key, the later of two with one key winning; records
+// without a key are left out.
+template <typename Record, typename Key>
+std::map<std::string, std::shared_ptr<Record>> cacheOf(const MODList<Record>& records, Key key) {
+    std::map<std::string, std::shared_ptr<Record>> cache;
+    for (const auto& record : records)
+        if (const std::string& k = key(*record); !k.empty()) cache[k] = record;
+    return cache;
+}
+
+}  // namespace
+
+void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    queryAndComplete(
+        *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
+        [](KAVBizSDK& self, const MODList<MODHoldBill>& bills) {
+            for (const auto& bill : bills) {
+                const auto symbol = self.getSymbolWithId(bill->symbolId);
+                takeSymbolFields(*bill, symbol.get());
+                BizHoldBill::markWithSymbol(*bill, symbol.get(),
+                                            self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
+            }
+            self.holdBills = cacheOf(bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
+        },
+        std::move(onSuccess), std::move(onFailure));
 }
 
 void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlock onFailure) {
-    auto biz = std::make_shared<BizLimitBill>(channelNamed(kWSTrader));
-    queryWithBiz(
-        biz,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODLimitBill>& orders) {
-            const auto self = weak.lock();
-            if (!self) return;
-            std::map<std::string, std::shared_ptr<MODLimitBill>> cache;
+    queryAndComplete(
+        *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
+        [](KAVBizSDK& self, const MODList<MODLimitBill>& orders) {
             for (const auto& order : orders) {
-                const auto symbol = self->getSymbolWithId(order->symbolId);
+                const auto symbol = self.getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
-                if (!order->orderCode.empty()) cache[order->orderCode] = order;
             }
-            self->limitBills = std::move(cache);
-            if (onSuccess) onSuccess(orders);
+            self.limitBills = cacheOf(orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
         },
-        std::move(onFailure));
+        std::move(onSuccess), std::move(onFailure));
 }
 
 void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess, KAVFailureBlock onFailure) {
-    auto biz = std::make_shared<BizHoldPosition>(channelNamed(kWSTrader));
-    queryWithBiz(
-        biz,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODHoldPosition>& positions) {
-            const auto self = weak.lock();
-            if (!self) return;
-            std::map<std::string, std::shared_ptr<MODHoldPosition>> cache;
+    queryAndComplete(
+        *this, std::make_shared<BizHoldPosition>(channelNamed(kWSTrader)),
+        [](KAVBizSDK& self, const MODList<MODHoldPosition>& positions) {
             for (const auto& position : positions) {
-                const auto symbol = self->getSymbolWithId(position->symbolId);
+                const auto symbol = self.getSymbolWithId(position->symbolId);
                 takeSymbolFields(*position, symbol.get());
-                BizHoldPosition::priceWithSymbol(
-                    *position, symbol.get(), self->exchangeRateWith(position->symbolCurrency, position->accCurrency));
-                // A position of a symbol that is not cached has no code to
-                // be found by; quotes could not re-price it either.
-                if (!position->symbolCode.empty()) cache[position->symbolCode] = position;
+                BizHoldPosition::priceWithSymbol(*position, symbol.get(),
+                                                 self.exchangeRateWith(position->symbolCurrency, position->accCurrency));
             }
-            self->holdPosition = std::move(cache);
-            if (onSuccess) onSuccess(positions);
+            // A position of a symbol that is not cached has no code to be
+            // found by; quotes could not re-price it either.
+            self.holdPosition =
+                cacheOf(positions, [](const MODHoldPosition& p) -> const std::string& { return p.symbolCode; });
         },
-        std::move(onFailure));
+        std::move(onSuccess), std::move(onFailure));
 }
 
 void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlock onFailure) {
-    auto biz = std::make_shared<BizCloseBill>(channelNamed(kWSTrader));
-    queryWithBiz(
-        biz,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODCloseBill>& closed) {
-            const auto self = weak.lock();
-            if (!self) return;
+    queryAndComplete(
+        *this, std::make_shared<BizCloseBill>(channelNamed(kWSTrader)),
+        [](KAVBizSDK& self, const MODList<MODCloseBill>& closed) {
             for (const auto& bill : closed) {
-                const auto symbol = self->getSymbolWithId(bill->symbolId);
+                const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizCloseBill::profitWithSymbol(*bill, symbol.get(),
-                                               self->exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
+                                               self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
-            if (onSuccess) onSuccess(closed);
         },
-        std::move(onFailure));
+        std::move(onSuccess), std::move(onFailure));
 }
 
 void KAVBizSDK::queryBulletinOnSuccess(BulletinsBlock onSuccess, KAVFailureBlock onFailure) {
