@@ -42,12 +42,6 @@ void takeSymbolFields(Record& r, const MODSymbolInfo* s) {
     r.symbolCurrency = s ? s->symbolCurrency : std::string();
 }
 
-}  // namespace
-
-// ---- queries ----------------------------------------------------------------
-
-namespace {
-
 // Runs the list query of `biz`; when the reply arrives and the service
 // object still lives, `complete` works on the records before the caller's
 // block gets them.
@@ -76,7 +70,16 @@ std::map<std::string, std::shared_ptr<Record>> cacheOf(const MODList<Record>& re
     return cache;
 }
 
+// The entry under the key, or null.
+template <typename Map>
+typename Map::mapped_type entryOf(const Map& map, const typename Map::key_type& key) {
+    const auto it = map.find(key);
+    return it == map.end() ? nullptr : it->second;
+}
+
 }  // namespace
+
+// ---- queries ----------------------------------------------------------------
 
 void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure) {
     queryAndComplete(
@@ -155,16 +158,6 @@ void KAVBizSDK::hisQuotedWithSymbol(const std::string& symbolCode, int32_t perio
 }
 
 // ---- getters -----------------------------------------------------------------
-
-namespace {
-
-template <typename Map>
-typename Map::mapped_type entryOf(const Map& map, const typename Map::key_type& key) {
-    const auto it = map.find(key);
-    return it == map.end() ? nullptr : it->second;
-}
-
-}  // namespace
 
 std::shared_ptr<MODHoldBill> KAVBizSDK::getHoldBillWith(const std::string& orderCode) const {
     return entryOf(holdBills, orderCode);
