@@ -314,20 +314,7 @@ TEST(ProbeCommandLine, TradingCommandsAndTheirOptionalArguments) {
         << usage();
 }
 
-TEST(ProbeLines, TradingRecordsCarryEveryField) {
-    MODHoldBill t;
-    t.orderCode = "100001";
-    t.openDate = "2026-01-05 10:00:00";
-    t.quantityHold = 0.1f;
-    const auto ticket = fieldsOf(ticketLine(t));
-    EXPECT_EQ(ticket.size(), 25u);
-    EXPECT_EQ(ticket.at("orderCode"), "100001");
-    EXPECT_EQ(ticket.at("openDate"), t.openDate);
-    EXPECT_EQ(ticket.at("quantityHold"), "0.1");
-    EXPECT_EQ(fieldsOf(pendingLine(MODLimitBill())).size(), 22u);
-    EXPECT_EQ(fieldsOf(positionLine(MODHoldPosition())).size(), 23u);
-    EXPECT_EQ(fieldsOf(closedLine(MODCloseBill())).size(), 26u);
-    EXPECT_EQ(fieldsOf(bulletinLine(MODBulletin())).size(), 7u);
+TEST(ProbeLines, HistoryBar) {
     MODSymbolInfo bar;
     bar.symbolCode = "XAUUSD";
     bar.quotedTime = 1767600000;
