@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/ui/Image.h"
 #include "tests/Core/HttpTestServer.h"
+#include "tests/Core/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,22 +22,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // What one lookup reported.
-struct Lookup {
+struct Lookup : Reported {
     std::optional<MODList<MODDealer>> dealers;
-    std::string code;
-    std::string message;
-    int calls = 0;
 
     BizDealer::DealersBlock success() {
         return [this](const MODList<MODDealer>& d) {
             dealers = d;
-            ++calls;
-        };
-    }
-    KAVFailureBlock failure() {
-        return [this](const std::string& c, const std::string& m) {
-            code = c;
-            message = m;
             ++calls;
         };
     }

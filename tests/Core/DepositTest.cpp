@@ -8,6 +8,7 @@
 #include "Core/Biz/BizDWAmount.h"
 #include "Core/Funs.h"
 #include "Core/KAVBizSDK.h"
+#include "tests/Core/ServiceTestSupport.h"
 #include "tests/Core/SimLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
@@ -17,22 +18,12 @@ using namespace kavtest;
 namespace {
 
 // What one request reported.
-struct Outcome {
+struct Outcome : Reported {
     bool succeeded = false;
-    std::string code;
-    std::string message;
-    int calls = 0;
 
     KAVDoneBlock success() {
         return [this] {
             succeeded = true;
-            ++calls;
-        };
-    }
-    KAVFailureBlock failure() {
-        return [this](const std::string& c, const std::string& m) {
-            code = c;
-            message = m;
             ++calls;
         };
     }
