@@ -89,6 +89,7 @@ void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess, K
         // leaves the directory as it was; kept whether or not anyone listens.
         self->_dict[dealer->dealerKey] = dealer;
         if (!self->saveDealers()) {
+            self->loadDealers();
             fail(onFailure, "1", kSaveFailed);
             return;
         }

@@ -274,6 +274,15 @@ TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
         EXPECT_EQ(bad.message, "查询返回内容解析失败。") << key;
     }
     EXPECT_TRUE(keysOnDisk().empty());
+
+    // The images are in place but the directory cannot be written.
+    server_.route("/dealer/PAGE/icon.png", 200, pngBytes(2, 2));
+    fs::create_directory(documents() / BizDealer::kDirectoryFile);
+    Lookup unsaved;
+    lookUp(biz_, "PAGE", unsaved);
+    EXPECT_EQ(unsaved.code, "1");
+    EXPECT_EQ(unsaved.message, "交易商信息保存失败");
+    EXPECT_FALSE(biz_->getDealerWithKey("PAGE"));
 }
 
 }  // namespace
