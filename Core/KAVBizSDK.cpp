@@ -53,6 +53,10 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
         onWSAction(package);
         return;
     }
+    if (event == "4002") {
+        onQuoted(package);
+        return;
+    }
     Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(), event.c_str()));
 }
 

@@ -11,8 +11,10 @@
 // channel made here is handed BizReconnect::checkChannel as its token check.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,57 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Every package a channel could not match to a request.
     void onPushMessage(webSocket& channel, const KAVPackage& package);
 
+    // --- Symbols, accounts and exchange rates ---
+    using SymbolsBlock = std::function<void(const MODList<MODSymbolInfo>& symbols)>;
+    using AccountsBlock = std::function<void(const MODList<MODUserAccount>& accounts)>;
+    using RatesBlock = std::function<void(const MODList<MODCERInfo>& rates)>;
+    // Loads the symbols on the trading channel and rebuilds the symbol
+    // caches (by code, by id, in reply order); each symbol takes the currency
+    // of its cached account. A failure leaves the caches as they were.
+    void querySymbolOnSuccess(SymbolsBlock onSuccess, KAVFailureBlock onFailure);
+    // The cached symbol of the code / of the id; null before the first load.
+    std::shared_ptr<MODSymbolInfo> getSymbolWith(const std::string& code) const;
+    std::shared_ptr<MODSymbolInfo> getSymbolWithId(int32_t symbolId) const;
+    // The cached symbols of the account (-1: of every account), in reply order.
+    MODList<MODSymbolInfo> getSymbolsWith(int32_t accId) const;
+    const std::string& getVer() const { return ver_; }
+    // Loads the accounts on the trading channel (one request) and files each
+    // in the account cache, replacing the one of the same id; the success
+    // block gets the cached records themselves.
+    void queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure);
+    // Loads the exchange rates and replaces the rate cache with them.
+    void queryCERInfoOnSuccess(RatesBlock onSuccess, KAVFailureBlock onFailure);
+    // The cached account of the id, or null.
+    std::shared_ptr<MODUserAccount> getAccountWith(int32_t accId) const;
+    // Every cached account.
+    MODList<MODUserAccount> getAccounts() const;
+    // The rate from base to counter currency; 1.0 for a pair not cached
+    // (the reverse pair does not count).
+    double getExchangeRateWith(const std::string& base, const std::string& counter) const;
+    double exchangeRateWith(const std::string& base, const std::string& target) const;
+    // "acc_%i": the key of the account cache.
+    static std::string accountKey(int32_t accId);
+
+    // --- Login chain ---
+    // Fixed open guard of the trading, compressed quote and history stages, seconds.
+    static constexpr double kLoginOpenGuard = 10.0;
+    // Logs in to the login service at the first address, then to the
+    // trading service (loading accounts, symbols and rates), the quote
+    // service (plain or compressed), the message and the history service, and
+    // reports one result: success, or the failing stage's code and message
+    // (prefixed "MA-", "TR-", "QA-", "QS-", "QC-", "MS-" or "HS-"; a guarded
+    // stage not open within 10 s fails with an empty code and message).
+    // Reports status 5 at the start and 6 before success. A new call
+    // replaces the running login: nothing of the old one reports any more.
+    // Returns at once; an empty address list fails at once.
+    void loginWithUserId(const std::string& userId, const std::string& password, const std::string& vailCode,
+                         const std::vector<std::string>& urls, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    // The quote package ("4002") of the lines a compressed quote package
+    // carries (each "0,time,id,code,price,ask,high,low,close,dayHigh,dayLow,volume");
+    // lines that cannot be read are dropped with a log line. Nothing when no
+    // line is left.
+    static std::optional<KAVPackage> expandQuoteLines(const KAVPackage& package);
+
     // --- Dealer directory and deposits ---
     // Looks the dealer up on the dealer-definition server at `url` (the
     // built-in one when empty) and adds it, with its images, to the dealer
@@ -115,6 +168,47 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
 
   private:
     void onWSAction(const KAVPackage& package);
+
+    // --- Symbols, accounts and exchange rates (private) ---
+    // Live quotes: cached symbols re-priced in place and reported one by one.
+    void onQuoted(const KAVPackage& package);
+    void updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol);
+
+    // --- Login chain (private) ---
+    void loginTraderProxy();
+    void loginQuotedProxy();
+    void loginQuotedProxy_compress();
+    void loginMSGProxy();
+    void loginHisQuotedProxy();
+    void loginSuccess();
+    void loginFailure(const std::string& code, const std::string& message);
+    void wsOpenTimeOut();
+    // Whether `attempt` is the login still running.
+    bool isLoginCurrent(uint64_t attempt) const { return loginRunning_ && attempt == loginAttempt_; }
+    // A block that runs `step` (with this object first) only while the
+    // running login is still `attempt` and this object lives.
+    template <typename Step>
+    auto whileLogin(uint64_t attempt, Step step);
+    // Opens a stage's channel; once open (and still part of the running
+    // login) it stops the guard and runs `opened`, else it closes itself.
+    void openStage(const std::shared_ptr<webSocket>& channel, const std::string& url, bool guarded,
+                   webSocket::PushBlock push, std::function<void(KAVBizSDK&, webSocket&)> opened);
+    // The queries of the trading stage, in this order.
+    void loginQueryAccounts();
+    void loginQuerySymbols();
+    void loginQueryRates();
+    // The failure block of a step of the running login: ends it with the
+    // code and the message after `prefix`.
+    KAVFailureBlock loginStepFailure(const std::string& prefix);
+    // The proxy login on a stage's channel: its token on success, then `next`;
+    // a failure ends the login with the message after `prefix`.
+    void proxyLogin(webSocket& channel, const std::string& prefix, std::function<void(KAVBizSDK&, webSocket&)> next);
+    // The compressed quote channel's push block: quote lines only.
+    webSocket::PushBlock compressedPushBlock();
+
+    uint64_t loginAttempt_ = 0;
+    bool loginRunning_ = false;
+    platform::Timer loginGuard_;
 
     std::weak_ptr<WSPushMessage> delegate_;
     int32_t timeOut_ = 10;

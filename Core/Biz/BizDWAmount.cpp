@@ -1,9 +1,6 @@
 #include "Core/Biz/BizDWAmount.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
-
+#include "Core/Biz/ReplyValues.h"
 #include "platform/Strings.h"
 
 using platform::Json;
@@ -36,14 +33,12 @@ MODList<MODDWAmount> BizDWAmount::pushData(const Json* children) {
     if (!children || !children->is_array()) return list;
     for (const Json& child : *children) {
         auto item = std::make_shared<MODDWAmount>();
-        item->accId = static_cast<int32_t>(std::clamp<int64_t>(platform::jsonInteger(child, "accId"),
-                                                               std::numeric_limits<int32_t>::min(),
-                                                               std::numeric_limits<int32_t>::max()));
-        item->amChange = platform::jsonDouble(child, "amChange");
-        item->amType = platform::jsonString(child, "amType");
-        item->changeDate = platform::jsonString(child, "changeDate");
-        item->memo = platform::jsonString(child, "memo");
-        item->userId = platform::jsonString(child, "userId");
+        item->accId = reply::int32Value(child, "accId");
+        item->amChange = reply::doubleValue(child, "amChange");
+        item->amType = reply::textValue(child, "amType");
+        item->changeDate = reply::textValue(child, "changeDate");
+        item->memo = reply::textValue(child, "memo");
+        item->userId = reply::textValue(child, "userId");
         list.push_back(std::move(item));
     }
     return list;

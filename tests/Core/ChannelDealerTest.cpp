@@ -6,11 +6,32 @@
 #include "Core/Biz/IBiz.h"
 #include "Core/KAVBizSDK.h"
 #include "tests/Core/ServiceTestSupport.h"
-#include "tests/Core/SimLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 
 using namespace kavtest;
+
+namespace {
+
+// Sends the package and waits (real time, bounded) for its reply's data.
+platform::Json request(VirtualTime& time, webSocket& channel, KAVPackage package) {
+    std::optional<platform::Json> data;
+    std::string failure;
+    channel.send(
+        package, [&](const KAVPackage& reply) { data = reply.kavData(); },
+        [&](const std::string& code, const std::string& message) { failure = code + " " + message; });
+    EXPECT_TRUE(time.runUntil([&] { return data || !failure.empty(); })) << package.event();
+    EXPECT_EQ(failure, "");
+    return data.value_or(platform::Json::object());
+}
+
+bool openChannel(VirtualTime& time, KAVBizSDK& sdk, webSocket& channel, const std::string& url) {
+    bool opened = false;
+    channel.open(url, [&] { opened = true; }, sdk.pushBlock());
+    return time.runUntil([&] { return opened; });
+}
+
+}  // namespace
 
 TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     const size_t baseTimers = platform::RunLoop::main().timerCount();
@@ -20,13 +41,28 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     auto sdk = std::make_shared<KAVBizSDK>();
     sdk->setDelegate(delegate);
 
-    const std::string sid = simLogin(time, *sdk, sim, "1001");
+    auto login = sdk->createWSWithKey(KAVBizSDK::kWSLogin, 0, 10);
+    ASSERT_TRUE(openChannel(time, *sdk, *login, sim.loginUrl()));
+    KAVPackage hello = IBiz::makePackage("1003");
+    hello.addValue("1001", "uid");
+    hello.addValue("123456", "pwd");
+    hello.addValue("", "vcode");
+    hello.addValue("1", "userType");
+    const std::string sid = platform::jsonString(request(time, *login, hello), "sid");
     ASSERT_FALSE(sid.empty());
+    login->close();
 
     auto trade = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 0, 10);
-    ASSERT_TRUE(openSimChannel(time, *sdk, *trade, sim.serviceUrl(SimService::Trade)));
+    ASSERT_TRUE(openChannel(time, *sdk, *trade, sim.serviceUrl(SimService::Trade)));
     EXPECT_EQ(delegate->statuses, (std::vector<int>{1, 2, 1, 2}));
-    simProxyLogin(time, *trade, sid, "1001");
+    trade->setSID(sid);
+    trade->setUID("1001");
+    trade->setPWD("123456");
+    KAVPackage proxy = IBiz::makePackage("1005");
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"sid", sid}, {"uid", "1001"}, {"userId", "1001"}, {"pwd", "123456"}, {"vcode", ""}, {"userType", "1"}})
+        proxy.addValue(value, key);
+    trade->setTOKEN(platform::jsonString(request(time, *trade, proxy), "token"));
     ASSERT_FALSE(trade->TOKEN().empty());
 
     // The list query goes out enciphered and its reply comes back parsed.
@@ -75,5 +111,6 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     // Nothing of the session is left on the run loop once it is dropped.
     sdk.reset();
     trade.reset();
+    login.reset();
     EXPECT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == baseTimers; }));
 }

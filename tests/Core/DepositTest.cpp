@@ -1,5 +1,5 @@
-// Deposits and withdrawals: the request on a trading channel logged in to
-// the simulated dealer, and the service object's entry point.
+// Deposits and withdrawals through the service object, logged in to the
+// simulated dealer; the parsing of a list of movements.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,7 +9,6 @@
 #include "Core/Funs.h"
 #include "Core/KAVBizSDK.h"
 #include "tests/Core/ServiceTestSupport.h"
-#include "tests/Core/SimLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 
@@ -29,62 +28,51 @@ struct Outcome : Reported {
     }
 };
 
-MODDWAmount movement(int32_t accId, double amount, const std::string& type, const std::string& memo = "") {
-    MODDWAmount m;
-    m.accId = accId;
-    m.amChange = amount;
-    m.amType = type;
-    m.memo = memo;
-    m.userId = "1001";
-    m.changeDate = Funs::getToDay();
-    return m;
-}
-
 TEST(Deposit, MovementsGoOutWithTwoDecimalsAndTheDealerBooksThem) {
     VirtualTime time;
     DealerSim sim;
     auto sdk = std::make_shared<KAVBizSDK>();
-    const std::string sid = simLogin(time, *sdk, sim, "1001");
-    ASSERT_FALSE(sid.empty());
-    auto trade = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 0, 10);
-    ASSERT_TRUE(openSimChannel(time, *sdk, *trade, sim.serviceUrl(SimService::Trade)));
-    ASSERT_FALSE(simProxyLogin(time, *trade, sid, "1001").empty());
+    Outcome login;
+    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, login.success(), login.failure());
+    ASSERT_TRUE(time.runUntil([&] { return login.calls > 0; }));
+    ASSERT_TRUE(login.succeeded) << login.code << " " << login.message;
 
     const auto balance = [&] { return platform::jsonDouble(sim.desk("1001")["accounts"][0], "amMarginRemain"); };
-    const auto send = [&](const MODDWAmount& m) {
+    const auto send = [&](int32_t accId, double amount, const std::string& type, const std::string& memo = "") {
         Outcome outcome;
-        std::make_shared<BizDWAmount>(trade)->makeOrderWithSID(sid, "1001", m, "2035", outcome.success(),
-                                                                outcome.failure());
+        sdk->DWWithAccID(accId, amount, type, memo, outcome.success(), outcome.failure());
         EXPECT_TRUE(time.runUntil([&] { return outcome.calls > 0; }));
         return outcome;
     };
     const double start = balance();
 
-    const MODDWAmount deposit = movement(1001, 1.5, "1", "工资 \"June\" & bonus");
-    const Outcome deposited = send(deposit);
+    const std::string memo = "工资 \"June\" & bonus";
+    const std::string today = Funs::getToDay().substr(0, 10);
+    const Outcome deposited = send(1001, 1.5, "1", memo);
     EXPECT_TRUE(deposited.succeeded) << deposited.code << " " << deposited.message;
     EXPECT_DOUBLE_EQ(balance(), start + 1.5);
     const auto sent = sim.packages(SimService::Trade, "2035");
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].error, "");
     EXPECT_TRUE(sent[0].enciphered);
-    EXPECT_EQ(sent[0].data("sid"), sid);
+    EXPECT_EQ(sent[0].data("uid"), "1001");
     EXPECT_EQ(sent[0].data("action"), "1");
     EXPECT_EQ(sent[0].child("accId"), "1001");
     EXPECT_EQ(sent[0].child("amChange"), "1.50");
     EXPECT_EQ(sent[0].child("amType"), "1");
-    EXPECT_EQ(sent[0].child("memo"), deposit.memo);
-    EXPECT_EQ(sent[0].child("changeDate"), deposit.changeDate);
+    EXPECT_EQ(sent[0].child("memo"), memo);
+    EXPECT_EQ(sent[0].child("userId"), "1001");
+    EXPECT_EQ(sent[0].child("changeDate").value_or("").substr(0, 10), today);
 
-    EXPECT_TRUE(send(movement(1001, 100, "2")).succeeded);
+    EXPECT_TRUE(send(1001, 100, "2").succeeded);
     EXPECT_EQ(sim.packages(SimService::Trade, "2035").back().child("amChange"), "100.00");
     EXPECT_DOUBLE_EQ(balance(), start - 98.5);
 
     // Refusals reach the caller as the dealer gave them and book nothing.
-    const Outcome tooMuch = send(movement(1001, 1e9, "2"));
+    const Outcome tooMuch = send(1001, 1e9, "2");
     EXPECT_EQ(tooMuch.code, "3104");
     EXPECT_EQ(tooMuch.message, "可用资金不足");
-    const Outcome otherAccount = send(movement(7, 10, "1"));
+    const Outcome otherAccount = send(7, 10, "1");
     EXPECT_EQ(otherAccount.code, "3111");
     EXPECT_EQ(sim.packages(SimService::Trade, "2035").back().child("accId"), "7");
     EXPECT_DOUBLE_EQ(balance(), start - 98.5);
@@ -92,12 +80,12 @@ TEST(Deposit, MovementsGoOutWithTwoDecimalsAndTheDealerBooksThem) {
     // No answer within the channel's time-out.
     sim.dropReply("2035");
     Outcome unanswered;
-    std::make_shared<BizDWAmount>(trade)->makeOrderWithSID(sid, "1001", movement(1001, 1, "1"), "2035",
-                                                            unanswered.success(), unanswered.failure());
+    sdk->DWWithAccID(1001, 1, "1", "", unanswered.success(), unanswered.failure());
     sim.waitForPackages("2035", 5, SimService::Trade);
-    time.advance(10);
+    time.advance(sdk->timeOut());
     EXPECT_EQ(unanswered.code, "sys_1006");
     EXPECT_EQ(unanswered.calls, 1);
+    sdk->stopConnect();
 }
 
 TEST(Deposit, TheServiceObjectNeedsAnOpenTradingChannel) {

@@ -1,0 +1,249 @@
+// The service object's symbol, account and rate caches, filled by their
+// queries over a fake trading channel, and quotes applied to cached symbols.
+#include <gtest/gtest.h>
+
+#include "Core/KAVBizSDK.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+#include "tests/Core/FakeConnection.h"
+#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+using platform::Json;
+using namespace kavtest;
+
+namespace {
+
+struct QuoteDelegate : RecordingDelegate {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override { quotes.push_back(symbols); }
+    std::vector<MODList<MODSymbolInfo>> quotes;
+};
+
+class CachesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sdk->setConnectionFactory(net.factory());
+        sdk->setDelegate(delegate);
+        // Plain, so that the test reads what was sent as it stands.
+        trader = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 1, 10);
+        trader->open("ws://dealer/trade", {}, sdk->pushBlock());
+        net.last().fireOpen();
+    }
+
+    KAVPackage lastSent() {
+        KAVPackage p;
+        EXPECT_TRUE(p.fromJSON(net.last().sent.back()));
+        return p;
+    }
+    size_t sentCount(const std::string& event) {
+        size_t n = 0;
+        for (const auto& text : net.last().sent) {
+            KAVPackage p;
+            if (p.fromJSON(text) && p.event() == event) ++n;
+        }
+        return n;
+    }
+    // Answers the last request with these records.
+    void answer(const Json& children, const std::string& retCode = "0") {
+        Json reply{{"event", "x"},
+                   {"msgOrder", std::to_string(lastSent().msgOrder())},
+                   {"retCode", retCode},
+                   {"message", retCode == "0" ? "" : "拒绝"},
+                   {"data", Json{{"children", children}}}};
+        net.last().fireText(reply.dump());
+    }
+    void loadSymbols(const Json& children) {
+        bool done = false;
+        sdk->querySymbolOnSuccess([&](const MODList<MODSymbolInfo>&) { done = true; }, {});
+        answer(children);
+        ASSERT_TRUE(done);
+    }
+    void loadAccounts(const Json& children) {
+        sdk->queryAccountOnSuccess({}, {});
+        answer(children);
+    }
+    void push(const Json& package) { net.last().fireText(package.dump()); }
+
+    VirtualTime time;
+    FakeNetwork net;
+    platform::LogCapture quiet;
+    std::shared_ptr<QuoteDelegate> delegate = std::make_shared<QuoteDelegate>();
+    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
+    std::shared_ptr<webSocket> trader;
+};
+
+Json symbol(const std::string& code, int id, int accId = 1001) {
+    return Json{{"symbolCode", code}, {"symbolId", std::to_string(id)}, {"accId", std::to_string(accId)}};
+}
+
+}  // namespace
+
+TEST_F(CachesTest, SymbolGettersByCodeIdAndAccount) {
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD"), nullptr);
+    EXPECT_EQ(sdk->getSymbolWithId(1), nullptr);
+    EXPECT_TRUE(sdk->getSymbolsWith(-1).empty());
+
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    // A code that looks like an id key must not stand in for that id; a
+    // repeated code keeps the later record under the code.
+    loadSymbols(Json::array({symbol("EURUSD", 1), symbol("key_5", 7, 2002), symbol("USDJPY", 2),
+                             symbol("EURUSD", 3)}));
+    const KAVPackage sent = lastSent();
+    EXPECT_EQ(sent.event(), "2009");
+    ASSERT_EQ(sdk->symbolInfos().size(), 4u);
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD")->symbolId, 3);
+    EXPECT_EQ(sdk->getSymbolWithId(1)->symbolCode, "EURUSD");
+    EXPECT_EQ(sdk->getSymbolWithId(3), sdk->getSymbolWith("EURUSD"));
+    EXPECT_EQ(sdk->getSymbolWithId(5), nullptr);
+    EXPECT_EQ(sdk->getSymbolWith("key_5")->symbolId, 7);
+    EXPECT_EQ(sdk->getSymbolWith("key_7"), nullptr);
+    // The account's currency reaches its symbols; an unknown account gives none.
+    EXPECT_EQ(sdk->getSymbolWith("USDJPY")->accCurrency, "USD");
+    EXPECT_EQ(sdk->getSymbolWith("key_5")->accCurrency, "");
+    // The same records in every view.
+    EXPECT_EQ(sdk->symbolInfos()[2], sdk->getSymbolWithId(2));
+
+    const auto all = sdk->getSymbolsWith(-1);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[1]->symbolCode, "key_5");
+    EXPECT_EQ(sdk->getSymbolsWith(1001).size(), 3u);
+    EXPECT_EQ(sdk->getSymbolsWith(2002).size(), 1u);
+    EXPECT_TRUE(sdk->getSymbolsWith(3003).empty());
+}
+
+TEST_F(CachesTest, SymbolReloadReplacesFailureKeeps) {
+    loadSymbols(Json::array({symbol("EURUSD", 1), symbol("USDJPY", 2)}));
+    loadSymbols(Json::array({symbol("XAUUSD", 3)}));
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD"), nullptr);
+    EXPECT_EQ(sdk->getSymbolWithId(2), nullptr);
+    ASSERT_NE(sdk->getSymbolWith("XAUUSD"), nullptr);
+
+    std::string failure;
+    sdk->querySymbolOnSuccess({}, [&](const std::string& c, const std::string& m) { failure = c + " " + m; });
+    answer(Json::array(), "9001");
+    EXPECT_EQ(failure, "9001 拒绝");
+    EXPECT_NE(sdk->getSymbolWith("XAUUSD"), nullptr);
+
+    // An empty list empties the caches.
+    loadSymbols(Json::array());
+    EXPECT_EQ(sdk->getSymbolWith("XAUUSD"), nullptr);
+    EXPECT_EQ(sdk->getSymbolWithId(3), nullptr);
+}
+
+TEST_F(CachesTest, AccountQuerySendsOnceAndHandsOverTheCachedRecords) {
+    EXPECT_TRUE(sdk->getAccounts().empty());
+    EXPECT_EQ(sdk->getAccountWith(0), nullptr);
+
+    int successes = 0;
+    MODList<MODUserAccount> got;
+    sdk->queryAccountOnSuccess(
+        [&](const MODList<MODUserAccount>& accounts) {
+            ++successes;
+            got = accounts;
+        },
+        [](const std::string&, const std::string&) { FAIL(); });
+    EXPECT_EQ(sentCount("2001"), 1u);
+    answer(Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "100"}}, Json{{"accId", "1002"}},
+                        Json{{"accId", "1001"}, {"amMarginRemain", "300"}}}));
+    time.advance(30);
+    EXPECT_EQ(successes, 1);
+    ASSERT_EQ(got.size(), 2u);
+    // What the caller holds is what the cache holds: the later of two records of one id.
+    EXPECT_EQ(got[0], sdk->getAccountWith(1001));
+    EXPECT_EQ(got[1], sdk->getAccountWith(1002));
+    EXPECT_DOUBLE_EQ(sdk->getAccountWith(1001)->amMarginRemain, 300);
+
+    // A later query adds to the cache and replaces by id; others stay.
+    loadAccounts(Json::array({Json{{"accId", "1002"}, {"amMarginRemain", "5"}}}));
+    EXPECT_EQ(sdk->getAccounts().size(), 2u);
+    EXPECT_NE(got[1], sdk->getAccountWith(1002));
+    EXPECT_DOUBLE_EQ(sdk->getAccountWith(1002)->amMarginRemain, 5);
+}
+
+TEST_F(CachesTest, AccountQueryOnAClosedChannelFailsOnce) {
+    trader->close();
+    std::vector<std::string> failures;
+    sdk->queryAccountOnSuccess({}, [&](const std::string& c, const std::string& m) { failures.push_back(c + " " + m); });
+    time.advance(30);
+    EXPECT_EQ(failures, std::vector<std::string>{"10003 通讯组件未就绪"});
+}
+
+TEST_F(CachesTest, RatesOneWayWithMissingPairsAtOne) {
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 1.0);
+    bool done = false;
+    sdk->queryCERInfoOnSuccess([&](const MODList<MODCERInfo>& rates) { done = rates.size() == 3; }, {});
+    EXPECT_EQ(lastSent().event(), "2029");
+    answer(Json::array({Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}},
+                        Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.1"}},
+                        Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.2"}}}));
+    EXPECT_TRUE(done);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
+    EXPECT_DOUBLE_EQ(sdk->exchangeRateWith("JPY", "USD"), 0.0066);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.2);  // the later one
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("USD", "JPY"), 1.0);  // reversed
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("USD", "USD"), 1.0);
+    EXPECT_DOUBLE_EQ(sdk->exchangeRateWith("GBP", "USD"), 1.0);
+
+    // A failed query keeps the rates; a good one replaces them all.
+    sdk->queryCERInfoOnSuccess({}, {});
+    answer(Json::array(), "9001");
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
+    sdk->queryCERInfoOnSuccess({}, {});
+    answer(Json::array({Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.3"}}}));
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 1.0);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.3);
+}
+
+TEST_F(CachesTest, QuotesRepriceCachedSymbolsInPlace) {
+    Json s = symbol("EURUSD", 1);
+    s["decimal"] = "4";
+    s["pointAsk"] = "2";
+    s["pointBid"] = "0";
+    s["ask"] = "1.2345";
+    loadSymbols(Json::array({s, symbol("USDJPY", 2)}));
+    const auto cached = sdk->getSymbolWith("EURUSD");
+
+    const Json quote{{"event", "4002"},
+                     {"msgOrder", "0"},
+                     {"retCode", "0"},
+                     {"data",
+                      {{"children", Json::array({Json{{"symbolCode", "GBPUSD"}, {"priceCurrent", "9"}},
+                                                 Json{{"symbolCode", "EURUSD"},
+                                                      {"priceCurrent", "1.2350"},
+                                                      {"priceHighest", "1.3"},
+                                                      {"priceLowest", "1.1"},
+                                                      {"dailyHight", "1.4"},
+                                                      {"dailyLow", "1.0"},
+                                                      {"lastTime", "2026-01-05 10:00:00"},
+                                                      {"bid", "7"}}})}}}};
+    // Nobody listening, or a bad quote: the cache stays as it is.
+    sdk->setDelegate({});
+    push(quote);
+    EXPECT_DOUBLE_EQ(cached->ask, 1.2345);
+    sdk->setDelegate(delegate);
+    Json refused = quote;
+    refused["retCode"] = "1";
+    push(refused);
+    EXPECT_DOUBLE_EQ(cached->ask, 1.2345);
+    EXPECT_TRUE(delegate->quotes.empty());
+
+    push(quote);
+    ASSERT_EQ(delegate->quotes.size(), 1u);  // the unknown symbol is skipped
+    ASSERT_EQ(delegate->quotes[0].size(), 1u);
+    EXPECT_EQ(delegate->quotes[0][0], cached);
+    EXPECT_NEAR(cached->ask, 1.2352, 1e-12);
+    EXPECT_NEAR(cached->bid, 1.2350, 1e-12);
+    EXPECT_EQ(cached->upOrDown, 7);
+    EXPECT_DOUBLE_EQ(cached->priceCurrent, 1.235);
+    EXPECT_DOUBLE_EQ(cached->priceHighest, 1.3);
+    EXPECT_DOUBLE_EQ(cached->dailyHighest, 1.4);
+    EXPECT_DOUBLE_EQ(cached->dailyLowest, 1.0);
+    EXPECT_EQ(cached->lastTime, "2026-01-05 10:00:00");
+
+    // A delegate that does not take quotes gets a log line instead.
+    platform::LogCapture logs;
+    auto statusOnly = std::make_shared<RecordingDelegate>();
+    sdk->setDelegate(statusOnly);
+    push(quote);
+    EXPECT_TRUE(logs.contains("onQuotedReceived 回调函数未定义"));
+}
