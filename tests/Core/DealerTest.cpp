@@ -135,11 +135,6 @@ TEST_F(DealerDirectory, ALookupAddsTheDealerWithItsLogoAndIcon) {
     EXPECT_EQ(again.message, "要添加的交易商已经存在");
     EXPECT_EQ(sim.httpRequests("dealer").size(), 1u);
 
-    Lookup goldex;
-    lookUp(biz, "GOLDEX", goldex);
-    ASSERT_TRUE(goldex.dealers);
-    EXPECT_FALSE(goldex.dealers->front()->hasDemo);
-
     // The server's refusal comes through as it is and files nothing; the
     // key reaches it whole, whatever characters it holds.
     const std::string odd = "a&b=c#d+e%2F 交易";
@@ -148,10 +143,10 @@ TEST_F(DealerDirectory, ALookupAddsTheDealerWithItsLogoAndIcon) {
     EXPECT_EQ(unknown.code, "1");
     EXPECT_EQ(unknown.message, "交易商不存在");
     const auto requests = sim.httpRequests("dealer");
-    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests.back()["query"]["key"], odd);
     EXPECT_EQ(requests.back()["query"].size(), 1u);
-    EXPECT_EQ(keysOnDisk(), (std::vector<std::string>{"GOLDEX", "KAVFX"}));
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"KAVFX"});
 }
 
 TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
@@ -175,13 +170,6 @@ TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
     EXPECT_TRUE(list.front()->hasDemo);
     EXPECT_TRUE(sdk->removeDealerWith(found.dealers->front()));
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"MINE"});
-
-    ClosedPort closed;
-    Lookup unreachable;
-    sdk->queryDealerWithKey("KAVFX", closed.url("/dealer"), unreachable.success(), unreachable.failure());
-    ASSERT_TRUE(time_.runUntil([&] { return unreachable.calls > 0; }));
-    EXPECT_EQ(unreachable.code, "0");
-    EXPECT_EQ(unreachable.message, "数据请求失败！");
 }
 
 class DealerReplies : public DealerDirectory {

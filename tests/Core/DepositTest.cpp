@@ -76,15 +76,6 @@ TEST(Deposit, MovementsGoOutWithTwoDecimalsAndTheDealerBooksThem) {
     EXPECT_EQ(otherAccount.code, "3111");
     EXPECT_EQ(sim.packages(SimService::Trade, "2035").back().child("accId"), "7");
     EXPECT_DOUBLE_EQ(balance(), start - 98.5);
-
-    // No answer within the channel's time-out.
-    sim.dropReply("2035");
-    Outcome unanswered;
-    sdk->DWWithAccID(1001, 1, "1", "", unanswered.success(), unanswered.failure());
-    sim.waitForPackages("2035", 5, SimService::Trade);
-    time.advance(sdk->timeOut());
-    EXPECT_EQ(unanswered.code, "sys_1006");
-    EXPECT_EQ(unanswered.calls, 1);
     sdk->stopConnect();
 }
 
