@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/Biz/BizDealer.h"
 #include "Core/Biz/IBiz.h"
 #include "Core/KAVPackage.h"
 #include "Core/KAVTypes.h"
@@ -140,6 +141,26 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // lines that cannot be read are dropped with a log line. Nothing when no
     // line is left.
     static std::optional<KAVPackage> expandQuoteLines(const KAVPackage& package);
+
+    // --- Dealer directory and deposits ---
+    // Looks the dealer up on the dealer-definition server at `url` (the
+    // built-in one when empty) and adds it, with its images, to the dealer
+    // directory; the blocks hear the outcome as BizDealer::getDealerWithKey
+    // tells it.
+    void queryDealerWithKey(const std::string& key, const std::string& url, BizDealer::DealersBlock onSuccess,
+                            KAVFailureBlock onFailure);
+    // A deposit (type "1") or withdrawal ("2") of the account on the trading
+    // channel, dated today, in the session's name. Success: retCode "0";
+    // failures pass on unchanged ("10002" when there is no trading channel).
+    void DWWithAccID(int32_t accId, double amount, const std::string& type, const std::string& memo,
+                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    // Files the dealer in the directory (replacing one with its key) or
+    // removes the dealer of its key; true when the directory file was
+    // written. A record without a key changes nothing.
+    bool addDealerWith(const std::shared_ptr<MODDealer>& dealer);
+    bool removeDealerWith(const std::shared_ptr<MODDealer>& dealer);
+    // The dealers of the directory, in key order.
+    MODList<MODDealer> getDealerList();
 
     // ---- helpers ----
     static std::string makeKeyWithId(int32_t id);

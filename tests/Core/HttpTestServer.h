@@ -4,8 +4,10 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +22,7 @@ namespace kavtest {
 //   /redirect   302 to /ok
 //   /echo...    200 with "<method> <target>|<body>"
 //   /stall      reads the request and never answers
+//   routes set with route(), before all of these
 //   anything else 404
 // Every request it reads wakes the main run loop, so a test can wait for it.
 class HttpTestServer {
@@ -39,6 +42,11 @@ class HttpTestServer {
 
     std::string url(const std::string& target) const {
         return "http://127.0.0.1:" + std::to_string(acceptor_.local_endpoint().port()) + target;
+    }
+    // From now on `target` (path and query) is answered with the status and body.
+    void route(const std::string& target, unsigned status, std::string body) {
+        std::lock_guard lock(mutex_);
+        routes_[target] = {status, std::move(body)};
     }
     std::vector<std::string> requests() const {
         std::lock_guard lock(mutex_);
@@ -76,7 +84,10 @@ class HttpTestServer {
             response.version(request.version());
             response.keep_alive(false);
             response.result(http::status::ok);
-            if (target.rfind("/ok", 0) == 0) {
+            if (const auto routed = server.routed(target)) {
+                response.result(routed->first);
+                response.body() = routed->second;
+            } else if (target.rfind("/ok", 0) == 0) {
                 response.body() = kBody;
             } else if (target == "/empty") {
             } else if (target == "/redirect") {
@@ -111,6 +122,12 @@ class HttpTestServer {
         }
         platform::RunLoop::main().post([] {});
     }
+    std::optional<std::pair<unsigned, std::string>> routed(const std::string& target) const {
+        std::lock_guard lock(mutex_);
+        const auto it = routes_.find(target);
+        if (it == routes_.end()) return std::nullopt;
+        return it->second;
+    }
     void keep(std::shared_ptr<Session> session) { stalled_.push_back(std::move(session)); }
 
     boost::asio::io_context io_;
@@ -118,6 +135,7 @@ class HttpTestServer {
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::map<std::string, std::pair<unsigned, std::string>> routes_;
     std::vector<std::shared_ptr<Session>> stalled_;  // server thread only
 };
 

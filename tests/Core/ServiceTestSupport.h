@@ -1,12 +1,13 @@
 #pragma once
 
-// A delegate that records network status codes, and a list query whose
-// records are the account ids of the reply.
+// A delegate that records network status codes, a recorder of call
+// outcomes, and a list query whose records are the account ids of the reply.
 
 #include <string>
 #include <vector>
 
 #include "Core/Biz/IBiz.h"
+#include "Core/KAVTypes.h"
 #include "Core/WSPushMessage.h"
 #include "platform/Json.h"
 
@@ -20,6 +21,22 @@ struct RecordingDelegate : WSPushMessage {
         return false;
     }
     std::vector<int> statuses;
+};
+
+// Records what an asynchronous call reported: success blocks of derived
+// recorders count their calls here too.
+struct Reported {
+    std::string code;
+    std::string message;
+    int calls = 0;
+
+    KAVFailureBlock failure() {
+        return [this](const std::string& c, const std::string& m) {
+            code = c;
+            message = m;
+            ++calls;
+        };
+    }
 };
 
 class AccountIdsBiz : public IBizOf<std::vector<std::string>> {

@@ -177,6 +177,10 @@ std::string sysDB::formatPrice(double value, int decimals) {
     return platform::stringf("%.*f", std::clamp(decimals, 0, 15), value);
 }
 
+platform::ui::CGSize sysDB::widthOfString(std::string_view text, const platform::ui::UIFont& font) {
+    return platform::ui::NSStringSizeWithFont(text, font);
+}
+
 bool sysDB::isZero(double value) {
     return std::fabs(value) < DBL_MIN;
 }
@@ -250,6 +254,20 @@ bool sysDB::isIPhone4() {
 
 bool sysDB::isSimulator() {
     return hw() == "Simulator";
+}
+
+platform::ui::UIImagePtr sysDB::scaleImage(const platform::ui::UIImagePtr& image, float scale) {
+    namespace ui = platform::ui;
+    if (!image || !(scale > 0) || !std::isfinite(scale)) return nullptr;
+    const ui::CGSize size{image->size().width * scale, image->size().height * scale};
+    // The largest side a bitmap may have; beyond it nothing could be drawn.
+    constexpr double kMaxSide = 32767;
+    if (size.width > kMaxSide || size.height > kMaxSide) return nullptr;
+    ui::UIGraphicsBeginImageContextWithOptions(size, false, 1);
+    image->drawInRect(ui::CGRectMake(0, 0, size.width, size.height));
+    auto scaled = ui::UIGraphicsGetImageFromCurrentImageContext();
+    ui::UIGraphicsEndImageContext();
+    return scaled;
 }
 
 std::string sysDB::getCurrentVersion() {

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "platform/Json.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Text.h"
 
 namespace platform {
 class UserDefaults;
@@ -85,6 +87,9 @@ class sysDB {
 
     // The value with exactly `decimals` decimals (held to 0..15).
     static std::string formatPrice(double value, int decimals);
+    // The size the text takes in the font, on one line per paragraph;
+    // (0, 0) for no text.
+    static platform::ui::CGSize widthOfString(std::string_view text, const platform::ui::UIFont& font);
     // True only for zero and subnormal values.
     static bool isZero(double value);
     static float MinWithValue1(float a, float b);
@@ -106,6 +111,10 @@ class sysDB {
     static std::string hardwareString();
     static bool isIPhone4();
     static bool isSimulator();
+    // A copy of the image drawn at `scale` times its size in points, one
+    // pixel per point. Null for no image, a scale that is not a positive
+    // number, or a result too large for a bitmap.
+    static platform::ui::UIImagePtr scaleImage(const platform::ui::UIImagePtr& image, float scale);
     static std::string getCurrentVersion();
     // "<version> (<build>)".
     static std::string getCurrentFullVersion();

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
+#include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "platform/Files.h"
@@ -59,6 +63,67 @@ TEST(SysDBHelpers, AnUnlistedDeviceHasNoModel) {
     EXPECT_EQ(sysDB::hw("iPhone7,2"), "iPhone 6");
     EXPECT_FALSE(sysDB::hw("iPhone9,1")) << "a newer phone";
     EXPECT_FALSE(sysDB::isIPhone4()) << "this machine is no old phone";
+}
+
+TEST(SysDBHelpers, TextSizeGrowsWithTheTextAndTheFont) {
+    using platform::ui::UIFont;
+    const UIFont font = UIFont::systemFontOfSize(14);
+    EXPECT_EQ(sysDB::widthOfString("", font).width, 0);
+    EXPECT_EQ(sysDB::widthOfString("", font).height, 0);
+
+    const auto one = sysDB::widthOfString("8", font);
+    const auto four = sysDB::widthOfString("8888", font);
+    EXPECT_GT(one.width, 0);
+    EXPECT_NEAR(four.width, 4 * one.width, 1.0) << "digits share one advance";
+    EXPECT_EQ(four.height, one.height) << "one line";
+    const auto big = sysDB::widthOfString("8888", font.fontWithSize(28));
+    EXPECT_NEAR(big.width, 2 * four.width, 2.0);
+    EXPECT_GT(big.height, 1.5 * four.height);
+    // Each paragraph is a line of its own.
+    const auto lines = sysDB::widthOfString("8888\n8", font);
+    EXPECT_NEAR(lines.width, four.width, 0.5);
+    EXPECT_NEAR(lines.height, 2 * four.height, 1.0);
+}
+
+// A picture of `w` x `h` points at `scale`: the left half red, the right half blue.
+platform::ui::UIImagePtr halvesImage(int w, int h, double scale) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w * scale),
+                                                          static_cast<int>(h * scale));
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_rectangle(cr, 0, 0, w / 2.0, h);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0, 0, 1);
+    cairo_rectangle(cr, w / 2.0, 0, w / 2.0, h);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    auto image = std::make_shared<platform::ui::UIImage>(surface, scale);
+    cairo_surface_destroy(surface);
+    return image;
+}
+
+TEST(SysDBHelpers, ScaledImagesKeepTheirPictureAtOnePixelPerPoint) {
+    using platform::ui::UIColor;
+    const auto source = halvesImage(40, 20, 2);  // 80 x 40 pixels
+    for (const float scale : {1.5f, 0.25f}) {
+        const auto scaled = sysDB::scaleImage(source, scale);
+        ASSERT_TRUE(scaled) << scale;
+        EXPECT_EQ(scaled->scale(), 1);
+        EXPECT_EQ(scaled->pixelWidth(), std::lround(40 * scale));
+        EXPECT_EQ(scaled->pixelHeight(), std::lround(20 * scale));
+        const int mid = scaled->pixelHeight() / 2;
+        EXPECT_EQ(scaled->pixelAt(0, mid), UIColor::colorWithRed(1, 0, 0, 1)) << scale;
+        EXPECT_EQ(scaled->pixelAt(scaled->pixelWidth() - 1, mid), UIColor::colorWithRed(0, 0, 1, 1)) << scale;
+    }
+    // The source is left as it was.
+    EXPECT_EQ(source->pixelWidth(), 80);
+
+    EXPECT_FALSE(sysDB::scaleImage(nullptr, 2));
+    for (const float bad : {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(), 1e6f}) {
+        EXPECT_FALSE(sysDB::scaleImage(source, bad)) << bad;
+    }
 }
 
 class IoFile : public kavtest::FreshDataTest {

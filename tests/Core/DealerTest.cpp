@@ -1,0 +1,276 @@
+// The dealer directory file and the dealer lookup, against the simulated
+// dealer's web service and, for replies it never sends, a local HTTP peer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "Core/Biz/BizDealer.h"
+#include "Core/KAVBizSDK.h"
+#include "platform/Files.h"
+#include "platform/ui/Image.h"
+#include "tests/Core/HttpTestServer.h"
+#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/DealerSim.h"
+#include "tests/support/TestSupport.h"
+
+using namespace kavtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What one lookup reported.
+struct Lookup : Reported {
+    std::optional<MODList<MODDealer>> dealers;
+
+    BizDealer::DealersBlock success() {
+        return [this](const MODList<MODDealer>& d) {
+            dealers = d;
+            ++calls;
+        };
+    }
+};
+
+std::string pngBytes(double w, double h) {
+    platform::ui::UIGraphicsBeginImageContext({w, h});
+    auto image = platform::ui::UIGraphicsGetImageFromCurrentImageContext();
+    platform::ui::UIGraphicsEndImageContext();
+    return platform::ui::UIImagePNGRepresentation(image);
+}
+
+class DealerDirectory : public ::testing::Test {
+  protected:
+    void SetUp() override { platform::files::setDocumentsRoot(documents_.path()); }
+    void TearDown() override { platform::files::setDocumentsRoot({}); }
+
+    fs::path documents() const { return documents_.path(); }
+    std::optional<std::string> file(const std::string& name) const {
+        return platform::files::readFile(documents() / name);
+    }
+    void writeDirectory(const std::string& text) {
+        ASSERT_TRUE(platform::files::writeFileAtomic(documents() / BizDealer::kDirectoryFile, text));
+    }
+    std::vector<std::string> keysOnDisk() const {
+        std::vector<std::string> keys;
+        const auto biz = std::make_shared<BizDealer>();
+        for (const auto& dealer : biz->getDealers()) keys.push_back(dealer->dealerKey);
+        return keys;
+    }
+    void lookUp(const std::shared_ptr<BizDealer>& biz, const std::string& key, Lookup& lookup) {
+        biz->getDealerWithKey(key, lookup.success(), lookup.failure());
+        ASSERT_TRUE(time_.runUntil([&] { return lookup.calls > 0; })) << key;
+    }
+
+    TempDir documents_;
+    VirtualTime time_;  // real time never runs out a request here
+};
+
+TEST_F(DealerDirectory, TheFileKeepsEveryDealerByKey) {
+    auto empty = std::make_shared<BizDealer>();
+    EXPECT_TRUE(empty->getDealers().empty());
+    EXPECT_FALSE(empty->getDealerWithKey("KAVFX"));
+
+    // Values are texts whatever their JSON type; an entry without a key or
+    // that is no object is no dealer; a later entry replaces an earlier one.
+    writeDirectory(R"({"children":[{"dealerKey":"A","dealerName":"old"},{"dealerName":"keyless"},7,
+        {"dealerKey":123,"dealerName":"数字","hostDemo":"ws://demo","hostReal":"ws://real","webService":null},
+        {"dealerKey":"A","dealerName":"new","dealerLogo":"a.png","hostDemo":""}]})");
+    auto biz = std::make_shared<BizDealer>();
+    ASSERT_EQ(biz->getDealers().size(), 2u);
+    const auto a = biz->getDealerWithKey("A");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->dealerName, "new");
+    EXPECT_FALSE(a->hasDemo);
+    const auto number = biz->getDealerWithKey("123");
+    ASSERT_TRUE(number);
+    EXPECT_TRUE(number->hasDemo);
+    EXPECT_EQ(number->webService, "");
+
+    // Removing a key that is not there still rewrites the file, every
+    // dealer with all seven keys.
+    ASSERT_TRUE(biz->removeDealer("missing"));
+    EXPECT_EQ(file(BizDealer::kDirectoryFile),
+              R"({"children":[{"dealerKey":"123","dealerName":"数字","dealerLogo":"","dealerIcon":"",)"
+              R"("webService":"","hostDemo":"ws://demo","hostReal":"ws://real"},)"
+              R"({"dealerKey":"A","dealerName":"new","dealerLogo":"a.png","dealerIcon":"","webService":"",)"
+              R"("hostDemo":"","hostReal":""}]})");
+    ASSERT_TRUE(biz->removeDealer("A"));
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"123"});
+
+    writeDirectory(R"({"chil)");
+    EXPECT_TRUE(keysOnDisk().empty()) << "a damaged file holds no dealer";
+}
+
+TEST_F(DealerDirectory, ALookupAddsTheDealerWithItsLogoAndIcon) {
+    DealerSim sim;
+    auto biz = std::make_shared<BizDealer>(sim.dealerUrl());
+    Lookup kavfx;
+    biz->getDealerWithKey("KAVFX", kavfx.success(), kavfx.failure());
+    EXPECT_EQ(kavfx.calls, 0) << "never inside the call";
+    ASSERT_TRUE(time_.runUntil([&] { return kavfx.calls > 0; }));
+    ASSERT_TRUE(kavfx.dealers) << kavfx.code << " " << kavfx.message;
+    ASSERT_EQ(kavfx.dealers->size(), 1u);
+    const MODDealer& dealer = *kavfx.dealers->front();
+    EXPECT_EQ(dealer.dealerKey, "KAVFX");
+    EXPECT_EQ(dealer.dealerName, "KAV 外汇");
+    EXPECT_EQ(dealer.hostDemo, sim.demoLoginUrl());
+    EXPECT_EQ(dealer.hostReal, sim.realLoginUrl());
+    EXPECT_TRUE(dealer.hasDemo);
+    EXPECT_FALSE(dealer.isSelected);
+
+    const auto logo = platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_logo.png");
+    const auto icon = platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_icon.png");
+    ASSERT_TRUE(logo && icon);
+    EXPECT_EQ(logo->pixelWidth(), 240);
+    EXPECT_EQ(icon->pixelWidth(), 64);
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"KAVFX"});
+
+    // A dealer already filed is refused at once, without asking the server.
+    Lookup again;
+    biz->getDealerWithKey("KAVFX", again.success(), again.failure());
+    EXPECT_EQ(again.calls, 1);
+    EXPECT_EQ(again.code, "1");
+    EXPECT_EQ(again.message, "要添加的交易商已经存在");
+    EXPECT_EQ(sim.httpRequests("dealer").size(), 1u);
+
+    // The server's refusal comes through as it is and files nothing; the
+    // key reaches it whole, whatever characters it holds.
+    const std::string odd = "a&b=c#d+e%2F 交易";
+    Lookup unknown;
+    lookUp(biz, odd, unknown);
+    EXPECT_EQ(unknown.code, "1");
+    EXPECT_EQ(unknown.message, "交易商不存在");
+    const auto requests = sim.httpRequests("dealer");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests.back()["query"]["key"], odd);
+    EXPECT_EQ(requests.back()["query"].size(), 1u);
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"KAVFX"});
+}
+
+TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
+    DealerSim sim;
+    auto sdk = std::make_shared<KAVBizSDK>();
+    Lookup found;
+    sdk->queryDealerWithKey("kavdemo", sim.dealerUrl(), found.success(), found.failure());
+    ASSERT_TRUE(time_.runUntil([&] { return found.calls > 0; }));
+    ASSERT_TRUE(found.dealers) << found.code << " " << found.message;
+    ASSERT_EQ(sdk->getDealerList().size(), 1u);
+    EXPECT_EQ(sdk->getDealerList().front()->dealerName, "KAV 模拟交易");
+
+    auto own = std::make_shared<MODDealer>();
+    own->dealerKey = "MINE";
+    own->hostDemo = "ws://127.0.0.1:1/demo";
+    EXPECT_TRUE(sdk->addDealerWith(own));
+    EXPECT_FALSE(sdk->addDealerWith(std::make_shared<MODDealer>())) << "no key, nothing to file";
+    const auto list = sdk->getDealerList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.front()->dealerKey, "MINE");
+    EXPECT_TRUE(list.front()->hasDemo);
+    EXPECT_TRUE(sdk->removeDealerWith(found.dealers->front()));
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"MINE"});
+}
+
+class DealerReplies : public DealerDirectory {
+  protected:
+    // The server's record for `key` with the given image names.
+    void serve(const std::string& key, const std::string& dealerKey, const std::string& logo,
+               const std::string& icon) {
+        server_.route("/dealer/getdealer.php?key=" + key, 200,
+                      platform::Json{{"retCode", 0},
+                                     {"message", ""},
+                                     {"data",
+                                      {{"dealerKey", dealerKey},
+                                       {"dealerName", "N"},
+                                       {"dealerIcon", icon},
+                                       {"dealerLogo", logo},
+                                       {"hostDemo", ""},
+                                       {"hostReal", "ws://r"},
+                                       {"webService", ""}}}}
+                          .dump());
+    }
+    std::vector<std::string> documentNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(documents())) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    size_t requestsFor(const std::string& fragment) const {
+        size_t n = 0;
+        for (const auto& line : server_.requests()) n += line.find(fragment) != std::string::npos;
+        return n;
+    }
+
+    void SetUp() override {
+        DealerDirectory::SetUp();
+        biz_ = std::make_shared<BizDealer>(server_.url("/dealer"));
+    }
+
+    HttpTestServer server_;
+    std::shared_ptr<BizDealer> biz_;
+};
+
+TEST_F(DealerReplies, ANameThatIsNoSafeFileNameHasNoFile) {
+    const std::string png = pngBytes(4, 4);
+    serve("EVIL", "EVIL", "../../escape.png", "icon.png");
+    server_.route("/dealer/EVIL/icon.png", 200, png);
+    Lookup evil;
+    lookUp(biz_, "EVIL", evil);
+    ASSERT_TRUE(evil.dealers) << evil.code << " " << evil.message;
+    EXPECT_EQ(requestsFor("escape"), 0u);
+    EXPECT_EQ(file("EVIL_icon.png"), png);
+
+    // A key from the server that is no file name: the dealer is filed, no image is fetched.
+    serve("UP", "../up", "logo.png", "icon.png");
+    Lookup up;
+    lookUp(biz_, "UP", up);
+    ASSERT_TRUE(up.dealers);
+    EXPECT_EQ(requestsFor("/logo.png"), 0u);
+    EXPECT_EQ(documentNames(), (std::vector<std::string>{"EVIL_icon.png", "dealersInfo.json"}));
+    EXPECT_EQ(keysOnDisk(), (std::vector<std::string>{"../up", "EVIL"}));
+    EXPECT_FALSE(fs::exists(documents().parent_path() / "escape.png"));
+}
+
+TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
+    // An error page served with 200 is not taken for the logo.
+    serve("PAGE", "PAGE", "logo.png", "icon.png");
+    server_.route("/dealer/PAGE/logo.png", 200, "<html>Service Unavailable</html>");
+    Lookup page;
+    lookUp(biz_, "PAGE", page);
+    EXPECT_FALSE(page.dealers);
+    EXPECT_EQ(page.code, "200");
+    EXPECT_EQ(page.message, "数据请求失败！");
+    EXPECT_EQ(requestsFor("/icon.png"), 0u) << "the road ends at the first failure";
+    EXPECT_FALSE(biz_->getDealerWithKey("PAGE")) << "a failed lookup files nothing";
+
+    // The logo comes, the icon is missing.
+    server_.route("/dealer/PAGE/logo.png", 200, pngBytes(8, 2));
+    Lookup missing;
+    lookUp(biz_, "PAGE", missing);
+    EXPECT_EQ(missing.code, "404");
+    EXPECT_EQ(missing.message, "数据请求失败！");
+    EXPECT_EQ(documentNames(), std::vector<std::string>{"PAGE_logo.png"}) << "no directory saved";
+
+    // Replies that are no dealer record.
+    server_.route("/dealer/getdealer.php?key=TEXT", 200, "Bad Gateway");
+    server_.route("/dealer/getdealer.php?key=BARE", 200, R"({"retCode":"0","message":"","data":{"dealerName":"x"}})");
+    for (const char* key : {"TEXT", "BARE"}) {
+        Lookup bad;
+        lookUp(biz_, key, bad);
+        EXPECT_EQ(bad.code, "1") << key;
+        EXPECT_EQ(bad.message, "查询返回内容解析失败。") << key;
+    }
+    EXPECT_TRUE(keysOnDisk().empty());
+
+    // The images are in place but the directory cannot be written.
+    server_.route("/dealer/PAGE/icon.png", 200, pngBytes(2, 2));
+    fs::create_directory(documents() / BizDealer::kDirectoryFile);
+    Lookup unsaved;
+    lookUp(biz_, "PAGE", unsaved);
+    EXPECT_EQ(unsaved.code, "1");
+    EXPECT_EQ(unsaved.message, "交易商信息保存失败");
+    EXPECT_FALSE(biz_->getDealerWithKey("PAGE"));
+}
+
+}  // namespace
