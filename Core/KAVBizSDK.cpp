@@ -38,33 +38,8 @@ webSocket::PushBlock KAVBizSDK::pushBlock() {
     };
 }
 
-void KAVBizSDK::stopConnect() {
-    const auto channels = wsList;  // closing reports nothing, but stay safe against changes
-    for (const auto& [name, channel] : channels) channel->close();
-}
-
 void KAVBizSDK::SendNetworkStatus(int32_t code) {
     notifyDelegate(delegate(), "onNetworkStatus", kWSPushStatus, [code](WSPushMessage& d) { d.onNetworkStatus(code); });
-}
-
-void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
-    const std::string& event = package.event();
-    if (event == webSocket::kStatusEvent) {
-        onWSAction(package);
-        return;
-    }
-    if (event == "4002") {
-        onQuoted(package);
-        return;
-    }
-    Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(), event.c_str()));
-}
-
-void KAVBizSDK::onWSAction(const KAVPackage& package) {
-    // Any code passes, also codes no channel makes (a server's status push).
-    if (const auto* code = package.getValue("actCode")) {
-        SendNetworkStatus(static_cast<int32_t>(platform::jsonInteger(code)));
-    }
 }
 
 std::string KAVBizSDK::makeKeyWithId(int32_t id) {

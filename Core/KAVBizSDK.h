@@ -71,7 +71,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // The push block of the channels: hands their packages to onPushMessage
     // while this object lives.
     webSocket::PushBlock pushBlock();
-    // Closes every channel; they stay in the table.
+    // Closes every channel, drops the requests waiting on them, stops the
+    // re-login and ends a running login, all silently: nothing of the session
+    // reaches a delegate or a result block afterwards. The channels stay in
+    // the table.
     void stopConnect();
     // How channels made afterwards connect (tests; the real WebSocket when unset).
     void setConnectionFactory(KAVConnectionFactory factory) { connectionFactory_ = std::move(factory); }
@@ -230,13 +233,70 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& order, const std::string& memo,
                               KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
 
+    // --- Live session: pushes, re-pricing, reconnection, logout ---
+    static constexpr double kReLoginDelay = 5.0;
+    // stopConnect, then onLogout on the delegate ("onLogout 回调函数未定义"
+    // when it has none).
+    void logout();
+    // Changes the login password (type 1) or the fund password (type 2) on
+    // the trading channel from `oldPassword` (as the user typed it) to
+    // `newPassword`. After a change of the login password the session and
+    // every channel hold the new one, so token checks and re-logins go on
+    // working. Failures pass on unchanged ("10002" without a trading channel).
+    void passwordChange(const std::string& newPassword, int32_t passwordType, const std::string& oldPassword,
+                        KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    // The service-level re-login: 5 s later the whole login chain runs again
+    // with the stored session, and again 5 s after each failure, until one
+    // succeeds. Nothing while one is scheduled or running.
+    void startReconnect();
+    void stopReconnect();
+    // Whether a re-login is scheduled or running.
+    bool isReLoginPending() const { return reLoginTimer_.isValid() || isReLoginRunning(); }
+    // Every third call closes every channel and tells the delegate
+    // onNetworkUnready; the others only log.
+    void onNetworkUnready();
+
   private:
     void onWSAction(const KAVPackage& package);
 
-    // --- Symbols, accounts and exchange rates (private) ---
-    // Live quotes: cached symbols re-priced in place and reported one by one.
+    // --- Live session (private) ---
+    // Record pushes act only while someone listens, and only on good news.
+    bool pushGate(const KAVPackage& package) const;
     void onQuoted(const KAVPackage& package);
+    void onSymbolChange(const KAVPackage& package);
+    void onAccountChange(const KAVPackage& package);
+    void onHoldBillChange(const KAVPackage& package);
+    void onLimitBillChange(const KAVPackage& package);
+    void onCloseBillChange(const KAVPackage& package);
+    void onHoldPositionChange(const KAVPackage& package);
+    void onExchangeRateChange(const KAVPackage& package);
+    void onBulletinPush(const KAVPackage& package);
+    void onRiskChange(const KAVPackage& package);
+    void onSameUserLogin(const KAVPackage& package);
+    void onTerminal(const KAVPackage& package);
+    void onDeliveryNotice(const KAVPackage& package);
+    void onTokenRefused(const KAVPackage& package);
+    // Re-pricing after a quote of the cached symbol, reported in this order.
     void updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol);
+    void updateHoldBill(const MODSymbolInfo& symbol);
+    void updateHoldPosition(const MODSymbolInfo& symbol);
+    void updateLimitBill(const MODSymbolInfo& symbol);
+    // Recomputes the account (when there is one) and reports it.
+    void updateAccountInfo(const std::shared_ptr<MODUserAccount>& account);
+    // Re-prices the cached tickets of the symbol and re-sums its position and
+    // its account; the re-priced tickets.
+    MODList<MODHoldBill> checkHoldBillsWith(const std::string& symbolCode);
+    // The account's floating profit summed again over its cached tickets, and
+    // the account recomputed, without a report (the ticket cache changed).
+    void holdBillsChanged(int32_t accId);
+    // The symbol of a pushed record: by code, else by id; null when neither is cached.
+    std::shared_ptr<MODSymbolInfo> symbolOfPush(const std::string& code, int32_t symbolId) const;
+    void autoLogin();
+    // Ends a running login without a word to its blocks.
+    void abandonLogin();
+    bool isReLoginRunning() const { return reLoginAttempt_ != 0 && isLoginCurrent(reLoginAttempt_); }
+    // The login attempt a re-login started (0: none).
+    uint64_t reLoginAttempt_ = 0;
 
     // --- Login chain (private) ---
     void loginTraderProxy();

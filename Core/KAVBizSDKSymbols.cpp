@@ -1,18 +1,12 @@
 // The service object's symbol, account and exchange-rate caches: the
-// queries that fill them, their getters, and live quotes on cached symbols.
-#include <algorithm>
-#include <cmath>
-#include <limits>
+// queries that fill them and their getters.
 #include <set>
 
 #include "Core/Biz/BizCERInfo.h"
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
-#include "Core/Biz/ReplyValues.h"
 #include "Core/KAVBizSDK.h"
 #include "platform/Strings.h"
-
-using platform::Json;
 
 // ---- symbols ---------------------------------------------------------------
 
@@ -125,45 +119,4 @@ double KAVBizSDK::getExchangeRateWith(const std::string& base, const std::string
 double KAVBizSDK::exchangeRateWith(const std::string& base, const std::string& target) const {
     const auto it = exchangeRate.find(BizCERInfo::keyOf(base, target));
     return it == exchangeRate.end() ? 1.0 : it->second->exchangeRate;
-}
-
-// ---- live quotes ---------------------------------------------------------------
-
-void KAVBizSDK::onQuoted(const KAVPackage& package) {
-    // Quotes change the caches only while someone listens, and only good ones.
-    if (!delegate() || package.retCode() != kKAVSuccessCode) return;
-    const Json* children = package.getValue("children");
-    if (!children || !children->is_array()) return;
-    for (const Json& child : *children) {
-        const auto it = dict_symbolInfos.find(reply::textValue(child, "symbolCode"));
-        if (it == dict_symbolInfos.end()) continue;
-        const std::shared_ptr<MODSymbolInfo> symbol = it->second;
-        // The quote carries the current price; ask and bid are the symbol's
-        // own distances from it, in points.
-        const double f = std::trunc(std::pow(10.0, std::clamp(symbol->decimal, 0, 9)));
-        const double current = reply::doubleValue(child, "priceCurrent");
-        const double points = current * f;
-        const double ask = (symbol->pointAsk + points) / f;
-        const double bid = (points - symbol->pointBid) / f;
-        // The move of the ask in points, before the ask is replaced.
-        const double move = std::trunc(ask * f - f * symbol->ask);
-        symbol->upOrDown = std::isfinite(move) ? static_cast<int32_t>(std::clamp(
-                                                     move, static_cast<double>(std::numeric_limits<int32_t>::min()),
-                                                     static_cast<double>(std::numeric_limits<int32_t>::max())))
-                                               : 0;
-        symbol->ask = ask;
-        symbol->bid = bid;
-        symbol->priceCurrent = current;
-        symbol->priceHighest = reply::doubleValue(child, "priceHighest");
-        symbol->priceLowest = reply::doubleValue(child, "priceLowest");
-        symbol->dailyHighest = reply::doubleValue(child, "dailyHight");
-        symbol->dailyLowest = reply::doubleValue(child, "dailyLow");
-        symbol->lastTime = reply::textValue(child, "lastTime");
-        updateSymbolInfo(symbol);
-    }
-}
-
-void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
-    const MODList<MODSymbolInfo> one{symbol};
-    notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport, [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
 }

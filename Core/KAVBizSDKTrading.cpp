@@ -14,6 +14,7 @@
 #include "Core/CalculateUtils.h"
 #include "Core/Funs.h"
 #include "Core/KAVBizSDK.h"
+#include "Core/SymbolFields.h"
 
 namespace {
 
@@ -29,17 +30,6 @@ constexpr KAVClientResult kHistoryServiceNotReady{"1", "历史行情服务未就
 // lots says what the user asked for: 0.1 would go out as "0", 2.5 as "2".
 bool isWholeQuantity(double quantity) {
     return std::isfinite(quantity) && quantity >= 1 && std::floor(quantity) == quantity;
-}
-
-// The fields a record takes from its symbol (0 and empty without one).
-template <typename Record>
-void takeSymbolFields(Record& r, const MODSymbolInfo* s) {
-    r.accId = s ? s->accId : 0;
-    r.symbolCode = s ? s->symbolCode : std::string();
-    r.symbolName = s ? s->symbolName : std::string();
-    if constexpr (requires { r.tradeMarketName; }) r.tradeMarketName = s ? s->tradeMarketName : std::string();
-    r.accCurrency = s ? s->accCurrency : std::string();
-    r.symbolCurrency = s ? s->symbolCurrency : std::string();
 }
 
 // Runs the list query of `biz`; when the reply arrives and the service

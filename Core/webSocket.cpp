@@ -159,6 +159,13 @@ void webSocket::close() {
     onPush_ = nullptr;
 }
 
+void webSocket::cancelRequests() {
+    // Moved out first: a block destroyed here may end a request object whose
+    // destructor reaches this channel again.
+    auto pending = std::move(pending_);
+    pending_.clear();
+}
+
 // ---- sending --------------------------------------------------------------
 
 void webSocket::send(KAVPackage& package, SuccessBlock onSuccess, KAVFailureBlock onFailure) {

@@ -144,6 +144,9 @@ class webSocket : public KAVChannelConnection::Delegate, public std::enable_shar
     void send(std::nullptr_t, SuccessBlock onSuccess = {}, KAVFailureBlock onFailure = {});
     // Stops the channel for good: no reopen, no further report.
     void close();
+    // Drops every request still waiting for its reply without calling its
+    // blocks (a session that ends hears nothing more of its requests).
+    void cancelRequests();
     // While open: on sends a heartbeat now (which arms the 60 s timer);
     // off stops the heartbeat timer.
     void heartBeat(bool on);

@@ -1,6 +1,7 @@
 #include "Core/Biz/BizLogin.h"
 
 #include "Core/Biz/ReplyValues.h"
+#include "platform/Strings.h"
 
 using platform::Json;
 
@@ -31,6 +32,27 @@ void BizLogin::loginWithSID(const std::string& sid, const std::string& uid, cons
     package.addValue(vcode, "vcode");
     package.addValue("1", "userType");
     sendLogin(package, std::move(onSuccess), std::move(onFailure));
+}
+
+void BizLogin::updatePasswordWithSID(const std::string& sid, const std::string& userId, int32_t passwordType,
+                                     const std::string& password, const std::string& oldPassword,
+                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    KAVPackage package = makePackage("1009");
+    package.addValue(sid, "sid");
+    package.addValue(userId, "uid");
+    package.addValue("1", "action");
+    Json change = Json::object();
+    change["pwdType"] = platform::stringf("%ld", static_cast<long>(passwordType));
+    change["newPWD"] = password;
+    change["oldPWD"] = oldPassword;
+    change["userId"] = userId;
+    package.addValue(Json::array({std::move(change)}), "children");
+    send(
+        package,
+        [onSuccess = std::move(onSuccess)](const KAVPackage&) {
+            if (onSuccess) onSuccess();
+        },
+        std::move(onFailure));
 }
 
 void BizLogin::sendLogin(KAVPackage& package, LoginBlock onSuccess, KAVFailureBlock onFailure) {

@@ -5,6 +5,7 @@
 // each of those services (event "1005"), whose reply carries the service's
 // token.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,13 @@ class BizLogin : public IBiz {
     // reopen. The success block gets the reply's token.
     void loginWithSID(const std::string& sid, const std::string& uid, const std::string& pwd,
                       const std::string& vcode, LoginBlock onSuccess, KAVFailureBlock onFailure);
+
+    // Password change (event "1009") of the login password (type 1) or the
+    // fund password (type 2) of the user, from `oldPassword` to `password`.
+    // Success: retCode "0"; failures pass on unchanged.
+    void updatePasswordWithSID(const std::string& sid, const std::string& userId, int32_t passwordType,
+                               const std::string& password, const std::string& oldPassword, KAVDoneBlock onSuccess,
+                               KAVFailureBlock onFailure);
 
     // The login information in a reply's data.
     static MODLoginInfo loginInfoFrom(const platform::Json& data);

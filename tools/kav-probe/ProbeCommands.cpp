@@ -165,8 +165,13 @@ const std::vector<Command>& commands() {
          false},
         {"logout", "", 0, noArguments,
          [](Probe& p, const std::vector<std::string>&) {
-             p.sdk().stopConnect();
+             p.sdk().logout();
              p.succeed()({});
+         }},
+        {"password", "OLD NEW TYPE", 3,
+         [](const std::vector<std::string>& a) { return checkEach(a, {nullptr, nullptr, isInteger}); },
+         [](Probe& p, const std::vector<std::string>& a) {
+             p.sdk().passwordChange(a[1], integer(a, 2, 1), a[0], doneWithoutLines(p), p.fail());
          }},
         {"buy", "SYMBOL QTY [DEVIATION] [SL] [TP]", 2,
          [](const std::vector<std::string>& a) { return checkEach(a, {nullptr, isNumber, isInteger, isNumber, isNumber}); },

@@ -325,7 +325,9 @@ TEST(ProbeLines, HistoryBar) {
 
 namespace {
 
-// The lines a command printed: those after the previous result up to its own.
+// The lines a command printed: those after the previous result up to its
+// own. Pushes print as they arrive, so a group also holds the push lines of
+// its command or of the one before.
 std::vector<std::vector<std::string>> resultsOf(const std::vector<std::string>& lines) {
     std::vector<std::vector<std::string>> results;
     std::vector<std::string> current;
@@ -345,6 +347,16 @@ std::vector<std::vector<std::string>> resultsOf(const std::vector<std::string>& 
     return results;
 }
 
+// A command's own lines: its record lines, which it prints all at once
+// right before its result, and the result.
+std::vector<std::string> own(const std::vector<std::string>& group, const std::string& kind) {
+    std::vector<std::string> out;
+    size_t start = group.size() - 1;
+    while (start > 0 && group[start - 1].rfind(kind + " ", 0) == 0) --start;
+    out.assign(group.begin() + static_cast<long>(start), group.end());
+    return out;
+}
+
 }  // namespace
 
 TEST_F(ProbeRun, TradesAndListsTheRecords) {
@@ -353,21 +365,26 @@ TEST_F(ProbeRun, TradesAndListsTheRecords) {
     EXPECT_EQ(probe->exitCode(), kExitOk);
     auto results = resultsOf(lines);
     ASSERT_EQ(results.size(), 5u);
-    EXPECT_EQ(results[0], std::vector<std::string>{"ok"});
-    EXPECT_EQ(results[1], std::vector<std::string>{"ok"});
-    ASSERT_EQ(results[2].size(), 2u);
-    const auto ticket = fieldsOf(results[2][0]);
-    EXPECT_EQ(results[2][0].rfind("ticket ", 0), 0u);
+    EXPECT_EQ(results[0].back(), "ok");
+    EXPECT_EQ(results[1].back(), "ok");
+    // The order's pushes print too: the new ticket, its position and the account.
+    const auto pushed = kinds(results[0], "ticket ").size() + kinds(results[1], "ticket ").size();
+    EXPECT_EQ(pushed, 1u);
+    EXPECT_GE(kinds(results[0], "account ").size() + kinds(results[1], "account ").size(), 1u);
+    const auto tickets = own(results[2], "ticket");
+    ASSERT_EQ(tickets.size(), 2u);
+    const auto ticket = fieldsOf(tickets[0]);
     EXPECT_EQ(ticket.at("symbolCode"), "EURUSD");
     EXPECT_EQ(ticket.at("bsCode"), "b");
     EXPECT_EQ(ticket.at("quantityHold"), "2");
-    ASSERT_EQ(results[3].size(), 2u);
-    const auto order = fieldsOf(results[3][0]);
-    EXPECT_EQ(results[3][0].rfind("pending ", 0), 0u);
+    const auto orders = own(results[3], "pending");
+    ASSERT_EQ(orders.size(), 2u);
+    const auto order = fieldsOf(orders[0]);
     EXPECT_EQ(order.at("orderPrice"), "1.09");
     EXPECT_EQ(order.at("limitType"), "3");
-    ASSERT_EQ(results[4].size(), 2u);
-    EXPECT_EQ(fieldsOf(results[4][0]).at("quantityBuy"), "2");
+    const auto positions = own(results[4], "position");
+    ASSERT_EQ(positions.size(), 2u);
+    EXPECT_EQ(fieldsOf(positions[0]).at("quantityBuy"), "2");
 
     // A second session closes the ticket and cancels the order by number.
     lines.clear();
@@ -378,19 +395,50 @@ TEST_F(ProbeRun, TradesAndListsTheRecords) {
     EXPECT_EQ(probe->exitCode(), kExitFailed);
     results = resultsOf(lines);
     ASSERT_EQ(results.size(), 11u);
-    EXPECT_EQ(results[0], std::vector<std::string>{"ok"});
-    EXPECT_EQ(results[1], std::vector<std::string>{"ok"});
-    EXPECT_EQ(results[2], std::vector<std::string>{"ok"});  // no tickets left
-    EXPECT_EQ(results[3], std::vector<std::string>{"ok"});  // no pending orders left
-    ASSERT_EQ(results[4].size(), 2u);
-    EXPECT_EQ(fieldsOf(results[4][0]).at("orderCode"), ticket.at("orderCode"));
-    EXPECT_EQ(fieldsOf(results[4][0]).at("bsCode"), "s");
-    EXPECT_GE(results[5].size(), 2u);
-    EXPECT_EQ(results[5][0].rfind("bulletin ", 0), 0u);
-    ASSERT_EQ(results[6].size(), 4u);
-    EXPECT_EQ(fieldsOf(results[6][2]).at("symbolCode"), "XAUUSD");
-    EXPECT_EQ(results[7], std::vector<std::string>{"fail 10004 无效的单据数据"});
-    EXPECT_EQ(results[8], std::vector<std::string>{"fail 10004 无效的单据数据"});
-    EXPECT_EQ(results[9], std::vector<std::string>{"fail 10004 无效的单据信息"});
-    EXPECT_EQ(results[10], std::vector<std::string>{"fail 10004 无效的商品代码"});
+    EXPECT_EQ(results[0].back(), "ok");
+    EXPECT_EQ(results[1].back(), "ok");
+    EXPECT_EQ(own(results[2], "ticket"), std::vector<std::string>{"ok"});    // no tickets left
+    EXPECT_EQ(own(results[3], "pending"), std::vector<std::string>{"ok"});   // no pending orders left
+    const auto closed = own(results[4], "closed");
+    ASSERT_EQ(closed.size(), 2u);
+    EXPECT_EQ(fieldsOf(closed[0]).at("orderCode"), ticket.at("orderCode"));
+    EXPECT_EQ(fieldsOf(closed[0]).at("bsCode"), "s");
+    EXPECT_GE(own(results[5], "bulletin").size(), 2u);
+    const auto bars = own(results[6], "bar");
+    ASSERT_EQ(bars.size(), 4u);
+    EXPECT_EQ(fieldsOf(bars[2]).at("symbolCode"), "XAUUSD");
+    EXPECT_EQ(results[7].back(), "fail 10004 无效的单据数据");
+    EXPECT_EQ(results[8].back(), "fail 10004 无效的单据数据");
+    EXPECT_EQ(results[9].back(), "fail 10004 无效的单据信息");
+    EXPECT_EQ(results[10].back(), "fail 10004 无效的商品代码");
+    // The close and the cancel were pushed: the ticket gone, the order gone.
+    const auto pushedTickets = kinds(lines, "ticket ");
+    ASSERT_EQ(pushedTickets.size(), 1u);
+    EXPECT_EQ(fieldsOf(pushedTickets[0]).at("quantityHold"), "0");
+    EXPECT_EQ(kinds(lines, "closed ").size(), 2u);  // the push and the query
+    const auto pushedOrders = kinds(lines, "pending ");
+    ASSERT_EQ(pushedOrders.size(), 1u);
+    EXPECT_EQ(fieldsOf(pushedOrders[0]).at("quantityOrder"), "0");
+}
+
+TEST_F(ProbeRun, ChangesThePasswordAndLogsOut) {
+    run({"password", "123456", "654321", "1", "password", "wrong", "x", "1", "logout"});
+    ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
+    EXPECT_EQ(probe->exitCode(), kExitFailed);
+    const auto results = resultsOf(lines);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].back(), "ok");
+    EXPECT_EQ(results[1].back(), "fail 1003 原密码错误");
+    EXPECT_EQ(results[2], (std::vector<std::string>{"logout", "ok"}));
+    const auto changes = sim.packages(kavtest::SimService::Trade, "1009");
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].child("oldPWD"), "123456");
+    EXPECT_EQ(changes[0].child("newPWD"), "654321");
+    EXPECT_EQ(changes[1].child("oldPWD"), "wrong");
+
+    // The new password is the one that logs in now.
+    lines.clear();
+    run({"accounts"}, 30, "654321");
+    ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
+    EXPECT_EQ(probe->exitCode(), kExitOk);
 }
