@@ -1,0 +1,539 @@
+// The live session against the simulated dealer on the virtual clock:
+// re-pricing on quotes and the order of its reports, record pushes that keep
+// the caches in step, the other pushes of the dispatcher, the end of a
+// session (same user elsewhere, session end, logout), the re-login after a
+// refused token, and the password change.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Core/KAVBizSDK.h"
+#include "platform/Log.h"
+#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/DealerSim.h"
+#include "tests/support/TestSupport.h"
+
+using namespace kavtest;
+
+namespace {
+
+// Every call in one list ("quote EURUSD", "tickets 2", ...), so that the
+// order across kinds shows, and the records of each.
+struct LiveDelegate : WSPushMessage {
+    void onNetworkStatus(int32_t status) override { statuses.push_back(status); }
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
+        for (const auto& s : symbols) events.push_back("quote " + s->symbolCode);
+    }
+    void onHoldBillChange(const MODList<MODHoldBill>& list) override { record("tickets", list, tickets); }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& list) override { record("positions", list, positions); }
+    void onAccountChange(const MODList<MODUserAccount>& list) override { record("account", list, accounts); }
+    void onLimitBillChange(const MODList<MODLimitBill>& list) override { record("orders", list, orders); }
+    void onCloseBillChange(const MODList<MODCloseBill>& list) override { record("closed", list, closed); }
+    void onSymbolChange(const MODList<MODSymbolInfo>& list) override { record("symbols", list, symbols); }
+    void onExchangeRateChange(const MODList<MODCERInfo>& list) override { record("rates", list, rates); }
+    void onBulletinPush(const MODList<MODBulletin>& list) override { record("bulletins", list, bulletins); }
+    void onRiskChange(const std::vector<MODList<MODRiskInfo>>& list) override {
+        events.push_back("risk " + std::to_string(list.size()));
+        risks = list;
+    }
+    void onSameUserLogin() override { events.push_back("same-user-login"); }
+    void onTerminal() override { events.push_back("terminal"); }
+    void onLogout() override { events.push_back("logout"); }
+
+    template <typename T>
+    void record(const std::string& kind, const MODList<T>& list, std::vector<MODList<T>>& into) {
+        events.push_back(kind + " " + std::to_string(list.size()));
+        into.push_back(list);
+    }
+    bool saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+    void clear() { *this = LiveDelegate(); }
+
+    std::vector<std::string> events;
+    std::vector<int> statuses;
+    std::vector<MODList<MODHoldBill>> tickets;
+    std::vector<MODList<MODHoldPosition>> positions;
+    std::vector<MODList<MODUserAccount>> accounts;
+    std::vector<MODList<MODLimitBill>> orders;
+    std::vector<MODList<MODCloseBill>> closed;
+    std::vector<MODList<MODSymbolInfo>> symbols;
+    std::vector<MODList<MODCERInfo>> rates;
+    std::vector<MODList<MODBulletin>> bulletins;
+    std::vector<MODList<MODRiskInfo>> risks;
+};
+
+// Takes only what a screen of net positions and the account needs.
+struct AccountOnlyDelegate : WSPushMessage {
+    void onHoldPositionChange(const MODList<MODHoldPosition>&) override { events.push_back("positions"); }
+    void onAccountChange(const MODList<MODUserAccount>&) override { events.push_back("account"); }
+    std::vector<std::string> events;
+};
+
+class LiveSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override { sdk->setDelegate(delegate); }
+
+    void login(const std::string& password = "123456") {
+        bool ok = false;
+        Reported failed;
+        sdk->loginWithUserId("1001", password, "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
+        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+    }
+    // Runs an order action to its reply.
+    void order(const std::function<void(KAVDoneBlock, KAVFailureBlock)>& send) {
+        bool ok = false;
+        Reported failed;
+        send([&] { ok = true; }, failed.failure());
+        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+    }
+    void market(const std::string& code, double quantity, const std::string& side) {
+        const auto s = sdk->getSymbolWith(code);
+        order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+            sdk->marketOpenWithSymbol(code, quantity, side, side == "b" ? s->ask : s->bid, s->maxPointOffset, 0, 0,
+                                      "", done, fail);
+        });
+    }
+    bool waitFor(const std::function<bool()>& predicate) { return time.runUntil(predicate); }
+    // Waits until a status push sent after everything else has arrived.
+    bool settle(SimService service = SimService::Trade) {
+        const int marker = 900 + ++markers;
+        sim.push(service, "sys_9001", {{"actCode", std::to_string(marker)}});
+        return waitFor([&] { return delegate->statuses.size() && delegate->statuses.back() == marker; });
+    }
+    std::shared_ptr<MODHoldBill> pushedTicket(size_t i) { return delegate->tickets.at(i).at(0); }
+
+    VirtualTime time;
+    platform::LogCapture logs;
+    DealerSim sim;
+    std::shared_ptr<LiveDelegate> delegate = std::make_shared<LiveDelegate>();
+    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
+    int markers = 0;
+};
+
+// The points between two prices at the symbol's decimals.
+int32_t pointsBetween(double a, double b, int decimal) {
+    return static_cast<int32_t>(std::llround(std::fabs(a - b) * std::pow(10.0, decimal)));
+}
+
+}  // namespace
+
+// ---- re-pricing ----------------------------------------------------------------
+
+TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
+    login();
+    market("EURUSD", 2, "b");
+    market("EURUSD", 1, "s");
+    market("XAUUSD", 1, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 1, "b", 1.09, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    // The pushes alone filled the caches: no query was made.
+    ASSERT_EQ(delegate->tickets.size(), 3u);
+    const auto buy = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto sell = sdk->getHoldBillWith(pushedTicket(1)->orderCode);
+    const auto gold = sdk->getHoldBillWith(pushedTicket(2)->orderCode);
+    ASSERT_TRUE(buy && sell && gold);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.at(0).at(0)->orderCode);
+    const auto position = sdk->getPositionWith("EURUSD");
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(pending && position && account);
+
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10500);
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("orders 1"); }));
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"quote EURUSD", "tickets 2", "positions 1", "account 1", "orders 1"}));
+
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    EXPECT_NEAR(eurusd->bid, 1.10490, 1e-9);
+    EXPECT_NEAR(eurusd->ask, 1.10510, 1e-9);
+    // The cached records themselves, re-priced in place.
+    EXPECT_EQ(delegate->tickets[0], (MODList<MODHoldBill>{buy, sell}));
+    EXPECT_EQ(buy->markPrice, eurusd->bid);
+    EXPECT_EQ(sell->markPrice, eurusd->ask);
+    EXPECT_NEAR(buy->dynProfit, (eurusd->bid - buy->priceHold) * 2 * 100000, 1e-6);
+    EXPECT_NEAR(sell->dynProfit, (sell->priceHold - eurusd->ask) * 100000, 1e-6);
+    EXPECT_DOUBLE_EQ(buy->dynProfitPrice, buy->dynProfit);  // USD on a USD account
+
+    EXPECT_EQ(delegate->positions[0], MODList<MODHoldPosition>{position});
+    EXPECT_DOUBLE_EQ(position->dpBuy, buy->dynProfit);
+    EXPECT_DOUBLE_EQ(position->dpSell, sell->dynProfit);
+    EXPECT_DOUBLE_EQ(position->dppBuy, buy->dynProfitPrice);
+    EXPECT_EQ(position->bid, eurusd->bid);
+
+    // The account counts every ticket of it, gold at its last price.
+    EXPECT_EQ(delegate->accounts[0], MODList<MODUserAccount>{account});
+    EXPECT_NEAR(account->profitDyn, buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
+    const double margin = account->amMarginUsed + account->amMarginFreezed;
+    EXPECT_NEAR(account->amMarginFree, account->profitDyn + account->amMarginRemain - margin, 1e-9);
+    EXPECT_NEAR(account->netValue, account->profitDyn + account->amMarginRemain, 1e-9);
+    EXPECT_FLOAT_EQ(account->risk, static_cast<float>(account->netValue / account->amMarginUsed));
+    // And agrees with the dealer's own books.
+    const auto books = sim.desk("1001")["accounts"][0];
+    EXPECT_NEAR(account->netValue, std::stod(books["netValue"].get<std::string>()), 0.01);
+    EXPECT_NEAR(account->amMarginFree, std::stod(books["amMarginFree"].get<std::string>()), 0.01);
+
+    EXPECT_EQ(delegate->orders[0], MODList<MODLimitBill>{pending});
+    EXPECT_EQ(pending->markPrice, eurusd->bid);
+    EXPECT_EQ(pending->rangePoint, pointsBetween(eurusd->bid, 1.09, 5));
+
+    // Two symbols in one push: the first is finished before the second starts.
+    delegate->clear();
+    sim.push(SimService::Quote, "4002",
+             {{"children", SimJson::array({SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2010.00"}},
+                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "1.10600"}}})}});
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("orders 1"); }));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"quote XAUUSD", "tickets 1", "positions 1", "account 1",
+                                                          "quote EURUSD", "tickets 2", "positions 1", "account 1",
+                                                          "orders 1"}));
+    EXPECT_NEAR(gold->dynProfit, (2009.75 - gold->priceHold) * 100, 1e-6);
+    EXPECT_NEAR(account->profitDyn, buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
+}
+
+TEST_F(LiveSessionTest, QuotesWithoutAUsablePriceAreSkippedAndMissingKeysKept) {
+    login();
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const auto gold = sdk->getSymbolWith("XAUUSD");
+    const double ask = eurusd->ask;
+    const double high = gold->priceHighest;
+    const std::string lastTime = gold->lastTime;
+    sim.push(SimService::Quote, "4002",
+             {{"children", SimJson::array({SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "0"}},
+                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "-1.2"}},
+                                           SimJson{{"symbolCode", "EURUSD"}, {"priceHighest", "9"}},
+                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "abc"}},
+                                           SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2001.5"}}})}});
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote XAUUSD"); }));
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote XAUUSD"});
+    EXPECT_EQ(eurusd->ask, ask);
+    EXPECT_NE(eurusd->priceHighest, 9);
+    EXPECT_NEAR(gold->bid, 2001.25, 1e-9);
+    EXPECT_EQ(gold->priceHighest, high);
+    EXPECT_EQ(gold->lastTime, lastTime);
+}
+
+TEST_F(LiveSessionTest, TheAccountFollowsQuotesWhateverTheDelegateTakes) {
+    login();
+    market("EURUSD", 1, "b");
+    market("USDJPY", 1, "s");
+    ASSERT_TRUE(settle());
+    const auto account = sdk->getAccountWith(1001);
+    const double before = account->netValue;
+
+    // A delegate without the ticket report still gets the position and the
+    // account, recomputed.
+    auto accountOnly = std::make_shared<AccountOnlyDelegate>();
+    sdk->setDelegate(accountOnly);
+    sim.setQuote("EURUSD", 1.10300);
+    ASSERT_TRUE(waitFor([&] { return accountOnly->events.size() == 2; }));
+    EXPECT_EQ(accountOnly->events, (std::vector<std::string>{"positions", "account"}));
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    EXPECT_NEAR(ticket->dynProfit, (1.10290 - ticket->priceHold) * 100000, 1e-6);
+    EXPECT_GT(account->netValue, before);
+    EXPECT_EQ(account->riskLevel, 0);
+    EXPECT_FLOAT_EQ(account->riskPercent, 1.0f);
+
+    // A yen profit counts in the account's dollars, as the dealer counts it.
+    sim.setQuote("USDJPY", 149.000);
+    ASSERT_TRUE(waitFor([&] { return accountOnly->events.size() == 4; }));
+    const auto yen = sdk->getHoldBillWith(pushedTicket(1)->orderCode);
+    EXPECT_NEAR(yen->dynProfit, (yen->priceHold - 149.010) * 100000, 1e-6);
+    EXPECT_NEAR(yen->dynProfitPrice, yen->dynProfit * 0.00666667, 1e-3);
+    EXPECT_NEAR(account->profitDyn, ticket->dynProfitPrice + yen->dynProfitPrice, 1e-9);
+    const auto books = sim.desk("1001")["accounts"][0];
+    EXPECT_NEAR(account->netValue, std::stod(books["netValue"].get<std::string>()), 0.01);
+}
+
+// ---- record pushes and the caches -------------------------------------------------
+
+TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    EXPECT_NE(ticket, pushedTicket(0));  // the delegate's record is its own
+    EXPECT_EQ(ticket->quantityHold, 3.0f);
+    EXPECT_EQ(ticket->symbolName, "欧元美元");
+    EXPECT_EQ(ticket->markPrice, sdk->getSymbolWith("EURUSD")->bid);
+
+    // The pushed position is priced as the position query prices it.
+    const auto pushed = sdk->getPositionWith("EURUSD");
+    ASSERT_TRUE(pushed);
+    const MODHoldPosition viaPush = *pushed;
+    EXPECT_NEAR(viaPush.avgBuy, ticket->priceOpen, 1e-9);
+    bool queried = false;
+    sdk->queryHoldPositionOnSuccess([&](const MODList<MODHoldPosition>&) { queried = true; }, {});
+    ASSERT_TRUE(waitFor([&] { return queried; }));
+    const auto viaQuery = sdk->getPositionWith("EURUSD");
+    EXPECT_DOUBLE_EQ(viaPush.avgBuy, viaQuery->avgBuy);
+    EXPECT_DOUBLE_EQ(viaPush.dpBuy, viaQuery->dpBuy);
+    EXPECT_DOUBLE_EQ(viaPush.dppBuy, viaQuery->dppBuy);
+    EXPECT_EQ(viaPush.bid, viaQuery->bid);
+
+    // A part closed: the same record holds the rest.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 2.0f);
+    ASSERT_EQ(delegate->closed.size(), 1u);
+    EXPECT_EQ(delegate->closed[0][0]->orderCode, ticket->orderCode);
+    EXPECT_EQ(sdk->getPositionWith("EURUSD")->quantityBuy, 2);
+
+    // The rest closed: the ticket and the position are gone, and the account
+    // has no floating profit left.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 2, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
+    EXPECT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
+    const auto account = sdk->getAccountWith(1001);
+    EXPECT_EQ(account->profitDyn, 0);
+    EXPECT_NEAR(account->amMarginFree, account->amMarginRemain - account->amMarginUsed - account->amMarginFreezed,
+                1e-9);
+    // A quote does not bring it back.
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
+
+    // A pending order: cached in full, kept through a change, gone when cancelled.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->quantityOrder, 2);
+    EXPECT_EQ(pending->orderPrice, 1.12);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->modifyOrderWithSymbol("EURUSD", 0, 1.11, pending->orderCode, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), pending);
+    EXPECT_EQ(pending->quantityOrder, 2);
+    EXPECT_EQ(pending->priceTakeProfit, 1.11);
+    EXPECT_EQ(delegate->orders.back().at(0)->quantityOrder, 2);  // a list keeps the modified order
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) { sdk->cancelOrderWithOrder(pending, "", done, fail); });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
+}
+
+TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
+    login();
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const size_t count = sdk->symbolInfos().size();
+    SimJson changed = {{"symbolCode", "EURUSD"}, {"symbolId", "1"},     {"accId", "1001"},  {"symbolName", "欧元/美元"},
+                       {"decimal", "5"},         {"pointAsk", "5"},     {"pointBid", "5"},  {"symbolType", "1"},
+                       {"unit", "100000"},       {"ask", "1.10005"},    {"bid", "1.09995"}, {"symbolCurrency", "USD"}};
+    SimJson added = {{"symbolCode", "GBPUSD"}, {"symbolId", "9"}, {"accId", "1001"}, {"decimal", "5"}};
+    sim.push(SimService::Trade, "4004", {{"children", SimJson::array({changed, added})}});
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD"), eurusd);
+    EXPECT_EQ(sdk->getSymbolWithId(1), eurusd);
+    EXPECT_EQ(eurusd->symbolName, "欧元/美元");
+    EXPECT_EQ(eurusd->pointAsk, 5);
+    EXPECT_EQ(eurusd->accCurrency, "USD");
+    const auto gbpusd = sdk->getSymbolWith("GBPUSD");
+    ASSERT_TRUE(gbpusd);
+    EXPECT_EQ(sdk->getSymbolWithId(9), gbpusd);
+    ASSERT_EQ(sdk->symbolInfos().size(), count + 1);
+    EXPECT_EQ(sdk->symbolInfos().back(), gbpusd);
+    EXPECT_EQ(delegate->symbols[0], (MODList<MODSymbolInfo>{eurusd, gbpusd}));
+
+    // Quotes now price it with its new spread.
+    sim.setQuote("EURUSD", 1.10200);
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote EURUSD"); }));
+    EXPECT_NEAR(eurusd->ask, 1.10205, 1e-9);
+}
+
+TEST_F(LiveSessionTest, RatesBulletinsRisksAndTheRestOfTheTable) {
+    login();
+    sim.setRate("EUR", "USD", 1.2);
+    sim.addBulletin("假期安排", "休市一天");
+    sim.push(SimService::Trade, "4030",
+             {{"children", SimJson::array({SimJson{{"accId", "1001"}, {"notifyType", "1"}, {"riskValue", "1.4"}}})}});
+    for (const char* quiet : {"4034", "4026", "sys_1007", "sys_1009", "sys_1010", "4999"})
+        sim.push(SimService::Trade, quiet);
+    sim.push(SimService::Trade, "4024", {{"children", SimJson::array()}}, "1");
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(settle(SimService::Message));
+
+    EXPECT_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.2);
+    ASSERT_EQ(delegate->rates.size(), 1u);
+    EXPECT_EQ(delegate->rates[0].size(), 1u);
+    ASSERT_EQ(delegate->bulletins.size(), 1u);
+    EXPECT_EQ(delegate->bulletins[0].at(0)->title, "假期安排");
+    ASSERT_EQ(delegate->risks.size(), 1u);
+    ASSERT_EQ(delegate->risks[0].size(), 1u);
+    EXPECT_EQ(delegate->risks[0][0]->accId, 1001);
+    EXPECT_EQ(delegate->risks[0][0]->riskValue, 1.4);
+    EXPECT_EQ(delegate->events.size(), 3u);  // nothing of the quiet ones
+    EXPECT_TRUE(logs.contains("收到交割通知"));
+    EXPECT_TRUE(logs.contains("接收到推送消息：【wsTrader】-【4999】"));
+    EXPECT_FALSE(logs.contains("【4026】"));
+    EXPECT_TRUE(logs.contains("onExchangeRateChange 推送的汇率变更数据异常"));
+
+    // A delegate without the methods: a line each instead.
+    auto none = std::make_shared<RecordingDelegate>();
+    sdk->setDelegate(none);
+    sim.push(SimService::Trade, "4016", {{"children", SimJson::array({SimJson{{"orderCode", "X1"}}})}});
+    sim.push(SimService::Trade, "4030", {{"children", SimJson::array()}});
+    sim.push(SimService::Trade, "sys_9001", {{"actCode", "77"}});
+    ASSERT_TRUE(waitFor([&] { return none->saw(77); }));
+    EXPECT_TRUE(logs.contains("onHoldBillChange 回调函数未定义"));
+    EXPECT_TRUE(logs.contains("onRiskChange 回调函数未定义"));
+}
+
+// ---- the end of a session ------------------------------------------------------------
+
+TEST_F(LiveSessionTest, SameUserAndSessionEndCloseEveryChannelWhateverTheirCode) {
+    const auto allClosed = [&] {
+        for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG,
+                                 KAVBizSDK::kWSHisQuoted})
+            if (sdk->channelNamed(name)->Status() != webSocket::kStatusClosed) return false;
+        return true;
+    };
+    login();
+    sim.push(SimService::Message, "4010", SimJson::object(), "9");
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("same-user-login"); }));
+    EXPECT_TRUE(allClosed());
+
+    login();
+    sim.push(SimService::Trade, "4012", SimJson::object(), "1");
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("terminal"); }));
+    EXPECT_TRUE(allClosed());
+
+    // Nobody listening: the channels close all the same, with a line.
+    login();
+    sdk->setDelegate({});
+    sim.push(SimService::Trade, "4010");
+    ASSERT_TRUE(waitFor(allClosed));
+    EXPECT_TRUE(logs.contains("onSameUserLogin 回调函数未定义"));
+    // Closed for good: nothing reopens.
+    const size_t connections = sim.connections().size();
+    time.advance(12);
+    time.drain();
+    EXPECT_LE(sim.connections().size(), connections);
+    EXPECT_FALSE(sdk->channelNamed(KAVBizSDK::kWSTrader)->reopenScheduled());
+}
+
+TEST_F(LiveSessionTest, LogoutEndsEverythingSilently) {
+    login();
+    // A query whose answer is held back, and a re-login under way.
+    sim.holdReply("2003");
+    Reported query;
+    bool answered = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, query.failure());
+    ASSERT_EQ(sim.waitForPackages("2003", 1).size(), 1u);
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    delegate->clear();
+
+    sdk->logout();
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"logout"});
+    EXPECT_FALSE(sdk->isReLoginPending());
+    for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted}) {
+        EXPECT_EQ(sdk->channelNamed(name)->Status(), webSocket::kStatusClosed) << name;
+        EXPECT_EQ(sdk->channelNamed(name)->pendingCount(), 0u) << name;
+    }
+    sim.releaseHeld();
+    time.advance(30);  // past the request time-out, the reopen and the re-login delays
+    time.drain();
+    EXPECT_EQ(query.calls, 0);
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(sim.packages(SimService::Login, "1003").size(), 1u);
+    EXPECT_EQ(delegate->statuses, std::vector<int>{});  // no closing, no reconnecting
+
+    // Without a delegate: the same, with a line.
+    login();
+    sdk->setDelegate({});
+    sdk->logout();
+    EXPECT_TRUE(logs.contains("onLogout 回调函数未定义"));
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader)->Status(), webSocket::kStatusClosed);
+}
+
+// ---- re-login and password ----------------------------------------------------------------
+
+TEST_F(LiveSessionTest, ARefusedTokenLogsInAgainEveryFiveSecondsUntilItWorks) {
+    login();
+    const auto logins = [&] { return sim.packages(SimService::Login, "1003").size(); };
+    delegate->clear();
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(1);
+    sim.push(SimService::Message, "sys_1004");
+    ASSERT_TRUE(settle(SimService::Message));
+    EXPECT_TRUE(logs.contains("接收到TOKEN校验失败通知"));
+    time.advance(3.9);
+    time.drain();
+    EXPECT_EQ(logins(), 1u);
+
+    // One re-login 5 s after the first notice; it is refused.
+    sim.fail("1003", "1001", "账户或密码错误");
+    time.advance(0.1);
+    ASSERT_TRUE(waitFor([&] { return logs.contains("重连自动登录失败"); }));
+    EXPECT_EQ(logins(), 2u);
+    EXPECT_TRUE(sdk->isReLoginPending());
+
+    // The next one 5 s later goes through, and that is the end of it.
+    time.advance(4.9);
+    time.drain();
+    EXPECT_EQ(logins(), 2u);
+    time.advance(0.1);
+    ASSERT_TRUE(waitFor([&] { return !sdk->isReLoginPending(); }));
+    EXPECT_EQ(logins(), 3u);
+    EXPECT_EQ(delegate->statuses.back(), KAVBizSDK::kNetLoginSucceeded);
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader)->Status(), webSocket::kStatusOpen);
+    time.advance(20);
+    time.drain();
+    EXPECT_EQ(logins(), 3u);
+}
+
+TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
+    login();
+    Reported refused;
+    sdk->passwordChange("abc123", 1, "wrong", [] {}, refused.failure());
+    ASSERT_TRUE(waitFor([&] { return refused.calls > 0; }));
+    EXPECT_EQ(refused.code, "1003");
+    EXPECT_EQ(refused.message, "原密码错误");
+
+    bool changed = false;
+    sdk->passwordChange("abc123", 1, "123456", [&] { changed = true; }, {});
+    ASSERT_TRUE(waitFor([&] { return changed; }));
+    const auto sent = sim.packages(SimService::Trade, "1009").back();
+    EXPECT_EQ(sent.data("uid"), "1001");
+    EXPECT_EQ(sent.data("action"), "1");
+    EXPECT_EQ(sent.child("pwdType"), "1");
+    EXPECT_EQ(sent.child("newPWD"), "abc123");
+    EXPECT_EQ(sent.child("oldPWD"), "123456");
+    EXPECT_EQ(sent.child("userId"), "1001");
+    for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted})
+        EXPECT_EQ(sdk->channelNamed(name)->PWD(), "abc123") << name;
+
+    // A fund password is the dealer's business only.
+    changed = false;
+    sdk->passwordChange("fund1", 2, "123456", [&] { changed = true; }, {});
+    ASSERT_TRUE(waitFor([&] { return changed; }));
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader)->PWD(), "abc123");
+
+    // The re-login logs in with the new password.
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(5);
+    ASSERT_TRUE(waitFor([&] { return !sdk->isReLoginPending(); }));
+    EXPECT_EQ(sim.packages(SimService::Login, "1003").back().data("pwd"), "abc123");
+    EXPECT_FALSE(logs.contains("重连自动登录失败"));
+
+    // Without a trading channel nothing is sent.
+    auto idle = std::make_shared<KAVBizSDK>();
+    Reported none;
+    idle->passwordChange("x", 1, "y", [] {}, none.failure());
+    EXPECT_EQ(none.code, "10002");
+}
