@@ -1,0 +1,191 @@
+// Quote pushes per second through the whole client path: the dealer's text
+// as the connection hands it to the channel, deciphered when enciphered,
+// parsed, dispatched, the cached symbol changed and every open ticket of it,
+// its position and its account re-priced and reported to a delegate. With
+// 0, 10 and 1,000 open tickets on the quoted symbol; and the parsing alone.
+// Prints figures; not a test.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "Core/KAVBizSDK.h"
+#include "Core/KAVCrypt.h"
+#include "platform/Json.h"
+#include "platform/Log.h"
+
+using platform::Json;
+
+namespace {
+
+// A connection that the benchmark feeds by hand.
+class BenchConnection : public KAVChannelConnection {
+  public:
+    void setDelegate(std::weak_ptr<Delegate> d) override { delegate_ = std::move(d); }
+    void open() override {}
+    bool send(std::string text) override {
+        sent = std::move(text);
+        return true;
+    }
+    void close() override {}
+
+    void fireOpen() {
+        if (auto d = delegate_.lock()) d->connectionDidOpen(*this);
+    }
+    void fireText(const KAVWebSocketMessage& message) {
+        if (auto d = delegate_.lock()) d->connectionDidReceive(*this, message);
+    }
+    std::string sent;
+
+  private:
+    std::weak_ptr<Delegate> delegate_;
+};
+
+// Takes every re-pricing report; the last one of a quote is the account's.
+struct BenchDelegate : WSPushMessage {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override { calls += l.size(); }
+    void onHoldBillChange(const MODList<MODHoldBill>& l) override { calls += l.size(); }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& l) override { calls += l.size(); }
+    void onAccountChange(const MODList<MODUserAccount>& l) override { calls += l.size(); }
+    void onLimitBillChange(const MODList<MODLimitBill>& l) override { calls += l.size(); }
+    size_t calls = 0;
+};
+
+std::string packageText(const std::string& event, const std::string& msgOrder, Json children) {
+    Json p = {{"event", event}, {"token", ""}, {"msgOrder", msgOrder}, {"retCode", "0"},
+              {"message", ""},  {"encrypt", "0"}, {"data", {{"children", std::move(children)}}}};
+    return p.dump();
+}
+
+// A quote as the dealer sends it: every value a text.
+std::string quoteText(const std::string& price) {
+    return packageText("4002", "0",
+                       Json::array({Json{{"symbolCode", "EURUSD"},
+                                         {"symbolId", "1"},
+                                         {"bid", price},
+                                         {"ask", price},
+                                         {"priceCurrent", price},
+                                         {"priceOpen", "1.10000"},
+                                         {"priceHighest", "1.10800"},
+                                         {"priceLowest", "1.09500"},
+                                         {"priceClose", "1.09900"},
+                                         {"dailyHight", "1.10800"},
+                                         {"dailyLow", "1.09500"},
+                                         {"upOrDown", "1"},
+                                         {"volume", "12345"},
+                                         {"lastTime", "2026-01-05 10:00:00"}}}));
+}
+
+// A logged-in service object with one account, the symbol EURUSD, its
+// position and `tickets` open tickets on it, and a quote channel.
+struct Session {
+    explicit Session(int tickets, bool enciphered) {
+        sdk->setConnectionFactory([this](const std::string&) {
+            connections.push_back(std::make_shared<BenchConnection>());
+            return connections.back();
+        });
+        sdk->setDelegate(delegate);
+
+        auto trader = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 1, 10);
+        trader->open("ws://bench/trade", {}, sdk->pushBlock());
+        auto& trade = *connections.back();
+        trade.fireOpen();
+        const auto answer = [&](Json children) {
+            KAVPackage request;
+            request.fromJSON(trade.sent);
+            trade.fireText(KAVWebSocketMessage::text(
+                packageText("x", std::to_string(request.msgOrder()), std::move(children))));
+        };
+        sdk->queryAccountOnSuccess({}, {});
+        answer(Json::array({Json{{"accId", "1001"},
+                                 {"amMarginRemain", "100000"},
+                                 {"amMarginUsed", "2000"},
+                                 {"riskType", "2"},
+                                 {"riskCustomWarning", "1.5"},
+                                 {"riskCustomCut", "0.5"},
+                                 {"currencyCode", "USD"}}}));
+        sdk->querySymbolOnSuccess({}, {});
+        answer(Json::array({Json{{"symbolCode", "EURUSD"},
+                                 {"symbolId", "1"},
+                                 {"accId", "1001"},
+                                 {"decimal", "5"},
+                                 {"pointAsk", "10"},
+                                 {"pointBid", "10"},
+                                 {"symbolType", "1"},
+                                 {"unit", "100000"},
+                                 {"symbolCurrency", "USD"},
+                                 {"ask", "1.10010"},
+                                 {"bid", "1.09990"}}}));
+        Json bills = Json::array();
+        for (int i = 0; i < tickets; ++i) {
+            bills.push_back(Json{{"orderCode", std::to_string(100000 + i)},
+                                 {"accId", "1001"},
+                                 {"symbolId", "1"},
+                                 {"symbolCode", "EURUSD"},
+                                 {"bsCode", i % 2 ? "s" : "b"},
+                                 {"quantityHold", "1"},
+                                 {"priceOpen", "1.10000"},
+                                 {"priceHold", "1.10000"}});
+        }
+        trade.fireText(KAVWebSocketMessage::text(packageText("4016", "0", std::move(bills))));
+        trade.fireText(KAVWebSocketMessage::text(packageText(
+            "4022", "0",
+            Json::array({Json{{"symbolCode", "EURUSD"}, {"quantityBuy", "1"}, {"moneyBuy", "110000"}}}))));
+
+        auto quoted = sdk->createWSWithKey(KAVBizSDK::kWSQuoted, enciphered ? 0 : 1, 10);
+        quoted->open("ws://bench/quote", {}, sdk->pushBlock());
+        quotes = connections.back();
+        quotes->fireOpen();
+        for (const char* price : {"1.10100", "1.10200"}) {
+            std::string text = quoteText(price);
+            if (enciphered) text = KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
+            texts.push_back(KAVWebSocketMessage::text(std::move(text)));
+        }
+        delegate->calls = 0;
+    }
+    ~Session() { sdk->stopConnect(); }
+
+    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
+    std::shared_ptr<BenchDelegate> delegate = std::make_shared<BenchDelegate>();
+    std::vector<std::shared_ptr<BenchConnection>> connections;
+    std::shared_ptr<BenchConnection> quotes;
+    std::vector<KAVWebSocketMessage> texts;
+};
+
+void BM_QuotePush(benchmark::State& state) {
+    platform::LogCapture quiet;
+    const int tickets = static_cast<int>(state.range(0));
+    Session session(tickets, state.range(1) != 0);
+    size_t i = 0;
+    for (auto _ : state) session.quotes->fireText(session.texts[i++ & 1]);
+    // Symbol, tickets, position and account reported for every quote.
+    const size_t perQuote = 1 + (tickets ? tickets + 2 : 0);
+    if (session.delegate->calls != perQuote * static_cast<size_t>(state.iterations()))
+        state.SkipWithError("a quote was not fully reported");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_QuotePush)
+    ->ArgNames({"tickets", "enciphered"})
+    ->ArgsProduct({{0, 10, 1000}, {0, 1}});
+
+void BM_QuoteParseOnly(benchmark::State& state) {
+    const bool enciphered = state.range(0) != 0;
+    const std::string plain = quoteText("1.10100");
+    const std::string text = enciphered ? KAVCrypt::encrypt(plain, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV) : plain;
+    const KAVCrypt crypt(KAVCrypt::kPackageKey);
+    for (auto _ : state) {
+        KAVPackage package;
+        if (enciphered) {
+            package.fromJSON(*crypt.decrypt(text));
+        } else {
+            package.fromJSON(text);
+        }
+        benchmark::DoNotOptimize(package.getValue("children"));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_QuoteParseOnly)->ArgNames({"enciphered"})->Arg(0)->Arg(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
