@@ -9,6 +9,7 @@
 
 #include "Core/KAVBizSDK.h"
 #include "platform/Log.h"
+#include "tests/Core/FakeConnection.h"
 #include "tests/Core/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
@@ -39,6 +40,7 @@ struct LiveDelegate : WSPushMessage {
     void onSameUserLogin() override { events.push_back("same-user-login"); }
     void onTerminal() override { events.push_back("terminal"); }
     void onLogout() override { events.push_back("logout"); }
+    void onNetworkUnready() override { events.push_back("network-unready"); }
 
     template <typename T>
     void record(const std::string& kind, const MODList<T>& list, std::vector<MODList<T>>& into) {
@@ -494,6 +496,24 @@ TEST_F(LiveSessionTest, ARefusedTokenLogsInAgainEveryFiveSecondsUntilItWorks) {
     time.advance(20);
     time.drain();
     EXPECT_EQ(logins(), 3u);
+
+    // A logout in the middle of a re-login ends it: no result, no next attempt.
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    sim.holdReply("1003");
+    delegate->clear();
+    time.advance(5);
+    // Once the login service is open, the login request goes out.
+    ASSERT_TRUE(waitFor([&] { return delegate->statuses == std::vector<int>{5, 1, 2}; }));
+    ASSERT_EQ(sim.waitForPackages("1003", 4, SimService::Login).size(), 4u);
+    EXPECT_TRUE(sdk->isReLoginPending());
+    sdk->logout();
+    EXPECT_FALSE(sdk->isReLoginPending());
+    sim.releaseHeld();
+    time.advance(30);
+    time.drain();
+    EXPECT_EQ(logins(), 4u);
+    EXPECT_FALSE(sdk->isReLoginPending());
 }
 
 TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
@@ -536,4 +556,32 @@ TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     Reported none;
     idle->passwordChange("x", 1, "y", [] {}, none.failure());
     EXPECT_EQ(none.code, "10002");
+}
+
+TEST(NetworkUnready, EveryThirdCallEndsTheSession) {
+    VirtualTime time;
+    platform::LogCapture logs;
+    FakeNetwork net;
+    auto sdk = std::make_shared<KAVBizSDK>();
+    auto delegate = std::make_shared<LiveDelegate>();
+    sdk->setDelegate(delegate);
+    sdk->setConnectionFactory(net.factory());
+    const auto trader = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 1, 10);
+    trader->open("ws://dealer/trade", {}, sdk->pushBlock());
+    net.last().fireOpen();
+
+    sdk->onNetworkUnready();
+    sdk->onNetworkUnready();
+    EXPECT_TRUE(logs.contains("onNetworkUnready"));
+    EXPECT_EQ(trader->Status(), webSocket::kStatusOpen);
+    EXPECT_FALSE(delegate->saw("network-unready"));
+    sdk->onNetworkUnready();
+    EXPECT_EQ(trader->Status(), webSocket::kStatusClosed);
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"network-unready"});
+    // The count starts again.
+    sdk->onNetworkUnready();
+    sdk->onNetworkUnready();
+    EXPECT_EQ(delegate->events.size(), 1u);
+    sdk->onNetworkUnready();
+    EXPECT_EQ(delegate->events.size(), 2u);
 }
