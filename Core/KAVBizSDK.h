@@ -289,8 +289,6 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
-    // The symbol of a pushed record: by code, else by id; null when neither is cached.
-    std::shared_ptr<MODSymbolInfo> symbolOfPush(const std::string& code, int32_t symbolId) const;
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();

@@ -43,12 +43,20 @@ void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std
     }
 }
 
-// Reports one record alone, as the record pushes do.
-template <typename Record, typename Call>
-void reportAlone(const std::shared_ptr<WSPushMessage>& delegate, const char* method,
-                 const std::shared_ptr<Record>& record, Call call) {
-    const MODList<Record> one{record};
-    notifyDelegate(delegate, method, kWSPushReport, [&](WSPushMessage& d) { call(d, one); });
+// Completes each pushed record from its cached symbol (found by its code,
+// else by its id; without one the record keeps what it came with) and
+// `complete`, then reports it alone, before the next one.
+template <typename Record, typename Complete, typename Report>
+void eachPushed(KAVBizSDK& sdk, const MODList<Record>& records, const char* method, Complete complete,
+                Report report) {
+    for (const auto& record : records) {
+        auto symbol = sdk.getSymbolWith(record->symbolCode);
+        if (!symbol) symbol = sdk.getSymbolWithId(record->symbolId);
+        if (symbol) takeSymbolFields(*record, symbol.get());
+        complete(*record, symbol.get());
+        const MODList<Record> one{record};
+        notifyDelegate(sdk.delegate(), method, kWSPushReport, [&](WSPushMessage& d) { report(d, one); });
+    }
 }
 
 }  // namespace
@@ -88,11 +96,6 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
 
 bool KAVBizSDK::pushGate(const KAVPackage& package) const {
     return delegate() && package.retCode() == kKAVSuccessCode;
-}
-
-std::shared_ptr<MODSymbolInfo> KAVBizSDK::symbolOfPush(const std::string& code, int32_t symbolId) const {
-    if (auto symbol = getSymbolWith(code)) return symbol;
-    return getSymbolWithId(symbolId);
 }
 
 // ---- session ---------------------------------------------------------------
@@ -216,63 +219,57 @@ void KAVBizSDK::onRiskChange(const KAVPackage& package) {
 
 void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
-    for (const auto& ticket : BizHoldBill().pushData(package.getValue("children"))) {
-        const auto symbol = symbolOfPush(ticket->symbolCode, ticket->symbolId);
-        if (symbol) takeSymbolFields(*ticket, symbol.get());
-        BizHoldBill::markWithSymbol(*ticket, symbol.get(),
-                                    exchangeRateWith(ticket->symbolCurrency, ticket->accCurrency));
-        // A ticket the quotes must re-price from now on, or one closed in full.
-        fileRecord(holdBills, ticket->orderCode, *ticket, !(ticket->quantityHold > 0));
-        holdBillsChanged(ticket->accId);
-        reportAlone(delegate(), "onHoldBillChange", ticket,
-                    [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
-    }
+    eachPushed(
+        *this, BizHoldBill().pushData(package.getValue("children")), "onHoldBillChange",
+        [this](MODHoldBill& ticket, const MODSymbolInfo* symbol) {
+            BizHoldBill::markWithSymbol(ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
+            // A ticket the quotes must re-price from now on, or one closed in full.
+            fileRecord(holdBills, ticket.orderCode, ticket, !(ticket.quantityHold > 0));
+            holdBillsChanged(ticket.accId);
+        },
+        [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
 }
 
 void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
-    for (const auto& order : BizLimitBill().pushData(package.getValue("children"))) {
-        const auto symbol = symbolOfPush(order->symbolCode, order->symbolId);
-        if (symbol) takeSymbolFields(*order, symbol.get());
-        BizLimitBill::markWithSymbol(*order, symbol.get());
-        // Filled or cancelled orders come with nothing left to fill.
-        fileRecord(limitBills, order->orderCode, *order, !(order->quantityOrder > 0));
-        reportAlone(delegate(), "onLimitBillChange", order,
-                    [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
-    }
+    eachPushed(
+        *this, BizLimitBill().pushData(package.getValue("children")), "onLimitBillChange",
+        [this](MODLimitBill& order, const MODSymbolInfo* symbol) {
+            BizLimitBill::markWithSymbol(order, symbol);
+            // Filled or cancelled orders come with nothing left to fill.
+            fileRecord(limitBills, order.orderCode, order, !(order.quantityOrder > 0));
+        },
+        [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
 }
 
 void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
-    for (const auto& bill : BizCloseBill().pushData(package.getValue("children"))) {
-        const auto symbol = symbolOfPush(bill->symbolCode, bill->symbolId);
-        if (symbol) takeSymbolFields(*bill, symbol.get());
-        BizCloseBill::profitWithSymbol(*bill, symbol.get(), exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
-        // A ticket closed in full is open no more; what a partial close
-        // leaves open comes with the ticket push.
-        const auto open = holdBills.find(bill->orderCode);
-        if (open != holdBills.end() && !(bill->quantityClose < bill->quantityHold)) {
+    eachPushed(
+        *this, BizCloseBill().pushData(package.getValue("children")), "onCloseBillChange",
+        [this](MODCloseBill& bill, const MODSymbolInfo* symbol) {
+            BizCloseBill::profitWithSymbol(bill, symbol, exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
+            // A ticket closed in full is open no more; what a partial close
+            // leaves open comes with the ticket push.
+            const auto open = holdBills.find(bill.orderCode);
+            if (open == holdBills.end() || bill.quantityClose < bill.quantityHold) return;
             const int32_t accId = open->second->accId;
             holdBills.erase(open);
             holdBillsChanged(accId);
-        }
-        reportAlone(delegate(), "onCloseBillChange", bill,
-                    [](WSPushMessage& d, const MODList<MODCloseBill>& one) { d.onCloseBillChange(one); });
-    }
+        },
+        [](WSPushMessage& d, const MODList<MODCloseBill>& one) { d.onCloseBillChange(one); });
 }
 
 void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
-    for (const auto& position : BizHoldPosition().pushData(package.getValue("children"))) {
-        const auto symbol = symbolOfPush(position->symbolCode, position->symbolId);
-        if (symbol) takeSymbolFields(*position, symbol.get());
-        // Priced as the position query prices it, so that a pushed position
-        // and a queried one agree.
-        BizHoldPosition::priceWithSymbol(*position, symbol.get(),
-                                         exchangeRateWith(position->symbolCurrency, position->accCurrency));
-        fileRecord(holdPosition, position->symbolCode, *position,
-                   !(position->quantityBuy > 0) && !(position->quantitySell > 0));
-        reportAlone(delegate(), "onHoldPositionChange", position,
-                    [](WSPushMessage& d, const MODList<MODHoldPosition>& one) { d.onHoldPositionChange(one); });
-    }
+    eachPushed(
+        *this, BizHoldPosition().pushData(package.getValue("children")), "onHoldPositionChange",
+        [this](MODHoldPosition& position, const MODSymbolInfo* symbol) {
+            // Priced as the position query prices it, so that a pushed
+            // position and a queried one agree.
+            BizHoldPosition::priceWithSymbol(position, symbol,
+                                             exchangeRateWith(position.symbolCurrency, position.accCurrency));
+            fileRecord(holdPosition, position.symbolCode, position,
+                       !(position.quantityBuy > 0) && !(position.quantitySell > 0));
+        },
+        [](WSPushMessage& d, const MODList<MODHoldPosition>& one) { d.onHoldPositionChange(one); });
 }
