@@ -38,9 +38,10 @@ void fail(const CalculateUtils::FailBlock& onFail, long code) {
 
 }  // namespace
 
-void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice, double quantity,
-                                             std::string_view bsCode, int32_t unit, double exchangeRate,
-                                             std::string_view symbolType, const ProfitBlock& onSuccess,
+void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
+                                             double quantity, std::string_view bsCode, int32_t unit,
+                                             double exchangeRate, std::string_view symbolType,
+                                             const ProfitBlock& onSuccess,
                                              const FailBlock& onFail) {
     const double side = isBuy(bsCode) ? 1.0 : -1.0;
     const long long type = platform::leadingInteger(symbolType);
@@ -49,7 +50,8 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
     if (type == 2) {
         // Profits of type 2 count in reciprocal prices; a zero price (a
         // symbol without a quote yet) has none.
-        if (closePrice == 0 || openPrice == 0 || holdPrice == 0) return fail(onFail, kErrorZeroPrice);
+        if (closePrice == 0 || openPrice == 0 || holdPrice == 0)
+            return fail(onFail, kErrorZeroPrice);
         closePrice = 1.0 / closePrice;
         openPrice = 1.0 / openPrice;
         holdPrice = 1.0 / holdPrice;
@@ -61,21 +63,38 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
     succeed(onSuccess, onFail, total, hold, hold * exchangeRate);
 }
 
-void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, double lockMargin, double riskLimit,
-                                  double closeCharge, double netQuantity, const RiskBlock& onSuccess,
-                                  const FailBlock& onFail) {
+void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, double lockMargin,
+                                  double riskLimit, double closeCharge, double netQuantity,
+                                  const RiskBlock& onSuccess, const FailBlock& onFail) {
     const double n = netValue, m = margin, l = lockMargin;
     double dividend = 0, divisor = 0;
     switch (type) {
-        case 1: dividend = n, divisor = m; break;
-        case 2: dividend = m, divisor = n; break;
-        case 3: dividend = m - l, divisor = n - l; break;
-        case 4: dividend = n - l, divisor = m - l; break;
-        case 5: dividend = n, divisor = riskLimit; break;
-        case 6: dividend = riskLimit, divisor = n; break;
-        case 7: dividend = m - l, divisor = (n - l) - closeCharge * netQuantity; break;
-        case 8: dividend = (n - l) - closeCharge * netQuantity, divisor = m - l; break;
-        default: return fail(onFail, kErrorRiskType);
+        case 1:
+            dividend = n, divisor = m;
+            break;
+        case 2:
+            dividend = m, divisor = n;
+            break;
+        case 3:
+            dividend = m - l, divisor = n - l;
+            break;
+        case 4:
+            dividend = n - l, divisor = m - l;
+            break;
+        case 5:
+            dividend = n, divisor = riskLimit;
+            break;
+        case 6:
+            dividend = riskLimit, divisor = n;
+            break;
+        case 7:
+            dividend = m - l, divisor = (n - l) - closeCharge * netQuantity;
+            break;
+        case 8:
+            dividend = (n - l) - closeCharge * netQuantity, divisor = m - l;
+            break;
+        default:
+            return fail(onFail, kErrorRiskType);
     }
     if (!(divisor > kTiny)) return fail(onFail, kErrorRiskDivisor);
     double ratio = dividend / divisor;
@@ -83,7 +102,8 @@ void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, 
     succeed(onSuccess, onFail, ratio);
 }
 
-std::shared_ptr<MODLimitPrice> CalculateUtils::getLimitWithSymbol(const MODSymbolInfo& symbol, float price,
+std::shared_ptr<MODLimitPrice> CalculateUtils::getLimitWithSymbol(const MODSymbolInfo& symbol,
+                                                                  float price,
                                                                   std::string_view bsCode) {
     const bool buy = isBuy(bsCode);
     const double side = buy ? 1.0 : -1.0;
@@ -104,8 +124,10 @@ std::shared_ptr<MODLimitPrice> CalculateUtils::getLimitWithSymbol(const MODSymbo
 
 // ---- price bounds on decimal numbers ----------------------------------------
 
-Decimal CalculateUtils::highOrLowPriceWithGoodsHigh(const Decimal& goodsHigh, const Decimal& buyPtSub,
-                                                    const Decimal& sellPtSub, const Decimal& minUnit, bool isHigh) {
+Decimal CalculateUtils::highOrLowPriceWithGoodsHigh(const Decimal& goodsHigh,
+                                                    const Decimal& buyPtSub,
+                                                    const Decimal& sellPtSub,
+                                                    const Decimal& minUnit, bool isHigh) {
     const Decimal a = goodsHigh + buyPtSub * minUnit;
     const Decimal b = goodsHigh + sellPtSub * minUnit;
     if (a == b) return a;
@@ -113,19 +135,23 @@ Decimal CalculateUtils::highOrLowPriceWithGoodsHigh(const Decimal& goodsHigh, co
     return a < b ? a : b;
 }
 
-Decimal CalculateUtils::minLimitPriceWithQuotaType(int /*quotaType*/, bool /*isBid*/, const Decimal& marketAskPrice,
-                                                   const Decimal& limitPtSub, const Decimal& minUnit) {
+Decimal CalculateUtils::minLimitPriceWithQuotaType(int /*quotaType*/, bool /*isBid*/,
+                                                   const Decimal& marketAskPrice,
+                                                   const Decimal& limitPtSub,
+                                                   const Decimal& minUnit) {
     return marketAskPrice + limitPtSub * minUnit;
 }
 
-Decimal CalculateUtils::maxLimitPriceWithQuotaType(int /*quotaType*/, bool /*isBid*/, const Decimal& marketBidPrice,
-                                                   const Decimal& limitPtSub, const Decimal& minUnit) {
+Decimal CalculateUtils::maxLimitPriceWithQuotaType(int /*quotaType*/, bool /*isBid*/,
+                                                   const Decimal& marketBidPrice,
+                                                   const Decimal& limitPtSub,
+                                                   const Decimal& minUnit) {
     return marketBidPrice - limitPtSub * minUnit;
 }
 
-std::optional<Decimal> CalculateUtils::limitSLPriceWithQuotaType(int quotaType, bool isBid, const Decimal& limitPrice,
-                                                                 const Decimal& buyPtSub, const Decimal& sellPtSub,
-                                                                 const Decimal& minUnit, const Decimal& sLPtSub) {
+std::optional<Decimal> CalculateUtils::limitSLPriceWithQuotaType(
+    int quotaType, bool isBid, const Decimal& limitPrice, const Decimal& buyPtSub,
+    const Decimal& sellPtSub, const Decimal& minUnit, const Decimal& sLPtSub) {
     if (quotaType < 0 || quotaType > 3) return std::nullopt;
     const Decimal offset = sLPtSub * minUnit;
     if (isBid) return ((limitPrice - sellPtSub * minUnit) + buyPtSub * minUnit) + offset;
@@ -144,16 +170,20 @@ std::optional<Decimal> CalculateUtils::limitPriceTPPriceWithQuotaType(int quotaT
     return down ? limitPrice - offset : limitPrice + offset;
 }
 
-Decimal CalculateUtils::closeoutLimitSLPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketAskPrice,
-                                                          const Decimal& marketBidPrice, const Decimal& sLPtSub,
+Decimal CalculateUtils::closeoutLimitSLPriceWithQuotaType(int quotaType, bool isBid,
+                                                          const Decimal& marketAskPrice,
+                                                          const Decimal& marketBidPrice,
+                                                          const Decimal& sLPtSub,
                                                           const Decimal& minUnit) {
     const Decimal offset = sLPtSub * minUnit;
     if (quotaType == 1) return isBid ? marketBidPrice + offset : marketAskPrice - offset;
     return isBid ? marketBidPrice - offset : marketAskPrice + offset;
 }
 
-Decimal CalculateUtils::closeoutLimitTPPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketAskPrice,
-                                                          const Decimal& marketBidPrice, const Decimal& tPPtSub,
+Decimal CalculateUtils::closeoutLimitTPPriceWithQuotaType(int quotaType, bool isBid,
+                                                          const Decimal& marketAskPrice,
+                                                          const Decimal& marketBidPrice,
+                                                          const Decimal& tPPtSub,
                                                           const Decimal& minUnit) {
     const Decimal offset = tPPtSub * minUnit;
     if (quotaType == 1) return isBid ? marketAskPrice - offset : marketBidPrice + offset;

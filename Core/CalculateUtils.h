@@ -46,42 +46,51 @@ class CalculateUtils {
     // `closePrice`. Symbol type 1 and 3 count in price differences, type 2
     // in differences of the reciprocal prices; only the third value uses
     // the rate.
-    static void dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice, double quantity,
-                                        std::string_view bsCode, int32_t unit, double exchangeRate,
-                                        std::string_view symbolType, const ProfitBlock& onSuccess,
-                                        const FailBlock& onFail);
+    static void dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
+                                        double quantity, std::string_view bsCode, int32_t unit,
+                                        double exchangeRate, std::string_view symbolType,
+                                        const ProfitBlock& onSuccess, const FailBlock& onFail);
 
     // The risk ratio of type 1 to 8 from net value, margin, locked margin,
     // risk limit, close charge and net quantity.
-    static void riskWithType(int32_t type, double netValue, double margin, double lockMargin, double riskLimit,
-                             double closeCharge, double netQuantity, const RiskBlock& onSuccess,
-                             const FailBlock& onFail);
+    static void riskWithType(int32_t type, double netValue, double margin, double lockMargin,
+                             double riskLimit, double closeCharge, double netQuantity,
+                             const RiskBlock& onSuccess, const FailBlock& onFail);
 
     // The bounds for a stop-loss and a take-profit at `price` in direction
     // `bsCode` ("b" ignoring case is a buy), rounded to the symbol's
     // decimals.
-    static std::shared_ptr<MODLimitPrice> getLimitWithSymbol(const MODSymbolInfo& symbol, float price,
-                                                             std::string_view bsCode);
+    static std::shared_ptr<MODLimitPrice> getLimitWithSymbol(const MODSymbolInfo& symbol,
+                                                             float price, std::string_view bsCode);
 
     // ---- price bounds on decimal numbers (offsets are points x minUnit) ----
     using Decimal = platform::Decimal;
     static Decimal highOrLowPriceWithGoodsHigh(const Decimal& goodsHigh, const Decimal& buyPtSub,
-                                               const Decimal& sellPtSub, const Decimal& minUnit, bool isHigh);
-    static Decimal minLimitPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketAskPrice,
+                                               const Decimal& sellPtSub, const Decimal& minUnit,
+                                               bool isHigh);
+    static Decimal minLimitPriceWithQuotaType(int quotaType, bool isBid,
+                                              const Decimal& marketAskPrice,
                                               const Decimal& limitPtSub, const Decimal& minUnit);
-    static Decimal maxLimitPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketBidPrice,
+    static Decimal maxLimitPriceWithQuotaType(int quotaType, bool isBid,
+                                              const Decimal& marketBidPrice,
                                               const Decimal& limitPtSub, const Decimal& minUnit);
     // Nothing for a quote type outside 0 to 3.
-    static std::optional<Decimal> limitSLPriceWithQuotaType(int quotaType, bool isBid, const Decimal& limitPrice,
-                                                            const Decimal& buyPtSub, const Decimal& sellPtSub,
-                                                            const Decimal& minUnit, const Decimal& sLPtSub);
-    static std::optional<Decimal> limitPriceTPPriceWithQuotaType(int quotaType, bool isBid, const Decimal& limitPrice,
-                                                                 const Decimal& tPPtSub, const Decimal& minUnit);
-    static Decimal closeoutLimitSLPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketAskPrice,
-                                                     const Decimal& marketBidPrice, const Decimal& sLPtSub,
+    static std::optional<Decimal> limitSLPriceWithQuotaType(
+        int quotaType, bool isBid, const Decimal& limitPrice, const Decimal& buyPtSub,
+        const Decimal& sellPtSub, const Decimal& minUnit, const Decimal& sLPtSub);
+    static std::optional<Decimal> limitPriceTPPriceWithQuotaType(int quotaType, bool isBid,
+                                                                 const Decimal& limitPrice,
+                                                                 const Decimal& tPPtSub,
+                                                                 const Decimal& minUnit);
+    static Decimal closeoutLimitSLPriceWithQuotaType(int quotaType, bool isBid,
+                                                     const Decimal& marketAskPrice,
+                                                     const Decimal& marketBidPrice,
+                                                     const Decimal& sLPtSub,
                                                      const Decimal& minUnit);
-    static Decimal closeoutLimitTPPriceWithQuotaType(int quotaType, bool isBid, const Decimal& marketAskPrice,
-                                                     const Decimal& marketBidPrice, const Decimal& tPPtSub,
+    static Decimal closeoutLimitTPPriceWithQuotaType(int quotaType, bool isBid,
+                                                     const Decimal& marketAskPrice,
+                                                     const Decimal& marketBidPrice,
+                                                     const Decimal& tPPtSub,
                                                      const Decimal& minUnit);
 
     // ---- texts ----

@@ -91,7 +91,8 @@ double Funs::riskWith(std::string_view riskType, double usedMargin, double netVa
     return 0.0;
 }
 
-double Funs::calculateDynProfitWith(double price, double openPrice, double quantity, std::string_view bsCode, int unit,
+double Funs::calculateDynProfitWith(double price, double openPrice, double quantity,
+                                    std::string_view bsCode, int unit,
                                     std::string_view symbolType) {
     const double side = bsCode == "b" ? 1.0 : -1.0;
     if (symbolType == "1") return unit * ((price - openPrice) * side) * quantity;

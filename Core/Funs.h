@@ -43,8 +43,9 @@ class Funs {
     // Risk type "2": net value / used margin; "1": used margin / net value;
     // 0 for any other type or a zero divisor.
     static double riskWith(std::string_view riskType, double usedMargin, double netValue);
-    static double calculateDynProfitWith(double price, double openPrice, double quantity, std::string_view bsCode,
-                                         int unit, std::string_view symbolType);
+    static double calculateDynProfitWith(double price, double openPrice, double quantity,
+                                         std::string_view bsCode, int unit,
+                                         std::string_view symbolType);
     // True below the smallest normal double.
     static bool testDB_Zero(double x);
 };

@@ -9,7 +9,8 @@ KAVBizSDK::KAVBizSDK() = default;
 
 KAVBizSDK::~KAVBizSDK() = default;
 
-std::shared_ptr<webSocket> KAVBizSDK::createWSWithKey(const std::string& name, int32_t isEncrypt, int32_t timeOut) {
+std::shared_ptr<webSocket> KAVBizSDK::createWSWithKey(const std::string& name, int32_t isEncrypt,
+                                                      int32_t timeOut) {
     if (const auto it = wsList.find(name); it != wsList.end()) {
         const auto old = it->second;
         wsList.erase(it);
@@ -39,7 +40,8 @@ webSocket::PushBlock KAVBizSDK::pushBlock() {
 }
 
 void KAVBizSDK::SendNetworkStatus(int32_t code) {
-    notifyDelegate(delegate(), "onNetworkStatus", kWSPushStatus, [code](WSPushMessage& d) { d.onNetworkStatus(code); });
+    notifyDelegate(delegate(), "onNetworkStatus", kWSPushStatus,
+                   [code](WSPushMessage& d) { d.onNetworkStatus(code); });
 }
 
 std::string KAVBizSDK::makeKeyWithId(int32_t id) {

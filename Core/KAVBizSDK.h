@@ -54,7 +54,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     int32_t timeOut() const { return timeOut_; }
     void setTimeOut(int32_t seconds) { timeOut_ = seconds; }
     // Trading accounts under "acc_%i" of their id.
-    const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const { return accounts_; }
+    const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const {
+        return accounts_;
+    }
     // The symbols in reply order.
     const MODList<MODSymbolInfo>& symbolInfos() const { return symbolInfos_; }
     const std::string& ver() const { return ver_; }
@@ -65,7 +67,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // ---- channels ----
     // A new channel filed under `name`, the one filed there before being
     // closed first. isEncrypt is the channel's DataDecode: 0 enciphers.
-    std::shared_ptr<webSocket> createWSWithKey(const std::string& name, int32_t isEncrypt, int32_t timeOut);
+    std::shared_ptr<webSocket> createWSWithKey(const std::string& name, int32_t isEncrypt,
+                                               int32_t timeOut);
     // The channel filed under the name, or null.
     std::shared_ptr<webSocket> channelNamed(const std::string& name) const;
     // The push block of the channels: hands their packages to onPushMessage
@@ -77,7 +80,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // the table.
     void stopConnect();
     // How channels made afterwards connect (tests; the real WebSocket when unset).
-    void setConnectionFactory(KAVConnectionFactory factory) { connectionFactory_ = std::move(factory); }
+    void setConnectionFactory(KAVConnectionFactory factory) {
+        connectionFactory_ = std::move(factory);
+    }
 
     // ---- queries ----
     // The list query of the request object with the session id and user id;
@@ -137,8 +142,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Reports status 5 at the start and 6 before success. A new call
     // replaces the running login: nothing of the old one reports any more.
     // Returns at once; an empty address list fails at once.
-    void loginWithUserId(const std::string& userId, const std::string& password, const std::string& vailCode,
-                         const std::vector<std::string>& urls, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void loginWithUserId(const std::string& userId, const std::string& password,
+                         const std::string& vailCode, const std::vector<std::string>& urls,
+                         KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
     // The quote package ("4002") of the lines a compressed quote package
     // carries (each "0,time,id,code,price,ask,high,low,close,dayHigh,dayLow,volume");
     // lines that cannot be read are dropped with a log line. Nothing when no
@@ -150,8 +156,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // built-in one when empty) and adds it, with its images, to the dealer
     // directory; the blocks hear the outcome as BizDealer::getDealerWithKey
     // tells it.
-    void queryDealerWithKey(const std::string& key, const std::string& url, BizDealer::DealersBlock onSuccess,
-                            KAVFailureBlock onFailure);
+    void queryDealerWithKey(const std::string& key, const std::string& url,
+                            BizDealer::DealersBlock onSuccess, KAVFailureBlock onFailure);
     // A deposit (type "1") or withdrawal ("2") of the account on the trading
     // channel, dated today, in the session's name. Success: retCode "0";
     // failures pass on unchanged ("10002" when there is no trading channel).
@@ -191,8 +197,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // the last ones) up to or from `tmStamp` (0: now). The dates are not used.
     // Without the channel, or with it not open, the failure block gets code
     // "1" at once.
-    void hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount, int64_t tmStamp,
-                             const std::string& startDate, const std::string& endDate, BarsBlock onSuccess,
+    void hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount,
+                             int64_t tmStamp, const std::string& startDate,
+                             const std::string& endDate, BarsBlock onSuccess,
                              KAVFailureBlock onFailure);
     // The cached records, or null.
     std::shared_ptr<MODHoldBill> getHoldBillWith(const std::string& orderCode) const;
@@ -205,7 +212,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     static std::string getLimitTypeWithBSCode(const std::string& bsCode, int32_t over);
     // The stop-loss/take-profit bounds at `price` for the cached symbol, or
     // null when the symbol is not cached.
-    std::shared_ptr<MODLimitPrice> getLimitWithSymbolCode(const std::string& symbolCode, float price,
+    std::shared_ptr<MODLimitPrice> getLimitWithSymbolCode(const std::string& symbolCode,
+                                                          float price,
                                                           const std::string& bsCode) const;
 
     // The six order actions. The success block runs when the server accepts
@@ -214,21 +222,25 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // missing ticket or order, or a quantity that is not a whole positive
     // number of lots (nothing is sent), "10002" without a trading channel,
     // "10003" with a closed one, later "sys_1006".
-    void marketOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                              double orderPrice, int32_t pointOffset, double priceStopLose, double priceTakeProfit,
-                              const std::string& memo, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
-    void marketCloseWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                               int32_t pointOffset, double revQuantity, const std::string& memo,
-                               KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
-    void marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity, int32_t pointOffset,
-                              double revQuantity, const std::string& memo, KAVDoneBlock onSuccess,
-                              KAVFailureBlock onFailure);
-    void limitOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                             double orderPrice, double priceStopLose, double priceTakeProfit,
-                             const std::string& validDateType, const std::string& memo, KAVDoneBlock onSuccess,
+    void marketOpenWithSymbol(const std::string& symbolCode, double quantity,
+                              const std::string& bsCode, double orderPrice, int32_t pointOffset,
+                              double priceStopLose, double priceTakeProfit, const std::string& memo,
+                              KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void marketCloseWithSymbol(const std::string& symbolCode, double quantity,
+                               const std::string& bsCode, int32_t pointOffset, double revQuantity,
+                               const std::string& memo, KAVDoneBlock onSuccess,
+                               KAVFailureBlock onFailure);
+    void marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity,
+                              int32_t pointOffset, double revQuantity, const std::string& memo,
+                              KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void limitOpenWithSymbol(const std::string& symbolCode, double quantity,
+                             const std::string& bsCode, double orderPrice, double priceStopLose,
+                             double priceTakeProfit, const std::string& validDateType,
+                             const std::string& memo, KAVDoneBlock onSuccess,
                              KAVFailureBlock onFailure);
-    void modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose, double priceTakeProfit,
-                               const std::string& orderCode, const std::string& memo, KAVDoneBlock onSuccess,
+    void modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose,
+                               double priceTakeProfit, const std::string& orderCode,
+                               const std::string& memo, KAVDoneBlock onSuccess,
                                KAVFailureBlock onFailure);
     void cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& order, const std::string& memo,
                               KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
@@ -243,8 +255,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // `newPassword`. After a change of the login password the session and
     // every channel hold the new one, so token checks and re-logins go on
     // working. Failures pass on unchanged ("10002" without a trading channel).
-    void passwordChange(const std::string& newPassword, int32_t passwordType, const std::string& oldPassword,
-                        KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void passwordChange(const std::string& newPassword, int32_t passwordType,
+                        const std::string& oldPassword, KAVDoneBlock onSuccess,
+                        KAVFailureBlock onFailure);
     // The service-level re-login: 5 s later the whole login chain runs again
     // with the stored session, and again 5 s after each failure, until one
     // succeeds. Nothing while one is scheduled or running.
@@ -292,7 +305,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();
-    bool isReLoginRunning() const { return reLoginAttempt_ != 0 && isLoginCurrent(reLoginAttempt_); }
+    bool isReLoginRunning() const {
+        return reLoginAttempt_ != 0 && isLoginCurrent(reLoginAttempt_);
+    }
     // The login attempt a re-login started (0: none).
     uint64_t reLoginAttempt_ = 0;
 
@@ -306,7 +321,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void loginFailure(const std::string& code, const std::string& message);
     void wsOpenTimeOut();
     // Whether `attempt` is the login still running.
-    bool isLoginCurrent(uint64_t attempt) const { return loginRunning_ && attempt == loginAttempt_; }
+    bool isLoginCurrent(uint64_t attempt) const {
+        return loginRunning_ && attempt == loginAttempt_;
+    }
     // A block that runs `step` (with this object first) only while the
     // running login is still `attempt` and this object lives.
     template <typename Step>
@@ -324,7 +341,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     KAVFailureBlock loginStepFailure(const std::string& prefix);
     // The proxy login on a stage's channel: its token on success, then `next`;
     // a failure ends the login with the message after `prefix`.
-    void proxyLogin(webSocket& channel, const std::string& prefix, std::function<void(KAVBizSDK&, webSocket&)> next);
+    void proxyLogin(webSocket& channel, const std::string& prefix,
+                    std::function<void(KAVBizSDK&, webSocket&)> next);
     // The compressed quote channel's push block: quote lines only.
     webSocket::PushBlock compressedPushBlock();
 

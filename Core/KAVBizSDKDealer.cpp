@@ -4,14 +4,16 @@
 #include "Core/Funs.h"
 #include "Core/KAVBizSDK.h"
 
-void KAVBizSDK::queryDealerWithKey(const std::string& key, const std::string& url, BizDealer::DealersBlock onSuccess,
-                                   KAVFailureBlock onFailure) {
-    auto biz = std::make_shared<BizDealer>(url.empty() ? std::string(BizDealer::kDefaultServer) : url);
+void KAVBizSDK::queryDealerWithKey(const std::string& key, const std::string& url,
+                                   BizDealer::DealersBlock onSuccess, KAVFailureBlock onFailure) {
+    auto biz =
+        std::make_shared<BizDealer>(url.empty() ? std::string(BizDealer::kDefaultServer) : url);
     biz->getDealerWithKey(key, std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::DWWithAccID(int32_t accId, double amount, const std::string& type, const std::string& memo,
-                            KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::DWWithAccID(int32_t accId, double amount, const std::string& type,
+                            const std::string& memo, KAVDoneBlock onSuccess,
+                            KAVFailureBlock onFailure) {
     MODDWAmount order;
     order.accId = accId;
     order.amChange = amount;
@@ -20,7 +22,8 @@ void KAVBizSDK::DWWithAccID(int32_t accId, double amount, const std::string& typ
     order.changeDate = Funs::getToDay();
     order.userId = userId_;
     auto biz = std::make_shared<BizDWAmount>(channelNamed(kWSTrader));
-    biz->makeOrderWithSID(sid_, userId_, order, biz->requestCode(), std::move(onSuccess), std::move(onFailure));
+    biz->makeOrderWithSID(sid_, userId_, order, biz->requestCode(), std::move(onSuccess),
+                          std::move(onFailure));
 }
 
 bool KAVBizSDK::addDealerWith(const std::shared_ptr<MODDealer>& dealer) {

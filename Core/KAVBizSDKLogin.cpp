@@ -29,9 +29,9 @@ auto KAVBizSDK::whileLogin(uint64_t attempt, Step step) {
     };
 }
 
-void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& password, const std::string& vailCode,
-                                const std::vector<std::string>& urls, KAVDoneBlock onSuccess,
-                                KAVFailureBlock onFailure) {
+void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& password,
+                                const std::string& vailCode, const std::vector<std::string>& urls,
+                                KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     // Whatever ran before is replaced: its stages find they are no longer current.
     ++loginAttempt_;
     loginRunning_ = false;
@@ -73,7 +73,8 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
                                 sdk.hisQuoted_ = info.hisQuoted;
                                 sdk.loginTraderProxy();
                             }),
-            self.whileLogin(attempt, [weakChannel](KAVBizSDK& sdk, const std::string& code, const std::string& message) {
+            self.whileLogin(attempt, [weakChannel](KAVBizSDK& sdk, const std::string& code,
+                                                   const std::string& message) {
                 if (auto c = weakChannel.lock()) c->close();
                 sdk.loginFailure(code, "MA-" + message);
             }));
@@ -81,14 +82,16 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
     notifyDelegate(delegate(), "onLogin", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onLogin(); });
 }
 
-void KAVBizSDK::openStage(const std::shared_ptr<webSocket>& channel, const std::string& url, bool guarded,
-                          webSocket::PushBlock push, std::function<void(KAVBizSDK&, webSocket&)> opened) {
+void KAVBizSDK::openStage(const std::shared_ptr<webSocket>& channel, const std::string& url,
+                          bool guarded, webSocket::PushBlock push,
+                          std::function<void(KAVBizSDK&, webSocket&)> opened) {
     const uint64_t attempt = loginAttempt_;
     if (guarded) {
         // Fixed, whatever the channels' own time-out: the login must not hang
         // on these services. The channel itself keeps trying.
-        loginGuard_ = platform::Timer::schedule(kLoginOpenGuard, false,
-                                                whileLogin(attempt, [](KAVBizSDK& self) { self.wsOpenTimeOut(); }));
+        loginGuard_ = platform::Timer::schedule(
+            kLoginOpenGuard, false,
+            whileLogin(attempt, [](KAVBizSDK& self) { self.wsOpenTimeOut(); }));
     }
     std::weak_ptr<webSocket> weakChannel = channel;
     channel->open(
@@ -109,7 +112,8 @@ void KAVBizSDK::openStage(const std::shared_ptr<webSocket>& channel, const std::
 }
 
 KAVFailureBlock KAVBizSDK::loginStepFailure(const std::string& prefix) {
-    return whileLogin(loginAttempt_, [prefix](KAVBizSDK& self, const std::string& code, const std::string& message) {
+    return whileLogin(loginAttempt_, [prefix](KAVBizSDK& self, const std::string& code,
+                                              const std::string& message) {
         self.loginFailure(code, prefix + message);
     });
 }
@@ -120,7 +124,8 @@ void KAVBizSDK::proxyLogin(webSocket& channel, const std::string& prefix,
     std::weak_ptr<webSocket> weakChannel = channel.weak_from_this();
     login->loginWithSID(sid_, userId_, password_, vailCode_,
                         whileLogin(loginAttempt_,
-                                   [weakChannel, next = std::move(next)](KAVBizSDK& self, const MODLoginInfo& info) {
+                                   [weakChannel, next = std::move(next)](KAVBizSDK& self,
+                                                                         const MODLoginInfo& info) {
                                        auto ch = weakChannel.lock();
                                        if (!ch) return;
                                        ch->setTOKEN(info.token);
@@ -143,13 +148,15 @@ void KAVBizSDK::loginTraderProxy() {
 void KAVBizSDK::loginQueryAccounts() {
     // The query files the accounts itself; the symbols need them.
     queryAccountOnSuccess(
-        whileLogin(loginAttempt_, [](KAVBizSDK& self, const MODList<MODUserAccount>&) { self.loginQuerySymbols(); }),
+        whileLogin(loginAttempt_, [](KAVBizSDK& self,
+                                     const MODList<MODUserAccount>&) { self.loginQuerySymbols(); }),
         loginStepFailure("QA-"));
 }
 
 void KAVBizSDK::loginQuerySymbols() {
     querySymbolOnSuccess(
-        whileLogin(loginAttempt_, [](KAVBizSDK& self, const MODList<MODSymbolInfo>&) { self.loginQueryRates(); }),
+        whileLogin(loginAttempt_,
+                   [](KAVBizSDK& self, const MODList<MODSymbolInfo>&) { self.loginQueryRates(); }),
         loginStepFailure("QS-"));
 }
 
@@ -180,16 +187,18 @@ void KAVBizSDK::loginQuotedProxy_compress() {
     auto channel = createWSWithKey(kWSQuoted, 1, timeOut_);
     channel->setWSProtocol(1);
     // No login on this service: it streams quote lines to whoever connects.
-    openStage(channel, quotedProxyCmp_, true, compressedPushBlock(), [](KAVBizSDK& self, webSocket& opened) {
-        self.loginMSGProxy();
-        opened.heartBeat(true);
-    });
+    openStage(channel, quotedProxyCmp_, true, compressedPushBlock(),
+              [](KAVBizSDK& self, webSocket& opened) {
+                  self.loginMSGProxy();
+                  opened.heartBeat(true);
+              });
 }
 
 void KAVBizSDK::loginMSGProxy() {
     auto channel = createWSWithKey(kWSMSG, 0, timeOut_);
     openStage(channel, messageProxy_, false, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
-        self.proxyLogin(opened, "MS-", [](KAVBizSDK& sdk, webSocket&) { sdk.loginHisQuotedProxy(); });
+        self.proxyLogin(opened, "MS-",
+                        [](KAVBizSDK& sdk, webSocket&) { sdk.loginHisQuotedProxy(); });
     });
 }
 
@@ -252,8 +261,10 @@ webSocket::PushBlock KAVBizSDK::compressedPushBlock() {
 namespace {
 
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     return text;
 }
 
@@ -264,7 +275,8 @@ std::optional<double> numberField(std::string_view text) {
     size_t i = 0;
     const auto digits = [&] {
         const size_t start = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
         return i > start;
     };
     if (i < text.size() && text[i] == '-') ++i;
@@ -281,7 +293,8 @@ std::optional<double> numberField(std::string_view text) {
     if (i != text.size()) return std::nullopt;
     double value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -291,7 +304,8 @@ std::optional<Json> quoteOfLine(std::string_view line) {
     size_t start = 0;
     while (true) {
         const size_t comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        fields.push_back(line.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -340,7 +354,8 @@ std::optional<KAVPackage> KAVBizSDK::expandQuoteLines(const KAVPackage& package)
         if (quote) {
             quotes.push_back(std::move(*quote));
         } else {
-            Funs::log("无法读取的行情数据已丢弃：" + (line.is_string() ? line.get<std::string>() : line.dump()));
+            Funs::log("无法读取的行情数据已丢弃：" +
+                      (line.is_string() ? line.get<std::string>() : line.dump()));
         }
     }
     if (quotes.empty()) return std::nullopt;

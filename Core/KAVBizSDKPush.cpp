@@ -28,8 +28,8 @@ namespace {
 // a copy (the record handed to the delegate stays its own), and one that is
 // gone leaves the cache. Records without a key are not cached.
 template <typename Record>
-void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std::string& key, const Record& record,
-                bool gone) {
+void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std::string& key,
+                const Record& record, bool gone) {
     if (key.empty()) return;
     if (gone) {
         cache.erase(key);
@@ -47,15 +47,16 @@ void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std
 // else by its id; without one the record keeps what it came with) and
 // `complete`, then reports it alone, before the next one.
 template <typename Record, typename Complete, typename Report>
-void eachPushed(KAVBizSDK& sdk, const MODList<Record>& records, const char* method, Complete complete,
-                Report report) {
+void eachPushed(KAVBizSDK& sdk, const MODList<Record>& records, const char* method,
+                Complete complete, Report report) {
     for (const auto& record : records) {
         auto symbol = sdk.getSymbolWith(record->symbolCode);
         if (!symbol) symbol = sdk.getSymbolWithId(record->symbolId);
         if (symbol) takeSymbolFields(*record, symbol.get());
         complete(*record, symbol.get());
         const MODList<Record> one{record};
-        notifyDelegate(sdk.delegate(), method, kWSPushReport, [&](WSPushMessage& d) { report(d, one); });
+        notifyDelegate(sdk.delegate(), method, kWSPushReport,
+                       [&](WSPushMessage& d) { report(d, one); });
     }
 }
 
@@ -88,7 +89,8 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
     };
     const auto it = kHandlers.find(package.event());
     if (it == kHandlers.end()) {
-        Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(), package.event().c_str()));
+        Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(),
+                                    package.event().c_str()));
         return;
     }
     if (it->second) (this->*(it->second))(package);
@@ -109,12 +111,14 @@ void KAVBizSDK::onWSAction(const KAVPackage& package) {
 
 void KAVBizSDK::onSameUserLogin(const KAVPackage&) {
     stopConnect();
-    notifyDelegate(delegate(), "onSameUserLogin", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onSameUserLogin(); });
+    notifyDelegate(delegate(), "onSameUserLogin", kWSPushAlwaysLog,
+                   [](WSPushMessage& d) { d.onSameUserLogin(); });
 }
 
 void KAVBizSDK::onTerminal(const KAVPackage&) {
     stopConnect();
-    notifyDelegate(delegate(), "onTerminal", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onTerminal(); });
+    notifyDelegate(delegate(), "onTerminal", kWSPushAlwaysLog,
+                   [](WSPushMessage& d) { d.onTerminal(); });
 }
 
 void KAVBizSDK::onDeliveryNotice(const KAVPackage&) {
@@ -149,14 +153,16 @@ void KAVBizSDK::onSymbolChange(const KAVPackage& package) {
         // every view and every screen holding it sees the new definition.
         const std::shared_ptr<MODSymbolInfo> cached = known->second;
         if (const auto byId = dict_symbolIds.find(cached->symbolId);
-            byId != dict_symbolIds.end() && byId->second == cached && cached->symbolId != symbol->symbolId) {
+            byId != dict_symbolIds.end() && byId->second == cached &&
+            cached->symbolId != symbol->symbolId) {
             dict_symbolIds.erase(byId);
         }
         *cached = *symbol;
         dict_symbolIds[cached->symbolId] = cached;
         changed.push_back(cached);
     }
-    notifyDelegate(delegate(), "onSymbolChange", kWSPushReport, [&](WSPushMessage& d) { d.onSymbolChange(changed); });
+    notifyDelegate(delegate(), "onSymbolChange", kWSPushReport,
+                   [&](WSPushMessage& d) { d.onSymbolChange(changed); });
 }
 
 void KAVBizSDK::onExchangeRateChange(const KAVPackage& package) {
@@ -165,7 +171,8 @@ void KAVBizSDK::onExchangeRateChange(const KAVPackage& package) {
         return;
     }
     const auto rates = BizCERInfo().pushData(package.getValue("children"));
-    for (const auto& rate : rates) exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] = rate;
+    for (const auto& rate : rates)
+        exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] = rate;
     notifyDelegate(delegate(), "onExchangeRateChange", kWSPushReport,
                    [&](WSPushMessage& d) { d.onExchangeRateChange(rates); });
 }
@@ -176,7 +183,8 @@ void KAVBizSDK::onBulletinPush(const KAVPackage& package) {
         return;
     }
     const auto bulletins = BizBulletin().pushData(package.getValue("children"));
-    notifyDelegate(delegate(), "onBulletinPush", kWSPushReport, [&](WSPushMessage& d) { d.onBulletinPush(bulletins); });
+    notifyDelegate(delegate(), "onBulletinPush", kWSPushReport,
+                   [&](WSPushMessage& d) { d.onBulletinPush(bulletins); });
 }
 
 // ---- money: accounts and risk notices --------------------------------------------
@@ -212,7 +220,8 @@ void KAVBizSDK::onRiskChange(const KAVPackage& package) {
         risks.push_back(std::move(risk));
     });
     const std::vector<MODList<MODRiskInfo>> one{std::move(risks)};
-    notifyDelegate(delegate(), "onRiskChange", kWSPushReport, [&](WSPushMessage& d) { d.onRiskChange(one); });
+    notifyDelegate(delegate(), "onRiskChange", kWSPushReport,
+                   [&](WSPushMessage& d) { d.onRiskChange(one); });
 }
 
 // ---- trading records ------------------------------------------------------------
@@ -222,7 +231,8 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
     eachPushed(
         *this, BizHoldBill().pushData(package.getValue("children")), "onHoldBillChange",
         [this](MODHoldBill& ticket, const MODSymbolInfo* symbol) {
-            BizHoldBill::markWithSymbol(ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
+            BizHoldBill::markWithSymbol(
+                ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
             // A ticket the quotes must re-price from now on, or one closed in full.
             fileRecord(holdBills, ticket.orderCode, ticket, !(ticket.quantityHold > 0));
             holdBillsChanged(ticket.accId);
@@ -247,7 +257,8 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
     eachPushed(
         *this, BizCloseBill().pushData(package.getValue("children")), "onCloseBillChange",
         [this](MODCloseBill& bill, const MODSymbolInfo* symbol) {
-            BizCloseBill::profitWithSymbol(bill, symbol, exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
+            BizCloseBill::profitWithSymbol(bill, symbol,
+                                           exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
             // A ticket closed in full is open no more; what a partial close
             // leaves open comes with the ticket push.
             const auto open = holdBills.find(bill.orderCode);
@@ -266,8 +277,8 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
         [this](MODHoldPosition& position, const MODSymbolInfo* symbol) {
             // Priced as the position query prices it, so that a pushed
             // position and a queried one agree.
-            BizHoldPosition::priceWithSymbol(position, symbol,
-                                             exchangeRateWith(position.symbolCurrency, position.accCurrency));
+            BizHoldPosition::priceWithSymbol(
+                position, symbol, exchangeRateWith(position.symbolCurrency, position.accCurrency));
             fileRecord(holdPosition, position.symbolCode, position,
                        !(position.quantityBuy > 0) && !(position.quantitySell > 0));
         },

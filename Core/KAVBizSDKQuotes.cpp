@@ -58,7 +58,8 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         // Every price below is made from this one: without a usable one the
         // quote says nothing about the symbol.
         double current = 0;
-        if (!quoteValue(child, "priceCurrent", current) || !(current > 0) || !std::isfinite(current)) {
+        if (!quoteValue(child, "priceCurrent", current) || !(current > 0) ||
+            !std::isfinite(current)) {
             Funs::log("无效的行情已跳过：" + symbol->symbolCode);
             continue;
         }
@@ -69,10 +70,11 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         const double bid = (points - symbol->pointBid) / f;
         // The move of the ask in points, before the ask is replaced.
         const double move = std::trunc(ask * f - f * symbol->ask);
-        symbol->upOrDown = std::isfinite(move) ? static_cast<int32_t>(std::clamp(
-                                                     move, static_cast<double>(std::numeric_limits<int32_t>::min()),
-                                                     static_cast<double>(std::numeric_limits<int32_t>::max())))
-                                               : 0;
+        symbol->upOrDown = std::isfinite(move)
+                               ? static_cast<int32_t>(std::clamp(
+                                     move, static_cast<double>(std::numeric_limits<int32_t>::min()),
+                                     static_cast<double>(std::numeric_limits<int32_t>::max())))
+                               : 0;
         symbol->ask = ask;
         symbol->bid = bid;
         symbol->priceCurrent = current;
@@ -81,7 +83,8 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         quoteValue(child, "priceLowest", symbol->priceLowest);
         quoteValue(child, "dailyHight", symbol->dailyHighest);
         quoteValue(child, "dailyLow", symbol->dailyLowest);
-        if (auto lastTime = platform::jsonText(child, "lastTime")) symbol->lastTime = std::move(*lastTime);
+        if (auto lastTime = platform::jsonText(child, "lastTime"))
+            symbol->lastTime = std::move(*lastTime);
 
         updateSymbolInfo(symbol);
         updateHoldBill(*symbol);
@@ -91,15 +94,18 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
 
 void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
     const MODList<MODSymbolInfo> one{symbol};
-    notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport, [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
+    notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
+                   [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
 }
 
 MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode) {
     const auto symbolIt = dict_symbolInfos.find(symbolCode);
-    const MODSymbolInfo* symbol = symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
+    const MODSymbolInfo* symbol =
+        symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
     const auto account = symbol ? getAccountWith(symbol->accId) : nullptr;
     const auto positionIt = holdPosition.find(symbolCode);
-    MODHoldPosition* position = positionIt == holdPosition.end() ? nullptr : positionIt->second.get();
+    MODHoldPosition* position =
+        positionIt == holdPosition.end() ? nullptr : positionIt->second.get();
     if (account) account->profitDyn = 0;
     if (position) {
         position->dpBuy = position->dpSell = 0;
@@ -110,9 +116,9 @@ MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode
         }
     }
     // One rate for every ticket of the symbol, held to float precision.
-    const double rate =
-        symbol ? static_cast<double>(static_cast<float>(getExchangeRateWith(symbol->symbolCurrency, symbol->accCurrency)))
-               : 1.0;
+    const double rate = symbol ? static_cast<double>(static_cast<float>(getExchangeRateWith(
+                                     symbol->symbolCurrency, symbol->accCurrency)))
+                               : 1.0;
 
     MODList<MODHoldBill> tickets;
     for (const auto& [orderCode, ticket] : holdBills) {
@@ -131,7 +137,8 @@ MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode
         }
         // The account counts in its own currency: every ticket of it, at its
         // last re-pricing.
-        if (account && ticket->accId == account->accId) account->profitDyn += ticket->dynProfitPrice;
+        if (account && ticket->accId == account->accId)
+            account->profitDyn += ticket->dynProfitPrice;
     }
     return tickets;
 }
@@ -153,7 +160,8 @@ void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol) {
 
 void KAVBizSDK::updateHoldPosition(const MODSymbolInfo& symbol) {
     MODList<MODHoldPosition> positions;
-    if (const auto it = holdPosition.find(symbol.symbolCode); it != holdPosition.end()) positions.push_back(it->second);
+    if (const auto it = holdPosition.find(symbol.symbolCode); it != holdPosition.end())
+        positions.push_back(it->second);
     notifyDelegate(delegate(), "onHoldPositionChange", kWSPushSilent,
                    [&positions](WSPushMessage& d) { d.onHoldPositionChange(positions); });
 }
@@ -174,7 +182,8 @@ void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
         if (order->symbolCode != symbol.symbolCode) continue;
         order->markPrice = order->bsCode == "b" ? symbol.bid : symbol.ask;
         // The distance to the market moves with the market.
-        order->rangePoint = Funs::getPointWithPrice1(order->markPrice, order->orderPrice, symbol.decimal);
+        order->rangePoint =
+            Funs::getPointWithPrice1(order->markPrice, order->orderPrice, symbol.decimal);
         orders.push_back(order);
     }
     if (orders.empty()) return;

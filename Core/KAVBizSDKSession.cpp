@@ -35,22 +35,26 @@ void KAVBizSDK::abandonLogin() {
 
 void KAVBizSDK::logout() {
     stopConnect();
-    notifyDelegate(delegate(), "onLogout", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onLogout(); });
+    notifyDelegate(delegate(), "onLogout", kWSPushAlwaysLog,
+                   [](WSPushMessage& d) { d.onLogout(); });
 }
 
-void KAVBizSDK::passwordChange(const std::string& newPassword, int32_t passwordType, const std::string& oldPassword,
-                               KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::passwordChange(const std::string& newPassword, int32_t passwordType,
+                               const std::string& oldPassword, KAVDoneBlock onSuccess,
+                               KAVFailureBlock onFailure) {
     auto biz = std::make_shared<BizLogin>(channelNamed(kWSTrader));
     biz->updatePasswordWithSID(
         sid_, userId_, passwordType, newPassword, oldPassword,
-        [weak = weak_from_this(), userId = userId_, newPassword, passwordType, onSuccess = std::move(onSuccess)] {
+        [weak = weak_from_this(), userId = userId_, newPassword, passwordType,
+         onSuccess = std::move(onSuccess)] {
             auto self = weak.lock();
             // The login password is what the token checks and the re-login
             // send: from now on only the new one is accepted. (Unless the
             // session has changed hands meanwhile.)
             if (self && passwordType == kLoginPasswordType && self->userId_ == userId) {
                 self->password_ = newPassword;
-                for (const auto& [name, channel] : self->wsList) channel->setPWD(newPassword);
+                for (const auto& [name, channel] : self->wsList)
+                    channel->setPWD(newPassword);
             }
             if (onSuccess) onSuccess();
         },
@@ -64,7 +68,8 @@ void KAVBizSDK::onNetworkUnready() {
     }
     tryConnect = kTryConnectCount;
     stopConnect();
-    notifyDelegate(delegate(), "onNetworkUnready", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onNetworkUnready(); });
+    notifyDelegate(delegate(), "onNetworkUnready", kWSPushAlwaysLog,
+                   [](WSPushMessage& d) { d.onNetworkUnready(); });
 }
 
 // ---- service-level re-login ------------------------------------------------

@@ -14,7 +14,8 @@ void KAVBizSDK::querySymbolOnSuccess(SymbolsBlock onSuccess, KAVFailureBlock onF
     auto biz = std::make_shared<BizSymbolInfo>(channelNamed(kWSTrader));
     biz->loadDataWithSID(
         sid_, userId_,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODSymbolInfo>& symbols) {
+        [weak = weak_from_this(),
+         onSuccess = std::move(onSuccess)](const MODList<MODSymbolInfo>& symbols) {
             auto self = weak.lock();
             if (!self) return;
             // Rebuilt within this one callback: a reader sees the old caches
@@ -66,17 +67,20 @@ void KAVBizSDK::queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock o
     auto biz = std::make_shared<BizUserAccount>(channelNamed(kWSTrader));
     queryWithBiz(
         biz,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODUserAccount>& accounts) {
+        [weak = weak_from_this(),
+         onSuccess = std::move(onSuccess)](const MODList<MODUserAccount>& accounts) {
             auto self = weak.lock();
             if (!self) return;
-            for (const auto& account : accounts) self->accounts_[accountKey(account->accId)] = account;
+            for (const auto& account : accounts)
+                self->accounts_[accountKey(account->accId)] = account;
             if (!onSuccess) return;
             // The caller gets what is now cached: one record per account, so
             // that a change made through it is seen by every reader.
             MODList<MODUserAccount> cached;
             std::set<int32_t> seen;
             for (const auto& account : accounts) {
-                if (seen.insert(account->accId).second) cached.push_back(self->accounts_[accountKey(account->accId)]);
+                if (seen.insert(account->accId).second)
+                    cached.push_back(self->accounts_[accountKey(account->accId)]);
             }
             onSuccess(cached);
         },
@@ -91,7 +95,8 @@ std::shared_ptr<MODUserAccount> KAVBizSDK::getAccountWith(int32_t accId) const {
 MODList<MODUserAccount> KAVBizSDK::getAccounts() const {
     MODList<MODUserAccount> result;
     result.reserve(accounts_.size());
-    for (const auto& [key, account] : accounts_) result.push_back(account);
+    for (const auto& [key, account] : accounts_)
+        result.push_back(account);
     return result;
 }
 
@@ -101,12 +106,14 @@ void KAVBizSDK::queryCERInfoOnSuccess(RatesBlock onSuccess, KAVFailureBlock onFa
     auto biz = std::make_shared<BizCERInfo>(channelNamed(kWSTrader));
     biz->loadDataWithSID(
         sid_, userId_,
-        [weak = weak_from_this(), onSuccess = std::move(onSuccess)](const MODList<MODCERInfo>& rates) {
+        [weak = weak_from_this(),
+         onSuccess = std::move(onSuccess)](const MODList<MODCERInfo>& rates) {
             auto self = weak.lock();
             if (!self) return;
             self->exchangeRate.clear();
             for (const auto& rate : rates)
-                self->exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] = rate;
+                self->exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] =
+                    rate;
             if (onSuccess) onSuccess(rates);
         },
         std::move(onFailure));

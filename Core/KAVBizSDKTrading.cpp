@@ -78,10 +78,12 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
             for (const auto& bill : bills) {
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
-                BizHoldBill::markWithSymbol(*bill, symbol.get(),
-                                            self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
+                BizHoldBill::markWithSymbol(
+                    *bill, symbol.get(),
+                    self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
-            self.holdBills = cacheOf(bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
+            self.holdBills = cacheOf(
+                bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -95,25 +97,29 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
             }
-            self.limitBills = cacheOf(orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
+            self.limitBills = cacheOf(
+                orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
         },
         std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess,
+                                           KAVFailureBlock onFailure) {
     queryAndComplete(
         *this, std::make_shared<BizHoldPosition>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODHoldPosition>& positions) {
             for (const auto& position : positions) {
                 const auto symbol = self.getSymbolWithId(position->symbolId);
                 takeSymbolFields(*position, symbol.get());
-                BizHoldPosition::priceWithSymbol(*position, symbol.get(),
-                                                 self.exchangeRateWith(position->symbolCurrency, position->accCurrency));
+                BizHoldPosition::priceWithSymbol(
+                    *position, symbol.get(),
+                    self.exchangeRateWith(position->symbolCurrency, position->accCurrency));
             }
             // A position of a symbol that is not cached has no code to be
             // found by; quotes could not re-price it either.
-            self.holdPosition =
-                cacheOf(positions, [](const MODHoldPosition& p) -> const std::string& { return p.symbolCode; });
+            self.holdPosition = cacheOf(
+                positions,
+                [](const MODHoldPosition& p) -> const std::string& { return p.symbolCode; });
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -125,26 +131,30 @@ void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlo
             for (const auto& bill : closed) {
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
-                BizCloseBill::profitWithSymbol(*bill, symbol.get(),
-                                               self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
+                BizCloseBill::profitWithSymbol(
+                    *bill, symbol.get(),
+                    self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
         },
         std::move(onSuccess), std::move(onFailure));
 }
 
 void KAVBizSDK::queryBulletinOnSuccess(BulletinsBlock onSuccess, KAVFailureBlock onFailure) {
-    queryWithBiz(std::make_shared<BizBulletin>(channelNamed(kWSMSG)), std::move(onSuccess), std::move(onFailure));
+    queryWithBiz(std::make_shared<BizBulletin>(channelNamed(kWSMSG)), std::move(onSuccess),
+                 std::move(onFailure));
 }
 
-void KAVBizSDK::hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount, int64_t tmStamp,
-                                    const std::string& /*startDate*/, const std::string& /*endDate*/,
-                                    BarsBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::hisQuotedWithSymbol(const std::string& symbolCode, int32_t period, int32_t barCount,
+                                    int64_t tmStamp, const std::string& /*startDate*/,
+                                    const std::string& /*endDate*/, BarsBlock onSuccess,
+                                    KAVFailureBlock onFailure) {
     const auto channel = channelNamed(kWSHisQuoted);
     if (!channel) return kavFail(onFailure, kNoHistoryService);
-    if (channel->Status() != webSocket::kStatusOpen) return kavFail(onFailure, kHistoryServiceNotReady);
+    if (channel->Status() != webSocket::kStatusOpen)
+        return kavFail(onFailure, kHistoryServiceNotReady);
     auto biz = std::make_shared<BizHisQuoted>(channel);
-    biz->getQuotedWithSID(sid_, userId_, symbolCode, barCount, period, tmStamp, std::move(onSuccess),
-                          std::move(onFailure));
+    biz->getQuotedWithSID(sid_, userId_, symbolCode, barCount, period, tmStamp,
+                          std::move(onSuccess), std::move(onFailure));
 }
 
 // ---- getters -----------------------------------------------------------------
@@ -168,7 +178,8 @@ std::string KAVBizSDK::getLimitTypeWithBSCode(const std::string& bsCode, int32_t
     return "3";
 }
 
-std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::string& symbolCode, float price,
+std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::string& symbolCode,
+                                                                 float price,
                                                                  const std::string& bsCode) const {
     const auto symbol = getSymbolWith(symbolCode);
     return symbol ? CalculateUtils::getLimitWithSymbol(*symbol, price, bsCode) : nullptr;
@@ -176,21 +187,24 @@ std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::stri
 
 // ---- orders -------------------------------------------------------------------
 
-void KAVBizSDK::sendOrder(MODOrder& order, const MODSymbolInfo& symbol, const std::string& eventCode,
-                          KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::sendOrder(MODOrder& order, const MODSymbolInfo& symbol,
+                          const std::string& eventCode, KAVDoneBlock onSuccess,
+                          KAVFailureBlock onFailure) {
     order.symbolId = symbol.symbolId;
     order.pointAsk = symbol.pointAsk;
     order.pointBid = symbol.pointBid;
     order.accId = symbol.accId;
     order.seatsCode = symbol.seatsCode;
     auto biz = std::make_shared<BizOrder>(channelNamed(kWSTrader));
-    biz->makeOrderWithSID(sid_, userId_, order, symbol.decimal, eventCode, std::move(onSuccess), std::move(onFailure));
+    biz->makeOrderWithSID(sid_, userId_, order, symbol.decimal, eventCode, std::move(onSuccess),
+                          std::move(onFailure));
 }
 
-void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                                     double orderPrice, int32_t pointOffset, double priceStopLose,
-                                     double priceTakeProfit, const std::string& memo, KAVDoneBlock onSuccess,
-                                     KAVFailureBlock onFailure) {
+void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quantity,
+                                     const std::string& bsCode, double orderPrice,
+                                     int32_t pointOffset, double priceStopLose,
+                                     double priceTakeProfit, const std::string& memo,
+                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
@@ -208,8 +222,9 @@ void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quant
     sendOrder(order, *symbol, "3001", std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                                      int32_t pointOffset, double revQuantity, const std::string& memo,
+void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quantity,
+                                      const std::string& bsCode, int32_t pointOffset,
+                                      double revQuantity, const std::string& memo,
                                       KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     // Without the symbol there is no price to close at: the order would go
     // out at price 0 for symbol id 0.
@@ -231,8 +246,9 @@ void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quan
     sendOrder(order, *symbol, "2039", std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity, int32_t pointOffset,
-                                     double revQuantity, const std::string& memo, KAVDoneBlock onSuccess,
+void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket, double quantity,
+                                     int32_t pointOffset, double revQuantity,
+                                     const std::string& memo, KAVDoneBlock onSuccess,
                                      KAVFailureBlock onFailure) {
     if (!ticket) return kavFail(onFailure, kBadBillData);
     const auto symbol = getSymbolWith(ticket->symbolCode);
@@ -253,8 +269,9 @@ void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket,
     sendOrder(order, *symbol, "3003", std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quantity, const std::string& bsCode,
-                                    double orderPrice, double priceStopLose, double priceTakeProfit,
+void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quantity,
+                                    const std::string& bsCode, double orderPrice,
+                                    double priceStopLose, double priceTakeProfit,
                                     const std::string& validDateType, const std::string& memo,
                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     const auto symbol = getSymbolWith(symbolCode);
@@ -280,8 +297,9 @@ void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quanti
     sendOrder(order, *symbol, "3005", std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose, double priceTakeProfit,
-                                      const std::string& orderCode, const std::string& memo, KAVDoneBlock onSuccess,
+void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double priceStopLose,
+                                      double priceTakeProfit, const std::string& orderCode,
+                                      const std::string& memo, KAVDoneBlock onSuccess,
                                       KAVFailureBlock onFailure) {
     const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
@@ -296,8 +314,9 @@ void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double pric
     sendOrder(order, *symbol, "3011", std::move(onSuccess), std::move(onFailure));
 }
 
-void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pending, const std::string& memo,
-                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pending,
+                                     const std::string& memo, KAVDoneBlock onSuccess,
+                                     KAVFailureBlock onFailure) {
     if (!pending) return kavFail(onFailure, kBadBillInfo);
     const auto symbol = getSymbolWith(pending->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);

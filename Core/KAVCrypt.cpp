@@ -20,12 +20,23 @@ platform::crypto::AesEcb makeAes(std::string_view key) {
 std::string KAVCrypt::prepareKey(int algorithm, std::string_view key) {
     size_t size = key.size();
     switch (algorithm) {
-        case kAES: size = size <= 16 ? 16 : (size <= 24 ? 24 : 32); break;
-        case kDES: size = 8; break;
-        case k3DES: size = 24; break;
-        case kCAST: size = size < 5 ? 5 : (size > 16 ? 16 : size); break;
-        case kRC4: size = size > 512 ? 512 : size; break;
-        default: break;
+        case kAES:
+            size = size <= 16 ? 16 : (size <= 24 ? 24 : 32);
+            break;
+        case kDES:
+            size = 8;
+            break;
+        case k3DES:
+            size = 24;
+            break;
+        case kCAST:
+            size = size < 5 ? 5 : (size > 16 ? 16 : size);
+            break;
+        case kRC4:
+            size = size > 512 ? 512 : size;
+            break;
+        default:
+            break;
     }
     std::string prepared(key.substr(0, size));
     prepared.resize(size, '\0');
@@ -72,6 +83,7 @@ std::string KAVCrypt::encrypt(std::string_view text, std::string_view key, std::
     return KAVCrypt(key, iv).encrypt(text);
 }
 
-std::optional<std::string> KAVCrypt::decrypt(std::string_view base64, std::string_view key, std::string_view iv) {
+std::optional<std::string> KAVCrypt::decrypt(std::string_view base64, std::string_view key,
+                                             std::string_view iv) {
     return KAVCrypt(key, iv).decrypt(base64);
 }

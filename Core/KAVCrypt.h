@@ -37,7 +37,8 @@ class KAVCrypt {
 
     // One-off forms that key a cipher for a single text.
     static std::string encrypt(std::string_view text, std::string_view key, std::string_view iv);
-    static std::optional<std::string> decrypt(std::string_view base64, std::string_view key, std::string_view iv);
+    static std::optional<std::string> decrypt(std::string_view base64, std::string_view key,
+                                              std::string_view iv);
 
     // p = 16 - (n mod 16) bytes of value p appended, so 1 to 16.
     static std::string pad(std::string_view bytes);

@@ -16,16 +16,31 @@ namespace {
 void appendEscaped(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
-                    out += platform::stringf("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                    out += platform::stringf("\\u%04x",
+                                             static_cast<unsigned>(static_cast<unsigned char>(c)));
                 } else {
                     out += c;
                 }

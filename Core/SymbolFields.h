@@ -13,7 +13,8 @@ void takeSymbolFields(Record& r, const MODSymbolInfo* s) {
     r.accId = s ? s->accId : 0;
     r.symbolCode = s ? s->symbolCode : std::string();
     r.symbolName = s ? s->symbolName : std::string();
-    if constexpr (requires { r.tradeMarketName; }) r.tradeMarketName = s ? s->tradeMarketName : std::string();
+    if constexpr (requires { r.tradeMarketName; })
+        r.tradeMarketName = s ? s->tradeMarketName : std::string();
     r.accCurrency = s ? s->accCurrency : std::string();
     r.symbolCurrency = s ? s->symbolCurrency : std::string();
 }

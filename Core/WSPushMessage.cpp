@@ -2,8 +2,8 @@
 
 #include "Core/Funs.h"
 
-bool notifyDelegate(const std::shared_ptr<WSPushMessage>& delegate, std::string_view method, WSPushRule rule,
-                    const std::function<void(WSPushMessage&)>& call) {
+bool notifyDelegate(const std::shared_ptr<WSPushMessage>& delegate, std::string_view method,
+                    WSPushRule rule, const std::function<void(WSPushMessage&)>& call) {
     if (!delegate) {
         if (rule.logWhenNoDelegate) Funs::log(std::string(method) + " 回调函数未定义");
         return false;

@@ -57,12 +57,16 @@ class WSPushMessage {
     virtual void onLoginFailure(int32_t /*code*/) { notImplemented(); }
     virtual void onAccountChange(const MODList<MODUserAccount>& /*accounts*/) { notImplemented(); }
     virtual void onHoldBillChange(const MODList<MODHoldBill>& /*tickets*/) { notImplemented(); }
-    virtual void onHoldPositionChange(const MODList<MODHoldPosition>& /*positions*/) { notImplemented(); }
+    virtual void onHoldPositionChange(const MODList<MODHoldPosition>& /*positions*/) {
+        notImplemented();
+    }
     virtual void onLimitBillChange(const MODList<MODLimitBill>& /*orders*/) { notImplemented(); }
     virtual void onCloseBillChange(const MODList<MODCloseBill>& /*closed*/) { notImplemented(); }
     virtual void onBulletinPush(const MODList<MODBulletin>& /*bulletins*/) { notImplemented(); }
     // One element: the list of risk records of the push.
-    virtual void onRiskChange(const std::vector<MODList<MODRiskInfo>>& /*risks*/) { notImplemented(); }
+    virtual void onRiskChange(const std::vector<MODList<MODRiskInfo>>& /*risks*/) {
+        notImplemented();
+    }
     virtual void onExchangeRateChange(const MODList<MODCERInfo>& /*rates*/) { notImplemented(); }
     virtual void onSymbolChange(const MODList<MODSymbolInfo>& /*symbols*/) { notImplemented(); }
     virtual void onMessagePush(int32_t /*code*/, const std::any& /*model*/) { notImplemented(); }
@@ -82,5 +86,5 @@ class WSPushMessage {
 // Calls `call` on the delegate (when there is one) and reports whether the
 // delegate implements the method; writes the log line as the rule says.
 // `method` is the method's name, e.g. "onLogin".
-bool notifyDelegate(const std::shared_ptr<WSPushMessage>& delegate, std::string_view method, WSPushRule rule,
-                    const std::function<void(WSPushMessage&)>& call);
+bool notifyDelegate(const std::shared_ptr<WSPushMessage>& delegate, std::string_view method,
+                    WSPushRule rule, const std::function<void(WSPushMessage&)>& call);

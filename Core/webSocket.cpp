@@ -14,7 +14,8 @@ namespace {
 // passes each event on to the channel while the channel wants them.
 class WebSocketConnection final : public KAVChannelConnection, public KAVWebSocketDelegate {
   public:
-    explicit WebSocketConnection(std::shared_ptr<KAVWebSocket> socket) : socket_(std::move(socket)) {}
+    explicit WebSocketConnection(std::shared_ptr<KAVWebSocket> socket)
+        : socket_(std::move(socket)) {}
 
     void attach(const std::shared_ptr<WebSocketConnection>& self) { socket_->setDelegate(self); }
 
@@ -32,7 +33,8 @@ class WebSocketConnection final : public KAVChannelConnection, public KAVWebSock
     void webSocket(KAVWebSocket&, const platform::Error& error) override {
         if (auto d = delegate_.lock()) d->connectionDidFail(*this, error);
     }
-    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason, bool wasClean) override {
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason,
+                   bool wasClean) override {
         if (auto d = delegate_.lock()) d->connectionDidClose(*this, code, reason, wasClean);
     }
 
@@ -109,7 +111,8 @@ void webSocket::_reconnect(const std::string& url) {
     ++generation_;
     connection_ = connectionFactory_ ? connectionFactory_(url) : makeKAVWebSocketConnection(url);
     if (connection_) connection_->setDelegate(weak_from_this());
-    openTimer_ = platform::Timer::schedule(static_cast<double>(timeOut_), false, guarded([this] { openTimeOut(); }));
+    openTimer_ = platform::Timer::schedule(static_cast<double>(timeOut_), false,
+                                           guarded([this] { openTimeOut(); }));
     if (connection_) {
         connection_->open();
     } else {
@@ -130,9 +133,9 @@ void webSocket::scheduleReopen() {
     // A channel closed on purpose never reopens; one reopen at a time.
     if (!wanted_ || reopenTimer_.isValid()) return;
     reopenTimer_ = platform::Timer::schedule(kReopenDelay, false, guarded([this] {
-        // Still wanted when the delay is over?
-        if (wanted_ && !url_.empty()) _reconnect(url_);
-    }));
+                                                 // Still wanted when the delay is over?
+                                                 if (wanted_ && !url_.empty()) _reconnect(url_);
+                                             }));
 }
 
 void webSocket::openTimeOut() {
@@ -210,7 +213,8 @@ void webSocket::heartBeat(bool on) {
     }
 }
 
-void webSocket::pushMsgWith(const KAVPackage& package, SuccessBlock onSuccess, KAVFailureBlock onFailure) {
+void webSocket::pushMsgWith(const KAVPackage& package, SuccessBlock onSuccess,
+                            KAVFailureBlock onFailure) {
     const int32_t order = package.msgOrder();
     // After the counter wraps, a request still waiting under the same number
     // would be answered with the new one's reply: it is failed first.
@@ -237,7 +241,8 @@ void webSocket::timeoutWith(int32_t msgOrder) {
 
 // ---- receiving ------------------------------------------------------------
 
-void webSocket::connectionDidReceive(KAVChannelConnection& connection, const KAVWebSocketMessage& message) {
+void webSocket::connectionDidReceive(KAVChannelConnection& connection,
+                                     const KAVWebSocketMessage& message) {
     if (&connection != connection_.get()) return;
     // The services send text only.
     if (!message.isText()) return;
@@ -251,7 +256,8 @@ void webSocket::receiveText(std::string text) {
         if (!startsWith(text, '{')) {
             auto plain = crypt().decrypt(text);
             if (!plain) {
-                Funs::log(stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(), text.size()));
+                Funs::log(
+                    stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(), text.size()));
                 return;
             }
             text = std::move(*plain);
@@ -303,7 +309,8 @@ void webSocket::connectionDidOpen(KAVChannelConnection& connection) {
     status_ = kStatusOpen;
     const uint64_t generation = generation_;
     sendMSGWith(kNetConnected, "网络连接成功");
-    if (generation != generation_ || status_ != kStatusOpen) return;  // the report closed or replaced it
+    if (generation != generation_ || status_ != kStatusOpen)
+        return;  // the report closed or replaced it
     if (token_.empty()) {
         if (onOpen_) {
             const OpenBlock block = std::move(onOpen_);  // once, at the first open
@@ -345,7 +352,8 @@ void webSocket::checkToken() {
             if (code == kKAVNotReady.code || code == kKAVTimeOut.code) {
                 // No answer is no refusal: drop the connection and let the
                 // reopen try again.
-                Funs::log(stringf("%s - TOKEN 校验无应答 - %s", self->name_.c_str(), message.c_str()));
+                Funs::log(
+                    stringf("%s - TOKEN 校验无应答 - %s", self->name_.c_str(), message.c_str()));
                 self->dropConnection();
                 self->status_ = kStatusClosed;
                 self->scheduleReopen();
@@ -372,6 +380,7 @@ void webSocket::connectionDidClose(KAVChannelConnection& connection, int code,
     dropConnection();
     status_ = kStatusClosed;
     sendMSGWith(kNetClosed, "网络已关闭");
-    Funs::log(stringf("code:%ld - %s", static_cast<long>(code), reason.value_or(std::string()).c_str()));
+    Funs::log(
+        stringf("code:%ld - %s", static_cast<long>(code), reason.value_or(std::string()).c_str()));
     scheduleReopen();
 }

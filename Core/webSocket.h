@@ -36,10 +36,13 @@ class KAVChannelConnection {
       public:
         virtual ~Delegate() = default;
         virtual void connectionDidOpen(KAVChannelConnection& connection) = 0;
-        virtual void connectionDidReceive(KAVChannelConnection& connection, const KAVWebSocketMessage& message) = 0;
-        virtual void connectionDidFail(KAVChannelConnection& connection, const platform::Error& error) = 0;
+        virtual void connectionDidReceive(KAVChannelConnection& connection,
+                                          const KAVWebSocketMessage& message) = 0;
+        virtual void connectionDidFail(KAVChannelConnection& connection,
+                                       const platform::Error& error) = 0;
         virtual void connectionDidClose(KAVChannelConnection& connection, int code,
-                                        const std::optional<std::string>& reason, bool wasClean) = 0;
+                                        const std::optional<std::string>& reason,
+                                        bool wasClean) = 0;
     };
 
     virtual ~KAVChannelConnection() = default;
@@ -52,26 +55,28 @@ class KAVChannelConnection {
 };
 
 // Makes the connection for an address; null when the address is unusable.
-using KAVConnectionFactory = std::function<std::shared_ptr<KAVChannelConnection>(const std::string& url)>;
+using KAVConnectionFactory =
+    std::function<std::shared_ptr<KAVChannelConnection>(const std::string& url)>;
 // The real connection: a KAVWebSocket for the address, whose delegate this
 // adapter is.
 std::shared_ptr<KAVChannelConnection> makeKAVWebSocketConnection(const std::string& url);
 
-class webSocket : public KAVChannelConnection::Delegate, public std::enable_shared_from_this<webSocket> {
+class webSocket : public KAVChannelConnection::Delegate,
+                  public std::enable_shared_from_this<webSocket> {
   public:
     // Status values.
     static constexpr int32_t kStatusConnecting = 0;  // also: not yet opened
     static constexpr int32_t kStatusOpen = 1;
-    static constexpr int32_t kStatusClosed = 3;      // by the peer, the network or close()
+    static constexpr int32_t kStatusClosed = 3;  // by the peer, the network or close()
 
     // Network status codes reported through the push block.
-    static constexpr int32_t kNetConnecting = 1;     // "网络连接中"
-    static constexpr int32_t kNetConnected = 2;      // "网络连接成功"
-    static constexpr int32_t kNetOpenTimeOut = 3;    // "打开网络连接超时"
-    static constexpr int32_t kNetClosed = 4;         // "网络已关闭"
-    static constexpr int32_t kNetTokenCheck = 8;     // "校验 Token"
-    static constexpr int32_t kNetTokenPassed = 9;    // "TOKEN 校验成功"
-    static constexpr int32_t kNetTokenFailed = 10;   // "TOKEN 校验失败"
+    static constexpr int32_t kNetConnecting = 1;    // "网络连接中"
+    static constexpr int32_t kNetConnected = 2;     // "网络连接成功"
+    static constexpr int32_t kNetOpenTimeOut = 3;   // "打开网络连接超时"
+    static constexpr int32_t kNetClosed = 4;        // "网络已关闭"
+    static constexpr int32_t kNetTokenCheck = 8;    // "校验 Token"
+    static constexpr int32_t kNetTokenPassed = 9;   // "TOKEN 校验成功"
+    static constexpr int32_t kNetTokenFailed = 10;  // "TOKEN 校验失败"
     // Event of a status report package.
     static constexpr const char* kStatusEvent = "sys_9001";
 
@@ -86,8 +91,8 @@ class webSocket : public KAVChannelConnection::Delegate, public std::enable_shar
     // the channel gives it this function. It sends the check on `channel`
     // and calls `onFailure` with the server's refusal as code "1", or with
     // the client's own code ("10003", "sys_1006") when no answer came.
-    using TokenCheck =
-        std::function<void(webSocket& channel, std::function<void()> onSuccess, KAVFailureBlock onFailure)>;
+    using TokenCheck = std::function<void(webSocket& channel, std::function<void()> onSuccess,
+                                          KAVFailureBlock onFailure)>;
 
     webSocket();
     ~webSocket() override;
@@ -128,7 +133,9 @@ class webSocket : public KAVChannelConnection::Delegate, public std::enable_shar
 
     void setTokenCheck(TokenCheck check) { tokenCheck_ = std::move(check); }
     // Connections are made by this factory (the real WebSocket when unset).
-    void setConnectionFactory(KAVConnectionFactory factory) { connectionFactory_ = std::move(factory); }
+    void setConnectionFactory(KAVConnectionFactory factory) {
+        connectionFactory_ = std::move(factory);
+    }
 
     // ---- operations ----
     // Stores the address and the blocks, marks the channel wanted and
@@ -162,10 +169,11 @@ class webSocket : public KAVChannelConnection::Delegate, public std::enable_shar
 
     // ---- connection events ----
     void connectionDidOpen(KAVChannelConnection& connection) override;
-    void connectionDidReceive(KAVChannelConnection& connection, const KAVWebSocketMessage& message) override;
+    void connectionDidReceive(KAVChannelConnection& connection,
+                              const KAVWebSocketMessage& message) override;
     void connectionDidFail(KAVChannelConnection& connection, const platform::Error& error) override;
-    void connectionDidClose(KAVChannelConnection& connection, int code, const std::optional<std::string>& reason,
-                            bool wasClean) override;
+    void connectionDidClose(KAVChannelConnection& connection, int code,
+                            const std::optional<std::string>& reason, bool wasClean) override;
 
   private:
     struct Pending {

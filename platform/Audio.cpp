@@ -89,9 +89,9 @@ void openDevice(Output& out) {
     want.samples = 1024;
     want.callback = mix;
     want.userdata = &out;
-    out.device = SDL_OpenAudioDevice(nullptr, 0, &want, &out.spec,
-                                     SDL_AUDIO_ALLOW_FREQUENCY_CHANGE |
-                                         SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    out.device =
+        SDL_OpenAudioDevice(nullptr, 0, &want, &out.spec,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
     if (out.device == 0) {
         log(stringf("Audio: no output device (%s); sounds are recorded, not played",
                     SDL_GetError()));

@@ -43,6 +43,7 @@ void BizCloseBill::profitWithSymbol(MODCloseBill& c, const MODSymbolInfo* symbol
     // The record carries the closing side; the ticket ran the other way.
     const char* side = c.bsCode == "b" ? "s" : "b";
     CalculateUtils::dynProfitWithClosePrice(
-        c.priceClose, c.priceOpen, c.priceHold, c.quantityClose, side, symbol->unit, rate, symbol->symbolType,
-        [&c](double total, double, double) { c.profitCloseTotal = total; }, nullptr);
+        c.priceClose, c.priceOpen, c.priceHold, c.quantityClose, side, symbol->unit, rate,
+        symbol->symbolType, [&c](double total, double, double) { c.profitCloseTotal = total; },
+        nullptr);
 }

@@ -7,8 +7,9 @@ using platform::Json;
 
 BizDWAmount::BizDWAmount(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2035", "2036") {}
 
-void BizDWAmount::makeOrderWithSID(const std::string& sid, const std::string& uid, const MODDWAmount& order,
-                                   const std::string& eventCode, KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void BizDWAmount::makeOrderWithSID(const std::string& sid, const std::string& uid,
+                                   const MODDWAmount& order, const std::string& eventCode,
+                                   KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     KAVPackage package = makePackage(eventCode);
     package.addValue(sid, "sid");
     package.addValue(uid, "uid");

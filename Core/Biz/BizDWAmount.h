@@ -15,7 +15,8 @@ class BizDWAmount : public IBizOf<MODList<MODDWAmount>> {
     // (the server's retCode, "10002", "10003", "sys_1006") reaches the
     // failure block unchanged. Either block may be empty.
     void makeOrderWithSID(const std::string& sid, const std::string& uid, const MODDWAmount& order,
-                          const std::string& eventCode, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+                          const std::string& eventCode, KAVDoneBlock onSuccess,
+                          KAVFailureBlock onFailure);
 
     // The movements of a list, in list order (empty for no list).
     MODList<MODDWAmount> pushData(const platform::Json* children) override;

@@ -37,26 +37,30 @@ bool BizDealer::removeDealer(const std::string& key) {
     return saveDealers();
 }
 
-void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess, KAVFailureBlock onFailure) {
+void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
+                                 KAVFailureBlock onFailure) {
     if (_dict.count(key)) {
         fail(onFailure, "1", kDealerExists);
         return;
     }
     // The key is the user's text: it travels as one query value, whatever it holds.
-    const std::string url =
-        stringf("%s/getdealer.php?key=%s", serverURL_.c_str(), httpQuery::encodeQueryValue(key).c_str());
+    const std::string url = stringf("%s/getdealer.php?key=%s", serverURL_.c_str(),
+                                    httpQuery::encodeQueryValue(key).c_str());
     Funs::log(url);
     auto self = std::static_pointer_cast<BizDealer>(shared_from_this());
     httpQuery::asynGetWithUrl(
         url,
-        [self, onSuccess, onFailure](const std::string& body) { self->onDealerReply(body, onSuccess, onFailure); },
+        [self, onSuccess, onFailure](const std::string& body) {
+            self->onDealerReply(body, onSuccess, onFailure);
+        },
         [onFailure](const std::string& status, const std::string& message) {
             Funs::log("Fail");
             fail(onFailure, status, message);
         });
 }
 
-void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess, KAVFailureBlock onFailure) {
+void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess,
+                              KAVFailureBlock onFailure) {
     const auto reply = platform::parseJson(body);
     if (!reply || !reply->is_object()) {
         fail(onFailure, "1", kReplyUnreadable);
@@ -79,9 +83,12 @@ void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess, K
 
     const std::string iconFile = imageFileName(key, dealer->dealerIcon);
     const std::string logoFile = imageFileName(key, dealer->dealerLogo);
-    const std::string iconURL = stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerIcon.c_str());
-    const std::string logoURL = stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerLogo.c_str());
-    for (const std::string* line : {&iconFile, &logoFile, &iconURL, &logoURL}) Funs::log(*line);
+    const std::string iconURL =
+        stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerIcon.c_str());
+    const std::string logoURL =
+        stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerLogo.c_str());
+    for (const std::string* line : {&iconFile, &logoFile, &iconURL, &logoURL})
+        Funs::log(*line);
 
     auto self = std::static_pointer_cast<BizDealer>(shared_from_this());
     const auto finish = [self, dealer, onSuccess, onFailure] {
@@ -95,13 +102,16 @@ void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess, K
         }
         if (onSuccess) onSuccess(MODList<MODDealer>{dealer});
     };
-    fetchImage(logoURL, logoFile,
-               [self, iconURL, iconFile, finish, onFailure] { self->fetchImage(iconURL, iconFile, finish, onFailure); },
-               onFailure);
+    fetchImage(
+        logoURL, logoFile,
+        [self, iconURL, iconFile, finish, onFailure] {
+            self->fetchImage(iconURL, iconFile, finish, onFailure);
+        },
+        onFailure);
 }
 
-void BizDealer::fetchImage(const std::string& url, const std::string& file, std::function<void()> next,
-                           KAVFailureBlock onFailure) {
+void BizDealer::fetchImage(const std::string& url, const std::string& file,
+                           std::function<void()> next, KAVFailureBlock onFailure) {
     if (file.empty()) {
         Funs::log(stringf("no file for %s", url.c_str()));
         next();
@@ -122,7 +132,9 @@ void BizDealer::fetchImage(const std::string& url, const std::string& file, std:
             }
             next();
         },
-        [onFailure](const std::string& status, const std::string& message) { fail(onFailure, status, message); });
+        [onFailure](const std::string& status, const std::string& message) {
+            fail(onFailure, status, message);
+        });
 }
 
 std::shared_ptr<MODDealer> BizDealer::getDealerWithKey(const std::string& key) const {
@@ -132,7 +144,8 @@ std::shared_ptr<MODDealer> BizDealer::getDealerWithKey(const std::string& key) c
 
 const MODList<MODDealer>& BizDealer::getDealers() {
     _rows.clear();
-    for (const auto& [key, dealer] : _dict) _rows.push_back(dealer);
+    for (const auto& [key, dealer] : _dict)
+        _rows.push_back(dealer);
     return _rows;
 }
 
@@ -153,15 +166,17 @@ void BizDealer::loadDealers() {
 
 bool BizDealer::saveDealers() {
     Json children = Json::array();
-    for (const auto& [key, dealer] : _dict) children.push_back(modToDict(*dealer));
+    for (const auto& [key, dealer] : _dict)
+        children.push_back(modToDict(*dealer));
     Json directory = Json::object();
     directory["children"] = std::move(children);
     return KAVFileIO::saveFile(kDirectoryFile, directory.dump());
 }
 
 Json BizDealer::modToDict(const MODDealer& dealer) {
-    return Json{{"dealerKey", dealer.dealerKey},   {"dealerName", dealer.dealerName}, {"dealerLogo", dealer.dealerLogo},
-                {"dealerIcon", dealer.dealerIcon}, {"webService", dealer.webService}, {"hostDemo", dealer.hostDemo},
+    return Json{{"dealerKey", dealer.dealerKey},   {"dealerName", dealer.dealerName},
+                {"dealerLogo", dealer.dealerLogo}, {"dealerIcon", dealer.dealerIcon},
+                {"webService", dealer.webService}, {"hostDemo", dealer.hostDemo},
                 {"hostReal", dealer.hostReal}};
 }
 

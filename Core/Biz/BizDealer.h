@@ -50,7 +50,8 @@ class BizDealer : public IBiz {
     // a dealer record; ("1", "交易商信息保存失败") when a file cannot be
     // written. Blocks run later on the main run loop, except the first
     // failure above.
-    void getDealerWithKey(const std::string& key, DealersBlock onSuccess, KAVFailureBlock onFailure);
+    void getDealerWithKey(const std::string& key, DealersBlock onSuccess,
+                          KAVFailureBlock onFailure);
     // The directory's record, or null.
     std::shared_ptr<MODDealer> getDealerWithKey(const std::string& key) const;
     // Every record, in key order.

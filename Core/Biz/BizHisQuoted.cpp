@@ -16,7 +16,8 @@ std::vector<std::string_view> splitRow(std::string_view row) {
     size_t start = 0;
     while (true) {
         const size_t comma = row.find(',', start);
-        fields.push_back(row.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        fields.push_back(row.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -27,8 +28,9 @@ std::vector<std::string_view> splitRow(std::string_view row) {
 
 BizHisQuoted::BizHisQuoted(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2023", "2024") {}
 
-void BizHisQuoted::getQuotedWithSID(const std::string& sid, const std::string& uid, const std::string& symbolCode,
-                                    int32_t barCount, int32_t period, int64_t lastTime, SuccessBlock onSuccess,
+void BizHisQuoted::getQuotedWithSID(const std::string& sid, const std::string& uid,
+                                    const std::string& symbolCode, int32_t barCount, int32_t period,
+                                    int64_t lastTime, SuccessBlock onSuccess,
                                     KAVFailureBlock onFailure) {
     symbolCode_ = symbolCode;
     KAVPackage package = makePackage(requestCode());
@@ -38,7 +40,8 @@ void BizHisQuoted::getQuotedWithSID(const std::string& sid, const std::string& u
     condition["symbolCode"] = symbolCode;
     condition["barCount"] = platform::stringf("%i", barCount);
     condition["period"] = platform::stringf("%i", period);
-    condition["time"] = lastTime != 0 ? platform::stringf("%lli", static_cast<long long>(lastTime)) : std::string();
+    condition["time"] =
+        lastTime != 0 ? platform::stringf("%lli", static_cast<long long>(lastTime)) : std::string();
     package.addValue(sid, "sid");
     package.addValue(uid, "uid");
     package.addValue("4", "action");

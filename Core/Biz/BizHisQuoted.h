@@ -23,9 +23,9 @@ class BizHisQuoted : public IBizOf<MODList<MODSymbolInfo>> {
     // Sends the request: conditions symbolCode, barCount, period and time
     // (empty for a last time of 0). The success block gets the bars; without
     // one the reply is not read.
-    void getQuotedWithSID(const std::string& sid, const std::string& uid, const std::string& symbolCode,
-                          int32_t barCount, int32_t period, int64_t lastTime, SuccessBlock onSuccess,
-                          KAVFailureBlock onFailure);
+    void getQuotedWithSID(const std::string& sid, const std::string& uid,
+                          const std::string& symbolCode, int32_t barCount, int32_t period,
+                          int64_t lastTime, SuccessBlock onSuccess, KAVFailureBlock onFailure);
 
     // One bar per element with a "row" of at least six comma-separated
     // fields (time, -, open, high, low, close); other elements are passed over.

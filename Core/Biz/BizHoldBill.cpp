@@ -39,8 +39,9 @@ void BizHoldBill::markWithSymbol(MODHoldBill& bill, const MODSymbolInfo* symbol,
 
 void BizHoldBill::applyDynProfit(MODHoldBill& bill, const MODSymbolInfo* symbol, double rate) {
     CalculateUtils::dynProfitWithClosePrice(
-        bill.markPrice, bill.priceOpen, bill.priceHold, static_cast<double>(bill.quantityHold), bill.bsCode,
-        symbol ? symbol->unit : 0, rate, symbol ? std::string_view(symbol->symbolType) : std::string_view(),
+        bill.markPrice, bill.priceOpen, bill.priceHold, static_cast<double>(bill.quantityHold),
+        bill.bsCode, symbol ? symbol->unit : 0, rate,
+        symbol ? std::string_view(symbol->symbolType) : std::string_view(),
         [&bill](double total, double hold, double converted) {
             bill.dynProfitTotal = total;
             bill.dynProfit = hold;

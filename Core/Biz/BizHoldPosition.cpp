@@ -15,8 +15,8 @@ double averagePrice(double money, double quantity, int32_t unit) {
 
 // The floating profit of one side closed at `closePrice`: (symbol currency,
 // account currency), or zeros.
-void sideProfit(double closePrice, double average, double quantity, const char* side, const MODSymbolInfo* symbol,
-                double rate, double& profit, double& converted) {
+void sideProfit(double closePrice, double average, double quantity, const char* side,
+                const MODSymbolInfo* symbol, double rate, double& profit, double& converted) {
     profit = 0;
     converted = 0;
     if (!symbol) return;
@@ -31,7 +31,8 @@ void sideProfit(double closePrice, double average, double quantity, const char* 
 
 }  // namespace
 
-BizHoldPosition::BizHoldPosition(const std::shared_ptr<webSocket>& ws) : IBizOf(ws, "2027", "2028") {}
+BizHoldPosition::BizHoldPosition(const std::shared_ptr<webSocket>& ws)
+    : IBizOf(ws, "2027", "2028") {}
 
 MODList<MODHoldPosition> BizHoldPosition::pushData(const platform::Json* children) {
     return recordsOf<MODHoldPosition>(children, &BizHoldPosition::recordWith);
@@ -58,7 +59,8 @@ std::shared_ptr<MODHoldPosition> BizHoldPosition::recordWith(const platform::Jso
     return p;
 }
 
-void BizHoldPosition::priceWithSymbol(MODHoldPosition& p, const MODSymbolInfo* symbol, double rate) {
+void BizHoldPosition::priceWithSymbol(MODHoldPosition& p, const MODSymbolInfo* symbol,
+                                      double rate) {
     const int32_t unit = symbol ? symbol->unit : 0;
     p.ask = symbol ? symbol->ask : 0.0;
     p.bid = symbol ? symbol->bid : 0.0;

@@ -22,5 +22,6 @@ class BizHoldPosition : public IBizOf<MODList<MODHoldPosition>> {
     // symbol's ask and bid, the average prices money / (quantity x unit),
     // and per side the floating profit (buy closed at the bid, sell at the
     // ask) and that profit at `rate`. What cannot be worked out is 0.
-    static void priceWithSymbol(MODHoldPosition& position, const MODSymbolInfo* symbol, double rate);
+    static void priceWithSymbol(MODHoldPosition& position, const MODSymbolInfo* symbol,
+                                double rate);
 };

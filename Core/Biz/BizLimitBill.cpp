@@ -36,5 +36,6 @@ std::shared_ptr<MODLimitBill> BizLimitBill::recordWith(const platform::Json& r) 
 
 void BizLimitBill::markWithSymbol(MODLimitBill& order, const MODSymbolInfo* symbol) {
     order.markPrice = symbol ? (order.bsCode == "s" ? symbol->ask : symbol->bid) : 0.0;
-    order.rangePoint = Funs::getPointWithPrice1(order.markPrice, order.orderPrice, symbol ? symbol->decimal : 0);
+    order.rangePoint =
+        Funs::getPointWithPrice1(order.markPrice, order.orderPrice, symbol ? symbol->decimal : 0);
 }

@@ -7,8 +7,9 @@ using platform::Json;
 
 BizLogin::BizLogin(const std::shared_ptr<webSocket>& ws) : IBiz(ws) {}
 
-void BizLogin::loginWithUID(const std::string& uid, const std::string& pwd, const std::string& vcode,
-                            LoginBlock onSuccess, KAVFailureBlock onFailure) {
+void BizLogin::loginWithUID(const std::string& uid, const std::string& pwd,
+                            const std::string& vcode, LoginBlock onSuccess,
+                            KAVFailureBlock onFailure) {
     KAVPackage package = makePackage("1003");
     package.addValue(uid, "uid");
     package.addValue(pwd, "pwd");
@@ -18,7 +19,8 @@ void BizLogin::loginWithUID(const std::string& uid, const std::string& pwd, cons
 }
 
 void BizLogin::loginWithSID(const std::string& sid, const std::string& uid, const std::string& pwd,
-                            const std::string& vcode, LoginBlock onSuccess, KAVFailureBlock onFailure) {
+                            const std::string& vcode, LoginBlock onSuccess,
+                            KAVFailureBlock onFailure) {
     if (const auto channel = ws()) {
         channel->setSID(sid);
         channel->setUID(uid);
@@ -34,9 +36,10 @@ void BizLogin::loginWithSID(const std::string& sid, const std::string& uid, cons
     sendLogin(package, std::move(onSuccess), std::move(onFailure));
 }
 
-void BizLogin::updatePasswordWithSID(const std::string& sid, const std::string& userId, int32_t passwordType,
-                                     const std::string& password, const std::string& oldPassword,
-                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+void BizLogin::updatePasswordWithSID(const std::string& sid, const std::string& userId,
+                                     int32_t passwordType, const std::string& password,
+                                     const std::string& oldPassword, KAVDoneBlock onSuccess,
+                                     KAVFailureBlock onFailure) {
     KAVPackage package = makePackage("1009");
     package.addValue(sid, "sid");
     package.addValue(userId, "uid");

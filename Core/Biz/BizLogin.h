@@ -21,8 +21,8 @@ class BizLogin : public IBiz {
 
     // Login request; the success block gets the session id and the service
     // addresses of the reply.
-    void loginWithUID(const std::string& uid, const std::string& pwd, const std::string& vcode, LoginBlock onSuccess,
-                      KAVFailureBlock onFailure);
+    void loginWithUID(const std::string& uid, const std::string& pwd, const std::string& vcode,
+                      LoginBlock onSuccess, KAVFailureBlock onFailure);
     // Proxy login to the channel's service. The channel first keeps the
     // session id, user id and password, which its token check sends after a
     // reopen. The success block gets the reply's token.
@@ -32,8 +32,9 @@ class BizLogin : public IBiz {
     // Password change (event "1009") of the login password (type 1) or the
     // fund password (type 2) of the user, from `oldPassword` to `password`.
     // Success: retCode "0"; failures pass on unchanged.
-    void updatePasswordWithSID(const std::string& sid, const std::string& userId, int32_t passwordType,
-                               const std::string& password, const std::string& oldPassword, KAVDoneBlock onSuccess,
+    void updatePasswordWithSID(const std::string& sid, const std::string& userId,
+                               int32_t passwordType, const std::string& password,
+                               const std::string& oldPassword, KAVDoneBlock onSuccess,
                                KAVFailureBlock onFailure);
 
     // The login information in a reply's data.

@@ -38,8 +38,9 @@ Json BizOrder::orderData(const MODOrder& o, int32_t decimal, const std::string& 
     return d;
 }
 
-void BizOrder::makeOrderWithSID(const std::string& sid, const std::string& uid, const MODOrder& order,
-                                int32_t decimal, const std::string& eventCode, KAVDoneBlock onSuccess,
+void BizOrder::makeOrderWithSID(const std::string& sid, const std::string& uid,
+                                const MODOrder& order, int32_t decimal,
+                                const std::string& eventCode, KAVDoneBlock onSuccess,
                                 KAVFailureBlock onFailure) {
     KAVPackage package = makePackage(eventCode);
     package.addValue(sid, "sid");

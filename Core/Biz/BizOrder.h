@@ -21,8 +21,9 @@ class BizOrder : public IBiz {
     // answers "0"; every other outcome (its refusal, "10002" without a
     // channel, "10003" with a closed one, "sys_1006") goes to the failure
     // block unchanged.
-    void makeOrderWithSID(const std::string& sid, const std::string& uid, const MODOrder& order, int32_t decimal,
-                          const std::string& eventCode, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+    void makeOrderWithSID(const std::string& sid, const std::string& uid, const MODOrder& order,
+                          int32_t decimal, const std::string& eventCode, KAVDoneBlock onSuccess,
+                          KAVFailureBlock onFailure);
 
     // The order object as sent: 26 keys, every value a string, prices with
     // `decimal` digits, the quantity without decimals, "orderTime" = `now`.

@@ -13,7 +13,8 @@ class BizReconnect : public IBiz {
     // answer came; the message "<channel> - CheckToken -  TOKEN校验失败：<reason>".
     // Without a channel: ("10002", "网关服务尚未初始化").
     void CheckTokenWithSID(const std::string& sid, const std::string& uid, const std::string& pwd,
-                           const std::string& token, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);
+                           const std::string& token, KAVDoneBlock onSuccess,
+                           KAVFailureBlock onFailure);
 
     // The token check of every channel the service object makes.
     static void checkChannel(webSocket& channel, KAVDoneBlock onSuccess, KAVFailureBlock onFailure);

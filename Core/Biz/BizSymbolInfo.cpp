@@ -44,7 +44,9 @@ std::shared_ptr<MODSymbolInfo> BizSymbolInfo::parseSymbol(const Json& e) {
     s->moveRate = int32Value(e, "moveRate");
     // The one integer field the server may send with a fraction: cut toward zero.
     const double pointAsk = std::trunc(doubleValue(e, "pointAsk"));
-    s->pointAsk = std::isfinite(pointAsk) && std::fabs(pointAsk) < 2147483647.0 ? static_cast<int32_t>(pointAsk) : 0;
+    s->pointAsk = std::isfinite(pointAsk) && std::fabs(pointAsk) < 2147483647.0
+                      ? static_cast<int32_t>(pointAsk)
+                      : 0;
     s->pointBid = int32Value(e, "pointBid");
     s->pointLimit = int32Value(e, "pointLimit");
     s->pointStopLose = int32Value(e, "pointStopLose");

@@ -20,7 +20,8 @@ void IBiz::send(KAVPackage& package, webSocket::SuccessBlock onSuccess, KAVFailu
 }
 
 void IBiz::sendListQuery(const std::string& sid, const std::string& uid,
-                         std::function<void(const platform::Json* children)> onChildren, KAVFailureBlock onFailure) {
+                         std::function<void(const platform::Json* children)> onChildren,
+                         KAVFailureBlock onFailure) {
     KAVPackage package = makePackage(requestCode_);
     package.addValue(sid, "sid");
     package.addValue(uid, "uid");

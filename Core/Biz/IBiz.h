@@ -18,7 +18,8 @@ class IBiz : public std::enable_shared_from_this<IBiz> {
   public:
     // initWithWebSocket: binds the request to the channel (which may be
     // none: push parsing uses request objects without one).
-    explicit IBiz(const std::shared_ptr<webSocket>& ws, std::string requestCode = {}, std::string responseCode = {});
+    explicit IBiz(const std::shared_ptr<webSocket>& ws, std::string requestCode = {},
+                  std::string responseCode = {});
     virtual ~IBiz() = default;
 
     std::shared_ptr<webSocket> ws() const { return ws_.lock(); }
@@ -38,7 +39,8 @@ class IBiz : public std::enable_shared_from_this<IBiz> {
     // reply's "children" (null when missing) goes to `onChildren`. Without
     // `onChildren` the reply is dropped unread.
     void sendListQuery(const std::string& sid, const std::string& uid,
-                       std::function<void(const platform::Json* children)> onChildren, KAVFailureBlock onFailure);
+                       std::function<void(const platform::Json* children)> onChildren,
+                       KAVFailureBlock onFailure);
 
   private:
     std::weak_ptr<webSocket> ws_;

@@ -33,8 +33,8 @@ inline double doubleValue(const platform::Json& object, std::string_view key) {
 // A double rounded to float; beyond float's range it becomes the largest float.
 inline float toFloat(double v) {
     constexpr double kMax = std::numeric_limits<float>::max();
-    if (std::isfinite(v) && std::fabs(v) > kMax) return v > 0 ? std::numeric_limits<float>::max()
-                                                               : -std::numeric_limits<float>::max();
+    if (std::isfinite(v) && std::fabs(v) > kMax)
+        return v > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
     return static_cast<float>(v);
 }
 

@@ -8,7 +8,7 @@
 struct MODBulletin {
     std::string content;
     int32_t contentId = 0;
-    std::string date;       // as the server sends it
+    std::string date;  // as the server sends it
     std::string level;
     std::string publish;
     std::string readFlag;

@@ -9,6 +9,6 @@ struct MODLimitPrice {
     float limitPrice = 0;  // the price the bounds are for
     float stopLose = 0;
     float takeProfit = 0;
-    std::string slStr;     // "<" for a buy, ">" for a sell
-    std::string tpStr;     // ">" for a buy, "<" for a sell
+    std::string slStr;  // "<" for a buy, ">" for a sell
+    std::string tpStr;  // ">" for a buy, "<" for a sell
 };

@@ -21,24 +21,24 @@ struct MODSymbolInfo {
     int32_t maxTradeQuantity = 0;
     int32_t minTradeQuantity = 0;
     int32_t moveRate = 0;
-    int32_t pointAsk = 0;        // points added to the current price to make the ask
-    int32_t pointBid = 0;        // points taken from the current price to make the bid
-    int32_t pointLimit = 0;      // limit-order distance, in points
-    int32_t pointStopLose = 0;   // smallest stop-loss distance, in points
-    int32_t pointTakeProfit = 0; // smallest take-profit distance, in points
+    int32_t pointAsk = 0;         // points added to the current price to make the ask
+    int32_t pointBid = 0;         // points taken from the current price to make the bid
+    int32_t pointLimit = 0;       // limit-order distance, in points
+    int32_t pointStopLose = 0;    // smallest stop-loss distance, in points
+    int32_t pointTakeProfit = 0;  // smallest take-profit distance, in points
     double priceClose = 0;
     double priceCurrent = 0;
     double priceHighest = 0;
     double priceLowest = 0;
     double priceOpen = 0;
     int32_t quantityStep = 0;
-    std::string seatsCode;       // sent by the order requests; empty
-    std::string symbolCode;      // main key of the symbol cache
+    std::string seatsCode;   // sent by the order requests; empty
+    std::string symbolCode;  // main key of the symbol cache
     std::string symbolCurrency;
-    std::string accCurrency;     // currency of the symbol's account
-    int32_t symbolId = 0;        // second key of the symbol cache
+    std::string accCurrency;  // currency of the symbol's account
+    int32_t symbolId = 0;     // second key of the symbol cache
     std::string symbolName;
-    std::string symbolType;      // selects the profit rule
+    std::string symbolType;  // selects the profit rule
     int32_t tradeMarketId = 0;
     std::string tradeMarketName;
     std::string tradeModel;

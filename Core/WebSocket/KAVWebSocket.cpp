@@ -30,25 +30,27 @@ std::string lowercase(std::string s) {
 
 }  // namespace
 
-std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURLRequest(const URLRequest& request,
-                                                               std::optional<std::vector<std::string>> protocols) {
+std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURLRequest(
+    const URLRequest& request, std::optional<std::vector<std::string>> protocols) {
     const std::string scheme = lowercase(request.url().scheme());
     if (scheme != "ws" && scheme != "wss" && scheme != "http" && scheme != "https") return nullptr;
     auto ws = std::make_shared<KAVWebSocket>(Token{}, request, std::move(protocols));
     std::weak_ptr<KAVWebSocket> weak = ws;
     ws->stream_->setEventHandler([weak](StreamEvent event) {
         // Network thread: everything is handed to the work queue in order.
-        if (auto self = weak.lock()) self->perform([self = self.get(), event] { self->handleStreamEvent(event); });
+        if (auto self = weak.lock())
+            self->perform([self = self.get(), event] { self->handleStreamEvent(event); });
     });
     return ws;
 }
 
-std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURL(const URL& url,
-                                                        std::optional<std::vector<std::string>> protocols) {
+std::shared_ptr<KAVWebSocket> KAVWebSocket::initWithURL(
+    const URL& url, std::optional<std::vector<std::string>> protocols) {
     return initWithURLRequest(URLRequest(url), std::move(protocols));
 }
 
-KAVWebSocket::KAVWebSocket(Token, const URLRequest& request, std::optional<std::vector<std::string>> protocols)
+KAVWebSocket::KAVWebSocket(Token, const URLRequest& request,
+                           std::optional<std::vector<std::string>> protocols)
     : request_(request),
       url_(request.url()),
       requestedProtocols_(std::move(protocols)),
@@ -61,9 +63,11 @@ KAVWebSocket::KAVWebSocket(Token, const URLRequest& request, std::optional<std::
     if (secure_) {
         tls.emplace();
         tls->peerName = url_.host();
-        if (const auto* pinned = KAV_SSLPinnedCertificates(request_)) tls->pinnedCertificates = *pinned;
+        if (const auto* pinned = KAV_SSLPinnedCertificates(request_))
+            tls->pinnedCertificates = *pinned;
     }
-    stream_ = platform::net::SocketStreamPair::create(url_.host(), static_cast<uint16_t>(port), std::move(tls));
+    stream_ = platform::net::SocketStreamPair::create(url_.host(), static_cast<uint16_t>(port),
+                                                      std::move(tls));
 }
 
 KAVWebSocket::~KAVWebSocket() {
@@ -126,8 +130,10 @@ void KAVWebSocket::flushOutgoing() {
     }
     batchingWrites_ = true;
     for (auto& o : batch) {
-        if (o.opcode == kavws::kOpClose) startClose(o.closeCode, std::move(o.closeReason));
-        else if (readyState() == KAV_OPEN) sendFrame(o.opcode, o.payload);
+        if (o.opcode == kavws::kOpClose)
+            startClose(o.closeCode, std::move(o.closeReason));
+        else if (readyState() == KAV_OPEN)
+            sendFrame(o.opcode, o.payload);
     }
     batchingWrites_ = false;
     pumpWriting();
@@ -154,7 +160,8 @@ std::shared_ptr<KAVWebSocketDelegate> KAVWebSocket::delegate() const {
     return delegate_.lock();
 }
 
-void KAVWebSocket::setDelegateDispatchQueue(std::shared_ptr<platform::dispatch::SerialQueue> queue) {
+void KAVWebSocket::setDelegateDispatchQueue(
+    std::shared_ptr<platform::dispatch::SerialQueue> queue) {
     std::lock_guard lock(mutex_);
     delegateQueue_ = std::move(queue);
 }
@@ -177,8 +184,10 @@ void KAVWebSocket::postToDelegateQueue(std::function<void()> block) {
         std::lock_guard lock(mutex_);
         queue = delegateQueue_;
     }
-    if (queue) queue->async(std::move(block));
-    else platform::RunLoop::main().post(std::move(block));
+    if (queue)
+        queue->async(std::move(block));
+    else
+        platform::RunLoop::main().post(std::move(block));
 }
 
 // Queues one delegate call; the delegate is looked up when it runs. Nothing
@@ -236,7 +245,8 @@ void KAVWebSocket::handleStreamEvent(StreamEvent event) {
 
 void KAVWebSocket::didConnect() {
     secKey_ = platform::crypto::base64Encode(platform::crypto::randomBytes(16));
-    const auto head = kavws::upgradeRequest(request_, secKey_, requestedProtocols_, webSocketVersion_);
+    const auto head =
+        kavws::upgradeRequest(request_, secKey_, requestedProtocols_, webSocketVersion_);
     writeData(head.serialize());
 }
 
@@ -288,7 +298,8 @@ void KAVWebSocket::handshakeCompleted(size_t headLength) {
     setReadyState(KAV_OPEN);
     deliver([](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocketDidOpen(ws); });
     // Frames that came with the response head.
-    if (!rest.empty()) reader_.feed(reinterpret_cast<const uint8_t*>(rest.data()), rest.size(), *this);
+    if (!rest.empty())
+        reader_.feed(reinterpret_cast<const uint8_t*>(rest.data()), rest.size(), *this);
 }
 
 void KAVWebSocket::writeData(std::string_view bytes) {
@@ -315,13 +326,17 @@ void KAVWebSocket::sendFrame(uint8_t opcode, std::string_view payload) {
 void KAVWebSocket::pumpWriting() {
     if (streamsClosed_) return;
     while (outputBufferOffset_ < outputBuffer_.size() && stream_->hasSpaceAvailable()) {
-        const long n = stream_->write(reinterpret_cast<const uint8_t*>(outputBuffer_.data()) + outputBufferOffset_,
-                                      outputBuffer_.size() - outputBufferOffset_);
+        const long n = stream_->write(
+            reinterpret_cast<const uint8_t*>(outputBuffer_.data()) + outputBufferOffset_,
+            outputBuffer_.size() - outputBufferOffset_);
         if (n < 0) {
             // A peer that already ended the connection cannot take our close
             // reply; the end that was decided stands.
-            if (outcome_) finishClosing();
-            else failWithError(Error(KAVWebSocketStreamErrorDomain, 2145, "Error writing to stream"));
+            if (outcome_)
+                finishClosing();
+            else
+                failWithError(
+                    Error(KAVWebSocketStreamErrorDomain, 2145, "Error writing to stream"));
             return;
         }
         if (n == 0) break;
@@ -330,7 +345,8 @@ void KAVWebSocket::pumpWriting() {
     if (outputBufferOffset_ == outputBuffer_.size()) {
         outputBuffer_.clear();
         outputBufferOffset_ = 0;
-    } else if (outputBufferOffset_ > kCompactThreshold && outputBufferOffset_ > outputBuffer_.size() / 2) {
+    } else if (outputBufferOffset_ > kCompactThreshold &&
+               outputBufferOffset_ > outputBuffer_.size() / 2) {
         outputBuffer_.erase(0, outputBufferOffset_);
         outputBufferOffset_ = 0;
     }
@@ -377,11 +393,12 @@ void KAVWebSocket::finishClosing() {
     streamsClosed_ = true;
     stream_->close();
     if (closeTimerArmed_)
-        platform::RunLoop::main().post([self = shared_from_this()] { self->closeTimer_.invalidate(); });
+        platform::RunLoop::main().post(
+            [self = shared_from_this()] { self->closeTimer_.invalidate(); });
     if (!failed_ && outcome_) {
-        deliver(
-            [o = *outcome_](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, o.code, o.reason, o.clean); },
-            true);
+        deliver([o = *outcome_](KAVWebSocketDelegate& d,
+                                KAVWebSocket& ws) { d.webSocket(ws, o.code, o.reason, o.clean); },
+                true);
     }
     selfRetain_.reset();  // the caller of this step holds a reference of its own
 }
@@ -389,7 +406,9 @@ void KAVWebSocket::finishClosing() {
 void KAVWebSocket::failWithError(Error error) {
     if (readyState() == KAV_CLOSED || failed_ || streamsClosed_) return;
     failed_ = true;
-    deliver([error = std::move(error)](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, error); }, true);
+    deliver([error = std::move(error)](KAVWebSocketDelegate& d,
+                                       KAVWebSocket& ws) { d.webSocket(ws, error); },
+            true);
     setReadyState(KAV_CLOSED);
     finishClosing();
 }
@@ -400,7 +419,8 @@ void KAVWebSocket::streamFailed(std::optional<Error> error) {
         return;
     }
     if (!error) error = Error(platform::net::kPosixErrorDomain, 0, "Stream failed");
-    if (error->domain == platform::net::kTlsErrorDomain && error->code == platform::net::kTlsPinnedCertificateNotFound)
+    if (error->domain == platform::net::kTlsErrorDomain &&
+        error->code == platform::net::kTlsPinnedCertificateNotFound)
         error = Error(KAVWebSocketStreamErrorDomain, 23556, "Invalid server cert");
     failWithError(std::move(*error));
 }
@@ -434,7 +454,9 @@ void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
     KAVWebSocketMessage message{opcode == kavws::kOpText ? KAVWebSocketMessage::Kind::Text
                                                          : KAVWebSocketMessage::Kind::Binary,
                                 std::move(payload)};
-    deliver([message = std::move(message)](KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, message); });
+    deliver([message = std::move(message)](KAVWebSocketDelegate& d, KAVWebSocket& ws) {
+        d.webSocket(ws, message);
+    });
 }
 
 void KAVWebSocket::readerPing(std::string&& payload) {
@@ -447,9 +469,8 @@ void KAVWebSocket::readerPing(std::string&& payload) {
 
 void KAVWebSocket::readerPong(std::string&& payload) {
     if (sentCloseFrame_) return;
-    deliver([pong = KAVWebSocketPong{std::move(payload)}](KAVWebSocketDelegate& d, KAVWebSocket& ws) {
-        d.webSocket(ws, pong);
-    });
+    deliver([pong = KAVWebSocketPong{std::move(payload)}](
+                KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, pong); });
 }
 
 void KAVWebSocket::readerClose(int code, std::optional<std::string>&& reason) {

@@ -56,8 +56,8 @@ class KAVWebSocketDelegate {
     // didFailWithError: the connection failed; nothing follows.
     virtual void webSocket(KAVWebSocket&, const platform::Error&) {}
     // didCloseWithCode:reason:wasClean: the connection ended without failure.
-    virtual void webSocket(KAVWebSocket&, int /*code*/, const std::optional<std::string>& /*reason*/,
-                           bool /*wasClean*/) {}
+    virtual void webSocket(KAVWebSocket&, int /*code*/,
+                           const std::optional<std::string>& /*reason*/, bool /*wasClean*/) {}
     // didReceivePong: a pong frame arrived.
     virtual void webSocket(KAVWebSocket&, const KAVWebSocketPong&) {}
 };
@@ -67,14 +67,16 @@ class KAVWebSocketDelegate {
 // optional TLS with certificate pinning. Protocol work runs on the
 // connection's own serial work queue; the sockets live on the shared network
 // thread. Once opened, the connection keeps itself alive until it ends.
-class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private kavws::FrameReader::Handler {
+class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
+                     private kavws::FrameReader::Handler {
   public:
     // Null when the URL's scheme is not "ws", "wss", "http" or "https" (any case).
     static std::shared_ptr<KAVWebSocket> initWithURLRequest(
         const platform::net::URLRequest& request,
         std::optional<std::vector<std::string>> protocols = std::nullopt);
-    static std::shared_ptr<KAVWebSocket> initWithURL(const platform::net::URL& url,
-                                                     std::optional<std::vector<std::string>> protocols = std::nullopt);
+    static std::shared_ptr<KAVWebSocket> initWithURL(
+        const platform::net::URL& url,
+        std::optional<std::vector<std::string>> protocols = std::nullopt);
     ~KAVWebSocket() override;
     KAVWebSocket(const KAVWebSocket&) = delete;
     KAVWebSocket& operator=(const KAVWebSocket&) = delete;
@@ -111,7 +113,8 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>, private 
     struct Token {};
 
   public:
-    KAVWebSocket(Token, const platform::net::URLRequest& request, std::optional<std::vector<std::string>> protocols);
+    KAVWebSocket(Token, const platform::net::URLRequest& request,
+                 std::optional<std::vector<std::string>> protocols);
 
   private:
     struct Outcome {

@@ -7,7 +7,8 @@
 namespace kavws {
 
 bool isValidCloseCode(int code) {
-    return (code >= 1000 && code <= 1003) || (code >= 1007 && code <= 1014) || (code >= 3000 && code <= 4999);
+    return (code >= 1000 && code <= 1003) || (code >= 1007 && code <= 1014) ||
+           (code >= 3000 && code <= 4999);
 }
 
 bool Utf8Validator::feed(const uint8_t* p, size_t n) {
@@ -55,7 +56,8 @@ bool Utf8Validator::feed(const uint8_t* p, size_t n) {
     return true;
 }
 
-void maskCopy(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t key[4], size_t keyOffset) {
+void maskCopy(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t key[4],
+              size_t keyOffset) {
     uint8_t rotated[8];
     for (size_t k = 0; k < 8; ++k)
         rotated[k] = key[(keyOffset + k) & 3];
@@ -72,7 +74,8 @@ void maskCopy(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t key
         dst[i] = src[i] ^ rotated[i & 7];
 }
 
-void appendFrame(std::string& out, uint8_t opcode, std::string_view payload, const uint8_t maskKey[4]) {
+void appendFrame(std::string& out, uint8_t opcode, std::string_view payload,
+                 const uint8_t maskKey[4]) {
     const uint64_t length = payload.size();
     uint8_t header[14];
     size_t h = 0;
@@ -120,7 +123,8 @@ bool FrameReader::headerComplete(Handler& handler) {
         opcode_ = b0 & 0x0F;
         fin_ = (b0 & 0x80) != 0;
         if ((opcode_ >= 3 && opcode_ <= 7) || opcode_ >= 11)
-            return fail(handler, kCloseProtocolError, platform::stringf("Unknown opcode %ld", static_cast<long>(opcode_)));
+            return fail(handler, kCloseProtocolError,
+                        platform::stringf("Unknown opcode %ld", static_cast<long>(opcode_)));
         if (opcode_ < 8) {
             if (opcode_ != 0 && messageOpcode_ != 0)
                 return fail(handler, kCloseProtocolError,
@@ -128,7 +132,8 @@ bool FrameReader::headerComplete(Handler& handler) {
             if (opcode_ == 0 && messageOpcode_ == 0)
                 return fail(handler, kCloseProtocolError, "cannot continue a message");
         }
-        if (b1 & 0x80) return fail(handler, kCloseProtocolError, "Client must receive unmasked data");
+        if (b1 & 0x80)
+            return fail(handler, kCloseProtocolError, "Client must receive unmasked data");
         const uint8_t code = b1 & 0x7F;
         if (code == 126 || code == 127) {
             headerNeed_ = code == 126 ? 4 : 10;
@@ -148,9 +153,11 @@ bool FrameReader::headerComplete(Handler& handler) {
 
     const bool control = opcode_ >= 8;
     if (control) {
-        if (!fin_) return fail(handler, kCloseProtocolError, "Fragmented control frames not allowed");
+        if (!fin_)
+            return fail(handler, kCloseProtocolError, "Fragmented control frames not allowed");
         if (length > 125)
-            return fail(handler, kCloseProtocolError, "Control frames cannot have payloads larger than 126 bytes");
+            return fail(handler, kCloseProtocolError,
+                        "Control frames cannot have payloads larger than 126 bytes");
         control_.clear();
     } else {
         if (messageOpcode_ == 0) {
@@ -158,7 +165,8 @@ bool FrameReader::headerComplete(Handler& handler) {
             message_.clear();
             utf8_.reset();
         }
-        if (length > maxMessage_ - message_.size()) return fail(handler, kCloseTooBig, "Message too big");
+        if (length > maxMessage_ - message_.size())
+            return fail(handler, kCloseTooBig, "Message too big");
         message_.reserve(message_.size() + static_cast<size_t>(length));
     }
     remaining_ = length;
@@ -174,17 +182,20 @@ bool FrameReader::finishFrame(Handler& handler) {
     switch (opcode_) {
         case kOpClose: {
             if (control_.size() == 1)
-                return fail(handler, kCloseProtocolError, "Payload for close must be larger than 2 bytes");
+                return fail(handler, kCloseProtocolError,
+                            "Payload for close must be larger than 2 bytes");
             int code = kCloseNoStatus;
             std::optional<std::string> reason;
             if (control_.size() >= 2) {
                 code = (static_cast<uint8_t>(control_[0]) << 8) | static_cast<uint8_t>(control_[1]);
                 if (!isValidCloseCode(code))
-                    return fail(handler, kCloseProtocolError, platform::stringf("Cannot have close code of %d", code));
+                    return fail(handler, kCloseProtocolError,
+                                platform::stringf("Cannot have close code of %d", code));
                 if (control_.size() > 2) {
                     reason = control_.substr(2);
                     if (!platform::isValidUtf8(*reason))
-                        return fail(handler, kCloseProtocolError, "Close reason MUST be valid UTF-8");
+                        return fail(handler, kCloseProtocolError,
+                                    "Close reason MUST be valid UTF-8");
                 }
             }
             stopped_ = true;

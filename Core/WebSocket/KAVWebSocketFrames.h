@@ -54,17 +54,19 @@ class Utf8Validator {
     void reset() { *this = Utf8Validator(); }
 
   private:
-    uint8_t need_ = 0;  // continuation bytes still expected
+    uint8_t need_ = 0;               // continuation bytes still expected
     uint8_t lo_ = 0x80, hi_ = 0xBF;  // allowed range of the next one
     bool failed_ = false;
 };
 
 // Copies `length` bytes, XORed with the 4-byte mask key, eight bytes at a time.
 // `keyOffset` is the position of the first byte within the masked payload.
-void maskCopy(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t key[4], size_t keyOffset = 0);
+void maskCopy(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t key[4],
+              size_t keyOffset = 0);
 
 // Appends one final frame, masked with `maskKey`, to `out`.
-void appendFrame(std::string& out, uint8_t opcode, std::string_view payload, const uint8_t maskKey[4]);
+void appendFrame(std::string& out, uint8_t opcode, std::string_view payload,
+                 const uint8_t maskKey[4]);
 
 // The payload of a close frame: the code (16-bit big-endian) and the reason,
 // cut at a UTF-8 boundary so that the frame stays within 125 bytes.

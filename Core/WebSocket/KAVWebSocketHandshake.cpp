@@ -23,10 +23,13 @@ std::string KAV_origin(const URL& url) {
     std::string scheme = url.scheme();
     for (char& c : scheme)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (scheme == "wss") scheme = "https";
-    else if (scheme == "ws") scheme = "http";
+    if (scheme == "wss")
+        scheme = "https";
+    else if (scheme == "ws")
+        scheme = "http";
     if (url.port())
-        return platform::stringf("%s://%s:%d/", scheme.c_str(), url.hostForHeader().c_str(), *url.port());
+        return platform::stringf("%s://%s:%d/", scheme.c_str(), url.hostForHeader().c_str(),
+                                 *url.port());
     return platform::stringf("%s://%s/", scheme.c_str(), url.hostForHeader().c_str());
 }
 
@@ -41,8 +44,9 @@ void setKAV_SSLPinnedCertificates(URLRequest& request, std::vector<Certificate> 
 
 namespace kavws {
 
-platform::net::HttpRequestHead upgradeRequest(const URLRequest& request, const std::string& secKey,
-                                              const std::optional<std::vector<std::string>>& protocols, int version) {
+platform::net::HttpRequestHead upgradeRequest(
+    const URLRequest& request, const std::string& secKey,
+    const std::optional<std::vector<std::string>>& protocols, int version) {
     const URL& url = request.url();
     platform::net::HttpRequestHead head;
     head.method = "GET";
@@ -100,7 +104,8 @@ HandshakeResult checkHandshakeResponse(std::string_view head, const std::string&
     }
     const auto accept = response->fields.value("Sec-WebSocket-Accept");
     if (!accept || *accept != stringBySHA1ThenBase64Encoding(secKey + kAcceptGUID)) {
-        result.error = platform::Error(KAVWebSocketErrorDomain, 2133, "Invalid Sec-WebSocket-Accept response");
+        result.error =
+            platform::Error(KAVWebSocketErrorDomain, 2133, "Invalid Sec-WebSocket-Accept response");
         return result;
     }
     if (const auto chosen = response->fields.value("Sec-WebSocket-Protocol")) {
@@ -109,8 +114,9 @@ HandshakeResult checkHandshakeResponse(std::string_view head, const std::string&
             for (const auto& p : *protocols)
                 requested = requested || p == *chosen;
         if (!requested) {
-            result.error = platform::Error(KAVWebSocketErrorDomain, 2133,
-                                           "Server specified Sec-WebSocket-Protocol that wasn't requested");
+            result.error =
+                platform::Error(KAVWebSocketErrorDomain, 2133,
+                                "Server specified Sec-WebSocket-Protocol that wasn't requested");
             return result;
         }
         result.protocol = *chosen;

@@ -21,7 +21,8 @@ std::string KAV_origin(const platform::net::URL& url);
 
 // Certificates pinned on a request: with any, a secure connection is only
 // accepted when the server's certificate leads up to one of them.
-const std::vector<platform::net::Certificate>* KAV_SSLPinnedCertificates(const platform::net::URLRequest& request);
+const std::vector<platform::net::Certificate>* KAV_SSLPinnedCertificates(
+    const platform::net::URLRequest& request);
 void setKAV_SSLPinnedCertificates(platform::net::URLRequest& request,
                                   std::vector<platform::net::Certificate> certificates);
 
@@ -36,9 +37,9 @@ inline constexpr size_t kMaxResponseHeadSize = 16 * 1024;
 
 // The upgrade request of a connection, fields in the order they are set;
 // fields of the request itself come last and replace earlier ones.
-platform::net::HttpRequestHead upgradeRequest(const platform::net::URLRequest& request, const std::string& secKey,
-                                              const std::optional<std::vector<std::string>>& protocols,
-                                              int version = 13);
+platform::net::HttpRequestHead upgradeRequest(
+    const platform::net::URLRequest& request, const std::string& secKey,
+    const std::optional<std::vector<std::string>>& protocols, int version = 13);
 
 // What the server's response head means for the connection.
 struct HandshakeResult {

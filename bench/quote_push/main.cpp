@@ -52,8 +52,13 @@ struct BenchDelegate : WSPushMessage {
 };
 
 std::string packageText(const std::string& event, const std::string& msgOrder, Json children) {
-    Json p = {{"event", event}, {"token", ""}, {"msgOrder", msgOrder}, {"retCode", "0"},
-              {"message", ""},  {"encrypt", "0"}, {"data", {{"children", std::move(children)}}}};
+    Json p = {{"event", event},
+              {"token", ""},
+              {"msgOrder", msgOrder},
+              {"retCode", "0"},
+              {"message", ""},
+              {"encrypt", "0"},
+              {"data", {{"children", std::move(children)}}}};
     return p.dump();
 }
 
@@ -130,7 +135,8 @@ struct Session {
         trade.fireText(KAVWebSocketMessage::text(packageText("4016", "0", std::move(bills))));
         trade.fireText(KAVWebSocketMessage::text(packageText(
             "4022", "0",
-            Json::array({Json{{"symbolCode", "EURUSD"}, {"quantityBuy", "1"}, {"moneyBuy", "110000"}}}))));
+            Json::array(
+                {Json{{"symbolCode", "EURUSD"}, {"quantityBuy", "1"}, {"moneyBuy", "110000"}}}))));
 
         auto quoted = sdk->createWSWithKey(KAVBizSDK::kWSQuoted, enciphered ? 0 : 1, 10);
         quoted->open("ws://bench/quote", {}, sdk->pushBlock());
@@ -138,7 +144,8 @@ struct Session {
         quotes->fireOpen();
         for (const char* price : {"1.10100", "1.10200"}) {
             std::string text = quoteText(price);
-            if (enciphered) text = KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
+            if (enciphered)
+                text = KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
             texts.push_back(KAVWebSocketMessage::text(std::move(text)));
         }
         delegate->calls = 0;
@@ -157,21 +164,21 @@ void BM_QuotePush(benchmark::State& state) {
     const int tickets = static_cast<int>(state.range(0));
     Session session(tickets, state.range(1) != 0);
     size_t i = 0;
-    for (auto _ : state) session.quotes->fireText(session.texts[i++ & 1]);
+    for (auto _ : state)
+        session.quotes->fireText(session.texts[i++ & 1]);
     // Symbol, tickets, position and account reported for every quote.
     const size_t perQuote = 1 + (tickets ? tickets + 2 : 0);
     if (session.delegate->calls != perQuote * static_cast<size_t>(state.iterations()))
         state.SkipWithError("a quote was not fully reported");
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_QuotePush)
-    ->ArgNames({"tickets", "enciphered"})
-    ->ArgsProduct({{0, 10, 1000}, {0, 1}});
+BENCHMARK(BM_QuotePush)->ArgNames({"tickets", "enciphered"})->ArgsProduct({{0, 10, 1000}, {0, 1}});
 
 void BM_QuoteParseOnly(benchmark::State& state) {
     const bool enciphered = state.range(0) != 0;
     const std::string plain = quoteText("1.10100");
-    const std::string text = enciphered ? KAVCrypt::encrypt(plain, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV) : plain;
+    const std::string text =
+        enciphered ? KAVCrypt::encrypt(plain, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV) : plain;
     const KAVCrypt crypt(KAVCrypt::kPackageKey);
     for (auto _ : state) {
         KAVPackage package;

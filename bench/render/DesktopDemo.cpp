@@ -41,14 +41,16 @@ int main(int argc, char** argv) {
     auto box = std::make_shared<UIView>(CGRectMake(110, 200, 100, 100));
     box->setBackgroundColor(UIColor::rgb255(39, 140, 192));
     box->layer().setCornerRadius(12);
-    auto pan = std::make_shared<UIPanGestureRecognizer>([box, home = box->center()](UIGestureRecognizer& g) {
-        auto& p = static_cast<UIPanGestureRecognizer&>(g);
-        CGPoint t = p.translationInView(box->superviewRaw());
-        if (g.state() == UIGestureRecognizerState::Changed || g.state() == UIGestureRecognizerState::Began)
-            box->setCenter({home.x + t.x, home.y + t.y});
-        else
-            UIView::animateWithDuration(0.3, [box, home] { box->setCenter(home); });
-    });
+    auto pan = std::make_shared<UIPanGestureRecognizer>(
+        [box, home = box->center()](UIGestureRecognizer& g) {
+            auto& p = static_cast<UIPanGestureRecognizer&>(g);
+            CGPoint t = p.translationInView(box->superviewRaw());
+            if (g.state() == UIGestureRecognizerState::Changed ||
+                g.state() == UIGestureRecognizerState::Began)
+                box->setCenter({home.x + t.x, home.y + t.y});
+            else
+                UIView::animateWithDuration(0.3, [box, home] { box->setCenter(home); });
+        });
     box->addGestureRecognizer(pan);
     window->addSubview(box);
 
@@ -61,10 +63,13 @@ int main(int argc, char** argv) {
     caption->setTextColor(UIColor::grey255(220));
     button->addSubview(caption);
     int taps = 0, pans = 0;
-    button->addTarget([box, &taps](UIControl*, UIEvent*) {
-        ++taps;
-        UIView::animateWithDuration(0.5, [box] { box->setAlpha(box->alpha() > 0.5 ? 0.2 : 1); });
-    }, UIControlEventTouchUpInside);
+    button->addTarget(
+        [box, &taps](UIControl*, UIEvent*) {
+            ++taps;
+            UIView::animateWithDuration(0.5,
+                                        [box] { box->setAlpha(box->alpha() > 0.5 ? 0.2 : 1); });
+        },
+        UIControlEventTouchUpInside);
     pan->addTarget([&pans](UIGestureRecognizer& g) {
         if (g.state() == UIGestureRecognizerState::Ended) ++pans;
     });
@@ -72,7 +77,8 @@ int main(int argc, char** argv) {
     window->makeKeyAndVisible();
 
     platform::Timer quit;
-    if (seconds > 0) quit = platform::Timer::schedule(seconds, false, [] { platform::RunLoop::main().stop(); });
+    if (seconds > 0)
+        quit = platform::Timer::schedule(seconds, false, [] { platform::RunLoop::main().stop(); });
     desktop.run();
 
     rusage usage{};

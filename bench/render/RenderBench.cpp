@@ -40,7 +40,8 @@ struct Screen {
             row.view->setBackgroundColor(UIColor::grey255(40));
             const double xs[] = {15, 15, 120, 120, 220, 220, 280};
             const double ys[] = {2, 15, 2, 15, 2, 15, 8};
-            const char* texts[] = {"09:30:15", "欧元美元", "1.08345", "最低:1.08120", "1.08367", "最高:1.08544", "点差:2"};
+            const char* texts[] = {"09:30:15", "欧元美元",     "1.08345", "最低:1.08120",
+                                   "1.08367",  "最高:1.08544", "点差:2"};
             for (int k = 0; k < 7; ++k) {
                 auto label = std::make_shared<UILabel>(CGRectMake(xs[k], ys[k], 95, 13));
                 label->setFont(UIFont::systemFontOfSize(k % 2 ? 10 : 12));
@@ -103,7 +104,8 @@ void BM_CompositeWithNothingRedrawn(benchmark::State& state) {
     Screen screen;
     screen.draw();
     for (auto _ : state) {
-        screen.rows[0].view->setCenter({160.0 + static_cast<double>(state.iterations() % 2), kRowHeight / 2});
+        screen.rows[0].view->setCenter(
+            {160.0 + static_cast<double>(state.iterations() % 2), kRowHeight / 2});
         screen.draw();
     }
 }
@@ -113,7 +115,8 @@ void BM_LayoutPassOnly(benchmark::State& state) {
     Screen screen;
     screen.draw();
     for (auto _ : state) {
-        for (auto& row : screen.rows) row.view->setNeedsLayout();
+        for (auto& row : screen.rows)
+            row.view->setNeedsLayout();
         UIScreenRenderer::layoutWindows();
     }
 }
@@ -137,7 +140,8 @@ void printMemoryPerView() {
         window->addSubview(views.back());
     }
     size_t plain = heapInUse() - before;
-    for (auto& v : views) v->removeFromSuperview();
+    for (auto& v : views)
+        v->removeFromSuperview();
     views.clear();
     before = heapInUse();
     for (int i = 0; i < n; ++i) {
@@ -148,8 +152,10 @@ void printMemoryPerView() {
     }
     UIScreenRenderer::renderScreen(2);  // every label draws and keeps its drawing
     size_t labels = heapInUse() - before;
-    std::printf("memory per view: %.0f bytes (plain view in a window), %.0f bytes (label with its drawing)\n",
-                double(plain) / n, double(labels) / n);
+    std::printf(
+        "memory per view: %.0f bytes (plain view in a window), %.0f bytes (label with its "
+        "drawing)\n",
+        double(plain) / n, double(labels) / n);
 }
 
 }  // namespace
@@ -160,7 +166,8 @@ int main(int argc, char** argv) {
         // The benchmarked screen, to look at.
         Screen screen;
         screen.draw();
-        cairo_surface_write_to_png(screen.surface, (std::string(dir) + "/bench-render-rows.png").c_str());
+        cairo_surface_write_to_png(screen.surface,
+                                   (std::string(dir) + "/bench-render-rows.png").c_str());
     }
     printMemoryPerView();
     benchmark::Initialize(&argc, argv);

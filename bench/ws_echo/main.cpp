@@ -94,10 +94,12 @@ class OurClient : public KAVWebSocketDelegate, public std::enable_shared_from_th
         payload_ = platform::crypto::randomBytes(size);
         count_ = count;
         window_ = window;
-        auto ws = KAVWebSocket::initWithURL(*platform::net::URL::parse("ws://127.0.0.1:" + std::to_string(port) + "/"));
+        auto ws = KAVWebSocket::initWithURL(
+            *platform::net::URL::parse("ws://127.0.0.1:" + std::to_string(port) + "/"));
         ws->setDelegate(shared_from_this());
         ws->open();
-        if (!platform::RunLoop::main().runUntil([&] { return received_ == count_ || failed_; }, 120))
+        if (!platform::RunLoop::main().runUntil([&] { return received_ == count_ || failed_; },
+                                                120))
             std::fprintf(stderr, "ours stalled: sent %zu, received %zu\n", sent_, received_);
         const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
         ws->close();
@@ -119,7 +121,9 @@ class OurClient : public KAVWebSocketDelegate, public std::enable_shared_from_th
         std::fprintf(stderr, "ours failed: %s\n", error.localizedDescription.c_str());
         failed_ = closed_ = true;
     }
-    void webSocket(KAVWebSocket&, int, const std::optional<std::string>&, bool) override { closed_ = true; }
+    void webSocket(KAVWebSocket&, int, const std::optional<std::string>&, bool) override {
+        closed_ = true;
+    }
 
   private:
     void sendOne(KAVWebSocket& ws) {
@@ -207,14 +211,17 @@ int main() {
         const char* name;
         size_t count, size, window;
     };
-    for (const Case c : {Case{"64 B x 100000", 100000, 64, 256}, Case{"1 MiB x 200", 200, 1 << 20, 4}}) {
+    for (const Case c :
+         {Case{"64 B x 100000", 100000, 64, 256}, Case{"1 MiB x 200", 200, 1 << 20, 4}}) {
         // Best of three runs each, alternating, so that neither side gets a warmer machine.
         Figures ours, beast;
         for (int round = 0; round < 3; ++round) {
-            const Figures o = std::make_shared<OurClient>()->run(server.port(), c.count, c.size, c.window);
+            const Figures o =
+                std::make_shared<OurClient>()->run(server.port(), c.count, c.size, c.window);
             const Figures b = BeastClient().run(server.port(), c.count, c.size, c.window);
             if (o.messages == c.count && (ours.seconds == 0 || o.seconds < ours.seconds)) ours = o;
-            if (b.messages == c.count && (beast.seconds == 0 || b.seconds < beast.seconds)) beast = b;
+            if (b.messages == c.count && (beast.seconds == 0 || b.seconds < beast.seconds))
+                beast = b;
         }
         report(c.name, ours, beast);
     }

@@ -84,7 +84,8 @@ NetworkThread& NetworkThread::shared() {
 NetworkThread::NetworkThread() : impl_(std::make_unique<Impl>()) {
     impl_->epollFd = epoll_create1(EPOLL_CLOEXEC);
     impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (impl_->epollFd < 0 || impl_->wakeFd < 0) throw std::runtime_error("network thread: epoll failed");
+    if (impl_->epollFd < 0 || impl_->wakeFd < 0)
+        throw std::runtime_error("network thread: epoll failed");
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.u64 = 0;

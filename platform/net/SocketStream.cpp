@@ -84,7 +84,8 @@ struct SocketStreamPair::Impl {
 
 std::shared_ptr<SocketStreamPair> SocketStreamPair::create(std::string host, uint16_t port,
                                                            std::optional<TlsSettings> tls) {
-    return std::shared_ptr<SocketStreamPair>(new SocketStreamPair(std::move(host), port, std::move(tls)));
+    return std::shared_ptr<SocketStreamPair>(
+        new SocketStreamPair(std::move(host), port, std::move(tls)));
 }
 
 SocketStreamPair::SocketStreamPair(std::string host, uint16_t port, std::optional<TlsSettings> tls)
@@ -180,15 +181,18 @@ struct StreamOps {
             ERR_clear_error();
             const bool pinned = !pair.tls_->pinnedCertificates.empty();
             failLocked(s,
-                       Error(kTlsErrorDomain, pinned ? kTlsPinnedCertificateNotFound : kTlsCertificateRejected,
-                             std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify)),
+                       Error(kTlsErrorDomain,
+                             pinned ? kTlsPinnedCertificateNotFound : kTlsCertificateRejected,
+                             std::string("certificate verify failed: ") +
+                                 X509_verify_cert_error_string(verify)),
                        events);
             return;
         }
         const int savedErrno = errno;
         std::string text = detail::takeOpenSSLError("");
-        if (text.empty()) text = err == SSL_ERROR_SYSCALL && savedErrno ? std::strerror(savedErrno)
-                                                                        : "TLS handshake failed";
+        if (text.empty())
+            text = err == SSL_ERROR_SYSCALL && savedErrno ? std::strerror(savedErrno)
+                                                          : "TLS handshake failed";
         failLocked(s, Error(kTlsErrorDomain, kTlsHandshakeFailed, text), events);
     }
 
@@ -199,7 +203,9 @@ struct StreamOps {
         }
         s.ssl = detail::newClientSSL(s.fd, *pair.tls_);
         if (!s.ssl) {
-            failLocked(s, Error(kTlsErrorDomain, kTlsHandshakeFailed, detail::takeOpenSSLError("TLS set-up failed")),
+            failLocked(s,
+                       Error(kTlsErrorDomain, kTlsHandshakeFailed,
+                             detail::takeOpenSSLError("TLS set-up failed")),
                        events);
             return;
         }
@@ -215,10 +221,12 @@ struct StreamOps {
     }
 
     // Network thread: tries the addresses in order until one connects.
-    static void connectNextLocked(SocketStreamPair& pair, SocketStreamPair::Impl& s, Events& events) {
+    static void connectNextLocked(SocketStreamPair& pair, SocketStreamPair::Impl& s,
+                                  Events& events) {
         while (s.nextAddress < s.addresses.size()) {
             const Address& a = s.addresses[s.nextAddress++];
-            const int fd = ::socket(a.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            const int fd =
+                ::socket(a.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             if (fd < 0) {
                 s.lastConnectErrno = errno;
                 continue;
@@ -235,9 +243,10 @@ struct StreamOps {
             s.phase = SocketStreamPair::Impl::Phase::Connecting;
             std::weak_ptr<SocketStreamPair> weak = pair.weak_from_this();
             s.interest = kOut;
-            s.registration = NetworkThread::shared().add(fd, kOut | EPOLLONESHOT, [weak](uint32_t ev) {
-                if (auto self = weak.lock()) self->onSocketEvents(ev);
-            });
+            s.registration =
+                NetworkThread::shared().add(fd, kOut | EPOLLONESHOT, [weak](uint32_t ev) {
+                    if (auto self = weak.lock()) self->onSocketEvents(ev);
+                });
             if (!s.registration) {
                 s.lastConnectErrno = errno;
                 ::close(fd);
@@ -314,8 +323,9 @@ void SocketStreamPair::open() {
         const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
         if (rc != 0) {
             const int code = rc == EAI_SYSTEM ? errno : rc;
-            startConnecting({}, rc == EAI_SYSTEM ? posixError(code)
-                                                 : Error(kResolverErrorDomain, rc, gai_strerror(rc)));
+            startConnecting({}, rc == EAI_SYSTEM
+                                    ? posixError(code)
+                                    : Error(kResolverErrorDomain, rc, gai_strerror(rc)));
             return;
         }
         std::vector<Address> addresses;
@@ -360,13 +370,17 @@ void SocketStreamPair::onSocketEvents(uint32_t ev) {
                 bool bytes = false, space = false;
                 if (readable && (s.interest & kIn)) {
                     fired |= kIn;
-                    if (s.writeWaitsForRead) space = true;
-                    else bytes = true;
+                    if (s.writeWaitsForRead)
+                        space = true;
+                    else
+                        bytes = true;
                 }
                 if (writable && (s.interest & kOut)) {
                     fired |= kOut;
-                    if (s.readWaitsForWrite) bytes = true;
-                    else space = true;
+                    if (s.readWaitsForWrite)
+                        bytes = true;
+                    else
+                        space = true;
                 }
                 s.interest &= ~fired;
                 s.readWaitsForWrite = s.readWaitsForWrite && !(fired & kOut);
@@ -434,7 +448,8 @@ long SocketStreamPair::read(uint8_t* buffer, size_t capacity) {
                 if (errno == 0 || n == 0) return reachedEnd();
                 return failed(posixError(errno));
             default:
-                return failed(Error(kTlsErrorDomain, kTlsConnectionFailed, detail::takeOpenSSLError("TLS error")));
+                return failed(Error(kTlsErrorDomain, kTlsConnectionFailed,
+                                    detail::takeOpenSSLError("TLS error")));
         }
     }
 
@@ -493,7 +508,8 @@ long SocketStreamPair::write(const uint8_t* bytes, size_t length) {
             case SSL_ERROR_SYSCALL:
                 return failed(posixError(errno ? errno : EPIPE));
             default:
-                return failed(Error(kTlsErrorDomain, kTlsConnectionFailed, detail::takeOpenSSLError("TLS error")));
+                return failed(Error(kTlsErrorDomain, kTlsConnectionFailed,
+                                    detail::takeOpenSSLError("TLS error")));
         }
     }
 
@@ -511,7 +527,8 @@ long SocketStreamPair::write(const uint8_t* bytes, size_t length) {
 
 bool SocketStreamPair::hasSpaceAvailable() const {
     std::lock_guard lock(impl_->mutex);
-    return impl_->spaceAvailable && (impl_->status == StreamStatus::Open || impl_->status == StreamStatus::AtEnd);
+    return impl_->spaceAvailable &&
+           (impl_->status == StreamStatus::Open || impl_->status == StreamStatus::AtEnd);
 }
 
 void SocketStreamPair::close() {

@@ -82,7 +82,8 @@ int bioWrite(BIO* bio, const char* data, int length) {
     const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
     BIO_clear_retry_flags(bio);
     const ssize_t n = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) BIO_set_retry_write(bio);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_write(bio);
     return static_cast<int>(n);
 }
 
@@ -90,7 +91,8 @@ int bioRead(BIO* bio, char* out, int length) {
     const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
     BIO_clear_retry_flags(bio);
     const ssize_t n = ::recv(fd, out, static_cast<size_t>(length), 0);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) BIO_set_retry_read(bio);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_read(bio);
     return static_cast<int>(n);
 }
 
@@ -122,7 +124,8 @@ BIO_METHOD* socketMethod() {
 
 bool isIPLiteral(const std::string& host) {
     unsigned char buf[sizeof(in6_addr)];
-    return inet_pton(AF_INET, host.c_str(), buf) == 1 || inet_pton(AF_INET6, host.c_str(), buf) == 1;
+    return inet_pton(AF_INET, host.c_str(), buf) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), buf) == 1;
 }
 
 }  // namespace

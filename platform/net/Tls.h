@@ -41,10 +41,10 @@ struct TlsSettings {
 // Errors of the TLS layer (domain kTlsErrorDomain).
 inline constexpr const char* kTlsErrorDomain = "TlsErrorDomain";
 enum TlsErrorCode : long {
-    kTlsHandshakeFailed = 1,          // the handshake failed for another reason
-    kTlsCertificateRejected = 2,      // the chain or the host name did not verify
+    kTlsHandshakeFailed = 1,            // the handshake failed for another reason
+    kTlsCertificateRejected = 2,        // the chain or the host name did not verify
     kTlsPinnedCertificateNotFound = 3,  // pinned mode: no pinned certificate vouches for the server
-    kTlsConnectionFailed = 4,         // a TLS error after the handshake
+    kTlsConnectionFailed = 4,           // a TLS error after the handshake
 };
 
 // Other stream error domains: the system call's errno, and the resolver's code.

@@ -12,17 +12,21 @@ std::optional<URL> URL::parse(std::string_view text) {
     url.scheme_ = std::string(text.substr(0, schemeEnd));
     for (size_t i = 0; i < url.scheme_.size(); ++i) {
         const auto c = static_cast<unsigned char>(url.scheme_[i]);
-        const bool ok = std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
+        const bool ok =
+            std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
         if (!ok) return std::nullopt;
     }
     std::string_view rest = text.substr(schemeEnd + 3);
 
-    if (const size_t hash = rest.find('#'); hash != std::string_view::npos) rest = rest.substr(0, hash);
+    if (const size_t hash = rest.find('#'); hash != std::string_view::npos)
+        rest = rest.substr(0, hash);
     const size_t authorityEnd = rest.find_first_of("/?");
     std::string_view authority = rest.substr(0, authorityEnd);
-    std::string_view tail = authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
+    std::string_view tail =
+        authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
 
-    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
     std::string_view portText;
     if (!authority.empty() && authority.front() == '[') {
         const size_t close = authority.find(']');

@@ -19,9 +19,9 @@ class URL {
     const std::string& absoluteString() const { return absolute_; }
     const std::string& scheme() const { return scheme_; }  // as written
     const std::string& host() const { return host_; }
-    std::optional<int> port() const { return port_; }      // only when written
-    const std::string& path() const { return path_; }      // may be empty
-    const std::string& query() const { return query_; }    // without '?'
+    std::optional<int> port() const { return port_; }    // only when written
+    const std::string& path() const { return path_; }    // may be empty
+    const std::string& query() const { return query_; }  // without '?'
     bool hasQuery() const { return hasQuery_; }
 
     // Host as it goes into a "Host" field or an origin: IPv6 literals in brackets.
@@ -51,7 +51,9 @@ class URLRequest {
     }
     const HttpHeaderFields& allHTTPHeaderFields() const { return fields_; }
 
-    void setProperty(const std::string& key, std::any value) { properties_[key] = std::move(value); }
+    void setProperty(const std::string& key, std::any value) {
+        properties_[key] = std::move(value);
+    }
     void removeProperty(const std::string& key) { properties_.erase(key); }
     const std::any* property(const std::string& key) const {
         auto it = properties_.find(key);

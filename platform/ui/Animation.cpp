@@ -11,7 +11,9 @@ namespace platform::ui {
 
 namespace {
 
-double lerp(double a, double b, double t) { return a + (b - a) * t; }
+double lerp(double a, double b, double t) {
+    return a + (b - a) * t;
+}
 
 CGPathRef lerpPath(const CGPathRef& a, const CGPathRef& b, double t) {
     if (!a || !b) return t < 0.5 ? a : b;
@@ -25,10 +27,18 @@ CGPathRef lerpPath(const CGPathRef& a, const CGPathRef& b, double t) {
         for (int k = 0; k < 3; ++k)
             p[k] = {lerp(ea[i].p[k].x, eb[i].p[k].x, t), lerp(ea[i].p[k].y, eb[i].p[k].y, t)};
         switch (ea[i].op) {
-            case UIBezierPath::Op::Move: out.moveToPoint(p[0]); break;
-            case UIBezierPath::Op::Line: out.addLineToPoint(p[0]); break;
-            case UIBezierPath::Op::Curve: out.addCurveToPoint(p[2], p[0], p[1]); break;
-            case UIBezierPath::Op::Close: out.closePath(); break;
+            case UIBezierPath::Op::Move:
+                out.moveToPoint(p[0]);
+                break;
+            case UIBezierPath::Op::Line:
+                out.addLineToPoint(p[0]);
+                break;
+            case UIBezierPath::Op::Curve:
+                out.addCurveToPoint(p[2], p[0], p[1]);
+                break;
+            case UIBezierPath::Op::Close:
+                out.closePath();
+                break;
         }
     }
     return std::make_shared<UIBezierPath>(out);
@@ -51,14 +61,16 @@ AnimValue interpolate(const AnimValue& a, const AnimValue& b, double t) {
             } else if constexpr (std::is_same_v<T, CGSize>) {
                 return CGSize{lerp(va.width, vb.width, t), lerp(va.height, vb.height, t)};
             } else if constexpr (std::is_same_v<T, CGRect>) {
-                return CGRectMake(lerp(va.origin.x, vb.origin.x, t), lerp(va.origin.y, vb.origin.y, t),
-                                  lerp(va.size.width, vb.size.width, t), lerp(va.size.height, vb.size.height, t));
+                return CGRectMake(
+                    lerp(va.origin.x, vb.origin.x, t), lerp(va.origin.y, vb.origin.y, t),
+                    lerp(va.size.width, vb.size.width, t), lerp(va.size.height, vb.size.height, t));
             } else if constexpr (std::is_same_v<T, CATransform3D>) {
                 CATransform3D r;
                 const CGFloat* pa = &va.m11;
                 const CGFloat* pb = &vb.m11;
                 CGFloat* pr = &r.m11;
-                for (int i = 0; i < 16; ++i) pr[i] = lerp(pa[i], pb[i], t);
+                for (int i = 0; i < 16; ++i)
+                    pr[i] = lerp(pa[i], pb[i], t);
                 return r;
             } else if constexpr (std::is_same_v<T, UIColor>) {
                 return UIColorLerp(va, vb, t);
@@ -102,15 +114,19 @@ double CAAnimation::activeDuration() const {
     return cycle * std::max(1.0, repeatCount);
 }
 
-std::shared_ptr<CABasicAnimation> CABasicAnimation::animationWithKeyPath(const std::string& keyPath) {
+std::shared_ptr<CABasicAnimation> CABasicAnimation::animationWithKeyPath(
+    const std::string& keyPath) {
     auto a = std::make_shared<CABasicAnimation>();
     a->keyPath = keyPath;
     return a;
 }
 
-AnimValue CABasicAnimation::valueAt(double progress) const { return interpolate(fromValue, toValue, progress); }
+AnimValue CABasicAnimation::valueAt(double progress) const {
+    return interpolate(fromValue, toValue, progress);
+}
 
-std::shared_ptr<CAKeyframeAnimation> CAKeyframeAnimation::animationWithKeyPath(const std::string& keyPath) {
+std::shared_ptr<CAKeyframeAnimation> CAKeyframeAnimation::animationWithKeyPath(
+    const std::string& keyPath) {
     auto a = std::make_shared<CAKeyframeAnimation>();
     a->keyPath = keyPath;
     return a;
@@ -121,7 +137,8 @@ AnimValue CAKeyframeAnimation::valueAt(double progress) const {
     if (values.size() == 1) return values[0];
     const size_t n = values.size();
     auto timeOf = [&](size_t i) {
-        return keyTimes.size() == n ? keyTimes[i] : static_cast<double>(i) / static_cast<double>(n - 1);
+        return keyTimes.size() == n ? keyTimes[i]
+                                    : static_cast<double>(i) / static_cast<double>(n - 1);
     };
     if (progress <= timeOf(0)) return values[0];
     for (size_t i = 1; i < n; ++i) {
@@ -165,7 +182,9 @@ std::vector<TransactionFrame>& transactionStack() {
     return stack;
 }
 
-void pushFrame(TransactionFrame frame) { transactionStack().push_back(std::move(frame)); }
+void pushFrame(TransactionFrame frame) {
+    transactionStack().push_back(std::move(frame));
+}
 
 void popFrame() {
     auto& stack = transactionStack();
@@ -208,8 +227,12 @@ void popFrame() {
 
 }  // namespace detail
 
-void CATransaction::begin() { detail::pushFrame(detail::TransactionFrame{}); }
-void CATransaction::commit() { detail::popFrame(); }
+void CATransaction::begin() {
+    detail::pushFrame(detail::TransactionFrame{});
+}
+void CATransaction::commit() {
+    detail::popFrame();
+}
 
 void CATransaction::setDisableActions(bool disable) {
     auto& s = detail::transactionStack();

@@ -22,7 +22,8 @@
 namespace platform::ui {
 
 // A value an animation can carry.
-using AnimValue = std::variant<std::monostate, double, CGPoint, CGSize, CGRect, CATransform3D, UIColor, CGPathRef>;
+using AnimValue = std::variant<std::monostate, double, CGPoint, CGSize, CGRect, CATransform3D,
+                               UIColor, CGPathRef>;
 
 AnimValue interpolate(const AnimValue& a, const AnimValue& b, double t);
 
@@ -36,7 +37,8 @@ inline constexpr const char* kCAMediaTimingFunctionDefault = "default";
 struct CAMediaTimingFunction {
     double c1x = 0, c1y = 0, c2x = 1, c2y = 1;
     static CAMediaTimingFunction functionWithName(const std::string& name);
-    static CAMediaTimingFunction functionWithControlPoints(double c1x, double c1y, double c2x, double c2y) {
+    static CAMediaTimingFunction functionWithControlPoints(double c1x, double c1y, double c2x,
+                                                           double c2y) {
         return {c1x, c1y, c2x, c2y};
     }
     // Progress (0..1) at time fraction t (0..1).
@@ -53,7 +55,7 @@ class CAAnimation;
 using CAAnimationPtr = std::shared_ptr<CAAnimation>;
 
 class CAAnimation {
-public:
+  public:
     virtual ~CAAnimation() = default;
 
     // Seconds; 0 means the transaction's duration (0.25 by default).
@@ -82,7 +84,7 @@ public:
 };
 
 class CABasicAnimation : public CAAnimation {
-public:
+  public:
     static std::shared_ptr<CABasicAnimation> animationWithKeyPath(const std::string& keyPath);
     std::string keyPath;
     AnimValue fromValue;  // empty: the presentation value when added
@@ -93,7 +95,7 @@ public:
 };
 
 class CAKeyframeAnimation : public CAAnimation {
-public:
+  public:
     static std::shared_ptr<CAKeyframeAnimation> animationWithKeyPath(const std::string& keyPath);
     std::string keyPath;
     std::vector<AnimValue> values;
@@ -110,7 +112,7 @@ public:
 // added during the transaction has stopped (or at once, later on the run
 // loop, when there was none).
 class CATransaction {
-public:
+  public:
     static void begin();
     static void commit();
     static void setDisableActions(bool disable);

@@ -16,11 +16,16 @@ namespace {
 
 unsigned maskOf(UIInterfaceOrientation o) {
     switch (o) {
-        case UIInterfaceOrientation::Portrait: return UIInterfaceOrientationMaskPortrait;
-        case UIInterfaceOrientation::PortraitUpsideDown: return UIInterfaceOrientationMaskPortraitUpsideDown;
-        case UIInterfaceOrientation::LandscapeLeft: return UIInterfaceOrientationMaskLandscapeLeft;
-        case UIInterfaceOrientation::LandscapeRight: return UIInterfaceOrientationMaskLandscapeRight;
-        default: return 0;
+        case UIInterfaceOrientation::Portrait:
+            return UIInterfaceOrientationMaskPortrait;
+        case UIInterfaceOrientation::PortraitUpsideDown:
+            return UIInterfaceOrientationMaskPortraitUpsideDown;
+        case UIInterfaceOrientation::LandscapeLeft:
+            return UIInterfaceOrientationMaskLandscapeLeft;
+        case UIInterfaceOrientation::LandscapeRight:
+            return UIInterfaceOrientationMaskLandscapeRight;
+        default:
+            return 0;
     }
 }
 
@@ -33,7 +38,8 @@ UIViewController* topController() {
     }
     if (!key || !key->rootViewController()) return nullptr;
     UIViewController* top = key->rootViewController().get();
-    while (top->presentedViewController()) top = top->presentedViewController();
+    while (top->presentedViewController())
+        top = top->presentedViewController();
     return top;
 }
 
@@ -42,7 +48,8 @@ UIViewController* topController() {
 UIApplication::UIApplication() {
     UIWindow::setApplicationResponder(this);
     orientationObserver_ = NotificationCenter::defaultCenter().addObserver(
-        UIDeviceOrientationDidChangeNotification, [this](const Notification&) { attemptRotationToDeviceOrientation(); });
+        UIDeviceOrientationDidChangeNotification,
+        [this](const Notification&) { attemptRotationToDeviceOrientation(); });
 }
 
 UIApplication& UIApplication::sharedApplication() {
@@ -50,7 +57,9 @@ UIApplication& UIApplication::sharedApplication() {
     return *app;
 }
 
-void UIApplication::setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
+void UIApplication::setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) {
+    delegate_ = std::move(delegate);
+}
 
 std::vector<UIWindow*> UIApplication::windows() const {
     auto all = UIWindow::allWindows();
@@ -63,7 +72,9 @@ std::vector<UIWindow*> UIApplication::windows() const {
     return out;
 }
 
-UIWindow* UIApplication::keyWindow() const { return UIWindow::keyWindow(); }
+UIWindow* UIApplication::keyWindow() const {
+    return UIWindow::keyWindow();
+}
 
 bool UIApplication::openURL(const std::string& url) {
     if (url.empty()) return false;
@@ -76,17 +87,20 @@ CGRect UIApplication::statusBarFrame() const {
     return CGRectMake(0, 0, UIScreenRenderer::screenSize().width, kStatusBarHeight);
 }
 
-UIResponder* UIApplication::nextResponder() const { return delegate_.get(); }
+UIResponder* UIApplication::nextResponder() const {
+    return delegate_.get();
+}
 
 void UIApplication::attemptRotationToDeviceOrientation() {
     UIViewController* top = topController();
     if (!top) return;
     const UIInterfaceOrientation device = UIDevice::currentDevice().orientation();
     const unsigned supported = top->supportedInterfaceOrientations();
-    if (maskOf(device) && device != orientation_ && top->shouldAutorotate() && (supported & maskOf(device)) &&
-        top->shouldAutorotateToInterfaceOrientation(device)) {
+    if (maskOf(device) && device != orientation_ && top->shouldAutorotate() &&
+        (supported & maskOf(device)) && top->shouldAutorotateToInterfaceOrientation(device)) {
         rotateTo(device);
-    } else if (!(supported & maskOf(orientation_)) && orientation_ != UIInterfaceOrientation::Portrait) {
+    } else if (!(supported & maskOf(orientation_)) &&
+               orientation_ != UIInterfaceOrientation::Portrait) {
         rotateTo(UIInterfaceOrientation::Portrait);
     }
 }
@@ -109,7 +123,8 @@ void UIApplication::rotateTo(UIInterfaceOrientation o) {
     if (top) top->willAnimateRotationToInterfaceOrientation(o, kRotationDuration);
     UIScreenRenderer::layoutWindows();
     if (top) top->didRotateFromInterfaceOrientation(from);
-    NotificationCenter::defaultCenter().post(UIApplicationDidChangeStatusBarOrientationNotification);
+    NotificationCenter::defaultCenter().post(
+        UIApplicationDidChangeStatusBarOrientationNotification);
 }
 
 void UIApplication::launch(std::shared_ptr<UIApplicationDelegate> delegate,
@@ -160,7 +175,8 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
         // released on the next turn of the run loop, never inside one of its
         // own callbacks that may have asked for the change.
         std::vector<UIViewController*> chain;
-        for (UIViewController* c = old.get(); c; c = c->presentedViewController()) chain.push_back(c);
+        for (UIViewController* c = old.get(); c; c = c->presentedViewController())
+            chain.push_back(c);
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             UIViewController* c = *it;
             const bool shown = c->isAppearing();
@@ -197,11 +213,13 @@ int UIApplicationMain(int argc, char** argv,
     bool wantWindow = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--window") == 0) wantWindow = true;
-    if (const char* env = std::getenv("KAV_WINDOW"); env && std::strcmp(env, "1") == 0) wantWindow = true;
+    if (const char* env = std::getenv("KAV_WINDOW"); env && std::strcmp(env, "1") == 0)
+        wantWindow = true;
     auto& loop = RunLoop::main();
     loop.adoptCurrentThread();
     std::unique_ptr<DesktopWindow> desktop;
-    if (wantWindow && DesktopWindow::displayAvailable()) desktop = std::make_unique<DesktopWindow>(2);
+    if (wantWindow && DesktopWindow::displayAvailable())
+        desktop = std::make_unique<DesktopWindow>(2);
     auto& app = UIApplication::sharedApplication();
     app.launch(makeDelegate ? makeDelegate() : std::make_shared<UIApplicationDelegate>());
     if (desktop && desktop->isOpen())

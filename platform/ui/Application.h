@@ -19,11 +19,11 @@ class UIWindow;
 // foreground. It is the last responder of the chain, so motion (shake)
 // events that no screen takes arrive here (motionBegan / motionEnded).
 class UIApplicationDelegate : public UIResponder {
-public:
+  public:
     std::shared_ptr<UIWindow> window;
 
-    virtual bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
-                                                          const std::map<std::string, std::string>& options) {
+    virtual bool applicationDidFinishLaunchingWithOptions(
+        UIApplication& application, const std::map<std::string, std::string>& options) {
         (void)application, (void)options;
         return true;
     }
@@ -46,7 +46,7 @@ inline constexpr double kRotationDuration = 0.3;
 // status bar and interface orientation, the idle-timer switch and the URLs it
 // was asked to open (recorded; nothing is opened on this platform).
 class UIApplication : public UIResponder {
-public:
+  public:
     static UIApplication& sharedApplication();
 
     std::shared_ptr<UIApplicationDelegate> delegate() const { return delegate_; }
@@ -87,7 +87,7 @@ public:
     // Tests: back to a fresh application (no delegate, portrait, records cleared).
     void resetForTesting();
 
-private:
+  private:
     UIApplication();
     void rotateTo(UIInterfaceOrientation o);
 
@@ -104,6 +104,7 @@ private:
 // run loop until RunLoop::main().stop(); then tells the delegate it will
 // terminate. "--window" (or KAV_WINDOW=1) shows the desktop window when a
 // display exists; otherwise the application runs headless.
-int UIApplicationMain(int argc, char** argv, const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate);
+int UIApplicationMain(int argc, char** argv,
+                      const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate);
 
 }  // namespace platform::ui

@@ -5,7 +5,8 @@
 
 namespace platform::ui {
 
-UIBarButtonItemPtr UIBarButtonItem::itemWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action) {
+UIBarButtonItemPtr UIBarButtonItem::itemWithTitle(const std::string& title,
+                                                  UIBarButtonItemStyle style, Action action) {
     auto item = std::make_shared<UIBarButtonItem>();
     item->title = title;
     item->style = style;
@@ -13,7 +14,8 @@ UIBarButtonItemPtr UIBarButtonItem::itemWithTitle(const std::string& title, UIBa
     return item;
 }
 
-UIBarButtonItemPtr UIBarButtonItem::itemWithImage(UIImagePtr image, UIBarButtonItemStyle style, Action action) {
+UIBarButtonItemPtr UIBarButtonItem::itemWithImage(UIImagePtr image, UIBarButtonItemStyle style,
+                                                  Action action) {
     auto item = std::make_shared<UIBarButtonItem>();
     item->image = std::move(image);
     item->style = style;
@@ -27,7 +29,8 @@ UIBarButtonItemPtr UIBarButtonItem::itemWithCustomView(std::shared_ptr<UIView> v
     return item;
 }
 
-UIBarButtonItemPtr UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem system, Action action) {
+UIBarButtonItemPtr UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem system,
+                                                       Action action) {
     auto item = std::make_shared<UIBarButtonItem>();
     item->systemItem = system;
     item->action = std::move(action);
@@ -39,14 +42,22 @@ std::string UIBarButtonItem::displayTitle() const {
     if (!title.empty() || !systemItem) return title;
     auto& bundle = NSBundle::mainBundle();
     switch (*systemItem) {
-        case UIBarButtonSystemItem::Done: return bundle.localizedStringForKey("Done");
-        case UIBarButtonSystemItem::Cancel: return bundle.localizedStringForKey("Cancel");
-        case UIBarButtonSystemItem::Edit: return bundle.localizedStringForKey("Edit");
-        case UIBarButtonSystemItem::Save: return bundle.localizedStringForKey("Save");
-        case UIBarButtonSystemItem::Add: return "+";
-        case UIBarButtonSystemItem::PreviousArrow: return "‹";
-        case UIBarButtonSystemItem::NextArrow: return "›";
-        default: return {};
+        case UIBarButtonSystemItem::Done:
+            return bundle.localizedStringForKey("Done");
+        case UIBarButtonSystemItem::Cancel:
+            return bundle.localizedStringForKey("Cancel");
+        case UIBarButtonSystemItem::Edit:
+            return bundle.localizedStringForKey("Edit");
+        case UIBarButtonSystemItem::Save:
+            return bundle.localizedStringForKey("Save");
+        case UIBarButtonSystemItem::Add:
+            return "+";
+        case UIBarButtonSystemItem::PreviousArrow:
+            return "‹";
+        case UIBarButtonSystemItem::NextArrow:
+            return "›";
+        default:
+            return {};
     }
 }
 

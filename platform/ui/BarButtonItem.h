@@ -34,13 +34,16 @@ enum class UIBarButtonSystemItem {
 // template in the tint colour), a custom view, or a space. The bar makes the
 // view that shows it.
 class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
-public:
+  public:
     using Action = std::function<void(UIBarButtonItem* sender)>;
 
-    static UIBarButtonItemPtr itemWithTitle(const std::string& title, UIBarButtonItemStyle style, Action action);
-    static UIBarButtonItemPtr itemWithImage(UIImagePtr image, UIBarButtonItemStyle style, Action action);
+    static UIBarButtonItemPtr itemWithTitle(const std::string& title, UIBarButtonItemStyle style,
+                                            Action action);
+    static UIBarButtonItemPtr itemWithImage(UIImagePtr image, UIBarButtonItemStyle style,
+                                            Action action);
     static UIBarButtonItemPtr itemWithCustomView(std::shared_ptr<UIView> view);
-    static UIBarButtonItemPtr itemWithSystemItem(UIBarButtonSystemItem item, Action action = nullptr);
+    static UIBarButtonItemPtr itemWithSystemItem(UIBarButtonSystemItem item,
+                                                 Action action = nullptr);
 
     std::string title;
     UIImagePtr image;
@@ -62,14 +65,15 @@ public:
     void sendAction();
 
     bool isSpace() const {
-        return systemItem == UIBarButtonSystemItem::FlexibleSpace || systemItem == UIBarButtonSystemItem::FixedSpace;
+        return systemItem == UIBarButtonSystemItem::FlexibleSpace ||
+               systemItem == UIBarButtonSystemItem::FixedSpace;
     }
     // The text a system item shows.
     std::string displayTitle() const;
 
     std::function<void()> changed;  // set by the bar showing the item
 
-private:
+  private:
     bool enabled_ = true;
 };
 

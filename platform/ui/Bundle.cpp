@@ -13,14 +13,17 @@ NSBundle& NSBundle::mainBundle() {
     return bundle;
 }
 
-std::filesystem::path NSBundle::bundlePath() const { return override_.empty() ? bundle::root() : override_; }
+std::filesystem::path NSBundle::bundlePath() const {
+    return override_.empty() ? bundle::root() : override_;
+}
 
 void NSBundle::setBundlePath(const std::filesystem::path& root) {
     override_ = root;
     clearImageCache();
 }
 
-std::optional<std::filesystem::path> NSBundle::pathForResource(const std::string& name, const std::string& type,
+std::optional<std::filesystem::path> NSBundle::pathForResource(const std::string& name,
+                                                               const std::string& type,
                                                                const std::string& directory) const {
     if (name.empty()) return std::nullopt;
     const std::filesystem::path root = bundlePath();
@@ -40,7 +43,11 @@ std::string NSBundle::localizedStringForKey(const std::string& key, const std::s
     return value.empty() ? key : value;
 }
 
-std::string NSBundle::shortVersionString() const { return KAV_APP_VERSION; }
-std::string NSBundle::bundleVersion() const { return "1"; }
+std::string NSBundle::shortVersionString() const {
+    return KAV_APP_VERSION;
+}
+std::string NSBundle::bundleVersion() const {
+    return "1";
+}
 
 }  // namespace platform::ui

@@ -11,7 +11,7 @@ namespace platform::ui {
 // ($KAV_BUNDLE_DIR, else <build>/Resources, which links to the source tree's
 // Resources folder).
 class NSBundle {
-public:
+  public:
     static NSBundle& mainBundle();
 
     std::filesystem::path bundlePath() const;
@@ -21,7 +21,8 @@ public:
 
     // "<directory>/<name>.<type>" inside the bundle when it exists (type may
     // be empty when the name carries its extension).
-    std::optional<std::filesystem::path> pathForResource(const std::string& name, const std::string& type,
+    std::optional<std::filesystem::path> pathForResource(const std::string& name,
+                                                         const std::string& type,
                                                          const std::string& directory = "") const;
 
     // The bundle ships no string tables: the value when given, else the key.
@@ -33,7 +34,7 @@ public:
     std::string shortVersionString() const;
     std::string bundleVersion() const;
 
-private:
+  private:
     NSBundle() = default;
     std::filesystem::path override_;
 };

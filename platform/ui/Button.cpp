@@ -34,7 +34,9 @@ void UIImageView::setHighlighted(bool h) {
     setNeedsDisplay();
 }
 
-CGSize UIImageView::sizeThatFits(CGSize) const { return image_ ? image_->size() : CGSizeZero; }
+CGSize UIImageView::sizeThatFits(CGSize) const {
+    return image_ ? image_->size() : CGSizeZero;
+}
 
 CGRect UIImageView::imageRect() const {
     const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
@@ -44,7 +46,8 @@ CGRect UIImageView::imageRect() const {
     if (s.width <= 0 || s.height <= 0) return CGRectZero;
     const double sx = b.size.width / s.width, sy = b.size.height / s.height;
     auto centred = [&](double w, double h) {
-        return CGRectMake(b.origin.x + (b.size.width - w) / 2, b.origin.y + (b.size.height - h) / 2, w, h);
+        return CGRectMake(b.origin.x + (b.size.width - w) / 2, b.origin.y + (b.size.height - h) / 2,
+                          w, h);
     };
     switch (contentMode()) {
         case UIViewContentMode::ScaleAspectFit: {
@@ -55,19 +58,28 @@ CGRect UIImageView::imageRect() const {
             double k = std::max(sx, sy);
             return centred(s.width * k, s.height * k);
         }
-        case UIViewContentMode::Center: return centred(s.width, s.height);
-        case UIViewContentMode::Top: return CGRectMake((b.size.width - s.width) / 2, 0, s.width, s.height);
+        case UIViewContentMode::Center:
+            return centred(s.width, s.height);
+        case UIViewContentMode::Top:
+            return CGRectMake((b.size.width - s.width) / 2, 0, s.width, s.height);
         case UIViewContentMode::Bottom:
-            return CGRectMake((b.size.width - s.width) / 2, b.size.height - s.height, s.width, s.height);
-        case UIViewContentMode::Left: return CGRectMake(0, (b.size.height - s.height) / 2, s.width, s.height);
+            return CGRectMake((b.size.width - s.width) / 2, b.size.height - s.height, s.width,
+                              s.height);
+        case UIViewContentMode::Left:
+            return CGRectMake(0, (b.size.height - s.height) / 2, s.width, s.height);
         case UIViewContentMode::Right:
-            return CGRectMake(b.size.width - s.width, (b.size.height - s.height) / 2, s.width, s.height);
-        case UIViewContentMode::TopLeft: return CGRectMake(0, 0, s.width, s.height);
-        case UIViewContentMode::TopRight: return CGRectMake(b.size.width - s.width, 0, s.width, s.height);
-        case UIViewContentMode::BottomLeft: return CGRectMake(0, b.size.height - s.height, s.width, s.height);
+            return CGRectMake(b.size.width - s.width, (b.size.height - s.height) / 2, s.width,
+                              s.height);
+        case UIViewContentMode::TopLeft:
+            return CGRectMake(0, 0, s.width, s.height);
+        case UIViewContentMode::TopRight:
+            return CGRectMake(b.size.width - s.width, 0, s.width, s.height);
+        case UIViewContentMode::BottomLeft:
+            return CGRectMake(0, b.size.height - s.height, s.width, s.height);
         case UIViewContentMode::BottomRight:
             return CGRectMake(b.size.width - s.width, b.size.height - s.height, s.width, s.height);
-        default: return b;
+        default:
+            return b;
     }
 }
 
@@ -103,7 +115,8 @@ template <typename T>
 const T* UIButton::lookup(const std::map<unsigned, T>& table, unsigned state) {
     if (auto it = table.find(state); it != table.end()) return &it->second;
     // Combined states fall back to their single parts, then to normal.
-    for (unsigned part : {UIControlStateDisabled, UIControlStateSelected, UIControlStateHighlighted})
+    for (unsigned part :
+         {UIControlStateDisabled, UIControlStateSelected, UIControlStateHighlighted})
         if (state & part)
             if (auto it = table.find(part); it != table.end()) return &it->second;
     if (auto it = table.find(UIControlStateNormal); it != table.end()) return &it->second;
@@ -152,8 +165,12 @@ UIImagePtr UIButton::backgroundImageForState(unsigned state) const {
     return i ? *i : nullptr;
 }
 
-UILabel* UIButton::titleLabel() { return titleLabel_.get(); }
-UIImageView* UIButton::imageView() { return imageView_.get(); }
+UILabel* UIButton::titleLabel() {
+    return titleLabel_.get();
+}
+UIImageView* UIButton::imageView() {
+    return imageView_.get();
+}
 
 void UIButton::setContentEdgeInsets(UIEdgeInsets i) {
     contentInsets_ = i;
@@ -168,7 +185,9 @@ void UIButton::setImageEdgeInsets(UIEdgeInsets i) {
     setNeedsLayout();
 }
 
-void UIButton::tintColorDidChange() { refresh(); }
+void UIButton::tintColorDidChange() {
+    refresh();
+}
 
 void UIButton::refresh() {
     updateContent();
@@ -196,22 +215,25 @@ void UIButton::layoutSubviews() {
     const CGSize image = imageView_->image() ? imageView_->image()->size() : CGSizeZero;
     CGSize title = titleLabel_->text().empty() ? CGSizeZero : titleLabel_->sizeThatFits({0, 0});
     CGRect titleArea = UIEdgeInsetsInsetRect(
-        CGRectMake(content.origin.x + image.width, content.origin.y, std::max(0.0, content.size.width - image.width),
-                   content.size.height),
+        CGRectMake(content.origin.x + image.width, content.origin.y,
+                   std::max(0.0, content.size.width - image.width), content.size.height),
         titleInsets_);
     title.width = std::min(title.width, std::max(0.0, titleArea.size.width));
     title.height = std::min(title.height, std::max(0.0, titleArea.size.height));
     const double total = image.width + title.width;
     double x = content.origin.x + (content.size.width - total) / 2;
-    if (contentHorizontalAlignment == UIControlContentHorizontalAlignment::Left) x = content.origin.x;
+    if (contentHorizontalAlignment == UIControlContentHorizontalAlignment::Left)
+        x = content.origin.x;
     if (contentHorizontalAlignment == UIControlContentHorizontalAlignment::Right)
         x = content.origin.x + content.size.width - total;
     const double cy = CGRectGetMidY(content);
-    imageView_->setFrame(UIEdgeInsetsInsetRect(CGRectMake(x, cy - image.height / 2, image.width, image.height),
-                                               imageInsets_));
-    const double titleX = std::max(titleArea.origin.x, x + image.width + (titleInsets_.left - titleInsets_.right) / 2);
+    imageView_->setFrame(UIEdgeInsetsInsetRect(
+        CGRectMake(x, cy - image.height / 2, image.width, image.height), imageInsets_));
+    const double titleX = std::max(titleArea.origin.x,
+                                   x + image.width + (titleInsets_.left - titleInsets_.right) / 2);
     const double titleY = CGRectGetMidY(titleArea) - title.height / 2;
-    titleLabel_->setFrame(CGRectMake(std::round(titleX * 2) / 2, std::round(titleY * 2) / 2, title.width, title.height));
+    titleLabel_->setFrame(CGRectMake(std::round(titleX * 2) / 2, std::round(titleY * 2) / 2,
+                                     title.width, title.height));
 }
 
 CGSize UIButton::sizeThatFits(CGSize) const {
@@ -232,7 +254,8 @@ void UIButton::drawRect(CGRect) {
     if (auto bg = currentBackgroundImage()) ctx->drawImage(*bg, bounds());
     if (showsTouchWhenHighlighted && isHighlighted()) {
         ctx->setFillColor(UIColor::colorWithWhite(1, 0.3));
-        ctx->fillEllipseInRect(CGRectInset(bounds(), bounds().size.width / 4, bounds().size.height / 4));
+        ctx->fillEllipseInRect(
+            CGRectInset(bounds(), bounds().size.width / 4, bounds().size.height / 4));
     }
 }
 

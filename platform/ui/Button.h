@@ -10,7 +10,14 @@
 
 namespace platform::ui {
 
-enum class UIButtonType { Custom = 0, System = 1, DetailDisclosure = 2, InfoLight = 3, InfoDark = 4, ContactAdd = 5 };
+enum class UIButtonType {
+    Custom = 0,
+    System = 1,
+    DetailDisclosure = 2,
+    InfoLight = 3,
+    InfoDark = 4,
+    ContactAdd = 5
+};
 
 class UIButton;
 using UIButtonPtr = std::shared_ptr<UIButton>;
@@ -21,7 +28,7 @@ using UIButtonPtr = std::shared_ptr<UIButton>;
 // fills the bounds; image and title sit side by side in the middle, moved by
 // the content, image and title insets.
 class UIButton : public UIControl {
-public:
+  public:
     static UIButtonPtr buttonWithType(UIButtonType type);
     explicit UIButton(const CGRect& frame = CGRectZero);
 
@@ -58,7 +65,7 @@ public:
     std::string debugText() const override { return currentTitle(); }
     void tintColorDidChange() override;
 
-private:
+  private:
     template <typename T>
     static const T* lookup(const std::map<unsigned, T>& table, unsigned state);
     void refresh();

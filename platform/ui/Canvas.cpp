@@ -16,22 +16,38 @@ std::vector<Canvas*>& contextStack() {
 
 cairo_operator_t toCairo(CGBlendMode m) {
     switch (m) {
-        case CGBlendMode::Normal: return CAIRO_OPERATOR_OVER;
-        case CGBlendMode::Multiply: return CAIRO_OPERATOR_MULTIPLY;
-        case CGBlendMode::Screen: return CAIRO_OPERATOR_SCREEN;
-        case CGBlendMode::Overlay: return CAIRO_OPERATOR_OVERLAY;
-        case CGBlendMode::Darken: return CAIRO_OPERATOR_DARKEN;
-        case CGBlendMode::Lighten: return CAIRO_OPERATOR_LIGHTEN;
-        case CGBlendMode::Clear: return CAIRO_OPERATOR_CLEAR;
-        case CGBlendMode::Copy: return CAIRO_OPERATOR_SOURCE;
-        case CGBlendMode::SourceIn: return CAIRO_OPERATOR_IN;
-        case CGBlendMode::SourceOut: return CAIRO_OPERATOR_OUT;
-        case CGBlendMode::SourceAtop: return CAIRO_OPERATOR_ATOP;
-        case CGBlendMode::DestinationOver: return CAIRO_OPERATOR_DEST_OVER;
-        case CGBlendMode::DestinationIn: return CAIRO_OPERATOR_DEST_IN;
-        case CGBlendMode::DestinationOut: return CAIRO_OPERATOR_DEST_OUT;
-        case CGBlendMode::DestinationAtop: return CAIRO_OPERATOR_DEST_ATOP;
-        case CGBlendMode::XOR: return CAIRO_OPERATOR_XOR;
+        case CGBlendMode::Normal:
+            return CAIRO_OPERATOR_OVER;
+        case CGBlendMode::Multiply:
+            return CAIRO_OPERATOR_MULTIPLY;
+        case CGBlendMode::Screen:
+            return CAIRO_OPERATOR_SCREEN;
+        case CGBlendMode::Overlay:
+            return CAIRO_OPERATOR_OVERLAY;
+        case CGBlendMode::Darken:
+            return CAIRO_OPERATOR_DARKEN;
+        case CGBlendMode::Lighten:
+            return CAIRO_OPERATOR_LIGHTEN;
+        case CGBlendMode::Clear:
+            return CAIRO_OPERATOR_CLEAR;
+        case CGBlendMode::Copy:
+            return CAIRO_OPERATOR_SOURCE;
+        case CGBlendMode::SourceIn:
+            return CAIRO_OPERATOR_IN;
+        case CGBlendMode::SourceOut:
+            return CAIRO_OPERATOR_OUT;
+        case CGBlendMode::SourceAtop:
+            return CAIRO_OPERATOR_ATOP;
+        case CGBlendMode::DestinationOver:
+            return CAIRO_OPERATOR_DEST_OVER;
+        case CGBlendMode::DestinationIn:
+            return CAIRO_OPERATOR_DEST_IN;
+        case CGBlendMode::DestinationOut:
+            return CAIRO_OPERATOR_DEST_OUT;
+        case CGBlendMode::DestinationAtop:
+            return CAIRO_OPERATOR_DEST_ATOP;
+        case CGBlendMode::XOR:
+            return CAIRO_OPERATOR_XOR;
     }
     return CAIRO_OPERATOR_OVER;
 }
@@ -45,7 +61,8 @@ void boxBlurA8(unsigned char* data, int w, int h, int stride, int radius) {
         for (int y = 0; y < h; ++y) {
             unsigned char* row = data + static_cast<size_t>(y) * stride;
             int sum = 0;
-            for (int x = -radius; x <= radius; ++x) sum += (x >= 0 && x < w) ? row[x] : 0;
+            for (int x = -radius; x <= radius; ++x)
+                sum += (x >= 0 && x < w) ? row[x] : 0;
             for (int x = 0; x < w; ++x) {
                 tmp[x] = static_cast<unsigned char>(sum / window);
                 int out = x - radius, in = x + radius + 1;
@@ -55,13 +72,17 @@ void boxBlurA8(unsigned char* data, int w, int h, int stride, int radius) {
         }
         for (int x = 0; x < w; ++x) {
             int sum = 0;
-            auto at = [&](int y) { return (y >= 0 && y < h) ? data[static_cast<size_t>(y) * stride + x] : 0; };
-            for (int y = -radius; y <= radius; ++y) sum += at(y);
+            auto at = [&](int y) {
+                return (y >= 0 && y < h) ? data[static_cast<size_t>(y) * stride + x] : 0;
+            };
+            for (int y = -radius; y <= radius; ++y)
+                sum += at(y);
             for (int y = 0; y < h; ++y) {
                 tmp[y] = static_cast<unsigned char>(sum / window);
                 sum += at(y + radius + 1) - at(y - radius);
             }
-            for (int y = 0; y < h; ++y) data[static_cast<size_t>(y) * stride + x] = tmp[y];
+            for (int y = 0; y < h; ++y)
+                data[static_cast<size_t>(y) * stride + x] = tmp[y];
         }
     }
 }
@@ -81,12 +102,15 @@ Canvas* UIGraphicsGetCurrentContext() {
     auto& s = contextStack();
     return s.empty() ? nullptr : s.back();
 }
-void UIGraphicsPushContext(Canvas* c) { contextStack().push_back(c); }
+void UIGraphicsPushContext(Canvas* c) {
+    contextStack().push_back(c);
+}
 void UIGraphicsPopContext() {
     if (!contextStack().empty()) contextStack().pop_back();
 }
 
-void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur, const UIColor& color) {
+void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
+                       const UIColor& color) {
     if (color.alpha <= 0 || shape.isEmpty()) return;
     cairo_save(cr);
     cairo_matrix_t ctm;
@@ -102,14 +126,17 @@ void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CG
     for (int i = 0; i < 4; ++i) {
         double x = xs[i], y = ys[i];
         cairo_user_to_device(cr, &x, &y);
-        dx0 = std::min(dx0, x), dy0 = std::min(dy0, y), dx1 = std::max(dx1, x), dy1 = std::max(dy1, y);
+        dx0 = std::min(dx0, x), dy0 = std::min(dy0, y), dx1 = std::max(dx1, x),
+        dy1 = std::max(dy1, y);
     }
     double ox = offset.width, oy = offset.height;
     cairo_user_to_device_distance(cr, &ox, &oy);
     const int radius = static_cast<int>(std::lround(blur * scale / 2));
     const int pad = radius * 3 + 2;
-    const int bx = static_cast<int>(std::floor(dx0)) - pad, by = static_cast<int>(std::floor(dy0)) - pad;
-    const int w = static_cast<int>(std::ceil(dx1)) + pad - bx, h = static_cast<int>(std::ceil(dy1)) + pad - by;
+    const int bx = static_cast<int>(std::floor(dx0)) - pad,
+              by = static_cast<int>(std::floor(dy0)) - pad;
+    const int w = static_cast<int>(std::ceil(dx1)) + pad - bx,
+              h = static_cast<int>(std::ceil(dy1)) + pad - by;
     if (w <= 0 || h <= 0 || w > 8192 || h > 8192) {
         cairo_restore(cr);
         return;
@@ -123,7 +150,8 @@ void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CG
     cairo_fill(m);
     cairo_destroy(m);
     cairo_surface_flush(mask);
-    boxBlurA8(cairo_image_surface_get_data(mask), w, h, cairo_image_surface_get_stride(mask), radius);
+    boxBlurA8(cairo_image_surface_get_data(mask), w, h, cairo_image_surface_get_stride(mask),
+              radius);
     cairo_surface_mark_dirty(mask);
     cairo_identity_matrix(cr);
     cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
@@ -147,9 +175,15 @@ void Canvas::restoreGState() {
     cairo_restore(cr_);
 }
 
-void Canvas::translateCTM(CGFloat tx, CGFloat ty) { cairo_translate(cr_, tx, ty); }
-void Canvas::scaleCTM(CGFloat sx, CGFloat sy) { cairo_scale(cr_, sx, sy); }
-void Canvas::rotateCTM(CGFloat a) { cairo_rotate(cr_, a); }
+void Canvas::translateCTM(CGFloat tx, CGFloat ty) {
+    cairo_translate(cr_, tx, ty);
+}
+void Canvas::scaleCTM(CGFloat sx, CGFloat sy) {
+    cairo_scale(cr_, sx, sy);
+}
+void Canvas::rotateCTM(CGFloat a) {
+    cairo_rotate(cr_, a);
+}
 void Canvas::concatCTM(const CGAffineTransform& t) {
     cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
     cairo_transform(cr_, &m);
@@ -170,18 +204,31 @@ void Canvas::setShadowWithColor(CGSize offset, CGFloat blur, const UIColor& colo
     state_.shadowColor = color;
 }
 
-void Canvas::beginPath() { path_.removeAllPoints(); }
-void Canvas::moveToPoint(CGFloat x, CGFloat y) { path_.moveToPoint({x, y}); }
-void Canvas::addLineToPoint(CGFloat x, CGFloat y) { path_.addLineToPoint({x, y}); }
-void Canvas::addCurveToPoint(CGFloat c1x, CGFloat c1y, CGFloat c2x, CGFloat c2y, CGFloat x, CGFloat y) {
+void Canvas::beginPath() {
+    path_.removeAllPoints();
+}
+void Canvas::moveToPoint(CGFloat x, CGFloat y) {
+    path_.moveToPoint({x, y});
+}
+void Canvas::addLineToPoint(CGFloat x, CGFloat y) {
+    path_.addLineToPoint({x, y});
+}
+void Canvas::addCurveToPoint(CGFloat c1x, CGFloat c1y, CGFloat c2x, CGFloat c2y, CGFloat x,
+                             CGFloat y) {
     path_.addCurveToPoint({x, y}, {c1x, c1y}, {c2x, c2y});
 }
 void Canvas::addArc(CGFloat x, CGFloat y, CGFloat r, CGFloat a0, CGFloat a1, bool clockwise) {
     path_.addArcWithCenter({x, y}, r, a0, a1, clockwise);
 }
-void Canvas::addRect(const CGRect& r) { path_.appendPath(UIBezierPath::bezierPathWithRect(r)); }
-void Canvas::addPath(const UIBezierPath& p) { path_.appendPath(p); }
-void Canvas::closePath() { path_.closePath(); }
+void Canvas::addRect(const CGRect& r) {
+    path_.appendPath(UIBezierPath::bezierPathWithRect(r));
+}
+void Canvas::addPath(const UIBezierPath& p) {
+    path_.appendPath(p);
+}
+void Canvas::closePath() {
+    path_.closePath();
+}
 
 void Canvas::setSource(const UIColor& c) {
     cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha * state_.alpha);
@@ -213,7 +260,8 @@ void Canvas::fillPath(const UIBezierPath& p) {
     paint(
         [&] {
             p.apply(cr_);
-            cairo_set_fill_rule(cr_, p.usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+            cairo_set_fill_rule(
+                cr_, p.usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
             setSource(state_.fill);
             cairo_fill(cr_);
             cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
@@ -252,7 +300,8 @@ void Canvas::strokePath() {
 void Canvas::drawPath(CGPathDrawingMode mode) {
     UIBezierPath p = path_;
     path_.removeAllPoints();
-    if (mode == CGPathDrawingMode::EOFill || mode == CGPathDrawingMode::EOFillStroke) p.usesEvenOddFillRule = true;
+    if (mode == CGPathDrawingMode::EOFill || mode == CGPathDrawingMode::EOFillStroke)
+        p.usesEvenOddFillRule = true;
     if (mode != CGPathDrawingMode::Stroke) fillPath(p);
     if (mode == CGPathDrawingMode::Stroke || mode == CGPathDrawingMode::FillStroke ||
         mode == CGPathDrawingMode::EOFillStroke)
@@ -264,8 +313,12 @@ void Canvas::clip() {
     path_.removeAllPoints();
 }
 
-void Canvas::fillRect(const CGRect& r) { fillPath(UIBezierPath::bezierPathWithRect(r)); }
-void Canvas::strokeRect(const CGRect& r) { strokePath(UIBezierPath::bezierPathWithRect(r)); }
+void Canvas::fillRect(const CGRect& r) {
+    fillPath(UIBezierPath::bezierPathWithRect(r));
+}
+void Canvas::strokeRect(const CGRect& r) {
+    strokePath(UIBezierPath::bezierPathWithRect(r));
+}
 void Canvas::strokeRectWithWidth(const CGRect& r, CGFloat width) {
     CGFloat old = state_.lineWidth;
     state_.lineWidth = width;
@@ -281,8 +334,12 @@ void Canvas::clearRect(const CGRect& r) {
     cairo_restore(cr_);
 }
 
-void Canvas::fillEllipseInRect(const CGRect& r) { fillPath(UIBezierPath::bezierPathWithOvalInRect(r)); }
-void Canvas::strokeEllipseInRect(const CGRect& r) { strokePath(UIBezierPath::bezierPathWithOvalInRect(r)); }
+void Canvas::fillEllipseInRect(const CGRect& r) {
+    fillPath(UIBezierPath::bezierPathWithOvalInRect(r));
+}
+void Canvas::strokeEllipseInRect(const CGRect& r) {
+    strokePath(UIBezierPath::bezierPathWithOvalInRect(r));
+}
 
 void Canvas::strokeLineSegments(const std::vector<CGPoint>& pts) {
     UIBezierPath p;
@@ -301,7 +358,8 @@ void Canvas::clipToRect(const CGRect& r) {
 
 void Canvas::clipToPath(const UIBezierPath& p) {
     p.apply(cr_);
-    cairo_set_fill_rule(cr_, p.usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_set_fill_rule(cr_,
+                        p.usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr_);
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
 }
@@ -335,8 +393,8 @@ CGSize Canvas::drawText(std::string_view text, const CGRect& rect, const TextSty
     return used;
 }
 
-CGSize Canvas::drawTextAtPoint(std::string_view text, CGPoint point, const UIFont& font, const UIColor& color,
-                               const UIColor& background) {
+CGSize Canvas::drawTextAtPoint(std::string_view text, CGPoint point, const UIFont& font,
+                               const UIColor& color, const UIColor& background) {
     CGSize size = NSStringSizeWithFont(text, font);
     TextStyle s;
     s.font = font;
@@ -348,22 +406,27 @@ CGSize Canvas::drawTextAtPoint(std::string_view text, CGPoint point, const UIFon
 
 void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) {
     const CGSize size = image.size();
-    if (size.width <= 0 || size.height <= 0 || rect.size.width == 0 || rect.size.height == 0) return;
+    if (size.width <= 0 || size.height <= 0 || rect.size.width == 0 || rect.size.height == 0)
+        return;
     const CGFloat a = alpha * state_.alpha;
     cairo_set_operator(cr_, toCairo(state_.blend));
     // Draws the source slice (points of the image) into the destination
     // slice; each slice is sampled on its own so that stretching never blends
     // in the pixels of its neighbours.
     auto slice = [&](CGRect src, CGRect dst) {
-        if (src.size.width <= 0 || src.size.height <= 0 || dst.size.width <= 0 || dst.size.height <= 0) return;
+        if (src.size.width <= 0 || src.size.height <= 0 || dst.size.width <= 0 ||
+            dst.size.height <= 0)
+            return;
         const double k = image.scale();
-        cairo_surface_t* part = cairo_surface_create_for_rectangle(image.surface(), src.origin.x * k, src.origin.y * k,
-                                                                   src.size.width * k, src.size.height * k);
+        cairo_surface_t* part =
+            cairo_surface_create_for_rectangle(image.surface(), src.origin.x * k, src.origin.y * k,
+                                               src.size.width * k, src.size.height * k);
         cairo_save(cr_);
         cairo_rectangle(cr_, dst.origin.x, dst.origin.y, dst.size.width, dst.size.height);
         cairo_clip(cr_);
         cairo_translate(cr_, dst.origin.x, dst.origin.y);
-        cairo_scale(cr_, dst.size.width / (src.size.width * k), dst.size.height / (src.size.height * k));
+        cairo_scale(cr_, dst.size.width / (src.size.width * k),
+                    dst.size.height / (src.size.height * k));
         cairo_set_source_surface(cr_, part, 0, 0);
         cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
         cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
@@ -377,9 +440,11 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
     } else {
         const double sx[4] = {0, in.left, size.width - in.right, size.width};
         const double sy[4] = {0, in.top, size.height - in.bottom, size.height};
-        const double dx[4] = {rect.origin.x, rect.origin.x + in.left, rect.origin.x + rect.size.width - in.right,
+        const double dx[4] = {rect.origin.x, rect.origin.x + in.left,
+                              rect.origin.x + rect.size.width - in.right,
                               rect.origin.x + rect.size.width};
-        const double dy[4] = {rect.origin.y, rect.origin.y + in.top, rect.origin.y + rect.size.height - in.bottom,
+        const double dy[4] = {rect.origin.y, rect.origin.y + in.top,
+                              rect.origin.y + rect.size.height - in.bottom,
                               rect.origin.y + rect.size.height};
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)

@@ -53,7 +53,7 @@ struct CGGradient {
 // shadow, alpha, blend mode, clip, transform) is saved and restored as a
 // whole by saveGState/restoreGState.
 class Canvas {
-public:
+  public:
     explicit Canvas(cairo_t* cr);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -73,7 +73,9 @@ public:
     void setFillColor(const UIColor& c) { state_.fill = c; }
     void setStrokeColor(const UIColor& c) { state_.stroke = c; }
     // Stroke colour from components (as the chart's "RGBA" records do).
-    void setRGBStrokeColor(CGFloat r, CGFloat g, CGFloat b, CGFloat a) { state_.stroke = {r, g, b, a}; }
+    void setRGBStrokeColor(CGFloat r, CGFloat g, CGFloat b, CGFloat a) {
+        state_.stroke = {r, g, b, a};
+    }
     void setRGBFillColor(CGFloat r, CGFloat g, CGFloat b, CGFloat a) { state_.fill = {r, g, b, a}; }
     void setLineWidth(CGFloat w) { state_.lineWidth = w; }
     void setLineCap(CGLineCap cap) { state_.cap = cap; }
@@ -94,7 +96,8 @@ public:
     void moveToPoint(CGFloat x, CGFloat y);
     void addLineToPoint(CGFloat x, CGFloat y);
     void addCurveToPoint(CGFloat c1x, CGFloat c1y, CGFloat c2x, CGFloat c2y, CGFloat x, CGFloat y);
-    void addArc(CGFloat x, CGFloat y, CGFloat radius, CGFloat startAngle, CGFloat endAngle, bool clockwise);
+    void addArc(CGFloat x, CGFloat y, CGFloat radius, CGFloat startAngle, CGFloat endAngle,
+                bool clockwise);
     void addRect(const CGRect& r);
     void addPath(const UIBezierPath& p);
     void closePath();
@@ -122,22 +125,22 @@ public:
     void clipToPath(const UIBezierPath& p);
 
     void drawLinearGradient(const CGGradient& g, CGPoint start, CGPoint end, unsigned options = 0);
-    void drawRadialGradient(const CGGradient& g, CGPoint startCenter, CGFloat startRadius, CGPoint endCenter,
-                            CGFloat endRadius, unsigned options = 0);
+    void drawRadialGradient(const CGGradient& g, CGPoint startCenter, CGFloat startRadius,
+                            CGPoint endCenter, CGFloat endRadius, unsigned options = 0);
 
     // Text in a rectangle (wrapping, alignment and truncation of the style);
     // returns the size used.
     CGSize drawText(std::string_view text, const CGRect& rect, const TextStyle& style);
     // One line of text with its top-left corner at the point, optionally on a
     // background colour that covers the text's box.
-    CGSize drawTextAtPoint(std::string_view text, CGPoint point, const UIFont& font, const UIColor& color,
-                           const UIColor& background = UIColor::clearColor());
+    CGSize drawTextAtPoint(std::string_view text, CGPoint point, const UIFont& font,
+                           const UIColor& color, const UIColor& background = UIColor::clearColor());
 
     // Draws the image into the rectangle (nine-slice for resizable images),
     // with the current blend mode and alpha (times `alpha`).
     void drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha = 1);
 
-private:
+  private:
     struct State {
         UIColor fill = UIColor::blackColor();
         UIColor stroke = UIColor::blackColor();
@@ -173,6 +176,7 @@ void UIGraphicsPopContext();
 
 // Draws a blurred shadow of a filled path on a cairo context (device-space
 // blur). Used by the canvas and by layer shadows.
-void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur, const UIColor& color);
+void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
+                       const UIColor& color);
 
 }  // namespace platform::ui

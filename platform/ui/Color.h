@@ -17,7 +17,9 @@ struct UIColor {
     static UIColor colorWithRed(CGFloat r, CGFloat g, CGFloat b, CGFloat a) { return {r, g, b, a}; }
     static UIColor colorWithWhite(CGFloat white, CGFloat a) { return {white, white, white, a}; }
     // Components on the 0..255 scale the screens are written in.
-    static UIColor rgb255(int r, int g, int b, CGFloat a = 1) { return {r / 255.0, g / 255.0, b / 255.0, a}; }
+    static UIColor rgb255(int r, int g, int b, CGFloat a = 1) {
+        return {r / 255.0, g / 255.0, b / 255.0, a};
+    }
     static UIColor grey255(int level, CGFloat a = 1) { return rgb255(level, level, level, a); }
 
     static UIColor clearColor() { return {0, 0, 0, 0}; }

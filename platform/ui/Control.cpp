@@ -14,13 +14,15 @@ void UIControl::addTarget(Action action, unsigned events) {
 }
 
 void UIControl::removeTargetsForControlEvents(unsigned events) {
-    for (auto& t : targets_) t.events &= ~events;
+    for (auto& t : targets_)
+        t.events &= ~events;
     std::erase_if(targets_, [](const Target& t) { return t.events == 0; });
 }
 
 unsigned UIControl::allControlEvents() const {
     unsigned all = 0;
-    for (auto& t : targets_) all |= t.events;
+    for (auto& t : targets_)
+        all |= t.events;
     return all;
 }
 
@@ -66,8 +68,12 @@ unsigned UIControl::state() const {
     return s;
 }
 
-bool UIControl::beginTrackingWithTouch(UITouch*, UIEvent*) { return true; }
-bool UIControl::continueTrackingWithTouch(UITouch*, UIEvent*) { return true; }
+bool UIControl::beginTrackingWithTouch(UITouch*, UIEvent*) {
+    return true;
+}
+bool UIControl::continueTrackingWithTouch(UITouch*, UIEvent*) {
+    return true;
+}
 void UIControl::endTrackingWithTouch(UITouch*, UIEvent*) {}
 void UIControl::cancelTrackingWithEvent(UIEvent*) {}
 
@@ -96,7 +102,8 @@ void UIControl::touchesMoved(const UITouchSet& touches, UIEvent* event) {
     const bool inside = pointInsideForTracking(t->locationInView(this));
     if (!trackingRefused_ && !continueTrackingWithTouch(t, event)) trackingRefused_ = true;
     unsigned events = 0;
-    if (inside != touchInside_) events |= inside ? UIControlEventTouchDragEnter : UIControlEventTouchDragExit;
+    if (inside != touchInside_)
+        events |= inside ? UIControlEventTouchDragEnter : UIControlEventTouchDragExit;
     touchInside_ = inside;
     setHighlighted(inside);
     events |= inside ? UIControlEventTouchDragInside : UIControlEventTouchDragOutside;
@@ -112,7 +119,9 @@ void UIControl::touchesEnded(const UITouchSet& touches, UIEvent* event) {
     touchInside_ = inside;
     setHighlighted(false);
     if (!trackingRefused_) endTrackingWithTouch(t, event);
-    if (enabled_) sendActionsForControlEvents(inside ? UIControlEventTouchUpInside : UIControlEventTouchUpOutside, event);
+    if (enabled_)
+        sendActionsForControlEvents(
+            inside ? UIControlEventTouchUpInside : UIControlEventTouchUpOutside, event);
 }
 
 void UIControl::touchesCancelled(const UITouchSet&, UIEvent* event) {

@@ -45,7 +45,7 @@ enum class UIControlContentVerticalAlignment { Center, Top, Bottom, Fill };
 // cancel. It is highlighted while a finger that began on it stays inside.
 // A disabled control takes touches but sends nothing.
 class UIControl : public UIView {
-public:
+  public:
     using Action = std::function<void(UIControl* sender, UIEvent* event)>;
 
     explicit UIControl(const CGRect& frame = CGRectZero);
@@ -54,7 +54,8 @@ public:
     void addTarget(Action action, unsigned controlEvents);
     // Target held weakly: a method of an object that may go away first.
     template <typename T>
-    void addTarget(std::weak_ptr<T> target, void (T::*method)(UIControl* sender), unsigned controlEvents) {
+    void addTarget(std::weak_ptr<T> target, void (T::*method)(UIControl* sender),
+                   unsigned controlEvents) {
         addTarget(
             [target, method](UIControl* sender, UIEvent*) {
                 if (auto t = target.lock()) ((*t).*method)(sender);
@@ -76,8 +77,10 @@ public:
     bool isTracking() const { return tracking_; }
     bool isTouchInside() const { return touchInside_; }
 
-    UIControlContentHorizontalAlignment contentHorizontalAlignment = UIControlContentHorizontalAlignment::Center;
-    UIControlContentVerticalAlignment contentVerticalAlignment = UIControlContentVerticalAlignment::Center;
+    UIControlContentHorizontalAlignment contentHorizontalAlignment =
+        UIControlContentHorizontalAlignment::Center;
+    UIControlContentVerticalAlignment contentVerticalAlignment =
+        UIControlContentVerticalAlignment::Center;
 
     // Tracking hooks for subclasses (sliders, switches); return false to stop
     // tracking.
@@ -91,10 +94,10 @@ public:
     void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
 
-protected:
+  protected:
     bool pointInsideForTracking(CGPoint p) const;
 
-private:
+  private:
     struct Target {
         unsigned events;
         Action action;

@@ -12,7 +12,8 @@ const char* const kSpin = "spin";
 
 // ---- switch -------------------------------------------------------------
 
-UISwitch::UISwitch(const CGRect& frame) : UIControl(CGRectMake(frame.origin.x, frame.origin.y, 51, 31)) {
+UISwitch::UISwitch(const CGRect& frame)
+    : UIControl(CGRectMake(frame.origin.x, frame.origin.y, 51, 31)) {
     setOpaque(false);
 }
 
@@ -33,9 +34,11 @@ void UISwitch::drawRect(CGRect) {
     if (!c) return;
     const CGRect b = CGRectMake(0.5, 0.5, 50, 30);
     auto track = UIBezierPath::bezierPathWithRoundedRect(b, 15);
-    c->setFillColor(on_ ? onTintColor.value_or(UIColor::rgb255(76, 217, 100)) : UIColor::whiteColor());
+    c->setFillColor(on_ ? onTintColor.value_or(UIColor::rgb255(76, 217, 100))
+                        : UIColor::whiteColor());
     c->fillPath(track);
-    c->setStrokeColor(on_ ? onTintColor.value_or(UIColor::rgb255(76, 217, 100)) : tintColor().colorWithAlphaComponent(0.4));
+    c->setStrokeColor(on_ ? onTintColor.value_or(UIColor::rgb255(76, 217, 100))
+                          : tintColor().colorWithAlphaComponent(0.4));
     c->strokePath(track);
     const double x = on_ ? 21 : 1;
     c->setShadowWithColor({0, 1}, 2, UIColor::colorWithWhite(0, 0.3));
@@ -50,7 +53,9 @@ void UISwitch::drawRect(CGRect) {
 
 // ---- slider -------------------------------------------------------------
 
-UISlider::UISlider(const CGRect& frame) : UIControl(frame) { setOpaque(false); }
+UISlider::UISlider(const CGRect& frame) : UIControl(frame) {
+    setOpaque(false);
+}
 
 void UISlider::setValue(float v, bool) {
     v = std::clamp(v, min_, max_);
@@ -99,7 +104,8 @@ bool UISlider::continueTrackingWithTouch(UITouch* touch, UIEvent*) {
 
 void UISlider::endTrackingWithTouch(UITouch* touch, UIEvent*) {
     track(touch);
-    if (!continuous && changedWhileTracking_) sendActionsForControlEvents(UIControlEventValueChanged);
+    if (!continuous && changedWhileTracking_)
+        sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
 void UISlider::drawRect(CGRect) {
@@ -112,7 +118,8 @@ void UISlider::drawRect(CGRect) {
     c->setFillColor(minimumTrackTintColor.value_or(tintColor()));
     c->fillPath(UIBezierPath::bezierPathWithRoundedRect(CGRectMake(2, cy - 1, x - 2, 2), 1));
     c->setFillColor(maximumTrackTintColor.value_or(UIColor::grey255(183)));
-    c->fillPath(UIBezierPath::bezierPathWithRoundedRect(CGRectMake(x, cy - 1, b.size.width - 2 - x, 2), 1));
+    c->fillPath(
+        UIBezierPath::bezierPathWithRoundedRect(CGRectMake(x, cy - 1, b.size.width - 2 - x, 2), 1));
     c->setShadowWithColor({0, 1}, 2, UIColor::colorWithWhite(0, 0.3));
     c->setFillColor(thumbTintColor.value_or(UIColor::whiteColor()));
     c->fillEllipseInRect(CGRectMake(x - kThumb / 2, cy - kThumb / 2, kThumb, kThumb));
@@ -122,7 +129,9 @@ void UISlider::drawRect(CGRect) {
 // ---- segmented control --------------------------------------------------
 
 UISegmentedControl::UISegmentedControl(const std::vector<std::string>& items)
-    : UIControl(CGRectMake(0, 0, 70.0 * std::max<size_t>(1, items.size()), 29)), titles_(items), enabled_(items.size(), true) {
+    : UIControl(CGRectMake(0, 0, 70.0 * std::max<size_t>(1, items.size()), 29)),
+      titles_(items),
+      enabled_(items.size(), true) {
     setOpaque(false);
 }
 
@@ -200,7 +209,9 @@ void UISegmentedControl::endTrackingWithTouch(UITouch* touch, UIEvent* event) {
     sendActionsForControlEvents(UIControlEventValueChanged, event);
 }
 
-std::string UISegmentedControl::debugText() const { return titleForSegmentAtIndex(selected_); }
+std::string UISegmentedControl::debugText() const {
+    return titleForSegmentAtIndex(selected_);
+}
 
 void UISegmentedControl::drawRect(CGRect) {
     auto* c = UIGraphicsGetCurrentContext();
@@ -220,7 +231,8 @@ void UISegmentedControl::drawRect(CGRect) {
     c->setLineWidth(1);
     c->strokePath(outline);
     for (size_t i = 1; i < titles_.size(); ++i)
-        c->strokeLineSegments({{b.origin.x + i * w, b.origin.y}, {b.origin.x + i * w, CGRectGetMaxY(b)}});
+        c->strokeLineSegments(
+            {{b.origin.x + i * w, b.origin.y}, {b.origin.x + i * w, CGRectGetMaxY(b)}});
     for (size_t i = 0; i < titles_.size(); ++i) {
         const bool sel = static_cast<long>(i) == selected_;
         TextStyle s;
@@ -230,13 +242,15 @@ void UISegmentedControl::drawRect(CGRect) {
         s.alignment = NSTextAlignment::Center;
         s.numberOfLines = 1;
         s.centerVertically = true;
-        c->drawText(titles_[i], CGRectMake(b.origin.x + i * w + 2, b.origin.y, w - 4, b.size.height), s);
+        c->drawText(titles_[i],
+                    CGRectMake(b.origin.x + i * w + 2, b.origin.y, w - 4, b.size.height), s);
     }
 }
 
 // ---- activity indicator -------------------------------------------------
 
-UIActivityIndicatorView::UIActivityIndicatorView(UIActivityIndicatorViewStyle style) : style_(style) {
+UIActivityIndicatorView::UIActivityIndicatorView(UIActivityIndicatorViewStyle style)
+    : style_(style) {
     setOpaque(false);
     setUserInteractionEnabled(false);
     const CGSize s = sizeThatFits({});
@@ -283,7 +297,9 @@ void UIActivityIndicatorView::drawRect(CGRect) {
     const CGRect b = bounds();
     const CGPoint center{CGRectGetMidX(b), CGRectGetMidY(b)};
     const double r = std::min(b.size.width, b.size.height) / 2;
-    UIColor col = color.value_or(style_ == UIActivityIndicatorViewStyle::Gray ? UIColor::grayColor() : UIColor::whiteColor());
+    UIColor col =
+        color.value_or(style_ == UIActivityIndicatorViewStyle::Gray ? UIColor::grayColor()
+                                                                    : UIColor::whiteColor());
     c->setLineWidth(r / 5);
     c->setLineCap(CGLineCap::Round);
     for (int i = 0; i < 12; ++i) {

@@ -13,7 +13,7 @@ namespace platform::ui {
 // On/off switch (51 x 31). A tap flips it and sends value-changed; setOn in
 // code sends nothing.
 class UISwitch : public UIControl {
-public:
+  public:
     explicit UISwitch(const CGRect& frame = CGRectZero);
     bool isOn() const { return on_; }
     void setOn(bool on, bool animated = false);
@@ -24,7 +24,7 @@ public:
     void drawRect(CGRect rect) override;
     std::string debugText() const override { return on_ ? "on" : "off"; }
 
-private:
+  private:
     bool on_ = false;
 };
 
@@ -32,7 +32,7 @@ private:
 // touching the track; every change while dragging sends value-changed (only
 // the last when not continuous). setValue in code sends nothing.
 class UISlider : public UIControl {
-public:
+  public:
     explicit UISlider(const CGRect& frame = CGRectZero);
     float value() const { return value_; }
     void setValue(float v, bool animated = false);
@@ -51,7 +51,7 @@ public:
     void endTrackingWithTouch(UITouch* touch, UIEvent* event) override;
     void drawRect(CGRect rect) override;
 
-private:
+  private:
     void track(UITouch* touch);
     float value_ = 0, min_ = 0, max_ = 1;
     bool changedWhileTracking_ = false;
@@ -64,7 +64,7 @@ inline constexpr long UISegmentedControlNoSegment = -1;
 // which then shows no selection). Setting selectedSegmentIndex in code sends
 // nothing.
 class UISegmentedControl : public UIControl {
-public:
+  public:
     explicit UISegmentedControl(const std::vector<std::string>& items = {});
     long numberOfSegments() const { return static_cast<long>(titles_.size()); }
     long selectedSegmentIndex() const { return selected_; }
@@ -84,7 +84,7 @@ public:
     void drawRect(CGRect rect) override;
     std::string debugText() const override;
 
-private:
+  private:
     long segmentAt(CGPoint p) const;
     std::vector<std::string> titles_;
     std::vector<bool> enabled_;
@@ -96,8 +96,9 @@ enum class UIActivityIndicatorViewStyle { WhiteLarge = 0, White = 1, Gray = 2 };
 
 // A spinner: turns while animating; hidden when stopped (unless told not to).
 class UIActivityIndicatorView : public UIView {
-public:
-    explicit UIActivityIndicatorView(UIActivityIndicatorViewStyle style = UIActivityIndicatorViewStyle::White);
+  public:
+    explicit UIActivityIndicatorView(
+        UIActivityIndicatorViewStyle style = UIActivityIndicatorViewStyle::White);
     UIActivityIndicatorViewStyle activityIndicatorViewStyle() const { return style_; }
     void setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle s);
     std::optional<UIColor> color;
@@ -109,7 +110,7 @@ public:
     CGSize sizeThatFits(CGSize) const override;
     void drawRect(CGRect rect) override;
 
-private:
+  private:
     UIActivityIndicatorViewStyle style_;
     bool animating_ = false;
 };

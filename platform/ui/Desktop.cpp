@@ -50,7 +50,8 @@ struct DesktopWindow::Impl {
         pixelH = static_cast<int>(std::lround(size.height * scale));
         SDL_SetWindowSize(window, pixelW, pixelH);
         if (texture) SDL_DestroyTexture(texture);
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pixelW, pixelH);
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                    pixelW, pixelH);
         if (surface) cairo_surface_destroy(surface);
         surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
         forceFrame = true;
@@ -110,7 +111,9 @@ struct DesktopWindow::Impl {
             case SDLK_KP_ENTER:
                 if (r && r->acceptsTextInput()) r->insertText("\n");
                 break;
-            case SDLK_F1: TouchInput::shake(); break;
+            case SDLK_F1:
+                TouchInput::shake();
+                break;
             case SDLK_F2: {
                 auto& device = UIDevice::currentDevice();
                 device.setOrientation(UIDeviceOrientationIsLandscape(device.orientation())
@@ -119,13 +122,16 @@ struct DesktopWindow::Impl {
                 resize();
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
 
     void handle(const SDL_Event& e) {
         switch (e.type) {
-            case SDL_QUIT: RunLoop::main().stop(); break;
+            case SDL_QUIT:
+                RunLoop::main().stop();
+                break;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED) forceFrame = true;
                 break;
@@ -136,7 +142,8 @@ struct DesktopWindow::Impl {
                 }
                 break;
             case SDL_MOUSEMOTION:
-                if (mouseDown) TouchInput::touchMove(kMouseFinger, toPoints(e.motion.x, e.motion.y));
+                if (mouseDown)
+                    TouchInput::touchMove(kMouseFinger, toPoints(e.motion.x, e.motion.y));
                 break;
             case SDL_MOUSEBUTTONUP:
                 if (e.button.button == SDL_BUTTON_LEFT && mouseDown) {
@@ -144,14 +151,19 @@ struct DesktopWindow::Impl {
                     TouchInput::touchUp(kMouseFinger, toPoints(e.button.x, e.button.y));
                 }
                 break;
-            case SDL_MOUSEWHEEL: wheel(e.wheel); break;
+            case SDL_MOUSEWHEEL:
+                wheel(e.wheel);
+                break;
             case SDL_TEXTINPUT: {
                 UIResponder* r = UIResponder::currentFirstResponder();
                 if (r && r->acceptsTextInput()) r->insertText(e.text.text);
                 break;
             }
-            case SDL_KEYDOWN: key(e.key); break;
-            default: break;
+            case SDL_KEYDOWN:
+                key(e.key);
+                break;
+            default:
+                break;
         }
     }
 
@@ -161,7 +173,8 @@ struct DesktopWindow::Impl {
     void wait(double maxSeconds) {
         drawIfNeeded();
         double limit = maxSeconds;
-        if (animation::activeCount() > 0) limit = limit < 0 ? kFrameInterval : std::min(limit, kFrameInterval);
+        if (animation::activeCount() > 0)
+            limit = limit < 0 ? kFrameInterval : std::min(limit, kFrameInterval);
         SDL_Event e;
         int got;
         if (limit < 0) {
@@ -195,7 +208,8 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
     UIScreen::mainScreen().setScale(scale);
     CGSize size = UIScreenRenderer::screenSize();
     impl_->window = SDL_CreateWindow("KAV Trader", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     static_cast<int>(size.width * scale), static_cast<int>(size.height * scale), 0);
+                                     static_cast<int>(size.width * scale),
+                                     static_cast<int>(size.height * scale), 0);
     if (!impl_->window) {
         platform::log(std::string("UI: cannot open a window: ") + SDL_GetError());
         return;
@@ -225,7 +239,9 @@ DesktopWindow::~DesktopWindow() {
     if (impl_->open) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool DesktopWindow::isOpen() const { return impl_->open; }
+bool DesktopWindow::isOpen() const {
+    return impl_->open;
+}
 
 void DesktopWindow::run() {
     if (!impl_->open) return;
@@ -233,6 +249,8 @@ void DesktopWindow::run() {
     RunLoop::main().run();
 }
 
-unsigned long DesktopWindow::framesDrawn() const { return impl_->frames; }
+unsigned long DesktopWindow::framesDrawn() const {
+    return impl_->frames;
+}
 
 }  // namespace platform::ui

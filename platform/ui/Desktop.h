@@ -18,7 +18,7 @@ namespace platform::ui {
 // real time and sleeps (no CPU) while nothing changes; frames are drawn only
 // after a change, and continuously only while an animation runs.
 class DesktopWindow {
-public:
+  public:
     // True when a display is there ($DISPLAY or $WAYLAND_DISPLAY set and the
     // video system starts). Without one the application stays headless.
     static bool displayAvailable();
@@ -36,7 +36,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

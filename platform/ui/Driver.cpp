@@ -20,7 +20,8 @@ std::vector<UIView*> roots(UIView* root) {
 void visit(UIView* v, const std::function<void(UIView*)>& f) {
     f(v);
     auto subs = v->subviews();
-    for (auto& s : subs) visit(s.get(), f);
+    for (auto& s : subs)
+        visit(s.get(), f);
 }
 
 UIView* findTag(UIView* v, long tag) {
@@ -34,7 +35,8 @@ UIView* findTag(UIView* v, long tag) {
 
 CGPoint toScreen(const UIView* v, CGPoint local) {
     CGPoint w = v->convertPointToView(local, nullptr);
-    if (auto* win = v->window()) return CGPointApplyAffineTransform(w, win->layer().model().toSuperlayer());
+    if (auto* win = v->window())
+        return CGPointApplyAffineTransform(w, win->layer().model().toSuperlayer());
     return w;
 }
 
@@ -44,7 +46,8 @@ constexpr int kSecondFinger = 2;
 }  // namespace
 
 void UIDriver::forEachView(UIView* root, const std::function<void(UIView*)>& f) {
-    for (auto* r : roots(root)) visit(r, f);
+    for (auto* r : roots(root))
+        visit(r, f);
 }
 
 UIView* UIDriver::viewWithTag(long tag, UIView* root) {
@@ -86,7 +89,9 @@ CGPoint UIDriver::screenCenterOf(const UIView* view) {
     return toScreen(view, {CGRectGetMidX(b), CGRectGetMidY(b)});
 }
 
-void UIDriver::drain() { RunLoop::main().drain(); }
+void UIDriver::drain() {
+    RunLoop::main().drain();
+}
 
 void UIDriver::advance(double seconds) {
     auto& loop = RunLoop::main();
@@ -119,7 +124,8 @@ void UIDriver::drag(CGPoint from, CGPoint to, double duration, int steps) {
     for (int i = 1; i <= steps; ++i) {
         advance(duration / steps);
         double f = static_cast<double>(i) / steps;
-        TouchInput::touchMove(kFinger, {from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f});
+        TouchInput::touchMove(kFinger,
+                              {from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f});
         drain();
     }
     TouchInput::touchUp(kFinger, to);
@@ -130,15 +136,18 @@ void UIDriver::pinch(CGPoint c, double from, double to, double duration, int ste
     UIScreenRenderer::layoutWindows();
     steps = std::max(1, steps);
     auto at = [&](double d, int side) { return CGPoint{c.x + side * d / 2, c.y}; };
-    TouchInput::touches({{kFinger, UITouchPhase::Began, at(from, -1)}, {kSecondFinger, UITouchPhase::Began, at(from, 1)}});
+    TouchInput::touches({{kFinger, UITouchPhase::Began, at(from, -1)},
+                         {kSecondFinger, UITouchPhase::Began, at(from, 1)}});
     drain();
     for (int i = 1; i <= steps; ++i) {
         advance(duration / steps);
         double d = from + (to - from) * i / steps;
-        TouchInput::touches({{kFinger, UITouchPhase::Moved, at(d, -1)}, {kSecondFinger, UITouchPhase::Moved, at(d, 1)}});
+        TouchInput::touches({{kFinger, UITouchPhase::Moved, at(d, -1)},
+                             {kSecondFinger, UITouchPhase::Moved, at(d, 1)}});
         drain();
     }
-    TouchInput::touches({{kFinger, UITouchPhase::Ended, at(to, -1)}, {kSecondFinger, UITouchPhase::Ended, at(to, 1)}});
+    TouchInput::touches({{kFinger, UITouchPhase::Ended, at(to, -1)},
+                         {kSecondFinger, UITouchPhase::Ended, at(to, 1)}});
     drain();
 }
 
@@ -193,14 +202,17 @@ std::string UIDriver::dumpViewTree(UIView* root) {
         if (auto t = v->debugText(); !t.empty()) out << " text=\"" << t << "\"";
         if (v->isHidden()) out << " hidden";
         out << "\n";
-        for (auto& s : v->subviews()) dump(s.get(), depth + 1);
+        for (auto& s : v->subviews())
+            dump(s.get(), depth + 1);
     };
-    for (auto* r : roots(root)) dump(r, 0);
+    for (auto* r : roots(root))
+        dump(r, 0);
     return out.str();
 }
 
 UIImagePtr UIDriver::renderImage(CGFloat scale, UIWindow* window) {
-    return window ? UIScreenRenderer::renderWindow(*window, scale) : UIScreenRenderer::renderScreen(scale);
+    return window ? UIScreenRenderer::renderWindow(*window, scale)
+                  : UIScreenRenderer::renderScreen(scale);
 }
 
 bool UIDriver::renderPNG(const std::filesystem::path& path, CGFloat scale, UIWindow* window) {

@@ -15,7 +15,7 @@ namespace platform::ui {
 // time moves only through advance(); with the system clock advance() runs the
 // main run loop for that long.
 class UIDriver {
-public:
+  public:
     // Searches start at `root`, or at every visible window, front-most first.
     static UIView* viewWithTag(long tag, UIView* root = nullptr);
     // Views whose shown text (debugText) equals the text, visible ones only.
@@ -47,7 +47,8 @@ public:
     // `duration` seconds, then lifted.
     static void drag(CGPoint from, CGPoint to, double duration = 0.3, int steps = 10);
     // Two fingers around `center`, their distance going from `from` to `to`.
-    static void pinch(CGPoint center, double from, double to, double duration = 0.3, int steps = 10);
+    static void pinch(CGPoint center, double from, double to, double duration = 0.3,
+                      int steps = 10);
     // A finger held still for `duration` seconds, then lifted.
     static void longPress(CGPoint screenPoint, double duration = 1.0);
     // Keys into the first responder (each code point through insertText;
@@ -64,7 +65,8 @@ public:
     // indented by depth.
     static std::string dumpViewTree(UIView* root = nullptr);
     // Renders the screen (all visible windows) or one window to a PNG file.
-    static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1, UIWindow* window = nullptr);
+    static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1,
+                          UIWindow* window = nullptr);
     static UIImagePtr renderImage(CGFloat scale = 1, UIWindow* window = nullptr);
 };
 

@@ -16,7 +16,7 @@ enum class UITouchPhase { Began, Moved, Stationary, Ended, Cancelled };
 // One finger on the screen, from touch-down to lift. Locations are kept in
 // window coordinates and converted on request.
 class UITouch {
-public:
+  public:
     UITouchPhase phase = UITouchPhase::Began;
     long tapCount = 1;
     double timestamp = 0;
@@ -47,7 +47,7 @@ enum class UIEventType { Touches = 0, Motion = 1, RemoteControl = 2 };
 enum class UIEventSubtype { None = 0, MotionShake = 1 };
 
 class UIEvent {
-public:
+  public:
     UIEventType type = UIEventType::Touches;
     UIEventSubtype subtype = UIEventSubtype::None;
     double timestamp = 0;

@@ -18,8 +18,12 @@ CGRect CGRectStandardize(const CGRect& r) {
     return s;
 }
 
-CGFloat CGRectGetMinX(const CGRect& r) { return CGRectStandardize(r).origin.x; }
-CGFloat CGRectGetMinY(const CGRect& r) { return CGRectStandardize(r).origin.y; }
+CGFloat CGRectGetMinX(const CGRect& r) {
+    return CGRectStandardize(r).origin.x;
+}
+CGFloat CGRectGetMinY(const CGRect& r) {
+    return CGRectStandardize(r).origin.y;
+}
 CGFloat CGRectGetMaxX(const CGRect& r) {
     auto s = CGRectStandardize(r);
     return s.origin.x + s.size.width;
@@ -37,7 +41,9 @@ CGFloat CGRectGetMidY(const CGRect& r) {
     return s.origin.y + s.size.height / 2;
 }
 
-bool CGRectIsNull(const CGRect& r) { return std::isinf(r.origin.x) || std::isinf(r.origin.y); }
+bool CGRectIsNull(const CGRect& r) {
+    return std::isinf(r.origin.x) || std::isinf(r.origin.y);
+}
 
 bool CGRectIsEmpty(const CGRect& r) {
     return CGRectIsNull(r) || r.size.width == 0 || r.size.height == 0;
@@ -117,23 +123,25 @@ CGRect UIEdgeInsetsInsetRect(const CGRect& r, const UIEdgeInsets& in) {
 }
 
 CGAffineTransform CGAffineTransformMake(CGFloat a, CGFloat b, CGFloat c, CGFloat d, CGFloat tx,
-                                       CGFloat ty) {
+                                        CGFloat ty) {
     return {a, b, c, d, tx, ty};
 }
-CGAffineTransform CGAffineTransformMakeTranslation(CGFloat tx, CGFloat ty) { return {1, 0, 0, 1, tx, ty}; }
-CGAffineTransform CGAffineTransformMakeScale(CGFloat sx, CGFloat sy) { return {sx, 0, 0, sy, 0, 0}; }
+CGAffineTransform CGAffineTransformMakeTranslation(CGFloat tx, CGFloat ty) {
+    return {1, 0, 0, 1, tx, ty};
+}
+CGAffineTransform CGAffineTransformMakeScale(CGFloat sx, CGFloat sy) {
+    return {sx, 0, 0, sy, 0, 0};
+}
 CGAffineTransform CGAffineTransformMakeRotation(CGFloat angle) {
     CGFloat c = std::cos(angle), s = std::sin(angle);
     return {c, s, -s, c, 0, 0};
 }
 
-CGAffineTransform CGAffineTransformConcat(const CGAffineTransform& t1, const CGAffineTransform& t2) {
-    return {t1.a * t2.a + t1.b * t2.c,
-            t1.a * t2.b + t1.b * t2.d,
-            t1.c * t2.a + t1.d * t2.c,
-            t1.c * t2.b + t1.d * t2.d,
-            t1.tx * t2.a + t1.ty * t2.c + t2.tx,
-            t1.tx * t2.b + t1.ty * t2.d + t2.ty};
+CGAffineTransform CGAffineTransformConcat(const CGAffineTransform& t1,
+                                          const CGAffineTransform& t2) {
+    return {t1.a * t2.a + t1.b * t2.c,           t1.a * t2.b + t1.b * t2.d,
+            t1.c * t2.a + t1.d * t2.c,           t1.c * t2.b + t1.d * t2.d,
+            t1.tx * t2.a + t1.ty * t2.c + t2.tx, t1.tx * t2.b + t1.ty * t2.d + t2.ty};
 }
 
 CGAffineTransform CGAffineTransformTranslate(const CGAffineTransform& t, CGFloat tx, CGFloat ty) {
@@ -159,7 +167,9 @@ CGAffineTransform CGAffineTransformInvert(const CGAffineTransform& t) {
     return r;
 }
 
-bool CGAffineTransformIsIdentity(const CGAffineTransform& t) { return t == CGAffineTransformIdentity; }
+bool CGAffineTransformIsIdentity(const CGAffineTransform& t) {
+    return t == CGAffineTransformIdentity;
+}
 
 CGPoint CGPointApplyAffineTransform(CGPoint p, const CGAffineTransform& t) {
     return {t.a * p.x + t.c * p.y + t.tx, t.b * p.x + t.d * p.y + t.ty};
@@ -187,7 +197,9 @@ CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t) {
     return CGRectMake(x0, y0, x1 - x0, y1 - y0);
 }
 
-bool CATransform3DIsIdentity(const CATransform3D& t) { return t == CATransform3DIdentity; }
+bool CATransform3DIsIdentity(const CATransform3D& t) {
+    return t == CATransform3DIdentity;
+}
 
 CATransform3D CATransform3DMakeTranslation(CGFloat tx, CGFloat ty, CGFloat tz) {
     CATransform3D t;
@@ -238,7 +250,8 @@ CATransform3D CATransform3DConcat(const CATransform3D& a, const CATransform3D& b
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             R[i][j] = 0;
-            for (int k = 0; k < 4; ++k) R[i][j] += A[i][k] * B[k][j];
+            for (int k = 0; k < 4; ++k)
+                R[i][j] += A[i][k] * B[k][j];
         }
     return {R[0][0], R[0][1], R[0][2], R[0][3], R[1][0], R[1][1], R[1][2], R[1][3],
             R[2][0], R[2][1], R[2][2], R[2][3], R[3][0], R[3][1], R[3][2], R[3][3]};
@@ -250,7 +263,8 @@ CATransform3D CATransform3DTranslate(const CATransform3D& t, CGFloat tx, CGFloat
 CATransform3D CATransform3DScale(const CATransform3D& t, CGFloat sx, CGFloat sy, CGFloat sz) {
     return CATransform3DConcat(CATransform3DMakeScale(sx, sy, sz), t);
 }
-CATransform3D CATransform3DRotate(const CATransform3D& t, CGFloat angle, CGFloat x, CGFloat y, CGFloat z) {
+CATransform3D CATransform3DRotate(const CATransform3D& t, CGFloat angle, CGFloat x, CGFloat y,
+                                  CGFloat z) {
     return CATransform3DConcat(CATransform3DMakeRotation(angle, x, y, z), t);
 }
 

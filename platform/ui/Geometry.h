@@ -34,17 +34,22 @@ struct CGRect {
     bool operator==(const CGRect&) const = default;
 };
 
-inline CGPoint CGPointMake(CGFloat x, CGFloat y) { return {x, y}; }
-inline CGSize CGSizeMake(CGFloat w, CGFloat h) { return {w, h}; }
-inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) { return {{x, y}, {w, h}}; }
+inline CGPoint CGPointMake(CGFloat x, CGFloat y) {
+    return {x, y};
+}
+inline CGSize CGSizeMake(CGFloat w, CGFloat h) {
+    return {w, h};
+}
+inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) {
+    return {{x, y}, {w, h}};
+}
 
 inline constexpr CGPoint CGPointZero{};
 inline constexpr CGSize CGSizeZero{};
 inline constexpr CGRect CGRectZero{};
 // The null rectangle: the result of intersecting disjoint rectangles.
-inline constexpr CGRect CGRectNull{{std::numeric_limits<CGFloat>::infinity(),
-                                    std::numeric_limits<CGFloat>::infinity()},
-                                   {0, 0}};
+inline constexpr CGRect CGRectNull{
+    {std::numeric_limits<CGFloat>::infinity(), std::numeric_limits<CGFloat>::infinity()}, {0, 0}};
 
 // Standardised accessors (negative sizes count from the other edge).
 CGFloat CGRectGetMinX(const CGRect& r);
@@ -53,8 +58,12 @@ CGFloat CGRectGetMaxX(const CGRect& r);
 CGFloat CGRectGetMaxY(const CGRect& r);
 CGFloat CGRectGetMidX(const CGRect& r);
 CGFloat CGRectGetMidY(const CGRect& r);
-inline CGFloat CGRectGetWidth(const CGRect& r) { return std::fabs(r.size.width); }
-inline CGFloat CGRectGetHeight(const CGRect& r) { return std::fabs(r.size.height); }
+inline CGFloat CGRectGetWidth(const CGRect& r) {
+    return std::fabs(r.size.width);
+}
+inline CGFloat CGRectGetHeight(const CGRect& r) {
+    return std::fabs(r.size.height);
+}
 CGRect CGRectStandardize(const CGRect& r);
 bool CGRectIsNull(const CGRect& r);
 bool CGRectIsEmpty(const CGRect& r);
@@ -73,7 +82,9 @@ struct UIEdgeInsets {
     CGFloat top = 0, left = 0, bottom = 0, right = 0;
     bool operator==(const UIEdgeInsets&) const = default;
 };
-inline UIEdgeInsets UIEdgeInsetsMake(CGFloat t, CGFloat l, CGFloat b, CGFloat r) { return {t, l, b, r}; }
+inline UIEdgeInsets UIEdgeInsetsMake(CGFloat t, CGFloat l, CGFloat b, CGFloat r) {
+    return {t, l, b, r};
+}
 inline constexpr UIEdgeInsets UIEdgeInsetsZero{};
 CGRect UIEdgeInsetsInsetRect(const CGRect& r, const UIEdgeInsets& insets);
 
@@ -81,7 +92,9 @@ struct UIOffset {
     CGFloat horizontal = 0, vertical = 0;
     bool operator==(const UIOffset&) const = default;
 };
-inline UIOffset UIOffsetMake(CGFloat h, CGFloat v) { return {h, v}; }
+inline UIOffset UIOffsetMake(CGFloat h, CGFloat v) {
+    return {h, v};
+}
 inline constexpr UIOffset UIOffsetZero{};
 
 // A 2-D affine transform: x' = a x + c y + tx, y' = b x + d y + ty.
@@ -90,7 +103,8 @@ struct CGAffineTransform {
     bool operator==(const CGAffineTransform&) const = default;
 };
 inline constexpr CGAffineTransform CGAffineTransformIdentity{};
-CGAffineTransform CGAffineTransformMake(CGFloat a, CGFloat b, CGFloat c, CGFloat d, CGFloat tx, CGFloat ty);
+CGAffineTransform CGAffineTransformMake(CGFloat a, CGFloat b, CGFloat c, CGFloat d, CGFloat tx,
+                                        CGFloat ty);
 CGAffineTransform CGAffineTransformMakeTranslation(CGFloat tx, CGFloat ty);
 CGAffineTransform CGAffineTransformMakeScale(CGFloat sx, CGFloat sy);
 CGAffineTransform CGAffineTransformMakeRotation(CGFloat angle);
@@ -128,7 +142,8 @@ CATransform3D CATransform3DConcat(const CATransform3D& a, const CATransform3D& b
 // Prepends to t (the new step applies first, "in the scaled space").
 CATransform3D CATransform3DTranslate(const CATransform3D& t, CGFloat tx, CGFloat ty, CGFloat tz);
 CATransform3D CATransform3DScale(const CATransform3D& t, CGFloat sx, CGFloat sy, CGFloat sz);
-CATransform3D CATransform3DRotate(const CATransform3D& t, CGFloat angle, CGFloat x, CGFloat y, CGFloat z);
+CATransform3D CATransform3DRotate(const CATransform3D& t, CGFloat angle, CGFloat x, CGFloat y,
+                                  CGFloat z);
 CATransform3D CATransform3DMakeAffineTransform(const CGAffineTransform& t);
 CGAffineTransform CATransform3DGetAffineTransform(const CATransform3D& t);
 
@@ -137,7 +152,9 @@ struct NSRange {
     size_t location = 0, length = 0;
     bool operator==(const NSRange&) const = default;
 };
-inline NSRange NSMakeRange(size_t loc, size_t len) { return {loc, len}; }
+inline NSRange NSMakeRange(size_t loc, size_t len) {
+    return {loc, len};
+}
 inline constexpr size_t NSNotFound = static_cast<size_t>(std::numeric_limits<long>::max());
 
 // Row address in a table or picker.

@@ -15,7 +15,9 @@ constexpr double kPinchThreshold = 5;
 constexpr double kVelocityWindow = 0.1;
 constexpr double kMultiTapInterval = 0.35;
 
-bool isDown(const UITouchPtr& t) { return t->phase != UITouchPhase::Ended && t->phase != UITouchPhase::Cancelled; }
+bool isDown(const UITouchPtr& t) {
+    return t->phase != UITouchPhase::Ended && t->phase != UITouchPhase::Cancelled;
+}
 
 CGPoint centroid(const UITouchSet& touches, CGPoint fallback) {
     double x = 0, y = 0;
@@ -27,7 +29,8 @@ CGPoint centroid(const UITouchSet& touches, CGPoint fallback) {
         ++n;
     }
     if (n == 0) {
-        for (auto& t : touches) x += t->location_.x, y += t->location_.y, ++n;
+        for (auto& t : touches)
+            x += t->location_.x, y += t->location_.y, ++n;
     }
     return n ? CGPoint{x / n, y / n} : fallback;
 }
@@ -72,8 +75,9 @@ void UIGestureRecognizer::track(const UITouchSet& touches) {
 }
 
 void UIGestureRecognizer::untrack(const UITouch* touch) {
-    touches_.erase(std::remove_if(touches_.begin(), touches_.end(), [&](auto& t) { return t.get() == touch; }),
-                   touches_.end());
+    touches_.erase(
+        std::remove_if(touches_.begin(), touches_.end(), [&](auto& t) { return t.get() == touch; }),
+        touches_.end());
 }
 
 size_t UIGestureRecognizer::numberOfTouches() const {
@@ -92,9 +96,11 @@ CGPoint UIGestureRecognizer::locationOfTouch(size_t index, const UIView* view) c
 }
 
 bool UIGestureRecognizer::canRecognizeTogether(UIGestureRecognizer* other) {
-    if (auto d = delegate.lock(); d && d->gestureRecognizerShouldRecognizeSimultaneouslyWith(this, other))
+    if (auto d = delegate.lock();
+        d && d->gestureRecognizerShouldRecognizeSimultaneouslyWith(this, other))
         return true;
-    if (auto d = other->delegate.lock(); d && d->gestureRecognizerShouldRecognizeSimultaneouslyWith(other, this))
+    if (auto d = other->delegate.lock();
+        d && d->gestureRecognizerShouldRecognizeSimultaneouslyWith(other, this))
         return true;
     return false;
 }
@@ -123,8 +129,9 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState s) {
     const auto previous = state_;
     state_ = s;
     if (!touches_.empty()) lastCentroid_ = centroid(touches_, lastCentroid_);
-    const bool recognizing = s == UIGestureRecognizerState::Began ||
-                             (s == UIGestureRecognizerState::Ended && previous == UIGestureRecognizerState::Possible);
+    const bool recognizing =
+        s == UIGestureRecognizerState::Began ||
+        (s == UIGestureRecognizerState::Ended && previous == UIGestureRecognizerState::Possible);
     if (recognizing) {
         // Recognisers that may not run together with this one fail; the view
         // loses the touches.
@@ -133,7 +140,8 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState s) {
             for (auto& w : std::vector<std::weak_ptr<UIGestureRecognizer>>(t->recognizers_)) {
                 auto other = w.lock();
                 if (!other || other.get() == this) continue;
-                if (other->state() == UIGestureRecognizerState::Possible && !canRecognizeTogether(other.get()))
+                if (other->state() == UIGestureRecognizerState::Possible &&
+                    !canRecognizeTogether(other.get()))
                     other->setState(UIGestureRecognizerState::Failed);
             }
             if (cancelsTouchesInView && !t->cancelledForView_) {
@@ -147,10 +155,13 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState s) {
     }
     if (s == UIGestureRecognizerState::Failed || s == UIGestureRecognizerState::Possible) return;
     auto actions = actions_;
-    for (auto& a : actions) a(*this);
+    for (auto& a : actions)
+        a(*this);
 }
 
-void UIGestureRecognizer::touchesBegan(const UITouchSet& t, UIEvent*) { track(t); }
+void UIGestureRecognizer::touchesBegan(const UITouchSet& t, UIEvent*) {
+    track(t);
+}
 void UIGestureRecognizer::touchesMoved(const UITouchSet&, UIEvent*) {}
 void UIGestureRecognizer::touchesEnded(const UITouchSet&, UIEvent*) {}
 void UIGestureRecognizer::touchesCancelled(const UITouchSet&, UIEvent*) {
@@ -177,7 +188,8 @@ void UITapGestureRecognizer::touchesBegan(const UITouchSet& t, UIEvent* e) {
 
 void UITapGestureRecognizer::touchesMoved(const UITouchSet&, UIEvent*) {
     CGPoint c = centroid(touches_, start_);
-    if (std::hypot(c.x - start_.x, c.y - start_.y) > kTapSlop) setState(UIGestureRecognizerState::Failed);
+    if (std::hypot(c.x - start_.x, c.y - start_.y) > kTapSlop)
+        setState(UIGestureRecognizerState::Failed);
 }
 
 void UITapGestureRecognizer::touchesEnded(const UITouchSet&, UIEvent*) {
@@ -200,7 +212,8 @@ void UITapGestureRecognizer::touchesEnded(const UITouchSet&, UIEvent*) {
     // A tap on a control inside the view belongs to the control.
     for (auto& t : touches_) {
         auto* control = dynamic_cast<UIControl*>(t->view());
-        if (control && control != view() && control->isEnabled() && control->isDescendantOfView(view())) {
+        if (control && control != view() && control->isEnabled() &&
+            control->isDescendantOfView(view())) {
             setState(UIGestureRecognizerState::Failed);
             return;
         }
@@ -241,7 +254,8 @@ void UIPanGestureRecognizer::touchesMoved(const UITouchSet&, UIEvent*) {
     const double now = platform::clock().now();
     CGPoint c = centroid(touches_, start_);
     samples_.push_back({now, c});
-    while (samples_.size() > 2 && now - samples_[1].time > kVelocityWindow) samples_.erase(samples_.begin());
+    while (samples_.size() > 2 && now - samples_[1].time > kVelocityWindow)
+        samples_.erase(samples_.begin());
     if (state() == UIGestureRecognizerState::Possible) {
         const size_t n = numberOfTouches();
         if (n >= minimumNumberOfTouches && n <= maximumNumberOfTouches &&
@@ -254,12 +268,14 @@ void UIPanGestureRecognizer::touchesMoved(const UITouchSet&, UIEvent*) {
 
 void UIPanGestureRecognizer::touchesEnded(const UITouchSet&, UIEvent*) {
     if (std::any_of(touches_.begin(), touches_.end(), isDown)) {
-        if (isActive() && numberOfTouches() < minimumNumberOfTouches) setState(UIGestureRecognizerState::Ended);
+        if (isActive() && numberOfTouches() < minimumNumberOfTouches)
+            setState(UIGestureRecognizerState::Ended);
         return;
     }
     const double now = platform::clock().now();
     samples_.push_back({now, lastCentroid_});
-    while (samples_.size() > 2 && now - samples_[1].time > kVelocityWindow) samples_.erase(samples_.begin());
+    while (samples_.size() > 2 && now - samples_[1].time > kVelocityWindow)
+        samples_.erase(samples_.begin());
     setState(isActive() ? UIGestureRecognizerState::Ended : UIGestureRecognizerState::Failed);
 }
 
@@ -366,7 +382,8 @@ void UILongPressGestureRecognizer::touchesBegan(const UITouchSet& t, UIEvent* e)
         std::weak_ptr<UIGestureRecognizer> weak = weak_from_this();
         timer_ = platform::Timer::schedule(minimumPressDuration, false, [weak] {
             auto self = weak.lock();
-            if (!self || self->state() != UIGestureRecognizerState::Possible || !self->isEnabled()) return;
+            if (!self || self->state() != UIGestureRecognizerState::Possible || !self->isEnabled())
+                return;
             auto* press = static_cast<UILongPressGestureRecognizer*>(self.get());
             if (press->mayBegin()) press->setState(UIGestureRecognizerState::Began);
         });

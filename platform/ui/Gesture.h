@@ -25,18 +25,19 @@ enum class UIGestureRecognizerState {
 
 // Every method is optional; the defaults are the platform's.
 class UIGestureRecognizerDelegate {
-public:
+  public:
     virtual ~UIGestureRecognizerDelegate() = default;
     virtual bool gestureRecognizerShouldBegin(UIGestureRecognizer* recognizer) {
         (void)recognizer;
         return true;
     }
-    virtual bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer* recognizer, UITouch* touch) {
+    virtual bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer* recognizer,
+                                                     UITouch* touch) {
         (void)recognizer, (void)touch;
         return true;
     }
     virtual bool gestureRecognizerShouldRecognizeSimultaneouslyWith(UIGestureRecognizer* recognizer,
-                                                                   UIGestureRecognizer* other) {
+                                                                    UIGestureRecognizer* other) {
         (void)recognizer, (void)other;
         return false;
     }
@@ -48,7 +49,7 @@ public:
 // it fail, and (with cancelsTouchesInView) the view gets touchesCancelled.
 // Timing (the long press) runs on the main run loop's clock.
 class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecognizer> {
-public:
+  public:
     using Action = std::function<void(UIGestureRecognizer& recognizer)>;
 
     explicit UIGestureRecognizer(Action action = nullptr);
@@ -88,16 +89,18 @@ public:
     void attach(UIView* view) { view_ = view; }
     bool canRecognizeTogether(UIGestureRecognizer* other);
     bool isActive() const {
-        return state_ == UIGestureRecognizerState::Began || state_ == UIGestureRecognizerState::Changed;
+        return state_ == UIGestureRecognizerState::Began ||
+               state_ == UIGestureRecognizerState::Changed;
     }
     bool isFinished() const {
-        return state_ == UIGestureRecognizerState::Ended || state_ == UIGestureRecognizerState::Cancelled ||
+        return state_ == UIGestureRecognizerState::Ended ||
+               state_ == UIGestureRecognizerState::Cancelled ||
                state_ == UIGestureRecognizerState::Failed;
     }
     const UITouchSet& trackedTouches() const { return touches_; }
     void untrack(const UITouch* touch);
 
-protected:
+  protected:
     void track(const UITouchSet& touches);
     // Asks the delegate and the arbitration whether the gesture may begin;
     // fails the recogniser when not. Returns true when it may.
@@ -105,7 +108,7 @@ protected:
     UITouchSet touches_;
     CGPoint lastCentroid_{};
 
-private:
+  private:
     std::vector<Action> actions_;
     UIGestureRecognizerState state_ = UIGestureRecognizerState::Possible;
     bool enabled_ = true;
@@ -116,7 +119,7 @@ private:
 // more than 10 points. A tap that begins on a control (button, switch...)
 // inside the recogniser's view is left to the control.
 class UITapGestureRecognizer : public UIGestureRecognizer {
-public:
+  public:
     using UIGestureRecognizer::UIGestureRecognizer;
     long numberOfTapsRequired = 1;
     long numberOfTouchesRequired = 1;
@@ -127,7 +130,7 @@ public:
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
     void reset() override;
 
-private:
+  private:
     CGPoint start_{};
     long taps_ = 0;
     platform::Timer tapTimeout_;
@@ -136,7 +139,7 @@ private:
 // Began once the touches have moved 10 points; translation and velocity
 // (points per second, over the last 0.1 s of movement) in any view.
 class UIPanGestureRecognizer : public UIGestureRecognizer {
-public:
+  public:
     using UIGestureRecognizer::UIGestureRecognizer;
     size_t minimumNumberOfTouches = 1;
     size_t maximumNumberOfTouches = SIZE_MAX;
@@ -151,7 +154,7 @@ public:
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
     void reset() override;
 
-private:
+  private:
     struct Sample {
         double time;
         CGPoint point;
@@ -164,7 +167,7 @@ private:
 // Two fingers: scale is the current distance over the distance when the
 // gesture began; velocity in scale per second.
 class UIPinchGestureRecognizer : public UIGestureRecognizer {
-public:
+  public:
     using UIGestureRecognizer::UIGestureRecognizer;
     CGFloat scale = 1;
     CGFloat velocity = 0;
@@ -175,7 +178,7 @@ public:
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
     void reset() override;
 
-private:
+  private:
     double distance() const;
     double startDistance_ = 0;
     double lastTime_ = 0;
@@ -185,7 +188,7 @@ private:
 // without moving more than `allowableMovement` points; Changed on movement
 // after that, Ended on lift.
 class UILongPressGestureRecognizer : public UIGestureRecognizer {
-public:
+  public:
     using UIGestureRecognizer::UIGestureRecognizer;
     double minimumPressDuration = 0.5;
     CGFloat allowableMovement = 10;
@@ -197,7 +200,7 @@ public:
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
     void reset() override;
 
-private:
+  private:
     CGPoint start_{};
     platform::Timer timer_;
 };

@@ -1,10 +1,10 @@
 #include "platform/ui/Image.h"
 
 #include <cairo.h>
+#include <jpeglib.h>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -85,14 +85,15 @@ cairo_surface_t* decodeJpeg(std::string_view bytes) {
     const int stride = cairo_image_surface_get_stride(surface);
     // Row memory from the decoder's own pool: freed with it, also on a jump.
     JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                               static_cast<JDIMENSION>(w) * 3, 1);
+                                                static_cast<JDIMENSION>(w) * 3, 1);
     const unsigned char* row = rows[0];
     while (info.output_scanline < info.output_height) {
         const int y = static_cast<int>(info.output_scanline);
         jpeg_read_scanlines(&info, rows, 1);
         auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * stride);
         for (int x = 0; x < w; ++x)
-            out[x] = 0xFF000000u | (uint32_t(row[x * 3]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3 + 2];
+            out[x] = 0xFF000000u | (uint32_t(row[x * 3]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) |
+                     row[x * 3 + 2];
     }
     cairo_surface_mark_dirty(surface);
     jpeg_finish_decompress(&info);
@@ -134,17 +135,27 @@ std::vector<ImageContext>& imageContexts() {
 
 }  // namespace
 
-void clearImageCache() { imageCache().clear(); }
+void clearImageCache() {
+    imageCache().clear();
+}
 
 UIImage::UIImage(cairo_surface_t* surface, CGFloat scale)
     : surface_(cairo_surface_reference(surface)), scale_(scale > 0 ? scale : 1) {}
 
-UIImage::~UIImage() { cairo_surface_destroy(surface_); }
+UIImage::~UIImage() {
+    cairo_surface_destroy(surface_);
+}
 
-int UIImage::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
-int UIImage::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
+int UIImage::pixelWidth() const {
+    return cairo_image_surface_get_width(surface_);
+}
+int UIImage::pixelHeight() const {
+    return cairo_image_surface_get_height(surface_);
+}
 
-CGSize UIImage::size() const { return {pixelWidth() / scale_, pixelHeight() / scale_}; }
+CGSize UIImage::size() const {
+    return {pixelWidth() / scale_, pixelHeight() / scale_};
+}
 
 UIImagePtr UIImage::imageWithData(std::string_view bytes, CGFloat scale) {
     cairo_surface_t* s = nullptr;
@@ -187,7 +198,8 @@ UIImagePtr UIImage::imageNamed(const std::string& name) {
     return img;
 }
 
-UIImagePtr UIImage::resizableImageWithCapInsets(UIEdgeInsets insets, UIImageResizingMode mode) const {
+UIImagePtr UIImage::resizableImageWithCapInsets(UIEdgeInsets insets,
+                                                UIImageResizingMode mode) const {
     auto img = std::make_shared<UIImage>(surface_, scale_);
     img->capInsets_ = insets;
     img->resizingMode_ = mode;
@@ -199,7 +211,9 @@ void UIImage::drawInRect(const CGRect& rect) const {
     if (auto* ctx = UIGraphicsGetCurrentContext()) ctx->drawImage(*this, rect);
 }
 
-void UIImage::drawAtPoint(CGPoint p) const { drawInRect({p, size()}); }
+void UIImage::drawAtPoint(CGPoint p) const {
+    drawInRect({p, size()});
+}
 
 UIColor UIImage::pixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return UIColor::clearColor();
@@ -207,7 +221,8 @@ UIColor UIImage::pixelAt(int x, int y) const {
     const unsigned char* data = cairo_image_surface_get_data(surface_);
     const int stride = cairo_image_surface_get_stride(surface_);
     const auto format = cairo_image_surface_get_format(surface_);
-    if (format == CAIRO_FORMAT_A8) return {0, 0, 0, data[static_cast<size_t>(y) * stride + x] / 255.0};
+    if (format == CAIRO_FORMAT_A8)
+        return {0, 0, 0, data[static_cast<size_t>(y) * stride + x] / 255.0};
     uint32_t px = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x];
     double a = format == CAIRO_FORMAT_RGB24 ? 1.0 : ((px >> 24) & 0xFF) / 255.0;
     if (a <= 0) return UIColor::clearColor();
@@ -225,7 +240,8 @@ cairo_status_t writePng(void* closure, const unsigned char* data, unsigned int l
 std::string UIImagePNGRepresentation(const UIImagePtr& image) {
     std::string out;
     if (!image) return out;
-    if (cairo_surface_write_to_png_stream(image->surface(), writePng, &out) != CAIRO_STATUS_SUCCESS) out.clear();
+    if (cairo_surface_write_to_png_stream(image->surface(), writePng, &out) != CAIRO_STATUS_SUCCESS)
+        out.clear();
     return out;
 }
 
@@ -253,7 +269,9 @@ void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat sc
     UIGraphicsPushContext(canvas);
 }
 
-void UIGraphicsBeginImageContext(CGSize size) { UIGraphicsBeginImageContextWithOptions(size, false, 1); }
+void UIGraphicsBeginImageContext(CGSize size) {
+    UIGraphicsBeginImageContextWithOptions(size, false, 1);
+}
 
 UIImagePtr UIGraphicsGetImageFromCurrentImageContext() {
     auto& stack = imageContexts();

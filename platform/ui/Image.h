@@ -21,7 +21,7 @@ using UIImagePtr = std::shared_ptr<UIImage>;
 // A bitmap image: pixels (premultiplied ARGB) and the scale that maps them to
 // points. Immutable once made; the operations return new images.
 class UIImage {
-public:
+  public:
     // Takes a reference to the surface (an image surface of any format).
     UIImage(cairo_surface_t* surface, CGFloat scale);
     ~UIImage();
@@ -47,8 +47,8 @@ public:
 
     // Stretchable images: the cap insets (points) keep their size and the
     // middle stretches when the image is drawn larger (tile mode stretches too).
-    UIImagePtr resizableImageWithCapInsets(UIEdgeInsets insets,
-                                           UIImageResizingMode mode = UIImageResizingMode::Stretch) const;
+    UIImagePtr resizableImageWithCapInsets(
+        UIEdgeInsets insets, UIImageResizingMode mode = UIImageResizingMode::Stretch) const;
     UIEdgeInsets capInsets() const { return capInsets_; }
     UIImageResizingMode resizingMode() const { return resizingMode_; }
     bool isResizable() const { return resizable_; }
@@ -61,7 +61,7 @@ public:
     // outside the image. For checks of rendered output.
     UIColor pixelAt(int x, int y) const;
 
-private:
+  private:
     cairo_surface_t* surface_;
     CGFloat scale_;
     UIEdgeInsets capInsets_{};

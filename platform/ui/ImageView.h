@@ -9,7 +9,7 @@ namespace platform::ui {
 // and fill, centre and the edges keep or scale the image accordingly); the
 // highlighted image while highlighted. Takes no touches by default.
 class UIImageView : public UIView {
-public:
+  public:
     explicit UIImageView(const CGRect& frame = CGRectZero);
     explicit UIImageView(UIImagePtr image);
 
@@ -25,7 +25,7 @@ public:
     // Where the image is drawn inside the bounds for the content mode.
     CGRect imageRect() const;
 
-private:
+  private:
     UIImagePtr image_;
     UIImagePtr highlightedImage_;
     bool highlighted_ = false;

@@ -17,17 +17,21 @@ constexpr double kLandscapeKeys = 162;
 constexpr UIWindowLevel kKeyboardLevel = UIWindowLevelStatusBar - 1;
 
 double keysHeight() {
-    return UIInterfaceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation()) ? kLandscapeKeys
-                                                                                            : kPortraitKeys;
+    return UIInterfaceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation())
+               ? kLandscapeKeys
+               : kPortraitKeys;
 }
 
 UIKeyboardType keysFor(UIResponder* r) {
     if (auto* field = dynamic_cast<UITextField*>(r)) {
         switch (field->keyboardType) {
-            case UIKeyboardType::DecimalPad: return UIKeyboardType::DecimalPad;
+            case UIKeyboardType::DecimalPad:
+                return UIKeyboardType::DecimalPad;
             case UIKeyboardType::NumberPad:
-            case UIKeyboardType::PhonePad: return UIKeyboardType::NumberPad;
-            default: return UIKeyboardType::Default;
+            case UIKeyboardType::PhonePad:
+                return UIKeyboardType::NumberPad;
+            default:
+                return UIKeyboardType::Default;
         }
     }
     return UIKeyboardType::Default;
@@ -70,7 +74,8 @@ void UIKeyboard::install() {
     static bool done = false;
     if (done) return;
     done = true;
-    UIResponder::setFirstResponderObserver([](UIResponder*, UIResponder* to) { shared().responderChanged(to); });
+    UIResponder::setFirstResponderObserver(
+        [](UIResponder*, UIResponder* to) { shared().responderChanged(to); });
 }
 
 CGRect UIKeyboard::frame() const {
@@ -107,10 +112,14 @@ void UIKeyboard::buildKeys(UIKeyboardType type, bool dark) {
     if (type == UIKeyboardType::Default) {
         auto letters = [](const char* s) {
             std::vector<std::pair<std::string, std::string>> row;
-            for (const char* p = s; *p; ++p) row.push_back({std::string(1, *p), std::string(1, *p)});
+            for (const char* p = s; *p; ++p)
+                row.push_back({std::string(1, *p), std::string(1, *p)});
             return row;
         };
-        rows = {letters("1234567890"), letters("qwertyuiop"), letters("asdfghjkl"), letters("zxcvbnm.@"),
+        rows = {letters("1234567890"),
+                letters("qwertyuiop"),
+                letters("asdfghjkl"),
+                letters("zxcvbnm.@"),
                 {{"space", " "}, {"←", "\b"}, {"return", "\n"}}};
     } else {
         const std::string dot = type == UIKeyboardType::DecimalPad ? "." : "";
@@ -143,7 +152,8 @@ void UIKeyboard::show(UIResponder* responder) {
     UIViewPtr accessory = responder->inputAccessoryView();
     const UIKeyboardType type = keysFor(responder);
     const bool dark = darkFor(responder);
-    if (wasVisible && accessory == accessory_ && type == type_ && dark == dark_) return;  // nothing changes
+    if (wasVisible && accessory == accessory_ && type == type_ && dark == dark_)
+        return;  // nothing changes
     if (!keys_ || type != type_ || dark != dark_ || keys_->bounds().size.width != screen.width) {
         if (keys_) keys_->removeFromSuperview();
         buildKeys(type, dark);
@@ -163,8 +173,9 @@ void UIKeyboard::show(UIResponder* responder) {
     post(UIKeyboardWillShowNotification, begin, end);
     window_->setFrame(begin);
     window_->setHidden(false);
-    UIView::animateWithDuration(kAnimationDuration, 0, UIViewAnimationOptionCurveEaseOut,
-                                [w = window_, end] { w->setFrame(end); }, nullptr);
+    UIView::animateWithDuration(
+        kAnimationDuration, 0, UIViewAnimationOptionCurveEaseOut,
+        [w = window_, end] { w->setFrame(end); }, nullptr);
     didTimer_ = platform::Timer::schedule(kAnimationDuration, false, [this, begin, end] {
         post(UIKeyboardDidShowNotification, begin, end);
     });
@@ -175,8 +186,9 @@ void UIKeyboard::hide() {
     visible_ = false;
     const CGRect end = CGRectOffset(begin, 0, begin.size.height);
     post(UIKeyboardWillHideNotification, begin, end);
-    UIView::animateWithDuration(kAnimationDuration, 0, UIViewAnimationOptionCurveEaseIn,
-                                [w = window_, end] { w->setFrame(end); }, nullptr);
+    UIView::animateWithDuration(
+        kAnimationDuration, 0, UIViewAnimationOptionCurveEaseIn,
+        [w = window_, end] { w->setFrame(end); }, nullptr);
     didTimer_ = platform::Timer::schedule(kAnimationDuration, false, [this, begin, end] {
         if (!visible_ && window_) window_->setHidden(true);
         if (accessory_ && !visible_) {

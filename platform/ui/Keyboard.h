@@ -16,8 +16,10 @@ inline constexpr const char* UIKeyboardDidHideNotification = "UIKeyboardDidHideN
 // userInfo keys: CGRect frames in screen points, double seconds, int curve.
 inline constexpr const char* UIKeyboardFrameBeginUserInfoKey = "UIKeyboardFrameBeginUserInfoKey";
 inline constexpr const char* UIKeyboardFrameEndUserInfoKey = "UIKeyboardFrameEndUserInfoKey";
-inline constexpr const char* UIKeyboardAnimationDurationUserInfoKey = "UIKeyboardAnimationDurationUserInfoKey";
-inline constexpr const char* UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAnimationCurveUserInfoKey";
+inline constexpr const char* UIKeyboardAnimationDurationUserInfoKey =
+    "UIKeyboardAnimationDurationUserInfoKey";
+inline constexpr const char* UIKeyboardAnimationCurveUserInfoKey =
+    "UIKeyboardAnimationCurveUserInfoKey";
 
 // The simulated on-screen keyboard. It follows the first responder: a
 // responder that takes text brings it up (with that responder's input
@@ -28,7 +30,7 @@ inline constexpr const char* UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAn
 // "." and delete), a number pad, or a default keyboard (letters, digits,
 // space, delete and return); dark for fields with the dark appearance.
 class UIKeyboard {
-public:
+  public:
     static UIKeyboard& shared();
 
     bool isVisible() const { return visible_; }
@@ -41,7 +43,7 @@ public:
     // Starts following the first responder (done once by the layer itself).
     static void install();
 
-private:
+  private:
     UIKeyboard() = default;
     void responderChanged(UIResponder* to);
     void show(UIResponder* responder);

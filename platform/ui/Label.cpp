@@ -10,25 +10,47 @@ UILabel::UILabel(const CGRect& frame) : UIView(frame) {
     setOpaque(false);
 }
 
-
-void UILabel::setText(const std::string& t) { KAV_SET_AND_REDRAW(text_, t); }
-void UILabel::setFont(const UIFont& f) { KAV_SET_AND_REDRAW(font_, f); }
-void UILabel::setTextColor(const UIColor& c) { KAV_SET_AND_REDRAW(textColor_, c); }
-void UILabel::setHighlightedTextColor(std::optional<UIColor> c) { KAV_SET_AND_REDRAW(highlightedTextColor_, c); }
-void UILabel::setHighlighted(bool h) { KAV_SET_AND_REDRAW(highlighted_, h); }
-void UILabel::setEnabled(bool e) { KAV_SET_AND_REDRAW(enabled_, e); }
-void UILabel::setTextAlignment(NSTextAlignment a) { KAV_SET_AND_REDRAW(alignment_, a); }
-void UILabel::setNumberOfLines(long n) { KAV_SET_AND_REDRAW(numberOfLines_, n); }
-void UILabel::setLineBreakMode(NSLineBreakMode m) { KAV_SET_AND_REDRAW(lineBreakMode_, m); }
-void UILabel::setAdjustsFontSizeToFitWidth(bool a) { KAV_SET_AND_REDRAW(adjustsFontSizeToFitWidth_, a); }
-void UILabel::setMinimumScaleFactor(CGFloat f) { KAV_SET_AND_REDRAW(minimumScaleFactor_, f); }
+void UILabel::setText(const std::string& t) {
+    KAV_SET_AND_REDRAW(text_, t);
+}
+void UILabel::setFont(const UIFont& f) {
+    KAV_SET_AND_REDRAW(font_, f);
+}
+void UILabel::setTextColor(const UIColor& c) {
+    KAV_SET_AND_REDRAW(textColor_, c);
+}
+void UILabel::setHighlightedTextColor(std::optional<UIColor> c) {
+    KAV_SET_AND_REDRAW(highlightedTextColor_, c);
+}
+void UILabel::setHighlighted(bool h) {
+    KAV_SET_AND_REDRAW(highlighted_, h);
+}
+void UILabel::setEnabled(bool e) {
+    KAV_SET_AND_REDRAW(enabled_, e);
+}
+void UILabel::setTextAlignment(NSTextAlignment a) {
+    KAV_SET_AND_REDRAW(alignment_, a);
+}
+void UILabel::setNumberOfLines(long n) {
+    KAV_SET_AND_REDRAW(numberOfLines_, n);
+}
+void UILabel::setLineBreakMode(NSLineBreakMode m) {
+    KAV_SET_AND_REDRAW(lineBreakMode_, m);
+}
+void UILabel::setAdjustsFontSizeToFitWidth(bool a) {
+    KAV_SET_AND_REDRAW(adjustsFontSizeToFitWidth_, a);
+}
+void UILabel::setMinimumScaleFactor(CGFloat f) {
+    KAV_SET_AND_REDRAW(minimumScaleFactor_, f);
+}
 
 UIFont UILabel::fittedFont() const {
     if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty()) return font_;
     const double width = bounds().size.width;
     UIFont f = font_;
     if (NSStringSizeWithFont(text_, f).width <= width) return f;
-    const double minSize = std::max(1.0, font_.pointSize * (minimumScaleFactor_ > 0 ? minimumScaleFactor_ : 1));
+    const double minSize =
+        std::max(1.0, font_.pointSize * (minimumScaleFactor_ > 0 ? minimumScaleFactor_ : 1));
     // The largest half point size that fits, not below the minimum.
     for (double size = std::floor(font_.pointSize * 2) / 2; size >= minSize; size -= 0.5) {
         f = font_.fontWithSize(size);
@@ -72,7 +94,8 @@ CGSize UILabel::sizeThatFits(CGSize size) const {
     s.font = font_;
     CGSize limit = numberOfLines_ == 1 ? CGSize{0, 0} : CGSize{size.width, 0};
     CGSize used = NSStringBoundingSize(text_, limit, s);
-    if (numberOfLines_ > 1) used.height = std::min(used.height, numberOfLines_ * font_.lineHeight());
+    if (numberOfLines_ > 1)
+        used.height = std::min(used.height, numberOfLines_ * font_.lineHeight());
     return {std::ceil(used.width), std::ceil(used.height)};
 }
 

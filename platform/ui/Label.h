@@ -11,7 +11,7 @@ namespace platform::ui {
 // many as fit), word wrapping or tail truncation, and shrinking the font to
 // fit the width. The text is centred vertically in the bounds.
 class UILabel : public UIView {
-public:
+  public:
     explicit UILabel(const CGRect& frame = CGRectZero);
 
     const std::string& text() const { return text_; }
@@ -51,10 +51,10 @@ public:
     void drawRect(CGRect rect) override;
     std::string debugText() const override { return text_; }
 
-protected:
+  protected:
     TextStyle style() const;
 
-private:
+  private:
     std::string text_;
     UIFont font_ = UIFont::systemFontOfSize(17);
     UIColor textColor_ = UIColor::blackColor();

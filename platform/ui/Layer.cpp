@@ -17,8 +17,12 @@ namespace {
 bool gDirty = true;
 size_t gActiveAnimations = 0;
 
-bool isFillForwards(const std::string& m) { return m == kCAFillModeForwards || m == kCAFillModeBoth; }
-bool isFillBackwards(const std::string& m) { return m == kCAFillModeBackwards || m == kCAFillModeBoth; }
+bool isFillForwards(const std::string& m) {
+    return m == kCAFillModeForwards || m == kCAFillModeBoth;
+}
+bool isFillBackwards(const std::string& m) {
+    return m == kCAFillModeBackwards || m == kCAFillModeBoth;
+}
 
 double asDouble(const AnimValue& v, double fallback) {
     if (auto* d = std::get_if<double>(&v)) return *d;
@@ -117,21 +121,32 @@ void setKeyPath(CALayerState& s, const std::string& path, const AnimValue& v) {
 }
 
 UIBezierPath roundedBounds(const CGRect& b, double radius) {
-    return radius > 0 ? UIBezierPath::bezierPathWithRoundedRect(b, radius) : UIBezierPath::bezierPathWithRect(b);
+    return radius > 0 ? UIBezierPath::bezierPathWithRoundedRect(b, radius)
+                      : UIBezierPath::bezierPathWithRect(b);
 }
 
-void setSource(cairo_t* cr, const UIColor& c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
+void setSource(cairo_t* cr, const UIColor& c) {
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+}
 
 }  // namespace
 
 namespace render {
-void markDirty() { gDirty = true; }
-bool isDirty() { return gDirty; }
-void clearDirty() { gDirty = false; }
+void markDirty() {
+    gDirty = true;
+}
+bool isDirty() {
+    return gDirty;
+}
+void clearDirty() {
+    gDirty = false;
+}
 }  // namespace render
 
 namespace animation {
-size_t activeCount() { return gActiveAnimations; }
+size_t activeCount() {
+    return gActiveAnimations;
+}
 }  // namespace animation
 
 struct CALayer::AnimationRecord {
@@ -151,8 +166,9 @@ CGRect CALayerState::frame() const {
 
 CGAffineTransform CALayerState::toSuperlayer() const {
     // Bounds origin to the anchor, then the transform, then to the position.
-    auto t = CGAffineTransformMakeTranslation(-bounds.origin.x - anchorPoint.x * bounds.size.width,
-                                              -bounds.origin.y - anchorPoint.y * bounds.size.height);
+    auto t =
+        CGAffineTransformMakeTranslation(-bounds.origin.x - anchorPoint.x * bounds.size.width,
+                                         -bounds.origin.y - anchorPoint.y * bounds.size.height);
     t = CGAffineTransformConcat(t, CATransform3DGetAffineTransform(transform));
     return CGAffineTransformConcat(t, CGAffineTransformMakeTranslation(position.x, position.y));
 }
@@ -160,7 +176,8 @@ CGAffineTransform CALayerState::toSuperlayer() const {
 CALayer::CALayer() = default;
 
 CALayer::~CALayer() {
-    for (auto& sub : sublayers_) sub->superlayer_ = nullptr;
+    for (auto& sub : sublayers_)
+        sub->superlayer_ = nullptr;
     for (auto& rec : animations_) {
         if (!rec->ended) --gActiveAnimations;
         if (rec->ended) continue;
@@ -212,13 +229,13 @@ void implicitAction(CALayer& layer, bool isViewLayer, const char* keyPath, const
 }
 }  // namespace
 
-#define KAV_LAYER_SET(keyPath, field, value)                                   \
-    do {                                                                       \
-        if (model_.field == (value)) return;                                   \
+#define KAV_LAYER_SET(keyPath, field, value)                                              \
+    do {                                                                                  \
+        if (model_.field == (value)) return;                                              \
         AnimValue from_ = delegate_ ? AnimValue{} : presentationValueForKeyPath(keyPath); \
-        willChange(keyPath);                                                   \
-        model_.field = (value);                                                \
-        implicitAction(*this, delegate_ != nullptr, keyPath, from_);           \
+        willChange(keyPath);                                                              \
+        model_.field = (value);                                                           \
+        implicitAction(*this, delegate_ != nullptr, keyPath, from_);                      \
     } while (0)
 
 void CALayer::setBounds(const CGRect& b) {
@@ -226,53 +243,81 @@ void CALayer::setBounds(const CGRect& b) {
     KAV_LAYER_SET("bounds", bounds, b);
     if (resized && delegate_) needsDisplay_ = true;
 }
-void CALayer::setPosition(CGPoint p) { KAV_LAYER_SET("position", position, p); }
+void CALayer::setPosition(CGPoint p) {
+    KAV_LAYER_SET("position", position, p);
+}
 void CALayer::setAnchorPoint(CGPoint p) {
     if (model_.anchorPoint == p) return;
     render::markDirty();
     model_.anchorPoint = p;
 }
-void CALayer::setTransform(const CATransform3D& t) { KAV_LAYER_SET("transform", transform, t); }
+void CALayer::setTransform(const CATransform3D& t) {
+    KAV_LAYER_SET("transform", transform, t);
+}
 
 void CALayer::setFrame(const CGRect& f) {
     // Like the platform: with a non-identity transform the frame sets the
     // position only; the bounds keep their size.
     auto s = CGRectStandardize(f);
     if (CATransform3DIsIdentity(model_.transform)) {
-        setBounds(CGRectMake(model_.bounds.origin.x, model_.bounds.origin.y, s.size.width, s.size.height));
+        setBounds(CGRectMake(model_.bounds.origin.x, model_.bounds.origin.y, s.size.width,
+                             s.size.height));
     }
     auto local = model_.toSuperlayer();
     // Position so that the transformed bounds' box starts at the frame origin.
     CGRect box = CGRectApplyAffineTransform(model_.bounds, local);
-    setPosition({model_.position.x + (s.origin.x - box.origin.x), model_.position.y + (s.origin.y - box.origin.y)});
+    setPosition({model_.position.x + (s.origin.x - box.origin.x),
+                 model_.position.y + (s.origin.y - box.origin.y)});
 }
 
-void CALayer::setOpacity(double o) { KAV_LAYER_SET("opacity", opacity, o); }
+void CALayer::setOpacity(double o) {
+    KAV_LAYER_SET("opacity", opacity, o);
+}
 void CALayer::setHidden(bool h) {
     if (model_.hidden == h) return;
     render::markDirty();
     model_.hidden = h;
 }
-void CALayer::setBackgroundColor(const UIColor& c) { KAV_LAYER_SET("backgroundColor", backgroundColor, c); }
-void CALayer::setCornerRadius(double r) { KAV_LAYER_SET("cornerRadius", cornerRadius, r); }
-void CALayer::setBorderWidth(double w) { KAV_LAYER_SET("borderWidth", borderWidth, w); }
-void CALayer::setBorderColor(const UIColor& c) { KAV_LAYER_SET("borderColor", borderColor, c); }
+void CALayer::setBackgroundColor(const UIColor& c) {
+    KAV_LAYER_SET("backgroundColor", backgroundColor, c);
+}
+void CALayer::setCornerRadius(double r) {
+    KAV_LAYER_SET("cornerRadius", cornerRadius, r);
+}
+void CALayer::setBorderWidth(double w) {
+    KAV_LAYER_SET("borderWidth", borderWidth, w);
+}
+void CALayer::setBorderColor(const UIColor& c) {
+    KAV_LAYER_SET("borderColor", borderColor, c);
+}
 void CALayer::setMasksToBounds(bool m) {
     if (masksToBounds_ == m) return;
     render::markDirty();
     masksToBounds_ = m;
 }
-void CALayer::setShadowColor(const UIColor& c) { KAV_LAYER_SET("shadowColor", shadowColor, c); }
-void CALayer::setShadowOpacity(double o) { KAV_LAYER_SET("shadowOpacity", shadowOpacity, o); }
-void CALayer::setShadowOffset(CGSize o) { KAV_LAYER_SET("shadowOffset", shadowOffset, o); }
-void CALayer::setShadowRadius(double r) { KAV_LAYER_SET("shadowRadius", shadowRadius, r); }
-void CALayer::setShadowPath(CGPathRef p) { KAV_LAYER_SET("shadowPath", shadowPath, p); }
+void CALayer::setShadowColor(const UIColor& c) {
+    KAV_LAYER_SET("shadowColor", shadowColor, c);
+}
+void CALayer::setShadowOpacity(double o) {
+    KAV_LAYER_SET("shadowOpacity", shadowOpacity, o);
+}
+void CALayer::setShadowOffset(CGSize o) {
+    KAV_LAYER_SET("shadowOffset", shadowOffset, o);
+}
+void CALayer::setShadowRadius(double r) {
+    KAV_LAYER_SET("shadowRadius", shadowRadius, r);
+}
+void CALayer::setShadowPath(CGPathRef p) {
+    KAV_LAYER_SET("shadowPath", shadowPath, p);
+}
 void CALayer::setContents(UIImagePtr image) {
     contents_ = std::move(image);
     render::markDirty();
 }
 
-void CALayer::addSublayer(const CALayerPtr& layer) { insertSublayerAtIndex(layer, sublayers_.size()); }
+void CALayer::addSublayer(const CALayerPtr& layer) {
+    insertSublayerAtIndex(layer, sublayers_.size());
+}
 
 void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
     if (!layer || layer.get() == this) return;
@@ -292,14 +337,18 @@ void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
 }
 
 void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayer* sibling) {
-    auto it = std::find_if(sublayers_.begin(), sublayers_.end(), [&](auto& l) { return l.get() == sibling; });
-    insertSublayerAtIndex(layer, it == sublayers_.end() ? 0 : static_cast<size_t>(it - sublayers_.begin()));
+    auto it = std::find_if(sublayers_.begin(), sublayers_.end(),
+                           [&](auto& l) { return l.get() == sibling; });
+    insertSublayerAtIndex(
+        layer, it == sublayers_.end() ? 0 : static_cast<size_t>(it - sublayers_.begin()));
 }
 
 void CALayer::insertSublayerAbove(const CALayerPtr& layer, const CALayer* sibling) {
-    auto it = std::find_if(sublayers_.begin(), sublayers_.end(), [&](auto& l) { return l.get() == sibling; });
-    insertSublayerAtIndex(layer, it == sublayers_.end() ? sublayers_.size()
-                                                        : static_cast<size_t>(it - sublayers_.begin()) + 1);
+    auto it = std::find_if(sublayers_.begin(), sublayers_.end(),
+                           [&](auto& l) { return l.get() == sibling; });
+    insertSublayerAtIndex(layer, it == sublayers_.end()
+                                     ? sublayers_.size()
+                                     : static_cast<size_t>(it - sublayers_.begin()) + 1);
 }
 
 void CALayer::removeFromSuperlayer() {
@@ -325,7 +374,8 @@ CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* other) const {
     }
     if (!other) return p;
     std::vector<const CALayer*> chain;
-    for (const CALayer* o = other; o; o = o->superlayer_) chain.push_back(o);
+    for (const CALayer* o = other; o; o = o->superlayer_)
+        chain.push_back(o);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
         p = CGPointApplyAffineTransform(p, CGAffineTransformInvert((*it)->model_.toSuperlayer()));
     return p;
@@ -334,7 +384,8 @@ CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* other) const {
 CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* other) const {
     if (other) return other->convertPointToLayer(p, this);
     std::vector<const CALayer*> chain;
-    for (const CALayer* o = this; o; o = o->superlayer_) chain.push_back(o);
+    for (const CALayer* o = this; o; o = o->superlayer_)
+        chain.push_back(o);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
         p = CGPointApplyAffineTransform(p, CGAffineTransformInvert((*it)->model_.toSuperlayer()));
     return p;
@@ -349,7 +400,8 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
     double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
     for (auto& p : pts) {
         auto q = convertPointToLayer(p, other);
-        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x), y1 = std::max(y1, q.y);
+        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x),
+        y1 = std::max(y1, q.y);
     }
     return CGRectMake(x0, y0, x1 - x0, y1 - y0);
 }
@@ -367,7 +419,8 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, const std::string& k
     addAnimationInternal(animation, key, false);
 }
 
-void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::string& keyIn, bool blocks) {
+void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::string& keyIn,
+                                   bool blocks) {
     if (!animation) return;
     auto anim = animation->copy();
     const std::string keyPath = anim->keyPathValue();
@@ -454,7 +507,8 @@ void CALayer::removeAnimationForKey(const std::string& key) {
 }
 
 void CALayer::removeAllAnimations() {
-    while (!animations_.empty()) stopRecord(animations_.size() - 1, false, false);
+    while (!animations_.empty())
+        stopRecord(animations_.size() - 1, false, false);
 }
 
 CAAnimationPtr CALayer::animationForKey(const std::string& key) const {
@@ -465,7 +519,8 @@ CAAnimationPtr CALayer::animationForKey(const std::string& key) const {
 
 std::vector<std::string> CALayer::animationKeys() const {
     std::vector<std::string> keys;
-    for (auto& r : animations_) keys.push_back(r->key);
+    for (auto& r : animations_)
+        keys.push_back(r->key);
     return keys;
 }
 
@@ -500,7 +555,9 @@ CALayerState CALayer::presentation() const {
     return s;
 }
 
-AnimValue CALayer::modelValueForKeyPath(const std::string& keyPath) const { return getKeyPath(model_, keyPath); }
+AnimValue CALayer::modelValueForKeyPath(const std::string& keyPath) const {
+    return getKeyPath(model_, keyPath);
+}
 
 AnimValue CALayer::presentationValueForKeyPath(const std::string& keyPath) const {
     return getKeyPath(presentation(), keyPath);
@@ -523,8 +580,8 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
         if (cache) cairo_surface_destroy(cache);
         cache = nullptr;
         // The drawing is clipped to the bounds, as a view's backing store is.
-        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
-                                  state.bounds.size.height};
+        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
+                                  state.bounds.size.width, state.bounds.size.height};
         cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
         cairo_t* rcr = cairo_create(rec);
         bool drew;
@@ -569,7 +626,8 @@ void CALayer::render(cairo_t* cr) {
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
-        drawBlurredShadow(cr, s.shadowPath ? *s.shadowPath : roundedBounds(s.bounds, s.cornerRadius),
+        drawBlurredShadow(cr,
+                          s.shadowPath ? *s.shadowPath : roundedBounds(s.bounds, s.cornerRadius),
                           s.shadowOffset, s.shadowRadius, c);
     }
     const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
@@ -623,8 +681,12 @@ void CAShapeLayer::setLineWidth(double w) {
     lineWidth_ = w;
     render::markDirty();
 }
-void CAShapeLayer::setStrokeStart(double v) { KAV_LAYER_SET("strokeStart", strokeStart, v); }
-void CAShapeLayer::setStrokeEnd(double v) { KAV_LAYER_SET("strokeEnd", strokeEnd, v); }
+void CAShapeLayer::setStrokeStart(double v) {
+    KAV_LAYER_SET("strokeStart", strokeStart, v);
+}
+void CAShapeLayer::setStrokeEnd(double v) {
+    KAV_LAYER_SET("strokeEnd", strokeEnd, v);
+}
 
 void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
     if (!path_ || path_->isEmpty()) return;
@@ -634,7 +696,8 @@ void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
         setSource(cr, *fillColor_);
         cairo_fill(cr);
     }
-    const double s0 = std::clamp(state.strokeStart, 0.0, 1.0), s1 = std::clamp(state.strokeEnd, 0.0, 1.0);
+    const double s0 = std::clamp(state.strokeStart, 0.0, 1.0),
+                 s1 = std::clamp(state.strokeEnd, 0.0, 1.0);
     if (strokeColor_ && !strokeColor_->isClear() && lineWidth_ > 0 && s1 > s0) {
         path_->apply(cr);
         if (s0 > 0 || s1 < 1) {

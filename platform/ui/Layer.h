@@ -51,7 +51,7 @@ struct CALayerState {
 // What a view does for its layer: draws the content and says whether its
 // animations may block touches.
 class CALayerDelegate {
-public:
+  public:
     virtual ~CALayerDelegate() = default;
     // Draws the layer's content (drawRect of a view); the canvas is in the
     // layer's bounds coordinates. Returns false when there is nothing to draw
@@ -68,7 +68,7 @@ public:
 // unless a transaction disables actions; changes of a view's layer animate
 // only inside a view animation block.
 class CALayer : public std::enable_shared_from_this<CALayer> {
-public:
+  public:
     static CALayerPtr layer() { return std::make_shared<CALayer>(); }
     CALayer();
     virtual ~CALayer();
@@ -84,8 +84,12 @@ public:
     void setAnchorPoint(CGPoint p);
     CATransform3D transform() const { return model_.transform; }
     void setTransform(const CATransform3D& t);
-    CGAffineTransform affineTransform() const { return CATransform3DGetAffineTransform(model_.transform); }
-    void setAffineTransform(const CGAffineTransform& t) { setTransform(CATransform3DMakeAffineTransform(t)); }
+    CGAffineTransform affineTransform() const {
+        return CATransform3DGetAffineTransform(model_.transform);
+    }
+    void setAffineTransform(const CGAffineTransform& t) {
+        setTransform(CATransform3DMakeAffineTransform(t));
+    }
     // Derived from bounds, position, anchor point and transform.
     CGRect frame() const { return model_.frame(); }
     void setFrame(const CGRect& f);
@@ -173,16 +177,17 @@ public:
 
     // Internal: views record their layers' changes in animation blocks.
     struct AnimationRecord;
-    void addAnimationInternal(const CAAnimationPtr& animation, const std::string& key, bool blocksInteraction);
+    void addAnimationInternal(const CAAnimationPtr& animation, const std::string& key,
+                              bool blocksInteraction);
 
-protected:
+  protected:
     // Shape layers draw their path here.
     virtual void drawOwnContent(cairo_t* cr, const CALayerState& state);
     // Property change hook: records the change for animation blocks and
     // implicit actions, then marks the display dirty.
     void willChange(const char* keyPath);
 
-protected:
+  protected:
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
@@ -205,7 +210,7 @@ enum class kCALineCap { Butt, Round, Square };
 // A layer that draws a path: fill, stroke and the stroked part between
 // strokeStart and strokeEnd (the progress rings).
 class CAShapeLayer : public CALayer {
-public:
+  public:
     static std::shared_ptr<CAShapeLayer> layer() { return std::make_shared<CAShapeLayer>(); }
     CGPathRef path() const { return path_; }
     void setPath(CGPathRef p);
@@ -222,10 +227,10 @@ public:
     double strokeEnd() const { return model().strokeEnd; }
     void setStrokeEnd(double v);
 
-protected:
+  protected:
     void drawOwnContent(cairo_t* cr, const CALayerState& state) override;
 
-private:
+  private:
     CGPathRef path_;
     std::optional<UIColor> fillColor_ = UIColor::blackColor();
     std::optional<UIColor> strokeColor_;

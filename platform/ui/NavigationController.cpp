@@ -14,7 +14,7 @@ constexpr double kItemMargin = 8;
 
 // Draws an image item's picture as a template: its opaque shape in the tint.
 class TemplateImageView : public UIView {
-public:
+  public:
     TemplateImageView(UIImagePtr image, UIColor tint) : image_(std::move(image)), tint_(tint) {
         setUserInteractionEnabled(false);
         setOpaque(false);
@@ -23,8 +23,8 @@ public:
         auto* ctx = UIGraphicsGetCurrentContext();
         if (!ctx || !image_) return;
         CGSize s = image_->size();
-        CGRect r = CGRectMake((bounds().size.width - s.width) / 2, (bounds().size.height - s.height) / 2, s.width,
-                              s.height);
+        CGRect r = CGRectMake((bounds().size.width - s.width) / 2,
+                              (bounds().size.height - s.height) / 2, s.width, s.height);
         UIGraphicsBeginImageContextWithOptions(s, false, 0);
         auto* tmp = UIGraphicsGetCurrentContext();
         tmp->setFillColor(tint_);
@@ -36,7 +36,7 @@ public:
         ctx->drawImage(*tinted, r);
     }
 
-private:
+  private:
     UIImagePtr image_;
     UIColor tint_;
 };
@@ -66,7 +66,8 @@ void UINavigationBar::setBarTintColor(std::optional<UIColor> c) {
 
 UIColor UINavigationBar::backgroundColorForStyle() const {
     if (barTintColor_) return *barTintColor_;
-    return barStyle_ == UIBarStyle::Default ? UIColor::rgb255(247, 247, 247, 0.96) : UIColor::grey255(10, 0.94);
+    return barStyle_ == UIBarStyle::Default ? UIColor::rgb255(247, 247, 247, 0.96)
+                                            : UIColor::grey255(10, 0.94);
 }
 
 UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor tint, bool bold) {
@@ -83,19 +84,22 @@ UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor 
     button->setEnabled(item->isEnabled());
     CGSize size{0, kBarHeight};
     if (item->image) {
-        auto picture = std::make_shared<TemplateImageView>(item->image, item->isEnabled() ? tint : tint.colorWithAlphaComponent(0.35));
+        auto picture = std::make_shared<TemplateImageView>(
+            item->image, item->isEnabled() ? tint : tint.colorWithAlphaComponent(0.35));
         size.width = std::max(item->image->size().width, 30.0);
         button->setFrame({{0, 0}, size});
         picture->setFrame({{0, 0}, size});
-        picture->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        picture->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                     UIViewAutoresizingFlexibleHeight);
         button->addSubview(picture);
     } else {
         button->setTitle(item->displayTitle(), UIControlStateNormal);
         button->setTitleColor(tint, UIControlStateNormal);
         button->setTitleColor(tint.colorWithAlphaComponent(0.3), UIControlStateHighlighted);
         button->setTitleColor(tint.colorWithAlphaComponent(0.35), UIControlStateDisabled);
-        button->titleLabel()->setFont(bold || item->style == UIBarButtonItemStyle::Done ? UIFont::boldSystemFontOfSize(17)
-                                                                                       : UIFont::systemFontOfSize(17));
+        button->titleLabel()->setFont(bold || item->style == UIBarButtonItemStyle::Done
+                                          ? UIFont::boldSystemFontOfSize(17)
+                                          : UIFont::systemFontOfSize(17));
         size.width = button->sizeThatFits({0, 0}).width + 8;
     }
     if (item->width > 0) size.width = item->width;
@@ -103,8 +107,8 @@ UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor 
     return button;
 }
 
-void UINavigationBar::showItem(UINavigationItem* item, UINavigationItem* back, const std::string& backTitle,
-                               std::function<void()> backAction) {
+void UINavigationBar::showItem(UINavigationItem* item, UINavigationItem* back,
+                               const std::string& backTitle, std::function<void()> backAction) {
     if (item_ && item_ != item) item_->changed = nullptr;
     item_ = item;
     back_ = back;
@@ -113,9 +117,10 @@ void UINavigationBar::showItem(UINavigationItem* item, UINavigationItem* back, c
     // Items outlive bars (a popped screen keeps its item): only a live bar
     // rebuilds.
     std::weak_ptr<UINavigationBar> weak = weakSelf<UINavigationBar>();
-    if (item_) item_->changed = [weak] {
-        if (auto bar = weak.lock()) bar->rebuild();
-    };
+    if (item_)
+        item_->changed = [weak] {
+            if (auto bar = weak.lock()) bar->rebuild();
+        };
     rebuild();
 }
 
@@ -128,7 +133,8 @@ void UINavigationBar::rebuild() {
     titleView_.reset();
     const UIColor tint = tintColor();
     title_->setTextColor(titleColor ? *titleColor
-                                    : (barStyle_ == UIBarStyle::Default ? UIColor::blackColor() : UIColor::whiteColor()));
+                                    : (barStyle_ == UIBarStyle::Default ? UIColor::blackColor()
+                                                                        : UIColor::whiteColor()));
     if (titleFont) title_->setFont(*titleFont);
     if (!item_) {
         title_->setText("");
@@ -143,11 +149,11 @@ void UINavigationBar::rebuild() {
     if (item_->leftBarButtonItem) {
         left_ = makeItemView(item_->leftBarButtonItem, tint, false);
     } else if (back_ && !item_->hidesBackButton) {
-        auto back = UIBarButtonItem::itemWithTitle("‹ " + (backTitle_.empty() ? std::string("Back") : backTitle_),
-                                                   UIBarButtonItemStyle::Plain,
-                                                   [action = backAction_](UIBarButtonItem*) {
-                                                       if (action) action();
-                                                   });
+        auto back = UIBarButtonItem::itemWithTitle(
+            "‹ " + (backTitle_.empty() ? std::string("Back") : backTitle_),
+            UIBarButtonItemStyle::Plain, [action = backAction_](UIBarButtonItem*) {
+                if (action) action();
+            });
         item_->backBarButtonItem = back;
         left_ = makeItemView(back, tint, false);
     }
@@ -167,17 +173,20 @@ void UINavigationBar::layoutSubviews() {
     double leftEdge = kItemMargin, rightEdge = b.size.width - kItemMargin;
     if (left_) {
         CGRect f = left_->frame();
-        left_->setFrame(CGRectMake(kItemMargin, (b.size.height - f.size.height) / 2, f.size.width, f.size.height));
+        left_->setFrame(CGRectMake(kItemMargin, (b.size.height - f.size.height) / 2, f.size.width,
+                                   f.size.height));
         leftEdge = kItemMargin + f.size.width + kItemMargin;
     }
     if (right_) {
         CGRect f = right_->frame();
-        right_->setFrame(CGRectMake(b.size.width - kItemMargin - f.size.width, (b.size.height - f.size.height) / 2,
-                                    f.size.width, f.size.height));
+        right_->setFrame(CGRectMake(b.size.width - kItemMargin - f.size.width,
+                                    (b.size.height - f.size.height) / 2, f.size.width,
+                                    f.size.height));
         rightEdge = b.size.width - kItemMargin - f.size.width - kItemMargin;
     }
     // The title is centred on the bar when it fits between the items.
-    const double room = std::max(0.0, std::min(b.size.width / 2 - leftEdge, rightEdge - b.size.width / 2));
+    const double room =
+        std::max(0.0, std::min(b.size.width / 2 - leftEdge, rightEdge - b.size.width / 2));
     if (titleView_) {
         CGRect f = titleView_->frame();
         titleView_->setCenter({b.size.width / 2, b.size.height / 2});
@@ -185,7 +194,8 @@ void UINavigationBar::layoutSubviews() {
     } else {
         CGSize t = title_->sizeThatFits({0, 0});
         const double w = std::min(t.width, 2 * room);
-        title_->setFrame(CGRectMake(b.size.width / 2 - w / 2, (b.size.height - t.height) / 2, w, t.height));
+        title_->setFrame(
+            CGRectMake(b.size.width / 2 - w / 2, (b.size.height - t.height) / 2, w, t.height));
     }
 }
 
@@ -201,8 +211,9 @@ void UINavigationBar::drawRect(CGRect) {
 // ---- navigation controller ----------------------------------------------
 
 class UINavigationController::ContainerView : public UIView {
-public:
-    explicit ContainerView(UINavigationController* owner) : UIView(UIScreen::mainScreen().bounds()), owner_(owner) {}
+  public:
+    explicit ContainerView(UINavigationController* owner)
+        : UIView(UIScreen::mainScreen().bounds()), owner_(owner) {}
     void layoutSubviews() override {
         if (owner_) owner_->layoutBar();
     }
@@ -251,12 +262,14 @@ void UINavigationController::setNavigationBarHidden(bool hidden, bool) {
 void UINavigationController::layoutBar() {
     if (!bar_) return;
     const CGRect b = view()->bounds();
-    const double status = UIApplication::sharedApplication().isStatusBarHidden() ? 0 : kStatusBarHeight;
+    const double status =
+        UIApplication::sharedApplication().isStatusBarHidden() ? 0 : kStatusBarHeight;
     bar_->setFrame(CGRectMake(0, status, b.size.width, kBarHeight));
     barBackdrop_->setFrame(CGRectMake(0, 0, b.size.width, status));
-    barBackdrop_->setBackgroundColor(bar_->barStyle() == UIBarStyle::Default && !bar_->barTintColor()
-                                         ? UIColor::rgb255(247, 247, 247, 0.96)
-                                         : bar_->barTintColor().value_or(UIColor::grey255(10, 0.94)));
+    barBackdrop_->setBackgroundColor(
+        bar_->barStyle() == UIBarStyle::Default && !bar_->barTintColor()
+            ? UIColor::rgb255(247, 247, 247, 0.96)
+            : bar_->barTintColor().value_or(UIColor::grey255(10, 0.94)));
     bar_->setHidden(barHidden_);
     barBackdrop_->setHidden(barHidden_);
     auto& subs = view()->subviews();
@@ -272,8 +285,8 @@ void UINavigationController::updateBar() {
     UIViewController* top = topViewController();
     UIViewController* below = stack_.size() > 1 ? stack_[stack_.size() - 2].get() : nullptr;
     std::weak_ptr<UINavigationController> weak = weakSelf<UINavigationController>();
-    bar_->showItem(top ? &top->navigationItem() : nullptr, below ? &below->navigationItem() : nullptr,
-                   below ? below->title() : "", [weak] {
+    bar_->showItem(top ? &top->navigationItem() : nullptr,
+                   below ? &below->navigationItem() : nullptr, below ? below->title() : "", [weak] {
                        if (auto self = weak.lock()) self->popViewControllerAnimated(true);
                    });
 }
@@ -286,7 +299,8 @@ void UINavigationController::placeChild(UIViewController* c) {
     // Room for the bars at the top of a scrolling screen.
     if (c->automaticallyAdjustsScrollViewInsets) {
         UIScrollView* scroll = dynamic_cast<UIScrollView*>(v);
-        if (!scroll && !v->subviews().empty()) scroll = dynamic_cast<UIScrollView*>(v->subviews().front().get());
+        if (!scroll && !v->subviews().empty())
+            scroll = dynamic_cast<UIScrollView*>(v->subviews().front().get());
         if (scroll) {
             UIEdgeInsets in = scroll->contentInset();
             in.top = barHidden_ ? kStatusBarHeight : kStatusBarHeight + kBarHeight;
@@ -324,7 +338,8 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
     auto self = sharedSelf<UINavigationController>();
     auto finish = [this, self, keepPrev, keepTop, shown, after](bool) {
         transitioning_ = false;
-        if (keepPrev && keepPrev->isViewLoaded() && keepPrev != keepTop) keepPrev->view()->removeFromSuperview();
+        if (keepPrev && keepPrev->isViewLoaded() && keepPrev != keepTop)
+            keepPrev->view()->removeFromSuperview();
         if (shown && keepPrev) keepPrev->endAppearanceTransition();
         if (shown && keepTop) keepTop->endAppearanceTransition();
         if (keepTop) keepTop->view()->setFrame(view()->bounds());
@@ -338,18 +353,20 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
         if (!pushing) view()->insertSubviewBelow(top->viewPtr(), outgoing);
         CGRect b = view()->bounds();
         incoming->setFrame(CGRectOffset(b, pushing ? w : -w / 3, 0));
-        UIView::animateWithDuration(kPushDuration, 0, UIViewAnimationOptionCurveEaseOut,
-                                    [incoming, outgoing, b, w, pushing] {
-                                        incoming->setFrame(b);
-                                        outgoing->setFrame(CGRectOffset(b, pushing ? -w / 3 : w, 0));
-                                    },
-                                    finish);
+        UIView::animateWithDuration(
+            kPushDuration, 0, UIViewAnimationOptionCurveEaseOut,
+            [incoming, outgoing, b, w, pushing] {
+                incoming->setFrame(b);
+                outgoing->setFrame(CGRectOffset(b, pushing ? -w / 3 : w, 0));
+            },
+            finish);
     } else {
         finish(true);
     }
 }
 
-void UINavigationController::pushViewController(const UIViewControllerPtr& controller, bool animated) {
+void UINavigationController::pushViewController(const UIViewControllerPtr& controller,
+                                                bool animated) {
     if (!controller || std::find(stack_.begin(), stack_.end(), controller) != stack_.end()) return;
     UIViewController* previous = topViewController();
     stack_.push_back(controller);
@@ -365,35 +382,43 @@ UIViewControllerPtr UINavigationController::popViewControllerAnimated(bool anima
     UIViewControllerPtr popped = stack_.back();
     stack_.pop_back();
     popped->willMoveToParentViewController(nullptr);
-    showTop(popped.get(), animated && !transitioning_, false, [popped] { popped->removeFromParentViewController(); });
+    showTop(popped.get(), animated && !transitioning_, false,
+            [popped] { popped->removeFromParentViewController(); });
     UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     return popped;
 }
 
-std::vector<UIViewControllerPtr> UINavigationController::popToViewController(UIViewController* target, bool animated) {
-    auto it = std::find_if(stack_.begin(), stack_.end(), [&](auto& c) { return c.get() == target; });
+std::vector<UIViewControllerPtr> UINavigationController::popToViewController(
+    UIViewController* target, bool animated) {
+    auto it =
+        std::find_if(stack_.begin(), stack_.end(), [&](auto& c) { return c.get() == target; });
     if (it == stack_.end() || it + 1 == stack_.end()) return {};
     std::vector<UIViewControllerPtr> popped(it + 1, stack_.end());
     UIViewControllerPtr previous = stack_.back();
     stack_.erase(it + 1, stack_.end());
-    for (auto& c : popped) c->willMoveToParentViewController(nullptr);
+    for (auto& c : popped)
+        c->willMoveToParentViewController(nullptr);
     // Screens between the two were not shown: they just leave.
     for (auto& c : popped)
         if (c != previous) c->removeFromParentViewController();
-    showTop(previous.get(), animated && !transitioning_, false, [previous] { previous->removeFromParentViewController(); });
+    showTop(previous.get(), animated && !transitioning_, false,
+            [previous] { previous->removeFromParentViewController(); });
     UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     return popped;
 }
 
-std::vector<UIViewControllerPtr> UINavigationController::popToRootViewControllerAnimated(bool animated) {
+std::vector<UIViewControllerPtr> UINavigationController::popToRootViewControllerAnimated(
+    bool animated) {
     if (stack_.empty()) return {};
     return popToViewController(stack_.front().get(), animated);
 }
 
-void UINavigationController::setViewControllers(const std::vector<UIViewControllerPtr>& controllers, bool animated) {
+void UINavigationController::setViewControllers(const std::vector<UIViewControllerPtr>& controllers,
+                                                bool animated) {
     UIViewControllerPtr previous = stack_.empty() ? nullptr : stack_.back();
     for (auto& c : stack_)
-        if (std::find(controllers.begin(), controllers.end(), c) == controllers.end() && c != previous)
+        if (std::find(controllers.begin(), controllers.end(), c) == controllers.end() &&
+            c != previous)
             c->removeFromParentViewController();
     stack_ = controllers;
     for (auto& c : stack_)

@@ -16,7 +16,7 @@ enum class UIBarStyle { Default = 0, Black = 1, BlackTranslucent = 2 };
 // sides (a back button on the left when the stack is deeper than one and the
 // screen sets no left item). Image items are drawn in the tint colour.
 class UINavigationBar : public UIView {
-public:
+  public:
     explicit UINavigationBar(const CGRect& frame = CGRectZero);
 
     UIBarStyle barStyle() const { return barStyle_; }
@@ -44,7 +44,7 @@ public:
     // A view that shows one bar button item (used by bars and toolbars).
     static UIViewPtr makeItemView(const UIBarButtonItemPtr& item, UIColor tint, bool bold);
 
-private:
+  private:
     void rebuild();
     UIColor backgroundColorForStyle() const;
 
@@ -66,18 +66,21 @@ private:
 // controller's view; the bar (and the 20-point status bar area above it)
 // lies over them unless hidden.
 class UINavigationController : public UIViewController {
-public:
+  public:
     explicit UINavigationController(UIViewControllerPtr root = nullptr);
 
     const std::vector<UIViewControllerPtr>& viewControllers() const { return stack_; }
     void setViewControllers(const std::vector<UIViewControllerPtr>& controllers, bool animated);
-    UIViewController* topViewController() const { return stack_.empty() ? nullptr : stack_.back().get(); }
+    UIViewController* topViewController() const {
+        return stack_.empty() ? nullptr : stack_.back().get();
+    }
     UIViewController* visibleViewController() const;
 
     void pushViewController(const UIViewControllerPtr& controller, bool animated);
     UIViewControllerPtr popViewControllerAnimated(bool animated);
     std::vector<UIViewControllerPtr> popToRootViewControllerAnimated(bool animated);
-    std::vector<UIViewControllerPtr> popToViewController(UIViewController* controller, bool animated);
+    std::vector<UIViewControllerPtr> popToViewController(UIViewController* controller,
+                                                         bool animated);
 
     UINavigationBar* navigationBar();
     bool isNavigationBarHidden() const { return barHidden_; }
@@ -87,13 +90,14 @@ public:
     void viewDidLoad() override {}
     bool managesChildAppearance() const override { return true; }
 
-protected:
+  protected:
     // Appearance of the navigation controller goes to its top screen.
     void forwardManagedAppearance(bool begin, bool appearing, bool animated) override;
 
-private:
+  private:
     class ContainerView;
-    void showTop(UIViewController* previous, bool animated, bool pushing, std::function<void()> after);
+    void showTop(UIViewController* previous, bool animated, bool pushing,
+                 std::function<void()> after);
     void placeChild(UIViewController* controller);
     void updateBar();
     void layoutBar();

@@ -59,8 +59,8 @@ UIBezierPath UIBezierPath::bezierPathWithOvalInRect(const CGRect& rect) {
     return p;
 }
 
-UIBezierPath UIBezierPath::bezierPathWithArcCenter(CGPoint c, CGFloat radius, CGFloat a0, CGFloat a1,
-                                                   bool clockwise) {
+UIBezierPath UIBezierPath::bezierPathWithArcCenter(CGPoint c, CGFloat radius, CGFloat a0,
+                                                   CGFloat a1, bool clockwise) {
     UIBezierPath p;
     p.addArcWithCenter(c, radius, a0, a1, clockwise);
     return p;
@@ -93,7 +93,8 @@ void UIBezierPath::addQuadCurveToPoint(CGPoint end, CGPoint c) {
     addCurveToPoint(end, c1, c2);
 }
 
-void UIBezierPath::addArcWithCenter(CGPoint c, CGFloat radius, CGFloat a0, CGFloat a1, bool clockwise) {
+void UIBezierPath::addArcWithCenter(CGPoint c, CGFloat radius, CGFloat a0, CGFloat a1,
+                                    bool clockwise) {
     // Normalise the sweep to the requested direction, then split it into
     // pieces of at most a quarter turn, each one cubic curve.
     double sweep = a1 - a0;
@@ -146,7 +147,8 @@ void UIBezierPath::removeAllPoints() {
 
 void UIBezierPath::applyTransform(const CGAffineTransform& t) {
     for (auto& e : elements_)
-        for (auto& p : e.p) p = CGPointApplyAffineTransform(p, t);
+        for (auto& p : e.p)
+            p = CGPointApplyAffineTransform(p, t);
     current_ = CGPointApplyAffineTransform(current_, t);
     subpathStart_ = CGPointApplyAffineTransform(subpathStart_, t);
 }
@@ -163,9 +165,14 @@ CGRect UIBezierPath::bounds() const {
     for (auto& e : elements_) {
         switch (e.op) {
             case Op::Move:
-            case Op::Line: add(e.p[0]); break;
-            case Op::Curve: add(e.p[0]), add(e.p[1]), add(e.p[2]); break;
-            case Op::Close: break;
+            case Op::Line:
+                add(e.p[0]);
+                break;
+            case Op::Curve:
+                add(e.p[0]), add(e.p[1]), add(e.p[2]);
+                break;
+            case Op::Close:
+                break;
         }
     }
     return CGRectMake(x0, y0, x1 - x0, y1 - y0);
@@ -175,12 +182,18 @@ void UIBezierPath::apply(cairo_t* cr) const {
     cairo_new_path(cr);
     for (auto& e : elements_) {
         switch (e.op) {
-            case Op::Move: cairo_move_to(cr, e.p[0].x, e.p[0].y); break;
-            case Op::Line: cairo_line_to(cr, e.p[0].x, e.p[0].y); break;
+            case Op::Move:
+                cairo_move_to(cr, e.p[0].x, e.p[0].y);
+                break;
+            case Op::Line:
+                cairo_line_to(cr, e.p[0].x, e.p[0].y);
+                break;
             case Op::Curve:
                 cairo_curve_to(cr, e.p[0].x, e.p[0].y, e.p[1].x, e.p[1].y, e.p[2].x, e.p[2].y);
                 break;
-            case Op::Close: cairo_close_path(cr); break;
+            case Op::Close:
+                cairo_close_path(cr);
+                break;
         }
     }
 }
@@ -189,7 +202,8 @@ bool UIBezierPath::containsPoint(CGPoint p) const {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* cr = cairo_create(s);
     apply(cr);
-    cairo_set_fill_rule(cr, usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_set_fill_rule(cr,
+                        usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     bool inside = cairo_in_fill(cr, p.x, p.y);
     cairo_destroy(cr);
     cairo_surface_destroy(s);

@@ -16,7 +16,7 @@ enum class CGLineJoin { Miter = 0, Round = 1, Bevel = 2 };
 // platform's CGPath and UIBezierPath are the same thing here; paths handed to
 // layers are shared immutable values (CGPathRef).
 class UIBezierPath {
-public:
+  public:
     UIBezierPath() = default;
 
     static UIBezierPath bezierPath() { return {}; }
@@ -26,13 +26,14 @@ public:
     // Angles in radians from the positive x axis, clockwise on screen when
     // `clockwise` (y grows downward).
     static UIBezierPath bezierPathWithArcCenter(CGPoint center, CGFloat radius, CGFloat startAngle,
-                                               CGFloat endAngle, bool clockwise);
+                                                CGFloat endAngle, bool clockwise);
 
     void moveToPoint(CGPoint p);
     void addLineToPoint(CGPoint p);
     void addCurveToPoint(CGPoint end, CGPoint control1, CGPoint control2);
     void addQuadCurveToPoint(CGPoint end, CGPoint control);
-    void addArcWithCenter(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat endAngle, bool clockwise);
+    void addArcWithCenter(CGPoint center, CGFloat radius, CGFloat startAngle, CGFloat endAngle,
+                          bool clockwise);
     void closePath();
     void appendPath(const UIBezierPath& other);
     void removeAllPoints();
@@ -68,7 +69,7 @@ public:
     };
     const std::vector<Element>& elements() const { return elements_; }
 
-private:
+  private:
     std::vector<Element> elements_;
     CGPoint current_{};
     CGPoint subpathStart_{};
@@ -78,7 +79,11 @@ using CGPathRef = std::shared_ptr<const UIBezierPath>;
 inline CGPathRef CGPathCreateWithRect(const CGRect& r) {
     return std::make_shared<UIBezierPath>(UIBezierPath::bezierPathWithRect(r));
 }
-inline CGPathRef CGPathCreateCopy(const UIBezierPath& p) { return std::make_shared<UIBezierPath>(p); }
-inline CGRect CGPathGetBoundingBox(const CGPathRef& p) { return p ? p->bounds() : CGRectNull; }
+inline CGPathRef CGPathCreateCopy(const UIBezierPath& p) {
+    return std::make_shared<UIBezierPath>(p);
+}
+inline CGRect CGPathGetBoundingBox(const CGPathRef& p) {
+    return p ? p->bounds() : CGRectNull;
+}
 
 }  // namespace platform::ui

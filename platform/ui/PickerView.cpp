@@ -11,17 +11,17 @@ namespace platform::ui {
 // One wheel: rows stacked around the middle band, moved by `offset` (the
 // position of the middle in rows' coordinates).
 class UIPickerView::Wheel : public UIView {
-public:
+  public:
     Wheel(UIPickerView* picker, long component) : picker_(picker), component_(component) {
         setClipsToBounds(true);
-        auto pan = std::make_shared<UIPanGestureRecognizer>([this](UIGestureRecognizer& g) {
-            drag(static_cast<UIPanGestureRecognizer&>(g));
-        });
+        auto pan = std::make_shared<UIPanGestureRecognizer>(
+            [this](UIGestureRecognizer& g) { drag(static_cast<UIPanGestureRecognizer&>(g)); });
         addGestureRecognizer(pan);
         auto tap = std::make_shared<UITapGestureRecognizer>([this](UIGestureRecognizer& g) {
             CGPoint p = g.locationInView(this);
             const double h = picker_->rowHeightForComponent(component_);
-            long row = selected + static_cast<long>(std::floor((p.y - bounds().size.height / 2 + h / 2) / h));
+            long row = selected +
+                       static_cast<long>(std::floor((p.y - bounds().size.height / 2 + h / 2) / h));
             choose(row, true);
         });
         addGestureRecognizer(tap);
@@ -38,14 +38,16 @@ public:
         offset_ = 0;
         setNeedsLayout();
         if (report && changed)
-            if (auto d = picker_->delegate.lock()) d->pickerViewDidSelectRow(picker_, row, component_);
+            if (auto d = picker_->delegate.lock())
+                d->pickerViewDidSelectRow(picker_, row, component_);
     }
 
     void drag(UIPanGestureRecognizer& pan) {
         const double h = picker_->rowHeightForComponent(component_);
         if (pan.state() == UIGestureRecognizerState::Began) dragStart_ = selected;
         const double moved = -pan.translationInView(this).y / h;
-        if (pan.state() == UIGestureRecognizerState::Ended || pan.state() == UIGestureRecognizerState::Cancelled) {
+        if (pan.state() == UIGestureRecognizerState::Ended ||
+            pan.state() == UIGestureRecognizerState::Cancelled) {
             choose(static_cast<long>(std::lround(dragStart_ + moved)), true);
             return;
         }
@@ -100,7 +102,7 @@ public:
 
     long selected = 0;
 
-private:
+  private:
     UIViewPtr make(long row) {
         UIViewPtr reusing;
         if (!pool_.empty()) {
@@ -128,10 +130,12 @@ private:
 };
 
 UIPickerView::UIPickerView(const CGRect& frame)
-    : UIView(CGRectMake(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height > 0 ? frame.size.height : kStandardHeight)) {
+    : UIView(CGRectMake(frame.origin.x, frame.origin.y, frame.size.width,
+                        frame.size.height > 0 ? frame.size.height : kStandardHeight)) {
     setOpaque(false);
     wheels_ = std::make_shared<UIView>(bounds());
-    wheels_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    wheels_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                 UIViewAutoresizingFlexibleHeight);
     topLine_ = std::make_shared<UIView>();
     bottomLine_ = std::make_shared<UIView>();
     for (auto& line : {topLine_, bottomLine_}) {
@@ -164,7 +168,8 @@ double UIPickerView::rowHeightForComponent(long c) const {
 void UIPickerView::rebuild() {
     const long n = numberOfComponents();
     if (static_cast<long>(columns_.size()) != n) {
-        for (auto& c : columns_) c->removeFromSuperview();
+        for (auto& c : columns_)
+            c->removeFromSuperview();
         columns_.clear();
         for (long i = 0; i < n; ++i) {
             auto wheel = std::make_shared<Wheel>(this, i);
@@ -172,11 +177,14 @@ void UIPickerView::rebuild() {
             columns_.push_back(wheel);
         }
     }
-    for (auto& c : columns_) c->reload();
+    for (auto& c : columns_)
+        c->reload();
     setNeedsLayout();
 }
 
-void UIPickerView::reloadAllComponents() { rebuild(); }
+void UIPickerView::reloadAllComponents() {
+    rebuild();
+}
 
 void UIPickerView::reloadComponent(long c) {
     if (c >= 0 && c < static_cast<long>(columns_.size()))

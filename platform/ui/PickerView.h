@@ -12,7 +12,7 @@ namespace platform::ui {
 class UIPickerView;
 
 class UIPickerViewDataSource {
-public:
+  public:
     virtual ~UIPickerViewDataSource() = default;
     virtual long numberOfComponentsInPickerView(UIPickerView* picker) = 0;
     virtual long pickerViewNumberOfRowsInComponent(UIPickerView* picker, long component) = 0;
@@ -21,17 +21,20 @@ public:
 // Every method is optional. A row shows the view from viewForRow (which may
 // reuse the view handed in), else a label with titleForRow.
 class UIPickerViewDelegate {
-public:
+  public:
     virtual ~UIPickerViewDelegate() = default;
     virtual std::string pickerViewTitleForRow(UIPickerView*, long row, long component) {
         (void)row, (void)component;
         return {};
     }
-    virtual UIViewPtr pickerViewViewForRow(UIPickerView*, long row, long component, UIViewPtr reusing) {
+    virtual UIViewPtr pickerViewViewForRow(UIPickerView*, long row, long component,
+                                           UIViewPtr reusing) {
         (void)row, (void)component, (void)reusing;
         return nullptr;
     }
-    virtual void pickerViewDidSelectRow(UIPickerView*, long row, long component) { (void)row, (void)component; }
+    virtual void pickerViewDidSelectRow(UIPickerView*, long row, long component) {
+        (void)row, (void)component;
+    }
     virtual double pickerViewRowHeightForComponent(UIPickerView*, long) { return 44; }
     // 0: the components share the width equally.
     virtual double pickerViewWidthForComponent(UIPickerView*, long) { return 0; }
@@ -43,7 +46,7 @@ public:
 // reports nothing. subviews()[0] holds the wheels; subviews()[1] and [2] are
 // the two selection lines (restyled by screens that want another look).
 class UIPickerView : public UIView {
-public:
+  public:
     explicit UIPickerView(const CGRect& frame = CGRectZero);
     ~UIPickerView() override;
 
@@ -66,7 +69,7 @@ public:
 
     class Wheel;
 
-private:
+  private:
     void rebuild();
     UIViewPtr wheels_;
     UIViewPtr topLine_, bottomLine_;

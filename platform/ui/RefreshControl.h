@@ -13,7 +13,7 @@ class UIScrollView;
 // letting go starts refreshing (a value-changed event), which keeps the
 // control in view until endRefreshing.
 class UIRefreshControl : public UIControl {
-public:
+  public:
     UIRefreshControl();
 
     bool isRefreshing() const { return refreshing_; }
@@ -32,7 +32,7 @@ public:
 
     static constexpr double kHeight = 60;
 
-private:
+  private:
     bool refreshing_ = false;
     std::string title_;
 };

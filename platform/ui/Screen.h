@@ -11,7 +11,7 @@ enum class UIDeviceOrientation;
 // The device's screen: 320 x 568 points in portrait unless configured, drawn
 // at `scale` pixels per point (1 headless, 2 in the desktop window).
 class UIScreen {
-public:
+  public:
     static UIScreen& mainScreen();
     // Portrait bounds, origin (0, 0).
     CGRect bounds() const { return bounds_; }
@@ -23,7 +23,7 @@ public:
     UIDeviceOrientation interfaceOrientation() const;
     void setInterfaceOrientation(UIDeviceOrientation o);
 
-private:
+  private:
     CGRect bounds_{{0, 0}, {320, 568}};
     CGFloat scale_ = 1;
     int orientation_ = 1;
@@ -39,8 +39,12 @@ enum class UIDeviceOrientation {
     FaceDown = 6,
 };
 
-inline UIDeviceOrientation UIScreen::interfaceOrientation() const { return static_cast<UIDeviceOrientation>(orientation_); }
-inline void UIScreen::setInterfaceOrientation(UIDeviceOrientation o) { orientation_ = static_cast<int>(o); }
+inline UIDeviceOrientation UIScreen::interfaceOrientation() const {
+    return static_cast<UIDeviceOrientation>(orientation_);
+}
+inline void UIScreen::setInterfaceOrientation(UIDeviceOrientation o) {
+    orientation_ = static_cast<int>(o);
+}
 
 // Interface orientations use the same numbers (the screens compare the device
 // orientation with 3 and 4).
@@ -49,7 +53,9 @@ using UIInterfaceOrientation = UIDeviceOrientation;
 inline bool UIDeviceOrientationIsLandscape(UIDeviceOrientation o) {
     return o == UIDeviceOrientation::LandscapeLeft || o == UIDeviceOrientation::LandscapeRight;
 }
-inline bool UIInterfaceOrientationIsLandscape(UIInterfaceOrientation o) { return UIDeviceOrientationIsLandscape(o); }
+inline bool UIInterfaceOrientationIsLandscape(UIInterfaceOrientation o) {
+    return UIDeviceOrientationIsLandscape(o);
+}
 
 // Bit set of supported interface orientations.
 enum UIInterfaceOrientationMask : unsigned {
@@ -62,10 +68,11 @@ enum UIInterfaceOrientationMask : unsigned {
     UIInterfaceOrientationMaskAllButUpsideDown = (1u << 1) | (1u << 3) | (1u << 4),
 };
 
-inline constexpr const char* UIDeviceOrientationDidChangeNotification = "UIDeviceOrientationDidChangeNotification";
+inline constexpr const char* UIDeviceOrientationDidChangeNotification =
+    "UIDeviceOrientationDidChangeNotification";
 
 class UIDevice {
-public:
+  public:
     static UIDevice& currentDevice();
     UIDeviceOrientation orientation() const { return orientation_; }
     // Changes the orientation and posts UIDeviceOrientationDidChangeNotification
@@ -77,7 +84,7 @@ public:
     // The keyboard click: silent here.
     void playInputClick() const {}
 
-private:
+  private:
     UIDeviceOrientation orientation_ = UIDeviceOrientation::Portrait;
 };
 

@@ -15,7 +15,7 @@ constexpr double kDirectionSlop = 10;
 
 // A pan that begins only along a direction its scroll view can move.
 class ScrollPan : public UIPanGestureRecognizer {
-public:
+  public:
     explicit ScrollPan(UIScrollView* owner) : owner_(owner) {}
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
         if (state() == UIGestureRecognizerState::Possible) {
@@ -32,7 +32,7 @@ public:
         UIPanGestureRecognizer::touchesMoved(touches, event);
     }
 
-private:
+  private:
     UIScrollView* owner_;
 };
 
@@ -50,7 +50,9 @@ UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame) {
     pan_ = std::make_shared<ScrollPan>(this);
     pan_->maximumNumberOfTouches = 1;
     UIScrollView* self = this;
-    pan_->addTarget([self](UIGestureRecognizer& g) { self->handlePan(static_cast<UIPanGestureRecognizer&>(g)); });
+    pan_->addTarget([self](UIGestureRecognizer& g) {
+        self->handlePan(static_cast<UIPanGestureRecognizer&>(g));
+    });
     addGestureRecognizer(pan_);
 }
 
@@ -70,7 +72,9 @@ void UIScrollView::setScrollEnabled(bool e) {
     pan_->setEnabled(e);
 }
 
-CGPoint UIScrollView::minimumContentOffset() const { return {-contentInset_.left, -contentInset_.top}; }
+CGPoint UIScrollView::minimumContentOffset() const {
+    return {-contentInset_.left, -contentInset_.top};
+}
 
 CGPoint UIScrollView::maximumContentOffset() const {
     const CGSize b = bounds().size;
@@ -84,7 +88,8 @@ bool UIScrollView::canScrollHorizontally() const {
 
 bool UIScrollView::canScrollVertically() const {
     return scrollEnabled_ &&
-           (alwaysBounceVertical || contentSize_.height + contentInset_.top + contentInset_.bottom > bounds().size.height);
+           (alwaysBounceVertical ||
+            contentSize_.height + contentInset_.top + contentInset_.bottom > bounds().size.height);
 }
 
 CGPoint UIScrollView::clamp(CGPoint p) const {
@@ -106,12 +111,14 @@ void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
         setContentOffset(offset);
         return;
     }
-    UIView::animateWithDuration(kSpringBack, 0, UIViewAnimationOptionAllowUserInteraction,
-                                [this, offset] { setContentOffset(offset); },
-                                [weak = weakSelf<UIScrollView>()](bool) {
-                                    if (auto self = weak.lock())
-                                        if (auto d = self->delegate.lock()) d->scrollViewDidEndScrollingAnimation(self.get());
-                                });
+    UIView::animateWithDuration(
+        kSpringBack, 0, UIViewAnimationOptionAllowUserInteraction,
+        [this, offset] { setContentOffset(offset); },
+        [weak = weakSelf<UIScrollView>()](bool) {
+            if (auto self = weak.lock())
+                if (auto d = self->delegate.lock())
+                    d->scrollViewDidEndScrollingAnimation(self.get());
+        });
 }
 
 void UIScrollView::scrollRectToVisible(const CGRect& rect, bool animated) {
@@ -130,7 +137,8 @@ void UIScrollView::didScroll() {
 
 void UIScrollView::didEndDragging() {
     for (auto& sub : subviews())
-        if (auto* refresh = dynamic_cast<UIRefreshControl*>(sub.get())) refresh->scrollViewDidEndDragging(this);
+        if (auto* refresh = dynamic_cast<UIRefreshControl*>(sub.get()))
+            refresh->scrollViewDidEndDragging(this);
 }
 
 void UIScrollView::handlePan(UIPanGestureRecognizer& pan) {
@@ -170,19 +178,22 @@ void UIScrollView::handlePan(UIPanGestureRecognizer& pan) {
             if (auto d = delegate.lock()) d->scrollViewDidEndDragging(this, moves);
             if (moves) {
                 decelerating_ = true;
-                UIView::animateWithDuration(kGlideTime, 0,
-                                            UIViewAnimationOptionCurveEaseOut | UIViewAnimationOptionAllowUserInteraction,
-                                            [this, target] { setContentOffset(target); },
-                                            [weak = weakSelf<UIScrollView>()](bool) {
-                                                auto self = weak.lock();
-                                                if (!self) return;
-                                                self->decelerating_ = false;
-                                                if (auto d = self->delegate.lock()) d->scrollViewDidEndDecelerating(self.get());
-                                            });
+                UIView::animateWithDuration(
+                    kGlideTime, 0,
+                    UIViewAnimationOptionCurveEaseOut | UIViewAnimationOptionAllowUserInteraction,
+                    [this, target] { setContentOffset(target); },
+                    [weak = weakSelf<UIScrollView>()](bool) {
+                        auto self = weak.lock();
+                        if (!self) return;
+                        self->decelerating_ = false;
+                        if (auto d = self->delegate.lock())
+                            d->scrollViewDidEndDecelerating(self.get());
+                    });
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -11,11 +11,13 @@ class UIScrollView;
 
 // Every method is optional.
 class UIScrollViewDelegate {
-public:
+  public:
     virtual ~UIScrollViewDelegate() = default;
     virtual void scrollViewDidScroll(UIScrollView*) {}
     virtual void scrollViewWillBeginDragging(UIScrollView*) {}
-    virtual void scrollViewDidEndDragging(UIScrollView*, bool willDecelerate) { (void)willDecelerate; }
+    virtual void scrollViewDidEndDragging(UIScrollView*, bool willDecelerate) {
+        (void)willDecelerate;
+    }
     virtual void scrollViewDidEndDecelerating(UIScrollView*) {}
     virtual void scrollViewDidEndScrollingAnimation(UIScrollView*) {}
 };
@@ -28,7 +30,7 @@ public:
 // follows the finger at half speed and springs back on release; a fast
 // release glides on for a while.
 class UIScrollView : public UIView {
-public:
+  public:
     explicit UIScrollView(const CGRect& frame = CGRectZero);
 
     CGSize contentSize() const { return contentSize_; }
@@ -60,12 +62,12 @@ public:
     bool canScrollHorizontally() const;
     bool canScrollVertically() const;
 
-protected:
+  protected:
     // Hooks for subclasses (tables, pull to refresh).
     virtual void didScroll();
     virtual void didEndDragging();
 
-private:
+  private:
     void handlePan(UIPanGestureRecognizer& pan);
     CGPoint clamp(CGPoint p) const;
 

@@ -4,7 +4,7 @@ namespace platform::ui {
 
 // Turns the field's delegate calls into the search bar's.
 class UISearchBar::Relay : public UITextFieldDelegate {
-public:
+  public:
     explicit Relay(UISearchBar* bar) : bar_(bar) {}
     bool textFieldShouldBeginEditing(UITextField*) override {
         auto d = bar_->delegate.lock();
@@ -23,7 +23,10 @@ public:
     UISearchBar* bar_;
 };
 
-UISearchBar::UISearchBar(const CGRect& frame) : UIView(frame.size.height > 0 ? frame : CGRectMake(frame.origin.x, frame.origin.y, frame.size.width, 44)) {
+UISearchBar::UISearchBar(const CGRect& frame)
+    : UIView(frame.size.height > 0
+                 ? frame
+                 : CGRectMake(frame.origin.x, frame.origin.y, frame.size.width, 44)) {
     setOpaque(false);
     field_ = std::make_shared<UITextField>();
     field_->setBorderStyle(UITextBorderStyle::RoundedRect);
@@ -35,7 +38,8 @@ UISearchBar::UISearchBar(const CGRect& frame) : UIView(frame.size.height > 0 ? f
     UISearchBar* self = this;
     field_->addTarget(
         [self](UIControl*, UIEvent*) {
-            if (auto d = self->delegate.lock()) d->searchBarTextDidChange(self, self->field_->text());
+            if (auto d = self->delegate.lock())
+                d->searchBarTextDidChange(self, self->field_->text());
         },
         UIControlEventEditingChanged);
     addSubview(field_);
@@ -59,7 +63,8 @@ void UISearchBar::setShowsCancelButton(bool shows, bool) {
 
 void UISearchBar::setBarStyle(UIBarStyle s) {
     barStyle_ = s;
-    if (s != UIBarStyle::Default) cancel_->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    if (s != UIBarStyle::Default)
+        cancel_->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
     setNeedsDisplay();
 }
 
@@ -73,7 +78,8 @@ void UISearchBar::layoutSubviews() {
 void UISearchBar::drawRect(CGRect) {
     auto* c = UIGraphicsGetCurrentContext();
     if (!c) return;
-    c->setFillColor(barStyle_ == UIBarStyle::Default ? UIColor::rgb255(201, 201, 206) : UIColor::blackColor());
+    c->setFillColor(barStyle_ == UIBarStyle::Default ? UIColor::rgb255(201, 201, 206)
+                                                     : UIColor::blackColor());
     c->fillRect(bounds());
 }
 

@@ -13,7 +13,7 @@ class UISearchBar;
 
 // Every method is optional.
 class UISearchBarDelegate {
-public:
+  public:
     virtual ~UISearchBarDelegate() = default;
     virtual bool searchBarShouldBeginEditing(UISearchBar*) { return true; }
     virtual void searchBarTextDidBeginEditing(UISearchBar*) {}
@@ -26,7 +26,7 @@ public:
 // A 44-point bar with a rounded search field and, when shown, a Cancel
 // button. The return key is the search button.
 class UISearchBar : public UIView {
-public:
+  public:
     explicit UISearchBar(const CGRect& frame = CGRectZero);
 
     std::string text() const { return field_->text(); }
@@ -50,7 +50,7 @@ public:
     void layoutSubviews() override;
     void drawRect(CGRect rect) override;
 
-private:
+  private:
     class Relay;
     std::shared_ptr<UITextField> field_;
     std::shared_ptr<UIButton> cancel_;

@@ -16,8 +16,9 @@ constexpr double kRowAnimation = 0.3;
 
 // The standard accessories: a grey chevron or a check mark in the tint.
 class AccessoryMark : public UIView {
-public:
-    explicit AccessoryMark(UITableViewCellAccessoryType type) : UIView(CGRectMake(0, 0, 15, 15)), type_(type) {
+  public:
+    explicit AccessoryMark(UITableViewCellAccessoryType type)
+        : UIView(CGRectMake(0, 0, 15, 15)), type_(type) {
         setUserInteractionEnabled(false);
         setOpaque(false);
     }
@@ -41,15 +42,17 @@ public:
         }
         c->strokePath();
     }
-    std::string debugText() const override { return type_ == UITableViewCellAccessoryType::Checkmark ? "✓" : ""; }
+    std::string debugText() const override {
+        return type_ == UITableViewCellAccessoryType::Checkmark ? "✓" : "";
+    }
 
-private:
+  private:
     UITableViewCellAccessoryType type_;
 };
 
 // A sideways pan: fails when the finger moves more up or down than across.
 class SwipePan : public UIPanGestureRecognizer {
-public:
+  public:
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
         if (state() == UIGestureRecognizerState::Possible) {
             CGPoint t = translationInView(nullptr);
@@ -71,11 +74,14 @@ UITableViewDelegate& defaultDelegate() {
 
 // ---- delegate defaults --------------------------------------------------
 
-double UITableViewDelegate::tableViewHeightForRowAtIndexPath(UITableView* t, NSIndexPath) { return t->rowHeight; }
+double UITableViewDelegate::tableViewHeightForRowAtIndexPath(UITableView* t, NSIndexPath) {
+    return t->rowHeight;
+}
 
 double UITableViewDelegate::tableViewHeightForHeaderInSection(UITableView* t, long section) {
     bool hasTitle = false;
-    if (auto ds = t->dataSource.lock()) hasTitle = !ds->tableViewTitleForHeaderInSection(t, section).empty();
+    if (auto ds = t->dataSource.lock())
+        hasTitle = !ds->tableViewTitleForHeaderInSection(t, section).empty();
     if (hasTitle || tableViewViewForHeaderInSection(t, section)) return t->sectionHeaderHeight;
     return t->style() == UITableViewStyle::Grouped ? 10 : 0;
 }
@@ -109,9 +115,11 @@ UILabel* UITableViewCell::textLabel() {
 UILabel* UITableViewCell::detailTextLabel() {
     if (!detailTextLabel_) {
         detailTextLabel_ = std::make_shared<UILabel>();
-        detailTextLabel_->setFont(UIFont::systemFontOfSize(style_ == UITableViewCellStyle::Subtitle ? 12 : 17));
+        detailTextLabel_->setFont(
+            UIFont::systemFontOfSize(style_ == UITableViewCellStyle::Subtitle ? 12 : 17));
         detailTextLabel_->setTextColor(UIColor::grey255(142));
-        if (style_ == UITableViewCellStyle::Value1) detailTextLabel_->setTextAlignment(NSTextAlignment::Right);
+        if (style_ == UITableViewCellStyle::Value1)
+            detailTextLabel_->setTextAlignment(NSTextAlignment::Right);
         contentView_->addSubview(detailTextLabel_);
         setNeedsLayout();
     }
@@ -154,12 +162,16 @@ void UITableViewCell::setBackgroundView(UIViewPtr v) {
     setNeedsLayout();
 }
 
-void UITableViewCell::setBackgroundColor(const UIColor& c) { UIView::setBackgroundColor(c); }
+void UITableViewCell::setBackgroundColor(const UIColor& c) {
+    UIView::setBackgroundColor(c);
+}
 
 void UITableViewCell::applySelectionLook() {
-    const bool show = (selected_ || highlighted_) && selectionStyle != UITableViewCellSelectionStyle::None;
+    const bool show =
+        (selected_ || highlighted_) && selectionStyle != UITableViewCellSelectionStyle::None;
     if (show && !highlightView_) {
-        highlightView_ = selectedBackgroundView ? selectedBackgroundView : std::make_shared<UIView>();
+        highlightView_ =
+            selectedBackgroundView ? selectedBackgroundView : std::make_shared<UIView>();
         if (!selectedBackgroundView) highlightView_->setBackgroundColor(UIColor::grey255(217));
         highlightView_->setFrame(bounds());
         insertSubviewBelow(highlightView_, contentView_.get());
@@ -189,7 +201,8 @@ void UITableViewCell::showDeleteButton(const std::string& title, std::function<v
     }
     deleteButton_->setTitle(title, UIControlStateNormal);
     deleteButton_->removeAllTargets();
-    deleteButton_->addTarget([action](UIControl*, UIEvent*) { action(); }, UIControlEventTouchUpInside);
+    deleteButton_->addTarget([action](UIControl*, UIEvent*) { action(); },
+                             UIControlEventTouchUpInside);
     setNeedsLayout();
 }
 
@@ -214,7 +227,9 @@ void UITableViewCell::layoutSubviews() {
     contentView_->setFrame(CGRectMake(-shift, 0, b.size.width - accessoryRoom, b.size.height));
     if (backgroundView_) backgroundView_->setFrame(b);
     if (highlightView_) highlightView_->setFrame(b);
-    if (deleteButton_) deleteButton_->setFrame(CGRectMake(b.size.width - kDeleteWidth, 0, kDeleteWidth, b.size.height));
+    if (deleteButton_)
+        deleteButton_->setFrame(
+            CGRectMake(b.size.width - kDeleteWidth, 0, kDeleteWidth, b.size.height));
     const CGRect c = contentView_->bounds();
     double x = 15;
     if (imageView_ && imageView_->image()) {
@@ -223,7 +238,8 @@ void UITableViewCell::layoutSubviews() {
         x = 15 + s.width + 15;
     }
     const double w = std::max(0.0, c.size.width - x - 15);
-    if (style_ == UITableViewCellStyle::Subtitle && detailTextLabel_ && !detailTextLabel_->text().empty()) {
+    if (style_ == UITableViewCellStyle::Subtitle && detailTextLabel_ &&
+        !detailTextLabel_->text().empty()) {
         if (textLabel_) textLabel_->setFrame(CGRectMake(x, c.size.height / 2 - 21, w, 21));
         detailTextLabel_->setFrame(CGRectMake(x, c.size.height / 2, w, 16));
     } else if (style_ == UITableViewCellStyle::Value1 && detailTextLabel_) {
@@ -241,18 +257,22 @@ void UITableViewCell::drawRect(CGRect) {
     if (!ctx) return;
     ctx->setFillColor(separatorColor);
     const CGRect b = bounds();
-    ctx->fillRect(CGRectMake(separatorInset.left, b.size.height - 0.5, b.size.width - separatorInset.left - separatorInset.right,
-                             0.5));
+    ctx->fillRect(CGRectMake(separatorInset.left, b.size.height - 0.5,
+                             b.size.width - separatorInset.left - separatorInset.right, 0.5));
 }
 
 // ---- table --------------------------------------------------------------
 
-UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {
+UITableView::UITableView(const CGRect& frame, UITableViewStyle style)
+    : UIScrollView(frame), style_(style) {
     alwaysBounceVertical = true;
-    setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::rgb255(239, 239, 244) : UIColor::whiteColor());
+    setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::rgb255(239, 239, 244)
+                                                          : UIColor::whiteColor());
     swipe_ = std::make_shared<SwipePan>();
     UITableView* self = this;
-    swipe_->addTarget([self](UIGestureRecognizer& g) { self->handleSwipe(static_cast<UIPanGestureRecognizer&>(g)); });
+    swipe_->addTarget([self](UIGestureRecognizer& g) {
+        self->handleSwipe(static_cast<UIPanGestureRecognizer&>(g));
+    });
     addGestureRecognizer(swipe_);
 }
 
@@ -282,7 +302,8 @@ void UITableView::setTableFooterView(UIViewPtr v) {
 
 UIViewPtr UITableView::makeHeader(long, const std::string& title) const {
     auto header = std::make_shared<UIView>();
-    auto label = std::make_shared<UILabel>(CGRectMake(15, 0, bounds().size.width - 30, sectionHeaderHeight));
+    auto label =
+        std::make_shared<UILabel>(CGRectMake(15, 0, bounds().size.width - 30, sectionHeaderHeight));
     label->setText(title);
     label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     if (style_ == UITableViewStyle::Plain) {
@@ -433,7 +454,8 @@ void UITableView::layoutVisibleCells(bool animated) {
             }
         }
     }
-    for (auto& [ip, cell] : visible_) enqueue(cell);
+    for (auto& [ip, cell] : visible_)
+        enqueue(cell);
     visible_ = std::move(keep);
     auto dl = tableDelegate.lock();
     for (auto& [ip, cell] : fresh) {
@@ -450,7 +472,8 @@ void UITableView::layoutVisibleCells(bool animated) {
         visible_[ip] = cell;
     }
     auto place = [this] {
-        for (auto& [ip, cell] : visible_) cell->setFrame(rectForRowAtIndexPath(ip));
+        for (auto& [ip, cell] : visible_)
+            cell->setFrame(rectForRowAtIndexPath(ip));
     };
     if (animated)
         UIView::animateWithDuration(kRowAnimation, place);
@@ -474,7 +497,8 @@ void UITableView::didScroll() {
 
 void UITableView::reloadData() {
     hideSwipe();
-    for (auto& [ip, cell] : visible_) enqueue(cell);
+    for (auto& [ip, cell] : visible_)
+        enqueue(cell);
     visible_.clear();
     rebuildGeometry();
     if (selected_ && selected_->row >= numberOfRowsInSection(selected_->section)) selected_.reset();
@@ -483,7 +507,8 @@ void UITableView::reloadData() {
     setNeedsLayout();
 }
 
-void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation) {
+void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                         UITableViewRowAnimation animation) {
     rebuildGeometry();
     for (auto& ip : paths) {
         auto it = visible_.find(ip);
@@ -494,17 +519,22 @@ void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, 
     layoutVisibleCells(animation != UITableViewRowAnimation::None);
 }
 
-void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) { reloadData(); }
+void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) {
+    reloadData();
+}
 
-void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&, UITableViewRowAnimation animation) {
+void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&,
+                                         UITableViewRowAnimation animation) {
     hideSwipe();
-    for (auto& [ip, cell] : visible_) enqueue(cell);
+    for (auto& [ip, cell] : visible_)
+        enqueue(cell);
     visible_.clear();
     rebuildGeometry();
     layoutVisibleCells(animation != UITableViewRowAnimation::None);
 }
 
-void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation) {
+void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                         UITableViewRowAnimation animation) {
     deleteRowsAtIndexPaths(paths, animation);
 }
 
@@ -515,13 +545,15 @@ UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
 
 std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
     std::vector<NSIndexPath> out;
-    for (auto& [ip, cell] : visible_) out.push_back(ip);
+    for (auto& [ip, cell] : visible_)
+        out.push_back(ip);
     return out;
 }
 
 std::vector<UITableViewCell*> UITableView::visibleCells() const {
     std::vector<UITableViewCell*> out;
-    for (auto& [ip, cell] : visible_) out.push_back(cell.get());
+    for (auto& [ip, cell] : visible_)
+        out.push_back(cell.get());
     return out;
 }
 
@@ -531,7 +563,8 @@ std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* 
     return std::nullopt;
 }
 
-void UITableView::selectRowAtIndexPath(std::optional<NSIndexPath> ip, bool animated, UITableViewScrollPosition pos) {
+void UITableView::selectRowAtIndexPath(std::optional<NSIndexPath> ip, bool animated,
+                                       UITableViewScrollPosition pos) {
     if (selected_)
         if (auto* old = cellForRowAtIndexPath(*selected_)) old->setSelected(false, animated);
     selected_ = ip;
@@ -545,15 +578,24 @@ void UITableView::deselectRowAtIndexPath(NSIndexPath ip, bool animated) {
     if (selected_ == ip) selected_.reset();
 }
 
-void UITableView::scrollToRowAtIndexPath(NSIndexPath ip, UITableViewScrollPosition pos, bool animated) {
+void UITableView::scrollToRowAtIndexPath(NSIndexPath ip, UITableViewScrollPosition pos,
+                                         bool animated) {
     CGRect r = rectForRowAtIndexPath(ip);
     CGPoint o = contentOffset();
     const double h = bounds().size.height;
     switch (pos) {
-        case UITableViewScrollPosition::Top: o.y = r.origin.y; break;
-        case UITableViewScrollPosition::Middle: o.y = r.origin.y - (h - r.size.height) / 2; break;
-        case UITableViewScrollPosition::Bottom: o.y = r.origin.y + r.size.height - h; break;
-        case UITableViewScrollPosition::None: scrollRectToVisible(r, animated); return;
+        case UITableViewScrollPosition::Top:
+            o.y = r.origin.y;
+            break;
+        case UITableViewScrollPosition::Middle:
+            o.y = r.origin.y - (h - r.size.height) / 2;
+            break;
+        case UITableViewScrollPosition::Bottom:
+            o.y = r.origin.y + r.size.height - h;
+            break;
+        case UITableViewScrollPosition::None:
+            scrollRectToVisible(r, animated);
+            return;
     }
     CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
     o.y = std::clamp(o.y, lo.y, hi.y);
@@ -582,7 +624,8 @@ void UITableView::handleSwipe(UIPanGestureRecognizer& pan) {
     auto dl = tableDelegate.lock();
     UITableViewDelegate& d = dl ? *dl : defaultDelegate();
     if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, *ip)) return;
-    if (d.tableViewEditingStyleForRowAtIndexPath(this, *ip) != UITableViewCellEditingStyle::Delete) return;
+    if (d.tableViewEditingStyleForRowAtIndexPath(this, *ip) != UITableViewCellEditingStyle::Delete)
+        return;
     hideSwipe();
     UITableViewCell* cell = cellForRowAtIndexPath(*ip);
     if (!cell) return;
@@ -594,7 +637,8 @@ void UITableView::handleSwipe(UIPanGestureRecognizer& pan) {
         if (!self) return;
         self->hideSwipe();
         if (auto source = self->dataSource.lock())
-            source->tableViewCommitEditingStyle(self.get(), UITableViewCellEditingStyle::Delete, row);
+            source->tableViewCommitEditingStyle(self.get(), UITableViewCellEditingStyle::Delete,
+                                                row);
     });
 }
 
@@ -606,7 +650,8 @@ void UITableView::touchesBegan(const UITouchSet& touches, UIEvent*) {
         pressed_.reset();
         return;
     }
-    pressed_ = allowsSelection ? indexPathForRowAtPoint(touches.front()->locationInView(this)) : std::nullopt;
+    pressed_ = allowsSelection ? indexPathForRowAtPoint(touches.front()->locationInView(this))
+                               : std::nullopt;
     if (pressed_)
         if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(true, false);
 }
@@ -636,7 +681,8 @@ UIRefreshControl::UIRefreshControl() : UIControl(CGRectMake(0, -kHeight, 320, kH
 }
 
 void UIRefreshControl::didMoveToSuperview() {
-    if (auto* s = superviewRaw()) setFrame(CGRectMake(0, -kHeight, s->bounds().size.width, kHeight));
+    if (auto* s = superviewRaw())
+        setFrame(CGRectMake(0, -kHeight, s->bounds().size.width, kHeight));
 }
 
 void UIRefreshControl::setAttributedTitle(const std::string& t) {
@@ -662,7 +708,8 @@ void UIRefreshControl::endRefreshing() {
         UIEdgeInsets in = scroll->contentInset();
         in.top -= kHeight;
         scroll->setContentInset(in);
-        if (scroll->contentOffset().y < -in.top) scroll->setContentOffset({scroll->contentOffset().x, -in.top}, true);
+        if (scroll->contentOffset().y < -in.top)
+            scroll->setContentOffset({scroll->contentOffset().x, -in.top}, true);
     }
     setNeedsDisplay();
 }

@@ -17,17 +17,31 @@ class UITableView;
 enum class UITableViewStyle { Plain = 0, Grouped = 1 };
 enum class UITableViewCellStyle { Default = 0, Value1 = 1, Value2 = 2, Subtitle = 3 };
 enum class UITableViewCellSelectionStyle { None = 0, Blue = 1, Gray = 2, Default = 3 };
-enum class UITableViewCellAccessoryType { None = 0, DisclosureIndicator = 1, DetailDisclosureButton = 2, Checkmark = 3 };
+enum class UITableViewCellAccessoryType {
+    None = 0,
+    DisclosureIndicator = 1,
+    DetailDisclosureButton = 2,
+    Checkmark = 3
+};
 enum class UITableViewCellEditingStyle { None = 0, Delete = 1, Insert = 2 };
 enum class UITableViewCellSeparatorStyle { None = 0, SingleLine = 1 };
 enum class UITableViewScrollPosition { None = 0, Top = 1, Middle = 2, Bottom = 3 };
-enum class UITableViewRowAnimation { Fade = 0, Right = 1, Left = 2, Top = 3, Bottom = 4, None = 5, Middle = 6, Automatic = 100 };
+enum class UITableViewRowAnimation {
+    Fade = 0,
+    Right = 1,
+    Left = 2,
+    Top = 3,
+    Bottom = 4,
+    None = 5,
+    Middle = 6,
+    Automatic = 100
+};
 
 // A row of a table: a content view (where the screens put their subviews),
 // the standard text and detail labels and image, an accessory at the right,
 // and a selection highlight unless the selection style is none.
 class UITableViewCell : public UIView {
-public:
+  public:
     UITableViewCell(UITableViewCellStyle style, const std::string& reuseIdentifier);
     UITableViewCell() : UITableViewCell(UITableViewCellStyle::Default, "") {}
 
@@ -66,7 +80,7 @@ public:
     UIColor separatorColor = UIColor::clearColor();
     bool drawsSeparator = false;
 
-private:
+  private:
     void applySelectionLook();
 
     std::string reuseIdentifier_;
@@ -91,21 +105,23 @@ using UITableViewCellPtr = std::shared_ptr<UITableViewCell>;
 // needed; the rest have the platform's defaults. Swipe to delete is offered
 // for rows whose canEditRowAtIndexPath answers true.
 class UITableViewDataSource {
-public:
+  public:
     virtual ~UITableViewDataSource() = default;
     virtual long numberOfSectionsInTableView(UITableView*) { return 1; }
     virtual long tableViewNumberOfRowsInSection(UITableView* table, long section) = 0;
-    virtual UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* table, NSIndexPath indexPath) = 0;
+    virtual UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* table,
+                                                              NSIndexPath indexPath) = 0;
     virtual std::string tableViewTitleForHeaderInSection(UITableView*, long) { return {}; }
     virtual bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath) { return false; }
-    virtual void tableViewCommitEditingStyle(UITableView*, UITableViewCellEditingStyle, NSIndexPath) {}
+    virtual void tableViewCommitEditingStyle(UITableView*, UITableViewCellEditingStyle,
+                                             NSIndexPath) {}
 };
 
 // How a table looks and what it reports. Heights default to the table's
 // rowHeight, sectionHeaderHeight and sectionFooterHeight (a header of a plain
 // table without a title or view has no height).
 class UITableViewDelegate {
-public:
+  public:
     virtual ~UITableViewDelegate() = default;
     virtual double tableViewHeightForRowAtIndexPath(UITableView* table, NSIndexPath indexPath);
     virtual double tableViewHeightForHeaderInSection(UITableView* table, long section);
@@ -115,10 +131,13 @@ public:
     virtual void tableViewWillDisplayCell(UITableView*, UITableViewCell*, NSIndexPath) {}
     virtual void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath) {}
     virtual void tableViewDidDeselectRowAtIndexPath(UITableView*, NSIndexPath) {}
-    virtual UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView*, NSIndexPath) {
+    virtual UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView*,
+                                                                               NSIndexPath) {
         return UITableViewCellEditingStyle::Delete;
     }
-    virtual std::string tableViewTitleForDeleteConfirmationButton(UITableView*, NSIndexPath) { return "Delete"; }
+    virtual std::string tableViewTitleForDeleteConfirmationButton(UITableView*, NSIndexPath) {
+        return "Delete";
+    }
     // The scroll view callbacks of the table.
     virtual void scrollViewDidScroll(UIScrollView*) {}
 };
@@ -127,8 +146,9 @@ public:
 // the data source; only the rows on screen have cells, and cells that leave
 // the screen wait under their reuse identifier for dequeueReusableCell.
 class UITableView : public UIScrollView {
-public:
-    explicit UITableView(const CGRect& frame = CGRectZero, UITableViewStyle style = UITableViewStyle::Plain);
+  public:
+    explicit UITableView(const CGRect& frame = CGRectZero,
+                         UITableViewStyle style = UITableViewStyle::Plain);
 
     UITableViewStyle style() const { return style_; }
     std::weak_ptr<UITableViewDataSource> dataSource;
@@ -151,10 +171,13 @@ public:
     UIViewPtr backgroundView;
 
     void reloadData();
-    void reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
+    void reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                UITableViewRowAnimation animation);
     void reloadSections(const std::vector<long>& sections, UITableViewRowAnimation animation);
-    void deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
-    void insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation animation);
+    void deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                UITableViewRowAnimation animation);
+    void insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                UITableViewRowAnimation animation);
     void beginUpdates() {}
     void endUpdates() { reloadData(); }
 
@@ -170,9 +193,11 @@ public:
     long numberOfRowsInSection(long section) const;
 
     std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
-    void selectRowAtIndexPath(std::optional<NSIndexPath> indexPath, bool animated, UITableViewScrollPosition position);
+    void selectRowAtIndexPath(std::optional<NSIndexPath> indexPath, bool animated,
+                              UITableViewScrollPosition position);
     void deselectRowAtIndexPath(NSIndexPath indexPath, bool animated);
-    void scrollToRowAtIndexPath(NSIndexPath indexPath, UITableViewScrollPosition position, bool animated);
+    void scrollToRowAtIndexPath(NSIndexPath indexPath, UITableViewScrollPosition position,
+                                bool animated);
 
     // Cells made by the data source so far (reuse checks).
     size_t cellsCreatedOrDequeued() const { return cellRequests_; }
@@ -183,10 +208,10 @@ public:
     void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
 
-protected:
+  protected:
     void didScroll() override;
 
-private:
+  private:
     struct Section {
         double headerTop = 0, headerHeight = 0;
         double footerHeight = 0;

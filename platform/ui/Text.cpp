@@ -126,15 +126,19 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     const bool noWrap = singleLineNoWrap || (maxLines == 1 && !truncating);
     if (width > 0 && !noWrap) {
         pango_layout_set_width(block.layout, static_cast<int>(width * PANGO_SCALE));
-        pango_layout_set_wrap(block.layout,
-                              mode == NSLineBreakMode::ByCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
-        if (style.alignment == NSTextAlignment::Justified) pango_layout_set_justify(block.layout, TRUE);
+        pango_layout_set_wrap(block.layout, mode == NSLineBreakMode::ByCharWrapping
+                                                ? PANGO_WRAP_CHAR
+                                                : PANGO_WRAP_WORD_CHAR);
+        if (style.alignment == NSTextAlignment::Justified)
+            pango_layout_set_justify(block.layout, TRUE);
         if (truncating) {
             // Head and middle truncation apply to single lines; a wrapped block
             // truncates its last line at the tail.
             PangoEllipsizeMode ell = PANGO_ELLIPSIZE_END;
-            if (maxLines == 1 && mode == NSLineBreakMode::ByTruncatingHead) ell = PANGO_ELLIPSIZE_START;
-            if (maxLines == 1 && mode == NSLineBreakMode::ByTruncatingMiddle) ell = PANGO_ELLIPSIZE_MIDDLE;
+            if (maxLines == 1 && mode == NSLineBreakMode::ByTruncatingHead)
+                ell = PANGO_ELLIPSIZE_START;
+            if (maxLines == 1 && mode == NSLineBreakMode::ByTruncatingMiddle)
+                ell = PANGO_ELLIPSIZE_MIDDLE;
             pango_layout_set_ellipsize(block.layout, ell);
             if (maxLines > 0) pango_layout_set_height(block.layout, static_cast<int>(-maxLines));
         }
@@ -155,7 +159,9 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
 }  // namespace
 
 namespace text {
-bool usingProjectFonts() { return engine().projectFonts; }
+bool usingProjectFonts() {
+    return engine().projectFonts;
+}
 }  // namespace text
 
 UIFont UIFont::fontWithName(const std::string& name, CGFloat size) {
@@ -170,11 +176,15 @@ UIFont UIFont::preferredFontForTextStyle(const std::string& style) {
     return systemFontOfSize(17);
 }
 
-CGFloat UIFont::lineHeight() const { return pointSize * kLineFactor; }
+CGFloat UIFont::lineHeight() const {
+    return pointSize * kLineFactor;
+}
 CGFloat UIFont::ascender() const {
     return pointSize * ((kLineFactor - kFamilyBoxFactor) / 2 + kAscentFactor);
 }
-CGFloat UIFont::descender() const { return ascender() - lineHeight(); }
+CGFloat UIFont::descender() const {
+    return ascender() - lineHeight();
+}
 
 CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     if (text.empty()) return CGSizeZero;
@@ -192,7 +202,8 @@ CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyl
     return {block.maxWidth, block.lines.size() * block.lineHeight};
 }
 
-CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect, const TextStyle& style) {
+CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
+                          const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
     Block block;
     layoutBlock(block, text, rect.size, style, false);
@@ -204,14 +215,17 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
     if (!style.backgroundColor.isClear()) {
         cairo_set_source_rgba(cr, style.backgroundColor.red, style.backgroundColor.green,
                               style.backgroundColor.blue, style.backgroundColor.alpha);
-        cairo_rectangle(cr, rect.origin.x, top, rect.size.width > 0 ? rect.size.width : block.maxWidth, used);
+        cairo_rectangle(cr, rect.origin.x, top,
+                        rect.size.width > 0 ? rect.size.width : block.maxWidth, used);
         cairo_fill(cr);
     }
-    if (style.lineBreakMode == NSLineBreakMode::ByClipping && rect.size.width > 0 && rect.size.height > 0) {
+    if (style.lineBreakMode == NSLineBreakMode::ByClipping && rect.size.width > 0 &&
+        rect.size.height > 0) {
         cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
         cairo_clip(cr);
     }
-    cairo_set_source_rgba(cr, style.color.red, style.color.green, style.color.blue, style.color.alpha);
+    cairo_set_source_rgba(cr, style.color.red, style.color.green, style.color.blue,
+                          style.color.alpha);
     for (size_t i = 0; i < block.lines.size(); ++i) {
         double x = rect.origin.x;
         const double room = rect.size.width - block.widths[i];
@@ -258,4 +272,6 @@ std::string UTF8Replace(std::string_view text, NSRange range, std::string_view r
 // Fontconfig keeps its font data behind encoded offsets that the leak checker
 // cannot follow, so its caches look lost at exit though they are held for the
 // whole run. The hook is read only by sanitised builds.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

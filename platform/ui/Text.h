@@ -81,7 +81,8 @@ CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyl
 
 // Draws the text in the rectangle of the context (user-space points).
 // Returns the size actually used.
-CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect, const TextStyle& style);
+CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
+                          const TextStyle& style);
 
 // Number of Unicode code points of a UTF-8 text (the character count of the
 // screens).

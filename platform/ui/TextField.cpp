@@ -22,16 +22,31 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
     contentVerticalAlignment = UIControlContentVerticalAlignment::Center;
 }
 
+void UITextField::setText(const std::string& t) {
+    KAV_SET_AND_REDRAW(text_, t);
+}
+void UITextField::setPlaceholder(const std::string& p) {
+    KAV_SET_AND_REDRAW(placeholder_, p);
+}
+void UITextField::setFont(const UIFont& f) {
+    KAV_SET_AND_REDRAW(font_, f);
+}
+void UITextField::setTextColor(const UIColor& c) {
+    KAV_SET_AND_REDRAW(textColor_, c);
+}
+void UITextField::setTextAlignment(NSTextAlignment a) {
+    KAV_SET_AND_REDRAW(alignment_, a);
+}
+void UITextField::setBorderStyle(UITextBorderStyle s) {
+    KAV_SET_AND_REDRAW(borderStyle_, s);
+}
+void UITextField::setSecureTextEntry(bool s) {
+    KAV_SET_AND_REDRAW(secure_, s);
+}
 
-void UITextField::setText(const std::string& t) { KAV_SET_AND_REDRAW(text_, t); }
-void UITextField::setPlaceholder(const std::string& p) { KAV_SET_AND_REDRAW(placeholder_, p); }
-void UITextField::setFont(const UIFont& f) { KAV_SET_AND_REDRAW(font_, f); }
-void UITextField::setTextColor(const UIColor& c) { KAV_SET_AND_REDRAW(textColor_, c); }
-void UITextField::setTextAlignment(NSTextAlignment a) { KAV_SET_AND_REDRAW(alignment_, a); }
-void UITextField::setBorderStyle(UITextBorderStyle s) { KAV_SET_AND_REDRAW(borderStyle_, s); }
-void UITextField::setSecureTextEntry(bool s) { KAV_SET_AND_REDRAW(secure_, s); }
-
-void UITextField::setInputAccessoryView(UIViewPtr v) { accessory_ = std::move(v); }
+void UITextField::setInputAccessoryView(UIViewPtr v) {
+    accessory_ = std::move(v);
+}
 
 CGRect UITextField::textRectForBounds(const CGRect& b) const {
     const double inset = borderStyle_ == UITextBorderStyle::None ? 0 : 7;
@@ -41,20 +56,26 @@ CGRect UITextField::textRectForBounds(const CGRect& b) const {
     return r;
 }
 
-CGRect UITextField::editingRectForBounds(const CGRect& b) const { return textRectForBounds(b); }
+CGRect UITextField::editingRectForBounds(const CGRect& b) const {
+    return textRectForBounds(b);
+}
 
 CGRect UITextField::clearButtonRectForBounds(const CGRect& b) const {
-    return CGRectMake(b.size.width - kClearButtonSize - 5, (b.size.height - kClearButtonSize) / 2, kClearButtonSize,
-                      kClearButtonSize);
+    return CGRectMake(b.size.width - kClearButtonSize - 5, (b.size.height - kClearButtonSize) / 2,
+                      kClearButtonSize, kClearButtonSize);
 }
 
 bool UITextField::clearButtonShown() const {
     if (text_.empty()) return false;
     switch (clearButtonMode) {
-        case UITextFieldViewMode::Always: return true;
-        case UITextFieldViewMode::WhileEditing: return editing_;
-        case UITextFieldViewMode::UnlessEditing: return !editing_;
-        default: return false;
+        case UITextFieldViewMode::Always:
+            return true;
+        case UITextFieldViewMode::WhileEditing:
+            return editing_;
+        case UITextFieldViewMode::UnlessEditing:
+            return !editing_;
+        default:
+            return false;
     }
 }
 
@@ -92,7 +113,9 @@ bool UITextField::resignFirstResponder() {
 
 void UITextField::replace(NSRange range, const std::string& replacement) {
     auto keep = sharedSelf<UITextField>();
-    if (auto d = delegate.lock(); d && !d->textFieldShouldChangeCharactersInRange(this, range, replacement)) return;
+    if (auto d = delegate.lock();
+        d && !d->textFieldShouldChangeCharactersInRange(this, range, replacement))
+        return;
     text_ = UTF8Replace(text_, range, replacement);
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
@@ -121,7 +144,8 @@ void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
     if (!wasTracking || touches.empty() || !isEnabled()) return;
     CGPoint p = touches.front()->locationInView(this);
     if (!CGRectContainsPoint(bounds(), p)) return;
-    if (clearButtonShown() && CGRectContainsPoint(CGRectInset(clearButtonRectForBounds(bounds()), -6, -6), p)) {
+    if (clearButtonShown() &&
+        CGRectContainsPoint(CGRectInset(clearButtonRectForBounds(bounds()), -6, -6), p)) {
         auto keep = sharedSelf<UITextField>();
         if (auto d = delegate.lock(); d && !d->textFieldShouldClear(this)) return;
         text_.clear();
@@ -143,7 +167,8 @@ void UITextField::drawRect(CGRect) {
         ctx->setStrokeColor(UIColor::grey255(204));
         ctx->setLineWidth(0.5);
         ctx->strokePath(box);
-    } else if (borderStyle_ == UITextBorderStyle::Line || borderStyle_ == UITextBorderStyle::Bezel) {
+    } else if (borderStyle_ == UITextBorderStyle::Line ||
+               borderStyle_ == UITextBorderStyle::Bezel) {
         ctx->setStrokeColor(UIColor::blackColor());
         ctx->strokeRect(CGRectInset(b, 0.5, 0.5));
     }
@@ -156,7 +181,8 @@ void UITextField::drawRect(CGRect) {
     std::string shown = text_;
     if (secure_) {
         shown.clear();
-        for (size_t i = 0, n = UTF8Length(text_); i < n; ++i) shown += "•";
+        for (size_t i = 0, n = UTF8Length(text_); i < n; ++i)
+            shown += "•";
     }
     const CGRect area = editing_ ? editingRectForBounds(b) : textRectForBounds(b);
     CGSize used{0, 0};
@@ -173,7 +199,8 @@ void UITextField::drawRect(CGRect) {
         // The caret at the end of the text (it does not blink: no timer runs
         // while nothing changes).
         double x = area.origin.x + used.width;
-        if (alignment_ == NSTextAlignment::Center) x = area.origin.x + (area.size.width + used.width) / 2;
+        if (alignment_ == NSTextAlignment::Center)
+            x = area.origin.x + (area.size.width + used.width) / 2;
         if (alignment_ == NSTextAlignment::Right) x = area.origin.x + area.size.width;
         const double h = font_.lineHeight();
         ctx->setFillColor(tintColor());

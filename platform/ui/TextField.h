@@ -12,14 +12,15 @@ class UITextField;
 
 // Every method is optional; the defaults allow everything.
 class UITextFieldDelegate {
-public:
+  public:
     virtual ~UITextFieldDelegate() = default;
     virtual bool textFieldShouldBeginEditing(UITextField*) { return true; }
     virtual void textFieldDidBeginEditing(UITextField*) {}
     virtual bool textFieldShouldEndEditing(UITextField*) { return true; }
     virtual void textFieldDidEndEditing(UITextField*) {}
     // `range` counts characters (code points) of the current text.
-    virtual bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range, const std::string& replacement) {
+    virtual bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
+                                                        const std::string& replacement) {
         (void)range, (void)replacement;
         return true;
     }
@@ -30,19 +31,29 @@ public:
 enum class UITextBorderStyle { None = 0, Line = 1, Bezel = 2, RoundedRect = 3 };
 enum class UITextFieldViewMode { Never = 0, WhileEditing = 1, UnlessEditing = 2, Always = 3 };
 // The platform's numbers: 4 is the number pad, 8 the decimal pad.
-enum class UIKeyboardType { Default = 0, ASCIICapable = 1, NumbersAndPunctuation = 2, URL = 3, NumberPad = 4,
-                            PhonePad = 5, NamePhonePad = 6, EmailAddress = 7, DecimalPad = 8 };
+enum class UIKeyboardType {
+    Default = 0,
+    ASCIICapable = 1,
+    NumbersAndPunctuation = 2,
+    URL = 3,
+    NumberPad = 4,
+    PhonePad = 5,
+    NamePhonePad = 6,
+    EmailAddress = 7,
+    DecimalPad = 8
+};
 enum class UIKeyboardAppearance { Default = 0, Dark = 1, Light = 2 };
 enum class UIReturnKeyType { Default = 0, Go = 1, Search = 6, Done = 9 };
 
-inline constexpr const char* UITextFieldTextDidChangeNotification = "UITextFieldTextDidChangeNotification";
+inline constexpr const char* UITextFieldTextDidChangeNotification =
+    "UITextFieldTextDidChangeNotification";
 
 // One line of editable text. Tapping it makes it the first responder (the
 // simulated keyboard shows); typed text goes through the delegate's
 // should-change rule at the end of the text, then editing-changed fires.
 // The return key asks textFieldShouldReturn and sends editing-did-end-on-exit.
 class UITextField : public UIControl {
-public:
+  public:
     explicit UITextField(const CGRect& frame = CGRectZero);
 
     // The appearance proxy: values every text field made from now on starts with.
@@ -81,7 +92,9 @@ public:
     // Geometry hooks (subclasses inset the text).
     virtual CGRect textRectForBounds(const CGRect& bounds) const;
     virtual CGRect editingRectForBounds(const CGRect& bounds) const;
-    virtual CGRect placeholderRectForBounds(const CGRect& bounds) const { return textRectForBounds(bounds); }
+    virtual CGRect placeholderRectForBounds(const CGRect& bounds) const {
+        return textRectForBounds(bounds);
+    }
     virtual CGRect clearButtonRectForBounds(const CGRect& bounds) const;
     bool clearButtonShown() const;
 
@@ -98,7 +111,7 @@ public:
     void drawRect(CGRect rect) override;
     std::string debugText() const override { return text_; }
 
-private:
+  private:
     // Applies a replacement at the end of the text when the delegate allows.
     void replace(NSRange range, const std::string& replacement);
 

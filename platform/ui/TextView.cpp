@@ -3,7 +3,7 @@
 namespace platform::ui {
 
 class UITextView::Content : public UIView {
-public:
+  public:
     explicit Content(UITextView* owner) : owner_(owner) {
         setUserInteractionEnabled(false);
         setOpaque(false);
@@ -14,7 +14,7 @@ public:
         ctx->drawText(owner_->text_, bounds(), owner_->style());
     }
 
-private:
+  private:
     UITextView* owner_;
 };
 
@@ -54,10 +54,13 @@ void UITextView::setTextAlignment(NSTextAlignment a) {
 }
 
 void UITextView::layoutSubviews() {
-    const double width = std::max(0.0, bounds().size.width - textContainerInset.left - textContainerInset.right);
+    const double width =
+        std::max(0.0, bounds().size.width - textContainerInset.left - textContainerInset.right);
     const CGSize used = NSStringBoundingSize(text_, {width, 0}, style());
-    content_->setFrame(CGRectMake(textContainerInset.left, textContainerInset.top, width, used.height));
-    setContentSize({bounds().size.width, used.height + textContainerInset.top + textContainerInset.bottom});
+    content_->setFrame(
+        CGRectMake(textContainerInset.left, textContainerInset.top, width, used.height));
+    setContentSize(
+        {bounds().size.width, used.height + textContainerInset.top + textContainerInset.bottom});
 }
 
 }  // namespace platform::ui

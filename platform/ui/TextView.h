@@ -11,7 +11,7 @@ namespace platform::ui {
 // Editing is not offered: `editable` is kept but the view never takes the
 // keyboard.
 class UITextView : public UIScrollView {
-public:
+  public:
     explicit UITextView(const CGRect& frame = CGRectZero);
 
     const std::string& text() const { return text_; }
@@ -29,7 +29,7 @@ public:
     void layoutSubviews() override;
     std::string debugText() const override { return text_; }
 
-private:
+  private:
     class Content;
     TextStyle style() const;
     std::shared_ptr<Content> content_;

@@ -9,7 +9,9 @@ constexpr double kSideMargin = 8;
 constexpr double kItemGap = 8;
 }  // namespace
 
-UIToolbar::UIToolbar(const CGRect& frame) : UIView(frame) { setOpaque(false); }
+UIToolbar::UIToolbar(const CGRect& frame) : UIView(frame) {
+    setOpaque(false);
+}
 
 void UIToolbar::setItems(const std::vector<UIBarButtonItemPtr>& items, bool) {
     for (auto& item : items_)
@@ -46,7 +48,8 @@ void UIToolbar::rebuild() {
     views_.clear();
     const UIColor tint = tintColor();
     for (auto& item : items_) {
-        UIViewPtr v = item && !item->isSpace() ? UINavigationBar::makeItemView(item, tint, false) : nullptr;
+        UIViewPtr v =
+            item && !item->isSpace() ? UINavigationBar::makeItemView(item, tint, false) : nullptr;
         if (v) addSubview(v);
         views_.push_back(v);
     }
@@ -68,8 +71,10 @@ void UIToolbar::layoutSubviews() {
             fixed += views_[i]->frame().size.width + kItemGap;
     }
     // No gap after the last item: it ends at the margin.
-    const bool anyView = std::any_of(views_.begin(), views_.end(), [](auto& v) { return v != nullptr; });
-    const double spare = std::max(0.0, b.size.width - 2 * kSideMargin - fixed + (anyView ? kItemGap : 0));
+    const bool anyView =
+        std::any_of(views_.begin(), views_.end(), [](auto& v) { return v != nullptr; });
+    const double spare =
+        std::max(0.0, b.size.width - 2 * kSideMargin - fixed + (anyView ? kItemGap : 0));
     double x = kSideMargin;
     for (size_t i = 0; i < items_.size(); ++i) {
         const auto& item = items_[i];
@@ -89,8 +94,9 @@ void UIToolbar::layoutSubviews() {
 void UIToolbar::drawRect(CGRect) {
     auto* c = UIGraphicsGetCurrentContext();
     if (!c) return;
-    UIColor bg = barTintColor_.value_or(barStyle_ == UIBarStyle::Default ? UIColor::rgb255(247, 247, 247, 0.96)
-                                                                         : UIColor::grey255(10, 0.94));
+    UIColor bg = barTintColor_.value_or(barStyle_ == UIBarStyle::Default
+                                            ? UIColor::rgb255(247, 247, 247, 0.96)
+                                            : UIColor::grey255(10, 0.94));
     c->setFillColor(bg);
     c->fillRect(bounds());
     c->setFillColor(UIColor::colorWithWhite(barStyle_ == UIBarStyle::Default ? 0.7 : 0.2, 1));

@@ -10,7 +10,7 @@ namespace platform::ui {
 // A bar of bar button items laid out from the left: fixed spaces take their
 // width, flexible spaces share what is left, other items their natural width.
 class UIToolbar : public UIView {
-public:
+  public:
     explicit UIToolbar(const CGRect& frame = CGRectZero);
 
     const std::vector<UIBarButtonItemPtr>& items() const { return items_; }
@@ -27,7 +27,7 @@ public:
     void drawRect(CGRect rect) override;
     void tintColorDidChange() override { rebuild(); }
 
-private:
+  private:
     void rebuild();
     std::vector<UIBarButtonItemPtr> items_;
     std::vector<UIViewPtr> views_;

@@ -36,13 +36,18 @@ UIResponder::~UIResponder() {
     if (gFirstResponder == this) changeFirstResponder(nullptr);
 }
 
-void UIResponder::setFirstResponderObserver(std::function<void(UIResponder*, UIResponder*)> observer) {
+void UIResponder::setFirstResponderObserver(
+    std::function<void(UIResponder*, UIResponder*)> observer) {
     firstResponderObserver() = std::move(observer);
 }
 
-UIResponder* UIResponder::currentFirstResponder() { return gFirstResponder; }
+UIResponder* UIResponder::currentFirstResponder() {
+    return gFirstResponder;
+}
 
-bool UIResponder::isFirstResponder() const { return gFirstResponder == this; }
+bool UIResponder::isFirstResponder() const {
+    return gFirstResponder == this;
+}
 
 bool UIResponder::becomeFirstResponder() {
     if (gFirstResponder == this) return true;
@@ -83,7 +88,9 @@ void UIResponder::motionCancelled(UIEventSubtype m, UIEvent* e) {
 
 // ---- touches and events -------------------------------------------------
 
-UIView* UITouch::view() const { return view_.expired() ? nullptr : rawView_; }
+UIView* UITouch::view() const {
+    return view_.expired() ? nullptr : rawView_;
+}
 
 CGPoint UITouch::locationInView(const UIView* v) const {
     return v ? v->convertPointFromView(location_, nullptr) : location_;
@@ -108,8 +115,10 @@ UIView::UIView(const CGRect& frame) : layer_(CALayer::layer()) {
 }
 
 UIView::~UIView() {
-    for (auto& r : gestureRecognizers_) r->attach(nullptr);
-    for (auto& sub : subviews_) sub->superview_ = nullptr;
+    for (auto& r : gestureRecognizers_)
+        r->attach(nullptr);
+    for (auto& sub : subviews_)
+        sub->superview_ = nullptr;
     layer_->setDelegate(nullptr);
     layer_->removeFromSuperlayer();
 }
@@ -136,15 +145,25 @@ void UIView::setBounds(const CGRect& b) {
     if (bounds().size != old) boundsSizeChanged(old);
 }
 
-void UIView::setCenter(CGPoint c) { layer_->setPosition(c); }
+void UIView::setCenter(CGPoint c) {
+    layer_->setPosition(c);
+}
 
-void UIView::setTransform(const CGAffineTransform& t) { layer_->setAffineTransform(t); }
+void UIView::setTransform(const CGAffineTransform& t) {
+    layer_->setAffineTransform(t);
+}
 
-void UIView::setAlpha(CGFloat a) { layer_->setOpacity(std::clamp(a, 0.0, 1.0)); }
+void UIView::setAlpha(CGFloat a) {
+    layer_->setOpacity(std::clamp(a, 0.0, 1.0));
+}
 
-void UIView::setHidden(bool h) { layer_->setHidden(h); }
+void UIView::setHidden(bool h) {
+    layer_->setHidden(h);
+}
 
-void UIView::setBackgroundColor(const UIColor& c) { layer_->setBackgroundColor(c); }
+void UIView::setBackgroundColor(const UIColor& c) {
+    layer_->setBackgroundColor(c);
+}
 
 void UIView::setContentMode(UIViewContentMode m) {
     contentMode_ = m;
@@ -152,7 +171,8 @@ void UIView::setContentMode(UIViewContentMode m) {
 }
 
 UIColor UIView::tintColor() const {
-    if (tintAdjustmentMode() == UIViewTintAdjustmentMode::Dimmed) return UIColor::colorWithWhite(0.5, 1);
+    if (tintAdjustmentMode() == UIViewTintAdjustmentMode::Dimmed)
+        return UIColor::colorWithWhite(0.5, 1);
     for (const UIView* v = this; v; v = v->superview_)
         if (v->tintColor_) return *v->tintColor_;
     return UIColor::systemTintColor();
@@ -171,7 +191,8 @@ void UIView::setTintColor(std::optional<UIColor> c) {
 
 UIViewTintAdjustmentMode UIView::tintAdjustmentMode() const {
     for (const UIView* v = this; v; v = v->superview_)
-        if (v->tintAdjustmentMode_ != UIViewTintAdjustmentMode::Automatic) return v->tintAdjustmentMode_;
+        if (v->tintAdjustmentMode_ != UIViewTintAdjustmentMode::Automatic)
+            return v->tintAdjustmentMode_;
     return UIViewTintAdjustmentMode::Normal;
 }
 
@@ -194,7 +215,8 @@ UIViewPtr UIView::superview() const {
 
 UIWindow* UIView::window() const {
     const UIView* v = this;
-    while (v->superview_) v = v->superview_;
+    while (v->superview_)
+        v = v->superview_;
     return dynamic_cast<UIWindow*>(const_cast<UIView*>(v));
 }
 
@@ -206,13 +228,16 @@ bool UIView::isDescendantOfView(const UIView* view) const {
 
 void UIView::notifyWillMoveToWindow(UIWindow* w) {
     willMoveToWindow(w);
-    for (auto& s : std::vector<UIViewPtr>(subviews_)) s->notifyWillMoveToWindow(w);
+    for (auto& s : std::vector<UIViewPtr>(subviews_))
+        s->notifyWillMoveToWindow(w);
 }
 
 void UIView::notifyDidMoveToWindow() {
     didMoveToWindow();
-    if (auto* controller = dynamic_cast<UIViewController*>(viewDelegate_)) controller->viewMovedToWindow(window());
-    for (auto& s : std::vector<UIViewPtr>(subviews_)) s->notifyDidMoveToWindow();
+    if (auto* controller = dynamic_cast<UIViewController*>(viewDelegate_))
+        controller->viewMovedToWindow(window());
+    for (auto& s : std::vector<UIViewPtr>(subviews_))
+        s->notifyDidMoveToWindow();
 }
 
 void UIView::detachFromSuperview() {
@@ -266,21 +291,28 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, size_t index) {
     keep->setNeedsLayout();
 }
 
-void UIView::addSubview(const UIViewPtr& view) { insertSubviewAtIndex(view, subviews_.size()); }
+void UIView::addSubview(const UIViewPtr& view) {
+    insertSubviewAtIndex(view, subviews_.size());
+}
 
 void UIView::insertSubviewBelow(const UIViewPtr& view, const UIView* sibling) {
-    auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == sibling; });
-    insertSubviewAtIndex(view, it == subviews_.end() ? subviews_.size() : static_cast<size_t>(it - subviews_.begin()));
+    auto it = std::find_if(subviews_.begin(), subviews_.end(),
+                           [&](auto& v) { return v.get() == sibling; });
+    insertSubviewAtIndex(view, it == subviews_.end() ? subviews_.size()
+                                                     : static_cast<size_t>(it - subviews_.begin()));
 }
 
 void UIView::insertSubviewAbove(const UIViewPtr& view, const UIView* sibling) {
-    auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == sibling; });
-    insertSubviewAtIndex(view,
-                         it == subviews_.end() ? subviews_.size() : static_cast<size_t>(it - subviews_.begin()) + 1);
+    auto it = std::find_if(subviews_.begin(), subviews_.end(),
+                           [&](auto& v) { return v.get() == sibling; });
+    insertSubviewAtIndex(view, it == subviews_.end()
+                                   ? subviews_.size()
+                                   : static_cast<size_t>(it - subviews_.begin()) + 1);
 }
 
 void UIView::bringSubviewToFront(const UIView* view) {
-    auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
+    auto it =
+        std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
     UIViewPtr keep = *it;
     subviews_.erase(it);
@@ -289,7 +321,8 @@ void UIView::bringSubviewToFront(const UIView* view) {
 }
 
 void UIView::sendSubviewToBack(const UIView* view) {
-    auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
+    auto it =
+        std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
     UIViewPtr keep = *it;
     subviews_.erase(it);
@@ -329,7 +362,8 @@ CGPoint UIView::convertPointToView(CGPoint p, const UIView* view) const {
     if (!view) {
         // Window coordinates: the root of this view's tree.
         const UIView* root = this;
-        while (root->superview_) root = root->superview_;
+        while (root->superview_)
+            root = root->superview_;
         return layer_->convertPointToLayer(p, root->layer_.get());
     }
     return layer_->convertPointToLayer(p, view->layer_.get());
@@ -338,7 +372,8 @@ CGPoint UIView::convertPointToView(CGPoint p, const UIView* view) const {
 CGPoint UIView::convertPointFromView(CGPoint p, const UIView* view) const {
     if (!view) {
         const UIView* root = this;
-        while (root->superview_) root = root->superview_;
+        while (root->superview_)
+            root = root->superview_;
         return root->layer_->convertPointToLayer(p, layer_.get());
     }
     return view->layer_->convertPointToLayer(p, layer_.get());
@@ -348,7 +383,8 @@ CGRect UIView::convertRectToView(const CGRect& r, const UIView* view) const {
     const UIView* target = view;
     if (!target) {
         target = this;
-        while (target->superview_) target = target->superview_;
+        while (target->superview_)
+            target = target->superview_;
     }
     return layer_->convertRectToLayer(r, target->layer_.get());
 }
@@ -357,7 +393,8 @@ CGRect UIView::convertRectFromView(const CGRect& r, const UIView* view) const {
     const UIView* source = view;
     if (!source) {
         source = this;
-        while (source->superview_) source = source->superview_;
+        while (source->superview_)
+            source = source->superview_;
     }
     return source->layer_->convertRectToLayer(r, layer_.get());
 }
@@ -373,7 +410,8 @@ void UIView::resizeSubviews(CGSize oldSize) {
     const double dw = size.width - oldSize.width, dh = size.height - oldSize.height;
     // Spreads a change over the flexible parts in proportion to their sizes
     // (evenly when they are all zero).
-    auto spread = [](double delta, bool f0, double s0, bool f1, double s1, bool f2, double s2, double out[3]) {
+    auto spread = [](double delta, bool f0, double s0, bool f1, double s1, bool f2, double s2,
+                     double out[3]) {
         out[0] = out[1] = out[2] = 0;
         const double total = (f0 ? s0 : 0) + (f1 ? s1 : 0) + (f2 ? s2 : 0);
         const int n = int(f0) + int(f1) + int(f2);
@@ -388,11 +426,13 @@ void UIView::resizeSubviews(CGSize oldSize) {
         if (m == UIViewAutoresizingNone) continue;
         CGRect f = sub->frame();
         double h[3], v[3];
-        spread(dw, m & UIViewAutoresizingFlexibleLeftMargin, f.origin.x, m & UIViewAutoresizingFlexibleWidth,
-               f.size.width, m & UIViewAutoresizingFlexibleRightMargin,
-               oldSize.width - f.origin.x - f.size.width, h);
-        spread(dh, m & UIViewAutoresizingFlexibleTopMargin, f.origin.y, m & UIViewAutoresizingFlexibleHeight,
-               f.size.height, m & UIViewAutoresizingFlexibleBottomMargin,
+        spread(dw, m & UIViewAutoresizingFlexibleLeftMargin, f.origin.x,
+               m & UIViewAutoresizingFlexibleWidth, f.size.width,
+               m & UIViewAutoresizingFlexibleRightMargin, oldSize.width - f.origin.x - f.size.width,
+               h);
+        spread(dh, m & UIViewAutoresizingFlexibleTopMargin, f.origin.y,
+               m & UIViewAutoresizingFlexibleHeight, f.size.height,
+               m & UIViewAutoresizingFlexibleBottomMargin,
                oldSize.height - f.origin.y - f.size.height, v);
         f.origin.x += h[0];
         f.size.width = std::max(0.0, f.size.width + h[1]);
@@ -412,10 +452,13 @@ void UIView::layoutIfNeeded() {
         needsLayout_ = false;
         layoutSubviews();
     }
-    for (auto& sub : std::vector<UIViewPtr>(subviews_)) sub->layoutIfNeeded();
+    for (auto& sub : std::vector<UIViewPtr>(subviews_))
+        sub->layoutIfNeeded();
 }
 
-CGSize UIView::sizeThatFits(CGSize) const { return bounds().size; }
+CGSize UIView::sizeThatFits(CGSize) const {
+    return bounds().size;
+}
 
 void UIView::sizeToFit() {
     CGSize s = sizeThatFits(bounds().size);
@@ -423,7 +466,9 @@ void UIView::sizeToFit() {
     setFrame(CGRectMake(f.origin.x, f.origin.y, s.width, s.height));
 }
 
-void UIView::setNeedsDisplay() { layer_->setNeedsDisplay(); }
+void UIView::setNeedsDisplay() {
+    layer_->setNeedsDisplay();
+}
 
 bool UIView::drawLayer(CALayer&, Canvas&) {
     drawRect(bounds());
@@ -431,22 +476,28 @@ bool UIView::drawLayer(CALayer&, Canvas&) {
 }
 
 UIView* UIView::hitTest(CGPoint point, UIEvent* event) {
-    if (isHidden() || !userInteractionEnabled_ || alpha() < 0.01 || layer_->blocksInteraction()) return nullptr;
+    if (isHidden() || !userInteractionEnabled_ || alpha() < 0.01 || layer_->blocksInteraction())
+        return nullptr;
     if (!pointInside(point, event)) return nullptr;
     for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
         UIView* sub = it->get();
-        CGPoint local = CGPointApplyAffineTransform(point, CGAffineTransformInvert(sub->layer_->model().toSuperlayer()));
+        CGPoint local = CGPointApplyAffineTransform(
+            point, CGAffineTransformInvert(sub->layer_->model().toSuperlayer()));
         if (UIView* hit = sub->hitTest(local, event)) return hit;
     }
     return this;
 }
 
-bool UIView::pointInside(CGPoint point, UIEvent*) const { return CGRectContainsPoint(bounds(), point); }
+bool UIView::pointInside(CGPoint point, UIEvent*) const {
+    return CGRectContainsPoint(bounds(), point);
+}
 
 void UIView::addGestureRecognizer(const UIGestureRecognizerPtr& r) {
     if (!r) return;
     if (r->view() && r->view() != this) r->view()->removeGestureRecognizer(r.get());
-    if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), r) != gestureRecognizers_.end()) return;
+    if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), r) !=
+        gestureRecognizers_.end())
+        return;
     gestureRecognizers_.push_back(r);
     r->attach(this);
 }
@@ -483,20 +534,27 @@ void UIView::animateWithDuration(double duration, std::function<void()> animatio
 }
 
 void UIView::animateWithDuration(double duration, double delay, unsigned options,
-                                 std::function<void()> animations, std::function<void(bool)> completion) {
+                                 std::function<void()> animations,
+                                 std::function<void(bool)> completion) {
     detail::TransactionFrame frame;
     frame.viewAnimation = true;
     frame.viewDuration = gAnimationsEnabled ? std::max(0.0, duration) : 0;
     frame.viewDelay = gAnimationsEnabled ? std::max(0.0, delay) : 0;
     switch (options & (3u << 16)) {
         case UIViewAnimationOptionCurveEaseIn:
-            frame.viewTiming = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseIn);
+            frame.viewTiming =
+                CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseIn);
             break;
         case UIViewAnimationOptionCurveEaseOut:
-            frame.viewTiming = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseOut);
+            frame.viewTiming =
+                CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseOut);
             break;
-        case UIViewAnimationOptionCurveLinear: frame.viewTiming = CAMediaTimingFunction{}; break;
-        default: frame.viewTiming = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut);
+        case UIViewAnimationOptionCurveLinear:
+            frame.viewTiming = CAMediaTimingFunction{};
+            break;
+        default:
+            frame.viewTiming =
+                CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut);
     }
     frame.allowInteraction = options & UIViewAnimationOptionAllowUserInteraction;
     if (completion) frame.group->done = std::move(completion);
@@ -512,8 +570,12 @@ void UIView::animateWithDuration(double duration, double delay, unsigned options
     detail::popFrame();
 }
 
-void UIView::setAnimationsEnabled(bool enabled) { gAnimationsEnabled = enabled; }
-bool UIView::areAnimationsEnabled() { return gAnimationsEnabled; }
+void UIView::setAnimationsEnabled(bool enabled) {
+    gAnimationsEnabled = enabled;
+}
+bool UIView::areAnimationsEnabled() {
+    return gAnimationsEnabled;
+}
 
 void UIView::performWithoutAnimation(const std::function<void()>& actions) {
     bool was = gAnimationsEnabled;

@@ -29,7 +29,7 @@ using UIGestureRecognizerPtr = std::shared_ptr<UIGestureRecognizer>;
 // reference still expires when the object is destroyed, but locking it does
 // not keep the object alive.
 class UIResponder : public std::enable_shared_from_this<UIResponder> {
-public:
+  public:
     UIResponder();
     virtual ~UIResponder();
     UIResponder(const UIResponder&) = delete;
@@ -76,9 +76,10 @@ public:
     virtual UIViewPtr inputAccessoryView() const { return nullptr; }
 
     // Called whenever the first responder changes (the keyboard follows it).
-    static void setFirstResponderObserver(std::function<void(UIResponder* from, UIResponder* to)> observer);
+    static void setFirstResponderObserver(
+        std::function<void(UIResponder* from, UIResponder* to)> observer);
 
-private:
+  private:
     std::shared_ptr<char> alive_;
 };
 
@@ -132,7 +133,7 @@ enum class UIViewTintAdjustmentMode { Automatic, Normal, Dimmed };
 // (coalesced: many calls, one drawing) or a size change; its output is kept
 // and reused while nothing asks for a redraw.
 class UIView : public UIResponder, public CALayerDelegate {
-public:
+  public:
     explicit UIView(const CGRect& frame = CGRectZero);
     ~UIView() override;
 
@@ -238,7 +239,9 @@ public:
     // Touches.
     virtual UIView* hitTest(CGPoint point, UIEvent* event);
     virtual bool pointInside(CGPoint point, UIEvent* event) const;
-    const std::vector<UIGestureRecognizerPtr>& gestureRecognizers() const { return gestureRecognizers_; }
+    const std::vector<UIGestureRecognizerPtr>& gestureRecognizers() const {
+        return gestureRecognizers_;
+    }
     void addGestureRecognizer(const UIGestureRecognizerPtr& recognizer);
     void removeGestureRecognizer(const UIGestureRecognizer* recognizer);
     // Resigns the first responder if it is this view or inside it.
@@ -265,11 +268,11 @@ public:
     // CALayerDelegate.
     bool drawLayer(CALayer& layer, Canvas& canvas) override;
 
-protected:
+  protected:
     // Subclasses with their own layer (none yet) would set it here.
     void boundsSizeChanged(CGSize oldSize);
 
-private:
+  private:
     friend class UIWindow;
     void resizeSubviews(CGSize oldSize);
     void notifyWillMoveToWindow(UIWindow* w);

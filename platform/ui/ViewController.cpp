@@ -16,8 +16,8 @@ constexpr double kModalDuration = 0.35;
 // Runs a modal transition: animated, the end callbacks and then the
 // completion after the slide; otherwise the callbacks at once and the
 // completion later on the run loop.
-void runTransition(bool animated, unsigned curve, std::function<void()> move, std::function<void(bool)> finish,
-                   std::function<void()> completion) {
+void runTransition(bool animated, unsigned curve, std::function<void()> move,
+                   std::function<void(bool)> finish, std::function<void()> completion) {
     if (animated) {
         UIView::animateWithDuration(kModalDuration, 0, curve, std::move(move),
                                     [finish, completion](bool f) {
@@ -55,7 +55,8 @@ void UINavigationItem::setHidesBackButton(bool hides, bool) {
 UIViewController::UIViewController() = default;
 
 UIViewController::~UIViewController() {
-    for (auto& c : children_) c->parent_ = nullptr;
+    for (auto& c : children_)
+        c->parent_ = nullptr;
     if (presented_) presented_->presenting_ = nullptr;
     if (view_ && view_->viewDelegate() == this) view_->setViewDelegate(nullptr);
 }
@@ -174,7 +175,8 @@ void UIViewController::endAppearanceTransition() {
 void UIViewController::viewMovedToWindow(UIWindow* window) {
     // A child view put into (or taken out of) a shown container appears (or
     // disappears) with it, unless the container runs this itself.
-    if (!parent_ || !parent_->shouldAutomaticallyForwardAppearanceMethods() || parent_->managesChildAppearance())
+    if (!parent_ || !parent_->shouldAutomaticallyForwardAppearanceMethods() ||
+        parent_->managesChildAppearance())
         return;
     if (window && parent_->isAppearing()) {
         beginAppearanceTransition(true, false);
@@ -202,7 +204,8 @@ void UIViewController::willRotateToInterfaceOrientation(UIInterfaceOrientation o
         if (c->isAppearing()) c->willRotateToInterfaceOrientation(o, d);
 }
 
-void UIViewController::willAnimateRotationToInterfaceOrientation(UIInterfaceOrientation o, double d) {
+void UIViewController::willAnimateRotationToInterfaceOrientation(UIInterfaceOrientation o,
+                                                                 double d) {
     if (!shouldAutomaticallyForwardRotationMethods()) return;
     for (auto& c : std::vector<UIViewControllerPtr>(children_))
         if (c->isAppearing()) c->willAnimateRotationToInterfaceOrientation(o, d);
@@ -216,7 +219,8 @@ void UIViewController::didRotateFromInterfaceOrientation(UIInterfaceOrientation 
 
 UIViewController* UIViewController::topPresented() {
     UIViewController* top = this;
-    while (top->presented_) top = top->presented_.get();
+    while (top->presented_)
+        top = top->presented_.get();
     return top;
 }
 
@@ -228,9 +232,11 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
     // Presentations start from the root of this controller's tree, and stack
     // on whatever that root already presents.
     UIViewController* root = this;
-    while (root->parent_) root = root->parent_;
+    while (root->parent_)
+        root = root->parent_;
     UIViewController* presenter = root->topPresented();
-    if (presenter->beingPresented_ || presenter->beingDismissed_) return;  // one transition at a time
+    if (presenter->beingPresented_ || presenter->beingDismissed_)
+        return;  // one transition at a time
     UIWindow* window = presenter->view_ ? presenter->view_->window() : nullptr;
     if (!window) return;
 
@@ -251,20 +257,24 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
         // The covered screen leaves the window, as a full-screen
         // presentation does.
         controller->beingPresented_ = false;
-        if (keepPresenter->view_ && keepPresenter->presented_ == controller) keepPresenter->view_->removeFromSuperview();
+        if (keepPresenter->view_ && keepPresenter->presented_ == controller)
+            keepPresenter->view_->removeFromSuperview();
         keepPresenter->endAppearanceTransition();
         controller->endAppearanceTransition();
         controller->viewPtr()->setFrame(full);
     };
-    runTransition(animated, UIViewAnimationOptionCurveEaseOut, [view, full] { view->setFrame(full); }, finish,
-                  completion);
+    runTransition(
+        animated, UIViewAnimationOptionCurveEaseOut, [view, full] { view->setFrame(full); }, finish,
+        completion);
 }
 
-void UIViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
+void UIViewController::dismissViewControllerAnimated(bool animated,
+                                                     std::function<void()> completion) {
     // What to dismiss: what this controller (or its root) presents, else the
     // presented screen this controller belongs to.
     UIViewController* root = this;
-    while (root->parent_) root = root->parent_;
+    while (root->parent_)
+        root = root->parent_;
     UIViewController* presenter = nullptr;
     if (root->presented_)
         presenter = root;
@@ -281,7 +291,8 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
 
     // Anything the dismissed screen presents goes with it, at once.
     std::vector<UIViewControllerPtr> above;
-    for (auto p = dismissed->presented_; p; p = p->presented_) above.push_back(p);
+    for (auto p = dismissed->presented_; p; p = p->presented_)
+        above.push_back(p);
     for (auto it = above.rbegin(); it != above.rend(); ++it) {
         (*it)->beginAppearanceTransition(false, false);
         if ((*it)->view_) (*it)->view_->removeFromSuperview();
@@ -307,9 +318,11 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
         UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     };
     UIViewPtr view = dismissed->view_;
-    const CGRect off = window ? CGRectOffset(window->bounds(), 0, window->bounds().size.height) : CGRectZero;
-    runTransition(animated && window, UIViewAnimationOptionCurveEaseIn, [view, off] { view->setFrame(off); }, finish,
-                  completion);
+    const CGRect off =
+        window ? CGRectOffset(window->bounds(), 0, window->bounds().size.height) : CGRectZero;
+    runTransition(
+        animated && window, UIViewAnimationOptionCurveEaseIn, [view, off] { view->setFrame(off); },
+        finish, completion);
 }
 
 }  // namespace platform::ui

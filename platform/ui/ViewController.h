@@ -17,7 +17,7 @@ using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
 // What a controller shows in a navigation bar.
 class UINavigationItem {
-public:
+  public:
     std::string title;
     UIViewPtr titleView;
     UIBarButtonItemPtr leftBarButtonItem;
@@ -44,7 +44,7 @@ enum class UIStatusBarStyle { Default = 0, LightContent = 1 };
 // Appearance order for a transition from A to B: A.viewWillDisappear,
 // B.viewWillAppear, (animation), A.viewDidDisappear, B.viewDidAppear.
 class UIViewController : public UIResponder {
-public:
+  public:
     UIViewController();
     ~UIViewController() override;
 
@@ -104,11 +104,14 @@ public:
     virtual bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation o) const {
         return o != UIInterfaceOrientation::PortraitUpsideDown;
     }
-    virtual unsigned supportedInterfaceOrientations() const { return UIInterfaceOrientationMaskAllButUpsideDown; }
+    virtual unsigned supportedInterfaceOrientations() const {
+        return UIInterfaceOrientationMaskAllButUpsideDown;
+    }
     UIInterfaceOrientation interfaceOrientation() const;
     // Default: forwarded to the children (when forwarding rotation).
     virtual void willRotateToInterfaceOrientation(UIInterfaceOrientation o, double duration);
-    virtual void willAnimateRotationToInterfaceOrientation(UIInterfaceOrientation o, double duration);
+    virtual void willAnimateRotationToInterfaceOrientation(UIInterfaceOrientation o,
+                                                           double duration);
     virtual void didRotateFromInterfaceOrientation(UIInterfaceOrientation from);
 
     // Status bar (kept; the simulated status bar is 20 points, always drawn).
@@ -128,7 +131,7 @@ public:
     // Containers that run their children's appearance themselves.
     virtual bool managesChildAppearance() const { return false; }
 
-protected:
+  protected:
     // Containers that manage their children's appearance forward it here.
     virtual void forwardManagedAppearance(bool begin, bool appearing, bool animated) {
         (void)begin, (void)appearing, (void)animated;
@@ -136,7 +139,7 @@ protected:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     Appearance appearance() const { return appearance_; }
 
-private:
+  private:
     friend class UIWindow;
     friend class UINavigationController;
     void forwardAppearance(bool begin, bool appearing, bool animated);

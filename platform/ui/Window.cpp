@@ -6,9 +6,9 @@
 #include <map>
 #include <set>
 
+#include "platform/NotificationCenter.h"
 #include "platform/ui/Gesture.h"
 #include "platform/ui/Screen.h"
-#include "platform/NotificationCenter.h"
 
 namespace platform::ui {
 
@@ -82,14 +82,24 @@ void UIWindow::makeKeyAndVisible() {
     if (wasHidden) rootAppeared();
 }
 
-UIResponder* UIWindow::nextResponder() const { return gApplication; }
-void UIWindow::setApplicationResponder(UIResponder* application) { gApplication = application; }
+UIResponder* UIWindow::nextResponder() const {
+    return gApplication;
+}
+void UIWindow::setApplicationResponder(UIResponder* application) {
+    gApplication = application;
+}
 
-bool UIWindow::isKeyWindow() const { return gKeyWindow == this; }
+bool UIWindow::isKeyWindow() const {
+    return gKeyWindow == this;
+}
 
-UIWindow* UIWindow::keyWindow() { return gKeyWindow; }
+UIWindow* UIWindow::keyWindow() {
+    return gKeyWindow;
+}
 
-std::vector<UIWindow*> UIWindow::allWindows() { return windowRegistry(); }
+std::vector<UIWindow*> UIWindow::allWindows() {
+    return windowRegistry();
+}
 
 std::vector<UIWindow*> UIWindow::visibleWindows() {
     std::vector<UIWindow*> out;
@@ -126,14 +136,24 @@ void deliverToViews(const UITouchSet& touches, UITouchPhase phase, UIEvent& even
         if (!set.front()->view()) continue;
         auto keep = view->sharedSelf<UIView>();
         switch (phase) {
-            case UITouchPhase::Began: view->touchesBegan(set, &event); break;
-            case UITouchPhase::Moved: view->touchesMoved(set, &event); break;
-            case UITouchPhase::Ended: view->touchesEnded(set, &event); break;
-            case UITouchPhase::Cancelled: view->touchesCancelled(set, &event); break;
-            case UITouchPhase::Stationary: break;
+            case UITouchPhase::Began:
+                view->touchesBegan(set, &event);
+                break;
+            case UITouchPhase::Moved:
+                view->touchesMoved(set, &event);
+                break;
+            case UITouchPhase::Ended:
+                view->touchesEnded(set, &event);
+                break;
+            case UITouchPhase::Cancelled:
+                view->touchesCancelled(set, &event);
+                break;
+            case UITouchPhase::Stationary:
+                break;
         }
         if (phase == UITouchPhase::Ended || phase == UITouchPhase::Cancelled)
-            for (auto& t : set) t->deliveredToView_ = false;
+            for (auto& t : set)
+                t->deliveredToView_ = false;
     }
 }
 
@@ -176,7 +196,8 @@ void UIWindow::sendEvent(UIEvent& event) {
                     for (auto& r : v->gestureRecognizers()) {
                         if (!r->isEnabled() || r->isFinished()) continue;
                         auto d = r->delegate.lock();
-                        if (d && !d->gestureRecognizerShouldReceiveTouch(r.get(), t.get())) continue;
+                        if (d && !d->gestureRecognizerShouldReceiveTouch(r.get(), t.get()))
+                            continue;
                         t->recognizers_.push_back(r);
                     }
                 }
@@ -193,7 +214,8 @@ void UIWindow::sendEvent(UIEvent& event) {
                     if (w.lock() == r) listed = true;
                 if (!listed) continue;
                 const auto& tracked = r->trackedTouches();
-                if (phase != UITouchPhase::Began && std::find(tracked.begin(), tracked.end(), t) == tracked.end())
+                if (phase != UITouchPhase::Began &&
+                    std::find(tracked.begin(), tracked.end(), t) == tracked.end())
                     continue;
                 mine.push_back(t);
             }
@@ -201,15 +223,25 @@ void UIWindow::sendEvent(UIEvent& event) {
             if (r->state() == UIGestureRecognizerState::Failed ||
                 r->state() == UIGestureRecognizerState::Cancelled ||
                 (r->state() == UIGestureRecognizerState::Ended && phase != UITouchPhase::Began)) {
-                for (auto& t : mine) r->untrack(t.get());
+                for (auto& t : mine)
+                    r->untrack(t.get());
                 continue;
             }
             switch (phase) {
-                case UITouchPhase::Began: r->touchesBegan(mine, &event); break;
-                case UITouchPhase::Moved: r->touchesMoved(mine, &event); break;
-                case UITouchPhase::Ended: r->touchesEnded(mine, &event); break;
-                case UITouchPhase::Cancelled: r->touchesCancelled(mine, &event); break;
-                case UITouchPhase::Stationary: break;
+                case UITouchPhase::Began:
+                    r->touchesBegan(mine, &event);
+                    break;
+                case UITouchPhase::Moved:
+                    r->touchesMoved(mine, &event);
+                    break;
+                case UITouchPhase::Ended:
+                    r->touchesEnded(mine, &event);
+                    break;
+                case UITouchPhase::Cancelled:
+                    r->touchesCancelled(mine, &event);
+                    break;
+                case UITouchPhase::Stationary:
+                    break;
             }
         }
         deliverToViews(changed, phase, event);
@@ -218,7 +250,8 @@ void UIWindow::sendEvent(UIEvent& event) {
             for (auto& r : recognizersOf(changed)) {
                 bool allUp = true;
                 for (auto& t : r->trackedTouches())
-                    if (t->phase != UITouchPhase::Ended && t->phase != UITouchPhase::Cancelled) allUp = false;
+                    if (t->phase != UITouchPhase::Ended && t->phase != UITouchPhase::Cancelled)
+                        allUp = false;
                 if (!allUp) continue;
                 if (r->state() != UIGestureRecognizerState::Possible) {
                     r->reset();
@@ -226,7 +259,8 @@ void UIWindow::sendEvent(UIEvent& event) {
                     // Still possible (a tap waiting for its next tap): forget
                     // the finished touches only.
                     auto tracked = r->trackedTouches();
-                    for (auto& t : tracked) r->untrack(t.get());
+                    for (auto& t : tracked)
+                        r->untrack(t.get());
                 }
             }
         }
@@ -238,7 +272,8 @@ void UIWindow::sendEvent(UIEvent& event) {
 namespace {
 
 CGPoint screenToWindow(const UIWindow* w, CGPoint p) {
-    return CGPointApplyAffineTransform(p, CGAffineTransformInvert(w->layer().model().toSuperlayer()));
+    return CGPointApplyAffineTransform(p,
+                                       CGAffineTransformInvert(w->layer().model().toSuperlayer()));
 }
 
 // The front-most visible window whose hit test finds a view.
@@ -278,10 +313,12 @@ void dispatchChanges(const std::vector<TouchInput::Change>& changes) {
         if (c.phase != UITouchPhase::Cancelled && t->window_)
             t->location_ = screenToWindow(t->window_, c.point);
         if (t->window_) windows.insert(t->window_);
-        if (c.phase == UITouchPhase::Ended || c.phase == UITouchPhase::Cancelled) finished.push_back(c.id);
+        if (c.phase == UITouchPhase::Ended || c.phase == UITouchPhase::Cancelled)
+            finished.push_back(c.id);
     }
     for (auto& [id, a] : active) {
-        if (std::find_if(changes.begin(), changes.end(), [&](auto& c) { return c.id == id; }) == changes.end())
+        if (std::find_if(changes.begin(), changes.end(), [&](auto& c) { return c.id == id; }) ==
+            changes.end())
             a.touch->phase = UITouchPhase::Stationary;
         event.touches.push_back(a.touch);
     }
@@ -289,18 +326,32 @@ void dispatchChanges(const std::vector<TouchInput::Change>& changes) {
     std::vector<std::shared_ptr<UIWindow>> keep;
     for (auto* w : windows)
         if (auto sp = w->sharedSelf<UIWindow>()) keep.push_back(sp);
-    for (auto& w : keep) w->sendEvent(event);
-    for (int id : finished) active.erase(id);
+    for (auto& w : keep)
+        w->sendEvent(event);
+    for (int id : finished)
+        active.erase(id);
 }
 
 }  // namespace
 
-void TouchInput::touches(const std::vector<Change>& changes) { dispatchChanges(changes); }
-void TouchInput::touchDown(int id, CGPoint p) { dispatchChanges({{id, UITouchPhase::Began, p}}); }
-void TouchInput::touchMove(int id, CGPoint p) { dispatchChanges({{id, UITouchPhase::Moved, p}}); }
-void TouchInput::touchUp(int id, CGPoint p) { dispatchChanges({{id, UITouchPhase::Ended, p}}); }
-void TouchInput::touchCancel(int id) { dispatchChanges({{id, UITouchPhase::Cancelled, {}}}); }
-size_t TouchInput::activeTouchCount() { return activeTouches().size(); }
+void TouchInput::touches(const std::vector<Change>& changes) {
+    dispatchChanges(changes);
+}
+void TouchInput::touchDown(int id, CGPoint p) {
+    dispatchChanges({{id, UITouchPhase::Began, p}});
+}
+void TouchInput::touchMove(int id, CGPoint p) {
+    dispatchChanges({{id, UITouchPhase::Moved, p}});
+}
+void TouchInput::touchUp(int id, CGPoint p) {
+    dispatchChanges({{id, UITouchPhase::Ended, p}});
+}
+void TouchInput::touchCancel(int id) {
+    dispatchChanges({{id, UITouchPhase::Cancelled, {}}});
+}
+size_t TouchInput::activeTouchCount() {
+    return activeTouches().size();
+}
 
 void TouchInput::shake() {
     UIWindow* key = UIWindow::keyWindow();
@@ -316,15 +367,19 @@ void TouchInput::shake() {
 
 CGSize UIScreenRenderer::screenSize() {
     CGSize s = UIScreen::mainScreen().bounds().size;
-    if (UIDeviceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation())) std::swap(s.width, s.height);
+    if (UIDeviceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation()))
+        std::swap(s.width, s.height);
     return s;
 }
 
 void UIScreenRenderer::layoutWindows() {
-    for (auto* w : UIWindow::visibleWindows()) w->layoutIfNeeded();
+    for (auto* w : UIWindow::visibleWindows())
+        w->layoutIfNeeded();
 }
 
-bool UIScreenRenderer::needsFrame() { return render::isDirty() || animation::activeCount() > 0; }
+bool UIScreenRenderer::needsFrame() {
+    return render::isDirty() || animation::activeCount() > 0;
+}
 
 void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
     layoutWindows();
@@ -332,7 +387,8 @@ void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_rectangle(cr, 0, 0, size.width, size.height);
     cairo_fill(cr);
-    for (auto* w : UIWindow::visibleWindows()) w->layer().render(cr);
+    for (auto* w : UIWindow::visibleWindows())
+        w->layer().render(cr);
     cairo_restore(cr);
     render::clearDirty();
 }

@@ -25,7 +25,7 @@ using UIWindowPtr = std::shared_ptr<UIWindow>;
 // made visible), and touches go to the front-most window whose hit test finds
 // a view. One window is the key window: it gets keyboard and motion events.
 class UIWindow : public UIView {
-public:
+  public:
     explicit UIWindow(const CGRect& frame = CGRectZero);
     ~UIWindow() override;
 
@@ -57,7 +57,7 @@ public:
     static std::vector<UIWindow*> allWindows();
     static UIWindow* keyWindow();
 
-private:
+  private:
     friend class UIScreenRenderer;
     // The root screen appears when the window is first shown.
     void rootAppeared();
@@ -69,7 +69,7 @@ private:
 // The screen: runs the layout pass and draws the visible windows, only when
 // something changed since the last frame.
 class UIScreenRenderer {
-public:
+  public:
     // Lays out every visible window (the layout pass).
     static void layoutWindows();
     // True when a frame must be drawn: something changed or an animation runs.
@@ -87,7 +87,7 @@ public:
 // Raw input from the desktop window or the headless driver: fingers by id,
 // positions in screen points.
 class TouchInput {
-public:
+  public:
     static void touchDown(int id, CGPoint screenPoint);
     static void touchMove(int id, CGPoint screenPoint);
     static void touchUp(int id, CGPoint screenPoint);

@@ -15,7 +15,9 @@ using namespace kavtest;
 namespace {
 
 struct QuoteDelegate : RecordingDelegate {
-    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override { quotes.push_back(symbols); }
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
+        quotes.push_back(symbols);
+    }
     std::vector<MODList<MODSymbolInfo>> quotes;
 };
 
@@ -73,7 +75,8 @@ class CachesTest : public ::testing::Test {
 };
 
 Json symbol(const std::string& code, int id, int accId = 1001) {
-    return Json{{"symbolCode", code}, {"symbolId", std::to_string(id)}, {"accId", std::to_string(accId)}};
+    return Json{
+        {"symbolCode", code}, {"symbolId", std::to_string(id)}, {"accId", std::to_string(accId)}};
 }
 
 }  // namespace
@@ -86,8 +89,8 @@ TEST_F(CachesTest, SymbolGettersByCodeIdAndAccount) {
     loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
     // A code that looks like an id key must not stand in for that id; a
     // repeated code keeps the later record under the code.
-    loadSymbols(Json::array({symbol("EURUSD", 1), symbol("key_5", 7, 2002), symbol("USDJPY", 2),
-                             symbol("EURUSD", 3)}));
+    loadSymbols(Json::array(
+        {symbol("EURUSD", 1), symbol("key_5", 7, 2002), symbol("USDJPY", 2), symbol("EURUSD", 3)}));
     const KAVPackage sent = lastSent();
     EXPECT_EQ(sent.event(), "2009");
     ASSERT_EQ(sdk->symbolInfos().size(), 4u);
@@ -119,7 +122,8 @@ TEST_F(CachesTest, SymbolReloadReplacesFailureKeeps) {
     ASSERT_NE(sdk->getSymbolWith("XAUUSD"), nullptr);
 
     std::string failure;
-    sdk->querySymbolOnSuccess({}, [&](const std::string& c, const std::string& m) { failure = c + " " + m; });
+    sdk->querySymbolOnSuccess(
+        {}, [&](const std::string& c, const std::string& m) { failure = c + " " + m; });
     answer(Json::array(), "9001");
     EXPECT_EQ(failure, "9001 拒绝");
     EXPECT_NE(sdk->getSymbolWith("XAUUSD"), nullptr);
@@ -163,7 +167,8 @@ TEST_F(CachesTest, AccountQuerySendsOnceAndHandsOverTheCachedRecords) {
 TEST_F(CachesTest, AccountQueryOnAClosedChannelFailsOnce) {
     trader->close();
     std::vector<std::string> failures;
-    sdk->queryAccountOnSuccess({}, [&](const std::string& c, const std::string& m) { failures.push_back(c + " " + m); });
+    sdk->queryAccountOnSuccess(
+        {}, [&](const std::string& c, const std::string& m) { failures.push_back(c + " " + m); });
     time.advance(30);
     EXPECT_EQ(failures, std::vector<std::string>{"10003 通讯组件未就绪"});
 }
@@ -171,11 +176,13 @@ TEST_F(CachesTest, AccountQueryOnAClosedChannelFailsOnce) {
 TEST_F(CachesTest, RatesOneWayWithMissingPairsAtOne) {
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 1.0);
     bool done = false;
-    sdk->queryCERInfoOnSuccess([&](const MODList<MODCERInfo>& rates) { done = rates.size() == 3; }, {});
+    sdk->queryCERInfoOnSuccess([&](const MODList<MODCERInfo>& rates) { done = rates.size() == 3; },
+                               {});
     EXPECT_EQ(lastSent().event(), "2029");
-    answer(Json::array({Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}},
-                        Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.1"}},
-                        Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.2"}}}));
+    answer(Json::array(
+        {Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}},
+         Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.1"}},
+         Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.2"}}}));
     EXPECT_TRUE(done);
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
     EXPECT_DOUBLE_EQ(sdk->exchangeRateWith("JPY", "USD"), 0.0066);
@@ -189,7 +196,8 @@ TEST_F(CachesTest, RatesOneWayWithMissingPairsAtOne) {
     answer(Json::array(), "9001");
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
     sdk->queryCERInfoOnSuccess({}, {});
-    answer(Json::array({Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.3"}}}));
+    answer(Json::array(
+        {Json{{"currencyBase", "EUR"}, {"currencyExchange", "USD"}, {"exchangeRate", "1.3"}}}));
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 1.0);
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.3);
 }
@@ -203,19 +211,20 @@ TEST_F(CachesTest, QuotesRepriceCachedSymbolsInPlace) {
     loadSymbols(Json::array({s, symbol("USDJPY", 2)}));
     const auto cached = sdk->getSymbolWith("EURUSD");
 
-    const Json quote{{"event", "4002"},
-                     {"msgOrder", "0"},
-                     {"retCode", "0"},
-                     {"data",
-                      {{"children", Json::array({Json{{"symbolCode", "GBPUSD"}, {"priceCurrent", "9"}},
-                                                 Json{{"symbolCode", "EURUSD"},
-                                                      {"priceCurrent", "1.2350"},
-                                                      {"priceHighest", "1.3"},
-                                                      {"priceLowest", "1.1"},
-                                                      {"dailyHight", "1.4"},
-                                                      {"dailyLow", "1.0"},
-                                                      {"lastTime", "2026-01-05 10:00:00"},
-                                                      {"bid", "7"}}})}}}};
+    const Json quote{
+        {"event", "4002"},
+        {"msgOrder", "0"},
+        {"retCode", "0"},
+        {"data",
+         {{"children", Json::array({Json{{"symbolCode", "GBPUSD"}, {"priceCurrent", "9"}},
+                                    Json{{"symbolCode", "EURUSD"},
+                                         {"priceCurrent", "1.2350"},
+                                         {"priceHighest", "1.3"},
+                                         {"priceLowest", "1.1"},
+                                         {"dailyHight", "1.4"},
+                                         {"dailyLow", "1.0"},
+                                         {"lastTime", "2026-01-05 10:00:00"},
+                                         {"bid", "7"}}})}}}};
     // Nobody listening, or a bad quote: the cache stays as it is.
     sdk->setDelegate({});
     push(quote);

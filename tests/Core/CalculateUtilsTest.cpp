@@ -17,8 +17,8 @@ struct Outcome {
     double a = 0, b = 0, c = 0;
 };
 
-Outcome profit(double close, double open, double hold, double qty, const char* bs, int unit, double rate,
-               const char* type) {
+Outcome profit(double close, double open, double hold, double qty, const char* bs, int unit,
+               double rate, const char* type) {
     Outcome o;
     CalculateUtils::dynProfitWithClosePrice(
         close, open, hold, qty, bs, unit, rate, type,
@@ -102,7 +102,8 @@ TEST(CalculateUtils, ProfitFailures) {
     EXPECT_EQ(profit(1, 1, 1, 1, "b", 1, 1, "4").error, 1002);
     EXPECT_EQ(profit(1, 1, 1, 1, "b", 1, 1, "").error, 1002);
     // A zero price of type 2 is an error, not a division by zero.
-    for (const auto& [close, open, hold] : {std::tuple{0.0, 2.0, 2.0}, {4.0, 0.0, 2.0}, {4.0, 2.0, 0.0}}) {
+    for (const auto& [close, open, hold] :
+         {std::tuple{0.0, 2.0, 2.0}, {4.0, 0.0, 2.0}, {4.0, 2.0, 0.0}}) {
         const auto o = profit(close, open, hold, 1, "b", 100, 1, "2");
         EXPECT_EQ(o.calls, 1);
         EXPECT_EQ(o.error, CalculateUtils::kErrorZeroPrice);
@@ -114,7 +115,8 @@ TEST(CalculateUtils, ProfitFailures) {
                                             [&](const platform::Error& e) { code = e.code; });
     EXPECT_EQ(code, 0);
     code.reset();
-    CalculateUtils::riskWithType(2, 1, 1, 0, 0, 0, 0, nullptr, [&](const platform::Error& e) { code = e.code; });
+    CalculateUtils::riskWithType(2, 1, 1, 0, 0, 0, 0, nullptr,
+                                 [&](const platform::Error& e) { code = e.code; });
     EXPECT_EQ(code, 0);
 }
 
@@ -130,7 +132,8 @@ TEST(CalculateUtils, RiskOfEveryType) {
     EXPECT_DOUBLE_EQ(of(6).a, 2.0);
     EXPECT_DOUBLE_EQ(of(7).a, 300.0 / 800.0);
     EXPECT_DOUBLE_EQ(of(8).a, 800.0 / 300.0);
-    for (int type = 1; type <= 8; ++type) EXPECT_FALSE(of(type).error) << type;
+    for (int type = 1; type <= 8; ++type)
+        EXPECT_FALSE(of(type).error) << type;
 
     // Divisors at or below 0.000001, negative ones included.
     EXPECT_EQ(risk(3, 100, 400, 100).error, 1003);
@@ -168,7 +171,8 @@ TEST(CalculateUtils, StopLossAndTakeProfitBounds) {
     for (const Case& c : {Case{2, 2048.65f, 2048.35, 2048.90}, Case{2, 2048.09f, 2047.79, 2048.34},
                           Case{3, 128.042f, 128.012, 128.067}, Case{5, 1.00021f, 0.99991, 1.00046},
                           Case{5, 1.00049f, 1.00019, 1.00074}}) {
-        const auto b = CalculateUtils::getLimitWithSymbol(symbolWith(c.decimal, 30, 25), c.price, "b");
+        const auto b =
+            CalculateUtils::getLimitWithSymbol(symbolWith(c.decimal, 30, 25), c.price, "b");
         EXPECT_EQ(b->stopLose, static_cast<float>(c.stopLose)) << c.price;
         EXPECT_EQ(b->takeProfit, static_cast<float>(c.takeProfit)) << c.price;
     }
@@ -181,14 +185,19 @@ TEST(CalculateUtils, StopLossAndTakeProfitBounds) {
 TEST(CalculateUtils, DecimalPriceBounds) {
     const Decimal u = dec("0.0001");
     // goodsHigh 1.2000 with 3 and 5 points: 1.2003 and 1.2005.
-    EXPECT_EQ(CalculateUtils::highOrLowPriceWithGoodsHigh(dec("1.2"), dec("3"), dec("5"), u, true), dec("1.2005"));
-    EXPECT_EQ(CalculateUtils::highOrLowPriceWithGoodsHigh(dec("1.2"), dec("3"), dec("5"), u, false), dec("1.2003"));
-    EXPECT_EQ(CalculateUtils::minLimitPriceWithQuotaType(9, true, dec("1.2345"), dec("20"), u), dec("1.2365"));
-    EXPECT_EQ(CalculateUtils::maxLimitPriceWithQuotaType(9, false, dec("1.2340"), dec("20"), u), dec("1.2320"));
+    EXPECT_EQ(CalculateUtils::highOrLowPriceWithGoodsHigh(dec("1.2"), dec("3"), dec("5"), u, true),
+              dec("1.2005"));
+    EXPECT_EQ(CalculateUtils::highOrLowPriceWithGoodsHigh(dec("1.2"), dec("3"), dec("5"), u, false),
+              dec("1.2003"));
+    EXPECT_EQ(CalculateUtils::minLimitPriceWithQuotaType(9, true, dec("1.2345"), dec("20"), u),
+              dec("1.2365"));
+    EXPECT_EQ(CalculateUtils::maxLimitPriceWithQuotaType(9, false, dec("1.2340"), dec("20"), u),
+              dec("1.2320"));
 
     // Stop-loss of a limit price P 1.2000, buy 2 and sell 3 points, 10 points distance.
     const auto sl = [&](int type, bool bid) {
-        return CalculateUtils::limitSLPriceWithQuotaType(type, bid, dec("1.2"), dec("2"), dec("3"), u, dec("10"));
+        return CalculateUtils::limitSLPriceWithQuotaType(type, bid, dec("1.2"), dec("2"), dec("3"),
+                                                         u, dec("10"));
     };
     EXPECT_EQ(sl(0, true), dec("1.2009"));   // P - 3 + 2 + 10
     EXPECT_EQ(sl(0, false), dec("1.1991"));  // P - 2 + 3 - 10
@@ -209,14 +218,16 @@ TEST(CalculateUtils, DecimalPriceBounds) {
 
     // Ask 1.2350, bid 1.2340, 10 points.
     const auto closeSL = [&](int type, bool bid) {
-        return CalculateUtils::closeoutLimitSLPriceWithQuotaType(type, bid, dec("1.235"), dec("1.234"), dec("10"), u);
+        return CalculateUtils::closeoutLimitSLPriceWithQuotaType(type, bid, dec("1.235"),
+                                                                 dec("1.234"), dec("10"), u);
     };
     EXPECT_EQ(closeSL(1, true), dec("1.235"));
     EXPECT_EQ(closeSL(1, false), dec("1.234"));
     EXPECT_EQ(closeSL(0, true), dec("1.233"));
     EXPECT_EQ(closeSL(7, false), dec("1.236"));
     const auto closeTP = [&](int type, bool bid) {
-        return CalculateUtils::closeoutLimitTPPriceWithQuotaType(type, bid, dec("1.235"), dec("1.234"), dec("10"), u);
+        return CalculateUtils::closeoutLimitTPPriceWithQuotaType(type, bid, dec("1.235"),
+                                                                 dec("1.234"), dec("10"), u);
     };
     EXPECT_EQ(closeTP(1, true), dec("1.234"));
     EXPECT_EQ(closeTP(1, false), dec("1.235"));

@@ -19,7 +19,9 @@ platform::Json request(VirtualTime& time, webSocket& channel, KAVPackage package
     std::string failure;
     channel.send(
         package, [&](const KAVPackage& reply) { data = reply.kavData(); },
-        [&](const std::string& code, const std::string& message) { failure = code + " " + message; });
+        [&](const std::string& code, const std::string& message) {
+            failure = code + " " + message;
+        });
     EXPECT_TRUE(time.runUntil([&] { return data || !failure.empty(); })) << package.event();
     EXPECT_EQ(failure, "");
     return data.value_or(platform::Json::object());
@@ -27,7 +29,8 @@ platform::Json request(VirtualTime& time, webSocket& channel, KAVPackage package
 
 bool openChannel(VirtualTime& time, KAVBizSDK& sdk, webSocket& channel, const std::string& url) {
     bool opened = false;
-    channel.open(url, [&] { opened = true; }, sdk.pushBlock());
+    channel.open(
+        url, [&] { opened = true; }, sdk.pushBlock());
     return time.runUntil([&] { return opened; });
 }
 
@@ -59,8 +62,13 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     trade->setUID("1001");
     trade->setPWD("123456");
     KAVPackage proxy = IBiz::makePackage("1005");
-    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-             {"sid", sid}, {"uid", "1001"}, {"userId", "1001"}, {"pwd", "123456"}, {"vcode", ""}, {"userType", "1"}})
+    for (const auto& [key, value] :
+         std::vector<std::pair<std::string, std::string>>{{"sid", sid},
+                                                          {"uid", "1001"},
+                                                          {"userId", "1001"},
+                                                          {"pwd", "123456"},
+                                                          {"vcode", ""},
+                                                          {"userType", "1"}})
         proxy.addValue(value, key);
     trade->setTOKEN(platform::jsonString(request(time, *trade, proxy), "token"));
     ASSERT_FALSE(trade->TOKEN().empty());
@@ -70,8 +78,9 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
         std::vector<std::string> ids;
         std::string failure;
         auto biz = std::make_shared<AccountIdsBiz>(trade);
-        biz->loadDataWithSID(sid, "1001", [&](const std::vector<std::string>& r) { ids = r; },
-                             [&](const std::string& code, const std::string& m) { failure = code + " " + m; });
+        biz->loadDataWithSID(
+            sid, "1001", [&](const std::vector<std::string>& r) { ids = r; },
+            [&](const std::string& code, const std::string& m) { failure = code + " " + m; });
         EXPECT_TRUE(time.runUntil([&] { return !ids.empty() || !failure.empty(); }));
         EXPECT_EQ(failure, "");
         return ids;
@@ -112,5 +121,6 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     sdk.reset();
     trade.reset();
     login.reset();
-    EXPECT_TRUE(time.runUntil([&] { return platform::RunLoop::main().timerCount() == baseTimers; }));
+    EXPECT_TRUE(
+        time.runUntil([&] { return platform::RunLoop::main().timerCount() == baseTimers; }));
 }

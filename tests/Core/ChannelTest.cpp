@@ -38,7 +38,8 @@ class ChannelTest : public ::testing::Test {
             [this](webSocket& channel, const KAVPackage& p) {
                 EXPECT_EQ(&channel, ch.get());
                 if (p.event() == webSocket::kStatusEvent) {
-                    statuses.push_back(static_cast<int>(platform::jsonInteger(p.getValue("actCode"))));
+                    statuses.push_back(
+                        static_cast<int>(platform::jsonInteger(p.getValue("actCode"))));
                 } else {
                     pushes.push_back(p);
                 }
@@ -73,23 +74,29 @@ class ChannelTest : public ::testing::Test {
                 ++out.successes;
                 out.replies.push_back(reply.strData());
             },
-            [&out](const std::string& code, const std::string& message) { out.failures.emplace_back(code, message); });
+            [&out](const std::string& code, const std::string& message) {
+                out.failures.emplace_back(code, message);
+            });
         return p.msgOrder();
     }
 
     // The i-th text the channel sent on the current connection, deciphered.
     std::string sentText(size_t i) {
         const std::string& raw = net.last().sent.at(i);
-        return ch->DataDecode() == 0 ? KAVCrypt::decrypt(raw, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV).value_or("?")
-                                     : raw;
+        return ch->DataDecode() == 0
+                   ? KAVCrypt::decrypt(raw, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV)
+                         .value_or("?")
+                   : raw;
     }
 
     static std::string replyText(const std::string& order, const std::string& retCode,
                                  const std::string& message = "") {
-        return stringf(R"({"event":"2002","token":"","msgOrder":%s,"retCode":"%s","message":"%s","encrypt":"1","data":{"children":[]}})",
-                       order.c_str(), retCode.c_str(), message.c_str());
+        return stringf(
+            R"({"event":"2002","token":"","msgOrder":%s,"retCode":"%s","message":"%s","encrypt":"1","data":{"children":[]}})",
+            order.c_str(), retCode.c_str(), message.c_str());
     }
-    static std::string reply(int32_t order, const std::string& retCode = "0", const std::string& message = "") {
+    static std::string reply(int32_t order, const std::string& retCode = "0",
+                             const std::string& message = "") {
         return replyText(stringf("\"%d\"", order), retCode, message);
     }
 
@@ -124,11 +131,16 @@ TEST_F(ChannelTest, OpensSendsEncipheredAndMatchesRepliesByOrder) {
     EXPECT_NE(first, second);
     ASSERT_EQ(net.last().sent.size(), 2u);
     EXPECT_NE(net.last().sent[0].front(), '{');  // enciphered
-    EXPECT_EQ(sentText(0), stringf(R"({"event":"2001","token" : "","msgOrder":"%d","encrypt":"1","data":{"sid": "S1","uid": "1001","action": "4"}})", first));
+    EXPECT_EQ(
+        sentText(0),
+        stringf(
+            R"({"event":"2001","token" : "","msgOrder":"%d","encrypt":"1","data":{"sid": "S1","uid": "1001","action": "4"}})",
+            first));
     EXPECT_EQ(ch->pendingCount(), 2u);
 
     // Replies in the other order, one as a JSON number, one enciphered.
-    net.last().fireText(KAVCrypt::encrypt(reply(second), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
+    net.last().fireText(
+        KAVCrypt::encrypt(reply(second), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
     EXPECT_EQ(b.successes, 1);
     EXPECT_EQ(a.successes, 0);
     net.last().fireText(replyText(std::to_string(first), "0"));
@@ -142,7 +154,8 @@ TEST_F(ChannelTest, OpensSendsEncipheredAndMatchesRepliesByOrder) {
     Outcome c;
     const int32_t third = query(c);
     EXPECT_EQ(net.last().sent.back().front(), '{');
-    net.last().fireText(KAVCrypt::encrypt(reply(third), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
+    net.last().fireText(
+        KAVCrypt::encrypt(reply(third), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
     EXPECT_EQ(c.successes, 1);
 }
 
@@ -168,7 +181,8 @@ TEST_F(ChannelTest, SendingWhileNotOpenFailsAtOnce) {
     query(connecting);
     for (const auto& out : {before, connecting}) {
         ASSERT_EQ(out.failures.size(), 1u);
-        EXPECT_EQ(out.failures[0], std::make_pair(std::string("10003"), std::string("通讯组件未就绪")));
+        EXPECT_EQ(out.failures[0],
+                  std::make_pair(std::string("10003"), std::string("通讯组件未就绪")));
     }
     EXPECT_TRUE(net.last().sent.empty());
     EXPECT_EQ(ch->pendingCount(), 0u);
@@ -272,12 +286,13 @@ TEST_F(ChannelTest, ReopensFiveSecondsAfterACloseAndChecksItsToken) {
     int checks = 0;
     std::function<void()> pass;
     KAVFailureBlock fail;
-    ch->setTokenCheck([&](webSocket& channel, std::function<void()> onSuccess, KAVFailureBlock onFailure) {
-        EXPECT_EQ(&channel, ch.get());
-        ++checks;
-        pass = std::move(onSuccess);
-        fail = std::move(onFailure);
-    });
+    ch->setTokenCheck(
+        [&](webSocket& channel, std::function<void()> onSuccess, KAVFailureBlock onFailure) {
+            EXPECT_EQ(&channel, ch.get());
+            ++checks;
+            pass = std::move(onSuccess);
+            fail = std::move(onFailure);
+        });
     openAndConnect();
     ch->setTOKEN("T1");
     statuses.clear();
@@ -314,7 +329,9 @@ TEST_F(ChannelTest, ReopensFiveSecondsAfterACloseAndChecksItsToken) {
 
 TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     KAVFailureBlock fail;
-    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) { fail = std::move(onFailure); });
+    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
+        fail = std::move(onFailure);
+    });
     reopenWithToken();
     ASSERT_TRUE(fail);
     fail("1", "wsTrader - CheckToken -  TOKEN校验失败：token refused");
@@ -330,7 +347,9 @@ TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
 
 TEST_F(ChannelTest, UnansweredTokenCheckReopensInsteadOfGivingUp) {
     std::vector<KAVFailureBlock> fails;
-    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) { fails.push_back(onFailure); });
+    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
+        fails.push_back(onFailure);
+    });
     reopenWithToken();
 
     fails.back()("sys_1006", "wsTrader - CheckToken -  TOKEN校验失败：请求超时");
@@ -399,7 +418,8 @@ TEST_F(ChannelTest, ClosedOnPurposeNeverReopensNorReports) {
     auto other = std::make_shared<webSocket>();
     other->setConnectionFactory(net.factory());
     std::vector<std::string> events;
-    other->open("ws://dealer/msg", {}, [&](webSocket&, const KAVPackage& p) { events.push_back(p.event()); });
+    other->open("ws://dealer/msg", {},
+                [&](webSocket&, const KAVPackage& p) { events.push_back(p.event()); });
     auto& c = net.last();
     c.fireOpen();
     events.clear();

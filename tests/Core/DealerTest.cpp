@@ -50,12 +50,14 @@ class DealerDirectory : public ::testing::Test {
         return platform::files::readFile(documents() / name);
     }
     void writeDirectory(const std::string& text) {
-        ASSERT_TRUE(platform::files::writeFileAtomic(documents() / BizDealer::kDirectoryFile, text));
+        ASSERT_TRUE(
+            platform::files::writeFileAtomic(documents() / BizDealer::kDirectoryFile, text));
     }
     std::vector<std::string> keysOnDisk() const {
         std::vector<std::string> keys;
         const auto biz = std::make_shared<BizDealer>();
-        for (const auto& dealer : biz->getDealers()) keys.push_back(dealer->dealerKey);
+        for (const auto& dealer : biz->getDealers())
+            keys.push_back(dealer->dealerKey);
         return keys;
     }
     void lookUp(const std::shared_ptr<BizDealer>& biz, const std::string& key, Lookup& lookup) {
@@ -91,11 +93,12 @@ TEST_F(DealerDirectory, TheFileKeepsEveryDealerByKey) {
     // Removing a key that is not there still rewrites the file, every
     // dealer with all seven keys.
     ASSERT_TRUE(biz->removeDealer("missing"));
-    EXPECT_EQ(file(BizDealer::kDirectoryFile),
-              R"({"children":[{"dealerKey":"123","dealerName":"数字","dealerLogo":"","dealerIcon":"",)"
-              R"("webService":"","hostDemo":"ws://demo","hostReal":"ws://real"},)"
-              R"({"dealerKey":"A","dealerName":"new","dealerLogo":"a.png","dealerIcon":"","webService":"",)"
-              R"("hostDemo":"","hostReal":""}]})");
+    EXPECT_EQ(
+        file(BizDealer::kDirectoryFile),
+        R"({"children":[{"dealerKey":"123","dealerName":"数字","dealerLogo":"","dealerIcon":"",)"
+        R"("webService":"","hostDemo":"ws://demo","hostReal":"ws://real"},)"
+        R"({"dealerKey":"A","dealerName":"new","dealerLogo":"a.png","dealerIcon":"","webService":"",)"
+        R"("hostDemo":"","hostReal":""}]})");
     ASSERT_TRUE(biz->removeDealer("A"));
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"123"});
 
@@ -120,8 +123,10 @@ TEST_F(DealerDirectory, ALookupAddsTheDealerWithItsLogoAndIcon) {
     EXPECT_TRUE(dealer.hasDemo);
     EXPECT_FALSE(dealer.isSelected);
 
-    const auto logo = platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_logo.png");
-    const auto icon = platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_icon.png");
+    const auto logo =
+        platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_logo.png");
+    const auto icon =
+        platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_icon.png");
     ASSERT_TRUE(logo && icon);
     EXPECT_EQ(logo->pixelWidth(), 240);
     EXPECT_EQ(icon->pixelWidth(), 64);
@@ -192,13 +197,15 @@ class DealerReplies : public DealerDirectory {
     }
     std::vector<std::string> documentNames() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(documents())) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(documents()))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
     size_t requestsFor(const std::string& fragment) const {
         size_t n = 0;
-        for (const auto& line : server_.requests()) n += line.find(fragment) != std::string::npos;
+        for (const auto& line : server_.requests())
+            n += line.find(fragment) != std::string::npos;
         return n;
     }
 
@@ -254,7 +261,8 @@ TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
 
     // Replies that are no dealer record.
     server_.route("/dealer/getdealer.php?key=TEXT", 200, "Bad Gateway");
-    server_.route("/dealer/getdealer.php?key=BARE", 200, R"({"retCode":"0","message":"","data":{"dealerName":"x"}})");
+    server_.route("/dealer/getdealer.php?key=BARE", 200,
+                  R"({"retCode":"0","message":"","data":{"dealerName":"x"}})");
     for (const char* key : {"TEXT", "BARE"}) {
         Lookup bad;
         lookUp(biz_, key, bad);

@@ -33,12 +33,16 @@ TEST(Deposit, MovementsGoOutWithTwoDecimalsAndTheDealerBooksThem) {
     DealerSim sim;
     auto sdk = std::make_shared<KAVBizSDK>();
     Outcome login;
-    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, login.success(), login.failure());
+    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, login.success(),
+                         login.failure());
     ASSERT_TRUE(time.runUntil([&] { return login.calls > 0; }));
     ASSERT_TRUE(login.succeeded) << login.code << " " << login.message;
 
-    const auto balance = [&] { return platform::jsonDouble(sim.desk("1001")["accounts"][0], "amMarginRemain"); };
-    const auto send = [&](int32_t accId, double amount, const std::string& type, const std::string& memo = "") {
+    const auto balance = [&] {
+        return platform::jsonDouble(sim.desk("1001")["accounts"][0], "amMarginRemain");
+    };
+    const auto send = [&](int32_t accId, double amount, const std::string& type,
+                          const std::string& memo = "") {
         Outcome outcome;
         sdk->DWWithAccID(accId, amount, type, memo, outcome.success(), outcome.failure());
         EXPECT_TRUE(time.runUntil([&] { return outcome.calls > 0; }));

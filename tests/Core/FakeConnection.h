@@ -30,10 +30,12 @@ class FakeConnection : public KAVChannelConnection {
         if (auto d = delegate.lock()) d->connectionDidOpen(*this);
     }
     void fireText(const std::string& text) {
-        if (auto d = delegate.lock()) d->connectionDidReceive(*this, KAVWebSocketMessage::text(text));
+        if (auto d = delegate.lock())
+            d->connectionDidReceive(*this, KAVWebSocketMessage::text(text));
     }
     void fireFail() {
-        if (auto d = delegate.lock()) d->connectionDidFail(*this, platform::Error("KAVWebSocketErrorDomain", 2133, "reset"));
+        if (auto d = delegate.lock())
+            d->connectionDidFail(*this, platform::Error("KAVWebSocketErrorDomain", 2133, "reset"));
     }
     void fireClose(int code = 1000, const std::string& reason = "bye") {
         if (auto d = delegate.lock()) d->connectionDidClose(*this, code, reason, true);

@@ -107,8 +107,9 @@ TEST_F(HttpQuery, AStalledServerTimesOutAfterTenSeconds) {
 
 TEST_F(HttpQuery, RequestsMadeOffTheMainThreadStillAnswerOnIt) {
     Outcome ok;
-    std::thread([&] { httpQuery::asynGetWithUrl(server_.url("/ok"), ok.success(), ok.failure()); })
-        .join();
+    std::thread([&] {
+        httpQuery::asynGetWithUrl(server_.url("/ok"), ok.success(), ok.failure());
+    }).join();
     ASSERT_TRUE(waitFor(ok));
     EXPECT_TRUE(ok.succeeded);
     EXPECT_EQ(ok.thread, std::this_thread::get_id());

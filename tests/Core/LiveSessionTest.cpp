@@ -23,16 +23,33 @@ namespace {
 struct LiveDelegate : WSPushMessage {
     void onNetworkStatus(int32_t status) override { statuses.push_back(status); }
     void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
-        for (const auto& s : symbols) events.push_back("quote " + s->symbolCode);
+        for (const auto& s : symbols)
+            events.push_back("quote " + s->symbolCode);
     }
-    void onHoldBillChange(const MODList<MODHoldBill>& list) override { record("tickets", list, tickets); }
-    void onHoldPositionChange(const MODList<MODHoldPosition>& list) override { record("positions", list, positions); }
-    void onAccountChange(const MODList<MODUserAccount>& list) override { record("account", list, accounts); }
-    void onLimitBillChange(const MODList<MODLimitBill>& list) override { record("orders", list, orders); }
-    void onCloseBillChange(const MODList<MODCloseBill>& list) override { record("closed", list, closed); }
-    void onSymbolChange(const MODList<MODSymbolInfo>& list) override { record("symbols", list, symbols); }
-    void onExchangeRateChange(const MODList<MODCERInfo>& list) override { record("rates", list, rates); }
-    void onBulletinPush(const MODList<MODBulletin>& list) override { record("bulletins", list, bulletins); }
+    void onHoldBillChange(const MODList<MODHoldBill>& list) override {
+        record("tickets", list, tickets);
+    }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& list) override {
+        record("positions", list, positions);
+    }
+    void onAccountChange(const MODList<MODUserAccount>& list) override {
+        record("account", list, accounts);
+    }
+    void onLimitBillChange(const MODList<MODLimitBill>& list) override {
+        record("orders", list, orders);
+    }
+    void onCloseBillChange(const MODList<MODCloseBill>& list) override {
+        record("closed", list, closed);
+    }
+    void onSymbolChange(const MODList<MODSymbolInfo>& list) override {
+        record("symbols", list, symbols);
+    }
+    void onExchangeRateChange(const MODList<MODCERInfo>& list) override {
+        record("rates", list, rates);
+    }
+    void onBulletinPush(const MODList<MODBulletin>& list) override {
+        record("bulletins", list, bulletins);
+    }
     void onRiskChange(const std::vector<MODList<MODRiskInfo>>& list) override {
         events.push_back("risk " + std::to_string(list.size()));
         risks = list;
@@ -47,7 +64,9 @@ struct LiveDelegate : WSPushMessage {
         events.push_back(kind + " " + std::to_string(list.size()));
         into.push_back(list);
     }
-    bool saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+    bool saw(const std::string& event) const {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
     void clear() { *this = LiveDelegate(); }
 
     std::vector<std::string> events;
@@ -65,7 +84,9 @@ struct LiveDelegate : WSPushMessage {
 
 // Takes only what a screen of net positions and the account needs.
 struct AccountOnlyDelegate : WSPushMessage {
-    void onHoldPositionChange(const MODList<MODHoldPosition>&) override { events.push_back("positions"); }
+    void onHoldPositionChange(const MODList<MODHoldPosition>&) override {
+        events.push_back("positions");
+    }
     void onAccountChange(const MODList<MODUserAccount>&) override { events.push_back("account"); }
     std::vector<std::string> events;
 };
@@ -77,7 +98,8 @@ class LiveSessionTest : public ::testing::Test {
     void login(const std::string& password = "123456") {
         bool ok = false;
         Reported failed;
-        sdk->loginWithUserId("1001", password, "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
+        sdk->loginWithUserId(
+            "1001", password, "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
         ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
         ASSERT_TRUE(ok) << failed.code << " " << failed.message;
     }
@@ -92,8 +114,8 @@ class LiveSessionTest : public ::testing::Test {
     void market(const std::string& code, double quantity, const std::string& side) {
         const auto s = sdk->getSymbolWith(code);
         order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-            sdk->marketOpenWithSymbol(code, quantity, side, side == "b" ? s->ask : s->bid, s->maxPointOffset, 0, 0,
-                                      "", done, fail);
+            sdk->marketOpenWithSymbol(code, quantity, side, side == "b" ? s->ask : s->bid,
+                                      s->maxPointOffset, 0, 0, "", done, fail);
         });
     }
     bool waitFor(const std::function<bool()>& predicate) { return time.runUntil(predicate); }
@@ -101,7 +123,8 @@ class LiveSessionTest : public ::testing::Test {
     bool settle(SimService service = SimService::Trade) {
         const int marker = 900 + ++markers;
         sim.push(service, "sys_9001", {{"actCode", std::to_string(marker)}});
-        return waitFor([&] { return delegate->statuses.size() && delegate->statuses.back() == marker; });
+        return waitFor(
+            [&] { return delegate->statuses.size() && delegate->statuses.back() == marker; });
     }
     std::shared_ptr<MODHoldBill> pushedTicket(size_t i) { return delegate->tickets.at(i).at(0); }
 
@@ -145,8 +168,8 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
     delegate->clear();
     sim.setQuote("EURUSD", 1.10500);
     ASSERT_TRUE(waitFor([&] { return delegate->saw("orders 1"); }));
-    EXPECT_EQ(delegate->events,
-              (std::vector<std::string>{"quote EURUSD", "tickets 2", "positions 1", "account 1", "orders 1"}));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"quote EURUSD", "tickets 2",
+                                                          "positions 1", "account 1", "orders 1"}));
 
     const auto eurusd = sdk->getSymbolWith("EURUSD");
     EXPECT_NEAR(eurusd->bid, 1.10490, 1e-9);
@@ -167,7 +190,8 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
 
     // The account counts every ticket of it, gold at its last price.
     EXPECT_EQ(delegate->accounts[0], MODList<MODUserAccount>{account});
-    EXPECT_NEAR(account->profitDyn, buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
+    EXPECT_NEAR(account->profitDyn,
+                buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
     const double margin = account->amMarginUsed + account->amMarginFreezed;
     EXPECT_NEAR(account->amMarginFree, account->profitDyn + account->amMarginRemain - margin, 1e-9);
     EXPECT_NEAR(account->netValue, account->profitDyn + account->amMarginRemain, 1e-9);
@@ -184,14 +208,17 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
     // Two symbols in one push: the first is finished before the second starts.
     delegate->clear();
     sim.push(SimService::Quote, "4002",
-             {{"children", SimJson::array({SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2010.00"}},
-                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "1.10600"}}})}});
+             {{"children",
+               SimJson::array({SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2010.00"}},
+                               SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "1.10600"}}})}});
     ASSERT_TRUE(waitFor([&] { return delegate->saw("orders 1"); }));
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"quote XAUUSD", "tickets 1", "positions 1", "account 1",
-                                                          "quote EURUSD", "tickets 2", "positions 1", "account 1",
-                                                          "orders 1"}));
+    EXPECT_EQ(delegate->events,
+              (std::vector<std::string>{"quote XAUUSD", "tickets 1", "positions 1", "account 1",
+                                        "quote EURUSD", "tickets 2", "positions 1", "account 1",
+                                        "orders 1"}));
     EXPECT_NEAR(gold->dynProfit, (2009.75 - gold->priceHold) * 100, 1e-6);
-    EXPECT_NEAR(account->profitDyn, buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
+    EXPECT_NEAR(account->profitDyn,
+                buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
 }
 
 TEST_F(LiveSessionTest, QuotesWithoutAUsablePriceAreSkippedAndMissingKeysKept) {
@@ -202,11 +229,12 @@ TEST_F(LiveSessionTest, QuotesWithoutAUsablePriceAreSkippedAndMissingKeysKept) {
     const double high = gold->priceHighest;
     const std::string lastTime = gold->lastTime;
     sim.push(SimService::Quote, "4002",
-             {{"children", SimJson::array({SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "0"}},
-                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "-1.2"}},
-                                           SimJson{{"symbolCode", "EURUSD"}, {"priceHighest", "9"}},
-                                           SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "abc"}},
-                                           SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2001.5"}}})}});
+             {{"children",
+               SimJson::array({SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "0"}},
+                               SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "-1.2"}},
+                               SimJson{{"symbolCode", "EURUSD"}, {"priceHighest", "9"}},
+                               SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "abc"}},
+                               SimJson{{"symbolCode", "XAUUSD"}, {"priceCurrent", "2001.5"}}})}});
     ASSERT_TRUE(waitFor([&] { return delegate->saw("quote XAUUSD"); }));
     EXPECT_EQ(delegate->events, std::vector<std::string>{"quote XAUUSD"});
     EXPECT_EQ(eurusd->ask, ask);
@@ -296,8 +324,8 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     EXPECT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
     const auto account = sdk->getAccountWith(1001);
     EXPECT_EQ(account->profitDyn, 0);
-    EXPECT_NEAR(account->amMarginFree, account->amMarginRemain - account->amMarginUsed - account->amMarginFreezed,
-                1e-9);
+    EXPECT_NEAR(account->amMarginFree,
+                account->amMarginRemain - account->amMarginUsed - account->amMarginFreezed, 1e-9);
     // A quote does not bring it back.
     delegate->clear();
     sim.setQuote("EURUSD", 1.10400);
@@ -321,7 +349,9 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     EXPECT_EQ(pending->quantityOrder, 2);
     EXPECT_EQ(pending->priceTakeProfit, 1.11);
     EXPECT_EQ(delegate->orders.back().at(0)->quantityOrder, 2);  // a list keeps the modified order
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) { sdk->cancelOrderWithOrder(pending, "", done, fail); });
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(pending, "", done, fail);
+    });
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
 }
@@ -330,10 +360,12 @@ TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
     login();
     const auto eurusd = sdk->getSymbolWith("EURUSD");
     const size_t count = sdk->symbolInfos().size();
-    SimJson changed = {{"symbolCode", "EURUSD"}, {"symbolId", "1"},     {"accId", "1001"},  {"symbolName", "欧元/美元"},
-                       {"decimal", "5"},         {"pointAsk", "5"},     {"pointBid", "5"},  {"symbolType", "1"},
-                       {"unit", "100000"},       {"ask", "1.10005"},    {"bid", "1.09995"}, {"symbolCurrency", "USD"}};
-    SimJson added = {{"symbolCode", "GBPUSD"}, {"symbolId", "9"}, {"accId", "1001"}, {"decimal", "5"}};
+    SimJson changed = {{"symbolCode", "EURUSD"},    {"symbolId", "1"},   {"accId", "1001"},
+                       {"symbolName", "欧元/美元"}, {"decimal", "5"},    {"pointAsk", "5"},
+                       {"pointBid", "5"},           {"symbolType", "1"}, {"unit", "100000"},
+                       {"ask", "1.10005"},          {"bid", "1.09995"},  {"symbolCurrency", "USD"}};
+    SimJson added = {
+        {"symbolCode", "GBPUSD"}, {"symbolId", "9"}, {"accId", "1001"}, {"decimal", "5"}};
     sim.push(SimService::Trade, "4004", {{"children", SimJson::array({changed, added})}});
     ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
 
@@ -360,7 +392,8 @@ TEST_F(LiveSessionTest, RatesBulletinsRisksAndTheRestOfTheTable) {
     sim.setRate("EUR", "USD", 1.2);
     sim.addBulletin("假期安排", "休市一天");
     sim.push(SimService::Trade, "4030",
-             {{"children", SimJson::array({SimJson{{"accId", "1001"}, {"notifyType", "1"}, {"riskValue", "1.4"}}})}});
+             {{"children", SimJson::array({SimJson{
+                               {"accId", "1001"}, {"notifyType", "1"}, {"riskValue", "1.4"}}})}});
     for (const char* quiet : {"4034", "4026", "sys_1007", "sys_1009", "sys_1010", "4999"})
         sim.push(SimService::Trade, quiet);
     sim.push(SimService::Trade, "4024", {{"children", SimJson::array()}}, "1");
@@ -385,7 +418,8 @@ TEST_F(LiveSessionTest, RatesBulletinsRisksAndTheRestOfTheTable) {
     // A delegate without the methods: a line each instead.
     auto none = std::make_shared<RecordingDelegate>();
     sdk->setDelegate(none);
-    sim.push(SimService::Trade, "4016", {{"children", SimJson::array({SimJson{{"orderCode", "X1"}}})}});
+    sim.push(SimService::Trade, "4016",
+             {{"children", SimJson::array({SimJson{{"orderCode", "X1"}}})}});
     sim.push(SimService::Trade, "4030", {{"children", SimJson::array()}});
     sim.push(SimService::Trade, "sys_9001", {{"actCode", "77"}});
     ASSERT_TRUE(waitFor([&] { return none->saw(77); }));
@@ -432,7 +466,8 @@ TEST_F(LiveSessionTest, LogoutEndsEverythingSilently) {
     sim.holdReply("2003");
     Reported query;
     bool answered = false;
-    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, query.failure());
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; },
+                                query.failure());
     ASSERT_EQ(sim.waitForPackages("2003", 1).size(), 1u);
     sim.push(SimService::Trade, "sys_1004");
     ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
@@ -441,7 +476,8 @@ TEST_F(LiveSessionTest, LogoutEndsEverythingSilently) {
     sdk->logout();
     EXPECT_EQ(delegate->events, std::vector<std::string>{"logout"});
     EXPECT_FALSE(sdk->isReLoginPending());
-    for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted}) {
+    for (const char* name :
+         {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted}) {
         EXPECT_EQ(sdk->channelNamed(name)->Status(), webSocket::kStatusClosed) << name;
         EXPECT_EQ(sdk->channelNamed(name)->pendingCount(), 0u) << name;
     }
@@ -519,7 +555,8 @@ TEST_F(LiveSessionTest, ARefusedTokenLogsInAgainEveryFiveSecondsUntilItWorks) {
 TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     login();
     Reported refused;
-    sdk->passwordChange("abc123", 1, "wrong", [] {}, refused.failure());
+    sdk->passwordChange(
+        "abc123", 1, "wrong", [] {}, refused.failure());
     ASSERT_TRUE(waitFor([&] { return refused.calls > 0; }));
     EXPECT_EQ(refused.code, "1003");
     EXPECT_EQ(refused.message, "原密码错误");
@@ -534,7 +571,8 @@ TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     EXPECT_EQ(sent.child("newPWD"), "abc123");
     EXPECT_EQ(sent.child("oldPWD"), "123456");
     EXPECT_EQ(sent.child("userId"), "1001");
-    for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted})
+    for (const char* name :
+         {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted})
         EXPECT_EQ(sdk->channelNamed(name)->PWD(), "abc123") << name;
 
     // A fund password is the dealer's business only.
@@ -554,7 +592,8 @@ TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     // Without a trading channel nothing is sent.
     auto idle = std::make_shared<KAVBizSDK>();
     Reported none;
-    idle->passwordChange("x", 1, "y", [] {}, none.failure());
+    idle->passwordChange(
+        "x", 1, "y", [] {}, none.failure());
     EXPECT_EQ(none.code, "10002");
 }
 

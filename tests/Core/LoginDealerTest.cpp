@@ -25,7 +25,8 @@ struct LoginDelegate : WSPushMessage {
     }
     void onLogin() override { events.push_back("onLogin"); }
     void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
-        for (const auto& s : symbols) quoted.push_back(s->symbolCode);
+        for (const auto& s : symbols)
+            quoted.push_back(s->symbolCode);
     }
     std::vector<std::string> events;
     std::vector<int> statuses;
@@ -49,12 +50,15 @@ class LoginChainTest : public ::testing::Test {
                 ++successes;
                 delegate->events.push_back("success");
             },
-            [this](const std::string& code, const std::string& message) { failures.emplace_back(code, message); });
+            [this](const std::string& code, const std::string& message) {
+                failures.emplace_back(code, message);
+            });
     }
     bool waitForResult() {
         return time.runUntil([&] { return successes + failures.size() > 0; });
     }
-    std::vector<std::string> sent(std::optional<SimService> service = std::nullopt, const std::string& event = "") {
+    std::vector<std::string> sent(std::optional<SimService> service = std::nullopt,
+                                  const std::string& event = "") {
         std::vector<std::string> out;
         for (const auto& p : sim->packages(service, event)) {
             EXPECT_EQ(p.error, "") << p.text;
@@ -83,25 +87,28 @@ TEST_F(LoginChainTest, LogsInToEveryServiceInOrderAndFillsTheCaches) {
     EXPECT_EQ(failures, std::vector<Failure>{});
     EXPECT_EQ(successes, 1);
 
-    EXPECT_EQ(sent(), (std::vector<std::string>{"login 1003", "trade 1005", "trade 2001", "trade 2009", "trade 2029",
-                                                "quote 1005", "msg 1005", "history 1005"}));
+    EXPECT_EQ(sent(),
+              (std::vector<std::string>{"login 1003", "trade 1005", "trade 2001", "trade 2009",
+                                        "trade 2029", "quote 1005", "msg 1005", "history 1005"}));
     for (const auto& p : sim->packages()) {
-        EXPECT_EQ(p.enciphered, p.service == "login" || p.service == "trade" || p.service == "msg") << p.service;
+        EXPECT_EQ(p.enciphered, p.service == "login" || p.service == "trade" || p.service == "msg")
+            << p.service;
         if (p.event == "1003" || p.event == "1005") {
             EXPECT_EQ(p.data("vcode"), "V7") << p.service;
         }
     }
     EXPECT_EQ(delegate->events,
               (std::vector<std::string>{"status 5", "status 1", "onLogin", "status 2",  // login
-                                        "status 1", "status 2",                          // trading
-                                        "status 1", "status 2",                          // quotes
-                                        "status 1", "status 2",                          // messages
-                                        "status 1", "status 2",                          // history
+                                        "status 1", "status 2",                         // trading
+                                        "status 1", "status 2",                         // quotes
+                                        "status 1", "status 2",                         // messages
+                                        "status 1", "status 2",                         // history
                                         "status 6", "success"}));
 
     // Each service holds its own token; the login service is closed.
     std::set<std::string> tokens;
-    for (const char* name : {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted}) {
+    for (const char* name :
+         {KAVBizSDK::kWSTrader, KAVBizSDK::kWSQuoted, KAVBizSDK::kWSMSG, KAVBizSDK::kWSHisQuoted}) {
         const auto channel = sdk->channelNamed(name);
         ASSERT_NE(channel, nullptr) << name;
         EXPECT_EQ(channel->Status(), webSocket::kStatusOpen) << name;
@@ -144,7 +151,9 @@ struct StageCase {
     const char* prefix;
 };
 
-void PrintTo(const StageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LoginStageFailure : public LoginChainTest, public ::testing::WithParamInterface<StageCase> {};
 
@@ -172,24 +181,26 @@ TEST_P(LoginStageFailure, ReportsOnceWithTheStagePrefix) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, LoginStageFailure,
-                         ::testing::Values(StageCase{"Login", "1003", SimService::Login, "MA-"},
-                                           StageCase{"Trading", "1005", SimService::Trade, "TR-"},
-                                           StageCase{"Accounts", "2001", SimService::Trade, "QA-"},
-                                           StageCase{"Symbols", "2009", SimService::Trade, "QS-"},
-                                           StageCase{"Rates", "2029", SimService::Trade, "QC-"},
-                                           StageCase{"Quotes", "1005", SimService::Quote, ""},
-                                           StageCase{"Messages", "1005", SimService::Message, "MS-"},
-                                           StageCase{"History", "1005", SimService::History, "HS-"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Stages, LoginStageFailure,
+    ::testing::Values(StageCase{"Login", "1003", SimService::Login, "MA-"},
+                      StageCase{"Trading", "1005", SimService::Trade, "TR-"},
+                      StageCase{"Accounts", "2001", SimService::Trade, "QA-"},
+                      StageCase{"Symbols", "2009", SimService::Trade, "QS-"},
+                      StageCase{"Rates", "2029", SimService::Trade, "QC-"},
+                      StageCase{"Quotes", "1005", SimService::Quote, ""},
+                      StageCase{"Messages", "1005", SimService::Message, "MS-"},
+                      StageCase{"History", "1005", SimService::History, "HS-"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoginChainTest, CompressedQuotesNeedNoQuoteLogin) {
     dealer(true);
     login();
     ASSERT_TRUE(waitForResult());
     EXPECT_EQ(successes, 1);
-    EXPECT_EQ(sent(), (std::vector<std::string>{"login 1003", "trade 1005", "trade 2001", "trade 2009", "trade 2029",
-                                                "msg 1005", "history 1005"}));
+    EXPECT_EQ(sent(),
+              (std::vector<std::string>{"login 1003", "trade 1005", "trade 2001", "trade 2009",
+                                        "trade 2029", "msg 1005", "history 1005"}));
     const auto quotes = sdk->channelNamed(KAVBizSDK::kWSQuoted);
     EXPECT_EQ(quotes->WSProtocol(), 1);
     EXPECT_EQ(quotes->TOKEN(), "");
@@ -212,7 +223,9 @@ struct GuardCase {
     const char* channel;
 };
 
-void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LoginOpenGuard : public LoginChainTest, public ::testing::WithParamInterface<GuardCase> {};
 
@@ -244,12 +257,13 @@ TEST_P(LoginOpenGuard, FiresAfterTenSecondsAndTheLateChannelClosesItself) {
     EXPECT_EQ(successes, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, LoginOpenGuard,
-                         ::testing::Values(GuardCase{"Trading", SimService::Trade, KAVBizSDK::kWSTrader},
-                                           GuardCase{"CompressedQuotes", SimService::CompressedQuote,
-                                                     KAVBizSDK::kWSQuoted},
-                                           GuardCase{"History", SimService::History, KAVBizSDK::kWSHisQuoted}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Stages, LoginOpenGuard,
+    ::testing::Values(GuardCase{"Trading", SimService::Trade, KAVBizSDK::kWSTrader},
+                      GuardCase{"CompressedQuotes", SimService::CompressedQuote,
+                                KAVBizSDK::kWSQuoted},
+                      GuardCase{"History", SimService::History, KAVBizSDK::kWSHisQuoted}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoginChainTest, NoHistoryAddressFailsTheLogin) {
     dealer().omitHistoryAddress(true);
@@ -263,10 +277,14 @@ TEST_F(LoginChainTest, NoHistoryAddressFailsTheLogin) {
 }
 
 TEST_F(LoginChainTest, NoLoginAddressFailsAtOnce) {
-    for (const std::vector<std::string>& urls : {std::vector<std::string>{}, std::vector<std::string>{""}}) {
+    for (const std::vector<std::string>& urls :
+         {std::vector<std::string>{}, std::vector<std::string>{""}}) {
         std::vector<Failure> got;
-        sdk->loginWithUserId("1001", "123456", "", urls, [] { FAIL(); },
-                             [&](const std::string& code, const std::string& message) { got.emplace_back(code, message); });
+        sdk->loginWithUserId(
+            "1001", "123456", "", urls, [] { FAIL(); },
+            [&](const std::string& code, const std::string& message) {
+                got.emplace_back(code, message);
+            });
         EXPECT_EQ(got, (std::vector<Failure>{{"1", "MA-登录服务地址无效"}}));
     }
     EXPECT_TRUE(delegate->events.empty());
@@ -288,8 +306,9 @@ TEST_F(LoginChainTest, AReplacedLoginReportsNothingAndDoesNotDisturbItsSuccessor
     sim->holdReply("2009");
     int secondSuccesses = 0;
     std::vector<Failure> secondFailures;
-    sdk->loginWithUserId("1001", "123456", "", {sim->realLoginUrl()}, [&] { ++secondSuccesses; },
-                         [&](const std::string& c, const std::string& m) { secondFailures.emplace_back(c, m); });
+    sdk->loginWithUserId(
+        "1001", "123456", "", {sim->realLoginUrl()}, [&] { ++secondSuccesses; },
+        [&](const std::string& c, const std::string& m) { secondFailures.emplace_back(c, m); });
     // Its accounts are in: the symbol query is out.
     ASSERT_TRUE(time.runUntil([&] {
         const auto trader = sdk->channelNamed(KAVBizSDK::kWSTrader);

@@ -36,15 +36,20 @@ TEST(KAVPackage, RendersMembersChildrenAndConditionsWithTheirSpacing) {
     p.addValue("S1", "sid");
     p.addValue("1001", "uid");
     p.addValue("1", "action");
-    p.addValue(Json::array({Json{{"bsCode", "b"}, {"orderQuantity", "2"}}, Json{{"ignored", "x"}}}), "children");
-    EXPECT_EQ(p.toJSON(), R"({"event":"3001","token" : "","msgOrder":"17","encrypt":"1","data":{"sid": "S1","uid": "1001","action": "1","children": [{"bsCode": "b","orderQuantity": "2"}]}})");
+    p.addValue(Json::array({Json{{"bsCode", "b"}, {"orderQuantity", "2"}}, Json{{"ignored", "x"}}}),
+               "children");
+    EXPECT_EQ(
+        p.toJSON(),
+        R"({"event":"3001","token" : "","msgOrder":"17","encrypt":"1","data":{"sid": "S1","uid": "1001","action": "1","children": [{"bsCode": "b","orderQuantity": "2"}]}})");
 
     KAVPackage h;
     h.setEvent("2023");
     h.setEncrypt("0");
     h.addValue(Json::array({Json{{"symbolCode", "EURUSD"}, {"barCount", "-100"}}}), "parames");
     h.addValue("4", "action");
-    EXPECT_EQ(h.toJSON(), R"({"event":"2023","token" : "","msgOrder":"18","encrypt":"0","data":{"parames": [{ "operator" :"and", "key" : "symbolCode", "value" : "EURUSD"},{ "operator" :"and", "key" : "barCount", "value" : "-100"}],"action": "4"}})");
+    EXPECT_EQ(
+        h.toJSON(),
+        R"({"event":"2023","token" : "","msgOrder":"18","encrypt":"0","data":{"parames": [{ "operator" :"and", "key" : "symbolCode", "value" : "EURUSD"},{ "operator" :"and", "key" : "barCount", "value" : "-100"}],"action": "4"}})");
 }
 
 TEST(KAVPackage, LeavesOutEmptyChildrenAndConditionsAndRendersNumbersAsText) {
@@ -55,7 +60,9 @@ TEST(KAVPackage, LeavesOutEmptyChildrenAndConditionsAndRendersNumbersAsText) {
     p.addValue(5, "n");
     p.addValue(1.25, "d");
     p.addValue("second", "n");  // replaces the value, keeps the place
-    EXPECT_EQ(p.toJSON(), R"({"event":"","token" : "","msgOrder":"5","encrypt":"1","data":{"n": "second","d": "1.25"}})");
+    EXPECT_EQ(
+        p.toJSON(),
+        R"({"event":"","token" : "","msgOrder":"5","encrypt":"1","data":{"n": "second","d": "1.25"}})");
     ASSERT_NE(p.getValue("d"), nullptr);
     EXPECT_EQ(p.getValue("missing"), nullptr);
 }
@@ -69,7 +76,8 @@ TEST(KAVPackage, EscapesValuesSoTheyCannotBreakOrExtendTheText) {
     p.addValue(Json::array({Json{{"memo", memo}, {"pwd", "a\"b"}}}), "children");
     p.addValue(Json::array({Json{{"k\"", "v\\"}}}), "parames");
     const std::string text = p.toJSON();
-    EXPECT_NE(text.find(R"("memo": "say \"hi\",} \\ back\nslash\u0001 中文")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("memo": "say \"hi\",} \\ back\nslash\u0001 中文")"), std::string::npos)
+        << text;
 
     // The text is JSON whose values are exactly what was given, and no
     // member was smuggled in.
@@ -93,7 +101,8 @@ TEST(KAVPackage, MessageOrderWrapsFrom65535To2) {
 
 TEST(KAVPackage, ParsesRepliesWithNumbersAsNumbersOrStrings) {
     KAVPackage p;
-    ASSERT_TRUE(p.fromJSON(R"({"event":"2002","msgOrder":17,"retCode":0,"message":"ok","encrypt":"1","data":{"children":[{"a":"1"}]}})"));
+    ASSERT_TRUE(p.fromJSON(
+        R"({"event":"2002","msgOrder":17,"retCode":0,"message":"ok","encrypt":"1","data":{"children":[{"a":"1"}]}})"));
     EXPECT_EQ(p.event(), "2002");
     EXPECT_EQ(p.msgOrder(), 17);
     EXPECT_EQ(p.retCode(), "0");
@@ -111,7 +120,8 @@ TEST(KAVPackage, ParsesRepliesWithNumbersAsNumbersOrStrings) {
 
 TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
     KAVPackage p;
-    ASSERT_TRUE(p.fromJSON(R"({"event":null,"retCode":[1],"message":{"a":1},"msgOrder":"x","data":[1,2]})"));
+    ASSERT_TRUE(p.fromJSON(
+        R"({"event":null,"retCode":[1],"message":{"a":1},"msgOrder":"x","data":[1,2]})"));
     EXPECT_EQ(p.event(), "");
     EXPECT_EQ(p.retCode(), "");
     EXPECT_EQ(p.message(), "");
@@ -147,17 +157,19 @@ TEST(KAVCrypt, PadsByHandToWholeBlocks) {
 }
 
 TEST(KAVCrypt, RefusesBadPadding) {
-    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\0'));                      // 0
-    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\x11'));                    // beyond a block
-    EXPECT_FALSE(KAVCrypt::unpad(std::string(3, '\x05')));                           // longer than the data
-    EXPECT_FALSE(KAVCrypt::unpad(std::string(13, 'a') + "\x02\x03\x03"));           // bytes differ
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\0'));            // 0
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(15, 'a') + '\x11'));          // beyond a block
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(3, '\x05')));                 // longer than the data
+    EXPECT_FALSE(KAVCrypt::unpad(std::string(13, 'a') + "\x02\x03\x03"));  // bytes differ
     EXPECT_FALSE(KAVCrypt::unpad(""));
 }
 
 TEST(KAVCrypt, PreparesKeysByLength) {
-    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, "short"), std::string("short") + std::string(11, '\0'));
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, "short"),
+              std::string("short") + std::string(11, '\0'));
     EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(16, 'k')).size(), 16u);
-    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(20, 'k')), std::string(20, 'k') + std::string(4, '\0'));
+    EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(20, 'k')),
+              std::string(20, 'k') + std::string(4, '\0'));
     EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(25, 'k')).size(), 32u);
     EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kAES, std::string(40, 'k')), std::string(32, 'k'));
     EXPECT_EQ(KAVCrypt::prepareKey(KAVCrypt::kCAST, "k").size(), 5u);
@@ -165,8 +177,9 @@ TEST(KAVCrypt, PreparesKeysByLength) {
 
 TEST(KAVCrypt, EnciphersWithTheKeyBroughtToItsSize) {
     const std::string text = R"({"event":"1003","data":{"uid": "1001"}})";
-    for (const std::string& key : {std::string(KAVCrypt::kPackageKey), std::string("20-character-key-abc"),
-                                  std::string("a-key-longer-than-twenty-five-bytes")}) {
+    for (const std::string& key :
+         {std::string(KAVCrypt::kPackageKey), std::string("20-character-key-abc"),
+          std::string("a-key-longer-than-twenty-five-bytes")}) {
         const std::string sealed = KAVCrypt::encrypt(text, key, KAVCrypt::kPackageIV);
         EXPECT_EQ(sealed.find('\n'), std::string::npos);
         EXPECT_EQ(KAVCrypt::decrypt(sealed, key, KAVCrypt::kPackageIV), text);
@@ -183,15 +196,18 @@ TEST(KAVCrypt, DecipheringRefusesBadEnvelopes) {
     const KAVCrypt crypt(KAVCrypt::kPackageKey);
     auto aes = platform::crypto::AesEcb::create(KAVCrypt::kPackageKey);
     ASSERT_TRUE(aes);
-    const auto seal = [&](const std::string& blocks) { return platform::crypto::base64Encode(*aes->encrypt(blocks)); };
+    const auto seal = [&](const std::string& blocks) {
+        return platform::crypto::base64Encode(*aes->encrypt(blocks));
+    };
 
     EXPECT_EQ(crypt.decrypt(seal(KAVCrypt::pad("ok"))), "ok");
-    EXPECT_FALSE(crypt.decrypt("not*base64"));                                        // alphabet
-    EXPECT_FALSE(crypt.decrypt(platform::crypto::base64Encode(std::string(15, 'x')))); // not whole blocks
+    EXPECT_FALSE(crypt.decrypt("not*base64"));  // alphabet
+    EXPECT_FALSE(
+        crypt.decrypt(platform::crypto::base64Encode(std::string(15, 'x'))));  // not whole blocks
     EXPECT_FALSE(crypt.decrypt(""));
-    EXPECT_FALSE(crypt.decrypt(seal(std::string(15, 'a') + '\0')));                     // padding 0
-    EXPECT_FALSE(crypt.decrypt(seal(std::string(14, 'a') + "\x01\x02")));              // padding bytes differ
-    EXPECT_FALSE(crypt.decrypt(seal(KAVCrypt::pad("\xff\xfe not utf-8"))));             // not UTF-8
+    EXPECT_FALSE(crypt.decrypt(seal(std::string(15, 'a') + '\0')));          // padding 0
+    EXPECT_FALSE(crypt.decrypt(seal(std::string(14, 'a') + "\x01\x02")));    // padding bytes differ
+    EXPECT_FALSE(crypt.decrypt(seal(KAVCrypt::pad("\xff\xfe not utf-8"))));  // not UTF-8
 }
 
 TEST(Funs, PriceTextsPointsRiskAndZero) {

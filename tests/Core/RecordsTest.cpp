@@ -29,25 +29,51 @@ std::shared_ptr<MODUserAccount> accountOf(const Json& element) {
 
 // A symbol element with every numeric value as the server usually sends it.
 Json symbolElement() {
-    return Json{{"accId", "1001"},         {"ask", "1.10020"},         {"bid", "1.10000"},
-                {"decimal", "5"},          {"isTrade", "1"},           {"maxPointOffset", "50"},
-                {"maxTradeQuantity", "100"}, {"minTradeQuantity", "1"}, {"moveRate", "3"},
-                {"pointAsk", "10"},        {"pointBid", "10"},         {"pointLimit", "20"},
-                {"pointStopLose", "30"},   {"pointTakeProfit", "40"},  {"priceClose", "1.09"},
-                {"priceCurrent", "1.1001"}, {"priceHighest", "1.2"},   {"priceLowest", "1.0"},
-                {"priceOpen", "1.05"},     {"quantityStep", "1"},      {"symbolCode", "EURUSD"},
-                {"symbolCurrency", "USD"}, {"symbolId", "1"},          {"symbolName", "欧元美元"},
-                {"symbolType", "1"},       {"tradeMarketId", "7"},     {"tradeMarketName", "外汇"},
-                {"tradeModel", "1"},       {"traderAccess", "a"},      {"tradeBillType", "b"},
-                {"deliveryModel", "c"},    {"dailyLimitUp", "2.2"},    {"dailyLimitDown", "0.2"},
-                {"quantityMax", "500"},    {"unit", "100000"},         {"date", "2026-01-05 09:30:00"},
-                {"beginTradeTime", "2026-01-05 09:30:00"}, {"endTradeTime", "2026-01-05 23:00:00"}};
+    return Json{{"accId", "1001"},
+                {"ask", "1.10020"},
+                {"bid", "1.10000"},
+                {"decimal", "5"},
+                {"isTrade", "1"},
+                {"maxPointOffset", "50"},
+                {"maxTradeQuantity", "100"},
+                {"minTradeQuantity", "1"},
+                {"moveRate", "3"},
+                {"pointAsk", "10"},
+                {"pointBid", "10"},
+                {"pointLimit", "20"},
+                {"pointStopLose", "30"},
+                {"pointTakeProfit", "40"},
+                {"priceClose", "1.09"},
+                {"priceCurrent", "1.1001"},
+                {"priceHighest", "1.2"},
+                {"priceLowest", "1.0"},
+                {"priceOpen", "1.05"},
+                {"quantityStep", "1"},
+                {"symbolCode", "EURUSD"},
+                {"symbolCurrency", "USD"},
+                {"symbolId", "1"},
+                {"symbolName", "欧元美元"},
+                {"symbolType", "1"},
+                {"tradeMarketId", "7"},
+                {"tradeMarketName", "外汇"},
+                {"tradeModel", "1"},
+                {"traderAccess", "a"},
+                {"tradeBillType", "b"},
+                {"deliveryModel", "c"},
+                {"dailyLimitUp", "2.2"},
+                {"dailyLimitDown", "0.2"},
+                {"quantityMax", "500"},
+                {"unit", "100000"},
+                {"date", "2026-01-05 09:30:00"},
+                {"beginTradeTime", "2026-01-05 09:30:00"},
+                {"endTradeTime", "2026-01-05 23:00:00"}};
 }
 
 // The same element with every numeric text turned into a JSON number.
 Json asNumbers(Json element) {
     for (auto& [key, value] : element.items()) {
-        if (key == "symbolCode" || key == "symbolType" || key == "date" || key.find("TradeTime") != std::string::npos)
+        if (key == "symbolCode" || key == "symbolType" || key == "date" ||
+            key.find("TradeTime") != std::string::npos)
             continue;
         const std::string text = value.get<std::string>();
         if (text.find_first_not_of("0123456789.-") == std::string::npos) value = std::stod(text);
@@ -106,7 +132,7 @@ TEST(SymbolParse, FractionsTruncationSpreadAndOddValues) {
     e["priceOpen"] = "12.5";
     e["pointAsk"] = 7.9;
     e["pointBid"] = "5";
-    e["symbolId"] = nullptr;          // null counts as missing
+    e["symbolId"] = nullptr;  // null counts as missing
     e["symbolName"] = nullptr;
     e["beginTradeTime"] = "2026-01-05";  // not the full pattern
     e["endTradeTime"] = "";
@@ -142,7 +168,8 @@ TEST(SymbolParse, ElementsWithoutACodeAreSkipped) {
     emptyCode["symbolCode"] = "";
     Json second = symbolElement();
     second["symbolCode"] = "XAUUSD";
-    const auto symbols = symbolsOf(Json::array({noCode, symbolElement(), nullCode, "text", emptyCode, second}));
+    const auto symbols =
+        symbolsOf(Json::array({noCode, symbolElement(), nullCode, "text", emptyCode, second}));
     ASSERT_EQ(symbols.size(), 2u);
     EXPECT_EQ(symbols[0]->symbolCode, "EURUSD");
     EXPECT_EQ(symbols[1]->symbolCode, "XAUUSD");
@@ -154,15 +181,24 @@ TEST(SymbolParse, ElementsWithoutACodeAreSkipped) {
 }
 
 TEST(AccountParse, NetValueFreeMarginAndTheRatioAreWorkedOut) {
-    auto a = accountOf(Json{{"accCode", "A1"}, {"accId", "1001"}, {"amMarginRemain", "1000"}, {"amMarginUsed", "200"},
-                            {"amMarginFreezed", "50"}, {"amMarginFree", "999"}, {"netValue", "1234"},
-                            {"risk", "9"}, {"riskType", "2"}, {"riskCustomWarning", "1.5"}, {"riskCustomCut", "0.5"},
-                            {"currencyCode", "USD"}, {"amDailySProfit", 3.25}});
+    auto a = accountOf(Json{{"accCode", "A1"},
+                            {"accId", "1001"},
+                            {"amMarginRemain", "1000"},
+                            {"amMarginUsed", "200"},
+                            {"amMarginFreezed", "50"},
+                            {"amMarginFree", "999"},
+                            {"netValue", "1234"},
+                            {"risk", "9"},
+                            {"riskType", "2"},
+                            {"riskCustomWarning", "1.5"},
+                            {"riskCustomCut", "0.5"},
+                            {"currencyCode", "USD"},
+                            {"amDailySProfit", 3.25}});
     EXPECT_EQ(a->accCode, "A1");
     EXPECT_EQ(a->accId, 1001);
-    EXPECT_DOUBLE_EQ(a->netValue, 1000);      // the reply's own net value is not used
-    EXPECT_DOUBLE_EQ(a->amMarginFree, 750);   // 1000 - (50 + 200)
-    EXPECT_FLOAT_EQ(a->risk, 5.0f);           // 1000 / 200
+    EXPECT_DOUBLE_EQ(a->netValue, 1000);     // the reply's own net value is not used
+    EXPECT_DOUBLE_EQ(a->amMarginFree, 750);  // 1000 - (50 + 200)
+    EXPECT_FLOAT_EQ(a->risk, 5.0f);          // 1000 / 200
     EXPECT_EQ(a->currencyCode, "USD");
     EXPECT_DOUBLE_EQ(a->amDailySProfit, 3.25);
 
@@ -170,7 +206,8 @@ TEST(AccountParse, NetValueFreeMarginAndTheRatioAreWorkedOut) {
     a = accountOf(Json{{"riskType", 1}, {"amMarginRemain", 400}, {"amMarginUsed", 100}});
     EXPECT_EQ(a->riskType, "1");
     EXPECT_FLOAT_EQ(a->risk, 0.25f);
-    a = accountOf(Json{{"riskType", "3"}, {"risk", "0.75"}, {"amMarginRemain", 400}, {"amMarginUsed", 100}});
+    a = accountOf(
+        Json{{"riskType", "3"}, {"risk", "0.75"}, {"amMarginRemain", 400}, {"amMarginUsed", 100}});
     EXPECT_FLOAT_EQ(a->risk, 0.75f);
     EXPECT_EQ(a->riskLevel, 0);
 
@@ -193,18 +230,26 @@ TEST(AccountParse, RiskLevelsAndPercentsOfBothTypes) {
     // of the band end at 1.1667 and 0.8333. Type "1" (it rises), warning 0.5,
     // cut 1.0: 0.6667 and 0.8333; its band runs downwards, so the percent is 1.
     const Case cases[] = {
-        {"2", 1.5, 0.5, 1.0, 1.2, 1, 0.7f},   {"2", 1.5, 0.5, 1.0, 1.6, 0, 1.0f},
-        {"2", 1.5, 0.5, 1.0, 1.0, 2, 0.5f},   {"2", 1.5, 0.5, 1.0, 0.6, 3, 0.1f},
-        {"2", 1.5, 0.5, 1.0, 0.4, 3, 0.0f},   {"2", 1.5, 0.5, 0.0, 1.0, 0, 0.0f},
-        {"1", 0.5, 1.0, 0.4, 1.0, 0, 1.0f},   {"1", 0.5, 1.0, 0.6, 1.0, 1, 1.0f},
-        {"1", 0.5, 1.0, 0.75, 1.0, 2, 1.0f},  {"1", 0.5, 1.0, 0.9, 1.0, 3, 1.0f},
+        {"2", 1.5, 0.5, 1.0, 1.2, 1, 0.7f},
+        {"2", 1.5, 0.5, 1.0, 1.6, 0, 1.0f},
+        {"2", 1.5, 0.5, 1.0, 1.0, 2, 0.5f},
+        {"2", 1.5, 0.5, 1.0, 0.6, 3, 0.1f},
+        {"2", 1.5, 0.5, 1.0, 0.4, 3, 0.0f},
+        {"2", 1.5, 0.5, 0.0, 1.0, 0, 0.0f},
+        {"1", 0.5, 1.0, 0.4, 1.0, 0, 1.0f},
+        {"1", 0.5, 1.0, 0.6, 1.0, 1, 1.0f},
+        {"1", 0.5, 1.0, 0.75, 1.0, 2, 1.0f},
+        {"1", 0.5, 1.0, 0.9, 1.0, 3, 1.0f},
         // A band of 0.01 or less counts as reached.
         {"2", 0.51, 0.5, 1.0, 0.3, 3, 1.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.type << " used " << c.used << " remain " << c.remain);
-        auto a = accountOf(Json{{"riskType", c.type}, {"riskCustomWarning", c.warning}, {"riskCustomCut", c.cut},
-                                {"amMarginUsed", c.used}, {"amMarginRemain", c.remain}});
+        auto a = accountOf(Json{{"riskType", c.type},
+                                {"riskCustomWarning", c.warning},
+                                {"riskCustomCut", c.cut},
+                                {"amMarginUsed", c.used},
+                                {"amMarginRemain", c.remain}});
         EXPECT_EQ(a->riskLevel, c.level);
         EXPECT_NEAR(a->riskPercent, c.percent, 1e-6);
     }
@@ -232,10 +277,12 @@ TEST(CompressedQuotes, ALineBecomesAQuoteRecord) {
     ASSERT_EQ(children.size(), 1u);
     const Json& q = children[0];
     std::vector<std::string> keys;
-    for (const auto& [key, value] : q.items()) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"upOrDown", "priceHighest", "priceClose", "askVolume", "dailyLow", "bid",
-                                              "priceLowest", "bidVolume", "dailyHight", "volume", "symbolCode",
-                                              "amount", "ask", "lastTime", "priceCurrent"}));
+    for (const auto& [key, value] : q.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"upOrDown", "priceHighest", "priceClose", "askVolume",
+                                              "dailyLow", "bid", "priceLowest", "bidVolume",
+                                              "dailyHight", "volume", "symbolCode", "amount", "ask",
+                                              "lastTime", "priceCurrent"}));
     EXPECT_EQ(q["symbolCode"], "EURUSD");
     EXPECT_DOUBLE_EQ(q["bid"].get<double>(), 1.1);
     EXPECT_DOUBLE_EQ(q["ask"].get<double>(), 1.1);  // the line's field 5 is not read
@@ -247,7 +294,8 @@ TEST(CompressedQuotes, ALineBecomesAQuoteRecord) {
     EXPECT_DOUBLE_EQ(q["dailyLow"].get<double>(), 0.9);
     EXPECT_DOUBLE_EQ(q["volume"].get<double>(), 500);
     EXPECT_EQ(q["lastTime"], Funs::Epoch2Date(1767603600));
-    for (const char* zero : {"upOrDown", "askVolume", "bidVolume", "amount"}) EXPECT_EQ(q[zero], 0) << zero;
+    for (const char* zero : {"upOrDown", "askVolume", "bidVolume", "amount"})
+        EXPECT_EQ(q[zero], 0) << zero;
 }
 
 TEST(CompressedQuotes, UnreadableLinesAreDroppedWithALogLine) {
@@ -258,9 +306,7 @@ TEST(CompressedQuotes, UnreadableLinesAreDroppedWithALogLine) {
         "0,1767603600,1,EURUSD,1.1x,1.1002,1.2,1.0,1.05,1.3,0.9,5",  // not a number
         "0,1767603600,1,EURUSD,nan,1.1002,1.2,1.0,1.05,1.3,0.9,5",
         "0,1767603600,1,EUR\"USD,1.1,1.1002,1.2,1.0,1.05,1.3,0.9,5",  // would break out of the text
-        "0,later,1,EURUSD,1.1,1.1002,1.2,1.0,1.05,1.3,0.9,5",
-        Json::object(),
-        good,
+        "0,later,1,EURUSD,1.1,1.1002,1.2,1.0,1.05,1.3,0.9,5",        Json::object(), good,
     };
     const auto expanded = KAVBizSDK::expandQuoteLines(linePackage(lines));
     ASSERT_TRUE(expanded);

@@ -38,14 +38,16 @@ class ServiceTest : public ::testing::Test {
 
     // The package the channel sent last, deciphered and parsed.
     KAVPackage lastSent() {
-        const auto text = KAVCrypt::decrypt(net.last().sent.back(), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
+        const auto text =
+            KAVCrypt::decrypt(net.last().sent.back(), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
         KAVPackage p;
         EXPECT_TRUE(text && p.fromJSON(*text));
         return p;
     }
     void replyToLast(const std::string& retCode, const std::string& message = "") {
-        net.last().fireText(stringf(R"({"event":"x","msgOrder":"%d","retCode":"%s","message":"%s","data":{}})",
-                                    lastSent().msgOrder(), retCode.c_str(), message.c_str()));
+        net.last().fireText(
+            stringf(R"({"event":"x","msgOrder":"%d","retCode":"%s","message":"%s","data":{}})",
+                    lastSent().msgOrder(), retCode.c_str(), message.c_str()));
     }
 
     VirtualTime time;
@@ -66,7 +68,8 @@ TEST(WSPushMessage, CallRuleLogsAsEachCallSiteAsks) {
     EXPECT_FALSE(notifyDelegate(nullptr, "onNetworkStatus", kWSPushStatus, status));
     EXPECT_FALSE(notifyDelegate(nullptr, "onLogin", kWSPushAlwaysLog, login));
     EXPECT_FALSE(notifyDelegate(nullptr, "onQuotedReceived", kWSPushReport, login));
-    EXPECT_EQ(logs.lines(), (std::vector<std::string>{"onNetworkStatus 回调函数未定义", "onLogin 回调函数未定义"}));
+    EXPECT_EQ(logs.lines(), (std::vector<std::string>{"onNetworkStatus 回调函数未定义",
+                                                      "onLogin 回调函数未定义"}));
 
     // A delegate that implements nothing.
     logs.clear();
@@ -75,7 +78,8 @@ TEST(WSPushMessage, CallRuleLogsAsEachCallSiteAsks) {
     EXPECT_FALSE(notifyDelegate(empty, "onHoldBillChange", kWSPushSilent, login));
     EXPECT_FALSE(notifyDelegate(empty, "onLogin", kWSPushAlwaysLog, login));
     EXPECT_FALSE(notifyDelegate(empty, "onQuotedReceived", kWSPushReport, login));
-    EXPECT_EQ(logs.lines(), (std::vector<std::string>{"onLogin 回调函数未定义", "onQuotedReceived 回调函数未定义"}));
+    EXPECT_EQ(logs.lines(), (std::vector<std::string>{"onLogin 回调函数未定义",
+                                                      "onQuotedReceived 回调函数未定义"}));
 
     // One that implements the method is called and nothing is logged.
     logs.clear();
@@ -91,14 +95,16 @@ TEST(WSPushMessage, NestedCallsKeepTheirOwnAnswer) {
     // method it lacks.
     struct Nesting : WSPushMessage {
         void onNetworkStatus(int32_t) override {
-            inner = notifyDelegate(self.lock(), "onLogout", kWSPushAlwaysLog, [](WSPushMessage& d) { d.onLogout(); });
+            inner = notifyDelegate(self.lock(), "onLogout", kWSPushAlwaysLog,
+                                   [](WSPushMessage& d) { d.onLogout(); });
         }
         std::weak_ptr<WSPushMessage> self;
         bool inner = true;
     };
     auto d = std::make_shared<Nesting>();
     d->self = d;
-    EXPECT_TRUE(notifyDelegate(d, "onNetworkStatus", kWSPushAlwaysLog, [](WSPushMessage& x) { x.onNetworkStatus(1); }));
+    EXPECT_TRUE(notifyDelegate(d, "onNetworkStatus", kWSPushAlwaysLog,
+                               [](WSPushMessage& x) { x.onNetworkStatus(1); }));
     EXPECT_FALSE(d->inner);
     EXPECT_EQ(logs.lines(), std::vector<std::string>{"onLogout 回调函数未定义"});
 }
@@ -179,8 +185,11 @@ TEST_F(ServiceTest, StopConnectClosesEveryChannel) {
 TEST_F(ServiceTest, RequestObjectsWithoutAChannelFailAtOnce) {
     auto biz = std::make_shared<AccountIdsBiz>(nullptr);
     std::vector<std::string> failures;
-    biz->loadDataWithSID("S", "U", [](const std::vector<std::string>&) { FAIL(); },
-                         [&](const std::string& code, const std::string& message) { failures.push_back(code + " " + message); });
+    biz->loadDataWithSID(
+        "S", "U", [](const std::vector<std::string>&) { FAIL(); },
+        [&](const std::string& code, const std::string& message) {
+            failures.push_back(code + " " + message);
+        });
     EXPECT_EQ(failures, std::vector<std::string>{"10002 网关服务尚未初始化"});
     biz->loadDataWithSID("S", "U", {}, {});  // nothing to tell, nothing done
 
@@ -188,8 +197,9 @@ TEST_F(ServiceTest, RequestObjectsWithoutAChannelFailAtOnce) {
     auto gone = std::make_shared<webSocket>();
     auto reconnect = std::make_shared<BizReconnect>(gone);
     gone.reset();
-    reconnect->CheckTokenWithSID("S", "U", "P", "T", [] { FAIL(); },
-                                 [&](const std::string& code, const std::string&) { failures.push_back(code); });
+    reconnect->CheckTokenWithSID(
+        "S", "U", "P", "T", [] { FAIL(); },
+        [&](const std::string& code, const std::string&) { failures.push_back(code); });
     EXPECT_EQ(failures.back(), "10002");
     // Push parsing needs no channel.
     const Json children = Json::array({Json{{"accId", "7"}}});
@@ -206,8 +216,9 @@ TEST_F(ServiceTest, ListQueryRoad) {
     const KAVPackage sent = lastSent();
     EXPECT_EQ(sent.event(), "2001");
     EXPECT_EQ(KAVPackage::renderData(sent.kavData()), R"({"sid": "","uid": "","action": "4"})");
-    net.last().fireText(stringf(R"({"msgOrder":"%d","retCode":"0","data":{"children":[{"accId":"1001"},{"accId":1002}]}})",
-                                sent.msgOrder()));
+    net.last().fireText(stringf(
+        R"({"msgOrder":"%d","retCode":"0","data":{"children":[{"accId":"1001"},{"accId":1002}]}})",
+        sent.msgOrder()));
     EXPECT_EQ(ids, (std::vector<std::string>{"1001", "1002"}));
 
     // Without a success block the request still goes out and its reply is
@@ -217,7 +228,8 @@ TEST_F(ServiceTest, ListQueryRoad) {
     replyToLast("0");
     EXPECT_EQ(biz->parsed, parsedBefore);
     std::string failure;
-    biz->loadDataWithSID("S", "U", {}, [&](const std::string& c, const std::string& m) { failure = c + " " + m; });
+    biz->loadDataWithSID(
+        "S", "U", {}, [&](const std::string& c, const std::string& m) { failure = c + " " + m; });
     replyToLast("2001", "无效会话");
     EXPECT_EQ(failure, "2001 无效会话");
 }
@@ -237,7 +249,8 @@ TEST_F(ServiceTest, TokenCheckAfterAReopen) {
     EXPECT_EQ(delegate->statuses, (std::vector<int>{2, 8}));
     const KAVPackage check = lastSent();
     EXPECT_EQ(check.event(), "2019");
-    EXPECT_EQ(KAVPackage::renderData(check.kavData()), R"({"sid": "S9","uid": "1001","pwd": "123456","token": "T-1"})");
+    EXPECT_EQ(KAVPackage::renderData(check.kavData()),
+              R"({"sid": "S9","uid": "1001","pwd": "123456","token": "T-1"})");
     replyToLast("0");
     EXPECT_EQ(delegate->statuses, (std::vector<int>{2, 8, 9}));
 
@@ -266,12 +279,20 @@ TEST_F(ServiceTest, TokenCheckFailureMessage) {
     auto ch = openTrader();
     auto biz = std::make_shared<BizReconnect>(ch);
     std::vector<std::pair<std::string, std::string>> failures;
-    const auto onFailure = [&](const std::string& c, const std::string& m) { failures.emplace_back(c, m); };
-    biz->CheckTokenWithSID("S", "U", "P", "T", [] { FAIL(); }, onFailure);
+    const auto onFailure = [&](const std::string& c, const std::string& m) {
+        failures.emplace_back(c, m);
+    };
+    biz->CheckTokenWithSID(
+        "S", "U", "P", "T", [] { FAIL(); }, onFailure);
     replyToLast("2020", "token invalid");
-    biz->CheckTokenWithSID("S", "U", "P", "T", [] { FAIL(); }, onFailure);
+    biz->CheckTokenWithSID(
+        "S", "U", "P", "T", [] { FAIL(); }, onFailure);
     time.advance(10);
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_EQ(failures[0], std::make_pair(std::string("1"), std::string("wsTrader - CheckToken -  TOKEN校验失败：token invalid")));
-    EXPECT_EQ(failures[1], std::make_pair(std::string("sys_1006"), std::string("wsTrader - CheckToken -  TOKEN校验失败：请求超时")));
+    EXPECT_EQ(failures[0],
+              std::make_pair(std::string("1"),
+                             std::string("wsTrader - CheckToken -  TOKEN校验失败：token invalid")));
+    EXPECT_EQ(failures[1],
+              std::make_pair(std::string("sys_1006"),
+                             std::string("wsTrader - CheckToken -  TOKEN校验失败：请求超时")));
 }

@@ -46,7 +46,8 @@ class AccountIdsBiz : public IBizOf<std::vector<std::string>> {
         ++parsed;
         std::vector<std::string> ids;
         if (children && children->is_array())
-            for (const auto& child : *children) ids.push_back(platform::jsonString(child, "accId"));
+            for (const auto& child : *children)
+                ids.push_back(platform::jsonString(child, "accId"));
         return ids;
     }
     int parsed = 0;

@@ -16,16 +16,19 @@ using namespace kavtest;
 namespace {
 
 const std::vector<std::string> kOrderKeys = {
-    "accId",        "pointAsk",   "pointBid",        "orderType",   "bsCode",    "orderSerial", "memo",
-    "orderCode",    "orderCodeRe", "orderPrice",     "orderQuantity", "orderTime", "pointOffset", "priceStopLose",
-    "priceTakeProfit", "revQuantity", "seatsCode",   "symbolCode",  "symbolId",  "validDateType", "validDate",
-    "amId",         "cmDealerId", "sendType",        "cutType",     "pickInfo"};
+    "accId",         "pointAsk",  "pointBid",    "orderType",     "bsCode",
+    "orderSerial",   "memo",      "orderCode",   "orderCodeRe",   "orderPrice",
+    "orderQuantity", "orderTime", "pointOffset", "priceStopLose", "priceTakeProfit",
+    "revQuantity",   "seatsCode", "symbolCode",  "symbolId",      "validDateType",
+    "validDate",     "amId",      "cmDealerId",  "sendType",      "cutType",
+    "pickInfo"};
 
 class TradingDealer : public ::testing::Test {
   protected:
     void SetUp() override {
         Result<> login;
-        sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, login.success(), login.failure());
+        sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, login.success(),
+                             login.failure());
         ASSERT_TRUE(wait(login));
         ASSERT_EQ(login.successes, 1) << (login.failures.empty() ? "" : login.failures[0].second);
     }
@@ -43,10 +46,18 @@ class TradingDealer : public ::testing::Test {
         EXPECT_TRUE(r.failures.empty()) << r.failures[0].first << " " << r.failures[0].second;
         return r.successes == 1;
     }
-    MODList<MODHoldBill> tickets() { return query<MODHoldBill>(&KAVBizSDK::queryHoldBillOnSuccess); }
-    MODList<MODLimitBill> pending() { return query<MODLimitBill>(&KAVBizSDK::queryLimitBillOnSuccess); }
-    MODList<MODHoldPosition> positions() { return query<MODHoldPosition>(&KAVBizSDK::queryHoldPositionOnSuccess); }
-    MODList<MODCloseBill> closed() { return query<MODCloseBill>(&KAVBizSDK::queryCloseBillOnSuccess); }
+    MODList<MODHoldBill> tickets() {
+        return query<MODHoldBill>(&KAVBizSDK::queryHoldBillOnSuccess);
+    }
+    MODList<MODLimitBill> pending() {
+        return query<MODLimitBill>(&KAVBizSDK::queryLimitBillOnSuccess);
+    }
+    MODList<MODHoldPosition> positions() {
+        return query<MODHoldPosition>(&KAVBizSDK::queryHoldPositionOnSuccess);
+    }
+    MODList<MODCloseBill> closed() {
+        return query<MODCloseBill>(&KAVBizSDK::queryCloseBillOnSuccess);
+    }
     template <typename Record, typename Query>
     MODList<Record> query(Query q) {
         Result<MODList<Record>> r;
@@ -116,7 +127,8 @@ TEST_F(TradingDealer, MarketOrderFillsAndItsCloseMovesItToTheClosedList) {
     EXPECT_NEAR(ticket->dynProfitTotal, 2 * (bid - ask) * 100000, 1e-6);  // the spread
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
 
-    ASSERT_TRUE(order([&](auto ok, auto fail) { sdk->marketCloseWithOrder(ticket, 2, 5, 0, "", ok, fail); }));
+    ASSERT_TRUE(order(
+        [&](auto ok, auto fail) { sdk->marketCloseWithOrder(ticket, 2, 5, 0, "", ok, fail); }));
     o = lastOrder("3003");
     EXPECT_EQ(o["orderType"], "2");
     EXPECT_EQ(o["bsCode"], "s");
@@ -206,7 +218,8 @@ TEST_F(TradingDealer, PositionsModifyCloseBySymbolAndRefusals) {
     const auto bounds = sdk->getLimitWithSymbolCode("XAUUSD", static_cast<float>(gold->bid), "b");
     ASSERT_TRUE(bounds);
     ASSERT_TRUE(order([&](auto ok, auto fail) {
-        sdk->modifyOrderWithSymbol("XAUUSD", bounds->stopLose, bounds->takeProfit, gold1->orderCode, "", ok, fail);
+        sdk->modifyOrderWithSymbol("XAUUSD", bounds->stopLose, bounds->takeProfit, gold1->orderCode,
+                                   "", ok, fail);
     }));
     SimJson o = lastOrder("3011");
     EXPECT_EQ(o["priceStopLose"], Funs::formatPrice(gold->bid - 1.0, 2));
@@ -216,7 +229,9 @@ TEST_F(TradingDealer, PositionsModifyCloseBySymbolAndRefusals) {
     EXPECT_NEAR(sdk->getHoldBillWith(gold1->orderCode)->priceStopLose, gold->bid - 1.0, 1e-9);
 
     // Both gold tickets closed at once.
-    ASSERT_TRUE(order([&](auto ok, auto fail) { sdk->marketCloseWithSymbol("XAUUSD", 2, "s", 10, 0, "", ok, fail); }));
+    ASSERT_TRUE(order([&](auto ok, auto fail) {
+        sdk->marketCloseWithSymbol("XAUUSD", 2, "s", 10, 0, "", ok, fail);
+    }));
     o = lastOrder("2039");
     EXPECT_EQ(o["cutType"], "1");
     EXPECT_EQ(o["orderPrice"], Funs::formatPrice(gold->bid, 2));
@@ -228,7 +243,8 @@ TEST_F(TradingDealer, PositionsModifyCloseBySymbolAndRefusals) {
     // The dealer's refusal reaches the caller as it is.
     sim.fail("3001", "3104", "可用保证金不足");
     Result<> refused;
-    sdk->marketOpenWithSymbol("EURUSD", 1, "b", 1.1, 5, 0, 0, "", refused.success(), refused.failure());
+    sdk->marketOpenWithSymbol("EURUSD", 1, "b", 1.1, 5, 0, 0, "", refused.success(),
+                              refused.failure());
     ASSERT_TRUE(wait(refused));
     EXPECT_TRUE(refused.failedWith("3104", "可用保证金不足"));
 }

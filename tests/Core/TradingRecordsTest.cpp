@@ -92,7 +92,8 @@ TEST(TradingRecords, TicketMarkPriceAndProfit) {
     MODHoldBill tenth = buy;
     tenth.quantityHold = 0.1f;
     BizHoldBill::markWithSymbol(tenth, &symbol, 1);
-    EXPECT_DOUBLE_EQ(tenth.dynProfitTotal, static_cast<double>(0.1f) * (1.10250 - 1.10000) * 100000);
+    EXPECT_DOUBLE_EQ(tenth.dynProfitTotal,
+                     static_cast<double>(0.1f) * (1.10250 - 1.10000) * 100000);
 
     // Without a symbol: mark 0, the two hold profits 0, the total as it was.
     MODHoldBill lost = buy;
@@ -104,7 +105,8 @@ TEST(TradingRecords, TicketMarkPriceAndProfit) {
 }
 
 TEST(TradingRecords, PendingOrderParseAndRange) {
-    const Json children = parse(R"([{"accId":"1001","bsCode":"s","limitType":"4","marginFreezed":"2000","memo":"m",
+    const Json children =
+        parse(R"([{"accId":"1001","bsCode":"s","limitType":"4","marginFreezed":"2000","memo":"m",
         "openDate":"2026-01-05 09:00:00","orderCode":"L1","orderPrice":"1.10050","priceStopLose":"1.105",
         "priceTakeProfit":"1.09","quantityComplete":"0","quantityOrder":"2","symbolCode":"X","symbolId":"1",
         "validDate":"","validDateType":"0","symbolName":"n"}])");
@@ -134,7 +136,8 @@ TEST(TradingRecords, PendingOrderParseAndRange) {
 }
 
 TEST(TradingRecords, PositionAveragesAndProfits) {
-    const Json children = parse(R"([{"accId":"1001","moneyBuy":"2500","moneySell":"0","quantityBuy":"2",
+    const Json children =
+        parse(R"([{"accId":"1001","moneyBuy":"2500","moneySell":"0","quantityBuy":"2",
         "quantitySell":"0","symbolId":"3","accCode":"A1","symbolName":"n","symbolCode":"X","tradeMarketName":"m",
         "ask":"9","bid":"8","dpBuy":"77","dpSell":"66","quantityApplication":"2","bsCode":"b"}])");
     const auto positions = BizHoldPosition().pushData(&children);
@@ -176,7 +179,8 @@ TEST(TradingRecords, PositionAveragesAndProfits) {
 }
 
 TEST(TradingRecords, ClosedTicketProfitRunsTheOtherSide) {
-    const Json children = parse(R"([{"accId":"1001","bsCode":"s","chargeClose":"1","chargeInterest":"2",
+    const Json children =
+        parse(R"([{"accId":"1001","bsCode":"s","chargeClose":"1","chargeInterest":"2",
         "chargeOpen":"3","closeDate":"d2","closeType":"1","openDate":"d1","orderCode":"T1","priceClose":"1.10250",
         "priceHold":"1.10100","priceOpen":"1.10000","priceStopLose":"0","priceTakeProfit":"0","profitClose":"250",
         "quantityClose":"1","quantityHold":"1","symbolId":"1","symbolCode":"EURUSD","symbolName":"n"}])");
@@ -216,7 +220,8 @@ TEST(TradingRecords, HistoryRowsAndTheirFaults) {
     const auto bars = biz.pushData(&children);
     // The short rows, the element without "row" and the non-object are passed over.
     ASSERT_EQ(bars.size(), 3u);
-    for (const auto& bar : bars) EXPECT_EQ(bar->symbolCode, "XAUUSD");
+    for (const auto& bar : bars)
+        EXPECT_EQ(bar->symbolCode, "XAUUSD");
     EXPECT_EQ(bars[0]->quotedTime, 1767600000);
     EXPECT_DOUBLE_EQ(bars[0]->priceOpen, 2000.10);
     EXPECT_DOUBLE_EQ(bars[0]->priceHighest, 2001.5);

@@ -87,8 +87,8 @@ TEST(TradingOrderData, TheTwentySixKeysInOrder) {
 TEST_F(TradingRequests, AnOrderWithoutAChannelFailsAtOnce) {
     // Before the first login: reported, not silently dropped.
     Result<> none;
-    std::make_shared<BizOrder>()->makeOrderWithSID("S1", "1001", closeByTicketOrder(), 5, "3003", none.success(),
-                                                   none.failure());
+    std::make_shared<BizOrder>()->makeOrderWithSID("S1", "1001", closeByTicketOrder(), 5, "3003",
+                                                   none.success(), none.failure());
     EXPECT_TRUE(none.failedWith("10002", "网关服务尚未初始化"));
 }
 
@@ -101,17 +101,20 @@ TEST_F(TradingRequests, HistoryRequestAndReply) {
     ASSERT_EQ(text[0], '{');  // the history channel sends plain text
     // The conditions in their order, "time" empty for a last time of 0.
     EXPECT_NE(text.find(R"("encrypt":"0")"), std::string::npos) << text;
-    EXPECT_NE(text.find(R"("parames": [{ "operator" :"and", "key" : "symbolCode", "value" : "XAUUSD"},)"
-                        R"({ "operator" :"and", "key" : "barCount", "value" : "-1000"},)"
-                        R"({ "operator" :"and", "key" : "period", "value" : "4"},)"
-                        R"({ "operator" :"and", "key" : "time", "value" : ""}])"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(R"("parames": [{ "operator" :"and", "key" : "symbolCode", "value" : "XAUUSD"},)"
+                  R"({ "operator" :"and", "key" : "barCount", "value" : "-1000"},)"
+                  R"({ "operator" :"and", "key" : "period", "value" : "4"},)"
+                  R"({ "operator" :"and", "key" : "time", "value" : ""}])"),
+        std::string::npos)
         << text;
     answerLast(net.last(), Json::array({Json{{"row", "160,d,1.5,3,1,2"}}}));
     ASSERT_EQ(r.value.size(), 1u);
     EXPECT_EQ(r.value[0]->symbolCode, "XAUUSD");
 
     // A time stamp goes out in decimal with its sign.
-    std::make_shared<BizHisQuoted>(ch)->getQuotedWithSID("S1", "1001", "XAUUSD", 10, 9, -1767600000, {}, {});
-    EXPECT_NE(net.last().sent.back().find(R"("key" : "time", "value" : "-1767600000")"), std::string::npos);
+    std::make_shared<BizHisQuoted>(ch)->getQuotedWithSID("S1", "1001", "XAUUSD", 10, 9, -1767600000,
+                                                         {}, {});
+    EXPECT_NE(net.last().sent.back().find(R"("key" : "time", "value" : "-1767600000")"),
+              std::string::npos);
 }

@@ -114,40 +114,76 @@ TEST_F(TradingService, OrdersRefusedBeforeSending) {
     const auto refused = [](auto&& call, const char* message) {
         Result<> r;
         call(r);
-        EXPECT_TRUE(r.failedWith("10004", message)) << (r.failures.empty() ? "no failure" : r.failures[0].second);
+        EXPECT_TRUE(r.failedWith("10004", message))
+            << (r.failures.empty() ? "no failure" : r.failures[0].second);
     };
     // Symbols not cached: nothing goes out at price 0 for symbol id 0.
-    refused([&](Result<>& r) { sdk->marketOpenWithSymbol("GBPUSD", 1, "b", 1.1, 5, 0, 0, "", r.success(), r.failure()); },
-            "无效的商品代码");
-    refused([&](Result<>& r) { sdk->marketCloseWithSymbol("GBPUSD", 1, "s", 5, 0, "", r.success(), r.failure()); },
-            "无效的商品代码");
+    refused(
+        [&](Result<>& r) {
+            sdk->marketOpenWithSymbol("GBPUSD", 1, "b", 1.1, 5, 0, 0, "", r.success(), r.failure());
+        },
+        "无效的商品代码");
+    refused(
+        [&](Result<>& r) {
+            sdk->marketCloseWithSymbol("GBPUSD", 1, "s", 5, 0, "", r.success(), r.failure());
+        },
+        "无效的商品代码");
     auto ticket = std::make_shared<MODHoldBill>();
     ticket->symbolCode = "GBPUSD";
-    refused([&](Result<>& r) { sdk->marketCloseWithOrder(ticket, 1, 5, 0, "", r.success(), r.failure()); },
-            "无效的商品代码");
-    refused([&](Result<>& r) { sdk->limitOpenWithSymbol("GBPUSD", 1, "b", 1.1, 0, 0, "0", "", r.success(), r.failure()); },
-            "无效的商品代码");
-    refused([&](Result<>& r) { sdk->modifyOrderWithSymbol("GBPUSD", 0, 0, "T1", "", r.success(), r.failure()); },
-            "无效的商品代码");
+    refused(
+        [&](Result<>& r) {
+            sdk->marketCloseWithOrder(ticket, 1, 5, 0, "", r.success(), r.failure());
+        },
+        "无效的商品代码");
+    refused(
+        [&](Result<>& r) {
+            sdk->limitOpenWithSymbol("GBPUSD", 1, "b", 1.1, 0, 0, "0", "", r.success(),
+                                     r.failure());
+        },
+        "无效的商品代码");
+    refused(
+        [&](Result<>& r) {
+            sdk->modifyOrderWithSymbol("GBPUSD", 0, 0, "T1", "", r.success(), r.failure());
+        },
+        "无效的商品代码");
     auto pending = std::make_shared<MODLimitBill>();
     pending->symbolCode = "GBPUSD";
-    refused([&](Result<>& r) { sdk->cancelOrderWithOrder(pending, "", r.success(), r.failure()); }, "无效的商品代码");
+    refused([&](Result<>& r) { sdk->cancelOrderWithOrder(pending, "", r.success(), r.failure()); },
+            "无效的商品代码");
     // No ticket, no pending order.
-    refused([&](Result<>& r) { sdk->marketCloseWithOrder(nullptr, 1, 5, 0, "", r.success(), r.failure()); },
-            "无效的单据数据");
-    refused([&](Result<>& r) { sdk->cancelOrderWithOrder(nullptr, "", r.success(), r.failure()); }, "无效的单据信息");
+    refused(
+        [&](Result<>& r) {
+            sdk->marketCloseWithOrder(nullptr, 1, 5, 0, "", r.success(), r.failure());
+        },
+        "无效的单据数据");
+    refused([&](Result<>& r) { sdk->cancelOrderWithOrder(nullptr, "", r.success(), r.failure()); },
+            "无效的单据信息");
 
     // Quantities go out without decimals: only whole positive lots pass.
     ticket->symbolCode = "EURUSD";
     for (const double q : {0.1, 2.5, 0.0, -1.0, std::nan(""), HUGE_VAL}) {
-        refused([&](Result<>& r) { sdk->marketOpenWithSymbol("EURUSD", q, "b", 1.1, 5, 0, 0, "", r.success(), r.failure()); },
-                "无效的单据数据");
-        refused([&](Result<>& r) { sdk->marketCloseWithSymbol("EURUSD", q, "s", 5, 0, "", r.success(), r.failure()); },
-                "无效的单据数据");
-        refused([&](Result<>& r) { sdk->marketCloseWithOrder(ticket, q, 5, 0, "", r.success(), r.failure()); },
-                "无效的单据数据");
-        refused([&](Result<>& r) { sdk->limitOpenWithSymbol("EURUSD", q, "b", 1.1, 0, 0, "0", "", r.success(), r.failure()); },
-                "无效的单据数据");
+        refused(
+            [&](Result<>& r) {
+                sdk->marketOpenWithSymbol("EURUSD", q, "b", 1.1, 5, 0, 0, "", r.success(),
+                                          r.failure());
+            },
+            "无效的单据数据");
+        refused(
+            [&](Result<>& r) {
+                sdk->marketCloseWithSymbol("EURUSD", q, "s", 5, 0, "", r.success(), r.failure());
+            },
+            "无效的单据数据");
+        refused(
+            [&](Result<>& r) {
+                sdk->marketCloseWithOrder(ticket, q, 5, 0, "", r.success(), r.failure());
+            },
+            "无效的单据数据");
+        refused(
+            [&](Result<>& r) {
+                sdk->limitOpenWithSymbol("EURUSD", q, "b", 1.1, 0, 0, "0", "", r.success(),
+                                         r.failure());
+            },
+            "无效的单据数据");
     }
     EXPECT_TRUE(trader.sent.empty());
     sdk->marketOpenWithSymbol("EURUSD", 3, "b", 1.1027, 5, 0, 0, "", {}, {});

@@ -41,8 +41,9 @@ inline KAVPackage sentPackage(const FakeConnection& connection, int i = -1) {
 }
 
 // Answers the request with a plain package of `data`.
-inline void answer(FakeConnection& connection, const KAVPackage& request, const std::string& retCode,
-                   const std::string& message, const platform::Json& data = platform::Json::object()) {
+inline void answer(FakeConnection& connection, const KAVPackage& request,
+                   const std::string& retCode, const std::string& message,
+                   const platform::Json& data = platform::Json::object()) {
     platform::Json reply = platform::Json::object();
     reply["event"] = platform::stringf("%d", std::stoi(request.event()) + 1);
     reply["msgOrder"] = platform::stringf("%d", request.msgOrder());
@@ -75,10 +76,13 @@ struct Result {
         }
     }
     KAVFailureBlock failure() {
-        return [this](const std::string& code, const std::string& message) { failures.emplace_back(code, message); };
+        return [this](const std::string& code, const std::string& message) {
+            failures.emplace_back(code, message);
+        };
     }
     bool failedWith(const std::string& code, const std::string& message) const {
-        return successes == 0 && failures.size() == 1 && failures[0] == std::make_pair(code, message);
+        return successes == 0 && failures.size() == 1 &&
+               failures[0] == std::make_pair(code, message);
     }
 };
 

@@ -32,12 +32,18 @@ using tcp = net::ip::tcp;
 
 const char* simServiceName(SimService s) {
     switch (s) {
-        case SimService::Login: return "login";
-        case SimService::Trade: return "trade";
-        case SimService::Quote: return "quote";
-        case SimService::CompressedQuote: return "cquote";
-        case SimService::Message: return "msg";
-        case SimService::History: return "history";
+        case SimService::Login:
+            return "login";
+        case SimService::Trade:
+            return "trade";
+        case SimService::Quote:
+            return "quote";
+        case SimService::CompressedQuote:
+            return "cquote";
+        case SimService::Message:
+            return "msg";
+        case SimService::History:
+            return "history";
     }
     return "";
 }
@@ -69,11 +75,15 @@ SimPackage packageFrom(const SimJson& j) {
     p.service = j.value("service", std::string());
     p.conn = j.value("conn", 0);
     p.raw = j.value("raw", std::string());
-    p.text = j.contains("text") && j["text"].is_string() ? j["text"].get<std::string>() : std::string();
+    p.text =
+        j.contains("text") && j["text"].is_string() ? j["text"].get<std::string>() : std::string();
     p.enciphered = j.value("enciphered", false);
-    p.event = j.contains("event") && j["event"].is_string() ? j["event"].get<std::string>() : std::string();
-    p.msgOrder = j.contains("msgOrder") && j["msgOrder"].is_string() ? j["msgOrder"].get<std::string>() : "";
-    p.error = j.contains("error") && j["error"].is_string() ? j["error"].get<std::string>() : std::string();
+    p.event = j.contains("event") && j["event"].is_string() ? j["event"].get<std::string>()
+                                                            : std::string();
+    p.msgOrder =
+        j.contains("msgOrder") && j["msgOrder"].is_string() ? j["msgOrder"].get<std::string>() : "";
+    p.error = j.contains("error") && j["error"].is_string() ? j["error"].get<std::string>()
+                                                            : std::string();
     return p;
 }
 
@@ -93,7 +103,8 @@ std::optional<std::string> SimPackage::child(const std::string& key) const {
     const SimJson doc = json();
     if (!doc.is_object() || !doc.contains("data") || !doc["data"].is_object()) return std::nullopt;
     const SimJson& data = doc["data"];
-    if (!data.contains("children") || !data["children"].is_array() || data["children"].empty()) return std::nullopt;
+    if (!data.contains("children") || !data["children"].is_array() || data["children"].empty())
+        return std::nullopt;
     return textOf(data["children"][0], key);
 }
 
@@ -104,14 +115,23 @@ DealerSim::DealerSim(DealerSimOptions o) {
     iv_ = o.iv.empty() ? kDefaultIv : o.iv;
     const char* override = std::getenv("KAV_DEALER_SIM");
     const std::string program = override ? override : (binDir() / "dealer-sim").string();
-    if (!std::filesystem::exists(program)) throw std::runtime_error("dealer-sim not found at " + program);
+    if (!std::filesystem::exists(program))
+        throw std::runtime_error("dealer-sim not found at " + program);
 
     std::ostringstream rate;
     rate << o.quoteRate;
-    std::vector<std::string> args = {program,          "--port-base",          "0",
-                                     "--seed",         std::to_string(o.seed), "--quote-rate",
-                                     rate.str(),       "--history-days",       std::to_string(o.historyDays),
-                                     "--key",          key_,                   "--iv",
+    std::vector<std::string> args = {program,
+                                     "--port-base",
+                                     "0",
+                                     "--seed",
+                                     std::to_string(o.seed),
+                                     "--quote-rate",
+                                     rate.str(),
+                                     "--history-days",
+                                     std::to_string(o.historyDays),
+                                     "--key",
+                                     key_,
+                                     "--iv",
                                      iv_};
     if (!std::getenv("KAV_DEALER_SIM_VERBOSE")) args.push_back("--quiet");
     if (o.tls) args.push_back("--tls");
@@ -121,9 +141,11 @@ DealerSim::DealerSim(DealerSimOptions o) {
         args.push_back("--data-dir");
         args.push_back(o.dataDir);
     }
-    for (const auto& a : o.extraArgs) args.push_back(a);
+    for (const auto& a : o.extraArgs)
+        args.push_back(a);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int fds[2];
@@ -148,8 +170,9 @@ DealerSim::DealerSim(DealerSimOptions o) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool ready = false;
     while (!ready) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
         pollfd pfd{stdoutFd_, POLLIN, 0};
         if (left <= 0 || poll(&pfd, 1, static_cast<int>(left)) <= 0) {
             kill(pid_, SIGKILL);
@@ -163,7 +186,8 @@ DealerSim::DealerSim(DealerSimOptions o) {
             int status = 0;
             waitpid(pid_, &status, 0);
             pid_ = -1;
-            throw std::runtime_error("dealer-sim exited before it was ready (status " + std::to_string(status) + ")");
+            throw std::runtime_error("dealer-sim exited before it was ready (status " +
+                                     std::to_string(status) + ")");
         }
         buffer.append(chunk, static_cast<size_t>(n));
         size_t nl;
@@ -190,13 +214,27 @@ DealerSim::~DealerSim() {
     if (stdoutFd_ >= 0) close(stdoutFd_);
 }
 
-std::string DealerSim::loginUrl() const { return lines_.at("login"); }
-std::string DealerSim::demoLoginUrl() const { return loginUrl() + "demo"; }
-std::string DealerSim::realLoginUrl() const { return loginUrl() + "real"; }
-std::string DealerSim::serviceUrl(SimService s) const { return lines_.at(simServiceName(s)); }
-std::string DealerSim::dealerUrl() const { return lines_.at("dealer"); }
-std::string DealerSim::registerUrl() const { return lines_.at("register"); }
-std::string DealerSim::controlUrl() const { return lines_.at("control"); }
+std::string DealerSim::loginUrl() const {
+    return lines_.at("login");
+}
+std::string DealerSim::demoLoginUrl() const {
+    return loginUrl() + "demo";
+}
+std::string DealerSim::realLoginUrl() const {
+    return loginUrl() + "real";
+}
+std::string DealerSim::serviceUrl(SimService s) const {
+    return lines_.at(simServiceName(s));
+}
+std::string DealerSim::dealerUrl() const {
+    return lines_.at("dealer");
+}
+std::string DealerSim::registerUrl() const {
+    return lines_.at("register");
+}
+std::string DealerSim::controlUrl() const {
+    return lines_.at("control");
+}
 std::string DealerSim::certPath() const {
     auto it = lines_.find("cert");
     return it == lines_.end() ? std::string() : it->second;
@@ -204,7 +242,8 @@ std::string DealerSim::certPath() const {
 
 // ---- control calls ----
 
-SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body, int timeoutMs) {
+SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body,
+                        int timeoutMs) {
     net::io_context io;
     beast::tcp_stream stream(io);
     http::request<http::string_body> req(http::string_to_verb(method), target, 11);
@@ -218,45 +257,53 @@ SimJson DealerSim::call(const std::string& method, const std::string& target, co
     beast::flat_buffer buffer;
     boost::system::error_code result = net::error::timed_out;
     stream.expires_after(std::chrono::milliseconds(timeoutMs));
-    stream.async_connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), controlPort_),
-                         [&](boost::system::error_code ec) {
-                             if (ec) {
-                                 result = ec;
-                                 return;
-                             }
-                             http::async_write(stream, req, [&](boost::system::error_code ec2, size_t) {
-                                 if (ec2) {
-                                     result = ec2;
-                                     return;
-                                 }
-                                 http::async_read(stream, buffer, res,
-                                                  [&](boost::system::error_code ec3, size_t) { result = ec3; });
-                             });
-                         });
+    stream.async_connect(
+        tcp::endpoint(net::ip::make_address("127.0.0.1"), controlPort_),
+        [&](boost::system::error_code ec) {
+            if (ec) {
+                result = ec;
+                return;
+            }
+            http::async_write(stream, req, [&](boost::system::error_code ec2, size_t) {
+                if (ec2) {
+                    result = ec2;
+                    return;
+                }
+                http::async_read(stream, buffer, res,
+                                 [&](boost::system::error_code ec3, size_t) { result = ec3; });
+            });
+        });
     io.run();
-    if (result) throw std::runtime_error("control call " + method + " " + target + " failed: " + result.message());
+    if (result)
+        throw std::runtime_error("control call " + method + " " + target +
+                                 " failed: " + result.message());
     SimJson answer;
     try {
         answer = SimJson::parse(res.body());
     } catch (const std::exception&) {
-        throw std::runtime_error("control call " + method + " " + target + " answered no JSON: " + res.body());
+        throw std::runtime_error("control call " + method + " " + target +
+                                 " answered no JSON: " + res.body());
     }
     if (res.result_int() != 200)
-        throw std::runtime_error("control call " + method + " " + target + " failed: " + res.body());
+        throw std::runtime_error("control call " + method + " " + target +
+                                 " failed: " + res.body());
     return answer;
 }
 
-void DealerSim::reset() { call("POST", "/reset"); }
+void DealerSim::reset() {
+    call("POST", "/reset");
+}
 
 int DealerSim::addFault(const SimFault& f) {
-    SimJson body = {{"event", f.event},       {"action", f.action},   {"retCode", f.retCode},
-                    {"message", f.message},   {"delayMs", f.delayMs}, {"times", f.times}};
+    SimJson body = {{"event", f.event},     {"action", f.action},   {"retCode", f.retCode},
+                    {"message", f.message}, {"delayMs", f.delayMs}, {"times", f.times}};
     if (f.service) body["service"] = simServiceName(*f.service);
     if (!f.msgOrder.empty()) body["msgOrder"] = f.msgOrder;
     return call("POST", "/faults", body)["id"].get<int>();
 }
 
-int DealerSim::fail(const std::string& event, const std::string& retCode, const std::string& message, int times) {
+int DealerSim::fail(const std::string& event, const std::string& retCode,
+                    const std::string& message, int times) {
     SimFault f;
     f.event = event;
     f.retCode = retCode;
@@ -280,10 +327,18 @@ int DealerSim::delayReply(const std::string& event, int ms, int times) {
     f.delayMs = ms;
     return addFault(f);
 }
-int DealerSim::holdReply(const std::string& event, int times) { return addFault(faultOf(event, "hold", times)); }
-void DealerSim::releaseHeld() { call("POST", "/release"); }
-int DealerSim::dropReply(const std::string& event, int times) { return addFault(faultOf(event, "drop", times)); }
-int DealerSim::answerTwice(const std::string& event, int times) { return addFault(faultOf(event, "twice", times)); }
+int DealerSim::holdReply(const std::string& event, int times) {
+    return addFault(faultOf(event, "hold", times));
+}
+void DealerSim::releaseHeld() {
+    call("POST", "/release");
+}
+int DealerSim::dropReply(const std::string& event, int times) {
+    return addFault(faultOf(event, "drop", times));
+}
+int DealerSim::answerTwice(const std::string& event, int times) {
+    return addFault(faultOf(event, "twice", times));
+}
 int DealerSim::wrongOrder(const std::string& event, const std::string& msgOrder, int times) {
     SimFault f = faultOf(event, "wrongOrder", times);
     f.msgOrder = msgOrder;
@@ -292,23 +347,34 @@ int DealerSim::wrongOrder(const std::string& event, const std::string& msgOrder,
 int DealerSim::numbersInReply(const std::string& event, int times) {
     return addFault(faultOf(event, "numbers", times));
 }
-void DealerSim::clearFaults() { call("POST", "/faults/clear"); }
+void DealerSim::clearFaults() {
+    call("POST", "/faults/clear");
+}
 
-void DealerSim::setNumbersAsNumbers(bool on) { call("POST", "/config", {{"numbersAsNumbers", on}}); }
-void DealerSim::setCompressed(bool on) { call("POST", "/config", {{"compressed", on}}); }
-void DealerSim::omitHistoryAddress(bool on) { call("POST", "/config", {{"omitHistoryAddress", on}}); }
+void DealerSim::setNumbersAsNumbers(bool on) {
+    call("POST", "/config", {{"numbersAsNumbers", on}});
+}
+void DealerSim::setCompressed(bool on) {
+    call("POST", "/config", {{"compressed", on}});
+}
+void DealerSim::omitHistoryAddress(bool on) {
+    call("POST", "/config", {{"omitHistoryAddress", on}});
+}
 void DealerSim::setEncipher(SimService s, bool on) {
     call("POST", "/config", {{"encipher", {{simServiceName(s), on}}}});
 }
-void DealerSim::setQuoteRate(double hz) { call("POST", "/config", {{"quoteRate", hz}}); }
+void DealerSim::setQuoteRate(double hz) {
+    call("POST", "/config", {{"quoteRate", hz}});
+}
 
 int DealerSim::closeConnections(SimService s, int code, const std::string& reason) {
-    return call("POST", "/connections/close", {{"service", simServiceName(s)}, {"code", code}, {"reason", reason}})
-        ["connections"]
-            .get<int>();
+    return call("POST", "/connections/close",
+                {{"service", simServiceName(s)}, {"code", code}, {"reason", reason}})["connections"]
+        .get<int>();
 }
 int DealerSim::resetConnections(SimService s) {
-    return call("POST", "/connections/reset", {{"service", simServiceName(s)}})["connections"].get<int>();
+    return call("POST", "/connections/reset", {{"service", simServiceName(s)}})["connections"]
+        .get<int>();
 }
 void DealerSim::refuseConnections(SimService s, int count) {
     call("POST", "/connections/refuse", {{"service", simServiceName(s)}, {"count", count}});
@@ -318,16 +384,17 @@ void DealerSim::stallHandshakes(SimService s, int count) {
 }
 
 std::vector<SimJson> DealerSim::connections(std::optional<SimService> s, bool loggedInOnly) {
-    const SimJson r =
-        call("GET", "/connections?timeout=0" + serviceQuery(s) + (loggedInOnly ? "&loggedIn=1" : std::string()));
+    const SimJson r = call("GET", "/connections?timeout=0" + serviceQuery(s) +
+                                      (loggedInOnly ? "&loggedIn=1" : std::string()));
     return r["connections"].get<std::vector<SimJson>>();
 }
 
 bool DealerSim::waitForConnections(SimService s, size_t min, bool loggedInOnly, int timeoutMs) {
-    const SimJson r = call("GET",
-                           "/connections?min=" + std::to_string(min) + "&timeout=" + std::to_string(timeoutMs) +
-                               serviceQuery(s) + (loggedInOnly ? "&loggedIn=1" : std::string()),
-                           SimJson(), timeoutMs + 10000);
+    const SimJson r =
+        call("GET",
+             "/connections?min=" + std::to_string(min) + "&timeout=" + std::to_string(timeoutMs) +
+                 serviceQuery(s) + (loggedInOnly ? "&loggedIn=1" : std::string()),
+             SimJson(), timeoutMs + 10000);
     return !r["timedOut"].get<bool>();
 }
 
@@ -337,8 +404,9 @@ int DealerSim::invalidateTokens(const std::string& uid) {
     return call("POST", "/tokens/invalidate", body)["tokens"].get<int>();
 }
 
-int DealerSim::push(SimService s, const std::string& event, const SimJson& data, const std::string& retCode,
-                    const std::string& message, const std::string& uid) {
+int DealerSim::push(SimService s, const std::string& event, const SimJson& data,
+                    const std::string& retCode, const std::string& message,
+                    const std::string& uid) {
     SimJson body = {{"service", simServiceName(s)},
                     {"event", event},
                     {"data", data},
@@ -362,30 +430,38 @@ SimJson DealerSim::tick(int count, const std::string& symbol) {
     if (!symbol.empty()) body["symbol"] = symbol;
     return call("POST", "/tick", body)["quotes"];
 }
-SimJson DealerSim::quotes() { return call("GET", "/quotes")["quotes"]; }
+SimJson DealerSim::quotes() {
+    return call("GET", "/quotes")["quotes"];
+}
 void DealerSim::addBulletin(const std::string& title, const std::string& content) {
     call("POST", "/bulletin", {{"title", title}, {"content", content}});
 }
 void DealerSim::setRate(const std::string& base, const std::string& exchange, double rate) {
     call("POST", "/rate", {{"base", base}, {"exchange", exchange}, {"rate", rate}});
 }
-SimJson DealerSim::desk(const std::string& uid) { return call("GET", "/desk?uid=" + uid); }
+SimJson DealerSim::desk(const std::string& uid) {
+    return call("GET", "/desk?uid=" + uid);
+}
 
 std::vector<SimPackage> DealerSim::packages(std::optional<SimService> s, const std::string& event) {
-    const SimJson r = call("GET", "/packages?timeout=0" + serviceQuery(s) + (event.empty() ? "" : "&event=" + event));
+    const SimJson r = call(
+        "GET", "/packages?timeout=0" + serviceQuery(s) + (event.empty() ? "" : "&event=" + event));
     std::vector<SimPackage> out;
-    for (const SimJson& p : r["packages"]) out.push_back(packageFrom(p));
+    for (const SimJson& p : r["packages"])
+        out.push_back(packageFrom(p));
     return out;
 }
 
 std::vector<SimPackage> DealerSim::waitForPackages(const std::string& event, size_t count,
                                                    std::optional<SimService> s, int timeoutMs) {
-    const SimJson r = call("GET",
-                           "/packages?min=" + std::to_string(count) + "&timeout=" + std::to_string(timeoutMs) +
-                               serviceQuery(s) + (event.empty() ? "" : "&event=" + event),
-                           SimJson(), timeoutMs + 10000);
+    const SimJson r =
+        call("GET",
+             "/packages?min=" + std::to_string(count) + "&timeout=" + std::to_string(timeoutMs) +
+                 serviceQuery(s) + (event.empty() ? "" : "&event=" + event),
+             SimJson(), timeoutMs + 10000);
     std::vector<SimPackage> out;
-    for (const SimJson& p : r["packages"]) out.push_back(packageFrom(p));
+    for (const SimJson& p : r["packages"])
+        out.push_back(packageFrom(p));
     return out;
 }
 
@@ -395,8 +471,8 @@ int DealerSim::heartbeats(SimService s) {
 
 bool DealerSim::waitForHeartbeats(SimService s, int min, int timeoutMs) {
     const SimJson r = call("GET",
-                           std::string("/heartbeats?service=") + simServiceName(s) + "&min=" + std::to_string(min) +
-                               "&timeout=" + std::to_string(timeoutMs),
+                           std::string("/heartbeats?service=") + simServiceName(s) + "&min=" +
+                               std::to_string(min) + "&timeout=" + std::to_string(timeoutMs),
                            SimJson(), timeoutMs + 10000);
     return !r["timedOut"].get<bool>();
 }
@@ -406,7 +482,8 @@ std::vector<SimJson> DealerSim::httpRequests(const std::string& kind) {
         .get<std::vector<SimJson>>();
 }
 
-std::vector<SimJson> DealerSim::waitForHttpRequests(const std::string& kind, size_t min, int timeoutMs) {
+std::vector<SimJson> DealerSim::waitForHttpRequests(const std::string& kind, size_t min,
+                                                    int timeoutMs) {
     return call("GET",
                 "/http?min=" + std::to_string(min) + "&timeout=" + std::to_string(timeoutMs) +
                     (kind.empty() ? "" : "&kind=" + kind),

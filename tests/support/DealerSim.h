@@ -38,29 +38,29 @@ const char* simServiceName(SimService s);
 
 struct DealerSimOptions {
     uint64_t seed = 1;
-    double quoteRate = 0;       // quote steps per second; 0: only tick() and setQuote() move prices
-    bool tls = false;           // wss:// and https:// with a generated certificate (certPath())
-    bool compressed = false;    // login replies name the compressed quote service
-    bool plain = false;         // answer plain text on every service
-    std::string key;            // package key; empty: DealerSim::kDefaultKey
-    std::string iv;             // package IV; empty: DealerSim::kDefaultIv
-    std::string dataDir;        // keeps registered users; empty: nothing kept
-    int historyDays = 3;        // minute history before the start
+    double quoteRate = 0;     // quote steps per second; 0: only tick() and setQuote() move prices
+    bool tls = false;         // wss:// and https:// with a generated certificate (certPath())
+    bool compressed = false;  // login replies name the compressed quote service
+    bool plain = false;       // answer plain text on every service
+    std::string key;          // package key; empty: DealerSim::kDefaultKey
+    std::string iv;           // package IV; empty: DealerSim::kDefaultIv
+    std::string dataDir;      // keeps registered users; empty: nothing kept
+    int historyDays = 3;      // minute history before the start
     std::vector<std::string> extraArgs;
 };
 
 // One package the simulator received.
 struct SimPackage {
-    int64_t seq = 0;            // order of arrival over all services
-    double time = 0;            // seconds since 1970
-    std::string service;        // "login", "trade", ...
-    int conn = 0;               // connection id (see connections())
-    std::string raw;            // as it arrived
-    std::string text;           // deciphered (equal to raw for plain text)
+    int64_t seq = 0;      // order of arrival over all services
+    double time = 0;      // seconds since 1970
+    std::string service;  // "login", "trade", ...
+    int conn = 0;         // connection id (see connections())
+    std::string raw;      // as it arrived
+    std::string text;     // deciphered (equal to raw for plain text)
     bool enciphered = false;
     std::string event;
     std::string msgOrder;
-    std::string error;          // why the simulator refused it; empty when well-formed
+    std::string error;  // why the simulator refused it; empty when well-formed
 
     // The package text parsed (null when it is not JSON).
     SimJson json() const;
@@ -72,18 +72,18 @@ struct SimPackage {
 
 // A scripted fault on request replies (see the README's control interface).
 struct SimFault {
-    std::string event = "*";    // request event code, "*" for every request
-    std::string action = "fail";// fail, delay, hold, drop, twice, wrongOrder, numbers
+    std::string event = "*";      // request event code, "*" for every request
+    std::string action = "fail";  // fail, delay, hold, drop, twice, wrongOrder, numbers
     std::optional<SimService> service;
     std::string retCode = "9999";
     std::string message = "模拟故障";
     int delayMs = 0;
-    std::string msgOrder;       // for wrongOrder; empty: the request's + 1000
-    int times = 1;              // -1: until cleared
+    std::string msgOrder;  // for wrongOrder; empty: the request's + 1000
+    int times = 1;         // -1: until cleared
 };
 
 class DealerSim {
-public:
+  public:
     static constexpr const char* kDefaultKey = "KAVTrader2015Key";
     static constexpr const char* kDefaultIv = "0102030405060708";
 
@@ -95,21 +95,21 @@ public:
     DealerSim& operator=(const DealerSim&) = delete;
 
     // ---- addresses ----
-    std::string loginUrl() const;       // ws://127.0.0.1:P/ (any path is accepted)
-    std::string demoLoginUrl() const;   // the dealers' demo host: <login>demo
-    std::string realLoginUrl() const;   // the dealers' real host: <login>real
+    std::string loginUrl() const;      // ws://127.0.0.1:P/ (any path is accepted)
+    std::string demoLoginUrl() const;  // the dealers' demo host: <login>demo
+    std::string realLoginUrl() const;  // the dealers' real host: <login>real
     std::string serviceUrl(SimService s) const;
-    std::string dealerUrl() const;      // dealer-definition base: http://127.0.0.1:P/dealer
-    std::string registerUrl() const;    // registration base: http://127.0.0.1:P
+    std::string dealerUrl() const;    // dealer-definition base: http://127.0.0.1:P/dealer
+    std::string registerUrl() const;  // registration base: http://127.0.0.1:P
     std::string controlUrl() const;
-    std::string certPath() const;       // PEM certificate when started with tls
+    std::string certPath() const;  // PEM certificate when started with tls
     const std::string& key() const { return key_; }
     const std::string& iv() const { return iv_; }
 
     // A raw control call; throws std::runtime_error on a transport failure or
     // an answer other than 200.
-    SimJson call(const std::string& method, const std::string& target, const SimJson& body = SimJson(),
-                 int timeoutMs = 10000);
+    SimJson call(const std::string& method, const std::string& target,
+                 const SimJson& body = SimJson(), int timeoutMs = 10000);
 
     // Back to the state of a fresh start: connections closed, desk, quotes,
     // faults, logs and settings reset.
@@ -119,7 +119,8 @@ public:
     int addFault(const SimFault& fault);
     // The next `times` requests of `event` are refused with the retCode and
     // message and change nothing.
-    int fail(const std::string& event, const std::string& retCode, const std::string& message, int times = 1);
+    int fail(const std::string& event, const std::string& retCode, const std::string& message,
+             int times = 1);
     int delayReply(const std::string& event, int ms, int times = 1);
     // The reply is kept back until releaseHeld(); the request takes effect at once.
     int holdReply(const std::string& event, int times = 1);
@@ -130,55 +131,63 @@ public:
     int wrongOrder(const std::string& event, const std::string& msgOrder = "", int times = 1);
     // The reply carries its numbers (msgOrder included) as JSON numbers.
     int numbersInReply(const std::string& event, int times = 1);
-    void clearFaults();   // also the connection faults
+    void clearFaults();  // also the connection faults
 
     // ---- settings ----
-    void setNumbersAsNumbers(bool on);     // every reply and push
-    void setCompressed(bool on);           // login replies name the compressed quote service
-    void omitHistoryAddress(bool on);      // login replies leave out "hisQuoted"
+    void setNumbersAsNumbers(bool on);  // every reply and push
+    void setCompressed(bool on);        // login replies name the compressed quote service
+    void omitHistoryAddress(bool on);   // login replies leave out "hisQuoted"
     void setEncipher(SimService s, bool on);
     void setQuoteRate(double hz);
 
     // ---- connections ----
     int closeConnections(SimService s, int code = 1000, const std::string& reason = "");
     int resetConnections(SimService s);
-    void refuseConnections(SimService s, int count);   // -1: until cleared
-    void stallHandshakes(SimService s, int count);     // -1: until cleared
-    std::vector<SimJson> connections(std::optional<SimService> s = std::nullopt, bool loggedInOnly = false);
+    void refuseConnections(SimService s, int count);  // -1: until cleared
+    void stallHandshakes(SimService s, int count);    // -1: until cleared
+    std::vector<SimJson> connections(std::optional<SimService> s = std::nullopt,
+                                     bool loggedInOnly = false);
     // Waits until at least `min` connections of the service are open.
-    bool waitForConnections(SimService s, size_t min, bool loggedInOnly = false, int timeoutMs = 5000);
+    bool waitForConnections(SimService s, size_t min, bool loggedInOnly = false,
+                            int timeoutMs = 5000);
 
     // ---- session ----
-    int invalidateTokens(const std::string& uid = "");   // the next token checks fail
+    int invalidateTokens(const std::string& uid = "");  // the next token checks fail
     // Sends a package to every open connection of the service (of `uid`
     // only, when given); returns how many got it.
     int push(SimService s, const std::string& event, const SimJson& data = SimJson::object(),
-             const std::string& retCode = "0", const std::string& message = "", const std::string& uid = "");
+             const std::string& retCode = "0", const std::string& message = "",
+             const std::string& uid = "");
 
     // ---- market and desk ----
-    SimJson setQuote(const std::string& symbol, double price);   // current price; bid/ask follow
+    SimJson setQuote(const std::string& symbol, double price);  // current price; bid/ask follow
     SimJson setBid(const std::string& symbol, double bid);
     SimJson setAsk(const std::string& symbol, double ask);
-    SimJson tick(int count = 1, const std::string& symbol = "");   // steps of the walk; returns all quotes
-    SimJson quotes();                                               // {"EURUSD": {quote record}, ...}
+    SimJson tick(int count = 1,
+                 const std::string& symbol = "");  // steps of the walk; returns all quotes
+    SimJson quotes();                              // {"EURUSD": {quote record}, ...}
     void addBulletin(const std::string& title, const std::string& content);
     void setRate(const std::string& base, const std::string& exchange, double rate);
-    // {"accounts", "tickets", "orders", "positions", "closed"} of a user, as the queries answer them.
+    // {"accounts", "tickets", "orders", "positions", "closed"} of a user, as the queries answer
+    // them.
     SimJson desk(const std::string& uid);
 
     // ---- what happened ----
-    std::vector<SimPackage> packages(std::optional<SimService> s = std::nullopt, const std::string& event = "");
+    std::vector<SimPackage> packages(std::optional<SimService> s = std::nullopt,
+                                     const std::string& event = "");
     // Waits until at least `count` packages of the event have arrived.
     std::vector<SimPackage> waitForPackages(const std::string& event, size_t count,
-                                            std::optional<SimService> s = std::nullopt, int timeoutMs = 5000);
+                                            std::optional<SimService> s = std::nullopt,
+                                            int timeoutMs = 5000);
     int heartbeats(SimService s);
     bool waitForHeartbeats(SimService s, int min, int timeoutMs = 5000);
     // HTTP requests to the dealer's web services; kind "dealer", "logo",
     // "register", "reset" or "other", empty for all.
     std::vector<SimJson> httpRequests(const std::string& kind = "");
-    std::vector<SimJson> waitForHttpRequests(const std::string& kind, size_t min, int timeoutMs = 5000);
+    std::vector<SimJson> waitForHttpRequests(const std::string& kind, size_t min,
+                                             int timeoutMs = 5000);
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdoutFd_ = -1;
     std::map<std::string, std::string> lines_;

@@ -52,11 +52,13 @@ TEST(DealerSimFaults, DropAndHoldKeepTheReplyBackButTheRequestTakesEffect) {
     Session s = logIn(sim);
     sim.setQuote("EURUSD", 1.10000);
     sim.dropReply("3001");
-    const int dropped = s.trade->send("3001", s.action1(), orderFields({{"orderPrice", "1.10010"}}));
+    const int dropped =
+        s.trade->send("3001", s.action1(), orderFields({{"orderPrice", "1.10010"}}));
     Json later = s.trade->request("2003", s.list());
     ASSERT_EQ(children(later).size(), 1u);  // the order was executed
     // Its pushes came, its reply did not.
-    for (auto p = s.trade->next(0); p; p = s.trade->next(0)) EXPECT_NE(orderText(*p), std::to_string(dropped));
+    for (auto p = s.trade->next(0); p; p = s.trade->next(0))
+        EXPECT_NE(orderText(*p), std::to_string(dropped));
 
     sim.holdReply("2001");
     const int held = s.trade->send("2001", s.list());
@@ -138,7 +140,8 @@ TEST(DealerSimFaults, ConnectionsCanBeClosedResetRefusedAndStalled) {
 
     // A stalled handshake never completes; the client's own time-out ends it.
     sim.stallHandshakes(SimService::History, 1);
-    EXPECT_EQ(SimClient::tryConnect(sim.serviceUrl(SimService::History), 300), std::optional<std::string>("timeout"));
+    EXPECT_EQ(SimClient::tryConnect(sim.serviceUrl(SimService::History), 300),
+              std::optional<std::string>("timeout"));
     EXPECT_FALSE(SimClient::tryConnect(sim.serviceUrl(SimService::History), 5000).has_value());
 }
 
@@ -192,8 +195,10 @@ TEST(DealerSimFaults, LoginReplyOptions) {
         bySymbol[f[3]] = f;
     }
     ASSERT_EQ(bySymbol.size(), 4u);
-    EXPECT_EQ(std::stod(bySymbol["EURUSD"][4]), std::stod(quotes["EURUSD"]["priceCurrent"].get<std::string>()));
-    EXPECT_EQ(std::stod(bySymbol["EURUSD"][6]), std::stod(quotes["EURUSD"]["dailyHight"].get<std::string>()));
+    EXPECT_EQ(std::stod(bySymbol["EURUSD"][4]),
+              std::stod(quotes["EURUSD"]["priceCurrent"].get<std::string>()));
+    EXPECT_EQ(std::stod(bySymbol["EURUSD"][6]),
+              std::stod(quotes["EURUSD"]["dailyHight"].get<std::string>()));
     EXPECT_EQ(bySymbol["US30"][4].find('.') + 2, bySymbol["US30"][4].size());  // one decimal
 }
 
@@ -247,7 +252,8 @@ TEST(DealerSimFaults, KeyAndEncipheringFollowTheConfiguration) {
     EXPECT_EQ(s.trade->request("2001", s.list())["retCode"], "0");  // orders the check below
     auto packages = sim.packages(SimService::Trade, "");
     bool refused = false;
-    for (const auto& p : packages) refused = refused || p.error.find("cannot decipher") != std::string::npos;
+    for (const auto& p : packages)
+        refused = refused || p.error.find("cannot decipher") != std::string::npos;
     EXPECT_TRUE(refused);
 
     sim.setEncipher(SimService::Trade, false);
@@ -262,7 +268,8 @@ TEST(DealerSimFaults, TheQuoteStreamRunsAtItsRateAndStopsAtZero) {
     DealerSim sim;
     Session s = logIn(sim);
     sim.setQuoteRate(50);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(s.quote->nextPush("4002")["data"]["children"].size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(s.quote->nextPush("4002")["data"]["children"].size(), 4u);
     sim.setQuoteRate(0);
     const long long volume = std::stoll(sim.quotes()["EURUSD"]["volume"].get<std::string>());
     EXPECT_GE(volume, 3);

@@ -19,13 +19,15 @@ double num(const Json& v) {
 }
 
 void expectKeys(const Json& record, std::initializer_list<const char*> keys) {
-    for (const char* k : keys) EXPECT_TRUE(record.contains(k)) << "missing \"" << k << "\" in " << record.dump();
+    for (const char* k : keys)
+        EXPECT_TRUE(record.contains(k)) << "missing \"" << k << "\" in " << record.dump();
 }
 
 // The dealer's usual rendering: every record value is a JSON string.
 void expectAllStrings(const Json& records) {
     for (const Json& r : records)
-        for (const auto& [k, v] : r.items()) EXPECT_TRUE(v.is_string()) << k << " is " << v.dump();
+        for (const auto& [k, v] : r.items())
+            EXPECT_TRUE(v.is_string()) << k << " is " << v.dump();
 }
 
 }  // namespace
@@ -41,7 +43,8 @@ TEST(DealerSimSession, LoginChainNamesTheServicesAndHandsOutOneTokenPerChannel) 
     EXPECT_EQ(d["hisQuoted"], sim.serviceUrl(SimService::History));
     EXPECT_FALSE(d.contains("new_quotedproxy"));
     std::set<std::string> distinct;
-    for (const auto& [name, token] : s.tokens) distinct.insert(token);
+    for (const auto& [name, token] : s.tokens)
+        distinct.insert(token);
     EXPECT_EQ(distinct.size(), 4u);
 
     // The login and proxy-login packages arrived enciphered on the enciphering services.
@@ -52,13 +55,15 @@ TEST(DealerSimSession, LoginChainNamesTheServicesAndHandsOutOneTokenPerChannel) 
     EXPECT_TRUE(logins[0].error.empty());
     auto proxies = sim.packages(std::nullopt, "1005");
     ASSERT_EQ(proxies.size(), 4u);
-    for (const auto& p : proxies) EXPECT_EQ(p.enciphered, p.service == "trade" || p.service == "msg") << p.service;
+    for (const auto& p : proxies)
+        EXPECT_EQ(p.enciphered, p.service == "trade" || p.service == "msg") << p.service;
 
     // Replies follow the service's configuration: enciphered on trade, plain on quotes.
     Json r = s.trade->request("2001", s.list());
     EXPECT_TRUE(s.trade->lastWasEnciphered());
-    r = s.quote->request("2019", {{"sid", s.sid}, {"uid", "1001"}, {"pwd", "123456"}, {"token", s.tokens["quote"]}},
-                         {}, {}, false);
+    r = s.quote->request(
+        "2019", {{"sid", s.sid}, {"uid", "1001"}, {"pwd", "123456"}, {"token", s.tokens["quote"]}},
+        {}, {}, false);
     EXPECT_FALSE(s.quote->lastWasEnciphered());
     EXPECT_EQ(r["retCode"], "0");
 
@@ -73,11 +78,32 @@ TEST(DealerSimSession, QueriesAnswerEveryRecordKeyTheClientReads) {
 
     Json accounts = children(s.trade->request("2001", s.list()));
     ASSERT_EQ(accounts.size(), 1u);
-    expectKeys(accounts[0], {"accCode", "seatsCode", "accId", "payId", "orgId", "dealerId", "exchangeId",
-                             "amWithdrawable", "amMarginFree", "amMarginFreezed", "amMarginRemain", "amMarginUsed",
-                             "amDailyCloseProfit", "amPreBalance", "amDailyCharge", "amDailyInterest",
-                             "amDailySProfit", "netValue", "profitClose", "profitDyn", "risk", "riskType",
-                             "riskCustomWarning", "riskCustomCut", "currencyCode", "tradeMarketName"});
+    expectKeys(accounts[0], {"accCode",
+                             "seatsCode",
+                             "accId",
+                             "payId",
+                             "orgId",
+                             "dealerId",
+                             "exchangeId",
+                             "amWithdrawable",
+                             "amMarginFree",
+                             "amMarginFreezed",
+                             "amMarginRemain",
+                             "amMarginUsed",
+                             "amDailyCloseProfit",
+                             "amPreBalance",
+                             "amDailyCharge",
+                             "amDailyInterest",
+                             "amDailySProfit",
+                             "netValue",
+                             "profitClose",
+                             "profitDyn",
+                             "risk",
+                             "riskType",
+                             "riskCustomWarning",
+                             "riskCustomCut",
+                             "currencyCode",
+                             "tradeMarketName"});
     expectAllStrings(accounts);
     EXPECT_EQ(accounts[0]["accId"], "1001");
     EXPECT_EQ(accounts[0]["amMarginRemain"], "100000");
@@ -88,13 +114,44 @@ TEST(DealerSimSession, QueriesAnswerEveryRecordKeyTheClientReads) {
     std::map<std::string, std::string> decimals;
     const std::regex dateForm(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})");
     for (const Json& sym : symbols) {
-        expectKeys(sym, {"accId", "ask", "bid", "decimal", "isTrade", "maxPointOffset", "maxTradeQuantity",
-                         "minTradeQuantity", "moveRate", "pointAsk", "pointBid", "pointLimit", "pointStopLose",
-                         "pointTakeProfit", "priceClose", "priceCurrent", "priceHighest", "priceLowest", "priceOpen",
-                         "quantityStep", "symbolCode", "symbolCurrency", "symbolId", "symbolName", "symbolType",
-                         "tradeMarketId", "tradeMarketName", "tradeModel", "traderAccess", "tradeBillType",
-                         "deliveryModel", "dailyLimitUp", "dailyLimitDown", "quantityMax", "unit", "date",
-                         "beginTradeTime", "endTradeTime"});
+        expectKeys(sym, {"accId",
+                         "ask",
+                         "bid",
+                         "decimal",
+                         "isTrade",
+                         "maxPointOffset",
+                         "maxTradeQuantity",
+                         "minTradeQuantity",
+                         "moveRate",
+                         "pointAsk",
+                         "pointBid",
+                         "pointLimit",
+                         "pointStopLose",
+                         "pointTakeProfit",
+                         "priceClose",
+                         "priceCurrent",
+                         "priceHighest",
+                         "priceLowest",
+                         "priceOpen",
+                         "quantityStep",
+                         "symbolCode",
+                         "symbolCurrency",
+                         "symbolId",
+                         "symbolName",
+                         "symbolType",
+                         "tradeMarketId",
+                         "tradeMarketName",
+                         "tradeModel",
+                         "traderAccess",
+                         "tradeBillType",
+                         "deliveryModel",
+                         "dailyLimitUp",
+                         "dailyLimitDown",
+                         "quantityMax",
+                         "unit",
+                         "date",
+                         "beginTradeTime",
+                         "endTradeTime"});
         EXPECT_EQ(sym["accId"], "1001");
         decimals[sym["symbolCode"]] = sym["decimal"];
         EXPECT_TRUE(std::regex_match(sym["beginTradeTime"].get<std::string>(), dateForm));
@@ -120,7 +177,9 @@ TEST(DealerSimSession, QueriesAnswerEveryRecordKeyTheClientReads) {
 
     // A query on the wrong service or without a session is refused.
     EXPECT_EQ(s.msg->request("2001", s.list())["retCode"], "9002");
-    EXPECT_EQ(s.trade->request("2001", {{"sid", "S0"}, {"uid", "1001"}, {"action", "4"}})["retCode"], "9001");
+    EXPECT_EQ(
+        s.trade->request("2001", {{"sid", "S0"}, {"uid", "1001"}, {"action", "4"}})["retCode"],
+        "9001");
 }
 
 TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
@@ -136,9 +195,9 @@ TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
     EXPECT_EQ(ticket["quantityHold"], "2");
     EXPECT_DOUBLE_EQ(num(ticket["priceOpen"]), 1.1001);
     EXPECT_EQ(ticket["marginUsed"], "2000");
-    expectKeys(ticket, {"symbolCode", "chargeInterest", "profitSettl", "marginUsed", "openDate", "chargeOpen",
-                        "bsCode", "priceStopLose", "priceTakeProfit", "priceHold", "orderCode", "accId",
-                        "quantityHold", "symbolId", "priceOpen"});
+    expectKeys(ticket, {"symbolCode", "chargeInterest", "profitSettl", "marginUsed", "openDate",
+                        "chargeOpen", "bsCode", "priceStopLose", "priceTakeProfit", "priceHold",
+                        "orderCode", "accId", "quantityHold", "symbolId", "priceOpen"});
     Json position = s.trade->nextPush("4022")["data"]["children"][0];
     EXPECT_EQ(position["quantityBuy"], "2");
     EXPECT_DOUBLE_EQ(num(position["moneyBuy"]), 220020.0);
@@ -152,7 +211,10 @@ TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
 
     const std::string code = ticket["orderCode"];
     r = order(s, "3003",
-              {{"orderType", "2"}, {"bsCode", "s"}, {"orderCodeRe", code}, {"orderQuantity", "2"},
+              {{"orderType", "2"},
+               {"bsCode", "s"},
+               {"orderCodeRe", code},
+               {"orderQuantity", "2"},
                {"orderPrice", "1.10090"}});
     ASSERT_EQ(r["retCode"], "0") << r.dump();
     EXPECT_EQ(s.trade->nextPush("4016")["data"]["children"][0]["quantityHold"], "0");
@@ -168,10 +230,11 @@ TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
     EXPECT_TRUE(children(s.trade->request("2003", s.list())).empty());
     Json closedList = children(s.trade->request("2007", s.list()));
     ASSERT_EQ(closedList.size(), 1u);
-    expectKeys(closedList[0], {"accId", "bsCode", "chargeClose", "chargeInterest", "chargeOpen", "closeDate",
-                               "closeType", "openDate", "orderCode", "priceClose", "priceHold", "priceOpen",
-                               "priceStopLose", "priceTakeProfit", "profitClose", "quantityClose", "quantityHold",
-                               "symbolId", "symbolCode", "symbolName"});
+    expectKeys(closedList[0],
+               {"accId",         "bsCode",       "chargeClose",   "chargeInterest",  "chargeOpen",
+                "closeDate",     "closeType",    "openDate",      "orderCode",       "priceClose",
+                "priceHold",     "priceOpen",    "priceStopLose", "priceTakeProfit", "profitClose",
+                "quantityClose", "quantityHold", "symbolId",      "symbolCode",      "symbolName"});
 }
 
 TEST(DealerSimSession, PendingOrdersFillWhenThePriceCrossesAndCanBeChangedOrCancelled) {
@@ -184,15 +247,20 @@ TEST(DealerSimSession, PendingOrdersFillWhenThePriceCrossesAndCanBeChangedOrCanc
     ASSERT_EQ(r["retCode"], "0") << r.dump();
     Json placed = s.trade->nextPush("4018")["data"]["children"][0];
     EXPECT_EQ(placed["quantityOrder"], "1");
-    expectKeys(placed, {"accId", "bsCode", "limitType", "marginFreezed", "memo", "openDate", "orderCode",
-                        "orderPrice", "priceStopLose", "priceTakeProfit", "quantityComplete", "quantityOrder",
-                        "symbolCode", "symbolId", "validDate", "validDateType", "symbolName"});
+    expectKeys(placed, {"accId", "bsCode", "limitType", "marginFreezed", "memo", "openDate",
+                        "orderCode", "orderPrice", "priceStopLose", "priceTakeProfit",
+                        "quantityComplete", "quantityOrder", "symbolCode", "symbolId", "validDate",
+                        "validDateType", "symbolName"});
     EXPECT_EQ(s.trade->nextPush("4008")["data"]["children"][0]["amMarginFreezed"], "1000");
     ASSERT_EQ(children(s.trade->request("2005", s.list())).size(), 1u);
 
     // Its stop-loss and take-profit can change while it waits.
-    r = order(s, "3011", {{"orderType", "3011"}, {"bsCode", ""}, {"orderCode", placed["orderCode"]},
-                          {"priceStopLose", "1.09500"}, {"priceTakeProfit", "1.10500"}});
+    r = order(s, "3011",
+              {{"orderType", "3011"},
+               {"bsCode", ""},
+               {"orderCode", placed["orderCode"]},
+               {"priceStopLose", "1.09500"},
+               {"priceTakeProfit", "1.10500"}});
     ASSERT_EQ(r["retCode"], "0") << r.dump();
     EXPECT_DOUBLE_EQ(num(s.trade->nextPush("4018")["data"]["children"][0]["priceStopLose"]), 1.095);
 
@@ -207,7 +275,9 @@ TEST(DealerSimSession, PendingOrdersFillWhenThePriceCrossesAndCanBeChangedOrCanc
     EXPECT_DOUBLE_EQ(num(ticket["priceStopLose"]), 1.095);
 
     // A sell below the bid waits for the market to fall through it (stop) and fills at the market.
-    r = order(s, "3005", {{"orderType", "4"}, {"bsCode", "s"}, {"orderPrice", "1.09500"}, {"orderQuantity", "3"}});
+    r = order(
+        s, "3005",
+        {{"orderType", "4"}, {"bsCode", "s"}, {"orderPrice", "1.09500"}, {"orderQuantity", "3"}});
     ASSERT_EQ(r["retCode"], "0") << r.dump();
     sim.setBid("EURUSD", 1.09480);
     auto desk = sim.desk("1001");
@@ -232,12 +302,20 @@ TEST(DealerSimSession, StopLossAndTakeProfitCloseTicketsAtTheMarket) {
     Session s = logIn(sim);
     sim.setQuote("EURUSD", 1.10000);
     // Too close to the fill price (the least distance is 30 points).
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"priceStopLose", "1.09990"}})["retCode"], "3105");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"priceTakeProfit", "1.10020"}})["retCode"], "3106");
+    EXPECT_EQ(
+        order(s, "3001", {{"orderPrice", "1.10010"}, {"priceStopLose", "1.09990"}})["retCode"],
+        "3105");
+    EXPECT_EQ(
+        order(s, "3001", {{"orderPrice", "1.10010"}, {"priceTakeProfit", "1.10020"}})["retCode"],
+        "3106");
     EXPECT_TRUE(sim.desk("1001")["tickets"].empty());
 
-    ASSERT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"priceTakeProfit", "1.10200"}})["retCode"], "0");
-    ASSERT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"priceStopLose", "1.09900"}})["retCode"], "0");
+    ASSERT_EQ(
+        order(s, "3001", {{"orderPrice", "1.10010"}, {"priceTakeProfit", "1.10200"}})["retCode"],
+        "0");
+    ASSERT_EQ(
+        order(s, "3001", {{"orderPrice", "1.10010"}, {"priceStopLose", "1.09900"}})["retCode"],
+        "0");
     sim.setBid("EURUSD", 1.10200);
     Json take = s.trade->nextPush("4020")["data"]["children"][0];
     EXPECT_EQ(take["closeType"], "3");
@@ -253,25 +331,41 @@ TEST(DealerSimSession, RefusedOrdersChangeNothing) {
     DealerSim sim;
     Session s = logIn(sim);
     sim.setQuote("EURUSD", 1.10000);
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10000"}, {"pointOffset", "5"}})["retCode"], "3103");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10000"}, {"pointOffset", "5"}})["retCode"],
+              "3103");
     EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10000"}, {"pointOffset", "10"}})["retCode"], "0");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "0"}})["retCode"], "3102");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "51"}})["retCode"], "3102");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"symbolCode", "GBPUSD"}})["retCode"], "3101");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "0"}})["retCode"],
+              "3102");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "51"}})["retCode"],
+              "3102");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"symbolCode", "GBPUSD"}})["retCode"],
+              "3101");
     EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"bsCode", "x"}})["retCode"], "3110");
     // 50 lots need 50000 of the 99000 or so still free; a second 50 do not fit.
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "50"}})["retCode"], "0");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "50"}})["retCode"], "3104");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "50"}})["retCode"],
+              "0");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"orderQuantity", "50"}})["retCode"],
+              "3104");
     EXPECT_EQ(order(s, "3005", {{"orderType", "3"}, {"orderPrice", "1.09990"}})["retCode"], "3108");
     const std::string first = sim.desk("1001")["tickets"][0]["orderCode"];
-    EXPECT_EQ(order(s, "3003", {{"orderType", "2"}, {"bsCode", "b"}, {"orderCodeRe", first}, {"orderPrice", "1.0999"}})
-                  ["retCode"],
+    EXPECT_EQ(order(s, "3003",
+                    {{"orderType", "2"},
+                     {"bsCode", "b"},
+                     {"orderCodeRe", first},
+                     {"orderPrice", "1.0999"}})["retCode"],
               "3110");
-    EXPECT_EQ(order(s, "3003", {{"orderType", "2"}, {"bsCode", "s"}, {"orderCodeRe", first}, {"orderQuantity", "2"},
-                                {"orderPrice", "1.0999"}})["retCode"],
+    EXPECT_EQ(order(s, "3003",
+                    {{"orderType", "2"},
+                     {"bsCode", "s"},
+                     {"orderCodeRe", first},
+                     {"orderQuantity", "2"},
+                     {"orderPrice", "1.0999"}})["retCode"],
               "3109");
-    EXPECT_EQ(order(s, "3003", {{"orderType", "2"}, {"bsCode", "s"}, {"orderCodeRe", "42"}, {"orderPrice", "1.0999"}})
-                  ["retCode"],
+    EXPECT_EQ(order(s, "3003",
+                    {{"orderType", "2"},
+                     {"bsCode", "s"},
+                     {"orderCodeRe", "42"},
+                     {"orderPrice", "1.0999"}})["retCode"],
               "3107");
     // An order whose kind does not match its request is malformed.
     EXPECT_EQ(order(s, "3001", {{"orderType", "2"}, {"orderPrice", "1.10010"}})["retCode"], "9003");
@@ -282,14 +376,25 @@ TEST(DealerSimSession, CloseBySymbolClosesTheOldestTicketsFirst) {
     DealerSim sim;
     Session s = logIn(sim);
     sim.setQuote("XAUUSD", 2000.00);  // bid 1999.75, ask 2000.25
-    ASSERT_EQ(order(s, "3001", {{"symbolCode", "XAUUSD"}, {"symbolId", "3"}, {"orderPrice", "2000.25"}})["retCode"],
-              "0");
-    ASSERT_EQ(order(s, "3001", {{"symbolCode", "XAUUSD"}, {"symbolId", "3"}, {"orderPrice", "2000.25"},
-                                {"orderQuantity", "2"}})["retCode"],
+    ASSERT_EQ(
+        order(s, "3001",
+              {{"symbolCode", "XAUUSD"}, {"symbolId", "3"}, {"orderPrice", "2000.25"}})["retCode"],
+        "0");
+    ASSERT_EQ(order(s, "3001",
+                    {{"symbolCode", "XAUUSD"},
+                     {"symbolId", "3"},
+                     {"orderPrice", "2000.25"},
+                     {"orderQuantity", "2"}})["retCode"],
               "0");
     const std::string second = sim.desk("1001")["tickets"][1]["orderCode"];
-    Json r = order(s, "2039", {{"orderType", "2"}, {"symbolCode", "XAUUSD"}, {"symbolId", "3"}, {"bsCode", "s"},
-                               {"orderQuantity", "2"}, {"orderPrice", "1999.75"}, {"cutType", "1"}});
+    Json r = order(s, "2039",
+                   {{"orderType", "2"},
+                    {"symbolCode", "XAUUSD"},
+                    {"symbolId", "3"},
+                    {"bsCode", "s"},
+                    {"orderQuantity", "2"},
+                    {"orderPrice", "1999.75"},
+                    {"cutType", "1"}});
     ASSERT_EQ(r["retCode"], "0") << r.dump();
     Json tickets = sim.desk("1001")["tickets"];
     ASSERT_EQ(tickets.size(), 1u);
@@ -305,15 +410,21 @@ TEST(DealerSimSession, ProfitsOfForeignCurrencySymbolsAreConvertedAtTheRate) {
     DealerSim sim;
     Session s = logIn(sim);
     sim.setQuote("USDJPY", 150.000);
-    ASSERT_EQ(order(s, "3001", {{"symbolCode", "USDJPY"}, {"symbolId", "2"}, {"orderPrice", "150.010"}})["retCode"],
-              "0");
+    ASSERT_EQ(
+        order(s, "3001",
+              {{"symbolCode", "USDJPY"}, {"symbolId", "2"}, {"orderPrice", "150.010"}})["retCode"],
+        "0");
     sim.setRate("JPY", "USD", 0.0066);
     Json rate = s.trade->nextPush("4024")["data"]["children"][0];
     EXPECT_EQ(rate["currencyBase"], "JPY");
     sim.setBid("USDJPY", 150.110);  // 0.1 yen on 100000: 10000 yen
     const std::string code = sim.desk("1001")["tickets"][0]["orderCode"];
-    ASSERT_EQ(order(s, "3003", {{"orderType", "2"}, {"symbolCode", "USDJPY"}, {"bsCode", "s"}, {"orderCodeRe", code},
-                                {"orderPrice", "150.110"}})["retCode"],
+    ASSERT_EQ(order(s, "3003",
+                    {{"orderType", "2"},
+                     {"symbolCode", "USDJPY"},
+                     {"bsCode", "s"},
+                     {"orderCodeRe", code},
+                     {"orderPrice", "150.110"}})["retCode"],
               "0");
     EXPECT_DOUBLE_EQ(num(sim.desk("1001")["closed"][0]["profitClose"]), 66.0);
 }
@@ -322,15 +433,18 @@ TEST(DealerSimSession, RiskLinesSendNoticesAndTheCutLineClosesEverything) {
     DealerSim sim;
     Session s = logIn(sim, "1002");  // used margin / net value; warning 0.5, cut 1.0
     sim.setQuote("EURUSD", 1.10000);
-    ASSERT_EQ(order(s, "3001", {{"accId", "1002"}, {"orderQuantity", "24"}, {"orderPrice", "1.10010"}})["retCode"],
-              "0");
+    ASSERT_EQ(
+        order(s, "3001",
+              {{"accId", "1002"}, {"orderQuantity", "24"}, {"orderPrice", "1.10010"}})["retCode"],
+        "0");
     sim.setBid("EURUSD", 1.09930);  // net 48080: ratio 0.499
     sim.setBid("EURUSD", 1.09900);  // net 47360: ratio 0.507
     Json warn = s.trade->nextPush("4030")["data"]["children"][0];
     EXPECT_EQ(warn["notifyType"], "1");
     EXPECT_EQ(warn["riskType"], "1");
     EXPECT_DOUBLE_EQ(num(warn["threshold"]), 0.5);
-    expectKeys(warn, {"accId", "notifyType", "riskType", "netValue", "usedMargin", "riskValue", "threshold"});
+    expectKeys(warn, {"accId", "notifyType", "riskType", "netValue", "usedMargin", "riskValue",
+                      "threshold"});
     sim.setBid("EURUSD", 1.08900);  // net 23360: past the cut line
     Json cut = s.trade->nextPush("4032")["data"]["children"][0];
     EXPECT_EQ(cut["notifyType"], "2");
@@ -345,8 +459,12 @@ TEST(DealerSimSession, DepositAndPasswordChange) {
     Session s = logIn(sim);
     auto deposit = [&](const char* type, const char* amount) {
         return s.trade->request("2035", s.action1(),
-                                {{"accId", "1001"}, {"amChange", amount}, {"amType", type},
-                                 {"changeDate", "2024-01-02 03:04:05"}, {"memo", ""}, {"userId", "1001"}});
+                                {{"accId", "1001"},
+                                 {"amChange", amount},
+                                 {"amType", type},
+                                 {"changeDate", "2024-01-02 03:04:05"},
+                                 {"memo", ""},
+                                 {"userId", "1001"}});
     };
     ASSERT_EQ(deposit("1", "500.00")["retCode"], "0");
     EXPECT_EQ(s.trade->nextPush("4008")["data"]["children"][0]["amMarginRemain"], "100500");
@@ -354,8 +472,9 @@ TEST(DealerSimSession, DepositAndPasswordChange) {
     EXPECT_EQ(deposit("1", "-5.00")["retCode"], "3111");
 
     auto change = [&](const char* oldPwd, const char* newPwd) {
-        return s.trade->request("1009", s.action1(),
-                                {{"pwdType", "1"}, {"newPWD", newPwd}, {"oldPWD", oldPwd}, {"userId", "1001"}});
+        return s.trade->request(
+            "1009", s.action1(),
+            {{"pwdType", "1"}, {"newPWD", newPwd}, {"oldPWD", oldPwd}, {"userId", "1001"}});
     };
     EXPECT_EQ(change("bad", "654321")["retCode"], "1003");
     ASSERT_EQ(change("123456", "654321")["retCode"], "0");
@@ -372,16 +491,19 @@ TEST(DealerSimSession, QuotePushesAndHistoryBarsAgree) {
         EXPECT_EQ(push["retCode"], "0");
         ASSERT_EQ(push["data"]["children"].size(), 4u);
         expectKeys(push["data"]["children"][0],
-                   {"symbolCode", "priceCurrent", "priceHighest", "priceLowest", "dailyHight", "dailyLow", "lastTime"});
+                   {"symbolCode", "priceCurrent", "priceHighest", "priceLowest", "dailyHight",
+                    "dailyLow", "lastTime"});
         if (i == 2) {
-            EXPECT_EQ(push["data"]["children"][0]["priceCurrent"], quotes["EURUSD"]["priceCurrent"]);
+            EXPECT_EQ(push["data"]["children"][0]["priceCurrent"],
+                      quotes["EURUSD"]["priceCurrent"]);
         }
     }
 
     auto bars = [&](const char* period, const char* count) {
-        Json r = s.history->request("2023", s.list(), {},
-                                    {{"symbolCode", "EURUSD"}, {"barCount", count}, {"period", period}, {"time", ""}},
-                                    false);
+        Json r = s.history->request(
+            "2023", s.list(), {},
+            {{"symbolCode", "EURUSD"}, {"barCount", count}, {"period", period}, {"time", ""}},
+            false);
         EXPECT_EQ(r["retCode"], "0") << r.dump();
         std::vector<std::vector<std::string>> rows;
         for (const Json& c : children(r)) {
@@ -399,7 +521,8 @@ TEST(DealerSimSession, QuotePushesAndHistoryBarsAgree) {
     ASSERT_EQ(m1.size(), 1000u);
     EXPECT_LT(std::stoll(m1[0][0]), std::stoll(m1[999][0]));  // oldest first
     EXPECT_EQ(std::stoll(m1[999][0]) % 60, 0);
-    EXPECT_DOUBLE_EQ(std::stod(m1[999][5]), std::stod(quotes["EURUSD"]["priceCurrent"].get<std::string>()));
+    EXPECT_DOUBLE_EQ(std::stod(m1[999][5]),
+                     std::stod(quotes["EURUSD"]["priceCurrent"].get<std::string>()));
 
     // The newest five-minute bar is made of the newest one-minute bars.
     auto m5 = bars("5", "-10");
@@ -422,9 +545,9 @@ TEST(DealerSimSession, QuotePushesAndHistoryBarsAgree) {
     EXPECT_EQ(d1.back()[5], m1[999][5]);
     EXPECT_EQ(bars("7", "-5").size(), 5u);
 
-    Json refused = s.history->request("2023", s.list(), {},
-                                      {{"symbolCode", "EURUSD"}, {"barCount", "-10"}, {"period", "6"}, {"time", ""}},
-                                      false);
+    Json refused = s.history->request(
+        "2023", s.list(), {},
+        {{"symbolCode", "EURUSD"}, {"barCount", "-10"}, {"period", "6"}, {"time", ""}}, false);
     EXPECT_EQ(refused["retCode"], "3201");
 }
 
@@ -432,7 +555,8 @@ TEST(DealerSimSession, TokenCheckRebindsAReopenedConnectionUntilTokensAreInvalid
     DealerSim sim;
     Session s = logIn(sim);
     SimClient reopened(sim.serviceUrl(SimService::Trade), sim.key());
-    Pairs check = {{"sid", s.sid}, {"uid", "1001"}, {"pwd", "123456"}, {"token", s.tokens["trade"]}};
+    Pairs check = {
+        {"sid", s.sid}, {"uid", "1001"}, {"pwd", "123456"}, {"token", s.tokens["trade"]}};
     Json r = reopened.request("2019", check);
     EXPECT_EQ(r["retCode"], "0");
     EXPECT_EQ(r["event"], "2020");
@@ -443,7 +567,9 @@ TEST(DealerSimSession, TokenCheckRebindsAReopenedConnectionUntilTokensAreInvalid
     // A token of another service does not pass.
     Pairs wrongService = check;
     wrongService[3].second = s.tokens["quote"];
-    EXPECT_EQ(SimClient(sim.serviceUrl(SimService::Trade), sim.key()).request("2019", wrongService)["retCode"], "1005");
+    EXPECT_EQ(SimClient(sim.serviceUrl(SimService::Trade), sim.key())
+                  .request("2019", wrongService)["retCode"],
+              "1005");
 
     EXPECT_EQ(sim.invalidateTokens(), 4);
     SimClient again(sim.serviceUrl(SimService::Trade), sim.key());
@@ -453,7 +579,8 @@ TEST(DealerSimSession, TokenCheckRebindsAReopenedConnectionUntilTokensAreInvalid
 TEST(DealerSimSession, MalformedPackagesAreRecordedAndRefused) {
     DealerSim sim;
     Session s = logIn(sim);
-    const std::string head = R"({"event":"2001","token" : "","msgOrder":"77","encrypt":"1","data":)";
+    const std::string head =
+        R"({"event":"2001","token" : "","msgOrder":"77","encrypt":"1","data":)";
     auto refusedWith = [&](const std::string& text, const std::string& errorPart) {
         s.trade->sendText(s.trade->encipher(text));
         auto r = s.trade->next();
@@ -466,17 +593,20 @@ TEST(DealerSimSession, MalformedPackagesAreRecordedAndRefused) {
     refusedWith(head + R"({"sid": 5, "uid": "1001", "action": "4"}})", "not a string");
     refusedWith(head + R"({"sid": "x"}, "extra": "1"})", "unexpected member");
     refusedWith(head + R"({"sid": "x", "children": [{"a": "1"}, {"b": "2"}]}})", "children");
-    refusedWith(head + R"({"uid": "1001", "action": "4"}})", "");  // no sid: a refusal, not a format error
+    refusedWith(head + R"({"uid": "1001", "action": "4"}})",
+                "");  // no sid: a refusal, not a format error
     EXPECT_EQ(sim.packages(SimService::Trade).back().error, "");
     refusedWith(R"({"event":"2001","token" : "","msgOrder":"77","encrypt":"1","data":{"sid": "x"})"
                 R"(,"msgOrder2":"1"})",
                 "unexpected member");
-    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.1"}}).value("retCode", ""), "3103");  // well-formed
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.1"}}).value("retCode", ""),
+              "3103");  // well-formed
 
     // Text that is not JSON, or not a valid envelope, gets no answer but is recorded.
     s.trade->sendText("{not json");
     s.trade->sendText("@@@@");
-    s.trade->sendText(s.trade->encipher(R"({"event":"9999","token" : "","msgOrder":"78","encrypt":"1","data":{}})"));
+    s.trade->sendText(s.trade->encipher(
+        R"({"event":"9999","token" : "","msgOrder":"78","encrypt":"1","data":{}})"));
     auto next = s.trade->next();
     ASSERT_TRUE(next);
     Json unknown = *next;

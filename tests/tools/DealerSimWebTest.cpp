@@ -1,8 +1,8 @@
 // The dealer's web services, TLS and the command line.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sys/wait.h>
+#include <cstdio>
 
 #include "tests/support/TestSupport.h"
 #include "tests/tools/SimSession.h"
@@ -26,7 +26,8 @@ std::pair<int, std::string> runSim(const std::string& args) {
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[512];
-    while (p && fgets(buf, sizeof buf, p)) out += buf;
+    while (p && fgets(buf, sizeof buf, p))
+        out += buf;
     const int status = p ? pclose(p) : -1;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
@@ -43,7 +44,8 @@ TEST(DealerSimWeb, DealerDefinitionsAndLogos) {
     EXPECT_EQ(d["hostReal"], sim.realLoginUrl());
     for (const char* k : {"dealerName", "dealerIcon", "dealerLogo", "webService"})
         EXPECT_FALSE(d[k].get<std::string>().empty()) << k;
-    EXPECT_EQ(getJson(sim.dealerUrl() + "/getdealer.php?key=kavdemo")["data"]["dealerKey"], "kavdemo");
+    EXPECT_EQ(getJson(sim.dealerUrl() + "/getdealer.php?key=kavdemo")["data"]["dealerKey"],
+              "kavdemo");
     EXPECT_EQ(getJson(sim.dealerUrl() + "/getdealer.php?key=GOLDEX")["data"]["hostDemo"], "");
     Json unknown = getJson(sim.dealerUrl() + "/getdealer.php?key=NOPE");
     EXPECT_EQ(unknown["retCode"], "1");
@@ -77,10 +79,15 @@ TEST(DealerSimWeb, RegistrationMakesAnAccountThatCanLogIn) {
         DealerSim sim(o);
         const std::string base = sim.registerUrl() + "/account/demo/xregister/kavdemo";
         // Percent-encoded values are decoded.
-        Json r = getJson(base + "?email=demo.user%40example.com&name=demo.user@example.com&password=pa%73s&amount=1000000");
+        Json r = getJson(base +
+                         "?email=demo.user%40example.com&name=demo.user@example.com&password=pa%"
+                         "73s&amount=1000000");
         EXPECT_EQ(r["retCode"], 0);
-        EXPECT_EQ(getJson(base + "?email=" + email + "&name=" + email + "&password=x&amount=1000000")["retCode"], 4);
-        EXPECT_EQ(getJson(base + "?email=not-an-email&name=x&password=x&amount=1000000")["retCode"], 1);
+        EXPECT_EQ(getJson(base + "?email=" + email + "&name=" + email +
+                          "&password=x&amount=1000000")["retCode"],
+                  4);
+        EXPECT_EQ(getJson(base + "?email=not-an-email&name=x&password=x&amount=1000000")["retCode"],
+                  1);
         EXPECT_EQ(sim.httpRequests("register")[0]["query"]["email"], email);
 
         Session s = logIn(sim, email, "pass");
@@ -104,8 +111,11 @@ TEST(DealerSimWeb, TlsServesWssAndHttpsWithItsCertificate) {
     ASSERT_FALSE(sim.certPath().empty());
     EXPECT_EQ(sim.loginUrl().rfind("wss://", 0), 0u);
     SimClient login(sim.realLoginUrl(), sim.key(), sim.certPath());
-    EXPECT_EQ(login.request("1003", {{"uid", "1001"}, {"pwd", "123456"}, {"vcode", ""}, {"userType", "1"}})["retCode"],
-              "0");
+    EXPECT_EQ(
+        login.request(
+            "1003",
+            {{"uid", "1001"}, {"pwd", "123456"}, {"vcode", ""}, {"userType", "1"}})["retCode"],
+        "0");
     Json dealer = getJson(sim.dealerUrl() + "/getdealer.php?key=KAVFX", sim.certPath());
     EXPECT_EQ(dealer["data"]["hostReal"].get<std::string>().rfind("wss://", 0), 0u);
     // A client that trusts another certificate refuses the connection.
@@ -128,7 +138,8 @@ TEST(DealerSimWeb, CommandLineErrorsAreReported) {
 
     DealerSim sim;
     const std::string login = sim.loginUrl();
-    const std::string port = login.substr(login.rfind(':') + 1, login.size() - login.rfind(':') - 2);
+    const std::string port =
+        login.substr(login.rfind(':') + 1, login.size() - login.rfind(':') - 2);
     std::tie(status, out) = runSim("--port-base " + port);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("cannot listen on 127.0.0.1:" + port), std::string::npos) << out;

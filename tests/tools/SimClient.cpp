@@ -28,13 +28,15 @@ using TlsWs = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
 
 int SimClient::nextOrder_ = 2;
 
-std::string renderLikeClient(const std::string& event, int msgOrder, const Pairs& data, const Pairs& children,
-                             const Pairs& parames) {
+std::string renderLikeClient(const std::string& event, int msgOrder, const Pairs& data,
+                             const Pairs& children, const Pairs& parames) {
     std::string d = "{";
-    for (const auto& [k, v] : data) d += "\"" + k + "\": \"" + v + "\",";
+    for (const auto& [k, v] : data)
+        d += "\"" + k + "\": \"" + v + "\",";
     if (!children.empty()) {
         std::string inner;
-        for (const auto& [k, v] : children) inner += "\"" + k + "\": \"" + v + "\",";
+        for (const auto& [k, v] : children)
+            inner += "\"" + k + "\": \"" + v + "\",";
         d += "\"children\": [{" + inner + "}],";
     }
     if (!parames.empty()) {
@@ -45,9 +47,10 @@ std::string renderLikeClient(const std::string& event, int msgOrder, const Pairs
         d += "\"parames\": [" + p + "],";
     }
     d += "}";
-    for (size_t pos; (pos = d.find(",}")) != std::string::npos;) d.replace(pos, 2, "}");
-    return "{\"event\":\"" + event + "\",\"token\" : \"\",\"msgOrder\":\"" + std::to_string(msgOrder) +
-           "\",\"encrypt\":\"1\",\"data\":" + d + "}";
+    for (size_t pos; (pos = d.find(",}")) != std::string::npos;)
+        d.replace(pos, 2, "}");
+    return "{\"event\":\"" + event + "\",\"token\" : \"\",\"msgOrder\":\"" +
+           std::to_string(msgOrder) + "\",\"encrypt\":\"1\",\"data\":" + d + "}";
 }
 
 namespace {
@@ -106,7 +109,8 @@ struct SimClient::Impl {
 
     // Runs handlers until `done` holds or the time is up.
     bool pump(const std::function<bool()>& done, int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!done()) {
             const auto left = deadline - std::chrono::steady_clock::now();
             if (left <= std::chrono::steady_clock::duration::zero()) return false;
@@ -134,7 +138,8 @@ struct SimClient::Impl {
     }
 
     // Connects and handshakes; the error text or nothing.
-    std::optional<std::string> connect(const std::string& url, int timeoutMs, const std::string& caFile) {
+    std::optional<std::string> connect(const std::string& url, int timeoutMs,
+                                       const std::string& caFile) {
         const Url u = parseUrl(url);
         tcp::resolver resolver(io);
         const auto endpoints = resolver.resolve(u.host, u.port);
@@ -152,24 +157,24 @@ struct SimClient::Impl {
             auto s = std::make_unique<TlsWs>(io, tlsCtx);
             auto* raw = s.get();
             ws = std::move(s);
-            beast::get_lowest_layer(*raw).async_connect(endpoints, [&, raw, u](boost::system::error_code ec,
-                                                                                 tcp::endpoint) {
-                if (ec) return finish(ec);
-                raw->next_layer().async_handshake(ssl::stream_base::client, [&, raw, u](boost::system::error_code ec2) {
-                    if (ec2) return finish(ec2);
-                    raw->async_handshake(u.host + ":" + u.port, u.target, finish);
+            beast::get_lowest_layer(*raw).async_connect(
+                endpoints, [&, raw, u](boost::system::error_code ec, tcp::endpoint) {
+                    if (ec) return finish(ec);
+                    raw->next_layer().async_handshake(
+                        ssl::stream_base::client, [&, raw, u](boost::system::error_code ec2) {
+                            if (ec2) return finish(ec2);
+                            raw->async_handshake(u.host + ":" + u.port, u.target, finish);
+                        });
                 });
-            });
         } else {
             auto s = std::make_unique<PlainWs>(io);
             auto* raw = s.get();
             ws = std::move(s);
-            beast::get_lowest_layer(*raw).async_connect(endpoints,
-                                                        [&, raw, u](boost::system::error_code ec, tcp::endpoint) {
-                                                            if (ec) return finish(ec);
-                                                            raw->async_handshake(u.host + ":" + u.port, u.target,
-                                                                                 finish);
-                                                        });
+            beast::get_lowest_layer(*raw).async_connect(
+                endpoints, [&, raw, u](boost::system::error_code ec, tcp::endpoint) {
+                    if (ec) return finish(ec);
+                    raw->async_handshake(u.host + ":" + u.port, u.target, finish);
+                });
         }
         if (!pump([&] { return done; }, timeoutMs)) return std::string("timeout");
         if (result) return result.message();
@@ -180,7 +185,8 @@ struct SimClient::Impl {
 
 SimClient::SimClient(const std::string& url, std::string key, const std::string& caFile)
     : impl_(std::make_unique<Impl>()), key_(std::move(key)) {
-    if (auto error = impl_->connect(url, 5000, caFile)) throw std::runtime_error("cannot connect to " + url + ": " + *error);
+    if (auto error = impl_->connect(url, 5000, caFile))
+        throw std::runtime_error("cannot connect to " + url + ": " + *error);
 }
 
 SimClient::~SimClient() {
@@ -192,7 +198,8 @@ SimClient::~SimClient() {
     }
 }
 
-std::optional<std::string> SimClient::tryConnect(const std::string& url, int timeoutMs, const std::string& caFile) {
+std::optional<std::string> SimClient::tryConnect(const std::string& url, int timeoutMs,
+                                                 const std::string& caFile) {
     Impl impl;
     return impl.connect(url, timeoutMs, caFile);
 }
@@ -227,8 +234,8 @@ std::string SimClient::decipher(const std::string& text) const {
     return *plain;
 }
 
-int SimClient::send(const std::string& event, const Pairs& data, const Pairs& children, const Pairs& parames,
-                    bool encipher) {
+int SimClient::send(const std::string& event, const Pairs& data, const Pairs& children,
+                    const Pairs& parames, bool encipher) {
     nextOrder_ = nextOrder_ < 65535 ? nextOrder_ + 1 : 2;
     const int order = nextOrder_;
     const std::string text = renderLikeClient(event, order, data, children, parames);
@@ -262,13 +269,14 @@ std::optional<Json> SimClient::next(int timeoutMs) {
     return Json::parse(lastEnciphered_ ? decipher(*text) : *text);
 }
 
-Json SimClient::request(const std::string& event, const Pairs& data, const Pairs& children, const Pairs& parames,
-                        bool encipher, int timeoutMs) {
+Json SimClient::request(const std::string& event, const Pairs& data, const Pairs& children,
+                        const Pairs& parames, bool encipher, int timeoutMs) {
     const int order = send(event, data, children, parames, encipher);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
         auto text = left > 0 ? nextText(static_cast<int>(left)) : std::nullopt;
         if (!text) throw std::runtime_error("no reply to " + event);
         lastEnciphered_ = !text->empty() && (*text)[0] != '{';
@@ -283,8 +291,9 @@ Json SimClient::request(const std::string& event, const Pairs& data, const Pairs
 Json SimClient::nextPush(const std::string& event, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
         auto j = next(static_cast<int>(std::max<long long>(left, 0)));
         if (!j) throw std::runtime_error("no push " + event);
         if ((*j)["event"] == event) return *j;
@@ -305,7 +314,8 @@ bool SimClient::waitClosed(int timeoutMs) {
 HttpResult httpGet(const std::string& url, const std::string& caFile) {
     namespace http = beast::http;
     const bool tls = url.rfind("https://", 0) == 0;
-    if (!tls && url.rfind("http://", 0) != 0) throw std::runtime_error("not an HTTP address: " + url);
+    if (!tls && url.rfind("http://", 0) != 0)
+        throw std::runtime_error("not an HTTP address: " + url);
     Url u = parseUrl(std::string(tls ? "wss://" : "ws://") + url.substr(tls ? 8 : 7));
     net::io_context io;
     tcp::resolver resolver(io);
@@ -340,7 +350,11 @@ HttpResult httpGet(const std::string& url, const std::string& caFile) {
     return r;
 }
 
-int SimClient::closeCode() const { return impl_->closeCode; }
-bool SimClient::closed() const { return impl_->closed; }
+int SimClient::closeCode() const {
+    return impl_->closeCode;
+}
+bool SimClient::closed() const {
+    return impl_->closed;
+}
 
 }  // namespace simtest

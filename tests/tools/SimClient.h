@@ -20,8 +20,8 @@ using Json = nlohmann::ordered_json;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Renders a package as the client does.
-std::string renderLikeClient(const std::string& event, int msgOrder, const Pairs& data, const Pairs& children = {},
-                             const Pairs& parames = {});
+std::string renderLikeClient(const std::string& event, int msgOrder, const Pairs& data,
+                             const Pairs& children = {}, const Pairs& parames = {});
 
 struct HttpResult {
     int status = 0;
@@ -32,23 +32,24 @@ struct HttpResult {
 HttpResult httpGet(const std::string& url, const std::string& caFile = "");
 
 class SimClient {
-public:
+  public:
     // Connects and completes the handshake; throws std::runtime_error on failure.
     // `caFile`: the certificate to trust for wss:// addresses.
     SimClient(const std::string& url, std::string key, const std::string& caFile = "");
     ~SimClient();
 
     // Tries a connection; the error text, or nothing when it opened.
-    static std::optional<std::string> tryConnect(const std::string& url, int timeoutMs, const std::string& caFile = "");
+    static std::optional<std::string> tryConnect(const std::string& url, int timeoutMs,
+                                                 const std::string& caFile = "");
 
     void sendText(const std::string& text);
     // Renders, enciphers when asked, sends; returns the message order used.
-    int send(const std::string& event, const Pairs& data, const Pairs& children = {}, const Pairs& parames = {},
-             bool encipher = true);
+    int send(const std::string& event, const Pairs& data, const Pairs& children = {},
+             const Pairs& parames = {}, bool encipher = true);
     // Sends and waits for the reply with the same message order; every other
     // package received meanwhile is kept for nextPush(). Throws on time-out.
-    Json request(const std::string& event, const Pairs& data, const Pairs& children = {}, const Pairs& parames = {},
-                 bool encipher = true, int timeoutMs = 5000);
+    Json request(const std::string& event, const Pairs& data, const Pairs& children = {},
+                 const Pairs& parames = {}, bool encipher = true, int timeoutMs = 5000);
 
     // The next package (deciphered when needed), or nothing after the time-out
     // or a close.
@@ -67,7 +68,7 @@ public:
     std::string decipher(const std::string& text) const;
     std::string encipher(const std::string& text) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string key_;

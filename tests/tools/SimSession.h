@@ -32,15 +32,21 @@ inline Json loginRequest(kavtest::DealerSim& sim, const std::string& uid, const 
     return login.request("1003", {{"uid", uid}, {"pwd", pwd}, {"vcode", ""}, {"userType", "1"}});
 }
 
-inline Json proxyLogin(SimClient& c, const std::string& sid, const std::string& uid, const std::string& pwd,
-                       bool encipher) {
+inline Json proxyLogin(SimClient& c, const std::string& sid, const std::string& uid,
+                       const std::string& pwd, bool encipher) {
     return c.request("1005",
-                     {{"sid", sid}, {"uid", uid}, {"userId", uid}, {"pwd", pwd}, {"vcode", ""}, {"userType", "1"}}, {},
-                     {}, encipher);
+                     {{"sid", sid},
+                      {"uid", uid},
+                      {"userId", uid},
+                      {"pwd", pwd},
+                      {"vcode", ""},
+                      {"userType", "1"}},
+                     {}, {}, encipher);
 }
 
 // Logs in to the login service and every other service; fails the test on a refusal.
-inline Session logIn(kavtest::DealerSim& sim, const std::string& uid = "1001", const std::string& pwd = "123456") {
+inline Session logIn(kavtest::DealerSim& sim, const std::string& uid = "1001",
+                     const std::string& pwd = "123456") {
     Session s;
     s.uid = uid;
     s.password = pwd;
@@ -65,16 +71,31 @@ inline Session logIn(kavtest::DealerSim& sim, const std::string& uid = "1001", c
 // The 26 members of an order object, with the given ones replaced.
 inline Pairs orderFields(const std::map<std::string, std::string>& v) {
     static const char* const keys[] = {
-        "accId", "pointAsk", "pointBid", "orderType", "bsCode", "orderSerial", "memo", "orderCode", "orderCodeRe",
-        "orderPrice", "orderQuantity", "orderTime", "pointOffset", "priceStopLose", "priceTakeProfit",
-        "revQuantity", "seatsCode", "symbolCode", "symbolId", "validDateType", "validDate", "amId", "cmDealerId",
-        "sendType", "cutType", "pickInfo"};
+        "accId",         "pointAsk",  "pointBid",    "orderType",     "bsCode",
+        "orderSerial",   "memo",      "orderCode",   "orderCodeRe",   "orderPrice",
+        "orderQuantity", "orderTime", "pointOffset", "priceStopLose", "priceTakeProfit",
+        "revQuantity",   "seatsCode", "symbolCode",  "symbolId",      "validDateType",
+        "validDate",     "amId",      "cmDealerId",  "sendType",      "cutType",
+        "pickInfo"};
     static const std::map<std::string, std::string> defaults = {
-        {"accId", "1001"},       {"pointAsk", "10"},         {"pointBid", "10"},       {"orderType", "1"},
-        {"bsCode", "b"},         {"orderSerial", "0"},       {"orderPrice", "0"},      {"orderQuantity", "1"},
-        {"orderTime", "2024-01-02 03:04:05"},                {"pointOffset", "0"},     {"priceStopLose", "0"},
-        {"priceTakeProfit", "0"}, {"revQuantity", "0.00"},   {"symbolCode", "EURUSD"}, {"symbolId", "1"},
-        {"validDateType", "0"},  {"amId", "0"},              {"cmDealerId", "0"}};
+        {"accId", "1001"},
+        {"pointAsk", "10"},
+        {"pointBid", "10"},
+        {"orderType", "1"},
+        {"bsCode", "b"},
+        {"orderSerial", "0"},
+        {"orderPrice", "0"},
+        {"orderQuantity", "1"},
+        {"orderTime", "2024-01-02 03:04:05"},
+        {"pointOffset", "0"},
+        {"priceStopLose", "0"},
+        {"priceTakeProfit", "0"},
+        {"revQuantity", "0.00"},
+        {"symbolCode", "EURUSD"},
+        {"symbolId", "1"},
+        {"validDateType", "0"},
+        {"amId", "0"},
+        {"cmDealerId", "0"}};
     Pairs out;
     for (const char* k : keys) {
         auto it = v.find(k);
@@ -89,7 +110,8 @@ inline Pairs orderFields(const std::map<std::string, std::string>& v) {
 }
 
 // Sends an order request on the trading service and returns its reply.
-inline Json order(Session& s, const std::string& event, const std::map<std::string, std::string>& fields) {
+inline Json order(Session& s, const std::string& event,
+                  const std::map<std::string, std::string>& fields) {
     return s.trade->request(event, s.action1(), orderFields(fields));
 }
 
@@ -100,6 +122,8 @@ inline std::string price(double p, int decimals) {
 }
 
 // Reply records of a list query.
-inline Json children(const Json& reply) { return reply["data"]["children"]; }
+inline Json children(const Json& reply) {
+    return reply["data"]["children"];
+}
 
 }  // namespace simtest

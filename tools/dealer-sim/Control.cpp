@@ -15,9 +15,12 @@ HttpAnswer reply(const Json& body, int status = 200) {
     return a;
 }
 
-HttpAnswer bad(const std::string& why) { return reply({{"error", why}}, 400); }
+HttpAnswer bad(const std::string& why) {
+    return reply({{"error", why}}, 400);
+}
 
-std::string queryOr(const std::map<std::string, std::string>& q, const char* key, const std::string& fallback = "") {
+std::string queryOr(const std::map<std::string, std::string>& q, const char* key,
+                    const std::string& fallback = "") {
     auto it = q.find(key);
     return it == q.end() ? fallback : it->second;
 }
@@ -42,17 +45,23 @@ std::string text(const Json& body, const char* key, const std::string& fallback 
 
 Json Simulator::heartbeatCounts() const {
     Json h = Json::object();
-    for (int i = 0; i < kServiceCount; ++i) h[serviceName(static_cast<Service>(i))] = heartbeats_[i];
+    for (int i = 0; i < kServiceCount; ++i)
+        h[serviceName(static_cast<Service>(i))] = heartbeats_[i];
     return h;
 }
 
 Json Simulator::configJson() const {
     Json enc = Json::object();
-    for (int i = 0; i < kServiceCount; ++i) enc[serviceName(static_cast<Service>(i))] = bool(encipher_[i]);
-    return {{"compressed", compressed_},   {"omitHistoryAddress", omitHistory_},
-            {"numbersAsNumbers", numbersAsNumbers_}, {"encipher", enc},
-            {"quoteRate", quoteRate_},     {"seed", options_.seed},
-            {"key", envelope_.key()},      {"iv", envelope_.iv()}};
+    for (int i = 0; i < kServiceCount; ++i)
+        enc[serviceName(static_cast<Service>(i))] = bool(encipher_[i]);
+    return {{"compressed", compressed_},
+            {"omitHistoryAddress", omitHistory_},
+            {"numbersAsNumbers", numbersAsNumbers_},
+            {"encipher", enc},
+            {"quoteRate", quoteRate_},
+            {"seed", options_.seed},
+            {"key", envelope_.key()},
+            {"iv", envelope_.iv()}};
 }
 
 Json Simulator::packageList(const std::map<std::string, std::string>& q) const {
@@ -101,7 +110,8 @@ void Simulator::waitFor(std::function<bool()> ready, std::function<Json()> answe
         body["timedOut"] = timedOut;
         respond(reply(body));
     };
-    w->timer = std::make_unique<net::steady_timer>(io_, std::chrono::milliseconds(std::clamp(timeoutMs, 0, 120000)));
+    w->timer = std::make_unique<net::steady_timer>(
+        io_, std::chrono::milliseconds(std::clamp(timeoutMs, 0, 120000)));
     w->timer->async_wait([this, weak = std::weak_ptr<Waiter>(w)](boost::system::error_code ec) {
         auto w = weak.lock();
         if (ec || !w || w->done) return;
@@ -146,7 +156,8 @@ void Simulator::controlHttp(const HttpRequest& req, HttpResponder respond) {
     if (!deferred) respond(std::move(a));
 }
 
-HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResponder& respond, bool& deferred) {
+HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResponder& respond,
+                              bool& deferred) {
     const std::string& path = req.path;
     const bool post = req.method == "POST";
     const bool get = req.method == "GET";
@@ -167,7 +178,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         return i;
     };
     // Records go out as the services render them at the moment.
-    auto rendered = [&](const Json& records) { return numbersAsNumbers_ ? records : stringifyNumbers(records); };
+    auto rendered = [&](const Json& records) {
+        return numbersAsNumbers_ ? records : stringifyNumbers(records);
+    };
     auto quotes = [&] {
         Json q = Json::object();
         for (size_t i = 0; i < market_->symbols().size(); ++i)
@@ -176,7 +189,8 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
     };
     auto later = [&](std::function<bool()> ready, std::function<Json()> answer) {
         deferred = true;
-        waitFor(std::move(ready), std::move(answer), queryInt(req.query, "timeout", 5000), std::move(respond));
+        waitFor(std::move(ready), std::move(answer), queryInt(req.query, "timeout", 5000),
+                std::move(respond));
         return HttpAnswer{};
     };
 
@@ -205,8 +219,10 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
     }
     if (post && path == "/config") {
         if (body.contains("compressed")) compressed_ = body["compressed"].get<bool>();
-        if (body.contains("omitHistoryAddress")) omitHistory_ = body["omitHistoryAddress"].get<bool>();
-        if (body.contains("numbersAsNumbers")) numbersAsNumbers_ = body["numbersAsNumbers"].get<bool>();
+        if (body.contains("omitHistoryAddress"))
+            omitHistory_ = body["omitHistoryAddress"].get<bool>();
+        if (body.contains("numbersAsNumbers"))
+            numbersAsNumbers_ = body["numbersAsNumbers"].get<bool>();
         if (body.contains("encipher")) {
             for (const auto& [name, on] : body["encipher"].items()) {
                 auto s = serviceByName(name);
@@ -225,8 +241,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         f.service = serviceOf(false);
         const std::string action = text(body, "action", "fail");
         static const std::map<std::string, FaultAction> kActions = {
-            {"fail", FaultAction::Fail},   {"delay", FaultAction::Delay},           {"hold", FaultAction::Hold},
-            {"drop", FaultAction::Drop},   {"twice", FaultAction::Twice},           {"wrongOrder", FaultAction::WrongOrder},
+            {"fail", FaultAction::Fail},      {"delay", FaultAction::Delay},
+            {"hold", FaultAction::Hold},      {"drop", FaultAction::Drop},
+            {"twice", FaultAction::Twice},    {"wrongOrder", FaultAction::WrongOrder},
             {"numbers", FaultAction::Numbers}};
         auto it = kActions.find(action);
         if (it == kActions.end()) throw std::runtime_error("unknown action \"" + action + "\"");
@@ -247,7 +264,8 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
     if (post && path == "/release") {
         auto held = std::move(held_);
         held_.clear();
-        for (auto& send : held) send();
+        for (auto& send : held)
+            send();
         return reply({{"ok", true}, {"released", held.size()}});
     }
     if (post && (path == "/connections/close" || path == "/connections/reset")) {
@@ -275,7 +293,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         const size_t min = static_cast<size_t>(std::max(0, queryInt(req.query, "min", 0)));
         auto q = req.query;
         return later([this, q, min] { return connectionList(q).size() >= min; },
-                     [this, q] { return Json{{"connections", connectionList(q)}}; });
+                     [this, q] {
+                         return Json{{"connections", connectionList(q)}};
+                     });
     }
     if (post && path == "/tokens/invalidate") {
         const std::string uid = text(body, "uid");
@@ -354,7 +374,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         auto q = req.query;
         return later([this, q, min] { return packageList(q).size() >= min; },
                      [this, q] {
-                         return Json{{"packages", packageList(q)}, {"heartbeats", heartbeatCounts()}, {"next", nextSeq_}};
+                         return Json{{"packages", packageList(q)},
+                                     {"heartbeats", heartbeatCounts()},
+                                     {"next", nextSeq_}};
                      });
     }
     if (get && path == "/heartbeats") {
@@ -367,7 +389,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
                 if (!s) return true;
                 return heartbeats_[static_cast<int>(*s)] >= min;
             },
-            [this] { return Json{{"heartbeats", heartbeatCounts()}}; });
+            [this] {
+                return Json{{"heartbeats", heartbeatCounts()}};
+            });
     }
     if (get && path == "/http") {
         const std::string kind = queryOr(req.query, "kind");
@@ -378,7 +402,10 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
                 if (kind.empty() || r["kind"] == kind) l.push_back(r);
             return l;
         };
-        return later([list, min] { return list().size() >= min; }, [list] { return Json{{"requests", list()}}; });
+        return later([list, min] { return list().size() >= min; },
+                     [list] {
+                         return Json{{"requests", list()}};
+                     });
     }
     return reply({{"error", "no such control call: " + req.method + " " + path}}, 404);
 }

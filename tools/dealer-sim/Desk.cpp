@@ -7,7 +7,9 @@
 namespace dealersim {
 namespace {
 
-double round2(double v) { return std::round(v * 100.0) / 100.0; }
+double round2(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
 
 // Strict number of an order field: the whole text must be a decimal number.
 bool parseNumber(const Fields& c, const char* key, double& out) {
@@ -25,10 +27,12 @@ std::string get(const Fields& c, const char* key) {
 
 // The 26 members the client puts into every order object.
 const char* const kOrderKeys[] = {
-    "accId", "pointAsk", "pointBid", "orderType", "bsCode", "orderSerial", "memo", "orderCode", "orderCodeRe",
-    "orderPrice", "orderQuantity", "orderTime", "pointOffset", "priceStopLose", "priceTakeProfit", "revQuantity",
-    "seatsCode", "symbolCode", "symbolId", "validDateType", "validDate", "amId", "cmDealerId", "sendType",
-    "cutType", "pickInfo"};
+    "accId",         "pointAsk",  "pointBid",    "orderType",     "bsCode",
+    "orderSerial",   "memo",      "orderCode",   "orderCodeRe",   "orderPrice",
+    "orderQuantity", "orderTime", "pointOffset", "priceStopLose", "priceTakeProfit",
+    "revQuantity",   "seatsCode", "symbolCode",  "symbolId",      "validDateType",
+    "validDate",     "amId",      "cmDealerId",  "sendType",      "cutType",
+    "pickInfo"};
 
 }  // namespace
 
@@ -39,14 +43,16 @@ Outcome refusal(const char* retCode, std::string message) {
     return o;
 }
 
-Desk::Desk(Market& market, std::function<int64_t()> clock) : market_(market), clock_(std::move(clock)) {
+Desk::Desk(Market& market, std::function<int64_t()> clock)
+    : market_(market), clock_(std::move(clock)) {
     struct Demo {
         const char* uid;
         double balance;
         const char* riskType;
         double warning, cut;
     };
-    for (const Demo& d : {Demo{"1001", 100000, "2", 1.5, 0.5}, Demo{"1002", 50000, "1", 0.5, 1.0}}) {
+    for (const Demo& d :
+         {Demo{"1001", 100000, "2", 1.5, 0.5}, Demo{"1002", 50000, "1", 0.5, 1.0}}) {
         User u;
         u.uid = d.uid;
         u.password = "123456";
@@ -68,9 +74,12 @@ Desk::Desk(Market& market, std::function<int64_t()> clock) : market_(market), cl
     rates_["USD_JPY"] = 150.0;
     rates_["EUR_USD"] = 1.1;
     const int64_t now = clock_();
-    bulletins_.push_back({1, "模拟交易开放", "模拟交易系统全天开放，欢迎使用。", formatLocalTime(now - 3 * 86400)});
-    bulletins_.push_back({2, "交易时间调整", "节假日期间部分商品交易时间调整，请留意公告。", formatLocalTime(now - 86400)});
-    bulletins_.push_back({3, "风险提示", "保证金交易风险较高，请合理控制仓位。", formatLocalTime(now - 3600)});
+    bulletins_.push_back(
+        {1, "模拟交易开放", "模拟交易系统全天开放，欢迎使用。", formatLocalTime(now - 3 * 86400)});
+    bulletins_.push_back({2, "交易时间调整", "节假日期间部分商品交易时间调整，请留意公告。",
+                          formatLocalTime(now - 86400)});
+    bulletins_.push_back(
+        {3, "风险提示", "保证金交易风险较高，请合理控制仓位。", formatLocalTime(now - 3600)});
 }
 
 // ---- users ----
@@ -101,7 +110,8 @@ Outcome Desk::changePassword(const std::string& uid, const Fields& child) {
 
 Outcome Desk::registerDemo(const std::string& email, const std::string& password, double amount) {
     const auto at = email.find('@');
-    if (at == std::string::npos || at == 0 || email.find('.', at) == std::string::npos || email.back() == '.')
+    if (at == std::string::npos || at == 0 || email.find('.', at) == std::string::npos ||
+        email.back() == '.')
         return refusal("1", "邮箱格式不正确");
     if (password.empty()) return refusal("2", "密码不能为空");
     if (!(amount > 0) || amount > 1e9) return refusal("3", "初始资金无效");
@@ -161,16 +171,21 @@ Account* Desk::accountOf(const std::string& uid) {
     return it == accounts_.end() ? nullptr : &it->second;
 }
 
-const Account* Desk::accountOf(const std::string& uid) const { return const_cast<Desk*>(this)->accountOf(uid); }
+const Account* Desk::accountOf(const std::string& uid) const {
+    return const_cast<Desk*>(this)->accountOf(uid);
+}
 
 double Desk::rate(const std::string& from, const std::string& to) const {
     if (from == to) return 1.0;
     if (auto it = rates_.find(from + "_" + to); it != rates_.end()) return it->second;
-    if (auto it = rates_.find(to + "_" + from); it != rates_.end() && it->second > 0) return 1.0 / it->second;
+    if (auto it = rates_.find(to + "_" + from); it != rates_.end() && it->second > 0)
+        return 1.0 / it->second;
     return 1.0;
 }
 
-int64_t Desk::markPoints(const Ticket& t) const { return t.buy ? market_.bid(t.symbol) : market_.ask(t.symbol); }
+int64_t Desk::markPoints(const Ticket& t) const {
+    return t.buy ? market_.bid(t.symbol) : market_.ask(t.symbol);
+}
 
 double Desk::floatingRaw(const Ticket& t) const {
     const SymbolDef& s = market_.symbol(t.symbol);
@@ -210,7 +225,9 @@ double Desk::freeMargin(const std::string& uid) const {
     return a->balance + floatingTotal(uid) - usedMargin(uid) - frozenMargin(uid);
 }
 
-std::string Desk::nextCode() { return std::to_string(nextCode_++); }
+std::string Desk::nextCode() {
+    return std::to_string(nextCode_++);
+}
 
 bool Desk::validQuantity(int symbol, double q) const {
     const SymbolDef& s = market_.symbol(symbol);
@@ -219,13 +236,15 @@ bool Desk::validQuantity(int symbol, double q) const {
     return std::fabs(steps - std::round(steps)) < 1e-9;
 }
 
-const char* Desk::checkStops(int symbol, bool buy, int64_t ref, int64_t sl, int64_t tp, std::string* message) const {
+const char* Desk::checkStops(int symbol, bool buy, int64_t ref, int64_t sl, int64_t tp,
+                             std::string* message) const {
     const SymbolDef& s = market_.symbol(symbol);
     if (sl < 0 || (sl != 0 && (buy ? sl > ref - s.pointStopLose : sl < ref + s.pointStopLose))) {
         *message = "止损价无效";
         return ret::kBadStopLoss;
     }
-    if (tp < 0 || (tp != 0 && (buy ? tp < ref + s.pointTakeProfit : tp > ref - s.pointTakeProfit))) {
+    if (tp < 0 ||
+        (tp != 0 && (buy ? tp < ref + s.pointTakeProfit : tp > ref - s.pointTakeProfit))) {
         *message = "止盈价无效";
         return ret::kBadTakeProfit;
     }
@@ -493,7 +512,10 @@ Json Desk::closedRecords(const std::string& uid) const {
 Json Desk::bulletinRecords() const {
     Json list = Json::array();
     for (auto it = bulletins_.rbegin(); it != bulletins_.rend(); ++it)
-        list.push_back({{"contentId", it->id}, {"title", it->title}, {"content", it->content}, {"date", it->date}});
+        list.push_back({{"contentId", it->id},
+                        {"title", it->title},
+                        {"content", it->content},
+                        {"date", it->date}});
     return list;
 }
 
@@ -526,13 +548,16 @@ std::string Desk::compressedLine(int i) const {
         std::snprintf(buf, sizeof buf, "%.*f", s.decimals, s.price(points));
         return std::string(buf);
     };
-    // 0 marker, time, symbol id, code, price, ask, high, low, previous close, day high, day low, volume
-    return "0," + std::to_string(q.lastTime) + "," + std::to_string(s.id) + "," + s.code + "," + p(q.current) + "," +
-           p(market_.ask(i)) + "," + p(q.dayHigh) + "," + p(q.dayLow) + "," + p(q.prevClose) + "," + p(q.dayHigh) +
-           "," + p(q.dayLow) + "," + std::to_string(q.volume);
+    // 0 marker, time, symbol id, code, price, ask, high, low, previous close, day high, day low,
+    // volume
+    return "0," + std::to_string(q.lastTime) + "," + std::to_string(s.id) + "," + s.code + "," +
+           p(q.current) + "," + p(market_.ask(i)) + "," + p(q.dayHigh) + "," + p(q.dayLow) + "," +
+           p(q.prevClose) + "," + p(q.dayHigh) + "," + p(q.dayLow) + "," + std::to_string(q.volume);
 }
 
-Push Desk::accountPush(const std::string& uid) const { return Push{"trade", uid, "4008", accountRecords(uid)}; }
+Push Desk::accountPush(const std::string& uid) const {
+    return Push{"trade", uid, "4008", accountRecords(uid)};
+}
 
 Push Desk::positionPush(const std::string& uid, int symbol) const {
     return Push{"trade", uid, "4022", Json::array({positionRecord(uid, symbol)})};
@@ -562,7 +587,8 @@ Outcome Desk::order(const std::string& uid, const std::string& event, const Fiel
                         : event == "3011" ? type == "3011"
                         : event == "3009" ? type == "6"
                                           : false;
-    if (!typeOk) return refusal(ret::kMalformed, "orderType " + type + " 与请求 " + event + " 不符");
+    if (!typeOk)
+        return refusal(ret::kMalformed, "orderType " + type + " 与请求 " + event + " 不符");
     if (!accountOf(uid)) return refusal(ret::kBadSession, "账户不存在");
     Outcome out = event == "3001"   ? marketOpen(uid, c)
                   : event == "2039" ? closeBySymbol(uid, c)
@@ -595,13 +621,14 @@ Outcome Desk::marketOpen(const std::string& uid, const Fields& c) {
         return refusal(code, message);
     if (freeMargin(uid) < qty * s.marginPerLot) return refusal(ret::kNoMargin, "可用保证金不足");
     Outcome out;
-    out.data["orderCode"] = openTicket(uid, si, buy, qty, fill, s.points(sl), s.points(tp), get(c, "memo"), out.pushes);
+    out.data["orderCode"] =
+        openTicket(uid, si, buy, qty, fill, s.points(sl), s.points(tp), get(c, "memo"), out.pushes);
     return out;
 }
 
-std::string Desk::openTicket(const std::string& uid, int symbol, bool buy, double quantity, int64_t at,
-                             int64_t stopLoss, int64_t takeProfit, const std::string& memo,
-                             std::vector<Push>& pushes) {
+std::string Desk::openTicket(const std::string& uid, int symbol, bool buy, double quantity,
+                             int64_t at, int64_t stopLoss, int64_t takeProfit,
+                             const std::string& memo, std::vector<Push>& pushes) {
     Ticket t;
     t.code = nextCode();
     t.uid = uid;
@@ -626,7 +653,8 @@ void Desk::closeTicket(size_t index, double qty, int64_t price, const std::strin
     Ticket t = tickets_[index];
     Account* a = accountOf(t.uid);
     const SymbolDef& s = market_.symbol(t.symbol);
-    const double raw = (s.price(price) - s.price(t.openPoints)) * (t.buy ? 1.0 : -1.0) * qty * s.unit;
+    const double raw =
+        (s.price(price) - s.price(t.openPoints)) * (t.buy ? 1.0 : -1.0) * qty * s.unit;
     const double profit = round2(raw * rate(s.currency, a ? a->currency : "USD"));
     if (a) {
         a->balance += profit;
@@ -656,7 +684,8 @@ void Desk::closeTicket(size_t index, double qty, int64_t price, const std::strin
         Ticket& live = tickets_[index];
         live.quantity = remaining;
         live.margin = remaining * s.marginPerLot;
-        pushes.push_back(Push{"trade", t.uid, "4016", Json::array({ticketRecord(live, live.quantity)})});
+        pushes.push_back(
+            Push{"trade", t.uid, "4016", Json::array({ticketRecord(live, live.quantity)})});
     }
     pushes.push_back(Push{"trade", t.uid, "4020", Json::array({closedRecord(c)})});
     pushes.push_back(positionPush(t.uid, t.symbol));
@@ -735,9 +764,11 @@ Outcome Desk::pendingOrder(const std::string& uid, const Fields& c) {
         return refusal(ret::kMalformed, "价格字段无效");
     const int64_t at = s.points(price);
     const int64_t market = buy ? market_.ask(si) : market_.bid(si);
-    if (at <= 0 || std::llabs(at - market) < s.pointLimit) return refusal(ret::kBadLimitPrice, "挂单价格距离市价过近");
+    if (at <= 0 || std::llabs(at - market) < s.pointLimit)
+        return refusal(ret::kBadLimitPrice, "挂单价格距离市价过近");
     std::string message;
-    if (const char* code = checkStops(si, buy, at, s.points(sl), s.points(tp), &message)) return refusal(code, message);
+    if (const char* code = checkStops(si, buy, at, s.points(sl), s.points(tp), &message))
+        return refusal(code, message);
     const double margin = qty * s.marginPerLot;
     if (freeMargin(uid) < margin) return refusal(ret::kNoMargin, "可用保证金不足");
     PendingOrder o;
@@ -762,7 +793,8 @@ Outcome Desk::pendingOrder(const std::string& uid, const Fields& c) {
     orders_.push_back(o);
     Outcome out;
     out.data["orderCode"] = o.code;
-    out.pushes.push_back(Push{"trade", uid, "4018", Json::array({orderRecord(o, o.quantity, "0")})});
+    out.pushes.push_back(
+        Push{"trade", uid, "4018", Json::array({orderRecord(o, o.quantity, "0")})});
     out.pushes.push_back(accountPush(uid));
     return out;
 }
@@ -776,23 +808,27 @@ Outcome Desk::modify(const std::string& uid, const Fields& c) {
     for (Ticket& t : tickets_) {
         if (t.code != code || t.uid != uid) continue;
         const SymbolDef& s = market_.symbol(t.symbol);
-        if (const char* err = checkStops(t.symbol, t.buy, markPoints(t), s.points(sl), s.points(tp), &message))
+        if (const char* err =
+                checkStops(t.symbol, t.buy, markPoints(t), s.points(sl), s.points(tp), &message))
             return refusal(err, message);
         t.stopLoss = s.points(sl);
         t.takeProfit = s.points(tp);
         Outcome out;
-        out.pushes.push_back(Push{"trade", uid, "4016", Json::array({ticketRecord(t, t.quantity)})});
+        out.pushes.push_back(
+            Push{"trade", uid, "4016", Json::array({ticketRecord(t, t.quantity)})});
         return out;
     }
     for (PendingOrder& o : orders_) {
         if (o.code != code || o.uid != uid) continue;
         const SymbolDef& s = market_.symbol(o.symbol);
-        if (const char* err = checkStops(o.symbol, o.buy, o.pricePoints, s.points(sl), s.points(tp), &message))
+        if (const char* err =
+                checkStops(o.symbol, o.buy, o.pricePoints, s.points(sl), s.points(tp), &message))
             return refusal(err, message);
         o.stopLoss = s.points(sl);
         o.takeProfit = s.points(tp);
         Outcome out;
-        out.pushes.push_back(Push{"trade", uid, "4018", Json::array({orderRecord(o, o.quantity, "0")})});
+        out.pushes.push_back(
+            Push{"trade", uid, "4018", Json::array({orderRecord(o, o.quantity, "0")})});
         return out;
     }
     return refusal(ret::kNoSuchOrder, "单据不存在");
@@ -816,14 +852,17 @@ Outcome Desk::deposit(const std::string& uid, const Fields& c) {
         if (!c.count(key)) return refusal(ret::kMalformed, std::string("出入金缺少字段 ") + key);
     Account* a = accountOf(uid);
     if (!a) return refusal(ret::kBadSession, "账户不存在");
-    if (get(c, "accId") != std::to_string(a->accId)) return refusal(ret::kBadAmount, "资金账户不符");
+    if (get(c, "accId") != std::to_string(a->accId))
+        return refusal(ret::kBadAmount, "资金账户不符");
     double amount = 0;
-    if (!parseNumber(c, "amChange", amount) || !(amount > 0)) return refusal(ret::kBadAmount, "出入金金额无效");
+    if (!parseNumber(c, "amChange", amount) || !(amount > 0))
+        return refusal(ret::kBadAmount, "出入金金额无效");
     const std::string type = get(c, "amType");
     if (type == "1") {
         a->balance += amount;
     } else if (type == "2") {
-        if (amount > freeMargin(uid) + 1e-9 || amount > a->balance) return refusal(ret::kNoMargin, "可用资金不足");
+        if (amount > freeMargin(uid) + 1e-9 || amount > a->balance)
+            return refusal(ret::kNoMargin, "可用资金不足");
         a->balance -= amount;
     } else {
         return refusal(ret::kBadAmount, "出入金类型无效");
@@ -844,8 +883,8 @@ void Desk::fillOrder(size_t index, std::vector<Push>& pushes) {
         return;
     }
     pushes.push_back(Push{"trade", o.uid, "4018", Json::array({orderRecord(o, 0.0, "1")})});
-    openTicket(o.uid, o.symbol, o.buy, o.quantity, o.stopKind ? market : o.pricePoints, o.stopLoss, o.takeProfit,
-               o.memo, pushes);
+    openTicket(o.uid, o.symbol, o.buy, o.quantity, o.stopKind ? market : o.pricePoints, o.stopLoss,
+               o.takeProfit, o.memo, pushes);
 }
 
 void Desk::checkRisk(const std::string& uid, std::vector<Push>& pushes) {
@@ -869,8 +908,8 @@ void Desk::checkRisk(const std::string& uid, std::vector<Push>& pushes) {
         cut = r <= a->riskCut;
     }
     auto notice = [&](const char* event, const char* notifyType, double threshold) {
-        Json n = {{"accId", a->accId},   {"notifyType", notifyType},
-                  {"riskType", a->riskType}, {"netValue", round2(net)},
+        Json n = {{"accId", a->accId},          {"notifyType", notifyType},
+                  {"riskType", a->riskType},    {"netValue", round2(net)},
                   {"usedMargin", round2(used)}, {"riskValue", std::round(r * 1e6) / 1e6},
                   {"threshold", threshold}};
         pushes.push_back(Push{"trade", uid, event, Json::array({n})});
@@ -898,7 +937,8 @@ std::vector<Push> Desk::afterPriceChange(int si) {
     for (size_t i = 0; i < orders_.size();) {
         const PendingOrder& o = orders_[i];
         const int64_t m = o.buy ? ask : bid;
-        const bool crossed = o.symbol == si && (o.fillsAtOrBelow ? m <= o.pricePoints : m >= o.pricePoints);
+        const bool crossed =
+            o.symbol == si && (o.fillsAtOrBelow ? m <= o.pricePoints : m >= o.pricePoints);
         if (crossed)
             fillOrder(i, pushes);
         else
@@ -921,7 +961,8 @@ std::vector<Push> Desk::afterPriceChange(int si) {
     std::vector<std::string> uids;
     for (const Ticket& t : tickets_)
         if (std::find(uids.begin(), uids.end(), t.uid) == uids.end()) uids.push_back(t.uid);
-    for (const std::string& uid : uids) checkRisk(uid, pushes);
+    for (const std::string& uid : uids)
+        checkRisk(uid, pushes);
     return pushes;
 }
 
@@ -932,14 +973,18 @@ Push Desk::addBulletin(const std::string& title, const std::string& content) {
     b.content = content;
     b.date = formatLocalTime(clock_());
     bulletins_.push_back(b);
-    return Push{"msg", "", "8002",
-                Json::array({{{"contentId", b.id}, {"title", b.title}, {"content", b.content}, {"date", b.date}}})};
+    return Push{
+        "msg", "", "8002",
+        Json::array(
+            {{{"contentId", b.id}, {"title", b.title}, {"content", b.content}, {"date", b.date}}})};
 }
 
 Push Desk::setRate(const std::string& base, const std::string& exchange, double value) {
     rates_[base + "_" + exchange] = value;
-    return Push{"trade", "", "4024",
-                Json::array({{{"currencyBase", base}, {"currencyExchange", exchange}, {"exchangeRate", value}}})};
+    return Push{
+        "trade", "", "4024",
+        Json::array(
+            {{{"currencyBase", base}, {"currencyExchange", exchange}, {"exchangeRate", value}}})};
 }
 
 }  // namespace dealersim

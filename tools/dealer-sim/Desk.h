@@ -69,15 +69,15 @@ struct Account {
     int accId = 0;
     std::string accCode;
     std::string currency = "USD";
-    double balance = 0;          // margin balance without floating profit
+    double balance = 0;  // margin balance without floating profit
     double preBalance = 0;
     double dailyCloseProfit = 0;
     double dailyCharge = 0;
     double dailyInterest = 0;
-    std::string riskType;        // "2": net value / used margin, "1": used margin / net value
+    std::string riskType;  // "2": net value / used margin, "1": used margin / net value
     double riskWarning = 0;
     double riskCut = 0;
-    int riskState = 0;           // 0 safe, 1 past the warning line (the cut line closes everything)
+    int riskState = 0;  // 0 safe, 1 past the warning line (the cut line closes everything)
 };
 
 struct Ticket {
@@ -87,7 +87,7 @@ struct Ticket {
     bool buy = true;
     double quantity = 0;
     int64_t openPoints = 0;
-    int64_t stopLoss = 0;   // 0: none
+    int64_t stopLoss = 0;  // 0: none
     int64_t takeProfit = 0;
     std::string openDate;
     double margin = 0;
@@ -126,8 +126,9 @@ struct ClosedTicket {
     int64_t takeProfit = 0;
     std::string openDate;
     std::string closeDate;
-    std::string closeType;   // "1" by ticket, "2" stop-loss, "3" take-profit, "4" by symbol, "5" forced
-    double profit = 0;       // in the account currency
+    std::string
+        closeType;      // "1" by ticket, "2" stop-loss, "3" take-profit, "4" by symbol, "5" forced
+    double profit = 0;  // in the account currency
 };
 
 struct Bulletin {
@@ -141,7 +142,7 @@ struct Bulletin {
 // tickets, bulletins and exchange rates, priced from the market. It knows
 // nothing of connections; every change returns the pushes it causes.
 class Desk {
-public:
+  public:
     Desk(Market& market, std::function<int64_t()> clock);
 
     // Users.
@@ -181,12 +182,12 @@ public:
     // Everything the desk holds for one user, as the query records.
     Json state(const std::string& uid) const;
 
-private:
+  private:
     Account* accountOf(const std::string& uid);
     const Account* accountOf(const std::string& uid) const;
     double rate(const std::string& from, const std::string& to) const;
-    double floating(const Ticket& t) const;        // account currency
-    double floatingRaw(const Ticket& t) const;     // symbol currency
+    double floating(const Ticket& t) const;     // account currency
+    double floatingRaw(const Ticket& t) const;  // symbol currency
     int64_t markPoints(const Ticket& t) const;
     double usedMargin(const std::string& uid) const;
     double frozenMargin(const std::string& uid) const;
@@ -204,14 +205,15 @@ private:
     Push positionPush(const std::string& uid, int symbol) const;
 
     bool validQuantity(int symbol, double quantity) const;
-    const char* checkStops(int symbol, bool buy, int64_t reference, int64_t stopLoss, int64_t takeProfit,
-                           std::string* message) const;
+    const char* checkStops(int symbol, bool buy, int64_t reference, int64_t stopLoss,
+                           int64_t takeProfit, std::string* message) const;
     void closeTicket(size_t index, double quantity, int64_t price, const std::string& closeType,
                      std::vector<Push>& pushes);
     void fillOrder(size_t index, std::vector<Push>& pushes);
     // Books a new ticket and its pushes; returns its code.
-    std::string openTicket(const std::string& uid, int symbol, bool buy, double quantity, int64_t at,
-                           int64_t stopLoss, int64_t takeProfit, const std::string& memo, std::vector<Push>& pushes);
+    std::string openTicket(const std::string& uid, int symbol, bool buy, double quantity,
+                           int64_t at, int64_t stopLoss, int64_t takeProfit,
+                           const std::string& memo, std::vector<Push>& pushes);
     void checkRisk(const std::string& uid, std::vector<Push>& pushes);
 
     Outcome marketOpen(const std::string& uid, const Fields& c);
@@ -229,7 +231,7 @@ private:
     std::vector<PendingOrder> orders_;
     std::vector<ClosedTicket> closed_;
     std::vector<Bulletin> bulletins_;
-    std::map<std::string, double> rates_;   // "BASE_EXCHANGE"
+    std::map<std::string, double> rates_;  // "BASE_EXCHANGE"
     int nextCode_ = 100001;
     int nextAccId_ = 2001;
 };

@@ -35,14 +35,16 @@ std::optional<std::string> runCipher(const std::string& key, std::string_view in
     std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
     if (!ctx) return std::nullopt;
     const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
-    if (EVP_CipherInit_ex(ctx.get(), cipherFor(key.size()), nullptr, keyBytes, nullptr, encrypt ? 1 : 0) != 1)
+    if (EVP_CipherInit_ex(ctx.get(), cipherFor(key.size()), nullptr, keyBytes, nullptr,
+                          encrypt ? 1 : 0) != 1)
         return std::nullopt;
     EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
     std::string out(in.size() + 16, '\0');
     int written = 0;
     int finalWritten = 0;
     auto* outBytes = reinterpret_cast<unsigned char*>(out.data());
-    if (EVP_CipherUpdate(ctx.get(), outBytes, &written, reinterpret_cast<const unsigned char*>(in.data()),
+    if (EVP_CipherUpdate(ctx.get(), outBytes, &written,
+                         reinterpret_cast<const unsigned char*>(in.data()),
                          static_cast<int>(in.size())) != 1)
         return std::nullopt;
     if (EVP_CipherFinal_ex(ctx.get(), outBytes + written, &finalWritten) != 1) return std::nullopt;
@@ -57,7 +59,8 @@ std::string base64Encode(std::string_view bytes) {
     out.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        uint32_t v =
+            (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
         out += kAlphabet[(v >> 18) & 63];
         out += kAlphabet[(v >> 12) & 63];
         out += kAlphabet[(v >> 6) & 63];
@@ -99,7 +102,8 @@ std::optional<std::string> base64Decode(std::string_view text) {
             v[k] = alphabetIndex(c);
             if (v[k] < 0) return std::nullopt;
         }
-        const uint32_t n = (uint32_t(v[0]) << 18) | (uint32_t(v[1]) << 12) | (uint32_t(v[2]) << 6) | uint32_t(v[3]);
+        const uint32_t n = (uint32_t(v[0]) << 18) | (uint32_t(v[1]) << 12) | (uint32_t(v[2]) << 6) |
+                           uint32_t(v[3]);
         out += char((n >> 16) & 0xFF);
         if (padding < 2) out += char((n >> 8) & 0xFF);
         if (padding < 1) out += char(n & 0xFF);
@@ -129,7 +133,8 @@ std::optional<std::string> Envelope::open(std::string_view sealed, std::string* 
     };
     auto bytes = base64Decode(sealed);
     if (!bytes) return fail("not Base64");
-    if (bytes->empty() || bytes->size() % 16 != 0) return fail("cipher text is not a whole number of blocks");
+    if (bytes->empty() || bytes->size() % 16 != 0)
+        return fail("cipher text is not a whole number of blocks");
     auto plain = runCipher(preparedKey_, *bytes, false);
     if (!plain) return fail("AES decryption failed");
     const auto pad = static_cast<unsigned char>(plain->back());

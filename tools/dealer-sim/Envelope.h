@@ -18,7 +18,7 @@ std::optional<std::string> base64Decode(std::string_view text);
 // as the client prepares it. The IV string is kept only to be reported: ECB
 // uses none.
 class Envelope {
-public:
+  public:
     Envelope(std::string key, std::string iv);
 
     const std::string& key() const { return key_; }
@@ -28,7 +28,7 @@ public:
     // The plain text, or nothing with the reason in `error`.
     std::optional<std::string> open(std::string_view sealed, std::string* error = nullptr) const;
 
-private:
+  private:
     std::string key_;
     std::string iv_;
     std::string preparedKey_;

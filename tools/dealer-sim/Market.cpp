@@ -8,7 +8,8 @@
 namespace dealersim {
 
 int64_t nowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -32,42 +33,102 @@ int64_t localDayStart(int64_t epochSeconds) {
     return static_cast<int64_t>(std::mktime(&tm));
 }
 
-double SymbolDef::scale() const { return std::pow(10.0, decimals); }
+double SymbolDef::scale() const {
+    return std::pow(10.0, decimals);
+}
 
-int64_t SymbolDef::points(double p) const { return std::llround(p * scale()); }
+int64_t SymbolDef::points(double p) const {
+    return std::llround(p * scale());
+}
 
 std::vector<SymbolDef> defaultSymbols() {
     std::vector<SymbolDef> v;
     SymbolDef eur;
-    eur.id = 1; eur.code = "EURUSD"; eur.name = "欧元美元"; eur.currency = "USD"; eur.type = "1";
-    eur.decimals = 5; eur.unit = 100000; eur.pointAsk = 10; eur.pointBid = 10;
-    eur.pointLimit = 50; eur.pointStopLose = 30; eur.pointTakeProfit = 30; eur.maxPointOffset = 50;
-    eur.minQuantity = 1; eur.maxQuantity = 50; eur.quantityStep = 1; eur.marginPerLot = 1000;
-    eur.startPoints = 110000; eur.volatility = 8;
+    eur.id = 1;
+    eur.code = "EURUSD";
+    eur.name = "欧元美元";
+    eur.currency = "USD";
+    eur.type = "1";
+    eur.decimals = 5;
+    eur.unit = 100000;
+    eur.pointAsk = 10;
+    eur.pointBid = 10;
+    eur.pointLimit = 50;
+    eur.pointStopLose = 30;
+    eur.pointTakeProfit = 30;
+    eur.maxPointOffset = 50;
+    eur.minQuantity = 1;
+    eur.maxQuantity = 50;
+    eur.quantityStep = 1;
+    eur.marginPerLot = 1000;
+    eur.startPoints = 110000;
+    eur.volatility = 8;
     v.push_back(eur);
 
     SymbolDef jpy;
-    jpy.id = 2; jpy.code = "USDJPY"; jpy.name = "美元日元"; jpy.currency = "JPY"; jpy.type = "3";
-    jpy.decimals = 3; jpy.unit = 100000; jpy.pointAsk = 10; jpy.pointBid = 10;
-    jpy.pointLimit = 50; jpy.pointStopLose = 30; jpy.pointTakeProfit = 30; jpy.maxPointOffset = 50;
-    jpy.minQuantity = 1; jpy.maxQuantity = 50; jpy.quantityStep = 1; jpy.marginPerLot = 1000;
-    jpy.startPoints = 150000; jpy.volatility = 8;
+    jpy.id = 2;
+    jpy.code = "USDJPY";
+    jpy.name = "美元日元";
+    jpy.currency = "JPY";
+    jpy.type = "3";
+    jpy.decimals = 3;
+    jpy.unit = 100000;
+    jpy.pointAsk = 10;
+    jpy.pointBid = 10;
+    jpy.pointLimit = 50;
+    jpy.pointStopLose = 30;
+    jpy.pointTakeProfit = 30;
+    jpy.maxPointOffset = 50;
+    jpy.minQuantity = 1;
+    jpy.maxQuantity = 50;
+    jpy.quantityStep = 1;
+    jpy.marginPerLot = 1000;
+    jpy.startPoints = 150000;
+    jpy.volatility = 8;
     v.push_back(jpy);
 
     SymbolDef xau;
-    xau.id = 3; xau.code = "XAUUSD"; xau.name = "现货黄金"; xau.currency = "USD"; xau.type = "1";
-    xau.decimals = 2; xau.unit = 100; xau.pointAsk = 25; xau.pointBid = 25;
-    xau.pointLimit = 100; xau.pointStopLose = 100; xau.pointTakeProfit = 100; xau.maxPointOffset = 200;
-    xau.minQuantity = 1; xau.maxQuantity = 20; xau.quantityStep = 1; xau.marginPerLot = 2000;
-    xau.startPoints = 200000; xau.volatility = 30;
+    xau.id = 3;
+    xau.code = "XAUUSD";
+    xau.name = "现货黄金";
+    xau.currency = "USD";
+    xau.type = "1";
+    xau.decimals = 2;
+    xau.unit = 100;
+    xau.pointAsk = 25;
+    xau.pointBid = 25;
+    xau.pointLimit = 100;
+    xau.pointStopLose = 100;
+    xau.pointTakeProfit = 100;
+    xau.maxPointOffset = 200;
+    xau.minQuantity = 1;
+    xau.maxQuantity = 20;
+    xau.quantityStep = 1;
+    xau.marginPerLot = 2000;
+    xau.startPoints = 200000;
+    xau.volatility = 30;
     v.push_back(xau);
 
     SymbolDef us30;
-    us30.id = 4; us30.code = "US30"; us30.name = "道琼斯指数"; us30.currency = "USD"; us30.type = "1";
-    us30.decimals = 1; us30.unit = 10; us30.pointAsk = 20; us30.pointBid = 20;
-    us30.pointLimit = 50; us30.pointStopLose = 50; us30.pointTakeProfit = 50; us30.maxPointOffset = 100;
-    us30.minQuantity = 1; us30.maxQuantity = 20; us30.quantityStep = 1; us30.marginPerLot = 500;
-    us30.startPoints = 380000; us30.volatility = 20;
+    us30.id = 4;
+    us30.code = "US30";
+    us30.name = "道琼斯指数";
+    us30.currency = "USD";
+    us30.type = "1";
+    us30.decimals = 1;
+    us30.unit = 10;
+    us30.pointAsk = 20;
+    us30.pointBid = 20;
+    us30.pointLimit = 50;
+    us30.pointStopLose = 50;
+    us30.pointTakeProfit = 50;
+    us30.maxPointOffset = 100;
+    us30.minQuantity = 1;
+    us30.maxQuantity = 20;
+    us30.quantityStep = 1;
+    us30.marginPerLot = 500;
+    us30.startPoints = 380000;
+    us30.volatility = 20;
     v.push_back(us30);
     return v;
 }
@@ -177,7 +238,9 @@ void Market::step(int i, int64_t now) {
     apply(i, p, now);
 }
 
-void Market::set(int i, int64_t points, int64_t now) { apply(i, std::max<int64_t>(points, 1), now); }
+void Market::set(int i, int64_t points, int64_t now) {
+    apply(i, std::max<int64_t>(points, 1), now);
+}
 
 void Market::apply(int i, int64_t points, int64_t now) {
     Series& se = series_[i];
@@ -204,7 +267,8 @@ void Market::apply(int i, int64_t points, int64_t now) {
         b.low = std::min(b.low, points);
     } else {
         const int64_t open = se.minutes.empty() ? points : se.minutes.back().close;
-        se.minutes.push_back(Bar{minute, open, std::max(open, points), std::min(open, points), points});
+        se.minutes.push_back(
+            Bar{minute, open, std::max(open, points), std::min(open, points), points});
     }
 }
 
@@ -225,7 +289,8 @@ std::vector<Bar> Market::bars(int i, int periodSeconds, int count, int64_t time)
         all = se.minutes;
     } else if (periodSeconds > 0) {
         all.reserve(se.minutes.size() * 60 / periodSeconds + 1);
-        for (const Bar& m : se.minutes) merge(m.time / periodSeconds * periodSeconds, m);
+        for (const Bar& m : se.minutes)
+            merge(m.time / periodSeconds * periodSeconds, m);
     } else {
         all = se.oldDays;
         int64_t dayEnd = 0;
@@ -233,7 +298,8 @@ std::vector<Bar> Market::bars(int i, int periodSeconds, int count, int64_t time)
         for (const Bar& m : se.minutes) {
             if (m.time >= dayEnd) {
                 day = localDayStart(m.time);
-                dayEnd = localDayStart(day + 36 * 3600);  // the next local midnight, across DST changes
+                dayEnd =
+                    localDayStart(day + 36 * 3600);  // the next local midnight, across DST changes
             }
             merge(day, m);
         }
@@ -244,9 +310,10 @@ std::vector<Bar> Market::bars(int i, int periodSeconds, int count, int64_t time)
         size_t endIdx = all.size();
         if (time != 0) {
             // Bars that start at or before the time.
-            endIdx = static_cast<size_t>(std::upper_bound(all.begin(), all.end(), time,
-                                                          [](int64_t t, const Bar& b) { return t < b.time; }) -
-                                         all.begin());
+            endIdx = static_cast<size_t>(
+                std::upper_bound(all.begin(), all.end(), time,
+                                 [](int64_t t, const Bar& b) { return t < b.time; }) -
+                all.begin());
         }
         const size_t begin = endIdx > n ? endIdx - n : 0;
         return std::vector<Bar>(all.begin() + begin, all.begin() + endIdx);
@@ -255,7 +322,8 @@ std::vector<Bar> Market::bars(int i, int periodSeconds, int count, int64_t time)
         const size_t begin = all.size() > n ? all.size() - n : 0;
         return std::vector<Bar>(all.begin() + begin, all.end());
     }
-    auto first = std::lower_bound(all.begin(), all.end(), time, [](const Bar& b, int64_t t) { return b.time < t; });
+    auto first = std::lower_bound(all.begin(), all.end(), time,
+                                  [](const Bar& b, int64_t t) { return b.time < t; });
     const size_t avail = static_cast<size_t>(all.end() - first);
     return std::vector<Bar>(first, first + std::min(avail, n));
 }

@@ -18,8 +18,8 @@ struct SymbolDef {
     int id = 0;
     std::string code;
     std::string name;
-    std::string currency;     // currency of the symbol's prices and profits
-    std::string type;         // profit rule: "1" profit in the symbol currency, "3" converted by a rate
+    std::string currency;  // currency of the symbol's prices and profits
+    std::string type;  // profit rule: "1" profit in the symbol currency, "3" converted by a rate
     int decimals = 0;
     int unit = 1;             // contract size of one lot
     int pointAsk = 0;         // ask = current + pointAsk points
@@ -33,7 +33,7 @@ struct SymbolDef {
     int quantityStep = 1;
     double marginPerLot = 0;  // in the account currency
     int64_t startPoints = 0;
-    int volatility = 1;       // largest step of the walk, in points
+    int volatility = 1;  // largest step of the walk, in points
 
     double scale() const;
     double price(int64_t points) const { return double(points) / scale(); }
@@ -44,7 +44,7 @@ struct SymbolDef {
 std::vector<SymbolDef> defaultSymbols();
 
 struct Bar {
-    int64_t time = 0;  // start of the bar, seconds since 1970
+    int64_t time = 0;                                // start of the bar, seconds since 1970
     int64_t open = 0, high = 0, low = 0, close = 0;  // points
 };
 
@@ -63,11 +63,11 @@ struct Quote {
 // seed and on how often it was stepped. History before the start is walked
 // backwards from the starting price, so the stream continues it seamlessly.
 class Market {
-public:
+  public:
     Market(uint64_t seed, int64_t now, int historyDays);
 
     const std::vector<SymbolDef>& symbols() const { return symbols_; }
-    int indexOf(const std::string& code) const;   // -1 when unknown
+    int indexOf(const std::string& code) const;  // -1 when unknown
     const SymbolDef& symbol(int i) const { return symbols_[i]; }
     const Quote& quote(int i) const { return series_[i].quote; }
     int64_t bid(int i) const { return quote(i).current - symbols_[i].pointBid; }
@@ -84,7 +84,7 @@ public:
     // `time` on (0: the newest `count`).
     std::vector<Bar> bars(int i, int periodSeconds, int count, int64_t time) const;
 
-private:
+  private:
     struct Series {
         std::mt19937_64 walk;
         std::vector<Bar> minutes;  // ascending

@@ -24,12 +24,18 @@ using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 const char* serviceName(Service s) {
     switch (s) {
-        case Service::Login: return "login";
-        case Service::Trade: return "trade";
-        case Service::Quote: return "quote";
-        case Service::CQuote: return "cquote";
-        case Service::Msg: return "msg";
-        case Service::History: return "history";
+        case Service::Login:
+            return "login";
+        case Service::Trade:
+            return "trade";
+        case Service::Quote:
+            return "quote";
+        case Service::CQuote:
+            return "cquote";
+        case Service::Msg:
+            return "msg";
+        case Service::History:
+            return "history";
     }
     return "?";
 }
@@ -72,7 +78,8 @@ void resetSocket(tcp::socket& socket) {
 
 // ---- listener ----
 
-Listener::Listener(net::io_context& io, const std::string& address, uint16_t port, OnAccept onAccept)
+Listener::Listener(net::io_context& io, const std::string& address, uint16_t port,
+                   OnAccept onAccept)
     : io_(io), acceptor_(io), onAccept_(std::move(onAccept)) {
     boost::system::error_code ec;
     const auto ip = net::ip::make_address(address, ec);
@@ -83,24 +90,27 @@ Listener::Listener(net::io_context& io, const std::string& address, uint16_t por
     if (!ec) acceptor_.bind(ep, ec);
     if (!ec) acceptor_.listen(net::socket_base::max_listen_connections, ec);
     if (ec)
-        throw std::system_error(ec.value(), std::generic_category(),
-                                "cannot listen on " + address + ":" + std::to_string(port) + ": " + ec.message());
+        throw std::system_error(
+            ec.value(), std::generic_category(),
+            "cannot listen on " + address + ":" + std::to_string(port) + ": " + ec.message());
     port_ = acceptor_.local_endpoint().port();
 }
 
-void Listener::run() { accept(); }
+void Listener::run() {
+    accept();
+}
 
 void Listener::accept() {
-    acceptor_.async_accept([self = shared_from_this()](boost::system::error_code ec,
-                                                                                tcp::socket socket) {
-        if (ec == net::error::operation_aborted) return;
-        if (!ec) {
-            boost::system::error_code ignored;
-            socket.set_option(tcp::no_delay(true), ignored);
-            self->onAccept_(std::move(socket));
-        }
-        self->accept();
-    });
+    acceptor_.async_accept(
+        [self = shared_from_this()](boost::system::error_code ec, tcp::socket socket) {
+            if (ec == net::error::operation_aborted) return;
+            if (!ec) {
+                boost::system::error_code ignored;
+                socket.set_option(tcp::no_delay(true), ignored);
+                self->onAccept_(std::move(socket));
+            }
+            self->accept();
+        });
 }
 
 // ---- WebSocket ----
@@ -109,20 +119,22 @@ namespace {
 
 template <class Next>
 class WsSession final : public WsPeer {
-public:
+  public:
     static constexpr bool kTls = std::is_same_v<Next, TlsStream>;
 
-    WsSession(tcp::socket&& socket, WsHost& host) requires(!kTls) : ws_(std::move(socket)), host_(host) {}
+    WsSession(tcp::socket&& socket, WsHost& host) requires(!kTls)
+        : ws_(std::move(socket)), host_(host) {}
     WsSession(tcp::socket&& socket, WsHost& host, ssl::context& ctx) requires(kTls)
         : ws_(std::move(socket), ctx), host_(host) {}
 
     void run() {
         if constexpr (kTls) {
             beast::get_lowest_layer(ws_).expires_after(std::chrono::seconds(30));
-            ws_.next_layer().async_handshake(ssl::stream_base::server, [self = self()](boost::system::error_code ec) {
-                if (ec) return self->finish();
-                self->readHandshake();
-            });
+            ws_.next_layer().async_handshake(ssl::stream_base::server,
+                                             [self = self()](boost::system::error_code ec) {
+                                                 if (ec) return self->finish();
+                                                 self->readHandshake();
+                                             });
         } else {
             readHandshake();
         }
@@ -149,13 +161,16 @@ public:
         finish();
     }
 
-private:
-    std::shared_ptr<WsSession> self() { return std::static_pointer_cast<WsSession>(shared_from_this()); }
+  private:
+    std::shared_ptr<WsSession> self() {
+        return std::static_pointer_cast<WsSession>(shared_from_this());
+    }
 
     void readHandshake() {
         beast::get_lowest_layer(ws_).expires_never();
-        http::async_read(ws_.next_layer(), buffer_, request_,
-                         [self = self()](boost::system::error_code ec, size_t) { self->onHandshake(ec); });
+        http::async_read(
+            ws_.next_layer(), buffer_, request_,
+            [self = self()](boost::system::error_code ec, size_t) { self->onHandshake(ec); });
     }
 
     void onHandshake(boost::system::error_code ec) {
@@ -182,10 +197,11 @@ private:
     // A stalled handshake: the request was read and is never answered. The
     // connection lives until the client gives up or the simulator drops it.
     void waitForPeerToLeave() {
-        ws_.next_layer().async_read_some(net::buffer(probe_), [self = self()](boost::system::error_code ec, size_t) {
-            if (ec || self->closed_) return self->finish();
-            self->waitForPeerToLeave();
-        });
+        ws_.next_layer().async_read_some(net::buffer(probe_),
+                                         [self = self()](boost::system::error_code ec, size_t) {
+                                             if (ec || self->closed_) return self->finish();
+                                             self->waitForPeerToLeave();
+                                         });
     }
 
     void read() {
@@ -207,18 +223,20 @@ private:
         }
         writing_ = true;
         ws_.text(true);
-        ws_.async_write(net::buffer(queue_.front()), [self = self()](boost::system::error_code ec, size_t) {
-            if (ec) return self->finish();
-            self->queue_.pop_front();
-            self->writeNext();
-        });
+        ws_.async_write(net::buffer(queue_.front()),
+                        [self = self()](boost::system::error_code ec, size_t) {
+                            if (ec) return self->finish();
+                            self->queue_.pop_front();
+                            self->writeNext();
+                        });
     }
 
     void doClose() {
         if (closed_ || closeStarted_) return;
         closeStarted_ = true;
-        ws_.async_close(websocket::close_reason(static_cast<websocket::close_code>(closeCode_), closeReason_),
-                        [self = self()](boost::system::error_code) { self->finish(); });
+        ws_.async_close(
+            websocket::close_reason(static_cast<websocket::close_code>(closeCode_), closeReason_),
+            [self = self()](boost::system::error_code) { self->finish(); });
     }
 
     void finish() {
@@ -234,7 +252,8 @@ private:
     http::request<http::string_body> request_;
     std::deque<std::string> queue_;
     char probe_[64];
-    bool opened_ = false, writing_ = false, closing_ = false, closeStarted_ = false, closed_ = false;
+    bool opened_ = false, writing_ = false, closing_ = false, closeStarted_ = false,
+         closed_ = false;
     uint16_t closeCode_ = 1000;
     std::string closeReason_;
 };
@@ -243,7 +262,7 @@ private:
 
 template <class Stream>
 class HttpSession final : public std::enable_shared_from_this<HttpSession<Stream>> {
-public:
+  public:
     static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
 
     HttpSession(tcp::socket&& socket, HttpHandler handler) requires(!kTls)
@@ -254,16 +273,16 @@ public:
     void run() {
         if constexpr (kTls) {
             beast::get_lowest_layer(stream_).expires_after(std::chrono::seconds(30));
-            stream_.async_handshake(ssl::stream_base::server,
-                                    [self = this->shared_from_this()](boost::system::error_code ec) {
-                                        if (!ec) self->read();
-                                    });
+            stream_.async_handshake(ssl::stream_base::server, [self = this->shared_from_this()](
+                                                                  boost::system::error_code ec) {
+                if (!ec) self->read();
+            });
         } else {
             read();
         }
     }
 
-private:
+  private:
     void read() {
         request_ = {};
         beast::get_lowest_layer(stream_).expires_never();
@@ -291,14 +310,16 @@ private:
                 if (pair.empty()) continue;
                 const auto eq = pair.find('=');
                 const auto key = percentDecode(pair.substr(0, eq));
-                const auto value =
-                    eq == std::string_view::npos ? std::optional<std::string>("") : percentDecode(pair.substr(eq + 1));
+                const auto value = eq == std::string_view::npos
+                                       ? std::optional<std::string>("")
+                                       : percentDecode(pair.substr(eq + 1));
                 if (key && value) req.query[*key] = *value;
             }
         }
         const bool keepAlive = request_.keep_alive();
         const unsigned version = request_.version();
-        handler_(req, [self = this->shared_from_this(), keepAlive, version, answered = false](HttpAnswer a) mutable {
+        handler_(req, [self = this->shared_from_this(), keepAlive, version,
+                       answered = false](HttpAnswer a) mutable {
             if (answered) return;
             answered = true;
             self->respond(std::move(a), keepAlive, version);
@@ -306,14 +327,16 @@ private:
     }
 
     void respond(HttpAnswer a, bool keepAlive, unsigned version) {
-        auto res = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(a.status), version);
+        auto res = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(a.status), version);
         res->set(http::field::server, "dealer-sim");
         res->set(http::field::content_type, a.contentType);
         res->keep_alive(keepAlive);
         res->body() = std::move(a.body);
         res->prepare_payload();
         http::async_write(stream_, *res,
-                          [self = this->shared_from_this(), res, keepAlive](boost::system::error_code ec, size_t) {
+                          [self = this->shared_from_this(), res, keepAlive](
+                              boost::system::error_code ec, size_t) {
                               if (ec || !keepAlive) return self->shutdown();
                               self->read();
                           });
@@ -353,7 +376,8 @@ void serveWebSocket(tcp::socket socket, Service service, int id, WsHost& host, s
 
 void serveHttp(tcp::socket socket, HttpHandler handler, ssl::context* tls) {
     if (tls)
-        std::make_shared<HttpSession<TlsStream>>(std::move(socket), std::move(handler), *tls)->run();
+        std::make_shared<HttpSession<TlsStream>>(std::move(socket), std::move(handler), *tls)
+            ->run();
     else
         std::make_shared<HttpSession<PlainStream>>(std::move(socket), std::move(handler))->run();
 }

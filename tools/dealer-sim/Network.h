@@ -25,7 +25,7 @@ std::optional<Service> serviceByName(std::string_view name);
 
 // One open (or opening) WebSocket connection as the simulator sees it.
 class WsPeer : public std::enable_shared_from_this<WsPeer> {
-public:
+  public:
     virtual ~WsPeer() = default;
     // Queues a text message; messages go out in the order queued.
     virtual void send(std::string text) = 0;
@@ -36,15 +36,15 @@ public:
 
     int id = 0;
     Service service = Service::Login;
-    std::string path;     // request target of the handshake
-    std::string sid;      // session the connection is logged in to
+    std::string path;  // request target of the handshake
+    std::string sid;   // session the connection is logged in to
     std::string uid;
     bool loggedIn = false;
 };
 
 // What the WebSocket listeners ask of the simulator.
 class WsHost {
-public:
+  public:
     virtual ~WsHost() = default;
     // Consumes one "refuse the next connection" of the service, if any.
     virtual bool refuseConnection(Service s) = 0;
@@ -79,13 +79,13 @@ std::optional<std::string> percentDecode(std::string_view text);
 
 // An accepting socket. `bind` throws std::system_error with a readable text.
 class Listener : public std::enable_shared_from_this<Listener> {
-public:
+  public:
     using OnAccept = std::function<void(tcp::socket)>;
     Listener(net::io_context& io, const std::string& address, uint16_t port, OnAccept onAccept);
     uint16_t port() const { return port_; }
     void run();
 
-private:
+  private:
     void accept();
     net::io_context& io_;
     tcp::acceptor acceptor_;
@@ -94,7 +94,8 @@ private:
 };
 
 // Serves one accepted socket as a WebSocket service (TLS when `tls` is set).
-void serveWebSocket(tcp::socket socket, Service service, int id, WsHost& host, net::ssl::context* tls);
+void serveWebSocket(tcp::socket socket, Service service, int id, WsHost& host,
+                    net::ssl::context* tls);
 // Serves one accepted socket as an HTTP/1.1 server with keep-alive.
 void serveHttp(tcp::socket socket, HttpHandler handler, net::ssl::context* tls);
 // Drops a socket with a TCP reset.

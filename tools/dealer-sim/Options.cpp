@@ -7,8 +7,10 @@
 namespace dealersim {
 
 std::string usage() {
-    return "usage: dealer-sim [--seed N] [--port-base P] [--bind ADDR] [--tls] [--tls-cert PEM --tls-key PEM]\n"
-           "                  [--compressed] [--quote-rate HZ] [--data-dir D] [--key K] [--iv V] [--plain]\n"
+    return "usage: dealer-sim [--seed N] [--port-base P] [--bind ADDR] [--tls] [--tls-cert PEM "
+           "--tls-key PEM]\n"
+           "                  [--compressed] [--quote-rate HZ] [--data-dir D] [--key K] [--iv V] "
+           "[--plain]\n"
            "                  [--history-days N] [--quiet] [--help]\n";
 }
 
@@ -47,9 +49,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error, b
         } else if (arg == "--seed" || arg == "--port-base" || arg == "--history-days") {
             auto v = value();
             if (!v) return fail(std::string(arg) + " needs a value");
-            const bool ok = arg == "--seed"        ? integer(*v, 0, 1LL << 62, n)
-                            : arg == "--port-base" ? integer(*v, 0, 65535 - 7, n) && (n == 0 || n >= 1024)
-                                                   : integer(*v, 1, 120, n);
+            const bool ok = arg == "--seed" ? integer(*v, 0, 1LL << 62, n)
+                            : arg == "--port-base"
+                                ? integer(*v, 0, 65535 - 7, n) && (n == 0 || n >= 1024)
+                                : integer(*v, 1, 120, n);
             if (!ok) return fail("bad value for " + std::string(arg) + ": " + *v);
             if (arg == "--seed") o.seed = static_cast<uint64_t>(n);
             if (arg == "--port-base") o.portBase = static_cast<int>(n);
@@ -59,10 +62,11 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error, b
             if (!v) return fail("--quote-rate needs a value");
             char* end = nullptr;
             const double hz = std::strtod(v->c_str(), &end);
-            if (!end || *end != '\0' || !(hz >= 0) || hz > 1000) return fail("bad value for --quote-rate: " + *v);
+            if (!end || *end != '\0' || !(hz >= 0) || hz > 1000)
+                return fail("bad value for --quote-rate: " + *v);
             o.quoteRate = hz;
-        } else if (arg == "--bind" || arg == "--data-dir" || arg == "--key" || arg == "--iv" || arg == "--tls-cert" ||
-                   arg == "--tls-key") {
+        } else if (arg == "--bind" || arg == "--data-dir" || arg == "--key" || arg == "--iv" ||
+                   arg == "--tls-cert" || arg == "--tls-key") {
             auto v = value();
             if (!v || v->empty()) return fail(std::string(arg) + " needs a value");
             if (arg == "--bind") o.bind = *v;

@@ -14,7 +14,9 @@ bool allDigits(const std::string& s) {
     return true;
 }
 
-std::string typeName(const nlohmann::json& v) { return v.type_name(); }
+std::string typeName(const nlohmann::json& v) {
+    return v.type_name();
+}
 
 }  // namespace
 
@@ -48,8 +50,10 @@ ParseOutcome parseRequest(const std::string& text) {
         out.error = "the package is not a JSON object";
         return out;
     }
-    if (auto it = doc.find("event"); it != doc.end() && it->is_string()) out.event = it->get<std::string>();
-    if (auto it = doc.find("msgOrder"); it != doc.end() && it->is_string() && allDigits(it->get<std::string>()))
+    if (auto it = doc.find("event"); it != doc.end() && it->is_string())
+        out.event = it->get<std::string>();
+    if (auto it = doc.find("msgOrder");
+        it != doc.end() && it->is_string() && allDigits(it->get<std::string>()))
         out.msgOrder = it->get<std::string>();
 
     static const std::set<std::string> kHead = {"event", "token", "msgOrder", "encrypt", "data"};
@@ -67,7 +71,8 @@ ParseOutcome parseRequest(const std::string& text) {
             return out;
         }
         if (!it->is_string()) {
-            out.error = std::string("member \"") + key + "\" is a " + typeName(*it) + ", not a string";
+            out.error =
+                std::string("member \"") + key + "\" is a " + typeName(*it) + ", not a string";
             return out;
         }
     }
@@ -102,7 +107,8 @@ ParseOutcome parseRequest(const std::string& text) {
             Fields child;
             for (const auto& [k, v] : value[0].items()) {
                 if (!v.is_string()) {
-                    out.error = "children member \"" + k + "\" is a " + typeName(v) + ", not a string";
+                    out.error =
+                        "children member \"" + k + "\" is a " + typeName(v) + ", not a string";
                     return out;
                 }
                 child[k] = v.get<std::string>();
@@ -114,17 +120,21 @@ ParseOutcome parseRequest(const std::string& text) {
                 return out;
             }
             for (const auto& cond : value) {
-                if (!cond.is_object() || cond.size() != 3 || !cond.contains("operator") || !cond.contains("key") ||
-                    !cond.contains("value") || !cond["operator"].is_string() || !cond["key"].is_string() ||
+                if (!cond.is_object() || cond.size() != 3 || !cond.contains("operator") ||
+                    !cond.contains("key") || !cond.contains("value") ||
+                    !cond["operator"].is_string() || !cond["key"].is_string() ||
                     !cond["value"].is_string() || cond["operator"] != "and") {
-                    out.error = "a \"parames\" condition is not {operator \"and\", key, value} of strings";
+                    out.error =
+                        "a \"parames\" condition is not {operator \"and\", key, value} of strings";
                     return out;
                 }
-                req.parames.emplace_back(cond["key"].get<std::string>(), cond["value"].get<std::string>());
+                req.parames.emplace_back(cond["key"].get<std::string>(),
+                                         cond["value"].get<std::string>());
             }
         } else {
             if (!value.is_string()) {
-                out.error = "data member \"" + key + "\" is a " + typeName(value) + ", not a string";
+                out.error =
+                    "data member \"" + key + "\" is a " + typeName(value) + ", not a string";
                 return out;
             }
             req.data[key] = value.get<std::string>();
@@ -150,12 +160,14 @@ Json stringifyNumbers(const Json& value) {
     if (value.is_number()) return Json(numberText(value.get<double>()));
     if (value.is_object()) {
         Json out = Json::object();
-        for (const auto& [k, v] : value.items()) out[k] = stringifyNumbers(v);
+        for (const auto& [k, v] : value.items())
+            out[k] = stringifyNumbers(v);
         return out;
     }
     if (value.is_array()) {
         Json out = Json::array();
-        for (const auto& v : value) out.push_back(stringifyNumbers(v));
+        for (const auto& v : value)
+            out.push_back(stringifyNumbers(v));
         return out;
     }
     return value;

@@ -23,8 +23,8 @@ struct Request {
     std::string encrypt;
     std::string msgOrderText;
     int msgOrder = 0;
-    Fields data;                          // the plain string members of "data"
-    std::optional<Fields> child;          // the object of "children", when present
+    Fields data;                  // the plain string members of "data"
+    std::optional<Fields> child;  // the object of "children", when present
     std::vector<std::pair<std::string, std::string>> parames;
 
     // The member of "data", or nullptr.
@@ -36,9 +36,9 @@ struct Request {
 };
 
 struct ParseOutcome {
-    std::optional<Request> request;   // set when the text is a well-formed package
-    std::string error;                // why it is not
-    std::string event;                // whatever could be read, for the log and a refusal
+    std::optional<Request> request;  // set when the text is a well-formed package
+    std::string error;               // why it is not
+    std::string event;               // whatever could be read, for the log and a refusal
     std::optional<std::string> msgOrder;
 };
 
@@ -55,7 +55,7 @@ Json stringifyNumbers(const Json& value);
 
 struct Reply {
     std::string event;
-    std::string msgOrder;   // decimal text
+    std::string msgOrder;  // decimal text
     std::string retCode = "0";
     std::string message;
     std::string encrypt = "1";

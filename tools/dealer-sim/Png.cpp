@@ -11,13 +11,15 @@ uint32_t crc32(const std::string& bytes, size_t from) {
         std::array<uint32_t, 256> t{};
         for (uint32_t n = 0; n < 256; ++n) {
             uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[n] = c;
         }
         return t;
     }();
     uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = from; i < bytes.size(); ++i) c = table[(c ^ uint8_t(bytes[i])) & 0xFF] ^ (c >> 8);
+    for (size_t i = from; i < bytes.size(); ++i)
+        c = table[(c ^ uint8_t(bytes[i])) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 

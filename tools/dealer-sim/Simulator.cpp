@@ -67,8 +67,10 @@ void Simulator::start(std::ostream& out) {
         if (files.certPath.empty()) {
             std::string folder = options_.dataDir;
             if (folder.empty()) {
-                std::string tmpl = (std::filesystem::temp_directory_path() / "dealer-sim-XXXXXX").string();
-                if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
+                std::string tmpl =
+                    (std::filesystem::temp_directory_path() / "dealer-sim-XXXXXX").string();
+                if (!mkdtemp(tmpl.data()))
+                    throw std::runtime_error("cannot make a temporary folder");
                 tempDir_ = folder = tmpl;
             }
             files = generateSelfSigned(folder);
@@ -82,31 +84,37 @@ void Simulator::start(std::ostream& out) {
     // Bind everything before anything runs, so a taken port fails the start cleanly.
     for (int i = 0; i < kServiceCount; ++i) {
         const Service s = static_cast<Service>(i);
-        auto l = std::make_shared<Listener>(io_, options_.bind, portFor(i), [this, s](tcp::socket socket) {
-            if (refuseConnection(s)) {
-                resetSocket(socket);
-                return;
-            }
-            serveWebSocket(std::move(socket), s, nextPeerId_++, *this, tls_.get());
-        });
+        auto l = std::make_shared<Listener>(
+            io_, options_.bind, portFor(i), [this, s](tcp::socket socket) {
+                if (refuseConnection(s)) {
+                    resetSocket(socket);
+                    return;
+                }
+                serveWebSocket(std::move(socket), s, nextPeerId_++, *this, tls_.get());
+            });
         ports_[i] = l->port();
         listeners_.push_back(l);
     }
-    auto http = std::make_shared<Listener>(io_, options_.bind, portFor(6), [this](tcp::socket socket) {
-        serveHttp(
-            std::move(socket), [this](const HttpRequest& req, HttpResponder r) { dealerHttp(req, std::move(r)); },
-            tls_.get());
-    });
+    auto http =
+        std::make_shared<Listener>(io_, options_.bind, portFor(6), [this](tcp::socket socket) {
+            serveHttp(
+                std::move(socket),
+                [this](const HttpRequest& req, HttpResponder r) { dealerHttp(req, std::move(r)); },
+                tls_.get());
+        });
     httpPort_ = http->port();
     listeners_.push_back(http);
-    auto control = std::make_shared<Listener>(io_, options_.bind, portFor(7), [this](tcp::socket socket) {
-        serveHttp(
-            std::move(socket), [this](const HttpRequest& req, HttpResponder r) { controlHttp(req, std::move(r)); },
-            nullptr);
-    });
+    auto control =
+        std::make_shared<Listener>(io_, options_.bind, portFor(7), [this](tcp::socket socket) {
+            serveHttp(
+                std::move(socket),
+                [this](const HttpRequest& req, HttpResponder r) { controlHttp(req, std::move(r)); },
+                nullptr);
+        });
     controlPort_ = control->port();
     listeners_.push_back(control);
-    for (auto& l : listeners_) l->run();
+    for (auto& l : listeners_)
+        l->run();
 
     for (int i = 0; i < kServiceCount; ++i) {
         const Service s = static_cast<Service>(i);
@@ -220,10 +228,16 @@ void Simulator::received(const std::shared_ptr<WsPeer>& peer, std::string text, 
     packages_.push_back(std::move(rec));
     if (!options_.quiet)
         std::cerr << "dealer-sim: " << serviceName(s) << " #" << peer->id << " <- "
-              << (request ? request->event : std::string("?")) << (malformed ? " (malformed)" : "") << '\n';
+                  << (request ? request->event : std::string("?"))
+                  << (malformed ? " (malformed)" : "") << '\n';
     if (malformed) {
-        // A well-formed order number still gets an answer, so a client bug shows as a failure, not a time-out.
-        if (request) sendReply(peer, *request, refusal(ret::kMalformed, "报文格式错误：" + packages_.back()["error"].get<std::string>()), nullptr);
+        // A well-formed order number still gets an answer, so a client bug shows as a failure, not
+        // a time-out.
+        if (request)
+            sendReply(peer, *request,
+                      refusal(ret::kMalformed,
+                              "报文格式错误：" + packages_.back()["error"].get<std::string>()),
+                      nullptr);
     } else if (request) {
         handle(peer, *request);
     }
@@ -247,8 +261,9 @@ void Simulator::handle(const std::shared_ptr<WsPeer>& peer, const Request& req) 
     Fault* f = takeFault(peer->service, req.event);
     std::optional<Fault> fault;
     if (f) fault = *f;
-    faults_.erase(std::remove_if(faults_.begin(), faults_.end(), [](const Fault& x) { return x.times == 0; }),
-                  faults_.end());
+    faults_.erase(
+        std::remove_if(faults_.begin(), faults_.end(), [](const Fault& x) { return x.times == 0; }),
+        faults_.end());
     if (fault && fault->action == FaultAction::Fail) {
         sendReply(peer, req, refusal(fault->retCode.c_str(), fault->message), nullptr);
         return;
@@ -285,7 +300,8 @@ Outcome Simulator::dispatch(const std::shared_ptr<WsPeer>& peer, const Request& 
         out.data["children"] = records(ses->uid);
         return out;
     };
-    auto withChild = [&](const std::function<Outcome(const std::string&, const Fields&)>& run) -> Outcome {
+    auto withChild =
+        [&](const std::function<Outcome(const std::string&, const Fields&)>& run) -> Outcome {
         if (auto m = missing({"sid", "uid", "action"})) return *m;
         if (*req.field("action") != "1") return refusal(ret::kMalformed, "action 应为 1");
         if (!req.child) return refusal(ret::kMalformed, "缺少 children");
@@ -299,7 +315,8 @@ Outcome Simulator::dispatch(const std::shared_ptr<WsPeer>& peer, const Request& 
     if (e == "1005") return proxyLogin(peer, req);
     if (e == "2019") return tokenCheck(peer, req);
     if (s == Service::Msg) {
-        if (e == "2013") return listQuery([&](const std::string&) { return desk_->bulletinRecords(); });
+        if (e == "2013")
+            return listQuery([&](const std::string&) { return desk_->bulletinRecords(); });
         return unknown();
     }
     if (s == Service::History) return e == "2023" ? history(req) : unknown();
@@ -320,7 +337,8 @@ Outcome Simulator::dispatch(const std::shared_ptr<WsPeer>& peer, const Request& 
             if (o.ok()) saveUsers();
             return o;
         });
-    if (e == "2035") return withChild([&](const std::string& u, const Fields& c) { return d.deposit(u, c); });
+    if (e == "2035")
+        return withChild([&](const std::string& u, const Fields& c) { return d.deposit(u, c); });
     if (e == "3001" || e == "2039" || e == "3003" || e == "3005" || e == "3011" || e == "3009")
         return withChild([&](const std::string& u, const Fields& c) { return d.order(u, e, c); });
     return unknown();
@@ -346,10 +364,12 @@ Outcome Simulator::login(const Request& req) {
 Outcome Simulator::proxyLogin(const std::shared_ptr<WsPeer>& peer, const Request& req) {
     for (const char* k : {"sid", "uid", "userId", "pwd", "vcode", "userType"})
         if (!req.field(k)) return refusal(ret::kMalformed, std::string("缺少字段 ") + k);
-    if (*req.field("userId") != *req.field("uid")) return refusal(ret::kMalformed, "userId 与 uid 不符");
+    if (*req.field("userId") != *req.field("uid"))
+        return refusal(ret::kMalformed, "userId 与 uid 不符");
     const Session* ses = session(req);
     if (!ses) return refusal(ret::kBadSession, "会话无效，请重新登录");
-    if (!desk_->checkPassword(*req.field("uid"), *req.field("pwd"))) return refusal(ret::kBadLogin, "账户或密码错误");
+    if (!desk_->checkPassword(*req.field("uid"), *req.field("pwd")))
+        return refusal(ret::kBadLogin, "账户或密码错误");
     const std::string token = newId(32);
     tokens_[token] = TokenInfo{*req.field("sid"), ses->uid, peer->service, true};
     peer->sid = *req.field("sid");
@@ -365,9 +385,10 @@ Outcome Simulator::tokenCheck(const std::shared_ptr<WsPeer>& peer, const Request
     for (const char* k : {"sid", "uid", "pwd", "token"})
         if (!req.field(k)) return refusal(ret::kMalformed, std::string("缺少字段 ") + k);
     auto it = tokens_.find(*req.field("token"));
-    const bool good = it != tokens_.end() && it->second.valid && it->second.sid == *req.field("sid") &&
-                      it->second.uid == *req.field("uid") && it->second.service == peer->service &&
-                      sessions_.count(it->second.sid) && desk_->checkPassword(it->second.uid, *req.field("pwd"));
+    const bool good = it != tokens_.end() && it->second.valid &&
+                      it->second.sid == *req.field("sid") && it->second.uid == *req.field("uid") &&
+                      it->second.service == peer->service && sessions_.count(it->second.sid) &&
+                      desk_->checkPassword(it->second.uid, *req.field("pwd"));
     if (!good) return refusal(ret::kBadToken, "TOKEN 校验失败");
     peer->sid = it->second.sid;
     peer->uid = it->second.uid;
@@ -388,15 +409,21 @@ Outcome Simulator::history(const Request& req) {
     if (!strictInt(*req.param("period"), period) || !strictInt(*req.param("barCount"), count) ||
         (!req.param("time")->empty() && !strictInt(*req.param("time"), time)))
         return refusal(ret::kMalformed, "条件不是整数");
-    const int seconds = period == 4 ? 60 : period == 5 ? 300 : period == 7 ? 1800 : period == 9 ? 0 : -1;
+    const int seconds = period == 4   ? 60
+                        : period == 5 ? 300
+                        : period == 7 ? 1800
+                        : period == 9 ? 0
+                                      : -1;
     if (seconds < 0) return refusal(ret::kBadPeriod, "不支持的周期");
     const SymbolDef& sym = market_->symbol(si);
     Json rows = Json::array();
     char buf[160];
-    for (const Bar& b : market_->bars(si, seconds, static_cast<int>(std::clamp<int64_t>(count, -5000, 5000)), time)) {
-        std::snprintf(buf, sizeof buf, "%lld,%s,%.*f,%.*f,%.*f,%.*f", static_cast<long long>(b.time),
-                      formatLocalTime(b.time).c_str(), sym.decimals, sym.price(b.open), sym.decimals,
-                      sym.price(b.high), sym.decimals, sym.price(b.low), sym.decimals, sym.price(b.close));
+    for (const Bar& b : market_->bars(
+             si, seconds, static_cast<int>(std::clamp<int64_t>(count, -5000, 5000)), time)) {
+        std::snprintf(buf, sizeof buf, "%lld,%s,%.*f,%.*f,%.*f,%.*f",
+                      static_cast<long long>(b.time), formatLocalTime(b.time).c_str(), sym.decimals,
+                      sym.price(b.open), sym.decimals, sym.price(b.high), sym.decimals,
+                      sym.price(b.low), sym.decimals, sym.price(b.close));
         rows.push_back({{"row", buf}});
     }
     Outcome out;
@@ -404,8 +431,8 @@ Outcome Simulator::history(const Request& req) {
     return out;
 }
 
-void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& req, const Outcome& out,
-                          const Fault* fault) {
+void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& req,
+                          const Outcome& out, const Fault* fault) {
     Reply r;
     r.event = replyEvent(req.event);
     r.msgOrder = req.msgOrderText;
@@ -415,7 +442,8 @@ void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& re
     r.data = out.data;
     const FaultAction action = fault ? fault->action : FaultAction::Fail;
     if (fault && action == FaultAction::WrongOrder)
-        r.msgOrder = fault->msgOrder.empty() ? std::to_string((req.msgOrder + 1000) % 65536) : fault->msgOrder;
+        r.msgOrder = fault->msgOrder.empty() ? std::to_string((req.msgOrder + 1000) % 65536)
+                                             : fault->msgOrder;
     const bool numbers = numbersAsNumbers_ || (fault && action == FaultAction::Numbers);
     std::string text = wire(peer->service, renderPackage(r, numbers));
     if (!fault) {
@@ -426,7 +454,8 @@ void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& re
         case FaultAction::Drop:
             return;
         case FaultAction::Delay: {
-            auto timer = std::make_shared<net::steady_timer>(io_, std::chrono::milliseconds(fault->delayMs));
+            auto timer =
+                std::make_shared<net::steady_timer>(io_, std::chrono::milliseconds(fault->delayMs));
             timer->async_wait([timer, peer, text](boost::system::error_code) { peer->send(text); });
             return;
         }
@@ -445,7 +474,9 @@ void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& re
 void Simulator::pushTo(Service s, const std::string& uid, const Reply& pkg, bool loggedInOnly) {
     std::string text;
     for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) {
-        if (peer->service != s || (loggedInOnly && !peer->loggedIn) || (!uid.empty() && peer->uid != uid)) continue;
+        if (peer->service != s || (loggedInOnly && !peer->loggedIn) ||
+            (!uid.empty() && peer->uid != uid))
+            continue;
         if (text.empty()) text = wire(s, renderPackage(pkg, numbersAsNumbers_));
         peer->send(text);
     }
@@ -485,14 +516,16 @@ void Simulator::publishQuotes(const std::vector<int>& symbols) {
     pkg.msgOrder = "0";
     pkg.encrypt = encipher_[static_cast<int>(Service::Quote)] ? "1" : "0";
     pkg.data["children"] = Json::array();
-    for (int i : symbols) pkg.data["children"].push_back(desk_->quoteRecord(i));
+    for (int i : symbols)
+        pkg.data["children"].push_back(desk_->quoteRecord(i));
     pushTo(Service::Quote, "", pkg, true);
     for (int i : symbols) {
         const std::string line = desk_->compressedLine(i);
         for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_))
             if (peer->service == Service::CQuote) peer->send(line);
     }
-    for (int i : symbols) deliver(desk_->afterPriceChange(i));
+    for (int i : symbols)
+        deliver(desk_->afterPriceChange(i));
 }
 
 void Simulator::scheduleQuotes() {
@@ -520,13 +553,15 @@ std::string Simulator::newId(int hexDigits) {
     std::string s;
     while (static_cast<int>(s.size()) < hexDigits) {
         uint64_t v = ids_();
-        for (int i = 0; i < 16 && static_cast<int>(s.size()) < hexDigits; ++i, v >>= 4) s += kHex[v & 15];
+        for (int i = 0; i < 16 && static_cast<int>(s.size()) < hexDigits; ++i, v >>= 4)
+            s += kHex[v & 15];
     }
     return s;
 }
 
 void Simulator::resetState() {
-    for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) peer->close(1001, "reset");
+    for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_))
+        peer->close(1001, "reset");
     sessions_.clear();
     tokens_.clear();
     faults_.clear();
@@ -537,7 +572,8 @@ void Simulator::resetState() {
     numbersAsNumbers_ = false;
     for (int i = 0; i < kServiceCount; ++i) {
         const Service s = static_cast<Service>(i);
-        encipher_[i] = !options_.plain && (s == Service::Login || s == Service::Trade || s == Service::Msg);
+        encipher_[i] =
+            !options_.plain && (s == Service::Login || s == Service::Trade || s == Service::Msg);
     }
     packages_.clear();
     httpLog_.clear();

@@ -28,19 +28,19 @@ inline constexpr int kDefaultPortBase = 17800;
 
 struct Options {
     uint64_t seed = 1;
-    int portBase = kDefaultPortBase;   // 0: free ports
+    int portBase = kDefaultPortBase;  // 0: free ports
     std::string bind = "127.0.0.1";
     bool tls = false;
-    std::string tlsCert;               // PEM files to use instead of a generated pair
+    std::string tlsCert;  // PEM files to use instead of a generated pair
     std::string tlsKey;
-    bool compressed = false;           // name the compressed quote service in login replies
-    double quoteRate = 1.0;            // quote steps per second; 0 stops the stream
-    std::string dataDir;               // certificates and registered users; empty: a temporary folder
+    bool compressed = false;  // name the compressed quote service in login replies
+    double quoteRate = 1.0;   // quote steps per second; 0 stops the stream
+    std::string dataDir;      // certificates and registered users; empty: a temporary folder
     std::string key = kDefaultKey;
     std::string iv = kDefaultIv;
-    bool plain = false;                // answer plain text on every service
+    bool plain = false;  // answer plain text on every service
     int historyDays = 30;
-    bool quiet = false;                // no log line per request
+    bool quiet = false;  // no log line per request
 };
 
 // Parses the command line; nothing with `error` set on bad input.
@@ -50,7 +50,7 @@ std::string usage();
 // The whole simulated dealer on one io_context thread: six WebSocket
 // services, the dealer's HTTP services and the control interface.
 class Simulator : public WsHost {
-public:
+  public:
     Simulator(net::io_context& io, Options options);
     ~Simulator() override;
 
@@ -60,8 +60,8 @@ public:
 
     uint16_t port(Service s) const { return ports_[static_cast<int>(s)]; }
     std::string serviceUrl(Service s) const;
-    std::string host() const;       // the address written into URLs
-    std::string httpBase() const;   // scheme, host and port of the HTTP services
+    std::string host() const;      // the address written into URLs
+    std::string httpBase() const;  // scheme, host and port of the HTTP services
 
     // WsHost
     bool refuseConnection(Service s) override;
@@ -70,7 +70,7 @@ public:
     void received(const std::shared_ptr<WsPeer>& peer, std::string text, bool binary) override;
     void closed(const std::shared_ptr<WsPeer>& peer) override;
 
-private:
+  private:
     struct Session {
         std::string uid;
     };
@@ -83,14 +83,14 @@ private:
     enum class FaultAction { Fail, Delay, Hold, Drop, Twice, WrongOrder, Numbers };
     struct Fault {
         int id = 0;
-        std::string event;          // "*" for every event
+        std::string event;  // "*" for every event
         std::optional<Service> service;
         FaultAction action = FaultAction::Fail;
         std::string retCode;
         std::string message;
         int delayMs = 0;
-        std::string msgOrder;       // wrong order to answer with; empty: request's + 1000
-        int times = 1;              // -1: until cleared
+        std::string msgOrder;  // wrong order to answer with; empty: request's + 1000
+        int times = 1;         // -1: until cleared
     };
     struct ConnectionFaults {
         int refuse = 0;
@@ -111,7 +111,8 @@ private:
     Outcome tokenCheck(const std::shared_ptr<WsPeer>& peer, const Request& req);
     Outcome history(const Request& req);
     const Session* session(const Request& req) const;
-    void sendReply(const std::shared_ptr<WsPeer>& peer, const Request& req, const Outcome& out, const Fault* fault);
+    void sendReply(const std::shared_ptr<WsPeer>& peer, const Request& req, const Outcome& out,
+                   const Fault* fault);
     std::string wire(Service s, const std::string& text) const;
     void deliver(const std::vector<Push>& pushes);
     void pushTo(Service s, const std::string& uid, const Reply& pkg, bool loggedInOnly);
@@ -126,8 +127,10 @@ private:
     // HTTP
     void dealerHttp(const HttpRequest& req, HttpResponder respond);
     void controlHttp(const HttpRequest& req, HttpResponder respond);
-    HttpAnswer control(const HttpRequest& req, const Json& body, HttpResponder& respond, bool& deferred);
-    void waitFor(std::function<bool()> ready, std::function<Json()> answer, int timeoutMs, HttpResponder respond);
+    HttpAnswer control(const HttpRequest& req, const Json& body, HttpResponder& respond,
+                       bool& deferred);
+    void waitFor(std::function<bool()> ready, std::function<Json()> answer, int timeoutMs,
+                 HttpResponder respond);
     void checkWaiters();
     void logHttp(const HttpRequest& req, const std::string& kind);
 
@@ -178,7 +181,7 @@ private:
     std::array<int, kServiceCount> heartbeats_{};
     int64_t nextSeq_ = 1;
     std::vector<std::shared_ptr<Waiter>> waiters_;
-    std::map<std::string, std::string> logos_;   // "KEY/file" -> PNG bytes
+    std::map<std::string, std::string> logos_;  // "KEY/file" -> PNG bytes
 };
 
 }  // namespace dealersim

@@ -44,7 +44,8 @@ void Simulator::logHttp(const HttpRequest& req, const std::string& kind) {
     rec["target"] = req.target;
     rec["path"] = req.path;
     rec["query"] = Json::object();
-    for (const auto& [k, v] : req.query) rec["query"][k] = v;
+    for (const auto& [k, v] : req.query)
+        rec["query"][k] = v;
     httpLog_.push_back(std::move(rec));
 }
 
@@ -63,9 +64,11 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         for (const DealerDef& d : kDealers)
             if (key && *key == d.key) found = &d;
         if (!key || key->empty()) {
-            answer = jsonAnswer({{"retCode", "2"}, {"message", "缺少交易商识别号"}, {"data", Json::object()}});
+            answer = jsonAnswer(
+                {{"retCode", "2"}, {"message", "缺少交易商识别号"}, {"data", Json::object()}});
         } else if (!found) {
-            answer = jsonAnswer({{"retCode", "1"}, {"message", "交易商不存在"}, {"data", Json::object()}});
+            answer = jsonAnswer(
+                {{"retCode", "1"}, {"message", "交易商不存在"}, {"data", Json::object()}});
         } else {
             const std::string login = serviceUrl(Service::Login);
             Json data = {{"dealerKey", found->key},
@@ -104,7 +107,8 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         } else {
             Outcome o = desk_->registerDemo(*email, *password, money);
             if (o.ok()) saveUsers();
-            answer = jsonAnswer({{"retCode", std::atoi(o.retCode.c_str())}, {"message", o.ok() ? "注册成功" : o.message}});
+            answer = jsonAnswer({{"retCode", std::atoi(o.retCode.c_str())},
+                                 {"message", o.ok() ? "注册成功" : o.message}});
         }
     } else if (path == "/account/demo/xreset_pwd/kavdemo") {
         kind = "reset";
@@ -128,7 +132,9 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         answer.body = "only GET";
     }
     logHttp(req, kind);
-    if (!options_.quiet) std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> " << answer.status << '\n';
+    if (!options_.quiet)
+        std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> "
+                  << answer.status << '\n';
     respond(std::move(answer));
     checkWaiters();
 }

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::filesystem::create_directories(options->dataDir, ec);
         if (ec) {
-            std::cerr << "dealer-sim: cannot use the data folder " << options->dataDir << ": " << ec.message() << '\n';
+            std::cerr << "dealer-sim: cannot use the data folder " << options->dataDir << ": "
+                      << ec.message() << '\n';
             return 1;
         }
     }

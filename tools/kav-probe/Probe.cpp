@@ -88,29 +88,49 @@ class Probe::Delegate : public WSPushMessage {
   public:
     explicit Delegate(Probe& probe) : probe_(probe) {}
 
-    void onNetworkStatus(int32_t status) override { probe_.print(platform::stringf("status %d", status)); }
+    void onNetworkStatus(int32_t status) override {
+        probe_.print(platform::stringf("status %d", status));
+    }
     void onLogin() override { probe_.print("login started"); }
     void onLogout() override { probe_.print("logout"); }
     void onSameUserLogin() override { probe_.print("same-user-login"); }
     void onTerminal() override { probe_.print("terminal"); }
     void onNetworkUnready() override { probe_.print("network-unready"); }
-    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override { each(symbols, quoteLine); }
-    void onSymbolChange(const MODList<MODSymbolInfo>& symbols) override { each(symbols, symbolLine); }
-    void onAccountChange(const MODList<MODUserAccount>& accounts) override { each(accounts, accountLine); }
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
+        each(symbols, quoteLine);
+    }
+    void onSymbolChange(const MODList<MODSymbolInfo>& symbols) override {
+        each(symbols, symbolLine);
+    }
+    void onAccountChange(const MODList<MODUserAccount>& accounts) override {
+        each(accounts, accountLine);
+    }
     void onExchangeRateChange(const MODList<MODCERInfo>& rates) override { each(rates, rateLine); }
-    void onHoldBillChange(const MODList<MODHoldBill>& tickets) override { each(tickets, ticketLine); }
-    void onLimitBillChange(const MODList<MODLimitBill>& orders) override { each(orders, pendingLine); }
-    void onHoldPositionChange(const MODList<MODHoldPosition>& positions) override { each(positions, positionLine); }
-    void onCloseBillChange(const MODList<MODCloseBill>& closed) override { each(closed, closedLine); }
-    void onBulletinPush(const MODList<MODBulletin>& bulletins) override { each(bulletins, bulletinLine); }
+    void onHoldBillChange(const MODList<MODHoldBill>& tickets) override {
+        each(tickets, ticketLine);
+    }
+    void onLimitBillChange(const MODList<MODLimitBill>& orders) override {
+        each(orders, pendingLine);
+    }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& positions) override {
+        each(positions, positionLine);
+    }
+    void onCloseBillChange(const MODList<MODCloseBill>& closed) override {
+        each(closed, closedLine);
+    }
+    void onBulletinPush(const MODList<MODBulletin>& bulletins) override {
+        each(bulletins, bulletinLine);
+    }
     void onRiskChange(const std::vector<MODList<MODRiskInfo>>& risks) override {
-        for (const auto& list : risks) each(list, riskLine);
+        for (const auto& list : risks)
+            each(list, riskLine);
     }
 
   private:
     template <typename List, typename Printer>
     void each(const List& records, Printer printer) {
-        for (const auto& record : records) probe_.print(printer(*record));
+        for (const auto& record : records)
+            probe_.print(printer(*record));
     }
 
     Probe& probe_;
@@ -119,7 +139,9 @@ class Probe::Delegate : public WSPushMessage {
 // ---- the run --------------------------------------------------------------------
 
 Probe::Probe(Options options, LineSink sink)
-    : options_(std::move(options)), sink_(std::move(sink)), sdk_(std::make_shared<KAVBizSDK>()),
+    : options_(std::move(options)),
+      sink_(std::move(sink)),
+      sdk_(std::make_shared<KAVBizSDK>()),
       delegate_(std::make_shared<Delegate>(*this)) {
     sdk_->setDelegate(delegate_);
     sdk_->setIsDebug(options_.debug);
@@ -129,10 +151,11 @@ Probe::~Probe() = default;
 
 template <typename F>
 auto Probe::whileStep(F f) {
-    return [this, weak = std::weak_ptr<int>(life_), step = step_, f = std::move(f)](auto&&... args) {
-        if (weak.expired() || finished_ || step_ != step) return;
-        f(std::forward<decltype(args)>(args)...);
-    };
+    return
+        [this, weak = std::weak_ptr<int>(life_), step = step_, f = std::move(f)](auto&&... args) {
+            if (weak.expired() || finished_ || step_ != step) return;
+            f(std::forward<decltype(args)>(args)...);
+        };
 }
 
 void Probe::print(const std::string& line) {
@@ -145,20 +168,21 @@ void Probe::start() {
                                               print(failLine("login", "timeout", giveUp));
                                               finish(kExitFailed);
                                           }));
-    sdk_->loginWithUserId(
-        options_.user, options_.password, "", {options_.loginUrl}, whileStep([this] {
-            print("login ok");
-            endStep(true);
-        }),
-        whileStep([this](const std::string& code, const std::string& message) {
-            print(failLine("login", code, message));
-            finish(kExitFailed);
-        }));
+    sdk_->loginWithUserId(options_.user, options_.password, "", {options_.loginUrl},
+                          whileStep([this] {
+                              print("login ok");
+                              endStep(true);
+                          }),
+                          whileStep([this](const std::string& code, const std::string& message) {
+                              print(failLine("login", code, message));
+                              finish(kExitFailed);
+                          }));
 }
 
 std::function<void(const std::vector<std::string>&)> Probe::succeed() {
     return whileStep([this](const std::vector<std::string>& lines) {
-        for (const auto& line : lines) print(line);
+        for (const auto& line : lines)
+            print(line);
         print("ok");
         endStep(true);
     });

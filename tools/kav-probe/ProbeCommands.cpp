@@ -22,10 +22,10 @@ template <typename List, typename Printer>
 std::vector<std::string> linesOf(const List& records, Printer printer) {
     std::vector<std::string> lines;
     lines.reserve(records.size());
-    for (const auto& record : records) lines.push_back(printer(*record));
+    for (const auto& record : records)
+        lines.push_back(printer(*record));
     return lines;
 }
-
 
 // "ok" with no record lines, for the order actions (their replies carry none).
 KAVDoneBlock doneWithoutLines(Probe& p) {
@@ -35,7 +35,8 @@ KAVDoneBlock doneWithoutLines(Probe& p) {
 // Why a list of arguments is unusable: each argument's check in turn, with
 // the optional ones checked only when given.
 using ArgumentCheck = std::string (*)(const std::string&);
-std::string checkEach(const std::vector<std::string>& args, std::initializer_list<ArgumentCheck> checks) {
+std::string checkEach(const std::vector<std::string>& args,
+                      std::initializer_list<ArgumentCheck> checks) {
     size_t i = 0;
     for (const ArgumentCheck check : checks) {
         if (i >= args.size()) break;
@@ -61,7 +62,8 @@ double number(const std::vector<std::string>& args, size_t i, double otherwise =
     return i < args.size() ? numberValue(args[i]).value_or(otherwise) : otherwise;
 }
 int32_t integer(const std::vector<std::string>& args, size_t i, int32_t otherwise) {
-    return i < args.size() ? static_cast<int32_t>(integerValue(args[i]).value_or(otherwise)) : otherwise;
+    return i < args.size() ? static_cast<int32_t>(integerValue(args[i]).value_or(otherwise))
+                           : otherwise;
 }
 
 // The deviation the probe accepts when none is given: the symbol's largest.
@@ -74,23 +76,28 @@ int32_t defaultDeviation(KAVBizSDK& sdk, const std::string& symbolCode) {
 void marketOpen(Probe& p, const std::vector<std::string>& a, const std::string& bsCode) {
     const auto symbol = p.sdk().getSymbolWith(a[0]);
     const double price = symbol ? (bsCode == "b" ? symbol->ask : symbol->bid) : 0;
-    p.sdk().marketOpenWithSymbol(a[0], number(a, 1), bsCode, price, integer(a, 2, defaultDeviation(p.sdk(), a[0])),
-                                 number(a, 3), number(a, 4), "", doneWithoutLines(p), p.fail());
+    p.sdk().marketOpenWithSymbol(a[0], number(a, 1), bsCode, price,
+                                 integer(a, 2, defaultDeviation(p.sdk(), a[0])), number(a, 3),
+                                 number(a, 4), "", doneWithoutLines(p), p.fail());
 }
 
 // Runs `then` with the freshly queried ticket of that number (null when
 // there is none), unless the command has been given up on meanwhile: a late
 // answer must not send an order. A failed query fails the command.
-void withTicket(Probe& p, const std::string& orderCode, std::function<void(std::shared_ptr<MODHoldBill>)> then) {
+void withTicket(Probe& p, const std::string& orderCode,
+                std::function<void(std::shared_ptr<MODHoldBill>)> then) {
     p.sdk().queryHoldBillOnSuccess(
-        [&sdk = p.sdk(), alive = p.stillRunning(), orderCode, then = std::move(then)](const MODList<MODHoldBill>&) {
+        [&sdk = p.sdk(), alive = p.stillRunning(), orderCode,
+         then = std::move(then)](const MODList<MODHoldBill>&) {
             if (alive()) then(sdk.getHoldBillWith(orderCode));
         },
         p.fail());
 }
-void withPending(Probe& p, const std::string& orderCode, std::function<void(std::shared_ptr<MODLimitBill>)> then) {
+void withPending(Probe& p, const std::string& orderCode,
+                 std::function<void(std::shared_ptr<MODLimitBill>)> then) {
     p.sdk().queryLimitBillOnSuccess(
-        [&sdk = p.sdk(), alive = p.stillRunning(), orderCode, then = std::move(then)](const MODList<MODLimitBill>&) {
+        [&sdk = p.sdk(), alive = p.stillRunning(), orderCode,
+         then = std::move(then)](const MODList<MODLimitBill>&) {
             if (alive()) then(sdk.getLimitBillWith(orderCode));
         },
         p.fail());
@@ -101,8 +108,9 @@ template <typename Record>
 using QueryCall = void (KAVBizSDK::*)(std::function<void(const MODList<Record>&)>, KAVFailureBlock);
 template <typename Record>
 void listQuery(Probe& p, QueryCall<Record> query, std::string (*printer)(const Record&)) {
-    ((p.sdk()).*query)([done = p.succeed(), printer](const MODList<Record>& records) { done(linesOf(records, printer)); },
-                        p.fail());
+    ((p.sdk()).*query)([done = p.succeed(), printer](
+                           const MODList<Record>& records) { done(linesOf(records, printer)); },
+                       p.fail());
 }
 
 }  // namespace

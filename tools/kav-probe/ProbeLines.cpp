@@ -13,7 +13,8 @@ namespace {
 bool needsQuotes(std::string_view text) {
     if (text.empty()) return true;
     for (const char c : text) {
-        if (c == ' ' || c == '"' || c == '=' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+        if (c == ' ' || c == '"' || c == '=' || c == '\\' || static_cast<unsigned char>(c) < 0x20 ||
+            c == 0x7f)
             return true;
     }
     return false;
@@ -24,11 +25,21 @@ std::string escaped(std::string_view text) {
     out.reserve(text.size() + 2);
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
                     out += platform::stringf("\\u%04x", static_cast<unsigned char>(c));
@@ -159,7 +170,10 @@ std::string accountLine(const MODUserAccount& a) {
 }
 
 std::string rateLine(const MODCERInfo& r) {
-    return Line("rate").word(value(r.currencyBase + "_" + r.currencyExchange)).word(value(r.exchangeRate)).str();
+    return Line("rate")
+        .word(value(r.currencyBase + "_" + r.currencyExchange))
+        .word(value(r.exchangeRate))
+        .str();
 }
 
 std::string riskLine(const MODRiskInfo& r) {

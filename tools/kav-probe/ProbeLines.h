@@ -28,7 +28,9 @@ std::string value(std::string_view text);
 std::string value(double number);
 std::string value(float number);
 std::string value(int64_t number);
-inline std::string value(int32_t number) { return value(static_cast<int64_t>(number)); }
+inline std::string value(int32_t number) {
+    return value(static_cast<int64_t>(number));
+}
 
 // Builds "kind key=value key=value ...".
 class Line {

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     kavprobe::Probe probe(options, printLine);
     probe.start();
     // The probe ends itself: every step has a deadline or a set length.
-    while (!probe.finished()) loop.runUntil([&] { return probe.finished(); }, 3600);
+    while (!probe.finished())
+        loop.runUntil([&] { return probe.finished(); }, 3600);
     return probe.exitCode();
 }

@@ -41,7 +41,8 @@ void ProbeDelegate::webSocketDidOpen(KAVWebSocket& ws) {
 
 void ProbeDelegate::webSocket(KAVWebSocket& ws, const KAVWebSocketMessage& message) {
     if (message.isText())
-        sink_("text " + std::to_string(message.bytes.size()) + " " + nlohmann::json(message.bytes).dump());
+        sink_("text " + std::to_string(message.bytes.size()) + " " +
+              nlohmann::json(message.bytes).dump());
     else
         sink_("binary " + std::to_string(message.bytes.size()) + " " + hex(message.bytes, 64));
     if (echo_) ws.send(message);
@@ -49,10 +50,12 @@ void ProbeDelegate::webSocket(KAVWebSocket& ws, const KAVWebSocketMessage& messa
 
 void ProbeDelegate::webSocket(KAVWebSocket&, const platform::Error& error) {
     finished_ = true;
-    sink_("fail " + error.domain + " " + std::to_string(error.code) + " " + error.localizedDescription);
+    sink_("fail " + error.domain + " " + std::to_string(error.code) + " " +
+          error.localizedDescription);
 }
 
-void ProbeDelegate::webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason, bool wasClean) {
+void ProbeDelegate::webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason,
+                              bool wasClean) {
     finished_ = true;
     const std::string shown = reason && !reason->empty() ? *reason : "-";
     sink_("close " + std::to_string(code) + " " + shown + " " + (wasClean ? "1" : "0"));

@@ -28,7 +28,8 @@ class ProbeDelegate : public KAVWebSocketDelegate {
     void webSocketDidOpen(KAVWebSocket& ws) override;
     void webSocket(KAVWebSocket& ws, const KAVWebSocketMessage& message) override;
     void webSocket(KAVWebSocket& ws, const platform::Error& error) override;
-    void webSocket(KAVWebSocket& ws, int code, const std::optional<std::string>& reason, bool wasClean) override;
+    void webSocket(KAVWebSocket& ws, int code, const std::optional<std::string>& reason,
+                   bool wasClean) override;
     void webSocket(KAVWebSocket& ws, const KAVWebSocketPong& pong) override;
 
   private:

@@ -21,8 +21,10 @@ namespace {
 int usage(const char* why) {
     std::fprintf(stderr,
                  "ws-probe: %s\n"
-                 "usage: ws-probe [--echo] [--send-text T]... [--send-binary-hex H]... [--close CODE [REASON]]\n"
-                 "                [--protocol P]... [--header \"Name: value\"]... [--ca FILE] [--pin CERT.pem]...\n"
+                 "usage: ws-probe [--echo] [--send-text T]... [--send-binary-hex H]... [--close "
+                 "CODE [REASON]]\n"
+                 "                [--protocol P]... [--header \"Name: value\"]... [--ca FILE] "
+                 "[--pin CERT.pem]...\n"
                  "                [--max-seconds S] URL\n",
                  why);
     return 2;
@@ -71,19 +73,23 @@ int main(int argc, char** argv) {
             const long parsed = std::strtol(code.c_str(), &end, 10);
             if (*end || parsed <= 0 || parsed > 65535) return usage("--close needs a code");
             closeCode = static_cast<int>(parsed);
-            if (i + 1 < last && std::string(argv[i + 1]).rfind("--", 0) != 0) closeReason = argv[++i];
+            if (i + 1 < last && std::string(argv[i + 1]).rfind("--", 0) != 0)
+                closeReason = argv[++i];
         } else if (arg == "--protocol") {
             protocols.emplace_back(value("--protocol"));
         } else if (arg == "--header") {
             const std::string header = value("--header");
             const size_t colon = header.find(':');
-            if (colon == std::string::npos || colon == 0) return usage("--header needs \"Name: value\"");
+            if (colon == std::string::npos || colon == 0)
+                return usage("--header needs \"Name: value\"");
             size_t start = colon + 1;
-            while (start < header.size() && header[start] == ' ') ++start;
+            while (start < header.size() && header[start] == ' ')
+                ++start;
             headers.emplace_back(header.substr(0, colon), header.substr(start));
         } else if (arg == "--ca") {
             const char* file = value("--ca");
-            if (!platform::net::addTrustedCAFile(file)) return usage("--ca: no certificate in that file");
+            if (!platform::net::addTrustedCAFile(file))
+                return usage("--ca: no certificate in that file");
         } else if (arg == "--pin") {
             const char* file = value("--pin");
             auto certs = platform::net::Certificate::loadPEMFile(file);
@@ -105,7 +111,8 @@ int main(int argc, char** argv) {
     if (!pins.empty()) setKAV_SSLPinnedCertificates(request, pins);
 
     auto ws = KAVWebSocket::initWithURLRequest(
-        request, protocols.empty() ? std::nullopt : std::optional<std::vector<std::string>>(protocols));
+        request,
+        protocols.empty() ? std::nullopt : std::optional<std::vector<std::string>>(protocols));
     if (!ws) return usage("the URL's scheme must be ws, wss, http or https");
 
     auto delegate = std::make_shared<wsprobe::ProbeDelegate>(printLine, echo);

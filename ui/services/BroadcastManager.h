@@ -45,16 +45,18 @@ class BroadcastManager {
   public:
     // `selector`: a method of T taking the notification (or nothing).
     template <typename T, typename Method>
-        requires std::is_member_function_pointer_v<Method>
+    requires std::is_member_function_pointer_v<Method>
     static void addBroadcastListenerWithObserver(const std::shared_ptr<T>& observer,
                                                  Method selector, const std::string& action) {
         listeners::add(observer, action, selector);
     }
     static void addBroadcastListenerWithObserver(const std::weak_ptr<const void>& observer,
-                                                 listeners::Block block, const std::string& action) {
+                                                 listeners::Block block,
+                                                 const std::string& action) {
         listeners::add(observer, action, std::move(block));
     }
-    static void removeBroadcastListenerWithObserver(const void* observer, const std::string& action) {
+    static void removeBroadcastListenerWithObserver(const void* observer,
+                                                    const std::string& action) {
         listeners::remove(observer, action);
     }
     static void postMessage(std::shared_ptr<MoMessage> message, const std::string& action);

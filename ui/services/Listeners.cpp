@@ -53,9 +53,9 @@ void remove(const void* owner, const std::string& name) {
 
 size_t count(const void* owner) {
     std::lock_guard lock(gMutex);
-    return static_cast<size_t>(std::count_if(gTable.begin(), gTable.end(), [&](const Registration& r) {
-        return r.key == owner && !r.owner.expired();
-    }));
+    return static_cast<size_t>(
+        std::count_if(gTable.begin(), gTable.end(),
+                      [&](const Registration& r) { return r.key == owner && !r.owner.expired(); }));
 }
 
 }  // namespace listeners

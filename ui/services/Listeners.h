@@ -23,7 +23,7 @@ void add(const std::weak_ptr<const void>& owner, const std::string& name, Block 
 // The same with a method of the owner, taking the notification or nothing;
 // nothing is registered for a null method.
 template <typename T, typename Method>
-    requires std::is_member_function_pointer_v<Method>
+requires std::is_member_function_pointer_v<Method>
 void add(const std::shared_ptr<T>& owner, const std::string& name, Method method) {
     if (!owner || !method) return;
     // Called only while the table holds the owner alive.

@@ -14,7 +14,7 @@ class MsgCenter {
     // `callBack`: a method of T taking the notification (or nothing); nothing
     // is registered for a null one.
     template <typename T, typename Method>
-        requires std::is_member_function_pointer_v<Method>
+    requires std::is_member_function_pointer_v<Method>
     static void on(const std::string& name, Method callBack, const std::shared_ptr<T>& target) {
         listeners::add(target, name, callBack);
     }

@@ -26,7 +26,8 @@ std::string keyOfTag(int tag) {
 // white space skipped, the longest numeric prefix, 0 when there is none.
 std::string_view skipSpace(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
     return text.substr(i);
 }
 
@@ -50,29 +51,52 @@ bool boolValue(std::string_view text) {
 // tag that has no field.
 bool applyTag(modSetting& setting, int tag, const std::string& text) {
     switch (tag) {
-        case settingTag::isLockSceen: setting.isLockSceen = boolValue(text); break;
-        case settingTag::autoConnect: setting.autoConnect = boolValue(text); break;
-        case settingTag::timeOut: setting.timeOut = intValue(text); break;
-        case settingTag::isFlashOrder: setting.isFlashOrder = boolValue(text); break;
-        case settingTag::isKeepAccount: setting.isKeepAccount = boolValue(text); break;
-        case settingTag::pointMove: setting.pointMove = intValue(text); break;
-        case settingTag::orderQuantity: setting.orderQuantity = floatValue(text); break;
-        case settingTag::shakeValue: setting.shakeValue = intValue(text); break;
-        case settingTag::trUid: setting.trUid = text; break;
-        case settingTag::dealerKey: setting.dealerKey = text; break;
-        case settingTag::loginSRV: setting.loginSRV = intValue(text); break;
-        default: return false;
+        case settingTag::isLockSceen:
+            setting.isLockSceen = boolValue(text);
+            break;
+        case settingTag::autoConnect:
+            setting.autoConnect = boolValue(text);
+            break;
+        case settingTag::timeOut:
+            setting.timeOut = intValue(text);
+            break;
+        case settingTag::isFlashOrder:
+            setting.isFlashOrder = boolValue(text);
+            break;
+        case settingTag::isKeepAccount:
+            setting.isKeepAccount = boolValue(text);
+            break;
+        case settingTag::pointMove:
+            setting.pointMove = intValue(text);
+            break;
+        case settingTag::orderQuantity:
+            setting.orderQuantity = floatValue(text);
+            break;
+        case settingTag::shakeValue:
+            setting.shakeValue = intValue(text);
+            break;
+        case settingTag::trUid:
+            setting.trUid = text;
+            break;
+        case settingTag::dealerKey:
+            setting.dealerKey = text;
+            break;
+        case settingTag::loginSRV:
+            setting.loginSRV = intValue(text);
+            break;
+        default:
+            return false;
     }
     return true;
 }
 
 // Every setting with its default, in the order loadSetting() reads them.
 constexpr std::pair<int, const char*> kLoadOrder[] = {
-    {settingTag::isLockSceen, "1"}, {settingTag::autoConnect, "1"},
-    {settingTag::timeOut, "10"},    {settingTag::isFlashOrder, "0"},
-    {settingTag::pointMove, "5"},   {settingTag::orderQuantity, "1"},
+    {settingTag::isLockSceen, "1"},   {settingTag::autoConnect, "1"},
+    {settingTag::timeOut, "10"},      {settingTag::isFlashOrder, "0"},
+    {settingTag::pointMove, "5"},     {settingTag::orderQuantity, "1"},
     {settingTag::isKeepAccount, "1"}, {settingTag::dealerKey, ""},
-    {settingTag::shakeValue, "0"},  {settingTag::trUid, ""},
+    {settingTag::shakeValue, "0"},    {settingTag::trUid, ""},
     {settingTag::loginSRV, "1"},
 };
 

@@ -89,7 +89,8 @@ class sysDB {
     static std::string formatPrice(double value, int decimals);
     // The size the text takes in the font, on one line per paragraph;
     // (0, 0) for no text.
-    static platform::ui::CGSize widthOfString(std::string_view text, const platform::ui::UIFont& font);
+    static platform::ui::CGSize widthOfString(std::string_view text,
+                                              const platform::ui::UIFont& font);
     // True only for zero and subnormal values.
     static bool isZero(double value);
     static float MinWithValue1(float a, float b);

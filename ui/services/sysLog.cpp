@@ -7,6 +7,7 @@
 void sysLog::wLog(const std::string& text) {
     platform::log(text);
     logs_.push_front(platform::dates::now("HH:mm:ss") + " & " + text);
-    while (logs_.size() > kCapacity) logs_.pop_back();
+    while (logs_.size() > kCapacity)
+        logs_.pop_back();
     platform::NotificationCenter::defaultCenter().post(kNoticeLogAdded);
 }

@@ -20,7 +20,7 @@ class sysLog {
 
     // The named-notice subscription, as MsgCenter offers it.
     template <typename T, typename Method>
-        requires std::is_member_function_pointer_v<Method>
+    requires std::is_member_function_pointer_v<Method>
     void on(const std::string& name, Method callBack, const std::shared_ptr<T>& target) {
         MsgCenter::on(name, callBack, target);
     }

@@ -33,10 +33,13 @@ struct Events : FrameReader::Handler {
     void readerClose(int code, std::optional<std::string>&& r) override {
         seen.push_back("close:" + std::to_string(code) + ":" + r.value_or("<none>"));
     }
-    void readerError(int code, std::string&& r) override { seen.push_back("error:" + std::to_string(code) + ":" + r); }
+    void readerError(int code, std::string&& r) override {
+        seen.push_back("error:" + std::to_string(code) + ":" + r);
+    }
 };
 
-std::vector<std::string> readAll(const std::string& bytes, size_t chunk = 0, size_t maxMessage = kMaxMessageSize) {
+std::vector<std::string> readAll(const std::string& bytes, size_t chunk = 0,
+                                 size_t maxMessage = kMaxMessageSize) {
     FrameReader reader(maxMessage);
     Events events;
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -84,7 +87,8 @@ TEST(FrameWriter, WordWiseMaskingMatchesBytewiseAtEveryOffsetAndLength) {
                 b = static_cast<uint8_t>(rng());
             maskCopy(dst.data(), src.data(), length, kKey, offset);
             for (size_t i = 0; i < length; ++i)
-                ASSERT_EQ(dst[i], src[i] ^ kKey[(i + offset) % 4]) << length << "/" << offset << "/" << i;
+                ASSERT_EQ(dst[i], src[i] ^ kKey[(i + offset) % 4])
+                    << length << "/" << offset << "/" << i;
         }
     }
 }
@@ -92,7 +96,7 @@ TEST(FrameWriter, WordWiseMaskingMatchesBytewiseAtEveryOffsetAndLength) {
 TEST(FrameWriter, CloseReasonIsCutAtACodePointBoundary) {
     std::string reason;
     for (int i = 0; i < 60; ++i)
-        reason += "\xC3\xA9";  // é, two bytes each: 120 bytes
+        reason += "\xC3\xA9";    // é, two bytes each: 120 bytes
     reason += "ab\xE2\x82\xAC";  // 125 bytes; the euro sign would straddle byte 123
     const std::string p = closePayload(1002, reason);
     EXPECT_EQ(p.size(), 2u + 122u);
@@ -123,7 +127,8 @@ TEST(Utf8Validator, StrictAndIncremental) {
     for (const auto& c : cases) {
         // Fed whole, and split at every byte.
         Utf8Validator whole;
-        EXPECT_EQ(whole.feed(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()) && whole.complete(),
+        EXPECT_EQ(whole.feed(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()) &&
+                      whole.complete(),
                   c.valid)
             << c.bytes;
         Utf8Validator split;
@@ -145,16 +150,20 @@ TEST(FrameReader, SameEventsWhateverTheChunking) {
     std::string bytes;
     bytes += serverFrame(kOpText, "Hel", false);
     bytes += serverFrame(kOpPing, "p1");
-    bytes += serverFrame(kOpContinuation, "lo \xE2\x82", false);  // the euro sign is split across frames
+    bytes +=
+        serverFrame(kOpContinuation, "lo \xE2\x82", false);  // the euro sign is split across frames
     bytes += serverFrame(kOpPong, "");
     bytes += serverFrame(kOpContinuation, "\xAC", true);
     bytes += serverFrame(kOpBinary, std::string(70000, '\x01'));
     bytes += serverFrame(kOpText, "");
     bytes += serverFrame(kOpClose, kavtest::closeFramePayload(1000, "bye"));
     bytes += serverFrame(kOpText, "after the close");
-    const std::vector<std::string> expected = {"ping:p1",   "pong:",
-                                               "text:Hello \xE2\x82\xAC", "binary:" + std::string(70000, '\x01'),
-                                               "text:",     "close:1000:bye"};
+    const std::vector<std::string> expected = {"ping:p1",
+                                               "pong:",
+                                               "text:Hello \xE2\x82\xAC",
+                                               "binary:" + std::string(70000, '\x01'),
+                                               "text:",
+                                               "close:1000:bye"};
     for (size_t chunk : {0u, 1u, 2u, 3u, 5u, 126u, 2048u})
         EXPECT_EQ(readAll(bytes, chunk), expected) << "chunk " << chunk;
 }
@@ -167,8 +176,9 @@ TEST(FrameReader, CloseFramePayloads) {
         EXPECT_THAT(readAll(serverFrame(kOpClose, kavtest::closeFramePayload(code, "r"))),
                     testing::ElementsAre("close:" + std::to_string(code) + ":r"));
     for (int code : {0, 999, 1004, 1005, 1006, 1015, 2999, 5000, 65535})
-        EXPECT_THAT(readAll(serverFrame(kOpClose, kavtest::closeFramePayload(code))),
-                    testing::ElementsAre("error:1002:Cannot have close code of " + std::to_string(code)));
+        EXPECT_THAT(
+            readAll(serverFrame(kOpClose, kavtest::closeFramePayload(code))),
+            testing::ElementsAre("error:1002:Cannot have close code of " + std::to_string(code)));
     EXPECT_THAT(readAll(serverFrame(kOpClose, "\x03")),
                 testing::ElementsAre("error:1002:Payload for close must be larger than 2 bytes"));
     EXPECT_THAT(readAll(serverFrame(kOpClose, kavtest::closeFramePayload(1000, "\xC0\xAF"))),

@@ -26,7 +26,8 @@ using testing::ElementsAre;
 namespace {
 
 std::string describe(const ClientFrame& f) {
-    if (f.opcode == 8) return platform::stringf("close %d %s", f.closeCode(), f.closeReason().c_str());
+    if (f.opcode == 8)
+        return platform::stringf("close %d %s", f.closeCode(), f.closeReason().c_str());
     return platform::stringf("op%d %s%s", f.opcode, f.payload.c_str(), f.masked ? "" : " UNMASKED");
 }
 
@@ -39,7 +40,8 @@ void noteFramesUntilEnd(RawConnection& c, kavtest::Notes& notes) {
 
 struct ErrorCase {
     const char* name;
-    std::string bytes;  // written after a valid text frame "before", followed by a text frame "after"
+    std::string
+        bytes;  // written after a valid text frame "before", followed by a text frame "after"
     int code;
     std::string reason;
 };
@@ -51,28 +53,39 @@ TEST(WebSocketHostile, ProtocolErrorsCloseAtOnceWithCodeAndReason) {
         {"opcode 7", serverFrame(7, ""), 1002, "Unknown opcode 7"},
         {"opcode 11", serverFrame(11, ""), 1002, "Unknown opcode 11"},
         {"opcode 15", serverFrame(15, "x"), 1002, "Unknown opcode 15"},
-        {"masked", std::string("\x81\x81\x01\x02\x03\x04\x60", 7), 1002, "Client must receive unmasked data"},
-        {"fragmented ping", serverFrame(9, "p", false), 1002, "Fragmented control frames not allowed"},
+        {"masked", std::string("\x81\x81\x01\x02\x03\x04\x60", 7), 1002,
+         "Client must receive unmasked data"},
+        {"fragmented ping", serverFrame(9, "p", false), 1002,
+         "Fragmented control frames not allowed"},
         {"long ping", serverFrame(9, std::string(126, 'p')), 1002,
          "Control frames cannot have payloads larger than 126 bytes"},
         {"lone continuation", serverFrame(0, "x"), 1002, "cannot continue a message"},
-        {"new message inside a fragmented one", serverFrame(1, "a", false) + serverFrame(2, "b"), 1002,
-         "all data frames after the initial data frame must have opcode 0"},
+        {"new message inside a fragmented one", serverFrame(1, "a", false) + serverFrame(2, "b"),
+         1002, "all data frames after the initial data frame must have opcode 0"},
         // The first frame of the message is not complete: the bad byte alone decides.
-        {"invalid UTF-8 mid-frame", std::string("\x01\x0A", 2) + "ab\xFF", 1007, "Text frames must be valid UTF-8"},
+        {"invalid UTF-8 mid-frame", std::string("\x01\x0A", 2) + "ab\xFF", 1007,
+         "Text frames must be valid UTF-8"},
         {"overlong", serverFrame(1, "\xC0\xAF"), 1007, "Text frames must be valid UTF-8"},
         {"surrogate", serverFrame(1, "\xED\xA0\x80"), 1007, "Text frames must be valid UTF-8"},
-        {"above U+10FFFF", serverFrame(1, "\xF4\x90\x80\x80"), 1007, "Text frames must be valid UTF-8"},
+        {"above U+10FFFF", serverFrame(1, "\xF4\x90\x80\x80"), 1007,
+         "Text frames must be valid UTF-8"},
         {"cut code point", serverFrame(1, "\xE2\x82"), 1007, "Text frames must be valid UTF-8"},
-        {"1-byte close", serverFrame(8, "\x03"), 1002, "Payload for close must be larger than 2 bytes"},
-        {"close 1005", serverFrame(8, closeFramePayload(1005)), 1002, "Cannot have close code of 1005"},
-        {"close 999", serverFrame(8, closeFramePayload(999)), 1002, "Cannot have close code of 999"},
-        {"close 2999", serverFrame(8, closeFramePayload(2999)), 1002, "Cannot have close code of 2999"},
-        {"close 5000", serverFrame(8, closeFramePayload(5000)), 1002, "Cannot have close code of 5000"},
+        {"1-byte close", serverFrame(8, "\x03"), 1002,
+         "Payload for close must be larger than 2 bytes"},
+        {"close 1005", serverFrame(8, closeFramePayload(1005)), 1002,
+         "Cannot have close code of 1005"},
+        {"close 999", serverFrame(8, closeFramePayload(999)), 1002,
+         "Cannot have close code of 999"},
+        {"close 2999", serverFrame(8, closeFramePayload(2999)), 1002,
+         "Cannot have close code of 2999"},
+        {"close 5000", serverFrame(8, closeFramePayload(5000)), 1002,
+         "Cannot have close code of 5000"},
         {"close reason not UTF-8", serverFrame(8, closeFramePayload(1000, "\xFF")), 1002,
          "Close reason MUST be valid UTF-8"},
-        {"length top bit", std::string("\x82\x7F\x80\x00\x00\x00\x00\x00\x00\x05", 10), 1002, "Invalid frame length"},
-        {"message too big", std::string("\x82\x7F\x00\x00\x00\x00\x01\x00\x00\x01", 10), 1009, "Message too big"},
+        {"length top bit", std::string("\x82\x7F\x80\x00\x00\x00\x00\x00\x00\x05", 10), 1002,
+         "Invalid frame length"},
+        {"message too big", std::string("\x82\x7F\x00\x00\x00\x00\x01\x00\x00\x01", 10), 1009,
+         "Message too big"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,12 +98,14 @@ TEST(WebSocketHostile, ProtocolErrorsCloseAtOnceWithCodeAndReason) {
         Recorder rec;
         auto ws = kavtest::openSocket(server.url(), rec);
         ASSERT_TRUE(rec.waitFinished());
-        EXPECT_THAT(rec.lines, ElementsAre("open -", "text 6 \"before\"",
-                                           platform::stringf("close %d %s 0", c.code, c.reason.c_str())));
+        EXPECT_THAT(rec.lines,
+                    ElementsAre("open -", "text 6 \"before\"",
+                                platform::stringf("close %d %s 0", c.code, c.reason.c_str())));
         // Our close frame went out, and the connection was dropped without
         // waiting for the server's reply.
         ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("end"); }));
-        EXPECT_THAT(server.notes.all(), ElementsAre(platform::stringf("close %d %s", c.code, c.reason.c_str()), "end"));
+        EXPECT_THAT(server.notes.all(),
+                    ElementsAre(platform::stringf("close %d %s", c.code, c.reason.c_str()), "end"));
     }
 }
 
@@ -109,14 +124,21 @@ TEST(WebSocketHostile, HandshakeResponses) {
              c.waitForEnd();
          },
          {"fail KAVWebSocketErrorDomain 2133 Invalid HTTP response"}},
-        {"status 404", [](RawConnection& c) { c.write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"); },
+        {"status 404",
+         [](RawConnection& c) { c.write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"); },
          {"fail KAVWebSocketErrorDomain 2132 received bad response code from server 404"}},
-        {"no accept", [](RawConnection& c) { c.write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n"); },
+        {"no accept",
+         [](RawConnection& c) {
+             c.write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n");
+         },
          {"fail KAVWebSocketErrorDomain 2133 Invalid Sec-WebSocket-Accept response"}},
-        {"not HTTP", [](RawConnection& c) { c.write("SSH-2.0-OpenSSH\r\n\r\n"); },
+        {"not HTTP",
+         [](RawConnection& c) { c.write("SSH-2.0-OpenSSH\r\n\r\n"); },
          {"fail KAVWebSocketErrorDomain 2133 Invalid HTTP response"}},
-        {"protocol not asked for", [](RawConnection& c) { c.acceptHandshake("Sec-WebSocket-Protocol: chat\r\n"); },
-         {"fail KAVWebSocketErrorDomain 2133 Server specified Sec-WebSocket-Protocol that wasn't requested"}},
+        {"protocol not asked for",
+         [](RawConnection& c) { c.acceptHandshake("Sec-WebSocket-Protocol: chat\r\n"); },
+         {"fail KAVWebSocketErrorDomain 2133 Server specified Sec-WebSocket-Protocol that wasn't "
+          "requested"}},
         {"protocol chosen",
          [](RawConnection& c) {
              if (c.requestField("Sec-WebSocket-Protocol") == "chat, json")
@@ -128,12 +150,13 @@ TEST(WebSocketHostile, HandshakeResponses) {
          std::vector<std::string>{"chat", "json"}},
         {"status 200 with accept, frames in the same write",
          [](RawConnection& c) {
-             c.write("HTTP/1.1 200 OK\r\nSec-WebSocket-Accept: " + c.acceptValue() + "\r\n\r\n" + serverFrame(1, "hi") +
-                     serverFrame(8, closeFramePayload(1000)));
+             c.write("HTTP/1.1 200 OK\r\nSec-WebSocket-Accept: " + c.acceptValue() + "\r\n\r\n" +
+                     serverFrame(1, "hi") + serverFrame(8, closeFramePayload(1000)));
              c.readFrame();
          },
          {"open -", "text 2 \"hi\"", "close 1000 - 1"}},
-        {"stream ends before the head", [](RawConnection& c) { c.write("HTTP/1.1 101 Switch"); },
+        {"stream ends before the head",
+         [](RawConnection& c) { c.write("HTTP/1.1 101 Switch"); },
          {"close 1001 Stream end encountered 0"}},
     };
     for (const auto& c : cases) {
@@ -160,7 +183,8 @@ TEST(WebSocketHostile, ServerCloseFollowedAtOnceByItsEnd) {
         Recorder rec;
         auto ws = kavtest::openSocket(server.url(), rec);
         ASSERT_TRUE(rec.waitFinished());
-        ASSERT_THAT(rec.lines, ElementsAre("open -", "text 4 \"last\"", "close 4001 maintenance 1")) << round;
+        ASSERT_THAT(rec.lines, ElementsAre("open -", "text 4 \"last\"", "close 4001 maintenance 1"))
+            << round;
     }
 }
 
@@ -173,7 +197,8 @@ TEST(WebSocketHostile, EndWithoutCloseFrame) {
     Recorder rec;
     auto ws = kavtest::openSocket(server.url(), rec);
     ASSERT_TRUE(rec.waitFinished());
-    EXPECT_THAT(rec.lines, ElementsAre("open -", "text 1 \"x\"", "close 1001 Stream end encountered 0"));
+    EXPECT_THAT(rec.lines,
+                ElementsAre("open -", "text 1 \"x\"", "close 1001 Stream end encountered 0"));
     EXPECT_EQ(ws->readyState(), KAV_CLOSED);
 }
 
@@ -244,7 +269,8 @@ TEST(WebSocketHostile, NothingIsSentAfterOurCloseFrame) {
             if (f->opcode == 8) break;
         }
         // A ping and a message after our close frame get no answer, the reply ends it.
-        c.write(serverFrame(9, "late ping") + serverFrame(1, "late text") + serverFrame(8, closeFramePayload(1000)));
+        c.write(serverFrame(9, "late ping") + serverFrame(1, "late text") +
+                serverFrame(8, closeFramePayload(1000)));
         noteFramesUntilEnd(c, server.notes);
     });
     Recorder rec;
@@ -252,8 +278,8 @@ TEST(WebSocketHostile, NothingIsSentAfterOurCloseFrame) {
     rec.delegate->onOpen = [&](KAVWebSocket& s) {
         s.send("a");
         s.close();
-        s.send("b");                                  // queued behind the close: dropped
-        s.send(KAVWebSocketMessage::binary("c"));     // idem
+        s.send("b");                               // queued behind the close: dropped
+        s.send(KAVWebSocketMessage::binary("c"));  // idem
     };
     ASSERT_TRUE(rec.waitFinished());
     EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
@@ -309,7 +335,9 @@ struct QueueDelegate : KAVWebSocketDelegate {
         calls.push_back(what + (queue->isCurrent() ? " on queue" : " elsewhere"));
     }
     void webSocketDidOpen(KAVWebSocket&) override { note("open"); }
-    void webSocket(KAVWebSocket&, const KAVWebSocketMessage& m) override { note("message " + m.bytes); }
+    void webSocket(KAVWebSocket&, const KAVWebSocketMessage& m) override {
+        note("message " + m.bytes);
+    }
     void webSocket(KAVWebSocket&, int code, const std::optional<std::string>&, bool) override {
         note("close " + std::to_string(code));
     }
@@ -319,7 +347,8 @@ TEST(WebSocketHostile, CallbacksRunOnTheDelegateQueueWhenOneIsSet) {
     RawServer server([&](RawConnection& c) {
         c.readRequestHead();
         c.acceptHandshake();
-        c.write(serverFrame(1, "one") + serverFrame(1, "two") + serverFrame(8, closeFramePayload(1000)));
+        c.write(serverFrame(1, "one") + serverFrame(1, "two") +
+                serverFrame(8, closeFramePayload(1000)));
         c.readFrame();
     });
     auto delegate = std::make_shared<QueueDelegate>();
@@ -334,8 +363,8 @@ TEST(WebSocketHostile, CallbacksRunOnTheDelegateQueueWhenOneIsSet) {
         return delegate->calls.size() == 4;
     }));
     std::lock_guard lock(delegate->mutex);
-    EXPECT_THAT(delegate->calls, ElementsAre("open on queue", "message one on queue", "message two on queue",
-                                             "close 1000 on queue"));
+    EXPECT_THAT(delegate->calls, ElementsAre("open on queue", "message one on queue",
+                                             "message two on queue", "close 1000 on queue"));
 }
 
 }  // namespace

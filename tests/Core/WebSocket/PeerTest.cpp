@@ -64,16 +64,18 @@ TEST(WebSocketPeer, UpgradeRequestAsTheServerSawIt) {
         BeastServer::echo(s, notes);
     });
     Recorder rec;
-    auto ws = kavtest::openSocket(server.url("/live?x=1"), rec,
-                                  [](platform::net::URLRequest& r) { r.setValue("probe", "X-Client"); });
+    auto ws = kavtest::openSocket(server.url("/live?x=1"), rec, [](platform::net::URLRequest& r) {
+        r.setValue("probe", "X-Client");
+    });
     ASSERT_TRUE(rec.waitForLines(1));
     ws->close();
     ASSERT_TRUE(rec.waitFinished());
     const std::string port = std::to_string(server.port());
-    EXPECT_THAT(server.notes.all(),
-                testing::IsSupersetOf(std::vector<std::string>{
-                    "target /live?x=1", "Host: 127.0.0.1:" + port, "Origin: http://127.0.0.1:" + port + "/",
-                    "Sec-WebSocket-Version: 13", "X-Client: probe", "key bytes 16"}));
+    EXPECT_THAT(
+        server.notes.all(),
+        testing::IsSupersetOf(std::vector<std::string>{
+            "target /live?x=1", "Host: 127.0.0.1:" + port, "Origin: http://127.0.0.1:" + port + "/",
+            "Sec-WebSocket-Version: 13", "X-Client: probe", "key bytes 16"}));
 }
 
 TEST(WebSocketPeer, FragmentsWithInterleavedPingsAndSplitCharacters) {
@@ -89,8 +91,8 @@ TEST(WebSocketPeer, FragmentsWithInterleavedPingsAndSplitCharacters) {
     Recorder rec(/*echo=*/true);
     auto ws = kavtest::openSocket(server.url(), rec);
     ASSERT_TRUE(rec.waitFinished());
-    EXPECT_THAT(rec.lines, ElementsAre("open -", "text 10 \"Hello \xE2\x82\xAC!\"", "binary 3 000102",
-                                       "close 4000 bye 1"));
+    EXPECT_THAT(rec.lines, ElementsAre("open -", "text 10 \"Hello \xE2\x82\xAC!\"",
+                                       "binary 3 000102", "close 4000 bye 1"));
     // Every ping was answered with its own payload, and our reply to the close is 1000.
     EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("closed 1000 "); }));
     auto notes = server.notes.all();
@@ -101,11 +103,14 @@ TEST(WebSocketPeer, FragmentsWithInterleavedPingsAndSplitCharacters) {
 
 TEST(WebSocketPeer, ServerCloseCodesAreReported) {
     for (int code : {1000, 1001, 1003, 1011, 1012, 1013, 1014, 3000, 4999}) {
-        BeastServer server([code](BeastSession& s, Notes&) { s.close(code, code == 1000 ? "" : "why"); });
+        BeastServer server(
+            [code](BeastSession& s, Notes&) { s.close(code, code == 1000 ? "" : "why"); });
         Recorder rec;
         auto ws = kavtest::openSocket(server.url(), rec);
         ASSERT_TRUE(rec.waitFinished());
-        EXPECT_THAT(rec.lines, ElementsAre("open -", platform::stringf("close %d %s 1", code, code == 1000 ? "-" : "why")));
+        EXPECT_THAT(rec.lines,
+                    ElementsAre("open -", platform::stringf("close %d %s 1", code,
+                                                            code == 1000 ? "-" : "why")));
         EXPECT_EQ(ws->readyState(), KAV_CLOSING);
     }
 }
@@ -140,8 +145,10 @@ TEST(WebSocketPeer, ClearedOrDeadDelegateReceivesNothingAlreadyQueued) {
         // The connection runs to its end while the main run loop sleeps, so
         // every callback is queued before the delegate goes.
         ASSERT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("closed 1000 "); }));
-        if (destroy) rec.delegate.reset();
-        else ws->setDelegate({});
+        if (destroy)
+            rec.delegate.reset();
+        else
+            ws->setDelegate({});
         platform::RunLoop::main().runUntil([] { return false; }, 0.05);
         EXPECT_TRUE(rec.lines.empty());
     }
@@ -149,7 +156,9 @@ TEST(WebSocketPeer, ClearedOrDeadDelegateReceivesNothingAlreadyQueued) {
 
 class WebSocketTls : public testing::Test {
   protected:
-    static void SetUpTestSuite() { platform::net::addTrustedCAFile(kavtest::TestPKI::get().caCert); }
+    static void SetUpTestSuite() {
+        platform::net::addTrustedCAFile(kavtest::TestPKI::get().caCert);
+    }
     const kavtest::TestPKI& pki = kavtest::TestPKI::get();
 };
 
@@ -176,7 +185,8 @@ TEST_F(WebSocketTls, UntrustedServerFails) {
     auto ws = kavtest::openSocket(server.url(), rec);
     ASSERT_TRUE(rec.waitFinished());
     ASSERT_EQ(rec.lines.size(), 1u);
-    EXPECT_THAT(rec.lines[0], testing::StartsWith("fail TlsErrorDomain 2 certificate verify failed"));
+    EXPECT_THAT(rec.lines[0],
+                testing::StartsWith("fail TlsErrorDomain 2 certificate verify failed"));
 }
 
 TEST_F(WebSocketTls, PinningAcceptsTheChainOfAPinnedCertificate) {
@@ -198,9 +208,11 @@ TEST_F(WebSocketTls, PinnedCertificateMerelyAppendedIsRefusedBeforeTheUpgrade) {
         setKAV_SSLPinnedCertificates(r, platform::net::Certificate::loadPEMFile(pki.caCert));
     });
     ASSERT_TRUE(rec.waitFinished());
-    EXPECT_THAT(rec.lines, ElementsAre("fail KAVWebSocketStreamErrorDomain 23556 Invalid server cert"));
+    EXPECT_THAT(rec.lines,
+                ElementsAre("fail KAVWebSocketStreamErrorDomain 23556 Invalid server cert"));
     EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.size() > 0; }));
-    EXPECT_THAT(server.notes.all(), ElementsAre("tls failed"));  // no byte of the upgrade request arrived
+    EXPECT_THAT(server.notes.all(),
+                ElementsAre("tls failed"));  // no byte of the upgrade request arrived
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ struct ProbeRun {
 };
 
 ProbeRun runProbe(const std::string& arguments) {
-    const std::string command = (kavtest::binDir() / "ws-probe").string() + " " + arguments + " 2>&1";
+    const std::string command =
+        (kavtest::binDir() / "ws-probe").string() + " " + arguments + " 2>&1";
     ProbeRun run;
     FILE* out = popen(command.c_str(), "r");
     if (!out) return run;
@@ -46,7 +47,8 @@ ProbeRun runProbe(const std::string& arguments) {
 void conformance(BeastSession& s, Notes& notes) {
     auto expectEcho = [&](const std::string& name, bool text, const std::string& data) {
         auto m = s.read();
-        notes.add(m && m->text == text && m->data == data ? "echo ok " + name : "echo wrong " + name);
+        notes.add(m && m->text == text && m->data == data ? "echo ok " + name
+                                                          : "echo wrong " + name);
     };
     s.write({true, "hello"});
     expectEcho("text", true, "hello");
@@ -65,9 +67,10 @@ TEST(WsProbe, EchoesEveryConformanceCase) {
     BeastServer server(conformance);
     const ProbeRun run = runProbe("--echo --max-seconds 20 " + server.url("/conformance"));
     EXPECT_EQ(run.status, 0);
-    EXPECT_THAT(run.lines, ElementsAre("open -", "text 5 \"hello\"", "binary 4 000102ff", "text 10 \"fragmented\"",
-                                       "text 10 \"h\xC3\xA9llo \xE2\x82\xAC\"", "text 3 \"\xE2\x82\xAC\"",
-                                       "close 1000 done 1"));
+    EXPECT_THAT(run.lines,
+                ElementsAre("open -", "text 5 \"hello\"", "binary 4 000102ff",
+                            "text 10 \"fragmented\"", "text 10 \"h\xC3\xA9llo \xE2\x82\xAC\"",
+                            "text 3 \"\xE2\x82\xAC\"", "close 1000 done 1"));
     const auto notes = server.notes.all();
     for (const char* name : {"text", "binary", "fragments", "utf-8", "split utf-8"})
         EXPECT_THAT(notes, testing::Contains(std::string("echo ok ") + name));
@@ -92,12 +95,15 @@ TEST(WsProbe, SendsClosesAndTrustsTheCAOrPinItIsGiven) {
     const ProbeRun trusted = runProbe(sends + "--ca " + pki.caCert + " " + server.url());
     EXPECT_EQ(trusted.status, 0);
     EXPECT_THAT(trusted.lines, ElementsAre("open -", "close 4000 - 1"));
-    EXPECT_THAT(server.notes.all(), testing::IsSupersetOf(std::vector<std::string>{"text hi", "binary \x0a\x0b", "closed 4000 bye"}));
+    EXPECT_THAT(server.notes.all(), testing::IsSupersetOf(std::vector<std::string>{
+                                        "text hi", "binary \x0a\x0b", "closed 4000 bye"}));
 
     const ProbeRun pinned = runProbe("--close 1000 --pin " + pki.leafCert + " " + server.url());
     EXPECT_THAT(pinned.lines, ElementsAre("open -", "close 1000 - 1"));
-    const ProbeRun wrongPin = runProbe("--close 1000 --pin " + pki.rogueCaCert + " " + server.url());
-    EXPECT_THAT(wrongPin.lines, ElementsAre("fail KAVWebSocketStreamErrorDomain 23556 Invalid server cert"));
+    const ProbeRun wrongPin =
+        runProbe("--close 1000 --pin " + pki.rogueCaCert + " " + server.url());
+    EXPECT_THAT(wrongPin.lines,
+                ElementsAre("fail KAVWebSocketStreamErrorDomain 23556 Invalid server cert"));
 
     EXPECT_EQ(runProbe("--close").status, 2);
     EXPECT_EQ(runProbe("--send-binary-hex abc ws://127.0.0.1:1/").status, 2);

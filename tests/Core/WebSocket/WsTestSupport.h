@@ -18,8 +18,8 @@ struct Recorder {
     std::shared_ptr<wsprobe::ProbeDelegate> delegate;
 
     explicit Recorder(bool echo = false)
-        : delegate(std::make_shared<wsprobe::ProbeDelegate>([this](const std::string& l) { lines.push_back(l); },
-                                                            echo)) {}
+        : delegate(std::make_shared<wsprobe::ProbeDelegate>(
+              [this](const std::string& l) { lines.push_back(l); }, echo)) {}
     // Runs the main run loop until the connection ended (real-time bound).
     bool waitFinished(double seconds = 10) {
         return platform::RunLoop::main().runUntil([&] { return delegate->finished(); }, seconds);
@@ -29,9 +29,10 @@ struct Recorder {
     }
 };
 
-inline std::shared_ptr<KAVWebSocket> openSocket(const std::string& url, Recorder& recorder,
-                                                const std::function<void(platform::net::URLRequest&)>& configure = {},
-                                                std::optional<std::vector<std::string>> protocols = std::nullopt) {
+inline std::shared_ptr<KAVWebSocket> openSocket(
+    const std::string& url, Recorder& recorder,
+    const std::function<void(platform::net::URLRequest&)>& configure = {},
+    std::optional<std::vector<std::string>> protocols = std::nullopt) {
     platform::net::URLRequest request(*platform::net::URL::parse(url));
     if (configure) configure(request);
     auto ws = KAVWebSocket::initWithURLRequest(request, std::move(protocols));

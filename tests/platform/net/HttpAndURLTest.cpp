@@ -30,8 +30,9 @@ TEST(URLParse, SplitsSchemeHostPortPathAndQuery) {
 }
 
 TEST(URLParse, RefusesMalformedURLs) {
-    for (const char* bad : {"", "example.com", "://x", "ws://", "ws://host:", "ws://host:99999", "ws://host:8a",
-                            "ws://[::1", "ws://ho st/", "1ws://host", "ws://host/pa th"})
+    for (const char* bad :
+         {"", "example.com", "://x", "ws://", "ws://host:", "ws://host:99999", "ws://host:8a",
+          "ws://[::1", "ws://ho st/", "1ws://host", "ws://host/pa th"})
         EXPECT_FALSE(URL::parse(bad)) << bad;
 }
 
@@ -42,7 +43,8 @@ TEST(HttpHead, SerializesFieldsInOrderAndReplacesByName) {
     head.fields.set("Origin", "http://a/");
     head.fields.set("origin", "http://b/");  // replaces, keeps its place
     head.fields.set("X-Extra", "1");
-    EXPECT_EQ(head.serialize(), "GET /chat HTTP/1.1\r\nHost: a\r\norigin: http://b/\r\nX-Extra: 1\r\n\r\n");
+    EXPECT_EQ(head.serialize(),
+              "GET /chat HTTP/1.1\r\nHost: a\r\norigin: http://b/\r\nX-Extra: 1\r\n\r\n");
 }
 
 TEST(HttpHead, ParsesResponseWithCaseInsensitiveLookup) {
@@ -72,13 +74,14 @@ TEST(HttpHead, ParsesResponseWithCaseInsensitiveLookup) {
 }
 
 TEST(HttpHead, RefusesMalformedResponses) {
-    for (const char* bad : {"HTTP/1.1 101 OK\r\n",  // no final empty line
-                            "HTTP/1.1 10 OK\r\n\r\n", "HTTP/1.1101 OK\r\n\r\n", "HTTX/1.1 101 OK\r\n\r\n",
-                            "HTTP/1.1 101 OK\r\nNoColon\r\n\r\n", "HTTP/1.1 101 OK\r\n: empty\r\n\r\n",
-                            "HTTP/1.1 101 OK\r\nBad Name: x\r\n\r\n", "HTTP/1.1 101 OK\r\n folded-first\r\n\r\n",
-                            "HTTP/1.1 101 OK\r\nX: a\x01"
-                            "b\r\n\r\n",
-                            "HTTP/1.1 101 OK\r\n\r\nX: late\r\n\r\n"})
+    for (const char* bad :
+         {"HTTP/1.1 101 OK\r\n",  // no final empty line
+          "HTTP/1.1 10 OK\r\n\r\n", "HTTP/1.1101 OK\r\n\r\n", "HTTX/1.1 101 OK\r\n\r\n",
+          "HTTP/1.1 101 OK\r\nNoColon\r\n\r\n", "HTTP/1.1 101 OK\r\n: empty\r\n\r\n",
+          "HTTP/1.1 101 OK\r\nBad Name: x\r\n\r\n", "HTTP/1.1 101 OK\r\n folded-first\r\n\r\n",
+          "HTTP/1.1 101 OK\r\nX: a\x01"
+          "b\r\n\r\n",
+          "HTTP/1.1 101 OK\r\n\r\nX: late\r\n\r\n"})
         EXPECT_FALSE(HttpResponseHead::parse(bad)) << bad;
 }
 

@@ -92,7 +92,8 @@ class StreamConsumer {
     }
     void pump() {
         while (!pending_.empty() && stream_->hasSpaceAvailable()) {
-            const long n = stream_->write(reinterpret_cast<const uint8_t*>(pending_.data()), pending_.size());
+            const long n =
+                stream_->write(reinterpret_cast<const uint8_t*>(pending_.data()), pending_.size());
             if (n <= 0) return;
             pending_.erase(0, n);
         }
@@ -115,7 +116,8 @@ TEST(SocketStream, EndComesAfterEveryByteAndPartialReadsAreAnnouncedAgain) {
     });
     StreamConsumer consumer(SocketStreamPair::create("127.0.0.1", server.port()));
     consumer.open();
-    ASSERT_TRUE(consumer.waitFor([&] { return !consumer.events.empty() && consumer.events.back() == "end"; }));
+    ASSERT_TRUE(consumer.waitFor(
+        [&] { return !consumer.events.empty() && consumer.events.back() == "end"; }));
     std::lock_guard lock(consumer.mutex_);
     EXPECT_EQ(consumer.events.front(), "open");
     EXPECT_EQ(consumer.bytesAtEnd.size(), blob.size());
@@ -184,19 +186,38 @@ TEST(SocketStreamTls, VerifiesTheChainTheHostAndPins) {
     const std::vector<TlsCase> cases = {
         {"trusted CA", pki.leafChain, pki.leafKey, "localhost", {}, 0},
         {"by IP address", pki.leafChain, pki.leafKey, "127.0.0.1", {}, 0},
-        {"unknown CA", pki.rogueLeafChain, pki.rogueLeafKey, "localhost", {}, kTlsCertificateRejected},
+        {"unknown CA",
+         pki.rogueLeafChain,
+         pki.rogueLeafKey,
+         "localhost",
+         {},
+         kTlsCertificateRejected},
         {"expired", pki.expiredChain, pki.expiredKey, "localhost", {}, kTlsCertificateRejected},
-        {"wrong host", pki.leafChain, pki.leafKey, "quotes.example.com", {}, kTlsCertificateRejected},
+        {"wrong host",
+         pki.leafChain,
+         pki.leafKey,
+         "quotes.example.com",
+         {},
+         kTlsCertificateRejected},
         {"pinned CA", pki.leafChain, pki.leafKey, "localhost", {pki.caCert}, 0},
         {"pinned leaf", pki.leafChain, pki.leafKey, "localhost", {pki.leafCert}, 0},
-        {"pinned CA only appended", pki.rogueLeafChain, pki.rogueLeafKey, "localhost", {pki.caCert},
+        {"pinned CA only appended",
+         pki.rogueLeafChain,
+         pki.rogueLeafKey,
+         "localhost",
+         {pki.caCert},
          kTlsPinnedCertificateNotFound},
-        {"pin replaces roots", pki.leafChain, pki.leafKey, "localhost", {pki.rogueCaCert},
+        {"pin replaces roots",
+         pki.leafChain,
+         pki.leafKey,
+         "localhost",
+         {pki.rogueCaCert},
          kTlsPinnedCertificateNotFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        kavtest::BeastServer server(kavtest::BeastServer::echo, kavtest::BeastServer::Tls{c.chain, c.key});
+        kavtest::BeastServer server(kavtest::BeastServer::echo,
+                                    kavtest::BeastServer::Tls{c.chain, c.key});
         TlsSettings tls;
         tls.peerName = c.peerName;
         for (const auto& file : c.pinned)
@@ -213,7 +234,8 @@ TEST(SocketStreamTls, VerifiesTheChainTheHostAndPins) {
             EXPECT_EQ(consumer.events, std::vector<std::string>{"error"});
             ASSERT_TRUE(consumer.error);
             EXPECT_EQ(consumer.error->domain, kTlsErrorDomain);
-            EXPECT_EQ(consumer.error->code, c.expectedError) << consumer.error->localizedDescription;
+            EXPECT_EQ(consumer.error->code, c.expectedError)
+                << consumer.error->localizedDescription;
         }
     }
 }

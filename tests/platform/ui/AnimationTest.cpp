@@ -27,7 +27,10 @@ TEST(Animations, ModelChangesAtOnceAndOnlyTheDrawingMoves) {
     Stage s;
     std::vector<bool> done;
     UIView::animateWithDuration(
-        1.0, 0, UIViewAnimationOptionCurveLinear, [&] { s.view->setCenter({250, 50}); },
+        1.0, 0, UIViewAnimationOptionCurveLinear,
+        [&] {
+            s.view->setCenter({250, 50});
+        },
         [&](bool finished) { done.push_back(finished); });
     EXPECT_EQ(s.view->center(), (CGPoint{250, 50}));  // the model value
     EXPECT_EQ(s.view->layer().presentation().position, (CGPoint{50, 50}));
@@ -42,7 +45,8 @@ TEST(Animations, ModelChangesAtOnceAndOnlyTheDrawingMoves) {
 
 TEST(Animations, EaseOutIsAheadOfLinearHalfway) {
     Stage s;
-    UIView::animateWithDuration(1.0, 0, UIViewAnimationOptionCurveEaseOut, [&] { s.view->setAlpha(0); }, nullptr);
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionCurveEaseOut, [&] { s.view->setAlpha(0); }, nullptr);
     s.time.advance(0.5);
     double alpha = s.view->layer().presentation().opacity;
     EXPECT_LT(alpha, 0.5);  // more than half of the way from 1 to 0
@@ -53,12 +57,13 @@ TEST(Animations, EaseOutIsAheadOfLinearHalfway) {
 TEST(Animations, InterruptedCompletionRunsLaterWithFinishedNo) {
     Stage s;
     std::vector<std::string> order;
-    UIView::animateWithDuration(1.0, [&] { s.view->setAlpha(0); },
-                                [&](bool finished) { order.push_back(finished ? "first:yes" : "first:no"); });
+    UIView::animateWithDuration(
+        1.0, [&] { s.view->setAlpha(0); },
+        [&](bool finished) { order.push_back(finished ? "first:yes" : "first:no"); });
     s.time.advance(0.4);
-    UIView::animateWithDuration(0.5, 0, UIViewAnimationOptionBeginFromCurrentState,
-                                [&] { s.view->setAlpha(1); },
-                                [&](bool finished) { order.push_back(finished ? "second:yes" : "second:no"); });
+    UIView::animateWithDuration(
+        0.5, 0, UIViewAnimationOptionBeginFromCurrentState, [&] { s.view->setAlpha(1); },
+        [&](bool finished) { order.push_back(finished ? "second:yes" : "second:no"); });
     // Never inside the call that interrupted it.
     EXPECT_TRUE(order.empty());
     // The new animation starts from what was drawn, not from the old target.
@@ -70,8 +75,12 @@ TEST(Animations, InterruptedCompletionRunsLaterWithFinishedNo) {
     s.time.advance(0.5);
     EXPECT_EQ(order, (std::vector<std::string>{"first:no", "second:yes"}));
 
-    UIView::animateWithDuration(1.0, [&] { s.view->setCenter({10, 10}); },
-                                [&](bool finished) { order.push_back(finished ? "third:yes" : "third:no"); });
+    UIView::animateWithDuration(
+        1.0,
+        [&] {
+            s.view->setCenter({10, 10});
+        },
+        [&](bool finished) { order.push_back(finished ? "third:yes" : "third:no"); });
     s.view->layer().removeAllAnimations();
     EXPECT_EQ(order.size(), 2u);
     s.time.drain();
@@ -81,12 +90,14 @@ TEST(Animations, InterruptedCompletionRunsLaterWithFinishedNo) {
 TEST(Animations, ZeroDurationAndUnchangedValuesCompleteOnTheNextTurn) {
     Stage s;
     int calls = 0;
-    UIView::animateWithDuration(0, [&] { s.view->setAlpha(0.5); }, [&](bool f) { calls += f ? 1 : 100; });
+    UIView::animateWithDuration(
+        0, [&] { s.view->setAlpha(0.5); }, [&](bool f) { calls += f ? 1 : 100; });
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(s.view->alpha(), 0.5);
     s.time.drain();
     EXPECT_EQ(calls, 1);
-    UIView::animateWithDuration(0.3, [&] { s.view->setAlpha(0.5); }, [&](bool f) { calls += f ? 1 : 100; });
+    UIView::animateWithDuration(
+        0.3, [&] { s.view->setAlpha(0.5); }, [&](bool f) { calls += f ? 1 : 100; });
     s.time.drain();
     EXPECT_EQ(calls, 2);
 }
@@ -95,7 +106,8 @@ TEST(Animations, DelayHoldsTheStartValueUntilTheAnimationBegins) {
     Stage s;
     bool done = false;
     UIView::animateWithDuration(
-        0.2, 0.3, UIViewAnimationOptionCurveLinear, [&] { s.view->setAlpha(0); }, [&](bool) { done = true; });
+        0.2, 0.3, UIViewAnimationOptionCurveLinear, [&] { s.view->setAlpha(0); },
+        [&](bool) { done = true; });
     s.time.advance(0.2);
     EXPECT_DOUBLE_EQ(s.view->layer().presentation().opacity, 1.0);
     s.time.advance(0.2);
@@ -107,12 +119,13 @@ TEST(Animations, DelayHoldsTheStartValueUntilTheAnimationBegins) {
 
 TEST(Animations, AnimatingViewsTakeNoTouchesUnlessAllowed) {
     Stage s;
-    UIView::animateWithDuration(1.0, [&] { s.view->setAlpha(0.9); }, nullptr);
+    UIView::animateWithDuration(
+        1.0, [&] { s.view->setAlpha(0.9); }, nullptr);
     EXPECT_EQ(s.window->hitTest({50, 50}, nullptr), s.window.get());
     s.time.advance(1.0);
     EXPECT_EQ(s.window->hitTest({50, 50}, nullptr), s.view.get());
-    UIView::animateWithDuration(1.0, 0, UIViewAnimationOptionAllowUserInteraction, [&] { s.view->setAlpha(1); },
-                                nullptr);
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionAllowUserInteraction, [&] { s.view->setAlpha(1); }, nullptr);
     EXPECT_EQ(s.window->hitTest({50, 50}, nullptr), s.view.get());
     s.time.advance(1.0);
 }
@@ -182,10 +195,12 @@ TEST(Animations, ARemovedViewStopsItsAnimationsUnfinished) {
     {
         auto temp = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
         s.window->addSubview(temp);
-        UIView::animateWithDuration(1.0, [&] { temp->setAlpha(0); }, [&](bool f) {
-            finished = f;
-            called = true;
-        });
+        UIView::animateWithDuration(
+            1.0, [&] { temp->setAlpha(0); },
+            [&](bool f) {
+                finished = f;
+                called = true;
+            });
         temp->removeFromSuperview();
     }
     s.time.drain();

@@ -20,7 +20,7 @@ std::vector<std::string> journal;
 
 // Writes every callback into the journal as "name.callback".
 class Screen : public UIViewController {
-public:
+  public:
     explicit Screen(std::string name) : name_(std::move(name)) { setTitle(name_); }
     void viewDidLoad() override { journal.push_back(name_ + ".load"); }
     void viewWillAppear(bool) override { journal.push_back(name_ + ".willAppear"); }
@@ -33,17 +33,18 @@ public:
     }
     bool shouldAutorotate() const override { return rotates; }
     unsigned supportedInterfaceOrientations() const override {
-        return rotates ? UIInterfaceOrientationMaskAllButUpsideDown : UIInterfaceOrientationMaskPortrait;
+        return rotates ? UIInterfaceOrientationMaskAllButUpsideDown
+                       : UIInterfaceOrientationMaskPortrait;
     }
     bool rotates = false;
 
-private:
+  private:
     std::string name_;
 };
 
 // A container that forwards appearance to its child itself.
 class Container : public Screen {
-public:
+  public:
     using Screen::Screen;
     bool shouldAutomaticallyForwardAppearanceMethods() const override { return false; }
     UIViewControllerPtr child;
@@ -106,7 +107,8 @@ TEST(Controllers, PushAndPopCoverAndUncoverWithCallbacksInOrder) {
     nav->pushViewController(b, true);
     EXPECT_EQ(journal, (Lines{"A.willDisappear", "B.load", "B.willAppear"}));
     app.time.advance(0.4);
-    EXPECT_EQ(journal, (Lines{"A.willDisappear", "B.load", "B.willAppear", "A.didDisappear", "B.didAppear"}));
+    EXPECT_EQ(journal, (Lines{"A.willDisappear", "B.load", "B.willAppear", "A.didDisappear",
+                              "B.didAppear"}));
     EXPECT_EQ(nav->topViewController(), b.get());
     EXPECT_EQ(b->navigationController(), nav.get());
     EXPECT_EQ(a->view()->window(), nullptr);  // covered screens leave the window
@@ -145,13 +147,15 @@ TEST(Controllers, ModalPresentAndDismissCoverTheScreenBelow) {
     auto order = std::make_shared<UINavigationController>(a);
     bool presented = false;
     list->presentViewController(order, true, [&] { presented = true; });
-    EXPECT_EQ(journal, (Lines{"A.load", "Drawer.willDisappear", "List.willDisappear", "A.willAppear"}));
+    EXPECT_EQ(journal,
+              (Lines{"A.load", "Drawer.willDisappear", "List.willDisappear", "A.willAppear"}));
     EXPECT_EQ(container->presentedViewController(), order.get());
     EXPECT_EQ(order->presentingViewController(), container.get());
     app.time.advance(0.4);
     EXPECT_TRUE(presented);
-    EXPECT_EQ(journal, (Lines{"A.load", "Drawer.willDisappear", "List.willDisappear", "A.willAppear",
-                              "Drawer.didDisappear", "List.didDisappear", "A.didAppear"}));
+    EXPECT_EQ(journal,
+              (Lines{"A.load", "Drawer.willDisappear", "List.willDisappear", "A.willAppear",
+                     "Drawer.didDisappear", "List.didDisappear", "A.didAppear"}));
     EXPECT_FALSE(list->isVisible());
 
     // The screen inside the presented stack closes it.
@@ -162,8 +166,8 @@ TEST(Controllers, ModalPresentAndDismissCoverTheScreenBelow) {
     EXPECT_FALSE(dismissed);
     app.time.advance(0.4);
     EXPECT_TRUE(dismissed);
-    EXPECT_EQ(journal, (Lines{"A.willDisappear", "Drawer.willAppear", "List.willAppear", "A.didDisappear",
-                              "Drawer.didAppear", "List.didAppear"}));
+    EXPECT_EQ(journal, (Lines{"A.willDisappear", "Drawer.willAppear", "List.willAppear",
+                              "A.didDisappear", "Drawer.didAppear", "List.didAppear"}));
     EXPECT_EQ(container->presentedViewController(), nullptr);
     EXPECT_TRUE(list->isVisible());
 
@@ -203,8 +207,9 @@ TEST(Controllers, ChildViewsFollowTheirAutoForwardingParent) {
 // Replaces the window's root from inside a callback of the old root, as the
 // login screen does after a successful login.
 class ReplacingScreen : public Screen {
-public:
-    ReplacingScreen(std::shared_ptr<UIWindow> w, std::weak_ptr<bool> alive) : Screen("Old"), window_(std::move(w)), alive_(std::move(alive)) {}
+  public:
+    ReplacingScreen(std::shared_ptr<UIWindow> w, std::weak_ptr<bool> alive)
+        : Screen("Old"), window_(std::move(w)), alive_(std::move(alive)) {}
     void viewDidAppear(bool a) override {
         Screen::viewDidAppear(a);
         window_->setRootViewController(std::make_shared<Screen>("New"));
@@ -214,7 +219,7 @@ public:
     std::string name() const { return "Old"; }
     ~ReplacingScreen() override { journal.push_back("Old.released"); }
 
-private:
+  private:
     std::shared_ptr<UIWindow> window_;
     std::weak_ptr<bool> alive_;
 };
@@ -226,8 +231,9 @@ TEST(Controllers, RootReplacedInsideOldRootCallbackIsReleasedLater) {
     app.window->setRootViewController(old);
     old.reset();
     app.window->makeKeyAndVisible();
-    EXPECT_EQ(journal, (Lines{"Old.load", "Old.willAppear", "Old.didAppear", "Old.willDisappear", "Old.didDisappear",
-                              "New.load", "New.willAppear", "New.didAppear", "Old.stillHere"}));
+    EXPECT_EQ(journal, (Lines{"Old.load", "Old.willAppear", "Old.didAppear", "Old.willDisappear",
+                              "Old.didDisappear", "New.load", "New.willAppear", "New.didAppear",
+                              "Old.stillHere"}));
     EXPECT_FALSE(weakOld.expired());
     app.time.drain();
     EXPECT_TRUE(weakOld.expired());
@@ -312,15 +318,20 @@ TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     App app;
     struct Delegate : UIApplicationDelegate {
         std::vector<std::string> calls;
-        bool applicationDidFinishLaunchingWithOptions(UIApplication&, const std::map<std::string, std::string>&) override {
+        bool applicationDidFinishLaunchingWithOptions(
+            UIApplication&, const std::map<std::string, std::string>&) override {
             calls.push_back("launched");
             // A scripted run ends by stopping the main run loop.
             platform::dispatch::async_main([] { platform::RunLoop::main().stop(); });
             return true;
         }
         void applicationDidBecomeActive(UIApplication&) override { calls.push_back("active"); }
-        void applicationDidEnterBackground(UIApplication&) override { calls.push_back("background"); }
-        void applicationWillEnterForeground(UIApplication&) override { calls.push_back("foreground"); }
+        void applicationDidEnterBackground(UIApplication&) override {
+            calls.push_back("background");
+        }
+        void applicationWillEnterForeground(UIApplication&) override {
+            calls.push_back("foreground");
+        }
         void applicationWillTerminate(UIApplication&) override { calls.push_back("terminate"); }
     };
     auto delegate = std::make_shared<Delegate>();
@@ -332,7 +343,8 @@ TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     application.enterBackground();
     application.enterForeground();
     EXPECT_EQ(application.applicationState(), UIApplicationState::Active);
-    EXPECT_EQ(delegate->calls, (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
+    EXPECT_EQ(delegate->calls,
+              (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
 }
 
 }  // namespace

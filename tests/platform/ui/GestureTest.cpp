@@ -15,7 +15,7 @@ using State = UIGestureRecognizerState;
 namespace {
 
 class TouchLog : public UIView {
-public:
+  public:
     using UIView::UIView;
     std::vector<std::string> events;
     void touchesBegan(const UITouchSet&, UIEvent*) override { events.push_back("began"); }
@@ -64,7 +64,8 @@ TEST(Gestures, PanThatStopsBeforeLiftingHasNoVelocity) {
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     CGPoint velocity{1, 1};
     pan->addTarget([&](UIGestureRecognizer& g) {
-        if (g.state() == State::Ended) velocity = static_cast<UIPanGestureRecognizer&>(g).velocityInView(nullptr);
+        if (g.state() == State::Ended)
+            velocity = static_cast<UIPanGestureRecognizer&>(g).velocityInView(nullptr);
     });
     s.view->addGestureRecognizer(pan);
     TouchInput::touchDown(1, {10, 10});
@@ -163,13 +164,16 @@ TEST(Gestures, PinchScaleIsTheRatioOfFingerDistances) {
 }
 
 class Simultaneous : public UIGestureRecognizerDelegate {
-public:
+  public:
     bool together = false;
     bool receive = true;
-    bool gestureRecognizerShouldRecognizeSimultaneouslyWith(UIGestureRecognizer*, UIGestureRecognizer*) override {
+    bool gestureRecognizerShouldRecognizeSimultaneouslyWith(UIGestureRecognizer*,
+                                                            UIGestureRecognizer*) override {
         return together;
     }
-    bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer*, UITouch*) override { return receive; }
+    bool gestureRecognizerShouldReceiveTouch(UIGestureRecognizer*, UITouch*) override {
+        return receive;
+    }
 };
 
 TEST(Gestures, SimultaneousRecognitionAndTouchFilterFollowTheDelegate) {
@@ -283,7 +287,8 @@ TEST(Controls, WeakTargetIsNotCalledOnceGone) {
     auto target = std::make_shared<Screenish>();
     auto button = std::make_shared<UIControl>(CGRectMake(0, 0, 50, 50));
     s.view->addSubview(button);
-    button->addTarget(target->weakSelf<Screenish>(), &Screenish::pressed, UIControlEventTouchUpInside);
+    button->addTarget(target->weakSelf<Screenish>(), &Screenish::pressed,
+                      UIControlEventTouchUpInside);
     UIDriver::tap(button.get());
     EXPECT_EQ(target->presses, 1);
     target.reset();

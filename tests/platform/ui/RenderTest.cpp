@@ -26,7 +26,7 @@ bool near(const UIColor& a, const UIColor& b, double tol = 0.02) {
 }
 
 class Painter : public UIView {
-public:
+  public:
     std::function<void(Canvas&)> paint;
     using UIView::UIView;
     void drawRect(CGRect) override {
@@ -55,17 +55,18 @@ TEST(Rendering, RoundedRectangleLayerFillsInsideAndLeavesCorners) {
     auto img = s.render();
     ASSERT_EQ(img->pixelWidth(), 200);
     EXPECT_TRUE(near(img->pixelAt(70, 50), UIColor::rgb255(39, 140, 192)));
-    EXPECT_TRUE(near(img->pixelAt(21, 21), UIColor::whiteColor()));   // cut-off corner
-    EXPECT_TRUE(near(img->pixelAt(70, 20), UIColor::blackColor()));   // border on top
-    EXPECT_TRUE(near(img->pixelAt(10, 10), UIColor::whiteColor()));   // outside
+    EXPECT_TRUE(near(img->pixelAt(21, 21), UIColor::whiteColor()));  // cut-off corner
+    EXPECT_TRUE(near(img->pixelAt(70, 20), UIColor::blackColor()));  // border on top
+    EXPECT_TRUE(near(img->pixelAt(10, 10), UIColor::whiteColor()));  // outside
 }
 
 TEST(Rendering, LinearGradientRunsBetweenItsColours) {
     Scene s;
     auto v = std::make_shared<Painter>(CGRectMake(0, 0, 200, 100));
     v->paint = [](Canvas& c) {
-        c.drawLinearGradient({{UIColor::blackColor(), UIColor::whiteColor()}, {}}, {0, 0}, {200, 0},
-                             kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation);
+        c.drawLinearGradient(
+            {{UIColor::blackColor(), UIColor::whiteColor()}, {}}, {0, 0}, {200, 0},
+            kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation);
     };
     s.window->addSubview(v);
     auto img = s.render();
@@ -80,8 +81,8 @@ TEST(Rendering, RadialGradientAndClippedTintByDestinationIn) {
     // A radial gradient that keeps its end colour beyond the end radius.
     auto v = std::make_shared<Painter>(CGRectMake(0, 0, 100, 100));
     v->paint = [](Canvas& c) {
-        c.drawRadialGradient({{UIColor::clearColor(), UIColor::blackColor()}, {}}, {50, 50}, 0, {50, 50}, 40,
-                             kCGGradientDrawsAfterEndLocation);
+        c.drawRadialGradient({{UIColor::clearColor(), UIColor::blackColor()}, {}}, {50, 50}, 0,
+                             {50, 50}, 40, kCGGradientDrawsAfterEndLocation);
     };
     s.window->addSubview(v);
     // An icon recoloured by destination-in: colour where the icon is opaque.
@@ -115,7 +116,8 @@ TEST(Rendering, StretchableImageKeepsItsCaps) {
     ctx->fillRect(CGRectMake(0, 0, 20, 20));
     ctx->setFillColor(UIColor::greenColor());
     ctx->fillRect(CGRectMake(5, 5, 10, 10));
-    auto img = UIGraphicsGetImageFromCurrentImageContext()->resizableImageWithCapInsets(UIEdgeInsetsMake(5, 5, 5, 5));
+    auto img = UIGraphicsGetImageFromCurrentImageContext()->resizableImageWithCapInsets(
+        UIEdgeInsetsMake(5, 5, 5, 5));
     UIGraphicsEndImageContext();
     auto v = std::make_shared<Painter>(CGRectMake(0, 0, 200, 100));
     v->paint = [img](Canvas& c) { c.drawImage(*img, CGRectMake(0, 0, 200, 100)); };
@@ -146,7 +148,8 @@ TEST(Rendering, ChineseTextIsDrawnAndMeasuredWithTheProjectFont) {
     EXPECT_DOUBLE_EQ(size.height, 24);
     // Nothing drawn right of the text's end.
     for (int y = 10; y < 50; ++y)
-        for (int x = 115; x < 190; ++x) ASSERT_GT(img->pixelAt(x, y).red, 0.95);
+        for (int x = 115; x < 190; ++x)
+            ASSERT_GT(img->pixelAt(x, y).red, 0.95);
 }
 
 TEST(Rendering, LabelsWrapAndTruncate) {

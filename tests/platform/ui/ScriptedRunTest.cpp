@@ -20,21 +20,22 @@ namespace {
 
 const std::vector<std::pair<std::string, std::string>> kQuotes = {
     {"欧元美元", "1.08345"}, {"英镑美元", "1.26712"}, {"美元日元", "151.332"},
-    {"现货黄金", "2034.55"}, {"现货白银", "22.871"}, {"澳元美元", "0.65412"},
+    {"现货黄金", "2034.55"}, {"现货白银", "22.871"},  {"澳元美元", "0.65412"},
 };
 
 UIImagePtr menuIcon() {
     UIGraphicsBeginImageContextWithOptions({22, 22}, false, 0);
     auto* c = UIGraphicsGetCurrentContext();
     c->setFillColor(UIColor::blackColor());
-    for (int i = 0; i < 3; ++i) c->fillRect(CGRectMake(3, 5 + i * 5, 16, 2));
+    for (int i = 0; i < 3; ++i)
+        c->fillRect(CGRectMake(3, 5 + i * 5, 16, 2));
     auto img = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return img;
 }
 
 class OrderScreen : public UIViewController {
-public:
+  public:
     explicit OrderScreen(std::string symbol) : symbol_(std::move(symbol)) {}
     std::shared_ptr<UITextField> quantity;
     std::shared_ptr<UILabel> summary;
@@ -45,7 +46,8 @@ public:
         UIView* v = view();
         v->setBackgroundColor(UIColor::grey255(30));
         const double w = v->bounds().size.width;
-        auto seg = std::make_shared<UISegmentedControl>(std::vector<std::string>{"市价建仓", "限价建仓"});
+        auto seg =
+            std::make_shared<UISegmentedControl>(std::vector<std::string>{"市价建仓", "限价建仓"});
         seg->setFrame(CGRectMake(10, 74, w - 20, 30));
         seg->setTintColor(UIColor::rgb255(39, 140, 192));
         seg->setSelectedSegmentIndex(0);
@@ -76,7 +78,8 @@ public:
         confirm->setBackgroundColor(UIColor::rgb255(19, 145, 55));
         confirm->layer().setCornerRadius(5);
         confirm->setTag(1004);
-        confirm->addTarget(weakSelf<OrderScreen>(), &OrderScreen::viewPressed, UIControlEventTouchUpInside);
+        confirm->addTarget(weakSelf<OrderScreen>(), &OrderScreen::viewPressed,
+                           UIControlEventTouchUpInside);
         v->addSubview(confirm);
         summary = std::make_shared<UILabel>(CGRectMake(20, 310, w - 40, 60));
         summary->setTextColor(UIColor::grey255(160));
@@ -91,12 +94,14 @@ public:
         summary->setText("卖 " + quantity->text() + " 手 " + symbol_ + "\n下单成功。");
     }
 
-private:
+  private:
     std::string symbol_;
 };
 
-class BoardScreen : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
-public:
+class BoardScreen : public UIViewController,
+                    public UITableViewDataSource,
+                    public UITableViewDelegate {
+  public:
     std::shared_ptr<UITableView> table;
     std::weak_ptr<OrderScreen> opened;
     int menuTaps = 0;
@@ -116,12 +121,15 @@ public:
             menuIcon(), UIBarButtonItemStyle::Plain, [this](UIBarButtonItem*) { ++menuTaps; }));
     }
 
-    long tableViewNumberOfRowsInSection(UITableView*, long) override { return static_cast<long>(kQuotes.size()); }
+    long tableViewNumberOfRowsInSection(UITableView*, long) override {
+        return static_cast<long>(kQuotes.size());
+    }
 
     UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
         auto cell = t->dequeueReusableCellWithIdentifier("QUOTA_ITEM_CELL");
         if (!cell) {
-            cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::Value1, "QUOTA_ITEM_CELL");
+            cell =
+                std::make_shared<UITableViewCell>(UITableViewCellStyle::Value1, "QUOTA_ITEM_CELL");
             cell->setBackgroundColor(UIColor::grey255(40));
             cell->selectionStyle = UITableViewCellSelectionStyle::None;
             cell->setAccessoryType(UITableViewCellAccessoryType::DisclosureIndicator);
@@ -143,9 +151,10 @@ public:
 };
 
 class Delegate : public UIApplicationDelegate {
-public:
+  public:
     std::shared_ptr<BoardScreen> board;
-    bool applicationDidFinishLaunchingWithOptions(UIApplication&, const std::map<std::string, std::string>&) override {
+    bool applicationDidFinishLaunchingWithOptions(
+        UIApplication&, const std::map<std::string, std::string>&) override {
         window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
         window->setBackgroundColor(UIColor::whiteColor());
         board = std::make_shared<BoardScreen>();
@@ -200,7 +209,7 @@ TEST(ScriptedRun, TwoScreenNavigationStackTappedThroughAndRendered) {
     EXPECT_TRUE(order->isVisible());
     EXPECT_FALSE(delegate->board->isVisible());
     ASSERT_NE(UIDriver::viewWithText("现货黄金"), nullptr);  // now the title
-    EXPECT_EQ(UIDriver::viewWithText("欧元美元"), nullptr);   // the board is gone
+    EXPECT_EQ(UIDriver::viewWithText("欧元美元"), nullptr);  // the board is gone
 
     UIDriver::tap(UIDriver::viewWithTag(4000));
     UIDriver::advance(0.3);

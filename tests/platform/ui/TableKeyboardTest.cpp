@@ -25,13 +25,15 @@ namespace {
 using uitest::Stage;
 
 class Rows : public UITableViewDataSource, public UITableViewDelegate {
-public:
+  public:
     std::vector<std::string> rows;
     std::vector<bool> expanded;
     int created = 0;
     std::vector<long> selected;
     std::vector<long> deleted;
-    long tableViewNumberOfRowsInSection(UITableView*, long) override { return static_cast<long>(rows.size()); }
+    long tableViewNumberOfRowsInSection(UITableView*, long) override {
+        return static_cast<long>(rows.size());
+    }
     UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
         auto cell = t->dequeueReusableCellWithIdentifier("ROW");
         if (!cell) {
@@ -43,11 +45,17 @@ public:
         return cell;
     }
     double tableViewHeightForRowAtIndexPath(UITableView*, NSIndexPath ip) override {
-        return expanded.size() > static_cast<size_t>(ip.row) && expanded[static_cast<size_t>(ip.row)] ? 188 : 65;
+        return expanded.size() > static_cast<size_t>(ip.row) &&
+                       expanded[static_cast<size_t>(ip.row)]
+                   ? 188
+                   : 65;
     }
-    void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath ip) override { selected.push_back(ip.row); }
+    void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath ip) override {
+        selected.push_back(ip.row);
+    }
     bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath) override { return true; }
-    void tableViewCommitEditingStyle(UITableView* t, UITableViewCellEditingStyle style, NSIndexPath ip) override {
+    void tableViewCommitEditingStyle(UITableView* t, UITableViewCellEditingStyle style,
+                                     NSIndexPath ip) override {
         if (style != UITableViewCellEditingStyle::Delete) return;
         deleted.push_back(ip.row);
         rows.erase(rows.begin() + ip.row);
@@ -69,7 +77,8 @@ std::shared_ptr<UITableView> showTable(Stage& s, const std::shared_ptr<Rows>& ro
 TEST(Tables, ReuseCellsAsRowsScrollAndReloadOnlyTheGivenRows) {
     Stage s;
     auto rows = std::make_shared<Rows>();
-    for (int i = 0; i < 100; ++i) rows->rows.push_back("row " + std::to_string(i));
+    for (int i = 0; i < 100; ++i)
+        rows->rows.push_back("row " + std::to_string(i));
     auto table = showTable(s, rows);
     EXPECT_EQ(table->contentSize().height, 6500);
     const size_t onScreen = table->visibleCells().size();
@@ -122,12 +131,16 @@ TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
 
 TEST(Controls, SegmentedControlSetInCodeFiresNothing) {
     Stage s;
-    auto seg = std::make_shared<UISegmentedControl>(std::vector<std::string>{"市价建仓", "限价建仓"});
+    auto seg =
+        std::make_shared<UISegmentedControl>(std::vector<std::string>{"市价建仓", "限价建仓"});
     seg->setFrame(CGRectMake(10, 10, 300, 30));
     s.window->addSubview(seg);
     std::vector<long> changes;
-    seg->addTarget([&](UIControl* c, UIEvent*) { changes.push_back(static_cast<UISegmentedControl*>(c)->selectedSegmentIndex()); },
-                   UIControlEventValueChanged);
+    seg->addTarget(
+        [&](UIControl* c, UIEvent*) {
+            changes.push_back(static_cast<UISegmentedControl*>(c)->selectedSegmentIndex());
+        },
+        UIControlEventValueChanged);
     seg->setSelectedSegmentIndex(0);
     seg->setSelectedSegmentIndex(1);
     EXPECT_TRUE(changes.empty());
@@ -156,18 +169,21 @@ TEST(Controls, SegmentedControlSetInCodeFiresNothing) {
     slider->setMaximumValue(25);
     slider->setValue(10);
     std::vector<float> values;
-    slider->addTarget([&](UIControl* c, UIEvent*) { values.push_back(static_cast<UISlider*>(c)->value()); },
-                      UIControlEventValueChanged);
+    slider->addTarget(
+        [&](UIControl* c, UIEvent*) { values.push_back(static_cast<UISlider*>(c)->value()); },
+        UIControlEventValueChanged);
     UIDriver::drag({84, 215}, {124, 215}, 0.2, 5);
     ASSERT_FALSE(values.empty());
-    EXPECT_NEAR(values.back(), 15, 0.01);  // the thumb centre half way along 200 points: 15 of 5..25
+    EXPECT_NEAR(values.back(), 15,
+                0.01);  // the thumb centre half way along 200 points: 15 of 5..25
 }
 
 class Filter : public UITextFieldDelegate {
-public:
+  public:
     std::vector<std::string> log;
     // Digits and one ".", not first: the number fields' rule.
-    bool textFieldShouldChangeCharactersInRange(UITextField* f, NSRange, const std::string& r) override {
+    bool textFieldShouldChangeCharactersInRange(UITextField* f, NSRange,
+                                                const std::string& r) override {
         log.push_back(r);
         if (r == ".") return !f->text().empty() && f->text().find('.') == std::string::npos;
         for (char c : r)
@@ -201,9 +217,12 @@ TEST(Keyboard, TypingGoesThroughTheDelegateAndNotificationsCarryTheFrame) {
         shownFrame = std::any_cast<CGRect>(n.userInfo.at(UIKeyboardFrameEndUserInfoKey));
         duration = std::any_cast<double>(n.userInfo.at(UIKeyboardAnimationDurationUserInfoKey));
     });
-    auto t2 = nc.addObserver(UIKeyboardDidShowNotification, [&](const Notification&) { notices.push_back("didShow"); });
-    auto t3 = nc.addObserver(UIKeyboardWillHideNotification, [&](const Notification&) { notices.push_back("willHide"); });
-    auto t4 = nc.addObserver(UIKeyboardDidHideNotification, [&](const Notification&) { notices.push_back("didHide"); });
+    auto t2 = nc.addObserver(UIKeyboardDidShowNotification,
+                             [&](const Notification&) { notices.push_back("didShow"); });
+    auto t3 = nc.addObserver(UIKeyboardWillHideNotification,
+                             [&](const Notification&) { notices.push_back("willHide"); });
+    auto t4 = nc.addObserver(UIKeyboardDidHideNotification,
+                             [&](const Notification&) { notices.push_back("didHide"); });
 
     UIDriver::tap(field.get());
     EXPECT_TRUE(field->isFirstResponder());
@@ -216,7 +235,7 @@ TEST(Keyboard, TypingGoesThroughTheDelegateAndNotificationsCarryTheFrame) {
     EXPECT_EQ(UIKeyboard::shared().type(), UIKeyboardType::DecimalPad);
 
     // Keys of the decimal pad and typed text take the same road.
-    UIDriver::typeText(".");   // refused: nothing typed yet
+    UIDriver::typeText(".");  // refused: nothing typed yet
     UIDriver::tap(UIDriver::viewWithText("1"));
     UIDriver::typeText("2a.5.");
     EXPECT_EQ(field->text(), "12.5");
@@ -236,7 +255,7 @@ TEST(Keyboard, TypingGoesThroughTheDelegateAndNotificationsCarryTheFrame) {
 }
 
 class Columns : public UIPickerViewDataSource, public UIPickerViewDelegate {
-public:
+  public:
     std::vector<std::vector<std::string>> data{{"买", "卖", "-"}, {"a", "b", "c", "d", "e"}};
     std::vector<std::pair<long, long>> chosen;
     int made = 0;
@@ -253,7 +272,9 @@ public:
         label->setText(data[static_cast<size_t>(c)][static_cast<size_t>(row)]);
         return label;
     }
-    void pickerViewDidSelectRow(UIPickerView*, long row, long c) override { chosen.push_back({row, c}); }
+    void pickerViewDidSelectRow(UIPickerView*, long row, long c) override {
+        chosen.push_back({row, c});
+    }
 };
 
 TEST(Pickers, SelectInCodeSilentlyTapAndDragReport) {

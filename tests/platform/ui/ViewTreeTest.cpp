@@ -13,7 +13,7 @@ using namespace platform::ui;
 namespace {
 
 class CountingView : public UIView {
-public:
+  public:
     using UIView::UIView;
     int layouts = 0;
     int draws = 0;
@@ -29,9 +29,11 @@ public:
 
 // Refuses touches on its left half, as a custom hit test would.
 class HalfView : public UIView {
-public:
+  public:
     using UIView::UIView;
-    UIView* hitTest(CGPoint p, UIEvent* e) override { return p.x < bounds().size.width / 2 ? nullptr : UIView::hitTest(p, e); }
+    UIView* hitTest(CGPoint p, UIEvent* e) override {
+        return p.x < bounds().size.width / 2 ? nullptr : UIView::hitTest(p, e);
+    }
 };
 
 TEST(ViewTree, FrameFollowsBoundsCenterAndTransform) {
@@ -48,7 +50,8 @@ TEST(ViewTree, FrameFollowsBoundsCenterAndTransform) {
 
 TEST(ViewTree, SubviewOrderAndLayersStayInStep) {
     auto root = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
-    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>(), c = std::make_shared<UIView>();
+    auto a = std::make_shared<UIView>(), b = std::make_shared<UIView>(),
+         c = std::make_shared<UIView>();
     auto line = CALayer::layer();
     root->layer().addSublayer(line);  // a free-standing layer below the views
     root->addSubview(a);
@@ -172,7 +175,8 @@ TEST(Layout, AutoresizingSpreadsTheChangeOverFlexibleParts) {
     auto right = std::make_shared<UIView>(CGRectMake(250, 10, 40, 40));
     right->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
     auto centred = std::make_shared<UIView>(CGRectMake(100, 0, 100, 10));
-    centred->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
+    centred->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin |
+                                 UIViewAutoresizingFlexibleRightMargin);
     parent->addSubview(fill);
     parent->addSubview(right);
     parent->addSubview(centred);
@@ -233,7 +237,8 @@ TEST(Driver, FindsViewsAndDumpsTheTree) {
     EXPECT_EQ(UIDriver::viewsOfType<UILabel>().size(), 2u);
     std::string dump = UIDriver::dumpViewTree();
     EXPECT_NE(dump.find("UIWindow frame={{0, 0}, {320, 568}}"), std::string::npos);
-    EXPECT_NE(dump.find("  UILabel tag=42 frame={{10, 10}, {100, 20}} text=\"行情\"\n"), std::string::npos);
+    EXPECT_NE(dump.find("  UILabel tag=42 frame={{10, 10}, {100, 20}} text=\"行情\"\n"),
+              std::string::npos);
     EXPECT_NE(dump.find("text=\"行情\" hidden"), std::string::npos);
 }
 

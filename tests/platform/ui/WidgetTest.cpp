@@ -57,7 +57,7 @@ TEST(Buttons, StateValuesFallBackToNormalAndFollowTheTouch) {
 }
 
 class Recorder : public UITextFieldDelegate {
-public:
+  public:
     bool allowBegin = true;
     bool allowClear = true;
     std::vector<std::string> calls;
@@ -101,8 +101,8 @@ TEST(TextFields, DelegateDecidesBeginAndClearAndSecureTextIsHidden) {
     EXPECT_EQ(field->text(), "");
     EXPECT_TRUE(field->isFirstResponder());
     field->resignFirstResponder();
-    EXPECT_EQ(rec->calls, (std::vector<std::string>{"shouldBegin", "shouldBegin", "didBegin", "shouldClear",
-                                                    "shouldClear", "didEnd"}));
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"shouldBegin", "shouldBegin", "didBegin",
+                                                    "shouldClear", "shouldClear", "didEnd"}));
 
     // Secure entry: the drawing shows bullets, never the text.
     auto secret = std::make_shared<UITextField>(CGRectMake(0, 200, 200, 30));
@@ -127,8 +127,8 @@ TEST(Bars, NavigationBarShowsTitleItemsAndABackButton) {
     auto second = std::make_shared<UIViewController>();
     second->setTitle("市价建仓");
     int rightTaps = 0;
-    second->navigationItem().setRightBarButtonItem(
-        UIBarButtonItem::itemWithTitle("确定", UIBarButtonItemStyle::Done, [&](UIBarButtonItem*) { ++rightTaps; }));
+    second->navigationItem().setRightBarButtonItem(UIBarButtonItem::itemWithTitle(
+        "确定", UIBarButtonItemStyle::Done, [&](UIBarButtonItem*) { ++rightTaps; }));
     auto nav = std::make_shared<UINavigationController>(first);
     s.window->setRootViewController(nav);
     nav->pushViewController(second, false);
@@ -163,7 +163,8 @@ TEST(Bars, ToolbarSharesTheFlexibleSpace) {
     auto next = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::NextArrow);
     auto flex = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::FlexibleSpace);
     int done = 0;
-    auto doneItem = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::Done, [&](UIBarButtonItem*) { ++done; });
+    auto doneItem = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItem::Done,
+                                                        [&](UIBarButtonItem*) { ++done; });
     bar->setItems({prev, fixed, next, flex, doneItem});
     UIScreenRenderer::layoutWindows();
     UIView* p = bar->viewForItem(prev.get());
@@ -179,9 +180,11 @@ TEST(Bars, ToolbarSharesTheFlexibleSpace) {
 }
 
 class SearchLog : public UISearchBarDelegate {
-public:
+  public:
     std::vector<std::string> calls;
-    void searchBarTextDidChange(UISearchBar*, const std::string& text) override { calls.push_back("change:" + text); }
+    void searchBarTextDidChange(UISearchBar*, const std::string& text) override {
+        calls.push_back("change:" + text);
+    }
     void searchBarSearchButtonClicked(UISearchBar* bar) override {
         calls.push_back("search:" + bar->text());
         bar->resignFirstResponder();
@@ -237,7 +240,8 @@ TEST(TextViews, ContentGrowsWithTheWrappedText) {
     auto view = std::make_shared<UITextView>(CGRectMake(0, 0, 200, 100));
     view->setFont(UIFont::systemFontOfSize(10));
     std::string text;
-    for (int i = 0; i < 100; ++i) text += "风";
+    for (int i = 0; i < 100; ++i)
+        text += "风";
     view->setText(text);
     s.window->addSubview(view);
     UIScreenRenderer::layoutWindows();
@@ -255,7 +259,8 @@ TEST(Resources, BundleFindsImagesByNameAndNeverLeavesItsFolder) {
     UIGraphicsBeginImageContextWithOptions({4, 4}, false, 2);
     UIGraphicsGetCurrentContext()->setFillColor(UIColor::redColor());
     UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 4, 4));
-    ASSERT_TRUE(UIImageWritePNG(UIGraphicsGetImageFromCurrentImageContext(), dir / "nav_backicon@2x.png"));
+    ASSERT_TRUE(
+        UIImageWritePNG(UIGraphicsGetImageFromCurrentImageContext(), dir / "nav_backicon@2x.png"));
     UIGraphicsEndImageContext();
 
     auto icon = UIImage::imageNamed("nav_backicon");

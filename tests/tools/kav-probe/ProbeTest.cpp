@@ -2,9 +2,9 @@
 // simulated dealer on the virtual clock, and the program's exit statuses.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <map>
-#include <sys/wait.h>
 
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
@@ -21,7 +21,8 @@ std::vector<std::string> split(const std::string& line) {
     size_t start = 0;
     while (start <= line.size()) {
         const size_t blank = line.find(' ', start);
-        words.push_back(line.substr(start, blank == std::string::npos ? std::string::npos : blank - start));
+        words.push_back(
+            line.substr(start, blank == std::string::npos ? std::string::npos : blank - start));
         if (blank == std::string::npos) break;
         start = blank + 1;
     }
@@ -75,14 +76,15 @@ Options parsed(const std::vector<std::string>& args) {
 
 std::string refusal(const std::vector<std::string>& args) {
     auto result = parseArguments(args);
-    return std::holds_alternative<std::string>(result) ? std::get<std::string>(result) : "(accepted)";
+    return std::holds_alternative<std::string>(result) ? std::get<std::string>(result)
+                                                       : "(accepted)";
 }
 
 }  // namespace
 
 TEST(ProbeCommandLine, OptionsAndCommands) {
-    const Options o = parsed({"--login", "ws://h/", "symbols", "--user", "1001", "--password", "", "watch", "2.5",
-                              "--timeout", "7", "--debug", "logout"});
+    const Options o = parsed({"--login", "ws://h/", "symbols", "--user", "1001", "--password", "",
+                              "watch", "2.5", "--timeout", "7", "--debug", "logout"});
     EXPECT_EQ(o.loginUrl, "ws://h/");
     EXPECT_EQ(o.user, "1001");
     EXPECT_EQ(o.password, "");
@@ -93,7 +95,8 @@ TEST(ProbeCommandLine, OptionsAndCommands) {
     EXPECT_EQ(o.steps[1].args, std::vector<std::string>{"2.5"});
     EXPECT_TRUE(parsed({"--help"}).help);
 
-    const std::vector<std::string> base = {"--login", "ws://h/", "--user", "1001", "--password", "p"};
+    const std::vector<std::string> base = {"--login", "ws://h/",    "--user",
+                                           "1001",    "--password", "p"};
     const auto with = [&](std::vector<std::string> more) {
         auto args = base;
         args.insert(args.end(), more.begin(), more.end());
@@ -109,7 +112,9 @@ TEST(ProbeCommandLine, OptionsAndCommands) {
     EXPECT_EQ(refusal({"--login", "ws://h/", "--user", "1001"}), "--password is required");
 
     // The usage line lists the table.
-    EXPECT_NE(usage().find("symbols | accounts | rates | watch SECONDS | logout"), std::string::npos) << usage();
+    EXPECT_NE(usage().find("symbols | accounts | rates | watch SECONDS | logout"),
+              std::string::npos)
+        << usage();
 }
 
 TEST(ProbeLines, ValuesReadBackAsWritten) {
@@ -153,8 +158,10 @@ namespace {
 
 class ProbeRun : public ::testing::Test {
   protected:
-    void run(std::vector<std::string> commands, double timeout = 30, const std::string& password = "123456") {
-        std::vector<std::string> args = {"--login", sim.realLoginUrl(), "--user", "1001", "--password", password,
+    void run(std::vector<std::string> commands, double timeout = 30,
+             const std::string& password = "123456") {
+        std::vector<std::string> args = {"--login",   sim.realLoginUrl(),     "--user",
+                                         "1001",      "--password",           password,
                                          "--timeout", std::to_string(timeout)};
         args.insert(args.end(), commands.begin(), commands.end());
         probe = std::make_unique<Probe>(parsed(args), [this](const std::string& line) {
@@ -181,7 +188,8 @@ TEST_F(ProbeRun, LogsInListsAndWatches) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
               (std::vector<std::string>{"status 5", "status 1", "login started", "status 2"}));
     ASSERT_EQ(count("login ok"), 1u);
-    EXPECT_EQ(lines[std::find(lines.begin(), lines.end(), "login ok") - lines.begin() - 1], "status 6");
+    EXPECT_EQ(lines[std::find(lines.begin(), lines.end(), "login ok") - lines.begin() - 1],
+              "status 6");
 
     const auto symbols = kinds(lines, "symbol ");
     ASSERT_EQ(symbols.size(), 4u);
@@ -250,13 +258,15 @@ namespace {
 
 // Runs bin/kav-probe; its output (both streams) and exit status.
 std::pair<int, std::string> runProgram(const std::string& arguments) {
-    const std::string command = (kavtest::binDir() / "kav-probe").string() + " " + arguments + " 2>&1";
+    const std::string command =
+        (kavtest::binDir() / "kav-probe").string() + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return {-1, ""};
     std::string output;
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
     const int status = pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
@@ -266,16 +276,19 @@ std::pair<int, std::string> runProgram(const std::string& arguments) {
 TEST(ProbeProgram, ExitStatuses) {
     auto [code, output] = runProgram("--user 1001 --password 123456 symbols");
     EXPECT_EQ(code, kExitUsage);
-    EXPECT_NE(output.find("kav-probe: --login is required\nusage: kav-probe"), std::string::npos) << output;
+    EXPECT_NE(output.find("kav-probe: --login is required\nusage: kav-probe"), std::string::npos)
+        << output;
     std::tie(code, output) = runProgram("--help");
     EXPECT_EQ(code, kExitOk);
     EXPECT_EQ(output.rfind("usage: kav-probe", 0), 0u) << output;
 
     DealerSim sim;
-    std::tie(code, output) = runProgram("--login " + sim.realLoginUrl() + " --user 1001 --password 654321 accounts");
+    std::tie(code, output) =
+        runProgram("--login " + sim.realLoginUrl() + " --user 1001 --password 654321 accounts");
     EXPECT_EQ(code, kExitFailed);
     EXPECT_NE(output.find("login fail 1001 MA-账户或密码错误\n"), std::string::npos) << output;
-    std::tie(code, output) = runProgram("--login " + sim.realLoginUrl() + " --user 1001 --password 123456 accounts");
+    std::tie(code, output) =
+        runProgram("--login " + sim.realLoginUrl() + " --user 1001 --password 123456 accounts");
     EXPECT_EQ(code, kExitOk) << output;
     EXPECT_NE(output.find("\nlogin ok\naccount accCode=1001 "), std::string::npos) << output;
     EXPECT_EQ(output.substr(output.size() - 4), "\nok\n");
@@ -284,15 +297,16 @@ TEST(ProbeProgram, ExitStatuses) {
 // ---- trading commands ---------------------------------------------------------
 
 TEST(ProbeCommandLine, TradingCommandsAndTheirOptionalArguments) {
-    const std::vector<std::string> base = {"--login", "ws://h/", "--user", "1001", "--password", "p"};
+    const std::vector<std::string> base = {"--login", "ws://h/",    "--user",
+                                           "1001",    "--password", "p"};
     const auto with = [&](std::vector<std::string> more) {
         auto args = base;
         args.insert(args.end(), more.begin(), more.end());
         return args;
     };
     // Optional arguments are taken up to the next command or option.
-    Options o = parsed(with({"buy", "EURUSD", "2", "5", "tickets", "history", "XAUUSD", "4", "-10", "--debug",
-                             "limit", "EURUSD", "s", "1.2", "1", "1.25"}));
+    Options o = parsed(with({"buy", "EURUSD", "2", "5", "tickets", "history", "XAUUSD", "4", "-10",
+                             "--debug", "limit", "EURUSD", "s", "1.2", "1", "1.25"}));
     ASSERT_EQ(o.steps.size(), 4u);
     EXPECT_EQ(o.steps[0].args, (std::vector<std::string>{"EURUSD", "2", "5"}));
     EXPECT_EQ(o.steps[1].name, "tickets");
@@ -308,9 +322,11 @@ TEST(ProbeCommandLine, TradingCommandsAndTheirOptionalArguments) {
     EXPECT_EQ(refusal(with({"buy", "EURUSD", "1", "2.5"})), "not a whole number: 2.5");
     EXPECT_EQ(refusal(with({"close-symbol", "EURUSD", "x", "1"})), "the side is b or s, not x");
     EXPECT_EQ(refusal(with({"history", "XAUUSD", "minute"})), "not a whole number: minute");
-    EXPECT_NE(usage().find("cancel ORDER | tickets | positions | pending | closed | bulletins | history SYMBOL "
-                           "PERIOD [COUNT]"),
-              std::string::npos)
+    EXPECT_NE(
+        usage().find(
+            "cancel ORDER | tickets | positions | pending | closed | bulletins | history SYMBOL "
+            "PERIOD [COUNT]"),
+        std::string::npos)
         << usage();
 }
 
@@ -320,7 +336,8 @@ TEST(ProbeLines, HistoryBar) {
     bar.quotedTime = 1767600000;
     bar.priceClose = 2000.5;
     EXPECT_EQ(barLine(bar),
-              "bar symbolCode=XAUUSD quotedTime=1767600000 priceOpen=0 priceHighest=0 priceLowest=0 priceClose=2000.5");
+              "bar symbolCode=XAUUSD quotedTime=1767600000 priceOpen=0 priceHighest=0 "
+              "priceLowest=0 priceClose=2000.5");
 }
 
 namespace {
@@ -352,7 +369,8 @@ std::vector<std::vector<std::string>> resultsOf(const std::vector<std::string>& 
 std::vector<std::string> own(const std::vector<std::string>& group, const std::string& kind) {
     std::vector<std::string> out;
     size_t start = group.size() - 1;
-    while (start > 0 && group[start - 1].rfind(kind + " ", 0) == 0) --start;
+    while (start > 0 && group[start - 1].rfind(kind + " ", 0) == 0)
+        --start;
     out.assign(group.begin() + static_cast<long>(start), group.end());
     return out;
 }
@@ -360,7 +378,8 @@ std::vector<std::string> own(const std::vector<std::string>& group, const std::s
 }  // namespace
 
 TEST_F(ProbeRun, TradesAndListsTheRecords) {
-    run({"buy", "EURUSD", "2", "limit", "EURUSD", "b", "1.09", "1", "tickets", "pending", "positions"});
+    run({"buy", "EURUSD", "2", "limit", "EURUSD", "b", "1.09", "1", "tickets", "pending",
+         "positions"});
     ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
     EXPECT_EQ(probe->exitCode(), kExitOk);
     auto results = resultsOf(lines);
@@ -388,17 +407,40 @@ TEST_F(ProbeRun, TradesAndListsTheRecords) {
 
     // A second session closes the ticket and cancels the order by number.
     lines.clear();
-    run({"close", ticket.at("orderCode"), "2", "cancel", order.at("orderCode"), "tickets", "pending", "closed",
-         "bulletins", "history", "XAUUSD", "4", "3", "buy", "EURUSD", "0.5", "close", "nope", "1", "cancel", "nope",
-         "modify", "nope", "0", "0"});
+    run({"close",
+         ticket.at("orderCode"),
+         "2",
+         "cancel",
+         order.at("orderCode"),
+         "tickets",
+         "pending",
+         "closed",
+         "bulletins",
+         "history",
+         "XAUUSD",
+         "4",
+         "3",
+         "buy",
+         "EURUSD",
+         "0.5",
+         "close",
+         "nope",
+         "1",
+         "cancel",
+         "nope",
+         "modify",
+         "nope",
+         "0",
+         "0"});
     ASSERT_TRUE(waitFor([&] { return probe->finished(); }));
     EXPECT_EQ(probe->exitCode(), kExitFailed);
     results = resultsOf(lines);
     ASSERT_EQ(results.size(), 11u);
     EXPECT_EQ(results[0].back(), "ok");
     EXPECT_EQ(results[1].back(), "ok");
-    EXPECT_EQ(own(results[2], "ticket"), std::vector<std::string>{"ok"});    // no tickets left
-    EXPECT_EQ(own(results[3], "pending"), std::vector<std::string>{"ok"});   // no pending orders left
+    EXPECT_EQ(own(results[2], "ticket"), std::vector<std::string>{"ok"});  // no tickets left
+    EXPECT_EQ(own(results[3], "pending"),
+              std::vector<std::string>{"ok"});  // no pending orders left
     const auto closed = own(results[4], "closed");
     ASSERT_EQ(closed.size(), 2u);
     EXPECT_EQ(fieldsOf(closed[0]).at("orderCode"), ticket.at("orderCode"));

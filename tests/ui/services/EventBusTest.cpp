@@ -91,8 +91,10 @@ TEST(EventBus, AListenerMayLeaveWhileABroadcastIsDelivered) {
         first,
         [&, raw = first.get(), other = second.get()](const platform::Notification&) {
             ++calls;
-            BroadcastManager::removeBroadcastListenerWithObserver(other, kActionReceiveLimitBillChange);
-            BroadcastManager::removeBroadcastListenerWithObserver(raw, kActionReceiveLimitBillChange);
+            BroadcastManager::removeBroadcastListenerWithObserver(other,
+                                                                  kActionReceiveLimitBillChange);
+            BroadcastManager::removeBroadcastListenerWithObserver(raw,
+                                                                  kActionReceiveLimitBillChange);
         },
         kActionReceiveLimitBillChange);
     BroadcastManager::addBroadcastListenerWithObserver(second, &Screen::onReciveBroadcast,

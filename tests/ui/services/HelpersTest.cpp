@@ -47,9 +47,9 @@ TEST(SysDBHelpers, EmailCheck) {
                              "A@B.ORG", "a@.b.cn", "a@b..cn"}) {
         EXPECT_TRUE(sysDB::checkEmail(good)) << good;
     }
-    for (const char* bad : {"", "@b.cn", "a@b.c", "a@b.museum", "a@b", "a@.cn", "a b@c.cn",
-                            "a@b.cn ", " a@b.cn", "a@@b.cn", "a@b@c.cn", "a@b.c1", "用户@b.cn",
-                            "a@b.cn\n", "a#@b.cn"}) {
+    for (const char* bad :
+         {"", "@b.cn", "a@b.c", "a@b.museum", "a@b", "a@.cn", "a b@c.cn", "a@b.cn ", " a@b.cn",
+          "a@@b.cn", "a@b@c.cn", "a@b.c1", "用户@b.cn", "a@b.cn\n", "a#@b.cn"}) {
         EXPECT_FALSE(sysDB::checkEmail(bad)) << bad;
     }
     // Long texts are refused before matching: 254 bytes is the longest address.
@@ -87,8 +87,8 @@ TEST(SysDBHelpers, TextSizeGrowsWithTheTextAndTheFont) {
 
 // A picture of `w` x `h` points at `scale`: the left half red, the right half blue.
 platform::ui::UIImagePtr halvesImage(int w, int h, double scale) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w * scale),
-                                                          static_cast<int>(h * scale));
+    cairo_surface_t* surface = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, static_cast<int>(w * scale), static_cast<int>(h * scale));
     cairo_t* cr = cairo_create(surface);
     cairo_scale(cr, scale, scale);
     cairo_set_source_rgb(cr, 1, 0, 0);
@@ -114,7 +114,8 @@ TEST(SysDBHelpers, ScaledImagesKeepTheirPictureAtOnePixelPerPoint) {
         EXPECT_EQ(scaled->pixelHeight(), std::lround(20 * scale));
         const int mid = scaled->pixelHeight() / 2;
         EXPECT_EQ(scaled->pixelAt(0, mid), UIColor::colorWithRed(1, 0, 0, 1)) << scale;
-        EXPECT_EQ(scaled->pixelAt(scaled->pixelWidth() - 1, mid), UIColor::colorWithRed(0, 0, 1, 1)) << scale;
+        EXPECT_EQ(scaled->pixelAt(scaled->pixelWidth() - 1, mid), UIColor::colorWithRed(0, 0, 1, 1))
+            << scale;
     }
     // The source is left as it was.
     EXPECT_EQ(source->pixelWidth(), 80);

@@ -111,12 +111,13 @@ TEST_F(Settings, EveryLoadReadsInItsOrderAndAnnouncesItself) {
     EXPECT_EQ(loads.count, 2) << "storing posts nothing";
     db.loadSetting();
     EXPECT_EQ(loads.count, 3);
-    EXPECT_EQ(db.tags, (std::vector<int>{2001, 2002, 2003, 2004, 2007, 2008, 2005, 3003, 2009,
-                                         3001, 3005}));
+    EXPECT_EQ(db.tags,
+              (std::vector<int>{2001, 2002, 2003, 2004, 2007, 2008, 2005, 3003, 2009, 3001, 3005}));
     // An observer of the notice already sees the loaded values.
     int seen = 0;
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        kNoticeSettingsLoaded, [&](const platform::Notification&) { seen = second.setting()->timeOut; });
+        kNoticeSettingsLoaded,
+        [&](const platform::Notification&) { seen = second.setting()->timeOut; });
     second.loadSetting();
     EXPECT_EQ(seen, 20);
 }
@@ -154,7 +155,8 @@ TEST_F(Settings, ALabelFileThatIsNoObjectLeavesTheDefaults) {
     ASSERT_TRUE(platform::files::makeDirectories(bundleDir / "DealerDEF"));
     ASSERT_TRUE(platform::files::writeFileAtomic(bundleDir / "DealerDEF/GOOD.json",
                                                  R"({"头寸": "Position", "平仓": 7})"));
-    ASSERT_TRUE(platform::files::writeFileAtomic(bundleDir / "DealerDEF/BROKEN.json", R"({"头寸": )"));
+    ASSERT_TRUE(
+        platform::files::writeFileAtomic(bundleDir / "DealerDEF/BROKEN.json", R"({"头寸": )"));
     ASSERT_TRUE(platform::files::writeFileAtomic(bundleDir / "DealerDEF/LIST.json", R"(["头寸"])"));
     sysDB db;
     db.loadLabelWithKey("GOOD");

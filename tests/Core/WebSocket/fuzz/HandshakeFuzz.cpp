@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string key = "dGhlIHNhbXBsZSBub25jZQ==";
-    static const std::optional<std::vector<std::string>> protocols = std::vector<std::string>{"chat", "json"};
+    static const std::optional<std::vector<std::string>> protocols =
+        std::vector<std::string>{"chat", "json"};
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     const auto length = kavws::responseHeadLength(bytes);
@@ -25,15 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (*length == 0) return 0;
-    if (*length > kavws::kMaxResponseHeadSize || bytes.substr(*length - 4, 4) != "\r\n\r\n") std::abort();
+    if (*length > kavws::kMaxResponseHeadSize || bytes.substr(*length - 4, 4) != "\r\n\r\n")
+        std::abort();
 
     const std::string_view head = bytes.substr(0, *length);
     const auto result = kavws::checkHandshakeResponse(head, key, protocols);
     const auto parsed = platform::net::HttpResponseHead::parse(head);
     if (!result.error) {
         if (!parsed || parsed->statusCode >= 400) std::abort();
-        if (parsed->fields.value("sec-websocket-accept") != "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=") std::abort();
-        if (result.protocol && *result.protocol != "chat" && *result.protocol != "json") std::abort();
+        if (parsed->fields.value("sec-websocket-accept") != "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=")
+            std::abort();
+        if (result.protocol && *result.protocol != "chat" && *result.protocol != "json")
+            std::abort();
     } else if (result.error->code != 2132 && result.error->code != 2133) {
         std::abort();
     }

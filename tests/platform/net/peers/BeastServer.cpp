@@ -54,7 +54,8 @@ class Session final : public BeastSession {
         return !ec;
     }
 
-    bool writeFragmented(bool text, const std::vector<std::string>& parts, const std::string& ping) override {
+    bool writeFragmented(bool text, const std::vector<std::string>& parts,
+                         const std::string& ping) override {
         beast::error_code ec;
         ws_.text(text);
         for (size_t i = 0; i < parts.size() && !ec; ++i) {
@@ -150,14 +151,16 @@ BeastServer::BeastServer(Script script, std::optional<Tls> tls) : impl_(std::mak
         tcp::socket socket(io);
         socket.assign(tcp::v4(), fd);
         if (impl_->tls) {
-            websocket::stream<beast::ssl_stream<tcp::socket>> ws(std::move(socket), *impl_->sslContext);
+            websocket::stream<beast::ssl_stream<tcp::socket>> ws(std::move(socket),
+                                                                 *impl_->sslContext);
             beast::error_code ec;
             ws.next_layer().handshake(asio::ssl::stream_base::server, ec);
             if (ec) {
                 notes.add("tls failed");
             } else {
                 Session session(ws, notes);
-                if (acceptUpgrade(ws, ws.next_layer(), session, notes)) impl_->script(session, notes);
+                if (acceptUpgrade(ws, ws.next_layer(), session, notes))
+                    impl_->script(session, notes);
             }
             listener.untrack(fd);
         } else {

@@ -31,7 +31,8 @@ class BeastSession {
     virtual std::optional<Message> read() = 0;
     virtual bool write(const Message& message) = 0;
     // One message in several frames, with a ping after each frame but the last.
-    virtual bool writeFragmented(bool text, const std::vector<std::string>& parts, const std::string& ping) = 0;
+    virtual bool writeFragmented(bool text, const std::vector<std::string>& parts,
+                                 const std::string& ping) = 0;
     virtual bool ping(const std::string& payload) = 0;
     // Starts the closing handshake and reads until the client's reply.
     virtual bool close(int code, const std::string& reason) = 0;

@@ -45,10 +45,12 @@ void RawConnection::write(std::string_view bytes) {
 
 bool RawConnection::fill(size_t need, double timeout) {
     using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(timeout));
+    const auto deadline = clock::now() + std::chrono::duration_cast<clock::duration>(
+                                             std::chrono::duration<double>(timeout));
     while (in_.size() < need) {
         if (fd_ < 0) return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
         if (left <= 0) return false;
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
@@ -89,7 +91,8 @@ std::optional<std::string> RawConnection::requestField(std::string_view name) co
                                    std::tolower(static_cast<unsigned char>(name[i]));
             if (same) {
                 size_t v = colon + 1;
-                while (v < line.size() && line[v] == ' ') ++v;
+                while (v < line.size() && line[v] == ' ')
+                    ++v;
                 return line.substr(v);
             }
         }
@@ -100,12 +103,15 @@ std::optional<std::string> RawConnection::requestField(std::string_view name) co
 
 std::string RawConnection::acceptValue() const {
     const std::string key = requestField("Sec-WebSocket-Key").value_or("");
-    return platform::crypto::base64Encode(platform::crypto::sha1(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11"));
+    return platform::crypto::base64Encode(
+        platform::crypto::sha1(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11"));
 }
 
 void RawConnection::acceptHandshake(const std::string& extraFields) {
-    write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Accept: " +
-          acceptValue() + "\r\n" + extraFields + "\r\n");
+    write(
+        "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: "
+        "Upgrade\r\nSec-WebSocket-Accept: " +
+        acceptValue() + "\r\n" + extraFields + "\r\n");
 }
 
 std::string RawConnection::readBytes(size_t count, double timeout) {
@@ -124,7 +130,11 @@ std::optional<ClientFrame> RawConnection::readFrame(double timeout) {
     f.opcode = b0 & 0x0F;
     f.masked = b1 & 0x80;
     f.lengthCode = b1 & 0x7F;
-    size_t header = 2 + (f.lengthCode == 126 ? 2 : f.lengthCode == 127 ? 8 : 0) + (f.masked ? 4 : 0);
+    size_t header = 2 +
+                    (f.lengthCode == 126   ? 2
+                     : f.lengthCode == 127 ? 8
+                                           : 0) +
+                    (f.masked ? 4 : 0);
     if (!fill(header, timeout)) return std::nullopt;
     uint64_t length = f.lengthCode;
     if (f.lengthCode == 126) length = (uint64_t(uint8_t(in_[2])) << 8) | uint8_t(in_[3]);

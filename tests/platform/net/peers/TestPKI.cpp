@@ -31,8 +31,8 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value) {
 }
 
 // A certificate for `key`, signed by `issuerKey` (self-signed when issuer is null).
-X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, bool ca, long serial,
-               long notBeforeDays = -1, long notAfterDays = 365) {
+X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, bool ca,
+               long serial, long notBeforeDays = -1, long notAfterDays = 365) {
     X509* cert = X509_new();
     X509_set_version(cert, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert), serial);
@@ -40,8 +40,8 @@ X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* is
     X509_gmtime_adj(X509_getm_notAfter(cert), notAfterDays * 86400L);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
     X509_set_issuer_name(cert, issuer ? X509_get_subject_name(issuer) : name);
     X509* issuerCert = issuer ? issuer : cert;
     addExtension(cert, issuerCert, NID_subject_key_identifier, "hash");
@@ -54,11 +54,13 @@ X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* is
         addExtension(cert, issuerCert, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
         addExtension(cert, issuerCert, NID_ext_key_usage, "serverAuth");
     }
-    if (!X509_sign(cert, issuerKey ? issuerKey : key, EVP_sha256())) throw std::runtime_error("test PKI: sign failed");
+    if (!X509_sign(cert, issuerKey ? issuerKey : key, EVP_sha256()))
+        throw std::runtime_error("test PKI: sign failed");
     return cert;
 }
 
-void writePEM(const std::string& path, std::initializer_list<X509*> certs, EVP_PKEY* key = nullptr) {
+void writePEM(const std::string& path, std::initializer_list<X509*> certs,
+              EVP_PKEY* key = nullptr) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) throw std::runtime_error("test PKI: cannot write " + path);
     for (X509* c : certs)
