@@ -50,8 +50,8 @@ void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
     auto self = std::static_pointer_cast<BizDealer>(shared_from_this());
     httpQuery::asynGetWithUrl(
         url,
-        [self, onSuccess, onFailure](const std::string& body) {
-            self->onDealerReply(body, onSuccess, onFailure);
+        [self, key, onSuccess, onFailure](const std::string& body) {
+            self->onDealerReply(key, body, onSuccess, onFailure);
         },
         [onFailure](const std::string& status, const std::string& message) {
             Funs::log("Fail");
@@ -59,8 +59,8 @@ void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
         });
 }
 
-void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess,
-                              KAVFailureBlock onFailure) {
+void BizDealer::onDealerReply(const std::string& key, const std::string& body,
+                              DealersBlock onSuccess, KAVFailureBlock onFailure) {
     const auto reply = platform::parseJson(body);
     if (!reply || !reply->is_object()) {
         fail(onFailure, "1", kReplyUnreadable);
@@ -78,17 +78,20 @@ void BizDealer::onDealerReply(const std::string& body, DealersBlock onSuccess,
         fail(onFailure, "1", kReplyUnreadable);
         return;
     }
-    const std::string& key = dealer->dealerKey;
-    Funs::log(key);
+    Funs::log(dealer->dealerKey);
 
-    const std::string iconFile = imageFileName(key, dealer->dealerIcon);
-    const std::string logoFile = imageFileName(key, dealer->dealerLogo);
+    // The images lie under the key that was looked up, whatever key the
+    // record itself carries.
+    const std::string iconName = stringf("%s_%s", key.c_str(), dealer->dealerIcon.c_str());
+    const std::string logoName = stringf("%s_%s", key.c_str(), dealer->dealerLogo.c_str());
     const std::string iconURL =
         stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerIcon.c_str());
     const std::string logoURL =
         stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerLogo.c_str());
-    for (const std::string* line : {&iconFile, &logoFile, &iconURL, &logoURL})
+    for (const std::string* line : {&iconName, &logoName, &iconURL, &logoURL})
         Funs::log(*line);
+    const std::string iconFile = imageFileName(key, dealer->dealerIcon);
+    const std::string logoFile = imageFileName(key, dealer->dealerLogo);
 
     auto self = std::static_pointer_cast<BizDealer>(shared_from_this());
     const auto finish = [self, dealer, onSuccess, onFailure] {

@@ -40,8 +40,9 @@ class BizDealer : public IBiz {
 
     // Looks the key up on the server. A key already in the directory fails at
     // once with ("1", "要添加的交易商已经存在"). Otherwise the dealer's record
-    // is read, its logo and then its icon are downloaded into the Documents
-    // folder under "<key>_<name>" (only images, and only for names that are
+    // is read, its logo and then its icon are downloaded from
+    // "<server>/<key>/<name>" into the Documents folder under "<key>_<name>",
+    // `key` being the key looked up (only images, and only for names that are
     // safe file names: any other name has no file), the directory is saved,
     // and the success block gets the one new record. Failures: the HTTP
     // status text and "数据请求失败！" for a failed request (also an image
@@ -72,7 +73,8 @@ class BizDealer : public IBiz {
     static std::string imageFileName(const std::string& key, const std::string& name);
 
   private:
-    void onDealerReply(const std::string& body, DealersBlock onSuccess, KAVFailureBlock onFailure);
+    void onDealerReply(const std::string& key, const std::string& body, DealersBlock onSuccess,
+                       KAVFailureBlock onFailure);
     // Downloads the image into the file, then runs `next`. A name without a
     // file is skipped.
     void fetchImage(const std::string& url, const std::string& file, std::function<void()> next,

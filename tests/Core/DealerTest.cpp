@@ -9,6 +9,7 @@
 
 #include "Core/Biz/BizDealer.h"
 #include "Core/KAVBizSDK.h"
+#include "Core/httpQuery.h"
 #include "platform/Files.h"
 #include "platform/ui/Image.h"
 #include "tests/Core/HttpTestServer.h"
@@ -228,15 +229,31 @@ TEST_F(DealerReplies, ANameThatIsNoSafeFileNameHasNoFile) {
     EXPECT_EQ(requestsFor("escape"), 0u);
     EXPECT_EQ(file("EVIL_icon.png"), png);
 
-    // A key from the server that is no file name: the dealer is filed, no image is fetched.
-    serve("UP", "../up", "logo.png", "icon.png");
+    // A key that is no file name: the dealer is filed, no image is fetched.
+    serve(httpQuery::encodeQueryValue("../up"), "UP", "logo.png", "icon.png");
     Lookup up;
-    lookUp(biz_, "UP", up);
-    ASSERT_TRUE(up.dealers);
+    lookUp(biz_, "../up", up);
+    ASSERT_TRUE(up.dealers) << up.code << " " << up.message;
     EXPECT_EQ(requestsFor("/logo.png"), 0u);
     EXPECT_EQ(documentNames(), (std::vector<std::string>{"EVIL_icon.png", "dealersInfo.json"}));
-    EXPECT_EQ(keysOnDisk(), (std::vector<std::string>{"../up", "EVIL"}));
+    EXPECT_EQ(keysOnDisk(), (std::vector<std::string>{"EVIL", "UP"}));
     EXPECT_FALSE(fs::exists(documents().parent_path() / "escape.png"));
+}
+
+TEST_F(DealerReplies, TheImagesLieUnderTheKeyThatWasLookedUp) {
+    // The server spells the key its own way; the images stay where the
+    // caller's key says, the record is filed under the server's key.
+    const std::string logo = pngBytes(8, 2), icon = pngBytes(2, 2);
+    serve("gold", "GOLD", "logo.png", "icon.png");
+    server_.route("/dealer/gold/logo.png", 200, logo);
+    server_.route("/dealer/gold/icon.png", 200, icon);
+    Lookup gold;
+    lookUp(biz_, "gold", gold);
+    ASSERT_TRUE(gold.dealers) << gold.code << " " << gold.message;
+    EXPECT_EQ(gold.dealers->front()->dealerKey, "GOLD");
+    EXPECT_EQ(file("gold_logo.png"), logo);
+    EXPECT_EQ(file("gold_icon.png"), icon);
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"GOLD"});
 }
 
 TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
