@@ -17,9 +17,15 @@ std::filesystem::path root() {
 
 std::optional<std::filesystem::path> resourcePath(std::string_view name, std::string_view type,
                                                   std::string_view folder) {
+    return resourcePathIn(root(), name, type, folder);
+}
+
+std::optional<std::filesystem::path> resourcePathIn(const std::filesystem::path& root,
+                                                    std::string_view name, std::string_view type,
+                                                    std::string_view folder) {
     if (!files::isSafeName(name)) return std::nullopt;
     if (!type.empty() && !files::isSafeName(type)) return std::nullopt;
-    auto path = root();
+    auto path = root;
     size_t start = 0;
     while (start < folder.size()) {
         size_t end = folder.find('/', start);

@@ -18,5 +18,9 @@ std::filesystem::path root();
 // folder means the root itself; an empty type means a name without extension.
 std::optional<std::filesystem::path> resourcePath(std::string_view name, std::string_view type,
                                                   std::string_view folder = {});
+// The same under another root (a bundle pointed elsewhere).
+std::optional<std::filesystem::path> resourcePathIn(const std::filesystem::path& root,
+                                                    std::string_view name, std::string_view type,
+                                                    std::string_view folder = {});
 
 }  // namespace platform::bundle

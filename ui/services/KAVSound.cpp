@@ -2,9 +2,12 @@
 
 #include "platform/Audio.h"
 #include "platform/Bundle.h"
+#include "platform/ui/Bundle.h"
 
 KAVSound::KAVSound(const std::optional<std::string>& songName) {
-    const auto path = platform::bundle::resourcePath(songName.value_or("shake"), "wav", "Sounds");
+    const auto path =
+        platform::bundle::resourcePathIn(platform::ui::NSBundle::mainBundle().bundlePath(),
+                                         songName.value_or("shake"), "wav", "Sounds");
     if (!path) return;
     player_ = platform::audio::Player::open(*path);
     if (!player_) return;

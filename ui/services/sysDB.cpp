@@ -14,6 +14,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/Bundle.h"
 #include "ui/services/ioFile.h"
 
 namespace {
@@ -182,7 +183,8 @@ void sysDB::loadLabelWithKey(const std::string& dealerKey) {
     clientLabel_.reset();
     // The key comes from the user or the network: bundle lookup only accepts
     // plain file names.
-    const auto path = platform::bundle::resourcePath(dealerKey, "json", "DealerDEF");
+    const auto path = platform::bundle::resourcePathIn(
+        platform::ui::NSBundle::mainBundle().bundlePath(), dealerKey, "json", "DealerDEF");
     const auto data = path ? ioFile::openFileFullPath(path->string()) : std::nullopt;
     if (!data) {
         platform::log(platform::stringf("未找到交易商【%s】定义文件", dealerKey.c_str()));

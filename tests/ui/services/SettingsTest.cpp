@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/Bundle.h"
 #include "tests/ui/services/ServicesFixture.h"
 #include "ui/services/sysDB.h"
 
@@ -168,6 +169,23 @@ TEST_F(Settings, ALabelFileThatIsNoObjectLeavesTheDefaults) {
         EXPECT_EQ(db.getLabelWithKey("头寸", "头寸"), "头寸") << key;
         EXPECT_FALSE(log.contains("定义文件")) << "the file exists";
     }
+}
+
+TEST_F(Settings, LabelsComeFromWhereTheMainBundleLies) {
+    kavtest::TempDir bundleDir;
+    ASSERT_TRUE(platform::files::makeDirectories(bundleDir / "DealerDEF"));
+    ASSERT_TRUE(platform::files::writeFileAtomic(bundleDir / "DealerDEF/GOLDEX.json",
+                                                 R"({"实时行情": "Quotes"})"));
+    auto& mainBundle = platform::ui::NSBundle::mainBundle();
+    mainBundle.setBundlePath(bundleDir.path());
+    sysDB db;
+    db.setValue("GOLDEX", settingTag::dealerKey);
+    const std::string label = db.getLabelWithKey("实时行情", "实时行情");
+    db.setValue("../DealerDEF/GOLDEX", settingTag::dealerKey);
+    const std::string climbed = db.getLabelWithKey("实时行情", "实时行情");
+    mainBundle.setBundlePath({});
+    EXPECT_EQ(label, "Quotes");
+    EXPECT_EQ(climbed, "实时行情") << "still only plain file names";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Audio.h"
+#include "platform/Files.h"
+#include "platform/ui/Bundle.h"
 #include "tests/ui/services/ServicesFixture.h"
 #include "ui/services/KAVSound.h"
 
@@ -40,6 +42,19 @@ TEST_F(Sound, AMissingSoundIsSilent) {
         sound.play();
     }
     EXPECT_TRUE(audio::recordedPlays().empty());
+}
+
+TEST_F(Sound, TheSoundComesFromWhereTheMainBundleLies) {
+    kavtest::TempDir bundleDir;
+    ASSERT_TRUE(platform::files::makeDirectories(bundleDir / "Sounds"));
+    std::filesystem::copy_file(kavtest::sourceDir() / "Resources/Sounds/touchStart.wav",
+                               bundleDir / "Sounds/shake.wav");
+    auto& mainBundle = platform::ui::NSBundle::mainBundle();
+    mainBundle.setBundlePath(bundleDir.path());
+    KAVSound shake;
+    mainBundle.setBundlePath({});
+    ASSERT_TRUE(shake.hasPlayer());
+    EXPECT_EQ(shake.player()->file(), bundleDir / "Sounds/shake.wav");
 }
 
 TEST_F(Sound, AnInterruptionStopsIt) {
