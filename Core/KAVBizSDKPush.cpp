@@ -103,9 +103,10 @@ bool KAVBizSDK::pushGate(const KAVPackage& package) const {
 // ---- session ---------------------------------------------------------------
 
 void KAVBizSDK::onWSAction(const KAVPackage& package) {
-    // Any code passes, also codes no channel makes (a server's status push).
-    if (const auto* code = package.getValue("actCode")) {
-        SendNetworkStatus(static_cast<int32_t>(platform::jsonInteger(code)));
+    // Any code passes, also codes no channel makes (a server's status push);
+    // one beyond 32 bits is held to the range, not wrapped onto a small code.
+    if (package.getValue("actCode")) {
+        SendNetworkStatus(reply::int32Value(package.kavData(), "actCode"));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "Core/Biz/BizOrder.h"
 
+#include <algorithm>
+
 #include "Core/Funs.h"
 #include "platform/Strings.h"
 
@@ -7,7 +9,10 @@ using platform::Json;
 
 BizOrder::BizOrder(const std::shared_ptr<webSocket>& ws) : IBiz(ws) {}
 
-Json BizOrder::orderData(const MODOrder& o, int32_t decimal, const std::string& now) {
+Json BizOrder::orderData(const MODOrder& o, int32_t symbolDecimal, const std::string& now) {
+    // The digits come from the dealer's symbol: held to what the quotes are
+    // priced with, so that a wild count cannot make a price text of any length.
+    const int32_t decimal = std::clamp(symbolDecimal, 0, 9);
     Json d = Json::object();
     d["accId"] = platform::stringf("%i", o.accId);
     d["pointAsk"] = platform::stringf("%i", o.pointAsk);

@@ -151,6 +151,9 @@ TEST_F(ServiceTest, ChannelStatusReachesTheDelegateThroughThePushRoad) {
     // A server's status push passes any code; other pushes are logged.
     net.last().fireText(R"({"event":"sys_9001","retCode":"7","data":{"actCode":"11"}})");
     EXPECT_EQ(delegate->statuses.back(), 11);
+    // A code beyond 32 bits does not wrap onto a small one (4294967299 is 3 + 2^32).
+    net.last().fireText(R"({"event":"sys_9001","data":{"actCode":"4294967299"}})");
+    EXPECT_EQ(delegate->statuses.back(), 2147483647);
     net.last().fireText(R"({"event":"9999","retCode":"0","data":{}})");
     EXPECT_TRUE(logs.contains("接收到推送消息：【wsTrader】-【9999】"));
 

@@ -82,6 +82,12 @@ TEST(TradingOrderData, TheTwentySixKeysInOrder) {
     EXPECT_EQ(two["priceStopLose"], "2048.50");
     EXPECT_EQ(two["orderPrice"], "1.10");
     EXPECT_EQ(two["cutType"], "1");
+
+    // A symbol whose decimal count is out of all reason prices with at most
+    // nine digits (a count of a billion would ask for gigabytes of zeros).
+    const Json wild = BizOrder::orderData(closeByTicketOrder(), 100000, "t");
+    EXPECT_EQ(wild["orderPrice"], "1.102500000");
+    EXPECT_EQ(wild["priceTakeProfit"], "0.000000000");
 }
 
 TEST_F(TradingRequests, AnOrderWithoutAChannelFailsAtOnce) {
