@@ -305,12 +305,13 @@ void webSocket::sendMSGWith(int32_t code, const std::string& message) {
 
 void webSocket::connectionDidOpen(KAVChannelConnection& connection) {
     if (&connection != connection_.get()) return;
-    openTimer_.invalidate();
-    status_ = kStatusOpen;
+    // The channel counts as open only once "connected" has been reported:
+    // a request sent from inside that report is refused as not ready.
     const uint64_t generation = generation_;
     sendMSGWith(kNetConnected, "网络连接成功");
-    if (generation != generation_ || status_ != kStatusOpen)
-        return;  // the report closed or replaced it
+    if (generation != generation_ || !wanted_) return;  // the report closed or replaced it
+    openTimer_.invalidate();
+    status_ = kStatusOpen;
     if (token_.empty()) {
         if (onOpen_) {
             const OpenBlock block = std::move(onOpen_);  // once, at the first open
