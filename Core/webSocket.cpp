@@ -266,7 +266,11 @@ void webSocket::receiveText(std::string text) {
         // A compressed quote line travels on as the only child of a quote
         // package. The package is built directly: the line is never spliced
         // into JSON text.
-        if (isDebug_) Funs::log("接收数据：" + text);
+        // Logged as the package text the line stands for.
+        if (isDebug_)
+            Funs::log(
+                stringf("接收数据：{\"event\" : \"%s\",\"data\" : { \"children\" : [\"%s\"]}}",
+                        "4002", text.c_str()));
         package.setEvent("4002");
         package.addValue(Json::array({std::move(text)}), "children");
         deliver(package);

@@ -276,6 +276,11 @@ TEST_F(ChannelTest, DebugChannelLogsEveryReceivedText) {
     ch->setDebug();
     net.last().fireText(R"({"event":"4008"})");
     EXPECT_TRUE(logs.contains(R"(接收数据：{"event":"4008"})"));
+    // A compressed quote line is logged as the quote package it becomes.
+    ch->setWSProtocol(1);
+    net.last().fireText("0,1767603600,EURUSD,1.1");
+    EXPECT_TRUE(logs.contains(
+        R"(接收数据：{"event" : "4002","data" : { "children" : ["0,1767603600,EURUSD,1.1"]}})"));
 }
 
 TEST_F(ChannelTest, HeartbeatFollowsEverySendWhileOpen) {
