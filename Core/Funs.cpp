@@ -1,5 +1,6 @@
 #include "Core/Funs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -74,7 +75,10 @@ std::string Funs::withStringRight(std::string_view text, int n) {
 }
 
 std::string Funs::formatPrice(double price, int decimal) {
-    return platform::stringf("%.*f", decimal > 0 ? decimal : 0, price);
+    // The count usually comes from the server (a symbol's decimals); beyond
+    // 15 a double has nothing more to show, and an absurd count would build
+    // a text of millions of digits on the main thread.
+    return platform::stringf("%.*f", std::clamp(decimal, 0, 15), price);
 }
 
 int32_t Funs::getPointWithPrice1(double p1, double p2, int decimal) {

@@ -35,7 +35,7 @@ class Funs {
     static std::string withStringLeft(std::string_view text, int n);
     static std::string withStringRight(std::string_view text, int n);
 
-    // Fixed-point text with `decimal` digits after the point (none when negative).
+    // Fixed-point text with `decimal` digits after the point, held to 0..15.
     static std::string formatPrice(double price, int decimal);
     // |10^d x p1 - 10^d x p2| in whole points, rounded to the nearest; d is
     // held to 0..9.

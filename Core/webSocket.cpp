@@ -266,7 +266,11 @@ void webSocket::receiveText(std::string text) {
         // A compressed quote line travels on as the only child of a quote
         // package. The package is built directly: the line is never spliced
         // into JSON text.
-        if (isDebug_) Funs::log("接收数据：" + text);
+        // Logged as the package text the line stands for.
+        if (isDebug_)
+            Funs::log(
+                stringf("接收数据：{\"event\" : \"%s\",\"data\" : { \"children\" : [\"%s\"]}}",
+                        "4002", text.c_str()));
         package.setEvent("4002");
         package.addValue(Json::array({std::move(text)}), "children");
         deliver(package);
@@ -305,12 +309,13 @@ void webSocket::sendMSGWith(int32_t code, const std::string& message) {
 
 void webSocket::connectionDidOpen(KAVChannelConnection& connection) {
     if (&connection != connection_.get()) return;
-    openTimer_.invalidate();
-    status_ = kStatusOpen;
+    // The channel counts as open only once "connected" has been reported:
+    // a request sent from inside that report is refused as not ready.
     const uint64_t generation = generation_;
     sendMSGWith(kNetConnected, "网络连接成功");
-    if (generation != generation_ || status_ != kStatusOpen)
-        return;  // the report closed or replaced it
+    if (generation != generation_ || !wanted_) return;  // the report closed or replaced it
+    openTimer_.invalidate();
+    status_ = kStatusOpen;
     if (token_.empty()) {
         if (onOpen_) {
             const OpenBlock block = std::move(onOpen_);  // once, at the first open

@@ -159,6 +159,32 @@ TEST_F(ChannelTest, OpensSendsEncipheredAndMatchesRepliesByOrder) {
     EXPECT_EQ(c.successes, 1);
 }
 
+TEST_F(ChannelTest, ConnectedIsReportedBeforeTheChannelCountsAsOpen) {
+    // What a receiver of "connected" sees: the channel not yet open, so a
+    // request it sends from there is refused and nothing goes out.
+    std::vector<int32_t> statusDuringReport;
+    Outcome fromReport;
+    ch->open(
+        "ws://dealer/trade", [this] { ++opens; },
+        [&](webSocket& channel, const KAVPackage& p) {
+            if (platform::jsonInteger(p.getValue("actCode")) != webSocket::kNetConnected) return;
+            statusDuringReport.push_back(channel.Status());
+            EXPECT_EQ(opens, 0);
+            query(fromReport);
+        });
+    net.last().fireOpen();
+    EXPECT_EQ(statusDuringReport, std::vector<int32_t>{webSocket::kStatusConnecting});
+    ASSERT_EQ(fromReport.failures.size(), 1u);
+    EXPECT_EQ(fromReport.failures[0].first, "10003");
+    EXPECT_TRUE(net.last().sent.empty());
+    // Then it is open, the open block has run, and the open time-out is off.
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(opens, 1);
+    time.advance(60);
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(net.count(), 1u);
+}
+
 TEST_F(ChannelTest, RefusalsReachOnlyTheFailureBlockUnchanged) {
     openAndConnect();
     Outcome a, b;
@@ -250,6 +276,11 @@ TEST_F(ChannelTest, DebugChannelLogsEveryReceivedText) {
     ch->setDebug();
     net.last().fireText(R"({"event":"4008"})");
     EXPECT_TRUE(logs.contains(R"(接收数据：{"event":"4008"})"));
+    // A compressed quote line is logged as the quote package it becomes.
+    ch->setWSProtocol(1);
+    net.last().fireText("0,1767603600,EURUSD,1.1");
+    EXPECT_TRUE(logs.contains(
+        R"(接收数据：{"event" : "4002","data" : { "children" : ["0,1767603600,EURUSD,1.1"]}})"));
 }
 
 TEST_F(ChannelTest, HeartbeatFollowsEverySendWhileOpen) {

@@ -214,6 +214,10 @@ TEST(Funs, PriceTextsPointsRiskAndZero) {
     EXPECT_EQ(Funs::formatPrice(1.23456, 2), "1.23");
     EXPECT_EQ(Funs::formatPrice(1.23456, 0), "1");
     EXPECT_EQ(Funs::formatPrice(150.0, 3), "150.000");
+    // A symbol's decimal count comes from the server: an absurd one gives
+    // the most a double can show, not a text of a million digits.
+    EXPECT_EQ(Funs::formatPrice(0.5, 1000000), "0.500000000000000");
+    EXPECT_EQ(Funs::formatPrice(2.0, -3), "2");
     EXPECT_EQ(Funs::getPointWithPrice1(1.10250, 1.10000, 5), 250);
     EXPECT_EQ(Funs::getPointWithPrice1(1.15, 1.10, 2), 5);
     EXPECT_EQ(Funs::getPointWithPrice1(1.0, 2.0, 0), 1);
