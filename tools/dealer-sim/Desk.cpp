@@ -363,16 +363,22 @@ Json Desk::rateRecords() const {
     return list;
 }
 
-Json Desk::ticketRecord(const Ticket& t, double quantity) const {
-    const SymbolDef& s = market_.symbol(t.symbol);
-    const Account* a = accountOf(t.uid);
+Json Desk::orderHead(const std::string& code, const std::string& uid, const SymbolDef& s,
+                     bool buy) const {
+    const Account* a = accountOf(uid);
     Json r = Json::object();
-    r["orderCode"] = t.code;
+    r["orderCode"] = code;
     r["accId"] = a ? a->accId : 0;
     r["symbolId"] = s.id;
     r["symbolCode"] = s.code;
     r["symbolName"] = s.name;
-    r["bsCode"] = t.buy ? "b" : "s";
+    r["bsCode"] = buy ? "b" : "s";
+    return r;
+}
+
+Json Desk::ticketRecord(const Ticket& t, double quantity) const {
+    const SymbolDef& s = market_.symbol(t.symbol);
+    Json r = orderHead(t.code, t.uid, s, t.buy);
     r["quantityHold"] = quantity;
     r["priceOpen"] = s.price(t.openPoints);
     r["priceHold"] = s.price(t.openPoints);
@@ -396,14 +402,7 @@ Json Desk::ticketRecords(const std::string& uid) const {
 
 Json Desk::orderRecord(const PendingOrder& o, double quantity, const std::string& status) const {
     const SymbolDef& s = market_.symbol(o.symbol);
-    const Account* a = accountOf(o.uid);
-    Json r = Json::object();
-    r["orderCode"] = o.code;
-    r["accId"] = a ? a->accId : 0;
-    r["symbolId"] = s.id;
-    r["symbolCode"] = s.code;
-    r["symbolName"] = s.name;
-    r["bsCode"] = o.buy ? "b" : "s";
+    Json r = orderHead(o.code, o.uid, s, o.buy);
     r["limitType"] = o.limitType;
     r["orderPrice"] = s.price(o.pricePoints);
     r["priceStopLose"] = s.price(o.stopLoss);
@@ -476,14 +475,7 @@ Json Desk::positionRecords(const std::string& uid) const {
 
 Json Desk::closedRecord(const ClosedTicket& c) const {
     const SymbolDef& s = market_.symbol(c.symbol);
-    const Account* a = accountOf(c.uid);
-    Json r = Json::object();
-    r["orderCode"] = c.code;
-    r["accId"] = a ? a->accId : 0;
-    r["symbolId"] = s.id;
-    r["symbolCode"] = s.code;
-    r["symbolName"] = s.name;
-    r["bsCode"] = c.closedByBuy ? "b" : "s";
+    Json r = orderHead(c.code, c.uid, s, c.closedByBuy);
     r["quantityClose"] = c.quantityClose;
     r["quantityHold"] = c.quantityHold;
     r["priceOpen"] = s.price(c.openPoints);

@@ -196,6 +196,9 @@ class Desk {
     std::string nextCode();
 
     Json accountRecord(const Account& a) const;
+    // The members every ticket, order and closed-ticket record starts with.
+    Json orderHead(const std::string& code, const std::string& uid, const SymbolDef& s,
+                   bool buy) const;
     Json ticketRecord(const Ticket& t, double quantity) const;
     Json orderRecord(const PendingOrder& o, double quantity, const std::string& status) const;
     Json positionRecord(const std::string& uid, int symbol) const;
