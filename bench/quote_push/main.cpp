@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "Core/KAVCrypt.h"
 #include "platform/Json.h"
 #include "platform/Log.h"

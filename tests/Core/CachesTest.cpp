@@ -2,11 +2,11 @@
 // queries over a fake trading channel, and quotes applied to cached symbols.
 #include <gtest/gtest.h>
 
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
-#include "tests/Core/FakeConnection.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/FakeConnection.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using platform::Json;

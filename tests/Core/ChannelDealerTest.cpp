@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "Core/Biz/IBiz.h"
-#include "Core/KAVBizSDK.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include "Core/webSocket.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
-#include "tests/Core/FakeConnection.h"
+#include "tests/support/FakeConnection.h"
 #include "tests/support/TestSupport.h"
 
 using platform::Json;

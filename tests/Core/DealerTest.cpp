@@ -8,12 +8,12 @@
 #include <string>
 
 #include "Core/Biz/BizDealer.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "Core/httpQuery.h"
 #include "platform/Files.h"
 #include "platform/ui/Image.h"
 #include "tests/Core/HttpTestServer.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

@@ -7,8 +7,8 @@
 
 #include "Core/Biz/BizDWAmount.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

@@ -7,10 +7,10 @@
 
 #include <cmath>
 
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
-#include "tests/Core/FakeConnection.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/FakeConnection.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

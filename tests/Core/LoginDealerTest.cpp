@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <set>
 
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

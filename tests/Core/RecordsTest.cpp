@@ -7,10 +7,10 @@
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
 #include "platform/Log.h"
-#include "tests/platform/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 
 using platform::Json;
 

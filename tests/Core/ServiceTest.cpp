@@ -3,14 +3,16 @@
 // channel, and the token check after a reopen on a fake connection.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "Core/Biz/BizReconnect.h"
 #include "Core/Biz/IBiz.h"
-#include "Core/KAVBizSDK.h"
 #include "Core/KAVCrypt.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
-#include "tests/Core/FakeConnection.h"
-#include "tests/Core/ServiceTestSupport.h"
+#include "tests/support/FakeConnection.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using platform::Json;
@@ -299,3 +301,20 @@ TEST_F(ServiceTest, TokenCheckFailureMessage) {
               std::make_pair(std::string("sys_1006"),
                              std::string("wsTrader - CheckToken -  TOKEN校验失败：请求超时")));
 }
+
+#ifndef NDEBUG
+// The service object is main-thread state: a call from the network thread or
+// a work queue must fail where it is made, not corrupt the caches later.
+TEST(ServiceObjectDeathTest, AnEntryPointCalledOffTheMainThreadStopsAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            auto sdk = std::make_shared<KAVBizSDK>();
+            std::thread([&] { sdk->logout(); }).join();
+        },
+        "logout called off the main thread");
+    // The same call on the main thread is fine.
+    auto sdk = std::make_shared<KAVBizSDK>();
+    sdk->logout();
+}
+#endif

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
-#include "tests/Core/TradingTestSupport.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "tests/support/TradingTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 #include "Core/Biz/BizHisQuoted.h"
 #include "Core/Biz/BizOrder.h"
 #include "Core/webSocket.h"
-#include "tests/Core/TradingTestSupport.h"
+#include "tests/support/TradingTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using platform::Json;

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "Core/KAVBizSDK.h"
-#include "tests/Core/TradingTestSupport.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "tests/support/TradingTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using platform::Json;

@@ -5,7 +5,7 @@
 #include "platform/Audio.h"
 #include "platform/Bundle.h"
 #include "platform/Files.h"
-#include "tests/platform/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 namespace audio = platform::audio;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/Dates.h"
-#include "tests/platform/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 namespace dates = platform::dates;

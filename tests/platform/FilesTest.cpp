@@ -7,7 +7,7 @@
 
 #include "platform/Files.h"
 #include "tests/platform/KilledSave.h"
-#include "tests/platform/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 namespace files = platform::files;

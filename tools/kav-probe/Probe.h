@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/RunLoop.h"
 
 namespace kavprobe {

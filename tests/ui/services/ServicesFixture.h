@@ -7,7 +7,7 @@
 #include "platform/Dates.h"
 #include "platform/Files.h"
 #include "platform/UserDefaults.h"
-#include "tests/platform/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 namespace kavtest {

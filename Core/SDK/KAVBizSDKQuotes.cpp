@@ -10,7 +10,7 @@
 #include "Core/Biz/BizUserAccount.h"
 #include "Core/Biz/ReplyValues.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
 
 using platform::Json;

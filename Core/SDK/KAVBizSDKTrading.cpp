@@ -13,8 +13,9 @@
 #include "Core/Biz/BizOrder.h"
 #include "Core/CalculateUtils.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "Core/SymbolFields.h"
+#include "platform/MainThread.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ typename Map::mapped_type entryOf(const Map& map, const typename Map::key_type& 
 // ---- queries ----------------------------------------------------------------
 
 void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODHoldBill>& bills) {
@@ -89,6 +91,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
 }
 
 void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODLimitBill>& orders) {
@@ -105,6 +108,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
 
 void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess,
                                            KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldPosition>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODHoldPosition>& positions) {
@@ -125,6 +129,7 @@ void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess,
 }
 
 void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizCloseBill>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODCloseBill>& closed) {
@@ -140,6 +145,7 @@ void KAVBizSDK::queryCloseBillOnSuccess(CloseBillsBlock onSuccess, KAVFailureBlo
 }
 
 void KAVBizSDK::queryBulletinOnSuccess(BulletinsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     queryWithBiz(std::make_shared<BizBulletin>(channelNamed(kWSMSG)), std::move(onSuccess),
                  std::move(onFailure));
 }
@@ -148,6 +154,7 @@ void KAVBizSDK::hisQuotedWithSymbol(const std::string& symbolCode, int32_t perio
                                     int64_t tmStamp, const std::string& /*startDate*/,
                                     const std::string& /*endDate*/, BarsBlock onSuccess,
                                     KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     const auto channel = channelNamed(kWSHisQuoted);
     if (!channel) return kavFail(onFailure, kNoHistoryService);
     if (channel->Status() != webSocket::kStatusOpen)
@@ -190,6 +197,7 @@ std::shared_ptr<MODLimitPrice> KAVBizSDK::getLimitWithSymbolCode(const std::stri
 void KAVBizSDK::sendOrder(MODOrder& order, const MODSymbolInfo& symbol,
                           const std::string& eventCode, KAVDoneBlock onSuccess,
                           KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     order.symbolId = symbol.symbolId;
     order.pointAsk = symbol.pointAsk;
     order.pointBid = symbol.pointBid;
@@ -205,6 +213,7 @@ void KAVBizSDK::marketOpenWithSymbol(const std::string& symbolCode, double quant
                                      int32_t pointOffset, double priceStopLose,
                                      double priceTakeProfit, const std::string& memo,
                                      KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
@@ -226,6 +235,7 @@ void KAVBizSDK::marketCloseWithSymbol(const std::string& symbolCode, double quan
                                       const std::string& bsCode, int32_t pointOffset,
                                       double revQuantity, const std::string& memo,
                                       KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     // Without the symbol there is no price to close at: the order would go
     // out at price 0 for symbol id 0.
     const auto symbol = getSymbolWith(symbolCode);
@@ -250,6 +260,7 @@ void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket,
                                      int32_t pointOffset, double revQuantity,
                                      const std::string& memo, KAVDoneBlock onSuccess,
                                      KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!ticket) return kavFail(onFailure, kBadBillData);
     const auto symbol = getSymbolWith(ticket->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
@@ -274,6 +285,7 @@ void KAVBizSDK::limitOpenWithSymbol(const std::string& symbolCode, double quanti
                                     double priceStopLose, double priceTakeProfit,
                                     const std::string& validDateType, const std::string& memo,
                                     KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
@@ -301,6 +313,7 @@ void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double pric
                                       double priceTakeProfit, const std::string& orderCode,
                                       const std::string& memo, KAVDoneBlock onSuccess,
                                       KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     const auto symbol = getSymbolWith(symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     MODOrder order;
@@ -317,6 +330,7 @@ void KAVBizSDK::modifyOrderWithSymbol(const std::string& symbolCode, double pric
 void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pending,
                                      const std::string& memo, KAVDoneBlock onSuccess,
                                      KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!pending) return kavFail(onFailure, kBadBillInfo);
     const auto symbol = getSymbolWith(pending->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);

@@ -5,12 +5,14 @@
 #include "Core/Biz/BizCERInfo.h"
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
+#include "platform/MainThread.h"
 
 // ---- symbols ---------------------------------------------------------------
 
 void KAVBizSDK::querySymbolOnSuccess(SymbolsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     auto biz = std::make_shared<BizSymbolInfo>(channelNamed(kWSTrader));
     biz->loadDataWithSID(
         sid_, userId_,
@@ -64,6 +66,7 @@ std::string KAVBizSDK::accountKey(int32_t accId) {
 }
 
 void KAVBizSDK::queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     auto biz = std::make_shared<BizUserAccount>(channelNamed(kWSTrader));
     queryWithBiz(
         biz,
@@ -103,6 +106,7 @@ MODList<MODUserAccount> KAVBizSDK::getAccounts() const {
 // ---- exchange rates ----------------------------------------------------------
 
 void KAVBizSDK::queryCERInfoOnSuccess(RatesBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     auto biz = std::make_shared<BizCERInfo>(channelNamed(kWSTrader));
     biz->loadDataWithSID(
         sid_, userId_,

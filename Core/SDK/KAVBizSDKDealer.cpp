@@ -2,10 +2,12 @@
 #include "Core/Biz/BizDWAmount.h"
 #include "Core/Biz/BizDealer.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/MainThread.h"
 
 void KAVBizSDK::queryDealerWithKey(const std::string& key, const std::string& url,
                                    BizDealer::DealersBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     auto biz =
         std::make_shared<BizDealer>(url.empty() ? std::string(BizDealer::kDefaultServer) : url);
     biz->getDealerWithKey(key, std::move(onSuccess), std::move(onFailure));
@@ -14,6 +16,7 @@ void KAVBizSDK::queryDealerWithKey(const std::string& key, const std::string& ur
 void KAVBizSDK::DWWithAccID(int32_t accId, double amount, const std::string& type,
                             const std::string& memo, KAVDoneBlock onSuccess,
                             KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     MODDWAmount order;
     order.accId = accId;
     order.amChange = amount;

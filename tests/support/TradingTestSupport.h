@@ -17,7 +17,7 @@
 #include "Core/KAVTypes.h"
 #include "platform/Json.h"
 #include "platform/Strings.h"
-#include "tests/Core/FakeConnection.h"
+#include "tests/support/FakeConnection.h"
 
 namespace kavtest {
 

@@ -7,8 +7,9 @@
 
 #include "Core/Biz/BizLogin.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
+#include "platform/MainThread.h"
 
 using platform::Json;
 using platform::stringf;
@@ -32,6 +33,7 @@ auto KAVBizSDK::whileLogin(uint64_t attempt, Step step) {
 void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& password,
                                 const std::string& vailCode, const std::vector<std::string>& urls,
                                 KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     // Whatever ran before is replaced: its stages find they are no longer current.
     ++loginAttempt_;
     loginRunning_ = false;

@@ -3,7 +3,8 @@
 // The one trading service object of a session: it owns the service
 // channels (by name), the session, the caches of trading records and the
 // delegate, and runs queries, the login chain and the push dispatch.
-// Main thread only. Lives in a std::shared_ptr.
+// Main thread only (debug builds stop a call from another thread at once).
+// Lives in a std::shared_ptr.
 //
 // Layering: the channels (Core) sit below the request classes (Core/Biz),
 // and this object sits above both. A reopened channel checks its token with

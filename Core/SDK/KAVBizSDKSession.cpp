@@ -3,7 +3,8 @@
 // that a token-refused notice starts.
 #include "Core/Biz/BizLogin.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/MainThread.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ constexpr int32_t kTryConnectCount = 3;
 }  // namespace
 
 void KAVBizSDK::stopConnect() {
+    KAV_ASSERT_MAIN_THREAD();
     // The session is over for everyone: a re-login must not bring it back,
     // and no answer of a request sent in its name may still arrive.
     stopReconnect();
@@ -34,6 +36,7 @@ void KAVBizSDK::abandonLogin() {
 }
 
 void KAVBizSDK::logout() {
+    KAV_ASSERT_MAIN_THREAD();
     stopConnect();
     notifyDelegate(delegate(), "onLogout", kWSPushAlwaysLog,
                    [](WSPushMessage& d) { d.onLogout(); });
@@ -42,6 +45,7 @@ void KAVBizSDK::logout() {
 void KAVBizSDK::passwordChange(const std::string& newPassword, int32_t passwordType,
                                const std::string& oldPassword, KAVDoneBlock onSuccess,
                                KAVFailureBlock onFailure) {
+    KAV_ASSERT_MAIN_THREAD();
     auto biz = std::make_shared<BizLogin>(channelNamed(kWSTrader));
     biz->updatePasswordWithSID(
         sid_, userId_, passwordType, newPassword, oldPassword,
@@ -75,6 +79,7 @@ void KAVBizSDK::onNetworkUnready() {
 // ---- service-level re-login ------------------------------------------------
 
 void KAVBizSDK::startReconnect() {
+    KAV_ASSERT_MAIN_THREAD();
     if (isReLoginPending()) return;
     reLoginTimer_ = platform::Timer::schedule(kReLoginDelay, false, [weak = weak_from_this()] {
         if (auto self = weak.lock()) self->autoLogin();

@@ -15,9 +15,10 @@
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
 #include "Core/Funs.h"
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "Core/SymbolFields.h"
 #include "platform/Strings.h"
+#include "platform/MainThread.h"
 
 using platform::Json;
 
@@ -63,6 +64,7 @@ void eachPushed(KAVBizSDK& sdk, const MODList<Record>& records, const char* meth
 }  // namespace
 
 void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
+    KAV_ASSERT_MAIN_THREAD();
     using Handler = void (KAVBizSDK::*)(const KAVPackage&);
     // Events without a handler are known and ignored.
     static const std::unordered_map<std::string_view, Handler> kHandlers = {

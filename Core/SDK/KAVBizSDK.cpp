@@ -1,4 +1,4 @@
-#include "Core/KAVBizSDK.h"
+#include "Core/SDK/KAVBizSDK.h"
 
 #include "Core/Biz/BizReconnect.h"
 #include "Core/Funs.h"
