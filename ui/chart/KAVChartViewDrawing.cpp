@@ -213,8 +213,9 @@ int KAVChartView::pointToIndex(CGPoint point) const {
     const MODChartList* list = windowList();
     const double step = config_->pointPadding + config_->pointWidth;
     if (!list || !(step > 0)) return -1;
-    // The slots the bars are drawn in: slot k begins at barLeft(startIndex + k).
-    const double k = std::floor((point.x - barLeft(startIndex_)) / step);
+    // The slots the bars are drawn in: slot k begins at barLeft(startIndex + k)
+    // (a hair of tolerance so that a bar's own left edge finds it).
+    const double k = std::floor((point.x - barLeft(startIndex_)) / step + 1e-9);
     if (!(k >= 0) || k >= static_cast<double>(std::numeric_limits<int>::max())) return -1;
     const long index = startIndex_ + static_cast<long>(k);
     const long end = std::min<long>(endIndex_, static_cast<long>(list->size()));
