@@ -4,7 +4,11 @@
 #include <sstream>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
+#include "platform/ui/TouchInput.h"
 
 namespace platform::ui {
 

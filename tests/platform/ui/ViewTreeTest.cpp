@@ -4,6 +4,7 @@
 
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"

@@ -9,11 +9,13 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
