@@ -14,27 +14,56 @@ namespace {
 constexpr double kSwipeDistance = 30;
 constexpr double kRowAnimation = 0.3;
 
-// A sideways pan: fails when the finger moves more up or down than across.
-class SwipePan : public UIPanGestureRecognizer {
-  public:
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
-        if (state() == UIGestureRecognizerState::Possible) {
-            CGPoint t = translationInView(nullptr);
-            if (std::hypot(t.x, t.y) >= 10 && std::fabs(t.y) >= std::fabs(t.x)) {
-                setState(UIGestureRecognizerState::Failed);
-                return;
-            }
-        }
-        UIPanGestureRecognizer::touchesMoved(touches, event);
-    }
-};
-
 UITableViewDelegate& defaultDelegate() {
     static UITableViewDelegate d;
     return d;
 }
 
 }  // namespace
+
+// The swipe-to-delete pan. It takes a sideways drag only where it has
+// something to do: leftward from a row that can be deleted, rightward to put
+// away the delete button that was shown when the finger came down. Any other
+// drag fails it before it begins, so the recognisers above the table (a
+// drawer's pan over a list) get the drag.
+class UITableView::SwipePan : public UIPanGestureRecognizer {
+  public:
+    explicit SwipePan(UITableView* owner) : owner_(owner) {}
+
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override {
+        // The table hides an open delete button as the finger comes down, so
+        // remember whether one was open before it does.
+        if (touches_.empty()) deleteWasShown_ = owner_->swiped_.has_value();
+        UIPanGestureRecognizer::touchesBegan(touches, event);
+    }
+
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
+        if (state() == UIGestureRecognizerState::Possible) {
+            const CGPoint t = translationInView(owner_);
+            if (std::hypot(t.x, t.y) >= kDecisionDistance && !wants(t)) {
+                setState(UIGestureRecognizerState::Failed);
+                return;
+            }
+        }
+        UIPanGestureRecognizer::touchesMoved(touches, event);
+    }
+
+  private:
+    static constexpr double kDecisionDistance = 10;
+
+    bool wants(CGPoint t) const {
+        if (std::fabs(t.y) >= std::fabs(t.x)) return false;
+        if (t.x > 0) return deleteWasShown_;
+        CGPoint start = locationInView(owner_);
+        start.x -= t.x;
+        start.y -= t.y;
+        auto ip = owner_->indexPathForRowAtPoint(start);
+        return ip && owner_->canSwipeToDelete(*ip);
+    }
+
+    UITableView* owner_;
+    bool deleteWasShown_ = false;
+};
 
 // ---- delegate defaults --------------------------------------------------
 
@@ -62,7 +91,7 @@ UITableView::UITableView(const CGRect& frame, UITableViewStyle style)
     alwaysBounceVertical = true;
     setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::rgb255(239, 239, 244)
                                                           : UIColor::whiteColor());
-    swipe_ = std::make_shared<SwipePan>();
+    swipe_ = std::make_shared<SwipePan>(this);
     UITableView* self = this;
     swipe_->addTarget([self](UIGestureRecognizer& g) {
         self->handleSwipe(static_cast<UIPanGestureRecognizer&>(g));
@@ -396,6 +425,15 @@ void UITableView::scrollToRowAtIndexPath(NSIndexPath ip, UITableViewScrollPositi
     setContentOffset(o, animated);
 }
 
+bool UITableView::canSwipeToDelete(NSIndexPath ip) {
+    auto ds = dataSource.lock();
+    if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, ip)) return false;
+    auto dl = tableDelegate.lock();
+    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
+    return d.tableViewEditingStyleForRowAtIndexPath(this, ip) ==
+           UITableViewCellEditingStyle::Delete;
+}
+
 void UITableView::hideSwipe() {
     if (!swiped_) return;
     if (auto* cell = cellForRowAtIndexPath(*swiped_)) cell->hideDeleteButton();
@@ -413,13 +451,9 @@ void UITableView::handleSwipe(UIPanGestureRecognizer& pan) {
         hideSwipe();
         return;
     }
-    if (t.x > -kSwipeDistance || !ip) return;
-    auto ds = dataSource.lock();
+    if (t.x > -kSwipeDistance || !ip || !canSwipeToDelete(*ip)) return;
     auto dl = tableDelegate.lock();
     UITableViewDelegate& d = dl ? *dl : defaultDelegate();
-    if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, *ip)) return;
-    if (d.tableViewEditingStyleForRowAtIndexPath(this, *ip) != UITableViewCellEditingStyle::Delete)
-        return;
     hideSwipe();
     UITableViewCell* cell = cellForRowAtIndexPath(*ip);
     if (!cell) return;

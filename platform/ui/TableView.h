@@ -70,6 +70,9 @@ class UITableViewDelegate {
 // A vertical list of rows in sections with headers and footers, built from
 // the data source; only the rows on screen have cells, and cells that leave
 // the screen wait under their reuse identifier for dequeueReusableCell.
+// A sideways drag is the table's only to offer a delete button (leftward, on
+// a row that can be deleted) or to put the shown one away (rightward); every
+// other sideways drag is left to the recognisers above the table.
 class UITableView : public UIScrollView {
   public:
     explicit UITableView(const CGRect& frame = CGRectZero,
@@ -147,6 +150,8 @@ class UITableView : public UIScrollView {
     void layoutVisibleCells(bool animated);
     UITableViewCellPtr makeCell(NSIndexPath ip);
     void enqueue(const UITableViewCellPtr& cell);
+    class SwipePan;
+    bool canSwipeToDelete(NSIndexPath ip);
     void hideSwipe();
     void handleSwipe(UIPanGestureRecognizer& pan);
     UIViewPtr makeHeader(long section, const std::string& title) const;
@@ -161,7 +166,7 @@ class UITableView : public UIScrollView {
     std::optional<NSIndexPath> selected_;
     std::optional<NSIndexPath> pressed_;
     std::optional<NSIndexPath> swiped_;
-    std::shared_ptr<UIPanGestureRecognizer> swipe_;
+    std::shared_ptr<SwipePan> swipe_;
     bool loaded_ = false;
     size_t cellRequests_ = 0;
 };
