@@ -197,6 +197,21 @@ void UIDriver::rotate(UIDeviceOrientation o) {
     drain();
 }
 
+std::vector<accessibility::PostedNotification> UIDriver::accessibilityNotifications() {
+    return accessibility::postedNotifications();
+}
+
+std::vector<std::string> UIDriver::announcements() {
+    std::vector<std::string> out;
+    for (auto& n : accessibility::postedNotifications())
+        if (n.notification == UIAccessibilityAnnouncementNotification) out.push_back(n.argument);
+    return out;
+}
+
+void UIDriver::clearAccessibilityNotifications() {
+    accessibility::clearPostedNotifications();
+}
+
 std::string UIDriver::dumpViewTree(UIView* root) {
     std::ostringstream out;
     std::function<void(UIView*, int)> dump = [&](UIView* v, int depth) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -60,6 +61,12 @@ class UIDriver {
     static void advance(double seconds);
     // Runs what is ready on the main run loop without moving time.
     static void drain();
+
+    // What the screens posted to the accessibility layer, oldest first, and
+    // the texts they announced.
+    static std::vector<accessibility::PostedNotification> accessibilityNotifications();
+    static std::vector<std::string> announcements();
+    static void clearAccessibilityNotifications();
 
     // "Class tag=N frame={{x, y}, {w, h}} text="..." hidden" per view,
     // indented by depth.

@@ -127,10 +127,6 @@ UIBezierPath roundedBounds(const CGRect& b, double radius) {
                       : UIBezierPath::bezierPathWithRect(b);
 }
 
-void setSource(cairo_t* cr, const UIColor& c) {
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-}
-
 }  // namespace
 
 namespace render {
@@ -624,7 +620,7 @@ void CALayer::render(cairo_t* cr) {
     const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
     if (!s.backgroundColor.isClear()) {
         outline.apply(cr);
-        setSource(cr, s.backgroundColor);
+        UIColorSetCairoSource(cr, s.backgroundColor);
         cairo_fill(cr);
     }
     cairo_save(cr);
@@ -643,7 +639,7 @@ void CALayer::render(cairo_t* cr) {
         if (!CGRectIsNull(inset)) {
             roundedBounds(inset, std::max(0.0, s.cornerRadius - s.borderWidth / 2)).apply(cr);
             cairo_set_line_width(cr, s.borderWidth);
-            setSource(cr, s.borderColor);
+            UIColorSetCairoSource(cr, s.borderColor);
             cairo_stroke(cr);
         }
     }

@@ -9,12 +9,6 @@
 
 namespace platform::ui {
 
-namespace {
-void setSource(cairo_t* cr, const UIColor& c) {
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-}
-}  // namespace
-
 void CAShapeLayer::setPath(CGPathRef p) {
     path_ = std::move(p);
     render::markDirty();
@@ -43,7 +37,7 @@ void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
     cairo_save(cr);
     if (fillColor_ && !fillColor_->isClear()) {
         path_->apply(cr);
-        setSource(cr, *fillColor_);
+        UIColorSetCairoSource(cr, *fillColor_);
         cairo_fill(cr);
     }
     const double s0 = std::clamp(state.strokeStart, 0.0, 1.0),
@@ -102,7 +96,7 @@ void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
         cairo_set_line_join(cr, lineJoin == CGLineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
                                 : lineJoin == CGLineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
                                                                 : CAIRO_LINE_JOIN_MITER);
-        setSource(cr, *strokeColor_);
+        UIColorSetCairoSource(cr, *strokeColor_);
         cairo_stroke(cr);
     }
     cairo_restore(cr);

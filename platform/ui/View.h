@@ -127,6 +127,13 @@ class UIView : public UIResponder, public CALayerDelegate {
     // The text the view shows (labels, buttons, fields); empty for others.
     virtual std::string debugText() const { return {}; }
 
+    // Accessibility: what a screen reader says for the view, and whether it
+    // is one element to it (its subviews then are not).
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const std::string& label) { accessibilityLabel_ = label; }
+    bool isAccessibilityElement() const { return accessibilityElement_; }
+    void setIsAccessibilityElement(bool element) { accessibilityElement_ = element; }
+
     // Tree.
     UIViewPtr superview() const;
     UIView* superviewRaw() const { return superview_; }
@@ -222,6 +229,8 @@ class UIView : public UIResponder, public CALayerDelegate {
     std::vector<UIGestureRecognizerPtr> gestureRecognizers_;
     UIResponder* viewDelegate_ = nullptr;
     long tag_ = 0;
+    std::string accessibilityLabel_;
+    bool accessibilityElement_ = false;
     bool userInteractionEnabled_ = true;
     bool multipleTouchEnabled_ = false;
     bool exclusiveTouch_ = false;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/ui/Accessibility.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -241,6 +243,41 @@ TEST(Driver, FindsViewsAndDumpsTheTree) {
     EXPECT_NE(dump.find("  UILabel tag=42 frame={{10, 10}, {100, 20}} text=\"行情\"\n"),
               std::string::npos);
     EXPECT_NE(dump.find("text=\"行情\" hidden"), std::string::npos);
+}
+
+TEST(Driver, RecordsWhatTheScreensAnnounce) {
+    kavtest::VirtualTime time;
+    UIDriver::clearAccessibilityNotifications();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto button = std::make_shared<UIControl>(CGRectMake(10, 10, 100, 40));
+    button->addTarget(
+        [](UIControl*, UIEvent*) {
+            UIAccessibilityPostNotification(UIAccessibilityScreenChangedNotification);
+            UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, "正在登录");
+        },
+        UIControlEventTouchUpInside);
+    window->addSubview(button);
+    window->makeKeyAndVisible();
+    const double start = time.clock().now();
+
+    UIDriver::tap(button.get());
+    time.advance(2);
+    UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, "登录成功");
+    using Posted = accessibility::PostedNotification;
+    EXPECT_EQ(
+        UIDriver::accessibilityNotifications(),
+        (std::vector<Posted>{{UIAccessibilityScreenChangedNotification, "", start},
+                             {UIAccessibilityAnnouncementNotification, "正在登录", start},
+                             {UIAccessibilityAnnouncementNotification, "登录成功", start + 2}}));
+    EXPECT_EQ(UIDriver::announcements(), (std::vector<std::string>{"正在登录", "登录成功"}));
+
+    // A long session keeps only the latest ones.
+    for (int i = 0; i < 1000; ++i)
+        UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, std::to_string(i));
+    EXPECT_LE(UIDriver::accessibilityNotifications().size(), 256u);
+    EXPECT_EQ(UIDriver::announcements().back(), "999");
+    UIDriver::clearAccessibilityNotifications();
+    EXPECT_TRUE(UIDriver::announcements().empty());
 }
 
 }  // namespace
