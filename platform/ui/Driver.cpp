@@ -54,7 +54,7 @@ void UIDriver::forEachView(UIView* root, const std::function<void(UIView*)>& f) 
         visit(r, f);
 }
 
-UIView* UIDriver::viewWithTag(long tag, UIView* root) {
+UIView* UIDriver::findViewWithTag(long tag, UIView* root) {
     for (auto* r : roots(root))
         if (auto* v = findTag(r, tag)) return v;
     return nullptr;

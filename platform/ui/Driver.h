@@ -18,7 +18,11 @@ namespace platform::ui {
 class UIDriver {
   public:
     // Searches start at `root`, or at every visible window, front-most first.
-    static UIView* viewWithTag(long tag, UIView* root = nullptr);
+    // The front-most view with the tag, as a T (null when it is another kind).
+    template <typename T = UIView>
+    static T* viewWithTag(long tag, UIView* root = nullptr) {
+        return dynamic_cast<T*>(findViewWithTag(tag, root));
+    }
     // Views whose shown text (debugText) equals the text, visible ones only.
     static std::vector<UIView*> viewsWithText(const std::string& text, UIView* root = nullptr);
     static UIView* viewWithText(const std::string& text, UIView* root = nullptr);
@@ -75,6 +79,9 @@ class UIDriver {
     static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1,
                           UIWindow* window = nullptr);
     static UIImagePtr renderImage(CGFloat scale = 1, UIWindow* window = nullptr);
+
+  private:
+    static UIView* findViewWithTag(long tag, UIView* root);
 };
 
 }  // namespace platform::ui

@@ -111,10 +111,10 @@ void UIView::setTintAdjustmentMode(UIViewTintAdjustmentMode m) {
     setTintColor(tintColor_);
 }
 
-UIView* UIView::viewWithTag(long tag) {
-    if (tag_ == tag) return this;
+UIView* UIView::findViewWithTag(long tag) const {
+    if (tag_ == tag) return const_cast<UIView*>(this);
     for (auto& s : subviews_)
-        if (auto* v = s->viewWithTag(tag)) return v;
+        if (auto* v = s->findViewWithTag(tag)) return v;
     return nullptr;
 }
 

@@ -120,8 +120,16 @@ class UIView : public UIResponder, public CALayerDelegate {
     // Identification.
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
-    // This view or the first descendant (depth first) with the tag.
-    UIView* viewWithTag(long tag);
+    // This view or the first descendant (depth first) with the tag, as a T:
+    // null when no view has the tag or the first one found is not a T. The
+    // result keeps the view alive while the caller holds it.
+    //     auto price = view()->viewWithTag<UILabel>(1003);
+    //     if (price) price->setText(text);
+    template <typename T = UIView>
+    std::shared_ptr<T> viewWithTag(long tag) const {
+        UIView* found = findViewWithTag(tag);
+        return found ? found->sharedSelf<T>() : nullptr;
+    }
     // Class name without namespace, for dumps and lookups.
     std::string className() const;
     // The text the view shows (labels, buttons, fields); empty for others.
@@ -218,6 +226,7 @@ class UIView : public UIResponder, public CALayerDelegate {
 
   private:
     friend class UIWindow;
+    UIView* findViewWithTag(long tag) const;
     void resizeSubviews(CGSize oldSize);
     void notifyWillMoveToWindow(UIWindow* w);
     void notifyDidMoveToWindow();
