@@ -13,6 +13,7 @@
 
 #include "platform/RunLoop.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "ui/chart/KAVChartView.h"
 
@@ -69,8 +70,7 @@ struct Scene {
         chart->setBackgroundColor(UIColor::grey255(30));
         window->addSubview(chart);
         window->makeKeyAndVisible();
-        chart->onButtonClick(
-            static_cast<UIControl*>(chart->viewWithTag(KAVChartView::kTagKLineButton)));
+        chart->onButtonClick(chart->viewWithTag<UIControl>(KAVChartView::kTagKLineButton).get());
         chart->setDecimal(2);
         chart->setData(walk(bars), gold());
     }

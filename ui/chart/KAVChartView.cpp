@@ -3,8 +3,8 @@
 #include "ui/chart/KAVChartView.h"
 
 #include "platform/MainThread.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/Controls.h"
 #include "ui/services/KAVSound.h"
 
 using namespace platform::ui;
@@ -137,14 +137,14 @@ void KAVChartView::makeButtons() {
 void KAVChartView::placeChartTypeButtons() {
     const CGSize size = bounds().size;
     const CGFloat middle = (size.width - kTypeButtonWidth) / 2;
-    if (auto* b = viewWithTag(kTagLineButton))
+    if (auto b = viewWithTag<UIButton>(kTagLineButton))
         b->setFrame(CGRectMake(middle - 25, size.height - 25, kTypeButtonWidth, kTypeButtonHeight));
-    if (auto* b = viewWithTag(kTagKLineButton))
+    if (auto b = viewWithTag<UIButton>(kTagKLineButton))
         b->setFrame(CGRectMake(middle + 24, size.height - 25, kTypeButtonWidth, kTypeButtonHeight));
 }
 
 void KAVChartView::showToolBar() {
-    auto* toolBar = viewWithTag(kTagToolBar);
+    auto toolBar = viewWithTag(kTagToolBar);
     if (!toolBar) return;
     const bool show = !crossOn_ && config_->chartType != MODChartConfig::kChartLine;
     toolBar->setHidden(!show);
@@ -156,8 +156,8 @@ void KAVChartView::showToolBar() {
 }
 
 void KAVChartView::setBtnBG() {
-    auto* line = viewWithTag(kTagLineButton);
-    auto* kline = viewWithTag(kTagKLineButton);
+    auto line = viewWithTag<UIButton>(kTagLineButton);
+    auto kline = viewWithTag<UIButton>(kTagKLineButton);
     if (!line || !kline) return;
     line->setBackgroundColor(kButtonGrey);
     kline->setBackgroundColor(kButtonGrey);
@@ -190,7 +190,7 @@ void KAVChartView::onButtonClick(UIControl* sender) {
     const long tag = sender->tag();
     auto& c = *config_;
     if (isPeriodTag(tag)) {
-        if (auto* toolBar = viewWithTag(kTagToolBar))
+        if (auto toolBar = viewWithTag(kTagToolBar))
             for (const auto& b : toolBar->subviews())
                 if (isPeriodTag(b->tag()))
                     b->setBackgroundColor(b.get() == sender ? kAccent : kButtonGrey);

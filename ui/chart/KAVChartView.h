@@ -8,7 +8,9 @@
 
 #include "Core/Model/MODSymbolInfo.h"
 #include "platform/ui/Control.h"
-#include "platform/ui/Gesture.h"
+#include "platform/ui/LongPressGestureRecognizer.h"
+#include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/View.h"
 #include "ui/chart/KAVChartDelegates.h"
 #include "ui/chart/KAVChartIndicators.h"

@@ -32,7 +32,7 @@ void KAVChartView::setData(std::optional<MODChartList> bars,
 }
 
 void KAVChartView::applyData(MODChartListPtr bars, std::shared_ptr<MODSymbolInfo> symbol) {
-    if (auto* activity = viewWithTag(kTagActivity)) activity->setHidden(true);
+    if (auto activity = viewWithTag(kTagActivity)) activity->setHidden(true);
     symbol_ = std::move(symbol);
     if (!bars) return;
     // The candle series reads the same list: both are the bars as given.

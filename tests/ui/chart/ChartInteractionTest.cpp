@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Audio.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/chart/ChartTestSupport.h"
 
 using namespace charttest;
@@ -46,7 +48,7 @@ struct KLine : Stage<CountingChart> {
         render();
         return chart->draws - before;
     }
-    UIView* toolBar() { return chart->viewWithTag(KAVChartView::kTagToolBar); }
+    std::shared_ptr<UIView> toolBar() { return chart->viewWithTag(KAVChartView::kTagToolBar); }
     // A finger drawn across the chart; the pan's change events.
     int pan(CGPoint from, CGPoint to, int steps) {
         panChanges = 0;
@@ -57,9 +59,9 @@ struct KLine : Stage<CountingChart> {
 
 TEST(ChartToolbar, TagsPlacesAndHighlightsInPortraitAndLandscape) {
     Stage<> s;
-    auto* toolBar = s.chart->viewWithTag(KAVChartView::kTagToolBar);
-    auto* line = s.chart->viewWithTag(KAVChartView::kTagLineButton);
-    auto* kline = s.chart->viewWithTag(KAVChartView::kTagKLineButton);
+    auto toolBar = s.chart->viewWithTag(KAVChartView::kTagToolBar);
+    auto line = s.chart->viewWithTag<UIButton>(KAVChartView::kTagLineButton);
+    auto kline = s.chart->viewWithTag<UIButton>(KAVChartView::kTagKLineButton);
     EXPECT_TRUE(toolBar->isHidden());  // minute mode
     EXPECT_EQ(line->backgroundColor(), kAccent);
     EXPECT_EQ(kline->frame(), CGRectMake(159, 259, 50, 18));
@@ -71,7 +73,7 @@ TEST(ChartToolbar, TagsPlacesAndHighlightsInPortraitAndLandscape) {
     EXPECT_EQ(toolBar->frame(), CGRectMake(158, 5, 160, 19));
     const char* titles[] = {"M1", "M5", "M30", "D1"};
     for (int i = 0; i < 4; ++i) {
-        auto* b = toolBar->viewWithTag(KAVChartView::kTagPeriodM1 + i);
+        auto b = toolBar->viewWithTag<UIButton>(KAVChartView::kTagPeriodM1 + i);
         EXPECT_EQ(b->debugText(), titles[i]);
         EXPECT_EQ(b->frame(), CGRectMake(39.0 * i, 0, 40, 19));
         EXPECT_EQ(b->backgroundColor(), i == 0 ? kAccent : kGrey);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/chart/ChartTestSupport.h"
 
 using namespace charttest;

@@ -74,7 +74,7 @@ struct Stage {
     }
     ~Stage() { time.advance(1); }
 
-    void tapTag(long tag) { platform::ui::UIDriver::tap(chart->viewWithTag(tag)); }
+    void tapTag(long tag) { platform::ui::UIDriver::tap(chart->viewWithTag(tag).get()); }
     platform::ui::UIImagePtr render() {
         return platform::ui::UIDriver::renderImage(1, window.get());
     }

@@ -17,7 +17,7 @@ TEST(ChartWindow, TheDefaultChartLeavesRoomForLabelsAChartOfItsOwnDoesNot) {
     EXPECT_FALSE(s.chart->hasIndicatorPane());
     EXPECT_EQ(s.chart->chartWidth(), 320 - 2 * 5 - 30);
     EXPECT_EQ(s.chart->chartHeight(), 284 - 2 * 5 - 20);
-    auto* activity = s.chart->viewWithTag(KAVChartView::kTagActivity);
+    auto activity = s.chart->viewWithTag(KAVChartView::kTagActivity);
     EXPECT_FALSE(activity->isHidden());
     s.chart->setData(MODChartList{}, symbol(T, T + 600));
     EXPECT_TRUE(activity->isHidden());
