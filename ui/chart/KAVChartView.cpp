@@ -143,6 +143,14 @@ void KAVChartView::placeChartTypeButtons() {
         b->setFrame(CGRectMake(middle + 24, size.height - 25, kTypeButtonWidth, kTypeButtonHeight));
 }
 
+void KAVChartView::layoutSubviews() {
+    UIView::layoutSubviews();
+    // A new size (a turn of the phone) moves the buttons and the toolbar at
+    // once, not only with the next bars.
+    placeChartTypeButtons();
+    showToolBar();
+}
+
 void KAVChartView::showToolBar() {
     auto toolBar = viewWithTag(kTagToolBar);
     if (!toolBar) return;

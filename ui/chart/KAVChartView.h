@@ -145,6 +145,7 @@ class KAVChartView : public platform::ui::UIView, public platform::ui::UIGesture
         platform::ui::UIGestureRecognizer* other) override;
 
     void drawRect(CGRect rect) override;
+    void layoutSubviews() override;
 
   private:
     // What a frame shows apart from the data itself; an action that leaves

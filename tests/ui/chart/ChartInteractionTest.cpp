@@ -83,13 +83,13 @@ TEST(ChartToolbar, TagsPlacesAndHighlightsInPortraitAndLandscape) {
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM1)->backgroundColor(), kGrey);
 
     // Turned to landscape: the toolbar goes to the new right edge with its
-    // highlight; new bars put the buttons back at the bottom centre.
+    // highlight, the buttons to the new bottom centre.
     s.chart->setFrame(CGRectMake(0, 5, 568, 315));
     s.chart->setToolBar(MODChartConfig::kViewLandscape);
     EXPECT_EQ(s.chart->config()->chartViewType, 16);
     EXPECT_EQ(toolBar->frame().origin.x, 568 - 162);
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM30)->backgroundColor(), kAccent);
-    s.chart->setData(walk(200), symbol(T, T + 86400));
+    s.chart->layoutIfNeeded();
     EXPECT_EQ(kline->frame(), CGRectMake(283, 290, 50, 18));
     s.chart->setFrame(CGRectMake(0, 0, 320, 284));
     s.chart->setToolBar(MODChartConfig::kViewPortrait);
