@@ -16,7 +16,8 @@ class KAVChartView;
 // arrives after the user has turned to another symbol or period is dropped,
 // so a slow answer never paints the wrong bars under the current title. A
 // failed request leaves the chart as it was. Holds the service object and
-// the chart weakly. Main thread only.
+// the chart weakly; made with std::make_shared (the answers find it through
+// a weak reference). Main thread only.
 class KAVChartLoader : public std::enable_shared_from_this<KAVChartLoader> {
   public:
     // Bars asked for: the last 1,000.

@@ -149,6 +149,8 @@ void KAVChartView::layoutSubviews() {
     // once, not only with the next bars.
     placeChartTypeButtons();
     showToolBar();
+    if (auto activity = viewWithTag(kTagActivity))
+        activity->setCenter({bounds().size.width / 2, bounds().size.height / 2});
 }
 
 void KAVChartView::showToolBar() {
