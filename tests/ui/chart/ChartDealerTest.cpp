@@ -45,7 +45,8 @@ TEST_F(ChartDealer, EveryPeriodsBarsAreLoadedAndDrawn) {
     stage.shot("chart-dealer-minute-line");
 
     stage.tapTag(KAVChartView::kTagKLineButton);
-    for (const auto& [period, seconds] : {std::pair{4, 60}, {5, 300}, {7, 1800}, {9, 86400}}) {
+    // Bars at least a period apart (a day may be short by a clock change).
+    for (const auto& [period, seconds] : {std::pair{4, 60}, {5, 300}, {7, 1800}, {9, 23 * 3600}}) {
         const auto before = stage.chart->chartData();
         loader->loadChartWithPeriodType(gold, period);
         ASSERT_TRUE(newBars(before)) << period;
@@ -79,8 +80,8 @@ TEST_F(ChartDealer, AnAnswerForAnotherPeriodOrSymbolThanTheLatestIsDropped) {
     loader->loadChartWithPeriodType(gold, 9);
     ASSERT_TRUE(newBars(shown));
     EXPECT_EQ(stage.chart->period(), 9);
-    EXPECT_EQ((*stage.chart->chartData())[1]->timeValue - (*stage.chart->chartData())[0]->timeValue,
-              86400);
+    EXPECT_GE((*stage.chart->chartData())[1]->timeValue - (*stage.chart->chartData())[0]->timeValue,
+              23 * 3600);  // days (one may be short by a clock change)
 
     // Gold at ~2000 asked for, then euro at ~1.1: gold's late answer is dropped.
     sim.holdReply("2023");
