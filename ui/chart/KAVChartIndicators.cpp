@@ -21,11 +21,14 @@ std::vector<std::shared_ptr<MODKAVCahrtData>> sampleBlock(size_t count) {
     return out;
 }
 
-const MODKAVCahrtData* sampleAt(const IndicatorTable& table, const char* key, int i) {
+// The list of a key, or null; and its sample i, or null.
+const MODChartList* listOf(const IndicatorTable& table, const char* key) {
     auto it = table.find(key);
-    if (it == table.end() || !it->second || i < 0 || static_cast<size_t>(i) >= it->second->size())
-        return nullptr;
-    return (*it->second)[static_cast<size_t>(i)].get();
+    return it != table.end() ? it->second.get() : nullptr;
+}
+const MODKAVCahrtData* sampleAt(const MODChartList* list, int i) {
+    if (!list || i < 0 || static_cast<size_t>(i) >= list->size()) return nullptr;
+    return (*list)[static_cast<size_t>(i)].get();
 }
 
 // Above the maximum raises it, else below the minimum lowers it.
@@ -147,15 +150,18 @@ std::optional<Ranges> scanData(const MODChartList& bars, const IndicatorTable& t
     Ranges r;
     r.price = {bars[static_cast<size_t>(start)]->priceHigh,
                bars[static_cast<size_t>(start)]->priceLow};
+    const MODChartList* averages[] = {listOf(table, "MA5"), listOf(table, "MA10"),
+                                      listOf(table, "MA15")};
+    const MODChartList* macd = listOf(table, "MACD");
     for (int i = start; i < end; ++i) {
         const auto& bar = *bars[static_cast<size_t>(i)];
         r.price.max = std::max(r.price.max, bar.priceHigh);
         r.price.min = std::min(r.price.min, bar.priceLow);
-        for (const char* key : {"MA5", "MA10", "MA15"}) {
-            const auto* s = sampleAt(table, key, i);
+        for (const MODChartList* list : averages) {
+            const auto* s = sampleAt(list, i);
             if (s && s->isValid) widen(r.price, s->priceClose);
         }
-        const auto* m = sampleAt(table, "MACD", i);
+        const auto* m = sampleAt(macd, i);
         if (m && m->isValid) {
             widen(r.index, m->dif);
             widen(r.index, m->dea);
