@@ -57,18 +57,6 @@ CGSize measured(const std::string& text) {
     return NSStringBoundingSize(text, {200, 300}, style);
 }
 
-// Frames go through centre and bounds, so compare them to a hair.
-::testing::AssertionResult sameRect(const CGRect& actual, const CGRect& expected) {
-    const double e = 1e-6;
-    if (std::fabs(actual.origin.x - expected.origin.x) < e &&
-        std::fabs(actual.origin.y - expected.origin.y) < e &&
-        std::fabs(actual.size.width - expected.size.width) < e &&
-        std::fabs(actual.size.height - expected.size.height) < e)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << NSStringFromCGRect(actual) << " is not " << NSStringFromCGRect(expected);
-}
-
 class ProgressHUDTest : public ToolkitTest {
   protected:
     std::shared_ptr<KAVProgressHUD> hud = KAVProgressHUD::sharedView();

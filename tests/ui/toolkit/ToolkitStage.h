@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -52,6 +53,18 @@ class PlainScreen : public UIViewController {
         v->addSubview(button);
     }
 };
+
+// Frames go through centre and bounds, so compare them to a hair.
+inline ::testing::AssertionResult sameRect(const CGRect& actual, const CGRect& expected) {
+    const double e = 1e-6;
+    if (std::fabs(actual.origin.x - expected.origin.x) < e &&
+        std::fabs(actual.origin.y - expected.origin.y) < e &&
+        std::fabs(actual.size.width - expected.size.width) < e &&
+        std::fabs(actual.size.height - expected.size.height) < e)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << NSStringFromCGRect(actual) << " is not " << NSStringFromCGRect(expected);
+}
 
 class ToolkitTest : public ::testing::Test {
   protected:
