@@ -6,7 +6,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Bundle.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
+#include "platform/ui/Transaction.h"
 #include "ui/toolkit/KAVAlertViewStack.h"
 
 using namespace platform::ui;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/ui/Button.h"
-#include "platform/ui/Gesture.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 

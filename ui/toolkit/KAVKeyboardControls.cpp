@@ -4,6 +4,7 @@
 
 #include "platform/MainThread.h"
 #include "platform/ui/Bundle.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"

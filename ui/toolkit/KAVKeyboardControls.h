@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Controls.h"
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 

@@ -5,12 +5,15 @@
 
 #include "platform/MainThread.h"
 #include "platform/Strings.h"
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
+#include "platform/ui/Transaction.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
@@ -406,12 +409,19 @@ void KAVProgressHUD::setStatusInternal(const std::string& status) {
 }
 
 void KAVProgressHUD::setAccessibility(const std::string& status) {
-    accessibilityLabel_ = status;
-    boxIsAccessibilityElement_ = maskType_ == KAVProgressHUDMaskTypeNone;
+    // With touches passing through, only the box is the overlay's element;
+    // a blocking mask makes the whole overlay one.
+    UIView* element = maskType_ == KAVProgressHUDMaskTypeNone ? hudView() : this;
+    UIView* other = element == this ? hudView() : this;
+    element->setAccessibilityLabel(status);
+    element->setIsAccessibilityElement(true);
+    other->setAccessibilityLabel({});
+    other->setIsAccessibilityElement(false);
 }
 
 void KAVProgressHUD::postAccessibilityNotices(const std::string& status) {
-    (void)status;
+    UIAccessibilityPostNotification(UIAccessibilityScreenChangedNotification);
+    UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, status);
 }
 
 // ---- dismissing -------------------------------------------------------------
@@ -467,7 +477,7 @@ void KAVProgressHUD::finishDismissal(uint64_t generation) {
         hudView_.reset();
         if (overlayView_) overlayView_->removeFromSuperview();
         overlayView_.reset();
-        postAccessibilityNotices({});
+        UIAccessibilityPostNotification(UIAccessibilityScreenChangedNotification);
         platform::NotificationCenter::defaultCenter().post(
             {KAVProgressHUDDidDisappearNotification, {}, disappearInfo_});
         if (UIWindow* key = UIWindow::keyWindow())

@@ -11,11 +11,13 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Control.h"
-#include "platform/ui/Controls.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/ShapeLayer.h"
 #include "platform/ui/View.h"
 
 // How the overlay treats the rest of the screen while it is shown.
@@ -130,10 +132,6 @@ class KAVProgressHUD : public platform::ui::UIView {
     bool isClear() const;
     // Height of the on-screen keyboard now (0 when none is shown).
     CGFloat visibleKeyboardHeight() const;
-    // The text the overlay's accessibility element carries: the box for mask
-    // type 1, the whole overlay for the others.
-    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
-    bool boxIsAccessibilityElement() const { return boxIsAccessibilityElement_; }
 
     UIColor hudBackgroundColor();
     void setHudBackgroundColor(std::optional<UIColor> c);
@@ -209,9 +207,6 @@ class KAVProgressHUD : public platform::ui::UIView {
     std::optional<UIFont> hudFont_;
     UIImagePtr hudSuccessImage_;
     UIImagePtr hudErrorImage_;
-
-    std::string accessibilityLabel_;
-    bool boxIsAccessibilityElement_ = false;
 
     Phase phase_ = Phase::Hidden;
     // Counts displays and dismissals, so that the end of an animation that

@@ -263,7 +263,9 @@ TEST_F(ProgressHUDTest, MaskTypesDecideWhichTouchesReachTheScreen) {
     KAVProgressHUD::showWithStatus("正在查询");
     EXPECT_EQ(tapsThroughOverlay(), 1);
     EXPECT_EQ(log.touches, 0);
-    EXPECT_TRUE(hud->boxIsAccessibilityElement());
+    EXPECT_TRUE(box()->isAccessibilityElement());
+    EXPECT_EQ(box()->accessibilityLabel(), "正在查询");
+    EXPECT_FALSE(hud->isAccessibilityElement());
     KAVProgressHUD::dismiss();
     time.advance(0.2);
 
@@ -274,7 +276,8 @@ TEST_F(ProgressHUDTest, MaskTypesDecideWhichTouchesReachTheScreen) {
         EXPECT_EQ(tapsThroughOverlay(), 0) << mask;
         time.advance(0.2);
         EXPECT_EQ(tapsThroughOverlay(), 0) << mask;
-        EXPECT_FALSE(hud->boxIsAccessibilityElement());
+        EXPECT_FALSE(box()->isAccessibilityElement());
+        EXPECT_TRUE(hud->isAccessibilityElement());
         EXPECT_EQ(hud->accessibilityLabel(), "正在下单");
         EXPECT_TRUE(KAVProgressHUD::isVisible()) << "a touch never dismisses";
         KAVProgressHUD::dismiss();
@@ -284,6 +287,32 @@ TEST_F(ProgressHUDTest, MaskTypesDecideWhichTouchesReachTheScreen) {
     }
     EXPECT_EQ(log.touches, 6);
     EXPECT_NE(log.lastTouchEvent, nullptr);
+}
+
+TEST_F(ProgressHUDTest, OverlayAnnouncesItsTextOnceItHasAppeared) {
+    using platform::ui::accessibility::PostedNotification;
+    UIDriver::clearAccessibilityNotifications();
+    KAVProgressHUD::showWithStatus("正在下单", KAVProgressHUDMaskTypeBlack);
+    EXPECT_TRUE(UIDriver::accessibilityNotifications().empty());
+    time.advance(0.2);
+    auto posted = UIDriver::accessibilityNotifications();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[0].notification, UIAccessibilityScreenChangedNotification);
+    EXPECT_EQ(posted[1].notification, UIAccessibilityAnnouncementNotification);
+    EXPECT_EQ(posted[1].argument, "正在下单");
+
+    // A result is announced at once.
+    UIDriver::clearAccessibilityNotifications();
+    KAVProgressHUD::showSuccessWithStatus("下单成功。");
+    posted = UIDriver::accessibilityNotifications();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[1].argument, "下单成功。");
+    // Its end tells only that the screen changed.
+    UIDriver::clearAccessibilityNotifications();
+    time.advance(1);
+    posted = UIDriver::accessibilityNotifications();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0].notification, UIAccessibilityScreenChangedNotification);
 }
 
 TEST_F(ProgressHUDTest, MasksDimTheScreenAsTheirTypeSays) {

@@ -16,6 +16,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
