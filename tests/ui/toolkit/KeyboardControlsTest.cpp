@@ -198,16 +198,8 @@ TEST_F(KeyboardControlsTest, LookSettersPassOnOnlyChanges) {
     EXPECT_EQ(bar().toolbar()->barStyle(), UIBarStyle::Black);
     bar().setBarStyle(2);
     EXPECT_EQ(bar().toolbar()->barStyle(), UIBarStyle::BlackTranslucent);
-
-    EXPECT_FALSE(bar().doneTitle().has_value());
     bar().setDoneTitle("完成");
     EXPECT_EQ(bar().doneButton()->displayTitle(), "完成");
-    bar().setDoneTintColor(UIColor::rgb255(39, 140, 192));
-    EXPECT_EQ(bar().doneButton()->tintColor, UIColor::rgb255(39, 140, 192));
-    bar().setBarTintColor(UIColor::grey255(40));
-    EXPECT_EQ(bar().toolbar()->barTintColor(), UIColor::grey255(40));
-    bar().setPreviousTitle("上一项");
-    EXPECT_EQ(bar().previousTitle(), "上一项");
 }
 
 TEST_F(KeyboardControlsTest, GoneDelegateIsNotCalledAndTheBarGoesWithItsFields) {

@@ -134,13 +134,6 @@ TEST_F(ProgressHUDTest, ProgressRingsSitInTheImageArea) {
     EXPECT_EQ(hud->ringLayer()->position(), CGPointMake(50, 50));
     EXPECT_EQ(hud->ringLayer()->bounds().size, CGSizeMake(28, 28));
     EXPECT_FALSE(hud->spinnerView()->isAnimating());
-    // The background ring lies under the progress ring.
-    const auto& layers = box()->layer().sublayers();
-    const auto bg = std::find(layers.begin(), layers.end(), hud->backgroundRingLayer());
-    const auto fg = std::find(layers.begin(), layers.end(), hud->ringLayer());
-    ASSERT_NE(bg, layers.end());
-    ASSERT_NE(fg, layers.end());
-    EXPECT_LT(bg, fg);
     // 72 straight segments from the top, closed.
     const auto& path = hud->ringLayer()->path()->elements();
     ASSERT_EQ(path.size(), 73u);
@@ -529,21 +522,6 @@ TEST_F(ProgressHUDTest, KeyboardAndOrientationObserversLiveOnlyWhileShown) {
     time.advance(0.2);
     EXPECT_EQ(center.observerCount(UIKeyboardWillShowNotification), before);
     EXPECT_EQ(center.observerCount(UIApplicationDidChangeStatusBarOrientationNotification), turns);
-}
-
-TEST_F(ProgressHUDTest, AppearanceFallsBackFromOwnValueToProxyToDefault) {
-    auto& proxy = KAVProgressHUD::appearance();
-    const auto saved = proxy;
-    auto fresh = std::make_shared<KAVProgressHUD>(CGRectMake(0, 0, 320, 568));
-    EXPECT_EQ(fresh->hudBackgroundColor(), UIColor::whiteColor());
-    EXPECT_EQ(fresh->hudFont(), UIFont::preferredFontForTextStyle("UIFontTextStyleHeadline"));
-    proxy.hudRingBackgroundColor = UIColor::redColor();
-    EXPECT_EQ(fresh->hudRingBackgroundColor(), UIColor::redColor());
-    proxy.hudRingBackgroundColor = UIColor::blueColor();
-    EXPECT_EQ(fresh->hudRingBackgroundColor(), UIColor::redColor()) << "kept from the first read";
-    fresh->setHudRingBackgroundColor(UIColor::greenColor());
-    EXPECT_EQ(fresh->hudRingBackgroundColor(), UIColor::greenColor());
-    proxy = saved;
 }
 
 }  // namespace
