@@ -344,6 +344,7 @@ void KAVProgressHUD::showProgressInternal(float progress, const std::string& sta
         // end then only runs its completions.
         const uint64_t generation = ++generation_;
         phase_ = Phase::Appearing;
+        pendingCompletions_.reset();  // the overtaken fade-out keeps its own list
         appearInfo_ = notificationUserInfo();
         platform::NotificationCenter::defaultCenter().post(
             {KAVProgressHUDWillAppearNotification, {}, appearInfo_});
@@ -431,7 +432,8 @@ void KAVProgressHUD::dismissInternal(Completion completion) {
     if (phase_ == Phase::Hidden) return;  // nothing shown: the completion is not run
     if (phase_ == Phase::Disappearing) {
         // Already fading out: this dismissal ends with that one.
-        if (completion) pendingCompletions_.push_back(std::move(completion));
+        if (completion && pendingCompletions_)
+            pendingCompletions_->push_back(std::move(completion));
         return;
     }
     auto keep = sharedSelf<KAVProgressHUD>();
@@ -439,8 +441,9 @@ void KAVProgressHUD::dismissInternal(Completion completion) {
     phase_ = Phase::Disappearing;
     activityCount_ = 0;
     fadeOutTimer_.invalidate();
-    pendingCompletions_.clear();
-    if (completion) pendingCompletions_.push_back(std::move(completion));
+    auto completions = std::make_shared<std::vector<Completion>>();
+    if (completion) completions->push_back(std::move(completion));
+    pendingCompletions_ = completions;
     disappearInfo_ = notificationUserInfo();
     platform::NotificationCenter::defaultCenter().post(
         {KAVProgressHUDWillDisappearNotification, {}, disappearInfo_});
@@ -458,17 +461,17 @@ void KAVProgressHUD::dismissInternal(Completion completion) {
             else
                 setAlpha(0);
         },
-        [weak, generation](bool) {
-            if (auto hud = weak.lock()) hud->finishDismissal(generation);
+        [weak, generation, completions](bool) {
+            if (auto hud = weak.lock()) hud->finishDismissal(generation, completions);
         });
 }
 
-void KAVProgressHUD::finishDismissal(uint64_t generation) {
+void KAVProgressHUD::finishDismissal(uint64_t generation,
+                                     const std::shared_ptr<std::vector<Completion>>& completions) {
     auto keep = sharedSelf<KAVProgressHUD>();
-    std::vector<Completion> completions;
     if (generation == generation_ && phase_ == Phase::Disappearing) {
-        completions.swap(pendingCompletions_);
         phase_ = Phase::Hidden;
+        pendingCompletions_.reset();
         setAlpha(0);
         if (hudView_) hudView_->setAlpha(0);
         observers_.clear();
@@ -482,12 +485,12 @@ void KAVProgressHUD::finishDismissal(uint64_t generation) {
             {KAVProgressHUDDidDisappearNotification, {}, disappearInfo_});
         if (UIWindow* key = UIWindow::keyWindow())
             if (auto root = key->rootViewController()) root->setNeedsStatusBarAppearanceUpdate();
-    } else if (phase_ != Phase::Disappearing) {
-        // A show took the overlay over during the fade-out: the overlay stays,
-        // but whoever waited for this dismissal still hears that it ended.
-        completions.swap(pendingCompletions_);
     }
-    for (auto& completion : completions)
+    // Overtaken by a show or not, whoever waited for this dismissal hears
+    // that it ended, once.
+    std::vector<Completion> run;
+    run.swap(*completions);
+    for (auto& completion : run)
         if (completion) completion();
 }
 

@@ -182,7 +182,8 @@ class KAVProgressHUD : public platform::ui::UIView {
     void dismissInternal(Completion completion);
     void registerNotifications();
     void attachToWindow();
-    void finishDismissal(uint64_t generation);
+    void finishDismissal(uint64_t generation,
+                         const std::shared_ptr<std::vector<Completion>>& completions);
     void setAccessibility(const std::string& status);
     void postAccessibilityNotices(const std::string& status);
 
@@ -212,8 +213,9 @@ class KAVProgressHUD : public platform::ui::UIView {
     // Counts displays and dismissals, so that the end of an animation that
     // was overtaken does nothing but what is still due.
     uint64_t generation_ = 0;
-    // Completions of the dismissal under way, run once when its fade-out ends.
-    std::vector<Completion> pendingCompletions_;
+    // Completions of the dismissal under way, run once when its fade-out
+    // ends; each dismissal keeps its own list, even when a show overtakes it.
+    std::shared_ptr<std::vector<Completion>> pendingCompletions_;
     std::map<std::string, std::any> appearInfo_;
     std::map<std::string, std::any> disappearInfo_;
     // Keyboard and orientation notices while shown; dropping them unregisters.

@@ -490,6 +490,17 @@ TEST_F(ProgressHUDTest, ShowDuringTheFadeOutTakesTheOverlayOver) {
     }
 }
 
+TEST_F(ProgressHUDTest, EveryDismissalCompletesOnceThoughShowsOvertakeThemInOneTurn) {
+    std::vector<std::string> done;
+    KAVProgressHUD::showWithStatus("正在下单", KAVProgressHUDMaskTypeBlack);
+    KAVProgressHUD::dismissWithComplete([&] { done.push_back("first"); });
+    KAVProgressHUD::showWithStatus("正在查询", KAVProgressHUDMaskTypeBlack);
+    KAVProgressHUD::dismissWithComplete([&] { done.push_back("second"); });
+    time.advance(1);
+    EXPECT_EQ(done, (std::vector<std::string>{"first", "second"}));
+    EXPECT_FALSE(attached());
+}
+
 TEST_F(ProgressHUDTest, ASecondDismissalDuringTheFadeOutCompletesWithIt) {
     std::vector<int> order;
     KAVProgressHUD::showWithStatus("正在下单", KAVProgressHUDMaskTypeBlack);
