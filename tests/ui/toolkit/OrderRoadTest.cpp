@@ -60,6 +60,7 @@ class OrderRoadTest : public ToolkitTest {
 };
 
 TEST_F(OrderRoadTest, DoubleTapOnTheConfirmationSendsOneOrder) {
+    sim.holdReply("3001");  // the order runs until the test lets it answer
     buy(1);
     UIView* confirm = UIDriver::viewWithText("确定");
     ASSERT_NE(confirm, nullptr);
@@ -69,6 +70,8 @@ TEST_F(OrderRoadTest, DoubleTapOnTheConfirmationSendsOneOrder) {
     EXPECT_TRUE(KAVProgressHUD::isVisible());
     time.advance(0.2);
     snapshot("order-road-running");
+    ASSERT_EQ(sim.waitForPackages("3001", 1).size(), 1u);
+    sim.releaseHeld();
 
     ASSERT_TRUE(time.runUntil([&] { return !KAVProgressHUD::isVisible(); }));
     time.advance(0.2);
@@ -108,11 +111,11 @@ TEST_F(OrderRoadTest, DealerRefusalReachesTheUserAfterTheOverlay) {
     sim.fail("3001", "3104", "可用保证金不足");
     buy(1);
     UIDriver::tap(UIDriver::viewWithText("确定"));
-    time.advance(0.2);
+    // No virtual time passes until the reply: the result cannot show before
+    // the overlay's fade-out has run.
     ASSERT_TRUE(time.runUntil([&] { return !KAVProgressHUD::isVisible(); }));
     EXPECT_FALSE(alertShows("下单失败，原因：可用保证金不足")) << "not before the overlay is gone";
-    time.advance(0.2);
-    time.advance(0.4);
+    time.advance(0.6);
     EXPECT_TRUE(alertShows("下单失败，原因：可用保证金不足"));
     EXPECT_EQ(ordersAtDealer(), 1u);
     EXPECT_TRUE(sim.desk("1001")["tickets"].empty());
