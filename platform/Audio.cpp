@@ -66,8 +66,13 @@ void openDevice(Output& out) {
     if (!out.device) log("Audio: the sound output did not open; sounds are recorded, not played");
 }
 
-Output& output() {
+Output& outputState() {
     static Output out;
+    return out;
+}
+
+Output& output() {
+    Output& out = outputState();
     // Chosen on the main thread, before any player exists.
     if (!out.chosen) {
         out.chosen = true;
@@ -345,7 +350,8 @@ void clearRecordedPlays() {
 }
 
 void resetOutput() {
-    Output& out = output();
+    // Without choosing first: the next use chooses.
+    Output& out = outputState();
     out.close();
     std::lock_guard lock(out.mutex);
     out.chosen = false;
