@@ -68,6 +68,13 @@ TEST(Drawer, OpeningASideWithoutADrawerIsRefusedAndTheContainerStaysUsable) {
         EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
         EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
     }
+    // Nor does a drawer or a width for a side that holds no drawers change
+    // anything.
+    auto stray = std::make_shared<Screen>("stray", s.log);
+    s.drawer->setDrawerViewController(stray, DrawerSideNone);
+    s.drawer->setMaximumDrawerWidth(100, DrawerSideNone, false, nullptr);
+    EXPECT_EQ(stray->parentViewController(), nullptr);
+    EXPECT_EQ(s.centerX(), 0);
     EXPECT_TRUE(s.log->empty());
 
     // The container still opens the side it has, and takes touches.
