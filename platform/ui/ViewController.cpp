@@ -65,6 +65,16 @@ void UIViewController::setView(UIViewPtr v) {
     if (view_) view_->setViewDelegate(this);
 }
 
+void UIViewController::setEdgesForExtendedLayout(unsigned edges) {
+    if (edges == edgesForExtendedLayout_) return;
+    edgesForExtendedLayout_ = edges;
+    // A screen usually sets it while its view loads, before its container
+    // places it; a later change moves the view that is already placed.
+    auto* nav = dynamic_cast<UINavigationController*>(parent_);
+    if (nav && isViewLoaded() && nav->isViewLoaded() && view_->superviewRaw() == nav->view())
+        nav->placeChild(this);
+}
+
 void UIViewController::loadView() {
     auto v = std::make_shared<UIView>(UIScreen::mainScreen().bounds());
     v->setBackgroundColor(UIColor::clearColor());
