@@ -10,6 +10,7 @@
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/detail/LayerSetters.h"
+#include "platform/ui/detail/Perspective.h"
 #include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
@@ -18,6 +19,9 @@ namespace {
 
 bool gDirty = true;
 size_t gActiveAnimations = 0;
+// The layer being drawn flat into its own picture for a perspective
+// projection: it draws in its bounds coordinates, untransformed.
+const CALayer* gDrawingFlat = nullptr;
 
 bool isFillForwards(const std::string& m) {
     return m == kCAFillModeForwards || m == kCAFillModeBoth;
@@ -603,8 +607,17 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
 void CALayer::render(cairo_t* cr) {
     const CALayerState s = presentation();
     if (s.hidden || s.opacity <= 0.001) return;
+    if (gDrawingFlat != this && detail::hasPerspective(s.transform)) {
+        detail::renderInPerspective(cr, s, [this](cairo_t* flat) {
+            const CALayer* outer = gDrawingFlat;
+            gDrawingFlat = this;
+            render(flat);
+            gDrawingFlat = outer;
+        });
+        return;
+    }
     cairo_save(cr);
-    auto m = s.toSuperlayer();
+    auto m = gDrawingFlat == this ? CGAffineTransformIdentity : s.toSuperlayer();
     cairo_matrix_t cm{m.a, m.b, m.c, m.d, m.tx, m.ty};
     cairo_transform(cr, &cm);
     const bool group = s.opacity < 0.999;
