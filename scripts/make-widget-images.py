@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the input widgets' two bundle images into Resources, at 1x and @2x.
+"""Draws the input widgets' two bundle images into Resources, at @2x (the
+bundle looks there first, like the toolkit's other images).
 
 setting_icon  24 x 24 points: a gear, the icon of the framed input row
 detail_Icon   16 x 16 points: a ring around a right chevron, the detail
@@ -61,7 +62,7 @@ def png(width, height, rows):
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def draw(name, side, inside, scale):
+def draw(name, side, inside, scale=2):
     size = side * scale
     n = 4
     rows = []
@@ -72,15 +73,13 @@ def draw(name, side, inside, scale):
                        if inside((x + (sx + 0.5) / n) / scale, (y + (sy + 0.5) / n) / scale))
             row += [0, 0, 0, round(255 * hits / (n * n))]
         rows.append(row)
-    suffix = "@2x" if scale == 2 else ""
-    with open(os.path.join(OUT, f"{name}{suffix}.png"), "wb") as f:
+    with open(os.path.join(OUT, f"{name}@{scale}x.png"), "wb") as f:
         f.write(png(size, size, rows))
 
 
 def main():
     for name, (side, inside) in SHAPES.items():
-        for scale in (1, 2):
-            draw(name, side, inside, scale)
+        draw(name, side, inside)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,7 @@
 #include "ui/toolkit/CellBulletin.h"
 
+#include "ui/toolkit/UIImageTintColor.h"
+
 using namespace platform::ui;
 
 namespace {
@@ -54,7 +56,8 @@ void CellBulletin::showCellWithMod(const MODBulletin& mod) {
         box_->addSubview(publish_);
     }
     if (!imgDetail_) {
-        imgDetail_ = std::make_shared<UIImageView>();
+        imgDetail_ = std::make_shared<UIImageView>(
+            UIImageTintColor::imageWithTintColor(UIColor::grey255(180), "detail_Icon"));
         box_->addSubview(imgDetail_);
     }
     applyFrames();

@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/UIViewAdditions.h"
 
 using namespace platform::ui;
 
@@ -10,11 +11,7 @@ namespace {
 void slideTop(const UIViewPtr& view, CGFloat top) {
     std::weak_ptr<UIView> weak = view;
     UIView::animateWithDuration(CellTextField::kSlideDuration, [weak, top] {
-        auto v = weak.lock();
-        if (!v) return;
-        CGRect f = v->frame();
-        f.origin.y = top;
-        v->setFrame(f);
+        if (auto v = weak.lock()) UIViewAdditions::setTop(*v, top);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/LongPressGestureRecognizer.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/UIImageTintColor.h"
 
 using namespace platform::ui;
 
@@ -101,6 +102,8 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
         case 0: {
             auto icon = std::make_shared<UIImageView>(CGRectMake(8, 8, 24, 24));
             icon->setTag(kTagIcon);
+            icon->setImage(
+                UIImageTintColor::imageWithTintColor(kavtheme::accent(), "setting_icon"));
             addSubview(icon);
             setBorder(*this, kavtheme::accent());
             layer().setCornerRadius(5);

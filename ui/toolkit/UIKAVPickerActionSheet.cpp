@@ -4,6 +4,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
 #include "ui/services/sysDB.h"
+#include "ui/toolkit/UIViewAdditions.h"
 
 using namespace platform::ui;
 
@@ -57,16 +58,10 @@ void UIKAVPickerActionSheet::display() {
         top = screen.width / 2 - 40;
         left = (screen.height - width) / 2;
     }
-    CGRect f = frame();
-    f.origin.x = left;
-    setFrame(f);
+    UIViewAdditions::setLeft(*this, left);
     std::weak_ptr<UIKAVPickerActionSheet> weak = weakSelf<UIKAVPickerActionSheet>();
     UIView::animateWithDuration(kAnimationDuration, [weak, top] {
-        auto self = weak.lock();
-        if (!self) return;
-        CGRect moved = self->frame();
-        moved.origin.y = top;
-        self->setFrame(moved);
+        if (auto self = weak.lock()) UIViewAdditions::setTop(*self, top);
     });
     isDispay_ = true;
 }
@@ -78,9 +73,7 @@ void UIKAVPickerActionSheet::dismiss() {
     UIView::animateWithDuration(kAnimationDuration, [weak, target] {
         auto self = weak.lock();
         if (!self) return;
-        CGRect moved = self->frame();
-        moved.origin.y = target;
-        self->setFrame(moved);
+        UIViewAdditions::setTop(*self, target);
         if (self->pickerView_) self->pickerView_->setHidden(true);
     });
     isDispay_ = false;

@@ -172,7 +172,21 @@ TEST_F(BulletinCell, ListsTheDealersBulletins) {
     // The long title keeps to its two lines' room.
     ASSERT_NE(longTitle, nullptr);
     EXPECT_EQ(longTitle->title()->frame().size.height, 40);
-    snapshot("bulletin-list");
+    auto shot = snapshot("bulletin-list");
+    ASSERT_TRUE(shot);
+    // The detail mark in the date's grey, on the white card.
+    const CGRect mark =
+        cells[0]->imgDetail()->convertRectToView(cells[0]->imgDetail()->bounds(), nullptr);
+    int grey = 0, dark = 0;
+    for (int y = static_cast<int>(mark.origin.y); y < CGRectGetMaxY(mark); ++y) {
+        for (int x = static_cast<int>(mark.origin.x); x < CGRectGetMaxX(mark); ++x) {
+            const UIColor c = shot->pixelAt(x, y);
+            grey += widgettest::sameColor(c, UIColor::grey255(180), 12.0 / 255) ? 1 : 0;
+            dark += c.red < 150.0 / 255 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(grey, 10);
+    EXPECT_EQ(dark, 0);
     sdk->stopConnect();
 }
 

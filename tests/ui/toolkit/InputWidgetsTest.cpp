@@ -113,6 +113,12 @@ TEST_F(InputRows, SixStylesLayTheirPartsOut) {
     ASSERT_TRUE(shot);
     // Style 2's caption ground, read from the picture.
     EXPECT_TRUE(sameColor(shot->pixelAt(20, 10 + 100 + 5), kavtheme::accent()));
+    // Style 0's gear, recoloured: its ring in the accent colour, its hole not.
+    auto icon = rows[0]->viewWithTag<UIImageView>(UIKAVInputField::kTagIcon);
+    ASSERT_TRUE(icon->image());
+    EXPECT_EQ(icon->image()->size(), CGSizeMake(24, 24));
+    EXPECT_TRUE(sameColor(shot->pixelAt(10 + 8 + 12, 10 + 8 + 6), kavtheme::accent()));
+    EXPECT_TRUE(sameColor(shot->pixelAt(10 + 8 + 12, 10 + 8 + 12), UIColor::grey255(30)));
 
     // The row shows what the user types.
     UIDriver::tap(rows[1]->textField().get());
