@@ -1,5 +1,5 @@
-// The bulletin card: its frames and look, reuse for another bulletin, a
-// wider row, and a list of the simulated dealer's bulletins.
+// The bulletin card: frames, reuse for another bulletin, a wider row, and a
+// list of the simulated dealer's bulletins.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,91 +13,61 @@
 #include "ui/toolkit/CellBulletin.h"
 
 using namespace platform::ui;
+using widgettest::sameColor;
 using widgettest::sameRect;
 
 namespace {
 
-MODBulletin bulletin(const std::string& title, const std::string& content, const std::string& date,
-                     const std::string& publish = "") {
-    MODBulletin b;
-    b.title = title;
-    b.content = content;
-    b.date = date;
-    b.publish = publish;
-    return b;
-}
-
 class BulletinCell : public widgettest::WidgetTest {};
 
-TEST_F(BulletinCell, DrawsTheBulletinAsACard) {
+TEST_F(BulletinCell, IsACardMadeOnceAndLaidOutForItsWidth) {
     auto cell = std::make_shared<CellBulletin>(UITableViewCellStyle::Default,
                                                CellBulletin::kReuseIdentifier);
     EXPECT_EQ(cell->reuseIdentifier(), "BULLETIN_ITEM_CELL");
-    EXPECT_EQ(cell->backgroundColor(), UIColor::clearColor());
     cell->layoutSubviews();  // nothing to lay out before the first bulletin
-    EXPECT_EQ(cell->box(), nullptr);
-
     cell->setFrame(CGRectMake(0, 0, 320, CellBulletin::kRowHeight));
-    cell->showCellWithMod(
-        bulletin("周五提前收盘", "周五 21:00 收盘", "2026-01-05 09:00:00", "交易部"));
-    ASSERT_NE(cell->box(), nullptr);
-    EXPECT_TRUE(sameRect(cell->box()->frame(), CGRectMake(10, 10, 300, 100)));
+    MODBulletin first;
+    first.title = "周五提前收盘";
+    first.content = "周五 21:00 收盘";
+    first.date = "2026-01-05 09:00:00";
+    first.publish = "交易部";
+    cell->showCellWithMod(first);
+    UIView* box = cell->box();
+    EXPECT_TRUE(sameRect(box->frame(), CGRectMake(10, 10, 300, 100)));
     EXPECT_TRUE(sameRect(cell->title()->frame(), CGRectMake(10, 10, 280, 40)));
     EXPECT_TRUE(sameRect(cell->txtdetail()->frame(), CGRectMake(10, 50, 280, 20)));
     EXPECT_TRUE(sameRect(cell->split()->frame(), CGRectMake(10, 70, 280, 1)));
     EXPECT_TRUE(sameRect(cell->date()->frame(), CGRectMake(10, 70, 280, 25)));
     EXPECT_TRUE(sameRect(cell->publish()->frame(), CGRectMake(10, 70, 262, 25)));
     EXPECT_TRUE(sameRect(cell->imgDetail()->frame(), CGRectMake(277, 75, 16, 16)));
-    // The card ends at the row's bottom.
-    EXPECT_EQ(CGRectGetMaxY(cell->box()->frame()), CellBulletin::kRowHeight);
-
-    EXPECT_EQ(cell->box()->superviewRaw(), cell.get());
-    EXPECT_EQ(cell->box()->backgroundColor(), UIColor::whiteColor());
-    EXPECT_EQ(cell->box()->layer().cornerRadius(), 5);
-    EXPECT_EQ(cell->box()->layer().borderColor(), UIColor::grey255(220));
-    EXPECT_EQ(cell->title()->font().pointSize, 16);
-    EXPECT_EQ(cell->title()->textColor(), UIColor::grey255(10));
-    EXPECT_EQ(cell->txtdetail()->textColor(), UIColor::grey255(120));
-    EXPECT_EQ(cell->date()->textAlignment(), NSTextAlignment::Left);
-    EXPECT_EQ(cell->publish()->textAlignment(), NSTextAlignment::Right);
-    EXPECT_EQ(cell->title()->text(), "周五提前收盘");
-    EXPECT_EQ(cell->txtdetail()->text(), "周五 21:00 收盘");
-    EXPECT_EQ(cell->date()->text(), "2026-01-05 09:00:00");
     EXPECT_EQ(cell->publish()->text(), "交易部");
-}
 
-TEST_F(BulletinCell, ReuseKeepsTheCardAndAWiderRowWidensIt) {
-    auto cell = std::make_shared<CellBulletin>(UITableViewCellStyle::Default,
-                                               CellBulletin::kReuseIdentifier);
-    cell->setFrame(CGRectMake(0, 0, 320, CellBulletin::kRowHeight));
-    cell->showCellWithMod(bulletin("一", "二", "2026-01-05", "交易部"));
-    UIView* box = cell->box();
-    UILabel* title = cell->title();
-    UIImageView* icon = cell->imgDetail();
+    // Another bulletin: the same card, new texts, an empty date stays empty.
     const size_t parts = box->subviews().size();
-
-    cell->showCellWithMod(bulletin("新公告", "内容", ""));
+    MODBulletin second;
+    second.title = "新公告";
+    second.content = "内容";
+    cell->showCellWithMod(second);
     EXPECT_EQ(cell->box(), box);
-    EXPECT_EQ(cell->title(), title);
-    EXPECT_EQ(cell->imgDetail(), icon);
     EXPECT_EQ(box->subviews().size(), parts);
-    EXPECT_EQ(
-        cell->subviews().end() - std::find_if(cell->subviews().begin(), cell->subviews().end(),
-                                              [&](auto& v) { return v.get() == box; }),
-        1);  // one card, not two
-    EXPECT_EQ(title->text(), "新公告");
+    EXPECT_EQ(std::count_if(cell->subviews().begin(), cell->subviews().end(),
+                            [](auto& v) {
+                                return dynamic_cast<UILabel*>(v.get()) == nullptr &&
+                                       v->backgroundColor() == UIColor::whiteColor();
+                            }),
+              1);
+    EXPECT_EQ(cell->title()->text(), "新公告");
     EXPECT_EQ(cell->date()->text(), "");
     EXPECT_EQ(cell->publish()->text(), "");
 
     cell->setFrame(CGRectMake(0, 0, 375, CellBulletin::kRowHeight));
     cell->layoutIfNeeded();
-    EXPECT_TRUE(sameRect(box->frame(), CGRectMake(10, 10, 355, 100)));
+    EXPECT_EQ(box->frame().size.width, 355);
     EXPECT_EQ(cell->split()->frame().size.width, 335);
-    EXPECT_EQ(cell->publish()->frame().size.width, 317);
-    EXPECT_EQ(icon->frame().origin.x, CGRectGetMaxX(cell->publish()->frame()) + 5);
+    EXPECT_EQ(cell->imgDetail()->frame().origin.x, 10 + 317 + 5);
 }
 
-// The bulletin list of the application, as the bulletin screen builds it.
+// The bulletin list as the bulletin screen builds it.
 class BulletinList : public UITableViewDataSource, public UITableViewDelegate {
   public:
     MODList<MODBulletin> rows;
@@ -108,11 +78,10 @@ class BulletinList : public UITableViewDataSource, public UITableViewDelegate {
                                                       NSIndexPath path) override {
         auto cell = std::dynamic_pointer_cast<CellBulletin>(
             table->dequeueReusableCellWithIdentifier(CellBulletin::kReuseIdentifier));
-        if (!cell) {
+        if (!cell)
             cell = std::make_shared<CellBulletin>(UITableViewCellStyle::Default,
                                                   CellBulletin::kReuseIdentifier);
-            cell->selectionStyle = UITableViewCellSelectionStyle::None;
-        }
+        cell->selectionStyle = UITableViewCellSelectionStyle::None;
         cell->showCellWithMod(*rows.at(static_cast<size_t>(path.row)));
         return cell;
     }
@@ -123,7 +92,6 @@ class BulletinList : public UITableViewDataSource, public UITableViewDelegate {
 
 TEST_F(BulletinCell, ListsTheDealersBulletins) {
     kavtest::DealerSim sim;
-    sim.addBulletin("周五提前收盘", "因假期安排，周五 21:00 收盘，请提前调整持仓。");
     sim.addBulletin(
         "关于调整贵金属保证金比例及节假日期间交易时间安排的重要通知，请各位客户务必仔细阅读",
         "自下周一起黄金保证金比例调整为 2%。");
@@ -133,7 +101,6 @@ TEST_F(BulletinCell, ListsTheDealersBulletins) {
         "1001", "123456", "", {sim.realLoginUrl()}, [&] { loggedIn = true; },
         [](const std::string&, const std::string&) {});
     ASSERT_TRUE(time.runUntil([&] { return loggedIn; }));
-
     auto list = std::make_shared<BulletinList>();
     bool answered = false;
     sdk->queryBulletinOnSuccess(
@@ -152,39 +119,26 @@ TEST_F(BulletinCell, ListsTheDealersBulletins) {
     table->setDelegate(list);
     window->addSubview(table);
     table->reloadData();
-    UIScreenRenderer::layoutWindows();
+    auto shot = snapshot("bulletin-list");
 
-    // The dealer's own bulletins and the two above, every one on screen; the
-    // cells in the order of their rows.
     auto cells = UIDriver::viewsOfType<CellBulletin>(table.get());
-    ASSERT_EQ(cells.size(), list->rows.size());
     std::sort(cells.begin(), cells.end(),
               [](auto* a, auto* b) { return a->frame().origin.y < b->frame().origin.y; });
-    CellBulletin* longTitle = nullptr;
+    ASSERT_EQ(cells.size(), std::min<size_t>(list->rows.size(), 5));
     for (size_t i = 0; i < cells.size(); ++i) {
-        if (list->rows[i]->title.rfind("关于调整", 0) == 0) longTitle = cells[i];
-        EXPECT_EQ(cells[i]->frame().size.height, CellBulletin::kRowHeight);
         EXPECT_EQ(cells[i]->title()->text(), list->rows[i]->title);
         EXPECT_EQ(cells[i]->txtdetail()->text(), list->rows[i]->content);
-        EXPECT_FALSE(cells[i]->date()->text().empty());
-        EXPECT_EQ(cells[i]->publish()->text(), "");  // the dealer names no publisher
+        EXPECT_EQ(cells[i]->date()->text(), list->rows[i]->date);
     }
-    // The long title keeps to its two lines' room.
-    ASSERT_NE(longTitle, nullptr);
-    EXPECT_EQ(longTitle->title()->frame().size.height, 40);
-    auto shot = snapshot("bulletin-list");
-    ASSERT_TRUE(shot);
-    // The detail mark in the date's grey, on the white card.
+    // The detail mark in the date's grey on the white card.
     const CGRect mark =
         cells[0]->imgDetail()->convertRectToView(cells[0]->imgDetail()->bounds(), nullptr);
     int grey = 0, dark = 0;
-    for (int y = static_cast<int>(mark.origin.y); y < CGRectGetMaxY(mark); ++y) {
+    for (int y = static_cast<int>(mark.origin.y); y < CGRectGetMaxY(mark); ++y)
         for (int x = static_cast<int>(mark.origin.x); x < CGRectGetMaxX(mark); ++x) {
-            const UIColor c = shot->pixelAt(x, y);
-            grey += widgettest::sameColor(c, UIColor::grey255(180), 12.0 / 255) ? 1 : 0;
-            dark += c.red < 150.0 / 255 ? 1 : 0;
+            grey += sameColor(shot->pixelAt(x, y), UIColor::grey255(180), 12.0 / 255);
+            dark += shot->pixelAt(x, y).red < 150.0 / 255;
         }
-    }
     EXPECT_GT(grey, 10);
     EXPECT_EQ(dark, 0);
     sdk->stopConnect();

@@ -1,5 +1,5 @@
-// The bounded decimal field: defaults, stepping within the bounds, rounding
-// to the step's decimals, the typing filter and taking typed text in.
+// The bounded decimal field: stepping within the bounds, rounding to the
+// step's decimals, the typing filter and taking typed text in.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,8 +20,7 @@ Decimal d(const char* text) {
     return *Decimal::parse(text);
 }
 
-class EditLog : public NumberInputViewDelegate {
-  public:
+struct EditLog : NumberInputViewDelegate {
     std::vector<std::string> calls;
     void textFieldDidBeginEditing(UITextField*) override { calls.push_back("begin"); }
     void textFieldDidEndEditing(UITextField* field) override {
@@ -32,8 +31,8 @@ class EditLog : public NumberInputViewDelegate {
 
 class NumberInput : public widgettest::WidgetTest {
   protected:
-    // The view as an order screen builds it: the field between its own
-    // "-" and "+" buttons, whose taps go to viewPressed.
+    // The view as an order screen builds it: the field between its own "-"
+    // and "+", whose taps go to viewPressed.
     std::shared_ptr<NumberInputView> add(std::optional<Decimal> value,
                                          std::optional<Decimal> increase,
                                          std::optional<Decimal> maxValue,
@@ -46,7 +45,6 @@ class NumberInput : public widgettest::WidgetTest {
                               std::pair{NumberInputView::kTagStepUp, 230.0}}) {
             auto button = std::make_shared<UIButton>(CGRectMake(x, 0, 50, 30));
             button->setTag(tag);
-            button->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
             button->addTarget(
                 [weak = std::weak_ptr<NumberInputView>(view)](UIControl* sender, UIEvent*) {
                     if (auto v = weak.lock()) v->viewPressed(sender);
@@ -55,147 +53,96 @@ class NumberInput : public widgettest::WidgetTest {
             view->addSubview(button);
         }
         view->setIncrease(view->increase());  // titles the buttons
-        log = std::make_shared<EditLog>();
         view->delegate = log;
         window->addSubview(view);
-        UIScreenRenderer::layoutWindows();
         return view;
     }
-    void press(NumberInputView& view, long tag) { UIDriver::tap(view.viewWithTag(tag).get()); }
-    void typeAndEnd(NumberInputView& view, const std::string& text) {
+    std::string stepUp(NumberInputView& view) {
+        UIDriver::tap(view.viewWithTag(NumberInputView::kTagStepUp).get());
+        return view.textField()->text();
+    }
+    std::string typed(NumberInputView& view, const std::string& text) {
         UIDriver::tap(view.textField().get());
         UIDriver::typeText(text);
         view.textField()->resignFirstResponder();
+        return view.textField()->text();
     }
 
-    std::shared_ptr<EditLog> log;
+    std::shared_ptr<EditLog> log = std::make_shared<EditLog>();
 };
 
-TEST_F(NumberInput, WithNothingGivenStepsByOneFromAnEmptyZero) {
-    auto view = add({}, {}, {}, {});
-    EXPECT_EQ(view->textField()->text(), "");
-    EXPECT_EQ(view->textField()->tag(), NumberInputView::kTagTextField);
-    EXPECT_EQ(view->textField()->keyboardType, UIKeyboardType::DecimalPad);
-    EXPECT_EQ(view->value(), Decimal());
-    EXPECT_EQ(view->increase(), Decimal::fromInteger(1));
-    EXPECT_EQ(view->minValue(), Decimal());
-    EXPECT_EQ(view->maxValue(), Decimal::fromInteger(9999999));
-    EXPECT_EQ(view->viewWithTag<UIButton>(NumberInputView::kTagStepUp)->currentTitle(), "1");
-
-    press(*view, NumberInputView::kTagStepUp);
-    EXPECT_EQ(view->textField()->text(), "1");
-    press(*view, NumberInputView::kTagStepDown);
-    EXPECT_EQ(view->textField()->text(), "");     // zero shows empty
-    press(*view, NumberInputView::kTagStepDown);  // below the minimum: not applied
-    EXPECT_EQ(view->value(), Decimal());
-    EXPECT_EQ(log->calls,
-              (std::vector<std::string>{"end ", "up", "end 1", "down", "end ", "down"}));
-}
-
-TEST_F(NumberInput, StepsStopAtTheBoundsAndAreReportedAllTheSame) {
+TEST_F(NumberInput, StepsStayInBoundsAndAreReportedAllTheSame) {
     auto view = add(d("2"), d("0.5"), d("3"), {});
-    EXPECT_EQ(view->viewWithTag<UIButton>(NumberInputView::kTagStepDown)->currentTitle(), "0.5");
-    std::vector<std::string> shown;
-    for (int i = 0; i < 3; ++i) {
-        press(*view, NumberInputView::kTagStepUp);
-        shown.push_back(view->textField()->text());
-    }
-    EXPECT_EQ(shown, (std::vector<std::string>{"2.5", "3", "3"}));
-    EXPECT_EQ(view->value(), d("3"));
+    EXPECT_EQ(view->viewWithTag<UIButton>(NumberInputView::kTagStepUp)->currentTitle(), "0.5");
+    EXPECT_EQ(stepUp(*view), "2.5");
+    EXPECT_EQ(stepUp(*view), "3");
+    EXPECT_EQ(stepUp(*view), "3");
     EXPECT_EQ(log->calls,
               (std::vector<std::string>{"end 2", "up", "end 2.5", "up", "end 3", "up"}));
     snapshot("number-input");
-
-    // What was typed counts before the step.
+    // What was typed counts before the step; other senders do nothing.
     view->textField()->setText("1");
     view->viewPressed(view->viewWithTag(NumberInputView::kTagStepDown).get());
-    EXPECT_EQ(view->textField()->text(), "0.5");
-    // Other senders do nothing.
+    EXPECT_EQ(view->value(), d("0.5"));
     log->calls.clear();
     view->viewPressed(view->textField().get());
-    view->viewPressed(nullptr);
     EXPECT_TRUE(log->calls.empty());
+
+    // Nothing given: an empty zero, steps of 1 from 0 to 9999999.
+    auto plain = add({}, {}, {}, {});
+    EXPECT_EQ(plain->textField()->text(), "");
+    EXPECT_EQ(plain->maxValue(), Decimal::fromInteger(9999999));
+    EXPECT_EQ(stepUp(*plain), "1");
+    plain->viewPressed(plain->viewWithTag(NumberInputView::kTagStepDown).get());
+    plain->viewPressed(plain->viewWithTag(NumberInputView::kTagStepDown).get());
+    EXPECT_EQ(plain->textField()->text(), "");
+    EXPECT_EQ(log->calls.back(), "down");  // told though not applied
 }
 
-TEST_F(NumberInput, ValuesKeepTheStepsDecimalsAndStayInBounds) {
+TEST_F(NumberInput, ValuesKeepTheStepsDecimalsAndTheBounds) {
     auto view = add(d("1.005"), d("0.01"), {}, {});
     EXPECT_EQ(view->textField()->text(), "1.01");  // half away from zero
-    view->setIncrease(d("0.1"));
-    EXPECT_EQ(view->value(), d("1"));
-    EXPECT_EQ(view->viewWithTag<UIButton>(NumberInputView::kTagStepUp)->currentTitle(), "0.1");
-
+    view->setIncrease(d("1"));
+    EXPECT_EQ(view->textField()->text(), "1");
     view->setMaxValue(d("-1"));
     EXPECT_EQ(view->maxValue(), Decimal::fromInteger(9999999));
     view->setMaxValue(d("0.5"));
-    EXPECT_EQ(view->textField()->text(), "0.5");  // lowered to the new maximum
+    EXPECT_EQ(view->value(), d("0.5"));
     view->setMinValue(d("0.7"));
-    EXPECT_EQ(view->textField()->text(), "0.7");  // raised to the new minimum
-
-    NumberInputView made(CGRectMake(0, 0, 100, 30), d("50"), d("1"), d("20"), d("30"));
-    EXPECT_EQ(made.value(), d("30"));  // lowered to 20, then raised to 30
-    EXPECT_EQ(made.textField()->text(), "30");
+    EXPECT_EQ(view->value(), d("0.7"));
 }
 
-TEST_F(NumberInput, TypingTakesDigitsAndOnePointOnly) {
+TEST_F(NumberInput, TypingTakesAsciiDigitsAndOnePoint) {
     auto view = add({}, d("0.01"), {}, {});
     UIDriver::tap(view->textField().get());
     EXPECT_EQ(log->calls, (std::vector<std::string>{"begin"}));
-    UIDriver::typeText(".");  // nothing to put a point after
-    EXPECT_EQ(view->textField()->text(), "");
-    UIDriver::typeText("1..5");
-    EXPECT_EQ(view->textField()->text(), "1.5");
-    UIDriver::typeText("a-１٣ 7");
+    UIDriver::typeText(".1..5a-１٣ 7");  // a leading point, a second point, no digits
     EXPECT_EQ(view->textField()->text(), "1.57");
     UIDriver::typeText("\b");
     EXPECT_EQ(view->textField()->text(), "1.5");
-
-    UITextField* field = view->textField().get();
-    const NSRange end{3, 0};
-    EXPECT_FALSE(view->textFieldShouldChangeCharactersInRange(field, end, "1a"));  // a paste
-    EXPECT_FALSE(view->textFieldShouldChangeCharactersInRange(field, end, "٣"));
-    EXPECT_FALSE(view->textFieldShouldChangeCharactersInRange(field, end, "1.5"));
-    EXPECT_TRUE(view->textFieldShouldChangeCharactersInRange(field, end, "205"));
-    EXPECT_TRUE(view->textFieldShouldChangeCharactersInRange(field, end, ""));  // a deletion
+    EXPECT_FALSE(view->textFieldShouldChangeCharactersInRange(view->textField().get(), {3, 0},
+                                                              "1a"));  // a paste
+    EXPECT_TRUE(
+        view->textFieldShouldChangeCharactersInRange(view->textField().get(), {3, 0}, "205"));
 }
 
 TEST_F(NumberInput, EndingTheEditHoldsRoundsAndReadsTheText) {
-    auto view = add({}, d("0.01"), {}, {});
-    typeAndEnd(*view, "1.005");
-    EXPECT_EQ(view->textField()->text(), "1.01");
-    EXPECT_EQ(view->value(), d("1.01"));
+    auto view = add({}, d("0.01"), {}, d("1"));
+    view->textField()->setText("");
+    EXPECT_EQ(typed(*view, "1.005"), "1.01");
     EXPECT_EQ(log->calls.back(), "end 1.01");
-
     view->textField()->setText("");
-    typeAndEnd(*view, "123456789");
-    EXPECT_EQ(view->textField()->text(), "9999999");
-
-    // Empty or unreadable text is 0 before the bounds apply.
-    view->setMinValue(d("1"));
-    view->textField()->setText("");
-    view->textFieldDidEndEditing(view->textField().get());
-    EXPECT_EQ(view->textField()->text(), "1");
-    view->textField()->setText("abc");
-    view->textFieldDidEndEditing(view->textField().get());
-    EXPECT_EQ(view->value(), d("1"));
-    view->setMinValue(Decimal());
-    view->textField()->setText("1.");
-    view->textFieldDidEndEditing(view->textField().get());
-    EXPECT_EQ(view->value(), d("1"));
-    view->textField()->setText("-");
-    view->textFieldDidEndEditing(view->textField().get());
-    EXPECT_EQ(view->value(), Decimal());
-    EXPECT_EQ(view->textField()->text(), "");
-}
-
-TEST_F(NumberInput, TheDelegateIsNotKeptAlive) {
-    auto view = add(d("1"), {}, {}, {});
-    std::weak_ptr<EditLog> weak = log;
+    EXPECT_EQ(typed(*view, "123456789"), "9999999");
+    // Empty and unreadable text is 0 before the bounds apply.
+    for (const char* text : {"", "abc", "-"}) {
+        view->textField()->setText(text);
+        view->textFieldDidEndEditing(view->textField().get());
+        EXPECT_EQ(view->textField()->text(), "1") << text;
+    }
+    // A delegate that is gone is not called.
     log.reset();
-    EXPECT_TRUE(weak.expired());
-    press(*view, NumberInputView::kTagStepUp);  // nobody to tell
-    EXPECT_EQ(view->textField()->text(), "2");
-    typeAndEnd(*view, "5");
-    EXPECT_EQ(view->value(), d("25"));
+    EXPECT_EQ(typed(*view, "5"), "15");
+    EXPECT_EQ(stepUp(*view), "15.01");
 }
 
 }  // namespace

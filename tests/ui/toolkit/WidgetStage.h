@@ -1,47 +1,40 @@
 #pragma once
 
-// What the widget tests share: a key, screen-sized window on the virtual
-// clock with the screens' dark ground, a frame comparison, and the PNGs.
+// The widget tests' stage: a key, screen-sized window with the screens' dark
+// ground on the virtual clock, frame and colour comparisons, and the PNGs
+// (into $KAV_SCREENSHOTS when set).
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
-#include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 
 namespace widgettest {
 
 using namespace platform::ui;
 
-inline ::testing::AssertionResult sameRect(const CGRect& actual, const CGRect& expected) {
-    const double e = 1e-6;
-    if (std::fabs(actual.origin.x - expected.origin.x) < e &&
-        std::fabs(actual.origin.y - expected.origin.y) < e &&
-        std::fabs(actual.size.width - expected.size.width) < e &&
-        std::fabs(actual.size.height - expected.size.height) < e)
-        return ::testing::AssertionSuccess();
+inline ::testing::AssertionResult sameRect(const CGRect& a, const CGRect& e) {
+    const double d = std::fabs(a.origin.x - e.origin.x) + std::fabs(a.origin.y - e.origin.y) +
+                     std::fabs(a.size.width - e.size.width) +
+                     std::fabs(a.size.height - e.size.height);
+    if (a == e || d < 1e-6) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << NSStringFromCGRect(actual) << " is not " << NSStringFromCGRect(expected);
+           << NSStringFromCGRect(a) << " is not " << NSStringFromCGRect(e);
 }
 
-// Two colours alike to within rounding of 8-bit pixels.
-inline ::testing::AssertionResult sameColor(const UIColor& actual, const UIColor& expected,
+inline ::testing::AssertionResult sameColor(const UIColor& a, const UIColor& e,
                                             double tolerance = 2.5 / 255) {
-    if (std::fabs(actual.red - expected.red) <= tolerance &&
-        std::fabs(actual.green - expected.green) <= tolerance &&
-        std::fabs(actual.blue - expected.blue) <= tolerance &&
-        std::fabs(actual.alpha - expected.alpha) <= tolerance)
+    if (std::fabs(a.red - e.red) <= tolerance && std::fabs(a.green - e.green) <= tolerance &&
+        std::fabs(a.blue - e.blue) <= tolerance && std::fabs(a.alpha - e.alpha) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << actual.description() << " is not " << expected.description();
+    return ::testing::AssertionFailure() << a.description() << " is not " << e.description();
 }
 
 class WidgetTest : public ::testing::Test {
@@ -56,28 +49,17 @@ class WidgetTest : public ::testing::Test {
     void TearDown() override {
         window->endEditing(true);
         time.advance(1);
-        for (auto& sub : std::vector<UIViewPtr>(window->subviews()))
-            sub->removeFromSuperview();
         window.reset();
         UIApplication::sharedApplication().resetForTesting();
         time.advance(0.1);
     }
-
-    // Where the PNGs go: $KAV_SCREENSHOTS when set, else a temporary folder.
-    std::filesystem::path shots() const {
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        if (dir && *dir) {
-            std::filesystem::create_directories(dir);
-            return dir;
-        }
-        return temp.path();
-    }
-    // Renders the screen to <name>.png and reads it back.
-    UIImagePtr snapshot(const std::string& name, CGFloat scale = 1) {
+    UIImagePtr snapshot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
-        const auto path = shots() / (name + ".png");
-        EXPECT_TRUE(UIDriver::renderPNG(path, scale));
-        return UIImage::imageWithContentsOfFile(path);
+        const char* dir = std::getenv("KAV_SCREENSHOTS");
+        const auto folder = dir && *dir ? std::filesystem::path(dir) : temp.path();
+        std::filesystem::create_directories(folder);
+        EXPECT_TRUE(UIDriver::renderPNG(folder / (name + ".png")));
+        return UIImage::imageWithContentsOfFile(folder / (name + ".png"));
     }
 
     kavtest::VirtualTime time;
