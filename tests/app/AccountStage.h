@@ -28,6 +28,7 @@
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/KAVAlertView.h"
@@ -54,6 +55,21 @@ inline Rgb rgbOf(const UIColor& c) {
     auto level = [](double v) { return static_cast<int>(v * 255 + 0.5); };
     return {level(c.red), level(c.green), level(c.blue)};
 }
+
+// Stands in for the application delegate as the service object's delegate:
+// posts the account pushes on the event bus as it will.
+struct BusRelay : WSPushMessage {
+    void onAccountChange(const MODList<MODUserAccount>& accounts) override {
+        ++accountPushes;
+        postAccounts(accounts);
+    }
+    static void postAccounts(const MODList<MODUserAccount>& accounts) {
+        auto message = std::make_shared<MoMessage>();
+        message->obj = accounts;
+        BroadcastManager::postMessage(message, kActionReceiveAccountChange);
+    }
+    int accountPushes = 0;
+};
 
 class AccountScreenTest : public ::testing::Test {
   protected:
@@ -103,6 +119,7 @@ class AccountScreenTest : public ::testing::Test {
             user, "123456", "", {sim->realLoginUrl()}, [&] { ok = true; }, failed.failure());
         ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
         ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+        sdk()->setDelegate(relay);
     }
 
     // The screen as the root of its own navigation stack in the window, shown.
@@ -157,6 +174,7 @@ class AccountScreenTest : public ::testing::Test {
     kavtest::TempDir temp;
     std::unique_ptr<kavtest::ScopedAppDelegate> app;
     std::unique_ptr<kavtest::DealerSim> sim;
+    std::shared_ptr<BusRelay> relay = std::make_shared<BusRelay>();
     std::shared_ptr<UIWindow> window;
 };
 
