@@ -136,8 +136,16 @@ class AccountScreenTest : public ::testing::Test {
     }
     // Runs the main run loop until the condition holds (for replies from the
     // dealer, which arrive on real time), then lets animations finish.
-    bool waitFor(const std::function<bool()>& condition) {
-        const bool met = time.runUntil(condition);
+    // Virtual time moves on in small steps meanwhile, so that the overlay's
+    // and the alerts' animations run as they would.
+    bool waitFor(const std::function<bool()>& condition, double realTimeout = 10) {
+        const int steps = static_cast<int>(realTimeout / 0.05);
+        for (int i = 0; i < steps && !condition(); ++i) {
+            time.runUntil(condition, 0.05);
+            time.advance(0.05);
+            UIScreenRenderer::layoutWindows();
+        }
+        const bool met = condition();
         settle(0.5);
         return met;
     }
