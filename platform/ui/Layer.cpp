@@ -9,6 +9,7 @@
 #include "platform/Dispatch.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Transaction.h"
+#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/detail/LayerSetters.h"
 #include "platform/ui/detail/TransactionStack.h"
 
@@ -16,8 +17,16 @@ namespace platform::ui {
 
 namespace {
 
-bool gDirty = true;
 size_t gActiveAnimations = 0;
+size_t gLayersDrawn = 0;
+
+// Properties whose change alters only the look inside the layer's area.
+bool changesLookOnly(const char* keyPath) {
+    for (const char* k : {"backgroundColor", "cornerRadius", "borderWidth", "borderColor",
+                          "strokeStart", "strokeEnd"})
+        if (std::strcmp(keyPath, k) == 0) return true;
+    return false;
+}
 
 bool isFillForwards(const std::string& m) {
     return m == kCAFillModeForwards || m == kCAFillModeBoth;
@@ -129,17 +138,11 @@ UIBezierPath roundedBounds(const CGRect& b, double radius) {
 
 }  // namespace
 
-namespace render {
-void markDirty() {
-    gDirty = true;
+namespace detail::compositor {
+size_t& layersDrawn() {
+    return gLayersDrawn;
 }
-bool isDirty() {
-    return gDirty;
-}
-void clearDirty() {
-    gDirty = false;
-}
-}  // namespace render
+}  // namespace detail::compositor
 
 namespace animation {
 size_t activeCount() {
@@ -174,8 +177,13 @@ CGAffineTransform CALayerState::toSuperlayer() const {
 CALayer::CALayer() = default;
 
 CALayer::~CALayer() {
-    for (auto& sub : sublayers_)
+    if (registeredAnimating_) detail::compositor::setAnimating(this, false);
+    // Where the tree was drawn is drawn again; the sublayers lay inside it.
+    if (!superlayer_ && !CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+    for (auto& sub : sublayers_) {
         sub->superlayer_ = nullptr;
+        sub->drawnExtent_ = CGRectNull;
+    }
     for (auto& rec : animations_) {
         if (!rec->ended) --gActiveAnimations;
         if (rec->ended) continue;
@@ -188,11 +196,34 @@ CALayer::~CALayer() {
             });
     }
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
-    render::markDirty();
+}
+
+void CALayer::markPathToRoot() {
+    detail::compositor::requestFrame();
+    for (CALayer* l = superlayer_; l && !l->descendantDirty_; l = l->superlayer_)
+        l->descendantDirty_ = true;
+}
+
+void CALayer::invalidateContent() {
+    contentDirty_ = true;
+    markPathToRoot();
+}
+
+void CALayer::invalidateGeometry() {
+    // The area last drawn goes at once (later changes may move the layer
+    // again); the area it comes to is known at the next frame.
+    if (!geometryDirty_) {
+        if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+        geometryDirty_ = true;
+    }
+    markPathToRoot();
 }
 
 void CALayer::willChange(const char* keyPath) {
-    render::markDirty();
+    if (changesLookOnly(keyPath))
+        invalidateContent();
+    else
+        invalidateGeometry();
     auto& stack = detail::transactionStack();
     if (delegate_ && superlayer_) {
         // A view's layer animates only inside a view animation block, and
@@ -235,7 +266,7 @@ void CALayer::setPosition(CGPoint p) {
 }
 void CALayer::setAnchorPoint(CGPoint p) {
     if (model_.anchorPoint == p) return;
-    render::markDirty();
+    invalidateGeometry();
     model_.anchorPoint = p;
 }
 void CALayer::setTransform(const CATransform3D& t) {
@@ -262,7 +293,7 @@ void CALayer::setOpacity(double o) {
 }
 void CALayer::setHidden(bool h) {
     if (model_.hidden == h) return;
-    render::markDirty();
+    invalidateGeometry();
     model_.hidden = h;
 }
 void CALayer::setBackgroundColor(const UIColor& c) {
@@ -279,7 +310,7 @@ void CALayer::setBorderColor(const UIColor& c) {
 }
 void CALayer::setMasksToBounds(bool m) {
     if (masksToBounds_ == m) return;
-    render::markDirty();
+    invalidateGeometry();
     masksToBounds_ = m;
 }
 void CALayer::setShadowColor(const UIColor& c) {
@@ -299,7 +330,7 @@ void CALayer::setShadowPath(CGPathRef p) {
 }
 void CALayer::setContents(UIImagePtr image) {
     contents_ = std::move(image);
-    render::markDirty();
+    invalidateContent();
 }
 
 void CALayer::addSublayer(const CALayerPtr& layer) {
@@ -320,7 +351,8 @@ void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
     index = std::min(index, sublayers_.size());
     sublayers_.insert(sublayers_.begin() + static_cast<long>(index), keep);
     keep->superlayer_ = this;
-    render::markDirty();
+    // Added or moved in the order: drawn again where it now stands.
+    keep->invalidateGeometry();
 }
 
 void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayer* sibling) {
@@ -348,7 +380,9 @@ void CALayer::removeFromSuperlayer() {
         CALayerPtr keep = *it;  // may be the last owner: erase before it goes
         subs.erase(it);
     }
-    render::markDirty();
+    if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+    drawnExtent_ = CGRectNull;
+    detail::compositor::requestFrame();
 }
 
 CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* other) const {
@@ -395,7 +429,7 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
 
 void CALayer::setNeedsDisplay() {
     needsDisplay_ = true;
-    render::markDirty();
+    invalidateContent();
 }
 
 void CALayer::drawInContext(Canvas&) {}
@@ -448,7 +482,8 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
                 auto& r = *list[i];
                 r.ended = true;
                 --gActiveAnimations;
-                render::markDirty();
+                self->invalidateGeometry();
+                self->animationsChanged();
                 auto stop = r.anim->didStop;
                 auto group = r.group;
                 r.group.reset();
@@ -460,7 +495,8 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
     });
     ++gActiveAnimations;
     animations_.push_back(std::move(rec));
-    render::markDirty();
+    invalidateGeometry();
+    animationsChanged();
     if (anim->didStart) {
         auto start = anim->didStart;
         dispatch::async_main(start);
@@ -471,9 +507,10 @@ void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
     std::unique_ptr<AnimationRecord> rec = std::move(animations_[index]);
     animations_.erase(animations_.begin() + static_cast<long>(index));
     rec->endTimer.invalidate();
-    render::markDirty();
+    invalidateGeometry();
+    if (!rec->ended) --gActiveAnimations;
+    animationsChanged();
     if (rec->ended) return;
-    --gActiveAnimations;
     auto stop = rec->anim->didStop;
     if (stop) {
         if (fromTimer)
@@ -550,6 +587,66 @@ AnimValue CALayer::presentationValueForKeyPath(const std::string& keyPath) const
     return getKeyPath(presentation(), keyPath);
 }
 
+void CALayer::animationsChanged() {
+    const bool animating = std::any_of(animations_.begin(), animations_.end(),
+                                       [](const auto& r) { return !r->ended; });
+    if (animating == registeredAnimating_) return;
+    registeredAnimating_ = animating;
+    detail::compositor::setAnimating(this, animating);
+}
+
+const CALayerState& CALayer::drawnState(CALayerState& scratch) const {
+    if (animations_.empty()) return model_;
+    scratch = presentation();
+    return scratch;
+}
+
+// ---- screen bookkeeping -------------------------------------------------
+
+CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
+    CGRect area = s.bounds;
+    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
+        CGRect shape = s.shadowPath ? s.shadowPath->bounds() : s.bounds;
+        if (!CGRectIsNull(shape)) {
+            // The blur spreads one and a half radii, and a pixel more.
+            const double spread = std::fabs(s.shadowRadius) * 1.5 + 2;
+            shape = CGRectOffset(shape, s.shadowOffset.width, s.shadowOffset.height);
+            area = CGRectUnion(area, CGRectInset(shape, -spread, -spread));
+        }
+    }
+    return area;
+}
+
+void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
+                                     bool coveredByAncestor) {
+    const bool recompute = coveredByAncestor || geometryDirty_;
+    if (!recompute && !contentDirty_ && !descendantDirty_) return;
+    const bool damageWhole = geometryDirty_ && !coveredByAncestor;
+    const bool lookChanged = contentDirty_;
+    contentDirty_ = geometryDirty_ = descendantDirty_ = false;
+    CALayerState scratch;
+    const CALayerState& s = drawnState(scratch);
+    if (s.hidden || s.opacity <= 0.001) {
+        // Not drawn. Marks below stay where they are: showing the layer
+        // again marks its geometry, which recomputes everything below.
+        drawnExtent_ = CGRectNull;
+        return;
+    }
+    const CGAffineTransform toScreen =
+        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
+    if (lookChanged && !recompute) detail::compositor::addDamage(own);
+    CGRect below = CGRectNull;
+    for (auto& sub : sublayers_) {
+        sub->updateCompositedExtent(toScreen, recompute);
+        below = CGRectUnion(below, sub->drawnExtent_);
+    }
+    if (masksToBounds_ && !CGRectIsNull(below))
+        below = CGRectIntersection(below, CGRectApplyAffineTransform(s.bounds, toScreen));
+    drawnExtent_ = CGRectUnion(own, below);
+    if (damageWhole) detail::compositor::addDamage(drawnExtent_);
+}
+
 // ---- drawing ------------------------------------------------------------
 
 void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
@@ -600,9 +697,12 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     }
 }
 
-void CALayer::render(cairo_t* cr) {
-    const CALayerState s = presentation();
+void CALayer::render(cairo_t* cr, const CGRect* cull) {
+    if (cull && !CGRectIntersectsRect(drawnExtent_, *cull)) return;
+    CALayerState scratch;
+    const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) return;
+    ++gLayersDrawn;
     cairo_save(cr);
     auto m = s.toSuperlayer();
     cairo_matrix_t cm{m.a, m.b, m.c, m.d, m.tx, m.ty};
@@ -631,7 +731,7 @@ void CALayer::render(cairo_t* cr) {
     renderContent(cr, s);
     for (size_t i = 0; i < sublayers_.size(); ++i) {
         CALayerPtr sub = sublayers_[i];
-        sub->render(cr);
+        sub->render(cr, cull);
     }
     cairo_restore(cr);
     if (s.borderWidth > 0 && !s.borderColor.isClear()) {

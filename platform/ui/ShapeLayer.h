@@ -31,6 +31,7 @@ class CAShapeLayer : public CALayer {
 
   protected:
     void drawOwnContent(cairo_t* cr, const CALayerState& state) override;
+    CGRect ownDrawnArea(const CALayerState& state) const override;
 
   private:
     CGPathRef path_;

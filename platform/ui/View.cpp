@@ -12,6 +12,7 @@
 #include "platform/ui/Transaction.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
@@ -354,7 +355,10 @@ void UIView::resizeSubviews(CGSize oldSize) {
 
 void UIView::setNeedsLayout() {
     needsLayout_ = true;
-    render::markDirty();
+    // The layout pass walks down only where something asked for layout.
+    for (UIView* v = superview_; v && !v->subtreeNeedsLayout_; v = v->superview_)
+        v->subtreeNeedsLayout_ = true;
+    detail::compositor::requestLayout();
 }
 
 void UIView::layoutIfNeeded() {
@@ -362,6 +366,8 @@ void UIView::layoutIfNeeded() {
         needsLayout_ = false;
         layoutSubviews();
     }
+    if (!subtreeNeedsLayout_) return;
+    subtreeNeedsLayout_ = false;
     for (auto& sub : std::vector<UIViewPtr>(subviews_))
         sub->layoutIfNeeded();
 }

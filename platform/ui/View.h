@@ -245,6 +245,7 @@ class UIView : public UIResponder, public CALayerDelegate {
     bool exclusiveTouch_ = false;
     bool opaque_ = true;
     bool needsLayout_ = true;
+    bool subtreeNeedsLayout_ = false;
     bool autoresizesSubviews_ = true;
     unsigned autoresizingMask_ = 0;
     UIViewContentMode contentMode_ = UIViewContentMode::ScaleToFill;

@@ -36,8 +36,10 @@ UIWindow::~UIWindow() {
 }
 
 void UIWindow::setWindowLevel(UIWindowLevel level) {
+    if (level == level_) return;
     level_ = level;
-    render::markDirty();
+    // Its place among the windows changed: what it covers is drawn again.
+    layer().setNeedsComposite();
 }
 
 void UIWindow::makeKeyWindow() {
@@ -52,6 +54,8 @@ void UIWindow::makeKeyAndVisible() {
     order_ = ++gVisibleOrder;
     const bool wasHidden = isHidden();
     setHidden(false);
+    // Brought to the front of its level.
+    if (!wasHidden) layer().setNeedsComposite();
     makeKeyWindow();
     if (wasHidden) rootAppeared();
 }
