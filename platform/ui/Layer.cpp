@@ -11,6 +11,7 @@
 #include "platform/ui/Transaction.h"
 #include "platform/ui/detail/Compositor.h"
 #include "platform/ui/detail/LayerSetters.h"
+#include "platform/ui/detail/Perspective.h"
 #include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
@@ -19,6 +20,9 @@ namespace {
 
 size_t gActiveAnimations = 0;
 size_t gLayersDrawn = 0;
+// The layer being drawn flat into its own picture for a perspective
+// projection: it draws in its bounds coordinates, untransformed.
+const CALayer* gDrawingFlat = nullptr;
 
 // Properties whose change alters only the look inside the layer's area.
 bool changesLookOnly(const char* keyPath) {
@@ -608,13 +612,32 @@ CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
         CGRect shape = s.shadowPath ? s.shadowPath->bounds() : s.bounds;
         if (!CGRectIsNull(shape)) {
-            // The blur spreads one and a half radii, and a pixel more.
-            const double spread = std::fabs(s.shadowRadius) * 1.5 + 2;
+            // The blur spreads up to two radii, and a pixel more.
+            const double spread = std::fabs(s.shadowRadius) * 2 + 2;
             shape = CGRectOffset(shape, s.shadowOffset.width, s.shadowOffset.height);
             area = CGRectUnion(area, CGRectInset(shape, -spread, -spread));
         }
     }
     return area;
+}
+
+CGRect CALayer::projectedArea(const CALayerState& s,
+                              const CGAffineTransform& superlayerToScreen) const {
+    const CGRect area = ownDrawnArea(s);
+    const CGPoint corners[4] = {area.origin,
+                                {CGRectGetMaxX(area), area.origin.y},
+                                {area.origin.x, CGRectGetMaxY(area)},
+                                {CGRectGetMaxX(area), CGRectGetMaxY(area)}};
+    CGRect out = CGRectNull;
+    for (const CGPoint& c : corners) {
+        CGPoint p;
+        // A corner at or behind the eye: the whole screen, to be safe.
+        if (!detail::projectLayerPoint(s, c, p)) return CGRectMake(-1e6, -1e6, 2e6, 2e6);
+        p = CGPointApplyAffineTransform(p, superlayerToScreen);
+        out = CGRectUnion(out, CGRectMake(p.x, p.y, 0, 0));
+    }
+    // Two points more for the edges of the strips.
+    return CGRectInset(out, -2, -2);
 }
 
 void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
@@ -634,6 +657,16 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     }
     const CGAffineTransform toScreen =
         CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    if (detail::hasPerspective(s.transform)) {
+        // Drawn flat with its sublayers into a picture of its own area, then
+        // projected: the projected area is all it covers.
+        drawnExtent_ = projectedArea(s, superlayerToScreen);
+        if (lookChanged && !recompute) detail::compositor::addDamage(drawnExtent_);
+        for (auto& sub : sublayers_)
+            sub->updateCompositedExtent(toScreen, true);
+        if (damageWhole) detail::compositor::addDamage(drawnExtent_);
+        return;
+    }
     const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
     if (lookChanged && !recompute) detail::compositor::addDamage(own);
     CGRect below = CGRectNull;
@@ -703,8 +736,17 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) return;
     ++gLayersDrawn;
+    if (gDrawingFlat != this && detail::hasPerspective(s.transform)) {
+        detail::renderInPerspective(cr, s, [this](cairo_t* flat) {
+            const CALayer* outer = gDrawingFlat;
+            gDrawingFlat = this;
+            render(flat);
+            gDrawingFlat = outer;
+        });
+        return;
+    }
     cairo_save(cr);
-    auto m = s.toSuperlayer();
+    auto m = gDrawingFlat == this ? CGAffineTransformIdentity : s.toSuperlayer();
     cairo_matrix_t cm{m.a, m.b, m.c, m.d, m.tx, m.ty};
     cairo_transform(cr, &cm);
     const bool group = s.opacity < 0.999;

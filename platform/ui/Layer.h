@@ -225,6 +225,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     const CALayerState& drawnState(CALayerState& scratch) const;
     void markPathToRoot();
     void animationsChanged();
+    // The screen area of a layer drawn in perspective.
+    CGRect projectedArea(const CALayerState& state,
+                         const CGAffineTransform& superlayerToScreen) const;
 
     CALayerState model_;
     bool masksToBounds_ = false;
