@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/detail/Compositor.h"
@@ -224,6 +225,7 @@ void CALayer::invalidateGeometry() {
 }
 
 void CALayer::willChange(const char* keyPath) {
+    KAV_ASSERT_MAIN_THREAD();
     if (changesLookOnly(keyPath))
         invalidateContent();
     else
@@ -269,6 +271,7 @@ void CALayer::setPosition(CGPoint p) {
     KAV_LAYER_SET("position", position, p);
 }
 void CALayer::setAnchorPoint(CGPoint p) {
+    KAV_ASSERT_MAIN_THREAD();
     if (model_.anchorPoint == p) return;
     invalidateGeometry();
     model_.anchorPoint = p;
@@ -296,6 +299,7 @@ void CALayer::setOpacity(double o) {
     KAV_LAYER_SET("opacity", opacity, o);
 }
 void CALayer::setHidden(bool h) {
+    KAV_ASSERT_MAIN_THREAD();
     if (model_.hidden == h) return;
     invalidateGeometry();
     model_.hidden = h;
@@ -313,6 +317,7 @@ void CALayer::setBorderColor(const UIColor& c) {
     KAV_LAYER_SET("borderColor", borderColor, c);
 }
 void CALayer::setMasksToBounds(bool m) {
+    KAV_ASSERT_MAIN_THREAD();
     if (masksToBounds_ == m) return;
     invalidateGeometry();
     masksToBounds_ = m;
@@ -333,6 +338,7 @@ void CALayer::setShadowPath(CGPathRef p) {
     KAV_LAYER_SET("shadowPath", shadowPath, p);
 }
 void CALayer::setContents(UIImagePtr image) {
+    KAV_ASSERT_MAIN_THREAD();
     contents_ = std::move(image);
     invalidateContent();
 }
@@ -342,6 +348,7 @@ void CALayer::addSublayer(const CALayerPtr& layer) {
 }
 
 void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!layer || layer.get() == this) return;
     CALayerPtr keep = layer;
     if (layer->superlayer_ == this) {
@@ -375,6 +382,7 @@ void CALayer::insertSublayerAbove(const CALayerPtr& layer, const CALayer* siblin
 }
 
 void CALayer::removeFromSuperlayer() {
+    KAV_ASSERT_MAIN_THREAD();
     CALayer* parent = superlayer_;
     if (!parent) return;
     superlayer_ = nullptr;
@@ -432,6 +440,7 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
 }
 
 void CALayer::setNeedsDisplay() {
+    KAV_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
     invalidateContent();
 }
@@ -446,6 +455,7 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, const std::string& k
 
 void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::string& keyIn,
                                    bool blocks) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!animation) return;
     auto anim = animation->copy();
     const std::string keyPath = anim->keyPathValue();
@@ -526,6 +536,7 @@ void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
 }
 
 void CALayer::removeAnimationForKey(const std::string& key) {
+    KAV_ASSERT_MAIN_THREAD();
     for (size_t i = 0; i < animations_.size(); ++i) {
         if (animations_[i]->key == key) {
             stopRecord(i, false, false);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/MainThread.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/detail/Compositor.h"
 
@@ -103,6 +104,7 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
 }  // namespace
 
 void UIScreenRenderer::layoutWindows() {
+    KAV_ASSERT_MAIN_THREAD();
     compositor::pending().layout = false;
     for (auto* w : UIWindow::visibleWindows())
         w->layoutIfNeeded();
@@ -119,6 +121,7 @@ void UIScreenRenderer::setNeedsDisplayScreen() {
 }
 
 UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CGFloat scale) {
+    KAV_ASSERT_MAIN_THREAD();
     auto& p = compositor::pending();
     Frame frame;
     if (!p.frame && p.animating.empty()) return frame;
@@ -154,6 +157,7 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
 }
 
 void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
+    KAV_ASSERT_MAIN_THREAD();
     layoutWindows();
     cairo_save(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);

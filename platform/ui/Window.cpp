@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Responder.h"
@@ -51,6 +52,7 @@ void UIWindow::makeKeyWindow() {
 }
 
 void UIWindow::makeKeyAndVisible() {
+    KAV_ASSERT_MAIN_THREAD();
     order_ = ++gVisibleOrder;
     const bool wasHidden = isHidden();
     setHidden(false);
@@ -147,6 +149,7 @@ std::vector<std::shared_ptr<UIGestureRecognizer>> recognizersOf(const UITouchSet
 }  // namespace
 
 void UIWindow::sendEvent(UIEvent& event) {
+    KAV_ASSERT_MAIN_THREAD();
     auto keep = sharedSelf<UIWindow>();
     if (event.type == UIEventType::Motion) {
         UIResponder* target = UIResponder::currentFirstResponder();
@@ -248,6 +251,7 @@ void UIWindow::sendEvent(UIEvent& event) {
 // ---- root controller ----------------------------------------------------
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+    KAV_ASSERT_MAIN_THREAD();
     if (controller == rootViewController_) return;
     auto old = rootViewController_;
     if (old) {

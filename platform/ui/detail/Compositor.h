@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // What the next frame must do, collected as views and layers change. Shared
 // by layers, views, windows and the screen renderer; not for use outside
 // platform/ui.
