@@ -436,6 +436,9 @@ SimJson DealerSim::quotes() {
 void DealerSim::addBulletin(const std::string& title, const std::string& content) {
     call("POST", "/bulletin", {{"title", title}, {"content", content}});
 }
+void DealerSim::clearBulletins() {
+    call("POST", "/bulletins/clear");
+}
 void DealerSim::setRate(const std::string& base, const std::string& exchange, double rate) {
     call("POST", "/rate", {{"base", base}, {"exchange", exchange}, {"rate", rate}});
 }

@@ -177,6 +177,8 @@ class Desk {
     std::vector<Push> afterPriceChange(int symbol);
 
     Push addBulletin(const std::string& title, const std::string& content);
+    // No bulletins any more (nothing is pushed); the next one added is number 1.
+    void clearBulletins() { bulletins_.clear(); }
     Push setRate(const std::string& base, const std::string& exchange, double rate);
 
     // Everything the desk holds for one user, as the query records.
