@@ -134,8 +134,6 @@ TEST_F(BulletinTest, OpeningABulletinShowsItWholeAndComingBackLeavesTheListAsItW
     EXPECT_FALSE(detail->date()->text().empty());
     EXPECT_EQ(detail->publish()->text(), "");
     EXPECT_EQ(detail->bulletinContent()->text(), content);
-    EXPECT_EQ(stack->navigationItem().rightBarButtonItem, nullptr);
-    EXPECT_EQ(detail->navigationItem().rightBarButtonItem, nullptr);
     // The title wraps inside its two lines; the long text scrolls in its own view.
     EXPECT_EQ(detail->bulletinTitle()->frame(), CGRectMake(10, 5, 300, 50));
     EXPECT_GT(detail->bulletinContent()->contentSize().height,

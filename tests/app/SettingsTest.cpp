@@ -266,7 +266,6 @@ TEST_F(SettingsTest, PasswordRowOpensThePasswordChangeAndBackButtonsHoldOnItsSid
     settle(1);
 
     // On its side the editors stay open...
-    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::LandscapeLeft);
     for (int tag : {2007, 2009}) {
         UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
         tapRow(tag);
