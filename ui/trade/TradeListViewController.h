@@ -321,6 +321,12 @@ class TradeListViewController : public BaseViewController,
         if (!notice) return;
         notice->setText(text);
         notice->setHidden(text.empty());
+        // The last row can still scroll clear of the line.
+        if (UITableView* table = tableView()) {
+            auto inset = table->contentInset();
+            inset.bottom = text.empty() ? 0 : tradelist::kNoticeHeight;
+            table->setContentInset(inset);
+        }
     }
     // Opens the tapped row and closes the others, or closes it; the rows
     // that changed reload with the automatic animation.
