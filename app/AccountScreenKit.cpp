@@ -31,8 +31,7 @@ std::shared_ptr<UIButton> setupBackButton(UIViewController& screen, long tag,
 }
 
 bool isDeviceLandscape() {
-    const auto o = UIDevice::currentDevice().orientation();
-    return o == UIDeviceOrientation::LandscapeLeft || o == UIDeviceOrientation::LandscapeRight;
+    return UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation());
 }
 
 std::string localized(const std::string& text) {

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Draws the account screens' bundle images into Resources, at @2x.
 
-nav_backicon  24 x 24 points: a left chevron, the back button of the
-              settings, password, notice and bulletin screens
 about_icon    24 x 24 points: a ring around an exclamation mark, the risk
               notice row of the account centre
+
+(The back buttons' "nav_backicon" is the trading screens' image.)
 
 Black on a transparent ground: the screens recolour them (only the ink's
 coverage counts). Anti-aliased by 4 x 4 sampling of each pixel.
@@ -28,12 +28,6 @@ def segment_distance(px, py, a, b):
     return math.hypot(px - (ax + t * dx), py - (ay + t * dy))
 
 
-def back(x, y):
-    """A chevron pointing left, 2 points thick, in the middle of 24 points."""
-    chevron = [((15.0, 4.5), (7.5, 12.0)), ((7.5, 12.0), (15.0, 19.5))]
-    return min(segment_distance(x, y, a, b) for a, b in chevron) <= 1.3
-
-
 def about(x, y):
     """A ring with an exclamation mark: the bar and the dot below it."""
     r = math.hypot(x - 12.0, y - 12.0)
@@ -44,7 +38,7 @@ def about(x, y):
     return math.hypot(x - 12.0, y - 17.0) <= 1.4
 
 
-SHAPES = {"nav_backicon": (24, back), "about_icon": (24, about)}
+SHAPES = {"about_icon": (24, about)}
 
 
 def png(width, height, rows):
