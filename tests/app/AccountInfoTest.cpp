@@ -186,11 +186,16 @@ TEST_F(AccountInfoTest, FloatingProfitIsColouredBySignAndAnEmptyListChangesNothi
         BusRelay::postAccounts({account(0.8f, 0.5f, c.profit)});
         settle(0.1);
         EXPECT_EQ(value(UIAccountInfo::kRowProfit), c.text);
-        EXPECT_EQ(rgbOf(row(UIAccountInfo::kRowProfit)->cellValue()->textColor()), c.colour);
-        // The other rows keep the cell's own ink.
+        // The value is drawn in the colour of its sign; the other rows keep
+        // the cell's own ink.
+        auto shot = snapshot("account-info-profit");
+        EXPECT_GT(pixelsNear(shot, row(UIAccountInfo::kRowProfit)->cellValue().get(), c.colour),
+                  10);
         EXPECT_EQ(row(1)->cellValue()->textColor(), row(2)->cellValue()->textColor());
+        if (c.profit != 0) {
+            EXPECT_EQ(pixelsNear(shot, row(1)->cellValue().get(), c.colour), 0);
+        }
     }
-    snapshot("account-info-profit");
 
     // An empty list, from a push or a query, leaves the screen as it was.
     const auto shown = screen->modUserAccount();

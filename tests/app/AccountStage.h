@@ -177,6 +177,23 @@ class AccountScreenTest : public ::testing::Test {
         return image;
     }
     static Rgb pixel(const UIImagePtr& image, int x, int y) { return rgbOf(image->pixelAt(x, y)); }
+    // How many pixels of the view, as rendered, lie near the colour.
+    static int pixelsNear(const UIImagePtr& shot, const UIView* view, Rgb colour,
+                          int tolerance = 40) {
+        const CGRect frame = view->convertRectToView(view->bounds(), nullptr);
+        int count = 0;
+        for (int y = static_cast<int>(frame.origin.y); y < static_cast<int>(CGRectGetMaxY(frame));
+             ++y)
+            for (int x = static_cast<int>(frame.origin.x);
+                 x < static_cast<int>(CGRectGetMaxX(frame)); ++x) {
+                if (x < 0 || y < 0 || x >= shot->pixelWidth() || y >= shot->pixelHeight()) continue;
+                const Rgb p = pixel(shot, x, y);
+                if (std::abs(p.r - colour.r) + std::abs(p.g - colour.g) + std::abs(p.b - colour.b) <
+                    tolerance)
+                    ++count;
+            }
+        return count;
+    }
 
     kavtest::VirtualTime time;
     kavtest::TempDir temp;
