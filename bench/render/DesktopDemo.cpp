@@ -12,8 +12,9 @@
 #include "platform/RunLoop.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Desktop.h"
-#include "platform/ui/Gesture.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 

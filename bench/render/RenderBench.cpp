@@ -13,6 +13,7 @@
 
 #include "platform/RunLoop.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Window.h"
 
 using namespace platform::ui;

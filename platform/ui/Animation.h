@@ -106,23 +106,6 @@ class CAKeyframeAnimation : public CAAnimation {
     CAAnimationPtr copy() const override { return std::make_shared<CAKeyframeAnimation>(*this); }
 };
 
-// Groups of layer changes. begin()/commit() nest. Inside a transaction with
-// actions disabled, property changes of free-standing layers take effect at
-// once instead of animating; the completion block runs once every animation
-// added during the transaction has stopped (or at once, later on the run
-// loop, when there was none).
-class CATransaction {
-  public:
-    static void begin();
-    static void commit();
-    static void setDisableActions(bool disable);
-    static bool disableActions();
-    static void setAnimationDuration(double seconds);
-    static double animationDuration();
-    static void setAnimationTimingFunction(const CAMediaTimingFunction& f);
-    static void setCompletionBlock(std::function<void()> block);
-};
-
 namespace animation {
 // Number of animations running now (not counting ones held after their end).
 size_t activeCount();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/NotificationCenter.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 

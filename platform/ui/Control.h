@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/Touch.h"
 #include "platform/ui/View.h"
 
 namespace platform::ui {

@@ -11,8 +11,12 @@
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Animation.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 

@@ -8,7 +8,9 @@
 
 #include "platform/Dispatch.h"
 #include "platform/ui/Canvas.h"
-#include "platform/ui/detail/Transaction.h"
+#include "platform/ui/Transaction.h"
+#include "platform/ui/detail/LayerSetters.h"
+#include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
 
@@ -125,10 +127,6 @@ UIBezierPath roundedBounds(const CGRect& b, double radius) {
                       : UIBezierPath::bezierPathWithRect(b);
 }
 
-void setSource(cairo_t* cr, const UIColor& c) {
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-}
-
 }  // namespace
 
 namespace render {
@@ -212,31 +210,20 @@ void CALayer::willChange(const char* keyPath) {
     }
 }
 
-namespace {
 // Implicit action of a free-standing layer in a tree: animate from what was
 // drawn to the new model value.
-void implicitAction(CALayer& layer, bool isViewLayer, const char* keyPath, const AnimValue& from) {
-    if (isViewLayer || !layer.superlayer() || CATransaction::disableActions()) return;
-    if (layer.weak_from_this().expired()) return;
-    AnimValue to = layer.modelValueForKeyPath(keyPath);
+void CALayer::implicitAction(const char* keyPath, const AnimValue& from) {
+    if (delegate_ || !superlayer_ || CATransaction::disableActions()) return;
+    if (weak_from_this().expired()) return;
+    AnimValue to = modelValueForKeyPath(keyPath);
     if (to == from) return;
     auto anim = CABasicAnimation::animationWithKeyPath(keyPath);
     anim->fromValue = from;
     anim->toValue = to;
     anim->duration = CATransaction::animationDuration();
     anim->timingFunction = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionDefault);
-    layer.addAnimationInternal(anim, keyPath, false);
+    addAnimationInternal(anim, keyPath, false);
 }
-}  // namespace
-
-#define KAV_LAYER_SET(keyPath, field, value)                                              \
-    do {                                                                                  \
-        if (model_.field == (value)) return;                                              \
-        AnimValue from_ = delegate_ ? AnimValue{} : presentationValueForKeyPath(keyPath); \
-        willChange(keyPath);                                                              \
-        model_.field = (value);                                                           \
-        implicitAction(*this, delegate_ != nullptr, keyPath, from_);                      \
-    } while (0)
 
 void CALayer::setBounds(const CGRect& b) {
     const bool resized = b.size != model_.bounds.size;
@@ -633,7 +620,7 @@ void CALayer::render(cairo_t* cr) {
     const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
     if (!s.backgroundColor.isClear()) {
         outline.apply(cr);
-        setSource(cr, s.backgroundColor);
+        UIColorSetCairoSource(cr, s.backgroundColor);
         cairo_fill(cr);
     }
     cairo_save(cr);
@@ -652,108 +639,13 @@ void CALayer::render(cairo_t* cr) {
         if (!CGRectIsNull(inset)) {
             roundedBounds(inset, std::max(0.0, s.cornerRadius - s.borderWidth / 2)).apply(cr);
             cairo_set_line_width(cr, s.borderWidth);
-            setSource(cr, s.borderColor);
+            UIColorSetCairoSource(cr, s.borderColor);
             cairo_stroke(cr);
         }
     }
     if (group) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, s.opacity);
-    }
-    cairo_restore(cr);
-}
-
-// ---- shape layer --------------------------------------------------------
-
-void CAShapeLayer::setPath(CGPathRef p) {
-    path_ = std::move(p);
-    render::markDirty();
-}
-void CAShapeLayer::setFillColor(std::optional<UIColor> c) {
-    fillColor_ = c;
-    render::markDirty();
-}
-void CAShapeLayer::setStrokeColor(std::optional<UIColor> c) {
-    strokeColor_ = c;
-    render::markDirty();
-}
-void CAShapeLayer::setLineWidth(double w) {
-    lineWidth_ = w;
-    render::markDirty();
-}
-void CAShapeLayer::setStrokeStart(double v) {
-    KAV_LAYER_SET("strokeStart", strokeStart, v);
-}
-void CAShapeLayer::setStrokeEnd(double v) {
-    KAV_LAYER_SET("strokeEnd", strokeEnd, v);
-}
-
-void CAShapeLayer::drawOwnContent(cairo_t* cr, const CALayerState& state) {
-    if (!path_ || path_->isEmpty()) return;
-    cairo_save(cr);
-    if (fillColor_ && !fillColor_->isClear()) {
-        path_->apply(cr);
-        setSource(cr, *fillColor_);
-        cairo_fill(cr);
-    }
-    const double s0 = std::clamp(state.strokeStart, 0.0, 1.0),
-                 s1 = std::clamp(state.strokeEnd, 0.0, 1.0);
-    if (strokeColor_ && !strokeColor_->isClear() && lineWidth_ > 0 && s1 > s0) {
-        path_->apply(cr);
-        if (s0 > 0 || s1 < 1) {
-            // Keep only the part of the flattened path between the two ends.
-            cairo_path_t* flat = cairo_copy_path_flat(cr);
-            std::vector<CGPoint> pts;
-            std::vector<std::vector<CGPoint>> runs;
-            for (int i = 0; i < flat->num_data; i += flat->data[i].header.length) {
-                auto& h = flat->data[i].header;
-                if (h.type == CAIRO_PATH_MOVE_TO) {
-                    if (!pts.empty()) runs.push_back(pts);
-                    pts = {{flat->data[i + 1].point.x, flat->data[i + 1].point.y}};
-                } else if (h.type == CAIRO_PATH_LINE_TO) {
-                    pts.push_back({flat->data[i + 1].point.x, flat->data[i + 1].point.y});
-                } else if (h.type == CAIRO_PATH_CLOSE_PATH && !pts.empty()) {
-                    pts.push_back(pts.front());
-                }
-            }
-            if (!pts.empty()) runs.push_back(pts);
-            cairo_path_destroy(flat);
-            double total = 0;
-            for (auto& run : runs)
-                for (size_t k = 1; k < run.size(); ++k)
-                    total += std::hypot(run[k].x - run[k - 1].x, run[k].y - run[k - 1].y);
-            const double from = s0 * total, to = s1 * total;
-            cairo_new_path(cr);
-            double walked = 0;
-            for (auto& run : runs) {
-                bool drawing = false;
-                for (size_t k = 1; k < run.size(); ++k) {
-                    CGPoint a = run[k - 1], b = run[k];
-                    double len = std::hypot(b.x - a.x, b.y - a.y);
-                    double segFrom = std::max(from, walked), segTo = std::min(to, walked + len);
-                    if (len > 0 && segTo > segFrom) {
-                        double f0 = (segFrom - walked) / len, f1 = (segTo - walked) / len;
-                        CGPoint p0{a.x + (b.x - a.x) * f0, a.y + (b.y - a.y) * f0};
-                        CGPoint p1{a.x + (b.x - a.x) * f1, a.y + (b.y - a.y) * f1};
-                        if (!drawing) cairo_move_to(cr, p0.x, p0.y);
-                        cairo_line_to(cr, p1.x, p1.y);
-                        drawing = true;
-                    } else {
-                        drawing = false;
-                    }
-                    walked += len;
-                }
-            }
-        }
-        cairo_set_line_width(cr, lineWidth_);
-        cairo_set_line_cap(cr, lineCap == CGLineCap::Round    ? CAIRO_LINE_CAP_ROUND
-                               : lineCap == CGLineCap::Square ? CAIRO_LINE_CAP_SQUARE
-                                                              : CAIRO_LINE_CAP_BUTT);
-        cairo_set_line_join(cr, lineJoin == CGLineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
-                                : lineJoin == CGLineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
-                                                                : CAIRO_LINE_JOIN_MITER);
-        setSource(cr, *strokeColor_);
-        cairo_stroke(cr);
     }
     cairo_restore(cr);
 }

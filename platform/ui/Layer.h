@@ -186,6 +186,8 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Property change hook: records the change for animation blocks and
     // implicit actions, then marks the display dirty.
     void willChange(const char* keyPath);
+    // After a change of a free-standing layer: animates from `from`.
+    void implicitAction(const char* keyPath, const AnimValue& from);
 
   protected:
     friend class UIView;
@@ -203,38 +205,6 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     uint64_t nextAnimationKey_ = 1;
     // Cached drawing of the content (cairo recording surface).
     void* contentCache_ = nullptr;
-};
-
-enum class kCALineCap { Butt, Round, Square };
-
-// A layer that draws a path: fill, stroke and the stroked part between
-// strokeStart and strokeEnd (the progress rings).
-class CAShapeLayer : public CALayer {
-  public:
-    static std::shared_ptr<CAShapeLayer> layer() { return std::make_shared<CAShapeLayer>(); }
-    CGPathRef path() const { return path_; }
-    void setPath(CGPathRef p);
-    std::optional<UIColor> fillColor() const { return fillColor_; }
-    void setFillColor(std::optional<UIColor> c);
-    std::optional<UIColor> strokeColor() const { return strokeColor_; }
-    void setStrokeColor(std::optional<UIColor> c);
-    double lineWidth() const { return lineWidth_; }
-    void setLineWidth(double w);
-    CGLineCap lineCap = CGLineCap::Butt;
-    CGLineJoin lineJoin = CGLineJoin::Miter;
-    double strokeStart() const { return model().strokeStart; }
-    void setStrokeStart(double v);
-    double strokeEnd() const { return model().strokeEnd; }
-    void setStrokeEnd(double v);
-
-  protected:
-    void drawOwnContent(cairo_t* cr, const CALayerState& state) override;
-
-  private:
-    CGPathRef path_;
-    std::optional<UIColor> fillColor_ = UIColor::blackColor();
-    std::optional<UIColor> strokeColor_;
-    double lineWidth_ = 1;
 };
 
 namespace render {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/ui/Gesture.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/View.h"
 
 namespace platform::ui {

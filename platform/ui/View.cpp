@@ -7,107 +7,17 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "platform/ui/Gesture.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/Transaction.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
-#include "platform/ui/detail/Transaction.h"
+#include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
-
-// ---- responder ----------------------------------------------------------
-
 namespace {
-UIResponder* gFirstResponder = nullptr;
-std::function<void(UIResponder*, UIResponder*)>& firstResponderObserver() {
-    static std::function<void(UIResponder*, UIResponder*)> observer;
-    return observer;
-}
-void changeFirstResponder(UIResponder* to) {
-    UIResponder* from = gFirstResponder;
-    gFirstResponder = to;
-    if (auto& obs = firstResponderObserver()) obs(from, to);
-}
 bool gAnimationsEnabled = true;
 }  // namespace
-
-UIResponder::UIResponder() : alive_(std::make_shared<char>(0)) {}
-
-UIResponder::~UIResponder() {
-    if (gFirstResponder == this) changeFirstResponder(nullptr);
-}
-
-void UIResponder::setFirstResponderObserver(
-    std::function<void(UIResponder*, UIResponder*)> observer) {
-    firstResponderObserver() = std::move(observer);
-}
-
-UIResponder* UIResponder::currentFirstResponder() {
-    return gFirstResponder;
-}
-
-bool UIResponder::isFirstResponder() const {
-    return gFirstResponder == this;
-}
-
-bool UIResponder::becomeFirstResponder() {
-    if (gFirstResponder == this) return true;
-    if (!canBecomeFirstResponder()) return false;
-    if (gFirstResponder && !gFirstResponder->resignFirstResponder()) return false;
-    changeFirstResponder(this);
-    return true;
-}
-
-bool UIResponder::resignFirstResponder() {
-    if (gFirstResponder != this) return true;
-    if (!canResignFirstResponder()) return false;
-    changeFirstResponder(nullptr);
-    return true;
-}
-
-void UIResponder::touchesBegan(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesBegan(t, e);
-}
-void UIResponder::touchesMoved(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesMoved(t, e);
-}
-void UIResponder::touchesEnded(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesEnded(t, e);
-}
-void UIResponder::touchesCancelled(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesCancelled(t, e);
-}
-void UIResponder::motionBegan(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionBegan(m, e);
-}
-void UIResponder::motionEnded(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionEnded(m, e);
-}
-void UIResponder::motionCancelled(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionCancelled(m, e);
-}
-
-// ---- touches and events -------------------------------------------------
-
-UIView* UITouch::view() const {
-    return view_.expired() ? nullptr : rawView_;
-}
-
-CGPoint UITouch::locationInView(const UIView* v) const {
-    return v ? v->convertPointFromView(location_, nullptr) : location_;
-}
-
-CGPoint UITouch::previousLocationInView(const UIView* v) const {
-    return v ? v->convertPointFromView(previous_, nullptr) : previous_;
-}
-
-UITouchSet UIEvent::touchesForView(const UIView* v) const {
-    UITouchSet out;
-    for (auto& t : touches)
-        if (t->view() == v) out.push_back(t);
-    return out;
-}
-
-// ---- view ---------------------------------------------------------------
 
 UIView::UIView(const CGRect& frame) : layer_(CALayer::layer()) {
     layer_->setDelegate(this);
@@ -201,10 +111,10 @@ void UIView::setTintAdjustmentMode(UIViewTintAdjustmentMode m) {
     setTintColor(tintColor_);
 }
 
-UIView* UIView::viewWithTag(long tag) {
-    if (tag_ == tag) return this;
+UIView* UIView::findViewWithTag(long tag) const {
+    if (tag_ == tag) return const_cast<UIView*>(this);
     for (auto& s : subviews_)
-        if (auto* v = s->viewWithTag(tag)) return v;
+        if (auto* v = s->findViewWithTag(tag)) return v;
     return nullptr;
 }
 
@@ -517,7 +427,7 @@ bool UIView::endEditing(bool force) {
     if (v->resignFirstResponder()) return true;
     if (force) {
         // Forced: the responder goes whatever it answers.
-        changeFirstResponder(nullptr);
+        dropFirstResponder();
         return true;
     }
     return false;

@@ -5,6 +5,8 @@
 #include "platform/Dispatch.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
 
@@ -30,27 +32,6 @@ void runTransition(bool animated, unsigned curve, std::function<void()> move,
     }
 }
 }  // namespace
-
-void UINavigationItem::setTitle(const std::string& t) {
-    title = t;
-    if (changed) changed();
-}
-void UINavigationItem::setTitleView(UIViewPtr v) {
-    titleView = std::move(v);
-    if (changed) changed();
-}
-void UINavigationItem::setLeftBarButtonItem(UIBarButtonItemPtr item, bool) {
-    leftBarButtonItem = std::move(item);
-    if (changed) changed();
-}
-void UINavigationItem::setRightBarButtonItem(UIBarButtonItemPtr item, bool) {
-    rightBarButtonItem = std::move(item);
-    if (changed) changed();
-}
-void UINavigationItem::setHidesBackButton(bool hides, bool) {
-    hidesBackButton = hides;
-    if (changed) changed();
-}
 
 UIViewController::UIViewController() = default;
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Screen.h"
+#include "platform/ui/NavigationItem.h"
+#include "platform/ui/Orientation.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
 namespace platform::ui {
@@ -14,25 +15,6 @@ namespace platform::ui {
 class UIViewController;
 class UINavigationController;
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
-
-// What a controller shows in a navigation bar.
-class UINavigationItem {
-  public:
-    std::string title;
-    UIViewPtr titleView;
-    UIBarButtonItemPtr leftBarButtonItem;
-    UIBarButtonItemPtr rightBarButtonItem;
-    UIBarButtonItemPtr backBarButtonItem;
-    bool hidesBackButton = false;
-
-    // The navigation bar redraws when the item changes through these.
-    void setTitle(const std::string& t);
-    void setTitleView(UIViewPtr v);
-    void setLeftBarButtonItem(UIBarButtonItemPtr item, bool animated = false);
-    void setRightBarButtonItem(UIBarButtonItemPtr item, bool animated = false);
-    void setHidesBackButton(bool hides, bool animated = false);
-    std::function<void()> changed;  // set by the bar showing the item
-};
 
 enum class UIStatusBarStyle { Default = 0, LightContent = 1 };
 

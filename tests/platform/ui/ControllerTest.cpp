@@ -6,6 +6,8 @@
 #include "platform/Dispatch.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"

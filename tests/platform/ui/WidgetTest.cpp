@@ -9,11 +9,13 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
@@ -118,6 +120,74 @@ TEST(TextFields, DelegateDecidesBeginAndClearAndSecureTextIsHidden) {
             if (img->pixelAt(x, y).red < 0.5) ++dark;
     EXPECT_GT(dark, 5);    // two bullets
     EXPECT_LT(dark, 120);  // not two CJK glyphs
+}
+
+// Columns of a rendered strip where the caret (the tint) and the text's ink are.
+struct FieldPixels {
+    std::vector<int> caret, ink;
+};
+FieldPixels scanField(const UIImagePtr& img, int top, int bottom) {
+    FieldPixels out;
+    for (int x = 0; x < img->pixelWidth(); ++x) {
+        bool caret = false, ink = false;
+        for (int y = top; y < bottom; ++y) {
+            UIColor c = img->pixelAt(x, y);
+            if (c.blue > 0.8 && c.red < 0.3) caret = true;
+            if (c.red < 0.5 && c.green < 0.5 && c.blue < 0.5) ink = true;
+        }
+        if (caret) out.caret.push_back(x);
+        if (ink) out.ink.push_back(x);
+    }
+    return out;
+}
+
+TEST(TextFields, TypingPastTheWidthKeepsTheEndAndTheCaretInView) {
+    Stage s;
+    s.window->setBackgroundColor(UIColor::whiteColor());
+    for (bool secure : {false, true}) {
+        auto field = std::make_shared<UITextField>(CGRectMake(40, 100, 150, 30));
+        field->setSecureTextEntry(secure);
+        s.window->addSubview(field);
+        UIDriver::tap(field.get());
+        ASSERT_TRUE(field->isEditing());
+        UIDriver::typeText("6222020200112233445566778899@example.com");  // 40 characters
+        ASSERT_EQ(UTF8Length(field->text()), 40u);
+
+        auto px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+        ASSERT_FALSE(px.caret.empty()) << "secure " << secure;
+        ASSERT_FALSE(px.ink.empty());
+        // The caret stands inside the field at its right end ...
+        EXPECT_GE(px.caret.front(), 40);
+        EXPECT_LT(px.caret.back(), 190);
+        EXPECT_GE(px.caret.back(), 186);
+        // ... right after the last character (within its advance); the text
+        // fills the field from its left edge and never leaves it.
+        const double last = NSStringSizeWithFont(secure ? "•" : "m", field->font()).width;
+        EXPECT_GE(px.ink.back(), px.caret.front() - last);
+        EXPECT_LT(px.ink.back(), px.caret.front());
+        EXPECT_LT(px.ink.front(), 44);
+        EXPECT_GE(px.ink.front(), 40);
+
+        // Done typing: no caret, the start of the text shows, still inside.
+        field->resignFirstResponder();
+        px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+        EXPECT_TRUE(px.caret.empty());
+        EXPECT_GE(px.ink.front(), 40);
+        EXPECT_LT(px.ink.back(), 190);
+        field->removeFromSuperview();
+    }
+
+    // A short right-aligned price keeps its caret inside the field too.
+    auto price = std::make_shared<UITextField>(CGRectMake(40, 100, 150, 30));
+    price->setTextAlignment(NSTextAlignment::Right);
+    s.window->addSubview(price);
+    UIDriver::tap(price.get());
+    UIDriver::typeText("1.08345");
+    auto px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+    ASSERT_FALSE(px.caret.empty());
+    EXPECT_LT(px.caret.back(), 190);
+    EXPECT_GE(px.caret.back(), 186);
+    EXPECT_LT(px.ink.back(), px.caret.front());
 }
 
 TEST(Bars, NavigationBarShowsTitleItemsAndABackButton) {

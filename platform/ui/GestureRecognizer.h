@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/RunLoop.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/Geometry.h"
+#include "platform/ui/Touch.h"
 
 namespace platform::ui {
 
@@ -113,96 +113,6 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
     UIGestureRecognizerState state_ = UIGestureRecognizerState::Possible;
     bool enabled_ = true;
     UIView* view_ = nullptr;
-};
-
-// Recognised when the required number of taps ends without the finger moving
-// more than 10 points. A tap that begins on a control (button, switch...)
-// inside the recogniser's view is left to the control.
-class UITapGestureRecognizer : public UIGestureRecognizer {
-  public:
-    using UIGestureRecognizer::UIGestureRecognizer;
-    long numberOfTapsRequired = 1;
-    long numberOfTouchesRequired = 1;
-
-    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
-    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
-    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
-    void reset() override;
-
-  private:
-    CGPoint start_{};
-    long taps_ = 0;
-    platform::Timer tapTimeout_;
-};
-
-// Began once the touches have moved 10 points; translation and velocity
-// (points per second, over the last 0.1 s of movement) in any view.
-class UIPanGestureRecognizer : public UIGestureRecognizer {
-  public:
-    using UIGestureRecognizer::UIGestureRecognizer;
-    size_t minimumNumberOfTouches = 1;
-    size_t maximumNumberOfTouches = SIZE_MAX;
-
-    CGPoint translationInView(const UIView* view) const;
-    void setTranslation(CGPoint translation, const UIView* view);
-    CGPoint velocityInView(const UIView* view) const;
-
-    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
-    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
-    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
-    void reset() override;
-
-  private:
-    struct Sample {
-        double time;
-        CGPoint point;
-    };
-    CGPoint start_{};  // window coordinates
-    CGPoint offset_{};
-    std::vector<Sample> samples_;
-};
-
-// Two fingers: scale is the current distance over the distance when the
-// gesture began; velocity in scale per second.
-class UIPinchGestureRecognizer : public UIGestureRecognizer {
-  public:
-    using UIGestureRecognizer::UIGestureRecognizer;
-    CGFloat scale = 1;
-    CGFloat velocity = 0;
-
-    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
-    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
-    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
-    void reset() override;
-
-  private:
-    double distance() const;
-    double startDistance_ = 0;
-    double lastTime_ = 0;
-};
-
-// Began after the finger has stayed down `minimumPressDuration` seconds
-// without moving more than `allowableMovement` points; Changed on movement
-// after that, Ended on lift.
-class UILongPressGestureRecognizer : public UIGestureRecognizer {
-  public:
-    using UIGestureRecognizer::UIGestureRecognizer;
-    double minimumPressDuration = 0.5;
-    CGFloat allowableMovement = 10;
-    size_t numberOfTouchesRequired = 1;
-
-    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
-    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
-    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
-    void reset() override;
-
-  private:
-    CGPoint start_{};
-    platform::Timer timer_;
 };
 
 }  // namespace platform::ui
