@@ -20,7 +20,9 @@ std::string usage() {
            "  --headless   run without a display\n"
            "  --script F   drive the application with the commands of F (- reads them\n"
            "               from standard input); runs headless\n"
-           "  --shots DIR  where the script's `shot` writes its pictures (default: .)\n";
+           "  --shots DIR  where the script's `shot` writes its pictures (default: .)\n"
+           "exit status: 0 done, 1 a script command failed, 2 bad arguments or an\n"
+           "unreadable script, 3 --window without a display\n";
 }
 
 std::variant<Options, std::string> parseArguments(const std::vector<std::string>& args) {
@@ -115,7 +117,7 @@ int run(int argc, char** argv,
     if (options.display == Display::Window) {
         if (!platform::ui::DesktopWindow::displayAvailable()) {
             std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
-            return kExitFailed;
+            return kExitNoDisplay;
         }
         window = true;
     } else if (options.display == Display::Automatic) {

@@ -23,6 +23,8 @@ struct Options {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// --window without a display.
+inline constexpr int kExitNoDisplay = 3;
 
 std::string usage();
 // The options, or why the arguments cannot be taken.
