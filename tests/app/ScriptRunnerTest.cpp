@@ -3,7 +3,12 @@
 // and bin/kav-trader itself with a failing script.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <fstream>
@@ -297,4 +302,30 @@ TEST(TraderProgram, CommandLine) {
     EXPECT_EQ(refused({"--shots", "out"}), "--shots needs --script");
     EXPECT_EQ(refused({"--script"}), "--script needs a value");
     EXPECT_EQ(refused({"--fast"}), "unknown argument --fast");
+}
+
+TEST(TraderProgram, AHeadlessRunEndsCleanlyOnSigterm) {
+    TempDir dir;
+    const auto err = dir / "err";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string program = (kavtest::binDir() / "kav-trader").string();
+        if (freopen(err.c_str(), "w", stderr) == nullptr) _exit(127);
+        execl(program.c_str(), program.c_str(), "--headless", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Running once the session is made (the signals are taken by then).
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        started = platform::files::readFile(err).value_or("").find("SDK 版本") != std::string::npos;
+    }
+    EXPECT_TRUE(started);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    // The run loop stopped and the application ended as it ends when closed.
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitOk);
 }
