@@ -9,6 +9,7 @@
 #include "app/StoreContext.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ViewController.h"
+#include "ui/toolkit/AppDelegateServices.h"
 
 class KAVBizSDK;
 class KAVSound;
@@ -22,7 +23,9 @@ class sysDB;
 // login screen, and a logout returns to the login screen. A shake jumps to
 // the screen the shake setting names. Main thread only; lives in a
 // std::shared_ptr (the application holds it).
-class AppDelegate : public platform::ui::UIApplicationDelegate, public WSPushMessage {
+class AppDelegate : public platform::ui::UIApplicationDelegate,
+                    public AppDelegateServices,
+                    public WSPushMessage {
   public:
     static constexpr const char* kStoreFileName = "KAVTrader.sqlite";
     // The reconnect banner's view in the window.
@@ -49,9 +52,9 @@ class AppDelegate : public platform::ui::UIApplicationDelegate, public WSPushMes
     void motionBegan(platform::ui::UIEventSubtype motion, platform::ui::UIEvent* event) override;
 
     // ---- session ----
-    std::shared_ptr<KAVBizSDK> bizSDK() const { return bizSDK_; }
+    std::shared_ptr<KAVBizSDK> bizSDK() const override { return bizSDK_; }
     void setBizSDK(std::shared_ptr<KAVBizSDK> sdk) { bizSDK_ = std::move(sdk); }
-    std::shared_ptr<sysDB> sysdb() const { return sysdb_; }
+    std::shared_ptr<sysDB> sysdb() const override { return sysdb_; }
 
     // A new session (service object, settings store, shake sound) and a new
     // login screen as the root; the banner goes.

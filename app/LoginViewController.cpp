@@ -36,14 +36,10 @@ std::string trimmed(const std::string& text) {
 }  // namespace
 
 void LoginViewController::viewDidLoad() {
-    UIViewController::viewDidLoad();
-    auto app = appDelegate();
-    if (app) {
-        bizSDK_ = app->bizSDK();
-        sysDB_ = app->sysdb();
-        app->stopListeners();
-    }
-    if (bizSDK_) bizSDK_->setDelegate(weakSelf<LoginViewController>());
+    BaseViewController::viewDidLoad();
+    sysDB_ = sysdb();
+    if (auto app = appDelegate()) app->stopListeners();
+    if (bizSDK()) bizSDK()->setDelegate(weakSelf<LoginViewController>());
     view()->setBackgroundColor(kavtheme::screenBackground());
     initData();
 }
@@ -165,7 +161,7 @@ bool LoginViewController::checkInput() {
 }
 
 void LoginViewController::login() {
-    if (!checkInput() || !bizSDK_) return;
+    if (!checkInput() || !bizSDK()) return;
     view()->endEditing(true);
     const std::string account = view()->viewWithTag<UITextField>(kTagAccount)->text();
     const std::string password = view()->viewWithTag<UITextField>(kTagPassword)->text();
@@ -173,7 +169,7 @@ void LoginViewController::login() {
     const std::vector<std::string> urls{currentDealer_->hostReal};
     KAVProgressHUD::showWithStatus("正在登录", KAVProgressHUDMaskTypeBlack);
     auto weak = weakSelf<LoginViewController>();
-    bizSDK_->loginWithUserId(
+    bizSDK()->loginWithUserId(
         account, password, "", urls,
         [weak, account] {
             KAVProgressHUD::dismissWithComplete([weak, account] {
@@ -195,7 +191,7 @@ void LoginViewController::login() {
 }
 
 void LoginViewController::loginFailWith(const std::string& message) {
-    if (bizSDK_) bizSDK_->stopConnect();
+    if (bizSDK()) bizSDK()->stopConnect();
     KAVProgressHUD::dismissWithComplete([message] { alert(message); });
 }
 

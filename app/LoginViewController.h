@@ -6,9 +6,8 @@
 #include "Core/WSPushMessage.h"
 #include "app/DealerManager.h"
 #include "app/EtyDealer.h"
-#include "platform/ui/ViewController.h"
+#include "ui/toolkit/BaseViewController.h"
 
-class KAVBizSDK;
 class sysDB;
 
 namespace platform::ui {
@@ -19,7 +18,7 @@ class UIControl;
 // dealer with an account and a password, and while it is shown it is the
 // service object's delegate. On a first start, with no dealer stored, it
 // looks up the built-in dealer itself.
-class LoginViewController : public platform::ui::UIViewController, public WSPushMessage {
+class LoginViewController : public BaseViewController, public WSPushMessage {
   public:
     static constexpr long kTagHeader = 5000;
     static constexpr long kTagAccentLine = 5001;
@@ -34,7 +33,6 @@ class LoginViewController : public platform::ui::UIViewController, public WSPush
 
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
-    bool shouldAutorotate() const override { return false; }
 
     void initData();
     void makeView();
@@ -50,7 +48,7 @@ class LoginViewController : public platform::ui::UIViewController, public WSPush
     const std::shared_ptr<EtyDealer>& currentDealer() const { return currentDealer_; }
 
   private:
-    std::shared_ptr<KAVBizSDK> bizSDK_;
+    // The settings store, taken from the base class when the view loads.
     std::shared_ptr<sysDB> sysDB_;
     std::unique_ptr<DealerManager> dealerManager_;
     std::shared_ptr<EtyDealer> currentDealer_;

@@ -95,19 +95,37 @@ void UINavigationController::updateBar() {
                    });
 }
 
+double UINavigationController::barsHeight() const {
+    const double status =
+        UIApplication::sharedApplication().isStatusBarHidden() ? 0 : kStatusBarHeight;
+    return barHidden_ ? status : status + UINavigationBar::kHeight;
+}
+
+CGRect UINavigationController::frameForChild(UIViewController* c) {
+    CGRect frame = view()->bounds();
+    // A screen that does not extend under the bars starts below them.
+    if (!(c->edgesForExtendedLayout() & UIRectEdgeTop)) {
+        const double top = std::min(barsHeight(), frame.size.height);
+        frame.origin.y += top;
+        frame.size.height -= top;
+    }
+    return frame;
+}
+
 void UINavigationController::placeChild(UIViewController* c) {
     UIView* v = c->view();
-    v->setFrame(view()->bounds());
+    const bool underBars = c->edgesForExtendedLayout() & UIRectEdgeTop;
+    v->setFrame(frameForChild(c));
     v->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     if (v->superviewRaw() != view()) view()->insertSubviewBelow(c->viewPtr(), barBackdrop_.get());
-    // Room for the bars at the top of a scrolling screen.
-    if (c->automaticallyAdjustsScrollViewInsets) {
+    // Room for the bars at the top of a scrolling screen that lies under them.
+    if (underBars && c->automaticallyAdjustsScrollViewInsets) {
         UIScrollView* scroll = dynamic_cast<UIScrollView*>(v);
         if (!scroll && !v->subviews().empty())
             scroll = dynamic_cast<UIScrollView*>(v->subviews().front().get());
         if (scroll) {
             UIEdgeInsets in = scroll->contentInset();
-            in.top = barHidden_ ? kStatusBarHeight : kStatusBarHeight + UINavigationBar::kHeight;
+            in.top = barsHeight();
             scroll->setContentInset(in);
             scroll->setContentOffset({scroll->contentOffset().x, -in.top});
         }
@@ -146,7 +164,7 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
             keepPrev->view()->removeFromSuperview();
         if (shown && keepPrev) keepPrev->endAppearanceTransition();
         if (shown && keepTop) keepTop->endAppearanceTransition();
-        if (keepTop) keepTop->view()->setFrame(view()->bounds());
+        if (keepTop) keepTop->view()->setFrame(frameForChild(keepTop.get()));
         if (after) after();
     };
     if (animated && shown && previous && top && previous != top) {
@@ -155,13 +173,13 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
         UIView* incoming = top->view();
         UIView* outgoing = previous->view();
         if (!pushing) view()->insertSubviewBelow(top->viewPtr(), outgoing);
-        CGRect b = view()->bounds();
-        incoming->setFrame(CGRectOffset(b, pushing ? w : -w / 3, 0));
+        const CGRect in = frameForChild(top), out = outgoing->frame();
+        incoming->setFrame(CGRectOffset(in, pushing ? w : -w / 3, 0));
         UIView::animateWithDuration(
             kPushDuration, 0, UIViewAnimationOptionCurveEaseOut,
-            [incoming, outgoing, b, w, pushing] {
-                incoming->setFrame(b);
-                outgoing->setFrame(CGRectOffset(b, pushing ? -w / 3 : w, 0));
+            [incoming, outgoing, in, out, w, pushing] {
+                incoming->setFrame(in);
+                outgoing->setFrame(CGRectOffset(out, pushing ? -w / 3 : w, 0));
             },
             finish);
     } else {

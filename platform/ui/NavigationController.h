@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <memory>
 #include <vector>
 
@@ -11,8 +15,9 @@ namespace platform::ui {
 // A stack of screens with a navigation bar: push slides the new screen in
 // from the right, pop slides it out; the screen below is covered and
 // uncovered with its appearance callbacks. Screen views fill the
-// controller's view; the bar (and the 20-point status bar area above it)
-// lies over them unless hidden.
+// controller's view, or the part below the bars for a screen that does not
+// extend its layout under them; the bar (and the 20-point status bar area
+// above it) lies over them unless hidden.
 class UINavigationController : public UIViewController {
   public:
     explicit UINavigationController(UIViewControllerPtr root = nullptr);
@@ -43,10 +48,14 @@ class UINavigationController : public UIViewController {
     void forwardManagedAppearance(bool begin, bool appearing, bool animated) override;
 
   private:
+    friend class UIViewController;
     class ContainerView;
     void showTop(UIViewController* previous, bool animated, bool pushing,
                  std::function<void()> after);
     void placeChild(UIViewController* controller);
+    CGRect frameForChild(UIViewController* controller);
+    // The status bar and, unless hidden, the navigation bar.
+    double barsHeight() const;
     void updateBar();
     void layoutBar();
 

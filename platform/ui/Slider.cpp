@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ui/detail/Setters.h"
+
 namespace platform::ui {
 
 namespace {
@@ -12,6 +14,51 @@ constexpr double kThumb = 28;
 
 UISlider::UISlider(const CGRect& frame) : UIControl(frame) {
     setOpaque(false);
+    thumb_ = std::make_shared<UIView>(CGRectMake(0, 0, kThumb, kThumb));
+    thumb_->setUserInteractionEnabled(false);
+    thumb_->setBackgroundColor(UIColor::whiteColor());
+    CALayer& look = thumb_->layer();
+    look.setCornerRadius(kThumb / 2);
+    look.setShadowColor(UIColor::blackColor());
+    look.setShadowOpacity(0.3);
+    look.setShadowOffset({0, 1});
+    look.setShadowRadius(2);
+    addSubview(thumb_);
+    placeThumb();
+}
+
+void UISlider::setMinimumTrackTintColor(std::optional<UIColor> c) {
+    KAV_SET_AND_REDRAW(minimumTrackTint_, c);
+}
+
+void UISlider::setMaximumTrackTintColor(std::optional<UIColor> c) {
+    KAV_SET_AND_REDRAW(maximumTrackTint_, c);
+}
+
+void UISlider::setThumbTintColor(std::optional<UIColor> c) {
+    thumbTint_ = c;
+    thumb_->setBackgroundColor(c.value_or(UIColor::whiteColor()));
+}
+
+CGRect UISlider::thumbRect() const {
+    const CGRect b = bounds();
+    const double f = max_ > min_ ? (value_ - min_) / (max_ - min_) : 0;
+    const double x = kThumb / 2 + f * (b.size.width - kThumb);
+    return CGRectMake(b.origin.x + x - kThumb / 2, b.origin.y + b.size.height / 2 - kThumb / 2,
+                      kThumb, kThumb);
+}
+
+void UISlider::placeThumb() {
+    const CGRect r = thumbRect();
+    thumb_->setCenter({CGRectGetMidX(r), CGRectGetMidY(r)});
+}
+
+void UISlider::layoutSubviews() {
+    placeThumb();
+}
+
+bool UISlider::pointInside(CGPoint point, UIEvent* event) const {
+    return UIControl::pointInside(point, event) || CGRectContainsPoint(thumbRect(), point);
 }
 
 void UISlider::setValue(float v, bool) {
@@ -19,18 +66,23 @@ void UISlider::setValue(float v, bool) {
     if (v == value_) return;
     value_ = v;
     setNeedsDisplay();
+    placeThumb();
 }
 
 void UISlider::setMinimumValue(float v) {
     min_ = v;
     if (max_ < min_) max_ = min_;
     setValue(value_);
+    setNeedsDisplay();
+    placeThumb();
 }
 
 void UISlider::setMaximumValue(float v) {
     max_ = v;
     if (min_ > max_) min_ = max_;
     setValue(value_);
+    setNeedsDisplay();
+    placeThumb();
 }
 
 float UISlider::valueForPoint(CGPoint p) const {
@@ -70,17 +122,12 @@ void UISlider::drawRect(CGRect) {
     if (!c) return;
     const CGRect b = bounds();
     const double cy = b.size.height / 2;
-    const double f = max_ > min_ ? (value_ - min_) / (max_ - min_) : 0;
-    const double x = kThumb / 2 + f * (b.size.width - kThumb);
-    c->setFillColor(minimumTrackTintColor.value_or(tintColor()));
+    const double x = CGRectGetMidX(thumbRect()) - b.origin.x;
+    c->setFillColor(minimumTrackTint_.value_or(tintColor()));
     c->fillPath(UIBezierPath::bezierPathWithRoundedRect(CGRectMake(2, cy - 1, x - 2, 2), 1));
-    c->setFillColor(maximumTrackTintColor.value_or(UIColor::grey255(183)));
+    c->setFillColor(maximumTrackTint_.value_or(UIColor::grey255(183)));
     c->fillPath(
         UIBezierPath::bezierPathWithRoundedRect(CGRectMake(x, cy - 1, b.size.width - 2 - x, 2), 1));
-    c->setShadowWithColor({0, 1}, 2, UIColor::colorWithWhite(0, 0.3));
-    c->setFillColor(thumbTintColor.value_or(UIColor::whiteColor()));
-    c->fillEllipseInRect(CGRectMake(x - kThumb / 2, cy - kThumb / 2, kThumb, kThumb));
-    c->clearShadow();
 }
 
 }  // namespace platform::ui

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Responder.h"
@@ -65,6 +66,16 @@ void UIViewController::setView(UIViewPtr v) {
     if (view_) view_->setViewDelegate(this);
 }
 
+void UIViewController::setEdgesForExtendedLayout(unsigned edges) {
+    if (edges == edgesForExtendedLayout_) return;
+    edgesForExtendedLayout_ = edges;
+    // A screen usually sets it while its view loads, before its container
+    // places it; a later change moves the view that is already placed.
+    auto* nav = dynamic_cast<UINavigationController*>(parent_);
+    if (nav && isViewLoaded() && nav->isViewLoaded() && view_->superviewRaw() == nav->view())
+        nav->placeChild(this);
+}
+
 void UIViewController::loadView() {
     auto v = std::make_shared<UIView>(UIScreen::mainScreen().bounds());
     v->setBackgroundColor(UIColor::clearColor());
@@ -83,6 +94,7 @@ UINavigationController* UIViewController::navigationController() const {
 }
 
 void UIViewController::addChildViewController(const UIViewControllerPtr& child) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!child || child.get() == this || child->parent_ == this) return;
     if (child->parent_) child->removeFromParentViewController();
     child->willMoveToParentViewController(this);
@@ -91,6 +103,7 @@ void UIViewController::addChildViewController(const UIViewControllerPtr& child) 
 }
 
 void UIViewController::removeFromParentViewController() {
+    KAV_ASSERT_MAIN_THREAD();
     UIViewController* p = parent_;
     if (!p) return;
     auto keep = sharedSelf<UIViewController>();
@@ -209,6 +222,7 @@ UIViewController* UIViewController::topPresented() {
 
 void UIViewController::presentViewController(const UIViewControllerPtr& controller, bool animated,
                                              std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!controller || controller->presenting_ || controller->parent_) return;
     // Presentations start from the root of this controller's tree, and stack
     // on whatever that root already presents.
@@ -251,6 +265,7 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
 
 void UIViewController::dismissViewControllerAnimated(bool animated,
                                                      std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     // What to dismiss: what this controller (or its root) presents, else the
     // presented screen this controller belongs to.
     UIViewController* root = this;

@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +21,16 @@ class UINavigationController;
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
 enum class UIStatusBarStyle { Default = 0, LightContent = 1 };
+
+// Edges of a rectangle, as a bit set.
+enum UIRectEdge : unsigned {
+    UIRectEdgeNone = 0,
+    UIRectEdgeTop = 1u << 0,
+    UIRectEdgeLeft = 1u << 1,
+    UIRectEdgeBottom = 1u << 2,
+    UIRectEdgeRight = 1u << 3,
+    UIRectEdgeAll = 0xFu,
+};
 
 // A screen: owns its view (made on first use, then viewDidLoad), gets the
 // appearance callbacks when its view goes on or off the screen (also when a
@@ -102,8 +116,15 @@ class UIViewController : public UIResponder {
     virtual UIViewController* childViewControllerForStatusBarStyle() const { return nullptr; }
     virtual UIViewController* childViewControllerForStatusBarHidden() const { return nullptr; }
     void setNeedsStatusBarAppearanceUpdate() {}
-    // With a scroll view as the view (or its first subview) inside a
-    // navigation controller, its top inset leaves room for the bars.
+    // The edges along which the view lies under the bars of its container.
+    // In a navigation controller: with the top edge (the default) the view
+    // starts at the top of the screen, under the status bar and the
+    // navigation bar; without it the view starts below them. Changing it
+    // places a shown view again.
+    unsigned edgesForExtendedLayout() const { return edgesForExtendedLayout_; }
+    void setEdgesForExtendedLayout(unsigned edges);
+    // With a scroll view as the view (or its first subview) lying under the
+    // bars of a navigation controller, its top inset leaves room for them.
     bool automaticallyAdjustsScrollViewInsets = true;
 
     UIResponder* nextResponder() const override;
@@ -141,6 +162,7 @@ class UIViewController : public UIResponder {
     bool beingPresented_ = false;
     bool beingDismissed_ = false;
     bool loadingView_ = false;
+    unsigned edgesForExtendedLayout_ = UIRectEdgeAll;
 };
 
 }  // namespace platform::ui

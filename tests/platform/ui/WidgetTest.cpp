@@ -12,6 +12,7 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
+#include "platform/ui/Slider.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
@@ -188,6 +189,45 @@ TEST(TextFields, TypingPastTheWidthKeepsTheEndAndTheCaretInView) {
     EXPECT_LT(px.caret.back(), 190);
     EXPECT_GE(px.caret.back(), 186);
     EXPECT_LT(px.ink.back(), px.caret.front());
+}
+
+TEST(Sliders, ALowSliderDrawsItsWholeThumbAndTakesTouchesOnIt) {
+    Stage s;
+    s.window->setBackgroundColor(UIColor::grey255(60));
+    auto slider = std::make_shared<UISlider>(CGRectMake(20, 100, 200, 20));
+    slider->setValue(0.5);
+    s.window->addSubview(slider);
+    std::vector<float> sent;
+    slider->addTarget([&](UIControl*, UIEvent*) { sent.push_back(slider->value()); },
+                      UIControlEventValueChanged);
+
+    // The thumb (28 across, centred at x 120, y 110) shows above and below
+    // the 20-point bounds.
+    auto img = UIDriver::renderImage(1, s.window.get());
+    auto white = [&](int x, int y) { return img->pixelAt(x, y).red > 0.95; };
+    EXPECT_TRUE(white(120, 110));
+    EXPECT_TRUE(white(120, 98));
+    EXPECT_TRUE(white(120, 122));
+    EXPECT_TRUE(white(110, 101));
+    EXPECT_FALSE(white(120, 94));  // the thumb ends at 96
+    EXPECT_FALSE(white(60, 98));   // nothing else spills out
+
+    // A drag that starts on the part above the bounds moves the thumb.
+    UIDriver::drag({120, 98}, {170, 98}, 0.2, 5);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_GT(slider->value(), 0.7f);
+    EXPECT_NEAR(CGRectGetMidX(slider->thumbRect()), 170 - 20, 1);
+    // Above the thumb's edge the touch is not the slider's.
+    const float before = slider->value();
+    UIDriver::drag({60, 95}, {200, 95}, 0.2, 5);
+    EXPECT_EQ(slider->value(), before);
+
+    slider->setThumbTintColor(UIColor::redColor());
+    img = UIDriver::renderImage(1, s.window.get());
+    const UIColor thumb =
+        img->pixelAt(static_cast<int>(20 + CGRectGetMidX(slider->thumbRect())), 98);
+    EXPECT_GT(thumb.red, 0.95);
+    EXPECT_LT(thumb.green, 0.05);
 }
 
 TEST(Bars, NavigationBarShowsTitleItemsAndABackButton) {
