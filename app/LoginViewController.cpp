@@ -14,6 +14,7 @@
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/UIKAVTextField.h"
 
 using namespace platform::ui;
 
@@ -101,7 +102,7 @@ void LoginViewController::makeView() {
 
     const bool keep = sysDB_ && sysDB_->setting()->isKeepAccount;
     for (long tag : {kTagAccount, kTagPassword}) {
-        auto field = std::make_shared<UITextField>();
+        auto field = std::make_shared<UIKAVTextField>(CGRectZero, 10);
         field->setTag(tag);
         field->setBackgroundColor(kavtheme::inputBackground());
         field->layer().setBorderWidth(1);
