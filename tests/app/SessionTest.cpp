@@ -138,6 +138,14 @@ TEST_F(SessionTest, AfterALoginRecordPushesReachTheEventBus) {
     ASSERT_EQ(quoted.size(), 1u);
     EXPECT_EQ(quoted[0], sdk->getSymbolWith("EURUSD"));
     EXPECT_EQ(bus.count(kActionReceiveAccountChange), 0u);  // no ticket yet: no re-pricing
+    // A list goes out once, whole and in its order; rates go nowhere.
+    const MODList<MODSymbolInfo> three(sdk->symbolInfos().begin(), sdk->symbolInfos().begin() + 3);
+    const size_t before = bus.messages.size();
+    app->onQuotedReceived(three);
+    app->onExchangeRateChange({std::make_shared<MODCERInfo>()});
+    ASSERT_EQ(bus.messages.size(), before + 1);
+    EXPECT_EQ(bus.last<MODSymbolInfo>(kActionReceiveTradeQuotation), three);
+    EXPECT_EQ(bus.messages.back().second->what, 0);
 
     const auto eurusd = sdk->getSymbolWith("EURUSD");
     bool opened = false;
