@@ -47,13 +47,28 @@ class QuotationBoardTest : public LiveTradeTest {
     static std::string priceText(LabelPrice* price) {
         return price->lblSmall()->text() + price->lblLarge()->text();
     }
-    // Sets the dealer's price and runs until the board's row has the bid.
+    // Sets the dealer's price and runs until its push has reached the board
+    // (a price set twice leaves the bid as it was, so the bid alone cannot
+    // tell that the second push has come).
     void quote(const std::string& symbolCode, double price) {
+        struct Counter {
+            std::string symbolCode;
+            int pushes = 0;
+            void heard(const MoMessage& m) {
+                if (const auto* symbols = m.objAs<MODList<MODSymbolInfo>>())
+                    for (const auto& symbol : *symbols)
+                        if (symbol && symbol->symbolCode == symbolCode) ++pushes;
+            }
+        };
+        auto counter = std::make_shared<Counter>();
+        counter->symbolCode = symbolCode;
+        const auto listen = BroadcastManager::listen(
+            kActionReceiveTradeQuotation, std::weak_ptr<Counter>(counter), &Counter::heard);
         const auto record = sim.setQuote(symbolCode, price);
         const double bid = std::stod(record["bid"].get<std::string>());
         ASSERT_TRUE(time.runUntil([&] {
             auto row = board->lsQuotationWithSymbolCode(symbolCode);
-            return row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
+            return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
         }));
         UIScreenRenderer::layoutWindows();
     }
