@@ -7,8 +7,12 @@
 #include "app/UIAboutViewController.h"
 #include "app/UIOptional.h"
 #include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/Switch.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/toolkit/BaseNavigationController.h"
+#include "ui/toolkit/CellSlider.h"
+#include "ui/toolkit/CellSwitch.h"
 #include "ui/toolkit/KAVDrawerController.h"
 
 using namespace kavtest;
@@ -91,6 +95,19 @@ TEST_F(AccountCentreTest, ShowsTheDealersLogoItsRowsAndVersionsAndOpensItsScreen
     ASSERT_NE(stack, nullptr);
     EXPECT_NE(dynamic_cast<UIOptional*>(stack->topViewController()), nullptr);
     run("shot account-centre-settings\n");
+    // A change in the settings reaches the running session at once.
+    auto* settings = dynamic_cast<UIOptional*>(stack->topViewController());
+    UIDriver::tap(
+        dynamic_cast<CellSwitch*>(settings->cellWithTag(settingTag::isLockSceen))->switchView());
+    EXPECT_FALSE(UIApplication::sharedApplication().isIdleTimerDisabled());
+    UISlider* slider =
+        dynamic_cast<CellSlider*>(settings->cellWithTag(settingTag::timeOut))->slider();
+    const CGRect track = slider->convertRectToView(slider->bounds(), nullptr);
+    const CGRect thumb = slider->thumbRect();
+    const CGPoint grip = CGPointMake(track.origin.x + CGRectGetMidX(thumb), CGRectGetMidY(track));
+    UIDriver::drag(grip, CGPointMake(grip.x - 200, grip.y), 0.3, 10);
+    EXPECT_EQ(app->bizSDK()->timeOut(), 5);
+    EXPECT_EQ(app->sysdb()->valueWithTag(settingTag::timeOut, ""), "5");
     UIDriver::tap(UIDriver::viewWithTag<UIButton>(UIOptional::kTagBack));
     settle(0.6);
     EXPECT_EQ(drawer->presentedViewController(), nullptr);

@@ -23,14 +23,9 @@ class SettingsTest : public AccountScreenTest {
   protected:
     void SetUp() override {
         AccountScreenTest::SetUp();
-        // What the application delegate does on every settings notice.
+        // Every change is announced, so the session re-applies it.
         settingsNotice = platform::NotificationCenter::defaultCenter().addObserver(
-            kNoticeSettingsLoaded, [this](const platform::Notification&) {
-                ++notices;
-                sdk()->setTimeOut(store()->setting()->timeOut);
-                UIApplication::sharedApplication().setIdleTimerDisabled(
-                    store()->setting()->isLockSceen);
-            });
+            kNoticeSettingsLoaded, [this](const platform::Notification&) { ++notices; });
     }
     void TearDown() override {
         settingsNotice.reset();
@@ -113,12 +108,12 @@ TEST_F(SettingsTest, SectionsShowTheStoredValuesAndEveryControlStoresAndAnnounce
         EXPECT_EQ(storedValue(tag), "0");
     }
     EXPECT_EQ(notices, before + 4);
-    EXPECT_FALSE(UIApplication::sharedApplication().isIdleTimerDisabled()) << "the screen may dim";
+    EXPECT_FALSE(store()->setting()->isLockSceen) << "the screen may dim";
     UIDriver::tap(row<CellSwitch>(2001)->switchView());
     EXPECT_EQ(storedValue(2001), "1");
-    EXPECT_TRUE(UIApplication::sharedApplication().isIdleTimerDisabled());
+    EXPECT_TRUE(store()->setting()->isLockSceen);
 
-    // The slider stores every whole second it passes, and the time-out follows.
+    // The slider stores every whole second it passes.
     std::vector<int> timeOuts;
     auto watch = platform::NotificationCenter::defaultCenter().addObserver(
         kNoticeSettingsLoaded,
@@ -133,7 +128,6 @@ TEST_F(SettingsTest, SectionsShowTheStoredValuesAndEveryControlStoresAndAnnounce
     ASSERT_FALSE(timeOuts.empty());
     EXPECT_EQ(timeOuts.back(), 25);
     EXPECT_EQ(storedValue(2003), "25");
-    EXPECT_EQ(sdk()->timeOut(), 25);
     EXPECT_EQ(row<CellSlider>(2003)->valueLabel()->text(), "25 秒");
     for (size_t i = 1; i < timeOuts.size(); ++i)
         EXPECT_GE(timeOuts[i], timeOuts[i - 1]);
