@@ -20,7 +20,6 @@
 
 using namespace platform::ui;
 using tradetest::pixelsNear;
-using widgettest::sameRect;
 
 namespace {
 
@@ -196,30 +195,6 @@ TEST_F(TicketViews, PriceInputStepsOnePointAndRefusesOnlyPricesOfZeroOrLess) {
     EXPECT_EQ(smallField->text(), "0.00002");
     EXPECT_EQ(log->prices.size(), 1u);
     snapshot("price-input");
-}
-
-TEST_F(TicketViews, PriceInputStylesPlaceFieldAndButtons) {
-    struct Expected {
-        int style;
-        CGRect field, minus, plus;
-    };
-    // 200 wide, the field 130.
-    const Expected cases[] = {
-        {0, {{0, 24}, {130, 30}}, {{129, 24}, {36, 30}}, {{164, 24}, {35, 30}}},
-        {1, {{35, 24}, {130, 30}}, {{0, 24}, {36, 30}}, {{164, 24}, {35, 30}}},
-        {2, {{0, 24}, {130, 30}}, {{0, 53}, {101, 30}}, {{100, 53}, {100, 30}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.style);
-        ViewLimitPriceInput input(CGRectMake(0, 0, 200, 90), 2, "止盈价", c.style, 130);
-        EXPECT_TRUE(sameRect(input.textField()->frame(), c.field));
-        EXPECT_TRUE(sameRect(input.viewWithTag(ViewLimitPriceInput::kTagMinus)->frame(), c.minus));
-        EXPECT_TRUE(sameRect(input.viewWithTag(ViewLimitPriceInput::kTagPlus)->frame(), c.plus));
-    }
-    ViewLimitPriceInput none(CGRectMake(0, 0, 200, 90), 3, "止盈价", 3, 130);
-    EXPECT_TRUE(none.subviews().empty());
-    EXPECT_EQ(none.decimal(), 3);
-    none.updateWithPrice(1, "止盈价");  // nothing to show it on
 }
 
 class HeldStep : public TicketViews {
