@@ -3,12 +3,11 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/Device.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIImageTintColor.h"
+#include "ui/trade/OrderScreenKit.h"
 
 using namespace platform::ui;
 
@@ -28,10 +27,7 @@ void LimitOpenTradeViewController::viewDidLoad() {
         sysdb() ? sysdb()->getLabelWithKey("限价建仓", "限价建仓") : std::string("限价建仓");
     setTitle(caption + "-" + (modSymbolInfo_ ? modSymbolInfo_->symbolName : std::string()));
 
-    auto back = std::make_shared<UIButton>(CGRectMake(0, 0, 24, 24));
-    back->setTag(kTagBack);
-    back->setImage(UIImageTintColor::imageWithTintColor(kavtheme::dimText(), "nav_backicon"),
-                   UIControlStateNormal);
+    auto back = orderkit::makeBackButton(kTagBack);
     auto weak = weakSelf<LimitOpenTradeViewController>();
     back->addTarget(
         [weak](UIControl* sender, UIEvent*) {
@@ -43,7 +39,7 @@ void LimitOpenTradeViewController::viewDidLoad() {
 
 void LimitOpenTradeViewController::viewPressed(UIView* sender) {
     if (!sender || sender->tag() != kTagBack) return;
-    if (UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation())) return;
+    if (orderkit::isHeldSideways()) return;
     if (isModel_) {
         if (auto* nav = navigationController()) nav->dismissViewControllerAnimated(true);
     } else if (auto* nav = navigationController()) {

@@ -9,7 +9,6 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/Device.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
@@ -21,6 +20,7 @@
 #include "ui/toolkit/UIImageTintColor.h"
 #include "ui/toolkit/UIViewAdditions.h"
 #include "ui/trade/LimitOpenTradeViewController.h"
+#include "ui/trade/OrderScreenKit.h"
 
 using namespace platform::ui;
 using platform::Decimal;
@@ -48,19 +48,6 @@ T* childWithTag(const UIView* parent, long tag) {
     for (const auto& sub : parent->subviews())
         if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
     return nullptr;
-}
-
-// A caption cell of the order panel: a button whose tap changes nothing.
-std::shared_ptr<UIButton> captionCell(const std::string& title, long tag) {
-    auto b = std::make_shared<UIButton>();
-    b->setTag(tag);
-    b->setTitle(title, UIControlStateNormal);
-    b->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-    b->titleLabel()->setFont(UIFont::systemFontOfSize(15));
-    b->setBackgroundColor(kavtheme::inputBackground());
-    b->layer().setBorderWidth(1);
-    b->layer().setBorderColor(kavtheme::accent());
-    return b;
 }
 
 int32_t toolBarTagForPeriod(int32_t period) {
@@ -238,12 +225,7 @@ void MarketOpenViewController::makeView() {
     title->addTarget(pressed, UIControlEventTouchUpInside);
     navigationItem().setTitleView(title);
 
-    auto back = std::make_shared<UIButton>(CGRectMake(0, 0, 24, 24));
-    back->setTag(kTagBack);
-    back->titleLabel()->setFont(UIFont::systemFontOfSize(14));
-    back->setBackgroundImage(
-        UIImageTintColor::imageWithTintColor(kavtheme::dimText(), "nav_backicon"),
-        UIControlStateNormal);
+    auto back = orderkit::makeBackButton(kTagBack);
     back->addTarget(pressed, UIControlEventTouchUpInside);
     navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
 
@@ -273,8 +255,9 @@ void MarketOpenViewController::makeView() {
     price->delegate = weakSelf<ViewBuySellDelegate>();
     panel->addSubview(price);
 
-    panel->addSubview(captionCell("交易数量", kTagQuantityCaption));
-    panel->addSubview(captionCell(label(sysdb(), "偏离点差"), kTagDeviationCaption));
+    panel->addSubview(orderkit::makeCaptionCell(CGRectZero, "交易数量", kTagQuantityCaption));
+    panel->addSubview(
+        orderkit::makeCaptionCell(CGRectZero, label(sysdb(), "偏离点差"), kTagDeviationCaption));
 
     const auto settings = sysdb() ? sysdb()->setting() : nullptr;
     const Decimal quantity =
@@ -378,7 +361,7 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
     }
 
     const CGFloat w = size.width;
-    const CGFloat top = kStatusBarHeight + UINavigationBar::kHeight;
+    const CGFloat top = orderkit::barsHeight(*this);
     panel->setFrame(CGRectMake(0, top, w, kOrderPanelHeight));
     CGFloat y = 10;
     if (auto* c = childWithTag(panel, kTagOrderType)) c->setFrame(CGRectMake(10, y, w - 20, 30));
@@ -576,7 +559,7 @@ void MarketOpenViewController::viewPressed(UIView* sender) {
     switch (sender->tag()) {
         case kTagBack:
             // Held sideways the chart fills the screen; the button does nothing then.
-            if (UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation())) return;
+            if (orderkit::isHeldSideways()) return;
             dismissViewControllerAnimated(true);
             break;
         case kTagTitle:
@@ -680,18 +663,8 @@ void MarketOpenViewController::makeOrder(int buyOrSell) {
 // ---- keyboard and rotation -------------------------------------------------------
 
 void MarketOpenViewController::liftForKeyboard() {
-    UIView* panel = orderPanel();
-    if (!panel) return;
-    UIView* root = view();
-    const CGFloat top = UIViewAdditions::top(*root);
-    const CGFloat bottom = top + CGRectGetMaxY(panel->frame());
-    const CGFloat target = root->bounds().size.height / 2 - kavtheme::kKeyboardBarHeight;
-    if (bottom == target) return;
-    std::weak_ptr<UIView> weakView = view()->weakSelf<UIView>();
-    const CGFloat newTop = top - (bottom - target);
-    UIView::animateWithDuration(kavtheme::kKeyboardShiftDuration, [weakView, newTop] {
-        if (auto v = weakView.lock()) UIViewAdditions::setTop(*v, newTop);
-    });
+    // The whole order panel stays above the keyboard bar, whichever field is edited.
+    orderkit::shiftViewForField(view(), orderPanel());
 }
 
 void MarketOpenViewController::textFieldDidBeginEditing(UITextField* textField) {
@@ -705,13 +678,8 @@ void MarketOpenViewController::keyboardControls(KAVKeyboardControls*, UIView*, i
 }
 
 void MarketOpenViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    UIView* root = view();
-    root->endEditing(true);
-    if (UIViewAdditions::top(*root) == 0) return;
-    std::weak_ptr<UIView> weakView = root->weakSelf<UIView>();
-    UIView::animateWithDuration(kavtheme::kKeyboardShiftDuration, [weakView] {
-        if (auto v = weakView.lock()) UIViewAdditions::setTop(*v, 0);
-    });
+    view()->endEditing(true);
+    orderkit::unshiftView(view());
 }
 
 void MarketOpenViewController::willRotateToInterfaceOrientation(UIInterfaceOrientation o,

@@ -73,7 +73,7 @@ class MarketOpenViewController : public BaseViewController,
     // Told when the current symbol is missing (the service no longer knows it).
     static constexpr const char* kSymbolMissing = "无效的商品代码";
     // Filled with the symbol's smallest and largest quantity.
-    static constexpr const char* kQuantityRefused = "交易数量必须是%d至%d之间的整数";
+    static constexpr const char* kQuantityRefused = "交易数量须为%d到%d之间的整数";
 
     // initWithMODSymbolInfo: the symbol to trade, or null for the trading
     // service's first symbol (taken when the view loads).

@@ -217,6 +217,8 @@ TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoade
     UIDriver::tap(cellOf("XAUUSD"));
     time.advance(0.5);
     EXPECT_EQ(nav->presentedViewController(), nullptr) << "taps wait for the load";
+    // Released once it has reached the dealer, or there is nothing to release.
+    ASSERT_EQ(sim.waitForPackages("2003", 1, kavtest::SimService::Trade).size(), 1u);
     sim.releaseHeld();
     ASSERT_TRUE(loaded());
 
