@@ -78,18 +78,9 @@ TEST_F(SettingsTest, SectionsShowTheStoredValuesAndEveryControlStoresAndAnnounce
     EXPECT_EQ(settings->title(), "系统设置");
     for (const char* header : {"基本设置", "操作设置", "账户设置"})
         EXPECT_TRUE(shows(header)) << header;
-    ASSERT_EQ(settings->sections().size(), 3u);
-    const std::vector<std::vector<long>> order = {
-        {2001, 2002, 2003}, {2004, 2007, 2008, 2009}, {2005, 2006}};
-    for (size_t s = 0; s < order.size(); ++s) {
-        ASSERT_EQ(settings->sections()[s]->cells.size(), order[s].size());
-        for (size_t r = 0; r < order[s].size(); ++r)
-            EXPECT_EQ(settings->sections()[s]->cells[r]->tag(), order[s][r]);
-    }
-    EXPECT_TRUE(row<CellSwitch>(2001)->switchView()->isOn());
-    EXPECT_TRUE(row<CellSwitch>(2002)->switchView()->isOn());
-    EXPECT_TRUE(row<CellSwitch>(2004)->switchView()->isOn());
-    EXPECT_TRUE(row<CellSwitch>(2005)->switchView()->isOn());
+    // Stored values and the defaults of what was never stored.
+    for (int tag : {2001, 2002, 2004, 2005})
+        EXPECT_TRUE(row<CellSwitch>(tag)->switchView()->isOn());
     EXPECT_EQ(row<CellSlider>(2003)->valueLabel()->text(), "10 秒");
     EXPECT_EQ(row<CellSwitch>(2004)->Title(), "一键市价下单");
     EXPECT_EQ(row<CellDetail>(2007)->Title(), "默认允许偏离点差");
