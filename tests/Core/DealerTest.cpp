@@ -13,8 +13,8 @@
 #include "platform/Files.h"
 #include "platform/ui/Image.h"
 #include "tests/Core/HttpTestServer.h"
-#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace kavtest;
@@ -254,6 +254,26 @@ TEST_F(DealerReplies, TheImagesLieUnderTheKeyThatWasLookedUp) {
     EXPECT_EQ(file("gold_logo.png"), logo);
     EXPECT_EQ(file("gold_icon.png"), icon);
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"GOLD"});
+}
+
+TEST_F(DealerReplies, KeysAndNamesAreEncodedInTheImageAddressesAndFiles) {
+    // A space, "&" and "#" in the key, a space in an image name: the
+    // addresses carry them as %XX, and the files are spelled the same way.
+    const std::string key = "KAV FX&1#2";
+    const std::string logo = pngBytes(8, 2), icon = pngBytes(2, 2);
+    serve(httpQuery::encodeQueryValue(key), key, "logo 1.png", "icon.png");
+    server_.route("/dealer/KAV%20FX%261%232/logo%201.png", 200, logo);
+    server_.route("/dealer/KAV%20FX%261%232/icon.png", 200, icon);
+    Lookup lookup;
+    lookUp(biz_, key, lookup);
+    ASSERT_TRUE(lookup.dealers) << lookup.code << " " << lookup.message;
+    EXPECT_EQ(requestsFor("/dealer/KAV%20FX%261%232/logo%201.png"), 1u);
+    EXPECT_EQ(requestsFor("/dealer/KAV%20FX%261%232/icon.png"), 1u);
+    EXPECT_EQ(file("KAV%20FX%261%232_logo%201.png"), logo);
+    EXPECT_EQ(file("KAV%20FX%261%232_icon.png"), icon);
+    EXPECT_EQ(BizDealer::imageFileName(key, "icon.png"), "KAV%20FX%261%232_icon.png");
+    EXPECT_EQ(BizDealer::imageFileName("KAVFX", "icon.png"), "KAVFX_icon.png");
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{key});
 }
 
 TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
