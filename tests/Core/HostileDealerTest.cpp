@@ -285,3 +285,65 @@ TEST_F(HostileDealerTest, AnOrderInFlightWhenTheReLoginReplacesItsChannelFailsAt
     EXPECT_FALSE(succeeded);
     EXPECT_EQ(sim.desk("1001")["tickets"].size(), 1u);
 }
+
+// ---- a dealer that floods ---------------------------------------------------------------
+
+namespace {
+
+// Counts quotes; once it has `logoutAfter` of them it logs the session out
+// from inside the report, as a screen reacting to a quote could.
+struct FloodDelegate : WSPushMessage {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
+        quotes += symbols.size();
+        if (logoutAfter && quotes >= logoutAfter && !loggedOut) {
+            loggedOut = true;
+            if (auto s = sdk.lock()) s->logout();
+        }
+    }
+    size_t quotes = 0;
+    size_t logoutAfter = 0;
+    bool loggedOut = false;
+    std::weak_ptr<KAVBizSDK> sdk;
+};
+
+}  // namespace
+
+TEST_F(HostileDealerTest, AQuoteFloodIsHeldBackByTheSocketAndTheLogoutStillCloses) {
+    login();
+    auto flood = std::make_shared<FloodDelegate>();
+    flood->sdk = sdk;
+    sdk->setDelegate(flood);
+
+    // At a rate the client keeps up with, every quote arrives.
+    sim.flood(SimService::Quote, 2000, 0.5);
+    ASSERT_TRUE(waitFor([&] { return !sim.floodState()["active"].get<bool>(); }));
+    const SimJson paced = sim.floodState();
+    EXPECT_EQ(paced["skipped"], 0);
+    ASSERT_TRUE(waitFor([&] { return flood->quotes == paced["sent"].get<size_t>(); }));
+
+    // At full speed, with the main run loop not running: the client stops
+    // reading and the dealer's writes stall, with the client's memory bounded.
+    const size_t heapBefore = heapInUse();
+    sim.flood(SimService::Quote);
+    const auto stalled = [&] {
+        const SimJson state = sim.floodState();
+        for (const auto& c : state["connections"])
+            if (c["stalledMs"].get<int64_t>() > 1000) return true;
+        return state["bytes"].get<size_t>() > (size_t{256} << 20);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!stalled() && std::chrono::steady_clock::now() < deadline) {
+    }
+    const SimJson held = sim.floodState();
+    EXPECT_LT(held["bytes"].get<size_t>(), size_t{64} << 20);
+    const size_t heap = heapInUse();
+    EXPECT_LT(heap - std::min(heap, heapBefore), size_t{64} << 20);
+
+    // Once the main run loop runs, quotes flow again; a logout made in the
+    // middle of the flood closes the quote connection all the same.
+    flood->logoutAfter = flood->quotes + 5000;
+    ASSERT_TRUE(time.runUntil([&] { return flood->loggedOut; }, 60));
+    ASSERT_TRUE(time.runUntil([&] { return sim.connections(SimService::Quote).empty(); }, 30));
+    EXPECT_GT(sim.floodState()["sent"].get<size_t>(), held["sent"].get<size_t>());
+    sim.stopFlood();
+}
