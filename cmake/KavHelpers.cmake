@@ -43,3 +43,15 @@ function(kav_test name)
     endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
+
+# kav_backend(name DEPS dep...) builds every .cpp of the calling folder into
+# an object library: a back end that registers itself with the layer below
+# when it is linked in (a static initialiser), so its objects must reach the
+# program whole, never sit unused in an archive. Only programs link back ends.
+function(kav_backend name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_library(${name} OBJECT ${sources})
+    kav_target_defaults(${name})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()

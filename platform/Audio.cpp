@@ -1,16 +1,16 @@
 #include "platform/Audio.h"
 
-#include <SDL2/SDL.h>
-
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
-#include "platform/Strings.h"
 
 namespace platform::audio {
 
@@ -22,8 +22,8 @@ struct Player::State {
     // Guarded by the output's mutex (the device mixes on its own thread).
     float volume = 1.0f;
     bool playing = false;
-    // Device: the sound in the device's format and the next byte to mix.
-    std::vector<uint8_t> pcm;
+    // Device: the sound in the mix format and the next sample to mix.
+    std::vector<int16_t> pcm;
     size_t next = 0;
     // Recorder: seconds already played and when the current run started.
     double position = 0.0;
@@ -32,77 +32,47 @@ struct Player::State {
 
 namespace {
 
+std::optional<OutputBackend>& backend() {
+    static std::optional<OutputBackend> registered;
+    return registered;
+}
+
 struct Output {
     std::mutex mutex;
     bool chosen = false;
-    SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec spec{};
+    bool device = false;
     std::vector<Player::State*> players;
     std::vector<PlayEvent> recorded;
 
     ~Output() { close(); }
 
     void close() {
-        if (device == 0) return;
-        // Waits for the mixing thread to finish its current run.
-        SDL_CloseAudioDevice(device);
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        device = 0;
+        if (!device) return;
+        // The back end waits for the mixing thread to finish its run.
+        backend()->close();
+        device = false;
     }
 };
-
-Output& output();
-
-// The device's callback: mixes every playing sound into the stream.
-void mix(void* user, Uint8* stream, int length) {
-    auto& out = *static_cast<Output*>(user);
-    std::memset(stream, out.spec.silence, static_cast<size_t>(length));
-    std::lock_guard lock(out.mutex);
-    for (Player::State* state : out.players) {
-        if (!state->playing) continue;
-        const size_t left = state->pcm.size() - state->next;
-        const size_t n = std::min(left, static_cast<size_t>(length));
-        const int volume = static_cast<int>(state->volume * SDL_MIX_MAXVOLUME + 0.5f);
-        SDL_MixAudioFormat(stream, state->pcm.data() + state->next, out.spec.format,
-                           static_cast<Uint32>(n), volume);
-        state->next += n;
-        if (state->next >= state->pcm.size()) {
-            state->playing = false;
-            state->next = 0;
-        }
-    }
-}
 
 void openDevice(Output& out) {
     if (const char* mode = std::getenv("KAV_AUDIO"); mode && std::string(mode) == "record") {
         return;
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        log(stringf("Audio: no audio system (%s); sounds are recorded, not played",
-                    SDL_GetError()));
+    if (!backend()) {
+        log("Audio: no sound output in this program; sounds are recorded, not played");
         return;
     }
-    SDL_AudioSpec want{};
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = mix;
-    want.userdata = &out;
-    out.device =
-        SDL_OpenAudioDevice(nullptr, 0, &want, &out.spec,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (out.device == 0) {
-        log(stringf("Audio: no output device (%s); sounds are recorded, not played",
-                    SDL_GetError()));
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return;
-    }
-    SDL_PauseAudioDevice(out.device, 0);
+    out.device = backend()->open();
+    if (!out.device) log("Audio: the sound output did not open; sounds are recorded, not played");
+}
+
+Output& outputState() {
+    static Output out;
+    return out;
 }
 
 Output& output() {
-    static Output out;
+    Output& out = outputState();
     // Chosen on the main thread, before any player exists.
     if (!out.chosen) {
         out.chosen = true;
@@ -120,44 +90,171 @@ void settle(Player::State& state) {
     }
 }
 
-struct Wav {
-    SDL_AudioSpec spec{};
-    Uint8* buffer = nullptr;
-    Uint32 length = 0;
-    ~Wav() { SDL_FreeWAV(buffer); }
+// ---- WAV files ----------------------------------------------------------
+
+// A decoded sound: interleaved samples scaled to -1..1.
+struct Wave {
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> samples;
+    size_t frames() const { return channels ? samples.size() / channels : 0; }
 };
+
+uint32_t le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// RIFF/WAVE: the "fmt " chunk, then the "data" chunk; other chunks are
+// skipped. A data chunk that claims more than the file holds gives what is
+// there (whole frames).
+std::optional<Wave> readWave(const std::string& bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    if (n < 12 || std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0)
+        return std::nullopt;
+    uint16_t format = 0, channels = 0, bits = 0;
+    uint32_t rate = 0;
+    bool haveFormat = false;
+    for (size_t at = 12; at + 8 <= n;) {
+        const unsigned char* id = b + at;
+        const size_t size = le32(b + at + 4);
+        const size_t body = at + 8;
+        const size_t avail = std::min(size, n - body);
+        if (std::memcmp(id, "fmt ", 4) == 0) {
+            if (avail < 16) return std::nullopt;
+            format = le16(b + body);
+            channels = le16(b + body + 2);
+            rate = le32(b + body + 4);
+            bits = le16(b + body + 14);
+            if (format == kFormatExtensible) {
+                if (avail < 26) return std::nullopt;
+                format = le16(b + body + 24);  // the sub-format's first two bytes
+            }
+            haveFormat = true;
+        } else if (std::memcmp(id, "data", 4) == 0) {
+            if (!haveFormat || channels < 1 || channels > 8 || rate < 1 || rate > 384000)
+                return std::nullopt;
+            const bool pcm =
+                format == kFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+            const bool flt = format == kFormatFloat && bits == 32;
+            if (!pcm && !flt) return std::nullopt;
+            const size_t width = bits / 8;
+            const size_t frame = width * channels;
+            Wave wave;
+            wave.rate = static_cast<int>(rate);
+            wave.channels = channels;
+            const size_t count = avail / frame * channels;
+            wave.samples.resize(count);
+            const unsigned char* p = b + body;
+            for (size_t i = 0; i < count; ++i, p += width) {
+                float v = 0;
+                if (flt) {
+                    uint32_t raw = le32(p);
+                    std::memcpy(&v, &raw, sizeof v);
+                    if (!std::isfinite(v)) v = 0;
+                } else if (bits == 8) {
+                    v = (static_cast<int>(p[0]) - 128) / 128.0f;
+                } else if (bits == 16) {
+                    v = static_cast<int16_t>(le16(p)) / 32768.0f;
+                } else if (bits == 24) {
+                    int32_t s = static_cast<int32_t>(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 |
+                                                     uint32_t(p[2]) << 24);
+                    v = static_cast<float>(s / 2147483648.0);
+                } else {
+                    v = static_cast<float>(static_cast<int32_t>(le32(p)) / 2147483648.0);
+                }
+                wave.samples[i] = std::clamp(v, -1.0f, 1.0f);
+            }
+            return wave;
+        }
+        if (size > n - body) break;
+        at = body + size + (size & 1);  // chunks are padded to even sizes
+    }
+    return std::nullopt;
+}
+
+// The sound in the mix format: resampled (linearly) to the mix rate, one
+// channel played on both sides, more than two reduced to the first two.
+std::vector<int16_t> toMix(const Wave& wave) {
+    const size_t frames = wave.frames();
+    if (frames == 0) return {};
+    const double step = static_cast<double>(wave.rate) / kMixRate;
+    const size_t outFrames =
+        static_cast<size_t>(std::ceil(static_cast<double>(frames) * kMixRate / wave.rate));
+    std::vector<int16_t> out(outFrames * kMixChannels);
+    auto sample = [&](size_t f, int c) {
+        return wave.samples[f * wave.channels + std::min(c, wave.channels - 1)];
+    };
+    for (size_t i = 0; i < outFrames; ++i) {
+        const double pos = i * step;
+        const size_t f0 = std::min(static_cast<size_t>(pos), frames - 1);
+        const size_t f1 = std::min(f0 + 1, frames - 1);
+        const float t = static_cast<float>(pos - static_cast<double>(f0));
+        for (int c = 0; c < kMixChannels; ++c) {
+            const float v = sample(f0, c) + (sample(f1, c) - sample(f0, c)) * t;
+            out[i * kMixChannels + c] = static_cast<int16_t>(std::lround(v * 32767.0f));
+        }
+    }
+    return out;
+}
 
 }  // namespace
 
+void registerOutputBackend(OutputBackend b) {
+    if (b.open && b.close)
+        backend() = std::move(b);
+    else
+        backend().reset();
+}
+
+void mix(int16_t* out, size_t frames) {
+    const size_t count = frames * kMixChannels;
+    // The device's thread calls this many times a second: no allocation
+    // once the buffer has its size.
+    thread_local std::vector<int32_t> sum;
+    sum.assign(count, 0);
+    {
+        Output& o = output();
+        std::lock_guard lock(o.mutex);
+        for (Player::State* state : o.players) {
+            if (!state->playing) continue;
+            const size_t n = std::min(state->pcm.size() - state->next, count);
+            const int32_t volume = static_cast<int32_t>(std::lround(state->volume * 256));
+            for (size_t i = 0; i < n; ++i)
+                sum[i] += state->pcm[state->next + i] * volume / 256;
+            state->next += n;
+            if (state->next >= state->pcm.size()) {
+                state->playing = false;
+                state->next = 0;
+            }
+        }
+    }
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<int16_t>(std::clamp<int32_t>(sum[i], -32768, 32767));
+}
+
 bool usesDevice() {
-    return output().device != 0;
+    return output().device;
 }
 
 std::shared_ptr<Player> Player::open(const std::filesystem::path& file) {
     Output& out = output();
-    Wav wav;
-    if (!SDL_LoadWAV(file.c_str(), &wav.spec, &wav.buffer, &wav.length)) return nullptr;
-    const int frameBytes = SDL_AUDIO_BITSIZE(wav.spec.format) / 8 * wav.spec.channels;
-    if (frameBytes <= 0 || wav.spec.freq <= 0) return nullptr;
+    auto bytes = files::readFile(file);
+    if (!bytes) return nullptr;
+    auto wave = readWave(*bytes);
+    if (!wave) return nullptr;
 
     auto state = std::make_shared<State>();
     state->file = file;
-    state->duration = static_cast<double>(wav.length / frameBytes) / wav.spec.freq;
-    if (out.device != 0) {
-        SDL_AudioCVT cvt;
-        const int needed =
-            SDL_BuildAudioCVT(&cvt, wav.spec.format, wav.spec.channels, wav.spec.freq,
-                              out.spec.format, out.spec.channels, out.spec.freq);
-        if (needed < 0) return nullptr;
-        state->pcm.assign(wav.buffer, wav.buffer + wav.length);
-        if (needed > 0) {
-            state->pcm.resize(static_cast<size_t>(wav.length) * cvt.len_mult);
-            cvt.len = static_cast<int>(wav.length);
-            cvt.buf = state->pcm.data();
-            if (SDL_ConvertAudio(&cvt) != 0) return nullptr;
-            state->pcm.resize(static_cast<size_t>(cvt.len_cvt));
-        }
-    }
+    state->duration = static_cast<double>(wave->frames()) / wave->rate;
+    if (out.device) state->pcm = toMix(*wave);
     {
         std::lock_guard lock(out.mutex);
         out.players.push_back(state.get());
@@ -194,10 +291,11 @@ float Player::volume() const {
 void Player::play() {
     Output& out = output();
     std::lock_guard lock(out.mutex);
-    if (out.device == 0) settle(*state_);
+    if (!out.device) settle(*state_);
     if (state_->playing) return;
+    if (out.device && state_->pcm.empty()) return;  // nothing to hear
     state_->playing = true;
-    if (out.device == 0) {
+    if (!out.device) {
         state_->startedAt = clock().now();
         out.recorded.push_back(PlayEvent{state_->file, state_->volume});
     }
@@ -206,7 +304,7 @@ void Player::play() {
 void Player::stop() {
     Output& out = output();
     std::lock_guard lock(out.mutex);
-    if (out.device == 0) {
+    if (!out.device) {
         settle(*state_);
         if (state_->playing) state_->position += clock().now() - state_->startedAt;
     }
@@ -216,7 +314,7 @@ void Player::stop() {
 bool Player::isPlaying() const {
     Output& out = output();
     std::lock_guard lock(out.mutex);
-    if (out.device == 0) settle(*state_);
+    if (!out.device) settle(*state_);
     return state_->playing;
 }
 
@@ -252,7 +350,8 @@ void clearRecordedPlays() {
 }
 
 void resetOutput() {
-    Output& out = output();
+    // Without choosing first: the next use chooses.
+    Output& out = outputState();
     out.close();
     std::lock_guard lock(out.mutex);
     out.chosen = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -8,12 +10,33 @@
 
 namespace platform::audio {
 
-// Where sounds go. The output is chosen on first use: the default SDL audio
-// device when one can be opened, else a recorder that notes every start of
-// playback (tests read it). KAV_AUDIO=record chooses the recorder outright.
+// Where sounds go. The output is chosen on first use: the sound device of the
+// output back end linked into the program (platform/sdl-audio) when it opens,
+// else a recorder that notes every start of playback (tests read it).
+// KAV_AUDIO=record chooses the recorder outright.
 bool usesDevice();
 
-// One short sound loaded whole from a WAV file. Every operation belongs to the
+// The mix a device plays: interleaved signed 16-bit samples, two channels,
+// 44,100 frames a second. Sounds are converted to it when they are opened.
+inline constexpr int kMixRate = 44100;
+inline constexpr int kMixChannels = 2;
+
+// A sound output back end. It registers itself when it is linked in (before
+// main); once open, the device pulls the mix with mix() on its own thread.
+struct OutputBackend {
+    // Opens the device for the mix format; false when there is none.
+    std::function<bool()> open;
+    // Closes it; no mix() call runs after it returns.
+    std::function<void()> close;
+};
+void registerOutputBackend(OutputBackend backend);
+
+// Fills `frames` frames of the mix with every playing sound, advancing them
+// (a sound played to its end stops). Called by the device's thread.
+void mix(int16_t* out, size_t frames);
+
+// One short sound loaded whole from a WAV file (PCM of 8, 16, 24 or 32 bits,
+// or 32-bit float, any rate, one or more channels). Every operation belongs to the
 // main thread; the device mixes the sounds that play on its own thread.
 class Player {
   public:

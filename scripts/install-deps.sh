@@ -19,6 +19,7 @@ PACKAGES=(
   libboost-dev
   libcairo2-dev
   libjpeg-dev
+  libpng-dev
   libpango1.0-dev
   fonts-noto-cjk
   libsdl2-dev

@@ -3,8 +3,8 @@
 #include "Core/Funs.h"
 #include "Core/KAVFileIO.h"
 #include "Core/httpQuery.h"
+#include "platform/ImageCodec.h"
 #include "platform/Strings.h"
-#include "platform/ui/Image.h"
 
 using platform::Json;
 using platform::stringf;
@@ -127,7 +127,7 @@ void BizDealer::fetchImage(const std::string& url, const std::string& file,
         [file, next, onFailure](const std::string& bytes) {
             // Only a picture is kept: an error page served as 200 must not
             // stand in for the logo.
-            if (!platform::ui::UIImage::imageWithData(bytes)) {
+            if (!platform::image::isImage(bytes)) {
                 fail(onFailure, "200", httpQuery::kFailMessage);
                 return;
             }

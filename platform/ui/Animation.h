@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // Core-Animation-style animations. Animations never change a layer's model
 // values: they only change what is drawn (the presentation) between their
 // begin and end times on the main run loop's clock, so tests step them with
@@ -104,23 +108,6 @@ class CAKeyframeAnimation : public CAAnimation {
     AnimValue valueAt(double progress) const override;
     std::string keyPathValue() const override { return keyPath; }
     CAAnimationPtr copy() const override { return std::make_shared<CAKeyframeAnimation>(*this); }
-};
-
-// Groups of layer changes. begin()/commit() nest. Inside a transaction with
-// actions disabled, property changes of free-standing layers take effect at
-// once instead of animating; the completion block runs once every animation
-// added during the transaction has stopped (or at once, later on the run
-// loop, when there was none).
-class CATransaction {
-  public:
-    static void begin();
-    static void commit();
-    static void setDisableActions(bool disable);
-    static bool disableActions();
-    static void setAnimationDuration(double seconds);
-    static double animationDuration();
-    static void setAnimationTimingFunction(const CAMediaTimingFunction& f);
-    static void setCompletionBlock(std::function<void()> block);
 };
 
 namespace animation {

@@ -6,7 +6,11 @@
 
 #include "platform/Dispatch.h"
 #include "platform/RunLoop.h"
-#include "platform/ui/Desktop.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Display.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
@@ -165,49 +169,6 @@ void UIApplication::resetForTesting() {
     state_ = UIApplicationState::Active;
 }
 
-// ---- window roots -------------------------------------------------------
-
-void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
-    if (controller == rootViewController_) return;
-    auto old = rootViewController_;
-    if (old) {
-        // The old screen and what it presents leave the window; the tree is
-        // released on the next turn of the run loop, never inside one of its
-        // own callbacks that may have asked for the change.
-        std::vector<UIViewController*> chain;
-        for (UIViewController* c = old.get(); c; c = c->presentedViewController())
-            chain.push_back(c);
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            UIViewController* c = *it;
-            const bool shown = c->isAppearing();
-            if (shown) c->beginAppearanceTransition(false, false);
-            if (c->isViewLoaded() && c->view()->window() == this) c->view()->removeFromSuperview();
-            if (shown) c->endAppearanceTransition();
-        }
-        dispatch::async_main([old] {});
-    }
-    rootViewController_ = controller;
-    if (controller) {
-        UIViewPtr v = controller->viewPtr();
-        v->setFrame(bounds());
-        v->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-        addSubview(v);
-        if (!isHidden()) {
-            controller->beginAppearanceTransition(true, false);
-            controller->endAppearanceTransition();
-        }
-        UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
-    }
-}
-
-void UIWindow::rootAppeared() {
-    if (rootViewController_ && !rootViewController_->isAppearing()) {
-        auto root = rootViewController_;
-        root->beginAppearanceTransition(true, false);
-        root->endAppearanceTransition();
-    }
-}
-
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
     bool wantWindow = false;
@@ -217,13 +178,14 @@ int UIApplicationMain(int argc, char** argv,
         wantWindow = true;
     auto& loop = RunLoop::main();
     loop.adoptCurrentThread();
-    std::unique_ptr<DesktopWindow> desktop;
-    if (wantWindow && DesktopWindow::displayAvailable())
-        desktop = std::make_unique<DesktopWindow>(2);
+    // The window comes from the display back end linked into the program,
+    // when there is one and a desktop to show it on.
+    std::unique_ptr<UIDisplay> display;
+    if (wantWindow) display = UIDisplayOpen(2);
     auto& app = UIApplication::sharedApplication();
     app.launch(makeDelegate ? makeDelegate() : std::make_shared<UIApplicationDelegate>());
-    if (desktop && desktop->isOpen())
-        desktop->run();
+    if (display)
+        display->run();
     else
         loop.run();
     app.terminate();

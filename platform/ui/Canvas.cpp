@@ -231,7 +231,7 @@ void Canvas::closePath() {
 }
 
 void Canvas::setSource(const UIColor& c) {
-    cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha * state_.alpha);
+    UIColorSetCairoSource(cr_, c, state_.alpha);
 }
 
 void Canvas::applyStroke() {

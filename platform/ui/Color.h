@@ -1,16 +1,32 @@
 #pragma once
 
+// Plain values, safe on any thread. Everything else of the UI layer belongs to
+// the main thread (platform/MainThread.h).
+
+#include <memory>
 #include <string>
 
 #include "platform/ui/Geometry.h"
 
+typedef struct _cairo cairo_t;
+
 namespace platform::ui {
+
+class UIImage;
 
 // An RGBA colour, components 0..1, not premultiplied. A value type: the
 // platform's nil colour is written as std::optional<UIColor> where it matters,
 // and otherwise as clearColor().
+//
+// A pattern colour paints its image tiled instead of a flat colour, the
+// tiles lined up with the origin of the coordinates it is drawn in (the
+// bounds of the view whose background it is); alpha fades the whole pattern.
 struct UIColor {
     CGFloat red = 0, green = 0, blue = 0, alpha = 0;
+    std::shared_ptr<const UIImage> patternImage;
+
+    UIColor() = default;
+    UIColor(CGFloat r, CGFloat g, CGFloat b, CGFloat a) : red(r), green(g), blue(b), alpha(a) {}
 
     bool operator==(const UIColor&) const = default;
 
@@ -34,14 +50,25 @@ struct UIColor {
     static UIColor yellowColor() { return {1, 1, 0, 1}; }
     // The system tint (accent blue of the platform's controls).
     static UIColor systemTintColor() { return rgb255(0, 122, 255); }
+    // Tiles the image (clear when there is none).
+    static UIColor colorWithPatternImage(std::shared_ptr<const UIImage> image);
 
-    UIColor colorWithAlphaComponent(CGFloat a) const { return {red, green, blue, a}; }
+    UIColor colorWithAlphaComponent(CGFloat a) const {
+        UIColor c = *this;
+        c.alpha = a;
+        return c;
+    }
     bool isClear() const { return alpha <= 0; }
     // "#rrggbbaa" for logs and dumps.
     std::string description() const;
 };
 
-// Linear interpolation, used by animations.
+// Linear interpolation, used by animations (a pattern cannot blend: it
+// changes at the halfway point).
 UIColor UIColorLerp(const UIColor& a, const UIColor& b, CGFloat t);
+
+// Makes the colour the cairo source, its alpha multiplied by `alpha`; a
+// pattern is anchored at the current user-space origin.
+void UIColorSetCairoSource(cairo_t* cr, const UIColor& color, CGFloat alpha = 1);
 
 }  // namespace platform::ui

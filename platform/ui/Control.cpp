@@ -1,4 +1,5 @@
 #include "platform/ui/Control.h"
+#include "platform/ui/Touch.h"
 
 namespace platform::ui {
 

@@ -4,7 +4,11 @@
 #include <sstream>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
+#include "platform/ui/TouchInput.h"
 
 namespace platform::ui {
 
@@ -50,7 +54,7 @@ void UIDriver::forEachView(UIView* root, const std::function<void(UIView*)>& f) 
         visit(r, f);
 }
 
-UIView* UIDriver::viewWithTag(long tag, UIView* root) {
+UIView* UIDriver::findViewWithTag(long tag, UIView* root) {
     for (auto* r : roots(root))
         if (auto* v = findTag(r, tag)) return v;
     return nullptr;
@@ -191,6 +195,21 @@ void UIDriver::shake() {
 void UIDriver::rotate(UIDeviceOrientation o) {
     UIDevice::currentDevice().setOrientation(o);
     drain();
+}
+
+std::vector<accessibility::PostedNotification> UIDriver::accessibilityNotifications() {
+    return accessibility::postedNotifications();
+}
+
+std::vector<std::string> UIDriver::announcements() {
+    std::vector<std::string> out;
+    for (auto& n : accessibility::postedNotifications())
+        if (n.notification == UIAccessibilityAnnouncementNotification) out.push_back(n.argument);
+    return out;
+}
+
+void UIDriver::clearAccessibilityNotifications() {
+    accessibility::clearPostedNotifications();
 }
 
 std::string UIDriver::dumpViewTree(UIView* root) {

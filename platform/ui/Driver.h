@@ -1,9 +1,14 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -17,7 +22,11 @@ namespace platform::ui {
 class UIDriver {
   public:
     // Searches start at `root`, or at every visible window, front-most first.
-    static UIView* viewWithTag(long tag, UIView* root = nullptr);
+    // The front-most view with the tag, as a T (null when it is another kind).
+    template <typename T = UIView>
+    static T* viewWithTag(long tag, UIView* root = nullptr) {
+        return dynamic_cast<T*>(findViewWithTag(tag, root));
+    }
     // Views whose shown text (debugText) equals the text, visible ones only.
     static std::vector<UIView*> viewsWithText(const std::string& text, UIView* root = nullptr);
     static UIView* viewWithText(const std::string& text, UIView* root = nullptr);
@@ -61,6 +70,12 @@ class UIDriver {
     // Runs what is ready on the main run loop without moving time.
     static void drain();
 
+    // What the screens posted to the accessibility layer, oldest first, and
+    // the texts they announced.
+    static std::vector<accessibility::PostedNotification> accessibilityNotifications();
+    static std::vector<std::string> announcements();
+    static void clearAccessibilityNotifications();
+
     // "Class tag=N frame={{x, y}, {w, h}} text="..." hidden" per view,
     // indented by depth.
     static std::string dumpViewTree(UIView* root = nullptr);
@@ -68,6 +83,9 @@ class UIDriver {
     static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1,
                           UIWindow* window = nullptr);
     static UIImagePtr renderImage(CGFloat scale = 1, UIWindow* window = nullptr);
+
+  private:
+    static UIView* findViewWithTag(long tag, UIView* root);
 };
 
 }  // namespace platform::ui

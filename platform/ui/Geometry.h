@@ -1,5 +1,8 @@
 #pragma once
 
+// Plain values, safe on any thread. Everything else of the UI layer belongs to
+// the main thread (platform/MainThread.h).
+
 // Points, sizes, rectangles and transforms of the UI layer. Coordinates are
 // floating-point points with y growing downward; the window maps points to
 // pixels with the screen's scale factor.
@@ -122,9 +125,10 @@ CGSize CGSizeApplyAffineTransform(CGSize s, const CGAffineTransform& t);
 CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t);
 
 // A 4x4 layer transform (row vectors, as the layer model writes it:
-// p' = p * M). Drawing uses its affine part (m11 m12 m21 m22 m41 m42), which
-// covers every scale and translation; the perspective entry m34 and rotations
-// about x or y are kept in the value but flattened when drawn.
+// p' = p * M). A layer is drawn with its plane projected through the whole
+// transform, perspective (m34) and turns about x or y included; hit tests,
+// frames and coordinate conversions use the affine part (m11 m12 m21 m22 m41
+// m42), which covers every scale and translation.
 struct CATransform3D {
     CGFloat m11 = 1, m12 = 0, m13 = 0, m14 = 0;
     CGFloat m21 = 0, m22 = 1, m23 = 0, m24 = 0;

@@ -1,9 +1,6 @@
 #include "platform/ui/Image.h"
 
 #include <cairo.h>
-#include <jpeglib.h>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
 
 #include <algorithm>
@@ -13,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/ImageCodec.h"
 #include "platform/ui/Bundle.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Screen.h"
@@ -26,79 +24,22 @@ std::map<std::string, UIImagePtr>& imageCache() {
     return cache;
 }
 
-struct PngReader {
-    std::string_view bytes;
-    size_t pos = 0;
-};
-
-cairo_status_t readPng(void* closure, unsigned char* data, unsigned int length) {
-    auto* r = static_cast<PngReader*>(closure);
-    if (r->pos + length > r->bytes.size()) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(data, r->bytes.data() + r->pos, length);
-    r->pos += length;
-    return CAIRO_STATUS_SUCCESS;
-}
-
-cairo_surface_t* decodePng(std::string_view bytes) {
-    PngReader reader{bytes};
-    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readPng, &reader);
+// A Cairo image surface holding the decoded pixels (the same word layout).
+cairo_surface_t* surfaceFromBitmap(const platform::image::Bitmap& bitmap) {
+    cairo_surface_t* s = cairo_image_surface_create(
+        bitmap.opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
     }
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < bitmap.height; ++y)
+        std::memcpy(data + static_cast<size_t>(y) * stride,
+                    bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width,
+                    static_cast<size_t>(bitmap.width) * 4);
+    cairo_surface_mark_dirty(s);
     return s;
-}
-
-struct JpegError {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-};
-
-void jpegFail(j_common_ptr info) {
-    auto* err = reinterpret_cast<JpegError*>(info->err);
-    std::longjmp(err->jump, 1);
-}
-
-void jpegSilence(j_common_ptr, int) {}
-
-cairo_surface_t* decodeJpeg(std::string_view bytes) {
-    jpeg_decompress_struct info;
-    JpegError err;
-    info.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jpegFail;
-    err.mgr.emit_message = jpegSilence;
-    cairo_surface_t* surface = nullptr;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&info);
-        if (surface) cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
-                 static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    const int w = static_cast<int>(info.output_width), h = static_cast<int>(info.output_height);
-    surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    unsigned char* dst = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    // Row memory from the decoder's own pool: freed with it, also on a jump.
-    JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                static_cast<JDIMENSION>(w) * 3, 1);
-    const unsigned char* row = rows[0];
-    while (info.output_scanline < info.output_height) {
-        const int y = static_cast<int>(info.output_scanline);
-        jpeg_read_scanlines(&info, rows, 1);
-        auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < w; ++x)
-            out[x] = 0xFF000000u | (uint32_t(row[x * 3]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) |
-                     row[x * 3 + 2];
-    }
-    cairo_surface_mark_dirty(surface);
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return surface;
 }
 
 std::optional<std::string> readAll(const std::filesystem::path& path) {
@@ -158,12 +99,9 @@ CGSize UIImage::size() const {
 }
 
 UIImagePtr UIImage::imageWithData(std::string_view bytes, CGFloat scale) {
-    cairo_surface_t* s = nullptr;
-    if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
-        s = decodePng(bytes);
-    else if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-             static_cast<unsigned char>(bytes[1]) == 0xD8)
-        s = decodeJpeg(bytes);
+    auto bitmap = platform::image::decode(bytes);
+    if (!bitmap) return nullptr;
+    cairo_surface_t* s = surfaceFromBitmap(*bitmap);
     if (!s) return nullptr;
     auto img = std::make_shared<UIImage>(s, scale);
     cairo_surface_destroy(s);
@@ -230,19 +168,35 @@ UIColor UIImage::pixelAt(int x, int y) const {
     return {comp(16), comp(8), comp(0), a};
 }
 
-namespace {
-cairo_status_t writePng(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-}  // namespace
-
 std::string UIImagePNGRepresentation(const UIImagePtr& image) {
-    std::string out;
-    if (!image) return out;
-    if (cairo_surface_write_to_png_stream(image->surface(), writePng, &out) != CAIRO_STATUS_SUCCESS)
-        out.clear();
-    return out;
+    if (!image) return {};
+    cairo_surface_t* surface = image->surface();
+    cairo_surface_flush(surface);
+    const auto format = cairo_image_surface_get_format(surface);
+    if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) {
+        // Other formats (masks) go through a colour copy first.
+        cairo_surface_t* copy = copySurface(surface);
+        auto bytes = UIImagePNGRepresentation(std::make_shared<UIImage>(copy, image->scale()));
+        cairo_surface_destroy(copy);
+        return bytes;
+    }
+    platform::image::Bitmap bitmap;
+    bitmap.width = image->pixelWidth();
+    bitmap.height = image->pixelHeight();
+    bitmap.opaque = format == CAIRO_FORMAT_RGB24;
+    bitmap.pixels.resize(static_cast<size_t>(bitmap.width) * bitmap.height);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < bitmap.height; ++y) {
+        uint32_t* dst = bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width;
+        std::memcpy(dst, data + static_cast<size_t>(y) * stride,
+                    static_cast<size_t>(bitmap.width) * 4);
+        // The unused byte of an opaque surface is undefined: make it full.
+        if (bitmap.opaque)
+            for (int x = 0; x < bitmap.width; ++x)
+                dst[x] |= 0xFF000000u;
+    }
+    return platform::image::encodePNG(bitmap);
 }
 
 bool UIImageWritePNG(const UIImagePtr& image, const std::filesystem::path& path) {

@@ -6,7 +6,9 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
 
 namespace platform::ui {
 

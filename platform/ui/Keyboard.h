@@ -1,9 +1,14 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <memory>
 #include <string>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 

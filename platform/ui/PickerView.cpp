@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/ui/Gesture.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/TapGestureRecognizer.h"
 
 namespace platform::ui {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/RefreshControl.h"
 
 namespace platform::ui {

@@ -1,8 +1,12 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <memory>
 
-#include "platform/ui/Gesture.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/View.h"
 
 namespace platform::ui {

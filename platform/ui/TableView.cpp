@@ -3,67 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/ui/RefreshControl.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/TableViewCell.h"
 
 namespace platform::ui {
 
 namespace {
 
-constexpr double kAccessoryRoom = 33;
-constexpr double kDeleteWidth = 80;
 constexpr double kSwipeDistance = 30;
 constexpr double kRowAnimation = 0.3;
-
-// The standard accessories: a grey chevron or a check mark in the tint.
-class AccessoryMark : public UIView {
-  public:
-    explicit AccessoryMark(UITableViewCellAccessoryType type)
-        : UIView(CGRectMake(0, 0, 15, 15)), type_(type) {
-        setUserInteractionEnabled(false);
-        setOpaque(false);
-    }
-    void drawRect(CGRect) override {
-        auto* c = UIGraphicsGetCurrentContext();
-        if (!c) return;
-        c->setLineWidth(2);
-        c->setLineCap(CGLineCap::Round);
-        c->setLineJoin(CGLineJoin::Round);
-        c->beginPath();
-        if (type_ == UITableViewCellAccessoryType::Checkmark) {
-            c->setStrokeColor(tintColor());
-            c->moveToPoint(2, 8);
-            c->addLineToPoint(6, 12);
-            c->addLineToPoint(13, 3);
-        } else {
-            c->setStrokeColor(UIColor::grey255(199));
-            c->moveToPoint(5, 2);
-            c->addLineToPoint(10, 7.5);
-            c->addLineToPoint(5, 13);
-        }
-        c->strokePath();
-    }
-    std::string debugText() const override {
-        return type_ == UITableViewCellAccessoryType::Checkmark ? "✓" : "";
-    }
-
-  private:
-    UITableViewCellAccessoryType type_;
-};
-
-// A sideways pan: fails when the finger moves more up or down than across.
-class SwipePan : public UIPanGestureRecognizer {
-  public:
-    void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
-        if (state() == UIGestureRecognizerState::Possible) {
-            CGPoint t = translationInView(nullptr);
-            if (std::hypot(t.x, t.y) >= 10 && std::fabs(t.y) >= std::fabs(t.x)) {
-                setState(UIGestureRecognizerState::Failed);
-                return;
-            }
-        }
-        UIPanGestureRecognizer::touchesMoved(touches, event);
-    }
-};
 
 UITableViewDelegate& defaultDelegate() {
     static UITableViewDelegate d;
@@ -71,6 +20,50 @@ UITableViewDelegate& defaultDelegate() {
 }
 
 }  // namespace
+
+// The swipe-to-delete pan. It takes a sideways drag only where it has
+// something to do: leftward from a row that can be deleted, rightward to put
+// away the delete button that was shown when the finger came down. Any other
+// drag fails it before it begins, so the recognisers above the table (a
+// drawer's pan over a list) get the drag.
+class UITableView::SwipePan : public UIPanGestureRecognizer {
+  public:
+    explicit SwipePan(UITableView* owner) : owner_(owner) {}
+
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override {
+        // The table hides an open delete button as the finger comes down, so
+        // remember whether one was open before it does.
+        if (touches_.empty()) deleteWasShown_ = owner_->swiped_.has_value();
+        UIPanGestureRecognizer::touchesBegan(touches, event);
+    }
+
+    void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
+        if (state() == UIGestureRecognizerState::Possible) {
+            const CGPoint t = translationInView(owner_);
+            if (std::hypot(t.x, t.y) >= kDecisionDistance && !wants(t)) {
+                setState(UIGestureRecognizerState::Failed);
+                return;
+            }
+        }
+        UIPanGestureRecognizer::touchesMoved(touches, event);
+    }
+
+  private:
+    static constexpr double kDecisionDistance = 10;
+
+    bool wants(CGPoint t) const {
+        if (std::fabs(t.y) >= std::fabs(t.x)) return false;
+        if (t.x > 0) return deleteWasShown_;
+        CGPoint start = locationInView(owner_);
+        start.x -= t.x;
+        start.y -= t.y;
+        auto ip = owner_->indexPathForRowAtPoint(start);
+        return ip && owner_->canSwipeToDelete(*ip);
+    }
+
+    UITableView* owner_;
+    bool deleteWasShown_ = false;
+};
 
 // ---- delegate defaults --------------------------------------------------
 
@@ -91,176 +84,6 @@ double UITableViewDelegate::tableViewHeightForFooterInSection(UITableView* t, lo
     return t->style() == UITableViewStyle::Grouped ? 10 : 0;
 }
 
-// ---- cell ---------------------------------------------------------------
-
-UITableViewCell::UITableViewCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : UIView(CGRectMake(0, 0, 320, 44)), reuseIdentifier_(reuseIdentifier), style_(style) {
-    UIView::setBackgroundColor(UIColor::whiteColor());
-    contentView_ = std::make_shared<UIView>(bounds());
-    contentView_->setBackgroundColor(UIColor::clearColor());
-    addSubview(contentView_);
-}
-
-UILabel* UITableViewCell::textLabel() {
-    if (!textLabel_) {
-        textLabel_ = std::make_shared<UILabel>();
-        textLabel_->setFont(UIFont::systemFontOfSize(18));
-        textLabel_->setHighlightedTextColor(UIColor::blackColor());
-        contentView_->addSubview(textLabel_);
-        setNeedsLayout();
-    }
-    return textLabel_.get();
-}
-
-UILabel* UITableViewCell::detailTextLabel() {
-    if (!detailTextLabel_) {
-        detailTextLabel_ = std::make_shared<UILabel>();
-        detailTextLabel_->setFont(
-            UIFont::systemFontOfSize(style_ == UITableViewCellStyle::Subtitle ? 12 : 17));
-        detailTextLabel_->setTextColor(UIColor::grey255(142));
-        if (style_ == UITableViewCellStyle::Value1)
-            detailTextLabel_->setTextAlignment(NSTextAlignment::Right);
-        contentView_->addSubview(detailTextLabel_);
-        setNeedsLayout();
-    }
-    return detailTextLabel_.get();
-}
-
-UIImageView* UITableViewCell::imageView() {
-    if (!imageView_) {
-        imageView_ = std::make_shared<UIImageView>();
-        imageView_->setContentMode(UIViewContentMode::Center);
-        contentView_->addSubview(imageView_);
-        setNeedsLayout();
-    }
-    return imageView_.get();
-}
-
-void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType t) {
-    if (t == accessoryType_) return;
-    accessoryType_ = t;
-    if (standardAccessory_) standardAccessory_->removeFromSuperview();
-    standardAccessory_.reset();
-    if (t != UITableViewCellAccessoryType::None) {
-        standardAccessory_ = std::make_shared<AccessoryMark>(t);
-        addSubview(standardAccessory_);
-    }
-    setNeedsLayout();
-}
-
-void UITableViewCell::setAccessoryView(UIViewPtr v) {
-    if (accessoryView_) accessoryView_->removeFromSuperview();
-    accessoryView_ = std::move(v);
-    if (accessoryView_) addSubview(accessoryView_);
-    setNeedsLayout();
-}
-
-void UITableViewCell::setBackgroundView(UIViewPtr v) {
-    if (backgroundView_) backgroundView_->removeFromSuperview();
-    backgroundView_ = std::move(v);
-    if (backgroundView_) insertSubviewAtIndex(backgroundView_, 0);
-    setNeedsLayout();
-}
-
-void UITableViewCell::setBackgroundColor(const UIColor& c) {
-    UIView::setBackgroundColor(c);
-}
-
-void UITableViewCell::applySelectionLook() {
-    const bool show =
-        (selected_ || highlighted_) && selectionStyle != UITableViewCellSelectionStyle::None;
-    if (show && !highlightView_) {
-        highlightView_ =
-            selectedBackgroundView ? selectedBackgroundView : std::make_shared<UIView>();
-        if (!selectedBackgroundView) highlightView_->setBackgroundColor(UIColor::grey255(217));
-        highlightView_->setFrame(bounds());
-        insertSubviewBelow(highlightView_, contentView_.get());
-    } else if (!show && highlightView_) {
-        highlightView_->removeFromSuperview();
-        highlightView_.reset();
-    }
-    if (textLabel_) textLabel_->setHighlighted(show);
-}
-
-void UITableViewCell::setSelected(bool s, bool) {
-    selected_ = s;
-    applySelectionLook();
-}
-
-void UITableViewCell::setHighlighted(bool h, bool) {
-    highlighted_ = h;
-    applySelectionLook();
-}
-
-void UITableViewCell::showDeleteButton(const std::string& title, std::function<void()> action) {
-    if (!deleteButton_) {
-        deleteButton_ = std::make_shared<UIButton>();
-        deleteButton_->setBackgroundColor(UIColor::rgb255(255, 59, 48));
-        deleteButton_->titleLabel()->setFont(UIFont::systemFontOfSize(17));
-        addSubview(deleteButton_);
-    }
-    deleteButton_->setTitle(title, UIControlStateNormal);
-    deleteButton_->removeAllTargets();
-    deleteButton_->addTarget([action](UIControl*, UIEvent*) { action(); },
-                             UIControlEventTouchUpInside);
-    setNeedsLayout();
-}
-
-void UITableViewCell::hideDeleteButton() {
-    if (!deleteButton_) return;
-    deleteButton_->removeFromSuperview();
-    deleteButton_.reset();
-    setNeedsLayout();
-}
-
-void UITableViewCell::layoutSubviews() {
-    const CGRect b = bounds();
-    const double shift = deleteButton_ ? kDeleteWidth : 0;
-    double accessoryRoom = 0;
-    UIView* accessory = accessoryView_ ? accessoryView_.get() : standardAccessory_.get();
-    if (accessory) {
-        CGSize s = accessory->frame().size;
-        accessoryRoom = accessoryView_ ? s.width + 15 : kAccessoryRoom;
-        accessory->setFrame(CGRectMake(b.size.width - shift - (accessoryView_ ? s.width + 15 : 25),
-                                       (b.size.height - s.height) / 2, s.width, s.height));
-    }
-    contentView_->setFrame(CGRectMake(-shift, 0, b.size.width - accessoryRoom, b.size.height));
-    if (backgroundView_) backgroundView_->setFrame(b);
-    if (highlightView_) highlightView_->setFrame(b);
-    if (deleteButton_)
-        deleteButton_->setFrame(
-            CGRectMake(b.size.width - kDeleteWidth, 0, kDeleteWidth, b.size.height));
-    const CGRect c = contentView_->bounds();
-    double x = 15;
-    if (imageView_ && imageView_->image()) {
-        CGSize s = imageView_->image()->size();
-        imageView_->setFrame(CGRectMake(15, (c.size.height - s.height) / 2, s.width, s.height));
-        x = 15 + s.width + 15;
-    }
-    const double w = std::max(0.0, c.size.width - x - 15);
-    if (style_ == UITableViewCellStyle::Subtitle && detailTextLabel_ &&
-        !detailTextLabel_->text().empty()) {
-        if (textLabel_) textLabel_->setFrame(CGRectMake(x, c.size.height / 2 - 21, w, 21));
-        detailTextLabel_->setFrame(CGRectMake(x, c.size.height / 2, w, 16));
-    } else if (style_ == UITableViewCellStyle::Value1 && detailTextLabel_) {
-        if (textLabel_) textLabel_->setFrame(CGRectMake(x, 0, w / 2, c.size.height));
-        detailTextLabel_->setFrame(CGRectMake(x + w / 2, 0, w / 2, c.size.height));
-    } else {
-        if (textLabel_) textLabel_->setFrame(CGRectMake(x, 0, w, c.size.height));
-        if (detailTextLabel_) detailTextLabel_->setFrame(CGRectZero);
-    }
-}
-
-void UITableViewCell::drawRect(CGRect) {
-    if (!drawsSeparator || separatorColor.isClear()) return;
-    auto* ctx = UIGraphicsGetCurrentContext();
-    if (!ctx) return;
-    ctx->setFillColor(separatorColor);
-    const CGRect b = bounds();
-    ctx->fillRect(CGRectMake(separatorInset.left, b.size.height - 0.5,
-                             b.size.width - separatorInset.left - separatorInset.right, 0.5));
-}
-
 // ---- table --------------------------------------------------------------
 
 UITableView::UITableView(const CGRect& frame, UITableViewStyle style)
@@ -268,7 +91,7 @@ UITableView::UITableView(const CGRect& frame, UITableViewStyle style)
     alwaysBounceVertical = true;
     setBackgroundColor(style == UITableViewStyle::Grouped ? UIColor::rgb255(239, 239, 244)
                                                           : UIColor::whiteColor());
-    swipe_ = std::make_shared<SwipePan>();
+    swipe_ = std::make_shared<SwipePan>(this);
     UITableView* self = this;
     swipe_->addTarget([self](UIGestureRecognizer& g) {
         self->handleSwipe(static_cast<UIPanGestureRecognizer&>(g));
@@ -602,6 +425,15 @@ void UITableView::scrollToRowAtIndexPath(NSIndexPath ip, UITableViewScrollPositi
     setContentOffset(o, animated);
 }
 
+bool UITableView::canSwipeToDelete(NSIndexPath ip) {
+    auto ds = dataSource.lock();
+    if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, ip)) return false;
+    auto dl = tableDelegate.lock();
+    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
+    return d.tableViewEditingStyleForRowAtIndexPath(this, ip) ==
+           UITableViewCellEditingStyle::Delete;
+}
+
 void UITableView::hideSwipe() {
     if (!swiped_) return;
     if (auto* cell = cellForRowAtIndexPath(*swiped_)) cell->hideDeleteButton();
@@ -619,13 +451,9 @@ void UITableView::handleSwipe(UIPanGestureRecognizer& pan) {
         hideSwipe();
         return;
     }
-    if (t.x > -kSwipeDistance || !ip) return;
-    auto ds = dataSource.lock();
+    if (t.x > -kSwipeDistance || !ip || !canSwipeToDelete(*ip)) return;
     auto dl = tableDelegate.lock();
     UITableViewDelegate& d = dl ? *dl : defaultDelegate();
-    if (!ds || !ds->tableViewCanEditRowAtIndexPath(this, *ip)) return;
-    if (d.tableViewEditingStyleForRowAtIndexPath(this, *ip) != UITableViewCellEditingStyle::Delete)
-        return;
     hideSwipe();
     UITableViewCell* cell = cellForRowAtIndexPath(*ip);
     if (!cell) return;
@@ -671,82 +499,6 @@ void UITableView::touchesCancelled(const UITouchSet&, UIEvent*) {
     if (pressed_)
         if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(false, false);
     pressed_.reset();
-}
-
-// ---- refresh control ----------------------------------------------------
-
-UIRefreshControl::UIRefreshControl() : UIControl(CGRectMake(0, -kHeight, 320, kHeight)) {
-    setOpaque(false);
-    setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-}
-
-void UIRefreshControl::didMoveToSuperview() {
-    if (auto* s = superviewRaw())
-        setFrame(CGRectMake(0, -kHeight, s->bounds().size.width, kHeight));
-}
-
-void UIRefreshControl::setAttributedTitle(const std::string& t) {
-    title_ = t;
-    setNeedsDisplay();
-}
-
-void UIRefreshControl::beginRefreshing() {
-    if (refreshing_) return;
-    refreshing_ = true;
-    if (auto* scroll = dynamic_cast<UIScrollView*>(superviewRaw())) {
-        UIEdgeInsets in = scroll->contentInset();
-        in.top += kHeight;
-        scroll->setContentInset(in);
-    }
-    setNeedsDisplay();
-}
-
-void UIRefreshControl::endRefreshing() {
-    if (!refreshing_) return;
-    refreshing_ = false;
-    if (auto* scroll = dynamic_cast<UIScrollView*>(superviewRaw())) {
-        UIEdgeInsets in = scroll->contentInset();
-        in.top -= kHeight;
-        scroll->setContentInset(in);
-        if (scroll->contentOffset().y < -in.top)
-            scroll->setContentOffset({scroll->contentOffset().x, -in.top}, true);
-    }
-    setNeedsDisplay();
-}
-
-void UIRefreshControl::scrollViewDidEndDragging(UIScrollView* scroll) {
-    if (refreshing_ || !isEnabled()) return;
-    if (scroll->contentOffset().y > -scroll->contentInset().top - kHeight) return;
-    beginRefreshing();
-    sendActionsForControlEvents(UIControlEventValueChanged);
-}
-
-void UIRefreshControl::drawRect(CGRect) {
-    auto* ctx = UIGraphicsGetCurrentContext();
-    if (!ctx) return;
-    const CGRect b = bounds();
-    // A ring of ticks, as the platform's spinner; the title under it.
-    const CGPoint c{b.size.width / 2, 18};
-    ctx->setStrokeColor(tintColor());
-    ctx->setLineWidth(2);
-    ctx->setLineCap(CGLineCap::Round);
-    for (int i = 0; i < 12; ++i) {
-        const double a = i * M_PI / 6;
-        ctx->setAlpha(refreshing_ ? 0.3 + 0.7 * i / 11 : 0.6);
-        ctx->beginPath();
-        ctx->moveToPoint(c.x + 5 * std::cos(a), c.y + 5 * std::sin(a));
-        ctx->addLineToPoint(c.x + 9 * std::cos(a), c.y + 9 * std::sin(a));
-        ctx->strokePath();
-    }
-    ctx->setAlpha(1);
-    if (!title_.empty()) {
-        TextStyle s;
-        s.font = UIFont::systemFontOfSize(12);
-        s.color = tintColor();
-        s.alignment = NSTextAlignment::Center;
-        s.numberOfLines = 1;
-        ctx->drawText(title_, CGRectMake(0, 32, b.size.width, 18), s);
-    }
 }
 
 }  // namespace platform::ui

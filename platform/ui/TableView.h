@@ -1,30 +1,23 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/ui/Button.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TableViewCell.h"
 
 namespace platform::ui {
 
 class UITableView;
 
 enum class UITableViewStyle { Plain = 0, Grouped = 1 };
-enum class UITableViewCellStyle { Default = 0, Value1 = 1, Value2 = 2, Subtitle = 3 };
-enum class UITableViewCellSelectionStyle { None = 0, Blue = 1, Gray = 2, Default = 3 };
-enum class UITableViewCellAccessoryType {
-    None = 0,
-    DisclosureIndicator = 1,
-    DetailDisclosureButton = 2,
-    Checkmark = 3
-};
-enum class UITableViewCellEditingStyle { None = 0, Delete = 1, Insert = 2 };
-enum class UITableViewCellSeparatorStyle { None = 0, SingleLine = 1 };
 enum class UITableViewScrollPosition { None = 0, Top = 1, Middle = 2, Bottom = 3 };
 enum class UITableViewRowAnimation {
     Fade = 0,
@@ -36,70 +29,6 @@ enum class UITableViewRowAnimation {
     Middle = 6,
     Automatic = 100
 };
-
-// A row of a table: a content view (where the screens put their subviews),
-// the standard text and detail labels and image, an accessory at the right,
-// and a selection highlight unless the selection style is none.
-class UITableViewCell : public UIView {
-  public:
-    UITableViewCell(UITableViewCellStyle style, const std::string& reuseIdentifier);
-    UITableViewCell() : UITableViewCell(UITableViewCellStyle::Default, "") {}
-
-    const std::string& reuseIdentifier() const { return reuseIdentifier_; }
-    UITableViewCellStyle style() const { return style_; }
-    UIView* contentView() const { return contentView_.get(); }
-    UILabel* textLabel();
-    UILabel* detailTextLabel();
-    UIImageView* imageView();
-
-    UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
-    void setAccessoryType(UITableViewCellAccessoryType t);
-    UIViewPtr accessoryView() const { return accessoryView_; }
-    void setAccessoryView(UIViewPtr v);
-    UITableViewCellSelectionStyle selectionStyle = UITableViewCellSelectionStyle::Blue;
-    UIViewPtr backgroundView() const { return backgroundView_; }
-    void setBackgroundView(UIViewPtr v);
-    UIViewPtr selectedBackgroundView;
-    UIEdgeInsets separatorInset{0, 15, 0, 0};
-
-    bool isSelected() const { return selected_; }
-    void setSelected(bool selected) { setSelected(selected, false); }
-    virtual void setSelected(bool selected, bool animated);
-    bool isHighlighted() const { return highlighted_; }
-    virtual void setHighlighted(bool highlighted, bool animated);
-    virtual void prepareForReuse() {}
-    bool showingDeleteConfirmation() const { return deleteButton_ != nullptr; }
-
-    void layoutSubviews() override;
-    void drawRect(CGRect rect) override;
-    void setBackgroundColor(const UIColor& color) override;
-
-    // Internal (the table).
-    void showDeleteButton(const std::string& title, std::function<void()> action);
-    void hideDeleteButton();
-    UIColor separatorColor = UIColor::clearColor();
-    bool drawsSeparator = false;
-
-  private:
-    void applySelectionLook();
-
-    std::string reuseIdentifier_;
-    UITableViewCellStyle style_;
-    UIViewPtr contentView_;
-    std::shared_ptr<UILabel> textLabel_;
-    std::shared_ptr<UILabel> detailTextLabel_;
-    std::shared_ptr<UIImageView> imageView_;
-    UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryType::None;
-    UIViewPtr accessoryView_;
-    UIViewPtr standardAccessory_;
-    UIViewPtr backgroundView_;
-    UIViewPtr highlightView_;
-    std::shared_ptr<UIButton> deleteButton_;
-    bool selected_ = false;
-    bool highlighted_ = false;
-};
-
-using UITableViewCellPtr = std::shared_ptr<UITableViewCell>;
 
 // What a table shows. numberOfRowsInSection and cellForRowAtIndexPath are
 // needed; the rest have the platform's defaults. Swipe to delete is offered
@@ -145,6 +74,9 @@ class UITableViewDelegate {
 // A vertical list of rows in sections with headers and footers, built from
 // the data source; only the rows on screen have cells, and cells that leave
 // the screen wait under their reuse identifier for dequeueReusableCell.
+// A sideways drag is the table's only to offer a delete button (leftward, on
+// a row that can be deleted) or to put the shown one away (rightward); every
+// other sideways drag is left to the recognisers above the table.
 class UITableView : public UIScrollView {
   public:
     explicit UITableView(const CGRect& frame = CGRectZero,
@@ -222,6 +154,8 @@ class UITableView : public UIScrollView {
     void layoutVisibleCells(bool animated);
     UITableViewCellPtr makeCell(NSIndexPath ip);
     void enqueue(const UITableViewCellPtr& cell);
+    class SwipePan;
+    bool canSwipeToDelete(NSIndexPath ip);
     void hideSwipe();
     void handleSwipe(UIPanGestureRecognizer& pan);
     UIViewPtr makeHeader(long section, const std::string& title) const;
@@ -236,7 +170,7 @@ class UITableView : public UIScrollView {
     std::optional<NSIndexPath> selected_;
     std::optional<NSIndexPath> pressed_;
     std::optional<NSIndexPath> swiped_;
-    std::shared_ptr<UIPanGestureRecognizer> swipe_;
+    std::shared_ptr<SwipePan> swipe_;
     bool loaded_ = false;
     size_t cellRequests_ = 0;
 };

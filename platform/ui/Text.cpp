@@ -16,18 +16,6 @@
 
 namespace platform::ui {
 
-std::string UIColor::description() const {
-    char buf[16];
-    auto c = [](CGFloat v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
-    std::snprintf(buf, sizeof buf, "#%02x%02x%02x%02x", c(red), c(green), c(blue), c(alpha));
-    return buf;
-}
-
-UIColor UIColorLerp(const UIColor& a, const UIColor& b, CGFloat t) {
-    return {a.red + (b.red - a.red) * t, a.green + (b.green - a.green) * t,
-            a.blue + (b.blue - a.blue) * t, a.alpha + (b.alpha - a.alpha) * t};
-}
-
 namespace {
 
 // Proportions of the Noto Sans CJK faces: the glyph box is one em, 0.88 of it
@@ -213,8 +201,7 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
     const double ascent = style.font.ascender();
     cairo_save(cr);
     if (!style.backgroundColor.isClear()) {
-        cairo_set_source_rgba(cr, style.backgroundColor.red, style.backgroundColor.green,
-                              style.backgroundColor.blue, style.backgroundColor.alpha);
+        UIColorSetCairoSource(cr, style.backgroundColor);
         cairo_rectangle(cr, rect.origin.x, top,
                         rect.size.width > 0 ? rect.size.width : block.maxWidth, used);
         cairo_fill(cr);
@@ -224,8 +211,7 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
         cairo_clip(cr);
     }
-    cairo_set_source_rgba(cr, style.color.red, style.color.green, style.color.blue,
-                          style.color.alpha);
+    UIColorSetCairoSource(cr, style.color);
     for (size_t i = 0; i < block.lines.size(); ++i) {
         double x = rect.origin.x;
         const double room = rect.size.width - block.widths[i];
@@ -268,10 +254,3 @@ std::string UTF8Replace(std::string_view text, NSRange range, std::string_view r
 }
 
 }  // namespace platform::ui
-
-// Fontconfig keeps its font data behind encoded offsets that the leak checker
-// cannot follow, so its caches look lost at exit though they are held for the
-// whole run. The hook is read only by sanitised builds.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

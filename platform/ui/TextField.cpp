@@ -1,5 +1,7 @@
 #include "platform/ui/TextField.h"
 
+#include <algorithm>
+
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/detail/Setters.h"
@@ -8,7 +10,9 @@ namespace platform::ui {
 
 namespace {
 constexpr double kClearButtonSize = 19;
-}
+constexpr double kCaretGap = 1;
+constexpr double kCaretWidth = 2;
+}  // namespace
 
 UITextField::Appearance& UITextField::appearance() {
     static Appearance proxy;
@@ -185,26 +189,50 @@ void UITextField::drawRect(CGRect) {
             shown += "•";
     }
     const CGRect area = editing_ ? editingRectForBounds(b) : textRectForBounds(b);
-    CGSize used{0, 0};
+    // While editing, the caret needs room at the end of the text; a text too
+    // long for the field scrolls so that its end and the caret stay in view
+    // (the start goes out on the left), as it does while typing on the
+    // platform. Not editing, a long text shows its start.
+    const double caretRoom = editing_ ? kCaretGap + kCaretWidth : 0;
+    const double textWidth = shown.empty() ? 0 : NSStringSizeWithFont(shown, font_).width;
+    CGRect textArea = area;
+    if (editing_ &&
+        (alignment_ == NSTextAlignment::Right || textWidth + caretRoom > area.size.width))
+        textArea.size.width = std::max(0.0, area.size.width - caretRoom);
+    const bool scrolled = editing_ && textWidth > textArea.size.width;
+    double caretX = textArea.origin.x;
     if (shown.empty()) {
         if (!placeholder_.empty()) {
             style.color = UIColor::colorWithWhite(0.7, 1);
             ctx->drawText(placeholder_, placeholderRectForBounds(b), style);
         }
+        if (alignment_ == NSTextAlignment::Center) caretX = CGRectGetMidX(textArea);
+        if (alignment_ == NSTextAlignment::Right) caretX = CGRectGetMaxX(textArea);
+    } else if (scrolled) {
+        style.color = textColor_;
+        style.alignment = NSTextAlignment::Left;
+        caretX = CGRectGetMaxX(textArea);
+        ctx->saveGState();
+        ctx->clipToRect(area);
+        // One point of slack: the line must not break on rounding.
+        ctx->drawText(
+            shown, CGRectMake(caretX - textWidth, area.origin.y, textWidth + 1, area.size.height),
+            style);
+        ctx->restoreGState();
     } else {
         style.color = textColor_;
-        used = ctx->drawText(shown, area, style);
+        const CGSize used = ctx->drawText(shown, textArea, style);
+        caretX = textArea.origin.x + used.width;
+        if (alignment_ == NSTextAlignment::Center)
+            caretX = textArea.origin.x + (textArea.size.width + used.width) / 2;
+        if (alignment_ == NSTextAlignment::Right) caretX = CGRectGetMaxX(textArea);
     }
     if (editing_) {
         // The caret at the end of the text (it does not blink: no timer runs
         // while nothing changes).
-        double x = area.origin.x + used.width;
-        if (alignment_ == NSTextAlignment::Center)
-            x = area.origin.x + (area.size.width + used.width) / 2;
-        if (alignment_ == NSTextAlignment::Right) x = area.origin.x + area.size.width;
         const double h = font_.lineHeight();
         ctx->setFillColor(tintColor());
-        ctx->fillRect(CGRectMake(x + 1, CGRectGetMidY(area) - h / 2, 2, h));
+        ctx->fillRect(CGRectMake(caretX + kCaretGap, CGRectGetMidY(area) - h / 2, kCaretWidth, h));
     }
     if (clearButtonShown()) {
         CGRect r = clearButtonRectForBounds(b);

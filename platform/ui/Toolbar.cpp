@@ -1,4 +1,5 @@
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/NavigationBar.h"
 
 #include <algorithm>
 

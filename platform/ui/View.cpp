@@ -7,107 +7,19 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "platform/ui/Gesture.h"
+#include "platform/MainThread.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/Transaction.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
-#include "platform/ui/detail/Transaction.h"
+#include "platform/ui/detail/Compositor.h"
+#include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
-
-// ---- responder ----------------------------------------------------------
-
 namespace {
-UIResponder* gFirstResponder = nullptr;
-std::function<void(UIResponder*, UIResponder*)>& firstResponderObserver() {
-    static std::function<void(UIResponder*, UIResponder*)> observer;
-    return observer;
-}
-void changeFirstResponder(UIResponder* to) {
-    UIResponder* from = gFirstResponder;
-    gFirstResponder = to;
-    if (auto& obs = firstResponderObserver()) obs(from, to);
-}
 bool gAnimationsEnabled = true;
 }  // namespace
-
-UIResponder::UIResponder() : alive_(std::make_shared<char>(0)) {}
-
-UIResponder::~UIResponder() {
-    if (gFirstResponder == this) changeFirstResponder(nullptr);
-}
-
-void UIResponder::setFirstResponderObserver(
-    std::function<void(UIResponder*, UIResponder*)> observer) {
-    firstResponderObserver() = std::move(observer);
-}
-
-UIResponder* UIResponder::currentFirstResponder() {
-    return gFirstResponder;
-}
-
-bool UIResponder::isFirstResponder() const {
-    return gFirstResponder == this;
-}
-
-bool UIResponder::becomeFirstResponder() {
-    if (gFirstResponder == this) return true;
-    if (!canBecomeFirstResponder()) return false;
-    if (gFirstResponder && !gFirstResponder->resignFirstResponder()) return false;
-    changeFirstResponder(this);
-    return true;
-}
-
-bool UIResponder::resignFirstResponder() {
-    if (gFirstResponder != this) return true;
-    if (!canResignFirstResponder()) return false;
-    changeFirstResponder(nullptr);
-    return true;
-}
-
-void UIResponder::touchesBegan(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesBegan(t, e);
-}
-void UIResponder::touchesMoved(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesMoved(t, e);
-}
-void UIResponder::touchesEnded(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesEnded(t, e);
-}
-void UIResponder::touchesCancelled(const UITouchSet& t, UIEvent* e) {
-    if (auto* n = nextResponder()) n->touchesCancelled(t, e);
-}
-void UIResponder::motionBegan(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionBegan(m, e);
-}
-void UIResponder::motionEnded(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionEnded(m, e);
-}
-void UIResponder::motionCancelled(UIEventSubtype m, UIEvent* e) {
-    if (auto* n = nextResponder()) n->motionCancelled(m, e);
-}
-
-// ---- touches and events -------------------------------------------------
-
-UIView* UITouch::view() const {
-    return view_.expired() ? nullptr : rawView_;
-}
-
-CGPoint UITouch::locationInView(const UIView* v) const {
-    return v ? v->convertPointFromView(location_, nullptr) : location_;
-}
-
-CGPoint UITouch::previousLocationInView(const UIView* v) const {
-    return v ? v->convertPointFromView(previous_, nullptr) : previous_;
-}
-
-UITouchSet UIEvent::touchesForView(const UIView* v) const {
-    UITouchSet out;
-    for (auto& t : touches)
-        if (t->view() == v) out.push_back(t);
-    return out;
-}
-
-// ---- view ---------------------------------------------------------------
 
 UIView::UIView(const CGRect& frame) : layer_(CALayer::layer()) {
     layer_->setDelegate(this);
@@ -134,34 +46,41 @@ std::string UIView::className() const {
 }
 
 void UIView::setFrame(const CGRect& frame) {
+    KAV_ASSERT_MAIN_THREAD();
     CGSize old = bounds().size;
     layer_->setFrame(frame);
     if (bounds().size != old) boundsSizeChanged(old);
 }
 
 void UIView::setBounds(const CGRect& b) {
+    KAV_ASSERT_MAIN_THREAD();
     CGSize old = bounds().size;
     layer_->setBounds(b);
     if (bounds().size != old) boundsSizeChanged(old);
 }
 
 void UIView::setCenter(CGPoint c) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setPosition(c);
 }
 
 void UIView::setTransform(const CGAffineTransform& t) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setAffineTransform(t);
 }
 
 void UIView::setAlpha(CGFloat a) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setOpacity(std::clamp(a, 0.0, 1.0));
 }
 
 void UIView::setHidden(bool h) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setHidden(h);
 }
 
 void UIView::setBackgroundColor(const UIColor& c) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setBackgroundColor(c);
 }
 
@@ -179,6 +98,7 @@ UIColor UIView::tintColor() const {
 }
 
 void UIView::setTintColor(std::optional<UIColor> c) {
+    KAV_ASSERT_MAIN_THREAD();
     tintColor_ = c;
     std::function<void(UIView*)> notify = [&](UIView* v) {
         v->tintColorDidChange();
@@ -201,10 +121,10 @@ void UIView::setTintAdjustmentMode(UIViewTintAdjustmentMode m) {
     setTintColor(tintColor_);
 }
 
-UIView* UIView::viewWithTag(long tag) {
-    if (tag_ == tag) return this;
+UIView* UIView::findViewWithTag(long tag) const {
+    if (tag_ == tag) return const_cast<UIView*>(this);
     for (auto& s : subviews_)
-        if (auto* v = s->viewWithTag(tag)) return v;
+        if (auto* v = s->findViewWithTag(tag)) return v;
     return nullptr;
 }
 
@@ -255,6 +175,7 @@ void UIView::detachFromSuperview() {
 }
 
 void UIView::insertSubviewAtIndex(const UIViewPtr& view, size_t index) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!view || view.get() == this || isDescendantOfView(view.get())) return;
     UIViewPtr keep = view;
     UIWindow* oldWindow = view->window();
@@ -292,10 +213,12 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, size_t index) {
 }
 
 void UIView::addSubview(const UIViewPtr& view) {
+    KAV_ASSERT_MAIN_THREAD();
     insertSubviewAtIndex(view, subviews_.size());
 }
 
 void UIView::insertSubviewBelow(const UIViewPtr& view, const UIView* sibling) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(subviews_.begin(), subviews_.end(),
                            [&](auto& v) { return v.get() == sibling; });
     insertSubviewAtIndex(view, it == subviews_.end() ? subviews_.size()
@@ -303,6 +226,7 @@ void UIView::insertSubviewBelow(const UIViewPtr& view, const UIView* sibling) {
 }
 
 void UIView::insertSubviewAbove(const UIViewPtr& view, const UIView* sibling) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(subviews_.begin(), subviews_.end(),
                            [&](auto& v) { return v.get() == sibling; });
     insertSubviewAtIndex(view, it == subviews_.end()
@@ -311,6 +235,7 @@ void UIView::insertSubviewAbove(const UIViewPtr& view, const UIView* sibling) {
 }
 
 void UIView::bringSubviewToFront(const UIView* view) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it =
         std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
@@ -321,6 +246,7 @@ void UIView::bringSubviewToFront(const UIView* view) {
 }
 
 void UIView::sendSubviewToBack(const UIView* view) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it =
         std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
@@ -331,6 +257,7 @@ void UIView::sendSubviewToBack(const UIView* view) {
 }
 
 void UIView::exchangeSubviewAtIndex(size_t a, size_t b) {
+    KAV_ASSERT_MAIN_THREAD();
     if (a >= subviews_.size() || b >= subviews_.size() || a == b) return;
     if (a > b) std::swap(a, b);
     UIViewPtr va = subviews_[a], vb = subviews_[b];
@@ -343,6 +270,7 @@ void UIView::exchangeSubviewAtIndex(size_t a, size_t b) {
 }
 
 void UIView::removeFromSuperview() {
+    KAV_ASSERT_MAIN_THREAD();
     if (!superview_) return;
     auto keep = sharedSelf<UIView>();
     UIWindow* oldWindow = window();
@@ -443,15 +371,22 @@ void UIView::resizeSubviews(CGSize oldSize) {
 }
 
 void UIView::setNeedsLayout() {
+    KAV_ASSERT_MAIN_THREAD();
     needsLayout_ = true;
-    render::markDirty();
+    // The layout pass walks down only where something asked for layout.
+    for (UIView* v = superview_; v && !v->subtreeNeedsLayout_; v = v->superview_)
+        v->subtreeNeedsLayout_ = true;
+    detail::compositor::requestLayout();
 }
 
 void UIView::layoutIfNeeded() {
+    KAV_ASSERT_MAIN_THREAD();
     if (needsLayout_) {
         needsLayout_ = false;
         layoutSubviews();
     }
+    if (!subtreeNeedsLayout_) return;
+    subtreeNeedsLayout_ = false;
     for (auto& sub : std::vector<UIViewPtr>(subviews_))
         sub->layoutIfNeeded();
 }
@@ -467,6 +402,7 @@ void UIView::sizeToFit() {
 }
 
 void UIView::setNeedsDisplay() {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setNeedsDisplay();
 }
 
@@ -493,6 +429,7 @@ bool UIView::pointInside(CGPoint point, UIEvent*) const {
 }
 
 void UIView::addGestureRecognizer(const UIGestureRecognizerPtr& r) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!r) return;
     if (r->view() && r->view() != this) r->view()->removeGestureRecognizer(r.get());
     if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), r) !=
@@ -503,6 +440,7 @@ void UIView::addGestureRecognizer(const UIGestureRecognizerPtr& r) {
 }
 
 void UIView::removeGestureRecognizer(const UIGestureRecognizer* r) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(gestureRecognizers_.begin(), gestureRecognizers_.end(),
                            [&](auto& g) { return g.get() == r; });
     if (it == gestureRecognizers_.end()) return;
@@ -517,7 +455,7 @@ bool UIView::endEditing(bool force) {
     if (v->resignFirstResponder()) return true;
     if (force) {
         // Forced: the responder goes whatever it answers.
-        changeFirstResponder(nullptr);
+        dropFirstResponder();
         return true;
     }
     return false;

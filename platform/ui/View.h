@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +14,7 @@
 #include "platform/ui/Event.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/Responder.h"
 
 namespace platform::ui {
 
@@ -18,70 +23,6 @@ class UIWindow;
 class UIGestureRecognizer;
 using UIViewPtr = std::shared_ptr<UIView>;
 using UIGestureRecognizerPtr = std::shared_ptr<UIGestureRecognizer>;
-
-// Something that takes part in the responder chain: views, view controllers,
-// the application and its delegate. Touches and motion events that a
-// responder does not handle go to its next responder.
-//
-// Objects with identity live in std::shared_ptr. weakSelf<T>() gives a weak
-// reference to the object for delegates and targets, also from inside a
-// constructor (where shared_from_this is not yet available): such an early
-// reference still expires when the object is destroyed, but locking it does
-// not keep the object alive.
-class UIResponder : public std::enable_shared_from_this<UIResponder> {
-  public:
-    UIResponder();
-    virtual ~UIResponder();
-    UIResponder(const UIResponder&) = delete;
-    UIResponder& operator=(const UIResponder&) = delete;
-
-    template <typename T>
-    std::weak_ptr<T> weakSelf() {
-        T* self = dynamic_cast<T*>(this);
-        if (!self) return {};
-        if (auto owned = weak_from_this().lock()) return std::shared_ptr<T>(owned, self);
-        return std::shared_ptr<T>(alive_, self);
-    }
-    template <typename T>
-    std::shared_ptr<T> sharedSelf() {
-        T* self = dynamic_cast<T*>(this);
-        auto owned = weak_from_this().lock();
-        return self && owned ? std::shared_ptr<T>(owned, self) : nullptr;
-    }
-
-    virtual UIResponder* nextResponder() const { return nullptr; }
-
-    virtual bool canBecomeFirstResponder() const { return false; }
-    virtual bool becomeFirstResponder();
-    virtual bool canResignFirstResponder() const { return true; }
-    virtual bool resignFirstResponder();
-    bool isFirstResponder() const;
-    static UIResponder* currentFirstResponder();
-
-    // Default: passed to the next responder.
-    virtual void touchesBegan(const UITouchSet& touches, UIEvent* event);
-    virtual void touchesMoved(const UITouchSet& touches, UIEvent* event);
-    virtual void touchesEnded(const UITouchSet& touches, UIEvent* event);
-    virtual void touchesCancelled(const UITouchSet& touches, UIEvent* event);
-    virtual void motionBegan(UIEventSubtype motion, UIEvent* event);
-    virtual void motionEnded(UIEventSubtype motion, UIEvent* event);
-    virtual void motionCancelled(UIEventSubtype motion, UIEvent* event);
-
-    // Text input of a first responder (the keyboard calls these).
-    virtual bool acceptsTextInput() const { return false; }
-    virtual bool hasText() const { return false; }
-    virtual void insertText(const std::string&) {}
-    virtual void deleteBackward() {}
-    // The bar shown above the keyboard while this responder is first.
-    virtual UIViewPtr inputAccessoryView() const { return nullptr; }
-
-    // Called whenever the first responder changes (the keyboard follows it).
-    static void setFirstResponderObserver(
-        std::function<void(UIResponder* from, UIResponder* to)> observer);
-
-  private:
-    std::shared_ptr<char> alive_;
-};
 
 enum UIViewAutoresizing : unsigned {
     UIViewAutoresizingNone = 0,
@@ -183,12 +124,27 @@ class UIView : public UIResponder, public CALayerDelegate {
     // Identification.
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
-    // This view or the first descendant (depth first) with the tag.
-    UIView* viewWithTag(long tag);
+    // This view or the first descendant (depth first) with the tag, as a T:
+    // null when no view has the tag or the first one found is not a T. The
+    // result keeps the view alive while the caller holds it.
+    //     auto price = view()->viewWithTag<UILabel>(1003);
+    //     if (price) price->setText(text);
+    template <typename T = UIView>
+    std::shared_ptr<T> viewWithTag(long tag) const {
+        UIView* found = findViewWithTag(tag);
+        return found ? found->sharedSelf<T>() : nullptr;
+    }
     // Class name without namespace, for dumps and lookups.
     std::string className() const;
     // The text the view shows (labels, buttons, fields); empty for others.
     virtual std::string debugText() const { return {}; }
+
+    // Accessibility: what a screen reader says for the view, and whether it
+    // is one element to it (its subviews then are not).
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const std::string& label) { accessibilityLabel_ = label; }
+    bool isAccessibilityElement() const { return accessibilityElement_; }
+    void setIsAccessibilityElement(bool element) { accessibilityElement_ = element; }
 
     // Tree.
     UIViewPtr superview() const;
@@ -274,6 +230,7 @@ class UIView : public UIResponder, public CALayerDelegate {
 
   private:
     friend class UIWindow;
+    UIView* findViewWithTag(long tag) const;
     void resizeSubviews(CGSize oldSize);
     void notifyWillMoveToWindow(UIWindow* w);
     void notifyDidMoveToWindow();
@@ -285,11 +242,14 @@ class UIView : public UIResponder, public CALayerDelegate {
     std::vector<UIGestureRecognizerPtr> gestureRecognizers_;
     UIResponder* viewDelegate_ = nullptr;
     long tag_ = 0;
+    std::string accessibilityLabel_;
+    bool accessibilityElement_ = false;
     bool userInteractionEnabled_ = true;
     bool multipleTouchEnabled_ = false;
     bool exclusiveTouch_ = false;
     bool opaque_ = true;
     bool needsLayout_ = true;
+    bool subtreeNeedsLayout_ = false;
     bool autoresizesSubviews_ = true;
     unsigned autoresizingMask_ = 0;
     UIViewContentMode contentMode_ = UIViewContentMode::ScaleToFill;

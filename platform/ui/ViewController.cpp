@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
 
@@ -30,27 +33,6 @@ void runTransition(bool animated, unsigned curve, std::function<void()> move,
     }
 }
 }  // namespace
-
-void UINavigationItem::setTitle(const std::string& t) {
-    title = t;
-    if (changed) changed();
-}
-void UINavigationItem::setTitleView(UIViewPtr v) {
-    titleView = std::move(v);
-    if (changed) changed();
-}
-void UINavigationItem::setLeftBarButtonItem(UIBarButtonItemPtr item, bool) {
-    leftBarButtonItem = std::move(item);
-    if (changed) changed();
-}
-void UINavigationItem::setRightBarButtonItem(UIBarButtonItemPtr item, bool) {
-    rightBarButtonItem = std::move(item);
-    if (changed) changed();
-}
-void UINavigationItem::setHidesBackButton(bool hides, bool) {
-    hidesBackButton = hides;
-    if (changed) changed();
-}
 
 UIViewController::UIViewController() = default;
 
@@ -84,6 +66,16 @@ void UIViewController::setView(UIViewPtr v) {
     if (view_) view_->setViewDelegate(this);
 }
 
+void UIViewController::setEdgesForExtendedLayout(unsigned edges) {
+    if (edges == edgesForExtendedLayout_) return;
+    edgesForExtendedLayout_ = edges;
+    // A screen usually sets it while its view loads, before its container
+    // places it; a later change moves the view that is already placed.
+    auto* nav = dynamic_cast<UINavigationController*>(parent_);
+    if (nav && isViewLoaded() && nav->isViewLoaded() && view_->superviewRaw() == nav->view())
+        nav->placeChild(this);
+}
+
 void UIViewController::loadView() {
     auto v = std::make_shared<UIView>(UIScreen::mainScreen().bounds());
     v->setBackgroundColor(UIColor::clearColor());
@@ -102,6 +94,7 @@ UINavigationController* UIViewController::navigationController() const {
 }
 
 void UIViewController::addChildViewController(const UIViewControllerPtr& child) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!child || child.get() == this || child->parent_ == this) return;
     if (child->parent_) child->removeFromParentViewController();
     child->willMoveToParentViewController(this);
@@ -110,6 +103,7 @@ void UIViewController::addChildViewController(const UIViewControllerPtr& child) 
 }
 
 void UIViewController::removeFromParentViewController() {
+    KAV_ASSERT_MAIN_THREAD();
     UIViewController* p = parent_;
     if (!p) return;
     auto keep = sharedSelf<UIViewController>();
@@ -228,6 +222,7 @@ UIViewController* UIViewController::topPresented() {
 
 void UIViewController::presentViewController(const UIViewControllerPtr& controller, bool animated,
                                              std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!controller || controller->presenting_ || controller->parent_) return;
     // Presentations start from the root of this controller's tree, and stack
     // on whatever that root already presents.
@@ -270,6 +265,7 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
 
 void UIViewController::dismissViewControllerAnimated(bool animated,
                                                      std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     // What to dismiss: what this controller (or its root) presents, else the
     // presented screen this controller belongs to.
     UIViewController* root = this;

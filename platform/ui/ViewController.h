@@ -1,12 +1,17 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/Screen.h"
+#include "platform/ui/NavigationItem.h"
+#include "platform/ui/Orientation.h"
+#include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
 namespace platform::ui {
@@ -15,26 +20,17 @@ class UIViewController;
 class UINavigationController;
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
-// What a controller shows in a navigation bar.
-class UINavigationItem {
-  public:
-    std::string title;
-    UIViewPtr titleView;
-    UIBarButtonItemPtr leftBarButtonItem;
-    UIBarButtonItemPtr rightBarButtonItem;
-    UIBarButtonItemPtr backBarButtonItem;
-    bool hidesBackButton = false;
-
-    // The navigation bar redraws when the item changes through these.
-    void setTitle(const std::string& t);
-    void setTitleView(UIViewPtr v);
-    void setLeftBarButtonItem(UIBarButtonItemPtr item, bool animated = false);
-    void setRightBarButtonItem(UIBarButtonItemPtr item, bool animated = false);
-    void setHidesBackButton(bool hides, bool animated = false);
-    std::function<void()> changed;  // set by the bar showing the item
-};
-
 enum class UIStatusBarStyle { Default = 0, LightContent = 1 };
+
+// Edges of a rectangle, as a bit set.
+enum UIRectEdge : unsigned {
+    UIRectEdgeNone = 0,
+    UIRectEdgeTop = 1u << 0,
+    UIRectEdgeLeft = 1u << 1,
+    UIRectEdgeBottom = 1u << 2,
+    UIRectEdgeRight = 1u << 3,
+    UIRectEdgeAll = 0xFu,
+};
 
 // A screen: owns its view (made on first use, then viewDidLoad), gets the
 // appearance callbacks when its view goes on or off the screen (also when a
@@ -120,8 +116,15 @@ class UIViewController : public UIResponder {
     virtual UIViewController* childViewControllerForStatusBarStyle() const { return nullptr; }
     virtual UIViewController* childViewControllerForStatusBarHidden() const { return nullptr; }
     void setNeedsStatusBarAppearanceUpdate() {}
-    // With a scroll view as the view (or its first subview) inside a
-    // navigation controller, its top inset leaves room for the bars.
+    // The edges along which the view lies under the bars of its container.
+    // In a navigation controller: with the top edge (the default) the view
+    // starts at the top of the screen, under the status bar and the
+    // navigation bar; without it the view starts below them. Changing it
+    // places a shown view again.
+    unsigned edgesForExtendedLayout() const { return edgesForExtendedLayout_; }
+    void setEdgesForExtendedLayout(unsigned edges);
+    // With a scroll view as the view (or its first subview) lying under the
+    // bars of a navigation controller, its top inset leaves room for them.
     bool automaticallyAdjustsScrollViewInsets = true;
 
     UIResponder* nextResponder() const override;
@@ -159,6 +162,7 @@ class UIViewController : public UIResponder {
     bool beingPresented_ = false;
     bool beingDismissed_ = false;
     bool loadingView_ = false;
+    unsigned edgesForExtendedLayout_ = UIRectEdgeAll;
 };
 
 }  // namespace platform::ui

@@ -1,14 +1,13 @@
 #include "platform/ui/Window.h"
 
-#include <cairo.h>
-
 #include <algorithm>
-#include <map>
-#include <set>
 
-#include "platform/NotificationCenter.h"
-#include "platform/ui/Gesture.h"
-#include "platform/ui/Screen.h"
+#include "platform/Dispatch.h"
+#include "platform/MainThread.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/ViewController.h"
 
 namespace platform::ui {
 
@@ -22,31 +21,7 @@ UIWindow* gKeyWindow = nullptr;
 UIResponder* gApplication = nullptr;
 uint64_t gVisibleOrder = 0;
 
-struct ActiveTouch {
-    UITouchPtr touch;
-};
-std::map<int, ActiveTouch>& activeTouches() {
-    static std::map<int, ActiveTouch> touches;
-    return touches;
-}
-
 }  // namespace
-
-UIScreen& UIScreen::mainScreen() {
-    static UIScreen screen;
-    return screen;
-}
-
-UIDevice& UIDevice::currentDevice() {
-    static UIDevice device;
-    return device;
-}
-
-void UIDevice::setOrientation(UIDeviceOrientation o) {
-    if (o == orientation_) return;
-    orientation_ = o;
-    NotificationCenter::defaultCenter().post(UIDeviceOrientationDidChangeNotification);
-}
 
 // ---- window -------------------------------------------------------------
 
@@ -62,8 +37,10 @@ UIWindow::~UIWindow() {
 }
 
 void UIWindow::setWindowLevel(UIWindowLevel level) {
+    if (level == level_) return;
     level_ = level;
-    render::markDirty();
+    // Its place among the windows changed: what it covers is drawn again.
+    layer().setNeedsComposite();
 }
 
 void UIWindow::makeKeyWindow() {
@@ -75,9 +52,12 @@ void UIWindow::makeKeyWindow() {
 }
 
 void UIWindow::makeKeyAndVisible() {
+    KAV_ASSERT_MAIN_THREAD();
     order_ = ++gVisibleOrder;
     const bool wasHidden = isHidden();
     setHidden(false);
+    // Brought to the front of its level.
+    if (!wasHidden) layer().setNeedsComposite();
     makeKeyWindow();
     if (wasHidden) rootAppeared();
 }
@@ -169,6 +149,7 @@ std::vector<std::shared_ptr<UIGestureRecognizer>> recognizersOf(const UITouchSet
 }  // namespace
 
 void UIWindow::sendEvent(UIEvent& event) {
+    KAV_ASSERT_MAIN_THREAD();
     auto keep = sharedSelf<UIWindow>();
     if (event.type == UIEventType::Motion) {
         UIResponder* target = UIResponder::currentFirstResponder();
@@ -267,166 +248,48 @@ void UIWindow::sendEvent(UIEvent& event) {
     }
 }
 
-// ---- input --------------------------------------------------------------
+// ---- root controller ----------------------------------------------------
 
-namespace {
-
-CGPoint screenToWindow(const UIWindow* w, CGPoint p) {
-    return CGPointApplyAffineTransform(p,
-                                       CGAffineTransformInvert(w->layer().model().toSuperlayer()));
-}
-
-// The front-most visible window whose hit test finds a view.
-UIWindow* windowForPoint(CGPoint p, UIEvent& event) {
-    auto windows = UIWindow::visibleWindows();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-        if ((*it)->hitTest(screenToWindow(*it, p), &event)) return *it;
-    return nullptr;
-}
-
-void dispatchChanges(const std::vector<TouchInput::Change>& changes) {
-    auto& active = activeTouches();
-    UIEvent event;
-    event.type = UIEventType::Touches;
-    event.timestamp = platform::clock().now();
-    std::set<UIWindow*> windows;
-    std::vector<int> finished;
-    for (auto& c : changes) {
-        auto it = active.find(c.id);
-        if (c.phase == UITouchPhase::Began) {
-            if (it != active.end()) continue;  // already down
-            auto t = std::make_shared<UITouch>();
-            t->phase = UITouchPhase::Began;
-            t->timestamp = event.timestamp;
-            t->window_ = windowForPoint(c.point, event);
-            CGPoint local = t->window_ ? screenToWindow(t->window_, c.point) : c.point;
-            t->location_ = t->previous_ = local;
-            active[c.id] = {t};
-            if (t->window_) windows.insert(t->window_);
-            continue;
+void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+    KAV_ASSERT_MAIN_THREAD();
+    if (controller == rootViewController_) return;
+    auto old = rootViewController_;
+    if (old) {
+        // The old screen and what it presents leave the window; the tree is
+        // released on the next turn of the run loop, never inside one of its
+        // own callbacks that may have asked for the change.
+        std::vector<UIViewController*> chain;
+        for (UIViewController* c = old.get(); c; c = c->presentedViewController())
+            chain.push_back(c);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            UIViewController* c = *it;
+            const bool shown = c->isAppearing();
+            if (shown) c->beginAppearanceTransition(false, false);
+            if (c->isViewLoaded() && c->view()->window() == this) c->view()->removeFromSuperview();
+            if (shown) c->endAppearanceTransition();
         }
-        if (it == active.end()) continue;
-        auto& t = it->second.touch;
-        t->phase = c.phase;
-        t->timestamp = event.timestamp;
-        t->previous_ = t->location_;
-        if (c.phase != UITouchPhase::Cancelled && t->window_)
-            t->location_ = screenToWindow(t->window_, c.point);
-        if (t->window_) windows.insert(t->window_);
-        if (c.phase == UITouchPhase::Ended || c.phase == UITouchPhase::Cancelled)
-            finished.push_back(c.id);
+        dispatch::async_main([old] {});
     }
-    for (auto& [id, a] : active) {
-        if (std::find_if(changes.begin(), changes.end(), [&](auto& c) { return c.id == id; }) ==
-            changes.end())
-            a.touch->phase = UITouchPhase::Stationary;
-        event.touches.push_back(a.touch);
+    rootViewController_ = controller;
+    if (controller) {
+        UIViewPtr v = controller->viewPtr();
+        v->setFrame(bounds());
+        v->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        addSubview(v);
+        if (!isHidden()) {
+            controller->beginAppearanceTransition(true, false);
+            controller->endAppearanceTransition();
+        }
+        UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     }
-    // Windows may be released while handling: keep them for the dispatch.
-    std::vector<std::shared_ptr<UIWindow>> keep;
-    for (auto* w : windows)
-        if (auto sp = w->sharedSelf<UIWindow>()) keep.push_back(sp);
-    for (auto& w : keep)
-        w->sendEvent(event);
-    for (int id : finished)
-        active.erase(id);
 }
 
-}  // namespace
-
-void TouchInput::touches(const std::vector<Change>& changes) {
-    dispatchChanges(changes);
-}
-void TouchInput::touchDown(int id, CGPoint p) {
-    dispatchChanges({{id, UITouchPhase::Began, p}});
-}
-void TouchInput::touchMove(int id, CGPoint p) {
-    dispatchChanges({{id, UITouchPhase::Moved, p}});
-}
-void TouchInput::touchUp(int id, CGPoint p) {
-    dispatchChanges({{id, UITouchPhase::Ended, p}});
-}
-void TouchInput::touchCancel(int id) {
-    dispatchChanges({{id, UITouchPhase::Cancelled, {}}});
-}
-size_t TouchInput::activeTouchCount() {
-    return activeTouches().size();
-}
-
-void TouchInput::shake() {
-    UIWindow* key = UIWindow::keyWindow();
-    if (!key) return;
-    UIEvent event;
-    event.type = UIEventType::Motion;
-    event.subtype = UIEventSubtype::MotionShake;
-    event.timestamp = platform::clock().now();
-    key->sendEvent(event);
-}
-
-// ---- screen -------------------------------------------------------------
-
-CGSize UIScreenRenderer::screenSize() {
-    CGSize s = UIScreen::mainScreen().bounds().size;
-    if (UIDeviceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation()))
-        std::swap(s.width, s.height);
-    return s;
-}
-
-void UIScreenRenderer::layoutWindows() {
-    for (auto* w : UIWindow::visibleWindows())
-        w->layoutIfNeeded();
-}
-
-bool UIScreenRenderer::needsFrame() {
-    return render::isDirty() || animation::activeCount() > 0;
-}
-
-void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
-    layoutWindows();
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, 0, 0, size.width, size.height);
-    cairo_fill(cr);
-    for (auto* w : UIWindow::visibleWindows())
-        w->layer().render(cr);
-    cairo_restore(cr);
-    render::clearDirty();
-}
-
-namespace {
-UIImagePtr renderTo(CGSize size, CGFloat scale, const std::function<void(cairo_t*)>& draw) {
-    const int w = std::max(1, static_cast<int>(std::lround(size.width * scale)));
-    const int h = std::max(1, static_cast<int>(std::lround(size.height * scale)));
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_scale(cr, scale, scale);
-    draw(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    auto img = std::make_shared<UIImage>(s, scale);
-    cairo_surface_destroy(s);
-    return img;
-}
-}  // namespace
-
-UIImagePtr UIScreenRenderer::renderScreen(CGFloat scale) {
-    CGSize size = screenSize();
-    return renderTo(size, scale, [&](cairo_t* cr) { drawScreen(cr, size); });
-}
-
-UIImagePtr UIScreenRenderer::renderWindow(UIWindow& window, CGFloat scale) {
-    window.layoutIfNeeded();
-    CGSize size = window.bounds().size;
-    return renderTo(size, scale, [&](cairo_t* cr) {
-        // Draw the window at the origin, whatever its position on the screen.
-        auto s = window.layer().presentation();
-        cairo_translate(cr, -(s.position.x - s.anchorPoint.x * s.bounds.size.width),
-                        -(s.position.y - s.anchorPoint.y * s.bounds.size.height));
-        const bool wasHidden = window.isHidden();
-        if (wasHidden) window.layer().setHidden(false);
-        window.layer().render(cr);
-        if (wasHidden) window.layer().setHidden(true);
-    });
+void UIWindow::rootAppeared() {
+    if (rootViewController_ && !rootViewController_->isAppearing()) {
+        auto root = rootViewController_;
+        root->beginAppearanceTransition(true, false);
+        root->endAppearanceTransition();
+    }
 }
 
 }  // namespace platform::ui

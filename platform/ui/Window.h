@@ -1,9 +1,14 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+#include "platform/ui/Responder.h"
 #include "platform/ui/View.h"
 
 typedef struct _cairo cairo_t;
@@ -64,44 +69,6 @@ class UIWindow : public UIView {
     UIWindowLevel level_ = UIWindowLevelNormal;
     uint64_t order_ = 0;
     std::shared_ptr<UIViewController> rootViewController_;
-};
-
-// The screen: runs the layout pass and draws the visible windows, only when
-// something changed since the last frame.
-class UIScreenRenderer {
-  public:
-    // Lays out every visible window (the layout pass).
-    static void layoutWindows();
-    // True when a frame must be drawn: something changed or an animation runs.
-    static bool needsFrame();
-    // Lays out and draws every visible window into the context (user space
-    // in points, device pixels already scaled), black behind them.
-    static void drawScreen(cairo_t* cr, CGSize screenSize);
-    // Renders the whole screen, or one window, to an image at `scale`.
-    static UIImagePtr renderScreen(CGFloat scale);
-    static UIImagePtr renderWindow(UIWindow& window, CGFloat scale);
-    // The screen's size in points for the current interface orientation.
-    static CGSize screenSize();
-};
-
-// Raw input from the desktop window or the headless driver: fingers by id,
-// positions in screen points.
-class TouchInput {
-  public:
-    static void touchDown(int id, CGPoint screenPoint);
-    static void touchMove(int id, CGPoint screenPoint);
-    static void touchUp(int id, CGPoint screenPoint);
-    static void touchCancel(int id);
-    // Several fingers changing in one event (pinches).
-    struct Change {
-        int id;
-        UITouchPhase phase;
-        CGPoint point;
-    };
-    static void touches(const std::vector<Change>& changes);
-    static size_t activeTouchCount();
-    // A shake motion to the key window's first responder chain.
-    static void shake();
 };
 
 }  // namespace platform::ui

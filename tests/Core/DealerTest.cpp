@@ -11,7 +11,7 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "Core/httpQuery.h"
 #include "platform/Files.h"
-#include "platform/ui/Image.h"
+#include "platform/ImageCodec.h"
 #include "tests/Core/HttpTestServer.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/ServiceTestSupport.h"
@@ -34,11 +34,19 @@ struct Lookup : Reported {
     }
 };
 
-std::string pngBytes(double w, double h) {
-    platform::ui::UIGraphicsBeginImageContext({w, h});
-    auto image = platform::ui::UIGraphicsGetImageFromCurrentImageContext();
-    platform::ui::UIGraphicsEndImageContext();
-    return platform::ui::UIImagePNGRepresentation(image);
+std::string pngBytes(int w, int h) {
+    platform::image::Bitmap bitmap;
+    bitmap.width = w;
+    bitmap.height = h;
+    bitmap.pixels.assign(static_cast<size_t>(w) * h, 0xFF3366CCu);
+    return platform::image::encodePNG(bitmap);
+}
+
+// The width of the picture in a saved file (0 when it is none).
+int pictureWidth(const fs::path& file) {
+    auto bytes = platform::files::readFile(file);
+    auto bitmap = bytes ? platform::image::decode(*bytes) : std::nullopt;
+    return bitmap ? bitmap->width : 0;
 }
 
 class DealerDirectory : public ::testing::Test {
@@ -124,13 +132,8 @@ TEST_F(DealerDirectory, ALookupAddsTheDealerWithItsLogoAndIcon) {
     EXPECT_TRUE(dealer.hasDemo);
     EXPECT_FALSE(dealer.isSelected);
 
-    const auto logo =
-        platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_logo.png");
-    const auto icon =
-        platform::ui::UIImage::imageWithContentsOfFile(documents() / "KAVFX_icon.png");
-    ASSERT_TRUE(logo && icon);
-    EXPECT_EQ(logo->pixelWidth(), 240);
-    EXPECT_EQ(icon->pixelWidth(), 64);
+    EXPECT_EQ(pictureWidth(documents() / "KAVFX_logo.png"), 240);
+    EXPECT_EQ(pictureWidth(documents() / "KAVFX_icon.png"), 64);
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"KAVFX"});
 
     // A dealer already filed is refused at once, without asking the server.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 
 #include "platform/Audio.h"
@@ -102,23 +104,96 @@ TEST(AudioRecorder, RefusesMissingAndUndecodableFilesAndReportsInterruptions) {
     EXPECT_EQ(interrupted, 1);
 }
 
-TEST(AudioDevice, MixesOnARealOutputWhenOneOpens) {
-    // SDL's dummy driver stands for a sound card: it consumes the mix at the
-    // rate of real playback.
+// A WAV file of the given format around the raw sample bytes, with an odd
+// sized chunk before the data (padded, as the format wants) and, optionally,
+// a data chunk that claims more than the file holds.
+std::string wavFile(uint16_t format, uint16_t channels, uint32_t rate, uint16_t bits,
+                    const std::string& data, bool extensible = false, uint32_t claimed = 0) {
+    auto u16 = [](uint16_t v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+    auto u32 = [&](uint32_t v) { return u16(uint16_t(v & 0xFFFF)) + u16(uint16_t(v >> 16)); };
+    std::string fmt = u16(extensible ? 0xFFFE : format) + u16(channels) + u32(rate) +
+                      u32(rate * channels * bits / 8) + u16(uint16_t(channels * bits / 8)) +
+                      u16(bits);
+    if (extensible) fmt += u16(22) + u16(bits) + u32(0) + u16(format) + std::string(14, '\x01');
+    std::string body = "WAVE" + std::string("fmt ") + u32(uint32_t(fmt.size())) + fmt + "LIST" +
+                       u32(3) + "abc" + std::string(1, '\0') + "data" +
+                       u32(claimed ? claimed : uint32_t(data.size())) + data;
+    return "RIFF" + u32(uint32_t(body.size())) + body;
+}
+
+TEST(AudioRecorder, ReadsTheWavFormatsAndRefusesOthers) {
+    kavtest::TempDir dir;
+    auto duration = [&](const std::string& bytes) -> double {
+        EXPECT_TRUE(files::writeFileAtomic(dir / "s.wav", bytes));
+        auto player = audio::Player::open(dir / "s.wav");
+        return player ? player->duration() : -1;
+    };
+    // 8000 frames at 8 kHz are one second, whatever the sample format.
+    EXPECT_DOUBLE_EQ(duration(wavFile(1, 2, 8000, 8, std::string(16000, '\x80'))), 1.0);
+    EXPECT_DOUBLE_EQ(duration(wavFile(1, 1, 8000, 24, std::string(24000, '\0'))), 1.0);
+    EXPECT_DOUBLE_EQ(duration(wavFile(3, 1, 8000, 32, std::string(32000, '\0'))), 1.0);
+    EXPECT_DOUBLE_EQ(duration(wavFile(1, 2, 8000, 16, std::string(32000, '\0'), true)), 1.0);
+    // A data chunk cut short gives the whole frames that are there.
+    EXPECT_DOUBLE_EQ(duration(wavFile(1, 1, 8000, 16, std::string(8001, '\0'), false, 16000)), 0.5);
+    // No sound in these.
+    EXPECT_EQ(duration(wavFile(2, 1, 8000, 4, std::string(100, '\0'))), -1);  // ADPCM
+    EXPECT_EQ(duration(wavFile(1, 0, 8000, 16, std::string(100, '\0'))), -1);
+    EXPECT_EQ(duration(wavFile(1, 1, 0, 16, std::string(100, '\0'))), -1);
+    EXPECT_EQ(duration("RIFF\x04\0\0\0WAVE"), -1);
+    EXPECT_EQ(duration(""), -1);
+}
+
+TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
     kavtest::ScopedEnv mode("KAV_AUDIO", nullptr);
-    kavtest::ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    int opened = 0, closed = 0;
+    audio::registerOutputBackend({[&] { return ++opened, true; }, [&] { ++closed; }});
     audio::resetOutput();
     ASSERT_TRUE(audio::usesDevice());
+    EXPECT_EQ(opened, 1);
     {
-        auto player = audio::Player::open(shippedSound("touchStart"));
+        // Half a second of a mono 22,050 Hz ramp (the shipped sounds' format).
+        kavtest::TempDir dir;
+        std::string data;
+        for (int i = 0; i < 11025; ++i) {
+            const int16_t v = static_cast<int16_t>(i % 2 ? 8000 : 4000);
+            data += {char(v & 0xFF), char((v >> 8) & 0xFF)};
+        }
+        ASSERT_TRUE(files::writeFileAtomic(dir / "tone.wav", wavFile(1, 1, 22050, 16, data)));
+        auto player = audio::Player::open(dir / "tone.wav");
         ASSERT_TRUE(player);
+        player->setVolume(0.5f);
         player->play();
-        EXPECT_TRUE(player->isPlaying());
-        // The mixing thread tells nobody; look every few milliseconds.
-        auto poll = platform::Timer::schedule(0.005, true, [] {});
-        EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !player->isPlaying(); }, 10));
+        // Pull the mix as a device would, in device-sized runs.
+        std::vector<int16_t> heard;
+        std::vector<int16_t> run(1024 * audio::kMixChannels);
+        for (int k = 0; k < 30 && player->isPlaying(); ++k) {
+            audio::mix(run.data(), 1024);
+            heard.insert(heard.end(), run.begin(), run.end());
+        }
+        EXPECT_FALSE(player->isPlaying());
         EXPECT_TRUE(audio::recordedPlays().empty());
+        // Twice the frames at twice the rate, the same on both sides, at half
+        // the recorded level (the average of the two alternating samples).
+        size_t frames = 0;
+        for (size_t i = 0; i < heard.size(); i += 2) {
+            EXPECT_EQ(heard[i], heard[i + 1]);
+            if (heard[i] != 0) frames = i / 2 + 1;
+        }
+        EXPECT_NEAR(static_cast<double>(frames), 22050, 2);
+        EXPECT_NEAR(heard[2000], 3000, 1100);
+        EXPECT_LE(*std::max_element(heard.begin(), heard.end()), 4001);
+        // Played to its end, the sound is silent until played again.
+        audio::mix(run.data(), 1024);
+        EXPECT_TRUE(std::all_of(run.begin(), run.end(), [](int16_t v) { return v == 0; }));
+        player->play();
+        audio::mix(run.data(), 1024);
+        EXPECT_NE(run[100], 0);
     }
+    audio::registerOutputBackend({});
+    audio::resetOutput();
+    EXPECT_EQ(closed, 1);
+    // No back end in the program: the recorder, even when not asked for.
+    EXPECT_FALSE(audio::usesDevice());
     audio::resetOutput();
 }
 

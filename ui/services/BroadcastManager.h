@@ -60,4 +60,20 @@ class BroadcastManager {
         listeners::remove(observer, action);
     }
     static void postMessage(std::shared_ptr<MoMessage> message, const std::string& action);
+
+    // A subscription owned by a token: a screen keeps the token as a member,
+    // sets it when it starts listening and resets it when it stops; a screen
+    // that is gone is never called (the owner is held weakly). `method`
+    // receives the broadcast's message; a notice without one is ignored.
+    template <typename T>
+    [[nodiscard]] static platform::ObserverToken listen(const std::string& action,
+                                                        std::weak_ptr<T> owner,
+                                                        void (T::*method)(const MoMessage&)) {
+        return platform::NotificationCenter::defaultCenter().addObserver(
+            action, [owner = std::move(owner), method](const platform::Notification& n) {
+                auto self = owner.lock();
+                auto message = MoMessage::of(n);
+                if (self && message) ((*self).*method)(*message);
+            });
+    }
 };

@@ -5,6 +5,8 @@
 
 #include "platform/ui/Driver.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/ShapeLayer.h"
+#include "platform/ui/Transaction.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"

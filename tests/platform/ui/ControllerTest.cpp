@@ -6,10 +6,16 @@
 #include "platform/Dispatch.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Display.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -127,6 +133,64 @@ TEST(Controllers, PushAndPopCoverAndUncoverWithCallbacksInOrder) {
     nav->popToRootViewControllerAnimated(false);
     EXPECT_EQ(journal, (Lines{"C.willDisappear", "A.willAppear", "C.didDisappear", "A.didAppear"}));
     EXPECT_EQ(nav->viewControllers().size(), 1u);
+}
+
+// A screen whose view is a table, as the list screens are.
+class ListScreen : public UIViewController {
+  public:
+    explicit ListScreen(unsigned edges) : edges_(edges) {}
+    std::shared_ptr<UITableView> table;
+    void loadView() override {
+        table = std::make_shared<UITableView>(UIScreen::mainScreen().bounds());
+        setView(table);
+    }
+    void viewDidLoad() override { setEdgesForExtendedLayout(edges_); }
+
+  private:
+    unsigned edges_;
+};
+
+TEST(Controllers, EdgesForExtendedLayoutPlaceTheViewUnderOrBelowTheBars) {
+    App app;
+    auto under = std::make_shared<ListScreen>(UIRectEdgeAll);
+    auto below = std::make_shared<ListScreen>(UIRectEdgeNone);
+    auto nav = std::make_shared<UINavigationController>(under);
+    app.window->setRootViewController(nav);
+    app.window->makeKeyAndVisible();
+
+    // Under the bars: the whole screen, the table's content inset by them.
+    EXPECT_EQ(under->view()->frame(), CGRectMake(0, 0, 320, 568));
+    EXPECT_EQ(under->table->contentInset().top, 64);
+    EXPECT_EQ(under->table->contentOffset().y, -64);
+
+    // Below the bars: the view starts under the navigation bar and the table
+    // needs no inset.
+    nav->pushViewController(below, false);
+    EXPECT_EQ(below->view()->frame(), CGRectMake(0, 64, 320, 504));
+    EXPECT_EQ(below->table->contentInset().top, 0);
+    EXPECT_EQ(below->table->contentOffset().y, 0);
+    // The first row shows right under the bar.
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(UIDriver::screenCenterOf(below->view()).y, 64 + 504 / 2);
+
+    nav->setNavigationBarHidden(true);
+    EXPECT_EQ(below->view()->frame(), CGRectMake(0, 20, 320, 548));
+    nav->setNavigationBarHidden(false);
+
+    // Changed while shown: the view moves at once.
+    below->setEdgesForExtendedLayout(UIRectEdgeAll);
+    EXPECT_EQ(below->view()->frame(), CGRectMake(0, 0, 320, 568));
+    EXPECT_EQ(below->table->contentInset().top, 64);
+    below->setEdgesForExtendedLayout(UIRectEdgeBottom);
+    EXPECT_EQ(below->view()->frame(), CGRectMake(0, 64, 320, 504));
+
+    // Sliding in and out, each ends where it belongs.
+    nav->popViewControllerAnimated(true);
+    app.time.advance(0.4);
+    EXPECT_EQ(under->view()->frame(), CGRectMake(0, 0, 320, 568));
+    nav->pushViewController(below, true);
+    app.time.advance(0.4);
+    EXPECT_EQ(below->view()->frame(), CGRectMake(0, 64, 320, 504));
 }
 
 TEST(Controllers, ModalPresentAndDismissCoverTheScreenBelow) {
@@ -345,6 +409,61 @@ TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     EXPECT_EQ(application.applicationState(), UIApplicationState::Active);
     EXPECT_EQ(delegate->calls,
               (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
+}
+
+TEST(Application, MainShowsTheLinkedDisplayOnlyWhenAskedFor) {
+    App app;
+    // A stand-in display back end: it runs the loop and counts.
+    struct FakeDisplay : UIDisplay {
+        int* runs;
+        explicit FakeDisplay(int* r) : runs(r) {}
+        void run() override {
+            ++*runs;
+            platform::RunLoop::main().run();
+        }
+        unsigned long framesDrawn() const override { return 0; }
+    };
+    int opened = 0, runs = 0;
+    CGFloat scale = 0;
+    auto stopAtLaunch = [] {
+        struct Quick : UIApplicationDelegate {
+            bool applicationDidFinishLaunchingWithOptions(
+                UIApplication&, const std::map<std::string, std::string>&) override {
+                platform::dispatch::async_main([] { platform::RunLoop::main().stop(); });
+                return true;
+            }
+        };
+        return std::make_shared<Quick>();
+    };
+    char name[] = "app", window[] = "--window";
+    char* plain[] = {name, nullptr};
+    char* asked[] = {name, window, nullptr};
+
+    // No back end linked: "--window" runs headless all the same.
+    ASSERT_FALSE(UIDisplayBackendAvailable());
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+
+    UIDisplayRegisterBackend([&](CGFloat s) -> std::unique_ptr<UIDisplay> {
+        ++opened;
+        scale = s;
+        return std::make_unique<FakeDisplay>(&runs);
+    });
+    EXPECT_EQ(UIApplicationMain(1, plain, stopAtLaunch), 0);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(scale, 2);
+    {
+        kavtest::ScopedEnv env("KAV_WINDOW", "1");
+        EXPECT_EQ(UIApplicationMain(1, plain, stopAtLaunch), 0);
+        EXPECT_EQ(runs, 2);
+    }
+    // A back end that finds no desktop: headless.
+    UIDisplayRegisterBackend([&](CGFloat) { return std::unique_ptr<UIDisplay>(); });
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+    EXPECT_EQ(runs, 2);
+    UIDisplayRegisterBackend(nullptr);
 }
 
 }  // namespace

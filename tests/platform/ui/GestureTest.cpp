@@ -5,7 +5,14 @@
 
 #include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
-#include "platform/ui/Gesture.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/LongPressGestureRecognizer.h"
+#include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/PinchGestureRecognizer.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 

@@ -4,7 +4,9 @@
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 
@@ -58,6 +60,54 @@ TEST(Rendering, RoundedRectangleLayerFillsInsideAndLeavesCorners) {
     EXPECT_TRUE(near(img->pixelAt(21, 21), UIColor::whiteColor()));  // cut-off corner
     EXPECT_TRUE(near(img->pixelAt(70, 20), UIColor::blackColor()));  // border on top
     EXPECT_TRUE(near(img->pixelAt(10, 10), UIColor::whiteColor()));  // outside
+}
+
+TEST(Rendering, PatternColoursTileTheirImageFromTheBoundsOrigin) {
+    Scene s;
+    // A 4 x 2 point tile at scale 2: red on the left half, blue on the right.
+    UIGraphicsBeginImageContextWithOptions({4, 2}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::redColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 2, 2));
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::blueColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(2, 0, 2, 2));
+    UIImagePtr tile = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const UIColor pattern = UIColor::colorWithPatternImage(tile);
+    EXPECT_FALSE(pattern.isClear());
+    EXPECT_TRUE(UIColor::colorWithPatternImage(nullptr).isClear());
+
+    auto background = std::make_shared<UIView>(CGRectMake(10, 10, 40, 20));
+    background->setBackgroundColor(pattern);
+    auto faded = std::make_shared<UIView>(CGRectMake(10, 40, 40, 20));
+    faded->setBackgroundColor(pattern.colorWithAlphaComponent(0.5));
+    auto painted = std::make_shared<Painter>(CGRectMake(60, 10, 40, 20));
+    painted->setOpaque(false);
+    painted->paint = [&](Canvas& c) {
+        c.setFillColor(pattern);
+        c.fillRect(CGRectMake(0, 0, 40, 20));
+    };
+    // Scrolled content: the tiles move with it.
+    auto scrolled = std::make_shared<UIScrollView>(CGRectMake(110, 10, 40, 20));
+    scrolled->setBackgroundColor(pattern);
+    scrolled->setContentSize({200, 20});
+    scrolled->setContentOffset({2, 0});
+    for (auto& v : std::vector<UIViewPtr>{background, faded, painted, scrolled})
+        s.window->addSubview(v);
+    auto img = s.render();
+
+    for (int x : {0, 4, 8, 36}) {
+        EXPECT_TRUE(near(img->pixelAt(10 + x + 1, 11), UIColor::redColor())) << x;
+        EXPECT_TRUE(near(img->pixelAt(10 + x + 3, 11), UIColor::blueColor())) << x;
+        EXPECT_TRUE(near(img->pixelAt(10 + x + 1, 28), UIColor::redColor())) << x;  // next rows
+        EXPECT_TRUE(near(img->pixelAt(60 + x + 1, 11), UIColor::redColor())) << x;
+        EXPECT_TRUE(near(img->pixelAt(60 + x + 3, 11), UIColor::blueColor())) << x;
+        EXPECT_TRUE(near(img->pixelAt(110 + x + 1, 11), UIColor::blueColor())) << x;
+        EXPECT_TRUE(near(img->pixelAt(110 + x + 3, 11), UIColor::redColor())) << x;
+    }
+    EXPECT_TRUE(near(img->pixelAt(11, 41), UIColor(1, 0.5, 0.5, 1)));
+    EXPECT_TRUE(near(img->pixelAt(13, 41), UIColor(0.5, 0.5, 1, 1)));
+    EXPECT_TRUE(near(img->pixelAt(5, 5), UIColor::whiteColor()));
+    EXPECT_TRUE(near(img->pixelAt(52, 11), UIColor::whiteColor()));
 }
 
 TEST(Rendering, LinearGradientRunsBetweenItsColours) {

@@ -6,11 +6,15 @@
 #include <cstdlib>
 
 #include "platform/ui/Application.h"
-#include "platform/ui/Controls.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "tests/support/TestSupport.h"
 

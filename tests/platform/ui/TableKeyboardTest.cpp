@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <any>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Controls.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/RefreshControl.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/Switch.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/Window.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
@@ -31,6 +37,7 @@ class Rows : public UITableViewDataSource, public UITableViewDelegate {
     int created = 0;
     std::vector<long> selected;
     std::vector<long> deleted;
+    std::set<long> locked;  // rows that cannot be edited
     long tableViewNumberOfRowsInSection(UITableView*, long) override {
         return static_cast<long>(rows.size());
     }
@@ -53,7 +60,9 @@ class Rows : public UITableViewDataSource, public UITableViewDelegate {
     void tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath ip) override {
         selected.push_back(ip.row);
     }
-    bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath) override { return true; }
+    bool tableViewCanEditRowAtIndexPath(UITableView*, NSIndexPath ip) override {
+        return !locked.count(ip.row);
+    }
     void tableViewCommitEditingStyle(UITableView* t, UITableViewCellEditingStyle style,
                                      NSIndexPath ip) override {
         if (style != UITableViewCellEditingStyle::Delete) return;
@@ -127,6 +136,48 @@ TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
     UIDriver::tap(UIDriver::viewWithText("Delete"));
     EXPECT_EQ(rows->deleted, (std::vector<long>{0}));
     EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+}
+
+TEST(Tables, SidewaysDragsTheSwipeCannotUseGoToTheRecognisersAbove) {
+    Stage s;
+    // A drawer-like container: its pan watches every drag over the table.
+    auto container = std::make_shared<UIView>(s.window->bounds());
+    s.window->addSubview(container);
+    int containerPans = 0;
+    auto pan = std::make_shared<UIPanGestureRecognizer>([&](UIGestureRecognizer& g) {
+        if (g.state() == UIGestureRecognizerState::Began) ++containerPans;
+    });
+    container->addGestureRecognizer(pan);
+    auto rows = std::make_shared<Rows>();
+    rows->rows = {"editable", "locked", "c"};
+    rows->locked = {1};
+    auto table = std::make_shared<UITableView>(container->bounds());
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    container->addSubview(table);
+    table->reloadData();
+    UIScreenRenderer::layoutWindows();
+    auto deleteShown = [&](long row) {
+        return table->cellForRowAtIndexPath({0, row})->showingDeleteConfirmation();
+    };
+
+    UIDriver::drag({40, 100}, {250, 100}, 0.2, 5);  // rightward, nothing to put away
+    EXPECT_EQ(containerPans, 1);
+    UIDriver::drag({300, 100}, {100, 100}, 0.2, 5);  // leftward on a row that cannot go
+    EXPECT_EQ(containerPans, 2);
+    EXPECT_FALSE(deleteShown(1));
+
+    UIDriver::drag({300, 30}, {150, 30}, 0.2, 5);  // leftward on a row that can go
+    EXPECT_EQ(containerPans, 2);
+    EXPECT_TRUE(deleteShown(0));
+    UIDriver::drag({100, 30}, {250, 30}, 0.2, 5);  // rightward puts the button away
+    EXPECT_EQ(containerPans, 2);
+    EXPECT_FALSE(deleteShown(0));
+    UIDriver::drag({100, 30}, {250, 30}, 0.2, 5);  // and the next one is the container's
+    EXPECT_EQ(containerPans, 3);
+    // Up and down stays the table's scrolling.
+    UIDriver::drag({160, 300}, {160, 100}, 0.2, 5);
+    EXPECT_EQ(containerPans, 3);
 }
 
 TEST(Controls, SegmentedControlSetInCodeFiresNothing) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <thread>
 
+#include "platform/ui/Accessibility.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
@@ -85,12 +90,46 @@ TEST(ViewTree, SuperviewLinkIsWeakAndTagsAreFound) {
         auto mid = std::make_shared<UIView>();
         parent->addSubview(mid);
         mid->addSubview(child);
-        EXPECT_EQ(parent->viewWithTag(7), child.get());
+        EXPECT_EQ(parent->viewWithTag(7), child);
         EXPECT_EQ(parent->viewWithTag(8), nullptr);
         EXPECT_TRUE(child->isDescendantOfView(parent.get()));
     }
     // The parents are gone: the child does not keep them alive.
     EXPECT_EQ(child->superview(), nullptr);
+}
+
+TEST(ViewTree, TypedTagLookupGivesTheKindAskedForOrNothing) {
+    auto root = std::make_shared<UIView>();
+    root->setTag(1);
+    auto panel = std::make_shared<UIView>();
+    panel->setTag(1000);
+    auto price = std::make_shared<UILabel>();
+    price->setTag(1003);
+    auto later = std::make_shared<UILabel>();  // same tag, further on
+    later->setTag(1000);
+    root->addSubview(panel);
+    panel->addSubview(price);
+    root->addSubview(later);
+
+    EXPECT_EQ(root->viewWithTag<UILabel>(1003), price);
+    EXPECT_EQ(root->viewWithTag<UIView>(1), root);
+    // The first view with the tag is not a label: no label, and never the
+    // panel taken for one.
+    EXPECT_EQ(root->viewWithTag<UILabel>(1000), nullptr);
+    EXPECT_EQ(root->viewWithTag(1000), panel);
+    EXPECT_EQ(root->viewWithTag<UIControl>(1003), nullptr);
+    EXPECT_EQ(root->viewWithTag<UILabel>(5), nullptr);
+    EXPECT_EQ(panel->viewWithTag<UILabel>(1003), price);
+
+    // What was found stays usable after the screen lets go of it.
+    std::weak_ptr<UILabel> watch = price;
+    auto held = root->viewWithTag<UILabel>(1003);
+    price->removeFromSuperview();
+    price.reset();
+    root.reset();
+    ASSERT_FALSE(watch.expired());
+    held->setText("1.08345");
+    EXPECT_EQ(held->text(), "1.08345");
 }
 
 TEST(ViewTree, ConvertsPointsThroughTransforms) {
@@ -194,23 +233,21 @@ TEST(Drawing, RedrawIsCoalescedAndOnlyWhenSomethingChanged) {
     window->makeKeyAndVisible();
     UIDriver::renderImage();
     EXPECT_EQ(v->draws, 1);
-    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+    UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 1);  // the drawing is kept
 
     v->setNeedsDisplay();
     v->setNeedsDisplay();
     v->setNeedsDisplay();
-    EXPECT_TRUE(UIScreenRenderer::needsFrame());
     auto img = UIDriver::renderImage();
     EXPECT_EQ(v->draws, 2);
     EXPECT_EQ(img->pixelAt(25, 25), UIColor::redColor());
 
-    // Moving the view redraws the screen but reuses the view's drawing.
+    // Moving the view draws the screen again but reuses the view's drawing.
     v->setCenter({100, 100});
-    EXPECT_TRUE(UIScreenRenderer::needsFrame());
     img = UIDriver::renderImage();
     EXPECT_EQ(v->draws, 2);
     EXPECT_EQ(img->pixelAt(100, 100), UIColor::redColor());
-    EXPECT_FALSE(UIScreenRenderer::needsFrame());
 
     // A new size asks for a new drawing.
     v->setBounds(CGRectMake(0, 0, 60, 60));
@@ -232,6 +269,8 @@ TEST(Driver, FindsViewsAndDumpsTheTree) {
     window->makeKeyAndVisible();
 
     EXPECT_EQ(UIDriver::viewWithTag(42), label.get());
+    EXPECT_EQ(UIDriver::viewWithTag<UILabel>(42), label.get());
+    EXPECT_EQ(UIDriver::viewWithTag<UIControl>(42), nullptr);
     EXPECT_EQ(UIDriver::viewsWithText("行情"), (std::vector<UIView*>{label.get()}));
     EXPECT_EQ(UIDriver::viewsOfClass("UILabel").size(), 2u);
     EXPECT_EQ(UIDriver::viewsOfType<UILabel>().size(), 2u);
@@ -241,5 +280,68 @@ TEST(Driver, FindsViewsAndDumpsTheTree) {
               std::string::npos);
     EXPECT_NE(dump.find("text=\"行情\" hidden"), std::string::npos);
 }
+
+TEST(Driver, RecordsWhatTheScreensAnnounce) {
+    kavtest::VirtualTime time;
+    UIDriver::clearAccessibilityNotifications();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto button = std::make_shared<UIControl>(CGRectMake(10, 10, 100, 40));
+    button->addTarget(
+        [](UIControl*, UIEvent*) {
+            UIAccessibilityPostNotification(UIAccessibilityScreenChangedNotification);
+            UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, "正在登录");
+        },
+        UIControlEventTouchUpInside);
+    window->addSubview(button);
+    window->makeKeyAndVisible();
+    const double start = time.clock().now();
+
+    UIDriver::tap(button.get());
+    time.advance(2);
+    UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, "登录成功");
+    using Posted = accessibility::PostedNotification;
+    EXPECT_EQ(
+        UIDriver::accessibilityNotifications(),
+        (std::vector<Posted>{{UIAccessibilityScreenChangedNotification, "", start},
+                             {UIAccessibilityAnnouncementNotification, "正在登录", start},
+                             {UIAccessibilityAnnouncementNotification, "登录成功", start + 2}}));
+    EXPECT_EQ(UIDriver::announcements(), (std::vector<std::string>{"正在登录", "登录成功"}));
+
+    // A long session keeps only the latest ones.
+    for (int i = 0; i < 1000; ++i)
+        UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, std::to_string(i));
+    EXPECT_LE(UIDriver::accessibilityNotifications().size(), 256u);
+    EXPECT_EQ(UIDriver::announcements().back(), "999");
+    UIDriver::clearAccessibilityNotifications();
+    EXPECT_TRUE(UIDriver::announcements().empty());
+}
+
+#ifndef NDEBUG
+// The view tree is main-thread state: a change made from the network thread
+// or a work queue must fail where it is made, not corrupt a tree later.
+TEST(ViewTreeDeathTest, ChangesOffTheMainThreadStopAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto offMain = [](const std::function<void()>& change) { std::thread(change).join(); };
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
+    auto child = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    EXPECT_DEATH(offMain([&] { parent->addSubview(child); }),
+                 "addSubview called off the main thread");
+    parent->addSubview(child);
+    EXPECT_DEATH(offMain([&] { child->removeFromSuperview(); }),
+                 "removeFromSuperview called off the main thread");
+    EXPECT_DEATH(offMain([&] { child->setFrame(CGRectMake(5, 5, 10, 10)); }),
+                 "setFrame called off the main thread");
+    auto line = CALayer::layer();
+    EXPECT_DEATH(offMain([&] { parent->layer().addSublayer(line); }),
+                 "insertSublayerAtIndex called off the main thread");
+    EXPECT_DEATH(offMain([&] { child->layer().setOpacity(0.5); }),
+                 "willChange called off the main thread");
+    // The same changes on the main thread are fine.
+    child->setFrame(CGRectMake(5, 5, 10, 10));
+    parent->layer().addSublayer(line);
+    child->removeFromSuperview();
+    EXPECT_TRUE(parent->subviews().empty());
+}
+#endif
 
 }  // namespace

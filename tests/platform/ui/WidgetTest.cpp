@@ -9,11 +9,14 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
+#include "platform/ui/Slider.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
@@ -118,6 +121,113 @@ TEST(TextFields, DelegateDecidesBeginAndClearAndSecureTextIsHidden) {
             if (img->pixelAt(x, y).red < 0.5) ++dark;
     EXPECT_GT(dark, 5);    // two bullets
     EXPECT_LT(dark, 120);  // not two CJK glyphs
+}
+
+// Columns of a rendered strip where the caret (the tint) and the text's ink are.
+struct FieldPixels {
+    std::vector<int> caret, ink;
+};
+FieldPixels scanField(const UIImagePtr& img, int top, int bottom) {
+    FieldPixels out;
+    for (int x = 0; x < img->pixelWidth(); ++x) {
+        bool caret = false, ink = false;
+        for (int y = top; y < bottom; ++y) {
+            UIColor c = img->pixelAt(x, y);
+            if (c.blue > 0.8 && c.red < 0.3) caret = true;
+            if (c.red < 0.5 && c.green < 0.5 && c.blue < 0.5) ink = true;
+        }
+        if (caret) out.caret.push_back(x);
+        if (ink) out.ink.push_back(x);
+    }
+    return out;
+}
+
+TEST(TextFields, TypingPastTheWidthKeepsTheEndAndTheCaretInView) {
+    Stage s;
+    s.window->setBackgroundColor(UIColor::whiteColor());
+    for (bool secure : {false, true}) {
+        auto field = std::make_shared<UITextField>(CGRectMake(40, 100, 150, 30));
+        field->setSecureTextEntry(secure);
+        s.window->addSubview(field);
+        UIDriver::tap(field.get());
+        ASSERT_TRUE(field->isEditing());
+        UIDriver::typeText("6222020200112233445566778899@example.com");  // 40 characters
+        ASSERT_EQ(UTF8Length(field->text()), 40u);
+
+        auto px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+        ASSERT_FALSE(px.caret.empty()) << "secure " << secure;
+        ASSERT_FALSE(px.ink.empty());
+        // The caret stands inside the field at its right end ...
+        EXPECT_GE(px.caret.front(), 40);
+        EXPECT_LT(px.caret.back(), 190);
+        EXPECT_GE(px.caret.back(), 186);
+        // ... right after the last character (within its advance); the text
+        // fills the field from its left edge and never leaves it.
+        const double last = NSStringSizeWithFont(secure ? "•" : "m", field->font()).width;
+        EXPECT_GE(px.ink.back(), px.caret.front() - last);
+        EXPECT_LT(px.ink.back(), px.caret.front());
+        EXPECT_LT(px.ink.front(), 44);
+        EXPECT_GE(px.ink.front(), 40);
+
+        // Done typing: no caret, the start of the text shows, still inside.
+        field->resignFirstResponder();
+        px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+        EXPECT_TRUE(px.caret.empty());
+        EXPECT_GE(px.ink.front(), 40);
+        EXPECT_LT(px.ink.back(), 190);
+        field->removeFromSuperview();
+    }
+
+    // A short right-aligned price keeps its caret inside the field too.
+    auto price = std::make_shared<UITextField>(CGRectMake(40, 100, 150, 30));
+    price->setTextAlignment(NSTextAlignment::Right);
+    s.window->addSubview(price);
+    UIDriver::tap(price.get());
+    UIDriver::typeText("1.08345");
+    auto px = scanField(UIDriver::renderImage(1, s.window.get()), 100, 130);
+    ASSERT_FALSE(px.caret.empty());
+    EXPECT_LT(px.caret.back(), 190);
+    EXPECT_GE(px.caret.back(), 186);
+    EXPECT_LT(px.ink.back(), px.caret.front());
+}
+
+TEST(Sliders, ALowSliderDrawsItsWholeThumbAndTakesTouchesOnIt) {
+    Stage s;
+    s.window->setBackgroundColor(UIColor::grey255(60));
+    auto slider = std::make_shared<UISlider>(CGRectMake(20, 100, 200, 20));
+    slider->setValue(0.5);
+    s.window->addSubview(slider);
+    std::vector<float> sent;
+    slider->addTarget([&](UIControl*, UIEvent*) { sent.push_back(slider->value()); },
+                      UIControlEventValueChanged);
+
+    // The thumb (28 across, centred at x 120, y 110) shows above and below
+    // the 20-point bounds.
+    auto img = UIDriver::renderImage(1, s.window.get());
+    auto white = [&](int x, int y) { return img->pixelAt(x, y).red > 0.95; };
+    EXPECT_TRUE(white(120, 110));
+    EXPECT_TRUE(white(120, 98));
+    EXPECT_TRUE(white(120, 122));
+    EXPECT_TRUE(white(110, 101));
+    EXPECT_FALSE(white(120, 94));  // the thumb ends at 96
+    EXPECT_FALSE(white(60, 98));   // nothing else spills out
+
+    // A drag that starts on the part above the bounds moves the thumb.
+    UIDriver::drag({120, 98}, {170, 98}, 0.2, 5);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_GT(slider->value(), 0.7f);
+    EXPECT_NEAR(CGRectGetMidX(slider->thumbRect()), 170 - 20, 1);
+    // Above the thumb's edge the touch is not the slider's.
+    const float before = slider->value();
+    UIDriver::drag({60, 95}, {200, 95}, 0.2, 5);
+    EXPECT_EQ(slider->value(), before);
+
+    slider->setThumbTintColor(UIColor::redColor());
+    img = UIDriver::renderImage(1, s.window.get());
+    const UIColor thumb =
+        img->pixelAt(static_cast<int>(20 + CGRectGetMidX(slider->thumbRect())), 98);
+    EXPECT_GT(thumb.red, 0.95);
+    EXPECT_LT(thumb.green, 0.05);
 }
 
 TEST(Bars, NavigationBarShowsTitleItemsAndABackButton) {

@@ -111,6 +111,38 @@ struct Delegate {
     void onSettingChange() { ++*settingChanges; }
 };
 
+// A screen's subscription held as a member token: it hears its action only
+// while the token is set, and a screen that is gone is never called even when
+// its token outlives it (moved elsewhere).
+TEST(EventBus, ATokenSubscriptionEndsWithTheTokenAndNeverCallsADeadScreen) {
+    struct Board {
+        int quotes = 0;
+        void onQuote(const MoMessage& m) { quotes += m.arg1; }
+    };
+    auto board = std::make_shared<Board>();
+    platform::ObserverToken token = BroadcastManager::listen(
+        kActionReceiveTradeQuotation, std::weak_ptr<Board>(board), &Board::onQuote);
+    auto quote = [](int n) {
+        auto m = std::make_shared<MoMessage>();
+        m->arg1 = n;
+        BroadcastManager::postMessage(m, kActionReceiveTradeQuotation);
+    };
+    quote(1);
+    post(kActionReceiveAccountChange);  // another action is not heard
+    EXPECT_EQ(board->quotes, 1);
+    token.reset();
+    quote(10);
+    EXPECT_EQ(board->quotes, 1);
+
+    platform::ObserverToken kept = BroadcastManager::listen(
+        kActionReceiveTradeQuotation, std::weak_ptr<Board>(board), &Board::onQuote);
+    std::weak_ptr<Board> gone = board;
+    board.reset();
+    quote(100);  // must not touch the destroyed screen (ASan would say so)
+    EXPECT_TRUE(gone.expired());
+    EXPECT_TRUE(kept.isActive());
+}
+
 TEST(Notices, ASubscriptionMadeAtEveryStartRunsOncePerNotice) {
     auto app = std::make_shared<Delegate>();
     for (int start = 0; start < 3; ++start)

@@ -1,0 +1,90 @@
+#include "platform/ui/ImageView.h"
+
+#include <algorithm>
+
+namespace platform::ui {
+
+UIImageView::UIImageView(const CGRect& frame) : UIView(frame) {
+    setUserInteractionEnabled(false);
+    setOpaque(false);
+}
+
+UIImageView::UIImageView(UIImagePtr image) : UIImageView(CGRectMake(0, 0, 0, 0)) {
+    if (image) setFrame({{0, 0}, image->size()});
+    setImage(std::move(image));
+}
+
+void UIImageView::setImage(UIImagePtr image) {
+    if (image == image_) return;
+    image_ = std::move(image);
+    setNeedsDisplay();
+}
+
+void UIImageView::setHighlightedImage(UIImagePtr image) {
+    highlightedImage_ = std::move(image);
+    setNeedsDisplay();
+}
+
+void UIImageView::setHighlighted(bool h) {
+    if (h == highlighted_) return;
+    highlighted_ = h;
+    setNeedsDisplay();
+}
+
+CGSize UIImageView::sizeThatFits(CGSize) const {
+    return image_ ? image_->size() : CGSizeZero;
+}
+
+CGRect UIImageView::imageRect() const {
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    const CGRect b = bounds();
+    if (!img) return CGRectZero;
+    const CGSize s = img->size();
+    if (s.width <= 0 || s.height <= 0) return CGRectZero;
+    const double sx = b.size.width / s.width, sy = b.size.height / s.height;
+    auto centred = [&](double w, double h) {
+        return CGRectMake(b.origin.x + (b.size.width - w) / 2, b.origin.y + (b.size.height - h) / 2,
+                          w, h);
+    };
+    switch (contentMode()) {
+        case UIViewContentMode::ScaleAspectFit: {
+            double k = std::min(sx, sy);
+            return centred(s.width * k, s.height * k);
+        }
+        case UIViewContentMode::ScaleAspectFill: {
+            double k = std::max(sx, sy);
+            return centred(s.width * k, s.height * k);
+        }
+        case UIViewContentMode::Center:
+            return centred(s.width, s.height);
+        case UIViewContentMode::Top:
+            return CGRectMake((b.size.width - s.width) / 2, 0, s.width, s.height);
+        case UIViewContentMode::Bottom:
+            return CGRectMake((b.size.width - s.width) / 2, b.size.height - s.height, s.width,
+                              s.height);
+        case UIViewContentMode::Left:
+            return CGRectMake(0, (b.size.height - s.height) / 2, s.width, s.height);
+        case UIViewContentMode::Right:
+            return CGRectMake(b.size.width - s.width, (b.size.height - s.height) / 2, s.width,
+                              s.height);
+        case UIViewContentMode::TopLeft:
+            return CGRectMake(0, 0, s.width, s.height);
+        case UIViewContentMode::TopRight:
+            return CGRectMake(b.size.width - s.width, 0, s.width, s.height);
+        case UIViewContentMode::BottomLeft:
+            return CGRectMake(0, b.size.height - s.height, s.width, s.height);
+        case UIViewContentMode::BottomRight:
+            return CGRectMake(b.size.width - s.width, b.size.height - s.height, s.width, s.height);
+        default:
+            return b;
+    }
+}
+
+void UIImageView::drawRect(CGRect) {
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    auto* ctx = UIGraphicsGetCurrentContext();
+    if (!img || !ctx) return;
+    ctx->drawImage(*img, imageRect());
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,207 @@
+#include "platform/ui/ScreenRenderer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "platform/MainThread.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/detail/Compositor.h"
+
+namespace platform::ui {
+
+CGSize UIScreenRenderer::screenSize() {
+    CGSize s = UIScreen::mainScreen().bounds().size;
+    if (UIDeviceOrientationIsLandscape(UIScreen::mainScreen().interfaceOrientation()))
+        std::swap(s.width, s.height);
+    return s;
+}
+
+// ---- what the next frame must do ---------------------------------------
+
+namespace detail::compositor {
+
+namespace {
+// Past this many separate areas they are drawn as one.
+constexpr size_t kMaxDamage = 32;
+}  // namespace
+
+PendingFrame& pending() {
+    static PendingFrame state;
+    return state;
+}
+
+void requestFrame() {
+    pending().frame = true;
+}
+
+void requestLayout() {
+    auto& p = pending();
+    p.layout = true;
+    p.frame = true;
+}
+
+void addDamage(const CGRect& r) {
+    if (CGRectIsEmpty(r)) return;
+    auto& p = pending();
+    p.frame = true;
+    if (p.damage.size() >= kMaxDamage) {
+        // Headless nobody takes the areas: keep them bounded.
+        CGRect all = r;
+        for (auto& d : p.damage)
+            all = CGRectUnion(all, d);
+        p.damage.assign(1, all);
+        return;
+    }
+    p.damage.push_back(r);
+}
+
+void setAnimating(CALayer* layer, bool animating) {
+    auto& list = pending().animating;
+    if (animating)
+        list.push_back(layer);
+    else
+        std::erase(list, layer);
+}
+
+}  // namespace detail::compositor
+
+namespace {
+
+namespace compositor = detail::compositor;
+
+// The areas on the pixel grid (so that no pixel is half drawn over the last
+// frame), inside the screen, overlapping ones merged.
+std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen, CGFloat scale) {
+    const CGRect whole = CGRectMake(0, 0, screen.width, screen.height);
+    std::vector<CGRect> out;
+    for (const CGRect& d : damage) {
+        CGRect r = CGRectIntersection(d, whole);
+        if (CGRectIsEmpty(r)) continue;
+        const double x0 = std::floor(r.origin.x * scale) / scale;
+        const double y0 = std::floor(r.origin.y * scale) / scale;
+        const double x1 = std::ceil(CGRectGetMaxX(r) * scale) / scale;
+        const double y1 = std::ceil(CGRectGetMaxY(r) * scale) / scale;
+        out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
+    }
+    // Overlapping areas become one (repeated until none overlap).
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t i = 0; i < out.size() && !merged; ++i)
+            for (size_t j = i + 1; j < out.size(); ++j) {
+                if (!CGRectIntersectsRect(out[i], out[j])) continue;
+                out[i] = CGRectUnion(out[i], out[j]);
+                out.erase(out.begin() + static_cast<long>(j));
+                merged = true;
+                break;
+            }
+    }
+    return out;
+}
+
+}  // namespace
+
+void UIScreenRenderer::layoutWindows() {
+    KAV_ASSERT_MAIN_THREAD();
+    compositor::pending().layout = false;
+    for (auto* w : UIWindow::visibleWindows())
+        w->layoutIfNeeded();
+}
+
+bool UIScreenRenderer::needsFrame() {
+    const auto& p = compositor::pending();
+    return p.frame || !p.animating.empty();
+}
+
+void UIScreenRenderer::setNeedsDisplayScreen() {
+    const CGSize size = screenSize();
+    compositor::addDamage(CGRectMake(0, 0, size.width, size.height));
+}
+
+UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CGFloat scale) {
+    KAV_ASSERT_MAIN_THREAD();
+    auto& p = compositor::pending();
+    Frame frame;
+    if (!p.frame && p.animating.empty()) return frame;
+    if (p.layout) layoutWindows();
+    // What animates is drawn again where it was and where it is now.
+    for (CALayer* layer : std::vector<CALayer*>(p.animating))
+        layer->setNeedsComposite();
+    const auto windows = UIWindow::visibleWindows();
+    for (auto* w : windows)
+        w->layer().updateCompositedExtent(CGAffineTransformIdentity);
+    // Everything reported so far is in hand; drawing may report more.
+    p.frame = false;
+    frame.damage = pixelAreas(p.damage, size, scale);
+    p.damage.clear();
+    if (frame.damage.empty()) return frame;
+
+    CGRect bounds = CGRectNull;
+    cairo_save(cr);
+    cairo_new_path(cr);
+    for (const CGRect& r : frame.damage) {
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        bounds = CGRectUnion(bounds, r);
+    }
+    cairo_clip(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    compositor::layersDrawn() = 0;
+    for (auto* w : windows)
+        w->layer().render(cr, &bounds);
+    cairo_restore(cr);
+    frame.layersDrawn = compositor::layersDrawn();
+    return frame;
+}
+
+void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
+    KAV_ASSERT_MAIN_THREAD();
+    layoutWindows();
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_rectangle(cr, 0, 0, size.width, size.height);
+    cairo_fill(cr);
+    for (auto* w : UIWindow::visibleWindows())
+        w->layer().render(cr);
+    cairo_restore(cr);
+}
+
+namespace {
+UIImagePtr renderTo(CGSize size, CGFloat scale, const std::function<void(cairo_t*)>& draw) {
+    const int w = std::max(1, static_cast<int>(std::lround(size.width * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(size.height * scale)));
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, scale, scale);
+    draw(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    auto img = std::make_shared<UIImage>(s, scale);
+    cairo_surface_destroy(s);
+    return img;
+}
+}  // namespace
+
+UIImagePtr UIScreenRenderer::renderScreen(CGFloat scale) {
+    CGSize size = screenSize();
+    return renderTo(size, scale, [&](cairo_t* cr) { drawScreen(cr, size); });
+}
+
+UIImagePtr UIScreenRenderer::renderWindow(UIWindow& window, CGFloat scale) {
+    window.layoutIfNeeded();
+    CGSize size = window.bounds().size;
+    return renderTo(size, scale, [&](cairo_t* cr) {
+        // Draw the window at the origin, whatever its position on the screen.
+        auto s = window.layer().presentation();
+        cairo_translate(cr, -(s.position.x - s.anchorPoint.x * s.bounds.size.width),
+                        -(s.position.y - s.anchorPoint.y * s.bounds.size.height));
+        const bool wasHidden = window.isHidden();
+        if (wasHidden) window.layer().setHidden(false);
+        window.layer().render(cr);
+        if (wasHidden) window.layer().setHidden(true);
+    });
+}
+
+}  // namespace platform::ui

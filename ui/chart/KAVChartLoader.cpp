@@ -1,0 +1,47 @@
+#include "ui/chart/KAVChartLoader.h"
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/MainThread.h"
+#include "ui/chart/KAVChartView.h"
+
+KAVChartLoader::KAVChartLoader(std::weak_ptr<KAVBizSDK> sdk, std::weak_ptr<KAVChartView> chart)
+    : sdk_(std::move(sdk)), chart_(std::move(chart)) {}
+
+void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symbol,
+                                             int32_t period) {
+    KAV_ASSERT_MAIN_THREAD();
+    auto sdk = sdk_.lock();
+    if (!sdk || !symbol) return;
+    symbol_ = std::move(symbol);
+    symbolCode_ = symbol_->symbolCode;
+    period_ = period;
+    std::weak_ptr<KAVChartLoader> weak = weak_from_this();
+    const std::string code = symbolCode_;
+    sdk->hisQuotedWithSymbol(
+        code, period, kBarCount, 0, "", "",
+        [weak, code, period](const MODList<MODSymbolInfo>& rows) {
+            auto self = weak.lock();
+            if (!self || code != self->symbolCode_ || period != self->period_) return;
+            auto chart = self->chart_.lock();
+            if (!chart) return;
+            chart->setPeriod(period);
+            chart->setData(barsWithRows(rows), self->symbol_);
+        },
+        [](const std::string&, const std::string&) {});
+}
+
+MODChartList KAVChartLoader::barsWithRows(const MODList<MODSymbolInfo>& rows) {
+    MODChartList bars;
+    bars.reserve(rows.size());
+    for (const auto& row : rows) {
+        if (!row) continue;
+        auto bar = std::make_shared<MODKAVCahrtData>();
+        bar->timeValue = row->quotedTime;
+        bar->priceOpen = row->priceOpen;
+        bar->priceHigh = row->priceHighest;
+        bar->priceLow = row->priceLowest;
+        bar->priceClose = row->priceClose;
+        bars.push_back(std::move(bar));
+    }
+    return bars;
+}

@@ -1,0 +1,52 @@
+#include "ui/toolkit/BaseViewController.h"
+
+#include "platform/ui/Image.h"
+#include "ui/toolkit/AppDelegateServices.h"
+#include "ui/toolkit/KAVDrawerBarButtonItem.h"
+
+using namespace platform::ui;
+
+namespace {
+constexpr int32_t kLeftSide = 1;
+constexpr int32_t kRightSide = 2;
+}  // namespace
+
+BaseViewController::BaseViewController() = default;
+
+void BaseViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    if (auto app = AppDelegateServices::shared()) {
+        bizSDK_ = app->bizSDK();
+        sysdb_ = app->sysdb();
+    }
+}
+
+void BaseViewController::setupLeftMenuButton() {
+    auto weak = weakSelf<BaseViewController>();
+    auto item = std::make_shared<KAVDrawerBarButtonItem>(
+        [weak](UIBarButtonItem* sender) {
+            if (auto self = weak.lock()) self->leftDrawerButtonPress(sender);
+        },
+        UIImage::imageNamed("nav_menuicon"));
+    item->setTintColor(UIColor::whiteColor());
+    navigationItem().setLeftBarButtonItem(item, true);
+}
+
+void BaseViewController::setupRightMenuButton() {
+    auto weak = weakSelf<BaseViewController>();
+    auto item = std::make_shared<KAVDrawerBarButtonItem>(
+        [weak](UIBarButtonItem* sender) {
+            if (auto self = weak.lock()) self->rightDrawerButtonPress(sender);
+        },
+        UIImage::imageNamed("nav_usericon"));
+    item->setTintColor(UIColor::whiteColor());
+    navigationItem().setRightBarButtonItem(item, true);
+}
+
+void BaseViewController::leftDrawerButtonPress(UIBarButtonItem*) {
+    if (auto d = delegate()) d->onCallToggleDrawerSide(kLeftSide);
+}
+
+void BaseViewController::rightDrawerButtonPress(UIBarButtonItem*) {
+    if (auto d = delegate()) d->onCallToggleDrawerSide(kRightSide);
+}
