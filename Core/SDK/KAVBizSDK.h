@@ -21,6 +21,7 @@
 
 #include "Core/Biz/BizDealer.h"
 #include "Core/Biz/IBiz.h"
+#include "Core/CalculateUtils.h"
 #include "Core/KAVPackage.h"
 #include "Core/KAVTypes.h"
 #include "Core/Model/MODLimitPrice.h"
@@ -156,9 +157,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // line is left.
     static std::optional<KAVPackage> expandQuoteLines(const KAVPackage& package);
 
-    // Prices above this are no market's: far beyond any quote, where every
-    // cent is lost to rounding and profits and sums can overflow.
-    static constexpr double kMaxUsablePrice = 1e15;
+    // Prices above this are no market's (the trading arithmetic's bound).
+    static constexpr double kMaxUsablePrice = CalculateUtils::kMaxPrice;
     // Whether a quoted price can be priced with: finite, above 0 and at most
     // kMaxUsablePrice.
     static bool usablePrice(double price) {

@@ -5,8 +5,9 @@
 // two accounts, three symbols, open tickets, pending orders and positions.
 // Checks, after every text and at the end: the symbol caches stay one-to-one
 // (each cached symbol found under its own code and id, no id standing for
-// two codes); quoted prices stay finite and usable; every cached record lies
-// under its own key; nothing throws or breaks the sanitizers.
+// two codes); quoted prices stay usable; the profits the client works out
+// stay finite; every cached record lies under its own key; nothing throws or
+// breaks the sanitizers.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -30,9 +31,24 @@ struct CheckingDelegate : WSPushMessage {
                 std::abort();
     }
     void onSymbolChange(const MODList<MODSymbolInfo>&) override {}
-    void onAccountChange(const MODList<MODUserAccount>&) override {}
-    void onHoldBillChange(const MODList<MODHoldBill>&) override {}
-    void onHoldPositionChange(const MODList<MODHoldPosition>&) override {}
+    // What the client works out itself stays finite, whatever the dealer sends.
+    void onAccountChange(const MODList<MODUserAccount>& accounts) override {
+        for (const auto& a : accounts)
+            if (!std::isfinite(a->profitDyn)) std::abort();
+    }
+    void onHoldBillChange(const MODList<MODHoldBill>& tickets) override {
+        for (const auto& t : tickets)
+            if (!std::isfinite(t->dynProfit) || !std::isfinite(t->dynProfitPrice) ||
+                !std::isfinite(t->dynProfitTotal))
+                std::abort();
+    }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& positions) override {
+        for (const auto& p : positions)
+            if (!std::isfinite(p->dpBuy) || !std::isfinite(p->dpSell) ||
+                !std::isfinite(p->dppBuy) || !std::isfinite(p->dppSell) ||
+                !std::isfinite(p->avgBuy) || !std::isfinite(p->avgSell))
+                std::abort();
+    }
     void onLimitBillChange(const MODList<MODLimitBill>&) override {}
     void onCloseBillChange(const MODList<MODCloseBill>&) override {}
     void onExchangeRateChange(const MODList<MODCERInfo>&) override {}
@@ -84,10 +100,10 @@ struct Session {
                                  {"riskType", "1"}}}));
         const auto symbol = [](const char* code, const char* id, const char* decimal,
                                const char* type, const char* currency, const char* price) {
-            return Json{{"symbolCode", code}, {"symbolId", id},          {"accId", "1001"},
-                        {"decimal", decimal}, {"pointAsk", "10"},        {"pointBid", "10"},
-                        {"symbolType", type}, {"unit", "100000"},        {"symbolCurrency", currency},
-                        {"ask", price},       {"bid", price},            {"priceCurrent", price}};
+            return Json{{"symbolCode", code}, {"symbolId", id},   {"accId", "1001"},
+                        {"decimal", decimal}, {"pointAsk", "10"}, {"pointBid", "10"},
+                        {"symbolType", type}, {"unit", "100000"}, {"symbolCurrency", currency},
+                        {"ask", price},       {"bid", price},     {"priceCurrent", price}};
         };
         sdk->querySymbolOnSuccess({}, {});
         answer(Json::array({symbol("EURUSD", "1", "5", "1", "USD", "1.10000"),
@@ -98,11 +114,18 @@ struct Session {
                                  {"currencyExchange", "USD"},
                                  {"exchangeRate", "0.00666667"}}}));
         sdk->queryHoldBillOnSuccess({}, {});
-        answer(Json::array(
-            {Json{{"orderCode", "T1"}, {"symbolId", "1"}, {"bsCode", "b"}, {"quantityHold", "2"},
-                  {"priceOpen", "1.1"}, {"priceHold", "1.1"}},
-             Json{{"orderCode", "T2"}, {"symbolId", "2"}, {"bsCode", "s"}, {"quantityHold", "1"},
-                  {"priceOpen", "150.2"}, {"priceHold", "150.2"}}}));
+        answer(Json::array({Json{{"orderCode", "T1"},
+                                 {"symbolId", "1"},
+                                 {"bsCode", "b"},
+                                 {"quantityHold", "2"},
+                                 {"priceOpen", "1.1"},
+                                 {"priceHold", "1.1"}},
+                            Json{{"orderCode", "T2"},
+                                 {"symbolId", "2"},
+                                 {"bsCode", "s"},
+                                 {"quantityHold", "1"},
+                                 {"priceOpen", "150.2"},
+                                 {"priceHold", "150.2"}}}));
         sdk->queryLimitBillOnSuccess({}, {});
         answer(Json::array({Json{{"orderCode", "L1"},
                                  {"symbolId", "1"},
@@ -125,6 +148,8 @@ struct Session {
             if (!byId || byId->symbolCode != byCode->symbolCode) std::abort();
             if (!std::isfinite(byCode->ask) || !std::isfinite(byCode->bid)) std::abort();
         }
+        for (const auto& a : sdk->getAccounts())
+            if (!std::isfinite(a->profitDyn)) std::abort();
         for (const char* code : {"T1", "T2"})
             if (const auto t = sdk->getHoldBillWith(code); t && t->orderCode != code) std::abort();
         if (const auto o = sdk->getLimitBillWith("L1"); o && o->orderCode != "L1") std::abort();

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (code.empty()) std::abort();
         for (const char c : code)
             if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) std::abort();
-        for (const char* key :
-             {"priceCurrent", "bid", "ask", "priceHighest", "priceLowest", "dailyHight", "dailyLow"}) {
+        for (const char* key : {"priceCurrent", "bid", "ask", "priceHighest", "priceLowest",
+                                "dailyHight", "dailyLow"}) {
             const platform::Json* v = platform::jsonMember(q, key);
             if (!v || !v->is_number() || !std::isfinite(v->get<double>())) std::abort();
         }

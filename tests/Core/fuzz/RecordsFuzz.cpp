@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return true;
     }();
     (void)quiet;
-    const auto json = platform::parseJson(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto json =
+        platform::parseJson(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!json) return 0;
     const platform::Json* children = &*json;
     // Also what a reply's data holds under "children".
