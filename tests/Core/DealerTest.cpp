@@ -181,6 +181,44 @@ TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"MINE"});
 }
 
+TEST_F(DealerDirectory, BrokenAnswersOfTheDealerServiceFailTheLookup) {
+    DealerSim sim;
+    auto biz = std::make_shared<BizDealer>(sim.dealerUrl());
+    // An empty 200 and a page that is no JSON.
+    for (const char* action : {"empty", "garbage"}) {
+        sim.webFault("dealer", action);
+        Lookup lookup;
+        lookUp(biz, "KAVFX", lookup);
+        EXPECT_FALSE(lookup.dealers) << action;
+        EXPECT_EQ(lookup.code, "1") << action;
+        EXPECT_EQ(lookup.message, "查询返回内容解析失败。") << action;
+    }
+    // A logo that fails: nothing is filed.
+    sim.webFault("logo", "status", 1, 0, 503);
+    Lookup logo;
+    lookUp(biz, "KAVFX", logo);
+    EXPECT_EQ(logo.code, "503");
+    EXPECT_EQ(logo.message, "数据请求失败！");
+    EXPECT_TRUE(keysOnDisk().empty());
+
+    // An answer slower than 10 s is not waited for.
+    sim.webFault("dealer", "slow", 1, 12000);
+    Lookup slow;
+    biz->getDealerWithKey("KAVFX", slow.success(), slow.failure());
+    ASSERT_EQ(sim.waitForHttpRequests("dealer", 4).size(), 4u);
+    time_.advance(9.9);
+    EXPECT_EQ(slow.calls, 0);
+    time_.advance(0.2);
+    ASSERT_TRUE(time_.runUntil([&] { return slow.calls > 0; }));
+    EXPECT_EQ(slow.code, "0");
+    EXPECT_EQ(slow.message, "数据请求失败！");
+
+    // And the next lookup goes through.
+    Lookup found;
+    lookUp(biz, "KAVFX", found);
+    ASSERT_TRUE(found.dealers) << found.code << " " << found.message;
+}
+
 class DealerReplies : public DealerDirectory {
   protected:
     // The server's record for `key` with the given image names.

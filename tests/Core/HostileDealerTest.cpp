@@ -252,6 +252,59 @@ TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     EXPECT_EQ(sdk->getAccountWith(1001)->profitDyn, 0);
 }
 
+// ---- texts that cannot be read ----------------------------------------------------------
+
+TEST_F(HostileDealerTest, TextsThatCannotBeReadAreDroppedAndTheSessionGoesOn) {
+    login();
+    delegate->clear();
+    // Too short, not Base64, a broken padding, no package at all.
+    sim.sendText(SimService::Trade, "ab");
+    sim.sendText(SimService::Trade, "%%% not base64 %%%");
+    sim.sendText(SimService::Trade, R"({"event":"4030","retCode":"0","data":{}})", "badPadding");
+    sim.sendText(SimService::Trade, "no package here");
+    // A sealed package goes through.
+    sim.sendText(
+        SimService::Trade,
+        R"({"event":"4030","msgOrder":"0","retCode":"0","data":{"children":[{"accId":"1001"}]}})",
+        "sealed");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"risk 1"});
+    EXPECT_EQ(logs.count("wsTrader - 无法解密的数据已丢弃"), 3u);
+    // Quotes and orders go on as before.
+    sim.setQuote("EURUSD", 1.10300);
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote EURUSD"); }));
+    market("EURUSD", 1, "b");
+}
+
+TEST_F(HostileDealerTest, CompressedLinesThatCannotBeReadAreDropped) {
+    sim.setCompressed(true);
+    login();
+    delegate->clear();
+    sim.sendText(SimService::CompressedQuote, "0,1,2");
+    sim.sendText(SimService::CompressedQuote, "0,1767603600,1,EURUSD,abc,1,1,1,1,1,1,1");
+    sim.sendText(SimService::CompressedQuote,
+                 "0,1767603600,1,EURUSD,1.10100,1.10110,1.102,1.098,1.1,1.102,1.098,500");
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote EURUSD"); }));
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
+    EXPECT_DOUBLE_EQ(sdk->getSymbolWith("EURUSD")->priceCurrent, 1.101);
+    EXPECT_EQ(logs.count("无法读取的行情数据已丢弃"), 2u);
+}
+
+TEST_F(HostileDealerTest, HistoryRowsTooShortForABarArePassedOver) {
+    login();
+    sim.replyData("2023",
+                  {{"children", SimJson::array({SimJson{{"row", "1767603600,x,1.1,1.2"}},
+                                                SimJson{{"row", "1767603660,x,1.1,1.2,1.0,1.15"}},
+                                                SimJson{{"row", ""}}})}});
+    std::optional<MODList<MODSymbolInfo>> bars;
+    sdk->hisQuotedWithSymbol("EURUSD", 4, -10, 0, "", "",
+                             [&](const MODList<MODSymbolInfo>& b) { bars = b; }, {});
+    ASSERT_TRUE(waitFor([&] { return bars.has_value(); }));
+    ASSERT_EQ(bars->size(), 1u);
+    EXPECT_EQ(bars->front()->quotedTime, 1767603660);
+    EXPECT_DOUBLE_EQ(bars->front()->priceClose, 1.15);
+}
+
 // ---- a request when its channel goes -------------------------------------------------
 
 TEST_F(HostileDealerTest, AnOrderInFlightWhenTheReLoginReplacesItsChannelFailsAtOnce) {
