@@ -201,7 +201,7 @@ std::shared_ptr<MODSymbolInfo> KAVBizSDK::fileSymbolChange(std::shared_ptr<MODSy
     struct PriceKey {
         const char* key;
         double MODSymbolInfo::*field;
-        double MODSymbolInfo::*alsoFrom;  // a second field loaded from the same key
+        double MODSymbolInfo::*twin;  // a second field loaded from the same key
     };
     static constexpr PriceKey kPrices[] = {
         {"ask", &MODSymbolInfo::ask, nullptr},
@@ -216,7 +216,7 @@ std::shared_ptr<MODSymbolInfo> KAVBizSDK::fileSymbolChange(std::shared_ptr<MODSy
         const auto value = reply::readableNumber(pushed, p.key);
         if (value && usablePrice(*value)) continue;
         symbol.get()->*p.field = cached.get()->*p.field;
-        if (p.alsoFrom) symbol.get()->*p.alsoFrom = cached.get()->*p.alsoFrom;
+        if (p.twin) symbol.get()->*p.twin = cached.get()->*p.twin;
     }
     if (!platform::jsonMember(pushed, "date")) symbol->lastTime = cached->lastTime;
     symbol->upOrDown = cached->upOrDown;
