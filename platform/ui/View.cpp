@@ -383,7 +383,12 @@ void UIView::layoutIfNeeded() {
     KAV_ASSERT_MAIN_THREAD();
     if (needsLayout_) {
         needsLayout_ = false;
+        // A controller's view lays out through its controller, which places
+        // its subviews from the bounds of the moment.
+        auto* controller = dynamic_cast<UIViewController*>(viewDelegate_);
+        if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
+        if (controller) controller->viewDidLayoutSubviews();
     }
     if (!subtreeNeedsLayout_) return;
     subtreeNeedsLayout_ = false;

@@ -1,0 +1,137 @@
+#include "app/TraderProgram.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "app/ScriptRunner.h"
+#include "platform/RunLoop.h"
+#include "platform/ui/Display.h"
+
+namespace kavtrader {
+
+std::string usage() {
+    return "usage: kav-trader [--window | --headless] [--script FILE|-] [--shots DIR]\n"
+           "  --window     open the desktop window (needs a display)\n"
+           "  --headless   run without a display\n"
+           "  --script F   drive the application with the commands of F (- reads them\n"
+           "               from standard input); runs headless\n"
+           "  --shots DIR  where the script's `shot` writes its pictures (default: .)\n"
+           "exit status: 0 done, 1 a script command failed, 2 bad arguments or an\n"
+           "unreadable script, 3 --window without a display\n";
+}
+
+std::variant<Options, std::string> parseArguments(const std::vector<std::string>& args) {
+    Options options;
+    bool window = false, headless = false, shots = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            options.help = true;
+        } else if (a == "--window") {
+            window = true;
+        } else if (a == "--headless") {
+            headless = true;
+        } else if (a == "--script" || a == "--shots") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
+            (a == "--script" ? options.script : options.shots) = args[++i];
+            shots = shots || a == "--shots";
+        } else {
+            return "unknown argument " + a;
+        }
+    }
+    if (window && headless) return "--window and --headless exclude each other";
+    // The script drives the headless driver; a window cannot be driven by it.
+    if (window && !options.script.empty()) return "--script runs headless; leave out --window";
+    if (shots && options.script.empty()) return "--shots needs --script";
+    options.display = window                                ? Display::Window
+                      : headless || !options.script.empty() ? Display::Headless
+                                                            : Display::Automatic;
+    return options;
+}
+
+namespace {
+
+// SIGINT and SIGTERM end the application the way closing it does: the main
+// run loop stops and the termination callbacks run. The signals are blocked
+// in every thread and taken by one thread of their own.
+void stopOnSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set] {
+        int signal = 0;
+        if (sigwait(&set, &signal) == 0)
+            platform::RunLoop::main().post([] { platform::RunLoop::main().stop(); });
+    }).detach();
+}
+
+int runScript(const Options& options,
+              const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    std::ifstream file;
+    if (options.script != "-") {
+        file.open(options.script);
+        if (!file) {
+            std::cerr << "kav-trader: cannot read " << options.script << "\n";
+            return kExitUsage;
+        }
+    }
+    std::istream& script = options.script == "-" ? std::cin : file;
+    platform::RunLoop::main().adoptCurrentThread();
+    auto& app = platform::ui::UIApplication::sharedApplication();
+    app.launch(make());
+    bool terminated = false;
+    ScriptRunner runner(std::cout, options.shots, [&] {
+        app.terminate();
+        terminated = true;
+    });
+    const bool ok = runner.run(script);
+    if (!terminated) app.terminate();
+    return ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int run(int argc, char** argv,
+        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = parseArguments(args);
+    if (auto* why = std::get_if<std::string>(&parsed)) {
+        std::cerr << "kav-trader: " << *why << "\n" << usage();
+        return kExitUsage;
+    }
+    const Options options = std::get<Options>(parsed);
+    if (options.help) {
+        std::cout << usage();
+        return kExitOk;
+    }
+    if (!options.script.empty()) return runScript(options, make);
+
+    // The window comes from the display back end linked into the program,
+    // when a desktop is there to show it on.
+    std::unique_ptr<platform::ui::UIDisplay> display;
+    if (options.display != Display::Headless) display = platform::ui::UIDisplayOpen(2);
+    if (options.display == Display::Window && !display) {
+        std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
+        return kExitNoDisplay;
+    }
+    stopOnSignals();
+    auto& loop = platform::RunLoop::main();
+    loop.adoptCurrentThread();
+    auto& app = platform::ui::UIApplication::sharedApplication();
+    app.launch(make());
+    if (display)
+        display->run();
+    else
+        loop.run();
+    app.terminate();
+    return kExitOk;
+}
+
+}  // namespace kavtrader
