@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Core/SDK/KAVBizSDK.h"
 #include "Core/KAVCrypt.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 

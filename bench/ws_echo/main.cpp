@@ -296,7 +296,8 @@ int main(int argc, char** argv) {
     int rounds = 5;
     size_t pingPongCount = 20000;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--pingpong") == 0)
             pingPongCount = std::max(1, std::atoi(argv[++i]));
     }
@@ -307,7 +308,8 @@ int main(int argc, char** argv) {
     {
         std::vector<double> oMedian, oP99, bMedian, bP99;
         for (int round = 0; round < rounds; ++round) {
-            const RoundTrips o = std::make_shared<OurClient>()->pingPong(server.port(), pingPongCount);
+            const RoundTrips o =
+                std::make_shared<OurClient>()->pingPong(server.port(), pingPongCount);
             const RoundTrips b = beastPingPong(server.port(), pingPongCount);
             oMedian.push_back(median(o));
             oP99.push_back(percentile(o, 0.99));
