@@ -38,22 +38,22 @@ void fail(const CalculateUtils::FailBlock& onFail, long code) {
 
 }  // namespace
 
-void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
-                                             double quantity, std::string_view bsCode, int32_t unit,
-                                             double exchangeRate, std::string_view symbolType,
-                                             const ProfitBlock& onSuccess,
-                                             const FailBlock& onFail) {
-    const double side = isBuy(bsCode) ? 1.0 : -1.0;
-    const long long type = platform::leadingInteger(symbolType);
-    if (type == 3 && !(exchangeRate > kTiny)) return fail(onFail, kErrorRate);
-    if (type != 1 && type != 2 && type != 3) return fail(onFail, kErrorSymbolType);
+bool CalculateUtils::isBuyCode(std::string_view bsCode) {
+    return isBuy(bsCode);
+}
+
+long CalculateUtils::dynProfit(double closePrice, double openPrice, double holdPrice,
+                               double quantity, bool buy, int32_t unit, double exchangeRate,
+                               long long type, Profits& out) {
+    const double side = buy ? 1.0 : -1.0;
+    if (type == 3 && !(exchangeRate > kTiny)) return kErrorRate;
+    if (type != 1 && type != 2 && type != 3) return kErrorSymbolType;
     for (const double price : {closePrice, openPrice, holdPrice})
-        if (!(std::fabs(price) <= kMaxPrice)) return fail(onFail, kErrorOutOfRange);
+        if (!(std::fabs(price) <= kMaxPrice)) return kErrorOutOfRange;
     if (type == 2) {
         // Profits of type 2 count in reciprocal prices; a zero price (a
         // symbol without a quote yet) has none.
-        if (closePrice == 0 || openPrice == 0 || holdPrice == 0)
-            return fail(onFail, kErrorZeroPrice);
+        if (closePrice == 0 || openPrice == 0 || holdPrice == 0) return kErrorZeroPrice;
         closePrice = 1.0 / closePrice;
         openPrice = 1.0 / openPrice;
         holdPrice = 1.0 / holdPrice;
@@ -65,8 +65,21 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
     const double converted = hold * exchangeRate;
     // A quantity or a rate no account holds: no profit rather than an
     // infinite one that every sum would carry.
-    if (!std::isfinite(total) || !std::isfinite(converted)) return fail(onFail, kErrorOutOfRange);
-    succeed(onSuccess, onFail, total, hold, converted);
+    if (!std::isfinite(total) || !std::isfinite(converted)) return kErrorOutOfRange;
+    out = Profits{total, hold, converted};
+    return 0;
+}
+
+void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
+                                             double quantity, std::string_view bsCode, int32_t unit,
+                                             double exchangeRate, std::string_view symbolType,
+                                             const ProfitBlock& onSuccess,
+                                             const FailBlock& onFail) {
+    Profits p;
+    const long error = dynProfit(closePrice, openPrice, holdPrice, quantity, isBuy(bsCode), unit,
+                                 exchangeRate, platform::leadingInteger(symbolType), p);
+    if (error != 0) return fail(onFail, error);
+    succeed(onSuccess, onFail, p.total, p.hold, p.converted);
 }
 
 void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, double lockMargin,

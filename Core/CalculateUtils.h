@@ -58,6 +58,21 @@ class CalculateUtils {
                                         double exchangeRate, std::string_view symbolType,
                                         const ProfitBlock& onSuccess, const FailBlock& onFail);
 
+    // The same calculation without blocks, for the quote road that runs it
+    // for every ticket of a symbol: the symbol type already read as its
+    // integer, the side as buy or not. Fills the three values and returns 0,
+    // or returns the error code and leaves them.
+    struct Profits {
+        double total = 0;      // against the open price
+        double hold = 0;       // against the hold price
+        double converted = 0;  // hold times the rate
+    };
+    static long dynProfit(double closePrice, double openPrice, double holdPrice, double quantity,
+                          bool buy, int32_t unit, double exchangeRate, long long symbolType,
+                          Profits& out);
+    // "b" ignoring case.
+    static bool isBuyCode(std::string_view bsCode);
+
     // The risk ratio of type 1 to 8 from net value, margin, locked margin,
     // risk limit, close charge and net quantity.
     static void riskWithType(int32_t type, double netValue, double margin, double lockMargin,
