@@ -436,6 +436,11 @@ SimJson DealerSim::quotes() {
 void DealerSim::addBulletin(const std::string& title, const std::string& content) {
     call("POST", "/bulletin", {{"title", title}, {"content", content}});
 }
+SimJson DealerSim::redefineSymbol(const std::string& symbol, const SimJson& changes) {
+    SimJson body = changes;
+    body["symbol"] = symbol;
+    return call("POST", "/symbol", body)["symbol"];
+}
 void DealerSim::setRate(const std::string& base, const std::string& exchange, double rate) {
     call("POST", "/rate", {{"base", base}, {"exchange", exchange}, {"rate", rate}});
 }

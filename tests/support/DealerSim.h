@@ -163,6 +163,10 @@ class DealerSim {
     SimJson setQuote(const std::string& symbol, double price);  // current price; bid/ask follow
     SimJson setBid(const std::string& symbol, double bid);
     SimJson setAsk(const std::string& symbol, double ask);
+    // Changes a symbol's trading rules ("minTradeQuantity", "maxTradeQuantity",
+    // "maxPointOffset", "pointAsk", "pointBid") and pushes its new record
+    // (4004) to every user; answers the record.
+    SimJson redefineSymbol(const std::string& symbol, const SimJson& changes);
     SimJson tick(int count = 1,
                  const std::string& symbol = "");  // steps of the walk; returns all quotes
     SimJson quotes();                              // {"EURUSD": {quote record}, ...}

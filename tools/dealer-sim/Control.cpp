@@ -345,6 +345,11 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         publishQuotes({i});
         return reply({{"ok", true}, {"quote", rendered(desk_->quoteRecord(i))}});
     }
+    if (post && path == "/symbol") {
+        const int i = symbolOf();
+        deliver(desk_->redefineSymbol(i, body));
+        return reply({{"ok", true}, {"symbol", rendered(desk_->symbolRecords("")[i])}});
+    }
     if (post && path == "/tick") {
         const int count = body.value("count", 1);
         if (count < 0 || count > 100000) throw std::runtime_error("\"count\" out of range");

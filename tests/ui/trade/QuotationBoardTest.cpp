@@ -5,6 +5,7 @@
 // mark query said on the board.
 #include "Core/Model/MODHoldBill.h"
 #include "platform/Dates.h"
+#include "platform/ui/Button.h"
 #include "tests/ui/trade/TradeStage.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/LabelPrice.h"
@@ -231,7 +232,9 @@ TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoade
     auto* screen = dynamic_cast<MarketOpenViewController*>(stack->topViewController());
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->symbolInfo(), sdk->getSymbolWith("XAUUSD"));
-    EXPECT_EQ(screen->title(), "现货黄金");
+    auto* title = dynamic_cast<UIButton*>(screen->navigationItem().titleView.get());
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->currentTitle(), "市价建仓-现货黄金");
     EXPECT_TRUE(stack->shouldAutorotate());
     shot("market-open-frame");
 
