@@ -121,6 +121,26 @@ class ListTest : public tickettest::TicketTest {
         ASSERT_TRUE(time.runUntil([&] { return pushes->records > before; }));
         UIScreenRenderer::layoutWindows();
     }
+    // Places a pending order at the dealer; its code, once the service holds it.
+    std::string placeOrder(const std::string& symbol, const std::string& side, double price,
+                           double quantity = 1, double stopLose = 0, double takeProfit = 0) {
+        const size_t before = sim.desk("1001")["orders"].size();
+        bool done = false;
+        std::string failure;
+        sdk->limitOpenWithSymbol(
+            symbol, quantity, side, price, stopLose, takeProfit, "1", "", [&] { done = true; },
+            [&](const std::string& code, const std::string& message) {
+                failure = code + " " + message;
+            });
+        EXPECT_TRUE(time.runUntil([&] { return done || !failure.empty(); }));
+        EXPECT_TRUE(done) << failure;
+        const auto orders = sim.desk("1001")["orders"];
+        EXPECT_EQ(orders.size(), before + 1);
+        if (orders.size() != before + 1) return {};
+        const std::string code = orders.back()["orderCode"].get<std::string>();
+        EXPECT_TRUE(time.runUntil([&] { return sdk->getLimitBillWith(code) != nullptr; }));
+        return code;
+    }
     // The screen the list presented, inside its navigation controller.
     template <typename Screen>
     Screen* presented() {
