@@ -436,6 +436,9 @@ SimJson DealerSim::quotes() {
 void DealerSim::addBulletin(const std::string& title, const std::string& content) {
     call("POST", "/bulletin", {{"title", title}, {"content", content}});
 }
+void DealerSim::clearBulletins() {
+    call("POST", "/bulletins/clear");
+}
 SimJson DealerSim::redefineSymbol(const std::string& symbol, const SimJson& changes) {
     SimJson body = changes;
     body["symbol"] = symbol;

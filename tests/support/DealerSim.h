@@ -171,6 +171,7 @@ class DealerSim {
                  const std::string& symbol = "");  // steps of the walk; returns all quotes
     SimJson quotes();                              // {"EURUSD": {quote record}, ...}
     void addBulletin(const std::string& title, const std::string& content);
+    void clearBulletins();  // the bulletin query answers an empty list
     void setRate(const std::string& base, const std::string& exchange, double rate);
     // {"accounts", "tickets", "orders", "positions", "closed"} of a user, as the queries answer
     // them.

@@ -357,6 +357,10 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         return reply({{"ok", true}, {"quotes", quotes()}});
     }
     if (get && path == "/quotes") return reply({{"quotes", quotes()}});
+    if (post && path == "/bulletins/clear") {
+        desk_->clearBulletins();
+        return reply({{"ok", true}});
+    }
     if (post && path == "/bulletin") {
         deliver({desk_->addBulletin(text(body, "title", "公告"), text(body, "content"))});
         return reply({{"ok", true}});
