@@ -337,11 +337,11 @@ void LimitOpenTradeViewController::updateQuotaWithMods(const MODList<MODSymbolIn
     }
 }
 
-void LimitOpenTradeViewController::didSelectRow(int row, int inComponent,
-                                                const std::string& string) {
+void LimitOpenTradeViewController::didSelectRow(int row, int inComponent, const std::string&) {
     if (inComponent == 0) {
-        if (string.empty()) return;
-        if (UIButton* side = sideButton()) side->setTitle(string, UIControlStateNormal);
+        if (row < 0 || static_cast<size_t>(row) >= arrayBS_.size()) return;
+        if (UIButton* side = sideButton())
+            side->setTitle(arrayBS_[static_cast<size_t>(row)], UIControlStateNormal);
         if (modSymbolInfo_)
             if (ViewLimitPrice* b = band()) b->updateWithGoodsInfo(modSymbolInfo_, bsCode());
     } else {
