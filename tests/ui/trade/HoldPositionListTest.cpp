@@ -168,34 +168,6 @@ TEST_F(HoldPositionListTest, PushesRefreshTheRowKeepItOpenAndDropItOnlyWhenBothS
     shot("hold-position-after-close");
 }
 
-TEST_F(HoldPositionListTest, LoadFailureKeepsTheRowsAndTapsWaitForTheAnswer) {
-    openTicket("EURUSD", "b", 1);
-    showList();
-    ASSERT_EQ(symbols(), std::vector<std::string>{"EURUSD"});
-
-    // A load whose answer waits: a tap meanwhile opens nothing.
-    sim.holdReply("2027");
-    reappear();
-    ASSERT_TRUE(list->isLoadingData());
-    ASSERT_EQ(sim.waitForPackages("2027", 2, kavtest::SimService::Trade).size(), 2u);
-    tapRow(0);
-    EXPECT_EQ(heightOf(0), HoldPositionCell::kRowHeight);
-    sim.releaseHeld();
-    ASSERT_TRUE(loaded());
-    tapRow(0);
-    EXPECT_EQ(heightOf(0), HoldPositionCell::kExpandedRowHeight);
-
-    // A failed load keeps the rows; a new appearance closes every row.
-    sim.fail("2027", "9001", "会话无效，请重新登录");
-    reappear();
-    ASSERT_TRUE(loaded());
-    EXPECT_EQ(symbols(), std::vector<std::string>{"EURUSD"});
-    EXPECT_EQ(table()->numberOfRowsInSection(0), 1);
-    reappear();
-    ASSERT_TRUE(loaded());
-    EXPECT_EQ(heightOf(0), HoldPositionCell::kRowHeight);
-}
-
 TEST_F(HoldPositionListTest, CloseButtonOpensTheCloseBySymbolOnce) {
     openTicket("XAUUSD", "s", 2);
     showList();
