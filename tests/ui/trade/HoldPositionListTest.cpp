@@ -43,6 +43,9 @@ TEST_F(HoldPositionListTest, RowsShowTheNetPositionAndAnOpenRowBothSides) {
     openTicket("EURUSD", "s", 1);
     openTicket("XAUUSD", "s", 3);
     const std::string dow = openTicket("US30", "b", 1);
+    awaitPosition("EURUSD", 2, 1);
+    awaitPosition("XAUUSD", 0, 3);
+    awaitPosition("US30", 1, 0);
     const auto eurPushes = followPosition("EURUSD");
     const auto goldPushes = followPosition("XAUUSD");
     const auto dowPushes = followPosition("US30");
@@ -149,14 +152,19 @@ TEST_F(HoldPositionListTest, PushesRefreshTheRowKeepItOpenAndDropItOnlyWhenBothS
     EXPECT_EQ(heightOf(0), HoldPositionCell::kExpandedRowHeight);
 
     // The buys closed: one side empty, the row stays and shows the rest.
-    andItsPush(eur, [&] { closeSide("EURUSD", "s", 2); });
-    ASSERT_EQ(eur->last.quantityBuy, 0);
+    // (A close may take several tickets, each with its push: wait for the
+    // position it leaves.)
+    closeSide("EURUSD", "s", 2);
+    ASSERT_TRUE(time.runUntil([&] { return eur->last.quantityBuy == 0; }));
+    UIScreenRenderer::layoutWindows();
     EXPECT_EQ(symbols(), (std::vector<std::string>{"EURUSD", "XAUUSD"}));
     EXPECT_EQ(cell(0)->gridLabel(2, 1)->text(), "0");
     EXPECT_EQ(cell(0)->netQuantityLabel()->text(), "-3.00000");
 
     // The sells bought back: both sides empty.
-    andItsPush(eur, [&] { closeSide("EURUSD", "b", 3); });
+    closeSide("EURUSD", "b", 3);
+    ASSERT_TRUE(time.runUntil([&] { return eur->last.quantitySell == 0; }));
+    UIScreenRenderer::layoutWindows();
     EXPECT_EQ(symbols(), std::vector<std::string>{"XAUUSD"});
     EXPECT_EQ(table()->numberOfRowsInSection(0), 1);
 

@@ -141,6 +141,15 @@ class ListTest : public tickettest::TicketTest {
         EXPECT_TRUE(time.runUntil([&] { return sdk->getLimitBillWith(code) != nullptr; }));
         return code;
     }
+    // Runs until the service holds the symbol's position with these sides.
+    // A ticket's own push comes before the position's: a test that needs
+    // the position (or the next push of it) waits for it first.
+    void awaitPosition(const std::string& symbol, double buys, double sells) {
+        ASSERT_TRUE(time.runUntil([&] {
+            const auto p = sdk->getPositionWith(symbol);
+            return p && p->quantityBuy == buys && p->quantitySell == sells;
+        }));
+    }
     // The screen the list presented, inside its navigation controller.
     template <typename Screen>
     Screen* presented() {

@@ -18,7 +18,8 @@ class MarketCloseSymbolTest : public ListTest<UIViewController> {
   protected:
     // The close screen of the symbol's position, presented in its own
     // navigation controller as the net positions list does.
-    void presentClose(const std::string& symbol) {
+    void presentClose(const std::string& symbol, double buys, double sells) {
+        awaitPosition(symbol, buys, sells);
         root = std::make_shared<UIViewController>();
         show(root);
         screen = std::make_shared<MCS>(sdk->getPositionWith(symbol));
@@ -75,7 +76,7 @@ TEST_F(MarketCloseSymbolTest, EachSideShowsItsFiguresAndTheChosenSideIsClosed) {
     openTicket("EURUSD", "b", 2);
     openTicket("EURUSD", "s", 1);
     const auto eur = sdk->getSymbolWith("EURUSD");
-    presentClose("EURUSD");
+    presentClose("EURUSD", 2, 1);
     const auto position = sdk->getPositionWith("EURUSD");
 
     EXPECT_EQ(screen->title(), "市价平仓-欧元美元");
@@ -128,7 +129,7 @@ TEST_F(MarketCloseSymbolTest, EachSideShowsItsFiguresAndTheChosenSideIsClosed) {
 
 TEST_F(MarketCloseSymbolTest, AnEmptiedSideGivesWayToTheOtherShownWholeAndNothingLeftSendsNothing) {
     openTicket("XAUUSD", "s", 2);
-    presentClose("XAUUSD");
+    presentClose("XAUUSD", 0, 2);
     // Sells only: "平买" cannot be chosen.
     EXPECT_EQ(side()->selectedSegmentIndex(), 1);
     EXPECT_EQ(quantity()->text(), "2");
@@ -177,7 +178,7 @@ TEST_F(MarketCloseSymbolTest, AnEmptiedSideGivesWayToTheOtherShownWholeAndNothin
 TEST_F(MarketCloseSymbolTest, RefusesQuantitiesBeyondTheSideAndKeepsTheInputsOnAFailure) {
     openTicket("XAUUSD", "s", 2);
     openTicket("XAUUSD", "b", 5);
-    presentClose("XAUUSD");
+    presentClose("XAUUSD", 5, 2);
     tapSide(1);
     for (const std::string typed : {"", "abc", "0", "1.5", "3", "-1", "1e0"}) {
         SCOPED_TRACE(typed);
