@@ -1,7 +1,10 @@
 #include "app/MainDrawerViewController.h"
 
+#include "app/AccountCenterViewController.h"
 #include "app/MenuViewController.h"
 #include "app/PlaceholderViewController.h"
+#include "app/UIAccountInfo.h"
+#include "app/UIBulletin.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/AppDelegateServices.h"
 #include "ui/trade/HoldDetailViewController.h"
@@ -19,6 +22,10 @@ std::shared_ptr<BaseViewController> makeCenterScreen(int32_t type, const sysDB* 
             return std::make_shared<QuotationViewController>();
         case 1:
             return std::make_shared<HoldDetailViewController>();
+        case 5:
+            return std::make_shared<UIAccountInfo>();
+        case 6:
+            return std::make_shared<UIBulletin>();
         default:
             break;
     }
@@ -45,8 +52,8 @@ void MainDrawerViewController::makeView() {
     auto left = std::make_shared<BaseNavigationController>(menuViewController_);
 
     // The account centre reports nothing to the drawer.
-    auto right = std::make_shared<BaseNavigationController>(
-        std::make_shared<PlaceholderViewController>("用户中心"));
+    auto right =
+        std::make_shared<BaseNavigationController>(std::make_shared<AccountCenterViewController>());
 
     stacks_[0] = makeCenterStack(0);
     currentNavigationControllerType = 0;

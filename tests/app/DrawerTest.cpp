@@ -250,6 +250,11 @@ TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {
     EXPECT_EQ(drawer->currentNavigationControllerType, 5);
     EXPECT_EQ(centerStack(), drawer->navigationControllerForType(5).get());
     EXPECT_EQ(centerScreen()->title(), "资金账户");
+    // Shown, it has asked for the account and shows its currency.
+    EXPECT_TRUE(until([&] {
+        UIScreenRenderer::layoutWindows();
+        return UIDriver::viewWithText("USD", centerScreen()->view()) != nullptr;
+    })) << UIDriver::dumpViewTree(centerScreen()->view());
     shot("drawer-shake-account");
     shake("3");
     EXPECT_EQ(drawer->currentNavigationControllerType, 2);

@@ -177,6 +177,8 @@ class Desk {
     std::vector<Push> afterPriceChange(int symbol);
 
     Push addBulletin(const std::string& title, const std::string& content);
+    // No bulletins any more (nothing is pushed); the next one added is number 1.
+    void clearBulletins() { bulletins_.clear(); }
     Push setRate(const std::string& base, const std::string& exchange, double rate);
     // Changes the symbol's trading rules (any of "minTradeQuantity",
     // "maxTradeQuantity", "maxPointOffset", "pointAsk", "pointBid"); a 4004

@@ -49,16 +49,43 @@ void Simulator::logHttp(const HttpRequest& req, const std::string& kind) {
     httpLog_.push_back(std::move(rec));
 }
 
+std::optional<Simulator::WebFault> Simulator::takeWebFault(const std::string& kind) {
+    for (auto it = webFaults_.begin(); it != webFaults_.end(); ++it) {
+        if (it->times == 0 || (it->kind != "*" && it->kind != kind)) continue;
+        WebFault f = *it;
+        if (it->times > 0 && --it->times == 0) webFaults_.erase(it);
+        return f;
+    }
+    return std::nullopt;
+}
+
 void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
     const std::string& path = req.path;
     auto query = [&](const char* key) -> const std::string* {
         auto it = req.query.find(key);
         return it == req.query.end() ? nullptr : &it->second;
     };
-    std::string kind = "other";
+    const std::string kind = path == "/dealer/getdealer.php"              ? "dealer"
+                             : path.rfind("/dealer/", 0) == 0             ? "logo"
+                             : path == "/account/demo/xregister/kavdemo"  ? "register"
+                             : path == "/account/demo/xreset_pwd/kavdemo" ? "reset"
+                                                                          : "other";
+    const std::optional<WebFault> fault = takeWebFault(kind);
     HttpAnswer answer;
-    if (path == "/dealer/getdealer.php") {
-        kind = "dealer";
+    if (fault && fault->action != WebFaultAction::Slow) {
+        // The request changes nothing; only the answer is broken.
+        switch (fault->action) {
+            case WebFaultAction::Empty:
+                break;
+            case WebFaultAction::Garbage:
+                answer.contentType = "text/html; charset=utf-8";
+                answer.body = "<html><body>服务暂不可用</body></html>";
+                break;
+            default:
+                answer.status = fault->status;
+                answer.contentType = "text/plain";
+        }
+    } else if (kind == "dealer") {
         const std::string* key = query("key");
         const DealerDef* found = nullptr;
         for (const DealerDef& d : kDealers)
@@ -80,8 +107,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
                          {"webService", httpBase()}};
             answer = jsonAnswer({{"retCode", "0"}, {"message", ""}, {"data", data}});
         }
-    } else if (path.rfind("/dealer/", 0) == 0) {
-        kind = "logo";
+    } else if (kind == "logo") {
         auto it = logos_.find(path.substr(8));
         if (it == logos_.end()) {
             answer.status = 404;
@@ -91,8 +117,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
             answer.contentType = "image/png";
             answer.body = it->second;
         }
-    } else if (path == "/account/demo/xregister/kavdemo") {
-        kind = "register";
+    } else if (kind == "register") {
         const std::string* email = query("email");
         const std::string* password = query("password");
         const std::string* amount = query("amount");
@@ -110,8 +135,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
             answer = jsonAnswer({{"retCode", std::atoi(o.retCode.c_str())},
                                  {"message", o.ok() ? "注册成功" : o.message}});
         }
-    } else if (path == "/account/demo/xreset_pwd/kavdemo") {
-        kind = "reset";
+    } else if (kind == "reset") {
         const std::string* login = query("login_code");
         const std::string* type = query("pwd_type");
         if (!login || !desk_->user(*login))
@@ -125,7 +149,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         answer.contentType = "text/plain";
         answer.body = "not found";
     }
-    if (req.method != "GET" && answer.status == 200) {
+    if (req.method != "GET" && answer.status == 200 && !fault) {
         answer = HttpAnswer{};
         answer.status = 405;
         answer.contentType = "text/plain";
@@ -135,7 +159,14 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
     if (!options_.quiet)
         std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> "
                   << answer.status << '\n';
-    respond(std::move(answer));
+    if (fault && fault->action == WebFaultAction::Slow) {
+        auto timer = std::make_shared<net::steady_timer>(
+            io_, std::chrono::milliseconds(std::max(0, fault->delayMs)));
+        timer->async_wait([timer, respond = std::move(respond), answer = std::move(answer)](
+                              boost::system::error_code) mutable { respond(std::move(answer)); });
+    } else {
+        respond(std::move(answer));
+    }
     checkWaiters();
 }
 
