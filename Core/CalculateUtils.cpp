@@ -42,34 +42,6 @@ bool CalculateUtils::isBuyCode(std::string_view bsCode) {
     return isBuy(bsCode);
 }
 
-long CalculateUtils::dynProfit(double closePrice, double openPrice, double holdPrice,
-                               double quantity, bool buy, int32_t unit, double exchangeRate,
-                               long long type, Profits& out) {
-    const double side = buy ? 1.0 : -1.0;
-    if (type == 3 && !(exchangeRate > kTiny)) return kErrorRate;
-    if (type != 1 && type != 2 && type != 3) return kErrorSymbolType;
-    for (const double price : {closePrice, openPrice, holdPrice})
-        if (!(std::fabs(price) <= kMaxPrice)) return kErrorOutOfRange;
-    if (type == 2) {
-        // Profits of type 2 count in reciprocal prices; a zero price (a
-        // symbol without a quote yet) has none.
-        if (closePrice == 0 || openPrice == 0 || holdPrice == 0) return kErrorZeroPrice;
-        closePrice = 1.0 / closePrice;
-        openPrice = 1.0 / openPrice;
-        holdPrice = 1.0 / holdPrice;
-    }
-    const double u = static_cast<double>(unit);
-    // Adding 0.0 turns the -0 of a sell without quantity into 0.
-    const double total = quantity * (closePrice - openPrice) * side * u + 0.0;
-    const double hold = quantity * (closePrice - holdPrice) * side * u + 0.0;
-    const double converted = hold * exchangeRate;
-    // A quantity or a rate no account holds: no profit rather than an
-    // infinite one that every sum would carry.
-    if (!std::isfinite(total) || !std::isfinite(converted)) return kErrorOutOfRange;
-    out = Profits{total, hold, converted};
-    return 0;
-}
-
 void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
                                              double quantity, std::string_view bsCode, int32_t unit,
                                              double exchangeRate, std::string_view symbolType,

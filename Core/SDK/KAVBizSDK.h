@@ -419,12 +419,23 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // their caches, so that a quote re-prices only its own symbol's records
     // and reports them without copying the list. Made again from the caches
     // after the service object changes them (a query, a push, a close).
+    // What the re-pricing reads of a ticket, side by side for the quote
+    // loop; every change the service object makes to a ticket marks the
+    // index for making again.
+    struct TicketInputs {
+        double priceOpen = 0;
+        double priceHold = 0;
+        double quantity = 0;
+        uint32_t slot = 0;        // the ticket's account in `profits`
+        bool marksAtBid = false;  // "b": closed at the bid
+        bool buys = false;        // "b" or "B" for the profit's sign
+        char side = 0;            // 'b' or 's' for the position's sums, else 0
+    };
     struct SymbolTickets {
         MODList<MODHoldBill> tickets;
-        // The floating profit of these tickets per account, and the account
-        // slot of each ticket.
+        std::vector<TicketInputs> inputs;
+        // The floating profit of these tickets per account.
         std::vector<std::pair<int32_t, double>> profits;
-        std::vector<uint32_t> slots;
     };
     std::unordered_map<std::string, SymbolTickets> ticketsBySymbol_;
     // Per account, the per-symbol sums its floating profit is made of, in

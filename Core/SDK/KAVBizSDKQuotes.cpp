@@ -204,7 +204,15 @@ void KAVBizSDK::indexTickets() {
         if (slot == group.profits.size()) group.profits.emplace_back(ticket->accId, 0.0);
         group.profits[slot].second += ticket->dynProfitPrice;
         group.tickets.push_back(ticket);
-        group.slots.push_back(slot);
+        TicketInputs in;
+        in.priceOpen = ticket->priceOpen;
+        in.priceHold = ticket->priceHold;
+        in.quantity = static_cast<double>(ticket->quantityHold);
+        in.slot = slot;
+        in.marksAtBid = ticket->bsCode == "b";
+        in.buys = CalculateUtils::isBuyCode(ticket->bsCode);
+        in.side = ticket->bsCode == "b" ? 'b' : (ticket->bsCode == "s" ? 's' : 0);
+        group.inputs.push_back(in);
     }
     // The sums stay where they are until the next rebuild: each account
     // points at its own.
@@ -260,32 +268,44 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& sym
         const long long type = symbol ? platform::leadingInteger(symbol->symbolType) : 0;
         for (auto& [accId, sum] : group.profits)
             sum = 0;
-        for (size_t i = 0; i < group.tickets.size(); ++i) {
+        const double bid = symbol ? symbol->bid : 0.0;
+        const double ask = symbol ? symbol->ask : 0.0;
+        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        const size_t count = group.tickets.size();
+        for (size_t i = 0; i < count; ++i) {
+            // The tickets live apart from each other: ask for the ones ahead
+            // while this one is worked out.
+            if (i + 8 < count) __builtin_prefetch(&group.tickets[i + 8]->markPrice, 1);
+            const TicketInputs& in = group.inputs[i];
             MODHoldBill& ticket = *group.tickets[i];
-            const bool buy = ticket.bsCode == "b";
             // Closing a buy sells at the bid; closing a sell buys at the ask.
-            ticket.markPrice = symbol ? (buy ? symbol->bid : symbol->ask) : 0.0;
+            const double mark = in.marksAtBid ? bid : ask;
+            ticket.markPrice = mark;
             CalculateUtils::Profits p;
-            if (CalculateUtils::dynProfit(ticket.markPrice, ticket.priceOpen, ticket.priceHold,
-                                          static_cast<double>(ticket.quantityHold),
-                                          CalculateUtils::isBuyCode(ticket.bsCode), unit, rate,
-                                          type, p) == 0) {
+            double hold = 0, converted = 0;
+            if (CalculateUtils::dynProfit(mark, in.priceOpen, in.priceHold, in.quantity, in.buys,
+                                          unit, rate, type, p) == 0) {
                 ticket.dynProfitTotal = p.total;
-                ticket.dynProfit = p.hold;
-                ticket.dynProfitPrice = p.converted;
-            } else {
-                ticket.dynProfit = 0;
-                ticket.dynProfitPrice = 0;
+                hold = p.hold;
+                converted = p.converted;
             }
-            if (position && buy) {
-                position->dpBuy += ticket.dynProfit;
-                position->dppBuy += ticket.dynProfitPrice;
-            } else if (position && ticket.bsCode == "s") {
-                position->dpSell += ticket.dynProfit;
-                position->dppSell += ticket.dynProfitPrice;
+            ticket.dynProfit = hold;
+            ticket.dynProfitPrice = converted;
+            if (in.side == 'b') {
+                dpBuy += hold;
+                dppBuy += converted;
+            } else if (in.side == 's') {
+                dpSell += hold;
+                dppSell += converted;
             }
             // The account counts in its own currency.
-            group.profits[group.slots[i]].second += ticket.dynProfitPrice;
+            group.profits[in.slot].second += converted;
+        }
+        if (position) {
+            position->dpBuy = dpBuy;
+            position->dppBuy = dppBuy;
+            position->dpSell = dpSell;
+            position->dppSell = dppSell;
         }
     }
     // Every ticket of the account at its last re-pricing: this symbol's sum
