@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ui/Color.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/View.h"
+
+// A price of the quotation board in two sizes: the last two characters of
+// its text large (the digits that move), the rest small in front of them.
+class LabelPrice : public platform::ui::UIView {
+  public:
+    explicit LabelPrice(const platform::ui::CGRect& frame = platform::ui::CGRectZero);
+    LabelPrice(const platform::ui::CGRect& frame, double Price, int Decimal,
+               const platform::ui::UIColor& Color);
+
+    // Shows the price with `Decimal` decimals (held to 0..15), both parts in
+    // the colour. The labels are made on the first call; later calls only
+    // change texts and colours.
+    void setPrice(double Price, int Decimal, const platform::ui::UIColor& Color);
+
+    platform::ui::UILabel* lblSmall() const { return lblSmall_.get(); }
+    platform::ui::UILabel* lblLarge() const { return lblLarge_.get(); }
+
+  private:
+    std::shared_ptr<platform::ui::UILabel> lblSmall_;
+    std::shared_ptr<platform::ui::UILabel> lblLarge_;
+};

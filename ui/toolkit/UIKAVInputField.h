@@ -1,0 +1,84 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/RunLoop.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/View.h"
+#include "ui/toolkit/UIKAVTextField.h"
+
+// Told of every press of a step button of a UIKAVInputField, one report per
+// repetition while a button is held.
+class UIKAVInputFieldDelegate {
+  public:
+    virtual ~UIKAVInputFieldDelegate() = default;
+    virtual void onKAVInputButtonPress(platform::ui::UIButton* sender) = 0;
+};
+
+// A labelled input row of the login and registration forms, in six styles:
+//   0  icon, blue caption and field inside a rounded blue frame
+//   1  grey caption, field with a grey border
+//   2  caption on a blue ground, field with a blue border
+//   3  caption above an underlined field
+//   4  caption above a bordered field with "-" and "+" beside it
+//   5  as 4, with "-" and "+" under the field
+// The step buttons of styles 4 and 5 report each tap; held for 0.8 s they
+// repeat every 0.05 s until the finger lifts, the press is cancelled, the
+// row leaves its window or is destroyed.
+class UIKAVInputField : public platform::ui::UIView {
+  public:
+    using CGRect = platform::ui::CGRect;
+    using CGFloat = platform::ui::CGFloat;
+
+    static constexpr long kTagMinus = 1001;
+    static constexpr long kTagPlus = 1002;
+    static constexpr long kTagIcon = 1003;
+    static constexpr double kLongPressDuration = 0.8;
+    static constexpr double kRepeatInterval = 0.05;
+    static constexpr CGFloat kMargin = 10;
+
+    // The plain view.
+    explicit UIKAVInputField(const CGRect& frame = platform::ui::CGRectZero);
+    // The row of `InputStyle` (0 to 5; any other style gives the plain view)
+    // with the field `FieldWidth` wide.
+    UIKAVInputField(const CGRect& frame, const std::string& title, int InputStyle,
+                    CGFloat FieldWidth);
+    ~UIKAVInputField() override;
+
+    // The image of the icon of style 0; nothing on rows without one.
+    void setIcon(platform::ui::UIImagePtr image);
+
+    // A step button: dark grey, titled in near white, framed in mid grey,
+    // reporting its taps through buttonPressed.
+    std::shared_ptr<platform::ui::UIButton> limitPriceBtnWithFrame(const CGRect& frame,
+                                                                   const std::string& Text,
+                                                                   long Tag);
+    void buttonPressed(platform::ui::UIControl* sender);
+
+    // The long press of a step button: Began starts the repetition, its end
+    // (ended, cancelled or failed) stops it.
+    void btnLong(platform::ui::UIGestureRecognizer& recognizer);
+    // Repeats `sender` every `interval` seconds, the first time at once.
+    void startSpeed(double interval, const std::shared_ptr<platform::ui::UIButton>& Sender);
+    void speedChangePrice();
+    // Ends the repetition; its timer is gone, not merely postponed.
+    void stopSpeed();
+    bool isRepeating() const { return speedTimer_.isValid(); }
+
+    const std::shared_ptr<UIKAVTextField>& textField() const { return textField_; }
+    void setTextField(std::shared_ptr<UIKAVTextField> field) { textField_ = std::move(field); }
+    std::weak_ptr<UIKAVInputFieldDelegate> uiKavInputFielddelegate;
+
+    void willMoveToWindow(platform::ui::UIWindow* newWindow) override;
+
+  private:
+    void addStepButton(const CGRect& frame, const std::string& text, long tag);
+
+    platform::Timer speedTimer_;
+    // The button the running repetition presses.
+    std::weak_ptr<platform::ui::UIButton> speedButton_;
+    std::shared_ptr<UIKAVTextField> textField_;
+};
