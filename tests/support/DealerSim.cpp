@@ -351,6 +351,22 @@ void DealerSim::clearFaults() {
     call("POST", "/faults/clear");
 }
 
+int DealerSim::webAnswer(const std::string& kind, int status, const std::string& body,
+                         const std::string& contentType, int times) {
+    return call("POST", "/web/faults",
+                {{"kind", kind},
+                 {"status", status},
+                 {"body", body},
+                 {"contentType", contentType},
+                 {"times", times}})["id"]
+        .get<int>();
+}
+
+int DealerSim::holdWeb(const std::string& kind, int times) {
+    return call("POST", "/web/faults", {{"kind", kind}, {"action", "hold"}, {"times", times}})["id"]
+        .get<int>();
+}
+
 void DealerSim::setNumbersAsNumbers(bool on) {
     call("POST", "/config", {{"numbersAsNumbers", on}});
 }

@@ -131,7 +131,15 @@ class DealerSim {
     int wrongOrder(const std::string& event, const std::string& msgOrder = "", int times = 1);
     // The reply carries its numbers (msgOrder included) as JSON numbers.
     int numbersInReply(const std::string& event, int times = 1);
-    void clearFaults();  // also the connection faults
+    void clearFaults();  // also the connection and web faults
+
+    // ---- faults of the web services (kind "dealer", "logo", "register",
+    // "reset", "other" or "*") ----
+    // The next `times` requests get this answer instead of the real one.
+    int webAnswer(const std::string& kind, int status, const std::string& body,
+                  const std::string& contentType = "text/html; charset=utf-8", int times = 1);
+    // The real answer waits for releaseHeld().
+    int holdWeb(const std::string& kind, int times = 1);
 
     // ---- settings ----
     void setNumbersAsNumbers(bool on);  // every reply and push

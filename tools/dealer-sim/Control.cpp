@@ -2,6 +2,7 @@
 // answers only after its effect has taken place on the simulator's thread.
 #include <algorithm>
 #include <iostream>
+#include <set>
 
 #include "tools/dealer-sim/Simulator.h"
 
@@ -256,8 +257,28 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         faults_.push_back(f);
         return reply({{"ok", true}, {"id", f.id}});
     }
+    if (post && path == "/web/faults") {
+        WebFault f;
+        f.id = nextFaultId_++;
+        f.kind = text(body, "kind");
+        static const std::set<std::string> kKinds = {"*",        "dealer", "logo",
+                                                     "register", "reset",  "other"};
+        if (!kKinds.count(f.kind)) throw std::runtime_error("unknown kind \"" + f.kind + "\"");
+        const std::string action = text(body, "action", "answer");
+        if (action != "answer" && action != "hold")
+            throw std::runtime_error("unknown action \"" + action + "\"");
+        f.hold = action == "hold";
+        f.status = body.value("status", 200);
+        f.body = text(body, "body");
+        f.contentType = text(body, "contentType", "text/html; charset=utf-8");
+        f.times = body.value("times", 1);
+        if (f.times == 0) throw std::runtime_error("\"times\" must not be 0");
+        webFaults_.push_back(f);
+        return reply({{"ok", true}, {"id", f.id}});
+    }
     if (post && path == "/faults/clear") {
         faults_.clear();
+        webFaults_.clear();
         connectionFaults_ = {};
         return reply({{"ok", true}});
     }

@@ -565,6 +565,7 @@ void Simulator::resetState() {
     sessions_.clear();
     tokens_.clear();
     faults_.clear();
+    webFaults_.clear();
     connectionFaults_ = {};
     held_.clear();
     compressed_ = options_.compressed;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -92,6 +93,16 @@ class Simulator : public WsHost {
         std::string msgOrder;  // wrong order to answer with; empty: request's + 1000
         int times = 1;         // -1: until cleared
     };
+    // A scripted answer of the web services.
+    struct WebFault {
+        int id = 0;
+        std::string kind;   // dealer, logo, register, reset, other; "*" for all
+        bool hold = false;  // keep the real answer back until release
+        int status = 200;
+        std::string body;
+        std::string contentType;
+        int times = 1;  // -1: until cleared
+    };
     struct ConnectionFaults {
         int refuse = 0;
         int stall = 0;
@@ -133,6 +144,7 @@ class Simulator : public WsHost {
                  HttpResponder respond);
     void checkWaiters();
     void logHttp(const HttpRequest& req, const std::string& kind);
+    std::optional<WebFault> takeWebFault(const std::string& kind);
 
     // state
     void resetState();
@@ -162,6 +174,7 @@ class Simulator : public WsHost {
     std::map<std::string, Session> sessions_;
     std::map<std::string, TokenInfo> tokens_;
     std::vector<Fault> faults_;
+    std::vector<WebFault> webFaults_;
     int nextFaultId_ = 1;
     std::array<ConnectionFaults, kServiceCount> connectionFaults_{};
     std::vector<std::function<void()>> held_;

@@ -49,6 +49,16 @@ void Simulator::logHttp(const HttpRequest& req, const std::string& kind) {
     httpLog_.push_back(std::move(rec));
 }
 
+std::optional<Simulator::WebFault> Simulator::takeWebFault(const std::string& kind) {
+    for (auto it = webFaults_.begin(); it != webFaults_.end(); ++it) {
+        if (it->kind != "*" && it->kind != kind) continue;
+        WebFault f = *it;
+        if (it->times > 0 && --it->times == 0) webFaults_.erase(it);
+        return f;
+    }
+    return std::nullopt;
+}
+
 void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
     const std::string& path = req.path;
     auto query = [&](const char* key) -> const std::string* {
@@ -132,6 +142,18 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         answer.body = "only GET";
     }
     logHttp(req, kind);
+    if (auto fault = takeWebFault(kind)) {
+        if (fault->hold) {
+            // The real answer goes out on release.
+            held_.push_back([respond, answer]() mutable { respond(std::move(answer)); });
+            checkWaiters();
+            return;
+        }
+        answer = HttpAnswer{};
+        answer.status = fault->status;
+        answer.body = fault->body;
+        answer.contentType = fault->contentType;
+    }
     if (!options_.quiet)
         std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> "
                   << answer.status << '\n';
