@@ -360,7 +360,12 @@ void UIView::setNeedsLayout() {
 void UIView::layoutIfNeeded() {
     if (needsLayout_) {
         needsLayout_ = false;
+        // A controller's view lays out through its controller, which places
+        // its subviews from the bounds of the moment.
+        auto* controller = dynamic_cast<UIViewController*>(viewDelegate_);
+        if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
+        if (controller) controller->viewDidLayoutSubviews();
     }
     for (auto& sub : std::vector<UIViewPtr>(subviews_))
         sub->layoutIfNeeded();

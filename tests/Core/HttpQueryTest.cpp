@@ -6,7 +6,7 @@
 
 #include "Core/httpQuery.h"
 #include "platform/Log.h"
-#include "tests/Core/HttpTestServer.h"
+#include "tests/support/HttpTestServer.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

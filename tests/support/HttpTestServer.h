@@ -16,7 +16,7 @@
 
 namespace kavtest {
 
-// A small HTTP server on loopback for the HTTP helper's tests:
+// A small HTTP server on loopback for tests of HTTP clients:
 //   /ok...      200 with a Chinese text body
 //   /empty      200 with no body
 //   /redirect   302 to /ok

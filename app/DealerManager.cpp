@@ -1,0 +1,126 @@
+#include "app/DealerManager.h"
+
+#include "Core/httpQuery.h"
+#include "app/AppDelegate.h"
+#include "platform/Clock.h"
+#include "platform/Json.h"
+
+namespace {
+
+using DealerList = std::vector<std::shared_ptr<EtyDealer>>;
+
+// The records of the delegate's store that satisfy the predicate; nothing
+// (logged) when the store cannot be read.
+std::optional<DealerList> fetchDealers(AppDelegate* app,
+                                       const StoreContext::Predicate& predicate = {}) {
+    auto context = app ? app->managedObjectContext() : nullptr;
+    if (!context) return std::nullopt;
+    platform::Error error;
+    auto found = context->fetch(predicate, &error);
+    if (!found) logUnresolvedError(error);
+    return found;
+}
+
+void fail(const KAVFailureBlock& onFailure, const std::string& code, const std::string& message) {
+    if (onFailure) onFailure(code, message);
+}
+
+std::string alreadyStoredText(const std::string& name) {
+    std::string text = DealerManager::kAlreadyStored;
+    return text.replace(text.find("%@"), 2, name);
+}
+
+// Files the dealer of a definition reply; runs exactly one block.
+void addDealerFromReply(const std::shared_ptr<AppDelegate>& app, const std::string& body,
+                        const KAVDoneBlock& onSuccess, const KAVFailureBlock& onFailure) {
+    const auto reply = platform::parseJson(body);
+    // A reply that is not an object, or whose "data" is not one, cannot
+    // describe a dealer: it counts as unreadable.
+    if (!reply || !reply->is_object()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
+    if (platform::jsonInteger(*reply, "retCode") != 0) {
+        return fail(onFailure, platform::jsonString(*reply, "retCode"),
+                    platform::jsonString(*reply, "message"));
+    }
+    const platform::Json* data = platform::jsonMember(*reply, "data");
+    if (!data || !data->is_object()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
+    const std::string key = platform::jsonString(*data, "dealerKey");
+    // A dealer is known by its key: without one it could never be told
+    // apart, selected or given its label file.
+    if (key.empty()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
+
+    DealerManager manager(app);
+    if (!manager.isStoreAvailable()) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
+    if (auto stored = manager.getEtyDealerWithDealerKey(key))
+        return fail(onFailure, "1", alreadyStoredText(stored->dealerName));
+
+    auto context = app->managedObjectContext();
+    auto dealer = context->insertNewDealer();
+    if (!dealer) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
+    dealer->dealerKey = key;
+    dealer->isSelected = false;
+    dealer->lastTime = platform::clock().wallTime();
+    dealer->dealerIcon = platform::jsonString(*data, "dealerIcon");
+    dealer->dealerLogo = platform::jsonString(*data, "dealerLogo");
+    dealer->dealerName = platform::jsonString(*data, "dealerName");
+    dealer->hostDemo = platform::jsonString(*data, "hostDemo");
+    dealer->hostReal = platform::jsonString(*data, "hostReal");
+    if (!app->saveContext()) {
+        // Not kept: it must not show as added, nor be saved later behind the
+        // user's back.
+        context->deleteObject(dealer);
+        return fail(onFailure, "1", DealerManager::kStoreUnavailable);
+    }
+    if (onSuccess) onSuccess();
+}
+
+}  // namespace
+
+bool DealerManager::isStoreAvailable() {
+    return fetchDealers(appDelegate().get()).has_value();
+}
+
+std::shared_ptr<EtyDealer> DealerManager::getCurrentSelectedDealer() {
+    auto app = appDelegate();
+    auto selected = fetchDealers(app.get(), [](const EtyDealer& d) { return d.isSelected; });
+    if (!selected) return nullptr;
+    if (!selected->empty()) return selected->front();
+    auto all = fetchDealers(app.get());
+    if (!all || all->empty()) return nullptr;
+    auto first = all->front();
+    setCurrentSelectedDealerWithDealerKey(first->dealerKey);
+    return first;
+}
+
+void DealerManager::searchDelaerWithURL(const std::string& url, KAVDoneBlock onSuccess,
+                                        KAVFailureBlock onFailure) {
+    std::weak_ptr<AppDelegate> weakApp = appDelegate();
+    httpQuery::asynGetWithUrl(
+        url,
+        [weakApp, onSuccess, onFailure](const std::string& body) {
+            auto app = weakApp.lock();
+            if (!app) return fail(onFailure, "1", kStoreUnavailable);
+            addDealerFromReply(app, body, onSuccess, onFailure);
+        },
+        [onFailure](const std::string&, const std::string&) {
+            fail(onFailure, "1", kLookupFailed);
+        });
+}
+
+std::shared_ptr<EtyDealer> DealerManager::getEtyDealerWithDealerKey(const std::string& dealerKey) {
+    auto found = fetchDealers(appDelegate().get(),
+                              [&](const EtyDealer& d) { return d.dealerKey == dealerKey; });
+    return found && !found->empty() ? found->front() : nullptr;
+}
+
+std::optional<std::vector<std::shared_ptr<EtyDealer>>> DealerManager::getLocalDealerArray() {
+    return fetchDealers(appDelegate().get());
+}
+
+void DealerManager::setCurrentSelectedDealerWithDealerKey(const std::string& dealerKey) {
+    auto app = appDelegate();
+    auto all = fetchDealers(app.get());
+    if (!all) return;
+    for (const auto& dealer : *all)
+        dealer->isSelected = dealer->dealerKey == dealerKey;
+    app->saveContext();
+}

@@ -1,0 +1,301 @@
+#include "app/ScriptRunner.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "platform/Files.h"
+#include "platform/RunLoop.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Window.h"
+
+using platform::ui::CGPointMake;
+using platform::ui::UIDriver;
+using platform::ui::UIView;
+using platform::ui::UIWindow;
+
+namespace {
+
+// Real time given to other threads (network, downloads) between the steps of
+// a wait on a virtual clock.
+constexpr double kVirtualStep = 0.05;
+constexpr double kRealSlice = 0.002;
+
+std::optional<double> number(const std::string& word) {
+    if (word.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(word.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// Runs the main run loop until the predicate holds or `seconds` have passed
+// on its clock; the predicate's last answer.
+bool runUntil(const std::function<bool()>& predicate, double seconds) {
+    auto& loop = platform::RunLoop::main();
+    if (!loop.virtualClock()) {
+        loop.drain();
+        return predicate() || loop.runUntil(predicate, seconds);
+    }
+    for (double waited = 0;; waited += kVirtualStep) {
+        loop.drain();
+        if (predicate()) return true;
+        if (waited >= seconds) return false;
+        loop.runUntil(predicate, kRealSlice);
+        loop.advance(kVirtualStep);
+    }
+}
+
+// The front-most visible view that shows exactly the text: the front-most
+// window first, and in it the view drawn last.
+UIView* frontMostWithText(const std::string& text) {
+    auto windows = UIWindow::visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        auto found = UIDriver::viewsWithText(text, *it);
+        if (!found.empty()) return found.back();
+    }
+    return nullptr;
+}
+
+UIView* frontMostWithTag(long tag) {
+    auto windows = UIWindow::visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        UIView* last = nullptr;
+        UIDriver::forEachView(*it, [&](UIView* v) {
+            if (v->tag() == tag && UIDriver::isVisible(v)) last = v;
+        });
+        if (last) return last;
+    }
+    return nullptr;
+}
+
+// The text `type` sends: "\b" deletes, "\n" is the return key, "\\" is one
+// backslash; anything else as written.
+std::string typed(const std::string& word) {
+    std::string out;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (word[i] == '\\' && i + 1 < word.size()) {
+            const char next = word[i + 1];
+            if (next == 'b' || next == 'n' || next == '\\') {
+                out += next == 'b' ? '\b' : next == 'n' ? '\n' : '\\';
+                ++i;
+                continue;
+            }
+        }
+        out += word[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+ScriptRunner::Words ScriptRunner::split(const std::string& line) {
+    Words result;
+    size_t end = line.size();
+    std::string word;
+    bool inWord = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '#') {
+            end = i;
+            break;
+        }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            if (inWord) result.words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        if (c == '"') {
+            inWord = true;
+            size_t j = i + 1;
+            for (; j < line.size() && line[j] != '"'; ++j) {
+                if (line[j] == '\\' && j + 1 < line.size() &&
+                    (line[j + 1] == '"' || line[j + 1] == '\\')) {
+                    word += line[++j];
+                } else {
+                    word += line[j];
+                }
+            }
+            if (j >= line.size()) {
+                result.error = "unterminated quote";
+                end = line.size();
+                break;
+            }
+            i = j;
+            continue;
+        }
+        inWord = true;
+        word += c;
+    }
+    if (result.error.empty() && inWord) result.words.push_back(std::move(word));
+    const std::string text = line.substr(0, end);
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    result.text = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+    return result;
+}
+
+ScriptRunner::ScriptRunner(std::ostream& out, std::filesystem::path shots,
+                           std::function<void()> onQuit)
+    : out_(out), shots_(std::move(shots)), onQuit_(std::move(onQuit)) {}
+
+bool ScriptRunner::runLine(const std::string& line) {
+    const Words words = split(line);
+    if (words.error.empty() && words.words.empty()) return true;
+    std::optional<std::string> why =
+        words.error.empty() ? execute(words.words) : std::optional<std::string>(words.error);
+    if (why)
+        out_ << "fail " << words.text << ": " << *why << "\n";
+    else
+        out_ << "ok " << words.text << "\n";
+    out_.flush();
+    return !why;
+}
+
+bool ScriptRunner::run(std::istream& script) {
+    std::string line;
+    while (!quit_ && std::getline(script, line))
+        if (!runLine(line)) return false;
+    return true;
+}
+
+std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>& w) {
+    const std::string& command = w[0];
+    const size_t args = w.size() - 1;
+    const auto usage = [&](const char* form) { return std::string("usage: ") + form; };
+    // The seconds argument at `index`, or `fallback` when it is not given.
+    const auto seconds = [&](size_t index, double fallback) -> std::optional<double> {
+        if (w.size() <= index) return fallback;
+        auto value = number(w[index]);
+        if (!value || *value < 0) return std::nullopt;
+        return value;
+    };
+    const auto point = [&](size_t index) -> std::optional<platform::ui::CGPoint> {
+        auto x = number(w[index]);
+        auto y = number(w[index + 1]);
+        if (!x || !y) return std::nullopt;
+        return CGPointMake(*x, *y);
+    };
+    platform::RunLoop::main().drain();
+
+    if (command == "wait") {
+        auto s = args == 1 ? seconds(1, 0) : std::nullopt;
+        if (!s) return usage("wait SECONDS");
+        UIDriver::advance(*s);
+        return std::nullopt;
+    }
+    if (command == "wait-text" || command == "wait-gone") {
+        const bool gone = command == "wait-gone";
+        auto s = args == 1 || args == 2 ? seconds(2, kDefaultWait) : std::nullopt;
+        if (!s) return usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
+        const std::string& text = w[1];
+        const bool done =
+            runUntil([&] { return (frontMostWithText(text) == nullptr) == gone; }, *s);
+        if (done) return std::nullopt;
+        std::ostringstream why;
+        why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s
+            << " s";
+        return why.str();
+    }
+    if (command == "expect-text" || command == "expect-no-text") {
+        if (args != 1)
+            return usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
+        const bool shown = frontMostWithText(w[1]) != nullptr;
+        if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
+        if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
+        return std::nullopt;
+    }
+    if (command == "tap") {
+        if (args != 1) return usage("tap TEXT");
+        UIView* view = frontMostWithText(w[1]);
+        if (!view) return "no visible view shows \"" + w[1] + "\"";
+        UIDriver::tap(view);
+        return std::nullopt;
+    }
+    if (command == "tap-tag") {
+        auto tag = args == 1 ? number(w[1]) : std::nullopt;
+        if (!tag || *tag != std::floor(*tag)) return usage("tap-tag N");
+        UIView* view = frontMostWithTag(static_cast<long>(*tag));
+        if (!view) return "no visible view has tag " + w[1];
+        UIDriver::tap(view);
+        return std::nullopt;
+    }
+    if (command == "tap-at") {
+        auto p = args == 2 ? point(1) : std::nullopt;
+        if (!p) return usage("tap-at X Y");
+        UIDriver::tapAt(*p);
+        return std::nullopt;
+    }
+    if (command == "type") {
+        if (args != 1) return usage("type TEXT");
+        if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
+        UIDriver::typeText(typed(w[1]));
+        return std::nullopt;
+    }
+    if (command == "drag") {
+        auto from = args == 4 || args == 5 ? point(1) : std::nullopt;
+        auto to = from ? point(3) : std::nullopt;
+        auto s = to ? seconds(5, 0.3) : std::nullopt;
+        if (!s) return usage("drag X1 Y1 X2 Y2 [SECONDS]");
+        UIDriver::drag(*from, *to, *s);
+        return std::nullopt;
+    }
+    if (command == "pinch") {
+        auto center = args == 4 ? point(1) : std::nullopt;
+        auto from = center ? number(w[3]) : std::nullopt;
+        auto to = center ? number(w[4]) : std::nullopt;
+        if (!from || !to || *from <= 0 || *to <= 0) return usage("pinch X Y FROM TO");
+        UIDriver::pinch(*center, *from, *to);
+        return std::nullopt;
+    }
+    if (command == "long-press") {
+        auto p = args == 2 || args == 3 ? point(1) : std::nullopt;
+        auto s = p ? seconds(3, 1.0) : std::nullopt;
+        if (!s) return usage("long-press X Y [SECONDS]");
+        UIDriver::longPress(*p, *s);
+        return std::nullopt;
+    }
+    if (command == "shake") {
+        if (args != 0) return usage("shake");
+        UIDriver::shake();
+        return std::nullopt;
+    }
+    if (command == "rotate") {
+        using platform::ui::UIDeviceOrientation;
+        const std::string to = args == 1 ? w[1] : "";
+        if (to == "portrait")
+            UIDriver::rotate(UIDeviceOrientation::Portrait);
+        else if (to == "left")
+            UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
+        else if (to == "right")
+            UIDriver::rotate(UIDeviceOrientation::LandscapeRight);
+        else
+            return usage("rotate portrait|left|right");
+        return std::nullopt;
+    }
+    if (command == "dump") {
+        if (args != 0) return usage("dump");
+        out_ << "dump begin\n" << UIDriver::dumpViewTree() << "dump end\n";
+        return std::nullopt;
+    }
+    if (command == "shot") {
+        if (args != 1) return usage("shot NAME");
+        const std::string file = w[1] + ".png";
+        // Names come from scripts written anywhere: a plain file name only.
+        if (!platform::files::isSafeName(file)) return "NAME must be a plain file name";
+        platform::files::makeDirectories(shots_);
+        const auto path = shots_ / file;
+        if (!UIDriver::renderPNG(path, kShotScale)) return "cannot write " + path.string();
+        return std::nullopt;
+    }
+    if (command == "quit") {
+        if (args != 0) return usage("quit");
+        quit_ = true;
+        if (onQuit_) onQuit_();
+        return std::nullopt;
+    }
+    return "unknown command " + command;
+}

@@ -1,0 +1,139 @@
+#include "app/TraderProgram.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "app/ScriptRunner.h"
+#include "platform/RunLoop.h"
+#include "platform/ui/Desktop.h"
+
+namespace kavtrader {
+
+std::string usage() {
+    return "usage: kav-trader [--window | --headless] [--script FILE|-] [--shots DIR]\n"
+           "  --window     open the desktop window (needs a display)\n"
+           "  --headless   run without a display\n"
+           "  --script F   drive the application with the commands of F (- reads them\n"
+           "               from standard input); runs headless\n"
+           "  --shots DIR  where the script's `shot` writes its pictures (default: .)\n"
+           "exit status: 0 done, 1 a script command failed, 2 bad arguments or an\n"
+           "unreadable script, 3 --window without a display\n";
+}
+
+std::variant<Options, std::string> parseArguments(const std::vector<std::string>& args) {
+    Options options;
+    bool window = false, headless = false, shots = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            options.help = true;
+        } else if (a == "--window") {
+            window = true;
+        } else if (a == "--headless") {
+            headless = true;
+        } else if (a == "--script" || a == "--shots") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
+            (a == "--script" ? options.script : options.shots) = args[++i];
+            shots = shots || a == "--shots";
+        } else {
+            return "unknown argument " + a;
+        }
+    }
+    if (window && headless) return "--window and --headless exclude each other";
+    // The script drives the headless driver; a window cannot be driven by it.
+    if (window && !options.script.empty()) return "--script runs headless; leave out --window";
+    if (shots && options.script.empty()) return "--shots needs --script";
+    options.display = window                                ? Display::Window
+                      : headless || !options.script.empty() ? Display::Headless
+                                                            : Display::Automatic;
+    return options;
+}
+
+namespace {
+
+// SIGINT and SIGTERM end the application the way closing it does: the main
+// run loop stops and the termination callbacks run. The signals are blocked
+// in every thread and taken by one thread of their own.
+void stopOnSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set] {
+        int signal = 0;
+        if (sigwait(&set, &signal) == 0)
+            platform::RunLoop::main().post([] { platform::RunLoop::main().stop(); });
+    }).detach();
+}
+
+int runScript(const Options& options,
+              const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    std::ifstream file;
+    if (options.script != "-") {
+        file.open(options.script);
+        if (!file) {
+            std::cerr << "kav-trader: cannot read " << options.script << "\n";
+            return kExitUsage;
+        }
+    }
+    std::istream& script = options.script == "-" ? std::cin : file;
+    platform::RunLoop::main().adoptCurrentThread();
+    auto& app = platform::ui::UIApplication::sharedApplication();
+    app.launch(make());
+    bool terminated = false;
+    ScriptRunner runner(std::cout, options.shots, [&] {
+        app.terminate();
+        terminated = true;
+    });
+    const bool ok = runner.run(script);
+    if (!terminated) app.terminate();
+    return ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int run(int argc, char** argv,
+        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = parseArguments(args);
+    if (auto* why = std::get_if<std::string>(&parsed)) {
+        std::cerr << "kav-trader: " << *why << "\n" << usage();
+        return kExitUsage;
+    }
+    const Options options = std::get<Options>(parsed);
+    if (options.help) {
+        std::cout << usage();
+        return kExitOk;
+    }
+    if (!options.script.empty()) return runScript(options, make);
+
+    bool window = false;
+    if (options.display == Display::Window) {
+        if (!platform::ui::DesktopWindow::displayAvailable()) {
+            std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
+            return kExitNoDisplay;
+        }
+        window = true;
+    } else if (options.display == Display::Automatic) {
+        window = platform::ui::DesktopWindow::displayAvailable();
+    }
+    // The platform's start reads its own switch from the arguments and the
+    // environment: hand it exactly the choice made here.
+    unsetenv("KAV_WINDOW");
+    std::string program = argc > 0 ? argv[0] : "kav-trader";
+    std::string windowFlag = "--window";
+    std::vector<char*> platformArgs{program.data()};
+    if (window) platformArgs.push_back(windowFlag.data());
+    platformArgs.push_back(nullptr);
+    stopOnSignals();
+    return platform::ui::UIApplicationMain(static_cast<int>(platformArgs.size()) - 1,
+                                           platformArgs.data(), make);
+}
+
+}  // namespace kavtrader

@@ -1,0 +1,300 @@
+// The script runner: how a line is read, each command against a small
+// application on the virtual clock, the output format and where a run stops;
+// and bin/kav-trader itself with a failing script.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/ScriptRunner.h"
+#include "app/TraderProgram.h"
+#include "platform/Files.h"
+#include "platform/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+using kavtest::TempDir;
+using kavtest::VirtualTime;
+
+namespace {
+
+std::vector<std::string> wordsOf(const std::string& line) {
+    return ScriptRunner::split(line).words;
+}
+
+// A screen with a caption, a button whose effect shows 2 s after the tap, a
+// text field and a second "确定" under an alert-level window.
+class Screen : public UIViewController, public UITextFieldDelegate {
+  public:
+    std::shared_ptr<UILabel> caption;
+    std::shared_ptr<UITextField> field;
+    int returns = 0;
+    int mainConfirms = 0;
+    platform::Timer later;
+
+    void viewDidLoad() override {
+        view()->setBackgroundColor(UIColor::grey255(30));
+        caption = std::make_shared<UILabel>(CGRectMake(20, 40, 280, 30));
+        caption->setText("你好");
+        caption->setTextColor(UIColor::whiteColor());
+        view()->addSubview(caption);
+        auto button = std::make_shared<UIButton>(CGRectMake(20, 100, 120, 40));
+        button->setTitle("按钮", UIControlStateNormal);
+        button->setTag(7);
+        button->addTarget(
+            [this](UIControl*, UIEvent*) {
+                later = platform::Timer::schedule(2, false, [this] { caption->setText("已按"); });
+            },
+            UIControlEventTouchUpInside);
+        view()->addSubview(button);
+        auto confirm = std::make_shared<UIButton>(CGRectMake(20, 300, 120, 40));
+        confirm->setTitle("确定", UIControlStateNormal);
+        confirm->addTarget([this](UIControl*, UIEvent*) { ++mainConfirms; },
+                           UIControlEventTouchUpInside);
+        view()->addSubview(confirm);
+        field = std::make_shared<UITextField>(CGRectMake(20, 160, 200, 36));
+        field->setTag(30);
+        field->delegate = weakSelf<UITextFieldDelegate>();
+        view()->addSubview(field);
+    }
+    bool textFieldShouldReturn(UITextField*) override {
+        ++returns;
+        return true;
+    }
+};
+
+class ScriptRunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        window->setRootViewController(screen);
+        window->makeKeyAndVisible();
+        time.drain();
+    }
+    void TearDown() override {
+        screen->later.invalidate();
+        window.reset();
+        time.drain();
+    }
+    // Runs the script; the lines it printed.
+    std::string run(const std::string& script, bool* ok = nullptr) {
+        std::istringstream in(script);
+        std::ostringstream out;
+        ScriptRunner runner(out, shots.path(), [&] { ++quits; });
+        const bool result = runner.run(in);
+        if (ok) *ok = result;
+        return out.str();
+    }
+
+    VirtualTime time;
+    TempDir shots;
+    std::shared_ptr<Screen> screen = std::make_shared<Screen>();
+    std::shared_ptr<UIWindow> window;
+    int quits = 0;
+};
+
+}  // namespace
+
+TEST(ScriptWords, BlanksQuotesEscapesAndComments) {
+    EXPECT_EQ(wordsOf("  tap-at  10 20\t"), (std::vector<std::string>{"tap-at", "10", "20"}));
+    EXPECT_EQ(wordsOf(R"(tap "网络 重连" # a comment)"),
+              (std::vector<std::string>{"tap", "网络 重连"}));
+    EXPECT_EQ(wordsOf(R"(type "say \"hi\" \\ \n")"),
+              (std::vector<std::string>{"type", R"(say "hi" \ \n)"}));
+    EXPECT_EQ(wordsOf(R"(expect-text "#1" x"y z"w)"),
+              (std::vector<std::string>{"expect-text", "#1", "xy zw"}));
+    EXPECT_EQ(wordsOf(R"(tap "")"), (std::vector<std::string>{"tap", ""}));
+    EXPECT_TRUE(wordsOf("   # only a comment").empty());
+    const auto open = ScriptRunner::split(R"(tap "never closed)");
+    EXPECT_EQ(open.error, "unterminated quote");
+    EXPECT_EQ(ScriptRunner::split("  wait 1   # why  ").text, "wait 1");
+}
+
+TEST_F(ScriptRunnerTest, CommandsDriveTheApplicationOnTheClock) {
+    bool ok = false;
+    const std::string out =
+        run("# taps, waits on the clock, keys\n"
+            "\n"
+            "expect-text 你好\n"
+            "tap 按钮\n"
+            "wait 1.5\n"
+            "expect-no-text 已按\n"
+            "wait-text 已按 1\n"
+            "wait-gone 你好\n"
+            "tap-tag 30\n"
+            "type \"ab\\bc \\\\\\\\\\n\"\n"
+            "dump\n"
+            "shot first\n",
+            &ok);
+    EXPECT_TRUE(ok) << out;
+    EXPECT_EQ(screen->caption->text(), "已按");
+    EXPECT_EQ(screen->field->text(), "ac \\");
+    EXPECT_EQ(screen->returns, 1);
+    // Every command reports itself as written, comments and blank lines nothing.
+    std::istringstream lines(out);
+    std::vector<std::string> reports;
+    bool inDump = false;
+    std::string dump;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "dump begin") inDump = true;
+        if (inDump)
+            dump += line + "\n";
+        else
+            reports.push_back(line);
+        if (line == "dump end") inDump = false;
+    }
+    EXPECT_EQ(reports,
+              (std::vector<std::string>{"ok expect-text 你好", "ok tap 按钮", "ok wait 1.5",
+                                        "ok expect-no-text 已按", "ok wait-text 已按 1",
+                                        "ok wait-gone 你好", "ok tap-tag 30",
+                                        R"(ok type "ab\bc \\\\\n")", "ok dump", "ok shot first"}));
+    EXPECT_NE(dump.find("\n  UIView frame="), std::string::npos) << dump;
+    EXPECT_NE(dump.find("UILabel frame={{20, 40}, {280, 30}} text=\"已按\""), std::string::npos)
+        << dump;
+    EXPECT_EQ(dump.substr(dump.size() - 9), "dump end\n");
+    // The picture is the screen at scale 2.
+    auto image = UIImage::imageWithContentsOfFile((shots.path() / "first.png").string());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size().width * image->scale(), 640);
+    EXPECT_EQ(image->size().height * image->scale(), 1136);
+}
+
+TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
+    const auto failing = [&](const std::string& line) {
+        bool ok = true;
+        const std::string out = run(line + "\nexpect-text 你好\n", &ok);
+        EXPECT_FALSE(ok) << line;
+        return out;
+    };
+    // Waits give up after their time, measured on the clock.
+    const double before = platform::clock().now();
+    EXPECT_EQ(failing("wait-text 已按 0.5"),
+              "fail wait-text 已按 0.5: \"已按\" not shown within 0.5 s\n");
+    EXPECT_NEAR(platform::clock().now() - before, 0.5, 0.06);
+    EXPECT_EQ(failing("wait-gone 你好 1"),
+              "fail wait-gone 你好 1: \"你好\" still shown after 1 s\n");
+    EXPECT_EQ(failing("expect-text 再见"),
+              "fail expect-text 再见: no visible view shows \"再见\"\n");
+    EXPECT_EQ(failing("expect-no-text 你好"),
+              "fail expect-no-text 你好: a visible view shows \"你好\"\n");
+    EXPECT_EQ(failing("tap 不在"), "fail tap 不在: no visible view shows \"不在\"\n");
+    EXPECT_EQ(failing("tap-tag 99"), "fail tap-tag 99: no visible view has tag 99\n");
+    EXPECT_EQ(failing("type abc"), "fail type abc: nothing takes the keys\n");
+    EXPECT_EQ(failing("wait -1"), "fail wait -1: usage: wait SECONDS\n");
+    EXPECT_EQ(failing("wait soon"), "fail wait soon: usage: wait SECONDS\n");
+    EXPECT_EQ(failing("tap-at 10"), "fail tap-at 10: usage: tap-at X Y\n");
+    EXPECT_EQ(failing("rotate upside-down"),
+              "fail rotate upside-down: usage: rotate portrait|left|right\n");
+    EXPECT_EQ(failing("shot ../escape"), "fail shot ../escape: NAME must be a plain file name\n");
+    EXPECT_EQ(failing("fly away"), "fail fly away: unknown command fly\n");
+    EXPECT_EQ(failing("tap \"open"), "fail tap \"open: unterminated quote\n");
+    EXPECT_FALSE(std::filesystem::exists(shots.path().parent_path() / "escape.png"));
+
+    // quit ends the application and the run, and nothing after it runs.
+    bool ok = false;
+    EXPECT_EQ(run("quit\ntap 按钮\n", &ok), "ok quit\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(screen->later.isValid());
+}
+
+TEST_F(ScriptRunnerTest, TapReachesTheFrontMostView) {
+    auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 160));
+    alert->setWindowLevel(UIWindowLevelAlert);
+    int alertConfirms = 0;
+    auto confirm = std::make_shared<UIButton>(CGRectMake(20, 100, 200, 40));
+    confirm->setTitle("确定", UIControlStateNormal);
+    confirm->addTarget([&](UIControl*, UIEvent*) { ++alertConfirms; }, UIControlEventTouchUpInside);
+    alert->addSubview(confirm);
+    alert->makeKeyAndVisible();
+    bool ok = false;
+    run("tap 确定\n", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(alertConfirms, 1);
+    EXPECT_EQ(screen->mainConfirms, 0);
+    alert.reset();
+    run("tap 确定\n", &ok);
+    EXPECT_EQ(screen->mainConfirms, 1);
+}
+
+// ---- the program ------------------------------------------------------------
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;  // standard output only
+};
+
+ProgramRun runProgram(const std::string& arguments, const std::string& script) {
+    TempDir dir;
+    std::ofstream(dir / "script.kav") << script;
+    const std::string command = (kavtest::binDir() / "kav-trader").string() + " " + arguments +
+                                " 2>" + (dir / "err").string() + " <" +
+                                (dir / "script.kav").string();
+    ProgramRun result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace
+
+TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
+    auto run = runProgram("--headless --script -", "wait 0.2\nexpect-text \"没有 这个\"\nwait 5\n");
+    EXPECT_EQ(run.status, kavtrader::kExitFailed);
+    EXPECT_EQ(run.out,
+              "ok wait 0.2\nfail expect-text \"没有 这个\": no visible view shows \"没有 这个\"\n");
+
+    run = runProgram("--script -", "wait 0.1\n# done\n");
+    EXPECT_EQ(run.status, kavtrader::kExitOk);
+    EXPECT_EQ(run.out, "ok wait 0.1\n");
+
+    run = runProgram("--headless --script /no/such/file", "");
+    EXPECT_EQ(run.status, kavtrader::kExitUsage);
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(TraderProgram, CommandLine) {
+    using kavtrader::Display;
+    using kavtrader::Options;
+    const auto parsed = [](std::vector<std::string> args) {
+        auto r = kavtrader::parseArguments(args);
+        EXPECT_TRUE(std::holds_alternative<Options>(r)) << std::get<std::string>(r);
+        return std::holds_alternative<Options>(r) ? std::get<Options>(r) : Options{};
+    };
+    const auto refused = [](std::vector<std::string> args) {
+        auto r = kavtrader::parseArguments(args);
+        return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "(accepted)";
+    };
+    EXPECT_EQ(parsed({}).display, Display::Automatic);
+    EXPECT_EQ(parsed({"--window"}).display, Display::Window);
+    EXPECT_EQ(parsed({"--headless"}).display, Display::Headless);
+    const Options scripted = parsed({"--script", "tour.kav", "--shots", "out"});
+    EXPECT_EQ(scripted.display, Display::Headless);
+    EXPECT_EQ(scripted.script, "tour.kav");
+    EXPECT_EQ(scripted.shots, "out");
+    EXPECT_EQ(parsed({"--script", "-"}).shots, ".");
+    EXPECT_EQ(refused({"--window", "--headless"}), "--window and --headless exclude each other");
+    EXPECT_EQ(refused({"--window", "--script", "-"}), "--script runs headless; leave out --window");
+    EXPECT_EQ(refused({"--shots", "out"}), "--shots needs --script");
+    EXPECT_EQ(refused({"--script"}), "--script needs a value");
+    EXPECT_EQ(refused({"--fast"}), "unknown argument --fast");
+}
