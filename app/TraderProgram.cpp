@@ -10,7 +10,7 @@
 
 #include "app/ScriptRunner.h"
 #include "platform/RunLoop.h"
-#include "platform/ui/Desktop.h"
+#include "platform/ui/Display.h"
 
 namespace kavtrader {
 
@@ -98,6 +98,18 @@ int runScript(const Options& options,
 
 }  // namespace
 
+namespace {
+
+// A desktop to show the window on, and a display back end linked in to show it.
+bool displayAvailable() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!w || !*w)) return false;
+    return platform::ui::UIDisplayBackendAvailable();
+}
+
+}  // namespace
+
 int run(int argc, char** argv,
         const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -115,13 +127,13 @@ int run(int argc, char** argv,
 
     bool window = false;
     if (options.display == Display::Window) {
-        if (!platform::ui::DesktopWindow::displayAvailable()) {
+        if (!displayAvailable()) {
             std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
             return kExitNoDisplay;
         }
         window = true;
     } else if (options.display == Display::Automatic) {
-        window = platform::ui::DesktopWindow::displayAvailable();
+        window = displayAvailable();
     }
     // The platform's start reads its own switch from the arguments and the
     // environment: hand it exactly the choice made here.

@@ -154,7 +154,7 @@ std::optional<Wave> readWave(const std::string& bytes) {
             wave.samples.resize(count);
             const unsigned char* p = b + body;
             for (size_t i = 0; i < count; ++i, p += width) {
-                float v;
+                float v = 0;
                 if (flt) {
                     uint32_t raw = le32(p);
                     std::memcpy(&v, &raw, sizeof v);

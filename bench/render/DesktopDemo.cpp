@@ -11,7 +11,7 @@
 
 #include "platform/RunLoop.h"
 #include "platform/ui/Control.h"
-#include "platform/ui/Desktop.h"
+#include "platform/ui/Display.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -25,11 +25,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
     platform::RunLoop::main().adoptCurrentThread();
-    if (!DesktopWindow::displayAvailable()) {
+    // The window comes from the display back end this program links.
+    auto desktop = UIDisplayOpen(2);
+    if (!desktop) {
         std::fprintf(stderr, "no display\n");
         return 2;
     }
-    DesktopWindow desktop(2);
 
     auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
     window->setBackgroundColor(UIColor::grey255(30));
@@ -80,12 +81,12 @@ int main(int argc, char** argv) {
     platform::Timer quit;
     if (seconds > 0)
         quit = platform::Timer::schedule(seconds, false, [] { platform::RunLoop::main().stop(); });
-    desktop.run();
+    desktop->run();
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("taps: %d, pans: %d\n", taps, pans);
-    std::printf("frames drawn: %lu, cpu: %.3f s\n", desktop.framesDrawn(),
+    std::printf("frames drawn: %lu, cpu: %.3f s\n", desktop->framesDrawn(),
                 usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
                     usage.ru_stime.tv_usec / 1e6);
     return 0;

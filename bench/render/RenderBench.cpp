@@ -1,7 +1,8 @@
-// Figures for the drawing path: a full screen of 20 table-like rows (seven
-// labels and a separator each) laid out and drawn at scale 2, re-drawn after
-// every label changed, composited again when nothing was redrawn, and the
-// memory one view and one drawn label cost.
+// Figures for the drawing path on a full screen of 20 table-like rows (seven
+// labels and a separator each) at scale 2, as the desktop window draws it:
+// the first frame; a frame in which nothing changed (the goal: no work); a
+// frame after one label changed; after every price changed; after a row
+// moved; the layout pass; and the memory one view and one drawn label cost.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <malloc.h>
@@ -61,12 +62,23 @@ struct Screen {
     }
     ~Screen() { cairo_surface_destroy(surface); }
 
+    // The whole screen afresh.
     void draw() {
         cairo_t* cr = cairo_create(surface);
         cairo_scale(cr, 2, 2);
         UIScreenRenderer::drawScreen(cr, {320, 568});
         cairo_destroy(cr);
         cairo_surface_flush(surface);
+    }
+    // The next frame over the kept one, as the desktop window makes it:
+    // nothing at all when nothing changed, else only what changed.
+    UIScreenRenderer::Frame composite() {
+        if (!UIScreenRenderer::needsFrame()) return {};
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, 2, 2);
+        auto frame = UIScreenRenderer::composite(cr, {320, 568}, 2);
+        cairo_destroy(cr);
+        return frame;
     }
 };
 
@@ -84,9 +96,49 @@ void BM_FirstLayoutAndDraw(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstLayoutAndDraw)->Unit(benchmark::kMillisecond);
 
-void BM_RedrawAfterEveryLabelChanged(benchmark::State& state) {
+void BM_UnchangedFrame(benchmark::State& state) {
+    Screen screen;
+    screen.composite();
+    size_t layers = 0;
+    for (auto _ : state)
+        layers += screen.composite().layersDrawn;
+    state.counters["layers"] =
+        benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_UnchangedFrame);
+
+void BM_OneLabelChanged(benchmark::State& state) {
+    Screen screen;
+    screen.composite();
+    int tick = 0;
+    size_t layers = 0;
+    for (auto _ : state) {
+        ++tick;
+        screen.rows[7].labels[2]->setText("1.0" + std::to_string(8000 + tick % 999));
+        layers += screen.composite().layersDrawn;
+    }
+    state.counters["layers"] =
+        benchmark::Counter(double(layers), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_OneLabelChanged)->Unit(benchmark::kMicrosecond);
+
+// For comparison: the whole screen composited again after one label changed,
+// as every frame was before frames kept what had not changed.
+void BM_OneLabelChangedWholeScreen(benchmark::State& state) {
     Screen screen;
     screen.draw();
+    int tick = 0;
+    for (auto _ : state) {
+        ++tick;
+        screen.rows[7].labels[2]->setText("1.0" + std::to_string(8000 + tick % 999));
+        screen.draw();
+    }
+}
+BENCHMARK(BM_OneLabelChangedWholeScreen)->Unit(benchmark::kMicrosecond);
+
+void BM_EveryPriceChanged(benchmark::State& state) {
+    Screen screen;
+    screen.composite();
     int tick = 0;
     for (auto _ : state) {
         ++tick;
@@ -96,21 +148,21 @@ void BM_RedrawAfterEveryLabelChanged(benchmark::State& state) {
                 price += std::to_string(8000 + (tick + static_cast<int>(k)) % 999);
                 row.labels[k]->setText(price);
             }
-        screen.draw();
+        screen.composite();
     }
 }
-BENCHMARK(BM_RedrawAfterEveryLabelChanged)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EveryPriceChanged)->Unit(benchmark::kMillisecond);
 
-void BM_CompositeWithNothingRedrawn(benchmark::State& state) {
+void BM_OneRowMoved(benchmark::State& state) {
     Screen screen;
-    screen.draw();
+    screen.composite();
+    int tick = 0;
     for (auto _ : state) {
-        screen.rows[0].view->setCenter(
-            {160.0 + static_cast<double>(state.iterations() % 2), kRowHeight / 2});
-        screen.draw();
+        screen.rows[0].view->setCenter({160.0 + (++tick % 2), kRowHeight / 2});
+        screen.composite();
     }
 }
-BENCHMARK(BM_CompositeWithNothingRedrawn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneRowMoved)->Unit(benchmark::kMicrosecond);
 
 void BM_LayoutPassOnly(benchmark::State& state) {
     Screen screen;
@@ -122,6 +174,24 @@ void BM_LayoutPassOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LayoutPassOnly)->Unit(benchmark::kMicrosecond);
+
+// What a frame draws, printed once beside the timings: nothing at all when
+// nothing changed, one label's area when one label changed.
+void printFrameFigures() {
+    Screen screen;
+    screen.composite();
+    const auto idle = screen.composite();
+    screen.rows[7].labels[2]->setText("1.09999");
+    const auto tick = screen.composite();
+    double area = 0;
+    for (auto& r : tick.damage)
+        area += r.size.width * r.size.height;
+    std::printf(
+        "unchanged frame: %zu areas, %zu layers drawn; one label changed: %zu area of "
+        "%.0f square points (the screen has %d), %zu layers drawn\n",
+        idle.damage.size(), idle.layersDrawn, tick.damage.size(), area, 320 * 568,
+        tick.layersDrawn);
+}
 
 size_t heapInUse() {
     struct mallinfo2 mi = mallinfo2();
@@ -170,6 +240,7 @@ int main(int argc, char** argv) {
         cairo_surface_write_to_png(screen.surface,
                                    (std::string(dir) + "/bench-render-rows.png").c_str());
     }
+    printFrameFigures();
     printMemoryPerView();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

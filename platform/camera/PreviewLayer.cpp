@@ -29,13 +29,13 @@ void AVCaptureVideoPreviewLayer::setVideoGravity(const std::string& gravity) {
         return;
     if (gravity == gravity_) return;
     gravity_ = gravity;
-    platform::ui::render::markDirty();
+    invalidateContent();
 }
 
 void AVCaptureVideoPreviewLayer::showFrame(std::shared_ptr<const CapturedFrame> frame) {
     if (!frame || !frame->image) return;
     frame_ = std::move(frame);
-    platform::ui::render::markDirty();
+    invalidateContent();
 }
 
 CGRect AVCaptureVideoPreviewLayer::pictureRect() const {

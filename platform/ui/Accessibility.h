@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // Accessibility notifications. Nothing reads the screen aloud on this
 // platform: every posted notification is kept (the most recent ones) so that
 // the headless driver and the tests can see what a screen announced.

@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // Core-Animation-style animations. Animations never change a layer's model
 // values: they only change what is drawn (the presentation) between their
 // begin and end times on the main run loop's clock, so tests step them with

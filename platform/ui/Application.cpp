@@ -6,8 +6,8 @@
 
 #include "platform/Dispatch.h"
 #include "platform/RunLoop.h"
-#include "platform/ui/Desktop.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/Display.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -178,13 +178,14 @@ int UIApplicationMain(int argc, char** argv,
         wantWindow = true;
     auto& loop = RunLoop::main();
     loop.adoptCurrentThread();
-    std::unique_ptr<DesktopWindow> desktop;
-    if (wantWindow && DesktopWindow::displayAvailable())
-        desktop = std::make_unique<DesktopWindow>(2);
+    // The window comes from the display back end linked into the program,
+    // when there is one and a desktop to show it on.
+    std::unique_ptr<UIDisplay> display;
+    if (wantWindow) display = UIDisplayOpen(2);
     auto& app = UIApplication::sharedApplication();
     app.launch(makeDelegate ? makeDelegate() : std::make_shared<UIApplicationDelegate>());
-    if (desktop && desktop->isOpen())
-        desktop->run();
+    if (display)
+        display->run();
     else
         loop.run();
     app.terminate();

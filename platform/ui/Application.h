@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -103,8 +107,9 @@ class UIApplication : public UIResponder {
 
 // The application's main: makes the delegate, launches it and runs the main
 // run loop until RunLoop::main().stop(); then tells the delegate it will
-// terminate. "--window" (or KAV_WINDOW=1) shows the desktop window when a
-// display exists; otherwise the application runs headless.
+// terminate. "--window" (or KAV_WINDOW=1) shows the screens in the desktop
+// window when the program links the display back end and a desktop exists;
+// otherwise the application runs headless.
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate);
 

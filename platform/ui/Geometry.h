@@ -1,5 +1,8 @@
 #pragma once
 
+// Plain values, safe on any thread. Everything else of the UI layer belongs to
+// the main thread (platform/MainThread.h).
+
 // Points, sizes, rectangles and transforms of the UI layer. Coordinates are
 // floating-point points with y growing downward; the window maps points to
 // pixels with the screen's scale factor.

@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Transaction.h"
+#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/detail/LayerSetters.h"
 #include "platform/ui/detail/Perspective.h"
 #include "platform/ui/detail/TransactionStack.h"
@@ -17,11 +19,19 @@ namespace platform::ui {
 
 namespace {
 
-bool gDirty = true;
 size_t gActiveAnimations = 0;
+size_t gLayersDrawn = 0;
 // The layer being drawn flat into its own picture for a perspective
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
+
+// Properties whose change alters only the look inside the layer's area.
+bool changesLookOnly(const char* keyPath) {
+    for (const char* k : {"backgroundColor", "cornerRadius", "borderWidth", "borderColor",
+                          "strokeStart", "strokeEnd"})
+        if (std::strcmp(keyPath, k) == 0) return true;
+    return false;
+}
 
 bool isFillForwards(const std::string& m) {
     return m == kCAFillModeForwards || m == kCAFillModeBoth;
@@ -133,17 +143,11 @@ UIBezierPath roundedBounds(const CGRect& b, double radius) {
 
 }  // namespace
 
-namespace render {
-void markDirty() {
-    gDirty = true;
+namespace detail::compositor {
+size_t& layersDrawn() {
+    return gLayersDrawn;
 }
-bool isDirty() {
-    return gDirty;
-}
-void clearDirty() {
-    gDirty = false;
-}
-}  // namespace render
+}  // namespace detail::compositor
 
 namespace animation {
 size_t activeCount() {
@@ -178,8 +182,13 @@ CGAffineTransform CALayerState::toSuperlayer() const {
 CALayer::CALayer() = default;
 
 CALayer::~CALayer() {
-    for (auto& sub : sublayers_)
+    if (registeredAnimating_) detail::compositor::setAnimating(this, false);
+    // Where the tree was drawn is drawn again; the sublayers lay inside it.
+    if (!superlayer_ && !CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+    for (auto& sub : sublayers_) {
         sub->superlayer_ = nullptr;
+        sub->drawnExtent_ = CGRectNull;
+    }
     for (auto& rec : animations_) {
         if (!rec->ended) --gActiveAnimations;
         if (rec->ended) continue;
@@ -192,11 +201,35 @@ CALayer::~CALayer() {
             });
     }
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
-    render::markDirty();
+}
+
+void CALayer::markPathToRoot() {
+    detail::compositor::requestFrame();
+    for (CALayer* l = superlayer_; l && !l->descendantDirty_; l = l->superlayer_)
+        l->descendantDirty_ = true;
+}
+
+void CALayer::invalidateContent() {
+    contentDirty_ = true;
+    markPathToRoot();
+}
+
+void CALayer::invalidateGeometry() {
+    // The area last drawn goes at once (later changes may move the layer
+    // again); the area it comes to is known at the next frame.
+    if (!geometryDirty_) {
+        if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+        geometryDirty_ = true;
+    }
+    markPathToRoot();
 }
 
 void CALayer::willChange(const char* keyPath) {
-    render::markDirty();
+    KAV_ASSERT_MAIN_THREAD();
+    if (changesLookOnly(keyPath))
+        invalidateContent();
+    else
+        invalidateGeometry();
     auto& stack = detail::transactionStack();
     if (delegate_ && superlayer_) {
         // A view's layer animates only inside a view animation block, and
@@ -238,8 +271,9 @@ void CALayer::setPosition(CGPoint p) {
     KAV_LAYER_SET("position", position, p);
 }
 void CALayer::setAnchorPoint(CGPoint p) {
+    KAV_ASSERT_MAIN_THREAD();
     if (model_.anchorPoint == p) return;
-    render::markDirty();
+    invalidateGeometry();
     model_.anchorPoint = p;
 }
 void CALayer::setTransform(const CATransform3D& t) {
@@ -265,8 +299,9 @@ void CALayer::setOpacity(double o) {
     KAV_LAYER_SET("opacity", opacity, o);
 }
 void CALayer::setHidden(bool h) {
+    KAV_ASSERT_MAIN_THREAD();
     if (model_.hidden == h) return;
-    render::markDirty();
+    invalidateGeometry();
     model_.hidden = h;
 }
 void CALayer::setBackgroundColor(const UIColor& c) {
@@ -282,8 +317,9 @@ void CALayer::setBorderColor(const UIColor& c) {
     KAV_LAYER_SET("borderColor", borderColor, c);
 }
 void CALayer::setMasksToBounds(bool m) {
+    KAV_ASSERT_MAIN_THREAD();
     if (masksToBounds_ == m) return;
-    render::markDirty();
+    invalidateGeometry();
     masksToBounds_ = m;
 }
 void CALayer::setShadowColor(const UIColor& c) {
@@ -302,8 +338,9 @@ void CALayer::setShadowPath(CGPathRef p) {
     KAV_LAYER_SET("shadowPath", shadowPath, p);
 }
 void CALayer::setContents(UIImagePtr image) {
+    KAV_ASSERT_MAIN_THREAD();
     contents_ = std::move(image);
-    render::markDirty();
+    invalidateContent();
 }
 
 void CALayer::addSublayer(const CALayerPtr& layer) {
@@ -311,6 +348,7 @@ void CALayer::addSublayer(const CALayerPtr& layer) {
 }
 
 void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!layer || layer.get() == this) return;
     CALayerPtr keep = layer;
     if (layer->superlayer_ == this) {
@@ -324,7 +362,8 @@ void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, size_t index) {
     index = std::min(index, sublayers_.size());
     sublayers_.insert(sublayers_.begin() + static_cast<long>(index), keep);
     keep->superlayer_ = this;
-    render::markDirty();
+    // Added or moved in the order: drawn again where it now stands.
+    keep->invalidateGeometry();
 }
 
 void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayer* sibling) {
@@ -343,6 +382,7 @@ void CALayer::insertSublayerAbove(const CALayerPtr& layer, const CALayer* siblin
 }
 
 void CALayer::removeFromSuperlayer() {
+    KAV_ASSERT_MAIN_THREAD();
     CALayer* parent = superlayer_;
     if (!parent) return;
     superlayer_ = nullptr;
@@ -352,7 +392,9 @@ void CALayer::removeFromSuperlayer() {
         CALayerPtr keep = *it;  // may be the last owner: erase before it goes
         subs.erase(it);
     }
-    render::markDirty();
+    if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
+    drawnExtent_ = CGRectNull;
+    detail::compositor::requestFrame();
 }
 
 CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* other) const {
@@ -398,8 +440,9 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
 }
 
 void CALayer::setNeedsDisplay() {
+    KAV_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
-    render::markDirty();
+    invalidateContent();
 }
 
 void CALayer::drawInContext(Canvas&) {}
@@ -412,6 +455,7 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, const std::string& k
 
 void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::string& keyIn,
                                    bool blocks) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!animation) return;
     auto anim = animation->copy();
     const std::string keyPath = anim->keyPathValue();
@@ -452,7 +496,8 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
                 auto& r = *list[i];
                 r.ended = true;
                 --gActiveAnimations;
-                render::markDirty();
+                self->invalidateGeometry();
+                self->animationsChanged();
                 auto stop = r.anim->didStop;
                 auto group = r.group;
                 r.group.reset();
@@ -464,7 +509,8 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
     });
     ++gActiveAnimations;
     animations_.push_back(std::move(rec));
-    render::markDirty();
+    invalidateGeometry();
+    animationsChanged();
     if (anim->didStart) {
         auto start = anim->didStart;
         dispatch::async_main(start);
@@ -475,9 +521,10 @@ void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
     std::unique_ptr<AnimationRecord> rec = std::move(animations_[index]);
     animations_.erase(animations_.begin() + static_cast<long>(index));
     rec->endTimer.invalidate();
-    render::markDirty();
+    invalidateGeometry();
+    if (!rec->ended) --gActiveAnimations;
+    animationsChanged();
     if (rec->ended) return;
-    --gActiveAnimations;
     auto stop = rec->anim->didStop;
     if (stop) {
         if (fromTimer)
@@ -489,6 +536,7 @@ void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
 }
 
 void CALayer::removeAnimationForKey(const std::string& key) {
+    KAV_ASSERT_MAIN_THREAD();
     for (size_t i = 0; i < animations_.size(); ++i) {
         if (animations_[i]->key == key) {
             stopRecord(i, false, false);
@@ -554,6 +602,95 @@ AnimValue CALayer::presentationValueForKeyPath(const std::string& keyPath) const
     return getKeyPath(presentation(), keyPath);
 }
 
+void CALayer::animationsChanged() {
+    const bool animating = std::any_of(animations_.begin(), animations_.end(),
+                                       [](const auto& r) { return !r->ended; });
+    if (animating == registeredAnimating_) return;
+    registeredAnimating_ = animating;
+    detail::compositor::setAnimating(this, animating);
+}
+
+const CALayerState& CALayer::drawnState(CALayerState& scratch) const {
+    if (animations_.empty()) return model_;
+    scratch = presentation();
+    return scratch;
+}
+
+// ---- screen bookkeeping -------------------------------------------------
+
+CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
+    CGRect area = s.bounds;
+    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
+        CGRect shape = s.shadowPath ? s.shadowPath->bounds() : s.bounds;
+        if (!CGRectIsNull(shape)) {
+            // The blur spreads up to two radii, and a pixel more.
+            const double spread = std::fabs(s.shadowRadius) * 2 + 2;
+            shape = CGRectOffset(shape, s.shadowOffset.width, s.shadowOffset.height);
+            area = CGRectUnion(area, CGRectInset(shape, -spread, -spread));
+        }
+    }
+    return area;
+}
+
+CGRect CALayer::projectedArea(const CALayerState& s,
+                              const CGAffineTransform& superlayerToScreen) const {
+    const CGRect area = ownDrawnArea(s);
+    const CGPoint corners[4] = {area.origin,
+                                {CGRectGetMaxX(area), area.origin.y},
+                                {area.origin.x, CGRectGetMaxY(area)},
+                                {CGRectGetMaxX(area), CGRectGetMaxY(area)}};
+    CGRect out = CGRectNull;
+    for (const CGPoint& c : corners) {
+        CGPoint p;
+        // A corner at or behind the eye: the whole screen, to be safe.
+        if (!detail::projectLayerPoint(s, c, p)) return CGRectMake(-1e6, -1e6, 2e6, 2e6);
+        p = CGPointApplyAffineTransform(p, superlayerToScreen);
+        out = CGRectUnion(out, CGRectMake(p.x, p.y, 0, 0));
+    }
+    // Two points more for the edges of the strips.
+    return CGRectInset(out, -2, -2);
+}
+
+void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
+                                     bool coveredByAncestor) {
+    const bool recompute = coveredByAncestor || geometryDirty_;
+    if (!recompute && !contentDirty_ && !descendantDirty_) return;
+    const bool damageWhole = geometryDirty_ && !coveredByAncestor;
+    const bool lookChanged = contentDirty_;
+    contentDirty_ = geometryDirty_ = descendantDirty_ = false;
+    CALayerState scratch;
+    const CALayerState& s = drawnState(scratch);
+    if (s.hidden || s.opacity <= 0.001) {
+        // Not drawn. Marks below stay where they are: showing the layer
+        // again marks its geometry, which recomputes everything below.
+        drawnExtent_ = CGRectNull;
+        return;
+    }
+    const CGAffineTransform toScreen =
+        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    if (detail::hasPerspective(s.transform)) {
+        // Drawn flat with its sublayers into a picture of its own area, then
+        // projected: the projected area is all it covers.
+        drawnExtent_ = projectedArea(s, superlayerToScreen);
+        if (lookChanged && !recompute) detail::compositor::addDamage(drawnExtent_);
+        for (auto& sub : sublayers_)
+            sub->updateCompositedExtent(toScreen, true);
+        if (damageWhole) detail::compositor::addDamage(drawnExtent_);
+        return;
+    }
+    const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
+    if (lookChanged && !recompute) detail::compositor::addDamage(own);
+    CGRect below = CGRectNull;
+    for (auto& sub : sublayers_) {
+        sub->updateCompositedExtent(toScreen, recompute);
+        below = CGRectUnion(below, sub->drawnExtent_);
+    }
+    if (masksToBounds_ && !CGRectIsNull(below))
+        below = CGRectIntersection(below, CGRectApplyAffineTransform(s.bounds, toScreen));
+    drawnExtent_ = CGRectUnion(own, below);
+    if (damageWhole) detail::compositor::addDamage(drawnExtent_);
+}
+
 // ---- drawing ------------------------------------------------------------
 
 void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
@@ -604,9 +741,12 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     }
 }
 
-void CALayer::render(cairo_t* cr) {
-    const CALayerState s = presentation();
+void CALayer::render(cairo_t* cr, const CGRect* cull) {
+    if (cull && !CGRectIntersectsRect(drawnExtent_, *cull)) return;
+    CALayerState scratch;
+    const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) return;
+    ++gLayersDrawn;
     if (gDrawingFlat != this && detail::hasPerspective(s.transform)) {
         detail::renderInPerspective(cr, s, [this](cairo_t* flat) {
             const CALayer* outer = gDrawingFlat;
@@ -644,7 +784,7 @@ void CALayer::render(cairo_t* cr) {
     renderContent(cr, s);
     for (size_t i = 0; i < sublayers_.size(); ++i) {
         CALayerPtr sub = sublayers_[i];
-        sub->render(cr);
+        sub->render(cr, cull);
     }
     cairo_restore(cr);
     if (s.borderWidth > 0 && !s.borderColor.isClear()) {

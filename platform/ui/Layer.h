@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -67,6 +71,11 @@ class CALayerDelegate {
 // Property changes of a free-standing layer animate implicitly for 0.25 s
 // unless a transaction disables actions; changes of a view's layer animate
 // only inside a view animation block.
+//
+// Every change tells the screen what to draw again: a change of the look
+// (colours, content) the layer's own area, a change of geometry or
+// visibility the area the layer and its sublayers covered and the area they
+// cover now. A frame with no change draws nothing (UIScreenRenderer).
 class CALayer : public std::enable_shared_from_this<CALayer> {
   public:
     static CALayerPtr layer() { return std::make_shared<CALayer>(); }
@@ -151,6 +160,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setDelegate(CALayerDelegate* d) {
         delegate_ = d;
         needsDisplay_ = d != nullptr;
+        invalidateContent();
     }
 
     // Animations.
@@ -172,8 +182,23 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     AnimValue presentationValueForKeyPath(const std::string& keyPath) const;
 
     // Draws the layer and its sublayers into a cairo context whose user space
-    // is the superlayer's coordinates.
-    void render(cairo_t* cr);
+    // is the superlayer's coordinates. With `cull` (screen points), layers
+    // whose area on the screen misses it are skipped; the areas must be
+    // current (UIScreenRenderer::composite brings them up to date).
+    void render(cairo_t* cr, const CGRect* cull = nullptr);
+
+    // Screen bookkeeping (UIScreenRenderer). The area of the screen (points)
+    // the layer and its sublayers covered when last composited; null when
+    // not drawn.
+    CGRect compositedExtent() const { return drawnExtent_; }
+    // The layer and its sublayers are drawn again at the next frame (a
+    // window came to the front).
+    void setNeedsComposite() { invalidateGeometry(); }
+    // Brings the screen areas of what changed below this layer up to date and
+    // reports the areas to draw again; `superlayerToScreen` maps the
+    // superlayer's coordinates to the screen.
+    void updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
+                                bool coveredByAncestor = false);
 
     // Internal: views record their layers' changes in animation blocks.
     struct AnimationRecord;
@@ -184,8 +209,15 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Shape layers draw their path here.
     virtual void drawOwnContent(cairo_t* cr, const CALayerState& state);
     // Property change hook: records the change for animation blocks and
-    // implicit actions, then marks the display dirty.
+    // implicit actions, then tells the screen what to draw again.
     void willChange(const char* keyPath);
+    // What changed: the look inside the layer's area, or its geometry or
+    // visibility (the area itself).
+    void invalidateContent();
+    void invalidateGeometry();
+    // The area the layer draws itself (without sublayers) in its own
+    // coordinates: the bounds, and the shadow around them.
+    virtual CGRect ownDrawnArea(const CALayerState& state) const;
     // After a change of a free-standing layer: animates from `from`.
     void implicitAction(const char* keyPath, const AnimValue& from);
 
@@ -193,6 +225,13 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
+    // The state drawn now: the model itself while nothing animates.
+    const CALayerState& drawnState(CALayerState& scratch) const;
+    void markPathToRoot();
+    void animationsChanged();
+    // The screen area of a layer drawn in perspective.
+    CGRect projectedArea(const CALayerState& state,
+                         const CGAffineTransform& superlayerToScreen) const;
 
     CALayerState model_;
     bool masksToBounds_ = false;
@@ -205,14 +244,13 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     uint64_t nextAnimationKey_ = 1;
     // Cached drawing of the content (cairo recording surface).
     void* contentCache_ = nullptr;
+    // Screen bookkeeping: what changed since the last frame, and where the
+    // layer and its sublayers were drawn.
+    bool contentDirty_ = false;
+    bool geometryDirty_ = false;
+    bool descendantDirty_ = false;
+    bool registeredAnimating_ = false;
+    CGRect drawnExtent_ = CGRectNull;
 };
-
-namespace render {
-// Set by every change that alters what a window shows; the window clears it
-// when it draws.
-void markDirty();
-bool isDirty();
-void clearDirty();
-}  // namespace render
 
 }  // namespace platform::ui

@@ -1,5 +1,8 @@
 #pragma once
 
+// Plain values, safe on any thread. Everything else of the UI layer belongs to
+// the main thread (platform/MainThread.h).
+
 #include <memory>
 #include <vector>
 

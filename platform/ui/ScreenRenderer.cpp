@@ -6,7 +6,9 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/MainThread.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/detail/Compositor.h"
 
 namespace platform::ui {
 
@@ -17,16 +19,145 @@ CGSize UIScreenRenderer::screenSize() {
     return s;
 }
 
+// ---- what the next frame must do ---------------------------------------
+
+namespace detail::compositor {
+
+namespace {
+// Past this many separate areas they are drawn as one.
+constexpr size_t kMaxDamage = 32;
+}  // namespace
+
+PendingFrame& pending() {
+    static PendingFrame state;
+    return state;
+}
+
+void requestFrame() {
+    pending().frame = true;
+}
+
+void requestLayout() {
+    auto& p = pending();
+    p.layout = true;
+    p.frame = true;
+}
+
+void addDamage(const CGRect& r) {
+    if (CGRectIsEmpty(r)) return;
+    auto& p = pending();
+    p.frame = true;
+    if (p.damage.size() >= kMaxDamage) {
+        // Headless nobody takes the areas: keep them bounded.
+        CGRect all = r;
+        for (auto& d : p.damage)
+            all = CGRectUnion(all, d);
+        p.damage.assign(1, all);
+        return;
+    }
+    p.damage.push_back(r);
+}
+
+void setAnimating(CALayer* layer, bool animating) {
+    auto& list = pending().animating;
+    if (animating)
+        list.push_back(layer);
+    else
+        std::erase(list, layer);
+}
+
+}  // namespace detail::compositor
+
+namespace {
+
+namespace compositor = detail::compositor;
+
+// The areas on the pixel grid (so that no pixel is half drawn over the last
+// frame), inside the screen, overlapping ones merged.
+std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen, CGFloat scale) {
+    const CGRect whole = CGRectMake(0, 0, screen.width, screen.height);
+    std::vector<CGRect> out;
+    for (const CGRect& d : damage) {
+        CGRect r = CGRectIntersection(d, whole);
+        if (CGRectIsEmpty(r)) continue;
+        const double x0 = std::floor(r.origin.x * scale) / scale;
+        const double y0 = std::floor(r.origin.y * scale) / scale;
+        const double x1 = std::ceil(CGRectGetMaxX(r) * scale) / scale;
+        const double y1 = std::ceil(CGRectGetMaxY(r) * scale) / scale;
+        out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
+    }
+    // Overlapping areas become one (repeated until none overlap).
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (size_t i = 0; i < out.size() && !merged; ++i)
+            for (size_t j = i + 1; j < out.size(); ++j) {
+                if (!CGRectIntersectsRect(out[i], out[j])) continue;
+                out[i] = CGRectUnion(out[i], out[j]);
+                out.erase(out.begin() + static_cast<long>(j));
+                merged = true;
+                break;
+            }
+    }
+    return out;
+}
+
+}  // namespace
+
 void UIScreenRenderer::layoutWindows() {
+    KAV_ASSERT_MAIN_THREAD();
+    compositor::pending().layout = false;
     for (auto* w : UIWindow::visibleWindows())
         w->layoutIfNeeded();
 }
 
 bool UIScreenRenderer::needsFrame() {
-    return render::isDirty() || animation::activeCount() > 0;
+    const auto& p = compositor::pending();
+    return p.frame || !p.animating.empty();
+}
+
+void UIScreenRenderer::setNeedsDisplayScreen() {
+    const CGSize size = screenSize();
+    compositor::addDamage(CGRectMake(0, 0, size.width, size.height));
+}
+
+UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CGFloat scale) {
+    KAV_ASSERT_MAIN_THREAD();
+    auto& p = compositor::pending();
+    Frame frame;
+    if (!p.frame && p.animating.empty()) return frame;
+    if (p.layout) layoutWindows();
+    // What animates is drawn again where it was and where it is now.
+    for (CALayer* layer : std::vector<CALayer*>(p.animating))
+        layer->setNeedsComposite();
+    const auto windows = UIWindow::visibleWindows();
+    for (auto* w : windows)
+        w->layer().updateCompositedExtent(CGAffineTransformIdentity);
+    // Everything reported so far is in hand; drawing may report more.
+    p.frame = false;
+    frame.damage = pixelAreas(p.damage, size, scale);
+    p.damage.clear();
+    if (frame.damage.empty()) return frame;
+
+    CGRect bounds = CGRectNull;
+    cairo_save(cr);
+    cairo_new_path(cr);
+    for (const CGRect& r : frame.damage) {
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        bounds = CGRectUnion(bounds, r);
+    }
+    cairo_clip(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    compositor::layersDrawn() = 0;
+    for (auto* w : windows)
+        w->layer().render(cr, &bounds);
+    cairo_restore(cr);
+    frame.layersDrawn = compositor::layersDrawn();
+    return frame;
 }
 
 void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
+    KAV_ASSERT_MAIN_THREAD();
     layoutWindows();
     cairo_save(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
@@ -35,7 +166,6 @@ void UIScreenRenderer::drawScreen(cairo_t* cr, CGSize size) {
     for (auto* w : UIWindow::visibleWindows())
         w->layer().render(cr);
     cairo_restore(cr);
-    render::clearDirty();
 }
 
 namespace {

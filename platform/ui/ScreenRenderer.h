@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only.
+
+#include <vector>
+
 #include "platform/ui/Image.h"
 #include "platform/ui/Window.h"
 
@@ -7,14 +11,34 @@ typedef struct _cairo cairo_t;
 
 namespace platform::ui {
 
-// The screen: runs the layout pass and draws the visible windows, only when
-// something changed since the last frame.
+// The screen: runs the layout pass and draws the visible windows.
+//
+// A display keeps the last frame and composites only what changed since:
+// views and layers report what they alter (their area before and after the
+// change), and composite() draws those areas alone. A frame in which nothing
+// changed and nothing animates does no work at all. The headless driver
+// instead renders the whole screen whenever it is asked to.
 class UIScreenRenderer {
   public:
-    // Lays out every visible window (the layout pass).
+    // Lays out the visible windows where a view asked for it (the layout pass).
     static void layoutWindows();
-    // True when a frame must be drawn: something changed or an animation runs.
+    // True when a frame is due: something changed or an animation runs.
     static bool needsFrame();
+
+    struct Frame {
+        // The areas drawn (screen points, on the pixel grid of the scale);
+        // empty when nothing on the screen changed.
+        std::vector<CGRect> damage;
+        // Layers drawn into them.
+        size_t layersDrawn = 0;
+    };
+    // Composites the next frame into a context that holds the last one (user
+    // space in points, device pixels already scaled by `scale`): lays out,
+    // then draws the changed areas, black behind the windows.
+    static Frame composite(cairo_t* cr, CGSize screenSize, CGFloat scale);
+    // The next frame draws the whole screen (a new or resized surface).
+    static void setNeedsDisplayScreen();
+
     // Lays out and draws every visible window into the context (user space
     // in points, device pixels already scaled), black behind them.
     static void drawScreen(cairo_t* cr, CGSize screenSize);

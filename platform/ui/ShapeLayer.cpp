@@ -10,20 +10,31 @@
 namespace platform::ui {
 
 void CAShapeLayer::setPath(CGPathRef p) {
+    invalidateGeometry();
     path_ = std::move(p);
-    render::markDirty();
 }
 void CAShapeLayer::setFillColor(std::optional<UIColor> c) {
     fillColor_ = c;
-    render::markDirty();
+    invalidateContent();
 }
 void CAShapeLayer::setStrokeColor(std::optional<UIColor> c) {
+    // A stroke that comes or goes changes the area too.
+    invalidateGeometry();
     strokeColor_ = c;
-    render::markDirty();
 }
 void CAShapeLayer::setLineWidth(double w) {
+    invalidateGeometry();
     lineWidth_ = w;
-    render::markDirty();
+}
+
+CGRect CAShapeLayer::ownDrawnArea(const CALayerState& state) const {
+    CGRect area = CALayer::ownDrawnArea(state);
+    if (!path_ || path_->isEmpty()) return area;
+    CGRect shape = path_->bounds();
+    // A stroke reaches half its width out, a mitred corner up to five widths.
+    if (strokeColor_ && lineWidth_ > 0)
+        shape = CGRectInset(shape, -lineWidth_ * 5, -lineWidth_ * 5);
+    return CGRectUnion(area, CGRectInset(shape, -1, -1));
 }
 void CAShapeLayer::setStrokeStart(double v) {
     KAV_LAYER_SET("strokeStart", strokeStart, v);

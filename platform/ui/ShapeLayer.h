@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <memory>
 #include <optional>
 
@@ -31,6 +35,7 @@ class CAShapeLayer : public CALayer {
 
   protected:
     void drawOwnContent(cairo_t* cr, const CALayerState& state) override;
+    CGRect ownDrawnArea(const CALayerState& state) const override;
 
   private:
     CGPathRef path_;

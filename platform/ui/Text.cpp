@@ -254,10 +254,3 @@ std::string UTF8Replace(std::string_view text, NSRange range, std::string_view r
 }
 
 }  // namespace platform::ui
-
-// Fontconfig keeps its font data behind encoded offsets that the leak checker
-// cannot follow, so its caches look lost at exit though they are held for the
-// whole run. The hook is read only by sanitised builds.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

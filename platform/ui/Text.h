@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // Fonts and text layout. Text is laid out by Pango over a font configuration
 // the layer owns: Noto Sans CJK only (regular and bold), no hinting, so the
 // same text measures and renders the same on every machine. Lines are spaced

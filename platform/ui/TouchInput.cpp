@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "platform/MainThread.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
@@ -88,18 +89,23 @@ void dispatchChanges(const std::vector<TouchInput::Change>& changes) {
 }  // namespace
 
 void TouchInput::touches(const std::vector<Change>& changes) {
+    KAV_ASSERT_MAIN_THREAD();
     dispatchChanges(changes);
 }
 void TouchInput::touchDown(int id, CGPoint p) {
+    KAV_ASSERT_MAIN_THREAD();
     dispatchChanges({{id, UITouchPhase::Began, p}});
 }
 void TouchInput::touchMove(int id, CGPoint p) {
+    KAV_ASSERT_MAIN_THREAD();
     dispatchChanges({{id, UITouchPhase::Moved, p}});
 }
 void TouchInput::touchUp(int id, CGPoint p) {
+    KAV_ASSERT_MAIN_THREAD();
     dispatchChanges({{id, UITouchPhase::Ended, p}});
 }
 void TouchInput::touchCancel(int id) {
+    KAV_ASSERT_MAIN_THREAD();
     dispatchChanges({{id, UITouchPhase::Cancelled, {}}});
 }
 size_t TouchInput::activeTouchCount() {
@@ -107,6 +113,7 @@ size_t TouchInput::activeTouchCount() {
 }
 
 void TouchInput::shake() {
+    KAV_ASSERT_MAIN_THREAD();
     UIWindow* key = UIWindow::keyWindow();
     if (!key) return;
     UIEvent event;

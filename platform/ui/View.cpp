@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "platform/MainThread.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/detail/TransactionStack.h"
 
 namespace platform::ui {
@@ -44,34 +46,41 @@ std::string UIView::className() const {
 }
 
 void UIView::setFrame(const CGRect& frame) {
+    KAV_ASSERT_MAIN_THREAD();
     CGSize old = bounds().size;
     layer_->setFrame(frame);
     if (bounds().size != old) boundsSizeChanged(old);
 }
 
 void UIView::setBounds(const CGRect& b) {
+    KAV_ASSERT_MAIN_THREAD();
     CGSize old = bounds().size;
     layer_->setBounds(b);
     if (bounds().size != old) boundsSizeChanged(old);
 }
 
 void UIView::setCenter(CGPoint c) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setPosition(c);
 }
 
 void UIView::setTransform(const CGAffineTransform& t) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setAffineTransform(t);
 }
 
 void UIView::setAlpha(CGFloat a) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setOpacity(std::clamp(a, 0.0, 1.0));
 }
 
 void UIView::setHidden(bool h) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setHidden(h);
 }
 
 void UIView::setBackgroundColor(const UIColor& c) {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setBackgroundColor(c);
 }
 
@@ -89,6 +98,7 @@ UIColor UIView::tintColor() const {
 }
 
 void UIView::setTintColor(std::optional<UIColor> c) {
+    KAV_ASSERT_MAIN_THREAD();
     tintColor_ = c;
     std::function<void(UIView*)> notify = [&](UIView* v) {
         v->tintColorDidChange();
@@ -165,6 +175,7 @@ void UIView::detachFromSuperview() {
 }
 
 void UIView::insertSubviewAtIndex(const UIViewPtr& view, size_t index) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!view || view.get() == this || isDescendantOfView(view.get())) return;
     UIViewPtr keep = view;
     UIWindow* oldWindow = view->window();
@@ -202,10 +213,12 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, size_t index) {
 }
 
 void UIView::addSubview(const UIViewPtr& view) {
+    KAV_ASSERT_MAIN_THREAD();
     insertSubviewAtIndex(view, subviews_.size());
 }
 
 void UIView::insertSubviewBelow(const UIViewPtr& view, const UIView* sibling) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(subviews_.begin(), subviews_.end(),
                            [&](auto& v) { return v.get() == sibling; });
     insertSubviewAtIndex(view, it == subviews_.end() ? subviews_.size()
@@ -213,6 +226,7 @@ void UIView::insertSubviewBelow(const UIViewPtr& view, const UIView* sibling) {
 }
 
 void UIView::insertSubviewAbove(const UIViewPtr& view, const UIView* sibling) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(subviews_.begin(), subviews_.end(),
                            [&](auto& v) { return v.get() == sibling; });
     insertSubviewAtIndex(view, it == subviews_.end()
@@ -221,6 +235,7 @@ void UIView::insertSubviewAbove(const UIViewPtr& view, const UIView* sibling) {
 }
 
 void UIView::bringSubviewToFront(const UIView* view) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it =
         std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
@@ -231,6 +246,7 @@ void UIView::bringSubviewToFront(const UIView* view) {
 }
 
 void UIView::sendSubviewToBack(const UIView* view) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it =
         std::find_if(subviews_.begin(), subviews_.end(), [&](auto& v) { return v.get() == view; });
     if (it == subviews_.end()) return;
@@ -241,6 +257,7 @@ void UIView::sendSubviewToBack(const UIView* view) {
 }
 
 void UIView::exchangeSubviewAtIndex(size_t a, size_t b) {
+    KAV_ASSERT_MAIN_THREAD();
     if (a >= subviews_.size() || b >= subviews_.size() || a == b) return;
     if (a > b) std::swap(a, b);
     UIViewPtr va = subviews_[a], vb = subviews_[b];
@@ -253,6 +270,7 @@ void UIView::exchangeSubviewAtIndex(size_t a, size_t b) {
 }
 
 void UIView::removeFromSuperview() {
+    KAV_ASSERT_MAIN_THREAD();
     if (!superview_) return;
     auto keep = sharedSelf<UIView>();
     UIWindow* oldWindow = window();
@@ -353,11 +371,16 @@ void UIView::resizeSubviews(CGSize oldSize) {
 }
 
 void UIView::setNeedsLayout() {
+    KAV_ASSERT_MAIN_THREAD();
     needsLayout_ = true;
-    render::markDirty();
+    // The layout pass walks down only where something asked for layout.
+    for (UIView* v = superview_; v && !v->subtreeNeedsLayout_; v = v->superview_)
+        v->subtreeNeedsLayout_ = true;
+    detail::compositor::requestLayout();
 }
 
 void UIView::layoutIfNeeded() {
+    KAV_ASSERT_MAIN_THREAD();
     if (needsLayout_) {
         needsLayout_ = false;
         // A controller's view lays out through its controller, which places
@@ -367,6 +390,8 @@ void UIView::layoutIfNeeded() {
         layoutSubviews();
         if (controller) controller->viewDidLayoutSubviews();
     }
+    if (!subtreeNeedsLayout_) return;
+    subtreeNeedsLayout_ = false;
     for (auto& sub : std::vector<UIViewPtr>(subviews_))
         sub->layoutIfNeeded();
 }
@@ -382,6 +407,7 @@ void UIView::sizeToFit() {
 }
 
 void UIView::setNeedsDisplay() {
+    KAV_ASSERT_MAIN_THREAD();
     layer_->setNeedsDisplay();
 }
 
@@ -408,6 +434,7 @@ bool UIView::pointInside(CGPoint point, UIEvent*) const {
 }
 
 void UIView::addGestureRecognizer(const UIGestureRecognizerPtr& r) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!r) return;
     if (r->view() && r->view() != this) r->view()->removeGestureRecognizer(r.get());
     if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), r) !=
@@ -418,6 +445,7 @@ void UIView::addGestureRecognizer(const UIGestureRecognizerPtr& r) {
 }
 
 void UIView::removeGestureRecognizer(const UIGestureRecognizer* r) {
+    KAV_ASSERT_MAIN_THREAD();
     auto it = std::find_if(gestureRecognizers_.begin(), gestureRecognizers_.end(),
                            [&](auto& g) { return g.get() == r; });
     if (it == gestureRecognizers_.end()) return;

@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -245,6 +249,7 @@ class UIView : public UIResponder, public CALayerDelegate {
     bool exclusiveTouch_ = false;
     bool opaque_ = true;
     bool needsLayout_ = true;
+    bool subtreeNeedsLayout_ = false;
     bool autoresizesSubviews_ = true;
     unsigned autoresizingMask_ = 0;
     UIViewContentMode contentMode_ = UIViewContentMode::ScaleToFill;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Responder.h"
@@ -93,6 +94,7 @@ UINavigationController* UIViewController::navigationController() const {
 }
 
 void UIViewController::addChildViewController(const UIViewControllerPtr& child) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!child || child.get() == this || child->parent_ == this) return;
     if (child->parent_) child->removeFromParentViewController();
     child->willMoveToParentViewController(this);
@@ -101,6 +103,7 @@ void UIViewController::addChildViewController(const UIViewControllerPtr& child) 
 }
 
 void UIViewController::removeFromParentViewController() {
+    KAV_ASSERT_MAIN_THREAD();
     UIViewController* p = parent_;
     if (!p) return;
     auto keep = sharedSelf<UIViewController>();
@@ -219,6 +222,7 @@ UIViewController* UIViewController::topPresented() {
 
 void UIViewController::presentViewController(const UIViewControllerPtr& controller, bool animated,
                                              std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     if (!controller || controller->presenting_ || controller->parent_) return;
     // Presentations start from the root of this controller's tree, and stack
     // on whatever that root already presents.
@@ -261,6 +265,7 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
 
 void UIViewController::dismissViewControllerAnimated(bool animated,
                                                      std::function<void()> completion) {
+    KAV_ASSERT_MAIN_THREAD();
     // What to dismiss: what this controller (or its root) presents, else the
     // presented screen this controller belongs to.
     UIViewController* root = this;

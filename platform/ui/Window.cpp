@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Dispatch.h"
+#include "platform/MainThread.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Responder.h"
@@ -36,8 +37,10 @@ UIWindow::~UIWindow() {
 }
 
 void UIWindow::setWindowLevel(UIWindowLevel level) {
+    if (level == level_) return;
     level_ = level;
-    render::markDirty();
+    // Its place among the windows changed: what it covers is drawn again.
+    layer().setNeedsComposite();
 }
 
 void UIWindow::makeKeyWindow() {
@@ -49,9 +52,12 @@ void UIWindow::makeKeyWindow() {
 }
 
 void UIWindow::makeKeyAndVisible() {
+    KAV_ASSERT_MAIN_THREAD();
     order_ = ++gVisibleOrder;
     const bool wasHidden = isHidden();
     setHidden(false);
+    // Brought to the front of its level.
+    if (!wasHidden) layer().setNeedsComposite();
     makeKeyWindow();
     if (wasHidden) rootAppeared();
 }
@@ -143,6 +149,7 @@ std::vector<std::shared_ptr<UIGestureRecognizer>> recognizersOf(const UITouchSet
 }  // namespace
 
 void UIWindow::sendEvent(UIEvent& event) {
+    KAV_ASSERT_MAIN_THREAD();
     auto keep = sharedSelf<UIWindow>();
     if (event.type == UIEventType::Motion) {
         UIResponder* target = UIResponder::currentFirstResponder();
@@ -244,6 +251,7 @@ void UIWindow::sendEvent(UIEvent& event) {
 // ---- root controller ----------------------------------------------------
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+    KAV_ASSERT_MAIN_THREAD();
     if (controller == rootViewController_) return;
     auto old = rootViewController_;
     if (old) {

@@ -24,7 +24,8 @@ void CellSwitch::makeView() {
 }
 
 void CellSwitch::onSwitchChange(UIControl*) {
-    Value_ = switch_->isOn() ? "1" : "0";
+    // Built as a string first: GCC 12 misreads assigning one of two literals (-Wrestrict).
+    Value_ = std::string(switch_->isOn() ? "1" : "0");
     report(Value_);
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // The setter of an animatable layer property: the same value does nothing; a
 // change is recorded for a view animation block, then stored, then animated
 // implicitly when the layer is free-standing. Inside CALayer and its

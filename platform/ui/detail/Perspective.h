@@ -1,5 +1,9 @@
 #pragma once
 
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
 // Drawing of layers whose transform has perspective. Cairo maps only with
 // affine matrices, so such a layer is first drawn flat into a picture of its
 // own and the picture is then laid onto the projected plane in thin vertical

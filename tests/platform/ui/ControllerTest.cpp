@@ -8,12 +8,14 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/Display.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -407,6 +409,61 @@ TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     EXPECT_EQ(application.applicationState(), UIApplicationState::Active);
     EXPECT_EQ(delegate->calls,
               (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
+}
+
+TEST(Application, MainShowsTheLinkedDisplayOnlyWhenAskedFor) {
+    App app;
+    // A stand-in display back end: it runs the loop and counts.
+    struct FakeDisplay : UIDisplay {
+        int* runs;
+        explicit FakeDisplay(int* r) : runs(r) {}
+        void run() override {
+            ++*runs;
+            platform::RunLoop::main().run();
+        }
+        unsigned long framesDrawn() const override { return 0; }
+    };
+    int opened = 0, runs = 0;
+    CGFloat scale = 0;
+    auto stopAtLaunch = [] {
+        struct Quick : UIApplicationDelegate {
+            bool applicationDidFinishLaunchingWithOptions(
+                UIApplication&, const std::map<std::string, std::string>&) override {
+                platform::dispatch::async_main([] { platform::RunLoop::main().stop(); });
+                return true;
+            }
+        };
+        return std::make_shared<Quick>();
+    };
+    char name[] = "app", window[] = "--window";
+    char* plain[] = {name, nullptr};
+    char* asked[] = {name, window, nullptr};
+
+    // No back end linked: "--window" runs headless all the same.
+    ASSERT_FALSE(UIDisplayBackendAvailable());
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+
+    UIDisplayRegisterBackend([&](CGFloat s) -> std::unique_ptr<UIDisplay> {
+        ++opened;
+        scale = s;
+        return std::make_unique<FakeDisplay>(&runs);
+    });
+    EXPECT_EQ(UIApplicationMain(1, plain, stopAtLaunch), 0);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(scale, 2);
+    {
+        kavtest::ScopedEnv env("KAV_WINDOW", "1");
+        EXPECT_EQ(UIApplicationMain(1, plain, stopAtLaunch), 0);
+        EXPECT_EQ(runs, 2);
+    }
+    // A back end that finds no desktop: headless.
+    UIDisplayRegisterBackend([&](CGFloat) { return std::unique_ptr<UIDisplay>(); });
+    EXPECT_EQ(UIApplicationMain(2, asked, stopAtLaunch), 0);
+    EXPECT_EQ(runs, 2);
+    UIDisplayRegisterBackend(nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <thread>
 
 #include "platform/ui/Accessibility.h"
 #include "platform/ui/Control.h"
@@ -231,23 +233,21 @@ TEST(Drawing, RedrawIsCoalescedAndOnlyWhenSomethingChanged) {
     window->makeKeyAndVisible();
     UIDriver::renderImage();
     EXPECT_EQ(v->draws, 1);
-    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+    UIDriver::renderImage();
+    EXPECT_EQ(v->draws, 1);  // the drawing is kept
 
     v->setNeedsDisplay();
     v->setNeedsDisplay();
     v->setNeedsDisplay();
-    EXPECT_TRUE(UIScreenRenderer::needsFrame());
     auto img = UIDriver::renderImage();
     EXPECT_EQ(v->draws, 2);
     EXPECT_EQ(img->pixelAt(25, 25), UIColor::redColor());
 
-    // Moving the view redraws the screen but reuses the view's drawing.
+    // Moving the view draws the screen again but reuses the view's drawing.
     v->setCenter({100, 100});
-    EXPECT_TRUE(UIScreenRenderer::needsFrame());
     img = UIDriver::renderImage();
     EXPECT_EQ(v->draws, 2);
     EXPECT_EQ(img->pixelAt(100, 100), UIColor::redColor());
-    EXPECT_FALSE(UIScreenRenderer::needsFrame());
 
     // A new size asks for a new drawing.
     v->setBounds(CGRectMake(0, 0, 60, 60));
@@ -315,5 +315,33 @@ TEST(Driver, RecordsWhatTheScreensAnnounce) {
     UIDriver::clearAccessibilityNotifications();
     EXPECT_TRUE(UIDriver::announcements().empty());
 }
+
+#ifndef NDEBUG
+// The view tree is main-thread state: a change made from the network thread
+// or a work queue must fail where it is made, not corrupt a tree later.
+TEST(ViewTreeDeathTest, ChangesOffTheMainThreadStopAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto offMain = [](const std::function<void()>& change) { std::thread(change).join(); };
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
+    auto child = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    EXPECT_DEATH(offMain([&] { parent->addSubview(child); }),
+                 "addSubview called off the main thread");
+    parent->addSubview(child);
+    EXPECT_DEATH(offMain([&] { child->removeFromSuperview(); }),
+                 "removeFromSuperview called off the main thread");
+    EXPECT_DEATH(offMain([&] { child->setFrame(CGRectMake(5, 5, 10, 10)); }),
+                 "setFrame called off the main thread");
+    auto line = CALayer::layer();
+    EXPECT_DEATH(offMain([&] { parent->layer().addSublayer(line); }),
+                 "insertSublayerAtIndex called off the main thread");
+    EXPECT_DEATH(offMain([&] { child->layer().setOpacity(0.5); }),
+                 "willChange called off the main thread");
+    // The same changes on the main thread are fine.
+    child->setFrame(CGRectMake(5, 5, 10, 10));
+    parent->layer().addSublayer(line);
+    child->removeFromSuperview();
+    EXPECT_TRUE(parent->subviews().empty());
+}
+#endif
 
 }  // namespace

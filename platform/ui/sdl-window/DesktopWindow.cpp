@@ -1,4 +1,4 @@
-#include "platform/ui/Desktop.h"
+#include "platform/ui/sdl-window/DesktopWindow.h"
 
 #include <SDL.h>
 #include <cairo.h>
@@ -42,6 +42,7 @@ struct DesktopWindow::Impl {
     bool mouseDown = false;
     bool forceFrame = true;
     unsigned long frames = 0;
+    UIScreenRenderer::Frame lastFrame;
     // Pinch by ctrl + wheel.
     bool pinching = false;
     CGPoint pinchCenter{};
@@ -61,22 +62,41 @@ struct DesktopWindow::Impl {
         forceFrame = true;
     }
 
-    void drawIfNeeded() {
-        if (!forceFrame && !UIScreenRenderer::needsFrame()) return;
-        forceFrame = false;
+    // Composites what changed into the kept frame and shows it. Returns
+    // false when nothing changed (no work was done).
+    bool drawIfNeeded() {
+        if (!forceFrame && !UIScreenRenderer::needsFrame()) return false;
         CGSize size = UIScreenRenderer::screenSize();
         if (static_cast<int>(std::lround(size.width * scale)) != pixelW) resize();
+        if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
+        forceFrame = false;
         cairo_t* cr = cairo_create(surface);
         cairo_scale(cr, scale, scale);
-        UIScreenRenderer::drawScreen(cr, size);
+        const auto frame = UIScreenRenderer::composite(cr, size, scale);
         cairo_destroy(cr);
+        if (frame.damage.empty()) return false;
         cairo_surface_flush(surface);
-        SDL_UpdateTexture(texture, nullptr, cairo_image_surface_get_data(surface),
-                          cairo_image_surface_get_stride(surface));
+        // Only the changed pixels go to the texture.
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        for (const CGRect& r : frame.damage) {
+            SDL_Rect px;
+            px.x = std::clamp(static_cast<int>(std::lround(r.origin.x * scale)), 0, pixelW);
+            px.y = std::clamp(static_cast<int>(std::lround(r.origin.y * scale)), 0, pixelH);
+            px.w = std::clamp(static_cast<int>(std::lround(CGRectGetMaxX(r) * scale)), 0, pixelW) -
+                   px.x;
+            px.h = std::clamp(static_cast<int>(std::lround(CGRectGetMaxY(r) * scale)), 0, pixelH) -
+                   px.y;
+            if (px.w <= 0 || px.h <= 0) continue;
+            SDL_UpdateTexture(texture, &px, data + static_cast<size_t>(px.y) * stride + px.x * 4,
+                              stride);
+        }
         SDL_RenderClear(renderer);
         SDL_RenderCopy(renderer, texture, nullptr, nullptr);
         SDL_RenderPresent(renderer);
         ++frames;
+        lastFrame = frame;
+        return true;
     }
 
     CGPoint toPoints(int x, int y) const { return {x / scale, y / scale}; }
@@ -256,5 +276,41 @@ void DesktopWindow::run() {
 unsigned long DesktopWindow::framesDrawn() const {
     return impl_->frames;
 }
+
+bool DesktopWindow::drawFrameIfNeeded() {
+    return impl_->open && impl_->drawIfNeeded();
+}
+
+const UIScreenRenderer::Frame& DesktopWindow::lastFrame() const {
+    return impl_->lastFrame;
+}
+
+UIImagePtr DesktopWindow::shownImage() const {
+    if (!impl_->surface) return nullptr;
+    cairo_surface_flush(impl_->surface);
+    cairo_surface_t* copy =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, impl_->pixelW, impl_->pixelH);
+    cairo_t* cr = cairo_create(copy);
+    cairo_set_source_surface(cr, impl_->surface, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    auto image = std::make_shared<UIImage>(copy, impl_->scale);
+    cairo_surface_destroy(copy);
+    return image;
+}
+
+namespace {
+// Linked in, the desktop window offers itself as the display before main runs.
+const bool gRegistered = [] {
+    UIDisplayRegisterBackend([](CGFloat scale) -> std::unique_ptr<UIDisplay> {
+        if (!DesktopWindow::displayAvailable()) return nullptr;
+        auto window = std::make_unique<DesktopWindow>(scale);
+        if (!window->isOpen()) return nullptr;
+        return window;
+    });
+    return true;
+}();
+}  // namespace
 
 }  // namespace platform::ui

@@ -1,0 +1,65 @@
+# Layering checks, run once every folder is added.
+#
+# kav_check_layering(folder...): the folders in layer order, lowest first.
+# Every target of a folder (and of the subfolders it adds itself) may link
+# only targets of its own folder or of folders listed before it: a link that
+# points up stops the configuration. It also writes
+# <build>/layout-libraries.txt, one "folder|library..." line per folder, for
+# the test that holds the README's layout table to the CMake files.
+
+function(kav_targets_of dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub IN LISTS subdirs)
+        kav_targets_of(${sub} more)
+        list(APPEND targets ${more})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(kav_check_layering)
+    set(folders ${ARGN})
+    set(index 0)
+    foreach(folder IN LISTS folders)
+        kav_targets_of(${CMAKE_SOURCE_DIR}/${folder} targets)
+        set(targets_${index} ${targets})
+        foreach(target IN LISTS targets)
+            set(layer_of_${target} ${index})
+            set(folder_of_${target} ${folder})
+        endforeach()
+        math(EXPR index "${index} + 1")
+    endforeach()
+
+    set(listing "")
+    set(index 0)
+    foreach(folder IN LISTS folders)
+        set(libraries "")
+        foreach(target IN LISTS targets_${index})
+            get_target_property(type ${target} TYPE)
+            if(type MATCHES "LIBRARY$" AND target MATCHES "^kav_")
+                list(APPEND libraries ${target})
+            endif()
+            set(links "")
+            if(NOT type STREQUAL "INTERFACE_LIBRARY")
+                get_target_property(direct ${target} LINK_LIBRARIES)
+                if(direct)
+                    list(APPEND links ${direct})
+                endif()
+            endif()
+            get_target_property(interface ${target} INTERFACE_LINK_LIBRARIES)
+            if(interface)
+                list(APPEND links ${interface})
+            endif()
+            foreach(link IN LISTS links)
+                if(DEFINED layer_of_${link} AND layer_of_${link} GREATER index)
+                    message(FATAL_ERROR "${target} (${folder}) links ${link}, which lies in "
+                                        "${folder_of_${link}}, above it: dependencies point down")
+                endif()
+            endforeach()
+        endforeach()
+        list(JOIN libraries " " joined)
+        string(APPEND listing "${folder}|${joined}\n")
+        math(EXPR index "${index} + 1")
+    endforeach()
+    file(WRITE ${CMAKE_BINARY_DIR}/layout-libraries.txt "${listing}")
+endfunction()

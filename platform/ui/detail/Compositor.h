@@ -1,0 +1,42 @@
+#pragma once
+
+// Main thread only, like all of the UI layer: its objects are used without
+// locks, and debug builds stop a change made from another thread
+// (platform/MainThread.h).
+
+// What the next frame must do, collected as views and layers change. Shared
+// by layers, views, windows and the screen renderer; not for use outside
+// platform/ui.
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/ui/Geometry.h"
+
+namespace platform::ui {
+class CALayer;
+}
+
+namespace platform::ui::detail::compositor {
+
+// Something changed below a layer: a frame is due.
+void requestFrame();
+// A view asked for layout: the next frame runs the layout pass first.
+void requestLayout();
+// An area of the screen (points) to draw again.
+void addDamage(const CGRect& screenRect);
+
+// Layers with running animations are drawn again every frame.
+void setAnimating(CALayer* layer, bool animating);
+
+struct PendingFrame {
+    bool frame = false;
+    bool layout = false;
+    std::vector<CGRect> damage;
+    std::vector<CALayer*> animating;
+};
+PendingFrame& pending();
+// Layers drawn since the count was last set to 0 (frame figures).
+size_t& layersDrawn();
+
+}  // namespace platform::ui::detail::compositor

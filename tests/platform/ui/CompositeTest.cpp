@@ -1,0 +1,238 @@
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Driver.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/ShapeLayer.h"
+#include "platform/ui/Transaction.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+
+using namespace platform::ui;
+
+namespace {
+
+constexpr CGFloat kScale = 2;
+
+// A display that keeps its frame between composites, as the desktop window
+// does, and can compare it with a full render of the screen.
+struct KeptFrame {
+    CGSize size = UIScreenRenderer::screenSize();
+    cairo_surface_t* surface = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, int(size.width* kScale), int(size.height* kScale));
+    ~KeptFrame() { cairo_surface_destroy(surface); }
+
+    UIScreenRenderer::Frame composite() {
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, kScale, kScale);
+        auto frame = UIScreenRenderer::composite(cr, size, kScale);
+        cairo_destroy(cr);
+        return frame;
+    }
+    // The largest difference of a colour component between the kept frame
+    // and the screen drawn afresh (0..255).
+    int differenceFromFullRender() {
+        auto full = UIScreenRenderer::renderScreen(kScale);
+        cairo_surface_flush(surface);
+        cairo_surface_flush(full->surface());
+        const int w = cairo_image_surface_get_width(surface);
+        const int h = cairo_image_surface_get_height(surface);
+        const auto* a = cairo_image_surface_get_data(surface);
+        const auto* b = cairo_image_surface_get_data(full->surface());
+        const int sa = cairo_image_surface_get_stride(surface);
+        const int sb = cairo_image_surface_get_stride(full->surface());
+        int worst = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w * 4; ++x)
+                worst = std::max(worst, std::abs(int(a[y * sa + x]) - int(b[y * sb + x])));
+        return worst;
+    }
+};
+
+// The screen in the benchmark's shape: rows of labels over a dark window.
+struct Rows {
+    kavtest::VirtualTime time;
+    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    std::vector<std::shared_ptr<UIView>> rows;
+    std::vector<std::shared_ptr<UILabel>> prices;
+    Rows() {
+        window->setBackgroundColor(UIColor::grey255(40));
+        for (int i = 0; i < 10; ++i) {
+            auto row = std::make_shared<UIView>(CGRectMake(0, 40 + i * 40, 320, 40));
+            for (int k = 0; k < 3; ++k) {
+                auto label = std::make_shared<UILabel>(CGRectMake(10 + k * 100, 8, 90, 24));
+                label->setTextColor(UIColor::grey255(220));
+                label->setText("1.0" + std::to_string(8345 + i * 3 + k));
+                row->addSubview(label);
+                if (k == 1) prices.push_back(label);
+            }
+            window->addSubview(row);
+            rows.push_back(row);
+        }
+        window->makeKeyAndVisible();
+    }
+};
+
+CGRect onScreen(const UIView& v) {
+    return v.convertRectToView(v.bounds(), nullptr);
+}
+
+TEST(Compositing, AnUnchangedFrameDoesNothingAndAChangedLabelDrawsOnlyItsArea) {
+    Rows s;
+    KeptFrame display;
+    auto first = display.composite();
+    ASSERT_EQ(first.damage.size(), 1u);
+    EXPECT_EQ(first.damage[0], CGRectMake(0, 0, 320, 568));
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // Nothing changed: no frame is due and compositing draws nothing.
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+    auto idle = display.composite();
+    EXPECT_TRUE(idle.damage.empty());
+    EXPECT_EQ(idle.layersDrawn, 0u);
+    // Setting what is already there changes nothing either.
+    s.prices[3]->setText(s.prices[3]->text());
+    s.rows[2]->setFrame(s.rows[2]->frame());
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+
+    // One price changes: its label's area alone is drawn, with the few layers
+    // under it.
+    s.prices[4]->setText("1.09999");
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    auto tick = display.composite();
+    ASSERT_EQ(tick.damage.size(), 1u);
+    EXPECT_EQ(tick.damage[0], onScreen(*s.prices[4]));
+    EXPECT_LE(tick.layersDrawn, 3u);  // the window, the row, the label
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+
+    // A layout request that moves nothing draws nothing.
+    s.rows[0]->setNeedsLayout();
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    EXPECT_TRUE(display.composite().damage.empty());
+
+    // Changes in a window nobody sees draw nothing.
+    auto hidden = std::make_shared<UIWindow>(CGRectMake(0, 0, 100, 100));
+    auto label = std::make_shared<UILabel>(CGRectMake(0, 0, 50, 20));
+    hidden->addSubview(label);
+    display.composite();
+    label->setText("unseen");
+    EXPECT_TRUE(display.composite().damage.empty());
+}
+
+TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
+    Rows s;
+    KeptFrame display;
+    display.composite();
+    auto step = [&](const std::string& what) {
+        auto frame = display.composite();
+        EXPECT_FALSE(frame.damage.empty()) << what;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << what;
+    };
+
+    s.rows[1]->setCenter({180, 70});
+    step("a row moved");
+    s.rows[2]->setHidden(true);
+    step("a row hidden");
+    s.rows[2]->setHidden(false);
+    step("shown again");
+    s.rows[3]->removeFromSuperview();
+    step("a row removed");
+    s.window->addSubview(s.rows[3]);
+    step("put back on top");
+    s.rows[4]->setBackgroundColor(UIColor::rgb255(39, 140, 192));
+    step("a background colour");
+    s.rows[5]->setTransform(CGAffineTransformMakeRotation(0.3));
+    step("a rotated row");
+    s.rows[6]->setAlpha(0.5);
+    step("a faded row");
+    s.rows[7]->layer().setShadowOpacity(0.8);
+    s.rows[7]->layer().setShadowRadius(6);
+    s.rows[7]->layer().setShadowOffset({0, 8});
+    s.rows[7]->setBackgroundColor(UIColor::whiteColor());
+    step("a shadow beyond the bounds");
+    s.rows[7]->setCenter({160, 470});
+    step("the shadow moved");
+    s.rows[8]->setClipsToBounds(true);
+    s.prices[8]->setFrame(CGRectMake(100, 20, 90, 24));  // half outside its row
+    step("a label half clipped away");
+
+    // A scrolled list.
+    auto scroll = std::make_shared<UIScrollView>(CGRectMake(20, 420, 200, 100));
+    scroll->setBackgroundColor(UIColor::grey255(90));
+    scroll->setContentSize({200, 400});
+    for (int i = 0; i < 8; ++i) {
+        auto line = std::make_shared<UILabel>(CGRectMake(10, i * 50, 180, 40));
+        line->setText("line " + std::to_string(i));
+        line->setTextColor(UIColor::whiteColor());
+        scroll->addSubview(line);
+    }
+    s.window->addSubview(scroll);
+    step("a scroll view");
+    scroll->setContentOffset({0, 130});
+    step("scrolled");
+
+    // A free-standing shape layer: a ring that changes its path and stroke.
+    auto ring = CAShapeLayer::layer();
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
+    ring->setPath(
+        CGPathCreateCopy(UIBezierPath::bezierPathWithOvalInRect(CGRectMake(0, 0, 40, 40))));
+    ring->setFillColor(std::nullopt);
+    ring->setStrokeColor(UIColor::yellowColor());
+    ring->setLineWidth(6);
+    s.rows[0]->layer().addSublayer(ring);
+    CATransaction::commit();
+    step("a ring");
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
+    ring->setPath(
+        CGPathCreateCopy(UIBezierPath::bezierPathWithOvalInRect(CGRectMake(200, -10, 60, 60))));
+    CATransaction::commit();
+    step("the ring moved by its path");
+
+    // Another window over this one, then gone.
+    auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 120));
+    alert->setBackgroundColor(UIColor::whiteColor());
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    step("an alert window");
+    alert->setHidden(true);
+    step("the alert gone");
+    alert->makeKeyAndVisible();
+    step("the alert back");
+    alert.reset();
+    step("the alert destroyed");
+}
+
+TEST(Compositing, AnimationsDrawEveryFrameUntilTheyEnd) {
+    Rows s;
+    KeptFrame display;
+    display.composite();
+    UIView::animateWithDuration(0.3, [&] {
+        s.rows[2]->setCenter({160, 300});
+        s.rows[3]->setAlpha(0);
+    });
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(UIScreenRenderer::needsFrame()) << i;
+        auto frame = display.composite();
+        EXPECT_FALSE(frame.damage.empty()) << i;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << i;
+        s.time.advance(0.1);
+    }
+    // Ended: one last frame in the end state, then rest.
+    display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+    EXPECT_TRUE(display.composite().damage.empty());
+}
+
+}  // namespace
