@@ -2,7 +2,6 @@
 """Draws the bundle images of the login, dealer and scanner screens into
 Resources.
 
-nav_backicon   a left chevron: the back button of the scanner and order screens
 nav_add        a plus: the dealer list's add button
 nav_qrcode     a QR glyph: the dealer list's scan button
 check_Icon     a check mark: the selected dealer's row
@@ -45,11 +44,6 @@ def polyline(points, half_width):
                 return True
         return False
     return inside
-
-
-def back_icon(x, y):
-    # 24 x 24 points: a chevron pointing left, 2.4 points thick.
-    return WHITE if polyline([(15, 4), (7, 12), (15, 20)], 1.2)(x, y) else NONE
 
 
 def add_icon(x, y):
@@ -107,7 +101,6 @@ def launch_image(x, y):
 
 def main():
     icons = [
-        ("nav_backicon", 24, 24, back_icon),
         ("nav_add", 32, 32, add_icon),
         ("nav_qrcode", 32, 32, qr_icon),
         ("check_Icon", 20, 20, check_icon),

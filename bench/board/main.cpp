@@ -1,0 +1,251 @@
+// The quotation board under quote pushes: a logged-in service object with 50
+// symbols fed by hand, the board in its navigation stack on a 320 x 568
+// window, and every push going the whole way (the dealer's text parsed, the
+// symbol updated, the push posted on the event bus, the row converted, the
+// row on screen reloaded). Prints figures; not a test.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/Clock.h"
+#include "platform/Json.h"
+#include "platform/Log.h"
+#include "platform/RunLoop.h"
+#include "platform/Strings.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/Window.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/AppDelegateServices.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/trade/QuotationViewController.h"
+
+using platform::Json;
+using namespace platform::ui;
+
+namespace {
+
+constexpr int kSymbols = 50;
+
+class BenchConnection : public KAVChannelConnection {
+  public:
+    void setDelegate(std::weak_ptr<Delegate> d) override { delegate_ = std::move(d); }
+    void open() override {}
+    bool send(std::string text) override {
+        sent = std::move(text);
+        return true;
+    }
+    void close() override {}
+    void fireOpen() {
+        if (auto d = delegate_.lock()) d->connectionDidOpen(*this);
+    }
+    void fireText(const KAVWebSocketMessage& message) {
+        if (auto d = delegate_.lock()) d->connectionDidReceive(*this, message);
+    }
+    std::string sent;
+
+  private:
+    std::weak_ptr<Delegate> delegate_;
+};
+
+// Re-broadcasts quote pushes on the event bus, as the application delegate does.
+struct BusDelegate : WSPushMessage {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+        auto message = std::make_shared<MoMessage>();
+        message->obj = l;
+        BroadcastManager::postMessage(message, kActionReceiveTradeQuotation);
+    }
+    void onHoldBillChange(const MODList<MODHoldBill>&) override {}
+    void onHoldPositionChange(const MODList<MODHoldPosition>&) override {}
+    void onAccountChange(const MODList<MODUserAccount>&) override {}
+    void onLimitBillChange(const MODList<MODLimitBill>&) override {}
+};
+
+struct BenchApp : UIApplicationDelegate, AppDelegateServices {
+    std::shared_ptr<KAVBizSDK> bizSDK() const override { return sdk; }
+    std::shared_ptr<sysDB> sysdb() const override { return store; }
+    std::shared_ptr<KAVBizSDK> sdk;
+    std::shared_ptr<sysDB> store;
+};
+
+std::string packageText(const std::string& event, const std::string& msgOrder, Json children) {
+    Json p = {{"event", event},
+              {"token", ""},
+              {"msgOrder", msgOrder},
+              {"retCode", "0"},
+              {"message", ""},
+              {"encrypt", "0"},
+              {"data", {{"children", std::move(children)}}}};
+    return p.dump();
+}
+
+std::string code(int i) {
+    return platform::stringf("SYM%02d", i);
+}
+
+Json quoteRecord(int i, int step) {
+    const std::string price = platform::stringf("%.5f", 1.1 + i * 0.01 + (step % 7) * 0.0001);
+    return Json{{"symbolCode", code(i)},
+                {"symbolId", std::to_string(i + 1)},
+                {"bid", price},
+                {"ask", price},
+                {"priceCurrent", price},
+                {"priceHighest", "2.0"},
+                {"priceLowest", "1.0"},
+                {"dailyHight", "2.0"},
+                {"dailyLow", "1.0"},
+                {"upOrDown", "1"},
+                {"lastTime", "2026-01-05 10:00:00"}};
+}
+
+// A service object logged in by hand with 50 symbols, and the board on screen.
+struct Stage {
+    Stage() {
+        sdk->setConnectionFactory([this](const std::string&) {
+            connections.push_back(std::make_shared<BenchConnection>());
+            return connections.back();
+        });
+        sdk->setDelegate(delegate);
+        auto trader = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 1, 10);
+        trader->open("ws://bench/trade", {}, sdk->pushBlock());
+        trade = connections.back();
+        trade->fireOpen();
+        const auto answer = [&](Json children) {
+            KAVPackage request;
+            request.fromJSON(trade->sent);
+            trade->fireText(KAVWebSocketMessage::text(
+                packageText("x", std::to_string(request.msgOrder()), std::move(children))));
+        };
+        sdk->queryAccountOnSuccess({}, {});
+        answer(Json::array(
+            {Json{{"accId", "1001"}, {"amMarginRemain", "100000"}, {"currencyCode", "USD"}}}));
+        Json symbols = Json::array();
+        for (int i = 0; i < kSymbols; ++i)
+            symbols.push_back(Json{{"symbolCode", code(i)},
+                                   {"symbolId", std::to_string(i + 1)},
+                                   {"symbolName", "商品" + std::to_string(i)},
+                                   {"accId", "1001"},
+                                   {"decimal", "5"},
+                                   {"pointAsk", "10"},
+                                   {"pointBid", "10"},
+                                   {"symbolType", "1"},
+                                   {"tradeModel", "1"},
+                                   {"unit", "100000"},
+                                   {"ask", "1.10010"},
+                                   {"bid", "1.09990"}});
+        sdk->querySymbolOnSuccess({}, {});
+        answer(std::move(symbols));
+
+        app->sdk = sdk;
+        app->store = std::make_shared<sysDB>();
+        UIApplication::sharedApplication().setDelegate(app);
+        board = std::make_shared<QuotationViewController>();
+        window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        window->setRootViewController(std::make_shared<BaseNavigationController>(board));
+        window->makeKeyAndVisible();
+        // The marks' queries.
+        answer(Json::array());
+        answer(Json::array());
+        board->viewDidAppear(false);  // listens from here
+        UIScreenRenderer::layoutWindows();
+        platform::RunLoop::main().drain();
+    }
+    ~Stage() {
+        board->viewDidDisappear(false);
+        window->setRootViewController(nullptr);
+        UIApplication::sharedApplication().setDelegate(nullptr);
+        sdk->stopConnect();
+        platform::RunLoop::main().drain();
+    }
+    void push(const std::string& text) { trade->fireText(KAVWebSocketMessage::text(text)); }
+
+    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
+    std::shared_ptr<BusDelegate> delegate = std::make_shared<BusDelegate>();
+    std::shared_ptr<BenchApp> app = std::make_shared<BenchApp>();
+    std::vector<std::shared_ptr<BenchConnection>> connections;
+    std::shared_ptr<BenchConnection> trade;
+    std::shared_ptr<QuotationViewController> board;
+    std::shared_ptr<UIWindow> window;
+};
+
+// Whether the row of symbol i shows one of the pushed prices.
+bool reached(Stage& stage, int i) {
+    auto row = stage.board->lsQuotationWithSymbolCode(code(i));
+    const double bid = row ? row->bid.toDouble() : 0;
+    // The bid lies 10 points under the pushed price (steps 1 and 2).
+    const double base = 1.1 + i * 0.01;
+    return std::fabs(bid - base) < 1e-9 || std::fabs(bid - base - 0.0001) < 1e-9;
+}
+
+// One push of one symbol on screen, its row reloaded and laid out (no drawing).
+void BM_PushToVisibleRow(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const std::vector<std::string> texts = {
+        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
+        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    size_t i = 0;
+    for (auto _ : state) {
+        stage.push(texts[i++ & 1]);
+        UIScreenRenderer::layoutWindows();
+    }
+    if (!reached(stage, 0)) state.SkipWithError("the pushes did not reach the row");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PushToVisibleRow);
+
+// One push of one symbol off screen: the row model only.
+void BM_PushToHiddenRow(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const std::vector<std::string> texts = {
+        packageText("4002", "0", Json::array({quoteRecord(kSymbols - 1, 1)})),
+        packageText("4002", "0", Json::array({quoteRecord(kSymbols - 1, 2)}))};
+    size_t i = 0;
+    for (auto _ : state) {
+        stage.push(texts[i++ & 1]);
+        UIScreenRenderer::layoutWindows();
+    }
+    if (!reached(stage, kSymbols - 1)) state.SkipWithError("the pushes did not reach the row");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PushToHiddenRow);
+
+// Pushes of all 50 symbols, `range(0)` quotes per package, with the screen
+// drawn after every package: quote updates absorbed per second.
+void BM_PushesWhileRedrawing(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const int perPackage = static_cast<int>(state.range(0));
+    std::vector<std::string> texts;
+    for (int step = 0; step < 14; ++step)
+        for (int first = 0; first < kSymbols; first += perPackage) {
+            Json records = Json::array();
+            for (int i = first; i < first + perPackage && i < kSymbols; ++i)
+                records.push_back(quoteRecord(i, step));
+            texts.push_back(packageText("4002", "0", std::move(records)));
+        }
+    size_t i = 0;
+    for (auto _ : state) {
+        stage.push(texts[i++ % texts.size()]);
+        benchmark::DoNotOptimize(UIDriver::renderImage(1));
+    }
+    state.SetItemsProcessed(state.iterations() * perPackage);
+    state.counters["quotes/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * perPackage), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PushesWhileRedrawing)
+    ->ArgName("perPackage")
+    ->Arg(1)
+    ->Arg(50)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Draws the trading screens' bundle images into Resources (at @2x).
+
+priceUp, priceDown   18 x 18 arrows of the board's last move, drawn white to
+                     be recoloured (only their alpha counts)
+priceSame            18 x 18 bar of an unchanged quote, likewise
+clock                12 x 12 clock face: the symbol has pending orders
+nav_backicon         24 x 24 chevron of the order screens' back button,
+                     white to be recoloured
+
+Shapes are sampled 4 x 4 per pixel, so edges are smooth. Deterministic:
+running it again gives the same files.
+"""
+import importlib.util
+import math
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "Resources")
+SCALE = 2
+
+# The PNG writer and shape helpers of the toolkit's images.
+_spec = importlib.util.spec_from_file_location(
+    "toolkit_images", os.path.join(HERE, "make-toolkit-images.py"))
+_toolkit = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_toolkit)
+png = _toolkit.png
+rounded_rect = _toolkit.rounded_rect
+
+WHITE = (1, 1, 1, 1)
+CLEAR = (0, 0, 0, 0)
+
+
+def in_triangle(x, y, a, b, c):
+    def side(p, q, r):
+        return (p[0] - r[0]) * (q[1] - r[1]) - (q[0] - r[0]) * (p[1] - r[1])
+
+    d1 = side((x, y), a, b)
+    d2 = side((x, y), b, c)
+    d3 = side((x, y), c, a)
+    neg = d1 < 0 or d2 < 0 or d3 < 0
+    pos = d1 > 0 or d2 > 0 or d3 > 0
+    return not (neg and pos)
+
+
+def price_up(x, y):
+    # A head pointing up over a stem.
+    if in_triangle(x, y, (9, 2), (16, 10), (2, 10)):
+        return WHITE
+    if rounded_rect(x, y, 6.5, 9, 5, 7.5, 1):
+        return WHITE
+    return CLEAR
+
+
+def price_down(x, y):
+    return price_up(x, 18 - y)
+
+
+def price_same(x, y):
+    # Two bars: the price stands.
+    if rounded_rect(x, y, 2, 5.5, 14, 2.5, 1.2) or rounded_rect(x, y, 2, 10, 14, 2.5, 1.2):
+        return WHITE
+    return CLEAR
+
+
+def distance_to_segment(x, y, ax, ay, bx, by):
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+    px, py = ax + t * dx, ay + t * dy
+    return math.hypot(x - px, y - py)
+
+
+def clock(x, y):
+    # Accent ring on a dark face, hands at ten past ten, in grey 220.
+    accent = (39 / 255.0, 140 / 255.0, 192 / 255.0, 1)
+    hand = (220 / 255.0, 220 / 255.0, 220 / 255.0, 1)
+    r = math.hypot(x - 6, y - 6)
+    if r > 5.8:
+        return CLEAR
+    if r > 4.6:
+        return accent
+    if distance_to_segment(x, y, 6, 6, 6, 2.6) < 0.6 or distance_to_segment(x, y, 6, 6, 8.6, 7.2) < 0.6:
+        return hand
+    return (0.16, 0.16, 0.16, 1)
+
+
+def back_icon(x, y):
+    # A chevron pointing left.
+    if distance_to_segment(x, y, 15, 4, 7, 12) < 1.4 or distance_to_segment(x, y, 7, 12, 15, 20) < 1.4:
+        return WHITE
+    return CLEAR
+
+
+def main():
+    images = [
+        ("priceUp", 18, 18, price_up),
+        ("priceDown", 18, 18, price_down),
+        ("priceSame", 18, 18, price_same),
+        ("clock", 12, 12, clock),
+        ("nav_backicon", 24, 24, back_icon),
+    ]
+    for name, w, h, pixel in images:
+        png(os.path.join(OUT, name + "@2x.png"), w * SCALE, h * SCALE, pixel)
+
+
+if __name__ == "__main__":
+    main()

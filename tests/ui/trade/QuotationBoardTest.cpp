@@ -1,0 +1,262 @@
+// The quotation board against the simulated dealer, as a user sees it: the
+// tradable symbols with bid, ask, spread, high, low and time; the colour of
+// the last move read from the pixels; quote pushes redrawing only the rows
+// on screen; a tap opening the market-order screen of that symbol; a failed
+// mark query said on the board.
+#include "Core/Model/MODHoldBill.h"
+#include "platform/Dates.h"
+#include "tests/ui/trade/TradeStage.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/toolkit/LabelPrice.h"
+#include "ui/toolkit/RotateNavigationController.h"
+#include "ui/trade/MarketOpenViewController.h"
+#include "ui/trade/QuotationCell.h"
+#include "ui/trade/QuotationViewController.h"
+
+using namespace tradetest;
+
+namespace {
+
+// A number of the dealer's records, sent as text or as a number.
+double number(const kavtest::SimJson& value) {
+    return value.is_string() ? std::stod(value.get<std::string>()) : value.get<double>();
+}
+
+class QuotationBoardTest : public LiveTradeTest {
+  protected:
+    void showBoard(CGRect frame = UIScreen::mainScreen().bounds()) {
+        board = std::make_shared<QuotationViewController>();
+        nav = std::make_shared<BaseNavigationController>(board);
+        show(nav, frame);
+    }
+    // Runs until the marks have loaded and the table has laid its rows out.
+    bool loaded() {
+        const bool done = time.runUntil([&] { return !board->isLoadingData(); });
+        UIScreenRenderer::layoutWindows();
+        return done;
+    }
+    UITableView* table() {
+        return board->view()->viewWithTag<UITableView>(QuotationViewController::kTagTable).get();
+    }
+    QuotationCell* cellOf(const std::string& symbolCode) {
+        for (auto* view : UIDriver::viewsOfType<QuotationCell>(table()))
+            if (auto path = table()->indexPathForCell(view))
+                if (board->rows()[path->row]->symbolCode == symbolCode) return view;
+        return nullptr;
+    }
+    static std::string priceText(LabelPrice* price) {
+        return price->lblSmall()->text() + price->lblLarge()->text();
+    }
+    // Sets the dealer's price and runs until its push has reached the board
+    // (a price set twice leaves the bid as it was, so the bid alone cannot
+    // tell that the second push has come).
+    void quote(const std::string& symbolCode, double price) {
+        struct Counter {
+            std::string symbolCode;
+            int pushes = 0;
+            void heard(const MoMessage& m) {
+                if (const auto* symbols = m.objAs<MODList<MODSymbolInfo>>())
+                    for (const auto& symbol : *symbols)
+                        if (symbol && symbol->symbolCode == symbolCode) ++pushes;
+            }
+        };
+        auto counter = std::make_shared<Counter>();
+        counter->symbolCode = symbolCode;
+        const auto listen = BroadcastManager::listen(
+            kActionReceiveTradeQuotation, std::weak_ptr<Counter>(counter), &Counter::heard);
+        const auto record = sim.setQuote(symbolCode, price);
+        const double bid = std::stod(record["bid"].get<std::string>());
+        ASSERT_TRUE(time.runUntil([&] {
+            auto row = board->lsQuotationWithSymbolCode(symbolCode);
+            return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
+        }));
+        UIScreenRenderer::layoutWindows();
+    }
+    // Pixels of the move colours in the cell's prices and direction arrow.
+    struct Colours {
+        int rise = 0, fall = 0;
+    };
+    Colours coloursOf(const UIImagePtr& image, QuotationCell* cell) {
+        Colours c;
+        for (const UIView* v : {static_cast<const UIView*>(cell->sellPrice()),
+                                static_cast<const UIView*>(cell->buyPrice()),
+                                static_cast<const UIView*>(cell->directionView())}) {
+            c.rise += pixelsNear(image, v, 187, 46, 36);
+            c.fall += pixelsNear(image, v, 111, 255, 27);
+        }
+        return c;
+    }
+
+    std::shared_ptr<QuotationViewController> board;
+    std::shared_ptr<BaseNavigationController> nav;
+};
+
+TEST_F(QuotationBoardTest, ListsTheTradableSymbolsWithTheirQuotesAndPendingOrderMarks) {
+    // A pending order on XAUUSD and a ticket on EURUSD before the board loads.
+    int placed = 0;
+    const auto gold = sdk->getSymbolWith("XAUUSD");
+    sdk->limitOpenWithSymbol("XAUUSD", 1, "b", gold->ask - 10, 0, 0, "1", "", [&] { ++placed; },
+                             {});
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    sdk->marketOpenWithSymbol("EURUSD", 1, "b", eur->ask, eur->maxPointOffset, 0, 0, "",
+                              [&] { ++placed; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return placed == 2; }));
+    // Symbols the dealer does not trade on the board are left out.
+    sdk->getSymbolWith("USDJPY")->tradeModel = "2";
+    sdk->getSymbolWith("US30")->tradeModel = "";
+
+    showBoard();
+    EXPECT_EQ(board->title(), "行情");
+    ASSERT_TRUE(loaded());
+    ASSERT_EQ(board->rows().size(), 3u);
+    EXPECT_EQ(board->rows()[0]->symbolCode, "EURUSD");
+    EXPECT_EQ(board->rows()[1]->symbolCode, "XAUUSD");
+    EXPECT_EQ(board->rows()[2]->symbolCode, "US30");
+    EXPECT_EQ(board->lsQuotationWithSymbolCode("USDJPY"), nullptr);
+    EXPECT_TRUE(board->view()->viewWithTag(QuotationViewController::kTagSpinner)->isHidden());
+
+    for (const auto& row : board->rows()) {
+        const auto symbol = sdk->getSymbolWith(row->symbolCode);
+        QuotationCell* cell = cellOf(row->symbolCode);
+        ASSERT_NE(cell, nullptr) << row->symbolCode;
+        EXPECT_EQ(cell->nameLabel()->text(), symbol->symbolName);
+        EXPECT_EQ(priceText(cell->sellPrice()),
+                  sysDB::formatPrice(float(symbol->bid), symbol->decimal));
+        EXPECT_EQ(priceText(cell->buyPrice()),
+                  sysDB::formatPrice(float(symbol->ask), symbol->decimal));
+        EXPECT_EQ(cell->spreadLabel()->text(), "点差:" + std::to_string(symbol->spread));
+        EXPECT_EQ(cell->lowLabel()->text(),
+                  "最低:" + sysDB::formatPrice(symbol->dailyLowest, symbol->decimal));
+        EXPECT_EQ(cell->highLabel()->text(),
+                  "最高:" + sysDB::formatPrice(symbol->dailyHighest, symbol->decimal));
+        const auto when = platform::dates::parse(symbol->lastTime);
+        ASSERT_TRUE(when) << symbol->lastTime;
+        EXPECT_EQ(cell->timeLabel()->text(), platform::dates::format(*when, "HH:mm:ss"));
+        // The clock marks the symbol with a pending order; a ticket shows nothing.
+        EXPECT_EQ(UIDriver::isVisible(cell->clockView()), row->symbolCode == "XAUUSD");
+        EXPECT_EQ(row->hasPosition, row->symbolCode == "EURUSD");
+        // A row never moved is grey.
+        EXPECT_EQ(cell->moveColor(), UIColor::grey255(160));
+    }
+    shot("board");
+}
+
+TEST_F(QuotationBoardTest, RisingTickIsRedFallingGreenAndAnUnchangedTickKeepsTheColour) {
+    showBoard();
+    ASSERT_TRUE(loaded());
+    const double start = number(sim.quotes()["EURUSD"]["priceCurrent"]);
+
+    quote("EURUSD", start + 0.0005);
+    auto image = shot("board-rise");
+    auto colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.rise, 20);
+    EXPECT_EQ(colours.fall, 0);
+
+    quote("EURUSD", start + 0.0005);  // unchanged: still red, the flat arrow in red
+    EXPECT_EQ(board->lsQuotationWithSymbolCode("EURUSD")->upOrDown, 0);
+    image = shot("board-rise-unchanged");
+    colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.rise, 20);
+    EXPECT_EQ(colours.fall, 0);
+    EXPECT_GT(pixelsNear(image, cellOf("EURUSD")->directionView(), 187, 46, 36), 10);
+
+    quote("EURUSD", start - 0.0005);
+    image = shot("board-fall");
+    colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.fall, 20);
+    EXPECT_EQ(colours.rise, 0);
+
+    quote("EURUSD", start - 0.0005);
+    EXPECT_EQ(board->lsQuotationWithSymbolCode("EURUSD")->upOrDown, 0);
+    image = shot("board-fall-unchanged");
+    colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.fall, 20);
+    EXPECT_EQ(colours.rise, 0);
+    // The other rows never moved: grey.
+    EXPECT_EQ(coloursOf(image, cellOf("XAUUSD")).rise + coloursOf(image, cellOf("XAUUSD")).fall, 0);
+}
+
+TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
+    // A short window: two rows and a bit show under the bar.
+    showBoard(CGRectMake(0, 0, 320, 220));
+    ASSERT_TRUE(loaded());
+    const auto visible = table()->indexPathsForVisibleRows();
+    ASSERT_GE(visible.size(), 2u);
+    ASSERT_LT(visible.size(), 4u);
+    const std::string hidden = board->rows()[3]->symbolCode;
+    ASSERT_EQ(cellOf(hidden), nullptr);
+
+    const size_t before = table()->cellsCreatedOrDequeued();
+    const auto quotes = sim.tick(1);  // one step of every symbol
+    const double hiddenBid = number(quotes[hidden]["bid"]);
+    ASSERT_TRUE(time.runUntil([&] {
+        return std::fabs(board->lsQuotationWithSymbolCode(hidden)->bid.toDouble() - hiddenBid) <
+               1e-9;
+    }));
+    time.drain();
+    EXPECT_EQ(table()->cellsCreatedOrDequeued() - before, visible.size())
+        << "one redraw per row on screen, none for the row off screen";
+
+    // Scrolled into view, the row shows the pushed price.
+    table()->scrollToRowAtIndexPath(NSIndexPath::indexPathForRow(3, 0),
+                                    UITableViewScrollPosition::Bottom, false);
+    UIScreenRenderer::layoutWindows();
+    QuotationCell* cell = cellOf(hidden);
+    ASSERT_NE(cell, nullptr);
+    const auto symbol = sdk->getSymbolWith(hidden);
+    EXPECT_EQ(priceText(cell->sellPrice()),
+              sysDB::formatPrice(float(symbol->bid), symbol->decimal));
+    shot("board-scrolled");
+}
+
+TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoaded) {
+    sim.holdReply("2003");  // the ticket query of the marks waits
+    showBoard();
+    ASSERT_TRUE(board->isLoadingData());
+    UIDriver::tap(cellOf("XAUUSD"));
+    time.advance(0.5);
+    EXPECT_EQ(nav->presentedViewController(), nullptr) << "taps wait for the load";
+    sim.releaseHeld();
+    ASSERT_TRUE(loaded());
+
+    QuotationCell* gold = cellOf("XAUUSD");
+    UIDriver::tap(gold);
+    UIDriver::tap(gold);  // a second tap while it slides in: still one screen
+    time.advance(1);
+    auto* stack = dynamic_cast<RotateNavigationController*>(nav->presentedViewController());
+    ASSERT_NE(stack, nullptr);
+    EXPECT_EQ(stack->presentedViewController(), nullptr);
+    auto* screen = dynamic_cast<MarketOpenViewController*>(stack->topViewController());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->symbolInfo(), sdk->getSymbolWith("XAUUSD"));
+    EXPECT_EQ(screen->title(), "现货黄金");
+    EXPECT_TRUE(stack->shouldAutorotate());
+    shot("market-open-frame");
+
+    UIDriver::tap(UIDriver::viewWithTag(MarketOpenViewController::kTagBack));
+    time.advance(1);
+    EXPECT_EQ(nav->presentedViewController(), nullptr);
+}
+
+TEST_F(QuotationBoardTest, FailedMarkQueryKeepsTheRowsAndSaysSo) {
+    sim.fail("2003", "9999", "模拟故障");
+    showBoard();
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(board->rows().size(), sdk->symbolInfos().size());
+    auto* notice = board->view()->viewWithTag<UILabel>(QuotationViewController::kTagNotice).get();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(UIDriver::isVisible(notice));
+    EXPECT_NE(notice->text().find("模拟故障"), std::string::npos) << notice->text();
+    EXPECT_TRUE(board->view()->viewWithTag(QuotationViewController::kTagSpinner)->isHidden());
+    // The pending-order query is not made; no row is marked.
+    EXPECT_TRUE(sim.packages(kavtest::SimService::Trade, "2005").empty());
+    for (const auto& row : board->rows())
+        EXPECT_FALSE(row->hasLimit || row->hasPosition);
+    shot("board-mark-query-failed");
+    // The board stays usable.
+    UIDriver::tap(cellOf("EURUSD"));
+    time.advance(1);
+    EXPECT_NE(nav->presentedViewController(), nullptr);
+}
+
+}  // namespace

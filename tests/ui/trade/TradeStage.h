@@ -1,0 +1,162 @@
+#pragma once
+
+// What the trading-screen tests share: a session logged in to the simulated
+// dealer, handed to the screens through a stand-in application delegate
+// that re-broadcasts the service's record pushes on the event bus as the
+// application delegate does, a window on the virtual clock, and the PNGs.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+#include "tests/support/DealerSim.h"
+#include "tests/support/FakeAppDelegate.h"
+#include "tests/support/TestSupport.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVAlertViewStack.h"
+#include "ui/toolkit/KAVProgressHUD.h"
+
+namespace tradetest {
+
+using namespace platform::ui;
+
+// Posts every record push on the event bus under its action, with the very
+// list the service delivered.
+class BusDelegate : public WSPushMessage {
+  public:
+    void onNetworkStatus(int32_t) override {}
+    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+        post(l, kActionReceiveTradeQuotation);
+    }
+    void onAccountChange(const MODList<MODUserAccount>& l) override {
+        post(l, kActionReceiveAccountChange);
+    }
+    void onHoldBillChange(const MODList<MODHoldBill>& l) override {
+        post(l, kActionReceiveHoldBillChange);
+    }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& l) override {
+        post(l, kActionReceiveHoldPositionChange);
+    }
+    void onLimitBillChange(const MODList<MODLimitBill>& l) override {
+        post(l, kActionReceiveLimitBillChange);
+    }
+    void onCloseBillChange(const MODList<MODCloseBill>&) override {}
+    void onExchangeRateChange(const MODList<MODCERInfo>&) override {}
+    void onLogout() override {}
+
+  private:
+    template <typename List>
+    static void post(const List& list, const char* action) {
+        auto message = std::make_shared<MoMessage>();
+        message->obj = list;
+        BroadcastManager::postMessage(message, action);
+    }
+};
+
+// Writes the image under the name into $KAV_SCREENSHOTS when that names a
+// folder.
+inline void writeScreenshot(const UIImagePtr& image, const std::string& name) {
+    const char* dir = std::getenv("KAV_SCREENSHOTS");
+    if (!dir || !*dir || !image) return;
+    std::filesystem::create_directories(dir);
+    UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
+}
+
+// How near a pixel is to a colour given on the 0..255 scale.
+inline double colourDistance(const UIColor& pixel, int r, int g, int b) {
+    return std::fabs(pixel.red * 255 - r) + std::fabs(pixel.green * 255 - g) +
+           std::fabs(pixel.blue * 255 - b);
+}
+
+// Pixels of the rendered screen within the view's frame that lie near the colour.
+inline int pixelsNear(const UIImagePtr& shot, const UIView* view, int r, int g, int b,
+                      double tolerance = 40) {
+    const CGRect frame = view->convertRectToView(view->bounds(), nullptr);
+    const double scale = shot->scale();
+    int count = 0;
+    for (int y = static_cast<int>(frame.origin.y * scale);
+         y < static_cast<int>((frame.origin.y + frame.size.height) * scale); ++y)
+        for (int x = static_cast<int>(frame.origin.x * scale);
+             x < static_cast<int>((frame.origin.x + frame.size.width) * scale); ++x)
+            if (x >= 0 && y >= 0 && x < shot->pixelWidth() && y < shot->pixelHeight() &&
+                colourDistance(shot->pixelAt(x, y), r, g, b) < tolerance)
+                ++count;
+    return count;
+}
+
+class LiveTradeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        UIApplication::sharedApplication().resetForTesting();
+        UIApplication::sharedApplication().setDelegate(app.delegate);
+        bool ok = false;
+        std::string failure;
+        sdk->loginWithUserId(
+            "1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
+            [&](const std::string& code, const std::string& message) {
+                failure = code + " " + message;
+            });
+        ASSERT_TRUE(time.runUntil([&] { return ok || !failure.empty(); }));
+        ASSERT_TRUE(ok) << failure;
+        sdk->setDelegate(bus);
+        app.delegate->sdk = sdk;
+        app.delegate->store = store;
+    }
+    void TearDown() override {
+        KAVProgressHUD::dismiss();
+        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
+            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
+            top->dismissWithClickedButtonIndex(0, false);
+            time.advance(0.5);
+            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
+                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
+                break;
+        }
+        sdk->setDelegate({});
+        sdk->stopConnect();
+        time.advance(1);
+        if (window) window->setRootViewController(nullptr);
+        window.reset();
+        UIApplication::sharedApplication().resetForTesting();
+        time.advance(0.1);
+    }
+
+    // Puts the controller into a key window of the given size.
+    void show(const UIViewControllerPtr& root, CGRect frame = UIScreen::mainScreen().bounds()) {
+        window = std::make_shared<UIWindow>(frame);
+        window->setBackgroundColor(UIColor::whiteColor());
+        window->setRootViewController(root);
+        window->makeKeyAndVisible();
+        UIScreenRenderer::layoutWindows();
+        time.advance(0.5);
+    }
+    UIImagePtr shot(const std::string& name) {
+        UIScreenRenderer::layoutWindows();
+        auto image = UIDriver::renderImage(1);
+        writeScreenshot(image, name);
+        return image;
+    }
+
+    kavtest::VirtualTime time;
+    kavtest::DealerSim sim;
+    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
+    std::shared_ptr<sysDB> store = std::make_shared<sysDB>();
+    std::shared_ptr<BusDelegate> bus = std::make_shared<BusDelegate>();
+    kavtest::ScopedAppDelegate app;
+    std::shared_ptr<UIWindow> window;
+};
+
+}  // namespace tradetest

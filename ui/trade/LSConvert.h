@@ -1,0 +1,23 @@
+#pragma once
+
+// How the list row models take values from a trading record: prices,
+// amounts and quantities as exact decimals of the record's number written
+// with six decimals, dates parsed from the record's text.
+
+#include <optional>
+#include <string>
+
+#include "platform/Decimal.h"
+
+namespace lsconvert {
+
+// The number written with "%f" (six decimals, rounded) and read back as an
+// exact decimal; NaN for a number that is not finite.
+platform::Decimal decimal(double value);
+// The moment (seconds since 1970, local time) of a "yyyy-MM-dd HH:mm:ss"
+// text; nothing when it does not parse.
+std::optional<double> date(const std::string& text);
+// The moment written with the pattern; empty for no date.
+std::string dateText(const std::optional<double>& date, const char* pattern);
+
+}  // namespace lsconvert

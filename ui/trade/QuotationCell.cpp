@@ -1,0 +1,137 @@
+#include "ui/trade/QuotationCell.h"
+
+#include "platform/ui/Text.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAStringUtils.h"
+#include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/LabelPrice.h"
+#include "ui/toolkit/UIImageTintColor.h"
+#include "ui/trade/LSConvert.h"
+
+using namespace platform::ui;
+
+namespace {
+
+std::shared_ptr<UILabel> smallLabel(NSTextAlignment alignment) {
+    auto label = std::make_shared<UILabel>();
+    label->setFont(UIFont::systemFontOfSize(14));
+    label->setTextColor(kavtheme::secondaryText());
+    label->setBackgroundColor(kavtheme::panelBackground());
+    label->setTextAlignment(alignment);
+    return label;
+}
+
+}  // namespace
+
+QuotationCell::QuotationCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
+    : BaseTableViewCell(style, reuseIdentifier), moveColor_(kavtheme::flat()) {}
+
+QuotationCell::~QuotationCell() = default;
+
+void QuotationCell::makeViews() {
+    UIView* content = contentView();
+    lblTime_ = smallLabel(NSTextAlignment::Left);
+    content->addSubview(lblTime_);
+    imgClock_ = std::make_shared<UIImageView>(UIImage::imageNamed("clock"));
+    content->addSubview(imgClock_);
+    lblName_ = std::make_shared<UILabel>();
+    lblName_->setTextColor(UIColor::whiteColor());
+    lblName_->setBackgroundColor(kavtheme::panelBackground());
+    lblName_->setFont(UIFont::fontWithName("Helvetica-Bold", 16));
+    lblName_->setAdjustsFontSizeToFitWidth(true);
+    lblName_->setMinimumScaleFactor(8 / UIFont::labelFontSize());
+    content->addSubview(lblName_);
+    lblSpread_ = smallLabel(NSTextAlignment::Left);
+    content->addSubview(lblSpread_);
+    imgUpOrDown_ = std::make_shared<UIImageView>();
+    content->addSubview(imgUpOrDown_);
+    lblLow_ = smallLabel(NSTextAlignment::Right);
+    content->addSubview(lblLow_);
+    lblHigh_ = smallLabel(NSTextAlignment::Right);
+    content->addSubview(lblHigh_);
+    // Long prices shrink rather than lose their last digits.
+    for (UILabel* label : {lblLow_.get(), lblHigh_.get()}) {
+        label->setAdjustsFontSizeToFitWidth(true);
+        label->setMinimumScaleFactor(0.6);
+    }
+    separator_ = std::make_shared<UIView>();
+    separator_->setBackgroundColor(kavtheme::separator());
+    content->addSubview(separator_);
+    spreadCaption_ = sysdb() ? sysdb()->getLabelWithKey("点差", "点差") : std::string("点差");
+}
+
+UIImagePtr QuotationCell::sameImage(const UIColor& colour) {
+    UIImagePtr* slot = colour == kavtheme::rise()   ? &imgSameRise_
+                       : colour == kavtheme::fall() ? &imgSameFall_
+                                                    : &imgSameFlat_;
+    if (!*slot) *slot = UIImageTintColor::imageWithTintColor(colour, "priceSame");
+    return *slot;
+}
+
+void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
+    if (!lblTime_) makeViews();
+    setBackgroundColor(kavtheme::panelBackground());
+    contentView()->setBackgroundColor(kavtheme::panelBackground());
+
+    if (!quotation.lastColor) quotation.lastColor = kavtheme::flat();
+    UIImagePtr direction;
+    if (quotation.upOrDown >= 1) {
+        moveColor_ = kavtheme::rise();
+        quotation.lastColor = moveColor_;
+        if (!imgUp_) imgUp_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceUp");
+        direction = imgUp_;
+    } else if (quotation.upOrDown == 0) {
+        moveColor_ = *quotation.lastColor;
+        direction = sameImage(moveColor_);
+    } else {
+        moveColor_ = kavtheme::fall();
+        quotation.lastColor = moveColor_;
+        if (!imgDown_) imgDown_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceDown");
+        direction = imgDown_;
+    }
+    imgUpOrDown_->setImage(direction);
+
+    lblTime_->setText(lsconvert::dateText(quotation.lastTime, "HH:mm:ss"));
+    imgClock_->setHidden(!quotation.hasLimit);
+    lblName_->setText(quotation.symbolName);
+    lblSpread_->setText(spreadCaption_ + ":" + std::to_string(quotation.spread));
+
+    // The prices go through a single-precision float, as the board always
+    // showed them.
+    const float bid = static_cast<float>(quotation.bid.toDouble());
+    const float ask = static_cast<float>(quotation.ask.toDouble());
+    if (!lblSell_) {
+        lblSell_ = std::make_shared<LabelPrice>(CGRectZero, bid, quotation.decimal, moveColor_);
+        contentView()->addSubview(lblSell_);
+        lblBuy_ = std::make_shared<LabelPrice>(CGRectZero, ask, quotation.decimal, moveColor_);
+        contentView()->addSubview(lblBuy_);
+    } else {
+        lblSell_->setPrice(bid, quotation.decimal, moveColor_);
+        lblBuy_->setPrice(ask, quotation.decimal, moveColor_);
+    }
+    lblLow_->setText("最低:" +
+                     KAStringUtils::notRounding(quotation.dailyLowest, quotation.decimal));
+    lblHigh_->setText("最高:" +
+                      KAStringUtils::notRounding(quotation.dailyHighest, quotation.decimal));
+    setNeedsLayout();
+}
+
+void QuotationCell::layoutSubviews() {
+    BaseTableViewCell::layoutSubviews();
+    // Placed once, for the width of the first layout.
+    if (!lblTime_ || !lblSell_ || lblTime_->frame().size.width > 0) return;
+    const CGFloat W = bounds().size.width;
+    const CGFloat T = W / 3;
+    const CGFloat P = (W - (T + 33)) / 2 - 10;
+    lblTime_->setFrame(CGRectMake(15, 5, T, 14));
+    imgClock_->setFrame(CGRectMake(CGRectGetMaxX(lblTime_->frame()) + 10, 6.5, 12, 12));
+    lblName_->setFrame(CGRectMake(15, CGRectGetMaxY(lblTime_->frame()) + 2, T, 19));
+    lblSpread_->setFrame(CGRectMake(15, CGRectGetMaxY(lblName_->frame()) + 2, T, 14));
+    imgUpOrDown_->setFrame(CGRectMake(T + 15, 18, 18, 18));
+    lblSell_->setFrame(CGRectMake(T + 33, 9, P, 31));
+    lblLow_->setFrame(CGRectMake(T + 43, CGRectGetMaxY(lblSell_->frame()) + 2, P, 14));
+    lblBuy_->setFrame(CGRectMake(T + 33 + P, 9, P, 31));
+    lblHigh_->setFrame(
+        CGRectMake(lblBuy_->frame().origin.x + 10, CGRectGetMaxY(lblBuy_->frame()) + 2, P, 14));
+    separator_->setFrame(CGRectMake(0, 64.5, W, 0.5));
+}

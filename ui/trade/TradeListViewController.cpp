@@ -1,0 +1,28 @@
+#include "ui/trade/TradeListViewController.h"
+
+namespace tradelist {
+
+using namespace platform::ui;
+
+std::string loadFailureText(const std::string& message) {
+    return "刷新失败：" + (message.empty() ? std::string("未知原因") : message) +
+           "，显示的是之前的数据";
+}
+
+std::shared_ptr<UILabel> makeNoticeLabel(const CGRect& bounds) {
+    auto notice = std::make_shared<UILabel>(
+        CGRectMake(0, bounds.size.height - kNoticeHeight, bounds.size.width, kNoticeHeight));
+    notice->setTag(kTagNotice);
+    notice->setBackgroundColor(kavtheme::inputBackground());
+    notice->setTextColor(kavtheme::secondaryText());
+    notice->setFont(UIFont::systemFontOfSize(12));
+    notice->setTextAlignment(NSTextAlignment::Center);
+    notice->setAdjustsFontSizeToFitWidth(true);
+    notice->setMinimumScaleFactor(0.7);
+    notice->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                UIViewAutoresizingFlexibleTopMargin);
+    notice->setHidden(true);
+    return notice;
+}
+
+}  // namespace tradelist
