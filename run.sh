@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs the system against the built-in simulated dealer: installs what is
-# missing, builds build/release (RelWithDebInfo) and starts the main job.
+# missing, builds build/release (RelWithDebInfo) and starts the application
+# (scripts/run-app.sh): in its desktop window when a display is there, else
+# the headless tour, whose screenshots it keeps. `./run.sh probe ...` runs the
+# session probe instead (scripts/run-probe.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -9,10 +12,8 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAV_BUILD_TESTS=OFF >
 cmake --build "$BUILD" -j"$(nproc)"
 BIN="$BUILD/bin"
 
-if [ -x "$BIN/dealer-sim" ] && [ -x "$BIN/kav-probe" ]; then
+if [ "${1:-}" = probe ]; then
+    shift
     exec ./scripts/run-probe.sh "$BIN" "$@"
 fi
-
-echo "run.sh: the build succeeded, but no runnable part of the system exists yet" \
-     "(the simulated dealer and the session probe are still to come)."
-exit 0
+exec ./scripts/run-app.sh "$BIN" "$@"

@@ -1,14 +1,270 @@
 #include "app/AppDelegate.h"
 
+#include "Core/SDK/KAVBizSDK.h"
+#include "app/LoginViewController.h"
+#include "app/MainDrawerViewController.h"
+#include "platform/Dispatch.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/services/KAVSound.h"
+#include "ui/services/MsgCenter.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVProgressHUD.h"
+
+using namespace platform::ui;
+
+namespace {
+
+// The records of a push, as the service object delivered them, on the bus.
+template <typename T>
+void post(const MODList<T>& records, const char* action) {
+    auto message = std::make_shared<MoMessage>();
+    message->obj = records;
+    BroadcastManager::postMessage(std::move(message), action);
+}
+
+}  // namespace
 
 void logUnresolvedError(const platform::Error& error) {
     platform::log("Unresolved error " + describeError(error) + ", " + describeUserInfo(error));
 }
 
 AppDelegate::AppDelegate() = default;
-AppDelegate::~AppDelegate() = default;
+
+AppDelegate::~AppDelegate() {
+    if (bizSDK_) {
+        bizSDK_->setDelegate({});
+        bizSDK_->stopConnect();
+    }
+}
+
+// ---- application ----------------------------------------------------------
+
+bool AppDelegate::applicationDidFinishLaunchingWithOptions(
+    UIApplication&, const std::map<std::string, std::string>&) {
+    window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    window->setBackgroundColor(UIColor::whiteColor());
+    loadLoginView();
+    window->makeKeyAndVisible();
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate(UIApplication&) {
+    saveContext();
+}
+
+void AppDelegate::motionBegan(UIEventSubtype motion, UIEvent*) {
+    if (motion != UIEventSubtype::MotionShake) return;
+    platform::log("接收到设备摇晃事件");
+    if (!sysdb_) return;
+    // Read afresh: the shake setting screen writes it through a store of its own.
+    const int value = std::atoi(sysdb_->valueWithTag(settingTag::shakeValue, "0").c_str());
+    if (value < 1 || !sysdb_->isOnline()) return;
+    if (UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation())) return;
+    if (shakeSound_) shakeSound_->play();
+    auto root = window ? window->rootViewController() : nullptr;
+    if (!root) return;
+    if (root->presentedViewController()) root->dismissViewControllerAnimated(true);
+    if (auto drawer = std::dynamic_pointer_cast<MainDrawerViewController>(root))
+        drawer->pushViewWith(value);
+}
+
+// ---- session --------------------------------------------------------------
+
+void AppDelegate::loadLoginView() {
+    initSDK();
+    // The banner belongs to a session that is over; it must never cover the
+    // login screen.
+    hideConnectMsg();
+    replaceRootViewController(std::make_shared<LoginViewController>());
+}
+
+void AppDelegate::replaceRootViewController(std::shared_ptr<UIViewController> controller) {
+    if (!window) return;
+    // At start nothing runs that the change could tear down.
+    if (!window->rootViewController() && !pendingRoot_) {
+        window->setRootViewController(std::move(controller));
+        return;
+    }
+    const bool scheduled = pendingRoot_ != nullptr;
+    pendingRoot_ = std::move(controller);
+    if (scheduled) return;
+    platform::dispatch::async_main([weak = weakSelf<AppDelegate>()] {
+        auto self = weak.lock();
+        if (!self || !self->pendingRoot_) return;
+        auto root = std::move(self->pendingRoot_);
+        if (self->window) self->window->setRootViewController(std::move(root));
+    });
+}
+
+void AppDelegate::retireSDK() {
+    if (!bizSDK_) return;
+    auto old = std::move(bizSDK_);
+    old->setDelegate({});
+    old->stopConnect();
+    platform::dispatch::async_main([old] {});
+}
+
+void AppDelegate::initSDK() {
+    UITextField::appearance().keyboardAppearance = UIKeyboardAppearance::Dark;
+
+    sysdb_ = std::make_shared<sysDB>();
+    sysdb_->loadSetting();
+    sysdb_->setIsOnline(false);
+
+    shakeSound_ = std::make_unique<KAVSound>();
+
+    retireSDK();
+    bizSDK_ = std::make_shared<KAVBizSDK>();
+    bizSDK_->setIsDebug(false);
+    bizSDK_->setTimeOut(sysdb_->setting()->timeOut);
+    platform::log("SDK 版本：【" + bizSDK_->ver() + "】");
+
+    UIApplication::sharedApplication().setIdleTimerDisabled(sysdb_->setting()->isLockSceen);
+
+    // Once for the life of the application: every later settings store
+    // announces itself on the same notice.
+    if (!observingSettings_) {
+        MsgCenter::on(kNoticeSettingsLoaded, &AppDelegate::onSettingChange,
+                      sharedSelf<AppDelegate>());
+        observingSettings_ = true;
+    }
+}
+
+void AppDelegate::onSettingChange() {
+    platform::log("收到参数变更通知");
+    if (!sysdb_) return;
+    if (bizSDK_) bizSDK_->setTimeOut(sysdb_->setting()->timeOut);
+    UIApplication::sharedApplication().setIdleTimerDisabled(sysdb_->setting()->isLockSceen);
+}
+
+void AppDelegate::startListeners() {
+    if (bizSDK_) bizSDK_->setDelegate(weakSelf<AppDelegate>());
+}
+
+void AppDelegate::stopListeners() {
+    if (bizSDK_) bizSDK_->setDelegate({});
+}
+
+void AppDelegate::showConnectMsg() {
+    if (!window || window->viewWithTag(kTagConnectMsg)) return;
+    const CGSize size = window->bounds().size;
+    auto overlay = std::make_shared<UIView>(CGRectMake(0, 0, size.width, size.height));
+    overlay->setBackgroundColor(UIColor::blackColor().colorWithAlphaComponent(0.5));
+    overlay->setTag(kTagConnectMsg);
+    auto bar = std::make_shared<UIView>(CGRectMake(0, 30, size.width, 30));
+    bar->setBackgroundColor(UIColor::blackColor());
+    auto label = std::make_shared<UILabel>(CGRectMake(0, 0, size.width, 30));
+    label->setTextAlignment(NSTextAlignment::Center);
+    label->setTextColor(UIColor::yellowColor());
+    label->setText(kConnectMsg);
+    bar->addSubview(label);
+    overlay->addSubview(bar);
+    window->addSubview(overlay);
+}
+
+void AppDelegate::hideConnectMsg() {
+    if (!window) return;
+    if (auto banner = window->viewWithTag(kTagConnectMsg)) {
+        banner->setHidden(true);
+        banner->removeFromSuperview();
+    }
+}
+
+void AppDelegate::reLoginWith(const std::string& message) {
+    retireSDK();
+    if (reLoginPending_) return;
+    reLoginPending_ = true;
+    KAVAlertView::showAlertWithTitle("提示", message, std::string("确定"),
+                                     [weak = weakSelf<AppDelegate>()](bool, long) {
+                                         auto self = weak.lock();
+                                         if (!self) return;
+                                         self->reLoginPending_ = false;
+                                         self->loadLoginView();
+                                     });
+}
+
+// ---- WSPushMessage ----------------------------------------------------------
+
+void AppDelegate::onNetworkStatus(int32_t status) {
+    switch (status) {
+        case 1:
+            showConnectMsg();
+            break;
+        case 2:
+            hideConnectMsg();
+            break;
+        case 3:
+            reLoginWith(kMsgConnectFailed);
+            break;
+        case 4:
+            showConnectMsg();
+            onTerminal();
+            break;
+        case 10:
+            reLoginWith(kMsgTradeDisconnected);
+            break;
+        case 11:
+            onSameUserLogin();
+            break;
+        default:
+            break;
+    }
+}
+
+void AppDelegate::onLogout() {
+    KAVProgressHUD::showWithStatus(kMsgLoggingOut, KAVProgressHUDMaskTypeBlack);
+    platform::dispatch::after(kLogoutDelay, [weak = weakSelf<AppDelegate>()] {
+        KAVProgressHUD::dismissWithComplete([weak] {
+            if (auto self = weak.lock()) self->loadLoginView();
+        });
+    });
+}
+
+void AppDelegate::onSameUserLogin() {
+    reLoginWith(kMsgSameUser);
+}
+
+void AppDelegate::onTerminal() {}
+
+void AppDelegate::onQuotedReceived(const MODList<MODSymbolInfo>& symbols) {
+    post(symbols, kActionReceiveTradeQuotation);
+}
+
+void AppDelegate::onLoginSuccess() {}
+
+void AppDelegate::onLoginFailure(int32_t) {}
+
+void AppDelegate::onAccountChange(const MODList<MODUserAccount>& accounts) {
+    post(accounts, kActionReceiveAccountChange);
+}
+
+void AppDelegate::onHoldBillChange(const MODList<MODHoldBill>& tickets) {
+    post(tickets, kActionReceiveHoldBillChange);
+}
+
+void AppDelegate::onHoldPositionChange(const MODList<MODHoldPosition>& positions) {
+    post(positions, kActionReceiveHoldPositionChange);
+}
+
+void AppDelegate::onLimitBillChange(const MODList<MODLimitBill>& orders) {
+    post(orders, kActionReceiveLimitBillChange);
+}
+
+// The closed-ticket list listens for these.
+void AppDelegate::onCloseBillChange(const MODList<MODCloseBill>& closed) {
+    post(closed, kActionReceiveCloseBillChange);
+}
+
+void AppDelegate::onExchangeRateChange(const MODList<MODCERInfo>&) {}
+
+void AppDelegate::onMessagePush(int32_t, const std::any&) {}
 
 // ---- local store ----------------------------------------------------------
 

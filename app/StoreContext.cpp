@@ -40,17 +40,6 @@ void StoreContext::deleteObject(const std::shared_ptr<EtyDealer>& record) {
     entries_.erase(it);
 }
 
-void StoreContext::rollback() {
-    std::erase_if(entries_, [](const Entry& e) { return e.rowId == 0; });
-    for (auto& entry : deleted_)
-        entries_.push_back(std::move(entry));
-    deleted_.clear();
-    std::sort(entries_.begin(), entries_.end(),
-              [](const Entry& a, const Entry& b) { return a.rowId < b.rowId; });
-    for (auto& entry : entries_)
-        *entry.record = *entry.stored;
-}
-
 bool StoreContext::hasChanges() const {
     if (!deleted_.empty()) return true;
     return std::any_of(entries_.begin(), entries_.end(),

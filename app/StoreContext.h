@@ -30,9 +30,6 @@ class StoreContext {
     // Removes a record of this context (nothing for another); the row goes
     // with the next save.
     void deleteObject(const std::shared_ptr<EtyDealer>& record);
-    // Forgets every unsaved change: inserted records go, deleted ones come
-    // back, changed ones take their stored values again.
-    void rollback();
 
     bool hasChanges() const;
     bool save(platform::Error* error = nullptr);

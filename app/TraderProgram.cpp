@@ -98,18 +98,6 @@ int runScript(const Options& options,
 
 }  // namespace
 
-namespace {
-
-// A desktop to show the window on, and a display back end linked in to show it.
-bool displayAvailable() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    if ((!x || !*x) && (!w || !*w)) return false;
-    return platform::ui::UIDisplayBackendAvailable();
-}
-
-}  // namespace
-
 int run(int argc, char** argv,
         const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -125,27 +113,25 @@ int run(int argc, char** argv,
     }
     if (!options.script.empty()) return runScript(options, make);
 
-    bool window = false;
-    if (options.display == Display::Window) {
-        if (!displayAvailable()) {
-            std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
-            return kExitNoDisplay;
-        }
-        window = true;
-    } else if (options.display == Display::Automatic) {
-        window = displayAvailable();
+    // The window comes from the display back end linked into the program,
+    // when a desktop is there to show it on.
+    std::unique_ptr<platform::ui::UIDisplay> display;
+    if (options.display != Display::Headless) display = platform::ui::UIDisplayOpen(2);
+    if (options.display == Display::Window && !display) {
+        std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
+        return kExitNoDisplay;
     }
-    // The platform's start reads its own switch from the arguments and the
-    // environment: hand it exactly the choice made here.
-    unsetenv("KAV_WINDOW");
-    std::string program = argc > 0 ? argv[0] : "kav-trader";
-    std::string windowFlag = "--window";
-    std::vector<char*> platformArgs{program.data()};
-    if (window) platformArgs.push_back(windowFlag.data());
-    platformArgs.push_back(nullptr);
     stopOnSignals();
-    return platform::ui::UIApplicationMain(static_cast<int>(platformArgs.size()) - 1,
-                                           platformArgs.data(), make);
+    auto& loop = platform::RunLoop::main();
+    loop.adoptCurrentThread();
+    auto& app = platform::ui::UIApplication::sharedApplication();
+    app.launch(make());
+    if (display)
+        display->run();
+    else
+        loop.run();
+    app.terminate();
+    return kExitOk;
 }
 
 }  // namespace kavtrader

@@ -12,8 +12,8 @@
 #include "Core/httpQuery.h"
 #include "platform/Files.h"
 #include "platform/ImageCodec.h"
-#include "tests/support/DealerSim.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/DealerSim.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 

@@ -171,23 +171,6 @@ TEST_F(StoreFileTest, AFailedSaveLosesNothingAndTheNextSaveWritesIt) {
     EXPECT_EQ(records[0]->dealerName, "改名");
 }
 
-TEST_F(StoreFileTest, RollbackForgetsWhatWasNotSaved) {
-    StoreContext context(open());
-    *context.insertNewDealer() = dealer("KAVFX", "KAV 外汇");
-    *context.insertNewDealer() = dealer("GOLDEX", "金汇通贵金属");
-    ASSERT_TRUE(context.save());
-    auto records = all(context);
-    records[0]->isSelected = true;
-    context.deleteObject(records[1]);
-    *context.insertNewDealer() = dealer("NEWFX", "新汇");
-    context.rollback();
-    EXPECT_FALSE(context.hasChanges());
-    auto after = all(context);
-    EXPECT_EQ(keysOf(after), (std::vector<std::string>{"KAVFX", "GOLDEX"}));
-    EXPECT_EQ(after[1], records[1]);  // the same object is back
-    EXPECT_FALSE(records[0]->isSelected);
-}
-
 // ---- the dealer manager -----------------------------------------------------
 
 namespace {

@@ -3,7 +3,12 @@
 // and bin/kav-trader itself with a failing script.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <fstream>
@@ -186,16 +191,9 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
               "fail wait-gone 你好 1: \"你好\" still shown after 1 s\n");
     EXPECT_EQ(failing("expect-text 再见"),
               "fail expect-text 再见: no visible view shows \"再见\"\n");
-    EXPECT_EQ(failing("expect-no-text 你好"),
-              "fail expect-no-text 你好: a visible view shows \"你好\"\n");
     EXPECT_EQ(failing("tap 不在"), "fail tap 不在: no visible view shows \"不在\"\n");
-    EXPECT_EQ(failing("tap-tag 99"), "fail tap-tag 99: no visible view has tag 99\n");
     EXPECT_EQ(failing("type abc"), "fail type abc: nothing takes the keys\n");
-    EXPECT_EQ(failing("wait -1"), "fail wait -1: usage: wait SECONDS\n");
     EXPECT_EQ(failing("wait soon"), "fail wait soon: usage: wait SECONDS\n");
-    EXPECT_EQ(failing("tap-at 10"), "fail tap-at 10: usage: tap-at X Y\n");
-    EXPECT_EQ(failing("rotate upside-down"),
-              "fail rotate upside-down: usage: rotate portrait|left|right\n");
     EXPECT_EQ(failing("shot ../escape"), "fail shot ../escape: NAME must be a plain file name\n");
     EXPECT_EQ(failing("fly away"), "fail fly away: unknown command fly\n");
     EXPECT_EQ(failing("tap \"open"), "fail tap \"open: unterminated quote\n");
@@ -273,28 +271,41 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
 }
 
 TEST(TraderProgram, CommandLine) {
-    using kavtrader::Display;
-    using kavtrader::Options;
-    const auto parsed = [](std::vector<std::string> args) {
-        auto r = kavtrader::parseArguments(args);
-        EXPECT_TRUE(std::holds_alternative<Options>(r)) << std::get<std::string>(r);
-        return std::holds_alternative<Options>(r) ? std::get<Options>(r) : Options{};
-    };
     const auto refused = [](std::vector<std::string> args) {
         auto r = kavtrader::parseArguments(args);
         return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "(accepted)";
     };
-    EXPECT_EQ(parsed({}).display, Display::Automatic);
-    EXPECT_EQ(parsed({"--window"}).display, Display::Window);
-    EXPECT_EQ(parsed({"--headless"}).display, Display::Headless);
-    const Options scripted = parsed({"--script", "tour.kav", "--shots", "out"});
-    EXPECT_EQ(scripted.display, Display::Headless);
-    EXPECT_EQ(scripted.script, "tour.kav");
-    EXPECT_EQ(scripted.shots, "out");
-    EXPECT_EQ(parsed({"--script", "-"}).shots, ".");
-    EXPECT_EQ(refused({"--window", "--headless"}), "--window and --headless exclude each other");
+    // A script always runs headless.
+    auto scripted = kavtrader::parseArguments({"--script", "tour.kav"});
+    ASSERT_TRUE(std::holds_alternative<kavtrader::Options>(scripted));
+    EXPECT_EQ(std::get<kavtrader::Options>(scripted).display, kavtrader::Display::Headless);
     EXPECT_EQ(refused({"--window", "--script", "-"}), "--script runs headless; leave out --window");
+    EXPECT_EQ(refused({"--window", "--headless"}), "--window and --headless exclude each other");
     EXPECT_EQ(refused({"--shots", "out"}), "--shots needs --script");
-    EXPECT_EQ(refused({"--script"}), "--script needs a value");
-    EXPECT_EQ(refused({"--fast"}), "unknown argument --fast");
+}
+
+TEST(TraderProgram, AHeadlessRunEndsCleanlyOnSigterm) {
+    TempDir dir;
+    const auto err = dir / "err";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string program = (kavtest::binDir() / "kav-trader").string();
+        if (freopen(err.c_str(), "w", stderr) == nullptr) _exit(127);
+        execl(program.c_str(), program.c_str(), "--headless", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Running once the session is made (the signals are taken by then).
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        started = platform::files::readFile(err).value_or("").find("SDK 版本") != std::string::npos;
+    }
+    EXPECT_TRUE(started);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    // The run loop stopped and the application ended as it ends when closed.
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitOk);
 }
