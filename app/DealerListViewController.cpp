@@ -99,6 +99,11 @@ UITableView* DealerListViewController::table() const {
         .get();
 }
 
+bool DealerListViewController::isSearchBarShown() const {
+    auto* t = table();
+    return t && searchBar_ && t->tableHeaderView() == searchBar_;
+}
+
 void DealerListViewController::reloadTable() {
     if (auto* t = table()) t->reloadData();
 }

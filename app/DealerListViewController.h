@@ -86,6 +86,9 @@ class DealerListViewController : public BaseViewController,
     void onScanWithURL(const std::optional<std::string>& url) override;
 
     const std::shared_ptr<platform::ui::UISearchBar>& searchBar() const { return searchBar_; }
+    // The search bar stands at the top of the list (from the add button
+    // until its cancel button, a search included).
+    bool isSearchBarShown() const;
     // Not owned.
     std::shared_ptr<DealerManagerDelegate> dealerManagerDelegate() const {
         return dealerManagerDelegate_.lock();

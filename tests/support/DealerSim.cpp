@@ -74,6 +74,7 @@ SimPackage packageFrom(const SimJson& j) {
     p.time = j.value("time", 0.0);
     p.service = j.value("service", std::string());
     p.conn = j.value("conn", 0);
+    p.path = j.value("path", "");
     p.raw = j.value("raw", std::string());
     p.text =
         j.contains("text") && j["text"].is_string() ? j["text"].get<std::string>() : std::string();

@@ -55,6 +55,7 @@ struct SimPackage {
     double time = 0;      // seconds since 1970
     std::string service;  // "login", "trade", ...
     int conn = 0;         // connection id (see connections())
+    std::string path;     // request target of the connection's handshake
     std::string raw;      // as it arrived
     std::string text;     // deciphered (equal to raw for plain text)
     bool enciphered = false;
