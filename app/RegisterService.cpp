@@ -1,45 +1,19 @@
 #include "app/RegisterService.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "Core/httpQuery.h"
-#include "platform/Bundle.h"
-#include "platform/Files.h"
+#include "app/AppConfig.h"
 #include "platform/Json.h"
 
 namespace registerservice {
 
-namespace {
-
-std::string withoutTrailingSlash(std::string url) {
-    while (!url.empty() && url.back() == '/')
-        url.pop_back();
-    return url;
-}
-
-// A text member of the AppConfig resource, or "".
-std::string configured(const char* key) {
-    auto path = platform::bundle::resourcePath("AppConfig", "json");
-    if (!path) return "";
-    auto text = platform::files::readFile(*path);
-    auto json = text ? platform::parseJson(*text) : std::nullopt;
-    if (!json || !json->is_object()) return "";
-    return platform::jsonString(*json, key);
-}
-
-}  // namespace
-
 std::string baseURL() {
-    if (const char* env = std::getenv(kRegisterServiceVariable); env && *env)
-        return withoutTrailingSlash(env);
-    if (auto url = configured("registerService"); !url.empty()) return withoutTrailingSlash(url);
-    return kDefaultRegisterService;
+    return appconfig::registerServiceBaseURL();
 }
 
 std::string hotline() {
-    auto number = configured("serviceHotline");
-    return number.empty() ? kDefaultHotline : number;
+    return appconfig::serviceHotline();
 }
 
 std::string registerURL(const std::string& email, const std::string& password) {

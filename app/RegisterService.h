@@ -2,27 +2,18 @@
 
 #include <string>
 
-// The demo-registration server of the dealer "kavdemo" and the service
-// hot-line, which the application is configured with rather than built with.
+// The demo-registration and password-reset requests of the dealer "kavdemo"
+// and their answers.
 namespace registerservice {
-
-// Environment variable that points the application at another registration
-// server (the simulated dealer prints it on its "register" line).
-inline constexpr const char* kRegisterServiceVariable = "KAV_REGISTER_SERVICE";
-inline constexpr const char* kDefaultRegisterService = "http://localhost:30001";
-inline constexpr const char* kDefaultHotline = "400-800-0000";
 
 inline constexpr const char* kRegisterPath = "/account/demo/xregister/kavdemo";
 inline constexpr const char* kResetPath = "/account/demo/xreset_pwd/kavdemo";
 // Every demo account starts with this balance.
 inline constexpr const char* kDemoAmount = "1000000";
 
-// The server's base address without a trailing "/": $KAV_REGISTER_SERVICE,
-// else "registerService" of the AppConfig resource, else the default. Read
-// afresh on every call.
+// The server's base address (appconfig::registerServiceBaseURL).
 std::string baseURL();
-// The hot-line number shown and dialled by the registration panel:
-// "serviceHotline" of the AppConfig resource, else the default.
+// The hot-line number shown and dialled by the registration panel.
 std::string hotline();
 
 // The registration request for the e-mail (also sent as the name) and the

@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Driver.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Window.h"
 
 using platform::ui::CGPointMake;
@@ -50,7 +51,11 @@ bool runUntil(const std::function<bool()>& predicate, double seconds) {
 
 // The front-most visible view that shows exactly the text: the front-most
 // window first, and in it the view drawn last.
+// Views are looked for as a screen would show them: the layout pass that
+// runs before every frame comes first (a headless run draws no frames, so
+// a table would otherwise hold no rows and a moved view its old place).
 UIView* frontMostWithText(const std::string& text) {
+    platform::ui::UIScreenRenderer::layoutWindows();
     auto windows = UIWindow::visibleWindows();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         auto found = UIDriver::viewsWithText(text, *it);
@@ -60,6 +65,7 @@ UIView* frontMostWithText(const std::string& text) {
 }
 
 UIView* frontMostWithTag(long tag) {
+    platform::ui::UIScreenRenderer::layoutWindows();
     auto windows = UIWindow::visibleWindows();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         UIView* last = nullptr;

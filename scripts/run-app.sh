@@ -55,6 +55,7 @@ fi
 # Every run starts from an empty dealer store: the dealers' addresses change
 # with the simulator's ports.
 export KAV_DEALER_SERVICE="$(awk '$1 == "dealer" { print $2 }' "$work/addresses")"
+export KAV_REGISTER_SERVICE="$(awk '$1 == "register" { print $2 }' "$work/addresses")"
 export KAV_DATA_DIR="$work/data"
 login="$(awk '$1 == "login" { print $2 }' "$work/addresses")"
 echo "run-app: simulated dealer ready (login $login, dealers $KAV_DEALER_SERVICE);" \
@@ -77,7 +78,7 @@ fi
 shots="$(mktemp -d "${TMPDIR:-/tmp}/kav-tour-XXXXXX")"
 echo "run-app: no display; running the tour headless"
 status=0
-"$BIN/kav-trader" --headless --script "$HERE/tour.kav" --shots "$shots" || status=$?
+"$BIN/kav-trader" --headless --script "${KAV_TOUR:-$HERE/tour.kav}" --shots "$shots" || status=$?
 if [ "$status" -ne 0 ]; then
     echo "run-app: the tour failed (exit status $status); the last lines of the simulated dealer's log:" >&2
     tail -n 20 "$work/dealer.log" >&2

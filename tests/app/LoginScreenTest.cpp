@@ -3,6 +3,7 @@
 // system, refusals and a channel that does not open, the dealer list behind
 // the form, the registration dealer's registration and password reset, the
 // remembered account and the keyboard.
+#include "app/AppConfig.h"
 #include "app/DealerManager.h"
 #include "app/LoginViewController.h"
 #include "app/RegisterService.h"
@@ -105,7 +106,7 @@ class LoginScreenTest : public AppTest {
         auto* logo = tagged<platform::ui::UIImageView>(LVC::kTagLogo);
         return logo && logo->image();
     }
-    ScopedEnv registerService{registerservice::kRegisterServiceVariable, sim.registerUrl().c_str()};
+    ScopedEnv registerService{appconfig::kRegisterServiceVariable, sim.registerUrl().c_str()};
 };
 
 TEST_F(LoginScreenTest, AFirstStartLooksUpTheBuiltInDealerAfterAMomentAndSelectsIt) {
@@ -307,19 +308,20 @@ TEST_F(LoginScreenTest, TheDealerListLiesBehindTheForm) {
     ASSERT_EQ(table->numberOfRowsInSection(0), 2);
 
     // Another dealer: the list is covered, its logo loads.
+    const auto firstLogo = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
     UIDriver::tap(table->cellForRowAtIndexPath({0, 1}));
     run("wait 0.6\n");
     EXPECT_FALSE(screen()->isShowingDealer());
     EXPECT_EQ(screen()->currentDealer()->dealerKey, "GOLDEX");
-    ASSERT_TRUE(until([&] { return sim.httpRequests("logo").size() == 2; }));
+    platform::ui::UIImagePtr shown;
+    ASSERT_TRUE(until([&] {
+        shown = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
+        return shown && shown != firstLogo;
+    }));
+    ASSERT_EQ(sim.httpRequests("logo").size(), 2u);
     EXPECT_EQ(sim.httpRequests("logo")[1]["path"], "/dealer/GOLDEX/logo.png");
 
     // The selected one again: covered, the logo not loaded again.
-    auto shown = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
-    ASSERT_TRUE(until([&] {
-        shown = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
-        return shown && shown->size().width > 0 && sim.httpRequests("logo").size() == 2;
-    }));
     UIDriver::tap(change);
     run("wait 0.6\n");
     UIDriver::tap(table->cellForRowAtIndexPath({0, 1}));

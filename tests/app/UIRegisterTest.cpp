@@ -1,6 +1,7 @@
 // The demo registration form against the simulated dealer's registration
 // service: the local checks in their order, what is sent and how, every kind
 // of answer, the hot-line, the keyboard shift and the one-time layout.
+#include "app/AppConfig.h"
 #include "app/RegisterService.h"
 #include "app/UIRegister.h"
 #include "platform/Log.h"
@@ -62,8 +63,7 @@ class RegisterTest : public AppTest {
     }
 
     kavtest::DealerSim sim;
-    kavtest::ScopedEnv service{registerservice::kRegisterServiceVariable,
-                               sim.registerUrl().c_str()};
+    kavtest::ScopedEnv service{appconfig::kRegisterServiceVariable, sim.registerUrl().c_str()};
     std::shared_ptr<Host> host;
 };
 
