@@ -78,7 +78,7 @@ fi
 shots="$(mktemp -d "${TMPDIR:-/tmp}/kav-tour-XXXXXX")"
 echo "run-app: no display; running the tour headless"
 status=0
-"$BIN/kav-trader" --headless --script "${KAV_TOUR:-$HERE/tour.kav}" --shots "$shots" || status=$?
+"$BIN/kav-trader" --headless --script "$HERE/tour.kav" --shots "$shots" || status=$?
 if [ "$status" -ne 0 ]; then
     echo "run-app: the tour failed (exit status $status); the last lines of the simulated dealer's log:" >&2
     tail -n 20 "$work/dealer.log" >&2
