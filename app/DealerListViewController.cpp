@@ -229,6 +229,10 @@ void DealerListViewController::searchBarSearchButtonClicked(UISearchBar* bar) {
 }
 
 void DealerListViewController::searchBarCancelButtonClicked(UISearchBar*) {
+    hideSearchBar();
+}
+
+void DealerListViewController::hideSearchBar() {
     auto* t = table();
     if (!t || t->tableHeaderView() != searchBar_) return;
     searchBar_->resignFirstResponder();

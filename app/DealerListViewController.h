@@ -89,6 +89,8 @@ class DealerListViewController : public BaseViewController,
     // The search bar stands at the top of the list (from the add button
     // until its cancel button, a search included).
     bool isSearchBarShown() const;
+    // Puts the search bar away, as its cancel button does.
+    void hideSearchBar();
     // Not owned.
     std::shared_ptr<DealerManagerDelegate> dealerManagerDelegate() const {
         return dealerManagerDelegate_.lock();

@@ -399,7 +399,9 @@ void LoginViewController::hideDealerList() {
     } else if (auto logo = view()->viewWithTag<UIImageView>(kTagLogo)) {
         logo->setImage(nullptr);
     }
-    if (dealerListViewController_) dealerListViewController_->searchBar()->resignFirstResponder();
+    // Covering the list ends a search: the bar would stand under the change
+    // button when the list is uncovered again.
+    if (dealerListViewController_) dealerListViewController_->hideSearchBar();
     if (auto* f = field(kTagAccount)) f->resignFirstResponder();
     if (auto* f = field(kTagPassword)) f->resignFirstResponder();
     auto change = view()->viewWithTag(kTagChangeDealer);
