@@ -121,16 +121,6 @@ TEST_F(QRScannerTest, ASecondBatchAlreadyOnItsWayIsIgnored) {
     EXPECT_EQ(plays("touchStart"), 1u);
 }
 
-TEST_F(QRScannerTest, ABatchWithoutObjectsHandsOverNoText) {
-    camera({kavtest::plainPicture(100, 100, 0x808080)});
-    openScanner();
-    platform::camera::AVCaptureConnection connection(scanner->input(), scanner->output().get());
-    scanner->captureOutput(*scanner->output(), {}, connection);
-    time.advance(0.5);
-    ASSERT_EQ(opener->urls.size(), 1u);
-    EXPECT_FALSE(opener->urls[0].has_value());
-}
-
 TEST_F(QRScannerTest, TheBackButtonClosesTheScannerStopsTheCameraAndTellsNobody) {
     camera({kavtest::plainPicture(200, 200, 0x808080),
             kavtest::qrScene(300, 300, {{kLookup, 10, 10}})});
