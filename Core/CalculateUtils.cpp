@@ -47,6 +47,8 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
     const long long type = platform::leadingInteger(symbolType);
     if (type == 3 && !(exchangeRate > kTiny)) return fail(onFail, kErrorRate);
     if (type != 1 && type != 2 && type != 3) return fail(onFail, kErrorSymbolType);
+    for (const double price : {closePrice, openPrice, holdPrice})
+        if (!(std::fabs(price) <= kMaxPrice)) return fail(onFail, kErrorOutOfRange);
     if (type == 2) {
         // Profits of type 2 count in reciprocal prices; a zero price (a
         // symbol without a quote yet) has none.
@@ -60,7 +62,11 @@ void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice
     // Adding 0.0 turns the -0 of a sell without quantity into 0.
     const double total = quantity * (closePrice - openPrice) * side * u + 0.0;
     const double hold = quantity * (closePrice - holdPrice) * side * u + 0.0;
-    succeed(onSuccess, onFail, total, hold, hold * exchangeRate);
+    const double converted = hold * exchangeRate;
+    // A quantity or a rate no account holds: no profit rather than an
+    // infinite one that every sum would carry.
+    if (!std::isfinite(total) || !std::isfinite(converted)) return fail(onFail, kErrorOutOfRange);
+    succeed(onSuccess, onFail, total, hold, converted);
 }
 
 void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, double lockMargin,

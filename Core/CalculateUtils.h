@@ -34,6 +34,13 @@ class CalculateUtils {
     static constexpr long kErrorRiskType = 1004;
     // Symbol type 2 with a zero price, which has no reciprocal.
     static constexpr long kErrorZeroPrice = 1005;
+    // A price beyond kMaxPrice (or not finite), or a profit beyond what a
+    // double holds: nothing any market trades at.
+    static constexpr long kErrorOutOfRange = 1006;
+
+    // Prices above this are no market's: far beyond any quote, where every
+    // cent is lost to rounding and profits and their sums can overflow.
+    static constexpr double kMaxPrice = 1e15;
 
     // (profit from the open price, profit from the hold price, the latter
     // times the exchange rate).

@@ -1,5 +1,7 @@
 #include "Core/webSocket.h"
 
+#include <algorithm>
+
 #include "Core/Funs.h"
 #include "platform/Strings.h"
 
@@ -76,6 +78,16 @@ webSocket::webSocket() = default;
 webSocket::~webSocket() {
     // A connection that outlives its channel would stay open for nothing.
     dropConnection();
+    // Requests still waiting end as their time-out would have ended them,
+    // only sooner: whoever waits for an answer (an order screen's overlay)
+    // must never wait for ever. Their blocks run on the next turn of the
+    // main run loop, not inside this destructor.
+    for (auto& [key, entry] : pending_) {
+        entry.timer.invalidate();
+        if (!entry.onFailure) continue;
+        platform::RunLoop::main().post(
+            [onFailure = std::move(entry.onFailure)] { kavFail(onFailure, kKAVTimeOut); });
+    }
 }
 
 template <typename F>
@@ -219,6 +231,7 @@ void webSocket::pushMsgWith(const KAVPackage& package, SuccessBlock onSuccess,
     // After the counter wraps, a request still waiting under the same number
     // would be answered with the new one's reply: it is failed first.
     if (auto older = popMsgWith(order)) kavFail(older->onFailure, kKAVTimeOut);
+    forgetTimedOut(order);  // a reply with this number is the new request's
     Pending entry{package, std::move(onSuccess), std::move(onFailure),
                   platform::Timer::schedule(static_cast<double>(timeOut_), false,
                                             guarded([this, order] { timeoutWith(order); }))};
@@ -236,7 +249,28 @@ std::optional<webSocket::Pending> webSocket::popMsgWith(int32_t msgOrder) {
 
 void webSocket::timeoutWith(int32_t msgOrder) {
     Funs::log(kKAVTimeOut.message);
-    if (auto entry = popMsgWith(msgOrder)) kavFail(entry->onFailure, kKAVTimeOut);
+    auto entry = popMsgWith(msgOrder);
+    if (!entry) return;
+    // Remembered, so that a reply still on its way can be told from a push.
+    timedOut_.emplace_back(msgOrder, entry->package.event());
+    if (timedOut_.size() > kTimedOutRemembered) timedOut_.pop_front();
+    kavFail(entry->onFailure, kKAVTimeOut);
+}
+
+void webSocket::forgetTimedOut(int32_t msgOrder) {
+    std::erase_if(timedOut_, [msgOrder](const auto& t) { return t.first == msgOrder; });
+}
+
+void webSocket::noteLateReply(const KAVPackage& package) {
+    const int32_t order = package.msgOrder();
+    const auto it = std::find_if(timedOut_.begin(), timedOut_.end(),
+                                 [order](const auto& t) { return t.first == order; });
+    if (it == timedOut_.end()) return;
+    // An order executed after its time-out must be traceable.
+    Funs::log(stringf("%s - 超时后到达的应答：请求 %s，应答 %s，retCode %s，msgOrder %d，%s",
+                      name_.c_str(), it->second.c_str(), package.event().c_str(),
+                      package.retCode().c_str(), order, package.message().c_str()));
+    timedOut_.erase(it);
 }
 
 // ---- receiving ------------------------------------------------------------
@@ -291,6 +325,7 @@ void webSocket::deliver(const KAVPackage& package) {
         return;
     }
     // Pushes, replies that came after their time-out, quote lines.
+    if (package.msgOrder() != 0) noteLateReply(package);
     if (const auto block = onPush_) (*block)(*this, package);
 }
 

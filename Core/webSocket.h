@@ -13,6 +13,7 @@
 // std::shared_ptr (its timers and connection callbacks hold it weakly).
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -153,6 +154,8 @@ class webSocket : public KAVChannelConnection::Delegate,
     void close();
     // Drops every request still waiting for its reply without calling its
     // blocks (a session that ends hears nothing more of its requests).
+    // Without it, a request still waiting when its channel is destroyed
+    // fails at once with the time-out failure ("sys_1006", "请求超时").
     void cancelRequests();
     // While open: on sends a heartbeat now (which arms the 60 s timer);
     // off stops the heartbeat timer.
@@ -189,6 +192,10 @@ class webSocket : public KAVChannelConnection::Delegate,
     void pushMsgWith(const KAVPackage& package, SuccessBlock onSuccess, KAVFailureBlock onFailure);
     std::optional<Pending> popMsgWith(int32_t msgOrder);
     void timeoutWith(int32_t msgOrder);
+    // A reply that matches no waiting request but came for one that timed
+    // out is logged as late, with its event and retCode.
+    void noteLateReply(const KAVPackage& package);
+    void forgetTimedOut(int32_t msgOrder);
     void openTimeOut();
     void receiveText(std::string text);
     // A received package: to its waiting request, or else to the push block.
@@ -225,6 +232,9 @@ class webSocket : public KAVChannelConnection::Delegate,
 
     // Pending requests under "key_%i" of their message order.
     std::unordered_map<std::string, Pending> pending_;
+    // The latest requests that timed out: message order and event.
+    static constexpr size_t kTimedOutRemembered = 64;
+    std::deque<std::pair<int32_t, std::string>> timedOut_;
     platform::Timer heartbeatTimer_;
     platform::Timer openTimer_;
     platform::Timer reopenTimer_;

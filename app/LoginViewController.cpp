@@ -534,10 +534,14 @@ void LoginViewController::login() {
                 app->startListeners();
             });
         },
-        [weak, attempt](const std::string&, const std::string& message) {
+        [weak, attempt](const std::string& code, const std::string& message) {
             auto self = weak.lock();
             // Ended here already (the channel did not open): nothing more.
             if (!self || self->activeLogin_ != attempt) return;
+            // No code and no message: a channel did not open in time. It
+            // ends as the channel's own report of it does, whichever of the
+            // two comes first, and the other then finds the login over.
+            if (code.empty() && message.empty()) return self->loginFailWith(kMsgConnectFailed);
             self->activeLogin_ = 0;
             KAVProgressHUD::dismissWithComplete([message] {
                 if (auto app = appDelegate()) app->reLoginWith(kMsgLoginFailed + message);
@@ -558,7 +562,7 @@ void LoginViewController::onNetworkStatus(int32_t status) {
         ">>> 登录系统 失败",
     };
     if (status >= 1 && status <= 7) platform::log(kLines[status - 1]);
-    if (status == 3) loginFailWith(kMsgConnectFailed);
+    if (status == 3 && activeLogin_ != 0) loginFailWith(kMsgConnectFailed);
 }
 
 // ---- password reset --------------------------------------------------------

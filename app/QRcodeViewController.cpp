@@ -89,6 +89,9 @@ void QRcodeViewController::captureOutput(
     camera::AVCaptureOutput&, const std::vector<camera::AVMetadataObjectPtr>& metadataObjects,
     camera::AVCaptureConnection&) {
     if (didRead_) return;  // one code per opening: a second batch may already be on its way
+    // While the scanner still slides in it cannot close yet: the code is
+    // read again from one of the next pictures.
+    if (!isVisible()) return;
     didRead_ = true;
     std::optional<std::string> text;
     if (!metadataObjects.empty()) {

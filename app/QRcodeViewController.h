@@ -20,7 +20,8 @@ class QRcodeViewControllerDelegate {
 };
 
 // Reads one QR code with the camera and hands its text to its delegate: the
-// camera's picture fills the screen; the first code read stops the camera,
+// camera's picture fills the screen; the first code read once the screen is
+// in place stops the camera,
 // sounds, and closes the scanner, and only then is the delegate told. One
 // code per opening: whatever the camera still delivers is ignored. Leaving
 // the screen by its back button stops the camera and tells nobody. Without a

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with clang into build/fuzz and runs it.
-#   scripts/fuzz.sh TARGET SECONDS      TARGET: frame_reader | handshake
+#   scripts/fuzz.sh TARGET SECONDS
+# Targets: frame_reader, handshake (the WebSocket client); envelope,
+# quote_lines, records, push_stream (the trading core: received texts and
+# packages, compressed quote lines, record parsers, the push dispatcher).
 # New inputs collect in build/fuzz/corpus/TARGET, crashes in build/fuzz/artifacts;
-# inputs worth keeping go to tests/Core/WebSocket/fuzz/corpus/TARGET, which
-# CTest replays in every build.
+# inputs worth keeping go to the target's corpus in the source tree
+# (tests/Core/WebSocket/fuzz/corpus/TARGET or tests/Core/fuzz/corpus/TARGET),
+# which CTest replays in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TARGET="${1:?usage: scripts/fuzz.sh TARGET SECONDS (TARGET: frame_reader or handshake)}"
+TARGETS="frame_reader handshake envelope quote_lines records push_stream"
+TARGET="${1:?usage: scripts/fuzz.sh TARGET SECONDS (TARGET: ${TARGETS// /, })}"
 SECONDS_TO_RUN="${2:-60}"
 case "$TARGET" in
-  frame_reader|handshake) ;;
-  *) echo "fuzz.sh: unknown target $TARGET (frame_reader or handshake)" >&2; exit 2 ;;
+  frame_reader|handshake) CORPUS="tests/Core/WebSocket/fuzz/corpus/$TARGET" ;;
+  envelope|quote_lines|records|push_stream) CORPUS="tests/Core/fuzz/corpus/$TARGET" ;;
+  *) echo "fuzz.sh: unknown target $TARGET (${TARGETS// /, })" >&2; exit 2 ;;
 esac
 ./scripts/install-deps.sh
 BUILD=build/fuzz
@@ -19,4 +25,4 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 cmake --build "$BUILD" -j"$(nproc)" --target "fuzz_$TARGET"
 mkdir -p "$BUILD/corpus/$TARGET" "$BUILD/artifacts"
 exec "$BUILD/bin/fuzz_$TARGET" -max_total_time="$SECONDS_TO_RUN" -max_len=70000 \
-    -artifact_prefix="$BUILD/artifacts/" "$BUILD/corpus/$TARGET" "tests/Core/WebSocket/fuzz/corpus/$TARGET"
+    -artifact_prefix="$BUILD/artifacts/" "$BUILD/corpus/$TARGET" "$CORPUS"

@@ -7,6 +7,8 @@ priceSame            18 x 18 bar of an unchanged quote, likewise
 clock                12 x 12 clock face: the symbol has pending orders
 nav_backicon         24 x 24 chevron of the order screens' back button,
                      white to be recoloured
+nav_detail           20 x 20 caret of the titles that open the symbol
+                     picker, white to be recoloured
 
 Shapes are sampled 4 x 4 per pixel, so edges are smooth. Deterministic:
 running it again gives the same files.
@@ -91,6 +93,13 @@ def back_icon(x, y):
     return CLEAR
 
 
+def detail_icon(x, y):
+    # A caret pointing down: a list opens under the title.
+    if in_triangle(x, y, (4, 7), (16, 7), (10, 14)):
+        return WHITE
+    return CLEAR
+
+
 def main():
     images = [
         ("priceUp", 18, 18, price_up),
@@ -98,6 +107,7 @@ def main():
         ("priceSame", 18, 18, price_same),
         ("clock", 12, 12, clock),
         ("nav_backicon", 24, 24, back_icon),
+        ("nav_detail", 20, 20, detail_icon),
     ]
     for name, w, h, pixel in images:
         png(os.path.join(OUT, name + "@2x.png"), w * SCALE, h * SCALE, pixel)

@@ -3,7 +3,6 @@
 #include "Core/Funs.h"
 #include "Core/KAVFileIO.h"
 #include "Core/httpQuery.h"
-#include "platform/Files.h"
 #include "platform/ImageCodec.h"
 #include "platform/Strings.h"
 
@@ -84,10 +83,13 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
     // record itself carries.
     const std::string iconName = stringf("%s_%s", key.c_str(), dealer->dealerIcon.c_str());
     const std::string logoName = stringf("%s_%s", key.c_str(), dealer->dealerLogo.c_str());
-    const std::string iconURL =
-        stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerIcon.c_str());
-    const std::string logoURL =
-        stringf("%s/%s/%s", serverURL_.c_str(), key.c_str(), dealer->dealerLogo.c_str());
+    // Key and names are path segments of the image address: a space, "&",
+    // "#" or "/" in them must not change where the address leads.
+    const auto segment = [](const std::string& text) { return httpQuery::encodeQueryValue(text); };
+    const std::string iconURL = stringf("%s/%s/%s", serverURL_.c_str(), segment(key).c_str(),
+                                        segment(dealer->dealerIcon).c_str());
+    const std::string logoURL = stringf("%s/%s/%s", serverURL_.c_str(), segment(key).c_str(),
+                                        segment(dealer->dealerLogo).c_str());
     for (const std::string* line : {&iconName, &logoName, &iconURL, &logoURL})
         Funs::log(*line);
     const std::string iconFile = imageFileName(key, dealer->dealerIcon);
@@ -200,8 +202,12 @@ std::shared_ptr<MODDealer> BizDealer::dealerFromDict(const Json& dict) {
 }
 
 std::string BizDealer::imageFileName(const std::string& key, const std::string& name) {
-    namespace files = platform::files;
-    if (!files::isSafeName(key) || !files::isSafeName(name)) return {};
-    std::string file = key + "_" + name;
-    return files::isSafeName(file) ? file : std::string();
+    if (key.empty() || name.empty()) return {};
+    // Spelled as in the image's address: a plain key or name stays as it is,
+    // any other character becomes %XX, so that every key has a file name of
+    // its own and none leads out of the documents folder.
+    const std::string file =
+        httpQuery::encodeQueryValue(key) + "_" + httpQuery::encodeQueryValue(name);
+    if (file.size() > 255 || file.find("..") != std::string::npos) return {};
+    return file;
 }

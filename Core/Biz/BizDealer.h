@@ -68,8 +68,9 @@ class BizDealer : public IBiz {
     // The record of a directory entry or a lookup reply: each value as text,
     // hasDemo when there is a demo host.
     static std::shared_ptr<MODDealer> dealerFromDict(const platform::Json& dict);
-    // "<key>_<name>", the local file of a dealer image; empty (no file) when
-    // the key or the name is not a safe file name.
+    // "<key>_<name>", the local file of a dealer image, each part spelled as
+    // in the image's address (other characters than letters, digits and
+    // "-._~" as %XX); empty (no file) when that would hold "..".
     static std::string imageFileName(const std::string& key, const std::string& name);
 
   private:

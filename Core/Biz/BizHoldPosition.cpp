@@ -1,5 +1,7 @@
 #include "Core/Biz/BizHoldPosition.h"
 
+#include <cmath>
+
 #include "Core/Biz/BizRecordFields.h"
 #include "Core/CalculateUtils.h"
 
@@ -10,7 +12,9 @@ namespace {
 
 double averagePrice(double money, double quantity, int32_t unit) {
     const double lots = quantity * static_cast<double>(unit);
-    return quantity > 0 && lots != 0 ? money / lots : 0.0;
+    const double average = quantity > 0 && lots != 0 ? money / lots : 0.0;
+    // A quantity too small or money too large for any price: no average.
+    return std::isfinite(average) ? average : 0.0;
 }
 
 // The floating profit of one side closed at `closePrice`: (symbol currency,

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,5 +47,12 @@ inline float floatValue(const platform::Json& object, std::string_view key) {
 inline std::string textValue(const platform::Json& object, std::string_view key) {
     return platform::jsonString(object, key);
 }
+
+// The number under the key when the value is one: a finite JSON number, or a
+// text that is a whole decimal number (blanks around it allowed) within the
+// range of a double. Nothing when the key is missing or its value cannot be
+// read ("abc", "1e309", "12abc"): such a value says nothing, and in
+// particular not 0.
+std::optional<double> readableNumber(const platform::Json& object, std::string_view key);
 
 }  // namespace reply

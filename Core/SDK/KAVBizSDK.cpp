@@ -7,7 +7,12 @@
 
 KAVBizSDK::KAVBizSDK() = default;
 
-KAVBizSDK::~KAVBizSDK() = default;
+KAVBizSDK::~KAVBizSDK() {
+    // The session ends with this object, as with a logout: its requests
+    // end silently rather than with time-outs that nobody waits for.
+    for (const auto& [name, channel] : wsList)
+        channel->cancelRequests();
+}
 
 std::shared_ptr<webSocket> KAVBizSDK::createWSWithKey(const std::string& name, int32_t isEncrypt,
                                                       int32_t timeOut) {

@@ -21,6 +21,7 @@
 
 #include "Core/Biz/BizDealer.h"
 #include "Core/Biz/IBiz.h"
+#include "Core/CalculateUtils.h"
 #include "Core/KAVPackage.h"
 #include "Core/KAVTypes.h"
 #include "Core/Model/MODLimitPrice.h"
@@ -43,6 +44,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     static constexpr int32_t kNetLoginSucceeded = 6;
 
     KAVBizSDK();
+    // Ends the session like stopConnect: requests still waiting end silently.
+    // (A channel replaced during a login fails its waiting requests at once.)
     ~KAVBizSDK();
     KAVBizSDK(const KAVBizSDK&) = delete;
     KAVBizSDK& operator=(const KAVBizSDK&) = delete;
@@ -132,14 +135,16 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     static std::string accountKey(int32_t accId);
 
     // --- Login chain ---
-    // Fixed open guard of the trading, compressed quote and history stages, seconds.
+    // Fixed open guard of every stage's channel, seconds.
     static constexpr double kLoginOpenGuard = 10.0;
     // Logs in to the login service at the first address, then to the
     // trading service (loading accounts, symbols and rates), the quote
     // service (plain or compressed), the message and the history service, and
     // reports one result: success, or the failing stage's code and message
-    // (prefixed "MA-", "TR-", "QA-", "QS-", "QC-", "MS-" or "HS-"; a guarded
-    // stage not open within 10 s fails with an empty code and message).
+    // (prefixed "MA-", "TR-", "QA-", "QS-", "QC-", "MS-" or "HS-"; a stage
+    // whose channel is not open within 10 s fails with an empty code and
+    // message; a login reply without the session or the trading address
+    // fails at once with "1" and "MA-登录应答无法读取").
     // Reports status 5 at the start and 6 before success. A new call
     // replaces the running login: nothing of the old one reports any more.
     // Returns at once; an empty address list fails at once.
@@ -151,6 +156,14 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // lines that cannot be read are dropped with a log line. Nothing when no
     // line is left.
     static std::optional<KAVPackage> expandQuoteLines(const KAVPackage& package);
+
+    // Prices above this are no market's (the trading arithmetic's bound).
+    static constexpr double kMaxUsablePrice = CalculateUtils::kMaxPrice;
+    // Whether a quoted price can be priced with: finite, above 0 and at most
+    // kMaxUsablePrice.
+    static bool usablePrice(double price) {
+        return price > 0 && price <= kMaxUsablePrice;  // false for NaN and infinity too
+    }
 
     // --- Dealer directory and deposits ---
     // Looks the dealer up on the dealer-definition server at `url` (the
@@ -278,6 +291,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     bool pushGate(const KAVPackage& package) const;
     void onQuoted(const KAVPackage& package);
     void onSymbolChange(const KAVPackage& package);
+    // Files one symbol of a symbol push (its element `pushed`): the cached
+    // record changed in place, or a new one; null when refused.
+    std::shared_ptr<MODSymbolInfo> fileSymbolChange(std::shared_ptr<MODSymbolInfo> symbol,
+                                                    const platform::Json& pushed);
     void onAccountChange(const KAVPackage& package);
     void onHoldBillChange(const KAVPackage& package);
     void onLimitBillChange(const KAVPackage& package);
@@ -331,7 +348,7 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     auto whileLogin(uint64_t attempt, Step step);
     // Opens a stage's channel; once open (and still part of the running
     // login) it stops the guard and runs `opened`, else it closes itself.
-    void openStage(const std::shared_ptr<webSocket>& channel, const std::string& url, bool guarded,
+    void openStage(const std::shared_ptr<webSocket>& channel, const std::string& url,
                    webSocket::PushBlock push, std::function<void(KAVBizSDK&, webSocket&)> opened);
     // The queries of the trading stage, in this order.
     void loginQueryAccounts();

@@ -8,8 +8,8 @@
 #include "Core/Biz/BizLogin.h"
 #include "Core/Funs.h"
 #include "Core/SDK/KAVBizSDK.h"
-#include "platform/Strings.h"
 #include "platform/MainThread.h"
+#include "platform/Strings.h"
 
 using platform::Json;
 using platform::stringf;
@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* kBadLoginAddress = "登录服务地址无效";
 constexpr const char* kNoHistoryAddress = "历史行情服务地址无效";
+constexpr const char* kLoginReplyUnreadable = "登录应答无法读取";
 
 }  // namespace
 
@@ -57,7 +58,7 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
     auto channel = createWSWithKey(kWSLogin, 0, timeOut_);
     channel->setIsDebug(isDebug_);
     SendNetworkStatus(kNetLoginStarted);
-    openStage(channel, urls.front(), false, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
+    openStage(channel, urls.front(), pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         const uint64_t attempt = self.loginAttempt_;
         auto login = std::make_shared<BizLogin>(opened.shared_from_this());
         std::weak_ptr<webSocket> weakChannel = opened.weak_from_this();
@@ -67,6 +68,15 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
                             [weakChannel](KAVBizSDK& sdk, const MODLoginInfo& info) {
                                 // The login service has done its part.
                                 if (auto c = weakChannel.lock()) c->close();
+                                // A success without the session and the
+                                // trading address leads nowhere: said now,
+                                // not after a stage that cannot open.
+                                if (info.sid.empty() || info.tradeproxy.empty()) {
+                                    Funs::log(kLoginReplyUnreadable);
+                                    sdk.loginFailure("1",
+                                                     std::string("MA-") + kLoginReplyUnreadable);
+                                    return;
+                                }
                                 sdk.sid_ = info.sid;
                                 sdk.tradeProxy_ = info.tradeproxy;
                                 sdk.quotedProxy_ = info.quotedproxy;
@@ -85,20 +95,18 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
 }
 
 void KAVBizSDK::openStage(const std::shared_ptr<webSocket>& channel, const std::string& url,
-                          bool guarded, webSocket::PushBlock push,
+                          webSocket::PushBlock push,
                           std::function<void(KAVBizSDK&, webSocket&)> opened) {
     const uint64_t attempt = loginAttempt_;
-    if (guarded) {
-        // Fixed, whatever the channels' own time-out: the login must not hang
-        // on these services. The channel itself keeps trying.
-        loginGuard_ = platform::Timer::schedule(
-            kLoginOpenGuard, false,
-            whileLogin(attempt, [](KAVBizSDK& self) { self.wsOpenTimeOut(); }));
-    }
+    // Fixed, whatever the channels' own time-out: the login must not hang on
+    // a service that refuses or stalls the connection. The channel itself
+    // keeps trying.
+    loginGuard_ = platform::Timer::schedule(
+        kLoginOpenGuard, false, whileLogin(attempt, [](KAVBizSDK& self) { self.wsOpenTimeOut(); }));
     std::weak_ptr<webSocket> weakChannel = channel;
     channel->open(
         url,
-        [weak = weak_from_this(), weakChannel, attempt, guarded, opened = std::move(opened)] {
+        [weak = weak_from_this(), weakChannel, attempt, opened = std::move(opened)] {
             auto self = weak.lock();
             auto ch = weakChannel.lock();
             if (!ch) return;
@@ -107,7 +115,7 @@ void KAVBizSDK::openStage(const std::shared_ptr<webSocket>& channel, const std::
                 ch->close();
                 return;
             }
-            if (guarded) self->loginGuard_.invalidate();
+            self->loginGuard_.invalidate();
             opened(*self, *ch);
         },
         std::move(push));
@@ -139,7 +147,7 @@ void KAVBizSDK::proxyLogin(webSocket& channel, const std::string& prefix,
 void KAVBizSDK::loginTraderProxy() {
     auto channel = createWSWithKey(kWSTrader, 0, timeOut_);
     channel->setIsDebug(isDebug_);
-    openStage(channel, tradeProxy_, true, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
+    openStage(channel, tradeProxy_, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         self.proxyLogin(opened, "TR-", [](KAVBizSDK& sdk, webSocket&) {
             sdk.accounts_.clear();
             sdk.loginQueryAccounts();
@@ -176,7 +184,7 @@ void KAVBizSDK::loginQueryRates() {
 
 void KAVBizSDK::loginQuotedProxy() {
     auto channel = createWSWithKey(kWSQuoted, 1, timeOut_);
-    openStage(channel, quotedProxy_, false, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
+    openStage(channel, quotedProxy_, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         // The quote service's refusal is reported as it stands.
         self.proxyLogin(opened, "", [](KAVBizSDK& sdk, webSocket& quotes) {
             sdk.loginMSGProxy();
@@ -189,7 +197,7 @@ void KAVBizSDK::loginQuotedProxy_compress() {
     auto channel = createWSWithKey(kWSQuoted, 1, timeOut_);
     channel->setWSProtocol(1);
     // No login on this service: it streams quote lines to whoever connects.
-    openStage(channel, quotedProxyCmp_, true, compressedPushBlock(),
+    openStage(channel, quotedProxyCmp_, compressedPushBlock(),
               [](KAVBizSDK& self, webSocket& opened) {
                   self.loginMSGProxy();
                   opened.heartBeat(true);
@@ -198,7 +206,7 @@ void KAVBizSDK::loginQuotedProxy_compress() {
 
 void KAVBizSDK::loginMSGProxy() {
     auto channel = createWSWithKey(kWSMSG, 0, timeOut_);
-    openStage(channel, messageProxy_, false, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
+    openStage(channel, messageProxy_, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         self.proxyLogin(opened, "MS-",
                         [](KAVBizSDK& sdk, webSocket&) { sdk.loginHisQuotedProxy(); });
     });
@@ -214,7 +222,7 @@ void KAVBizSDK::loginHisQuotedProxy() {
         return;
     }
     auto channel = createWSWithKey(kWSHisQuoted, 1, timeOut_);
-    openStage(channel, hisQuoted_, true, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
+    openStage(channel, hisQuoted_, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         self.proxyLogin(opened, "HS-", [](KAVBizSDK& sdk, webSocket& history) {
             Funs::log(stringf("登录 - 历史行情服务 - 成功 - TOKEN : %s", history.TOKEN().c_str()));
             sdk.loginSuccess();

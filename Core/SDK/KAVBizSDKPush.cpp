@@ -17,12 +17,16 @@
 #include "Core/Funs.h"
 #include "Core/SDK/KAVBizSDK.h"
 #include "Core/SymbolFields.h"
-#include "platform/Strings.h"
 #include "platform/MainThread.h"
+#include "platform/Strings.h"
 
 using platform::Json;
 
 namespace {
+
+// Quantities come as decimal texts: a close of "0.3" out of "0.3" held is
+// the whole ticket even where the two do not meet exactly in binary.
+constexpr double kQuantityTolerance = 1e-9;
 
 // Files a pushed record under its key: a record cached under the key takes
 // the new values in place (whoever holds it sees them), a new one enters as
@@ -46,19 +50,30 @@ void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std
 
 // Completes each pushed record from its cached symbol (found by its code,
 // else by its id; without one the record keeps what it came with) and
-// `complete`, then reports it alone, before the next one.
+// `complete`, which also sees the record's own element of the push, then
+// reports it alone, before the next one.
 template <typename Record, typename Complete, typename Report>
-void eachPushed(KAVBizSDK& sdk, const MODList<Record>& records, const char* method,
-                Complete complete, Report report) {
-    for (const auto& record : records) {
+void eachPushed(KAVBizSDK& sdk, const Json* children, std::shared_ptr<Record> (*parse)(const Json&),
+                const char* method, Complete complete, Report report) {
+    bizfields::forEachChild(children, [&](const Json& child) {
+        const std::shared_ptr<Record> record = parse(child);
         auto symbol = sdk.getSymbolWith(record->symbolCode);
         if (!symbol) symbol = sdk.getSymbolWithId(record->symbolId);
         if (symbol) takeSymbolFields(*record, symbol.get());
-        complete(*record, symbol.get());
+        complete(*record, symbol.get(), child);
         const MODList<Record> one{record};
         notifyDelegate(sdk.delegate(), method, kWSPushReport,
                        [&](WSPushMessage& d) { report(d, one); });
-    }
+    });
+}
+
+// The cached record under the key, or null.
+template <typename Record>
+Record* cachedRecord(std::map<std::string, std::shared_ptr<Record>>& cache,
+                     const std::string& key) {
+    if (key.empty()) return nullptr;
+    const auto it = cache.find(key);
+    return it == cache.end() ? nullptr : it->second.get();
 }
 
 }  // namespace
@@ -141,31 +156,80 @@ void KAVBizSDK::onSymbolChange(const KAVPackage& package) {
         return;
     }
     MODList<MODSymbolInfo> changed;
-    for (const auto& symbol : BizSymbolInfo().pushData(package.getValue("children"))) {
-        const auto account = getAccountWith(symbol->accId);
-        symbol->accCurrency = account ? account->currencyCode : std::string();
-        const auto known = dict_symbolInfos.find(symbol->symbolCode);
-        if (known == dict_symbolInfos.end()) {
-            dict_symbolInfos[symbol->symbolCode] = symbol;
-            dict_symbolIds[symbol->symbolId] = symbol;
-            symbolInfos_.push_back(symbol);
-            changed.push_back(symbol);
-            continue;
+    const Json* children = package.getValue("children");
+    if (children && children->is_array()) {
+        for (const Json& child : *children) {
+            auto symbol = BizSymbolInfo::parseSymbol(child);
+            if (!symbol) {
+                Funs::log("商品数据缺少商品代码，已跳过：" + child.dump());
+                continue;
+            }
+            if (auto kept = fileSymbolChange(std::move(symbol), child))
+                changed.push_back(std::move(kept));
         }
-        // One record serves the code, the id and the list: changed in place,
-        // every view and every screen holding it sees the new definition.
-        const std::shared_ptr<MODSymbolInfo> cached = known->second;
-        if (const auto byId = dict_symbolIds.find(cached->symbolId);
-            byId != dict_symbolIds.end() && byId->second == cached &&
-            cached->symbolId != symbol->symbolId) {
-            dict_symbolIds.erase(byId);
-        }
-        *cached = *symbol;
-        dict_symbolIds[cached->symbolId] = cached;
-        changed.push_back(cached);
     }
     notifyDelegate(delegate(), "onSymbolChange", kWSPushReport,
                    [&](WSPushMessage& d) { d.onSymbolChange(changed); });
+}
+
+std::shared_ptr<MODSymbolInfo> KAVBizSDK::fileSymbolChange(std::shared_ptr<MODSymbolInfo> symbol,
+                                                           const Json& pushed) {
+    const auto account = getAccountWith(symbol->accId);
+    symbol->accCurrency = account ? account->currencyCode : std::string();
+    const auto known = dict_symbolInfos.find(symbol->symbolCode);
+    const std::shared_ptr<MODSymbolInfo> cached =
+        known == dict_symbolInfos.end() ? nullptr : known->second;
+    // A change that names no id keeps the one the symbol has.
+    if (cached && !reply::readableNumber(pushed, "symbolId")) symbol->symbolId = cached->symbolId;
+    // Tickets, orders and positions find their symbol by id as well as by
+    // code: one id must never stand for two codes.
+    if (const auto byId = dict_symbolIds.find(symbol->symbolId);
+        byId != dict_symbolIds.end() && byId->second != cached) {
+        Funs::log(platform::stringf("商品变更已拒绝：商品编号 %d 已属于 %s，不能再给 %s",
+                                    symbol->symbolId, byId->second->symbolCode.c_str(),
+                                    symbol->symbolCode.c_str()));
+        return nullptr;
+    }
+    if (!cached) {
+        dict_symbolInfos[symbol->symbolCode] = symbol;
+        dict_symbolIds[symbol->symbolId] = symbol;
+        symbolInfos_.push_back(symbol);
+        return symbol;
+    }
+    // The live quote stays unless the change brings usable prices of its own:
+    // an order priced from the symbol must never go out at 0.
+    struct PriceKey {
+        const char* key;
+        double MODSymbolInfo::*field;
+        double MODSymbolInfo::*twin;  // a second field loaded from the same key
+    };
+    static constexpr PriceKey kPrices[] = {
+        {"ask", &MODSymbolInfo::ask, nullptr},
+        {"bid", &MODSymbolInfo::bid, nullptr},
+        {"priceCurrent", &MODSymbolInfo::priceCurrent, nullptr},
+        {"priceOpen", &MODSymbolInfo::priceOpen, nullptr},
+        {"priceClose", &MODSymbolInfo::priceClose, nullptr},
+        {"priceHighest", &MODSymbolInfo::priceHighest, &MODSymbolInfo::dailyHighest},
+        {"priceLowest", &MODSymbolInfo::priceLowest, &MODSymbolInfo::dailyLowest},
+    };
+    for (const PriceKey& p : kPrices) {
+        const auto value = reply::readableNumber(pushed, p.key);
+        if (value && usablePrice(*value)) continue;
+        symbol.get()->*p.field = cached.get()->*p.field;
+        if (p.twin) symbol.get()->*p.twin = cached.get()->*p.twin;
+    }
+    if (!platform::jsonMember(pushed, "date")) symbol->lastTime = cached->lastTime;
+    symbol->upOrDown = cached->upOrDown;
+
+    // One record serves the code, the id and the list: changed in place,
+    // every view and every screen holding it sees the new definition.
+    if (const auto old = dict_symbolIds.find(cached->symbolId);
+        old != dict_symbolIds.end() && old->second == cached &&
+        cached->symbolId != symbol->symbolId)
+        dict_symbolIds.erase(old);
+    *cached = *symbol;
+    dict_symbolIds[cached->symbolId] = cached;
+    return cached;
 }
 
 void KAVBizSDK::onExchangeRateChange(const KAVPackage& package) {
@@ -232,12 +296,21 @@ void KAVBizSDK::onRiskChange(const KAVPackage& package) {
 void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
-        *this, BizHoldBill().pushData(package.getValue("children")), "onHoldBillChange",
-        [this](MODHoldBill& ticket, const MODSymbolInfo* symbol) {
+        *this, package.getValue("children"), &BizHoldBill::recordWith, "onHoldBillChange",
+        [this](MODHoldBill& ticket, const MODSymbolInfo* symbol, const Json& child) {
+            const MODHoldBill* cached = cachedRecord(holdBills, ticket.orderCode);
+            // A quantity that cannot be read says nothing, least of all that
+            // the ticket is closed: it keeps the quantity it has.
+            const auto quantity = reply::readableNumber(child, "quantityHold");
+            if (!quantity && cached) ticket.quantityHold = cached->quantityHold;
             BizHoldBill::markWithSymbol(
                 ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
+            if (!quantity && !cached) {
+                Funs::log("持仓单数量无法读取，未记入：" + ticket.orderCode);
+                return;
+            }
             // A ticket the quotes must re-price from now on, or one closed in full.
-            fileRecord(holdBills, ticket.orderCode, ticket, !(ticket.quantityHold > 0));
+            fileRecord(holdBills, ticket.orderCode, ticket, quantity && !(*quantity > 0));
             holdBillsChanged(ticket.accId);
         },
         [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
@@ -246,11 +319,19 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
 void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
-        *this, BizLimitBill().pushData(package.getValue("children")), "onLimitBillChange",
-        [this](MODLimitBill& order, const MODSymbolInfo* symbol) {
+        *this, package.getValue("children"), &BizLimitBill::recordWith, "onLimitBillChange",
+        [this](MODLimitBill& order, const MODSymbolInfo* symbol, const Json& child) {
+            const MODLimitBill* cached = cachedRecord(limitBills, order.orderCode);
+            // Filled or cancelled orders come with nothing left to fill; an
+            // order whose quantity is missing or unreadable is still there.
+            const auto quantity = reply::readableNumber(child, "quantityOrder");
+            if (!quantity && cached) order.quantityOrder = cached->quantityOrder;
             BizLimitBill::markWithSymbol(order, symbol);
-            // Filled or cancelled orders come with nothing left to fill.
-            fileRecord(limitBills, order.orderCode, order, !(order.quantityOrder > 0));
+            if (!quantity && !cached) {
+                Funs::log("挂单数量无法读取，未记入：" + order.orderCode);
+                return;
+            }
+            fileRecord(limitBills, order.orderCode, order, quantity && !(*quantity > 0));
         },
         [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
 }
@@ -258,17 +339,29 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
 void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
-        *this, BizCloseBill().pushData(package.getValue("children")), "onCloseBillChange",
-        [this](MODCloseBill& bill, const MODSymbolInfo* symbol) {
+        *this, package.getValue("children"), &BizCloseBill::recordWith, "onCloseBillChange",
+        [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) {
             BizCloseBill::profitWithSymbol(bill, symbol,
                                            exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
-            // A ticket closed in full is open no more; what a partial close
-            // leaves open comes with the ticket push.
             const auto open = holdBills.find(bill.orderCode);
-            if (open == holdBills.end() || bill.quantityClose < bill.quantityHold) return;
-            const int32_t accId = open->second->accId;
-            holdBills.erase(open);
-            holdBillsChanged(accId);
+            if (bill.orderCode.empty() || open == holdBills.end()) return;
+            // Only a push that tells both how much was held and how much of it
+            // is now closed changes the open ticket; one that carries less
+            // leaves it to the ticket push.
+            const auto closed = reply::readableNumber(child, "quantityClose");
+            const auto held = reply::readableNumber(child, "quantityHold");
+            if (!closed || !held || !(*closed > 0)) return;
+            const std::shared_ptr<MODHoldBill> ticket = open->second;
+            if (*closed >= *held - kQuantityTolerance) {
+                holdBills.erase(open);
+            } else {
+                ticket->quantityHold = reply::toFloat(*held - *closed);
+                const auto tradedIn = getSymbolWith(ticket->symbolCode);
+                BizHoldBill::markWithSymbol(
+                    *ticket, tradedIn.get(),
+                    exchangeRateWith(ticket->symbolCurrency, ticket->accCurrency));
+            }
+            holdBillsChanged(ticket->accId);
         },
         [](WSPushMessage& d, const MODList<MODCloseBill>& one) { d.onCloseBillChange(one); });
 }
@@ -276,12 +369,28 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
 void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
-        *this, BizHoldPosition().pushData(package.getValue("children")), "onHoldPositionChange",
-        [this](MODHoldPosition& position, const MODSymbolInfo* symbol) {
+        *this, package.getValue("children"), &BizHoldPosition::recordWith, "onHoldPositionChange",
+        [this](MODHoldPosition& position, const MODSymbolInfo* symbol, const Json& child) {
+            const MODHoldPosition* cached = cachedRecord(holdPosition, position.symbolCode);
+            // A side whose quantity cannot be read keeps what the cache knows of it.
+            const bool buyRead = reply::readableNumber(child, "quantityBuy").has_value();
+            const bool sellRead = reply::readableNumber(child, "quantitySell").has_value();
+            if (cached && !buyRead) {
+                position.quantityBuy = cached->quantityBuy;
+                position.moneyBuy = cached->moneyBuy;
+            }
+            if (cached && !sellRead) {
+                position.quantitySell = cached->quantitySell;
+                position.moneySell = cached->moneySell;
+            }
             // Priced as the position query prices it, so that a pushed
             // position and a queried one agree.
             BizHoldPosition::priceWithSymbol(
                 position, symbol, exchangeRateWith(position.symbolCurrency, position.accCurrency));
+            if (!cached && !buyRead && !sellRead) {
+                Funs::log("净头寸数量无法读取，未记入：" + position.symbolCode);
+                return;
+            }
             fileRecord(holdPosition, position.symbolCode, position,
                        !(position.quantityBuy > 0) && !(position.quantitySell > 0));
         },

@@ -56,10 +56,10 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         if (it == dict_symbolInfos.end()) continue;
         const std::shared_ptr<MODSymbolInfo> symbol = it->second;
         // Every price below is made from this one: without a usable one the
-        // quote says nothing about the symbol.
+        // quote says nothing about the symbol. Nor does one so far beyond any
+        // market that the prices or the profits made from it overflow.
         double current = 0;
-        if (!quoteValue(child, "priceCurrent", current) || !(current > 0) ||
-            !std::isfinite(current)) {
+        if (!quoteValue(child, "priceCurrent", current) || !usablePrice(current)) {
             Funs::log("无效的行情已跳过：" + symbol->symbolCode);
             continue;
         }
@@ -68,8 +68,14 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         const double points = current * f;
         const double ask = (symbol->pointAsk + points) / f;
         const double bid = (points - symbol->pointBid) / f;
-        // The move of the ask in points, before the ask is replaced.
-        const double move = std::trunc(ask * f - f * symbol->ask);
+        if (!std::isfinite(ask) || !std::isfinite(bid)) {
+            Funs::log("无效的行情已跳过：" + symbol->symbolCode);
+            continue;
+        }
+        // The move of the ask in points, before the ask is replaced; rounded
+        // as the distance of a pending order is, so that one point reads as
+        // one whatever the binary form of the two prices.
+        const double move = std::round(ask * f - f * symbol->ask);
         symbol->upOrDown = std::isfinite(move)
                                ? static_cast<int32_t>(std::clamp(
                                      move, static_cast<double>(std::numeric_limits<int32_t>::min()),
@@ -78,11 +84,15 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
         symbol->ask = ask;
         symbol->bid = bid;
         symbol->priceCurrent = current;
-        // Only what the quote carries replaces what the symbol knows.
-        quoteValue(child, "priceHighest", symbol->priceHighest);
-        quoteValue(child, "priceLowest", symbol->priceLowest);
-        quoteValue(child, "dailyHight", symbol->dailyHighest);
-        quoteValue(child, "dailyLow", symbol->dailyLowest);
+        // Only what the quote carries, and can be priced with, replaces what
+        // the symbol knows.
+        for (const auto& [key, field] : {std::pair{"priceHighest", &MODSymbolInfo::priceHighest},
+                                         std::pair{"priceLowest", &MODSymbolInfo::priceLowest},
+                                         std::pair{"dailyHight", &MODSymbolInfo::dailyHighest},
+                                         std::pair{"dailyLow", &MODSymbolInfo::dailyLowest}}) {
+            double value = 0;
+            if (quoteValue(child, key, value) && usablePrice(value)) symbol.get()->*field = value;
+        }
         if (auto lastTime = platform::jsonText(child, "lastTime"))
             symbol->lastTime = std::move(*lastTime);
 

@@ -6,8 +6,8 @@
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
 #include "Core/SDK/KAVBizSDK.h"
-#include "platform/Strings.h"
 #include "platform/MainThread.h"
+#include "platform/Strings.h"
 
 // ---- symbols ---------------------------------------------------------------
 

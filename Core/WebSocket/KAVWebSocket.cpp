@@ -16,6 +16,17 @@ namespace {
 // Bytes asked of the socket per read: enough for many small frames or a
 // good part of a large one in one system call.
 constexpr size_t kReadChunkSize = 64 * 1024;
+// Bytes read in one block of the work queue. A server that sends without
+// pause must not keep the queue to itself: sends, pongs, our close and its
+// timer wait behind the block, and everything it decodes is held until it
+// ends. The socket announces the rest again.
+constexpr size_t kReadPerBlock = 256 * 1024;
+// Messages handed to the delegate queue and not yet taken by it, in bytes.
+// Beyond this the connection stops reading, so the socket's buffers fill and
+// the server is held back by TCP itself; below half of it reading goes on.
+constexpr size_t kMaxDeliveryBacklog = 2 * 1024 * 1024;
+// What a queued message costs beside its payload.
+constexpr size_t kMessageOverhead = 128;
 // The output buffer drops its written prefix once it is this long and more
 // than half of the buffer, so compaction copies seldom.
 constexpr size_t kCompactThreshold = 4096;
@@ -193,23 +204,30 @@ void KAVWebSocket::postToDelegateQueue(std::function<void()> block) {
 // Queues one delegate call; the delegate is looked up when it runs. Nothing
 // is queued after the call that ends the connection.
 template <typename Call>
-void KAVWebSocket::deliver(Call call, bool ends) {
+void KAVWebSocket::deliver(Call call, bool ends, size_t weight) {
     if (endReported_) return;
     if (ends) endReported_ = true;
     callbacks_.push_back([this, call = std::move(call)] {
         if (auto d = delegate()) call(*d, *this);
     });
+    if (weight > 0) {
+        callbacksWeight_ += weight;
+        deliveryBacklog_ += weight;
+    }
 }
 
 // Work queue: the calls gathered by one block of work reach the delegate
 // queue together, in order.
 void KAVWebSocket::flushCallbacks() {
     if (callbacks_.empty()) return;
-    postToDelegateQueue([self = shared_from_this(), calls = std::move(callbacks_)] {
-        for (const auto& call : calls)
-            call();
-    });
+    postToDelegateQueue(
+        [self = shared_from_this(), calls = std::move(callbacks_), weight = callbacksWeight_] {
+            for (const auto& call : calls)
+                call();
+            self->deliveryTaken(weight);
+        });
     callbacks_.clear();
+    callbacksWeight_ = 0;
 }
 
 // --- Work queue --------------------------------------------------------------
@@ -251,7 +269,9 @@ void KAVWebSocket::didConnect() {
 }
 
 void KAVWebSocket::readAvailable() {
+    size_t taken = 0;
     while (!streamsClosed_) {
+        if (holdBackReading()) return;
         const long n = stream_->read(readChunk_.data(), readChunk_.size());
         if (n < 0) {
             streamFailed(stream_->error());
@@ -260,7 +280,31 @@ void KAVWebSocket::readAvailable() {
         if (n == 0) break;
         processInput(readChunk_.data(), static_cast<size_t>(n));
         if (static_cast<size_t>(n) < readChunk_.size()) break;
+        // Not drained: the stream announces the rest again, behind whatever
+        // else is queued by now.
+        taken += static_cast<size_t>(n);
+        if (taken >= kReadPerBlock) break;
     }
+}
+
+bool KAVWebSocket::holdBackReading() {
+    // Once our close frame is out, messages are dropped: nothing piles up,
+    // and the server's close reply must still be read.
+    if (sentCloseFrame_ || readyState() != KAV_OPEN) return false;
+    if (deliveryBacklog_.load() < kMaxDeliveryBacklog) return false;
+    readingHeld_.store(true);
+    // The delegate queue may have taken its backlog meanwhile; then exactly
+    // one of it and us takes the flag back.
+    if (deliveryBacklog_.load() < kMaxDeliveryBacklog && readingHeld_.exchange(false)) return false;
+    return true;
+}
+
+// Delegate queue: a batch of messages was taken.
+void KAVWebSocket::deliveryTaken(size_t weight) {
+    if (weight == 0) return;
+    const size_t left = deliveryBacklog_.fetch_sub(weight) - weight;
+    if (left < kMaxDeliveryBacklog / 2 && readingHeld_.exchange(false))
+        perform([this] { readAvailable(); });
 }
 
 void KAVWebSocket::processInput(const uint8_t* bytes, size_t length) {
@@ -362,8 +406,11 @@ void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
         return;
     }
     sendFrame(kavws::kOpClose, kavws::closePayload(code, reason));
-    // Frames are still read for the server's reply, but only for so long.
+    // Frames are still read for the server's reply, but only for so long;
+    // reading held back for the delegate goes on, since nothing more is
+    // delivered.
     armCloseTimer();
+    if (readingHeld_.exchange(false)) perform([this] { readAvailable(); });
 }
 
 // A close that neither gets its reply nor can be written out ends after
@@ -451,12 +498,13 @@ void KAVWebSocket::closeTimedOut() {
 
 void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
     if (sentCloseFrame_) return;  // we are closing: only the close reply matters
+    const size_t weight = payload.size() + kMessageOverhead;
     KAVWebSocketMessage message{opcode == kavws::kOpText ? KAVWebSocketMessage::Kind::Text
                                                          : KAVWebSocketMessage::Kind::Binary,
                                 std::move(payload)};
-    deliver([message = std::move(message)](KAVWebSocketDelegate& d, KAVWebSocket& ws) {
-        d.webSocket(ws, message);
-    });
+    deliver([message = std::move(message)](KAVWebSocketDelegate& d,
+                                           KAVWebSocket& ws) { d.webSocket(ws, message); },
+            false, weight);
 }
 
 void KAVWebSocket::readerPing(std::string&& payload) {

@@ -67,6 +67,13 @@ class KAVWebSocketDelegate {
 // optional TLS with certificate pinning. Protocol work runs on the
 // connection's own serial work queue; the sockets live on the shared network
 // thread. Once opened, the connection keeps itself alive until it ends.
+//
+// The road of received bytes: the network thread announces them; a block of
+// the work queue reads at most 256 KiB, decodes it and hands the delegate
+// calls it made to the delegate queue as one batch; the socket announces the
+// rest again, behind sends, pongs and closes queued meanwhile. While the
+// delegate queue has more than 2 MiB of messages not yet taken, nothing is
+// read: the socket's buffers fill and TCP holds the server back.
 class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
                      private kavws::FrameReader::Handler {
   public:
@@ -109,6 +116,14 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     // The subprotocol the server accepted.
     std::optional<std::string> protocol() const;
 
+    // Received messages handed to the delegate queue and not yet taken by
+    // it, in bytes (with a small cost per message). While it is above a
+    // bound the connection reads nothing, so that a server sending faster
+    // than the delegate takes its messages is held back by TCP instead of
+    // filling memory.
+    size_t deliveryBacklog() const { return deliveryBacklog_.load(); }
+    bool isReadingHeldBack() const { return readingHeld_.load(); }
+
   private:
     struct Token {};
 
@@ -139,6 +154,10 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     void handleStreamEvent(platform::net::StreamEvent event);
     void didConnect();
     void readAvailable();
+    // Whether to stop reading for the delegate's backlog (it resumes reading
+    // once the backlog is taken).
+    bool holdBackReading();
+    void deliveryTaken(size_t weight);
     void processInput(const uint8_t* bytes, size_t length);
     void handshakeCompleted(size_t headLength);
     void writeData(std::string_view bytes);
@@ -163,8 +182,9 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
 
     // Delegate road.
     void postToDelegateQueue(std::function<void()> block);
+    // `weight`: what the call holds of received data, for the backlog.
     template <typename Call>
-    void deliver(Call call, bool ends = false);
+    void deliver(Call call, bool ends = false, size_t weight = 0);
 
     platform::net::URLRequest request_;
     platform::net::URL url_;
@@ -176,6 +196,8 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     std::shared_ptr<platform::net::SocketStreamPair> stream_;
     std::atomic<int> readyState_{KAV_CONNECTING};
     std::atomic<bool> opened_{false};
+    std::atomic<size_t> deliveryBacklog_{0};
+    std::atomic<bool> readingHeld_{false};
     std::shared_ptr<KAVWebSocket> selfRetain_;
 
     mutable std::mutex mutex_;  // guards the three below
@@ -202,6 +224,7 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     bool closeTimerArmed_ = false;
     std::optional<Outcome> outcome_;
     std::vector<std::function<void()>> callbacks_;  // delegate calls not yet handed over
+    size_t callbacksWeight_ = 0;                    // their backlog weight
 
     // Main run loop only.
     platform::Timer closeTimer_;

@@ -177,6 +177,17 @@ struct StreamOps {
             return;
         }
         const long verify = SSL_get_verify_result(s.ssl);
+        if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+            // Pinned or not, the certificate may be sound and still be
+            // another server's: that is what the caller must be told.
+            ERR_clear_error();
+            failLocked(s,
+                       Error(kTlsErrorDomain, kTlsHostNameMismatch,
+                             "Host name mismatch: the server certificate is not for " +
+                                 pair.tls_->peerName),
+                       events);
+            return;
+        }
         if (verify != X509_V_OK) {
             ERR_clear_error();
             const bool pinned = !pair.tls_->pinnedCertificates.empty();

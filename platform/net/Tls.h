@@ -42,9 +42,10 @@ struct TlsSettings {
 inline constexpr const char* kTlsErrorDomain = "TlsErrorDomain";
 enum TlsErrorCode : long {
     kTlsHandshakeFailed = 1,            // the handshake failed for another reason
-    kTlsCertificateRejected = 2,        // the chain or the host name did not verify
+    kTlsCertificateRejected = 2,        // the chain did not verify
     kTlsPinnedCertificateNotFound = 3,  // pinned mode: no pinned certificate vouches for the server
     kTlsConnectionFailed = 4,           // a TLS error after the handshake
+    kTlsHostNameMismatch = 5,           // the certificate is not for the host asked for
 };
 
 // Other stream error domains: the system call's errno, and the resolver's code.

@@ -242,6 +242,8 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
     UIViewPtr view = controller->viewPtr();
     const CGRect full = window->bounds();
     view->setFrame(full);
+    // It covers the window also after the interface has turned.
+    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     if (animated) view->setFrame(CGRectOffset(full, 0, full.size.height));
     presenter->beginAppearanceTransition(false, animated);
     window->addSubview(view);

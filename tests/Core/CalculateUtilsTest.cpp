@@ -109,6 +109,20 @@ TEST(CalculateUtils, ProfitFailures) {
         EXPECT_EQ(o.error, CalculateUtils::kErrorZeroPrice);
     }
 
+    // Prices no market has, and profits beyond a double: no profit, not an
+    // infinite one.
+    struct OutOfRange {
+        double close, open, hold, quantity, rate;
+    };
+    for (const auto& c :
+         {OutOfRange{1e304, 1.1, 1.1, 2, 1}, OutOfRange{1.1, 1.1, 1e16, 1, 1},
+          OutOfRange{1.2, 1.1, 1.1, 1e305, 1}, OutOfRange{1.2, 1.1, 1.1, 1, 1e308}}) {
+        const auto o = profit(c.close, c.open, c.hold, c.quantity, "b", 100000, c.rate, "1");
+        EXPECT_EQ(o.calls, 1);
+        EXPECT_EQ(o.error, CalculateUtils::kErrorOutOfRange) << c.close << " " << c.quantity;
+    }
+    EXPECT_FALSE(profit(1e15, 1e15 - 1, 1e15 - 1, 1, "b", 1, 1, "1").error);
+
     // A success without a success block reaches the failure block as code 0.
     std::optional<long> code;
     CalculateUtils::dynProfitWithClosePrice(2, 1, 1, 1, "b", 1, 1, "1", nullptr,

@@ -236,10 +236,19 @@ TEST_F(ChannelTest, TimedOutRequestFailsAndItsLateReplyIsAPush) {
     EXPECT_EQ(out.failures[0], std::make_pair(std::string("sys_1006"), std::string("请求超时")));
     EXPECT_TRUE(logs.contains("请求超时"));
 
-    net.last().fireText(reply(order));
+    EXPECT_FALSE(logs.contains("超时后到达的应答"));
+    net.last().fireText(reply(order, "3104", "可用保证金不足"));
     EXPECT_EQ(out.successes, 0);
     ASSERT_EQ(pushes.size(), 1u);
     EXPECT_EQ(pushes[0].msgOrder(), order);
+    // It is traced as the late reply it is, with what it said.
+    EXPECT_TRUE(logs.contains(stringf(
+        "wsTrader - 超时后到达的应答：请求 2001，应答 2002，retCode 3104，msgOrder %d", order)));
+    // Once: the same number again is no late reply, and neither is a push.
+    net.last().fireText(reply(order));
+    net.last().fireText(reply(0));
+    EXPECT_EQ(pushes.size(), 3u);
+    EXPECT_EQ(logs.count("超时后到达的应答"), 1u);
 }
 
 TEST_F(ChannelTest, ShortBadAndCompressedTexts) {
@@ -480,7 +489,7 @@ TEST_F(ChannelTest, CloseLeavesPendingRequestsToTheirTimeOut) {
     EXPECT_EQ(out.failures[0].first, "sys_1006");
 }
 
-TEST_F(ChannelTest, DestroyedChannelCancelsItsTimersSilently) {
+TEST_F(ChannelTest, DestroyedChannelCancelsItsTimersAndFailsItsRequestsAtOnce) {
     openAndConnect();
     Outcome out;
     query(out);
@@ -489,8 +498,14 @@ TEST_F(ChannelTest, DestroyedChannelCancelsItsTimersSilently) {
     EXPECT_GT(platform::RunLoop::main().timerCount(), baseTimers);
     ch.reset();
     EXPECT_EQ(platform::RunLoop::main().timerCount(), baseTimers);
-    time.advance(120);
+    // The request it was waiting for ends at once, as its time-out would
+    // have ended it, and on the main run loop rather than inside the reset.
     EXPECT_TRUE(out.failures.empty());
+    time.drain();
+    ASSERT_EQ(out.failures.size(), 1u);
+    EXPECT_EQ(out.failures[0], std::make_pair(std::string("sys_1006"), std::string("请求超时")));
+    time.advance(120);
+    EXPECT_EQ(out.failures.size(), 1u);
     EXPECT_EQ(net.count(), 1u);
 
     // A channel destroyed while connected closes its connection.

@@ -181,6 +181,44 @@ TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"MINE"});
 }
 
+TEST_F(DealerDirectory, BrokenAnswersOfTheDealerServiceFailTheLookup) {
+    DealerSim sim;
+    auto biz = std::make_shared<BizDealer>(sim.dealerUrl());
+    // An empty 200 and a page that is no JSON.
+    for (const char* action : {"empty", "garbage"}) {
+        sim.webFault("dealer", action);
+        Lookup lookup;
+        lookUp(biz, "KAVFX", lookup);
+        EXPECT_FALSE(lookup.dealers) << action;
+        EXPECT_EQ(lookup.code, "1") << action;
+        EXPECT_EQ(lookup.message, "查询返回内容解析失败。") << action;
+    }
+    // A logo that fails: nothing is filed.
+    sim.webFault("logo", "status", 1, 0, 503);
+    Lookup logo;
+    lookUp(biz, "KAVFX", logo);
+    EXPECT_EQ(logo.code, "503");
+    EXPECT_EQ(logo.message, "数据请求失败！");
+    EXPECT_TRUE(keysOnDisk().empty());
+
+    // An answer slower than 10 s is not waited for.
+    sim.webFault("dealer", "slow", 1, 12000);
+    Lookup slow;
+    biz->getDealerWithKey("KAVFX", slow.success(), slow.failure());
+    ASSERT_EQ(sim.waitForHttpRequests("dealer", 4).size(), 4u);
+    time_.advance(9.9);
+    EXPECT_EQ(slow.calls, 0);
+    time_.advance(0.2);
+    ASSERT_TRUE(time_.runUntil([&] { return slow.calls > 0; }));
+    EXPECT_EQ(slow.code, "0");
+    EXPECT_EQ(slow.message, "数据请求失败！");
+
+    // And the next lookup goes through.
+    Lookup found;
+    lookUp(biz, "KAVFX", found);
+    ASSERT_TRUE(found.dealers) << found.code << " " << found.message;
+}
+
 class DealerReplies : public DealerDirectory {
   protected:
     // The server's record for `key` with the given image names.
@@ -257,6 +295,26 @@ TEST_F(DealerReplies, TheImagesLieUnderTheKeyThatWasLookedUp) {
     EXPECT_EQ(file("gold_logo.png"), logo);
     EXPECT_EQ(file("gold_icon.png"), icon);
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"GOLD"});
+}
+
+TEST_F(DealerReplies, KeysAndNamesAreEncodedInTheImageAddressesAndFiles) {
+    // A space, "&" and "#" in the key, a space in an image name: the
+    // addresses carry them as %XX, and the files are spelled the same way.
+    const std::string key = "KAV FX&1#2";
+    const std::string logo = pngBytes(8, 2), icon = pngBytes(2, 2);
+    serve(httpQuery::encodeQueryValue(key), key, "logo 1.png", "icon.png");
+    server_.route("/dealer/KAV%20FX%261%232/logo%201.png", 200, logo);
+    server_.route("/dealer/KAV%20FX%261%232/icon.png", 200, icon);
+    Lookup lookup;
+    lookUp(biz_, key, lookup);
+    ASSERT_TRUE(lookup.dealers) << lookup.code << " " << lookup.message;
+    EXPECT_EQ(requestsFor("/dealer/KAV%20FX%261%232/logo%201.png"), 1u);
+    EXPECT_EQ(requestsFor("/dealer/KAV%20FX%261%232/icon.png"), 1u);
+    EXPECT_EQ(file("KAV%20FX%261%232_logo%201.png"), logo);
+    EXPECT_EQ(file("KAV%20FX%261%232_icon.png"), icon);
+    EXPECT_EQ(BizDealer::imageFileName(key, "icon.png"), "KAV%20FX%261%232_icon.png");
+    EXPECT_EQ(BizDealer::imageFileName("KAVFX", "icon.png"), "KAVFX_icon.png");
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{key});
 }
 
 TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {

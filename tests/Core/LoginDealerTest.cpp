@@ -9,8 +9,8 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
-#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
+#include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace kavtest;
@@ -221,6 +221,7 @@ struct GuardCase {
     const char* name;
     SimService service;
     const char* channel;
+    bool refuse = false;  // the service refuses connections instead of stalling the handshake
 };
 
 void PrintTo(const GuardCase& c, std::ostream* os) {
@@ -233,7 +234,12 @@ class LoginOpenGuard : public LoginChainTest, public ::testing::WithParamInterfa
 
 TEST_P(LoginOpenGuard, FiresAfterTenSecondsAndTheLateChannelClosesItself) {
     const GuardCase& c = GetParam();
-    dealer(c.service == SimService::CompressedQuote).stallHandshakes(c.service, -1);
+    DealerSim& d = dealer(c.service == SimService::CompressedQuote);
+    if (c.refuse) {
+        d.refuseConnections(c.service, -1);
+    } else {
+        d.stallHandshakes(c.service, -1);
+    }
     sdk->setTimeOut(30);  // the guard does not follow the channels' time-out
     login();
     ASSERT_TRUE(time.runUntil([&] { return sdk->channelNamed(c.channel) != nullptr; }));
@@ -249,7 +255,7 @@ TEST_P(LoginOpenGuard, FiresAfterTenSecondsAndTheLateChannelClosesItself) {
     const std::string closing = std::string(c.channel) + " - 关闭连接";
     ASSERT_TRUE(time.runUntil([&] { return logs.contains(closing); }));
     EXPECT_EQ(sdk->channelNamed(c.channel)->Status(), webSocket::kStatusClosed);
-    EXPECT_TRUE(sent(c.service, "1005").empty());
+    EXPECT_TRUE(sent(c.service).empty());
     if (c.service != SimService::History) {
         EXPECT_TRUE(sent(SimService::Message).empty());
     }
@@ -259,11 +265,37 @@ TEST_P(LoginOpenGuard, FiresAfterTenSecondsAndTheLateChannelClosesItself) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stages, LoginOpenGuard,
-    ::testing::Values(GuardCase{"Trading", SimService::Trade, KAVBizSDK::kWSTrader},
+    ::testing::Values(GuardCase{"Login", SimService::Login, KAVBizSDK::kWSLogin},
+                      GuardCase{"LoginRefused", SimService::Login, KAVBizSDK::kWSLogin, true},
+                      GuardCase{"Trading", SimService::Trade, KAVBizSDK::kWSTrader},
+                      GuardCase{"Quotes", SimService::Quote, KAVBizSDK::kWSQuoted},
                       GuardCase{"CompressedQuotes", SimService::CompressedQuote,
                                 KAVBizSDK::kWSQuoted},
+                      GuardCase{"Messages", SimService::Message, KAVBizSDK::kWSMSG},
+                      GuardCase{"MessagesRefused", SimService::Message, KAVBizSDK::kWSMSG, true},
                       GuardCase{"History", SimService::History, KAVBizSDK::kWSHisQuoted}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoginChainTest, ALoginReplyWithoutItsDataFailsAtOnce) {
+    // Success, but no session and no addresses: there is nowhere to go on to.
+    dealer().replyData("1003", SimJson::object());
+    login();
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(failures, (std::vector<Failure>{{"1", "MA-登录应答无法读取"}}));
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader), nullptr);
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSLogin)->Status(), webSocket::kStatusClosed);
+    time.advance(30);
+    EXPECT_EQ(failures.size(), 1u);
+
+    // An empty compressed quote address is no address: the JSON quote service serves.
+    sim->replyData("1003", SimJson{{"new_quotedproxy", ""}}, true);
+    failures.clear();
+    login();
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(failures, std::vector<Failure>{});
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSQuoted)->WSProtocol(), 0);
+    EXPECT_EQ(sent(SimService::Quote, "1005").size(), 1u);
+}
 
 TEST_F(LoginChainTest, NoHistoryAddressFailsTheLogin) {
     dealer().omitHistoryAddress(true);

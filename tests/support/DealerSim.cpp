@@ -243,18 +243,19 @@ std::string DealerSim::certPath() const {
 
 // ---- control calls ----
 
-SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body,
-                        int timeoutMs) {
+SimHttpAnswer DealerSim::rawCall(const std::string& method, const std::string& target,
+                                 const std::string& body, int timeoutMs) {
     net::io_context io;
     beast::tcp_stream stream(io);
     http::request<http::string_body> req(http::string_to_verb(method), target, 11);
     req.set(http::field::host, "127.0.0.1");
-    if (!body.is_null()) {
+    if (!body.empty()) {
         req.set(http::field::content_type, "application/json");
-        req.body() = body.dump();
+        req.body() = body;
     }
     req.prepare_payload();
-    http::response<http::string_body> res;
+    http::response_parser<http::string_body> parser;
+    parser.body_limit(64u << 20);
     beast::flat_buffer buffer;
     boost::system::error_code result = net::error::timed_out;
     stream.expires_after(std::chrono::milliseconds(timeoutMs));
@@ -265,29 +266,32 @@ SimJson DealerSim::call(const std::string& method, const std::string& target, co
                 result = ec;
                 return;
             }
-            http::async_write(stream, req, [&](boost::system::error_code ec2, size_t) {
-                if (ec2) {
-                    result = ec2;
-                    return;
-                }
-                http::async_read(stream, buffer, res,
-                                 [&](boost::system::error_code ec3, size_t) { result = ec3; });
-            });
+            // The answer is read while the request is still being written: a
+            // refusal may come before the whole body has gone out.
+            http::async_read(stream, buffer, parser,
+                             [&](boost::system::error_code ec3, size_t) { result = ec3; });
+            http::async_write(stream, req, [](boost::system::error_code, size_t) {});
         });
     io.run();
-    if (result)
+    if (result && !parser.is_done())
         throw std::runtime_error("control call " + method + " " + target +
                                  " failed: " + result.message());
+    return SimHttpAnswer{static_cast<int>(parser.get().result_int()), parser.get().body()};
+}
+
+SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body,
+                        int timeoutMs) {
+    const SimHttpAnswer res =
+        rawCall(method, target, body.is_null() ? std::string() : body.dump(), timeoutMs);
     SimJson answer;
     try {
-        answer = SimJson::parse(res.body());
+        answer = SimJson::parse(res.body);
     } catch (const std::exception&) {
         throw std::runtime_error("control call " + method + " " + target +
-                                 " answered no JSON: " + res.body());
+                                 " answered no JSON: " + res.body);
     }
-    if (res.result_int() != 200)
-        throw std::runtime_error("control call " + method + " " + target +
-                                 " failed: " + res.body());
+    if (res.status != 200)
+        throw std::runtime_error("control call " + method + " " + target + " failed: " + res.body);
     return answer;
 }
 
@@ -300,6 +304,10 @@ int DealerSim::addFault(const SimFault& f) {
                     {"message", f.message}, {"delayMs", f.delayMs}, {"times", f.times}};
     if (f.service) body["service"] = simServiceName(*f.service);
     if (!f.msgOrder.empty()) body["msgOrder"] = f.msgOrder;
+    if (!f.data.is_null()) {
+        body["data"] = f.data;
+        body["merge"] = f.merge;
+    }
     return call("POST", "/faults", body)["id"].get<int>();
 }
 
@@ -348,24 +356,29 @@ int DealerSim::wrongOrder(const std::string& event, const std::string& msgOrder,
 int DealerSim::numbersInReply(const std::string& event, int times) {
     return addFault(faultOf(event, "numbers", times));
 }
+int DealerSim::replyData(const std::string& event, const SimJson& data, bool merge, int times) {
+    SimFault f = faultOf(event, "data", times);
+    f.data = data;
+    f.merge = merge;
+    return addFault(f);
+}
 void DealerSim::clearFaults() {
     call("POST", "/faults/clear");
 }
 
-int DealerSim::webAnswer(const std::string& kind, int status, const std::string& body,
-                         const std::string& contentType, int times) {
-    return call("POST", "/web/faults",
-                {{"kind", kind},
-                 {"status", status},
-                 {"body", body},
-                 {"contentType", contentType},
-                 {"times", times}})["id"]
-        .get<int>();
+void DealerSim::webAnswer(const std::string& kind, int status, const std::string& body,
+                          const std::string& contentType, int times) {
+    call("POST", "/web/faults",
+         {{"kind", kind},
+          {"action", "answer"},
+          {"status", status},
+          {"body", body},
+          {"contentType", contentType},
+          {"times", times}});
 }
 
-int DealerSim::holdWeb(const std::string& kind, int times) {
-    return call("POST", "/web/faults", {{"kind", kind}, {"action", "hold"}, {"times", times}})["id"]
-        .get<int>();
+void DealerSim::holdWeb(const std::string& kind, int times) {
+    call("POST", "/web/faults", {{"kind", kind}, {"action", "hold"}, {"times", times}});
 }
 
 void DealerSim::setNumbersAsNumbers(bool on) {
@@ -433,6 +446,35 @@ int DealerSim::push(SimService s, const std::string& event, const SimJson& data,
     return call("POST", "/push", body)["connections"].get<int>();
 }
 
+int DealerSim::sendText(SimService s, const std::string& text, const std::string& envelope,
+                        const std::string& uid) {
+    SimJson body = {{"service", simServiceName(s)}, {"text", text}, {"envelope", envelope}};
+    if (!uid.empty()) body["uid"] = uid;
+    return call("POST", "/send", body)["connections"].get<int>();
+}
+
+SimJson DealerSim::flood(SimService s, double rate, double seconds, const std::string& uid) {
+    SimJson body = {{"service", simServiceName(s)}, {"rate", rate}, {"seconds", seconds}};
+    if (!uid.empty()) body["uid"] = uid;
+    return call("POST", "/flood", body)["flood"];
+}
+SimJson DealerSim::stopFlood() {
+    return call("POST", "/flood/stop")["flood"];
+}
+SimJson DealerSim::floodState() {
+    return call("GET", "/flood")["flood"];
+}
+
+void DealerSim::webFault(const std::string& kind, const std::string& action, int times, int delayMs,
+                         int status) {
+    call("POST", "/web/faults",
+         {{"kind", kind},
+          {"action", action},
+          {"times", times},
+          {"delayMs", delayMs},
+          {"status", status}});
+}
+
 SimJson DealerSim::setQuote(const std::string& symbol, double price) {
     return call("POST", "/quote", {{"symbol", symbol}, {"price", price}})["quote"];
 }
@@ -452,6 +494,14 @@ SimJson DealerSim::quotes() {
 }
 void DealerSim::addBulletin(const std::string& title, const std::string& content) {
     call("POST", "/bulletin", {{"title", title}, {"content", content}});
+}
+void DealerSim::clearBulletins() {
+    call("POST", "/bulletins/clear");
+}
+SimJson DealerSim::redefineSymbol(const std::string& symbol, const SimJson& changes) {
+    SimJson body = changes;
+    body["symbol"] = symbol;
+    return call("POST", "/symbol", body)["symbol"];
 }
 void DealerSim::setRate(const std::string& base, const std::string& exchange, double rate) {
     call("POST", "/rate", {{"base", base}, {"exchange", exchange}, {"rate", rate}});

@@ -81,6 +81,14 @@ struct SimFault {
     int delayMs = 0;
     std::string msgOrder;  // for wrongOrder; empty: the request's + 1000
     int times = 1;         // -1: until cleared
+    SimJson data;          // for data: the reply's "data" (null: none given)
+    bool merge = false;    // for data: add these members instead of replacing "data"
+};
+
+// A control call's answer as it came: the status and the body.
+struct SimHttpAnswer {
+    int status = 0;
+    std::string body;
 };
 
 class DealerSim {
@@ -111,6 +119,10 @@ class DealerSim {
     // an answer other than 200.
     SimJson call(const std::string& method, const std::string& target,
                  const SimJson& body = SimJson(), int timeoutMs = 10000);
+    // The same with a body of any bytes and any answer; throws only on a
+    // transport failure.
+    SimHttpAnswer rawCall(const std::string& method, const std::string& target,
+                          const std::string& body, int timeoutMs = 10000);
 
     // Back to the state of a fresh start: connections closed, desk, quotes,
     // faults, logs and settings reset.
@@ -132,15 +144,9 @@ class DealerSim {
     int wrongOrder(const std::string& event, const std::string& msgOrder = "", int times = 1);
     // The reply carries its numbers (msgOrder included) as JSON numbers.
     int numbersInReply(const std::string& event, int times = 1);
-    void clearFaults();  // also the connection and web faults
-
-    // ---- faults of the web services (kind "dealer", "logo", "register",
-    // "reset", "other" or "*") ----
-    // The next `times` requests get this answer instead of the real one.
-    int webAnswer(const std::string& kind, int status, const std::string& body,
-                  const std::string& contentType = "text/html; charset=utf-8", int times = 1);
-    // The real answer waits for releaseHeld().
-    int holdWeb(const std::string& kind, int times = 1);
+    // The reply carries `data` as its "data" (with merge: gains its members).
+    int replyData(const std::string& event, const SimJson& data, bool merge = false, int times = 1);
+    void clearFaults();  // also the connection faults
 
     // ---- settings ----
     void setNumbersAsNumbers(bool on);  // every reply and push
@@ -167,15 +173,49 @@ class DealerSim {
     int push(SimService s, const std::string& event, const SimJson& data = SimJson::object(),
              const std::string& retCode = "0", const std::string& message = "",
              const std::string& uid = "");
+    // Sends a text as it stands ("plain"), sealed in the envelope ("sealed"),
+    // or sealed with a broken padding ("badPadding"); returns how many
+    // connections got it.
+    int sendText(SimService s, const std::string& text, const std::string& envelope = "plain",
+                 const std::string& uid = "");
+
+    // ---- flood ----
+    // Quote messages to every connection of the quote or compressed quote
+    // service, `rate` per second to each (0: as fast as each takes them), for
+    // `seconds` (0: until stopped).
+    SimJson flood(SimService s, double rate = 0, double seconds = 0, const std::string& uid = "");
+    SimJson stopFlood();
+    // {"active", "sent", "bytes", "skipped", "connections": [{"id", "queued", "stalledMs"}]}
+    SimJson floodState();
+
+    // ---- web services ----
+    // The next `times` requests of a kind ("dealer", "logo", "register",
+    // "reset", "other", "*") are answered with an empty 200 ("empty"), a page
+    // that is no JSON ("garbage"), an empty answer of `status` ("status"), or
+    // their own answer `delayMs` late ("slow").
+    void webFault(const std::string& kind, const std::string& action, int times = 1,
+                  int delayMs = 12000, int status = 500);
+    // The next `times` requests of the kind get this answer instead of
+    // their own ("answer").
+    void webAnswer(const std::string& kind, int status, const std::string& body,
+                   const std::string& contentType = "text/html; charset=utf-8", int times = 1);
+    // The next request of the kind gets its own answer only at releaseHeld()
+    // ("hold").
+    void holdWeb(const std::string& kind, int times = 1);
 
     // ---- market and desk ----
     SimJson setQuote(const std::string& symbol, double price);  // current price; bid/ask follow
     SimJson setBid(const std::string& symbol, double bid);
     SimJson setAsk(const std::string& symbol, double ask);
+    // Changes a symbol's trading rules ("minTradeQuantity", "maxTradeQuantity",
+    // "maxPointOffset", "pointAsk", "pointBid") and pushes its new record
+    // (4004) to every user; answers the record.
+    SimJson redefineSymbol(const std::string& symbol, const SimJson& changes);
     SimJson tick(int count = 1,
                  const std::string& symbol = "");  // steps of the walk; returns all quotes
     SimJson quotes();                              // {"EURUSD": {quote record}, ...}
     void addBulletin(const std::string& title, const std::string& content);
+    void clearBulletins();  // the bulletin query answers an empty list
     void setRate(const std::string& base, const std::string& exchange, double rate);
     // {"accounts", "tickets", "orders", "positions", "closed"} of a user, as the queries answer
     // them.

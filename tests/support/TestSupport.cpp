@@ -3,6 +3,20 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KAV_HAVE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAV_HAVE_ASAN 1
+#endif
+#endif
+#ifdef KAV_HAVE_ASAN
+// From the sanitizer runtime (its header does not come with every compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace kavtest {
 
 VirtualTime::VirtualTime(double wallStart)
@@ -26,6 +40,15 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+size_t heapInUse() {
+#ifdef KAV_HAVE_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
 }
 
 std::filesystem::path sourceDir() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -46,6 +47,11 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// Bytes of the process's heap in use now (live allocations): in a build
+// with AddressSanitizer its own count, so that freed memory it keeps in
+// quarantine does not count; else malloc's.
+size_t heapInUse();
 
 // The folder of the source tree ($KAV_SOURCE_DIR, else the tree it was built from).
 std::filesystem::path sourceDir();

@@ -164,6 +164,11 @@ TEST(DealerSimFaults, PushesOnCommandReachTheServicesConnections) {
     Json bulletin = other.msg->nextPush("8002")["data"]["children"][0];
     EXPECT_EQ(bulletin["title"], "新公告");
     EXPECT_EQ(s.msg->nextPush("8002")["data"]["children"][0]["contentId"], "4");
+    // Cleared, the list is empty and numbering starts again.
+    sim.clearBulletins();
+    EXPECT_TRUE(children(s.msg->request("2013", s.list())).empty());
+    sim.addBulletin("重新开始", "");
+    EXPECT_EQ(children(s.msg->request("2013", s.list()))[0]["contentId"], "1");
 }
 
 TEST(DealerSimFaults, LoginReplyOptions) {

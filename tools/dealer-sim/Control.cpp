@@ -2,7 +2,7 @@
 // answers only after its effect has taken place on the simulator's thread.
 #include <algorithm>
 #include <iostream>
-#include <set>
+#include <string_view>
 
 #include "tools/dealer-sim/Simulator.h"
 
@@ -12,8 +12,36 @@ namespace {
 HttpAnswer reply(const Json& body, int status = 200) {
     HttpAnswer a;
     a.status = status;
-    a.body = body.dump();
+    // What was sent to the simulator may not be UTF-8 (a body, a binary
+    // message): it is answered with replacement characters, never an exception.
+    a.body = body.dump(-1, ' ', false, Json::error_handler_t::replace);
     return a;
+}
+
+// Control bodies are flat objects with a few nested values; deeper ones are
+// refused before they are parsed, so that nothing walks them recursively.
+constexpr int kMaxBodyDepth = 64;
+
+bool nestsDeeperThan(std::string_view text, int limit) {
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
 }
 
 HttpAnswer bad(const std::string& why) {
@@ -136,6 +164,10 @@ void Simulator::checkWaiters() {
 void Simulator::controlHttp(const HttpRequest& req, HttpResponder respond) {
     Json body = Json::object();
     if (!req.body.empty()) {
+        if (nestsDeeperThan(req.body, kMaxBodyDepth)) {
+            respond(bad("body is nested more than " + std::to_string(kMaxBodyDepth) + " deep"));
+            return;
+        }
         try {
             body = Json::parse(req.body);
         } catch (const std::exception& e) {
@@ -242,10 +274,10 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         f.service = serviceOf(false);
         const std::string action = text(body, "action", "fail");
         static const std::map<std::string, FaultAction> kActions = {
-            {"fail", FaultAction::Fail},      {"delay", FaultAction::Delay},
-            {"hold", FaultAction::Hold},      {"drop", FaultAction::Drop},
-            {"twice", FaultAction::Twice},    {"wrongOrder", FaultAction::WrongOrder},
-            {"numbers", FaultAction::Numbers}};
+            {"fail", FaultAction::Fail},       {"delay", FaultAction::Delay},
+            {"hold", FaultAction::Hold},       {"drop", FaultAction::Drop},
+            {"twice", FaultAction::Twice},     {"wrongOrder", FaultAction::WrongOrder},
+            {"numbers", FaultAction::Numbers}, {"data", FaultAction::Data}};
         auto it = kActions.find(action);
         if (it == kActions.end()) throw std::runtime_error("unknown action \"" + action + "\"");
         f.action = it->second;
@@ -254,26 +286,12 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         f.delayMs = body.value("delayMs", 0);
         f.msgOrder = text(body, "msgOrder");
         f.times = body.value("times", 1);
+        if (f.action == FaultAction::Data) {
+            if (!body.contains("data")) throw std::runtime_error("action \"data\" needs \"data\"");
+            f.data = body["data"];
+            f.merge = body.value("merge", false);
+        }
         faults_.push_back(f);
-        return reply({{"ok", true}, {"id", f.id}});
-    }
-    if (post && path == "/web/faults") {
-        WebFault f;
-        f.id = nextFaultId_++;
-        f.kind = text(body, "kind");
-        static const std::set<std::string> kKinds = {"*",        "dealer", "logo",
-                                                     "register", "reset",  "other"};
-        if (!kKinds.count(f.kind)) throw std::runtime_error("unknown kind \"" + f.kind + "\"");
-        const std::string action = text(body, "action", "answer");
-        if (action != "answer" && action != "hold")
-            throw std::runtime_error("unknown action \"" + action + "\"");
-        f.hold = action == "hold";
-        f.status = body.value("status", 200);
-        f.body = text(body, "body");
-        f.contentType = text(body, "contentType", "text/html; charset=utf-8");
-        f.times = body.value("times", 1);
-        if (f.times == 0) throw std::runtime_error("\"times\" must not be 0");
-        webFaults_.push_back(f);
         return reply({{"ok", true}, {"id", f.id}});
     }
     if (post && path == "/faults/clear") {
@@ -350,6 +368,73 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         }
         return reply({{"ok", true}, {"connections", n}});
     }
+    if (post && path == "/send") {
+        // Any text as it stands, or sealed in the envelope (well or with bad
+        // padding), to every open connection of the service: what a broken
+        // or hostile dealer might send.
+        const Service s = *serviceOf(true);
+        if (!body.contains("text") || !body["text"].is_string())
+            throw std::runtime_error("missing \"text\"");
+        const std::string raw = body["text"].get<std::string>();
+        const std::string envelope = text(body, "envelope", "plain");
+        std::string wireText;
+        if (envelope == "plain")
+            wireText = raw;
+        else if (envelope == "sealed")
+            wireText = envelope_.seal(raw);
+        else if (envelope == "badPadding")
+            wireText = envelope_.seal(raw, true);
+        else
+            throw std::runtime_error("unknown envelope \"" + envelope + "\"");
+        const std::string uid = text(body, "uid");
+        int n = 0;
+        for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) {
+            if (peer->service != s || (!uid.empty() && peer->uid != uid)) continue;
+            peer->send(wireText);
+            ++n;
+        }
+        return reply({{"ok", true}, {"connections", n}});
+    }
+    if (post && path == "/flood") {
+        const Service s = *serviceOf(true);
+        if (s != Service::Quote && s != Service::CQuote)
+            throw std::runtime_error("a flood runs on \"quote\" or \"cquote\"");
+        const double rate = body.value("rate", 0.0);
+        const double seconds = body.value("seconds", 0.0);
+        if (rate < 0 || rate > 1e6 || seconds < 0)
+            throw std::runtime_error("\"rate\" or \"seconds\" out of range");
+        startFlood(s, rate, seconds, text(body, "uid"));
+        return reply({{"ok", true}, {"flood", floodState()}});
+    }
+    if (post && path == "/flood/stop") {
+        stopFlood();
+        return reply({{"ok", true}, {"flood", floodState()}});
+    }
+    if (get && path == "/flood") return reply({{"flood", floodState()}});
+    if (post && path == "/web/faults") {
+        WebFault f;
+        f.kind = text(body, "kind");
+        static const std::vector<std::string> kKinds = {"dealer", "logo",  "register",
+                                                        "reset",  "other", "*"};
+        if (std::find(kKinds.begin(), kKinds.end(), f.kind) == kKinds.end())
+            throw std::runtime_error("unknown kind \"" + f.kind + "\"");
+        static const std::map<std::string, WebFaultAction> kWebActions = {
+            {"empty", WebFaultAction::Empty},   {"garbage", WebFaultAction::Garbage},
+            {"slow", WebFaultAction::Slow},     {"status", WebFaultAction::Status},
+            {"answer", WebFaultAction::Answer}, {"hold", WebFaultAction::Hold}};
+        const std::string action = text(body, "action", "empty");
+        auto it = kWebActions.find(action);
+        if (it == kWebActions.end()) throw std::runtime_error("unknown action \"" + action + "\"");
+        f.action = it->second;
+        f.delayMs = body.value("delayMs", 12000);
+        f.status = body.value("status", f.action == WebFaultAction::Answer ? 200 : 500);
+        f.body = text(body, "body");
+        f.contentType = text(body, "contentType", "text/html; charset=utf-8");
+        f.times = body.value("times", 1);
+        if (f.status < 100 || f.status > 599) throw std::runtime_error("\"status\" out of range");
+        webFaults_.push_back(f);
+        return reply({{"ok", true}});
+    }
     if (post && path == "/quote") {
         const int i = symbolOf();
         const SymbolDef& sym = market_->symbol(i);
@@ -366,6 +451,11 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         publishQuotes({i});
         return reply({{"ok", true}, {"quote", rendered(desk_->quoteRecord(i))}});
     }
+    if (post && path == "/symbol") {
+        const int i = symbolOf();
+        deliver(desk_->redefineSymbol(i, body));
+        return reply({{"ok", true}, {"symbol", rendered(desk_->symbolRecords("")[i])}});
+    }
     if (post && path == "/tick") {
         const int count = body.value("count", 1);
         if (count < 0 || count > 100000) throw std::runtime_error("\"count\" out of range");
@@ -373,6 +463,10 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         return reply({{"ok", true}, {"quotes", quotes()}});
     }
     if (get && path == "/quotes") return reply({{"quotes", quotes()}});
+    if (post && path == "/bulletins/clear") {
+        desk_->clearBulletins();
+        return reply({{"ok", true}});
+    }
     if (post && path == "/bulletin") {
         deliver({desk_->addBulletin(text(body, "title", "公告"), text(body, "content"))});
         return reply({{"ok", true}});

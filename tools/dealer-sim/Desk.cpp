@@ -300,56 +300,78 @@ Json Desk::accountRecords(const std::string& uid) const {
 
 Json Desk::symbolRecords(const std::string& uid) const {
     const Account* a = accountOf(uid);
+    Json list = Json::array();
+    for (size_t i = 0; i < market_.symbols().size(); ++i)
+        list.push_back(symbolRecord(a, static_cast<int>(i)));
+    return list;
+}
+
+Json Desk::symbolRecord(const Account* a, int i) const {
     const int64_t now = clock_();
     const int64_t day = localDayStart(now);
     const int64_t dayEnd = localDayStart(day + 36 * 3600);
-    Json list = Json::array();
-    for (size_t i = 0; i < market_.symbols().size(); ++i) {
-        const SymbolDef& s = market_.symbol(static_cast<int>(i));
-        const Quote& q = market_.quote(static_cast<int>(i));
-        Json r = Json::object();
-        r["accId"] = a ? a->accId : 0;
-        r["ask"] = s.price(market_.ask(static_cast<int>(i)));
-        r["bid"] = s.price(market_.bid(static_cast<int>(i)));
-        r["decimal"] = s.decimals;
-        r["isTrade"] = "1";
-        r["maxPointOffset"] = s.maxPointOffset;
-        r["maxTradeQuantity"] = s.maxQuantity;
-        r["minTradeQuantity"] = s.minQuantity;
-        r["moveRate"] = 1;
-        r["pointAsk"] = s.pointAsk;
-        r["pointBid"] = s.pointBid;
-        r["pointLimit"] = s.pointLimit;
-        r["pointStopLose"] = s.pointStopLose;
-        r["pointTakeProfit"] = s.pointTakeProfit;
-        r["priceClose"] = s.price(q.prevClose);
-        r["priceCurrent"] = s.price(q.current);
-        r["priceHighest"] = s.price(q.dayHigh);
-        r["priceLowest"] = s.price(q.dayLow);
-        r["priceOpen"] = s.price(q.dayOpen);
-        r["quantityStep"] = s.quantityStep;
-        r["symbolCode"] = s.code;
-        r["symbolCurrency"] = s.currency;
-        r["symbolId"] = s.id;
-        r["symbolName"] = s.name;
-        r["symbolType"] = s.type;
-        r["tradeMarketId"] = 1;
-        r["tradeMarketName"] = "模拟交易市场";
-        r["tradeModel"] = "1";
-        r["traderAccess"] = "1";
-        r["tradeBillType"] = "1";
-        r["deliveryModel"] = "0";
-        r["dailyLimitUp"] = s.price(q.prevClose + q.prevClose / 10);
-        r["dailyLimitDown"] = s.price(q.prevClose - q.prevClose / 10);
-        r["quantityMax"] = s.maxQuantity;
-        r["unit"] = s.unit;
-        r["date"] = formatLocalTime(q.lastTime);
-        // The session is the whole local day, on the minute grid of the history.
-        r["beginTradeTime"] = formatLocalTime(day);
-        r["endTradeTime"] = formatLocalTime(dayEnd - 60);
-        list.push_back(std::move(r));
-    }
-    return list;
+    const SymbolDef& s = market_.symbol(i);
+    const Quote& q = market_.quote(i);
+    Json r = Json::object();
+    r["accId"] = a ? a->accId : 0;
+    r["ask"] = s.price(market_.ask(i));
+    r["bid"] = s.price(market_.bid(i));
+    r["decimal"] = s.decimals;
+    r["isTrade"] = "1";
+    r["maxPointOffset"] = s.maxPointOffset;
+    r["maxTradeQuantity"] = s.maxQuantity;
+    r["minTradeQuantity"] = s.minQuantity;
+    r["moveRate"] = 1;
+    r["pointAsk"] = s.pointAsk;
+    r["pointBid"] = s.pointBid;
+    r["pointLimit"] = s.pointLimit;
+    r["pointStopLose"] = s.pointStopLose;
+    r["pointTakeProfit"] = s.pointTakeProfit;
+    r["priceClose"] = s.price(q.prevClose);
+    r["priceCurrent"] = s.price(q.current);
+    r["priceHighest"] = s.price(q.dayHigh);
+    r["priceLowest"] = s.price(q.dayLow);
+    r["priceOpen"] = s.price(q.dayOpen);
+    r["quantityStep"] = s.quantityStep;
+    r["symbolCode"] = s.code;
+    r["symbolCurrency"] = s.currency;
+    r["symbolId"] = s.id;
+    r["symbolName"] = s.name;
+    r["symbolType"] = s.type;
+    r["tradeMarketId"] = 1;
+    r["tradeMarketName"] = "模拟交易市场";
+    r["tradeModel"] = "1";
+    r["traderAccess"] = "1";
+    r["tradeBillType"] = "1";
+    r["deliveryModel"] = "0";
+    r["dailyLimitUp"] = s.price(q.prevClose + q.prevClose / 10);
+    r["dailyLimitDown"] = s.price(q.prevClose - q.prevClose / 10);
+    r["quantityMax"] = s.maxQuantity;
+    r["unit"] = s.unit;
+    r["date"] = formatLocalTime(q.lastTime);
+    // The session is the whole local day, on the minute grid of the history.
+    r["beginTradeTime"] = formatLocalTime(day);
+    r["endTradeTime"] = formatLocalTime(dayEnd - 60);
+    return r;
+}
+
+std::vector<Push> Desk::redefineSymbol(int i, const Json& changes) {
+    SymbolDef& s = market_.mutableSymbol(i);
+    auto take = [&changes](const char* key, int& field) {
+        if (!changes.contains(key)) return;
+        const Json& v = changes[key];
+        field = v.is_string() ? std::stoi(v.get<std::string>()) : v.get<int>();
+    };
+    take("minTradeQuantity", s.minQuantity);
+    take("maxTradeQuantity", s.maxQuantity);
+    take("maxPointOffset", s.maxPointOffset);
+    take("pointAsk", s.pointAsk);
+    take("pointBid", s.pointBid);
+    std::vector<Push> pushes;
+    for (const auto& [uid, user] : users_)
+        pushes.push_back(
+            Push{"trade", uid, "4004", Json::array({symbolRecord(accountOf(uid), i)})});
+    return pushes;
 }
 
 Json Desk::rateRecords() const {

@@ -177,7 +177,13 @@ class Desk {
     std::vector<Push> afterPriceChange(int symbol);
 
     Push addBulletin(const std::string& title, const std::string& content);
+    // No bulletins any more (nothing is pushed); the next one added is number 1.
+    void clearBulletins() { bulletins_.clear(); }
     Push setRate(const std::string& base, const std::string& exchange, double rate);
+    // Changes the symbol's trading rules (any of "minTradeQuantity",
+    // "maxTradeQuantity", "maxPointOffset", "pointAsk", "pointBid"); a 4004
+    // push with its whole new record goes to every user.
+    std::vector<Push> redefineSymbol(int symbol, const Json& changes);
 
     // Everything the desk holds for one user, as the query records.
     Json state(const std::string& uid) const;
@@ -196,6 +202,7 @@ class Desk {
     std::string nextCode();
 
     Json accountRecord(const Account& a) const;
+    Json symbolRecord(const Account* a, int symbol) const;
     // The members every ticket, order and closed-ticket record starts with.
     Json orderHead(const std::string& code, const std::string& uid, const SymbolDef& s,
                    bool buy) const;

@@ -117,10 +117,11 @@ Envelope::Envelope(std::string key, std::string iv) : key_(std::move(key)), iv_(
     preparedKey_.resize(size, '\0');
 }
 
-std::string Envelope::seal(std::string_view plain) const {
+std::string Envelope::seal(std::string_view plain, bool badPadding) const {
     const size_t pad = 16 - plain.size() % 16;
     std::string padded(plain);
     padded.append(pad, char(pad));
+    if (badPadding) padded.back() = '\0';
     auto sealed = runCipher(preparedKey_, padded, true);
     if (!sealed) throw std::runtime_error("AES encryption failed");
     return base64Encode(*sealed);

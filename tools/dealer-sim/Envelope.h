@@ -24,7 +24,9 @@ class Envelope {
     const std::string& key() const { return key_; }
     const std::string& iv() const { return iv_; }
 
-    std::string seal(std::string_view plain) const;
+    // With badPadding the last byte of the padding is wrong (0), so that a
+    // strict reader refuses what is otherwise a well-formed envelope.
+    std::string seal(std::string_view plain, bool badPadding = false) const;
     // The plain text, or nothing with the reason in `error`.
     std::optional<std::string> open(std::string_view sealed, std::string* error = nullptr) const;
 

@@ -69,6 +69,8 @@ class Market {
     const std::vector<SymbolDef>& symbols() const { return symbols_; }
     int indexOf(const std::string& code) const;  // -1 when unknown
     const SymbolDef& symbol(int i) const { return symbols_[i]; }
+    // For a change of the symbol's trading rules (POST /symbol).
+    SymbolDef& mutableSymbol(int i) { return symbols_[i]; }
     const Quote& quote(int i) const { return series_[i].quote; }
     int64_t bid(int i) const { return quote(i).current - symbols_[i].pointBid; }
     int64_t ask(int i) const { return quote(i).current + symbols_[i].pointAsk; }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <system_error>
 #include <type_traits>
 
@@ -142,8 +143,16 @@ class WsSession final : public WsPeer {
 
     void send(std::string text) override {
         if (closed_ || closing_) return;
+        if (queue_.empty()) progress_ = std::chrono::steady_clock::now();
         queue_.push_back(std::move(text));
         if (!writing_) writeNext();
+    }
+
+    size_t queued() const override { return queue_.size(); }
+
+    double stalledSeconds() const override {
+        if (queue_.empty()) return 0;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_).count();
     }
 
     void close(uint16_t code, std::string reason) override {
@@ -218,7 +227,15 @@ class WsSession final : public WsPeer {
         if (closed_) return;
         if (queue_.empty()) {
             writing_ = false;
-            if (closing_) doClose();
+            if (closing_) {
+                doClose();
+                return;
+            }
+            if (onDrained) {
+                // May queue more at once (and so come back here).
+                const auto drained = onDrained;
+                drained();
+            }
             return;
         }
         writing_ = true;
@@ -226,6 +243,7 @@ class WsSession final : public WsPeer {
         ws_.async_write(net::buffer(queue_.front()),
                         [self = self()](boost::system::error_code ec, size_t) {
                             if (ec) return self->finish();
+                            self->progress_ = std::chrono::steady_clock::now();
                             self->queue_.pop_front();
                             self->writeNext();
                         });
@@ -243,6 +261,7 @@ class WsSession final : public WsPeer {
         if (closed_) return;
         closed_ = true;
         queue_.clear();
+        onDrained = nullptr;
         if (opened_) host_.closed(self());
     }
 
@@ -251,6 +270,7 @@ class WsSession final : public WsPeer {
     beast::flat_buffer buffer_;
     http::request<http::string_body> request_;
     std::deque<std::string> queue_;
+    std::chrono::steady_clock::time_point progress_ = std::chrono::steady_clock::now();
     char probe_[64];
     bool opened_ = false, writing_ = false, closing_ = false, closeStarted_ = false,
          closed_ = false;
@@ -284,13 +304,52 @@ class HttpSession final : public std::enable_shared_from_this<HttpSession<Stream
 
   private:
     void read() {
-        request_ = {};
+        parser_.emplace();
+        parser_->body_limit(kMaxBodySize);
+        parser_->header_limit(kMaxHeaderSize);
         beast::get_lowest_layer(stream_).expires_never();
-        http::async_read(stream_, buffer_, request_,
+        http::async_read(stream_, buffer_, *parser_,
                          [self = this->shared_from_this()](boost::system::error_code ec, size_t) {
+                             if (ec == http::error::body_limit || ec == http::error::header_limit) {
+                                 // Answered, not cut off; the connection ends
+                                 // since the rest of the request is unread.
+                                 return self->refuse(ec == http::error::body_limit ? 413 : 431);
+                             }
                              if (ec) return self->shutdown();
+                             self->request_ = self->parser_->release();
                              self->dispatch();
                          });
+    }
+
+    void refuse(int status) {
+        auto res = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(status), 11);
+        res->set(http::field::server, "dealer-sim");
+        res->set(http::field::content_type, "application/json; charset=utf-8");
+        res->keep_alive(false);
+        res->body() = status == 413 ? R"({"error":"request body too large"})"
+                                    : R"({"error":"request head too large"})";
+        res->prepare_payload();
+        http::async_write(
+            stream_, *res,
+            [self = this->shared_from_this(), res](boost::system::error_code ec, size_t) {
+                if (ec) return self->shutdown();
+                boost::system::error_code ignored;
+                beast::get_lowest_layer(self->stream_)
+                    .socket()
+                    .shutdown(tcp::socket::shutdown_send, ignored);
+                self->discardRest();
+            });
+    }
+
+    // Reads and drops what the client still sends, so that closing with
+    // unread bytes does not reset the connection under the answer.
+    void discardRest() {
+        stream_.async_read_some(net::buffer(scratch_), [self = this->shared_from_this()](
+                                                           boost::system::error_code ec, size_t) {
+            if (ec) return self->shutdown();
+            self->discardRest();
+        });
     }
 
     void dispatch() {
@@ -352,10 +411,17 @@ class HttpSession final : public std::enable_shared_from_this<HttpSession<Stream
         }
     }
 
+    // Larger bodies are refused with 413: nothing sent to the simulator
+    // comes near this.
+    static constexpr uint64_t kMaxBodySize = 8u << 20;
+    static constexpr uint32_t kMaxHeaderSize = 64u << 10;
+
     Stream stream_;
     HttpHandler handler_;
     beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
     http::request<http::string_body> request_;
+    char scratch_[4096];
 };
 
 }  // namespace

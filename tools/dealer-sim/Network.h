@@ -33,6 +33,15 @@ class WsPeer : public std::enable_shared_from_this<WsPeer> {
     virtual void close(uint16_t code, std::string reason) = 0;
     // Drops the TCP connection at once with a reset.
     virtual void reset() = 0;
+    // Messages queued and not yet written out (the one being written included).
+    virtual size_t queued() const = 0;
+    // Seconds since a write last made progress while something is queued;
+    // 0 when nothing waits. A client that stops reading shows here.
+    virtual double stalledSeconds() const = 0;
+
+    // Called each time the last queued message has been written (a flood
+    // feeds the connection as fast as it takes messages).
+    std::function<void()> onDrained;
 
     int id = 0;
     Service service = Service::Login;

@@ -42,7 +42,11 @@ bool strictInt(const std::string& text, int64_t& out) {
 }  // namespace
 
 Simulator::Simulator(net::io_context& io, Options options)
-    : io_(io), options_(std::move(options)), envelope_(options_.key, options_.iv), quoteTimer_(io) {
+    : io_(io),
+      options_(std::move(options)),
+      envelope_(options_.key, options_.iv),
+      floodTimer_(io),
+      quoteTimer_(io) {
     // Session ids and tokens are never reused, not even after a reset.
     ids_.seed(options_.seed * 0x9E3779B97F4A7C15ULL + 12345);
     const std::array<std::pair<const char*, uint32_t>, 3> dealerColours = {
@@ -442,6 +446,15 @@ void Simulator::sendReply(const std::shared_ptr<WsPeer>& peer, const Request& re
     r.encrypt = encipher_[static_cast<int>(peer->service)] ? "1" : "0";
     r.data = out.data;
     const FaultAction action = fault ? fault->action : FaultAction::Fail;
+    if (fault && action == FaultAction::Data) {
+        if (!fault->merge) {
+            r.data = fault->data;
+        } else if (fault->data.is_object()) {
+            if (!r.data.is_object()) r.data = Json::object();
+            for (const auto& [key, value] : fault->data.items())
+                r.data[key] = value;
+        }
+    }
     if (fault && action == FaultAction::WrongOrder)
         r.msgOrder = fault->msgOrder.empty() ? std::to_string((req.msgOrder + 1000) % 65536)
                                              : fault->msgOrder;
@@ -547,6 +560,166 @@ void Simulator::setQuoteRate(double hz) {
     scheduleQuotes();
 }
 
+// ---- flood ----
+
+namespace {
+
+// Messages a rate-limited flood keeps queued for one connection at most;
+// beyond them it counts what it could not send instead of piling it up.
+constexpr size_t kFloodQueueCap = 256;
+// Messages queued at once when a connection has taken the last ones.
+constexpr int kFloodBurst = 8;
+
+}  // namespace
+
+void Simulator::startFlood(Service s, double rate, double seconds, const std::string& uid) {
+    stopFlood();
+    Flood& f = flood_;
+    f = Flood{};
+    f.active = true;
+    f.service = s;
+    f.uid = uid;
+    f.rate = rate;
+    f.last = std::chrono::steady_clock::now();
+    if (seconds > 0)
+        f.until = f.last + std::chrono::microseconds(static_cast<int64_t>(seconds * 1e6));
+    // Quotes of every symbol a few points either side of the market, so that
+    // what the client re-prices keeps changing.
+    const int n = static_cast<int>(market_->symbols().size());
+    for (int step = 0; step < 8; ++step) {
+        const int delta = step < 4 ? step : 8 - step;  // 0 1 2 3 4 3 2 1
+        for (int i = 0; i < n; ++i) {
+            const SymbolDef& sym = market_->symbol(i);
+            const double shift = sym.price(delta);
+            if (s == Service::CQuote) {
+                std::string line = desk_->compressedLine(i);
+                // Field 4 is the price: rebuilt with the shift.
+                std::vector<std::string> fields;
+                size_t start = 0;
+                for (size_t comma; (comma = line.find(',', start)) != std::string::npos;
+                     start = comma + 1)
+                    fields.push_back(line.substr(start, comma - start));
+                fields.push_back(line.substr(start));
+                char buf[48];
+                std::snprintf(buf, sizeof buf, "%.*f", sym.decimals, std::stod(fields[4]) + shift);
+                fields[4] = fields[5] = buf;
+                std::string rebuilt;
+                for (size_t k = 0; k < fields.size(); ++k)
+                    rebuilt += (k ? "," : "") + fields[k];
+                f.texts.push_back(std::move(rebuilt));
+            } else {
+                Json record = desk_->quoteRecord(i);
+                for (const char* key : {"priceCurrent", "bid", "ask"})
+                    record[key] = record[key].get<double>() + shift;
+                Reply pkg;
+                pkg.event = "4002";
+                pkg.msgOrder = "0";
+                pkg.encrypt = encipher_[static_cast<int>(s)] ? "1" : "0";
+                pkg.data["children"] = Json::array({std::move(record)});
+                f.texts.push_back(wire(s, renderPackage(pkg, numbersAsNumbers_)));
+            }
+        }
+    }
+    if (rate <= 0) {
+        for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_))
+            if (floodReaches(*peer)) floodFeed(peer);
+    }
+    scheduleFloodTick();
+}
+
+void Simulator::stopFlood() {
+    ++floodGeneration_;
+    floodTimer_.cancel();
+    flood_.active = false;
+    for (const auto& [id, peer] : peers_)
+        peer->onDrained = nullptr;
+}
+
+bool Simulator::floodReaches(const WsPeer& peer) const {
+    if (!flood_.active || peer.service != flood_.service) return false;
+    if (!flood_.uid.empty() && peer.uid != flood_.uid) return false;
+    // Quote packages go to logged-in connections, lines to every connection.
+    return peer.service == Service::CQuote || peer.loggedIn;
+}
+
+// Full speed: a few messages, and more each time the connection has taken them.
+void Simulator::floodFeed(const std::shared_ptr<WsPeer>& peer) {
+    if (flood_.until && std::chrono::steady_clock::now() >= *flood_.until) {
+        stopFlood();
+        return;
+    }
+    if (!floodReaches(*peer)) {
+        peer->onDrained = nullptr;
+        return;
+    }
+    peer->onDrained = [this, weak = std::weak_ptr<WsPeer>(peer)] {
+        if (auto p = weak.lock()) floodFeed(p);
+    };
+    for (int k = 0; k < kFloodBurst; ++k) {
+        const std::string& text = flood_.texts[flood_.next++ % flood_.texts.size()];
+        ++flood_.sent;
+        flood_.bytes += text.size();
+        peer->send(text);
+    }
+}
+
+void Simulator::scheduleFloodTick() {
+    if (!flood_.active) return;
+    // At a rate: often enough for smooth sending. At full speed: only to
+    // end the flood on time and to take in connections that came later.
+    const double period = flood_.rate > 0 ? std::clamp(1.0 / flood_.rate, 0.001, 0.01) : 0.05;
+    floodTimer_.expires_after(std::chrono::microseconds(static_cast<int64_t>(period * 1e6)));
+    floodTimer_.async_wait([this, gen = floodGeneration_](boost::system::error_code ec) {
+        if (ec || gen != floodGeneration_) return;
+        floodTick();
+        scheduleFloodTick();
+    });
+}
+
+void Simulator::floodTick() {
+    const auto now = std::chrono::steady_clock::now();
+    if (flood_.until && now >= *flood_.until) {
+        stopFlood();
+        return;
+    }
+    if (flood_.rate <= 0) {
+        for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_))
+            if (!peer->onDrained && floodReaches(*peer)) floodFeed(peer);
+        return;
+    }
+    flood_.credit += flood_.rate * std::chrono::duration<double>(now - flood_.last).count();
+    flood_.last = now;
+    const auto due = static_cast<uint64_t>(flood_.credit);
+    flood_.credit -= static_cast<double>(due);
+    for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) {
+        if (!floodReaches(*peer)) continue;
+        for (uint64_t k = 0; k < due; ++k) {
+            if (peer->queued() >= kFloodQueueCap) {
+                flood_.skipped += due - k;
+                break;
+            }
+            const std::string& text = flood_.texts[flood_.next++ % flood_.texts.size()];
+            ++flood_.sent;
+            flood_.bytes += text.size();
+            peer->send(text);
+        }
+    }
+}
+
+Json Simulator::floodState() const {
+    Json peers = Json::array();
+    for (const auto& [id, peer] : peers_) {
+        if (peer->service != flood_.service) continue;
+        peers.push_back({{"id", id},
+                         {"queued", peer->queued()},
+                         {"stalledMs", static_cast<int64_t>(peer->stalledSeconds() * 1000)}});
+    }
+    return {{"active", flood_.active}, {"service", serviceName(flood_.service)},
+            {"rate", flood_.rate},     {"sent", flood_.sent},
+            {"bytes", flood_.bytes},   {"skipped", flood_.skipped},
+            {"connections", peers}};
+}
+
 // ---- state ----
 
 std::string Simulator::newId(int hexDigits) {
@@ -565,6 +738,7 @@ void Simulator::resetState() {
         peer->close(1001, "reset");
     sessions_.clear();
     tokens_.clear();
+    stopFlood();
     faults_.clear();
     webFaults_.clear();
     connectionFaults_ = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -81,7 +82,7 @@ class Simulator : public WsHost {
         Service service = Service::Trade;
         bool valid = true;
     };
-    enum class FaultAction { Fail, Delay, Hold, Drop, Twice, WrongOrder, Numbers };
+    enum class FaultAction { Fail, Delay, Hold, Drop, Twice, WrongOrder, Numbers, Data };
     struct Fault {
         int id = 0;
         std::string event;  // "*" for every event
@@ -92,16 +93,33 @@ class Simulator : public WsHost {
         int delayMs = 0;
         std::string msgOrder;  // wrong order to answer with; empty: request's + 1000
         int times = 1;         // -1: until cleared
+        Json data;             // Data: what the reply's "data" becomes (or gains, with merge)
+        bool merge = false;
     };
-    // A scripted answer of the web services.
+    // A fault of the web services: how the next requests of a kind are answered.
+    enum class WebFaultAction { Empty, Garbage, Slow, Status, Answer, Hold };
     struct WebFault {
-        int id = 0;
-        std::string kind;   // dealer, logo, register, reset, other; "*" for all
-        bool hold = false;  // keep the real answer back until release
-        int status = 200;
-        std::string body;
-        std::string contentType;
-        int times = 1;  // -1: until cleared
+        std::string kind;  // dealer, logo, register, reset, other, or "*"
+        WebFaultAction action = WebFaultAction::Empty;
+        int delayMs = 12000;      // Slow: the normal answer, this much later
+        int status = 500;         // Status: this status and an empty body
+        std::string body;         // Answer: this body, with the status,
+        std::string contentType;  // of this type
+        int times = 1;            // -1: until cleared
+    };
+    // A stream of quote messages to every connection of a service, at a rate
+    // or as fast as each connection takes them.
+    struct Flood {
+        bool active = false;
+        Service service = Service::Quote;
+        std::string uid;  // only this user's connections, when set
+        double rate = 0;  // messages per second to each connection; 0: full speed
+        std::optional<std::chrono::steady_clock::time_point> until;
+        std::vector<std::string> texts;  // sent in turn
+        size_t next = 0;
+        uint64_t sent = 0, bytes = 0, skipped = 0;
+        double credit = 0;
+        std::chrono::steady_clock::time_point last;
     };
     struct ConnectionFaults {
         int refuse = 0;
@@ -134,6 +152,15 @@ class Simulator : public WsHost {
     void publishQuotes(const std::vector<int>& symbols);
     void scheduleQuotes();
     void setQuoteRate(double hz);
+
+    // flood
+    void startFlood(Service s, double rate, double seconds, const std::string& uid);
+    void stopFlood();
+    bool floodReaches(const WsPeer& peer) const;
+    void floodFeed(const std::shared_ptr<WsPeer>& peer);
+    void floodTick();
+    void scheduleFloodTick();
+    Json floodState() const;
 
     // HTTP
     void dealerHttp(const HttpRequest& req, HttpResponder respond);
@@ -174,10 +201,13 @@ class Simulator : public WsHost {
     std::map<std::string, Session> sessions_;
     std::map<std::string, TokenInfo> tokens_;
     std::vector<Fault> faults_;
-    std::vector<WebFault> webFaults_;
     int nextFaultId_ = 1;
     std::array<ConnectionFaults, kServiceCount> connectionFaults_{};
     std::vector<std::function<void()>> held_;
+    std::vector<WebFault> webFaults_;
+    Flood flood_;
+    net::steady_timer floodTimer_;
+    uint64_t floodGeneration_ = 0;
 
     // configuration that control calls change
     bool compressed_ = false;

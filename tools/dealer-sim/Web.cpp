@@ -51,7 +51,7 @@ void Simulator::logHttp(const HttpRequest& req, const std::string& kind) {
 
 std::optional<Simulator::WebFault> Simulator::takeWebFault(const std::string& kind) {
     for (auto it = webFaults_.begin(); it != webFaults_.end(); ++it) {
-        if (it->kind != "*" && it->kind != kind) continue;
+        if (it->times == 0 || (it->kind != "*" && it->kind != kind)) continue;
         WebFault f = *it;
         if (it->times > 0 && --it->times == 0) webFaults_.erase(it);
         return f;
@@ -65,10 +65,35 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         auto it = req.query.find(key);
         return it == req.query.end() ? nullptr : &it->second;
     };
-    std::string kind = "other";
+    const std::string kind = path == "/dealer/getdealer.php"              ? "dealer"
+                             : path.rfind("/dealer/", 0) == 0             ? "logo"
+                             : path == "/account/demo/xregister/kavdemo"  ? "register"
+                             : path == "/account/demo/xreset_pwd/kavdemo" ? "reset"
+                                                                          : "other";
+    const std::optional<WebFault> fault = takeWebFault(kind);
     HttpAnswer answer;
-    if (path == "/dealer/getdealer.php") {
-        kind = "dealer";
+    // Slow and held answers are the normal ones, sent later.
+    const bool later =
+        fault && (fault->action == WebFaultAction::Slow || fault->action == WebFaultAction::Hold);
+    if (fault && !later) {
+        // The request changes nothing; only the answer is broken.
+        switch (fault->action) {
+            case WebFaultAction::Empty:
+                break;
+            case WebFaultAction::Answer:
+                answer.status = fault->status;
+                answer.contentType = fault->contentType;
+                answer.body = fault->body;
+                break;
+            case WebFaultAction::Garbage:
+                answer.contentType = "text/html; charset=utf-8";
+                answer.body = "<html><body>服务暂不可用</body></html>";
+                break;
+            default:
+                answer.status = fault->status;
+                answer.contentType = "text/plain";
+        }
+    } else if (kind == "dealer") {
         const std::string* key = query("key");
         const DealerDef* found = nullptr;
         for (const DealerDef& d : kDealers)
@@ -90,8 +115,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
                          {"webService", httpBase()}};
             answer = jsonAnswer({{"retCode", "0"}, {"message", ""}, {"data", data}});
         }
-    } else if (path.rfind("/dealer/", 0) == 0) {
-        kind = "logo";
+    } else if (kind == "logo") {
         auto it = logos_.find(path.substr(8));
         if (it == logos_.end()) {
             answer.status = 404;
@@ -101,8 +125,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
             answer.contentType = "image/png";
             answer.body = it->second;
         }
-    } else if (path == "/account/demo/xregister/kavdemo") {
-        kind = "register";
+    } else if (kind == "register") {
         const std::string* email = query("email");
         const std::string* password = query("password");
         const std::string* amount = query("amount");
@@ -120,8 +143,7 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
             answer = jsonAnswer({{"retCode", std::atoi(o.retCode.c_str())},
                                  {"message", o.ok() ? "注册成功" : o.message}});
         }
-    } else if (path == "/account/demo/xreset_pwd/kavdemo") {
-        kind = "reset";
+    } else if (kind == "reset") {
         const std::string* login = query("login_code");
         const std::string* type = query("pwd_type");
         if (!login || !desk_->user(*login))
@@ -135,29 +157,29 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
         answer.contentType = "text/plain";
         answer.body = "not found";
     }
-    if (req.method != "GET" && answer.status == 200) {
+    if (req.method != "GET" && answer.status == 200 && !fault) {
         answer = HttpAnswer{};
         answer.status = 405;
         answer.contentType = "text/plain";
         answer.body = "only GET";
     }
     logHttp(req, kind);
-    if (auto fault = takeWebFault(kind)) {
-        if (fault->hold) {
-            // The real answer goes out on release.
-            held_.push_back([respond, answer]() mutable { respond(std::move(answer)); });
-            checkWaiters();
-            return;
-        }
-        answer = HttpAnswer{};
-        answer.status = fault->status;
-        answer.body = fault->body;
-        answer.contentType = fault->contentType;
-    }
     if (!options_.quiet)
         std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> "
                   << answer.status << '\n';
-    respond(std::move(answer));
+    if (fault && fault->action == WebFaultAction::Hold) {
+        // Sent by POST /release.
+        held_.push_back([respond = std::move(respond), answer = std::move(answer)]() mutable {
+            respond(std::move(answer));
+        });
+    } else if (fault && fault->action == WebFaultAction::Slow) {
+        auto timer = std::make_shared<net::steady_timer>(
+            io_, std::chrono::milliseconds(std::max(0, fault->delayMs)));
+        timer->async_wait([timer, respond = std::move(respond), answer = std::move(answer)](
+                              boost::system::error_code) mutable { respond(std::move(answer)); });
+    } else {
+        respond(std::move(answer));
+    }
     checkWaiters();
 }
 

@@ -7,8 +7,8 @@
 KAVChartLoader::KAVChartLoader(std::weak_ptr<KAVBizSDK> sdk, std::weak_ptr<KAVChartView> chart)
     : sdk_(std::move(sdk)), chart_(std::move(chart)) {}
 
-void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symbol,
-                                             int32_t period) {
+void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symbol, int32_t period,
+                                             Done done) {
     KAV_ASSERT_MAIN_THREAD();
     auto sdk = sdk_.lock();
     if (!sdk || !symbol) return;
@@ -17,17 +17,24 @@ void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symb
     period_ = period;
     std::weak_ptr<KAVChartLoader> weak = weak_from_this();
     const std::string code = symbolCode_;
+    // Shared by the two blocks; only one of them runs.
+    auto told = std::make_shared<Done>(std::move(done));
     sdk->hisQuotedWithSymbol(
         code, period, kBarCount, 0, "", "",
-        [weak, code, period](const MODList<MODSymbolInfo>& rows) {
+        [weak, code, period, told](const MODList<MODSymbolInfo>& rows) {
             auto self = weak.lock();
             if (!self || code != self->symbolCode_ || period != self->period_) return;
             auto chart = self->chart_.lock();
             if (!chart) return;
             chart->setPeriod(period);
             chart->setData(barsWithRows(rows), self->symbol_);
+            if (*told) (*told)(true);
         },
-        [](const std::string&, const std::string&) {});
+        [weak, code, period, told](const std::string&, const std::string&) {
+            auto self = weak.lock();
+            if (!self || code != self->symbolCode_ || period != self->period_) return;
+            if (*told) (*told)(false);
+        });
 }
 
 MODChartList KAVChartLoader::barsWithRows(const MODList<MODSymbolInfo>& rows) {

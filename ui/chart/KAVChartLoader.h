@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,9 +26,15 @@ class KAVChartLoader : public std::enable_shared_from_this<KAVChartLoader> {
 
     KAVChartLoader(std::weak_ptr<KAVBizSDK> sdk, std::weak_ptr<KAVChartView> chart);
 
+    // Told how the latest request ended: true when its bars are drawn, false
+    // when it failed and the chart kept what it showed. A dropped answer
+    // tells nothing (a later request will).
+    using Done = std::function<void(bool drawn)>;
+
     // Requests the bars; on the answer the chart gets setPeriod(period) and
     // setData(bars, symbol).
-    void loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symbol, int32_t period);
+    void loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symbol, int32_t period,
+                                 Done done = nullptr);
 
     // The symbol and period of the latest request.
     const std::string& symbolCode() const { return symbolCode_; }

@@ -175,6 +175,22 @@ void KAVChartView::setBtnBG() {
     if (config_->chartType == MODChartConfig::kChartLine) line->setBackgroundColor(kAccent);
 }
 
+void KAVChartView::selectPeriodButton(long tag) {
+    KAV_ASSERT_MAIN_THREAD();
+    auto toolBar = viewWithTag(kTagToolBar);
+    if (!toolBar) return;
+    for (const auto& b : toolBar->subviews())
+        if (isPeriodTag(b->tag())) b->setBackgroundColor(b->tag() == tag ? kAccent : kButtonGrey);
+}
+
+long KAVChartView::selectedPeriodButton() const {
+    auto toolBar = viewWithTag(kTagToolBar);
+    if (!toolBar) return 0;
+    for (const auto& b : toolBar->subviews())
+        if (isPeriodTag(b->tag()) && b->backgroundColor() == kAccent) return b->tag();
+    return 0;
+}
+
 void KAVChartView::setToolBar(int viewType) {
     KAV_ASSERT_MAIN_THREAD();
     config_->chartViewType = viewType;
@@ -200,10 +216,7 @@ void KAVChartView::onButtonClick(UIControl* sender) {
     const long tag = sender->tag();
     auto& c = *config_;
     if (isPeriodTag(tag)) {
-        if (auto toolBar = viewWithTag(kTagToolBar))
-            for (const auto& b : toolBar->subviews())
-                if (isPeriodTag(b->tag()))
-                    b->setBackgroundColor(b.get() == sender ? kAccent : kButtonGrey);
+        selectPeriodButton(tag);
         if (auto d = periodSelectDelegate()) d->onPeriodTypeSelect(static_cast<int>(tag));
     } else if (tag == kTagKLineButton) {
         c.chartType = MODChartConfig::kChartKLine;

@@ -58,6 +58,12 @@ class KAVChartView : public platform::ui::UIView, public platform::ui::UIGesture
     void setDecimal(int decimal) { decimal_ = decimal; }
     int period() const { return period_; }
     void setPeriod(int period) { period_ = period; }
+    // Highlights the period button of the tag (30001 ... 30004) as a tap
+    // does, without telling the delegate: the owner shows the period whose
+    // bars are drawn. Another tag leaves no button highlighted.
+    void selectPeriodButton(long tag);
+    // The tag of the highlighted period button, or 0.
+    long selectedPeriodButton() const;
     std::shared_ptr<ChartSelectDelegate> chartSelectDelegate() const {
         return chartSelectDelegate_.lock();
     }

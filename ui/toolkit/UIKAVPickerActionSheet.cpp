@@ -52,8 +52,11 @@ void UIKAVPickerActionSheet::display() {
     const CGSize screen = UIScreen::mainScreen().bounds().size;
     const bool landscape = UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation());
     const CGFloat width = bounds().size.width;
-    CGFloat top = screen.height - kSheetHeight;
-    CGFloat left = landscape ? (screen.width - width) / 2 : 0;
+    // The bottom of the view that holds it: after the interface has turned
+    // that view is wider than high, while the screen keeps its upright size.
+    const CGSize area = superviewRaw() ? superviewRaw()->bounds().size : screen;
+    CGFloat top = area.height - kSheetHeight;
+    CGFloat left = landscape ? (area.width - width) / 2 : 0;
     if (landscape && sysDB::isIPhone4()) {
         top = screen.width / 2 - 40;
         left = (screen.height - width) / 2;

@@ -400,3 +400,97 @@ TEST(WebSocketHostile, ACloseStuckBehindUnwrittenOutputEndsOnTheVirtualClock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the messages and closes the connection, from inside the delegate
+// call, once it has seen `closeAfter` of them.
+struct FloodDelegate : KAVWebSocketDelegate {
+    size_t messages = 0;
+    size_t closeAfter = 0;
+    bool opened = false;
+    std::optional<std::string> end;
+    void webSocketDidOpen(KAVWebSocket&) override { opened = true; }
+    void webSocket(KAVWebSocket& ws, const KAVWebSocketMessage& m) override {
+        EXPECT_EQ(m.bytes.size(), 1000u);
+        if (++messages == closeAfter) ws.close();
+    }
+    void webSocket(KAVWebSocket&, const platform::Error& e) override {
+        end = "fail " + e.localizedDescription;
+    }
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason,
+                   bool clean) override {
+        end = platform::stringf("close %d %s %d", code, reason.value_or("-").c_str(), clean);
+    }
+};
+
+TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
+    // The server sends text messages without pause; the delegate queue (the
+    // main run loop) takes none of them for a while. The client must stop
+    // reading, so that TCP holds the server back instead of the client's
+    // memory filling up.
+    constexpr size_t kGiveUpAt = 256u << 20;  // a client that never stops reading
+    std::string batch;
+    for (int i = 0; i < 64; ++i)
+        batch += serverFrame(1, kavtest::pattern(1000));
+    std::atomic<size_t> written{0};
+    std::atomic<bool> go{false}, stalled{false}, gaveUp{false};
+    std::shared_ptr<KAVWebSocket> ws;  // set before `go`
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        kavtest::pollUntil([&] { return go.load(); });
+        // Until the client takes nothing for a second while it holds its
+        // reading back (a client merely slow for a moment is written on).
+        size_t offset = 0;
+        int pauses = 0;
+        while (written < kGiveUpAt && pauses < 30) {
+            const std::string_view rest = std::string_view(batch).substr(offset);
+            const size_t n = c.writeUnlessStalled(rest, 1.0);
+            written += n;
+            offset = (offset + n) % batch.size();
+            if (n == rest.size()) continue;
+            if (ws->isReadingHeldBack()) {
+                stalled = true;
+                break;
+            }
+            ++pauses;
+        }
+        if (!stalled) gaveUp = true;
+        // Then on again, as fast as the client takes it, until it closes.
+        if (auto close = c.floodUntilClose(batch, 60, offset)) {
+            server.notes.add(platform::stringf("close %d", close->closeCode()));
+            c.write(serverFrame(8, closeFramePayload(1000, "bye")));
+            c.waitForEnd();
+        }
+    });
+    auto delegate = std::make_shared<FloodDelegate>();
+    ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
+    ws->setDelegate(delegate);
+    ws->open();
+    auto& loop = platform::RunLoop::main();
+    ASSERT_TRUE(loop.runUntil([&] { return delegate->opened; }, 10));
+    const size_t heapBefore = kavtest::heapInUse();
+
+    // The main run loop is not run from here on.
+    go = true;
+    ASSERT_TRUE(kavtest::pollUntil([&] { return stalled || gaveUp; }, 120));
+    EXPECT_TRUE(stalled) << "the client read " << (written >> 20) << " MiB without holding back";
+    EXPECT_LE(ws->deliveryBacklog(), 4u << 20);
+    // What the server got out is what the backlog, the socket buffers and
+    // one read hold; and all the client holds of it is bounded too.
+    EXPECT_LT(written.load(), size_t{64} << 20);
+    const size_t heap = kavtest::heapInUse();
+    EXPECT_LT(heap - std::min(heapBefore, heap), size_t{64} << 20);
+    EXPECT_EQ(delegate->messages, 0u);
+
+    // Once the main run loop takes its messages, reading goes on; our close,
+    // made while the server still floods, goes out and its reply ends it.
+    delegate->closeAfter = written / 1004 + 5000;
+    ASSERT_TRUE(loop.runUntil([&] { return delegate->end.has_value(); }, 60));
+    EXPECT_EQ(delegate->end, "close 1000 bye 1");
+    EXPECT_GE(delegate->messages, delegate->closeAfter);
+    EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("close 1000"); }));
+}
+
+}  // namespace

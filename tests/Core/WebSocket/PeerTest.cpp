@@ -200,6 +200,18 @@ TEST_F(WebSocketTls, PinningAcceptsTheChainOfAPinnedCertificate) {
     EXPECT_THAT(rec.lines, ElementsAre("open -", "close 1000 - 1"));
 }
 
+TEST_F(WebSocketTls, APinnedConnectionToAnotherHostSaysTheHostNameDidNotMatch) {
+    // The chain leads up to the pinned CA, but the certificate names another host.
+    BeastServer server(BeastServer::echo, BeastServer::Tls{pki.otherHostChain, pki.otherHostKey});
+    Recorder rec;
+    auto ws = kavtest::openSocket(server.url(), rec, [&](platform::net::URLRequest& r) {
+        setKAV_SSLPinnedCertificates(r, platform::net::Certificate::loadPEMFile(pki.caCert));
+    });
+    ASSERT_TRUE(rec.waitFinished());
+    EXPECT_THAT(rec.lines, ElementsAre("fail TlsErrorDomain 5 Host name mismatch: the server "
+                                       "certificate is not for localhost"));
+}
+
 TEST_F(WebSocketTls, PinnedCertificateMerelyAppendedIsRefusedBeforeTheUpgrade) {
     // The rogue server's chain carries the pinned CA, but its leaf is not signed by it.
     BeastServer server(BeastServer::echo, BeastServer::Tls{pki.rogueLeafChain, pki.rogueLeafKey});

@@ -193,12 +193,19 @@ TEST(SocketStreamTls, VerifiesTheChainTheHostAndPins) {
          {},
          kTlsCertificateRejected},
         {"expired", pki.expiredChain, pki.expiredKey, "localhost", {}, kTlsCertificateRejected},
-        {"wrong host",
-         pki.leafChain,
-         pki.leafKey,
+        {"wrong host", pki.leafChain, pki.leafKey, "quotes.example.com", {}, kTlsHostNameMismatch},
+        {"pinned CA, another host's certificate",
+         pki.otherHostChain,
+         pki.otherHostKey,
+         "localhost",
+         {pki.caCert},
+         kTlsHostNameMismatch},
+        {"pinned CA, named host",
+         pki.otherHostChain,
+         pki.otherHostKey,
          "quotes.example.com",
-         {},
-         kTlsCertificateRejected},
+         {pki.caCert},
+         0},
         {"pinned CA", pki.leafChain, pki.leafKey, "localhost", {pki.caCert}, 0},
         {"pinned leaf", pki.leafChain, pki.leafKey, "localhost", {pki.leafCert}, 0},
         {"pinned CA only appended",
@@ -236,6 +243,10 @@ TEST(SocketStreamTls, VerifiesTheChainTheHostAndPins) {
             EXPECT_EQ(consumer.error->domain, kTlsErrorDomain);
             EXPECT_EQ(consumer.error->code, c.expectedError)
                 << consumer.error->localizedDescription;
+            if (c.expectedError == kTlsHostNameMismatch) {
+                EXPECT_EQ(consumer.error->localizedDescription,
+                          "Host name mismatch: the server certificate is not for " + c.peerName);
+            }
         }
     }
 }

@@ -378,6 +378,30 @@ TEST(Application, ShakeReachesTheDelegateAndRotationAsksTheTopScreen) {
     EXPECT_EQ(application.statusBarFrame(), CGRectMake(0, 0, 320, 20));
 }
 
+TEST(Application, PresentedScreenTurnsWithTheWindowAndTakesTouchesAcrossIt) {
+    App app;
+    auto base = std::make_shared<Screen>("B");
+    base->rotates = true;
+    app.window->setRootViewController(base);
+    app.window->makeKeyAndVisible();
+    auto top = std::make_shared<Screen>("T");
+    top->rotates = true;
+    base->presentViewController(top, false);
+    app.time.advance(0.5);
+    int taps = 0;
+    auto button = std::make_shared<UIControl>(CGRectMake(480, 100, 60, 60));
+    button->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    top->view()->addSubview(button);
+
+    UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
+    EXPECT_EQ(top->view()->bounds().size, (CGSize{568, 320}));
+    // Beyond the portrait width: reached only when the screen turned too.
+    UIDriver::tap(button.get());
+    EXPECT_EQ(taps, 1);
+    UIDriver::rotate(UIDeviceOrientation::Portrait);
+    EXPECT_EQ(top->view()->bounds().size, (CGSize{320, 568}));
+}
+
 TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     App app;
     struct Delegate : UIApplicationDelegate {

@@ -90,6 +90,18 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
     narrow->display();
     time.advance(0.35);
     EXPECT_TRUE(sameRect(narrow->frame(), CGRectMake(10, 349, 300, 219)));
+
+    // In a screen that turned with the interface it rises to that screen's
+    // bottom, centred on its long side, not below its edge.
+    auto turned = std::make_shared<UIView>(CGRectMake(0, 0, 568, 320));
+    window->addSubview(turned);
+    auto inTurned = std::make_shared<UIKAVPickerActionSheet>(
+        UIKAVPickerActionSheet::DataSource{{"1"}}, CGRectMake(0, 0, 320, 0));
+    turned->addSubview(inTurned);
+    UIScreenRenderer::layoutWindows();
+    inTurned->display();
+    time.advance(0.35);
+    EXPECT_TRUE(sameRect(inTurned->frame(), CGRectMake(124, 101, 320, 219)));
 }
 
 TEST_F(PickerSheet, ReportsEachChoiceWithItsText) {

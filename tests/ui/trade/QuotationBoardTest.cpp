@@ -5,6 +5,7 @@
 // mark query said on the board.
 #include "Core/Model/MODHoldBill.h"
 #include "platform/Dates.h"
+#include "platform/ui/Button.h"
 #include "tests/ui/trade/TradeStage.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/LabelPrice.h"
@@ -216,6 +217,8 @@ TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoade
     UIDriver::tap(cellOf("XAUUSD"));
     time.advance(0.5);
     EXPECT_EQ(nav->presentedViewController(), nullptr) << "taps wait for the load";
+    // Released once it has reached the dealer, or there is nothing to release.
+    ASSERT_EQ(sim.waitForPackages("2003", 1, kavtest::SimService::Trade).size(), 1u);
     sim.releaseHeld();
     ASSERT_TRUE(loaded());
 
@@ -229,7 +232,9 @@ TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoade
     auto* screen = dynamic_cast<MarketOpenViewController*>(stack->topViewController());
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->symbolInfo(), sdk->getSymbolWith("XAUUSD"));
-    EXPECT_EQ(screen->title(), "现货黄金");
+    auto* title = dynamic_cast<UIButton*>(screen->navigationItem().titleView.get());
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->currentTitle(), "市价建仓-现货黄金");
     EXPECT_TRUE(stack->shouldAutorotate());
     shot("market-open-frame");
 

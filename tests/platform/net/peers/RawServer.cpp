@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 
 #include "platform/Crypto.h"
@@ -121,37 +122,98 @@ std::string RawConnection::readBytes(size_t count, double timeout) {
     return out;
 }
 
-std::optional<ClientFrame> RawConnection::readFrame(double timeout) {
-    if (!fill(2, timeout)) return std::nullopt;
+namespace {
+
+// The first frame of `in` when it is complete there, with its length.
+std::optional<ClientFrame> parseFrame(const std::string& in, size_t& length) {
+    if (in.size() < 2) return std::nullopt;
     ClientFrame f;
-    const auto b0 = static_cast<uint8_t>(in_[0]), b1 = static_cast<uint8_t>(in_[1]);
+    const auto b0 = static_cast<uint8_t>(in[0]), b1 = static_cast<uint8_t>(in[1]);
     f.fin = b0 & 0x80;
     f.rsv = (b0 >> 4) & 0x7;
     f.opcode = b0 & 0x0F;
     f.masked = b1 & 0x80;
     f.lengthCode = b1 & 0x7F;
-    size_t header = 2 +
-                    (f.lengthCode == 126   ? 2
-                     : f.lengthCode == 127 ? 8
-                                           : 0) +
-                    (f.masked ? 4 : 0);
-    if (!fill(header, timeout)) return std::nullopt;
-    uint64_t length = f.lengthCode;
-    if (f.lengthCode == 126) length = (uint64_t(uint8_t(in_[2])) << 8) | uint8_t(in_[3]);
+    const size_t header = 2 +
+                          (f.lengthCode == 126   ? 2
+                           : f.lengthCode == 127 ? 8
+                                                 : 0) +
+                          (f.masked ? 4 : 0);
+    if (in.size() < header) return std::nullopt;
+    uint64_t payload = f.lengthCode;
+    if (f.lengthCode == 126) payload = (uint64_t(uint8_t(in[2])) << 8) | uint8_t(in[3]);
     if (f.lengthCode == 127) {
-        length = 0;
+        payload = 0;
         for (int i = 2; i < 10; ++i)
-            length = (length << 8) | uint8_t(in_[i]);
+            payload = (payload << 8) | uint8_t(in[i]);
     }
-    if (!fill(header + length, timeout)) return std::nullopt;
-    f.payload = in_.substr(header, length);
+    if (in.size() - header < payload) return std::nullopt;
+    f.payload = in.substr(header, payload);
     if (f.masked) {
-        const std::string key = in_.substr(header - 4, 4);
+        const std::string key = in.substr(header - 4, 4);
         for (size_t i = 0; i < f.payload.size(); ++i)
             f.payload[i] = static_cast<char>(f.payload[i] ^ key[i % 4]);
     }
-    in_.erase(0, header + length);
+    length = header + payload;
     return f;
+}
+
+}  // namespace
+
+std::optional<ClientFrame> RawConnection::readFrame(double timeout) {
+    size_t length = 0;
+    while (true) {
+        if (auto f = parseFrame(in_, length)) {
+            in_.erase(0, length);
+            return f;
+        }
+        if (!fill(in_.size() + 1, timeout)) return std::nullopt;
+    }
+}
+
+size_t RawConnection::writeUnlessStalled(std::string_view bytes, double stall) {
+    size_t done = 0;
+    while (fd_ >= 0 && done < bytes.size()) {
+        const ssize_t n =
+            ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+        pollfd p{fd_, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(stall * 1000)) == 0) break;  // stalled
+    }
+    return done;
+}
+
+std::optional<ClientFrame> RawConnection::floodUntilClose(std::string_view flood, double timeout,
+                                                          size_t startAt) {
+    using clock = std::chrono::steady_clock;
+    const auto deadline = clock::now() + std::chrono::duration_cast<clock::duration>(
+                                             std::chrono::duration<double>(timeout));
+    size_t offset = startAt % flood.size();
+    size_t length = 0;
+    while (fd_ >= 0 && clock::now() < deadline) {
+        while (auto f = parseFrame(in_, length)) {
+            in_.erase(0, length);
+            if (f->opcode == 8) return f;
+        }
+        pollfd p{fd_, POLLIN | POLLOUT, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buf[65536];
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return std::nullopt;
+            if (n > 0) in_.append(buf, static_cast<size_t>(n));
+        }
+        if (p.revents & POLLOUT) {
+            const ssize_t n = ::send(fd_, flood.data() + offset, flood.size() - offset,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) offset = (offset + static_cast<size_t>(n)) % flood.size();
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<ClientFrame> RawConnection::readUntilClose(double timeout) {

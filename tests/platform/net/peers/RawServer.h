@@ -42,6 +42,14 @@ class RawConnection {
     void acceptHandshake(const std::string& extraFields = "");
 
     void write(std::string_view bytes);
+    // Writes the bytes unless the client takes none of them for `stall`
+    // seconds (or the connection fails); the count written.
+    size_t writeUnlessStalled(std::string_view bytes, double stall);
+    // Writes `flood` again and again from `startAt` on, as fast as the client
+    // takes it, while reading what the client sends, until its close frame
+    // arrives (returned) or `timeout` seconds have passed.
+    std::optional<ClientFrame> floodUntilClose(std::string_view flood, double timeout,
+                                               size_t startAt = 0);
     // Exactly `count` raw bytes (fewer when the stream ends or time runs out).
     std::string readBytes(size_t count, double timeout = 5.0);
     std::optional<ClientFrame> readFrame(double timeout = 5.0);

@@ -32,7 +32,8 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value) {
 
 // A certificate for `key`, signed by `issuerKey` (self-signed when issuer is null).
 X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, bool ca,
-               long serial, long notBeforeDays = -1, long notAfterDays = 365) {
+               long serial, long notBeforeDays = -1, long notAfterDays = 365,
+               const char* altNames = "DNS:localhost,IP:127.0.0.1") {
     X509* cert = X509_new();
     X509_set_version(cert, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert), serial);
@@ -51,7 +52,7 @@ X509* makeCert(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* is
         addExtension(cert, issuerCert, NID_key_usage, "critical,keyCertSign,cRLSign");
     } else {
         addExtension(cert, issuerCert, NID_basic_constraints, "critical,CA:FALSE");
-        addExtension(cert, issuerCert, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
+        addExtension(cert, issuerCert, NID_subject_alt_name, altNames);
         addExtension(cert, issuerCert, NID_ext_key_usage, "serverAuth");
     }
     if (!X509_sign(cert, issuerKey ? issuerKey : key, EVP_sha256()))
@@ -84,6 +85,9 @@ TestPKI generate() {
     X509* rogueLeaf = makeCert("localhost", rogueLeafKey, rogueCa, rogueCaKey, false, 4);
     EVP_PKEY* expiredKey = newKey();
     X509* expired = makeCert("localhost", expiredKey, ca, caKey, false, 5, -30, -1);
+    EVP_PKEY* otherHostKey = newKey();
+    X509* otherHost = makeCert("quotes.example.com", otherHostKey, ca, caKey, false, 6, -1, 365,
+                               "DNS:quotes.example.com");
 
     TestPKI pki;
     pki.caCert = dir + "ca.pem";
@@ -95,6 +99,8 @@ TestPKI generate() {
     pki.rogueLeafKey = dir + "rogue.key";
     pki.expiredChain = dir + "expired-chain.pem";
     pki.expiredKey = dir + "expired.key";
+    pki.otherHostChain = dir + "other-host-chain.pem";
+    pki.otherHostKey = dir + "other-host.key";
     writePEM(pki.caCert, {ca});
     writePEM(pki.leafCert, {leaf});
     writePEM(pki.leafKey, {}, leafKey);
@@ -104,10 +110,12 @@ TestPKI generate() {
     writePEM(pki.rogueLeafKey, {}, rogueLeafKey);
     writePEM(pki.expiredChain, {expired, ca});
     writePEM(pki.expiredKey, {}, expiredKey);
+    writePEM(pki.otherHostChain, {otherHost, ca});
+    writePEM(pki.otherHostKey, {}, otherHostKey);
 
-    for (X509* c : {ca, leaf, rogueCa, rogueLeaf, expired})
+    for (X509* c : {ca, leaf, rogueCa, rogueLeaf, expired, otherHost})
         X509_free(c);
-    for (EVP_PKEY* k : {caKey, leafKey, rogueCaKey, rogueLeafKey, expiredKey})
+    for (EVP_PKEY* k : {caKey, leafKey, rogueCaKey, rogueLeafKey, expiredKey, otherHostKey})
         EVP_PKEY_free(k);
     return pki;
 }

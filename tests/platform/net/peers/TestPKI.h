@@ -5,7 +5,8 @@
 namespace kavtest {
 
 // Certificates made once per test process with OpenSSL, written as PEM files
-// to a temporary folder. Every leaf is valid for "localhost" and 127.0.0.1.
+// to a temporary folder. Every leaf but the other host's is valid for
+// "localhost" and 127.0.0.1.
 struct TestPKI {
     std::string caCert;    // the test CA
     std::string leafCert;  // leaf signed by the test CA
@@ -17,6 +18,8 @@ struct TestPKI {
     std::string rogueLeafKey;
     std::string expiredChain;  // leaf signed by the test CA whose validity has ended, then the CA
     std::string expiredKey;
+    std::string otherHostChain;  // leaf for "quotes.example.com" only, signed by the test CA
+    std::string otherHostKey;
 
     static const TestPKI& get();
 };

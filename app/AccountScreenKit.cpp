@@ -1,0 +1,46 @@
+#include "app/AccountScreenKit.h"
+
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Bundle.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
+#include "ui/toolkit/UIImageTintColor.h"
+
+using namespace platform::ui;
+
+namespace accountkit {
+
+std::shared_ptr<UIButton> setupBackButton(UIViewController& screen, long tag,
+                                          std::function<void(UIControl*)> action) {
+    auto button = std::make_shared<UIButton>(CGRectMake(0, 0, kBackButtonSize, kBackButtonSize));
+    button->setTag(tag);
+    button->titleLabel()->setFont(UIFont::systemFontOfSize(14));
+    button->setBackgroundImage(
+        UIImageTintColor::imageWithTintColor(UIColor::grey255(160), "nav_backicon"),
+        UIControlStateNormal);
+    button->addTarget([action = std::move(action)](UIControl* sender, UIEvent*) { action(sender); },
+                      UIControlEventTouchUpInside);
+    UINavigationItem& item = screen.navigationItem();
+    if (item.leftBarButtonItem) {
+        item.leftBarButtonItem->setCustomView(button);
+    } else {
+        item.setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(button));
+    }
+    return button;
+}
+
+bool isDeviceLandscape() {
+    return UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation());
+}
+
+std::string localized(const std::string& text) {
+    return NSBundle::mainBundle().localizedStringForKey(text, "", "");
+}
+
+void useBlackNavigationBar(UIViewController& screen) {
+    if (auto* nav = screen.navigationController())
+        nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+}
+
+}  // namespace accountkit

@@ -1,0 +1,199 @@
+#include "app/UIChangePWD.h"
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "app/AccountScreenKit.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/SegmentedControl.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVProgressHUD.h"
+#include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/UIViewAdditions.h"
+
+using namespace platform::ui;
+using accountkit::localized;
+
+UIChangePWD::UIChangePWD() : __sysDB(std::make_shared<sysDB>()) {}
+
+void UIChangePWD::viewDidLoad() {
+    BaseViewController::viewDidLoad();
+    makeView();
+}
+
+void UIChangePWD::makeView() {
+    automaticallyAdjustsScrollViewInsets = false;
+    setTitle(localized(kTitle));
+    accountkit::useBlackNavigationBar(*this);
+    view()->setBackgroundColor(kavtheme::panelBackground());
+    setupLeftMenuButton();
+    setupRightMenuButton();
+
+    _list = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
+    _list->setBackgroundColor(kavtheme::screenBackground());
+    _list->setSeparatorColor(kavtheme::inputBackground());
+    _list->separatorInset = UIEdgeInsetsZero;
+    _list->setDataSource(weakSelf<UITableViewDataSource>());
+    _list->setDelegate(weakSelf<UITableViewDelegate>());
+    view()->addSubview(_list);
+
+    header_ = std::make_shared<UIView>(CGRectMake(0, 0, view()->bounds().size.width, 70));
+    auto type = std::make_shared<UISegmentedControl>(
+        std::vector<std::string>{localized("登录密码"), localized("资金密码")});
+    type->setTag(kTagType);
+    type->setTitleFont(UIFont::systemFontOfSize(16));
+    type->setSelectedSegmentIndex(0);
+    type->addTarget(weakSelf<UIChangePWD>(), &UIChangePWD::pwdTypeChange,
+                    UIControlEventValueChanged);
+    header_->addSubview(type);
+
+    footer_ = std::make_shared<UIView>(CGRectMake(0, 0, view()->bounds().size.width, 100));
+    auto confirm = std::make_shared<UIButton>();
+    confirm->setTag(kTagConfirm);
+    confirm->setTitle(localized("确认"), UIControlStateNormal);
+    confirm->setTitleColor(kavtheme::secondaryText(), UIControlStateNormal);
+    confirm->setBackgroundColor(kavtheme::confirmButton());
+    confirm->layer().setCornerRadius(kavtheme::kButtonCornerRadius);
+    confirm->addTarget(weakSelf<UIChangePWD>(), &UIChangePWD::buttonPressed,
+                       UIControlEventTouchUpInside);
+    footer_->addSubview(confirm);
+
+    makeCell();
+    viewDidLayoutSubviews();
+    _list->setTableHeaderView(header_);
+    _list->setTableFooterView(footer_);
+}
+
+void UIChangePWD::viewDidLayoutSubviews() {
+    const CGRect b = view()->bounds();
+    _list->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
+                               b.size.height - accountkit::kBarsHeight));
+    // The table places its header and footer; only their widths follow the view.
+    UIViewAdditions::setWidth(*header_, b.size.width);
+    header_->viewWithTag(kTagType)->setFrame(CGRectMake(10, 20, b.size.width - 20, 30));
+    UIViewAdditions::setWidth(*footer_, b.size.width);
+    footer_->viewWithTag(kTagConfirm)->setFrame(CGRectMake(20, 20, b.size.width - 40, 50));
+    if (auto dimmer = view()->viewWithTag(kTagDimmer)) dimmer->setFrame(b);
+}
+
+void UIChangePWD::setupLeftMenuButton() {
+    accountkit::setupBackButton(*this, kTagBack, [weak = weakSelf<UIChangePWD>()](UIControl* s) {
+        if (auto self = weak.lock()) self->buttonPressed(s);
+    });
+}
+
+void UIChangePWD::makeCell() {
+    _cells.clear();
+    const std::pair<const char*, int> rows[] = {
+        {"旧密码", kTagOld}, {"输入新密码", kTagNew}, {"重复一次新密码", kTagRepeat}};
+    for (const auto& [caption, tag] : rows) {
+        auto cell = std::make_shared<CellTextField>(localized(caption), tag, "");
+        cell->delegate = weakSelf<SettingDelegate>();
+        cell->txtField()->setSecureTextEntry(true);
+        cell->selectionStyle = UITableViewCellSelectionStyle::None;
+        _cells.push_back(std::move(cell));
+    }
+}
+
+CellTextField* UIChangePWD::cellWithTag(int tag) const {
+    for (const auto& cell : _cells)
+        if (cell->tag() == tag) return cell.get();
+    return nullptr;
+}
+
+void UIChangePWD::onValueChange(const std::string& value, int Tag) {
+    switch (Tag) {
+        case kTagOld:
+            _oldPwd = value;
+            break;
+        case kTagNew:
+            _newPwd = value;
+            break;
+        case kTagRepeat:
+            _repPWD = value;
+            break;
+        default:
+            break;
+    }
+}
+
+void UIChangePWD::pwdTypeChange(UIControl* sender) {
+    if (auto* type = dynamic_cast<UISegmentedControl*>(sender))
+        pwdType_ = static_cast<int>(type->selectedSegmentIndex()) + 1;
+}
+
+void UIChangePWD::buttonPressed(UIControl* sender) {
+    if (!sender) return;
+    if (sender->tag() == kTagBack) {
+        __sysDB->loadSetting();
+        if (accountkit::isDeviceLandscape()) return;
+        if (auto* nav = navigationController()) nav->popToRootViewControllerAnimated(true);
+        return;
+    }
+    if (sender->tag() != kTagConfirm) return;
+    // A row never edited equals nothing; an empty password is no password.
+    if (!_newPwd || !_repPWD || *_newPwd != *_repPWD || _newPwd->empty()) {
+        KAVAlertView::showAlertWithTitle(localized(kNotice), localized(kMismatch));
+        return;
+    }
+    for (int tag : {kTagOld, kTagNew, kTagRepeat})
+        if (auto* cell = cellWithTag(tag)) cell->txtField()->resignFirstResponder();
+    makeOrderWith(cellWithTag(kTagNew)->txtField()->text(),
+                  cellWithTag(kTagOld)->txtField()->text());
+}
+
+void UIChangePWD::makeOrderWith(const std::string& newPWD, const std::string& oldPWD) {
+    auto sdk = bizSDK();
+    if (!sdk) return;
+    auto dimmer = std::make_shared<UIView>(view()->bounds());
+    dimmer->setTag(kTagDimmer);
+    dimmer->setBackgroundColor(UIColor::colorWithWhite(0, 0.5));
+    view()->addSubview(dimmer);
+
+    KAVProgressHUD::showWithStatus(localized(kSubmitting), KAVProgressHUDMaskTypeBlack);
+    auto weak = weakSelf<UIChangePWD>();
+    sdk->passwordChange(
+        newPWD, pwdType_, oldPWD,
+        [weak] {
+            // The overlay goes whether or not the screen is still there.
+            KAVProgressHUD::dismissWithComplete([weak] {
+                if (auto self = weak.lock()) self->showSuccess();
+            });
+        },
+        [weak](const std::string&, const std::string& message) {
+            KAVProgressHUD::dismissWithComplete([weak, message] {
+                if (auto self = weak.lock()) self->showFailure(message);
+            });
+        });
+}
+
+void UIChangePWD::showSuccess() {
+    auto weak = weakSelf<UIChangePWD>();
+    KAVAlertView::showAlertWithTitle(localized(kNotice), localized(kDone), std::string("确定"),
+                                     [weak](bool, long) {
+                                         // Back to the account centre: the whole settings
+                                         // stack closes.
+                                         if (auto self = weak.lock())
+                                             self->dismissViewControllerAnimated(true);
+                                     });
+}
+
+void UIChangePWD::showFailure(const std::string& message) {
+    removeDimmer();
+    KAVAlertView::showAlertWithTitle(localized(kNotice), message);
+}
+
+void UIChangePWD::removeDimmer() {
+    if (auto dimmer = view()->viewWithTag(kTagDimmer)) dimmer->removeFromSuperview();
+}
+
+long UIChangePWD::tableViewNumberOfRowsInSection(UITableView*, long) {
+    return static_cast<long>(_cells.size());
+}
+
+UITableViewCellPtr UIChangePWD::tableViewCellForRowAtIndexPath(UITableView*,
+                                                               NSIndexPath indexPath) {
+    // The rows are made once and kept, so what is typed survives scrolling.
+    const auto row = static_cast<size_t>(indexPath.row);
+    return row < _cells.size() ? _cells[row] : nullptr;
+}

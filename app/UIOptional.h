@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/modTableViewSection.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/TableView.h"
+#include "ui/toolkit/BaseViewController.h"
+#include "ui/toolkit/SettingDelegate.h"
+
+class sysDB;
+
+// The system settings: screen lock, reconnect, time-out, one-tap orders,
+// the default deviation and quantity, the shake action, the remembered
+// account and the way to the password change, in three sections. Every
+// change is stored at once and announced ("sys_4008"), so the session
+// re-applies the time-out and the screen lock; closing confirms nothing.
+// The account centre presents it in a navigation stack of its own; the
+// editors it opens are pushed on that stack and report back here.
+class UIOptional : public BaseViewController,
+                   public platform::ui::UITableViewDataSource,
+                   public platform::ui::UITableViewDelegate,
+                   public SettingDelegate {
+  public:
+    static constexpr long kTagBack = 1001;
+    static constexpr const char* kCellIdentifier = "OPTIONAL_ITEM_CELL";
+    static constexpr const char* kTitle = "系统设置";
+
+    // Takes the application delegate's settings store.
+    UIOptional();
+
+    void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
+
+    void makeView();
+    void setupLeftMenuButton();
+    void setupRightMenuButton() {}
+    void makeCell();
+    platform::ui::UIViewPtr getHeadWithTitle(const std::string& title);
+    std::shared_ptr<modTableViewSection> makeAccount();
+    std::shared_ptr<modTableViewSection> makeTrader();
+    std::shared_ptr<modTableViewSection> makeBase();
+    void buttonPressed(platform::ui::UIControl* sender);
+    // Stores the value of the tag, announces it, and shows it in the row of
+    // the tag when that row shows a value.
+    void onValueChange(const std::string& value, int Tag) override;
+    // Opens the editor of the row, if it has one.
+    void onCellSelected(platform::ui::UITableViewCell* cell) override;
+
+    platform::ui::UIViewPtr tableViewViewForHeaderInSection(platform::ui::UITableView*,
+                                                            long section) override;
+    double tableViewHeightForHeaderInSection(platform::ui::UITableView*, long) override {
+        return 40;
+    }
+    long numberOfSectionsInTableView(platform::ui::UITableView*) override;
+    long tableViewNumberOfRowsInSection(platform::ui::UITableView*, long section) override;
+    platform::ui::UITableViewCellPtr tableViewCellForRowAtIndexPath(
+        platform::ui::UITableView* table, platform::ui::NSIndexPath indexPath) override;
+    double tableViewHeightForRowAtIndexPath(platform::ui::UITableView*,
+                                            platform::ui::NSIndexPath) override {
+        return 45;
+    }
+    void tableViewDidSelectRowAtIndexPath(platform::ui::UITableView* table,
+                                          platform::ui::NSIndexPath indexPath) override;
+
+    // The caption of a shake value; values that name no action show "关闭".
+    std::string shakeCaption(const std::string& value) const;
+    // The prebuilt cell of the setting's tag, or null.
+    platform::ui::UITableViewCell* cellWithTag(long tag) const;
+    const std::vector<std::shared_ptr<modTableViewSection>>& sections() const { return _sections; }
+    platform::ui::UITableView* list() const { return _list.get(); }
+    const std::shared_ptr<sysDB>& store() const { return __sysDB; }
+
+  private:
+    std::string stored(int tag, const std::string& defaultValue) const;
+
+    std::shared_ptr<platform::ui::UITableView> _list;
+    std::vector<std::shared_ptr<modTableViewSection>> _sections;
+    std::array<std::string, 4> _shakeCaption;
+    std::shared_ptr<sysDB> __sysDB;
+};

@@ -1,0 +1,145 @@
+#include "app/UIShakeSet.h"
+
+#include "app/AccountScreenKit.h"
+#include "platform/Strings.h"
+#include "platform/ui/NavigationController.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVTheme.h"
+
+using namespace platform::ui;
+using accountkit::localized;
+
+UIShakeSet::UIShakeSet(int tag, const std::string& value)
+    : _tag(tag), _value(value.empty() ? "0" : value), __sysDB(std::make_shared<sysDB>()) {}
+
+void UIShakeSet::viewDidLoad() {
+    BaseViewController::viewDidLoad();
+    makeView();
+}
+
+void UIShakeSet::makeView() {
+    automaticallyAdjustsScrollViewInsets = false;
+    setTitle(localized(kTitle));
+    accountkit::useBlackNavigationBar(*this);
+    view()->setBackgroundColor(kavtheme::panelBackground());
+    setupLeftMenuButton();
+    setupRightMenuButton();
+
+    _list = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
+    _list->setBackgroundColor(kavtheme::screenBackground());
+    _list->setSeparatorColor(kavtheme::inputBackground());
+    _list->separatorInset = UIEdgeInsetsZero;
+    _list->setDataSource(weakSelf<UITableViewDataSource>());
+    _list->setDelegate(weakSelf<UITableViewDelegate>());
+    view()->addSubview(_list);
+    makeCell();
+}
+
+void UIShakeSet::viewDidLayoutSubviews() {
+    const CGRect b = view()->bounds();
+    _list->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
+                               b.size.height - accountkit::kBarsHeight));
+}
+
+void UIShakeSet::setupLeftMenuButton() {
+    accountkit::setupBackButton(*this, kTagBack, [weak = weakSelf<UIShakeSet>()](UIControl* s) {
+        if (auto self = weak.lock()) self->buttonPressed(s);
+    });
+}
+
+void UIShakeSet::makeCell() {
+    _sections.clear();
+    auto onOff =
+        std::make_shared<CellSwitch>(localized("摇一摇功能"), _tag, _value == "0" ? "0" : "1");
+    onOff->delegate = weakSelf<SettingDelegate>();
+    onOff->selectionStyle = UITableViewCellSelectionStyle::None;
+    _sections.push_back({onOff});
+    if (_value != "0") onValueChange("1", _tag);
+}
+
+std::vector<UITableViewCellPtr> UIShakeSet::makeChoices() {
+    const std::string limit = "限价单";
+    const std::string limitLabel = __sysDB->getLabelWithKey(limit, limit);
+    std::string pending = localized("进入%@");
+    pending.replace(pending.find("%@"), 2, limitLabel);
+    const std::string texts[] = {localized("进入报价牌"), localized("进入资金账户"), pending};
+    std::vector<UITableViewCellPtr> choices;
+    for (int i = 0; i < 3; ++i) {
+        auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::Default, "");
+        cell->setTag(i + 1);
+        cell->textLabel()->setText(texts[i]);
+        cell->textLabel()->setTextColor(kavtheme::dimText());
+        cell->setBackgroundColor(kavtheme::panelBackground());
+        cell->selectionStyle = UITableViewCellSelectionStyle::None;
+        choices.push_back(std::move(cell));
+    }
+    return choices;
+}
+
+CellSwitch* UIShakeSet::switchCell() const {
+    return _sections.empty() ? nullptr : dynamic_cast<CellSwitch*>(_sections[0].front().get());
+}
+
+std::vector<UITableViewCell*> UIShakeSet::choiceCells() const {
+    std::vector<UITableViewCell*> out;
+    if (_sections.size() > static_cast<size_t>(kSectionChoices))
+        for (const auto& cell : _sections[kSectionChoices])
+            out.push_back(cell.get());
+    return out;
+}
+
+void UIShakeSet::onValueChange(const std::string& value, int Tag) {
+    if (Tag == _tag) {
+        const bool shown = _sections.size() > static_cast<size_t>(kSectionChoices);
+        if (value == "1") {
+            // Turning on keeps the stored action until a choice is tapped.
+            if (!shown) _sections.push_back(makeChoices());
+        } else {
+            _value = "0";
+            if (shown) _sections.pop_back();
+        }
+        _list->reloadData();
+    }
+    reportValue();
+}
+
+void UIShakeSet::reportValue() {
+    if (auto d = settingDelegate()) d->onValueChange(_value, _tag);
+}
+
+void UIShakeSet::buttonPressed(UIControl* sender) {
+    if (!sender || sender->tag() != kTagBack) return;
+    if (accountkit::isDeviceLandscape()) return;
+    if (auto* nav = navigationController()) nav->popToRootViewControllerAnimated(true);
+}
+
+long UIShakeSet::tableViewNumberOfRowsInSection(UITableView*, long section) {
+    if (section < 0 || section >= static_cast<long>(_sections.size())) return 0;
+    return static_cast<long>(_sections[static_cast<size_t>(section)].size());
+}
+
+UITableViewCellPtr UIShakeSet::tableViewCellForRowAtIndexPath(UITableView*, NSIndexPath indexPath) {
+    auto cell =
+        _sections[static_cast<size_t>(indexPath.section)][static_cast<size_t>(indexPath.row)];
+    if (indexPath.section == kSectionChoices) {
+        // The mark follows what is stored, read afresh.
+        const long long stored = platform::leadingInteger(__sysDB->valueWithTag(_tag, "0"));
+        cell->setAccessoryType(cell->tag() == stored ? UITableViewCellAccessoryType::Checkmark
+                                                     : UITableViewCellAccessoryType::None);
+    }
+    return cell;
+}
+
+void UIShakeSet::tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath indexPath) {
+    if (indexPath.section != kSectionChoices ||
+        _sections.size() <= static_cast<size_t>(kSectionChoices))
+        return;
+    const auto& choices = _sections[kSectionChoices];
+    if (indexPath.row < 0 || indexPath.row >= static_cast<long>(choices.size())) return;
+    for (const auto& cell : choices)
+        cell->setAccessoryType(UITableViewCellAccessoryType::None);
+    const auto& chosen = choices[static_cast<size_t>(indexPath.row)];
+    chosen->setAccessoryType(UITableViewCellAccessoryType::Checkmark);
+    _value = std::to_string(chosen->tag());
+    reportValue();
+}

@@ -1,0 +1,402 @@
+// What a dealer that sends odd or hostile pushes must not do to the session:
+// absurd prices, symbol changes that would re-map an id or zero the live
+// quote, record pushes whose quantities are missing or unreadable, closed
+// tickets that say too little, a one-point move read as none; and a request
+// in flight when the re-login replaces its channel.
+#include "tests/Core/LiveSession.h"
+
+namespace {
+
+using namespace livetest;
+using HostileDealerTest = LiveSession;
+
+// One record of a push.
+SimJson records(std::initializer_list<SimJson> list) {
+    return {{"children", SimJson(list)}};
+}
+
+}  // namespace
+
+// ---- quotes -----------------------------------------------------------------------
+
+TEST_F(HostileDealerTest, AOnePointMoveReadsAsOnePointAtAnyDecimals) {
+    login();
+    // Two symbols quoted at 0.28, one with 2 and one with 4 decimals.
+    const auto symbol = [](const char* code, const char* id, const char* decimal) {
+        return SimJson{{"symbolCode", code}, {"symbolId", id},  {"accId", "1001"},
+                       {"decimal", decimal}, {"pointAsk", "0"}, {"pointBid", "0"},
+                       {"ask", "0.28"},      {"bid", "0.28"},   {"priceCurrent", "0.28"},
+                       {"symbolType", "1"},  {"unit", "100"},   {"symbolCurrency", "USD"}};
+    };
+    sim.push(SimService::Trade, "4004",
+             records({symbol("TWO", "91", "2"), symbol("FOUR", "92", "4")}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+    sim.push(SimService::Quote, "4002",
+             records({SimJson{{"symbolCode", "TWO"}, {"priceCurrent", "0.29"}},
+                      SimJson{{"symbolCode", "FOUR"}, {"priceCurrent", "0.29"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote FOUR"); }));
+    EXPECT_EQ(sdk->getSymbolWith("TWO")->upOrDown, 1);
+    EXPECT_EQ(sdk->getSymbolWith("FOUR")->upOrDown, 100);
+    // And down again.
+    sim.push(SimService::Quote, "4002",
+             records({SimJson{{"symbolCode", "TWO"}, {"priceCurrent", "0.28"}}}));
+    ASSERT_TRUE(settle(SimService::Quote));
+    EXPECT_EQ(sdk->getSymbolWith("TWO")->upOrDown, -1);
+}
+
+TEST_F(HostileDealerTest, AnAbsurdPriceIsSkippedAndLeavesEveryValueFinite) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && account);
+    const MODSymbolInfo before = *eurusd;
+    const double profit = ticket->dynProfit;
+    const double netValue = account->netValue;
+
+    // 1e308 makes the ask infinite; 1e303 keeps it finite, but three lots of
+    // 100000 at that price are beyond any double. A usable high and low do
+    // not make an unusable quote usable, and absurd ones are not taken
+    // from a usable quote.
+    delegate->clear();
+    sim.push(
+        SimService::Quote, "4002",
+        records(
+            {SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", "1e308"}},
+             SimJson{{"symbolCode", "EURUSD"}, {"priceCurrent", 1e303}, {"priceHighest", "1.2"}},
+             SimJson{{"symbolCode", "XAUUSD"},
+                     {"priceCurrent", "2001.5"},
+                     {"priceHighest", "1e308"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote XAUUSD"); }));
+    EXPECT_FALSE(delegate->saw("quote EURUSD"));
+    EXPECT_EQ(eurusd->ask, before.ask);
+    EXPECT_EQ(eurusd->bid, before.bid);
+    EXPECT_EQ(eurusd->priceHighest, before.priceHighest);
+    EXPECT_EQ(ticket->dynProfit, profit);
+    EXPECT_TRUE(std::isfinite(account->netValue));
+    EXPECT_NEAR(account->netValue, netValue, 1e-6);
+    EXPECT_LT(sdk->getSymbolWith("XAUUSD")->priceHighest, 1e15);
+    EXPECT_EQ(logs.count("无效的行情已跳过：EURUSD"), 2u);
+}
+
+// ---- symbol changes -----------------------------------------------------------------
+
+TEST_F(HostileDealerTest, ASymbolChangeWithoutPricesKeepsTheLiveQuote) {
+    login();
+    market("EURUSD", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const double ask = eurusd->ask, bid = eurusd->bid, high = eurusd->priceHighest;
+    ASSERT_GT(bid, 0);
+    const std::string lastTime = eurusd->lastTime;
+
+    // A new name and spread; no price, and a price that cannot be read.
+    sim.push(SimService::Trade, "4004",
+             records({SimJson{{"symbolCode", "EURUSD"},
+                              {"symbolId", "1"},
+                              {"accId", "1001"},
+                              {"symbolName", "欧元/美元"},
+                              {"decimal", "5"},
+                              {"pointAsk", "5"},
+                              {"pointBid", "5"},
+                              {"symbolType", "1"},
+                              {"unit", "100000"},
+                              {"symbolCurrency", "USD"},
+                              {"priceCurrent", "n/a"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+    EXPECT_EQ(eurusd->symbolName, "欧元/美元");
+    EXPECT_EQ(eurusd->pointAsk, 5);
+    EXPECT_EQ(eurusd->ask, ask);
+    EXPECT_EQ(eurusd->bid, bid);
+    EXPECT_EQ(eurusd->priceHighest, high);
+    EXPECT_EQ(eurusd->lastTime, lastTime);
+    EXPECT_GT(eurusd->priceCurrent, 0);
+
+    // A close sent now goes out at the live bid, not at 0.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithSymbol("EURUSD", 1, "s", 50, 0, "", done, fail);
+    });
+    const auto closes = sim.packages(SimService::Trade, "2039");
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].child("orderPrice"), KAVBizSDK::formatPrice(bid, 5));
+}
+
+TEST_F(HostileDealerTest, ASymbolChangeThatWouldGiveOneIdTwoCodesIsRefused) {
+    login();
+    market("USDJPY", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const auto usdjpy = sdk->getSymbolWith("USDJPY");
+    const size_t count = sdk->symbolInfos().size();
+
+    // EURUSD claims USDJPY's id 2; a new code claims it too; a change that
+    // names no id keeps the symbol's own.
+    sim.push(SimService::Trade, "4004",
+             records({SimJson{{"symbolCode", "EURUSD"}, {"symbolId", "2"}, {"decimal", "5"}},
+                      SimJson{{"symbolCode", "GBPUSD"}, {"symbolId", "2"}, {"decimal", "5"}},
+                      SimJson{{"symbolCode", "XAUUSD"}, {"symbolName", "黄金"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+    EXPECT_EQ(delegate->symbols[0].size(), 1u);  // only the gold change is taken
+    EXPECT_EQ(logs.count("商品变更已拒绝：商品编号 2 已属于 USDJPY"), 2u);
+    EXPECT_EQ(sdk->getSymbolWithId(2), usdjpy);
+    EXPECT_EQ(sdk->getSymbolWithId(1), eurusd);
+    EXPECT_EQ(eurusd->symbolId, 1);
+    EXPECT_EQ(eurusd->decimal, 5);
+    EXPECT_EQ(sdk->getSymbolWith("GBPUSD"), nullptr);
+    EXPECT_EQ(sdk->symbolInfos().size(), count);
+    EXPECT_EQ(sdk->getSymbolWith("XAUUSD")->symbolId, 3);
+    EXPECT_EQ(sdk->getSymbolWithId(3)->symbolName, "黄金");
+
+    // The yen ticket, found by its id, is still a yen ticket with a yen profit.
+    MODList<MODHoldBill> tickets;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& t) { tickets = t; }, {});
+    ASSERT_TRUE(waitFor([&] { return !tickets.empty(); }));
+    EXPECT_EQ(tickets[0]->symbolCode, "USDJPY");
+    EXPECT_LT(std::fabs(tickets[0]->dynProfitPrice), 1000);
+}
+
+// ---- record pushes ---------------------------------------------------------------
+
+TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
+    login();
+    market("EURUSD", 3, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    const auto position = sdk->getPositionWith("EURUSD");
+    ASSERT_TRUE(ticket && pending && position);
+    delegate->clear();
+
+    // Quantities missing, not numbers, or beyond any double: none of them is 0.
+    for (const SimJson& quantity : {SimJson(), SimJson("abc"), SimJson("1e309")}) {
+        SimJson t = {{"orderCode", ticket->orderCode},
+                     {"symbolCode", "EURUSD"},
+                     {"bsCode", "b"},
+                     {"priceOpen", ticket->priceOpen},
+                     {"priceHold", ticket->priceHold},
+                     {"priceTakeProfit", "1.2"}};
+        SimJson o = {{"orderCode", pending->orderCode},
+                     {"symbolCode", "EURUSD"},
+                     {"bsCode", "s"},
+                     {"orderPrice", "1.12"}};
+        SimJson p = {{"symbolCode", "EURUSD"}, {"quantitySell", "0"}, {"moneySell", "0"}};
+        if (!quantity.is_null()) {
+            t["quantityHold"] = quantity;
+            o["quantityOrder"] = quantity;
+            p["quantityBuy"] = quantity;
+        }
+        sim.push(SimService::Trade, "4016", records({t}));
+        sim.push(SimService::Trade, "4018", records({o}));
+        sim.push(SimService::Trade, "4022", records({p}));
+    }
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(delegate->tickets.size(), 3u);
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 3.0f);
+    EXPECT_EQ(ticket->priceTakeProfit, 1.2);                 // the rest of the push is taken
+    EXPECT_EQ(delegate->tickets[2][0]->quantityHold, 3.0f);  // and reported with it
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), pending);
+    EXPECT_EQ(pending->quantityOrder, 2);
+    EXPECT_EQ(sdk->getPositionWith("EURUSD"), position);
+    EXPECT_EQ(position->quantityBuy, 3);
+
+    // A readable 0 still means gone.
+    sim.push(
+        SimService::Trade, "4018",
+        records({SimJson{
+            {"orderCode", pending->orderCode}, {"symbolCode", "EURUSD"}, {"quantityOrder", "0"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
+}
+
+TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(ticket->quantityHold, 2.0f);
+
+    // Only the codes: nothing is said of the quantity, the ticket stays.
+    const SimJson codes = {{"orderCode", ticket->orderCode}, {"symbolCode", "EURUSD"}};
+    sim.push(SimService::Trade, "4020", records({codes}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 2.0f);
+
+    // One of two held closed: the rest stays open.
+    SimJson partial = codes;
+    partial["quantityHold"] = "2";
+    partial["quantityClose"] = "1";
+    sim.push(SimService::Trade, "4020", records({partial}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 1.0f);
+
+    // All of it closed: gone, and the account has no floating profit left.
+    SimJson whole = codes;
+    whole["quantityHold"] = "1";
+    whole["quantityClose"] = "1";
+    sim.push(SimService::Trade, "4020", records({whole}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
+    EXPECT_EQ(sdk->getAccountWith(1001)->profitDyn, 0);
+}
+
+// ---- texts that cannot be read ----------------------------------------------------------
+
+TEST_F(HostileDealerTest, TextsThatCannotBeReadAreDroppedAndTheSessionGoesOn) {
+    login();
+    delegate->clear();
+    // Too short, not Base64, a broken padding, no package at all.
+    sim.sendText(SimService::Trade, "ab");
+    sim.sendText(SimService::Trade, "%%% not base64 %%%");
+    sim.sendText(SimService::Trade, R"({"event":"4030","retCode":"0","data":{}})", "badPadding");
+    sim.sendText(SimService::Trade, "no package here");
+    // A sealed package goes through.
+    sim.sendText(
+        SimService::Trade,
+        R"({"event":"4030","msgOrder":"0","retCode":"0","data":{"children":[{"accId":"1001"}]}})",
+        "sealed");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"risk 1"});
+    EXPECT_EQ(logs.count("wsTrader - 无法解密的数据已丢弃"), 3u);
+    // Quotes and orders go on as before.
+    sim.setQuote("EURUSD", 1.10300);
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote EURUSD"); }));
+    market("EURUSD", 1, "b");
+}
+
+TEST_F(HostileDealerTest, CompressedLinesThatCannotBeReadAreDropped) {
+    sim.setCompressed(true);
+    login();
+    delegate->clear();
+    sim.sendText(SimService::CompressedQuote, "0,1,2");
+    sim.sendText(SimService::CompressedQuote, "0,1767603600,1,EURUSD,abc,1,1,1,1,1,1,1");
+    sim.sendText(SimService::CompressedQuote,
+                 "0,1767603600,1,EURUSD,1.10100,1.10110,1.102,1.098,1.1,1.102,1.098,500");
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote EURUSD"); }));
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
+    EXPECT_DOUBLE_EQ(sdk->getSymbolWith("EURUSD")->priceCurrent, 1.101);
+    EXPECT_EQ(logs.count("无法读取的行情数据已丢弃"), 2u);
+}
+
+TEST_F(HostileDealerTest, HistoryRowsTooShortForABarArePassedOver) {
+    login();
+    sim.replyData("2023",
+                  {{"children", SimJson::array({SimJson{{"row", "1767603600,x,1.1,1.2"}},
+                                                SimJson{{"row", "1767603660,x,1.1,1.2,1.0,1.15"}},
+                                                SimJson{{"row", ""}}})}});
+    std::optional<MODList<MODSymbolInfo>> bars;
+    sdk->hisQuotedWithSymbol("EURUSD", 4, -10, 0, "", "",
+                             [&](const MODList<MODSymbolInfo>& b) { bars = b; }, {});
+    ASSERT_TRUE(waitFor([&] { return bars.has_value(); }));
+    ASSERT_EQ(bars->size(), 1u);
+    EXPECT_EQ(bars->front()->quotedTime, 1767603660);
+    EXPECT_DOUBLE_EQ(bars->front()->priceClose, 1.15);
+}
+
+// ---- a request when its channel goes -------------------------------------------------
+
+TEST_F(HostileDealerTest, AnOrderInFlightWhenTheReLoginReplacesItsChannelFailsAtOnce) {
+    login();
+    // The dealer takes the order and holds its reply.
+    sim.holdReply("3001");
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    Reported failed;
+    bool succeeded = false;
+    sdk->marketOpenWithSymbol(
+        "EURUSD", 1, "b", eurusd->ask, 50, 0, 0, "", [&] { succeeded = true; }, failed.failure());
+    ASSERT_EQ(sim.waitForPackages("3001", 1).size(), 1u);
+    const std::weak_ptr<webSocket> firstTrader = sdk->channelNamed(KAVBizSDK::kWSTrader);
+
+    // A refused token starts the re-login, which replaces the trading
+    // channel 5 s later, well before the order's own 10 s time-out.
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(5);
+    ASSERT_TRUE(waitFor([&] { return firstTrader.expired() && failed.calls > 0; }));
+    EXPECT_EQ(failed.code, "sys_1006");
+    EXPECT_EQ(failed.message, "请求超时");
+    EXPECT_FALSE(succeeded);
+    ASSERT_TRUE(waitFor([&] { return !sdk->isReLoginPending(); }));
+
+    // The held reply can no longer reach anyone; the order is in the books.
+    sim.releaseHeld();
+    time.advance(30);
+    time.drain();
+    EXPECT_EQ(failed.calls, 1);
+    EXPECT_FALSE(succeeded);
+    EXPECT_EQ(sim.desk("1001")["tickets"].size(), 1u);
+}
+
+// ---- a dealer that floods ---------------------------------------------------------------
+
+namespace {
+
+// Counts quotes; once it has `logoutAfter` of them it logs the session out
+// from inside the report, as a screen reacting to a quote could.
+struct FloodDelegate : WSPushMessage {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override {
+        quotes += symbols.size();
+        if (logoutAfter && quotes >= logoutAfter && !loggedOut) {
+            loggedOut = true;
+            if (auto s = sdk.lock()) s->logout();
+        }
+    }
+    size_t quotes = 0;
+    size_t logoutAfter = 0;
+    bool loggedOut = false;
+    std::weak_ptr<KAVBizSDK> sdk;
+};
+
+}  // namespace
+
+TEST_F(HostileDealerTest, AQuoteFloodIsHeldBackByTheSocketAndTheLogoutStillCloses) {
+    login();
+    auto flood = std::make_shared<FloodDelegate>();
+    flood->sdk = sdk;
+    sdk->setDelegate(flood);
+
+    // At a rate the client keeps up with, every quote arrives.
+    sim.flood(SimService::Quote, 2000, 0.5);
+    ASSERT_TRUE(waitFor([&] { return !sim.floodState()["active"].get<bool>(); }));
+    const SimJson paced = sim.floodState();
+    EXPECT_EQ(paced["skipped"], 0);
+    ASSERT_TRUE(waitFor([&] { return flood->quotes == paced["sent"].get<size_t>(); }));
+
+    // At full speed, with the main run loop not running: the client stops
+    // reading and the dealer's writes stall, with the client's memory bounded.
+    const size_t heapBefore = heapInUse();
+    sim.flood(SimService::Quote);
+    const auto stalled = [&] {
+        const SimJson state = sim.floodState();
+        for (const auto& c : state["connections"])
+            if (c["stalledMs"].get<int64_t>() > 1000) return true;
+        return state["bytes"].get<size_t>() > (size_t{256} << 20);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!stalled() && std::chrono::steady_clock::now() < deadline) {
+    }
+    const SimJson held = sim.floodState();
+    EXPECT_LT(held["bytes"].get<size_t>(), size_t{64} << 20);
+    const size_t heap = heapInUse();
+    EXPECT_LT(heap - std::min(heap, heapBefore), size_t{64} << 20);
+
+    // Once the main run loop runs, quotes flow again; a logout made in the
+    // middle of the flood closes the quote connection all the same.
+    flood->logoutAfter = flood->quotes + 5000;
+    ASSERT_TRUE(time.runUntil([&] { return flood->loggedOut; }, 60));
+    ASSERT_TRUE(time.runUntil([&] { return sim.connections(SimService::Quote).empty(); }, 30));
+    EXPECT_GT(sim.floodState()["sent"].get<size_t>(), held["sent"].get<size_t>());
+    sim.stopFlood();
+}

@@ -1,0 +1,206 @@
+#pragma once
+
+// What the account screen tests share: a phone-sized window on the virtual
+// clock, a session (service object and settings store) handed to the
+// screens by a stand-in application delegate, optionally logged in to the
+// simulated dealer, and the PNGs written to $KAV_SCREENSHOTS.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/UserDefaults.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Bundle.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/Driver.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/Window.h"
+#include "tests/support/DealerSim.h"
+#include "tests/support/FakeAppDelegate.h"
+#include "tests/support/ServiceTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVAlertViewStack.h"
+#include "ui/toolkit/KAVProgressHUD.h"
+
+namespace accounttest {
+
+using namespace platform::ui;
+
+// Every setting the screens read or write, so each test starts from the defaults.
+inline constexpr int kSettingTags[] = {2001, 2002, 2003, 2004, 2005, 2006,
+                                       2007, 2008, 2009, 3001, 3003, 3005};
+
+// A colour read from a rendered screen, on the 0..255 scale.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+inline Rgb rgbOf(const UIColor& c) {
+    auto level = [](double v) { return static_cast<int>(v * 255 + 0.5); };
+    return {level(c.red), level(c.green), level(c.blue)};
+}
+
+// Stands in for the application delegate as the service object's delegate:
+// posts the account pushes on the event bus as it will.
+struct BusRelay : WSPushMessage {
+    void onAccountChange(const MODList<MODUserAccount>& accounts) override {
+        ++accountPushes;
+        postAccounts(accounts);
+    }
+    static void postAccounts(const MODList<MODUserAccount>& accounts) {
+        auto message = std::make_shared<MoMessage>();
+        message->obj = accounts;
+        BroadcastManager::postMessage(message, kActionReceiveAccountChange);
+    }
+    int accountPushes = 0;
+};
+
+class AccountScreenTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        UIApplication::sharedApplication().resetForTesting();
+        UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
+        for (int tag : kSettingTags)
+            platform::UserDefaults::standard().removeObjectForKey("key_" + std::to_string(tag));
+        app = std::make_unique<kavtest::ScopedAppDelegate>();
+        app->delegate->sdk = std::make_shared<KAVBizSDK>();
+        app->delegate->store = std::make_shared<sysDB>();
+        window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        window->setBackgroundColor(UIColor::whiteColor());
+        window->makeKeyAndVisible();
+    }
+
+    void TearDown() override {
+        window->endEditing(true);
+        KAVProgressHUD::dismiss();
+        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
+            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
+            top->dismissWithClickedButtonIndex(0, false);
+            time.advance(0.5);
+            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
+                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
+                break;
+        }
+        if (sdk()) sdk()->stopConnect();
+        time.advance(1);
+        window->setRootViewController(nullptr);
+        window.reset();
+        UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
+        app.reset();
+        UIApplication::sharedApplication().resetForTesting();
+        time.advance(0.1);
+    }
+
+    const std::shared_ptr<KAVBizSDK>& sdk() const { return app->delegate->sdk; }
+    const std::shared_ptr<sysDB>& store() const { return app->delegate->store; }
+
+    // Starts the simulated dealer and logs the session in as 1001.
+    void logIn(const std::string& user = "1001") {
+        sim = std::make_unique<kavtest::DealerSim>();
+        bool ok = false;
+        kavtest::Reported failed;
+        sdk()->loginWithUserId(
+            user, "123456", "", {sim->realLoginUrl()}, [&] { ok = true; }, failed.failure());
+        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+        sdk()->setDelegate(relay);
+    }
+
+    // The screen as the root of its own navigation stack in the window, shown.
+    std::shared_ptr<BaseNavigationController> show(const UIViewControllerPtr& screen) {
+        auto nav = std::make_shared<BaseNavigationController>(screen);
+        window->setRootViewController(nav);
+        settle();
+        return nav;
+    }
+    void settle(double seconds = 0.6) {
+        UIScreenRenderer::layoutWindows();
+        time.advance(seconds);
+        UIScreenRenderer::layoutWindows();
+    }
+    // Runs the main run loop until the condition holds (for replies from the
+    // dealer, which arrive on real time), then lets animations finish.
+    // Virtual time moves on in small steps meanwhile, so that the overlay's
+    // and the alerts' animations run as they would.
+    bool waitFor(const std::function<bool()>& condition, double realTimeout = 10) {
+        const int steps = static_cast<int>(realTimeout / 0.05);
+        for (int i = 0; i < steps && !condition(); ++i) {
+            time.runUntil(condition, 0.05);
+            time.advance(0.05);
+            UIScreenRenderer::layoutWindows();
+        }
+        const bool met = condition();
+        settle(0.5);
+        return met;
+    }
+
+    bool shows(const std::string& text) {
+        return UIDriver::isVisible(UIDriver::viewWithText(text));
+    }
+    KAVAlertView* topAlert() {
+        const auto& alerts = KAVAlertViewStack::sharedInstance().alertViews();
+        return alerts.empty() ? nullptr : alerts.back().get();
+    }
+    // Closes the top alert with its button of that caption.
+    void tapAlertButton(const std::string& caption) {
+        UIView* button = UIDriver::viewWithText(caption);
+        ASSERT_NE(button, nullptr) << caption;
+        UIDriver::tap(button);
+        settle();
+    }
+
+    // The screen now, written to $KAV_SCREENSHOTS (when set) as NAME.png.
+    UIImagePtr snapshot(const std::string& name) {
+        UIScreenRenderer::layoutWindows();
+        auto image = UIDriver::renderImage(1);
+        const char* dir = std::getenv("KAV_SCREENSHOTS");
+        if (dir && *dir) {
+            std::filesystem::create_directories(dir);
+            UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
+        }
+        return image;
+    }
+    static Rgb pixel(const UIImagePtr& image, int x, int y) { return rgbOf(image->pixelAt(x, y)); }
+    // How many pixels of the view, as rendered, lie near the colour.
+    static int pixelsNear(const UIImagePtr& shot, const UIView* view, Rgb colour,
+                          int tolerance = 40) {
+        const CGRect frame = view->convertRectToView(view->bounds(), nullptr);
+        int count = 0;
+        for (int y = static_cast<int>(frame.origin.y); y < static_cast<int>(CGRectGetMaxY(frame));
+             ++y)
+            for (int x = static_cast<int>(frame.origin.x);
+                 x < static_cast<int>(CGRectGetMaxX(frame)); ++x) {
+                if (x < 0 || y < 0 || x >= shot->pixelWidth() || y >= shot->pixelHeight()) continue;
+                const Rgb p = pixel(shot, x, y);
+                if (std::abs(p.r - colour.r) + std::abs(p.g - colour.g) + std::abs(p.b - colour.b) <
+                    tolerance)
+                    ++count;
+            }
+        return count;
+    }
+
+    kavtest::VirtualTime time;
+    kavtest::TempDir temp;
+    std::unique_ptr<kavtest::ScopedAppDelegate> app;
+    std::unique_ptr<kavtest::DealerSim> sim;
+    std::shared_ptr<BusRelay> relay = std::make_shared<BusRelay>();
+    std::shared_ptr<UIWindow> window;
+};
+
+}  // namespace accounttest

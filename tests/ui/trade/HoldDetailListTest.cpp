@@ -1,0 +1,196 @@
+// The open tickets list against the simulated dealer, as a user sees it:
+// each ticket's figures and the colour of its floating profit read from the
+// pixels; a closing push removing the row, a new ticket appended, no closed
+// ticket ever coming back; a tap opening the close screen, also for a ticket
+// the service's cache does not hold at that moment.
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/Dates.h"
+#include "tests/ui/trade/TicketStage.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/trade/HoldDetailCell.h"
+#include "ui/trade/HoldDetailViewController.h"
+#include "ui/trade/MarketCloseViewController.h"
+
+using namespace tickettest;
+
+namespace {
+
+class HoldDetailListTest : public TicketTest {
+  protected:
+    void showList() {
+        list = std::make_shared<HoldDetailViewController>();
+        nav = std::make_shared<BaseNavigationController>(list);
+        show(nav);
+        ASSERT_TRUE(loaded());
+    }
+    bool loaded() {
+        const bool done = time.runUntil([&] { return !list->isLoadingData(); });
+        UIScreenRenderer::layoutWindows();
+        return done;
+    }
+    std::vector<std::string> codes() const {
+        std::vector<std::string> out;
+        for (const auto& row : list->rows())
+            out.push_back(row->orderCode);
+        return out;
+    }
+    UITableView* table() {
+        return list->view()->viewWithTag<UITableView>(HoldDetailViewController::kTagTable).get();
+    }
+    HoldDetailCell* cellOf(const std::string& orderCode) {
+        UIScreenRenderer::layoutWindows();
+        for (auto* cell : UIDriver::viewsOfType<HoldDetailCell>(table()))
+            if (auto path = table()->indexPathForCell(cell))
+                if (list->rows()[path->row]->orderCode == orderCode) return cell;
+        return nullptr;
+    }
+    // Posts the record on the bus as the application delegate does.
+    static void post(std::shared_ptr<MODHoldBill> bill) {
+        auto message = std::make_shared<MoMessage>();
+        message->obj = MODList<MODHoldBill>{std::move(bill)};
+        BroadcastManager::postMessage(message, kActionReceiveHoldBillChange);
+    }
+    std::string price(double value, int decimals) { return sysDB::formatPrice(value, decimals); }
+
+    std::shared_ptr<HoldDetailViewController> list;
+    std::shared_ptr<BaseNavigationController> nav;
+};
+
+TEST_F(HoldDetailListTest, RowsShowEachTicketsFiguresAndTheProfitInTheColourOfItsSign) {
+    const std::string eur = openTicket("EURUSD", "b");
+    const std::string gold = openTicket("XAUUSD", "s");
+    const std::string dow = openTicket("US30", "b", 2);
+    // The euro ticket with a stop-loss and a take-profit.
+    const double eurHold = sdk->getHoldBillWith(eur)->priceHold;
+    bool changed = false;
+    sdk->modifyOrderWithSymbol("EURUSD", eurHold - 0.005, eurHold + 0.005, eur, "",
+                               [&] { changed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return changed; }));
+    // A gain of 125, a loss of 50 and nothing at all.
+    auto eurPushes = follow(eur), goldPushes = follow(gold), dowPushes = follow(dow);
+    andItsPush(eurPushes, [&] { sim.setBid("EURUSD", eurHold + 0.00125); });
+    andItsPush(goldPushes,
+               [&] { sim.setAsk("XAUUSD", sdk->getHoldBillWith(gold)->priceHold + 0.5); });
+    andItsPush(dowPushes, [&] { sim.setBid("US30", sdk->getHoldBillWith(dow)->priceHold); });
+
+    showList();
+    EXPECT_EQ(list->title(), "持仓明细");
+    EXPECT_EQ(codes(), (std::vector<std::string>{eur, gold, dow}));
+    auto image = shot("hold-detail-list");
+
+    struct Expected {
+        std::string code, direction, profit;
+        int rise, fall;  // which colour the profit shows in
+    };
+    for (const Expected& e :
+         {Expected{eur, "买 1", "125", 1, 0}, Expected{gold, "卖 1", "-50", 0, 1},
+          Expected{dow, "买 2", "0", 0, 0}}) {
+        SCOPED_TRACE(e.code);
+        const auto bill = sdk->getHoldBillWith(e.code);
+        const auto symbol = sdk->getSymbolWith(bill->symbolCode);
+        HoldDetailCell* cell = cellOf(e.code);
+        ASSERT_NE(cell, nullptr);
+        const int d = symbol->decimal;
+        EXPECT_EQ(cell->symbolNameLabel()->text(), symbol->symbolName);
+        EXPECT_EQ(cell->directionLabel()->text(), e.direction);
+        EXPECT_EQ(
+            cell->openTimeLabel()->text(),
+            platform::dates::format(*platform::dates::parse(bill->openDate), "MM-dd HH:mm:ss"));
+        EXPECT_EQ(cell->latestPriceLabel()->text(), "最新：" + price(bill->markPrice, d));
+        EXPECT_EQ(cell->holdPriceLabel()->text(), "持仓：" + price(bill->priceHold, d));
+        EXPECT_EQ(cell->openPriceLabel()->text(), "建仓：" + price(bill->priceOpen, d));
+        EXPECT_EQ(cell->feesLabel()->text(), "手续：0.00");
+        EXPECT_EQ(cell->interestLabel()->text(), "递延：0.00");
+        EXPECT_EQ(cell->dynProfitLabel()->text(), e.profit) << "the figure's own decimals";
+        EXPECT_EQ(cell->totalProfitLabel()->text(), "总盈：" + e.profit + ".00");
+        const int rise = pixelsNear(image, cell->dynProfitLabel(), 187, 46, 36, 30);
+        const int fall = pixelsNear(image, cell->dynProfitLabel(), 111, 255, 27, 30);
+        const int grey = pixelsNear(image, cell->dynProfitLabel(), 160, 160, 160, 30);
+        EXPECT_EQ(rise > 10, e.rise == 1) << rise;
+        EXPECT_EQ(fall > 10, e.fall == 1) << fall;
+        if (!e.rise && !e.fall) {
+            EXPECT_GT(grey, 10);
+        }
+    }
+    // Only the euro ticket has a take-profit and a stop-loss; the others show none.
+    EXPECT_EQ(cellOf(eur)->takeProfitLabel()->text(), "止盈：" + price(eurHold + 0.005, 5));
+    EXPECT_EQ(cellOf(eur)->stopLoseLabel()->text(), "止损：" + price(eurHold - 0.005, 5));
+    EXPECT_EQ(cellOf(gold)->takeProfitLabel()->text(), "");
+    EXPECT_EQ(cellOf(gold)->stopLoseLabel()->text(), "");
+}
+
+TEST_F(HoldDetailListTest, PushesRemoveClosedTicketsAppendNewOnesAndNeverBringAClosedOneBack) {
+    const std::string first = openTicket("EURUSD", "b");
+    showList();
+    ASSERT_EQ(codes(), std::vector<std::string>{first});
+
+    // A ticket opened while the list shows comes at the end.
+    const std::string second = openTicket("EURUSD", "b");
+    ASSERT_TRUE(time.runUntil([&] { return codes().size() == 2; }));
+    EXPECT_EQ(codes(), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(table()->numberOfRowsInSection(0), 2);
+
+    // Closed at the dealer: its push with quantity 0 takes the row away.
+    const auto closing = follow(first);
+    andItsPush(closing, [&] {
+        sdk->marketCloseWithOrder(sdk->getHoldBillWith(first), 1, 50, 0, "", {}, {});
+    });
+    ASSERT_TRUE(time.runUntil([&] { return codes().size() == 1; }));
+    EXPECT_EQ(codes(), std::vector<std::string>{second});
+
+    // A later quote re-prices the open ticket only...
+    const auto open = follow(second);
+    andItsPush(open, [&] { sim.tick(1, "EURUSD"); });
+    EXPECT_EQ(codes(), std::vector<std::string>{second});
+    EXPECT_EQ(cellOf(second)->latestPriceLabel()->text(),
+              "最新：" + price(sdk->getSymbolWith("EURUSD")->bid, 5));
+    // ...and a late re-pricing of the closed ticket, as a lagging cache
+    // would report it, does not bring it back.
+    auto stale = std::make_shared<MODHoldBill>(closing->last);
+    stale->quantityHold = 1;
+    post(stale);
+    EXPECT_EQ(codes(), std::vector<std::string>{second});
+    // Nor does a ticket that arrives closed become a row of nothing.
+    auto unseen = std::make_shared<MODHoldBill>(closing->last);
+    unseen->orderCode = "T-UNSEEN";
+    unseen->quantityHold = 0;
+    post(unseen);
+    EXPECT_EQ(codes(), std::vector<std::string>{second});
+    EXPECT_EQ(table()->numberOfRowsInSection(0), 1);
+    shot("hold-detail-list-after-close");
+}
+
+TEST_F(HoldDetailListTest, TapOpensTheCloseScreenAlsoForATicketTheCacheDoesNotHold) {
+    showList();
+    ASSERT_TRUE(codes().empty());
+    // A ticket query of another screen leaves before the ticket is opened and
+    // is answered after its push: the cache is replaced without the ticket.
+    sim.holdReply("2003");
+    bool answered = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, {});
+    ASSERT_EQ(sim.waitForPackages("2003", 2, kavtest::SimService::Trade).size(), 2u);
+    const std::string code = openTicket("XAUUSD", "b");
+    ASSERT_TRUE(time.runUntil([&] { return codes().size() == 1; }));
+    sim.releaseHeld();
+    ASSERT_TRUE(time.runUntil([&] { return answered; }));
+    ASSERT_EQ(sdk->getHoldBillWith(code), nullptr);
+
+    UIDriver::tap(cellOf(code));
+    time.advance(1);
+    auto* stack = dynamic_cast<BaseNavigationController*>(nav->presentedViewController());
+    ASSERT_NE(stack, nullptr);
+    auto* screen = dynamic_cast<MarketCloseViewController*>(stack->topViewController());
+    ASSERT_NE(screen, nullptr);
+    ASSERT_NE(screen->holdBill(), nullptr);
+    EXPECT_EQ(screen->holdBill()->orderCode, code);
+    EXPECT_EQ(screen->title(), "市价平仓-现货黄金");
+    shot("market-close-from-list");
+
+    // A second tap while it shows opens nothing more.
+    list->tableViewDidSelectRowAtIndexPath(table(), NSIndexPath::indexPathForRow(0, 0));
+    time.advance(1);
+    EXPECT_EQ(stack->presentedViewController(), nullptr);
+    EXPECT_EQ(nav->presentedViewController(), stack);
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// The market close of one ticket against the simulated dealer: what the
+// screen shows of the ticket and how its price panel follows the ticket's
+// pushes, the confirmation and the close order the dealer receives (the
+// opposite side, the typed quantity and deviation), quantities refused
+// before anything is sent, the change segment and the back button.
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/ui/SegmentedControl.h"
+#include "tests/ui/trade/TicketStage.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/trade/MarketCloseViewController.h"
+#include "ui/trade/ModifyHoldBillViewController.h"
+#include "ui/trade/ViewMarketPrice.h"
+
+using namespace tickettest;
+
+namespace {
+
+class MarketCloseTest : public TicketTest {
+  protected:
+    // The close screen of the ticket, presented in its own navigation
+    // controller as the open tickets list does.
+    void presentClose(const std::string& code) {
+        root = std::make_shared<UIViewController>();
+        show(root);
+        screen = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
+        stack = std::make_shared<BaseNavigationController>(screen);
+        root->presentViewController(stack, true);
+        time.advance(1);
+        UIScreenRenderer::layoutWindows();
+    }
+    template <typename T = UIView>
+    T* viewOf(long tag) {
+        return screen->view()->viewWithTag<T>(tag).get();
+    }
+    UITextField* quantity() { return viewOf<UITextField>(MarketCloseViewController::kTagQuantity); }
+    UITextField* deviation() {
+        return viewOf<UITextField>(MarketCloseViewController::kTagDeviation);
+    }
+    ViewMarketPrice* panel() {
+        return viewOf<ViewMarketPrice>(MarketCloseViewController::kTagPricePanel);
+    }
+    void confirm() {
+        UIDriver::tap(viewOf(MarketCloseViewController::kTagConfirm));
+        time.advance(0.5);
+    }
+    void tapBack() {
+        UIDriver::tap(UIDriver::viewWithTag(MarketCloseViewController::kTagBack));
+        time.advance(1);
+    }
+    std::optional<std::string> lastClose(const std::string& key) {
+        const auto closes = sim.packages(kavtest::SimService::Trade, "3003");
+        return closes.empty() ? std::nullopt : closes.back().child(key);
+    }
+
+    std::shared_ptr<UIViewController> root;
+    std::shared_ptr<MarketCloseViewController> screen;
+    std::shared_ptr<BaseNavigationController> stack;
+};
+
+TEST_F(MarketCloseTest, ShowsTheTicketFollowsItsPushesAndClosesItWithTheOppositeSide) {
+    store->setValue("7", settingTag::pointMove);
+    const std::string code = openTicket("EURUSD", "b", 2);
+    const auto bill = sdk->getHoldBillWith(code);
+    presentClose(code);
+
+    EXPECT_EQ(screen->title(), "市价平仓-欧元美元");
+    auto* segment = viewOf<UISegmentedControl>(MarketCloseViewController::kTagSegment);
+    ASSERT_NE(segment, nullptr);
+    EXPECT_EQ(segment->titleForSegmentAtIndex(0), "市价平仓");
+    EXPECT_EQ(segment->titleForSegmentAtIndex(1), "修改单据");
+    ASSERT_NE(UIDriver::viewWithText(bill->openDate + "\n#" + code + "\n 买2 / " +
+                                     sysDB::formatPrice(bill->priceHold, 5)),
+              nullptr)
+        << UIDriver::dumpViewTree(screen->view());
+    EXPECT_NE(UIDriver::viewWithText("平仓数量"), nullptr);
+    EXPECT_NE(UIDriver::viewWithText("偏离点差"), nullptr);
+    // No take-profit or stop-loss: a zero price with the symbol's places.
+    EXPECT_NE(UIDriver::viewWithText("止盈 : 0.00000"), nullptr);
+    EXPECT_NE(UIDriver::viewWithText("止损 : 0.00000"), nullptr);
+    EXPECT_EQ(quantity()->text(), "2");
+    EXPECT_EQ(deviation()->text(), "7");
+    EXPECT_EQ(panel()->directionLabel()->text(), "平仓卖");
+    EXPECT_EQ(panel()->priceLabel()->text(),
+              sysDB::formatPrice(sdk->getSymbolWith("EURUSD")->bid, 5));
+
+    // The ticket's pushes move the panel: the mark price and the profit.
+    const auto pushes = follow(code);
+    andItsPush(pushes, [&] { sim.setBid("EURUSD", bill->priceHold + 0.001); });
+    EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(bill->priceHold + 0.001, 5));
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), "200.00");
+    shot("market-close");
+
+    // Half of it, at the typed deviation, after the confirmation.
+    typeInto(quantity(), "1");
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/确定要进行市价平仓?");
+    EXPECT_EQ(packagesAtDealer("3003"), 0u) << "nothing before the confirmation";
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    ASSERT_EQ(packagesAtDealer("3003"), 1u);
+    EXPECT_EQ(lastClose("bsCode"), "s") << "a buy ticket is closed by selling";
+    EXPECT_EQ(lastClose("orderCodeRe"), code);
+    EXPECT_DOUBLE_EQ(std::stod(lastClose("orderQuantity").value_or("0")), 1);
+    EXPECT_EQ(lastClose("pointOffset"), "7");
+    EXPECT_EQ(lastClose("memo"), "Test");
+    answerAlert("确定");
+    EXPECT_EQ(root->presentedViewController(), nullptr) << "the screen closes";
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code)->quantityHold == 1; }));
+}
+
+TEST_F(MarketCloseTest, RefusesQuantitiesThatAreNotWholeLotsWithinTheTicket) {
+    const std::string code = openTicket("XAUUSD", "s", 2);
+    presentClose(code);
+    EXPECT_EQ(panel()->directionLabel()->text(), "平仓买");
+    EXPECT_EQ(panel()->priceLabel()->text(),
+              sysDB::formatPrice(sdk->getSymbolWith("XAUUSD")->ask, 2));
+    for (const std::string typed : {"", "abc", "0", "0.5", "1.5", "3", "-1", "1e0"}) {
+        SCOPED_TRACE(typed);
+        typeInto(quantity(), typed);
+        confirm();
+        EXPECT_EQ(topAlertText(), "交易提示/平仓数量须为1到2之间的整数");
+        answerAlert("确定");
+        EXPECT_EQ(topAlert(), nullptr) << "no confirmation follows";
+        EXPECT_EQ(quantity()->text(), typed) << "the input stays for correction";
+    }
+    typeInto(quantity(), "2");
+    typeInto(deviation(), "x");
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/偏离点差须为不小于0的数字");
+    shot("market-close-refused");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("3003"), 0u);
+
+    // With one-tap orders the button goes straight to the order; a
+    // deviation with decimals is cut to whole points.
+    store->setValue("1", settingTag::isFlashOrder);
+    typeInto(deviation(), "5.9");
+    sim.holdReply("3003");
+    confirm();
+    ASSERT_EQ(sim.waitForPackages("3003", 1, kavtest::SimService::Trade).size(), 1u);
+    EXPECT_TRUE(KAVProgressHUD::isVisible());
+    EXPECT_EQ(topAlert(), nullptr) << "no confirmation";
+    sim.releaseHeld();
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    EXPECT_EQ(lastClose("pointOffset"), "5");
+    EXPECT_EQ(lastClose("bsCode"), "b") << "a sell ticket is closed by buying";
+    EXPECT_DOUBLE_EQ(std::stod(lastClose("orderQuantity").value_or("0")), 2);
+    answerAlert("确定");
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
+TEST_F(MarketCloseTest, EditedFieldStandsAboveTheKeyboardBarUntilDone) {
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    auto fieldBottom = [&](UIView* field) {
+        return CGRectGetMaxY(field->convertRectToView(field->bounds(), nullptr));
+    };
+    // Half the screen less the keyboard bar: above the keyboard and its bar.
+    const CGFloat line = screen->view()->frame().size.height / 2 - 44;
+    UIDriver::tap(deviation());
+    time.advance(0.3);
+    EXPECT_NEAR(fieldBottom(deviation()), line, 0.5);
+    EXPECT_LT(screen->view()->frame().origin.y, 0);
+    shot("market-close-keyboard");
+    auto* bar = dynamic_cast<KAVKeyboardControls*>(deviation()->inputAccessoryView().get());
+    ASSERT_NE(bar, nullptr);
+    // The bar's arrow to the quantity: the same row, so the view stays.
+    UIDriver::tap(bar->toolbar()->viewForItem(bar->leftArrowButton()));
+    time.advance(0.3);
+    EXPECT_TRUE(quantity()->isFirstResponder());
+    EXPECT_NEAR(fieldBottom(quantity()), line, 0.5);
+    UIDriver::tap(bar->toolbar()->viewForItem(bar->doneButton()));
+    time.advance(0.3);
+    EXPECT_EQ(screen->view()->frame().origin.y, 0);
+    EXPECT_FALSE(quantity()->isFirstResponder());
+}
+
+TEST_F(MarketCloseTest, ChangeSegmentPushesTheChangeScreenAndTheCoveredScreenHearsNoPushes) {
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    auto* segment = viewOf<UISegmentedControl>(MarketCloseViewController::kTagSegment);
+    const CGRect frame = segment->convertRectToView(segment->bounds(), nullptr);
+    UIDriver::tapAt(CGPointMake(CGRectGetMaxX(frame) - 20, CGRectGetMidY(frame)));
+    time.advance(1);
+    auto* change = dynamic_cast<ModifyHoldBillViewController*>(stack->topViewController());
+    ASSERT_NE(change, nullptr);
+    EXPECT_EQ(change->holdBill()->orderCode, code);
+    EXPECT_EQ(segment->selectedSegmentIndex(), 0) << "going back shows the close";
+
+    // Covered, the close screen's panel stays as it was.
+    const std::string before = panel()->priceLabel()->text();
+    const auto pushes = follow(code);
+    const double bid = sdk->getSymbolWith("EURUSD")->bid;
+    andItsPush(pushes, [&] { sim.setBid("EURUSD", bid + 0.0002); });
+    EXPECT_EQ(panel()->priceLabel()->text(), before);
+
+    // Held sideways, back does nothing on either screen.
+    UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
+    UIDriver::tap(UIDriver::viewWithTag(ModifyHoldBillViewController::kTagBack));
+    time.advance(1);
+    EXPECT_EQ(stack->topViewController(), change);
+    UIDriver::rotate(UIDeviceOrientation::Portrait);
+    UIDriver::tap(UIDriver::viewWithTag(ModifyHoldBillViewController::kTagBack));
+    time.advance(1);
+    EXPECT_EQ(stack->topViewController(), screen.get());
+
+    // Listening again: the next push moves the panel.
+    andItsPush(pushes, [&] { sim.setBid("EURUSD", bid + 0.0004); });
+    EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(bid + 0.0004, 5));
+
+    UIDriver::rotate(UIDeviceOrientation::LandscapeRight);
+    tapBack();
+    EXPECT_EQ(root->presentedViewController(), stack.get());
+    UIDriver::rotate(UIDeviceOrientation::Portrait);
+    tapBack();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+}  // namespace

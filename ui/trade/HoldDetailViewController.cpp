@@ -1,0 +1,116 @@
+#include "ui/trade/HoldDetailViewController.h"
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/trade/HoldDetailCell.h"
+#include "ui/trade/LSConvert.h"
+#include "ui/trade/MarketCloseViewController.h"
+
+using namespace platform::ui;
+
+std::string HoldDetailViewController::listTitle() const {
+    return sysdb() ? sysdb()->getLabelWithKey(kTitle, kTitle) : std::string(kTitle);
+}
+
+std::string HoldDetailViewController::cellIdentifier() const {
+    return HoldDetailCell::kIdentifier;
+}
+
+double HoldDetailViewController::rowHeight(const LSHoldDetail&) const {
+    return HoldDetailCell::kRowHeight;
+}
+
+UITableViewCellPtr HoldDetailViewController::makeCell(const std::string& identifier) {
+    auto cell = std::make_shared<HoldDetailCell>(UITableViewCellStyle::Default, identifier);
+    cell->setSysdb(sysdb());
+    return cell;
+}
+
+void HoldDetailViewController::showCell(UITableViewCell& cell, LSHoldDetail& row) {
+    auto* detail = dynamic_cast<HoldDetailCell*>(&cell);
+    if (!detail) return;
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(row.symbolCode) : nullptr;
+    detail->displayCellWithLSHoldDetail(row, symbol.get());
+}
+
+void HoldDetailViewController::updateLSHoldDetail(LSHoldDetail& detail,
+                                                  const MODHoldBill& holdBill) {
+    detail.orderCode = holdBill.orderCode;
+    detail.symbolCode = holdBill.symbolCode;
+    detail.symbolName = holdBill.symbolName;
+    detail.priceHold = lsconvert::decimal(holdBill.priceHold);
+    detail.priceOpen = lsconvert::decimal(holdBill.priceOpen);
+    detail.closeoutPrice = lsconvert::decimal(holdBill.markPrice);
+    detail.bsCode = holdBill.bsCode;
+    detail.quantityHold = lsconvert::decimal(static_cast<double>(holdBill.quantityHold));
+    detail.openDate = lsconvert::date(holdBill.openDate);
+    detail.chargeOpen = lsconvert::decimal(holdBill.chargeOpen);
+    detail.chargeInterest = lsconvert::decimal(holdBill.chargeInterest);
+    detail.priceStopLose = lsconvert::decimal(holdBill.priceStopLose);
+    detail.priceTakeProfit = lsconvert::decimal(holdBill.priceTakeProfit);
+    detail.dynProfit = lsconvert::decimal(holdBill.dynProfit);
+    detail.dynProfitTotal = lsconvert::decimal(holdBill.dynProfitTotal);
+}
+
+void HoldDetailViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto weak = weakSelf<HoldDetailViewController>();
+    bizSDK()->queryHoldBillOnSuccess(
+        [weak, onSuccess = std::move(onSuccess)](const MODList<MODHoldBill>& holdBills) {
+            // Taken in by didLoadRows when this is the latest load.
+            if (auto self = weak.lock()) self->answer_ = holdBills;
+            onSuccess(holdBills);
+            if (auto self = weak.lock()) self->answer_.clear();
+        },
+        std::move(onFailure));
+}
+
+void HoldDetailViewController::didLoadRows() {
+    records_.clear();
+    for (const auto& record : answer_) {
+        if (!record) continue;
+        records_[record->orderCode] = record;
+        // Open by the dealer's own word.
+        closed_.erase(record->orderCode);
+    }
+}
+
+void HoldDetailViewController::updateHoldDetailWithMods(const MODList<MODHoldBill>& holdBills) {
+    MODList<MODHoldBill> merged;
+    merged.reserve(holdBills.size());
+    for (const auto& record : holdBills) {
+        if (!record) continue;
+        const bool listed = rowWithKey(record->orderCode) != nullptr;
+        if (isEmptied(*record)) {
+            closed_.insert(record->orderCode);
+            records_.erase(record->orderCode);
+            // A closed ticket the list does not show is not added as a row.
+            if (!listed) continue;
+        } else if (!listed && closed_.count(record->orderCode)) {
+            continue;
+        } else {
+            records_[record->orderCode] = record;
+        }
+        merged.push_back(record);
+    }
+    TradeListViewController::updateWithMods(merged);
+}
+
+std::shared_ptr<MODHoldBill> HoldDetailViewController::holdBillForRow(
+    const std::string& orderCode) const {
+    if (bizSDK())
+        if (auto cached = bizSDK()->getHoldBillWith(orderCode)) return cached;
+    const auto it = records_.find(orderCode);
+    return it == records_.end() ? nullptr : it->second;
+}
+
+void HoldDetailViewController::didSelectRowWithKey(const std::string& orderCode) {
+    // One order screen at a time: the presentation is made by the root of
+    // the screen's tree.
+    UIViewController* root = this;
+    while (root->parentViewController())
+        root = root->parentViewController();
+    if (root->presentedViewController()) return;
+    auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
+    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Core/Model/MODHoldBill.h"
+#include "Core/Model/MODSymbolInfo.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/TextField.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/toolkit/BaseViewController.h"
+#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFlow.h"
+
+class sysDB;
+class ViewMarketPrice;
+
+// Closes one open ticket at market: the ticket, the live close price and
+// floating profit, the quantity to close (all of the ticket at first) and
+// the price deviation, the ticket's take-profit and stop-loss, and the
+// confirm button. The segment "修改单据" pushes the stop-loss / take-profit
+// change of the same ticket. Opened from the open tickets list inside its
+// own navigation controller; a successful close dismisses it.
+class MarketCloseViewController : public BaseViewController,
+                                  public platform::ui::UITextFieldDelegate,
+                                  public KAVKeyboardControlsDelegate {
+  public:
+    static constexpr long kTagBack = 1000;
+    static constexpr long kTagScroll = 4000;
+    static constexpr long kTagSegment = 3000;
+    static constexpr long kTagPricePanel = 3004;
+    static constexpr long kTagQuantityCaption = 1007;
+    static constexpr long kTagDeviationCaption = 1005;
+    static constexpr long kTagQuantity = 2003;
+    static constexpr long kTagDeviation = 2002;
+    static constexpr long kTagConfirm = 1004;
+    static constexpr const char* kMemo = "Test";
+
+    // initWithHoldInfo: the ticket to close (null: the service no longer
+    // knows it, and the close fails with the service's word).
+    explicit MarketCloseViewController(std::shared_ptr<MODHoldBill> holdInfo);
+    ~MarketCloseViewController() override;
+
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+
+    void viewPressed(platform::ui::UIControl* sender);
+    void viewValueChange(platform::ui::UIControl* sender);
+    void onReciveBroadcast(const MoMessage& message);
+    // The confirm step: checks the inputs, then the order road.
+    void marketCloseOut();
+    // The submit step.
+    void marketClose();
+
+    // What the quantity and deviation fields say, or why they cannot be sent.
+    struct CloseInputs {
+        double quantity = 0;
+        int32_t pointOffset = 0;
+        std::string refusal;  // empty when the inputs can be sent
+    };
+    CloseInputs readInputs() const;
+
+    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
+    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
+                          int32_t direction) override;
+    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
+
+    const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
+    const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
+
+  private:
+    void makeView();
+    void initListen();
+    void removeListen();
+    std::string label(const std::string& caption) const;
+    std::string priceText(double price) const;
+
+    std::shared_ptr<MODHoldBill> modHoldBill_;
+    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
+    std::shared_ptr<sysDB> sysDB_;
+    std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
+    OrderFlow orderFlow_;
+    platform::ObserverToken holdListen_;
+};

@@ -1,0 +1,224 @@
+#include "ui/trade/ModifyHoldBillViewController.h"
+
+#include "Core/Model/MODLimitPrice.h"
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVTheme.h"
+#include "ui/trade/OrderScreenKit.h"
+#include "ui/trade/ViewLimitPriceInput.h"
+#include "ui/trade/ViewMarketPrice.h"
+
+using namespace platform::ui;
+
+ModifyHoldBillViewController::ModifyHoldBillViewController(std::shared_ptr<MODHoldBill> holdInfo)
+    : modHoldBill_(std::move(holdInfo)) {}
+
+ModifyHoldBillViewController::~ModifyHoldBillViewController() = default;
+
+void ModifyHoldBillViewController::viewDidLoad() {
+    BaseViewController::viewDidLoad();
+    sysDB_ = sysdb();
+    makeView();
+}
+
+void ModifyHoldBillViewController::viewDidAppear(bool animated) {
+    BaseViewController::viewDidAppear(animated);
+    holdListen_ = BroadcastManager::listen(kActionReceiveHoldBillChange,
+                                           weakSelf<ModifyHoldBillViewController>(),
+                                           &ModifyHoldBillViewController::onReciveBroadcast);
+}
+
+void ModifyHoldBillViewController::viewDidDisappear(bool animated) {
+    holdListen_.reset();
+    BaseViewController::viewDidDisappear(animated);
+}
+
+void ModifyHoldBillViewController::makeView() {
+    UIView* v = view();
+    const CGFloat W = v->bounds().size.width;
+    const CGFloat H = v->bounds().size.height;
+    const CGFloat w = W - 2 * kavtheme::kOrderColumnInset;
+    const CGFloat x = (W - w) / 2;
+    const CGFloat T = orderkit::barsHeight(*this);
+
+    if (modHoldBill_ && bizSDK())
+        modSymbolInfo_ = bizSDK()->getSymbolWith(modHoldBill_->symbolCode);
+    const int decimal = modSymbolInfo_ ? modSymbolInfo_->decimal : 0;
+
+    setTitle(std::string(kTitle) + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
+    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+    v->setBackgroundColor(kavtheme::screenBackground());
+
+    auto back = orderkit::makeBackButton(kTagBack);
+    back->addTarget(weakSelf<ModifyHoldBillViewController>(),
+                    &ModifyHoldBillViewController::viewPressed, UIControlEventTouchUpInside);
+    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+
+    auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
+    container->setBackgroundColor(UIColor::clearColor());
+
+    auto caption = orderkit::makeSectionCaption(CGRectMake(x, 15, w, 30), "单据信息");
+    container->addSubview(caption);
+    auto description = orderkit::makeTicketDescription(
+        CGRectMake(x, CGRectGetMaxY(caption->frame()) + 5, w, 70),
+        modHoldBill_ ? orderkit::ticketDescription(
+                           *modHoldBill_, sysDB::formatPrice(modHoldBill_->priceHold, decimal))
+                     : std::string());
+    container->addSubview(description);
+
+    auto panel = std::make_shared<ViewMarketPrice>(
+        CGRectMake(x, CGRectGetMaxY(description->frame()) + 15, w, 60), modHoldBill_,
+        modSymbolInfo_, sysdb());
+    panel->setTag(kTagPricePanel);
+    container->addSubview(panel);
+
+    auto makeInput = [&](const CGRect& frame, const std::string& title, long tag, double price) {
+        auto input = std::make_shared<ViewLimitPriceInput>(frame, decimal, title, 2, w / 2 - 10);
+        input->setTag(tag);
+        input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
+        auto& field = input->textField();
+        field->delegate = weakSelf<UITextFieldDelegate>();
+        field->clearButtonMode = UITextFieldViewMode::Never;
+        field->autocorrectionType = 1;  // no
+        field->keyboardType = UIKeyboardType::DecimalPad;
+        if (!sysDB::isZero(price)) field->setText(sysDB::formatPrice(price, decimal));
+        container->addSubview(input);
+        return input;
+    };
+    const CGFloat inputTop = CGRectGetMaxY(panel->frame()) + 5;
+    auto takeProfit = makeInput(CGRectMake(x, inputTop, w / 2 - 10, 90), "止盈价", kTagTakeProfit,
+                                modHoldBill_ ? modHoldBill_->priceTakeProfit : 0);
+    auto stopLose = makeInput(CGRectMake(W / 2 + 9, inputTop, w / 2 - 10, 90), "止损价",
+                              kTagStopLose, modHoldBill_ ? modHoldBill_->priceStopLose : 0);
+
+    auto confirm = orderkit::makeConfirmButton(
+        CGRectMake(x, container->frame().size.height - 60, w, 50), kTagConfirm);
+    confirm->addTarget(weakSelf<ModifyHoldBillViewController>(),
+                       &ModifyHoldBillViewController::viewPressed, UIControlEventTouchUpInside);
+    container->addSubview(confirm);
+    v->addSubview(container);
+
+    keyboardControls_ =
+        KAVKeyboardControls::initWithFields({takeProfit->textField(), stopLose->textField()});
+    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+
+    if (modHoldBill_) limitPriceChange(static_cast<float>(modHoldBill_->markPrice));
+}
+
+void ModifyHoldBillViewController::limitPriceChange(float price) {
+    if (!modHoldBill_ || !modSymbolInfo_ || !bizSDK()) return;
+    const auto bounds =
+        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, modHoldBill_->bsCode);
+    if (!bounds) return;
+    if (auto stopLose = view()->viewWithTag<ViewLimitPriceInput>(kTagStopLose))
+        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
+    if (auto takeProfit = view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit))
+        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+}
+
+void ModifyHoldBillViewController::viewPressed(UIControl* sender) {
+    if (!sender) return;
+    switch (sender->tag()) {
+        case kTagConfirm:
+            modifyHoldBill();
+            break;
+        case kTagBack:
+            if (orderkit::isHeldSideways()) return;
+            if (auto* nav = navigationController()) nav->popViewControllerAnimated(true);
+            break;
+        default:
+            break;
+    }
+}
+
+void ModifyHoldBillViewController::onReciveBroadcast(const MoMessage& message) {
+    const auto* holdBills = message.objAs<MODList<MODHoldBill>>();
+    if (!holdBills || !modHoldBill_) return;
+    for (const auto& bill : *holdBills) {
+        if (!bill || bill->orderCode != modHoldBill_->orderCode) continue;
+        limitPriceChange(static_cast<float>(bill->markPrice));
+        if (auto panel = view()->viewWithTag<ViewMarketPrice>(kTagPricePanel))
+            panel->updateWithPrice(static_cast<float>(bill->markPrice),
+                                   static_cast<float>(bill->dynProfit));
+    }
+}
+
+ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() const {
+    Prices prices;
+    auto* v = const_cast<ModifyHoldBillViewController*>(this)->view();
+    // An empty field means none (0); anything but a number is refused.
+    auto read = [&](long tag, const char* caption, double& out) {
+        auto input = v->viewWithTag<ViewLimitPriceInput>(tag);
+        if (!input || !input->textField()) return false;
+        const std::string& text = input->textField()->text();
+        if (orderkit::isBlank(text)) {
+            out = 0;
+            return true;
+        }
+        const auto number = orderkit::readNumber(text);
+        if (!number) {
+            prices.refusal = std::string(caption) + "须为数字，不填表示不设";
+            return false;
+        }
+        out = number->toDouble();
+        return true;
+    };
+    if (read(kTagTakeProfit, "止盈价", prices.takeProfit) &&
+        read(kTagStopLose, "止损价", prices.stopLose))
+        return prices;
+    if (prices.refusal.empty()) prices.refusal = "界面未就绪";
+    return prices;
+}
+
+void ModifyHoldBillViewController::modifyHoldBill() {
+    keyboardControlsDonePressed(keyboardControls_.get());
+    const Prices prices = readPrices();
+    if (!prices.refusal.empty()) {
+        KAVAlertView::showAlertWithTitle("下单提示", prices.refusal, std::string("确定"), nullptr);
+        return;
+    }
+    auto self = sharedSelf<ModifyHoldBillViewController>();
+    orderFlow_.confirm(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()), sysDB_,
+                       [self] { self->makeOrder(); });
+}
+
+void ModifyHoldBillViewController::makeOrder() {
+    auto self = sharedSelf<ModifyHoldBillViewController>();
+    orderFlow_.submit(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
+                      [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+                          const Prices prices = self->readPrices();
+                          if (!prices.refusal.empty()) {
+                              fail("10004", prices.refusal);
+                              return;
+                          }
+                          if (!self->bizSDK()) {
+                              fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
+                              return;
+                          }
+                          const auto& bill = self->modHoldBill_;
+                          self->bizSDK()->modifyOrderWithSymbol(
+                              bill ? bill->symbolCode : std::string(), prices.stopLose,
+                              prices.takeProfit, bill ? bill->orderCode : std::string(), "",
+                              std::move(ok), std::move(fail));
+                      },
+                      // Closes the navigation controller, and with it the close screen.
+                      {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
+}
+
+void ModifyHoldBillViewController::textFieldDidBeginEditing(UITextField* textField) {
+    if (keyboardControls_) keyboardControls_->setActiveField(textField);
+    orderkit::shiftViewForField(view(), textField);
+}
+
+void ModifyHoldBillViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
+    orderkit::shiftViewForField(view(), field);
+}
+
+void ModifyHoldBillViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
+    view()->endEditing(true);
+    orderkit::unshiftView(view());
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Core/Model/MODHoldBill.h"
+#include "Core/Model/MODSymbolInfo.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/TextField.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/toolkit/BaseViewController.h"
+#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/LimitPriceChangeDelegate.h"
+#include "ui/trade/OrderFlow.h"
+
+class sysDB;
+
+// Changes the stop-loss and take-profit of one open ticket: the ticket, the
+// live close price and floating profit, and two price inputs filled with
+// the ticket's current prices, each captioned with the bound a new price
+// must respect at the current mark price (which moves with the ticket's
+// pushes). An empty input means none. Pushed from the close screen; a
+// successful change closes both screens.
+class ModifyHoldBillViewController : public BaseViewController,
+                                     public platform::ui::UITextFieldDelegate,
+                                     public KAVKeyboardControlsDelegate,
+                                     public LimitPriceChangeDelegate {
+  public:
+    static constexpr long kTagBack = 1000;
+    static constexpr long kTagPricePanel = 3004;
+    static constexpr long kTagTakeProfit = 3002;
+    static constexpr long kTagStopLose = 3003;
+    static constexpr long kTagConfirm = 1003;
+    static constexpr const char* kTitle = "修改单据";
+
+    // initWithHoldInfo:
+    explicit ModifyHoldBillViewController(std::shared_ptr<MODHoldBill> holdInfo);
+    ~ModifyHoldBillViewController() override;
+
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+
+    void viewPressed(platform::ui::UIControl* sender);
+    void onReciveBroadcast(const MoMessage& message);
+    // The confirm step: checks the prices, then the order road.
+    void modifyHoldBill();
+    // The submit step.
+    void makeOrder();
+    // Sets the two bound captions for the mark price.
+    void limitPriceChange(float price) override;
+
+    // The two prices to send (0: none), or why they cannot be sent.
+    struct Prices {
+        double stopLose = 0;
+        double takeProfit = 0;
+        std::string refusal;
+    };
+    Prices readPrices() const;
+
+    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
+    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
+                          int32_t direction) override;
+    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
+
+    const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
+
+  private:
+    void makeView();
+
+    std::shared_ptr<MODHoldBill> modHoldBill_;
+    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
+    std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
+    std::shared_ptr<sysDB> sysDB_;
+    OrderFlow orderFlow_;
+    platform::ObserverToken holdListen_;
+};
