@@ -1,17 +1,103 @@
 #include "app/MainDrawerViewController.h"
 
-#include <array>
+#include "app/AccountCenterViewController.h"
+#include "app/MenuViewController.h"
+#include "app/PlaceholderViewController.h"
+#include "app/UIAccountInfo.h"
+#include "app/UIBulletin.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/AppDelegateServices.h"
+#include "ui/trade/HoldDetailViewController.h"
+#include "ui/trade/QuotationViewController.h"
 
-#include "ui/toolkit/KAVTheme.h"
+using namespace platform::ui;
+
+namespace {
+
+// The screen of a type the menu offers. Screens this build does not have
+// yet stand in as a placeholder under the menu's caption.
+std::shared_ptr<BaseViewController> makeCenterScreen(int32_t type, const sysDB* labels) {
+    switch (type) {
+        case 0:
+            return std::make_shared<QuotationViewController>();
+        case 1:
+            return std::make_shared<HoldDetailViewController>();
+        case 5:
+            return std::make_shared<UIAccountInfo>();
+        case 6:
+            return std::make_shared<UIBulletin>();
+        default:
+            break;
+    }
+    for (const auto& row : MenuViewController::kRows)
+        if (row.type == type)
+            return std::make_shared<PlaceholderViewController>(
+                labels ? labels->getLabelWithKey(row.title, row.title) : row.title);
+    return nullptr;
+}
+
+}  // namespace
 
 void MainDrawerViewController::viewDidLoad() {
-    view()->setBackgroundColor(kavtheme::screenBackground());
+    KAVDrawerController::viewDidLoad();
+    initData();
+    makeView();
+}
+
+void MainDrawerViewController::makeView() {
+    auto self = weakSelf<BaseViewControllerDelegate>();
+
+    menuViewController_ = std::make_shared<MenuViewController>();
+    menuViewController_->setDelegate(self);
+    auto left = std::make_shared<BaseNavigationController>(menuViewController_);
+
+    // The account centre reports nothing to the drawer.
+    auto right =
+        std::make_shared<BaseNavigationController>(std::make_shared<AccountCenterViewController>());
+
+    stacks_[0] = makeCenterStack(0);
+    currentNavigationControllerType = 0;
+
+    setLeftDrawerViewController(left);
+    setRightDrawerViewController(right);
+    setCenterViewController(stacks_[0]);
+
+    setMaximumLeftDrawerWidth(kDrawerWidth);
+    setMaximumRightDrawerWidth(kDrawerWidth);
+    setOpenDrawerGestureModeMask(kOpenGestures);
+    setCloseDrawerGestureModeMask(kCloseGestures);
+}
+
+std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterStack(int32_t type) {
+    auto app = AppDelegateServices::shared();
+    auto screen = makeCenterScreen(type, app ? app->sysdb().get() : nullptr);
+    if (!screen) return nullptr;
+    screen->setDelegate(weakSelf<BaseViewControllerDelegate>());
+    screen->setupLeftMenuButton();
+    screen->setupRightMenuButton();
+    return std::make_shared<BaseNavigationController>(screen);
+}
+
+std::shared_ptr<BaseNavigationController> MainDrawerViewController::navigationControllerForType(
+    int32_t type) const {
+    if (type < 0 || type >= kScreenTypes) return nullptr;
+    return stacks_[static_cast<size_t>(type)];
+}
+
+void MainDrawerViewController::onCallNavigationControllerWithType(int32_t type, const std::any&) {
+    if (type == currentNavigationControllerType) closeDrawerAnimated(true, nullptr);
+    if (type >= 0 && type < kScreenTypes) {
+        auto& stack = stacks_[static_cast<size_t>(type)];
+        if (!stack) stack = makeCenterStack(type);
+        if (stack) setCenterViewControllerWithCloseAnimation(stack, true, nullptr);
+    }
+    currentNavigationControllerType = type;
+}
+
+void MainDrawerViewController::onCallToggleDrawerSide(int32_t side) {
+    toggleDrawerSide(static_cast<DrawerSide>(side), true, nullptr);
 }
 
 void MainDrawerViewController::pushViewWith(long value) {
-    // Screen types of the menu rows, top to bottom.
-    static constexpr std::array<long, 7> kRowTypes = {0, 5, 1, 3, 2, 4, 6};
-    const long row = value == 1 ? 0 : value == 2 ? 1 : value == 3 ? 4 : value;
-    if (row < 0 || row >= static_cast<long>(kRowTypes.size())) return;
-    currentNavigationControllerType = kRowTypes[static_cast<size_t>(row)];
+    if (menuViewController_) menuViewController_->pushViewWith(value);
 }

@@ -50,10 +50,9 @@ bool runUntil(const std::function<bool()>& predicate, double seconds) {
 }
 
 // The front-most visible view that shows exactly the text: the front-most
-// window first, and in it the view drawn last.
-// Views are looked for as a screen would show them: the layout pass that
-// runs before every frame comes first (a headless run draws no frames, so
-// a table would otherwise hold no rows and a moved view its old place).
+// window first, and in it the view drawn last. The windows are laid out
+// first, as a display does before anything shows: a table makes its cells
+// only then.
 UIView* frontMostWithText(const std::string& text) {
     platform::ui::UIScreenRenderer::layoutWindows();
     auto windows = UIWindow::visibleWindows();

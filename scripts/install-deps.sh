@@ -23,6 +23,9 @@ PACKAGES=(
   libpango1.0-dev
   fonts-noto-cjk
   libsdl2-dev
+  libx11-dev
+  xvfb
+  xdotool
   libzbar-dev
   libqrencode-dev
   ca-certificates
