@@ -7,7 +7,10 @@
 #include "app/UIBulletin.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/AppDelegateServices.h"
+#include "ui/trade/CloseOutViewController.h"
 #include "ui/trade/HoldDetailViewController.h"
+#include "ui/trade/HoldPositionViewController.h"
+#include "ui/trade/LimitOpenViewController.h"
 #include "ui/trade/QuotationViewController.h"
 
 using namespace platform::ui;
@@ -22,6 +25,12 @@ std::shared_ptr<BaseViewController> makeCenterScreen(int32_t type, const sysDB* 
             return std::make_shared<QuotationViewController>();
         case 1:
             return std::make_shared<HoldDetailViewController>();
+        case 2:
+            return std::make_shared<LimitOpenViewController>();
+        case 3:
+            return std::make_shared<HoldPositionViewController>();
+        case 4:
+            return std::make_shared<CloseOutViewController>();
         case 5:
             return std::make_shared<UIAccountInfo>();
         case 6:

@@ -2,7 +2,6 @@
 """Draws the bundle images of the login, dealer and scanner screens into
 Resources.
 
-nav_add        a plus: the dealer list's add button
 nav_qrcode     a QR glyph: the dealer list's scan button
 check_Icon     a check mark: the selected dealer's row
 changeDealer   a chevron in a ring: the login screen's change-dealer button
@@ -44,15 +43,6 @@ def polyline(points, half_width):
                 return True
         return False
     return inside
-
-
-def add_icon(x, y):
-    # 32 x 32 points: a plus, arms 20 long and 3 thick.
-    if abs(x - 16) <= 1.5 and 6 <= y <= 26:
-        return WHITE
-    if abs(y - 16) <= 1.5 and 6 <= x <= 26:
-        return WHITE
-    return NONE
 
 
 def qr_icon(x, y):
@@ -101,7 +91,6 @@ def launch_image(x, y):
 
 def main():
     icons = [
-        ("nav_add", 32, 32, add_icon),
         ("nav_qrcode", 32, 32, qr_icon),
         ("check_Icon", 20, 20, check_icon),
         ("changeDealer", 35, 35, change_dealer_icon),

@@ -9,6 +9,8 @@ nav_backicon         24 x 24 chevron of the order screens' back button,
                      white to be recoloured
 nav_detail           20 x 20 caret of the titles that open the symbol
                      picker, white to be recoloured
+nav_add              20 x 20 plus of the pending orders' add button, white
+                     to be recoloured
 
 Shapes are sampled 4 x 4 per pixel, so edges are smooth. Deterministic:
 running it again gives the same files.
@@ -100,6 +102,13 @@ def detail_icon(x, y):
     return CLEAR
 
 
+def add_icon(x, y):
+    # A plus: a new order.
+    if rounded_rect(x, y, 9, 3, 2, 14, 1) or rounded_rect(x, y, 3, 9, 14, 2, 1):
+        return WHITE
+    return CLEAR
+
+
 def main():
     images = [
         ("priceUp", 18, 18, price_up),
@@ -108,6 +117,7 @@ def main():
         ("clock", 12, 12, clock),
         ("nav_backicon", 24, 24, back_icon),
         ("nav_detail", 20, 20, detail_icon),
+        ("nav_add", 20, 20, add_icon),
     ]
     for name, w, h, pixel in images:
         png(os.path.join(OUT, name + "@2x.png"), w * SCALE, h * SCALE, pixel)

@@ -117,8 +117,17 @@ UIViewTintAdjustmentMode UIView::tintAdjustmentMode() const {
 }
 
 void UIView::setTintAdjustmentMode(UIViewTintAdjustmentMode m) {
+    KAV_ASSERT_MAIN_THREAD();
     tintAdjustmentMode_ = m;
-    setTintColor(tintColor_);
+    // The mode reaches every view under this one, also those with a tint of
+    // their own: they are dimmed too, and must be drawn bright again.
+    std::function<void(UIView*)> notify = [&](UIView* v) {
+        v->tintColorDidChange();
+        v->setNeedsDisplay();
+        for (auto& s : v->subviews_)
+            notify(s.get());
+    };
+    notify(this);
 }
 
 UIView* UIView::findViewWithTag(long tag) const {

@@ -30,15 +30,18 @@ TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
     for (const char* line :
          {"ok wait-text 登录 15", "ok shot 02-dealer-list", "ok wait-text 金汇通贵金属 10",
           "ok tap \"KAV 外汇\"", "ok tap 登录", "ok wait-text 欧元美元 10", "ok shot 05-board",
-          "ok wait-text 功能菜单 5", "ok shot 07-account-centre", "ok quit"})
+          "ok wait-text 功能菜单 5", "ok shot 07-account-centre", "ok wait-text 下单成功。 10",
+          "ok wait-text 净头寸 10", "ok wait-text 限价建仓-欧元美元 5", "ok quit"})
         EXPECT_NE(out.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out;
 
     std::smatch where;
     ASSERT_TRUE(std::regex_search(out, where, std::regex("the tour's screenshots are in (\\S+)")))
         << out;
     const std::filesystem::path shots = where[1].str();
-    for (const char* name : {"01-login", "02-dealer-list", "03-dealer-added", "04-login-typed",
-                             "05-board", "06-menu", "07-account-centre"}) {
+    for (const char* name :
+         {"01-login", "02-dealer-list", "03-dealer-added", "04-login-typed", "05-board", "06-menu",
+          "07-account-centre", "09-positions", "11-close-by-symbol", "13-new-limit-order",
+          "15-pending-order", "16-closed-tickets"}) {
         auto image =
             platform::ui::UIImage::imageWithContentsOfFile(shots / (std::string(name) + ".png"));
         ASSERT_TRUE(image) << name;

@@ -23,8 +23,9 @@ class BaseViewController : public platform::ui::UIViewController {
 
     // The menu button at the left ("nav_menuicon", toggles side 1) and the
     // user button at the right ("nav_usericon", toggles side 2), in white.
+    // A screen may put its own button at the right instead.
     void setupLeftMenuButton();
-    void setupRightMenuButton();
+    virtual void setupRightMenuButton();
     void leftDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
     void rightDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
 

@@ -1,48 +1,531 @@
 #include "ui/trade/LimitOpenTradeViewController.h"
 
+#include <algorithm>
+
 #include "Core/SDK/KAVBizSDK.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
+#include "ui/toolkit/KAStringUtils.h"
+#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/UIImageTintColor.h"
+#include "ui/trade/LSConvert.h"
+#include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/OrderScreenKit.h"
+#include "ui/trade/ViewLimitPrice.h"
+#include "ui/trade/ViewLimitPriceInput.h"
 
 using namespace platform::ui;
+using platform::Decimal;
+
+namespace {
+
+constexpr const char* kLimitCaption = "限价建仓";
+constexpr const char* kAlertTitle = "下单提示";
+constexpr const char* kAlertButton = "确定";
+const UIColor kTitleIconTint = UIColor::rgb255(20, 124, 255);
+constexpr CGFloat kStepButtonWidth = 30;
+
+// The direct subview of `parent` with the tag: the input widgets reuse the
+// screen's tags inside themselves (1000, 1005, 2000).
+template <typename T = UIView>
+T* childWithTag(const UIView* parent, long tag) {
+    if (!parent) return nullptr;
+    for (const auto& sub : parent->subviews())
+        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
+    return nullptr;
+}
+
+}  // namespace
 
 LimitOpenTradeViewController::LimitOpenTradeViewController(
     std::shared_ptr<MODSymbolInfo> symbolInfo, bool isModel)
     : modSymbolInfo_(std::move(symbolInfo)), isModel_(isModel) {}
 
-void LimitOpenTradeViewController::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    if (!modSymbolInfo_ && bizSDK()) {
-        const auto symbols = bizSDK()->getSymbolsWith(-1);
-        if (!symbols.empty()) modSymbolInfo_ = symbols.front();
-    }
-    view()->setBackgroundColor(kavtheme::screenBackground());
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    const std::string caption =
-        sysdb() ? sysdb()->getLabelWithKey("限价建仓", "限价建仓") : std::string("限价建仓");
-    setTitle(caption + "-" + (modSymbolInfo_ ? modSymbolInfo_->symbolName : std::string()));
+LimitOpenTradeViewController::~LimitOpenTradeViewController() = default;
 
-    auto back = orderkit::makeBackButton(kTagBack);
-    auto weak = weakSelf<LimitOpenTradeViewController>();
-    back->addTarget(
-        [weak](UIControl* sender, UIEvent*) {
-            if (auto self = weak.lock()) self->viewPressed(sender);
-        },
-        UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+std::string LimitOpenTradeViewController::label(const std::string& caption) const {
+    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
 }
 
-void LimitOpenTradeViewController::viewPressed(UIView* sender) {
-    if (!sender || sender->tag() != kTagBack) return;
-    if (orderkit::isHeldSideways()) return;
-    if (isModel_) {
-        if (auto* nav = navigationController()) nav->dismissViewControllerAnimated(true);
-    } else if (auto* nav = navigationController()) {
-        nav->popViewControllerAnimated(true);
+// ---- life -------------------------------------------------------------------
+
+void LimitOpenTradeViewController::viewDidLoad() {
+    BaseViewController::viewDidLoad();
+    initData();
+    makeView();
+}
+
+void LimitOpenTradeViewController::initData() {
+    if (modSymbolInfo_ || !bizSDK()) return;
+    const auto symbols = bizSDK()->getSymbolsWith(-1);
+    if (!symbols.empty()) modSymbolInfo_ = symbols.front();
+}
+
+void LimitOpenTradeViewController::viewDidAppear(bool animated) {
+    BaseViewController::viewDidAppear(animated);
+    // The service makes new records when it loads its symbols again.
+    if (modSymbolInfo_ && bizSDK())
+        if (auto current = bizSDK()->getSymbolWith(modSymbolInfo_->symbolCode))
+            updateQuotaWithMods(MODList<MODSymbolInfo>{current});
+    initListen();
+}
+
+void LimitOpenTradeViewController::viewDidDisappear(bool animated) {
+    removeListen();
+    BaseViewController::viewDidDisappear(animated);
+}
+
+void LimitOpenTradeViewController::initListen() {
+    quoteListen_ = BroadcastManager::listen(kActionReceiveTradeQuotation,
+                                            weakSelf<LimitOpenTradeViewController>(),
+                                            &LimitOpenTradeViewController::onReciveBroadcast);
+}
+
+void LimitOpenTradeViewController::removeListen() {
+    quoteListen_.reset();
+}
+
+void LimitOpenTradeViewController::onReciveBroadcast(const MoMessage& message) {
+    if (const auto* symbols = message.objAs<MODList<MODSymbolInfo>>())
+        updateQuotaWithMods(*symbols);
+}
+
+std::vector<std::string> LimitOpenTradeViewController::getPickerSymbols() const {
+    std::vector<std::string> names;
+    if (!bizSDK()) return names;
+    for (const auto& symbol : bizSDK()->getSymbolsWith(-1))
+        names.push_back(symbol ? symbol->symbolName : std::string());
+    return names;
+}
+
+// ---- the view ---------------------------------------------------------------
+
+std::shared_ptr<NumberInputView> LimitOpenTradeViewController::makeQuantityInput(
+    const CGRect& frame) {
+    const MODSymbolInfo* symbol = modSymbolInfo_.get();
+    auto input = std::make_shared<NumberInputView>(
+        frame, Decimal::fromInteger(1), std::nullopt,
+        Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
+        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0));
+    input->setTag(kTagQuantity);
+    input->setBackgroundColor(kavtheme::inputBackground());
+    input->layer().setBorderWidth(1);
+    input->layer().setBorderColor(kavtheme::accent());
+    const CGFloat w = frame.size.width;
+    const CGFloat h = frame.size.height;
+    input->textField()->setFrame(CGRectMake(kStepButtonWidth, 0, w - 2 * kStepButtonWidth, h));
+    std::weak_ptr<NumberInputView> weakInput = input;
+    for (const auto& [stepTag, title, x] :
+         {std::tuple{NumberInputView::kTagStepDown, "-", CGFloat(0)},
+          std::tuple{NumberInputView::kTagStepUp, "+", w - kStepButtonWidth}}) {
+        auto step = std::make_shared<UIButton>(CGRectMake(x, 0, kStepButtonWidth, h));
+        step->setTag(stepTag);
+        step->setTitle(title, UIControlStateNormal);
+        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
+        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
+        step->addTarget(
+            [weakInput](UIControl* sender, UIEvent*) {
+                if (auto in = weakInput.lock()) in->viewPressed(sender);
+            },
+            UIControlEventTouchUpInside);
+        input->addSubview(step);
     }
+    input->delegate = weakSelf<NumberInputViewDelegate>();
+    return input;
+}
+
+std::shared_ptr<ViewLimitPriceInput> LimitOpenTradeViewController::makePriceInput(
+    const CGRect& frame, const std::string& title, long tag, int style, CGFloat fieldWidth) {
+    auto input = std::make_shared<ViewLimitPriceInput>(
+        frame, modSymbolInfo_ ? modSymbolInfo_->decimal : 0, title, style, fieldWidth);
+    input->setTag(tag);
+    input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
+    auto& field = input->textField();
+    field->delegate = weakSelf<UITextFieldDelegate>();
+    field->clearButtonMode = UITextFieldViewMode::Never;
+    field->autocorrectionType = 1;  // no
+    field->keyboardType = UIKeyboardType::DecimalPad;
+    return input;
+}
+
+void LimitOpenTradeViewController::makeView() {
+    UIView* v = view();
+    const CGFloat W = v->bounds().size.width;
+    const CGFloat H = v->bounds().size.height;
+    const CGFloat D = W - 2 * kavtheme::kOrderColumnInset;
+    const CGFloat x = kavtheme::kOrderColumnInset;
+    const CGFloat T = orderkit::barsHeight(*this);
+    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+    v->setBackgroundColor(kavtheme::screenBackground());
+    const auto weak = weakSelf<LimitOpenTradeViewController>();
+    auto pressed = [weak](UIControl* sender, UIEvent*) {
+        if (auto self = weak.lock()) self->viewPressed(sender);
+    };
+
+    // Title: the order kind and the symbol; a tap opens the picker.
+    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
+    title->setTag(kTagTitle);
+    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
+    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    const auto icon =
+        sysDB::scaleImage(UIImageTintColor::imageWithTintColor(kTitleIconTint, "nav_detail"), 0.8f);
+    title->setImage(icon, UIControlStateNormal);
+    title->setImage(icon, UIControlStateSelected);
+    title->addTarget(pressed, UIControlEventTouchUpInside);
+    navigationItem().setTitleView(title);
+    setTitle();
+
+    auto back = orderkit::makeBackButton(kTagBack);
+    back->addTarget(pressed, UIControlEventTouchUpInside);
+    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+
+    // Side and quantity under their captions; neighbours overlap by a point,
+    // so their borders make one line.
+    auto sideCaption =
+        orderkit::makeCaptionCell(CGRectMake(x, T + 10, D / 2, 30), "买卖方向", kTagSideCaption);
+    v->addSubview(sideCaption);
+    auto quantityCaption = orderkit::makeCaptionCell(
+        CGRectMake(CGRectGetMaxX(sideCaption->frame()) - 1, T + 10, D / 2, 30), "交易数量",
+        kTagQuantityCaption);
+    v->addSubview(quantityCaption);
+    const CGFloat rowTop = CGRectGetMaxY(quantityCaption->frame()) - 1;
+    auto side = std::make_shared<UIButton>(CGRectMake(x, rowTop, D / 2, 30));
+    side->setTag(kTagSide);
+    side->setTitle(kBuy, UIControlStateNormal);
+    side->setTitleColor(kavtheme::dimText(), UIControlStateNormal);
+    side->setBackgroundColor(UIColor::clearColor());
+    side->layer().setBorderColor(kavtheme::accent());
+    side->layer().setBorderWidth(1);
+    side->addTarget(pressed, UIControlEventTouchUpInside);
+    v->addSubview(side);
+    auto quantity =
+        makeQuantityInput(CGRectMake(quantityCaption->frame().origin.x, rowTop, D / 2, 30));
+    v->addSubview(quantity);
+
+    auto band = std::make_shared<ViewLimitPrice>(
+        CGRectMake(x, CGRectGetMaxY(side->frame()) + 10, D, 60), modSymbolInfo_);
+    band->setTag(kTagBand);
+    band->setLimitLabel(label("止限"));
+    band->setStopLabel(label("停损"));
+    v->addSubview(band);
+
+    auto orderPrice = makePriceInput(CGRectMake(x, CGRectGetMaxY(band->frame()) + 5, D, 60),
+                                     "挂单价", kTagOrderPrice, 0, D / 2);
+    orderPrice->limitPriceChangeDelegate = weakSelf<LimitPriceChangeDelegate>();
+    v->addSubview(orderPrice);
+    const CGFloat stopTop = CGRectGetMaxY(orderPrice->frame()) + 5;
+    auto takeProfit = makePriceInput(CGRectMake(x, stopTop, D / 2 - 10, 90), "止盈价",
+                                     kTagTakeProfit, 2, D / 2 - 10);
+    v->addSubview(takeProfit);
+    auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90), "止损价",
+                                   kTagStopLose, 2, D / 2 - 10);
+    v->addSubview(stopLose);
+    resetOrderPrice();
+
+    auto submit = orderkit::makeConfirmButton(CGRectMake(x, H - 60, D, 50), kTagSubmit);
+    submit->setTitle("提交", UIControlStateNormal);
+    submit->addTarget(pressed, UIControlEventTouchUpInside);
+    v->addSubview(submit);
+
+    keyboardControls_ =
+        KAVKeyboardControls::initWithFields({quantity->textField(), orderPrice->textField(),
+                                             takeProfit->textField(), stopLose->textField()});
+    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+
+    arraySymbols_ = bizSDK() ? bizSDK()->getSymbolsWith(-1) : MODList<MODSymbolInfo>();
+    arrayBS_ = {kBuy, kSell};
+    picker_ = std::make_shared<UIKAVPickerActionSheet>(
+        UIKAVPickerActionSheet::DataSource{arrayBS_, getPickerSymbols()},
+        CGRectMake(0, H, W, kPickerHeight));
+    picker_->delegate = weakSelf<UIKAVPickerActionSheetDelegate>();
+    picker_->setTag(kTagPicker);
+    v->addSubview(picker_);
+}
+
+// ---- views by tag -------------------------------------------------------------
+
+UIButton* LimitOpenTradeViewController::titleButton() {
+    return dynamic_cast<UIButton*>(navigationItem().titleView.get());
+}
+
+UIButton* LimitOpenTradeViewController::sideButton() const {
+    return childWithTag<UIButton>(const_cast<LimitOpenTradeViewController*>(this)->view(),
+                                  kTagSide);
+}
+
+NumberInputView* LimitOpenTradeViewController::quantityInput() const {
+    return childWithTag<NumberInputView>(const_cast<LimitOpenTradeViewController*>(this)->view(),
+                                         kTagQuantity);
+}
+
+ViewLimitPrice* LimitOpenTradeViewController::band() const {
+    return childWithTag<ViewLimitPrice>(const_cast<LimitOpenTradeViewController*>(this)->view(),
+                                        kTagBand);
+}
+
+ViewLimitPriceInput* LimitOpenTradeViewController::priceInput(long tag) const {
+    return childWithTag<ViewLimitPriceInput>(
+        const_cast<LimitOpenTradeViewController*>(this)->view(), tag);
+}
+
+UIButton* LimitOpenTradeViewController::submitButton() const {
+    return childWithTag<UIButton>(const_cast<LimitOpenTradeViewController*>(this)->view(),
+                                  kTagSubmit);
+}
+
+std::string LimitOpenTradeViewController::bsCode() const {
+    const UIButton* side = sideButton();
+    return side && side->titleForState(UIControlStateNormal) == kBuy ? "b" : "s";
+}
+
+// ---- the symbol and the side ---------------------------------------------------
+
+void LimitOpenTradeViewController::setTitle() {
+    if (UIButton* title = titleButton())
+        title->setTitle(label(kLimitCaption) + "-" +
+                            (modSymbolInfo_ ? modSymbolInfo_->symbolName : std::string()),
+                        UIControlStateNormal);
+}
+
+void LimitOpenTradeViewController::showSymbol() {
+    if (!modSymbolInfo_) return;
+    if (ViewLimitPrice* b = band()) b->updateWithGoodsInfo(modSymbolInfo_, bsCode());
+    // Prices and their steps in the new symbol's decimals.
+    for (long tag : {kTagOrderPrice, kTagTakeProfit, kTagStopLose})
+        if (ViewLimitPriceInput* input = priceInput(tag))
+            input->setDecimal(modSymbolInfo_->decimal);
+    if (NumberInputView* quantity = quantityInput()) {
+        // The maximum first: a value above it comes down, then one below the
+        // minimum goes up.
+        quantity->setMaxValue(Decimal::fromInteger(modSymbolInfo_->quantityMax));
+        quantity->setMinValue(Decimal::fromInteger(modSymbolInfo_->minTradeQuantity));
+    }
+}
+
+void LimitOpenTradeViewController::resetOrderPrice() {
+    ViewLimitPriceInput* input = priceInput(kTagOrderPrice);
+    if (!input || !modSymbolInfo_) return;
+    const double price = bsCode() == "b" ? modSymbolInfo_->ask : modSymbolInfo_->bid;
+    input->textField()->setText(
+        KAStringUtils::notRounding(lsconvert::decimal(price), modSymbolInfo_->decimal));
+    // An emptied field steps from the market too.
+    input->setOrderPrice(static_cast<float>(price));
+}
+
+void LimitOpenTradeViewController::alertSymbolMissing() {
+    platform::log(std::string("限价建仓：商品不存在 ") +
+                  (modSymbolInfo_ ? modSymbolInfo_->symbolCode : std::string()));
+    KAVAlertView::showAlertWithTitle(kAlertTitle, kSymbolMissing, std::string(kAlertButton),
+                                     nullptr);
+}
+
+void LimitOpenTradeViewController::updateQuotaWithMods(const MODList<MODSymbolInfo>& symbols) {
+    if (!modSymbolInfo_) return;
+    for (const auto& symbol : symbols) {
+        if (!symbol || symbol->symbolCode != modSymbolInfo_->symbolCode) continue;
+        // A record the service made anew replaces the one held.
+        modSymbolInfo_ = symbol;
+        // The band only: the order price is the user's.
+        if (ViewLimitPrice* b = band()) b->updateWithGoodsInfo(modSymbolInfo_, bsCode());
+        return;
+    }
+}
+
+void LimitOpenTradeViewController::didSelectRow(int row, int inComponent, const std::string&) {
+    if (inComponent == 0) {
+        if (row < 0 || static_cast<size_t>(row) >= arrayBS_.size()) return;
+        if (UIButton* side = sideButton())
+            side->setTitle(arrayBS_[static_cast<size_t>(row)], UIControlStateNormal);
+        if (modSymbolInfo_)
+            if (ViewLimitPrice* b = band()) b->updateWithGoodsInfo(modSymbolInfo_, bsCode());
+    } else {
+        if (row < 0 || static_cast<size_t>(row) >= arraySymbols_.size() || !arraySymbols_[row])
+            return;
+        // The picker's list was taken when the screen was made; the service
+        // may have replaced or dropped the record since.
+        auto symbol =
+            bizSDK() ? bizSDK()->getSymbolWith(arraySymbols_[static_cast<size_t>(row)]->symbolCode)
+                     : nullptr;
+        if (!symbol) {
+            alertSymbolMissing();
+            return;
+        }
+        modSymbolInfo_ = std::move(symbol);
+        showSymbol();
+        setTitle();
+        if (auto d = symbolSelectDelegate()) d->onSymbolSelect(modSymbolInfo_->symbolCode);
+    }
+    resetOrderPrice();
+    if (ViewLimitPriceInput* input = priceInput(kTagOrderPrice))
+        if (const auto price = orderkit::readNumber(input->textField()->text()))
+            limitPriceChange(static_cast<float>(price->toDouble()));
+}
+
+void LimitOpenTradeViewController::limitPriceChange(float price) {
+    if (!modSymbolInfo_ || !bizSDK()) return;
+    const auto bounds =
+        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, bsCode());
+    if (!bounds) return;
+    if (ViewLimitPriceInput* stopLose = priceInput(kTagStopLose))
+        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
+    if (ViewLimitPriceInput* takeProfit = priceInput(kTagTakeProfit))
+        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+}
+
+// ---- buttons ------------------------------------------------------------------
+
+void LimitOpenTradeViewController::viewPressed(UIView* sender) {
+    if (!sender) return;
+    switch (sender->tag()) {
+        case kTagBack:
+            // Held sideways the button does nothing.
+            if (orderkit::isHeldSideways()) return;
+            closeScreen();
+            break;
+        case kTagSubmit:
+            limitOpen();
+            break;
+        case kTagSide:
+        case kTagTitle: {
+            if (!picker_) return;
+            keyboardControlsDonePressed(keyboardControls_.get());
+            const UIButton* side = sideButton();
+            const std::string caption = side ? side->titleForState(UIControlStateNormal) : kBuy;
+            const auto bs = std::find(arrayBS_.begin(), arrayBS_.end(), caption);
+            if (bs != arrayBS_.end()) picker_->selectRow(bs - arrayBS_.begin(), 0, true);
+            if (modSymbolInfo_) {
+                const auto it =
+                    std::find_if(arraySymbols_.begin(), arraySymbols_.end(), [this](const auto& s) {
+                        return s && s->symbolCode == modSymbolInfo_->symbolCode;
+                    });
+                if (it != arraySymbols_.end())
+                    picker_->selectRow(it - arraySymbols_.begin(), 1, true);
+            }
+            picker_->display();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void LimitOpenTradeViewController::closeScreen() {
+    auto* nav = navigationController();
+    if (!nav) return;
+    if (isModel_)
+        nav->dismissViewControllerAnimated(true);
+    else
+        nav->popViewControllerAnimated(true);
+}
+
+// ---- the order ----------------------------------------------------------------
+
+LimitOpenTradeViewController::OrderInputs LimitOpenTradeViewController::readInputs() {
+    OrderInputs inputs;
+    // The record the service holds now, by the code.
+    auto symbol =
+        modSymbolInfo_ && bizSDK() ? bizSDK()->getSymbolWith(modSymbolInfo_->symbolCode) : nullptr;
+    if (!symbol) {
+        inputs.refusal = kSymbolMissing;
+        return inputs;
+    }
+    modSymbolInfo_ = symbol;
+    inputs.symbolCode = symbol->symbolCode;
+    inputs.bsCode = bsCode();
+
+    NumberInputView* quantity = quantityInput();
+    ViewLimitPriceInput* orderPrice = priceInput(kTagOrderPrice);
+    ViewLimitPriceInput* takeProfit = priceInput(kTagTakeProfit);
+    ViewLimitPriceInput* stopLose = priceInput(kTagStopLose);
+    if (!quantity || !orderPrice || !takeProfit || !stopLose) {
+        inputs.refusal = "界面未就绪";
+        return inputs;
+    }
+    inputs.refusal = MarketOpenViewController::quantityRefusal(quantity->value(), *symbol);
+    if (!inputs.refusal.empty()) return inputs;
+    inputs.quantity = quantity->value().toDouble();
+
+    // The order price is a price: a number above zero.
+    const auto price = orderkit::readNumber(orderPrice->textField()->text());
+    if (!price || price->sign() <= 0) {
+        inputs.refusal = "挂单价须为大于0的数字";
+        return inputs;
+    }
+    inputs.orderPrice = price->toDouble();
+
+    // An empty field means none (0); anything but a number is refused.
+    auto optional = [&inputs](ViewLimitPriceInput* input, const char* caption, double& out) {
+        const std::string& text = input->textField()->text();
+        if (orderkit::isBlank(text)) return true;
+        const auto number = orderkit::readNumber(text);
+        if (!number) {
+            inputs.refusal = std::string(caption) + "须为数字，不填表示不设";
+            return false;
+        }
+        out = number->toDouble();
+        return true;
+    };
+    if (optional(takeProfit, "止盈价", inputs.takeProfit))
+        optional(stopLose, "止损价", inputs.stopLose);
+    return inputs;
+}
+
+void LimitOpenTradeViewController::limitOpen() {
+    keyboardControlsDonePressed(keyboardControls_.get());
+    if (picker_) picker_->dismiss();
+    const OrderInputs inputs = readInputs();
+    if (!inputs.refusal.empty()) {
+        KAVAlertView::showAlertWithTitle(kAlertTitle, inputs.refusal, std::string(kAlertButton),
+                                         nullptr);
+        return;
+    }
+    auto self = sharedSelf<LimitOpenTradeViewController>();
+    const OrderTexts texts = OrderTexts::forAction(OrderAction::LimitOpen, sysdb().get());
+    orderFlow_.confirm(texts, sysdb(), [self, texts] {
+        self->orderFlow_.submit(texts,
+                                [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+                                    // Read after the confirmation.
+                                    const OrderInputs inputs = self->readInputs();
+                                    if (!inputs.refusal.empty()) {
+                                        fail("10004", inputs.refusal);
+                                        return;
+                                    }
+                                    self->bizSDK()->limitOpenWithSymbol(
+                                        inputs.symbolCode, inputs.quantity, inputs.bsCode,
+                                        inputs.orderPrice, inputs.stopLose, inputs.takeProfit, "1",
+                                        "", std::move(ok), std::move(fail));
+                                },
+                                {nullptr, [self] { self->closeScreen(); }, nullptr});
+    });
+}
+
+// ---- keyboard -----------------------------------------------------------------
+
+void LimitOpenTradeViewController::textFieldDidBeginEditing(UITextField* textField) {
+    if (picker_) picker_->dismiss();
+    if (keyboardControls_) keyboardControls_->setActiveField(textField);
+    orderkit::shiftViewForField(view(), textField);
+}
+
+void LimitOpenTradeViewController::textFieldDidEndEditing(UITextField* textField) {
+    // Hints for the price the user typed, not for the one stepped before.
+    ViewLimitPriceInput* orderPrice = priceInput(kTagOrderPrice);
+    if (!orderPrice || textField != orderPrice->textField().get()) return;
+    const auto price = orderkit::readNumber(textField->text());
+    if (price && price->sign() > 0) limitPriceChange(static_cast<float>(price->toDouble()));
+}
+
+void LimitOpenTradeViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
+    orderkit::shiftViewForField(view(), field);
+}
+
+void LimitOpenTradeViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
+    view()->endEditing(true);
+    orderkit::unshiftView(view());
 }

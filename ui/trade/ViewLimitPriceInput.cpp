@@ -66,6 +66,10 @@ ViewLimitPriceInput::ViewLimitPriceInput(const CGRect& frame, int Decimal, const
 
 ViewLimitPriceInput::~ViewLimitPriceInput() = default;
 
+void ViewLimitPriceInput::setDecimal(int Decimal) {
+    decimal_ = std::clamp(Decimal, 0, KAStringUtils::kMaxDecimals);
+}
+
 std::string ViewLimitPriceInput::formatPrice(double price) const {
     return platform::stringf("%0.*f", decimal_, price);
 }

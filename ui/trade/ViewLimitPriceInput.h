@@ -62,6 +62,8 @@ class ViewLimitPriceInput : public platform::ui::UIView {
     float orderPrice() const { return orderPrice_; }
     void setOrderPrice(float price) { orderPrice_ = price; }
     int decimal() const { return decimal_; }
+    // The decimals of another symbol, for the steps and prices from now on.
+    void setDecimal(int Decimal);
     // The price written with the symbol's decimals.
     std::string formatPrice(double price) const;
 

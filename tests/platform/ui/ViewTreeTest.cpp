@@ -32,6 +32,18 @@ class CountingView : public UIView {
     }
 };
 
+// Fills itself with its tint colour.
+class TintView : public UIView {
+  public:
+    using UIView::UIView;
+    void drawRect(CGRect) override {
+        if (auto* c = UIGraphicsGetCurrentContext()) {
+            c->setFillColor(tintColor());
+            c->fillRect(bounds());
+        }
+    }
+};
+
 // Refuses touches on its left half, as a custom hit test would.
 class HalfView : public UIView {
   public:
@@ -253,6 +265,38 @@ TEST(Drawing, RedrawIsCoalescedAndOnlyWhenSomethingChanged) {
     v->setBounds(CGRectMake(0, 0, 60, 60));
     UIDriver::renderImage();
     EXPECT_EQ(v->draws, 3);
+}
+
+TEST(Drawing, TheWindowsDimmingReachesEveryViewAndLeavesThemAll) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->setTintColor(UIColor::blueColor());
+    auto inherits = std::make_shared<TintView>(CGRectMake(0, 0, 50, 50));
+    auto holder = std::make_shared<UIView>(CGRectMake(100, 0, 100, 100));
+    auto own = std::make_shared<TintView>(CGRectMake(0, 0, 50, 50));
+    own->setTintColor(UIColor::redColor());
+    holder->addSubview(own);
+    window->addSubview(inherits);
+    window->addSubview(holder);
+    window->makeKeyAndVisible();
+    auto img = UIDriver::renderImage();
+    EXPECT_EQ(img->pixelAt(25, 25), UIColor::blueColor());
+    EXPECT_EQ(img->pixelAt(125, 25), UIColor::redColor());
+
+    // An alert dims the window: every view, also one with its own tint.
+    auto isDimmed = [](const UIColor& c) {
+        return std::fabs(c.red - 0.5) < 0.01 && c.red == c.green && c.green == c.blue;
+    };
+    window->setTintAdjustmentMode(UIViewTintAdjustmentMode::Dimmed);
+    img = UIDriver::renderImage();
+    EXPECT_TRUE(isDimmed(img->pixelAt(25, 25)));
+    EXPECT_TRUE(isDimmed(img->pixelAt(125, 25)));
+
+    // Gone again, each view shows its own colour again.
+    window->setTintAdjustmentMode(UIViewTintAdjustmentMode::Automatic);
+    img = UIDriver::renderImage();
+    EXPECT_EQ(img->pixelAt(25, 25), UIColor::blueColor());
+    EXPECT_EQ(img->pixelAt(125, 25), UIColor::redColor());
 }
 
 TEST(Driver, FindsViewsAndDumpsTheTree) {

@@ -53,7 +53,9 @@ class BusDelegate : public WSPushMessage {
     void onLimitBillChange(const MODList<MODLimitBill>& l) override {
         post(l, kActionReceiveLimitBillChange);
     }
-    void onCloseBillChange(const MODList<MODCloseBill>&) override {}
+    void onCloseBillChange(const MODList<MODCloseBill>& l) override {
+        post(l, kActionReceiveCloseBillChange);
+    }
     void onExchangeRateChange(const MODList<MODCERInfo>&) override {}
     void onLogout() override {}
 

@@ -1,0 +1,155 @@
+#include "ui/trade/LimitOpenViewController.h"
+
+#include <cstdlib>
+
+#include "Core/SDK/KAVBizSDK.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/NavigationItem.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/BaseNavigationController.h"
+#include "ui/toolkit/KAVDrawerBarButtonItem.h"
+#include "ui/toolkit/UIImageTintColor.h"
+#include "ui/trade/LSConvert.h"
+#include "ui/trade/LimitOpenTradeViewController.h"
+
+using namespace platform::ui;
+
+std::string LimitOpenViewController::listTitle() const {
+    return sysdb() ? sysdb()->getLabelWithKey(kTitle, kTitle) : std::string(kTitle);
+}
+
+void LimitOpenViewController::makeView() {
+    TradeListViewController::makeView();
+    setupRightMenuButton();
+}
+
+void LimitOpenViewController::setupRightMenuButton() {
+    auto weak = weakSelf<LimitOpenViewController>();
+    auto item = std::make_shared<KAVDrawerBarButtonItem>(
+        [weak](UIBarButtonItem* sender) {
+            if (auto self = weak.lock()) self->viewPressed(sender);
+        },
+        UIImageTintColor::imageWithTintColor(UIColor::whiteColor(), "nav_add"));
+    item->setTintColor(UIColor::whiteColor());
+    navigationItem().setRightBarButtonItem(item, true);
+}
+
+void LimitOpenViewController::viewPressed(UIBarButtonItem*) {
+    // After the tap has been handled.
+    auto weak = weakSelf<LimitOpenViewController>();
+    platform::dispatch::async_main([weak] {
+        if (auto self = weak.lock()) self->presentNewOrder();
+    });
+}
+
+void LimitOpenViewController::presentNewOrder() {
+    // One order screen at a time: the presentation is made by the root of
+    // the screen's tree.
+    UIViewController* root = this;
+    while (root->parentViewController())
+        root = root->parentViewController();
+    if (root->presentedViewController()) return;
+    std::shared_ptr<MODSymbolInfo> first;
+    if (bizSDK()) {
+        const auto symbols = bizSDK()->getSymbolsWith(-1);
+        if (!symbols.empty()) first = symbols.front();
+    }
+    auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
+    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+}
+
+double LimitOpenViewController::rowHeight(const LSLimitOpen& row) const {
+    return row.isExpanded ? LimitOpenCell::kExpandedRowHeight : LimitOpenCell::kRowHeight;
+}
+
+UITableViewCellPtr LimitOpenViewController::makeCell(const std::string& identifier) {
+    auto cell = std::make_shared<LimitOpenCell>(UITableViewCellStyle::Default, identifier);
+    cell->delegate = weakSelf<LimitOpenCellDelegate>();
+    return cell;
+}
+
+void LimitOpenViewController::showCell(UITableViewCell& cell, LSLimitOpen& row) {
+    auto* order = dynamic_cast<LimitOpenCell*>(&cell);
+    if (!order) return;
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(row.symbolCode) : nullptr;
+    order->displayCellWithLSLimitOpen(row, symbol.get());
+}
+
+void LimitOpenViewController::updateLSLimitOpen(LSLimitOpen& order, const MODLimitBill& record) {
+    order.orderCode = record.orderCode;
+    order.symbolCode = record.symbolCode;
+    order.symbolName = record.symbolName;
+    order.bsCode = record.bsCode;
+    order.markPrice = lsconvert::decimal(record.markPrice);
+    order.orderPrice = lsconvert::decimal(record.orderPrice);
+    order.quantityOrder = lsconvert::decimal(record.quantityOrder);
+    order.priceStopLose = lsconvert::decimal(record.priceStopLose);
+    order.priceTakeProfit = lsconvert::decimal(record.priceTakeProfit);
+    order.openDate = lsconvert::date(record.openDate);
+    order.limitType = static_cast<uint32_t>(std::strtoul(record.limitType.c_str(), nullptr, 10));
+}
+
+void LimitOpenViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {
+    auto weak = weakSelf<LimitOpenViewController>();
+    bizSDK()->queryLimitBillOnSuccess(
+        [weak, onSuccess = std::move(onSuccess)](const MODList<MODLimitBill>& orders) {
+            // Taken in by didLoadRows when this is the latest load.
+            if (auto self = weak.lock()) self->answer_ = orders;
+            onSuccess(orders);
+            if (auto self = weak.lock()) self->answer_.clear();
+        },
+        std::move(onFailure));
+}
+
+void LimitOpenViewController::didLoadRows() {
+    // Waiting by the dealer's own word.
+    for (const auto& record : answer_)
+        if (record) gone_.erase(record->orderCode);
+}
+
+void LimitOpenViewController::updateLimitOpenWithMods(const MODList<MODLimitBill>& orders) {
+    MODList<MODLimitBill> merged;
+    merged.reserve(orders.size());
+    for (const auto& record : orders) {
+        if (!record) continue;
+        const bool listed = rowWithKey(record->orderCode) != nullptr;
+        if (isEmptied(*record)) {
+            gone_.insert(record->orderCode);
+            // An order the list does not show and that is gone stays out.
+            if (!listed) continue;
+        } else if (!listed && gone_.count(record->orderCode)) {
+            continue;
+        }
+        merged.push_back(record);
+    }
+    TradeListViewController::updateWithMods(merged);
+}
+
+void LimitOpenViewController::onCancelLimitOpenWith(const LSLimitOpen& order) {
+    auto self = sharedSelf<LimitOpenViewController>();
+    const std::string orderCode = order.orderCode;
+    const OrderTexts texts =
+        OrderTexts::forAction(OrderAction::CancelLimit, sysdb().get(), orderCode);
+    orderFlow_.confirm(texts, sysdb(), [self, texts, orderCode] {
+        self->orderFlow_.submit(
+            texts,
+            [self, orderCode](KAVDoneBlock ok, KAVFailureBlock fail) {
+                if (!self->bizSDK()) {
+                    fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
+                    return;
+                }
+                self->bizSDK()->cancelOrderWithOrder(self->bizSDK()->getLimitBillWith(orderCode),
+                                                     "", std::move(ok), std::move(fail));
+            },
+            {[self, orderCode] { self->removeCancelled(orderCode); }, nullptr, nullptr});
+    });
+}
+
+void LimitOpenViewController::removeCancelled(const std::string& orderCode) {
+    gone_.insert(orderCode);
+    const auto it = std::find_if(rows_.begin(), rows_.end(),
+                                 [&](const RowPtr& row) { return row->orderCode == orderCode; });
+    if (it == rows_.end()) return;
+    rows_.erase(it);
+    tableView()->reloadData();
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Core/Model/MODHoldPosition.h"
+#include "Core/Model/MODSymbolInfo.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/TextField.h"
+#include "ui/services/BroadcastManager.h"
+#include "ui/toolkit/BaseViewController.h"
+#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFlow.h"
+
+class sysDB;
+class ViewMarketPricePosition;
+
+// Closes at market all or part of one side of the net position in a symbol:
+// "平买" sells back the buys, "平卖" buys back the sells. It shows the side's
+// quantity and average price, the price it closes at now and its floating
+// profit, the quantity to close (the whole side at first) and the price
+// deviation. A side without quantity cannot be chosen: when a push empties
+// the side shown, the screen moves to the other side and shows it whole;
+// with nothing left on either side the confirm button is disabled. Opened
+// from the net positions list inside its own navigation controller; a
+// successful close dismisses it.
+class MarketCloseSymbolViewController : public BaseViewController,
+                                        public platform::ui::UITextFieldDelegate,
+                                        public KAVKeyboardControlsDelegate {
+  public:
+    static constexpr long kTagBack = 1000;
+    static constexpr long kTagConfirm = 1004;
+    static constexpr long kTagSide = 3000;
+    static constexpr long kTagSummary = 4000;
+    static constexpr long kTagPricePanel = 5000;
+    static constexpr long kTagQuantityCaption = 1007;
+    static constexpr long kTagDeviationCaption = 1005;
+    static constexpr long kTagQuantity = 2003;
+    static constexpr long kTagDeviation = 2002;
+    // The deviation the screen starts with, whatever the setting says.
+    static constexpr const char* kDeviation = "5";
+
+    // initWithHoldInfo: the position to close (null: the service no longer
+    // knows it; nothing can be closed).
+    explicit MarketCloseSymbolViewController(std::shared_ptr<MODHoldPosition> holdInfo);
+    ~MarketCloseSymbolViewController() override;
+
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+
+    void viewPressed(platform::ui::UIControl* sender);
+    void viewValueChange(platform::ui::UIControl* sender);
+    // Shows the chosen side (or the other, when the chosen one holds nothing).
+    void setPositionInfo();
+    // The confirm step: checks the inputs, then the order road.
+    void marketCloseOut();
+    // The submit step.
+    void marketClose();
+    void onReciveBroadcast(const MoMessage& message);
+
+    // What the quantity and deviation fields say, or why they cannot be sent.
+    struct CloseInputs {
+        double quantity = 0;
+        int32_t pointOffset = 0;
+        std::string bsCode;   // the closing order's side
+        std::string refusal;  // empty when the inputs can be sent
+    };
+    CloseInputs readInputs() const;
+
+    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
+    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
+                          int32_t direction) override;
+    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
+
+    const std::shared_ptr<MODHoldPosition>& holdPosition() const { return modHoldPosition_; }
+    const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
+    int lastSelect() const { return lastSelect_; }
+
+  private:
+    void makeView();
+    void initListen();
+    void removeListen();
+    std::string label(const std::string& caption) const;
+    // The quantity of the side (0 buys, 1 sells) of the current record.
+    double quantityOf(long side) const;
+
+    std::shared_ptr<MODHoldPosition> modHoldPosition_;
+    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
+    std::shared_ptr<sysDB> sysDB_;
+    int lastSelect_ = -1;
+    std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
+    OrderFlow orderFlow_;
+    platform::ObserverToken positionListen_;
+};
