@@ -52,7 +52,7 @@ constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
 // code (twice as wide where the processor has it). A ticket that cannot be
 // priced has no profit from the hold price and kUnpriced in place of the
 // one from the open price, which it keeps.
-[[gnu::noinline, gnu::target_clones("avx2", "default")]] void priceTickets(
+[[gnu::target_clones("avx2", "default")]] void priceTickets(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
     const double* __restrict hold, const double* __restrict signedQuantity,
     const double* __restrict atBid, const double* __restrict usable, double* __restrict total,
@@ -264,7 +264,8 @@ void KAVBizSDK::indexTickets() {
         group.records.push_back(ticket.get());
         group.slots.push_back(slot);
     }
-    for (auto& [code, group] : ticketsBySymbol_) {
+    for (auto& entry : ticketsBySymbol_) {
+        SymbolTickets& group = entry.second;
         using G = SymbolTickets;
         const size_t count = group.size();
         group.cells.assign(G::kColumnCount * count, 0.0);
