@@ -185,7 +185,7 @@ std::optional<std::string> base64Decode(std::string_view text) {
     o[0] = static_cast<unsigned char>(n >> 16);
     if (pad < 2) o[1] = static_cast<unsigned char>(n >> 8);
     if (pad < 1) o[2] = static_cast<unsigned char>(n);
-    out.resize(out.size() - static_cast<size_t>(pad));
+    if (pad > 0) out.erase(out.size() - static_cast<size_t>(pad));
     return out;
 }
 
