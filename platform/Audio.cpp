@@ -1,6 +1,7 @@
 #include "platform/Audio.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -156,8 +157,7 @@ std::optional<Wave> readWave(const std::string& bytes) {
             for (size_t i = 0; i < count; ++i, p += width) {
                 float v = 0;
                 if (flt) {
-                    uint32_t raw = le32(p);
-                    std::memcpy(&v, &raw, sizeof v);
+                    v = std::bit_cast<float>(le32(p));
                     if (!std::isfinite(v)) v = 0;
                 } else if (bits == 8) {
                     v = (static_cast<int>(p[0]) - 128) / 128.0f;
