@@ -49,10 +49,6 @@ LimitOpenTradeViewController::LimitOpenTradeViewController(
 
 LimitOpenTradeViewController::~LimitOpenTradeViewController() = default;
 
-std::string LimitOpenTradeViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
-
 // ---- life -------------------------------------------------------------------
 
 void LimitOpenTradeViewController::viewDidLoad() {
@@ -509,8 +505,7 @@ void LimitOpenTradeViewController::limitOpen() {
 
 void LimitOpenTradeViewController::textFieldDidBeginEditing(UITextField* textField) {
     if (picker_) picker_->dismiss();
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
+    OrderFieldsScreen::textFieldDidBeginEditing(textField);
 }
 
 void LimitOpenTradeViewController::textFieldDidEndEditing(UITextField* textField) {
@@ -519,13 +514,4 @@ void LimitOpenTradeViewController::textFieldDidEndEditing(UITextField* textField
     if (!orderPrice || textField != orderPrice->textField().get()) return;
     const auto price = orderkit::readNumber(textField->text());
     if (price && price->sign() > 0) limitPriceChange(static_cast<float>(price->toDouble()));
-}
-
-void LimitOpenTradeViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void LimitOpenTradeViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
 }

@@ -60,10 +60,6 @@ void MarketCloseSymbolViewController::viewDidDisappear(bool animated) {
     BaseViewController::viewDidDisappear(animated);
 }
 
-std::string MarketCloseSymbolViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
-
 double MarketCloseSymbolViewController::quantityOf(long side) const {
     if (!modHoldPosition_) return 0;
     return side == kBuys ? modHoldPosition_->quantityBuy : modHoldPosition_->quantitySell;
@@ -327,19 +323,4 @@ void MarketCloseSymbolViewController::marketClose() {
                               inputs.pointOffset, 0, "", std::move(ok), std::move(fail));
                       },
                       {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
-}
-
-void MarketCloseSymbolViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void MarketCloseSymbolViewController::keyboardControls(KAVKeyboardControls*, UIView* field,
-                                                       int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void MarketCloseSymbolViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
 }

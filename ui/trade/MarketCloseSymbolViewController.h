@@ -9,8 +9,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
 
 class sysDB;
@@ -25,9 +24,7 @@ class ViewMarketPricePosition;
 // with nothing left on either side the confirm button is disabled. Opened
 // from the net positions list inside its own navigation controller; a
 // successful close dismisses it.
-class MarketCloseSymbolViewController : public BaseViewController,
-                                        public platform::ui::UITextFieldDelegate,
-                                        public KAVKeyboardControlsDelegate {
+class MarketCloseSymbolViewController : public OrderFieldsScreen {
   public:
     static constexpr long kTagBack = 1000;
     static constexpr long kTagConfirm = 1004;
@@ -69,11 +66,6 @@ class MarketCloseSymbolViewController : public BaseViewController,
     };
     CloseInputs readInputs() const;
 
-    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
-
     const std::shared_ptr<MODHoldPosition>& holdPosition() const { return modHoldPosition_; }
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
     int lastSelect() const { return lastSelect_; }
@@ -82,12 +74,10 @@ class MarketCloseSymbolViewController : public BaseViewController,
     void makeView();
     void initListen();
     void removeListen();
-    std::string label(const std::string& caption) const;
     // The quantity of the side (0 buys, 1 sells) of the current record.
     double quantityOf(long side) const;
 
     std::shared_ptr<MODHoldPosition> modHoldPosition_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<sysDB> sysDB_;
     int lastSelect_ = -1;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;

@@ -44,10 +44,6 @@ void MarketCloseViewController::viewDidDisappear(bool animated) {
     BaseViewController::viewDidDisappear(animated);
 }
 
-std::string MarketCloseViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
-
 std::string MarketCloseViewController::priceText(double price) const {
     return sysDB::formatPrice(price, modSymbolInfo_ ? modSymbolInfo_->decimal : 0);
 }
@@ -287,18 +283,4 @@ void MarketCloseViewController::marketClose() {
                                                                std::move(ok), std::move(fail));
                       },
                       {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
-}
-
-void MarketCloseViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void MarketCloseViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void MarketCloseViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
 }

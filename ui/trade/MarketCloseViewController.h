@@ -10,8 +10,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
 
 class sysDB;
@@ -23,9 +22,7 @@ class ViewMarketPrice;
 // confirm button. The segment "修改单据" pushes the stop-loss / take-profit
 // change of the same ticket. Opened from the open tickets list inside its
 // own navigation controller; a successful close dismisses it.
-class MarketCloseViewController : public BaseViewController,
-                                  public platform::ui::UITextFieldDelegate,
-                                  public KAVKeyboardControlsDelegate {
+class MarketCloseViewController : public OrderFieldsScreen {
   public:
     static constexpr long kTagBack = 1000;
     static constexpr long kTagScroll = 4000;
@@ -63,11 +60,6 @@ class MarketCloseViewController : public BaseViewController,
     };
     CloseInputs readInputs() const;
 
-    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
-
     const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
 
@@ -75,11 +67,9 @@ class MarketCloseViewController : public BaseViewController,
     void makeView();
     void initListen();
     void removeListen();
-    std::string label(const std::string& caption) const;
     std::string priceText(double price) const;
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<sysDB> sysDB_;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     OrderFlow orderFlow_;

@@ -208,17 +208,3 @@ void ModifyHoldBillViewController::makeOrder() {
                       // Closes the navigation controller, and with it the close screen.
                       {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
 }
-
-void ModifyHoldBillViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void ModifyHoldBillViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void ModifyHoldBillViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
-}
