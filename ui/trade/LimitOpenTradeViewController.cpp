@@ -5,9 +5,7 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
-#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
@@ -157,8 +155,7 @@ void LimitOpenTradeViewController::makeView() {
     const CGFloat D = W - 2 * kavtheme::kOrderColumnInset;
     const CGFloat x = kavtheme::kOrderColumnInset;
     const CGFloat T = orderkit::barsHeight(*this);
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
+    orderkit::dressScreen(*this);
     const auto weak = weakSelf<LimitOpenTradeViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewPressed(sender);
@@ -177,9 +174,7 @@ void LimitOpenTradeViewController::makeView() {
     navigationItem().setTitleView(title);
     setTitle();
 
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::addBackButton(*this, kTagBack, pressed);
 
     // Side and quantity under their captions; neighbours overlap by a point,
     // so their borders make one line.

@@ -11,6 +11,7 @@
 #include "ui/services/BroadcastManager.h"
 #include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
+#include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
 class ViewMarketPricePosition;
@@ -31,10 +32,10 @@ class MarketCloseSymbolViewController : public OrderFieldsScreen {
     static constexpr long kTagSide = 3000;
     static constexpr long kTagSummary = 4000;
     static constexpr long kTagPricePanel = 5000;
-    static constexpr long kTagQuantityCaption = 1007;
-    static constexpr long kTagDeviationCaption = 1005;
-    static constexpr long kTagQuantity = 2003;
-    static constexpr long kTagDeviation = 2002;
+    static constexpr long kTagQuantityCaption = orderkit::kTagCloseQuantityCaption;
+    static constexpr long kTagDeviationCaption = orderkit::kTagCloseDeviationCaption;
+    static constexpr long kTagQuantity = orderkit::kTagCloseQuantity;
+    static constexpr long kTagDeviation = orderkit::kTagCloseDeviation;
     // The deviation the screen starts with, whatever the setting says.
     static constexpr const char* kDeviation = "5";
 
@@ -57,12 +58,10 @@ class MarketCloseSymbolViewController : public OrderFieldsScreen {
     void marketClose();
     void onReciveBroadcast(const MoMessage& message);
 
-    // What the quantity and deviation fields say, or why they cannot be sent.
-    struct CloseInputs {
-        double quantity = 0;
-        int32_t pointOffset = 0;
-        std::string bsCode;   // the closing order's side
-        std::string refusal;  // empty when the inputs can be sent
+    // What the quantity and deviation fields say, or why they cannot be
+    // sent, and the closing order's side.
+    struct CloseInputs : orderkit::CloseInputs {
+        std::string bsCode;
     };
     CloseInputs readInputs() const;
 

@@ -12,6 +12,7 @@
 #include "ui/services/BroadcastManager.h"
 #include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
+#include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
 class ViewMarketPrice;
@@ -28,10 +29,10 @@ class MarketCloseViewController : public OrderFieldsScreen {
     static constexpr long kTagScroll = 4000;
     static constexpr long kTagSegment = 3000;
     static constexpr long kTagPricePanel = 3004;
-    static constexpr long kTagQuantityCaption = 1007;
-    static constexpr long kTagDeviationCaption = 1005;
-    static constexpr long kTagQuantity = 2003;
-    static constexpr long kTagDeviation = 2002;
+    static constexpr long kTagQuantityCaption = orderkit::kTagCloseQuantityCaption;
+    static constexpr long kTagDeviationCaption = orderkit::kTagCloseDeviationCaption;
+    static constexpr long kTagQuantity = orderkit::kTagCloseQuantity;
+    static constexpr long kTagDeviation = orderkit::kTagCloseDeviation;
     static constexpr long kTagConfirm = 1004;
     static constexpr const char* kMemo = "Test";
 
@@ -53,12 +54,7 @@ class MarketCloseViewController : public OrderFieldsScreen {
     void marketClose();
 
     // What the quantity and deviation fields say, or why they cannot be sent.
-    struct CloseInputs {
-        double quantity = 0;
-        int32_t pointOffset = 0;
-        std::string refusal;  // empty when the inputs can be sent
-    };
-    CloseInputs readInputs() const;
+    orderkit::CloseInputs readInputs() const;
 
     const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }

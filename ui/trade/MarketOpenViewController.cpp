@@ -7,9 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/chart/KAVChartLoader.h"
@@ -202,8 +200,7 @@ std::shared_ptr<NumberInputView> MarketOpenViewController::makeInput(long tag, c
 
 void MarketOpenViewController::makeView() {
     UIView* root = view();
-    root->setBackgroundColor(kavtheme::screenBackground());
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+    orderkit::dressScreen(*this);
     const auto weak = weakSelf<MarketOpenViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewPressed(sender);
@@ -225,9 +222,7 @@ void MarketOpenViewController::makeView() {
     title->addTarget(pressed, UIControlEventTouchUpInside);
     navigationItem().setTitleView(title);
 
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::addBackButton(*this, kTagBack, pressed);
 
     // The order panel.
     auto panel = std::make_shared<UIView>();

@@ -2,8 +2,6 @@
 
 #include "Core/Model/MODLimitPrice.h"
 #include "Core/SDK/KAVBizSDK.h"
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVAlertView.h"
@@ -50,31 +48,15 @@ void ModifyHoldBillViewController::makeView() {
     const int decimal = modSymbolInfo_ ? modSymbolInfo_->decimal : 0;
 
     setTitle(std::string(kTitle) + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
-
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(weakSelf<ModifyHoldBillViewController>(),
-                    &ModifyHoldBillViewController::viewPressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::dressScreen(*this);
+    orderkit::addBackButton(*this, kTagBack,
+                            orderkit::tapsTo(*this, &ModifyHoldBillViewController::viewPressed));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
 
-    auto caption = orderkit::makeSectionCaption(CGRectMake(x, 15, w, 30), "单据信息");
-    container->addSubview(caption);
-    auto description = orderkit::makeTicketDescription(
-        CGRectMake(x, CGRectGetMaxY(caption->frame()) + 5, w, 70),
-        modHoldBill_ ? orderkit::ticketDescription(
-                           *modHoldBill_, sysDB::formatPrice(modHoldBill_->priceHold, decimal))
-                     : std::string());
-    container->addSubview(description);
-
-    auto panel = std::make_shared<ViewMarketPrice>(
-        CGRectMake(x, CGRectGetMaxY(description->frame()) + 15, w, 60), modHoldBill_,
-        modSymbolInfo_, sysdb());
-    panel->setTag(kTagPricePanel);
-    container->addSubview(panel);
+    auto panel = orderkit::addTicketSummary(*container, x, 15, w, modHoldBill_, modSymbolInfo_,
+                                            sysdb(), kTagPricePanel);
 
     auto makeInput = [&](const CGRect& frame, const std::string& title, long tag, double price) {
         auto input = std::make_shared<ViewLimitPriceInput>(frame, decimal, title, 2, w / 2 - 10);
@@ -188,23 +170,16 @@ void ModifyHoldBillViewController::modifyHoldBill() {
 
 void ModifyHoldBillViewController::makeOrder() {
     auto self = sharedSelf<ModifyHoldBillViewController>();
-    orderFlow_.submit(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
-                      [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-                          const Prices prices = self->readPrices();
-                          if (!prices.refusal.empty()) {
-                              fail("10004", prices.refusal);
-                              return;
-                          }
-                          if (!self->bizSDK()) {
-                              fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
-                              return;
-                          }
-                          const auto& bill = self->modHoldBill_;
-                          self->bizSDK()->modifyOrderWithSymbol(
-                              bill ? bill->symbolCode : std::string(), prices.stopLose,
-                              prices.takeProfit, bill ? bill->orderCode : std::string(), "",
-                              std::move(ok), std::move(fail));
-                      },
-                      // Closes the navigation controller, and with it the close screen.
-                      {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
+    orderFlow_.submit(
+        OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
+        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+            const Prices prices = self->readPrices();
+            if (orderkit::failsBeforeSending(prices.refusal, self->bizSDK().get(), fail)) return;
+            const auto& bill = self->modHoldBill_;
+            self->bizSDK()->modifyOrderWithSymbol(
+                bill ? bill->symbolCode : std::string(), prices.stopLose, prices.takeProfit,
+                bill ? bill->orderCode : std::string(), "", std::move(ok), std::move(fail));
+        },
+        // Closes the navigation controller, and with it the close screen.
+        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
 }
