@@ -134,20 +134,6 @@ std::shared_ptr<NumberInputView> LimitOpenTradeViewController::makeQuantityInput
     return input;
 }
 
-std::shared_ptr<ViewLimitPriceInput> LimitOpenTradeViewController::makePriceInput(
-    const CGRect& frame, const std::string& title, long tag, int style, CGFloat fieldWidth) {
-    auto input = std::make_shared<ViewLimitPriceInput>(
-        frame, modSymbolInfo_ ? modSymbolInfo_->decimal : 0, title, style, fieldWidth);
-    input->setTag(tag);
-    input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
-    auto& field = input->textField();
-    field->delegate = weakSelf<UITextFieldDelegate>();
-    field->clearButtonMode = UITextFieldViewMode::Never;
-    field->autocorrectionType = 1;  // no
-    field->keyboardType = UIKeyboardType::DecimalPad;
-    return input;
-}
-
 void LimitOpenTradeViewController::makeView() {
     UIView* v = view();
     const CGFloat W = v->bounds().size.width;
@@ -207,15 +193,15 @@ void LimitOpenTradeViewController::makeView() {
     v->addSubview(band);
 
     auto orderPrice = makePriceInput(CGRectMake(x, CGRectGetMaxY(band->frame()) + 5, D, 60),
-                                     "挂单价", kTagOrderPrice, 0, D / 2);
+                                     modSymbolInfo_.get(), "挂单价", kTagOrderPrice, 0, D / 2);
     orderPrice->limitPriceChangeDelegate = weakSelf<LimitPriceChangeDelegate>();
     v->addSubview(orderPrice);
     const CGFloat stopTop = CGRectGetMaxY(orderPrice->frame()) + 5;
-    auto takeProfit = makePriceInput(CGRectMake(x, stopTop, D / 2 - 10, 90), "止盈价",
-                                     kTagTakeProfit, 2, D / 2 - 10);
+    auto takeProfit = makePriceInput(CGRectMake(x, stopTop, D / 2 - 10, 90), modSymbolInfo_.get(),
+                                     "止盈价", kTagTakeProfit, 2, D / 2 - 10);
     v->addSubview(takeProfit);
-    auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90), "止损价",
-                                   kTagStopLose, 2, D / 2 - 10);
+    auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90),
+                                   modSymbolInfo_.get(), "止损价", kTagStopLose, 2, D / 2 - 10);
     v->addSubview(stopLose);
     resetOrderPrice();
 
@@ -359,14 +345,9 @@ void LimitOpenTradeViewController::didSelectRow(int row, int inComponent, const 
 }
 
 void LimitOpenTradeViewController::limitPriceChange(float price) {
-    if (!modSymbolInfo_ || !bizSDK()) return;
-    const auto bounds =
-        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, bsCode());
-    if (!bounds) return;
-    if (ViewLimitPriceInput* stopLose = priceInput(kTagStopLose))
-        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
-    if (ViewLimitPriceInput* takeProfit = priceInput(kTagTakeProfit))
-        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+    if (!modSymbolInfo_) return;
+    showLimitBounds(modSymbolInfo_->symbolCode, price, bsCode(), priceInput(kTagStopLose),
+                    priceInput(kTagTakeProfit));
 }
 
 // ---- buttons ------------------------------------------------------------------
@@ -451,19 +432,10 @@ LimitOpenTradeViewController::OrderInputs LimitOpenTradeViewController::readInpu
     inputs.orderPrice = price->toDouble();
 
     // An empty field means none (0); anything but a number is refused.
-    auto optional = [&inputs](ViewLimitPriceInput* input, const char* caption, double& out) {
-        const std::string& text = input->textField()->text();
-        if (orderkit::isBlank(text)) return true;
-        const auto number = orderkit::readNumber(text);
-        if (!number) {
-            inputs.refusal = std::string(caption) + "须为数字，不填表示不设";
-            return false;
-        }
-        out = number->toDouble();
-        return true;
-    };
-    if (optional(takeProfit, "止盈价", inputs.takeProfit))
-        optional(stopLose, "止损价", inputs.stopLose);
+    if (orderkit::readOptionalPrice(takeProfit->textField()->text(), "止盈价", inputs.takeProfit,
+                                    inputs.refusal))
+        orderkit::readOptionalPrice(stopLose->textField()->text(), "止损价", inputs.stopLose,
+                                    inputs.refusal);
     return inputs;
 }
 

@@ -136,10 +136,6 @@ class LimitOpenTradeViewController : public OrderFieldsScreen,
 
   private:
     std::shared_ptr<NumberInputView> makeQuantityInput(const platform::ui::CGRect& frame);
-    std::shared_ptr<ViewLimitPriceInput> makePriceInput(const platform::ui::CGRect& frame,
-                                                        const std::string& title, long tag,
-                                                        int style,
-                                                        platform::ui::CGFloat fieldWidth);
     void setTitle();
     // Everything that follows the symbol: band, decimals, quantity bounds.
     void showSymbol();

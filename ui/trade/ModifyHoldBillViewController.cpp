@@ -59,15 +59,8 @@ void ModifyHoldBillViewController::makeView() {
                                             sysdb(), kTagPricePanel);
 
     auto makeInput = [&](const CGRect& frame, const std::string& title, long tag, double price) {
-        auto input = std::make_shared<ViewLimitPriceInput>(frame, decimal, title, 2, w / 2 - 10);
-        input->setTag(tag);
-        input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
-        auto& field = input->textField();
-        field->delegate = weakSelf<UITextFieldDelegate>();
-        field->clearButtonMode = UITextFieldViewMode::Never;
-        field->autocorrectionType = 1;  // no
-        field->keyboardType = UIKeyboardType::DecimalPad;
-        if (!sysDB::isZero(price)) field->setText(sysDB::formatPrice(price, decimal));
+        auto input = makePriceInput(frame, modSymbolInfo_.get(), title, tag, 2, w / 2 - 10);
+        if (!sysDB::isZero(price)) input->textField()->setText(sysDB::formatPrice(price, decimal));
         container->addSubview(input);
         return input;
     };
@@ -92,14 +85,10 @@ void ModifyHoldBillViewController::makeView() {
 }
 
 void ModifyHoldBillViewController::limitPriceChange(float price) {
-    if (!modHoldBill_ || !modSymbolInfo_ || !bizSDK()) return;
-    const auto bounds =
-        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, modHoldBill_->bsCode);
-    if (!bounds) return;
-    if (auto stopLose = view()->viewWithTag<ViewLimitPriceInput>(kTagStopLose))
-        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
-    if (auto takeProfit = view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit))
-        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+    if (!modHoldBill_ || !modSymbolInfo_) return;
+    showLimitBounds(modSymbolInfo_->symbolCode, price, modHoldBill_->bsCode,
+                    view()->viewWithTag<ViewLimitPriceInput>(kTagStopLose).get(),
+                    view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit).get());
 }
 
 void ModifyHoldBillViewController::viewPressed(UIControl* sender) {
@@ -136,18 +125,8 @@ ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() 
     auto read = [&](long tag, const char* caption, double& out) {
         auto input = v->viewWithTag<ViewLimitPriceInput>(tag);
         if (!input || !input->textField()) return false;
-        const std::string& text = input->textField()->text();
-        if (orderkit::isBlank(text)) {
-            out = 0;
-            return true;
-        }
-        const auto number = orderkit::readNumber(text);
-        if (!number) {
-            prices.refusal = std::string(caption) + "须为数字，不填表示不设";
-            return false;
-        }
-        out = number->toDouble();
-        return true;
+        return orderkit::readOptionalPrice(input->textField()->text(), caption, out,
+                                           prices.refusal);
     };
     if (read(kTagTakeProfit, "止盈价", prices.takeProfit) &&
         read(kTagStopLose, "止损价", prices.stopLose))

@@ -65,6 +65,21 @@ void dressScreen(UIViewController& screen) {
     screen.view()->setBackgroundColor(kavtheme::screenBackground());
 }
 
+bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
+                       std::string& refusal) {
+    if (isBlank(text)) {
+        price = 0;
+        return true;
+    }
+    const auto number = readNumber(text);
+    if (!number) {
+        refusal = caption + "须为数字，不填表示不设";
+        return false;
+    }
+    price = number->toDouble();
+    return true;
+}
+
 std::shared_ptr<UIButton> addBackButton(UIViewController& screen, long tag,
                                         UIControl::Action pressed) {
     auto back = std::make_shared<UIButton>(CGRectMake(0, 0, 24, 24));

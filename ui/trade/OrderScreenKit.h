@@ -35,6 +35,11 @@ namespace orderkit {
 std::optional<platform::Decimal> readNumber(std::string_view text);
 // True for a text of blanks only.
 bool isBlank(std::string_view text);
+// A stop-loss or take-profit price as typed: an empty field means none (0),
+// anything but a number is refused, saying so under the caption. False,
+// with the refusal, when refused.
+bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
+                       std::string& refusal);
 
 // Taps sent to a method of the screen, which the control does not keep alive.
 template <typename Screen, typename Sender>
