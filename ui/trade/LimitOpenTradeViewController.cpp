@@ -11,7 +11,6 @@
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIImageTintColor.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -26,18 +25,9 @@ namespace {
 constexpr const char* kLimitCaption = "限价建仓";
 constexpr const char* kAlertTitle = "下单提示";
 constexpr const char* kAlertButton = "确定";
-const UIColor kTitleIconTint = UIColor::rgb255(20, 124, 255);
-constexpr CGFloat kStepButtonWidth = 30;
-
-// The direct subview of `parent` with the tag: the input widgets reuse the
-// screen's tags inside themselves (1000, 1005, 2000).
-template <typename T = UIView>
-T* childWithTag(const UIView* parent, long tag) {
-    if (!parent) return nullptr;
-    for (const auto& sub : parent->subviews())
-        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
-    return nullptr;
-}
+// The input widgets reuse the screen's tags inside themselves (1000, 1005,
+// 2000): its views are looked up among the view's direct subviews.
+using orderkit::childWithTag;
 
 }  // namespace
 
@@ -91,48 +81,11 @@ void LimitOpenTradeViewController::onReciveBroadcast(const MoMessage& message) {
 }
 
 std::vector<std::string> LimitOpenTradeViewController::getPickerSymbols() const {
-    std::vector<std::string> names;
-    if (!bizSDK()) return names;
-    for (const auto& symbol : bizSDK()->getSymbolsWith(-1))
-        names.push_back(symbol ? symbol->symbolName : std::string());
-    return names;
+    return bizSDK() ? orderkit::symbolNames(bizSDK()->getSymbolsWith(-1))
+                    : std::vector<std::string>();
 }
 
 // ---- the view ---------------------------------------------------------------
-
-std::shared_ptr<NumberInputView> LimitOpenTradeViewController::makeQuantityInput(
-    const CGRect& frame) {
-    const MODSymbolInfo* symbol = modSymbolInfo_.get();
-    auto input = std::make_shared<NumberInputView>(
-        frame, Decimal::fromInteger(1), std::nullopt,
-        Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
-        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0));
-    input->setTag(kTagQuantity);
-    input->setBackgroundColor(kavtheme::inputBackground());
-    input->layer().setBorderWidth(1);
-    input->layer().setBorderColor(kavtheme::accent());
-    const CGFloat w = frame.size.width;
-    const CGFloat h = frame.size.height;
-    input->textField()->setFrame(CGRectMake(kStepButtonWidth, 0, w - 2 * kStepButtonWidth, h));
-    std::weak_ptr<NumberInputView> weakInput = input;
-    for (const auto& [stepTag, title, x] :
-         {std::tuple{NumberInputView::kTagStepDown, "-", CGFloat(0)},
-          std::tuple{NumberInputView::kTagStepUp, "+", w - kStepButtonWidth}}) {
-        auto step = std::make_shared<UIButton>(CGRectMake(x, 0, kStepButtonWidth, h));
-        step->setTag(stepTag);
-        step->setTitle(title, UIControlStateNormal);
-        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
-        step->addTarget(
-            [weakInput](UIControl* sender, UIEvent*) {
-                if (auto in = weakInput.lock()) in->viewPressed(sender);
-            },
-            UIControlEventTouchUpInside);
-        input->addSubview(step);
-    }
-    input->delegate = weakSelf<NumberInputViewDelegate>();
-    return input;
-}
 
 void LimitOpenTradeViewController::makeView() {
     UIView* v = view();
@@ -148,16 +101,7 @@ void LimitOpenTradeViewController::makeView() {
     };
 
     // Title: the order kind and the symbol; a tap opens the picker.
-    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
-    title->setTag(kTagTitle);
-    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
-    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    const auto icon =
-        sysDB::scaleImage(UIImageTintColor::imageWithTintColor(kTitleIconTint, "nav_detail"), 0.8f);
-    title->setImage(icon, UIControlStateNormal);
-    title->setImage(icon, UIControlStateSelected);
-    title->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setTitleView(title);
+    orderkit::addPickerTitle(*this, kTagTitle, pressed);
     setTitle();
 
     orderkit::addBackButton(*this, kTagBack, pressed);
@@ -181,8 +125,12 @@ void LimitOpenTradeViewController::makeView() {
     side->layer().setBorderWidth(1);
     side->addTarget(pressed, UIControlEventTouchUpInside);
     v->addSubview(side);
-    auto quantity =
-        makeQuantityInput(CGRectMake(quantityCaption->frame().origin.x, rowTop, D / 2, 30));
+    const MODSymbolInfo* symbol = modSymbolInfo_.get();
+    auto quantity = orderkit::makeStepInput(
+        CGRectMake(quantityCaption->frame().origin.x, rowTop, D / 2, 30), kTagQuantity,
+        Decimal::fromInteger(1), Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
+        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0),
+        weakSelf<NumberInputViewDelegate>());
     v->addSubview(quantity);
 
     auto band = std::make_shared<ViewLimitPrice>(

@@ -135,7 +135,6 @@ class LimitOpenTradeViewController : public OrderFieldsScreen,
     platform::ui::UIButton* submitButton() const;
 
   private:
-    std::shared_ptr<NumberInputView> makeQuantityInput(const platform::ui::CGRect& frame);
     void setTitle();
     // Everything that follows the symbol: band, decimals, quantity bounds.
     void showSymbol();

@@ -13,6 +13,7 @@
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/NumberInputView.h"
 #include "ui/toolkit/UIImageTintColor.h"
 #include "ui/toolkit/UIKAVTextField.h"
 #include "ui/trade/ViewMarketPrice.h"
@@ -91,6 +92,78 @@ std::shared_ptr<UIButton> addBackButton(UIViewController& screen, long tag,
     back->addTarget(std::move(pressed), UIControlEventTouchUpInside);
     screen.navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
     return back;
+}
+
+std::shared_ptr<UIButton> addPickerTitle(UIViewController& screen, long tag,
+                                         UIControl::Action pressed) {
+    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
+    title->setTag(tag);
+    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
+    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    const auto icon = pickerCaret(0.8f);
+    title->setImage(icon, UIControlStateNormal);
+    title->setImage(icon, UIControlStateSelected);
+    title->addTarget(std::move(pressed), UIControlEventTouchUpInside);
+    screen.navigationItem().setTitleView(title);
+    return title;
+}
+
+UIImagePtr pickerCaret(float scale) {
+    return sysDB::scaleImage(
+        UIImageTintColor::imageWithTintColor(UIColor::rgb255(20, 124, 255), "nav_detail"), scale);
+}
+
+std::vector<std::string> symbolNames(const MODList<MODSymbolInfo>& symbols) {
+    std::vector<std::string> names;
+    names.reserve(symbols.size());
+    for (const auto& symbol : symbols)
+        names.push_back(symbol ? symbol->symbolName : std::string());
+    return names;
+}
+
+namespace {
+constexpr CGFloat kStepButtonWidth = 30;
+}  // namespace
+
+std::shared_ptr<NumberInputView> makeStepInput(const CGRect& frame, long tag,
+                                               const platform::Decimal& value,
+                                               const platform::Decimal& maxValue,
+                                               const platform::Decimal& minValue,
+                                               std::weak_ptr<NumberInputViewDelegate> delegate) {
+    auto input = std::make_shared<NumberInputView>(frame, value, std::nullopt, maxValue, minValue);
+    input->setTag(tag);
+    input->setBackgroundColor(kavtheme::inputBackground());
+    input->layer().setBorderWidth(1);
+    input->layer().setBorderColor(kavtheme::accent());
+    std::weak_ptr<NumberInputView> weakInput = input;
+    for (const auto& [stepTag, title] : {std::pair{NumberInputView::kTagStepDown, "-"},
+                                         std::pair{NumberInputView::kTagStepUp, "+"}}) {
+        auto step = std::make_shared<UIButton>();
+        step->setTag(stepTag);
+        step->setTitle(title, UIControlStateNormal);
+        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
+        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
+        step->addTarget(
+            [weakInput](UIControl* sender, UIEvent*) {
+                if (auto in = weakInput.lock()) in->viewPressed(sender);
+            },
+            UIControlEventTouchUpInside);
+        input->addSubview(step);
+    }
+    input->delegate = std::move(delegate);
+    placeStepInput(*input, frame);
+    return input;
+}
+
+void placeStepInput(NumberInputView& input, const CGRect& frame) {
+    const CGFloat w = frame.size.width;
+    const CGFloat h = frame.size.height;
+    input.setFrame(frame);
+    input.textField()->setFrame(CGRectMake(kStepButtonWidth, 0, w - 2 * kStepButtonWidth, h));
+    if (auto* down = childWithTag(&input, NumberInputView::kTagStepDown))
+        down->setFrame(CGRectMake(0, 0, kStepButtonWidth, h));
+    if (auto* up = childWithTag(&input, NumberInputView::kTagStepUp))
+        up->setFrame(CGRectMake(w - kStepButtonWidth, 0, kStepButtonWidth, h));
 }
 
 std::shared_ptr<UIButton> makeConfirmButton(const CGRect& frame, long tag) {

@@ -11,16 +11,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Core/KAVTypes.h"
+#include "Core/WSPushMessage.h"
 #include "platform/Decimal.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 
 class KAVBizSDK;
+class NumberInputView;
+class NumberInputViewDelegate;
 class ViewMarketPrice;
 class sysDB;
 struct MODHoldBill;
@@ -50,6 +55,17 @@ platform::ui::UIControl::Action tapsTo(Screen& screen, void (Screen::*method)(Se
     };
 }
 
+// The direct subview of `parent` with the tag. The input widgets and the
+// price button reuse small tags inside themselves, so a screen looks its
+// own views up among the direct subviews of their parent.
+template <typename T = platform::ui::UIView>
+T* childWithTag(const platform::ui::UIView* parent, long tag) {
+    if (!parent) return nullptr;
+    for (const auto& sub : parent->subviews())
+        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
+    return nullptr;
+}
+
 // The order screens' look: the black navigation bar over the dark ground.
 void dressScreen(platform::ui::UIViewController& screen);
 // The 24 x 24 back button of the order screens (the back icon in grey 160)
@@ -57,6 +73,28 @@ void dressScreen(platform::ui::UIViewController& screen);
 std::shared_ptr<platform::ui::UIButton> addBackButton(platform::ui::UIViewController& screen,
                                                       long tag,
                                                       platform::ui::UIControl::Action pressed);
+// The symbol picker's title button of the market and limit orders, 200 x
+// 30, white 18-point type beside the caret, as the screen's title view; its
+// taps go to `pressed`.
+std::shared_ptr<platform::ui::UIButton> addPickerTitle(platform::ui::UIViewController& screen,
+                                                       long tag,
+                                                       platform::ui::UIControl::Action pressed);
+// The blue caret of the buttons that open the symbol picker, at the scale.
+platform::ui::UIImagePtr pickerCaret(float scale);
+// The symbols' names in their order, for a picker column.
+std::vector<std::string> symbolNames(const MODList<MODSymbolInfo>& symbols);
+
+// A whole-number input of the order screens with "-" and "+" at its ends
+// (the input's own step tags, their taps sent to it), on the inputs' ground
+// in an accent frame, placed in `frame`.
+std::shared_ptr<NumberInputView> makeStepInput(const platform::ui::CGRect& frame, long tag,
+                                               const platform::Decimal& value,
+                                               const platform::Decimal& maxValue,
+                                               const platform::Decimal& minValue,
+                                               std::weak_ptr<NumberInputViewDelegate> delegate);
+// Puts it in `frame`: the field between the two 30-point buttons.
+void placeStepInput(NumberInputView& input, const platform::ui::CGRect& frame);
+
 // The green confirm button ("确认") along the bottom of an order screen.
 std::shared_ptr<platform::ui::UIButton> makeConfirmButton(const platform::ui::CGRect& frame,
                                                           long tag);
