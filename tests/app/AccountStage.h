@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -28,6 +26,7 @@
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/BaseNavigationController.h"
@@ -89,14 +88,7 @@ class AccountScreenTest : public ::testing::Test {
     void TearDown() override {
         window->endEditing(true);
         KAVProgressHUD::dismiss();
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
-            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
-                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
-                break;
-        }
+        kavtest::dismissAlerts(time);
         if (sdk()) sdk()->stopConnect();
         time.advance(1);
         window->setRootViewController(nullptr);
@@ -169,11 +161,7 @@ class AccountScreenTest : public ::testing::Test {
     UIImagePtr snapshot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
         auto image = UIDriver::renderImage(1);
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        if (dir && *dir) {
-            std::filesystem::create_directories(dir);
-            UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
-        }
+        kavtest::writeScreenshot(image, name);
         return image;
     }
     static Rgb pixel(const UIImagePtr& image, int x, int y) { return rgbOf(image->pixelAt(x, y)); }

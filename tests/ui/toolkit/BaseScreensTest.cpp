@@ -167,7 +167,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     const auto& first = sdk->symbolInfos().front();
     ASSERT_NE(UIDriver::viewWithText(first->symbolCode + "  " + first->symbolName), nullptr);
     auto shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-closed.png");
+    writeScreenshot(shot, "drawer-closed");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 30 / 255.0, 0.02);
 
     // A finger holds the board half way: the menu shows beside it.
@@ -176,7 +176,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     TouchInput::touchMove(1, {150, 300});
     EXPECT_EQ(root->centerContainerView()->frame().origin.x, 130);
     shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-half-open.png");
+    writeScreenshot(shot, "drawer-half-open");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 40 / 255.0, 0.02);
     EXPECT_NEAR(shot->pixelAt(200, 300).red, 30 / 255.0, 0.02);
     // Let go, slowly, short of half way: it closes.
@@ -192,7 +192,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     EXPECT_EQ(root->openSide(), DrawerSideLeft);
     EXPECT_TRUE(UIDriver::isVisible(UIDriver::viewWithText("行情报价")));
     shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-open.png");
+    writeScreenshot(shot, "drawer-open");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 40 / 255.0, 0.02);
     // The board's bar still takes taps: its user button cannot open the
     // other side; its menu button closes.

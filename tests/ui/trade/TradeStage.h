@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,10 +21,9 @@
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
-#include "ui/toolkit/KAVAlertViewStack.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 
 namespace tradetest {
@@ -67,15 +64,6 @@ class BusDelegate : public WSPushMessage {
         BroadcastManager::postMessage(message, action);
     }
 };
-
-// Writes the image under the name into $KAV_SCREENSHOTS when that names a
-// folder.
-inline void writeScreenshot(const UIImagePtr& image, const std::string& name) {
-    const char* dir = std::getenv("KAV_SCREENSHOTS");
-    if (!dir || !*dir || !image) return;
-    std::filesystem::create_directories(dir);
-    UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
-}
 
 // How near a pixel is to a colour given on the 0..255 scale.
 inline double colourDistance(const UIColor& pixel, int r, int g, int b) {
@@ -119,14 +107,7 @@ class LiveTradeTest : public ::testing::Test {
     }
     void TearDown() override {
         KAVProgressHUD::dismiss();
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
-            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
-                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
-                break;
-        }
+        kavtest::dismissAlerts(time);
         sdk->setDelegate({});
         sdk->stopConnect();
         time.advance(1);
@@ -148,7 +129,7 @@ class LiveTradeTest : public ::testing::Test {
     UIImagePtr shot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
         auto image = UIDriver::renderImage(1);
-        writeScreenshot(image, name);
+        kavtest::writeScreenshot(image, name);
         return image;
     }
 
