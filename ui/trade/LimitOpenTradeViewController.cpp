@@ -391,11 +391,7 @@ void LimitOpenTradeViewController::limitOpen() {
     keyboardControlsDonePressed(keyboardControls_.get());
     if (picker_) picker_->dismiss();
     const OrderInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle(kAlertTitle, inputs.refusal, std::string(kAlertButton),
-                                         nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert(kAlertTitle, inputs.refusal)) return;
     auto self = sharedSelf<LimitOpenTradeViewController>();
     const OrderTexts texts = OrderTexts::forAction(OrderAction::LimitOpen, sysdb().get());
     orderFlow_.confirm(texts, sysdb(), [self, texts] {

@@ -9,7 +9,6 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewMarketPricePosition.h"
@@ -236,10 +235,7 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
 void MarketCloseSymbolViewController::marketCloseOut() {
     keyboardControlsDonePressed(keyboardControls_.get());
     const CloseInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("交易提示", inputs.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseSymbolViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()), sysDB_,
                        [self] { self->marketClose(); });

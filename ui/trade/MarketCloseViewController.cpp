@@ -10,7 +10,6 @@
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/ModifyHoldBillViewController.h"
@@ -175,10 +174,7 @@ orderkit::CloseInputs MarketCloseViewController::readInputs() const {
 void MarketCloseViewController::marketCloseOut() {
     keyboardControlsDonePressed(keyboardControls_.get());
     const orderkit::CloseInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("交易提示", inputs.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()), sysDB_,
                        [self] { self->marketClose(); });

@@ -564,10 +564,7 @@ void MarketOpenViewController::marketOpenWithBuyOrSell(int buyOrSell) {
     }
     NumberInputView* quantity = quantityInput();
     const std::string refusal = quantityRefusal(quantity ? quantity->value() : Decimal(), *symbol);
-    if (!refusal.empty()) {
-        KAVAlertView::showAlertWithTitle(kAlertTitle, refusal, std::string(kAlertButton), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert(kAlertTitle, refusal)) return;
     auto self = sharedSelf<MarketOpenViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::MarketOpen, sysdb().get()), sysdb(),
                        [self, buyOrSell] { self->makeOrder(buyOrSell); });

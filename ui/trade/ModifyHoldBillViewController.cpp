@@ -4,7 +4,6 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewLimitPriceInput.h"
@@ -138,10 +137,7 @@ ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() 
 void ModifyHoldBillViewController::modifyHoldBill() {
     keyboardControlsDonePressed(keyboardControls_.get());
     const Prices prices = readPrices();
-    if (!prices.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("下单提示", prices.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert("下单提示", prices.refusal)) return;
     auto self = sharedSelf<ModifyHoldBillViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()), sysDB_,
                        [self] { self->makeOrder(); });

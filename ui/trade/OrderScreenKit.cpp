@@ -12,6 +12,7 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/NumberInputView.h"
 #include "ui/toolkit/UIImageTintColor.h"
@@ -312,6 +313,12 @@ CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField*
     inputs.pointOffset =
         static_cast<int32_t>(std::min<double>(std::trunc(deviation->toDouble()), INT32_MAX));
     return inputs;
+}
+
+bool refusedWithAlert(const std::string& title, const std::string& refusal) {
+    if (refusal.empty()) return false;
+    KAVAlertView::showAlertWithTitle(title, refusal, std::string("确定"), nullptr);
+    return true;
 }
 
 bool failsBeforeSending(const std::string& refusal, const KAVBizSDK* service,

@@ -152,6 +152,11 @@ CloseInputs readCloseInputs(const platform::ui::UITextField* quantity,
                             int64_t minTradeQuantity, const std::string& quantityCaption,
                             const std::string& deviationCaption, const std::string& nothingToClose);
 
+// The inputs as read before the confirmation: a refusal is shown in an
+// alert under `title` (its one button "确定") and stops the order there.
+// True when refused.
+bool refusedWithAlert(const std::string& title, const std::string& refusal);
+
 // The inputs read once more after the confirmation: when they cannot be
 // sent ("10004" with the refusal), or the screen has no trading service,
 // the order fails and nothing is sent. True when it failed.
