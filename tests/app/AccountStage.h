@@ -22,6 +22,7 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/ServiceTestSupport.h"
@@ -105,12 +106,7 @@ class AccountScreenTest : public ::testing::Test {
     // Starts the simulated dealer and logs the session in as 1001.
     void logIn(const std::string& user = "1001") {
         sim = std::make_unique<kavtest::DealerSim>();
-        bool ok = false;
-        kavtest::Reported failed;
-        sdk()->loginWithUserId(
-            user, "123456", "", {sim->realLoginUrl()}, [&] { ok = true; }, failed.failure());
-        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
-        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+        ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk(), *sim, user));
         sdk()->setDelegate(relay);
     }
 

@@ -6,6 +6,7 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/Label.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/ui/toolkit/DrawerStage.h"
@@ -126,15 +127,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     kavtest::VirtualTime time;
     kavtest::DealerSim sim;
     auto sdk = std::make_shared<KAVBizSDK>();
-    bool loggedIn = false;
-    std::string failure;
-    sdk->loginWithUserId(
-        "1001", "123456", "", {sim.realLoginUrl()}, [&] { loggedIn = true; },
-        [&](const std::string& code, const std::string& message) {
-            failure = code + " " + message;
-        });
-    ASSERT_TRUE(time.runUntil([&] { return loggedIn || !failure.empty(); }));
-    ASSERT_TRUE(loggedIn) << failure;
+    ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
     ASSERT_FALSE(sdk->symbolInfos().empty());
 
     kavtest::ScopedAppDelegate app;

@@ -18,6 +18,7 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/TestSupport.h"
@@ -92,15 +93,7 @@ class LiveTradeTest : public ::testing::Test {
     void SetUp() override {
         UIApplication::sharedApplication().resetForTesting();
         UIApplication::sharedApplication().setDelegate(app.delegate);
-        bool ok = false;
-        std::string failure;
-        sdk->loginWithUserId(
-            "1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
-            [&](const std::string& code, const std::string& message) {
-                failure = code + " " + message;
-            });
-        ASSERT_TRUE(time.runUntil([&] { return ok || !failure.empty(); }));
-        ASSERT_TRUE(ok) << failure;
+        ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
         sdk->setDelegate(bus);
         app.delegate->sdk = sdk;
         app.delegate->store = store;
