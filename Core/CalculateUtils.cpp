@@ -38,35 +38,20 @@ void fail(const CalculateUtils::FailBlock& onFail, long code) {
 
 }  // namespace
 
+bool CalculateUtils::isBuyCode(std::string_view bsCode) {
+    return isBuy(bsCode);
+}
+
 void CalculateUtils::dynProfitWithClosePrice(double closePrice, double openPrice, double holdPrice,
                                              double quantity, std::string_view bsCode, int32_t unit,
                                              double exchangeRate, std::string_view symbolType,
                                              const ProfitBlock& onSuccess,
                                              const FailBlock& onFail) {
-    const double side = isBuy(bsCode) ? 1.0 : -1.0;
-    const long long type = platform::leadingInteger(symbolType);
-    if (type == 3 && !(exchangeRate > kTiny)) return fail(onFail, kErrorRate);
-    if (type != 1 && type != 2 && type != 3) return fail(onFail, kErrorSymbolType);
-    for (const double price : {closePrice, openPrice, holdPrice})
-        if (!(std::fabs(price) <= kMaxPrice)) return fail(onFail, kErrorOutOfRange);
-    if (type == 2) {
-        // Profits of type 2 count in reciprocal prices; a zero price (a
-        // symbol without a quote yet) has none.
-        if (closePrice == 0 || openPrice == 0 || holdPrice == 0)
-            return fail(onFail, kErrorZeroPrice);
-        closePrice = 1.0 / closePrice;
-        openPrice = 1.0 / openPrice;
-        holdPrice = 1.0 / holdPrice;
-    }
-    const double u = static_cast<double>(unit);
-    // Adding 0.0 turns the -0 of a sell without quantity into 0.
-    const double total = quantity * (closePrice - openPrice) * side * u + 0.0;
-    const double hold = quantity * (closePrice - holdPrice) * side * u + 0.0;
-    const double converted = hold * exchangeRate;
-    // A quantity or a rate no account holds: no profit rather than an
-    // infinite one that every sum would carry.
-    if (!std::isfinite(total) || !std::isfinite(converted)) return fail(onFail, kErrorOutOfRange);
-    succeed(onSuccess, onFail, total, hold, converted);
+    Profits p;
+    const long error = dynProfit(closePrice, openPrice, holdPrice, quantity, isBuy(bsCode), unit,
+                                 exchangeRate, platform::leadingInteger(symbolType), p);
+    if (error != 0) return fail(onFail, error);
+    succeed(onSuccess, onFail, p.total, p.hold, p.converted);
 }
 
 void CalculateUtils::riskWithType(int32_t type, double netValue, double margin, double lockMargin,

@@ -9,6 +9,7 @@
 // they return. Their failures are errors of the domain "CalculateUtils"
 // with a code and no message.
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,6 +58,48 @@ class CalculateUtils {
                                         double quantity, std::string_view bsCode, int32_t unit,
                                         double exchangeRate, std::string_view symbolType,
                                         const ProfitBlock& onSuccess, const FailBlock& onFail);
+
+    // The same calculation without blocks, for the quote road that runs it
+    // for every ticket of a symbol: the symbol type already read as its
+    // integer, the side as buy or not. Fills the three values and returns 0,
+    // or returns the error code and leaves them.
+    struct Profits {
+        double total = 0;      // against the open price
+        double hold = 0;       // against the hold price
+        double converted = 0;  // hold times the rate
+    };
+    static long dynProfit(double closePrice, double openPrice, double holdPrice, double quantity,
+                          bool buy, int32_t unit, double exchangeRate, long long type,
+                          Profits& out) {
+        const double side = buy ? 1.0 : -1.0;
+        if (type == 3 && !(exchangeRate > kTinyRate)) return kErrorRate;
+        if (type != 1 && type != 2 && type != 3) return kErrorSymbolType;
+        if (!(std::fabs(closePrice) <= kMaxPrice) || !(std::fabs(openPrice) <= kMaxPrice) ||
+            !(std::fabs(holdPrice) <= kMaxPrice))
+            return kErrorOutOfRange;
+        if (type == 2) {
+            // Profits of type 2 count in reciprocal prices; a zero price (a
+            // symbol without a quote yet) has none.
+            if (closePrice == 0 || openPrice == 0 || holdPrice == 0) return kErrorZeroPrice;
+            closePrice = 1.0 / closePrice;
+            openPrice = 1.0 / openPrice;
+            holdPrice = 1.0 / holdPrice;
+        }
+        const double u = static_cast<double>(unit);
+        // Adding 0.0 turns the -0 of a sell without quantity into 0.
+        const double total = quantity * (closePrice - openPrice) * side * u + 0.0;
+        const double hold = quantity * (closePrice - holdPrice) * side * u + 0.0;
+        const double converted = hold * exchangeRate;
+        // A quantity or a rate no account holds: no profit rather than an
+        // infinite one that every sum would carry.
+        if (!std::isfinite(total) || !std::isfinite(converted)) return kErrorOutOfRange;
+        out = Profits{total, hold, converted};
+        return 0;
+    }
+    // Rates at or below this count as zero.
+    static constexpr double kTinyRate = 0.000001;
+    // "b" ignoring case.
+    static bool isBuyCode(std::string_view bsCode);
 
     // The risk ratio of type 1 to 8 from net value, margin, locked margin,
     // risk limit, close charge and net quantity.

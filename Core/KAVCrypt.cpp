@@ -72,11 +72,17 @@ std::string KAVCrypt::encrypt(std::string_view text) const {
 std::optional<std::string> KAVCrypt::decrypt(std::string_view base64) const {
     const auto cipher = platform::crypto::base64Decode(base64);
     if (!cipher || cipher->empty() || cipher->size() % kBlock != 0) return std::nullopt;
-    const auto plain = aes_.decrypt(*cipher);
+    auto plain = aes_.decrypt(*cipher);
     if (!plain) return std::nullopt;
-    auto text = unpad(*plain);
-    if (!text || !platform::isValidUtf8(*text)) return std::nullopt;
-    return text;
+    // The padding is checked as unpad checks it and cut off in place.
+    const size_t p = plain->empty() ? 0 : static_cast<unsigned char>(plain->back());
+    if (p < 1 || p > kBlock || p > plain->size()) return std::nullopt;
+    for (size_t i = plain->size() - p; i < plain->size(); ++i) {
+        if (static_cast<unsigned char>((*plain)[i]) != p) return std::nullopt;
+    }
+    plain->resize(plain->size() - p);
+    if (!platform::isValidUtf8(*plain)) return std::nullopt;
+    return plain;
 }
 
 std::string KAVCrypt::encrypt(std::string_view text, std::string_view key, std::string_view iv) {

@@ -73,6 +73,12 @@ const Json* firstObject(const Json& value) {
     return &value.front();
 }
 
+int32_t clampedOrder(int64_t order) {
+    return order > std::numeric_limits<int32_t>::max()   ? std::numeric_limits<int32_t>::max()
+           : order < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min()
+                                                         : static_cast<int32_t>(order);
+}
+
 // A received value of a text field: a string as it is, a number as its
 // text, anything else empty.
 std::string receivedText(const Json& object, std::string_view key) {
@@ -81,18 +87,44 @@ std::string receivedText(const Json& object, std::string_view key) {
     return platform::jsonText(value).value_or(std::string());
 }
 
+// A received value of a text field, read in place.
+std::string receivedText(platform::JsonView object, std::string_view key) {
+    const platform::JsonView value = object.member(key);
+    if (!value.isString() && !value.isNumber()) return std::string();
+    return value.text().value_or(std::string());
+}
+
 }  // namespace
 
+void KAVPackage::materialize() const {
+    if (!document_) return;
+    kavData_ = dataView_.isObject() ? dataView_.toJson() : Json::object();
+    document_.reset();
+}
+
+const Json& KAVPackage::kavData() const {
+    materialize();
+    return kavData_;
+}
+
+Json& KAVPackage::kavData() {
+    materialize();
+    return kavData_;
+}
+
 void KAVPackage::setKavData(Json data) {
+    document_.reset();
     kavData_ = data.is_object() ? std::move(data) : Json::object();
 }
 
 void KAVPackage::addValue(Json value, const std::string& key) {
+    materialize();
     if (!kavData_.is_object()) kavData_ = Json::object();
     kavData_[key] = std::move(value);
 }
 
 const Json* KAVPackage::getValue(std::string_view key) const {
+    materialize();
     return platform::jsonMember(kavData_, key);
 }
 
@@ -160,8 +192,31 @@ std::string KAVPackage::toJSON() {
 }
 
 bool KAVPackage::fromJSON(std::string_view text) {
+    // Room behind the text for the fast parser, which reads ahead.
+    strData_.reserve(text.size() + platform::JsonDocument::kPadding);
     strData_.assign(text);
     if (text.empty()) return false;
+    if (auto document = platform::JsonDocument::parse(strData_)) {
+        const platform::JsonView top = document->root();
+        if (top.isArray()) return false;
+        // A text that is JSON but no object reads as one without members.
+        event_ = receivedText(top, "event");
+        retCode_ = receivedText(top, "retCode");
+        message_ = receivedText(top, "message");
+        msgOrder_ = clampedOrder(top.member("msgOrder").integer());
+        encrypt_ = receivedText(top, "encrypt");
+        const platform::JsonView data = top.member("data");
+        if (data.isObject()) {
+            dataView_ = data;
+            document_ = std::move(document);
+        } else {
+            document_.reset();
+        }
+        kavData_ = Json::object();
+        return true;
+    }
+    // What the fast parser does not take, the tree parser decides: the same
+    // texts are refused, and the same values read, as always.
     auto parsed = platform::parseJson(text);
     if (parsed && parsed->is_array()) return false;
     static const Json kEmpty = Json::object();
@@ -170,11 +225,9 @@ bool KAVPackage::fromJSON(std::string_view text) {
     event_ = receivedText(top, "event");
     retCode_ = receivedText(top, "retCode");
     message_ = receivedText(top, "message");
-    const int64_t order = platform::jsonInteger(top, "msgOrder");
-    msgOrder_ = order > std::numeric_limits<int32_t>::max()   ? std::numeric_limits<int32_t>::max()
-                : order < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min()
-                                                              : static_cast<int32_t>(order);
+    msgOrder_ = clampedOrder(platform::jsonInteger(top, "msgOrder"));
     encrypt_ = receivedText(top, "encrypt");
+    document_.reset();
     // The parsed tree is ours: the data object is moved out, not copied.
     auto* data = const_cast<Json*>(platform::jsonMember(top, "data"));
     kavData_ = data && data->is_object() ? std::move(*data) : Json::object();

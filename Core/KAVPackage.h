@@ -6,10 +6,12 @@
 // received texts are parsed back into it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/Json.h"
+#include "platform/JsonDocument.h"
 
 class KAVPackage {
   public:
@@ -33,9 +35,17 @@ class KAVPackage {
     // array whose first element is an object of strings) and "parames" (the
     // same shape, one query condition per member). Parsed packages hold
     // whatever the server sent.
-    const platform::Json& kavData() const { return kavData_; }
-    platform::Json& kavData() { return kavData_; }
+    //
+    // A received package keeps its text as parsed and builds this tree only
+    // when it is first asked for: the quote road reads the few members it
+    // needs through dataView() instead.
+    const platform::Json& kavData() const;
+    platform::Json& kavData();
     void setKavData(platform::Json data);
+    // The received data object read in place; missing once the tree has
+    // been built (or for a package that was built, not received): the
+    // caller then reads kavData().
+    platform::JsonView dataView() const { return document_ ? dataView_ : platform::JsonView(); }
 
     // Stores the value under the key (value first, key second); a key
     // stored before keeps its place.
@@ -58,12 +68,18 @@ class KAVPackage {
     static std::string renderData(const platform::Json& data);
 
   private:
+    // Builds kavData_ from the parsed text, once.
+    void materialize() const;
+
     std::string event_;
     int32_t msgOrder_ = 0;
     std::string token_;
     std::string retCode_;
     std::string message_;
     std::string encrypt_ = "1";
-    platform::Json kavData_ = platform::Json::object();
+    mutable platform::Json kavData_ = platform::Json::object();
+    // The parsed text while kavData_ is not yet built from it.
+    mutable std::shared_ptr<const platform::JsonDocument> document_;
+    platform::JsonView dataView_;
     std::string strData_;
 };

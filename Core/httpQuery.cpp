@@ -37,6 +37,11 @@ void globalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// The transfer library (and the TLS library under it) is set up before main,
+// on the main thread: set up first by a worker thread (a logo download), it
+// leaves that thread's state behind for good.
+[[maybe_unused]] const bool gGlobalInitDone = (globalInit(), true);
+
 size_t collect(char* data, size_t size, size_t count, void* user) {
     auto* body = static_cast<std::string*>(user);
     const size_t length = size * count;

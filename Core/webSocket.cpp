@@ -235,11 +235,11 @@ void webSocket::pushMsgWith(const KAVPackage& package, SuccessBlock onSuccess,
     Pending entry{package, std::move(onSuccess), std::move(onFailure),
                   platform::Timer::schedule(static_cast<double>(timeOut_), false,
                                             guarded([this, order] { timeoutWith(order); }))};
-    pending_.insert_or_assign(stringf("key_%i", order), std::move(entry));
+    pending_.insert_or_assign(order, std::move(entry));
 }
 
 std::optional<webSocket::Pending> webSocket::popMsgWith(int32_t msgOrder) {
-    const auto it = pending_.find(stringf("key_%i", msgOrder));
+    const auto it = pending_.find(msgOrder);
     if (it == pending_.end()) return std::nullopt;
     std::optional<Pending> entry(std::move(it->second));
     pending_.erase(it);

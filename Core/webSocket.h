@@ -230,8 +230,8 @@ class webSocket : public KAVChannelConnection::Delegate,
     // was replaced is ignored.
     uint64_t generation_ = 0;
 
-    // Pending requests under "key_%i" of their message order.
-    std::unordered_map<std::string, Pending> pending_;
+    // Pending requests under their message order.
+    std::unordered_map<int32_t, Pending> pending_;
     // The latest requests that timed out: message order and event.
     static constexpr size_t kTimedOutRemembered = 64;
     std::deque<std::pair<int32_t, std::string>> timedOut_;

@@ -19,4 +19,16 @@ inline constexpr const char* kDefaultDealerService = "http://localhost:8080/deal
 // built-in default. Read afresh on every call.
 std::string dealerServiceBaseURL();
 
+// The same for the demo-registration and password-reset server of the
+// dealer "kavdemo": $KAV_REGISTER_SERVICE (the simulated dealer's "register"
+// line), else "registerService" of the resource, else the default.
+inline constexpr const char* kRegisterServiceVariable = "KAV_REGISTER_SERVICE";
+inline constexpr const char* kDefaultRegisterService = "http://localhost:30001";
+std::string registerServiceBaseURL();
+
+// The service hot-line shown and dialled by the registration form:
+// "serviceHotline" of the resource, else the default.
+inline constexpr const char* kDefaultServiceHotline = "400-800-0000";
+std::string serviceHotline();
+
 }  // namespace appconfig

@@ -2,6 +2,7 @@
 find_package(Threads REQUIRED)
 find_package(OpenSSL REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
+find_package(simdjson 3 REQUIRED)
 find_package(SQLite3 REQUIRED)
 find_package(CURL REQUIRED)
 find_package(PNG REQUIRED)

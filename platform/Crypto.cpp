@@ -19,75 +19,99 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr std::array<int8_t, 256> makeDecodeTable() {
-    std::array<int8_t, 256> table{};
+// Decoding tables, one per place in a group of four characters: each gives
+// the character's six bits already shifted to their place in the group's 24
+// bits, so a group is four loads and three ORs. A character outside the
+// alphabet (the padding included) sets bit 31, which no valid group has.
+constexpr uint32_t kInvalid = 0x80000000u;
+
+constexpr std::array<uint32_t, 256> makeDecodeTable(int shift) {
+    std::array<uint32_t, 256> table{};
     for (auto& v : table)
-        v = -1;
-    for (int i = 0; i < 64; ++i)
-        table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+        v = kInvalid;
+    for (uint32_t i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = i << shift;
     return table;
 }
-constexpr auto kDecode = makeDecodeTable();
+constexpr auto kDecode0 = makeDecodeTable(18);
+constexpr auto kDecode1 = makeDecodeTable(12);
+constexpr auto kDecode2 = makeDecodeTable(6);
+constexpr auto kDecode3 = makeDecodeTable(0);
+
+int sixBits(char c) {
+    const uint32_t v = kDecode3[static_cast<unsigned char>(c)];
+    return v == kInvalid ? -1 : static_cast<int>(v);
+}
 
 }  // namespace
 
 std::string base64Encode(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    size_t i = 0;
+    std::string out((bytes.size() + 2) / 3 * 4, '\0');
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    char* o = out.data();
+    size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
         const uint32_t v = (p[i] << 16) | (p[i + 1] << 8) | p[i + 2];
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += kAlphabet[v & 63];
+        o[0] = kAlphabet[(v >> 18) & 63];
+        o[1] = kAlphabet[(v >> 12) & 63];
+        o[2] = kAlphabet[(v >> 6) & 63];
+        o[3] = kAlphabet[v & 63];
+        o += 4;
     }
     const size_t rest = bytes.size() - i;
-    if (rest == 1) {
-        const uint32_t v = p[i] << 16;
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += "==";
-    } else if (rest == 2) {
-        const uint32_t v = (p[i] << 16) | (p[i + 1] << 8);
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += '=';
+    if (rest > 0) {
+        const uint32_t v = (p[i] << 16) | (rest == 2 ? p[i + 1] << 8 : 0);
+        o[0] = kAlphabet[(v >> 18) & 63];
+        o[1] = kAlphabet[(v >> 12) & 63];
+        o[2] = rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+        o[3] = '=';
     }
     return out;
 }
 
 std::optional<std::string> base64Decode(std::string_view text) {
     if (text.size() % 4 != 0) return std::nullopt;
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
-    for (size_t i = 0; i < text.size(); i += 4) {
-        const bool last = i + 4 == text.size();
-        int v[4];
-        int pad = 0;
-        for (int k = 0; k < 4; ++k) {
-            const char c = text[i + k];
-            if (c == '=') {
-                // Padding only in the last group, only at its end, at most two.
-                if (!last || k < 2) return std::nullopt;
-                ++pad;
-                v[k] = 0;
-                continue;
-            }
-            if (pad > 0) return std::nullopt;
-            v[k] = kDecode[static_cast<unsigned char>(c)];
-            if (v[k] < 0) return std::nullopt;
-        }
-        const uint32_t n = (v[0] << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
-        out += static_cast<char>((n >> 16) & 0xFF);
-        if (pad < 2) out += static_cast<char>((n >> 8) & 0xFF);
-        if (pad < 1) out += static_cast<char>(n & 0xFF);
-        // Bits that padding says are unused must be zero (canonical form).
-        if (pad == 1 && (v[2] & 0x3)) return std::nullopt;
-        if (pad == 2 && (v[1] & 0xF)) return std::nullopt;
+    if (text.empty()) return std::string();
+    std::string out(text.size() / 4 * 3, '\0');
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    auto* o = reinterpret_cast<unsigned char*>(out.data());
+    // Every group but the last: padding there is as invalid as any other
+    // character outside the alphabet.
+    const size_t whole = text.size() - 4;
+    uint32_t bad = 0;
+    for (size_t i = 0; i < whole; i += 4) {
+        const uint32_t n =
+            kDecode0[in[i]] | kDecode1[in[i + 1]] | kDecode2[in[i + 2]] | kDecode3[in[i + 3]];
+        bad |= n;
+        o[0] = static_cast<unsigned char>(n >> 16);
+        o[1] = static_cast<unsigned char>(n >> 8);
+        o[2] = static_cast<unsigned char>(n);
+        o += 3;
     }
+    if (bad & kInvalid) return std::nullopt;
+    // The last group: padding only at its end, at most two.
+    const char* last = text.data() + whole;
+    int v[4];
+    int pad = 0;
+    for (int k = 0; k < 4; ++k) {
+        if (last[k] == '=') {
+            if (k < 2) return std::nullopt;
+            ++pad;
+            v[k] = 0;
+            continue;
+        }
+        if (pad > 0) return std::nullopt;
+        v[k] = sixBits(last[k]);
+        if (v[k] < 0) return std::nullopt;
+    }
+    // Bits that padding says are unused must be zero (canonical form).
+    if (pad == 1 && (v[2] & 0x3)) return std::nullopt;
+    if (pad == 2 && (v[1] & 0xF)) return std::nullopt;
+    const uint32_t n = (v[0] << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
+    o[0] = static_cast<unsigned char>(n >> 16);
+    if (pad < 2) o[1] = static_cast<unsigned char>(n >> 8);
+    if (pad < 1) o[2] = static_cast<unsigned char>(n);
+    out.resize(out.size() - static_cast<size_t>(pad));
     return out;
 }
 

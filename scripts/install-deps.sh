@@ -14,6 +14,7 @@ PACKAGES=(
   libbenchmark-dev
   libssl-dev
   nlohmann-json3-dev
+  libsimdjson-dev
   libsqlite3-dev
   libcurl4-openssl-dev
   libboost-dev

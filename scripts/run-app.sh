@@ -55,6 +55,7 @@ fi
 # Every run starts from an empty dealer store: the dealers' addresses change
 # with the simulator's ports.
 export KAV_DEALER_SERVICE="$(awk '$1 == "dealer" { print $2 }' "$work/addresses")"
+export KAV_REGISTER_SERVICE="$(awk '$1 == "register" { print $2 }' "$work/addresses")"
 export KAV_DATA_DIR="$work/data"
 login="$(awk '$1 == "login" { print $2 }' "$work/addresses")"
 echo "run-app: simulated dealer ready (login $login, dealers $KAV_DEALER_SERVICE);" \

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Core/Biz/BizDealer.h"
@@ -29,6 +30,9 @@
 #include "Core/WSPushMessage.h"
 #include "Core/webSocket.h"
 #include "platform/RunLoop.h"
+
+// A quote of a quote push as the service object reads it.
+struct KAVQuoteFields;
 
 class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
   public:
@@ -316,7 +320,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void updateAccountInfo(const std::shared_ptr<MODUserAccount>& account);
     // Re-prices the cached tickets of the symbol and re-sums its position and
     // its account; the re-priced tickets.
-    MODList<MODHoldBill> checkHoldBillsWith(const std::string& symbolCode);
+    // Applies one quote read from a quote push to its cached symbol and
+    // re-prices what depends on it.
+    void applyQuote(const KAVQuoteFields& quote);
+    const MODList<MODHoldBill>& checkHoldBillsWith(const std::string& symbolCode);
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
@@ -398,7 +405,7 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     MODList<MODSymbolInfo> symbolInfos_;
     // Symbols by code, and apart from them by id, so that no code can stand
     // in for an id.
-    std::map<std::string, std::shared_ptr<MODSymbolInfo>> dict_symbolInfos;
+    std::map<std::string, std::shared_ptr<MODSymbolInfo>, std::less<>> dict_symbolInfos;
     std::map<int32_t, std::shared_ptr<MODSymbolInfo>> dict_symbolIds;
     // Rates under "<base>_<counter>"; a pair not cached counts as 1.0.
     std::map<std::string, std::shared_ptr<MODCERInfo>> exchangeRate;
@@ -407,6 +414,43 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     std::map<std::string, std::shared_ptr<MODLimitBill>> limitBills;
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
+
+    // The open tickets and pending orders of each symbol, in the order of
+    // their caches, so that a quote re-prices only its own symbol's records
+    // and reports them without copying the list. Made again from the caches
+    // after the service object changes them (a query, a push, a close).
+    // What the re-pricing reads of a ticket, side by side for the quote
+    // loop; every change the service object makes to a ticket marks the
+    // index for making again.
+    struct TicketInputs {
+        double priceOpen = 0;
+        double priceHold = 0;
+        double quantity = 0;
+        uint32_t slot = 0;        // the ticket's account in `profits`
+        bool marksAtBid = false;  // "b": closed at the bid
+        bool buys = false;        // "b" or "B" for the profit's sign
+        char side = 0;            // 'b' or 's' for the position's sums, else 0
+    };
+    struct SymbolTickets {
+        MODList<MODHoldBill> tickets;
+        std::vector<TicketInputs> inputs;
+        // The floating profit of these tickets per account.
+        std::vector<std::pair<int32_t, double>> profits;
+    };
+    std::unordered_map<std::string, SymbolTickets> ticketsBySymbol_;
+    // Per account, the per-symbol sums its floating profit is made of, in
+    // the order their symbols first appear in the ticket cache.
+    std::unordered_map<int32_t, std::vector<const double*>> accountProfits_;
+    bool ticketIndexStale_ = true;
+    std::unordered_map<std::string, MODList<MODLimitBill>> ordersBySymbol_;
+    bool orderIndexStale_ = true;
+    void ticketsChanged() { ticketIndexStale_ = true; }
+    void ordersChanged() { orderIndexStale_ = true; }
+    void indexTickets();
+    void indexOrders();
+    // The account's floating profit: the sum of its tickets' converted
+    // profits as they were last priced.
+    double floatingProfitOf(int32_t accId) const;
 
     // --- Trading records and orders ---
     // Completes the order from the symbol and sends it on the trading channel.

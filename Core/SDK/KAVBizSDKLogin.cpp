@@ -215,9 +215,10 @@ void KAVBizSDK::loginMSGProxy() {
 void KAVBizSDK::loginHisQuotedProxy() {
     if (hisQuoted_.empty()) {
         // Without history the charts cannot work: the login fails rather
-        // than leaving its caller waiting.
+        // than leaving its caller waiting. The login reply is at fault, not
+        // the history stage, which never began: the message has no stage tag.
         Funs::log(kNoHistoryAddress);
-        loginFailure("1", std::string("HS-") + kNoHistoryAddress);
+        loginFailure("1", kNoHistoryAddress);
         return;
     }
     auto channel = createWSWithKey(kWSHisQuoted, 1, timeOut_);

@@ -332,6 +332,7 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
                 return;
             }
             fileRecord(limitBills, order.orderCode, order, quantity && !(*quantity > 0));
+            ordersChanged();
         },
         [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
 }

@@ -27,20 +27,91 @@ void recomputeAccount(MODUserAccount& a) {
     BizUserAccount::assessRisk(a);
 }
 
-// The quote's number under the key, when it has one.
-bool quoteValue(const Json& quote, std::string_view key, double& into) {
-    const Json* value = platform::jsonMember(quote, key);
-    if (!value) return false;
-    into = platform::jsonDouble(value);
-    return true;
+}  // namespace
+
+// What a quote says about its symbol; a value counts when it is there and
+// not null (a key given twice counts as its later value).
+struct KAVQuoteFields {
+    std::string_view code;
+    std::string codeScratch;
+    bool hasCurrent = false;
+    double current = 0;
+    bool hasExtreme[4] = {};
+    double extreme[4] = {};
+    bool hasLastTime = false;
+    std::string lastTime;
+
+    void reset() {
+        code = {};
+        hasCurrent = hasLastTime = false;
+        for (bool& b : hasExtreme)
+            b = false;
+    }
+};
+
+namespace {
+
+// The four extremes, in the order of KAVQuoteFields::extreme.
+constexpr std::pair<const char*, double MODSymbolInfo::*> kExtremes[] = {
+    {"priceHighest", &MODSymbolInfo::priceHighest},
+    {"priceLowest", &MODSymbolInfo::priceLowest},
+    {"dailyHight", &MODSymbolInfo::dailyHighest},
+    {"dailyLow", &MODSymbolInfo::dailyLowest},
+};
+
+// A received quote, read in place in one pass over its members.
+void readQuote(platform::JsonView quote, KAVQuoteFields& q) {
+    q.reset();
+    q.codeScratch.clear();
+    quote.forEachMember([&q](std::string_view key, platform::JsonView value) {
+        const bool present = static_cast<bool>(value);
+        if (key == "symbolCode") {
+            if (value.isString()) {
+                q.code = value.string();
+            } else {
+                if (!present || !value.textInto(q.codeScratch)) q.codeScratch.clear();
+                q.code = q.codeScratch;
+            }
+        } else if (key == "priceCurrent") {
+            q.hasCurrent = present;
+            if (present) q.current = value.number();
+        } else if (key == "lastTime") {
+            q.hasLastTime = present && value.textInto(q.lastTime);
+        } else {
+            for (size_t i = 0; i < std::size(kExtremes); ++i) {
+                if (key != kExtremes[i].first) continue;
+                q.hasExtreme[i] = present;
+                if (present) q.extreme[i] = value.number();
+                break;
+            }
+        }
+    });
 }
 
-// The symbol code of a quote, without a copy when it is a text.
-const std::string* quoteCode(const Json& quote, std::string& scratch) {
-    const Json* value = platform::jsonMember(quote, "symbolCode");
-    if (value && value->is_string()) return &value->get_ref<const std::string&>();
-    scratch = platform::jsonText(value).value_or(std::string());
-    return &scratch;
+// A quote of a package that was built (compressed quote lines), read from its tree.
+void readQuote(const Json& quote, KAVQuoteFields& q) {
+    q.reset();
+    const Json* code = platform::jsonMember(quote, "symbolCode");
+    if (code && code->is_string()) {
+        q.code = code->get_ref<const std::string&>();
+    } else {
+        q.codeScratch = platform::jsonText(code).value_or(std::string());
+        q.code = q.codeScratch;
+    }
+    if (const Json* v = platform::jsonMember(quote, "priceCurrent")) {
+        q.hasCurrent = true;
+        q.current = platform::jsonDouble(v);
+    }
+    for (size_t i = 0; i < std::size(kExtremes); ++i) {
+        if (const Json* v = platform::jsonMember(quote, kExtremes[i].first)) {
+            q.hasExtreme[i] = true;
+            q.extreme[i] = platform::jsonDouble(v);
+        }
+    }
+    if (auto lastTime = platform::jsonText(quote, "lastTime")) {
+        q.hasLastTime = true;
+        q.lastTime = std::move(*lastTime);
+    }
 }
 
 }  // namespace
@@ -48,58 +119,67 @@ const std::string* quoteCode(const Json& quote, std::string& scratch) {
 void KAVBizSDK::onQuoted(const KAVPackage& package) {
     // Quotes change the caches only while someone listens, and only good ones.
     if (!pushGate(package)) return;
+    KAVQuoteFields q;
+    // A received package is read in place; a built one from its tree.
+    if (const platform::JsonView data = package.dataView()) {
+        data.member("children").forEachElement([&](platform::JsonView child) {
+            readQuote(child, q);
+            applyQuote(q);
+        });
+        return;
+    }
     const Json* children = package.getValue("children");
     if (!children || !children->is_array()) return;
-    std::string scratch;
     for (const Json& child : *children) {
-        const auto it = dict_symbolInfos.find(*quoteCode(child, scratch));
-        if (it == dict_symbolInfos.end()) continue;
-        const std::shared_ptr<MODSymbolInfo> symbol = it->second;
-        // Every price below is made from this one: without a usable one the
-        // quote says nothing about the symbol. Nor does one so far beyond any
-        // market that the prices or the profits made from it overflow.
-        double current = 0;
-        if (!quoteValue(child, "priceCurrent", current) || !usablePrice(current)) {
-            Funs::log("无效的行情已跳过：" + symbol->symbolCode);
-            continue;
-        }
-        // Ask and bid are the symbol's own distances from the current price, in points.
-        const double f = std::trunc(std::pow(10.0, std::clamp(symbol->decimal, 0, 9)));
-        const double points = current * f;
-        const double ask = (symbol->pointAsk + points) / f;
-        const double bid = (points - symbol->pointBid) / f;
-        if (!std::isfinite(ask) || !std::isfinite(bid)) {
-            Funs::log("无效的行情已跳过：" + symbol->symbolCode);
-            continue;
-        }
-        // The move of the ask in points, before the ask is replaced; rounded
-        // as the distance of a pending order is, so that one point reads as
-        // one whatever the binary form of the two prices.
-        const double move = std::round(ask * f - f * symbol->ask);
-        symbol->upOrDown = std::isfinite(move)
-                               ? static_cast<int32_t>(std::clamp(
-                                     move, static_cast<double>(std::numeric_limits<int32_t>::min()),
-                                     static_cast<double>(std::numeric_limits<int32_t>::max())))
-                               : 0;
-        symbol->ask = ask;
-        symbol->bid = bid;
-        symbol->priceCurrent = current;
-        // Only what the quote carries, and can be priced with, replaces what
-        // the symbol knows.
-        for (const auto& [key, field] : {std::pair{"priceHighest", &MODSymbolInfo::priceHighest},
-                                         std::pair{"priceLowest", &MODSymbolInfo::priceLowest},
-                                         std::pair{"dailyHight", &MODSymbolInfo::dailyHighest},
-                                         std::pair{"dailyLow", &MODSymbolInfo::dailyLowest}}) {
-            double value = 0;
-            if (quoteValue(child, key, value) && usablePrice(value)) symbol.get()->*field = value;
-        }
-        if (auto lastTime = platform::jsonText(child, "lastTime"))
-            symbol->lastTime = std::move(*lastTime);
-
-        updateSymbolInfo(symbol);
-        updateHoldBill(*symbol);
-        updateLimitBill(*symbol);
+        readQuote(child, q);
+        applyQuote(q);
     }
+}
+
+void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
+    const auto it = dict_symbolInfos.find(q.code);
+    if (it == dict_symbolInfos.end()) return;
+    const std::shared_ptr<MODSymbolInfo> symbol = it->second;
+    // Every price below is made from this one: without a usable one the
+    // quote says nothing about the symbol. Nor does one so far beyond any
+    // market that the prices or the profits made from it overflow.
+    const double current = q.current;
+    if (!q.hasCurrent || !usablePrice(current)) {
+        Funs::log("无效的行情已跳过：" + symbol->symbolCode);
+        return;
+    }
+    // Ask and bid are the symbol's own distances from the current price, in points.
+    const double f = std::trunc(std::pow(10.0, std::clamp(symbol->decimal, 0, 9)));
+    const double points = current * f;
+    const double ask = (symbol->pointAsk + points) / f;
+    const double bid = (points - symbol->pointBid) / f;
+    if (!std::isfinite(ask) || !std::isfinite(bid)) {
+        Funs::log("无效的行情已跳过：" + symbol->symbolCode);
+        return;
+    }
+    // The move of the ask in points, before the ask is replaced; rounded
+    // as the distance of a pending order is, so that one point reads as
+    // one whatever the binary form of the two prices.
+    const double move = std::round(ask * f - f * symbol->ask);
+    symbol->upOrDown = std::isfinite(move)
+                           ? static_cast<int32_t>(std::clamp(
+                                 move, static_cast<double>(std::numeric_limits<int32_t>::min()),
+                                 static_cast<double>(std::numeric_limits<int32_t>::max())))
+                           : 0;
+    symbol->ask = ask;
+    symbol->bid = bid;
+    symbol->priceCurrent = current;
+    // Only what the quote carries, and can be priced with, replaces what
+    // the symbol knows.
+    for (size_t i = 0; i < std::size(kExtremes); ++i) {
+        if (q.hasExtreme[i] && usablePrice(q.extreme[i]))
+            symbol.get()->*kExtremes[i].second = q.extreme[i];
+    }
+    if (q.hasLastTime) symbol->lastTime = q.lastTime;
+
+    updateSymbolInfo(symbol);
+    updateHoldBill(*symbol);
+    updateLimitBill(*symbol);
 }
 
 void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
@@ -108,7 +188,58 @@ void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
                    [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
 }
 
-MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode) {
+void KAVBizSDK::indexTickets() {
+    if (!ticketIndexStale_) return;
+    ticketIndexStale_ = false;
+    ticketsBySymbol_.clear();
+    accountProfits_.clear();
+    std::vector<SymbolTickets*> order;  // symbols as they first appear
+    for (const auto& [orderCode, ticket] : holdBills) {
+        auto [it, added] = ticketsBySymbol_.try_emplace(ticket->symbolCode);
+        SymbolTickets& group = it->second;
+        if (added) order.push_back(&group);
+        uint32_t slot = 0;
+        while (slot < group.profits.size() && group.profits[slot].first != ticket->accId)
+            ++slot;
+        if (slot == group.profits.size()) group.profits.emplace_back(ticket->accId, 0.0);
+        group.profits[slot].second += ticket->dynProfitPrice;
+        group.tickets.push_back(ticket);
+        TicketInputs in;
+        in.priceOpen = ticket->priceOpen;
+        in.priceHold = ticket->priceHold;
+        in.quantity = static_cast<double>(ticket->quantityHold);
+        in.slot = slot;
+        in.marksAtBid = ticket->bsCode == "b";
+        in.buys = CalculateUtils::isBuyCode(ticket->bsCode);
+        in.side = ticket->bsCode == "b" ? 'b' : (ticket->bsCode == "s" ? 's' : 0);
+        group.inputs.push_back(in);
+    }
+    // The sums stay where they are until the next rebuild: each account
+    // points at its own.
+    for (SymbolTickets* group : order)
+        for (auto& [accId, sum] : group->profits)
+            accountProfits_[accId].push_back(&sum);
+}
+
+void KAVBizSDK::indexOrders() {
+    if (!orderIndexStale_) return;
+    orderIndexStale_ = false;
+    ordersBySymbol_.clear();
+    for (const auto& [orderCode, order] : limitBills)
+        ordersBySymbol_[order->symbolCode].push_back(order);
+}
+
+double KAVBizSDK::floatingProfitOf(int32_t accId) const {
+    double profit = 0;
+    if (const auto it = accountProfits_.find(accId); it != accountProfits_.end())
+        for (const double* sum : it->second)
+            profit += *sum;
+    return profit;
+}
+
+const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode) {
+    static const MODList<MODHoldBill> kNone;
+    indexTickets();
     const auto symbolIt = dict_symbolInfos.find(symbolCode);
     const MODSymbolInfo* symbol =
         symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
@@ -116,7 +247,6 @@ MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode
     const auto positionIt = holdPosition.find(symbolCode);
     MODHoldPosition* position =
         positionIt == holdPosition.end() ? nullptr : positionIt->second.get();
-    if (account) account->profitDyn = 0;
     if (position) {
         position->dpBuy = position->dpSell = 0;
         position->dppBuy = position->dppSell = 0;
@@ -125,36 +255,67 @@ MODList<MODHoldBill> KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode
             position->bid = symbol->bid;
         }
     }
-    // One rate for every ticket of the symbol, held to float precision.
-    const double rate = symbol ? static_cast<double>(static_cast<float>(getExchangeRateWith(
-                                     symbol->symbolCurrency, symbol->accCurrency)))
-                               : 1.0;
 
-    MODList<MODHoldBill> tickets;
-    for (const auto& [orderCode, ticket] : holdBills) {
-        if (ticket->symbolCode == symbolCode) {
+    const auto groupIt = ticketsBySymbol_.find(symbolCode);
+    if (groupIt != ticketsBySymbol_.end()) {
+        SymbolTickets& group = groupIt->second;
+        // One rate for every ticket of the symbol, held to float precision;
+        // the symbol's unit and type read once.
+        const double rate = symbol ? static_cast<double>(static_cast<float>(getExchangeRateWith(
+                                         symbol->symbolCurrency, symbol->accCurrency)))
+                                   : 1.0;
+        const int32_t unit = symbol ? symbol->unit : 0;
+        const long long type = symbol ? platform::leadingInteger(symbol->symbolType) : 0;
+        for (auto& [accId, sum] : group.profits)
+            sum = 0;
+        const double bid = symbol ? symbol->bid : 0.0;
+        const double ask = symbol ? symbol->ask : 0.0;
+        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        const size_t count = group.tickets.size();
+        for (size_t i = 0; i < count; ++i) {
+            // The tickets live apart from each other: ask for the ones ahead
+            // while this one is worked out.
+            if (i + 8 < count) __builtin_prefetch(&group.tickets[i + 8]->markPrice, 1);
+            const TicketInputs& in = group.inputs[i];
+            MODHoldBill& ticket = *group.tickets[i];
             // Closing a buy sells at the bid; closing a sell buys at the ask.
-            ticket->markPrice = symbol ? (ticket->bsCode == "b" ? symbol->bid : symbol->ask) : 0.0;
-            BizHoldBill::applyDynProfit(*ticket, symbol, rate);
-            tickets.push_back(ticket);
-            if (position && ticket->bsCode == "b") {
-                position->dpBuy += ticket->dynProfit;
-                position->dppBuy += ticket->dynProfitPrice;
-            } else if (position && ticket->bsCode == "s") {
-                position->dpSell += ticket->dynProfit;
-                position->dppSell += ticket->dynProfitPrice;
+            const double mark = in.marksAtBid ? bid : ask;
+            ticket.markPrice = mark;
+            CalculateUtils::Profits p;
+            double hold = 0, converted = 0;
+            if (CalculateUtils::dynProfit(mark, in.priceOpen, in.priceHold, in.quantity, in.buys,
+                                          unit, rate, type, p) == 0) {
+                ticket.dynProfitTotal = p.total;
+                hold = p.hold;
+                converted = p.converted;
             }
+            ticket.dynProfit = hold;
+            ticket.dynProfitPrice = converted;
+            if (in.side == 'b') {
+                dpBuy += hold;
+                dppBuy += converted;
+            } else if (in.side == 's') {
+                dpSell += hold;
+                dppSell += converted;
+            }
+            // The account counts in its own currency.
+            group.profits[in.slot].second += converted;
         }
-        // The account counts in its own currency: every ticket of it, at its
-        // last re-pricing.
-        if (account && ticket->accId == account->accId)
-            account->profitDyn += ticket->dynProfitPrice;
+        if (position) {
+            position->dpBuy = dpBuy;
+            position->dppBuy = dppBuy;
+            position->dpSell = dpSell;
+            position->dppSell = dppSell;
+        }
     }
-    return tickets;
+    // Every ticket of the account at its last re-pricing: this symbol's sum
+    // is new, the others' are as their own quotes left them.
+    if (account) account->profitDyn = floatingProfitOf(account->accId);
+    return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
 void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol) {
-    const MODList<MODHoldBill> tickets = checkHoldBillsWith(symbol.symbolCode);
+    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode);
     const auto account = getAccountWith(symbol.accId);
     if (tickets.empty()) {
         // Nothing of this symbol to report, but the account's floating
@@ -187,14 +348,15 @@ void KAVBizSDK::updateAccountInfo(const std::shared_ptr<MODUserAccount>& account
 }
 
 void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
-    MODList<MODLimitBill> orders;
-    for (const auto& [orderCode, order] : limitBills) {
-        if (order->symbolCode != symbol.symbolCode) continue;
+    indexOrders();
+    const auto it = ordersBySymbol_.find(symbol.symbolCode);
+    if (it == ordersBySymbol_.end()) return;
+    const MODList<MODLimitBill>& orders = it->second;
+    for (const auto& order : orders) {
         order->markPrice = order->bsCode == "b" ? symbol.bid : symbol.ask;
         // The distance to the market moves with the market.
         order->rangePoint =
             Funs::getPointWithPrice1(order->markPrice, order->orderPrice, symbol.decimal);
-        orders.push_back(order);
     }
     if (orders.empty()) return;
     notifyDelegate(delegate(), "onLimitBillChange", kWSPushSilent,
@@ -203,11 +365,9 @@ void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
 
 void KAVBizSDK::holdBillsChanged(int32_t accId) {
     const auto account = getAccountWith(accId);
+    ticketsChanged();
     if (!account) return;
-    double profit = 0;
-    for (const auto& [orderCode, ticket] : holdBills) {
-        if (ticket->accId == accId) profit += ticket->dynProfitPrice;
-    }
-    account->profitDyn = profit;
+    indexTickets();
+    account->profitDyn = floatingProfitOf(accId);
     recomputeAccount(*account);
 }

@@ -1,5 +1,6 @@
 // The service object's symbol, account and exchange-rate caches: the
 // queries that fill them and their getters.
+#include <charconv>
 #include <set>
 
 #include "Core/Biz/BizCERInfo.h"
@@ -62,7 +63,10 @@ MODList<MODSymbolInfo> KAVBizSDK::getSymbolsWith(int32_t accId) const {
 // ---- accounts --------------------------------------------------------------
 
 std::string KAVBizSDK::accountKey(int32_t accId) {
-    return platform::stringf("acc_%i", accId);
+    // Looked up for every quote: made without a formatter.
+    char key[16] = "acc_";
+    const auto end = std::to_chars(key + 4, key + sizeof key, accId).ptr;
+    return std::string(key, end);
 }
 
 void KAVBizSDK::queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure) {

@@ -86,6 +86,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
             }
             self.holdBills = cacheOf(
                 bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
+            self.ticketsChanged();
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -102,6 +103,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
             }
             self.limitBills = cacheOf(
                 orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
+            self.ordersChanged();
         },
         std::move(onSuccess), std::move(onFailure));
 }

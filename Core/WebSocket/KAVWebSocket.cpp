@@ -65,7 +65,6 @@ KAVWebSocket::KAVWebSocket(Token, const URLRequest& request,
     : request_(request),
       url_(request.url()),
       requestedProtocols_(std::move(protocols)),
-      workQueue_("KAVWebSocket.WorkQueue"),
       readChunk_(kReadChunkSize) {
     const std::string scheme = lowercase(url_.scheme());
     secure_ = scheme == "wss" || scheme == "https";
@@ -150,15 +149,23 @@ void KAVWebSocket::flushOutgoing() {
     pumpWriting();
 }
 
-void KAVWebSocket::perform(std::function<void()> block) {
+std::function<void()> KAVWebSocket::workBlock(std::function<void()> block) {
     // Queued work does not keep the connection alive (that is selfRetain_'s
     // job until the end): a block left on the queue must not own its queue.
-    workQueue_.async([weak = weak_from_this(), block = std::move(block)] {
+    return [weak = weak_from_this(), block = std::move(block)] {
         auto self = weak.lock();
         if (!self) return;
         block();
         self->flushCallbacks();
-    });
+    };
+}
+
+void KAVWebSocket::perform(std::function<void()> block) {
+    workQueue_.run(workBlock(std::move(block)));
+}
+
+void KAVWebSocket::performOnNetworkThread(std::function<void()> block) {
+    workQueue_.post(workBlock(std::move(block)));
 }
 
 void KAVWebSocket::setDelegate(std::weak_ptr<KAVWebSocketDelegate> delegate) {
@@ -304,7 +311,7 @@ void KAVWebSocket::deliveryTaken(size_t weight) {
     if (weight == 0) return;
     const size_t left = deliveryBacklog_.fetch_sub(weight) - weight;
     if (left < kMaxDeliveryBacklog / 2 && readingHeld_.exchange(false))
-        perform([this] { readAvailable(); });
+        performOnNetworkThread([this] { readAvailable(); });
 }
 
 void KAVWebSocket::processInput(const uint8_t* bytes, size_t length) {
@@ -410,7 +417,7 @@ void KAVWebSocket::startClose(int code, std::optional<std::string> reason) {
     // reading held back for the delegate goes on, since nothing more is
     // delivered.
     armCloseTimer();
-    if (readingHeld_.exchange(false)) perform([this] { readAvailable(); });
+    if (readingHeld_.exchange(false)) performOnNetworkThread([this] { readAvailable(); });
 }
 
 // A close that neither gets its reply nor can be written out ends after

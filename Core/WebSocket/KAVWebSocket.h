@@ -16,6 +16,7 @@
 #include "platform/RunLoop.h"
 #include "platform/net/SocketStream.h"
 #include "platform/net/URL.h"
+#include "platform/net/WorkQueue.h"
 
 enum KAVReadyState : int {
     KAV_CONNECTING = 0,
@@ -67,6 +68,12 @@ class KAVWebSocketDelegate {
 // optional TLS with certificate pinning. Protocol work runs on the
 // connection's own serial work queue; the sockets live on the shared network
 // thread. Once opened, the connection keeps itself alive until it ends.
+//
+// A round trip crosses one thread hand-off: the work queue has no thread of
+// its own (platform::net::WorkQueue), so received bytes are read and decoded
+// on the network thread that was told of them, and a message sent from the
+// main run loop is framed and written on the main thread when nothing of the
+// connection is running; the delegate calls cross to the delegate queue once.
 //
 // The road of received bytes: the network thread announces them; a block of
 // the work queue reads at most 256 KiB, decodes it and hands the delegate
@@ -145,8 +152,13 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
         std::optional<std::string> closeReason;
     };
     void enqueue(Outgoing outgoing);
-    // Runs the block on the work queue, then hands its delegate calls over.
+    // Runs the block on the work queue (at once on this thread when the queue
+    // is idle), then hands its delegate calls over.
     void perform(std::function<void()> block);
+    // The same, but always on the network thread: for reading resumed from
+    // the delegate queue, which must not decode on the caller's thread.
+    void performOnNetworkThread(std::function<void()> block);
+    std::function<void()> workBlock(std::function<void()> block);
 
     // Work queue.
     void flushOutgoing();
@@ -192,7 +204,7 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     bool secure_ = false;
     int webSocketVersion_ = 13;
 
-    platform::dispatch::SerialQueue workQueue_;
+    platform::net::WorkQueue workQueue_;
     std::shared_ptr<platform::net::SocketStreamPair> stream_;
     std::atomic<int> readyState_{KAV_CONNECTING};
     std::atomic<bool> opened_{false};

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Core/SDK/KAVBizSDK.h"
 #include "Core/KAVCrypt.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 
@@ -81,10 +81,15 @@ std::string quoteText(const std::string& price) {
                                          {"lastTime", "2026-01-05 10:00:00"}}}));
 }
 
-// A logged-in service object with one account, the symbol EURUSD, its
-// position and `tickets` open tickets on it, and a quote channel.
+std::string symbolCode(int i) {
+    return i == 0 ? std::string("EURUSD") : "SYM" + std::to_string(i);
+}
+
+// A logged-in service object with one account, `symbols` symbols (the
+// quoted one is EURUSD), a position on each and `tickets` open tickets
+// spread evenly over them, and a quote channel.
 struct Session {
-    explicit Session(int tickets, bool enciphered) {
+    Session(int tickets, int symbols, bool enciphered) {
         sdk->setConnectionFactory([this](const std::string&) {
             connections.push_back(std::make_shared<BenchConnection>());
             return connections.back();
@@ -110,33 +115,39 @@ struct Session {
                                  {"riskCustomCut", "0.5"},
                                  {"currencyCode", "USD"}}}));
         sdk->querySymbolOnSuccess({}, {});
-        answer(Json::array({Json{{"symbolCode", "EURUSD"},
-                                 {"symbolId", "1"},
-                                 {"accId", "1001"},
-                                 {"decimal", "5"},
-                                 {"pointAsk", "10"},
-                                 {"pointBid", "10"},
-                                 {"symbolType", "1"},
-                                 {"unit", "100000"},
-                                 {"symbolCurrency", "USD"},
-                                 {"ask", "1.10010"},
-                                 {"bid", "1.09990"}}}));
+        Json symbolRecords = Json::array();
+        for (int s = 0; s < symbols; ++s) {
+            symbolRecords.push_back(Json{{"symbolCode", symbolCode(s)},
+                                         {"symbolId", std::to_string(s + 1)},
+                                         {"accId", "1001"},
+                                         {"decimal", "5"},
+                                         {"pointAsk", "10"},
+                                         {"pointBid", "10"},
+                                         {"symbolType", "1"},
+                                         {"unit", "100000"},
+                                         {"symbolCurrency", "USD"},
+                                         {"ask", "1.10010"},
+                                         {"bid", "1.09990"}});
+        }
+        answer(std::move(symbolRecords));
         Json bills = Json::array();
         for (int i = 0; i < tickets; ++i) {
+            const int s = i % symbols;
             bills.push_back(Json{{"orderCode", std::to_string(100000 + i)},
                                  {"accId", "1001"},
-                                 {"symbolId", "1"},
-                                 {"symbolCode", "EURUSD"},
-                                 {"bsCode", i % 2 ? "s" : "b"},
+                                 {"symbolId", std::to_string(s + 1)},
+                                 {"symbolCode", symbolCode(s)},
+                                 {"bsCode", (i / symbols) % 2 ? "s" : "b"},
                                  {"quantityHold", "1"},
                                  {"priceOpen", "1.10000"},
                                  {"priceHold", "1.10000"}});
         }
         trade.fireText(KAVWebSocketMessage::text(packageText("4016", "0", std::move(bills))));
-        trade.fireText(KAVWebSocketMessage::text(packageText(
-            "4022", "0",
-            Json::array(
-                {Json{{"symbolCode", "EURUSD"}, {"quantityBuy", "1"}, {"moneyBuy", "110000"}}}))));
+        Json positions = Json::array();
+        for (int s = 0; s < symbols; ++s)
+            positions.push_back(
+                Json{{"symbolCode", symbolCode(s)}, {"quantityBuy", "1"}, {"moneyBuy", "110000"}});
+        trade.fireText(KAVWebSocketMessage::text(packageText("4022", "0", std::move(positions))));
 
         auto quoted = sdk->createWSWithKey(KAVBizSDK::kWSQuoted, enciphered ? 0 : 1, 10);
         quoted->open("ws://bench/quote", {}, sdk->pushBlock());
@@ -162,17 +173,23 @@ struct Session {
 void BM_QuotePush(benchmark::State& state) {
     platform::LogCapture quiet;
     const int tickets = static_cast<int>(state.range(0));
-    Session session(tickets, state.range(1) != 0);
+    const int symbols = static_cast<int>(state.range(2));
+    Session session(tickets, symbols, state.range(1) != 0);
     size_t i = 0;
     for (auto _ : state)
         session.quotes->fireText(session.texts[i++ & 1]);
-    // Symbol, tickets, position and account reported for every quote.
-    const size_t perQuote = 1 + (tickets ? tickets + 2 : 0);
+    // Symbol, its tickets, position and account reported for every quote.
+    const int onSymbol = tickets / symbols + (tickets % symbols > 0 ? 1 : 0);
+    const size_t perQuote = 1 + (onSymbol ? static_cast<size_t>(onSymbol) + 2 : 0);
     if (session.delegate->calls != perQuote * static_cast<size_t>(state.iterations()))
         state.SkipWithError("a quote was not fully reported");
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_QuotePush)->ArgNames({"tickets", "enciphered"})->ArgsProduct({{0, 10, 1000}, {0, 1}});
+BENCHMARK(BM_QuotePush)
+    ->ArgNames({"tickets", "enciphered", "symbols"})
+    ->ArgsProduct({{0, 10, 1000}, {0, 1}, {1}})
+    ->Args({1000, 0, 20})
+    ->Args({1000, 1, 20});
 
 void BM_QuoteParseOnly(benchmark::State& state) {
     const bool enciphered = state.range(0) != 0;
@@ -192,6 +209,26 @@ void BM_QuoteParseOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_QuoteParseOnly)->ArgNames({"enciphered"})->Arg(0)->Arg(1);
+
+// The envelope of an enciphered quote: its Base64 and its cipher apart.
+void BM_EnvelopeBase64Decode(benchmark::State& state) {
+    const std::string text =
+        KAVCrypt::encrypt(quoteText("1.10100"), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(platform::crypto::base64Decode(text));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_EnvelopeBase64Decode);
+
+void BM_EnvelopeAesDecrypt(benchmark::State& state) {
+    const auto blocks = platform::crypto::base64Decode(
+        KAVCrypt::encrypt(quoteText("1.10100"), KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
+    const auto aes = platform::crypto::AesEcb::create(KAVCrypt::kPackageKey);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(aes->decrypt(*blocks));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(blocks->size()));
+}
+BENCHMARK(BM_EnvelopeAesDecrypt);
 
 }  // namespace
 

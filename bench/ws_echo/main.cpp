@@ -1,16 +1,32 @@
-// Echo throughput: this system's WebSocket client and a Boost.Beast client
-// each send 100,000 binary messages of 64 bytes and 200 of 1 MiB to one local
-// Beast echo server, keeping a window of messages in flight, and wait for
-// every echo. Prints messages per second, MB/s and the ratio ours/Beast.
+// The WebSocket client against a Boost.Beast client, both on one local Beast
+// echo server, in the same run, rounds alternating so that neither side gets
+// a warmer machine. Medians of five rounds. Prints figures; not a test.
+//
+// - Ping-pong: one 64-byte message at a time (send, wait for its echo,
+//   send the next); median and 99th percentile of a round trip. This is the
+//   latency of one request and its reply. Ours is driven from the main run
+//   loop as the application drives it; Beast writes and reads synchronously
+//   on the calling thread.
+// - Throughput: a window of messages in flight, each echo answered by the
+//   next send, for 64 B, 4 KiB and 1 MiB. Not quite like with like: ours
+//   writes every frame queued by the time it writes in one system call,
+//   Beast writes one frame per call (its interface sends one message per
+//   write), so the small-message case measures batching as much as the
+//   client.
+//
+//   ws_echo_bench [--rounds N] [--pingpong N]
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <deque>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "Core/WebSocket/KAVWebSocket.h"
 #include "platform/Crypto.h"
@@ -31,6 +47,7 @@ class EchoSession : public std::enable_shared_from_this<EchoSession> {
     void start() {
         ws_.auto_fragment(false);
         ws_.read_message_max(64u << 20);
+        ws_.next_layer().set_option(tcp::no_delay(true));
         ws_.async_accept([self = shared_from_this()](beast::error_code ec) {
             if (!ec) self->read();
         });
@@ -76,35 +93,55 @@ class EchoServer {
     std::thread thread_;
 };
 
-struct Figures {
+using Clock = std::chrono::steady_clock;
+
+double micros(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+struct Throughput {
     double seconds = 0;
     size_t messages = 0;
     size_t bytes = 0;
-    double perSecond() const { return messages / seconds; }
-    double megabytesPerSecond() const { return bytes / seconds / 1e6; }
+    double perSecond() const { return seconds > 0 ? messages / seconds : 0; }
+    double megabytesPerSecond() const { return seconds > 0 ? bytes / seconds / 1e6 : 0; }
 };
 
-using Clock = std::chrono::steady_clock;
+// Round-trip times of one ping-pong round, microseconds.
+using RoundTrips = std::vector<double>;
 
 // --- Our client, driven from the main run loop.
 
 class OurClient : public KAVWebSocketDelegate, public std::enable_shared_from_this<OurClient> {
   public:
-    Figures run(unsigned short port, size_t count, size_t size, size_t window) {
-        payload_ = platform::crypto::randomBytes(size);
-        count_ = count;
+    // Throughput: `window` messages in flight.
+    Throughput run(unsigned short port, size_t count, size_t size, size_t window) {
         window_ = window;
-        auto ws = KAVWebSocket::initWithURL(
-            *platform::net::URL::parse("ws://127.0.0.1:" + std::to_string(port) + "/"));
-        ws->setDelegate(shared_from_this());
-        ws->open();
-        if (!platform::RunLoop::main().runUntil([&] { return received_ == count_ || failed_; },
-                                                120))
-            std::fprintf(stderr, "ours stalled: sent %zu, received %zu\n", sent_, received_);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-        ws->close();
-        platform::RunLoop::main().runUntil([&] { return closed_; }, 10);
-        return Figures{seconds, received_, received_ * size};
+        connectAndRun(port, count, size);
+        const double seconds = std::chrono::duration<double>(end_ - start_).count();
+        return Throughput{seconds, received_, received_ * size};
+    }
+
+    // Ping-pong: one message at a time.
+    RoundTrips pingPong(unsigned short port, size_t count) {
+        window_ = 1;
+        trips_.reserve(count);
+        recordTrips_ = true;
+        connectAndRun(port, count, 64);
+        return trips_;
     }
 
     void webSocketDidOpen(KAVWebSocket& ws) override {
@@ -113,8 +150,10 @@ class OurClient : public KAVWebSocketDelegate, public std::enable_shared_from_th
             sendOne(ws);
     }
     void webSocket(KAVWebSocket& ws, const KAVWebSocketMessage& message) override {
+        const auto now = Clock::now();
+        if (recordTrips_) trips_.push_back(micros(now - lastSend_));
         if (message.bytes.size() != payload_.size()) failed_ = true;
-        ++received_;
+        if (++received_ == count_) end_ = now;
         if (sent_ < count_) sendOne(ws);
     }
     void webSocket(KAVWebSocket&, const platform::Error& error) override {
@@ -126,41 +165,82 @@ class OurClient : public KAVWebSocketDelegate, public std::enable_shared_from_th
     }
 
   private:
+    void connectAndRun(unsigned short port, size_t count, size_t size) {
+        payload_ = platform::crypto::randomBytes(size);
+        count_ = count;
+        auto ws = KAVWebSocket::initWithURL(
+            *platform::net::URL::parse("ws://127.0.0.1:" + std::to_string(port) + "/"));
+        ws->setDelegate(shared_from_this());
+        ws->open();
+        if (!platform::RunLoop::main().runUntil([&] { return received_ == count_ || failed_; },
+                                                300))
+            std::fprintf(stderr, "ours stalled: sent %zu, received %zu\n", sent_, received_);
+        ws->close();
+        platform::RunLoop::main().runUntil([&] { return closed_; }, 10);
+    }
     void sendOne(KAVWebSocket& ws) {
+        lastSend_ = Clock::now();
         ws.send(KAVWebSocketMessage::binary(payload_));
         ++sent_;
     }
     std::string payload_;
     size_t count_ = 0, window_ = 0, sent_ = 0, received_ = 0;
-    bool failed_ = false, closed_ = false;
-    Clock::time_point start_;
+    bool failed_ = false, closed_ = false, recordTrips_ = false;
+    Clock::time_point start_, end_, lastSend_;
+    RoundTrips trips_;
 };
 
-// --- The Beast client: asynchronous on one thread, the same window.
+// --- The Beast client.
 
-class BeastClient {
-  public:
-    Figures run(unsigned short port, size_t count, size_t size, size_t window) {
-        asio::io_context io;
-        websocket::stream<tcp::socket> ws(io);
+struct BeastConnection {
+    explicit BeastConnection(unsigned short port) : ws(io) {
         ws.next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
-        ws.set_option(websocket::stream_base::decorator([](websocket::request_type&) {}));
         ws.next_layer().set_option(tcp::no_delay(true));
         ws.handshake("127.0.0.1", "/");
         ws.auto_fragment(false);
         ws.binary(true);
         ws.read_message_max(64u << 20);
+    }
+    ~BeastConnection() {
+        beast::error_code ec;
+        ws.close(websocket::close_code::normal, ec);
+    }
+    asio::io_context io;
+    websocket::stream<tcp::socket> ws;
+};
+
+// Ping-pong: synchronous write and read on this thread.
+RoundTrips beastPingPong(unsigned short port, size_t count) {
+    BeastConnection c(port);
+    const std::string payload = platform::crypto::randomBytes(64);
+    beast::flat_buffer buffer;
+    RoundTrips trips;
+    trips.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto sent = Clock::now();
+        c.ws.write(asio::buffer(payload));
+        c.ws.read(buffer);
+        trips.push_back(micros(Clock::now() - sent));
+        buffer.consume(buffer.size());
+    }
+    return trips;
+}
+
+// Throughput: asynchronous on one thread, the same window as ours.
+class BeastClient {
+  public:
+    Throughput run(unsigned short port, size_t count, size_t size, size_t window) {
+        BeastConnection c(port);
         payload_ = platform::crypto::randomBytes(size);
-        ws_ = &ws;
+        ws_ = &c.ws;
         count_ = count;
         const auto start = Clock::now();
         for (size_t i = 0; i < window && sent_ < count_; ++i)
             queueSend();
         read();
-        io.run();
+        c.io.run();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        ws.close(websocket::close_code::normal);
-        return Figures{seconds, received_, received_ * size};
+        return Throughput{seconds, received_, received_ * size};
     }
 
   private:
@@ -194,36 +274,74 @@ class BeastClient {
     bool writing_ = false;
 };
 
-void report(const char* what, const Figures& ours, const Figures& beast) {
-    std::printf("%-22s ours  %10.0f msg/s %9.1f MB/s   (%.3f s)\n", what, ours.perSecond(),
-                ours.megabytesPerSecond(), ours.seconds);
-    std::printf("%-22s beast %10.0f msg/s %9.1f MB/s   (%.3f s)\n", what, beast.perSecond(),
-                beast.megabytesPerSecond(), beast.seconds);
-    std::printf("%-22s ratio ours/beast: %.2f\n\n", what, ours.perSecond() / beast.perSecond());
+void reportThroughput(const char* what, const std::vector<Throughput>& ours,
+                      const std::vector<Throughput>& beast) {
+    std::vector<double> o, b, oMB, bMB;
+    for (const auto& t : ours) {
+        o.push_back(t.perSecond());
+        oMB.push_back(t.megabytesPerSecond());
+    }
+    for (const auto& t : beast) {
+        b.push_back(t.perSecond());
+        bMB.push_back(t.megabytesPerSecond());
+    }
+    std::printf("%-26s ours  %10.0f msg/s %9.1f MB/s\n", what, median(o), median(oMB));
+    std::printf("%-26s beast %10.0f msg/s %9.1f MB/s\n", what, median(b), median(bMB));
+    std::printf("%-26s ratio ours/beast (throughput): %.2f\n\n", what, median(o) / median(b));
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    int rounds = 5;
+    size_t pingPongCount = 20000;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--pingpong") == 0)
+            pingPongCount = std::max(1, std::atoi(argv[++i]));
+    }
     platform::RunLoop::main().adoptCurrentThread();
     EchoServer server;
+    std::printf("%d rounds each, medians over the rounds\n\n", rounds);
+
+    {
+        std::vector<double> oMedian, oP99, bMedian, bP99;
+        for (int round = 0; round < rounds; ++round) {
+            const RoundTrips o =
+                std::make_shared<OurClient>()->pingPong(server.port(), pingPongCount);
+            const RoundTrips b = beastPingPong(server.port(), pingPongCount);
+            oMedian.push_back(median(o));
+            oP99.push_back(percentile(o, 0.99));
+            bMedian.push_back(median(b));
+            bP99.push_back(percentile(b, 0.99));
+        }
+        const char* what = "ping-pong 64 B";
+        std::printf("%-26s (%zu round trips a round)\n", what, pingPongCount);
+        std::printf("%-26s ours  median %8.1f us   p99 %8.1f us\n", what, median(oMedian),
+                    median(oP99));
+        std::printf("%-26s beast median %8.1f us   p99 %8.1f us\n", what, median(bMedian),
+                    median(bP99));
+        std::printf("%-26s ratio ours/beast (round trip, median): %.2f\n\n", what,
+                    median(oMedian) / median(bMedian));
+    }
+
     struct Case {
         const char* name;
         size_t count, size, window;
     };
-    for (const Case c :
-         {Case{"64 B x 100000", 100000, 64, 256}, Case{"1 MiB x 200", 200, 1 << 20, 4}}) {
-        // Best of three runs each, alternating, so that neither side gets a warmer machine.
-        Figures ours, beast;
-        for (int round = 0; round < 3; ++round) {
-            const Figures o =
+    for (const Case c : {Case{"64 B x 100000, window 256", 100000, 64, 256},
+                         Case{"4 KiB x 20000, window 64", 20000, 4096, 64},
+                         Case{"1 MiB x 200, window 4", 200, 1 << 20, 4}}) {
+        std::vector<Throughput> ours, beast;
+        for (int round = 0; round < rounds; ++round) {
+            const Throughput o =
                 std::make_shared<OurClient>()->run(server.port(), c.count, c.size, c.window);
-            const Figures b = BeastClient().run(server.port(), c.count, c.size, c.window);
-            if (o.messages == c.count && (ours.seconds == 0 || o.seconds < ours.seconds)) ours = o;
-            if (b.messages == c.count && (beast.seconds == 0 || b.seconds < beast.seconds))
-                beast = b;
+            const Throughput b = BeastClient().run(server.port(), c.count, c.size, c.window);
+            if (o.messages == c.count) ours.push_back(o);
+            if (b.messages == c.count) beast.push_back(b);
         }
-        report(c.name, ours, beast);
+        reportThroughput(c.name, ours, beast);
     }
     return 0;
 }

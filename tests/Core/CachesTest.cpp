@@ -256,3 +256,137 @@ TEST_F(CachesTest, QuotesRepriceCachedSymbolsInPlace) {
     push(quote);
     EXPECT_TRUE(logs.contains("onQuotedReceived 回调函数未定义"));
 }
+
+namespace {
+
+// Every re-pricing report, in order, with what it carried.
+struct RepricingDelegate : RecordingDelegate {
+    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+        calls.push_back("quote " + l.at(0)->symbolCode);
+    }
+    void onHoldBillChange(const MODList<MODHoldBill>& l) override {
+        std::string codes;
+        for (const auto& t : l)
+            codes += " " + t->orderCode;
+        calls.push_back("tickets" + codes);
+    }
+    void onHoldPositionChange(const MODList<MODHoldPosition>& l) override {
+        calls.push_back("position " + (l.empty() ? std::string("-") : l[0]->symbolCode));
+    }
+    void onAccountChange(const MODList<MODUserAccount>&) override { calls.push_back("account"); }
+    void onLimitBillChange(const MODList<MODLimitBill>& l) override {
+        std::string codes;
+        for (const auto& o : l)
+            codes += " " + o->orderCode;
+        calls.push_back("orders" + codes);
+    }
+    std::vector<std::string> calls;
+};
+
+Json quoteOf(const std::string& code, const std::string& price) {
+    return Json{
+        {"event", "4002"},
+        {"msgOrder", "0"},
+        {"retCode", "0"},
+        {"data",
+         {{"children", Json::array({Json{{"symbolCode", code}, {"priceCurrent", price}}})}}}};
+}
+
+Json ticket(const std::string& orderCode, const std::string& code, int symbolId,
+            const std::string& side, const std::string& quantity = "1") {
+    return Json{
+        {"orderCode", orderCode}, {"accId", "1001"},   {"symbolId", std::to_string(symbolId)},
+        {"symbolCode", code},     {"bsCode", side},    {"quantityHold", quantity},
+        {"priceOpen", "1.0"},     {"priceHold", "1.0"}};
+}
+
+}  // namespace
+
+// A quote re-prices and reports its own symbol's tickets, position and
+// pending orders only; the account's floating profit stays the sum over all
+// its tickets as each was last priced, through pushes that add, move and
+// close tickets.
+TEST_F(CachesTest, AQuoteRepricesOnlyItsOwnSymbolAndTheAccountSumHolds) {
+    auto reports = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(reports);
+    Json symbols = Json::array();
+    for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}, {"GBPUSD", 3}}) {
+        Json s = symbol(code, id);
+        s["decimal"] = "4";
+        s["symbolType"] = "1";
+        s["unit"] = "1000";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+    loadAccounts(
+        Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}, {"riskType", "2"}}}));
+    // Tickets of the three symbols interleaved in the cache's order.
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(Json::array({ticket("T1", "EURUSD", 1, "b"), ticket("T2", "USDJPY", 2, "s"),
+                        ticket("T3", "EURUSD", 1, "s", "2"), ticket("T4", "GBPUSD", 3, "b"),
+                        ticket("T5", "EURUSD", 1, "b", "3")}));
+    sdk->queryHoldPositionOnSuccess({}, {});
+    answer(Json::array({Json{{"symbolCode", "EURUSD"}, {"symbolId", "1"}, {"quantityBuy", "4"}}}));
+    sdk->queryLimitBillOnSuccess({}, {});
+    answer(Json::array({Json{{"orderCode", "L1"},
+                             {"symbolId", "2"},
+                             {"symbolCode", "USDJPY"},
+                             {"bsCode", "b"},
+                             {"orderPrice", "1.1"}},
+                        Json{{"orderCode", "L2"},
+                             {"symbolId", "1"},
+                             {"symbolCode", "EURUSD"},
+                             {"bsCode", "s"},
+                             {"orderPrice", "1.2"}}}));
+    const auto account = sdk->getAccountWith(1001);
+    const auto sumOfTickets = [&] {
+        double sum = 0;
+        for (const char* code : {"T1", "T2", "T3", "T4", "T5", "T6"})
+            if (const auto t = sdk->getHoldBillWith(code)) sum += t->dynProfitPrice;
+        return sum;
+    };
+
+    push(quoteOf("USDJPY", "1.2000"));
+    push(quoteOf("GBPUSD", "0.9000"));
+    reports->calls.clear();
+    const double jpyMark = sdk->getHoldBillWith("T2")->markPrice;
+    push(quoteOf("EURUSD", "1.0100"));
+    EXPECT_EQ(reports->calls,
+              (std::vector<std::string>{"quote EURUSD", "tickets T1 T3 T5", "position EURUSD",
+                                        "account", "orders L2"}));
+    EXPECT_EQ(sdk->getHoldBillWith("T2")->markPrice, jpyMark);  // not this symbol's
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 10, 1e-9);
+    EXPECT_NEAR(sdk->getHoldBillWith("T3")->dynProfitPrice, -20, 1e-9);
+    EXPECT_NEAR(sdk->getHoldBillWith("T4")->dynProfitPrice, -100, 1e-9);
+    EXPECT_NEAR(account->profitDyn, sumOfTickets(), 1e-9);
+    const auto position = sdk->getPositionWith("EURUSD");
+    EXPECT_NEAR(position->dpBuy, 10 + 30, 1e-9);
+    EXPECT_NEAR(position->dpSell, -20, 1e-9);
+    EXPECT_NEAR(account->amMarginFree, 5000 + account->profitDyn, 1e-9);
+
+    // A pushed ticket enters the cache: the next quote of its symbol re-prices it.
+    push(Json{{"event", "4016"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T6", "USDJPY", 2, "b")})}}}});
+    reports->calls.clear();
+    push(quoteOf("USDJPY", "1.2100"));
+    EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote USDJPY", "tickets T2 T6",
+                                                        "position -", "account", "orders L1"}));
+    EXPECT_NEAR(sdk->getHoldBillWith("T6")->dynProfitPrice, 210, 1e-9);
+    EXPECT_NEAR(account->profitDyn, sumOfTickets(), 1e-9);
+
+    // Both USDJPY tickets closed: their quote reports no tickets, and the
+    // account is summed from the others alone.
+    for (const char* code : {"T2", "T6"}) {
+        Json closed = ticket(code, "USDJPY", 2, code[1] == '2' ? "s" : "b");
+        closed["quantityHold"] = "0";
+        push(Json{
+            {"event", "4016"}, {"retCode", "0"}, {"data", {{"children", Json::array({closed})}}}});
+    }
+    ASSERT_FALSE(sdk->getHoldBillWith("T2"));
+    reports->calls.clear();
+    push(quoteOf("USDJPY", "1.2200"));
+    EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote USDJPY", "orders L1"}));
+    EXPECT_NEAR(account->profitDyn, sumOfTickets(), 1e-9);
+    EXPECT_NEAR(account->profitDyn, 10 - 20 + 30 - 100, 1e-9);
+}

@@ -42,8 +42,8 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
                                                           "positions 1", "account 1", "orders 1"}));
 
     const auto eurusd = sdk->getSymbolWith("EURUSD");
-    EXPECT_NEAR(eurusd->bid, 1.10490, 1e-9);
-    EXPECT_NEAR(eurusd->ask, 1.10510, 1e-9);
+    EXPECT_NEAR(eurusd->bid, 1.10500, 1e-9);
+    EXPECT_NEAR(eurusd->ask, 1.10520, 1e-9);
     // The cached records themselves, re-priced in place.
     EXPECT_EQ(delegate->tickets[0], (MODList<MODHoldBill>{buy, sell}));
     EXPECT_EQ(buy->markPrice, eurusd->bid);
@@ -86,7 +86,7 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
               (std::vector<std::string>{"quote XAUUSD", "tickets 1", "positions 1", "account 1",
                                         "quote EURUSD", "tickets 2", "positions 1", "account 1",
                                         "orders 1"}));
-    EXPECT_NEAR(gold->dynProfit, (2009.75 - gold->priceHold) * 100, 1e-6);
+    EXPECT_NEAR(gold->dynProfit, (2010.00 - gold->priceHold) * 100, 1e-6);
     EXPECT_NEAR(account->profitDyn,
                 buy->dynProfitPrice + sell->dynProfitPrice + gold->dynProfitPrice, 1e-9);
 }
@@ -109,7 +109,7 @@ TEST_F(LiveSessionTest, QuotesWithoutAUsablePriceAreSkippedAndMissingKeysKept) {
     EXPECT_EQ(delegate->events, std::vector<std::string>{"quote XAUUSD"});
     EXPECT_EQ(eurusd->ask, ask);
     EXPECT_NE(eurusd->priceHighest, 9);
-    EXPECT_NEAR(gold->bid, 2001.25, 1e-9);
+    EXPECT_NEAR(gold->bid, 2001.50, 1e-9);
     EXPECT_EQ(gold->priceHighest, high);
     EXPECT_EQ(gold->lastTime, lastTime);
 }
@@ -130,7 +130,7 @@ TEST_F(LiveSessionTest, TheAccountFollowsQuotesWhateverTheDelegateTakes) {
     ASSERT_TRUE(waitFor([&] { return accountOnly->events.size() == 2; }));
     EXPECT_EQ(accountOnly->events, (std::vector<std::string>{"positions", "account"}));
     const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
-    EXPECT_NEAR(ticket->dynProfit, (1.10290 - ticket->priceHold) * 100000, 1e-6);
+    EXPECT_NEAR(ticket->dynProfit, (1.10300 - ticket->priceHold) * 100000, 1e-6);
     EXPECT_GT(account->netValue, before);
     EXPECT_EQ(account->riskLevel, 0);
     EXPECT_FLOAT_EQ(account->riskPercent, 1.0f);
@@ -139,7 +139,7 @@ TEST_F(LiveSessionTest, TheAccountFollowsQuotesWhateverTheDelegateTakes) {
     sim.setQuote("USDJPY", 149.000);
     ASSERT_TRUE(waitFor([&] { return accountOnly->events.size() == 4; }));
     const auto yen = sdk->getHoldBillWith(pushedTicket(1)->orderCode);
-    EXPECT_NEAR(yen->dynProfit, (yen->priceHold - 149.010) * 100000, 1e-6);
+    EXPECT_NEAR(yen->dynProfit, (yen->priceHold - 149.020) * 100000, 1e-6);
     EXPECT_NEAR(yen->dynProfitPrice, yen->dynProfit * 0.00666667, 1e-3);
     EXPECT_NEAR(account->profitDyn, ticket->dynProfitPrice + yen->dynProfitPrice, 1e-9);
     const auto books = sim.desk("1001")["accounts"][0];

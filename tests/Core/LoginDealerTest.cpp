@@ -302,7 +302,7 @@ TEST_F(LoginChainTest, NoHistoryAddressFailsTheLogin) {
     login();
     ASSERT_TRUE(waitForResult());
     time.advance(30);
-    EXPECT_EQ(failures, (std::vector<Failure>{{"1", "HS-历史行情服务地址无效"}}));
+    EXPECT_EQ(failures, (std::vector<Failure>{{"1", "历史行情服务地址无效"}}));
     EXPECT_TRUE(logs.contains("历史行情服务地址无效"));
     EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSHisQuoted), nullptr);
     EXPECT_EQ(std::count(delegate->statuses.begin(), delegate->statuses.end(), 6), 0);

@@ -30,3 +30,24 @@ TEST(AppConfig, TheDealerServiceComesFromTheEnvironmentThenTheBundle) {
     EXPECT_EQ(appconfig::dealerServiceBaseURL(), appconfig::kDefaultDealerService);
     EXPECT_EQ(logs.count("AppConfig.json"), 1u);
 }
+
+TEST(AppConfig, TheRegistrationServiceAndHotlineComeTheSameWay) {
+    ScopedEnv unset(appconfig::kRegisterServiceVariable, nullptr);
+    EXPECT_EQ(appconfig::registerServiceBaseURL(), "http://localhost:30001");
+    EXPECT_EQ(appconfig::serviceHotline(), "400-800-0000");
+    {
+        ScopedEnv set(appconfig::kRegisterServiceVariable, "http://127.0.0.1:5000/");
+        EXPECT_EQ(appconfig::registerServiceBaseURL(), "http://127.0.0.1:5000");
+    }
+    kavtest::TempDir bundle;
+    ScopedEnv moved("KAV_BUNDLE_DIR", bundle.path().c_str());
+    std::ofstream(bundle / "AppConfig.json")
+        << R"({"registerService": "https://demo.example:30001", "serviceHotline": "021-5555"})";
+    EXPECT_EQ(appconfig::registerServiceBaseURL(), "https://demo.example:30001");
+    EXPECT_EQ(appconfig::serviceHotline(), "021-5555");
+    // The dealer service of this file is missing: its default stands.
+    EXPECT_EQ(appconfig::dealerServiceBaseURL(), appconfig::kDefaultDealerService);
+    std::ofstream(bundle / "AppConfig.json") << R"({"serviceHotline": ""})";
+    EXPECT_EQ(appconfig::serviceHotline(), appconfig::kDefaultServiceHotline);
+    EXPECT_EQ(appconfig::registerServiceBaseURL(), appconfig::kDefaultRegisterService);
+}

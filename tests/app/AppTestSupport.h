@@ -107,8 +107,12 @@ class AppTest : public ::testing::Test {
         std::string erase;
         for (int i = 0; i < 16; ++i)
             erase += "\\b";
-        run("tap-tag 7001\ntype \"" + erase + account + "\"\ntap-tag 7002\ntype \"" + password +
-            "\"\ntap 登录\n");
+        // The form moves with the keyboard: each tap waits for it to stand
+        // still, and the keyboard is put away (its bar's Done) before the
+        // login button.
+        run("tap-tag 7001\nwait 0.3\ntype \"" + erase + account +
+            "\"\ntap-tag 7002\nwait 0.3\ntype \"" + password +
+            "\"\ntap Done\nwait 0.3\ntap 登录\n");
         ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }))
             << platform::ui::UIDriver::dumpViewTree();
     }

@@ -209,21 +209,34 @@ class DesktopTest : public AppTest {
         ASSERT_TRUE(x_) << display_;
     }
 
-    // Where the login screen puts its account and password fields and its
-    // button: the same screen, laid out headless in this process.
+    // Where the login screen puts its account and password fields, the
+    // keyboard bar's Done and its login button, each at the moment a user
+    // reaches for it: the form moves with the keyboard (0.2 s) as a field is
+    // tapped, and back when Done puts the keyboard away. The same screen,
+    // laid out headless in this process, walked through the same way.
     void measureLoginForm() {
         launchToLogin();
+        auto measure = [&](UIView* view, Place& place) {
+            UIScreenRenderer::layoutWindows();
+            ASSERT_TRUE(view) << UIDriver::dumpViewTree();
+            place.center = UIDriver::screenCenterOf(view);
+            place.found = true;
+        };
+        auto step = [&](UIView* view) {
+            UIDriver::tap(view);
+            time.advance(0.3);
+        };
         UIScreenRenderer::layoutWindows();
-        for (auto [tag, place] : {std::pair{LoginViewController::kTagAccount, &account_},
-                                  std::pair{LoginViewController::kTagPassword, &password_},
-                                  std::pair{LoginViewController::kTagLogin, &login_}}) {
-            UIView* view = tag == LoginViewController::kTagLogin
-                               ? UIDriver::viewWithTag(tag)
-                               : fieldIn(UIDriver::viewWithTag(tag));
-            ASSERT_TRUE(view) << tag << "\n" << UIDriver::dumpViewTree();
-            place->center = UIDriver::screenCenterOf(view);
-            place->found = true;
-        }
+        UIView* account = fieldIn(UIDriver::viewWithTag(LoginViewController::kTagAccount));
+        measure(account, account_);
+        step(account);
+        UIView* password = fieldIn(UIDriver::viewWithTag(LoginViewController::kTagPassword));
+        measure(password, password_);
+        step(password);
+        UIView* done = UIDriver::viewWithText("Done");
+        measure(done, done_);
+        step(done);
+        measure(UIDriver::viewWithTag(LoginViewController::kTagLogin), login_);
     }
 
     void startApplication() {
@@ -326,7 +339,7 @@ class DesktopTest : public AppTest {
     std::string display_;
     std::unique_ptr<XScreen> x_;
     XWindowFrame frame_;
-    Place account_, password_, login_;
+    Place account_, password_, done_, login_;
 };
 
 }  // namespace
@@ -347,11 +360,28 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
         },
         60))
         << tail(data.path() / "kav-trader.log");
+    // Each tap waits for the form to stand still after the keyboard's move:
+    // two pictures in a row alike.
+    const auto settle = [&] {
+        std::string last;
+        pollUntil(
+            [&] {
+                const std::string now = UIImagePNGRepresentation(screenshot());
+                const bool still = !now.empty() && now == last;
+                last = now;
+                return still;
+            },
+            5);
+    };
     click(account_.center);
+    settle();
     typeKeys("1001");
     click(password_.center);
+    settle();
     typeKeys("123456");
     screenshot("desktop-login-typed");
+    click(done_.center);
+    settle();
     click(login_.center);
 
     // The board: one row per symbol of the dealer, in the dealer's order.

@@ -260,7 +260,9 @@ TEST_F(SessionTest, ARefusedLoginGivesAFreshLoginScreen) {
     launchToLogin();
     auto first = rootAs<LoginViewController>();
     auto old = app->bizSDK();
-    run("tap-tag 7001\ntype 1001\ntap-tag 7002\ntype 654321\ntap 登录\n");
+    run("tap-tag 7001\nwait 0.3\ntype 1001\ntap-tag 7002\nwait 0.3\ntype 654321\ntap Done\nwait "
+        "0.3\n"
+        "tap 登录\n");
     expectAlertThenFreshLogin("登录失败，原因：MA-账户或密码错误", old, "relogin-login-refused");
     EXPECT_NE(rootAs<LoginViewController>(), first);
     // Nothing typed survives into the new screen's password.

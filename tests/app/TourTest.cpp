@@ -29,8 +29,9 @@ TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << out;
     for (const char* line :
-         {"ok wait-text 登录 15", "ok tap 登录", "ok wait-text 欧元美元 10", "ok shot 03-board",
-          "ok wait-text 功能菜单 5", "ok shot 05-account-centre", "ok wait-text 下单成功。 10",
+         {"ok wait-text 登录 15", "ok shot 02-dealer-list", "ok wait-text 金汇通贵金属 10",
+          "ok tap \"KAV 外汇\"", "ok tap 登录", "ok wait-text 欧元美元 10", "ok shot 05-board",
+          "ok wait-text 功能菜单 5", "ok shot 07-account-centre", "ok wait-text 下单成功。 10",
           "ok wait-text 净头寸 10", "ok wait-text 限价建仓-欧元美元 5", "ok quit"})
         EXPECT_NE(out.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out;
 
@@ -39,8 +40,9 @@ TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
         << out;
     const std::filesystem::path shots = where[1].str();
     for (const char* name :
-         {"01-login", "02-login-typed", "03-board", "04-menu", "05-account-centre", "07-positions",
-          "09-close-by-symbol", "11-new-limit-order", "13-pending-order", "14-closed-tickets"}) {
+         {"01-login", "02-dealer-list", "03-dealer-added", "04-login-typed", "05-board", "06-menu",
+          "07-account-centre", "09-positions", "11-close-by-symbol", "13-new-limit-order",
+          "15-pending-order", "16-closed-tickets"}) {
         auto image =
             platform::ui::UIImage::imageWithContentsOfFile(shots / (std::string(name) + ".png"));
         ASSERT_TRUE(image) << name;

@@ -74,6 +74,7 @@ SimPackage packageFrom(const SimJson& j) {
     p.time = j.value("time", 0.0);
     p.service = j.value("service", std::string());
     p.conn = j.value("conn", 0);
+    p.path = j.value("path", "");
     p.raw = j.value("raw", std::string());
     p.text =
         j.contains("text") && j["text"].is_string() ? j["text"].get<std::string>() : std::string();
@@ -363,6 +364,21 @@ int DealerSim::replyData(const std::string& event, const SimJson& data, bool mer
 }
 void DealerSim::clearFaults() {
     call("POST", "/faults/clear");
+}
+
+void DealerSim::webAnswer(const std::string& kind, int status, const std::string& body,
+                          const std::string& contentType, int times) {
+    call("POST", "/web/faults",
+         {{"kind", kind},
+          {"action", "answer"},
+          {"status", status},
+          {"body", body},
+          {"contentType", contentType},
+          {"times", times}});
+}
+
+void DealerSim::holdWeb(const std::string& kind, int times) {
+    call("POST", "/web/faults", {{"kind", kind}, {"action", "hold"}, {"times", times}});
 }
 
 void DealerSim::setNumbersAsNumbers(bool on) {

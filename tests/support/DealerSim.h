@@ -55,6 +55,7 @@ struct SimPackage {
     double time = 0;      // seconds since 1970
     std::string service;  // "login", "trade", ...
     int conn = 0;         // connection id (see connections())
+    std::string path;     // request target of the connection's handshake
     std::string raw;      // as it arrived
     std::string text;     // deciphered (equal to raw for plain text)
     bool enciphered = false;
@@ -194,6 +195,13 @@ class DealerSim {
     // their own answer `delayMs` late ("slow").
     void webFault(const std::string& kind, const std::string& action, int times = 1,
                   int delayMs = 12000, int status = 500);
+    // The next `times` requests of the kind get this answer instead of
+    // their own ("answer").
+    void webAnswer(const std::string& kind, int status, const std::string& body,
+                   const std::string& contentType = "text/html; charset=utf-8", int times = 1);
+    // The next request of the kind gets its own answer only at releaseHeld()
+    // ("hold").
+    void holdWeb(const std::string& kind, int times = 1);
 
     // ---- market and desk ----
     SimJson setQuote(const std::string& symbol, double price);  // current price; bid/ask follow

@@ -23,7 +23,7 @@ std::string orderText(const Json& package) {
 TEST(DealerSimFaults, FailRefusesTheNextRequestsAndChangesNothing) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     sim.fail("3001", "3104", "资金不足", 2);
     for (int i = 0; i < 2; ++i) {
         Json r = order(s, "3001", {{"orderPrice", "1.10010"}});
@@ -50,7 +50,7 @@ TEST(DealerSimFaults, FailRefusesTheNextRequestsAndChangesNothing) {
 TEST(DealerSimFaults, DropAndHoldKeepTheReplyBackButTheRequestTakesEffect) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     sim.dropReply("3001");
     const int dropped =
         s.trade->send("3001", s.action1(), orderFields({{"orderPrice", "1.10010"}}));
@@ -210,7 +210,7 @@ TEST(DealerSimFaults, LoginReplyOptions) {
 TEST(DealerSimFaults, ResetRestoresAFreshStart) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     ASSERT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}})["retCode"], "0");
     sim.fail("2001", "1", "x", -1);
     sim.setEncipher(SimService::Trade, false);

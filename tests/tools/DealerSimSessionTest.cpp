@@ -185,7 +185,7 @@ TEST(DealerSimSession, QueriesAnswerEveryRecordKeyTheClientReads) {
 TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);  // bid 1.09990, ask 1.10010
+    sim.setBid("EURUSD", 1.09990);  // ask 1.10010
 
     Json r = order(s, "3001", {{"bsCode", "b"}, {"orderQuantity", "2"}, {"orderPrice", "1.10010"}});
     ASSERT_EQ(r["retCode"], "0") << r.dump();
@@ -240,7 +240,7 @@ TEST(DealerSimSession, MarketOrderFillsAtTheAskAndCloseBooksTheProfit) {
 TEST(DealerSimSession, PendingOrdersFillWhenThePriceCrossesAndCanBeChangedOrCancelled) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
 
     // A buy below the ask waits for the ask to come down to it (limit).
     Json r = order(s, "3005", {{"orderType", "3"}, {"bsCode", "b"}, {"orderPrice", "1.09900"}});
@@ -300,7 +300,7 @@ TEST(DealerSimSession, PendingOrdersFillWhenThePriceCrossesAndCanBeChangedOrCanc
 TEST(DealerSimSession, StopLossAndTakeProfitCloseTicketsAtTheMarket) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     // Too close to the fill price (the least distance is 30 points).
     EXPECT_EQ(
         order(s, "3001", {{"orderPrice", "1.10010"}, {"priceStopLose", "1.09990"}})["retCode"],
@@ -330,7 +330,7 @@ TEST(DealerSimSession, StopLossAndTakeProfitCloseTicketsAtTheMarket) {
 TEST(DealerSimSession, RefusedOrdersChangeNothing) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10000"}, {"pointOffset", "5"}})["retCode"],
               "3103");
     EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10000"}, {"pointOffset", "10"}})["retCode"], "0");
@@ -375,7 +375,7 @@ TEST(DealerSimSession, RefusedOrdersChangeNothing) {
 TEST(DealerSimSession, CloseBySymbolClosesTheOldestTicketsFirst) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("XAUUSD", 2000.00);  // bid 1999.75, ask 2000.25
+    sim.setBid("XAUUSD", 1999.75);  // ask 2000.25
     ASSERT_EQ(
         order(s, "3001",
               {{"symbolCode", "XAUUSD"}, {"symbolId", "3"}, {"orderPrice", "2000.25"}})["retCode"],
@@ -409,7 +409,7 @@ TEST(DealerSimSession, CloseBySymbolClosesTheOldestTicketsFirst) {
 TEST(DealerSimSession, ProfitsOfForeignCurrencySymbolsAreConvertedAtTheRate) {
     DealerSim sim;
     Session s = logIn(sim);
-    sim.setQuote("USDJPY", 150.000);
+    sim.setBid("USDJPY", 149.990);
     ASSERT_EQ(
         order(s, "3001",
               {{"symbolCode", "USDJPY"}, {"symbolId", "2"}, {"orderPrice", "150.010"}})["retCode"],
@@ -432,7 +432,7 @@ TEST(DealerSimSession, ProfitsOfForeignCurrencySymbolsAreConvertedAtTheRate) {
 TEST(DealerSimSession, RiskLinesSendNoticesAndTheCutLineClosesEverything) {
     DealerSim sim;
     Session s = logIn(sim, "1002");  // used margin / net value; warning 0.5, cut 1.0
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     ASSERT_EQ(
         order(s, "3001",
               {{"accId", "1002"}, {"orderQuantity", "24"}, {"orderPrice", "1.10010"}})["retCode"],
@@ -561,7 +561,7 @@ TEST(DealerSimSession, TokenCheckRebindsAReopenedConnectionUntilTokensAreInvalid
     EXPECT_EQ(r["retCode"], "0");
     EXPECT_EQ(r["event"], "2020");
     // The reopened connection gets the session's pushes again.
-    sim.setQuote("EURUSD", 1.10000);
+    sim.setBid("EURUSD", 1.09990);
     ASSERT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}})["retCode"], "0");
     EXPECT_EQ(reopened.nextPush("4016")["data"]["children"][0]["quantityHold"], "1");
     // A token of another service does not pass.

@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 #include <cstdio>
+#include <future>
 
 #include "tests/support/TestSupport.h"
 #include "tests/tools/SimSession.h"
@@ -68,6 +69,41 @@ TEST(DealerSimWeb, DealerDefinitionsAndLogos) {
     ASSERT_EQ(lookups.size(), 5u);
     EXPECT_EQ(lookups[0]["query"]["key"], "KAVFX");
     EXPECT_EQ(sim.waitForHttpRequests("logo", 3).size(), 3u);
+}
+
+TEST(DealerSimWeb, WebFaultsReplaceOrHoldTheAnswersOfOneKind) {
+    DealerSim sim;
+    const std::string lookup = sim.dealerUrl() + "/getdealer.php?key=KAVFX";
+    sim.webAnswer("dealer", 200, "<html>busy</html>", "text/html", 2);
+    for (int i = 0; i < 2; ++i) {
+        HttpResult r = httpGet(lookup);
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.body, "<html>busy</html>");
+        EXPECT_EQ(r.contentType, "text/html");
+    }
+    EXPECT_EQ(getJson(lookup)["retCode"], "0");  // used up
+    // Another kind is not touched; a status goes out as given.
+    sim.webAnswer("reset", 503, "down");
+    EXPECT_EQ(getJson(lookup)["retCode"], "0");
+    EXPECT_EQ(
+        httpGet(sim.registerUrl() + "/account/demo/xreset_pwd/kavdemo?login_code=1001&pwd_type=1")
+            .status,
+        503);
+
+    // Held: the real answer comes with the release, and the request is logged at once.
+    sim.holdWeb("*");
+    auto pending = std::async(std::launch::async, [&] { return httpGet(lookup); });
+    EXPECT_EQ(sim.waitForHttpRequests("dealer", 5).size(), 5u);
+    EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    sim.releaseHeld();
+    EXPECT_EQ(Json::parse(pending.get().body)["data"]["dealerKey"], "KAVFX");
+
+    sim.webAnswer("*", 500, "", "text/plain", -1);
+    EXPECT_EQ(httpGet(lookup).status, 500);
+    EXPECT_EQ(httpGet(lookup).status, 500);
+    sim.clearFaults();
+    EXPECT_EQ(httpGet(lookup).status, 200);
+    EXPECT_THROW(sim.webAnswer("nonsense", 200, ""), std::runtime_error);
 }
 
 TEST(DealerSimWeb, RegistrationMakesAnAccountThatCanLogIn) {

@@ -419,16 +419,17 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
         if (std::find(kKinds.begin(), kKinds.end(), f.kind) == kKinds.end())
             throw std::runtime_error("unknown kind \"" + f.kind + "\"");
         static const std::map<std::string, WebFaultAction> kWebActions = {
-            {"empty", WebFaultAction::Empty},
-            {"garbage", WebFaultAction::Garbage},
-            {"slow", WebFaultAction::Slow},
-            {"status", WebFaultAction::Status}};
+            {"empty", WebFaultAction::Empty},   {"garbage", WebFaultAction::Garbage},
+            {"slow", WebFaultAction::Slow},     {"status", WebFaultAction::Status},
+            {"answer", WebFaultAction::Answer}, {"hold", WebFaultAction::Hold}};
         const std::string action = text(body, "action", "empty");
         auto it = kWebActions.find(action);
         if (it == kWebActions.end()) throw std::runtime_error("unknown action \"" + action + "\"");
         f.action = it->second;
         f.delayMs = body.value("delayMs", 12000);
-        f.status = body.value("status", 500);
+        f.status = body.value("status", f.action == WebFaultAction::Answer ? 200 : 500);
+        f.body = text(body, "body");
+        f.contentType = text(body, "contentType", "text/html; charset=utf-8");
         f.times = body.value("times", 1);
         if (f.status < 100 || f.status > 599) throw std::runtime_error("\"status\" out of range");
         webFaults_.push_back(f);

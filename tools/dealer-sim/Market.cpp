@@ -51,8 +51,8 @@ std::vector<SymbolDef> defaultSymbols() {
     eur.type = "1";
     eur.decimals = 5;
     eur.unit = 100000;
-    eur.pointAsk = 10;
-    eur.pointBid = 10;
+    eur.pointAsk = 20;
+    eur.pointBid = 0;
     eur.pointLimit = 50;
     eur.pointStopLose = 30;
     eur.pointTakeProfit = 30;
@@ -61,7 +61,7 @@ std::vector<SymbolDef> defaultSymbols() {
     eur.maxQuantity = 50;
     eur.quantityStep = 1;
     eur.marginPerLot = 1000;
-    eur.startPoints = 110000;
+    eur.startPoints = 109990;
     eur.volatility = 8;
     v.push_back(eur);
 
@@ -73,8 +73,8 @@ std::vector<SymbolDef> defaultSymbols() {
     jpy.type = "3";
     jpy.decimals = 3;
     jpy.unit = 100000;
-    jpy.pointAsk = 10;
-    jpy.pointBid = 10;
+    jpy.pointAsk = 20;
+    jpy.pointBid = 0;
     jpy.pointLimit = 50;
     jpy.pointStopLose = 30;
     jpy.pointTakeProfit = 30;
@@ -83,7 +83,7 @@ std::vector<SymbolDef> defaultSymbols() {
     jpy.maxQuantity = 50;
     jpy.quantityStep = 1;
     jpy.marginPerLot = 1000;
-    jpy.startPoints = 150000;
+    jpy.startPoints = 149990;
     jpy.volatility = 8;
     v.push_back(jpy);
 
@@ -95,8 +95,8 @@ std::vector<SymbolDef> defaultSymbols() {
     xau.type = "1";
     xau.decimals = 2;
     xau.unit = 100;
-    xau.pointAsk = 25;
-    xau.pointBid = 25;
+    xau.pointAsk = 50;
+    xau.pointBid = 0;
     xau.pointLimit = 100;
     xau.pointStopLose = 100;
     xau.pointTakeProfit = 100;
@@ -105,7 +105,7 @@ std::vector<SymbolDef> defaultSymbols() {
     xau.maxQuantity = 20;
     xau.quantityStep = 1;
     xau.marginPerLot = 2000;
-    xau.startPoints = 200000;
+    xau.startPoints = 199975;
     xau.volatility = 30;
     v.push_back(xau);
 
@@ -117,8 +117,8 @@ std::vector<SymbolDef> defaultSymbols() {
     us30.type = "1";
     us30.decimals = 1;
     us30.unit = 10;
-    us30.pointAsk = 20;
-    us30.pointBid = 20;
+    us30.pointAsk = 40;
+    us30.pointBid = 0;
     us30.pointLimit = 50;
     us30.pointStopLose = 50;
     us30.pointTakeProfit = 50;
@@ -127,7 +127,7 @@ std::vector<SymbolDef> defaultSymbols() {
     us30.maxQuantity = 20;
     us30.quantityStep = 1;
     us30.marginPerLot = 500;
-    us30.startPoints = 380000;
+    us30.startPoints = 379980;
     us30.volatility = 20;
     v.push_back(us30);
     return v;

@@ -186,6 +186,7 @@ void Simulator::received(const std::shared_ptr<WsPeer>& peer, std::string text, 
     rec["time"] = nowMillis() / 1000.0;
     rec["service"] = serviceName(s);
     rec["conn"] = peer->id;
+    rec["path"] = peer->path;
     rec["raw"] = text;
     rec["enciphered"] = false;
     std::optional<Request> request;

@@ -97,13 +97,15 @@ class Simulator : public WsHost {
         bool merge = false;
     };
     // A fault of the web services: how the next requests of a kind are answered.
-    enum class WebFaultAction { Empty, Garbage, Slow, Status };
+    enum class WebFaultAction { Empty, Garbage, Slow, Status, Answer, Hold };
     struct WebFault {
         std::string kind;  // dealer, logo, register, reset, other, or "*"
         WebFaultAction action = WebFaultAction::Empty;
-        int delayMs = 12000;  // Slow: the normal answer, this much later
-        int status = 500;     // Status: this status and an empty body
-        int times = 1;        // -1: until cleared
+        int delayMs = 12000;      // Slow: the normal answer, this much later
+        int status = 500;         // Status: this status and an empty body
+        std::string body;         // Answer: this body, with the status,
+        std::string contentType;  // of this type
+        int times = 1;            // -1: until cleared
     };
     // A stream of quote messages to every connection of a service, at a rate
     // or as fast as each connection takes them.

@@ -72,10 +72,18 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
                                                                           : "other";
     const std::optional<WebFault> fault = takeWebFault(kind);
     HttpAnswer answer;
-    if (fault && fault->action != WebFaultAction::Slow) {
+    // Slow and held answers are the normal ones, sent later.
+    const bool later =
+        fault && (fault->action == WebFaultAction::Slow || fault->action == WebFaultAction::Hold);
+    if (fault && !later) {
         // The request changes nothing; only the answer is broken.
         switch (fault->action) {
             case WebFaultAction::Empty:
+                break;
+            case WebFaultAction::Answer:
+                answer.status = fault->status;
+                answer.contentType = fault->contentType;
+                answer.body = fault->body;
                 break;
             case WebFaultAction::Garbage:
                 answer.contentType = "text/html; charset=utf-8";
@@ -159,7 +167,12 @@ void Simulator::dealerHttp(const HttpRequest& req, HttpResponder respond) {
     if (!options_.quiet)
         std::cerr << "dealer-sim: http " << req.method << ' ' << req.target << " -> "
                   << answer.status << '\n';
-    if (fault && fault->action == WebFaultAction::Slow) {
+    if (fault && fault->action == WebFaultAction::Hold) {
+        // Sent by POST /release.
+        held_.push_back([respond = std::move(respond), answer = std::move(answer)]() mutable {
+            respond(std::move(answer));
+        });
+    } else if (fault && fault->action == WebFaultAction::Slow) {
         auto timer = std::make_shared<net::steady_timer>(
             io_, std::chrono::milliseconds(std::max(0, fault->delayMs)));
         timer->async_wait([timer, respond = std::move(respond), answer = std::move(answer)](

@@ -51,11 +51,13 @@ TEST_F(HoldPositionListTest, RowsShowTheNetPositionAndAnOpenRowBothSides) {
     const auto dowPushes = followPosition("US30");
     const auto eur = sdk->getSymbolWith("EURUSD");
     const auto gold = sdk->getSymbolWith("XAUUSD");
-    // The euro's middle 12 points up: the buys (2 lots at the old ask) gain
-    // 9 points each, the sell (1 lot at the old bid) loses 13: 180 - 130.
-    andItsPush(eurPushes, [&] { sim.setQuote("EURUSD", eur->bid + 0.0012); });
-    // Gold's middle 3 up: the sells (at the old bid) lose 3.75 on 3 x 100.
-    andItsPush(goldPushes, [&] { sim.setQuote("XAUUSD", gold->ask + 3); });
+    // The euro's bid 110 points up (its ask 20 above): the buys (2 lots at
+    // the old ask) gain 90 points each, the sell (1 lot at the old bid) loses
+    // 130 at the new ask: 180 - 130.
+    andItsPush(eurPushes, [&] { sim.setBid("EURUSD", eur->bid + 0.0011); });
+    // Gold's bid 2.75 above the old ask: the sells (at the old bid) close at
+    // an ask 3.75 above it, on 3 x 100.
+    andItsPush(goldPushes, [&] { sim.setBid("XAUUSD", gold->ask + 2.75); });
     andItsPush(dowPushes, [&] { sim.setBid("US30", sdk->getHoldBillWith(dow)->priceHold); });
 
     showList();

@@ -14,6 +14,8 @@
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
 
+#include <cmath>
+
 using namespace tradetest;
 
 namespace {
@@ -126,6 +128,11 @@ TEST_F(QuotationBoardTest, ListsTheTradableSymbolsWithTheirQuotesAndPendingOrder
         EXPECT_EQ(priceText(cell->buyPrice()),
                   sysDB::formatPrice(float(symbol->ask), symbol->decimal));
         EXPECT_EQ(cell->spreadLabel()->text(), "点差:" + std::to_string(symbol->spread));
+        // The dealer quotes the bid, so the spread shown is the whole distance
+        // between the two prices.
+        EXPECT_EQ(symbol->spread,
+                  std::llround((symbol->ask - symbol->bid) * std::pow(10.0, symbol->decimal)));
+        EXPECT_GT(symbol->spread, 0);
         EXPECT_EQ(cell->lowLabel()->text(),
                   "最低:" + sysDB::formatPrice(symbol->dailyLowest, symbol->decimal));
         EXPECT_EQ(cell->highLabel()->text(),

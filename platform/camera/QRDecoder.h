@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ImageCodec.h"
+#include "platform/ui/Geometry.h"
+
+namespace platform::camera {
+
+// One QR code found in a picture.
+struct DecodedCode {
+    // The code's text; nothing when its bytes are not valid UTF-8.
+    std::optional<std::string> text;
+    // The corners the decoder located, in pixels of the picture, and the
+    // rectangle around them.
+    std::vector<platform::ui::CGPoint> corners;
+    platform::ui::CGRect bounds{};
+};
+
+// Finds the QR codes in a picture (thread-safe: each call uses its own
+// decoder state). Codes come ordered as a reader's eye meets them: by the
+// top edge, then from left to right, so "the first code" is the same on
+// every run.
+std::vector<DecodedCode> decodeQRCodes(const platform::image::Bitmap& bitmap);
+
+}  // namespace platform::camera

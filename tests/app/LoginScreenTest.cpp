@@ -1,0 +1,464 @@
+// The login screen in the launched application against the simulated
+// dealer: the first start, the input checks, logins to the real and the demo
+// system, refusals and a channel that does not open, the dealer list behind
+// the form, the registration dealer's registration and password reset, the
+// remembered account and the keyboard.
+#include "app/AppConfig.h"
+#include "app/DealerManager.h"
+#include "app/LoginViewController.h"
+#include "app/RegisterService.h"
+#include "app/UIRegister.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TableView.h"
+#include "tests/app/AppTestSupport.h"
+#include "ui/toolkit/KAVAlertViewStack.h"
+#include "ui/toolkit/UIKAVInputField.h"
+
+using namespace kavtest;
+using platform::ui::UIDriver;
+using platform::ui::UIView;
+using LVC = LoginViewController;
+
+namespace {
+
+class LoginScreenTest : public AppTest {
+  protected:
+    std::shared_ptr<LVC> screen() { return rootAs<LVC>(); }
+    // Views are placed by the layout pass, which runs before drawing: a
+    // test that reads positions runs it first, as the screen would.
+    template <typename T = UIView>
+    T* tagged(long tag) {
+        platform::ui::UIScreenRenderer::layoutWindows();
+        return UIDriver::viewWithTag<T>(tag, app->window.get());
+    }
+    platform::ui::UITextField* field(long tag) {
+        auto* row = tagged<UIKAVInputField>(tag);
+        return row ? row->textField().get() : nullptr;
+    }
+    std::string topAlert() {
+        const auto& alerts = KAVAlertViewStack::sharedInstance().alertViews();
+        return alerts.empty() ? "" : alerts.back()->messageLabel()->text();
+    }
+    // Waits for the alert, shoots it when asked, and closes it.
+    ::testing::AssertionResult alerted(const std::string& message,
+                                       const std::string& button = "确定",
+                                       const std::string& shot = "") {
+        if (!until([&] { return topAlert() == message; }, 20))
+            return ::testing::AssertionFailure()
+                   << "no alert \"" << message << "\"; top is \"" << topAlert() << "\"";
+        run("wait 0.4\n" + (shot.empty() ? "" : "shot " + shot + "\n") + "tap " + button +
+            "\nwait 0.5\n");
+        return ::testing::AssertionSuccess();
+    }
+    // Taps into the field and types, as a user would (the form moves first).
+    void type(long tag, const std::string& text) {
+        UIDriver::tap(field(tag));
+        run("wait 0.3\n");
+        field(tag)->setText("");
+        UIDriver::typeText(text);
+    }
+    void doneEditing() {
+        if (UIDriver::isVisible(UIDriver::viewWithText("Done"))) run("tap Done\nwait 0.3\n");
+    }
+    void pressLogin() {
+        doneEditing();
+        UIDriver::tap(tagged(LVC::kTagLogin));
+    }
+    void chooseSegment(long tag, long index) {
+        auto* control = tagged<platform::ui::UISegmentedControl>(tag);
+        const auto f = control->frame();
+        const double x = f.size.width / 4 * (index == 0 ? 1 : 3);
+        UIDriver::tapAt(control->convertPointToView({x, f.size.height / 2}, nullptr));
+        run("wait 0.4\n");
+    }
+    size_t loginsSent() { return sim.packages(SimService::Login, "1003").size(); }
+    std::string setting(int tag) { return app->sysdb()->valueWithTag(tag, "<none>"); }
+    // Stores the dealers of the keys (looked up at the simulated dealer) and
+    // selects the first.
+    void storeDealers(const std::vector<std::string>& keys) {
+        DealerManager manager(app);
+        for (const auto& key : keys) {
+            bool done = false;
+            manager.searchDelaerWithURL(
+                sim.dealerUrl() + "/getdealer.php?key=" + key, [&] { done = true; },
+                [&](const std::string&, const std::string& m) {
+                    ADD_FAILURE() << m;
+                    done = true;
+                });
+            ASSERT_TRUE(until([&] { return done; }));
+        }
+        manager.setCurrentSelectedDealerWithDealerKey(keys.front());
+    }
+    // A fresh launch over the stored dealers.
+    void relaunch() {
+        KAVProgressHUD::dismiss();
+        app->window.reset();
+        app.reset();
+        platform::ui::UIApplication::sharedApplication().resetForTesting();
+        launch();
+        ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+        run("wait 0.5\n");
+    }
+    bool logoShown() {
+        auto* logo = tagged<platform::ui::UIImageView>(LVC::kTagLogo);
+        return logo && logo->image();
+    }
+    ScopedEnv registerService{appconfig::kRegisterServiceVariable, sim.registerUrl().c_str()};
+};
+
+TEST_F(LoginScreenTest, AFirstStartLooksUpTheBuiltInDealerAfterAMomentAndSelectsIt) {
+    launch();
+    time.advance(0.5);
+    EXPECT_FALSE(KAVProgressHUD::isVisible());
+    EXPECT_TRUE(sim.httpRequests("dealer").empty());
+    EXPECT_TRUE(screen()->view()->backgroundColor().patternImage) << "the launch picture shows";
+    run("shot login-launch\n");
+    time.advance(0.15);
+    EXPECT_TRUE(KAVProgressHUD::isVisible());
+    EXPECT_TRUE(UIDriver::isVisible(UIDriver::viewWithText(LVC::kMsgInitialising)));
+    run("shot login-first-start\n");
+
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) && !KAVProgressHUD::isVisible(); }));
+    auto lookups = sim.httpRequests("dealer");
+    ASSERT_EQ(lookups.size(), 1u);
+    EXPECT_EQ(lookups[0]["query"]["key"], "KAVFX");
+    auto selected = DealerManager(app).getCurrentSelectedDealer();
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->dealerKey, "KAVFX");
+    EXPECT_TRUE(selected->isSelected);
+    EXPECT_EQ(screen()->currentDealer(), selected);
+    ASSERT_TRUE(until([&] { return logoShown(); })) << "the dealer's logo";
+    EXPECT_FALSE(screen()->view()->backgroundColor().patternImage);
+
+    // Any dealer but the registration dealer: the system choice, on the real
+    // system; no password reset.
+    EXPECT_TRUE(UIDriver::isVisible(tagged(LVC::kTagSystem)));
+    EXPECT_EQ(tagged<platform::ui::UISegmentedControl>(LVC::kTagSystem)->selectedSegmentIndex(), 1);
+    EXPECT_FALSE(UIDriver::isVisible(tagged(LVC::kTagRegisterChoice)));
+    EXPECT_FALSE(UIDriver::isVisible(tagged(LVC::kTagForgot)));
+    EXPECT_TRUE(UIDriver::isVisible(tagged(LVC::kTagChangeDealer)));
+    run("wait 0.3\nshot login\n");
+}
+
+TEST_F(LoginScreenTest, WithTheDealerServiceDownTheEmptyDealerListIsUncovered) {
+    sim.webAnswer("dealer", 503, "unavailable", "text/plain", -1);
+    launch();
+    ASSERT_TRUE(alerted(LVC::kMsgAddDealerFirst, "确认", "login-no-dealer"));
+    ASSERT_TRUE(until([&] { return screen()->isShowingDealer(); }));
+    run("wait 0.6\nshot login-no-dealer-list\n");
+    auto* table = tagged<platform::ui::UITableView>(DealerListViewController::kTagTable);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->numberOfRowsInSection(0), 0);
+    EXPECT_GE(tagged(LVC::kTagForm)->frame().origin.y, screen()->view()->bounds().size.height);
+    EXPECT_FALSE(logoShown());
+
+    // Covered again without a dealer: the login asks for one, sends nothing.
+    UIDriver::tap(tagged(LVC::kTagChangeDealer));
+    run("wait 0.6\n");
+    EXPECT_FALSE(screen()->isShowingDealer());
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    EXPECT_TRUE(alerted(LVC::kMsgChooseDealer));
+    EXPECT_EQ(loginsSent(), 0u);
+}
+
+TEST_F(LoginScreenTest, TheInputChecksSendNothing) {
+    launchToLogin();
+    struct Case {
+        const char* account;
+        const char* password;
+        const char* message;
+    } cases[] = {
+        {"", "123456", LVC::kMsgEnterAccount},
+        {"  ", "123456", LVC::kMsgEnterAccount},  // blanks only
+        {"1001", "", LVC::kMsgEnterPassword},
+        {"1001", " ", LVC::kMsgEnterPassword},
+    };
+    for (const auto& c : cases) {
+        field(LVC::kTagAccount)->setText(c.account);
+        field(LVC::kTagPassword)->setText(c.password);
+        pressLogin();
+        EXPECT_TRUE(alerted(c.message)) << c.account << "/" << c.password;
+        EXPECT_FALSE(KAVProgressHUD::isVisible());
+    }
+    EXPECT_EQ(loginsSent(), 0u);
+    EXPECT_EQ(root(), screen());
+}
+
+TEST_F(LoginScreenTest, ALoginToTheRealSystemOpensTheDrawerAndKeepsTheAccountAndDealer) {
+    launchToLogin();
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    run("shot login-typed\n");
+    pressLogin();
+    run("wait 0.2\nshot login-logging-in\n");
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    auto logins = sim.packages(SimService::Login, "1003");
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(logins[0].path, "/real");
+    EXPECT_EQ(logins[0].data("uid"), "1001");
+    EXPECT_EQ(logins[0].data("vcode"), "");
+    EXPECT_EQ(setting(settingTag::trUid), "1001");
+    EXPECT_EQ(setting(settingTag::dealerKey), "KAVFX");
+    EXPECT_TRUE(app->sysdb()->isOnline());
+    EXPECT_EQ(app->bizSDK()->delegate().get(), static_cast<WSPushMessage*>(app.get()));
+}
+
+TEST_F(LoginScreenTest, TheDemoSystemLogsInToTheDemoHost) {
+    launchToLogin();
+    chooseSegment(LVC::kTagSystem, 0);
+    EXPECT_EQ(setting(settingTag::loginSRV), "0");
+    run("shot login-demo\n");
+    type(LVC::kTagAccount, "1002");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    auto logins = sim.packages(SimService::Login, "1003");
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(logins[0].path, "/demo");
+    EXPECT_EQ(setting(settingTag::trUid), "1002");
+}
+
+TEST_F(LoginScreenTest, ARefusedLoginShowsTheServersReasonOnAFreshScreen) {
+    launchToLogin();
+    auto first = screen();
+    // An account with a trailing blank goes out with it.
+    type(LVC::kTagAccount, "1001 ");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    ASSERT_TRUE(alerted("登录失败，原因：MA-账户或密码错误", "确定", "login-refused"));
+    EXPECT_EQ(sim.packages(SimService::Login, "1003").at(0).data("uid"), "1001 ");
+    ASSERT_TRUE(until([&] { return screen() && screen() != first && tagged(LVC::kTagLogin); }));
+    EXPECT_EQ(field(LVC::kTagPassword)->text(), "");
+}
+
+TEST_F(LoginScreenTest, AReplyWithoutTheHistoryAddressEndsTheLoginWithItsReason) {
+    sim.omitHistoryAddress(true);
+    launchToLogin();
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    EXPECT_TRUE(alerted("登录失败，原因：历史行情服务地址无效"));
+    EXPECT_EQ(rootAs<MainDrawerViewController>(), nullptr);
+}
+
+TEST_F(LoginScreenTest, AChannelThatDoesNotOpenKeepsTheScreenWithWhatWasTyped) {
+    launchToLogin();
+    auto first = screen();
+    sim.stallHandshakes(SimService::Login, 1);
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    ASSERT_TRUE(alerted(LVC::kMsgConnectFailed, "确定", "login-timeout"));
+    // The channel's report and the login's failure both come, in either
+    // order: one alert, the same screen.
+    run("wait 15\n");
+    EXPECT_EQ(topAlert(), "");
+    EXPECT_EQ(screen(), first);
+    EXPECT_EQ(field(LVC::kTagAccount)->text(), "1001");
+    EXPECT_EQ(field(LVC::kTagPassword)->text(), "123456");
+    EXPECT_FALSE(KAVProgressHUD::isVisible());
+}
+
+TEST_F(LoginScreenTest, ADealerWithoutTheChosenSystemIsRefusedHere) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    storeDealers({"GOLDEX"});  // no demo system
+    relaunch();
+    EXPECT_EQ(screen()->currentDealer()->dealerKey, "GOLDEX");
+    chooseSegment(LVC::kTagSystem, 0);
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    EXPECT_TRUE(alerted(LVC::kMsgNoDemoHost));
+    EXPECT_EQ(loginsSent(), 0u);
+    EXPECT_EQ(root(), screen());
+    // Its real system works.
+    chooseSegment(LVC::kTagSystem, 1);
+    pressLogin();
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    EXPECT_EQ(setting(settingTag::dealerKey), "GOLDEX");
+}
+
+TEST_F(LoginScreenTest, TheDealerListLiesBehindTheForm) {
+    launchToLogin();
+    ASSERT_TRUE(until([&] { return logoShown(); }));
+    auto* change = tagged(LVC::kTagChangeDealer);
+    UIDriver::tap(change);
+    run("wait 0.6\n");
+    EXPECT_TRUE(screen()->isShowingDealer());
+    EXPECT_NEAR(std::atan2(change->transform().b, change->transform().a), 179.0 * M_PI / 180, 1e-6);
+
+    // The search bar hides the change button; a dealer added by key.
+    UIDriver::tap(tagged(DealerListViewController::kTagAdd));
+    run("wait 0.3\n");
+    EXPECT_FALSE(UIDriver::isVisible(change));
+    UIDriver::typeText("GOLDEX\n");
+    ASSERT_TRUE(until([&] { return !KAVProgressHUD::isVisible(); }));
+    run("wait 0.5\nshot login-dealer-list\n");
+    // It stays away while the search bar is up (its cancel button lies
+    // under it).
+    EXPECT_FALSE(UIDriver::isVisible(change));
+    auto* table = tagged<platform::ui::UITableView>(DealerListViewController::kTagTable);
+    ASSERT_EQ(table->numberOfRowsInSection(0), 2);
+
+    // Another dealer: the list is covered, the search is over, its logo loads.
+    const auto firstLogo = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
+    UIDriver::tap(table->cellForRowAtIndexPath({0, 1}));
+    run("wait 0.6\n");
+    EXPECT_FALSE(screen()->isShowingDealer());
+    EXPECT_EQ(screen()->currentDealer()->dealerKey, "GOLDEX");
+    EXPECT_TRUE(UIDriver::isVisible(change));
+    EXPECT_EQ(table->tableHeaderView(), nullptr);
+    platform::ui::UIImagePtr shown;
+    ASSERT_TRUE(until([&] {
+        shown = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
+        return shown && shown != firstLogo;
+    }));
+    ASSERT_EQ(sim.httpRequests("logo").size(), 2u);
+    EXPECT_EQ(sim.httpRequests("logo")[1]["path"], "/dealer/GOLDEX/logo.png");
+
+    // The selected one again: covered, the logo not loaded again.
+    UIDriver::tap(change);
+    run("wait 0.6\n");
+    UIDriver::tap(table->cellForRowAtIndexPath({0, 1}));
+    run("wait 0.6\n");
+    EXPECT_FALSE(screen()->isShowingDealer());
+    EXPECT_EQ(tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image(), shown);
+    EXPECT_EQ(sim.httpRequests("logo").size(), 2u);
+
+    // Every dealer deleted: covering the list takes the logo away.
+    auto context = app->managedObjectContext();
+    const auto stored = DealerManager(app).getLocalDealerArray().value();
+    for (const auto& d : stored)
+        context->deleteObject(d);
+    app->saveContext();
+    UIDriver::tap(change);
+    run("wait 0.6\n");
+    UIDriver::tap(change);
+    run("wait 0.6\n");
+    EXPECT_FALSE(logoShown());
+    EXPECT_EQ(screen()->currentDealer(), nullptr);
+}
+
+TEST_F(LoginScreenTest, TheRegistrationDealerRegistersADemoAccountAndLogsItIn) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    storeDealers({"kavdemo"});
+    relaunch();
+    EXPECT_FALSE(UIDriver::isVisible(tagged(LVC::kTagSystem)));
+    EXPECT_TRUE(UIDriver::isVisible(tagged(LVC::kTagRegisterChoice)));
+    EXPECT_TRUE(UIDriver::isVisible(tagged(LVC::kTagForgot)));
+    run("shot login-kavdemo\n");
+
+    chooseSegment(LVC::kTagRegisterChoice, 1);
+    auto* panel = tagged<UIRegister>(LVC::kTagRegisterPanel);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_DOUBLE_EQ(panel->frame().origin.y, tagged(LVC::kTagForm)->frame().origin.y + 100);
+    EXPECT_TRUE(screen()->isShowingRegister());
+    EXPECT_EQ(setting(settingTag::loginSRV), "1");
+    run("shot login-register\n");
+
+    auto row = [&](long tag) {
+        return panel->viewWithTag<UIKAVInputField>(tag)->textField().get();
+    };
+    for (auto [tag, text] :
+         std::vector<std::pair<long, std::string>>{{UIRegister::kTagEmail, "trader@example.com"},
+                                                   {UIRegister::kTagPassword, "secret1"},
+                                                   {UIRegister::kTagConfirm, "secret1"}}) {
+        UIDriver::tap(row(tag));
+        run("wait 0.3\n");
+        UIDriver::typeText(text);
+    }
+    UIDriver::tap(panel->viewWithTag<platform::ui::UIButton>(UIRegister::kTagRegister).get());
+    ASSERT_TRUE(alerted(UIRegister::kMsgRegistered, "确定", "login-registered"));
+    run("wait 0.4\n");
+    EXPECT_EQ(tagged(LVC::kTagRegisterPanel), nullptr);
+    EXPECT_FALSE(screen()->isShowingRegister());
+    EXPECT_EQ(
+        tagged<platform::ui::UISegmentedControl>(LVC::kTagRegisterChoice)->selectedSegmentIndex(),
+        0);
+    EXPECT_EQ(field(LVC::kTagAccount)->text(), "trader@example.com");
+    EXPECT_DOUBLE_EQ(screen()->view()->frame().origin.y, 0);
+
+    // The registration dealer logs in to its real system.
+    type(LVC::kTagPassword, "secret1");
+    pressLogin();
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    EXPECT_EQ(sim.packages(SimService::Login, "1003").at(0).path, "/real");
+}
+
+TEST_F(LoginScreenTest, APasswordResetIsConfirmedFirstAndSaysHowItWent) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    storeDealers({"kavdemo"});
+    relaunch();
+    field(LVC::kTagAccount)->setText(" ");
+    UIDriver::tap(tagged(LVC::kTagForgot));
+    EXPECT_TRUE(alerted(LVC::kMsgEnterAccountFirst));
+
+    field(LVC::kTagAccount)->setText("10 01");
+    UIDriver::tap(tagged(LVC::kTagForgot));
+    EXPECT_TRUE(alerted(LVC::kMsgConfirmReset, "取消", "login-reset-confirm"));
+    EXPECT_TRUE(sim.httpRequests("reset").empty());
+
+    struct Case {
+        std::function<void()> arrange;
+        std::string account;
+        std::string message;
+    } cases[] = {
+        {[] {}, "10 01", LVC::kMsgResetSent},
+        {[] {}, "nobody", "账户不存在"},
+        {[&] { sim.webAnswer("reset", 200, "<html>error</html>"); }, "1001",
+         LVC::kMsgResetUnreadable},
+        {[&] { sim.webAnswer("reset", 500, ""); }, "1001", LVC::kMsgTransportFailed},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        field(LVC::kTagAccount)->setText(c.account);
+        UIDriver::tap(tagged(LVC::kTagForgot));
+        ASSERT_TRUE(alerted(LVC::kMsgConfirmReset, "确定"));
+        EXPECT_TRUE(alerted(c.message)) << c.account;
+    }
+    auto resets = sim.httpRequests("reset");
+    ASSERT_EQ(resets.size(), 4u);
+    EXPECT_EQ(resets[0]["query"]["login_code"], "1001");  // blanks removed
+    EXPECT_EQ(resets[0]["query"]["pwd_type"], "1");
+}
+
+TEST_F(LoginScreenTest, TheAccountIsRememberedOnlyWhileTheSwitchIsOn) {
+    launchToLogin();
+    type(LVC::kTagAccount, "1002");
+    doneEditing();
+    EXPECT_EQ(setting(settingTag::trUid), "1002");  // kept as it is typed
+    relaunch();
+    EXPECT_EQ(field(LVC::kTagAccount)->text(), "1002");
+    EXPECT_TRUE(tagged<platform::ui::UISwitch>(LVC::kTagRemember)->isOn());
+
+    UIDriver::tap(tagged(LVC::kTagRemember));
+    run("wait 0.3\n");
+    EXPECT_EQ(setting(settingTag::isKeepAccount), "0");
+    relaunch();
+    EXPECT_EQ(field(LVC::kTagAccount)->text(), "");
+    EXPECT_FALSE(tagged<platform::ui::UISwitch>(LVC::kTagRemember)->isOn());
+}
+
+TEST_F(LoginScreenTest, TheFormMovesSoTheFieldStandsAboveTheKeyboardBar) {
+    launchToLogin();
+    UIView* v = screen()->view();
+    // The account field ends 151 + 105 + 40 points down; it goes to 568 / 2 - 44.
+    UIDriver::tap(field(LVC::kTagAccount));
+    run("wait 0.3\n");
+    EXPECT_DOUBLE_EQ(v->frame().origin.y, 240 - 296);
+    run("tap-tag 7002\nwait 0.3\n");
+    EXPECT_DOUBLE_EQ(v->frame().origin.y, 240 - 335);
+    run("shot login-keyboard\n");
+    doneEditing();
+    EXPECT_DOUBLE_EQ(v->frame().origin.y, 0);
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// The QR scanner over the picture-file camera: one code per opening, read
+// from the first code of the first picture that holds one, handed over once
+// the scanner is gone; the back button and a missing camera.
+#include <algorithm>
+
+#include "app/QRcodeViewController.h"
+#include "platform/ui/NavigationBar.h"
+#include "tests/app/AppStage.h"
+#include "tests/support/QRImage.h"
+#include "ui/toolkit/BaseNavigationController.h"
+
+using namespace apptest;
+
+namespace {
+
+// The screen that opens the scanner, as the dealer list does.
+class Opener : public UIViewController, public QRcodeViewControllerDelegate {
+  public:
+    void viewDidLoad() override { view()->setBackgroundColor(UIColor::grey255(30)); }
+    void onScanWithURL(const std::optional<std::string>& url) override {
+        urls.push_back(url);
+        scannerGoneWhenTold = presentedViewController() == nullptr;
+    }
+    std::shared_ptr<QRcodeViewController> open() {
+        auto scanner = std::make_shared<QRcodeViewController>();
+        scanner->setScanDelegate(weakSelf<QRcodeViewControllerDelegate>());
+        presentViewController(std::make_shared<BaseNavigationController>(scanner), true);
+        return scanner;
+    }
+    std::vector<std::optional<std::string>> urls;
+    bool scannerGoneWhenTold = false;
+};
+
+class QRScannerTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        opener = std::make_shared<Opener>();
+        show(opener);
+    }
+    void TearDown() override {
+        scanner.reset();
+        AppTest::TearDown();
+    }
+    // The camera plays the folder's pictures.
+    void camera(const std::vector<platform::image::Bitmap>& frames) {
+        for (size_t i = 0; i < frames.size(); ++i)
+            kavtest::writePNG(temp / ("frame" + std::to_string(i) + ".png"), frames[i]);
+        cameraEnv = std::make_unique<kavtest::ScopedEnv>("KAV_CAMERA", temp.path().c_str());
+    }
+    void openScanner() {
+        scanner = opener->open();
+        time.advance(0.4);  // slid in
+    }
+    bool waitFrames(uint64_t n) {
+        return time.runUntil([&] { return scanner->session()->deliveredFrames() >= n; });
+    }
+    // Lets the camera run, a picture every 0.1 s, until the scanner has read
+    // a code (its camera stops).
+    bool readCode() {
+        for (int frame = 0; frame < 20; ++frame) {
+            if (time.runUntil([&] { return !scanner->session()->isRunning(); }, 0.5)) return true;
+            time.advance(0.1);
+        }
+        return false;
+    }
+    bool scannerShown() const { return opener->presentedViewController() != nullptr; }
+    size_t plays(const std::string& sound) const {
+        auto all = platform::audio::recordedPlays();
+        return std::count_if(all.begin(), all.end(),
+                             [&](const auto& play) { return play.file.stem() == sound; });
+    }
+
+    std::shared_ptr<Opener> opener;
+    std::shared_ptr<QRcodeViewController> scanner;
+    std::unique_ptr<kavtest::ScopedEnv> cameraEnv;
+};
+
+const std::string kLookup = "http://127.0.0.1:17806/dealer/getdealer.php?key=GOLDEX";
+
+TEST_F(QRScannerTest, TheFirstCodeReadClosesTheScannerAndOnlyThenReachesTheOpener) {
+    // A scene without a code, then two codes side by side: the left one is first.
+    // Two pictures a second: the scene is up while the scanner slides in.
+    auto scene = kavtest::plainPicture(480, 360, 0x4a5a3c);
+    camera({scene, kavtest::qrScene(640, 360, {{kLookup, 10, 40}, {"second code", 340, 40}})});
+    kavtest::ScopedEnv rate("KAV_CAMERA_RATE", "2");
+    openScanner();
+    ASSERT_TRUE(waitFrames(1));
+    EXPECT_EQ(scanner->title(), "扫描二维码");
+    EXPECT_EQ(scanner->navigationController()->navigationBar()->barStyle(), UIBarStyle::Black);
+    EXPECT_TRUE(scanner->session()->isRunning());
+    // The picture fills the whole screen.
+    EXPECT_EQ(scanner->preview()->frame(), scanner->view()->bounds());
+    EXPECT_EQ(scanner->preview()->videoGravity(),
+              platform::camera::AVLayerVideoGravityResizeAspectFill);
+    snapshot("qr-scanner");
+
+    ASSERT_TRUE(readCode()) << "the camera stops on the first code";
+    EXPECT_EQ(scanner->session()->deliveredFrames(), 2u);
+    EXPECT_EQ(plays("touchStart"), 1u);
+    EXPECT_TRUE(opener->urls.empty()) << "not before the scanner is gone";
+    snapshot("qr-scanner-read");
+    time.advance(0.5);
+    EXPECT_FALSE(scannerShown());
+    ASSERT_EQ(opener->urls.size(), 1u);
+    EXPECT_EQ(opener->urls[0], kLookup);
+    EXPECT_TRUE(opener->scannerGoneWhenTold);
+
+    // Time goes on: the stopped camera reads nothing more.
+    time.advance(1);
+    time.drain();
+    EXPECT_EQ(scanner->session()->deliveredFrames(), 2u);
+    EXPECT_EQ(opener->urls.size(), 1u);
+}
+
+TEST_F(QRScannerTest, ASecondBatchAlreadyOnItsWayIsIgnored) {
+    camera({kavtest::qrScene(300, 300, {{kLookup, 10, 10}})});
+    openScanner();
+    ASSERT_TRUE(readCode());
+    // What the camera had delivered before it stopped reaches the scanner
+    // after its first read: nothing of it counts.
+    platform::camera::AVCaptureConnection connection(scanner->input(), scanner->output().get());
+    auto other = std::make_shared<platform::camera::AVMetadataMachineReadableCodeObject>(
+        platform::camera::AVMetadataObjectTypeQRCode, std::string("http://elsewhere/x"), CGRectZero,
+        std::vector<CGPoint>{});
+    scanner->captureOutput(*scanner->output(), {other}, connection);
+    scanner->captureOutput(*scanner->output(), {}, connection);
+    time.advance(0.5);
+    ASSERT_EQ(opener->urls.size(), 1u);
+    EXPECT_EQ(opener->urls[0], kLookup);
+    EXPECT_EQ(plays("touchStart"), 1u);
+}
+
+TEST_F(QRScannerTest, TheBackButtonClosesTheScannerStopsTheCameraAndTellsNobody) {
+    camera({kavtest::plainPicture(200, 200, 0x808080),
+            kavtest::qrScene(300, 300, {{kLookup, 10, 10}})});
+    openScanner();
+    ASSERT_TRUE(waitFrames(1));
+    auto* back = UIDriver::viewWithTag<UIButton>(QRcodeViewController::kTagBack);
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(UIDriver::isVisible(back));
+    UIDriver::tap(back);
+    EXPECT_FALSE(scanner->session()->isRunning());
+    time.advance(0.5);
+    EXPECT_FALSE(scannerShown());
+    time.advance(1);  // the code frame would have come by now
+    time.drain();
+    EXPECT_TRUE(opener->urls.empty());
+    EXPECT_EQ(plays("touchStart"), 0u);
+}
+
+TEST_F(QRScannerTest, WithoutACameraAnAlertSaysSoAndTheBackButtonStillWorks) {
+    kavtest::ScopedEnv noCamera("KAV_CAMERA", nullptr);
+    openScanner();
+    EXPECT_EQ(scanner->session(), nullptr);
+    EXPECT_EQ(scanner->preview(), nullptr);
+    EXPECT_EQ(topAlertMessage(), QRcodeViewController::kNoCameraMessage);
+    snapshot("qr-scanner-no-camera");
+    ASSERT_TRUE(tapAlertButton("确定"));
+    EXPECT_EQ(alertCount(), 0u);
+    EXPECT_TRUE(scannerShown()) << "the scanner stays until the user leaves it";
+    UIDriver::tap(UIDriver::viewWithTag<UIButton>(QRcodeViewController::kTagBack));
+    time.advance(0.5);
+    EXPECT_FALSE(scannerShown());
+    EXPECT_TRUE(opener->urls.empty());
+}
+
+}  // namespace

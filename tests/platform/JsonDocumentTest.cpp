@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/JsonDocument.h"
+
+using platform::Json;
+using platform::JsonDocument;
+using platform::JsonView;
+
+namespace {
+
+// The text with the room behind it that the fast parser reads ahead into.
+std::string padded(std::string text) {
+    text.reserve(text.size() + JsonDocument::kPadding);
+    return text;
+}
+
+std::shared_ptr<const JsonDocument> fast(const std::string& text) {
+    return JsonDocument::parse(text);
+}
+
+// Same value, same kinds all the way down. Integers may differ in
+// signedness only where it shows nowhere: "-0" is a signed zero in the tree
+// and an unsigned one here, and every conversion reads both as 0.
+void expectSameTree(const Json& a, const Json& b, const std::string& where) {
+    if (a.is_number_integer() && b.is_number_integer()) {
+        ASSERT_EQ(a.dump(), b.dump()) << where;
+        ASSERT_TRUE(a.type() == b.type() || a.get<int64_t>() == 0) << where;
+        return;
+    }
+    ASSERT_EQ(a.type(), b.type()) << where;
+    ASSERT_EQ(a.dump(), b.dump()) << where;
+    if (a.is_object()) {
+        auto ib = b.begin();
+        for (auto ia = a.begin(); ia != a.end(); ++ia, ++ib) {
+            ASSERT_EQ(ia.key(), ib.key()) << where;
+            expectSameTree(ia.value(), ib.value(), where + "." + ia.key());
+        }
+    } else if (a.is_array()) {
+        for (size_t i = 0; i < a.size(); ++i)
+            expectSameTree(a[i], b[i], where + "[" + std::to_string(i) + "]");
+    }
+}
+
+const std::vector<std::string> kTexts = {
+    R"({"event":"4002","msgOrder":"12","data":{"children":[{"symbolCode":"EURUSD","priceCurrent":"1.10100"}]}})",
+    R"({"a":1,"a":2,"b":{"c":[1,-1,1.5,-0,-0.0,1e2,1E-2,9223372036854775807,18446744073709551615]}})",
+    R"({"a":null,"b":true,"c":false,"d":"\u0000\u00e9\ud83d\ude00\n","e":{},"f":[]})",
+    R"({"k":"x","k":null})",
+    R"([1,2,3])",
+    R"("just a text")",
+    R"(  {"spaced" :  [ 1 , { "x" : "y" } ] }  )",
+    "{\"\xe4\xbd\xa0\":\"\xe5\xa5\xbd\"}",
+    // What the fast parser leaves to the tree parser, which decides.
+    "\xEF\xBB\xBF{\"bom\":1}",
+    R"({"big":18446744073709551616,"small":-9223372036854775809})",
+    R"({"deep":)" + std::string(300, '[') + std::string(300, ']') + "}",
+    // Refused by both.
+    R"({"a":1,})",
+    R"({"a":"\ud800"})",
+    "{\"a\":\"\xc0\x80\"}",
+    R"({"a":1e400})",
+    R"({'a':1})",
+    R"({"a":01})",
+    R"({"a":1} x)",
+    "",
+};
+
+}  // namespace
+
+// Every text the fast parser takes reads as the tree parser reads it; what
+// it does not take is left to the tree parser, never read otherwise.
+TEST(JsonDocument, TakesOnlyWhatTheTreeParserTakesAndBuildsTheSameTree) {
+    size_t taken = 0;
+    for (const std::string& t : kTexts) {
+        const std::string text = padded(t);
+        const auto reference = platform::parseJson(text);
+        const auto document = fast(text);
+        if (!document) continue;
+        ++taken;
+        ASSERT_TRUE(reference) << "taken by the fast parser only: " << text;
+        expectSameTree(document->root().toJson(), *reference, text);
+    }
+    EXPECT_GE(taken, 8u);  // the ordinary texts take the fast road
+    EXPECT_FALSE(fast(padded("\xEF\xBB\xBF{}")));
+    EXPECT_FALSE(fast(padded(R"({"big":18446744073709551616})")));
+    const std::string deep = padded(std::string(257, '[') + std::string(257, ']'));
+    EXPECT_FALSE(fast(deep));
+    EXPECT_FALSE(platform::parseJson(deep));
+    const std::string deepest = padded(std::string(256, '[') + std::string(256, ']'));
+    EXPECT_EQ(static_cast<bool>(fast(deepest)), static_cast<bool>(platform::parseJson(deepest)));
+}
+
+// A member is read as jsonMember reads the tree: the later of a key given
+// twice, null as missing; and its conversions are the tree's.
+TEST(JsonDocument, MembersAndConversionsMatchTheTree) {
+    const std::string text = padded(
+        R"({"dup":"1","dup":"2","nul":"x","nul":null,"n":-12.75,"u":18446744073709551615,)"
+        R"("i":-9007199254740993,"s":"3.5abc","t":true,"f":false,"z":-0,"e":"","o":{"p":1},"a":[1]})");
+    const auto document = fast(text);
+    ASSERT_TRUE(document);
+    const JsonView root = document->root();
+    const Json tree = *platform::parseJson(text);
+    EXPECT_EQ(root.member("dup").string(), "2");
+    EXPECT_FALSE(root.member("nul"));
+    EXPECT_FALSE(root.member("missing"));
+    EXPECT_FALSE(root.member("n").member("x"));
+    for (const char* key :
+         {"dup", "nul", "n", "u", "i", "s", "t", "f", "z", "e", "o", "a", "missing"}) {
+        const JsonView v = root.member(key);
+        const Json* j = platform::jsonMember(tree, key);
+        EXPECT_EQ(static_cast<bool>(v), j != nullptr) << key;
+        EXPECT_EQ(v.integer(), platform::jsonInteger(j)) << key;
+        const double dv = v.number(), dj = platform::jsonDouble(j);
+        EXPECT_TRUE(dv == dj && std::signbit(dv) == std::signbit(dj)) << key;
+        EXPECT_EQ(v.text(), platform::jsonText(j)) << key;
+    }
+    std::vector<std::string> keys;
+    root.forEachMember([&](std::string_view k, JsonView) { keys.emplace_back(k); });
+    EXPECT_EQ(keys.size(), 14u);  // every member as written, the repeated ones too
+    int sum = 0;
+    root.member("a").forEachElement([&](JsonView e) { sum += static_cast<int>(e.integer()); });
+    EXPECT_EQ(sum, 1);
+}
