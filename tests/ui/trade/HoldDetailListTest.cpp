@@ -17,12 +17,6 @@ namespace {
 
 class HoldDetailListTest : public ListTest<HoldDetailViewController> {
   protected:
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
     HoldDetailCell* cellOf(const std::string& orderCode) {
         UIScreenRenderer::layoutWindows();
         for (auto* cell : UIDriver::viewsOfType<HoldDetailCell>(table()))

@@ -84,12 +84,6 @@ class TradeListFrameTest : public liststage::ListTest<TicketList> {
         message->obj = MODList<MODHoldBill>{closed};
         BroadcastManager::postMessage(message, kActionReceiveHoldBillChange);
     }
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
     UILabel* notice() { return list->view()->viewWithTag<UILabel>(TicketList::kTagNotice).get(); }
 };
 
