@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Core/SDK/KAVBizSDK.h"
@@ -119,6 +120,23 @@ class LiveTradeTest : public ::testing::Test {
         UIScreenRenderer::layoutWindows();
         time.advance(0.5);
     }
+    // A plain root screen in the window, to present an order screen's stack
+    // as the board and the lists do.
+    void showRoot() {
+        root = std::make_shared<UIViewController>();
+        show(root);
+    }
+    // The stack presented over the root, its animation run out.
+    void presentOnRoot(const UIViewControllerPtr& stack) {
+        root->presentViewController(stack, true);
+        time.advance(1);
+    }
+    // The field of the newest package of the event the dealer's trade
+    // service received, if there is one.
+    std::optional<std::string> lastAtDealer(const std::string& event, const std::string& key) {
+        const auto packages = sim.packages(kavtest::SimService::Trade, event);
+        return packages.empty() ? std::nullopt : packages.back().child(key);
+    }
     UIImagePtr shot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
         auto image = UIDriver::renderImage(1);
@@ -133,6 +151,7 @@ class LiveTradeTest : public ::testing::Test {
     std::shared_ptr<BusDelegate> bus = std::make_shared<BusDelegate>();
     kavtest::ScopedAppDelegate app;
     std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIViewController> root;
 };
 
 }  // namespace tradetest
