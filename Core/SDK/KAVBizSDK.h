@@ -419,23 +419,36 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // their caches, so that a quote re-prices only its own symbol's records
     // and reports them without copying the list. Made again from the caches
     // after the service object changes them (a query, a push, a close).
-    // What the re-pricing reads of a ticket, side by side for the quote
-    // loop; every change the service object makes to a ticket marks the
-    // index for making again.
-    struct TicketInputs {
-        double priceOpen = 0;
-        double priceHold = 0;
-        double quantity = 0;
-        uint32_t slot = 0;        // the ticket's account in `profits`
-        bool marksAtBid = false;  // "b": closed at the bid
-        bool buys = false;        // "b" or "B" for the profit's sign
-        char side = 0;            // 'b' or 's' for the position's sums, else 0
-    };
+    // What the re-pricing reads of the tickets, column by column so that a
+    // quote works out the profits of all of them together before it writes
+    // them into the records; every change the service object makes to a
+    // ticket marks the index for making again.
     struct SymbolTickets {
         MODList<MODHoldBill> tickets;
-        std::vector<TicketInputs> inputs;
+        std::vector<MODHoldBill*> records;  // held by `tickets`
+        std::vector<uint32_t> slots;        // each ticket's account in `profits`
         // The floating profit of these tickets per account.
         std::vector<std::pair<int32_t, double>> profits;
+        enum Column : size_t {
+            kOpen,  // the prices the profits count from
+            kHold,
+            kReciprocalOpen,  // their reciprocals, 0 for a price of 0
+            kReciprocalHold,
+            kSignedQuantity,    // the lots, negative for a sell
+            kAtBid,             // 1: closed at the bid ("b"), 0: at the ask
+            kPlainUsable,       // 1: the two prices can be priced against
+            kReciprocalUsable,  // 1: and so can their reciprocals
+            kBuySide,           // 1: "b", counted in the position's buy sums
+            kSellSide,          // 1: "s", in its sell sums
+            // Worked out by each quote:
+            kTotal,  // NaN: the ticket cannot be priced
+            kProfit,
+            kConverted,
+            kColumnCount
+        };
+        std::vector<double> cells;  // kColumnCount columns of size() rows
+        size_t size() const { return records.size(); }
+        double* column(Column c) { return cells.data() + c * size(); }
     };
     std::unordered_map<std::string, SymbolTickets> ticketsBySymbol_;
     // Per account, the per-symbol sums its floating profit is made of, in

@@ -2,6 +2,10 @@
 // queries over a fake trading channel, and quotes applied to cached symbols.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+
+#include "Core/CalculateUtils.h"
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -389,4 +393,179 @@ TEST_F(CachesTest, AQuoteRepricesOnlyItsOwnSymbolAndTheAccountSumHolds) {
     EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote USDJPY", "orders L1"}));
     EXPECT_NEAR(account->profitDyn, sumOfTickets(), 1e-9);
     EXPECT_NEAR(account->profitDyn, 10 - 20 + 30 - 100, 1e-9);
+}
+
+namespace {
+
+// The same double, down to the sign of a zero.
+uint64_t bitsOf(double d) {
+    return std::bit_cast<uint64_t>(d);
+}
+
+}  // namespace
+
+// Every ticket a quote re-prices holds what the profit formula makes of it
+// on its own, to the last bit: the symbol types that count in prices, in
+// reciprocal prices and at a rate, the sides as the dealer may spell them,
+// prices and quantities no formula can price, a closing price beyond any
+// market on one side only. The
+// position's sums add the tickets of each side in the cache's order.
+TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
+    auto reports = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(reports);
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    sdk->queryCERInfoOnSuccess({}, {});
+    answer(Json::array(
+        {Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}},
+         Json{{"currencyBase", "GBP"}, {"currencyExchange", "USD"}, {"exchangeRate", "0"}}}));
+    struct Sym {
+        const char* code;
+        const char* type;
+        const char* currency;
+        const char* decimal;
+    };
+    const Sym syms[] = {{"PLAIN", "1", "JPY", "4"}, {"RECIP", "2", "USD", "4"},
+                        {"RATED", "3", "JPY", "3"}, {"NORATE", "3", "GBP", "3"},
+                        {"ODD", "9", "USD", "2"},   {"WIDE", "1", "USD", "0"}};
+    Json symbols = Json::array();
+    int id = 1;
+    for (const Sym& sym : syms) {
+        Json s = symbol(sym.code, id++);
+        s["symbolType"] = sym.type;
+        s["symbolCurrency"] = sym.currency;
+        s["decimal"] = sym.decimal;
+        s["unit"] = "1000";
+        s["pointAsk"] = "2";
+        s["pointBid"] = "1";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+
+    // Every symbol gets the same mix of tickets, in an order the cache keeps.
+    struct Mix {
+        const char* side;
+        const char* quantity;
+        const char* open;
+        const char* hold;
+    };
+    const Mix mix[] = {
+        {"b", "1", "1.1", "1.05"}, {"s", "2", "1.2", "1.15"}, {"B", "0.5", "0.9", "0.95"},
+        {"S", "3", "1.0", "1.0"},  {"x", "1", "1.0", "1.0"},  {"s", "0", "1.3", "1.3"},
+        {"b", "2", "0", "1.0"},    {"s", "1", "1.0", "1e16"}, {"b", "-1", "-1.5", "1.1"},
+        {"s", "7", "1.1", "0"},
+    };
+    Json bills = Json::array();
+    Json positions = Json::array();
+    int symbolId = 0;
+    for (const Sym& sym : syms) {
+        ++symbolId;
+        positions.push_back(Json{{"symbolCode", sym.code},
+                                 {"symbolId", std::to_string(symbolId)},
+                                 {"quantityBuy", "1"}});
+        int n = 0;
+        for (const Mix& m : mix) {
+            bills.push_back(Json{{"orderCode", std::string(sym.code) + "-" + std::to_string(n++)},
+                                 {"accId", "1001"},
+                                 {"symbolId", std::to_string(symbolId)},
+                                 {"symbolCode", sym.code},
+                                 {"bsCode", m.side},
+                                 {"quantityHold", m.quantity},
+                                 {"priceOpen", m.open},
+                                 {"priceHold", m.hold},
+                                 {"dynProfitTotal", "77"}});
+        }
+    }
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(bills);
+    sdk->queryHoldPositionOnSuccess({}, {});
+    answer(positions);
+
+    const auto check = [&](const std::string& code, const std::string& price, int& priced) {
+        SCOPED_TRACE(code + " at " + price);
+        const auto symbol = sdk->getSymbolWith(code);
+        ASSERT_TRUE(symbol);
+        // What each ticket held before: a ticket that cannot be priced
+        // keeps its profit from the open price.
+        std::vector<std::shared_ptr<MODHoldBill>> tickets;
+        std::vector<double> totalsBefore;
+        for (size_t n = 0; n < std::size(mix); ++n) {
+            tickets.push_back(sdk->getHoldBillWith(code + "-" + std::to_string(n)));
+            ASSERT_TRUE(tickets.back());
+            totalsBefore.push_back(tickets.back()->dynProfitTotal);
+        }
+        reports->calls.clear();
+        push(quoteOf(code, price));
+        ASSERT_EQ(reports->calls.size(), 4u);
+        const double rate = static_cast<double>(
+            static_cast<float>(sdk->getExchangeRateWith(symbol->symbolCurrency, "USD")));
+        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        priced = 0;
+        for (size_t n = 0; n < tickets.size(); ++n) {
+            SCOPED_TRACE(tickets[n]->orderCode);
+            const MODHoldBill& t = *tickets[n];
+            EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol->bid : symbol->ask));
+            bool ok = false;
+            CalculateUtils::dynProfitWithClosePrice(
+                t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol->unit, rate,
+                symbol->symbolType,
+                [&](double total, double hold, double converted) {
+                    ok = true;
+                    EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(total));
+                    EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(hold));
+                    EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(converted));
+                },
+                [](const platform::Error&) {});
+            if (!ok) {
+                EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(totalsBefore[n]));
+                EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
+                EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
+            }
+            priced += ok;
+            if (t.bsCode == "b") {
+                dpBuy += t.dynProfit;
+                dppBuy += t.dynProfitPrice;
+            } else if (t.bsCode == "s") {
+                dpSell += t.dynProfit;
+                dppSell += t.dynProfitPrice;
+            }
+        }
+        // The account holds the sum of every ticket as last priced; the
+        // symbols' sums add in another order: off by no more than rounding.
+        double own = 0, magnitude = 0;
+        for (const Sym& sym : syms)
+            for (size_t n = 0; n < std::size(mix); ++n) {
+                const double p =
+                    sdk->getHoldBillWith(std::string(sym.code) + "-" + std::to_string(n))
+                        ->dynProfitPrice;
+                own += p;
+                magnitude += std::fabs(p);
+            }
+        EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn, own, 1e-12 * magnitude);
+        const auto position = sdk->getPositionWith(code);
+        ASSERT_TRUE(position);
+        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(dpBuy));
+        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(dppBuy));
+        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(dpSell));
+        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(dppSell));
+    };
+    const auto pricedAt = [&](const std::string& code, const std::string& price) {
+        int priced = -1;
+        check(code, price, priced);
+        return priced;
+    };
+    // Ten tickets: a zero open price and a hold price beyond any market
+    // leave eight to the plain types, a zero hold price one fewer to the
+    // reciprocal one; a type without a formula, or one that needs a rate
+    // the account lacks, prices none.
+    EXPECT_EQ(pricedAt("PLAIN", "1.0123"), 9);
+    EXPECT_EQ(pricedAt("RECIP", "1.0123"), 7);
+    EXPECT_EQ(pricedAt("RATED", "1.012"), 9);
+    EXPECT_EQ(pricedAt("NORATE", "1.012"), 0);
+    EXPECT_EQ(pricedAt("ODD", "1.01"), 0);
+    // A zero bid leaves the reciprocal type only the tickets closed at the
+    // ask (all but "b"); an ask beyond any market only those closed at the
+    // bid.
+    EXPECT_EQ(pricedAt("PLAIN", "1.0456"), 9);
+    EXPECT_EQ(pricedAt("RECIP", "0.0001"), 5);
+    EXPECT_EQ(pricedAt("WIDE", "1000000000000000"), 3);
 }

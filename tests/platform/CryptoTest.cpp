@@ -115,7 +115,7 @@ TEST(Random, GivesFreshBytes) {
 // reference for every length, and a bad character is caught wherever it
 // stands, the last group's padding rules included.
 TEST(Base64, AgreesWithOpenSSLAndCatchesABadCharacterAnywhere) {
-    for (size_t n = 0; n <= 100; ++n) {
+    for (size_t n = 0; n <= 400; ++n) {
         const std::string bytes = platform::crypto::randomBytes(n);
         std::string reference(4 * ((n + 2) / 3) + 1, '\0');
         const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(reference.data()),
@@ -125,7 +125,8 @@ TEST(Base64, AgreesWithOpenSSLAndCatchesABadCharacterAnywhere) {
         EXPECT_EQ(base64Encode(bytes), reference) << n;
         EXPECT_EQ(base64Decode(reference), bytes) << n;
     }
-    const std::string good = base64Encode(platform::crypto::randomBytes(48));
+    // Long enough for several blocks of 32 characters and a tail.
+    const std::string good = base64Encode(platform::crypto::randomBytes(120));
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (size_t at = 0; at < good.size(); ++at) {
         for (int c = 0; c < 256; ++c) {
@@ -136,5 +137,27 @@ TEST(Base64, AgreesWithOpenSSLAndCatchesABadCharacterAnywhere) {
             bad[at] = static_cast<char>(c);
             ASSERT_FALSE(base64Decode(bad)) << "byte " << c << " at " << at;
         }
+    }
+}
+
+// Every character of the alphabet at every place of a block of 32
+// characters and of the groups after it: OpenSSL's decoder of the same text
+// is the reference.
+TEST(Base64, DecodesEveryCharacterAtEveryPlace) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (size_t shift = 0; shift < alphabet.size(); ++shift) {
+        // 96 characters: three blocks of 32, the alphabet rotated by one
+        // more place each time.
+        std::string text;
+        for (size_t k = 0; k < 96; ++k)
+            text += alphabet[(shift + k) % alphabet.size()];
+        std::string reference(text.size() / 4 * 3, '\0');
+        ASSERT_EQ(EVP_DecodeBlock(reinterpret_cast<unsigned char*>(reference.data()),
+                                  reinterpret_cast<const unsigned char*>(text.data()),
+                                  static_cast<int>(text.size())),
+                  static_cast<int>(reference.size()));
+        const auto decoded = base64Decode(text);
+        ASSERT_TRUE(decoded) << shift;
+        EXPECT_EQ(*decoded, reference) << shift;
     }
 }

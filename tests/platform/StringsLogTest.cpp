@@ -37,6 +37,17 @@ TEST(Strings, ValidatesUtf8Strictly) {
     EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_FALSE(isValidUtf8("\xE4\xB8"));          // cut short
     EXPECT_FALSE(isValidUtf8("\xFF"));
+    // Within a longer text, wherever a sequence starts against the runs of
+    // plain text around it: a good one passes, a bad or cut one does not.
+    for (size_t at = 0; at <= 24; ++at) {
+        const std::string before(at, 'a'), after(24 - at, 'z');
+        EXPECT_TRUE(isValidUtf8(before + "中" + after)) << at;
+        EXPECT_TRUE(isValidUtf8(before + "\xF4\x8F\xBF\xBF" + after)) << at;
+        for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE4\xB8", "\x80", "\xFF"}) {
+            EXPECT_FALSE(isValidUtf8(before + bad + after)) << at << " " << bad;
+            EXPECT_FALSE(isValidUtf8(before + bad)) << at << " " << bad;
+        }
+    }
 }
 
 TEST(Strings, ReadsLeadingNumbersLikeTheServerSendsThem) {
