@@ -5,6 +5,7 @@
 #include "platform/ui/Device.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
+#include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/UIImageTintColor.h"
 
 using namespace platform::ui;
@@ -41,6 +42,30 @@ std::string localized(const std::string& text) {
 void useBlackNavigationBar(UIViewController& screen) {
     if (auto* nav = screen.navigationController())
         nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+}
+
+CGRect belowBars(const UIView& view) {
+    const CGRect b = view.bounds();
+    return CGRectMake(0, kBarsHeight, b.size.width, b.size.height - kBarsHeight);
+}
+
+void dressSettingsScreen(UIViewController& screen) {
+    screen.automaticallyAdjustsScrollViewInsets = false;
+    useBlackNavigationBar(screen);
+    screen.view()->setBackgroundColor(kavtheme::panelBackground());
+}
+
+std::shared_ptr<UITableView> addSettingsTable(UIView& parent,
+                                              std::weak_ptr<UITableViewDataSource> source,
+                                              std::weak_ptr<UITableViewDelegate> delegate) {
+    auto table = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
+    table->setBackgroundColor(kavtheme::screenBackground());
+    table->setSeparatorColor(kavtheme::inputBackground());
+    table->separatorInset = UIEdgeInsetsZero;
+    table->setDataSource(std::move(source));
+    table->setDelegate(std::move(delegate));
+    parent.addSubview(table);
+    return table;
 }
 
 }  // namespace accountkit

@@ -2,13 +2,15 @@
 
 // What the account, settings and notice screens share: their back button,
 // the landscape check that keeps a turned phone from closing a screen by
-// accident, the bundle's string lookup and the screens' navigation-bar look.
+// accident, the bundle's string lookup, the screens' navigation-bar look and
+// the settings screens' table.
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/ui/Button.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 
 namespace accountkit {
@@ -33,5 +35,18 @@ std::string localized(const std::string& text);
 
 // The black bar style on the screen's navigation controller, when it has one.
 void useBlackNavigationBar(platform::ui::UIViewController& screen);
+
+// The frame of what fills `view` below the status and navigation bars.
+platform::ui::CGRect belowBars(const platform::ui::UIView& view);
+
+// The settings screens' look: the black bar over the panel ground, the
+// insets left alone (the table is placed below the bars by hand).
+void dressSettingsScreen(platform::ui::UIViewController& screen);
+// The settings screens' grouped table on the screen ground, its separators
+// in the inputs' colour from edge to edge, added to `parent`; it asks
+// `source` and `delegate`.
+std::shared_ptr<platform::ui::UITableView> addSettingsTable(
+    platform::ui::UIView& parent, std::weak_ptr<platform::ui::UITableViewDataSource> source,
+    std::weak_ptr<platform::ui::UITableViewDelegate> delegate);
 
 }  // namespace accountkit

@@ -51,8 +51,7 @@ void UIAboutViewController::makeView() {
 void UIAboutViewController::viewDidLayoutSubviews() {
     const CGRect b = view()->bounds();
     auto scroll = view()->viewWithTag<UIScrollView>(kTagScroll);
-    scroll->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                                b.size.height - accountkit::kBarsHeight));
+    scroll->setFrame(accountkit::belowBars(*view()));
     // As tall as the screen, never wider than the scroll view: no sideways scrolling.
     scroll->setContentSize(CGSizeMake(b.size.width, b.size.height));
     textView_->setFrame(CGRectMake(0, 0, b.size.width, b.size.height));

@@ -49,9 +49,7 @@ void UIBulletin::makeView() {
 }
 
 void UIBulletin::viewDidLayoutSubviews() {
-    const CGRect b = view()->bounds();
-    list_->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                               b.size.height - accountkit::kBarsHeight));
+    list_->setFrame(accountkit::belowBars(*view()));
 }
 
 void UIBulletin::QBulletin() {

@@ -61,8 +61,7 @@ void UIBulletinDetail::makeView() {
 
 void UIBulletinDetail::viewDidLayoutSubviews() {
     const CGRect b = view()->bounds();
-    panel_->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                                b.size.height - accountkit::kBarsHeight));
+    panel_->setFrame(accountkit::belowBars(*view()));
     const CGFloat w = panel_->bounds().size.width;
     const CGFloat h = panel_->bounds().size.height;
     bulletinTitle_->setFrame(CGRectMake(10, 5, w - 20, 50));

@@ -22,20 +22,13 @@ void UIChangePWD::viewDidLoad() {
 }
 
 void UIChangePWD::makeView() {
-    automaticallyAdjustsScrollViewInsets = false;
     setTitle(localized(kTitle));
-    accountkit::useBlackNavigationBar(*this);
-    view()->setBackgroundColor(kavtheme::panelBackground());
+    accountkit::dressSettingsScreen(*this);
     setupLeftMenuButton();
     setupRightMenuButton();
 
-    _list = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
-    _list->setBackgroundColor(kavtheme::screenBackground());
-    _list->setSeparatorColor(kavtheme::inputBackground());
-    _list->separatorInset = UIEdgeInsetsZero;
-    _list->setDataSource(weakSelf<UITableViewDataSource>());
-    _list->setDelegate(weakSelf<UITableViewDelegate>());
-    view()->addSubview(_list);
+    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
+                                         weakSelf<UITableViewDelegate>());
 
     header_ = std::make_shared<UIView>(CGRectMake(0, 0, view()->bounds().size.width, 70));
     auto type = std::make_shared<UISegmentedControl>(
@@ -66,8 +59,7 @@ void UIChangePWD::makeView() {
 
 void UIChangePWD::viewDidLayoutSubviews() {
     const CGRect b = view()->bounds();
-    _list->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                               b.size.height - accountkit::kBarsHeight));
+    _list->setFrame(accountkit::belowBars(*view()));
     // The table places its header and footer; only their widths follow the view.
     UIViewAdditions::setWidth(*header_, b.size.width);
     header_->viewWithTag(kTagType)->setFrame(CGRectMake(10, 20, b.size.width - 20, 30));

@@ -66,28 +66,19 @@ void UIOptional::makeView() {
     _shakeCaption = {
         localized("关闭"), localized("进入报价牌"), localized("进入资金账户"),
         fill(localized("进入%@"), __sysDB ? __sysDB->getLabelWithKey(limit, limit) : limit)};
-    automaticallyAdjustsScrollViewInsets = false;
-    accountkit::useBlackNavigationBar(*this);
-    view()->setBackgroundColor(kavtheme::panelBackground());
+    accountkit::dressSettingsScreen(*this);
     setupLeftMenuButton();
     setupRightMenuButton();
 
-    _list = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
-    _list->setBackgroundColor(kavtheme::screenBackground());
-    _list->setSeparatorColor(kavtheme::inputBackground());
-    _list->separatorInset = UIEdgeInsetsZero;
-    _list->setDataSource(weakSelf<UITableViewDataSource>());
-    _list->setDelegate(weakSelf<UITableViewDelegate>());
-    view()->addSubview(_list);
+    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
+                                         weakSelf<UITableViewDelegate>());
 
     makeCell();
     setTitle(localized(kTitle));
 }
 
 void UIOptional::viewDidLayoutSubviews() {
-    const CGRect b = view()->bounds();
-    _list->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                               b.size.height - accountkit::kBarsHeight));
+    _list->setFrame(accountkit::belowBars(*view()));
 }
 
 void UIOptional::setupLeftMenuButton() {

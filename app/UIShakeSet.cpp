@@ -18,27 +18,18 @@ void UIShakeSet::viewDidLoad() {
 }
 
 void UIShakeSet::makeView() {
-    automaticallyAdjustsScrollViewInsets = false;
     setTitle(localized(kTitle));
-    accountkit::useBlackNavigationBar(*this);
-    view()->setBackgroundColor(kavtheme::panelBackground());
+    accountkit::dressSettingsScreen(*this);
     setupLeftMenuButton();
     setupRightMenuButton();
 
-    _list = std::make_shared<UITableView>(CGRectZero, UITableViewStyle::Grouped);
-    _list->setBackgroundColor(kavtheme::screenBackground());
-    _list->setSeparatorColor(kavtheme::inputBackground());
-    _list->separatorInset = UIEdgeInsetsZero;
-    _list->setDataSource(weakSelf<UITableViewDataSource>());
-    _list->setDelegate(weakSelf<UITableViewDelegate>());
-    view()->addSubview(_list);
+    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
+                                         weakSelf<UITableViewDelegate>());
     makeCell();
 }
 
 void UIShakeSet::viewDidLayoutSubviews() {
-    const CGRect b = view()->bounds();
-    _list->setFrame(CGRectMake(0, accountkit::kBarsHeight, b.size.width,
-                               b.size.height - accountkit::kBarsHeight));
+    _list->setFrame(accountkit::belowBars(*view()));
 }
 
 void UIShakeSet::setupLeftMenuButton() {

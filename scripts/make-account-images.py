@@ -11,21 +11,8 @@ coverage counts). Anti-aliased by 4 x 4 sampling of each pixel.
 Deterministic: running it again gives the same files.
 """
 import math
-import os
-import struct
-import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources")
-
-
-def segment_distance(px, py, a, b):
-    ax, ay = a
-    bx, by = b
-    dx, dy = bx - ax, by - ay
-    t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy)
-    t = max(0.0, min(1.0, t))
-    return math.hypot(px - (ax + t * dx), py - (ay + t * dy))
+from imagekit import draw_ink, segment_distance
 
 
 def about(x, y):
@@ -41,35 +28,9 @@ def about(x, y):
 SHAPES = {"about_icon": (24, about)}
 
 
-def png(width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\x00" + bytes(row) for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
-def draw(name, side, inside, scale=2):
-    size = side * scale
-    n = 4
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            hits = sum(1 for sy in range(n) for sx in range(n)
-                       if inside((x + (sx + 0.5) / n) / scale, (y + (sy + 0.5) / n) / scale))
-            row += [0, 0, 0, round(255 * hits / (n * n))]
-        rows.append(row)
-    with open(os.path.join(OUT, f"{name}@{scale}x.png"), "wb") as f:
-        f.write(png(size, size, rows))
-
-
 def main():
     for name, (side, inside) in SHAPES.items():
-        draw(name, side, inside)
+        draw_ink(name, side, inside)
 
 
 if __name__ == "__main__":

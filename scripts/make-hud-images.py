@@ -9,13 +9,11 @@ Black strokes with round ends on a transparent ground, anti-aliased by
 measuring each pixel's distance to the strokes. Deterministic: running it
 again gives the same files.
 """
-import math
 import os
-import struct
-import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources", "KAVProgressHUD.bundle")
+from imagekit import RESOURCES, ink_png, segment_distance, write
+
+OUT = os.path.join(RESOURCES, "KAVProgressHUD.bundle")
 SIDE = 28  # points
 STROKE = 2.6  # points
 
@@ -26,52 +24,12 @@ SHAPES = {
 }
 
 
-def segment_distance(px, py, a, b):
-    ax, ay = a
-    bx, by = b
-    dx, dy = bx - ax, by - ay
-    t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy)
-    t = max(0.0, min(1.0, t))
-    cx, cy = ax + t * dx, ay + t * dy
-    return math.hypot(px - cx, py - cy)
-
-
-def coverage(strokes, x, y, scale):
-    """Share of the pixel (x, y) that the strokes cover, by 4x4 sampling."""
-    hits = 0
-    n = 4
-    for sy in range(n):
-        for sx in range(n):
-            px = (x + (sx + 0.5) / n) / scale
-            py = (y + (sy + 0.5) / n) / scale
-            if min(segment_distance(px, py, a, b) for a, b in strokes) <= STROKE / 2:
-                hits += 1
-    return hits / (n * n)
-
-
-def png(width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\x00" + bytes(row) for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
 def draw(name, strokes, scale):
-    size = SIDE * scale
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            alpha = round(255 * coverage(strokes, x, y, scale))
-            row += [0, 0, 0, alpha]
-        rows.append(row)
+    def inside(x, y):
+        return min(segment_distance(x, y, a, b) for a, b in strokes) <= STROKE / 2
+
     suffix = "@2x" if scale == 2 else ""
-    with open(os.path.join(OUT, f"{name}{suffix}.png"), "wb") as f:
-        f.write(png(size, size, rows))
+    write(os.path.join(OUT, f"{name}{suffix}.png"), ink_png(SIDE, SIDE, inside, scale))
 
 
 def main():

@@ -14,35 +14,8 @@ them (only the ink's coverage counts). Anti-aliased by 4 x 4 sampling of each
 pixel. Deterministic: running it again gives the same files.
 """
 import math
-import os
-import struct
-import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources")
-
-
-def segment_distance(px, py, a, b):
-    ax, ay = a
-    bx, by = b
-    dx, dy = bx - ax, by - ay
-    t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy)
-    t = max(0.0, min(1.0, t))
-    return math.hypot(px - (ax + t * dx), py - (ay + t * dy))
-
-
-def on_polyline(x, y, points, width):
-    return any(segment_distance(x, y, points[i], points[i + 1]) <= width / 2
-               for i in range(len(points) - 1))
-
-
-def in_rect(x, y, left, top, w, h):
-    return left <= x <= left + w and top <= y <= top + h
-
-
-def on_rect_outline(x, y, left, top, w, h, stroke):
-    return in_rect(x, y, left, top, w, h) and not in_rect(
-        x, y, left + stroke, top + stroke, w - 2 * stroke, h - 2 * stroke)
+from imagekit import draw_ink, in_rect, on_polyline, on_rect_outline
 
 
 def quotation(x, y):
@@ -114,35 +87,9 @@ SHAPES = {
 }
 
 
-def png(width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\x00" + bytes(row) for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
-def draw(name, side, inside, scale=2):
-    size = side * scale
-    n = 4
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            hits = sum(1 for sy in range(n) for sx in range(n)
-                       if inside((x + (sx + 0.5) / n) / scale, (y + (sy + 0.5) / n) / scale))
-            row += [0, 0, 0, round(255 * hits / (n * n))]
-        rows.append(row)
-    with open(os.path.join(OUT, f"{name}@{scale}x.png"), "wb") as f:
-        f.write(png(size, size, rows))
-
-
 def main():
     for name, (side, inside) in SHAPES.items():
-        draw(name, side, inside)
+        draw_ink(name, side, inside)
 
 
 if __name__ == "__main__":

@@ -11,59 +11,7 @@ The navigation-bar icons are drawn as templates (only their alpha counts; the
 bar paints them in its tint). Shapes are sampled 4 x 4 per pixel, so edges are
 smooth. Deterministic: running it again gives the same files.
 """
-import math
-import os
-import struct
-import zlib
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources")
-SCALE = 2
-SAMPLES = 4
-
-
-def png(path, width, height, pixel):
-    """Writes an RGBA PNG; pixel(x, y) gives (r, g, b, a) in 0..1 (x, y in points)."""
-    rows = bytearray()
-    for py in range(height):
-        rows.append(0)
-        for px in range(width):
-            acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / SCALE
-                    y = (py + (sy + 0.5) / SAMPLES) / SCALE
-                    r, g, b, a = pixel(x, y)
-                    acc[0] += r * a
-                    acc[1] += g * a
-                    acc[2] += b * a
-                    acc[3] += a
-            n = SAMPLES * SAMPLES
-            a = acc[3] / n
-            if a > 0:
-                rgb = [acc[i] / acc[3] for i in range(3)]
-            else:
-                rgb = [0, 0, 0]
-            rows.extend(int(round(max(0, min(1, c)) * 255)) for c in rgb + [a])
-
-    def chunk(kind, data):
-        c = struct.pack(">I", len(data)) + kind + data
-        return c + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-    data = b"\x89PNG\r\n\x1a\n"
-    data += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-    data += chunk(b"IDAT", zlib.compress(bytes(rows), 9))
-    data += chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def rounded_rect(x, y, left, top, w, h, r):
-    if x < left or x > left + w or y < top or y > top + h:
-        return False
-    cx = min(max(x, left + r), left + w - r)
-    cy = min(max(y, top + r), top + h - r)
-    return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+from imagekit import draw_colour, rounded_rect
 
 
 def menu_icon(x, y):
@@ -123,8 +71,7 @@ def main():
         ("but_01", 24, 22, trade_button(rgb(90, 200, 24), rgb(56, 150, 12))),
         ("numberinput_bg_long", 16, 16, number_input),
     ]
-    for name, w, h, pixel in images:
-        png(os.path.join(OUT, name + "@2x.png"), w * SCALE, h * SCALE, pixel)
+    draw_colour(images)
 
 
 if __name__ == "__main__":

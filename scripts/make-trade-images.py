@@ -15,36 +15,12 @@ nav_add              20 x 20 plus of the pending orders' add button, white
 Shapes are sampled 4 x 4 per pixel, so edges are smooth. Deterministic:
 running it again gives the same files.
 """
-import importlib.util
 import math
-import os
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources")
-SCALE = 2
-
-# The PNG writer and shape helpers of the toolkit's images.
-_spec = importlib.util.spec_from_file_location(
-    "toolkit_images", os.path.join(HERE, "make-toolkit-images.py"))
-_toolkit = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(_toolkit)
-png = _toolkit.png
-rounded_rect = _toolkit.rounded_rect
+from imagekit import draw_colour, in_triangle, rounded_rect, segment_distance
 
 WHITE = (1, 1, 1, 1)
 CLEAR = (0, 0, 0, 0)
-
-
-def in_triangle(x, y, a, b, c):
-    def side(p, q, r):
-        return (p[0] - r[0]) * (q[1] - r[1]) - (q[0] - r[0]) * (p[1] - r[1])
-
-    d1 = side((x, y), a, b)
-    d2 = side((x, y), b, c)
-    d3 = side((x, y), c, a)
-    neg = d1 < 0 or d2 < 0 or d3 < 0
-    pos = d1 > 0 or d2 > 0 or d3 > 0
-    return not (neg and pos)
 
 
 def price_up(x, y):
@@ -67,13 +43,6 @@ def price_same(x, y):
     return CLEAR
 
 
-def distance_to_segment(x, y, ax, ay, bx, by):
-    dx, dy = bx - ax, by - ay
-    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
-    px, py = ax + t * dx, ay + t * dy
-    return math.hypot(x - px, y - py)
-
-
 def clock(x, y):
     # Accent ring on a dark face, hands at ten past ten, in grey 220.
     accent = (39 / 255.0, 140 / 255.0, 192 / 255.0, 1)
@@ -83,14 +52,14 @@ def clock(x, y):
         return CLEAR
     if r > 4.6:
         return accent
-    if distance_to_segment(x, y, 6, 6, 6, 2.6) < 0.6 or distance_to_segment(x, y, 6, 6, 8.6, 7.2) < 0.6:
+    if segment_distance(x, y, (6, 6), (6, 2.6)) < 0.6 or segment_distance(x, y, (6, 6), (8.6, 7.2)) < 0.6:
         return hand
     return (0.16, 0.16, 0.16, 1)
 
 
 def back_icon(x, y):
     # A chevron pointing left.
-    if distance_to_segment(x, y, 15, 4, 7, 12) < 1.4 or distance_to_segment(x, y, 7, 12, 15, 20) < 1.4:
+    if segment_distance(x, y, (15, 4), (7, 12)) < 1.4 or segment_distance(x, y, (7, 12), (15, 20)) < 1.4:
         return WHITE
     return CLEAR
 
@@ -119,8 +88,7 @@ def main():
         ("nav_detail", 20, 20, detail_icon),
         ("nav_add", 20, 20, add_icon),
     ]
-    for name, w, h, pixel in images:
-        png(os.path.join(OUT, name + "@2x.png"), w * SCALE, h * SCALE, pixel)
+    draw_colour(images)
 
 
 if __name__ == "__main__":

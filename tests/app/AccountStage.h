@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -24,10 +22,12 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/BaseNavigationController.h"
@@ -89,14 +89,7 @@ class AccountScreenTest : public ::testing::Test {
     void TearDown() override {
         window->endEditing(true);
         KAVProgressHUD::dismiss();
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
-            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
-                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
-                break;
-        }
+        kavtest::dismissAlerts(time);
         if (sdk()) sdk()->stopConnect();
         time.advance(1);
         window->setRootViewController(nullptr);
@@ -113,12 +106,7 @@ class AccountScreenTest : public ::testing::Test {
     // Starts the simulated dealer and logs the session in as 1001.
     void logIn(const std::string& user = "1001") {
         sim = std::make_unique<kavtest::DealerSim>();
-        bool ok = false;
-        kavtest::Reported failed;
-        sdk()->loginWithUserId(
-            user, "123456", "", {sim->realLoginUrl()}, [&] { ok = true; }, failed.failure());
-        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
-        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+        ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk(), *sim, user));
         sdk()->setDelegate(relay);
     }
 
@@ -169,11 +157,7 @@ class AccountScreenTest : public ::testing::Test {
     UIImagePtr snapshot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
         auto image = UIDriver::renderImage(1);
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        if (dir && *dir) {
-            std::filesystem::create_directories(dir);
-            UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
-        }
+        kavtest::writeScreenshot(image, name);
         return image;
     }
     static Rgb pixel(const UIImagePtr& image, int x, int y) { return rgbOf(image->pixelAt(x, y)); }

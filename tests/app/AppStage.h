@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "platform/ui/Window.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVAlertViewStack.h"
 #include "ui/toolkit/KAVProgressHUD.h"
@@ -53,15 +53,7 @@ class AppTest : public ::testing::Test {
         UIScreenRenderer::layoutWindows();
     }
 
-    void closeAlerts() {
-        auto& stack = KAVAlertViewStack::sharedInstance();
-        while (!stack.alertViews().empty()) {
-            auto top = stack.alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!stack.alertViews().empty() && stack.alertViews().back() == top) break;
-        }
-    }
+    void closeAlerts() { kavtest::dismissAlerts(time); }
 
     // The message of the alert on top, or "" when none is up.
     std::string topAlertMessage() const {
@@ -89,12 +81,8 @@ class AppTest : public ::testing::Test {
 
     // Where the PNGs go: $KAV_SCREENSHOTS when set, else a temporary folder.
     std::filesystem::path shots() const {
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        if (dir && *dir) {
-            std::filesystem::create_directories(dir);
-            return dir;
-        }
-        return temp.path();
+        const auto folder = kavtest::screenshotFolder();
+        return folder.empty() ? temp.path() : folder;
     }
     UIImagePtr snapshot(const std::string& name) {
         UIScreenRenderer::layoutWindows();

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 #include "Core/SDK/KAVBizSDK.h"
@@ -27,6 +26,7 @@
 #include "tests/support/DealerSim.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVAlertViewStack.h"
@@ -73,8 +73,8 @@ class AppTest : public ::testing::Test {
     }
     // Where `shot` writes: $KAV_SCREENSHOTS, else a folder of this test.
     std::filesystem::path shots() {
-        if (const char* dir = std::getenv("KAV_SCREENSHOTS"); dir && *dir) return dir;
-        return data.path() / "shots";
+        const auto folder = screenshotFolder();
+        return folder.empty() ? data.path() / "shots" : folder;
     }
     // Runs the main run loop (network from real time, timers on the virtual
     // clock) until the predicate holds or `limit` virtual seconds passed.

@@ -286,10 +286,7 @@ class DesktopTest : public AppTest {
     // The window's pixels as the X server shows them.
     UIImagePtr screenshot(const std::string& name = "") {
         auto shot = x_->capture(frame_, kWindowScale);
-        if (const char* dir = std::getenv("KAV_SCREENSHOTS"); dir && *dir && !name.empty()) {
-            std::filesystem::create_directories(dir);
-            UIImageWritePNG(shot, std::filesystem::path(dir) / (name + ".png"));
-        }
+        if (!name.empty()) kavtest::writeScreenshot(shot, name);
         return shot;
     }
 

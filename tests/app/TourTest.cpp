@@ -12,6 +12,7 @@
 
 #include "platform/ui/Image.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 
 TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " +
@@ -48,13 +49,11 @@ TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
         EXPECT_EQ(image->size().width * image->scale(), 640) << name;
     }
     // With KAV_SCREENSHOTS set they join the other screens' pictures.
-    if (const char* dir = std::getenv("KAV_SCREENSHOTS"); dir && *dir) {
-        std::filesystem::create_directories(dir);
+    if (const auto dir = kavtest::screenshotFolder(); !dir.empty()) {
         for (const auto& entry : std::filesystem::directory_iterator(shots))
-            std::filesystem::copy_file(
-                entry.path(),
-                std::filesystem::path(dir) / ("tour-" + entry.path().filename().string()),
-                std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(entry.path(),
+                                       dir / ("tour-" + entry.path().filename().string()),
+                                       std::filesystem::copy_options::overwrite_existing);
     }
     std::filesystem::remove_all(shots);
 }

@@ -2,7 +2,6 @@
 
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/LongPressGestureRecognizer.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/UIImageTintColor.h"
 
@@ -27,11 +26,11 @@ void setBorder(UIView& view, const UIColor& color) {
 
 }  // namespace
 
-UIKAVInputField::UIKAVInputField(const CGRect& frame) : UIView(frame) {}
+UIKAVInputField::UIKAVInputField(const CGRect& frame) : StepRepeatView(frame) {}
 
 UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, int InputStyle,
                                  CGFloat FieldWidth)
-    : UIView(frame) {
+    : StepRepeatView(frame) {
     if (InputStyle < 0 || InputStyle > 5) return;
     const CGFloat W = frame.size.width;
     const CGFloat H = frame.size.height;
@@ -139,93 +138,11 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
 
 UIKAVInputField::~UIKAVInputField() = default;
 
-void UIKAVInputField::addStepButton(const CGRect& frame, const std::string& text, long tag) {
-    auto button = limitPriceBtnWithFrame(frame, text, tag);
-    std::weak_ptr<UIKAVInputField> weak = weakSelf<UIKAVInputField>();
-    auto press = std::make_shared<UILongPressGestureRecognizer>([weak](UIGestureRecognizer& g) {
-        if (auto self = weak.lock()) self->btnLong(g);
-    });
-    press->minimumPressDuration = kLongPressDuration;
-    button->addGestureRecognizer(press);
-    addSubview(button);
-}
-
 void UIKAVInputField::setIcon(UIImagePtr image) {
     if (auto icon = viewWithTag<UIImageView>(kTagIcon)) icon->setImage(std::move(image));
-}
-
-std::shared_ptr<UIButton> UIKAVInputField::limitPriceBtnWithFrame(const CGRect& frame,
-                                                                  const std::string& Text,
-                                                                  long Tag) {
-    auto button = std::make_shared<UIButton>(frame);
-    button->setBackgroundColor(kavtheme::inputBackground());
-    button->setTitle(Text, UIControlStateNormal);
-    button->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-    setBorder(*button, kavtheme::dimText());
-    button->setTag(Tag);
-    button->addTarget(weakSelf<UIKAVInputField>(), &UIKAVInputField::buttonPressed,
-                      UIControlEventTouchUpInside);
-    return button;
 }
 
 void UIKAVInputField::buttonPressed(UIControl* sender) {
     if (auto d = uiKavInputFielddelegate.lock())
         d->onKAVInputButtonPress(dynamic_cast<UIButton*>(sender));
-}
-
-void UIKAVInputField::btnLong(UIGestureRecognizer& recognizer) {
-    switch (recognizer.state()) {
-        case UIGestureRecognizerState::Began: {
-            // The button by its tag among the row's own subviews, so a tag of
-            // the row itself cannot shadow it.
-            UIView* pressed = recognizer.view();
-            if (!pressed) break;
-            for (const auto& sub : subviews()) {
-                if (sub->tag() != pressed->tag()) continue;
-                if (auto button = std::dynamic_pointer_cast<UIButton>(sub)) {
-                    startSpeed(kRepeatInterval, button);
-                    break;
-                }
-            }
-            break;
-        }
-        case UIGestureRecognizerState::Ended:
-        case UIGestureRecognizerState::Cancelled:
-        case UIGestureRecognizerState::Failed:
-            stopSpeed();
-            break;
-        default:
-            break;
-    }
-}
-
-void UIKAVInputField::startSpeed(double interval, const std::shared_ptr<UIButton>& Sender) {
-    speedButton_ = Sender;
-    std::weak_ptr<UIKAVInputField> weak = weakSelf<UIKAVInputField>();
-    // Assigning over the old handle ends a repetition still running.
-    speedTimer_ = platform::Timer::schedule(interval, true, [weak] {
-        if (auto self = weak.lock()) self->speedChangePrice();
-    });
-    speedChangePrice();
-}
-
-void UIKAVInputField::speedChangePrice() {
-    // The delegate may drop the row while it handles the press.
-    auto keep = sharedSelf<UIKAVInputField>();
-    auto button = speedButton_.lock();
-    if (!button) {
-        stopSpeed();
-        return;
-    }
-    buttonPressed(button.get());
-}
-
-void UIKAVInputField::stopSpeed() {
-    speedTimer_.invalidate();
-    speedButton_.reset();
-}
-
-void UIKAVInputField::willMoveToWindow(UIWindow* newWindow) {
-    UIView::willMoveToWindow(newWindow);
-    if (!newWindow) stopSpeed();
 }

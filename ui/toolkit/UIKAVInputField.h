@@ -3,11 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/RunLoop.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Image.h"
-#include "platform/ui/View.h"
+#include "ui/toolkit/StepRepeatView.h"
 #include "ui/toolkit/UIKAVTextField.h"
 
 // Told of every press of a step button of a UIKAVInputField, one report per
@@ -28,16 +26,11 @@ class UIKAVInputFieldDelegate {
 // The step buttons of styles 4 and 5 report each tap; held for 0.8 s they
 // repeat every 0.05 s until the finger lifts, the press is cancelled, the
 // row leaves its window or is destroyed.
-class UIKAVInputField : public platform::ui::UIView {
+class UIKAVInputField : public StepRepeatView {
   public:
-    using CGRect = platform::ui::CGRect;
-    using CGFloat = platform::ui::CGFloat;
-
     static constexpr long kTagMinus = 1001;
     static constexpr long kTagPlus = 1002;
     static constexpr long kTagIcon = 1003;
-    static constexpr double kLongPressDuration = 0.8;
-    static constexpr double kRepeatInterval = 0.05;
     static constexpr CGFloat kMargin = 10;
 
     // The plain view.
@@ -51,34 +44,13 @@ class UIKAVInputField : public platform::ui::UIView {
     // The image of the icon of style 0; nothing on rows without one.
     void setIcon(platform::ui::UIImagePtr image);
 
-    // A step button: dark grey, titled in near white, framed in mid grey,
-    // reporting its taps through buttonPressed.
-    std::shared_ptr<platform::ui::UIButton> limitPriceBtnWithFrame(const CGRect& frame,
-                                                                   const std::string& Text,
-                                                                   long Tag);
-    void buttonPressed(platform::ui::UIControl* sender);
-
-    // The long press of a step button: Began starts the repetition, its end
-    // (ended, cancelled or failed) stops it.
-    void btnLong(platform::ui::UIGestureRecognizer& recognizer);
-    // Repeats `sender` every `interval` seconds, the first time at once.
-    void startSpeed(double interval, const std::shared_ptr<platform::ui::UIButton>& Sender);
-    void speedChangePrice();
-    // Ends the repetition; its timer is gone, not merely postponed.
-    void stopSpeed();
-    bool isRepeating() const { return speedTimer_.isValid(); }
+    // Reports the press to the delegate.
+    void buttonPressed(platform::ui::UIControl* sender) override;
 
     const std::shared_ptr<UIKAVTextField>& textField() const { return textField_; }
     void setTextField(std::shared_ptr<UIKAVTextField> field) { textField_ = std::move(field); }
     std::weak_ptr<UIKAVInputFieldDelegate> uiKavInputFielddelegate;
 
-    void willMoveToWindow(platform::ui::UIWindow* newWindow) override;
-
   private:
-    void addStepButton(const CGRect& frame, const std::string& text, long tag);
-
-    platform::Timer speedTimer_;
-    // The button the running repetition presses.
-    std::weak_ptr<platform::ui::UIButton> speedButton_;
     std::shared_ptr<UIKAVTextField> textField_;
 };

@@ -5,15 +5,12 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
-#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIImageTintColor.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -28,18 +25,9 @@ namespace {
 constexpr const char* kLimitCaption = "限价建仓";
 constexpr const char* kAlertTitle = "下单提示";
 constexpr const char* kAlertButton = "确定";
-const UIColor kTitleIconTint = UIColor::rgb255(20, 124, 255);
-constexpr CGFloat kStepButtonWidth = 30;
-
-// The direct subview of `parent` with the tag: the input widgets reuse the
-// screen's tags inside themselves (1000, 1005, 2000).
-template <typename T = UIView>
-T* childWithTag(const UIView* parent, long tag) {
-    if (!parent) return nullptr;
-    for (const auto& sub : parent->subviews())
-        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
-    return nullptr;
-}
+// The input widgets reuse the screen's tags inside themselves (1000, 1005,
+// 2000): its views are looked up among the view's direct subviews.
+using orderkit::childWithTag;
 
 }  // namespace
 
@@ -48,10 +36,6 @@ LimitOpenTradeViewController::LimitOpenTradeViewController(
     : modSymbolInfo_(std::move(symbolInfo)), isModel_(isModel) {}
 
 LimitOpenTradeViewController::~LimitOpenTradeViewController() = default;
-
-std::string LimitOpenTradeViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
 
 // ---- life -------------------------------------------------------------------
 
@@ -97,62 +81,11 @@ void LimitOpenTradeViewController::onReciveBroadcast(const MoMessage& message) {
 }
 
 std::vector<std::string> LimitOpenTradeViewController::getPickerSymbols() const {
-    std::vector<std::string> names;
-    if (!bizSDK()) return names;
-    for (const auto& symbol : bizSDK()->getSymbolsWith(-1))
-        names.push_back(symbol ? symbol->symbolName : std::string());
-    return names;
+    return bizSDK() ? orderkit::symbolNames(bizSDK()->getSymbolsWith(-1))
+                    : std::vector<std::string>();
 }
 
 // ---- the view ---------------------------------------------------------------
-
-std::shared_ptr<NumberInputView> LimitOpenTradeViewController::makeQuantityInput(
-    const CGRect& frame) {
-    const MODSymbolInfo* symbol = modSymbolInfo_.get();
-    auto input = std::make_shared<NumberInputView>(
-        frame, Decimal::fromInteger(1), std::nullopt,
-        Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
-        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0));
-    input->setTag(kTagQuantity);
-    input->setBackgroundColor(kavtheme::inputBackground());
-    input->layer().setBorderWidth(1);
-    input->layer().setBorderColor(kavtheme::accent());
-    const CGFloat w = frame.size.width;
-    const CGFloat h = frame.size.height;
-    input->textField()->setFrame(CGRectMake(kStepButtonWidth, 0, w - 2 * kStepButtonWidth, h));
-    std::weak_ptr<NumberInputView> weakInput = input;
-    for (const auto& [stepTag, title, x] :
-         {std::tuple{NumberInputView::kTagStepDown, "-", CGFloat(0)},
-          std::tuple{NumberInputView::kTagStepUp, "+", w - kStepButtonWidth}}) {
-        auto step = std::make_shared<UIButton>(CGRectMake(x, 0, kStepButtonWidth, h));
-        step->setTag(stepTag);
-        step->setTitle(title, UIControlStateNormal);
-        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
-        step->addTarget(
-            [weakInput](UIControl* sender, UIEvent*) {
-                if (auto in = weakInput.lock()) in->viewPressed(sender);
-            },
-            UIControlEventTouchUpInside);
-        input->addSubview(step);
-    }
-    input->delegate = weakSelf<NumberInputViewDelegate>();
-    return input;
-}
-
-std::shared_ptr<ViewLimitPriceInput> LimitOpenTradeViewController::makePriceInput(
-    const CGRect& frame, const std::string& title, long tag, int style, CGFloat fieldWidth) {
-    auto input = std::make_shared<ViewLimitPriceInput>(
-        frame, modSymbolInfo_ ? modSymbolInfo_->decimal : 0, title, style, fieldWidth);
-    input->setTag(tag);
-    input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
-    auto& field = input->textField();
-    field->delegate = weakSelf<UITextFieldDelegate>();
-    field->clearButtonMode = UITextFieldViewMode::Never;
-    field->autocorrectionType = 1;  // no
-    field->keyboardType = UIKeyboardType::DecimalPad;
-    return input;
-}
 
 void LimitOpenTradeViewController::makeView() {
     UIView* v = view();
@@ -161,29 +94,17 @@ void LimitOpenTradeViewController::makeView() {
     const CGFloat D = W - 2 * kavtheme::kOrderColumnInset;
     const CGFloat x = kavtheme::kOrderColumnInset;
     const CGFloat T = orderkit::barsHeight(*this);
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
+    orderkit::dressScreen(*this);
     const auto weak = weakSelf<LimitOpenTradeViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewPressed(sender);
     };
 
     // Title: the order kind and the symbol; a tap opens the picker.
-    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
-    title->setTag(kTagTitle);
-    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
-    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    const auto icon =
-        sysDB::scaleImage(UIImageTintColor::imageWithTintColor(kTitleIconTint, "nav_detail"), 0.8f);
-    title->setImage(icon, UIControlStateNormal);
-    title->setImage(icon, UIControlStateSelected);
-    title->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setTitleView(title);
+    orderkit::addPickerTitle(*this, kTagTitle, pressed);
     setTitle();
 
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::addBackButton(*this, kTagBack, pressed);
 
     // Side and quantity under their captions; neighbours overlap by a point,
     // so their borders make one line.
@@ -204,8 +125,12 @@ void LimitOpenTradeViewController::makeView() {
     side->layer().setBorderWidth(1);
     side->addTarget(pressed, UIControlEventTouchUpInside);
     v->addSubview(side);
-    auto quantity =
-        makeQuantityInput(CGRectMake(quantityCaption->frame().origin.x, rowTop, D / 2, 30));
+    const MODSymbolInfo* symbol = modSymbolInfo_.get();
+    auto quantity = orderkit::makeStepInput(
+        CGRectMake(quantityCaption->frame().origin.x, rowTop, D / 2, 30), kTagQuantity,
+        Decimal::fromInteger(1), Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
+        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0),
+        weakSelf<NumberInputViewDelegate>());
     v->addSubview(quantity);
 
     auto band = std::make_shared<ViewLimitPrice>(
@@ -216,15 +141,15 @@ void LimitOpenTradeViewController::makeView() {
     v->addSubview(band);
 
     auto orderPrice = makePriceInput(CGRectMake(x, CGRectGetMaxY(band->frame()) + 5, D, 60),
-                                     "挂单价", kTagOrderPrice, 0, D / 2);
+                                     modSymbolInfo_.get(), "挂单价", kTagOrderPrice, 0, D / 2);
     orderPrice->limitPriceChangeDelegate = weakSelf<LimitPriceChangeDelegate>();
     v->addSubview(orderPrice);
     const CGFloat stopTop = CGRectGetMaxY(orderPrice->frame()) + 5;
-    auto takeProfit = makePriceInput(CGRectMake(x, stopTop, D / 2 - 10, 90), "止盈价",
-                                     kTagTakeProfit, 2, D / 2 - 10);
+    auto takeProfit = makePriceInput(CGRectMake(x, stopTop, D / 2 - 10, 90), modSymbolInfo_.get(),
+                                     "止盈价", kTagTakeProfit, 2, D / 2 - 10);
     v->addSubview(takeProfit);
-    auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90), "止损价",
-                                   kTagStopLose, 2, D / 2 - 10);
+    auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90),
+                                   modSymbolInfo_.get(), "止损价", kTagStopLose, 2, D / 2 - 10);
     v->addSubview(stopLose);
     resetOrderPrice();
 
@@ -368,14 +293,9 @@ void LimitOpenTradeViewController::didSelectRow(int row, int inComponent, const 
 }
 
 void LimitOpenTradeViewController::limitPriceChange(float price) {
-    if (!modSymbolInfo_ || !bizSDK()) return;
-    const auto bounds =
-        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, bsCode());
-    if (!bounds) return;
-    if (ViewLimitPriceInput* stopLose = priceInput(kTagStopLose))
-        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
-    if (ViewLimitPriceInput* takeProfit = priceInput(kTagTakeProfit))
-        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+    if (!modSymbolInfo_) return;
+    showLimitBounds(modSymbolInfo_->symbolCode, price, bsCode(), priceInput(kTagStopLose),
+                    priceInput(kTagTakeProfit));
 }
 
 // ---- buttons ------------------------------------------------------------------
@@ -460,19 +380,10 @@ LimitOpenTradeViewController::OrderInputs LimitOpenTradeViewController::readInpu
     inputs.orderPrice = price->toDouble();
 
     // An empty field means none (0); anything but a number is refused.
-    auto optional = [&inputs](ViewLimitPriceInput* input, const char* caption, double& out) {
-        const std::string& text = input->textField()->text();
-        if (orderkit::isBlank(text)) return true;
-        const auto number = orderkit::readNumber(text);
-        if (!number) {
-            inputs.refusal = std::string(caption) + "须为数字，不填表示不设";
-            return false;
-        }
-        out = number->toDouble();
-        return true;
-    };
-    if (optional(takeProfit, "止盈价", inputs.takeProfit))
-        optional(stopLose, "止损价", inputs.stopLose);
+    if (orderkit::readOptionalPrice(takeProfit->textField()->text(), "止盈价", inputs.takeProfit,
+                                    inputs.refusal))
+        orderkit::readOptionalPrice(stopLose->textField()->text(), "止损价", inputs.stopLose,
+                                    inputs.refusal);
     return inputs;
 }
 
@@ -480,11 +391,7 @@ void LimitOpenTradeViewController::limitOpen() {
     keyboardControlsDonePressed(keyboardControls_.get());
     if (picker_) picker_->dismiss();
     const OrderInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle(kAlertTitle, inputs.refusal, std::string(kAlertButton),
-                                         nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert(kAlertTitle, inputs.refusal)) return;
     auto self = sharedSelf<LimitOpenTradeViewController>();
     const OrderTexts texts = OrderTexts::forAction(OrderAction::LimitOpen, sysdb().get());
     orderFlow_.confirm(texts, sysdb(), [self, texts] {
@@ -509,8 +416,7 @@ void LimitOpenTradeViewController::limitOpen() {
 
 void LimitOpenTradeViewController::textFieldDidBeginEditing(UITextField* textField) {
     if (picker_) picker_->dismiss();
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
+    OrderFieldsScreen::textFieldDidBeginEditing(textField);
 }
 
 void LimitOpenTradeViewController::textFieldDidEndEditing(UITextField* textField) {
@@ -519,13 +425,4 @@ void LimitOpenTradeViewController::textFieldDidEndEditing(UITextField* textField
     if (!orderPrice || textField != orderPrice->textField().get()) return;
     const auto price = orderkit::readNumber(textField->text());
     if (price && price->sign() > 0) limitPriceChange(static_cast<float>(price->toDouble()));
-}
-
-void LimitOpenTradeViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void LimitOpenTradeViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
 }

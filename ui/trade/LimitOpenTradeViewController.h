@@ -9,11 +9,10 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
 #include "ui/toolkit/NumberInputView.h"
 #include "ui/toolkit/UIKAVPickerActionSheet.h"
 #include "ui/trade/LimitPriceChangeDelegate.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
 #include "ui/trade/SymbolSelectDelegate.h"
 
@@ -41,10 +40,8 @@ class ViewLimitPriceInput;
 // back pops it) or presented by the pending orders list in its own
 // navigation controller (back dismisses it); a successful order closes it
 // the same way.
-class LimitOpenTradeViewController : public BaseViewController,
-                                     public platform::ui::UITextFieldDelegate,
+class LimitOpenTradeViewController : public OrderFieldsScreen,
                                      public NumberInputViewDelegate,
-                                     public KAVKeyboardControlsDelegate,
                                      public UIKAVPickerActionSheetDelegate,
                                      public LimitPriceChangeDelegate {
   public:
@@ -91,14 +88,12 @@ class LimitOpenTradeViewController : public BaseViewController,
     void removeListen();
     void onReciveBroadcast(const MoMessage& message);
 
-    // The price fields and the quantity field (through the NumberInputView).
+    // The price fields and the quantity field (through the NumberInputView):
+    // the picker goes down first.
     void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
     // A price typed into the order price field gives new hints.
     void textFieldDidEndEditing(platform::ui::UITextField* textField) override;
     void buttonDidPressed(int) override {}
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
     // The picker: column 0 the side, column 1 the symbol.
     void didSelectRow(int row, int inComponent, const std::string& string) override;
     // A step of the order price: the stop-loss and take-profit bounds at p.
@@ -140,12 +135,6 @@ class LimitOpenTradeViewController : public BaseViewController,
     platform::ui::UIButton* submitButton() const;
 
   private:
-    std::string label(const std::string& caption) const;
-    std::shared_ptr<NumberInputView> makeQuantityInput(const platform::ui::CGRect& frame);
-    std::shared_ptr<ViewLimitPriceInput> makePriceInput(const platform::ui::CGRect& frame,
-                                                        const std::string& title, long tag,
-                                                        int style,
-                                                        platform::ui::CGFloat fieldWidth);
     void setTitle();
     // Everything that follows the symbol: band, decimals, quantity bounds.
     void showSymbol();
@@ -155,7 +144,6 @@ class LimitOpenTradeViewController : public BaseViewController,
     void closeScreen();
 
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<UIKAVPickerActionSheet> picker_;
     MODList<MODSymbolInfo> arraySymbols_;
     std::vector<std::string> arrayBS_;

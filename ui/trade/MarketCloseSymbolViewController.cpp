@@ -6,14 +6,10 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIKAVTextField.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewMarketPricePosition.h"
 
@@ -60,10 +56,6 @@ void MarketCloseSymbolViewController::viewDidDisappear(bool animated) {
     BaseViewController::viewDidDisappear(animated);
 }
 
-std::string MarketCloseSymbolViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
-
 double MarketCloseSymbolViewController::quantityOf(long side) const {
     if (!modHoldPosition_) return 0;
     return side == kBuys ? modHoldPosition_->quantityBuy : modHoldPosition_->quantitySell;
@@ -82,13 +74,9 @@ void MarketCloseSymbolViewController::makeView() {
 
     setTitle(std::string("市价平仓") + "-" +
              (modHoldPosition_ ? modHoldPosition_->symbolName : std::string()));
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
-
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(weakSelf<MarketCloseSymbolViewController>(),
-                    &MarketCloseSymbolViewController::viewPressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::dressScreen(*this);
+    orderkit::addBackButton(*this, kTagBack,
+                            orderkit::tapsTo(*this, &MarketCloseSymbolViewController::viewPressed));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
@@ -128,36 +116,9 @@ void MarketCloseSymbolViewController::makeView() {
     panel->setTag(kTagPricePanel);
     container->addSubview(panel);
 
-    const CGFloat top = CGRectGetMaxY(panel->frame()) + 15;
-    auto quantityCaption =
-        orderkit::makeCaptionCell(CGRectMake(x, top, C / 2, 30), "平仓数量", kTagQuantityCaption);
-    container->addSubview(quantityCaption);
-    auto deviationCaption = orderkit::makeCaptionCell(
-        CGRectMake(CGRectGetMaxX(quantityCaption->frame()) - 1, top, C / 2, 30), label("偏离点差"),
-        kTagDeviationCaption);
-    container->addSubview(deviationCaption);
-
-    auto makeField = [this](const CGRect& frame, long tag, const std::string& text) {
-        auto field = std::make_shared<UIKAVTextField>(frame, 10);
-        field->setTag(tag);
-        field->setTextAlignment(NSTextAlignment::Center);
-        field->setTextColor(kavtheme::dimText());
-        field->delegate = weakSelf<UITextFieldDelegate>();
-        field->clearButtonMode = UITextFieldViewMode::Never;
-        field->autocorrectionType = 1;  // no
-        field->keyboardType = UIKeyboardType::DecimalPad;
-        field->layer().setBorderColor(kavtheme::accent());
-        field->layer().setBorderWidth(1);
-        field->setText(text);
-        return field;
-    };
-    const CGFloat fieldTop = CGRectGetMaxY(quantityCaption->frame()) - 1;
-    auto quantity = makeField(CGRectMake(x, fieldTop, C / 2, 30), kTagQuantity, "0");
-    container->addSubview(quantity);
-    auto deviation =
-        makeField(CGRectMake(CGRectGetMaxX(quantity->frame()) - 1, fieldTop, C / 2, 30),
-                  kTagDeviation, kDeviation);
-    container->addSubview(deviation);
+    const auto fields = orderkit::addCloseFields(*container, x, CGRectGetMaxY(panel->frame()) + 15,
+                                                 C, "平仓数量", label("偏离点差"), "0", kDeviation,
+                                                 weakSelf<UITextFieldDelegate>());
 
     auto confirm = orderkit::makeConfirmButton(
         CGRectMake(x, container->frame().size.height - 60, C, 50), kTagConfirm);
@@ -167,7 +128,7 @@ void MarketCloseSymbolViewController::makeView() {
     v->addSubview(container);
 
     setPositionInfo();
-    keyboardControls_ = KAVKeyboardControls::initWithFields({quantity, deviation});
+    keyboardControls_ = KAVKeyboardControls::initWithFields({fields.quantity, fields.deviation});
     keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
 }
 
@@ -253,55 +214,28 @@ void MarketCloseSymbolViewController::onReciveBroadcast(const MoMessage& message
 }
 
 MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::readInputs() const {
-    CloseInputs inputs;
     auto* v = const_cast<MarketCloseSymbolViewController*>(this)->view();
     auto side = v->viewWithTag<UISegmentedControl>(kTagSide);
-    auto quantityField = v->viewWithTag<UITextField>(kTagQuantity);
-    auto deviationField = v->viewWithTag<UITextField>(kTagDeviation);
-    if (!side || !quantityField || !deviationField) {
+    if (!side) {
+        CloseInputs inputs;
         inputs.refusal = "界面未就绪";
         return inputs;
     }
     const long i = side->selectedSegmentIndex() == kSells ? kSells : kBuys;
-    inputs.bsCode = closingSide(i);
-
     // Whole lots, from the symbol's smallest trade up to what the side holds.
-    const int64_t most =
-        static_cast<int64_t>(std::floor(std::min<double>(quantityOf(i), INT32_MAX)));
-    if (most < 1) {
-        inputs.refusal = "该头寸没有可平仓的数量";
-        return inputs;
-    }
-    const int64_t least = std::min<int64_t>(
-        std::max<int64_t>(1, modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1), most);
-    const auto quantity = orderkit::readNumber(quantityField->text());
-    if (!quantity || *quantity != quantity->rounded(0, Decimal::Rounding::Plain) ||
-        *quantity < Decimal::fromInteger(least) || *quantity > Decimal::fromInteger(most)) {
-        inputs.refusal =
-            platform::stringf("平仓数量须为%lld到%lld之间的整数", static_cast<long long>(least),
-                              static_cast<long long>(most));
-        return inputs;
-    }
-    inputs.quantity = quantity->toDouble();
-
-    // Whole points: decimals are cut.
-    const auto deviation = orderkit::readNumber(deviationField->text());
-    if (!deviation) {
-        inputs.refusal = label("偏离点差") + "须为不小于0的数字";
-        return inputs;
-    }
-    inputs.pointOffset =
-        static_cast<int32_t>(std::min<double>(std::trunc(deviation->toDouble()), INT32_MAX));
-    return inputs;
+    return {orderkit::readCloseInputs(
+                v->viewWithTag<UITextField>(kTagQuantity).get(),
+                v->viewWithTag<UITextField>(kTagDeviation).get(),
+                static_cast<int64_t>(std::floor(std::min<double>(quantityOf(i), INT32_MAX))),
+                modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, "平仓数量",
+                label("偏离点差"), "该头寸没有可平仓的数量"),
+            closingSide(i)};
 }
 
 void MarketCloseSymbolViewController::marketCloseOut() {
     keyboardControlsDonePressed(keyboardControls_.get());
     const CloseInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("交易提示", inputs.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseSymbolViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()), sysDB_,
                        [self] { self->marketClose(); });
@@ -309,37 +243,16 @@ void MarketCloseSymbolViewController::marketCloseOut() {
 
 void MarketCloseSymbolViewController::marketClose() {
     auto self = sharedSelf<MarketCloseSymbolViewController>();
-    orderFlow_.submit(OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()),
-                      [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-                          // Read after the confirmation: a push meanwhile may have emptied the
-                          // side.
-                          const CloseInputs inputs = self->readInputs();
-                          if (!inputs.refusal.empty()) {
-                              fail("10004", inputs.refusal);
-                              return;
-                          }
-                          if (!self->bizSDK()) {
-                              fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
-                              return;
-                          }
-                          self->bizSDK()->marketCloseWithSymbol(
-                              self->modHoldPosition_->symbolCode, inputs.quantity, inputs.bsCode,
-                              inputs.pointOffset, 0, "", std::move(ok), std::move(fail));
-                      },
-                      {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
-}
-
-void MarketCloseSymbolViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void MarketCloseSymbolViewController::keyboardControls(KAVKeyboardControls*, UIView* field,
-                                                       int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void MarketCloseSymbolViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
+    orderFlow_.submit(
+        OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()),
+        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+            // Read after the confirmation: a push meanwhile may have emptied the
+            // side.
+            const CloseInputs inputs = self->readInputs();
+            if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
+            self->bizSDK()->marketCloseWithSymbol(
+                self->modHoldPosition_->symbolCode, inputs.quantity, inputs.bsCode,
+                inputs.pointOffset, 0, "", std::move(ok), std::move(fail));
+        },
+        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
 }

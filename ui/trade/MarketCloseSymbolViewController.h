@@ -9,9 +9,9 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
+#include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
 class ViewMarketPricePosition;
@@ -25,19 +25,17 @@ class ViewMarketPricePosition;
 // with nothing left on either side the confirm button is disabled. Opened
 // from the net positions list inside its own navigation controller; a
 // successful close dismisses it.
-class MarketCloseSymbolViewController : public BaseViewController,
-                                        public platform::ui::UITextFieldDelegate,
-                                        public KAVKeyboardControlsDelegate {
+class MarketCloseSymbolViewController : public OrderFieldsScreen {
   public:
     static constexpr long kTagBack = 1000;
     static constexpr long kTagConfirm = 1004;
     static constexpr long kTagSide = 3000;
     static constexpr long kTagSummary = 4000;
     static constexpr long kTagPricePanel = 5000;
-    static constexpr long kTagQuantityCaption = 1007;
-    static constexpr long kTagDeviationCaption = 1005;
-    static constexpr long kTagQuantity = 2003;
-    static constexpr long kTagDeviation = 2002;
+    static constexpr long kTagQuantityCaption = orderkit::kTagCloseQuantityCaption;
+    static constexpr long kTagDeviationCaption = orderkit::kTagCloseDeviationCaption;
+    static constexpr long kTagQuantity = orderkit::kTagCloseQuantity;
+    static constexpr long kTagDeviation = orderkit::kTagCloseDeviation;
     // The deviation the screen starts with, whatever the setting says.
     static constexpr const char* kDeviation = "5";
 
@@ -60,19 +58,12 @@ class MarketCloseSymbolViewController : public BaseViewController,
     void marketClose();
     void onReciveBroadcast(const MoMessage& message);
 
-    // What the quantity and deviation fields say, or why they cannot be sent.
-    struct CloseInputs {
-        double quantity = 0;
-        int32_t pointOffset = 0;
-        std::string bsCode;   // the closing order's side
-        std::string refusal;  // empty when the inputs can be sent
+    // What the quantity and deviation fields say, or why they cannot be
+    // sent, and the closing order's side.
+    struct CloseInputs : orderkit::CloseInputs {
+        std::string bsCode;
     };
     CloseInputs readInputs() const;
-
-    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
 
     const std::shared_ptr<MODHoldPosition>& holdPosition() const { return modHoldPosition_; }
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
@@ -82,12 +73,10 @@ class MarketCloseSymbolViewController : public BaseViewController,
     void makeView();
     void initListen();
     void removeListen();
-    std::string label(const std::string& caption) const;
     // The quantity of the side (0 buys, 1 sells) of the current record.
     double quantityOf(long side) const;
 
     std::shared_ptr<MODHoldPosition> modHoldPosition_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<sysDB> sysDB_;
     int lastSelect_ = -1;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;

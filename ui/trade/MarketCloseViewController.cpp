@@ -5,16 +5,12 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIKAVTextField.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/ModifyHoldBillViewController.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -44,10 +40,6 @@ void MarketCloseViewController::viewDidDisappear(bool animated) {
     BaseViewController::viewDidDisappear(animated);
 }
 
-std::string MarketCloseViewController::label(const std::string& caption) const {
-    return sysdb() ? sysdb()->getLabelWithKey(caption, caption) : caption;
-}
-
 std::string MarketCloseViewController::priceText(double price) const {
     return sysDB::formatPrice(price, modSymbolInfo_ ? modSymbolInfo_->decimal : 0);
 }
@@ -64,13 +56,9 @@ void MarketCloseViewController::makeView() {
         modSymbolInfo_ = bizSDK()->getSymbolWith(modHoldBill_->symbolCode);
 
     setTitle(label("市价平仓") + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
-
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(weakSelf<MarketCloseViewController>(), &MarketCloseViewController::viewPressed,
-                    UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::dressScreen(*this);
+    orderkit::addBackButton(*this, kTagBack,
+                            orderkit::tapsTo(*this, &MarketCloseViewController::viewPressed));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
@@ -92,66 +80,23 @@ void MarketCloseViewController::makeView() {
                        &MarketCloseViewController::viewValueChange, UIControlEventValueChanged);
     scroll->addSubview(segment);
 
-    auto caption = orderkit::makeSectionCaption(
-        CGRectMake(x, CGRectGetMaxY(segment->frame()) + 15, w, 30), "单据信息");
-    scroll->addSubview(caption);
+    auto panel = orderkit::addTicketSummary(*scroll, x, CGRectGetMaxY(segment->frame()) + 15, w,
+                                            modHoldBill_, modSymbolInfo_, sysdb(), kTagPricePanel);
 
-    auto description = orderkit::makeTicketDescription(
-        CGRectMake(x, CGRectGetMaxY(caption->frame()) + 5, w, 70),
-        modHoldBill_
-            ? orderkit::ticketDescription(*modHoldBill_, priceText(modHoldBill_->priceHold))
-            : std::string());
-    scroll->addSubview(description);
-
-    auto panel = std::make_shared<ViewMarketPrice>(
-        CGRectMake(x, CGRectGetMaxY(description->frame()) + 15, w, 60), modHoldBill_,
-        modSymbolInfo_, sysdb());
-    panel->setTag(kTagPricePanel);
-    scroll->addSubview(panel);
-
-    const CGFloat top = CGRectGetMaxY(panel->frame()) + 15;
-    auto quantityCaption = orderkit::makeCaptionCell(CGRectMake(x, top, w / 2, 30),
-                                                     label("平仓数量"), kTagQuantityCaption);
-    scroll->addSubview(quantityCaption);
-    auto deviationCaption = orderkit::makeCaptionCell(
-        CGRectMake(CGRectGetMaxX(quantityCaption->frame()) - 1, top, w / 2, 30), label("偏离点差"),
-        kTagDeviationCaption);
-    scroll->addSubview(deviationCaption);
-
-    auto makeField = [this](const CGRect& frame, long tag, const std::string& text) {
-        auto field = std::make_shared<UIKAVTextField>(frame, 10);
-        field->setTag(tag);
-        field->setTextAlignment(NSTextAlignment::Center);
-        field->setTextColor(kavtheme::dimText());
-        field->delegate = weakSelf<UITextFieldDelegate>();
-        field->clearButtonMode = UITextFieldViewMode::Never;
-        field->autocorrectionType = 1;  // no
-        field->keyboardType = UIKeyboardType::DecimalPad;
-        field->layer().setBorderColor(kavtheme::accent());
-        field->layer().setBorderWidth(1);
-        field->setText(text);
-        return field;
-    };
-    const CGFloat fieldTop = CGRectGetMaxY(deviationCaption->frame()) - 1;
-    auto quantity = makeField(
-        CGRectMake(x, fieldTop, w / 2, 30), kTagQuantity,
-        modHoldBill_ ? KAStringUtils::notRounding(
-                           lsconvert::decimal(static_cast<double>(modHoldBill_->quantityHold)), 0)
-                     : std::string());
-    scroll->addSubview(quantity);
     const std::string pointMove =
         sysDB_ ? sysDB_->valueWithTag(settingTag::pointMove, "5") : std::string("5");
-    auto deviation =
-        makeField(CGRectMake(CGRectGetMaxX(quantity->frame()) - 1, fieldTop, w / 2, 30),
-                  kTagDeviation, platform::stringf("%d", std::atoi(pointMove.c_str())));
-    scroll->addSubview(deviation);
-
-    keyboardControls_ = KAVKeyboardControls::initWithFields({quantity, deviation});
+    const auto fields = orderkit::addCloseFields(
+        *scroll, x, CGRectGetMaxY(panel->frame()) + 15, w, label("平仓数量"), label("偏离点差"),
+        modHoldBill_ ? KAStringUtils::notRounding(
+                           lsconvert::decimal(static_cast<double>(modHoldBill_->quantityHold)), 0)
+                     : std::string(),
+        platform::stringf("%d", std::atoi(pointMove.c_str())), weakSelf<UITextFieldDelegate>());
+    keyboardControls_ = KAVKeyboardControls::initWithFields({fields.quantity, fields.deviation});
     keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
 
     auto limitLabel = [&](CGFloat left, const std::string& caption, double price) {
         auto l = std::make_shared<UILabel>(
-            CGRectMake(left, CGRectGetMaxY(deviation->frame()) + 15, w / 2, 30));
+            CGRectMake(left, CGRectGetMaxY(fields.deviation->frame()) + 15, w / 2, 30));
         l->setTextAlignment(NSTextAlignment::Left);
         l->setFont(UIFont::systemFontOfSize(16));
         l->setTextColor(kavtheme::dimText());
@@ -215,53 +160,21 @@ void MarketCloseViewController::onReciveBroadcast(const MoMessage& message) {
                                    static_cast<float>(bill->dynProfit));
 }
 
-MarketCloseViewController::CloseInputs MarketCloseViewController::readInputs() const {
-    CloseInputs inputs;
+orderkit::CloseInputs MarketCloseViewController::readInputs() const {
     auto* v = const_cast<MarketCloseViewController*>(this)->view();
-    auto quantityField = v->viewWithTag<UITextField>(kTagQuantity);
-    auto deviationField = v->viewWithTag<UITextField>(kTagDeviation);
-    if (!quantityField || !deviationField) {
-        inputs.refusal = "界面未就绪";
-        return inputs;
-    }
-
     // Whole lots, from the symbol's smallest trade up to what the ticket holds.
-    const int64_t most =
-        modHoldBill_ ? static_cast<int64_t>(std::floor(modHoldBill_->quantityHold)) : INT32_MAX;
-    int64_t least = std::max<int64_t>(1, modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1);
-    if (most >= 1) least = std::min(least, most);  // the whole ticket may always go
-    const auto quantity = orderkit::readNumber(quantityField->text());
-    if (most < 1) {
-        inputs.refusal = "该单据没有可平仓的整数数量";
-        return inputs;
-    }
-    if (!quantity || *quantity != quantity->rounded(0, Decimal::Rounding::Plain) ||
-        *quantity < Decimal::fromInteger(least) || *quantity > Decimal::fromInteger(most)) {
-        inputs.refusal =
-            platform::stringf("%s须为%lld到%lld之间的整数", label("平仓数量").c_str(),
-                              static_cast<long long>(least), static_cast<long long>(most));
-        return inputs;
-    }
-    inputs.quantity = quantity->toDouble();
-
-    // Whole points: decimals are cut.
-    const auto deviation = orderkit::readNumber(deviationField->text());
-    if (!deviation) {
-        inputs.refusal = label("偏离点差") + "须为不小于0的数字";
-        return inputs;
-    }
-    inputs.pointOffset =
-        static_cast<int32_t>(std::min<double>(std::trunc(deviation->toDouble()), INT32_MAX));
-    return inputs;
+    return orderkit::readCloseInputs(
+        v->viewWithTag<UITextField>(kTagQuantity).get(),
+        v->viewWithTag<UITextField>(kTagDeviation).get(),
+        modHoldBill_ ? static_cast<int64_t>(std::floor(modHoldBill_->quantityHold)) : INT32_MAX,
+        modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, label("平仓数量"), label("偏离点差"),
+        "该单据没有可平仓的整数数量");
 }
 
 void MarketCloseViewController::marketCloseOut() {
     keyboardControlsDonePressed(keyboardControls_.get());
-    const CloseInputs inputs = readInputs();
-    if (!inputs.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("交易提示", inputs.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    const orderkit::CloseInputs inputs = readInputs();
+    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()), sysDB_,
                        [self] { self->marketClose(); });
@@ -269,36 +182,16 @@ void MarketCloseViewController::marketCloseOut() {
 
 void MarketCloseViewController::marketClose() {
     auto self = sharedSelf<MarketCloseViewController>();
-    orderFlow_.submit(OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()),
-                      [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-                          // Read after the confirmation; they cannot have changed under the
-                          // alert, but a refusal here still sends nothing.
-                          const CloseInputs inputs = self->readInputs();
-                          if (!inputs.refusal.empty()) {
-                              fail("10004", inputs.refusal);
-                              return;
-                          }
-                          if (!self->bizSDK()) {
-                              fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
-                              return;
-                          }
-                          self->bizSDK()->marketCloseWithOrder(self->modHoldBill_, inputs.quantity,
-                                                               inputs.pointOffset, 0, kMemo,
-                                                               std::move(ok), std::move(fail));
-                      },
-                      {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
-}
-
-void MarketCloseViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void MarketCloseViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void MarketCloseViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
+    orderFlow_.submit(
+        OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()),
+        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+            // Read after the confirmation; they cannot have changed under the
+            // alert, but a refusal here still sends nothing.
+            const orderkit::CloseInputs inputs = self->readInputs();
+            if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
+            self->bizSDK()->marketCloseWithOrder(self->modHoldBill_, inputs.quantity,
+                                                 inputs.pointOffset, 0, kMemo, std::move(ok),
+                                                 std::move(fail));
+        },
+        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
 }

@@ -10,9 +10,9 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
+#include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
 class ViewMarketPrice;
@@ -23,18 +23,16 @@ class ViewMarketPrice;
 // confirm button. The segment "修改单据" pushes the stop-loss / take-profit
 // change of the same ticket. Opened from the open tickets list inside its
 // own navigation controller; a successful close dismisses it.
-class MarketCloseViewController : public BaseViewController,
-                                  public platform::ui::UITextFieldDelegate,
-                                  public KAVKeyboardControlsDelegate {
+class MarketCloseViewController : public OrderFieldsScreen {
   public:
     static constexpr long kTagBack = 1000;
     static constexpr long kTagScroll = 4000;
     static constexpr long kTagSegment = 3000;
     static constexpr long kTagPricePanel = 3004;
-    static constexpr long kTagQuantityCaption = 1007;
-    static constexpr long kTagDeviationCaption = 1005;
-    static constexpr long kTagQuantity = 2003;
-    static constexpr long kTagDeviation = 2002;
+    static constexpr long kTagQuantityCaption = orderkit::kTagCloseQuantityCaption;
+    static constexpr long kTagDeviationCaption = orderkit::kTagCloseDeviationCaption;
+    static constexpr long kTagQuantity = orderkit::kTagCloseQuantity;
+    static constexpr long kTagDeviation = orderkit::kTagCloseDeviation;
     static constexpr long kTagConfirm = 1004;
     static constexpr const char* kMemo = "Test";
 
@@ -56,17 +54,7 @@ class MarketCloseViewController : public BaseViewController,
     void marketClose();
 
     // What the quantity and deviation fields say, or why they cannot be sent.
-    struct CloseInputs {
-        double quantity = 0;
-        int32_t pointOffset = 0;
-        std::string refusal;  // empty when the inputs can be sent
-    };
-    CloseInputs readInputs() const;
-
-    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
+    orderkit::CloseInputs readInputs() const;
 
     const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
@@ -75,11 +63,9 @@ class MarketCloseViewController : public BaseViewController,
     void makeView();
     void initListen();
     void removeListen();
-    std::string label(const std::string& caption) const;
     std::string priceText(double price) const;
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<sysDB> sysDB_;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     OrderFlow orderFlow_;

@@ -7,9 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/chart/KAVChartLoader.h"
@@ -17,7 +15,6 @@
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/UIImageTintColor.h"
 #include "ui/toolkit/UIViewAdditions.h"
 #include "ui/trade/LimitOpenTradeViewController.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -31,8 +28,6 @@ constexpr const char* kMarketCaption = "市价建仓";
 constexpr const char* kLimitCaption = "限价建仓";
 constexpr const char* kAlertTitle = "交易提示";
 constexpr const char* kAlertButton = "确定";
-const UIColor kTitleIconTint = UIColor::rgb255(20, 124, 255);
-constexpr CGFloat kStepButtonWidth = 30;
 constexpr CGFloat kInputHeight = 30;
 constexpr long kTagSeparator = 1010;  // the line under the order-type control
 
@@ -40,15 +35,10 @@ std::string label(const std::shared_ptr<sysDB>& labels, const std::string& capti
     return labels ? labels->getLabelWithKey(caption, caption) : caption;
 }
 
-// The direct subview of `parent` with the tag: the input widgets and the
-// price button reuse small tags inside themselves.
-template <typename T = UIView>
-T* childWithTag(const UIView* parent, long tag) {
-    if (!parent) return nullptr;
-    for (const auto& sub : parent->subviews())
-        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
-    return nullptr;
-}
+// The input widgets and the price button reuse small tags inside
+// themselves: the screen's views are looked up among their parent's direct
+// subviews.
+using orderkit::childWithTag;
 
 int32_t toolBarTagForPeriod(int32_t period) {
     switch (period) {
@@ -172,38 +162,9 @@ void MarketOpenViewController::onReciveBroadcast(const MoMessage& message) {
 
 // ---- the view ---------------------------------------------------------------
 
-std::shared_ptr<NumberInputView> MarketOpenViewController::makeInput(long tag, const Decimal& value,
-                                                                     const Decimal& maxValue,
-                                                                     const Decimal& minValue) {
-    auto input = std::make_shared<NumberInputView>(CGRectMake(0, 0, 140, kInputHeight), value,
-                                                   std::nullopt, maxValue, minValue);
-    input->setTag(tag);
-    input->setBackgroundColor(kavtheme::inputBackground());
-    input->layer().setBorderWidth(1);
-    input->layer().setBorderColor(kavtheme::accent());
-    std::weak_ptr<NumberInputView> weakInput = input;
-    for (const auto& [stepTag, title] : {std::pair{NumberInputView::kTagStepDown, "-"},
-                                         std::pair{NumberInputView::kTagStepUp, "+"}}) {
-        auto step = std::make_shared<UIButton>();
-        step->setTag(stepTag);
-        step->setTitle(title, UIControlStateNormal);
-        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
-        step->addTarget(
-            [weakInput](UIControl* sender, UIEvent*) {
-                if (auto in = weakInput.lock()) in->viewPressed(sender);
-            },
-            UIControlEventTouchUpInside);
-        input->addSubview(step);
-    }
-    input->delegate = weakSelf<NumberInputViewDelegate>();
-    return input;
-}
-
 void MarketOpenViewController::makeView() {
     UIView* root = view();
-    root->setBackgroundColor(kavtheme::screenBackground());
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+    orderkit::dressScreen(*this);
     const auto weak = weakSelf<MarketOpenViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewPressed(sender);
@@ -214,20 +175,9 @@ void MarketOpenViewController::makeView() {
     const MODSymbolInfo* symbol = _modSymbolInfo.get();
 
     // Title: the order kind and the symbol; a tap opens the picker.
-    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
-    title->setTag(kTagTitle);
-    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
-    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    const auto titleIcon =
-        scaleImage(UIImageTintColor::imageWithTintColor(kTitleIconTint, "nav_detail"), 0.8f);
-    title->setImage(titleIcon, UIControlStateNormal);
-    title->setImage(titleIcon, UIControlStateSelected);
-    title->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setTitleView(title);
+    orderkit::addPickerTitle(*this, kTagTitle, pressed);
 
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(pressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::addBackButton(*this, kTagBack, pressed);
 
     // The order panel.
     auto panel = std::make_shared<UIView>();
@@ -264,12 +214,16 @@ void MarketOpenViewController::makeView() {
         Decimal::parse(platform::stringf("%f", settings ? settings->orderQuantity : 1.0f))
             .value_or(Decimal::fromInteger(1));
     const Decimal deviation = Decimal::fromInteger(settings ? settings->pointMove : 0);
-    auto quantityIn =
-        makeInput(kTagQuantity, quantity, Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
-                  Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0));
+    // Placed in the layout pass.
+    const CGRect inputFrame = CGRectMake(0, 0, 140, kInputHeight);
+    auto quantityIn = orderkit::makeStepInput(
+        inputFrame, kTagQuantity, quantity, Decimal::fromInteger(symbol ? symbol->quantityMax : 0),
+        Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0),
+        weakSelf<NumberInputViewDelegate>());
     auto deviationIn =
-        makeInput(kTagDeviation, deviation,
-                  Decimal::fromInteger(symbol ? symbol->maxPointOffset : 0), Decimal());
+        orderkit::makeStepInput(inputFrame, kTagDeviation, deviation,
+                                Decimal::fromInteger(symbol ? symbol->maxPointOffset : 0),
+                                Decimal(), weakSelf<NumberInputViewDelegate>());
     panel->addSubview(quantityIn);
     panel->addSubview(deviationIn);
     _keyboardControls =
@@ -307,9 +261,7 @@ void MarketOpenViewController::makeView() {
     symbolButton->setTag(kTagSymbolButton);
     symbolButton->titleLabel()->setFont(UIFont::systemFontOfSize(12));
     symbolButton->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    symbolButton->setImage(
-        scaleImage(UIImageTintColor::imageWithTintColor(kTitleIconTint, "nav_detail"), 0.5f),
-        UIControlStateNormal);
+    symbolButton->setImage(orderkit::pickerCaret(0.5f), UIControlStateNormal);
     symbolButton->setHidden(true);
     symbolButton->addTarget(pressed, UIControlEventTouchUpInside);
     chartPanel->addSubview(symbolButton);
@@ -321,13 +273,9 @@ void MarketOpenViewController::makeView() {
 
 void MarketOpenViewController::setPicker() {
     _arraySymbols = bizSDK() ? bizSDK()->getSymbolsWith(-1) : MODList<MODSymbolInfo>();
-    std::vector<std::string> names;
-    names.reserve(_arraySymbols.size());
-    for (const auto& s : _arraySymbols)
-        names.push_back(s ? s->symbolName : std::string());
     const CGRect bounds = view()->bounds();
     _picker = std::make_shared<UIKAVPickerActionSheet>(
-        UIKAVPickerActionSheet::DataSource{std::move(names)},
+        UIKAVPickerActionSheet::DataSource{orderkit::symbolNames(_arraySymbols)},
         CGRectMake(0, bounds.size.height, bounds.size.width, kPickerHeight));
     _picker->delegate = weakSelf<UIKAVPickerActionSheetDelegate>();
     view()->addSubview(_picker);
@@ -380,13 +328,7 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
     for (NumberInputView* input : {quantityInput(), deviationInput()}) {
         if (!input) continue;
         const CGFloat x = input == quantityInput() ? 20 : 20 + half - 1;
-        input->setFrame(CGRectMake(x, y, half, kInputHeight));
-        input->textField()->setFrame(
-            CGRectMake(kStepButtonWidth, 0, half - 2 * kStepButtonWidth, kInputHeight));
-        if (auto* down = childWithTag(input, NumberInputView::kTagStepDown))
-            down->setFrame(CGRectMake(0, 0, kStepButtonWidth, kInputHeight));
-        if (auto* up = childWithTag(input, NumberInputView::kTagStepUp))
-            up->setFrame(CGRectMake(half - kStepButtonWidth, 0, kStepButtonWidth, kInputHeight));
+        orderkit::placeStepInput(*input, CGRectMake(x, y, half, kInputHeight));
     }
 
     const CGFloat chartTop = top + kOrderPanelHeight;
@@ -622,10 +564,7 @@ void MarketOpenViewController::marketOpenWithBuyOrSell(int buyOrSell) {
     }
     NumberInputView* quantity = quantityInput();
     const std::string refusal = quantityRefusal(quantity ? quantity->value() : Decimal(), *symbol);
-    if (!refusal.empty()) {
-        KAVAlertView::showAlertWithTitle(kAlertTitle, refusal, std::string(kAlertButton), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert(kAlertTitle, refusal)) return;
     auto self = sharedSelf<MarketOpenViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::MarketOpen, sysdb().get()), sysdb(),
                        [self, buyOrSell] { self->makeOrder(buyOrSell); });

@@ -164,9 +164,6 @@ class MarketOpenViewController : public BaseViewController,
     platform::ui::UIButton* symbolButton() const;
     platform::ui::UIButton* titleButton();
 
-    std::shared_ptr<NumberInputView> makeInput(long tag, const platform::Decimal& value,
-                                               const platform::Decimal& maxValue,
-                                               const platform::Decimal& minValue);
     // The quantity and deviation bounds of the symbol.
     void applyBounds(const MODSymbolInfo& symbol);
     void setTitles();

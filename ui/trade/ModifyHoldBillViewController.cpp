@@ -2,11 +2,8 @@
 
 #include "Core/Model/MODLimitPrice.h"
 #include "Core/SDK/KAVBizSDK.h"
-#include "platform/ui/BarButtonItem.h"
-#include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewLimitPriceInput.h"
@@ -50,42 +47,19 @@ void ModifyHoldBillViewController::makeView() {
     const int decimal = modSymbolInfo_ ? modSymbolInfo_->decimal : 0;
 
     setTitle(std::string(kTitle) + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
-    if (auto* nav = navigationController()) nav->navigationBar()->setBarStyle(UIBarStyle::Black);
-    v->setBackgroundColor(kavtheme::screenBackground());
-
-    auto back = orderkit::makeBackButton(kTagBack);
-    back->addTarget(weakSelf<ModifyHoldBillViewController>(),
-                    &ModifyHoldBillViewController::viewPressed, UIControlEventTouchUpInside);
-    navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
+    orderkit::dressScreen(*this);
+    orderkit::addBackButton(*this, kTagBack,
+                            orderkit::tapsTo(*this, &ModifyHoldBillViewController::viewPressed));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
 
-    auto caption = orderkit::makeSectionCaption(CGRectMake(x, 15, w, 30), "单据信息");
-    container->addSubview(caption);
-    auto description = orderkit::makeTicketDescription(
-        CGRectMake(x, CGRectGetMaxY(caption->frame()) + 5, w, 70),
-        modHoldBill_ ? orderkit::ticketDescription(
-                           *modHoldBill_, sysDB::formatPrice(modHoldBill_->priceHold, decimal))
-                     : std::string());
-    container->addSubview(description);
-
-    auto panel = std::make_shared<ViewMarketPrice>(
-        CGRectMake(x, CGRectGetMaxY(description->frame()) + 15, w, 60), modHoldBill_,
-        modSymbolInfo_, sysdb());
-    panel->setTag(kTagPricePanel);
-    container->addSubview(panel);
+    auto panel = orderkit::addTicketSummary(*container, x, 15, w, modHoldBill_, modSymbolInfo_,
+                                            sysdb(), kTagPricePanel);
 
     auto makeInput = [&](const CGRect& frame, const std::string& title, long tag, double price) {
-        auto input = std::make_shared<ViewLimitPriceInput>(frame, decimal, title, 2, w / 2 - 10);
-        input->setTag(tag);
-        input->setOrderPrice(modSymbolInfo_ ? static_cast<float>(modSymbolInfo_->ask) : 0.0f);
-        auto& field = input->textField();
-        field->delegate = weakSelf<UITextFieldDelegate>();
-        field->clearButtonMode = UITextFieldViewMode::Never;
-        field->autocorrectionType = 1;  // no
-        field->keyboardType = UIKeyboardType::DecimalPad;
-        if (!sysDB::isZero(price)) field->setText(sysDB::formatPrice(price, decimal));
+        auto input = makePriceInput(frame, modSymbolInfo_.get(), title, tag, 2, w / 2 - 10);
+        if (!sysDB::isZero(price)) input->textField()->setText(sysDB::formatPrice(price, decimal));
         container->addSubview(input);
         return input;
     };
@@ -110,14 +84,10 @@ void ModifyHoldBillViewController::makeView() {
 }
 
 void ModifyHoldBillViewController::limitPriceChange(float price) {
-    if (!modHoldBill_ || !modSymbolInfo_ || !bizSDK()) return;
-    const auto bounds =
-        bizSDK()->getLimitWithSymbolCode(modSymbolInfo_->symbolCode, price, modHoldBill_->bsCode);
-    if (!bounds) return;
-    if (auto stopLose = view()->viewWithTag<ViewLimitPriceInput>(kTagStopLose))
-        stopLose->updateWithPrice(bounds->stopLose, "止损价 " + bounds->slStr + " ");
-    if (auto takeProfit = view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit))
-        takeProfit->updateWithPrice(bounds->takeProfit, "止盈价 " + bounds->tpStr + " ");
+    if (!modHoldBill_ || !modSymbolInfo_) return;
+    showLimitBounds(modSymbolInfo_->symbolCode, price, modHoldBill_->bsCode,
+                    view()->viewWithTag<ViewLimitPriceInput>(kTagStopLose).get(),
+                    view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit).get());
 }
 
 void ModifyHoldBillViewController::viewPressed(UIControl* sender) {
@@ -154,18 +124,8 @@ ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() 
     auto read = [&](long tag, const char* caption, double& out) {
         auto input = v->viewWithTag<ViewLimitPriceInput>(tag);
         if (!input || !input->textField()) return false;
-        const std::string& text = input->textField()->text();
-        if (orderkit::isBlank(text)) {
-            out = 0;
-            return true;
-        }
-        const auto number = orderkit::readNumber(text);
-        if (!number) {
-            prices.refusal = std::string(caption) + "须为数字，不填表示不设";
-            return false;
-        }
-        out = number->toDouble();
-        return true;
+        return orderkit::readOptionalPrice(input->textField()->text(), caption, out,
+                                           prices.refusal);
     };
     if (read(kTagTakeProfit, "止盈价", prices.takeProfit) &&
         read(kTagStopLose, "止损价", prices.stopLose))
@@ -177,10 +137,7 @@ ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() 
 void ModifyHoldBillViewController::modifyHoldBill() {
     keyboardControlsDonePressed(keyboardControls_.get());
     const Prices prices = readPrices();
-    if (!prices.refusal.empty()) {
-        KAVAlertView::showAlertWithTitle("下单提示", prices.refusal, std::string("确定"), nullptr);
-        return;
-    }
+    if (orderkit::refusedWithAlert("下单提示", prices.refusal)) return;
     auto self = sharedSelf<ModifyHoldBillViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()), sysDB_,
                        [self] { self->makeOrder(); });
@@ -188,37 +145,16 @@ void ModifyHoldBillViewController::modifyHoldBill() {
 
 void ModifyHoldBillViewController::makeOrder() {
     auto self = sharedSelf<ModifyHoldBillViewController>();
-    orderFlow_.submit(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
-                      [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-                          const Prices prices = self->readPrices();
-                          if (!prices.refusal.empty()) {
-                              fail("10004", prices.refusal);
-                              return;
-                          }
-                          if (!self->bizSDK()) {
-                              fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
-                              return;
-                          }
-                          const auto& bill = self->modHoldBill_;
-                          self->bizSDK()->modifyOrderWithSymbol(
-                              bill ? bill->symbolCode : std::string(), prices.stopLose,
-                              prices.takeProfit, bill ? bill->orderCode : std::string(), "",
-                              std::move(ok), std::move(fail));
-                      },
-                      // Closes the navigation controller, and with it the close screen.
-                      {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
-}
-
-void ModifyHoldBillViewController::textFieldDidBeginEditing(UITextField* textField) {
-    if (keyboardControls_) keyboardControls_->setActiveField(textField);
-    orderkit::shiftViewForField(view(), textField);
-}
-
-void ModifyHoldBillViewController::keyboardControls(KAVKeyboardControls*, UIView* field, int32_t) {
-    orderkit::shiftViewForField(view(), field);
-}
-
-void ModifyHoldBillViewController::keyboardControlsDonePressed(KAVKeyboardControls*) {
-    view()->endEditing(true);
-    orderkit::unshiftView(view());
+    orderFlow_.submit(
+        OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
+        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
+            const Prices prices = self->readPrices();
+            if (orderkit::failsBeforeSending(prices.refusal, self->bizSDK().get(), fail)) return;
+            const auto& bill = self->modHoldBill_;
+            self->bizSDK()->modifyOrderWithSymbol(
+                bill ? bill->symbolCode : std::string(), prices.stopLose, prices.takeProfit,
+                bill ? bill->orderCode : std::string(), "", std::move(ok), std::move(fail));
+        },
+        // Closes the navigation controller, and with it the close screen.
+        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
 }

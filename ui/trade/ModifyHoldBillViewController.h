@@ -9,9 +9,8 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/KAVKeyboardControls.h"
 #include "ui/trade/LimitPriceChangeDelegate.h"
+#include "ui/trade/OrderFieldsScreen.h"
 #include "ui/trade/OrderFlow.h"
 
 class sysDB;
@@ -22,10 +21,7 @@ class sysDB;
 // must respect at the current mark price (which moves with the ticket's
 // pushes). An empty input means none. Pushed from the close screen; a
 // successful change closes both screens.
-class ModifyHoldBillViewController : public BaseViewController,
-                                     public platform::ui::UITextFieldDelegate,
-                                     public KAVKeyboardControlsDelegate,
-                                     public LimitPriceChangeDelegate {
+class ModifyHoldBillViewController : public OrderFieldsScreen, public LimitPriceChangeDelegate {
   public:
     static constexpr long kTagBack = 1000;
     static constexpr long kTagPricePanel = 3004;
@@ -59,18 +55,12 @@ class ModifyHoldBillViewController : public BaseViewController,
     };
     Prices readPrices() const;
 
-    void textFieldDidBeginEditing(platform::ui::UITextField* textField) override;
-    void keyboardControls(KAVKeyboardControls* controls, platform::ui::UIView* field,
-                          int32_t direction) override;
-    void keyboardControlsDonePressed(KAVKeyboardControls* controls) override;
-
     const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
 
   private:
     void makeView();
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
-    std::shared_ptr<KAVKeyboardControls> keyboardControls_;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     std::shared_ptr<sysDB> sysDB_;
     OrderFlow orderFlow_;

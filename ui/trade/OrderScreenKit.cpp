@@ -4,13 +4,20 @@
 #include <cmath>
 
 #include "Core/Model/MODHoldBill.h"
+#include "Core/Model/MODSymbolInfo.h"
 #include "platform/Strings.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
+#include "ui/services/sysDB.h"
+#include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/toolkit/NumberInputView.h"
 #include "ui/toolkit/UIImageTintColor.h"
+#include "ui/toolkit/UIKAVTextField.h"
+#include "ui/trade/ViewMarketPrice.h"
 
 using namespace platform::ui;
 
@@ -54,14 +61,110 @@ bool isBlank(std::string_view text) {
     return trimmed(text).empty();
 }
 
-std::shared_ptr<UIButton> makeBackButton(long tag) {
+void dressScreen(UIViewController& screen) {
+    if (auto* nav = screen.navigationController())
+        nav->navigationBar()->setBarStyle(UIBarStyle::Black);
+    screen.view()->setBackgroundColor(kavtheme::screenBackground());
+}
+
+bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
+                       std::string& refusal) {
+    if (isBlank(text)) {
+        price = 0;
+        return true;
+    }
+    const auto number = readNumber(text);
+    if (!number) {
+        refusal = caption + "须为数字，不填表示不设";
+        return false;
+    }
+    price = number->toDouble();
+    return true;
+}
+
+std::shared_ptr<UIButton> addBackButton(UIViewController& screen, long tag,
+                                        UIControl::Action pressed) {
     auto back = std::make_shared<UIButton>(CGRectMake(0, 0, 24, 24));
     back->setTag(tag);
     back->titleLabel()->setFont(UIFont::systemFontOfSize(14));
     back->setBackgroundImage(
         UIImageTintColor::imageWithTintColor(kavtheme::dimText(), "nav_backicon"),
         UIControlStateNormal);
+    back->addTarget(std::move(pressed), UIControlEventTouchUpInside);
+    screen.navigationItem().setLeftBarButtonItem(UIBarButtonItem::itemWithCustomView(back), false);
     return back;
+}
+
+std::shared_ptr<UIButton> addPickerTitle(UIViewController& screen, long tag,
+                                         UIControl::Action pressed) {
+    auto title = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 30));
+    title->setTag(tag);
+    title->titleLabel()->setFont(UIFont::systemFontOfSize(18));
+    title->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    const auto icon = pickerCaret(0.8f);
+    title->setImage(icon, UIControlStateNormal);
+    title->setImage(icon, UIControlStateSelected);
+    title->addTarget(std::move(pressed), UIControlEventTouchUpInside);
+    screen.navigationItem().setTitleView(title);
+    return title;
+}
+
+UIImagePtr pickerCaret(float scale) {
+    return sysDB::scaleImage(
+        UIImageTintColor::imageWithTintColor(UIColor::rgb255(20, 124, 255), "nav_detail"), scale);
+}
+
+std::vector<std::string> symbolNames(const MODList<MODSymbolInfo>& symbols) {
+    std::vector<std::string> names;
+    names.reserve(symbols.size());
+    for (const auto& symbol : symbols)
+        names.push_back(symbol ? symbol->symbolName : std::string());
+    return names;
+}
+
+namespace {
+constexpr CGFloat kStepButtonWidth = 30;
+}  // namespace
+
+std::shared_ptr<NumberInputView> makeStepInput(const CGRect& frame, long tag,
+                                               const platform::Decimal& value,
+                                               const platform::Decimal& maxValue,
+                                               const platform::Decimal& minValue,
+                                               std::weak_ptr<NumberInputViewDelegate> delegate) {
+    auto input = std::make_shared<NumberInputView>(frame, value, std::nullopt, maxValue, minValue);
+    input->setTag(tag);
+    input->setBackgroundColor(kavtheme::inputBackground());
+    input->layer().setBorderWidth(1);
+    input->layer().setBorderColor(kavtheme::accent());
+    std::weak_ptr<NumberInputView> weakInput = input;
+    for (const auto& [stepTag, title] : {std::pair{NumberInputView::kTagStepDown, "-"},
+                                         std::pair{NumberInputView::kTagStepUp, "+"}}) {
+        auto step = std::make_shared<UIButton>();
+        step->setTag(stepTag);
+        step->setTitle(title, UIControlStateNormal);
+        step->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
+        step->titleLabel()->setFont(UIFont::systemFontOfSize(20));
+        step->addTarget(
+            [weakInput](UIControl* sender, UIEvent*) {
+                if (auto in = weakInput.lock()) in->viewPressed(sender);
+            },
+            UIControlEventTouchUpInside);
+        input->addSubview(step);
+    }
+    input->delegate = std::move(delegate);
+    placeStepInput(*input, frame);
+    return input;
+}
+
+void placeStepInput(NumberInputView& input, const CGRect& frame) {
+    const CGFloat w = frame.size.width;
+    const CGFloat h = frame.size.height;
+    input.setFrame(frame);
+    input.textField()->setFrame(CGRectMake(kStepButtonWidth, 0, w - 2 * kStepButtonWidth, h));
+    if (auto* down = childWithTag(&input, NumberInputView::kTagStepDown))
+        down->setFrame(CGRectMake(0, 0, kStepButtonWidth, h));
+    if (auto* up = childWithTag(&input, NumberInputView::kTagStepUp))
+        up->setFrame(CGRectMake(w - kStepButtonWidth, 0, kStepButtonWidth, h));
 }
 
 std::shared_ptr<UIButton> makeConfirmButton(const CGRect& frame, long tag) {
@@ -115,6 +218,120 @@ std::shared_ptr<UILabel> makeTicketDescription(const CGRect& frame, const std::s
     label->layer().setBorderWidth(1);
     label->setText(text);
     return label;
+}
+
+std::shared_ptr<ViewMarketPrice> addTicketSummary(UIView& into, CGFloat x, CGFloat top,
+                                                  CGFloat width,
+                                                  const std::shared_ptr<MODHoldBill>& ticket,
+                                                  const std::shared_ptr<MODSymbolInfo>& symbol,
+                                                  const std::shared_ptr<sysDB>& labels,
+                                                  long panelTag) {
+    auto caption = makeSectionCaption(CGRectMake(x, top, width, 30), "单据信息");
+    into.addSubview(caption);
+    auto description = makeTicketDescription(
+        CGRectMake(x, CGRectGetMaxY(caption->frame()) + 5, width, 70),
+        ticket ? ticketDescription(
+                     *ticket, sysDB::formatPrice(ticket->priceHold, symbol ? symbol->decimal : 0))
+               : std::string());
+    into.addSubview(description);
+    auto panel = std::make_shared<ViewMarketPrice>(
+        CGRectMake(x, CGRectGetMaxY(description->frame()) + 15, width, 60), ticket, symbol, labels);
+    panel->setTag(panelTag);
+    into.addSubview(panel);
+    return panel;
+}
+
+CloseFields addCloseFields(UIView& into, CGFloat x, CGFloat top, CGFloat width,
+                           const std::string& quantityCaption, const std::string& deviationCaption,
+                           const std::string& quantity, const std::string& deviation,
+                           std::weak_ptr<UITextFieldDelegate> delegate) {
+    auto quantityCell = makeCaptionCell(CGRectMake(x, top, width / 2, 30), quantityCaption,
+                                        kTagCloseQuantityCaption);
+    into.addSubview(quantityCell);
+    auto deviationCell =
+        makeCaptionCell(CGRectMake(CGRectGetMaxX(quantityCell->frame()) - 1, top, width / 2, 30),
+                        deviationCaption, kTagCloseDeviationCaption);
+    into.addSubview(deviationCell);
+
+    auto makeField = [&delegate](const CGRect& frame, long tag, const std::string& text) {
+        auto field = std::make_shared<UIKAVTextField>(frame, 10);
+        field->setTag(tag);
+        field->setTextAlignment(NSTextAlignment::Center);
+        field->setTextColor(kavtheme::dimText());
+        field->delegate = delegate;
+        field->clearButtonMode = UITextFieldViewMode::Never;
+        field->autocorrectionType = 1;  // no
+        field->keyboardType = UIKeyboardType::DecimalPad;
+        field->layer().setBorderColor(kavtheme::accent());
+        field->layer().setBorderWidth(1);
+        field->setText(text);
+        return field;
+    };
+    const CGFloat fieldTop = CGRectGetMaxY(quantityCell->frame()) - 1;
+    CloseFields fields;
+    fields.quantity =
+        makeField(CGRectMake(x, fieldTop, width / 2, 30), kTagCloseQuantity, quantity);
+    into.addSubview(fields.quantity);
+    fields.deviation =
+        makeField(CGRectMake(CGRectGetMaxX(fields.quantity->frame()) - 1, fieldTop, width / 2, 30),
+                  kTagCloseDeviation, deviation);
+    into.addSubview(fields.deviation);
+    return fields;
+}
+
+CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField* deviationField,
+                            int64_t most, int64_t minTradeQuantity,
+                            const std::string& quantityCaption, const std::string& deviationCaption,
+                            const std::string& nothingToClose) {
+    CloseInputs inputs;
+    if (!quantityField || !deviationField) {
+        inputs.refusal = "界面未就绪";
+        return inputs;
+    }
+    if (most < 1) {
+        inputs.refusal = nothingToClose;
+        return inputs;
+    }
+    // The whole of what is there may always go, even below the smallest trade.
+    const int64_t least = std::min<int64_t>(std::max<int64_t>(1, minTradeQuantity), most);
+    const auto quantity = readNumber(quantityField->text());
+    if (!quantity || *quantity != quantity->rounded(0, platform::Decimal::Rounding::Plain) ||
+        *quantity < platform::Decimal::fromInteger(least) ||
+        *quantity > platform::Decimal::fromInteger(most)) {
+        inputs.refusal =
+            platform::stringf("%s须为%lld到%lld之间的整数", quantityCaption.c_str(),
+                              static_cast<long long>(least), static_cast<long long>(most));
+        return inputs;
+    }
+    inputs.quantity = quantity->toDouble();
+
+    const auto deviation = readNumber(deviationField->text());
+    if (!deviation) {
+        inputs.refusal = deviationCaption + "须为不小于0的数字";
+        return inputs;
+    }
+    inputs.pointOffset =
+        static_cast<int32_t>(std::min<double>(std::trunc(deviation->toDouble()), INT32_MAX));
+    return inputs;
+}
+
+bool refusedWithAlert(const std::string& title, const std::string& refusal) {
+    if (refusal.empty()) return false;
+    KAVAlertView::showAlertWithTitle(title, refusal, std::string("确定"), nullptr);
+    return true;
+}
+
+bool failsBeforeSending(const std::string& refusal, const KAVBizSDK* service,
+                        const KAVFailureBlock& fail) {
+    if (!refusal.empty()) {
+        fail("10004", refusal);
+        return true;
+    }
+    if (!service) {
+        fail(kKAVNotInitialised.code, kKAVNotInitialised.message);
+        return true;
+    }
+    return false;
 }
 
 bool isHeldSideways() {

@@ -1,22 +1,35 @@
 #pragma once
 
 // Parts the order screens share: reading what the user typed into a number
-// field, the back and confirm buttons, the caption cells over the inputs,
-// the description of a ticket, and the keyboard shift that keeps the edited
-// field above the keyboard bar.
+// field, the screen's look and its back and confirm buttons, the caption
+// cells over the inputs, the description of a ticket, the close screens'
+// quantity and deviation, the last check before an order goes out, and the
+// keyboard shift that keeps the edited field above the keyboard bar.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "Core/KAVTypes.h"
+#include "Core/WSPushMessage.h"
 #include "platform/Decimal.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 
+class KAVBizSDK;
+class NumberInputView;
+class NumberInputViewDelegate;
+class ViewMarketPrice;
+class sysDB;
 struct MODHoldBill;
+struct MODSymbolInfo;
 
 namespace orderkit {
 
@@ -27,9 +40,61 @@ namespace orderkit {
 std::optional<platform::Decimal> readNumber(std::string_view text);
 // True for a text of blanks only.
 bool isBlank(std::string_view text);
+// A stop-loss or take-profit price as typed: an empty field means none (0),
+// anything but a number is refused, saying so under the caption. False,
+// with the refusal, when refused.
+bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
+                       std::string& refusal);
 
-// The 24 x 24 back button of the order screens: the back icon in grey 160.
-std::shared_ptr<platform::ui::UIButton> makeBackButton(long tag);
+// Taps sent to a method of the screen, which the control does not keep alive.
+template <typename Screen, typename Sender>
+platform::ui::UIControl::Action tapsTo(Screen& screen, void (Screen::*method)(Sender*)) {
+    return [weak = screen.template weakSelf<Screen>(), method](platform::ui::UIControl* sender,
+                                                               platform::ui::UIEvent*) {
+        if (auto self = weak.lock()) ((*self).*method)(sender);
+    };
+}
+
+// The direct subview of `parent` with the tag. The input widgets and the
+// price button reuse small tags inside themselves, so a screen looks its
+// own views up among the direct subviews of their parent.
+template <typename T = platform::ui::UIView>
+T* childWithTag(const platform::ui::UIView* parent, long tag) {
+    if (!parent) return nullptr;
+    for (const auto& sub : parent->subviews())
+        if (sub->tag() == tag) return dynamic_cast<T*>(sub.get());
+    return nullptr;
+}
+
+// The order screens' look: the black navigation bar over the dark ground.
+void dressScreen(platform::ui::UIViewController& screen);
+// The 24 x 24 back button of the order screens (the back icon in grey 160)
+// as the screen's left bar button; its taps go to `pressed`.
+std::shared_ptr<platform::ui::UIButton> addBackButton(platform::ui::UIViewController& screen,
+                                                      long tag,
+                                                      platform::ui::UIControl::Action pressed);
+// The symbol picker's title button of the market and limit orders, 200 x
+// 30, white 18-point type beside the caret, as the screen's title view; its
+// taps go to `pressed`.
+std::shared_ptr<platform::ui::UIButton> addPickerTitle(platform::ui::UIViewController& screen,
+                                                       long tag,
+                                                       platform::ui::UIControl::Action pressed);
+// The blue caret of the buttons that open the symbol picker, at the scale.
+platform::ui::UIImagePtr pickerCaret(float scale);
+// The symbols' names in their order, for a picker column.
+std::vector<std::string> symbolNames(const MODList<MODSymbolInfo>& symbols);
+
+// A whole-number input of the order screens with "-" and "+" at its ends
+// (the input's own step tags, their taps sent to it), on the inputs' ground
+// in an accent frame, placed in `frame`.
+std::shared_ptr<NumberInputView> makeStepInput(const platform::ui::CGRect& frame, long tag,
+                                               const platform::Decimal& value,
+                                               const platform::Decimal& maxValue,
+                                               const platform::Decimal& minValue,
+                                               std::weak_ptr<NumberInputViewDelegate> delegate);
+// Puts it in `frame`: the field between the two 30-point buttons.
+void placeStepInput(NumberInputView& input, const platform::ui::CGRect& frame);
+
 // The green confirm button ("确认") along the bottom of an order screen.
 std::shared_ptr<platform::ui::UIButton> makeConfirmButton(const platform::ui::CGRect& frame,
                                                           long tag);
@@ -45,6 +110,58 @@ std::string ticketDescription(const MODHoldBill& ticket, const std::string& pric
 // The bordered three-line label that shows it.
 std::shared_ptr<platform::ui::UILabel> makeTicketDescription(const platform::ui::CGRect& frame,
                                                              const std::string& text);
+// What the ticket screens show of their ticket, one under the other from
+// `top` in a column `width` wide: the section caption, the description (the
+// holding price in the symbol's decimals) and the price panel with the
+// tag; the panel.
+std::shared_ptr<ViewMarketPrice> addTicketSummary(
+    platform::ui::UIView& into, platform::ui::CGFloat x, platform::ui::CGFloat top,
+    platform::ui::CGFloat width, const std::shared_ptr<MODHoldBill>& ticket,
+    const std::shared_ptr<MODSymbolInfo>& symbol, const std::shared_ptr<sysDB>& labels,
+    long panelTag);
+
+// The close screens' inputs: the caption cells of the quantity and the
+// deviation side by side, the two fields under them, in a row `width` wide
+// from (x, top). Neighbours overlap by a point, so their borders make one
+// line. The fields type on the decimal pad and report to `delegate`.
+inline constexpr long kTagCloseQuantityCaption = 1007;
+inline constexpr long kTagCloseDeviationCaption = 1005;
+inline constexpr long kTagCloseQuantity = 2003;
+inline constexpr long kTagCloseDeviation = 2002;
+struct CloseFields {
+    std::shared_ptr<platform::ui::UITextField> quantity;
+    std::shared_ptr<platform::ui::UITextField> deviation;
+};
+CloseFields addCloseFields(platform::ui::UIView& into, platform::ui::CGFloat x,
+                           platform::ui::CGFloat top, platform::ui::CGFloat width,
+                           const std::string& quantityCaption, const std::string& deviationCaption,
+                           const std::string& quantity, const std::string& deviation,
+                           std::weak_ptr<platform::ui::UITextFieldDelegate> delegate);
+
+// What the close fields say, or why it cannot be sent: a whole number of
+// lots from the symbol's smallest trade (at least 1, and at most `most`) up
+// to `most`, all there is to close; the deviation in whole points (decimals
+// are cut). `nothingToClose` is the refusal when `most` is below one lot.
+struct CloseInputs {
+    double quantity = 0;
+    int32_t pointOffset = 0;
+    std::string refusal;  // empty when the inputs can be sent
+};
+CloseInputs readCloseInputs(const platform::ui::UITextField* quantity,
+                            const platform::ui::UITextField* deviation, int64_t most,
+                            int64_t minTradeQuantity, const std::string& quantityCaption,
+                            const std::string& deviationCaption, const std::string& nothingToClose);
+
+// The inputs as read before the confirmation: a refusal is shown in an
+// alert under `title` (its one button "确定") and stops the order there.
+// True when refused.
+bool refusedWithAlert(const std::string& title, const std::string& refusal);
+
+// The inputs read once more after the confirmation: when they cannot be
+// sent ("10004" with the refusal), or the screen has no trading service,
+// the order fails and nothing is sent. True when it failed.
+bool failsBeforeSending(const std::string& refusal, const KAVBizSDK* service,
+                        const KAVFailureBlock& fail);
 
 // Whether the device is held sideways: the back buttons do nothing then.
 bool isHeldSideways();

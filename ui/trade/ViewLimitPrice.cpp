@@ -6,8 +6,8 @@
 #include "platform/Strings.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVTheme.h"
-#include "ui/toolkit/TriangleView.h"
 #include "ui/trade/LSConvert.h"
+#include "ui/trade/PricePanelKit.h"
 
 using namespace platform::ui;
 
@@ -19,10 +19,7 @@ ViewLimitPrice::ViewLimitPrice(const CGRect& frame, std::shared_ptr<MODSymbolInf
 void ViewLimitPrice::makeView() {
     const CGFloat W = frame().size.width;
     const CGFloat H = frame().size.height;
-
-    auto blue = std::make_shared<UIView>(CGRectMake(0, 0, W / 2, H));
-    blue->setBackgroundColor(kavtheme::accent());
-    addSubview(blue);
+    pricepanel::addBlueHalf(*this);
 
     lblLimit_ = std::make_shared<UILabel>(CGRectMake(W / 2 - 30, 0, W / 2 + 29, H / 2));
     lblLimit_->setBackgroundColor(kavtheme::inputBackground());
@@ -36,26 +33,9 @@ void ViewLimitPrice::makeView() {
     lblStop_->setTextColor(kavtheme::primaryText());
     addSubview(lblStop_);
 
-    lblBS_ = std::make_shared<UILabel>(CGRectMake(7, 4, 40, 22));
-    lblBS_->setTextColor(UIColor::blackColor());
-    lblBS_->setBackgroundColor(UIColor::clearColor());
-    addSubview(lblBS_);
-
-    lblPrice_ = std::make_shared<UILabel>(CGRectMake(5, H - 40, W / 2 - 30, 40));
-    lblPrice_->setTextColor(UIColor::blackColor());
-    lblPrice_->setBackgroundColor(UIColor::clearColor());
-    addSubview(lblPrice_);
-
-    auto wedge = std::make_shared<TriangleView>(CGRectMake(W / 2 - 30, 0, 20, H));
-    wedge->setColor(kavtheme::accent());
-    addSubview(wedge);
-
-    auto border = std::make_shared<UIView>(CGRectMake(0, 0, W - 1, H));
-    border->setBackgroundColor(UIColor::clearColor());
-    border->layer().setBorderColor(kavtheme::accent());
-    border->layer().setBorderWidth(1);
-    border->setUserInteractionEnabled(false);
-    addSubview(border);
+    lblBS_ = pricepanel::addCaption(*this, 40);
+    lblPrice_ = pricepanel::addPrice(*this);
+    pricepanel::addEdges(*this);
 
     bsCode_ = "b";
     redraw();

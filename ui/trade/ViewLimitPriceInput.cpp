@@ -4,7 +4,6 @@
 
 #include "platform/Decimal.h"
 #include "platform/Strings.h"
-#include "platform/ui/LongPressGestureRecognizer.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -12,18 +11,9 @@
 using namespace platform::ui;
 using platform::Decimal;
 
-namespace {
-
-void setBorder(UIView& view, const UIColor& color) {
-    view.layer().setBorderColor(color);
-    view.layer().setBorderWidth(1);
-}
-
-}  // namespace
-
 ViewLimitPriceInput::ViewLimitPriceInput(const CGRect& frame, int Decimal, const std::string& Title,
                                          int InputStyle, CGFloat FieldWidth)
-    : UIView(frame), decimal_(std::clamp(Decimal, 0, KAStringUtils::kMaxDecimals)) {
+    : StepRepeatView(frame), decimal_(std::clamp(Decimal, 0, KAStringUtils::kMaxDecimals)) {
     if (InputStyle < 0 || InputStyle > 2) return;
     const CGFloat W = frame.size.width;
     const CGFloat FW = FieldWidth;
@@ -40,7 +30,8 @@ ViewLimitPriceInput::ViewLimitPriceInput(const CGRect& frame, int Decimal, const
     textField_->setTextAlignment(NSTextAlignment::Center);
     textField_->keyboardType = UIKeyboardType::DecimalPad;
     textField_->setTextColor(kavtheme::dimText());
-    setBorder(*textField_, kavtheme::dimText());
+    textField_->layer().setBorderColor(kavtheme::dimText());
+    textField_->layer().setBorderWidth(1);
     addSubview(textField_);
 
     const CGFloat side = (W - FW) / 2;
@@ -79,31 +70,6 @@ void ViewLimitPriceInput::updateWithPrice(float price, const std::string& Title)
     if (lblTitle_) lblTitle_->setText(Title + formatPrice(static_cast<double>(price)));
 }
 
-void ViewLimitPriceInput::addStepButton(const CGRect& frame, const std::string& text, long tag) {
-    auto button = limitPriceBtnWithFrame(frame, text, tag);
-    std::weak_ptr<ViewLimitPriceInput> weak = weakSelf<ViewLimitPriceInput>();
-    auto press = std::make_shared<UILongPressGestureRecognizer>([weak](UIGestureRecognizer& g) {
-        if (auto self = weak.lock()) self->btnLong(g);
-    });
-    press->minimumPressDuration = kLongPressDuration;
-    button->addGestureRecognizer(press);
-    addSubview(button);
-}
-
-std::shared_ptr<UIButton> ViewLimitPriceInput::limitPriceBtnWithFrame(const CGRect& frame,
-                                                                      const std::string& Text,
-                                                                      long Tag) {
-    auto button = std::make_shared<UIButton>(frame);
-    button->setBackgroundColor(kavtheme::inputBackground());
-    button->setTitle(Text, UIControlStateNormal);
-    button->setTitleColor(kavtheme::primaryText(), UIControlStateNormal);
-    setBorder(*button, kavtheme::dimText());
-    button->setTag(Tag);
-    button->addTarget(weakSelf<ViewLimitPriceInput>(), &ViewLimitPriceInput::buttonPressed,
-                      UIControlEventTouchUpInside);
-    return button;
-}
-
 void ViewLimitPriceInput::buttonPressed(UIControl* sender) {
     if (!sender || !textField_) return;
     const long tag = sender->tag();
@@ -124,59 +90,4 @@ void ViewLimitPriceInput::buttonPressed(UIControl* sender) {
     textField_->setText(text);
     if (auto d = limitPriceChangeDelegate.lock())
         d->limitPriceChange(static_cast<float>(Decimal::parse(text).value_or(next).toDouble()));
-}
-
-void ViewLimitPriceInput::btnLong(UIGestureRecognizer& recognizer) {
-    switch (recognizer.state()) {
-        case UIGestureRecognizerState::Began: {
-            // The button by its tag among the view's own subviews.
-            UIView* pressed = recognizer.view();
-            if (!pressed) break;
-            for (const auto& sub : subviews()) {
-                if (sub->tag() != pressed->tag()) continue;
-                if (auto button = std::dynamic_pointer_cast<UIButton>(sub)) {
-                    startSpeed(kRepeatInterval, button);
-                    break;
-                }
-            }
-            break;
-        }
-        case UIGestureRecognizerState::Ended:
-        case UIGestureRecognizerState::Cancelled:
-        case UIGestureRecognizerState::Failed:
-            stopSpeed();
-            break;
-        default:
-            break;
-    }
-}
-
-void ViewLimitPriceInput::startSpeed(double interval, const std::shared_ptr<UIButton>& Sender) {
-    speedButton_ = Sender;
-    std::weak_ptr<ViewLimitPriceInput> weak = weakSelf<ViewLimitPriceInput>();
-    // Assigning over the old handle ends a repeat still running.
-    speedTimer_ = platform::Timer::schedule(interval, true, [weak] {
-        if (auto self = weak.lock()) self->speedChangePrice();
-    });
-    speedChangePrice();
-}
-
-void ViewLimitPriceInput::speedChangePrice() {
-    auto keep = sharedSelf<ViewLimitPriceInput>();
-    auto button = speedButton_.lock();
-    if (!button) {
-        stopSpeed();
-        return;
-    }
-    buttonPressed(button.get());
-}
-
-void ViewLimitPriceInput::stopSpeed() {
-    speedTimer_.invalidate();
-    speedButton_.reset();
-}
-
-void ViewLimitPriceInput::willMoveToWindow(UIWindow* newWindow) {
-    UIView::willMoveToWindow(newWindow);
-    if (!newWindow) stopSpeed();
 }

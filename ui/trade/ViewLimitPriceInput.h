@@ -3,11 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/RunLoop.h"
-#include "platform/ui/Button.h"
-#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/View.h"
+#include "ui/toolkit/StepRepeatView.h"
 #include "ui/toolkit/UIKAVTextField.h"
 #include "ui/trade/LimitPriceChangeDelegate.h"
 
@@ -23,15 +20,10 @@
 // Styles: 0 the buttons right of the field, 1 the field centred between
 // them, 2 the buttons under the field (the stacked inputs of the ticket
 // screen); any other style builds nothing.
-class ViewLimitPriceInput : public platform::ui::UIView {
+class ViewLimitPriceInput : public StepRepeatView {
   public:
-    using CGRect = platform::ui::CGRect;
-    using CGFloat = platform::ui::CGFloat;
-
     static constexpr long kTagMinus = 1005;
     static constexpr long kTagPlus = 1006;
-    static constexpr double kLongPressDuration = 0.8;
-    static constexpr double kRepeatInterval = 0.05;
 
     ViewLimitPriceInput(const CGRect& frame, int Decimal, const std::string& Title, int InputStyle,
                         CGFloat FieldWidth);
@@ -42,19 +34,7 @@ class ViewLimitPriceInput : public platform::ui::UIView {
     void updateWithPrice(float price, const std::string& Title);
 
     // One step of the "-" (1005) or "+" (1006) button; other senders do nothing.
-    void buttonPressed(platform::ui::UIControl* sender);
-    // The long press of a step button: Began starts the repeat, its end stops it.
-    void btnLong(platform::ui::UIGestureRecognizer& recognizer);
-    // Steps with `Sender` at once and then every `interval` seconds.
-    void startSpeed(double interval, const std::shared_ptr<platform::ui::UIButton>& Sender);
-    void speedChangePrice();
-    // Ends the repeat; its timer is gone, not merely paused.
-    void stopSpeed();
-    bool isRepeating() const { return speedTimer_.isValid(); }
-
-    std::shared_ptr<platform::ui::UIButton> limitPriceBtnWithFrame(const CGRect& frame,
-                                                                   const std::string& Text,
-                                                                   long Tag);
+    void buttonPressed(platform::ui::UIControl* sender) override;
 
     const std::shared_ptr<UIKAVTextField>& textField() const { return textField_; }
     void setTextField(std::shared_ptr<UIKAVTextField> field) { textField_ = std::move(field); }
@@ -69,13 +49,7 @@ class ViewLimitPriceInput : public platform::ui::UIView {
 
     std::weak_ptr<LimitPriceChangeDelegate> limitPriceChangeDelegate;
 
-    void willMoveToWindow(platform::ui::UIWindow* newWindow) override;
-
   private:
-    void addStepButton(const CGRect& frame, const std::string& text, long tag);
-
-    platform::Timer speedTimer_;
-    std::weak_ptr<platform::ui::UIButton> speedButton_;
     std::shared_ptr<platform::ui::UILabel> lblTitle_;
     int decimal_ = 0;
     std::shared_ptr<UIKAVTextField> textField_;

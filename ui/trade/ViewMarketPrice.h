@@ -36,7 +36,6 @@ class ViewMarketPrice : public platform::ui::UIView {
 
   private:
     void makeView();
-    void showDynProfit(double profit);
     void showPrice(double price);
 
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;

@@ -33,7 +33,6 @@ class ViewMarketPricePosition : public platform::ui::UIView {
 
   private:
     void makeView();
-    void showDynProfit(double profit);
 
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     std::shared_ptr<MODHoldPosition> modHoldPosition_;

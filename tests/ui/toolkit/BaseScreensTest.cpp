@@ -6,6 +6,7 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/Label.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/ui/toolkit/DrawerStage.h"
@@ -126,15 +127,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     kavtest::VirtualTime time;
     kavtest::DealerSim sim;
     auto sdk = std::make_shared<KAVBizSDK>();
-    bool loggedIn = false;
-    std::string failure;
-    sdk->loginWithUserId(
-        "1001", "123456", "", {sim.realLoginUrl()}, [&] { loggedIn = true; },
-        [&](const std::string& code, const std::string& message) {
-            failure = code + " " + message;
-        });
-    ASSERT_TRUE(time.runUntil([&] { return loggedIn || !failure.empty(); }));
-    ASSERT_TRUE(loggedIn) << failure;
+    ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
     ASSERT_FALSE(sdk->symbolInfos().empty());
 
     kavtest::ScopedAppDelegate app;
@@ -167,7 +160,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     const auto& first = sdk->symbolInfos().front();
     ASSERT_NE(UIDriver::viewWithText(first->symbolCode + "  " + first->symbolName), nullptr);
     auto shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-closed.png");
+    writeScreenshot(shot, "drawer-closed");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 30 / 255.0, 0.02);
 
     // A finger holds the board half way: the menu shows beside it.
@@ -176,7 +169,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     TouchInput::touchMove(1, {150, 300});
     EXPECT_EQ(root->centerContainerView()->frame().origin.x, 130);
     shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-half-open.png");
+    writeScreenshot(shot, "drawer-half-open");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 40 / 255.0, 0.02);
     EXPECT_NEAR(shot->pixelAt(200, 300).red, 30 / 255.0, 0.02);
     // Let go, slowly, short of half way: it closes.
@@ -192,7 +185,7 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     EXPECT_EQ(root->openSide(), DrawerSideLeft);
     EXPECT_TRUE(UIDriver::isVisible(UIDriver::viewWithText("行情报价")));
     shot = UIDriver::renderImage(1);
-    writeScreenshot(shot, "drawer-open.png");
+    writeScreenshot(shot, "drawer-open");
     EXPECT_NEAR(shot->pixelAt(5, 300).red, 40 / 255.0, 0.02);
     // The board's bar still takes taps: its user button cannot open the
     // other side; its menu button closes.

@@ -196,7 +196,7 @@ TEST(DrawerVisualStates, DoorIsDrawnInPerspectiveWhileThePanHoldsItHalfOpen) {
     EXPECT_GT(blueRows(img, 5), 400);
     EXPECT_GT(blueRows(img, 100) - blueRows(img, 5), 40);
     EXPECT_EQ(blueRows(img, 140), 0);
-    writeScreenshot(img, "drawer-swinging-door.png");
+    writeScreenshot(img, "drawer-swinging-door");
     TouchInput::touchUp(1, {150, 300});
 }
 

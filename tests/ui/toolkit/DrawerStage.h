@@ -4,8 +4,6 @@
 // navigation stack as centre and two drawers, every screen writing its
 // appearance calls into one shared log ("center willAppear", ...).
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/toolkit/KAVDrawerController.h"
 
 namespace drawertest {
@@ -23,14 +22,7 @@ namespace drawertest {
 using namespace platform::ui;
 using Log = std::shared_ptr<std::vector<std::string>>;
 
-// Writes the image under the name into $KAV_SCREENSHOTS when that names a
-// folder; does nothing otherwise.
-inline void writeScreenshot(const UIImagePtr& image, const std::string& name) {
-    const char* dir = std::getenv("KAV_SCREENSHOTS");
-    if (!dir || !*dir) return;
-    std::filesystem::create_directories(dir);
-    UIImageWritePNG(image, std::filesystem::path(dir) / name);
-}
+using kavtest::writeScreenshot;
 
 class Screen : public UIViewController {
   public:

@@ -3,31 +3,14 @@
 // overlay dismissed, then the result alert. A double tap on the confirmation
 // sends one order; an order refused before its call returns still takes the
 // overlay down and shows why.
-#include "Core/SDK/KAVBizSDK.h"
-#include "tests/support/DealerSim.h"
-#include "tests/support/ServiceTestSupport.h"
-#include "tests/ui/toolkit/ToolkitStage.h"
+#include "tests/ui/toolkit/DealerToolkitStage.h"
 
 using namespace toolkittest;
 
 namespace {
 
-class OrderRoadTest : public ToolkitTest {
+class OrderRoadTest : public DealerToolkitTest {
   protected:
-    void SetUp() override {
-        ToolkitTest::SetUp();
-        bool ok = false;
-        kavtest::Reported failed;
-        sdk->loginWithUserId(
-            "1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
-        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
-        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
-    }
-    void TearDown() override {
-        sdk->logout();
-        ToolkitTest::TearDown();
-    }
-
     // What the market-order screen does on its buy button.
     void buy(double quantity) {
         KAVAlertView::showAlertWithTitle(
@@ -53,10 +36,6 @@ class OrderRoadTest : public ToolkitTest {
     bool alertShows(const std::string& text) {
         return UIDriver::isVisible(UIDriver::viewWithText(text));
     }
-    size_t ordersAtDealer() { return sim.packages(kavtest::SimService::Trade, "3001").size(); }
-
-    kavtest::DealerSim sim;
-    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
 };
 
 TEST_F(OrderRoadTest, DoubleTapOnTheConfirmationSendsOneOrder) {

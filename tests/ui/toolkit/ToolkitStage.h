@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,8 +19,7 @@
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
-#include "ui/toolkit/KAVAlertView.h"
-#include "ui/toolkit/KAVAlertViewStack.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 
 namespace toolkittest {
@@ -83,14 +81,7 @@ class ToolkitTest : public ::testing::Test {
         // Nothing of one test may reach into the next.
         KAVProgressHUD::dismiss();
         KAVProgressHUD::resetOffsetFromCenter();
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
-            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
-                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
-                break;  // a test left it in a state it cannot leave
-        }
+        kavtest::dismissAlerts(time);
         time.advance(1);
         UIApplication::sharedApplication().resetForTesting();
         window->setRootViewController(nullptr);
@@ -100,12 +91,8 @@ class ToolkitTest : public ::testing::Test {
 
     // Where the PNGs go: $KAV_SCREENSHOTS when set, else a temporary folder.
     std::filesystem::path shots() const {
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        if (dir && *dir) {
-            std::filesystem::create_directories(dir);
-            return dir;
-        }
-        return temp.path();
+        const auto folder = kavtest::screenshotFolder();
+        return folder.empty() ? temp.path() : folder;
     }
     UIImagePtr snapshot(const std::string& name) {
         const auto path = shots() / (name + ".png");

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 
 namespace widgettest {
 
@@ -55,9 +55,8 @@ class WidgetTest : public ::testing::Test {
     }
     UIImagePtr snapshot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
-        const char* dir = std::getenv("KAV_SCREENSHOTS");
-        const auto folder = dir && *dir ? std::filesystem::path(dir) : temp.path();
-        std::filesystem::create_directories(folder);
+        auto folder = kavtest::screenshotFolder();
+        if (folder.empty()) folder = temp.path();
         EXPECT_TRUE(UIDriver::renderPNG(folder / (name + ".png")));
         return UIImage::imageWithContentsOfFile(folder / (name + ".png"));
     }

@@ -36,12 +36,6 @@ class CloseOutListTest : public ListTest<CloseOutViewController> {
                                                    std::weak_ptr<ClosedPushes>(closed),
                                                    &ClosedPushes::heard));
     }
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
     CloseOutCell* cell(long row) { return cellAt<CloseOutCell>(row); }
     UILabel* total() {
         return list->view()->viewWithTag<UILabel>(CloseOutViewController::kTagTotal).get();

@@ -5,38 +5,18 @@
 // the service's cache does not hold at that moment.
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
-#include "tests/ui/trade/TicketStage.h"
-#include "ui/toolkit/BaseNavigationController.h"
+#include "tests/ui/trade/ListStage.h"
 #include "ui/trade/HoldDetailCell.h"
 #include "ui/trade/HoldDetailViewController.h"
 #include "ui/trade/MarketCloseViewController.h"
 
 using namespace tickettest;
+using liststage::ListTest;
 
 namespace {
 
-class HoldDetailListTest : public TicketTest {
+class HoldDetailListTest : public ListTest<HoldDetailViewController> {
   protected:
-    void showList() {
-        list = std::make_shared<HoldDetailViewController>();
-        nav = std::make_shared<BaseNavigationController>(list);
-        show(nav);
-        ASSERT_TRUE(loaded());
-    }
-    bool loaded() {
-        const bool done = time.runUntil([&] { return !list->isLoadingData(); });
-        UIScreenRenderer::layoutWindows();
-        return done;
-    }
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
-    UITableView* table() {
-        return list->view()->viewWithTag<UITableView>(HoldDetailViewController::kTagTable).get();
-    }
     HoldDetailCell* cellOf(const std::string& orderCode) {
         UIScreenRenderer::layoutWindows();
         for (auto* cell : UIDriver::viewsOfType<HoldDetailCell>(table()))
@@ -51,9 +31,6 @@ class HoldDetailListTest : public TicketTest {
         BroadcastManager::postMessage(message, kActionReceiveHoldBillChange);
     }
     std::string price(double value, int decimals) { return sysDB::formatPrice(value, decimals); }
-
-    std::shared_ptr<HoldDetailViewController> list;
-    std::shared_ptr<BaseNavigationController> nav;
 };
 
 TEST_F(HoldDetailListTest, RowsShowEachTicketsFiguresAndTheProfitInTheColourOfItsSign) {

@@ -18,12 +18,6 @@ namespace {
 
 class LimitOpenListTest : public ListTest<LimitOpenViewController> {
   protected:
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
     LimitOpenCell* cell(long row) { return cellAt<LimitOpenCell>(row); }
     std::string price(double value, int decimals) { return sysDB::formatPrice(value, decimals); }
     void tapCancel(long row) {

@@ -40,22 +40,18 @@ class LimitOpenTradeTest : public ListTest<UIViewController> {
     // As the pending orders list opens it: presented in its own navigation
     // controller for the first symbol.
     void presentModal() {
-        root = std::make_shared<UIViewController>();
-        show(root);
+        showRoot();
         screen = std::make_shared<LO>(sdk->getSymbolsWith(-1).front(), true);
         stack = std::make_shared<BaseNavigationController>(screen);
-        root->presentViewController(stack, true);
-        time.advance(1);
+        presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
     }
     // As the market-order screen opens it: its limit segment pushes it.
     void pushFromMarket(const std::string& symbol) {
-        root = std::make_shared<UIViewController>();
-        show(root);
+        showRoot();
         market = std::make_shared<MarketOpenViewController>(sdk->getSymbolWith(symbol));
         stack = std::make_shared<RotateNavigationController>(market);
-        root->presentViewController(stack, true);
-        time.advance(1);
+        presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
         auto* segment =
             market->view()
@@ -92,14 +88,12 @@ class LimitOpenTradeTest : public ListTest<UIViewController> {
         time.advance(0.1);
     }
     std::optional<std::string> lastOrder(const std::string& key) {
-        const auto orders = sim.packages(kavtest::SimService::Trade, "3005");
-        return orders.empty() ? std::nullopt : orders.back().child(key);
+        return lastAtDealer("3005", key);
     }
     double lastOrderNumber(const std::string& key) {
         return std::stod(lastOrder(key).value_or("nan"));
     }
 
-    std::shared_ptr<UIViewController> root;
     std::shared_ptr<MarketOpenViewController> market;
     std::shared_ptr<LO> screen;
     std::shared_ptr<UINavigationController> stack;
@@ -302,12 +296,10 @@ TEST_F(LimitOpenTradeTest, CancelAndRefusalKeepTheScreenQuotesMoveOnlyTheBandBac
 
 TEST_F(LimitOpenTradeTest, WithoutSymbolsTheScreenOpensAndSendsNothing) {
     app.delegate->sdk = std::make_shared<KAVBizSDK>();
-    root = std::make_shared<UIViewController>();
-    show(root);
+    showRoot();
     screen = std::make_shared<LO>(nullptr, true);
     stack = std::make_shared<BaseNavigationController>(screen);
-    root->presentViewController(stack, true);
-    time.advance(1);
+    presentOnRoot(stack);
     EXPECT_EQ(screen->symbolInfo(), nullptr);
     EXPECT_EQ(screen->titleButton()->currentTitle(), "限价建仓-");
     EXPECT_EQ(field(LO::kTagOrderPrice)->text(), "");

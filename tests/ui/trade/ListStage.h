@@ -76,6 +76,14 @@ class ListTest : public tickettest::TicketTest {
     UITableView* table() {
         return list->view()->template viewWithTag<UITableView>(List::kTagTable).get();
     }
+    // The order codes of the rows, in their order (for the lists of tickets
+    // and orders).
+    std::vector<std::string> codes() const {
+        std::vector<std::string> out;
+        for (const auto& row : list->rows())
+            out.push_back(row->orderCode);
+        return out;
+    }
     // The cell on screen that shows the row at the index.
     template <typename Cell>
     Cell* cellAt(long row) {

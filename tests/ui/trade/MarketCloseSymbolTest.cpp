@@ -20,12 +20,10 @@ class MarketCloseSymbolTest : public ListTest<UIViewController> {
     // navigation controller as the net positions list does.
     void presentClose(const std::string& symbol, double buys, double sells) {
         awaitPosition(symbol, buys, sells);
-        root = std::make_shared<UIViewController>();
-        show(root);
+        showRoot();
         screen = std::make_shared<MCS>(sdk->getPositionWith(symbol));
         stack = std::make_shared<BaseNavigationController>(screen);
-        root->presentViewController(stack, true);
-        time.advance(1);
+        presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
     }
     template <typename T = UIView>
@@ -52,8 +50,7 @@ class MarketCloseSymbolTest : public ListTest<UIViewController> {
         time.advance(0.5);
     }
     std::optional<std::string> lastClose(const std::string& key) {
-        const auto closes = sim.packages(kavtest::SimService::Trade, "2039");
-        return closes.empty() ? std::nullopt : closes.back().child(key);
+        return lastAtDealer("2039", key);
     }
     // Closes one side of the symbol at the dealer, by another road.
     void closeAtDealer(const std::string& symbol, const std::string& bs, double quantity) {
@@ -66,7 +63,6 @@ class MarketCloseSymbolTest : public ListTest<UIViewController> {
                                  sysDB::formatPrice(average, decimals).c_str());
     }
 
-    std::shared_ptr<UIViewController> root;
     std::shared_ptr<MCS> screen;
     std::shared_ptr<BaseNavigationController> stack;
 };

@@ -20,12 +20,10 @@ class MarketCloseTest : public TicketTest {
     // The close screen of the ticket, presented in its own navigation
     // controller as the open tickets list does.
     void presentClose(const std::string& code) {
-        root = std::make_shared<UIViewController>();
-        show(root);
+        showRoot();
         screen = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
         stack = std::make_shared<BaseNavigationController>(screen);
-        root->presentViewController(stack, true);
-        time.advance(1);
+        presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
     }
     template <typename T = UIView>
@@ -48,11 +46,9 @@ class MarketCloseTest : public TicketTest {
         time.advance(1);
     }
     std::optional<std::string> lastClose(const std::string& key) {
-        const auto closes = sim.packages(kavtest::SimService::Trade, "3003");
-        return closes.empty() ? std::nullopt : closes.back().child(key);
+        return lastAtDealer("3003", key);
     }
 
-    std::shared_ptr<UIViewController> root;
     std::shared_ptr<MarketCloseViewController> screen;
     std::shared_ptr<BaseNavigationController> stack;
 };

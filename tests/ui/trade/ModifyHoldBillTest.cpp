@@ -21,12 +21,10 @@ class ModifyHoldBillTest : public TicketTest {
   protected:
     // The close screen of the ticket, then its change segment.
     void openChange(const std::string& code) {
-        root = std::make_shared<UIViewController>();
-        show(root);
+        showRoot();
         auto close = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
         stack = std::make_shared<BaseNavigationController>(close);
-        root->presentViewController(stack, true);
-        time.advance(1);
+        presentOnRoot(stack);
         auto* segment =
             close->view()
                 ->viewWithTag<UISegmentedControl>(MarketCloseViewController::kTagSegment)
@@ -56,8 +54,7 @@ class ModifyHoldBillTest : public TicketTest {
         time.advance(0.5);
     }
     std::optional<std::string> lastChange(const std::string& key) {
-        const auto changes = sim.packages(kavtest::SimService::Trade, "3011");
-        return changes.empty() ? std::nullopt : changes.back().child(key);
+        return lastAtDealer("3011", key);
     }
     void setLimits(const std::string& code, double stopLose, double takeProfit) {
         bool done = false;
@@ -75,7 +72,6 @@ class ModifyHoldBillTest : public TicketTest {
         return sysDB::formatPrice(price, decimals);
     }
 
-    std::shared_ptr<UIViewController> root;
     std::shared_ptr<BaseNavigationController> stack;
     std::shared_ptr<ModifyHoldBillViewController> screen;
 };

@@ -4,11 +4,8 @@
 // with the lists asked to reload and nothing sent again.
 #include <gtest/gtest.h>
 
-#include "Core/SDK/KAVBizSDK.h"
 #include "platform/UserDefaults.h"
-#include "tests/support/DealerSim.h"
-#include "tests/support/ServiceTestSupport.h"
-#include "tests/ui/toolkit/ToolkitStage.h"
+#include "tests/ui/toolkit/DealerToolkitStage.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
 #include "ui/trade/OrderFlow.h"
@@ -17,24 +14,18 @@ using namespace toolkittest;
 
 namespace {
 
-class OrderFlowTest : public ToolkitTest {
+class OrderFlowTest : public DealerToolkitTest {
   protected:
     void SetUp() override {
-        ToolkitTest::SetUp();
-        bool ok = false;
-        kavtest::Reported failed;
-        sdk->loginWithUserId(
-            "1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
-        ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
-        ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+        DealerToolkitTest::SetUp();
+        if (HasFatalFailure()) return;
         store->setValue("0", settingTag::isFlashOrder);
         unknownListen = platform::NotificationCenter::defaultCenter().addObserver(
             kActionOrderResultUnknown, [this](const platform::Notification&) { ++reloads; });
     }
     void TearDown() override {
         unknownListen.reset();
-        sdk->logout();
-        ToolkitTest::TearDown();
+        DealerToolkitTest::TearDown();
     }
 
     // What the market-order screen's buy button does: confirm, then submit
@@ -59,15 +50,12 @@ class OrderFlowTest : public ToolkitTest {
         return alerts.empty() ? std::string() : alerts.back()->messageLabel()->text();
     }
     size_t alertCount() { return KAVAlertViewStack::sharedInstance().alertViews().size(); }
-    size_t ordersAtDealer() { return sim.packages(kavtest::SimService::Trade, "3001").size(); }
     // Runs until the overlay is gone and the result alert has come up.
     void awaitResult() {
         ASSERT_TRUE(time.runUntil([&] { return !KAVProgressHUD::isVisible(); }));
         time.advance(0.5);
     }
 
-    kavtest::DealerSim sim;
-    std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
     std::shared_ptr<sysDB> store = std::make_shared<sysDB>();
     OrderFlow flow;
     int reloads = 0;

@@ -4,8 +4,7 @@
 // only the latest load counting, taps that keep the row's key, accordion
 // rows.
 #include "Core/Model/MODHoldBill.h"
-#include "tests/ui/trade/TradeStage.h"
-#include "ui/toolkit/BaseNavigationController.h"
+#include "tests/ui/trade/ListStage.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/TradeListViewController.h"
 
@@ -49,10 +48,10 @@ class TicketList : public TradeListViewController<TicketRow, MODHoldBill> {
     void didSelectRowWithKey(const std::string& key) override { opened.push_back(key); }
 };
 
-class TradeListFrameTest : public LiveTradeTest {
+class TradeListFrameTest : public liststage::ListTest<TicketList> {
   protected:
     void SetUp() override {
-        LiveTradeTest::SetUp();
+        ListTest::SetUp();
         list = std::make_shared<TicketList>();
         nav = std::make_shared<BaseNavigationController>(list);
     }
@@ -85,33 +84,7 @@ class TradeListFrameTest : public LiveTradeTest {
         message->obj = MODList<MODHoldBill>{closed};
         BroadcastManager::postMessage(message, kActionReceiveHoldBillChange);
     }
-    std::vector<std::string> codes() const {
-        std::vector<std::string> out;
-        for (const auto& row : list->rows())
-            out.push_back(row->orderCode);
-        return out;
-    }
-    // Covers the list with another screen and takes it away again: the list
-    // appears anew (and loads).
-    void reappear() {
-        nav->presentViewController(std::make_shared<UIViewController>(), false);
-        time.advance(0.1);
-        nav->dismissViewControllerAnimated(false);
-        time.advance(0.1);
-        UIScreenRenderer::layoutWindows();
-    }
-    bool loaded() {
-        const bool done = time.runUntil([&] { return !list->isLoadingData(); });
-        UIScreenRenderer::layoutWindows();
-        return done;
-    }
-    UITableView* table() {
-        return list->view()->viewWithTag<UITableView>(TicketList::kTagTable).get();
-    }
     UILabel* notice() { return list->view()->viewWithTag<UILabel>(TicketList::kTagNotice).get(); }
-
-    std::shared_ptr<TicketList> list;
-    std::shared_ptr<BaseNavigationController> nav;
 };
 
 TEST_F(TradeListFrameTest, RowsStayUntilTheAnswerAndAPushDuringTheLoadIsNotKeptTwice) {

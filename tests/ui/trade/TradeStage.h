@@ -8,9 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Core/SDK/KAVBizSDK.h"
@@ -20,13 +19,13 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/FakeAppDelegate.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVAlertView.h"
-#include "ui/toolkit/KAVAlertViewStack.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 
 namespace tradetest {
@@ -68,15 +67,6 @@ class BusDelegate : public WSPushMessage {
     }
 };
 
-// Writes the image under the name into $KAV_SCREENSHOTS when that names a
-// folder.
-inline void writeScreenshot(const UIImagePtr& image, const std::string& name) {
-    const char* dir = std::getenv("KAV_SCREENSHOTS");
-    if (!dir || !*dir || !image) return;
-    std::filesystem::create_directories(dir);
-    UIImageWritePNG(image, std::filesystem::path(dir) / (name + ".png"));
-}
-
 // How near a pixel is to a colour given on the 0..255 scale.
 inline double colourDistance(const UIColor& pixel, int r, int g, int b) {
     return std::fabs(pixel.red * 255 - r) + std::fabs(pixel.green * 255 - g) +
@@ -104,29 +94,14 @@ class LiveTradeTest : public ::testing::Test {
     void SetUp() override {
         UIApplication::sharedApplication().resetForTesting();
         UIApplication::sharedApplication().setDelegate(app.delegate);
-        bool ok = false;
-        std::string failure;
-        sdk->loginWithUserId(
-            "1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
-            [&](const std::string& code, const std::string& message) {
-                failure = code + " " + message;
-            });
-        ASSERT_TRUE(time.runUntil([&] { return ok || !failure.empty(); }));
-        ASSERT_TRUE(ok) << failure;
+        ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
         sdk->setDelegate(bus);
         app.delegate->sdk = sdk;
         app.delegate->store = store;
     }
     void TearDown() override {
         KAVProgressHUD::dismiss();
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty()) {
-            auto top = KAVAlertViewStack::sharedInstance().alertViews().back();
-            top->dismissWithClickedButtonIndex(0, false);
-            time.advance(0.5);
-            if (!KAVAlertViewStack::sharedInstance().alertViews().empty() &&
-                KAVAlertViewStack::sharedInstance().alertViews().back() == top)
-                break;
-        }
+        kavtest::dismissAlerts(time);
         sdk->setDelegate({});
         sdk->stopConnect();
         time.advance(1);
@@ -145,10 +120,27 @@ class LiveTradeTest : public ::testing::Test {
         UIScreenRenderer::layoutWindows();
         time.advance(0.5);
     }
+    // A plain root screen in the window, to present an order screen's stack
+    // as the board and the lists do.
+    void showRoot() {
+        root = std::make_shared<UIViewController>();
+        show(root);
+    }
+    // The stack presented over the root, its animation run out.
+    void presentOnRoot(const UIViewControllerPtr& stack) {
+        root->presentViewController(stack, true);
+        time.advance(1);
+    }
+    // The field of the newest package of the event the dealer's trade
+    // service received, if there is one.
+    std::optional<std::string> lastAtDealer(const std::string& event, const std::string& key) {
+        const auto packages = sim.packages(kavtest::SimService::Trade, event);
+        return packages.empty() ? std::nullopt : packages.back().child(key);
+    }
     UIImagePtr shot(const std::string& name) {
         UIScreenRenderer::layoutWindows();
         auto image = UIDriver::renderImage(1);
-        writeScreenshot(image, name);
+        kavtest::writeScreenshot(image, name);
         return image;
     }
 
@@ -159,6 +151,7 @@ class LiveTradeTest : public ::testing::Test {
     std::shared_ptr<BusDelegate> bus = std::make_shared<BusDelegate>();
     kavtest::ScopedAppDelegate app;
     std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIViewController> root;
 };
 
 }  // namespace tradetest
