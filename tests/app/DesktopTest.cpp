@@ -349,38 +349,47 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     startX();
     startApplication();
 
+    // The login button at its place with the keyboard away.
+    const auto formAtRest = [&] {
+        auto shot = screenshot();
+        return shot &&
+               pixelsNear(shot, CGRectMake(login_.center.x - 100, login_.center.y - 10, 200, 20),
+                          39, 140, 192) > 1000;
+    };
     // The login form shows once the built-in dealer has been looked up.
-    ASSERT_TRUE(pollUntil(
-        [&] {
-            auto shot = screenshot();
-            return shot &&
-                   pixelsNear(shot,
-                              CGRectMake(login_.center.x - 100, login_.center.y - 10, 200, 20), 39,
-                              140, 192) > 1000;
-        },
-        60))
-        << tail(data.path() / "kav-trader.log");
-    // Each tap waits for the form to stand still after the keyboard's move:
-    // two pictures in a row alike.
+    ASSERT_TRUE(pollUntil(formAtRest, 60)) << tail(data.path() / "kav-trader.log");
+    // Each click waits until the window has answered it (the caret, the
+    // keyboard, the form's move) and then stands still: on a loaded machine
+    // the answer may start late, and pictures alike before it prove nothing.
+    const auto picture = [&] { return UIImagePNGRepresentation(screenshot()); };
     const auto settle = [&] {
+        // Still means alike over half a second, longer than the keyboard's move.
         std::string last;
+        int alike = 0;
         pollUntil(
             [&] {
-                const std::string now = UIImagePNGRepresentation(screenshot());
-                const bool still = !now.empty() && now == last;
+                const std::string now = picture();
+                alike = !now.empty() && now == last ? alike + 1 : 0;
                 last = now;
-                return still;
+                return alike >= 5;
             },
-            5);
+            15);
     };
-    click(account_.center);
-    settle();
+    const auto clickAndSettle = [&](const Place& place) {
+        const std::string before = picture();
+        click(place.center);
+        pollUntil([&] { return picture() != before; }, 15);
+        settle();
+    };
+    clickAndSettle(account_);
     typeKeys("1001");
-    click(password_.center);
     settle();
+    clickAndSettle(password_);
     typeKeys("123456");
+    settle();
     screenshot("desktop-login-typed");
-    click(done_.center);
+    clickAndSettle(done_);
+    ASSERT_TRUE(pollUntil(formAtRest, 15)) << "the keyboard stays up after Done";
     settle();
     click(login_.center);
 
