@@ -23,41 +23,15 @@ for program in dealer-sim kav-trader; do
     fi
 done
 
-work="$(mktemp -d)"
-dealer_pid=""
-cleanup() {
-    if [ -n "$dealer_pid" ] && kill -0 "$dealer_pid" 2>/dev/null; then
-        kill "$dealer_pid" 2>/dev/null || true
-        wait "$dealer_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-"$BIN/dealer-sim" --port-base 0 >"$work/addresses" 2>"$work/dealer.log" &
-dealer_pid=$!
-for _ in $(seq 1 150); do
-    grep -qx ready "$work/addresses" && break
-    if ! kill -0 "$dealer_pid" 2>/dev/null; then
-        echo "run-app: the simulated dealer stopped before it was ready:" >&2
-        cat "$work/dealer.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-if ! grep -qx ready "$work/addresses"; then
-    echo "run-app: the simulated dealer was not ready within 15 s" >&2
-    exit 1
-fi
+source "$HERE/start-dealer.sh"
+start_dealer run-app "$BIN"
 
 # Every run starts from an empty dealer store: the dealers' addresses change
 # with the simulator's ports.
-export KAV_DEALER_SERVICE="$(awk '$1 == "dealer" { print $2 }' "$work/addresses")"
-export KAV_REGISTER_SERVICE="$(awk '$1 == "register" { print $2 }' "$work/addresses")"
+export KAV_DEALER_SERVICE="$(dealer_address dealer)"
+export KAV_REGISTER_SERVICE="$(dealer_address register)"
 export KAV_DATA_DIR="$work/data"
-login="$(awk '$1 == "login" { print $2 }' "$work/addresses")"
+login="$(dealer_address login)"
 echo "run-app: simulated dealer ready (login $login, dealers $KAV_DEALER_SERVICE);" \
      "demo account 1001, password 123456"
 

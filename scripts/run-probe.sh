@@ -20,38 +20,9 @@ for program in dealer-sim kav-probe; do
     fi
 done
 
-work="$(mktemp -d)"
-dealer_pid=""
-cleanup() {
-    if [ -n "$dealer_pid" ] && kill -0 "$dealer_pid" 2>/dev/null; then
-        kill "$dealer_pid" 2>/dev/null || true
-        wait "$dealer_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# The simulator prints its addresses and then "ready"; its log goes to a file
-# that is shown only if something goes wrong.
-"$BIN/dealer-sim" --port-base 0 >"$work/addresses" 2>"$work/dealer.log" &
-dealer_pid=$!
-for _ in $(seq 1 150); do
-    grep -qx ready "$work/addresses" && break
-    if ! kill -0 "$dealer_pid" 2>/dev/null; then
-        echo "run-probe: the simulated dealer stopped before it was ready:" >&2
-        cat "$work/dealer.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-if ! grep -qx ready "$work/addresses"; then
-    echo "run-probe: the simulated dealer was not ready within 15 s" >&2
-    cat "$work/dealer.log" >&2
-    exit 1
-fi
-login="$(awk '$1 == "login" { print $2 }' "$work/addresses")"
+source "$(cd "$(dirname "$0")" && pwd)/start-dealer.sh"
+start_dealer run-probe "$BIN"
+login="$(dealer_address login)"
 
 commands=("$@")
 if [ ${#commands[@]} -eq 0 ]; then
