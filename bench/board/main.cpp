@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Core/SDK/KAVBizSDK.h"
+#include "bench/BenchConnection.h"
 #include "platform/Clock.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -33,26 +34,7 @@ namespace {
 
 constexpr int kSymbols = 50;
 
-class BenchConnection : public KAVChannelConnection {
-  public:
-    void setDelegate(std::weak_ptr<Delegate> d) override { delegate_ = std::move(d); }
-    void open() override {}
-    bool send(std::string text) override {
-        sent = std::move(text);
-        return true;
-    }
-    void close() override {}
-    void fireOpen() {
-        if (auto d = delegate_.lock()) d->connectionDidOpen(*this);
-    }
-    void fireText(const KAVWebSocketMessage& message) {
-        if (auto d = delegate_.lock()) d->connectionDidReceive(*this, message);
-    }
-    std::string sent;
-
-  private:
-    std::weak_ptr<Delegate> delegate_;
-};
+using kavbench::BenchConnection;
 
 // Re-broadcasts quote pushes on the event bus, as the application delegate does.
 struct BusDelegate : WSPushMessage {

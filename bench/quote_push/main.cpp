@@ -11,6 +11,7 @@
 
 #include "Core/KAVCrypt.h"
 #include "Core/SDK/KAVBizSDK.h"
+#include "bench/BenchConnection.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 
@@ -18,28 +19,7 @@ using platform::Json;
 
 namespace {
 
-// A connection that the benchmark feeds by hand.
-class BenchConnection : public KAVChannelConnection {
-  public:
-    void setDelegate(std::weak_ptr<Delegate> d) override { delegate_ = std::move(d); }
-    void open() override {}
-    bool send(std::string text) override {
-        sent = std::move(text);
-        return true;
-    }
-    void close() override {}
-
-    void fireOpen() {
-        if (auto d = delegate_.lock()) d->connectionDidOpen(*this);
-    }
-    void fireText(const KAVWebSocketMessage& message) {
-        if (auto d = delegate_.lock()) d->connectionDidReceive(*this, message);
-    }
-    std::string sent;
-
-  private:
-    std::weak_ptr<Delegate> delegate_;
-};
+using kavbench::BenchConnection;
 
 // Takes every re-pricing report; the last one of a quote is the account's.
 struct BenchDelegate : WSPushMessage {

@@ -233,19 +233,21 @@ RoundTrips beastPingPong(unsigned short port, size_t count) {
     return trips;
 }
 
-// Throughput: asynchronous on one thread, the same window as ours.
-class BeastClient {
+// The windowed loop both Beast clients run, asynchronous on one thread with
+// the same window as ours: up to `window` messages on their way, the next
+// one sent as each echo comes back.
+template <class Stream>
+class WindowedPump {
   public:
-    Throughput run(unsigned short port, size_t count, size_t size, size_t window) {
-        BeastConnection c(port);
+    Throughput run(Stream& ws, asio::io_context& io, size_t count, size_t size, size_t window) {
         payload_ = platform::crypto::randomBytes(size);
-        ws_ = &c.ws;
+        ws_ = &ws;
         count_ = count;
         const auto start = Clock::now();
         for (size_t i = 0; i < window && sent_ < count_; ++i)
             queueSend();
         read();
-        c.io.run();
+        io.run();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return Throughput{seconds, received_, received_ * size};
     }
@@ -274,11 +276,20 @@ class BeastClient {
             read();
         });
     }
-    websocket::stream<tcp::socket>* ws_ = nullptr;
+    Stream* ws_ = nullptr;
     beast::flat_buffer buffer_;
     std::string payload_;
     size_t count_ = 0, sent_ = 0, received_ = 0, queued_ = 0;
     bool writing_ = false;
+};
+
+// Throughput with Beast as it comes: one message a write.
+class BeastClient {
+  public:
+    Throughput run(unsigned short port, size_t count, size_t size, size_t window) {
+        BeastConnection c(port);
+        return WindowedPump<websocket::stream<tcp::socket>>().run(c.ws, c.io, count, size, window);
+    }
 };
 
 // The Beast client batching as ours does: every frame written while a
@@ -376,51 +387,17 @@ class BatchingBeastClient {
         ws.auto_fragment(false);
         ws.binary(true);
         ws.read_message_max(64u << 20);
-        payload_ = platform::crypto::randomBytes(size);
-        ws_ = &ws;
-        count_ = count;
-        const auto start = Clock::now();
-        for (size_t i = 0; i < window && sent_ < count_; ++i)
-            queueSend();
-        read();
-        io.run();
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const Throughput result =
+            WindowedPump<websocket::stream<CorkedSocket>>().run(ws, io, count, size, window);
         writes_ = ws.next_layer().writes();
         beast::error_code ec;
         ws.close(websocket::close_code::normal, ec);
-        return Throughput{seconds, received_, received_ * size};
+        return result;
     }
     size_t writes() const { return writes_; }
 
   private:
-    void queueSend() {
-        ++sent_;
-        ++queued_;
-        if (!writing_) write();
-    }
-    void write() {
-        writing_ = true;
-        --queued_;
-        ws_->async_write(asio::buffer(payload_), [this](beast::error_code ec, size_t) {
-            writing_ = false;
-            if (ec) return;
-            if (queued_ > 0) write();
-        });
-    }
-    void read() {
-        ws_->async_read(buffer_, [this](beast::error_code ec, size_t) {
-            if (ec) return;
-            buffer_.consume(buffer_.size());
-            if (++received_ == count_) return;
-            if (sent_ < count_) queueSend();
-            read();
-        });
-    }
-    websocket::stream<CorkedSocket>* ws_ = nullptr;
-    beast::flat_buffer buffer_;
-    std::string payload_;
-    size_t count_ = 0, sent_ = 0, received_ = 0, queued_ = 0, writes_ = 0;
-    bool writing_ = false;
+    size_t writes_ = 0;
 };
 
 double medianRate(const std::vector<Throughput>& runs, bool megabytes = false) {
