@@ -436,9 +436,8 @@ TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
         SCOPED_TRACE(price);
         reports->calls.clear();
         push(quoteOf("EURUSD", price));
-        EXPECT_EQ(reports->calls,
-                  (std::vector<std::string>{"quote EURUSD", "tickets A1 A3 B1", "position -",
-                                            "account"}));
+        EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote EURUSD", "tickets A1 A3 B1",
+                                                            "position -", "account"}));
         EXPECT_NEAR(sdk->getHoldBillWith("A1")->dynProfitPrice, a1, 1e-9);
         EXPECT_NEAR(sdk->getHoldBillWith("A3")->dynProfitPrice, a3, 1e-9);
         EXPECT_NEAR(sdk->getHoldBillWith("B1")->dynProfitPrice, b1, 1e-9);
