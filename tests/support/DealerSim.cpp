@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/TestSupport.h"
 
@@ -181,7 +182,7 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
     // Read "name value" lines until "ready".
     std::string buffer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool ready = false;
     while (!ready) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -222,8 +223,17 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
 DealerSim::~DealerSim() {
     if (pid_ > 0) {
+        // A dealer that does not stop within seconds is killed: a test ends.
         kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
     if (stdoutFd_ >= 0) close(stdoutFd_);
     if (lifelineFd_ >= 0) close(lifelineFd_);
