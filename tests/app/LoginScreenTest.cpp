@@ -269,10 +269,10 @@ TEST_F(LoginScreenTest, ADealerHostThatIsNoAddressFailsTheLoginAtOnce) {
     ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
     // A dealer record whose real host is a script and whose demo host is a blank.
     sim.webAnswer("dealer", 200,
-                  R"({"retCode":"0","message":"","data":{"dealerKey":"BADHOST",)"
-                  R"("dealerName":"坏地址","dealerIcon":"icon.png","dealerLogo":"logo.png",)"
-                  R"("hostDemo":" ","hostReal":"javascript:alert(1)","webService":")" +
-                      sim.dealerUrl() + R"("}})",
+                  R"x({"retCode":"0","message":"","data":{"dealerKey":"BADHOST",)x"
+                  R"x("dealerName":"坏地址","dealerIcon":"icon.png","dealerLogo":"logo.png",)x"
+                  R"x("hostDemo":" ","hostReal":"javascript:alert(1)","webService":")x" +
+                      sim.dealerUrl() + R"x("}})x",
                   "application/json");
     storeDealers({"BADHOST"});
     relaunch();
