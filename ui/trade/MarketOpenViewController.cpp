@@ -304,7 +304,9 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
             const CGFloat width = std::min<CGFloat>(150, button->sizeThatFits({}).width + 4);
             button->setFrame(CGRectMake(std::max((longSide - width) / 2, clear), 12, width, 15));
         }
-        chart->setFrame(CGRectMake(0, 5, longSide, shortSide));
+        // Below the row of the period control and the symbol button, so that
+        // neither covers the captions in the chart's head.
+        chart->setFrame(CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
         return;
     }
 
