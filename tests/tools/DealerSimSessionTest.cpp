@@ -401,7 +401,7 @@ TEST(DealerSimSession, PricesOutsideTheSymbolsRangeAreRefusedAsSuch) {
     EXPECT_EQ(order(s, "3003", {{"orderType", "2"}, {"bsCode", "s"}, {"orderCodeRe", ticket},
                                 {"orderPrice", "1e29"}, {"pointOffset", "5"}})["retCode"],
               "3112");
-    EXPECT_EQ(order(s, "2039", {{"orderType", "4"}, {"bsCode", "s"}, {"orderPrice", "1e29"},
+    EXPECT_EQ(order(s, "2039", {{"orderType", "2"}, {"bsCode", "s"}, {"orderPrice", "1e29"},
                                 {"pointOffset", "5"}})["retCode"],
               "3112");
     // Still a pending order at a real price too near the market is what it was.
