@@ -213,7 +213,7 @@ void MarketOpenViewController::makeView() {
     const Decimal quantity =
         Decimal::parse(platform::stringf("%f", settings ? settings->orderQuantity : 1.0f))
             .value_or(Decimal::fromInteger(1));
-    const Decimal deviation = Decimal::fromInteger(settings ? settings->pointMove : 0);
+    const Decimal deviation = Decimal::fromInteger(orderkit::defaultDeviation(sysdb().get()));
     // Placed in the layout pass.
     const CGRect inputFrame = CGRectMake(0, 0, 140, kInputHeight);
     auto quantityIn = orderkit::makeStepInput(
@@ -492,6 +492,14 @@ void MarketOpenViewController::onPeriodTypeSelect(int tag) {
 void MarketOpenViewController::onChartTypeSelect(int chartType) {
     if (UISegmentedControl* periods = periodControl())
         periods->setHidden(!landscape_ || chartType == MODChartConfig::kChartLine);
+    // The minute line is drawn from 1-minute bars: from the day bars of a
+    // K-line period it would be an empty grid. Unless those are the bars
+    // held and the ones asked for, they are loaded, as a turn does.
+    if (chartType != MODChartConfig::kChartLine) return;
+    KAVChartView* chart = chartView();
+    const bool held = chart && chart->period() == kPeriodM1;
+    const bool asked = !chartLoader_ || chartLoader_->period() == kPeriodM1;
+    if (!held || !asked) loadChartWithPeriodType(kPeriodM1);
 }
 
 // ---- buttons ------------------------------------------------------------------
