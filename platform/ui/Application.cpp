@@ -83,6 +83,7 @@ UIWindow* UIApplication::keyWindow() const {
 bool UIApplication::openURL(const std::string& url) {
     if (url.empty()) return false;
     openedURLs_.push_back(url);
+    if (urlOpener_) urlOpener_(url);
     return true;
 }
 
@@ -181,7 +182,7 @@ int UIApplicationMain(int argc, char** argv,
     // The window comes from the display back end linked into the program,
     // when there is one and a desktop to show it on.
     std::unique_ptr<UIDisplay> display;
-    if (wantWindow) display = UIDisplayOpen(2);
+    if (wantWindow) display = UIDisplayOpen(0);
     auto& app = UIApplication::sharedApplication();
     app.launch(makeDelegate ? makeDelegate() : std::make_shared<UIApplicationDelegate>());
     if (display)
