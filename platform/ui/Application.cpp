@@ -182,7 +182,7 @@ int UIApplicationMain(int argc, char** argv,
     // The window comes from the display back end linked into the program,
     // when there is one and a desktop to show it on.
     std::unique_ptr<UIDisplay> display;
-    if (wantWindow) display = UIDisplayOpen(0);
+    if (wantWindow) display = UIDisplayOpen(2);
     auto& app = UIApplication::sharedApplication();
     app.launch(makeDelegate ? makeDelegate() : std::make_shared<UIApplicationDelegate>());
     if (display)
