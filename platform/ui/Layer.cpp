@@ -784,9 +784,12 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
-        drawBlurredShadow(cr,
-                          s.shadowPath ? *s.shadowPath : roundedBounds(s.bounds, s.cornerRadius),
-                          s.shadowOffset, s.shadowRadius, c);
+        if (!shadowCache_) shadowCache_ = std::make_unique<ShadowCache>();
+        if (s.shadowPath)
+            shadowCache_->draw(cr, *s.shadowPath, s.shadowOffset, s.shadowRadius, c);
+        else
+            shadowCache_->draw(cr, roundedBounds(s.bounds, s.cornerRadius), s.shadowOffset,
+                               s.shadowRadius, c);
     }
     const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
     if (!s.backgroundColor.isClear()) {
