@@ -10,17 +10,29 @@
 
 #include "app/ScriptRunner.h"
 #include "platform/RunLoop.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/ui/Display.h"
 
 namespace kavtrader {
 
 std::string usage() {
-    return "usage: kav-trader [--window | --headless] [--script FILE|-] [--shots DIR]\n"
+    return "usage: kav-trader [--window | --headless] [--scale S] [--script FILE|-] [--shots DIR]\n"
            "  --window     open the desktop window (needs a display)\n"
            "  --headless   run without a display\n"
+           "  --scale S    the window's pixels a point (e.g. 1, 1.5, 2); by default\n"
+           "               the largest of 2, 1 or a fraction at which it fits the display\n"
            "  --script F   drive the application with the commands of F (- reads them\n"
            "               from standard input); runs headless\n"
            "  --shots DIR  where the script's `shot` writes its pictures (default: .)\n"
+           "in the window:\n"
+           "  mouse button         a finger (held: a long press)\n"
+           "  ctrl + mouse wheel   pinch\n"
+           "  Tab / Shift+Tab      next / previous field\n"
+           "  Return               the keyboard's return key\n"
+           "  Escape               end editing\n"
+           "  F1                   shake\n"
+           "  F2                   turn between portrait and landscape\n"
+           "  the window may be resized; the screen keeps its shape\n"
            "exit status: 0 done, 1 a script command failed, 2 bad arguments or an\n"
            "unreadable script, 3 --window without a display\n";
 }
@@ -36,6 +48,15 @@ std::variant<Options, std::string> parseArguments(const std::vector<std::string>
             window = true;
         } else if (a == "--headless") {
             headless = true;
+        } else if (a == "--scale") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
+            const std::string& v = args[++i];
+            char* end = nullptr;
+            const double k = std::strtod(v.c_str(), &end);
+            // Past 4 pixels a point the phone screen fills no display.
+            if (end == v.c_str() || *end || !(k >= 0.25 && k <= 4))
+                return "--scale takes a number from 0.25 to 4, not " + v;
+            options.scale = k;
         } else if (a == "--script" || a == "--shots") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
             (a == "--script" ? options.script : options.shots) = args[++i];
@@ -96,10 +117,8 @@ int runScript(const Options& options,
     return ok ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int run(int argc, char** argv,
-        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+int runProgram(int argc, char** argv,
+               const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
     std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = parseArguments(args);
     if (auto* why = std::get_if<std::string>(&parsed)) {
@@ -116,7 +135,7 @@ int run(int argc, char** argv,
     // The window comes from the display back end linked into the program,
     // when a desktop is there to show it on.
     std::unique_ptr<platform::ui::UIDisplay> display;
-    if (options.display != Display::Headless) display = platform::ui::UIDisplayOpen(2);
+    if (options.display != Display::Headless) display = platform::ui::UIDisplayOpen(options.scale);
     if (options.display == Display::Window && !display) {
         std::cerr << "kav-trader: --window needs a display ($DISPLAY or $WAYLAND_DISPLAY)\n";
         return kExitNoDisplay;
@@ -132,6 +151,18 @@ int run(int argc, char** argv,
         loop.run();
     app.terminate();
     return kExitOk;
+}
+
+}  // namespace
+
+int run(int argc, char** argv,
+        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    const int code = runProgram(argc, argv, make);
+    // The application has ended and its connections are closed or abandoned:
+    // the network thread sends what they handed it and ends before the exit,
+    // so that no library is cleaned up under it.
+    platform::net::NetworkThread::shared().stop();
+    return code;
 }
 
 }  // namespace kavtrader

@@ -17,6 +17,7 @@ struct Options {
     Display display = Display::Automatic;
     std::string script;       // empty: no script; "-": standard input
     std::string shots = ".";  // where `shot` writes
+    double scale = 0;         // the window's pixels a point; 0: the largest that fits
     bool help = false;
 };
 

@@ -83,6 +83,7 @@ UIWindow* UIApplication::keyWindow() const {
 bool UIApplication::openURL(const std::string& url) {
     if (url.empty()) return false;
     openedURLs_.push_back(url);
+    if (urlOpener_) urlOpener_(url);
     return true;
 }
 

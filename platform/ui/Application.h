@@ -49,7 +49,8 @@ inline constexpr double kRotationDuration = 0.3;
 
 // The one application object: its delegate, its windows, the key window, the
 // status bar and interface orientation, the idle-timer switch and the URLs it
-// was asked to open (recorded; nothing is opened on this platform).
+// was asked to open (recorded; a display back end may also hand them to the
+// desktop, see setURLOpener).
 class UIApplication : public UIResponder {
   public:
     static UIApplication& sharedApplication();
@@ -67,6 +68,11 @@ class UIApplication : public UIResponder {
     bool canOpenURL(const std::string& url) const { return !url.empty(); }
     bool openURL(const std::string& url);
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+    // What openURL hands each address to besides recording it: the desktop
+    // window's opener; none headless.
+    void setURLOpener(std::function<void(const std::string&)> opener) {
+        urlOpener_ = std::move(opener);
+    }
 
     UIInterfaceOrientation statusBarOrientation() const { return orientation_; }
     // The 20-point status bar along the top of the current orientation.
@@ -100,6 +106,7 @@ class UIApplication : public UIResponder {
     bool idleTimerDisabled_ = false;
     bool statusBarHidden_ = false;
     std::vector<std::string> openedURLs_;
+    std::function<void(const std::string&)> urlOpener_;
     UIInterfaceOrientation orientation_ = UIInterfaceOrientation::Portrait;
     UIApplicationState state_ = UIApplicationState::Active;
     ObserverToken orientationObserver_;

@@ -109,13 +109,18 @@ void UIGraphicsPopContext() {
     if (!contextStack().empty()) contextStack().pop_back();
 }
 
-void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
-                       const UIColor& color) {
-    if (color.alpha <= 0 || shape.isEmpty()) return;
-    cairo_save(cr);
+namespace {
+
+size_t gShadowBlurs = 0;
+
+// The blurred mask of a filled shape in device space, and where its corner
+// lies; null when there is nothing (or too much) to draw.
+cairo_surface_t* blurredMask(cairo_t* cr, const UIBezierPath& shape, CGFloat blur, int& bx,
+                             int& by) {
     cairo_matrix_t ctm;
     cairo_get_matrix(cr, &ctm);
     const double scale = std::hypot(ctm.xx, ctm.yx);
+    cairo_save(cr);
     shape.apply(cr);
     double x1, y1, x2, y2;
     cairo_fill_extents(cr, &x1, &y1, &x2, &y2);
@@ -129,18 +134,15 @@ void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CG
         dx0 = std::min(dx0, x), dy0 = std::min(dy0, y), dx1 = std::max(dx1, x),
         dy1 = std::max(dy1, y);
     }
-    double ox = offset.width, oy = offset.height;
-    cairo_user_to_device_distance(cr, &ox, &oy);
+    cairo_restore(cr);
     const int radius = static_cast<int>(std::lround(blur * scale / 2));
     const int pad = radius * 3 + 2;
-    const int bx = static_cast<int>(std::floor(dx0)) - pad,
-              by = static_cast<int>(std::floor(dy0)) - pad;
+    bx = static_cast<int>(std::floor(dx0)) - pad;
+    by = static_cast<int>(std::floor(dy0)) - pad;
     const int w = static_cast<int>(std::ceil(dx1)) + pad - bx,
               h = static_cast<int>(std::ceil(dy1)) + pad - by;
-    if (w <= 0 || h <= 0 || w > 8192 || h > 8192) {
-        cairo_restore(cr);
-        return;
-    }
+    if (w <= 0 || h <= 0 || w > 8192 || h > 8192) return nullptr;
+    ++gShadowBlurs;
     cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
     cairo_t* m = cairo_create(mask);
     cairo_translate(m, -bx, -by);
@@ -153,11 +155,76 @@ void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CG
     boxBlurA8(cairo_image_surface_get_data(mask), w, h, cairo_image_surface_get_stride(mask),
               radius);
     cairo_surface_mark_dirty(mask);
+    return mask;
+}
+
+// Paints the colour through the mask, offset in user space.
+void paintShadow(cairo_t* cr, cairo_surface_t* mask, int bx, int by, CGSize offset,
+                 const UIColor& color) {
+    cairo_save(cr);
+    double ox = offset.width, oy = offset.height;
+    cairo_user_to_device_distance(cr, &ox, &oy);
     cairo_identity_matrix(cr);
     cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
     cairo_mask_surface(cr, mask, bx + ox, by + oy);
-    cairo_surface_destroy(mask);
     cairo_restore(cr);
+}
+
+bool samePath(const UIBezierPath& a, const UIBezierPath& b) {
+    const auto& ea = a.elements();
+    const auto& eb = b.elements();
+    if (ea.size() != eb.size()) return false;
+    for (size_t i = 0; i < ea.size(); ++i) {
+        if (ea[i].op != eb[i].op) return false;
+        for (int k = 0; k < 3; ++k)
+            if (ea[i].p[k].x != eb[i].p[k].x || ea[i].p[k].y != eb[i].p[k].y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t shadowBlursMade() {
+    return gShadowBlurs;
+}
+
+void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
+                       const UIColor& color) {
+    if (color.alpha <= 0 || shape.isEmpty()) return;
+    int bx = 0, by = 0;
+    cairo_surface_t* mask = blurredMask(cr, shape, blur, bx, by);
+    if (!mask) return;
+    paintShadow(cr, mask, bx, by, offset, color);
+    cairo_surface_destroy(mask);
+}
+
+ShadowCache::~ShadowCache() {
+    if (mask_) cairo_surface_destroy(mask_);
+}
+
+void ShadowCache::draw(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
+                       const UIColor& color) {
+    if (color.alpha <= 0 || shape.isEmpty()) return;
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    // Moved by whole pixels the same blur serves; anything else makes it anew.
+    const double wholeX = std::floor(ctm.x0), wholeY = std::floor(ctm.y0);
+    const double at[6] = {ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0 - wholeX, ctm.y0 - wholeY};
+    const bool kept = mask_ && blur == blur_ && std::equal(at, at + 6, at_) &&
+                      samePath(shape, shape_);
+    if (!kept) {
+        if (mask_) cairo_surface_destroy(mask_);
+        int bx = 0, by = 0;
+        mask_ = blurredMask(cr, shape, blur, bx, by);
+        if (!mask_) return;
+        shape_ = shape;
+        blur_ = blur;
+        std::copy(at, at + 6, at_);
+        x_ = bx - static_cast<int>(wholeX);
+        y_ = by - static_cast<int>(wholeY);
+    }
+    paintShadow(cr, mask_, static_cast<int>(wholeX) + x_, static_cast<int>(wholeY) + y_, offset,
+                color);
 }
 
 Canvas::Canvas(cairo_t* cr) : cr_(cr) {}

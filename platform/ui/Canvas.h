@@ -15,6 +15,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_pattern cairo_pattern_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace platform::ui {
 
@@ -182,5 +183,29 @@ void UIGraphicsPopContext();
 // blur). Used by the canvas and by layer shadows.
 void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
                        const UIColor& color);
+
+// A layer's shadow kept between frames: blurring is the costly part, so the
+// blur is made again only when the shape, the blur radius or the drawing
+// scale changes (or the layer moves by part of a pixel); the colour and the
+// offset are applied as it is drawn.
+class ShadowCache {
+  public:
+    ShadowCache() = default;
+    ~ShadowCache();
+    ShadowCache(const ShadowCache&) = delete;
+    ShadowCache& operator=(const ShadowCache&) = delete;
+    void draw(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
+              const UIColor& color);
+
+  private:
+    cairo_surface_t* mask_ = nullptr;
+    UIBezierPath shape_;
+    CGFloat blur_ = 0;
+    double at_[6] = {};
+    int x_ = 0, y_ = 0;
+};
+
+// Shadows blurred so far (tests and benchmarks).
+size_t shadowBlursMade();
 
 }  // namespace platform::ui

@@ -25,8 +25,8 @@ class UIDisplay {
     virtual unsigned long framesDrawn() const = 0;
 };
 
-// Opens a display at `scale` pixels per point; null when it cannot (no
-// desktop to show it on).
+// Opens a display at `scale` pixels per point (0 or less: the largest that
+// fits the desktop); null when it cannot (no desktop to show it on).
 using UIDisplayFactory = std::function<std::unique_ptr<UIDisplay>(CGFloat scale)>;
 
 // Called by a back end as it is linked in; an empty factory takes it away

@@ -1,6 +1,8 @@
 #include "platform/ui/Keyboard.h"
 
+#include <algorithm>
 #include <any>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/Toolbar.h"
 
 namespace platform::ui {
 
@@ -199,6 +202,85 @@ void UIKeyboard::hide() {
         }
         post(UIKeyboardDidHideNotification, begin, end);
     });
+}
+
+}  // namespace platform::ui
+
+namespace platform::ui {
+
+bool UIKeyboard::keysCanType(const std::string& text) const {
+    if (!visible_ || type_ == UIKeyboardType::Default) return true;
+    return std::all_of(text.begin(), text.end(), [this](char c) {
+        return (c >= '0' && c <= '9') || (c == '.' && type_ == UIKeyboardType::DecimalPad);
+    });
+}
+
+namespace {
+
+// The previous or next arrow of a keyboard bar under `view`.
+UIBarButtonItem* arrowIn(UIView* view, UIBarButtonSystemItem which) {
+    if (!view) return nullptr;
+    if (auto* bar = dynamic_cast<UIToolbar*>(view))
+        for (const auto& item : bar->items())
+            if (item && item->systemItem == which) return item.get();
+    for (const auto& sub : view->subviews())
+        if (auto* found = arrowIn(sub.get(), which)) return found;
+    return nullptr;
+}
+
+void collectFields(UIView* view, std::vector<UITextField*>& out) {
+    if (view->isHidden() || view->alpha() <= 0.01) return;
+    if (auto* field = dynamic_cast<UITextField*>(view)) {
+        if (field->isEnabled() && field->isUserInteractionEnabled()) out.push_back(field);
+        return;
+    }
+    for (const auto& sub : view->subviews())
+        collectFields(sub.get(), out);
+}
+
+}  // namespace
+
+bool UIKeyboard::tabToField(bool forward) {
+    UIResponder* r = UIResponder::currentFirstResponder();
+    if (!r || !r->acceptsTextInput()) return false;
+    // The field's bar decides where its arrows lead (a disabled arrow leads
+    // nowhere).
+    if (UIBarButtonItem* arrow = arrowIn(r->inputAccessoryView().get(),
+                                         forward ? UIBarButtonSystemItem::NextArrow
+                                                 : UIBarButtonSystemItem::PreviousArrow)) {
+        if (!arrow->isEnabled()) return false;
+        arrow->sendAction();
+        return true;
+    }
+    auto* view = dynamic_cast<UIView*>(r);
+    UIWindow* window = view ? view->window() : nullptr;
+    if (!window) return false;
+    std::vector<UITextField*> fields;
+    collectFields(window, fields);
+    // Reading order: by rows from the top, left to right within a row.
+    std::vector<std::pair<CGPoint, UITextField*>> placed;
+    for (auto* f : fields)
+        placed.push_back({f->convertRectToView(f->bounds(), window).origin, f});
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
+        if (std::fabs(a.first.y - b.first.y) > 1) return a.first.y < b.first.y;
+        return a.first.x < b.first.x;
+    });
+    auto at = std::find_if(placed.begin(), placed.end(),
+                           [view](const auto& p) { return p.second == view; });
+    if (at == placed.end()) return false;
+    if (forward) {
+        if (++at == placed.end()) return false;
+    } else {
+        if (at == placed.begin()) return false;
+        --at;
+    }
+    return at->second->becomeFirstResponder();
+}
+
+bool UIKeyboard::endEditing() {
+    UIResponder* r = UIResponder::currentFirstResponder();
+    if (!r || !r->acceptsTextInput()) return false;
+    return r->resignFirstResponder();
 }
 
 }  // namespace platform::ui

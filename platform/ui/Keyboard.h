@@ -48,6 +48,18 @@ class UIKeyboard {
     // Starts following the first responder (done once by the layer itself).
     static void install();
 
+    // A desktop keyboard standing in for this one.
+    // Whether the keys shown now could type `text`: a pad types digits (the
+    // decimal pad a point too), so letters never reach a number field.
+    bool keysCanType(const std::string& text) const;
+    // Tab: editing moves to the next (or previous) field the way the arrows
+    // of the field's keyboard bar move it when it has such a bar, else to the
+    // next enabled text field of its window in reading order. False when no
+    // field takes text or there is nowhere to go.
+    static bool tabToField(bool forward);
+    // Escape: editing ends (the first responder resigns).
+    static bool endEditing();
+
   private:
     UIKeyboard() = default;
     void responderChanged(UIResponder* to);

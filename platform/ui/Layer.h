@@ -23,6 +23,7 @@ namespace platform::ui {
 
 class Canvas;
 class CALayer;
+class ShadowCache;
 using CALayerPtr = std::shared_ptr<CALayer>;
 
 // The animatable state of a layer: the model values, or the presentation
@@ -244,6 +245,8 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     uint64_t nextAnimationKey_ = 1;
     // Cached drawing of the content (cairo recording surface).
     void* contentCache_ = nullptr;
+    // The shadow's blur, made once and kept while it stays the same.
+    std::unique_ptr<ShadowCache> shadowCache_;
     // Screen bookkeeping: what changed since the last frame, and where the
     // layer and its sublayers were drawn.
     bool contentDirty_ = false;

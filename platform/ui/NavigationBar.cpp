@@ -40,6 +40,30 @@ class TemplateImageView : public UIView {
     UIColor tint_;
 };
 
+// The keyboard bar's previous (left) or next (right) chevron: a template
+// image of 12 x 20 points, drawn once.
+UIImagePtr chevron(bool next) {
+    static UIImagePtr images[2];
+    UIImagePtr& image = images[next ? 1 : 0];
+    if (image) return image;
+    const CGSize size{12, 20};
+    UIGraphicsBeginImageContextWithOptions(size, false, 2);
+    auto* c = UIGraphicsGetCurrentContext();
+    c->setStrokeColor(UIColor::blackColor());
+    c->setLineWidth(2.5);
+    c->setLineCap(CGLineCap::Round);
+    c->setLineJoin(CGLineJoin::Round);
+    c->beginPath();
+    const double tip = next ? 10 : 2, back = next ? 2 : 10;
+    c->moveToPoint(back, 2);
+    c->addLineToPoint(tip, 10);
+    c->addLineToPoint(back, 18);
+    c->strokePath();
+    image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
 }  // namespace
 
 UINavigationBar::UINavigationBar(const CGRect& frame) : UIView(frame) {
@@ -80,7 +104,21 @@ UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor 
         UIControlEventTouchUpInside);
     button->setEnabled(item->isEnabled());
     CGSize size{0, UINavigationBar::kHeight};
-    if (item->image) {
+    const bool arrow = !item->image && (item->systemItem == UIBarButtonSystemItem::PreviousArrow ||
+                                        item->systemItem == UIBarButtonSystemItem::NextArrow);
+    if (arrow) {
+        // Chevrons, not text glyphs: clear at any size, and a disabled one
+        // stays readable on a dark bar.
+        auto picture = std::make_shared<TemplateImageView>(
+            chevron(item->systemItem == UIBarButtonSystemItem::NextArrow),
+            item->isEnabled() ? tint : UIColor::grey255(142));
+        size.width = 30;
+        picture->setFrame({{0, 0}, size});
+        picture->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                     UIViewAutoresizingFlexibleHeight);
+        button->addSubview(picture);
+        button->setAccessibilityLabel(item->displayTitle());
+    } else if (item->image) {
         auto picture = std::make_shared<TemplateImageView>(
             item->image, item->isEnabled() ? tint : tint.colorWithAlphaComponent(0.35));
         size.width = std::max(item->image->size().width, 30.0);

@@ -101,6 +101,17 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
     return out;
 }
 
+// Whether the layer is drawn: every layer up to a visible window's shown.
+bool onScreen(const CALayer* layer, const std::vector<UIWindow*>& windows) {
+    const CALayer* root = layer;
+    for (const CALayer* l = layer; l; l = l->superlayer()) {
+        if (l->isHidden() || l->opacity() <= 0.001) return false;
+        root = l;
+    }
+    return std::any_of(windows.begin(), windows.end(),
+                       [root](UIWindow* w) { return &w->layer() == root; });
+}
+
 }  // namespace
 
 void UIScreenRenderer::layoutWindows() {
@@ -111,8 +122,15 @@ void UIScreenRenderer::layoutWindows() {
 }
 
 bool UIScreenRenderer::needsFrame() {
+    return compositor::pending().frame || animatesOnScreen();
+}
+
+bool UIScreenRenderer::animatesOnScreen() {
     const auto& p = compositor::pending();
-    return p.frame || !p.animating.empty();
+    if (p.animating.empty()) return false;
+    const auto windows = UIWindow::visibleWindows();
+    return std::any_of(p.animating.begin(), p.animating.end(),
+                       [&](const CALayer* l) { return onScreen(l, windows); });
 }
 
 void UIScreenRenderer::setNeedsDisplayScreen() {
@@ -124,12 +142,13 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     KAV_ASSERT_MAIN_THREAD();
     auto& p = compositor::pending();
     Frame frame;
-    if (!p.frame && p.animating.empty()) return frame;
+    if (!needsFrame()) return frame;
     if (p.layout) layoutWindows();
-    // What animates is drawn again where it was and where it is now.
-    for (CALayer* layer : std::vector<CALayer*>(p.animating))
-        layer->setNeedsComposite();
     const auto windows = UIWindow::visibleWindows();
+    // What animates on screen is drawn again where it was and where it is
+    // now; what animates elsewhere costs nothing.
+    for (CALayer* layer : std::vector<CALayer*>(p.animating))
+        if (onScreen(layer, windows)) layer->setNeedsComposite();
     for (auto* w : windows)
         w->layer().updateCompositedExtent(CGAffineTransformIdentity);
     // Everything reported so far is in hand; drawing may report more.

@@ -22,8 +22,12 @@ class UIScreenRenderer {
   public:
     // Lays out the visible windows where a view asked for it (the layout pass).
     static void layoutWindows();
-    // True when a frame is due: something changed or an animation runs.
+    // True when a frame is due: something changed or an animation runs on
+    // screen.
     static bool needsFrame();
+    // True while an animation runs in a visible window (one that is not in a
+    // window, or under a hidden layer, asks for no frames).
+    static bool animatesOnScreen();
 
     struct Frame {
         // The areas drawn (screen points, on the pixel grid of the scale);

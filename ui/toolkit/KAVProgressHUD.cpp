@@ -476,6 +476,9 @@ void KAVProgressHUD::finishDismissal(uint64_t generation,
         if (hudView_) hudView_->setAlpha(0);
         observers_.clear();
         cancelRingLayerAnimation();
+        // Off screen, the spinner would turn on for ever and keep asking for
+        // frames.
+        if (spinnerView_) spinnerView_->stopAnimating();
         if (hudView_) hudView_->removeFromSuperview();
         hudView_.reset();
         if (overlayView_) overlayView_->removeFromSuperview();

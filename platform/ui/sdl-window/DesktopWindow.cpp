@@ -2,16 +2,22 @@
 
 #include <SDL.h>
 #include <cairo.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
+#include <thread>
 
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
-#include "platform/ui/Animation.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
@@ -28,20 +34,103 @@ constexpr int kPinchA = 101;
 constexpr int kPinchB = 102;
 constexpr double kPinchIdle = 0.3;
 constexpr double kFrameInterval = 1.0 / 60;
+// Room kept for the window's title bar and frame while the window manager has
+// not said how large they are.
+constexpr int kFrameAllowanceX = 8;
+constexpr int kFrameAllowanceY = 40;
+
+// The display area a window may take (what panels and docks leave).
+SDL_Rect usableArea(SDL_Window* window) {
+    const int index = window ? std::max(0, SDL_GetWindowDisplayIndex(window)) : 0;
+    SDL_Rect area{0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(index, &area) != 0 || area.w <= 0 || area.h <= 0)
+        SDL_GetDisplayBounds(index, &area);
+    return area;
+}
+
+// The title bar and frame around the window's content: what the window
+// manager reports, else an allowance.
+void frameExtents(SDL_Window* window, int& w, int& h) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (window && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+        top + left + bottom + right > 0) {
+        w = left + right;
+        h = top + bottom;
+        return;
+    }
+    w = kFrameAllowanceX;
+    h = kFrameAllowanceY;
+}
+
+std::optional<std::string> onPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
+            return dir + "/" + program;
+    return std::nullopt;
+}
+
+// Hands a web, mail or telephone address to the desktop's opener.
+void openOnDesktop(const std::string& url) {
+    const std::string scheme = url.substr(0, url.find(':'));
+    if (scheme != "http" && scheme != "https" && scheme != "mailto" && scheme != "tel") {
+        platform::log("UI: not opening " + url + " (not a web, mail or telephone address)");
+        return;
+    }
+    const std::optional<std::string> opener = onPath("xdg-open");
+    if (!opener) {
+        platform::log("UI: no xdg-open on this desktop to open " + url);
+        return;
+    }
+    std::vector<char*> argv{const_cast<char*>(opener->c_str()), const_cast<char*>(url.c_str()),
+                            nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, opener->c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        platform::log("UI: cannot start xdg-open for " + url);
+        return;
+    }
+    // The opener returns at once (the browser goes on alone); it is reaped
+    // off the main thread.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+}
 }  // namespace
+
+CGFloat DesktopWindow::fittingScale(CGSize points, CGSize room) {
+    const auto fits = [&](CGFloat k) {
+        return points.width * k <= room.width + 1e-9 && points.height * k <= room.height + 1e-9;
+    };
+    if (fits(2)) return 2;
+    if (fits(1)) return 1;
+    if (points.width <= 0 || points.height <= 0) return 1;
+    return std::max(0.1, std::min(room.width / points.width, room.height / points.height));
+}
 
 struct DesktopWindow::Impl {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
     cairo_surface_t* surface = nullptr;
+    // Pixels per point at which the phone screen is drawn now: the screen is
+    // laid out in points as on the phone and drawn at the window's own pixel
+    // size, never stretched.
     CGFloat scale = 2;
+    // The phone screen's pixel size at that scale, and where it lies in the
+    // window (centred; black around it when the window's shape differs).
     int pixelW = 0, pixelH = 0;
+    int offsetX = 0, offsetY = 0;
+    int windowW = 0, windowH = 0;
+    CGSize shownPoints{};
     Uint32 wakeEvent = 0;
     bool open = false;
     bool mouseDown = false;
     bool forceFrame = true;
     unsigned long frames = 0;
+    unsigned long wakeUps = 0;
     UIScreenRenderer::Frame lastFrame;
     // Pinch by ctrl + wheel.
     bool pinching = false;
@@ -49,17 +138,72 @@ struct DesktopWindow::Impl {
     double pinchDistance = 100;
     platform::Timer pinchEnd;
 
-    void resize() {
-        CGSize size = UIScreenRenderer::screenSize();
-        pixelW = static_cast<int>(std::lround(size.width * scale));
-        pixelH = static_cast<int>(std::lround(size.height * scale));
-        SDL_SetWindowSize(window, pixelW, pixelH);
-        if (texture) SDL_DestroyTexture(texture);
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                    pixelW, pixelH);
-        if (surface) cairo_surface_destroy(surface);
-        surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
+    // The largest scale at which `points` and the window's frame fit the
+    // display.
+    CGFloat fitting(CGSize points) const {
+        const SDL_Rect area = usableArea(window);
+        int fw = 0, fh = 0;
+        frameExtents(window, fw, fh);
+        return fittingScale(points, {static_cast<CGFloat>(area.w - fw),
+                                     static_cast<CGFloat>(area.h - fh)});
+    }
+
+    // The window's drawable size changed (or the screen turned): the phone
+    // screen is drawn at the largest scale that fits it, centred.
+    void layOut() {
+        const CGSize size = UIScreenRenderer::screenSize();
+        int w = 0, h = 0;
+        if (renderer && SDL_GetRendererOutputSize(renderer, &w, &h) != 0) w = h = 0;
+        if (w <= 0 || h <= 0) SDL_GetWindowSize(window, &w, &h);
+        windowW = std::max(1, w);
+        windowH = std::max(1, h);
+        scale = std::min(windowW / size.width, windowH / size.height);
+        const int pw = std::max(1, static_cast<int>(std::floor(size.width * scale + 1e-6)));
+        const int ph = std::max(1, static_cast<int>(std::floor(size.height * scale + 1e-6)));
+        offsetX = (windowW - pw) / 2;
+        offsetY = (windowH - ph) / 2;
+        shownPoints = size;
+        if (pw != pixelW || ph != pixelH || !surface) {
+            pixelW = pw;
+            pixelH = ph;
+            if (texture) SDL_DestroyTexture(texture);
+            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                        SDL_TEXTUREACCESS_STREAMING, pixelW, pixelH);
+            if (surface) cairo_surface_destroy(surface);
+            surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
+        }
         forceFrame = true;
+    }
+
+    // Sizes the window for the phone screen at `k` pixels per point.
+    void sizeWindow(CGFloat k) {
+        const CGSize size = UIScreenRenderer::screenSize();
+        SDL_SetWindowSize(window, static_cast<int>(std::lround(size.width * k)),
+                          static_cast<int>(std::lround(size.height * k)));
+        layOut();
+    }
+
+    // The screen turned: the window takes the new shape at the scale it had,
+    // smaller when that no longer fits the display, centred on where it was
+    // and kept on the display.
+    void turned() {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(window, &x, &y);
+        SDL_GetWindowSize(window, &w, &h);
+        const CGSize size = UIScreenRenderer::screenSize();
+        const CGFloat k = std::min(scale, fitting(size));
+        const int nw = static_cast<int>(std::lround(size.width * k));
+        const int nh = static_cast<int>(std::lround(size.height * k));
+        const SDL_Rect area = usableArea(window);
+        int fw = 0, fh = 0;
+        frameExtents(window, fw, fh);
+        int nx = x + w / 2 - nw / 2;
+        int ny = y + h / 2 - nh / 2;
+        nx = std::clamp(nx, area.x + fw / 2, std::max(area.x + fw / 2, area.x + area.w - nw - fw / 2));
+        ny = std::clamp(ny, area.y + fh - fh / 4, std::max(area.y + fh - fh / 4, area.y + area.h - nh));
+        SDL_SetWindowSize(window, nw, nh);
+        SDL_SetWindowPosition(window, nx, ny);
+        layOut();
     }
 
     // Composites what changed into the kept frame and shows it. Returns
@@ -67,7 +211,7 @@ struct DesktopWindow::Impl {
     bool drawIfNeeded() {
         if (!forceFrame && !UIScreenRenderer::needsFrame()) return false;
         CGSize size = UIScreenRenderer::screenSize();
-        if (static_cast<int>(std::lround(size.width * scale)) != pixelW) resize();
+        if (size.width != shownPoints.width || size.height != shownPoints.height) turned();
         if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
         forceFrame = false;
         cairo_t* cr = cairo_create(surface);
@@ -91,15 +235,25 @@ struct DesktopWindow::Impl {
             SDL_UpdateTexture(texture, &px, data + static_cast<size_t>(px.y) * stride + px.x * 4,
                               stride);
         }
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
         SDL_RenderClear(renderer);
-        SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+        const SDL_Rect shown{offsetX, offsetY, pixelW, pixelH};
+        SDL_RenderCopy(renderer, texture, nullptr, &shown);
         SDL_RenderPresent(renderer);
         ++frames;
         lastFrame = frame;
         return true;
     }
 
-    CGPoint toPoints(int x, int y) const { return {x / scale, y / scale}; }
+    CGPoint toPoints(int x, int y) const {
+        // Mouse positions are in window coordinates, which may differ from
+        // the drawable's pixels on a high-density display.
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        const double kx = w > 0 ? static_cast<double>(windowW) / w : 1;
+        const double ky = h > 0 ? static_cast<double>(windowH) / h : 1;
+        return {(x * kx - offsetX) / scale, (y * ky - offsetY) / scale};
+    }
 
     void pinchTouches(UITouchPhase phase) {
         CGPoint a{pinchCenter.x - pinchDistance / 2, pinchCenter.y};
@@ -135,20 +289,36 @@ struct DesktopWindow::Impl {
             case SDLK_KP_ENTER:
                 if (r && r->acceptsTextInput()) r->insertText("\n");
                 break;
+            case SDLK_TAB:
+                UIKeyboard::tabToField(!(e.keysym.mod & KMOD_SHIFT));
+                break;
+            case SDLK_ESCAPE:
+                UIKeyboard::endEditing();
+                break;
             case SDLK_F1:
                 TouchInput::shake();
                 break;
             case SDLK_F2: {
+                // The window follows at the next frame, when the screen has
+                // turned.
                 auto& device = UIDevice::currentDevice();
                 device.setOrientation(UIDeviceOrientationIsLandscape(device.orientation())
                                           ? UIDeviceOrientation::Portrait
                                           : UIDeviceOrientation::LandscapeLeft);
-                resize();
+                forceFrame = true;
                 break;
             }
             default:
                 break;
         }
+    }
+
+    void text(const char* typed) {
+        UIResponder* r = UIResponder::currentFirstResponder();
+        if (!r || !r->acceptsTextInput()) return;
+        // Only what the phone's keys could type: a pad takes digits alone.
+        if (!UIKeyboard::shared().keysCanType(typed)) return;
+        r->insertText(typed);
     }
 
     void handle(const SDL_Event& e) {
@@ -158,6 +328,7 @@ struct DesktopWindow::Impl {
                 break;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED) forceFrame = true;
+                if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
                 break;
             case SDL_MOUSEBUTTONDOWN:
                 if (e.button.button == SDL_BUTTON_LEFT) {
@@ -178,11 +349,9 @@ struct DesktopWindow::Impl {
             case SDL_MOUSEWHEEL:
                 wheel(e.wheel);
                 break;
-            case SDL_TEXTINPUT: {
-                UIResponder* r = UIResponder::currentFirstResponder();
-                if (r && r->acceptsTextInput()) r->insertText(e.text.text);
+            case SDL_TEXTINPUT:
+                text(e.text.text);
                 break;
-            }
             case SDL_KEYDOWN:
                 key(e.key);
                 break;
@@ -194,11 +363,16 @@ struct DesktopWindow::Impl {
     // The run loop's idle wait: draw what changed, then sleep in the event
     // queue until input, a wake-up, the next timer or the next frame of a
     // running animation.
+    // Only an animation on screen paces frames: one in a hidden window or a
+    // removed view asks for nothing.
+    double waitLimit(double maxSeconds) const {
+        if (!UIScreenRenderer::animatesOnScreen()) return maxSeconds;
+        return maxSeconds < 0 ? kFrameInterval : std::min(maxSeconds, kFrameInterval);
+    }
+
     void wait(double maxSeconds) {
         drawIfNeeded();
-        double limit = maxSeconds;
-        if (animation::activeCount() > 0)
-            limit = limit < 0 ? kFrameInterval : std::min(limit, kFrameInterval);
+        const double limit = waitLimit(maxSeconds);
         SDL_Event e;
         int got;
         if (limit < 0) {
@@ -207,6 +381,7 @@ struct DesktopWindow::Impl {
             int ms = static_cast<int>(std::ceil(limit * 1000));
             got = SDL_WaitEventTimeout(&e, std::max(ms, 1));
         }
+        ++wakeUps;
         if (!got) return;
         do {
             if (e.type != wakeEvent) handle(e);
@@ -217,33 +392,41 @@ struct DesktopWindow::Impl {
 bool DesktopWindow::displayAvailable() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
-    if ((!x || !*x) && (!w || !*w)) return false;
+    // SDL's dummy driver stands in for a display in tests.
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const bool dummy = driver && std::string(driver) == "dummy";
+    if ((!x || !*x) && (!w || !*w) && !dummy) return false;
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     return true;
 }
 
 DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
-    impl_->scale = scale;
     if (!displayAvailable()) {
         platform::log("UI: no display; running headless");
         return;
     }
-    UIScreen::mainScreen().setScale(scale);
-    CGSize size = UIScreenRenderer::screenSize();
+    const CGSize size = UIScreenRenderer::screenSize();
+    const CGFloat k = scale > 0 ? scale : impl_->fitting(size);
+    impl_->scale = k;
     impl_->window = SDL_CreateWindow("KAV Trader", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     static_cast<int>(size.width * scale),
-                                     static_cast<int>(size.height * scale), 0);
+                                     static_cast<int>(std::lround(size.width * k)),
+                                     static_cast<int>(std::lround(size.height * k)),
+                                     SDL_WINDOW_RESIZABLE);
     if (!impl_->window) {
         platform::log(std::string("UI: cannot open a window: ") + SDL_GetError());
         return;
     }
+    // Small enough for any display, large enough to hit a button.
+    SDL_SetWindowMinimumSize(impl_->window, static_cast<int>(size.width / 4),
+                             static_cast<int>(size.height / 4));
     impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
     if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
-    impl_->resize();
+    impl_->layOut();
     impl_->wakeEvent = SDL_RegisterEvents(1);
     impl_->open = true;
     SDL_StartTextInput();
+    UIApplication::sharedApplication().setURLOpener(openOnDesktop);
     Impl* impl = impl_.get();
     const Uint32 wake = impl_->wakeEvent;
     RunLoop::main().setWaitHooks([impl](double max) { impl->wait(max); },
@@ -255,7 +438,10 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
 }
 
 DesktopWindow::~DesktopWindow() {
-    if (impl_->open) RunLoop::main().setWaitHooks(nullptr, nullptr);
+    if (impl_->open) {
+        RunLoop::main().setWaitHooks(nullptr, nullptr);
+        UIApplication::sharedApplication().setURLOpener(nullptr);
+    }
     if (impl_->surface) cairo_surface_destroy(impl_->surface);
     if (impl_->texture) SDL_DestroyTexture(impl_->texture);
     if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
@@ -275,6 +461,32 @@ void DesktopWindow::run() {
 
 unsigned long DesktopWindow::framesDrawn() const {
     return impl_->frames;
+}
+
+unsigned long DesktopWindow::wakeUps() const {
+    return impl_->wakeUps;
+}
+
+CGFloat DesktopWindow::scale() const {
+    return impl_->scale;
+}
+
+CGRect DesktopWindow::shownArea() const {
+    return CGRectMake(impl_->offsetX, impl_->offsetY, impl_->pixelW, impl_->pixelH);
+}
+
+void DesktopWindow::setWindowSize(int width, int height) {
+    if (!impl_->open) return;
+    SDL_SetWindowSize(impl_->window, width, height);
+    impl_->layOut();
+}
+
+void DesktopWindow::handleEvent(const SDL_Event& event) {
+    if (impl_->open) impl_->handle(event);
+}
+
+double DesktopWindow::waitLimit(double maxSeconds) const {
+    return impl_->waitLimit(maxSeconds);
 }
 
 bool DesktopWindow::drawFrameIfNeeded() {

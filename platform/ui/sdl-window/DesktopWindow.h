@@ -6,6 +6,8 @@
 
 #include <memory>
 
+union SDL_Event;
+
 #include "platform/ui/Display.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Image.h"
@@ -13,19 +15,25 @@
 
 namespace platform::ui {
 
-// The desktop window: shows the screen (every visible window) at `scale`
-// pixels per point in a phone-sized SDL2 window and turns the mouse and
-// keyboard into touches and keys:
+// The desktop window: shows the screen (every visible window) in an SDL2
+// window and turns the mouse and keyboard into touches and keys:
 //   left button down/drag/up   one finger (a held button is a long press)
 //   ctrl + wheel               two-finger pinch around the pointer
-//   typed text, Backspace, Return   text into the first responder
+//   typed text, Backspace      text into the first responder (a number pad
+//                              field takes only what its pad could type)
+//   Return                     the phone keyboard's return key
+//   Tab / Shift+Tab            the next / previous field
+//   Escape                     ends editing
 //   F1                         shake
 //   F2                         turn between portrait and landscape
-// It takes over the main run loop's idle wait, so the application runs in
-// real time and sleeps (no CPU) while nothing changes. It keeps the last
-// frame and composites only the areas that changed (UIScreenRenderer), and
-// uploads only those pixels; frames follow one another only while an
-// animation runs.
+// The screen is laid out in points as on the phone and drawn at the window's
+// own pixel size: it opens at the largest scale at which it fits the display
+// (2 pixels a point, else 1, else less), may be resized (the screen keeps its
+// shape, centred), and refits when the screen turns. It takes over the main
+// run loop's idle wait, so the application runs in real time and sleeps (no
+// CPU) while nothing changes. It keeps the last frame and composites only the
+// areas that changed (UIScreenRenderer), and uploads only those pixels;
+// frames follow one another only while an animation runs on screen.
 //
 // Linked into a program, it registers itself as the UI layer's display back
 // end (UIDisplayOpen); nothing else needs to name it.
@@ -35,7 +43,8 @@ class DesktopWindow : public UIDisplay {
     // video system starts). Without one the application stays headless.
     static bool displayAvailable();
 
-    explicit DesktopWindow(CGFloat scale = 2);
+    // `scale` pixels a point; 0 or less picks the largest that fits.
+    explicit DesktopWindow(CGFloat scale = 0);
     ~DesktopWindow() override;
     DesktopWindow(const DesktopWindow&) = delete;
     DesktopWindow& operator=(const DesktopWindow&) = delete;
@@ -45,6 +54,23 @@ class DesktopWindow : public UIDisplay {
     void run() override;
     // Frames drawn so far (for the idle check).
     unsigned long framesDrawn() const override;
+    // Times the idle wait has returned (input, a timer, a wake-up or the
+    // next frame of an animation).
+    unsigned long wakeUps() const;
+
+    // The scale at which a screen of `points` fits `room` (pixels): 2 where
+    // it fits, else 1, else the fraction that fits.
+    static CGFloat fittingScale(CGSize points, CGSize room);
+    // Pixels a point now, and where the screen lies in the window (pixels).
+    CGFloat scale() const;
+    CGRect shownArea() const;
+    // As a user resizing the window would.
+    void setWindowSize(int width, int height);
+    // Handles one event as if it had come from the queue (tests).
+    void handleEvent(const SDL_Event& event);
+    // How long the idle wait sleeps at most when the run loop allows
+    // `maxSeconds` (negative: no limit).
+    double waitLimit(double maxSeconds) const;
 
     // What the run loop's idle wait does first: composites and shows what
     // changed. False when nothing had changed (and nothing was done).

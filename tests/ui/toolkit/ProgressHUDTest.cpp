@@ -5,7 +5,9 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/ui/Animation.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/TextField.h"
 #include "tests/ui/toolkit/ToolkitStage.h"
@@ -536,3 +538,16 @@ TEST_F(ProgressHUDTest, KeyboardAndOrientationObserversLiveOnlyWhileShown) {
 }
 
 }  // namespace
+
+TEST_F(ProgressHUDTest, TheSpinnerStopsWhenTheOverlayIsGoneSoNothingAsksForFrames) {
+    KAVProgressHUD::showWithStatus("登录中");
+    time.advance(1);
+    ASSERT_TRUE(hud->spinnerView()->isAnimating());
+    EXPECT_TRUE(UIScreenRenderer::animatesOnScreen());
+    KAVProgressHUD::dismiss();
+    time.advance(1);
+    EXPECT_FALSE(attached());
+    EXPECT_FALSE(hud->spinnerView()->isAnimating());
+    EXPECT_EQ(platform::ui::animation::activeCount(), 0u);
+    EXPECT_FALSE(UIScreenRenderer::animatesOnScreen());
+}

@@ -1,12 +1,24 @@
+#include <SDL.h>
+#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Display.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Window.h"
@@ -71,6 +83,292 @@ TEST(DesktopWindow, LinkedItIsTheDisplayAndDrawsOnlyWhatChanged) {
     window->setHidden(true);
     window.reset();
     opened.reset();
+}
+
+
+TEST(DesktopWindow, TheScaleIsTwoWhereTheScreenFitsElseOneElseTheFractionThatFits) {
+    const CGSize phone{320, 568};
+    EXPECT_EQ(DesktopWindow::fittingScale(phone, {1920, 1160}), 2);
+    EXPECT_EQ(DesktopWindow::fittingScale(phone, {1920, 1135}), 1);  // 1136 high at 2
+    EXPECT_EQ(DesktopWindow::fittingScale(phone, {1280, 760}), 1);
+    EXPECT_DOUBLE_EQ(DesktopWindow::fittingScale(phone, {1024, 500}), 500.0 / 568);
+    // Turned, the width is what runs out.
+    EXPECT_DOUBLE_EQ(DesktopWindow::fittingScale({568, 320}, {500, 700}), 500.0 / 568);
+}
+
+// The desktop window on SDL's dummy driver (a 1024 x 768 display) with a
+// window of the application's kind on it, on the virtual clock.
+class WindowOnDummy : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop_ = std::make_unique<DesktopWindow>();
+        ASSERT_TRUE(desktop_->isOpen());
+        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        window_->setBackgroundColor(UIColor::grey255(40));
+        window_->makeKeyAndVisible();
+    }
+    void TearDown() override {
+        UIKeyboard::endEditing();
+        time_.advance(1);
+        window_->setHidden(true);
+        window_.reset();
+        desktop_.reset();
+    }
+    void send(SDL_Event e) {
+        desktop_->handleEvent(e);
+        time_.advance(0.05);
+    }
+    void key(SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = sym;
+        e.key.keysym.mod = mod;
+        send(e);
+    }
+    void type(const char* text) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        std::strncpy(e.text.text, text, sizeof e.text.text - 1);
+        send(e);
+    }
+    // A click at a window pixel.
+    void click(int x, int y) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEBUTTONDOWN;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = x;
+        e.button.y = y;
+        send(e);
+        e.type = SDL_MOUSEBUTTONUP;
+        send(e);
+    }
+    std::shared_ptr<UITextField> field(CGRect frame) {
+        auto f = std::make_shared<UITextField>(frame);
+        window_->addSubview(f);
+        return f;
+    }
+
+    kavtest::ScopedEnv driver_{"SDL_VIDEODRIVER", "dummy"};
+    kavtest::VirtualTime time_;
+    std::unique_ptr<DesktopWindow> desktop_;
+    std::shared_ptr<UIWindow> window_;
+};
+
+TEST_F(WindowOnDummy, OpensAtTheScaleThatFitsAndAResizeKeepsTheShapeAndWhereTapsLand) {
+    // 1136 pixels at scale 2 are more than the display's 768: scale 1.
+    EXPECT_EQ(desktop_->scale(), 1);
+    EXPECT_EQ(desktop_->shownArea(), CGRectMake(0, 0, 320, 568));
+
+    auto button = UIButton::buttonWithType(UIButtonType::Custom);
+    button->setFrame(CGRectMake(100, 400, 120, 40));
+    button->setBackgroundColor(UIColor::rgb255(39, 140, 192));
+    int taps = 0;
+    button->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    window_->addSubview(button);
+
+    // Wider than the screen's shape: the height decides, the screen is
+    // centred and drawn at the new pixel size.
+    desktop_->setWindowSize(900, 852);
+    EXPECT_DOUBLE_EQ(desktop_->scale(), 852.0 / 568);
+    const CGRect shown = desktop_->shownArea();
+    EXPECT_EQ(shown.size.width, 480);
+    EXPECT_EQ(shown.size.height, 852);
+    EXPECT_EQ(shown.origin.x, (900 - 480) / 2);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_EQ(desktop_->shownImage()->pixelWidth(), 480);
+    EXPECT_EQ(difference(desktop_->shownImage(), UIScreenRenderer::renderScreen(1.5)), 0);
+
+    // The button's middle, in the window's pixels.
+    click(static_cast<int>(shown.origin.x + 160 * 1.5), static_cast<int>(420 * 1.5));
+    EXPECT_EQ(taps, 1);
+    // Beside the screen (in the black margin) a click touches nothing.
+    click(10, 630);
+    EXPECT_EQ(taps, 1);
+}
+
+// Where a colour lies in an image, in points.
+CGRect placeOf(const UIImagePtr& image, CGFloat scale, int r, int g, int b) {
+    int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
+    for (int y = 0; y < image->pixelHeight(); ++y)
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            const UIColor p = image->pixelAt(x, y);
+            if (std::fabs(p.red * 255 - r) + std::fabs(p.green * 255 - g) +
+                    std::fabs(p.blue * 255 - b) >
+                12)
+                continue;
+            x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+        }
+    if (x1 < 0) return CGRectNull;
+    return CGRectMake(x0 / scale, y0 / scale, (x1 + 1 - x0) / scale, (y1 + 1 - y0) / scale);
+}
+
+TEST_F(WindowOnDummy, ScalesOneAndAHalfAndOneDrawTheLayoutOfScaleTwo) {
+    auto button = UIButton::buttonWithType(UIButtonType::Custom);
+    button->setFrame(CGRectMake(30, 300, 260, 44));
+    button->setBackgroundColor(UIColor::rgb255(39, 140, 192));
+    window_->addSubview(button);
+    auto label = std::make_shared<UILabel>(CGRectMake(40, 100, 240, 30));
+    label->setText("EURUSD 1.08345");
+    label->setTextColor(UIColor::rgb255(255, 255, 0));
+    window_->addSubview(label);
+
+    std::vector<std::pair<CGRect, CGRect>> places;
+    for (CGFloat k : {2.0, 1.5, 1.0}) {
+        desktop_->setWindowSize(static_cast<int>(320 * k), static_cast<int>(568 * k));
+        ASSERT_EQ(desktop_->scale(), k);
+        ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+        const auto shot = desktop_->shownImage();
+        places.push_back({placeOf(shot, k, 39, 140, 192), placeOf(shot, k, 255, 255, 0)});
+    }
+    const auto near = [](CGRect a, CGRect b) {
+        return std::fabs(a.origin.x - b.origin.x) <= 1 && std::fabs(a.origin.y - b.origin.y) <= 1 &&
+               std::fabs(a.size.width - b.size.width) <= 1.5 &&
+               std::fabs(a.size.height - b.size.height) <= 1.5;
+    };
+    EXPECT_EQ(places[0].first, CGRectMake(30, 300, 260, 44));
+    ASSERT_FALSE(CGRectIsNull(places[0].second));
+    for (size_t i = 1; i < places.size(); ++i) {
+        EXPECT_TRUE(near(places[i].first, places[0].first)) << i;
+        EXPECT_TRUE(near(places[i].second, places[0].second)) << i;
+    }
+}
+
+TEST_F(WindowOnDummy, TabShiftTabAndEscapeMoveBetweenFieldsAndTypingFollows) {
+    auto account = field(CGRectMake(20, 100, 280, 40));
+    auto password = field(CGRectMake(20, 160, 280, 40));
+    auto other = field(CGRectMake(20, 220, 280, 40));
+    other->setEnabled(false);
+    account->becomeFirstResponder();
+    type("1001");
+    key(SDLK_TAB);
+    EXPECT_TRUE(password->isEditing());
+    type("123456");
+    EXPECT_EQ(account->text(), "1001");
+    EXPECT_EQ(password->text(), "123456");
+    // The disabled field is passed over: nowhere further to go.
+    key(SDLK_TAB);
+    EXPECT_TRUE(password->isEditing());
+    key(SDLK_TAB, KMOD_LSHIFT);
+    EXPECT_TRUE(account->isEditing());
+    type("9");
+    EXPECT_EQ(account->text(), "10019");
+    key(SDLK_ESCAPE);
+    EXPECT_FALSE(account->isEditing());
+    EXPECT_EQ(UIResponder::currentFirstResponder(), nullptr);
+    type("x");
+    EXPECT_EQ(account->text(), "10019");
+}
+
+TEST_F(WindowOnDummy, APadFieldTakesOnlyWhatItsPadCouldType) {
+    auto quantity = field(CGRectMake(20, 100, 280, 40));
+    quantity->keyboardType = UIKeyboardType::NumberPad;
+    auto price = field(CGRectMake(20, 160, 280, 40));
+    price->keyboardType = UIKeyboardType::DecimalPad;
+    auto name = field(CGRectMake(20, 220, 280, 40));
+    quantity->becomeFirstResponder();
+    for (const char* t : {"a", "b", "c", "1", "2", ".", "-", " "})
+        type(t);
+    EXPECT_EQ(quantity->text(), "12");
+    key(SDLK_TAB);
+    ASSERT_TRUE(price->isEditing());
+    for (const char* t : {"x", "1", ".", "5", "e"})
+        type(t);
+    EXPECT_EQ(price->text(), "1.5");
+    key(SDLK_TAB);
+    ASSERT_TRUE(name->isEditing());
+    type("Ab.1");
+    EXPECT_EQ(name->text(), "Ab.1");
+}
+
+TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
+    EXPECT_LT(desktop_->waitLimit(-1), 0);
+    EXPECT_EQ(desktop_->waitLimit(5), 5);
+    auto spinner = std::make_shared<UIActivityIndicatorView>();
+    window_->addSubview(spinner);
+    spinner->startAnimating();
+    EXPECT_NEAR(desktop_->waitLimit(-1), 1.0 / 60, 1e-9);
+    // Taken off the screen while it still turns: nothing to draw, no frames.
+    spinner->removeFromSuperview();
+    EXPECT_TRUE(spinner->isAnimating());
+    EXPECT_LT(desktop_->waitLimit(-1), 0);
+    // In a hidden view it asks for no frames either.
+    auto box = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
+    window_->addSubview(box);
+    box->addSubview(spinner);
+    EXPECT_NEAR(desktop_->waitLimit(-1), 1.0 / 60, 1e-9);
+    box->setHidden(true);
+    EXPECT_LT(desktop_->waitLimit(-1), 0);
+    box->setHidden(false);
+    spinner->stopAnimating();
+    EXPECT_LT(desktop_->waitLimit(-1), 0);
+}
+
+TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpener) {
+    kavtest::TempDir dir;
+    const auto seen = dir / "opened";
+    {
+        std::ofstream opener(dir / "xdg-open");
+        opener << "#!/bin/sh\necho \"$1\" >> '" << seen.string() << "'\n";
+    }
+    std::filesystem::permissions(dir / "xdg-open", std::filesystem::perms::owner_all);
+    kavtest::ScopedEnv path("PATH", dir.path().c_str());
+    auto& app = UIApplication::sharedApplication();
+    for (const char* url : {"https://example.com/a?b=1", "mailto:desk@example.com", "tel:12345",
+                            "file:///etc/passwd"})
+        EXPECT_TRUE(app.openURL(url));
+    const std::string expected = "https://example.com/a?b=1\nmailto:desk@example.com\ntel:12345\n";
+    std::string got;
+    // The opener runs on its own: its output is awaited (bounded).
+    for (int i = 0; i < 100 && got.size() < expected.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream in(seen);
+        got.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // Each address by its own run; the order of three parallel runs is free.
+    for (const char* url : {"https://example.com/a?b=1\n", "mailto:desk@example.com\n", "tel:12345\n"})
+        EXPECT_NE(got.find(url), std::string::npos) << got;
+    EXPECT_EQ(got.find("file:"), std::string::npos) << got;
+    EXPECT_EQ(got.size(), expected.size()) << got;
+}
+
+TEST(LayerShadow, IsBlurredOnceAndKeptUntilItsShapeRadiusOrScaleChanges) {
+    auto layer = std::make_shared<CALayer>();
+    layer->setBounds(CGRectMake(0, 0, 200, 300));
+    layer->setPosition({150, 200});
+    layer->setBackgroundColor(UIColor::whiteColor());
+    layer->setShadowColor(UIColor::blackColor());
+    layer->setShadowOpacity(0.8);
+    layer->setShadowRadius(10);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 600, 800);
+    const auto draw = [&](double scale, double dx = 0) {
+        cairo_t* cr = cairo_create(s);
+        cairo_scale(cr, scale, scale);
+        cairo_translate(cr, dx, 0);
+        layer->render(cr);
+        cairo_destroy(cr);
+    };
+    const size_t before = shadowBlursMade();
+    draw(2);
+    EXPECT_EQ(shadowBlursMade(), before + 1);
+    draw(2);
+    draw(2, 3);  // moved by whole pixels
+    layer->setShadowOpacity(0.5);
+    layer->setShadowColor(UIColor::redColor());
+    draw(2);
+    EXPECT_EQ(shadowBlursMade(), before + 1);
+    draw(1.5);
+    EXPECT_EQ(shadowBlursMade(), before + 2);
+    layer->setShadowRadius(4);
+    draw(1.5);
+    EXPECT_EQ(shadowBlursMade(), before + 3);
+    layer->setBounds(CGRectMake(0, 0, 200, 310));
+    draw(1.5);
+    EXPECT_EQ(shadowBlursMade(), before + 4);
+    layer->setShadowPath(CGPathCreateWithRect(CGRectMake(0, 0, 100, 100)));
+    draw(1.5);
+    draw(1.5);
+    EXPECT_EQ(shadowBlursMade(), before + 5);
+    cairo_surface_destroy(s);
 }
 
 }  // namespace
