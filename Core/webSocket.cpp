@@ -123,12 +123,14 @@ void webSocket::_reconnect(const std::string& url) {
     ++generation_;
     connection_ = connectionFactory_ ? connectionFactory_(url) : makeKAVWebSocketConnection(url);
     if (connection_) connection_->setDelegate(weak_from_this());
-    openTimer_ = platform::Timer::schedule(static_cast<double>(timeOut_), false,
+    // An address that makes no connection can never open: its attempt ends
+    // as an open time-out on the next turn of the run loop, not after the
+    // whole time-out, and is retried like any failed attempt.
+    openTimer_ = platform::Timer::schedule(connection_ ? static_cast<double>(timeOut_) : 0, false,
                                            guarded([this] { openTimeOut(); }));
     if (connection_) {
         connection_->open();
     } else {
-        // Left to the open time-out, which retries like any failed attempt.
         Funs::log(stringf("%s - 无效的服务地址 - %s", name_.c_str(), url.c_str()));
     }
     sendMSGWith(kNetConnecting, "网络连接中");

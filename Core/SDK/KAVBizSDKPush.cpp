@@ -2,6 +2,9 @@
 // goes to one handler by its event code. Record pushes keep the caches in
 // step (a ticket, order or position whose quantity has gone to 0 leaves its
 // cache) and report each record; session pushes end the session.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 
@@ -27,6 +30,80 @@ namespace {
 // Quantities come as decimal texts: a close of "0.3" out of "0.3" held is
 // the whole ticket even where the two do not meet exactly in binary.
 constexpr double kQuantityTolerance = 1e-9;
+
+// Why a pushed symbol record cannot be taken, or nothing: decimals beyond
+// what a price can show, a blank name, or a new symbol without one. A
+// value that is missing or cannot be read is no reason: a change of a known
+// symbol keeps what it does not carry readably.
+std::string unreadableSymbolChange(const Json& pushed, bool known) {
+    if (const auto decimal = reply::readableNumber(pushed, "decimal");
+        decimal && (*decimal < 0 || *decimal > 10))
+        return platform::stringf("小数位数 %s 不在 0 到 10 之间",
+                                 reply::textValue(pushed, "decimal").c_str());
+    const Json* name = platform::jsonMember(pushed, "symbolName");
+    if (name ? reply::textValue(pushed, "symbolName").find_first_not_of(" \t\r\n") ==
+                   std::string::npos
+             : !known)
+        return "没有商品名称";
+    return {};
+}
+
+// A change of a known symbol replaces only the fields it carries readably;
+// the others, and those a push never carries, stay as the symbol had them.
+// The prices have their own rule (fileSymbolChange).
+void keepUnsentSymbolFields(MODSymbolInfo& symbol, const MODSymbolInfo& cached,
+                            const Json& pushed) {
+    static constexpr std::pair<const char*, int32_t MODSymbolInfo::*> kWhole[] = {
+        {"accId", &MODSymbolInfo::accId},
+        {"decimal", &MODSymbolInfo::decimal},
+        {"maxPointOffset", &MODSymbolInfo::maxPointOffset},
+        {"maxTradeQuantity", &MODSymbolInfo::maxTradeQuantity},
+        {"minTradeQuantity", &MODSymbolInfo::minTradeQuantity},
+        {"moveRate", &MODSymbolInfo::moveRate},
+        {"pointAsk", &MODSymbolInfo::pointAsk},
+        {"pointBid", &MODSymbolInfo::pointBid},
+        {"pointLimit", &MODSymbolInfo::pointLimit},
+        {"pointStopLose", &MODSymbolInfo::pointStopLose},
+        {"pointTakeProfit", &MODSymbolInfo::pointTakeProfit},
+        {"quantityStep", &MODSymbolInfo::quantityStep},
+        {"tradeMarketId", &MODSymbolInfo::tradeMarketId},
+        {"quantityMax", &MODSymbolInfo::quantityMax},
+        {"unit", &MODSymbolInfo::unit},
+    };
+    for (const auto& [key, field] : kWhole)
+        if (!reply::readableNumber(pushed, key)) symbol.*field = cached.*field;
+    static constexpr std::pair<const char*, double MODSymbolInfo::*> kLimits[] = {
+        {"dailyLimitUp", &MODSymbolInfo::dailyLimitUp},
+        {"dailyLimitDown", &MODSymbolInfo::dailyLimitDown},
+    };
+    for (const auto& [key, field] : kLimits)
+        if (!reply::readableNumber(pushed, key)) symbol.*field = cached.*field;
+    static constexpr std::pair<const char*, std::string MODSymbolInfo::*> kTexts[] = {
+        {"isTrade", &MODSymbolInfo::isTrade},
+        {"symbolCurrency", &MODSymbolInfo::symbolCurrency},
+        {"symbolName", &MODSymbolInfo::symbolName},
+        {"symbolType", &MODSymbolInfo::symbolType},
+        {"tradeMarketName", &MODSymbolInfo::tradeMarketName},
+        {"tradeModel", &MODSymbolInfo::tradeModel},
+        {"traderAccess", &MODSymbolInfo::traderAccess},
+        {"tradeBillType", &MODSymbolInfo::tradeBillType},
+        {"deliveryModel", &MODSymbolInfo::deliveryModel},
+        {"beginTradeTime", &MODSymbolInfo::beginTradeTime},
+        {"endTradeTime", &MODSymbolInfo::endTradeTime},
+    };
+    for (const auto& [key, field] : kTexts)
+        if (!platform::jsonMember(pushed, key)) symbol.*field = cached.*field;
+    if (!platform::jsonMember(pushed, "beginTradeTime")) symbol.beginTime = cached.beginTime;
+    if (!platform::jsonMember(pushed, "endTradeTime")) symbol.endTime = cached.endTime;
+    const long long spread = std::llabs(static_cast<long long>(symbol.pointAsk) - symbol.pointBid);
+    symbol.spread = static_cast<int32_t>(std::min<long long>(spread, INT32_MAX));
+    // Never carried by a change.
+    symbol.exchangeRate = cached.exchangeRate;
+    symbol.isClose = cached.isClose;
+    symbol.statusTrade = cached.statusTrade;
+    symbol.seatsCode = cached.seatsCode;
+    symbol.quotedTime = cached.quotedTime;
+}
 
 // Files a pushed record under its key: a record cached under the key takes
 // the new values in place (whoever holds it sees them), a new one enters as
@@ -174,8 +251,6 @@ void KAVBizSDK::onSymbolChange(const KAVPackage& package) {
 
 std::shared_ptr<MODSymbolInfo> KAVBizSDK::fileSymbolChange(std::shared_ptr<MODSymbolInfo> symbol,
                                                            const Json& pushed) {
-    const auto account = getAccountWith(symbol->accId);
-    symbol->accCurrency = account ? account->currencyCode : std::string();
     const auto known = dict_symbolInfos.find(symbol->symbolCode);
     const std::shared_ptr<MODSymbolInfo> cached =
         known == dict_symbolInfos.end() ? nullptr : known->second;
@@ -190,6 +265,15 @@ std::shared_ptr<MODSymbolInfo> KAVBizSDK::fileSymbolChange(std::shared_ptr<MODSy
                                     symbol->symbolCode.c_str()));
         return nullptr;
     }
+    // A record that cannot stand for a symbol is refused whole: the board's
+    // row, every price's decimals and the order screens' bounds read it.
+    if (const std::string why = unreadableSymbolChange(pushed, cached != nullptr); !why.empty()) {
+        Funs::log("商品变更已拒绝：" + symbol->symbolCode + " " + why);
+        return nullptr;
+    }
+    if (cached) keepUnsentSymbolFields(*symbol, *cached, pushed);
+    const auto account = getAccountWith(symbol->accId);
+    symbol->accCurrency = account ? account->currencyCode : std::string();
     if (!cached) {
         dict_symbolInfos[symbol->symbolCode] = symbol;
         dict_symbolIds[symbol->symbolId] = symbol;

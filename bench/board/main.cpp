@@ -2,8 +2,11 @@
 // symbols fed by hand, the board in its navigation stack on a 320 x 568
 // window, and every push going the whole way (the dealer's text parsed, the
 // symbol updated, the push posted on the event bus, the row converted, the
-// row on screen reloaded). Prints figures; not a test.
+// row on screen reloaded). The screen is drawn after every package twice
+// over: as the window draws it (the changed areas composited into the frame
+// it keeps) and in full. Prints figures; not a test.
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 
 #include <cmath>
 #include <memory>
@@ -199,12 +202,8 @@ void BM_PushToHiddenRow(benchmark::State& state) {
 }
 BENCHMARK(BM_PushToHiddenRow);
 
-// Pushes of all 50 symbols, `range(0)` quotes per package, with the screen
-// drawn after every package: quote updates absorbed per second.
-void BM_PushesWhileRedrawing(benchmark::State& state) {
-    platform::LogCapture quiet;
-    Stage stage;
-    const int perPackage = static_cast<int>(state.range(0));
+// Packages of `perPackage` quotes that push all 50 symbols 14 times over.
+std::vector<std::string> pushTexts(int perPackage) {
     std::vector<std::string> texts;
     for (int step = 0; step < 14; ++step)
         for (int first = 0; first < kSymbols; first += perPackage) {
@@ -213,6 +212,72 @@ void BM_PushesWhileRedrawing(benchmark::State& state) {
                 records.push_back(quoteRecord(i, step));
             texts.push_back(packageText("4002", "0", std::move(records)));
         }
+    return texts;
+}
+
+// The frame the desktop window keeps between composites, at its scale.
+struct KeptFrame {
+    static constexpr CGFloat kScale = 1;
+    CGSize size = UIScreenRenderer::screenSize();
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * kScale),
+                                   static_cast<int>(size.height * kScale));
+    KeptFrame() { UIScreenRenderer::setNeedsDisplayScreen(); }
+    ~KeptFrame() { cairo_surface_destroy(surface); }
+    UIScreenRenderer::Frame composite() {
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, kScale, kScale);
+        auto frame = UIScreenRenderer::composite(cr, size, kScale);
+        cairo_destroy(cr);
+        return frame;
+    }
+};
+
+// Pushes of all 50 symbols, `range(0)` quotes per package, with the frame
+// the window draws after every package: only the areas that changed,
+// composited into the frame kept from the last one. Quote updates absorbed
+// per second, and the share of the screen drawn.
+void BM_PushesWhileCompositing(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const int perPackage = static_cast<int>(state.range(0));
+    const std::vector<std::string> texts = pushTexts(perPackage);
+    KeptFrame frame;
+    frame.composite();  // the first frame is the whole screen
+    size_t i = 0;
+    double drawn = 0;
+    size_t layers = 0;
+    for (auto _ : state) {
+        stage.push(texts[i++ % texts.size()]);
+        const auto f = frame.composite();
+        for (const CGRect& r : f.damage)
+            drawn += r.size.width * r.size.height;
+        layers += f.layersDrawn;
+    }
+    // Every package moves prices on screen: a frame without damage means
+    // the pushes never reached it.
+    if (drawn == 0) state.SkipWithError("the pushes did not reach the screen");
+    const double iterations = static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * perPackage);
+    state.counters["quotes/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * perPackage), benchmark::Counter::kIsRate);
+    state.counters["drawn%"] =
+        100.0 * drawn / iterations / (frame.size.width * frame.size.height);
+    state.counters["layers"] = static_cast<double>(layers) / iterations;
+}
+BENCHMARK(BM_PushesWhileCompositing)
+    ->ArgName("perPackage")
+    ->Arg(1)
+    ->Arg(50)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same pushes with the whole screen drawn afresh after every package:
+// what a frame would cost without the changed areas.
+void BM_PushesWhileRedrawing(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const int perPackage = static_cast<int>(state.range(0));
+    const std::vector<std::string> texts = pushTexts(perPackage);
     size_t i = 0;
     for (auto _ : state) {
         stage.push(texts[i++ % texts.size()]);

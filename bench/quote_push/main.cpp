@@ -3,11 +3,15 @@
 // parsed, dispatched, the cached symbol changed and every open ticket of it,
 // its position and its account re-priced and reported to a delegate. With
 // 0, 10 and 1,000 open tickets on the quoted symbol; and the parsing alone.
-// Prints figures; not a test.
+// Beside them the floor: the parser's own on-demand reading of the same
+// package, and for the tickets a flat re-pricing of as many. Prints figures;
+// not a test.
 #include <benchmark/benchmark.h>
+#include <simdjson.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Core/KAVCrypt.h"
 #include "Core/SDK/KAVBizSDK.h"
@@ -170,6 +174,80 @@ BENCHMARK(BM_QuotePush)
     ->ArgsProduct({{0, 10, 1000}, {0, 1}, {1}})
     ->Args({1000, 0, 20})
     ->Args({1000, 1, 20});
+
+// The floor of a quote push: the same package read with the parser's
+// on-demand interface, in one pass over the members as they come (the
+// envelope's texts and order, each quote's code, prices and time), with
+// nothing dispatched, cached or reported; and with `tickets`, a flat
+// re-pricing of that many tickets at the new price (one column each of
+// open prices, signed lots and sides, the profits summed).
+void BM_QuotePushFloor(benchmark::State& state) {
+    namespace od = simdjson::ondemand;
+    const size_t tickets = static_cast<size_t>(state.range(0));
+    const simdjson::padded_string texts[2] = {simdjson::padded_string(quoteText("1.10100")),
+                                              simdjson::padded_string(quoteText("1.10200"))};
+    std::vector<double> open(tickets, 1.1), lots(tickets), atBid(tickets), profit(tickets);
+    for (size_t t = 0; t < tickets; ++t) {
+        lots[t] = t % 2 ? -1.0 : 1.0;
+        atBid[t] = t % 2 ? 0.0 : 1.0;
+    }
+    od::parser parser;
+    std::string event, code, lastTime;
+    int64_t order = 0;
+    double current = 0, extremes[4] = {};
+    size_t i = 0;
+    size_t quotes = 0;
+    for (auto _ : state) {
+        od::document doc = parser.iterate(texts[i++ & 1]);
+        for (auto member : doc.get_object()) {
+            const std::string_view key = member.unescaped_key();
+            if (key == "event") {
+                event = std::string_view(member.value().get_string());
+            } else if (key == "msgOrder") {
+                order = member.value().get_int64_in_string();
+            } else if (key == "data") {
+                for (auto dataMember : member.value().get_object()) {
+                    if (std::string_view(dataMember.unescaped_key()) != "children") continue;
+                    for (auto child : dataMember.value().get_array()) {
+                        for (auto field : child.get_object()) {
+                            const std::string_view name = field.unescaped_key();
+                            if (name == "symbolCode") {
+                                code = std::string_view(field.value().get_string());
+                            } else if (name == "priceCurrent") {
+                                current = field.value().get_double_in_string();
+                            } else if (name == "priceHighest") {
+                                extremes[0] = field.value().get_double_in_string();
+                            } else if (name == "priceLowest") {
+                                extremes[1] = field.value().get_double_in_string();
+                            } else if (name == "dailyHight") {
+                                extremes[2] = field.value().get_double_in_string();
+                            } else if (name == "dailyLow") {
+                                extremes[3] = field.value().get_double_in_string();
+                            } else if (name == "lastTime") {
+                                lastTime = std::string_view(field.value().get_string());
+                            }
+                        }
+                        ++quotes;
+                    }
+                }
+            }
+        }
+        double sum = 0;
+        const double bid = current - 0.0001, ask = current + 0.0001;
+        for (size_t t = 0; t < tickets; ++t) {
+            profit[t] = lots[t] * ((atBid[t] != 0 ? bid : ask) - open[t]) * 100000.0;
+            sum += profit[t];
+        }
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(profit.data());
+        benchmark::DoNotOptimize(extremes);
+        benchmark::DoNotOptimize(order);
+    }
+    if (quotes != static_cast<size_t>(state.iterations()) || code != "EURUSD" || event != "4002")
+        state.SkipWithError("the package was not read");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_QuotePushFloor)->ArgNames({"tickets"})->Arg(0)->Arg(1000);
 
 void BM_QuoteParseOnly(benchmark::State& state) {
     const bool enciphered = state.range(0) != 0;

@@ -23,7 +23,7 @@ TEST_F(HostileDealerTest, AOnePointMoveReadsAsOnePointAtAnyDecimals) {
     login();
     // Two symbols quoted at 0.28, one with 2 and one with 4 decimals.
     const auto symbol = [](const char* code, const char* id, const char* decimal) {
-        return SimJson{{"symbolCode", code}, {"symbolId", id},  {"accId", "1001"},
+        return SimJson{{"symbolCode", code}, {"symbolId", id},  {"accId", "1001"}, {"symbolName", code},
                        {"decimal", decimal}, {"pointAsk", "0"}, {"pointBid", "0"},
                        {"ask", "0.28"},      {"bid", "0.28"},   {"priceCurrent", "0.28"},
                        {"symbolType", "1"},  {"unit", "100"},   {"symbolCurrency", "USD"}};
@@ -155,6 +155,67 @@ TEST_F(HostileDealerTest, ASymbolChangeThatWouldGiveOneIdTwoCodesIsRefused) {
     ASSERT_TRUE(waitFor([&] { return !tickets.empty(); }));
     EXPECT_EQ(tickets[0]->symbolCode, "USDJPY");
     EXPECT_LT(std::fabs(tickets[0]->dynProfitPrice), 1000);
+}
+
+TEST_F(HostileDealerTest, AnUnreadableSymbolChangeIsRefusedAndAPartialOneKeepsTheRest) {
+    login();
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    const MODSymbolInfo before = *eurusd;
+    ASSERT_FALSE(before.symbolName.empty());
+    ASSERT_GT(before.maxTradeQuantity, 0);
+    const size_t count = sdk->symbolInfos().size();
+
+    // Decimals no price can show, a blank name, a new code without a name:
+    // each record is refused whole, with its log line.
+    sim.push(SimService::Trade, "4004",
+             records({SimJson{{"symbolCode", "EURUSD"}, {"symbolName", "欧元"}, {"decimal", "12"}},
+                      SimJson{{"symbolCode", "EURUSD"}, {"decimal", -1}},
+                      SimJson{{"symbolCode", "EURUSD"}, {"symbolName", ""}},
+                      SimJson{{"symbolCode", "EURUSD"}, {"symbolName", " "}, {"unit", "1"}},
+                      SimJson{{"symbolCode", "NONAME"}, {"symbolId", "77"}, {"decimal", "2"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+    EXPECT_TRUE(delegate->symbols[0].empty());
+    EXPECT_EQ(logs.count("商品变更已拒绝：EURUSD 小数位数 12 不在 0 到 10 之间"), 1u);
+    EXPECT_EQ(logs.count("商品变更已拒绝：EURUSD 小数位数 -1 不在 0 到 10 之间"), 1u);
+    EXPECT_EQ(logs.count("商品变更已拒绝：EURUSD 没有商品名称"), 2u);
+    EXPECT_EQ(logs.count("商品变更已拒绝：NONAME 没有商品名称"), 1u);
+    EXPECT_EQ(sdk->getSymbolWith("NONAME"), nullptr);
+    EXPECT_EQ(sdk->symbolInfos().size(), count);
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD"), eurusd);
+    EXPECT_EQ(eurusd->symbolName, before.symbolName);
+    EXPECT_EQ(eurusd->decimal, before.decimal);
+    EXPECT_EQ(eurusd->unit, before.unit);
+
+    // A record carrying one rule changes that rule only.
+    sim.push(SimService::Trade, "4004",
+             records({SimJson{{"symbolCode", "EURUSD"},
+                              {"maxTradeQuantity", "7"},
+                              {"minTradeQuantity", "abc"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 2; }));
+    ASSERT_EQ(delegate->symbols[1], (MODList<MODSymbolInfo>{eurusd}));
+    EXPECT_EQ(eurusd->maxTradeQuantity, 7);
+    EXPECT_EQ(eurusd->minTradeQuantity, before.minTradeQuantity);
+    EXPECT_EQ(eurusd->symbolName, before.symbolName);
+    EXPECT_EQ(eurusd->decimal, before.decimal);
+    EXPECT_EQ(eurusd->symbolId, before.symbolId);
+    EXPECT_EQ(eurusd->accId, before.accId);
+    EXPECT_EQ(eurusd->accCurrency, before.accCurrency);
+    EXPECT_EQ(eurusd->symbolType, before.symbolType);
+    EXPECT_EQ(eurusd->symbolCurrency, before.symbolCurrency);
+    EXPECT_EQ(eurusd->unit, before.unit);
+    EXPECT_EQ(eurusd->pointAsk, before.pointAsk);
+    EXPECT_EQ(eurusd->spread, before.spread);
+    EXPECT_EQ(eurusd->maxPointOffset, before.maxPointOffset);
+    EXPECT_EQ(eurusd->beginTime, before.beginTime);
+    EXPECT_EQ(eurusd->ask, before.ask);
+
+    // Orders still go out at the symbol's own decimals and are taken.
+    market("EURUSD", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto opens = sim.packages(SimService::Trade, "3001");
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].child("orderPrice"), KAVBizSDK::formatPrice(before.ask, before.decimal));
+    EXPECT_FALSE(delegate->tickets.empty());
 }
 
 // ---- record pushes ---------------------------------------------------------------

@@ -235,7 +235,8 @@ TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
                        {"pointBid", "5"},           {"symbolType", "1"}, {"unit", "100000"},
                        {"ask", "1.10005"},          {"bid", "1.09995"},  {"symbolCurrency", "USD"}};
     SimJson added = {
-        {"symbolCode", "GBPUSD"}, {"symbolId", "9"}, {"accId", "1001"}, {"decimal", "5"}};
+        {"symbolCode", "GBPUSD"}, {"symbolId", "9"},
+        {"accId", "1001"},        {"symbolName", "英镑美元"}, {"decimal", "5"}};
     sim.push(SimService::Trade, "4004", {{"children", SimJson::array({changed, added})}});
     ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
 

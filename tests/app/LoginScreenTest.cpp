@@ -265,6 +265,39 @@ TEST_F(LoginScreenTest, AChannelThatDoesNotOpenKeepsTheScreenWithWhatWasTyped) {
     EXPECT_FALSE(KAVProgressHUD::isVisible());
 }
 
+TEST_F(LoginScreenTest, ADealerHostThatIsNoAddressFailsTheLoginAtOnce) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    // A dealer record whose real host is a script and whose demo host is a blank.
+    sim.webAnswer("dealer", 200,
+                  R"x({"retCode":"0","message":"","data":{"dealerKey":"BADHOST",)x"
+                  R"x("dealerName":"坏地址","dealerIcon":"icon.png","dealerLogo":"logo.png",)x"
+                  R"x("hostDemo":" ","hostReal":"javascript:alert(1)","webService":")x" +
+                      sim.dealerUrl() + R"x("}})x",
+                  "application/json");
+    storeDealers({"BADHOST"});
+    relaunch();
+    ASSERT_EQ(screen()->currentDealer()->dealerKey, "BADHOST");
+    auto first = screen();
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    for (long system : {1, 0}) {
+        chooseSegment(LVC::kTagSystem, system);
+        pressLogin();
+        // Said within a moment, not after the channel's open time-out.
+        EXPECT_TRUE(until([&] { return topAlert() == LVC::kMsgConnectFailed; }, 1)) << system;
+        ASSERT_TRUE(alerted(LVC::kMsgConnectFailed, "确定", system ? "login-bad-host" : ""));
+        EXPECT_EQ(screen(), first);
+        EXPECT_EQ(field(LVC::kTagAccount)->text(), "1001");
+        EXPECT_FALSE(KAVProgressHUD::isVisible());
+    }
+    EXPECT_EQ(loginsSent(), 0u);
+    // Nothing more comes after the time-out would have passed.
+    run("wait 12\n");
+    EXPECT_EQ(topAlert(), "");
+    EXPECT_EQ(screen(), first);
+}
+
 TEST_F(LoginScreenTest, ADealerWithoutTheChosenSystemIsRefusedHere) {
     launch();
     ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));

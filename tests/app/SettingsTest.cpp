@@ -1,8 +1,8 @@
 // The settings screens: the three sections from the stored values, each
 // control storing its tag at once and announcing it so the session
 // re-applies the time-out and the screen lock; the number editors storing
-// every keystroke; the shake editor; out-of-range stored values; the back
-// buttons of a phone held on its side.
+// every keystroke and taking digits only; the shake editor; out-of-range
+// stored values; the back buttons of a phone held on its side.
 #include "app/UIChangePWD.h"
 #include "app/UIOptional.h"
 #include "app/UIShakeSet.h"
@@ -165,6 +165,26 @@ TEST_F(SettingsTest, NumberEditorsStoreEveryKeystrokeAndTheRowShowsItOnReturn) {
     EXPECT_EQ(storedValue(2008), "");
     back();
     EXPECT_EQ(detail(2008), "");
+}
+
+TEST_F(SettingsTest, NumberEditorsTakeDigitsOnly) {
+    openSettings();
+    for (int tag : {2007, 2008}) {
+        SCOPED_TRACE(tag);
+        tapRow(tag);
+        auto* editor = dynamic_cast<UITextInput*>(stack->topViewController());
+        ASSERT_NE(editor, nullptr);
+        UITextField* field = editor->cell()->txtField().get();
+        UIDriver::tap(field);
+        UIDriver::typeText(std::string(field->text().size(), '\b') + "abc");
+        EXPECT_EQ(field->text(), "");
+        EXPECT_EQ(storedValue(tag), "");
+        UIDriver::typeText("1.5x-2 ");
+        EXPECT_EQ(field->text(), "152");
+        EXPECT_EQ(storedValue(tag), "152");
+        back();
+        EXPECT_EQ(detail(tag), "152");
+    }
 }
 
 TEST_F(SettingsTest, ShakeEditorShowsTheStoredChoiceAndStoresEveryChange) {

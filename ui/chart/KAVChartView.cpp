@@ -156,7 +156,10 @@ void KAVChartView::layoutSubviews() {
 void KAVChartView::showToolBar() {
     auto toolBar = viewWithTag(kTagToolBar);
     if (!toolBar) return;
-    const bool show = !crossOn_ && config_->chartType != MODChartConfig::kChartLine;
+    // Held sideways, the screen shows its own period control in the
+    // chart's stead: one choice of period, not two.
+    const bool show = !crossOn_ && config_->chartType != MODChartConfig::kChartLine &&
+                      config_->chartViewType != MODChartConfig::kViewLandscape;
     toolBar->setHidden(!show);
     if (show) {
         CGRect f = toolBar->frame();

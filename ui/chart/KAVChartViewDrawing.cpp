@@ -431,8 +431,9 @@ void KAVChartView::drawColumn(Canvas& c, const MODAxis& pane, const MODSeries& s
     UIBezierPath rise, fall;
     for (int i = first; i < last; ++i) {
         const auto& sample = *list[static_cast<size_t>(i)];
-        if (!sample.isValid) continue;
-        const double d = sample.dif - sample.dea;
+        // A sample whose MACD is not yet valid still gets its mark on the
+        // zero line, so every bar of the window has its column.
+        const double d = sample.isValid ? sample.dif - sample.dea : 0;
         const double y = valueToPointY(pane, d);
         // From the zero line to the value, at least 1 pt tall.
         if (d > 0) {

@@ -1,5 +1,7 @@
 #include "ui/toolkit/CellTextField.h"
 
+#include <algorithm>
+
 #include "platform/Log.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/UIViewAdditions.h"
@@ -45,6 +47,13 @@ void CellTextField::onTextFieldValueChange(UIControl*) {
     if (delegate.expired()) return;
     platform::log("onTextFieldValueChange");
     report(Value_);
+}
+
+bool CellTextField::textFieldShouldChangeCharactersInRange(UITextField* field, NSRange,
+                                                           const std::string& replacement) {
+    if (!field || field->keyboardType != UIKeyboardType::NumberPad) return true;
+    return std::all_of(replacement.begin(), replacement.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool CellTextField::textFieldShouldReturn(UITextField* field) {

@@ -16,6 +16,11 @@ class CellTextField : public SettingCell, public platform::ui::UITextFieldDelega
 
     void onTextFieldValueChange(platform::ui::UIControl* sender);
 
+    // A field on the number pad takes digits only, whatever else is typed
+    // or pasted: a setting edited there is a number.
+    bool textFieldShouldChangeCharactersInRange(platform::ui::UITextField* field,
+                                                platform::ui::NSRange range,
+                                                const std::string& replacement) override;
     // Return closes the keyboard and slides a moved superview back.
     bool textFieldShouldReturn(platform::ui::UITextField* field) override;
     // Outside a table, a field low on its screen slides the screen up.

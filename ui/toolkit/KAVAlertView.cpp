@@ -489,8 +489,10 @@ void KAVAlertView::dismissWith(long buttonIndex, bool cancelled, bool animated) 
     auto keep = sharedSelf<KAVAlertView>();
     const double duration = animated ? kDismissDuration : 0;
 
-    const auto& stack = KAVAlertViewStack::sharedInstance().alertViews();
-    const bool last = stack.size() == 1 && stack.front().get() == this;
+    // The last alert up takes the dimming with it, also when others are
+    // still fading out (a result shown while its confirmation fades, then
+    // closed at once): they are no longer up.
+    const bool last = !otherAlertUp();
     UIView* dimming = backgroundView_.get();
     UIView* box = alertView_.get();
     if (last) {
@@ -523,8 +525,20 @@ void KAVAlertView::finishDismissal() {
     stack.pop(this);
     hide();
     tearDownWindow();
-    if (stack.alertViews().empty())
-        if (auto main = mainWindow_.lock()) main->makeKeyAndVisible();
+    if (otherAlertUp()) return;
+    // No alert is up: whatever order the alerts went in, the main window
+    // shows its own tints again and takes the keys.
+    if (auto main = mainWindow_.lock()) {
+        if (main->tintAdjustmentMode() == UIViewTintAdjustmentMode::Dimmed)
+            main->setTintAdjustmentMode(UIViewTintAdjustmentMode::Automatic);
+        if (stack.alertViews().empty()) main->makeKeyAndVisible();
+    }
+}
+
+bool KAVAlertView::otherAlertUp() const {
+    const auto& stack = KAVAlertViewStack::sharedInstance().alertViews();
+    return std::any_of(stack.begin(), stack.end(),
+                       [this](const auto& a) { return a.get() != this && a->isVisible(); });
 }
 
 void KAVAlertView::tearDownWindow() {

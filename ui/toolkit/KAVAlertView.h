@@ -191,6 +191,9 @@ class KAVAlertView : public platform::ui::UIViewController {
     // The dismissal road for a button (its index) or the tap outside.
     void dismissWith(long buttonIndex, bool cancelled, bool animated);
     void finishDismissal();
+    // Whether an alert other than this one is on the stack and not being
+    // dismissed.
+    bool otherAlertUp() const;
     void tearDownWindow();
 
     bool visible_ = false;

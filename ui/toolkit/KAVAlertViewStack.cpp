@@ -29,6 +29,12 @@ void KAVAlertViewStack::pop(const KAVAlertView* alert) {
     auto keep = *it;  // the alert may be finishing its own dismissal
     alertViews_.erase(it);
     // Only the alert that was on screen gives its place back; one dismissed
-    // while covered leaves the top as it is.
-    if (wasOnTop && !alertViews_.empty()) alertViews_.back()->showInternal();
+    // while covered leaves the top as it is. The place goes to the newest
+    // alert still up: one that is fading out itself never comes back.
+    if (!wasOnTop) return;
+    for (auto below = alertViews_.rbegin(); below != alertViews_.rend(); ++below)
+        if ((*below)->isVisible()) {
+            (*below)->showInternal();
+            return;
+        }
 }

@@ -13,8 +13,8 @@ class KAVAlertViewStack {
 
     // Shows the alert on top and takes the others off screen.
     void push(const std::shared_ptr<KAVAlertView>& alert);
-    // Takes the alert off the stack; when it was the one on top, the new top
-    // comes back on screen.
+    // Takes the alert off the stack; when it was the one on top, the newest
+    // alert not being dismissed comes back on screen.
     void pop(const KAVAlertView* alert);
 
     const std::vector<std::shared_ptr<KAVAlertView>>& alertViews() const { return alertViews_; }

@@ -1,5 +1,7 @@
 #include "ui/toolkit/UIKAVPickerActionSheet.h"
 
+#include <algorithm>
+
 #include "platform/ui/Device.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
@@ -25,9 +27,10 @@ void UIKAVPickerActionSheet::makeView() {
     toolBar_->delegate = weakSelf<keyboardToolBarDelegate>();
     addSubview(toolBar_);
 
-    // Height 0: the wheel takes the picker's standard height.
+    // The wheel fills the sheet under the bar: the picker's standard height
+    // would reach below the sheet, and its last row below the screen.
     pickerView_ = std::make_shared<UIKAVPickerView>(
-        CGRectMake(0, CGRectGetMaxY(toolBar_->frame()), width, 0));
+        CGRectMake(0, CGRectGetMaxY(toolBar_->frame()), width, kSheetHeight - kBarHeight));
     pickerView_->dataSource = weakSelf<UIPickerViewDataSource>();
     pickerView_->delegate = weakSelf<UIPickerViewDelegate>();
     pickerView_->showsSelectionIndicator = true;
@@ -37,7 +40,9 @@ void UIKAVPickerActionSheet::makeView() {
 
     auto backing = std::make_shared<UIView>(
         CGRectMake(0, CGRectGetMaxY(toolBar_->frame()), width, kSheetHeight - kBarHeight));
-    backing->setBackgroundColor(UIColor::rgb255(10, 10, 10, 0.9));
+    // Opaque: what lies under the sheet (the chart) must not show through
+    // its rows.
+    backing->setBackgroundColor(UIColor::rgb255(10, 10, 10));
     insertSubviewAtIndex(backing, 0);
 }
 
@@ -58,7 +63,8 @@ void UIKAVPickerActionSheet::display() {
     CGFloat top = area.height - kSheetHeight;
     CGFloat left = landscape ? (area.width - width) / 2 : 0;
     if (landscape && sysDB::isIPhone4()) {
-        top = screen.width / 2 - 40;
+        // Never lower than the bottom of the area: the whole wheel shows.
+        top = std::min(screen.width / 2 - 40, area.height - kSheetHeight);
         left = (screen.height - width) / 2;
     }
     UIViewAdditions::setLeft(*this, left);

@@ -1,5 +1,7 @@
 #include "ui/trade/CloseOutViewController.h"
 
+#include <algorithm>
+
 #include "Core/SDK/KAVBizSDK.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
@@ -98,7 +100,26 @@ void CloseOutViewController::didLoadRows() {
 }
 
 void CloseOutViewController::updateCloseOutWithMods(const MODList<MODCloseBill>& closeBills) {
-    TradeListViewController::updateWithMods(closeBills);
+    // The dealer gives every close of a ticket the ticket's code, so a
+    // partial close and the close of the rest share it: a pushed close is
+    // known only when the same close (code, time, quantity and price) is
+    // listed, and the day's total is the sum of every close.
+    const auto sameClose = [](const LSCloseOut& a, const LSCloseOut& b) {
+        return a.orderCode == b.orderCode && a.closeDate == b.closeDate &&
+               a.quantityClose == b.quantityClose && a.priceClose == b.priceClose;
+    };
+    for (const auto& record : closeBills) {
+        if (!record) continue;
+        auto row = std::make_shared<LSCloseOut>();
+        updateLSCloseOut(*row, *record);
+        if (std::any_of(rows_.begin(), rows_.end(), [&](const std::shared_ptr<LSCloseOut>& listed) {
+                return sameClose(*listed, *row);
+            }))
+            continue;
+        rows_.push_back(row);
+        didAppendRow(*row);
+    }
+    didMerge();
 }
 
 void CloseOutViewController::didAppendRow(const LSCloseOut& row) {

@@ -10,8 +10,9 @@
 
 // The tickets closed today, one row each, under a header with the day's
 // closed profit in the colour of its sign. Queried afresh on every
-// appearance; a pushed closed ticket the list does not show is appended and
-// its profit added to the day's; a listed ticket is never changed.
+// appearance; a pushed close the list does not show (a ticket closed in
+// parts has one close per part, all with the ticket's code) is appended and
+// its profit added to the day's; a listed close is never changed.
 class CloseOutViewController : public TradeListViewController<LSCloseOut, MODCloseBill> {
   public:
     static constexpr const char* kTitle = "平仓单";

@@ -49,8 +49,12 @@ void HoldDetailViewController::updateLSHoldDetail(LSHoldDetail& detail,
     detail.chargeInterest = lsconvert::decimal(holdBill.chargeInterest);
     detail.priceStopLose = lsconvert::decimal(holdBill.priceStopLose);
     detail.priceTakeProfit = lsconvert::decimal(holdBill.priceTakeProfit);
-    detail.dynProfit = lsconvert::decimal(holdBill.dynProfit);
-    detail.dynProfitTotal = lsconvert::decimal(holdBill.dynProfitTotal);
+    // Profits in the account currency, as the account shows its floating
+    // profit: the record keeps them in the symbol's, but for dynProfitPrice.
+    detail.dynProfit = lsconvert::decimal(holdBill.dynProfitPrice);
+    const double rate =
+        bizSDK() ? bizSDK()->exchangeRateWith(holdBill.symbolCurrency, holdBill.accCurrency) : 1.0;
+    detail.dynProfitTotal = lsconvert::decimal(holdBill.dynProfitTotal * rate);
 }
 
 void HoldDetailViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {

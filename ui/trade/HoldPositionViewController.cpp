@@ -39,10 +39,12 @@ void HoldPositionViewController::updateLSHoldPosition(LSHoldPosition& position,
     position.avgSell = lsconvert::decimal(record.avgSell);
     position.bid = lsconvert::decimal(record.bid);
     position.ask = lsconvert::decimal(record.ask);
-    position.dpBuy = lsconvert::decimal(record.dpBuy);
-    position.dpSell = lsconvert::decimal(record.dpSell);
+    // Profits in the account currency, as the account shows its floating
+    // profit (the record's dpBuy and dpSell are in the symbol's).
+    position.dpBuy = lsconvert::decimal(record.dppBuy);
+    position.dpSell = lsconvert::decimal(record.dppSell);
     position.positionPrice = lsconvert::decimal(record.quantityBuy - record.quantitySell);
-    position.dynProfit = lsconvert::decimal(record.dpBuy + record.dpSell);
+    position.dynProfit = lsconvert::decimal(record.dppBuy + record.dppSell);
 }
 
 void HoldPositionViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {

@@ -20,6 +20,6 @@ struct LSHoldDetail {
     platform::Decimal chargeInterest;
     platform::Decimal priceStopLose;    // 0: none
     platform::Decimal priceTakeProfit;  // 0: none
-    platform::Decimal dynProfit;
-    platform::Decimal dynProfitTotal;  // with fees and interest
+    platform::Decimal dynProfit;        // in the account currency
+    platform::Decimal dynProfitTotal;   // with fees and interest, in the account currency
 };

@@ -15,7 +15,7 @@ struct LSHoldPosition {
     platform::Decimal avgSell;
     platform::Decimal bid;
     platform::Decimal ask;
-    platform::Decimal dynProfit;      // dpBuy + dpSell
+    platform::Decimal dynProfit;      // dpBuy + dpSell; profits in the account currency
     platform::Decimal positionPrice;  // the net quantity: quantityBuy - quantitySell
     platform::Decimal dpBuy;
     platform::Decimal dpSell;

@@ -371,19 +371,20 @@ LimitOpenTradeViewController::OrderInputs LimitOpenTradeViewController::readInpu
     if (!inputs.refusal.empty()) return inputs;
     inputs.quantity = quantity->value().toDouble();
 
-    // The order price is a price: a number above zero.
-    const auto price = orderkit::readNumber(orderPrice->textField()->text());
-    if (!price || price->sign() <= 0) {
+    // The order price is a price: above zero at the symbol's decimals, as
+    // it is sent, and within a market's range.
+    const auto price = orderkit::readPrice(orderPrice->textField()->text(), symbol->decimal);
+    if (!price) {
         inputs.refusal = "挂单价须为大于0的数字";
         return inputs;
     }
-    inputs.orderPrice = price->toDouble();
+    inputs.orderPrice = *price;
 
-    // An empty field means none (0); anything but a number is refused.
-    if (orderkit::readOptionalPrice(takeProfit->textField()->text(), "止盈价", inputs.takeProfit,
-                                    inputs.refusal))
-        orderkit::readOptionalPrice(stopLose->textField()->text(), "止损价", inputs.stopLose,
-                                    inputs.refusal);
+    // An empty field means none (0); anything but a price is refused.
+    if (orderkit::readOptionalPrice(takeProfit->textField()->text(), symbol->decimal, "止盈价",
+                                    inputs.takeProfit, inputs.refusal))
+        orderkit::readOptionalPrice(stopLose->textField()->text(), symbol->decimal, "止损价",
+                                    inputs.stopLose, inputs.refusal);
     return inputs;
 }
 

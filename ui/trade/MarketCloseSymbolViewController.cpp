@@ -158,9 +158,10 @@ void MarketCloseSymbolViewController::setPositionInfo() {
     summary->setText(platform::stringf(
         " %s %0.0f / 均价 %s", i == kBuys ? "买" : "卖", held,
         sysDB::formatPrice(average, modSymbolInfo_ ? modSymbolInfo_->decimal : 0).c_str()));
+    // In the account currency, as the account shows its floating profit.
     const double profit = !modHoldPosition_ ? 0
-                          : i == kBuys      ? modHoldPosition_->dpBuy
-                                            : modHoldPosition_->dpSell;
+                          : i == kBuys      ? modHoldPosition_->dppBuy
+                                            : modHoldPosition_->dppSell;
     const double price = !modSymbolInfo_ ? 0
                          : i == kBuys    ? modSymbolInfo_->bid
                                          : modSymbolInfo_->ask;

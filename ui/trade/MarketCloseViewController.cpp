@@ -83,14 +83,13 @@ void MarketCloseViewController::makeView() {
     auto panel = orderkit::addTicketSummary(*scroll, x, CGRectGetMaxY(segment->frame()) + 15, w,
                                             modHoldBill_, modSymbolInfo_, sysdb(), kTagPricePanel);
 
-    const std::string pointMove =
-        sysDB_ ? sysDB_->valueWithTag(settingTag::pointMove, "5") : std::string("5");
     const auto fields = orderkit::addCloseFields(
         *scroll, x, CGRectGetMaxY(panel->frame()) + 15, w, label("平仓数量"), label("偏离点差"),
         modHoldBill_ ? KAStringUtils::notRounding(
                            lsconvert::decimal(static_cast<double>(modHoldBill_->quantityHold)), 0)
                      : std::string(),
-        platform::stringf("%d", std::atoi(pointMove.c_str())), weakSelf<UITextFieldDelegate>());
+        platform::stringf("%d", orderkit::defaultDeviation(sysDB_.get())),
+        weakSelf<UITextFieldDelegate>());
     keyboardControls_ = KAVKeyboardControls::initWithFields({fields.quantity, fields.deviation});
     keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
 
@@ -155,13 +154,17 @@ void MarketCloseViewController::onReciveBroadcast(const MoMessage& message) {
     auto panel = view()->viewWithTag<ViewMarketPrice>(kTagPricePanel);
     if (!panel) return;
     for (const auto& bill : *holdBills)
-        if (bill && bill->orderCode == modHoldBill_->orderCode)
+        if (bill && bill->orderCode == modHoldBill_->orderCode) {
+            if (bill->quantityHold == 0) ticketClosed_ = true;
             panel->updateWithPrice(static_cast<float>(bill->markPrice),
-                                   static_cast<float>(bill->dynProfit));
+                                   static_cast<float>(bill->dynProfitPrice));
+        }
 }
 
 orderkit::CloseInputs MarketCloseViewController::readInputs() const {
     auto* v = const_cast<MarketCloseViewController*>(this)->view();
+    if (orderkit::ticketIsGone(modHoldBill_.get(), ticketClosed_, bizSDK().get()))
+        return {0, 0, orderkit::kTicketClosed};
     // Whole lots, from the symbol's smallest trade up to what the ticket holds.
     return orderkit::readCloseInputs(
         v->viewWithTag<UITextField>(kTagQuantity).get(),

@@ -66,6 +66,7 @@ class MarketCloseViewController : public OrderFieldsScreen {
     std::string priceText(double price) const;
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
+    bool ticketClosed_ = false;  // a push said the ticket closed in full
     std::shared_ptr<sysDB> sysDB_;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     OrderFlow orderFlow_;

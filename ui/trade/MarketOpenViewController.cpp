@@ -213,7 +213,7 @@ void MarketOpenViewController::makeView() {
     const Decimal quantity =
         Decimal::parse(platform::stringf("%f", settings ? settings->orderQuantity : 1.0f))
             .value_or(Decimal::fromInteger(1));
-    const Decimal deviation = Decimal::fromInteger(settings ? settings->pointMove : 0);
+    const Decimal deviation = Decimal::fromInteger(orderkit::defaultDeviation(sysdb().get()));
     // Placed in the layout pass.
     const CGRect inputFrame = CGRectMake(0, 0, 140, kInputHeight);
     auto quantityIn = orderkit::makeStepInput(
@@ -304,7 +304,9 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
             const CGFloat width = std::min<CGFloat>(150, button->sizeThatFits({}).width + 4);
             button->setFrame(CGRectMake(std::max((longSide - width) / 2, clear), 12, width, 15));
         }
-        chart->setFrame(CGRectMake(0, 5, longSide, shortSide));
+        // Below the row of the period control and the symbol button, so that
+        // neither covers the captions in the chart's head.
+        chart->setFrame(CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
         return;
     }
 
@@ -492,6 +494,14 @@ void MarketOpenViewController::onPeriodTypeSelect(int tag) {
 void MarketOpenViewController::onChartTypeSelect(int chartType) {
     if (UISegmentedControl* periods = periodControl())
         periods->setHidden(!landscape_ || chartType == MODChartConfig::kChartLine);
+    // The minute line is drawn from 1-minute bars: from the day bars of a
+    // K-line period it would be an empty grid. Unless those are the bars
+    // held and the ones asked for, they are loaded, as a turn does.
+    if (chartType != MODChartConfig::kChartLine) return;
+    KAVChartView* chart = chartView();
+    const bool held = chart && chart->period() == kPeriodM1;
+    const bool asked = !chartLoader_ || chartLoader_->period() == kPeriodM1;
+    if (!held || !asked) loadChartWithPeriodType(kPeriodM1);
 }
 
 // ---- buttons ------------------------------------------------------------------

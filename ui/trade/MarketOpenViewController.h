@@ -68,6 +68,9 @@ class MarketOpenViewController : public BaseViewController,
     static constexpr int32_t kPeriodD1 = 9;
 
     static constexpr platform::ui::CGFloat kOrderPanelHeight = 220;
+    // Held sideways: the period control takes 5 to 35 of the chart panel,
+    // and the chart starts 5 below it.
+    static constexpr platform::ui::CGFloat kLandscapeChartTop = 40;
     static constexpr platform::ui::CGFloat kPickerHeight = 205;
 
     // Told when the current symbol is missing (the service no longer knows it).

@@ -110,22 +110,28 @@ void ModifyHoldBillViewController::onReciveBroadcast(const MoMessage& message) {
     if (!holdBills || !modHoldBill_) return;
     for (const auto& bill : *holdBills) {
         if (!bill || bill->orderCode != modHoldBill_->orderCode) continue;
+        if (bill->quantityHold == 0) ticketClosed_ = true;
         limitPriceChange(static_cast<float>(bill->markPrice));
         if (auto panel = view()->viewWithTag<ViewMarketPrice>(kTagPricePanel))
             panel->updateWithPrice(static_cast<float>(bill->markPrice),
-                                   static_cast<float>(bill->dynProfit));
+                                   static_cast<float>(bill->dynProfitPrice));
     }
 }
 
 ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() const {
     Prices prices;
+    if (orderkit::ticketIsGone(modHoldBill_.get(), ticketClosed_, bizSDK().get())) {
+        prices.refusal = orderkit::kTicketClosed;
+        return prices;
+    }
     auto* v = const_cast<ModifyHoldBillViewController*>(this)->view();
     // An empty field means none (0); anything but a number is refused.
     auto read = [&](long tag, const char* caption, double& out) {
         auto input = v->viewWithTag<ViewLimitPriceInput>(tag);
         if (!input || !input->textField()) return false;
-        return orderkit::readOptionalPrice(input->textField()->text(), caption, out,
-                                           prices.refusal);
+        return orderkit::readOptionalPrice(input->textField()->text(),
+                                           modSymbolInfo_ ? modSymbolInfo_->decimal : 10, caption,
+                                           out, prices.refusal);
     };
     if (read(kTagTakeProfit, "止盈价", prices.takeProfit) &&
         read(kTagStopLose, "止损价", prices.stopLose))

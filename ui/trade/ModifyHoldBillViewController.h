@@ -61,6 +61,7 @@ class ModifyHoldBillViewController : public OrderFieldsScreen, public LimitPrice
     void makeView();
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
+    bool ticketClosed_ = false;  // a push said the ticket closed in full
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
     std::shared_ptr<sysDB> sysDB_;
     OrderFlow orderFlow_;

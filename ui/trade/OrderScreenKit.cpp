@@ -5,6 +5,7 @@
 
 #include "Core/Model/MODHoldBill.h"
 #include "Core/Model/MODSymbolInfo.h"
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
@@ -67,18 +68,31 @@ void dressScreen(UIViewController& screen) {
     screen.view()->setBackgroundColor(kavtheme::screenBackground());
 }
 
-bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
-                       std::string& refusal) {
-    if (isBlank(text)) {
+std::optional<double> readPrice(std::string_view text, int decimals) {
+    const auto number = readNumber(text);
+    if (!number) return std::nullopt;
+    using platform::Decimal;
+    decimals = std::clamp(decimals, 0, 10);
+    const Decimal price = number->rounded(decimals, Decimal::Rounding::Plain);
+    if (price.sign() <= 0 || price > Decimal::fromInteger(kMaxPlausiblePrice)) return std::nullopt;
+    const auto exact = Decimal::parse("1e" + std::to_string(15 - decimals));
+    if (!exact || !(price < *exact)) return std::nullopt;
+    return price.toDouble();
+}
+
+bool readOptionalPrice(std::string_view text, int decimals, const std::string& caption,
+                       double& price, std::string& refusal) {
+    const auto number = readNumber(text);
+    if (isBlank(text) || (number && number->isZero())) {
         price = 0;
         return true;
     }
-    const auto number = readNumber(text);
-    if (!number) {
+    const auto read = readPrice(text, decimals);
+    if (!read) {
         refusal = caption + "须为数字，不填表示不设";
         return false;
     }
-    price = number->toDouble();
+    price = *read;
     return true;
 }
 
@@ -313,6 +327,20 @@ CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField*
     inputs.pointOffset =
         static_cast<int32_t>(std::min<double>(std::trunc(deviation->toDouble()), INT32_MAX));
     return inputs;
+}
+
+int32_t defaultDeviation(const sysDB* store) {
+    if (!store) return kDefaultPointMove;
+    const auto number = readNumber(store->valueWithTag(settingTag::pointMove, "5"));
+    if (!number || *number != number->rounded(0, platform::Decimal::Rounding::Plain) ||
+        *number > platform::Decimal::fromInteger(INT32_MAX))
+        return kDefaultPointMove;
+    return static_cast<int32_t>(number->toDouble());
+}
+
+bool ticketIsGone(const MODHoldBill* ticket, bool closedByPush, const KAVBizSDK* service) {
+    if (!ticket) return false;
+    return closedByPush || (service && !service->getHoldBillWith(ticket->orderCode));
 }
 
 bool refusedWithAlert(const std::string& title, const std::string& refusal) {

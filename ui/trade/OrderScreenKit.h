@@ -40,11 +40,18 @@ namespace orderkit {
 std::optional<platform::Decimal> readNumber(std::string_view text);
 // True for a text of blanks only.
 bool isBlank(std::string_view text);
-// A stop-loss or take-profit price as typed: an empty field means none (0),
-// anything but a number is refused, saying so under the caption. False,
-// with the refusal, when refused.
-bool readOptionalPrice(std::string_view text, const std::string& caption, double& price,
-                       std::string& refusal);
+// A price as typed, rounded to the symbol's `decimals` places as the order
+// carries it. Nothing when it is no number, is not above zero once rounded,
+// or lies beyond any market: above kMaxPlausiblePrice, or with more digits
+// at these decimals than a double holds exactly (15), where the price sent
+// would not be the one typed.
+inline constexpr int64_t kMaxPlausiblePrice = 1'000'000'000;
+std::optional<double> readPrice(std::string_view text, int decimals);
+// A stop-loss or take-profit price as typed: an empty field (or a typed 0)
+// means none (0); anything else that readPrice does not take is refused,
+// saying so under the caption. False, with the refusal, when refused.
+bool readOptionalPrice(std::string_view text, int decimals, const std::string& caption,
+                       double& price, std::string& refusal);
 
 // Taps sent to a method of the screen, which the control does not keep alive.
 template <typename Screen, typename Sender>
@@ -151,6 +158,21 @@ CloseInputs readCloseInputs(const platform::ui::UITextField* quantity,
                             const platform::ui::UITextField* deviation, int64_t most,
                             int64_t minTradeQuantity, const std::string& quantityCaption,
                             const std::string& deviationCaption, const std::string& nothingToClose);
+
+// The deviation an order screen starts with: the stored default (setting
+// pointMove) when it reads as a whole number of points, else 5, the
+// setting's own default; a text typed before the editor took numbers only
+// ("abc") must not become a deviation of 0 on every order.
+inline constexpr int32_t kDefaultPointMove = 5;
+int32_t defaultDeviation(const sysDB* store);
+
+// The ticket a close or change screen offers is gone once a push said it
+// closed in full (`closedByPush`) or the service holds it no longer: the
+// screen then refuses with kTicketClosed and sends nothing, where the dealer
+// would only answer that it knows no such ticket. No ticket at all is not
+// "gone" (the service refuses that itself).
+inline constexpr const char* kTicketClosed = "该单据已平仓";
+bool ticketIsGone(const MODHoldBill* ticket, bool closedByPush, const KAVBizSDK* service);
 
 // The inputs as read before the confirmation: a refusal is shown in an
 // alert under `title` (its one button "确定") and stops the order there.

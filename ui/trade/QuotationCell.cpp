@@ -1,5 +1,9 @@
 #include "ui/trade/QuotationCell.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Text.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
@@ -12,8 +16,40 @@ using namespace platform::ui;
 
 namespace {
 
-std::shared_ptr<UILabel> smallLabel(NSTextAlignment alignment) {
-    auto label = std::make_shared<UILabel>();
+// The low and high labels stand side by side, right-aligned, their frames
+// touching: each keeps a few points clear at its left edge, so that a long
+// high never runs into the low beside it, and shrinks to fit what is left.
+class LowHighLabel : public UILabel {
+  public:
+    static constexpr CGFloat kGap = 4;
+
+    void drawRect(CGRect) override {
+        Canvas* ctx = UIGraphicsGetCurrentContext();
+        if (text().empty() || !ctx) return;
+        CGRect area = bounds();
+        area.origin.x += kGap;
+        area.size.width = std::max<CGFloat>(0, area.size.width - kGap);
+        TextStyle s = style();
+        s.font = fontFitting(area.size.width);
+        ctx->drawText(text(), area, s);
+    }
+
+  private:
+    // The largest half point size down to the minimum scale whose text fits.
+    UIFont fontFitting(CGFloat width) const {
+        const UIFont& full = font();
+        if (NSStringSizeWithFont(text(), full).width <= width) return full;
+        const double least = std::max(1.0, full.pointSize * minimumScaleFactor());
+        for (double size = std::floor(full.pointSize * 2) / 2; size >= least; size -= 0.5) {
+            UIFont f = full.fontWithSize(size);
+            if (NSStringSizeWithFont(text(), f).width <= width) return f;
+        }
+        return full.fontWithSize(least);
+    }
+};
+
+std::shared_ptr<UILabel> smallLabel(NSTextAlignment alignment, bool lowHigh = false) {
+    auto label = lowHigh ? std::make_shared<LowHighLabel>() : std::make_shared<UILabel>();
     label->setFont(UIFont::systemFontOfSize(14));
     label->setTextColor(kavtheme::secondaryText());
     label->setBackgroundColor(kavtheme::panelBackground());
@@ -45,11 +81,11 @@ void QuotationCell::makeViews() {
     content->addSubview(lblSpread_);
     imgUpOrDown_ = std::make_shared<UIImageView>();
     content->addSubview(imgUpOrDown_);
-    lblLow_ = smallLabel(NSTextAlignment::Right);
+    lblLow_ = smallLabel(NSTextAlignment::Right, true);
     content->addSubview(lblLow_);
-    lblHigh_ = smallLabel(NSTextAlignment::Right);
+    lblHigh_ = smallLabel(NSTextAlignment::Right, true);
     content->addSubview(lblHigh_);
-    // Long prices shrink rather than lose their last digits.
+    // Long prices shrink rather than lose their last digits (LowHighLabel).
     for (UILabel* label : {lblLow_.get(), lblHigh_.get()}) {
         label->setAdjustsFontSizeToFitWidth(true);
         label->setMinimumScaleFactor(0.6);

@@ -4,9 +4,11 @@ namespace tradelist {
 
 using namespace platform::ui;
 
-std::string loadFailureText(const std::string& message) {
-    return "刷新失败：" + (message.empty() ? std::string("未知原因") : message) +
-           "，显示的是之前的数据";
+std::string loadFailureText(const std::string& message, bool keptRows) {
+    std::string text = "刷新失败：" + (message.empty() ? std::string("未知原因") : message);
+    // Only rows on the screen can be the earlier data.
+    if (keptRows) text += "，显示的是之前的数据";
+    return text;
 }
 
 std::shared_ptr<UILabel> makeNoticeLabel(const CGRect& bounds) {

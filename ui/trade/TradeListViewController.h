@@ -48,8 +48,9 @@ inline constexpr long kTagSpinner = 2000;
 inline constexpr long kTagNotice = 2001;
 inline constexpr double kNoticeHeight = 26;
 
-// The line a failed load leaves at the bottom of the list.
-std::string loadFailureText(const std::string& message);
+// The line a failed load leaves at the bottom of the list; it speaks of
+// the earlier data only when the list kept rows to show.
+std::string loadFailureText(const std::string& message, bool keptRows);
 // The failure line, hidden until a load fails.
 std::shared_ptr<platform::ui::UILabel> makeNoticeLabel(const platform::ui::CGRect& bounds);
 
@@ -287,7 +288,7 @@ class TradeListViewController : public BaseViewController,
     void failLoad(uint64_t load, const std::string& message) {
         if (!isCurrentLoad(load)) return;
         stopSpinner();
-        setNotice(tradelist::loadFailureText(message));
+        setNotice(tradelist::loadFailureText(message, !rows_.empty()));
     }
     void replaceRows(std::vector<RowPtr> rows) {
         rows_ = std::move(rows);

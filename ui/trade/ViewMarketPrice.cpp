@@ -20,7 +20,8 @@ ViewMarketPrice::ViewMarketPrice(const CGRect& frame, std::shared_ptr<MODHoldBil
 void ViewMarketPrice::makeView() {
     pricepanel::addBlueHalf(*this);
     lblDynProfit_ = pricepanel::addProfitHalf(*this);
-    pricepanel::showProfit(*lblDynProfit_, modHoldBill_ ? modHoldBill_->dynProfit : 0);
+    // In the account currency, as the account shows its floating profit.
+    pricepanel::showProfit(*lblDynProfit_, modHoldBill_ ? modHoldBill_->dynProfitPrice : 0);
 
     const bool buyTicket = modHoldBill_ && modHoldBill_->bsCode == "b";
     const std::string direction = buyTicket ? "平仓卖" : "平仓买";

@@ -34,8 +34,9 @@ void ViewMarketPricePosition::makeView() {
     lblDynProfit_->setAdjustsFontSizeToFitWidth(true);
     lblDynProfit_->setMinimumScaleFactor(0.6);
     if (modHoldPosition_)
-        pricepanel::showProfit(*lblDynProfit_, isBuySide(bsCode_) ? modHoldPosition_->dpBuy
-                                                                  : modHoldPosition_->dpSell);
+        // In the account currency, as the account shows its floating profit.
+        pricepanel::showProfit(*lblDynProfit_, isBuySide(bsCode_) ? modHoldPosition_->dppBuy
+                                                                  : modHoldPosition_->dppSell);
     lblInfo_ = pricepanel::addCaption(*this, 120);
     lblPrice_ = pricepanel::addPrice(*this);
     pricepanel::addEdges(*this);

@@ -81,18 +81,23 @@ TEST(ChartToolbar, TagsPlacesAndHighlightsInPortraitAndLandscape) {
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM30)->backgroundColor(), kAccent);
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM1)->backgroundColor(), kGrey);
 
-    // Turned to landscape: the toolbar goes to the new right edge with its
-    // highlight, the buttons to the new bottom centre.
-    s.chart->setFrame(CGRectMake(0, 5, 568, 315));
+    // Turned to landscape: the screen's own period control stands in for
+    // the toolbar, which hides and keeps its highlight; the buttons go to
+    // the new bottom centre.
+    s.chart->setFrame(CGRectMake(0, 40, 568, 280));
     s.chart->setToolBar(MODChartConfig::kViewLandscape);
     EXPECT_EQ(s.chart->config()->chartViewType, 16);
-    EXPECT_EQ(toolBar->frame().origin.x, 568 - 162);
+    EXPECT_TRUE(toolBar->isHidden());
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM30)->backgroundColor(), kAccent);
     s.chart->layoutIfNeeded();
-    EXPECT_EQ(kline->frame(), CGRectMake(283, 290, 50, 18));
+    EXPECT_TRUE(toolBar->isHidden());
+    EXPECT_EQ(kline->frame(), CGRectMake(283, 255, 50, 18));
+    // Upright again, it shows at the right edge.
     s.chart->setFrame(CGRectMake(0, 0, 320, 284));
     s.chart->setToolBar(MODChartConfig::kViewPortrait);
+    EXPECT_FALSE(toolBar->isHidden());
     EXPECT_EQ(toolBar->frame().origin.x, 158);
+    EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM30)->backgroundColor(), kAccent);
 }
 
 TEST(ChartToolbar, DelegatesHearTapsAndAreNotKeptAlive) {
@@ -235,6 +240,8 @@ TEST(ChartRedraw, OnlyNewBarsANewWindowOrModeOrTheCrossLineRedraw) {
     EXPECT_EQ(s.redraws(), 1);
     s.pan({20, 100}, {300, 100}, 4);
     EXPECT_EQ(s.redraws(), 1);
+    s.chart->setToolBar(MODChartConfig::kViewPortrait);  // its period bar shows again
+    EXPECT_EQ(s.redraws(), 0);
     s.tapTag(KAVChartView::kTagPeriodM1);  // back to the newest bars
     EXPECT_EQ(s.chart->endIndex(), 300);
     EXPECT_EQ(s.redraws(), 1);

@@ -88,6 +88,35 @@ TEST(ChartRendering, CandlesAndMACDColumnsInTheRiseAndFallColours) {
     EXPECT_GT(std::min(columns[0], columns[1]), 3);
 }
 
+TEST(ChartRendering, EveryBarOfTheWindowHasItsMACDMarkAlsoBeforeMACDIsValid) {
+    // Fewer bars than the window holds: it starts at the first bar, whose
+    // MACD is not valid for the first eleven.
+    Stage<> s(true);
+    s.chart->setDecimal(2);
+    s.chart->setData(wave(40), symbol(T, T + 86400));
+    const auto img = s.render();
+    s.shot("chart-macd-first-bars");
+    s.chart->layoutPanes();
+    ASSERT_EQ(s.chart->startIndex(), 0);
+    const auto& index = *s.chart->config()->yAxiss.objectForKey("index");
+    const auto& macd = *s.chart->indicatorList("MACD");
+    const double zero = s.chart->valueToPointY(index, 0);
+    int invalid = 0;
+    for (int i = 0; i < s.chart->endIndex(); ++i) {
+        invalid += !macd[static_cast<size_t>(i)]->isValid;
+        // At least a 1-point mark touching the zero line, in a column's
+        // colour (blended where the point falls between two rows).
+        const int x = static_cast<int>(s.chart->barLeft(i)) + 1;
+        bool marked = false;
+        for (int row = static_cast<int>(zero) - 2; row <= static_cast<int>(zero) + 1; ++row) {
+            const UIColor p = img->pixelAt(x, row);
+            marked = marked || p.green - p.red > 0.1 || p.red - p.green > 0.1;
+        }
+        EXPECT_TRUE(marked) << i;
+    }
+    EXPECT_EQ(invalid, 11);
+}
+
 TEST(ChartRendering, TheMinuteLineRunsFromTheSessionStartToTheNewestBar) {
     Stage<> s;
     s.chart->setDecimal(2);

@@ -4,6 +4,7 @@
 // with each dismissal, and the stack bringing the previous alert back.
 #include <cmath>
 
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Text.h"
 #include "tests/ui/toolkit/ToolkitStage.h"
 
@@ -276,6 +277,42 @@ TEST_F(AlertViewTest, ResultAlertShownFromTheCompletionStaysUp) {
     time.advance(0.3);
     EXPECT_TRUE(alertWindows().empty());
     EXPECT_NE(window->tintAdjustmentMode(), UIViewTintAdjustmentMode::Dimmed);
+}
+
+TEST_F(AlertViewTest, ResultClosedWhileItsConfirmationFadesGivesBackEveryTint) {
+    // The order road on a fast dealer: the result comes up while the
+    // confirmation still fades, and is closed before that fade ends.
+    KAVAlertView::showAlertWithTitle("交易提示", "确认下单？", "取消", "确定",
+                                     [&](bool cancelled, long) {
+                                         if (!cancelled)
+                                             KAVAlertView::showAlertWithTitle("", "下单成功。");
+                                     });
+    time.advance(0.4);
+    tap(UIDriver::viewWithText("确定"));
+    time.advance(0.05);
+    ASSERT_EQ(stack().size(), 2u);
+    // A screen opened meanwhile, with a control of its own tint.
+    auto selector = std::make_shared<UISegmentedControl>(std::vector<std::string>{"平买", "平卖"});
+    selector->setFrame(CGRectMake(20, 100, 280, 30));
+    selector->setTintColor(UIColor::rgb255(39, 140, 192));
+    selector->setSelectedSegmentIndex(0);
+    screen->view()->addSubview(selector);
+    tap(UIDriver::viewWithText("Ok"));
+    time.advance(0.05);
+    UIScreenRenderer::layoutWindows();
+    time.advance(1);
+
+    EXPECT_TRUE(stack().empty());
+    EXPECT_TRUE(alertWindows().empty());
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(UIDriver::viewWithText("确认下单？"), nullptr) << "the confirmation stays gone";
+    EXPECT_NE(window->tintAdjustmentMode(), UIViewTintAdjustmentMode::Dimmed);
+    const auto img = snapshot("alert-tint-after-fast-result");
+    // The selected segment is filled with the control's accent, not grey.
+    const UIColor fill = img->pixelAt(60, 115);
+    EXPECT_NEAR(fill.red * 255, 39, 3);
+    EXPECT_NEAR(fill.green * 255, 140, 3);
+    EXPECT_NEAR(fill.blue * 255, 192, 3);
 }
 
 TEST_F(AlertViewTest, ContentViewSitsBetweenTitleAndMessage) {

@@ -104,6 +104,49 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
     EXPECT_TRUE(sameWidgetRect(inTurned->frame(), CGRectMake(124, 101, 320, 219)));
 }
 
+TEST_F(PickerSheet, TheWholeWheelShowsOnAnOpaqueBackingUprightAndTurned) {
+    // Something bright under the sheet, as the chart is on the order screens.
+    auto under = std::make_shared<UIView>(window->bounds());
+    under->setBackgroundColor(UIColor::rgb255(255, 0, 0));
+    window->insertSubviewAtIndex(under, 0);
+    auto turned = std::make_shared<UIView>(CGRectMake(0, 0, 568, 320));
+    turned->setHidden(true);
+    window->addSubview(turned);
+    auto inTurned = std::make_shared<UIKAVPickerActionSheet>(
+        UIKAVPickerActionSheet::DataSource{{"欧元美元", "现货黄金", "道琼斯指数"}},
+        CGRectMake(0, 0, 320, 0));
+    turned->addSubview(inTurned);
+    UIScreenRenderer::layoutWindows();
+
+    auto check = [&](UIKAVPickerActionSheet& shown, const CGRect& area, const char* name) {
+        shown.display();
+        time.advance(0.35);
+        UIScreenRenderer::layoutWindows();
+        const CGRect wheelFrame = shown.pickerView()->convertRectToView(
+            shown.pickerView()->bounds(), shown.superviewRaw());
+        EXPECT_LE(CGRectGetMaxY(wheelFrame), CGRectGetMaxY(area) + 1e-9) << name;
+        EXPECT_LE(CGRectGetMaxY(wheelFrame), CGRectGetMaxY(shown.frame()) + 1e-9) << name;
+        const auto image = snapshot(name);
+        // Not a trace of the red under the sheet's rows.
+        const CGRect sheet = shown.convertRectToView(shown.bounds(), nullptr);
+        const CGRect visible = CGRectIntersection(sheet, window->bounds());
+        int reddish = 0;
+        for (int y = static_cast<int>(visible.origin.y) + 26; y < CGRectGetMaxY(visible); ++y)
+            for (int x = static_cast<int>(visible.origin.x); x < CGRectGetMaxX(visible); ++x) {
+                const UIColor p = image->pixelAt(x, y);
+                reddish += p.red - p.green > 0.05;
+            }
+        EXPECT_EQ(reddish, 0) << name;
+        shown.dismiss();
+        time.advance(0.35);
+    };
+    check(*sheet, window->bounds(), "picker-sheet-over-red");
+    turned->setHidden(false);
+    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::LandscapeLeft);
+    // The turned screen lies over the upright window's top left.
+    check(*inTurned, turned->frame(), "picker-sheet-turned-over-red");
+}
+
 TEST_F(PickerSheet, ReportsEachChoiceWithItsText) {
     show();
     EXPECT_EQ(wheel().numberOfComponents(), 2);

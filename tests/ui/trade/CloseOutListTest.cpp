@@ -1,8 +1,9 @@
 // The closed tickets list against the simulated dealer, as a user sees it:
 // the header with the day's closed profit in its three colours, each
 // closed ticket's figures and its profit's colour, the open row's detail;
-// closing pushes appending new tickets and adding to the day's total, a
-// push of a listed ticket changing nothing.
+// closing pushes appending new tickets and adding to the day's total, each
+// close of a ticket closed in parts counted, a push of a listed close
+// changing nothing.
 #include "Core/Model/MODCloseBill.h"
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
@@ -151,7 +152,7 @@ TEST_F(CloseOutListTest, TheDaysTotalInItsThreeColoursAndEachClosedTicketsFigure
     EXPECT_EQ(heightOf(1), CloseOutCell::kRowHeight);
 }
 
-TEST_F(CloseOutListTest, APushOfAListedTicketChangesNeitherTheRowNorTheTotal) {
+TEST_F(CloseOutListTest, APushOfAListedCloseChangesNeitherTheRowNorTheTotal) {
     const std::string code = openTicket("US30", "b");
     const double opened = sdk->getHoldBillWith(code)->priceHold;
     andItsPush(follow(code), [&] { sim.setBid("US30", opened + 2); });
@@ -160,16 +161,49 @@ TEST_F(CloseOutListTest, APushOfAListedTicketChangesNeitherTheRowNorTheTotal) {
     ASSERT_EQ(codes(), std::vector<std::string>{code});
     EXPECT_EQ(total()->text(), "当日盈亏 : 20.00");
 
-    // The same ticket again with other figures: nothing changes.
+    // The same close again (code, time, quantity and price) with another
+    // profit: nothing changes.
     MODCloseBill again = closed->last;
     again.profitClose = -999;
-    again.quantityClose = 7;
     post(kActionReceiveCloseBillChange, std::vector<MODCloseBill>{again});
     EXPECT_EQ(codes(), std::vector<std::string>{code});
     EXPECT_EQ(total()->text(), "当日盈亏 : 20.00");
     EXPECT_EQ(cell(0)->quantityLabel()->text(), "数量 1.0");
     EXPECT_EQ(cell(0)->profitLabel()->text(), "20");
     shot("close-out-list");
+}
+
+TEST_F(CloseOutListTest, EachCloseOfATicketClosedInPartsIsListedAndCounted) {
+    // Two euros bought with a take-profit 20 points up; one sold 12 points up.
+    const std::string code = openTicket("EURUSD", "b", 2);
+    const double opened = sdk->getHoldBillWith(code)->priceHold;
+    bool changed = false;
+    sdk->modifyOrderWithSymbol("EURUSD", 0, opened + 0.0020, code, "", [&] { changed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return changed; }));
+    auto pushes = follow(code);
+    andItsPush(pushes, [&] { sim.setBid("EURUSD", opened + 0.0012); });
+    closeTicket(code);
+    showList();
+    ASSERT_EQ(codes(), std::vector<std::string>{code});
+    EXPECT_EQ(total()->text(), "当日盈亏 : 120.00");
+
+    // The take-profit closes the rest while the list shows: the dealer gives
+    // this close the ticket's code too, and it is a close of its own.
+    const int before = closed->records;
+    sim.setBid("EURUSD", opened + 0.0020);
+    ASSERT_TRUE(time.runUntil([&] { return closed->records > before; }));
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(codes(), (std::vector<std::string>{code, code}));
+    EXPECT_EQ(total()->text(), "当日盈亏 : 320.00");
+    ASSERT_NE(cell(1), nullptr);
+    EXPECT_EQ(cell(1)->profitLabel()->text(), "200");
+    shot("close-out-partial-closes");
+
+    // The next appearance lists the same two closes and the same total.
+    reappear();
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(codes(), (std::vector<std::string>{code, code}));
+    EXPECT_EQ(total()->text(), "当日盈亏 : 320.00");
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(HoldPositionListTest, RowsShowTheNetPositionAndAnOpenRowBothSides) {
         EXPECT_EQ(c->directionLabel()->text(), e.direction);
         EXPECT_EQ(c->netQuantityLabel()->text(), e.net);
         EXPECT_EQ(c->netProfitLabel()->text(),
-                  lsconvert::decimal(position->dpBuy + position->dpSell).toString());
+                  lsconvert::decimal(position->dppBuy + position->dppSell).toString());
         EXPECT_FALSE(UIDriver::isVisible(c->expandView()));
         const int red = pixelsNear(image, c->netProfitLabel(), 187, 46, 36, 30);
         const int green = pixelsNear(image, c->netProfitLabel(), 111, 255, 27, 30);
@@ -110,8 +110,8 @@ TEST_F(HoldPositionListTest, RowsShowTheNetPositionAndAnOpenRowBothSides) {
         {"买价：", price(eur->ask, 5), "卖价：", price(eur->bid, 5)},
         {"买均价：", price(position->avgBuy, 5), "卖均价：", price(position->avgSell, 5)},
         {"买量：", "2", "卖量：", "1"},
-        {"买盈亏：", lsconvert::decimal(position->dpBuy).toString(), "卖盈亏：",
-         lsconvert::decimal(position->dpSell).toString()}};
+        {"买盈亏：", lsconvert::decimal(position->dppBuy).toString(), "卖盈亏：",
+         lsconvert::decimal(position->dppSell).toString()}};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(open->gridLabel(r, c)->text(), grid[r][c]) << r << "," << c;

@@ -291,6 +291,33 @@ TEST_F(LimitOpenTradeTest, CancelAndRefusalKeepTheScreenQuotesMoveOnlyTheBandBac
     EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
+TEST_F(LimitOpenTradeTest, PricesThatRoundToNothingOrLieBeyondAnyMarketAreRefused) {
+    presentModal();
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    ASSERT_EQ(screen->symbolInfo()->decimal, 5);
+    // At five decimals these are 0, or more than the dealer's price can carry.
+    for (const std::string typed :
+         {"0.0000000001", "0.000004", "99999999999999999999999999999", "1000000000.1"}) {
+        SCOPED_TRACE(typed);
+        typeInto(field(LO::kTagOrderPrice), typed);
+        submit();
+        EXPECT_EQ(topAlertText(), "下单提示/挂单价须为大于0的数字");
+        answerAlert("确定");
+        EXPECT_EQ(topAlert(), nullptr) << "no confirmation follows";
+    }
+    typeInto(field(LO::kTagOrderPrice), shown(eur->ask - 0.0100, 5));
+    for (const long tag : {LO::kTagTakeProfit, LO::kTagStopLose}) {
+        typeInto(field(tag), "0.0000000001");
+        submit();
+        EXPECT_EQ(topAlertText(), tag == LO::kTagTakeProfit
+                                      ? "下单提示/止盈价须为数字，不填表示不设"
+                                      : "下单提示/止损价须为数字，不填表示不设");
+        answerAlert("确定");
+        typeInto(field(tag), "");
+    }
+    EXPECT_EQ(packagesAtDealer("3005"), 0u);
+}
+
 TEST_F(LimitOpenTradeTest, WithoutSymbolsTheScreenOpensAndSendsNothing) {
     app.delegate->sdk = std::make_shared<KAVBizSDK>();
     showRoot();

@@ -88,7 +88,7 @@ TEST_F(MarketCloseSymbolTest, EachSideShowsItsFiguresAndTheChosenSideIsClosed) {
     EXPECT_EQ(deviation()->text(), "5") << "not the stored deviation";
     EXPECT_EQ(panel()->infoLabel()->text(), "平仓卖");
     EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(eur->bid, 5));
-    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", position->dpBuy));
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", position->dppBuy));
     shot("market-close-symbol");
 
     // The sells: bought back at the ask, the field holds the whole side.
@@ -98,7 +98,7 @@ TEST_F(MarketCloseSymbolTest, EachSideShowsItsFiguresAndTheChosenSideIsClosed) {
     EXPECT_EQ(quantity()->text(), "1");
     EXPECT_EQ(panel()->infoLabel()->text(), "平仓买");
     EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(eur->ask, 5));
-    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", position->dpSell));
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", position->dppSell));
 
     // Back to the buys, one of two, at the typed deviation.
     tapSide(0);
@@ -140,7 +140,7 @@ TEST_F(MarketCloseSymbolTest, AnEmptiedSideGivesWayToTheOtherShownWholeAndNothin
     EXPECT_EQ(quantity()->text(), "1");
     EXPECT_EQ(panel()->priceLabel()->text(),
               sysDB::formatPrice(sdk->getSymbolWith("XAUUSD")->ask, 2));
-    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dpSell));
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
 
     // Buys arrive; choosing them shows them whole.
     andItsPush(gold, [&] { openTicket("XAUUSD", "b", 3); });
@@ -157,7 +157,7 @@ TEST_F(MarketCloseSymbolTest, AnEmptiedSideGivesWayToTheOtherShownWholeAndNothin
     EXPECT_EQ(quantity()->text(), "2");
     EXPECT_EQ(summary(), summaryOf("卖", 2, gold->last.avgSell, 2));
     EXPECT_EQ(panel()->infoLabel()->text(), "平仓买");
-    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dpSell));
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
     EXPECT_TRUE(confirmButton()->isEnabled());
 
     // The sells go too: nothing left, the confirm button sends nothing.

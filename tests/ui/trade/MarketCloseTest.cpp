@@ -2,7 +2,9 @@
 // screen shows of the ticket and how its price panel follows the ticket's
 // pushes, the confirmation and the close order the dealer receives (the
 // opposite side, the typed quantity and deviation), quantities refused
-// before anything is sent, the change segment and the back button.
+// before anything is sent, the change segment and the back button; a
+// ticket closed meanwhile (its push, or the service holding it no longer)
+// refused as closed on this screen and the change screen, sending nothing.
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/SegmentedControl.h"
 #include "tests/ui/trade/TicketStage.h"
@@ -212,6 +214,71 @@ TEST_F(MarketCloseTest, ChangeSegmentPushesTheChangeScreenAndTheCoveredScreenHea
     UIDriver::rotate(UIDeviceOrientation::Portrait);
     tapBack();
     EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST_F(MarketCloseTest, ATicketTheTakeProfitClosedIsRefusedAsClosedAndNothingIsSent) {
+    const std::string code = openTicket("EURUSD", "b");
+    const double hold = sdk->getHoldBillWith(code)->priceHold;
+    bool changed = false;
+    sdk->modifyOrderWithSymbol("EURUSD", 0, hold + 0.0030, code, "", [&] { changed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return changed; }));
+    presentClose(code);
+    // The take-profit closes it while the screen shows: its push says so.
+    andItsPush(follow(code), [&] { sim.setBid("EURUSD", hold + 0.0030); });
+    ASSERT_EQ(sdk->getHoldBillWith(code), nullptr);
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/该单据已平仓");
+    shot("market-close-ticket-closed");
+    answerAlert("确定");
+    // With one-tap orders there is no confirmation to stop at: still nothing.
+    store->setValue("1", settingTag::isFlashOrder);
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/该单据已平仓");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("3003"), 0u);
+    EXPECT_EQ(root->presentedViewController(), stack.get()) << "the screen stays";
+}
+
+TEST_F(MarketCloseTest, ATicketClosedElsewhereIsRefusedAsClosedOnTheCloseAndTheChangeScreen) {
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    auto* segment = viewOf<UISegmentedControl>(MarketCloseViewController::kTagSegment);
+    const CGRect frame = segment->convertRectToView(segment->bounds(), nullptr);
+    UIDriver::tapAt(CGPointMake(CGRectGetMaxX(frame) - 20, CGRectGetMidY(frame)));
+    time.advance(1);
+    auto* change = dynamic_cast<ModifyHoldBillViewController*>(stack->topViewController());
+    ASSERT_NE(change, nullptr);
+
+    // Closed by another road while the change screen covers the close screen.
+    bool closed = false;
+    andItsPush(follow(code), [&] {
+        sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 1, 50, 0, "", [&] { closed = true; },
+                                  {});
+        ASSERT_TRUE(time.runUntil([&] { return closed; }));
+    });
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+    const size_t closes = packagesAtDealer("3003");
+    UIDriver::tap(UIDriver::viewWithTag(ModifyHoldBillViewController::kTagConfirm));
+    time.advance(0.5);
+    EXPECT_EQ(topAlertText(), "下单提示/该单据已平仓");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("3011"), 0u);
+
+    // The close screen heard no push, but the service holds the ticket no longer.
+    UIDriver::tap(UIDriver::viewWithTag(ModifyHoldBillViewController::kTagBack));
+    time.advance(1);
+    ASSERT_EQ(stack->topViewController(), screen.get());
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/该单据已平仓");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("3003"), closes);
+}
+
+TEST_F(MarketCloseTest, AStoredDeviationThatIsNoWholeNumberStartsAtTheDefault) {
+    store->setValue("abc", settingTag::pointMove);
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    EXPECT_EQ(deviation()->text(), "5");
 }
 
 }  // namespace

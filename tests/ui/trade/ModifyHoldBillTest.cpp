@@ -2,7 +2,8 @@
 // dealer: the bounds captioned for a buy and a sell ticket and moving with
 // the ticket's pushes, the stepper starting from a bound, the change order
 // the dealer receives and the two screens it closes, empty fields meaning
-// none and other text refused before anything is sent.
+// none and other text refused before anything is sent, prices checked as
+// rounded to the symbol's decimals and within a market's range.
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TouchInput.h"
@@ -201,6 +202,35 @@ TEST_F(ModifyHoldBillTest, EmptyFieldsMeanNoneAndOtherTextIsRefused) {
     const auto ticket = sdk->getHoldBillWith(code);
     ASSERT_TRUE(time.runUntil([&] { return ticket->priceStopLose == 0; }));
     EXPECT_EQ(ticket->priceTakeProfit, 0);
+}
+
+TEST_F(ModifyHoldBillTest, PricesThatRoundToNothingOrLieBeyondAnyMarketAreRefused) {
+    const std::string code = openTicket("EURUSD", "b");
+    openChange(code);
+    const size_t changes = packagesAtDealer("3011");
+    typeInto(takeProfit()->textField().get(), "");
+    // At five decimals these are 0, or more than the dealer's price can carry.
+    for (const std::string typed :
+         {"0.0000000001", "0.000004", "99999999999999999999999999999", "1000000000.1"}) {
+        SCOPED_TRACE(typed);
+        typeInto(stopLose()->textField().get(), typed);
+        confirm();
+        EXPECT_EQ(topAlertText(), "下单提示/止损价须为数字，不填表示不设");
+        answerAlert("确定");
+        EXPECT_EQ(topAlert(), nullptr) << "no confirmation follows";
+    }
+    EXPECT_EQ(packagesAtDealer("3011"), changes);
+
+    // A typed 0 still means none, and a price is sent as rounded.
+    const double hold = sdk->getHoldBillWith(code)->priceHold;
+    typeInto(stopLose()->textField().get(), "0");
+    typeInto(takeProfit()->textField().get(), fmt(hold + 0.005, 5) + "0049");
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "下单提示/下单成功。");
+    EXPECT_DOUBLE_EQ(std::stod(lastChange("priceStopLose").value_or("-1")), 0);
+    EXPECT_NEAR(std::stod(lastChange("priceTakeProfit").value_or("-1")), hold + 0.005, 1e-9);
 }
 
 }  // namespace

@@ -217,6 +217,49 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
     shot("board-scrolled");
 }
 
+TEST_F(QuotationBoardTest, TheLowAndHighStandApartHoweverLongTheirPrices) {
+    showBoard();
+    ASSERT_TRUE(loaded());
+    // The day's range as the service keeps it; the next quote shows it.
+    const auto eurusd = sdk->getSymbolWith("EURUSD");
+    eurusd->dailyHighest = eurusd->priceHighest = 1.10410;
+    eurusd->dailyLowest = eurusd->priceLowest = 1.09925;
+    quote("EURUSD", 1.10000);
+    ASSERT_NE(cellOf("EURUSD"), nullptr);
+    QuotationCell* cell = cellOf("EURUSD");
+    ASSERT_EQ(cell->lowLabel()->text(), "最低:1.09925");
+    UIScreenRenderer::layoutWindows();
+    const auto image = UIDriver::renderImage(2);
+    kavtest::writeScreenshot(image, "board-low-high");
+
+    // The text's columns (in pixels at scale 2) inside a label's frame.
+    auto ink = [&](UILabel* label) {
+        const CGRect f = label->convertRectToView(label->bounds(), nullptr);
+        int first = -1, last = -1;
+        for (int x = static_cast<int>(f.origin.x * 2); x < static_cast<int>(CGRectGetMaxX(f) * 2);
+             ++x)
+            for (int y = static_cast<int>(f.origin.y * 2); y < static_cast<int>(CGRectGetMaxY(f) * 2);
+                 ++y)
+                if (colourDistance(image->pixelAt(x, y), 40, 40, 40) > 60) {
+                    if (first < 0) first = x;
+                    last = x;
+                    break;
+                }
+        return std::pair{first, last};
+    };
+    const auto [lowFirst, lowLast] = ink(cell->lowLabel());
+    const auto [highFirst, highLast] = ink(cell->highLabel());
+    ASSERT_GE(lowFirst, 0);
+    ASSERT_GE(highFirst, 0);
+    // At least 4 points of background between the low's last digit and the
+    // high's caption.
+    EXPECT_GE((highFirst - lowLast - 1) / 2.0, 4 - 0.5) << lowLast << " " << highFirst;
+    // Both whole: the last digits reach their frames' right edges.
+    const CGRect highFrame =
+        cell->highLabel()->convertRectToView(cell->highLabel()->bounds(), nullptr);
+    EXPECT_GT(highLast, (CGRectGetMaxX(highFrame) - 4) * 2);
+}
+
 TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoaded) {
     sim.holdReply("2003");  // the ticket query of the marks waits
     showBoard();

@@ -34,12 +34,15 @@ std::shared_ptr<MODSymbolInfo> symbol(int decimal, double bid, double ask) {
     return s;
 }
 
-std::shared_ptr<MODHoldBill> ticket(const std::string& side, double dynProfit) {
+// A ticket whose floating profit is `profit` in the account currency and
+// 150 times that in its symbol's: the panels show the former.
+std::shared_ptr<MODHoldBill> ticket(const std::string& side, double profit) {
     auto t = std::make_shared<MODHoldBill>();
     t->orderCode = "T1";
     t->symbolCode = "EURUSD";
     t->bsCode = side;
-    t->dynProfit = dynProfit;
+    t->dynProfitPrice = profit;
+    t->dynProfit = profit * 150;
     return t;
 }
 

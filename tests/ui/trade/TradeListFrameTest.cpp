@@ -144,6 +144,25 @@ TEST_F(TradeListFrameTest, FailedLoadKeepsTheRowsAndSaysSoUntilALoadSucceeds) {
     EXPECT_FALSE(UIDriver::isVisible(notice()));
 }
 
+TEST_F(TradeListFrameTest, AFailedLoadWithNoEarlierRowsSpeaksOfNoEarlierData) {
+    // The first load fails: nothing was shown before, so nothing is "earlier".
+    sim.fail("2003", "9001", "会话无效，请重新登录");
+    show(nav);
+    ASSERT_TRUE(loaded());
+    EXPECT_TRUE(codes().empty());
+    ASSERT_TRUE(UIDriver::isVisible(notice()));
+    EXPECT_EQ(notice()->text(), "刷新失败：会话无效，请重新登录");
+
+    // A list that loaded empty has no earlier rows either.
+    reappear();
+    ASSERT_TRUE(loaded());
+    EXPECT_FALSE(UIDriver::isVisible(notice()));
+    sim.fail("2003", "9001", "会话无效，请重新登录");
+    reappear();
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(notice()->text(), "刷新失败：会话无效，请重新登录");
+}
+
 TEST_F(TradeListFrameTest, OnlyTheLatestLoadsAnswerCounts) {
     const std::string first = openTicket();
     const std::string second = openTicket();
