@@ -21,6 +21,13 @@ set(KAV_WARNINGS -Wall -Wextra)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
     list(APPEND KAV_WARNINGS $<$<CONFIG:Release>:-Wno-restrict>)
 endif()
+# GCC spares a type of the anonymous namespace used by a class of the main file
+# from -Wsubobject-linkage; in a unity batch the main file is the batch, so every
+# included file's fixtures and pimpls would warn although each is still in one
+# translation unit only.
+if(KAV_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    list(APPEND KAV_WARNINGS -Wno-subobject-linkage)
+endif()
 
 if(KAV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
