@@ -33,20 +33,9 @@ std::string alreadyStoredText(const std::string& name) {
 // Files the dealer of a definition reply; runs exactly one block.
 void addDealerFromReply(const std::shared_ptr<AppDelegate>& app, const std::string& body,
                         const KAVDoneBlock& onSuccess, const KAVFailureBlock& onFailure) {
-    const auto reply = platform::parseJson(body);
-    // A reply that is not an object, or whose "data" is not one, cannot
-    // describe a dealer: it counts as unreadable.
-    if (!reply || !reply->is_object()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
-    if (platform::jsonInteger(*reply, "retCode") != 0) {
-        return fail(onFailure, platform::jsonString(*reply, "retCode"),
-                    platform::jsonString(*reply, "message"));
-    }
-    const platform::Json* data = platform::jsonMember(*reply, "data");
-    if (!data || !data->is_object()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
-    const std::string key = platform::jsonString(*data, "dealerKey");
-    // A dealer is known by its key: without one it could never be told
-    // apart, selected or given its label file.
-    if (key.empty()) return fail(onFailure, "1", DealerManager::kReplyUnreadable);
+    auto reply = DealerManager::readDefinitionReply(body);
+    if (!reply.dealer) return fail(onFailure, reply.code, reply.message);
+    const std::string& key = reply.dealer->dealerKey;
 
     DealerManager manager(app);
     if (!manager.isStoreAvailable()) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
@@ -56,14 +45,9 @@ void addDealerFromReply(const std::shared_ptr<AppDelegate>& app, const std::stri
     auto context = app->managedObjectContext();
     auto dealer = context->insertNewDealer();
     if (!dealer) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
-    dealer->dealerKey = key;
+    *dealer = std::move(*reply.dealer);
     dealer->isSelected = false;
     dealer->lastTime = platform::clock().wallTime();
-    dealer->dealerIcon = platform::jsonString(*data, "dealerIcon");
-    dealer->dealerLogo = platform::jsonString(*data, "dealerLogo");
-    dealer->dealerName = platform::jsonString(*data, "dealerName");
-    dealer->hostDemo = platform::jsonString(*data, "hostDemo");
-    dealer->hostReal = platform::jsonString(*data, "hostReal");
     if (!app->saveContext()) {
         // Not kept: it must not show as added, nor be saved later behind the
         // user's back.

@@ -43,4 +43,14 @@ class DealerManager : public BaseManager {
     void setCurrentSelectedDealerWithDealerKey(const std::string& dealerKey);
     // Whether the dealers can be read and kept at all.
     bool isStoreAvailable();
+
+    // What a dealer-definition reply says: the dealer's values (key, names
+    // and hosts; not yet selected or dated), or the failure's code and
+    // message (the service's own, or "1" with kReplyUnreadable).
+    struct DefinitionReply {
+        std::optional<EtyDealer> dealer;
+        std::string code;
+        std::string message;
+    };
+    static DefinitionReply readDefinitionReply(const std::string& body);
 };

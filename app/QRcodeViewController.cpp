@@ -1,5 +1,7 @@
 #include "app/QRcodeViewController.h"
 
+#include <any>
+
 #include "platform/Log.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationBar.h"
@@ -52,6 +54,23 @@ void QRcodeViewController::setupCamera() {
     output_ = std::make_shared<camera::AVCaptureMetadataOutput>();
     output_->setMetadataObjectsDelegate(weakSelf<camera::AVCaptureMetadataOutputObjectsDelegate>());
     session_ = std::make_shared<camera::AVCaptureSession>();
+    // A camera that fails while the screen is up (busy, refusing the
+    // format, unplugged) has stopped: the user is told why and leaves by the
+    // back button. The token goes with the screen.
+    sessionErrorObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
+        camera::AVCaptureSessionRuntimeErrorNotification, [this](const platform::Notification& n) {
+            const auto* session =
+                std::any_cast<std::shared_ptr<camera::AVCaptureSession>>(&n.object);
+            if (!session || *session != session_) return;
+            std::string message = kNoCameraMessage;
+            if (auto found = n.userInfo.find(camera::AVCaptureSessionErrorKey);
+                found != n.userInfo.end()) {
+                if (const auto* error = std::any_cast<platform::Error>(&found->second))
+                    message = error->localizedDescription;
+            }
+            platform::log("二维码扫描：" + message);
+            KAVAlertView::showAlertWithTitle("提示", message, std::string("确定"), nullptr);
+        });
     session_->setSessionPreset(camera::AVCaptureSessionPresetHigh);
     if (session_->canAddInput(input_)) session_->addInput(input_);
     if (session_->canAddOutput(output_)) session_->addOutput(output_);

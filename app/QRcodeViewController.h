@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/NotificationCenter.h"
 #include "platform/camera/CaptureSession.h"
 #include "platform/camera/PreviewLayer.h"
 #include "platform/ui/Control.h"
@@ -25,7 +26,8 @@ class QRcodeViewControllerDelegate {
 // sounds, and closes the scanner, and only then is the delegate told. One
 // code per opening: whatever the camera still delivers is ignored. Leaving
 // the screen by its back button stops the camera and tells nobody. Without a
-// camera an alert says so; the back button still closes the screen.
+// camera an alert says so, and a camera that fails while scanning stops with
+// an alert naming the cause; the back button still closes the screen.
 class QRcodeViewController : public BaseViewController,
                              public platform::camera::AVCaptureMetadataOutputObjectsDelegate {
   public:
@@ -76,6 +78,7 @@ class QRcodeViewController : public BaseViewController,
     std::shared_ptr<platform::camera::AVCaptureMetadataOutput> output_;
     std::shared_ptr<platform::camera::AVCaptureSession> session_;
     std::shared_ptr<platform::camera::AVCaptureVideoPreviewLayer> preview_;
+    platform::ObserverToken sessionErrorObserver_;
     // Set by the first code read: the scanner acts on one code only.
     bool didRead_ = false;
 };

@@ -66,6 +66,8 @@ const StoreModel& StoreModel::kavTrader() {
              "lastTime REAL NOT NULL DEFAULT 0)",
              "CREATE INDEX EtyDealer_dealerKey ON EtyDealer (dealerKey)"},
         },
+        "SELECT id, dealerIcon, dealerKey, dealerLogo, dealerName, hostDemo, hostReal, "
+        "isSelected, lastTime FROM EtyDealer LIMIT 1",
     };
     return model;
 }
@@ -126,6 +128,7 @@ std::shared_ptr<SQLiteStore> SQLiteStore::open(const std::filesystem::path& file
                               std::to_string(version) + ", this release knows " +
                               std::to_string(model.version()) + ")");
         e.userInfo["path"] = file.string();
+        e.userInfo["schema"] = static_cast<long long>(version);
         return fail(std::move(e));
     }
     if (version < model.version()) {
@@ -146,8 +149,44 @@ std::shared_ptr<SQLiteStore> SQLiteStore::open(const std::filesystem::path& file
             return fail(std::move(e));
         }
     }
+    // Read whole once: a file cut short or damaged past its first page, or a
+    // database of someone else's whose version happens to match, is found
+    // now and not at the first read of the records.
+    {
+        Statement check(db, "PRAGMA quick_check");
+        if (!check || sqlite3_step(check.get()) != SQLITE_ROW)
+            return fail(store->lastError("PRAGMA quick_check"));
+        if (check.text(0) != "ok") {
+            platform::Error e(kErrorDomain, SQLITE_CORRUPT, check.text(0));
+            e.userInfo["path"] = file.string();
+            e.userInfo["during"] = std::string("PRAGMA quick_check");
+            return fail(std::move(e));
+        }
+    }
+    if (!model.check.empty()) {
+        Statement read(db, model.check.c_str());
+        const int rc = read ? sqlite3_step(read.get()) : SQLITE_ERROR;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail(store->lastError(model.check));
+    }
     store->version_ = model.version();
     return store;
+}
+
+bool SQLiteStore::isUnreadableFile(const platform::Error& error) {
+    if (error.domain != kErrorDomain || error.userInfo.count("schema")) return false;
+    // Busy, locked, full or out of memory: the file may be sound; it is never
+    // moved aside for a passing trouble.
+    switch (error.code & 0xFF) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_CANTOPEN:
+        case SQLITE_ERROR:
+        case SQLITE_IOERR:
+        case SQLITE_READONLY:
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::optional<std::vector<StoredDealer>> SQLiteStore::loadDealers(platform::Error* error) {

@@ -19,6 +19,8 @@ struct sqlite3;
 struct StoreModel {
     std::string name;
     std::vector<std::vector<std::string>> migrations;
+    // A read that only a store of this shape answers (empty: none).
+    std::string check;
 
     int version() const { return static_cast<int>(migrations.size()); }
     // "KAVTrader": the dealer records (table EtyDealer).
@@ -41,8 +43,9 @@ struct StoreChanges {
 };
 
 // The dealer records in one SQLite file. Every value goes in through bound
-// parameters. A file that is not a database of ours, or one written by a
-// newer schema, is refused and left untouched. Main thread only.
+// parameters. A file that is not a readable database of ours, or one written
+// by a newer schema, is refused and left untouched (the application moves
+// the first kind aside). Main thread only.
 class SQLiteStore {
   public:
     static constexpr const char* kErrorDomain = "SQLite";
@@ -51,6 +54,10 @@ class SQLiteStore {
     // schema up to the model's version. Null with the error when it cannot.
     static std::shared_ptr<SQLiteStore> open(const std::filesystem::path& file,
                                              const StoreModel& model, platform::Error* error);
+    // Whether an open failed on the file itself (not a database, damaged,
+    // not of our shape, a folder, not writable) rather than on a passing
+    // trouble or a newer schema: a file that may be moved aside.
+    static bool isUnreadableFile(const platform::Error& error);
     ~SQLiteStore();
     SQLiteStore(const SQLiteStore&) = delete;
     SQLiteStore& operator=(const SQLiteStore&) = delete;

@@ -5,9 +5,11 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <variant>
 
 #include "platform/Files.h"
 #include "platform/RunLoop.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Window.h"
@@ -49,31 +51,94 @@ bool runUntil(const std::function<bool()>& predicate, double seconds) {
     }
 }
 
-// The front-most visible view that shows exactly the text: the front-most
-// window first, and in it the view drawn last. The windows are laid out
-// first, as a display does before anything shows: a table makes its cells
-// only then.
-UIView* frontMostWithText(const std::string& text) {
-    platform::ui::UIScreenRenderer::layoutWindows();
-    auto windows = UIWindow::visibleWindows();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        auto found = UIDriver::viewsWithText(text, *it);
-        if (!found.empty()) return found.back();
+// Lets the application settle, as a person waits for the screen to stop
+// moving before the next step: runs the main run loop until what is queued
+// has run and the finite animations have ended (transitions, fades, the
+// keyboard), at most `ScriptRunner::kSettleLimit` seconds of its clock; then
+// lays the windows out, as a display does before anything shows.
+void settle() {
+    // Laying out may start an animation of its own: one more round then.
+    for (int round = 0; round < 2; ++round) {
+        runUntil(UIDriver::isSettled, ScriptRunner::kSettleLimit / 2);
+        platform::ui::UIScreenRenderer::layoutWindows();
+        platform::RunLoop::main().drain();
+        if (UIDriver::isSettled()) return;
     }
-    return nullptr;
 }
 
-UIView* frontMostWithTag(long tag) {
+// Where a command would put its finger: a view and the screen point.
+struct Target {
+    UIView* view = nullptr;
+    platform::ui::CGPoint point;
+};
+
+// The views that show exactly the text, front-most first: the front-most
+// window first, and in it the view drawn last. The point is the centre of
+// the text (a segment's title: the segment). The windows are laid out first,
+// as a display does before anything shows: a table makes its cells only then.
+std::vector<Target> targetsWithText(const std::string& text) {
     platform::ui::UIScreenRenderer::layoutWindows();
+    std::vector<Target> out;
     auto windows = UIWindow::visibleWindows();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        UIView* last = nullptr;
+        std::vector<Target> inWindow;
         UIDriver::forEachView(*it, [&](UIView* v) {
-            if (v->tag() == tag && UIDriver::isVisible(v)) last = v;
+            if (!UIDriver::isVisible(v)) return;
+            for (auto& shown : UIDriver::shownTexts(v))
+                if (shown.text == text)
+                    inWindow.push_back(
+                        {v, UIDriver::screenPointOf(v, {CGRectGetMidX(shown.rect),
+                                                        CGRectGetMidY(shown.rect)})});
         });
-        if (last) return last;
+        out.insert(out.end(), inWindow.rbegin(), inWindow.rend());
     }
-    return nullptr;
+    return out;
+}
+
+// The visible views with the tag, front-most first, at their centres.
+std::vector<Target> targetsWithTag(long tag) {
+    platform::ui::UIScreenRenderer::layoutWindows();
+    std::vector<Target> out;
+    auto windows = UIWindow::visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        std::vector<Target> inWindow;
+        UIDriver::forEachView(*it, [&](UIView* v) {
+            if (v->tag() == tag && UIDriver::isVisible(v))
+                inWindow.push_back({v, UIDriver::screenCenterOf(v)});
+        });
+        out.insert(out.end(), inWindow.rbegin(), inWindow.rend());
+    }
+    return out;
+}
+
+// True when a finger at the target's point reaches the view itself (or a
+// view inside it), and the view, when it is a control, is enabled.
+bool takesTouches(const Target& t) {
+    if (!UIDriver::whyNotReached(t.point, t.view).empty()) return false;
+    UIView* hit = UIDriver::viewTouchedAt(t.point);
+    if (!hit || !(hit == t.view || hit->isDescendantOfView(t.view))) return false;
+    auto* control = dynamic_cast<platform::ui::UIControl*>(t.view);
+    return !control || control->isEnabled();
+}
+
+// The target a person would tap: the front-most one that takes the touch,
+// else the front-most one a touch reaches at all (a label in a cell), else
+// none, with why the front-most one cannot be tapped.
+std::variant<Target, std::string> choose(const std::vector<Target>& targets) {
+    for (auto& t : targets)
+        if (takesTouches(t)) return t;
+    for (auto& t : targets)
+        if (UIDriver::whyNotReached(t.point, t.view).empty()) return t;
+    return UIDriver::whyNotReached(targets.front().point, targets.front().view);
+}
+
+// Taps the chosen target's point (off screen or covered: why not), then
+// lets the application settle.
+std::optional<std::string> tapOn(const std::variant<Target, std::string>& chosen) {
+    if (auto* why = std::get_if<std::string>(&chosen)) return *why;
+    UIDriver::tapAt(std::get<Target>(chosen).point);
+    settle();
+    return std::nullopt;
 }
 
 // The text `type` sends: "\b" deletes, "\n" is the return key, "\\" is one
@@ -197,8 +262,10 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
         auto s = args == 1 || args == 2 ? seconds(2, kDefaultWait) : std::nullopt;
         if (!s) return usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
         const std::string& text = w[1];
-        const bool done =
-            runUntil([&] { return (frontMostWithText(text) == nullptr) == gone; }, *s);
+        const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
+        // Gone means gone for a finger too: the fade that hid the text and
+        // the tear-down after it (a dimming view that still takes touches).
+        if (done && gone) settle();
         if (done) return std::nullopt;
         std::ostringstream why;
         why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s
@@ -208,36 +275,39 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
     if (command == "expect-text" || command == "expect-no-text") {
         if (args != 1)
             return usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
-        const bool shown = frontMostWithText(w[1]) != nullptr;
+        const bool shown = !targetsWithText(w[1]).empty();
         if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
         if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
         return std::nullopt;
     }
     if (command == "tap") {
         if (args != 1) return usage("tap TEXT");
-        UIView* view = frontMostWithText(w[1]);
-        if (!view) return "no visible view shows \"" + w[1] + "\"";
-        UIDriver::tap(view);
-        return std::nullopt;
+        settle();
+        const auto targets = targetsWithText(w[1]);
+        if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";
+        return tapOn(choose(targets));
     }
     if (command == "tap-tag") {
         auto tag = args == 1 ? number(w[1]) : std::nullopt;
         if (!tag || *tag != std::floor(*tag)) return usage("tap-tag N");
-        UIView* view = frontMostWithTag(static_cast<long>(*tag));
-        if (!view) return "no visible view has tag " + w[1];
-        UIDriver::tap(view);
-        return std::nullopt;
+        settle();
+        const auto targets = targetsWithTag(static_cast<long>(*tag));
+        if (targets.empty()) return "no visible view has tag " + w[1];
+        return tapOn(choose(targets));
     }
     if (command == "tap-at") {
         auto p = args == 2 ? point(1) : std::nullopt;
         if (!p) return usage("tap-at X Y");
-        UIDriver::tapAt(*p);
-        return std::nullopt;
+        if (auto why = UIDriver::whyNotReached(*p); !why.empty()) return why;
+        settle();
+        return tapOn(Target{nullptr, *p});
     }
     if (command == "type") {
         if (args != 1) return usage("type TEXT");
+        settle();
         if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
         UIDriver::typeText(typed(w[1]));
+        settle();
         return std::nullopt;
     }
     if (command == "drag") {
@@ -245,7 +315,9 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
         auto to = from ? point(3) : std::nullopt;
         auto s = to ? seconds(5, 0.3) : std::nullopt;
         if (!s) return usage("drag X1 Y1 X2 Y2 [SECONDS]");
+        settle();
         UIDriver::drag(*from, *to, *s);
+        settle();
         return std::nullopt;
     }
     if (command == "pinch") {
@@ -253,24 +325,31 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
         auto from = center ? number(w[3]) : std::nullopt;
         auto to = center ? number(w[4]) : std::nullopt;
         if (!from || !to || *from <= 0 || *to <= 0) return usage("pinch X Y FROM TO");
+        settle();
         UIDriver::pinch(*center, *from, *to);
+        settle();
         return std::nullopt;
     }
     if (command == "long-press") {
         auto p = args == 2 || args == 3 ? point(1) : std::nullopt;
         auto s = p ? seconds(3, 1.0) : std::nullopt;
         if (!s) return usage("long-press X Y [SECONDS]");
+        settle();
         UIDriver::longPress(*p, *s);
+        settle();
         return std::nullopt;
     }
     if (command == "shake") {
         if (args != 0) return usage("shake");
+        settle();
         UIDriver::shake();
+        settle();
         return std::nullopt;
     }
     if (command == "rotate") {
         using platform::ui::UIDeviceOrientation;
         const std::string to = args == 1 ? w[1] : "";
+        settle();
         if (to == "portrait")
             UIDriver::rotate(UIDeviceOrientation::Portrait);
         else if (to == "left")
@@ -279,10 +358,13 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
             UIDriver::rotate(UIDeviceOrientation::LandscapeRight);
         else
             return usage("rotate portrait|left|right");
+        settle();
         return std::nullopt;
     }
     if (command == "dump") {
         if (args != 0) return usage("dump");
+        // Laid out as a display lays out before it shows anything.
+        platform::ui::UIScreenRenderer::layoutWindows();
         out_ << "dump begin\n" << UIDriver::dumpViewTree() << "dump end\n";
         return std::nullopt;
     }

@@ -29,6 +29,9 @@ class ScriptRunner {
 
     // Default time-out of wait-text and wait-gone, seconds.
     static constexpr double kDefaultWait = 10;
+    // How long, at most, an acting command lets the application settle
+    // (seconds of the run loop's clock).
+    static constexpr double kSettleLimit = 4;
     // Scale of the pictures `shot` writes.
     static constexpr double kShotScale = 2;
 

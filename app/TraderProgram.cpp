@@ -10,6 +10,7 @@
 
 #include "app/ScriptRunner.h"
 #include "platform/RunLoop.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/ui/Display.h"
 
 namespace kavtrader {
@@ -96,10 +97,8 @@ int runScript(const Options& options,
     return ok ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int run(int argc, char** argv,
-        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+int runProgram(int argc, char** argv,
+               const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
     std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = parseArguments(args);
     if (auto* why = std::get_if<std::string>(&parsed)) {
@@ -132,6 +131,18 @@ int run(int argc, char** argv,
         loop.run();
     app.terminate();
     return kExitOk;
+}
+
+}  // namespace
+
+int run(int argc, char** argv,
+        const std::function<std::shared_ptr<platform::ui::UIApplicationDelegate>()>& make) {
+    const int code = runProgram(argc, argv, make);
+    // The application has ended and its connections are closed or abandoned:
+    // the network thread sends what they handed it and ends before the exit,
+    // so that no library is cleaned up under it.
+    platform::net::NetworkThread::shared().stop();
+    return code;
 }
 
 }  // namespace kavtrader

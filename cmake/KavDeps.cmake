@@ -13,6 +13,7 @@ pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo pangoft2 fontconfig)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(ZBAR REQUIRED IMPORTED_TARGET zbar)
 pkg_check_modules(QRENCODE REQUIRED IMPORTED_TARGET libqrencode)
+pkg_check_modules(GSTREAMER REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0 gstreamer-video-1.0)
 find_package(Boost 1.74 REQUIRED)   # header-only Beast/Asio: simulated dealer and test peers
 
 if(KAV_BUILD_TESTS)

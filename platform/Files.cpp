@@ -183,6 +183,21 @@ bool removeFile(const Path& path) {
     return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+std::optional<Path> moveAside(const Path& path, std::string* why) {
+    std::error_code ec;
+    Path aside = path.string() + ".corrupt";
+    for (int n = 1; n < 100 && std::filesystem::exists(std::filesystem::symlink_status(aside, ec));
+         ++n) {
+        aside = path.string() + ".corrupt." + std::to_string(n);
+    }
+    std::filesystem::rename(path, aside, ec);
+    if (ec) {
+        if (why) *why = ec.message();
+        return std::nullopt;
+    }
+    return aside;
+}
+
 bool fileExists(const Path& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);

@@ -43,6 +43,10 @@ bool makeDirectories(const Path& path);
 // Removes a file or an empty folder; true when it is gone afterwards.
 bool removeFile(const Path& path);
 bool fileExists(const Path& path);
+// Moves an unreadable file (or folder) out of the way, beside itself as
+// "<name>.corrupt" (".corrupt.1" and so on when earlier ones are kept):
+// the new name, or nothing with the reason when it could not be moved.
+std::optional<Path> moveAside(const Path& path, std::string* why = nullptr);
 
 // Tests only: called by writeFileAtomic once the temporary file is complete
 // and flushed, just before the rename, so that a test can stop a save there.

@@ -21,18 +21,12 @@ std::vector<std::unique_ptr<UserDefaults>> gRetired;
 // Moves an unreadable store out of the way under a name that keeps earlier
 // ones too.
 void keepAside(const std::filesystem::path& file) {
-    std::error_code ec;
-    std::filesystem::path aside = file.string() + ".corrupt";
-    for (int n = 1; n < 100 && std::filesystem::exists(std::filesystem::symlink_status(aside, ec));
-         ++n) {
-        aside = file.string() + ".corrupt." + std::to_string(n);
-    }
-    std::filesystem::rename(file, aside, ec);
-    if (ec) {
-        log(stringf("User defaults: %s is unreadable and could not be moved aside (%s)",
-                    file.c_str(), ec.message().c_str()));
+    std::string why;
+    if (const auto aside = files::moveAside(file, &why)) {
+        log(stringf("User defaults: %s is unreadable; kept as %s", file.c_str(), aside->c_str()));
     } else {
-        log(stringf("User defaults: %s is unreadable; kept as %s", file.c_str(), aside.c_str()));
+        log(stringf("User defaults: %s is unreadable and could not be moved aside (%s)",
+                    file.c_str(), why.c_str()));
     }
 }
 

@@ -2,20 +2,28 @@
 # Builds one libFuzzer target with clang into build/fuzz and runs it.
 #   scripts/fuzz.sh TARGET SECONDS
 # Targets: frame_reader, handshake (the WebSocket client); envelope,
-# quote_lines, records, push_stream (the trading core: received texts and
-# packages, compressed quote lines, record parsers, the push dispatcher).
+# quote_lines, records, push_stream, service_addresses (the trading core:
+# received texts and packages, compressed quote lines, record parsers, the
+# push dispatcher, the service addresses of a login reply); dealer_reply,
+# register_reply (the web services' replies: the dealer definition, the
+# registration and password reset); image_codec (PNG and JPEG decoding).
 # New inputs collect in build/fuzz/corpus/TARGET, crashes in build/fuzz/artifacts;
 # inputs worth keeping go to the target's corpus in the source tree
-# (tests/Core/WebSocket/fuzz/corpus/TARGET or tests/Core/fuzz/corpus/TARGET),
-# which CTest replays in every build.
+# (tests/Core/WebSocket/fuzz/corpus/TARGET, tests/Core/fuzz/corpus/TARGET,
+# tests/app/fuzz/corpus/TARGET or tests/platform/fuzz/corpus/TARGET), which
+# CTest replays in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TARGETS="frame_reader handshake envelope quote_lines records push_stream"
+TARGETS="frame_reader handshake envelope quote_lines records push_stream service_addresses"
+TARGETS+=" dealer_reply register_reply image_codec"
 TARGET="${1:?usage: scripts/fuzz.sh TARGET SECONDS (TARGET: ${TARGETS// /, })}"
 SECONDS_TO_RUN="${2:-60}"
 case "$TARGET" in
   frame_reader|handshake) CORPUS="tests/Core/WebSocket/fuzz/corpus/$TARGET" ;;
-  envelope|quote_lines|records|push_stream) CORPUS="tests/Core/fuzz/corpus/$TARGET" ;;
+  envelope|quote_lines|records|push_stream|service_addresses)
+    CORPUS="tests/Core/fuzz/corpus/$TARGET" ;;
+  dealer_reply|register_reply) CORPUS="tests/app/fuzz/corpus/$TARGET" ;;
+  image_codec) CORPUS="tests/platform/fuzz/corpus/$TARGET" ;;
   *) echo "fuzz.sh: unknown target $TARGET (${TARGETS// /, })" >&2; exit 2 ;;
 esac
 ./scripts/install-deps.sh

@@ -30,6 +30,10 @@ PACKAGES=(
   xdotool
   libzbar-dev
   libqrencode-dev
+  libgstreamer1.0-dev
+  libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base
+  gstreamer1.0-plugins-good
   ca-certificates
   openssl
 )

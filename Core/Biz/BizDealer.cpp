@@ -60,23 +60,12 @@ void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
 
 void BizDealer::onDealerReply(const std::string& key, const std::string& body,
                               DealersBlock onSuccess, KAVFailureBlock onFailure) {
-    const auto reply = platform::parseJson(body);
-    if (!reply || !reply->is_object()) {
-        fail(onFailure, "1", kReplyUnreadable);
+    DealerReply reply = readDealerReply(body);
+    if (!reply.dealer) {
+        fail(onFailure, reply.code, reply.message);
         return;
     }
-    const std::string retCode = platform::jsonString(*reply, "retCode");
-    Funs::log(stringf("OK - %s", retCode.c_str()));
-    if (retCode != kKAVSuccessCode) {
-        fail(onFailure, retCode, platform::jsonString(*reply, "message"));
-        return;
-    }
-    const Json* data = platform::jsonMember(*reply, "data");
-    auto dealer = data ? dealerFromDict(*data) : nullptr;
-    if (!dealer) {
-        fail(onFailure, "1", kReplyUnreadable);
-        return;
-    }
+    const auto dealer = std::move(reply.dealer);
     Funs::log(dealer->dealerKey);
 
     // The images lie under the key that was looked up, whatever key the
@@ -140,6 +129,30 @@ void BizDealer::fetchImage(const std::string& url, const std::string& file,
         [onFailure](const std::string& status, const std::string& message) {
             fail(onFailure, status, message);
         });
+}
+
+BizDealer::DealerReply BizDealer::readDealerReply(const std::string& body) {
+    DealerReply out;
+    const auto reply = platform::parseJson(body);
+    if (!reply || !reply->is_object()) {
+        out.code = "1";
+        out.message = kReplyUnreadable;
+        return out;
+    }
+    const std::string retCode = platform::jsonString(*reply, "retCode");
+    Funs::log(stringf("OK - %s", retCode.c_str()));
+    if (retCode != kKAVSuccessCode) {
+        out.code = retCode;
+        out.message = platform::jsonString(*reply, "message");
+        return out;
+    }
+    const Json* data = platform::jsonMember(*reply, "data");
+    out.dealer = data ? dealerFromDict(*data) : nullptr;
+    if (!out.dealer) {
+        out.code = "1";
+        out.message = kReplyUnreadable;
+    }
+    return out;
 }
 
 std::shared_ptr<MODDealer> BizDealer::getDealerWithKey(const std::string& key) const {

@@ -68,6 +68,15 @@ class BizDealer : public IBiz {
     // The record of a directory entry or a lookup reply: each value as text,
     // hasDemo when there is a demo host.
     static std::shared_ptr<MODDealer> dealerFromDict(const platform::Json& dict);
+    // What a lookup reply says: the record, or the failure's code and
+    // message (the server's retCode and message, or "1" with
+    // "查询返回内容解析失败。" for a reply that is not a dealer record).
+    struct DealerReply {
+        std::shared_ptr<MODDealer> dealer;
+        std::string code;
+        std::string message;
+    };
+    static DealerReply readDealerReply(const std::string& body);
     // "<key>_<name>", the local file of a dealer image, each part spelled as
     // in the image's address (other characters than letters, digits and
     // "-._~" as %XX); empty (no file) when that would hold "..".

@@ -1,6 +1,10 @@
 #include "platform/camera/CaptureDevice.h"
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,16 +33,29 @@ bool isPictureFile(const fs::path& path) {
     return ext == ".png" || ext == ".jpg" || ext == ".jpeg";
 }
 
-double rateFromEnvironment() {
+double rateFromEnvironment(double fallback) {
     const char* text = std::getenv(kCameraRateVariable);
-    if (!text || !*text) return kDefaultFrameRate;
+    if (!text || !*text) return fallback;
     const double rate = platform::leadingDouble(text);
     if (!(rate >= 0.5 && rate <= 60)) {
-        platform::log(
-            platform::stringf("摄像头帧率无效（%s），使用 %.0f", text, kDefaultFrameRate));
-        return kDefaultFrameRate;
+        platform::log(platform::stringf("摄像头帧率无效（%s），使用 %.0f", text, fallback));
+        return fallback;
     }
     return rate;
+}
+
+// True when the node is a V4L2 device that captures video (a camera's
+// metadata node is not one).
+bool isCaptureDevice(const std::string& node) {
+    const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    v4l2_capability caps{};
+    const bool ok = ::ioctl(fd, VIDIOC_QUERYCAP, &caps) == 0;
+    ::close(fd);
+    if (!ok) return false;
+    const uint32_t kinds =
+        (caps.capabilities & V4L2_CAP_DEVICE_CAPS) ? caps.device_caps : caps.capabilities;
+    return (kinds & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
 }
 
 platform::ui::UIImagePtr imageFromBitmap(const platform::image::Bitmap& bitmap) {
@@ -66,7 +83,17 @@ std::shared_ptr<AVCaptureDevice> AVCaptureDevice::defaultDeviceWithMediaType(
     const std::string& mediaType) {
     if (mediaType != AVMediaTypeVideo) return nullptr;
     const char* source = std::getenv(kCameraSourceVariable);
-    if (!source || !*source) return nullptr;
+    if (!source || !*source) {
+        const char* pipeline = std::getenv(kCameraPipelineVariable);
+        if (pipeline && *pipeline)
+            return deviceWithSourceDescription(pipeline, rateFromEnvironment(kDefaultStreamRate));
+        const char* named = std::getenv(kCameraDeviceVariable);
+        const std::string node = named && *named ? std::string(named) : firstCaptureDeviceNode();
+        if (node.empty()) return nullptr;
+        auto device = deviceWithNode(node, rateFromEnvironment(kDefaultStreamRate));
+        if (!device) platform::log(platform::stringf("摄像头设备无效：%s", node.c_str()));
+        return device;
+    }
     const fs::path path(source);
     std::error_code ec;
     std::vector<fs::path> frames;
@@ -83,7 +110,40 @@ std::shared_ptr<AVCaptureDevice> AVCaptureDevice::defaultDeviceWithMediaType(
         platform::log(platform::stringf("摄像头画面来源无效：%s", source));
         return nullptr;
     }
-    return deviceWithFrames(std::move(frames), rateFromEnvironment());
+    return deviceWithFrames(std::move(frames), rateFromEnvironment(kDefaultFrameRate));
+}
+
+std::string AVCaptureDevice::firstCaptureDeviceNode() {
+    std::vector<std::pair<long, std::string>> nodes;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= 5 || name.compare(0, 5, "video") != 0) continue;
+        if (name.find_first_not_of("0123456789", 5) != std::string::npos) continue;
+        nodes.emplace_back(std::strtol(name.c_str() + 5, nullptr, 10), entry.path().string());
+    }
+    std::sort(nodes.begin(), nodes.end());
+    for (const auto& [number, node] : nodes)
+        if (isCaptureDevice(node)) return node;
+    return {};
+}
+
+std::shared_ptr<AVCaptureDevice> AVCaptureDevice::deviceWithNode(const std::string& node,
+                                                                 double frameRate) {
+    if (!(frameRate > 0) || !isCaptureDevice(node)) return nullptr;
+    auto stream = StreamCapture::forDevice(node);
+    if (!stream) return nullptr;
+    return std::make_shared<AVCaptureDevice>(std::move(stream), "v4l2:" + node, "Camera " + node,
+                                             frameRate);
+}
+
+std::shared_ptr<AVCaptureDevice> AVCaptureDevice::deviceWithSourceDescription(
+    const std::string& description, double frameRate) {
+    if (!(frameRate > 0)) return nullptr;
+    auto stream = StreamCapture::forDescription(description);
+    if (!stream) return nullptr;
+    return std::make_shared<AVCaptureDevice>(std::move(stream), "gst:" + description,
+                                             "GStreamer source", frameRate);
 }
 
 std::shared_ptr<AVCaptureDevice> AVCaptureDevice::deviceWithFrames(
@@ -99,7 +159,15 @@ AVCaptureDevice::AVCaptureDevice(std::vector<std::filesystem::path> frames, doub
     localizedName_ = "Picture-file camera";
 }
 
+AVCaptureDevice::AVCaptureDevice(std::shared_ptr<StreamCapture> stream, std::string uniqueID,
+                                 std::string localizedName, double frameRate)
+    : stream_(std::move(stream)),
+      frameRate_(frameRate),
+      uniqueID_(std::move(uniqueID)),
+      localizedName_(std::move(localizedName)) {}
+
 std::shared_ptr<const CapturedFrame> AVCaptureDevice::captureFrame(size_t index) {
+    if (stream_) return stream_->takeFrame();
     if (frames_.empty()) return nullptr;
     index %= frames_.size();
     const bool keep = frames_.size() <= kCachedFrames;

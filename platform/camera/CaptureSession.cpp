@@ -4,6 +4,7 @@
 
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "platform/camera/PreviewLayer.h"
 
@@ -64,6 +65,8 @@ AVCaptureSession::AVCaptureSession()
     : queue_(std::make_unique<platform::dispatch::SerialQueue>("kav.camera.capture")) {}
 
 AVCaptureSession::~AVCaptureSession() {
+    // A live camera is released even when nobody stopped the session.
+    if (running_ && input_ && input_->device()->stream()) input_->device()->stream()->stop();
     for (const auto& output : outputs_) {
         output->session_ = nullptr;
         output->connection_.reset();
@@ -155,6 +158,15 @@ void AVCaptureSession::startRunning() {
     ++generation_;
     frameInFlight_ = false;
     if (!input_) return;  // running, but there is nothing to capture
+    if (const auto& stream = input_->device()->stream()) {
+        std::weak_ptr<AVCaptureSession> weak = weak_from_this();
+        const uint64_t generation = generation_;
+        stream->start([weak, generation](const platform::Error& error) {
+            platform::RunLoop::main().post([weak, generation, error] {
+                if (auto self = weak.lock()) self->streamFailed(generation, error);
+            });
+        });
+    }
     const double interval = 1.0 / input_->device()->frameRate();
     std::weak_ptr<AVCaptureSession> weak = weak_from_this();
     frameTimer_ = platform::Timer::schedule(interval, true, [weak] {
@@ -170,6 +182,18 @@ void AVCaptureSession::stopRunning() {
     ++generation_;
     frameInFlight_ = false;
     frameTimer_.invalidate();
+    if (input_ && input_->device()->stream()) input_->device()->stream()->stop();
+}
+
+void AVCaptureSession::streamFailed(uint64_t generation, const platform::Error& error) {
+    if (generation != generation_ || !running_) return;
+    platform::log(platform::stringf("摄像头停止：%s", error.localizedDescription.c_str()));
+    stopRunning();
+    platform::Notification notice;
+    notice.name = AVCaptureSessionRuntimeErrorNotification;
+    notice.object = shared_from_this();
+    notice.userInfo[AVCaptureSessionErrorKey] = error;
+    platform::NotificationCenter::defaultCenter().post(notice);
 }
 
 void AVCaptureSession::captureNext() {

@@ -18,6 +18,14 @@ class AVCaptureVideoPreviewLayer;
 
 inline constexpr const char* AVMetadataObjectTypeQRCode = "org.iso.QRCode";
 
+// Posted on the main run loop when a running session stops by itself because
+// its camera failed (busy, refusing the format, gone): the object is the
+// session (std::shared_ptr<AVCaptureSession>), the user info holds the
+// platform::Error under AVCaptureSessionErrorKey. Nothing is delivered after it.
+inline constexpr const char* AVCaptureSessionRuntimeErrorNotification =
+    "AVCaptureSessionRuntimeErrorNotification";
+inline constexpr const char* AVCaptureSessionErrorKey = "AVCaptureSessionErrorKey";
+
 // Picture qualities a session can be set to; the picture files are used as
 // they are whatever the preset.
 inline constexpr const char* AVCaptureSessionPresetHigh = "AVCaptureSessionPresetHigh";
@@ -139,8 +147,10 @@ class AVCaptureMetadataOutput : public AVCaptureOutput {
 // frame interval (the first at once), read and scanned off the main thread
 // and handed to the outputs and preview layers on the main run loop. A
 // picture still being read when the next is due makes that one be skipped,
-// as a camera drops late frames. Nothing read before a stop is delivered
-// after it. Main thread only; hold it in a std::shared_ptr.
+// as a camera drops late frames. A live camera's stream runs from the start
+// to the stop; if it fails, the session stops and posts
+// AVCaptureSessionRuntimeErrorNotification. Nothing read before a stop is
+// delivered after it. Main thread only; hold it in a std::shared_ptr.
 class AVCaptureSession : public std::enable_shared_from_this<AVCaptureSession> {
   public:
     AVCaptureSession();
@@ -178,6 +188,7 @@ class AVCaptureSession : public std::enable_shared_from_this<AVCaptureSession> {
     void addPreviewLayer(const std::shared_ptr<AVCaptureVideoPreviewLayer>& layer);
     void captureNext();
     void deliver(uint64_t generation, std::shared_ptr<const CapturedFrame> frame);
+    void streamFailed(uint64_t generation, const platform::Error& error);
     void connectOutputs();
 
     std::string preset_ = AVCaptureSessionPresetHigh;

@@ -41,13 +41,26 @@ struct ImageDeleter {
 }  // namespace
 
 std::vector<DecodedCode> decodeQRCodes(const platform::image::Bitmap& bitmap) {
-    std::vector<DecodedCode> codes;
     if (bitmap.width <= 0 || bitmap.height <= 0 ||
         bitmap.pixels.size() != static_cast<size_t>(bitmap.width) * bitmap.height)
+        return {};
+    return decodeQRCodes(reinterpret_cast<const unsigned char*>(bitmap.pixels.data()), bitmap.width,
+                         bitmap.height, static_cast<size_t>(bitmap.width) * sizeof(uint32_t));
+}
+
+std::vector<DecodedCode> decodeQRCodes(const unsigned char* pixels, int width, int height,
+                                       size_t stride) {
+    std::vector<DecodedCode> codes;
+    if (!pixels || width <= 0 || height <= 0 || stride < static_cast<size_t>(width) * 4)
         return codes;
 
-    std::vector<uint8_t> grey(bitmap.pixels.size());
-    std::transform(bitmap.pixels.begin(), bitmap.pixels.end(), grey.begin(), luminance);
+    std::vector<uint8_t> grey(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        const auto* row =
+            reinterpret_cast<const uint32_t*>(pixels + static_cast<size_t>(y) * stride);
+        std::transform(row, row + width, grey.begin() + static_cast<ptrdiff_t>(y) * width,
+                       luminance);
+    }
 
     std::unique_ptr<zbar_image_scanner_t, ScannerDeleter> scanner(zbar_image_scanner_create());
     if (!scanner) return codes;
@@ -62,8 +75,7 @@ std::vector<DecodedCode> decodeQRCodes(const platform::image::Bitmap& bitmap) {
     std::unique_ptr<zbar_image_t, ImageDeleter> image(zbar_image_create());
     if (!image) return codes;
     zbar_image_set_format(image.get(), zbar_fourcc('Y', '8', '0', '0'));
-    zbar_image_set_size(image.get(), static_cast<unsigned>(bitmap.width),
-                        static_cast<unsigned>(bitmap.height));
+    zbar_image_set_size(image.get(), static_cast<unsigned>(width), static_cast<unsigned>(height));
     zbar_image_set_data(image.get(), grey.data(), grey.size(), nullptr);
     if (zbar_scan_image(scanner.get(), image.get()) <= 0) return codes;
 
@@ -74,7 +86,7 @@ std::vector<DecodedCode> decodeQRCodes(const platform::image::Bitmap& bitmap) {
         std::string bytes(zbar_symbol_get_data(symbol), zbar_symbol_get_data_length(symbol));
         if (platform::isValidUtf8(bytes)) code.text = std::move(bytes);
         const unsigned points = zbar_symbol_get_loc_size(symbol);
-        double minX = bitmap.width, minY = bitmap.height, maxX = 0, maxY = 0;
+        double minX = width, minY = height, maxX = 0, maxY = 0;
         for (unsigned i = 0; i < points; ++i) {
             const double x = zbar_symbol_get_loc_x(symbol, i);
             const double y = zbar_symbol_get_loc_y(symbol, i);

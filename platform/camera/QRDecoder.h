@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,5 +25,9 @@ struct DecodedCode {
 // top edge, then from left to right, so "the first code" is the same on
 // every run.
 std::vector<DecodedCode> decodeQRCodes(const platform::image::Bitmap& bitmap);
+// The same over rows of premultiplied ARGB pixels in native byte order (a
+// Cairo image's layout), `stride` bytes apart, read in place.
+std::vector<DecodedCode> decodeQRCodes(const unsigned char* pixels, int width, int height,
+                                       size_t stride);
 
 }  // namespace platform::camera

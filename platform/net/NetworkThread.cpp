@@ -1,16 +1,20 @@
 #include "platform/net/NetworkThread.h"
 
+#include <openssl/crypto.h>
 #include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
+
+#include "platform/Dispatch.h"
 
 namespace platform::net {
 
@@ -27,6 +31,7 @@ struct NetworkThread::Impl {
 
     std::mutex mutex;
     std::deque<std::function<void()>> tasks;
+    bool stopping = false;  // no task is taken any more
     std::unordered_map<uint64_t, std::shared_ptr<Registration>> registrations;
     uint64_t nextId = 1;
 
@@ -36,14 +41,19 @@ struct NetworkThread::Impl {
         [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
     }
 
-    void runTasks() {
+    // Runs the tasks queued so far; false once the thread is to end (the
+    // tasks queued before the stop have run).
+    bool runTasks() {
         std::deque<std::function<void()>> batch;
+        bool end;
         {
             std::lock_guard lock(mutex);
             batch.swap(tasks);
+            end = stopping;
         }
         for (auto& task : batch)
             task();
+        return !end;
     }
 
     void loop() {
@@ -70,14 +80,25 @@ struct NetworkThread::Impl {
                 }
                 if (reg) reg->handler(events[i].events);
             }
-            runTasks();
+            if (!runTasks()) return;
         }
     }
 };
 
 NetworkThread& NetworkThread::shared() {
-    // Never destroyed: connections may still be closing while the process exits.
-    static NetworkThread* thread = new NetworkThread();
+    // Never destroyed: connections and threads of their own may still hold it
+    // while the process exits. Its thread is stopped and joined when the
+    // process exits (returning from main or calling exit), before any
+    // library's clean-up at exit runs: OpenSSL's is registered first, so it
+    // runs after the stop, and so is the background pool's, whose blocks
+    // the network thread may still hand work to until it ends.
+    static NetworkThread* thread = [] {
+        OPENSSL_init_crypto(0, nullptr);
+        platform::dispatch::async_global([] {});
+        auto* made = new NetworkThread();
+        std::atexit([] { shared().stop(); });
+        return made;
+    }();
     return *thread;
 }
 
@@ -92,16 +113,37 @@ NetworkThread::NetworkThread() : impl_(std::make_unique<Impl>()) {
     epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, impl_->wakeFd, &ev);
     impl_->thread = std::thread([impl = impl_.get()] { impl->loop(); });
     impl_->threadId = impl_->thread.get_id();
-    impl_->thread.detach();
 }
 
 void NetworkThread::post(std::function<void()> task) {
     if (!task) return;
     {
         std::lock_guard lock(impl_->mutex);
+        if (impl_->stopping) return;
         impl_->tasks.push_back(std::move(task));
     }
     impl_->wake();
+}
+
+void NetworkThread::stop() {
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (impl_->stopping) return;
+        impl_->stopping = true;
+    }
+    impl_->wake();
+    // From the network thread itself (a handler ending the process) the loop
+    // ends after this round; nothing can wait for it.
+    if (isCurrent()) {
+        impl_->thread.detach();
+        return;
+    }
+    impl_->thread.join();
+}
+
+bool NetworkThread::stopped() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->stopping;
 }
 
 bool NetworkThread::isCurrent() const {

@@ -12,13 +12,21 @@ namespace platform::net {
 class NetworkThread {
   public:
     // Created and started on first use; the thread is named
-    // "KAVWebSocket.NetworkThread" and runs until the process ends.
+    // "KAVWebSocket.NetworkThread" and runs until stop(), which the process
+    // exit calls (before the libraries' own clean-up at exit).
     static NetworkThread& shared();
 
     using Handler = std::function<void(uint32_t events)>;
 
-    // Runs the task on the network thread, later (never inline).
+    // Runs the task on the network thread, later (never inline). After
+    // stop() the task is dropped.
     void post(std::function<void()> task);
+    // Ends the thread: the tasks posted so far run, then the thread returns
+    // and is joined (from the network thread itself: it returns after the
+    // current round). Handlers and tasks run no more; connections still open
+    // are abandoned. Any thread; once.
+    void stop();
+    bool stopped() const;
     bool isCurrent() const;
 
     // Registers a descriptor; the handler runs on the network thread with the

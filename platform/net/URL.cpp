@@ -48,8 +48,12 @@ std::optional<URL> URL::parse(std::string_view text) {
         url.host_ = std::string(authority);
     }
     if (url.host_.empty()) return std::nullopt;
+    // A bracket belongs only around an IPv6 literal: a host holding one
+    // would go into the Host field as something else than what was read.
     for (char c : url.host_)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == '/' || c == '\\') return std::nullopt;
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == '/' || c == '\\' ||
+            c == '[' || c == ']')
+            return std::nullopt;
     if (!portText.empty()) {
         if (portText.size() > 5) return std::nullopt;
         int port = 0;

@@ -5,10 +5,14 @@
 
 #include "platform/RunLoop.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/TouchInput.h"
+#include "platform/ui/detail/Compositor.h"
 
 namespace platform::ui {
 
@@ -67,10 +71,27 @@ bool UIDriver::isVisible(const UIView* view) {
     return view->window() != nullptr;
 }
 
+std::vector<UIDriver::ShownText> UIDriver::shownTexts(const UIView* view) {
+    std::vector<ShownText> out;
+    if (!view) return out;
+    if (auto* segments = dynamic_cast<const UISegmentedControl*>(view)) {
+        for (long i = 0; i < segments->numberOfSegments(); ++i)
+            if (auto title = segments->titleForSegmentAtIndex(i); !title.empty())
+                out.push_back({std::move(title), segments->rectForSegmentAtIndex(i)});
+        return out;
+    }
+    if (auto text = view->debugText(); !text.empty()) out.push_back({std::move(text), view->bounds()});
+    return out;
+}
+
 std::vector<UIView*> UIDriver::viewsWithText(const std::string& text, UIView* root) {
     std::vector<UIView*> out;
     forEachView(root, [&](UIView* v) {
-        if (v->debugText() == text && isVisible(v)) out.push_back(v);
+        for (auto& shown : shownTexts(v))
+            if (shown.text == text && isVisible(v)) {
+                out.push_back(v);
+                break;
+            }
     });
     return out;
 }
@@ -91,6 +112,48 @@ std::vector<UIView*> UIDriver::viewsOfClass(const std::string& name, UIView* roo
 CGPoint UIDriver::screenCenterOf(const UIView* view) {
     CGRect b = view->bounds();
     return toScreen(view, {CGRectGetMidX(b), CGRectGetMidY(b)});
+}
+
+CGPoint UIDriver::screenPointOf(const UIView* view, CGPoint local) {
+    return toScreen(view, local);
+}
+
+UIView* UIDriver::viewTouchedAt(CGPoint p) {
+    UIEvent event;
+    auto windows = UIWindow::visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const CGPoint local = CGPointApplyAffineTransform(
+            p, CGAffineTransformInvert((*it)->layer().model().toSuperlayer()));
+        if (UIView* hit = (*it)->hitTest(local, &event)) return hit;
+    }
+    return nullptr;
+}
+
+std::string UIDriver::whyNotReached(CGPoint p, const UIView* view) {
+    std::ostringstream why;
+    const auto at = [&] { why << " at (" << p.x << ", " << p.y << ")"; };
+    if (!CGRectContainsPoint(UIScreen::mainScreen().bounds(), p)) {
+        why << "off screen";
+        at();
+        return why.str();
+    }
+    if (!view) return {};
+    UIView* hit = viewTouchedAt(p);
+    // A view inside the target takes its touches (a button's label), and a
+    // view that takes none hands them to the view around it (a cell's label).
+    if (hit && (hit == view || hit->isDescendantOfView(view) || view->isDescendantOfView(hit)))
+        return {};
+    if (!hit) {
+        why << "nothing takes the touch";
+    } else {
+        why << "covered by " << hit->className() << " tag=" << hit->tag();
+    }
+    at();
+    return why.str();
+}
+
+bool UIDriver::isSettled() {
+    return detail::compositor::finiteAnimations() == 0;
 }
 
 void UIDriver::drain() {
@@ -219,6 +282,16 @@ std::string UIDriver::dumpViewTree(UIView* root) {
         if (v->tag()) out << " tag=" << v->tag();
         out << " frame=" << NSStringFromCGRect(v->frame());
         if (auto t = v->debugText(); !t.empty()) out << " text=\"" << t << "\"";
+        if (auto* segments = dynamic_cast<UISegmentedControl*>(v)) {
+            out << " segments=[";
+            for (long i = 0; i < segments->numberOfSegments(); ++i)
+                out << (i ? ", \"" : "\"") << segments->titleForSegmentAtIndex(i) << "\"";
+            out << "] selected=" << segments->selectedSegmentIndex();
+        }
+        if (auto* control = dynamic_cast<UIControl*>(v)) {
+            if (auto* onOff = dynamic_cast<UISwitch*>(control)) out << (onOff->isOn() ? " on" : " off");
+            if (!control->isEnabled()) out << " disabled";
+        }
         if (v->isHidden()) out << " hidden";
         out << "\n";
         for (auto& s : v->subviews())

@@ -27,6 +27,14 @@ class UIDriver {
     static T* viewWithTag(long tag, UIView* root = nullptr) {
         return dynamic_cast<T*>(findViewWithTag(tag, root));
     }
+    // A text a person reads on a view, and where it shows (view bounds).
+    struct ShownText {
+        std::string text;
+        CGRect rect;
+    };
+    // The texts a view shows: its debugText over its bounds, or for a
+    // segmented control each segment's title over its segment.
+    static std::vector<ShownText> shownTexts(const UIView* view);
     // Views whose shown text (debugText) equals the text, visible ones only.
     static std::vector<UIView*> viewsWithText(const std::string& text, UIView* root = nullptr);
     static UIView* viewWithText(const std::string& text, UIView* root = nullptr);
@@ -46,8 +54,22 @@ class UIDriver {
     // and its window is visible.
     static bool isVisible(const UIView* view);
 
-    // Screen position of the centre of a view.
+    // Screen position of the centre of a view, or of a point in its bounds.
     static CGPoint screenCenterOf(const UIView* view);
+    static CGPoint screenPointOf(const UIView* view, CGPoint local);
+    // The view a finger put down at the screen point would touch (the
+    // front-most window whose hit test finds one); null when none would.
+    static UIView* viewTouchedAt(CGPoint screenPoint);
+    // Why a finger put down at the screen point would not reach `view`:
+    // "off screen at (x, y)", or "covered by Class tag=N at (x, y)" when a
+    // view that is neither the view, inside it nor around it takes the touch.
+    // Empty when it would (or, with no view given, when the point is on the
+    // screen).
+    static std::string whyNotReached(CGPoint screenPoint, const UIView* view = nullptr);
+
+    // True when the application stands still: no finite animation runs (an
+    // endless one, such as a spinner, does not count).
+    static bool isSettled();
     // A tap (down and up at once) at the view's centre or at a point; runs
     // what the tap queued on the main run loop.
     static void tap(const UIView* view);
@@ -76,8 +98,12 @@ class UIDriver {
     static std::vector<std::string> announcements();
     static void clearAccessibilityNotifications();
 
-    // "Class tag=N frame={{x, y}, {w, h}} text="..." hidden" per view,
-    // indented by depth.
+    // One line per view, indented by depth:
+    //   Class tag=N frame={{x, y}, {w, h}} text="..." segments=["A", "B"]
+    //   selected=I on|off disabled hidden
+    // tag only when set, text only when the view shows one, segments and
+    // selected (-1 for none) for a segmented control, on or off for a switch,
+    // disabled for a control that takes no touches, hidden for a hidden view.
     static std::string dumpViewTree(UIView* root = nullptr);
     // Renders the screen (all visible windows) or one window to a PNG file.
     static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1,

@@ -20,6 +20,8 @@ namespace platform::ui {
 namespace {
 
 size_t gActiveAnimations = 0;
+// Of those, the ones that run for ever (a spinner): never waited for.
+size_t gEndlessAnimations = 0;
 size_t gLayersDrawn = 0;
 // The layer being drawn flat into its own picture for a perspective
 // projection: it draws in its bounds coordinates, untransformed.
@@ -143,9 +145,15 @@ UIBezierPath roundedBounds(const CGRect& b, double radius) {
 
 }  // namespace
 
+// An animation this long is one that repeats for ever.
+constexpr double kEndlessSeconds = 1e6;
+
 namespace detail::compositor {
 size_t& layersDrawn() {
     return gLayersDrawn;
+}
+size_t finiteAnimations() {
+    return gActiveAnimations - gEndlessAnimations;
 }
 }  // namespace detail::compositor
 
@@ -162,7 +170,15 @@ struct CALayer::AnimationRecord {
     platform::Timer endTimer;
     std::shared_ptr<detail::AnimGroup> group;
     bool blocksInteraction = false;
+    bool endless = false;
     bool ended = false;
+    // Counts the animation out of the running ones (once).
+    void retire() {
+        if (ended) return;
+        ended = true;
+        --gActiveAnimations;
+        if (endless) --gEndlessAnimations;
+    }
 };
 
 CGRect CALayerState::frame() const {
@@ -190,8 +206,8 @@ CALayer::~CALayer() {
         sub->drawnExtent_ = CGRectNull;
     }
     for (auto& rec : animations_) {
-        if (!rec->ended) --gActiveAnimations;
         if (rec->ended) continue;
+        rec->retire();
         auto stop = rec->anim->didStop;
         auto group = rec->group;
         if (stop || group)
@@ -494,8 +510,7 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
                 self->stopRecord(i, true, true);
             } else {
                 auto& r = *list[i];
-                r.ended = true;
-                --gActiveAnimations;
+                r.retire();
                 self->invalidateGeometry();
                 self->animationsChanged();
                 auto stop = r.anim->didStop;
@@ -507,7 +522,9 @@ void CALayer::addAnimationInternal(const CAAnimationPtr& animation, const std::s
             return;
         }
     });
+    rec->endless = anim->activeDuration() >= kEndlessSeconds;
     ++gActiveAnimations;
+    if (rec->endless) ++gEndlessAnimations;
     animations_.push_back(std::move(rec));
     invalidateGeometry();
     animationsChanged();
@@ -522,9 +539,10 @@ void CALayer::stopRecord(size_t index, bool finished, bool fromTimer) {
     animations_.erase(animations_.begin() + static_cast<long>(index));
     rec->endTimer.invalidate();
     invalidateGeometry();
-    if (!rec->ended) --gActiveAnimations;
+    const bool ended = rec->ended;
+    rec->retire();
     animationsChanged();
-    if (rec->ended) return;
+    if (ended) return;
     auto stop = rec->anim->didStop;
     if (stop) {
         if (fromTimer)

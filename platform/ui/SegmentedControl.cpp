@@ -22,6 +22,13 @@ std::string UISegmentedControl::titleForSegmentAtIndex(long i) const {
     return i >= 0 && i < numberOfSegments() ? titles_[static_cast<size_t>(i)] : std::string();
 }
 
+CGRect UISegmentedControl::rectForSegmentAtIndex(long i) const {
+    if (i < 0 || i >= numberOfSegments()) return CGRectZero;
+    const CGRect b = bounds();
+    const double w = b.size.width / static_cast<double>(titles_.size());
+    return CGRectMake(b.origin.x + static_cast<double>(i) * w, b.origin.y, w, b.size.height);
+}
+
 void UISegmentedControl::setTitle(const std::string& t, long i) {
     if (i < 0 || i >= numberOfSegments()) return;
     titles_[static_cast<size_t>(i)] = t;

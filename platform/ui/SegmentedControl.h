@@ -28,6 +28,9 @@ class UISegmentedControl : public UIControl {
     void setSelectedSegmentIndex(long index);
     bool momentary = false;
     std::string titleForSegmentAtIndex(long i) const;
+    // Where the segment lies in the bounds (the segments share the width
+    // evenly); empty for no such segment.
+    CGRect rectForSegmentAtIndex(long i) const;
     void setTitle(const std::string& title, long index);
     void insertSegmentWithTitle(const std::string& title, long index, bool animated = false);
     void removeAllSegments();

@@ -24,7 +24,6 @@ class UISwitch : public UIControl {
     void endTrackingWithTouch(UITouch* touch, UIEvent* event) override;
     CGSize sizeThatFits(CGSize) const override { return {51, 31}; }
     void drawRect(CGRect rect) override;
-    std::string debugText() const override { return on_ ? "on" : "off"; }
 
   private:
     bool on_ = false;

@@ -8,6 +8,7 @@
 #include "app/DealerLookup.h"
 #include "app/DealerManager.h"
 #include "platform/Files.h"
+#include "platform/camera/StreamCapture.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TableView.h"
 #include "tests/app/AppStage.h"
@@ -271,6 +272,20 @@ class DealerListScanTest : public DealerListTest {
         camera.reset();  // the previous value goes back first
         camera = std::make_unique<kavtest::ScopedEnv>("KAV_CAMERA", (temp / "code.png").c_str());
     }
+    // The code comes through the live camera's way: GStreamer plays the
+    // picture in the device's place, ten times a second.
+    void cameraStreams(const std::string& text) {
+        kavtest::writeQRPNG(temp / "frame0.png", text);
+        camera.reset();
+        camera = std::make_unique<kavtest::ScopedEnv>("KAV_CAMERA", nullptr);
+        const std::string source = "multifilesrc location=" + (temp / "frame%d.png").string() +
+                                   " loop=true caps=image/png,framerate=10/1 ! pngdec";
+        stream = std::make_unique<kavtest::ScopedEnv>("KAV_CAMERA_PIPELINE", source.c_str());
+    }
+    void TearDown() override {
+        DealerListTest::TearDown();
+        platform::camera::StreamCapture::waitUntilIdle();  // the live camera is released
+    }
     void scan() {
         tapTag(DealerListViewController::kTagQR);
         time.advance(0.5);  // presented
@@ -292,6 +307,7 @@ class DealerListScanTest : public DealerListTest {
         EXPECT_EQ(host->presentedViewController(), nullptr);
     }
     std::unique_ptr<kavtest::ScopedEnv> camera;
+    std::unique_ptr<kavtest::ScopedEnv> stream;
 };
 
 TEST_F(DealerListScanTest, AScannedLookupAddressAddsItsDealer) {
@@ -307,6 +323,15 @@ TEST_F(DealerListScanTest, AScannedLookupAddressAddsItsDealer) {
     settle();
     EXPECT_EQ(topAlertMessage(), "搜索的交易商已经存在\n【 KAV 模拟交易 】");
     EXPECT_EQ(lookupsSent(), 2u);
+}
+
+TEST_F(DealerListScanTest, ACodeSeenByTheLiveCameraAddsItsDealerWithOneLookup) {
+    cameraStreams(sim.dealerUrl() + "/getdealer.php?key=kavdemo");
+    scan();
+    settle();
+    EXPECT_EQ(alertCount(), 0u);
+    EXPECT_EQ(rowTexts(), std::vector<std::string>{"KAV 模拟交易"});
+    EXPECT_EQ(lookupsSent(), 1u);
 }
 
 TEST_F(DealerListScanTest, ACodeThatIsNoAddressFailsWithoutARequest) {

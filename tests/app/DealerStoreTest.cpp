@@ -5,6 +5,9 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "app/AppDelegate.h"
 #include "app/DealerManager.h"
 #include "platform/Files.h"
@@ -314,15 +317,76 @@ TEST_F(DealerManagerTest, OddRepliesAndTransportFailures) {
     EXPECT_EQ(reply(R"({"retCode":"0",)" + data + "}"), "1|搜索的交易商已经存在\n【 数字 】");
 }
 
-TEST_F(DealerManagerTest, AStoreFileThatCannotBeOpenedIsSurvived) {
+// A store file that is no readable store of ours would refuse every dealer
+// for good: it is kept aside as ".corrupt", whole, and a fresh store is made.
+TEST_F(DealerManagerTest, AnUnreadableStoreFileIsKeptAsideAndAFreshOneMade) {
     const auto path = platform::files::documentsRoot() / AppDelegate::kStoreFileName;
-    platform::files::makeDirectories(path.parent_path());
-    const std::string garbage(4096, 'x');
-    ASSERT_TRUE(platform::files::writeFileAtomic(path, garbage));
+    const auto aside = path.string() + ".corrupt";
+    // A real store with a dealer, whose bytes the damaged kinds start from.
+    ASSERT_EQ(lookupKey("KAVFX"), "ok");
+    restart();
+    const std::string sound = platform::files::readFile(path).value_or("");
+    ASSERT_GT(sound.size(), 8192u);
+    const auto foreign = [](const std::filesystem::path& file) {
+        sqlite3* db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE EtyDealer (name TEXT); PRAGMA user_version = 1", nullptr,
+                     nullptr, nullptr);
+        sqlite3_close(db);
+    };
+    struct Kind {
+        const char* name;
+        std::function<void()> make;
+        bool folder = false;
+    };
+    const std::vector<Kind> kinds = {
+        {"garbage", [&] { platform::files::writeFileAtomic(path, std::string(4096, 'x')); }},
+        {"cut short", [&] { platform::files::writeFileAtomic(path, sound.substr(0, 5000)); }},
+        {"empty pages",
+         [&] {
+             std::string damaged = sound;
+             std::fill(damaged.begin() + 4096, damaged.end(), '\xA5');
+             platform::files::writeFileAtomic(path, damaged);
+         }},
+        {"someone else's database", [&] { foreign(path); }},
+        {"a folder", [&] { platform::files::makeDirectories(path / "inside"); }, true},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        std::filesystem::remove_all(path);
+        std::filesystem::remove_all(aside);
+        kind.make();
+        const std::string before = platform::files::readFile(path).value_or("");
+        restart();
+        platform::LogCapture logs;
+        ASSERT_NE(app->managedObjectContext(), nullptr);
+        EXPECT_EQ(logs.count("Unresolved error SQLite "), 1u);
+        EXPECT_TRUE(logs.contains("Store " + path.string() + " is unreadable; kept as " + aside +
+                                  ", a new one is made"));
+        if (kind.folder)
+            EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(aside) / "inside"));
+        else
+            EXPECT_EQ(platform::files::readFile(aside), before);
+        // The fresh store lists nothing and keeps what is added, across restarts.
+        EXPECT_TRUE(manager().isStoreAvailable());
+        EXPECT_TRUE(listed().empty());
+        EXPECT_EQ(lookupKey("GOLDEX"), "ok");
+        restart();
+        EXPECT_EQ(listed(), std::vector<std::string>{"GOLDEX"});
+    }
+}
+
+// Only when no store can be made at all is it unavailable: a lookup reaches
+// the service but cannot keep the answer, and says so.
+TEST_F(DealerManagerTest, WhenNoStoreCanBeMadeTheStoreIsUnavailable) {
+    // The Documents folder cannot be made: a file holds its name.
+    const auto documents = platform::files::documentsRoot();
+    platform::files::makeDirectories(documents.parent_path());
+    ASSERT_TRUE(platform::files::writeFileAtomic(documents, "not a folder"));
 
     platform::LogCapture logs;
     EXPECT_EQ(app->managedObjectContext(), nullptr);
-    EXPECT_EQ(logs.count("Unresolved error SQLite 26: file is not a database, {"), 1u)
+    EXPECT_EQ(logs.count("Unresolved error SQLite 14: unable to open database file, {"), 1u)
         << (logs.lines().empty() ? "" : logs.lines()[0]);
     EXPECT_FALSE(manager().isStoreAvailable());
     EXPECT_EQ(manager().getCurrentSelectedDealer(), nullptr);
@@ -330,12 +394,32 @@ TEST_F(DealerManagerTest, AStoreFileThatCannotBeOpenedIsSurvived) {
     EXPECT_EQ(manager().getEtyDealerWithDealerKey("KAVFX"), nullptr);
     manager().setCurrentSelectedDealerWithDealerKey("KAVFX");
     EXPECT_TRUE(app->saveContext());  // nothing to save
-    // A lookup reaches the service but cannot keep the answer: it says so
-    // instead of reporting an addition that was never stored.
     EXPECT_EQ(lookupKey("KAVFX"), std::string("1|") + DealerManager::kStoreUnavailable);
-    // Logged once, and the file is left for the user to rescue.
+    // Tried and logged once.
     EXPECT_EQ(logs.count("Unresolved error"), 1u);
-    EXPECT_EQ(platform::files::readFile(path), garbage);
+    EXPECT_EQ(platform::files::readFile(documents), "not a folder");
+}
+
+// A store of a newer release is refused, and left as it is.
+TEST_F(DealerManagerTest, ANewerStoreIsRefusedUntouched) {
+    const auto path = platform::files::documentsRoot() / AppDelegate::kStoreFileName;
+    ASSERT_EQ(lookupKey("KAVFX"), "ok");
+    restart();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 7", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const auto before = platform::files::readFile(path);
+    platform::LogCapture logs;
+    EXPECT_EQ(app->managedObjectContext(), nullptr);
+    EXPECT_TRUE(logs.contains("newer release"));
+    EXPECT_FALSE(logs.contains("is unreadable"));
+    EXPECT_EQ(lookupKey("GOLDEX"), std::string("1|") + DealerManager::kStoreUnavailable);
+    EXPECT_EQ(platform::files::readFile(path), before);
+    EXPECT_FALSE(platform::files::fileExists(path.string() + ".corrupt"));
 }
 
 TEST_F(DealerManagerTest, AnAdditionThatCannotBeSavedIsNotKept) {

@@ -1,9 +1,11 @@
 // The QR scanner over the picture-file camera: one code per opening, read
 // from the first code of the first picture that holds one, handed over once
-// the scanner is gone; the back button and a missing camera.
+// the scanner is gone; the back button, a missing camera, and a live camera
+// (GStreamer's sources in the device's place) that fails.
 #include <algorithm>
 
 #include "app/QRcodeViewController.h"
+#include "platform/camera/StreamCapture.h"
 #include "platform/ui/NavigationBar.h"
 #include "tests/app/AppStage.h"
 #include "tests/support/QRImage.h"
@@ -41,6 +43,7 @@ class QRScannerTest : public AppTest {
     void TearDown() override {
         scanner.reset();
         AppTest::TearDown();
+        platform::camera::StreamCapture::waitUntilIdle();  // a live camera is released
     }
     // The camera plays the folder's pictures.
     void camera(const std::vector<platform::image::Bitmap>& frames) {
@@ -151,6 +154,10 @@ TEST_F(QRScannerTest, TheBackButtonClosesTheScannerStopsTheCameraAndTellsNobody)
 
 TEST_F(QRScannerTest, WithoutACameraAnAlertSaysSoAndTheBackButtonStillWorks) {
     kavtest::ScopedEnv noCamera("KAV_CAMERA", nullptr);
+    kavtest::ScopedEnv noSource("KAV_CAMERA_PIPELINE", nullptr);
+    // Whatever this machine has: the camera named is no capture device.
+    kavtest::writePNG(temp / "video0", kavtest::plainPicture(4, 4, 0));
+    kavtest::ScopedEnv noDevice("KAV_CAMERA_DEVICE", (temp / "video0").c_str());
     openScanner();
     EXPECT_EQ(scanner->session(), nullptr);
     EXPECT_EQ(scanner->preview(), nullptr);
@@ -163,6 +170,53 @@ TEST_F(QRScannerTest, WithoutACameraAnAlertSaysSoAndTheBackButtonStillWorks) {
     time.advance(0.5);
     EXPECT_FALSE(scannerShown());
     EXPECT_TRUE(opener->urls.empty());
+}
+
+TEST_F(QRScannerTest, ALiveCameraThatFailsStopsWithAnAlertNamingTheCauseAndBackStillWorks) {
+    struct Case {
+        std::string source;
+        const char* message;
+        const char* shot;
+    };
+    kavtest::writePNG(temp / "frame0.png", kavtest::plainPicture(320, 240, 0x506070));
+    kavtest::writePNG(temp / "frame1.png", kavtest::plainPicture(320, 240, 0x607080));
+    const std::vector<Case> cases = {
+        // A camera that cannot be opened.
+        {"filesrc location=" + (temp / "missing.png").string() + " ! pngdec",
+         platform::camera::kCameraCannotOpenMessage, "qr-scanner-camera-failed"},
+        // Two pictures and the stream ends: unplugged while scanning.
+        {"multifilesrc location=" + (temp / "frame%d.png").string() +
+             " caps=image/png,framerate=10/1 ! pngdec",
+         platform::camera::kCameraGoneMessage, "qr-scanner-camera-gone"},
+    };
+    kavtest::ScopedEnv noPictures("KAV_CAMERA", nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        kavtest::ScopedEnv source("KAV_CAMERA_PIPELINE", c.source.c_str());
+        openScanner();
+        ASSERT_NE(scanner->session(), nullptr);
+        ASSERT_NE(scanner->device()->stream(), nullptr);
+        for (int tick = 0; tick < 100 && alertCount() == 0; ++tick) {
+            time.runUntil([&] { return alertCount() > 0; }, 0.05);
+            time.advance(0.04);
+        }
+        ASSERT_EQ(alertCount(), 1u);
+        EXPECT_EQ(topAlertMessage(), c.message);
+        EXPECT_FALSE(scanner->session()->isRunning());
+        snapshot(c.shot);
+        const uint64_t delivered = scanner->session()->deliveredFrames();
+        ASSERT_TRUE(tapAlertButton("确定"));
+        EXPECT_TRUE(scannerShown()) << "the scanner stays until the user leaves it";
+        UIDriver::tap(UIDriver::viewWithTag<UIButton>(QRcodeViewController::kTagBack));
+        time.advance(0.5);
+        EXPECT_FALSE(scannerShown());
+        time.runUntil([] { return false; }, 0.1);
+        time.drain();
+        EXPECT_EQ(scanner->session()->deliveredFrames(), delivered);
+        EXPECT_TRUE(opener->urls.empty());
+        EXPECT_EQ(alertCount(), 0u);
+        scanner.reset();
+    }
 }
 
 }  // namespace

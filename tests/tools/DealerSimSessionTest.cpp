@@ -372,6 +372,44 @@ TEST(DealerSimSession, RefusedOrdersChangeNothing) {
     EXPECT_EQ(sim.desk("1001")["tickets"].size(), 2u);
 }
 
+// A price no symbol can have is refused for what it is: neither turned into
+// points that overflow (1e29), nor taken for a price too near the market (0).
+TEST(DealerSimSession, PricesOutsideTheSymbolsRangeAreRefusedAsSuch) {
+    DealerSim sim;
+    Session s = logIn(sim);
+    sim.setBid("EURUSD", 1.09990);  // ask 1.10010
+    for (const char* bad : {"1e29", "0", "-1.1", "0.000001", "20000000000"}) {
+        Json r = order(s, "3005", {{"orderType", "3"}, {"orderPrice", bad}});
+        EXPECT_EQ(r["retCode"], "3112") << bad;
+        EXPECT_EQ(r["message"], "价格超出商品范围") << bad;
+        EXPECT_EQ(order(s, "3001", {{"orderPrice", bad}, {"pointOffset", "50"}})["retCode"], "3112")
+            << bad;
+    }
+    // Stop-loss and take-profit: 0 is none, anything else must be a price.
+    EXPECT_EQ(order(s, "3005", {{"orderType", "3"}, {"orderPrice", "1.09000"},
+                                {"priceStopLose", "1e29"}})["retCode"],
+              "3112");
+    EXPECT_EQ(order(s, "3001", {{"orderPrice", "1.10010"}, {"priceTakeProfit", "-1e29"}})["retCode"],
+              "3112");
+    // A deviation beyond any price allows any fill, without overflowing.
+    Json opened = order(s, "3001", {{"orderPrice", "1.5"}, {"pointOffset", "1e29"}});
+    ASSERT_EQ(opened["retCode"], "0") << opened.dump();
+    const std::string ticket = opened["data"]["orderCode"];
+    EXPECT_EQ(order(s, "3011", {{"orderType", "3011"}, {"bsCode", ""}, {"orderCode", ticket},
+                                {"priceStopLose", "1e29"}, {"priceTakeProfit", "0"}})["retCode"],
+              "3112");
+    EXPECT_EQ(order(s, "3003", {{"orderType", "2"}, {"bsCode", "s"}, {"orderCodeRe", ticket},
+                                {"orderPrice", "1e29"}, {"pointOffset", "5"}})["retCode"],
+              "3112");
+    EXPECT_EQ(order(s, "2039", {{"orderType", "2"}, {"bsCode", "s"}, {"orderPrice", "1e29"},
+                                {"pointOffset", "5"}})["retCode"],
+              "3112");
+    // Still a pending order at a real price too near the market is what it was.
+    EXPECT_EQ(order(s, "3005", {{"orderType", "3"}, {"orderPrice", "1.09990"}})["retCode"], "3108");
+    EXPECT_EQ(sim.desk("1001")["tickets"].size(), 1u);
+    EXPECT_TRUE(sim.desk("1001")["orders"].empty());
+}
+
 TEST(DealerSimSession, CloseBySymbolClosesTheOldestTicketsFirst) {
     DealerSim sim;
     Session s = logIn(sim);

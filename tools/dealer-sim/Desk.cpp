@@ -20,6 +20,20 @@ bool parseNumber(const Fields& c, const char* key, double& out) {
     return end && *end == '\0' && std::isfinite(out);
 }
 
+// A price field outside the symbol's range: its refusal. Stop-loss and
+// take-profit may be 0, which means none.
+constexpr const char* kOutOfRangeText = "价格超出商品范围";
+
+bool outOfRange(const SymbolDef& s, double price, bool noneAllowed = false) {
+    return !(noneAllowed && price == 0) && !s.inRange(price);
+}
+
+// The deviation a market order allows, in whole points. Any deviation beyond
+// the largest price allows everything, and a negative one nothing.
+int64_t allowedDeviation(double pointOffset) {
+    return std::llround(std::clamp(pointOffset, -1.0, SymbolDef::kMaxPoints));
+}
+
 std::string get(const Fields& c, const char* key) {
     auto it = c.find(key);
     return it == c.end() ? std::string() : it->second;
@@ -627,8 +641,10 @@ Outcome Desk::marketOpen(const std::string& uid, const Fields& c) {
     if (!parseNumber(c, "orderPrice", price) || !parseNumber(c, "pointOffset", offset) ||
         !parseNumber(c, "priceStopLose", sl) || !parseNumber(c, "priceTakeProfit", tp))
         return refusal(ret::kMalformed, "价格字段无效");
+    if (outOfRange(s, price) || outOfRange(s, sl, true) || outOfRange(s, tp, true))
+        return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
     const int64_t fill = buy ? market_.ask(si) : market_.bid(si);
-    if (std::llabs(fill - s.points(price)) > std::llround(offset))
+    if (std::llabs(fill - s.points(price)) > allowedDeviation(offset))
         return refusal(ret::kPriceMoved, "价格变动超出允许偏差");
     std::string message;
     if (const char* code = checkStops(si, buy, fill, s.points(sl), s.points(tp), &message))
@@ -719,8 +735,10 @@ Outcome Desk::closeByTicket(const std::string& uid, const Fields& c) {
     if (qty > it->quantity + 1e-9) return refusal(ret::kTooMuchToClose, "平仓数量超过持仓数量");
     if (!parseNumber(c, "orderPrice", price) || !parseNumber(c, "pointOffset", offset))
         return refusal(ret::kMalformed, "价格字段无效");
+    if (outOfRange(market_.symbol(it->symbol), price))
+        return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
     const int64_t fill = markPoints(*it);
-    if (std::llabs(fill - market_.symbol(it->symbol).points(price)) > std::llround(offset))
+    if (std::llabs(fill - market_.symbol(it->symbol).points(price)) > allowedDeviation(offset))
         return refusal(ret::kPriceMoved, "价格变动超出允许偏差");
     Outcome out;
     closeTicket(static_cast<size_t>(it - tickets_.begin()), qty, fill, "1", out.pushes);
@@ -738,12 +756,14 @@ Outcome Desk::closeBySymbol(const std::string& uid, const Fields& c) {
         return refusal(ret::kBadQuantity, "交易数量无效");
     if (!parseNumber(c, "orderPrice", price) || !parseNumber(c, "pointOffset", offset))
         return refusal(ret::kMalformed, "价格字段无效");
+    if (outOfRange(market_.symbol(si), price))
+        return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
     double held = 0;
     for (const Ticket& t : tickets_)
         if (t.uid == uid && t.symbol == si && t.buy == closesBuys) held += t.quantity;
     if (qty > held + 1e-9) return refusal(ret::kTooMuchToClose, "平仓数量超过持仓数量");
     const int64_t fill = closesBuys ? market_.bid(si) : market_.ask(si);
-    if (std::llabs(fill - market_.symbol(si).points(price)) > std::llround(offset))
+    if (std::llabs(fill - market_.symbol(si).points(price)) > allowedDeviation(offset))
         return refusal(ret::kPriceMoved, "价格变动超出允许偏差");
     Outcome out;
     double left = qty;
@@ -776,9 +796,11 @@ Outcome Desk::pendingOrder(const std::string& uid, const Fields& c) {
     if (!parseNumber(c, "orderPrice", price) || !parseNumber(c, "priceStopLose", sl) ||
         !parseNumber(c, "priceTakeProfit", tp))
         return refusal(ret::kMalformed, "价格字段无效");
+    if (outOfRange(s, price) || outOfRange(s, sl, true) || outOfRange(s, tp, true))
+        return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
     const int64_t at = s.points(price);
     const int64_t market = buy ? market_.ask(si) : market_.bid(si);
-    if (at <= 0 || std::llabs(at - market) < s.pointLimit)
+    if (std::llabs(at - market) < s.pointLimit)
         return refusal(ret::kBadLimitPrice, "挂单价格距离市价过近");
     std::string message;
     if (const char* code = checkStops(si, buy, at, s.points(sl), s.points(tp), &message))
@@ -822,6 +844,8 @@ Outcome Desk::modify(const std::string& uid, const Fields& c) {
     for (Ticket& t : tickets_) {
         if (t.code != code || t.uid != uid) continue;
         const SymbolDef& s = market_.symbol(t.symbol);
+        if (outOfRange(s, sl, true) || outOfRange(s, tp, true))
+            return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
         if (const char* err =
                 checkStops(t.symbol, t.buy, markPoints(t), s.points(sl), s.points(tp), &message))
             return refusal(err, message);
@@ -835,6 +859,8 @@ Outcome Desk::modify(const std::string& uid, const Fields& c) {
     for (PendingOrder& o : orders_) {
         if (o.code != code || o.uid != uid) continue;
         const SymbolDef& s = market_.symbol(o.symbol);
+        if (outOfRange(s, sl, true) || outOfRange(s, tp, true))
+            return refusal(ret::kPriceOutOfRange, kOutOfRangeText);
         if (const char* err =
                 checkStops(o.symbol, o.buy, o.pricePoints, s.points(sl), s.points(tp), &message))
             return refusal(err, message);

@@ -30,6 +30,7 @@ inline constexpr const char* kBadLimitPrice = "3108";
 inline constexpr const char* kTooMuchToClose = "3109";
 inline constexpr const char* kBadSide = "3110";
 inline constexpr const char* kBadAmount = "3111";
+inline constexpr const char* kPriceOutOfRange = "3112";
 inline constexpr const char* kBadPeriod = "3201";
 inline constexpr const char* kNotLoggedIn = "9001";
 inline constexpr const char* kUnknownEvent = "9002";

@@ -41,6 +41,11 @@ int64_t SymbolDef::points(double p) const {
     return std::llround(p * scale());
 }
 
+bool SymbolDef::inRange(double p) const {
+    const double points = p * scale();
+    return points >= 0.5 && points <= kMaxPoints;
+}
+
 std::vector<SymbolDef> defaultSymbols() {
     std::vector<SymbolDef> v;
     SymbolDef eur;

@@ -35,9 +35,17 @@ struct SymbolDef {
     int64_t startPoints = 0;
     int volatility = 1;  // largest step of the walk, in points
 
+    // The largest price in points a desk takes: far above any market, and
+    // small enough that the points of every price are whole and exact.
+    static constexpr double kMaxPoints = 1e15;
+
     double scale() const;
     double price(int64_t points) const { return double(points) / scale(); }
+    // Only for a price within range().
     int64_t points(double price) const;
+    // Whether the price is one of this symbol's: at least one point, at most
+    // kMaxPoints.
+    bool inRange(double price) const;
 };
 
 // The symbols every account trades.

@@ -7,6 +7,7 @@
 
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
+#include "platform/net/NetworkThread.h"
 #include "tools/kav-probe/Probe.h"
 
 namespace {
@@ -35,10 +36,18 @@ int main(int argc, char** argv) {
 
     auto& loop = platform::RunLoop::main();
     loop.adoptCurrentThread();
-    kavprobe::Probe probe(options, printLine);
-    probe.start();
-    // The probe ends itself: every step has a deadline or a set length.
-    while (!probe.finished())
-        loop.runUntil([&] { return probe.finished(); }, 3600);
-    return probe.exitCode();
+    int code;
+    {
+        kavprobe::Probe probe(options, printLine);
+        probe.start();
+        // The probe ends itself: every step has a deadline or a set length.
+        while (!probe.finished())
+            loop.runUntil([&] { return probe.finished(); }, 3600);
+        code = probe.exitCode();
+    }
+    // Its connections are closed (or, still opening, abandoned) with it; the
+    // network thread sends what they handed it, then ends before the exit,
+    // so that no library is cleaned up under it.
+    platform::net::NetworkThread::shared().stop();
+    return code;
 }

@@ -32,7 +32,10 @@ TEST(URLParse, SplitsSchemeHostPortPathAndQuery) {
 TEST(URLParse, RefusesMalformedURLs) {
     for (const char* bad :
          {"", "example.com", "://x", "ws://", "ws://host:", "ws://host:99999", "ws://host:8a",
-          "ws://[::1", "ws://ho st/", "1ws://host", "ws://host/pa th"})
+          "ws://[::1", "ws://ho st/", "1ws://host", "ws://host/pa th",
+          // A bracket anywhere but around an IPv6 literal: "[[x]" would be
+          // read as the host "[x" and sent as the Host field "[x".
+          "ws://[[x]/", "ws://[a]b]:80/", "ws://a]b/", "ws://a[b:80/"})
         EXPECT_FALSE(URL::parse(bad)) << bad;
 }
 

@@ -2,8 +2,13 @@
 // simulated dealer on the virtual clock, and the program's exit statuses.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "tests/support/DealerSim.h"
@@ -294,6 +299,58 @@ TEST(ProbeProgram, ExitStatuses) {
     EXPECT_EQ(code, kExitOk) << output;
     EXPECT_NE(output.find("\nlogin ok\naccount accCode=1001 "), std::string::npos) << output;
     EXPECT_EQ(output.substr(output.size() - 4), "\nok\n");
+}
+
+// The end of the process: the network thread may still be framing the close
+// of a connection (the mask's random bytes come from OpenSSL) when main
+// returns. Runs of a failed login, and of a login whose five connections are
+// closed as the probe ends, many at once so that the threads interleave
+// differently each time: every run ends by its own exit, with its status,
+// never by a signal or a sanitizer report.
+TEST(ProbeProgram, EveryRunEndsInOrderEvenWithConnectionsClosing) {
+    DealerSim sim;
+    const std::string program = (kavtest::binDir() / "kav-probe").string();
+    const std::string url = sim.realLoginUrl();
+    constexpr int kRuns = 200;
+    constexpr int kAtOnce = 8;
+    std::map<pid_t, bool> running;  // pid -> whether its login succeeds
+    int started = 0, failedLogins = 0, goodLogins = 0;
+    std::vector<std::string> abnormal;
+    const auto start = [&](bool login) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            const char* password = login ? "123456" : "654321";
+            execl(program.c_str(), program.c_str(), "--login", url.c_str(), "--user", "1001",
+                  "--password", password, "accounts", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        running[pid] = login;
+        ++started;
+    };
+    while (started < kRuns || !running.empty()) {
+        while (started < kRuns && running.size() < kAtOnce)
+            start(started % 4 == 3);  // one in four logs in
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, 0);
+        ASSERT_GT(pid, 0) << std::strerror(errno);
+        const bool login = running[pid];
+        running.erase(pid);
+        const int expected = login ? kExitOk : kExitFailed;
+        if (!WIFEXITED(status))
+            abnormal.push_back("signal " + std::to_string(WTERMSIG(status)));
+        else if (WEXITSTATUS(status) != expected)
+            abnormal.push_back("status " + std::to_string(WEXITSTATUS(status)));
+        else
+            ++(login ? goodLogins : failedLogins);
+    }
+    EXPECT_TRUE(abnormal.empty()) << abnormal.size() << " abnormal ends, the first: "
+                                  << abnormal.front();
+    EXPECT_EQ(failedLogins, kRuns * 3 / 4);
+    EXPECT_EQ(goodLogins, kRuns / 4);
 }
 
 // ---- trading commands ---------------------------------------------------------
