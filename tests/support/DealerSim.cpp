@@ -7,12 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,16 +14,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/PeerHttp.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
 
 namespace kavtest {
-
-namespace net = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
-using tcp = net::ip::tcp;
 
 const char* simServiceName(SimService s) {
     switch (s) {
@@ -269,38 +259,11 @@ std::string DealerSim::certPath() const {
 
 SimHttpAnswer DealerSim::rawCall(const std::string& method, const std::string& target,
                                  const std::string& body, int timeoutMs) {
-    net::io_context io;
-    beast::tcp_stream stream(io);
-    http::request<http::string_body> req(http::string_to_verb(method), target, 11);
-    req.set(http::field::host, "127.0.0.1");
-    if (!body.empty()) {
-        req.set(http::field::content_type, "application/json");
-        req.body() = body;
-    }
-    req.prepare_payload();
-    http::response_parser<http::string_body> parser;
-    parser.body_limit(64u << 20);
-    beast::flat_buffer buffer;
-    boost::system::error_code result = net::error::timed_out;
-    stream.expires_after(std::chrono::milliseconds(timeoutMs));
-    stream.async_connect(
-        tcp::endpoint(net::ip::make_address("127.0.0.1"), controlPort_),
-        [&](boost::system::error_code ec) {
-            if (ec) {
-                result = ec;
-                return;
-            }
-            // The answer is read while the request is still being written: a
-            // refusal may come before the whole body has gone out.
-            http::async_read(stream, buffer, parser,
-                             [&](boost::system::error_code ec3, size_t) { result = ec3; });
-            http::async_write(stream, req, [](boost::system::error_code, size_t) {});
-        });
-    io.run();
-    if (result && !parser.is_done())
-        throw std::runtime_error("control call " + method + " " + target +
-                                 " failed: " + result.message());
-    return SimHttpAnswer{static_cast<int>(parser.get().result_int()), parser.get().body()};
+    const PeerHttpAnswer res = peerHttpCall("127.0.0.1", std::to_string(controlPort_), method,
+                                            target, body, timeoutMs);
+    if (!res.error.empty())
+        throw std::runtime_error("control call " + method + " " + target + " failed: " + res.error);
+    return SimHttpAnswer{res.status, res.body};
 }
 
 SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body,
