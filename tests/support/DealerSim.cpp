@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/TestSupport.h"
 
@@ -144,6 +145,7 @@ DealerSim::DealerSim(DealerSimOptions o) {
     }
     for (const auto& a : o.extraArgs)
         args.push_back(a);
+    args.push_back("--exit-with-stdin");
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -151,14 +153,26 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    // The dealer's standard input is a pipe whose writing end only this process
+    // holds (close-on-exec keeps it from other children): when this process ends
+    // for any reason, the kernel closes it and the dealer stops.
+    int life[2];
+    if (pipe2(life, O_CLOEXEC) != 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw std::runtime_error("pipe failed");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, life[0], STDIN_FILENO);
     // The child must not keep the test's own sockets open.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
+    close(life[0]);
+    lifelineFd_ = life[1];
     if (rc != 0) {
         close(fds[0]);
         pid_ = -1;
@@ -168,7 +182,7 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
     // Read "name value" lines until "ready".
     std::string buffer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool ready = false;
     while (!ready) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -209,10 +223,20 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
 DealerSim::~DealerSim() {
     if (pid_ > 0) {
+        // A dealer that does not stop within seconds is killed: a test ends.
         kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
     if (stdoutFd_ >= 0) close(stdoutFd_);
+    if (lifelineFd_ >= 0) close(lifelineFd_);
 }
 
 std::string DealerSim::loginUrl() const {
