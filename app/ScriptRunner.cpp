@@ -66,6 +66,16 @@ void settle() {
     }
 }
 
+// Settles, then waits (at most `ScriptRunner::kSettleLimit` seconds of the
+// run loop's clock) while a spinner turns on the screen: a list loading
+// ignores taps, and a person waits for its answer before tapping a row.
+void settleForTap() {
+    settle();
+    if (!UIDriver::isLoading()) return;
+    runUntil([] { return !UIDriver::isLoading(); }, ScriptRunner::kSettleLimit);
+    settle();
+}
+
 // Where a command would put its finger: a view and the screen point.
 struct Target {
     UIView* view = nullptr;
@@ -282,7 +292,7 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
     }
     if (command == "tap") {
         if (args != 1) return usage("tap TEXT");
-        settle();
+        settleForTap();
         const auto targets = targetsWithText(w[1]);
         if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";
         return tapOn(choose(targets));
@@ -290,7 +300,7 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
     if (command == "tap-tag") {
         auto tag = args == 1 ? number(w[1]) : std::nullopt;
         if (!tag || *tag != std::floor(*tag)) return usage("tap-tag N");
-        settle();
+        settleForTap();
         const auto targets = targetsWithTag(static_cast<long>(*tag));
         if (targets.empty()) return "no visible view has tag " + w[1];
         return tapOn(choose(targets));
@@ -299,7 +309,7 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
         auto p = args == 2 ? point(1) : std::nullopt;
         if (!p) return usage("tap-at X Y");
         if (auto why = UIDriver::whyNotReached(*p); !why.empty()) return why;
-        settle();
+        settleForTap();
         return tapOn(Target{nullptr, *p});
     }
     if (command == "type") {

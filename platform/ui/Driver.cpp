@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
@@ -154,6 +155,16 @@ std::string UIDriver::whyNotReached(CGPoint p, const UIView* view) {
 
 bool UIDriver::isSettled() {
     return detail::compositor::finiteAnimations() == 0;
+}
+
+bool UIDriver::isLoading() {
+    bool turning = false;
+    forEachView(nullptr, [&](UIView* v) {
+        if (turning) return;
+        auto* spinner = dynamic_cast<UIActivityIndicatorView*>(v);
+        turning = spinner && spinner->isAnimating() && isVisible(spinner);
+    });
+    return turning;
 }
 
 void UIDriver::drain() {

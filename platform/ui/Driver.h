@@ -70,6 +70,9 @@ class UIDriver {
     // True when the application stands still: no finite animation runs (an
     // endless one, such as a spinner, does not count).
     static bool isSettled();
+    // True while a visible activity indicator turns: a screen still loading,
+    // whose taps may be ignored until it has its answer.
+    static bool isLoading();
     // A tap (down and up at once) at the view's centre or at a point; runs
     // what the tap queued on the main run loop.
     static void tap(const UIView* view);

@@ -239,6 +239,15 @@ size_t UITableView::reusePoolSize(const std::string& identifier) const {
 }
 
 void UITableView::enqueue(const UITableViewCellPtr& cell) {
+    // Quotes reload rows under a finger: the touch stays with the table (its
+    // cell is off the responder chain once it leaves), so the tap selects.
+    if (auto touch = pressedTouch_.lock()) {
+        UIView* touched = touch->view();
+        if (touched && (touched == cell.get() || touched->isDescendantOfView(cell.get()))) {
+            touch->view_ = sharedSelf<UIView>();
+            touch->rawView_ = this;
+        }
+    }
     cell->removeFromSuperview();
     if (!cell->reuseIdentifier().empty()) pool_[cell->reuseIdentifier()].push_back(cell);
 }
@@ -250,6 +259,7 @@ UITableViewCellPtr UITableView::makeCell(NSIndexPath ip) {
     UITableViewCellPtr cell = ds->tableViewCellForRowAtIndexPath(this, ip);
     if (!cell) return nullptr;
     cell->setSelected(selected_ && *selected_ == ip, false);
+    cell->setHighlighted(pressed_ && *pressed_ == ip, false);
     cell->separatorColor = separatorColor_;
     cell->drawsSeparator = separatorStyle == UITableViewCellSeparatorStyle::SingleLine;
     cell->separatorInset = separatorInset;
@@ -480,14 +490,17 @@ void UITableView::touchesBegan(const UITouchSet& touches, UIEvent*) {
     }
     pressed_ = allowsSelection ? indexPathForRowAtPoint(touches.front()->locationInView(this))
                                : std::nullopt;
-    if (pressed_)
+    if (pressed_) {
+        pressedTouch_ = touches.front();
         if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(true, false);
+    }
 }
 
 void UITableView::touchesEnded(const UITouchSet& touches, UIEvent*) {
     if (!pressed_ || touches.empty()) return;
     NSIndexPath ip = *pressed_;
     pressed_.reset();
+    pressedTouch_.reset();
     if (auto* cell = cellForRowAtIndexPath(ip)) cell->setHighlighted(false, false);
     if (indexPathForRowAtPoint(touches.front()->locationInView(this)) != ip) return;
     auto keep = sharedSelf<UITableView>();
@@ -499,6 +512,7 @@ void UITableView::touchesCancelled(const UITouchSet&, UIEvent*) {
     if (pressed_)
         if (auto* cell = cellForRowAtIndexPath(*pressed_)) cell->setHighlighted(false, false);
     pressed_.reset();
+    pressedTouch_.reset();
 }
 
 }  // namespace platform::ui

@@ -169,6 +169,9 @@ class UITableView : public UIScrollView {
     std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
     std::optional<NSIndexPath> selected_;
     std::optional<NSIndexPath> pressed_;
+    // The finger on the pressed row: when a reload takes its cell away, the
+    // touch is handed to the table, so the lift still reaches it.
+    std::weak_ptr<UITouch> pressedTouch_;
     std::optional<NSIndexPath> swiped_;
     std::shared_ptr<SwipePan> swipe_;
     bool loaded_ = false;

@@ -3,8 +3,10 @@
 // tap fails with its reason where a finger could not reach what it names.
 #include <regex>
 
+#include "platform/ui/Button.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Window.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/toolkit/UIKAVInputField.h"
 
@@ -13,6 +15,13 @@ using platform::ui::UIDriver;
 using platform::ui::UITextField;
 
 namespace {
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
 
 class ScriptPaceTest : public AppTest {
   protected:
@@ -73,17 +82,18 @@ TEST_F(ScriptPaceTest, ATapUnderAnAlertFailsAsCovered) {
     run("wait-gone 网络不可用\n");
 }
 
-// Disabled: the board's euro row tapped soon after the login sometimes opens
-// nothing (one run in three); to be found before it runs with the others.
-TEST_F(ScriptPaceTest, DISABLED_MarketScreenSegmentsAreTextsATapSwitches) {
+// Right after the login the board still loads (its spinner turns, its taps
+// are ignored) and reloads its rows on quotes: the tap waits for the answer,
+// as a person would, and opens the euro row.
+TEST_F(ScriptPaceTest, MarketScreenSegmentsAreTextsATapSwitches) {
     launchToLogin();
     logInWithoutWaits();
     // The dump names every segment and the one selected.
-    // The board's first quotes (the dealer's time), then its euro row.
-    const std::string out = run("wait 3\ntap 欧元美元\nwait-text 市价建仓-欧元美元 5\ndump\n");
+    const std::string out = run("tap 欧元美元\nwait-text 市价建仓-欧元美元 5\ndump\n");
     EXPECT_NE(out.find("segments=[\"市价建仓\", \"限价建仓\"] selected=0"), std::string::npos)
         << out;
-    // The limit segment's title is a text, and its tap opens the limit order.
+    // The limit segment's title is a text; its tap opens the limit order (the
+    // market screen's segment switches to the other screen).
     run("expect-text 限价建仓\ntap 限价建仓\nexpect-text 限价建仓-欧元美元\n");
 }
 
@@ -108,4 +118,45 @@ TEST_F(ScriptPaceTest, ATapOnARowBelowTheScreenFailsAsOffScreen) {
     EXPECT_TRUE(
         std::regex_search(out, std::regex(R"(^fail tap 修改密码: off screen at \(\d+(\.\d+)?, 58\d(\.\d+)?\)\n$)")))
         << out;
+}
+
+// Several views with one tag: the tap goes to the front-most one that takes
+// the touch at its centre, skipping a disabled control and a hidden view.
+TEST_F(ScriptPaceTest, TapTagTapsTheFrontMostViewWithTheTagThatTakesTheTouch) {
+    launchToLogin();
+    auto* window = platform::ui::UIWindow::keyWindow();
+    ASSERT_TRUE(window);
+    std::vector<int> pressed;
+    std::vector<platform::ui::UIButtonPtr> buttons;
+    for (int i = 0; i < 4; ++i) {
+        auto button = std::make_shared<platform::ui::UIButton>(
+            platform::ui::CGRectMake(20 + i * 70, 500, 60, 40));
+        button->setTag(9100);
+        button->addTarget([&pressed, i](platform::ui::UIControl*, platform::ui::UIEvent*) { pressed.push_back(i); },
+                          platform::ui::UIControlEventTouchUpInside);
+        window->addSubview(button);
+        buttons.push_back(button);
+    }
+    buttons[3]->setHidden(true);
+    buttons[2]->setEnabled(false);
+    run("tap-tag 9100\n");
+    EXPECT_EQ(pressed, (std::vector<int>{1}));
+    // The dump shows every one of them, the hidden and the disabled too.
+    const std::string out = run("dump\n");
+    EXPECT_EQ(occurrences(out, "tag=9100 "), 4u) << out;
+    for (auto& b : buttons)
+        b->removeFromSuperview();
+}
+
+// The market screen's back button (tag 2000) and its quantity's step-down
+// button, which reuses 2000 inside the input: the back button is the one
+// drawn in front, and `tap-tag 2000` closes the screen, the quantity kept.
+TEST_F(ScriptPaceTest, TapTagOnAScreenWhoseInputReusesTheTagTapsTheFrontMost) {
+    launchToLogin();
+    logInWithoutWaits();
+    run("tap 欧元美元\nwait-text 市价建仓-欧元美元 5\n");
+    const std::string before = run("dump\n");
+    EXPECT_GE(occurrences(before, "tag=2000 "), 2u) << before;
+    run("tap-tag 2000\nwait-gone 市价建仓-欧元美元 5\n");
+    ASSERT_TRUE(rootAs<MainDrawerViewController>());
 }

@@ -18,6 +18,7 @@
 #include "platform/ui/Switch.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
@@ -136,6 +137,32 @@ TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
     UIDriver::tap(UIDriver::viewWithText("Delete"));
     EXPECT_EQ(rows->deleted, (std::vector<long>{0}));
     EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+}
+
+// A price board reloads its rows on every quote: a finger already on a row
+// still selects it when lifted, though the row's cell was replaced meanwhile.
+TEST(Tables, ATapSelectsItsRowThoughTheRowsReloadUnderTheFinger) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    rows->rows = {"a", "b", "c", "d"};
+    auto table = showTable(s, rows);
+
+    // Two rows reload: the touched cell goes back to the pool (or to the
+    // other row); the press stays shown on the row under the finger.
+    TouchInput::touchDown(1, {160, 100});  // row 1
+    table->reloadRowsAtIndexPaths({{0, 1}, {0, 2}}, UITableViewRowAnimation::None);
+    EXPECT_TRUE(table->cellForRowAtIndexPath({0, 1})->isHighlighted());
+    TouchInput::touchUp(1, {160, 100});
+    EXPECT_EQ(rows->selected, (std::vector<long>{1}));
+
+    // The whole list reloaded under the finger, lifted before the next
+    // frame lays the new cells out: the same.
+    TouchInput::touchDown(1, {160, 160});  // row 2
+    table->reloadData();
+    TouchInput::touchUp(1, {160, 160});
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(rows->selected, (std::vector<long>{1, 2}));
+    EXPECT_FALSE(table->cellForRowAtIndexPath({0, 2})->isHighlighted());
 }
 
 TEST(Tables, SidewaysDragsTheSwipeCannotUseGoToTheRecognisersAbove) {
