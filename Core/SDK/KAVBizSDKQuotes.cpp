@@ -117,10 +117,10 @@ constexpr std::pair<const char*, double MODSymbolInfo::*> kExtremes[] = {
 };
 
 // A received quote, read in place in one pass over its members.
-void readQuote(platform::JsonView quote, KAVQuoteFields& q) {
+void readQuote(const platform::JsonView& quote, KAVQuoteFields& q) {
     q.reset();
     q.codeScratch.clear();
-    quote.forEachMember([&q](std::string_view key, platform::JsonView value) {
+    quote.forEachMember([&q](std::string_view key, const platform::JsonView& value) {
         const bool present = static_cast<bool>(value);
         if (key == "symbolCode") {
             if (value.isString()) {
@@ -179,7 +179,7 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
     KAVQuoteFields q;
     // A received package is read in place; a built one from its tree.
     if (const platform::JsonView data = package.dataView()) {
-        data.member("children").forEachElement([&](platform::JsonView child) {
+        data.member("children").forEachElement([&](const platform::JsonView& child) {
             readQuote(child, q);
             applyQuote(q);
         });
