@@ -206,7 +206,10 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
         return;
     }
     // Ask and bid are the symbol's own distances from the current price, in points.
-    const double f = std::trunc(std::pow(10.0, std::clamp(symbol->decimal, 0, 9)));
+    // The powers of ten a symbol's decimals take, each exact: what
+    // pow(10, decimals) gives, without its call on every quote.
+    static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double f = kScale[std::clamp(symbol->decimal, 0, 9)];
     const double points = current * f;
     const double ask = (symbol->pointAsk + points) / f;
     const double bid = (points - symbol->pointBid) / f;
