@@ -88,10 +88,12 @@ std::string receivedText(const Json& object, std::string_view key) {
 }
 
 // A received value of a text field, read in place.
-std::string receivedText(platform::JsonView object, std::string_view key) {
-    const platform::JsonView value = object.member(key);
-    if (!value.isString() && !value.isNumber()) return std::string();
-    return value.text().value_or(std::string());
+void receivedText(platform::JsonView value, std::string& out) {
+    if (!value.isString() && !value.isNumber()) {
+        out.clear();
+        return;
+    }
+    value.textInto(out);
 }
 
 }  // namespace
@@ -200,12 +202,30 @@ bool KAVPackage::fromJSON(std::string_view text) {
         const platform::JsonView top = document->root();
         if (top.isArray()) return false;
         // A text that is JSON but no object reads as one without members.
-        event_ = receivedText(top, "event");
-        retCode_ = receivedText(top, "retCode");
-        message_ = receivedText(top, "message");
-        msgOrder_ = clampedOrder(top.member("msgOrder").integer());
-        encrypt_ = receivedText(top, "encrypt");
-        const platform::JsonView data = top.member("data");
+        // One pass over the members as they come: a key given twice counts
+        // as its later value, as a look-up by name finds it.
+        event_.clear();
+        retCode_.clear();
+        message_.clear();
+        encrypt_.clear();
+        int64_t order = 0;
+        platform::JsonView data;
+        top.forEachMember([&](std::string_view key, const platform::JsonView& value) {
+            if (key == "event") {
+                receivedText(value, event_);
+            } else if (key == "retCode") {
+                receivedText(value, retCode_);
+            } else if (key == "message") {
+                receivedText(value, message_);
+            } else if (key == "msgOrder") {
+                order = value.integer();
+            } else if (key == "encrypt") {
+                receivedText(value, encrypt_);
+            } else if (key == "data") {
+                data = value;
+            }
+        });
+        msgOrder_ = clampedOrder(order);
         if (data.isObject()) {
             dataView_ = data;
             document_ = std::move(document);

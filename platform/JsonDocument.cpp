@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "platform/Strings.h"
 
@@ -20,14 +21,36 @@ static_assert(JsonDocument::kPadding >= simdjson::SIMDJSON_PADDING);
 struct JsonViewAccess {
     static JsonView make(const dom::element& e) {
         JsonView v;
-        std::memcpy(v.element_, static_cast<const void*>(&e), sizeof e);
+        // Made in place and read in place below: the words the walk has
+        // just written are read as they were written, not as one copy.
+        ::new (static_cast<void*>(v.element_)) dom::element(e);
         v.present_ = true;
+        switch (e.type()) {
+            case dom::element_type::NULL_VALUE:
+                v.kind_ = JsonView::Kind::Null;
+                break;
+            case dom::element_type::OBJECT:
+                v.kind_ = JsonView::Kind::Object;
+                break;
+            case dom::element_type::ARRAY:
+                v.kind_ = JsonView::Kind::Array;
+                break;
+            case dom::element_type::STRING:
+                v.kind_ = JsonView::Kind::String;
+                break;
+            case dom::element_type::INT64:
+            case dom::element_type::UINT64:
+            case dom::element_type::DOUBLE:
+                v.kind_ = JsonView::Kind::Number;
+                break;
+            default:
+                v.kind_ = JsonView::Kind::Other;
+                break;
+        }
         return v;
     }
-    static dom::element element(const JsonView& v) {
-        dom::element e;
-        std::memcpy(static_cast<void*>(&e), v.element_, sizeof e);
-        return e;
+    static const dom::element& element(const JsonView& v) {
+        return *std::launder(reinterpret_cast<const dom::element*>(v.element_));
     }
     static bool present(const JsonView& v) { return v.present_; }
 };
@@ -70,34 +93,6 @@ JsonView JsonDocument::root() const {
 
 // --- JsonView ------------------------------------------------------------------
 
-bool JsonView::isNull() const {
-    return present_ && A::element(*this).is_null();
-}
-
-bool JsonView::isObject() const {
-    return present_ && A::element(*this).type() == dom::element_type::OBJECT;
-}
-
-bool JsonView::isArray() const {
-    return present_ && A::element(*this).type() == dom::element_type::ARRAY;
-}
-
-bool JsonView::isString() const {
-    return present_ && A::element(*this).type() == dom::element_type::STRING;
-}
-
-bool JsonView::isNumber() const {
-    if (!present_) return false;
-    switch (A::element(*this).type()) {
-        case dom::element_type::INT64:
-        case dom::element_type::UINT64:
-        case dom::element_type::DOUBLE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 JsonView JsonView::member(std::string_view key) const {
     if (!isObject()) return {};
     dom::element found;
@@ -120,7 +115,7 @@ std::string_view JsonView::string() const {
 
 int64_t JsonView::integer() const {
     if (!*this) return 0;
-    const dom::element e = A::element(*this);
+    const dom::element& e = A::element(*this);
     switch (e.type()) {
         case dom::element_type::INT64:
             return e.get_int64().value_unsafe();
@@ -149,7 +144,7 @@ int64_t JsonView::integer() const {
 
 double JsonView::number() const {
     if (!*this) return 0.0;
-    const dom::element e = A::element(*this);
+    const dom::element& e = A::element(*this);
     switch (e.type()) {
         case dom::element_type::INT64:
             return static_cast<double>(e.get_int64().value_unsafe());
@@ -168,7 +163,7 @@ double JsonView::number() const {
 
 bool JsonView::textInto(std::string& out) const {
     if (!*this) return false;
-    const dom::element e = A::element(*this);
+    const dom::element& e = A::element(*this);
     switch (e.type()) {
         case dom::element_type::STRING:
             out.assign(e.get_string().value_unsafe());
@@ -201,15 +196,23 @@ std::optional<std::string> JsonView::text() const {
 
 void JsonView::forEach(Visit visit, void* ctx, bool members) const {
     if (!present_) return;
-    const dom::element e = A::element(*this);
+    const dom::element& e = A::element(*this);
     if (members) {
         if (e.type() != dom::element_type::OBJECT) return;
-        for (const auto field : dom::object(e.get_object().value_unsafe()))
-            visit(ctx, field.key, A::make(field.value));
+        // The iterator's own key and value, not the pair it would copy out.
+        const dom::object object = e.get_object().value_unsafe();
+        for (auto it = object.begin(), end = object.end(); it != end; ++it) {
+            const std::string_view key = it.key();
+            const JsonView value = A::make(it.value());
+            visit(ctx, key, value);
+        }
     } else {
         if (e.type() != dom::element_type::ARRAY) return;
-        for (const dom::element item : dom::array(e.get_array().value_unsafe()))
-            visit(ctx, {}, A::make(item));
+        const std::string_view none;
+        for (const dom::element item : dom::array(e.get_array().value_unsafe())) {
+            const JsonView value = A::make(item);
+            visit(ctx, none, value);
+        }
     }
 }
 

@@ -25,12 +25,12 @@ class JsonView {
     JsonView() = default;
 
     // Present and not JSON null (null counts as missing, as in jsonMember).
-    explicit operator bool() const { return present_ && !isNull(); }
-    bool isNull() const;
-    bool isObject() const;
-    bool isArray() const;
-    bool isString() const;
-    bool isNumber() const;
+    explicit operator bool() const { return kind_ != Kind::Missing && kind_ != Kind::Null; }
+    bool isNull() const { return kind_ == Kind::Null; }
+    bool isObject() const { return kind_ == Kind::Object; }
+    bool isArray() const { return kind_ == Kind::Array; }
+    bool isString() const { return kind_ == Kind::String; }
+    bool isNumber() const { return kind_ == Kind::Number; }
 
     // The member under the key; with a key given twice, the later value, as
     // the tree keeps it. Missing when this is no object.
@@ -48,12 +48,14 @@ class JsonView {
     // An array's elements, or an object's members (key and value), in order.
     template <typename F>
     void forEachElement(F&& f) const {
-        forEach([](void* ctx, std::string_view, JsonView v) { (*static_cast<F*>(ctx))(v); }, &f,
-                false);
+        forEach([](void* ctx, const std::string_view&,
+                   const JsonView& v) { (*static_cast<F*>(ctx))(v); },
+                &f, false);
     }
     template <typename F>
     void forEachMember(F&& f) const {
-        forEach([](void* ctx, std::string_view k, JsonView v) { (*static_cast<F*>(ctx))(k, v); },
+        forEach([](void* ctx, const std::string_view& k,
+                   const JsonView& v) { (*static_cast<F*>(ctx))(k, v); },
                 &f, true);
     }
 
@@ -64,12 +66,18 @@ class JsonView {
 
   private:
     friend struct JsonViewAccess;
-    using Visit = void (*)(void*, std::string_view, JsonView);
+    // By reference: the visitor reads the few words it needs of what the
+    // walk has just written, rather than a copy that waits for those writes.
+    using Visit = void (*)(void*, const std::string_view&, const JsonView&);
     void forEach(Visit visit, void* ctx, bool members) const;
 
-    // The fast parser's element: a document and a place in it.
+    // The fast parser's element: a document and a place in it; and what it
+    // holds, told once when the view is made, which the reading asks of
+    // every member.
+    enum class Kind : uint8_t { Missing, Null, Object, Array, String, Number, Other };
     alignas(8) unsigned char element_[16] = {};
     bool present_ = false;
+    Kind kind_ = Kind::Missing;
 };
 
 class JsonDocument {

@@ -117,10 +117,10 @@ constexpr std::pair<const char*, double MODSymbolInfo::*> kExtremes[] = {
 };
 
 // A received quote, read in place in one pass over its members.
-void readQuote(platform::JsonView quote, KAVQuoteFields& q) {
+void readQuote(const platform::JsonView& quote, KAVQuoteFields& q) {
     q.reset();
     q.codeScratch.clear();
-    quote.forEachMember([&q](std::string_view key, platform::JsonView value) {
+    quote.forEachMember([&q](std::string_view key, const platform::JsonView& value) {
         const bool present = static_cast<bool>(value);
         if (key == "symbolCode") {
             if (value.isString()) {
@@ -179,7 +179,7 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
     KAVQuoteFields q;
     // A received package is read in place; a built one from its tree.
     if (const platform::JsonView data = package.dataView()) {
-        data.member("children").forEachElement([&](platform::JsonView child) {
+        data.member("children").forEachElement([&](const platform::JsonView& child) {
             readQuote(child, q);
             applyQuote(q);
         });
@@ -206,7 +206,10 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
         return;
     }
     // Ask and bid are the symbol's own distances from the current price, in points.
-    const double f = std::trunc(std::pow(10.0, std::clamp(symbol->decimal, 0, 9)));
+    // The powers of ten a symbol's decimals take, each exact: what
+    // pow(10, decimals) gives, without its call on every quote.
+    static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double f = kScale[std::clamp(symbol->decimal, 0, 9)];
     const double points = current * f;
     const double ask = (symbol->pointAsk + points) / f;
     const double bid = (points - symbol->pointBid) / f;

@@ -209,6 +209,27 @@ TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
     EXPECT_FALSE(p.fromJSON(""));
 }
 
+TEST(KAVPackage, AKeyGivenTwiceCountsAsItsLaterValueOnEitherParser) {
+    // The envelope is read in one pass over its members; a look-up by name
+    // in the tree parser's result finds the same later values. The second
+    // text carries an integer beyond 64 bits, which only the tree parser takes.
+    for (const char* tail : {"", R"(,"big":123456789012345678901234567890)"}) {
+        KAVPackage p;
+        const std::string text =
+            std::string(R"({"event":"1","event":"2","message":"m","message":null,)") +
+            R"("msgOrder":"3","msgOrder":4,"retCode":"0","retCode":[0],)" +
+            R"("data":{"a":"1"},"data":{"b":"2"})" + tail + "}";
+        ASSERT_TRUE(p.fromJSON(text));
+        EXPECT_EQ(p.event(), "2") << tail;
+        EXPECT_EQ(p.message(), "") << tail;
+        EXPECT_EQ(p.retCode(), "") << tail;
+        EXPECT_EQ(p.msgOrder(), 4) << tail;
+        EXPECT_EQ(p.getValue("a"), nullptr) << tail;
+        ASSERT_NE(p.getValue("b"), nullptr) << tail;
+        EXPECT_EQ(*p.getValue("b"), "2") << tail;
+    }
+}
+
 TEST(KAVCrypt, PadsByHandToWholeBlocks) {
     const std::string padded15 = KAVCrypt::pad(std::string(15, 'a'));
     ASSERT_EQ(padded15.size(), 16u);

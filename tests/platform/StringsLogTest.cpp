@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -66,6 +71,39 @@ TEST(Strings, ReadsLeadingNumbersLikeTheServerSendsThem) {
     EXPECT_DOUBLE_EQ(leadingDouble("abc"), 0.0);
     EXPECT_DOUBLE_EQ(leadingDouble("nan"), 0.0);
     EXPECT_DOUBLE_EQ(leadingDouble("+-1"), 0.0);
+}
+
+TEST(Strings, LeadingDoubleOfPlainDecimalsIsTheNearestDouble) {
+    // Prices are read by a short cut for plain decimals; it must give what
+    // from_chars gives, for every length of digits and place of the point,
+    // and whatever follows the number.
+    uint64_t seed = 88172645463325252ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = next() % 4 == 0 ? "-" : "";
+        const size_t whole = 1 + next() % 9;
+        const size_t fraction = next() % 12;
+        for (size_t i = 0; i < whole; ++i)
+            text += static_cast<char>('0' + next() % 10);
+        if (fraction > 0 || next() % 2) text += '.';
+        for (size_t i = 0; i < fraction; ++i)
+            text += static_cast<char>('0' + next() % 10);
+        static const char* kTails[] = {"", "x", " 1", "e2", "E-3", ".5", ","};
+        text += kTails[next() % std::size(kTails)];
+        double expected = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), expected,
+                        std::chars_format::general);
+        const double got = leadingDouble(text);
+        EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+    }
+    EXPECT_TRUE(std::signbit(leadingDouble("-0.000")));
+    EXPECT_DOUBLE_EQ(leadingDouble("-.5"), -0.5);
+    EXPECT_DOUBLE_EQ(leadingDouble("1234567890.1234567"), 1234567890.1234567);
 }
 
 TEST(Strings, ShortestDoubleTextIsPlainDecimal) {
