@@ -342,8 +342,6 @@ class DesktopTest : public AppTest {
     Place account_, password_, done_, login_;
 };
 
-}  // namespace
-
 TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     measureLoginForm();
     startX();
@@ -434,3 +432,5 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     // Closed as a user closes it: the program ends cleanly.
     EXPECT_EQ(app_->stop(), 0) << tail(data.path() / "kav-trader.log");
 }
+
+}  // namespace
