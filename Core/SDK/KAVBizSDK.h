@@ -283,6 +283,22 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void stopReconnect();
     // Whether a re-login is scheduled or running.
     bool isReLoginPending() const { return reLoginTimer_.isValid() || isReLoginRunning(); }
+    // The records a push can change (accounts, symbols, rates, tickets,
+    // orders, positions), copied record by record, and put back as copies
+    // in place of the current ones. For test tooling: a fuzz run starts each
+    // input from one logged-in session's caches without querying them again.
+    struct CachedRecords {
+        std::map<std::string, std::shared_ptr<MODUserAccount>> accounts;
+        MODList<MODSymbolInfo> symbols;
+        std::map<std::string, std::shared_ptr<MODSymbolInfo>, std::less<>> symbolsByCode;
+        std::map<int32_t, std::shared_ptr<MODSymbolInfo>> symbolsById;
+        std::map<std::string, std::shared_ptr<MODCERInfo>> rates;
+        std::map<std::string, std::shared_ptr<MODHoldBill>> holdBills;
+        std::map<std::string, std::shared_ptr<MODLimitBill>> limitBills;
+        std::map<std::string, std::shared_ptr<MODHoldPosition>> positions;
+    };
+    CachedRecords copyCachedRecords() const;
+    void restoreCachedRecords(const CachedRecords& records);
     // Every third call closes every channel and tells the delegate
     // onNetworkUnready; the others only log.
     void onNetworkUnready();

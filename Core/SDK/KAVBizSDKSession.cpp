@@ -112,3 +112,67 @@ void KAVBizSDK::autoLogin() {
     // has already scheduled the next one).
     if (loginRunning_) reLoginAttempt_ = loginAttempt_;
 }
+
+// ---- copies of the caches (test tooling) -------------------------------------
+
+namespace {
+
+template <typename Key, typename Record, typename Less>
+std::map<Key, std::shared_ptr<Record>, Less> copiedRecords(
+    const std::map<Key, std::shared_ptr<Record>, Less>& cache) {
+    std::map<Key, std::shared_ptr<Record>, Less> copy;
+    for (const auto& [key, record] : cache)
+        copy.emplace(key, record ? std::make_shared<Record>(*record) : nullptr);
+    return copy;
+}
+
+// The symbols copied so that the list and both lookups share one record per
+// symbol again, as the originals do.
+void copySymbols(const MODList<MODSymbolInfo>& list,
+                 const std::map<std::string, std::shared_ptr<MODSymbolInfo>, std::less<>>& byCode,
+                 const std::map<int32_t, std::shared_ptr<MODSymbolInfo>>& byId,
+                 KAVBizSDK::CachedRecords& into) {
+    std::map<const MODSymbolInfo*, std::shared_ptr<MODSymbolInfo>> copies;
+    const auto copyOf = [&](const std::shared_ptr<MODSymbolInfo>& symbol) {
+        if (!symbol) return std::shared_ptr<MODSymbolInfo>();
+        auto& copy = copies[symbol.get()];
+        if (!copy) copy = std::make_shared<MODSymbolInfo>(*symbol);
+        return copy;
+    };
+    into.symbols.clear();
+    into.symbolsByCode.clear();
+    into.symbolsById.clear();
+    for (const auto& symbol : list) into.symbols.push_back(copyOf(symbol));
+    for (const auto& [code, symbol] : byCode) into.symbolsByCode.emplace(code, copyOf(symbol));
+    for (const auto& [id, symbol] : byId) into.symbolsById.emplace(id, copyOf(symbol));
+}
+
+}  // namespace
+
+KAVBizSDK::CachedRecords KAVBizSDK::copyCachedRecords() const {
+    CachedRecords records;
+    records.accounts = copiedRecords(accounts_);
+    copySymbols(symbolInfos_, dict_symbolInfos, dict_symbolIds, records);
+    records.rates = copiedRecords(exchangeRate);
+    records.holdBills = copiedRecords(holdBills);
+    records.limitBills = copiedRecords(limitBills);
+    records.positions = copiedRecords(holdPosition);
+    return records;
+}
+
+void KAVBizSDK::restoreCachedRecords(const CachedRecords& records) {
+    KAV_ASSERT_MAIN_THREAD();
+    accounts_ = copiedRecords(records.accounts);
+    CachedRecords symbols;
+    copySymbols(records.symbols, records.symbolsByCode, records.symbolsById, symbols);
+    symbolInfos_ = std::move(symbols.symbols);
+    dict_symbolInfos = std::move(symbols.symbolsByCode);
+    dict_symbolIds = std::move(symbols.symbolsById);
+    exchangeRate = copiedRecords(records.rates);
+    holdBills = copiedRecords(records.holdBills);
+    limitBills = copiedRecords(records.limitBills);
+    holdPosition = copiedRecords(records.positions);
+    // The quote indexes point into the records just replaced.
+    ticketsChanged();
+    ordersChanged();
+}

@@ -455,6 +455,73 @@ TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
     }
 }
 
+// The caches copied and put back (what the push-stream fuzz target starts
+// each input from): the records as they were, copies of their own, one
+// record per symbol under its code and its id, and the quote index made
+// again from the records put back, not left pointing at the ones replaced.
+TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
+    auto reports = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(reports);
+    Json symbols = Json::array();
+    for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}}) {
+        Json s = symbol(code, id);
+        s["decimal"] = "4";
+        s["symbolType"] = "1";
+        s["unit"] = "1000";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+    loadAccounts(
+        Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}, {"riskType", "2"}}}));
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(Json::array({ticket("T1", "EURUSD", 1, "b"), ticket("T2", "USDJPY", 2, "s")}));
+    push(quoteOf("EURUSD", "1.0100"));
+    const auto copied = sdk->copyCachedRecords();
+    const auto queriedSymbol = sdk->getSymbolWith("EURUSD");
+    const double queriedPrice = queriedSymbol->priceCurrent;
+    const double queriedProfit = sdk->getAccountWith(1001)->profitDyn;
+
+    // A quote, a closed ticket and a new one, and a symbol moved to a new id.
+    push(quoteOf("EURUSD", "1.0500"));
+    Json closed = ticket("T1", "EURUSD", 1, "b");
+    closed["quantityHold"] = "0";
+    push(Json{{"event", "4016"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({closed, ticket("T3", "USDJPY", 2, "b")})}}}});
+    Json moved = symbol("USDJPY", 7);
+    moved["symbolName"] = "美元日元";
+    push(Json{{"event", "4004"}, {"retCode", "0"}, {"data", {{"children", Json::array({moved})}}}});
+    ASSERT_TRUE(sdk->getSymbolWithId(7));
+    ASSERT_FALSE(sdk->getHoldBillWith("T1"));
+
+    for (int round = 0; round < 2; ++round) {
+        sdk->restoreCachedRecords(copied);
+        const auto eur = sdk->getSymbolWith("EURUSD");
+        ASSERT_TRUE(eur);
+        EXPECT_NE(eur, queriedSymbol);  // a copy, not the record the pushes changed
+        EXPECT_EQ(eur->priceCurrent, queriedPrice);
+        EXPECT_EQ(sdk->getSymbolWithId(1), eur);
+        EXPECT_EQ(sdk->getSymbolWithId(2), sdk->getSymbolWith("USDJPY"));
+        EXPECT_FALSE(sdk->getSymbolWithId(7));
+        ASSERT_EQ(sdk->symbolInfos().size(), 2u);
+        EXPECT_EQ(sdk->symbolInfos()[0], eur);
+        ASSERT_TRUE(sdk->getHoldBillWith("T1"));
+        EXPECT_FALSE(sdk->getHoldBillWith("T3"));
+        EXPECT_EQ(sdk->getAccountWith(1001)->profitDyn, queriedProfit);
+
+        // The next quote re-prices the tickets put back, and the account
+        // sums them: a change made to them stays out of the copy.
+        reports->calls.clear();
+        push(quoteOf("EURUSD", round == 0 ? "1.0300" : "1.0200"));
+        EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote EURUSD", "tickets T1",
+                                                            "position -", "account"}));
+        const auto t1 = sdk->getHoldBillWith("T1");
+        EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn,
+                    t1->dynProfitPrice + sdk->getHoldBillWith("T2")->dynProfitPrice, 1e-9);
+        EXPECT_NE(t1->dynProfitPrice, copied.holdBills.at("T1")->dynProfitPrice);
+    }
+}
+
 namespace {
 
 // The same double, down to the sign of a zero.
