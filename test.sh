@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 BUILD=build/test
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DKAV_SANITIZE=ON -DKAV_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DKAV_SANITIZE=ON -DKAV_BUILD_BENCH=OFF -DKAV_UNITY=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -55,3 +55,28 @@ function(kav_backend name)
     kav_target_defaults(${name})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
+
+# Test peers: the simulated dealer and the Boost.Beast servers and clients
+# that the tests talk to are the independent other side, not the product.
+# They are built without the sanitizers and, in Debug, with line tables only
+# (-g1): Beast's templates cost several times more compile time with ASan and
+# full debug information, and the client's code keeps both.
+#
+# kav_peer(target): the whole target.
+function(kav_peer target)
+    foreach(prop COMPILE_OPTIONS LINK_OPTIONS)
+        get_target_property(opts ${target} ${prop})
+        if(opts)
+            list(FILTER opts EXCLUDE REGEX "^-f(no-)?sanitize")
+            set_target_properties(${target} PROPERTIES ${prop} "${opts}")
+        endif()
+    endforeach()
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-g1>)
+endfunction()
+
+# kav_peer_sources(file...): single files of a target that the product's tests
+# link (a file with options of its own stays out of the unity batches).
+function(kav_peer_sources)
+    set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+        PROPERTIES COMPILE_OPTIONS "-fno-sanitize=all;$<$<CONFIG:Debug>:-g1>")
+endfunction()

@@ -36,7 +36,7 @@ namespace {
 
 // Nesting the fast parser takes: anything deeper is left to parseJson, which
 // refuses more than 256 levels.
-constexpr size_t kMaxDepth = 256;
+constexpr size_t kFastParserMaxDepth = 256;
 
 using A = JsonViewAccess;
 
@@ -53,8 +53,8 @@ std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
     // One parser per thread keeps its working buffers between messages; the
     // document each message is parsed into is its own.
     thread_local dom::parser parser;
-    if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kMaxDepth) &&
-        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kMaxDepth) != simdjson::SUCCESS)
+    if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kFastParserMaxDepth) &&
+        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) != simdjson::SUCCESS)
         return nullptr;
     auto doc = std::make_shared<JsonDocument>();
     const auto result = parser.parse_into_document(doc->impl_->document,

@@ -161,6 +161,7 @@ void RunLoop::waitForWork(double maxSeconds) {
         }
         if (wait == 0) return;
         hook = waitHook_;
+        if (hook) inWaitHook_ = true;
         if (!hook) {
             woken_ = false;
             auto ready = [&] { return woken_ || !tasks_.empty() || stopRequested_; };
@@ -173,6 +174,8 @@ void RunLoop::waitForWork(double maxSeconds) {
         }
     }
     hook(wait);
+    std::lock_guard lock(mutex_);
+    inWaitHook_ = false;
 }
 
 void RunLoop::run() {
@@ -244,11 +247,14 @@ void RunLoop::scheduleEntry(const std::shared_ptr<detail::TimerEntry>& entry) {
         entry->seq = nextSeq_++;
         entry->scheduled = true;
         timers_.emplace(TimerKey{entry->due, entry->seq}, entry);
-        wake = wakeHook_;
+        // The main thread itself needs no wake-up between turns, which size
+        // their sleep afresh; inside the windowing layer's wait (its drawing)
+        // the sleep is already sized without this timer.
+        if (!isCurrent() || inWaitHook_) wake = wakeHook_;
     }
     // A sleeping loop must recompute how long to sleep.
     cv_.notify_one();
-    if (wake && !isCurrent()) wake();
+    if (wake) wake();
 }
 
 void RunLoop::removeEntry(detail::TimerEntry& entry) {

@@ -95,6 +95,9 @@ class RunLoop {
     std::atomic<std::thread::id> owner_;
     std::atomic<bool> stopRequested_{false};
     bool woken_ = false;
+    // True while the windowing layer's wait runs: it draws before it sleeps,
+    // and a timer the drawing schedules must cut the sleep it already sized.
+    bool inWaitHook_ = false;
     std::function<void(double)> waitHook_;
     std::function<void()> wakeHook_;
 };

@@ -9,6 +9,7 @@ PACKAGES=(
   cmake
   pkg-config
   clang
+  lld
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <tuple>
 
 #include "Core/CalculateUtils.h"
 #include "Core/SDK/KAVBizSDK.h"
@@ -393,6 +394,65 @@ TEST_F(CachesTest, AQuoteRepricesOnlyItsOwnSymbolAndTheAccountSumHolds) {
     EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote USDJPY", "orders L1"}));
     EXPECT_NEAR(account->profitDyn, sumOfTickets(), 1e-9);
     EXPECT_NEAR(account->profitDyn, 10 - 20 + 30 - 100, 1e-9);
+}
+
+// One symbol code may stand for two symbols of two accounts (each under its
+// own id), so a quote of that code re-prices tickets of both: each account
+// sums its own tickets only, and a second quote replaces the first one's
+// share instead of adding to it.
+TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
+    auto reports = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(reports);
+    Json symbols = Json::array();
+    // The later EURUSD, of account 1002, is the one its code finds.
+    for (const auto& [code, id, accId] :
+         {std::tuple{"EURUSD", 1, 1001}, {"GBPUSD", 3, 1001}, {"EURUSD", 2, 1002}}) {
+        Json s = symbol(code, id, accId);
+        s["decimal"] = "4";
+        s["symbolType"] = "1";
+        s["unit"] = "1000";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}},
+                              Json{{"accId", "1002"}, {"amMarginRemain", "7000"}}}));
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(Json::array({ticket("A1", "EURUSD", 1, "b"), ticket("B1", "EURUSD", 2, "s"),
+                        ticket("A2", "GBPUSD", 3, "b"), ticket("A3", "EURUSD", 1, "s", "2")}));
+    ASSERT_EQ(sdk->getHoldBillWith("A1")->accId, 1001);
+    ASSERT_EQ(sdk->getHoldBillWith("B1")->accId, 1002);
+    const auto first = sdk->getAccountWith(1001);
+    const auto second = sdk->getAccountWith(1002);
+    const auto sumOf = [&](int32_t accId) {
+        double sum = 0;
+        for (const char* code : {"A1", "A2", "A3", "B1"})
+            if (const auto t = sdk->getHoldBillWith(code); t && t->accId == accId)
+                sum += t->dynProfitPrice;
+        return sum;
+    };
+
+    for (const auto& [price, a1, a3, b1] :
+         {std::tuple{"1.0100", 10, -20, -10}, {"1.0200", 20, -40, -20}}) {
+        SCOPED_TRACE(price);
+        reports->calls.clear();
+        push(quoteOf("EURUSD", price));
+        EXPECT_EQ(reports->calls, (std::vector<std::string>{"quote EURUSD", "tickets A1 A3 B1",
+                                                            "position -", "account"}));
+        EXPECT_NEAR(sdk->getHoldBillWith("A1")->dynProfitPrice, a1, 1e-9);
+        EXPECT_NEAR(sdk->getHoldBillWith("A3")->dynProfitPrice, a3, 1e-9);
+        EXPECT_NEAR(sdk->getHoldBillWith("B1")->dynProfitPrice, b1, 1e-9);
+        // The code's own account: its one ticket of the symbol alone.
+        EXPECT_NEAR(second->profitDyn, b1, 1e-9);
+        EXPECT_NEAR(second->profitDyn, sumOf(1002), 1e-9);
+        EXPECT_NEAR(second->amMarginFree, 7000 + b1, 1e-9);
+        // The other account learns of its EURUSD tickets at its next
+        // re-pricing, with its GBPUSD ticket beside them.
+        push(quoteOf("GBPUSD", "0.9000"));
+        EXPECT_NEAR(first->profitDyn, a1 + a3 - 100, 1e-9);
+        EXPECT_NEAR(first->profitDyn, sumOf(1001), 1e-9);
+        EXPECT_NEAR(first->amMarginFree, 5000 + first->profitDyn, 1e-9);
+        EXPECT_NEAR(second->profitDyn, b1, 1e-9);
+    }
 }
 
 namespace {

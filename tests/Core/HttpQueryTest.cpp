@@ -12,7 +12,7 @@
 namespace {
 
 // What one request reported.
-struct Outcome {
+struct HttpOutcome {
     bool succeeded = false;
     std::string data;
     std::string status;
@@ -41,7 +41,7 @@ struct Outcome {
 class HttpQuery : public ::testing::Test {
   protected:
     // Waits (real time, bounded) until the request has reported.
-    bool waitFor(const Outcome& outcome) {
+    bool waitFor(const HttpOutcome& outcome) {
         return time_.runUntil([&] { return outcome.calls > 0; }, 20);
     }
     kavtest::VirtualTime time_;  // real time never runs out a request here
@@ -49,7 +49,7 @@ class HttpQuery : public ::testing::Test {
 };
 
 TEST_F(HttpQuery, AnswersArriveOnTheMainLoopAfterTheCall) {
-    Outcome ok, empty, missing, moved;
+    HttpOutcome ok, empty, missing, moved;
     httpQuery::asynGetWithUrl(server_.url("/ok"), ok.success(), ok.failure());
     httpQuery::asynGetWithUrlBin(server_.url("/empty"), empty.success(), empty.failure());
     httpQuery::asynGetWithUrl(server_.url("/nothing"), missing.success(), missing.failure());
@@ -59,7 +59,7 @@ TEST_F(HttpQuery, AnswersArriveOnTheMainLoopAfterTheCall) {
     httpQuery::asynGetWithUrl(server_.url("/gone"), nullptr, nullptr);
     EXPECT_EQ(ok.calls + empty.calls + missing.calls + moved.calls, 0) << "never inside the call";
 
-    for (Outcome* o : {&ok, &empty, &missing, &moved})
+    for (HttpOutcome* o : {&ok, &empty, &missing, &moved})
         ASSERT_TRUE(waitFor(*o));
     EXPECT_TRUE(ok.succeeded);
     EXPECT_EQ(ok.data, kavtest::HttpTestServer::kBody);
@@ -72,18 +72,18 @@ TEST_F(HttpQuery, AnswersArriveOnTheMainLoopAfterTheCall) {
     EXPECT_TRUE(moved.succeeded) << "redirects are followed";
     EXPECT_EQ(moved.data, kavtest::HttpTestServer::kBody);
     time_.advance(httpQuery::kTimeOut * 2);
-    for (Outcome* o : {&ok, &empty, &missing, &moved})
+    for (HttpOutcome* o : {&ok, &empty, &missing, &moved})
         EXPECT_EQ(o->calls, 1) << "no late time-out after the answer";
 }
 
 TEST_F(HttpQuery, NoResponseIsStatusZero) {
-    Outcome refused, malformed, otherScheme;
+    HttpOutcome refused, malformed, otherScheme;
     kavtest::ClosedPort closed;
     httpQuery::asynGetWithUrl(closed.url("/ok"), refused.success(), refused.failure());
     httpQuery::asynGetWithUrl("not a url", malformed.success(), malformed.failure());
     httpQuery::asynGetWithUrl("file:///etc/passwd", otherScheme.success(), otherScheme.failure());
     EXPECT_EQ(refused.calls, 0);
-    for (Outcome* o : {&refused, &malformed, &otherScheme}) {
+    for (HttpOutcome* o : {&refused, &malformed, &otherScheme}) {
         ASSERT_TRUE(waitFor(*o));
         EXPECT_FALSE(o->succeeded);
         EXPECT_EQ(o->status, "0");
@@ -93,7 +93,7 @@ TEST_F(HttpQuery, NoResponseIsStatusZero) {
 
 TEST_F(HttpQuery, AStalledServerTimesOutAfterTenSeconds) {
     platform::LogCapture log;
-    Outcome stalled;
+    HttpOutcome stalled;
     httpQuery::asynGetWithUrl(server_.url("/stall"), stalled.success(), stalled.failure());
     ASSERT_TRUE(time_.runUntil([&] { return server_.requests().size() == 1; }, 20));
     time_.advance(9.9);
@@ -106,7 +106,7 @@ TEST_F(HttpQuery, AStalledServerTimesOutAfterTenSeconds) {
 }
 
 TEST_F(HttpQuery, RequestsMadeOffTheMainThreadStillAnswerOnIt) {
-    Outcome ok;
+    HttpOutcome ok;
     std::thread([&] {
         httpQuery::asynGetWithUrl(server_.url("/ok"), ok.success(), ok.failure());
     }).join();
@@ -116,7 +116,7 @@ TEST_F(HttpQuery, RequestsMadeOffTheMainThreadStillAnswerOnIt) {
 }
 
 TEST_F(HttpQuery, SynchronousFormsAnswerBeforeReturning) {
-    Outcome ok, missing;
+    HttpOutcome ok, missing;
     httpQuery::synGetWithUrl(server_.url("/ok"), ok.success(), ok.failure());
     EXPECT_TRUE(ok.succeeded);
     EXPECT_EQ(ok.data, kavtest::HttpTestServer::kBody);
@@ -129,7 +129,7 @@ TEST_F(HttpQuery, SynchronousFormsAnswerBeforeReturning) {
 }
 
 TEST_F(HttpQuery, TheFormPostSendsTheStoreIdentifier) {
-    Outcome posted;
+    HttpOutcome posted;
     httpQuery::asynPostWithUrl(server_.url("/echo/register"), posted.success(), posted.failure());
     ASSERT_TRUE(waitFor(posted));
     EXPECT_EQ(posted.data, std::string("POST /echo/register|id=") + httpQuery::kStoreIdentifier);
@@ -142,7 +142,7 @@ TEST_F(HttpQuery, QueryValuesArePercentEncoded) {
     EXPECT_EQ(httpQuery::encodeQueryValue("/?:@"), "%2F%3F%3A%40");
     EXPECT_EQ(httpQuery::encodeQueryValue(std::string("\0\xff", 2)), "%00%FF");
     // What the server reads is what was meant: one value, nothing cut off.
-    Outcome echo;
+    HttpOutcome echo;
     const std::string target = "/echo?key=" + httpQuery::encodeQueryValue("K&x=1#frag+中");
     httpQuery::asynGetWithUrl(server_.url(target), echo.success(), echo.failure());
     ASSERT_TRUE(waitFor(echo));

@@ -2,6 +2,9 @@
 // and the small shared helpers.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "Core/Funs.h"
 #include "Core/KAVCrypt.h"
 #include "Core/KAVPackage.h"
@@ -90,6 +93,71 @@ TEST(KAVPackage, EscapesValuesSoTheyCannotBreakOrExtendTheText) {
     EXPECT_EQ(data["children"][0]["pwd"], "a\"b");
     EXPECT_EQ(data["parames"][0]["key"], "k\"");
     EXPECT_EQ(data["parames"][0]["value"], "v\\");
+}
+
+// Every control character, in every place a text goes: the five with a
+// short escape take it, the other codes below U+0020 their \u form with
+// four lower-case hex digits (NUL included), and DEL, which JSON lets
+// stand in a string, goes out as it is. Each reads back as it was given.
+TEST(KAVPackage, EscapesEveryControlCharacterAndLetsDelStand) {
+    std::vector<char> controls;
+    for (int c = 0x00; c < 0x20; ++c)
+        controls.push_back(static_cast<char>(c));
+    controls.push_back('\x7f');
+    for (const char c : controls) {
+        const auto code = static_cast<unsigned>(static_cast<unsigned char>(c));
+        SCOPED_TRACE(code);
+        std::string expected;
+        switch (c) {
+            case '\b':
+                expected = R"(\b)";
+                break;
+            case '\t':
+                expected = R"(\t)";
+                break;
+            case '\n':
+                expected = R"(\n)";
+                break;
+            case '\f':
+                expected = R"(\f)";
+                break;
+            case '\r':
+                expected = R"(\r)";
+                break;
+            case '\x7f':
+                expected = "\x7f";
+                break;
+            default: {
+                const char* hex = "0123456789abcdef";
+                expected = std::string(R"(\u00)") + hex[code >> 4] + hex[code & 15];
+            }
+        }
+        const std::string value = std::string("a") + c + "b";
+        const std::string rendered = "a" + expected + "b";
+        KAVPackage p;
+        p.setEvent(value);
+        p.setToken(value);
+        p.addValue(value, "memo");
+        p.addValue(Json::array({Json{{"memo", value}}}), "children");
+        p.addValue(Json::array({Json{{value, value}}}), "parames");
+        const std::string text = p.toJSON();
+        EXPECT_NE(text.find("{\"event\":\"" + rendered + "\",\"token\" : \"" + rendered + "\""),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("\"memo\": \"" + rendered + "\""), std::string::npos) << text;
+        // Nothing of the character stands raw but DEL.
+        EXPECT_EQ(text.find(c) != std::string::npos, c == '\x7f') << text;
+
+        const auto parsed = platform::parseJson(text);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ((*parsed)["event"], value);
+        EXPECT_EQ((*parsed)["token"], value);
+        const Json& data = (*parsed)["data"];
+        EXPECT_EQ(data["memo"], value);
+        EXPECT_EQ(data["children"][0]["memo"], value);
+        EXPECT_EQ(data["parames"][0]["key"], value);
+        EXPECT_EQ(data["parames"][0]["value"], value);
+    }
 }
 
 TEST(KAVPackage, MessageOrderWrapsFrom65535To2) {

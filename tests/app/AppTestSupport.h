@@ -50,9 +50,10 @@ class AppTest : public ::testing::Test {
         // left up goes, so the next test starts on a clear screen.
         platform::RunLoop::main().runUntil([] { return false; }, 0.2);
         time.advance(1);
-        while (!KAVAlertViewStack::sharedInstance().alertViews().empty())
-            KAVAlertViewStack::sharedInstance().alertViews().back()->dismissWithClickedButtonIndex(
-                0, false);
+        // An alert leaves the stack when its fade has run on the clock, not
+        // when it is dismissed: closing them without moving the clock would
+        // go round for ever after a failed test left one up.
+        dismissAlerts(time);
         KAVProgressHUD::dismiss();
         time.advance(1);
         platform::files::setDataRoot({});

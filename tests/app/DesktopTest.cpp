@@ -407,8 +407,6 @@ class DesktopTest : public AppTest {
     Place account_, password_, done_, login_;
 };
 
-}  // namespace
-
 TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     measureLoginForm();
     startX();
@@ -589,3 +587,5 @@ TEST_F(DesktopTest, FitsALaptopDisplayKeepsItsLayoutWhenResizedAndAnswersTheKeyb
         readFile(data.path() / "window-data" / "Preferences" / "defaults.json");
     EXPECT_NE(defaults.find(R"("key_2007": "12")"), std::string::npos) << defaults;
 }
+
+}  // namespace

@@ -89,8 +89,6 @@ class DrawerTest : public AppTest {
     std::shared_ptr<MainDrawerViewController> drawer;
 };
 
-}  // namespace
-
 TEST_F(DrawerTest, TheBoardIsInTheCentreTheMenuAtTheLeftTheAccountCentreAtTheRight) {
     logInToLabelledDealer();
     EXPECT_EQ(drawer->currentNavigationControllerType, 0);
@@ -282,3 +280,5 @@ TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {
     EXPECT_EQ(MenuViewController::rowForShakeValue(-1), -1);
     EXPECT_EQ(MenuViewController::rowForShakeValue(3), 4);
 }
+
+}  // namespace

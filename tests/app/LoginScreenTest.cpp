@@ -24,7 +24,8 @@ using LVC = LoginViewController;
 
 namespace {
 
-class LoginScreenTest : public AppTest {
+// Named in full: in a unity batch the screen tests' stage (apptest::AppTest) is in sight too.
+class LoginScreenTest : public kavtest::AppTest {
   protected:
     std::shared_ptr<LVC> screen() { return rootAs<LVC>(); }
     // Views are placed by the layout pass, which runs before drawing: a

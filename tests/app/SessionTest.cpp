@@ -87,8 +87,6 @@ class SessionTest : public AppTest {
     }
 };
 
-}  // namespace
-
 TEST_F(SessionTest, StartUpShowsTheLoginScreenWithAFreshServiceObject) {
     launch();
     ASSERT_TRUE(app->window);
@@ -398,3 +396,5 @@ TEST_F(SessionTest, TerminationSavesTheDealerStore) {
     EXPECT_EQ(stored->at(0)->dealerName, "改了名字");
     EXPECT_EQ(stored->at(1)->dealerKey, "LOCAL");
 }
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -155,6 +157,45 @@ TEST(RunLoopThreads, RealClockRunStopsAndSleepsUntilTimer) {
     std::thread other([&] { loop.post([&] { loop.stop(); }); });
     loop.run();
     other.join();
+    RunLoop::main().adoptCurrentThread();
+}
+
+// A window draws inside its idle wait; a timer that drawing schedules (a
+// layout that starts an animation or a delayed call) must cut the sleep that
+// was sized before it, or the loop sleeps until the next input event.
+TEST(RunLoopThreads, ATimerScheduledInsideTheWindowsWaitWakesIt) {
+    RunLoop loop;  // real clock
+    loop.adoptCurrentThread();
+    std::mutex m;
+    std::condition_variable cv;
+    bool wakeCalled = false;
+    bool fired = false;
+    int waits = 0;
+    bool firstWaitWoken = false;
+    Timer drawn;
+    loop.setWaitHooks(
+        [&](double) {
+            if (!drawn.isValid())
+                drawn = Timer::schedule(0.01, false, [&] {
+                    fired = true;
+                    loop.stop();
+                }, loop);
+            // The test's stand-in for the window's event queue, bounded so a
+            // lost wake-up fails instead of hanging.
+            std::unique_lock lock(m);
+            const bool woken =
+                cv.wait_for(lock, std::chrono::seconds(2), [&] { return wakeCalled; });
+            if (++waits == 1) firstWaitWoken = woken;
+        },
+        [&] {
+            std::lock_guard lock(m);
+            wakeCalled = true;
+            cv.notify_all();
+        });
+    loop.run();
+    loop.setWaitHooks(nullptr, nullptr);
+    EXPECT_TRUE(fired);
+    EXPECT_TRUE(firstWaitWoken) << "the wait slept through the timer its drawing scheduled";
     RunLoop::main().adoptCurrentThread();
 }
 

@@ -7,28 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
+#include "tests/support/PeerHttp.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
 
 namespace kavtest {
-
-namespace net = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
-using tcp = net::ip::tcp;
 
 const char* simServiceName(SimService s) {
     switch (s) {
@@ -144,6 +135,7 @@ DealerSim::DealerSim(DealerSimOptions o) {
     }
     for (const auto& a : o.extraArgs)
         args.push_back(a);
+    args.push_back("--exit-with-stdin");
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -151,14 +143,26 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    // The dealer's standard input is a pipe whose writing end only this process
+    // holds (close-on-exec keeps it from other children): when this process ends
+    // for any reason, the kernel closes it and the dealer stops.
+    int life[2];
+    if (pipe2(life, O_CLOEXEC) != 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw std::runtime_error("pipe failed");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, life[0], STDIN_FILENO);
     // The child must not keep the test's own sockets open.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
+    close(life[0]);
+    lifelineFd_ = life[1];
     if (rc != 0) {
         close(fds[0]);
         pid_ = -1;
@@ -168,7 +172,7 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
     // Read "name value" lines until "ready".
     std::string buffer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool ready = false;
     while (!ready) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -209,10 +213,20 @@ DealerSim::DealerSim(DealerSimOptions o) {
 
 DealerSim::~DealerSim() {
     if (pid_ > 0) {
+        // A dealer that does not stop within seconds is killed: a test ends.
         kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
     if (stdoutFd_ >= 0) close(stdoutFd_);
+    if (lifelineFd_ >= 0) close(lifelineFd_);
 }
 
 std::string DealerSim::loginUrl() const {
@@ -245,38 +259,11 @@ std::string DealerSim::certPath() const {
 
 SimHttpAnswer DealerSim::rawCall(const std::string& method, const std::string& target,
                                  const std::string& body, int timeoutMs) {
-    net::io_context io;
-    beast::tcp_stream stream(io);
-    http::request<http::string_body> req(http::string_to_verb(method), target, 11);
-    req.set(http::field::host, "127.0.0.1");
-    if (!body.empty()) {
-        req.set(http::field::content_type, "application/json");
-        req.body() = body;
-    }
-    req.prepare_payload();
-    http::response_parser<http::string_body> parser;
-    parser.body_limit(64u << 20);
-    beast::flat_buffer buffer;
-    boost::system::error_code result = net::error::timed_out;
-    stream.expires_after(std::chrono::milliseconds(timeoutMs));
-    stream.async_connect(
-        tcp::endpoint(net::ip::make_address("127.0.0.1"), controlPort_),
-        [&](boost::system::error_code ec) {
-            if (ec) {
-                result = ec;
-                return;
-            }
-            // The answer is read while the request is still being written: a
-            // refusal may come before the whole body has gone out.
-            http::async_read(stream, buffer, parser,
-                             [&](boost::system::error_code ec3, size_t) { result = ec3; });
-            http::async_write(stream, req, [](boost::system::error_code, size_t) {});
-        });
-    io.run();
-    if (result && !parser.is_done())
-        throw std::runtime_error("control call " + method + " " + target +
-                                 " failed: " + result.message());
-    return SimHttpAnswer{static_cast<int>(parser.get().result_int()), parser.get().body()};
+    const PeerHttpAnswer res = peerHttpCall("127.0.0.1", std::to_string(controlPort_), method,
+                                            target, body, timeoutMs);
+    if (!res.error.empty())
+        throw std::runtime_error("control call " + method + " " + target + " failed: " + res.error);
+    return SimHttpAnswer{res.status, res.body};
 }
 
 SimJson DealerSim::call(const std::string& method, const std::string& target, const SimJson& body,

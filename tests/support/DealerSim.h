@@ -236,9 +236,12 @@ class DealerSim {
     std::vector<SimJson> waitForHttpRequests(const std::string& kind, size_t min,
                                              int timeoutMs = 5000);
 
+    pid_t pid() const { return pid_; }
+
   private:
     pid_t pid_ = -1;
     int stdoutFd_ = -1;
+    int lifelineFd_ = -1;  // the dealer's standard input; closing it stops the dealer
     std::map<std::string, std::string> lines_;
     std::string key_;
     std::string iv_;

@@ -15,6 +15,7 @@
 #include <variant>
 
 #include "platform/Crypto.h"
+#include "tests/support/PeerHttp.h"
 
 namespace simtest {
 
@@ -317,6 +318,16 @@ HttpResult httpGet(const std::string& url, const std::string& caFile) {
     if (!tls && url.rfind("http://", 0) != 0)
         throw std::runtime_error("not an HTTP address: " + url);
     Url u = parseUrl(std::string(tls ? "wss://" : "ws://") + url.substr(tls ? 8 : 7));
+    HttpResult r;
+    if (!tls) {
+        const auto res = kavtest::peerHttpCall(u.host, u.port, "GET", u.target, "", 10000,
+                                               /*keepAlive=*/false);
+        if (!res.error.empty()) throw std::runtime_error("GET " + url + " failed: " + res.error);
+        r.status = res.status;
+        r.contentType = res.contentType;
+        r.body = res.body;
+        return r;
+    }
     net::io_context io;
     tcp::resolver resolver(io);
     const auto endpoints = resolver.resolve(u.host, u.port);
@@ -325,25 +336,17 @@ HttpResult httpGet(const std::string& url, const std::string& caFile) {
     req.keep_alive(false);
     http::response<http::string_body> res;
     beast::flat_buffer buffer;
-    if (tls) {
-        ssl::context ctx(ssl::context::tls_client);
-        if (!caFile.empty()) {
-            ctx.load_verify_file(caFile);
-            ctx.set_verify_mode(ssl::verify_peer);
-        }
-        beast::ssl_stream<beast::tcp_stream> stream(io, ctx);
-        beast::get_lowest_layer(stream).expires_after(std::chrono::seconds(10));
-        beast::get_lowest_layer(stream).connect(endpoints);
-        stream.handshake(ssl::stream_base::client);
-        http::write(stream, req);
-        http::read(stream, buffer, res);
-    } else {
-        beast::tcp_stream stream(io);
-        stream.connect(endpoints);
-        http::write(stream, req);
-        http::read(stream, buffer, res);
+    ssl::context ctx(ssl::context::tls_client);
+    if (!caFile.empty()) {
+        ctx.load_verify_file(caFile);
+        ctx.set_verify_mode(ssl::verify_peer);
     }
-    HttpResult r;
+    beast::ssl_stream<beast::tcp_stream> stream(io, ctx);
+    beast::get_lowest_layer(stream).expires_after(std::chrono::seconds(10));
+    beast::get_lowest_layer(stream).connect(endpoints);
+    stream.handshake(ssl::stream_base::client);
+    http::write(stream, req);
+    http::read(stream, buffer, res);
     r.status = res.result_int();
     r.contentType = std::string(res[http::field::content_type]);
     r.body = res.body();

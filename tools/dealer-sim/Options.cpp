@@ -11,7 +11,7 @@ std::string usage() {
            "--tls-key PEM]\n"
            "                  [--compressed] [--quote-rate HZ] [--data-dir D] [--key K] [--iv V] "
            "[--plain]\n"
-           "                  [--history-days N] [--quiet] [--help]\n";
+           "                  [--history-days N] [--quiet] [--exit-with-stdin] [--help]\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string* error, bool* help) {
@@ -46,6 +46,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error, b
             o.plain = true;
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--exit-with-stdin") {
+            o.exitWithStdin = true;
         } else if (arg == "--seed" || arg == "--port-base" || arg == "--history-days") {
             auto v = value();
             if (!v) return fail(std::string(arg) + " needs a value");

@@ -43,6 +43,10 @@ struct Options {
     bool plain = false;  // answer plain text on every service
     int historyDays = 30;
     bool quiet = false;  // no log line per request
+    // Stop when standard input ends: a harness hands in a pipe whose other end
+    // only it holds, so the dealer goes when the harness's process goes, however
+    // it ends (a crash or SIGKILL runs no destructor).
+    bool exitWithStdin = false;
 };
 
 // Parses the command line; nothing with `error` set on bad input.

@@ -2,6 +2,11 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 
+#include <cerrno>
+#include <csignal>
+#include <thread>
+#include <unistd.h>
+
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -35,6 +40,18 @@ int main(int argc, char** argv) {
         sim.start(std::cout);
         boost::asio::signal_set signals(io, SIGINT, SIGTERM);
         signals.async_wait([&](boost::system::error_code, int) { io.stop(); });
+        if (options->exitWithStdin) {
+            // A blocking read on its own thread: the end of input (or an error)
+            // becomes the same SIGTERM a person would send, handled above.
+            std::thread([] {
+                char byte;
+                while (true) {
+                    const ssize_t n = read(STDIN_FILENO, &byte, 1);
+                    if (n == 0 || (n < 0 && errno != EINTR)) break;
+                }
+                kill(getpid(), SIGTERM);
+            }).detach();
+        }
         io.run();
     } catch (const std::system_error& e) {
         std::cerr << "dealer-sim: " << e.what() << '\n';

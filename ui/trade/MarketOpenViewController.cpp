@@ -25,9 +25,9 @@ using platform::Decimal;
 namespace {
 
 constexpr const char* kMarketCaption = "市价建仓";
-constexpr const char* kLimitCaption = "限价建仓";
-constexpr const char* kAlertTitle = "交易提示";
-constexpr const char* kAlertButton = "确定";
+constexpr const char* kLimitTabCaption = "限价建仓";
+constexpr const char* kTradeAlertTitle = "交易提示";
+constexpr const char* kTradeAlertButton = "确定";
 constexpr CGFloat kInputHeight = 30;
 constexpr long kTagSeparator = 1010;  // the line under the order-type control
 
@@ -186,7 +186,7 @@ void MarketOpenViewController::makeView() {
     root->addSubview(panel);
 
     auto orderType = std::make_shared<UISegmentedControl>(
-        std::vector<std::string>{label(sysdb(), kMarketCaption), label(sysdb(), kLimitCaption)});
+        std::vector<std::string>{label(sysdb(), kMarketCaption), label(sysdb(), kLimitTabCaption)});
     orderType->setTag(kTagOrderType);
     orderType->setTintColor(kavtheme::accent());
     orderType->setTitleFont(UIFont::systemFontOfSize(16));
@@ -389,7 +389,7 @@ void MarketOpenViewController::alertSymbolMissing(bool close) {
     platform::log(std::string("市价建仓：商品不存在 ") +
                   (_modSymbolInfo ? _modSymbolInfo->symbolCode : std::string()));
     auto weak = weakSelf<MarketOpenViewController>();
-    KAVAlertView::showAlertWithTitle(kAlertTitle, kSymbolMissing, std::string(kAlertButton),
+    KAVAlertView::showAlertWithTitle(kTradeAlertTitle, kSymbolMissing, std::string(kTradeAlertButton),
                                      [weak, close](bool, long) {
                                          auto self = weak.lock();
                                          if (self && close)
@@ -574,7 +574,7 @@ void MarketOpenViewController::marketOpenWithBuyOrSell(int buyOrSell) {
     }
     NumberInputView* quantity = quantityInput();
     const std::string refusal = quantityRefusal(quantity ? quantity->value() : Decimal(), *symbol);
-    if (orderkit::refusedWithAlert(kAlertTitle, refusal)) return;
+    if (orderkit::refusedWithAlert(kTradeAlertTitle, refusal)) return;
     auto self = sharedSelf<MarketOpenViewController>();
     orderFlow_.confirm(OrderTexts::forAction(OrderAction::MarketOpen, sysdb().get()), sysdb(),
                        [self, buyOrSell] { self->makeOrder(buyOrSell); });

@@ -14,11 +14,11 @@ using kavtest::serverFrame;
 
 namespace {
 
-const uint8_t kKey[4] = {0x12, 0x34, 0x56, 0x78};
+const uint8_t kMaskKey[4] = {0x12, 0x34, 0x56, 0x78};
 
 std::string frame(uint8_t opcode, const std::string& payload) {
     std::string out;
-    appendFrame(out, opcode, payload, kKey);
+    appendFrame(out, opcode, payload, kMaskKey);
     return out;
 }
 
@@ -71,7 +71,7 @@ TEST(FrameWriter, LengthEncodingAtEachBoundary) {
             for (int i = 2; i < 10; ++i)
                 announced = (i == 2 ? 0 : announced << 8) | uint8_t(f[i]);
         EXPECT_EQ(announced, c.size);
-        EXPECT_EQ(f.substr(c.headerBytes, 4), std::string(reinterpret_cast<const char*>(kKey), 4));
+        EXPECT_EQ(f.substr(c.headerBytes, 4), std::string(reinterpret_cast<const char*>(kMaskKey), 4));
     }
     // An empty text message: 0x81, 0x80 and the key.
     EXPECT_EQ(frame(kOpText, "").size(), 6u);
@@ -85,9 +85,9 @@ TEST(FrameWriter, WordWiseMaskingMatchesBytewiseAtEveryOffsetAndLength) {
             std::vector<uint8_t> src(length), dst(length);
             for (auto& b : src)
                 b = static_cast<uint8_t>(rng());
-            maskCopy(dst.data(), src.data(), length, kKey, offset);
+            maskCopy(dst.data(), src.data(), length, kMaskKey, offset);
             for (size_t i = 0; i < length; ++i)
-                ASSERT_EQ(dst[i], src[i] ^ kKey[(i + offset) % 4])
+                ASSERT_EQ(dst[i], src[i] ^ kMaskKey[(i + offset) % 4])
                     << length << "/" << offset << "/" << i;
         }
     }

@@ -19,7 +19,7 @@ namespace {
 
 using namespace platform::camera;
 
-class Reader : public AVCaptureMetadataOutputObjectsDelegate {
+class StreamReader : public AVCaptureMetadataOutputObjectsDelegate {
   public:
     void captureOutput(AVCaptureOutput&, const std::vector<AVMetadataObjectPtr>& objects,
                        AVCaptureConnection&) override {
@@ -90,7 +90,7 @@ class StreamCameraTest : public ::testing::Test {
     std::shared_ptr<AVCaptureDevice> device;
     std::shared_ptr<AVCaptureSession> session;
     std::shared_ptr<AVCaptureMetadataOutput> output;
-    std::shared_ptr<Reader> reader = std::make_shared<Reader>();
+    std::shared_ptr<StreamReader> reader = std::make_shared<StreamReader>();
     std::shared_ptr<AVCaptureVideoPreviewLayer> preview;
     std::vector<platform::Error> errors;
     platform::ObserverToken errorObserver;

@@ -31,18 +31,18 @@ class TouchLog : public UIView {
     void touchesCancelled(const UITouchSet&, UIEvent*) override { events.push_back("cancelled"); }
 };
 
-struct Screen {
+struct GestureScreen {
     kavtest::VirtualTime time;
     std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
     std::shared_ptr<TouchLog> view = std::make_shared<TouchLog>(CGRectMake(0, 0, 320, 400));
-    Screen() {
+    GestureScreen() {
         window->addSubview(view);
         window->makeKeyAndVisible();
     }
 };
 
 TEST(Gestures, PanReportsTranslationAndVelocityOnTheVirtualClock) {
-    Screen s;
+    GestureScreen s;
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     std::vector<State> states;
     CGPoint translation{}, velocity{};
@@ -67,7 +67,7 @@ TEST(Gestures, PanReportsTranslationAndVelocityOnTheVirtualClock) {
 }
 
 TEST(Gestures, PanThatStopsBeforeLiftingHasNoVelocity) {
-    Screen s;
+    GestureScreen s;
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     CGPoint velocity{1, 1};
     pan->addTarget([&](UIGestureRecognizer& g) {
@@ -84,7 +84,7 @@ TEST(Gestures, PanThatStopsBeforeLiftingHasNoVelocity) {
 }
 
 TEST(Gestures, SmallMovementIsATapNotAPan) {
-    Screen s;
+    GestureScreen s;
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     auto tap = std::make_shared<UITapGestureRecognizer>();
     int pans = 0, taps = 0;
@@ -101,7 +101,7 @@ TEST(Gestures, SmallMovementIsATapNotAPan) {
 }
 
 TEST(Gestures, LongPressBeginsAfterItsDurationAndFailsWhenMoved) {
-    Screen s;
+    GestureScreen s;
     auto press = std::make_shared<UILongPressGestureRecognizer>();
     press->minimumPressDuration = 0.8;
     std::vector<State> states;
@@ -136,7 +136,7 @@ TEST(Gestures, LongPressBeginsAfterItsDurationAndFailsWhenMoved) {
 }
 
 TEST(Gestures, DisablingCancelsAGestureInProgress) {
-    Screen s;
+    GestureScreen s;
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     std::vector<State> states;
     pan->addTarget([&](UIGestureRecognizer& g) { states.push_back(g.state()); });
@@ -153,7 +153,7 @@ TEST(Gestures, DisablingCancelsAGestureInProgress) {
 }
 
 TEST(Gestures, PinchScaleIsTheRatioOfFingerDistances) {
-    Screen s;
+    GestureScreen s;
     auto pinch = std::make_shared<UIPinchGestureRecognizer>();
     double scale = 0;
     std::vector<State> states;
@@ -184,7 +184,7 @@ class Simultaneous : public UIGestureRecognizerDelegate {
 };
 
 TEST(Gestures, SimultaneousRecognitionAndTouchFilterFollowTheDelegate) {
-    Screen s;
+    GestureScreen s;
     auto press = std::make_shared<UILongPressGestureRecognizer>();
     auto pan = std::make_shared<UIPanGestureRecognizer>();
     auto delegate = std::make_shared<Simultaneous>();
@@ -226,7 +226,7 @@ TEST(Gestures, SimultaneousRecognitionAndTouchFilterFollowTheDelegate) {
 }
 
 TEST(Controls, TrackTouchesWithHighlightAndEvents) {
-    Screen s;
+    GestureScreen s;
     auto button = std::make_shared<UIControl>(CGRectMake(100, 100, 100, 40));
     s.view->addSubview(button);
     std::vector<std::string> events;
@@ -286,7 +286,7 @@ TEST(Controls, TrackTouchesWithHighlightAndEvents) {
 }
 
 TEST(Controls, WeakTargetIsNotCalledOnceGone) {
-    Screen s;
+    GestureScreen s;
     struct Screenish : UIResponder {
         int presses = 0;
         void pressed(UIControl*) { ++presses; }

@@ -14,11 +14,11 @@ using namespace platform::ui;
 
 namespace {
 
-struct Scene {
+struct PerspectiveScene {
     kavtest::VirtualTime time;
     std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(CGRectMake(0, 0, 200, 200));
     std::shared_ptr<UIView> card = std::make_shared<UIView>(CGRectMake(50, 50, 100, 100));
-    Scene() {
+    PerspectiveScene() {
         window->setBackgroundColor(UIColor::whiteColor());
         card->setBackgroundColor(UIColor::redColor());
         window->addSubview(card);
@@ -50,7 +50,7 @@ int redHeight(const UIImagePtr& img, int x) {
 }
 
 TEST(Perspective, TurnedLayerIsTallerAtItsNearEdgeAndWithoutSeams) {
-    Scene s;
+    PerspectiveScene s;
     const double a = std::numbers::pi / 4;
     s.turn(a);
     auto img = s.render();
@@ -74,7 +74,7 @@ TEST(Perspective, TurnedLayerIsTallerAtItsNearEdgeAndWithoutSeams) {
 }
 
 TEST(Perspective, SublayersAreProjectedWithTheirLayerAndEdgeOnDrawsNothing) {
-    Scene s;
+    PerspectiveScene s;
     auto stripe = std::make_shared<UIView>(CGRectMake(0, 0, 10, 100));
     stripe->setBackgroundColor(UIColor::blueColor());
     s.card->addSubview(stripe);

@@ -13,7 +13,6 @@ using namespace platform::ui;
 
 namespace {
 
-constexpr int64_t T = kDayStart;
 const UIColor kAccent = UIColor::rgb255(39, 140, 192);
 const UIColor kGrey = UIColor::grey255(60);
 

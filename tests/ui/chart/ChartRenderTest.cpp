@@ -13,7 +13,6 @@ using namespace platform::ui;
 
 namespace {
 
-constexpr int64_t T = kDayStart;
 const UIColor kRise = UIColor::rgb255(221, 51, 51);
 const UIColor kFall = UIColor::rgb255(64, 142, 80);
 

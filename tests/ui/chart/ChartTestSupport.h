@@ -15,6 +15,8 @@
 namespace charttest {
 
 inline constexpr int64_t kDayStart = 1767571200;  // 2026-01-05 00:00 UTC
+// Short for the start of the day, which most times in the tests count from.
+inline constexpr int64_t T = kDayStart;
 
 inline std::shared_ptr<MODKAVCahrtData> bar(int64_t time, double open, double high, double low,
                                             double close) {

@@ -9,8 +9,6 @@ using namespace platform::ui;
 
 namespace {
 
-constexpr int64_t T = kDayStart;
-
 TEST(ChartWindow, TheDefaultChartLeavesRoomForLabelsAChartOfItsOwnDoesNot) {
     Stage<> s;
     EXPECT_TRUE(s.chart->isChartLine());

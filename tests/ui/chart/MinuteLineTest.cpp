@@ -9,8 +9,6 @@ using kavchart::Session;
 
 namespace {
 
-constexpr int64_t T = kDayStart;
-
 std::vector<std::pair<int64_t, double>> samples(const MODChartList& line) {
     std::vector<std::pair<int64_t, double>> out;
     for (const auto& s : line) {

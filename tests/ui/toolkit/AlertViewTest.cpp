@@ -279,6 +279,25 @@ TEST_F(AlertViewTest, ResultAlertShownFromTheCompletionStaysUp) {
     EXPECT_NE(window->tintAdjustmentMode(), UIViewTintAdjustmentMode::Dimmed);
 }
 
+// What a failed test leaves up is closed by the stage's clean-up, which
+// ends: an alert still fading, a stack of them, and one an answer brings up.
+TEST_F(AlertViewTest, TheStagesCleanUpClosesWhatATestLeftUpAndEnds) {
+    KAVAlertView::showAlertWithTitle("", "甲", "取消", "确定", record());
+    KAVAlertView::showAlertWithTitle("", "乙", "取消", "确定", [&](bool cancelled, long index) {
+        choices.push_back({cancelled, index});
+        KAVAlertView::showAlertWithTitle("", "丙", "取消", "确定", record());
+    });
+    auto fading = KAVAlertView::showAlertWithTitle("", "丁", "取消", "确定", record());
+    time.advance(0.4);
+    fading->dismissWithClickedButtonIndex(1, true);  // its fade not yet run
+    ASSERT_EQ(stack().size(), 3u);
+    kavtest::dismissAlerts(time);
+    EXPECT_TRUE(stack().empty());
+    EXPECT_TRUE(alertWindows().empty());
+    // Each answered once, with its first button.
+    EXPECT_EQ(choices, (std::vector<Choice>{{false, 1}, {true, 0}, {true, 0}, {true, 0}}));
+}
+
 TEST_F(AlertViewTest, ResultClosedWhileItsConfirmationFadesGivesBackEveryTint) {
     // The order road on a fast dealer: the result comes up while the
     // confirmation still fades, and is closed before that fade ends.

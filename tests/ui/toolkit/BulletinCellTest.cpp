@@ -14,7 +14,7 @@
 
 using namespace platform::ui;
 using widgettest::sameColor;
-using widgettest::sameRect;
+using widgettest::sameWidgetRect;
 
 namespace {
 
@@ -33,13 +33,13 @@ TEST_F(BulletinCell, IsACardMadeOnceAndLaidOutForItsWidth) {
     first.publish = "交易部";
     cell->showCellWithMod(first);
     UIView* box = cell->box();
-    EXPECT_TRUE(sameRect(box->frame(), CGRectMake(10, 10, 300, 100)));
-    EXPECT_TRUE(sameRect(cell->title()->frame(), CGRectMake(10, 10, 280, 40)));
-    EXPECT_TRUE(sameRect(cell->txtdetail()->frame(), CGRectMake(10, 50, 280, 20)));
-    EXPECT_TRUE(sameRect(cell->split()->frame(), CGRectMake(10, 70, 280, 1)));
-    EXPECT_TRUE(sameRect(cell->date()->frame(), CGRectMake(10, 70, 280, 25)));
-    EXPECT_TRUE(sameRect(cell->publish()->frame(), CGRectMake(10, 70, 262, 25)));
-    EXPECT_TRUE(sameRect(cell->imgDetail()->frame(), CGRectMake(277, 75, 16, 16)));
+    EXPECT_TRUE(sameWidgetRect(box->frame(), CGRectMake(10, 10, 300, 100)));
+    EXPECT_TRUE(sameWidgetRect(cell->title()->frame(), CGRectMake(10, 10, 280, 40)));
+    EXPECT_TRUE(sameWidgetRect(cell->txtdetail()->frame(), CGRectMake(10, 50, 280, 20)));
+    EXPECT_TRUE(sameWidgetRect(cell->split()->frame(), CGRectMake(10, 70, 280, 1)));
+    EXPECT_TRUE(sameWidgetRect(cell->date()->frame(), CGRectMake(10, 70, 280, 25)));
+    EXPECT_TRUE(sameWidgetRect(cell->publish()->frame(), CGRectMake(10, 70, 262, 25)));
+    EXPECT_TRUE(sameWidgetRect(cell->imgDetail()->frame(), CGRectMake(277, 75, 16, 16)));
     EXPECT_EQ(cell->publish()->text(), "交易部");
 
     // Another bulletin: the same card, new texts, an empty date stays empty.

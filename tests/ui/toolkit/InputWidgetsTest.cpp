@@ -19,7 +19,7 @@
 
 using namespace platform::ui;
 using widgettest::sameColor;
-using widgettest::sameRect;
+using widgettest::sameWidgetRect;
 
 namespace {
 
@@ -65,10 +65,10 @@ TEST_F(InputWidgets, SixStylesLayOutTheirParts) {
         rows.push_back(row);
         auto label = std::dynamic_pointer_cast<UILabel>(row->subviews().at(0));
         ASSERT_TRUE(label);
-        EXPECT_TRUE(sameRect(label->frame(), cases[style].label));
-        EXPECT_TRUE(sameRect(row->textField()->frame(), cases[style].field));
-        EXPECT_TRUE(sameRect(frameOf(*row, UIKAVInputField::kTagMinus), cases[style].minus));
-        EXPECT_TRUE(sameRect(frameOf(*row, UIKAVInputField::kTagPlus), cases[style].plus));
+        EXPECT_TRUE(sameWidgetRect(label->frame(), cases[style].label));
+        EXPECT_TRUE(sameWidgetRect(row->textField()->frame(), cases[style].field));
+        EXPECT_TRUE(sameWidgetRect(frameOf(*row, UIKAVInputField::kTagMinus), cases[style].minus));
+        EXPECT_TRUE(sameWidgetRect(frameOf(*row, UIKAVInputField::kTagPlus), cases[style].plus));
         EXPECT_EQ(row->viewWithTag(UIKAVInputField::kTagIcon) != nullptr, style == 0);
     }
     auto shot = snapshot("input-rows");
@@ -198,13 +198,13 @@ TEST_F(HeldButton, StopsOnEveryEndingOfThePress) {
 TEST_F(InputWidgets, SmallWidgets) {
     // The text field insets its text by the margin.
     UIKAVTextField field(CGRectMake(0, 0, 100, 30), 10);
-    EXPECT_TRUE(sameRect(field.textRectForBounds(field.bounds()), CGRectMake(10, 0, 90, 30)));
-    EXPECT_TRUE(sameRect(field.editingRectForBounds(field.bounds()), CGRectMake(10, 0, 90, 30)));
+    EXPECT_TRUE(sameWidgetRect(field.textRectForBounds(field.bounds()), CGRectMake(10, 0, 90, 30)));
+    EXPECT_TRUE(sameWidgetRect(field.editingRectForBounds(field.bounds()), CGRectMake(10, 0, 90, 30)));
 
     // The close bar reports each touch event of its button.
     auto bar = std::make_shared<UIKAVKBAccessorView>(CGRectMake(0, 300, 320, 25));
     window->addSubview(bar);
-    EXPECT_TRUE(sameRect(bar->closeButton()->frame(), CGRectMake(280, 0, 40, 25)));
+    EXPECT_TRUE(sameWidgetRect(bar->closeButton()->frame(), CGRectMake(280, 0, 40, 25)));
     struct Closes : keyboardToolBarDelegate {
         int count = 0;
         void onToolBarPressed(UIButton*) override { ++count; }
@@ -234,7 +234,7 @@ TEST_F(InputWidgets, PriceShowsItsLastTwoCharactersLarge) {
     UILabel* small = price->lblSmall();
     EXPECT_EQ(small->text(), "1.23");
     EXPECT_EQ(price->lblLarge()->text(), "46");
-    EXPECT_TRUE(sameRect(price->lblLarge()->frame(), CGRectMake(60, 0, 80, 40)));
+    EXPECT_TRUE(sameWidgetRect(price->lblLarge()->frame(), CGRectMake(60, 0, 80, 40)));
     snapshot("label-price");
 
     // Double precision: a float would show ...88. The labels stay.

@@ -13,7 +13,7 @@
 #include "ui/toolkit/UIKAVPickerActionSheet.h"
 
 using namespace platform::ui;
-using widgettest::sameRect;
+using widgettest::sameWidgetRect;
 
 namespace {
 
@@ -56,7 +56,7 @@ class PickerSheet : public widgettest::WidgetTest {
 };
 
 TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
-    EXPECT_TRUE(sameRect(sheet->frame(), CGRectMake(0, 568 + 64, 320, 219)));
+    EXPECT_TRUE(sameWidgetRect(sheet->frame(), CGRectMake(0, 568 + 64, 320, 219)));
     EXPECT_TRUE(wheel().isHidden());
     sheet->display();
     time.advance(0.15);  // on its way up
@@ -64,7 +64,7 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
     EXPECT_GT(moving, 349);
     EXPECT_LT(moving, 568 + 64);
     time.advance(0.2);
-    EXPECT_TRUE(sameRect(sheet->frame(), CGRectMake(0, 349, 320, 219)));
+    EXPECT_TRUE(sameWidgetRect(sheet->frame(), CGRectMake(0, 349, 320, 219)));
     EXPECT_FALSE(wheel().isHidden());
     snapshot("picker-sheet");
     sheet->display();  // shown already: nothing moves
@@ -72,7 +72,7 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
 
     sheet->dismiss();
     time.advance(0.35);
-    EXPECT_TRUE(sameRect(sheet->frame(), CGRectMake(0, 568 + 300, 320, 219)));
+    EXPECT_TRUE(sameWidgetRect(sheet->frame(), CGRectMake(0, 568 + 300, 320, 219)));
     EXPECT_TRUE(wheel().isHidden());
 
     // A layout pass puts a shown sheet away.
@@ -89,7 +89,7 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
     UIDevice::currentDevice().setOrientation(UIDeviceOrientation::LandscapeLeft);
     narrow->display();
     time.advance(0.35);
-    EXPECT_TRUE(sameRect(narrow->frame(), CGRectMake(10, 349, 300, 219)));
+    EXPECT_TRUE(sameWidgetRect(narrow->frame(), CGRectMake(10, 349, 300, 219)));
 
     // In a screen that turned with the interface it rises to that screen's
     // bottom, centred on its long side, not below its edge.
@@ -101,7 +101,7 @@ TEST_F(PickerSheet, WaitsBelowTheScreenRisesToItsBottomAndGoesFurtherDown) {
     UIScreenRenderer::layoutWindows();
     inTurned->display();
     time.advance(0.35);
-    EXPECT_TRUE(sameRect(inTurned->frame(), CGRectMake(124, 101, 320, 219)));
+    EXPECT_TRUE(sameWidgetRect(inTurned->frame(), CGRectMake(124, 101, 320, 219)));
 }
 
 TEST_F(PickerSheet, TheWholeWheelShowsOnAnOpaqueBackingUprightAndTurned) {

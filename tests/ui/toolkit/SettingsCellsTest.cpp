@@ -18,7 +18,7 @@
 #include "ui/toolkit/KAVTheme.h"
 
 using namespace platform::ui;
-using widgettest::sameRect;
+using widgettest::sameWidgetRect;
 
 namespace {
 
@@ -74,12 +74,12 @@ class SettingsCells : public widgettest::WidgetTest {
 
 TEST_F(SettingsCells, ControlsSitRightOfTheTitleAndFollowTheWidth) {
     EXPECT_EQ(detail->valueLabel()->text(), "1.00");
-    EXPECT_TRUE(sameRect(detail->valueLabel()->frame(), CGRectMake(125, 12, 140, 20)));
+    EXPECT_TRUE(sameWidgetRect(detail->valueLabel()->frame(), CGRectMake(125, 12, 140, 20)));
     EXPECT_EQ(slider->valueLabel()->text(), "10 秒");
-    EXPECT_TRUE(sameRect(slider->slider()->frame(), CGRectMake(165, 12, 140, 20)));
+    EXPECT_TRUE(sameWidgetRect(slider->slider()->frame(), CGRectMake(165, 12, 140, 20)));
     EXPECT_EQ(slider->slider()->value(), 10);
-    EXPECT_TRUE(sameRect(text->txtField()->frame(), CGRectMake(150, 7, 160, 30)));
-    EXPECT_TRUE(sameRect(on->switchView()->frame(), CGRectMake(254, 6.5, 51, 31)));
+    EXPECT_TRUE(sameWidgetRect(text->txtField()->frame(), CGRectMake(150, 7, 160, 30)));
+    EXPECT_TRUE(sameWidgetRect(on->switchView()->frame(), CGRectMake(254, 6.5, 51, 31)));
     snapshot("settings-cells");
 
     table->setFrame(CGRectMake(0, 20, 375, 400));
@@ -170,8 +170,8 @@ TEST_F(SettingsCells, ItemRowShowsACaptionAndAValueBuiltOnce) {
     window->addSubview(item);
     item->showItemWithLabel("可用保证金", "10,000.00", 100);
     auto label = item->cellLabel();
-    EXPECT_TRUE(sameRect(label->frame(), CGRectMake(10, 0, 90, 44)));
-    EXPECT_TRUE(sameRect(item->cellValue()->frame(), CGRectMake(110, 0, 200, 44)));
+    EXPECT_TRUE(sameWidgetRect(label->frame(), CGRectMake(10, 0, 90, 44)));
+    EXPECT_TRUE(sameWidgetRect(item->cellValue()->frame(), CGRectMake(110, 0, 200, 44)));
     item->cellValue()->setTextColor(kavtheme::forSign(-1));
     snapshot("cell-item");
     item->showItemWithLabel("浮动盈亏", "-12.50", 160);

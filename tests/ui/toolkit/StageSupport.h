@@ -32,14 +32,19 @@ inline void writeScreenshot(const platform::ui::UIImagePtr& image, const std::st
 
 // Closes the alerts still shown, the top one first, each with its first
 // button and its animation run out, so that none reaches into the next test.
-// Stops at one that will not close.
+// One that will not close (no button, or already fading) is taken off the
+// stack all the same, and the rounds are counted, so this always ends, even
+// when each answer brings up another alert.
 inline void dismissAlerts(VirtualTime& time) {
     auto& stack = KAVAlertViewStack::sharedInstance();
-    while (!stack.alertViews().empty()) {
+    for (int round = 0; round < 100 && !stack.alertViews().empty(); ++round) {
         auto top = stack.alertViews().back();
         top->dismissWithClickedButtonIndex(0, false);
         time.advance(0.5);
-        if (!stack.alertViews().empty() && stack.alertViews().back() == top) break;
+        if (!stack.alertViews().empty() && stack.alertViews().back() == top) {
+            top->hide();
+            stack.pop(top.get());
+        }
     }
 }
 

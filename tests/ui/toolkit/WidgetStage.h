@@ -20,7 +20,7 @@ namespace widgettest {
 
 using namespace platform::ui;
 
-inline ::testing::AssertionResult sameRect(const CGRect& a, const CGRect& e) {
+inline ::testing::AssertionResult sameWidgetRect(const CGRect& a, const CGRect& e) {
     const double d = std::fabs(a.origin.x - e.origin.x) + std::fabs(a.origin.y - e.origin.y) +
                      std::fabs(a.size.width - e.size.width) +
                      std::fabs(a.size.height - e.size.height);

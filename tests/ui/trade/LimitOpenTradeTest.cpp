@@ -26,10 +26,7 @@ using LO = LimitOpenTradeViewController;
 
 namespace {
 
-// The price as the screen prints it.
-std::string shown(double price, int decimals) {
-    return KAStringUtils::notRounding(lsconvert::decimal(price), decimals);
-}
+using tradetest::shown;
 
 class LimitOpenTradeTest : public ListTest<UIViewController> {
   protected:

@@ -163,6 +163,38 @@ TEST_F(ModifyHoldBillTest, StepperStartsFromTheBoundAndTheChangeClosesBothScreen
     EXPECT_EQ(fmt(ticket->priceTakeProfit, 5), take);
 }
 
+// With one-tap on, "确定" sends the change at once, without asking; text
+// that is no price is still refused before anything goes out.
+TEST_F(ModifyHoldBillTest, OneTapSendsTheChangeAtOnce) {
+    store->setValue("1", settingTag::isFlashOrder);
+    const std::string code = openTicket("EURUSD", "b");
+    const double hold = sdk->getHoldBillWith(code)->priceHold;
+    openChange(code);
+
+    typeInto(stopLose()->textField().get(), "x");
+    confirm();
+    EXPECT_EQ(topAlertText(), "下单提示/止损价须为数字，不填表示不设");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("3011"), 0u);
+
+    const std::string stop = fmt(hold - 0.006, 5);
+    typeInto(stopLose()->textField().get(), stop);
+    sim.holdReply("3011");
+    confirm();
+    EXPECT_EQ(topAlert(), nullptr) << topAlertText();
+    EXPECT_TRUE(KAVProgressHUD::isVisible());
+    ASSERT_EQ(sim.waitForPackages("3011", 1, kavtest::SimService::Trade).size(), 1u);
+    EXPECT_EQ(lastChange("orderCode"), code);
+    EXPECT_DOUBLE_EQ(std::stod(lastChange("priceStopLose").value_or("0")), std::stod(stop));
+    EXPECT_DOUBLE_EQ(std::stod(lastChange("priceTakeProfit").value_or("-1")), 0);
+    sim.releaseHeld();
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "下单提示/下单成功。");
+    answerAlert("确定");
+    EXPECT_EQ(root->presentedViewController(), nullptr) << "both screens close";
+    EXPECT_EQ(packagesAtDealer("3011"), 1u);
+}
+
 TEST_F(ModifyHoldBillTest, EmptyFieldsMeanNoneAndOtherTextIsRefused) {
     const std::string code = openTicket("EURUSD", "b");
     const double hold = sdk->getHoldBillWith(code)->priceHold;

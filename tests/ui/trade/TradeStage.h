@@ -26,11 +26,18 @@
 #include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
+#include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVProgressHUD.h"
+#include "ui/trade/LSConvert.h"
 
 namespace tradetest {
 
 using namespace platform::ui;
+
+// The price as the order screens print it.
+inline std::string shown(double price, int decimals) {
+    return KAStringUtils::notRounding(lsconvert::decimal(price), decimals);
+}
 
 // Posts every record push on the event bus under its action, with the very
 // list the service delivered.
