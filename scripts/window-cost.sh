@@ -47,6 +47,7 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 switches() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/task/$1/status"; }
 rss() { awk '/^VmRSS/ { print $2 " " $3 }' "/proc/$1/status"; }
 hz=$(getconf CLK_TCK)
+calc() { awk "BEGIN { print $1 }"; }
 
 start_sim() {
     "$BIN/dealer-sim" --port-base 0 --quiet --quote-rate "$1" >"$work/addresses" 2>"$work/dealer.log" &
@@ -121,9 +122,9 @@ for rate in "${RATES[@]}"; do
     w0=$(ticks "$window") h0=$(ticks "$headless")
     sleep "$SPAN"
     w1=$(ticks "$window") h1=$(ticks "$headless")
-    wc=$(echo "($w1 - $w0) / $hz / $SPAN" | bc -l)
-    hc=$(echo "($h1 - $h0) / $hz / $SPAN" | bc -l)
-    ratio=$(echo "if ($h1 > $h0) ($w1 - $w0) / ($h1 - $h0) else 0" | bc -l)
+    wc=$(calc "($w1 - $w0) / $hz / $SPAN")
+    hc=$(calc "($h1 - $h0) / $hz / $SPAN")
+    ratio=$(calc "$h1 > $h0 ? ($w1 - $w0) / ($h1 - $h0) : 0")
     printf '%-34s %10.4f %10.4f %8.1f   (cores; CPU ticks %d and %d over %s s)\n' \
         "$rate" "$wc" "$hc" "$ratio" $((w1 - w0)) $((h1 - h0)) "$SPAN"
     echo "  window RSS on the board at $rate quotes/s: $(rss "$window")"
@@ -137,12 +138,12 @@ s0=$(switches "$window")
 sleep "$SPAN"
 s1=$(switches "$window")
 printf 'idle login screen: %.2f wake-ups a second (%d over %s s)\n' \
-    "$(echo "($s1 - $s0) / $SPAN" | bc -l)" $((s1 - s0)) "$SPAN"
+    "$(calc "($s1 - $s0) / $SPAN")" $((s1 - s0)) "$SPAN"
 login_window
 s0=$(switches "$window") c0=$(ticks "$window")
 sleep "$SPAN"
 s1=$(switches "$window") c1=$(ticks "$window")
 printf 'idle board (no quotes): %.2f wake-ups a second (%d over %s s), CPU ticks %d\n' \
-    "$(echo "($s1 - $s0) / $SPAN" | bc -l)" $((s1 - s0)) "$SPAN" $((c1 - c0))
+    "$(calc "($s1 - $s0) / $SPAN")" $((s1 - s0)) "$SPAN" $((c1 - c0))
 echo "window RSS on the idle board: $(rss "$window")"
 stop "$window" "$sim"
