@@ -28,6 +28,7 @@
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/BaseNavigationController.h"
+#include "ui/toolkit/KAVDrawerController.h"
 #include "ui/trade/QuotationViewController.h"
 
 using platform::Json;
@@ -89,9 +90,14 @@ Json quoteRecord(int i, int step) {
                 {"lastTime", "2026-01-05 10:00:00"}};
 }
 
+// What holds the board's navigation stack on the window: the stack alone,
+// or the drawer container the application puts it in (a menu at its left),
+// closed or open.
+enum class Holder { Stack, Drawer, OpenDrawer };
+
 // A service object logged in by hand with 50 symbols, and the board on screen.
 struct Stage {
-    Stage() {
+    explicit Stage(Holder holder = Holder::Stack) {
         sdk->setConnectionFactory([this](const std::string&) {
             connections.push_back(std::make_shared<BenchConnection>());
             return connections.back();
@@ -132,8 +138,16 @@ struct Stage {
         UIApplication::sharedApplication().setDelegate(app);
         board = std::make_shared<QuotationViewController>();
         window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-        window->setRootViewController(std::make_shared<BaseNavigationController>(board));
+        auto stack = std::make_shared<BaseNavigationController>(board);
+        if (holder == Holder::Stack) {
+            window->setRootViewController(stack);
+        } else {
+            drawer = KAVDrawerController::create(stack, std::make_shared<UIViewController>(),
+                                                 nullptr);
+            window->setRootViewController(drawer);
+        }
         window->makeKeyAndVisible();
+        if (holder == Holder::OpenDrawer) drawer->openDrawerSide(DrawerSideLeft, false, nullptr);
         // The marks' queries.
         answer(Json::array());
         answer(Json::array());
@@ -156,6 +170,7 @@ struct Stage {
     std::vector<std::shared_ptr<BenchConnection>> connections;
     std::shared_ptr<BenchConnection> trade;
     std::shared_ptr<QuotationViewController> board;
+    std::shared_ptr<KAVDrawerController> drawer;
     std::shared_ptr<UIWindow> window;
 };
 
@@ -217,12 +232,15 @@ std::vector<std::string> pushTexts(int perPackage) {
 
 // The frame the desktop window keeps between composites, at its scale.
 struct KeptFrame {
-    static constexpr CGFloat kScale = 1;
+    CGFloat kScale = 1;
     CGSize size = UIScreenRenderer::screenSize();
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * kScale),
-                                   static_cast<int>(size.height * kScale));
-    KeptFrame() { UIScreenRenderer::setNeedsDisplayScreen(); }
+    cairo_surface_t* surface = nullptr;
+    explicit KeptFrame(CGFloat scale = 1) : kScale(scale) {
+        surface =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * kScale),
+                                       static_cast<int>(size.height * kScale));
+        UIScreenRenderer::setNeedsDisplayScreen();
+    }
     ~KeptFrame() { cairo_surface_destroy(surface); }
     UIScreenRenderer::Frame composite() {
         cairo_t* cr = cairo_create(surface);
@@ -292,6 +310,44 @@ BENCHMARK(BM_PushesWhileRedrawing)
     ->Arg(1)
     ->Arg(50)
     ->Unit(benchmark::kMicrosecond);
+
+// One row of the board changes and the window draws the frame (at scale 2,
+// a laptop's or a desktop's), with the board's stack alone on the window
+// (0), in the application's drawer container, closed (1), and with its menu
+// open beside the board (2). The container's shadow is blurred once and
+// kept: a changed row costs about what it costs without the container.
+void BM_OneChangedRow(benchmark::State& state) {
+    platform::LogCapture quiet;
+    const auto holder = static_cast<Holder>(state.range(0));
+    Stage stage(holder);
+    if (holder != Holder::Stack && !stage.drawer) {
+        state.SkipWithError("no drawer container");
+        return;
+    }
+    platform::RunLoop::main().drain();
+    const std::vector<std::string> texts = {
+        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
+        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    KeptFrame frame(2);
+    frame.composite();  // the first frame is the whole screen
+    size_t i = 0;
+    double drawn = 0;
+    size_t layers = 0;
+    for (auto _ : state) {
+        stage.push(texts[i++ & 1]);
+        const auto f = frame.composite();
+        for (const CGRect& r : f.damage)
+            drawn += r.size.width * r.size.height;
+        layers += f.layersDrawn;
+    }
+    if (drawn == 0 || !reached(stage, 0)) state.SkipWithError("the row did not change on screen");
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["drawn%"] =
+        100.0 * drawn / iterations / (frame.size.width * frame.size.height);
+    state.counters["layers"] = static_cast<double>(layers) / iterations;
+}
+BENCHMARK(BM_OneChangedRow)->ArgName("holder")->Arg(0)->Arg(1)->Arg(2)->Unit(
+    benchmark::kMicrosecond);
 
 }  // namespace
 

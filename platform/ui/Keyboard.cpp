@@ -228,6 +228,19 @@ UIBarButtonItem* arrowIn(UIView* view, UIBarButtonSystemItem which) {
     return nullptr;
 }
 
+// The Done of a keyboard bar under `view`: the bar's item of the done style.
+UIBarButtonItem* doneIn(UIView* view) {
+    if (!view) return nullptr;
+    if (auto* bar = dynamic_cast<UIToolbar*>(view))
+        for (const auto& item : bar->items())
+            if (item && (item->style == UIBarButtonItemStyle::Done ||
+                         item->systemItem == UIBarButtonSystemItem::Done))
+                return item.get();
+    for (const auto& sub : view->subviews())
+        if (auto* found = doneIn(sub.get())) return found;
+    return nullptr;
+}
+
 void collectFields(UIView* view, std::vector<UITextField*>& out) {
     if (view->isHidden() || view->alpha() <= 0.01) return;
     if (auto* field = dynamic_cast<UITextField*>(view)) {
@@ -280,6 +293,13 @@ bool UIKeyboard::tabToField(bool forward) {
 bool UIKeyboard::endEditing() {
     UIResponder* r = UIResponder::currentFirstResponder();
     if (!r || !r->acceptsTextInput()) return false;
+    // A field with a keyboard bar ends as its Done ends it: the form behind
+    // it decides what follows (a login form moves back into place).
+    if (UIBarButtonItem* done = doneIn(r->inputAccessoryView().get());
+        done && done->isEnabled()) {
+        done->sendAction();
+        return true;
+    }
     return r->resignFirstResponder();
 }
 

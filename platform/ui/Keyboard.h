@@ -57,7 +57,8 @@ class UIKeyboard {
     // next enabled text field of its window in reading order. False when no
     // field takes text or there is nowhere to go.
     static bool tabToField(bool forward);
-    // Escape: editing ends (the first responder resigns).
+    // Escape: editing ends as the field's keyboard bar's Done ends it where
+    // it has one, else the first responder resigns.
     static bool endEditing();
 
   private:

@@ -33,7 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr double kWindowScale = 2;
 
 // The program of that name on $PATH, or nothing.
 std::optional<std::string> onPath(const std::string& program) {
@@ -89,6 +88,7 @@ class Child {
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    pid_t pid() const { return pid_; }
     bool running() {
         if (pid_ <= 0) return false;
         int status = 0;
@@ -184,7 +184,7 @@ class DesktopTest : public AppTest {
     }
 
     // Starts an X server on a display number it picks itself.
-    void startX() {
+    void startX(const std::string& screen = "800x1200x24") {
         auto xvfb = onPath("Xvfb");
         ASSERT_TRUE(xvfb) << "Xvfb is missing: run scripts/install-deps.sh";
         ASSERT_TRUE(xdotool_ = onPath("xdotool"))
@@ -195,7 +195,7 @@ class DesktopTest : public AppTest {
         fcntl(fds[1], F_SETFD, FD_CLOEXEC);
         xvfb_ = std::make_unique<Child>(
             std::vector<std::string>{*xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                     "800x1200x24", "-nolisten", "tcp"},
+                                     screen, "-nolisten", "tcp"},
             std::vector<std::string>{}, data.path() / "xvfb.log", fds[1]);
         close(fds[1]);
         std::string number;
@@ -239,7 +239,8 @@ class DesktopTest : public AppTest {
         measure(UIDriver::viewWithTag(LoginViewController::kTagLogin), login_);
     }
 
-    void startApplication() {
+    // Starts the window and waits for it; it opens at `scale` pixels a point.
+    void startApplication(double scale = 2) {
         // The X and rendering libraries under the window keep a few blocks
         // to the end that the leak checker cannot trace (their frames carry
         // no frame pointers); the program's own leaks are checked by every
@@ -264,11 +265,73 @@ class DesktopTest : public AppTest {
             60))
             << tail(data.path() / "kav-trader.log");
         ASSERT_FALSE(found.empty()) << tail(data.path() / "kav-trader.log");
-        auto frame = x_->frameOf(std::strtoul(found.c_str(), nullptr, 10));
+        windowId_ = std::strtoul(found.c_str(), nullptr, 10);
+        auto frame = x_->frameOf(windowId_);
         ASSERT_TRUE(frame);
         frame_ = *frame;
-        ASSERT_EQ(frame_.width, 320 * kWindowScale);
-        ASSERT_EQ(frame_.height, 568 * kWindowScale);
+        scale_ = scale;
+        ASSERT_EQ(frame_.width, 320 * scale_);
+        ASSERT_EQ(frame_.height, 568 * scale_);
+    }
+
+
+    // The login button at its place with the keyboard away.
+    bool formAtRest() {
+        auto shot = screenshot();
+        return shot &&
+               pixelsNear(shot, CGRectMake(login_.center.x - 100, login_.center.y - 10, 200, 20),
+                          39, 140, 192) > 1000;
+    }
+    std::string picture() { return UIImagePNGRepresentation(screenshot()); }
+    // Waits until the window stands still: alike over half a second, longer
+    // than the keyboard's move.
+    void settle() {
+        std::string last;
+        int alike = 0;
+        pollUntil(
+            [&] {
+                const std::string now = picture();
+                alike = !now.empty() && now == last ? alike + 1 : 0;
+                last = now;
+                return alike >= 5;
+            },
+            15);
+    }
+    // Each click waits until the window has answered it (the caret, the
+    // keyboard, the form's move) and then stands still: on a loaded machine
+    // the answer may start late, and pictures alike before it prove nothing.
+    void clickAndSettle(CGPoint point) {
+        const std::string before = picture();
+        click(point);
+        pollUntil([&] { return picture() != before; }, 15);
+        settle();
+    }
+    void clickAndSettle(const Place& place) { clickAndSettle(place.center); }
+    // A key (xdotool's name for it), and the window's answer.
+    void press(const std::string& key) {
+        xdo("key " + key);
+        settle();
+    }
+
+    // Times the window's main thread has gone to sleep and woken since it
+    // started: every wait in the run loop's idle wait ends in one.
+    long mainThreadWakeUps() {
+        const std::string status = readFile("/proc/" + std::to_string(app_->pid()) + "/task/" +
+                                            std::to_string(app_->pid()) + "/status");
+        const std::string name = "\nvoluntary_ctxt_switches:";
+        const size_t at = status.find(name);
+        if (at == std::string::npos) return -1;
+        return std::strtol(status.c_str() + at + name.size(), nullptr, 10);
+    }
+    // Wake-ups a second of the idle window over a few seconds of real time.
+    double idleWakeUpsASecond(double seconds = 3) {
+        const long before = mainThreadWakeUps();
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        const long after = mainThreadWakeUps();
+        const double span = std::chrono::duration<double>(Clock::now() - start).count();
+        if (before < 0 || after < 0) return -1;
+        return static_cast<double>(after - before) / span;
     }
 
     // xdotool on the test's display; its output.
@@ -277,26 +340,26 @@ class DesktopTest : public AppTest {
     }
     // A click of the left button at a point of the window (in points).
     void click(CGPoint point) {
-        const int x = frame_.x + static_cast<int>(point.x * kWindowScale);
-        const int y = frame_.y + static_cast<int>(point.y * kWindowScale);
+        const int x = frame_.x + static_cast<int>(point.x * scale_);
+        const int y = frame_.y + static_cast<int>(point.y * scale_);
         xdo("mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
     }
     void typeKeys(const std::string& text) { xdo("type --delay 60 '" + text + "'"); }
 
     // The window's pixels as the X server shows them.
     UIImagePtr screenshot(const std::string& name = "") {
-        auto shot = x_->capture(frame_, kWindowScale);
+        auto shot = x_->capture(frame_, scale_);
         if (!name.empty()) kavtest::writeScreenshot(shot, name);
         return shot;
     }
 
     // Pixels of a rectangle (points) near a colour (0..255).
-    static int pixelsNear(const UIImagePtr& shot, CGRect rect, int r, int g, int b) {
+    int pixelsNear(const UIImagePtr& shot, CGRect rect, int r, int g, int b) {
         int count = 0;
-        for (int y = static_cast<int>(rect.origin.y * kWindowScale);
-             y < static_cast<int>(CGRectGetMaxY(rect) * kWindowScale); ++y)
-            for (int x = static_cast<int>(rect.origin.x * kWindowScale);
-                 x < static_cast<int>(CGRectGetMaxX(rect) * kWindowScale); ++x) {
+        for (int y = static_cast<int>(rect.origin.y * scale_);
+             y < static_cast<int>(CGRectGetMaxY(rect) * scale_); ++y)
+            for (int x = static_cast<int>(rect.origin.x * scale_);
+                 x < static_cast<int>(CGRectGetMaxX(rect) * scale_); ++x) {
                 const UIColor p = shot->pixelAt(x, y);
                 if (std::fabs(p.red * 255 - r) + std::fabs(p.green * 255 - g) +
                         std::fabs(p.blue * 255 - b) <
@@ -320,7 +383,7 @@ class DesktopTest : public AppTest {
     // Whether the screenshot shows the board's rows: a separator line along
     // the bottom of each of the n rows, white names and grey prices in each,
     // and nothing below the last.
-    static bool showsBoardRows(const UIImagePtr& shot, size_t n) {
+    bool showsBoardRows(const UIImagePtr& shot, size_t n) {
         if (!shot) return false;
         for (size_t i = 0; i < n; ++i) {
             const CGRect row = boardRow(i);
@@ -339,6 +402,8 @@ class DesktopTest : public AppTest {
     std::string display_;
     std::unique_ptr<XScreen> x_;
     XWindowFrame frame_;
+    unsigned long windowId_ = 0;
+    double scale_ = 2;
     Place account_, password_, done_, login_;
 };
 
@@ -347,38 +412,8 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     startX();
     startApplication();
 
-    // The login button at its place with the keyboard away.
-    const auto formAtRest = [&] {
-        auto shot = screenshot();
-        return shot &&
-               pixelsNear(shot, CGRectMake(login_.center.x - 100, login_.center.y - 10, 200, 20),
-                          39, 140, 192) > 1000;
-    };
     // The login form shows once the built-in dealer has been looked up.
-    ASSERT_TRUE(pollUntil(formAtRest, 60)) << tail(data.path() / "kav-trader.log");
-    // Each click waits until the window has answered it (the caret, the
-    // keyboard, the form's move) and then stands still: on a loaded machine
-    // the answer may start late, and pictures alike before it prove nothing.
-    const auto picture = [&] { return UIImagePNGRepresentation(screenshot()); };
-    const auto settle = [&] {
-        // Still means alike over half a second, longer than the keyboard's move.
-        std::string last;
-        int alike = 0;
-        pollUntil(
-            [&] {
-                const std::string now = picture();
-                alike = !now.empty() && now == last ? alike + 1 : 0;
-                last = now;
-                return alike >= 5;
-            },
-            15);
-    };
-    const auto clickAndSettle = [&](const Place& place) {
-        const std::string before = picture();
-        click(place.center);
-        pollUntil([&] { return picture() != before; }, 15);
-        settle();
-    };
+    ASSERT_TRUE(pollUntil([&] { return formAtRest(); }, 60)) << tail(data.path() / "kav-trader.log");
     clickAndSettle(account_);
     typeKeys("1001");
     settle();
@@ -387,7 +422,7 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
     settle();
     screenshot("desktop-login-typed");
     clickAndSettle(done_);
-    ASSERT_TRUE(pollUntil(formAtRest, 15)) << "the keyboard stays up after Done";
+    ASSERT_TRUE(pollUntil([&] { return formAtRest(); }, 15)) << "the keyboard stays up after Done";
     settle();
     click(login_.center);
 
@@ -431,6 +466,126 @@ TEST_F(DesktopTest, LogsInWithMouseAndKeysAndShowsTheBoardsRows) {
 
     // Closed as a user closes it: the program ends cleanly.
     EXPECT_EQ(app_->stop(), 0) << tail(data.path() / "kav-trader.log");
+}
+
+TEST_F(DesktopTest, FitsALaptopDisplayKeepsItsLayoutWhenResizedAndAnswersTheKeyboard) {
+    measureLoginForm();
+    // The way on to the deviation setting's editor, walked headless: the
+    // user button of the board's bar, the account centre's settings row, the
+    // deviation row, its field.
+    logIn();
+    Place settingsRow, deviationRow, deviationField;
+    const CGPoint userButton{298, 42};
+    const auto measure = [&](const std::string& text, Place& place) {
+        UIScreenRenderer::layoutWindows();
+        UIView* view = UIDriver::viewWithText(text);
+        ASSERT_TRUE(view) << text << "\n" << UIDriver::dumpViewTree();
+        place.center = UIDriver::screenCenterOf(view);
+        place.found = true;
+    };
+    run("wait 1\ntap-at 298 42\nwait 1\n");
+    ASSERT_NO_FATAL_FAILURE(measure("系统设置", settingsRow));
+    run("tap 系统设置\nwait 1\n");
+    ASSERT_NO_FATAL_FAILURE(measure("默认允许偏离点差", deviationRow));
+    run("tap 默认允许偏离点差\nwait 1\n");
+    {
+        UIScreenRenderer::layoutWindows();
+        UITextField* field = nullptr;
+        for (auto* f : UIDriver::viewsOfType<UITextField>())
+            if (!field && UIDriver::isVisible(f)) field = f;
+        ASSERT_TRUE(field) << UIDriver::dumpViewTree();
+        EXPECT_EQ(field->keyboardType, UIKeyboardType::NumberPad);
+        deviationField.center = UIDriver::screenCenterOf(field);
+    }
+    const size_t loginsBefore = sim.packages(SimService::Login, "1003").size();
+
+    // A laptop's display: 1136 pixels at scale 2 are more than its 800
+    // (less the title bar), so the window opens at scale 1, all on screen.
+    startX("1280x800x24");
+    startApplication(1);
+    EXPECT_GE(frame_.x, 0);
+    EXPECT_GE(frame_.y, 0);
+    EXPECT_LE(frame_.x + frame_.width, 1280);
+    EXPECT_LE(frame_.y + frame_.height, 800);
+    ASSERT_TRUE(pollUntil([&] { return formAtRest(); }, 60)) << tail(data.path() / "kav-trader.log");
+    screenshot("desktop-laptop-login");
+    settle();
+    // Idle on the login screen it sleeps: at most a wake-up a second.
+    const double loginIdle = idleWakeUpsASecond();
+    std::printf("idle login screen: %.2f wake-ups a second\n", loginIdle);
+    EXPECT_GE(loginIdle, 0);
+    EXPECT_LE(loginIdle, 1.0);
+
+    // Moved up and made a quarter larger by the user: the same layout at
+    // scale 1.25, and the clicks land where the fields and buttons are drawn.
+    xdo("windowmove " + std::to_string(windowId_) + " 100 40");
+    xdo("windowsize " + std::to_string(windowId_) + " 400 710");
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            auto frame = x_->frameOf(windowId_);
+            return frame && frame->width == 400 && frame->height == 710 && frame->y == 40;
+        },
+        15));
+    frame_ = *x_->frameOf(windowId_);
+    scale_ = 1.25;
+    ASSERT_TRUE(pollUntil([&] { return formAtRest(); }, 15)) << "the layout moved on resize";
+    settle();
+    screenshot("desktop-resized-login");
+
+    // Tab goes from the account to the password, Shift+Tab back; typing
+    // follows the field each reached.
+    clickAndSettle(account_);
+    typeKeys("10");
+    press("Tab");
+    typeKeys("123456");
+    press("shift+Tab");
+    typeKeys("01");
+    settle();
+    screenshot("desktop-tabbed");
+    // Escape ends editing: the keyboard goes and the login button is back.
+    press("Escape");
+    const bool escaped = pollUntil([&] { return formAtRest(); }, 15);
+    screenshot("desktop-escaped");
+    ASSERT_TRUE(escaped) << "Escape left the keyboard up";
+    settle();
+    click(login_.center);
+    ASSERT_TRUE(pollUntil(
+        [&] { return sim.packages(SimService::Login, "1003").size() > loginsBefore; }, 60))
+        << tail(data.path() / "kav-trader.log");
+    const auto login = sim.packages(SimService::Login, "1003").back();
+    EXPECT_EQ(login.data("uid"), "1001");
+    EXPECT_EQ(login.data("pwd"), "123456");
+
+    // The board, its names drawn; with no quote moving the window sleeps.
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            auto shot = screenshot();
+            return shot && pixelsNear(shot, CGRectMake(15, boardRow(0).origin.y + 21, 100, 19),
+                                      255, 255, 255) > 20;
+        },
+        60))
+        << tail(data.path() / "kav-trader.log");
+    settle();
+    const double boardIdle = idleWakeUpsASecond();
+    std::printf("idle board: %.2f wake-ups a second\n", boardIdle);
+    EXPECT_GE(boardIdle, 0);
+    EXPECT_LE(boardIdle, 1.0);
+
+    // The deviation setting's number pad: letters typed are ignored, the
+    // digits land.
+    clickAndSettle(userButton);
+    clickAndSettle(settingsRow);
+    clickAndSettle(deviationRow);
+    clickAndSettle(deviationField);
+    press("BackSpace");
+    typeKeys("a1b2c");
+    settle();
+    screenshot("desktop-deviation-typed");
+    press("Escape");
+    EXPECT_EQ(app_->stop(), 0) << tail(data.path() / "kav-trader.log");
+    const std::string defaults =
+        readFile(data.path() / "window-data" / "Preferences" / "defaults.json");
+    EXPECT_NE(defaults.find(R"("key_2007": "12")"), std::string::npos) << defaults;
 }
 
 }  // namespace
