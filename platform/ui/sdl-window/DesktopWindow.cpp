@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -128,6 +129,9 @@ struct DesktopWindow::Impl {
     int windowW = 0, windowH = 0;
     CGSize shownPoints{};
     Uint32 wakeEvent = 0;
+    // A wake-up event is queued and not yet taken: posts from the network
+    // thread in the meantime need no other.
+    std::atomic<bool> wakePending{false};
     bool open = false;
     bool mouseDown = false;
     bool forceFrame = true;
@@ -456,10 +460,15 @@ struct DesktopWindow::Impl {
             got = SDL_WaitEventTimeout(&e, std::max(ms, 1));
         }
         ++wakeUps;
+        // A task posted before this is run when the wait returns; one
+        // posted after queues a wake-up of its own.
+        wakePending.store(false);
         if (!got) return;
+        // What the wait took from the display is queued: taken without
+        // asking the display again.
         do {
             if (e.type != wakeEvent) handle(e);
-        } while (SDL_PollEvent(&e));
+        } while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
     }
 };
 
@@ -508,7 +517,8 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
     Impl* impl = impl_.get();
     const Uint32 wake = impl_->wakeEvent;
     RunLoop::main().setWaitHooks([impl](double max) { impl->wait(max); },
-                                 [wake] {
+                                 [impl, wake] {
+                                     if (impl->wakePending.exchange(true)) return;
                                      SDL_Event e{};
                                      e.type = wake;
                                      SDL_PushEvent(&e);
