@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <vector>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
