@@ -759,6 +759,25 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     }
 }
 
+namespace {
+// Whether the layer's opaque background covers every pixel of what is drawn
+// now (the area being drawn again), so that its shadow, drawn beneath it,
+// would not show there: the drawer's centre keeps its shadow at its edges,
+// and a row changed inside it does not blend the shadow again.
+bool coversClip(cairo_t* cr, const CALayerState& s) {
+    if (s.backgroundColor.alpha < 1.0) return false;
+    // The rounded corners are left out; the clip's extents in the layer's
+    // space hold the whole clip whatever the transform.
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    if (CGRectIsNull(inside) || CGRectIsEmpty(inside)) return false;
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    if (x2 <= x1 || y2 <= y1) return false;
+    return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
+           x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
+}
+}  // namespace
+
 void CALayer::render(cairo_t* cr, const CGRect* cull) {
     if (cull && !CGRectIntersectsRect(drawnExtent_, *cull)) return;
     CALayerState scratch;
@@ -781,7 +800,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     const bool group = s.opacity < 0.999;
     if (group) cairo_push_group(cr);
 
-    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
+    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(cr, s)) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
         if (!shadowCache_) shadowCache_ = std::make_unique<ShadowCache>();

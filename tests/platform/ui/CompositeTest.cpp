@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -213,6 +214,49 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("the alert back");
     alert.reset();
     step("the alert destroyed");
+}
+
+// The drawer's centre in small: an opaque panel with a wide shadow over the
+// window, a price inside it. A change inside the panel hides the shadow there
+// and does not draw it; one reaching past the panel's edge draws it; both
+// leave the screen as a full redraw draws it.
+TEST(Compositing, AShadowIsDrawnOnlyWhereItCanShow) {
+    Rows s;
+    auto panel = std::make_shared<UIView>(CGRectMake(30, 60, 240, 300));
+    panel->setBackgroundColor(UIColor::whiteColor());
+    panel->layer().setShadowOpacity(0.8);
+    panel->layer().setShadowRadius(10);
+    panel->layer().setShadowOffset({0, 0});
+    auto price = std::make_shared<UILabel>(CGRectMake(20, 100, 120, 24));
+    price->setText("1.08345");
+    panel->addSubview(price);
+    auto edge = std::make_shared<UILabel>(CGRectMake(200, 200, 80, 24));  // past the right edge
+    edge->setText("2003.48");
+    panel->addSubview(edge);
+    s.window->addSubview(panel);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    size_t drawn = shadowsDrawn();
+    price->setText("1.08351");
+    EXPECT_FALSE(display.composite().damage.empty());
+    EXPECT_EQ(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    edge->setText("2003.51");
+    EXPECT_FALSE(display.composite().damage.empty());
+    EXPECT_GT(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // See-through, the panel shows its shadow beneath it everywhere.
+    panel->setBackgroundColor(UIColor::whiteColor().colorWithAlphaComponent(0.9));
+    display.composite();
+    drawn = shadowsDrawn();
+    price->setText("1.08360");
+    display.composite();
+    EXPECT_GT(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
 // A price board's table: each quote reloads the rows it moved.
