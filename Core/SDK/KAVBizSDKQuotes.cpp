@@ -111,13 +111,12 @@ struct PricingSums {
     double account = 0;  // the converted profits of the tickets of one account
 };
 
-// A run's results into its records (`following` more come after them) and
-// added to the sums, in ticket order as the ticket-by-ticket loop added
+// A run's results into its records and added to the sums, in ticket order as the ticket-by-ticket loop added
 // them. A sum starts at +0 and never becomes -0, so adding the +0 of a
 // ticket on the other side leaves it as it is; a profit that stands is
 // finite.
 template <bool kOneAccount>
-void writeRun(size_t count, size_t following, const PricedRun& run, const SymbolMarks& marks,
+void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
               MODHoldBill* const* records, const uint8_t* sides, const uint32_t* slots,
               PricingSums& sums, std::pair<int32_t, double>* profits) {
     // Copies the compiler keeps in registers: no store into a record can
@@ -126,9 +125,6 @@ void writeRun(size_t count, size_t following, const PricedRun& run, const Symbol
     Pair buy = sums.buy, sell = sums.sell;
     double account = sums.account;
     for (size_t i = 0; i < count; ++i) {
-        // The records live apart from each other: ask for the ones ahead
-        // while this one is written.
-        if (i + 8 < count + following) __builtin_prefetch(&records[i + 8]->markPrice, 1);
         MODHoldBill& ticket = *records[i];
         const uint8_t side = sides[i];
         const double converted = run.converted[i];
@@ -450,10 +446,10 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& sym
             priceTickets(n, m, open + from, hold + from, signedQuantity + from, atBid + from,
                          usable + from, run.converted, run.profit, run.total);
             if (oneAccount) {
-                writeRun<true>(n, count - from - n, run, m, group.records.data() + from, group.sides.data() + from,
+                writeRun<true>(n, run, m, group.records.data() + from, group.sides.data() + from,
                                nullptr, sums, nullptr);
             } else {
-                writeRun<false>(n, count - from - n, run, m, group.records.data() + from, group.sides.data() + from,
+                writeRun<false>(n, run, m, group.records.data() + from, group.sides.data() + from,
                                 group.slots.data() + from, sums, group.profits.data());
             }
         }
