@@ -370,10 +370,17 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Applies one quote read from a quote push to its cached symbol and
     // re-prices what depends on it.
     void applyQuote(const KAVQuoteFields& quote);
-    const MODList<MODHoldBill>& checkHoldBillsWith(const std::string& symbolCode);
+    // With `priced`, the symbol found under the code and its account.
+    const MODList<MODHoldBill>& checkHoldBillsWith(
+        const std::string& symbolCode,
+        std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced = nullptr);
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
+    // The list a quote's symbol is reported in, kept between quotes while
+    // no report is running.
+    MODList<MODSymbolInfo> quotedSymbol_;
+    bool quotedSymbolInUse_ = false;
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();

@@ -307,9 +307,25 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
 }
 
 void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
-    const MODList<MODSymbolInfo> one{symbol};
+    // One list for the session rather than one a quote; a quote reported
+    // from within a report gets a list of its own.
+    if (quotedSymbolInUse_) {
+        const MODList<MODSymbolInfo> one{symbol};
+        notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
+                       [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
+        return;
+    }
+    struct InUse {
+        KAVBizSDK& sdk;
+        explicit InUse(KAVBizSDK& s) : sdk(s) { sdk.quotedSymbolInUse_ = true; }
+        ~InUse() {
+            sdk.quotedSymbol_.clear();
+            sdk.quotedSymbolInUse_ = false;
+        }
+    } inUse(*this);
+    quotedSymbol_.push_back(symbol);
     notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                   [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
+                   [this](WSPushMessage& d) { d.onQuotedReceived(quotedSymbol_); });
 }
 
 void KAVBizSDK::indexTickets() {
@@ -382,7 +398,9 @@ double KAVBizSDK::floatingProfitOf(int32_t accId) const {
     return profit;
 }
 
-const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode) {
+const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
+    const std::string& symbolCode,
+    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced) {
     static const MODList<MODHoldBill> kNone;
     indexTickets();
     const auto symbolIt = dict_symbolInfos.find(symbolCode);
@@ -464,12 +482,17 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& sym
     // Every ticket of the account at its last re-pricing: this symbol's sum
     // is new, the others' are as their own quotes left them.
     if (account) account->profitDyn = floatingProfitOf(account->accId);
+    if (priced) *priced = {symbol, account};
     return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
 void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol) {
-    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode);
-    const auto account = getAccountWith(symbol.accId);
+    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>> priced;
+    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode, &priced);
+    // The symbol's account, found once: the one its tickets were summed for
+    // when the code finds this very symbol.
+    const auto account = priced.first == &symbol ? std::move(priced.second)
+                                                 : getAccountWith(symbol.accId);
     if (tickets.empty()) {
         // Nothing of this symbol to report, but the account's floating
         // profit was summed again: its free margin and risk follow.
