@@ -109,12 +109,8 @@ std::shared_ptr<MODHoldBill> HoldDetailViewController::holdBillForRow(
 }
 
 void HoldDetailViewController::didSelectRowWithKey(const std::string& orderCode) {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }

@@ -43,19 +43,15 @@ void LimitOpenViewController::viewPressed(UIBarButtonItem*) {
 }
 
 void LimitOpenViewController::presentNewOrder() {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    std::shared_ptr<MODSymbolInfo> first;
-    if (bizSDK()) {
-        const auto symbols = bizSDK()->getSymbolsWith(-1);
-        if (!symbols.empty()) first = symbols.front();
-    }
-    auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        std::shared_ptr<MODSymbolInfo> first;
+        if (bizSDK()) {
+            const auto symbols = bizSDK()->getSymbolsWith(-1);
+            if (!symbols.empty()) first = symbols.front();
+        }
+        auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }
 
 double LimitOpenViewController::rowHeight(const LSLimitOpen& row) const {

@@ -53,6 +53,12 @@ inline constexpr double kNoticeHeight = 26;
 std::string loadFailureText(const std::string& message, bool keptRows);
 // The failure line, hidden until a load fails.
 std::shared_ptr<platform::ui::UILabel> makeNoticeLabel(const platform::ui::CGRect& bounds);
+// One order screen at a time, whatever the taps: the presentation is made
+// by the root of the list's tree (the drawer), and nothing is presented
+// while the root shows something already. `make` builds the screen (in its
+// navigation controller) only when it will be shown.
+void presentFromRoot(platform::ui::UIViewController& list,
+                     const std::function<platform::ui::UIViewControllerPtr()>& make);
 
 }  // namespace tradelist
 
