@@ -100,12 +100,8 @@ void HoldPositionViewController::onCloseOutWithLSHoldPosition(const LSHoldPositi
 }
 
 void HoldPositionViewController::presentClose(const std::string& symbolCode) {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }
