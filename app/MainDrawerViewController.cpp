@@ -6,7 +6,6 @@
 #include "app/UIAccountInfo.h"
 #include "app/UIBulletin.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/trade/CloseOutViewController.h"
 #include "ui/trade/HoldDetailViewController.h"
 #include "ui/trade/HoldPositionViewController.h"
@@ -47,6 +46,9 @@ std::shared_ptr<BaseViewController> makeCenterScreen(int32_t type, const sysDB* 
 
 }  // namespace
 
+MainDrawerViewController::MainDrawerViewController(AppContext context)
+    : context_(std::move(context)) {}
+
 void MainDrawerViewController::viewDidLoad() {
     KAVDrawerController::viewDidLoad();
     initData();
@@ -57,12 +59,13 @@ void MainDrawerViewController::makeView() {
     auto self = weakSelf<BaseViewControllerDelegate>();
 
     menuViewController_ = std::make_shared<MenuViewController>();
+    menuViewController_->setContext(context_);
     menuViewController_->setDelegate(self);
     auto left = std::make_shared<BaseNavigationController>(menuViewController_);
 
     // The account centre reports nothing to the drawer.
-    auto right =
-        std::make_shared<BaseNavigationController>(std::make_shared<AccountCenterViewController>());
+    auto right = std::make_shared<BaseNavigationController>(
+        std::make_shared<AccountCenterViewController>(context_));
 
     stacks_[0] = makeCenterStack(0);
     currentNavigationControllerType = 0;
@@ -78,9 +81,9 @@ void MainDrawerViewController::makeView() {
 }
 
 std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterStack(int32_t type) {
-    auto app = AppDelegateServices::shared();
-    auto screen = makeCenterScreen(type, app ? app->sysdb().get() : nullptr);
+    auto screen = makeCenterScreen(type, context_.sysdb.get());
     if (!screen) return nullptr;
+    screen->setContext(context_);
     screen->setDelegate(weakSelf<BaseViewControllerDelegate>());
     screen->setupLeftMenuButton();
     screen->setupRightMenuButton();

@@ -10,7 +10,6 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/CellDetail.h"
 #include "ui/toolkit/CellSlider.h"
 #include "ui/toolkit/CellSwitch.h"
@@ -41,9 +40,7 @@ std::string fill(const std::string& format, const std::string& text) {
 
 }  // namespace
 
-UIOptional::UIOptional() {
-    if (auto app = AppDelegateServices::shared()) __sysDB = app->sysdb();
-}
+UIOptional::UIOptional() = default;
 
 void UIOptional::viewDidLoad() {
     BaseViewController::viewDidLoad();
@@ -202,14 +199,18 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
     auto* detail = dynamic_cast<CellDetail*>(cell);
     const std::string offset = "偏离点差";
     switch (cell->tag()) {
-        case settingTag::changePassword:
-            nav->pushViewController(std::make_shared<UIChangePWD>(), true);
+        case settingTag::changePassword: {
+            auto screen = std::make_shared<UIChangePWD>();
+            screen->setContext(context());
+            nav->pushViewController(screen, true);
             break;
+        }
         case settingTag::pointMove: {
             const std::string label = __sysDB ? __sysDB->getLabelWithKey(offset, offset) : offset;
             auto editor = std::make_shared<UITextInput>(
                 settingTag::pointMove, fill(localized("设置默认%@"), label),
                 fill(localized("默认%@"), label), detail ? detail->Value() : "");
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;
@@ -218,6 +219,7 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
             auto editor = std::make_shared<UITextInput>(
                 settingTag::orderQuantity, localized("设置默认交易数量"), localized("默认交易数量"),
                 detail ? detail->Value() : "");
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;
@@ -225,6 +227,7 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
         case settingTag::shakeValue: {
             auto editor = std::make_shared<UIShakeSet>(
                 settingTag::shakeValue, stored(settingTag::shakeValue, kDefaultShake));
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;

@@ -378,7 +378,7 @@ TEST_F(SessionTest, TheRootIsReplacedOutsideTheReplacedScreensCallbacks) {
 
 TEST_F(SessionTest, TerminationSavesTheDealerStore) {
     launchToLogin();
-    auto dealer = DealerManager(app).getEtyDealerWithDealerKey("KAVFX");
+    auto dealer = DealerManager(app->dealerStore()).getEtyDealerWithDealerKey("KAVFX");
     ASSERT_TRUE(dealer);
     dealer->dealerName = "改了名字";
     auto extra = app->managedObjectContext()->insertNewDealer();
@@ -390,7 +390,7 @@ TEST_F(SessionTest, TerminationSavesTheDealerStore) {
     EXPECT_FALSE(app->managedObjectContext()->hasChanges());
 
     auto next = std::make_shared<AppDelegate>();
-    auto stored = DealerManager(next).getLocalDealerArray();
+    auto stored = DealerManager(next->dealerStore()).getLocalDealerArray();
     ASSERT_TRUE(stored);
     ASSERT_EQ(stored->size(), 2u);
     EXPECT_EQ(stored->at(0)->dealerName, "改了名字");

@@ -13,8 +13,19 @@ constexpr int32_t kRightSide = 2;
 
 BaseViewController::BaseViewController() = default;
 
+BaseViewController::BaseViewController(const ScreenContext& context) {
+    setContext(context);
+}
+
+void BaseViewController::setContext(const ScreenContext& context) {
+    handedContext_ = true;
+    bizSDK_ = context.bizSDK;
+    sysdb_ = context.sysdb;
+}
+
 void BaseViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
+    if (handedContext_) return;
     if (auto app = AppDelegateServices::shared()) {
         bizSDK_ = app->bizSDK();
         sysdb_ = app->sysdb();

@@ -4,18 +4,18 @@
 
 #include "platform/ui/ViewController.h"
 #include "ui/toolkit/BaseViewControllerDelegate.h"
+#include "ui/toolkit/ScreenContext.h"
 
-class KAVBizSDK;
-class sysDB;
-
-// The base of every screen: when its view loads it takes the session's
-// trading service object and settings store from the application delegate;
-// it makes the navigation-bar buttons that open the side drawers and reports
+// The base of every screen: it holds the session's trading service object
+// and settings store it is handed (ScreenContext), and hands them on to the
+// screens it makes; a screen handed none takes them from the application
+// delegate when its view loads. It makes the navigation-bar buttons that open the side drawers and reports
 // their taps to its delegate (the screen that holds it in the drawer).
 // Screens never rotate unless they say so.
 class BaseViewController : public platform::ui::UIViewController {
   public:
     BaseViewController();
+    explicit BaseViewController(const ScreenContext& context);
 
     // Subclasses call it first in their own viewDidLoad.
     void viewDidLoad() override;
@@ -29,6 +29,10 @@ class BaseViewController : public platform::ui::UIViewController {
     void leftDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
     void rightDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
 
+    // What this screen was handed (or took), to hand on to the screens it
+    // makes; setting it before the view loads makes the screen use it.
+    ScreenContext context() const { return {bizSDK_, sysdb_}; }
+    void setContext(const ScreenContext& context);
     const std::shared_ptr<sysDB>& sysdb() const { return sysdb_; }
     void setSysdb(std::shared_ptr<sysDB> store) { sysdb_ = std::move(store); }
     const std::shared_ptr<KAVBizSDK>& bizSDK() const { return bizSDK_; }
@@ -38,6 +42,7 @@ class BaseViewController : public platform::ui::UIViewController {
     void setDelegate(std::weak_ptr<BaseViewControllerDelegate> d) { delegate_ = std::move(d); }
 
   private:
+    bool handedContext_ = false;
     std::shared_ptr<sysDB> sysdb_;
     std::shared_ptr<KAVBizSDK> bizSDK_;
     std::weak_ptr<BaseViewControllerDelegate> delegate_;

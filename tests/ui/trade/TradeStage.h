@@ -28,6 +28,7 @@
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVProgressHUD.h"
+#include "ui/toolkit/PushBusRelay.h"
 #include "ui/trade/LSConvert.h"
 
 namespace tradetest {
@@ -39,39 +40,12 @@ inline std::string shown(double price, int decimals) {
     return KAStringUtils::notRounding(lsconvert::decimal(price), decimals);
 }
 
-// Posts every record push on the event bus under its action, with the very
-// list the service delivered.
-class BusDelegate : public WSPushMessage {
+// The application delegate's relay of the record pushes to the event bus;
+// the rest of what the service object reports is taken and dropped.
+class BusDelegate : public PushBusRelay {
   public:
     void onNetworkStatus(int32_t) override {}
-    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
-        post(l, kActionReceiveTradeQuotation);
-    }
-    void onAccountChange(const MODList<MODUserAccount>& l) override {
-        post(l, kActionReceiveAccountChange);
-    }
-    void onHoldBillChange(const MODList<MODHoldBill>& l) override {
-        post(l, kActionReceiveHoldBillChange);
-    }
-    void onHoldPositionChange(const MODList<MODHoldPosition>& l) override {
-        post(l, kActionReceiveHoldPositionChange);
-    }
-    void onLimitBillChange(const MODList<MODLimitBill>& l) override {
-        post(l, kActionReceiveLimitBillChange);
-    }
-    void onCloseBillChange(const MODList<MODCloseBill>& l) override {
-        post(l, kActionReceiveCloseBillChange);
-    }
-    void onExchangeRateChange(const MODList<MODCERInfo>&) override {}
     void onLogout() override {}
-
-  private:
-    template <typename List>
-    static void post(const List& list, const char* action) {
-        auto message = std::make_shared<MoMessage>();
-        message->obj = list;
-        BroadcastManager::postMessage(message, action);
-    }
 };
 
 // How near a pixel is to a colour given on the 0..255 scale.
