@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "app/AppContext.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
-#include "app/AppContext.h"
 #include "platform/ui/TableView.h"
 #include "ui/toolkit/BaseViewController.h"
 

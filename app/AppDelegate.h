@@ -8,7 +8,6 @@
 #include "app/DealerStore.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ViewController.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/PushBusRelay.h"
 
 class KAVBizSDK;
@@ -25,7 +24,6 @@ class sysDB;
 // (AppContext) from the login screen on. Main thread only; lives in a
 // std::shared_ptr (the application holds it).
 class AppDelegate : public platform::ui::UIApplicationDelegate,
-                    public AppDelegateServices,
                     public SessionHost,
                     public PushBusRelay {
   public:
@@ -54,9 +52,12 @@ class AppDelegate : public platform::ui::UIApplicationDelegate,
     void motionBegan(platform::ui::UIEventSubtype motion, platform::ui::UIEvent* event) override;
 
     // ---- session ----
-    std::shared_ptr<KAVBizSDK> bizSDK() const override { return bizSDK_; }
+    // The session's trading service object; null between a forced re-login
+    // and the next login screen.
+    std::shared_ptr<KAVBizSDK> bizSDK() const { return bizSDK_; }
     void setBizSDK(std::shared_ptr<KAVBizSDK> sdk) { bizSDK_ = std::move(sdk); }
-    std::shared_ptr<sysDB> sysdb() const override { return sysdb_; }
+    // The session's settings store.
+    std::shared_ptr<sysDB> sysdb() const { return sysdb_; }
     // What the screens of the current session are handed.
     AppContext appContext();
 

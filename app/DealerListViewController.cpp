@@ -188,21 +188,20 @@ void DealerListViewController::tableViewCommitEditingStyle(UITableView*,
     // may stand otherwise.
     const std::string key = dealers_[row]->dealerKey;
     auto weak = weakSelf<DealerListViewController>();
-    KAVAlertView::showAlertWithTitle("确认", kMsgConfirmDelete, std::string("取消"),
-                                     std::string("确定"), [weak, key](bool cancelled, long) {
-                                         auto self = weak.lock();
-                                         if (cancelled || !self) return;
-                                         auto store = self->store_.lock();
-                                         auto context =
-                                             store ? store->managedObjectContext() : nullptr;
-                                         auto dealer =
-                                             self->dealerManager_->getEtyDealerWithDealerKey(key);
-                                         if (context && dealer) {
-                                             context->deleteObject(dealer);
-                                             store->saveContext();
-                                         }
-                                         self->reloadTable();
-                                     });
+    KAVAlertView::showAlertWithTitle(
+        "确认", kMsgConfirmDelete, std::string("取消"), std::string("确定"),
+        [weak, key](bool cancelled, long) {
+            auto self = weak.lock();
+            if (cancelled || !self) return;
+            auto store = self->store_.lock();
+            auto context = store ? store->managedObjectContext() : nullptr;
+            auto dealer = self->dealerManager_->getEtyDealerWithDealerKey(key);
+            if (context && dealer) {
+                context->deleteObject(dealer);
+                store->saveContext();
+            }
+            self->reloadTable();
+        });
 }
 
 // ---- adding -----------------------------------------------------------------

@@ -535,8 +535,8 @@ void LoginViewController::login() {
     const std::string host = real ? currentDealer_->hostReal : currentDealer_->hostDemo;
     // A dealer without that system has no address to log in to.
     if (host.empty()) return alert(real ? kMsgNoRealHost : kMsgNoDemoHost);
-    loginRoad_->login({field(kTagAccount)->text(), field(kTagPassword)->text(), host,
-                       currentDealer_->dealerKey});
+    loginRoad_->login(
+        {field(kTagAccount)->text(), field(kTagPassword)->text(), host, currentDealer_->dealerKey});
 }
 
 void LoginViewController::loginFailWith(const std::string& message) {

@@ -97,8 +97,8 @@ std::vector<Target> targetsWithText(const std::string& text) {
             for (auto& shown : UIDriver::shownTexts(v))
                 if (shown.text == text)
                     inWindow.push_back(
-                        {v, UIDriver::screenPointOf(v, {CGRectGetMidX(shown.rect),
-                                                        CGRectGetMidY(shown.rect)})});
+                        {v, UIDriver::screenPointOf(
+                                v, {CGRectGetMidX(shown.rect), CGRectGetMidY(shown.rect)})});
         });
         out.insert(out.end(), inWindow.rbegin(), inWindow.rend());
     }
@@ -169,7 +169,6 @@ std::string typed(const std::string& word) {
     return out;
 }
 
-
 // The words of a command line and the readers of its arguments.
 struct Args {
     const std::vector<std::string>& w;
@@ -202,8 +201,8 @@ std::optional<std::string> waitFor(const Args& a) {
         return std::nullopt;
     }
     const bool gone = a.command() == "wait-gone";
-    auto s = a.count() == 1 || a.count() == 2 ? a.seconds(2, ScriptRunner::kDefaultWait)
-                                              : std::nullopt;
+    auto s =
+        a.count() == 1 || a.count() == 2 ? a.seconds(2, ScriptRunner::kDefaultWait) : std::nullopt;
     if (!s) return Args::usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
     const std::string& text = w[1];
     const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
@@ -212,8 +211,7 @@ std::optional<std::string> waitFor(const Args& a) {
     if (done && gone) settle();
     if (done) return std::nullopt;
     std::ostringstream why;
-    why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s
-        << " s";
+    why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s << " s";
     return why.str();
 }
 

@@ -1,7 +1,6 @@
 #include "ui/toolkit/BaseViewController.h"
 
 #include "platform/ui/Image.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/KAVDrawerBarButtonItem.h"
 
 using namespace platform::ui;
@@ -18,18 +17,12 @@ BaseViewController::BaseViewController(const ScreenContext& context) {
 }
 
 void BaseViewController::setContext(const ScreenContext& context) {
-    handedContext_ = true;
     bizSDK_ = context.bizSDK;
     sysdb_ = context.sysdb;
 }
 
 void BaseViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
-    if (handedContext_) return;
-    if (auto app = AppDelegateServices::shared()) {
-        bizSDK_ = app->bizSDK();
-        sysdb_ = app->sysdb();
-    }
 }
 
 void BaseViewController::setupLeftMenuButton() {

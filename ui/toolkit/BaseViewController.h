@@ -7,11 +7,10 @@
 #include "ui/toolkit/ScreenContext.h"
 
 // The base of every screen: it holds the session's trading service object
-// and settings store it is handed (ScreenContext), and hands them on to the
-// screens it makes; a screen handed none takes them from the application
-// delegate when its view loads. It makes the navigation-bar buttons that open the side drawers and reports
-// their taps to its delegate (the screen that holds it in the drawer).
-// Screens never rotate unless they say so.
+// and settings store it is handed (ScreenContext) by whoever makes it, and
+// hands them on to the screens it makes. It makes the navigation-bar buttons that open the side
+// drawers and reports their taps to its delegate (the screen that holds it in the drawer). Screens
+// never rotate unless they say so.
 class BaseViewController : public platform::ui::UIViewController {
   public:
     BaseViewController();
@@ -29,8 +28,8 @@ class BaseViewController : public platform::ui::UIViewController {
     void leftDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
     void rightDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
 
-    // What this screen was handed (or took), to hand on to the screens it
-    // makes; setting it before the view loads makes the screen use it.
+    // What this screen was handed, to hand on to the screens it makes. It is
+    // set before the view loads (in the constructor or just after it).
     ScreenContext context() const { return {bizSDK_, sysdb_}; }
     void setContext(const ScreenContext& context);
     const std::shared_ptr<sysDB>& sysdb() const { return sysdb_; }
@@ -42,7 +41,6 @@ class BaseViewController : public platform::ui::UIViewController {
     void setDelegate(std::weak_ptr<BaseViewControllerDelegate> d) { delegate_ = std::move(d); }
 
   private:
-    bool handedContext_ = false;
     std::shared_ptr<sysDB> sysdb_;
     std::shared_ptr<KAVBizSDK> bizSDK_;
     std::weak_ptr<BaseViewControllerDelegate> delegate_;

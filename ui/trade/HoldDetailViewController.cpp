@@ -22,9 +22,7 @@ double HoldDetailViewController::rowHeight(const LSHoldDetail&) const {
 }
 
 UITableViewCellPtr HoldDetailViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<HoldDetailCell>(UITableViewCellStyle::Default, identifier);
-    cell->setSysdb(sysdb());
-    return cell;
+    return std::make_shared<HoldDetailCell>(UITableViewCellStyle::Default, identifier, context());
 }
 
 void HoldDetailViewController::showCell(UITableViewCell& cell, LSHoldDetail& row) {
@@ -116,5 +114,6 @@ void HoldDetailViewController::didSelectRowWithKey(const std::string& orderCode)
         root = root->parentViewController();
     if (root->presentedViewController()) return;
     auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
+    screen->setContext(context());
     presentViewController(std::make_shared<BaseNavigationController>(screen), true);
 }

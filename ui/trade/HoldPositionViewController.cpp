@@ -17,7 +17,8 @@ double HoldPositionViewController::rowHeight(const LSHoldPosition& row) const {
 }
 
 UITableViewCellPtr HoldPositionViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<HoldPositionCell>(UITableViewCellStyle::Default, identifier);
+    auto cell =
+        std::make_shared<HoldPositionCell>(UITableViewCellStyle::Default, identifier, context());
     cell->delegate = weakSelf<HoldPositionCellDelegate>();
     return cell;
 }
@@ -107,5 +108,6 @@ void HoldPositionViewController::presentClose(const std::string& symbolCode) {
         root = root->parentViewController();
     if (root->presentedViewController()) return;
     auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
+    screen->setContext(context());
     presentViewController(std::make_shared<BaseNavigationController>(screen), true);
 }

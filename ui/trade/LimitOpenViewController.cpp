@@ -55,6 +55,7 @@ void LimitOpenViewController::presentNewOrder() {
         if (!symbols.empty()) first = symbols.front();
     }
     auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
+    screen->setContext(context());
     presentViewController(std::make_shared<BaseNavigationController>(screen), true);
 }
 
@@ -63,7 +64,8 @@ double LimitOpenViewController::rowHeight(const LSLimitOpen& row) const {
 }
 
 UITableViewCellPtr LimitOpenViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<LimitOpenCell>(UITableViewCellStyle::Default, identifier);
+    auto cell =
+        std::make_shared<LimitOpenCell>(UITableViewCellStyle::Default, identifier, context());
     cell->delegate = weakSelf<LimitOpenCellDelegate>();
     return cell;
 }

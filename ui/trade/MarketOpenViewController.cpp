@@ -306,7 +306,8 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
         }
         // Below the row of the period control and the symbol button, so that
         // neither covers the captions in the chart's head.
-        chart->setFrame(CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
+        chart->setFrame(
+            CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
         return;
     }
 
@@ -389,8 +390,8 @@ void MarketOpenViewController::alertSymbolMissing(bool close) {
     platform::log(std::string("市价建仓：商品不存在 ") +
                   (_modSymbolInfo ? _modSymbolInfo->symbolCode : std::string()));
     auto weak = weakSelf<MarketOpenViewController>();
-    KAVAlertView::showAlertWithTitle(kTradeAlertTitle, kSymbolMissing, std::string(kTradeAlertButton),
-                                     [weak, close](bool, long) {
+    KAVAlertView::showAlertWithTitle(kTradeAlertTitle, kSymbolMissing,
+                                     std::string(kTradeAlertButton), [weak, close](bool, long) {
                                          auto self = weak.lock();
                                          if (self && close)
                                              self->dismissViewControllerAnimated(true);
@@ -544,6 +545,7 @@ void MarketOpenViewController::viewValueChange(UIView* sender) {
             auto* nav = navigationController();
             if (!nav) return;
             auto limit = std::make_shared<LimitOpenTradeViewController>(_modSymbolInfo);
+            limit->setContext(context());
             limit->setSymbolSelectDelegate(weakSelf<SymbolSelectDelegate>());
             nav->pushViewController(limit, true);
             break;

@@ -36,7 +36,7 @@ double QuotationViewController::rowHeight(const LSQuotation&) const {
 }
 
 UITableViewCellPtr QuotationViewController::makeCell(const std::string& identifier) {
-    return std::make_shared<QuotationCell>(UITableViewCellStyle::Default, identifier);
+    return std::make_shared<QuotationCell>(UITableViewCellStyle::Default, identifier, context());
 }
 
 void QuotationViewController::showCell(UITableViewCell& cell, LSQuotation& row) {
@@ -158,5 +158,6 @@ void QuotationViewController::didSelectRowWithKey(const std::string& symbolCode)
     if (root->presentedViewController()) return;
     auto symbol = bizSDK() ? bizSDK()->getSymbolWith(symbolCode) : nullptr;
     auto screen = std::make_shared<MarketOpenViewController>(std::move(symbol));
+    screen->setContext(context());
     presentViewController(std::make_shared<RotateNavigationController>(screen), true);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 // What the trading-screen tests share: a session logged in to the simulated
-// dealer, handed to the screens through a stand-in application delegate
-// that re-broadcasts the service's record pushes on the event bus as the
-// application delegate does, a window on the virtual clock, and the PNGs.
+// dealer, which the test hands to the screens, its record pushes relayed to
+// the event bus as the application delegate relays them, a window on the
+// virtual clock, and the PNGs.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,6 @@
 #include "platform/ui/Window.h"
 #include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
-#include "tests/support/FakeAppDelegate.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
@@ -29,6 +28,7 @@
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 #include "ui/toolkit/PushBusRelay.h"
+#include "ui/toolkit/ScreenContext.h"
 #include "ui/trade/LSConvert.h"
 
 namespace tradetest {
@@ -74,11 +74,8 @@ class LiveTradeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         UIApplication::sharedApplication().resetForTesting();
-        UIApplication::sharedApplication().setDelegate(app.delegate);
         ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
         sdk->setDelegate(bus);
-        app.delegate->sdk = sdk;
-        app.delegate->store = store;
     }
     void TearDown() override {
         KAVProgressHUD::dismiss();
@@ -130,7 +127,8 @@ class LiveTradeTest : public ::testing::Test {
     std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
     std::shared_ptr<sysDB> store = std::make_shared<sysDB>();
     std::shared_ptr<BusDelegate> bus = std::make_shared<BusDelegate>();
-    kavtest::ScopedAppDelegate app;
+    // What the screens under test are handed.
+    ScreenContext context{sdk, store};
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIViewController> root;
 };
