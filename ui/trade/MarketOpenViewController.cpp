@@ -163,7 +163,6 @@ void MarketOpenViewController::onReciveBroadcast(const MoMessage& message) {
 // ---- the view ---------------------------------------------------------------
 
 void MarketOpenViewController::makeView() {
-    UIView* root = view();
     orderkit::dressScreen(*this);
     const auto weak = weakSelf<MarketOpenViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
@@ -172,18 +171,27 @@ void MarketOpenViewController::makeView() {
     auto changed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewValueChange(sender);
     };
-    const MODSymbolInfo* symbol = _modSymbolInfo.get();
 
     // Title: the order kind and the symbol; a tap opens the picker.
     orderkit::addPickerTitle(*this, kTagTitle, pressed);
 
     orderkit::addBackButton(*this, kTagBack, pressed);
 
-    // The order panel.
+    makeOrderPanel(changed);
+    makeChartPanel(pressed, changed);
+
+    setTitles();
+    setPicker();
+    loadChartWithPeriodType(kPeriodM1);
+}
+
+// The order panel: the order type, the price button, the quantity and the
+// deviation.
+void MarketOpenViewController::makeOrderPanel(const UIControl::Action& changed) {
     auto panel = std::make_shared<UIView>();
     panel->setTag(kTagOrderPanel);
     panel->setBackgroundColor(kavtheme::screenBackground());
-    root->addSubview(panel);
+    view()->addSubview(panel);
 
     auto orderType = std::make_shared<UISegmentedControl>(
         std::vector<std::string>{label(sysdb(), kMarketCaption), label(sysdb(), kLimitTabCaption)});
@@ -205,8 +213,15 @@ void MarketOpenViewController::makeView() {
     price->delegate = weakSelf<ViewBuySellDelegate>();
     panel->addSubview(price);
 
-    panel->addSubview(orderkit::makeCaptionCell(CGRectZero, "交易数量", kTagQuantityCaption));
-    panel->addSubview(
+    addOrderInputs(*panel);
+}
+
+// The quantity and deviation rows with their captions, from the settings'
+// defaults within the symbol's bounds, and the keyboard bar over both.
+void MarketOpenViewController::addOrderInputs(UIView& panel) {
+    const MODSymbolInfo* symbol = _modSymbolInfo.get();
+    panel.addSubview(orderkit::makeCaptionCell(CGRectZero, "交易数量", kTagQuantityCaption));
+    panel.addSubview(
         orderkit::makeCaptionCell(CGRectZero, label(sysdb(), "偏离点差"), kTagDeviationCaption));
 
     const auto settings = sysdb() ? sysdb()->setting() : nullptr;
@@ -224,17 +239,22 @@ void MarketOpenViewController::makeView() {
         orderkit::makeStepInput(inputFrame, kTagDeviation, deviation,
                                 Decimal::fromInteger(symbol ? symbol->maxPointOffset : 0),
                                 Decimal(), weakSelf<NumberInputViewDelegate>());
-    panel->addSubview(quantityIn);
-    panel->addSubview(deviationIn);
+    panel.addSubview(quantityIn);
+    panel.addSubview(deviationIn);
     _keyboardControls =
         KAVKeyboardControls::initWithFields({quantityIn->textField(), deviationIn->textField()});
     _keyboardControls->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+}
 
-    // The chart panel.
+// The chart panel: the chart with its loader, the landscape period control
+// and symbol button.
+void MarketOpenViewController::makeChartPanel(const UIControl::Action& pressed,
+                                              const UIControl::Action& changed) {
+    const MODSymbolInfo* symbol = _modSymbolInfo.get();
     auto chartPanel = std::make_shared<UIView>();
     chartPanel->setTag(kTagChartPanel);
     chartPanel->setBackgroundColor(kavtheme::screenBackground());
-    root->addSubview(chartPanel);
+    view()->addSubview(chartPanel);
 
     auto chart = std::make_shared<KAVChartView>(
         CGRectMake(0, 0, 320, UIScreen::mainScreen().bounds().size.height - 284));
@@ -265,10 +285,6 @@ void MarketOpenViewController::makeView() {
     symbolButton->setHidden(true);
     symbolButton->addTarget(pressed, UIControlEventTouchUpInside);
     chartPanel->addSubview(symbolButton);
-
-    setTitles();
-    setPicker();
-    loadChartWithPeriodType(kPeriodM1);
 }
 
 void MarketOpenViewController::setPicker() {
