@@ -23,6 +23,7 @@
 #include "Core/Model/MODRiskInfo.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "Core/Model/MODUserAccount.h"
+#include "Core/NetworkStatus.h"
 
 // Where a call site writes "<method> 回调函数未定义".
 struct WSPushRule {
@@ -45,9 +46,8 @@ class WSPushMessage {
   public:
     virtual ~WSPushMessage() = default;
 
-    // Network status: 1 connecting, 2 connected, 3 open timed out, 4 closed,
-    // 5 login started, 6 login succeeded, 8 token check sent, 9 token
-    // passed, 10 token refused; other codes only from a server status push.
+    // Network status: the code of a NetworkStatus, or any other code a
+    // server's status push carries (networkStatusFromCode tells them apart).
     virtual void onNetworkStatus(int32_t /*status*/) { notImplemented(); }
     virtual void onSameUserLogin() { notImplemented(); }
     virtual void onTerminal() { notImplemented(); }

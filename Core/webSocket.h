@@ -23,6 +23,7 @@
 #include "Core/KAVCrypt.h"
 #include "Core/KAVPackage.h"
 #include "Core/KAVTypes.h"
+#include "Core/NetworkStatus.h"
 #include "Core/WebSocket/KAVWebSocket.h"
 #include "platform/Error.h"
 #include "platform/RunLoop.h"
@@ -71,13 +72,19 @@ class webSocket : public KAVChannelConnection::Delegate,
     static constexpr int32_t kStatusClosed = 3;  // by the peer, the network or close()
 
     // Network status codes reported through the push block.
-    static constexpr int32_t kNetConnecting = 1;    // "网络连接中"
-    static constexpr int32_t kNetConnected = 2;     // "网络连接成功"
-    static constexpr int32_t kNetOpenTimeOut = 3;   // "打开网络连接超时"
-    static constexpr int32_t kNetClosed = 4;        // "网络已关闭"
-    static constexpr int32_t kNetTokenCheck = 8;    // "校验 Token"
-    static constexpr int32_t kNetTokenPassed = 9;   // "TOKEN 校验成功"
-    static constexpr int32_t kNetTokenFailed = 10;  // "TOKEN 校验失败"
+    static constexpr int32_t kNetConnecting =
+        networkStatusCode(NetworkStatus::Connecting);  // "网络连接中"
+    static constexpr int32_t kNetConnected =
+        networkStatusCode(NetworkStatus::Connected);  // "网络连接成功"
+    static constexpr int32_t kNetOpenTimeOut =
+        networkStatusCode(NetworkStatus::OpenTimedOut);  // "打开网络连接超时"
+    static constexpr int32_t kNetClosed = networkStatusCode(NetworkStatus::Closed);  // "网络已关闭"
+    static constexpr int32_t kNetTokenCheck =
+        networkStatusCode(NetworkStatus::TokenCheck);  // "校验 Token"
+    static constexpr int32_t kNetTokenPassed =
+        networkStatusCode(NetworkStatus::TokenPassed);  // "TOKEN 校验成功"
+    static constexpr int32_t kNetTokenFailed =
+        networkStatusCode(NetworkStatus::TokenFailed);  // "TOKEN 校验失败"
     // Event of a status report package.
     static constexpr const char* kStatusEvent = "sys_9001";
 

@@ -184,27 +184,34 @@ void AppDelegate::reLoginWith(const std::string& message) {
 // ---- WSPushMessage ----------------------------------------------------------
 
 void AppDelegate::onNetworkStatus(int32_t status) {
-    switch (status) {
-        case 1:
+    // A code that names no status (a server may send any) changes nothing.
+    const std::optional<NetworkStatus> known = networkStatusFromCode(status);
+    if (!known) return;
+    switch (*known) {
+        case NetworkStatus::Connecting:
             showConnectMsg();
             break;
-        case 2:
+        case NetworkStatus::Connected:
             hideConnectMsg();
             break;
-        case 3:
+        case NetworkStatus::OpenTimedOut:
             reLoginWith(kMsgConnectFailed);
             break;
-        case 4:
+        case NetworkStatus::Closed:
             showConnectMsg();
             onTerminal();
             break;
-        case 10:
+        case NetworkStatus::TokenFailed:
             reLoginWith(kMsgTradeDisconnected);
             break;
-        case 11:
+        case NetworkStatus::SameUserElsewhere:
             onSameUserLogin();
             break;
-        default:
+        case NetworkStatus::LoginStarted:
+        case NetworkStatus::LoginSucceeded:
+        case NetworkStatus::LoginFailed:
+        case NetworkStatus::TokenCheck:
+        case NetworkStatus::TokenPassed:
             break;
     }
 }

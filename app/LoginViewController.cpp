@@ -32,7 +32,7 @@ constexpr CGFloat kHeaderHeight = 130;
 constexpr CGFloat kInset = 20;
 constexpr CGFloat kRowHeight = 40;
 constexpr CGFloat kFieldWidth = 190;
-constexpr int kRowStyle = 2;
+constexpr UIKAVInputField::Style kRowStyle = UIKAVInputField::Style::BlueCaption;
 constexpr CGFloat kRegisterGap = 80;
 constexpr CGFloat kRegisterTopOffset = 100;
 constexpr double kTurned = 179.0 * M_PI / 180.0;
@@ -544,13 +544,38 @@ void LoginViewController::loginFailWith(const std::string& message) {
 }
 
 void LoginViewController::onNetworkStatus(int32_t status) {
-    static const char* const kLines[] = {
-        ">>> 网络连接中......", ">>> 收到网络连接成功通知", ">>> 网络连接失败",
-        ">>> 收到网络关闭通知", ">>> 开始登录系统",         ">>> 登录系统 成功",
-        ">>> 登录系统 失败",
-    };
-    if (status >= 1 && status <= 7) platform::log(kLines[status - 1]);
-    if (status == 3 && loginRoad_->isLoggingIn()) loginFailWith(kMsgConnectFailed);
+    // A code that names no status (a server may send any) is not logged.
+    const std::optional<NetworkStatus> known = networkStatusFromCode(status);
+    if (!known) return;
+    switch (*known) {
+        case NetworkStatus::Connecting:
+            platform::log(">>> 网络连接中......");
+            break;
+        case NetworkStatus::Connected:
+            platform::log(">>> 收到网络连接成功通知");
+            break;
+        case NetworkStatus::OpenTimedOut:
+            platform::log(">>> 网络连接失败");
+            if (loginRoad_->isLoggingIn()) loginFailWith(kMsgConnectFailed);
+            break;
+        case NetworkStatus::Closed:
+            platform::log(">>> 收到网络关闭通知");
+            break;
+        case NetworkStatus::LoginStarted:
+            platform::log(">>> 开始登录系统");
+            break;
+        case NetworkStatus::LoginSucceeded:
+            platform::log(">>> 登录系统 成功");
+            break;
+        case NetworkStatus::LoginFailed:
+            platform::log(">>> 登录系统 失败");
+            break;
+        case NetworkStatus::TokenCheck:
+        case NetworkStatus::TokenPassed:
+        case NetworkStatus::TokenFailed:
+        case NetworkStatus::SameUserElsewhere:
+            break;
+    }
 }
 
 // ---- password reset --------------------------------------------------------

@@ -2,10 +2,8 @@
 
 #include "app/AccountCenterViewController.h"
 #include "app/MenuViewController.h"
-#include "app/PlaceholderViewController.h"
 #include "app/UIAccountInfo.h"
 #include "app/UIBulletin.h"
-#include "ui/services/sysDB.h"
 #include "ui/trade/CloseOutViewController.h"
 #include "ui/trade/HoldDetailViewController.h"
 #include "ui/trade/HoldPositionViewController.h"
@@ -16,32 +14,25 @@ using namespace platform::ui;
 
 namespace {
 
-// The screen of a type the menu offers. Screens this build does not have
-// yet stand in as a placeholder under the menu's caption.
-std::shared_ptr<BaseViewController> makeCenterScreen(int32_t type, const sysDB* labels) {
+// A new screen of the type.
+std::shared_ptr<BaseViewController> makeCenterScreen(CenterScreenType type) {
     switch (type) {
-        case 0:
+        case CenterScreenType::Quotation:
             return std::make_shared<QuotationViewController>();
-        case 1:
+        case CenterScreenType::HoldDetail:
             return std::make_shared<HoldDetailViewController>();
-        case 2:
+        case CenterScreenType::LimitOpen:
             return std::make_shared<LimitOpenViewController>();
-        case 3:
+        case CenterScreenType::HoldPosition:
             return std::make_shared<HoldPositionViewController>();
-        case 4:
+        case CenterScreenType::CloseOut:
             return std::make_shared<CloseOutViewController>();
-        case 5:
+        case CenterScreenType::AccountInfo:
             return std::make_shared<UIAccountInfo>();
-        case 6:
+        case CenterScreenType::Bulletin:
             return std::make_shared<UIBulletin>();
-        default:
-            break;
     }
-    for (const auto& row : MenuViewController::kRows)
-        if (row.type == type)
-            return std::make_shared<PlaceholderViewController>(
-                labels ? labels->getLabelWithKey(row.title, row.title) : row.title);
-    return nullptr;
+    return nullptr;  // not reached: every type is named above
 }
 
 }  // namespace
@@ -67,12 +58,13 @@ void MainDrawerViewController::makeView() {
     auto right = std::make_shared<BaseNavigationController>(
         std::make_shared<AccountCenterViewController>(context_));
 
-    stacks_[0] = makeCenterStack(0);
-    currentNavigationControllerType = 0;
+    auto& board = stackOf(CenterScreenType::Quotation);
+    board = makeCenterStack(CenterScreenType::Quotation);
+    currentNavigationControllerType = centerScreenNumber(CenterScreenType::Quotation);
 
     setLeftDrawerViewController(left);
     setRightDrawerViewController(right);
-    setCenterViewController(stacks_[0]);
+    setCenterViewController(board);
 
     setMaximumLeftDrawerWidth(kDrawerWidth);
     setMaximumRightDrawerWidth(kDrawerWidth);
@@ -80,8 +72,9 @@ void MainDrawerViewController::makeView() {
     setCloseDrawerGestureModeMask(kCloseGestures);
 }
 
-std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterStack(int32_t type) {
-    auto screen = makeCenterScreen(type, context_.sysdb.get());
+std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterStack(
+    CenterScreenType type) {
+    auto screen = makeCenterScreen(type);
     if (!screen) return nullptr;
     screen->setContext(context_);
     screen->setDelegate(weakSelf<BaseViewControllerDelegate>());
@@ -90,24 +83,32 @@ std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterSt
     return std::make_shared<BaseNavigationController>(screen);
 }
 
+std::shared_ptr<BaseNavigationController>& MainDrawerViewController::stackOf(
+    CenterScreenType type) {
+    return stacks_[static_cast<size_t>(centerScreenNumber(type))];
+}
+
 std::shared_ptr<BaseNavigationController> MainDrawerViewController::navigationControllerForType(
     int32_t type) const {
-    if (type < 0 || type >= kScreenTypes) return nullptr;
-    return stacks_[static_cast<size_t>(type)];
+    const auto known = centerScreenTypeFromNumber(type);
+    return known ? stacks_[static_cast<size_t>(centerScreenNumber(*known))] : nullptr;
 }
 
 void MainDrawerViewController::onCallNavigationControllerWithType(int32_t type, const std::any&) {
     if (type == currentNavigationControllerType) closeDrawerAnimated(true, nullptr);
-    if (type >= 0 && type < kScreenTypes) {
-        auto& stack = stacks_[static_cast<size_t>(type)];
-        if (!stack) stack = makeCenterStack(type);
+    // A number beyond the seven types shows nothing, but is still the type
+    // last asked for.
+    if (const auto known = centerScreenTypeFromNumber(type)) {
+        auto& stack = stackOf(*known);
+        if (!stack) stack = makeCenterStack(*known);
         if (stack) setCenterViewControllerWithCloseAnimation(stack, true, nullptr);
     }
     currentNavigationControllerType = type;
 }
 
 void MainDrawerViewController::onCallToggleDrawerSide(int32_t side) {
-    toggleDrawerSide(static_cast<DrawerSide>(side), true, nullptr);
+    // A number that names no side has no drawer to toggle.
+    if (const auto known = drawerSideFromNumber(side)) toggleDrawerSide(*known, true, nullptr);
 }
 
 void MainDrawerViewController::pushViewWith(long value) {

@@ -26,7 +26,7 @@ class MainDrawerViewController : public KAVDrawerController, public BaseViewCont
   public:
     explicit MainDrawerViewController(AppContext context);
 
-    static constexpr int32_t kScreenTypes = 7;
+    static constexpr int32_t kScreenTypes = kCenterScreenTypes;
     static constexpr CGFloat kDrawerWidth = 260;
     // Every opening gesture: pans on the bar, on the centre, from the edge,
     // and the custom test.
@@ -66,7 +66,8 @@ class MainDrawerViewController : public KAVDrawerController, public BaseViewCont
   private:
     // A new centre screen of the type, with the drawer as its delegate and
     // its two drawer buttons, in a new stack.
-    std::shared_ptr<BaseNavigationController> makeCenterStack(int32_t type);
+    std::shared_ptr<BaseNavigationController> makeCenterStack(CenterScreenType type);
+    std::shared_ptr<BaseNavigationController>& stackOf(CenterScreenType type);
 
     // By screen type: the quotation board (made in makeView), the open
     // tickets, the pending orders, the net positions, the closed tickets,

@@ -33,7 +33,7 @@ void MenuViewController::initData() {
     for (const Row& row : kRows) {
         menuTitleArray_.push_back(sysdb() ? sysdb()->getLabelWithKey(row.title, row.title)
                                           : std::string(row.title));
-        menuTypeArray_.push_back(row.type);
+        menuTypeArray_.push_back(centerScreenNumber(row.type));
         menuImageArray_.push_back(
             UIImageTintColor::imageWithTintColor(UIColor::grey255(kIconGrey), row.icon));
     }

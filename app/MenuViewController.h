@@ -25,16 +25,16 @@ class MenuViewController : public BaseViewController,
     struct Row {
         const char* title;
         const char* icon;
-        int32_t type;
+        CenterScreenType type;
     };
     static constexpr std::array<Row, 7> kRows{{
-        {"实时行情", "quotation_icon", 0},
-        {"资金账户", "account_icon", 5},
-        {"持有合同", "holdBillList_icon", 1},
-        {"头寸", "holdPositionList_icon", 3},
-        {"限价单", "limitBillList_icon", 2},
-        {"平仓单", "closeBillList_icon", 4},
-        {"交易商公告", "dealerNotic_icon", 6},
+        {"实时行情", "quotation_icon", CenterScreenType::Quotation},
+        {"资金账户", "account_icon", CenterScreenType::AccountInfo},
+        {"持有合同", "holdBillList_icon", CenterScreenType::HoldDetail},
+        {"头寸", "holdPositionList_icon", CenterScreenType::HoldPosition},
+        {"限价单", "limitBillList_icon", CenterScreenType::LimitOpen},
+        {"平仓单", "closeBillList_icon", CenterScreenType::CloseOut},
+        {"交易商公告", "dealerNotic_icon", CenterScreenType::Bulletin},
     }};
 
     // The menu row a shake value names: 1, 2 and 3 are the quotation board,
@@ -45,7 +45,8 @@ class MenuViewController : public BaseViewController,
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
 
-    // The captions (as the dealer's label file gives them now), types and icons.
+    // The captions (as the dealer's label file gives them now), type numbers
+    // (as the delegate is sent them) and icons.
     void initData();
     void makeView();
     // Shows the screen of the row the shake value names; a value that names

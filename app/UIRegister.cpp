@@ -20,7 +20,7 @@ constexpr CGFloat kInset = 20;
 constexpr CGFloat kRowHeight = 40;
 constexpr CGFloat kFieldWidth = 190;
 constexpr CGFloat kButtonHeight = 50;
-constexpr int kRowStyle = 2;
+constexpr UIKAVInputField::Style kRowStyle = UIKAVInputField::Style::BlueCaption;
 
 void alert(const std::string& message) {
     KAVAlertView::showAlertWithTitle("提示", message, std::string("确定"), nullptr);

@@ -27,6 +27,7 @@
 #include "Core/KAVTypes.h"
 #include "Core/Model/MODLimitPrice.h"
 #include "Core/Model/MODOrder.h"
+#include "Core/NetworkStatus.h"
 #include "Core/WSPushMessage.h"
 #include "Core/webSocket.h"
 #include "platform/RunLoop.h"
@@ -44,8 +45,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     static constexpr const char* kWSMSG = "wsMSG";
 
     // Network status codes of the service object itself.
-    static constexpr int32_t kNetLoginStarted = 5;
-    static constexpr int32_t kNetLoginSucceeded = 6;
+    static constexpr int32_t kNetLoginStarted = networkStatusCode(NetworkStatus::LoginStarted);
+    static constexpr int32_t kNetLoginSucceeded = networkStatusCode(NetworkStatus::LoginSucceeded);
 
     KAVBizSDK();
     // Ends the session like stopConnect: requests still waiting end silently.

@@ -211,6 +211,22 @@ TEST_F(DrawerTest, EachCentreScreenIsMadeOnceAndKeptWithItsStack) {
     settle();
     EXPECT_EQ(drawer->currentNavigationControllerType, 9);
     EXPECT_EQ(centerStack(), tickets.get());
+    drawer->onCallNavigationControllerWithType(-1, {});
+    settle();
+    EXPECT_EQ(drawer->currentNavigationControllerType, -1);
+    EXPECT_EQ(centerStack(), tickets.get());
+    EXPECT_FALSE(drawer->navigationControllerForType(-1));
+    EXPECT_FALSE(drawer->navigationControllerForType(7));
+
+    // A side number that names no drawer toggles nothing.
+    for (int32_t side : {0, 3, -1}) {
+        drawer->onCallToggleDrawerSide(side);
+        settle();
+        EXPECT_EQ(drawer->openSide(), DrawerSideNone) << side;
+    }
+    drawer->onCallToggleDrawerSide(2);
+    settle();
+    EXPECT_EQ(drawer->openSide(), DrawerSideRight);
 }
 
 TEST_F(DrawerTest, ABoardRowOpensTheMarketOrderScreenOfItsSymbol) {

@@ -194,7 +194,7 @@ long KAVChartView::selectedPeriodButton() const {
     return 0;
 }
 
-void KAVChartView::setToolBar(int viewType) {
+void KAVChartView::setToolBar(ChartViewType viewType) {
     KAV_ASSERT_MAIN_THREAD();
     config_->chartViewType = viewType;
     showToolBar();

@@ -76,9 +76,9 @@ class KAVChartView : public platform::ui::UIView, public platform::ui::UIGesture
     void setPeriodSelectDelegate(std::weak_ptr<PeriodSelectDelegate> d) {
         periodSelectDelegate_ = std::move(d);
     }
-    // 8 portrait, 16 landscape: kept in the configuration; the toolbar is
-    // placed again at the right edge.
-    void setToolBar(int viewType);
+    // Kept in the configuration; the toolbar is placed again at the right
+    // edge (held sideways it is hidden).
+    void setToolBar(ChartViewType viewType);
     bool isChartLine() const { return config_->chartType == MODChartConfig::kChartLine; }
 
     // ---- state ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,18 +11,24 @@
 #include "ui/chart/MODAxis.h"
 #include "ui/chart/MODSeries.h"
 
+// Where the owner shows the chart, as it tells it through setToolBar.
+enum class ChartViewType : int32_t {
+    Portrait = 8,
+    Landscape = 16,
+};
+
 // Everything that drives a chart view: the chart type, the bar geometry, the
 // border and cross-line look, the time axis, the vertical axes and the series.
 struct MODChartConfig {
     static constexpr int kChartLine = 1;   // minute line
     static constexpr int kChartKLine = 2;  // candlesticks with indicators
-    static constexpr int kViewPortrait = 8;
-    static constexpr int kViewLandscape = 16;
+    static constexpr ChartViewType kViewPortrait = ChartViewType::Portrait;
+    static constexpr ChartViewType kViewLandscape = ChartViewType::Landscape;
 
     std::string title;                                // not used by the chart
     std::optional<platform::ui::UIColor> titleColor;  // not used by the chart
     int chartType = 0;
-    int chartViewType = 0;                                 // stored by setToolBar, not read
+    ChartViewType chartViewType = kViewPortrait;           // stored by setToolBar
     std::optional<platform::ui::UIColor> backgroundColor;  // none: the view's own shows
     platform::ui::UIImagePtr backgroundImage;              // not used
     std::optional<platform::ui::UIColor> crossLineColor;

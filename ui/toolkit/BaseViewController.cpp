@@ -2,12 +2,13 @@
 
 #include "platform/ui/Image.h"
 #include "ui/toolkit/KAVDrawerBarButtonItem.h"
+#include "ui/toolkit/KAVDrawerCenterContainerView.h"
 
 using namespace platform::ui;
 
 namespace {
-constexpr int32_t kLeftSide = 1;
-constexpr int32_t kRightSide = 2;
+constexpr int32_t kLeftSide = drawerSideNumber(DrawerSide::Left);
+constexpr int32_t kRightSide = drawerSideNumber(DrawerSide::Right);
 }  // namespace
 
 BaseViewController::BaseViewController() = default;

@@ -1,16 +1,39 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/View.h"
 
-// Drawer sides: as a child selector, none names the centre.
-enum DrawerSide : int32_t {
-    DrawerSideNone = 0,
-    DrawerSideLeft = 1,
-    DrawerSideRight = 2,
+// Drawer sides: as a child selector, none names the centre. The numbers are
+// the ones a screen's drawer buttons send and the restorable state keeps.
+enum class DrawerSide : int32_t {
+    None = 0,
+    Left = 1,
+    Right = 2,
 };
+inline constexpr DrawerSide DrawerSideNone = DrawerSide::None;
+inline constexpr DrawerSide DrawerSideLeft = DrawerSide::Left;
+inline constexpr DrawerSide DrawerSideRight = DrawerSide::Right;
+
+constexpr int32_t drawerSideNumber(DrawerSide side) {
+    return static_cast<int32_t>(side);
+}
+
+// The side a number names; none for any other number.
+constexpr std::optional<DrawerSide> drawerSideFromNumber(int64_t number) {
+    switch (number) {
+        case drawerSideNumber(DrawerSide::None):
+            return DrawerSide::None;
+        case drawerSideNumber(DrawerSide::Left):
+            return DrawerSide::Left;
+        case drawerSideNumber(DrawerSide::Right):
+            return DrawerSide::Right;
+        default:
+            return std::nullopt;
+    }
+}
 
 // What the centre accepts while a drawer is open.
 enum CenterInteractionMode : int32_t {

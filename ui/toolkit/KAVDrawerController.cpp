@@ -558,15 +558,16 @@ void KAVDrawerController::encodeRestorableStateWithCoder(KAVStateCoder& coder) c
     if (leftDrawerViewController_) coder.encodeObject(leftDrawerViewController_, kLeftDrawerKey);
     if (rightDrawerViewController_) coder.encodeObject(rightDrawerViewController_, kRightDrawerKey);
     if (centerViewController_) coder.encodeObject(centerViewController_, kCenterKey);
-    coder.encodeInteger(openSide_, kOpenSideKey);
+    coder.encodeInteger(drawerSideNumber(openSide_), kOpenSideKey);
 }
 
 void KAVDrawerController::decodeRestorableStateWithCoder(const KAVStateCoder& coder) {
     if (auto left = coder.decodeObjectForKey(kLeftDrawerKey)) setLeftDrawerViewController(left);
     if (auto right = coder.decodeObjectForKey(kRightDrawerKey)) setRightDrawerViewController(right);
     if (auto center = coder.decodeObjectForKey(kCenterKey)) setCenterViewController(center);
-    const auto side = static_cast<DrawerSide>(coder.decodeIntegerForKey(kOpenSideKey));
-    if (side != DrawerSideNone) openDrawerSide(side, false, nullptr);
+    // A number that names no side (a state written by something else) opens nothing.
+    const auto side = drawerSideFromNumber(coder.decodeIntegerForKey(kOpenSideKey));
+    if (side && *side != DrawerSideNone) openDrawerSide(*side, false, nullptr);
 }
 
 // ---- appearance and rotation ----------------------------------------------

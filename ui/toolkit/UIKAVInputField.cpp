@@ -28,35 +28,52 @@ void setBorder(UIView& view, const UIColor& color) {
 
 UIKAVInputField::UIKAVInputField(const CGRect& frame) : StepRepeatView(frame) {}
 
+std::optional<UIKAVInputField::Style> UIKAVInputField::styleFromNumber(int number) {
+    if (number < static_cast<int>(Style::IconFramed) ||
+        number > static_cast<int>(Style::StepperBelow))
+        return std::nullopt;
+    return static_cast<Style>(number);
+}
+
+UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, Style InputStyle,
+                                 CGFloat FieldWidth)
+    : StepRepeatView(frame) {
+    makeRow(title, InputStyle, FieldWidth);
+}
+
 UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, int InputStyle,
                                  CGFloat FieldWidth)
     : StepRepeatView(frame) {
-    if (InputStyle < 0 || InputStyle > 5) return;
-    const CGFloat W = frame.size.width;
-    const CGFloat H = frame.size.height;
-    const CGFloat F = FieldWidth;
+    if (const auto style = styleFromNumber(InputStyle)) makeRow(title, *style, FieldWidth);
+}
+
+void UIKAVInputField::makeRow(const std::string& title, Style style, CGFloat fieldWidth) {
+    const CGFloat W = frame().size.width;
+    const CGFloat H = frame().size.height;
+    const CGFloat F = fieldWidth;
 
     std::shared_ptr<UILabel> label;
-    switch (InputStyle) {
-        case 0:
+    switch (style) {
+        case Style::IconFramed:
             label = makeTitle(CGRectMake(24, 0, W - F - 24, H), title, kavtheme::accent(),
                               NSTextAlignment::Center);
             break;
-        case 1:
+        case Style::GreyBordered:
             label = makeTitle(CGRectMake(0, 0, W - F, H), title, kavtheme::dimText(),
                               NSTextAlignment::Center);
             break;
-        case 2:
+        case Style::BlueCaption:
             label = makeTitle(CGRectMake(0, 0, W - F, H), title, kavtheme::secondaryText(),
                               NSTextAlignment::Center);
             label->setBackgroundColor(kavtheme::accent());
             setBorder(*label, kavtheme::accent());
             break;
-        case 3:
+        case Style::Underlined:
             label = makeTitle(CGRectMake(0, 10, W - F, H), title, kavtheme::dimText(),
                               NSTextAlignment::Left);
             break;
-        default:  // 4 and 5
+        case Style::StepperBeside:
+        case Style::StepperBelow:
             label = makeTitle(CGRectMake(0, 0, 120, 30), title, kavtheme::primaryText(),
                               NSTextAlignment::Left);
             break;
@@ -64,30 +81,31 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
     addSubview(label);
     const CGRect l = label->frame();
 
-    switch (InputStyle) {
-        case 0:
+    switch (style) {
+        case Style::IconFramed:
             textField_ =
                 std::make_shared<UIKAVTextField>(CGRectMake(CGRectGetMaxX(l), 0, F, H), kMargin);
             textField_->setTextColor(kavtheme::secondaryText());
             break;
-        case 1:
+        case Style::GreyBordered:
             textField_ =
                 std::make_shared<UIKAVTextField>(CGRectMake(CGRectGetMaxX(l), 0, F, H), kMargin);
             textField_->setTextColor(kavtheme::primaryText());
             setBorder(*textField_, kavtheme::dimText());
             break;
-        case 2:
+        case Style::BlueCaption:
             textField_ =
                 std::make_shared<UIKAVTextField>(CGRectMake(CGRectGetMaxX(l), 0, F, H), kMargin);
             textField_->setTextColor(kavtheme::secondaryText());
             setBorder(*textField_, kavtheme::accent());
             break;
-        case 3:
+        case Style::Underlined:
             textField_ =
                 std::make_shared<UIKAVTextField>(CGRectMake(CGRectGetMaxX(l), 12, F, H), 2);
             textField_->setTextColor(kavtheme::primaryText());
             break;
-        default:  // 4 and 5
+        case Style::StepperBeside:
+        case Style::StepperBelow:
             textField_ = std::make_shared<UIKAVTextField>(
                 CGRectMake(0, CGRectGetMaxY(l) + 2, F, 30), kMargin);
             textField_->setTextColor(kavtheme::dimText());
@@ -97,8 +115,8 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
     addSubview(textField_);
     const CGRect f = textField_->frame();
 
-    switch (InputStyle) {
-        case 0: {
+    switch (style) {
+        case Style::IconFramed: {
             auto icon = std::make_shared<UIImageView>(CGRectMake(8, 8, 24, 24));
             icon->setTag(kTagIcon);
             icon->setImage(
@@ -108,14 +126,14 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
             layer().setCornerRadius(5);
             break;
         }
-        case 3: {
+        case Style::Underlined: {
             auto underline =
                 std::make_shared<UIView>(CGRectMake(CGRectGetMaxX(l) - 10, H - 1, F + 10, 1));
             underline->setBackgroundColor(kavtheme::dimText());
             addSubview(underline);
             break;
         }
-        case 4: {
+        case Style::StepperBeside: {
             const CGFloat R = W - F;
             addStepButton(CGRectMake(CGRectGetMaxX(f) - 1, f.origin.y, R / 2 + 1, f.size.height),
                           "-", kTagMinus);
@@ -124,14 +142,15 @@ UIKAVInputField::UIKAVInputField(const CGRect& frame, const std::string& title, 
                 kTagPlus);
             break;
         }
-        case 5:
+        case Style::StepperBelow:
             addStepButton(CGRectMake(f.origin.x, CGRectGetMaxY(f) - 1, W / 2 + 1, f.size.height),
                           "-", kTagMinus);
             addStepButton(
                 CGRectMake(f.origin.x + W / 2, CGRectGetMaxY(f) - 1, W / 2, f.size.height), "+",
                 kTagPlus);
             break;
-        default:
+        case Style::GreyBordered:
+        case Style::BlueCaption:
             break;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ui/Button.h"
@@ -33,10 +34,25 @@ class UIKAVInputField : public StepRepeatView {
     static constexpr long kTagIcon = 1003;
     static constexpr CGFloat kMargin = 10;
 
+    // The six styles above, by their numbers.
+    enum class Style : int {
+        IconFramed = 0,
+        GreyBordered = 1,
+        BlueCaption = 2,
+        Underlined = 3,
+        StepperBeside = 4,
+        StepperBelow = 5,
+    };
+    // The style a number names; none for any other number.
+    static std::optional<Style> styleFromNumber(int number);
+
     // The plain view.
     explicit UIKAVInputField(const CGRect& frame = platform::ui::CGRectZero);
-    // The row of `InputStyle` (0 to 5; any other style gives the plain view)
-    // with the field `FieldWidth` wide.
+    // The row of the style with the field `FieldWidth` wide.
+    UIKAVInputField(const CGRect& frame, const std::string& title, Style InputStyle,
+                    CGFloat FieldWidth);
+    // The row of the style numbered `InputStyle`; any other number gives the
+    // plain view.
     UIKAVInputField(const CGRect& frame, const std::string& title, int InputStyle,
                     CGFloat FieldWidth);
     ~UIKAVInputField() override;
@@ -52,5 +68,7 @@ class UIKAVInputField : public StepRepeatView {
     std::weak_ptr<UIKAVInputFieldDelegate> uiKavInputFielddelegate;
 
   private:
+    void makeRow(const std::string& title, Style style, CGFloat fieldWidth);
+
     std::shared_ptr<UIKAVTextField> textField_;
 };

@@ -11,6 +11,7 @@
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVTheme.h"
+#include "ui/trade/BuySell.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/OrderScreenKit.h"
@@ -223,7 +224,8 @@ UIButton* LimitOpenTradeViewController::submitButton() const {
 
 std::string LimitOpenTradeViewController::bsCode() const {
     const UIButton* side = sideButton();
-    return side && side->titleForState(UIControlStateNormal) == kBuy ? "b" : "s";
+    const bool buy = side && side->titleForState(UIControlStateNormal) == kBuy;
+    return bsCodeFor(buy ? BuySell::Buy : BuySell::Sell);
 }
 
 // ---- the symbol and the side ---------------------------------------------------

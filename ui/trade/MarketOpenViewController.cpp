@@ -40,34 +40,32 @@ std::string label(const std::shared_ptr<sysDB>& labels, const std::string& capti
 // subviews.
 using orderkit::childWithTag;
 
-int32_t toolBarTagForPeriod(int32_t period) {
+long toolBarTagForPeriod(ChartPeriod period) {
     switch (period) {
-        case MarketOpenViewController::kPeriodM1:
+        case ChartPeriod::M1:
             return KAVChartView::kTagPeriodM1;
-        case MarketOpenViewController::kPeriodM5:
+        case ChartPeriod::M5:
             return KAVChartView::kTagPeriodM5;
-        case MarketOpenViewController::kPeriodM30:
+        case ChartPeriod::M30:
             return KAVChartView::kTagPeriodM30;
-        case MarketOpenViewController::kPeriodD1:
+        case ChartPeriod::D1:
             return KAVChartView::kTagPeriodD1;
-        default:
-            return 0;
     }
+    return 0;  // not reached: every period is named above
 }
 
-long indexForPeriod(int32_t period) {
+long indexForPeriod(ChartPeriod period) {
     switch (period) {
-        case MarketOpenViewController::kPeriodM1:
+        case ChartPeriod::M1:
             return 0;
-        case MarketOpenViewController::kPeriodM5:
+        case ChartPeriod::M5:
             return 1;
-        case MarketOpenViewController::kPeriodM30:
+        case ChartPeriod::M30:
             return 2;
-        case MarketOpenViewController::kPeriodD1:
+        case ChartPeriod::D1:
             return 3;
-        default:
-            return UISegmentedControlNoSegment;
     }
+    return UISegmentedControlNoSegment;  // not reached
 }
 
 }  // namespace
@@ -484,8 +482,10 @@ void MarketOpenViewController::onSymbolSelect(const std::string& symbolCode) {
 // ---- the chart ----------------------------------------------------------------
 
 void MarketOpenViewController::loadChartWithPeriodType(int32_t period) {
-    if (toolBarTagForPeriod(period) == 0 || !chartLoader_) return;
-    showPeriod(period);
+    // A code that names no period loads nothing.
+    const std::optional<ChartPeriod> known = chartPeriodFromCode(period);
+    if (!known || !chartLoader_) return;
+    showPeriod(known);
     auto weak = weakSelf<MarketOpenViewController>();
     chartLoader_->loadChartWithPeriodType(_modSymbolInfo, period, [weak](bool) {
         auto self = weak.lock();
@@ -494,14 +494,16 @@ void MarketOpenViewController::loadChartWithPeriodType(int32_t period) {
         // what it showed, and the controls go back to that.
         KAVChartView* chart = self->chartView();
         const int32_t drawn = chart && chart->period() ? chart->period() : kPeriodM1;
-        self->showPeriod(drawn);
+        self->showPeriod(chartPeriodFromCode(drawn));
     });
 }
 
-void MarketOpenViewController::showPeriod(int32_t period) {
-    if (KAVChartView* chart = chartView()) chart->selectPeriodButton(toolBarTagForPeriod(period));
+void MarketOpenViewController::showPeriod(std::optional<ChartPeriod> period) {
+    if (KAVChartView* chart = chartView())
+        chart->selectPeriodButton(period ? toolBarTagForPeriod(*period) : 0);
     if (UISegmentedControl* periods = periodControl())
-        periods->setSelectedSegmentIndex(indexForPeriod(period));
+        periods->setSelectedSegmentIndex(period ? indexForPeriod(*period)
+                                                : UISegmentedControlNoSegment);
 }
 
 void MarketOpenViewController::onPeriodTypeSelect(int tag) {
@@ -580,10 +582,10 @@ void MarketOpenViewController::onBuySellButtonPressed(UIView* sender) {
     // What is being typed counts: editing ends first.
     keyboardControlsDonePressed(_keyboardControls.get());
     const bool buy = sender && sender->tag() == ViewBuySellButton::kTagBuy;
-    marketOpenWithBuyOrSell(buy ? 0 : 1);
+    marketOpenWithBuyOrSell(buy ? BuySell::Buy : BuySell::Sell);
 }
 
-void MarketOpenViewController::marketOpenWithBuyOrSell(int buyOrSell) {
+void MarketOpenViewController::marketOpenWithBuyOrSell(BuySell buyOrSell) {
     if (_picker) _picker->dismiss();
     auto symbol = refreshedSymbol();
     if (!symbol) {
@@ -598,7 +600,7 @@ void MarketOpenViewController::marketOpenWithBuyOrSell(int buyOrSell) {
                        [self, buyOrSell] { self->makeOrder(buyOrSell); });
 }
 
-void MarketOpenViewController::makeOrder(int buyOrSell) {
+void MarketOpenViewController::makeOrder(BuySell buyOrSell) {
     auto self = sharedSelf<MarketOpenViewController>();
     orderFlow_.submit(
         OrderTexts::forAction(OrderAction::MarketOpen, sysdb().get()),
@@ -613,7 +615,7 @@ void MarketOpenViewController::makeOrder(int buyOrSell) {
             const std::string code = symbol                 ? symbol->symbolCode
                                      : self->_modSymbolInfo ? self->_modSymbolInfo->symbolCode
                                                             : std::string();
-            const bool buy = buyOrSell == 0;
+            const bool buy = buyOrSell == BuySell::Buy;
             const double price = symbol ? (buy ? symbol->ask : symbol->bid) : 0;
             NumberInputView* quantityIn = self->quantityInput();
             NumberInputView* deviationIn = self->deviationInput();
@@ -621,7 +623,7 @@ void MarketOpenViewController::makeOrder(int buyOrSell) {
             const auto offset =
                 static_cast<int32_t>(deviationIn ? std::trunc(deviationIn->value().toDouble()) : 0);
             // An unknown symbol is refused by the service at once.
-            sdk->marketOpenWithSymbol(code, quantity, buy ? "b" : "s", price, offset, 0, 0, "",
+            sdk->marketOpenWithSymbol(code, quantity, bsCodeFor(buyOrSell), price, offset, 0, 0, "",
                                       std::move(ok), std::move(fail));
         },
         {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
@@ -672,7 +674,7 @@ void MarketOpenViewController::willRotateToInterfaceOrientation(UIInterfaceOrien
             if (UIView* area = chartPanel()) area->bringSubviewToFront(button);
         }
     }
-    if (chart) chart->setToolBar(landscape_ ? 16 : 8);
+    if (chart) chart->setToolBar(landscape_ ? ChartViewType::Landscape : ChartViewType::Portrait);
     view()->setNeedsLayout();
     loadChartWithPeriodType(kPeriodM1);
 }

@@ -2,18 +2,21 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Core/Model/MODSymbolInfo.h"
 #include "Core/WSPushMessage.h"
 #include "platform/Decimal.h"
 #include "platform/NotificationCenter.h"
+#include "ui/chart/ChartPeriod.h"
 #include "ui/chart/KAVChartDelegates.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/toolkit/BaseViewController.h"
 #include "ui/toolkit/KAVKeyboardControls.h"
 #include "ui/toolkit/NumberInputView.h"
 #include "ui/toolkit/UIKAVPickerActionSheet.h"
+#include "ui/trade/BuySell.h"
 #include "ui/trade/OrderFlow.h"
 #include "ui/trade/SymbolSelectDelegate.h"
 #include "ui/trade/ViewBuySellButton.h"
@@ -62,10 +65,10 @@ class MarketOpenViewController : public BaseViewController,
     static constexpr long kTagChart = 5000;
 
     // Period codes of the history bars.
-    static constexpr int32_t kPeriodM1 = 4;
-    static constexpr int32_t kPeriodM5 = 5;
-    static constexpr int32_t kPeriodM30 = 7;
-    static constexpr int32_t kPeriodD1 = 9;
+    static constexpr int32_t kPeriodM1 = chartPeriodCode(ChartPeriod::M1);
+    static constexpr int32_t kPeriodM5 = chartPeriodCode(ChartPeriod::M5);
+    static constexpr int32_t kPeriodM30 = chartPeriodCode(ChartPeriod::M30);
+    static constexpr int32_t kPeriodD1 = chartPeriodCode(ChartPeriod::D1);
 
     static constexpr platform::ui::CGFloat kOrderPanelHeight = 220;
     // Held sideways: the period control takes 5 to 35 of the chart panel,
@@ -100,11 +103,11 @@ class MarketOpenViewController : public BaseViewController,
     void viewPressed(platform::ui::UIView* sender);
     // Segmented controls by tag.
     void viewValueChange(platform::ui::UIView* sender);
-    // Confirm step (0 buy, 1 sell): refuses a quantity the symbol does not
-    // allow, then the order road asks.
-    void marketOpenWithBuyOrSell(int buyOrSell);
+    // Confirm step: refuses a quantity the symbol does not allow, then the
+    // order road asks.
+    void marketOpenWithBuyOrSell(BuySell buyOrSell);
     // Submit step: the inputs and the price are read here, after the confirmation.
-    void makeOrder(int buyOrSell);
+    void makeOrder(BuySell buyOrSell);
     // Quote pushes: the first record of the current symbol goes to the price button.
     void updateQuotaWithMods(const MODList<MODSymbolInfo>& symbols);
 
@@ -175,8 +178,9 @@ class MarketOpenViewController : public BaseViewController,
     // The quantity and deviation bounds of the symbol.
     void applyBounds(const MODSymbolInfo& symbol);
     void setTitles();
-    // The period control and the chart's period buttons on the period.
-    void showPeriod(int32_t period);
+    // The period control and the chart's period buttons on the period; none
+    // selected for no period.
+    void showPeriod(std::optional<ChartPeriod> period);
     // The service's record of the current symbol (adopted when the service
     // replaced it), or null when the service no longer knows it.
     std::shared_ptr<MODSymbolInfo> refreshedSymbol();

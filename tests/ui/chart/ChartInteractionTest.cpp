@@ -86,7 +86,7 @@ TEST(ChartToolbar, TagsPlacesAndHighlightsInPortraitAndLandscape) {
     // the new bottom centre.
     s.chart->setFrame(CGRectMake(0, 40, 568, 280));
     s.chart->setToolBar(MODChartConfig::kViewLandscape);
-    EXPECT_EQ(s.chart->config()->chartViewType, 16);
+    EXPECT_EQ(s.chart->config()->chartViewType, ChartViewType::Landscape);
     EXPECT_TRUE(toolBar->isHidden());
     EXPECT_EQ(toolBar->viewWithTag(KAVChartView::kTagPeriodM30)->backgroundColor(), kAccent);
     s.chart->layoutIfNeeded();

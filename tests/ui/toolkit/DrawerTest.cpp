@@ -63,7 +63,7 @@ TEST(Drawer, OpeningASideWithoutADrawerIsRefusedAndTheContainerStaysUsable) {
         done.clear();
         s.drawer->openDrawerSide(side, true, s.record(done));
         s.drawer->toggleDrawerSide(side, true, s.record(done));
-        EXPECT_EQ(done, (std::vector<bool>{false, false})) << side;
+        EXPECT_EQ(done, (std::vector<bool>{false, false})) << drawerSideNumber(side);
         EXPECT_FALSE(s.drawer->isAnimatingDrawer());
         EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
         EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
@@ -246,6 +246,19 @@ TEST(Drawer, RestoredStateOpensTheRecordedSideWithoutAnimation) {
     s.drawer->encodeRestorableStateWithCoder(recorded);
     EXPECT_EQ(recorded.decodeIntegerForKey("KAVDrawerOpenSide"), 1);
     EXPECT_EQ(recorded.decodeObjectForKey("KAVDrawerCenter"), s.nav);
+}
+
+TEST(Drawer, ARecordedNumberThatNamesNoSideOpensNothing) {
+    // Beyond 32 bits too: 2^32 + 1 is not the left side.
+    for (int64_t number : {int64_t{3}, int64_t{-1}, (int64_t{1} << 32) + 1}) {
+        DrawerStage s(true, true);
+        KAVStateCoder stored;
+        stored.encodeInteger(number, "KAVDrawerOpenSide");
+        s.drawer->decodeRestorableStateWithCoder(stored);
+        s.time.drain();
+        EXPECT_EQ(s.drawer->openSide(), DrawerSideNone) << number;
+        EXPECT_EQ(s.centerX(), 0) << number;
+    }
 }
 
 }  // namespace

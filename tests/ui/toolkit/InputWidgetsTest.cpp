@@ -78,8 +78,22 @@ TEST_F(InputWidgets, SixStylesLayOutTheirParts) {
     EXPECT_TRUE(sameColor(shot->pixelAt(30, 24), kavtheme::accent()));
     EXPECT_TRUE(sameColor(shot->pixelAt(30, 30), UIColor::grey255(30)));
 
+    // A style named by its enumerator lays out as its number does.
+    for (int style = 0; style < 6; ++style) {
+        SCOPED_TRACE(style);
+        const auto named = UIKAVInputField::styleFromNumber(style);
+        ASSERT_TRUE(named.has_value());
+        const auto& numbered = rows[static_cast<size_t>(style)];
+        auto typed = std::make_shared<UIKAVInputField>(numbered->frame(), "数量", *named, 200);
+        ASSERT_EQ(typed->subviews().size(), numbered->subviews().size());
+        EXPECT_TRUE(sameWidgetRect(typed->textField()->frame(), cases[style].field));
+        EXPECT_TRUE(sameWidgetRect(frameOf(*typed, UIKAVInputField::kTagPlus), cases[style].plus));
+        EXPECT_EQ(typed->viewWithTag(UIKAVInputField::kTagIcon) != nullptr, style == 0);
+    }
+
     // Any other style is the plain view.
     for (int style : {-1, 6}) {
+        EXPECT_FALSE(UIKAVInputField::styleFromNumber(style).has_value());
         UIKAVInputField plain(CGRectMake(0, 0, 300, 40), "数量", style, 200);
         EXPECT_TRUE(plain.subviews().empty());
         plain.setIcon(nullptr);
