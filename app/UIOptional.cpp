@@ -31,6 +31,8 @@ constexpr const char* kDefaultQuantity = "1";
 constexpr const char* kDefaultShake = "0";
 constexpr int32_t kTimeOutMin = 5;
 constexpr int32_t kTimeOutMax = 25;
+// The characters of a changed value that its log line shows.
+constexpr size_t kLoggedValueLength = 64;
 
 std::string fill(const std::string& format, const std::string& text) {
     std::string out = format;
@@ -172,7 +174,11 @@ void UIOptional::buttonPressed(UIControl* sender) {
 }
 
 void UIOptional::onValueChange(const std::string& value, int Tag) {
-    platform::log(platform::stringf("Tag : %d - %s", Tag, value.c_str()));
+    // A text typed key by key comes here at every key: a long one is logged
+    // cut, so that the log does not grow with the square of its length.
+    std::string logged = platform::utf8Prefix(value, kLoggedValueLength);
+    if (logged.size() < value.size()) logged += "…";
+    platform::log(platform::stringf("Tag : %d - %s", Tag, logged.c_str()));
     if (!__sysDB) return;
     __sysDB->setValue(value, Tag);
     __sysDB->loadSetting();

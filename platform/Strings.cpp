@@ -130,10 +130,18 @@ long long leadingInteger(std::string_view text) {
     unsigned long long magnitude = 0;
     const char* begin = text.data() + i;
     const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(begin, end, magnitude);
+    // Twenty significant digits are out of range already, whatever follows:
+    // no more are read, so that a long run of digits (a number typed key by
+    // key and read at every key) costs no more than a short one.
+    const char* significant = begin;
+    while (significant != end && *significant == '0')
+        ++significant;
+    const char* stop = significant + std::min<size_t>(end - significant, 20);
+    auto [ptr, ec] = std::from_chars(begin, stop, magnitude);
     if (ptr == begin) return 0;
+    const bool more = ptr == stop && stop != end && *stop >= '0' && *stop <= '9';
     constexpr auto kMax = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
-    if (ec == std::errc::result_out_of_range || magnitude > kMax + (negative ? 1 : 0)) {
+    if (more || ec == std::errc::result_out_of_range || magnitude > kMax + (negative ? 1 : 0)) {
         return negative ? std::numeric_limits<long long>::min()
                         : std::numeric_limits<long long>::max();
     }

@@ -43,11 +43,23 @@ UserDefaults& UserDefaults::standard() {
 
 void UserDefaults::resetStandard() {
     std::lock_guard lock(gStandardMutex);
-    if (gStandard) gRetired.push_back(std::move(gStandard));
+    if (!gStandard) return;
+    // Its changes land in the folder it was made for, not later in another.
+    gStandard->synchronize();
+    gRetired.push_back(std::move(gStandard));
+}
+
+void UserDefaults::synchronizeStandard() {
+    std::lock_guard lock(gStandardMutex);
+    if (gStandard) gStandard->synchronize();
 }
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
     load();
+}
+
+UserDefaults::~UserDefaults() {
+    synchronize();
 }
 
 std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
@@ -64,19 +76,33 @@ void UserDefaults::setString(const std::string& key, const std::string& value) {
         if (it->second == value && saved_) return;
         it->second = value;
     }
-    saved_ = save();
+    changed();
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
     std::lock_guard lock(mutex_);
     if (values_.erase(key) == 0 && saved_) return;
-    saved_ = save();
+    changed();
 }
 
 bool UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
+    saveTimer_.invalidate();
     if (!saved_) saved_ = save();
     return saved_;
+}
+
+void UserDefaults::changed() {
+    saved_ = false;
+    // One write for every change until it is due; a write that failed is
+    // tried again by the next change.
+    if (!saveTimer_.isValid())
+        saveTimer_ = Timer::schedule(kSaveDelay, false, [this] { saveWhenDue(); });
+}
+
+void UserDefaults::saveWhenDue() {
+    std::lock_guard lock(mutex_);
+    if (!saved_) saved_ = save();
 }
 
 void UserDefaults::load() {

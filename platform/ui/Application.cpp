@@ -6,6 +6,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/RunLoop.h"
+#include "platform/UserDefaults.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Display.h"
 #include "platform/ui/Responder.h"
@@ -147,6 +148,9 @@ void UIApplication::enterBackground() {
     if (delegate_) delegate_->applicationWillResignActive(*this);
     state_ = UIApplicationState::Background;
     if (delegate_) delegate_->applicationDidEnterBackground(*this);
+    // An application in the background may be ended without another word:
+    // the settings it holds unsaved are written now.
+    UserDefaults::synchronizeStandard();
 }
 
 void UIApplication::enterForeground() {
@@ -158,6 +162,7 @@ void UIApplication::enterForeground() {
 
 void UIApplication::terminate() {
     if (delegate_) delegate_->applicationWillTerminate(*this);
+    UserDefaults::synchronizeStandard();
 }
 
 void UIApplication::resetForTesting() {

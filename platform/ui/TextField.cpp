@@ -27,7 +27,10 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
 }
 
 void UITextField::setText(const std::string& t) {
-    KAV_SET_AND_REDRAW(text_, t);
+    if (text_ == t) return;
+    text_ = t;
+    length_ = UTF8Length(text_);
+    setNeedsDisplay();
 }
 void UITextField::setPlaceholder(const std::string& p) {
     KAV_SET_AND_REDRAW(placeholder_, p);
@@ -95,7 +98,10 @@ bool UITextField::becomeFirstResponder() {
         editing_ = false;
         return false;
     }
-    if (clearsOnBeginEditing) text_.clear();
+    if (clearsOnBeginEditing) {
+        text_.clear();
+        length_ = 0;
+    }
     setNeedsDisplay();
     if (d) d->textFieldDidBeginEditing(this);
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
@@ -115,12 +121,19 @@ bool UITextField::resignFirstResponder() {
     return true;
 }
 
-void UITextField::replace(NSRange range, const std::string& replacement) {
+void UITextField::replace(NSRange range, size_t from, const std::string& replacement) {
     auto keep = sharedSelf<UITextField>();
+    const size_t bytes = text_.size(), characters = length_;
     if (auto d = delegate.lock();
         d && !d->textFieldShouldChangeCharactersInRange(this, range, replacement))
         return;
-    text_ = UTF8Replace(text_, range, replacement);
+    if (text_.size() == bytes && length_ == characters) {
+        text_.replace(from, std::string::npos, replacement);
+        length_ = range.location + UTF8Length(replacement);
+    } else {  // the delegate set another text: the characters of the range go
+        text_ = UTF8Replace(text_, range, replacement);
+        length_ = UTF8Length(text_);
+    }
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
     NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, std::any(this));
@@ -134,12 +147,16 @@ void UITextField::insertText(const std::string& t) {
         sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
         return;
     }
-    replace(NSMakeRange(UTF8Length(text_), 0), t);
+    replace(NSMakeRange(length_, 0), text_.size(), t);
 }
 
 void UITextField::deleteBackward() {
     if (!editing_ || text_.empty()) return;
-    replace(NSMakeRange(UTF8Length(text_) - 1, 1), "");
+    // The last character's first byte: back over the continuation bytes.
+    size_t last = text_.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(text_[last]) & 0xC0) == 0x80)
+        --last;
+    replace(NSMakeRange(length_ - 1, 1), last, "");
 }
 
 void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
@@ -153,6 +170,7 @@ void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
         auto keep = sharedSelf<UITextField>();
         if (auto d = delegate.lock(); d && !d->textFieldShouldClear(this)) return;
         text_.clear();
+        length_ = 0;
         setNeedsDisplay();
         sendActionsForControlEvents(UIControlEventEditingChanged);
         return;
@@ -185,7 +203,7 @@ void UITextField::drawRect(CGRect) {
     std::string shown = text_;
     if (secure_) {
         shown.clear();
-        for (size_t i = 0, n = UTF8Length(text_); i < n; ++i)
+        for (size_t i = 0; i < length_; ++i)
             shown += "•";
     }
     const CGRect area = editing_ ? editingRectForBounds(b) : textRectForBounds(b);

@@ -116,10 +116,16 @@ class UITextField : public UIControl {
     std::string debugText() const override { return text_; }
 
   private:
-    // Applies a replacement at the end of the text when the delegate allows.
-    void replace(NSRange range, const std::string& replacement);
+    // Applies a replacement at the end of the text when the delegate allows:
+    // `range` in characters for the delegate, the bytes from `from` on
+    // replaced in place, so that a key costs the same in a long text as in a
+    // short one.
+    void replace(NSRange range, size_t from, const std::string& replacement);
 
     std::string text_;
+    // The characters of text_, kept with it: a key at the end of a long text
+    // need not count them again.
+    size_t length_ = 0;
     std::string placeholder_;
     UIFont font_ = UIFont::systemFontOfSize(17);
     UIColor textColor_ = UIColor::blackColor();

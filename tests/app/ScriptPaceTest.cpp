@@ -3,6 +3,7 @@
 // tap fails with its reason where a finger could not reach what it names.
 #include <regex>
 
+#include "platform/Strings.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/SegmentedControl.h"
@@ -118,6 +119,49 @@ TEST_F(ScriptPaceTest, ATapOnARowBelowTheScreenFailsAsOffScreen) {
     EXPECT_TRUE(
         std::regex_search(out, std::regex(R"(^fail tap 修改密码: off screen at \(\d+(\.\d+)?, 58\d(\.\d+)?\)\n$)")))
         << out;
+}
+
+// A long number typed into the settings' deviation field: each key costs
+// what the first did. Counted, not timed: the settings file's writes (at most
+// one a `type`, however long) and the log's bytes (no more for the last
+// thousand keys than for the first).
+TEST_F(ScriptPaceTest, FourThousandKeysInTheSettingsFieldEachCostWhatTheFirstDid) {
+    launchToLogin();
+    logInWithoutWaits();
+    run("tap-at 298 42\ntap 系统设置\ntap 默认允许偏离点差\n");
+    UITextField* typedInto = nullptr;
+    for (auto* f : UIDriver::viewsOfType<UITextField>())
+        if (UIDriver::isVisible(f)) typedInto = f;
+    ASSERT_TRUE(typedInto) << UIDriver::dumpViewTree();
+    const auto at = UIDriver::screenCenterOf(typedInto);
+    run(platform::stringf("tap-at %.0f %.0f\ntype \\b\n", at.x, at.y));
+    ASSERT_EQ(platform::ui::UIResponder::currentFirstResponder(), typedInto);
+
+    struct Cost {
+        size_t writes = 0;
+        size_t logged = 0;
+    };
+    const auto type = [&](size_t keys) {
+        Cost cost;
+        platform::files::setAtomicWriteHook([&](const std::filesystem::path& temporary) {
+            if (temporary.parent_path() == platform::UserDefaults::standard().file().parent_path())
+                ++cost.writes;
+        });
+        platform::LogCapture log;
+        run("type " + std::string(keys, '7') + "\n");
+        platform::files::setAtomicWriteHook({});
+        for (const auto& line : log.lines())
+            cost.logged += line.size();
+        return cost;
+    };
+    const Cost first = type(1000);
+    type(2000);
+    const Cost last = type(1000);
+    EXPECT_EQ(typedInto->text(), std::string(4000, '7'));
+    EXPECT_LE(first.writes, 1u);
+    EXPECT_LE(last.writes, 1u);
+    EXPECT_GT(first.logged, 1000u);
+    EXPECT_LE(last.logged, first.logged + first.logged / 10);
 }
 
 // Several views with one tag: the tap goes to the front-most one that takes

@@ -7,6 +7,8 @@
 #include "app/UIOptional.h"
 #include "app/UIShakeSet.h"
 #include "app/UITextInput.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Slider.h"
 #include "platform/ui/Switch.h"
@@ -166,6 +168,68 @@ TEST_F(SettingsTest, NumberEditorsStoreEveryKeystrokeAndTheRowShowsItOnReturn) {
     EXPECT_EQ(storedValue(2008), "");
     back();
     EXPECT_EQ(detail(2008), "");
+}
+
+TEST_F(SettingsTest, ALongNumberTypedKeyByKeyCostsTheSameAtEveryKey) {
+    openSettings();
+    tapRow(2007);
+    auto* editor = dynamic_cast<UITextInput*>(stack->topViewController());
+    ASSERT_NE(editor, nullptr);
+    UITextField* field = editor->cell()->txtField().get();
+    UIDriver::tap(field);
+    UIDriver::typeText("\b");
+    settle();
+
+    // What the keys cost, counted: the settings file's writes and their
+    // bytes, and the log's bytes. The keys come in no time on the clock, as
+    // from a script or a held key.
+    struct Cost {
+        size_t writes = 0;
+        uintmax_t written = 0;
+        size_t logged = 0;
+    };
+    const auto typeKeys = [&](size_t keys) {
+        Cost cost;
+        platform::files::setAtomicWriteHook([&](const std::filesystem::path& temporary) {
+            ++cost.writes;
+            cost.written += std::filesystem::file_size(temporary);
+        });
+        platform::LogCapture log;
+        UIDriver::typeText(std::string(keys, '7'));
+        platform::files::setAtomicWriteHook({});
+        for (const auto& line : log.lines())
+            cost.logged += line.size();
+        return cost;
+    };
+    const Cost first = typeKeys(1000);
+    typeKeys(2000);
+    const Cost last = typeKeys(1000);
+    const std::string typed(4000, '7');
+    EXPECT_EQ(field->text(), typed);
+    // Every key stored at once, none written yet, and the log no longer by
+    // the thousandth key than by the first.
+    EXPECT_EQ(storedValue(2007), typed);
+    EXPECT_EQ(store()->setting()->pointMove, INT32_MAX);
+    EXPECT_EQ(first.writes, 0u);
+    EXPECT_EQ(last.writes, 0u);
+    EXPECT_GT(first.logged, 1000u);
+    EXPECT_LE(last.logged, first.logged + first.logged / 10);
+
+    // The whole text is written once, after the delay.
+    Cost after;
+    platform::files::setAtomicWriteHook([&](const std::filesystem::path& temporary) {
+        ++after.writes;
+        after.written += std::filesystem::file_size(temporary);
+    });
+    time.advance(platform::UserDefaults::kSaveDelay);
+    platform::files::setAtomicWriteHook({});
+    EXPECT_EQ(after.writes, 1u);
+    EXPECT_LT(after.written, typed.size() + 1000);
+    EXPECT_EQ(platform::UserDefaults(platform::UserDefaults::standard().file())
+                  .stringForKey("key_2007"),
+              typed);
+    back();
+    EXPECT_EQ(detail(2007), typed);
 }
 
 TEST_F(SettingsTest, NumberEditorsTakeDigitsOnly) {

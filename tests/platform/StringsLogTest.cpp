@@ -65,6 +65,20 @@ TEST(Strings, ReadsLeadingNumbersLikeTheServerSendsThem) {
     EXPECT_EQ(leadingInteger(""), 0);
     EXPECT_EQ(leadingInteger("99999999999999999999"), std::numeric_limits<long long>::max());
     EXPECT_EQ(leadingInteger("-9223372036854775808"), std::numeric_limits<long long>::min());
+    // Around the most digits read: leading zeros do not count, and a run
+    // longer than any number in range is out of range whatever its end.
+    EXPECT_EQ(leadingInteger("9223372036854775807x"), std::numeric_limits<long long>::max());
+    EXPECT_EQ(leadingInteger("-9223372036854775809"), std::numeric_limits<long long>::min());
+    EXPECT_EQ(leadingInteger(std::string(40, '0') + "9223372036854775807"),
+              std::numeric_limits<long long>::max());
+    EXPECT_EQ(leadingInteger(std::string(40, '0') + "42abc"), 42);
+    EXPECT_EQ(leadingInteger("-" + std::string(30, '0') + "7"), -7);
+    EXPECT_EQ(leadingInteger("10000000000000000000"), std::numeric_limits<long long>::max());
+    EXPECT_EQ(leadingInteger("1000000000000000000"), 1000000000000000000LL);
+    EXPECT_EQ(leadingInteger(std::string(4000, '7')), std::numeric_limits<long long>::max());
+    EXPECT_EQ(leadingInteger("-" + std::string(21, '1') + ".5"),
+              std::numeric_limits<long long>::min());
+    EXPECT_EQ(leadingInteger(std::string(25, '0')), 0);
     EXPECT_DOUBLE_EQ(leadingDouble("1.5e3x"), 1500.0);
     EXPECT_DOUBLE_EQ(leadingDouble("-0.25"), -0.25);
     EXPECT_DOUBLE_EQ(leadingDouble("+2.5"), 2.5);

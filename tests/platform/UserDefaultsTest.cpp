@@ -17,6 +17,17 @@ using platform::UserDefaults;
 
 namespace {
 
+// The size of every atomic write while it lives.
+struct Writes {
+    Writes() {
+        files::setAtomicWriteHook([this](const std::filesystem::path& temporary) {
+            sizes.push_back(std::filesystem::file_size(temporary));
+        });
+    }
+    ~Writes() { files::setAtomicWriteHook({}); }
+    std::vector<uintmax_t> sizes;
+};
+
 TEST(UserDefaults, ValuesPersistAcrossInstances) {
     kavtest::TempDir dir;
     const auto file = dir / "Preferences/defaults.json";  // folder made on the first save
@@ -54,6 +65,7 @@ TEST(UserDefaults, AnUnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
         EXPECT_FALSE(store.stringForKey("key_1").has_value()) << contents[i];
         EXPECT_FALSE(files::fileExists(file)) << "not overwritten before a change";
         store.setString("key_2", "b");
+        EXPECT_TRUE(store.synchronize());
         EXPECT_EQ(UserDefaults(file).stringForKey("key_2"), "b");
         files::removeFile(file);
     }
@@ -80,12 +92,14 @@ TEST(UserDefaults, SurvivesASaveInterruptedByACrash) {
 }
 
 TEST(UserDefaults, AFailedSaveIsRetriedBySynchronize) {
+    kavtest::VirtualTime time;
     kavtest::TempDir dir;
     // A file where the store's folder should be: no save can succeed.
     ASSERT_TRUE(files::writeFileAtomic(dir / "Preferences", "in the way"));
     UserDefaults store(dir / "Preferences/defaults.json");
     platform::LogCapture log;
     store.setString("key_2001", "0");
+    time.advance(UserDefaults::kSaveDelay);
     EXPECT_TRUE(log.contains("could not save"));
     EXPECT_EQ(store.stringForKey("key_2001"), "0");
     EXPECT_FALSE(store.synchronize());
@@ -96,8 +110,10 @@ TEST(UserDefaults, AFailedSaveIsRetriedBySynchronize) {
 }
 
 TEST(UserDefaults, ChangesFromManyThreadsAllLand) {
+    kavtest::VirtualTime time;
     kavtest::TempDir dir;
     UserDefaults store(dir / "defaults.json");
+    Writes writes;
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&store, t] {
@@ -110,12 +126,65 @@ TEST(UserDefaults, ChangesFromManyThreadsAllLand) {
     }
     for (auto& thread : threads)
         thread.join();
+    // Written by the main run loop once the delay has passed, all in one.
+    EXPECT_TRUE(writes.sizes.empty());
+    time.advance(UserDefaults::kSaveDelay);
+    EXPECT_EQ(writes.sizes.size(), 1u);
     UserDefaults reread(store.file());
     for (int t = 0; t < 4; ++t) {
         for (int i = 0; i < 25; ++i) {
             EXPECT_EQ(reread.stringForKey("key_" + std::to_string(t * 100 + i)), std::to_string(i));
         }
     }
+}
+
+TEST(UserDefaults, ABurstOfChangesIsOneWriteAfterTheDelay) {
+    kavtest::VirtualTime time;
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    Writes writes;
+    const auto& written = writes.sizes;
+    auto onDisk = [&](const std::string& key) { return UserDefaults(file).stringForKey(key); };
+    {
+        UserDefaults store(file);
+        // A number typed key by key: each text readable at once, none
+        // written before the delay has passed, then the last one once.
+        std::string typed;
+        for (int i = 0; i < 400; ++i) {
+            typed += static_cast<char>('0' + i % 10);
+            store.setString("key_2007", typed);
+            ASSERT_EQ(store.stringForKey("key_2007"), typed);
+        }
+        store.removeObjectForKey("key_2008");  // nothing there: no change
+        time.advance(UserDefaults::kSaveDelay - 0.01);
+        EXPECT_TRUE(written.empty());
+        EXPECT_FALSE(files::fileExists(file));
+        time.advance(0.01);
+        ASSERT_EQ(written.size(), 1u);
+        EXPECT_LT(written[0], typed.size() + 64);
+        EXPECT_EQ(onDisk("key_2007"), typed);
+        time.advance(10);
+        EXPECT_EQ(written.size(), 1u) << "nothing more to write";
+
+        // Changes after a write start another delay; synchronize() writes at
+        // once and leaves nothing for the delay.
+        store.setString("key_2003", "15");
+        store.removeObjectForKey("key_2007");
+        time.advance(UserDefaults::kSaveDelay / 2);
+        EXPECT_TRUE(store.synchronize());
+        EXPECT_EQ(written.size(), 2u);
+        EXPECT_EQ(onDisk("key_2003"), "15");
+        EXPECT_FALSE(onDisk("key_2007").has_value());
+        time.advance(UserDefaults::kSaveDelay);
+        EXPECT_EQ(written.size(), 2u);
+
+        // A store that goes with changes unsaved writes them.
+        store.setString("key_2009", "2");
+    }
+    EXPECT_EQ(written.size(), 3u);
+    EXPECT_EQ(onDisk("key_2009"), "2");
+    time.advance(UserDefaults::kSaveDelay);
+    EXPECT_EQ(written.size(), 3u) << "the store's delayed write went with it";
 }
 
 TEST(UserDefaults, StandardStoreLivesInTheDataRoot) {
@@ -125,10 +194,18 @@ TEST(UserDefaults, StandardStoreLivesInTheDataRoot) {
     EXPECT_EQ(UserDefaults::standard().file(), dir / "Preferences/defaults.json");
     UserDefaults& first = UserDefaults::standard();
     first.setString("key_2008", "0.5");
+    // Dropped, it writes what it holds into its own folder.
     UserDefaults::resetStandard();
+    EXPECT_EQ(UserDefaults(dir / "Preferences/defaults.json").stringForKey("key_2008"), "0.5");
     EXPECT_NE(&UserDefaults::standard(), &first);
     EXPECT_EQ(UserDefaults::standard().stringForKey("key_2008"), "0.5");
     EXPECT_EQ(first.stringForKey("key_2008"), "0.5");  // an old reference stays usable
+
+    // The application's end and its move to the background write the
+    // standard store without waiting for the delay.
+    UserDefaults::standard().setString("key_2003", "20");
+    UserDefaults::synchronizeStandard();
+    EXPECT_EQ(UserDefaults(dir / "Preferences/defaults.json").stringForKey("key_2003"), "20");
 
     files::setDataRoot({});
     UserDefaults::resetStandard();

@@ -64,8 +64,10 @@ class sysDB {
 
     // The text stored for the tag, read afresh, or `defaultValue`.
     virtual std::string valueWithTag(int tag, const std::string& defaultValue) const;
-    // Stores the text under the tag, saves the store to disk and copies the
-    // value into `setting` by the tag's parse rule; the dealer key (3003) also
+    // Stores the text under the tag (every store reads it at once; the file
+    // follows within the settings store's save delay, so that a text stored
+    // key by key is not one file write a key) and copies the value into
+    // `setting` by the tag's parse rule; the dealer key (3003) also
     // loads that dealer's label table. Posts nothing: callers that want the
     // change announced call loadSetting().
     void setValue(const std::string& value, int tag);

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "platform/Dispatch.h"
+#include "platform/Files.h"
 #include "platform/RunLoop.h"
+#include "platform/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Device.h"
@@ -433,6 +435,30 @@ TEST(Application, MainLaunchesRunsAndTerminatesHeadless) {
     EXPECT_EQ(application.applicationState(), UIApplicationState::Active);
     EXPECT_EQ(delegate->calls,
               (Lines{"launched", "active", "terminate", "background", "foreground", "active"}));
+}
+
+TEST(Application, GoingToTheBackgroundAndEndingWriteTheSettingsAtOnce) {
+    App app;
+    kavtest::TempDir data;
+    platform::files::setDataRoot(data.path());
+    platform::UserDefaults::resetStandard();
+    const auto onDisk = [&](const std::string& key) {
+        return platform::UserDefaults(data / "Preferences/defaults.json").stringForKey(key);
+    };
+    auto& application = UIApplication::sharedApplication();
+    auto& settings = platform::UserDefaults::standard();
+    // The clock stands still: only the application's own steps write.
+    settings.setString("key_2003", "20");
+    EXPECT_FALSE(onDisk("key_2003").has_value());
+    application.enterBackground();
+    EXPECT_EQ(onDisk("key_2003"), "20");
+    application.enterForeground();
+    settings.setString("key_2003", "25");
+    application.terminate();
+    EXPECT_EQ(onDisk("key_2003"), "25");
+
+    platform::files::setDataRoot({});
+    platform::UserDefaults::resetStandard();
 }
 
 TEST(Application, MainShowsTheLinkedDisplayOnlyWhenAskedFor) {

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Bundle.h"
@@ -121,6 +122,62 @@ TEST(TextFields, DelegateDecidesBeginAndClearAndSecureTextIsHidden) {
             if (img->pixelAt(x, y).red < 0.5) ++dark;
     EXPECT_GT(dark, 5);    // two bullets
     EXPECT_LT(dark, 120);  // not two CJK glyphs
+}
+
+// Keys at the end of the text: the delegate is told the range in characters,
+// whatever their bytes, after every kind of change to the text.
+TEST(TextFields, KeysAtTheEndNameTheirRangeInCharacters) {
+    Stage s;
+    struct Ranges : UITextFieldDelegate {
+        std::vector<std::pair<size_t, size_t>> seen;
+        std::string replaceWith;  // set: the delegate puts this text in first
+        bool textFieldShouldChangeCharactersInRange(UITextField* f, NSRange range,
+                                                    const std::string&) override {
+            seen.emplace_back(range.location, range.length);
+            if (!replaceWith.empty()) f->setText(std::exchange(replaceWith, ""));
+            return true;
+        }
+    };
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    auto ranges = std::make_shared<Ranges>();
+    field->delegate = ranges;
+    field->clearButtonMode = UITextFieldViewMode::WhileEditing;
+    field->setText("a中");
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    UIDriver::typeText("😀b");
+    EXPECT_EQ(field->text(), "a中😀b");
+    UIDriver::typeText("\b\b");
+    EXPECT_EQ(field->text(), "a中");
+    using Seen = std::vector<std::pair<size_t, size_t>>;
+    EXPECT_EQ(ranges->seen, (Seen{{2, 0}, {3, 0}, {3, 1}, {2, 1}}));
+
+    // Set from outside, cleared by its button: counted afresh.
+    ranges->seen.clear();
+    field->setText("éé");
+    UIDriver::typeText("\bx");
+    EXPECT_EQ(field->text(), "éx");
+    const CGRect clear = field->clearButtonRectForBounds(field->bounds());
+    UIDriver::tapAt({CGRectGetMidX(clear), 100 + CGRectGetMidY(clear)});
+    EXPECT_EQ(field->text(), "");
+    UIDriver::typeText("y");
+    field->resignFirstResponder();
+    field->clearsOnBeginEditing = true;
+    UIDriver::tap(field.get());
+    UIDriver::typeText("z");
+    EXPECT_EQ(field->text(), "z");
+    EXPECT_EQ(ranges->seen, (Seen{{1, 1}, {1, 0}, {0, 0}, {0, 0}}));
+
+    // A delegate that sets another text first: the key acts on the
+    // characters of its range in that text (the range (0, 1) of "z" is "文"
+    // there).
+    ranges->seen.clear();
+    ranges->replaceWith = "文字abc";
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "字abc");
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "字ab");
+    EXPECT_EQ(ranges->seen, (Seen{{0, 1}, {3, 1}}));
 }
 
 // Columns of a rendered strip where the caret (the tint) and the text's ink are.

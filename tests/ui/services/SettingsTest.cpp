@@ -43,6 +43,7 @@ TEST_F(Settings, AFreshInstallationReadsTheDefaults) {
 }
 
 TEST_F(Settings, StoredTextsAreParsedByTheRuleOfTheirTag) {
+    kavtest::VirtualTime time;
     sysDB db;
     const modSetting& s = *db.setting();
     db.setValue("true", settingTag::isLockSceen);
@@ -62,10 +63,14 @@ TEST_F(Settings, StoredTextsAreParsedByTheRuleOfTheirTag) {
     db.setValue("8001", settingTag::trUid);
     EXPECT_EQ(s.trUid, "8001");
 
-    // Kept as texts under key_<tag>, on disk at once, and read by every store.
+    // Kept as texts under key_<tag>, read by every store at once, and on
+    // disk once the settings store's delay has passed.
     EXPECT_EQ(platform::UserDefaults::standard().stringForKey("key_2003"), "12abc");
-    platform::UserDefaults onDisk(platform::UserDefaults::standard().file());
-    EXPECT_EQ(onDisk.stringForKey("key_2001"), "true");
+    const auto file = platform::UserDefaults::standard().file();
+    EXPECT_FALSE(platform::UserDefaults(file).stringForKey("key_2001").has_value());
+    time.advance(platform::UserDefaults::kSaveDelay);
+    EXPECT_EQ(platform::UserDefaults(file).stringForKey("key_2001"), "true");
+    EXPECT_EQ(platform::UserDefaults(file).stringForKey("key_3001"), "8001");
     sysDB other;
     EXPECT_EQ(other.setting()->timeOut, 12);
     EXPECT_FLOAT_EQ(other.setting()->orderQuantity, 0.5f);
