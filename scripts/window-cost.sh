@@ -8,6 +8,14 @@
 #
 #   scripts/window-cost.sh BIN_DIR [SECONDS [RATE]...]   (default: 20 s; 10 and 200 quotes/s)
 #
+# Environment:
+#   CPUS=6,7         runs the windows and the headless application on these
+#                    cores alone (taskset), so that they meet the same load
+#   ROUNDS=3         measures each rate this many times; the medians close
+#   BEFORE=BIN_DIR   runs another build's window beside this one's on the
+#                    same dealer, the same quotes and the same span (before
+#                    and after a change, in one run)
+#
 # Needs Xvfb and xdotool (scripts/install-deps.sh). Measure a Release build.
 set -euo pipefail
 
@@ -20,6 +28,16 @@ SPAN="${2:-20}"
 shift $(($# < 2 ? $# : 2))
 RATES=("$@")
 [ ${#RATES[@]} -gt 0 ] || RATES=(10 200)
+ROUNDS="${ROUNDS:-1}"
+PIN=()
+[ -z "${CPUS:-}" ] || PIN=(taskset -c "$CPUS")
+# The windows measured: this build's, and the other one's when asked.
+NAMES=(window)
+BINS=("$BIN")
+if [ -n "${BEFORE:-}" ]; then
+    NAMES+=(before)
+    BINS+=("$(cd "$BEFORE" && pwd)")
+fi
 work="$(mktemp -d)"
 pids=()
 cleanup() {
@@ -47,44 +65,67 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 switches() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/task/$1/status"; }
 rss() { awk '/^VmRSS/ { print $2 " " $3 }' "/proc/$1/status"; }
 hz=$(getconf CLK_TCK)
-calc() { awk "BEGIN { print $1 }"; }
+calc() { awk "BEGIN { print ($1) }"; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 start_sim() {
     "$BIN/dealer-sim" --port-base 0 --quiet --quote-rate "$1" >"$work/addresses" 2>"$work/dealer.log" &
     sim=$!
     pids+=($sim)
-    for _ in $(seq 1 150); do grep -qx ready "$work/addresses" && return 0; sleep 0.1; done
+    for _ in $(seq 1 150); do grep -qx ready "$work/addresses" 2>/dev/null && return 0; sleep 0.1; done
     echo "window-cost: the simulated dealer was not ready" >&2
     exit 1
 }
 address() { awk -v key="$1" '$1 == key { print $2 }' "$work/addresses"; }
 
-# The window, logged in with the mouse and keys; its process id in $window.
+# Window i of NAMES/BINS, side by side on the display; its process id in
+# windows[i], its X window in wids[i], its place in wx[i], wy[i].
+windows=() wids=() wx=() wy=()
 start_window() {
-    rm -rf "$work/window-data"
-    KAV_DEALER_SERVICE="$(address dealer)" KAV_DATA_DIR="$work/window-data" SDL_AUDIODRIVER=dummy \
-        "$BIN/kav-trader" --window --scale "$SCALE" >"$work/window.log" 2>&1 &
-    window=$!
-    pids+=($window)
+    local i=$1 wid=""
+    rm -rf "$work/window-data-$i"
+    KAV_DEALER_SERVICE="$(address dealer)" KAV_DATA_DIR="$work/window-data-$i" SDL_AUDIODRIVER=dummy \
+        "${PIN[@]}" "${BINS[$i]}/kav-trader" --window --scale "$SCALE" >"$work/window-$i.log" 2>&1 &
+    windows[i]=$!
+    pids+=($!)
+    # Side by side, never over one another. A window just shown may still
+    # be placed where it opened, and one SDL opens for a moment may be
+    # found first: looked up and moved until the move holds.
+    X=-1 Y=-1
     for _ in $(seq 1 100); do
-        wid="$(xdotool search --name '^KAV Trader$' 2>/dev/null | head -n1)" && [ -n "$wid" ] && break
+        wid="$(xdotool search --all --pid "${windows[$i]}" --name '^KAV Trader$' 2>/dev/null | tail -n1)" || true
+        if [ -n "$wid" ] && xdotool windowmove "$wid" $((40 + i * 400)) 40 2>/dev/null; then
+            sleep 0.1
+            eval "$(xdotool getwindowgeometry --shell "$wid" 2>/dev/null)" || true
+            [ "$X" -eq $((40 + i * 400)) ] && [ "$Y" -eq 40 ] && break
+        fi
         sleep 0.1
     done
-    eval "$(xdotool getwindowgeometry --shell "$wid")"
-    sleep 3  # the built-in dealer looked up, the form shown
+    wids[i]=$wid
+    wx[i]=$X
+    wy[i]=$Y
 }
 click() {
-    xdotool mousemove --sync $((X + $1 * SCALE)) $((Y + $2 * SCALE)) click 1
+    xdotool mousemove --sync $((wx[$1] + $2 * SCALE)) $((wy[$1] + $3 * SCALE)) click 1
     sleep 0.6
 }
 login_window() {
-    click "${ACCOUNT[@]}"
+    click "$1" "${ACCOUNT[@]}"
     xdotool type --delay 40 1001
     xdotool key Tab
     xdotool type --delay 40 123456
-    click "${DONE_KEY[@]}"
-    click "${LOGIN[@]}"
-    sleep 4
+    click "$1" "${DONE_KEY[@]}"
+    click "$1" "${LOGIN[@]}"
+}
+# Each window is logged in before the next opens: keys go to the window
+# shown last (there is no window manager to move the focus on a click).
+start_windows() {
+    for i in "${!NAMES[@]}"; do
+        start_window "$i"
+        sleep 3  # the built-in dealer looked up, the form shown
+        [ -z "${1:-}" ] || login_window "$i"
+    done
+    [ -z "${1:-}" ] || sleep 4
 }
 # The headless application logged in by script, waiting on the board.
 start_headless() {
@@ -99,12 +140,12 @@ tap Done
 tap 登录
 wait-gone 登录 30
 wait-text 行情 10
-wait $((SPAN + 30))
+wait $((SPAN + 60))
 quit
 EOF
     rm -rf "$work/headless-data"
     KAV_DEALER_SERVICE="$(address dealer)" KAV_DATA_DIR="$work/headless-data" \
-        "$BIN/kav-trader" --headless --script "$work/login.kav" >"$work/headless.log" 2>&1 &
+        "${PIN[@]}" "$BIN/kav-trader" --headless --script "$work/login.kav" >"$work/headless.log" 2>&1 &
     headless=$!
     pids+=($headless)
 }
@@ -113,37 +154,78 @@ stop() {
     wait "$@" 2>/dev/null || true
 }
 
-printf '%-34s %10s %10s %8s\n' "board, quotes a second" "window" "headless" "ratio"
+echo "CPU in cores on the board, ${SPAN} s a round${CPUS:+, pinned to CPUs $CPUS}"
+printf '%-8s %-6s' "quotes/s" "round"
+for n in "${NAMES[@]}"; do printf ' %10s' "$n"; done
+printf ' %10s' headless
+for n in "${NAMES[@]}"; do printf ' %10s' "$n/head"; done
+echo
+declare -A cpu
+for round in $(seq 1 "$ROUNDS"); do
+    for rate in "${RATES[@]}"; do
+        start_sim "$rate"
+        start_headless
+        start_windows login
+        w0=() w1=()
+        for i in "${!NAMES[@]}"; do w0[i]=$(ticks "${windows[$i]}"); done
+        h0=$(ticks "$headless")
+        sleep "$SPAN"
+        for i in "${!NAMES[@]}"; do w1[i]=$(ticks "${windows[$i]}"); done
+        h1=$(ticks "$headless")
+        hc=$(calc "($h1 - $h0) / $hz / $SPAN")
+        cpu[headless,$rate]+="$hc "
+        printf '%-8s %-6s' "$rate" "$round"
+        for i in "${!NAMES[@]}"; do
+            wc=$(calc "(${w1[$i]} - ${w0[$i]}) / $hz / $SPAN")
+            cpu[${NAMES[$i]},$rate]+="$wc "
+            printf ' %10.4f' "$wc"
+        done
+        printf ' %10.4f' "$hc"
+        for i in "${!NAMES[@]}"; do
+            printf ' %10.1f' "$(calc "$h1 > $h0 ? (${w1[$i]} - ${w0[$i]}) / ($h1 - $h0) : 0")"
+        done
+        printf '   RSS:'
+        for i in "${!NAMES[@]}"; do printf ' %s %s;' "${NAMES[$i]}" "$(rss "${windows[$i]}")"; done
+        echo
+        stop "${windows[@]}" "$headless" "$sim"
+    done
+done
 for rate in "${RATES[@]}"; do
-    start_sim "$rate"
-    start_headless
-    start_window
-    login_window
-    w0=$(ticks "$window") h0=$(ticks "$headless")
-    sleep "$SPAN"
-    w1=$(ticks "$window") h1=$(ticks "$headless")
-    wc=$(calc "($w1 - $w0) / $hz / $SPAN")
-    hc=$(calc "($h1 - $h0) / $hz / $SPAN")
-    ratio=$(calc "$h1 > $h0 ? ($w1 - $w0) / ($h1 - $h0) : 0")
-    printf '%-34s %10.4f %10.4f %8.1f   (cores; CPU ticks %d and %d over %s s)\n' \
-        "$rate" "$wc" "$hc" "$ratio" $((w1 - w0)) $((h1 - h0)) "$SPAN"
-    echo "  window RSS on the board at $rate quotes/s: $(rss "$window")"
-    stop "$window" "$headless" "$sim"
+    # shellcheck disable=SC2086
+    hm=$(median ${cpu[headless,$rate]})
+    printf '%-8s %-6s' "$rate" median
+    for n in "${NAMES[@]}"; do
+        # shellcheck disable=SC2086
+        printf ' %10.4f' "$(median ${cpu[$n,$rate]})"
+    done
+    printf ' %10.4f' "$hm"
+    for n in "${NAMES[@]}"; do
+        # shellcheck disable=SC2086
+        printf ' %10.1f' "$(calc "$hm > 0 ? $(median ${cpu[$n,$rate]}) / $hm : 0")"
+    done
+    echo
 done
 
 # Idle: the login screen, then the board with no quotes.
 start_sim 0
-start_window
-s0=$(switches "$window")
+start_windows
+s0=() s1=()
+for i in "${!NAMES[@]}"; do s0[i]=$(switches "${windows[$i]}"); done
 sleep "$SPAN"
-s1=$(switches "$window")
-printf 'idle login screen: %.2f wake-ups a second (%d over %s s)\n' \
-    "$(calc "($s1 - $s0) / $SPAN")" $((s1 - s0)) "$SPAN"
-login_window
-s0=$(switches "$window") c0=$(ticks "$window")
+for i in "${!NAMES[@]}"; do s1[i]=$(switches "${windows[$i]}"); done
+for i in "${!NAMES[@]}"; do
+    printf '%-6s idle login screen: %.2f wake-ups a second (%d over %s s)\n' "${NAMES[$i]}" \
+        "$(calc "(${s1[$i]} - ${s0[$i]}) / $SPAN")" $((s1[i] - s0[i])) "$SPAN"
+done
+stop "${windows[@]}"
+start_windows login
+c0=()
+for i in "${!NAMES[@]}"; do s0[i]=$(switches "${windows[$i]}") c0[i]=$(ticks "${windows[$i]}"); done
 sleep "$SPAN"
-s1=$(switches "$window") c1=$(ticks "$window")
-printf 'idle board (no quotes): %.2f wake-ups a second (%d over %s s), CPU ticks %d\n' \
-    "$(calc "($s1 - $s0) / $SPAN")" $((s1 - s0)) "$SPAN" $((c1 - c0))
-echo "window RSS on the idle board: $(rss "$window")"
-stop "$window" "$sim"
+for i in "${!NAMES[@]}"; do
+    s=$(switches "${windows[$i]}") c1=$(ticks "${windows[$i]}")
+    printf '%-6s idle board (no quotes): %.2f wake-ups a second (%d over %s s), CPU ticks %d, RSS %s\n' \
+        "${NAMES[$i]}" "$(calc "($s - ${s0[$i]}) / $SPAN")" $((s - s0[i])) "$SPAN" \
+        $((c1 - c0[i])) "$(rss "${windows[$i]}")"
+done
+stop "${windows[@]}" "$sim"

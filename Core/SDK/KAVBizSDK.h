@@ -285,9 +285,11 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Whether a re-login is scheduled or running.
     bool isReLoginPending() const { return reLoginTimer_.isValid() || isReLoginRunning(); }
     // The records a push can change (accounts, symbols, rates, tickets,
-    // orders, positions), copied record by record, and put back as copies
-    // in place of the current ones. For test tooling: a fuzz run starts each
-    // input from one logged-in session's caches without querying them again.
+    // orders, positions), copied record by record, and put back: into the
+    // records cached under the same keys where each cache still holds those
+    // keys alone, as copies in place of the current ones otherwise. For test
+    // tooling: a fuzz run starts each input from one logged-in session's
+    // caches without querying them again.
     struct CachedRecords {
         std::map<std::string, std::shared_ptr<MODUserAccount>> accounts;
         MODList<MODSymbolInfo> symbols;

@@ -147,6 +147,59 @@ void copySymbols(const MODList<MODSymbolInfo>& list,
     for (const auto& [id, symbol] : byId) into.symbolsById.emplace(id, copyOf(symbol));
 }
 
+// Putting back into the records the caches hold, field by field: a fuzz run
+// puts the caches back thousands of times a second, most often after pushes
+// that changed values only, and assigning into the records it has spares
+// making each one again. It takes only a cache that still holds one record
+// of its own under each of the saved keys; after anything else (a key added
+// or dropped, one record under two keys) the caller copies anew.
+template <typename Key, typename Record, typename Less>
+bool assignedInPlace(std::map<Key, std::shared_ptr<Record>, Less>& cache,
+                     const std::map<Key, std::shared_ptr<Record>, Less>& saved) {
+    if (cache.size() != saved.size()) return false;
+    for (auto c = cache.cbegin(), s = saved.cbegin(); s != saved.end(); ++c, ++s) {
+        if (c->first != s->first || !c->second || !s->second) return false;
+        for (auto earlier = cache.cbegin(); earlier != c; ++earlier)
+            if (earlier->second == c->second) return false;
+    }
+    for (auto c = cache.cbegin(), s = saved.cbegin(); s != saved.end(); ++c, ++s)
+        *c->second = *s->second;
+    return true;
+}
+
+// The symbols likewise: the list and both look-ups must hold the same keys
+// in the same places, and pair each cached record with one saved record
+// only and back, so that the records they share stay shared.
+bool symbolsAssignedInPlace(
+    const MODList<MODSymbolInfo>& list,
+    const std::map<std::string, std::shared_ptr<MODSymbolInfo>, std::less<>>& byCode,
+    const std::map<int32_t, std::shared_ptr<MODSymbolInfo>>& byId,
+    const KAVBizSDK::CachedRecords& saved) {
+    if (list.size() != saved.symbols.size() || byCode.size() != saved.symbolsByCode.size() ||
+        byId.size() != saved.symbolsById.size())
+        return false;
+    std::vector<std::pair<MODSymbolInfo*, const MODSymbolInfo*>> pairs;
+    pairs.reserve(list.size() + byCode.size() + byId.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        pairs.emplace_back(list[i].get(), saved.symbols[i].get());
+    for (auto c = byCode.begin(), s = saved.symbolsByCode.begin(); c != byCode.end(); ++c, ++s) {
+        if (c->first != s->first) return false;
+        pairs.emplace_back(c->second.get(), s->second.get());
+    }
+    for (auto c = byId.begin(), s = saved.symbolsById.begin(); c != byId.end(); ++c, ++s) {
+        if (c->first != s->first) return false;
+        pairs.emplace_back(c->second.get(), s->second.get());
+    }
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!pairs[i].first || !pairs[i].second) return false;
+        for (size_t j = 0; j < i; ++j)
+            if ((pairs[j].first == pairs[i].first) != (pairs[j].second == pairs[i].second))
+                return false;
+    }
+    for (const auto& [record, copy] : pairs) *record = *copy;
+    return true;
+}
+
 }  // namespace
 
 KAVBizSDK::CachedRecords KAVBizSDK::copyCachedRecords() const {
@@ -162,16 +215,21 @@ KAVBizSDK::CachedRecords KAVBizSDK::copyCachedRecords() const {
 
 void KAVBizSDK::restoreCachedRecords(const CachedRecords& records) {
     KAV_ASSERT_MAIN_THREAD();
-    accounts_ = copiedRecords(records.accounts);
-    CachedRecords symbols;
-    copySymbols(records.symbols, records.symbolsByCode, records.symbolsById, symbols);
-    symbolInfos_ = std::move(symbols.symbols);
-    dict_symbolInfos = std::move(symbols.symbolsByCode);
-    dict_symbolIds = std::move(symbols.symbolsById);
-    exchangeRate = copiedRecords(records.rates);
-    holdBills = copiedRecords(records.holdBills);
-    limitBills = copiedRecords(records.limitBills);
-    holdPosition = copiedRecords(records.positions);
+    if (!assignedInPlace(accounts_, records.accounts)) accounts_ = copiedRecords(records.accounts);
+    if (!symbolsAssignedInPlace(symbolInfos_, dict_symbolInfos, dict_symbolIds, records)) {
+        CachedRecords symbols;
+        copySymbols(records.symbols, records.symbolsByCode, records.symbolsById, symbols);
+        symbolInfos_ = std::move(symbols.symbols);
+        dict_symbolInfos = std::move(symbols.symbolsByCode);
+        dict_symbolIds = std::move(symbols.symbolsById);
+    }
+    if (!assignedInPlace(exchangeRate, records.rates)) exchangeRate = copiedRecords(records.rates);
+    if (!assignedInPlace(holdBills, records.holdBills))
+        holdBills = copiedRecords(records.holdBills);
+    if (!assignedInPlace(limitBills, records.limitBills))
+        limitBills = copiedRecords(records.limitBills);
+    if (!assignedInPlace(holdPosition, records.positions))
+        holdPosition = copiedRecords(records.positions);
     // The quote indexes point into the records just replaced.
     ticketsChanged();
     ordersChanged();

@@ -113,6 +113,9 @@ UIViewPtr UINavigationBar::makeItemView(const UIBarButtonItemPtr& item, UIColor 
             chevron(item->systemItem == UIBarButtonSystemItem::NextArrow),
             item->isEnabled() ? tint : UIColor::grey255(142));
         size.width = 30;
+        // The button takes its size first: the picture, sized to it, would
+        // otherwise grow with it again and show its chevron off centre.
+        button->setFrame({{0, 0}, size});
         picture->setFrame({{0, 0}, size});
         picture->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                      UIViewAutoresizingFlexibleHeight);

@@ -157,20 +157,20 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     p.damage.clear();
     if (frame.damage.empty()) return frame;
 
-    CGRect bounds = CGRectNull;
-    cairo_save(cr);
-    cairo_new_path(cr);
-    for (const CGRect& r : frame.damage) {
-        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
-        bounds = CGRectUnion(bounds, r);
-    }
-    cairo_clip(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
+    // Area by area: a layer is drawn only where it meets one (the rows a
+    // quote changed are apart; what lies between them is not drawn).
     compositor::layersDrawn() = 0;
-    for (auto* w : windows)
-        w->layer().render(cr, &bounds);
-    cairo_restore(cr);
+    for (const CGRect& r : frame.damage) {
+        cairo_save(cr);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        cairo_clip(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_paint(cr);
+        for (auto* w : windows)
+            w->layer().render(cr, &r);
+        cairo_restore(cr);
+    }
     frame.layersDrawn = compositor::layersDrawn();
     return frame;
 }

@@ -33,7 +33,7 @@ class UIScreenRenderer {
         // The areas drawn (screen points, on the pixel grid of the scale);
         // empty when nothing on the screen changed.
         std::vector<CGRect> damage;
-        // Layers drawn into them.
+        // Layers drawn into them (one met by two areas counts twice).
         size_t layersDrawn = 0;
     };
     // Composites the next frame into a context that holds the last one (user

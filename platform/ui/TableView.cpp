@@ -238,7 +238,7 @@ size_t UITableView::reusePoolSize(const std::string& identifier) const {
     return it == pool_.end() ? 0 : it->second.size();
 }
 
-void UITableView::enqueue(const UITableViewCellPtr& cell) {
+void UITableView::enqueue(const UITableViewCellPtr& cell, bool staysShown) {
     // Quotes reload rows under a finger: the touch stays with the table (its
     // cell is off the responder chain once it leaves), so the tap selects.
     if (auto touch = pressedTouch_.lock()) {
@@ -248,8 +248,15 @@ void UITableView::enqueue(const UITableViewCellPtr& cell) {
             touch->rawView_ = this;
         }
     }
-    cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty()) pool_[cell->reuseIdentifier()].push_back(cell);
+    if (cell->reuseIdentifier().empty()) {
+        cell->removeFromSuperview();
+        return;
+    }
+    if (staysShown)
+        leaving_.push_back(cell);
+    else
+        cell->removeFromSuperview();
+    pool_[cell->reuseIdentifier()].push_back(cell);
 }
 
 UITableViewCellPtr UITableView::makeCell(NSIndexPath ip) {
@@ -295,8 +302,10 @@ void UITableView::layoutVisibleCells(bool animated) {
         cell = makeCell(ip);
         if (!cell) continue;
         cell->setFrame(rectForRowAtIndexPath(ip));
-        insertSubviewAtIndex(cell, 0);
-        if (backgroundView) sendSubviewToBack(backgroundView.get());
+        if (cell->superviewRaw() != this) {
+            insertSubviewAtIndex(cell, 0);
+            if (backgroundView) sendSubviewToBack(backgroundView.get());
+        }
         if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
         if (animated) {
             cell->setAlpha(0);
@@ -343,13 +352,31 @@ void UITableView::reloadData() {
 void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
                                          UITableViewRowAnimation animation) {
     rebuildGeometry();
+    // A price board reloads its rows on every quote, and its data source
+    // takes the cell it just gave back: the cell stays where it is, so only
+    // what its new data changes is drawn again, not the whole row. The last
+    // row's cell goes into the pool first, so that the rows, asked for in
+    // order, each take back their own.
+    std::vector<std::pair<NSIndexPath, UITableViewCellPtr>> reloaded;
     for (auto& ip : paths) {
         auto it = visible_.find(ip);
         if (it == visible_.end()) continue;
-        enqueue(it->second);
+        reloaded.emplace_back(ip, it->second);
         visible_.erase(it);
     }
+    std::sort(reloaded.begin(), reloaded.end(),
+              [](const auto& a, const auto& b) { return b.first < a.first; });
+    for (auto& [ip, cell] : reloaded)
+        enqueue(cell, true);
     layoutVisibleCells(animation != UITableViewRowAnimation::None);
+    // A cell its row did not take back leaves the table.
+    std::vector<UITableViewCellPtr> leaving;
+    leaving.swap(leaving_);
+    for (auto& cell : leaving) {
+        const bool shown = std::any_of(visible_.begin(), visible_.end(),
+                                       [&](const auto& v) { return v.second == cell; });
+        if (!shown && cell->superviewRaw() == this) cell->removeFromSuperview();
+    }
 }
 
 void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) {

@@ -153,7 +153,10 @@ class UITableView : public UIScrollView {
     void rebuildGeometry();
     void layoutVisibleCells(bool animated);
     UITableViewCellPtr makeCell(NSIndexPath ip);
-    void enqueue(const UITableViewCellPtr& cell);
+    // Puts a cell in the reuse pool. `staysShown`: it stays in the table
+    // until the rows are laid out again, where the row takes it back in
+    // place (a reloaded row whose data source hands back the same cell).
+    void enqueue(const UITableViewCellPtr& cell, bool staysShown = false);
     class SwipePan;
     bool canSwipeToDelete(NSIndexPath ip);
     void hideSwipe();
@@ -167,6 +170,8 @@ class UITableView : public UIScrollView {
     std::vector<Section> sections_;
     std::map<NSIndexPath, UITableViewCellPtr> visible_;
     std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
+    // Cells of reloaded rows still shown while the rows are laid out again.
+    std::vector<UITableViewCellPtr> leaving_;
     std::optional<NSIndexPath> selected_;
     std::optional<NSIndexPath> pressed_;
     // The finger on the pressed row: when a reload takes its cell away, the

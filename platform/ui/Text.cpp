@@ -6,10 +6,16 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Log.h"
@@ -85,14 +91,20 @@ struct Block {
     std::vector<double> widths;
     double lineHeight = 0;
     double maxWidth = 0;
+    Block() = default;
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
     ~Block() {
         if (layout) g_object_unref(layout);
     }
 };
 
+std::atomic<size_t> gLayoutsMade{0};
+
 void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextStyle& style,
                  bool singleLineNoWrap) {
     auto& e = engine();
+    ++gLayoutsMade;
     block.layout = pango_layout_new(e.context);
     PangoFontDescription* desc = describe(style.font);
     pango_layout_set_font_description(block.layout, desc);
@@ -144,11 +156,87 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     }
 }
 
+// What a block's layout depends on.
+struct BlockKey {
+    std::string text;
+    CGFloat pointSize = 0;
+    bool bold = false;
+    CGSize bounds{};
+    long numberOfLines = 0;
+    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    bool justified = false;
+    bool singleLineNoWrap = false;
+    bool operator==(const BlockKey& o) const {
+        return text == o.text && pointSize == o.pointSize && bold == o.bold &&
+               bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
+               numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
+               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap;
+    }
+};
+
+struct BlockKeyHash {
+    size_t operator()(const BlockKey& k) const {
+        size_t h = std::hash<std::string>()(k.text);
+        const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+        mix(std::hash<double>()(k.pointSize));
+        mix(std::hash<double>()(k.bounds.width));
+        mix(std::hash<double>()(k.bounds.height));
+        mix(static_cast<size_t>(k.numberOfLines));
+        mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
+        mix(k.singleLineNoWrap);
+        return h;
+    }
+};
+
+// The blocks laid out lately, the most recent first. A price board lays out
+// the same few texts again and again (a label measured, then drawn; prices
+// that come back), and shaping a text is most of what drawing it costs.
+class BlockCache {
+  public:
+    static constexpr size_t kCapacity = 512;
+
+    std::shared_ptr<const Block> get(std::string_view text, CGSize bounds, const TextStyle& style,
+                                     bool singleLineNoWrap) {
+        BlockKey key{std::string(text), style.font.pointSize, style.font.bold, bounds,
+                     style.numberOfLines, style.lineBreakMode,
+                     style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+        if (auto it = index_.find(key); it != index_.end()) {
+            order_.splice(order_.begin(), order_, it->second);
+            return it->second->second;
+        }
+        auto block = std::make_shared<Block>();
+        layoutBlock(*block, text, bounds, style, singleLineNoWrap);
+        order_.emplace_front(key, block);
+        index_.emplace(std::move(key), order_.begin());
+        if (order_.size() > kCapacity) {
+            index_.erase(order_.back().first);
+            order_.pop_back();
+        }
+        return block;
+    }
+
+  private:
+    using Entry = std::pair<BlockKey, std::shared_ptr<const Block>>;
+    std::list<Entry> order_;
+    std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
+};
+
+std::shared_ptr<const Block> laidOut(std::string_view text, CGSize bounds, const TextStyle& style,
+                                     bool singleLineNoWrap) {
+    static std::mutex mutex;
+    static BlockCache cache;
+    std::lock_guard lock(mutex);
+    return cache.get(text, bounds, style, singleLineNoWrap);
+}
+
 }  // namespace
 
 namespace text {
 bool usingProjectFonts() {
     return engine().projectFonts;
+}
+size_t layoutsMade() {
+    return gLayoutsMade;
 }
 }  // namespace text
 
@@ -178,23 +266,21 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     if (text.empty()) return CGSizeZero;
     TextStyle style;
     style.font = font;
-    Block block;
-    layoutBlock(block, text, CGSizeZero, style, true);
-    return {block.maxWidth, block.lines.size() * block.lineHeight};
+    const auto block = laidOut(text, CGSizeZero, style, true);
+    return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
-    Block block;
-    layoutBlock(block, text, bounds, style, false);
-    return {block.maxWidth, block.lines.size() * block.lineHeight};
+    const auto block = laidOut(text, bounds, style, false);
+    return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
-    Block block;
-    layoutBlock(block, text, rect.size, style, false);
+    const auto blockKept = laidOut(text, rect.size, style, false);
+    const Block& block = *blockKept;
     const double used = block.lines.size() * block.lineHeight;
     double top = rect.origin.y;
     if (style.centerVertically && rect.size.height > 0) top += (rect.size.height - used) / 2;

@@ -100,6 +100,9 @@ namespace text {
 // The font configuration in use: true when the project's Noto Sans CJK faces
 // were found (else the system's fonts serve, and measurements may differ).
 bool usingProjectFonts();
+// Texts shaped so far: a text laid out again in the same font and room is
+// taken from the last few hundred kept (tests).
+size_t layoutsMade();
 }  // namespace text
 
 }  // namespace platform::ui

@@ -522,6 +522,54 @@ TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
     }
 }
 
+// After pushes that changed values only, the caches go back into the records
+// they hold (the fuzz target's every input): whoever holds a record sees the
+// copied values again, the symbol list and both look-ups still share one
+// record per symbol, and the copy stays out of what later pushes change.
+TEST_F(CachesTest, CachedRecordsPutBackIntoTheRecordsHeldAfterValuesChanged) {
+    Json symbols = Json::array();
+    for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}}) {
+        Json s = symbol(code, id);
+        s["decimal"] = "4";
+        s["symbolType"] = "1";
+        s["unit"] = "1000";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+    loadAccounts(
+        Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}, {"riskType", "2"}}}));
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(Json::array({ticket("T1", "EURUSD", 1, "b"), ticket("T2", "USDJPY", 2, "s")}));
+    push(quoteOf("EURUSD", "1.0100"));
+    const auto copied = sdk->copyCachedRecords();
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    const auto t1 = sdk->getHoldBillWith("T1");
+    const auto account = sdk->getAccountWith(1001);
+    const double price = eur->priceCurrent;
+    const double ticketProfit = t1->dynProfitPrice;
+    const double accountProfit = account->profitDyn;
+
+    for (const char* quoted : {"1.0500", "1.0300"}) {
+        push(quoteOf("EURUSD", quoted));
+        ASSERT_NE(eur->priceCurrent, price);
+        ASSERT_NE(t1->dynProfitPrice, ticketProfit);
+        sdk->restoreCachedRecords(copied);
+        EXPECT_EQ(sdk->getSymbolWith("EURUSD"), eur);
+        EXPECT_EQ(sdk->getSymbolWithId(1), eur);
+        ASSERT_EQ(sdk->symbolInfos().size(), 2u);
+        EXPECT_EQ(sdk->symbolInfos()[0], eur);
+        EXPECT_EQ(sdk->symbolInfos()[1], sdk->getSymbolWithId(2));
+        EXPECT_EQ(sdk->getSymbolWith("USDJPY"), sdk->getSymbolWithId(2));
+        EXPECT_EQ(eur->priceCurrent, price);
+        EXPECT_EQ(sdk->getHoldBillWith("T1"), t1);
+        EXPECT_EQ(t1->dynProfitPrice, ticketProfit);
+        EXPECT_EQ(sdk->getAccountWith(1001), account);
+        EXPECT_EQ(account->profitDyn, accountProfit);
+        EXPECT_EQ(copied.symbolsByCode.at("EURUSD")->priceCurrent, price);
+        EXPECT_NE(copied.symbolsByCode.at("EURUSD"), eur);
+    }
+}
+
 namespace {
 
 // The same double, down to the sign of a zero.

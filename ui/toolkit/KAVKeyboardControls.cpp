@@ -57,6 +57,7 @@ void KAVKeyboardControls::build(const std::vector<UIViewPtr>& fields) {
                                                                     bar->selectNextField();
                                                             });
     rightArrowButton_->setEnabled(false);
+    tintArrows();
 
     doneButton_ = UIBarButtonItem::itemWithTitle(localized("Done"), UIBarButtonItemStyle::Done,
                                                  [weak](UIBarButtonItem* sender) {
@@ -199,6 +200,17 @@ void KAVKeyboardControls::setBarStyle(int32_t style) {
     if (style == barStyle_) return;
     toolbar_->setBarStyle(static_cast<UIBarStyle>(style));
     barStyle_ = style;
+    tintArrows();
+}
+
+// On the dark bar the arrows are white (a disabled one the bar's readable
+// grey), as the keyboard's own keys; on a light bar they take the tint.
+void KAVKeyboardControls::tintArrows() {
+    const std::optional<UIColor> tint =
+        toolbar_->barStyle() == UIBarStyle::Default ? std::nullopt
+                                                    : std::optional(UIColor::whiteColor());
+    for (const auto& arrow : {leftArrowButton_, rightArrowButton_})
+        if (arrow && arrow->tintColor != tint) arrow->setTintColor(tint);
 }
 
 void KAVKeyboardControls::setBarTintColor(std::optional<UIColor> color) {

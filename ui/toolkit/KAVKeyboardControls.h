@@ -109,6 +109,7 @@ class KAVKeyboardControls : public platform::ui::UIView {
   private:
     void build(const std::vector<UIViewPtr>& fields);
     void updatePrevoidNextEnabledStates();
+    void tintArrows();
     std::vector<UIBarButtonItemPtr> toolbarItems();
     // The place of the active field in the list, or -1.
     long activeIndex() const;

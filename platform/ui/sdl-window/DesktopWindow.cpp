@@ -7,11 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
@@ -112,8 +116,7 @@ CGFloat DesktopWindow::fittingScale(CGSize points, CGSize room) {
 
 struct DesktopWindow::Impl {
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
+    // The phone screen as last composited, at the window's pixel size.
     cairo_surface_t* surface = nullptr;
     // Pixels per point at which the phone screen is drawn now: the screen is
     // laid out in points as on the phone and drawn at the window's own pixel
@@ -126,11 +129,20 @@ struct DesktopWindow::Impl {
     int windowW = 0, windowH = 0;
     CGSize shownPoints{};
     Uint32 wakeEvent = 0;
+    // A wake-up event is queued and not yet taken: posts from the network
+    // thread in the meantime need no other.
+    std::atomic<bool> wakePending{false};
     bool open = false;
     bool mouseDown = false;
     bool forceFrame = true;
+    // The whole window is put on the display at the next frame (a new size,
+    // or the display lost what it showed); else only what changed.
+    bool showAll = true;
+    bool loggedNoSurface = false;
     unsigned long frames = 0;
     unsigned long wakeUps = 0;
+    long pixelsShown = 0;
+    std::chrono::steady_clock::time_point lastShown{};
     UIScreenRenderer::Frame lastFrame;
     // Pinch by ctrl + wheel.
     bool pinching = false;
@@ -153,8 +165,12 @@ struct DesktopWindow::Impl {
     void layOut() {
         const CGSize size = UIScreenRenderer::screenSize();
         int w = 0, h = 0;
-        if (renderer && SDL_GetRendererOutputSize(renderer, &w, &h) != 0) w = h = 0;
-        if (w <= 0 || h <= 0) SDL_GetWindowSize(window, &w, &h);
+        if (SDL_Surface* shown = SDL_GetWindowSurface(window)) {
+            w = shown->w;
+            h = shown->h;
+        } else {
+            SDL_GetWindowSize(window, &w, &h);
+        }
         windowW = std::max(1, w);
         windowH = std::max(1, h);
         scale = std::min(windowW / size.width, windowH / size.height);
@@ -166,13 +182,11 @@ struct DesktopWindow::Impl {
         if (pw != pixelW || ph != pixelH || !surface) {
             pixelW = pw;
             pixelH = ph;
-            if (texture) SDL_DestroyTexture(texture);
-            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                        SDL_TEXTUREACCESS_STREAMING, pixelW, pixelH);
             if (surface) cairo_surface_destroy(surface);
             surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
         }
         forceFrame = true;
+        showAll = true;
     }
 
     // Sizes the window for the phone screen at `k` pixels per point.
@@ -206,40 +220,88 @@ struct DesktopWindow::Impl {
         layOut();
     }
 
-    // Composites what changed into the kept frame and shows it. Returns
-    // false when nothing changed (no work was done).
-    bool drawIfNeeded() {
-        if (!forceFrame && !UIScreenRenderer::needsFrame()) return false;
-        CGSize size = UIScreenRenderer::screenSize();
-        if (size.width != shownPoints.width || size.height != shownPoints.height) turned();
-        if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
-        forceFrame = false;
-        cairo_t* cr = cairo_create(surface);
-        cairo_scale(cr, scale, scale);
-        const auto frame = UIScreenRenderer::composite(cr, size, scale);
-        cairo_destroy(cr);
-        if (frame.damage.empty()) return false;
-        cairo_surface_flush(surface);
-        // Only the changed pixels go to the texture.
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        for (const CGRect& r : frame.damage) {
-            SDL_Rect px;
-            px.x = std::clamp(static_cast<int>(std::lround(r.origin.x * scale)), 0, pixelW);
-            px.y = std::clamp(static_cast<int>(std::lround(r.origin.y * scale)), 0, pixelH);
-            px.w = std::clamp(static_cast<int>(std::lround(CGRectGetMaxX(r) * scale)), 0, pixelW) -
-                   px.x;
-            px.h = std::clamp(static_cast<int>(std::lround(CGRectGetMaxY(r) * scale)), 0, pixelH) -
-                   px.y;
-            if (px.w <= 0 || px.h <= 0) continue;
-            SDL_UpdateTexture(texture, &px, data + static_cast<size_t>(px.y) * stride + px.x * 4,
-                              stride);
+    // The window's own pixels: the rows of `area` (phone screen pixels) of
+    // the composited frame copied into the window surface.
+    void copyToWindow(SDL_Surface* shown, const SDL_Rect& area) {
+        const unsigned char* src = cairo_image_surface_get_data(surface);
+        const int srcStride = cairo_image_surface_get_stride(surface);
+        src += static_cast<size_t>(area.y) * srcStride + static_cast<size_t>(area.x) * 4;
+        auto* dst = static_cast<unsigned char*>(shown->pixels) +
+                    static_cast<size_t>(offsetY + area.y) * shown->pitch +
+                    static_cast<size_t>(offsetX + area.x) * shown->format->BytesPerPixel;
+        const SDL_PixelFormat* f = shown->format;
+        // Cairo's opaque pixels are the window's own where the window keeps
+        // 32-bit x/a-R-G-B (X's usual 24-bit visual): a row is one copy.
+        if (f->BytesPerPixel == 4 && f->Rmask == 0xff0000 && f->Gmask == 0xff00 &&
+            f->Bmask == 0xff) {
+            for (int y = 0; y < area.h; ++y)
+                std::memcpy(dst + static_cast<size_t>(y) * shown->pitch,
+                            src + static_cast<size_t>(y) * srcStride,
+                            static_cast<size_t>(area.w) * 4);
+            return;
         }
-        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-        SDL_RenderClear(renderer);
-        const SDL_Rect shown{offsetX, offsetY, pixelW, pixelH};
-        SDL_RenderCopy(renderer, texture, nullptr, &shown);
-        SDL_RenderPresent(renderer);
+        SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_ARGB8888, src, srcStride, f->format, dst,
+                          shown->pitch);
+    }
+
+    // Composites what changed into the kept frame and puts those pixels, and
+    // only those, on the display. Returns false when nothing changed (no
+    // work was done).
+    bool drawIfNeeded() {
+        const bool compose = forceFrame || UIScreenRenderer::needsFrame();
+        if (!compose && !showAll) return false;
+        UIScreenRenderer::Frame frame;
+        if (compose) {
+            CGSize size = UIScreenRenderer::screenSize();
+            if (size.width != shownPoints.width || size.height != shownPoints.height) turned();
+            if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
+            forceFrame = false;
+            cairo_t* cr = cairo_create(surface);
+            cairo_scale(cr, scale, scale);
+            frame = UIScreenRenderer::composite(cr, size, scale);
+            cairo_destroy(cr);
+            cairo_surface_flush(surface);
+        }
+        if (frame.damage.empty() && !showAll) return false;
+        SDL_Surface* shown = SDL_GetWindowSurface(window);
+        if (!shown || shown->w < offsetX + pixelW || shown->h < offsetY + pixelH) {
+            if (!loggedNoSurface)
+                platform::log(std::string("UI: the window has no surface to draw on: ") +
+                              SDL_GetError());
+            loggedNoSurface = true;
+            return false;
+        }
+        if (SDL_MUSTLOCK(shown)) SDL_LockSurface(shown);
+        if (showAll) {
+            SDL_FillRect(shown, nullptr, SDL_MapRGB(shown->format, 0, 0, 0));
+            copyToWindow(shown, {0, 0, pixelW, pixelH});
+            if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
+            SDL_UpdateWindowSurface(window);
+            pixelsShown = static_cast<long>(shown->w) * shown->h;
+            showAll = false;
+        } else {
+            std::vector<SDL_Rect> areas;
+            areas.reserve(frame.damage.size());
+            pixelsShown = 0;
+            for (const CGRect& r : frame.damage) {
+                // The composited areas lie on the pixel grid already.
+                SDL_Rect px;
+                px.x = std::clamp(static_cast<int>(std::lround(r.origin.x * scale)), 0, pixelW);
+                px.y = std::clamp(static_cast<int>(std::lround(r.origin.y * scale)), 0, pixelH);
+                px.w = std::clamp(static_cast<int>(std::lround(CGRectGetMaxX(r) * scale)), 0,
+                                  pixelW) - px.x;
+                px.h = std::clamp(static_cast<int>(std::lround(CGRectGetMaxY(r) * scale)), 0,
+                                  pixelH) - px.y;
+                if (px.w <= 0 || px.h <= 0) continue;
+                copyToWindow(shown, px);
+                areas.push_back({px.x + offsetX, px.y + offsetY, px.w, px.h});
+                pixelsShown += static_cast<long>(px.w) * px.h;
+            }
+            if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
+            if (!areas.empty())
+                SDL_UpdateWindowSurfaceRects(window, areas.data(), static_cast<int>(areas.size()));
+        }
+        lastShown = std::chrono::steady_clock::now();
         ++frames;
         lastFrame = frame;
         return true;
@@ -327,7 +389,9 @@ struct DesktopWindow::Impl {
                 RunLoop::main().stop();
                 break;
             case SDL_WINDOWEVENT:
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) forceFrame = true;
+                // The display lost what the window showed: put it all back
+                // (the frame is kept; nothing is composited again).
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) showAll = true;
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
                 break;
             case SDL_MOUSEBUTTONDOWN:
@@ -370,9 +434,23 @@ struct DesktopWindow::Impl {
         return maxSeconds < 0 ? kFrameInterval : std::min(maxSeconds, kFrameInterval);
     }
 
+    // Frames follow the display's pace: what changes sooner after the last
+    // frame (quotes arriving faster than the display shows them) waits for
+    // the next one and is drawn with it.
     void wait(double maxSeconds) {
-        drawIfNeeded();
-        const double limit = waitLimit(maxSeconds);
+        double limit = waitLimit(maxSeconds);
+        if (forceFrame || showAll || UIScreenRenderer::needsFrame()) {
+            const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                               lastShown)
+                                     .count();
+            if (since >= kFrameInterval || since < 0) {
+                drawIfNeeded();
+                limit = waitLimit(maxSeconds);
+            } else {
+                const double until = kFrameInterval - since;
+                limit = limit < 0 ? until : std::min(limit, until);
+            }
+        }
         SDL_Event e;
         int got;
         if (limit < 0) {
@@ -382,10 +460,15 @@ struct DesktopWindow::Impl {
             got = SDL_WaitEventTimeout(&e, std::max(ms, 1));
         }
         ++wakeUps;
+        // A task posted before this is run when the wait returns; one
+        // posted after queues a wake-up of its own.
+        wakePending.store(false);
         if (!got) return;
+        // What the wait took from the display is queued: taken without
+        // asking the display again.
         do {
             if (e.type != wakeEvent) handle(e);
-        } while (SDL_PollEvent(&e));
+        } while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
     }
 };
 
@@ -406,6 +489,12 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
         platform::log("UI: no display; running headless");
         return;
     }
+    // On X the window's surface is X's own shared image, and only the
+    // changed areas are put: SDL's default there, a texture of the whole
+    // window drawn through OpenGL at every update, costs a full-window draw
+    // per changed row (all on the CPU where OpenGL is software).
+    if (std::string(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "") == "x11")
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const CGSize size = UIScreenRenderer::screenSize();
     const CGFloat k = scale > 0 ? scale : impl_->fitting(size);
     impl_->scale = k;
@@ -420,8 +509,6 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
     // Small enough for any display, large enough to hit a button.
     SDL_SetWindowMinimumSize(impl_->window, static_cast<int>(size.width / 4),
                              static_cast<int>(size.height / 4));
-    impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
-    if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
     impl_->layOut();
     impl_->wakeEvent = SDL_RegisterEvents(1);
     impl_->open = true;
@@ -430,7 +517,8 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
     Impl* impl = impl_.get();
     const Uint32 wake = impl_->wakeEvent;
     RunLoop::main().setWaitHooks([impl](double max) { impl->wait(max); },
-                                 [wake] {
+                                 [impl, wake] {
+                                     if (impl->wakePending.exchange(true)) return;
                                      SDL_Event e{};
                                      e.type = wake;
                                      SDL_PushEvent(&e);
@@ -443,8 +531,6 @@ DesktopWindow::~DesktopWindow() {
         UIApplication::sharedApplication().setURLOpener(nullptr);
     }
     if (impl_->surface) cairo_surface_destroy(impl_->surface);
-    if (impl_->texture) SDL_DestroyTexture(impl_->texture);
-    if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
     if (impl_->window) SDL_DestroyWindow(impl_->window);
     if (impl_->open) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -497,19 +583,40 @@ const UIScreenRenderer::Frame& DesktopWindow::lastFrame() const {
     return impl_->lastFrame;
 }
 
-UIImagePtr DesktopWindow::shownImage() const {
-    if (!impl_->surface) return nullptr;
-    cairo_surface_flush(impl_->surface);
-    cairo_surface_t* copy =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, impl_->pixelW, impl_->pixelH);
-    cairo_t* cr = cairo_create(copy);
-    cairo_set_source_surface(cr, impl_->surface, 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
+UIImagePtr DesktopWindow::shownImage(bool wholeWindow) const {
+    SDL_Surface* shown = impl_->open ? SDL_GetWindowSurface(impl_->window) : nullptr;
+    if (!shown) return nullptr;
+    const SDL_Rect area = wholeWindow ? SDL_Rect{0, 0, shown->w, shown->h}
+                                      : SDL_Rect{impl_->offsetX, impl_->offsetY, impl_->pixelW,
+                                                 impl_->pixelH};
+    if (area.x < 0 || area.y < 0 || area.x + area.w > shown->w || area.y + area.h > shown->h)
+        return nullptr;
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, area.w, area.h);
+    cairo_surface_flush(copy);
+    auto* dst = cairo_image_surface_get_data(copy);
+    const int stride = cairo_image_surface_get_stride(copy);
+    if (SDL_MUSTLOCK(shown)) SDL_LockSurface(shown);
+    const auto* src = static_cast<const unsigned char*>(shown->pixels) +
+                      static_cast<size_t>(area.y) * shown->pitch +
+                      static_cast<size_t>(area.x) * shown->format->BytesPerPixel;
+    SDL_ConvertPixels(area.w, area.h, shown->format->format, src, shown->pitch,
+                      SDL_PIXELFORMAT_ARGB8888, dst, stride);
+    if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
+    // What a window shows is opaque, whatever its surface keeps in the
+    // fourth byte.
+    for (int y = 0; y < area.h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < area.w; ++x)
+            row[x] |= 0xff000000u;
+    }
+    cairo_surface_mark_dirty(copy);
     auto image = std::make_shared<UIImage>(copy, impl_->scale);
     cairo_surface_destroy(copy);
     return image;
+}
+
+long DesktopWindow::pixelsShownLastFrame() const {
+    return impl_->pixelsShown;
 }
 
 namespace {

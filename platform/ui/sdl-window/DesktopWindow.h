@@ -32,8 +32,9 @@ namespace platform::ui {
 // shape, centred), and refits when the screen turns. It takes over the main
 // run loop's idle wait, so the application runs in real time and sleeps (no
 // CPU) while nothing changes. It keeps the last frame and composites only the
-// areas that changed (UIScreenRenderer), and uploads only those pixels;
-// frames follow one another only while an animation runs on screen.
+// areas that changed (UIScreenRenderer), and puts only those pixels on the
+// display; frames come at most at the display's pace, and follow one another
+// only while something changes or an animation runs on screen.
 //
 // Linked into a program, it registers itself as the UI layer's display back
 // end (UIDisplayOpen); nothing else needs to name it.
@@ -75,9 +76,12 @@ class DesktopWindow : public UIDisplay {
     // What the run loop's idle wait does first: composites and shows what
     // changed. False when nothing had changed (and nothing was done).
     bool drawFrameIfNeeded();
-    // The last frame's figures, and a copy of what the window shows.
+    // The last frame's figures, and the pixels it put on the display.
     const UIScreenRenderer::Frame& lastFrame() const;
-    UIImagePtr shownImage() const;
+    long pixelsShownLastFrame() const;
+    // A copy of what the window shows: the phone screen, or the whole window
+    // with the margins around it.
+    UIImagePtr shownImage(bool wholeWindow = false) const;
 
     struct Impl;
 

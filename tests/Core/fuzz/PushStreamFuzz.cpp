@@ -10,9 +10,10 @@
 // breaks the sanitizers.
 // The session is made once: its six query round trips on every input cost
 // far more than the pushes under test. Between inputs its caches go back to
-// copies of what the queries filled; a push that ends the session (another
-// login, a terminal notice, a refused token) has the next input start from a
-// new one.
+// what the queries filled; a push that ends the session (another login, a
+// terminal notice, a refused token) has the next input start from a new one,
+// its channel opened as the first one's was and its caches copies of what
+// the first one's queries filled (the queries fill nothing else).
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -82,12 +83,18 @@ struct Session {
     std::shared_ptr<CheckingDelegate> delegate = std::make_shared<CheckingDelegate>();
     std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
 
-    Session() {
+    // `queried`: what an earlier session's queries filled, put back in place
+    // of querying again; null for the first session, which queries.
+    explicit Session(const KAVBizSDK::CachedRecords* queried) {
         sdk->setConnectionFactory(net.factory());
         sdk->setDelegate(delegate);
         auto trader = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 1, 10);
         trader->open("ws://dealer/trade", {}, sdk->pushBlock());
         net.last().fireOpen();
+        if (queried) {
+            sdk->restoreCachedRecords(*queried);
+            return;
+        }
         const auto answer = [&](const Json& children) {
             net.last().fireText(reply(lastSent(net.last()), children));
         };
@@ -143,7 +150,6 @@ struct Session {
                                  {"moneyBuy", "220000"},
                                  {"quantitySell", "0"},
                                  {"moneySell", "0"}}}));
-        queried = sdk->copyCachedRecords();
     }
 
     // Whether the session still stands as its queries left it, but for its
@@ -154,12 +160,10 @@ struct Session {
     }
 
     // The caches as the queries filled them.
-    void reset() {
+    void reset(const KAVBizSDK::CachedRecords& queried) {
         sdk->restoreCachedRecords(queried);
         net.last().sent.clear();
     }
-
-    KAVBizSDK::CachedRecords queried;
 
     void check() const {
         for (const auto& s : sdk->symbolInfos()) {
@@ -190,7 +194,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)ready;
     // Kept to the end of the process, never destroyed after the run loop.
     static Session* session = nullptr;
-    if (!session) session = new Session;
+    static const KAVBizSDK::CachedRecords* queried = nullptr;
+    if (!session) {
+        session = new Session(queried);
+        if (!queried) queried = new KAVBizSDK::CachedRecords(session->sdk->copyCachedRecords());
+    }
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     for (size_t start = 0; start <= input.size();) {
         const size_t end = std::min(input.find('\n', start), input.size());
@@ -201,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Whatever the pushes left for the run loop (none of the session's timers is due).
     platform::RunLoop::main().drain();
     if (session->standing()) {
-        session->reset();
+        session->reset(*queried);
     } else {
         delete session;
         session = nullptr;

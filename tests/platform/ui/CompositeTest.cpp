@@ -12,6 +12,8 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/ShapeLayer.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
@@ -211,6 +213,84 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("the alert back");
     alert.reset();
     step("the alert destroyed");
+}
+
+// A price board's table: each quote reloads the rows it moved.
+class Board : public UITableViewDataSource {
+  public:
+    std::vector<std::string> rows{"EURUSD 1.08345", "USDJPY 150.195", "XAUUSD 2003.48",
+                                  "US30 38014.4"};
+    int created = 0;
+    bool reuse = true;
+    long tableViewNumberOfRowsInSection(UITableView*, long) override {
+        return static_cast<long>(rows.size());
+    }
+    UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
+        auto cell = reuse ? t->dequeueReusableCellWithIdentifier("Q") : nullptr;
+        if (!cell) {
+            cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::Subtitle, "Q");
+            cell->setBackgroundColor(UIColor::grey255(30));
+            cell->textLabel()->setTextColor(UIColor::whiteColor());
+            ++created;
+        }
+        cell->textLabel()->setText(rows[static_cast<size_t>(ip.row)]);
+        cell->detailTextLabel()->setText("spread 20");
+        return cell;
+    }
+};
+
+TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    window->setBackgroundColor(UIColor::grey255(40));
+    auto board = std::make_shared<Board>();
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+    table->setDataSource(board);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    KeptFrame display;
+    display.composite();
+    const int made = board->created;
+    const auto cells = [&] {
+        std::vector<UITableViewCell*> out;
+        for (long r = 0; r < 4; ++r)
+            out.push_back(table->cellForRowAtIndexPath({0, r}));
+        return out;
+    };
+    const auto shown = cells();
+    const auto cellsInTable = [&] {
+        size_t n = 0;
+        for (const auto& v : table->subviews())
+            n += dynamic_cast<UITableViewCell*>(v.get()) != nullptr;
+        return n;
+    };
+
+    // Rows reloaded with what they already show: each keeps its cell, in
+    // place, and nothing is drawn.
+    table->reloadRowsAtIndexPaths({{0, 2}, {0, 0}, {0, 1}}, UITableViewRowAnimation::None);
+    EXPECT_EQ(cells(), shown);
+    EXPECT_EQ(board->created, made);
+    EXPECT_TRUE(display.composite().damage.empty());
+
+    // A quote moves one row's price: its text alone is drawn again.
+    board->rows[1] = "USDJPY 150.201";
+    table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
+    EXPECT_EQ(cells(), shown);
+    const auto tick = display.composite();
+    ASSERT_EQ(tick.damage.size(), 1u);
+    EXPECT_EQ(tick.damage[0], onScreen(*shown[1]->textLabel()));
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // A data source that makes a new cell: the old one leaves the table.
+    board->reuse = false;
+    board->rows[2] = "XAUUSD 2004.00";
+    table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
+    EXPECT_NE(table->cellForRowAtIndexPath({0, 2}), shown[2]);
+    EXPECT_EQ(shown[2]->superview(), nullptr);
+    EXPECT_EQ(cellsInTable(), 4u);
+    display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    window->setHidden(true);
 }
 
 TEST(Compositing, AnimationsDrawEveryFrameUntilTheyEnd) {

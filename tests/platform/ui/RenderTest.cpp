@@ -235,4 +235,44 @@ TEST(Rendering, LabelsWrapAndTruncate) {
     EXPECT_LT(label->fittedFont().pointSize, 17);
 }
 
+TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
+    Scene s;
+    auto price = std::make_shared<UILabel>(CGRectMake(10, 10, 120, 30));
+    price->setFont(UIFont::boldSystemFontOfSize(20));
+    price->setTextColor(UIColor::blackColor());
+    s.window->addSubview(price);
+    price->setText("1.08345");
+    const auto first = s.render();
+    // The price moves and comes back: the earlier text's layout is kept, and
+    // what is drawn is the same.
+    price->setText("1.08346");
+    s.render();
+    const size_t before = text::layoutsMade();
+    price->setText("1.08345");
+    const auto again = s.render();
+    EXPECT_EQ(text::layoutsMade(), before);
+    ASSERT_EQ(again->pixelWidth(), first->pixelWidth());
+    for (int y = 0; y < first->pixelHeight(); ++y)
+        for (int x = 0; x < first->pixelWidth(); ++x)
+            ASSERT_EQ(again->pixelAt(x, y), first->pixelAt(x, y)) << x << "," << y;
+    // Measured in the same font: the same layout. Another size, weight or
+    // room is laid out anew, and measures as it should.
+    const CGSize bold = NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(20));
+    EXPECT_EQ(text::layoutsMade(), before + 1);  // no room: laid out on one line
+    EXPECT_EQ(NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(20)), bold);
+    EXPECT_EQ(text::layoutsMade(), before + 1);
+    const CGSize regular = NSStringSizeWithFont("1.08345", UIFont::systemFontOfSize(20));
+    const CGSize smaller = NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(10));
+    EXPECT_EQ(text::layoutsMade(), before + 3);
+    EXPECT_LT(regular.width, bold.width);
+    EXPECT_NEAR(smaller.width, bold.width / 2, 1);
+    // Only the latest few hundred are kept: a text laid out long ago is
+    // shaped again.
+    for (int i = 0; i < 600; ++i)
+        NSStringSizeWithFont(std::to_string(i), UIFont::systemFontOfSize(12));
+    const size_t later = text::layoutsMade();
+    EXPECT_EQ(NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(20)), bold);
+    EXPECT_EQ(text::layoutsMade(), later + 1);
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 // the arrows' enabling as the active field moves, stepping through a form
 // with the driver (the bar rides on the keyboard), and what the delegate
 // hears.
+#include <cmath>
+
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Toolbar.h"
@@ -173,6 +175,71 @@ TEST_F(KeyboardControlsTest, FormIsSteppedThroughOnTheKeyboard) {
     UIDriver::tap(bar().toolbar()->viewForItem(bar().doneButton()));
     EXPECT_EQ(steps->done, 1);
     EXPECT_EQ(steps->selected.size(), 2u);
+}
+
+// The pixel of a view on the screen (drawn at scale 2) that scores highest.
+UIColor mostOf(UIView* view, double (*score)(const UIColor&)) {
+    const auto shot = UIDriver::renderImage(2);
+    const CGPoint a = UIDriver::screenPointOf(view, {0, 0});
+    const CGPoint b = UIDriver::screenPointOf(view, {view->bounds().size.width, view->bounds().size.height});
+    const CGRect r = CGRectMake(a.x, a.y, b.x - a.x, b.y - a.y);
+    UIColor best = UIColor::blackColor();
+    for (int y = static_cast<int>(r.origin.y * 2); y < static_cast<int>(CGRectGetMaxY(r) * 2); ++y)
+        for (int x = static_cast<int>(r.origin.x * 2); x < static_cast<int>(CGRectGetMaxX(r) * 2);
+             ++x) {
+            const UIColor p = shot->pixelAt(x, y);
+            if (score(p) > score(best)) best = p;
+        }
+    return best;
+}
+double brightness(const UIColor& c) {
+    return c.red + c.green + c.blue;
+}
+double blueness(const UIColor& c) {
+    return c.blue - c.red;
+}
+
+TEST_F(KeyboardControlsTest, OnTheDarkBarAnEnabledArrowIsWhiteAndADisabledOneAReadableGrey) {
+    UIDriver::tap(form->fields[0].get());
+    time.advance(0.3);
+    ASSERT_FALSE(previousEnabled());
+    ASSERT_TRUE(nextEnabled());
+    UIView* previous = bar().toolbar()->viewForItem(bar().leftArrowButton());
+    UIView* next = bar().toolbar()->viewForItem(bar().rightArrowButton());
+    const auto grey = [](const UIColor& c, double level) {
+        return std::fabs(c.red - level) < 0.04 && std::fabs(c.green - level) < 0.04 &&
+               std::fabs(c.blue - level) < 0.04;
+    };
+    const UIColor on = mostOf(next, brightness);
+    const UIColor off = mostOf(previous, brightness);
+    EXPECT_TRUE(grey(on, 1.0)) << on.red << " " << on.green << " " << on.blue;
+    EXPECT_TRUE(grey(off, 142 / 255.0)) << off.red << " " << off.green << " " << off.blue;
+    // Each chevron stands in the middle of its button, on the bar.
+    const auto shot = UIDriver::renderImage(2);
+    for (UIView* arrow : {previous, next}) {
+        const CGPoint centre = UIDriver::screenCenterOf(arrow);
+        double top = 1e9, bottom = -1, left = 1e9, right = -1;
+        for (int y = static_cast<int>((centre.y - 21) * 2); y < (centre.y + 21) * 2; ++y)
+            for (int x = static_cast<int>((centre.x - 22) * 2); x < (centre.x + 22) * 2; ++x)
+                if (brightness(shot->pixelAt(x, y)) > 1.5) {
+                    top = std::min(top, y / 2.0), bottom = std::max(bottom, (y + 1) / 2.0);
+                    left = std::min(left, x / 2.0), right = std::max(right, (x + 1) / 2.0);
+                }
+        EXPECT_NEAR((top + bottom) / 2, centre.y, 1);
+        EXPECT_NEAR((left + right) / 2, centre.x, 1);
+        EXPECT_GE(bottom - top, 16);
+    }
+    // "Done" keeps the tint.
+    const UIColor done = mostOf(bar().toolbar()->viewForItem(bar().doneButton()), blueness);
+    EXPECT_GT(done.blue, done.red + 0.3);
+
+    // On a light bar the arrows take the tint instead.
+    bar().setBarStyle(2);
+    bar().setBarStyle(0);
+    ASSERT_EQ(bar().toolbar()->barStyle(), UIBarStyle::Default);
+    const UIColor tinted =
+        mostOf(bar().toolbar()->viewForItem(bar().rightArrowButton()), blueness);
+    EXPECT_GT(tinted.blue, tinted.red + 0.3);
 }
 
 TEST_F(KeyboardControlsTest, ViewOutsideTheTextKindsIsSteppedToWithoutTheBar) {

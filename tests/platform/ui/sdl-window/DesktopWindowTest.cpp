@@ -233,6 +233,92 @@ TEST_F(WindowOnDummy, ScalesOneAndAHalfAndOneDrawTheLayoutOfScaleTwo) {
     }
 }
 
+// Pixels of `image` that differ from `expected` placed in `area`; outside
+// it the image must be black. Exact, byte for byte.
+long pixelsDiffering(const UIImagePtr& image, const UIImagePtr& expected, CGRect area) {
+    const int dx = static_cast<int>(area.origin.x), dy = static_cast<int>(area.origin.y);
+    const int w = std::min(expected->pixelWidth(), static_cast<int>(area.size.width));
+    const int h = std::min(expected->pixelHeight(), static_cast<int>(area.size.height));
+    cairo_surface_t* a = image->surface();
+    cairo_surface_t* b = expected->surface();
+    cairo_surface_flush(a);
+    cairo_surface_flush(b);
+    const auto* pa = cairo_image_surface_get_data(a);
+    const auto* pb = cairo_image_surface_get_data(b);
+    const int sa = cairo_image_surface_get_stride(a), sb = cairo_image_surface_get_stride(b);
+    long differing = 0;
+    for (int y = 0; y < image->pixelHeight(); ++y)
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            uint32_t got, want = 0xff000000u;
+            std::memcpy(&got, pa + static_cast<size_t>(y) * sa + x * 4, 4);
+            const int ex = x - dx, ey = y - dy;
+            if (ex >= 0 && ey >= 0 && ex < w && ey < h)
+                std::memcpy(&want, pb + static_cast<size_t>(ey) * sb + ex * 4, 4);
+            if (got != want) ++differing;
+        }
+    return differing;
+}
+
+TEST_F(WindowOnDummy, PutsOnlyTheChangedRowsOnTheDisplayAndShowsWhatAFullRedrawDraws) {
+    // A board's rows of prices under a panel with a shadow, in a window of
+    // another shape than the phone's (margins, a fractional scale).
+    auto panel = std::make_shared<UIView>(CGRectMake(10, 60, 300, 440));
+    panel->setBackgroundColor(UIColor::grey255(30));
+    panel->layer().setShadowColor(UIColor::blackColor());
+    panel->layer().setShadowOpacity(0.8);
+    panel->layer().setShadowRadius(10);
+    window_->addSubview(panel);
+    std::vector<std::shared_ptr<UILabel>> rows;
+    for (int i = 0; i < 20; ++i) {
+        auto row = std::make_shared<UILabel>(CGRectMake(8, 6 + i * 21.5, 284, 20));
+        row->setText("EURUSD 1.0" + std::to_string(8345 + i));
+        row->setTextColor(i % 2 ? UIColor::rgb255(255, 60, 60) : UIColor::rgb255(60, 220, 90));
+        panel->addSubview(row);
+        rows.push_back(row);
+    }
+    desktop_->setWindowSize(400, 603);
+    const CGFloat k = desktop_->scale();
+    ASSERT_DOUBLE_EQ(k, 603.0 / 568);
+    const CGRect shown = desktop_->shownArea();
+    ASSERT_GT(shown.origin.x, 0);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    const long window = 400L * 603;
+    EXPECT_EQ(desktop_->pixelsShownLastFrame(), window);
+    EXPECT_EQ(pixelsDiffering(desktop_->shownImage(true), UIScreenRenderer::renderScreen(k), shown),
+              0);
+
+    for (int frame = 0; frame < 24; ++frame) {
+        // One row a frame, now and then two far apart.
+        rows[static_cast<size_t>(frame * 7 % 20)]->setText("EURUSD 1.1" + std::to_string(frame));
+        if (frame % 5 == 0)
+            rows[static_cast<size_t>((frame * 3 + 11) % 20)]->setTextColor(UIColor::whiteColor());
+        ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+        long damaged = 0;
+        for (const CGRect& r : desktop_->lastFrame().damage)
+            damaged += std::lround(r.size.width * k) * std::lround(r.size.height * k);
+        EXPECT_GT(desktop_->pixelsShownLastFrame(), 0) << frame;
+        EXPECT_LE(desktop_->pixelsShownLastFrame(), damaged + 4 * 603) << frame;
+        EXPECT_LT(desktop_->pixelsShownLastFrame(), window / 8) << frame;
+        ASSERT_EQ(pixelsDiffering(desktop_->shownImage(true), UIScreenRenderer::renderScreen(k),
+                                  shown),
+                  0)
+            << frame;
+    }
+    EXPECT_FALSE(desktop_->drawFrameIfNeeded());
+
+    // The display lost the window's pixels: the kept frame is put back whole,
+    // nothing composited again.
+    SDL_Event exposed{};
+    exposed.type = SDL_WINDOWEVENT;
+    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+    desktop_->handleEvent(exposed);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_EQ(desktop_->pixelsShownLastFrame(), window);
+    EXPECT_TRUE(desktop_->lastFrame().damage.empty());
+    EXPECT_EQ(pixelsDiffering(desktop_->shownImage(true), UIScreenRenderer::renderScreen(k), shown),
+              0);
+}
+
 TEST_F(WindowOnDummy, TabShiftTabAndEscapeMoveBetweenFieldsAndTypingFollows) {
     auto account = field(CGRectMake(20, 100, 280, 40));
     auto password = field(CGRectMake(20, 160, 280, 40));
