@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <atomic>
 #include <new>
 
 #include "platform/Strings.h"
@@ -61,6 +62,9 @@ namespace {
 // refuses more than 256 levels.
 constexpr size_t kFastParserMaxDepth = 256;
 
+// The longest text whose document is kept for the next message.
+constexpr size_t kKeptDocumentText = 64 * 1024;
+
 using A = JsonViewAccess;
 
 }  // namespace
@@ -73,13 +77,27 @@ JsonDocument::JsonDocument() : impl_(std::make_unique<Impl>()) {}
 JsonDocument::~JsonDocument() = default;
 
 std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
-    // One parser per thread keeps its working buffers between messages; the
-    // document each message is parsed into is its own.
+    // One parser per thread keeps its working buffers between messages.
     thread_local dom::parser parser;
     if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kFastParserMaxDepth) &&
         parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) != simdjson::SUCCESS)
         return nullptr;
-    auto doc = std::make_shared<JsonDocument>();
+    // The document of the last message is parsed into again once nobody
+    // holds it any more: a quote push then allocates nothing here. One
+    // still held (a package kept, or read on another thread) stays as it
+    // is; a large message gets a document of its own, which goes with it
+    // (a document takes some ten times the text).
+    thread_local std::shared_ptr<JsonDocument> spare;
+    std::shared_ptr<JsonDocument> doc;
+    if (text.size() > kKeptDocumentText) {
+        doc = std::make_shared<JsonDocument>();
+    } else {
+        if (!spare || spare.use_count() != 1) spare = std::make_shared<JsonDocument>();
+        // What its last holder did with it, on whatever thread, happened
+        // before it is written again.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        doc = spare;
+    }
     const auto result = parser.parse_into_document(doc->impl_->document,
                                                    reinterpret_cast<const uint8_t*>(text.data()),
                                                    text.size(), /*realloc_if_needed=*/false);

@@ -22,7 +22,10 @@ struct MODHoldBill {
     int32_t symbolId = 0;        // the key the symbol is looked up by
     double priceTakeProfit = 0;  // 0: none
     int32_t decimal = 0;         // not filled by the service
-    double markPrice = 0;        // closing price now: ask for a sell, bid otherwise
+    // What every quote of the symbol writes, in one 32-byte block that no
+    // cache line boundary cuts through: the re-pricing of many tickets
+    // touches one line of each.
+    alignas(32) double markPrice = 0;  // closing price now: ask for a sell, bid otherwise
     double dynProfitPrice = 0;   // dynProfit in the account currency
     double dynProfit = 0;        // floating profit from the holding price, symbol currency
     double dynProfitTotal = 0;   // floating profit from the opening price, symbol currency

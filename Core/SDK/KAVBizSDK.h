@@ -35,6 +35,37 @@
 // A quote of a quote push as the service object reads it.
 struct KAVQuoteFields;
 
+// What the re-pricing reads of the tickets of one symbol: column by column
+// so that a quote works out the profits of a run of them together, then
+// writes them into the records and adds them to the sums in ticket order;
+// every change the service object makes to a ticket marks the index for
+// making again.
+struct KAVSymbolTickets {
+    MODList<MODHoldBill> tickets;
+    std::vector<MODHoldBill*> records;  // held by `tickets`
+    std::vector<uint32_t> slots;        // each ticket's account in `profits`
+    // The side whose sums of the net position a ticket counts in.
+    enum Side : uint8_t { kNoSide, kBuySide /* "b" */, kSellSide /* "s" */ };
+    std::vector<uint8_t> sides;
+    // The floating profit of these tickets per account.
+    std::vector<std::pair<int32_t, double>> profits;
+    enum Column : size_t {
+        kOpen,  // the prices the profits count from
+        kHold,
+        kReciprocalOpen,  // their reciprocals, 0 for a price of 0
+        kReciprocalHold,
+        kSignedQuantity,    // the lots, negative for a sell
+        kAtBid,             // 1: closed at the bid ("b"), 0: at the ask
+        kPlainUsable,       // 1: the two prices can be priced against
+        kReciprocalUsable,  // 1: and so can their reciprocals
+        kColumnCount
+    };
+    std::vector<double> cells;  // kColumnCount columns of size() rows
+    size_t size() const { return records.size(); }
+    const double* column(Column c) const { return cells.data() + c * size(); }
+    double* column(Column c) { return cells.data() + c * size(); }
+};
+
 class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
   public:
     // Channel names, the keys of the channel table.
@@ -342,10 +373,17 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Applies one quote read from a quote push to its cached symbol and
     // re-prices what depends on it.
     void applyQuote(const KAVQuoteFields& quote);
-    const MODList<MODHoldBill>& checkHoldBillsWith(const std::string& symbolCode);
+    // With `priced`, the symbol found under the code and its account.
+    const MODList<MODHoldBill>& checkHoldBillsWith(
+        const std::string& symbolCode,
+        std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced = nullptr);
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
+    // The list a quote's symbol is reported in, kept between quotes while
+    // no report is running.
+    MODList<MODSymbolInfo> quotedSymbol_;
+    bool quotedSymbolInUse_ = false;
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();
@@ -438,37 +476,7 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // their caches, so that a quote re-prices only its own symbol's records
     // and reports them without copying the list. Made again from the caches
     // after the service object changes them (a query, a push, a close).
-    // What the re-pricing reads of the tickets, column by column so that a
-    // quote works out the profits of all of them together before it writes
-    // them into the records; every change the service object makes to a
-    // ticket marks the index for making again.
-    struct SymbolTickets {
-        MODList<MODHoldBill> tickets;
-        std::vector<MODHoldBill*> records;  // held by `tickets`
-        std::vector<uint32_t> slots;        // each ticket's account in `profits`
-        // The floating profit of these tickets per account.
-        std::vector<std::pair<int32_t, double>> profits;
-        enum Column : size_t {
-            kOpen,  // the prices the profits count from
-            kHold,
-            kReciprocalOpen,  // their reciprocals, 0 for a price of 0
-            kReciprocalHold,
-            kSignedQuantity,    // the lots, negative for a sell
-            kAtBid,             // 1: closed at the bid ("b"), 0: at the ask
-            kPlainUsable,       // 1: the two prices can be priced against
-            kReciprocalUsable,  // 1: and so can their reciprocals
-            kBuySide,           // 1: "b", counted in the position's buy sums
-            kSellSide,          // 1: "s", in its sell sums
-            // Worked out by each quote:
-            kTotal,  // NaN: the ticket cannot be priced
-            kProfit,
-            kConverted,
-            kColumnCount
-        };
-        std::vector<double> cells;  // kColumnCount columns of size() rows
-        size_t size() const { return records.size(); }
-        double* column(Column c) { return cells.data() + c * size(); }
-    };
+    using SymbolTickets = KAVSymbolTickets;
     std::unordered_map<std::string, SymbolTickets> ticketsBySymbol_;
     // Per account, the per-symbol sums its floating profit is made of, in
     // the order their symbols first appear in the ticket cache.

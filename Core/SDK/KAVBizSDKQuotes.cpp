@@ -3,6 +3,7 @@
 // symbol finished before the next: the symbol, its tickets, its net
 // position and their account, its pending orders.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -46,6 +47,17 @@ struct SymbolMarks {
 // that stands is finite.
 constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
 
+// Tickets priced together before they are written into their records: a
+// run small enough for its results to stay in the nearest cache.
+constexpr size_t kPricingRun = 64;
+
+// The results of a run of tickets, column by column.
+struct PricedRun {
+    double converted[kPricingRun];
+    double profit[kPricingRun];
+    double total[kPricingRun];  // kUnpriced: the ticket cannot be priced
+};
+
 // The profits of `count` tickets exactly as CalculateUtils::dynProfit works
 // them out one at a time, with what depends only on the symbol worked out
 // once: one pass over plain columns, which the compiler turns into vector
@@ -55,8 +67,8 @@ constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
 [[gnu::target_clones("avx2", "default")]] void priceTickets(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
     const double* __restrict hold, const double* __restrict signedQuantity,
-    const double* __restrict atBid, const double* __restrict usable, double* __restrict total,
-    double* __restrict profit, double* __restrict converted) {
+    const double* __restrict atBid, const double* __restrict usable,
+    double* __restrict converted, double* __restrict profit, double* __restrict total) {
     constexpr double kMax = std::numeric_limits<double>::max();
     // A copy the compiler knows no store can change, and tests joined
     // without short cuts: the loop has no branch and becomes vector code.
@@ -75,14 +87,66 @@ constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
         const bool ok = (usable[i] != 0) & ((b ? m.bidUsable : m.askUsable) != 0) &
                         (std::fabs(t) <= kMax) & (std::fabs(v) <= kMax);
         total[i] = ok ? t : kUnpriced;
-        profit[i] = ok ? h : 0.0;
         converted[i] = ok ? v : 0.0;
+        profit[i] = ok ? h : 0.0;
     }
 }
 
-struct PositionSums {
-    double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+// Two lanes of doubles: a ticket's converted profit and profit, and the
+// position's sums of them on one side.
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = uint64_t __attribute__((vector_size(16)));
+
+// What a run's results add to a position side's sums, by the ticket's side.
+constexpr PairMask kOnSide[3][2] = {
+    {{0, 0}, {0, 0}},        // neither
+    {{~0ull, ~0ull}, {0, 0}},  // buy
+    {{0, 0}, {~0ull, ~0ull}},  // sell
 };
+
+// The sums a quote makes of its symbol's tickets, each in ticket order.
+struct PricingSums {
+    Pair buy = {0, 0};  // dppBuy, dpBuy
+    Pair sell = {0, 0};  // dppSell, dpSell
+    double account = 0;  // the converted profits of the tickets of one account
+};
+
+// A run's results into its records and added to the sums, in ticket order as the ticket-by-ticket loop added
+// them. A sum starts at +0 and never becomes -0, so adding the +0 of a
+// ticket on the other side leaves it as it is; a profit that stands is
+// finite.
+template <bool kOneAccount>
+void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
+              MODHoldBill* const* records, const uint8_t* sides, const uint32_t* slots,
+              PricingSums& sums, std::pair<int32_t, double>* profits) {
+    // Copies the compiler keeps in registers: no store into a record can
+    // change them. Closing a buy sells at the bid; anything else buys at the ask.
+    const double mark[3] = {marks.ask, marks.bid, marks.ask};
+    Pair buy = sums.buy, sell = sums.sell;
+    double account = sums.account;
+    for (size_t i = 0; i < count; ++i) {
+        MODHoldBill& ticket = *records[i];
+        const uint8_t side = sides[i];
+        const double converted = run.converted[i];
+        const double profit = run.profit[i];
+        ticket.markPrice = mark[side];
+        ticket.dynProfitPrice = converted;
+        ticket.dynProfit = profit;
+        if (!std::isnan(run.total[i])) ticket.dynProfitTotal = run.total[i];
+        const PairMask bits = std::bit_cast<PairMask>(Pair{converted, profit});
+        buy += std::bit_cast<Pair>(bits & kOnSide[side][0]);
+        sell += std::bit_cast<Pair>(bits & kOnSide[side][1]);
+        // The account counts in its own currency.
+        if constexpr (kOneAccount) {
+            account += converted;
+        } else {
+            profits[slots[i]].second += converted;
+        }
+    }
+    sums.buy = buy;
+    sums.sell = sell;
+    sums.account = account;
+}
 
 }  // namespace
 
@@ -243,9 +307,25 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
 }
 
 void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
-    const MODList<MODSymbolInfo> one{symbol};
+    // One list for the session rather than one a quote; a quote reported
+    // from within a report gets a list of its own.
+    if (quotedSymbolInUse_) {
+        const MODList<MODSymbolInfo> one{symbol};
+        notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
+                       [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
+        return;
+    }
+    struct InUse {
+        KAVBizSDK& sdk;
+        explicit InUse(KAVBizSDK& s) : sdk(s) { sdk.quotedSymbolInUse_ = true; }
+        ~InUse() {
+            sdk.quotedSymbol_.clear();
+            sdk.quotedSymbolInUse_ = false;
+        }
+    } inUse(*this);
+    quotedSymbol_.push_back(symbol);
     notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                   [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
+                   [this](WSPushMessage& d) { d.onQuotedReceived(quotedSymbol_); });
 }
 
 void KAVBizSDK::indexTickets() {
@@ -266,6 +346,9 @@ void KAVBizSDK::indexTickets() {
         group.tickets.push_back(ticket);
         group.records.push_back(ticket.get());
         group.slots.push_back(slot);
+        group.sides.push_back(ticket->bsCode == "b"   ? SymbolTickets::kBuySide
+                              : ticket->bsCode == "s" ? SymbolTickets::kSellSide
+                                                      : SymbolTickets::kNoSide);
     }
     for (auto& entry : ticketsBySymbol_) {
         SymbolTickets& group = entry.second;
@@ -290,8 +373,6 @@ void KAVBizSDK::indexTickets() {
                 set(G::kPlainUsable, 1);
                 if (ticket.priceOpen != 0 && ticket.priceHold != 0) set(G::kReciprocalUsable, 1);
             }
-            set(G::kBuySide, ticket.bsCode == "b" ? 1 : 0);
-            set(G::kSellSide, ticket.bsCode == "s" ? 1 : 0);
         }
     }
     // The sums stay where they are until the next rebuild: each account
@@ -317,7 +398,9 @@ double KAVBizSDK::floatingProfitOf(int32_t accId) const {
     return profit;
 }
 
-const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& symbolCode) {
+const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
+    const std::string& symbolCode,
+    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced) {
     static const MODList<MODHoldBill> kNone;
     indexTickets();
     const auto symbolIt = dict_symbolInfos.find(symbolCode);
@@ -365,64 +448,51 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(const std::string& sym
         m.closeAsk = closing(m.ask, m.askUsable);
         using G = SymbolTickets;
         const size_t count = group.size();
-        priceTickets(count, m, group.column(reciprocal ? G::kReciprocalOpen : G::kOpen),
-                     group.column(reciprocal ? G::kReciprocalHold : G::kHold),
-                     group.column(G::kSignedQuantity), group.column(G::kAtBid),
-                     group.column(reciprocal ? G::kReciprocalUsable : G::kPlainUsable),
-                     group.column(G::kTotal), group.column(G::kProfit),
-                     group.column(G::kConverted));
-        // Into the records, and the sums in ticket order, as the
-        // ticket-by-ticket loop made them. A sum starts at +0 and never
-        // becomes -0, so adding the +0 or -0 of a ticket on the other side
-        // leaves it as it is; a profit that stands is finite.
-        const double* atBid = group.column(G::kAtBid);
-        const double* total = group.column(G::kTotal);
-        const double* profit = group.column(G::kProfit);
-        const double* converted = group.column(G::kConverted);
-        const double* buySide = group.column(G::kBuySide);
-        const double* sellSide = group.column(G::kSellSide);
-        PositionSums sums;
         const bool oneAccount = group.profits.size() == 1;
-        double accountSum = 0;
         for (auto& [accId, sum] : group.profits)
             sum = 0;
-        for (size_t i = 0; i < count; ++i) {
-            // The records live apart from each other: ask for the ones
-            // ahead while this one is written.
-            if (i + 8 < count) __builtin_prefetch(&group.records[i + 8]->markPrice, 1);
-            MODHoldBill& ticket = *group.records[i];
-            ticket.markPrice = atBid[i] != 0 ? m.bid : m.ask;
-            if (!std::isnan(total[i])) ticket.dynProfitTotal = total[i];
-            ticket.dynProfit = profit[i];
-            ticket.dynProfitPrice = converted[i];
-            sums.dpBuy += profit[i] * buySide[i];
-            sums.dppBuy += converted[i] * buySide[i];
-            sums.dpSell += profit[i] * sellSide[i];
-            sums.dppSell += converted[i] * sellSide[i];
-            // The account counts in its own currency.
+        const double* open = group.column(reciprocal ? G::kReciprocalOpen : G::kOpen);
+        const double* hold = group.column(reciprocal ? G::kReciprocalHold : G::kHold);
+        const double* signedQuantity = group.column(G::kSignedQuantity);
+        const double* atBid = group.column(G::kAtBid);
+        const double* usable =
+            group.column(reciprocal ? G::kReciprocalUsable : G::kPlainUsable);
+        PricedRun run;
+        PricingSums sums;
+        for (size_t from = 0; from < count; from += kPricingRun) {
+            const size_t n = std::min(kPricingRun, count - from);
+            priceTickets(n, m, open + from, hold + from, signedQuantity + from, atBid + from,
+                         usable + from, run.converted, run.profit, run.total);
             if (oneAccount) {
-                accountSum += converted[i];
+                writeRun<true>(n, run, m, group.records.data() + from, group.sides.data() + from,
+                               nullptr, sums, nullptr);
             } else {
-                group.profits[group.slots[i]].second += converted[i];
+                writeRun<false>(n, run, m, group.records.data() + from, group.sides.data() + from,
+                                group.slots.data() + from, sums, group.profits.data());
             }
         }
-        if (oneAccount) group.profits.front().second = accountSum;
+        if (oneAccount) group.profits.front().second = sums.account;
         if (position) {
-            position->dpBuy = sums.dpBuy;
-            position->dppBuy = sums.dppBuy;
-            position->dpSell = sums.dpSell;
-            position->dppSell = sums.dppSell;
+            position->dppBuy = sums.buy[0];
+            position->dpBuy = sums.buy[1];
+            position->dppSell = sums.sell[0];
+            position->dpSell = sums.sell[1];
         }
     }
     // Every ticket of the account at its last re-pricing: this symbol's sum
     // is new, the others' are as their own quotes left them.
     if (account) account->profitDyn = floatingProfitOf(account->accId);
+    if (priced) *priced = {symbol, account};
     return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
 void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol) {
-    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode);
-    const auto account = getAccountWith(symbol.accId);
+    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>> priced;
+    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode, &priced);
+    // The symbol's account, found once: the one its tickets were summed for
+    // when the code finds this very symbol.
+    const auto account = priced.first == &symbol ? std::move(priced.second)
+                                                 : getAccountWith(symbol.accId);
     if (tickets.empty()) {
         // Nothing of this symbol to report, but the account's floating
         // profit was summed again: its free margin and risk follow.

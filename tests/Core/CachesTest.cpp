@@ -4,6 +4,8 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <tuple>
 
 #include "Core/CalculateUtils.h"
@@ -743,4 +745,116 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
     EXPECT_EQ(pricedAt("PLAIN", "1.0456"), 9);
     EXPECT_EQ(pricedAt("RECIP", "0.0001"), 5);
     EXPECT_EQ(pricedAt("WIDE", "1000000000000000"), 3);
+}
+
+// More tickets of a symbol than a quote prices in one run, of two accounts
+// or of one, every side and some that cannot be priced: each one holds
+// what the formula makes of it alone, and the position's and each
+// account's sums add them one by one in the cache's order, to the last bit.
+TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
+    Json symbols = Json::array();
+    // The later EURUSD, of account 1002, is the one its code finds; its
+    // tickets are of both accounts, OTHER's of 1001 only.
+    for (const auto& [code, id, accId] :
+         {std::tuple{"EURUSD", 1, 1001}, {"EURUSD", 2, 1002}, {"OTHER", 3, 1001}}) {
+        Json s = symbol(code, id, accId);
+        s["decimal"] = "4";
+        s["symbolType"] = "1";
+        s["unit"] = "1000";
+        s["pointAsk"] = "2";
+        s["pointBid"] = "1";
+        symbols.push_back(s);
+    }
+    loadSymbols(symbols);
+    loadAccounts(Json::array({Json{{"accId", "1001"}}, Json{{"accId", "1002"}}}));
+    const char* sides[] = {"b", "s", "b", "x", "s", "b", "S"};
+    const char* quantities[] = {"1", "2", "0.5", "3", "0.25"};
+    constexpr int kTickets = 300;
+    Json bills = Json::array();
+    std::map<std::string, std::vector<std::string>> codes;
+    for (const auto& [symbolCode, prefix] : {std::pair{"EURUSD", "M"}, {"OTHER", "N"}}) {
+        for (int i = 0; i < kTickets; ++i) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%s%03d", prefix, i);
+            codes[symbolCode].emplace_back(code);
+            const int symbolId = symbolCode == std::string("OTHER") ? 3
+                                 : i % 3 == 1 || i % 11 == 0        ? 2
+                                                                    : 1;
+            Json t = ticket(code, symbolCode, symbolId, sides[i % 7], quantities[i % 5]);
+            t["priceOpen"] = std::to_string(0.95 + 0.001 * i);
+            t["priceHold"] = std::to_string(1.05 - 0.0007 * i);
+            t["dynProfitTotal"] = "77";
+            // Open and hold prices beyond any market: neither can be priced.
+            if (i % 97 == 50) t["priceOpen"] = "-1e17";
+            if (i % 89 == 20) t["priceHold"] = "1e16";
+            bills.push_back(t);
+        }
+    }
+    sdk->queryHoldBillOnSuccess({}, {});
+    answer(bills);
+    sdk->queryHoldPositionOnSuccess({}, {});
+    answer(Json::array({Json{{"symbolCode", "EURUSD"}, {"symbolId", "2"}, {"quantityBuy", "1"}},
+                        Json{{"symbolCode", "OTHER"}, {"symbolId", "3"}, {"quantityBuy", "1"}}}));
+    ASSERT_EQ(sdk->getSymbolWith("EURUSD")->accId, 1002);
+
+    // Each account's sum of the symbol's tickets, in the cache's order.
+    std::map<std::string, std::map<int32_t, double>> sums;
+    const auto quote = [&](const std::string& code, const std::string& price) {
+        SCOPED_TRACE(code + " at " + price);
+        const auto symbol = sdk->getSymbolWith(code);
+        std::vector<double> totalsBefore;
+        for (const auto& t : codes[code])
+            totalsBefore.push_back(sdk->getHoldBillWith(t)->dynProfitTotal);
+        push(quoteOf(code, price));
+        const double rate = static_cast<double>(static_cast<float>(
+            sdk->getExchangeRateWith(symbol->symbolCurrency, symbol->accCurrency)));
+        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        sums[code].clear();
+        int unpriced = 0;
+        for (size_t n = 0; n < codes[code].size(); ++n) {
+            SCOPED_TRACE(codes[code][n]);
+            const MODHoldBill& t = *sdk->getHoldBillWith(codes[code][n]);
+            EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol->bid : symbol->ask));
+            bool ok = false;
+            CalculateUtils::dynProfitWithClosePrice(
+                t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol->unit, rate,
+                symbol->symbolType,
+                [&](double total, double hold, double converted) {
+                    ok = true;
+                    EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(total));
+                    EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(hold));
+                    EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(converted));
+                },
+                [](const platform::Error&) {});
+            if (!ok) {
+                ++unpriced;
+                EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(totalsBefore[n]));
+                EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
+                EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
+            }
+            if (t.bsCode == "b") {
+                dpBuy += t.dynProfit;
+                dppBuy += t.dynProfitPrice;
+            } else if (t.bsCode == "s") {
+                dpSell += t.dynProfit;
+                dppSell += t.dynProfitPrice;
+            }
+            sums[code][t.accId] += t.dynProfitPrice;
+        }
+        EXPECT_EQ(unpriced, 7);
+        const auto position = sdk->getPositionWith(code);
+        ASSERT_TRUE(position);
+        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(dpBuy));
+        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(dppBuy));
+        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(dpSell));
+        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(dppSell));
+    };
+    for (const char* price : {"1.0123", "0.9871"}) {
+        quote("EURUSD", price);
+        EXPECT_EQ(bitsOf(sdk->getAccountWith(1002)->profitDyn), bitsOf(sums["EURUSD"][1002]));
+        quote("OTHER", price);
+        // Account 1001's own sum: its EURUSD tickets come first in the cache.
+        EXPECT_EQ(bitsOf(sdk->getAccountWith(1001)->profitDyn),
+                  bitsOf(0.0 + sums["EURUSD"][1001] + sums["OTHER"][1001]));
+    }
 }

@@ -124,3 +124,34 @@ TEST(JsonDocument, MembersAndConversionsMatchTheTree) {
     root.member("a").forEachElement([&](JsonView e) { sum += static_cast<int>(e.integer()); });
     EXPECT_EQ(sum, 1);
 }
+
+// A document still held keeps what it read while the next messages are
+// parsed; one let go is parsed into again, and reads the new message whole.
+TEST(JsonDocument, ADocumentHeldKeepsItsValuesWhileLaterOnesAreParsed) {
+    const std::string first = padded(R"({"event":"4002","price":"1.10100"})");
+    const std::string second = padded(R"({"event":"4016","price":"2.5","more":[1,2,3]})");
+    const std::string third = padded(R"({"event":"x"})");
+    const auto kept = fast(first);
+    ASSERT_TRUE(kept);
+    const void* keptAt = kept.get();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        auto later = fast(second);
+        ASSERT_TRUE(later);
+        EXPECT_NE(later.get(), keptAt);
+        EXPECT_EQ(later->root().member("price").string(), "2.5");
+        later.reset();
+        const auto last = fast(third);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->root().member("event").string(), "x");
+        EXPECT_FALSE(last->root().member("price"));
+        EXPECT_EQ(kept->root().member("event").string(), "4002");
+        EXPECT_EQ(kept->root().member("price").string(), "1.10100");
+    }
+    // A text beyond what a kept document is for reads as well.
+    std::string big = R"({"pad":")" + std::string(100 * 1024, 'a') + R"(","event":"big"})";
+    const auto large = fast(padded(big));
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->root().member("event").string(), "big");
+    EXPECT_EQ(kept->root().member("price").string(), "1.10100");
+}
