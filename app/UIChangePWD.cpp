@@ -3,7 +3,6 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "app/AccountScreenKit.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/NavigationController.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVAlertView.h"
@@ -16,19 +15,9 @@ using accountkit::localized;
 
 UIChangePWD::UIChangePWD() : __sysDB(std::make_shared<sysDB>()) {}
 
-void UIChangePWD::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    makeView();
-}
-
 void UIChangePWD::makeView() {
     setTitle(localized(kTitle));
-    accountkit::dressSettingsScreen(*this);
-    setupLeftMenuButton();
-    setupRightMenuButton();
-
-    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
-                                         weakSelf<UITableViewDelegate>());
+    SettingsScreen::makeView();
 
     header_ = std::make_shared<UIView>(CGRectMake(0, 0, view()->bounds().size.width, 70));
     auto type = std::make_shared<UISegmentedControl>(
@@ -51,7 +40,6 @@ void UIChangePWD::makeView() {
                        UIControlEventTouchUpInside);
     footer_->addSubview(confirm);
 
-    makeCell();
     viewDidLayoutSubviews();
     _list->setTableHeaderView(header_);
     _list->setTableFooterView(footer_);
@@ -59,19 +47,13 @@ void UIChangePWD::makeView() {
 
 void UIChangePWD::viewDidLayoutSubviews() {
     const CGRect b = view()->bounds();
-    _list->setFrame(accountkit::belowBars(*view()));
+    SettingsScreen::viewDidLayoutSubviews();
     // The table places its header and footer; only their widths follow the view.
     UIViewAdditions::setWidth(*header_, b.size.width);
     header_->viewWithTag(kTagType)->setFrame(CGRectMake(10, 20, b.size.width - 20, 30));
     UIViewAdditions::setWidth(*footer_, b.size.width);
     footer_->viewWithTag(kTagConfirm)->setFrame(CGRectMake(20, 20, b.size.width - 40, 50));
     if (auto dimmer = view()->viewWithTag(kTagDimmer)) dimmer->setFrame(b);
-}
-
-void UIChangePWD::setupLeftMenuButton() {
-    accountkit::setupBackButton(*this, kTagBack, [weak = weakSelf<UIChangePWD>()](UIControl* s) {
-        if (auto self = weak.lock()) self->buttonPressed(s);
-    });
 }
 
 void UIChangePWD::makeCell() {
@@ -118,8 +100,7 @@ void UIChangePWD::buttonPressed(UIControl* sender) {
     if (!sender) return;
     if (sender->tag() == kTagBack) {
         __sysDB->loadSetting();
-        if (accountkit::isDeviceLandscape()) return;
-        if (auto* nav = navigationController()) nav->popToRootViewControllerAnimated(true);
+        SettingsScreen::buttonPressed(sender);
         return;
     }
     if (sender->tag() != kTagConfirm) return;

@@ -5,11 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/Control.h"
-#include "platform/ui/TableView.h"
-#include "ui/toolkit/BaseViewController.h"
+#include "app/SettingsScreen.h"
 #include "ui/toolkit/CellTextField.h"
-#include "ui/toolkit/SettingDelegate.h"
 
 class sysDB;
 
@@ -17,12 +14,8 @@ class sysDB;
 // the system settings screen; the new password must be typed twice alike
 // and may not be empty. A successful change closes the whole settings stack;
 // a refused one says why and leaves the rows as typed.
-class UIChangePWD : public BaseViewController,
-                    public platform::ui::UITableViewDataSource,
-                    public platform::ui::UITableViewDelegate,
-                    public SettingDelegate {
+class UIChangePWD : public SettingsScreen {
   public:
-    static constexpr long kTagBack = 1001;
     static constexpr long kTagConfirm = 1005;
     static constexpr long kTagType = 3001;
     static constexpr int kTagOld = 2001;
@@ -41,37 +34,25 @@ class UIChangePWD : public BaseViewController,
     // Makes its own settings store (which loads the settings).
     UIChangePWD();
 
-    void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
 
-    void makeView();
-    void setupLeftMenuButton();
-    void setupRightMenuButton() {}
-    void makeCell();
+    void makeView() override;
+    void makeCell() override;
     // Keeps the text of the row that changed.
     void onValueChange(const std::string& value, int Tag) override;
-    void onCellSelected(platform::ui::UITableViewCell*) override {}
-    void buttonPressed(platform::ui::UIControl* sender);
+    void buttonPressed(platform::ui::UIControl* sender) override;
     void pwdTypeChange(platform::ui::UIControl* sender);
     // Sends the change with the typed old password, under a dimmer and the
     // overlay; both go when the dealer answers.
     void makeOrderWith(const std::string& newPWD, const std::string& oldPWD);
 
-    long numberOfSectionsInTableView(platform::ui::UITableView*) override { return 1; }
     long tableViewNumberOfRowsInSection(platform::ui::UITableView* table, long section) override;
     platform::ui::UITableViewCellPtr tableViewCellForRowAtIndexPath(
         platform::ui::UITableView* table, platform::ui::NSIndexPath indexPath) override;
-    double tableViewHeightForRowAtIndexPath(platform::ui::UITableView*,
-                                            platform::ui::NSIndexPath) override {
-        return 45;
-    }
-    void tableViewDidSelectRowAtIndexPath(platform::ui::UITableView*,
-                                          platform::ui::NSIndexPath) override {}
 
     int pwdType() const { return pwdType_; }
     const std::vector<std::shared_ptr<CellTextField>>& cells() const { return _cells; }
     CellTextField* cellWithTag(int tag) const;
-    platform::ui::UITableView* list() const { return _list.get(); }
     const std::shared_ptr<sysDB>& ownStore() const { return __sysDB; }
 
   private:
@@ -79,7 +60,6 @@ class UIChangePWD : public BaseViewController,
     void showFailure(const std::string& message);
     void removeDimmer();
 
-    std::shared_ptr<platform::ui::UITableView> _list;
     std::vector<std::shared_ptr<CellTextField>> _cells;
     // No text until the row is first edited.
     std::optional<std::string> _oldPwd, _newPwd, _repPWD;

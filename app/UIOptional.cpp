@@ -44,12 +44,6 @@ std::string fill(const std::string& format, const std::string& text) {
 
 UIOptional::UIOptional() = default;
 
-void UIOptional::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    if (!__sysDB) __sysDB = sysdb();
-    makeView();
-}
-
 std::string UIOptional::stored(int tag, const std::string& defaultValue) const {
     return __sysDB ? __sysDB->valueWithTag(tag, defaultValue) : defaultValue;
 }
@@ -61,29 +55,13 @@ std::string UIOptional::shakeCaption(const std::string& value) const {
 }
 
 void UIOptional::makeView() {
+    if (!__sysDB) __sysDB = sysdb();
     const std::string limit = "限价单";
     _shakeCaption = {
         localized("关闭"), localized("进入报价牌"), localized("进入资金账户"),
         fill(localized("进入%@"), __sysDB ? __sysDB->getLabelWithKey(limit, limit) : limit)};
-    accountkit::dressSettingsScreen(*this);
-    setupLeftMenuButton();
-    setupRightMenuButton();
-
-    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
-                                         weakSelf<UITableViewDelegate>());
-
-    makeCell();
+    SettingsScreen::makeView();
     setTitle(localized(kTitle));
-}
-
-void UIOptional::viewDidLayoutSubviews() {
-    _list->setFrame(accountkit::belowBars(*view()));
-}
-
-void UIOptional::setupLeftMenuButton() {
-    accountkit::setupBackButton(*this, kTagBack, [weak = weakSelf<UIOptional>()](UIControl* s) {
-        if (auto self = weak.lock()) self->buttonPressed(s);
-    });
 }
 
 void UIOptional::makeCell() {

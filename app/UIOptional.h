@@ -5,11 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/SettingsScreen.h"
 #include "app/modTableViewSection.h"
-#include "platform/ui/Control.h"
-#include "platform/ui/TableView.h"
-#include "ui/toolkit/BaseViewController.h"
-#include "ui/toolkit/SettingDelegate.h"
 
 class sysDB;
 
@@ -20,30 +17,21 @@ class sysDB;
 // re-applies the time-out and the screen lock; closing confirms nothing.
 // The account centre presents it in a navigation stack of its own; the
 // editors it opens are pushed on that stack and report back here.
-class UIOptional : public BaseViewController,
-                   public platform::ui::UITableViewDataSource,
-                   public platform::ui::UITableViewDelegate,
-                   public SettingDelegate {
+class UIOptional : public SettingsScreen {
   public:
-    static constexpr long kTagBack = 1001;
     static constexpr const char* kCellIdentifier = "OPTIONAL_ITEM_CELL";
     static constexpr const char* kTitle = "系统设置";
 
     // Uses the settings store of the session it is handed (setContext).
     UIOptional();
 
-    void viewDidLoad() override;
-    void viewDidLayoutSubviews() override;
-
-    void makeView();
-    void setupLeftMenuButton();
-    void setupRightMenuButton() {}
-    void makeCell();
+    void makeView() override;
+    void makeCell() override;
     platform::ui::UIViewPtr getHeadWithTitle(const std::string& title);
     std::shared_ptr<modTableViewSection> makeAccount();
     std::shared_ptr<modTableViewSection> makeTrader();
     std::shared_ptr<modTableViewSection> makeBase();
-    void buttonPressed(platform::ui::UIControl* sender);
+    void buttonPressed(platform::ui::UIControl* sender) override;
     // Stores the value of the tag, announces it, and shows it in the row of
     // the tag when that row shows a value.
     void onValueChange(const std::string& value, int Tag) override;
@@ -59,10 +47,6 @@ class UIOptional : public BaseViewController,
     long tableViewNumberOfRowsInSection(platform::ui::UITableView*, long section) override;
     platform::ui::UITableViewCellPtr tableViewCellForRowAtIndexPath(
         platform::ui::UITableView* table, platform::ui::NSIndexPath indexPath) override;
-    double tableViewHeightForRowAtIndexPath(platform::ui::UITableView*,
-                                            platform::ui::NSIndexPath) override {
-        return 45;
-    }
     void tableViewDidSelectRowAtIndexPath(platform::ui::UITableView* table,
                                           platform::ui::NSIndexPath indexPath) override;
 
@@ -71,13 +55,11 @@ class UIOptional : public BaseViewController,
     // The prebuilt cell of the setting's tag, or null.
     platform::ui::UITableViewCell* cellWithTag(long tag) const;
     const std::vector<std::shared_ptr<modTableViewSection>>& sections() const { return _sections; }
-    platform::ui::UITableView* list() const { return _list.get(); }
     const std::shared_ptr<sysDB>& store() const { return __sysDB; }
 
   private:
     std::string stored(int tag, const std::string& defaultValue) const;
 
-    std::shared_ptr<platform::ui::UITableView> _list;
     std::vector<std::shared_ptr<modTableViewSection>> _sections;
     std::array<std::string, 4> _shakeCaption;
     std::shared_ptr<sysDB> __sysDB;

@@ -2,7 +2,6 @@
 
 #include "app/AccountScreenKit.h"
 #include "platform/Strings.h"
-#include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 
@@ -12,30 +11,9 @@ using accountkit::localized;
 UIShakeSet::UIShakeSet(int tag, const std::string& value)
     : _tag(tag), _value(value.empty() ? "0" : value), __sysDB(std::make_shared<sysDB>()) {}
 
-void UIShakeSet::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    makeView();
-}
-
 void UIShakeSet::makeView() {
     setTitle(localized(kTitle));
-    accountkit::dressSettingsScreen(*this);
-    setupLeftMenuButton();
-    setupRightMenuButton();
-
-    _list = accountkit::addSettingsTable(*view(), weakSelf<UITableViewDataSource>(),
-                                         weakSelf<UITableViewDelegate>());
-    makeCell();
-}
-
-void UIShakeSet::viewDidLayoutSubviews() {
-    _list->setFrame(accountkit::belowBars(*view()));
-}
-
-void UIShakeSet::setupLeftMenuButton() {
-    accountkit::setupBackButton(*this, kTagBack, [weak = weakSelf<UIShakeSet>()](UIControl* s) {
-        if (auto self = weak.lock()) self->buttonPressed(s);
-    });
+    SettingsScreen::makeView();
 }
 
 void UIShakeSet::makeCell() {
@@ -96,12 +74,6 @@ void UIShakeSet::onValueChange(const std::string& value, int Tag) {
 
 void UIShakeSet::reportValue() {
     if (auto d = settingDelegate()) d->onValueChange(_value, _tag);
-}
-
-void UIShakeSet::buttonPressed(UIControl* sender) {
-    if (!sender || sender->tag() != kTagBack) return;
-    if (accountkit::isDeviceLandscape()) return;
-    if (auto* nav = navigationController()) nav->popToRootViewControllerAnimated(true);
 }
 
 long UIShakeSet::tableViewNumberOfRowsInSection(UITableView*, long section) {

@@ -4,23 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/Control.h"
-#include "platform/ui/TableView.h"
-#include "ui/toolkit/BaseViewController.h"
+#include "app/SettingsScreen.h"
 #include "ui/toolkit/CellSwitch.h"
-#include "ui/toolkit/SettingDelegate.h"
 
 class sysDB;
 
 // The shake action: a switch, and while it is on the three screens a shake
 // may open, the chosen one marked. Every change goes at once to the settings
 // delegate as the shake setting ("0" off, "1" to "3" the screen).
-class UIShakeSet : public BaseViewController,
-                   public platform::ui::UITableViewDataSource,
-                   public platform::ui::UITableViewDelegate,
-                   public SettingDelegate {
+class UIShakeSet : public SettingsScreen {
   public:
-    static constexpr long kTagBack = 1001;
     static constexpr const char* kCellIdentifier = "OPTIONAL_SHAKE_CELL";
     static constexpr const char* kTitle = "摇一摇设置";
     static constexpr long kSectionChoices = 1;
@@ -29,19 +22,12 @@ class UIShakeSet : public BaseViewController,
     // settings store (which loads the settings).
     UIShakeSet(int tag, const std::string& value);
 
-    void viewDidLoad() override;
-    void viewDidLayoutSubviews() override;
-
-    void makeView();
-    void setupLeftMenuButton();
-    void setupRightMenuButton() {}
-    void makeCell();
-    void buttonPressed(platform::ui::UIControl* sender);
+    void makeView() override;
+    void makeCell() override;
     // The switch: on shows the choices (the action stays as it was), off
     // hides them and turns the action off; either way the delegate hears the
     // action.
     void onValueChange(const std::string& value, int Tag) override;
-    void onCellSelected(platform::ui::UITableViewCell*) override {}
 
     long numberOfSectionsInTableView(platform::ui::UITableView*) override {
         return static_cast<long>(_sections.size());
@@ -49,30 +35,21 @@ class UIShakeSet : public BaseViewController,
     long tableViewNumberOfRowsInSection(platform::ui::UITableView*, long section) override;
     platform::ui::UITableViewCellPtr tableViewCellForRowAtIndexPath(
         platform::ui::UITableView* table, platform::ui::NSIndexPath indexPath) override;
-    double tableViewHeightForRowAtIndexPath(platform::ui::UITableView*,
-                                            platform::ui::NSIndexPath) override {
-        return 45;
-    }
     // A choice marks its row and becomes the action.
     void tableViewDidSelectRowAtIndexPath(platform::ui::UITableView* table,
                                           platform::ui::NSIndexPath indexPath) override;
 
-    std::shared_ptr<SettingDelegate> settingDelegate() const { return settingDelegate_.lock(); }
-    void setSettingDelegate(std::weak_ptr<SettingDelegate> d) { settingDelegate_ = std::move(d); }
     const std::string& value() const { return _value; }
     CellSwitch* switchCell() const;
     // The choice cells (tags 1 to 3) while shown, else none.
     std::vector<platform::ui::UITableViewCell*> choiceCells() const;
-    platform::ui::UITableView* list() const { return _list.get(); }
 
   private:
     std::vector<platform::ui::UITableViewCellPtr> makeChoices();
     void reportValue();
 
-    std::shared_ptr<platform::ui::UITableView> _list;
     std::vector<std::vector<platform::ui::UITableViewCellPtr>> _sections;
     int _tag;
     std::string _value;
     std::shared_ptr<sysDB> __sysDB;
-    std::weak_ptr<SettingDelegate> settingDelegate_;
 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 #include "platform/NotificationCenter.h"
 #include "ui/services/Listeners.h"
@@ -23,17 +24,34 @@ struct MoMessage {
     int32_t arg1 = 0;
     int32_t arg2 = 0;
     std::any obj;
+    // The action it was last posted under (postMessage sets it); named in the
+    // line objAs() logs when the payload is not what a reader expects.
+    std::string action;
 
     // The message a broadcast carries; null for a notice that carries none.
+    // A notice that carries something else under a bus action is a poster's
+    // fault: it is logged, and no listener hears it.
     static std::shared_ptr<MoMessage> of(const platform::Notification& notification) {
         const auto* message = std::any_cast<std::shared_ptr<MoMessage>>(&notification.object);
-        return message ? *message : nullptr;
+        if (message) return *message;
+        if (notification.object.has_value())
+            logForeignNotice(notification.name, notification.object.type());
+        return nullptr;
     }
-    // `obj` as a T, or null when it holds something else.
+    // `obj` as the T the reader expects of the action. The one way readers
+    // take the payload: a payload of another type (or none) is the poster's
+    // fault, logged with the action and both types, and the reader gets null
+    // rather than a silent miss or a wrong cast.
     template <typename T>
     const T* objAs() const {
-        return std::any_cast<T>(&obj);
+        if (const T* payload = std::any_cast<T>(&obj)) return payload;
+        logWrongPayload(typeid(T));
+        return nullptr;
     }
+
+  private:
+    void logWrongPayload(const std::type_info& expected) const;
+    static void logForeignNotice(const std::string& name, const std::type_info& carried);
 };
 
 // The in-process event bus. Delivery is synchronous on the posting thread

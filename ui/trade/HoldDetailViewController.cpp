@@ -69,33 +69,19 @@ void HoldDetailViewController::query(RecordsBlock onSuccess, KAVFailureBlock onF
 
 void HoldDetailViewController::didLoadRows() {
     records_.clear();
-    for (const auto& record : answer_) {
-        if (!record) continue;
-        records_[record->orderCode] = record;
-        // Open by the dealer's own word.
-        closed_.erase(record->orderCode);
-    }
+    for (const auto& record : answer_)
+        if (record) records_[record->orderCode] = record;
 }
 
 void HoldDetailViewController::updateHoldDetailWithMods(const MODList<MODHoldBill>& holdBills) {
-    MODList<MODHoldBill> merged;
-    merged.reserve(holdBills.size());
-    for (const auto& record : holdBills) {
-        if (!record) continue;
-        const bool listed = rowWithKey(record->orderCode) != nullptr;
-        if (isEmptied(*record)) {
-            closed_.insert(record->orderCode);
+    const MODList<MODHoldBill> merged = admitted(holdBills);
+    for (const auto& record : merged) {
+        if (isEmptied(*record))
             records_.erase(record->orderCode);
-            // A closed ticket the list does not show is not added as a row.
-            if (!listed) continue;
-        } else if (!listed && closed_.count(record->orderCode)) {
-            continue;
-        } else {
+        else
             records_[record->orderCode] = record;
-        }
-        merged.push_back(record);
     }
-    TradeListViewController::updateWithMods(merged);
+    mergeRecords(merged);
 }
 
 std::shared_ptr<MODHoldBill> HoldDetailViewController::holdBillForRow(
@@ -107,13 +93,9 @@ std::shared_ptr<MODHoldBill> HoldDetailViewController::holdBillForRow(
 }
 
 void HoldDetailViewController::didSelectRowWithKey(const std::string& orderCode) {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
-    screen->setContext(context());
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
+        screen->setContext(context());
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }

@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "Core/Model/MODHoldBill.h"
@@ -47,6 +46,7 @@ class HoldDetailViewController : public TradeListViewController<LSHoldDetail, MO
     double rowHeight(const LSHoldDetail& row) const override;
     void query(RecordsBlock onSuccess, KAVFailureBlock onFailure) override;
     bool isEmptied(const MODHoldBill& record) const override { return record.quantityHold == 0; }
+    bool keepsGoneKeys() const override { return true; }
     void didLoadRows() override;
     void didSelectRowWithKey(const std::string& orderCode) override;
 
@@ -55,6 +55,4 @@ class HoldDetailViewController : public TradeListViewController<LSHoldDetail, MO
     std::map<std::string, std::shared_ptr<MODHoldBill>> records_;
     // The answer of the load being taken in.
     MODList<MODHoldBill> answer_;
-    // Tickets seen closed.
-    std::set<std::string> closed_;
 };

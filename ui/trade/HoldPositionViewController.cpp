@@ -101,13 +101,9 @@ void HoldPositionViewController::onCloseOutWithLSHoldPosition(const LSHoldPositi
 }
 
 void HoldPositionViewController::presentClose(const std::string& symbolCode) {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
-    screen->setContext(context());
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
+        screen->setContext(context());
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }

@@ -13,7 +13,6 @@
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/BuySell.h"
 #include "ui/trade/LSConvert.h"
-#include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewLimitPrice.h"
 #include "ui/trade/ViewLimitPriceInput.h"
@@ -386,7 +385,7 @@ LimitOpenTradeViewController::OrderInputs LimitOpenTradeViewController::readInpu
         inputs.refusal = "界面未就绪";
         return inputs;
     }
-    inputs.refusal = MarketOpenViewController::quantityRefusal(quantity->value(), *symbol);
+    inputs.refusal = orderkit::quantityRefusal(quantity->value(), *symbol);
     if (!inputs.refusal.empty()) return inputs;
     inputs.quantity = quantity->value().toDouble();
 

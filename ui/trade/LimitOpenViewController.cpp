@@ -43,20 +43,16 @@ void LimitOpenViewController::viewPressed(UIBarButtonItem*) {
 }
 
 void LimitOpenViewController::presentNewOrder() {
-    // One order screen at a time: the presentation is made by the root of
-    // the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    std::shared_ptr<MODSymbolInfo> first;
-    if (bizSDK()) {
-        const auto symbols = bizSDK()->getSymbolsWith(-1);
-        if (!symbols.empty()) first = symbols.front();
-    }
-    auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
-    screen->setContext(context());
-    presentViewController(std::make_shared<BaseNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        std::shared_ptr<MODSymbolInfo> first;
+        if (bizSDK()) {
+            const auto symbols = bizSDK()->getSymbolsWith(-1);
+            if (!symbols.empty()) first = symbols.front();
+        }
+        auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
+        screen->setContext(context());
+        return std::make_shared<BaseNavigationController>(screen);
+    });
 }
 
 double LimitOpenViewController::rowHeight(const LSLimitOpen& row) const {
@@ -92,39 +88,11 @@ void LimitOpenViewController::updateLSLimitOpen(LSLimitOpen& order, const MODLim
 }
 
 void LimitOpenViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {
-    auto weak = weakSelf<LimitOpenViewController>();
-    bizSDK()->queryLimitBillOnSuccess(
-        [weak, onSuccess = std::move(onSuccess)](const MODList<MODLimitBill>& orders) {
-            // Taken in by didLoadRows when this is the latest load.
-            if (auto self = weak.lock()) self->answer_ = orders;
-            onSuccess(orders);
-            if (auto self = weak.lock()) self->answer_.clear();
-        },
-        std::move(onFailure));
-}
-
-void LimitOpenViewController::didLoadRows() {
-    // Waiting by the dealer's own word.
-    for (const auto& record : answer_)
-        if (record) gone_.erase(record->orderCode);
+    bizSDK()->queryLimitBillOnSuccess(std::move(onSuccess), std::move(onFailure));
 }
 
 void LimitOpenViewController::updateLimitOpenWithMods(const MODList<MODLimitBill>& orders) {
-    MODList<MODLimitBill> merged;
-    merged.reserve(orders.size());
-    for (const auto& record : orders) {
-        if (!record) continue;
-        const bool listed = rowWithKey(record->orderCode) != nullptr;
-        if (isEmptied(*record)) {
-            gone_.insert(record->orderCode);
-            // An order the list does not show and that is gone stays out.
-            if (!listed) continue;
-        } else if (!listed && gone_.count(record->orderCode)) {
-            continue;
-        }
-        merged.push_back(record);
-    }
-    TradeListViewController::updateWithMods(merged);
+    TradeListViewController::updateWithMods(orders);
 }
 
 void LimitOpenViewController::onCancelLimitOpenWith(const LSLimitOpen& order) {
@@ -148,7 +116,7 @@ void LimitOpenViewController::onCancelLimitOpenWith(const LSLimitOpen& order) {
 }
 
 void LimitOpenViewController::removeCancelled(const std::string& orderCode) {
-    gone_.insert(orderCode);
+    markGone(orderCode);
     const auto it = std::find_if(rows_.begin(), rows_.end(),
                                  [&](const RowPtr& row) { return row->orderCode == orderCode; });
     if (it == rows_.end()) return;

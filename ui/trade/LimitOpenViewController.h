@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include "Core/Model/MODLimitBill.h"
@@ -35,9 +34,6 @@ class LimitOpenViewController : public TradeListViewController<LSLimitOpen, MODL
     }
     void updateLSLimitOpen(LSLimitOpen& order, const MODLimitBill& record);
     void updateLimitOpenWithMods(const MODList<MODLimitBill>& orders);
-    void updateWithMods(const MODList<MODLimitBill>& orders) override {
-        updateLimitOpenWithMods(orders);
-    }
     // The cancel button of a row: the order road for its cancel.
     void onCancelLimitOpenWith(const LSLimitOpen& order) override;
 
@@ -55,17 +51,13 @@ class LimitOpenViewController : public TradeListViewController<LSLimitOpen, MODL
     double rowHeight(const LSLimitOpen& row) const override;
     void query(RecordsBlock onSuccess, KAVFailureBlock onFailure) override;
     bool isEmptied(const MODLimitBill& record) const override { return record.quantityOrder == 0; }
+    bool keepsGoneKeys() const override { return true; }
     bool hasAccordionRows() const override { return true; }
-    void didLoadRows() override;
 
   private:
     void presentNewOrder();
     // The row of the cancelled order leaves at once.
     void removeCancelled(const std::string& orderCode);
 
-    // Orders seen gone.
-    std::set<std::string> gone_;
-    // The answer of the load being taken in.
-    MODList<MODLimitBill> answer_;
     OrderFlow orderFlow_;
 };

@@ -35,26 +35,10 @@ const char* closingSide(long side) {
 
 MarketCloseSymbolViewController::MarketCloseSymbolViewController(
     std::shared_ptr<MODHoldPosition> holdInfo)
-    : modHoldPosition_(std::move(holdInfo)) {}
+    : HoldOrderScreen(OrderAction::CloseSymbol, kTagConfirm),
+      modHoldPosition_(std::move(holdInfo)) {}
 
 MarketCloseSymbolViewController::~MarketCloseSymbolViewController() = default;
-
-void MarketCloseSymbolViewController::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    sysDB_ = sysdb();
-    lastSelect_ = -1;
-    makeView();
-}
-
-void MarketCloseSymbolViewController::viewDidAppear(bool animated) {
-    BaseViewController::viewDidAppear(animated);
-    initListen();
-}
-
-void MarketCloseSymbolViewController::viewDidDisappear(bool animated) {
-    removeListen();
-    BaseViewController::viewDidDisappear(animated);
-}
 
 double MarketCloseSymbolViewController::quantityOf(long side) const {
     if (!modHoldPosition_) return 0;
@@ -63,20 +47,13 @@ double MarketCloseSymbolViewController::quantityOf(long side) const {
 
 void MarketCloseSymbolViewController::makeView() {
     UIView* v = view();
-    const CGFloat W = v->bounds().size.width;
-    const CGFloat H = v->bounds().size.height;
-    const CGFloat C = W - 2 * kavtheme::kOrderColumnInset;
-    const CGFloat x = (W - C) / 2;
-    const CGFloat T = orderkit::barsHeight(*this);
+    const auto [W, H, C, x, T] = measures();
 
     if (modHoldPosition_ && bizSDK())
         modSymbolInfo_ = bizSDK()->getSymbolWith(modHoldPosition_->symbolCode);
 
-    setTitle(std::string("市价平仓") + "-" +
-             (modHoldPosition_ ? modHoldPosition_->symbolName : std::string()));
-    orderkit::dressScreen(*this);
-    orderkit::addBackButton(*this, kTagBack,
-                            orderkit::tapsTo(*this, &MarketCloseSymbolViewController::viewPressed));
+    dressScreen(std::string("市价平仓") + "-" +
+                (modHoldPosition_ ? modHoldPosition_->symbolName : std::string()));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
@@ -120,11 +97,8 @@ void MarketCloseSymbolViewController::makeView() {
                                                  C, "平仓数量", label("偏离点差"), "0", kDeviation,
                                                  weakSelf<UITextFieldDelegate>());
 
-    auto confirm = orderkit::makeConfirmButton(
-        CGRectMake(x, container->frame().size.height - 60, C, 50), kTagConfirm);
-    confirm->addTarget(weakSelf<MarketCloseSymbolViewController>(),
-                       &MarketCloseSymbolViewController::viewPressed, UIControlEventTouchUpInside);
-    container->addSubview(confirm);
+    container->addSubview(
+        makeConfirmButton(CGRectMake(x, container->frame().size.height - 60, C, 50)));
     v->addSubview(container);
 
     setPositionInfo();
@@ -174,22 +148,6 @@ void MarketCloseSymbolViewController::setPositionInfo() {
     confirm->setAlpha(closable ? 1 : kDisabledAlpha);
 }
 
-void MarketCloseSymbolViewController::viewPressed(UIControl* sender) {
-    if (!sender) return;
-    switch (sender->tag()) {
-        case kTagConfirm:
-            marketCloseOut();
-            break;
-        case kTagBack:
-            // Held sideways the button does nothing.
-            if (orderkit::isHeldSideways()) return;
-            dismissViewControllerAnimated(true);
-            break;
-        default:
-            break;
-    }
-}
-
 void MarketCloseSymbolViewController::viewValueChange(UIControl* sender) {
     if (sender && sender->tag() == kTagSide) setPositionInfo();
 }
@@ -234,26 +192,20 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
 }
 
 void MarketCloseSymbolViewController::marketCloseOut() {
-    keyboardControlsDonePressed(keyboardControls_.get());
-    const CloseInputs inputs = readInputs();
-    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseSymbolViewController>();
-    orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()), sysDB_,
-                       [self] { self->marketClose(); });
+    confirmOrder(
+        "交易提示", [this] { return readInputs().refusal; }, [self] { self->marketClose(); });
 }
 
 void MarketCloseSymbolViewController::marketClose() {
     auto self = sharedSelf<MarketCloseSymbolViewController>();
-    orderFlow_.submit(
-        OrderTexts::forAction(OrderAction::CloseSymbol, sysDB_.get()),
-        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-            // Read after the confirmation: a push meanwhile may have emptied the
-            // side.
-            const CloseInputs inputs = self->readInputs();
-            if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
-            self->bizSDK()->marketCloseWithSymbol(
-                self->modHoldPosition_->symbolCode, inputs.quantity, inputs.bsCode,
-                inputs.pointOffset, 0, "", std::move(ok), std::move(fail));
-        },
-        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
+    submitOrder([self](KAVDoneBlock ok, KAVFailureBlock fail) {
+        // Read after the confirmation: a push meanwhile may have emptied the
+        // side.
+        const CloseInputs inputs = self->readInputs();
+        if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
+        self->bizSDK()->marketCloseWithSymbol(self->modHoldPosition_->symbolCode, inputs.quantity,
+                                              inputs.bsCode, inputs.pointOffset, 0, "",
+                                              std::move(ok), std::move(fail));
+    });
 }

@@ -6,11 +6,9 @@
 #include "Core/Model/MODHoldPosition.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "platform/NotificationCenter.h"
-#include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/trade/OrderFieldsScreen.h"
-#include "ui/trade/OrderFlow.h"
+#include "ui/trade/HoldOrderScreen.h"
 #include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
@@ -25,9 +23,8 @@ class ViewMarketPricePosition;
 // with nothing left on either side the confirm button is disabled. Opened
 // from the net positions list inside its own navigation controller; a
 // successful close dismisses it.
-class MarketCloseSymbolViewController : public OrderFieldsScreen {
+class MarketCloseSymbolViewController : public HoldOrderScreen {
   public:
-    static constexpr long kTagBack = 1000;
     static constexpr long kTagConfirm = 1004;
     static constexpr long kTagSide = 3000;
     static constexpr long kTagSummary = 4000;
@@ -44,11 +41,6 @@ class MarketCloseSymbolViewController : public OrderFieldsScreen {
     explicit MarketCloseSymbolViewController(std::shared_ptr<MODHoldPosition> holdInfo);
     ~MarketCloseSymbolViewController() override;
 
-    void viewDidLoad() override;
-    void viewDidAppear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
-
-    void viewPressed(platform::ui::UIControl* sender);
     void viewValueChange(platform::ui::UIControl* sender);
     // Shows the chosen side (or the other, when the chosen one holds nothing).
     void setPositionInfo();
@@ -70,16 +62,15 @@ class MarketCloseSymbolViewController : public OrderFieldsScreen {
     int lastSelect() const { return lastSelect_; }
 
   private:
-    void makeView();
-    void initListen();
-    void removeListen();
+    void makeView() override;
+    void initListen() override;
+    void removeListen() override;
+    void confirmPressed() override { marketCloseOut(); }
     // The quantity of the side (0 buys, 1 sells) of the current record.
     double quantityOf(long side) const;
 
     std::shared_ptr<MODHoldPosition> modHoldPosition_;
-    std::shared_ptr<sysDB> sysDB_;
     int lastSelect_ = -1;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
-    OrderFlow orderFlow_;
     platform::ObserverToken positionListen_;
 };

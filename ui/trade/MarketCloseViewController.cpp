@@ -20,25 +20,9 @@ using namespace platform::ui;
 using platform::Decimal;
 
 MarketCloseViewController::MarketCloseViewController(std::shared_ptr<MODHoldBill> holdInfo)
-    : modHoldBill_(std::move(holdInfo)) {}
+    : HoldOrderScreen(OrderAction::CloseTicket, kTagConfirm), modHoldBill_(std::move(holdInfo)) {}
 
 MarketCloseViewController::~MarketCloseViewController() = default;
-
-void MarketCloseViewController::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    sysDB_ = sysdb();
-    makeView();
-}
-
-void MarketCloseViewController::viewDidAppear(bool animated) {
-    BaseViewController::viewDidAppear(animated);
-    initListen();
-}
-
-void MarketCloseViewController::viewDidDisappear(bool animated) {
-    removeListen();
-    BaseViewController::viewDidDisappear(animated);
-}
 
 std::string MarketCloseViewController::priceText(double price) const {
     return sysDB::formatPrice(price, modSymbolInfo_ ? modSymbolInfo_->decimal : 0);
@@ -46,19 +30,13 @@ std::string MarketCloseViewController::priceText(double price) const {
 
 void MarketCloseViewController::makeView() {
     UIView* v = view();
-    const CGFloat W = v->bounds().size.width;
-    const CGFloat H = v->bounds().size.height;
-    const CGFloat w = W - 2 * kavtheme::kOrderColumnInset;
-    const CGFloat x = (W - w) / 2;
-    const CGFloat T = orderkit::barsHeight(*this);
+    const auto [W, H, w, x, T] = measures();
 
     if (modHoldBill_ && bizSDK())
         modSymbolInfo_ = bizSDK()->getSymbolWith(modHoldBill_->symbolCode);
 
-    setTitle(label("市价平仓") + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
-    orderkit::dressScreen(*this);
-    orderkit::addBackButton(*this, kTagBack,
-                            orderkit::tapsTo(*this, &MarketCloseViewController::viewPressed));
+    dressScreen(label("市价平仓") + "-" +
+                (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
@@ -106,27 +84,8 @@ void MarketCloseViewController::makeView() {
     limitLabel(x, "止盈", modHoldBill_ ? modHoldBill_->priceTakeProfit : 0);
     limitLabel(W / 2, "止损", modHoldBill_ ? modHoldBill_->priceStopLose : 0);
 
-    auto confirm = orderkit::makeConfirmButton(
-        CGRectMake(x, container->frame().size.height - 60, w, 50), kTagConfirm);
-    confirm->addTarget(weakSelf<MarketCloseViewController>(),
-                       &MarketCloseViewController::viewPressed, UIControlEventTouchUpInside);
-    scroll->addSubview(confirm);
-}
-
-void MarketCloseViewController::viewPressed(UIControl* sender) {
-    if (!sender) return;
-    switch (sender->tag()) {
-        case kTagConfirm:
-            marketCloseOut();
-            break;
-        case kTagBack:
-            // Held sideways the button does nothing.
-            if (orderkit::isHeldSideways()) return;
-            dismissViewControllerAnimated(true);
-            break;
-        default:
-            break;
-    }
+    scroll->addSubview(
+        makeConfirmButton(CGRectMake(x, container->frame().size.height - 60, w, 50)));
 }
 
 void MarketCloseViewController::viewValueChange(UIControl* sender) {
@@ -178,26 +137,20 @@ orderkit::CloseInputs MarketCloseViewController::readInputs() const {
 }
 
 void MarketCloseViewController::marketCloseOut() {
-    keyboardControlsDonePressed(keyboardControls_.get());
-    const orderkit::CloseInputs inputs = readInputs();
-    if (orderkit::refusedWithAlert("交易提示", inputs.refusal)) return;
     auto self = sharedSelf<MarketCloseViewController>();
-    orderFlow_.confirm(OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()), sysDB_,
-                       [self] { self->marketClose(); });
+    confirmOrder(
+        "交易提示", [this] { return readInputs().refusal; }, [self] { self->marketClose(); });
 }
 
 void MarketCloseViewController::marketClose() {
     auto self = sharedSelf<MarketCloseViewController>();
-    orderFlow_.submit(
-        OrderTexts::forAction(OrderAction::CloseTicket, sysDB_.get()),
-        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-            // Read after the confirmation; they cannot have changed under the
-            // alert, but a refusal here still sends nothing.
-            const orderkit::CloseInputs inputs = self->readInputs();
-            if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
-            self->bizSDK()->marketCloseWithOrder(self->modHoldBill_, inputs.quantity,
-                                                 inputs.pointOffset, 0, kMemo, std::move(ok),
-                                                 std::move(fail));
-        },
-        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
+    submitOrder([self](KAVDoneBlock ok, KAVFailureBlock fail) {
+        // Read after the confirmation; they cannot have changed under the
+        // alert, but a refusal here still sends nothing.
+        const orderkit::CloseInputs inputs = self->readInputs();
+        if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
+        self->bizSDK()->marketCloseWithOrder(self->modHoldBill_, inputs.quantity,
+                                             inputs.pointOffset, 0, kMemo, std::move(ok),
+                                             std::move(fail));
+    });
 }

@@ -7,11 +7,9 @@
 #include "Core/Model/MODHoldBill.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "platform/NotificationCenter.h"
-#include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
-#include "ui/trade/OrderFieldsScreen.h"
-#include "ui/trade/OrderFlow.h"
+#include "ui/trade/HoldOrderScreen.h"
 #include "ui/trade/OrderScreenKit.h"
 
 class sysDB;
@@ -23,9 +21,8 @@ class ViewMarketPrice;
 // confirm button. The segment "修改单据" pushes the stop-loss / take-profit
 // change of the same ticket. Opened from the open tickets list inside its
 // own navigation controller; a successful close dismisses it.
-class MarketCloseViewController : public OrderFieldsScreen {
+class MarketCloseViewController : public HoldOrderScreen {
   public:
-    static constexpr long kTagBack = 1000;
     static constexpr long kTagScroll = 4000;
     static constexpr long kTagSegment = 3000;
     static constexpr long kTagPricePanel = 3004;
@@ -41,11 +38,6 @@ class MarketCloseViewController : public OrderFieldsScreen {
     explicit MarketCloseViewController(std::shared_ptr<MODHoldBill> holdInfo);
     ~MarketCloseViewController() override;
 
-    void viewDidLoad() override;
-    void viewDidAppear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
-
-    void viewPressed(platform::ui::UIControl* sender);
     void viewValueChange(platform::ui::UIControl* sender);
     void onReciveBroadcast(const MoMessage& message);
     // The confirm step: checks the inputs, then the order road.
@@ -60,15 +52,14 @@ class MarketCloseViewController : public OrderFieldsScreen {
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
 
   private:
-    void makeView();
-    void initListen();
-    void removeListen();
+    void makeView() override;
+    void initListen() override;
+    void removeListen() override;
+    void confirmPressed() override { marketCloseOut(); }
     std::string priceText(double price) const;
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
     bool ticketClosed_ = false;  // a push said the ticket closed in full
-    std::shared_ptr<sysDB> sysDB_;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
-    OrderFlow orderFlow_;
     platform::ObserverToken holdListen_;
 };

@@ -97,18 +97,6 @@ int32_t MarketOpenViewController::periodForIndex(long index) {
     return index >= 0 && index < 4 ? kPeriods[index] : 0;
 }
 
-std::string MarketOpenViewController::quantityRefusal(const Decimal& quantity,
-                                                      const MODSymbolInfo& symbol) {
-    const int32_t lowest = std::max<int32_t>(symbol.minTradeQuantity, 1);
-    const int32_t highest = symbol.quantityMax;
-    const bool whole =
-        !quantity.isNaN() && quantity == quantity.rounded(0, Decimal::Rounding::Plain);
-    if (whole && quantity >= Decimal::fromInteger(lowest) &&
-        quantity <= Decimal::fromInteger(highest))
-        return std::string();
-    return platform::stringf(kQuantityRefused, lowest, highest);
-}
-
 UIImagePtr MarketOpenViewController::scaleImage(const UIImagePtr& image, float scale) {
     return sysDB::scaleImage(image, scale);
 }

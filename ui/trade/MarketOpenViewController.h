@@ -18,6 +18,7 @@
 #include "ui/toolkit/UIKAVPickerActionSheet.h"
 #include "ui/trade/BuySell.h"
 #include "ui/trade/OrderFlow.h"
+#include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/SymbolSelectDelegate.h"
 #include "ui/trade/ViewBuySellButton.h"
 
@@ -79,7 +80,7 @@ class MarketOpenViewController : public BaseViewController,
     // Told when the current symbol is missing (the service no longer knows it).
     static constexpr const char* kSymbolMissing = "无效的商品代码";
     // Filled with the symbol's smallest and largest quantity.
-    static constexpr const char* kQuantityRefused = "交易数量须为%d到%d之间的整数";
+    static constexpr const char* kQuantityRefused = orderkit::kQuantityRefused;
 
     // initWithMODSymbolInfo: the symbol to trade, or null for the trading
     // service's first symbol (taken when the view loads).
@@ -143,10 +144,12 @@ class MarketOpenViewController : public BaseViewController,
     // Shows the symbol everywhere: price button, bounds, chart, titles.
     void resetSymbolInfoWith(std::shared_ptr<MODSymbolInfo> symbol);
 
-    // The refusal of a quantity the symbol does not allow (a whole number of
-    // lots from its minimum, at least 1, to its maximum); empty when allowed.
+    // The refusal of a quantity the symbol does not allow (orderkit's, which
+    // the new limit order asks too).
     static std::string quantityRefusal(const platform::Decimal& quantity,
-                                       const MODSymbolInfo& symbol);
+                                       const MODSymbolInfo& symbol) {
+        return orderkit::quantityRefusal(quantity, symbol);
+    }
     // Period code of a chart tool-bar tag, of a period-control index; 0 for others.
     static int32_t periodForToolBarTag(int tag);
     static int32_t periodForIndex(long index);

@@ -4,7 +4,6 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/KAVTheme.h"
 #include "ui/trade/OrderScreenKit.h"
 #include "ui/trade/ViewLimitPriceInput.h"
 #include "ui/trade/ViewMarketPrice.h"
@@ -12,44 +11,31 @@
 using namespace platform::ui;
 
 ModifyHoldBillViewController::ModifyHoldBillViewController(std::shared_ptr<MODHoldBill> holdInfo)
-    : modHoldBill_(std::move(holdInfo)) {}
+    : HoldOrderScreen(OrderAction::ModifyHoldBill, kTagConfirm),
+      modHoldBill_(std::move(holdInfo)) {}
 
 ModifyHoldBillViewController::~ModifyHoldBillViewController() = default;
 
-void ModifyHoldBillViewController::viewDidLoad() {
-    BaseViewController::viewDidLoad();
-    sysDB_ = sysdb();
-    makeView();
-}
-
-void ModifyHoldBillViewController::viewDidAppear(bool animated) {
-    BaseViewController::viewDidAppear(animated);
+void ModifyHoldBillViewController::initListen() {
     holdListen_ = BroadcastManager::listen(kActionReceiveHoldBillChange,
                                            weakSelf<ModifyHoldBillViewController>(),
                                            &ModifyHoldBillViewController::onReciveBroadcast);
 }
 
-void ModifyHoldBillViewController::viewDidDisappear(bool animated) {
+void ModifyHoldBillViewController::removeListen() {
     holdListen_.reset();
-    BaseViewController::viewDidDisappear(animated);
 }
 
 void ModifyHoldBillViewController::makeView() {
     UIView* v = view();
-    const CGFloat W = v->bounds().size.width;
-    const CGFloat H = v->bounds().size.height;
-    const CGFloat w = W - 2 * kavtheme::kOrderColumnInset;
-    const CGFloat x = (W - w) / 2;
-    const CGFloat T = orderkit::barsHeight(*this);
+    const auto [W, H, w, x, T] = measures();
 
     if (modHoldBill_ && bizSDK())
         modSymbolInfo_ = bizSDK()->getSymbolWith(modHoldBill_->symbolCode);
     const int decimal = modSymbolInfo_ ? modSymbolInfo_->decimal : 0;
 
-    setTitle(std::string(kTitle) + "-" + (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
-    orderkit::dressScreen(*this);
-    orderkit::addBackButton(*this, kTagBack,
-                            orderkit::tapsTo(*this, &ModifyHoldBillViewController::viewPressed));
+    dressScreen(std::string(kTitle) + "-" +
+                (modHoldBill_ ? modHoldBill_->symbolName : std::string()));
 
     auto container = std::make_shared<UIView>(CGRectMake(0, T, W, H - T));
     container->setBackgroundColor(UIColor::clearColor());
@@ -69,11 +55,8 @@ void ModifyHoldBillViewController::makeView() {
     auto stopLose = makeInput(CGRectMake(W / 2 + 9, inputTop, w / 2 - 10, 90), "止损价",
                               kTagStopLose, modHoldBill_ ? modHoldBill_->priceStopLose : 0);
 
-    auto confirm = orderkit::makeConfirmButton(
-        CGRectMake(x, container->frame().size.height - 60, w, 50), kTagConfirm);
-    confirm->addTarget(weakSelf<ModifyHoldBillViewController>(),
-                       &ModifyHoldBillViewController::viewPressed, UIControlEventTouchUpInside);
-    container->addSubview(confirm);
+    container->addSubview(
+        makeConfirmButton(CGRectMake(x, container->frame().size.height - 60, w, 50)));
     v->addSubview(container);
 
     keyboardControls_ =
@@ -90,19 +73,8 @@ void ModifyHoldBillViewController::limitPriceChange(float price) {
                     view()->viewWithTag<ViewLimitPriceInput>(kTagTakeProfit).get());
 }
 
-void ModifyHoldBillViewController::viewPressed(UIControl* sender) {
-    if (!sender) return;
-    switch (sender->tag()) {
-        case kTagConfirm:
-            modifyHoldBill();
-            break;
-        case kTagBack:
-            if (orderkit::isHeldSideways()) return;
-            if (auto* nav = navigationController()) nav->popViewControllerAnimated(true);
-            break;
-        default:
-            break;
-    }
+void ModifyHoldBillViewController::goBack() {
+    if (auto* nav = navigationController()) nav->popViewControllerAnimated(true);
 }
 
 void ModifyHoldBillViewController::onReciveBroadcast(const MoMessage& message) {
@@ -141,26 +113,20 @@ ModifyHoldBillViewController::Prices ModifyHoldBillViewController::readPrices() 
 }
 
 void ModifyHoldBillViewController::modifyHoldBill() {
-    keyboardControlsDonePressed(keyboardControls_.get());
-    const Prices prices = readPrices();
-    if (orderkit::refusedWithAlert("下单提示", prices.refusal)) return;
     auto self = sharedSelf<ModifyHoldBillViewController>();
-    orderFlow_.confirm(OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()), sysDB_,
-                       [self] { self->makeOrder(); });
+    confirmOrder(
+        "下单提示", [this] { return readPrices().refusal; }, [self] { self->makeOrder(); });
 }
 
 void ModifyHoldBillViewController::makeOrder() {
     auto self = sharedSelf<ModifyHoldBillViewController>();
-    orderFlow_.submit(
-        OrderTexts::forAction(OrderAction::ModifyHoldBill, sysDB_.get()),
-        [self](KAVDoneBlock ok, KAVFailureBlock fail) {
-            const Prices prices = self->readPrices();
-            if (orderkit::failsBeforeSending(prices.refusal, self->bizSDK().get(), fail)) return;
-            const auto& bill = self->modHoldBill_;
-            self->bizSDK()->modifyOrderWithSymbol(
-                bill ? bill->symbolCode : std::string(), prices.stopLose, prices.takeProfit,
-                bill ? bill->orderCode : std::string(), "", std::move(ok), std::move(fail));
-        },
-        // Closes the navigation controller, and with it the close screen.
-        {nullptr, [self] { self->dismissViewControllerAnimated(true); }, nullptr});
+    // A success closes the navigation controller, and with it the close screen.
+    submitOrder([self](KAVDoneBlock ok, KAVFailureBlock fail) {
+        const Prices prices = self->readPrices();
+        if (orderkit::failsBeforeSending(prices.refusal, self->bizSDK().get(), fail)) return;
+        const auto& bill = self->modHoldBill_;
+        self->bizSDK()->modifyOrderWithSymbol(
+            bill ? bill->symbolCode : std::string(), prices.stopLose, prices.takeProfit,
+            bill ? bill->orderCode : std::string(), "", std::move(ok), std::move(fail));
+    });
 }

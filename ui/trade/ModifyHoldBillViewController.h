@@ -6,12 +6,10 @@
 #include "Core/Model/MODHoldBill.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "platform/NotificationCenter.h"
-#include "platform/ui/Control.h"
 #include "platform/ui/TextField.h"
 #include "ui/services/BroadcastManager.h"
+#include "ui/trade/HoldOrderScreen.h"
 #include "ui/trade/LimitPriceChangeDelegate.h"
-#include "ui/trade/OrderFieldsScreen.h"
-#include "ui/trade/OrderFlow.h"
 
 class sysDB;
 
@@ -21,9 +19,8 @@ class sysDB;
 // must respect at the current mark price (which moves with the ticket's
 // pushes). An empty input means none. Pushed from the close screen; a
 // successful change closes both screens.
-class ModifyHoldBillViewController : public OrderFieldsScreen, public LimitPriceChangeDelegate {
+class ModifyHoldBillViewController : public HoldOrderScreen, public LimitPriceChangeDelegate {
   public:
-    static constexpr long kTagBack = 1000;
     static constexpr long kTagPricePanel = 3004;
     static constexpr long kTagTakeProfit = 3002;
     static constexpr long kTagStopLose = 3003;
@@ -34,11 +31,6 @@ class ModifyHoldBillViewController : public OrderFieldsScreen, public LimitPrice
     explicit ModifyHoldBillViewController(std::shared_ptr<MODHoldBill> holdInfo);
     ~ModifyHoldBillViewController() override;
 
-    void viewDidLoad() override;
-    void viewDidAppear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
-
-    void viewPressed(platform::ui::UIControl* sender);
     void onReciveBroadcast(const MoMessage& message);
     // The confirm step: checks the prices, then the order road.
     void modifyHoldBill();
@@ -58,12 +50,15 @@ class ModifyHoldBillViewController : public OrderFieldsScreen, public LimitPrice
     const std::shared_ptr<MODHoldBill>& holdBill() const { return modHoldBill_; }
 
   private:
-    void makeView();
+    void makeView() override;
+    void initListen() override;
+    void removeListen() override;
+    void confirmPressed() override { modifyHoldBill(); }
+    // Back to the close screen it was pushed over.
+    void goBack() override;
 
     std::shared_ptr<MODHoldBill> modHoldBill_;
     bool ticketClosed_ = false;  // a push said the ticket closed in full
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
-    std::shared_ptr<sysDB> sysDB_;
-    OrderFlow orderFlow_;
     platform::ObserverToken holdListen_;
 };

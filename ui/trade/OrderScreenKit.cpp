@@ -329,6 +329,18 @@ CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField*
     return inputs;
 }
 
+std::string quantityRefusal(const platform::Decimal& quantity, const MODSymbolInfo& symbol) {
+    using platform::Decimal;
+    const int32_t lowest = std::max<int32_t>(symbol.minTradeQuantity, 1);
+    const int32_t highest = symbol.quantityMax;
+    const bool whole =
+        !quantity.isNaN() && quantity == quantity.rounded(0, Decimal::Rounding::Plain);
+    if (whole && quantity >= Decimal::fromInteger(lowest) &&
+        quantity <= Decimal::fromInteger(highest))
+        return std::string();
+    return platform::stringf(kQuantityRefused, lowest, highest);
+}
+
 int32_t defaultDeviation(const sysDB* store) {
     if (!store) return kDefaultPointMove;
     const auto number = readNumber(store->valueWithTag(settingTag::pointMove, "5"));

@@ -159,6 +159,12 @@ CloseInputs readCloseInputs(const platform::ui::UITextField* quantity,
                             int64_t minTradeQuantity, const std::string& quantityCaption,
                             const std::string& deviationCaption, const std::string& nothingToClose);
 
+// The refusal of a quantity the symbol does not allow to open: a whole
+// number of lots from its minimum (at least 1) to its maximum; empty when
+// allowed. The market and the limit order ask it alike.
+inline constexpr const char* kQuantityRefused = "交易数量须为%d到%d之间的整数";
+std::string quantityRefusal(const platform::Decimal& quantity, const MODSymbolInfo& symbol);
+
 // The deviation an order screen starts with: the stored default (setting
 // pointMove) when it reads as a whole number of points, else 5, the
 // setting's own default; a text typed before the editor took numbers only

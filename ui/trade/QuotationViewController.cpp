@@ -150,14 +150,10 @@ void QuotationViewController::updateQuotaWithMods(const MODList<MODSymbolInfo>& 
 }
 
 void QuotationViewController::didSelectRowWithKey(const std::string& symbolCode) {
-    // One order screen at a time, whatever the taps: the presentation is
-    // made by the root of the screen's tree.
-    UIViewController* root = this;
-    while (root->parentViewController())
-        root = root->parentViewController();
-    if (root->presentedViewController()) return;
-    auto symbol = bizSDK() ? bizSDK()->getSymbolWith(symbolCode) : nullptr;
-    auto screen = std::make_shared<MarketOpenViewController>(std::move(symbol));
-    screen->setContext(context());
-    presentViewController(std::make_shared<RotateNavigationController>(screen), true);
+    tradelist::presentFromRoot(*this, [&] {
+        auto symbol = bizSDK() ? bizSDK()->getSymbolWith(symbolCode) : nullptr;
+        auto screen = std::make_shared<MarketOpenViewController>(std::move(symbol));
+        screen->setContext(context());
+        return std::make_shared<RotateNavigationController>(screen);
+    });
 }

@@ -27,4 +27,12 @@ std::shared_ptr<UILabel> makeNoticeLabel(const CGRect& bounds) {
     return notice;
 }
 
+void presentFromRoot(UIViewController& list, const std::function<UIViewControllerPtr()>& make) {
+    UIViewController* root = &list;
+    while (root->parentViewController())
+        root = root->parentViewController();
+    if (root->presentedViewController()) return;
+    list.presentViewController(make(), true);
+}
+
 }  // namespace tradelist

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,12 @@ inline constexpr double kNoticeHeight = 26;
 std::string loadFailureText(const std::string& message, bool keptRows);
 // The failure line, hidden until a load fails.
 std::shared_ptr<platform::ui::UILabel> makeNoticeLabel(const platform::ui::CGRect& bounds);
+// One order screen at a time, whatever the taps: the presentation is made
+// by the root of the list's tree (the drawer), and nothing is presented
+// while the root shows something already. `make` builds the screen (in its
+// navigation controller) only when it will be shown.
+void presentFromRoot(platform::ui::UIViewController& list,
+                     const std::function<platform::ui::UIViewControllerPtr()>& make);
 
 }  // namespace tradelist
 
@@ -144,6 +151,10 @@ class TradeListViewController : public BaseViewController,
                 }
                 self->endLoad(load);
                 self->replaceRows(std::move(rows));
+                // Listed by the dealer's own word.
+                if (self->keepsGoneKeys())
+                    for (const auto& record : records)
+                        if (record) self->goneKeys_.erase(self->recordKey(*record));
                 self->didLoadRows();
             },
             [weak, load](const std::string&, const std::string& message) {
@@ -175,26 +186,13 @@ class TradeListViewController : public BaseViewController,
         if (const auto* records = message.objAs<Records>()) updateWithMods(*records);
     }
 
-    // Merges pushed records by key, then reloads the table.
+    // Merges pushed records by key, then reloads the table; a list that
+    // keeps the keys it has seen gone merges only what admitted() lets in.
     virtual void updateWithMods(const Records& records) {
-        for (const auto& record : records) {
-            if (!record) continue;
-            const std::string key = recordKey(*record);
-            const auto it = std::find_if(rows_.begin(), rows_.end(),
-                                         [&](const RowPtr& row) { return rowKey(*row) == key; });
-            if (it == rows_.end()) {
-                if (!appendsUnknownRecords()) continue;
-                auto row = std::make_shared<Row>();
-                updateRow(*row, *record);
-                rows_.push_back(row);
-                didAppendRow(*row);
-            } else if (isEmptied(*record)) {
-                rows_.erase(it);
-            } else if (updatesKnownRecords()) {
-                updateRow(**it, *record);
-            }
-        }
-        didMerge();
+        if (keepsGoneKeys())
+            mergeRecords(admitted(records));
+        else
+            mergeRecords(records);
     }
 
     // ---- table -----------------------------------------------------------
@@ -258,12 +256,62 @@ class TradeListViewController : public BaseViewController,
     virtual bool appendsUnknownRecords() const { return true; }
     virtual bool updatesKnownRecords() const { return true; }
     virtual bool isEmptied(const Record&) const { return false; }
+    // Whether the list keeps the keys it has seen gone (see admitted()).
+    virtual bool keepsGoneKeys() const { return false; }
     virtual void didAppendRow(const Row&) {}
     virtual void didMerge() { tableView()->reloadData(); }
     virtual void didLoadRows() {}
     // Taps: rows open and close in place, or the deferred step of a tap.
     virtual bool hasAccordionRows() const { return false; }
     virtual void didSelectRowWithKey(const std::string& key) { (void)key; }
+
+    // ---- merge ----
+    // Merges the records by key, then reloads the table.
+    void mergeRecords(const Records& records) {
+        for (const auto& record : records) {
+            if (!record) continue;
+            const std::string key = recordKey(*record);
+            const auto it = std::find_if(rows_.begin(), rows_.end(),
+                                         [&](const RowPtr& row) { return rowKey(*row) == key; });
+            if (it == rows_.end()) {
+                if (!appendsUnknownRecords()) continue;
+                auto row = std::make_shared<Row>();
+                updateRow(*row, *record);
+                rows_.push_back(row);
+                didAppendRow(*row);
+            } else if (isEmptied(*record)) {
+                rows_.erase(it);
+            } else if (updatesKnownRecords()) {
+                updateRow(**it, *record);
+            }
+        }
+        didMerge();
+    }
+    // The pushed records a list that keeps the keys it has seen gone lets
+    // into the merge, judged against the rows as they stand before it. An
+    // emptied record marks its key gone and enters only to remove a listed
+    // row, never to become one; a record of a key seen gone enters only
+    // while its row is still listed. A late push, or the re-pricing of
+    // every quote, cannot bring a gone row back; only a load's answer can.
+    Records admitted(const Records& records) {
+        Records merged;
+        merged.reserve(records.size());
+        for (const auto& record : records) {
+            if (!record) continue;
+            const std::string key = recordKey(*record);
+            const bool listed = rowWithKey(key) != nullptr;
+            if (isEmptied(*record)) {
+                goneKeys_.insert(key);
+                if (!listed) continue;
+            } else if (!listed && goneKeys_.count(key)) {
+                continue;
+            }
+            merged.push_back(record);
+        }
+        return merged;
+    }
+    // A row the list removes itself (a cancel) is gone as well.
+    void markGone(const std::string& key) { goneKeys_.insert(key); }
 
     // ---- load plumbing ----
     // Starts a load: spinner on, loading; the number of this load.
@@ -353,6 +401,8 @@ class TradeListViewController : public BaseViewController,
     }
 
     uint64_t loadNumber_ = 0;
+    // Keys seen gone, for a list that keeps them.
+    std::set<std::string> goneKeys_;
     platform::ObserverToken listen_;
     platform::ObserverToken unknownListen_;
 };

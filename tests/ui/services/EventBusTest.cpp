@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "tests/ui/services/ServicesFixture.h"
 #include "ui/services/BroadcastManager.h"
@@ -141,6 +142,51 @@ TEST(EventBus, ATokenSubscriptionEndsWithTheTokenAndNeverCallsADeadScreen) {
     quote(100);  // must not touch the destroyed screen (ASan would say so)
     EXPECT_TRUE(gone.expired());
     EXPECT_TRUE(kept.isActive());
+}
+
+// A payload of another type than the action's is the poster's fault: the
+// reader's accessor logs it (the action and both types) and hands back
+// nothing, so a list never merges a wrong record list as if it were its own;
+// a notice under a bus action that carries no message at all reaches no
+// listener and is logged the same way.
+TEST(EventBus, AWronglyTypedPayloadIsLoggedAndNeverReachesTheReader) {
+    using Names = std::vector<std::string>;
+    struct Board {
+        std::vector<Names> merged;
+        int heard = 0;
+        void onQuote(const MoMessage& m) {
+            ++heard;
+            if (const auto* names = m.objAs<Names>()) merged.push_back(*names);
+        }
+    };
+    auto board = std::make_shared<Board>();
+    platform::ObserverToken token = BroadcastManager::listen(
+        kActionReceiveTradeQuotation, std::weak_ptr<Board>(board), &Board::onQuote);
+    platform::LogCapture log;
+
+    auto right = std::make_shared<MoMessage>();
+    right->obj = Names{"EURUSD"};
+    BroadcastManager::postMessage(right, kActionReceiveTradeQuotation);
+    ASSERT_EQ(board->merged.size(), 1u);
+    EXPECT_TRUE(log.lines().empty());
+
+    auto wrong = std::make_shared<MoMessage>();
+    wrong->obj = std::vector<int>{7, 8};
+    BroadcastManager::postMessage(wrong, kActionReceiveTradeQuotation);
+    auto none = std::make_shared<MoMessage>();
+    BroadcastManager::postMessage(none, kActionReceiveTradeQuotation);
+    EXPECT_EQ(board->heard, 3);
+    EXPECT_EQ(board->merged.size(), 1u) << "a wrong payload is never merged";
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.count("Event bus error: Action_ReceiveTradeQuotation carried std::vector<int"),
+              1u);
+    EXPECT_EQ(log.count("Action_ReceiveTradeQuotation carried nothing where std::vector<std::"),
+              1u);
+
+    platform::NotificationCenter::defaultCenter().post(kActionReceiveTradeQuotation, std::any(42));
+    EXPECT_EQ(board->heard, 3);
+    EXPECT_EQ(log.count("Action_ReceiveTradeQuotation carried int where a message was expected"),
+              1u);
 }
 
 TEST(Notices, ASubscriptionMadeAtEveryStartRunsOncePerNotice) {

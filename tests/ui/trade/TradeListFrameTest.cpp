@@ -4,6 +4,8 @@
 // only the latest load counting, taps that keep the row's key, accordion
 // rows.
 #include "Core/Model/MODHoldBill.h"
+#include "Core/Model/MODSymbolInfo.h"
+#include "platform/Log.h"
 #include "tests/ui/trade/ListStage.h"
 #include "ui/trade/LSConvert.h"
 #include "ui/trade/TradeListViewController.h"
@@ -230,6 +232,28 @@ TEST_F(TradeListFrameTest, AccordionRowsOpenOneAtATime) {
     time.advance(0.5);
     EXPECT_EQ(height(1), 65);
     EXPECT_TRUE(list->opened.empty()) << "accordion taps open no screen";
+}
+
+// Records of another kind under the list's action (a poster's mistake) are
+// logged with the action and both types and touch no row; the list goes on
+// merging the right records.
+TEST_F(TradeListFrameTest, RecordsOfAnotherKindUnderItsActionAreLoggedAndTouchNoRow) {
+    const std::string code = openTicket();
+    show(nav);
+    ASSERT_TRUE(loaded());
+    platform::LogCapture log;
+    auto wrong = std::make_shared<MoMessage>();
+    wrong->obj = MODList<MODSymbolInfo>{sdk->getSymbolWith("EURUSD")};
+    BroadcastManager::postMessage(wrong, kActionReceiveHoldBillChange);
+    EXPECT_EQ(codes(), std::vector<std::string>{code});
+    EXPECT_EQ(log.count("Event bus error: Action_ReceiveHoldBillChange carried "
+                        "std::vector<std::shared_ptr<MODSymbolInfo>"),
+              1u);
+    EXPECT_EQ(log.count("where std::vector<std::shared_ptr<MODHoldBill>"), 1u);
+
+    pushClosed(code);
+    EXPECT_TRUE(codes().empty());
+    EXPECT_EQ(log.count("Event bus error"), 1u);
 }
 
 }  // namespace
