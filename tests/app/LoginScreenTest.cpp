@@ -80,7 +80,7 @@ class LoginScreenTest : public kavtest::AppTest {
     // Stores the dealers of the keys (looked up at the simulated dealer) and
     // selects the first.
     void storeDealers(const std::vector<std::string>& keys) {
-        DealerManager manager(app);
+        DealerManager manager(app->dealerStore());
         for (const auto& key : keys) {
             bool done = false;
             manager.searchDelaerWithURL(
@@ -132,7 +132,7 @@ TEST_F(LoginScreenTest, AFirstStartLooksUpTheBuiltInDealerAfterAMomentAndSelects
     auto lookups = sim.httpRequests("dealer");
     ASSERT_EQ(lookups.size(), 1u);
     EXPECT_EQ(lookups[0]["query"]["key"], "KAVFX");
-    auto selected = DealerManager(app).getCurrentSelectedDealer();
+    auto selected = DealerManager(app->dealerStore()).getCurrentSelectedDealer();
     ASSERT_TRUE(selected);
     EXPECT_EQ(selected->dealerKey, "KAVFX");
     EXPECT_TRUE(selected->isSelected);
@@ -373,7 +373,7 @@ TEST_F(LoginScreenTest, TheDealerListLiesBehindTheForm) {
 
     // Every dealer deleted: covering the list takes the logo away.
     auto context = app->managedObjectContext();
-    const auto stored = DealerManager(app).getLocalDealerArray().value();
+    const auto stored = DealerManager(app->dealerStore()).getLocalDealerArray().value();
     for (const auto& d : stored)
         context->deleteObject(d);
     app->saveContext();

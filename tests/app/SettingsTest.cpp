@@ -45,6 +45,7 @@ class SettingsTest : public AccountScreenTest {
     void openSettings() {
         centre = show(std::make_shared<BaseViewController>());
         settings = std::make_shared<UIOptional>();
+        settings->setContext(session);
         stack = std::make_shared<BaseNavigationController>(settings);
         centre->presentViewController(stack, true);
         settle();
