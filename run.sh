@@ -8,8 +8,16 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 BUILD=build/release
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)"
+# Only the programs a run starts are built (the benchmarks and the other
+# tools wait for their own build), in unity batches as the tests' build is.
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAV_BUILD_TESTS=OFF \
+      -DKAV_UNITY=ON >/dev/null
+if [ "${1:-}" = probe ]; then
+    programs=(dealer-sim kav-probe)
+else
+    programs=(dealer-sim kav-trader)
+fi
+cmake --build "$BUILD" -j"$(nproc)" --target "${programs[@]}"
 BIN="$BUILD/bin"
 
 if [ "${1:-}" = probe ]; then

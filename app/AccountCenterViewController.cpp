@@ -5,19 +5,16 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "app/AccountScreenKit.h"
 #include "app/AppConfig.h"
-#include "app/AppDelegate.h"
 #include "app/DealerManager.h"
 #include "app/UIAboutViewController.h"
 #include "app/UIOptional.h"
 #include "platform/Dispatch.h"
 #include "platform/Files.h"
 #include "platform/Strings.h"
-#include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/ImageUtils.h"
 #include "ui/toolkit/KAVAlertView.h"
@@ -29,7 +26,7 @@ namespace {
 
 constexpr size_t kRowVersion = 2;
 
-UIViewControllerPtr makeScreen(const std::string& key) {
+std::shared_ptr<BaseViewController> makeScreen(const std::string& key) {
     if (key == AccountCenterViewController::kSettingsScreen) return std::make_shared<UIOptional>();
     if (key == AccountCenterViewController::kNoticeScreen)
         return std::make_shared<UIAboutViewController>();
@@ -38,9 +35,10 @@ UIViewControllerPtr makeScreen(const std::string& key) {
 
 }  // namespace
 
-AccountCenterViewController::AccountCenterViewController() {
-    if (auto app = AppDelegateServices::shared()) __sysDB = app->sysdb();
-}
+AccountCenterViewController::AccountCenterViewController(AppContext context)
+    : BaseViewController(context),
+      dealerStore_(std::move(context.dealerStore)),
+      __sysDB(context.sysdb) {}
 
 void AccountCenterViewController::viewDidLoad() {
     BaseViewController::viewDidLoad();
@@ -113,10 +111,7 @@ void AccountCenterViewController::makeView() {
 }
 
 void AccountCenterViewController::loadLogo() {
-    auto delegate =
-        std::dynamic_pointer_cast<AppDelegate>(UIApplication::sharedApplication().delegate());
-    if (!delegate) return;
-    auto dealer = DealerManager(delegate).getCurrentSelectedDealer();
+    auto dealer = DealerManager(dealerStore_).getCurrentSelectedDealer();
     if (!dealer) return;
     ImageUtils::loadImage(
         logoPath(dealer->dealerKey, dealer->dealerLogo),
@@ -185,6 +180,7 @@ void AccountCenterViewController::tableViewDidSelectRowAtIndexPath(UITableView*,
         if (!self || !self->navigationController()) return;
         auto screen = makeScreen(key);
         if (!screen) return;
+        screen->setContext(self->context());
         self->navigationController()->presentViewController(
             std::make_shared<BaseNavigationController>(screen), true);
     });

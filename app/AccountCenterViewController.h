@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppContext.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
@@ -33,8 +34,9 @@ class AccountCenterViewController : public BaseViewController,
     // Where the dealer logos are kept, under the Documents folder.
     static constexpr const char* kLogoFolder = "/Res/Images/Dealer/";
 
-    // Takes the application delegate's settings store.
-    AccountCenterViewController();
+    // The session's service object (the version, the logout) and settings
+    // store (the account), and the dealer store (the selected dealer's logo).
+    explicit AccountCenterViewController(AppContext context);
 
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
@@ -70,6 +72,7 @@ class AccountCenterViewController : public BaseViewController,
   private:
     void loadLogo();
 
+    std::weak_ptr<DealerStore> dealerStore_;
     std::vector<std::string> arrTexts_;
     std::vector<platform::ui::UIImagePtr> arrIcons_;
     std::vector<std::string> arrUIViewKey_;

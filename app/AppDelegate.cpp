@@ -4,13 +4,11 @@
 #include "app/LoginViewController.h"
 #include "app/MainDrawerViewController.h"
 #include "platform/Dispatch.h"
-#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
-#include "ui/services/BroadcastManager.h"
 #include "ui/services/KAVSound.h"
 #include "ui/services/MsgCenter.h"
 #include "ui/services/sysDB.h"
@@ -18,22 +16,6 @@
 #include "ui/toolkit/KAVProgressHUD.h"
 
 using namespace platform::ui;
-
-namespace {
-
-// The records of a push, as the service object delivered them, on the bus.
-template <typename T>
-void post(const MODList<T>& records, const char* action) {
-    auto message = std::make_shared<MoMessage>();
-    message->obj = records;
-    BroadcastManager::postMessage(std::move(message), action);
-}
-
-}  // namespace
-
-void logUnresolvedError(const platform::Error& error) {
-    platform::log("Unresolved error " + describeError(error) + ", " + describeUserInfo(error));
-}
 
 AppDelegate::AppDelegate() = default;
 
@@ -82,7 +64,16 @@ void AppDelegate::loadLoginView() {
     // The banner belongs to a session that is over; it must never cover the
     // login screen.
     hideConnectMsg();
-    replaceRootViewController(std::make_shared<LoginViewController>());
+    replaceRootViewController(std::make_shared<LoginViewController>(appContext()));
+}
+
+AppContext AppDelegate::appContext() {
+    AppContext context;
+    context.bizSDK = bizSDK_;
+    context.sysdb = sysdb_;
+    context.dealerStore = dealerStore_;
+    context.session = weakSelf<AppDelegate>();
+    return context;
 }
 
 void AppDelegate::replaceRootViewController(std::shared_ptr<UIViewController> controller) {
@@ -240,91 +231,30 @@ void AppDelegate::onSameUserLogin() {
 
 void AppDelegate::onTerminal() {}
 
-void AppDelegate::onQuotedReceived(const MODList<MODSymbolInfo>& symbols) {
-    post(symbols, kActionReceiveTradeQuotation);
-}
-
 void AppDelegate::onLoginSuccess() {}
 
 void AppDelegate::onLoginFailure(int32_t) {}
-
-void AppDelegate::onAccountChange(const MODList<MODUserAccount>& accounts) {
-    post(accounts, kActionReceiveAccountChange);
-}
-
-void AppDelegate::onHoldBillChange(const MODList<MODHoldBill>& tickets) {
-    post(tickets, kActionReceiveHoldBillChange);
-}
-
-void AppDelegate::onHoldPositionChange(const MODList<MODHoldPosition>& positions) {
-    post(positions, kActionReceiveHoldPositionChange);
-}
-
-void AppDelegate::onLimitBillChange(const MODList<MODLimitBill>& orders) {
-    post(orders, kActionReceiveLimitBillChange);
-}
-
-// The closed-ticket list listens for these.
-void AppDelegate::onCloseBillChange(const MODList<MODCloseBill>& closed) {
-    post(closed, kActionReceiveCloseBillChange);
-}
-
-void AppDelegate::onExchangeRateChange(const MODList<MODCERInfo>&) {}
 
 void AppDelegate::onMessagePush(int32_t, const std::any&) {}
 
 // ---- local store ----------------------------------------------------------
 
 const StoreModel& AppDelegate::managedObjectModel() const {
-    return StoreModel::kavTrader();
+    return dealerStore_->managedObjectModel();
 }
 
 std::filesystem::path AppDelegate::applicationDocumentsDirectory() const {
-    return platform::files::documentsRoot();
+    return dealerStore_->applicationDocumentsDirectory();
 }
 
 std::shared_ptr<SQLiteStore> AppDelegate::persistentStoreCoordinator() {
-    if (store_ || storeTried_) return store_;
-    storeTried_ = true;
-    const auto file = applicationDocumentsDirectory() / kStoreFileName;
-    platform::Error error;
-    store_ = SQLiteStore::open(file, managedObjectModel(), &error);
-    if (store_) return store_;
-    logUnresolvedError(error);
-    // A file that is no readable store of ours would refuse every dealer for
-    // good: it is kept beside the new one for whoever wants to rescue it.
-    // A store of a newer release stays as it is.
-    std::error_code ec;
-    if (!SQLiteStore::isUnreadableFile(error) ||
-        !std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
-        return store_;
-    std::string why;
-    const auto aside = platform::files::moveAside(file, &why);
-    if (!aside) {
-        platform::log("Store " + file.string() + " is unreadable and could not be moved aside (" +
-                      why + ")");
-        return store_;
-    }
-    platform::log("Store " + file.string() + " is unreadable; kept as " + aside->string() +
-                  ", a new one is made");
-    // Its journal belongs to it; a new store must not take it for its own.
-    for (const char* suffix : {"-journal", "-wal", "-shm"})
-        platform::files::moveAside(file.string() + suffix);
-    store_ = SQLiteStore::open(file, managedObjectModel(), &error);
-    if (!store_) logUnresolvedError(error);
-    return store_;
+    return dealerStore_->persistentStoreCoordinator();
 }
 
 std::shared_ptr<StoreContext> AppDelegate::managedObjectContext() {
-    if (context_) return context_;
-    if (auto store = persistentStoreCoordinator()) context_ = std::make_shared<StoreContext>(store);
-    return context_;
+    return dealerStore_->managedObjectContext();
 }
 
 bool AppDelegate::saveContext() {
-    if (!context_ || !context_->hasChanges()) return true;
-    platform::Error error;
-    if (context_->save(&error)) return true;
-    logUnresolvedError(error);
-    return false;
+    return dealerStore_->saveContext();
 }

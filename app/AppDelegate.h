@@ -4,12 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "Core/WSPushMessage.h"
-#include "app/SQLiteStore.h"
-#include "app/StoreContext.h"
+#include "app/AppContext.h"
+#include "app/DealerStore.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ViewController.h"
-#include "ui/toolkit/AppDelegateServices.h"
+#include "ui/toolkit/PushBusRelay.h"
 
 class KAVBizSDK;
 class KAVSound;
@@ -21,13 +20,14 @@ class sysDB;
 // delegate: record pushes go out on the event bus, a reconnecting channel
 // shows a banner, a session that cannot go on ends with an alert and a fresh
 // login screen, and a logout returns to the login screen. A shake jumps to
-// the screen the shake setting names. Main thread only; lives in a
+// the screen the shake setting names. Its screens are handed what they use
+// (AppContext) from the login screen on. Main thread only; lives in a
 // std::shared_ptr (the application holds it).
 class AppDelegate : public platform::ui::UIApplicationDelegate,
-                    public AppDelegateServices,
-                    public WSPushMessage {
+                    public SessionHost,
+                    public PushBusRelay {
   public:
-    static constexpr const char* kStoreFileName = "KAVTrader.sqlite";
+    static constexpr const char* kStoreFileName = DealerStore::kStoreFileName;
     // The reconnect banner's view in the window.
     static constexpr long kTagConnectMsg = 10001;
     static constexpr const char* kConnectMsg = "网络重连中......";
@@ -52,9 +52,14 @@ class AppDelegate : public platform::ui::UIApplicationDelegate,
     void motionBegan(platform::ui::UIEventSubtype motion, platform::ui::UIEvent* event) override;
 
     // ---- session ----
-    std::shared_ptr<KAVBizSDK> bizSDK() const override { return bizSDK_; }
+    // The session's trading service object; null between a forced re-login
+    // and the next login screen.
+    std::shared_ptr<KAVBizSDK> bizSDK() const { return bizSDK_; }
     void setBizSDK(std::shared_ptr<KAVBizSDK> sdk) { bizSDK_ = std::move(sdk); }
-    std::shared_ptr<sysDB> sysdb() const override { return sysdb_; }
+    // The session's settings store.
+    std::shared_ptr<sysDB> sysdb() const { return sysdb_; }
+    // What the screens of the current session are handed.
+    AppContext appContext();
 
     // A new session (service object, settings store, shake sound) and a new
     // login screen as the root; the banner goes.
@@ -66,44 +71,34 @@ class AppDelegate : public platform::ui::UIApplicationDelegate,
     void onSettingChange();
     // The application delegate becomes / stops being the service object's
     // delegate.
-    void startListeners();
-    void stopListeners();
+    void startListeners() override;
+    void stopListeners() override;
     void showConnectMsg();
     void hideConnectMsg();
     // Ends the session: the service object is stopped and dropped, an alert
     // "提示" shows the message, and its closing loads a fresh login screen.
-    void reLoginWith(const std::string& message);
+    void reLoginWith(const std::string& message) override;
     // Makes the controller the window's root on the next turn of the main run
     // loop, so that a screen asking for its own replacement is never torn
     // down inside its own callback; the last one asked for wins.
-    void replaceRootViewController(std::shared_ptr<platform::ui::UIViewController> controller);
+    void replaceRootViewController(
+        std::shared_ptr<platform::ui::UIViewController> controller) override;
 
-    // ---- WSPushMessage ----
+    // ---- WSPushMessage (the record pushes go on the bus: PushBusRelay) ----
     void onNetworkStatus(int32_t status) override;
     void onLogout() override;
     void onSameUserLogin() override;
     void onTerminal() override;
-    void onQuotedReceived(const MODList<MODSymbolInfo>& symbols) override;
     void onLoginSuccess() override;
     void onLoginFailure(int32_t code) override;
-    void onAccountChange(const MODList<MODUserAccount>& accounts) override;
-    void onHoldBillChange(const MODList<MODHoldBill>& tickets) override;
-    void onHoldPositionChange(const MODList<MODHoldPosition>& positions) override;
-    void onLimitBillChange(const MODList<MODLimitBill>& orders) override;
-    void onCloseBillChange(const MODList<MODCloseBill>& closed) override;
-    void onExchangeRateChange(const MODList<MODCERInfo>& rates) override;
     void onMessagePush(int32_t code, const std::any& model) override;
 
-    // ---- local store (made on first use and kept) ----
-    // The working set of the dealer records; null when the store cannot be
-    // opened (the failure is logged once, and the file is left as it is).
+    // ---- local store (made on first use and kept; see DealerStore) ----
+    const std::shared_ptr<DealerStore>& dealerStore() const { return dealerStore_; }
     std::shared_ptr<StoreContext> managedObjectContext();
     const StoreModel& managedObjectModel() const;
     std::shared_ptr<SQLiteStore> persistentStoreCoordinator();
-    // The Documents folder (moved with $KAV_DATA_DIR).
     std::filesystem::path applicationDocumentsDirectory() const;
-    // Saves the context when it has changes; false when the save failed
-    // (logged, the changes stay pending).
     bool saveContext();
 
   private:
@@ -121,10 +116,5 @@ class AppDelegate : public platform::ui::UIApplicationDelegate,
     bool reLoginPending_ = false;
     std::shared_ptr<platform::ui::UIViewController> pendingRoot_;
 
-    std::shared_ptr<SQLiteStore> store_;
-    std::shared_ptr<StoreContext> context_;
-    bool storeTried_ = false;
+    const std::shared_ptr<DealerStore> dealerStore_ = std::make_shared<DealerStore>();
 };
-
-// "Unresolved error %@, %@" with the error and its user information.
-void logUnresolvedError(const platform::Error& error);

@@ -2,20 +2,21 @@
 
 #include <memory>
 
-class AppDelegate;
+class DealerStore;
 
-// Base of the managers of locally stored data: they reach the store through
-// the application delegate, which owns it. The delegate is held weakly: it
-// owns (through its window and screens) the managers, and a manager must not
-// keep it alive in a cycle. A manager whose delegate is gone answers nothing.
+// Base of the managers of locally stored data: they are handed the store,
+// which the application delegate owns. The store is held weakly: the
+// delegate owns (through its window and screens) the managers, and a
+// manager must not outlive the application's store. A manager whose store
+// is gone answers nothing.
 class BaseManager {
   public:
-    explicit BaseManager(const std::shared_ptr<AppDelegate>& appDelegate)
-        : appDelegate_(appDelegate) {}
+    explicit BaseManager(const std::shared_ptr<DealerStore>& store) : store_(store) {}
+    explicit BaseManager(std::weak_ptr<DealerStore> store) : store_(std::move(store)) {}
     virtual ~BaseManager() = default;
 
-    std::shared_ptr<AppDelegate> appDelegate() const { return appDelegate_.lock(); }
+    std::shared_ptr<DealerStore> dealerStore() const { return store_.lock(); }
 
   private:
-    std::weak_ptr<AppDelegate> appDelegate_;
+    std::weak_ptr<DealerStore> store_;
 };

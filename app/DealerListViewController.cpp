@@ -1,11 +1,10 @@
 #include "app/DealerListViewController.h"
 
 #include "app/AppConfig.h"
-#include "app/AppDelegate.h"
 #include "app/DealerLookup.h"
 #include "app/DealerManager.h"
+#include "app/DealerStore.h"
 #include "platform/Dispatch.h"
-#include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Toolbar.h"
 #include "ui/toolkit/BaseNavigationController.h"
@@ -24,13 +23,11 @@ void alert(const std::string& message) {
     KAVAlertView::showAlertWithTitle("提示", message, std::string("确认"), nullptr);
 }
 
-std::shared_ptr<AppDelegate> appDelegate() {
-    return std::dynamic_pointer_cast<AppDelegate>(UIApplication::sharedApplication().delegate());
-}
-
 }  // namespace
 
-DealerListViewController::DealerListViewController(const CGRect& frame) : frame_(frame) {}
+DealerListViewController::DealerListViewController(const CGRect& frame,
+                                                   std::weak_ptr<DealerStore> store)
+    : store_(std::move(store)), frame_(frame) {}
 
 DealerListViewController::~DealerListViewController() = default;
 
@@ -41,7 +38,7 @@ void DealerListViewController::viewDidLoad() {
 }
 
 void DealerListViewController::initData() {
-    dealerManager_ = std::make_shared<DealerManager>(appDelegate());
+    dealerManager_ = std::make_shared<DealerManager>(store_);
 }
 
 void DealerListViewController::makeView() {
@@ -126,6 +123,7 @@ void DealerListViewController::buttonPressed(UIControl* sender) {
                 auto self = weak.lock();
                 if (!self) return;
                 auto scanner = std::make_shared<QRcodeViewController>();
+                scanner->setContext(self->context());
                 scanner->setScanDelegate(self->weakSelf<QRcodeViewControllerDelegate>());
                 self->presentViewController(std::make_shared<BaseNavigationController>(scanner),
                                             true);
@@ -190,20 +188,20 @@ void DealerListViewController::tableViewCommitEditingStyle(UITableView*,
     // may stand otherwise.
     const std::string key = dealers_[row]->dealerKey;
     auto weak = weakSelf<DealerListViewController>();
-    KAVAlertView::showAlertWithTitle("确认", kMsgConfirmDelete, std::string("取消"),
-                                     std::string("确定"), [weak, key](bool cancelled, long) {
-                                         auto self = weak.lock();
-                                         if (cancelled || !self) return;
-                                         auto app = appDelegate();
-                                         auto context = app ? app->managedObjectContext() : nullptr;
-                                         auto dealer =
-                                             self->dealerManager_->getEtyDealerWithDealerKey(key);
-                                         if (context && dealer) {
-                                             context->deleteObject(dealer);
-                                             app->saveContext();
-                                         }
-                                         self->reloadTable();
-                                     });
+    KAVAlertView::showAlertWithTitle(
+        "确认", kMsgConfirmDelete, std::string("取消"), std::string("确定"),
+        [weak, key](bool cancelled, long) {
+            auto self = weak.lock();
+            if (cancelled || !self) return;
+            auto store = self->store_.lock();
+            auto context = store ? store->managedObjectContext() : nullptr;
+            auto dealer = self->dealerManager_->getEtyDealerWithDealerKey(key);
+            if (context && dealer) {
+                context->deleteObject(dealer);
+                store->saveContext();
+            }
+            self->reloadTable();
+        });
 }
 
 // ---- adding -----------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "ui/toolkit/BaseViewController.h"
 
 class DealerManager;
+class DealerStore;
 
 // What the dealer list tells the login screen.
 class DealerManagerDelegate {
@@ -29,6 +30,7 @@ class DealerManagerDelegate {
 // the order they were added, the selected one checked; a tap selects, a
 // swipe deletes after a confirmation; a dealer is added by its key, typed
 // into a search bar, or by a scanned QR code holding its lookup address.
+// It reads and writes the dealer store it is handed.
 class DealerListViewController : public BaseViewController,
                                  public platform::ui::UITableViewDataSource,
                                  public platform::ui::UITableViewDelegate,
@@ -46,7 +48,7 @@ class DealerListViewController : public BaseViewController,
     static constexpr const char* kMsgQuerying = "正在查询";
     static constexpr const char* kMsgConfirmDelete = "确定要删除此交易商信息吗？";
 
-    explicit DealerListViewController(const platform::ui::CGRect& frame);
+    DealerListViewController(const platform::ui::CGRect& frame, std::weak_ptr<DealerStore> store);
     ~DealerListViewController() override;
 
     void viewDidLoad() override;
@@ -105,6 +107,7 @@ class DealerListViewController : public BaseViewController,
     // The refusal of a lookup that cannot be made.
     void showLookupFailed();
 
+    std::weak_ptr<DealerStore> store_;
     std::shared_ptr<DealerManager> dealerManager_;
     platform::ui::CGRect frame_;
     std::shared_ptr<platform::ui::UISearchBar> searchBar_;

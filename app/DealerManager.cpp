@@ -1,7 +1,7 @@
 #include "app/DealerManager.h"
 
 #include "Core/httpQuery.h"
-#include "app/AppDelegate.h"
+#include "app/DealerStore.h"
 #include "platform/Clock.h"
 #include "platform/Json.h"
 
@@ -9,11 +9,11 @@ namespace {
 
 using DealerList = std::vector<std::shared_ptr<EtyDealer>>;
 
-// The records of the delegate's store that satisfy the predicate; nothing
-// (logged) when the store cannot be read.
-std::optional<DealerList> fetchDealers(AppDelegate* app,
+// The records of the store that satisfy the predicate; nothing (logged)
+// when the store cannot be read.
+std::optional<DealerList> fetchDealers(DealerStore* store,
                                        const StoreContext::Predicate& predicate = {}) {
-    auto context = app ? app->managedObjectContext() : nullptr;
+    auto context = store ? store->managedObjectContext() : nullptr;
     if (!context) return std::nullopt;
     platform::Error error;
     auto found = context->fetch(predicate, &error);
@@ -31,24 +31,24 @@ std::string alreadyStoredText(const std::string& name) {
 }
 
 // Files the dealer of a definition reply; runs exactly one block.
-void addDealerFromReply(const std::shared_ptr<AppDelegate>& app, const std::string& body,
+void addDealerFromReply(const std::shared_ptr<DealerStore>& store, const std::string& body,
                         const KAVDoneBlock& onSuccess, const KAVFailureBlock& onFailure) {
     auto reply = DealerManager::readDefinitionReply(body);
     if (!reply.dealer) return fail(onFailure, reply.code, reply.message);
     const std::string& key = reply.dealer->dealerKey;
 
-    DealerManager manager(app);
+    DealerManager manager(store);
     if (!manager.isStoreAvailable()) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
     if (auto stored = manager.getEtyDealerWithDealerKey(key))
         return fail(onFailure, "1", alreadyStoredText(stored->dealerName));
 
-    auto context = app->managedObjectContext();
+    auto context = store->managedObjectContext();
     auto dealer = context->insertNewDealer();
     if (!dealer) return fail(onFailure, "1", DealerManager::kStoreUnavailable);
     *dealer = std::move(*reply.dealer);
     dealer->isSelected = false;
     dealer->lastTime = platform::clock().wallTime();
-    if (!app->saveContext()) {
+    if (!store->saveContext()) {
         // Not kept: it must not show as added, nor be saved later behind the
         // user's back.
         context->deleteObject(dealer);
@@ -60,15 +60,15 @@ void addDealerFromReply(const std::shared_ptr<AppDelegate>& app, const std::stri
 }  // namespace
 
 bool DealerManager::isStoreAvailable() {
-    return fetchDealers(appDelegate().get()).has_value();
+    return fetchDealers(dealerStore().get()).has_value();
 }
 
 std::shared_ptr<EtyDealer> DealerManager::getCurrentSelectedDealer() {
-    auto app = appDelegate();
-    auto selected = fetchDealers(app.get(), [](const EtyDealer& d) { return d.isSelected; });
+    auto store = dealerStore();
+    auto selected = fetchDealers(store.get(), [](const EtyDealer& d) { return d.isSelected; });
     if (!selected) return nullptr;
     if (!selected->empty()) return selected->front();
-    auto all = fetchDealers(app.get());
+    auto all = fetchDealers(store.get());
     if (!all || all->empty()) return nullptr;
     auto first = all->front();
     setCurrentSelectedDealerWithDealerKey(first->dealerKey);
@@ -77,13 +77,13 @@ std::shared_ptr<EtyDealer> DealerManager::getCurrentSelectedDealer() {
 
 void DealerManager::searchDelaerWithURL(const std::string& url, KAVDoneBlock onSuccess,
                                         KAVFailureBlock onFailure) {
-    std::weak_ptr<AppDelegate> weakApp = appDelegate();
+    std::weak_ptr<DealerStore> weakStore = dealerStore();
     httpQuery::asynGetWithUrl(
         url,
-        [weakApp, onSuccess, onFailure](const std::string& body) {
-            auto app = weakApp.lock();
-            if (!app) return fail(onFailure, "1", kStoreUnavailable);
-            addDealerFromReply(app, body, onSuccess, onFailure);
+        [weakStore, onSuccess, onFailure](const std::string& body) {
+            auto store = weakStore.lock();
+            if (!store) return fail(onFailure, "1", kStoreUnavailable);
+            addDealerFromReply(store, body, onSuccess, onFailure);
         },
         [onFailure](const std::string&, const std::string&) {
             fail(onFailure, "1", kLookupFailed);
@@ -91,20 +91,20 @@ void DealerManager::searchDelaerWithURL(const std::string& url, KAVDoneBlock onS
 }
 
 std::shared_ptr<EtyDealer> DealerManager::getEtyDealerWithDealerKey(const std::string& dealerKey) {
-    auto found = fetchDealers(appDelegate().get(),
+    auto found = fetchDealers(dealerStore().get(),
                               [&](const EtyDealer& d) { return d.dealerKey == dealerKey; });
     return found && !found->empty() ? found->front() : nullptr;
 }
 
 std::optional<std::vector<std::shared_ptr<EtyDealer>>> DealerManager::getLocalDealerArray() {
-    return fetchDealers(appDelegate().get());
+    return fetchDealers(dealerStore().get());
 }
 
 void DealerManager::setCurrentSelectedDealerWithDealerKey(const std::string& dealerKey) {
-    auto app = appDelegate();
-    auto all = fetchDealers(app.get());
+    auto store = dealerStore();
+    auto all = fetchDealers(store.get());
     if (!all) return;
     for (const auto& dealer : *all)
         dealer->isSelected = dealer->dealerKey == dealerKey;
-    app->saveContext();
+    store->saveContext();
 }

@@ -11,8 +11,8 @@
 
 // The one reader and writer of the stored dealers: the selected dealer,
 // lookups by key, the list, the selection, and adding a dealer from the
-// dealer-definition service. Keeps nothing itself: every call takes the
-// store from the application delegate, so any number of managers may exist.
+// dealer-definition service. Keeps nothing itself: every call goes to the
+// store it was handed, so any number of managers may exist.
 // Main thread only.
 class DealerManager : public BaseManager {
   public:

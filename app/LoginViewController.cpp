@@ -3,13 +3,10 @@
 #include <cmath>
 
 #include "Core/SDK/KAVBizSDK.h"
-#include "Core/httpQuery.h"
 #include "app/AppConfig.h"
-#include "app/AppDelegate.h"
 #include "app/DealerLogo.h"
 #include "app/DealerLookup.h"
 #include "app/KeyboardShift.h"
-#include "app/MainDrawerViewController.h"
 #include "app/RegisterService.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -40,10 +37,6 @@ constexpr CGFloat kRegisterGap = 80;
 constexpr CGFloat kRegisterTopOffset = 100;
 constexpr double kTurned = 179.0 * M_PI / 180.0;
 
-std::shared_ptr<AppDelegate> appDelegate() {
-    return std::dynamic_pointer_cast<AppDelegate>(UIApplication::sharedApplication().delegate());
-}
-
 void alert(const std::string& message, const std::string& button = "确定") {
     KAVAlertView::showAlertWithTitle("提示", message, button, nullptr);
 }
@@ -60,7 +53,10 @@ UIColor forgotColor() {
 
 }  // namespace
 
-LoginViewController::LoginViewController() = default;
+LoginViewController::LoginViewController(AppContext context)
+    : BaseViewController(context),
+      context_(std::move(context)),
+      loginRoad_(std::make_shared<LoginRoad>(context_)) {}
 LoginViewController::~LoginViewController() = default;
 
 // ---- loading ---------------------------------------------------------------
@@ -68,7 +64,7 @@ LoginViewController::~LoginViewController() = default;
 void LoginViewController::viewDidLoad() {
     BaseViewController::viewDidLoad();
     sysDB_ = sysdb();
-    if (auto app = appDelegate()) app->stopListeners();
+    if (auto owner = context_.session.lock()) owner->stopListeners();
     if (bizSDK()) bizSDK()->setDelegate(weakSelf<WSPushMessage>());
 
     view()->setBackgroundColor(kavtheme::screenBackground());
@@ -85,7 +81,7 @@ void LoginViewController::viewDidLoad() {
 }
 
 void LoginViewController::initData() {
-    dealerManager_ = std::make_shared<DealerManager>(appDelegate());
+    dealerManager_ = std::make_shared<DealerManager>(context_.dealerStore);
     currentDealer_ = dealerManager_->getCurrentSelectedDealer();
     if (currentDealer_) return makeView();
 
@@ -124,10 +120,24 @@ void LoginViewController::makeView() {
     if (sysDB_) sysDB_->setIsOnline(false);
     UIView* v = view();
     v->setBackgroundColor(kavtheme::screenBackground());
-    const CGFloat W = v->bounds().size.width;
-    const CGFloat H = v->bounds().size.height;
-    const CGFloat panelWidth = W;
 
+    auto header = makeHeader();
+    // The dealer list lies under the form; the form slides away to show it.
+    makeDealerList();
+    v->addSubview(makeForm());
+    v->bringSubviewToFront(header.get());
+    makeChangeDealerButton();
+
+    keyboardControls_ = KAVKeyboardControls::initWithFields(
+        {v->viewWithTag<UIKAVInputField>(kTagAccount)->textField(),
+         v->viewWithTag<UIKAVInputField>(kTagPassword)->textField()});
+    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+    applyDealerVisibility();
+    v->setNeedsLayout();
+}
+
+std::shared_ptr<UIView> LoginViewController::makeHeader() {
+    UIView* v = view();
     auto header = std::make_shared<UIView>();
     header->setTag(kTagHeader);
     header->setBackgroundColor(UIColor::blackColor());
@@ -145,20 +155,37 @@ void LoginViewController::makeView() {
         line->setBackgroundColor(kavtheme::accent());
         v->addSubview(line);
     }
+    return header;
+}
 
-    // The dealer list lies under the form; the form slides away to show it.
+void LoginViewController::makeDealerList() {
+    UIView* v = view();
+    const CGFloat W = v->bounds().size.width;
+    const CGFloat H = v->bounds().size.height;
     dealerListViewController_ = std::make_shared<DealerListViewController>(
-        CGRectMake(0, lineBottom(), W, H - lineBottom()));
+        CGRectMake(0, lineBottom(), W, H - lineBottom()), context_.dealerStore);
+    dealerListViewController_->setContext(context_);
     dealerListViewController_->setDealerManagerDelegate(weakSelf<DealerManagerDelegate>());
     addChildViewController(dealerListViewController_);
     v->addSubview(dealerListViewController_->viewPtr());
     dealerListViewController_->didMoveToParentViewController(this);
     dealerListViewController_->viewDidAppear(false);
+}
 
+std::shared_ptr<UIView> LoginViewController::makeForm() {
+    UIView* v = view();
+    const CGFloat W = v->bounds().size.width;
+    const CGFloat H = v->bounds().size.height;
     auto form = std::make_shared<UIView>(CGRectMake(0, lineBottom(), W, H - lineBottom()));
     form->setTag(kTagForm);
     form->setBackgroundColor(v->backgroundColor());
+    addSystemChoices(*form);
+    addCredentialRows(*form);
+    addFormButtons(*form);
+    return form;
+}
 
+void LoginViewController::addSystemChoices(UIView& form) {
     for (long tag : {kTagSystem, kTagRegisterChoice}) {
         auto control = std::make_shared<UISegmentedControl>(
             tag == kTagSystem ? std::vector<std::string>{"模拟系统", "正式系统"}
@@ -169,9 +196,12 @@ void LoginViewController::makeView() {
         control->addTarget(weakSelf<LoginViewController>(), &LoginViewController::segmentedSelect,
                            UIControlEventValueChanged);
         control->setSelectedSegmentIndex(tag == kTagSystem ? 1 : 0);
-        form->addSubview(control);
+        form.addSubview(control);
     }
+}
 
+void LoginViewController::addCredentialRows(UIView& form) {
+    const CGFloat panelWidth = view()->bounds().size.width;
     const bool keep = sysDB_ && sysDB_->setting()->isKeepAccount;
     auto account = std::make_shared<UIKAVInputField>(
         CGRectMake(kInset, 105, panelWidth - 2 * kInset, kRowHeight), "登录账户", kRowStyle,
@@ -179,7 +209,7 @@ void LoginViewController::makeView() {
     account->setTag(kTagAccount);
     account->textField()->delegate = weakSelf<UITextFieldDelegate>();
     account->textField()->setText(keep ? sysDB_->setting()->trUid : "");
-    form->addSubview(account);
+    form.addSubview(account);
     auto password = std::make_shared<UIKAVInputField>(
         CGRectMake(kInset, 144, panelWidth - 2 * kInset, kRowHeight), "登录密码", kRowStyle,
         kFieldWidth);
@@ -187,8 +217,13 @@ void LoginViewController::makeView() {
     password->textField()->delegate = weakSelf<UITextFieldDelegate>();
     password->textField()->setText("");
     password->textField()->setSecureTextEntry(true);
-    form->addSubview(password);
+    form.addSubview(password);
+}
 
+// The forgotten-password button, the remember switch with its caption, and
+// the login button.
+void LoginViewController::addFormButtons(UIView& form) {
+    const bool keep = sysDB_ && sysDB_->setting()->isKeepAccount;
     auto forgot = std::make_shared<UIButton>();
     forgot->setTag(kTagForgot);
     forgot->setTitle("忘记密码", UIControlStateNormal);
@@ -196,7 +231,7 @@ void LoginViewController::makeView() {
     forgot->setBackgroundColor(UIColor::clearColor());
     forgot->addTarget(weakSelf<LoginViewController>(), &LoginViewController::buttonPressed,
                       UIControlEventTouchUpInside);
-    form->addSubview(forgot);
+    form.addSubview(forgot);
 
     auto remember = std::make_shared<UILabel>();
     remember->setTag(kTagRememberLabel);
@@ -204,7 +239,7 @@ void LoginViewController::makeView() {
     remember->setTextAlignment(NSTextAlignment::Right);
     remember->setTextColor(kavtheme::dimText());
     remember->setBackgroundColor(UIColor::clearColor());
-    form->addSubview(remember);
+    form.addSubview(remember);
     auto rememberSwitch = std::make_shared<UISwitch>();
     rememberSwitch->setTag(kTagRemember);
     rememberSwitch->setTintColor(kavtheme::accent());
@@ -213,7 +248,7 @@ void LoginViewController::makeView() {
     rememberSwitch->setOn(keep);
     rememberSwitch->addTarget(weakSelf<LoginViewController>(), &LoginViewController::onSwitchChange,
                               UIControlEventValueChanged);
-    form->addSubview(rememberSwitch);
+    form.addSubview(rememberSwitch);
 
     auto loginButton = std::make_shared<UIButton>();
     loginButton->setTag(kTagLogin);
@@ -223,24 +258,17 @@ void LoginViewController::makeView() {
     loginButton->layer().setCornerRadius(kavtheme::kButtonCornerRadius);
     loginButton->addTarget(weakSelf<LoginViewController>(), &LoginViewController::buttonPressed,
                            UIControlEventTouchUpInside);
-    form->addSubview(loginButton);
+    form.addSubview(loginButton);
+}
 
-    v->addSubview(form);
-    v->bringSubviewToFront(header.get());
-
+void LoginViewController::makeChangeDealerButton() {
     auto change = std::make_shared<UIButton>();
     change->setTag(kTagChangeDealer);
     change->setImage(UIImageTintColor::imageWithTintColor(kavtheme::accent(), "changeDealer"),
                      UIControlStateNormal);
     change->addTarget(weakSelf<LoginViewController>(), &LoginViewController::buttonPressed,
                       UIControlEventTouchUpInside);
-    v->addSubview(change);
-
-    keyboardControls_ =
-        KAVKeyboardControls::initWithFields({account->textField(), password->textField()});
-    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
-    applyDealerVisibility();
-    v->setNeedsLayout();
+    view()->addSubview(change);
 }
 
 CGFloat LoginViewController::lineBottom() const {
@@ -502,57 +530,17 @@ bool LoginViewController::checkInput() {
 void LoginViewController::login() {
     if (!checkInput()) return;
     keyboardControlsDonePressed(keyboardControls_.get());
-    const std::string account = field(kTagAccount)->text();
-    const std::string password = field(kTagPassword)->text();
     auto system = view()->viewWithTag<UISegmentedControl>(kTagSystem);
     const bool real = !system || system->selectedSegmentIndex() == 1;
     const std::string host = real ? currentDealer_->hostReal : currentDealer_->hostDemo;
     // A dealer without that system has no address to log in to.
     if (host.empty()) return alert(real ? kMsgNoRealHost : kMsgNoDemoHost);
-    if (!bizSDK()) return;
-
-    KAVProgressHUD::showWithStatus(kMsgLoggingIn, KAVProgressHUDMaskTypeBlack);
-    const uint64_t attempt = ++loginCount_;
-    activeLogin_ = attempt;
-    auto weak = weakSelf<LoginViewController>();
-    auto dealerKey = currentDealer_->dealerKey;
-    bizSDK()->loginWithUserId(
-        account, password, "", {host},
-        [weak, attempt, account, dealerKey] {
-            auto self = weak.lock();
-            if (!self || self->activeLogin_ != attempt) return;
-            KAVProgressHUD::dismissWithComplete([weak, account, dealerKey] {
-                auto self = weak.lock();
-                auto app = appDelegate();
-                if (!self || !app) return;
-                if (self->sysDB_) {
-                    self->sysDB_->setValue(account, settingTag::trUid);
-                    self->sysDB_->setIsOnline(true);
-                    self->sysDB_->setValue(dealerKey, settingTag::dealerKey);
-                }
-                app->replaceRootViewController(std::make_shared<MainDrawerViewController>());
-                app->startListeners();
-            });
-        },
-        [weak, attempt](const std::string& code, const std::string& message) {
-            auto self = weak.lock();
-            // Ended here already (the channel did not open): nothing more.
-            if (!self || self->activeLogin_ != attempt) return;
-            // No code and no message: a channel did not open in time. It
-            // ends as the channel's own report of it does, whichever of the
-            // two comes first, and the other then finds the login over.
-            if (code.empty() && message.empty()) return self->loginFailWith(kMsgConnectFailed);
-            self->activeLogin_ = 0;
-            KAVProgressHUD::dismissWithComplete([message] {
-                if (auto app = appDelegate()) app->reLoginWith(kMsgLoginFailed + message);
-            });
-        });
+    loginRoad_->login(
+        {field(kTagAccount)->text(), field(kTagPassword)->text(), host, currentDealer_->dealerKey});
 }
 
 void LoginViewController::loginFailWith(const std::string& message) {
-    activeLogin_ = 0;
-    if (bizSDK()) bizSDK()->stopConnect();
-    KAVProgressHUD::dismissWithComplete([message] { alert(message); });
+    loginRoad_->failWith(message);
 }
 
 void LoginViewController::onNetworkStatus(int32_t status) {
@@ -568,7 +556,7 @@ void LoginViewController::onNetworkStatus(int32_t status) {
             break;
         case NetworkStatus::OpenTimedOut:
             platform::log(">>> 网络连接失败");
-            if (activeLogin_ != 0) loginFailWith(kMsgConnectFailed);
+            if (loginRoad_->isLoggingIn()) loginFailWith(kMsgConnectFailed);
             break;
         case NetworkStatus::Closed:
             platform::log(">>> 收到网络关闭通知");
@@ -593,23 +581,8 @@ void LoginViewController::onNetworkStatus(int32_t status) {
 // ---- password reset --------------------------------------------------------
 
 void LoginViewController::resetPWD() {
-    const std::string account =
-        registerservice::withoutSpaces(field(kTagAccount) ? field(kTagAccount)->text() : "");
-    KAVProgressHUD::showWithStatus(kMsgResetting, KAVProgressHUDMaskTypeBlack);
-    httpQuery::asynGetWithUrl(
-        registerservice::resetURL(account),
-        [](const std::string& body) {
-            registerservice::Reply reply;
-            const bool readable = registerservice::parseReply(body, reply);
-            KAVProgressHUD::dismissWithComplete([readable, reply] {
-                if (!readable) return alert(kMsgResetUnreadable);
-                if (reply.retCode != 0) return alert(reply.message);
-                alert(kMsgResetSent);
-            });
-        },
-        [](const std::string&, const std::string&) {
-            KAVProgressHUD::dismissWithComplete([] { alert(kMsgTransportFailed); });
-        });
+    loginRoad_->resetPassword(
+        registerservice::withoutSpaces(field(kTagAccount) ? field(kTagAccount)->text() : ""));
 }
 
 // ---- keyboard --------------------------------------------------------------

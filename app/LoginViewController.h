@@ -4,9 +4,11 @@
 #include <string>
 
 #include "Core/WSPushMessage.h"
+#include "app/AppContext.h"
 #include "app/DealerListViewController.h"
 #include "app/DealerManager.h"
 #include "app/EtyDealer.h"
+#include "app/LoginRoad.h"
 #include "app/UIRegister.h"
 #include "platform/ui/TextField.h"
 #include "ui/toolkit/BaseViewController.h"
@@ -24,8 +26,11 @@ class UIControl;
 // registration dealer, between logging in and registering a demo account),
 // takes the account and the password, remembers the account when asked,
 // uncovers the dealer list to add or pick a dealer, starts a password reset,
-// and logs in. While it is shown it is the service object's delegate. On a
-// first start, with no dealer stored, it looks up the built-in dealer itself.
+// and logs in. The requests the form sends (the login and the reset) take
+// their own road (LoginRoad). While it is shown it is the service object's
+// delegate. On a first start, with no dealer stored, it looks up the
+// built-in dealer itself. It is handed the session it logs in and the
+// dealer store, and passes them on to the dealer list and the drawer.
 class LoginViewController : public BaseViewController,
                             public WSPushMessage,
                             public DealerManagerDelegate,
@@ -64,18 +69,17 @@ class LoginViewController : public BaseViewController,
     static constexpr const char* kMsgEnterAccountFirst = "请输先输入账户";
     static constexpr const char* kMsgConfirmReset =
         "单击确定后，系统将发送重置密码链接地址到你注册的邮箱里，确定要重置密码吗？";
-    static constexpr const char* kMsgLoggingIn = "正在登录";
-    static constexpr const char* kMsgLoginFailed = "登录失败，原因：";
-    static constexpr const char* kMsgConnectFailed = "网络连接失败, 请稍后再试";
+    static constexpr const char* kMsgLoggingIn = LoginRoad::kMsgLoggingIn;
+    static constexpr const char* kMsgLoginFailed = LoginRoad::kMsgLoginFailed;
+    static constexpr const char* kMsgConnectFailed = LoginRoad::kMsgConnectFailed;
     static constexpr const char* kMsgNoDemoHost = "该交易商没有提供模拟系统的登录地址。";
     static constexpr const char* kMsgNoRealHost = "该交易商没有提供正式系统的登录地址。";
-    static constexpr const char* kMsgResetting = "正在处理......";
-    static constexpr const char* kMsgResetUnreadable = "操作失败，请拨打服务热线联系我们";
-    static constexpr const char* kMsgResetSent =
-        "重置账号密码的链接已经发到登记的邮箱里，请尽快查收并重置密码";
-    static constexpr const char* kMsgTransportFailed = "操作异常，请拨打服务热线联系我们";
+    static constexpr const char* kMsgResetting = LoginRoad::kMsgResetting;
+    static constexpr const char* kMsgResetUnreadable = LoginRoad::kMsgResetUnreadable;
+    static constexpr const char* kMsgResetSent = LoginRoad::kMsgResetSent;
+    static constexpr const char* kMsgTransportFailed = LoginRoad::kMsgTransportFailed;
 
-    LoginViewController();
+    explicit LoginViewController(AppContext context);
     ~LoginViewController() override;
 
     void viewDidLoad() override;
@@ -92,10 +96,12 @@ class LoginViewController : public BaseViewController,
     void hideDealerList();
     void showRegister();
     void hideRegister();
+    // Checks the form and sends the login down the road.
     void login();
     bool checkInput();
     // Ends a login that cannot go on, staying on this screen.
     void loginFailWith(const std::string& message);
+    // Asks for a reset link for the account in the account row.
     void resetPWD();
 
     // ---- DealerManagerDelegate ----
@@ -121,6 +127,15 @@ class LoginViewController : public BaseViewController,
     }
 
   private:
+    // The parts of the view, made once by makeView.
+    std::shared_ptr<platform::ui::UIView> makeHeader();
+    void makeDealerList();
+    std::shared_ptr<platform::ui::UIView> makeForm();
+    void addSystemChoices(platform::ui::UIView& form);
+    void addCredentialRows(platform::ui::UIView& form);
+    void addFormButtons(platform::ui::UIView& form);
+    void makeChangeDealerButton();
+
     platform::ui::UITextField* field(long tag) const;
     // The visibility of the controls that depend on the dealer.
     void applyDealerVisibility();
@@ -129,10 +144,8 @@ class LoginViewController : public BaseViewController,
     void shiftFor(platform::ui::UIView* field);
     platform::ui::CGFloat lineBottom() const;
 
-    // The login under way; 0 once it has ended here (a channel that did not
-    // open), so its late blocks do nothing.
-    uint64_t activeLogin_ = 0;
-    uint64_t loginCount_ = 0;
+    AppContext context_;
+    std::shared_ptr<LoginRoad> loginRoad_;
     bool showDealer_ = false;
     bool showRegister_ = false;
     bool viewMade_ = false;

@@ -37,6 +37,9 @@ std::shared_ptr<BaseViewController> makeCenterScreen(CenterScreenType type) {
 
 }  // namespace
 
+MainDrawerViewController::MainDrawerViewController(AppContext context)
+    : context_(std::move(context)) {}
+
 void MainDrawerViewController::viewDidLoad() {
     KAVDrawerController::viewDidLoad();
     initData();
@@ -47,12 +50,13 @@ void MainDrawerViewController::makeView() {
     auto self = weakSelf<BaseViewControllerDelegate>();
 
     menuViewController_ = std::make_shared<MenuViewController>();
+    menuViewController_->setContext(context_);
     menuViewController_->setDelegate(self);
     auto left = std::make_shared<BaseNavigationController>(menuViewController_);
 
     // The account centre reports nothing to the drawer.
-    auto right =
-        std::make_shared<BaseNavigationController>(std::make_shared<AccountCenterViewController>());
+    auto right = std::make_shared<BaseNavigationController>(
+        std::make_shared<AccountCenterViewController>(context_));
 
     auto& board = stackOf(CenterScreenType::Quotation);
     board = makeCenterStack(CenterScreenType::Quotation);
@@ -72,6 +76,7 @@ std::shared_ptr<BaseNavigationController> MainDrawerViewController::makeCenterSt
     CenterScreenType type) {
     auto screen = makeCenterScreen(type);
     if (!screen) return nullptr;
+    screen->setContext(context_);
     screen->setDelegate(weakSelf<BaseViewControllerDelegate>());
     screen->setupLeftMenuButton();
     screen->setupRightMenuButton();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/AppContext.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/BaseViewControllerDelegate.h"
 #include "ui/toolkit/KAVDrawerController.h"
@@ -19,9 +20,12 @@ class MenuViewController;
 // asked for, in a navigation stack of its own, and kept for the session, so
 // it keeps its stack and state while another one is shown. The centre
 // screens' bar buttons and the menu report here; the application's shake
-// action reaches the menu through here.
+// action reaches the menu through here. It is handed the session the login
+// opened and hands it on to every screen it makes.
 class MainDrawerViewController : public KAVDrawerController, public BaseViewControllerDelegate {
   public:
+    explicit MainDrawerViewController(AppContext context);
+
     static constexpr int32_t kScreenTypes = kCenterScreenTypes;
     static constexpr CGFloat kDrawerWidth = 260;
     // Every opening gesture: pans on the bar, on the centre, from the edge,
@@ -69,5 +73,6 @@ class MainDrawerViewController : public KAVDrawerController, public BaseViewCont
     // tickets, the pending orders, the net positions, the closed tickets,
     // the account information and the bulletins.
     std::array<std::shared_ptr<BaseNavigationController>, kScreenTypes> stacks_;
+    AppContext context_;
     std::shared_ptr<MenuViewController> menuViewController_;
 };

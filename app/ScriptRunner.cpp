@@ -97,8 +97,8 @@ std::vector<Target> targetsWithText(const std::string& text) {
             for (auto& shown : UIDriver::shownTexts(v))
                 if (shown.text == text)
                     inWindow.push_back(
-                        {v, UIDriver::screenPointOf(v, {CGRectGetMidX(shown.rect),
-                                                        CGRectGetMidY(shown.rect)})});
+                        {v, UIDriver::screenPointOf(
+                                v, {CGRectGetMidX(shown.rect), CGRectGetMidY(shown.rect)})});
         });
         out.insert(out.end(), inWindow.rbegin(), inWindow.rend());
     }
@@ -167,6 +167,155 @@ std::string typed(const std::string& word) {
         out += word[i];
     }
     return out;
+}
+
+// The words of a command line and the readers of its arguments.
+struct Args {
+    const std::vector<std::string>& w;
+
+    const std::string& command() const { return w[0]; }
+    size_t count() const { return w.size() - 1; }
+    static std::string usage(const char* form) { return std::string("usage: ") + form; }
+    // The seconds argument at `index`, or `fallback` when it is not given.
+    std::optional<double> seconds(size_t index, double fallback) const {
+        if (w.size() <= index) return fallback;
+        auto value = number(w[index]);
+        if (!value || *value < 0) return std::nullopt;
+        return value;
+    }
+    std::optional<platform::ui::CGPoint> point(size_t index) const {
+        auto x = number(w[index]);
+        auto y = number(w[index + 1]);
+        if (!x || !y) return std::nullopt;
+        return CGPointMake(*x, *y);
+    }
+};
+
+// wait, wait-text, wait-gone.
+std::optional<std::string> waitFor(const Args& a) {
+    const auto& w = a.w;
+    if (a.command() == "wait") {
+        auto s = a.count() == 1 ? a.seconds(1, 0) : std::nullopt;
+        if (!s) return Args::usage("wait SECONDS");
+        UIDriver::advance(*s);
+        return std::nullopt;
+    }
+    const bool gone = a.command() == "wait-gone";
+    auto s =
+        a.count() == 1 || a.count() == 2 ? a.seconds(2, ScriptRunner::kDefaultWait) : std::nullopt;
+    if (!s) return Args::usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
+    const std::string& text = w[1];
+    const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
+    // Gone means gone for a finger too: the fade that hid the text and
+    // the tear-down after it (a dimming view that still takes touches).
+    if (done && gone) settle();
+    if (done) return std::nullopt;
+    std::ostringstream why;
+    why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s << " s";
+    return why.str();
+}
+
+// expect-text, expect-no-text.
+std::optional<std::string> expect(const Args& a) {
+    const auto& w = a.w;
+    const std::string& command = a.command();
+    if (a.count() != 1)
+        return Args::usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
+    const bool shown = !targetsWithText(w[1]).empty();
+    if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
+    if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
+    return std::nullopt;
+}
+
+// tap, tap-tag, tap-at.
+std::optional<std::string> tap(const Args& a) {
+    const auto& w = a.w;
+    if (a.command() == "tap") {
+        if (a.count() != 1) return Args::usage("tap TEXT");
+        settleForTap();
+        const auto targets = targetsWithText(w[1]);
+        if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";
+        return tapOn(choose(targets));
+    }
+    if (a.command() == "tap-tag") {
+        auto tag = a.count() == 1 ? number(w[1]) : std::nullopt;
+        if (!tag || *tag != std::floor(*tag)) return Args::usage("tap-tag N");
+        settleForTap();
+        const auto targets = targetsWithTag(static_cast<long>(*tag));
+        if (targets.empty()) return "no visible view has tag " + w[1];
+        return tapOn(choose(targets));
+    }
+    auto p = a.count() == 2 ? a.point(1) : std::nullopt;
+    if (!p) return Args::usage("tap-at X Y");
+    if (auto why = UIDriver::whyNotReached(*p); !why.empty()) return why;
+    settleForTap();
+    return tapOn(Target{nullptr, *p});
+}
+
+std::optional<std::string> type(const Args& a) {
+    if (a.count() != 1) return Args::usage("type TEXT");
+    settle();
+    if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
+    UIDriver::typeText(typed(a.w[1]));
+    settle();
+    return std::nullopt;
+}
+
+// drag, pinch, long-press: a finger's movement, on a settled screen and
+// settled again after it.
+std::optional<std::string> gesture(const Args& a) {
+    const auto& w = a.w;
+    if (a.command() == "drag") {
+        auto from = a.count() == 4 || a.count() == 5 ? a.point(1) : std::nullopt;
+        auto to = from ? a.point(3) : std::nullopt;
+        auto s = to ? a.seconds(5, 0.3) : std::nullopt;
+        if (!s) return Args::usage("drag X1 Y1 X2 Y2 [SECONDS]");
+        settle();
+        UIDriver::drag(*from, *to, *s);
+        settle();
+        return std::nullopt;
+    }
+    if (a.command() == "pinch") {
+        auto center = a.count() == 4 ? a.point(1) : std::nullopt;
+        auto from = center ? number(w[3]) : std::nullopt;
+        auto to = center ? number(w[4]) : std::nullopt;
+        if (!from || !to || *from <= 0 || *to <= 0) return Args::usage("pinch X Y FROM TO");
+        settle();
+        UIDriver::pinch(*center, *from, *to);
+        settle();
+        return std::nullopt;
+    }
+    auto p = a.count() == 2 || a.count() == 3 ? a.point(1) : std::nullopt;
+    auto s = p ? a.seconds(3, 1.0) : std::nullopt;
+    if (!s) return Args::usage("long-press X Y [SECONDS]");
+    settle();
+    UIDriver::longPress(*p, *s);
+    settle();
+    return std::nullopt;
+}
+
+// shake, rotate: the device moves.
+std::optional<std::string> moveDevice(const Args& a) {
+    if (a.command() == "shake") {
+        if (a.count() != 0) return Args::usage("shake");
+        settle();
+        UIDriver::shake();
+        settle();
+        return std::nullopt;
+    }
+    using platform::ui::UIDeviceOrientation;
+    const std::string to = a.count() == 1 ? a.w[1] : "";
+    settle();
+    if (to == "portrait")
+        UIDriver::rotate(UIDeviceOrientation::Portrait);
+    else if (to == "left")
+        UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
+    else if (to == "right")
+        UIDriver::rotate(UIDeviceOrientation::LandscapeRight);
+    else
+        return Args::usage("rotate portrait|left|right");
+    settle();
+    return std::nullopt;
 }
 
 }  // namespace
@@ -243,143 +392,25 @@ bool ScriptRunner::run(std::istream& script) {
 }
 
 std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>& w) {
-    const std::string& command = w[0];
-    const size_t args = w.size() - 1;
-    const auto usage = [&](const char* form) { return std::string("usage: ") + form; };
-    // The seconds argument at `index`, or `fallback` when it is not given.
-    const auto seconds = [&](size_t index, double fallback) -> std::optional<double> {
-        if (w.size() <= index) return fallback;
-        auto value = number(w[index]);
-        if (!value || *value < 0) return std::nullopt;
-        return value;
-    };
-    const auto point = [&](size_t index) -> std::optional<platform::ui::CGPoint> {
-        auto x = number(w[index]);
-        auto y = number(w[index + 1]);
-        if (!x || !y) return std::nullopt;
-        return CGPointMake(*x, *y);
-    };
+    const Args a{w};
+    const std::string& command = a.command();
     platform::RunLoop::main().drain();
 
-    if (command == "wait") {
-        auto s = args == 1 ? seconds(1, 0) : std::nullopt;
-        if (!s) return usage("wait SECONDS");
-        UIDriver::advance(*s);
-        return std::nullopt;
-    }
-    if (command == "wait-text" || command == "wait-gone") {
-        const bool gone = command == "wait-gone";
-        auto s = args == 1 || args == 2 ? seconds(2, kDefaultWait) : std::nullopt;
-        if (!s) return usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
-        const std::string& text = w[1];
-        const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
-        // Gone means gone for a finger too: the fade that hid the text and
-        // the tear-down after it (a dimming view that still takes touches).
-        if (done && gone) settle();
-        if (done) return std::nullopt;
-        std::ostringstream why;
-        why << '"' << text << (gone ? "\" still shown after " : "\" not shown within ") << *s
-            << " s";
-        return why.str();
-    }
-    if (command == "expect-text" || command == "expect-no-text") {
-        if (args != 1)
-            return usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
-        const bool shown = !targetsWithText(w[1]).empty();
-        if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
-        if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
-        return std::nullopt;
-    }
-    if (command == "tap") {
-        if (args != 1) return usage("tap TEXT");
-        settleForTap();
-        const auto targets = targetsWithText(w[1]);
-        if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";
-        return tapOn(choose(targets));
-    }
-    if (command == "tap-tag") {
-        auto tag = args == 1 ? number(w[1]) : std::nullopt;
-        if (!tag || *tag != std::floor(*tag)) return usage("tap-tag N");
-        settleForTap();
-        const auto targets = targetsWithTag(static_cast<long>(*tag));
-        if (targets.empty()) return "no visible view has tag " + w[1];
-        return tapOn(choose(targets));
-    }
-    if (command == "tap-at") {
-        auto p = args == 2 ? point(1) : std::nullopt;
-        if (!p) return usage("tap-at X Y");
-        if (auto why = UIDriver::whyNotReached(*p); !why.empty()) return why;
-        settleForTap();
-        return tapOn(Target{nullptr, *p});
-    }
-    if (command == "type") {
-        if (args != 1) return usage("type TEXT");
-        settle();
-        if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
-        UIDriver::typeText(typed(w[1]));
-        settle();
-        return std::nullopt;
-    }
-    if (command == "drag") {
-        auto from = args == 4 || args == 5 ? point(1) : std::nullopt;
-        auto to = from ? point(3) : std::nullopt;
-        auto s = to ? seconds(5, 0.3) : std::nullopt;
-        if (!s) return usage("drag X1 Y1 X2 Y2 [SECONDS]");
-        settle();
-        UIDriver::drag(*from, *to, *s);
-        settle();
-        return std::nullopt;
-    }
-    if (command == "pinch") {
-        auto center = args == 4 ? point(1) : std::nullopt;
-        auto from = center ? number(w[3]) : std::nullopt;
-        auto to = center ? number(w[4]) : std::nullopt;
-        if (!from || !to || *from <= 0 || *to <= 0) return usage("pinch X Y FROM TO");
-        settle();
-        UIDriver::pinch(*center, *from, *to);
-        settle();
-        return std::nullopt;
-    }
-    if (command == "long-press") {
-        auto p = args == 2 || args == 3 ? point(1) : std::nullopt;
-        auto s = p ? seconds(3, 1.0) : std::nullopt;
-        if (!s) return usage("long-press X Y [SECONDS]");
-        settle();
-        UIDriver::longPress(*p, *s);
-        settle();
-        return std::nullopt;
-    }
-    if (command == "shake") {
-        if (args != 0) return usage("shake");
-        settle();
-        UIDriver::shake();
-        settle();
-        return std::nullopt;
-    }
-    if (command == "rotate") {
-        using platform::ui::UIDeviceOrientation;
-        const std::string to = args == 1 ? w[1] : "";
-        settle();
-        if (to == "portrait")
-            UIDriver::rotate(UIDeviceOrientation::Portrait);
-        else if (to == "left")
-            UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
-        else if (to == "right")
-            UIDriver::rotate(UIDeviceOrientation::LandscapeRight);
-        else
-            return usage("rotate portrait|left|right");
-        settle();
-        return std::nullopt;
-    }
+    if (command == "wait" || command == "wait-text" || command == "wait-gone") return waitFor(a);
+    if (command == "expect-text" || command == "expect-no-text") return expect(a);
+    if (command == "tap" || command == "tap-tag" || command == "tap-at") return tap(a);
+    if (command == "type") return type(a);
+    if (command == "drag" || command == "pinch" || command == "long-press") return gesture(a);
+    if (command == "shake" || command == "rotate") return moveDevice(a);
     if (command == "dump") {
-        if (args != 0) return usage("dump");
+        if (a.count() != 0) return Args::usage("dump");
         // Laid out as a display lays out before it shows anything.
         platform::ui::UIScreenRenderer::layoutWindows();
         out_ << "dump begin\n" << UIDriver::dumpViewTree() << "dump end\n";
         return std::nullopt;
     }
     if (command == "shot") {
-        if (args != 1) return usage("shot NAME");
+        if (a.count() != 1) return Args::usage("shot NAME");
         const std::string file = w[1] + ".png";
         // Names come from scripts written anywhere: a plain file name only.
         if (!platform::files::isSafeName(file)) return "NAME must be a plain file name";
@@ -389,7 +420,7 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
         return std::nullopt;
     }
     if (command == "quit") {
-        if (args != 0) return usage("quit");
+        if (a.count() != 0) return Args::usage("quit");
         quit_ = true;
         if (onQuit_) onQuit_();
         return std::nullopt;

@@ -101,5 +101,6 @@ void UIBulletin::tableViewDidSelectRowAtIndexPath(UITableView*, NSIndexPath inde
     // Shown spinning while the bulletin is open; coming back ends it.
     refresh_->beginRefreshing();
     auto detail = std::make_shared<UIBulletinDetail>(bulletin);
+    detail->setContext(context());
     nav->presentViewController(std::make_shared<BaseNavigationController>(detail), true);
 }

@@ -10,7 +10,6 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/CellDetail.h"
 #include "ui/toolkit/CellSlider.h"
 #include "ui/toolkit/CellSwitch.h"
@@ -43,9 +42,7 @@ std::string fill(const std::string& format, const std::string& text) {
 
 }  // namespace
 
-UIOptional::UIOptional() {
-    if (auto app = AppDelegateServices::shared()) __sysDB = app->sysdb();
-}
+UIOptional::UIOptional() = default;
 
 std::string UIOptional::stored(int tag, const std::string& defaultValue) const {
     return __sysDB ? __sysDB->valueWithTag(tag, defaultValue) : defaultValue;
@@ -186,14 +183,18 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
     auto* detail = dynamic_cast<CellDetail*>(cell);
     const std::string offset = "偏离点差";
     switch (cell->tag()) {
-        case settingTag::changePassword:
-            nav->pushViewController(std::make_shared<UIChangePWD>(), true);
+        case settingTag::changePassword: {
+            auto screen = std::make_shared<UIChangePWD>();
+            screen->setContext(context());
+            nav->pushViewController(screen, true);
             break;
+        }
         case settingTag::pointMove: {
             const std::string label = __sysDB ? __sysDB->getLabelWithKey(offset, offset) : offset;
             auto editor = std::make_shared<UITextInput>(
                 settingTag::pointMove, fill(localized("设置默认%@"), label),
                 fill(localized("默认%@"), label), detail ? detail->Value() : "");
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;
@@ -202,6 +203,7 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
             auto editor = std::make_shared<UITextInput>(
                 settingTag::orderQuantity, localized("设置默认交易数量"), localized("默认交易数量"),
                 detail ? detail->Value() : "");
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;
@@ -209,6 +211,7 @@ void UIOptional::onCellSelected(UITableViewCell* cell) {
         case settingTag::shakeValue: {
             auto editor = std::make_shared<UIShakeSet>(
                 settingTag::shakeValue, stored(settingTag::shakeValue, kDefaultShake));
+            editor->setContext(context());
             editor->setSettingDelegate(weakSelf<SettingDelegate>());
             nav->pushViewController(editor, true);
             break;

@@ -22,7 +22,7 @@ class UIOptional : public SettingsScreen {
     static constexpr const char* kCellIdentifier = "OPTIONAL_ITEM_CELL";
     static constexpr const char* kTitle = "系统设置";
 
-    // Takes the application delegate's settings store.
+    // Uses the settings store of the session it is handed (setContext).
     UIOptional();
 
     void makeView() override;

@@ -17,6 +17,16 @@ std::mutex gMutex;
 Path gDataRoot;       // empty: from the environment
 Path gDocumentsRoot;  // empty: <data root>/Documents
 std::function<void(const Path&)> gAtomicWriteHook;
+std::function<void(const Path&)> gFileSyncHook;
+
+void fileSynced(const Path& path) {
+    std::function<void(const Path&)> hook;
+    {
+        std::lock_guard lock(gMutex);
+        hook = gFileSyncHook;
+    }
+    if (hook) hook(path);
+}
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -140,7 +150,7 @@ std::optional<std::string> readFile(const Path& path) {
     return out;
 }
 
-bool writeFileAtomic(const Path& path, std::string_view bytes) {
+bool writeFileAtomic(const Path& path, std::string_view bytes, bool durable) {
     const Path name = path.filename();
     if (name.empty() || name == "." || name == "..") return false;
     const Path folder = path.has_parent_path() ? path.parent_path() : Path(".");
@@ -152,7 +162,7 @@ bool writeFileAtomic(const Path& path, std::string_view bytes) {
     struct stat old;
     bool ok = true;
     if (::stat(path.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ok && writeAll(fd, bytes) && (!durable || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok) {
         std::function<void(const Path&)> hook;
@@ -167,7 +177,19 @@ bool writeFileAtomic(const Path& path, std::string_view bytes) {
         ::unlink(temporary.c_str());
         return false;
     }
+    if (!durable) return true;
+    fileSynced(path);
     return syncFolder(folder);
+}
+
+bool syncFile(const Path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    fileSynced(path);
+    const Path folder = path.has_parent_path() ? path.parent_path() : Path(".");
+    return syncFolder(folder) && ok;
 }
 
 bool makeDirectories(const Path& path) {
@@ -206,6 +228,11 @@ bool fileExists(const Path& path) {
 void setAtomicWriteHook(std::function<void(const Path& temporary)> hook) {
     std::lock_guard lock(gMutex);
     gAtomicWriteHook = std::move(hook);
+}
+
+void setFileSyncHook(std::function<void(const Path& file)> hook) {
+    std::lock_guard lock(gMutex);
+    gFileSyncHook = std::move(hook);
 }
 
 }  // namespace platform::files

@@ -36,8 +36,14 @@ std::optional<std::string> readFile(const Path& path);
 // over the target, so a crash leaves either the old or the new file, never a
 // mix. True only when every step succeeded. The folder must exist. The
 // temporary file is hidden (".<name>.tmp-XXXXXX"), so a crash mid-save never
-// leaves anything under the target's name but the old file.
-bool writeFileAtomic(const Path& path, std::string_view bytes);
+// leaves anything under the target's name but the old file. `durable` also
+// waits for the disk (fsync of the file and of the folder after the rename);
+// without it a crash of the program still leaves the old or the new file,
+// and syncFile() later makes the new one survive a power loss too.
+bool writeFileAtomic(const Path& path, std::string_view bytes, bool durable = true);
+// Waits for the file and the folder that names it to reach the disk; true
+// when both did.
+bool syncFile(const Path& path);
 // Makes the folder and its parents; true when it exists afterwards.
 bool makeDirectories(const Path& path);
 // Removes a file or an empty folder; true when it is gone afterwards.
@@ -52,5 +58,8 @@ std::optional<Path> moveAside(const Path& path, std::string* why = nullptr);
 // and flushed, just before the rename, so that a test can stop a save there.
 // An empty function removes the hook.
 void setAtomicWriteHook(std::function<void(const Path& temporary)> hook);
+// Tests only: called each time a file's content is waited for on the disk
+// (a durable write or syncFile), with the file's final name.
+void setFileSyncHook(std::function<void(const Path& file)> hook);
 
 }  // namespace platform::files

@@ -45,13 +45,13 @@ void UserDefaults::resetStandard() {
     std::lock_guard lock(gStandardMutex);
     if (!gStandard) return;
     // Its changes land in the folder it was made for, not later in another.
-    gStandard->synchronize();
+    gStandard->synchronizeToDisk();
     gRetired.push_back(std::move(gStandard));
 }
 
 void UserDefaults::synchronizeStandard() {
     std::lock_guard lock(gStandardMutex);
-    if (gStandard) gStandard->synchronize();
+    if (gStandard) gStandard->synchronizeToDisk();
 }
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
@@ -59,7 +59,7 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) 
 }
 
 UserDefaults::~UserDefaults() {
-    synchronize();
+    synchronizeToDisk();
 }
 
 std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
@@ -76,33 +76,53 @@ void UserDefaults::setString(const std::string& key, const std::string& value) {
         if (it->second == value && saved_) return;
         it->second = value;
     }
-    changed();
+    saved_ = false;
+    scheduleFlush();
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
     std::lock_guard lock(mutex_);
     if (values_.erase(key) == 0 && saved_) return;
-    changed();
+    saved_ = false;
+    scheduleFlush();
 }
 
 bool UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
-    saveTimer_.invalidate();
-    if (!saved_) saved_ = save();
+    if (!saved_) {
+        saved_ = save(false);
+        if (saved_) {
+            onDisk_ = false;
+            scheduleFlush();
+        }
+    }
     return saved_;
 }
 
-void UserDefaults::changed() {
-    saved_ = false;
-    // One write for every change until it is due; a write that failed is
-    // tried again by the next change.
-    if (!saveTimer_.isValid())
-        saveTimer_ = Timer::schedule(kSaveDelay, false, [this] { saveWhenDue(); });
+bool UserDefaults::synchronizeToDisk() {
+    std::lock_guard lock(mutex_);
+    saveTimer_.invalidate();
+    return flush();
 }
 
-void UserDefaults::saveWhenDue() {
-    std::lock_guard lock(mutex_);
-    if (!saved_) saved_ = save();
+void UserDefaults::scheduleFlush() {
+    // One write or flush for every change until it is due; one that failed
+    // is tried again by the next change.
+    if (!saveTimer_.isValid())
+        saveTimer_ = Timer::schedule(kSaveDelay, false, [this] {
+            std::lock_guard lock(mutex_);
+            flush();
+        });
+}
+
+bool UserDefaults::flush() {
+    if (!saved_) {
+        saved_ = save(true);
+        onDisk_ = saved_;
+    } else if (!onDisk_) {
+        onDisk_ = files::syncFile(file_);
+    }
+    return saved_ && onDisk_;
 }
 
 void UserDefaults::load() {
@@ -125,7 +145,7 @@ void UserDefaults::load() {
     }
 }
 
-bool UserDefaults::save() {
+bool UserDefaults::save(bool durable) {
     Json object = Json::object();
     for (const auto& [key, value] : values_)
         object[key] = value;
@@ -133,7 +153,7 @@ bool UserDefaults::save() {
     // failing the whole save.
     const std::string text = object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     const auto folder = file_.parent_path();
-    if ((folder.empty() || files::makeDirectories(folder)) && files::writeFileAtomic(file_, text)) {
+    if ((folder.empty() || files::makeDirectories(folder)) && files::writeFileAtomic(file_, text, durable)) {
         return true;
     }
     log(stringf("User defaults: could not save %s", file_.c_str()));

@@ -26,7 +26,6 @@
 #include "platform/ui/Window.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/KAVDrawerController.h"
 #include "ui/trade/QuotationViewController.h"
@@ -51,13 +50,6 @@ struct BusDelegate : WSPushMessage {
     void onHoldPositionChange(const MODList<MODHoldPosition>&) override {}
     void onAccountChange(const MODList<MODUserAccount>&) override {}
     void onLimitBillChange(const MODList<MODLimitBill>&) override {}
-};
-
-struct BenchApp : UIApplicationDelegate, AppDelegateServices {
-    std::shared_ptr<KAVBizSDK> bizSDK() const override { return sdk; }
-    std::shared_ptr<sysDB> sysdb() const override { return store; }
-    std::shared_ptr<KAVBizSDK> sdk;
-    std::shared_ptr<sysDB> store;
 };
 
 std::string packageText(const std::string& event, const std::string& msgOrder, Json children) {
@@ -133,17 +125,15 @@ struct Stage {
         sdk->querySymbolOnSuccess({}, {});
         answer(std::move(symbols));
 
-        app->sdk = sdk;
-        app->store = std::make_shared<sysDB>();
-        UIApplication::sharedApplication().setDelegate(app);
         board = std::make_shared<QuotationViewController>();
+        board->setContext({sdk, std::make_shared<sysDB>()});
         window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
         auto stack = std::make_shared<BaseNavigationController>(board);
         if (holder == Holder::Stack) {
             window->setRootViewController(stack);
         } else {
-            drawer = KAVDrawerController::create(stack, std::make_shared<UIViewController>(),
-                                                 nullptr);
+            drawer =
+                KAVDrawerController::create(stack, std::make_shared<UIViewController>(), nullptr);
             window->setRootViewController(drawer);
         }
         window->makeKeyAndVisible();
@@ -158,7 +148,6 @@ struct Stage {
     ~Stage() {
         board->viewDidDisappear(false);
         window->setRootViewController(nullptr);
-        UIApplication::sharedApplication().setDelegate(nullptr);
         sdk->stopConnect();
         platform::RunLoop::main().drain();
     }
@@ -166,7 +155,6 @@ struct Stage {
 
     std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
     std::shared_ptr<BusDelegate> delegate = std::make_shared<BusDelegate>();
-    std::shared_ptr<BenchApp> app = std::make_shared<BenchApp>();
     std::vector<std::shared_ptr<BenchConnection>> connections;
     std::shared_ptr<BenchConnection> trade;
     std::shared_ptr<QuotationViewController> board;
@@ -279,8 +267,7 @@ void BM_PushesWhileCompositing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * perPackage);
     state.counters["quotes/s"] = benchmark::Counter(
         static_cast<double>(state.iterations() * perPackage), benchmark::Counter::kIsRate);
-    state.counters["drawn%"] =
-        100.0 * drawn / iterations / (frame.size.width * frame.size.height);
+    state.counters["drawn%"] = 100.0 * drawn / iterations / (frame.size.width * frame.size.height);
     state.counters["layers"] = static_cast<double>(layers) / iterations;
 }
 BENCHMARK(BM_PushesWhileCompositing)
@@ -342,12 +329,15 @@ void BM_OneChangedRow(benchmark::State& state) {
     }
     if (drawn == 0 || !reached(stage, 0)) state.SkipWithError("the row did not change on screen");
     const double iterations = static_cast<double>(state.iterations());
-    state.counters["drawn%"] =
-        100.0 * drawn / iterations / (frame.size.width * frame.size.height);
+    state.counters["drawn%"] = 100.0 * drawn / iterations / (frame.size.width * frame.size.height);
     state.counters["layers"] = static_cast<double>(layers) / iterations;
 }
-BENCHMARK(BM_OneChangedRow)->ArgName("holder")->Arg(0)->Arg(1)->Arg(2)->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(BM_OneChangedRow)
+    ->ArgName("holder")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

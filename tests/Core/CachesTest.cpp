@@ -72,6 +72,7 @@ class CachesTest : public ::testing::Test {
         answer(children);
     }
     void push(const Json& package) { net.last().fireText(package.dump()); }
+    void loadTwoTicketsOnTwoSymbols();
 
     VirtualTime time;
     FakeNetwork net;
@@ -457,13 +458,9 @@ TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
     }
 }
 
-// The caches copied and put back (what the push-stream fuzz target starts
-// each input from): the records as they were, copies of their own, one
-// record per symbol under its code and its id, and the quote index made
-// again from the records put back, not left pointing at the ones replaced.
-TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
-    auto reports = std::make_shared<RepricingDelegate>();
-    sdk->setDelegate(reports);
+// Two symbols, one account and a ticket on each symbol, EURUSD quoted once:
+// the caches that the put-back tests copy.
+void CachesTest::loadTwoTicketsOnTwoSymbols() {
     Json symbols = Json::array();
     for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}}) {
         Json s = symbol(code, id);
@@ -478,6 +475,16 @@ TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
     sdk->queryHoldBillOnSuccess({}, {});
     answer(Json::array({ticket("T1", "EURUSD", 1, "b"), ticket("T2", "USDJPY", 2, "s")}));
     push(quoteOf("EURUSD", "1.0100"));
+}
+
+// The caches copied and put back (what the push-stream fuzz target starts
+// each input from): the records as they were, copies of their own, one
+// record per symbol under its code and its id, and the quote index made
+// again from the records put back, not left pointing at the ones replaced.
+TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
+    auto reports = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(reports);
+    loadTwoTicketsOnTwoSymbols();
     const auto copied = sdk->copyCachedRecords();
     const auto queriedSymbol = sdk->getSymbolWith("EURUSD");
     const double queriedPrice = queriedSymbol->priceCurrent;
@@ -529,20 +536,7 @@ TEST_F(CachesTest, CachedRecordsPutBackAreTheCopiedOnesAndQuotesRepriceThem) {
 // copied values again, the symbol list and both look-ups still share one
 // record per symbol, and the copy stays out of what later pushes change.
 TEST_F(CachesTest, CachedRecordsPutBackIntoTheRecordsHeldAfterValuesChanged) {
-    Json symbols = Json::array();
-    for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}}) {
-        Json s = symbol(code, id);
-        s["decimal"] = "4";
-        s["symbolType"] = "1";
-        s["unit"] = "1000";
-        symbols.push_back(s);
-    }
-    loadSymbols(symbols);
-    loadAccounts(
-        Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}, {"riskType", "2"}}}));
-    sdk->queryHoldBillOnSuccess({}, {});
-    answer(Json::array({ticket("T1", "EURUSD", 1, "b"), ticket("T2", "USDJPY", 2, "s")}));
-    push(quoteOf("EURUSD", "1.0100"));
+    loadTwoTicketsOnTwoSymbols();
     const auto copied = sdk->copyCachedRecords();
     const auto eur = sdk->getSymbolWith("EURUSD");
     const auto t1 = sdk->getHoldBillWith("T1");

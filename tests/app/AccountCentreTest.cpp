@@ -37,7 +37,7 @@ class AccountCentreTest : public AppTest {
             drawer = main;
         } else {
             auto board = std::make_shared<BaseViewController>();
-            centre = std::make_shared<AccountCenterViewController>();
+            centre = std::make_shared<AccountCenterViewController>(app->appContext());
             drawer = KAVDrawerController::create(
                 std::make_shared<BaseNavigationController>(board), nullptr,
                 std::make_shared<BaseNavigationController>(centre));
@@ -166,7 +166,7 @@ TEST_F(AccountCentreTest, ALogoThatCannotBeHadLeavesAnEmptyPlace) {
     logIn();
     // The selected dealer names a logo its server does not have, and no
     // account is stored.
-    auto dealer = DealerManager(app).getCurrentSelectedDealer();
+    auto dealer = DealerManager(app->dealerStore()).getCurrentSelectedDealer();
     ASSERT_NE(dealer, nullptr);
     dealer->dealerLogo = "missing.png";
     app->saveContext();

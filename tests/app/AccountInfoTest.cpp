@@ -16,6 +16,7 @@ class AccountInfoTest : public AccountScreenTest {
   protected:
     std::shared_ptr<UIAccountInfo> showScreen() {
         screen = std::make_shared<UIAccountInfo>();
+        screen->setContext(session);
         nav = show(screen);
         return screen;
     }

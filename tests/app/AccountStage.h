@@ -1,9 +1,9 @@
 #pragma once
 
 // What the account screen tests share: a phone-sized window on the virtual
-// clock, a session (service object and settings store) handed to the
-// screens by a stand-in application delegate, optionally logged in to the
-// simulated dealer, and the PNGs written to $KAV_SCREENSHOTS.
+// clock, a session (service object and settings store) the test hands to
+// the screens, optionally logged in to the simulated dealer, and the PNGs
+// written to $KAV_SCREENSHOTS.
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,6 @@
 #include "platform/ui/Window.h"
 #include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
-#include "tests/support/FakeAppDelegate.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/toolkit/StageSupport.h"
@@ -34,6 +33,8 @@
 #include "ui/toolkit/KAVAlertView.h"
 #include "ui/toolkit/KAVAlertViewStack.h"
 #include "ui/toolkit/KAVProgressHUD.h"
+#include "ui/toolkit/PushBusRelay.h"
+#include "ui/toolkit/ScreenContext.h"
 
 namespace accounttest {
 
@@ -56,12 +57,12 @@ inline Rgb rgbOf(const UIColor& c) {
     return {level(c.red), level(c.green), level(c.blue)};
 }
 
-// Stands in for the application delegate as the service object's delegate:
-// posts the account pushes on the event bus as it will.
-struct BusRelay : WSPushMessage {
+// The application delegate's relay of the record pushes to the event bus,
+// counting the account pushes.
+struct BusRelay : PushBusRelay {
     void onAccountChange(const MODList<MODUserAccount>& accounts) override {
         ++accountPushes;
-        postAccounts(accounts);
+        PushBusRelay::onAccountChange(accounts);
     }
     static void postAccounts(const MODList<MODUserAccount>& accounts) {
         auto message = std::make_shared<MoMessage>();
@@ -78,9 +79,7 @@ class AccountScreenTest : public ::testing::Test {
         UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
         for (int tag : kSettingTags)
             platform::UserDefaults::standard().removeObjectForKey("key_" + std::to_string(tag));
-        app = std::make_unique<kavtest::ScopedAppDelegate>();
-        app->delegate->sdk = std::make_shared<KAVBizSDK>();
-        app->delegate->store = std::make_shared<sysDB>();
+        session = {std::make_shared<KAVBizSDK>(), std::make_shared<sysDB>()};
         window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
         window->setBackgroundColor(UIColor::whiteColor());
         window->makeKeyAndVisible();
@@ -95,13 +94,13 @@ class AccountScreenTest : public ::testing::Test {
         window->setRootViewController(nullptr);
         window.reset();
         UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
-        app.reset();
+        session = {};
         UIApplication::sharedApplication().resetForTesting();
         time.advance(0.1);
     }
 
-    const std::shared_ptr<KAVBizSDK>& sdk() const { return app->delegate->sdk; }
-    const std::shared_ptr<sysDB>& store() const { return app->delegate->store; }
+    const std::shared_ptr<KAVBizSDK>& sdk() const { return session.bizSDK; }
+    const std::shared_ptr<sysDB>& store() const { return session.sysdb; }
 
     // Starts the simulated dealer and logs the session in as 1001.
     void logIn(const std::string& user = "1001") {
@@ -181,7 +180,8 @@ class AccountScreenTest : public ::testing::Test {
 
     kavtest::VirtualTime time;
     kavtest::TempDir temp;
-    std::unique_ptr<kavtest::ScopedAppDelegate> app;
+    // What the screens under test are handed.
+    ScreenContext session;
     std::unique_ptr<kavtest::DealerSim> sim;
     std::shared_ptr<BusRelay> relay = std::make_shared<BusRelay>();
     std::shared_ptr<UIWindow> window;

@@ -14,6 +14,7 @@ class BulletinTest : public AccountScreenTest {
   protected:
     void showList() {
         screen = std::make_shared<UIBulletin>();
+        screen->setContext(session);
         nav = show(screen);
         ASSERT_TRUE(waitFor([&] { return screen->rows().has_value(); }));
     }

@@ -22,11 +22,12 @@ namespace {
 // The login screen's part: the panel below the header, and what it is told.
 class ListHost : public UIViewController, public DealerManagerDelegate {
   public:
+    explicit ListHost(std::weak_ptr<DealerStore> store) : store(std::move(store)) {}
     void viewDidLoad() override {
         view()->setBackgroundColor(UIColor::grey255(30));
         const CGRect b = view()->bounds();
         list = std::make_shared<DealerListViewController>(
-            CGRectMake(0, 131, b.size.width, b.size.height - 131));
+            CGRectMake(0, 131, b.size.width, b.size.height - 131), store);
         list->setDealerManagerDelegate(weakSelf<DealerManagerDelegate>());
         addChildViewController(list);
         view()->addSubview(list->viewPtr());
@@ -38,6 +39,7 @@ class ListHost : public UIViewController, public DealerManagerDelegate {
     }
     void onHideDealerList() override { ++hides; }
 
+    std::weak_ptr<DealerStore> store;
     std::shared_ptr<DealerListViewController> list;
     std::vector<bool> searchVisible;
     std::vector<std::string> selected;
@@ -51,8 +53,8 @@ class DealerListTest : public AppTest {
         platform::files::setDocumentsRoot(temp / "Documents");
         app = std::make_shared<AppDelegate>();
         UIApplication::sharedApplication().setDelegate(app);
-        manager = std::make_shared<DealerManager>(app);
-        host = std::make_shared<ListHost>();
+        manager = std::make_shared<DealerManager>(app->dealerStore());
+        host = std::make_shared<ListHost>(app->dealerStore());
         show(host);
     }
     void TearDown() override {

@@ -203,7 +203,7 @@ class DealerManagerTest : public ::testing::Test {
     std::string lookupKey(const std::string& key) {
         return lookup(sim().dealerUrl() + "/getdealer.php?key=" + key);
     }
-    DealerManager manager() { return DealerManager(app); }
+    DealerManager manager() { return DealerManager(app->dealerStore()); }
     std::vector<std::string> listed() {
         auto list = manager().getLocalDealerArray();
         EXPECT_TRUE(list);

@@ -25,7 +25,7 @@ class DrawerTest : public AppTest {
     // Logged in to "GOLDEX", the dealer with a label file; the drawer up.
     void logInToLabelledDealer() {
         launchToLogin();
-        DealerManager dealers(app);
+        DealerManager dealers(app->dealerStore());
         bool added = false;
         dealers.searchDelaerWithURL(
             sim.dealerUrl() + "/getdealer.php?key=GOLDEX", [&] { added = true; },

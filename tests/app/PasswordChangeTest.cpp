@@ -22,6 +22,7 @@ class PasswordChangeTest : public AccountScreenTest {
         centre->presentViewController(settings, true);
         settle();
         screen = std::make_shared<UIChangePWD>();
+        screen->setContext(session);
         settings->pushViewController(screen, true);
         settle();
     }

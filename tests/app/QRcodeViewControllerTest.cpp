@@ -153,6 +153,7 @@ TEST_F(QRScannerTest, TheBackButtonClosesTheScannerStopsTheCameraAndTellsNobody)
     EXPECT_FALSE(scannerShown());
     time.advance(1.5);  // the code's picture would have come by now
     time.drain();
+    EXPECT_EQ(scanner->session()->deliveredFrames(), 1u) << "the stopped camera took no more";
     EXPECT_TRUE(opener->urls.empty());
     EXPECT_EQ(plays("touchStart"), 0u);
 }

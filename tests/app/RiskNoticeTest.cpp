@@ -16,6 +16,7 @@ class RiskNoticeTest : public AccountScreenTest {
     std::shared_ptr<UIAboutViewController> presentNotice() {
         base = show(std::make_shared<BaseViewController>());
         auto notice = std::make_shared<UIAboutViewController>();
+        notice->setContext(session);
         base->presentViewController(std::make_shared<BaseNavigationController>(notice), true);
         settle();
         return notice;
@@ -79,6 +80,7 @@ TEST_F(RiskNoticeTest, MissingOrOddNoticeFilesOpenWithTheTitleAndAFittingText) {
         std::filesystem::remove_all(temp / "DealerDEF");
         useBundleWithNotice(c.file);
         auto notice = std::make_shared<UIAboutViewController>();
+        notice->setContext(session);
         show(notice);
         EXPECT_EQ(notice->title(), "风险提示");
         EXPECT_EQ(notice->textView()->text(), c.shown);

@@ -4,8 +4,13 @@
 // afterwards), logout, settings, the shake action and termination.
 #include "tests/app/AppTestSupport.h"
 
+#include "app/AccountCenterViewController.h"
+#include "app/MenuViewController.h"
+#include "platform/ui/NavigationController.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/toolkit/KAVAlertView.h"
+#include "ui/trade/MarketOpenViewController.h"
+#include "ui/trade/QuotationViewController.h"
 
 using namespace kavtest;
 using platform::ui::UIDriver;
@@ -381,9 +386,72 @@ TEST_F(SessionTest, TheRootIsReplacedOutsideTheReplacedScreensCallbacks) {
     EXPECT_EQ(viewsTagged(AppDelegate::kTagConnectMsg), 0u);
 }
 
+// Nothing looks the session up: each screen is handed it by the one that made
+// it. Every screen of a session, from the login screen's dealer list to an
+// order screen the board opens, holds the session's service object and
+// settings store, and a new login screen is handed the new session.
+TEST_F(SessionTest, EveryScreenHoldsTheSessionItWasHanded) {
+    launchToLogin();
+    const auto holdsSession = [&](const BaseViewController* screen, const std::string& which) {
+        ASSERT_NE(screen, nullptr) << which;
+        EXPECT_EQ(screen->bizSDK(), app->bizSDK()) << which;
+        EXPECT_EQ(screen->sysdb(), app->sysdb()) << which;
+    };
+    auto login = rootAs<LoginViewController>();
+    ASSERT_TRUE(login);
+    holdsSession(login.get(), "login screen");
+    holdsSession(login->dealerListViewController().get(), "dealer list");
+
+    logIn();
+    auto drawer = rootAs<MainDrawerViewController>();
+    holdsSession(drawer->menuViewController().get(), "menu");
+    auto* right = dynamic_cast<platform::ui::UINavigationController*>(
+        drawer->rightDrawerViewController().get());
+    ASSERT_TRUE(right);
+    holdsSession(dynamic_cast<AccountCenterViewController*>(right->viewControllers().front().get()),
+                 "account centre");
+    for (int32_t type = 0; type < MainDrawerViewController::kScreenTypes; ++type) {
+        drawer->onCallNavigationControllerWithType(type, {});
+        auto stack = drawer->navigationControllerForType(type);
+        ASSERT_TRUE(stack) << type;
+        holdsSession(dynamic_cast<BaseViewController*>(stack->viewControllers().front().get()),
+                     "centre screen " + std::to_string(type));
+    }
+    until([] { return false; }, 1);
+
+    // The board hands it on to the order screen a row opens.
+    auto board = std::dynamic_pointer_cast<QuotationViewController>(
+        drawer->navigationControllerForType(0)->viewControllers().front());
+    ASSERT_TRUE(board);
+    drawer->onCallNavigationControllerWithType(0, {});
+    until([] { return false; }, 1);
+    auto table =
+        board->view()->viewWithTag<platform::ui::UITableView>(QuotationViewController::kTagTable);
+    ASSERT_TRUE(table);
+    board->tableViewDidSelectRowAtIndexPath(table.get(),
+                                            platform::ui::NSIndexPath::indexPathForRow(0, 0));
+    ASSERT_TRUE(until([&] { return drawer->presentedViewController() != nullptr; }));
+    auto* order =
+        dynamic_cast<platform::ui::UINavigationController*>(drawer->presentedViewController());
+    ASSERT_TRUE(order);
+    holdsSession(dynamic_cast<MarketOpenViewController*>(order->topViewController()),
+                 "market order");
+
+    drawer->dismissViewControllerAnimated(false);
+
+    // A forced re-login: the fresh login screen holds the new session.
+    const auto old = app->bizSDK();
+    app->reLoginWith(AppDelegate::kMsgSameUser);
+    run("wait-text 确定 5\ntap 确定\nwait-text 登录 5\n");
+    auto fresh = rootAs<LoginViewController>();
+    ASSERT_TRUE(fresh);
+    EXPECT_NE(app->bizSDK(), old);
+    holdsSession(fresh.get(), "fresh login screen");
+}
+
 TEST_F(SessionTest, TerminationSavesTheDealerStore) {
     launchToLogin();
-    auto dealer = DealerManager(app).getEtyDealerWithDealerKey("KAVFX");
+    auto dealer = DealerManager(app->dealerStore()).getEtyDealerWithDealerKey("KAVFX");
     ASSERT_TRUE(dealer);
     dealer->dealerName = "改了名字";
     auto extra = app->managedObjectContext()->insertNewDealer();
@@ -395,7 +463,7 @@ TEST_F(SessionTest, TerminationSavesTheDealerStore) {
     EXPECT_FALSE(app->managedObjectContext()->hasChanges());
 
     auto next = std::make_shared<AppDelegate>();
-    auto stored = DealerManager(next).getLocalDealerArray();
+    auto stored = DealerManager(next->dealerStore()).getLocalDealerArray();
     ASSERT_TRUE(stored);
     ASSERT_EQ(stored->size(), 2u);
     EXPECT_EQ(stored->at(0)->dealerName, "改了名字");

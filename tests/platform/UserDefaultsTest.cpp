@@ -187,6 +187,46 @@ TEST(UserDefaults, ABurstOfChangesIsOneWriteAfterTheDelay) {
     EXPECT_EQ(written.size(), 3u) << "the store's delayed write went with it";
 }
 
+// synchronize() at every change (the settings screens store each key so):
+// the file holds every value at once, and the disk is waited for once, after
+// the delay, for all of them; the application's end waits for it at once.
+TEST(UserDefaults, SynchronizeWritesAtOnceAndWaitsForTheDiskOnceAfterTheDelay) {
+    kavtest::VirtualTime time;
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    Writes writes;
+    std::vector<std::filesystem::path> synced;
+    files::setFileSyncHook([&](const std::filesystem::path& f) { synced.push_back(f); });
+    {
+        UserDefaults store(file);
+        std::string typed;
+        for (int i = 0; i < 50; ++i) {
+            typed += static_cast<char>('0' + i % 10);
+            store.setString("key_2007", typed);
+            ASSERT_TRUE(store.synchronize());
+            ASSERT_EQ(UserDefaults(file).stringForKey("key_2007"), typed);
+        }
+        EXPECT_EQ(writes.sizes.size(), 50u);
+        EXPECT_TRUE(synced.empty());
+        time.advance(UserDefaults::kSaveDelay);
+        EXPECT_EQ(synced, std::vector<std::filesystem::path>{file});
+        EXPECT_EQ(writes.sizes.size(), 50u) << "nothing written again";
+        time.advance(10);
+        EXPECT_EQ(synced.size(), 1u);
+
+        // Going to the background or ending: the disk at once.
+        store.setString("key_2003", "15");
+        EXPECT_TRUE(store.synchronize());
+        EXPECT_EQ(synced.size(), 1u);
+        EXPECT_TRUE(store.synchronizeToDisk());
+        EXPECT_EQ(synced.size(), 2u);
+        time.advance(UserDefaults::kSaveDelay);
+        EXPECT_EQ(synced.size(), 2u) << "the delayed wait went with it";
+        EXPECT_EQ(writes.sizes.size(), 51u);
+    }
+    files::setFileSyncHook({});
+}
+
 TEST(UserDefaults, StandardStoreLivesInTheDataRoot) {
     kavtest::TempDir dir;
     files::setDataRoot(dir.path());

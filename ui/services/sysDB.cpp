@@ -167,6 +167,7 @@ std::string sysDB::valueWithTag(int tag, const std::string& defaultValue) const 
 
 void sysDB::setValue(const std::string& value, int tag) {
     settings_.setString(keyOfTag(tag), value);
+    settings_.synchronize();
     if (setting_) applyTag(*setting_, tag, value);
     if (tag == settingTag::dealerKey) loadLabelWithKey(value);
 }

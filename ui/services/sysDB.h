@@ -64,12 +64,12 @@ class sysDB {
 
     // The text stored for the tag, read afresh, or `defaultValue`.
     virtual std::string valueWithTag(int tag, const std::string& defaultValue) const;
-    // Stores the text under the tag (every store reads it at once; the file
-    // follows within the settings store's save delay, so that a text stored
-    // key by key is not one file write a key) and copies the value into
-    // `setting` by the tag's parse rule; the dealer key (3003) also
-    // loads that dealer's label table. Posts nothing: callers that want the
-    // change announced call loadSetting().
+    // Stores the text under the tag, saves the store's file at once (the wait
+    // for the disk follows within the settings store's delay, so that a text
+    // stored key by key does not wait for the disk at every key) and copies
+    // the value into `setting` by the tag's parse rule; the dealer key (3003)
+    // also loads that dealer's label table. Posts nothing: callers that want
+    // the change announced call loadSetting().
     void setValue(const std::string& value, int tag);
     // Reads every setting (stored text or default) into `setting`, then posts
     // "sys_4008". Does not touch the label table.

@@ -4,16 +4,14 @@
 #include <string>
 
 #include "platform/ui/TableView.h"
+#include "ui/toolkit/ScreenContext.h"
 
-class KAVBizSDK;
-class sysDB;
-
-// The base of the trading lists' cells: a cell takes the session's trading
-// service object and settings store from the application delegate when it
-// is made (null when the delegate has none yet).
+// The base of the trading lists' cells: a cell is handed the session's
+// trading service object and settings store by the list that makes it.
 class BaseTableViewCell : public platform::ui::UITableViewCell {
   public:
-    BaseTableViewCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    BaseTableViewCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                      const ScreenContext& context);
 
     const std::shared_ptr<KAVBizSDK>& bizSDK() const { return bizSDK_; }
     void setBizSDK(std::shared_ptr<KAVBizSDK> sdk) { bizSDK_ = std::move(sdk); }

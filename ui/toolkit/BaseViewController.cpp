@@ -1,7 +1,6 @@
 #include "ui/toolkit/BaseViewController.h"
 
 #include "platform/ui/Image.h"
-#include "ui/toolkit/AppDelegateServices.h"
 #include "ui/toolkit/KAVDrawerBarButtonItem.h"
 #include "ui/toolkit/KAVDrawerCenterContainerView.h"
 
@@ -14,12 +13,17 @@ constexpr int32_t kRightSide = drawerSideNumber(DrawerSide::Right);
 
 BaseViewController::BaseViewController() = default;
 
+BaseViewController::BaseViewController(const ScreenContext& context) {
+    setContext(context);
+}
+
+void BaseViewController::setContext(const ScreenContext& context) {
+    bizSDK_ = context.bizSDK;
+    sysdb_ = context.sysdb;
+}
+
 void BaseViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
-    if (auto app = AppDelegateServices::shared()) {
-        bizSDK_ = app->bizSDK();
-        sysdb_ = app->sysdb();
-    }
 }
 
 void BaseViewController::setupLeftMenuButton() {

@@ -4,18 +4,17 @@
 
 #include "platform/ui/ViewController.h"
 #include "ui/toolkit/BaseViewControllerDelegate.h"
+#include "ui/toolkit/ScreenContext.h"
 
-class KAVBizSDK;
-class sysDB;
-
-// The base of every screen: when its view loads it takes the session's
-// trading service object and settings store from the application delegate;
-// it makes the navigation-bar buttons that open the side drawers and reports
-// their taps to its delegate (the screen that holds it in the drawer).
-// Screens never rotate unless they say so.
+// The base of every screen: it holds the session's trading service object
+// and settings store it is handed (ScreenContext) by whoever makes it, and
+// hands them on to the screens it makes. It makes the navigation-bar buttons that open the side
+// drawers and reports their taps to its delegate (the screen that holds it in the drawer). Screens
+// never rotate unless they say so.
 class BaseViewController : public platform::ui::UIViewController {
   public:
     BaseViewController();
+    explicit BaseViewController(const ScreenContext& context);
 
     // Subclasses call it first in their own viewDidLoad.
     void viewDidLoad() override;
@@ -29,6 +28,10 @@ class BaseViewController : public platform::ui::UIViewController {
     void leftDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
     void rightDrawerButtonPress(platform::ui::UIBarButtonItem* sender);
 
+    // What this screen was handed, to hand on to the screens it makes. It is
+    // set before the view loads (in the constructor or just after it).
+    ScreenContext context() const { return {bizSDK_, sysdb_}; }
+    void setContext(const ScreenContext& context);
     const std::shared_ptr<sysDB>& sysdb() const { return sysdb_; }
     void setSysdb(std::shared_ptr<sysDB> store) { sysdb_ = std::move(store); }
     const std::shared_ptr<KAVBizSDK>& bizSDK() const { return bizSDK_; }

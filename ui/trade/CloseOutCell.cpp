@@ -15,8 +15,9 @@ constexpr double kLineHeight = 20;
 
 }  // namespace
 
-CloseOutCell::CloseOutCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : BaseTableViewCell(style, reuseIdentifier) {}
+CloseOutCell::CloseOutCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
+                           const ScreenContext& context)
+    : BaseTableViewCell(style, reuseIdentifier, context) {}
 
 CloseOutCell::~CloseOutCell() = default;
 

@@ -20,7 +20,8 @@ class CloseOutCell : public BaseTableViewCell {
     static constexpr double kExpandedRowHeight = 159;
     static constexpr const char* kIdentifier = "ClOSEOUT_ITEM_CELL";
 
-    CloseOutCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    CloseOutCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                 const ScreenContext& context);
     ~CloseOutCell() override;
 
     // Sets every text and colour; the symbol gives the name and the

@@ -58,9 +58,7 @@ double CloseOutViewController::rowHeight(const LSCloseOut& row) const {
 }
 
 UITableViewCellPtr CloseOutViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<CloseOutCell>(UITableViewCellStyle::Default, identifier);
-    cell->setSysdb(sysdb());
-    return cell;
+    return std::make_shared<CloseOutCell>(UITableViewCellStyle::Default, identifier, context());
 }
 
 void CloseOutViewController::showCell(UITableViewCell& cell, LSCloseOut& row) {

@@ -22,8 +22,9 @@ std::shared_ptr<UILabel> cellLabel(CGFloat size, const UIColor& colour, NSTextAl
 
 }  // namespace
 
-HoldDetailCell::HoldDetailCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : BaseTableViewCell(style, reuseIdentifier) {}
+HoldDetailCell::HoldDetailCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
+                               const ScreenContext& context)
+    : BaseTableViewCell(style, reuseIdentifier, context) {}
 
 HoldDetailCell::~HoldDetailCell() = default;
 

@@ -17,7 +17,8 @@ class HoldDetailCell : public BaseTableViewCell {
     static constexpr double kRowHeight = 82;
     static constexpr const char* kIdentifier = "HOLD_DETAIL_ITEM_CELL";
 
-    HoldDetailCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    HoldDetailCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                   const ScreenContext& context);
     ~HoldDetailCell() override;
 
     // Fills the cell from the row; prices with the symbol's decimals (their

@@ -22,9 +22,7 @@ double HoldDetailViewController::rowHeight(const LSHoldDetail&) const {
 }
 
 UITableViewCellPtr HoldDetailViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<HoldDetailCell>(UITableViewCellStyle::Default, identifier);
-    cell->setSysdb(sysdb());
-    return cell;
+    return std::make_shared<HoldDetailCell>(UITableViewCellStyle::Default, identifier, context());
 }
 
 void HoldDetailViewController::showCell(UITableViewCell& cell, LSHoldDetail& row) {
@@ -97,6 +95,7 @@ std::shared_ptr<MODHoldBill> HoldDetailViewController::holdBillForRow(
 void HoldDetailViewController::didSelectRowWithKey(const std::string& orderCode) {
     tradelist::presentFromRoot(*this, [&] {
         auto screen = std::make_shared<MarketCloseViewController>(holdBillForRow(orderCode));
+        screen->setContext(context());
         return std::make_shared<BaseNavigationController>(screen);
     });
 }

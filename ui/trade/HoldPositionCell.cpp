@@ -13,8 +13,9 @@ constexpr double kGridRowHeight = 20;
 
 }  // namespace
 
-HoldPositionCell::HoldPositionCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : BaseTableViewCell(style, reuseIdentifier) {}
+HoldPositionCell::HoldPositionCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
+                                   const ScreenContext& context)
+    : BaseTableViewCell(style, reuseIdentifier, context) {}
 
 HoldPositionCell::~HoldPositionCell() = default;
 

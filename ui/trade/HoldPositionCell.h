@@ -28,7 +28,8 @@ class HoldPositionCell : public BaseTableViewCell {
     static constexpr double kExpandedRowHeight = 188;
     static constexpr const char* kIdentifier = "HOLD_POSITION_ITEM_CELL";
 
-    HoldPositionCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    HoldPositionCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                     const ScreenContext& context);
     ~HoldPositionCell() override;
 
     // Keeps the row and sets every text and colour; prices with the

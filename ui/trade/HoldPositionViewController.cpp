@@ -17,7 +17,8 @@ double HoldPositionViewController::rowHeight(const LSHoldPosition& row) const {
 }
 
 UITableViewCellPtr HoldPositionViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<HoldPositionCell>(UITableViewCellStyle::Default, identifier);
+    auto cell =
+        std::make_shared<HoldPositionCell>(UITableViewCellStyle::Default, identifier, context());
     cell->delegate = weakSelf<HoldPositionCellDelegate>();
     return cell;
 }
@@ -102,6 +103,7 @@ void HoldPositionViewController::onCloseOutWithLSHoldPosition(const LSHoldPositi
 void HoldPositionViewController::presentClose(const std::string& symbolCode) {
     tradelist::presentFromRoot(*this, [&] {
         auto screen = std::make_shared<MarketCloseSymbolViewController>(positionForRow(symbolCode));
+        screen->setContext(context());
         return std::make_shared<BaseNavigationController>(screen);
     });
 }

@@ -21,8 +21,9 @@ std::string LSLimitOpen::limitTypeString() const {
     }
 }
 
-LimitOpenCell::LimitOpenCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : BaseTableViewCell(style, reuseIdentifier) {}
+LimitOpenCell::LimitOpenCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
+                             const ScreenContext& context)
+    : BaseTableViewCell(style, reuseIdentifier, context) {}
 
 LimitOpenCell::~LimitOpenCell() = default;
 

@@ -26,7 +26,8 @@ class LimitOpenCell : public BaseTableViewCell {
     static constexpr double kExpandedRowHeight = 121;
     static constexpr const char* kIdentifier = "LIMIT_OPEN_ITEM_CELL";
 
-    LimitOpenCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    LimitOpenCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                  const ScreenContext& context);
     ~LimitOpenCell() override;
 
     // Keeps the row and sets every text; prices with the symbol's decimals

@@ -93,7 +93,6 @@ void LimitOpenTradeViewController::makeView() {
     const CGFloat H = v->bounds().size.height;
     const CGFloat D = W - 2 * kavtheme::kOrderColumnInset;
     const CGFloat x = kavtheme::kOrderColumnInset;
-    const CGFloat T = orderkit::barsHeight(*this);
     orderkit::dressScreen(*this);
     const auto weak = weakSelf<LimitOpenTradeViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
@@ -106,6 +105,35 @@ void LimitOpenTradeViewController::makeView() {
 
     orderkit::addBackButton(*this, kTagBack, pressed);
 
+    addSideAndQuantity(pressed);
+    addPriceInputs();
+    resetOrderPrice();
+
+    auto submit = orderkit::makeConfirmButton(CGRectMake(x, H - 60, D, 50), kTagSubmit);
+    submit->setTitle("提交", UIControlStateNormal);
+    submit->addTarget(pressed, UIControlEventTouchUpInside);
+    v->addSubview(submit);
+
+    keyboardControls_ = KAVKeyboardControls::initWithFields(
+        {quantityInput()->textField(), priceInput(kTagOrderPrice)->textField(),
+         priceInput(kTagTakeProfit)->textField(), priceInput(kTagStopLose)->textField()});
+    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+
+    arraySymbols_ = bizSDK() ? bizSDK()->getSymbolsWith(-1) : MODList<MODSymbolInfo>();
+    arrayBS_ = {kBuy, kSell};
+    picker_ = std::make_shared<UIKAVPickerActionSheet>(
+        UIKAVPickerActionSheet::DataSource{arrayBS_, getPickerSymbols()},
+        CGRectMake(0, H, W, kPickerHeight));
+    picker_->delegate = weakSelf<UIKAVPickerActionSheetDelegate>();
+    picker_->setTag(kTagPicker);
+    v->addSubview(picker_);
+}
+
+void LimitOpenTradeViewController::addSideAndQuantity(const UIControl::Action& pressed) {
+    UIView* v = view();
+    const CGFloat D = v->bounds().size.width - 2 * kavtheme::kOrderColumnInset;
+    const CGFloat x = kavtheme::kOrderColumnInset;
+    const CGFloat T = orderkit::barsHeight(*this);
     // Side and quantity under their captions; neighbours overlap by a point,
     // so their borders make one line.
     auto sideCaption =
@@ -132,7 +160,16 @@ void LimitOpenTradeViewController::makeView() {
         Decimal::fromInteger(symbol ? symbol->minTradeQuantity : 0),
         weakSelf<NumberInputViewDelegate>());
     v->addSubview(quantity);
+}
 
+// Under the side: the symbol's price band, the order price, and the
+// take-profit and stop-loss prices side by side.
+void LimitOpenTradeViewController::addPriceInputs() {
+    UIView* v = view();
+    const CGFloat W = v->bounds().size.width;
+    const CGFloat D = W - 2 * kavtheme::kOrderColumnInset;
+    const CGFloat x = kavtheme::kOrderColumnInset;
+    const UIButton* side = sideButton();
     auto band = std::make_shared<ViewLimitPrice>(
         CGRectMake(x, CGRectGetMaxY(side->frame()) + 10, D, 60), modSymbolInfo_);
     band->setTag(kTagBand);
@@ -151,26 +188,6 @@ void LimitOpenTradeViewController::makeView() {
     auto stopLose = makePriceInput(CGRectMake(W / 2 + 9, stopTop, D / 2 - 10, 90),
                                    modSymbolInfo_.get(), "止损价", kTagStopLose, 2, D / 2 - 10);
     v->addSubview(stopLose);
-    resetOrderPrice();
-
-    auto submit = orderkit::makeConfirmButton(CGRectMake(x, H - 60, D, 50), kTagSubmit);
-    submit->setTitle("提交", UIControlStateNormal);
-    submit->addTarget(pressed, UIControlEventTouchUpInside);
-    v->addSubview(submit);
-
-    keyboardControls_ =
-        KAVKeyboardControls::initWithFields({quantity->textField(), orderPrice->textField(),
-                                             takeProfit->textField(), stopLose->textField()});
-    keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
-
-    arraySymbols_ = bizSDK() ? bizSDK()->getSymbolsWith(-1) : MODList<MODSymbolInfo>();
-    arrayBS_ = {kBuy, kSell};
-    picker_ = std::make_shared<UIKAVPickerActionSheet>(
-        UIKAVPickerActionSheet::DataSource{arrayBS_, getPickerSymbols()},
-        CGRectMake(0, H, W, kPickerHeight));
-    picker_->delegate = weakSelf<UIKAVPickerActionSheetDelegate>();
-    picker_->setTag(kTagPicker);
-    v->addSubview(picker_);
 }
 
 // ---- views by tag -------------------------------------------------------------

@@ -136,6 +136,9 @@ class LimitOpenTradeViewController : public OrderFieldsScreen,
 
   private:
     void setTitle();
+    // The parts of the view makeView makes, top down.
+    void addSideAndQuantity(const platform::ui::UIControl::Action& pressed);
+    void addPriceInputs();
     // Everything that follows the symbol: band, decimals, quantity bounds.
     void showSymbol();
     // The order price field on the side's price of the current symbol.

@@ -50,6 +50,7 @@ void LimitOpenViewController::presentNewOrder() {
             if (!symbols.empty()) first = symbols.front();
         }
         auto screen = std::make_shared<LimitOpenTradeViewController>(first, true);
+        screen->setContext(context());
         return std::make_shared<BaseNavigationController>(screen);
     });
 }
@@ -59,7 +60,8 @@ double LimitOpenViewController::rowHeight(const LSLimitOpen& row) const {
 }
 
 UITableViewCellPtr LimitOpenViewController::makeCell(const std::string& identifier) {
-    auto cell = std::make_shared<LimitOpenCell>(UITableViewCellStyle::Default, identifier);
+    auto cell =
+        std::make_shared<LimitOpenCell>(UITableViewCellStyle::Default, identifier, context());
     cell->delegate = weakSelf<LimitOpenCellDelegate>();
     return cell;
 }

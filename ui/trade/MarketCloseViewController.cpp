@@ -93,8 +93,11 @@ void MarketCloseViewController::viewValueChange(UIControl* sender) {
     if (!segment || segment->tag() != kTagSegment || segment->selectedSegmentIndex() != 1) return;
     // Coming back shows the close again.
     segment->setSelectedSegmentIndex(0);
-    if (auto* nav = navigationController())
-        nav->pushViewController(std::make_shared<ModifyHoldBillViewController>(modHoldBill_), true);
+    auto* nav = navigationController();
+    if (!nav) return;
+    auto screen = std::make_shared<ModifyHoldBillViewController>(modHoldBill_);
+    screen->setContext(context());
+    nav->pushViewController(screen, true);
 }
 
 void MarketCloseViewController::initListen() {

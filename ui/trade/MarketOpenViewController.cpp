@@ -149,7 +149,6 @@ void MarketOpenViewController::onReciveBroadcast(const MoMessage& message) {
 // ---- the view ---------------------------------------------------------------
 
 void MarketOpenViewController::makeView() {
-    UIView* root = view();
     orderkit::dressScreen(*this);
     const auto weak = weakSelf<MarketOpenViewController>();
     auto pressed = [weak](UIControl* sender, UIEvent*) {
@@ -158,18 +157,27 @@ void MarketOpenViewController::makeView() {
     auto changed = [weak](UIControl* sender, UIEvent*) {
         if (auto self = weak.lock()) self->viewValueChange(sender);
     };
-    const MODSymbolInfo* symbol = _modSymbolInfo.get();
 
     // Title: the order kind and the symbol; a tap opens the picker.
     orderkit::addPickerTitle(*this, kTagTitle, pressed);
 
     orderkit::addBackButton(*this, kTagBack, pressed);
 
-    // The order panel.
+    makeOrderPanel(changed);
+    makeChartPanel(pressed, changed);
+
+    setTitles();
+    setPicker();
+    loadChartWithPeriodType(kPeriodM1);
+}
+
+// The order panel: the order type, the price button, the quantity and the
+// deviation.
+void MarketOpenViewController::makeOrderPanel(const UIControl::Action& changed) {
     auto panel = std::make_shared<UIView>();
     panel->setTag(kTagOrderPanel);
     panel->setBackgroundColor(kavtheme::screenBackground());
-    root->addSubview(panel);
+    view()->addSubview(panel);
 
     auto orderType = std::make_shared<UISegmentedControl>(
         std::vector<std::string>{label(sysdb(), kMarketCaption), label(sysdb(), kLimitTabCaption)});
@@ -191,8 +199,15 @@ void MarketOpenViewController::makeView() {
     price->delegate = weakSelf<ViewBuySellDelegate>();
     panel->addSubview(price);
 
-    panel->addSubview(orderkit::makeCaptionCell(CGRectZero, "交易数量", kTagQuantityCaption));
-    panel->addSubview(
+    addOrderInputs(*panel);
+}
+
+// The quantity and deviation rows with their captions, from the settings'
+// defaults within the symbol's bounds, and the keyboard bar over both.
+void MarketOpenViewController::addOrderInputs(UIView& panel) {
+    const MODSymbolInfo* symbol = _modSymbolInfo.get();
+    panel.addSubview(orderkit::makeCaptionCell(CGRectZero, "交易数量", kTagQuantityCaption));
+    panel.addSubview(
         orderkit::makeCaptionCell(CGRectZero, label(sysdb(), "偏离点差"), kTagDeviationCaption));
 
     const auto settings = sysdb() ? sysdb()->setting() : nullptr;
@@ -210,17 +225,22 @@ void MarketOpenViewController::makeView() {
         orderkit::makeStepInput(inputFrame, kTagDeviation, deviation,
                                 Decimal::fromInteger(symbol ? symbol->maxPointOffset : 0),
                                 Decimal(), weakSelf<NumberInputViewDelegate>());
-    panel->addSubview(quantityIn);
-    panel->addSubview(deviationIn);
+    panel.addSubview(quantityIn);
+    panel.addSubview(deviationIn);
     _keyboardControls =
         KAVKeyboardControls::initWithFields({quantityIn->textField(), deviationIn->textField()});
     _keyboardControls->delegate = weakSelf<KAVKeyboardControlsDelegate>();
+}
 
-    // The chart panel.
+// The chart panel: the chart with its loader, the landscape period control
+// and symbol button.
+void MarketOpenViewController::makeChartPanel(const UIControl::Action& pressed,
+                                              const UIControl::Action& changed) {
+    const MODSymbolInfo* symbol = _modSymbolInfo.get();
     auto chartPanel = std::make_shared<UIView>();
     chartPanel->setTag(kTagChartPanel);
     chartPanel->setBackgroundColor(kavtheme::screenBackground());
-    root->addSubview(chartPanel);
+    view()->addSubview(chartPanel);
 
     auto chart = std::make_shared<KAVChartView>(
         CGRectMake(0, 0, 320, UIScreen::mainScreen().bounds().size.height - 284));
@@ -251,10 +271,6 @@ void MarketOpenViewController::makeView() {
     symbolButton->setHidden(true);
     symbolButton->addTarget(pressed, UIControlEventTouchUpInside);
     chartPanel->addSubview(symbolButton);
-
-    setTitles();
-    setPicker();
-    loadChartWithPeriodType(kPeriodM1);
 }
 
 void MarketOpenViewController::setPicker() {
@@ -292,7 +308,8 @@ void MarketOpenViewController::viewDidLayoutSubviews() {
         }
         // Below the row of the period control and the symbol button, so that
         // neither covers the captions in the chart's head.
-        chart->setFrame(CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
+        chart->setFrame(
+            CGRectMake(0, kLandscapeChartTop, longSide, shortSide - kLandscapeChartTop));
         return;
     }
 
@@ -375,8 +392,8 @@ void MarketOpenViewController::alertSymbolMissing(bool close) {
     platform::log(std::string("市价建仓：商品不存在 ") +
                   (_modSymbolInfo ? _modSymbolInfo->symbolCode : std::string()));
     auto weak = weakSelf<MarketOpenViewController>();
-    KAVAlertView::showAlertWithTitle(kTradeAlertTitle, kSymbolMissing, std::string(kTradeAlertButton),
-                                     [weak, close](bool, long) {
+    KAVAlertView::showAlertWithTitle(kTradeAlertTitle, kSymbolMissing,
+                                     std::string(kTradeAlertButton), [weak, close](bool, long) {
                                          auto self = weak.lock();
                                          if (self && close)
                                              self->dismissViewControllerAnimated(true);
@@ -534,6 +551,7 @@ void MarketOpenViewController::viewValueChange(UIView* sender) {
             auto* nav = navigationController();
             if (!nav) return;
             auto limit = std::make_shared<LimitOpenTradeViewController>(_modSymbolInfo);
+            limit->setContext(context());
             limit->setSymbolSelectDelegate(weakSelf<SymbolSelectDelegate>());
             nav->pushViewController(limit, true);
             break;

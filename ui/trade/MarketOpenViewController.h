@@ -172,6 +172,11 @@ class MarketOpenViewController : public BaseViewController,
     platform::ui::UISegmentedControl* periodControl() const;
     platform::ui::UIButton* symbolButton() const;
     platform::ui::UIButton* titleButton();
+    // The parts of the view makeView makes.
+    void makeOrderPanel(const platform::ui::UIControl::Action& changed);
+    void addOrderInputs(platform::ui::UIView& panel);
+    void makeChartPanel(const platform::ui::UIControl::Action& pressed,
+                        const platform::ui::UIControl::Action& changed);
 
     // The quantity and deviation bounds of the symbol.
     void applyBounds(const MODSymbolInfo& symbol);

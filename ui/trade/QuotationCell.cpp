@@ -59,8 +59,9 @@ std::shared_ptr<UILabel> smallLabel(NSTextAlignment alignment, bool lowHigh = fa
 
 }  // namespace
 
-QuotationCell::QuotationCell(UITableViewCellStyle style, const std::string& reuseIdentifier)
-    : BaseTableViewCell(style, reuseIdentifier), moveColor_(kavtheme::flat()) {}
+QuotationCell::QuotationCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
+                             const ScreenContext& context)
+    : BaseTableViewCell(style, reuseIdentifier, context), moveColor_(kavtheme::flat()) {}
 
 QuotationCell::~QuotationCell() = default;
 

@@ -21,7 +21,8 @@ class QuotationCell : public BaseTableViewCell {
     static constexpr double kRowHeight = 65;
     static constexpr const char* kIdentifier = "QUOTA_ITEM_CELL";
 
-    QuotationCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier);
+    QuotationCell(platform::ui::UITableViewCellStyle style, const std::string& reuseIdentifier,
+                  const ScreenContext& context);
     ~QuotationCell() override;
 
     // Fills the cell from the row; keeps the row's colour of the last move.

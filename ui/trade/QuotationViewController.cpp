@@ -36,7 +36,7 @@ double QuotationViewController::rowHeight(const LSQuotation&) const {
 }
 
 UITableViewCellPtr QuotationViewController::makeCell(const std::string& identifier) {
-    return std::make_shared<QuotationCell>(UITableViewCellStyle::Default, identifier);
+    return std::make_shared<QuotationCell>(UITableViewCellStyle::Default, identifier, context());
 }
 
 void QuotationViewController::showCell(UITableViewCell& cell, LSQuotation& row) {
@@ -153,6 +153,7 @@ void QuotationViewController::didSelectRowWithKey(const std::string& symbolCode)
     tradelist::presentFromRoot(*this, [&] {
         auto symbol = bizSDK() ? bizSDK()->getSymbolWith(symbolCode) : nullptr;
         auto screen = std::make_shared<MarketOpenViewController>(std::move(symbol));
+        screen->setContext(context());
         return std::make_shared<RotateNavigationController>(screen);
     });
 }

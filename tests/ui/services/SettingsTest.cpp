@@ -63,12 +63,10 @@ TEST_F(Settings, StoredTextsAreParsedByTheRuleOfTheirTag) {
     db.setValue("8001", settingTag::trUid);
     EXPECT_EQ(s.trUid, "8001");
 
-    // Kept as texts under key_<tag>, read by every store at once, and on
-    // disk once the settings store's delay has passed.
+    // Kept as texts under key_<tag>, in the file at once, and read by every
+    // store.
     EXPECT_EQ(platform::UserDefaults::standard().stringForKey("key_2003"), "12abc");
     const auto file = platform::UserDefaults::standard().file();
-    EXPECT_FALSE(platform::UserDefaults(file).stringForKey("key_2001").has_value());
-    time.advance(platform::UserDefaults::kSaveDelay);
     EXPECT_EQ(platform::UserDefaults(file).stringForKey("key_2001"), "true");
     EXPECT_EQ(platform::UserDefaults(file).stringForKey("key_3001"), "8001");
     sysDB other;

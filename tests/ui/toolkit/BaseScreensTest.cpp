@@ -1,5 +1,5 @@
-// The base screen, navigation and cell classes: the session taken from the
-// application delegate, the drawer buttons and their sides, the rotation
+// The base screen, navigation and cell classes: the session they are handed
+// and hand on, the drawer buttons and their sides, the rotation
 // rules; and, against the simulated dealer, a logged-in session's screens in
 // the drawer, opened and closed from the bar buttons and by a finger.
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include "platform/ui/Label.h"
 #include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
-#include "tests/support/FakeAppDelegate.h"
 #include "tests/ui/toolkit/DrawerStage.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/BaseNavigationController.h"
@@ -31,22 +30,30 @@ class TurningScreen : public BaseViewController {
     bool shouldAutorotate() const override { return true; }
 };
 
-TEST(BaseScreens, ScreensAndCellsTakeTheSessionTheApplicationDelegateHolds) {
+TEST(BaseScreens, ScreensAndCellsUseTheSessionTheyAreHandedAndHandItOn) {
     kavtest::VirtualTime time;
-    // Before the application delegate has a session: nothing to take.
-    EXPECT_EQ(BaseTableViewCell(UITableViewCellStyle::Default, "row").bizSDK(), nullptr);
-    auto screen = std::make_shared<BaseViewController>();
-    kavtest::ScopedAppDelegate app;
-    app.delegate->sdk = std::make_shared<KAVBizSDK>();
-    app.delegate->store = std::make_shared<sysDB>();
-    // Taken when the view loads, not when the screen is made.
-    EXPECT_EQ(screen->bizSDK(), nullptr);
-    screen->view();
-    EXPECT_EQ(screen->bizSDK(), app.delegate->sdk);
-    EXPECT_EQ(screen->sysdb(), app.delegate->store);
-    BaseTableViewCell cell(UITableViewCellStyle::Default, "row");
-    EXPECT_EQ(cell.bizSDK(), app.delegate->sdk);
-    EXPECT_EQ(cell.sysdb(), app.delegate->store);
+    const ScreenContext session{std::make_shared<KAVBizSDK>(), std::make_shared<sysDB>()};
+    // Handed nothing: no session, also once the view has loaded.
+    auto bare = std::make_shared<BaseViewController>();
+    bare->view();
+    EXPECT_EQ(bare->bizSDK(), nullptr);
+    EXPECT_EQ(bare->sysdb(), nullptr);
+    // Handed when made, or after it and before the view loads; the view's
+    // loading keeps it.
+    auto made = std::make_shared<BaseViewController>(session);
+    auto set = std::make_shared<BaseViewController>();
+    set->setContext(session);
+    for (const auto& screen : {made, set}) {
+        screen->view();
+        EXPECT_EQ(screen->bizSDK(), session.bizSDK);
+        EXPECT_EQ(screen->sysdb(), session.sysdb);
+        // What it hands on to the screens and cells it makes.
+        EXPECT_EQ(screen->context().bizSDK, session.bizSDK);
+        EXPECT_EQ(screen->context().sysdb, session.sysdb);
+    }
+    BaseTableViewCell cell(UITableViewCellStyle::Default, "row", made->context());
+    EXPECT_EQ(cell.bizSDK(), session.bizSDK);
+    EXPECT_EQ(cell.sysdb(), session.sysdb);
 }
 
 TEST(BaseScreens, DrawerButtonsSendTheirSideAndStacksKeepTheRotationRule) {
@@ -130,11 +137,9 @@ TEST(BaseScreensLive, LoggedInBoardOpensItsDrawersFromTheBarAndByFinger) {
     ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
     ASSERT_FALSE(sdk->symbolInfos().empty());
 
-    kavtest::ScopedAppDelegate app;
-    app.delegate->sdk = sdk;
-    app.delegate->store = std::make_shared<sysDB>();
     auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
     auto board = std::make_shared<ListScreen>(std::vector<std::string>{}, UIColor::grey255(30));
+    board->setContext({sdk, std::make_shared<sysDB>()});
     board->setTitle("行情");
     board->setupLeftMenuButton();
     board->setupRightMenuButton();

@@ -39,6 +39,7 @@ class LimitOpenTradeTest : public ListTest<UIViewController> {
     void presentModal() {
         showRoot();
         screen = std::make_shared<LO>(sdk->getSymbolsWith(-1).front(), true);
+        screen->setContext(context);
         stack = std::make_shared<BaseNavigationController>(screen);
         presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
@@ -47,6 +48,7 @@ class LimitOpenTradeTest : public ListTest<UIViewController> {
     void pushFromMarket(const std::string& symbol) {
         showRoot();
         market = std::make_shared<MarketOpenViewController>(sdk->getSymbolWith(symbol));
+        market->setContext(context);
         stack = std::make_shared<RotateNavigationController>(market);
         presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();
@@ -319,9 +321,10 @@ TEST_F(LimitOpenTradeTest, PricesThatRoundToNothingOrLieBeyondAnyMarketAreRefuse
 }
 
 TEST_F(LimitOpenTradeTest, WithoutSymbolsTheScreenOpensAndSendsNothing) {
-    app.delegate->sdk = std::make_shared<KAVBizSDK>();
+    context.bizSDK = std::make_shared<KAVBizSDK>();
     showRoot();
     screen = std::make_shared<LO>(nullptr, true);
+    screen->setContext(context);
     stack = std::make_shared<BaseNavigationController>(screen);
     presentOnRoot(stack);
     EXPECT_EQ(screen->symbolInfo(), nullptr);

@@ -56,6 +56,7 @@ class ListTest : public tickettest::TicketTest {
   protected:
     void showList() {
         list = std::make_shared<List>();
+        list->setContext(context);
         nav = std::make_shared<BaseNavigationController>(list);
         show(nav);
         ASSERT_TRUE(loaded());

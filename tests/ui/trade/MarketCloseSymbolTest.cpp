@@ -22,6 +22,7 @@ class MarketCloseSymbolTest : public ListTest<UIViewController> {
         awaitPosition(symbol, buys, sells);
         showRoot();
         screen = std::make_shared<MCS>(sdk->getPositionWith(symbol));
+        screen->setContext(context);
         stack = std::make_shared<BaseNavigationController>(screen);
         presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();

@@ -24,6 +24,7 @@ class MarketCloseTest : public TicketTest {
     void presentClose(const std::string& code) {
         showRoot();
         screen = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
+        screen->setContext(context);
         stack = std::make_shared<BaseNavigationController>(screen);
         presentOnRoot(stack);
         UIScreenRenderer::layoutWindows();

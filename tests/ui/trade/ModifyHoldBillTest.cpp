@@ -24,6 +24,7 @@ class ModifyHoldBillTest : public TicketTest {
     void openChange(const std::string& code) {
         showRoot();
         auto close = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
+        close->setContext(context);
         stack = std::make_shared<BaseNavigationController>(close);
         presentOnRoot(stack);
         auto* segment =

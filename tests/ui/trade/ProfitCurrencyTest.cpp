@@ -99,6 +99,7 @@ TEST_F(ScreensInDollars, TheCloseAndChangeScreensShowTheLossInTheAccountCurrency
     // The close by ticket, from its first figure and with each push.
     showRoot();
     auto close = std::make_shared<MarketCloseViewController>(sdk->getHoldBillWith(code));
+    close->setContext(context);
     auto stack = std::make_shared<BaseNavigationController>(close);
     presentOnRoot(stack);
     auto* closePanel = close->view()
@@ -134,6 +135,7 @@ TEST_F(ScreensInDollars, TheCloseAndChangeScreensShowTheLossInTheAccountCurrency
     // The close by symbol.
     auto bySymbol =
         std::make_shared<MarketCloseSymbolViewController>(sdk->getPositionWith("USDJPY"));
+    bySymbol->setContext(context);
     presentOnRoot(std::make_shared<BaseNavigationController>(bySymbol));
     UIScreenRenderer::layoutWindows();
     auto* symbolPanel =

@@ -29,6 +29,7 @@ class QuotationBoardTest : public LiveTradeTest {
   protected:
     void showBoard(CGRect frame = UIScreen::mainScreen().bounds()) {
         board = std::make_shared<QuotationViewController>();
+        board->setContext(context);
         nav = std::make_shared<BaseNavigationController>(board);
         show(nav, frame);
     }
@@ -238,8 +239,8 @@ TEST_F(QuotationBoardTest, TheLowAndHighStandApartHoweverLongTheirPrices) {
         int first = -1, last = -1;
         for (int x = static_cast<int>(f.origin.x * 2); x < static_cast<int>(CGRectGetMaxX(f) * 2);
              ++x)
-            for (int y = static_cast<int>(f.origin.y * 2); y < static_cast<int>(CGRectGetMaxY(f) * 2);
-                 ++y)
+            for (int y = static_cast<int>(f.origin.y * 2);
+                 y < static_cast<int>(CGRectGetMaxY(f) * 2); ++y)
                 if (colourDistance(image->pixelAt(x, y), 40, 40, 40) > 60) {
                     if (first < 0) first = x;
                     last = x;

@@ -55,6 +55,7 @@ class TradeListFrameTest : public liststage::ListTest<TicketList> {
     void SetUp() override {
         ListTest::SetUp();
         list = std::make_shared<TicketList>();
+        list->setContext(context);
         nav = std::make_shared<BaseNavigationController>(list);
     }
     // Opens a ticket of one lot at the dealer; its code.

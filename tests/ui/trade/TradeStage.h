@@ -1,9 +1,9 @@
 #pragma once
 
 // What the trading-screen tests share: a session logged in to the simulated
-// dealer, handed to the screens through a stand-in application delegate
-// that re-broadcasts the service's record pushes on the event bus as the
-// application delegate does, a window on the virtual clock, and the PNGs.
+// dealer, which the test hands to the screens, its record pushes relayed to
+// the event bus as the application delegate relays them, a window on the
+// virtual clock, and the PNGs.
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,14 @@
 #include "platform/ui/Window.h"
 #include "tests/support/DealerLogin.h"
 #include "tests/support/DealerSim.h"
-#include "tests/support/FakeAppDelegate.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/toolkit/StageSupport.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVProgressHUD.h"
+#include "ui/toolkit/PushBusRelay.h"
+#include "ui/toolkit/ScreenContext.h"
 #include "ui/trade/LSConvert.h"
 
 namespace tradetest {
@@ -39,39 +40,12 @@ inline std::string shown(double price, int decimals) {
     return KAStringUtils::notRounding(lsconvert::decimal(price), decimals);
 }
 
-// Posts every record push on the event bus under its action, with the very
-// list the service delivered.
-class BusDelegate : public WSPushMessage {
+// The application delegate's relay of the record pushes to the event bus;
+// the rest of what the service object reports is taken and dropped.
+class BusDelegate : public PushBusRelay {
   public:
     void onNetworkStatus(int32_t) override {}
-    void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
-        post(l, kActionReceiveTradeQuotation);
-    }
-    void onAccountChange(const MODList<MODUserAccount>& l) override {
-        post(l, kActionReceiveAccountChange);
-    }
-    void onHoldBillChange(const MODList<MODHoldBill>& l) override {
-        post(l, kActionReceiveHoldBillChange);
-    }
-    void onHoldPositionChange(const MODList<MODHoldPosition>& l) override {
-        post(l, kActionReceiveHoldPositionChange);
-    }
-    void onLimitBillChange(const MODList<MODLimitBill>& l) override {
-        post(l, kActionReceiveLimitBillChange);
-    }
-    void onCloseBillChange(const MODList<MODCloseBill>& l) override {
-        post(l, kActionReceiveCloseBillChange);
-    }
-    void onExchangeRateChange(const MODList<MODCERInfo>&) override {}
     void onLogout() override {}
-
-  private:
-    template <typename List>
-    static void post(const List& list, const char* action) {
-        auto message = std::make_shared<MoMessage>();
-        message->obj = list;
-        BroadcastManager::postMessage(message, action);
-    }
 };
 
 // How near a pixel is to a colour given on the 0..255 scale.
@@ -100,11 +74,8 @@ class LiveTradeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         UIApplication::sharedApplication().resetForTesting();
-        UIApplication::sharedApplication().setDelegate(app.delegate);
         ASSERT_TRUE(kavtest::logInAtDealer(time, *sdk, sim));
         sdk->setDelegate(bus);
-        app.delegate->sdk = sdk;
-        app.delegate->store = store;
     }
     void TearDown() override {
         KAVProgressHUD::dismiss();
@@ -156,7 +127,8 @@ class LiveTradeTest : public ::testing::Test {
     std::shared_ptr<KAVBizSDK> sdk = std::make_shared<KAVBizSDK>();
     std::shared_ptr<sysDB> store = std::make_shared<sysDB>();
     std::shared_ptr<BusDelegate> bus = std::make_shared<BusDelegate>();
-    kavtest::ScopedAppDelegate app;
+    // What the screens under test are handed.
+    ScreenContext context{sdk, store};
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIViewController> root;
 };
