@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 
@@ -38,19 +39,36 @@ std::optional<OutputBackend>& backend() {
     return registered;
 }
 
+// Silence mixed after the last sound before the device is closed: longer
+// than what a device holds queued, so the end of the sound is heard whole.
+constexpr size_t kSilenceBeforeClose = kMixRate / 4;
+
 struct Output {
     std::mutex mutex;
     bool chosen = false;
     bool device = false;
+    // Written on the main thread only; read by mix() under the mutex.
+    bool open = false;
+    // Frames of silence mixed since the last sound; whether the close has
+    // been asked of the main thread.
+    size_t silent = 0;
+    bool closeAsked = false;
     std::vector<Player::State*> players;
     std::vector<PlayEvent> recorded;
 
     ~Output() { close(); }
 
+    // Main thread, without the mutex: the back end waits for the mixing
+    // thread, which takes it.
+    void closeDevice() {
+        if (!open) return;
+        backend()->close();
+        std::lock_guard lock(mutex);
+        open = false;
+    }
     void close() {
         if (!device) return;
-        // The back end waits for the mixing thread to finish its run.
-        backend()->close();
+        closeDevice();
         device = false;
     }
 };
@@ -64,7 +82,13 @@ void openDevice(Output& out) {
         return;
     }
     out.device = backend()->open();
-    if (!out.device) log("Audio: the sound output did not open; sounds are recorded, not played");
+    if (!out.device) {
+        log("Audio: the sound output did not open; sounds are recorded, not played");
+        return;
+    }
+    // Opened again when a sound plays.
+    out.open = true;
+    out.closeDevice();
 }
 
 Output& outputState() {
@@ -89,6 +113,36 @@ void settle(Player::State& state) {
         state.playing = false;
         state.position = 0.0;
     }
+}
+
+// Main thread: closes the device unless a sound started since the mix asked.
+void closeIfSilent() {
+    Output& out = outputState();
+    {
+        std::lock_guard lock(out.mutex);
+        out.closeAsked = false;
+        if (!out.open || out.silent < kSilenceBeforeClose) return;
+        for (const Player::State* state : out.players)
+            if (state->playing) return;
+    }
+    // No play() runs before this returns (both belong to the main thread).
+    out.closeDevice();
+}
+
+// Main thread: a sound starts; the device opens if it was closed.
+void openForPlay(Output& out) {
+    if (out.open) return;
+    if (!backend()->open()) {
+        log("Audio: the sound output did not open again; the sound is not heard");
+        std::lock_guard lock(out.mutex);
+        for (Player::State* state : out.players) {
+            state->playing = false;
+            state->next = 0;
+        }
+        return;
+    }
+    std::lock_guard lock(out.mutex);
+    out.open = true;
 }
 
 // ---- WAV files ----------------------------------------------------------
@@ -220,11 +274,14 @@ void mix(int16_t* out, size_t frames) {
     // once the buffer has its size.
     thread_local std::vector<int32_t> sum;
     sum.assign(count, 0);
+    bool askClose = false;
     {
         Output& o = output();
         std::lock_guard lock(o.mutex);
+        bool sounding = false;
         for (Player::State* state : o.players) {
             if (!state->playing) continue;
+            sounding = true;
             const size_t n = std::min(state->pcm.size() - state->next, count);
             const int32_t volume = static_cast<int32_t>(std::lround(state->volume * 256));
             for (size_t i = 0; i < n; ++i)
@@ -235,9 +292,22 @@ void mix(int16_t* out, size_t frames) {
                 state->next = 0;
             }
         }
+        o.silent = sounding ? 0 : o.silent + frames;
+        if (o.open && !o.closeAsked && o.silent >= kSilenceBeforeClose) {
+            o.closeAsked = true;
+            askClose = true;
+        }
     }
     for (size_t i = 0; i < count; ++i)
         out[i] = static_cast<int16_t>(std::clamp<int32_t>(sum[i], -32768, 32767));
+    // Closing waits for this thread: the main thread does it.
+    if (askClose) dispatch::async_main(closeIfSilent);
+}
+
+bool deviceOpen() {
+    Output& out = output();
+    std::lock_guard lock(out.mutex);
+    return out.open;
 }
 
 bool usesDevice() {
@@ -290,15 +360,21 @@ float Player::volume() const {
 
 void Player::play() {
     Output& out = output();
-    std::lock_guard lock(out.mutex);
-    if (!out.device) settle(*state_);
-    if (state_->playing) return;
-    if (out.device && state_->pcm.empty()) return;  // nothing to hear
-    state_->playing = true;
-    if (!out.device) {
-        state_->startedAt = clock().now();
-        out.recorded.push_back(PlayEvent{state_->file, state_->volume});
+    {
+        std::lock_guard lock(out.mutex);
+        if (!out.device) settle(*state_);
+        if (state_->playing) return;
+        if (out.device && state_->pcm.empty()) return;  // nothing to hear
+        state_->playing = true;
+        out.silent = 0;
+        if (!out.device) {
+            state_->startedAt = clock().now();
+            out.recorded.push_back(PlayEvent{state_->file, state_->volume});
+            return;
+        }
     }
+    // Outside the mutex: the mixing thread it starts takes it.
+    openForPlay(out);
 }
 
 void Player::stop() {
@@ -355,6 +431,8 @@ void resetOutput() {
     out.close();
     std::lock_guard lock(out.mutex);
     out.chosen = false;
+    out.silent = 0;
+    out.closeAsked = false;
     out.recorded.clear();
 }
 

@@ -23,6 +23,10 @@ inline constexpr int kMixChannels = 2;
 
 // A sound output back end. It registers itself when it is linked in (before
 // main); once open, the device pulls the mix with mix() on its own thread.
+// The device is open only while sounds play: opened once when the output is
+// chosen (to learn whether there is one) and closed again, then opened by a
+// play() and closed from the main thread after a quarter of a second of
+// silence, so that no mixing thread runs while nothing plays.
 struct OutputBackend {
     // Opens the device for the mix format; false when there is none.
     std::function<bool()> open;
@@ -32,8 +36,12 @@ struct OutputBackend {
 void registerOutputBackend(OutputBackend backend);
 
 // Fills `frames` frames of the mix with every playing sound, advancing them
-// (a sound played to its end stops). Called by the device's thread.
+// (a sound played to its end stops). Called by the device's thread. After a
+// quarter of a second of silence it asks the main thread to close the device.
 void mix(int16_t* out, size_t frames);
+
+// True while the device is open and pulling the mix.
+bool deviceOpen();
 
 // One short sound loaded whole from a WAV file (PCM of 8, 16, 24 or 32 bits,
 // or 32-bit float, any rate, one or more channels). Every operation belongs to the

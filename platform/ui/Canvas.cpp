@@ -112,6 +112,7 @@ void UIGraphicsPopContext() {
 namespace {
 
 size_t gShadowBlurs = 0;
+size_t gShadowsDrawn = 0;
 
 // The blurred mask of a filled shape in device space, and where its corner
 // lies; null when there is nothing (or too much) to draw.
@@ -188,6 +189,10 @@ size_t shadowBlursMade() {
     return gShadowBlurs;
 }
 
+size_t shadowsDrawn() {
+    return gShadowsDrawn;
+}
+
 void drawBlurredShadow(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
                        const UIColor& color) {
     if (color.alpha <= 0 || shape.isEmpty()) return;
@@ -205,6 +210,7 @@ ShadowCache::~ShadowCache() {
 void ShadowCache::draw(cairo_t* cr, const UIBezierPath& shape, CGSize offset, CGFloat blur,
                        const UIColor& color) {
     if (color.alpha <= 0 || shape.isEmpty()) return;
+    ++gShadowsDrawn;
     cairo_matrix_t ctm;
     cairo_get_matrix(cr, &ctm);
     // Moved by whole pixels the same blur serves; anything else makes it anew.

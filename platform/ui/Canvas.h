@@ -207,5 +207,7 @@ class ShadowCache {
 
 // Shadows blurred so far (tests and benchmarks).
 size_t shadowBlursMade();
+// Kept shadows drawn so far, whether blurred again or not (tests).
+size_t shadowsDrawn();
 
 }  // namespace platform::ui

@@ -759,8 +759,97 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     }
 }
 
+namespace {
+// Whether the layer's opaque background covers every pixel of what is drawn
+// now (the area being drawn again), so that its shadow, drawn beneath it,
+// would not show there: the drawer's centre keeps its shadow at its edges,
+// and a row changed inside it does not blend the shadow again.
+bool coversClip(cairo_t* cr, const CALayerState& s) {
+    if (s.backgroundColor.alpha < 1.0) return false;
+    // The rounded corners are left out; the clip's extents in the layer's
+    // space hold the whole clip whatever the transform.
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    if (CGRectIsNull(inside) || CGRectIsEmpty(inside)) return false;
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    if (x2 <= x1 || y2 <= y1) return false;
+    return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
+           x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
+}
+}  // namespace
+
+namespace {
+// While an area is drawn from a covering layer: the layers leading to it,
+// itself last, and whether it has been reached (all after it is drawn).
+const std::vector<const CALayer*>* gCoverChain = nullptr;
+bool gCoverReached = false;
+}  // namespace
+
+bool CALayer::findOccluder(const CGRect& area, const CGAffineTransform& superlayerToScreen,
+                           std::vector<const CALayer*>& chain,
+                           std::vector<const CALayer*>& found) const {
+    if (!CGRectIntersectsRect(drawnExtent_, area)) return false;
+    CALayerState scratch;
+    const CALayerState& s = drawnState(scratch);
+    // A faded layer lets what is under it show, and so does all inside it;
+    // a turned or tilted one is not searched.
+    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform)) return false;
+    const CGAffineTransform toScreen = CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    if (toScreen.b != 0 || toScreen.c != 0) return false;
+    // Rounded corners left out.
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    const bool fullInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside) &&
+                            CGRectContainsRect(CGRectApplyAffineTransform(inside, toScreen), area);
+    chain.push_back(this);
+    bool any = false;
+    if (fullInside && s.backgroundColor.alpha >= 1.0) {
+        found = chain;
+        any = true;
+    }
+    // Clipped to less than the area, no sublayer covers it whole.
+    if (!masksToBounds_ || fullInside) {
+        for (const auto& sub : sublayers_)
+            any = sub->findOccluder(area, toScreen, chain, found) || any;
+    }
+    chain.pop_back();
+    return any;
+}
+
+void CALayer::renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area) {
+    std::vector<const CALayer*> chain, found;
+    size_t first = 0;
+    for (size_t i = 0; i < roots.size(); ++i) {
+        chain.clear();
+        if (roots[i]->findOccluder(area, CGAffineTransformIdentity, chain, found)) first = i;
+    }
+    if (found.empty()) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_paint(cr);
+        for (CALayer* root : roots)
+            root->render(cr, &area);
+        return;
+    }
+    gCoverChain = &found;
+    gCoverReached = false;
+    for (size_t i = first; i < roots.size(); ++i)
+        roots[i]->render(cr, &area);
+    gCoverChain = nullptr;
+}
+
 void CALayer::render(cairo_t* cr, const CGRect* cull) {
     if (cull && !CGRectIntersectsRect(drawnExtent_, *cull)) return;
+    // Drawing from a covering layer: what is drawn before it and does not
+    // lead to it lies under it; the layers leading to it set up its place
+    // and clip without drawing themselves.
+    bool drawSelf = true;
+    if (gCoverChain && !gCoverReached) {
+        const auto& chain = *gCoverChain;
+        if (std::find(chain.begin(), chain.end(), this) == chain.end()) return;
+        if (chain.back() == this)
+            gCoverReached = true;
+        else
+            drawSelf = false;
+    }
     CALayerState scratch;
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) return;
@@ -781,7 +870,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     const bool group = s.opacity < 0.999;
     if (group) cairo_push_group(cr);
 
-    if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
+    if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(cr, s)) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
         if (!shadowCache_) shadowCache_ = std::make_unique<ShadowCache>();
@@ -792,7 +881,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
                                s.shadowRadius, c);
     }
     const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
-    if (!s.backgroundColor.isClear()) {
+    if (drawSelf && !s.backgroundColor.isClear()) {
         outline.apply(cr);
         UIColorSetCairoSource(cr, s.backgroundColor);
         cairo_fill(cr);
@@ -802,7 +891,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
         outline.apply(cr);
         cairo_clip(cr);
     }
-    renderContent(cr, s);
+    if (drawSelf) renderContent(cr, s);
     for (size_t i = 0; i < sublayers_.size(); ++i) {
         CALayerPtr sub = sublayers_[i];
         sub->render(cr, cull);

@@ -187,6 +187,11 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // whose area on the screen misses it are skipped; the areas must be
     // current (UIScreenRenderer::composite brings them up to date).
     void render(cairo_t* cr, const CGRect* cull = nullptr);
+    // Draws the screen's root layers (bottom first) where they meet `area`
+    // (screen points, on the pixel grid): from the last layer whose opaque
+    // background covers the area whole, what lies under it is not drawn; the
+    // screen's black where nothing covers it.
+    static void renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area);
 
     // Screen bookkeeping (UIScreenRenderer). The area of the screen (points)
     // the layer and its sublayers covered when last composited; null when
@@ -226,6 +231,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
+    // Finds, in drawing order below this layer, the last layer whose opaque
+    // background covers `area` whole; `chain` holds the layers leading here
+    // and `found` takes the chain to the one found. True when one was found.
+    bool findOccluder(const CGRect& area, const CGAffineTransform& superlayerToScreen,
+                      std::vector<const CALayer*>& chain,
+                      std::vector<const CALayer*>& found) const;
     // The state drawn now: the model itself while nothing animates.
     const CALayerState& drawnState(CALayerState& scratch) const;
     void markPathToRoot();

@@ -160,15 +160,16 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     // Area by area: a layer is drawn only where it meets one (the rows a
     // quote changed are apart; what lies between them is not drawn).
     compositor::layersDrawn() = 0;
+    std::vector<CALayer*> roots;
+    roots.reserve(windows.size());
+    for (auto* w : windows)
+        roots.push_back(&w->layer());
     for (const CGRect& r : frame.damage) {
         cairo_save(cr);
         cairo_new_path(cr);
         cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
         cairo_clip(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_paint(cr);
-        for (auto* w : windows)
-            w->layer().render(cr, &r);
+        CALayer::renderArea(cr, roots, r);
         cairo_restore(cr);
     }
     frame.layersDrawn = compositor::layersDrawn();

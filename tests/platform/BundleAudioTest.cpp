@@ -7,6 +7,7 @@
 #include "platform/Audio.h"
 #include "platform/Bundle.h"
 #include "platform/Files.h"
+#include "platform/RunLoop.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
@@ -149,7 +150,10 @@ TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
     audio::registerOutputBackend({[&] { return ++opened, true; }, [&] { ++closed; }});
     audio::resetOutput();
     ASSERT_TRUE(audio::usesDevice());
+    // Tried once, then closed until a sound plays.
     EXPECT_EQ(opened, 1);
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(audio::deviceOpen());
     {
         // Half a second of a mono 22,050 Hz ramp (the shipped sounds' format).
         kavtest::TempDir dir;
@@ -163,6 +167,8 @@ TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
         ASSERT_TRUE(player);
         player->setVolume(0.5f);
         player->play();
+        EXPECT_EQ(opened, 2);
+        EXPECT_TRUE(audio::deviceOpen());
         // Pull the mix as a device would, in device-sized runs.
         std::vector<int16_t> heard;
         std::vector<int16_t> run(1024 * audio::kMixChannels);
@@ -191,10 +197,77 @@ TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
     }
     audio::registerOutputBackend({});
     audio::resetOutput();
-    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(closed, 2);
     // No back end in the program: the recorder, even when not asked for.
     EXPECT_FALSE(audio::usesDevice());
     audio::resetOutput();
+}
+
+// The device's thread runs only while something plays: the device is closed
+// after a quarter of a second of silence and opened again by the next sound,
+// which is heard whole.
+TEST(AudioOutput, TheDeviceIsOpenOnlyWhileSoundsPlay) {
+    kavtest::ScopedEnv mode("KAV_AUDIO", nullptr);
+    int opened = 0, closed = 0;
+    audio::registerOutputBackend({[&] { return ++opened, true; }, [&] { ++closed; }});
+    audio::resetOutput();
+    ASSERT_TRUE(audio::usesDevice());
+    ASSERT_FALSE(audio::deviceOpen());
+    auto& loop = platform::RunLoop::main();
+    {
+        // A tenth of a second of a steady 44,100 Hz tone: 4,410 frames.
+        kavtest::TempDir dir;
+        std::string data;
+        for (int i = 0; i < 4410; ++i) data += {char(0x10), char(0x10)};
+        ASSERT_TRUE(files::writeFileAtomic(dir / "beep.wav", wavFile(1, 1, 44100, 16, data)));
+        auto player = audio::Player::open(dir / "beep.wav");
+        ASSERT_TRUE(player);
+        std::vector<int16_t> run(1024 * audio::kMixChannels);
+        // Frames heard of one play, pulled until the device is closed.
+        auto heardUntilClosed = [&] {
+            size_t heard = 0;
+            for (int k = 0; k < 100 && audio::deviceOpen(); ++k) {
+                audio::mix(run.data(), 1024);
+                for (size_t i = 0; i < run.size(); i += 2) heard += run[i] != 0;
+                loop.drain();
+            }
+            return heard;
+        };
+
+        player->play();
+        EXPECT_EQ(opened, 2);
+        // The sound and less than a quarter of a second of silence after it:
+        // still open (a device still holds the end of the sound).
+        for (int k = 0; k < 12; ++k) audio::mix(run.data(), 1024);
+        loop.drain();
+        EXPECT_FALSE(player->isPlaying());
+        EXPECT_TRUE(audio::deviceOpen());
+        EXPECT_EQ(closed, 1);
+        EXPECT_EQ(heardUntilClosed(), 0u);
+        EXPECT_EQ(closed, 2);
+
+        // Played again, the device opens again and the sound is heard whole.
+        player->play();
+        EXPECT_EQ(opened, 3);
+        EXPECT_EQ(heardUntilClosed(), 4410u);
+        EXPECT_EQ(closed, 3);
+
+        // A sound started after the mix asked for the close, before the main
+        // thread closes: the device stays open and the sound is heard whole.
+        player->play();
+        for (int k = 0; k < 16; ++k) audio::mix(run.data(), 1024);
+        player->play();
+        EXPECT_EQ(opened, 4);
+        loop.drain();
+        EXPECT_TRUE(audio::deviceOpen());
+        EXPECT_TRUE(player->isPlaying());
+        EXPECT_EQ(heardUntilClosed(), 4410u);
+        EXPECT_EQ(closed, 4);
+        EXPECT_EQ(opened, 4);
+    }
+    audio::registerOutputBackend({});
+    audio::resetOutput();
+    EXPECT_EQ(closed, 4);
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ TEST(SdlAudioOutput, ALinkedBackEndPlaysOnTheDevice) {
         auto poll = platform::Timer::schedule(0.005, true, [] {});
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !player->isPlaying(); }, 10));
         EXPECT_TRUE(audio::recordedPlays().empty());
+        // Silent, the device is closed (no mixing thread runs) and the next
+        // play opens it again.
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([] { return !audio::deviceOpen(); }, 10));
+        player->play();
+        EXPECT_TRUE(audio::deviceOpen());
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !player->isPlaying(); }, 10));
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([] { return !audio::deviceOpen(); }, 10));
     }
     audio::resetOutput();
     // Asked for, the recorder still wins.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -213,6 +214,115 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("the alert back");
     alert.reset();
     step("the alert destroyed");
+}
+
+// The drawer's centre in small: an opaque panel with a wide shadow over the
+// window, a price inside it. A change inside the panel hides the shadow there
+// and does not draw it; one reaching past the panel's edge draws it; both
+// leave the screen as a full redraw draws it.
+TEST(Compositing, AShadowIsDrawnOnlyWhereItCanShow) {
+    Rows s;
+    auto panel = std::make_shared<UIView>(CGRectMake(30, 60, 240, 300));
+    panel->setBackgroundColor(UIColor::whiteColor());
+    panel->layer().setShadowOpacity(0.8);
+    panel->layer().setShadowRadius(10);
+    panel->layer().setShadowOffset({0, 0});
+    auto price = std::make_shared<UILabel>(CGRectMake(20, 100, 120, 24));
+    price->setText("1.08345");
+    panel->addSubview(price);
+    auto edge = std::make_shared<UILabel>(CGRectMake(200, 200, 80, 24));  // past the right edge
+    edge->setText("2003.48");
+    panel->addSubview(edge);
+    s.window->addSubview(panel);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    size_t drawn = shadowsDrawn();
+    price->setText("1.08351");
+    EXPECT_FALSE(display.composite().damage.empty());
+    EXPECT_EQ(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    edge->setText("2003.51");
+    EXPECT_FALSE(display.composite().damage.empty());
+    EXPECT_GT(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // See-through, the panel shows its shadow beneath it everywhere.
+    panel->setBackgroundColor(UIColor::whiteColor().colorWithAlphaComponent(0.9));
+    display.composite();
+    drawn = shadowsDrawn();
+    price->setText("1.08360");
+    display.composite();
+    EXPECT_GT(shadowsDrawn(), drawn);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// A changed area is drawn from the last layer that covers it with an opaque
+// background: what lies under that layer is not drawn, and the frame stays
+// what a full redraw draws, also where the covering layer is faded, clipped
+// or turned.
+TEST(Compositing, WhatLiesUnderAnOpaqueLayerIsNotDrawnAgain) {
+    Rows s;
+    // Labels under the panel, where its price lies.
+    auto under = std::make_shared<UIView>(CGRectMake(0, 100, 320, 100));
+    for (int k = 0; k < 3; ++k) {
+        auto label = std::make_shared<UILabel>(CGRectMake(10 + k * 100, 0, 90, 100));
+        label->setText("under " + std::to_string(k));
+        under->addSubview(label);
+    }
+    s.window->addSubview(under);
+    auto panel = std::make_shared<UIView>(CGRectMake(20, 80, 280, 200));
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+    auto price = std::make_shared<UILabel>(CGRectMake(10, 40, 200, 24));
+    price->setTextColor(UIColor::whiteColor());
+    price->setText("1.08345");
+    panel->addSubview(price);
+    s.window->addSubview(panel);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    // The window leads to the panel; the panel and its price are drawn.
+    price->setText("1.08351");
+    EXPECT_EQ(display.composite().layersDrawn, 3u);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    auto change = [&](const std::string& what, size_t atLeast) {
+        price->setText(price->text() == "1.1" ? "1.2" : "1.1");
+        auto frame = display.composite();
+        EXPECT_GE(frame.layersDrawn, atLeast) << what;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << what;
+    };
+    panel->setAlpha(0.6);
+    display.composite();
+    change("a faded panel", 7);
+    panel->setAlpha(1);
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50).colorWithAlphaComponent(0.7));
+    display.composite();
+    change("a see-through background", 7);
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+    panel->layer().setCornerRadius(30);
+    display.composite();
+    change("rounded corners beside the price", 3);
+    panel->layer().setCornerRadius(0);
+    panel->setTransform(CGAffineTransformMakeRotation(0.2));
+    display.composite();
+    change("a turned panel", 7);
+    panel->setTransform(CGAffineTransformIdentity);
+    // An opaque box clipped to less than the price by its parent.
+    auto clip = std::make_shared<UIView>(CGRectMake(10, 40, 60, 24));
+    clip->setClipsToBounds(true);
+    auto box = std::make_shared<UIView>(CGRectMake(-10, -10, 300, 60));
+    box->setBackgroundColor(UIColor::redColor());
+    clip->addSubview(box);
+    panel->insertSubviewAtIndex(clip, 0);
+    display.composite();
+    change("a clipped box under the price", 3);
+    clip->removeFromSuperview();
+    display.composite();
+    change("back as it was", 3);
 }
 
 // A price board's table: each quote reloads the rows it moved.
