@@ -573,6 +573,43 @@ uint64_t bitsOf(double d) {
     return std::bit_cast<uint64_t>(d);
 }
 
+// The sums of a position's sides, as a quote re-prices them.
+struct SideSums {
+    double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+};
+
+// Checks one re-priced ticket against the profit formula on its own, to the
+// bit (or, where the formula refuses it, its total as before and no profit)
+// and adds it to its side's sums; true when the formula priced it.
+bool expectRepriced(const MODHoldBill& t, const MODSymbolInfo& symbol, double rate,
+                    double totalBefore, SideSums& sums) {
+    EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol.bid : symbol.ask));
+    bool ok = false;
+    CalculateUtils::dynProfitWithClosePrice(
+        t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol.unit, rate,
+        symbol.symbolType,
+        [&](double total, double hold, double converted) {
+            ok = true;
+            EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(total));
+            EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(hold));
+            EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(converted));
+        },
+        [](const platform::Error&) {});
+    if (!ok) {
+        EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(totalBefore));
+        EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
+        EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
+    }
+    if (t.bsCode == "b") {
+        sums.dpBuy += t.dynProfit;
+        sums.dppBuy += t.dynProfitPrice;
+    } else if (t.bsCode == "s") {
+        sums.dpSell += t.dynProfit;
+        sums.dppSell += t.dynProfitPrice;
+    }
+    return ok;
+}
+
 }  // namespace
 
 // Every ticket a quote re-prices holds what the profit formula makes of it
@@ -669,36 +706,11 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
         ASSERT_EQ(reports->calls.size(), 4u);
         const double rate = static_cast<double>(
             static_cast<float>(sdk->getExchangeRateWith(symbol->symbolCurrency, "USD")));
-        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        SideSums sums;
         priced = 0;
         for (size_t n = 0; n < tickets.size(); ++n) {
             SCOPED_TRACE(tickets[n]->orderCode);
-            const MODHoldBill& t = *tickets[n];
-            EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol->bid : symbol->ask));
-            bool ok = false;
-            CalculateUtils::dynProfitWithClosePrice(
-                t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol->unit, rate,
-                symbol->symbolType,
-                [&](double total, double hold, double converted) {
-                    ok = true;
-                    EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(total));
-                    EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(hold));
-                    EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(converted));
-                },
-                [](const platform::Error&) {});
-            if (!ok) {
-                EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(totalsBefore[n]));
-                EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
-                EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
-            }
-            priced += ok;
-            if (t.bsCode == "b") {
-                dpBuy += t.dynProfit;
-                dppBuy += t.dynProfitPrice;
-            } else if (t.bsCode == "s") {
-                dpSell += t.dynProfit;
-                dppSell += t.dynProfitPrice;
-            }
+            priced += expectRepriced(*tickets[n], *symbol, rate, totalsBefore[n], sums);
         }
         // The account holds the sum of every ticket as last priced; the
         // symbols' sums add in another order: off by no more than rounding.
@@ -714,10 +726,10 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
         EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn, own, 1e-12 * magnitude);
         const auto position = sdk->getPositionWith(code);
         ASSERT_TRUE(position);
-        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(dpBuy));
-        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(dppBuy));
-        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(dpSell));
-        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(dppSell));
+        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(sums.dpBuy));
+        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(sums.dppBuy));
+        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(sums.dpSell));
+        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(sums.dppSell));
     };
     const auto pricedAt = [&](const std::string& code, const std::string& price) {
         int priced = -1;
@@ -802,46 +814,22 @@ TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
         push(quoteOf(code, price));
         const double rate = static_cast<double>(static_cast<float>(
             sdk->getExchangeRateWith(symbol->symbolCurrency, symbol->accCurrency)));
-        double dpBuy = 0, dppBuy = 0, dpSell = 0, dppSell = 0;
+        SideSums side;
         sums[code].clear();
         int unpriced = 0;
         for (size_t n = 0; n < codes[code].size(); ++n) {
             SCOPED_TRACE(codes[code][n]);
             const MODHoldBill& t = *sdk->getHoldBillWith(codes[code][n]);
-            EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol->bid : symbol->ask));
-            bool ok = false;
-            CalculateUtils::dynProfitWithClosePrice(
-                t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol->unit, rate,
-                symbol->symbolType,
-                [&](double total, double hold, double converted) {
-                    ok = true;
-                    EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(total));
-                    EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(hold));
-                    EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(converted));
-                },
-                [](const platform::Error&) {});
-            if (!ok) {
-                ++unpriced;
-                EXPECT_EQ(bitsOf(t.dynProfitTotal), bitsOf(totalsBefore[n]));
-                EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
-                EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
-            }
-            if (t.bsCode == "b") {
-                dpBuy += t.dynProfit;
-                dppBuy += t.dynProfitPrice;
-            } else if (t.bsCode == "s") {
-                dpSell += t.dynProfit;
-                dppSell += t.dynProfitPrice;
-            }
+            unpriced += !expectRepriced(t, *symbol, rate, totalsBefore[n], side);
             sums[code][t.accId] += t.dynProfitPrice;
         }
         EXPECT_EQ(unpriced, 7);
         const auto position = sdk->getPositionWith(code);
         ASSERT_TRUE(position);
-        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(dpBuy));
-        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(dppBuy));
-        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(dpSell));
-        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(dppSell));
+        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(side.dpBuy));
+        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(side.dppBuy));
+        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(side.dpSell));
+        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(side.dppSell));
     };
     for (const char* price : {"1.0123", "0.9871"}) {
         quote("EURUSD", price);
