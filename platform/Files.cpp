@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <sstream>
 
 namespace platform::files {
 
@@ -223,6 +224,16 @@ std::optional<Path> moveAside(const Path& path, std::string* why) {
 bool fileExists(const Path& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+std::optional<std::string> programOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
+            return dir + "/" + program;
+    return std::nullopt;
 }
 
 void setAtomicWriteHook(std::function<void(const Path& temporary)> hook) {

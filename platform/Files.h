@@ -49,6 +49,8 @@ bool makeDirectories(const Path& path);
 // Removes a file or an empty folder; true when it is gone afterwards.
 bool removeFile(const Path& path);
 bool fileExists(const Path& path);
+// The program of that name in a folder of $PATH that may run it, or nothing.
+std::optional<std::string> programOnPath(const std::string& program);
 // Moves an unreadable file (or folder) out of the way, beside itself as
 // "<name>.corrupt" (".corrupt.1" and so on when earlier ones are kept):
 // the new name, or nothing with the reason when it could not be moved.

@@ -21,6 +21,7 @@ extern char** environ;
 #include <sstream>
 #include <thread>
 
+#include "platform/Files.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "tests/app/AppTestSupport.h"
@@ -33,17 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-
-// The program of that name on $PATH, or nothing.
-std::optional<std::string> onPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "");
-    std::string dir;
-    while (std::getline(dirs, dir, ':'))
-        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
-            return dir + "/" + program;
-    return std::nullopt;
-}
 
 // A child process with its own environment additions, ended (SIGTERM, then
 // SIGKILL) when the object goes.
@@ -185,9 +175,9 @@ class DesktopTest : public AppTest {
 
     // Starts an X server on a display number it picks itself.
     void startX(const std::string& screen = "800x1200x24") {
-        auto xvfb = onPath("Xvfb");
+        auto xvfb = platform::files::programOnPath("Xvfb");
         ASSERT_TRUE(xvfb) << "Xvfb is missing: run scripts/install-deps.sh";
-        ASSERT_TRUE(xdotool_ = onPath("xdotool"))
+        ASSERT_TRUE(xdotool_ = platform::files::programOnPath("xdotool"))
             << "xdotool is missing: run scripts/install-deps.sh";
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);

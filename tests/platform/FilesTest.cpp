@@ -145,3 +145,19 @@ TEST(Files, InterruptedSaveLeavesTheOldFile) {
 }
 
 }  // namespace
+
+// A program is found in the first folder of $PATH that lets it run; a file
+// that may not run, an empty entry and a folder that is not there are passed.
+TEST(Files, ProgramOnPathIsTheFirstThatMayRun) {
+    kavtest::TempDir dir;
+    ASSERT_TRUE(files::makeDirectories(dir / "a"));
+    ASSERT_TRUE(files::makeDirectories(dir / "b"));
+    ASSERT_TRUE(files::writeFileAtomic(dir / "a/tool", "not runnable"));
+    ASSERT_TRUE(files::writeFileAtomic(dir / "b/tool", "#!/bin/sh\n"));
+    std::filesystem::permissions(dir / "b/tool", std::filesystem::perms::owner_all);
+    const std::string path = (dir / "missing").string() + "::" + (dir / "a").string() + ":" +
+                             (dir / "b").string();
+    kavtest::ScopedEnv env("PATH", path.c_str());
+    EXPECT_EQ(files::programOnPath("tool"), (dir / "b/tool").string());
+    EXPECT_FALSE(files::programOnPath("other"));
+}

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Application.h"
@@ -66,16 +67,6 @@ void frameExtents(SDL_Window* window, int& w, int& h) {
     h = kFrameAllowanceY;
 }
 
-std::optional<std::string> onPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "");
-    std::string dir;
-    while (std::getline(dirs, dir, ':'))
-        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
-            return dir + "/" + program;
-    return std::nullopt;
-}
-
 // Hands a web, mail or telephone address to the desktop's opener.
 void openOnDesktop(const std::string& url) {
     const std::string scheme = url.substr(0, url.find(':'));
@@ -83,7 +74,7 @@ void openOnDesktop(const std::string& url) {
         platform::log("UI: not opening " + url + " (not a web, mail or telephone address)");
         return;
     }
-    const std::optional<std::string> opener = onPath("xdg-open");
+    const std::optional<std::string> opener = platform::files::programOnPath("xdg-open");
     if (!opener) {
         platform::log("UI: no xdg-open on this desktop to open " + url);
         return;
