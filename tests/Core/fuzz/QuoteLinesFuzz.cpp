@@ -10,13 +10,10 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Log.h"
+#include "tests/support/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        platform::setLogSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    kavtest::quietLogForFuzzing();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     platform::Json lines = platform::Json::array();
     for (size_t start = 0; start <= input.size();) {

@@ -17,6 +17,7 @@
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
 #include "platform/Log.h"
+#include "tests/support/FuzzQuiet.h"
 
 namespace {
 
@@ -28,11 +29,7 @@ size_t parsed(const platform::Json* children) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        platform::setLogSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    kavtest::quietLogForFuzzing();
     const auto json =
         platform::parseJson(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!json) return 0;

@@ -16,6 +16,7 @@
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "platform/net/URL.h"
+#include "tests/support/FuzzQuiet.h"
 
 namespace {
 
@@ -54,11 +55,7 @@ void checkAddress(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        platform::setLogSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    kavtest::quietLogForFuzzing();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const auto json = platform::parseJson(input);
     if (!json || !json->is_object()) {

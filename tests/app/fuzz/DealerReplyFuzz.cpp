@@ -12,6 +12,7 @@
 #include "Core/Biz/BizDealer.h"
 #include "app/DealerManager.h"
 #include "platform/Log.h"
+#include "tests/support/FuzzQuiet.h"
 
 namespace {
 
@@ -34,11 +35,7 @@ bool same(const MODDealer& a, const MODDealer& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        platform::setLogSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    kavtest::quietLogForFuzzing();
     const std::string body(reinterpret_cast<const char*>(data), size);
 
     const auto directory = BizDealer::readDealerReply(body);

@@ -10,13 +10,10 @@
 #include "app/RegisterService.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
+#include "tests/support/FuzzQuiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        platform::setLogSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    kavtest::quietLogForFuzzing();
     const std::string body(reinterpret_cast<const char*>(data), size);
     registerservice::Reply reply;
     reply.retCode = -12345;
