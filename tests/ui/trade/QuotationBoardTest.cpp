@@ -5,6 +5,7 @@
 // mark query said on the board.
 #include "Core/Model/MODHoldBill.h"
 #include "platform/Dates.h"
+#include "platform/Strings.h"
 #include "platform/ui/Button.h"
 #include "tests/ui/trade/TradeStage.h"
 #include "ui/toolkit/BaseNavigationController.h"
@@ -54,7 +55,9 @@ class QuotationBoardTest : public LiveTradeTest {
     // Sets the dealer's price and runs until its push has reached the board
     // (a price set twice leaves the bid as it was, so the bid alone cannot
     // tell that the second push has come).
-    void quote(const std::string& symbolCode, double price) {
+    // Sets the dealer's price and waits for its push to reach the board:
+    // the dealer's record of the symbol.
+    kavtest::SimJson quote(const std::string& symbolCode, double price) {
         struct Counter {
             std::string symbolCode;
             int pushes = 0;
@@ -70,11 +73,12 @@ class QuotationBoardTest : public LiveTradeTest {
             kActionReceiveTradeQuotation, std::weak_ptr<Counter>(counter), &Counter::heard);
         const auto record = sim.setQuote(symbolCode, price);
         const double bid = std::stod(record["bid"].get<std::string>());
-        ASSERT_TRUE(time.runUntil([&] {
+        EXPECT_TRUE(time.runUntil([&] {
             auto row = board->lsQuotationWithSymbolCode(symbolCode);
             return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
-        }));
+        })) << symbolCode << " at " << price << " never reached the board";
         UIScreenRenderer::layoutWindows();
+        return record;
     }
     // Pixels of the move colours in the cell's prices and direction arrow.
     struct Colours {
@@ -221,14 +225,19 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
 TEST_F(QuotationBoardTest, TheLowAndHighStandApartHoweverLongTheirPrices) {
     showBoard();
     ASSERT_TRUE(loaded());
-    // The day's range as the service keeps it; the next quote shows it.
-    const auto eurusd = sdk->getSymbolWith("EURUSD");
-    eurusd->dailyHighest = eurusd->priceHighest = 1.10410;
-    eurusd->dailyLowest = eurusd->priceLowest = 1.09925;
-    quote("EURUSD", 1.10000);
+    // A wide day (whatever the dealer's history adds to it, which depends
+    // on the hour): the next quote carries its low and high, five decimals
+    // each.
+    quote("EURUSD", 1.09925);
+    quote("EURUSD", 1.10410);
+    const kavtest::SimJson record = quote("EURUSD", 1.10000);
     ASSERT_NE(cellOf("EURUSD"), nullptr);
     QuotationCell* cell = cellOf("EURUSD");
-    ASSERT_EQ(cell->lowLabel()->text(), "最低:1.09925");
+    const double low = number(record["dailyLow"]), high = number(record["dailyHight"]);
+    ASSERT_LE(low, 1.09925 + 1e-9);
+    ASSERT_GE(high, 1.10410 - 1e-9);
+    ASSERT_EQ(cell->lowLabel()->text(), platform::stringf("最低:%.5f", low));
+    ASSERT_EQ(cell->highLabel()->text(), platform::stringf("最高:%.5f", high));
     UIScreenRenderer::layoutWindows();
     const auto image = UIDriver::renderImage(2);
     kavtest::writeScreenshot(image, "board-low-high");
