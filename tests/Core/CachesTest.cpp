@@ -87,6 +87,15 @@ Json symbol(const std::string& code, int id, int accId = 1001) {
         {"symbolCode", code}, {"symbolId", std::to_string(id)}, {"accId", std::to_string(accId)}};
 }
 
+// A symbol priced in plain prices: four decimals, 1,000 units a lot.
+Json plainSymbol(const std::string& code, int id, int accId = 1001) {
+    Json s = symbol(code, id, accId);
+    s["decimal"] = "4";
+    s["symbolType"] = "1";
+    s["unit"] = "1000";
+    return s;
+}
+
 }  // namespace
 
 TEST_F(CachesTest, SymbolGettersByCodeIdAndAccount) {
@@ -319,11 +328,7 @@ TEST_F(CachesTest, AQuoteRepricesOnlyItsOwnSymbolAndTheAccountSumHolds) {
     sdk->setDelegate(reports);
     Json symbols = Json::array();
     for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}, {"GBPUSD", 3}}) {
-        Json s = symbol(code, id);
-        s["decimal"] = "4";
-        s["symbolType"] = "1";
-        s["unit"] = "1000";
-        symbols.push_back(s);
+        symbols.push_back(plainSymbol(code, id));
     }
     loadSymbols(symbols);
     loadAccounts(
@@ -410,11 +415,7 @@ TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
     // The later EURUSD, of account 1002, is the one its code finds.
     for (const auto& [code, id, accId] :
          {std::tuple{"EURUSD", 1, 1001}, {"GBPUSD", 3, 1001}, {"EURUSD", 2, 1002}}) {
-        Json s = symbol(code, id, accId);
-        s["decimal"] = "4";
-        s["symbolType"] = "1";
-        s["unit"] = "1000";
-        symbols.push_back(s);
+        symbols.push_back(plainSymbol(code, id, accId));
     }
     loadSymbols(symbols);
     loadAccounts(Json::array({Json{{"accId", "1001"}, {"amMarginRemain", "5000"}},
@@ -463,11 +464,7 @@ TEST_F(CachesTest, AQuoteOfACodeTwoAccountsTradeKeepsEachAccountsOwnSum) {
 void CachesTest::loadTwoTicketsOnTwoSymbols() {
     Json symbols = Json::array();
     for (const auto& [code, id] : {std::pair{"EURUSD", 1}, {"USDJPY", 2}}) {
-        Json s = symbol(code, id);
-        s["decimal"] = "4";
-        s["symbolType"] = "1";
-        s["unit"] = "1000";
-        symbols.push_back(s);
+        symbols.push_back(plainSymbol(code, id));
     }
     loadSymbols(symbols);
     loadAccounts(
@@ -763,10 +760,7 @@ TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
     // tickets are of both accounts, OTHER's of 1001 only.
     for (const auto& [code, id, accId] :
          {std::tuple{"EURUSD", 1, 1001}, {"EURUSD", 2, 1002}, {"OTHER", 3, 1001}}) {
-        Json s = symbol(code, id, accId);
-        s["decimal"] = "4";
-        s["symbolType"] = "1";
-        s["unit"] = "1000";
+        Json s = plainSymbol(code, id, accId);
         s["pointAsk"] = "2";
         s["pointBid"] = "1";
         symbols.push_back(s);
