@@ -270,6 +270,36 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
+UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
+                           CGFloat width) {
+    const double full = NSStringSizeWithFont(text, font).width;
+    if (full <= width) return font;
+    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
+    const double top = std::floor(font.pointSize * 2) / 2;
+    if (top < least) return font.fontWithSize(least);
+    long last = 0;
+    while (top - 0.5 * (last + 1) >= least)
+        ++last;
+    const auto fits = [&](long k) {
+        return NSStringSizeWithFont(text, font.fontWithSize(top - 0.5 * k)).width <= width;
+    };
+    // Unhinted, a text's width grows with the size in proportion: the size
+    // that fits is found from the full width and checked against its
+    // neighbours, a shaping or two where trying each size down from the top
+    // took a dozen (a price board's low and high shrink on every new price).
+    const double estimate = full > 0 ? font.pointSize * width / full : 0;
+    long k = estimate > 0 ? std::clamp(static_cast<long>(std::ceil((top - estimate) * 2)), 0L, last)
+                          : last;
+    if (fits(k)) {
+        while (k > 0 && fits(k - 1))
+            --k;
+        return font.fontWithSize(top - 0.5 * k);
+    }
+    while (++k <= last)
+        if (fits(k)) return font.fontWithSize(top - 0.5 * k);
+    return font.fontWithSize(least);
+}
+
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
     const auto block = laidOut(text, bounds, style, false);

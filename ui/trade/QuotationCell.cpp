@@ -37,14 +37,8 @@ class LowHighLabel : public UILabel {
   private:
     // The largest half point size down to the minimum scale whose text fits.
     UIFont fontFitting(CGFloat width) const {
-        const UIFont& full = font();
-        if (NSStringSizeWithFont(text(), full).width <= width) return full;
-        const double least = std::max(1.0, full.pointSize * minimumScaleFactor());
-        for (double size = std::floor(full.pointSize * 2) / 2; size >= least; size -= 0.5) {
-            UIFont f = full.fontWithSize(size);
-            if (NSStringSizeWithFont(text(), f).width <= width) return f;
-        }
-        return full.fontWithSize(least);
+        const double least = std::max(1.0, font().pointSize * minimumScaleFactor());
+        return NSStringFittingFont(text(), font(), least, width);
     }
 };
 
