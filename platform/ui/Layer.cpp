@@ -458,7 +458,8 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
 void CALayer::setNeedsDisplay() {
     KAV_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
-    invalidateContent();
+    drawingDirty_ = true;
+    markPathToRoot();
 }
 
 void CALayer::drawInContext(Canvas&) {}
@@ -672,10 +673,11 @@ CGRect CALayer::projectedArea(const CALayerState& s,
 void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
                                      bool coveredByAncestor) {
     const bool recompute = coveredByAncestor || geometryDirty_;
-    if (!recompute && !contentDirty_ && !descendantDirty_) return;
+    if (!recompute && !contentDirty_ && !drawingDirty_ && !descendantDirty_) return;
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
     const bool lookChanged = contentDirty_;
-    contentDirty_ = geometryDirty_ = descendantDirty_ = false;
+    const bool drawingChanged = drawingDirty_;
+    contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
     CALayerState scratch;
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) {
@@ -690,16 +692,30 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         // Drawn flat with its sublayers into a picture of its own area, then
         // projected: the projected area is all it covers.
         drawnExtent_ = projectedArea(s, superlayerToScreen);
-        if (lookChanged && !recompute) detail::compositor::addDamage(drawnExtent_);
-        for (auto& sub : sublayers_)
-            sub->updateCompositedExtent(toScreen, true);
+        if ((lookChanged || drawingChanged) && !recompute)
+            detail::compositor::addDamage(drawnExtent_);
+        for (size_t i = 0; i < sublayers_.size(); ++i)
+            sublayers_[i]->updateCompositedExtent(toScreen, true);
         if (damageWhole) detail::compositor::addDamage(drawnExtent_);
         return;
     }
     const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
-    if (lookChanged && !recompute) detail::compositor::addDamage(own);
+    if (lookChanged && !recompute) {
+        detail::compositor::addDamage(own);
+    } else if (drawingChanged && !recompute) {
+        // Only the drawing changed (a label's text): what it inked before and
+        // what it inks now are drawn again, not the whole layer; the layer's
+        // neighbours inside its bounds (a price's low and high under its
+        // digits) are left alone. The drawing is made now to know its ink.
+        const CGRect before = drawingInk_;
+        if (needsDisplay_) recordDrawing(s);
+        const CGRect ink = CGRectUnion(before, drawingInk_);
+        if (!CGRectIsNull(ink))
+            detail::compositor::addDamage(CGRectApplyAffineTransform(ink, toScreen));
+    }
     CGRect below = CGRectNull;
-    for (auto& sub : sublayers_) {
+    for (size_t i = 0; i < sublayers_.size(); ++i) {
+        CALayer* sub = sublayers_[i].get();
         sub->updateCompositedExtent(toScreen, recompute);
         below = CGRectUnion(below, sub->drawnExtent_);
     }
@@ -713,6 +729,42 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
 
 void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
 
+void CALayer::recordDrawing(const CALayerState& state) {
+    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    contentCache_ = nullptr;
+    drawingInk_ = CGRectNull;
+    needsDisplay_ = false;
+    // The drawing is clipped to the bounds, as a view's backing store is.
+    cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
+                              state.bounds.size.width, state.bounds.size.height};
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t* rcr = cairo_create(rec);
+    bool drew;
+    {
+        Canvas canvas(rcr);
+        UIGraphicsPushContext(&canvas);
+        if (delegate_) {
+            drew = delegate_->drawLayer(*this, canvas);
+        } else {
+            drawInContext(canvas);
+            drew = true;
+        }
+        UIGraphicsPopContext();
+    }
+    cairo_destroy(rcr);
+    double ix, iy, iw = 0, ih = 0;
+    if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    if (drew && iw > 0 && ih > 0) {
+        contentCache_ = rec;
+        // The ink lies in whole points around what was drawn; the bounds
+        // clip it.
+        drawingInk_ = CGRectIntersection(CGRectMake(ix, iy, iw, ih), state.bounds);
+        if (CGRectIsEmpty(drawingInk_)) drawingInk_ = CGRectNull;
+    } else {
+        cairo_surface_destroy(rec);
+    }
+}
+
 void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (contents_) {
         Canvas canvas(cr);
@@ -721,39 +773,8 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     drawOwnContent(cr, state);
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
-    auto* cache = static_cast<cairo_surface_t*>(contentCache_);
-    if (needsDisplay_) {
-        if (cache) cairo_surface_destroy(cache);
-        cache = nullptr;
-        // The drawing is clipped to the bounds, as a view's backing store is.
-        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
-                                  state.bounds.size.width, state.bounds.size.height};
-        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-        cairo_t* rcr = cairo_create(rec);
-        bool drew;
-        {
-            Canvas canvas(rcr);
-            UIGraphicsPushContext(&canvas);
-            if (delegate_) {
-                drew = delegate_->drawLayer(*this, canvas);
-            } else {
-                drawInContext(canvas);
-                drew = true;
-            }
-            UIGraphicsPopContext();
-        }
-        cairo_destroy(rcr);
-        double ix, iy, iw = 0, ih = 0;
-        if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
-        if (drew && iw > 0 && ih > 0) {
-            cache = rec;
-        } else {
-            cairo_surface_destroy(rec);
-        }
-        contentCache_ = cache;
-        needsDisplay_ = false;
-    }
-    if (cache) {
+    if (needsDisplay_) recordDrawing(state);
+    if (auto* cache = static_cast<cairo_surface_t*>(contentCache_)) {
         cairo_set_source_surface(cr, cache, 0, 0);
         cairo_paint(cr);
     }

@@ -231,6 +231,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
+    // Records the delegate's (or drawInContext's) drawing into the content
+    // cache and notes its ink.
+    void recordDrawing(const CALayerState& state);
     // Finds, in drawing order below this layer, the last layer whose opaque
     // background covers `area` whole; `chain` holds the layers leading here
     // and `found` takes the chain to the one found. True when one was found.
@@ -254,13 +257,17 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsDisplay_ = false;
     std::vector<std::unique_ptr<AnimationRecord>> animations_;
     uint64_t nextAnimationKey_ = 1;
-    // Cached drawing of the content (cairo recording surface).
+    // Cached drawing of the content (cairo recording surface), and the area
+    // it inks (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
+    CGRect drawingInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
     // Screen bookkeeping: what changed since the last frame, and where the
     // layer and its sublayers were drawn.
     bool contentDirty_ = false;
+    // Only the recorded drawing changed (setNeedsDisplay).
+    bool drawingDirty_ = false;
     bool geometryDirty_ = false;
     bool descendantDirty_ = false;
     bool registeredAnimating_ = false;

@@ -24,8 +24,12 @@ CGSize UIScreenRenderer::screenSize() {
 namespace detail::compositor {
 
 namespace {
-// Past this many separate areas they are drawn as one.
-constexpr size_t kMaxDamage = 32;
+// Past this many separate areas a new one joins the area it grows least.
+constexpr size_t kMaxDamage = 64;
+
+double areaOf(const CGRect& r) {
+    return r.size.width * r.size.height;
+}
 }  // namespace
 
 PendingFrame& pending() {
@@ -48,11 +52,19 @@ void addDamage(const CGRect& r) {
     auto& p = pending();
     p.frame = true;
     if (p.damage.size() >= kMaxDamage) {
-        // Headless nobody takes the areas: keep them bounded.
-        CGRect all = r;
-        for (auto& d : p.damage)
-            all = CGRectUnion(all, d);
-        p.damage.assign(1, all);
+        // Headless nobody takes the areas: keep them bounded. The changed
+        // labels of a streaming board are many small areas apart; joining
+        // them all would draw the rows between them.
+        size_t best = 0;
+        double growth = INFINITY;
+        for (size_t i = 0; i < p.damage.size(); ++i) {
+            const double g = areaOf(CGRectUnion(p.damage[i], r)) - areaOf(p.damage[i]);
+            if (g < growth) {
+                growth = g;
+                best = i;
+            }
+        }
+        p.damage[best] = CGRectUnion(p.damage[best], r);
         return;
     }
     p.damage.push_back(r);
