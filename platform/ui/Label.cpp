@@ -51,9 +51,9 @@ UIFont UILabel::fittedFont() const {
     return NSStringFittingFont(text_, font_, least, bounds().size.width);
 }
 
-TextStyle UILabel::style() const {
+TextStyle UILabel::style(const UIFont& font) const {
     TextStyle s;
-    s.font = fittedFont();
+    s.font = font;
     s.color = textColor_;
     if (highlighted_ && highlightedTextColor_) s.color = *highlightedTextColor_;
     if (!enabled_) s.color.alpha *= 0.5;

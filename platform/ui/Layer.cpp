@@ -756,9 +756,12 @@ void CALayer::recordDrawing(const CALayerState& state) {
     if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
     if (drew && iw > 0 && ih > 0) {
         contentCache_ = rec;
-        // The ink lies in whole points around what was drawn; the bounds
-        // clip it.
-        drawingInk_ = CGRectIntersection(CGRectMake(ix, iy, iw, ih), state.bounds);
+        // The ink is measured with glyphs placed on whole points, and a
+        // screen places them on its own pixels (half a point apart, or two
+        // at a small scale): two points more hold every pixel they touch.
+        // The bounds clip it.
+        drawingInk_ =
+            CGRectIntersection(CGRectInset(CGRectMake(ix, iy, iw, ih), -2, -2), state.bounds);
         if (CGRectIsEmpty(drawingInk_)) drawingInk_ = CGRectNull;
     } else {
         cairo_surface_destroy(rec);
@@ -774,10 +777,16 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
-    if (auto* cache = static_cast<cairo_surface_t*>(contentCache_)) {
-        cairo_set_source_surface(cr, cache, 0, 0);
-        cairo_paint(cr);
-    }
+    auto* cache = static_cast<cairo_surface_t*>(contentCache_);
+    if (!cache) return;
+    // Drawn where it inks only: a price's digits are drawn again beside a
+    // neighbour's changed text that lies inside their bounds but not their
+    // ink, and replaying the drawing there would change no pixel.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    if (!CGRectIntersectsRect(drawingInk_, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
+    cairo_set_source_surface(cr, cache, 0, 0);
+    cairo_paint(cr);
 }
 
 namespace {

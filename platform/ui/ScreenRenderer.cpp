@@ -98,12 +98,21 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
         const double y1 = std::ceil(CGRectGetMaxY(r) * scale) / scale;
         out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
     }
-    // Overlapping areas become one (repeated until none overlap).
+    // Overlapping areas become one, and so do two whose joint rectangle is
+    // little more than they are (a price's two parts side by side): each
+    // area costs a walk of the layers over it and a put on the display.
+    // Repeated until none is left to join.
+    const auto join = [](const CGRect& a, const CGRect& b) {
+        if (CGRectIntersectsRect(a, b)) return true;
+        const CGRect u = CGRectUnion(a, b);
+        return u.size.width * u.size.height <=
+               1.25 * (a.size.width * a.size.height + b.size.width * b.size.height);
+    };
     for (bool merged = true; merged;) {
         merged = false;
         for (size_t i = 0; i < out.size() && !merged; ++i)
             for (size_t j = i + 1; j < out.size(); ++j) {
-                if (!CGRectIntersectsRect(out[i], out[j])) continue;
+                if (!join(out[i], out[j])) continue;
                 out[i] = CGRectUnion(out[i], out[j]);
                 out.erase(out.begin() + static_cast<long>(j));
                 merged = true;

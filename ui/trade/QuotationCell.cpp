@@ -29,9 +29,8 @@ class LowHighLabel : public UILabel {
         CGRect area = bounds();
         area.origin.x += kGap;
         area.size.width = std::max<CGFloat>(0, area.size.width - kGap);
-        TextStyle s = style();
-        s.font = fontFitting(area.size.width);
-        ctx->drawText(text(), area, s);
+        // Fitted once, to the room left of the gap.
+        ctx->drawText(text(), area, style(fontFitting(area.size.width)));
     }
 
   private:

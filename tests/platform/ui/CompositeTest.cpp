@@ -228,7 +228,7 @@ TEST(Compositing, AChangedTextDrawsWhatItInkedAndInksNotTheLabelsWholeArea) {
     low->setBackgroundColor(UIColor::grey255(30));
     low->setText("最低:1.08101");
     panel->addSubview(low);
-    auto digits = std::make_shared<UILabel>(CGRectMake(150.5, 1.25, 140, 50));
+    auto digits = std::make_shared<UILabel>(CGRectMake(150.5, -3.75, 140, 50));
     digits->setFont(UIFont::systemFontOfSize(18));
     digits->setTextColor(UIColor::rgb255(255, 60, 60));
     digits->setTextAlignment(NSTextAlignment::Right);
