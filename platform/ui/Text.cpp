@@ -280,13 +280,22 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
     long last = 0;
     while (top - 0.5 * (last + 1) >= least)
         ++last;
+    // Unhinted, a text's width grows with the size in proportion, but for
+    // the rounding of each glyph's advance and offset to 1/1024 of a point:
+    // a size whose width so found lies clearly on one side of the room is
+    // decided without shaping the text in it; only a close one is shaped.
+    const double slack = 0.25 + static_cast<double>(text.size()) / 512;
     const auto fits = [&](long k) {
-        return NSStringSizeWithFont(text, font.fontWithSize(top - 0.5 * k)).width <= width;
+        const double size = top - 0.5 * k;
+        const double expected = full * size / font.pointSize;
+        if (expected <= width - slack) return true;
+        if (expected > width + slack) return false;
+        return NSStringSizeWithFont(text, font.fontWithSize(size)).width <= width;
     };
-    // Unhinted, a text's width grows with the size in proportion: the size
-    // that fits is found from the full width and checked against its
-    // neighbours, a shaping or two where trying each size down from the top
-    // took a dozen (a price board's low and high shrink on every new price).
+    // The size that fits is looked for from the one the full width points
+    // to, then checked against its neighbours: a shaping or none where trying
+    // each size down from the top shaped a dozen (a price board's low and
+    // high shrink on every new price).
     const double estimate = full > 0 ? font.pointSize * width / full : 0;
     long k = estimate > 0 ? std::clamp(static_cast<long>(std::ceil((top - estimate) * 2)), 0L, last)
                           : last;
