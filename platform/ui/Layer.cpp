@@ -671,7 +671,7 @@ CGRect CALayer::projectedArea(const CALayerState& s,
 }
 
 void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
-                                     bool coveredByAncestor) {
+                                     bool coveredByAncestor, const CGRect& shown) {
     const bool recompute = coveredByAncestor || geometryDirty_;
     if (!recompute && !contentDirty_ && !drawingDirty_ && !descendantDirty_) return;
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
@@ -702,7 +702,7 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
     if (lookChanged && !recompute) {
         detail::compositor::addDamage(own);
-    } else if (drawingChanged && !recompute) {
+    } else if (drawingChanged && !recompute && CGRectIntersectsRect(own, shown)) {
         // Only the drawing changed (a label's text): what it inked before and
         // what it inks now are drawn again, not the whole layer; the layer's
         // neighbours inside its bounds (a price's low and high under its
@@ -713,10 +713,13 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         if (!CGRectIsNull(ink))
             detail::compositor::addDamage(CGRectApplyAffineTransform(ink, toScreen));
     }
+    const CGRect shownBelow =
+        masksToBounds_ ? CGRectIntersection(shown, CGRectApplyAffineTransform(s.bounds, toScreen))
+                       : shown;
     CGRect below = CGRectNull;
     for (size_t i = 0; i < sublayers_.size(); ++i) {
         CALayer* sub = sublayers_[i].get();
-        sub->updateCompositedExtent(toScreen, recompute);
+        sub->updateCompositedExtent(toScreen, recompute, shownBelow);
         below = CGRectUnion(below, sub->drawnExtent_);
     }
     if (masksToBounds_ && !CGRectIsNull(below))

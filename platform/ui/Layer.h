@@ -202,9 +202,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setNeedsComposite() { invalidateGeometry(); }
     // Brings the screen areas of what changed below this layer up to date and
     // reports the areas to draw again; `superlayerToScreen` maps the
-    // superlayer's coordinates to the screen.
+    // superlayer's coordinates to the screen, and `shown` is the part of the
+    // screen the superlayers' clips leave to it (what lies outside it is not
+    // seen: a drawing changed there is made when it is drawn).
     void updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
-                                bool coveredByAncestor = false);
+                                bool coveredByAncestor = false,
+                                const CGRect& shown = CGRectMake(-1e9, -1e9, 2e9, 2e9));
 
     // Internal: views record their layers' changes in animation blocks.
     struct AnimationRecord;

@@ -171,7 +171,8 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     for (CALayer* layer : std::vector<CALayer*>(p.animating))
         if (onScreen(layer, windows)) layer->setNeedsComposite();
     for (auto* w : windows)
-        w->layer().updateCompositedExtent(CGAffineTransformIdentity);
+        w->layer().updateCompositedExtent(CGAffineTransformIdentity, false,
+                                          CGRectMake(0, 0, size.width, size.height));
     // Everything reported so far is in hand; drawing may report more.
     p.frame = false;
     frame.damage = pixelAreas(p.damage, size, scale);

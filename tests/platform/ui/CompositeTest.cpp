@@ -275,6 +275,50 @@ TEST(Compositing, AChangedTextDrawsWhatItInkedAndInksNotTheLabelsWholeArea) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
+// A view that counts its drawings.
+struct CountingView : UIView {
+    using UIView::UIView;
+    int drawn = 0;
+    void drawRect(CGRect) override {
+        ++drawn;
+        if (Canvas* ctx = UIGraphicsGetCurrentContext()) {
+            ctx->setFillColor(UIColor::yellowColor());
+            ctx->fillRect(CGRectMake(4, 4, 20 + drawn, 10));
+        }
+    }
+};
+
+// A list's row scrolled out of sight: its changed drawing is not made, and
+// nothing is drawn, until it shows again.
+TEST(Compositing, AChangedDrawingOutsideItsClipIsMadeOnlyWhenItShows) {
+    Rows s;
+    auto list = std::make_shared<UIScrollView>(CGRectMake(20, 430, 200, 100));
+    list->setBackgroundColor(UIColor::grey255(90));
+    list->setClipsToBounds(true);
+    list->setContentSize({200, 400});
+    auto row = std::make_shared<CountingView>(CGRectMake(10, 250, 180, 40));
+    list->addSubview(row);
+    s.window->addSubview(list);
+    KeptFrame display;
+    display.composite();
+    const int drawnFirst = row->drawn;
+
+    row->setNeedsDisplay();
+    EXPECT_TRUE(display.composite().damage.empty());
+    EXPECT_EQ(row->drawn, drawnFirst);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    list->setContentOffset({0, 220});
+    display.composite();
+    EXPECT_EQ(row->drawn, drawnFirst + 1);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    // In sight, a change is drawn at once.
+    row->setNeedsDisplay();
+    EXPECT_FALSE(display.composite().damage.empty());
+    EXPECT_EQ(row->drawn, drawnFirst + 2);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
 // The drawer's centre in small: an opaque panel with a wide shadow over the
 // window, a price inside it. A change inside the panel hides the shadow there
 // and does not draw it; one reaching past the panel's edge draws it; both
