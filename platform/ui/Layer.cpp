@@ -707,9 +707,12 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         // what it inks now are drawn again, not the whole layer; the layer's
         // neighbours inside its bounds (a price's low and high under its
         // digits) are left alone. The drawing is made now to know its ink.
-        const CGRect before = drawingInk_;
+        const double pixels =
+            detail::compositor::pending().scale *
+            std::min(std::hypot(toScreen.a, toScreen.b), std::hypot(toScreen.c, toScreen.d));
+        const CGRect before = inkReach(drawingInk_, s.bounds, pixels);
         if (needsDisplay_) recordDrawing(s);
-        const CGRect ink = CGRectUnion(before, drawingInk_);
+        const CGRect ink = CGRectUnion(before, inkReach(drawingInk_, s.bounds, pixels));
         if (!CGRectIsNull(ink))
             detail::compositor::addDamage(CGRectApplyAffineTransform(ink, toScreen));
     }
@@ -731,6 +734,17 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
 // ---- drawing ------------------------------------------------------------
 
 void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
+
+CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit) {
+    if (CGRectIsNull(ink)) return ink;
+    // The ink is measured with glyphs placed on whole units of the layer
+    // (half a unit off at most), and the screen places them on its own
+    // pixels (half a pixel off): that much more holds every pixel a glyph
+    // touches. The bounds clip the drawing.
+    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 0.01;
+    const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), bounds);
+    return CGRectIsEmpty(r) ? CGRectNull : r;
+}
 
 void CALayer::recordDrawing(const CALayerState& state) {
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
@@ -759,13 +773,7 @@ void CALayer::recordDrawing(const CALayerState& state) {
     if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
     if (drew && iw > 0 && ih > 0) {
         contentCache_ = rec;
-        // The ink is measured with glyphs placed on whole points, and a
-        // screen places them on its own pixels (half a point apart, or two
-        // at a small scale): two points more hold every pixel they touch.
-        // The bounds clip it.
-        drawingInk_ =
-            CGRectIntersection(CGRectInset(CGRectMake(ix, iy, iw, ih), -2, -2), state.bounds);
-        if (CGRectIsEmpty(drawingInk_)) drawingInk_ = CGRectNull;
+        drawingInk_ = CGRectMake(ix, iy, iw, ih);
     } else {
         cairo_surface_destroy(rec);
     }
@@ -787,7 +795,13 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // ink, and replaying the drawing there would change no pixel.
     double x1, y1, x2, y2;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    if (!CGRectIntersectsRect(drawingInk_, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
+    double ax = 1, ay = 0, bx = 0, by = 1;
+    cairo_user_to_device_distance(cr, &ax, &ay);
+    cairo_user_to_device_distance(cr, &bx, &by);
+    const double pixels = std::min(std::hypot(ax, ay), std::hypot(bx, by));
+    if (!CGRectIntersectsRect(inkReach(drawingInk_, state.bounds, pixels),
+                              CGRectMake(x1, y1, x2 - x1, y2 - y1)))
+        return;
     cairo_set_source_surface(cr, cache, 0, 0);
     cairo_paint(cr);
 }

@@ -237,6 +237,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Records the delegate's (or drawInContext's) drawing into the content
     // cache and notes its ink.
     void recordDrawing(const CALayerState& state);
+    // Where a drawing of that ink may touch pixels at that many pixels per
+    // unit of the layer, inside the bounds; null when nowhere.
+    static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
     // Finds, in drawing order below this layer, the last layer whose opaque
     // background covers `area` whole; `chain` holds the layers leading here
     // and `found` takes the chain to the one found. True when one was found.
@@ -261,7 +264,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     std::vector<std::unique_ptr<AnimationRecord>> animations_;
     uint64_t nextAnimationKey_ = 1;
     // Cached drawing of the content (cairo recording surface), and the area
-    // it inks (bounds coordinates; null when it draws nothing).
+    // it inks as measured (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
     CGRect drawingInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.

@@ -170,6 +170,7 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     // now; what animates elsewhere costs nothing.
     for (CALayer* layer : std::vector<CALayer*>(p.animating))
         if (onScreen(layer, windows)) layer->setNeedsComposite();
+    p.scale = scale;
     for (auto* w : windows)
         w->layer().updateCompositedExtent(CGAffineTransformIdentity, false,
                                           CGRectMake(0, 0, size.width, size.height));
