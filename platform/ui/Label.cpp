@@ -46,22 +46,14 @@ void UILabel::setMinimumScaleFactor(CGFloat f) {
 
 UIFont UILabel::fittedFont() const {
     if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty()) return font_;
-    const double width = bounds().size.width;
-    UIFont f = font_;
-    if (NSStringSizeWithFont(text_, f).width <= width) return f;
-    const double minSize =
+    const double least =
         std::max(1.0, font_.pointSize * (minimumScaleFactor_ > 0 ? minimumScaleFactor_ : 1));
-    // The largest half point size that fits, not below the minimum.
-    for (double size = std::floor(font_.pointSize * 2) / 2; size >= minSize; size -= 0.5) {
-        f = font_.fontWithSize(size);
-        if (NSStringSizeWithFont(text_, f).width <= width) return f;
-    }
-    return font_.fontWithSize(minSize);
+    return NSStringFittingFont(text_, font_, least, bounds().size.width);
 }
 
-TextStyle UILabel::style() const {
+TextStyle UILabel::style(const UIFont& font) const {
     TextStyle s;
-    s.font = fittedFont();
+    s.font = font;
     s.color = textColor_;
     if (highlighted_ && highlightedTextColor_) s.color = *highlightedTextColor_;
     if (!enabled_) s.color.alpha *= 0.5;

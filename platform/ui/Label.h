@@ -56,7 +56,9 @@ class UILabel : public UIView {
     std::string debugText() const override { return text_; }
 
   protected:
-    TextStyle style() const;
+    TextStyle style() const { return style(fittedFont()); }
+    // The label's style drawn in another font.
+    TextStyle style(const UIFont& font) const;
 
   private:
     std::string text_;

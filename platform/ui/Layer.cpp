@@ -458,7 +458,8 @@ CGRect CALayer::convertRectToLayer(const CGRect& r, const CALayer* other) const 
 void CALayer::setNeedsDisplay() {
     KAV_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
-    invalidateContent();
+    drawingDirty_ = true;
+    markPathToRoot();
 }
 
 void CALayer::drawInContext(Canvas&) {}
@@ -670,12 +671,13 @@ CGRect CALayer::projectedArea(const CALayerState& s,
 }
 
 void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
-                                     bool coveredByAncestor) {
+                                     bool coveredByAncestor, const CGRect& shown) {
     const bool recompute = coveredByAncestor || geometryDirty_;
-    if (!recompute && !contentDirty_ && !descendantDirty_) return;
+    if (!recompute && !contentDirty_ && !drawingDirty_ && !descendantDirty_) return;
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
     const bool lookChanged = contentDirty_;
-    contentDirty_ = geometryDirty_ = descendantDirty_ = false;
+    const bool drawingChanged = drawingDirty_;
+    contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
     CALayerState scratch;
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) {
@@ -690,17 +692,37 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         // Drawn flat with its sublayers into a picture of its own area, then
         // projected: the projected area is all it covers.
         drawnExtent_ = projectedArea(s, superlayerToScreen);
-        if (lookChanged && !recompute) detail::compositor::addDamage(drawnExtent_);
-        for (auto& sub : sublayers_)
-            sub->updateCompositedExtent(toScreen, true);
+        if ((lookChanged || drawingChanged) && !recompute)
+            detail::compositor::addDamage(drawnExtent_);
+        for (size_t i = 0; i < sublayers_.size(); ++i)
+            sublayers_[i]->updateCompositedExtent(toScreen, true);
         if (damageWhole) detail::compositor::addDamage(drawnExtent_);
         return;
     }
     const CGRect own = CGRectApplyAffineTransform(ownDrawnArea(s), toScreen);
-    if (lookChanged && !recompute) detail::compositor::addDamage(own);
+    if (lookChanged && !recompute) {
+        detail::compositor::addDamage(own);
+    } else if (drawingChanged && !recompute && CGRectIntersectsRect(own, shown)) {
+        // Only the drawing changed (a label's text): what it inked before and
+        // what it inks now are drawn again, not the whole layer; the layer's
+        // neighbours inside its bounds (a price's low and high under its
+        // digits) are left alone. The drawing is made now to know its ink.
+        const double pixels =
+            detail::compositor::pending().scale *
+            std::min(std::hypot(toScreen.a, toScreen.b), std::hypot(toScreen.c, toScreen.d));
+        const CGRect before = inkReach(drawingInk_, s.bounds, pixels);
+        if (needsDisplay_) recordDrawing(s);
+        const CGRect ink = CGRectUnion(before, inkReach(drawingInk_, s.bounds, pixels));
+        if (!CGRectIsNull(ink))
+            detail::compositor::addDamage(CGRectApplyAffineTransform(ink, toScreen));
+    }
+    const CGRect shownBelow =
+        masksToBounds_ ? CGRectIntersection(shown, CGRectApplyAffineTransform(s.bounds, toScreen))
+                       : shown;
     CGRect below = CGRectNull;
-    for (auto& sub : sublayers_) {
-        sub->updateCompositedExtent(toScreen, recompute);
+    for (size_t i = 0; i < sublayers_.size(); ++i) {
+        CALayer* sub = sublayers_[i].get();
+        sub->updateCompositedExtent(toScreen, recompute, shownBelow);
         below = CGRectUnion(below, sub->drawnExtent_);
     }
     if (masksToBounds_ && !CGRectIsNull(below))
@@ -713,6 +735,50 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
 
 void CALayer::drawOwnContent(cairo_t*, const CALayerState&) {}
 
+CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit) {
+    if (CGRectIsNull(ink)) return ink;
+    // The ink is measured with glyphs placed on whole units of the layer
+    // (half a unit off at most), and the screen places them on its own
+    // pixels (half a pixel off): that much more holds every pixel a glyph
+    // touches. The bounds clip the drawing.
+    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 0.01;
+    const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), bounds);
+    return CGRectIsEmpty(r) ? CGRectNull : r;
+}
+
+void CALayer::recordDrawing(const CALayerState& state) {
+    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    contentCache_ = nullptr;
+    drawingInk_ = CGRectNull;
+    needsDisplay_ = false;
+    // The drawing is clipped to the bounds, as a view's backing store is.
+    cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
+                              state.bounds.size.width, state.bounds.size.height};
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t* rcr = cairo_create(rec);
+    bool drew;
+    {
+        Canvas canvas(rcr);
+        UIGraphicsPushContext(&canvas);
+        if (delegate_) {
+            drew = delegate_->drawLayer(*this, canvas);
+        } else {
+            drawInContext(canvas);
+            drew = true;
+        }
+        UIGraphicsPopContext();
+    }
+    cairo_destroy(rcr);
+    double ix, iy, iw = 0, ih = 0;
+    if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    if (drew && iw > 0 && ih > 0) {
+        contentCache_ = rec;
+        drawingInk_ = CGRectMake(ix, iy, iw, ih);
+    } else {
+        cairo_surface_destroy(rec);
+    }
+}
+
 void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (contents_) {
         Canvas canvas(cr);
@@ -721,42 +787,23 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     drawOwnContent(cr, state);
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
+    if (needsDisplay_) recordDrawing(state);
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
-    if (needsDisplay_) {
-        if (cache) cairo_surface_destroy(cache);
-        cache = nullptr;
-        // The drawing is clipped to the bounds, as a view's backing store is.
-        cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
-                                  state.bounds.size.width, state.bounds.size.height};
-        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-        cairo_t* rcr = cairo_create(rec);
-        bool drew;
-        {
-            Canvas canvas(rcr);
-            UIGraphicsPushContext(&canvas);
-            if (delegate_) {
-                drew = delegate_->drawLayer(*this, canvas);
-            } else {
-                drawInContext(canvas);
-                drew = true;
-            }
-            UIGraphicsPopContext();
-        }
-        cairo_destroy(rcr);
-        double ix, iy, iw = 0, ih = 0;
-        if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
-        if (drew && iw > 0 && ih > 0) {
-            cache = rec;
-        } else {
-            cairo_surface_destroy(rec);
-        }
-        contentCache_ = cache;
-        needsDisplay_ = false;
-    }
-    if (cache) {
-        cairo_set_source_surface(cr, cache, 0, 0);
-        cairo_paint(cr);
-    }
+    if (!cache) return;
+    // Drawn where it inks only: a price's digits are drawn again beside a
+    // neighbour's changed text that lies inside their bounds but not their
+    // ink, and replaying the drawing there would change no pixel.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    double ax = 1, ay = 0, bx = 0, by = 1;
+    cairo_user_to_device_distance(cr, &ax, &ay);
+    cairo_user_to_device_distance(cr, &bx, &by);
+    const double pixels = std::min(std::hypot(ax, ay), std::hypot(bx, by));
+    if (!CGRectIntersectsRect(inkReach(drawingInk_, state.bounds, pixels),
+                              CGRectMake(x1, y1, x2 - x1, y2 - y1)))
+        return;
+    cairo_set_source_surface(cr, cache, 0, 0);
+    cairo_paint(cr);
 }
 
 namespace {

@@ -202,9 +202,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setNeedsComposite() { invalidateGeometry(); }
     // Brings the screen areas of what changed below this layer up to date and
     // reports the areas to draw again; `superlayerToScreen` maps the
-    // superlayer's coordinates to the screen.
+    // superlayer's coordinates to the screen, and `shown` is the part of the
+    // screen the superlayers' clips leave to it (what lies outside it is not
+    // seen: a drawing changed there is made when it is drawn).
     void updateCompositedExtent(const CGAffineTransform& superlayerToScreen,
-                                bool coveredByAncestor = false);
+                                bool coveredByAncestor = false,
+                                const CGRect& shown = CGRectMake(-1e9, -1e9, 2e9, 2e9));
 
     // Internal: views record their layers' changes in animation blocks.
     struct AnimationRecord;
@@ -231,6 +234,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
+    // Records the delegate's (or drawInContext's) drawing into the content
+    // cache and notes its ink.
+    void recordDrawing(const CALayerState& state);
+    // Where a drawing of that ink may touch pixels at that many pixels per
+    // unit of the layer, inside the bounds; null when nowhere.
+    static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
     // Finds, in drawing order below this layer, the last layer whose opaque
     // background covers `area` whole; `chain` holds the layers leading here
     // and `found` takes the chain to the one found. True when one was found.
@@ -254,13 +263,17 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsDisplay_ = false;
     std::vector<std::unique_ptr<AnimationRecord>> animations_;
     uint64_t nextAnimationKey_ = 1;
-    // Cached drawing of the content (cairo recording surface).
+    // Cached drawing of the content (cairo recording surface), and the area
+    // it inks as measured (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
+    CGRect drawingInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
     // Screen bookkeeping: what changed since the last frame, and where the
     // layer and its sublayers were drawn.
     bool contentDirty_ = false;
+    // Only the recorded drawing changed (setNeedsDisplay).
+    bool drawingDirty_ = false;
     bool geometryDirty_ = false;
     bool descendantDirty_ = false;
     bool registeredAnimating_ = false;

@@ -24,8 +24,12 @@ CGSize UIScreenRenderer::screenSize() {
 namespace detail::compositor {
 
 namespace {
-// Past this many separate areas they are drawn as one.
-constexpr size_t kMaxDamage = 32;
+// Past this many separate areas a new one joins the area it grows least.
+constexpr size_t kMaxDamage = 64;
+
+double areaOf(const CGRect& r) {
+    return r.size.width * r.size.height;
+}
 }  // namespace
 
 PendingFrame& pending() {
@@ -48,11 +52,19 @@ void addDamage(const CGRect& r) {
     auto& p = pending();
     p.frame = true;
     if (p.damage.size() >= kMaxDamage) {
-        // Headless nobody takes the areas: keep them bounded.
-        CGRect all = r;
-        for (auto& d : p.damage)
-            all = CGRectUnion(all, d);
-        p.damage.assign(1, all);
+        // Headless nobody takes the areas: keep them bounded. The changed
+        // labels of a streaming board are many small areas apart; joining
+        // them all would draw the rows between them.
+        size_t best = 0;
+        double growth = INFINITY;
+        for (size_t i = 0; i < p.damage.size(); ++i) {
+            const double g = areaOf(CGRectUnion(p.damage[i], r)) - areaOf(p.damage[i]);
+            if (g < growth) {
+                growth = g;
+                best = i;
+            }
+        }
+        p.damage[best] = CGRectUnion(p.damage[best], r);
         return;
     }
     p.damage.push_back(r);
@@ -86,12 +98,21 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
         const double y1 = std::ceil(CGRectGetMaxY(r) * scale) / scale;
         out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
     }
-    // Overlapping areas become one (repeated until none overlap).
+    // Overlapping areas become one, and so do two whose joint rectangle is
+    // little more than they are (a price's two parts side by side): each
+    // area costs a walk of the layers over it and a put on the display.
+    // Repeated until none is left to join.
+    const auto join = [](const CGRect& a, const CGRect& b) {
+        if (CGRectIntersectsRect(a, b)) return true;
+        const CGRect u = CGRectUnion(a, b);
+        return u.size.width * u.size.height <=
+               1.25 * (a.size.width * a.size.height + b.size.width * b.size.height);
+    };
     for (bool merged = true; merged;) {
         merged = false;
         for (size_t i = 0; i < out.size() && !merged; ++i)
             for (size_t j = i + 1; j < out.size(); ++j) {
-                if (!CGRectIntersectsRect(out[i], out[j])) continue;
+                if (!join(out[i], out[j])) continue;
                 out[i] = CGRectUnion(out[i], out[j]);
                 out.erase(out.begin() + static_cast<long>(j));
                 merged = true;
@@ -149,8 +170,10 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     // now; what animates elsewhere costs nothing.
     for (CALayer* layer : std::vector<CALayer*>(p.animating))
         if (onScreen(layer, windows)) layer->setNeedsComposite();
+    p.scale = scale;
     for (auto* w : windows)
-        w->layer().updateCompositedExtent(CGAffineTransformIdentity);
+        w->layer().updateCompositedExtent(CGAffineTransformIdentity, false,
+                                          CGRectMake(0, 0, size.width, size.height));
     // Everything reported so far is in hand; drawing may report more.
     p.frame = false;
     frame.damage = pixelAreas(p.damage, size, scale);

@@ -270,6 +270,45 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
+UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
+                           CGFloat width) {
+    const double full = NSStringSizeWithFont(text, font).width;
+    if (full <= width) return font;
+    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
+    const double top = std::floor(font.pointSize * 2) / 2;
+    if (top < least) return font.fontWithSize(least);
+    long last = 0;
+    while (top - 0.5 * (last + 1) >= least)
+        ++last;
+    // Unhinted, a text's width grows with the size in proportion, but for
+    // the rounding of each glyph's advance and offset to 1/1024 of a point:
+    // a size whose width so found lies clearly on one side of the room is
+    // decided without shaping the text in it; only a close one is shaped.
+    const double slack = 0.25 + static_cast<double>(text.size()) / 512;
+    const auto fits = [&](long k) {
+        const double size = top - 0.5 * k;
+        const double expected = full * size / font.pointSize;
+        if (expected <= width - slack) return true;
+        if (expected > width + slack) return false;
+        return NSStringSizeWithFont(text, font.fontWithSize(size)).width <= width;
+    };
+    // The size that fits is looked for from the one the full width points
+    // to, then checked against its neighbours: a shaping or none where trying
+    // each size down from the top shaped a dozen (a price board's low and
+    // high shrink on every new price).
+    const double estimate = full > 0 ? font.pointSize * width / full : 0;
+    long k = estimate > 0 ? std::clamp(static_cast<long>(std::ceil((top - estimate) * 2)), 0L, last)
+                          : last;
+    if (fits(k)) {
+        while (k > 0 && fits(k - 1))
+            --k;
+        return font.fontWithSize(top - 0.5 * k);
+    }
+    while (++k <= last)
+        if (fits(k)) return font.fontWithSize(top - 0.5 * k);
+    return font.fontWithSize(least);
+}
+
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
     const auto block = laidOut(text, bounds, style, false);

@@ -29,22 +29,15 @@ class LowHighLabel : public UILabel {
         CGRect area = bounds();
         area.origin.x += kGap;
         area.size.width = std::max<CGFloat>(0, area.size.width - kGap);
-        TextStyle s = style();
-        s.font = fontFitting(area.size.width);
-        ctx->drawText(text(), area, s);
+        // Fitted once, to the room left of the gap.
+        ctx->drawText(text(), area, style(fontFitting(area.size.width)));
     }
 
   private:
     // The largest half point size down to the minimum scale whose text fits.
     UIFont fontFitting(CGFloat width) const {
-        const UIFont& full = font();
-        if (NSStringSizeWithFont(text(), full).width <= width) return full;
-        const double least = std::max(1.0, full.pointSize * minimumScaleFactor());
-        for (double size = std::floor(full.pointSize * 2) / 2; size >= least; size -= 0.5) {
-            UIFont f = full.fontWithSize(size);
-            if (NSStringSizeWithFont(text(), f).width <= width) return f;
-        }
-        return full.fontWithSize(least);
+        const double least = std::max(1.0, font().pointSize * minimumScaleFactor());
+        return NSStringFittingFont(text(), font(), least, width);
     }
 };
 

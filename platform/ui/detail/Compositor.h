@@ -32,6 +32,8 @@ void setAnimating(CALayer* layer, bool animating);
 struct PendingFrame {
     bool frame = false;
     bool layout = false;
+    // Pixels per point of the frame being composited.
+    double scale = 1;
     std::vector<CGRect> damage;
     std::vector<CALayer*> animating;
 };

@@ -235,6 +235,51 @@ TEST(Rendering, LabelsWrapAndTruncate) {
     EXPECT_LT(label->fittedFont().pointSize, 17);
 }
 
+// What a label that shrinks its text to fit takes: the largest half point
+// size from its own down to its least that fits, found in a few shapings (a
+// board's low and high prices shrink on every new price).
+TEST(Rendering, AShrunkTextTakesTheLargestHalfSizeThatFitsFoundInAFewShapings) {
+    const auto byTrying = [](const std::string& text, const UIFont& font, double least,
+                             double width) {
+        if (NSStringSizeWithFont(text, font).width <= width) return font;
+        for (double size = std::floor(font.pointSize * 2) / 2; size >= least; size -= 0.5)
+            if (NSStringSizeWithFont(text, font.fontWithSize(size)).width <= width)
+                return font.fontWithSize(size);
+        return font.fontWithSize(least);
+    };
+    for (const std::string text : {"最低:1.08345", "最高:151.208", "EURUSD", "1", "一二三四五六七八"})
+        for (const UIFont& font : {UIFont::systemFontOfSize(14), UIFont::boldSystemFontOfSize(17.3)}) {
+            // Rooms of every kind, and rooms just the text's width at a size
+            // tried, and a hair less or more.
+            std::vector<double> widths{0.0, 8.0, 30.0, 55.0, 61.5, 76.0, 90.0, 200.0};
+            for (double size : {12.5, 10.0, 8.5}) {
+                const double exact = NSStringSizeWithFont(text, font.fontWithSize(size)).width;
+                widths.insert(widths.end(), {exact, exact - 0.001, exact + 0.001});
+            }
+            for (double width : widths)
+                for (double scale : {0.6, 0.25, 1.0}) {
+                    const double least = std::max(1.0, font.pointSize * scale);
+                    EXPECT_EQ(NSStringFittingFont(text, font, least, width).pointSize,
+                              byTrying(text, font, least, width).pointSize)
+                        << text << " in " << width << " at " << font.pointSize << " down to "
+                        << least;
+                }
+        }
+
+    // A new price that must shrink by a third: a few shapings, not one for
+    // every half point down.
+    auto label = std::make_shared<UILabel>(CGRectMake(0, 0, 76, 14));
+    label->setFont(UIFont::systemFontOfSize(14));
+    label->setAdjustsFontSizeToFitWidth(true);
+    label->setMinimumScaleFactor(0.4);
+    label->setText("最低:1.07777777");
+    const size_t before = text::layoutsMade();
+    const UIFont fitted = label->fittedFont();
+    EXPECT_LE(text::layoutsMade() - before, 2u);
+    EXPECT_LT(fitted.pointSize, 11);
+    EXPECT_EQ(fitted.pointSize, byTrying(label->text(), label->font(), 14 * 0.4, 76).pointSize);
+}
+
 TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
     Scene s;
     auto price = std::make_shared<UILabel>(CGRectMake(10, 10, 120, 30));
