@@ -105,12 +105,14 @@ void KAVPackage::materialize() const {
 }
 
 const Json& KAVPackage::kavData() const {
+    static const Json kEmpty = Json::object();
     materialize();
-    return kavData_;
+    return kavData_.is_null() ? kEmpty : kavData_;
 }
 
 Json& KAVPackage::kavData() {
     materialize();
+    if (kavData_.is_null()) kavData_ = Json::object();
     return kavData_;
 }
 
@@ -210,19 +212,30 @@ bool KAVPackage::fromJSON(std::string_view text) {
         encrypt_.clear();
         int64_t order = 0;
         platform::JsonView data;
+        // The key's length tells the fields apart at once; the whole key is
+        // then compared at a length known here.
         top.forEachMember([&](std::string_view key, const platform::JsonView& value) {
-            if (key == "event") {
-                receivedText(value, event_);
-            } else if (key == "retCode") {
-                receivedText(value, retCode_);
-            } else if (key == "message") {
-                receivedText(value, message_);
-            } else if (key == "msgOrder") {
-                order = value.integer();
-            } else if (key == "encrypt") {
-                receivedText(value, encrypt_);
-            } else if (key == "data") {
-                data = value;
+            switch (key.size()) {
+                case 4:
+                    if (key == "data") data = value;
+                    break;
+                case 5:
+                    if (key == "event") receivedText(value, event_);
+                    break;
+                case 7:
+                    if (key == "retCode") {
+                        receivedText(value, retCode_);
+                    } else if (key == "message") {
+                        receivedText(value, message_);
+                    } else if (key == "encrypt") {
+                        receivedText(value, encrypt_);
+                    }
+                    break;
+                case 8:
+                    if (key == "msgOrder") order = value.integer();
+                    break;
+                default:
+                    break;
             }
         });
         msgOrder_ = clampedOrder(order);
@@ -232,7 +245,7 @@ bool KAVPackage::fromJSON(std::string_view text) {
         } else {
             document_.reset();
         }
-        kavData_ = Json::object();
+        kavData_ = nullptr;  // the empty object, made when it is asked for
         return true;
     }
     // What the fast parser does not take, the tree parser decides: the same

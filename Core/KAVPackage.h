@@ -77,7 +77,9 @@ class KAVPackage {
     std::string retCode_;
     std::string message_;
     std::string encrypt_ = "1";
-    mutable platform::Json kavData_ = platform::Json::object();
+    // Null stands for the empty object until someone asks for the tree: a
+    // received package (a quote push, read in place) never allocates one.
+    mutable platform::Json kavData_;
     // The parsed text while kavData_ is not yet built from it.
     mutable std::shared_ptr<const platform::JsonDocument> document_;
     platform::JsonView dataView_;

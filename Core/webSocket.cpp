@@ -285,20 +285,24 @@ void webSocket::connectionDidReceive(KAVChannelConnection& connection,
     receiveText(message.bytes);
 }
 
-void webSocket::receiveText(std::string text) {
-    if (shorterThan(text, 3)) return;
+void webSocket::receiveText(const std::string& received) {
+    if (shorterThan(received, 3)) return;
+    // The connection's own text is read where it lies; only a deciphered
+    // one is a text of its own.
+    const std::string* text = &received;
+    std::optional<std::string> plain;
     KAVPackage package;
     if (protocol_ == 0) {
-        if (!startsWith(text, '{')) {
-            auto plain = crypt().decrypt(text);
+        if (!startsWith(received, '{')) {
+            plain = crypt().decrypt(received);
             if (!plain) {
-                Funs::log(
-                    stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(), text.size()));
+                Funs::log(stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(),
+                                  received.size()));
                 return;
             }
-            text = std::move(*plain);
+            text = &*plain;
         }
-    } else if (protocol_ == 1 && startsWith(text, '0')) {
+    } else if (protocol_ == 1 && startsWith(received, '0')) {
         // A compressed quote line travels on as the only child of a quote
         // package. The package is built directly: the line is never spliced
         // into JSON text.
@@ -306,14 +310,14 @@ void webSocket::receiveText(std::string text) {
         if (isDebug_)
             Funs::log(
                 stringf("接收数据：{\"event\" : \"%s\",\"data\" : { \"children\" : [\"%s\"]}}",
-                        "4002", text.c_str()));
+                        "4002", received.c_str()));
         package.setEvent("4002");
-        package.addValue(Json::array({std::move(text)}), "children");
+        package.addValue(Json::array({received}), "children");
         deliver(package);
         return;
     }
-    if (isDebug_) Funs::log("接收数据：" + text);
-    if (!package.fromJSON(text)) return;
+    if (isDebug_) Funs::log("接收数据：" + *text);
+    if (!package.fromJSON(*text)) return;
     deliver(package);
 }
 

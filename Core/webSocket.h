@@ -204,7 +204,7 @@ class webSocket : public KAVChannelConnection::Delegate,
     void noteLateReply(const KAVPackage& package);
     void forgetTimedOut(int32_t msgOrder);
     void openTimeOut();
-    void receiveText(std::string text);
+    void receiveText(const std::string& text);
     // A received package: to its waiting request, or else to the push block.
     void deliver(const KAVPackage& package);
     const KAVCrypt& crypt();

@@ -160,7 +160,9 @@ struct KAVQuoteFields {
     bool hasExtreme[4] = {};
     double extreme[4] = {};
     bool hasLastTime = false;
-    std::string lastTime;
+    // Read in place when the quote sends a text; else its text form here.
+    std::string_view lastTime;
+    std::string lastTimeScratch;
 
     void reset() {
         code = {};
@@ -180,31 +182,60 @@ constexpr std::pair<const char*, double MODSymbolInfo::*> kExtremes[] = {
     {"dailyLow", &MODSymbolInfo::dailyLowest},
 };
 
+// The fields a quote is read for, the extremes first in their order.
+enum QuoteKey : int { kQuoteOther = -1, kQuoteCode = 4, kQuoteCurrent, kQuoteLastTime };
+
+// Which field a key names. Its length tells most keys apart at once; the
+// whole key, compared at a length known here, confirms it.
+int quoteKey(std::string_view key) {
+    switch (key.size()) {
+        case 8:
+            return key == "lastTime" ? kQuoteLastTime : key == "dailyLow" ? 3 : kQuoteOther;
+        case 10:
+            return key == "symbolCode" ? kQuoteCode : key == "dailyHight" ? 2 : kQuoteOther;
+        case 11:
+            return key == "priceLowest" ? 1 : kQuoteOther;
+        case 12:
+            return key == "priceCurrent" ? kQuoteCurrent : key == "priceHighest" ? 0 : kQuoteOther;
+        default:
+            return kQuoteOther;
+    }
+}
+
 // A received quote, read in place in one pass over its members.
 void readQuote(const platform::JsonView& quote, KAVQuoteFields& q) {
     q.reset();
     q.codeScratch.clear();
     quote.forEachMember([&q](std::string_view key, const platform::JsonView& value) {
+        const int field = quoteKey(key);
+        if (field == kQuoteOther) return;
         const bool present = static_cast<bool>(value);
-        if (key == "symbolCode") {
-            if (value.isString()) {
-                q.code = value.string();
-            } else {
-                if (!present || !value.textInto(q.codeScratch)) q.codeScratch.clear();
-                q.code = q.codeScratch;
-            }
-        } else if (key == "priceCurrent") {
-            q.hasCurrent = present;
-            if (present) q.current = value.number();
-        } else if (key == "lastTime") {
-            q.hasLastTime = present && value.textInto(q.lastTime);
-        } else {
-            for (size_t i = 0; i < std::size(kExtremes); ++i) {
-                if (key != kExtremes[i].first) continue;
-                q.hasExtreme[i] = present;
-                if (present) q.extreme[i] = value.number();
+        switch (field) {
+            case kQuoteCode:
+                if (value.isString()) {
+                    q.code = value.string();
+                } else {
+                    if (!present || !value.textInto(q.codeScratch)) q.codeScratch.clear();
+                    q.code = q.codeScratch;
+                }
                 break;
-            }
+            case kQuoteCurrent:
+                q.hasCurrent = present;
+                if (present) q.current = value.number();
+                break;
+            case kQuoteLastTime:
+                if (value.isString()) {
+                    q.hasLastTime = true;
+                    q.lastTime = value.string();
+                } else {
+                    q.hasLastTime = present && value.textInto(q.lastTimeScratch);
+                    q.lastTime = q.lastTimeScratch;
+                }
+                break;
+            default:  // one of the extremes
+                q.hasExtreme[field] = present;
+                if (present) q.extreme[field] = value.number();
+                break;
         }
     });
 }
@@ -231,7 +262,8 @@ void readQuote(const Json& quote, KAVQuoteFields& q) {
     }
     if (auto lastTime = platform::jsonText(quote, "lastTime")) {
         q.hasLastTime = true;
-        q.lastTime = std::move(*lastTime);
+        q.lastTimeScratch = std::move(*lastTime);
+        q.lastTime = q.lastTimeScratch;
     }
 }
 
