@@ -88,12 +88,14 @@ std::string receivedText(const Json& object, std::string_view key) {
 }
 
 // A received value of a text field, read in place.
-void receivedText(platform::JsonView value, std::string& out) {
-    if (!value.isString() && !value.isNumber()) {
+void receivedText(const platform::JsonView& value, std::string& out) {
+    if (value.isString()) {
+        out.assign(value.string());
+    } else if (value.isNumber()) {
+        value.textInto(out);
+    } else {
         out.clear();
-        return;
     }
-    value.textInto(out);
 }
 
 }  // namespace
@@ -193,6 +195,19 @@ std::string KAVPackage::toJSON() {
     out += renderData(kavData_);
     out += '}';
     return out;
+}
+
+void KAVPackage::clear() {
+    event_.clear();
+    msgOrder_ = 0;
+    token_.clear();
+    retCode_.clear();
+    message_.clear();
+    encrypt_ = "1";
+    kavData_ = nullptr;
+    document_.reset();
+    dataView_ = platform::JsonView();
+    strData_.clear();
 }
 
 bool KAVPackage::fromJSON(std::string_view text) {

@@ -64,6 +64,10 @@ class KAVPackage {
     // that is not JSON at all leaves every field empty and gives true.
     bool fromJSON(std::string_view text);
 
+    // Empties the package as a new one is, but keeps the buffer of its
+    // text for the next fromJSON (a channel reads every quote into one).
+    void clear();
+
     // The data object alone, as toJSON renders it.
     static std::string renderData(const platform::Json& data);
 

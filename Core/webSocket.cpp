@@ -45,6 +45,18 @@ class WebSocketConnection final : public KAVChannelConnection, public KAVWebSock
     std::weak_ptr<Delegate> delegate_;
 };
 
+// The package received texts are parsed into, one a thread: kept from one
+// message to the next, the buffer of its text is made once rather than for
+// every quote. A text received while it is being delivered (a handler that
+// makes a channel receive) is parsed into a package of its own.
+struct ReceivedPackage {
+    KAVPackage package;
+    bool inUse = false;
+};
+thread_local ReceivedPackage tReceived;
+// The longest text whose buffer the kept package holds on to.
+constexpr size_t kKeptText = 64 * 1024;
+
 bool startsWith(const std::string& text, char c) {
     return !text.empty() && text.front() == c;
 }
@@ -285,24 +297,23 @@ void webSocket::connectionDidReceive(KAVChannelConnection& connection,
     receiveText(message.bytes);
 }
 
-void webSocket::receiveText(const std::string& received) {
-    if (shorterThan(received, 3)) return;
+void webSocket::receiveText(const std::string& arrived) {
+    if (shorterThan(arrived, 3)) return;
     // The connection's own text is read where it lies; only a deciphered
     // one is a text of its own.
-    const std::string* text = &received;
+    const std::string* text = &arrived;
     std::optional<std::string> plain;
-    KAVPackage package;
     if (protocol_ == 0) {
-        if (!startsWith(received, '{')) {
-            plain = crypt().decrypt(received);
+        if (!startsWith(arrived, '{')) {
+            plain = crypt().decrypt(arrived);
             if (!plain) {
                 Funs::log(stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(),
-                                  received.size()));
+                                  arrived.size()));
                 return;
             }
             text = &*plain;
         }
-    } else if (protocol_ == 1 && startsWith(received, '0')) {
+    } else if (protocol_ == 1 && startsWith(arrived, '0')) {
         // A compressed quote line travels on as the only child of a quote
         // package. The package is built directly: the line is never spliced
         // into JSON text.
@@ -310,13 +321,31 @@ void webSocket::receiveText(const std::string& received) {
         if (isDebug_)
             Funs::log(
                 stringf("接收数据：{\"event\" : \"%s\",\"data\" : { \"children\" : [\"%s\"]}}",
-                        "4002", received.c_str()));
+                        "4002", arrived.c_str()));
+        KAVPackage package;
         package.setEvent("4002");
-        package.addValue(Json::array({received}), "children");
+        package.addValue(Json::array({arrived}), "children");
         deliver(package);
         return;
     }
     if (isDebug_) Funs::log("接收数据：" + *text);
+    // The thread's kept package unless it is being delivered already.
+    struct Kept {
+        ReceivedPackage* kept;
+        ~Kept() {
+            if (!kept) return;
+            // Emptied for the next text; a large one's buffer goes.
+            if (kept->package.strData().capacity() > kKeptText) {
+                kept->package = KAVPackage();
+            } else {
+                kept->package.clear();
+            }
+            kept->inUse = false;
+        }
+    } kept{tReceived.inUse ? nullptr : &tReceived};
+    std::optional<KAVPackage> own;
+    KAVPackage& package = kept.kept ? kept.kept->package : own.emplace();
+    if (kept.kept) kept.kept->inUse = true;
     if (!package.fromJSON(*text)) return;
     deliver(package);
 }

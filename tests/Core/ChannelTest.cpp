@@ -278,6 +278,33 @@ TEST_F(ChannelTest, ShortBadAndCompressedTexts) {
     EXPECT_EQ(pushes[2].event(), "4004");
 }
 
+TEST_F(ChannelTest, ATextReceivedWhileAnotherIsDeliveredLeavesThatOneWhole) {
+    // Received texts are parsed into one kept package; a handler that makes
+    // the channel receive again must not have the package it reads
+    // overwritten or emptied under it.
+    std::vector<std::string> seen;
+    ch->open("ws://dealer/trade", {}, [&](webSocket&, const KAVPackage& p) {
+        if (p.event() == webSocket::kStatusEvent) return;
+        if (p.event() == "4002")
+            net.last().fireText(R"({"event":"4004","message":"inner","data":{"b":"2"}})");
+        const Json* a = p.getValue("a");
+        const Json* b = p.getValue("b");
+        seen.push_back(p.event() + "/" + p.message() + "/" + (a ? a->dump() : "-") + "/" +
+                       (b ? b->dump() : "-") + "/" + p.strData());
+    });
+    net.last().fireOpen();
+    const std::string outer = R"({"event":"4002","message":"outer","data":{"a":"1"}})";
+    net.last().fireText(outer);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], R"(4004/inner/-/"2"/{"event":"4004","message":"inner","data":{"b":"2"}})");
+    EXPECT_EQ(seen[1], "4002/outer/\"1\"/-/" + outer);
+
+    // The next text is read alone: nothing of the ones before stays.
+    net.last().fireText(R"({"event":"4008"})");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2], R"(4008//-/-/{"event":"4008"})");
+}
+
 TEST_F(ChannelTest, DebugChannelLogsEveryReceivedText) {
     openAndConnect();
     net.last().fireText(R"({"event":"4008"})");
