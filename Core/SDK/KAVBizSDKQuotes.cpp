@@ -292,7 +292,27 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
 void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     const auto it = dict_symbolInfos.find(q.code);
     if (it == dict_symbolInfos.end()) return;
-    const std::shared_ptr<MODSymbolInfo> symbol = it->second;
+    // The list the symbol is reported in holds it to the end of the quote
+    // (a delegate that empties the caches while it hears of the quote leaves
+    // it to the re-pricing that follows). One list for the session rather
+    // than one a quote; a quote applied from within a report of another
+    // gets a list of its own.
+    struct InUse {
+        KAVBizSDK& sdk;
+        const bool outer;
+        explicit InUse(KAVBizSDK& s) : sdk(s), outer(!s.quotedSymbolInUse_) {
+            sdk.quotedSymbolInUse_ = true;
+        }
+        ~InUse() {
+            if (!outer) return;
+            sdk.quotedSymbol_.clear();
+            sdk.quotedSymbolInUse_ = false;
+        }
+    } inUse(*this);
+    MODList<MODSymbolInfo> own;
+    MODList<MODSymbolInfo>& quoted = inUse.outer ? quotedSymbol_ : own;
+    quoted.push_back(it->second);
+    const std::shared_ptr<MODSymbolInfo>& symbol = quoted.front();
     // Every price below is made from this one: without a usable one the
     // quote says nothing about the symbol. Nor does one so far beyond any
     // market that the prices or the profits made from it overflow.
@@ -333,31 +353,14 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     }
     if (q.hasLastTime) symbol->lastTime = q.lastTime;
 
-    updateSymbolInfo(symbol);
+    updateSymbolInfo(quoted);
     updateHoldBill(*symbol);
     updateLimitBill(*symbol);
 }
 
-void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
-    // One list for the session rather than one a quote; a quote reported
-    // from within a report gets a list of its own.
-    if (quotedSymbolInUse_) {
-        const MODList<MODSymbolInfo> one{symbol};
-        notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                       [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
-        return;
-    }
-    struct InUse {
-        KAVBizSDK& sdk;
-        explicit InUse(KAVBizSDK& s) : sdk(s) { sdk.quotedSymbolInUse_ = true; }
-        ~InUse() {
-            sdk.quotedSymbol_.clear();
-            sdk.quotedSymbolInUse_ = false;
-        }
-    } inUse(*this);
-    quotedSymbol_.push_back(symbol);
+void KAVBizSDK::updateSymbolInfo(const MODList<MODSymbolInfo>& quoted) {
     notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                   [this](WSPushMessage& d) { d.onQuotedReceived(quotedSymbol_); });
+                   [&quoted](WSPushMessage& d) { d.onQuotedReceived(quoted); });
 }
 
 void KAVBizSDK::indexTickets() {
@@ -557,6 +560,8 @@ void KAVBizSDK::updateAccountInfo(const std::shared_ptr<MODUserAccount>& account
 
 void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
     indexOrders();
+    // Without pending orders the code is not even hashed.
+    if (ordersBySymbol_.empty()) return;
     const auto it = ordersBySymbol_.find(symbol.symbolCode);
     if (it == ordersBySymbol_.end()) return;
     const MODList<MODLimitBill>& orders = it->second;
