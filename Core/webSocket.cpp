@@ -123,9 +123,16 @@ const KAVCrypt& webSocket::crypt() {
 void webSocket::open(const std::string& url, OpenBlock onOpen, PushBlock onPush) {
     url_ = url;
     onOpen_ = std::move(onOpen);
-    onPush_ = onPush ? std::make_shared<const PushBlock>(std::move(onPush)) : nullptr;
+    setPushBlock(onPush ? std::make_shared<const PushBlock>(std::move(onPush)) : nullptr);
     wanted_ = true;
     _reconnect(url_);
+}
+
+void webSocket::setPushBlock(std::shared_ptr<const PushBlock> block) {
+    // A block being called (it closes or reopens its channel) lives until
+    // its call returns.
+    if (delivering_ > 0 && onPush_) retiredPush_.push_back(std::move(onPush_));
+    onPush_ = std::move(block);
 }
 
 void webSocket::_reconnect(const std::string& url) {
@@ -185,7 +192,7 @@ void webSocket::close() {
     status_ = kStatusClosed;
     // Nothing of this channel reaches the receiver any more. Pending
     // requests still end with their own time-out.
-    onPush_ = nullptr;
+    setPushBlock(nullptr);
 }
 
 void webSocket::cancelRequests() {
@@ -361,7 +368,21 @@ void webSocket::deliver(const KAVPackage& package) {
     }
     // Pushes, replies that came after their time-out, quote lines.
     if (package.msgOrder() != 0) noteLateReply(package);
-    if (const auto block = onPush_) (*block)(*this, package);
+    if (!onPush_) return;
+    // The caller holds the channel (a connection reaches it only through
+    // its weak pointer); the block is held by retiredPush_ should it close
+    // or reopen the channel, with no count taken on it for every quote.
+    struct Delivering {
+        webSocket& channel;
+        explicit Delivering(webSocket& c) : channel(c) { ++channel.delivering_; }
+        ~Delivering() {
+            if (--channel.delivering_ == 0 && !channel.retiredPush_.empty()) {
+                auto retired = std::move(channel.retiredPush_);
+                channel.retiredPush_.clear();
+            }
+        }
+    } delivering(*this);
+    (*onPush_)(*this, package);
 }
 
 void webSocket::sendMSGWith(int32_t code, const std::string& message) {

@@ -305,6 +305,34 @@ TEST_F(ChannelTest, ATextReceivedWhileAnotherIsDeliveredLeavesThatOneWhole) {
     EXPECT_EQ(seen[2], R"(4008//-/-/{"event":"4008"})");
 }
 
+TEST_F(ChannelTest, APushBlockThatReopensOrClosesItsChannelRunsToItsEnd) {
+    // The block is called where it lies, with no hold taken on it for each
+    // package; one that replaces itself or closes the channel must still
+    // read what it captured (under the sanitizers a freed block is caught).
+    std::vector<std::string> seen;
+    auto tag = std::make_shared<std::string>("first");
+    ch->open("ws://dealer/trade", {}, [&, tag](webSocket& channel, const KAVPackage& p) {
+        if (p.event() == webSocket::kStatusEvent) return;
+        auto again = std::make_shared<std::string>("second");
+        channel.open("ws://dealer/again", {}, [&, again](webSocket& c, const KAVPackage& q) {
+            if (q.event() == webSocket::kStatusEvent) return;
+            c.close();
+            seen.push_back(*again + " " + q.event());
+        });
+        seen.push_back(*tag + " " + p.event());
+    });
+    tag.reset();
+    net.last().fireOpen();
+    net.last().fireText(R"({"event":"4002"})");
+    ASSERT_EQ(net.count(), 2u);
+    EXPECT_EQ(net.last().url, "ws://dealer/again");
+    net.last().fireOpen();
+    net.last().fireText(R"({"event":"4004"})");
+    net.last().fireText(R"({"event":"4008"})");  // closed: heard by nobody
+    EXPECT_EQ(seen, (std::vector<std::string>{"first 4002", "second 4004"}));
+    EXPECT_EQ(ch->Status(), webSocket::kStatusClosed);
+}
+
 TEST_F(ChannelTest, DebugChannelLogsEveryReceivedText) {
     openAndConnect();
     net.last().fireText(R"({"event":"4008"})");
