@@ -24,11 +24,12 @@ struct MODHoldBill {
     int32_t decimal = 0;         // not filled by the service
     // What every quote of the symbol writes, in one 32-byte block that no
     // cache line boundary cuts through: the re-pricing of many tickets
-    // touches one line of each.
-    alignas(32) double markPrice = 0;  // closing price now: ask for a sell, bid otherwise
-    double dynProfitPrice = 0;   // dynProfit in the account currency
-    double dynProfit = 0;        // floating profit from the holding price, symbol currency
-    double dynProfitTotal = 0;   // floating profit from the opening price, symbol currency
+    // touches one line of each. The two profits the position sums come
+    // first, side by side, where the re-pricing takes them for the sums.
+    alignas(32) double dynProfitPrice = 0;  // dynProfit in the account currency
+    double dynProfit = 0;       // floating profit from the holding price, symbol currency
+    double markPrice = 0;       // closing price now: ask for a sell, bid otherwise
+    double dynProfitTotal = 0;  // floating profit from the opening price, symbol currency
     int32_t upOrDown = 0;        // not filled by the service
     std::string symbolName;
     std::string tradeMarketName;

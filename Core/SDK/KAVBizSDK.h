@@ -47,6 +47,7 @@ struct KAVSymbolTickets {
     // The side whose sums of the net position a ticket counts in.
     enum Side : uint8_t { kNoSide, kBuySide /* "b" */, kSellSide /* "s" */ };
     std::vector<uint8_t> sides;
+    std::vector<uint8_t> sideOffsets;  // 32 times the side: a byte offset into a table by side
     // The floating profit of these tickets per account.
     std::vector<std::pair<int32_t, double>> profits;
     enum Column : size_t {
@@ -61,6 +62,20 @@ struct KAVSymbolTickets {
         kColumnCount
     };
     std::vector<double> cells;  // kColumnCount columns of size() rows
+    // Each ticket's lane of an [ask, bid] pair: 2 (the second) for one
+    // closed at the bid, 0 for one closed at the ask.
+    std::vector<int64_t> closeLanes;
+    // Tickets priced together, run by run; and what bounds the profits of
+    // each run: its largest lots and, for plain and for reciprocal prices,
+    // its largest price (infinite when a ticket of the run cannot be priced
+    // in them, or its lots are no number), so that a quote tells at once
+    // whether a run can be priced without a check per ticket.
+    static constexpr size_t kRun = 64;
+    struct RunBound {
+        double quantity = 0;
+        double price[2] = {0, 0};  // plain, reciprocal
+    };
+    std::vector<RunBound> runBounds;  // one per kRun tickets, the last maybe fewer
     size_t size() const { return records.size(); }
     const double* column(Column c) const { return cells.data() + c * size(); }
     double* column(Column c) { return cells.data() + c * size(); }

@@ -2,6 +2,8 @@
 // then everything marked against it is re-priced in place and reported, one
 // symbol finished before the next: the symbol, its tickets, its net
 // position and their account, its pending orders.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -49,7 +51,7 @@ constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
 
 // Tickets priced together before they are written into their records: a
 // run small enough for its results to stay in the nearest cache.
-constexpr size_t kPricingRun = 64;
+constexpr size_t kPricingRun = KAVSymbolTickets::kRun;
 
 // The results of a run of tickets, column by column.
 struct PricedRun {
@@ -147,6 +149,102 @@ void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
     sums.sell = sell;
     sums.account = account;
 }
+
+// How many tickets ahead of the one written its record is fetched.
+constexpr size_t kPrefetchAhead = 16;
+
+// A run whose every ticket can be priced, at a quote whose closing prices
+// can be priced against on both sides and whose profits stay finite
+// whatever the run holds: the profits of priceTickets without a check,
+// written into the records and added to the sums as writeRun does, in one
+// pass. Four tickets at a time: their profits worked out side by side, then
+// each ticket's block made (the two profits the sums read, the mark, the
+// total), written whole and added to the sums in ticket order. Vector code
+// that needs AVX2; `count` a multiple of four.
+template <bool kOneAccount>
+[[gnu::target("avx2,prfchw")]] void repriceRunAvx2(
+    size_t count, const SymbolMarks& marks, const double* __restrict open,
+    const double* __restrict hold, const double* __restrict signedQuantity,
+    const int64_t* __restrict closeLanes, MODHoldBill* const* __restrict records,
+    const uint8_t* __restrict sideOffsets, const uint32_t* __restrict slots, PricingSums& sums,
+    std::pair<int32_t, double>* profits) {
+    // Lane pairs picked per ticket by its close lane: [ask, bid].
+    const __m256d closes =
+        _mm256_setr_pd(marks.closeAsk, marks.closeBid, marks.closeAsk, marks.closeBid);
+    const __m256d markPrices = _mm256_setr_pd(marks.ask, marks.bid, marks.ask, marks.bid);
+    const __m256d unit = _mm256_set1_pd(marks.unit);
+    const __m256d rate = _mm256_set1_pd(marks.rate);
+    const __m256d zero = _mm256_setzero_pd();
+    // What a ticket adds to [dppBuy, dpBuy, dppSell, dpSell], by its side,
+    // at the byte offset KAVSymbolTickets::sideOffsets holds.
+    alignas(32) static constexpr uint64_t kOnSides[3][4] = {
+        {0, 0, 0, 0}, {~0ull, ~0ull, 0, 0}, {0, 0, ~0ull, ~0ull}};
+    const char* const onSides = reinterpret_cast<const char*>(kOnSides);
+    __m256d sides4 = _mm256_setr_pd(sums.buy[0], sums.buy[1], sums.sell[0], sums.sell[1]);
+    __m128d account = _mm_set_sd(sums.account);
+    for (size_t i = 0; i < count; i += 4) {
+        // The records a few steps on, fetched to be written while these
+        // are priced.
+        if (i + kPrefetchAhead + 4 <= count) {
+            for (size_t k = 0; k < 4; ++k)
+                __builtin_prefetch(&records[i + kPrefetchAhead + k]->dynProfitPrice, 1, 3);
+        }
+        MODHoldBill* const tickets[4] = {records[i], records[i + 1], records[i + 2],
+                                         records[i + 3]};
+        const __m256i lanes =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(closeLanes + i));
+        const __m256d close = _mm256_permutevar_pd(closes, lanes);
+        const __m256d mark = _mm256_permutevar_pd(markPrices, lanes);
+        const __m256d q = _mm256_loadu_pd(signedQuantity + i);
+        // As priceTickets works them out, operation for operation.
+        const __m256d t = _mm256_add_pd(
+            _mm256_mul_pd(_mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(open + i))), unit),
+            zero);
+        const __m256d h = _mm256_add_pd(
+            _mm256_mul_pd(_mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(hold + i))), unit),
+            zero);
+        const __m256d v = _mm256_mul_pd(h, rate);
+        const __m256d vh02 = _mm256_unpacklo_pd(v, h);  // [v0 h0 | v2 h2]
+        const __m256d vh13 = _mm256_unpackhi_pd(v, h);
+        const __m256d mt02 = _mm256_unpacklo_pd(mark, t);  // [m0 t0 | m2 t2]
+        const __m256d mt13 = _mm256_unpackhi_pd(mark, t);
+        const __m256d blocks[4] = {
+            _mm256_permute2f128_pd(vh02, mt02, 0x20), _mm256_permute2f128_pd(vh13, mt13, 0x20),
+            _mm256_permute2f128_pd(vh02, mt02, 0x31), _mm256_permute2f128_pd(vh13, mt13, 0x31)};
+        for (size_t k = 0; k < 4; ++k) {
+            _mm256_store_pd(&tickets[k]->dynProfitPrice, blocks[k]);
+            // [v h v h]: the side's two sums take the two profits.
+            const __m256d both = _mm256_permute2f128_pd(blocks[k], blocks[k], 0x00);
+            const __m256d onSide =
+                _mm256_load_pd(reinterpret_cast<const double*>(onSides + sideOffsets[i + k]));
+            sides4 = _mm256_add_pd(sides4, _mm256_and_pd(both, onSide));
+            if constexpr (kOneAccount) {
+                account = _mm_add_sd(account, _mm256_castpd256_pd128(blocks[k]));
+            } else {
+                profits[slots[i + k]].second += _mm256_cvtsd_f64(blocks[k]);
+            }
+        }
+    }
+    alignas(32) double out[4];
+    _mm256_store_pd(out, sides4);
+    sums.buy = Pair{out[0], out[1]};
+    sums.sell = Pair{out[2], out[3]};
+    if constexpr (kOneAccount) sums.account = _mm_cvtsd_f64(account);
+}
+
+// Whether every profit of a run stays finite at a quote: a bound on the
+// largest of them from the run's largest lots and price, the largest
+// closing price, the unit and the rate, with room to spare for the
+// rounding of each step.
+bool runStaysFinite(const KAVSymbolTickets::RunBound& bound, bool reciprocal, double closeMax,
+                    double scale) {
+    constexpr double kLimit = std::numeric_limits<double>::max() / 4;
+    const double span = bound.quantity * (closeMax + bound.price[reciprocal ? 1 : 0]);
+    return span <= kLimit && span * scale <= kLimit;
+}
+
+// Whether the processor runs repriceRunAvx2; asked once, before any quote.
+const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 
 }  // namespace
 
@@ -384,18 +482,23 @@ void KAVBizSDK::indexTickets() {
         group.sides.push_back(ticket->bsCode == "b"   ? SymbolTickets::kBuySide
                               : ticket->bsCode == "s" ? SymbolTickets::kSellSide
                                                       : SymbolTickets::kNoSide);
+        group.sideOffsets.push_back(static_cast<uint8_t>(group.sides.back() * 32));
     }
     for (auto& entry : ticketsBySymbol_) {
         SymbolTickets& group = entry.second;
         using G = SymbolTickets;
         const size_t count = group.size();
         group.cells.assign(G::kColumnCount * count, 0.0);
+        group.closeLanes.assign(count, 0);
+        group.runBounds.assign((count + G::kRun - 1) / G::kRun, G::RunBound{});
         const auto inRange = [](double price) {
             return std::fabs(price) <= CalculateUtils::kMaxPrice;
         };
+        constexpr double kInf = std::numeric_limits<double>::infinity();
         for (size_t i = 0; i < count; ++i) {
             const MODHoldBill& ticket = *group.records[i];
             const auto set = [&](G::Column c, double value) { group.column(c)[i] = value; };
+            if (ticket.bsCode == "b") group.closeLanes[i] = 2;
             set(G::kOpen, ticket.priceOpen);
             set(G::kHold, ticket.priceHold);
             if (ticket.priceOpen != 0) set(G::kReciprocalOpen, 1.0 / ticket.priceOpen);
@@ -407,6 +510,21 @@ void KAVBizSDK::indexTickets() {
             if (inRange(ticket.priceOpen) && inRange(ticket.priceHold)) {
                 set(G::kPlainUsable, 1);
                 if (ticket.priceOpen != 0 && ticket.priceHold != 0) set(G::kReciprocalUsable, 1);
+            }
+            G::RunBound& bound = group.runBounds[i / G::kRun];
+            const double lots = std::fabs(group.column(G::kSignedQuantity)[i]);
+            bound.quantity = std::isnan(lots) ? kInf : std::max(bound.quantity, lots);
+            // Plain prices, then their reciprocals: whether they can be
+            // priced, the open and the hold price.
+            constexpr G::Column kSets[2][3] = {{G::kPlainUsable, G::kOpen, G::kHold},
+                                               {G::kReciprocalUsable, G::kReciprocalOpen,
+                                                G::kReciprocalHold}};
+            for (size_t set = 0; set < 2; ++set) {
+                double& price = bound.price[set];
+                price = group.column(kSets[set][0])[i] == 0
+                            ? kInf
+                            : std::max({price, std::fabs(group.column(kSets[set][1])[i]),
+                                        std::fabs(group.column(kSets[set][2])[i])});
             }
         }
     }
@@ -494,8 +612,45 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
             group.column(reciprocal ? G::kReciprocalUsable : G::kPlainUsable);
         PricedRun run;
         PricingSums sums;
-        for (size_t from = 0; from < count; from += kPricingRun) {
-            const size_t n = std::min(kPricingRun, count - from);
+        // Runs priced without a check per ticket: both closing prices can be
+        // priced against, and the rate is a number.
+        const bool checkFree = kHasAvx2 && m.bidUsable != 0 && m.askUsable != 0 &&
+                               std::isfinite(m.rate);
+        const double closeMax = std::max(std::fabs(m.closeBid), std::fabs(m.closeAsk));
+        const double scale = std::fabs(m.unit) * std::max(1.0, std::fabs(m.rate));
+        const auto fastRun = [&](size_t first) {
+            return checkFree &&
+                   runStaysFinite(group.runBounds[first / kPricingRun], reciprocal, closeMax, scale);
+        };
+        for (size_t first = 0; first < count; first += kPricingRun) {
+            size_t from = first;
+            size_t n = std::min(kPricingRun, count - first);
+            if (fastRun(first)) {
+                // With the runs after it that need no check either, all in
+                // one pass, the sums kept where they are worked out; all
+                // but the last few of a short last run.
+                while (first + kPricingRun < count && fastRun(first + kPricingRun)) {
+                    first += kPricingRun;
+                    n += std::min(kPricingRun, count - first);
+                }
+                const size_t fours = n & ~size_t{3};
+                if (oneAccount) {
+                    repriceRunAvx2<true>(fours, m, open + from, hold + from, signedQuantity + from,
+                                         group.closeLanes.data() + from,
+                                         group.records.data() + from,
+                                         group.sideOffsets.data() + from, nullptr, sums,
+                                         nullptr);
+                } else {
+                    repriceRunAvx2<false>(fours, m, open + from, hold + from,
+                                          signedQuantity + from, group.closeLanes.data() + from,
+                                          group.records.data() + from,
+                                          group.sideOffsets.data() + from,
+                                          group.slots.data() + from, sums, group.profits.data());
+                }
+                from += fours;
+                n -= fours;
+                if (n == 0) continue;
+            }
             priceTickets(n, m, open + from, hold + from, signedQuantity + from, atBid + from,
                          usable + from, run.converted, run.profit, run.total);
             if (oneAccount) {

@@ -867,3 +867,193 @@ TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
                   bitsOf(0.0 + sums["EURUSD"][1001] + sums["OTHER"][1001]));
     }
 }
+
+namespace {
+
+// Many tickets of three symbols, one of each way of counting (in prices, in
+// reciprocal prices, at a rate), every one that can be priced as it stands;
+// and a check of a quote against the formula, ticket by ticket, with the
+// position's and every account's sums added one by one in the cache's order.
+class ManyPricedTicketsTest : public CachesTest {
+  protected:
+    struct Sym {
+        const char* code;
+        const char* type;
+        const char* currency;
+        char prefix;  // of its order codes: the cache holds the symbols in this order
+    };
+    static constexpr Sym kSyms[] = {
+        {"PLAIN", "1", "USD", 'A'}, {"RECIP", "2", "USD", 'B'}, {"RATED", "3", "JPY", 'C'}};
+    // Three full runs of tickets priced together and a few more.
+    static constexpr int kTickets = 203;
+
+    void SetUp() override {
+        CachesTest::SetUp();
+        sdk->setDelegate(reports);
+        loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}},
+                                  Json{{"accId", "1002"}, {"currencyCode", "USD"}}}));
+        sdk->queryCERInfoOnSuccess({}, {});
+        answer(Json::array(
+            {Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}}}));
+        Json symbols = Json::array();
+        int id = 1;
+        for (const Sym& sym : kSyms) {
+            Json s = plainSymbol(sym.code, id++);
+            s["symbolType"] = sym.type;
+            s["symbolCurrency"] = sym.currency;
+            s["pointAsk"] = "2";
+            s["pointBid"] = "1";
+            symbols.push_back(s);
+        }
+        loadSymbols(symbols);
+    }
+
+    // The tickets of every symbol; `change` may make any of them different.
+    void loadTickets(const std::function<void(const Sym&, int, Json&)>& change = {}) {
+        const char* sides[] = {"b", "s", "b", "x", "S", "s", "B"};
+        const char* quantities[] = {"1", "2", "0.5", "7", "0.25", "0"};
+        Json bills = Json::array();
+        Json positions = Json::array();
+        int symbolId = 0;
+        for (const Sym& sym : kSyms) {
+            ++symbolId;
+            positions.push_back(Json{{"symbolCode", sym.code},
+                                     {"symbolId", std::to_string(symbolId)},
+                                     {"quantityBuy", "1"}});
+            for (int i = 0; i < kTickets; ++i) {
+                Json t = ticket(codeOf(sym, i), sym.code, symbolId, sides[i % 7], quantities[i % 6]);
+                t["priceOpen"] = std::to_string(0.95 + 0.0013 * i);
+                t["priceHold"] = std::to_string(1.05 - 0.0007 * i);
+                // The tickets counted at a rate are of two accounts.
+                if (sym.type == std::string("3") && i % 3 == 1) t["accId"] = "1002";
+                if (change) change(sym, i, t);
+                bills.push_back(t);
+            }
+        }
+        sdk->queryHoldBillOnSuccess({}, {});
+        answer(bills);
+        sdk->queryHoldPositionOnSuccess({}, {});
+        answer(positions);
+    }
+
+    static std::string codeOf(const Sym& sym, int i) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%c%03d", sym.prefix, i);
+        return code;
+    }
+
+    // Quotes the symbol and checks every ticket of it; the count of tickets
+    // the formula priced.
+    int quote(const Sym& sym, const std::string& price) {
+        SCOPED_TRACE(std::string(sym.code) + " at " + price);
+        std::vector<std::shared_ptr<MODHoldBill>> tickets;
+        std::vector<double> totalsBefore;
+        for (int i = 0; i < kTickets; ++i) {
+            if (auto t = sdk->getHoldBillWith(codeOf(sym, i))) {
+                tickets.push_back(t);
+                totalsBefore.push_back(t->dynProfitTotal);
+            }
+        }
+        reports->calls.clear();
+        push(quoteOf(sym.code, price));
+        EXPECT_EQ(reports->calls.size(), 4u);
+        const auto symbol = sdk->getSymbolWith(sym.code);
+        const double rate = static_cast<double>(
+            static_cast<float>(sdk->getExchangeRateWith(symbol->symbolCurrency, "USD")));
+        SideSums sides;
+        int priced = 0;
+        for (size_t n = 0; n < tickets.size(); ++n) {
+            SCOPED_TRACE(tickets[n]->orderCode);
+            priced += expectRepriced(*tickets[n], *symbol, rate, totalsBefore[n], sides);
+        }
+        const auto position = sdk->getPositionWith(sym.code);
+        if (!position) {
+            ADD_FAILURE() << "no position";
+            return -1;
+        }
+        EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(sides.dpBuy));
+        EXPECT_EQ(bitsOf(position->dppBuy), bitsOf(sides.dppBuy));
+        EXPECT_EQ(bitsOf(position->dpSell), bitsOf(sides.dpSell));
+        EXPECT_EQ(bitsOf(position->dppSell), bitsOf(sides.dppSell));
+        // Each account: its tickets of each symbol added in the cache's
+        // order, then the symbols' sums in the order they first appear.
+        for (const int32_t accId : {1001, 1002}) {
+            double profit = 0;
+            for (const Sym& s : kSyms) {
+                double own = 0;
+                for (int i = 0; i < kTickets; ++i) {
+                    const auto t = sdk->getHoldBillWith(codeOf(s, i));
+                    if (t && t->accId == accId) own += t->dynProfitPrice;
+                }
+                profit += own;
+            }
+            EXPECT_EQ(bitsOf(sdk->getAccountWith(accId)->profitDyn), bitsOf(profit)) << accId;
+        }
+        return priced;
+    }
+
+    std::shared_ptr<RepricingDelegate> reports = std::make_shared<RepricingDelegate>();
+};
+
+}  // namespace
+
+// Runs of tickets with nothing to check, for each way of counting and for
+// tickets of one account and of two, priced to the last bit as the formula
+// prices each ticket alone; again at the next quote.
+TEST_F(ManyPricedTicketsTest, RunsWithNothingToCheckArePricedAsEachTicketAlone) {
+    loadTickets();
+    for (const char* price : {"1.0123", "0.9871"}) {
+        for (const Sym& sym : kSyms)
+            EXPECT_EQ(quote(sym, price), kTickets);
+    }
+}
+
+// A run with a ticket that cannot be priced, between runs without one: the
+// sums go on across them in the cache's order. A ticket whose reciprocal
+// open price is so large that its profit would not be finite with its lots,
+// and one as large with lots it stays finite with.
+TEST_F(ManyPricedTicketsTest, RunsToCheckAmongRunsWithout) {
+    loadTickets([](const Sym& sym, int i, Json& t) {
+        if (sym.prefix == 'A' && i == 70) t["priceOpen"] = "2e15";  // beyond any market
+        if (sym.prefix == 'B' && i == 130) {
+            t["priceOpen"] = "1e-300";
+            t["quantityHold"] = "1e10";
+        }
+        if (sym.prefix == 'B' && i == 70) t["priceOpen"] = "1e-300";
+        if (sym.prefix == 'C' && i == 5) t["quantityHold"] = "3e38";
+    });
+    for (const char* price : {"1.0123", "0.9871"}) {
+        EXPECT_EQ(quote(kSyms[0], price), kTickets - 1);
+        EXPECT_EQ(quote(kSyms[1], price), kTickets - 1);
+        EXPECT_EQ(quote(kSyms[2], price), kTickets);
+        EXPECT_LT(sdk->getHoldBillWith("B070")->dynProfitTotal, -1e302);
+    }
+}
+
+// Tickets a push changes or closes between quotes: the next quote prices
+// the changed one as it now is and leaves the closed one, which a screen
+// may still hold, as it was; the sums count neither the closed one nor the
+// changed one as it was.
+TEST_F(ManyPricedTicketsTest, ATicketChangedOrClosedBetweenQuotes) {
+    loadTickets();
+    EXPECT_EQ(quote(kSyms[0], "1.0123"), kTickets);
+    const auto closed = sdk->getHoldBillWith("A010");
+    const auto changed = sdk->getHoldBillWith("A100");
+    ASSERT_TRUE(closed && changed);
+    Json moved = ticket("A100", "PLAIN", 1, "s", "4");
+    moved["priceOpen"] = "1.25";
+    moved["priceHold"] = "1.2";
+    Json gone = ticket("A010", "PLAIN", 1, "b", "0");
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({moved, gone})}}}});
+    ASSERT_FALSE(sdk->getHoldBillWith("A010"));
+    ASSERT_EQ(sdk->getHoldBillWith("A100"), changed);
+    const MODHoldBill before = *closed;
+    EXPECT_EQ(quote(kSyms[0], "0.9871"), kTickets - 1);
+    EXPECT_EQ(changed->bsCode, "s");
+    EXPECT_EQ(bitsOf(closed->dynProfit), bitsOf(before.dynProfit));
+    EXPECT_EQ(bitsOf(closed->dynProfitTotal), bitsOf(before.dynProfitTotal));
+    EXPECT_EQ(bitsOf(closed->markPrice), bitsOf(before.markPrice));
+}
