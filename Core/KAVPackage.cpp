@@ -88,12 +88,14 @@ std::string receivedText(const Json& object, std::string_view key) {
 }
 
 // A received value of a text field, read in place.
-void receivedText(platform::JsonView value, std::string& out) {
-    if (!value.isString() && !value.isNumber()) {
+void receivedText(const platform::JsonView& value, std::string& out) {
+    if (value.isString()) {
+        out.assign(value.string());
+    } else if (value.isNumber()) {
+        value.textInto(out);
+    } else {
         out.clear();
-        return;
     }
-    value.textInto(out);
 }
 
 }  // namespace
@@ -105,12 +107,14 @@ void KAVPackage::materialize() const {
 }
 
 const Json& KAVPackage::kavData() const {
+    static const Json kEmpty = Json::object();
     materialize();
-    return kavData_;
+    return kavData_.is_null() ? kEmpty : kavData_;
 }
 
 Json& KAVPackage::kavData() {
     materialize();
+    if (kavData_.is_null()) kavData_ = Json::object();
     return kavData_;
 }
 
@@ -193,6 +197,19 @@ std::string KAVPackage::toJSON() {
     return out;
 }
 
+void KAVPackage::clear() {
+    event_.clear();
+    msgOrder_ = 0;
+    token_.clear();
+    retCode_.clear();
+    message_.clear();
+    encrypt_ = "1";
+    kavData_ = nullptr;
+    document_.reset();
+    dataView_ = platform::JsonView();
+    strData_.clear();
+}
+
 bool KAVPackage::fromJSON(std::string_view text) {
     // Room behind the text for the fast parser, which reads ahead.
     strData_.reserve(text.size() + platform::JsonDocument::kPadding);
@@ -210,19 +227,30 @@ bool KAVPackage::fromJSON(std::string_view text) {
         encrypt_.clear();
         int64_t order = 0;
         platform::JsonView data;
+        // The key's length tells the fields apart at once; the whole key is
+        // then compared at a length known here.
         top.forEachMember([&](std::string_view key, const platform::JsonView& value) {
-            if (key == "event") {
-                receivedText(value, event_);
-            } else if (key == "retCode") {
-                receivedText(value, retCode_);
-            } else if (key == "message") {
-                receivedText(value, message_);
-            } else if (key == "msgOrder") {
-                order = value.integer();
-            } else if (key == "encrypt") {
-                receivedText(value, encrypt_);
-            } else if (key == "data") {
-                data = value;
+            switch (key.size()) {
+                case 4:
+                    if (key == "data") data = value;
+                    break;
+                case 5:
+                    if (key == "event") receivedText(value, event_);
+                    break;
+                case 7:
+                    if (key == "retCode") {
+                        receivedText(value, retCode_);
+                    } else if (key == "message") {
+                        receivedText(value, message_);
+                    } else if (key == "encrypt") {
+                        receivedText(value, encrypt_);
+                    }
+                    break;
+                case 8:
+                    if (key == "msgOrder") order = value.integer();
+                    break;
+                default:
+                    break;
             }
         });
         msgOrder_ = clampedOrder(order);
@@ -232,7 +260,7 @@ bool KAVPackage::fromJSON(std::string_view text) {
         } else {
             document_.reset();
         }
-        kavData_ = Json::object();
+        kavData_ = nullptr;  // the empty object, made when it is asked for
         return true;
     }
     // What the fast parser does not take, the tree parser decides: the same

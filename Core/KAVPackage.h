@@ -64,6 +64,10 @@ class KAVPackage {
     // that is not JSON at all leaves every field empty and gives true.
     bool fromJSON(std::string_view text);
 
+    // Empties the package as a new one is, but keeps the buffer of its
+    // text for the next fromJSON (a channel reads every quote into one).
+    void clear();
+
     // The data object alone, as toJSON renders it.
     static std::string renderData(const platform::Json& data);
 
@@ -77,7 +81,9 @@ class KAVPackage {
     std::string retCode_;
     std::string message_;
     std::string encrypt_ = "1";
-    mutable platform::Json kavData_ = platform::Json::object();
+    // Null stands for the empty object until someone asks for the tree: a
+    // received package (a quote push, read in place) never allocates one.
+    mutable platform::Json kavData_;
     // The parsed text while kavData_ is not yet built from it.
     mutable std::shared_ptr<const platform::JsonDocument> document_;
     platform::JsonView dataView_;

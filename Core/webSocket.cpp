@@ -45,6 +45,18 @@ class WebSocketConnection final : public KAVChannelConnection, public KAVWebSock
     std::weak_ptr<Delegate> delegate_;
 };
 
+// The package received texts are parsed into, one a thread: kept from one
+// message to the next, the buffer of its text is made once rather than for
+// every quote. A text received while it is being delivered (a handler that
+// makes a channel receive) is parsed into a package of its own.
+struct ReceivedPackage {
+    KAVPackage package;
+    bool inUse = false;
+};
+thread_local ReceivedPackage tReceived;
+// The longest text whose buffer the kept package holds on to.
+constexpr size_t kKeptText = 64 * 1024;
+
 bool startsWith(const std::string& text, char c) {
     return !text.empty() && text.front() == c;
 }
@@ -111,9 +123,16 @@ const KAVCrypt& webSocket::crypt() {
 void webSocket::open(const std::string& url, OpenBlock onOpen, PushBlock onPush) {
     url_ = url;
     onOpen_ = std::move(onOpen);
-    onPush_ = onPush ? std::make_shared<const PushBlock>(std::move(onPush)) : nullptr;
+    setPushBlock(onPush ? std::make_shared<const PushBlock>(std::move(onPush)) : nullptr);
     wanted_ = true;
     _reconnect(url_);
+}
+
+void webSocket::setPushBlock(std::shared_ptr<const PushBlock> block) {
+    // A block being called (it closes or reopens its channel) lives until
+    // its call returns.
+    if (delivering_ > 0 && onPush_) retiredPush_.push_back(std::move(onPush_));
+    onPush_ = std::move(block);
 }
 
 void webSocket::_reconnect(const std::string& url) {
@@ -173,7 +192,7 @@ void webSocket::close() {
     status_ = kStatusClosed;
     // Nothing of this channel reaches the receiver any more. Pending
     // requests still end with their own time-out.
-    onPush_ = nullptr;
+    setPushBlock(nullptr);
 }
 
 void webSocket::cancelRequests() {
@@ -285,20 +304,23 @@ void webSocket::connectionDidReceive(KAVChannelConnection& connection,
     receiveText(message.bytes);
 }
 
-void webSocket::receiveText(std::string text) {
-    if (shorterThan(text, 3)) return;
-    KAVPackage package;
+void webSocket::receiveText(const std::string& arrived) {
+    if (shorterThan(arrived, 3)) return;
+    // The connection's own text is read where it lies; only a deciphered
+    // one is a text of its own.
+    const std::string* text = &arrived;
+    std::optional<std::string> plain;
     if (protocol_ == 0) {
-        if (!startsWith(text, '{')) {
-            auto plain = crypt().decrypt(text);
+        if (!startsWith(arrived, '{')) {
+            plain = crypt().decrypt(arrived);
             if (!plain) {
-                Funs::log(
-                    stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(), text.size()));
+                Funs::log(stringf("%s - 无法解密的数据已丢弃（%zu 字节）", name_.c_str(),
+                                  arrived.size()));
                 return;
             }
-            text = std::move(*plain);
+            text = &*plain;
         }
-    } else if (protocol_ == 1 && startsWith(text, '0')) {
+    } else if (protocol_ == 1 && startsWith(arrived, '0')) {
         // A compressed quote line travels on as the only child of a quote
         // package. The package is built directly: the line is never spliced
         // into JSON text.
@@ -306,14 +328,32 @@ void webSocket::receiveText(std::string text) {
         if (isDebug_)
             Funs::log(
                 stringf("接收数据：{\"event\" : \"%s\",\"data\" : { \"children\" : [\"%s\"]}}",
-                        "4002", text.c_str()));
+                        "4002", arrived.c_str()));
+        KAVPackage package;
         package.setEvent("4002");
-        package.addValue(Json::array({std::move(text)}), "children");
+        package.addValue(Json::array({arrived}), "children");
         deliver(package);
         return;
     }
-    if (isDebug_) Funs::log("接收数据：" + text);
-    if (!package.fromJSON(text)) return;
+    if (isDebug_) Funs::log("接收数据：" + *text);
+    // The thread's kept package unless it is being delivered already.
+    struct Kept {
+        ReceivedPackage* kept;
+        ~Kept() {
+            if (!kept) return;
+            // Emptied for the next text; a large one's buffer goes.
+            if (kept->package.strData().capacity() > kKeptText) {
+                kept->package = KAVPackage();
+            } else {
+                kept->package.clear();
+            }
+            kept->inUse = false;
+        }
+    } kept{tReceived.inUse ? nullptr : &tReceived};
+    std::optional<KAVPackage> own;
+    KAVPackage& package = kept.kept ? kept.kept->package : own.emplace();
+    if (kept.kept) kept.kept->inUse = true;
+    if (!package.fromJSON(*text)) return;
     deliver(package);
 }
 
@@ -328,7 +368,21 @@ void webSocket::deliver(const KAVPackage& package) {
     }
     // Pushes, replies that came after their time-out, quote lines.
     if (package.msgOrder() != 0) noteLateReply(package);
-    if (const auto block = onPush_) (*block)(*this, package);
+    if (!onPush_) return;
+    // The caller holds the channel (a connection reaches it only through
+    // its weak pointer); the block is held by retiredPush_ should it close
+    // or reopen the channel, with no count taken on it for every quote.
+    struct Delivering {
+        webSocket& channel;
+        explicit Delivering(webSocket& c) : channel(c) { ++channel.delivering_; }
+        ~Delivering() {
+            if (--channel.delivering_ == 0 && !channel.retiredPush_.empty()) {
+                auto retired = std::move(channel.retiredPush_);
+                channel.retiredPush_.clear();
+            }
+        }
+    } delivering(*this);
+    (*onPush_)(*this, package);
 }
 
 void webSocket::sendMSGWith(int32_t code, const std::string& message) {

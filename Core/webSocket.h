@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "Core/KAVCrypt.h"
 #include "Core/KAVPackage.h"
@@ -204,7 +205,7 @@ class webSocket : public KAVChannelConnection::Delegate,
     void noteLateReply(const KAVPackage& package);
     void forgetTimedOut(int32_t msgOrder);
     void openTimeOut();
-    void receiveText(std::string text);
+    void receiveText(const std::string& text);
     // A received package: to its waiting request, or else to the push block.
     void deliver(const KAVPackage& package);
     const KAVCrypt& crypt();
@@ -225,9 +226,15 @@ class webSocket : public KAVChannelConnection::Delegate,
     bool isDebug_ = false;
 
     OpenBlock onOpen_;
-    // Shared, so that a delivery holds the block cheaply while the block
-    // itself may close the channel (which drops it).
+    // Shared, so that a status report holds the block while the block
+    // itself may close the channel (which drops it). A received package is
+    // handed to the block where it lies: one dropped or replaced while
+    // packages are being delivered to it waits in retiredPush_ until the
+    // last of those deliveries returns.
     std::shared_ptr<const PushBlock> onPush_;
+    std::vector<std::shared_ptr<const PushBlock>> retiredPush_;
+    int delivering_ = 0;
+    void setPushBlock(std::shared_ptr<const PushBlock> block);
     TokenCheck tokenCheck_;
     KAVConnectionFactory connectionFactory_;
     // Set by open(), cleared by close(): whether the channel reopens itself.

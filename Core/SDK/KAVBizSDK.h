@@ -377,7 +377,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void onDeliveryNotice(const KAVPackage& package);
     void onTokenRefused(const KAVPackage& package);
     // Re-pricing after a quote of the cached symbol, reported in this order.
-    void updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol);
+    // The quoted symbol, in the list it is reported in.
+    void updateSymbolInfo(const MODList<MODSymbolInfo>& quoted);
     void updateHoldBill(const MODSymbolInfo& symbol);
     void updateHoldPosition(const MODSymbolInfo& symbol);
     void updateLimitBill(const MODSymbolInfo& symbol);
@@ -395,8 +396,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
-    // The list a quote's symbol is reported in, kept between quotes while
-    // no report is running.
+    // The list a quote's symbol is reported in, kept between quotes; in use
+    // while a quote is applied.
     MODList<MODSymbolInfo> quotedSymbol_;
     bool quotedSymbolInUse_ = false;
     void autoLogin();

@@ -157,6 +157,11 @@ Record* cachedRecord(std::map<std::string, std::shared_ptr<Record>>& cache,
 
 void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
     KAV_ASSERT_MAIN_THREAD();
+    // Quotes are nearly every push: their event is told before any look-up.
+    if (package.event() == "4002") {
+        onQuoted(package);
+        return;
+    }
     using Handler = void (KAVBizSDK::*)(const KAVPackage&);
     // Events without a handler are known and ignored.
     static const std::unordered_map<std::string_view, Handler> kHandlers = {
@@ -191,7 +196,8 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
 }
 
 bool KAVBizSDK::pushGate(const KAVPackage& package) const {
-    return delegate() && package.retCode() == kKAVSuccessCode;
+    // Whether a delegate is there, without taking a hold on it.
+    return package.retCode() == kKAVSuccessCode && !delegate_.expired();
 }
 
 // ---- session ---------------------------------------------------------------

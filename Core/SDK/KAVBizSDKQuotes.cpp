@@ -258,7 +258,9 @@ struct KAVQuoteFields {
     bool hasExtreme[4] = {};
     double extreme[4] = {};
     bool hasLastTime = false;
-    std::string lastTime;
+    // Read in place when the quote sends a text; else its text form here.
+    std::string_view lastTime;
+    std::string lastTimeScratch;
 
     void reset() {
         code = {};
@@ -278,31 +280,60 @@ constexpr std::pair<const char*, double MODSymbolInfo::*> kExtremes[] = {
     {"dailyLow", &MODSymbolInfo::dailyLowest},
 };
 
+// The fields a quote is read for, the extremes first in their order.
+enum QuoteKey : int { kQuoteOther = -1, kQuoteCode = 4, kQuoteCurrent, kQuoteLastTime };
+
+// Which field a key names. Its length tells most keys apart at once; the
+// whole key, compared at a length known here, confirms it.
+int quoteKey(std::string_view key) {
+    switch (key.size()) {
+        case 8:
+            return key == "lastTime" ? kQuoteLastTime : key == "dailyLow" ? 3 : kQuoteOther;
+        case 10:
+            return key == "symbolCode" ? kQuoteCode : key == "dailyHight" ? 2 : kQuoteOther;
+        case 11:
+            return key == "priceLowest" ? 1 : kQuoteOther;
+        case 12:
+            return key == "priceCurrent" ? kQuoteCurrent : key == "priceHighest" ? 0 : kQuoteOther;
+        default:
+            return kQuoteOther;
+    }
+}
+
 // A received quote, read in place in one pass over its members.
 void readQuote(const platform::JsonView& quote, KAVQuoteFields& q) {
     q.reset();
     q.codeScratch.clear();
     quote.forEachMember([&q](std::string_view key, const platform::JsonView& value) {
+        const int field = quoteKey(key);
+        if (field == kQuoteOther) return;
         const bool present = static_cast<bool>(value);
-        if (key == "symbolCode") {
-            if (value.isString()) {
-                q.code = value.string();
-            } else {
-                if (!present || !value.textInto(q.codeScratch)) q.codeScratch.clear();
-                q.code = q.codeScratch;
-            }
-        } else if (key == "priceCurrent") {
-            q.hasCurrent = present;
-            if (present) q.current = value.number();
-        } else if (key == "lastTime") {
-            q.hasLastTime = present && value.textInto(q.lastTime);
-        } else {
-            for (size_t i = 0; i < std::size(kExtremes); ++i) {
-                if (key != kExtremes[i].first) continue;
-                q.hasExtreme[i] = present;
-                if (present) q.extreme[i] = value.number();
+        switch (field) {
+            case kQuoteCode:
+                if (value.isString()) {
+                    q.code = value.string();
+                } else {
+                    if (!present || !value.textInto(q.codeScratch)) q.codeScratch.clear();
+                    q.code = q.codeScratch;
+                }
                 break;
-            }
+            case kQuoteCurrent:
+                q.hasCurrent = present;
+                if (present) q.current = value.number();
+                break;
+            case kQuoteLastTime:
+                if (value.isString()) {
+                    q.hasLastTime = true;
+                    q.lastTime = value.string();
+                } else {
+                    q.hasLastTime = present && value.textInto(q.lastTimeScratch);
+                    q.lastTime = q.lastTimeScratch;
+                }
+                break;
+            default:  // one of the extremes
+                q.hasExtreme[field] = present;
+                if (present) q.extreme[field] = value.number();
+                break;
         }
     });
 }
@@ -329,7 +360,8 @@ void readQuote(const Json& quote, KAVQuoteFields& q) {
     }
     if (auto lastTime = platform::jsonText(quote, "lastTime")) {
         q.hasLastTime = true;
-        q.lastTime = std::move(*lastTime);
+        q.lastTimeScratch = std::move(*lastTime);
+        q.lastTime = q.lastTimeScratch;
     }
 }
 
@@ -358,7 +390,27 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
 void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     const auto it = dict_symbolInfos.find(q.code);
     if (it == dict_symbolInfos.end()) return;
-    const std::shared_ptr<MODSymbolInfo> symbol = it->second;
+    // The list the symbol is reported in holds it to the end of the quote
+    // (a delegate that empties the caches while it hears of the quote leaves
+    // it to the re-pricing that follows). One list for the session rather
+    // than one a quote; a quote applied from within a report of another
+    // gets a list of its own.
+    struct InUse {
+        KAVBizSDK& sdk;
+        const bool outer;
+        explicit InUse(KAVBizSDK& s) : sdk(s), outer(!s.quotedSymbolInUse_) {
+            sdk.quotedSymbolInUse_ = true;
+        }
+        ~InUse() {
+            if (!outer) return;
+            sdk.quotedSymbol_.clear();
+            sdk.quotedSymbolInUse_ = false;
+        }
+    } inUse(*this);
+    MODList<MODSymbolInfo> own;
+    MODList<MODSymbolInfo>& quoted = inUse.outer ? quotedSymbol_ : own;
+    quoted.push_back(it->second);
+    const std::shared_ptr<MODSymbolInfo>& symbol = quoted.front();
     // Every price below is made from this one: without a usable one the
     // quote says nothing about the symbol. Nor does one so far beyond any
     // market that the prices or the profits made from it overflow.
@@ -399,31 +451,14 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     }
     if (q.hasLastTime) symbol->lastTime = q.lastTime;
 
-    updateSymbolInfo(symbol);
+    updateSymbolInfo(quoted);
     updateHoldBill(*symbol);
     updateLimitBill(*symbol);
 }
 
-void KAVBizSDK::updateSymbolInfo(const std::shared_ptr<MODSymbolInfo>& symbol) {
-    // One list for the session rather than one a quote; a quote reported
-    // from within a report gets a list of its own.
-    if (quotedSymbolInUse_) {
-        const MODList<MODSymbolInfo> one{symbol};
-        notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                       [&one](WSPushMessage& d) { d.onQuotedReceived(one); });
-        return;
-    }
-    struct InUse {
-        KAVBizSDK& sdk;
-        explicit InUse(KAVBizSDK& s) : sdk(s) { sdk.quotedSymbolInUse_ = true; }
-        ~InUse() {
-            sdk.quotedSymbol_.clear();
-            sdk.quotedSymbolInUse_ = false;
-        }
-    } inUse(*this);
-    quotedSymbol_.push_back(symbol);
+void KAVBizSDK::updateSymbolInfo(const MODList<MODSymbolInfo>& quoted) {
     notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                   [this](WSPushMessage& d) { d.onQuotedReceived(quotedSymbol_); });
+                   [&quoted](WSPushMessage& d) { d.onQuotedReceived(quoted); });
 }
 
 void KAVBizSDK::indexTickets() {
@@ -680,6 +715,8 @@ void KAVBizSDK::updateAccountInfo(const std::shared_ptr<MODUserAccount>& account
 
 void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
     indexOrders();
+    // Without pending orders the code is not even hashed.
+    if (ordersBySymbol_.empty()) return;
     const auto it = ordersBySymbol_.find(symbol.symbolCode);
     if (it == ordersBySymbol_.end()) return;
     const MODList<MODLimitBill>& orders = it->second;

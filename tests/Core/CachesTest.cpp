@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <tuple>
+#include <utility>
 
 #include "Core/CalculateUtils.h"
 #include "Core/SDK/KAVBizSDK.h"
@@ -319,6 +320,37 @@ Json ticket(const std::string& orderCode, const std::string& code, int symbolId,
 }
 
 }  // namespace
+
+// A delegate that, hearing of a quote, has the symbols queried again and
+// answered at once without the quoted one: the symbol leaves the caches in
+// the middle of its own quote, whose re-pricing still reads it (under the
+// sanitizers a freed symbol would be caught here). The answer is received
+// while the quote is still being delivered.
+TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
+    struct Requery : QuoteDelegate {
+        void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+            QuoteDelegate::onQuotedReceived(l);
+            if (auto f = std::exchange(onQuote, nullptr)) f();
+        }
+        std::function<void()> onQuote;
+    };
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    auto requery = std::make_shared<Requery>();
+    sdk->setDelegate(requery);
+    requery->onQuote = [&] { loadSymbols(Json::array({plainSymbol("USDJPY", 2)})); };
+    push(quoteOf("EURUSD", "1.2345"));
+    ASSERT_EQ(requery->quotes.size(), 1u);
+    ASSERT_EQ(requery->quotes[0].size(), 1u);
+    EXPECT_EQ(requery->quotes[0][0]->symbolCode, "EURUSD");
+    EXPECT_DOUBLE_EQ(requery->quotes[0][0]->priceCurrent, 1.2345);
+    EXPECT_EQ(sdk->getSymbolWith("EURUSD"), nullptr);
+    ASSERT_NE(sdk->getSymbolWith("USDJPY"), nullptr);
+}
 
 // A quote re-prices and reports its own symbol's tickets, position and
 // pending orders only; the account's floating profit stays the sum over all

@@ -209,6 +209,33 @@ TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
     EXPECT_FALSE(p.fromJSON(""));
 }
 
+TEST(KAVPackage, ClearedItIsANewPackageAndReadsTheNextTextAlone) {
+    KAVPackage p;
+    ASSERT_TRUE(p.fromJSON(
+        R"({"event":"4002","msgOrder":"9","retCode":"0","message":"m","encrypt":"0","data":{"a":"1"}})"));
+    p.setToken("T");
+    p.clear();
+    const KAVPackage fresh;
+    EXPECT_EQ(p.event(), fresh.event());
+    EXPECT_EQ(p.msgOrder(), fresh.msgOrder());
+    EXPECT_EQ(p.token(), fresh.token());
+    EXPECT_EQ(p.retCode(), fresh.retCode());
+    EXPECT_EQ(p.message(), fresh.message());
+    EXPECT_EQ(p.encrypt(), fresh.encrypt());
+    EXPECT_EQ(p.strData(), "");
+    EXPECT_FALSE(p.dataView());
+    EXPECT_EQ(p.kavData(), Json::object());
+    EXPECT_EQ(p.getValue("a"), nullptr);
+
+    // A text without a data object after one with it: nothing of the first stays.
+    ASSERT_TRUE(p.fromJSON(R"({"event":"4002","data":{"a":"1"}})"));
+    p.clear();
+    ASSERT_TRUE(p.fromJSON(R"({"event":"4004"})"));
+    EXPECT_EQ(p.event(), "4004");
+    EXPECT_EQ(p.getValue("a"), nullptr);
+    EXPECT_EQ(p.kavData(), Json::object());
+}
+
 TEST(KAVPackage, AKeyGivenTwiceCountsAsItsLaterValueOnEitherParser) {
     // The envelope is read in one pass over its members; a look-up by name
     // in the tree parser's result finds the same later values. The second
