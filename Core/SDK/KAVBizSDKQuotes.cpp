@@ -2,7 +2,12 @@
 // then everything marked against it is re-priced in place and reported, one
 // symbol finished before the next: the symbol, its tickets, its net
 // position and their account, its pending orders.
+#if defined(__x86_64__)
+#define KAV_REPRICE_X86 1
 #include <immintrin.h>
+#else
+#define KAV_REPRICE_X86 0
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -66,7 +71,10 @@ struct PricedRun {
 // code (twice as wide where the processor has it). A ticket that cannot be
 // priced has no profit from the hold price and kUnpriced in place of the
 // one from the open price, which it keeps.
-[[gnu::target_clones("avx2", "default")]] void priceTickets(
+#if KAV_REPRICE_X86
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void priceTickets(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
     const double* __restrict hold, const double* __restrict signedQuantity,
     const double* __restrict atBid, const double* __restrict usable,
@@ -153,6 +161,17 @@ void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
 // How many tickets ahead of the one written its record is fetched.
 constexpr size_t kPrefetchAhead = 16;
 
+// Whether every profit of a run stays finite at a quote: a bound on the
+// largest of them from the run's largest lots and price, the largest
+// closing price, the unit and the rate, with room to spare for the
+// rounding of each step.
+bool runStaysFinite(const KAVSymbolTickets::RunBound& bound, bool reciprocal, double closeMax,
+                    double scale) {
+    constexpr double kLimit = std::numeric_limits<double>::max() / 4;
+    const double span = bound.quantity * (closeMax + bound.price[reciprocal ? 1 : 0]);
+    return span <= kLimit && span * scale <= kLimit;
+}
+
 // A run whose every ticket can be priced, at a quote whose closing prices
 // can be priced against on both sides and whose profits stay finite
 // whatever the run holds: the profits of priceTickets without a check,
@@ -161,6 +180,7 @@ constexpr size_t kPrefetchAhead = 16;
 // each ticket's block made (the two profits the sums read, the mark, the
 // total), written whole and added to the sums in ticket order. Vector code
 // that needs AVX2; `count` a multiple of four.
+#if KAV_REPRICE_X86
 template <bool kOneAccount>
 [[gnu::target("avx2,prfchw")]] void repriceRunAvx2(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
@@ -232,19 +252,16 @@ template <bool kOneAccount>
     if constexpr (kOneAccount) sums.account = _mm_cvtsd_f64(account);
 }
 
-// Whether every profit of a run stays finite at a quote: a bound on the
-// largest of them from the run's largest lots and price, the largest
-// closing price, the unit and the rate, with room to spare for the
-// rounding of each step.
-bool runStaysFinite(const KAVSymbolTickets::RunBound& bound, bool reciprocal, double closeMax,
-                    double scale) {
-    constexpr double kLimit = std::numeric_limits<double>::max() / 4;
-    const double span = bound.quantity * (closeMax + bound.price[reciprocal ? 1 : 0]);
-    return span <= kLimit && span * scale <= kLimit;
-}
-
 // Whether the processor runs repriceRunAvx2; asked once, before any quote.
 const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+#else
+// Other processors price every run through priceTickets and writeRun.
+constexpr bool kHasAvx2 = false;
+template <bool kOneAccount>
+void repriceRunAvx2(size_t, const SymbolMarks&, const double*, const double*, const double*,
+                    const int64_t*, MODHoldBill* const*, const uint8_t*, const uint32_t*,
+                    PricingSums&, std::pair<int32_t, double>*) {}
+#endif
 
 }  // namespace
 
