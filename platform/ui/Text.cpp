@@ -76,12 +76,34 @@ TextEngine& engine() {
     return *instance;
 }
 
-PangoFontDescription* describe(const UIFont& font) {
-    PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, kFamily);
-    pango_font_description_set_weight(desc, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_font_description_set_absolute_size(desc, std::max(1.0, font.pointSize) * PANGO_SCALE);
-    return desc;
+// The font description of a size and weight, made once: a board lays out
+// texts in a handful of sizes, and building a description per text was a
+// good part of the cost of a short one.
+const PangoFontDescription* describe(const UIFont& font) {
+    struct Key {
+        double size;
+        bool bold;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const { return std::hash<double>()(k.size) * 2 + k.bold; }
+    };
+    struct Free {
+        void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
+    };
+    static std::unordered_map<Key, std::unique_ptr<PangoFontDescription, Free>, KeyHash> kept;
+    const Key key{std::max(1.0, font.pointSize), font.bold};
+    // A layout copies the description it is given: the kept ones may go.
+    if (kept.size() >= 256 && !kept.count(key)) kept.clear();
+    auto& slot = kept[key];
+    if (!slot) {
+        PangoFontDescription* desc = pango_font_description_new();
+        pango_font_description_set_family(desc, kFamily);
+        pango_font_description_set_weight(desc, key.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+        pango_font_description_set_absolute_size(desc, key.size * PANGO_SCALE);
+        slot.reset(desc);
+    }
+    return slot.get();
 }
 
 // One laid-out block of text: the Pango layout and the lines that are shown.
@@ -91,6 +113,7 @@ struct Block {
     std::vector<double> widths;
     double lineHeight = 0;
     double maxWidth = 0;
+    int pangoWidth = 0;  // the widest line, in Pango units
     Block() = default;
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
@@ -106,9 +129,7 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     auto& e = engine();
     ++gLayoutsMade;
     block.layout = pango_layout_new(e.context);
-    PangoFontDescription* desc = describe(style.font);
-    pango_layout_set_font_description(block.layout, desc);
-    pango_font_description_free(desc);
+    pango_layout_set_font_description(block.layout, describe(style.font));
     pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     block.lineHeight = style.font.lineHeight();
 
@@ -153,6 +174,7 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         block.lines.push_back(line);
         block.widths.push_back(w);
         block.maxWidth = std::max(block.maxWidth, w);
+        block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
 }
 
@@ -197,9 +219,51 @@ class BlockCache {
 
     std::shared_ptr<const Block> get(std::string_view text, CGSize bounds, const TextStyle& style,
                                      bool singleLineNoWrap) {
-        BlockKey key{std::string(text), style.font.pointSize, style.font.bold, bounds,
-                     style.numberOfLines, style.lineBreakMode,
-                     style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+        // A text of one paragraph that fits its width on one line is laid out
+        // the same whether it may wrap, be truncated or neither, and in any
+        // height that holds a line: one layout serves the label's measuring
+        // (at the size it shrinks to fit), its drawing and its size to fit.
+        const bool oneParagraph = text.find_first_of("\n\r") == std::string_view::npos &&
+                                  text.find("\u2028") == std::string_view::npos &&
+                                  text.find("\u2029") == std::string_view::npos &&
+                                  text.find("\u0085") == std::string_view::npos;
+        if (oneParagraph) {
+            TextStyle plain;
+            plain.font.pointSize = style.font.pointSize;
+            plain.font.bold = style.font.bold;
+            const bool unlimited = singleLineNoWrap || bounds.width <= 0;
+            // In a room, the text's line is taken where it was laid out
+            // already (measured or shrunk to fit); a text of one line to show
+            // (a label's) is laid out on one line first, as it mostly fits;
+            // any other is laid out in its room straight away, as it may not.
+            auto block = unlimited || style.numberOfLines == 1
+                             ? lookUp(text, CGSizeZero, plain, true)
+                             : find(text, CGSizeZero, plain, true);
+            const bool oneLine = block && (singleLineNoWrap || block->lines.size() == 1);
+            if (oneLine && (bounds.width <= 0 || singleLineNoWrap ||
+                            block->pangoWidth <= static_cast<int>(bounds.width * PANGO_SCALE)))
+                return block;
+        }
+        return lookUp(text, bounds, style, singleLineNoWrap);
+    }
+
+  private:
+    static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
+                          bool singleLineNoWrap) {
+        return {std::string(text), style.font.pointSize, style.font.bold, bounds,
+                style.numberOfLines, style.lineBreakMode,
+                style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+    }
+    std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
+                                      bool singleLineNoWrap) {
+        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap));
+        if (it == index_.end()) return nullptr;
+        order_.splice(order_.begin(), order_, it->second);
+        return it->second->second;
+    }
+    std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
+                                        const TextStyle& style, bool singleLineNoWrap) {
+        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap);
         if (auto it = index_.find(key); it != index_.end()) {
             order_.splice(order_.begin(), order_, it->second);
             return it->second->second;
@@ -215,7 +279,6 @@ class BlockCache {
         return block;
     }
 
-  private:
     using Entry = std::pair<BlockKey, std::shared_ptr<const Block>>;
     std::list<Entry> order_;
     std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
@@ -284,7 +347,14 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
     // the rounding of each glyph's advance and offset to 1/1024 of a point:
     // a size whose width so found lies clearly on one side of the room is
     // decided without shaping the text in it; only a close one is shaped.
-    const double slack = 0.25 + static_cast<double>(text.size()) / 512;
+    // That rounding is at most half a unit a glyph at each of the two sizes,
+    // in units of 1/1024 of a point (measured: under 0.73 a glyph); a glyph
+    // per byte at most, counted twice, bounds it with room to spare. Other
+    // faces than the project's may track or hint by size: they keep a quarter
+    // of a point of doubt.
+    const double slack = engine().projectFonts
+                             ? (2.0 * static_cast<double>(text.size()) + 8) / 1024
+                             : 0.25 + static_cast<double>(text.size()) / 512;
     const auto fits = [&](long k) {
         const double size = top - 0.5 * k;
         const double expected = full * size / font.pointSize;
