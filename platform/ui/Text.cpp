@@ -333,50 +333,89 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
+namespace {
+
+// The size a text last shrank to in a font and room: the next text there (a
+// board's next low or high price) most likely takes it too, and is shaped
+// in it first, the size the label then draws it in.
+struct FitRoom {
+    double pointSize;
+    bool bold;
+    double least;
+    double width;
+    bool operator==(const FitRoom&) const = default;
+};
+struct FitRoomHash {
+    size_t operator()(const FitRoom& r) const {
+        return std::hash<double>()(r.pointSize) ^ std::hash<double>()(r.width) * 31 ^
+               std::hash<double>()(r.least) * 7 ^ r.bold;
+    }
+};
+
+}  // namespace
+
 UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
                            CGFloat width) {
-    const double full = NSStringSizeWithFont(text, font).width;
-    if (full <= width) return font;
-    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
-    const double top = std::floor(font.pointSize * 2) / 2;
-    if (top < least) return font.fontWithSize(least);
-    long last = 0;
-    while (top - 0.5 * (last + 1) >= least)
-        ++last;
+    static std::unordered_map<FitRoom, double, FitRoomHash> lastFitted;
+    const FitRoom room{font.pointSize, font.bold, least, width};
+    const auto taken = [&](const UIFont& fitted) {
+        if (lastFitted.size() >= 256 && !lastFitted.count(room)) lastFitted.clear();
+        lastFitted[room] = fitted.pointSize;
+        return fitted;
+    };
     // Unhinted, a text's width grows with the size in proportion, but for
     // the rounding of each glyph's advance and offset to 1/1024 of a point:
     // a size whose width so found lies clearly on one side of the room is
     // decided without shaping the text in it; only a close one is shaped.
-    // That rounding is at most half a unit a glyph at each of the two sizes,
-    // in units of 1/1024 of a point (measured: under 0.73 a glyph); a glyph
-    // per byte at most, counted twice, bounds it with room to spare. Other
-    // faces than the project's may track or hint by size: they keep a quarter
-    // of a point of doubt.
-    const double slack = engine().projectFonts
-                             ? (2.0 * static_cast<double>(text.size()) + 8) / 1024
-                             : 0.25 + static_cast<double>(text.size()) / 512;
-    const auto fits = [&](long k) {
-        const double size = top - 0.5 * k;
-        const double expected = full * size / font.pointSize;
-        if (expected <= width - slack) return true;
-        if (expected > width + slack) return false;
-        return NSStringSizeWithFont(text, font.fontWithSize(size)).width <= width;
+    // That rounding is at most half a unit a glyph at each of two sizes,
+    // scaled by their ratio (measured: under 0.73 of a unit a glyph between
+    // sizes within a factor of four); a glyph per byte at most bounds it with
+    // room to spare. Other faces than the project's may track or hint by
+    // size: they keep a quarter of a point of doubt, and are measured from
+    // the font's own size only.
+    const bool proportional = engine().projectFonts;
+    const double bytes = static_cast<double>(text.size());
+    const auto slack = [&](double size, double from) {
+        if (!proportional) return 0.25 + bytes / 512;
+        return (bytes * (1 + std::max(1.0, size / from)) + 8) / 1024;
     };
-    // The size that fits is looked for from the one the full width points
-    // to, then checked against its neighbours: a shaping or none where trying
+    // The text is shaped once, in the size the last text in this room took
+    // (or the font's own); every other size is found from that width.
+    double anchor = font.pointSize;
+    if (proportional)
+        if (auto it = lastFitted.find(room); it != lastFitted.end() && it->second > 0)
+            anchor = it->second;
+    const double measured = NSStringSizeWithFont(text, font.fontWithSize(anchor)).width;
+    const auto widthAt = [&](double size) {
+        if (size == anchor) return measured;
+        const double expected = measured * size / anchor;
+        if (expected <= width - slack(size, anchor)) return expected;
+        if (expected > width + slack(size, anchor)) return expected;
+        return NSStringSizeWithFont(text, font.fontWithSize(size)).width;
+    };
+    if (widthAt(font.pointSize) <= width) return taken(font);
+    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
+    const double top = std::floor(font.pointSize * 2) / 2;
+    if (top < least) return taken(font.fontWithSize(least));
+    long last = 0;
+    while (top - 0.5 * (last + 1) >= least)
+        ++last;
+    const auto fits = [&](long k) { return widthAt(top - 0.5 * k) <= width; };
+    // The size that fits is looked for from the one the width points to,
+    // then checked against its neighbours: a shaping or none where trying
     // each size down from the top shaped a dozen (a price board's low and
     // high shrink on every new price).
-    const double estimate = full > 0 ? font.pointSize * width / full : 0;
+    const double estimate = measured > 0 ? anchor * width / measured : 0;
     long k = estimate > 0 ? std::clamp(static_cast<long>(std::ceil((top - estimate) * 2)), 0L, last)
                           : last;
     if (fits(k)) {
         while (k > 0 && fits(k - 1))
             --k;
-        return font.fontWithSize(top - 0.5 * k);
+        return taken(font.fontWithSize(top - 0.5 * k));
     }
     while (++k <= last)
-        if (fits(k)) return font.fontWithSize(top - 0.5 * k);
-    return font.fontWithSize(least);
+        if (fits(k)) return taken(font.fontWithSize(top - 0.5 * k));
+    return taken(font.fontWithSize(least));
 }
 
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {

@@ -282,6 +282,28 @@ TEST(Rendering, AShrunkTextTakesTheLargestHalfSizeThatFitsFoundInAFewShapings) {
     EXPECT_LE(text::layoutsMade() - before, 2u);
     EXPECT_LT(fitted.pointSize, 11);
     EXPECT_EQ(fitted.pointSize, byTrying(label->text(), label->font(), 14 * 0.4, 76).pointSize);
+
+    // Prices that follow one another in the same room are shaped once each,
+    // in the size the last one took (the size they are then drawn in), and
+    // still take the size trying finds; so do texts of other lengths after
+    // them, longer or shorter.
+    const UIFont font = UIFont::systemFontOfSize(12);
+    NSStringFittingFont("最低:1.00000", font, 6, 55);
+    for (int i = 1; i < 40; ++i) {
+        const std::string price = "最低:1." + std::to_string(10000 + i * 2357 % 89999);
+        const size_t made = text::layoutsMade();
+        const UIFont shrunk = NSStringFittingFont(price, font, 6, 55);
+        NSStringSizeWithFont(price, shrunk);
+        if (text::usingProjectFonts()) {
+            EXPECT_LE(text::layoutsMade() - made, 1u) << price;
+        }
+        EXPECT_EQ(shrunk.pointSize, byTrying(price, font, 6, 55).pointSize) << price;
+    }
+    for (const std::string text : {"最低:1", "最低:1.0777777777", "1", "最低:151.208", ""})
+        for (int twice = 0; twice < 2; ++twice)
+            EXPECT_EQ(NSStringFittingFont(text, font, 3, 55).pointSize,
+                      byTrying(text, font, 3, 55).pointSize)
+                << text;
 }
 
 TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
