@@ -356,9 +356,13 @@ struct FitRoomHash {
 
 UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
                            CGFloat width) {
+    // Kept under a lock, as the layouts are: text may be measured off the
+    // main thread (an image drawn in the background).
+    static std::mutex mutex;
     static std::unordered_map<FitRoom, double, FitRoomHash> lastFitted;
     const FitRoom room{font.pointSize, font.bold, least, width};
     const auto taken = [&](const UIFont& fitted) {
+        std::lock_guard lock(mutex);
         if (lastFitted.size() >= 256 && !lastFitted.count(room)) lastFitted.clear();
         lastFitted[room] = fitted.pointSize;
         return fitted;
@@ -382,9 +386,11 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
     // The text is shaped once, in the size the last text in this room took
     // (or the font's own); every other size is found from that width.
     double anchor = font.pointSize;
-    if (proportional)
+    if (proportional) {
+        std::lock_guard lock(mutex);
         if (auto it = lastFitted.find(room); it != lastFitted.end() && it->second > 0)
             anchor = it->second;
+    }
     const double measured = NSStringSizeWithFont(text, font.fontWithSize(anchor)).width;
     const auto widthAt = [&](double size) {
         if (size == anchor) return measured;
