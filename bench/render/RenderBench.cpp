@@ -2,7 +2,9 @@
 // labels and a separator each) at scale 2, as the desktop window draws it:
 // the first frame; a frame in which nothing changed (the goal: no work); a
 // frame after one label changed; after every price changed; after a row
-// moved; the layout pass; and the memory one view and one drawn label cost.
+// moved; the layout pass; new texts of the board's kinds (a low or high
+// price shrunk to fit, a time) laid out and drawn; and the memory one view
+// and one drawn label cost.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <malloc.h>
@@ -174,6 +176,83 @@ void BM_LayoutPassOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LayoutPassOnly)->Unit(benchmark::kMicrosecond);
+
+// The board's kinds of new text, each one never laid out before (the layout
+// cache misses, as it does for every new price): a CJK prefix with changing
+// digits shrunk to fit its room, and a time; measured, then drawn.
+std::string boardText(int n) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "最低:1.%05d", n % 100000);
+    return buf;
+}
+std::string timeText(int n) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", (n / 3600) % 24, (n / 60) % 60, n % 60);
+    return buf;
+}
+
+void BM_NewLowHighText(benchmark::State& state) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 40);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    static int n = 0;
+    TextStyle style;
+    style.numberOfLines = 1;
+    style.centerVertically = true;
+    const size_t made = platform::ui::text::layoutsMade();
+    for (auto _ : state) {
+        const std::string text = boardText(++n);
+        style.font = NSStringFittingFont(text, UIFont::systemFontOfSize(12), 6, 60);
+        NSStringDrawInRect(cr, text, CGRectMake(0, 0, 60, 14), style);
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    state.counters["layouts"] = benchmark::Counter(
+        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NewLowHighText)->Unit(benchmark::kMicrosecond);
+
+void BM_NewTimeText(benchmark::State& state) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 40);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    static int n = 0;
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(11);
+    style.numberOfLines = 1;
+    style.centerVertically = true;
+    // Shrink-to-fit gives the board's labels many sizes: this many in turn.
+    const long sizes = state.range(0);
+    const size_t made = platform::ui::text::layoutsMade();
+    for (auto _ : state) {
+        style.font.pointSize = 11 - 0.5 * (n % sizes);
+        NSStringDrawInRect(cr, timeText(++n), CGRectMake(0, 0, 60, 14), style);
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    state.counters["layouts"] = benchmark::Counter(
+        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NewTimeText)->Arg(1)->Arg(8)->Arg(16)->Unit(benchmark::kMicrosecond);
+
+void BM_NewLowHighLabel(benchmark::State& state) {
+    // A label as the board has it: shrunk to fit, drawn in its own frame.
+    Screen screen;
+    auto label = screen.rows[7].labels[2];
+    label->setAdjustsFontSizeToFitWidth(true);
+    label->setMinimumScaleFactor(0.5);
+    label->setFrame(CGRectMake(120, 15, 55, 13));
+    screen.draw();
+    static int n = 0;
+    const size_t made = platform::ui::text::layoutsMade();
+    for (auto _ : state) {
+        label->setText(boardText(++n));
+        benchmark::DoNotOptimize(screen.composite());
+    }
+    state.counters["layouts"] = benchmark::Counter(
+        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NewLowHighLabel)->Unit(benchmark::kMicrosecond);
 
 // What a frame draws, printed once beside the timings: nothing at all when
 // nothing changed, one label's area when one label changed.

@@ -76,12 +76,34 @@ TextEngine& engine() {
     return *instance;
 }
 
-PangoFontDescription* describe(const UIFont& font) {
-    PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, kFamily);
-    pango_font_description_set_weight(desc, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_font_description_set_absolute_size(desc, std::max(1.0, font.pointSize) * PANGO_SCALE);
-    return desc;
+// The font description of a size and weight, made once: a board lays out
+// texts in a handful of sizes, and building a description per text was a
+// good part of the cost of a short one.
+const PangoFontDescription* describe(const UIFont& font) {
+    struct Key {
+        double size;
+        bool bold;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const { return std::hash<double>()(k.size) * 2 + k.bold; }
+    };
+    struct Free {
+        void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
+    };
+    static std::unordered_map<Key, std::unique_ptr<PangoFontDescription, Free>, KeyHash> kept;
+    const Key key{std::max(1.0, font.pointSize), font.bold};
+    // A layout copies the description it is given: the kept ones may go.
+    if (kept.size() >= 256 && !kept.count(key)) kept.clear();
+    auto& slot = kept[key];
+    if (!slot) {
+        PangoFontDescription* desc = pango_font_description_new();
+        pango_font_description_set_family(desc, kFamily);
+        pango_font_description_set_weight(desc, key.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+        pango_font_description_set_absolute_size(desc, key.size * PANGO_SCALE);
+        slot.reset(desc);
+    }
+    return slot.get();
 }
 
 // One laid-out block of text: the Pango layout and the lines that are shown.
@@ -91,6 +113,7 @@ struct Block {
     std::vector<double> widths;
     double lineHeight = 0;
     double maxWidth = 0;
+    int pangoWidth = 0;  // the widest line, in Pango units
     Block() = default;
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
@@ -106,9 +129,7 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     auto& e = engine();
     ++gLayoutsMade;
     block.layout = pango_layout_new(e.context);
-    PangoFontDescription* desc = describe(style.font);
-    pango_layout_set_font_description(block.layout, desc);
-    pango_font_description_free(desc);
+    pango_layout_set_font_description(block.layout, describe(style.font));
     pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     block.lineHeight = style.font.lineHeight();
 
@@ -153,6 +174,7 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         block.lines.push_back(line);
         block.widths.push_back(w);
         block.maxWidth = std::max(block.maxWidth, w);
+        block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
 }
 
@@ -197,9 +219,51 @@ class BlockCache {
 
     std::shared_ptr<const Block> get(std::string_view text, CGSize bounds, const TextStyle& style,
                                      bool singleLineNoWrap) {
-        BlockKey key{std::string(text), style.font.pointSize, style.font.bold, bounds,
-                     style.numberOfLines, style.lineBreakMode,
-                     style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+        // A text of one paragraph that fits its width on one line is laid out
+        // the same whether it may wrap, be truncated or neither, and in any
+        // height that holds a line: one layout serves the label's measuring
+        // (at the size it shrinks to fit), its drawing and its size to fit.
+        const bool oneParagraph = text.find_first_of("\n\r") == std::string_view::npos &&
+                                  text.find("\u2028") == std::string_view::npos &&
+                                  text.find("\u2029") == std::string_view::npos &&
+                                  text.find("\u0085") == std::string_view::npos;
+        if (oneParagraph) {
+            TextStyle plain;
+            plain.font.pointSize = style.font.pointSize;
+            plain.font.bold = style.font.bold;
+            const bool unlimited = singleLineNoWrap || bounds.width <= 0;
+            // In a room, the text's line is taken where it was laid out
+            // already (measured or shrunk to fit); a text of one line to show
+            // (a label's) is laid out on one line first, as it mostly fits;
+            // any other is laid out in its room straight away, as it may not.
+            auto block = unlimited || style.numberOfLines == 1
+                             ? lookUp(text, CGSizeZero, plain, true)
+                             : find(text, CGSizeZero, plain, true);
+            const bool oneLine = block && (singleLineNoWrap || block->lines.size() == 1);
+            if (oneLine && (bounds.width <= 0 || singleLineNoWrap ||
+                            block->pangoWidth <= static_cast<int>(bounds.width * PANGO_SCALE)))
+                return block;
+        }
+        return lookUp(text, bounds, style, singleLineNoWrap);
+    }
+
+  private:
+    static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
+                          bool singleLineNoWrap) {
+        return {std::string(text), style.font.pointSize, style.font.bold, bounds,
+                style.numberOfLines, style.lineBreakMode,
+                style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+    }
+    std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
+                                      bool singleLineNoWrap) {
+        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap));
+        if (it == index_.end()) return nullptr;
+        order_.splice(order_.begin(), order_, it->second);
+        return it->second->second;
+    }
+    std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
+                                        const TextStyle& style, bool singleLineNoWrap) {
+        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap);
         if (auto it = index_.find(key); it != index_.end()) {
             order_.splice(order_.begin(), order_, it->second);
             return it->second->second;
@@ -215,7 +279,6 @@ class BlockCache {
         return block;
     }
 
-  private:
     using Entry = std::pair<BlockKey, std::shared_ptr<const Block>>;
     std::list<Entry> order_;
     std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
@@ -270,43 +333,95 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
+namespace {
+
+// The size a text last shrank to in a font and room: the next text there (a
+// board's next low or high price) most likely takes it too, and is shaped
+// in it first, the size the label then draws it in.
+struct FitRoom {
+    double pointSize;
+    bool bold;
+    double least;
+    double width;
+    bool operator==(const FitRoom&) const = default;
+};
+struct FitRoomHash {
+    size_t operator()(const FitRoom& r) const {
+        return std::hash<double>()(r.pointSize) ^ std::hash<double>()(r.width) * 31 ^
+               std::hash<double>()(r.least) * 7 ^ r.bold;
+    }
+};
+
+}  // namespace
+
 UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
                            CGFloat width) {
-    const double full = NSStringSizeWithFont(text, font).width;
-    if (full <= width) return font;
-    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
-    const double top = std::floor(font.pointSize * 2) / 2;
-    if (top < least) return font.fontWithSize(least);
-    long last = 0;
-    while (top - 0.5 * (last + 1) >= least)
-        ++last;
+    // Kept under a lock, as the layouts are: text may be measured off the
+    // main thread (an image drawn in the background).
+    static std::mutex mutex;
+    static std::unordered_map<FitRoom, double, FitRoomHash> lastFitted;
+    const FitRoom room{font.pointSize, font.bold, least, width};
+    const auto taken = [&](const UIFont& fitted) {
+        std::lock_guard lock(mutex);
+        if (lastFitted.size() >= 256 && !lastFitted.count(room)) lastFitted.clear();
+        lastFitted[room] = fitted.pointSize;
+        return fitted;
+    };
     // Unhinted, a text's width grows with the size in proportion, but for
     // the rounding of each glyph's advance and offset to 1/1024 of a point:
     // a size whose width so found lies clearly on one side of the room is
     // decided without shaping the text in it; only a close one is shaped.
-    const double slack = 0.25 + static_cast<double>(text.size()) / 512;
-    const auto fits = [&](long k) {
-        const double size = top - 0.5 * k;
-        const double expected = full * size / font.pointSize;
-        if (expected <= width - slack) return true;
-        if (expected > width + slack) return false;
-        return NSStringSizeWithFont(text, font.fontWithSize(size)).width <= width;
+    // That rounding is at most half a unit a glyph at each of two sizes,
+    // scaled by their ratio (measured: under 0.73 of a unit a glyph between
+    // sizes within a factor of four); a glyph per byte at most bounds it with
+    // room to spare. Other faces than the project's may track or hint by
+    // size: they keep a quarter of a point of doubt, and are measured from
+    // the font's own size only.
+    const bool proportional = engine().projectFonts;
+    const double bytes = static_cast<double>(text.size());
+    const auto slack = [&](double size, double from) {
+        if (!proportional) return 0.25 + bytes / 512;
+        return (bytes * (1 + std::max(1.0, size / from)) + 8) / 1024;
     };
-    // The size that fits is looked for from the one the full width points
-    // to, then checked against its neighbours: a shaping or none where trying
+    // The text is shaped once, in the size the last text in this room took
+    // (or the font's own); every other size is found from that width.
+    double anchor = font.pointSize;
+    if (proportional) {
+        std::lock_guard lock(mutex);
+        if (auto it = lastFitted.find(room); it != lastFitted.end() && it->second > 0)
+            anchor = it->second;
+    }
+    const double measured = NSStringSizeWithFont(text, font.fontWithSize(anchor)).width;
+    const auto widthAt = [&](double size) {
+        if (size == anchor) return measured;
+        const double expected = measured * size / anchor;
+        if (expected <= width - slack(size, anchor)) return expected;
+        if (expected > width + slack(size, anchor)) return expected;
+        return NSStringSizeWithFont(text, font.fontWithSize(size)).width;
+    };
+    if (widthAt(font.pointSize) <= width) return taken(font);
+    // The sizes tried, largest first: top, top - 0.5, ... down to `least`.
+    const double top = std::floor(font.pointSize * 2) / 2;
+    if (top < least) return taken(font.fontWithSize(least));
+    long last = 0;
+    while (top - 0.5 * (last + 1) >= least)
+        ++last;
+    const auto fits = [&](long k) { return widthAt(top - 0.5 * k) <= width; };
+    // The size that fits is looked for from the one the width points to,
+    // then checked against its neighbours: a shaping or none where trying
     // each size down from the top shaped a dozen (a price board's low and
     // high shrink on every new price).
-    const double estimate = full > 0 ? font.pointSize * width / full : 0;
+    const double estimate = measured > 0 ? anchor * width / measured : 0;
     long k = estimate > 0 ? std::clamp(static_cast<long>(std::ceil((top - estimate) * 2)), 0L, last)
                           : last;
     if (fits(k)) {
         while (k > 0 && fits(k - 1))
             --k;
-        return font.fontWithSize(top - 0.5 * k);
+        return taken(font.fontWithSize(top - 0.5 * k));
     }
     while (++k <= last)
-        if (fits(k)) return font.fontWithSize(top - 0.5 * k);
-    return font.fontWithSize(least);
+        if (fits(k)) return taken(font.fontWithSize(top - 0.5 * k));
+    return taken(font.fontWithSize(least));
 }
 
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {

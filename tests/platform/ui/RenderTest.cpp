@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
@@ -278,6 +282,28 @@ TEST(Rendering, AShrunkTextTakesTheLargestHalfSizeThatFitsFoundInAFewShapings) {
     EXPECT_LE(text::layoutsMade() - before, 2u);
     EXPECT_LT(fitted.pointSize, 11);
     EXPECT_EQ(fitted.pointSize, byTrying(label->text(), label->font(), 14 * 0.4, 76).pointSize);
+
+    // Prices that follow one another in the same room are shaped once each,
+    // in the size the last one took (the size they are then drawn in), and
+    // still take the size trying finds; so do texts of other lengths after
+    // them, longer or shorter.
+    const UIFont font = UIFont::systemFontOfSize(12);
+    NSStringFittingFont("最低:1.00000", font, 6, 55);
+    for (int i = 1; i < 40; ++i) {
+        const std::string price = "最低:1." + std::to_string(10000 + i * 2357 % 89999);
+        const size_t made = text::layoutsMade();
+        const UIFont shrunk = NSStringFittingFont(price, font, 6, 55);
+        NSStringSizeWithFont(price, shrunk);
+        if (text::usingProjectFonts()) {
+            EXPECT_LE(text::layoutsMade() - made, 1u) << price;
+        }
+        EXPECT_EQ(shrunk.pointSize, byTrying(price, font, 6, 55).pointSize) << price;
+    }
+    for (const std::string text : {"最低:1", "最低:1.0777777777", "1", "最低:151.208", ""})
+        for (int twice = 0; twice < 2; ++twice)
+            EXPECT_EQ(NSStringFittingFont(text, font, 3, 55).pointSize,
+                      byTrying(text, font, 3, 55).pointSize)
+                << text;
 }
 
 TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
@@ -300,15 +326,16 @@ TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
     for (int y = 0; y < first->pixelHeight(); ++y)
         for (int x = 0; x < first->pixelWidth(); ++x)
             ASSERT_EQ(again->pixelAt(x, y), first->pixelAt(x, y)) << x << "," << y;
-    // Measured in the same font: the same layout. Another size, weight or
-    // room is laid out anew, and measures as it should.
+    // Measured in the same font: the layout it was drawn with (it fits its
+    // room on one line). Another size or weight is laid out anew, and
+    // measures as it should.
     const CGSize bold = NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(20));
-    EXPECT_EQ(text::layoutsMade(), before + 1);  // no room: laid out on one line
+    EXPECT_EQ(text::layoutsMade(), before);
     EXPECT_EQ(NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(20)), bold);
-    EXPECT_EQ(text::layoutsMade(), before + 1);
+    EXPECT_EQ(text::layoutsMade(), before);
     const CGSize regular = NSStringSizeWithFont("1.08345", UIFont::systemFontOfSize(20));
     const CGSize smaller = NSStringSizeWithFont("1.08345", UIFont::boldSystemFontOfSize(10));
-    EXPECT_EQ(text::layoutsMade(), before + 3);
+    EXPECT_EQ(text::layoutsMade(), before + 2);
     EXPECT_LT(regular.width, bold.width);
     EXPECT_NEAR(smaller.width, bold.width / 2, 1);
     // Only the latest few hundred are kept: a text laid out long ago is
@@ -321,3 +348,84 @@ TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text drawn alone on a white surface at scale 2, as ARGB bytes.
+std::vector<unsigned char> drawnAlone(std::string_view text, CGRect rect, const TextStyle& style) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 400, 120);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_scale(cr, 2, 2);
+    NSStringDrawInRect(cr, text, rect, style);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 120);
+    cairo_surface_destroy(surface);
+    return bytes;
+}
+
+}  // namespace
+
+// A text of one line that fits its room is laid out once, whether measured
+// on one line, shrunk to fit or drawn wrapping or truncating in its room, and
+// draws as the layout made for that room would; one that does not fit, or has
+// more than one paragraph, is still wrapped, truncated and cut to its lines.
+TEST(Rendering, ATextThatFitsItsRoomOnOneLineIsLaidOutOnceForMeasuringAndDrawing) {
+    Scene s;
+    auto low = std::make_shared<UILabel>(CGRectMake(0, 0, 55, 14));
+    low->setFont(UIFont::systemFontOfSize(12));
+    low->setAdjustsFontSizeToFitWidth(true);
+    low->setMinimumScaleFactor(0.5);
+    s.window->addSubview(low);
+    low->setText("最低:1.07771");
+    s.render();
+    // A new price shrunk and measured at the size it takes: drawing it takes
+    // the layout made to measure it.
+    low->setText("最低:1.07772");
+    const UIFont fitted = low->fittedFont();
+    EXPECT_LT(fitted.pointSize, 12);
+    EXPECT_LE(NSStringSizeWithFont(low->text(), fitted).width, 55);
+    const size_t before = text::layoutsMade();
+    s.render();
+    EXPECT_EQ(text::layoutsMade(), before);
+
+    // Drawn in a room it fits, wrapping or truncating: as the first line of
+    // the same text with a second paragraph, which is laid out in its room.
+    for (auto mode : {NSLineBreakMode::ByWordWrapping, NSLineBreakMode::ByTruncatingTail,
+                      NSLineBreakMode::ByClipping}) {
+        TextStyle style;
+        style.font = UIFont::boldSystemFontOfSize(15);
+        style.lineBreakMode = mode;
+        style.alignment = NSTextAlignment::Center;
+        const CGRect room = CGRectMake(3.5, 4, 150, 50);
+        EXPECT_EQ(drawnAlone("最高:1.08345", room, style),
+                  drawnAlone("最高:1.08345\n", room, style));
+    }
+
+    // Too long for its room: truncated on one line, wrapped on several, even
+    // after it was measured on one line.
+    const std::string longText = "最低:1.07771 最高:1.08345 点差:2";
+    const CGSize oneLine = NSStringSizeWithFont(longText, UIFont::systemFontOfSize(12));
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(12);
+    style.lineBreakMode = NSLineBreakMode::ByTruncatingTail;
+    style.numberOfLines = 1;
+    const CGSize truncated = NSStringBoundingSize(longText, {80, 0}, style);
+    EXPECT_LE(truncated.width, 80);
+    EXPECT_EQ(truncated.height, style.font.lineHeight());
+    style.lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    style.numberOfLines = 0;
+    const CGSize wrapped = NSStringBoundingSize(longText, {80, 0}, style);
+    EXPECT_LE(wrapped.width, 80);
+    EXPECT_GE(wrapped.height, 2 * style.font.lineHeight());
+    EXPECT_GT(oneLine.width, 80);
+    // Two paragraphs in a wide room and one line to show: one line, though
+    // each paragraph fits.
+    style.numberOfLines = 1;
+    NSStringSizeWithFont("1.08\n1.09", style.font);
+    EXPECT_EQ(NSStringBoundingSize("1.08\n1.09", {200, 0}, style).height,
+              style.font.lineHeight());
+}
