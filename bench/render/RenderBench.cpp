@@ -207,8 +207,8 @@ void BM_NewLowHighText(benchmark::State& state) {
     }
     cairo_destroy(cr);
     cairo_surface_destroy(s);
-    state.counters["layouts"] = benchmark::Counter(
-        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+    state.counters["layouts"] = benchmark::Counter(double(platform::ui::text::layoutsMade() - made),
+                                                   benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_NewLowHighText)->Unit(benchmark::kMicrosecond);
 
@@ -230,8 +230,8 @@ void BM_NewTimeText(benchmark::State& state) {
     }
     cairo_destroy(cr);
     cairo_surface_destroy(s);
-    state.counters["layouts"] = benchmark::Counter(
-        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+    state.counters["layouts"] = benchmark::Counter(double(platform::ui::text::layoutsMade() - made),
+                                                   benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_NewTimeText)->Arg(1)->Arg(8)->Arg(16)->Unit(benchmark::kMicrosecond);
 
@@ -249,8 +249,8 @@ void BM_NewLowHighLabel(benchmark::State& state) {
         label->setText(boardText(++n));
         benchmark::DoNotOptimize(screen.composite());
     }
-    state.counters["layouts"] = benchmark::Counter(
-        double(platform::ui::text::layoutsMade() - made), benchmark::Counter::kAvgIterations);
+    state.counters["layouts"] = benchmark::Counter(double(platform::ui::text::layoutsMade() - made),
+                                                   benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_NewLowHighLabel)->Unit(benchmark::kMicrosecond);
 

@@ -81,8 +81,7 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font);
 // The font in which the text fits `width` on one line: the font itself when
 // it fits, else the largest half point size below it, not under `least`;
 // `least` when none fits.
-UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least,
-                           CGFloat width);
+UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat least, CGFloat width);
 
 // The size the text takes when laid out within `bounds` (width limits the
 // line length, height the number of lines, a dimension of 0 or less meaning

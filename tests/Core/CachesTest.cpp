@@ -893,8 +893,8 @@ class ManyPricedTicketsTest : public CachesTest {
         loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}},
                                   Json{{"accId", "1002"}, {"currencyCode", "USD"}}}));
         sdk->queryCERInfoOnSuccess({}, {});
-        answer(Json::array(
-            {Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}}}));
+        answer(Json::array({Json{
+            {"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}}}));
         Json symbols = Json::array();
         int id = 1;
         for (const Sym& sym : kSyms) {
@@ -921,7 +921,8 @@ class ManyPricedTicketsTest : public CachesTest {
                                      {"symbolId", std::to_string(symbolId)},
                                      {"quantityBuy", "1"}});
             for (int i = 0; i < kTickets; ++i) {
-                Json t = ticket(codeOf(sym, i), sym.code, symbolId, sides[i % 7], quantities[i % 6]);
+                Json t =
+                    ticket(codeOf(sym, i), sym.code, symbolId, sides[i % 7], quantities[i % 6]);
                 t["priceOpen"] = std::to_string(0.95 + 0.0013 * i);
                 t["priceHold"] = std::to_string(1.05 - 0.0007 * i);
                 // The tickets counted at a rate are of two accounts.

@@ -251,8 +251,10 @@ TEST(Rendering, AShrunkTextTakesTheLargestHalfSizeThatFitsFoundInAFewShapings) {
                 return font.fontWithSize(size);
         return font.fontWithSize(least);
     };
-    for (const std::string text : {"最低:1.08345", "最高:151.208", "EURUSD", "1", "一二三四五六七八"})
-        for (const UIFont& font : {UIFont::systemFontOfSize(14), UIFont::boldSystemFontOfSize(17.3)}) {
+    for (const std::string text :
+         {"最低:1.08345", "最高:151.208", "EURUSD", "1", "一二三四五六七八"})
+        for (const UIFont& font :
+             {UIFont::systemFontOfSize(14), UIFont::boldSystemFontOfSize(17.3)}) {
             // Rooms of every kind, and rooms just the text's width at a size
             // tried, and a hair less or more.
             std::vector<double> widths{0.0, 8.0, 30.0, 55.0, 61.5, 76.0, 90.0, 200.0};
@@ -426,6 +428,5 @@ TEST(Rendering, ATextThatFitsItsRoomOnOneLineIsLaidOutOnceForMeasuringAndDrawing
     // each paragraph fits.
     style.numberOfLines = 1;
     NSStringSizeWithFont("1.08\n1.09", style.font);
-    EXPECT_EQ(NSStringBoundingSize("1.08\n1.09", {200, 0}, style).height,
-              style.font.lineHeight());
+    EXPECT_EQ(NSStringBoundingSize("1.08\n1.09", {200, 0}, style).height, style.font.lineHeight());
 }
