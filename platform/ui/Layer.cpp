@@ -751,6 +751,17 @@ void CALayer::recordDrawing(const CALayerState& state) {
     contentCache_ = nullptr;
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
+    CGRect told = CGRectNull;
+    drawsStraight_ = delegate_ && delegate_->drawingInk(*this, told);
+    if (drawsStraight_) {
+        // Rounded out to whole units, as a recording measures its ink.
+        if (!CGRectIsNull(told) && !CGRectIsEmpty(told)) {
+            const double x = std::floor(told.origin.x), y = std::floor(told.origin.y);
+            drawingInk_ = CGRectMake(x, y, std::ceil(CGRectGetMaxX(told)) - x,
+                                     std::ceil(CGRectGetMaxY(told)) - y);
+        }
+        return;
+    }
     // The drawing is clipped to the bounds, as a view's backing store is.
     cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
                               state.bounds.size.width, state.bounds.size.height};
@@ -789,7 +800,7 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
-    if (!cache) return;
+    if (!cache && !drawsStraight_) return;
     // Drawn where it inks only: a price's digits are drawn again beside a
     // neighbour's changed text that lies inside their bounds but not their
     // ink, and replaying the drawing there would change no pixel.
@@ -802,6 +813,28 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (!CGRectIntersectsRect(inkReach(drawingInk_, state.bounds, pixels),
                               CGRectMake(x1, y1, x2 - x1, y2 - y1)))
         return;
+    if (drawsStraight_) {
+        // Clipped as a recorded drawing is, to the bounds rounded out to
+        // whole units, only where the ink may reach past them: the screen
+        // puts a glyph on its own pixels, up to half a pixel off its place.
+        cairo_save(cr);
+        const CGRect& b = state.bounds;
+        const double x = std::floor(b.origin.x), y = std::floor(b.origin.y);
+        const CGRect clip =
+            CGRectMake(x, y, std::ceil(CGRectGetMaxX(b)) - x, std::ceil(CGRectGetMaxY(b)) - y);
+        const double snap = 0.5 / std::max(pixels, 1e-3) + 0.01;
+        if (!CGRectContainsRect(clip, CGRectInset(drawingInk_, -snap, -snap))) {
+            cairo_new_path(cr);
+            cairo_rectangle(cr, clip.origin.x, clip.origin.y, clip.size.width, clip.size.height);
+            cairo_clip(cr);
+        }
+        Canvas canvas(cr);
+        UIGraphicsPushContext(&canvas);
+        delegate_->drawLayer(*this, canvas);
+        UIGraphicsPopContext();
+        cairo_restore(cr);
+        return;
+    }
     cairo_set_source_surface(cr, cache, 0, 0);
     cairo_paint(cr);
 }
