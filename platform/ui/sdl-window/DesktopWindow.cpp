@@ -264,12 +264,12 @@ class SharedImage {
     // until finishPut().
     cairo_surface_t* surface() const { return surface_; }
 
-    // Waits until the server has read what was put last.
+    // Waits until the server has read all that was put.
     void finishPut() {
-        while (pending_) {
+        while (pending_ > 0) {
             XEvent event;
             XNextEvent(display_, &event);
-            if (event.type == completion_) pending_ = false;
+            if (event.type == completion_) --pending_;
         }
     }
 
@@ -282,7 +282,7 @@ class SharedImage {
                          static_cast<unsigned>(a.w), static_cast<unsigned>(a.h),
                          i + 1 == count ? True : False);
         }
-        if (count) pending_ = true;
+        if (count) ++pending_;
         XFlush(display_);
     }
 
@@ -341,8 +341,9 @@ class SharedImage {
     bool attached_ = false;
     cairo_surface_t* surface_ = nullptr;
     int width_ = 0, height_ = 0;
-    // A put asked for word of its end, which has not come yet.
-    bool pending_ = false;
+    // Puts (a frame's, or a whole window's put again with nothing composited
+    // since) that asked for word of their end, which has not come yet.
+    int pending_ = 0;
 };
 }  // namespace
 

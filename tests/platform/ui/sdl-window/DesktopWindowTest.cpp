@@ -433,14 +433,18 @@ TEST_F(WindowOnXvfb, FramesReachTheServerThroughTheSharedImageWhateverTheWindows
     changeRows(4);
 
     // The display lost the window's pixels: all put back from the kept
-    // frame.
+    // frame, and frames go on from there.
     SDL_Event exposed{};
     exposed.type = SDL_WINDOWEVENT;
     exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
     desktop_->handleEvent(exposed);
     ASSERT_TRUE(desktop_->drawFrameIfNeeded());
     EXPECT_TRUE(desktop_->lastFrame().damage.empty());
+    const UIImagePtr whole = desktop_->shownImage(true);
+    EXPECT_EQ(desktop_->pixelsShownLastFrame(),
+              static_cast<long>(whole->pixelWidth()) * whole->pixelHeight());
     EXPECT_EQ(differingOnServer(), 0);
+    changeRows(2);
 }
 
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
