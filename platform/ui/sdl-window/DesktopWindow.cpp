@@ -145,8 +145,7 @@ bool withoutErrors(::Display* display, Requests&& requests) {
 class SharedImage {
   public:
     // Null, and `why` says why, where the display cannot take it.
-    static std::unique_ptr<SharedImage> open(::Display* shown, ::Window window,
-                                             std::string& why) {
+    static std::unique_ptr<SharedImage> open(::Display* shown, ::Window window, std::string& why) {
         const char* name = DisplayString(shown);
         // The server must reach this machine's memory.
         if (!name || (name[0] != ':' && std::strncmp(name, "unix:", 5) != 0)) {
@@ -165,7 +164,8 @@ class SharedImage {
         }
         XWindowAttributes attributes{};
         Status got = 0;
-        if (!withoutErrors(display, [&] { got = XGetWindowAttributes(display, window, &attributes); }) ||
+        if (!withoutErrors(display,
+                           [&] { got = XGetWindowAttributes(display, window, &attributes); }) ||
             !got) {
             why = "the window cannot be queried";
             return nullptr;
@@ -175,8 +175,8 @@ class SharedImage {
         // gamma ramps), whose colour map it fills with the identity: its
         // pixels are the same as true colour's.
         const Visual* v = attributes.visual;
-        if (attributes.depth != 24 || !v || (v->c_class != TrueColor && v->c_class != DirectColor) ||
-            v->red_mask != 0xff0000 ||
+        if (attributes.depth != 24 || !v ||
+            (v->c_class != TrueColor && v->c_class != DirectColor) || v->red_mask != 0xff0000 ||
             v->green_mask != 0xff00 || v->blue_mask != 0xff) {
             std::ostringstream what;
             what << "the window's visual (depth " << attributes.depth << ", class "
@@ -191,8 +191,8 @@ class SharedImage {
         values.foreground = 0;  // black in that visual
         values.graphics_exposures = False;
         if (!withoutErrors(display, [&] {
-                image->gc_ = XCreateGC(display, window, GCForeground | GCGraphicsExposures,
-                                       &values);
+                image->gc_ =
+                    XCreateGC(display, window, GCForeground | GCGraphicsExposures, &values);
             })) {
             why = "cannot draw on the window";
             return nullptr;
@@ -213,9 +213,9 @@ class SharedImage {
     // and `why` says why, when the server cannot take one.
     bool resize(int width, int height, std::string& why) {
         release();
-        image_ = XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap,
-                                 nullptr, &segment_, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height));
+        image_ =
+            XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                            &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
         const uint32_t one = 1;
         const bool littleEndian = *reinterpret_cast<const unsigned char*>(&one) == 1;
         if (!image_ || image_->bits_per_pixel != 32 || image_->bytes_per_line % 4 != 0 ||
@@ -239,7 +239,8 @@ class SharedImage {
         segment_.shmaddr = image_->data = static_cast<char*>(memory);
         segment_.readOnly = False;
         Status attached = 0;
-        const bool fine = withoutErrors(display_, [&] { attached = XShmAttach(display_, &segment_); });
+        const bool fine =
+            withoutErrors(display_, [&] { attached = XShmAttach(display_, &segment_); });
         // Gone with the last of the server and this process to let go of
         // it, whichever way either ends.
         shmctl(segment_.shmid, IPC_RMID, nullptr);

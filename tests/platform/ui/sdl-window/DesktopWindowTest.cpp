@@ -18,9 +18,9 @@
 #include "platform/ui/Display.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/TextField.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
 #include "tests/platform/ui/sdl-window/XServer.h"
@@ -377,7 +377,7 @@ class WindowOnXvfb : public ::testing::Test {
         for (int frame = 0; frame < frames; ++frame) {
             ++changes_;
             rows_[static_cast<size_t>(changes_ * 7 % 20)]->setText("EURUSD 1.1" +
-                                                                  std::to_string(changes_));
+                                                                   std::to_string(changes_));
             if (changes_ % 3 == 0)
                 rows_[static_cast<size_t>((changes_ * 3 + 11) % 20)]->setTextColor(
                     UIColor::grey255(static_cast<int>(100 + changes_ * 13 % 150)));

@@ -40,8 +40,8 @@ std::unique_ptr<XServer> XServer::start(const std::string& screen,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 9);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> argv{*xvfb,     "-displayfd", "9",   "-screen",
-                                  "0",       screen + "x24", "-nolisten", "tcp"};
+    std::vector<std::string> argv{*xvfb, "-displayfd",   "9",         "-screen",
+                                  "0",   screen + "x24", "-nolisten", "tcp"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> args;
     for (auto& a : argv)
