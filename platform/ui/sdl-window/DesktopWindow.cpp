@@ -102,6 +102,7 @@ void openOnDesktop(const std::string& url) {
         waitpid(pid, &status, 0);
     }).detach();
 }
+
 // X errors while the shared image is set up: counted for its own connection
 // (and only there, while it waits for the server's answer), so that a display
 // that cannot take it falls back instead of ending the program.

@@ -34,8 +34,9 @@ namespace platform::ui {
 // CPU) while nothing changes. It keeps the last frame and composites only the
 // areas that changed (UIScreenRenderer), and puts only those pixels on the
 // display (on a local X server straight from an image shared with it, without
-// waiting for the server); frames come at most at the display's pace, and follow one another
-// only while something changes or an animation runs on screen.
+// waiting for the server); frames come at most at the display's pace, and
+// follow one another only while something changes or an animation runs on
+// screen.
 //
 // Linked into a program, it registers itself as the UI layer's display back
 // end (UIDisplayOpen); nothing else needs to name it.
