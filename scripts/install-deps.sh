@@ -26,6 +26,7 @@ PACKAGES=(
   fonts-noto-cjk
   libsdl2-dev
   libx11-dev
+  libxext-dev
   xvfb
   xdotool
   libzbar-dev

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,8 +35,10 @@
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
-// Last: it brings Xlib's macros (None, Bool, Status...).
+// Last: they bring Xlib's macros (None, Bool, Status...).
 #include <SDL_syswm.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 
 namespace platform::ui {
 
@@ -98,6 +102,251 @@ void openOnDesktop(const std::string& url) {
         waitpid(pid, &status, 0);
     }).detach();
 }
+
+// X errors while the shared image is set up: counted for its own connection
+// (and only there, while it waits for the server's answer), so that a display
+// that cannot take it falls back instead of ending the program.
+int gSetupErrors = 0;
+::Display* gSetupDisplay = nullptr;
+XErrorHandler gPreviousHandler = nullptr;
+
+int countSetupError(::Display* display, XErrorEvent* error) {
+    if (display == gSetupDisplay) {
+        ++gSetupErrors;
+        return 0;
+    }
+    return gPreviousHandler ? gPreviousHandler(display, error) : 0;
+}
+
+// Runs `requests` on `display` and waits for the server to have handled
+// them; false when any of them failed.
+template <typename Requests>
+bool withoutErrors(::Display* display, Requests&& requests) {
+    gSetupDisplay = display;
+    gSetupErrors = 0;
+    gPreviousHandler = XSetErrorHandler(countSetupError);
+    requests();
+    XSync(display, False);
+    XSetErrorHandler(gPreviousHandler);
+    gPreviousHandler = nullptr;
+    gSetupDisplay = nullptr;
+    return gSetupErrors == 0;
+}
+
+// On a local X server with shared memory, the phone screen is composited
+// straight into an image that the server reads from memory both share, and
+// only the changed areas are put on the window: no copy into SDL's window
+// surface, and no round trip to the server per frame (SDL waits for every
+// update to be done). The image is never drawn into while the server may
+// still be reading it: the last put of a frame asks for word when it is done,
+// which the next frame awaits (long arrived by then, unless frames follow
+// closely). It talks to the server on a connection of its own, so that word
+// is not taken by SDL's event loop and wakes nothing: it is read only when
+// the next frame needs it.
+class SharedImage {
+  public:
+    // Null, and `why` says why, where the display cannot take it.
+    static std::unique_ptr<SharedImage> open(::Display* shown, ::Window window, std::string& why) {
+        const char* name = DisplayString(shown);
+        // The server must reach this machine's memory.
+        if (!name || (name[0] != ':' && std::strncmp(name, "unix:", 5) != 0)) {
+            why = std::string("the display ") + (name ? name : "") + " is not local";
+            return nullptr;
+        }
+        ::Display* display = XOpenDisplay(name);
+        if (!display) {
+            why = std::string("cannot connect to ") + name;
+            return nullptr;
+        }
+        std::unique_ptr<SharedImage> image(new SharedImage(display, window));
+        if (!XShmQueryExtension(display)) {
+            why = "the display has no shared memory images";
+            return nullptr;
+        }
+        XWindowAttributes attributes{};
+        Status got = 0;
+        if (!withoutErrors(display,
+                           [&] { got = XGetWindowAttributes(display, window, &attributes); }) ||
+            !got) {
+            why = "the window cannot be queried";
+            return nullptr;
+        }
+        // Cairo's pixels as they are: 32 bits of x-R-G-B in the machine's own
+        // byte order. SDL may give its window a direct-colour visual (for
+        // gamma ramps), whose colour map it fills with the identity: its
+        // pixels are the same as true colour's.
+        const Visual* v = attributes.visual;
+        if (attributes.depth != 24 || !v ||
+            (v->c_class != TrueColor && v->c_class != DirectColor) || v->red_mask != 0xff0000 ||
+            v->green_mask != 0xff00 || v->blue_mask != 0xff) {
+            std::ostringstream what;
+            what << "the window's visual (depth " << attributes.depth << ", class "
+                 << (v ? v->c_class : -1) << ", red " << std::hex << (v ? v->red_mask : 0)
+                 << ") is not 24-bit x-R-G-B";
+            why = what.str();
+            return nullptr;
+        }
+        image->visual_ = attributes.visual;
+        image->depth_ = attributes.depth;
+        XGCValues values{};
+        values.foreground = 0;  // black in that visual
+        values.graphics_exposures = False;
+        if (!withoutErrors(display, [&] {
+                image->gc_ =
+                    XCreateGC(display, window, GCForeground | GCGraphicsExposures, &values);
+            })) {
+            why = "cannot draw on the window";
+            return nullptr;
+        }
+        image->completion_ = XShmGetEventBase(display) + ShmCompletion;
+        return image;
+    }
+
+    ~SharedImage() {
+        release();
+        if (gc_) XFreeGC(display_, gc_);
+        XCloseDisplay(display_);
+    }
+    SharedImage(const SharedImage&) = delete;
+    SharedImage& operator=(const SharedImage&) = delete;
+
+    // A blank image of `width` x `height` pixels to composite into; false,
+    // and `why` says why, when the server cannot take one.
+    bool resize(int width, int height, std::string& why) {
+        release();
+        image_ =
+            XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                            &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        const uint32_t one = 1;
+        const bool littleEndian = *reinterpret_cast<const unsigned char*>(&one) == 1;
+        if (!image_ || image_->bits_per_pixel != 32 || image_->bytes_per_line % 4 != 0 ||
+            (image_->byte_order == LSBFirst) != littleEndian) {
+            why = "the display's images are not 32-bit pixels in this machine's order";
+            return false;
+        }
+        const size_t bytes = static_cast<size_t>(image_->bytes_per_line) * height;
+        segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (segment_.shmid < 0) {
+            why = std::string("no shared memory: ") + std::strerror(errno);
+            return false;
+        }
+        void* memory = shmat(segment_.shmid, nullptr, 0);
+        if (memory == reinterpret_cast<void*>(-1)) {
+            why = std::string("no shared memory: ") + std::strerror(errno);
+            shmctl(segment_.shmid, IPC_RMID, nullptr);
+            segment_.shmid = -1;
+            return false;
+        }
+        segment_.shmaddr = image_->data = static_cast<char*>(memory);
+        segment_.readOnly = False;
+        Status attached = 0;
+        const bool fine =
+            withoutErrors(display_, [&] { attached = XShmAttach(display_, &segment_); });
+        // Gone with the last of the server and this process to let go of
+        // it, whichever way either ends.
+        shmctl(segment_.shmid, IPC_RMID, nullptr);
+        if (!fine || !attached) {
+            why = "the display cannot attach shared memory";
+            return false;
+        }
+        attached_ = true;
+        surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(memory),
+                                                       CAIRO_FORMAT_ARGB32, width, height,
+                                                       image_->bytes_per_line);
+        if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+            why = "cairo cannot draw into the shared image";
+            return false;
+        }
+        width_ = width;
+        height_ = height;
+        return true;
+    }
+
+    // What the frame is composited into; the server may still be reading it
+    // until finishPut().
+    cairo_surface_t* surface() const { return surface_; }
+
+    // Waits until the server has read all that was put.
+    void finishPut() {
+        while (pending_ > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == completion_) --pending_;
+        }
+    }
+
+    // Puts `areas` (pixels of the image) on the window, the image's origin
+    // at (`x`, `y`) there.
+    void put(const SDL_Rect* areas, size_t count, int x, int y) {
+        for (size_t i = 0; i < count; ++i) {
+            const SDL_Rect& a = areas[i];
+            XShmPutImage(display_, window_, gc_, image_, a.x, a.y, a.x + x, a.y + y,
+                         static_cast<unsigned>(a.w), static_cast<unsigned>(a.h),
+                         i + 1 == count ? True : False);
+        }
+        if (count) ++pending_;
+        XFlush(display_);
+    }
+
+    // Puts the whole image at (`x`, `y`) in a window of `w` x `h` pixels,
+    // black around it.
+    void putAll(int w, int h, int x, int y) {
+        XRectangle margins[4];
+        int n = 0;
+        const auto margin = [&](int mx, int my, int mw, int mh) {
+            if (mw > 0 && mh > 0)
+                margins[n++] = {static_cast<short>(mx), static_cast<short>(my),
+                                static_cast<unsigned short>(mw), static_cast<unsigned short>(mh)};
+        };
+        margin(0, 0, w, y);
+        margin(0, y + height_, w, h - y - height_);
+        margin(0, y, x, height_);
+        margin(x + width_, y, w - x - width_, height_);
+        if (n) XFillRectangles(display_, window_, gc_, margins, n);
+        const SDL_Rect all{0, 0, width_, height_};
+        put(&all, 1, x, y);
+    }
+
+  private:
+    SharedImage(::Display* display, ::Window window) : display_(display), window_(window) {
+        segment_.shmid = -1;
+    }
+
+    void release() {
+        finishPut();
+        if (surface_) cairo_surface_destroy(surface_);
+        surface_ = nullptr;
+        if (attached_) XShmDetach(display_, &segment_);
+        attached_ = false;
+        if (segment_.shmaddr) shmdt(segment_.shmaddr);
+        segment_.shmaddr = nullptr;
+        segment_.shmid = -1;
+        if (image_) {
+            // The pixels were the segment's, and the segment's description
+            // is this object's.
+            image_->data = nullptr;
+            image_->obdata = nullptr;
+            XDestroyImage(image_);
+        }
+        image_ = nullptr;
+        width_ = height_ = 0;
+    }
+
+    ::Display* display_;
+    ::Window window_;
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
+    GC gc_ = nullptr;
+    int completion_ = 0;
+    XShmSegmentInfo segment_{};
+    XImage* image_ = nullptr;
+    bool attached_ = false;
+    cairo_surface_t* surface_ = nullptr;
+    int width_ = 0, height_ = 0;
+    // Puts (a frame's, or a whole window's put again with nothing composited
+    // since) that asked for word of their end, which has not come yet.
+    int pending_ = 0;
+};
 }  // namespace
 
 CGFloat DesktopWindow::fittingScale(CGSize points, CGSize room) {
@@ -112,8 +361,13 @@ CGFloat DesktopWindow::fittingScale(CGSize points, CGSize room) {
 
 struct DesktopWindow::Impl {
     SDL_Window* window = nullptr;
-    // The phone screen as last composited, at the window's pixel size.
+    // The phone screen as last composited, at the window's pixel size: the
+    // shared image's where there is one, else this object's own.
     cairo_surface_t* surface = nullptr;
+    // On a local X server: frames reach the window through an image shared
+    // with the server. Null where there is none (SDL's window surface
+    // serves).
+    std::unique_ptr<SharedImage> shared;
     // Pixels per point at which the phone screen is drawn now: the screen is
     // laid out in points as on the phone and drawn at the window's own pixel
     // size, never stretched.
@@ -169,7 +423,11 @@ struct DesktopWindow::Impl {
     void layOut() {
         const CGSize size = UIScreenRenderer::screenSize();
         int w = 0, h = 0;
-        if (SDL_Surface* shown = SDL_GetWindowSurface(window)) {
+        if (shared) {
+            // SDL's window surface is never made: the window's pixels come
+            // from the shared image alone.
+            SDL_GetWindowSizeInPixels(window, &w, &h);
+        } else if (SDL_Surface* shown = SDL_GetWindowSurface(window)) {
             w = shown->w;
             h = shown->h;
         } else {
@@ -186,11 +444,29 @@ struct DesktopWindow::Impl {
         if (pw != pixelW || ph != pixelH || !surface) {
             pixelW = pw;
             pixelH = ph;
-            if (surface) cairo_surface_destroy(surface);
-            surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
+            releaseSurface();
+            std::string why;
+            if (shared && shared->resize(pixelW, pixelH, why)) {
+                surface = shared->surface();
+            } else {
+                if (shared) useWindowSurface(why);
+                surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelW, pixelH);
+            }
         }
         forceFrame = true;
         showAll = true;
+    }
+
+    void releaseSurface() {
+        if (surface && !shared) cairo_surface_destroy(surface);
+        surface = nullptr;
+    }
+
+    // The shared image cannot serve (or no longer): SDL's window surface
+    // does, from now on.
+    void useWindowSurface(const std::string& why) {
+        platform::log("UI: frames go through SDL's window surface: " + why);
+        shared.reset();
     }
 
     // Sizes the window for the phone screen at `k` pixels per point.
@@ -260,6 +536,7 @@ struct DesktopWindow::Impl {
             if (size.width != shownPoints.width || size.height != shownPoints.height) turned();
             if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
             forceFrame = false;
+            if (shared) shared->finishPut();
             cairo_t* cr = cairo_create(surface);
             cairo_scale(cr, scale, scale);
             frame = UIScreenRenderer::composite(cr, size, scale);
@@ -267,6 +544,52 @@ struct DesktopWindow::Impl {
             cairo_surface_flush(surface);
         }
         if (frame.damage.empty() && !showAll) return false;
+        if (shared) {
+            showShared(frame);
+        } else if (!showOnWindowSurface(frame)) {
+            return false;
+        }
+        lastShown = std::chrono::steady_clock::now();
+        ++frames;
+        lastFrame = frame;
+        return true;
+    }
+
+    // The composited areas lie on the pixel grid already: the phone screen
+    // pixels of each, clipped to the screen, and their sum.
+    std::vector<SDL_Rect> damagedPixels(const UIScreenRenderer::Frame& frame) {
+        std::vector<SDL_Rect> areas;
+        areas.reserve(frame.damage.size());
+        pixelsShown = 0;
+        for (const CGRect& r : frame.damage) {
+            SDL_Rect px;
+            px.x = std::clamp(static_cast<int>(std::lround(r.origin.x * scale)), 0, pixelW);
+            px.y = std::clamp(static_cast<int>(std::lround(r.origin.y * scale)), 0, pixelH);
+            px.w = std::clamp(static_cast<int>(std::lround(CGRectGetMaxX(r) * scale)), 0, pixelW) -
+                   px.x;
+            px.h = std::clamp(static_cast<int>(std::lround(CGRectGetMaxY(r) * scale)), 0, pixelH) -
+                   px.y;
+            if (px.w <= 0 || px.h <= 0) continue;
+            areas.push_back(px);
+            pixelsShown += static_cast<long>(px.w) * px.h;
+        }
+        return areas;
+    }
+
+    void showShared(const UIScreenRenderer::Frame& frame) {
+        if (showAll) {
+            shared->putAll(windowW, windowH, offsetX, offsetY);
+            pixelsShown = static_cast<long>(windowW) * windowH;
+            showAll = false;
+            return;
+        }
+        const std::vector<SDL_Rect> areas = damagedPixels(frame);
+        shared->put(areas.data(), areas.size(), offsetX, offsetY);
+    }
+
+    // Through SDL's window surface: the changed pixels copied into it, and
+    // SDL puts them on the display. False when the window has none.
+    bool showOnWindowSurface(const UIScreenRenderer::Frame& frame) {
         SDL_Surface* shown = SDL_GetWindowSurface(window);
         if (!shown || shown->w < offsetX + pixelW || shown->h < offsetY + pixelH) {
             if (!loggedNoSurface)
@@ -284,30 +607,16 @@ struct DesktopWindow::Impl {
             pixelsShown = static_cast<long>(shown->w) * shown->h;
             showAll = false;
         } else {
-            std::vector<SDL_Rect> areas;
-            areas.reserve(frame.damage.size());
-            pixelsShown = 0;
-            for (const CGRect& r : frame.damage) {
-                // The composited areas lie on the pixel grid already.
-                SDL_Rect px;
-                px.x = std::clamp(static_cast<int>(std::lround(r.origin.x * scale)), 0, pixelW);
-                px.y = std::clamp(static_cast<int>(std::lround(r.origin.y * scale)), 0, pixelH);
-                px.w = std::clamp(static_cast<int>(std::lround(CGRectGetMaxX(r) * scale)), 0,
-                                  pixelW) - px.x;
-                px.h = std::clamp(static_cast<int>(std::lround(CGRectGetMaxY(r) * scale)), 0,
-                                  pixelH) - px.y;
-                if (px.w <= 0 || px.h <= 0) continue;
+            std::vector<SDL_Rect> areas = damagedPixels(frame);
+            for (SDL_Rect& px : areas) {
                 copyToWindow(shown, px);
-                areas.push_back({px.x + offsetX, px.y + offsetY, px.w, px.h});
-                pixelsShown += static_cast<long>(px.w) * px.h;
+                px.x += offsetX;
+                px.y += offsetY;
             }
             if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
             if (!areas.empty())
                 SDL_UpdateWindowSurfaceRects(window, areas.data(), static_cast<int>(areas.size()));
         }
-        lastShown = std::chrono::steady_clock::now();
-        ++frames;
-        lastFrame = frame;
         return true;
     }
 
@@ -529,8 +838,6 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
     // Small enough for any display, large enough to hit a button.
     SDL_SetWindowMinimumSize(impl_->window, static_cast<int>(size.width / 4),
                              static_cast<int>(size.height / 4));
-    impl_->layOut();
-    impl_->wakeEvent = SDL_RegisterEvents(1);
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(impl_->window, &info) && info.subsystem == SDL_SYSWM_X11 &&
@@ -540,7 +847,12 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
             impl_->displayFd = XConnectionNumber(info.info.x11.display);
             impl_->wakeFd = wakeFd;
         }
+        std::string why;
+        impl_->shared = SharedImage::open(info.info.x11.display, info.info.x11.window, why);
+        if (!impl_->shared) platform::log("UI: frames go through SDL's window surface: " + why);
     }
+    impl_->layOut();
+    impl_->wakeEvent = SDL_RegisterEvents(1);
     impl_->open = true;
     SDL_StartTextInput();
     UIApplication::sharedApplication().setURLOpener(openOnDesktop);
@@ -566,7 +878,8 @@ DesktopWindow::~DesktopWindow() {
         RunLoop::main().setWaitHooks(nullptr, nullptr);
         UIApplication::sharedApplication().setURLOpener(nullptr);
     }
-    if (impl_->surface) cairo_surface_destroy(impl_->surface);
+    impl_->releaseSurface();
+    impl_->shared.reset();
     if (impl_->wakeFd >= 0) close(impl_->wakeFd);
     if (impl_->window) SDL_DestroyWindow(impl_->window);
     if (impl_->open) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -620,7 +933,42 @@ const UIScreenRenderer::Frame& DesktopWindow::lastFrame() const {
     return impl_->lastFrame;
 }
 
+bool DesktopWindow::showsThroughSharedImage() const {
+    return impl_->shared != nullptr;
+}
+
 UIImagePtr DesktopWindow::shownImage(bool wholeWindow) const {
+    if (impl_->shared) {
+        // What was put last: the shared image, black around it.
+        const Impl& d = *impl_;
+        const int w = wholeWindow ? d.windowW : d.pixelW;
+        const int h = wholeWindow ? d.windowH : d.pixelH;
+        const int x0 = wholeWindow ? d.offsetX : 0;
+        const int y0 = wholeWindow ? d.offsetY : 0;
+        cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_surface_flush(copy);
+        auto* dst = cairo_image_surface_get_data(copy);
+        const int stride = cairo_image_surface_get_stride(copy);
+        const auto* src = cairo_image_surface_get_data(d.surface);
+        const int srcStride = cairo_image_surface_get_stride(d.surface);
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * stride);
+            const int sy = y - y0;
+            for (int x = 0; x < w; ++x) {
+                const int sx = x - x0;
+                uint32_t p = 0;
+                if (sy >= 0 && sy < d.pixelH && sx >= 0 && sx < d.pixelW)
+                    std::memcpy(&p, src + static_cast<size_t>(sy) * srcStride + sx * 4, 4);
+                // What a window shows is opaque, whatever the image keeps in
+                // the fourth byte.
+                row[x] = p | 0xff000000u;
+            }
+        }
+        cairo_surface_mark_dirty(copy);
+        auto image = std::make_shared<UIImage>(copy, d.scale);
+        cairo_surface_destroy(copy);
+        return image;
+    }
     SDL_Surface* shown = impl_->open ? SDL_GetWindowSurface(impl_->window) : nullptr;
     if (!shown) return nullptr;
     const SDL_Rect area = wholeWindow ? SDL_Rect{0, 0, shown->w, shown->h}

@@ -33,8 +33,10 @@ namespace platform::ui {
 // run loop's idle wait, so the application runs in real time and sleeps (no
 // CPU) while nothing changes. It keeps the last frame and composites only the
 // areas that changed (UIScreenRenderer), and puts only those pixels on the
-// display; frames come at most at the display's pace, and follow one another
-// only while something changes or an animation runs on screen.
+// display (on a local X server straight from an image shared with it, without
+// waiting for the server); frames come at most at the display's pace, and
+// follow one another only while something changes or an animation runs on
+// screen.
 //
 // Linked into a program, it registers itself as the UI layer's display back
 // end (UIDisplayOpen); nothing else needs to name it.
@@ -79,6 +81,10 @@ class DesktopWindow : public UIDisplay {
     // The last frame's figures, and the pixels it put on the display.
     const UIScreenRenderer::Frame& lastFrame() const;
     long pixelsShownLastFrame() const;
+    // True when frames reach an X display through an image shared with the
+    // server (a local X server with shared memory); false where they go
+    // through SDL's window surface.
+    bool showsThroughSharedImage() const;
     // A copy of what the window shows: the phone screen, or the whole window
     // with the margins around it.
     UIImagePtr shownImage(bool wholeWindow = false) const;

@@ -18,11 +18,12 @@
 #include "platform/ui/Display.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/TextField.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
+#include "tests/platform/ui/sdl-window/XServer.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
 
@@ -318,6 +319,145 @@ TEST_F(WindowOnDummy, PutsOnlyTheChangedRowsOnTheDisplayAndShowsWhatAFullRedrawD
     EXPECT_TRUE(desktop_->lastFrame().damage.empty());
     EXPECT_EQ(pixelsDiffering(desktop_->shownImage(true), UIScreenRenderer::renderScreen(k), shown),
               0);
+}
+
+// The desktop window on a real X server (Xvfb), its pixels read back from
+// the server.
+class WindowOnXvfb : public ::testing::Test {
+  protected:
+    // Starts the server with `arguments` and opens the window on it at
+    // scale 1, a board of prices on screen.
+    void open(const std::vector<std::string>& arguments = {}) {
+        x_ = kavtest::XServer::start("1280x1024", arguments);
+        ASSERT_TRUE(x_) << "Xvfb is missing: run scripts/install-deps.sh";
+        display_ = std::make_unique<kavtest::ScopedEnv>("DISPLAY", x_->display().c_str());
+        desktop_ = std::make_unique<DesktopWindow>(1);
+        ASSERT_TRUE(desktop_->isOpen());
+        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        window_->setBackgroundColor(UIColor::grey255(30));
+        for (int i = 0; i < 20; ++i) {
+            auto row = std::make_shared<UILabel>(CGRectMake(10, 40 + i * 24, 300, 20));
+            row->setText("EURUSD 1.0" + std::to_string(8345 + i));
+            row->setTextColor(i % 2 ? UIColor::rgb255(255, 60, 60) : UIColor::rgb255(60, 220, 90));
+            window_->addSubview(row);
+            rows_.push_back(row);
+        }
+        window_->makeKeyAndVisible();
+    }
+    void TearDown() override {
+        UIScreen::mainScreen().setInterfaceOrientation(UIInterfaceOrientation::Portrait);
+        if (window_) window_->setHidden(true);
+        window_.reset();
+        rows_.clear();
+        desktop_.reset();
+        display_.reset();
+        x_.reset();
+    }
+    // What the X server shows in the window against a full redraw placed
+    // where the window shows the phone screen, black around it: the pixels
+    // that differ. The window's puts reach the server on their own time
+    // (nothing waits for them), so this waits, bounded, for them to match.
+    long differingOnServer() {
+        const UIImagePtr expected = UIScreenRenderer::renderScreen(desktop_->scale());
+        long differing = -1;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        do {
+            const UIImagePtr shot = x_->windowPixels("KAV Trader");
+            differing = shot ? pixelsDiffering(shot, expected, desktop_->shownArea()) : -1;
+            if (differing == 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        } while (std::chrono::steady_clock::now() < deadline);
+        return differing;
+    }
+    // Changes rows (one a frame, now and then two) and checks that each
+    // frame's changed pixels, and only those, reach the server.
+    void changeRows(int frames) {
+        const long window = static_cast<long>(desktop_->shownArea().size.width) *
+                            static_cast<long>(desktop_->shownArea().size.height);
+        for (int frame = 0; frame < frames; ++frame) {
+            ++changes_;
+            rows_[static_cast<size_t>(changes_ * 7 % 20)]->setText("EURUSD 1.1" +
+                                                                   std::to_string(changes_));
+            if (changes_ % 3 == 0)
+                rows_[static_cast<size_t>((changes_ * 3 + 11) % 20)]->setTextColor(
+                    UIColor::grey255(static_cast<int>(100 + changes_ * 13 % 150)));
+            ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+            EXPECT_GT(desktop_->pixelsShownLastFrame(), 0) << frame;
+            EXPECT_LT(desktop_->pixelsShownLastFrame(), window / 8) << frame;
+            // Every other frame is checked at once, the others follow
+            // straight on the one before.
+            if (frame % 2) {
+                ASSERT_EQ(differingOnServer(), 0) << frame;
+            }
+        }
+    }
+
+    std::unique_ptr<kavtest::XServer> x_;
+    std::unique_ptr<kavtest::ScopedEnv> display_;
+    kavtest::ScopedEnv driver_{"SDL_VIDEODRIVER", "x11"};
+    std::unique_ptr<DesktopWindow> desktop_;
+    std::shared_ptr<UIWindow> window_;
+    std::vector<std::shared_ptr<UILabel>> rows_;
+    int changes_ = 0;
+};
+
+TEST_F(WindowOnXvfb, FramesReachTheServerThroughTheSharedImageWhateverTheWindowsSizeOrShape) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(desktop_->showsThroughSharedImage());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(6);
+
+    // Another size and shape (margins, a fractional scale): a new image,
+    // the whole window put again with black around the screen.
+    desktop_->setWindowSize(400, 603);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_GT(desktop_->shownArea().origin.x, 0);
+    EXPECT_EQ(desktop_->pixelsShownLastFrame(), 400L * 603);
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(4);
+
+    // Turned and back, as the application turns its screen: the window
+    // takes the other shape and the image follows.
+    UIScreen::mainScreen().setInterfaceOrientation(UIInterfaceOrientation::LandscapeLeft);
+    window_->setFrame(CGRectMake(0, 0, 568, 320));
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_GT(desktop_->shownArea().size.width, desktop_->shownArea().size.height);
+    EXPECT_EQ(differingOnServer(), 0);
+    UIScreen::mainScreen().setInterfaceOrientation(UIInterfaceOrientation::Portrait);
+    window_->setFrame(CGRectMake(0, 0, 320, 568));
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_LT(desktop_->shownArea().size.width, desktop_->shownArea().size.height);
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(4);
+
+    // The display lost the window's pixels: all put back from the kept
+    // frame, and frames go on from there.
+    SDL_Event exposed{};
+    exposed.type = SDL_WINDOWEVENT;
+    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+    desktop_->handleEvent(exposed);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_TRUE(desktop_->lastFrame().damage.empty());
+    const UIImagePtr whole = desktop_->shownImage(true);
+    EXPECT_EQ(desktop_->pixelsShownLastFrame(),
+              static_cast<long>(whole->pixelWidth()) * whole->pixelHeight());
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(2);
+}
+
+TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
+    open({"-extension", "MIT-SHM"});
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(desktop_->showsThroughSharedImage());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(4);
+    desktop_->setWindowSize(400, 603);
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(2);
 }
 
 // A price's digits that change, at the smallest window and a fractional one:
