@@ -138,6 +138,23 @@ void setKeyPath(CALayerState& s, const std::string& path, const AnimValue& v) {
     }
 }
 
+// The pixels of the context a rectangle (user space) covers, when it lies
+// on whole pixels with its edges along theirs; else null.
+CGRect wholePixels(cairo_t* cr, const CGRect& r) {
+    if (CGRectIsNull(r)) return r;
+    double x[4] = {r.origin.x, CGRectGetMaxX(r), r.origin.x, CGRectGetMaxX(r)};
+    double y[4] = {r.origin.y, r.origin.y, CGRectGetMaxY(r), CGRectGetMaxY(r)};
+    for (int i = 0; i < 4; ++i) {
+        cairo_user_to_device(cr, &x[i], &y[i]);
+        if (std::fabs(x[i] - std::round(x[i])) > 1e-6) return CGRectNull;
+        if (std::fabs(y[i] - std::round(y[i])) > 1e-6) return CGRectNull;
+        x[i] = std::round(x[i]);
+        y[i] = std::round(y[i]);
+    }
+    if (x[0] != x[2] || x[1] != x[3] || y[0] != y[1] || y[2] != y[3]) return CGRectNull;
+    return CGRectStandardize(CGRectMake(x[0], y[0], x[1] - x[0], y[2] - y[0]));
+}
+
 UIBezierPath roundedBounds(const CGRect& b, double radius) {
     return radius > 0 ? UIBezierPath::bezierPathWithRoundedRect(b, radius)
                       : UIBezierPath::bezierPathWithRect(b);
@@ -746,14 +763,15 @@ CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsP
     return CGRectIsEmpty(r) ? CGRectNull : r;
 }
 
-void CALayer::recordDrawing(const CALayerState& state) {
+void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
     CGRect told = CGRectNull;
-    drawsStraight_ = delegate_ && delegate_->drawingInk(*this, told);
+    drawsStraight_ = mayDrawStraight && delegate_ && delegate_->drawingInk(*this, told);
     if (drawsStraight_) {
+        toldInk_ = told;
         // Rounded out to whole units, as a recording measures its ink.
         if (!CGRectIsNull(told) && !CGRectIsEmpty(told)) {
             const double x = std::floor(told.origin.x), y = std::floor(told.origin.y);
@@ -799,6 +817,8 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
+    if (drawsStraight_ && !delegate_->drawsStraightOnto(wholePixels(cr, toldInk_)))
+        recordDrawing(state, false);
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
     if (!cache && !drawsStraight_) return;
     // Drawn where it inks only: a price's digits are drawn again beside a

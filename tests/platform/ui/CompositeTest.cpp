@@ -10,6 +10,7 @@
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
@@ -294,6 +295,19 @@ CGRect recordedInk(UIView& view) {
     return w > 0 && h > 0 ? CGRectMake(x, y, w, h) : CGRectNull;
 }
 
+// A see-through picture of 12 points at scale 2.
+UIImagePtr testPicture() {
+    UIGraphicsBeginImageContextWithOptions({12, 12}, false, 2);
+    Canvas* ctx = UIGraphicsGetCurrentContext();
+    ctx->setFillColor(UIColor::rgb255(200, 40, 40).colorWithAlphaComponent(0.7));
+    ctx->fillEllipseInRect(CGRectMake(0.5, 0.5, 11, 11));
+    ctx->setFillColor(UIColor::whiteColor());
+    ctx->fillRect(CGRectMake(0, 0, 12, 2));
+    auto picture = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return picture;
+}
+
 // A label that tells no ink, as a subclass that draws otherwise does: its
 // drawing is recorded and replayed.
 struct RecordedLabel : UILabel {
@@ -376,12 +390,36 @@ TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
     RecordedLabel other(CGRectMake(0, 0, 100, 20));
     other.setText("1.08345");
     EXPECT_FALSE(other.drawingInk(other.layer(), ink));
+
+    // An image view tells its image's rectangle in every content mode that
+    // keeps it inside the bounds.
+    UIImageView image(CGRectMake(3.5, 7.25, 30, 17));
+    EXPECT_TRUE(image.drawingInk(image.layer(), ink));
+    EXPECT_TRUE(CGRectIsNull(ink));
+    image.setImage(testPicture());
+    for (auto mode : {UIViewContentMode::ScaleToFill, UIViewContentMode::ScaleAspectFit,
+                      UIViewContentMode::Center, UIViewContentMode::BottomRight}) {
+        image.setContentMode(mode);
+        ASSERT_TRUE(image.drawingInk(image.layer(), ink));
+        const CGRect drawn = recordedInk(image);
+        ASSERT_FALSE(CGRectIsNull(drawn));
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(ink, -1, -1), drawn)) << int(mode);
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(drawn, -1, -1), ink)) << int(mode);
+    }
+    image.setContentMode(UIViewContentMode::ScaleAspectFill);
+    EXPECT_FALSE(image.drawingInk(image.layer(), ink));
 }
 
-// Labels drawn straight onto the screen look as their recorded drawings
-// did, pixel for pixel, however they are placed: faded, shadowed, turned,
-// reaching past their bounds, clipped by their parent, on half points.
-TEST(Compositing, ALabelDrawnStraightLooksAsItsRecordedDrawing) {
+// An image view that tells no ink: its drawing is recorded and replayed.
+struct RecordedImageView : UIImageView {
+    using UIImageView::UIImageView;
+};
+
+// Labels and pictures drawn straight onto the screen look as their
+// recorded drawings did, pixel for pixel, however they are placed: faded,
+// shadowed, turned, reaching past their bounds, clipped by their parent, on
+// half points, scaled, stretched by their insets.
+TEST(Compositing, LabelsAndImagesDrawnStraightLookAsTheirRecordedDrawings) {
     Rows s;
     auto panel = std::make_shared<UIView>(CGRectMake(5.5, 430.25, 300, 130));
     panel->setBackgroundColor(UIColor::grey255(70));
@@ -448,6 +486,38 @@ TEST(Compositing, ALabelDrawnStraightLooksAsItsRecordedDrawing) {
     EXPECT_EQ(differing(drawWith([](CGRect f) { return std::make_shared<UILabel>(f); }),
                         drawWith([](CGRect f) { return std::make_shared<RecordedLabel>(f); })),
               0);
+
+    // A see-through picture, and a frame that stretches by its insets.
+    const auto picture = testPicture();
+    const auto framed = picture->resizableImageWithCapInsets({3, 3, 3, 3});
+    const auto imagesWith = [&](auto make) {
+        std::vector<std::shared_ptr<UIImageView>> views;
+        const auto add = [&](CGRect f, UIImagePtr image, UIViewContentMode mode) {
+            auto view = make(f);
+            view->setImage(image);
+            view->setContentMode(mode);
+            panel->addSubview(view);
+            views.push_back(view);
+            return view;
+        };
+        add(CGRectMake(4.5, 3.75, 12, 12), picture, UIViewContentMode::ScaleToFill);
+        add(CGRectMake(20.5, 4.25, 30, 17), picture, UIViewContentMode::ScaleAspectFit);
+        add(CGRectMake(60, 4, 30, 17), picture, UIViewContentMode::ScaleAspectFill);
+        add(CGRectMake(100, 4, 6, 6), picture, UIViewContentMode::Center);  // past its bounds
+        add(CGRectMake(120, 4, 50, 30), framed, UIViewContentMode::ScaleToFill)->setAlpha(0.6);
+        add(CGRectMake(180, 10, 20, 20), picture, UIViewContentMode::ScaleToFill)
+            ->setTransform(CGAffineTransformMakeRotation(0.4));
+        add(CGRectMake(290, 4, 20, 20), picture, UIViewContentMode::ScaleToFill);  // clipped
+        add(CGRectMake(210.5, 40.75, 24, 24), picture, UIViewContentMode::ScaleToFill);
+        auto image = UIScreenRenderer::renderScreen(kScale);
+        for (auto& view : views)
+            view->removeFromSuperview();
+        return image;
+    };
+    EXPECT_EQ(
+        differing(imagesWith([](CGRect f) { return std::make_shared<UIImageView>(f); }),
+                  imagesWith([](CGRect f) { return std::make_shared<RecordedImageView>(f); })),
+        0);
 }
 
 // A view that counts its drawings.
