@@ -980,15 +980,19 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
             shadowCache_->draw(cr, roundedBounds(s.bounds, s.cornerRadius), s.shadowOffset,
                                s.shadowRadius, c);
     }
-    const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
-    if (drawSelf && !s.backgroundColor.isClear()) {
-        outline.apply(cr);
+    // The outline is made only for a layer that fills or clips by it: most
+    // layers (a row's labels) do neither.
+    const bool fills = drawSelf && !s.backgroundColor.isClear();
+    std::optional<UIBezierPath> outline;
+    if (fills || masksToBounds_) outline = roundedBounds(s.bounds, s.cornerRadius);
+    if (fills) {
+        outline->apply(cr);
         UIColorSetCairoSource(cr, s.backgroundColor);
         cairo_fill(cr);
     }
     cairo_save(cr);
     if (masksToBounds_) {
-        outline.apply(cr);
+        outline->apply(cr);
         cairo_clip(cr);
     }
     if (drawSelf) renderContent(cr, s);
