@@ -395,6 +395,12 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     WSPushMessage* quoteDelegate(std::shared_ptr<WSPushMessage>& heard) const;
     // The cached account of the id where it lies in the cache, or null.
     const std::shared_ptr<MODUserAccount>* cachedAccount(int32_t accId) const;
+    // The account a quote found last, where it lies in the cache: the map
+    // keeps an entry where it is until it is erased, and the cache loses
+    // entries only when emptied or replaced whole (accountsReplaced).
+    mutable int32_t lastAccountId_ = 0;
+    mutable const std::shared_ptr<MODUserAccount>* lastAccount_ = nullptr;
+    void accountsReplaced() { lastAccount_ = nullptr; }
     // Re-prices the cached tickets of the symbol and re-sums its position and
     // its account; the re-priced tickets.
     // Applies one quote read from a quote push to its cached symbol and

@@ -426,8 +426,14 @@ WSPushMessage* KAVBizSDK::quoteDelegate(std::shared_ptr<WSPushMessage>& heard) c
 }
 
 const std::shared_ptr<MODUserAccount>* KAVBizSDK::cachedAccount(int32_t accId) const {
-    const auto it = accounts_.find(accountKey(accId));
-    return it == accounts_.end() ? nullptr : &it->second;
+    if (!lastAccount_ || lastAccountId_ != accId) {
+        const auto it = accounts_.find(accountKey(accId));
+        if (it == accounts_.end()) return nullptr;
+        lastAccountId_ = accId;
+        lastAccount_ = &it->second;
+    }
+    // A null record counts as none.
+    return *lastAccount_ ? lastAccount_ : nullptr;
 }
 
 void KAVBizSDK::onQuoted(const KAVPackage& package) {
