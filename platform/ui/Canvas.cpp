@@ -491,9 +491,15 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
             dst.size.height <= 0)
             return;
         const double k = image.scale();
+        // The whole image is drawn from its own surface: a part made for it
+        // would be copied by a recording that outlives it, on every drawing
+        // of an arrow that flips.
+        const bool whole = src.origin.x == 0 && src.origin.y == 0 && src.size == size;
         cairo_surface_t* part =
-            cairo_surface_create_for_rectangle(image.surface(), src.origin.x * k, src.origin.y * k,
-                                               src.size.width * k, src.size.height * k);
+            whole ? cairo_surface_reference(image.surface())
+                  : cairo_surface_create_for_rectangle(image.surface(), src.origin.x * k,
+                                                       src.origin.y * k, src.size.width * k,
+                                                       src.size.height * k);
         cairo_save(cr_);
         cairo_rectangle(cr_, dst.origin.x, dst.origin.y, dst.size.width, dst.size.height);
         cairo_clip(cr_);
