@@ -232,22 +232,22 @@ bool KAVPackage::fromJSON(std::string_view text) {
         top.forEachMember([&](std::string_view key, const platform::JsonView& value) {
             switch (key.size()) {
                 case 4:
-                    if (key == "data") data = value;
+                    if (platform::isKey(key, "data")) data = value;
                     break;
                 case 5:
-                    if (key == "event") receivedText(value, event_);
+                    if (platform::isKey(key, "event")) receivedText(value, event_);
                     break;
                 case 7:
-                    if (key == "retCode") {
+                    if (platform::isKey(key, "retCode")) {
                         receivedText(value, retCode_);
-                    } else if (key == "message") {
+                    } else if (platform::isKey(key, "message")) {
                         receivedText(value, message_);
-                    } else if (key == "encrypt") {
+                    } else if (platform::isKey(key, "encrypt")) {
                         receivedText(value, encrypt_);
                     }
                     break;
                 case 8:
-                    if (key == "msgOrder") order = value.integer();
+                    if (platform::isKey(key, "msgOrder")) order = value.integer();
                     break;
                 default:
                     break;

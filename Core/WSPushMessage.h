@@ -78,10 +78,45 @@ class WSPushMessage {
     void notImplemented() { lacking_ = true; }
 
   private:
-    friend bool notifyDelegate(const std::shared_ptr<WSPushMessage>&, std::string_view, WSPushRule,
-                               const std::function<void(WSPushMessage&)>&);
+    friend struct WSPushDispatch;
     bool lacking_ = false;
 };
+
+// What notifyDelegate does around the call itself.
+struct WSPushDispatch {
+    // The flag of an outer call, kept apart while this one runs.
+    static bool enter(WSPushMessage& d) {
+        const bool outer = d.lacking_;
+        d.lacking_ = false;
+        return outer;
+    }
+    // Whether the call found the method; the outer call's flag back.
+    static bool leave(WSPushMessage& d, bool outer) {
+        const bool implemented = !d.lacking_;
+        d.lacking_ = outer;
+        return implemented;
+    }
+    // The log line the rule asks for when there is no delegate, or when it
+    // lacks the method.
+    static void noDelegate(std::string_view method, WSPushRule rule);
+    static void lacking(std::string_view method, WSPushRule rule);
+};
+
+// notifyDelegate with the call made directly, for reports made on every
+// quote: no std::function is made, and the caller holds the delegate.
+template <typename Call>
+bool notifyDelegateNow(WSPushMessage* delegate, std::string_view method, WSPushRule rule,
+                       Call&& call) {
+    if (!delegate) {
+        WSPushDispatch::noDelegate(method, rule);
+        return false;
+    }
+    const bool outer = WSPushDispatch::enter(*delegate);
+    call(*delegate);
+    const bool implemented = WSPushDispatch::leave(*delegate, outer);
+    if (!implemented) WSPushDispatch::lacking(method, rule);
+    return implemented;
+}
 
 // Calls `call` on the delegate (when there is one) and reports whether the
 // delegate implements the method; writes the log line as the rule says.

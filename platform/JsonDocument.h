@@ -19,6 +19,13 @@ namespace platform {
 
 class JsonDocument;
 
+// Whether a key is the literal: its bytes compared at the literal's length,
+// known here, in a few word compares rather than a call.
+template <size_t N>
+inline bool isKey(std::string_view key, const char (&literal)[N]) {
+    return key.size() == N - 1 && __builtin_memcmp(key.data(), literal, N - 1) == 0;
+}
+
 class JsonView {
   public:
     // Missing.

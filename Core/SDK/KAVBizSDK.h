@@ -378,21 +378,39 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void onTokenRefused(const KAVPackage& package);
     // Re-pricing after a quote of the cached symbol, reported in this order.
     // The quoted symbol, in the list it is reported in.
-    void updateSymbolInfo(const MODList<MODSymbolInfo>& quoted);
-    void updateHoldBill(const MODSymbolInfo& symbol);
-    void updateHoldPosition(const MODSymbolInfo& symbol);
-    void updateLimitBill(const MODSymbolInfo& symbol);
+    // Each takes the delegate the quote reports to (quoteDelegate).
+    void updateSymbolInfo(const MODList<MODSymbolInfo>& quoted,
+                          std::shared_ptr<WSPushMessage>& heard);
+    void updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
+    void updateHoldPosition(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
+    void updateLimitBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
     // Recomputes the account (when there is one) and reports it.
-    void updateAccountInfo(const std::shared_ptr<MODUserAccount>& account);
+    void updateAccountInfo(std::shared_ptr<MODUserAccount> account);
+    void updateAccountInfo(std::shared_ptr<MODUserAccount> account,
+                           std::shared_ptr<WSPushMessage>& heard);
+    // The delegate a quote's reports go to, held from its first report to
+    // its last rather than taken again for each: the one in `heard` while
+    // it is still the one set and someone besides the quote holds it (as
+    // taking it again would find), else the one set now, or null.
+    WSPushMessage* quoteDelegate(std::shared_ptr<WSPushMessage>& heard) const;
+    // The cached account of the id where it lies in the cache, or null.
+    const std::shared_ptr<MODUserAccount>* cachedAccount(int32_t accId) const;
+    // The account a quote found last, where it lies in the cache: the map
+    // keeps an entry where it is until it is erased, and the cache loses
+    // entries only when emptied or replaced whole (accountsReplaced).
+    mutable int32_t lastAccountId_ = 0;
+    mutable const std::shared_ptr<MODUserAccount>* lastAccount_ = nullptr;
+    void accountsReplaced() { lastAccount_ = nullptr; }
     // Re-prices the cached tickets of the symbol and re-sums its position and
     // its account; the re-priced tickets.
     // Applies one quote read from a quote push to its cached symbol and
     // re-prices what depends on it.
     void applyQuote(const KAVQuoteFields& quote);
-    // With `priced`, the symbol found under the code and its account.
+    // With `priced`, the symbol found under the code and its account where
+    // it lies in the cache (good until the account cache changes).
     const MODList<MODHoldBill>& checkHoldBillsWith(
         const std::string& symbolCode,
-        std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced = nullptr);
+        std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced = nullptr);
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
@@ -400,6 +418,11 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // while a quote is applied.
     MODList<MODSymbolInfo> quotedSymbol_;
     bool quotedSymbolInUse_ = false;
+    // Likewise the lists its position and its account are reported in.
+    MODList<MODHoldPosition> quotedPosition_;
+    bool quotedPositionInUse_ = false;
+    MODList<MODUserAccount> quotedAccount_;
+    bool quotedAccountInUse_ = false;
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();

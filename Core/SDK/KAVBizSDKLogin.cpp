@@ -150,6 +150,7 @@ void KAVBizSDK::loginTraderProxy() {
     openStage(channel, tradeProxy_, pushBlock(), [](KAVBizSDK& self, webSocket& opened) {
         self.proxyLogin(opened, "TR-", [](KAVBizSDK& sdk, webSocket&) {
             sdk.accounts_.clear();
+            sdk.accountsReplaced();
             sdk.loginQueryAccounts();
         });
     });

@@ -109,22 +109,21 @@ using PairMask = uint64_t __attribute__((vector_size(16)));
 
 // What a run's results add to a position side's sums, by the ticket's side.
 constexpr PairMask kOnSide[3][2] = {
-    {{0, 0}, {0, 0}},        // neither
+    {{0, 0}, {0, 0}},          // neither
     {{~0ull, ~0ull}, {0, 0}},  // buy
     {{0, 0}, {~0ull, ~0ull}},  // sell
 };
 
 // The sums a quote makes of its symbol's tickets, each in ticket order.
 struct PricingSums {
-    Pair buy = {0, 0};  // dppBuy, dpBuy
+    Pair buy = {0, 0};   // dppBuy, dpBuy
     Pair sell = {0, 0};  // dppSell, dpSell
     double account = 0;  // the converted profits of the tickets of one account
 };
 
-// A run's results into its records and added to the sums, in ticket order as the ticket-by-ticket loop added
-// them. A sum starts at +0 and never becomes -0, so adding the +0 of a
-// ticket on the other side leaves it as it is; a profit that stands is
-// finite.
+// A run's results into its records and added to the sums, in ticket order as the ticket-by-ticket
+// loop added them. A sum starts at +0 and never becomes -0, so adding the +0 of a ticket on the
+// other side leaves it as it is; a profit that stands is finite.
 template <bool kOneAccount>
 void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
               MODHoldBill* const* records, const uint8_t* sides, const uint32_t* slots,
@@ -211,8 +210,7 @@ template <bool kOneAccount>
         }
         MODHoldBill* const tickets[4] = {records[i], records[i + 1], records[i + 2],
                                          records[i + 3]};
-        const __m256i lanes =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(closeLanes + i));
+        const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(closeLanes + i));
         const __m256d close = _mm256_permutevar_pd(closes, lanes);
         const __m256d mark = _mm256_permutevar_pd(markPrices, lanes);
         const __m256d q = _mm256_loadu_pd(signedQuantity + i);
@@ -305,13 +303,19 @@ enum QuoteKey : int { kQuoteOther = -1, kQuoteCode = 4, kQuoteCurrent, kQuoteLas
 int quoteKey(std::string_view key) {
     switch (key.size()) {
         case 8:
-            return key == "lastTime" ? kQuoteLastTime : key == "dailyLow" ? 3 : kQuoteOther;
+            return platform::isKey(key, "lastTime")   ? kQuoteLastTime
+                   : platform::isKey(key, "dailyLow") ? 3
+                                                      : kQuoteOther;
         case 10:
-            return key == "symbolCode" ? kQuoteCode : key == "dailyHight" ? 2 : kQuoteOther;
+            return platform::isKey(key, "symbolCode")   ? kQuoteCode
+                   : platform::isKey(key, "dailyHight") ? 2
+                                                        : kQuoteOther;
         case 11:
-            return key == "priceLowest" ? 1 : kQuoteOther;
+            return platform::isKey(key, "priceLowest") ? 1 : kQuoteOther;
         case 12:
-            return key == "priceCurrent" ? kQuoteCurrent : key == "priceHighest" ? 0 : kQuoteOther;
+            return platform::isKey(key, "priceCurrent")   ? kQuoteCurrent
+                   : platform::isKey(key, "priceHighest") ? 0
+                                                          : kQuoteOther;
         default:
             return kQuoteOther;
     }
@@ -382,7 +386,55 @@ void readQuote(const Json& quote, KAVQuoteFields& q) {
     }
 }
 
+// A list a quote reports in, kept by the service object from one quote to
+// the next so that a quote allocates none; emptied when the quote is done.
+// A quote applied from within a report of another gets a list of its own.
+template <typename T>
+class QuoteList {
+  public:
+    QuoteList(MODList<T>& kept, bool& inUse)
+        : inUse_(inUse), outer_(!inUse), list_(outer_ ? kept : own_) {
+        inUse_ = true;
+    }
+    ~QuoteList() {
+        if (!outer_) return;
+        list_.clear();
+        inUse_ = false;
+    }
+    QuoteList(const QuoteList&) = delete;
+    QuoteList& operator=(const QuoteList&) = delete;
+    MODList<T>& list() { return list_; }
+
+  private:
+    bool& inUse_;
+    const bool outer_;
+    MODList<T> own_;
+    MODList<T>& list_;
+};
+
 }  // namespace
+
+WSPushMessage* KAVBizSDK::quoteDelegate(std::shared_ptr<WSPushMessage>& heard) const {
+    if (heard) {
+        const bool stillSet = !heard.owner_before(delegate_) && !delegate_.owner_before(heard);
+        // Held by nobody else, it is gone for whoever takes it again.
+        if (stillSet && heard.use_count() > 1) return heard.get();
+        heard.reset();
+    }
+    heard = delegate_.lock();
+    return heard.get();
+}
+
+const std::shared_ptr<MODUserAccount>* KAVBizSDK::cachedAccount(int32_t accId) const {
+    if (!lastAccount_ || lastAccountId_ != accId) {
+        const auto it = accounts_.find(accountKey(accId));
+        if (it == accounts_.end()) return nullptr;
+        lastAccountId_ = accId;
+        lastAccount_ = &it->second;
+    }
+    // A null record counts as none.
+    return *lastAccount_ ? lastAccount_ : nullptr;
+}
 
 void KAVBizSDK::onQuoted(const KAVPackage& package) {
     // Quotes change the caches only while someone listens, and only good ones.
@@ -409,23 +461,9 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     if (it == dict_symbolInfos.end()) return;
     // The list the symbol is reported in holds it to the end of the quote
     // (a delegate that empties the caches while it hears of the quote leaves
-    // it to the re-pricing that follows). One list for the session rather
-    // than one a quote; a quote applied from within a report of another
-    // gets a list of its own.
-    struct InUse {
-        KAVBizSDK& sdk;
-        const bool outer;
-        explicit InUse(KAVBizSDK& s) : sdk(s), outer(!s.quotedSymbolInUse_) {
-            sdk.quotedSymbolInUse_ = true;
-        }
-        ~InUse() {
-            if (!outer) return;
-            sdk.quotedSymbol_.clear();
-            sdk.quotedSymbolInUse_ = false;
-        }
-    } inUse(*this);
-    MODList<MODSymbolInfo> own;
-    MODList<MODSymbolInfo>& quoted = inUse.outer ? quotedSymbol_ : own;
+    // it to the re-pricing that follows).
+    QuoteList<MODSymbolInfo> kept(quotedSymbol_, quotedSymbolInUse_);
+    MODList<MODSymbolInfo>& quoted = kept.list();
     quoted.push_back(it->second);
     const std::shared_ptr<MODSymbolInfo>& symbol = quoted.front();
     // Every price below is made from this one: without a usable one the
@@ -468,14 +506,17 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     }
     if (q.hasLastTime) symbol->lastTime = q.lastTime;
 
-    updateSymbolInfo(quoted);
-    updateHoldBill(*symbol);
-    updateLimitBill(*symbol);
+    // The delegate taken once for the quote's reports.
+    std::shared_ptr<WSPushMessage> heard;
+    updateSymbolInfo(quoted, heard);
+    updateHoldBill(*symbol, heard);
+    updateLimitBill(*symbol, heard);
 }
 
-void KAVBizSDK::updateSymbolInfo(const MODList<MODSymbolInfo>& quoted) {
-    notifyDelegate(delegate(), "onQuotedReceived", kWSPushReport,
-                   [&quoted](WSPushMessage& d) { d.onQuotedReceived(quoted); });
+void KAVBizSDK::updateSymbolInfo(const MODList<MODSymbolInfo>& quoted,
+                                 std::shared_ptr<WSPushMessage>& heard) {
+    notifyDelegateNow(quoteDelegate(heard), "onQuotedReceived", kWSPushReport,
+                      [&quoted](WSPushMessage& d) { d.onQuotedReceived(quoted); });
 }
 
 void KAVBizSDK::indexTickets() {
@@ -533,9 +574,9 @@ void KAVBizSDK::indexTickets() {
             bound.quantity = std::isnan(lots) ? kInf : std::max(bound.quantity, lots);
             // Plain prices, then their reciprocals: whether they can be
             // priced, the open and the hold price.
-            constexpr G::Column kSets[2][3] = {{G::kPlainUsable, G::kOpen, G::kHold},
-                                               {G::kReciprocalUsable, G::kReciprocalOpen,
-                                                G::kReciprocalHold}};
+            constexpr G::Column kSets[2][3] = {
+                {G::kPlainUsable, G::kOpen, G::kHold},
+                {G::kReciprocalUsable, G::kReciprocalOpen, G::kReciprocalHold}};
             for (size_t set = 0; set < 2; ++set) {
                 double& price = bound.price[set];
                 price = group.column(kSets[set][0])[i] == 0
@@ -570,13 +611,14 @@ double KAVBizSDK::floatingProfitOf(int32_t accId) const {
 
 const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     const std::string& symbolCode,
-    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>>* priced) {
+    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced) {
     static const MODList<MODHoldBill> kNone;
     indexTickets();
     const auto symbolIt = dict_symbolInfos.find(symbolCode);
     const MODSymbolInfo* symbol =
         symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
-    const auto account = symbol ? getAccountWith(symbol->accId) : nullptr;
+    const std::shared_ptr<MODUserAccount>* account =
+        symbol ? cachedAccount(symbol->accId) : nullptr;
     const auto positionIt = holdPosition.find(symbolCode);
     MODHoldPosition* position =
         positionIt == holdPosition.end() ? nullptr : positionIt->second.get();
@@ -625,19 +667,18 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
         const double* hold = group.column(reciprocal ? G::kReciprocalHold : G::kHold);
         const double* signedQuantity = group.column(G::kSignedQuantity);
         const double* atBid = group.column(G::kAtBid);
-        const double* usable =
-            group.column(reciprocal ? G::kReciprocalUsable : G::kPlainUsable);
+        const double* usable = group.column(reciprocal ? G::kReciprocalUsable : G::kPlainUsable);
         PricedRun run;
         PricingSums sums;
         // Runs priced without a check per ticket: both closing prices can be
         // priced against, and the rate is a number.
-        const bool checkFree = kHasAvx2 && m.bidUsable != 0 && m.askUsable != 0 &&
-                               std::isfinite(m.rate);
+        const bool checkFree =
+            kHasAvx2 && m.bidUsable != 0 && m.askUsable != 0 && std::isfinite(m.rate);
         const double closeMax = std::max(std::fabs(m.closeBid), std::fabs(m.closeAsk));
         const double scale = std::fabs(m.unit) * std::max(1.0, std::fabs(m.rate));
         const auto fastRun = [&](size_t first) {
-            return checkFree &&
-                   runStaysFinite(group.runBounds[first / kPricingRun], reciprocal, closeMax, scale);
+            return checkFree && runStaysFinite(group.runBounds[first / kPricingRun], reciprocal,
+                                               closeMax, scale);
         };
         for (size_t first = 0; first < count; first += kPricingRun) {
             size_t from = first;
@@ -655,11 +696,10 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
                     repriceRunAvx2<true>(fours, m, open + from, hold + from, signedQuantity + from,
                                          group.closeLanes.data() + from,
                                          group.records.data() + from,
-                                         group.sideOffsets.data() + from, nullptr, sums,
-                                         nullptr);
+                                         group.sideOffsets.data() + from, nullptr, sums, nullptr);
                 } else {
-                    repriceRunAvx2<false>(fours, m, open + from, hold + from,
-                                          signedQuantity + from, group.closeLanes.data() + from,
+                    repriceRunAvx2<false>(fours, m, open + from, hold + from, signedQuantity + from,
+                                          group.closeLanes.data() + from,
                                           group.records.data() + from,
                                           group.sideOffsets.data() + from,
                                           group.slots.data() + from, sums, group.profits.data());
@@ -688,49 +728,61 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     }
     // Every ticket of the account at its last re-pricing: this symbol's sum
     // is new, the others' are as their own quotes left them.
-    if (account) account->profitDyn = floatingProfitOf(account->accId);
+    if (account) (*account)->profitDyn = floatingProfitOf((*account)->accId);
     if (priced) *priced = {symbol, account};
     return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
-void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol) {
-    std::pair<const MODSymbolInfo*, std::shared_ptr<MODUserAccount>> priced;
+void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard) {
+    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*> priced;
     const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode, &priced);
     // The symbol's account, found once: the one its tickets were summed for
     // when the code finds this very symbol.
-    const auto account = priced.first == &symbol ? std::move(priced.second)
-                                                 : getAccountWith(symbol.accId);
+    const std::shared_ptr<MODUserAccount>* cached =
+        priced.first == &symbol ? priced.second : cachedAccount(symbol.accId);
     if (tickets.empty()) {
         // Nothing of this symbol to report, but the account's floating
         // profit was summed again: its free margin and risk follow.
-        if (account) recomputeAccount(*account);
+        if (cached) recomputeAccount(**cached);
         return;
     }
-    notifyDelegate(delegate(), "onHoldBillChange", kWSPushSilent,
-                   [&tickets](WSPushMessage& d) { d.onHoldBillChange(tickets); });
-    updateHoldPosition(symbol);
-    updateAccountInfo(account);
+    // Held through the reports, which may change the caches, to its own.
+    std::shared_ptr<MODUserAccount> account = cached ? *cached : nullptr;
+    notifyDelegateNow(quoteDelegate(heard), "onHoldBillChange", kWSPushSilent,
+                      [&tickets](WSPushMessage& d) { d.onHoldBillChange(tickets); });
+    updateHoldPosition(symbol, heard);
+    updateAccountInfo(std::move(account), heard);
 }
 
-void KAVBizSDK::updateHoldPosition(const MODSymbolInfo& symbol) {
-    MODList<MODHoldPosition> positions;
+void KAVBizSDK::updateHoldPosition(const MODSymbolInfo& symbol,
+                                   std::shared_ptr<WSPushMessage>& heard) {
+    QuoteList<MODHoldPosition> kept(quotedPosition_, quotedPositionInUse_);
+    MODList<MODHoldPosition>& positions = kept.list();
     if (const auto it = holdPosition.find(symbol.symbolCode); it != holdPosition.end())
         positions.push_back(it->second);
-    notifyDelegate(delegate(), "onHoldPositionChange", kWSPushSilent,
-                   [&positions](WSPushMessage& d) { d.onHoldPositionChange(positions); });
+    notifyDelegateNow(quoteDelegate(heard), "onHoldPositionChange", kWSPushSilent,
+                      [&positions](WSPushMessage& d) { d.onHoldPositionChange(positions); });
 }
 
-void KAVBizSDK::updateAccountInfo(const std::shared_ptr<MODUserAccount>& account) {
-    MODList<MODUserAccount> accounts;
+void KAVBizSDK::updateAccountInfo(std::shared_ptr<MODUserAccount> account) {
+    std::shared_ptr<WSPushMessage> heard;
+    updateAccountInfo(std::move(account), heard);
+}
+
+void KAVBizSDK::updateAccountInfo(std::shared_ptr<MODUserAccount> account,
+                                  std::shared_ptr<WSPushMessage>& heard) {
+    QuoteList<MODUserAccount> kept(quotedAccount_, quotedAccountInUse_);
+    MODList<MODUserAccount>& accounts = kept.list();
     if (account) {
         recomputeAccount(*account);
-        accounts.push_back(account);
+        accounts.push_back(std::move(account));
     }
-    notifyDelegate(delegate(), "onAccountChange", kWSPushSilent,
-                   [&accounts](WSPushMessage& d) { d.onAccountChange(accounts); });
+    notifyDelegateNow(quoteDelegate(heard), "onAccountChange", kWSPushSilent,
+                      [&accounts](WSPushMessage& d) { d.onAccountChange(accounts); });
 }
 
-void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
+void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol,
+                                std::shared_ptr<WSPushMessage>& heard) {
     indexOrders();
     // Without pending orders the code is not even hashed.
     if (ordersBySymbol_.empty()) return;
@@ -744,8 +796,8 @@ void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol) {
             Funs::getPointWithPrice1(order->markPrice, order->orderPrice, symbol.decimal);
     }
     if (orders.empty()) return;
-    notifyDelegate(delegate(), "onLimitBillChange", kWSPushSilent,
-                   [&orders](WSPushMessage& d) { d.onLimitBillChange(orders); });
+    notifyDelegateNow(quoteDelegate(heard), "onLimitBillChange", kWSPushSilent,
+                      [&orders](WSPushMessage& d) { d.onLimitBillChange(orders); });
 }
 
 void KAVBizSDK::holdBillsChanged(int32_t accId) {

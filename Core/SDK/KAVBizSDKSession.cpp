@@ -216,6 +216,7 @@ KAVBizSDK::CachedRecords KAVBizSDK::copyCachedRecords() const {
 void KAVBizSDK::restoreCachedRecords(const CachedRecords& records) {
     KAV_ASSERT_MAIN_THREAD();
     if (!assignedInPlace(accounts_, records.accounts)) accounts_ = copiedRecords(records.accounts);
+    accountsReplaced();
     if (!symbolsAssignedInPlace(symbolInfos_, dict_symbolInfos, dict_symbolIds, records)) {
         CachedRecords symbols;
         copySymbols(records.symbols, records.symbolsByCode, records.symbolsById, symbols);

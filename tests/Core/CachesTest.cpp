@@ -352,6 +352,76 @@ TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
     ASSERT_NE(sdk->getSymbolWith("USDJPY"), nullptr);
 }
 
+// A quote's reports go to the delegate set when each is made: one set in
+// the middle of a quote hears the rest of it, and one let go by its last
+// holder in the middle hears nothing more (and is gone once the report it
+// was let go in returns).
+TEST_F(CachesTest, AQuotesReportsFollowTheDelegateSetOrLetGoWhileItIsReported) {
+    struct Switching : RepricingDelegate {
+        void onHoldBillChange(const MODList<MODHoldBill>& l) override {
+            RepricingDelegate::onHoldBillChange(l);
+            if (auto f = std::exchange(onTickets, nullptr)) f();
+        }
+        std::function<void()> onTickets;
+    };
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    auto first = std::make_shared<Switching>();
+    auto second = std::make_shared<RepricingDelegate>();
+    sdk->setDelegate(first);
+    first->onTickets = [&] { sdk->setDelegate(second); };
+    push(quoteOf("EURUSD", "1.0100"));
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"quote EURUSD", "tickets T1"}));
+    EXPECT_EQ(second->calls, (std::vector<std::string>{"position -", "account"}));
+
+    // Let go by its last holder while it hears of the tickets.
+    auto leaving = std::make_shared<Switching>();
+    const std::weak_ptr<Switching> watch = leaving;
+    sdk->setDelegate(leaving);
+    std::vector<std::string> heard;
+    leaving->onTickets = [&] {
+        heard = watch.lock()->calls;
+        leaving.reset();
+    };
+    push(quoteOf("EURUSD", "1.0200"));
+    EXPECT_EQ(heard, (std::vector<std::string>{"quote EURUSD", "tickets T1"}));
+    EXPECT_TRUE(watch.expired());
+    // The quote re-priced all the same.
+    EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn, 20, 1e-9);
+    EXPECT_EQ(second->calls.size(), 2u);
+}
+
+// The account a quote re-prices is the one cached when the quote comes: an
+// account cache put back whole from kept records between two quotes holds
+// new records, and the next quote re-prices those, not the ones before.
+TEST_F(CachesTest, AnAccountCacheReplacedBetweenQuotesIsRepricedInItsNewRecords) {
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    push(quoteOf("EURUSD", "1.0100"));
+    const auto before = sdk->getAccountWith(1001);
+    ASSERT_NEAR(before->profitDyn, 10, 1e-9);
+    // Another account among the kept ones: the cache is replaced, not
+    // assigned record by record.
+    KAVBizSDK::CachedRecords records = sdk->copyCachedRecords();
+    auto other = std::make_shared<MODUserAccount>();
+    other->accId = 1002;
+    records.accounts[KAVBizSDK::accountKey(1002)] = other;
+    sdk->restoreCachedRecords(records);
+    const auto after = sdk->getAccountWith(1001);
+    ASSERT_NE(after, before);
+    push(quoteOf("EURUSD", "1.0200"));
+    EXPECT_NEAR(after->profitDyn, 20, 1e-9);
+    EXPECT_NEAR(before->profitDyn, 10, 1e-9);
+}
+
 // A quote re-prices and reports its own symbol's tickets, position and
 // pending orders only; the account's floating profit stays the sum over all
 // its tickets as each was last priced, through pushes that add, move and
