@@ -1,6 +1,7 @@
 #include "platform/ui/ImageView.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace platform::ui {
 
@@ -85,6 +86,24 @@ void UIImageView::drawRect(CGRect) {
     auto* ctx = UIGraphicsGetCurrentContext();
     if (!img || !ctx) return;
     ctx->drawImage(*img, imageRect());
+}
+
+bool UIImageView::drawingInk(CALayer&, CGRect& ink) {
+    if (typeid(*this) != typeid(UIImageView)) return false;
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    const CGSize s = img ? img->size() : CGSizeZero;
+    const CGRect r = imageRect();
+    // Nothing drawn where drawImage draws nothing.
+    ink = s.width <= 0 || s.height <= 0 || r.size.width <= 0 || r.size.height <= 0 ? CGRectNull : r;
+    return CGRectIsNull(ink) || CGRectContainsRect(bounds(), ink);
+}
+
+bool UIImageView::drawsStraightOnto(const CGRect& pixels) {
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    if (!img || CGRectIsNull(pixels)) return false;
+    const CGSize s = img->size();
+    return pixels.size.width == s.width * img->scale() &&
+           pixels.size.height == s.height * img->scale();
 }
 
 }  // namespace platform::ui

@@ -26,6 +26,12 @@ class UIImageView : public UIView {
 
     CGSize sizeThatFits(CGSize size) const override;
     void drawRect(CGRect rect) override;
+    // The image's rectangle while it lies inside the bounds (a clipped
+    // picture is recorded, clipped as it always was); a subclass that draws
+    // otherwise tells its ink only if it overrides this too.
+    bool drawingInk(CALayer& layer, CGRect& ink) override;
+    // Straight only where the image keeps its own pixels.
+    bool drawsStraightOnto(const CGRect& pixels) override;
     // Where the image is drawn inside the bounds for the content mode.
     CGRect imageRect() const;
 

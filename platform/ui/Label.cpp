@@ -1,6 +1,8 @@
 #include "platform/ui/Label.h"
 
 #include <cmath>
+#include <typeinfo>
+
 #include "platform/ui/detail/Setters.h"
 
 namespace platform::ui {
@@ -78,6 +80,12 @@ void UILabel::drawTextInRect(const CGRect& rect) {
 void UILabel::drawRect(CGRect) {
     if (text_.empty()) return;
     drawTextInRect(bounds());
+}
+
+bool UILabel::drawingInk(CALayer&, CGRect& ink) {
+    if (typeid(*this) != typeid(UILabel)) return false;
+    ink = text_.empty() ? CGRectNull : NSStringInkInRect(text_, bounds(), style());
+    return true;
 }
 
 CGSize UILabel::sizeThatFits(CGSize size) const {

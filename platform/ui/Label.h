@@ -53,6 +53,9 @@ class UILabel : public UIView {
 
     CGSize sizeThatFits(CGSize size) const override;
     void drawRect(CGRect rect) override;
+    // A label's own drawing tells its ink; a subclass that draws otherwise
+    // (drawRect, drawTextInRect) tells it only if it overrides this too.
+    bool drawingInk(CALayer& layer, CGRect& ink) override;
     std::string debugText() const override { return text_; }
 
   protected:

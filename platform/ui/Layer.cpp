@@ -138,6 +138,23 @@ void setKeyPath(CALayerState& s, const std::string& path, const AnimValue& v) {
     }
 }
 
+// The pixels of the context a rectangle (user space) covers, when it lies
+// on whole pixels with its edges along theirs; else null.
+CGRect wholePixels(cairo_t* cr, const CGRect& r) {
+    if (CGRectIsNull(r)) return r;
+    double x[4] = {r.origin.x, CGRectGetMaxX(r), r.origin.x, CGRectGetMaxX(r)};
+    double y[4] = {r.origin.y, r.origin.y, CGRectGetMaxY(r), CGRectGetMaxY(r)};
+    for (int i = 0; i < 4; ++i) {
+        cairo_user_to_device(cr, &x[i], &y[i]);
+        if (std::fabs(x[i] - std::round(x[i])) > 1e-6) return CGRectNull;
+        if (std::fabs(y[i] - std::round(y[i])) > 1e-6) return CGRectNull;
+        x[i] = std::round(x[i]);
+        y[i] = std::round(y[i]);
+    }
+    if (x[0] != x[2] || x[1] != x[3] || y[0] != y[1] || y[2] != y[3]) return CGRectNull;
+    return CGRectStandardize(CGRectMake(x[0], y[0], x[1] - x[0], y[2] - y[0]));
+}
+
 UIBezierPath roundedBounds(const CGRect& b, double radius) {
     return radius > 0 ? UIBezierPath::bezierPathWithRoundedRect(b, radius)
                       : UIBezierPath::bezierPathWithRect(b);
@@ -746,11 +763,23 @@ CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsP
     return CGRectIsEmpty(r) ? CGRectNull : r;
 }
 
-void CALayer::recordDrawing(const CALayerState& state) {
+void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
+    CGRect told = CGRectNull;
+    drawsStraight_ = mayDrawStraight && delegate_ && delegate_->drawingInk(*this, told);
+    if (drawsStraight_) {
+        toldInk_ = told;
+        // Rounded out to whole units, as a recording measures its ink.
+        if (!CGRectIsNull(told) && !CGRectIsEmpty(told)) {
+            const double x = std::floor(told.origin.x), y = std::floor(told.origin.y);
+            drawingInk_ = CGRectMake(x, y, std::ceil(CGRectGetMaxX(told)) - x,
+                                     std::ceil(CGRectGetMaxY(told)) - y);
+        }
+        return;
+    }
     // The drawing is clipped to the bounds, as a view's backing store is.
     cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
                               state.bounds.size.width, state.bounds.size.height};
@@ -788,8 +817,10 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
+    if (drawsStraight_ && !delegate_->drawsStraightOnto(wholePixels(cr, toldInk_)))
+        recordDrawing(state, false);
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
-    if (!cache) return;
+    if (!cache && !drawsStraight_) return;
     // Drawn where it inks only: a price's digits are drawn again beside a
     // neighbour's changed text that lies inside their bounds but not their
     // ink, and replaying the drawing there would change no pixel.
@@ -802,6 +833,28 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (!CGRectIntersectsRect(inkReach(drawingInk_, state.bounds, pixels),
                               CGRectMake(x1, y1, x2 - x1, y2 - y1)))
         return;
+    if (drawsStraight_) {
+        // Clipped as a recorded drawing is, to the bounds rounded out to
+        // whole units, only where the ink may reach past them: the screen
+        // puts a glyph on its own pixels, up to half a pixel off its place.
+        cairo_save(cr);
+        const CGRect& b = state.bounds;
+        const double x = std::floor(b.origin.x), y = std::floor(b.origin.y);
+        const CGRect clip =
+            CGRectMake(x, y, std::ceil(CGRectGetMaxX(b)) - x, std::ceil(CGRectGetMaxY(b)) - y);
+        const double snap = 0.5 / std::max(pixels, 1e-3) + 0.01;
+        if (!CGRectContainsRect(clip, CGRectInset(drawingInk_, -snap, -snap))) {
+            cairo_new_path(cr);
+            cairo_rectangle(cr, clip.origin.x, clip.origin.y, clip.size.width, clip.size.height);
+            cairo_clip(cr);
+        }
+        Canvas canvas(cr);
+        UIGraphicsPushContext(&canvas);
+        delegate_->drawLayer(*this, canvas);
+        UIGraphicsPopContext();
+        cairo_restore(cr);
+        return;
+    }
     cairo_set_source_surface(cr, cache, 0, 0);
     cairo_paint(cr);
 }
@@ -927,15 +980,19 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
             shadowCache_->draw(cr, roundedBounds(s.bounds, s.cornerRadius), s.shadowOffset,
                                s.shadowRadius, c);
     }
-    const UIBezierPath outline = roundedBounds(s.bounds, s.cornerRadius);
-    if (drawSelf && !s.backgroundColor.isClear()) {
-        outline.apply(cr);
+    // The outline is made only for a layer that fills or clips by it: most
+    // layers (a row's labels) do neither.
+    const bool fills = drawSelf && !s.backgroundColor.isClear();
+    std::optional<UIBezierPath> outline;
+    if (fills || masksToBounds_) outline = roundedBounds(s.bounds, s.cornerRadius);
+    if (fills) {
+        outline->apply(cr);
         UIColorSetCairoSource(cr, s.backgroundColor);
         cairo_fill(cr);
     }
     cairo_save(cr);
     if (masksToBounds_) {
-        outline.apply(cr);
+        outline->apply(cr);
         cairo_clip(cr);
     }
     if (drawSelf) renderContent(cr, s);

@@ -62,6 +62,26 @@ class CALayerDelegate {
     // layer's bounds coordinates. Returns false when there is nothing to draw
     // (the layer then keeps no cached drawing).
     virtual bool drawLayer(CALayer& layer, Canvas& canvas) = 0;
+    // Where drawLayer would put ink, told without drawing (bounds
+    // coordinates; null when nowhere). A layer whose delegate can tell keeps
+    // no drawing: it is drawn straight onto the screen wherever its ink is
+    // drawn again (clipped to the bounds where it may reach past them),
+    // which costs less than recording it at every change and replaying the
+    // recording. False: only drawing it tells (the default).
+    virtual bool drawingInk(CALayer& layer, CGRect& ink) {
+        (void)layer;
+        (void)ink;
+        return false;
+    }
+    // Whether the told drawing is drawn straight where its ink falls on
+    // those pixels of the screen (null: not on whole pixels, or turned);
+    // else it is recorded there. A picture is, only where it keeps its own
+    // pixels: scaled or across pixels, its blend rounds a level apart from
+    // its replayed recording's.
+    virtual bool drawsStraightOnto(const CGRect& pixels) {
+        (void)pixels;
+        return true;
+    }
 };
 
 // A node of the drawn tree: geometry, look and sublayers. Every view has one;
@@ -160,6 +180,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CALayerDelegate* delegate() const { return delegate_; }
     void setDelegate(CALayerDelegate* d) {
         delegate_ = d;
+        drawsStraight_ = false;
         needsDisplay_ = d != nullptr;
         invalidateContent();
     }
@@ -234,9 +255,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     friend class UIView;
     void stopRecord(size_t index, bool finished, bool fromTimer);
     void renderContent(cairo_t* cr, const CALayerState& state);
-    // Records the delegate's (or drawInContext's) drawing into the content
-    // cache and notes its ink.
-    void recordDrawing(const CALayerState& state);
+    // Takes the delegate's ink when it can tell it (the delegate then draws
+    // straight onto the screen); else records the delegate's (or
+    // drawInContext's) drawing into the content cache and notes its ink.
+    void recordDrawing(const CALayerState& state, bool mayDrawStraight = true);
     // Where a drawing of that ink may touch pixels at that many pixels per
     // unit of the layer, inside the bounds; null when nowhere.
     static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
@@ -267,6 +289,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // it inks as measured (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
     CGRect drawingInk_ = CGRectNull;
+    // The delegate told its ink and draws straight onto the screen; the ink
+    // as told.
+    bool drawsStraight_ = false;
+    CGRect toldInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
     // Screen bookkeeping: what changed since the last frame, and where the

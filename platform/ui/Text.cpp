@@ -111,6 +111,8 @@ struct Block {
     PangoLayout* layout = nullptr;
     std::vector<PangoLayoutLine*> lines;
     std::vector<double> widths;
+    // Where each line inks, from its origin on the baseline (Pango units).
+    std::vector<PangoRectangle> inks;
     double lineHeight = 0;
     double maxWidth = 0;
     int pangoWidth = 0;  // the widest line, in Pango units
@@ -168,11 +170,13 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     for (int i = 0; i < count; ++i) {
         if (maxLines > 0 && i >= maxLines) break;
         PangoLayoutLine* line = pango_layout_get_line_readonly(block.layout, i);
-        PangoRectangle logical;
-        pango_layout_line_get_extents(line, nullptr, &logical);
+        // The ink comes with the logical extents at no extra shaping.
+        PangoRectangle ink, logical;
+        pango_layout_line_get_extents(line, &ink, &logical);
         double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lines.push_back(line);
         block.widths.push_back(w);
+        block.inks.push_back(ink);
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
@@ -430,40 +434,86 @@ CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyl
     return {block->maxWidth, block->lines.size() * block->lineHeight};
 }
 
-CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
-                          const TextStyle& style) {
-    if (text.empty()) return CGSizeZero;
-    const auto blockKept = laidOut(text, rect.size, style, false);
-    const Block& block = *blockKept;
-    const double used = block.lines.size() * block.lineHeight;
-    double top = rect.origin.y;
-    if (style.centerVertically && rect.size.height > 0) top += (rect.size.height - used) / 2;
-    const double ascent = style.font.ascender();
-    cairo_save(cr);
-    if (!style.backgroundColor.isClear()) {
-        UIColorSetCairoSource(cr, style.backgroundColor);
-        cairo_rectangle(cr, rect.origin.x, top,
-                        rect.size.width > 0 ? rect.size.width : block.maxWidth, used);
-        cairo_fill(cr);
-    }
-    if (style.lineBreakMode == NSLineBreakMode::ByClipping && rect.size.width > 0 &&
-        rect.size.height > 0) {
-        cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-        cairo_clip(cr);
-    }
-    UIColorSetCairoSource(cr, style.color);
-    for (size_t i = 0; i < block.lines.size(); ++i) {
+namespace {
+
+// Where NSStringDrawInRect puts the block's lines in the rectangle: the top
+// of the first, and each line's origin on its baseline.
+struct Placement {
+    double top = 0;
+    double used = 0;
+    CGPoint origin(const Block& block, size_t i, const CGRect& rect, const TextStyle& style) const {
         double x = rect.origin.x;
         const double room = rect.size.width - block.widths[i];
         if (rect.size.width > 0) {
             if (style.alignment == NSTextAlignment::Center) x += room / 2;
             if (style.alignment == NSTextAlignment::Right) x += room;
         }
-        cairo_move_to(cr, x, top + i * block.lineHeight + ascent);
+        return {x, top + i * block.lineHeight + style.font.ascender()};
+    }
+};
+
+Placement place(const Block& block, const CGRect& rect, const TextStyle& style) {
+    Placement p;
+    p.used = block.lines.size() * block.lineHeight;
+    p.top = rect.origin.y;
+    if (style.centerVertically && rect.size.height > 0) p.top += (rect.size.height - p.used) / 2;
+    return p;
+}
+
+bool clipsToRect(const CGRect& rect, const TextStyle& style) {
+    return style.lineBreakMode == NSLineBreakMode::ByClipping && rect.size.width > 0 &&
+           rect.size.height > 0;
+}
+
+}  // namespace
+
+CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
+                          const TextStyle& style) {
+    if (text.empty()) return CGSizeZero;
+    const auto blockKept = laidOut(text, rect.size, style, false);
+    const Block& block = *blockKept;
+    const Placement at = place(block, rect, style);
+    cairo_save(cr);
+    if (!style.backgroundColor.isClear()) {
+        UIColorSetCairoSource(cr, style.backgroundColor);
+        cairo_rectangle(cr, rect.origin.x, at.top,
+                        rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
+        cairo_fill(cr);
+    }
+    if (clipsToRect(rect, style)) {
+        cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+        cairo_clip(cr);
+    }
+    UIColorSetCairoSource(cr, style.color);
+    for (size_t i = 0; i < block.lines.size(); ++i) {
+        const CGPoint o = at.origin(block, i, rect, style);
+        cairo_move_to(cr, o.x, o.y);
         pango_cairo_show_layout_line(cr, block.lines[i]);
     }
     cairo_restore(cr);
-    return {block.maxWidth, used};
+    return {block.maxWidth, at.used};
+}
+
+CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style) {
+    if (text.empty()) return CGRectNull;
+    const auto blockKept = laidOut(text, rect.size, style, false);
+    const Block& block = *blockKept;
+    const Placement at = place(block, rect, style);
+    CGRect ink = CGRectNull;
+    if (!style.backgroundColor.isClear())
+        ink = CGRectMake(rect.origin.x, at.top,
+                         rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
+    for (size_t i = 0; i < block.lines.size(); ++i) {
+        const PangoRectangle& r = block.inks[i];
+        if (r.width <= 0 || r.height <= 0) continue;  // spaces only
+        const CGPoint o = at.origin(block, i, rect, style);
+        ink = CGRectUnion(ink, CGRectMake(o.x + static_cast<double>(r.x) / PANGO_SCALE,
+                                          o.y + static_cast<double>(r.y) / PANGO_SCALE,
+                                          static_cast<double>(r.width) / PANGO_SCALE,
+                                          static_cast<double>(r.height) / PANGO_SCALE));
+    }
+    if (clipsToRect(rect, style) && !CGRectIsNull(ink)) ink = CGRectIntersection(ink, rect);
+    return CGRectIsNull(ink) || CGRectIsEmpty(ink) ? CGRectNull : ink;
 }
 
 size_t UTF8Length(std::string_view text) {

@@ -93,6 +93,11 @@ CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyl
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style);
 
+// Where NSStringDrawInRect with the same arguments puts ink: the glyphs'
+// own extents as laid out and placed there (and the background, if any),
+// found without drawing; null when it inks nothing.
+CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style);
+
 // Number of Unicode code points of a UTF-8 text (the character count of the
 // screens).
 size_t UTF8Length(std::string_view text);

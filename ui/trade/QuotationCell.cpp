@@ -26,14 +26,28 @@ class LowHighLabel : public UILabel {
     void drawRect(CGRect) override {
         Canvas* ctx = UIGraphicsGetCurrentContext();
         if (text().empty() || !ctx) return;
-        CGRect area = bounds();
-        area.origin.x += kGap;
-        area.size.width = std::max<CGFloat>(0, area.size.width - kGap);
+        const CGRect area = room();
         // Fitted once, to the room left of the gap.
         ctx->drawText(text(), area, style(fontFitting(area.size.width)));
     }
+    // Told as drawn, so that a new price is drawn straight onto the screen.
+    bool drawingInk(CALayer&, CGRect& ink) override {
+        if (text().empty()) {
+            ink = CGRectNull;
+        } else {
+            const CGRect area = room();
+            ink = NSStringInkInRect(text(), area, style(fontFitting(area.size.width)));
+        }
+        return true;
+    }
 
   private:
+    CGRect room() const {
+        CGRect area = bounds();
+        area.origin.x += kGap;
+        area.size.width = std::max<CGFloat>(0, area.size.width - kGap);
+        return area;
+    }
     // The largest half point size down to the minimum scale whose text fits.
     UIFont fontFitting(CGFloat width) const {
         const double least = std::max(1.0, font().pointSize * minimumScaleFactor());

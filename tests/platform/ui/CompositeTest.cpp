@@ -3,12 +3,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Driver.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/ScrollView.h"
@@ -273,6 +275,249 @@ TEST(Compositing, AChangedTextDrawsWhatItInkedAndInksNotTheLabelsWholeArea) {
     digits->setCenter({digits->center().x - 30, digits->center().y});
     display.composite();
     EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// The ink a drawing puts down, as a recording of it measures it (bounds
+// coordinates, whole units; null when none).
+CGRect recordedInk(UIView& view) {
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* cr = cairo_create(rec);
+    {
+        Canvas canvas(cr);
+        UIGraphicsPushContext(&canvas);
+        view.drawLayer(view.layer(), canvas);
+        UIGraphicsPopContext();
+    }
+    cairo_destroy(cr);
+    double x, y, w = 0, h = 0;
+    cairo_recording_surface_ink_extents(rec, &x, &y, &w, &h);
+    cairo_surface_destroy(rec);
+    return w > 0 && h > 0 ? CGRectMake(x, y, w, h) : CGRectNull;
+}
+
+// A see-through picture of 12 points at scale 2.
+UIImagePtr testPicture() {
+    UIGraphicsBeginImageContextWithOptions({12, 12}, false, 2);
+    Canvas* ctx = UIGraphicsGetCurrentContext();
+    ctx->setFillColor(UIColor::rgb255(200, 40, 40).colorWithAlphaComponent(0.7));
+    ctx->fillEllipseInRect(CGRectMake(0.5, 0.5, 11, 11));
+    ctx->setFillColor(UIColor::whiteColor());
+    ctx->fillRect(CGRectMake(0, 0, 12, 2));
+    auto picture = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return picture;
+}
+
+// A label that tells no ink, as a subclass that draws otherwise does: its
+// drawing is recorded and replayed.
+struct RecordedLabel : UILabel {
+    using UILabel::UILabel;
+};
+
+// Labels of every kind the screens use: the ink a label tells without
+// drawing is where its drawing inks, placed by its alignment, centring,
+// truncation, shrinking, wrapping and clipping; a label that draws otherwise
+// tells none.
+TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
+    kavtest::VirtualTime time;
+    struct Case {
+        const char* what;
+        std::function<void(UILabel&)> set;
+    };
+    const std::vector<Case> cases = {
+        {"left", [](UILabel&) {}},
+        {"centred", [](UILabel& l) { l.setTextAlignment(NSTextAlignment::Center); }},
+        {"right", [](UILabel& l) { l.setTextAlignment(NSTextAlignment::Right); }},
+        {"truncated", [](UILabel& l) { l.setText("最高:1.08544 最低:1.08120 点差:2 欧元美元"); }},
+        {"head truncated",
+         [](UILabel& l) {
+             l.setText("最高:1.08544 最低:1.08120 点差:2 欧元美元");
+             l.setLineBreakMode(NSLineBreakMode::ByTruncatingHead);
+         }},
+        {"shrunk to fit",
+         [](UILabel& l) {
+             l.setText("最高:1.08544 最低:1.08120");
+             l.setAdjustsFontSizeToFitWidth(true);
+             l.setMinimumScaleFactor(0.3);
+         }},
+        {"wrapped",
+         [](UILabel& l) {
+             l.setText("a text long enough to wrap over three lines of the label");
+             l.setNumberOfLines(0);
+             l.setLineBreakMode(NSLineBreakMode::ByWordWrapping);
+             l.setFrame(CGRectMake(10.5, 20.25, 90, 80));
+         }},
+        {"clipped past the bounds",
+         [](UILabel& l) {
+             l.setText("1.08345 1.08346 1.08347");
+             l.setLineBreakMode(NSLineBreakMode::ByClipping);
+         }},
+
+        {"taller than its bounds", [](UILabel& l) { l.setFont(UIFont::boldSystemFontOfSize(40)); }},
+        {"disabled and highlighted",
+         [](UILabel& l) {
+             l.setEnabled(false);
+             l.setHighlightedTextColor(UIColor::redColor());
+             l.setHighlighted(true);
+         }},
+        {"empty", [](UILabel& l) { l.setText(""); }},
+    };
+    for (const Case& c : cases) {
+        UILabel label(CGRectMake(10.5, 20.25, 120, 17.5));
+        label.setText("1.08345");
+        c.set(label);
+        CGRect told = CGRectMake(-1, -1, -1, -1);
+        ASSERT_TRUE(label.drawingInk(label.layer(), told)) << c.what;
+        const CGRect drawn = recordedInk(label);
+        if (CGRectIsNull(drawn)) {
+            EXPECT_TRUE(CGRectIsNull(told)) << c.what;
+            continue;
+        }
+        ASSERT_FALSE(CGRectIsNull(told)) << c.what;
+        // Rounded out as a recording's is, the same area within a unit.
+        const double x = std::floor(told.origin.x), y = std::floor(told.origin.y);
+        const CGRect whole = CGRectMake(x, y, std::ceil(CGRectGetMaxX(told)) - x,
+                                        std::ceil(CGRectGetMaxY(told)) - y);
+        EXPECT_TRUE(CGRectContainsRect(whole, drawn)) << c.what;
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(drawn, -1, -1), whole)) << c.what;
+    }
+    // Blanks put no pixel down (a recording counts their empty boxes).
+    UILabel blank(CGRectMake(0, 0, 100, 20));
+    blank.setText("   ");
+    CGRect ink = CGRectMake(0, 0, 1, 1);
+    EXPECT_TRUE(blank.drawingInk(blank.layer(), ink));
+    EXPECT_TRUE(CGRectIsNull(ink));
+    RecordedLabel other(CGRectMake(0, 0, 100, 20));
+    other.setText("1.08345");
+    EXPECT_FALSE(other.drawingInk(other.layer(), ink));
+
+    // An image view tells its image's rectangle in every content mode that
+    // keeps it inside the bounds.
+    UIImageView image(CGRectMake(3.5, 7.25, 30, 17));
+    EXPECT_TRUE(image.drawingInk(image.layer(), ink));
+    EXPECT_TRUE(CGRectIsNull(ink));
+    image.setImage(testPicture());
+    for (auto mode : {UIViewContentMode::ScaleToFill, UIViewContentMode::ScaleAspectFit,
+                      UIViewContentMode::Center, UIViewContentMode::BottomRight}) {
+        image.setContentMode(mode);
+        ASSERT_TRUE(image.drawingInk(image.layer(), ink));
+        const CGRect drawn = recordedInk(image);
+        ASSERT_FALSE(CGRectIsNull(drawn));
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(ink, -1, -1), drawn)) << int(mode);
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(drawn, -1, -1), ink)) << int(mode);
+    }
+    image.setContentMode(UIViewContentMode::ScaleAspectFill);
+    EXPECT_FALSE(image.drawingInk(image.layer(), ink));
+}
+
+// An image view that tells no ink: its drawing is recorded and replayed.
+struct RecordedImageView : UIImageView {
+    using UIImageView::UIImageView;
+};
+
+// Labels and pictures drawn straight onto the screen look as their
+// recorded drawings did, pixel for pixel, however they are placed: faded,
+// shadowed, turned, reaching past their bounds, clipped by their parent, on
+// half points, scaled, stretched by their insets.
+TEST(Compositing, LabelsAndImagesDrawnStraightLookAsTheirRecordedDrawings) {
+    Rows s;
+    auto panel = std::make_shared<UIView>(CGRectMake(5.5, 430.25, 300, 130));
+    panel->setBackgroundColor(UIColor::grey255(70));
+    s.window->addSubview(panel);
+    struct Placed {
+        CGRect frame;
+        std::function<void(UILabel&)> set;
+    };
+    const std::vector<Placed> placed = {
+        {CGRectMake(4, 4, 90, 20), [](UILabel& l) { l.setAlpha(0.5); }},
+        {CGRectMake(100.5, 4.5, 90, 20),
+         [](UILabel& l) {
+             l.layer().setShadowOpacity(0.8);
+             l.layer().setShadowRadius(2);
+             l.layer().setShadowOffset({1, 2});
+         }},
+        {CGRectMake(200, 10, 90, 20),
+         [](UILabel& l) { l.setTransform(CGAffineTransformMakeRotation(0.3)); }},
+        {CGRectMake(4, 40, 90, 10), [](UILabel& l) { l.setFont(UIFont::systemFontOfSize(24)); }},
+        {CGRectMake(100, 40.75, 60, 20),
+         [](UILabel& l) {
+             l.setText("1.08345 1.08346");
+             l.setLineBreakMode(NSLineBreakMode::ByClipping);
+         }},
+        {CGRectMake(250, 60, 90, 20),  // past the panel's right edge, which clips it
+         [](UILabel& l) { l.setTextAlignment(NSTextAlignment::Right); }},
+        {CGRectMake(4.5, 80.5, 140, 40),
+         [](UILabel& l) {
+             l.setText("最高:1.08544 最低:1.08120 点差:2");
+             l.setNumberOfLines(2);
+             l.setBackgroundColor(UIColor::grey255(30));
+         }},
+    };
+    panel->setClipsToBounds(true);
+    const auto drawWith = [&](auto make) {
+        std::vector<std::shared_ptr<UILabel>> labels;
+        for (const Placed& p : placed) {
+            auto label = make(p.frame);
+            label->setTextColor(UIColor::grey255(230));
+            label->setText("1.08345");
+            p.set(*label);
+            panel->addSubview(label);
+            labels.push_back(label);
+        }
+        auto image = UIScreenRenderer::renderScreen(kScale);
+        for (auto& label : labels)
+            label->removeFromSuperview();
+        return image;
+    };
+    const auto differing = [](const UIImagePtr& straight, const UIImagePtr& recorded) {
+        cairo_surface_t* a = straight->surface();
+        cairo_surface_t* b = recorded->surface();
+        cairo_surface_flush(a);
+        cairo_surface_flush(b);
+        const int h = cairo_image_surface_get_height(a);
+        const int stride = cairo_image_surface_get_stride(a);
+        EXPECT_EQ(h, cairo_image_surface_get_height(b));
+        EXPECT_EQ(stride, cairo_image_surface_get_stride(b));
+        int count = 0;
+        for (int i = 0; i < h * stride; ++i)
+            count += cairo_image_surface_get_data(a)[i] != cairo_image_surface_get_data(b)[i];
+        return count;
+    };
+    EXPECT_EQ(differing(drawWith([](CGRect f) { return std::make_shared<UILabel>(f); }),
+                        drawWith([](CGRect f) { return std::make_shared<RecordedLabel>(f); })),
+              0);
+
+    // A see-through picture, and a frame that stretches by its insets.
+    const auto picture = testPicture();
+    const auto framed = picture->resizableImageWithCapInsets({3, 3, 3, 3});
+    const auto imagesWith = [&](auto make) {
+        std::vector<std::shared_ptr<UIImageView>> views;
+        const auto add = [&](CGRect f, UIImagePtr image, UIViewContentMode mode) {
+            auto view = make(f);
+            view->setImage(image);
+            view->setContentMode(mode);
+            panel->addSubview(view);
+            views.push_back(view);
+            return view;
+        };
+        add(CGRectMake(4.5, 3.75, 12, 12), picture, UIViewContentMode::ScaleToFill);
+        add(CGRectMake(20.5, 4.25, 30, 17), picture, UIViewContentMode::ScaleAspectFit);
+        add(CGRectMake(60, 4, 30, 17), picture, UIViewContentMode::ScaleAspectFill);
+        add(CGRectMake(100, 4, 6, 6), picture, UIViewContentMode::Center);  // past its bounds
+        add(CGRectMake(120, 4, 50, 30), framed, UIViewContentMode::ScaleToFill)->setAlpha(0.6);
+        add(CGRectMake(180, 10, 20, 20), picture, UIViewContentMode::ScaleToFill)
+            ->setTransform(CGAffineTransformMakeRotation(0.4));
+        add(CGRectMake(290, 4, 20, 20), picture, UIViewContentMode::ScaleToFill);  // clipped
+        add(CGRectMake(210.5, 40.75, 24, 24), picture, UIViewContentMode::ScaleToFill);
+        auto image = UIScreenRenderer::renderScreen(kScale);
+        for (auto& view : views)
+            view->removeFromSuperview();
+        return image;
+    };
+    EXPECT_EQ(
+        differing(imagesWith([](CGRect f) { return std::make_shared<UIImageView>(f); }),
+                  imagesWith([](CGRect f) { return std::make_shared<RecordedImageView>(f); })),
+        0);
 }
 
 // A view that counts its drawings.

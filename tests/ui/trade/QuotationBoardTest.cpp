@@ -7,6 +7,7 @@
 #include "platform/Dates.h"
 #include "platform/Strings.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Canvas.h"
 #include "tests/ui/trade/TradeStage.h"
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/LabelPrice.h"
@@ -14,6 +15,8 @@
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
+
+#include <cairo.h>
 
 #include <cmath>
 
@@ -268,6 +271,30 @@ TEST_F(QuotationBoardTest, TheLowAndHighStandApartHoweverLongTheirPrices) {
     const CGRect highFrame =
         cell->highLabel()->convertRectToView(cell->highLabel()->bounds(), nullptr);
     EXPECT_GT(highLast, (CGRectGetMaxX(highFrame) - 4) * 2);
+
+    // Each tells, without drawing, where its drawing inks (a new low or high
+    // is drawn straight onto the screen there, and only there is it drawn
+    // again): within a unit of the ink of its drawing as recorded.
+    for (UILabel* label : {cell->lowLabel(), cell->highLabel()}) {
+        CGRect told;
+        ASSERT_TRUE(label->drawingInk(label->layer(), told)) << label->text();
+        cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+        cairo_t* cr = cairo_create(rec);
+        {
+            Canvas canvas(cr);
+            UIGraphicsPushContext(&canvas);
+            label->drawLayer(label->layer(), canvas);
+            UIGraphicsPopContext();
+        }
+        cairo_destroy(cr);
+        double x, y, w, h;
+        cairo_recording_surface_ink_extents(rec, &x, &y, &w, &h);
+        cairo_surface_destroy(rec);
+        const CGRect drawn = CGRectMake(x, y, w, h);
+        ASSERT_FALSE(CGRectIsEmpty(drawn));
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(told, -1, -1), drawn)) << label->text();
+        EXPECT_TRUE(CGRectContainsRect(CGRectInset(drawn, -1, -1), told)) << label->text();
+    }
 }
 
 TEST_F(QuotationBoardTest, TapOpensTheMarketOrderScreenOfThatSymbolOnlyOnceLoaded) {
