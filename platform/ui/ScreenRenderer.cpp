@@ -99,14 +99,16 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
         out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
     }
     // Overlapping areas become one, and so do two whose joint rectangle is
-    // little more than they are (a price's two parts side by side): each
-    // area costs a walk of the layers over it and a put on the display.
+    // at most half as much again as they are (a price's two parts side by
+    // side, a row's bid and ask): each area costs a walk of the layers over
+    // it and a put on the display, more than drawing the background between
+    // two neighbours; joined wider, the texts between them are drawn again.
     // Repeated until none is left to join.
     const auto join = [](const CGRect& a, const CGRect& b) {
         if (CGRectIntersectsRect(a, b)) return true;
         const CGRect u = CGRectUnion(a, b);
         return u.size.width * u.size.height <=
-               1.25 * (a.size.width * a.size.height + b.size.width * b.size.height);
+               1.5 * (a.size.width * a.size.height + b.size.width * b.size.height);
     };
     for (bool merged = true; merged;) {
         merged = false;
