@@ -210,8 +210,31 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
                1e-9;
     }));
     time.drain();
+    // The rows are asked for when the screen is laid out, before a frame.
+    UIScreenRenderer::layoutWindows();
     EXPECT_EQ(table()->cellsCreatedOrDequeued() - before, visible.size())
         << "one redraw per row on screen, none for the row off screen";
+
+    // Three steps of every symbol before the next frame: each row on screen
+    // is asked for once, and shows the last of its quotes.
+    const size_t once = table()->cellsCreatedOrDequeued();
+    const std::string shown = board->rows()[0]->symbolCode;
+    kavtest::SimJson last;
+    for (int step = 0; step < 3; ++step) {
+        last = sim.tick(1);
+        const double bid = number(last[shown]["bid"]);
+        ASSERT_TRUE(time.runUntil([&] {
+            return std::fabs(board->lsQuotationWithSymbolCode(shown)->bid.toDouble() - bid) < 1e-9;
+        }));
+    }
+    time.drain();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table()->cellsCreatedOrDequeued() - once, visible.size());
+    const auto symbol = sdk->getSymbolWith(shown);
+    EXPECT_EQ(priceText(cellOf(shown)->sellPrice()),
+              sysDB::formatPrice(float(number(last[shown]["bid"])), symbol->decimal));
+    EXPECT_EQ(cellOf(shown)->timeLabel()->text(),
+              platform::dates::format(*platform::dates::parse(symbol->lastTime), "HH:mm:ss"));
 
     // Scrolled into view, the row shows the pushed price.
     table()->scrollToRowAtIndexPath(NSIndexPath::indexPathForRow(3, 0),
@@ -219,9 +242,9 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
     UIScreenRenderer::layoutWindows();
     QuotationCell* cell = cellOf(hidden);
     ASSERT_NE(cell, nullptr);
-    const auto symbol = sdk->getSymbolWith(hidden);
+    const auto hiddenSymbol = sdk->getSymbolWith(hidden);
     EXPECT_EQ(priceText(cell->sellPrice()),
-              sysDB::formatPrice(float(symbol->bid), symbol->decimal));
+              sysDB::formatPrice(float(hiddenSymbol->bid), hiddenSymbol->decimal));
     shot("board-scrolled");
 }
 
