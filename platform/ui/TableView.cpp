@@ -142,6 +142,7 @@ UIViewPtr UITableView::makeHeader(long, const std::string& title) const {
 }
 
 void UITableView::rebuildGeometry() {
+    laidOut_ = CGRectNull;
     for (auto& s : sections_) {
         if (s.headerView) s.headerView->removeFromSuperview();
         if (s.footerView) s.footerView->removeFromSuperview();
@@ -317,6 +318,11 @@ void UITableView::layoutVisibleCells(bool animated) {
         for (auto& [ip, cell] : visible_)
             cell->setFrame(rectForRowAtIndexPath(ip));
     };
+    // Every row on screen has its cell in its place (an animated one once
+    // the animation ends, and rows are laid out again meanwhile).
+    const bool complete = std::all_of(fresh.begin(), fresh.end(),
+                                      [](const auto& f) { return f.second != nullptr; });
+    laidOut_ = complete && !animated ? bounds() : CGRectNull;
     if (animated)
         UIView::animateWithDuration(kRowAnimation, place);
     else
@@ -398,7 +404,11 @@ bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
 void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated) {
     // The rows keep their places unless one of them changes its height (or
     // the rows were counted anew): only then is the table measured again.
-    if (!geometryHolds(paths)) rebuildGeometry();
+    const bool holds = geometryHolds(paths);
+    if (!holds) rebuildGeometry();
+    // Nothing moved since the rows were last laid out: the same rows show,
+    // each where it was, and only the reloaded ones are asked for.
+    const bool inPlace = holds && !animated && laidOut_ == bounds();
     // The data source takes the cell it just gave back: the cell stays
     // where it is, so only what its new data changes is drawn again, not
     // the whole row. The last row's cell goes into the pool first, so that
@@ -414,7 +424,27 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
               [](const auto& a, const auto& b) { return b.first < a.first; });
     for (auto& [ip, cell] : reloaded)
         enqueue(cell, true);
-    layoutVisibleCells(animated);
+    if (inPlace) {
+        auto dl = tableDelegate.lock();
+        for (auto it = reloaded.rbegin(); it != reloaded.rend(); ++it) {
+            const NSIndexPath ip = it->first;
+            UITableViewCellPtr cell = makeCell(ip);
+            if (!cell) {
+                // Asked for again at the next layout, as a row without a cell is.
+                laidOut_ = CGRectNull;
+                continue;
+            }
+            cell->setFrame(rectForRowAtIndexPath(ip));
+            if (cell->superviewRaw() != this) {
+                insertSubviewAtIndex(cell, 0);
+                if (backgroundView) sendSubviewToBack(backgroundView.get());
+            }
+            if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
+            visible_[ip] = cell;
+        }
+    } else {
+        layoutVisibleCells(animated);
+    }
     // A cell its row did not take back leaves the table.
     std::vector<UITableViewCellPtr> leaving;
     leaving.swap(leaving_);

@@ -181,6 +181,9 @@ class UITableView : public UIScrollView {
     std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
     // Cells of reloaded rows still shown while the rows are laid out again.
     std::vector<UITableViewCellPtr> leaving_;
+    // The bounds the rows were last laid out in, every row on screen with
+    // its cell in place; null when they must be laid out again.
+    CGRect laidOut_ = CGRectNull;
     // Rows reloaded without animation, not yet asked for.
     std::vector<NSIndexPath> pendingReloads_;
     std::optional<NSIndexPath> selected_;
