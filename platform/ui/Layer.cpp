@@ -968,15 +968,11 @@ void CALayer::findCovers(const CGRect* areas, std::vector<size_t>& work, size_t 
     work.resize(mine);
 }
 
-void CALayer::renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area) {
-    renderAreas(cr, roots, {area});
-}
-
 void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
                           const std::vector<CGRect>& areas) {
     // Each area's covering layer, the last in drawing order whose opaque
     // background holds it whole (null: none), found for all areas in one
-    // search; the layers leading to it, and the root it lies in.
+    // search.
     std::vector<const CALayer*> cover(areas.size(), nullptr);
     std::vector<size_t> work(areas.size());
     for (size_t k = 0; k < areas.size(); ++k)
@@ -986,8 +982,8 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
                          cover.data());
     std::vector<const CALayer*> chain;
     // The areas one layer covers (a board's row: its changed prices and
-    // arrow) are drawn in one walk: the layers leading to it are set up
-    // once, not once an area.
+    // arrow) are drawn in one walk: the layers leading to it (`chain`, from
+    // its root down) set up its place once, not once an area.
     std::vector<bool> done(areas.size(), false);
     std::vector<CGRect> screen, pixels;
     cairo_matrix_t toContext;

@@ -208,14 +208,13 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // whose area on the screen misses it are skipped; the areas must be
     // current (UIScreenRenderer::composite brings them up to date).
     void render(cairo_t* cr, const CGRect* cull = nullptr);
-    // Draws the screen's root layers (bottom first) where they meet `area`
-    // (screen points, on the pixel grid): from the last layer whose opaque
-    // background covers the area whole, what lies under it is not drawn; the
-    // screen's black where nothing covers it.
-    static void renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area);
-    // The same for several areas at once (disjoint, so that no pixel is
-    // drawn twice): the areas that the same layer covers are drawn in one
-    // walk of the layers, clipped to all of them.
+    // Draws the screen's root layers (bottom first) where they meet `areas`
+    // (screen points, on the pixel grid), clipped to them: each area from the
+    // last layer whose opaque background covers it whole, what lies under
+    // that layer not drawn, or from the screen's black where nothing covers
+    // it. The areas one layer covers are drawn in one walk of the layers,
+    // clipped to them all; each walk draws from an opaque background up, so
+    // no pixel is blended twice.
     static void renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
                             const std::vector<CGRect>& areas);
 
