@@ -106,10 +106,33 @@ const PangoFontDescription* describe(const UIFont& font) {
     return slot.get();
 }
 
+// One run of a line as Pango's cairo renderer hands it to cairo: the glyphs
+// of one font, each placed from the line's origin in two steps kept apart
+// (the run's start, then the glyph's place in the run), as the renderer adds
+// them, so that the sums and so the pixels come out the same.
+struct GlyphRun {
+    cairo_scaled_font_t* font = nullptr;
+    double x = 0;  // the run's start from the line's origin (points)
+    double y = 0;  // its baseline's shift, down
+    bool shifted = false;
+    struct Glyph {
+        unsigned long index;
+        double x;  // from the run's start
+        double y;
+        bool raised;  // placed off the run's baseline
+    };
+    std::vector<Glyph> glyphs;
+};
+
 // One laid-out block of text: the Pango layout and the lines that are shown.
 struct Block {
     PangoLayout* layout = nullptr;
     std::vector<PangoLayoutLine*> lines;
+    // Each shown line's runs ready for cairo, when every run could be taken
+    // as Pango's renderer would draw it (glyphsKept); else the layout is
+    // drawn through Pango.
+    std::vector<std::vector<GlyphRun>> runs;
+    bool glyphsKept = false;
     std::vector<double> widths;
     // Where each line inks, from its origin on the baseline (Pango units).
     std::vector<PangoRectangle> inks;
@@ -120,11 +143,55 @@ struct Block {
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     ~Block() {
+        for (auto& line : runs)
+            for (auto& run : line)
+                cairo_scaled_font_destroy(run.font);
         if (layout) g_object_unref(layout);
     }
 };
 
+// The runs of a line as Pango's cairo renderer would draw them: false when
+// the line holds anything that renderer draws otherwise (a glyph the font
+// lacks, shown as a box; a run with attributes or a centred baseline).
+bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
+    int xOff = 0;
+    for (GSList* l = line->runs; l; l = l->next) {
+        const auto* run = static_cast<const PangoGlyphItem*>(l->data);
+        const PangoItem* item = run->item;
+        if (item->analysis.extra_attrs ||
+            (item->analysis.flags & PANGO_ANALYSIS_FLAG_CENTERED_BASELINE))
+            return false;
+        auto* font = PANGO_CAIRO_FONT(item->analysis.font);
+        cairo_scaled_font_t* scaled = font ? pango_cairo_font_get_scaled_font(font) : nullptr;
+        if (!scaled || cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) return false;
+        const int width = pango_glyph_string_get_width(run->glyphs);
+        xOff += run->start_x_offset;
+        GlyphRun kept;
+        kept.x = static_cast<double>(xOff) / PANGO_SCALE;
+        kept.y = static_cast<double>(-run->y_offset) / PANGO_SCALE;
+        kept.shifted = run->y_offset != 0;
+        int position = 0;
+        for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& gi = run->glyphs->glyphs[i];
+            if (gi.glyph != PANGO_GLYPH_EMPTY) {
+                if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) return false;
+                kept.glyphs.push_back(
+                    {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
+                     static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE,
+                     gi.geometry.y_offset != 0});
+            }
+            position += gi.geometry.width;
+        }
+        kept.font = cairo_scaled_font_reference(scaled);
+        out.push_back(std::move(kept));
+        xOff += width + run->end_x_offset;
+    }
+    return true;
+}
+
 std::atomic<size_t> gLayoutsMade{0};
+std::atomic<bool> gGlyphRuns{true};
+std::atomic<size_t> gKeptLinesDrawn{0};
 
 void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextStyle& style,
                  bool singleLineNoWrap) {
@@ -180,6 +247,13 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
+    // Kept while the layout is at hand: a block is drawn again and again (a
+    // neighbour's change crossing it, a price that comes back), and walking
+    // Pango's renderer for it each time cost as much as the glyphs' pixels.
+    block.glyphsKept = true;
+    block.runs.resize(block.lines.size());
+    for (size_t i = 0; i < block.lines.size() && block.glyphsKept; ++i)
+        block.glyphsKept = keepGlyphs(block.lines[i], block.runs[i]);
 }
 
 // What a block's layout depends on.
@@ -304,6 +378,12 @@ bool usingProjectFonts() {
 }
 size_t layoutsMade() {
     return gLayoutsMade;
+}
+void setKeptGlyphs(bool on) {
+    gGlyphRuns = on;
+}
+size_t keptLinesDrawn() {
+    return gKeptLinesDrawn;
 }
 }  // namespace text
 
@@ -460,6 +540,34 @@ Placement place(const Block& block, const CGRect& rect, const TextStyle& style) 
     return p;
 }
 
+// A line's kept runs drawn from the current point, as Pango's cairo
+// renderer draws them: the origin read back from cairo (where the point was
+// rounded to), each run in its own font and saved state.
+void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
+    double x0 = 0, y0 = 0;
+    cairo_get_current_point(cr, &x0, &y0);
+    constexpr size_t kOnStack = 64;
+    cairo_glyph_t onStack[kOnStack];
+    std::vector<cairo_glyph_t> onHeap;
+    for (const GlyphRun& run : runs) {
+        const double baseX = x0 + run.x;
+        const double baseY = run.shifted ? y0 + run.y : y0;
+        cairo_glyph_t* glyphs = onStack;
+        if (run.glyphs.size() > kOnStack) {
+            onHeap.resize(run.glyphs.size());
+            glyphs = onHeap.data();
+        }
+        for (size_t k = 0; k < run.glyphs.size(); ++k) {
+            const auto& g = run.glyphs[k];
+            glyphs[k] = {g.index, baseX + g.x, g.raised ? baseY + g.y : baseY};
+        }
+        cairo_save(cr);
+        cairo_set_scaled_font(cr, run.font);
+        cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
+        cairo_restore(cr);
+    }
+}
+
 bool clipsToRect(const CGRect& rect, const TextStyle& style) {
     return style.lineBreakMode == NSLineBreakMode::ByClipping && rect.size.width > 0 &&
            rect.size.height > 0;
@@ -485,10 +593,17 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_clip(cr);
     }
     UIColorSetCairoSource(cr, style.color);
+    const bool kept = block.glyphsKept && gGlyphRuns &&
+                      !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
     for (size_t i = 0; i < block.lines.size(); ++i) {
         const CGPoint o = at.origin(block, i, rect, style);
         cairo_move_to(cr, o.x, o.y);
-        pango_cairo_show_layout_line(cr, block.lines[i]);
+        if (kept) {
+            showGlyphs(cr, block.runs[i]);
+            ++gKeptLinesDrawn;
+        } else {
+            pango_cairo_show_layout_line(cr, block.lines[i]);
+        }
     }
     cairo_restore(cr);
     return {block.maxWidth, at.used};

@@ -113,6 +113,10 @@ bool usingProjectFonts();
 // Texts shaped so far: a text laid out again in the same font and room is
 // taken from the last few hundred kept (tests).
 size_t layoutsMade();
+// Lines drawn from the glyphs kept with their layout (the default) or, off,
+// through Pango's renderer each time: the two give the same pixels (tests).
+void setKeptGlyphs(bool on);
+size_t keptLinesDrawn();
 }  // namespace text
 
 }  // namespace platform::ui
