@@ -3,8 +3,8 @@
 // the first frame; a frame in which nothing changed (the goal: no work); a
 // frame after one label changed; after every price changed; after a row
 // moved; the layout pass; new texts of the board's kinds (a low or high
-// price shrunk to fit, a time) laid out and drawn; and the memory one view
-// and one drawn label cost.
+// price shrunk to fit, a time) laid out and drawn; a row's texts drawn
+// again; and the memory one view and one drawn label cost.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <malloc.h>
@@ -253,6 +253,33 @@ void BM_NewLowHighLabel(benchmark::State& state) {
                                                    benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_NewLowHighLabel)->Unit(benchmark::kMicrosecond);
+
+// A row's texts, laid out already, drawn again into the frame at scale 2
+// as when a neighbour's change crosses them: through Pango's renderer (0) or
+// from the glyphs kept with the layout (1).
+void BM_RowTextsRedrawn(benchmark::State& state) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 60);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    const char* texts[] = {"09:30:15", "欧元美元", "1.08345", "最低:1.08120",
+                           "1.08367",  "最高:1.08544", "点差:2"};
+    const double xs[] = {15, 15, 120, 120, 220, 220, 280};
+    const double ys[] = {2, 15, 2, 15, 2, 15, 8};
+    TextStyle style;
+    style.numberOfLines = 1;
+    style.centerVertically = true;
+    style.color = UIColor::grey255(220);
+    platform::ui::text::setKeptGlyphs(state.range(0) != 0);
+    for (auto _ : state)
+        for (int k = 0; k < 7; ++k) {
+            style.font = UIFont::systemFontOfSize(k % 2 ? 10 : 12);
+            NSStringDrawInRect(cr, texts[k], CGRectMake(xs[k], ys[k], 95, 13), style);
+        }
+    platform::ui::text::setKeptGlyphs(true);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+}
+BENCHMARK(BM_RowTextsRedrawn)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // What a frame draws, printed once beside the timings: nothing at all when
 // nothing changed, one label's area when one label changed.
