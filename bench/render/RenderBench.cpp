@@ -261,7 +261,7 @@ void BM_RowTextsRedrawn(benchmark::State& state) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 60);
     cairo_t* cr = cairo_create(s);
     cairo_scale(cr, 2, 2);
-    const char* texts[] = {"09:30:15", "欧元美元", "1.08345", "最低:1.08120",
+    const char* texts[] = {"09:30:15", "欧元美元",     "1.08345", "最低:1.08120",
                            "1.08367",  "最高:1.08544", "点差:2"};
     const double xs[] = {15, 15, 120, 120, 220, 220, 280};
     const double ys[] = {2, 15, 2, 15, 2, 15, 8};

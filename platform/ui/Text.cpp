@@ -34,6 +34,11 @@ const char* const kFamily = "Noto Sans CJK SC";
 struct TextEngine {
     PangoFontMap* fontMap = nullptr;
     PangoContext* context = nullptr;
+    // A context of the same fonts and options for texts shaped without a
+    // layout: its font description is set for each text, which would make
+    // every layout of the main context lay itself out again.
+    PangoContext* shaping = nullptr;
+    PangoAttrList* noAttributes = nullptr;
     bool projectFonts = false;
 };
 
@@ -61,13 +66,17 @@ TextEngine* createEngine() {
                       "; text uses the system fonts and may measure differently");
     }
     engine->context = pango_font_map_create_context(engine->fontMap);
+    engine->shaping = pango_font_map_create_context(engine->fontMap);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    pango_cairo_context_set_font_options(engine->context, options);
+    for (PangoContext* context : {engine->context, engine->shaping}) {
+        pango_cairo_context_set_font_options(context, options);
+        pango_context_set_round_glyph_positions(context, FALSE);
+    }
     cairo_font_options_destroy(options);
-    pango_context_set_round_glyph_positions(engine->context, FALSE);
+    engine->noAttributes = pango_attr_list_new();
     return engine;
 }
 
@@ -124,10 +133,12 @@ struct GlyphRun {
     std::vector<Glyph> glyphs;
 };
 
-// One laid-out block of text: the Pango layout and the lines that are shown.
+// One laid-out block of text: the Pango layout and the lines that are shown
+// (none for a line shaped alone, which is drawn from its kept glyphs).
 struct Block {
     PangoLayout* layout = nullptr;
     std::vector<PangoLayoutLine*> lines;
+    size_t lineCount = 0;
     // Each shown line's runs ready for cairo, when every run could be taken
     // as Pango's renderer would draw it (glyphsKept); else the layout is
     // drawn through Pango.
@@ -192,14 +203,85 @@ bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
 std::atomic<size_t> gLayoutsMade{0};
 std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
+std::atomic<size_t> gShapedAlone{0};
+
+// A text of one paragraph laid out on one line is the shaping of its one
+// item, as the layout would itemize and shape it: shaped so, without the
+// layout's word breaks, line building and its own copies, it costs half as
+// much. Only a text the layout would treat no otherwise is taken: no control
+// character, tab or line separator, one item of one font, left to right, and
+// no glyph the font lacks (the layout draws a box for it). False when not
+// taken; the text is then laid out.
+bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) return false;
+        // U+0085 (C2 85), U+2028 and U+2029 (E2 80 A8/A9) end a paragraph.
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85)
+            return false;
+        if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xA8)
+            return false;
+    }
+    auto& e = engine();
+    const int length = static_cast<int>(text.size());
+    pango_context_set_font_description(e.shaping, describe(style.font));
+    GList* items = pango_itemize(e.shaping, text.data(), 0, length, e.noAttributes, nullptr);
+    const auto freeItems = [&] {
+        g_list_free_full(items, [](void* i) { pango_item_free(static_cast<PangoItem*>(i)); });
+    };
+    const auto* item = items ? static_cast<const PangoItem*>(items->data) : nullptr;
+    if (!item || items->next || item->offset != 0 || item->length != length ||
+        item->analysis.level != 0 || item->analysis.extra_attrs ||
+        (item->analysis.flags &
+         (PANGO_ANALYSIS_FLAG_CENTERED_BASELINE | PANGO_ANALYSIS_FLAG_IS_ELLIPSIS |
+          PANGO_ANALYSIS_FLAG_NEED_HYPHEN)) ||
+        !item->analysis.font) {
+        freeItems();
+        return false;
+    }
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    pango_shape_with_flags(text.data(), length, text.data(), length, &item->analysis, glyphs,
+                           PANGO_SHAPE_NONE);
+    cairo_scaled_font_t* scaled =
+        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(item->analysis.font));
+    bool taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
+    GlyphRun run;
+    int position = 0;
+    for (int i = 0; taken && i < glyphs->num_glyphs; ++i) {
+        const PangoGlyphInfo& gi = glyphs->glyphs[i];
+        if (gi.glyph != PANGO_GLYPH_EMPTY) {
+            if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;
+            run.glyphs.push_back(
+                {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
+                 static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE,
+                 gi.geometry.y_offset != 0});
+        }
+        position += gi.geometry.width;
+    }
+    if (taken) {
+        PangoRectangle ink, logical;
+        pango_glyph_string_extents(glyphs, item->analysis.font, &ink, &logical);
+        const double w = static_cast<double>(logical.width) / PANGO_SCALE;
+        block.lineCount = 1;
+        block.widths.push_back(w);
+        block.inks.push_back(ink);
+        block.maxWidth = w;
+        block.pangoWidth = logical.width;
+        run.font = cairo_scaled_font_reference(scaled);
+        block.runs.emplace_back().push_back(std::move(run));
+        block.glyphsKept = true;
+        ++gShapedAlone;
+    }
+    pango_glyph_string_free(glyphs);
+    freeItems();
+    return taken;
+}
 
 void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextStyle& style,
-                 bool singleLineNoWrap) {
+                 bool singleLineNoWrap, bool direct) {
     auto& e = engine();
     ++gLayoutsMade;
-    block.layout = pango_layout_new(e.context);
-    pango_layout_set_font_description(block.layout, describe(style.font));
-    pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     block.lineHeight = style.font.lineHeight();
 
     const double width = bounds.width;
@@ -214,6 +296,12 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
                             mode == NSLineBreakMode::ByTruncatingHead ||
                             mode == NSLineBreakMode::ByTruncatingMiddle;
     const bool noWrap = singleLineNoWrap || (maxLines == 1 && !truncating);
+    // Not limited in width, a paragraph is laid out on one line.
+    if (direct && (width <= 0 || noWrap) && shapeAlone(block, text, style)) return;
+
+    block.layout = pango_layout_new(e.context);
+    pango_layout_set_font_description(block.layout, describe(style.font));
+    pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     if (width > 0 && !noWrap) {
         pango_layout_set_width(block.layout, static_cast<int>(width * PANGO_SCALE));
         pango_layout_set_wrap(block.layout, mode == NSLineBreakMode::ByCharWrapping
@@ -242,14 +330,15 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         pango_layout_line_get_extents(line, &ink, &logical);
         double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lines.push_back(line);
+        block.lineCount = block.lines.size();
         block.widths.push_back(w);
         block.inks.push_back(ink);
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
     // Kept while the layout is at hand: a block is drawn again and again (a
-    // neighbour's change crossing it, a price that comes back), and walking
-    // Pango's renderer for it each time cost as much as the glyphs' pixels.
+    // neighbour's change crossing it, a price that comes back), and handing
+    // its glyphs to cairo straight spares walking Pango's renderer each time.
     block.glyphsKept = true;
     block.runs.resize(block.lines.size());
     for (size_t i = 0; i < block.lines.size() && block.glyphsKept; ++i)
@@ -266,11 +355,13 @@ struct BlockKey {
     NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
     bool justified = false;
     bool singleLineNoWrap = false;
+    bool direct = false;  // a line may be shaped alone
     bool operator==(const BlockKey& o) const {
         return text == o.text && pointSize == o.pointSize && bold == o.bold &&
                bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
                numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
-               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap;
+               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
+               direct == o.direct;
     }
 };
 
@@ -283,7 +374,7 @@ struct BlockKeyHash {
         mix(std::hash<double>()(k.bounds.height));
         mix(static_cast<size_t>(k.numberOfLines));
         mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
-        mix(k.singleLineNoWrap);
+        mix(k.singleLineNoWrap * 2 + k.direct);
         return h;
     }
 };
@@ -296,7 +387,7 @@ class BlockCache {
     static constexpr size_t kCapacity = 512;
 
     std::shared_ptr<const Block> get(std::string_view text, CGSize bounds, const TextStyle& style,
-                                     bool singleLineNoWrap) {
+                                     bool singleLineNoWrap, bool direct) {
         // A text of one paragraph that fits its width on one line is laid out
         // the same whether it may wrap, be truncated or neither, and in any
         // height that holds a line: one layout serves the label's measuring
@@ -315,39 +406,46 @@ class BlockCache {
             // (a label's) is laid out on one line first, as it mostly fits;
             // any other is laid out in its room straight away, as it may not.
             auto block = unlimited || style.numberOfLines == 1
-                             ? lookUp(text, CGSizeZero, plain, true)
-                             : find(text, CGSizeZero, plain, true);
-            const bool oneLine = block && (singleLineNoWrap || block->lines.size() == 1);
+                             ? lookUp(text, CGSizeZero, plain, true, direct)
+                             : find(text, CGSizeZero, plain, true, direct);
+            const bool oneLine = block && (singleLineNoWrap || block->lineCount == 1);
             if (oneLine && (bounds.width <= 0 || singleLineNoWrap ||
                             block->pangoWidth <= static_cast<int>(bounds.width * PANGO_SCALE)))
                 return block;
         }
-        return lookUp(text, bounds, style, singleLineNoWrap);
+        return lookUp(text, bounds, style, singleLineNoWrap, direct);
     }
 
   private:
     static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
-                          bool singleLineNoWrap) {
-        return {std::string(text), style.font.pointSize, style.font.bold, bounds,
-                style.numberOfLines, style.lineBreakMode,
-                style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+                          bool singleLineNoWrap, bool direct) {
+        return {std::string(text),
+                style.font.pointSize,
+                style.font.bold,
+                bounds,
+                style.numberOfLines,
+                style.lineBreakMode,
+                style.alignment == NSTextAlignment::Justified,
+                singleLineNoWrap,
+                direct};
     }
     std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
-                                      bool singleLineNoWrap) {
-        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap));
+                                      bool singleLineNoWrap, bool direct) {
+        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap, direct));
         if (it == index_.end()) return nullptr;
         order_.splice(order_.begin(), order_, it->second);
         return it->second->second;
     }
     std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
-                                        const TextStyle& style, bool singleLineNoWrap) {
-        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap);
+                                        const TextStyle& style, bool singleLineNoWrap,
+                                        bool direct) {
+        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
         if (auto it = index_.find(key); it != index_.end()) {
             order_.splice(order_.begin(), order_, it->second);
             return it->second->second;
         }
         auto block = std::make_shared<Block>();
-        layoutBlock(*block, text, bounds, style, singleLineNoWrap);
+        layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
         order_.emplace_front(key, block);
         index_.emplace(std::move(key), order_.begin());
         if (order_.size() > kCapacity) {
@@ -362,12 +460,14 @@ class BlockCache {
     std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
 };
 
+// `direct`: a line may be shaped alone (it has then no Pango layout); off,
+// the text is laid out by Pango, as drawing through Pango's renderer needs.
 std::shared_ptr<const Block> laidOut(std::string_view text, CGSize bounds, const TextStyle& style,
-                                     bool singleLineNoWrap) {
+                                     bool singleLineNoWrap, bool direct = gGlyphRuns) {
     static std::mutex mutex;
     static BlockCache cache;
     std::lock_guard lock(mutex);
-    return cache.get(text, bounds, style, singleLineNoWrap);
+    return cache.get(text, bounds, style, singleLineNoWrap, direct);
 }
 
 }  // namespace
@@ -384,6 +484,9 @@ void setKeptGlyphs(bool on) {
 }
 size_t keptLinesDrawn() {
     return gKeptLinesDrawn;
+}
+size_t linesShapedAlone() {
+    return gShapedAlone;
 }
 }  // namespace text
 
@@ -414,7 +517,7 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     TextStyle style;
     style.font = font;
     const auto block = laidOut(text, CGSizeZero, style, true);
-    return {block->maxWidth, block->lines.size() * block->lineHeight};
+    return {block->maxWidth, block->lineCount * block->lineHeight};
 }
 
 namespace {
@@ -511,7 +614,7 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
     const auto block = laidOut(text, bounds, style, false);
-    return {block->maxWidth, block->lines.size() * block->lineHeight};
+    return {block->maxWidth, block->lineCount * block->lineHeight};
 }
 
 namespace {
@@ -534,7 +637,7 @@ struct Placement {
 
 Placement place(const Block& block, const CGRect& rect, const TextStyle& style) {
     Placement p;
-    p.used = block.lines.size() * block.lineHeight;
+    p.used = block.lineCount * block.lineHeight;
     p.top = rect.origin.y;
     if (style.centerVertically && rect.size.height > 0) p.top += (rect.size.height - p.used) / 2;
     return p;
@@ -578,7 +681,12 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
-    const auto blockKept = laidOut(text, rect.size, style, false);
+    auto blockKept = laidOut(text, rect.size, style, false);
+    const bool kept = blockKept->glyphsKept && gGlyphRuns &&
+                      !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
+    // A target that keeps the text beside the glyphs (a recording) takes it
+    // from Pango's renderer, and so from a Pango layout.
+    if (!kept && !blockKept->layout) blockKept = laidOut(text, rect.size, style, false, false);
     const Block& block = *blockKept;
     const Placement at = place(block, rect, style);
     cairo_save(cr);
@@ -593,9 +701,7 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_clip(cr);
     }
     UIColorSetCairoSource(cr, style.color);
-    const bool kept = block.glyphsKept && gGlyphRuns &&
-                      !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
-    for (size_t i = 0; i < block.lines.size(); ++i) {
+    for (size_t i = 0; i < block.lineCount; ++i) {
         const CGPoint o = at.origin(block, i, rect, style);
         cairo_move_to(cr, o.x, o.y);
         if (kept) {
@@ -618,7 +724,7 @@ CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextSt
     if (!style.backgroundColor.isClear())
         ink = CGRectMake(rect.origin.x, at.top,
                          rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
-    for (size_t i = 0; i < block.lines.size(); ++i) {
+    for (size_t i = 0; i < block.lineCount; ++i) {
         const PangoRectangle& r = block.inks[i];
         if (r.width <= 0 || r.height <= 0) continue;  // spaces only
         const CGPoint o = at.origin(block, i, rect, style);

@@ -22,8 +22,8 @@ struct Setting {
 
 // The text drawn over a patterned background (so that blending shows), as
 // ARGB bytes; through the kept glyphs or through Pango's renderer.
-std::vector<unsigned char> drawn(const std::string& text, const TextStyle& style,
-                                 const Setting& at, bool keptGlyphs) {
+std::vector<unsigned char> drawn(const std::string& text, const TextStyle& style, const Setting& at,
+                                 bool keptGlyphs) {
     constexpr int kWidth = 330, kHeight = 130;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
     cairo_t* cr = cairo_create(surface);
@@ -46,7 +46,8 @@ std::vector<unsigned char> drawn(const std::string& text, const TextStyle& style
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
-    std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * kHeight);
+    std::vector<unsigned char> bytes(data,
+                                     data + cairo_image_surface_get_stride(surface) * kHeight);
     cairo_surface_destroy(surface);
     return bytes;
 }
@@ -120,9 +121,27 @@ TEST(TextGlyphs, KeptGlyphsDrawTheSamePixelsAsPango) {
         styles.push_back(clipped);
     }
     const size_t keptBefore = text::keptLinesDrawn();
+    const size_t aloneBefore = text::linesShapedAlone();
     size_t compared = 0;
     for (const auto& text : texts)
-        for (size_t s = 0; s < styles.size(); ++s)
+        for (size_t s = 0; s < styles.size(); ++s) {
+            // Measured alike: on one line, in a room, and where it inks.
+            const auto measures = [&](bool direct) {
+                text::setKeptGlyphs(direct);
+                std::vector<double> m;
+                const CGSize one = NSStringSizeWithFont(text, styles[s].font);
+                m.insert(m.end(), {one.width, one.height});
+                for (const auto& at : settings) {
+                    const CGSize room = NSStringBoundingSize(text, at.rect.size, styles[s]);
+                    const CGRect ink = NSStringInkInRect(text, at.rect, styles[s]);
+                    m.insert(m.end(), {room.width, room.height, ink.origin.x, ink.origin.y,
+                                       ink.size.width, ink.size.height});
+                }
+                text::setKeptGlyphs(true);
+                return m;
+            };
+            const auto direct = measures(true);
+            EXPECT_EQ(direct, measures(false)) << "\"" << text << "\" style " << s;
             for (size_t a = 0; a < settings.size(); ++a) {
                 const auto kept = drawn(text, styles[s], settings[a], true);
                 const auto viaPango = drawn(text, styles[s], settings[a], false);
@@ -134,9 +153,78 @@ TEST(TextGlyphs, KeptGlyphsDrawTheSamePixelsAsPango) {
                     << "\"" << text << "\" style " << s << " setting " << a << ": byte " << first;
                 ++compared;
             }
+        }
     EXPECT_EQ(compared, texts.size() * styles.size() * settings.size());
-    // The comparison is of the two ways, not of one with itself.
+    // The comparison is of the two ways, not of one with itself: most lines
+    // were drawn from kept glyphs, and the texts of one line shaped alone.
     EXPECT_GT(text::keptLinesDrawn() - keptBefore, compared);
+    EXPECT_GE(text::linesShapedAlone() - aloneBefore, 8u);
+}
+
+// The board's texts of one line are shaped alone, also when they are new
+// (a time, a price), and measure and draw as Pango's layout of them does; a
+// text the layout would shape otherwise (two scripts, a tab, a line break,
+// right to left) is laid out.
+TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(12.5);
+    style.numberOfLines = 1;
+    style.centerVertically = true;
+    const Setting at{2, CGRectMake(3.5, 2, 120, 16), CGRectZero};
+    for (int i = 0; i < 60; ++i) {
+        const std::string texts[] = {
+            "最高:" + std::to_string(38000 + i * 7) + "." + std::to_string(i % 10),
+            (i < 10 ? "0" : "") + std::to_string(i) + ":3" + std::to_string(i % 10) + ":15",
+            std::to_string(1.08 + i / 997.0).substr(0, 7)};
+        for (const auto& text : texts) {
+            const size_t alone = text::linesShapedAlone();
+            const auto direct = drawn(text, style, at, true);
+            EXPECT_EQ(text::linesShapedAlone(), alone + 1) << text;
+            EXPECT_EQ(direct, drawn(text, style, at, false)) << text;
+        }
+    }
+    for (const std::string text : {"欧元美元 EUR", "a\tb", "one\ntwo", "שלום", "a\u2028b"}) {
+        const size_t alone = text::linesShapedAlone();
+        const auto direct = drawn(text, style, at, true);
+        EXPECT_EQ(text::linesShapedAlone(), alone) << text;
+        EXPECT_EQ(direct, drawn(text, style, at, false)) << text;
+    }
+}
+
+// A text shaped alone drawn into a recording (which keeps the text beside
+// the glyphs) is drawn through Pango's layout, and the recording replays to
+// the same pixels.
+TEST(TextGlyphs, ARecordingTakesTheTextFromPangosLayout) {
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(13);
+    style.color = UIColor::rgb255(30, 160, 90);
+    const std::string text = "最低:1.07771";
+    const auto replayed = [&](bool direct) {
+        text::setKeptGlyphs(direct);
+        cairo_surface_t* recording =
+            cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+        cairo_t* rcr = cairo_create(recording);
+        NSStringDrawInRect(rcr, text, CGRectMake(2.25, 3, 100, 20), style);
+        cairo_destroy(rcr);
+        text::setKeptGlyphs(true);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 240, 60);
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, 2, 2);
+        cairo_set_source_surface(cr, recording, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 60);
+        cairo_surface_destroy(surface);
+        cairo_surface_destroy(recording);
+        return bytes;
+    };
+    const size_t kept = text::keptLinesDrawn();
+    const auto direct = replayed(true);
+    EXPECT_EQ(text::keptLinesDrawn(), kept);
+    EXPECT_EQ(direct, replayed(false));
+    EXPECT_NE(direct, std::vector<unsigned char>(direct.size(), 0));
 }
 
 // A text with a character no face has is drawn through Pango, which shows
