@@ -122,13 +122,11 @@ const PangoFontDescription* describe(const UIFont& font) {
 struct GlyphRun {
     cairo_scaled_font_t* font = nullptr;
     double x = 0;  // the run's start from the line's origin (points)
-    double y = 0;  // its baseline's shift, down
-    bool shifted = false;
+    double y = 0;  // its baseline's shift, down (0: none, and none is added)
     struct Glyph {
         unsigned long index;
         double x;  // from the run's start
-        double y;
-        bool raised;  // placed off the run's baseline
+        double y;  // off the run's baseline (0: none, and none is added)
     };
     std::vector<Glyph> glyphs;
 };
@@ -180,7 +178,6 @@ bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
         GlyphRun kept;
         kept.x = static_cast<double>(xOff) / PANGO_SCALE;
         kept.y = static_cast<double>(-run->y_offset) / PANGO_SCALE;
-        kept.shifted = run->y_offset != 0;
         int position = 0;
         for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
             const PangoGlyphInfo& gi = run->glyphs->glyphs[i];
@@ -188,8 +185,7 @@ bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
                 if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) return false;
                 kept.glyphs.push_back(
                     {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
-                     static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE,
-                     gi.geometry.y_offset != 0});
+                     static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
             }
             position += gi.geometry.width;
         }
@@ -254,8 +250,7 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
             if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;
             run.glyphs.push_back(
                 {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
-                 static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE,
-                 gi.geometry.y_offset != 0});
+                 static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
         }
         position += gi.geometry.width;
     }
@@ -654,7 +649,7 @@ void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
     std::vector<cairo_glyph_t> onHeap;
     for (const GlyphRun& run : runs) {
         const double baseX = x0 + run.x;
-        const double baseY = run.shifted ? y0 + run.y : y0;
+        const double baseY = run.y != 0 ? y0 + run.y : y0;
         cairo_glyph_t* glyphs = onStack;
         if (run.glyphs.size() > kOnStack) {
             onHeap.resize(run.glyphs.size());
@@ -662,7 +657,7 @@ void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
         }
         for (size_t k = 0; k < run.glyphs.size(); ++k) {
             const auto& g = run.glyphs[k];
-            glyphs[k] = {g.index, baseX + g.x, g.raised ? baseY + g.y : baseY};
+            glyphs[k] = {g.index, baseX + g.x, g.y != 0 ? baseY + g.y : baseY};
         }
         cairo_save(cr);
         cairo_set_scaled_font(cr, run.font);
