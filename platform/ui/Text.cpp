@@ -640,7 +640,7 @@ Placement place(const Block& block, const CGRect& rect, const TextStyle& style) 
 
 // A line's kept runs drawn from the current point, as Pango's cairo
 // renderer draws them: the origin read back from cairo (where the point was
-// rounded to), each run in its own font and saved state.
+// rounded to), each run in its own font, inside the caller's saved state.
 void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
     double x0 = 0, y0 = 0;
     cairo_get_current_point(cr, &x0, &y0);
@@ -659,10 +659,10 @@ void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
             const auto& g = run.glyphs[k];
             glyphs[k] = {g.index, baseX + g.x, g.y != 0 ? baseY + g.y : baseY};
         }
-        cairo_save(cr);
+        // The font is the only state set; the caller's saved state, restored
+        // after the text, puts back the one it had.
         cairo_set_scaled_font(cr, run.font);
         cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
-        cairo_restore(cr);
     }
 }
 
