@@ -10,12 +10,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Log.h"
@@ -200,6 +202,7 @@ std::atomic<size_t> gLayoutsMade{0};
 std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
+std::atomic<size_t> gItemsKnown{0};
 
 // A text of one paragraph laid out on one line is the shaping of its one
 // item, as the layout would itemize and shape it: shaped so, without the
@@ -208,7 +211,75 @@ std::atomic<size_t> gShapedAlone{0};
 // character, tab or line separator, one item of one font, left to right, and
 // no glyph the font lacks (the layout draws a box for it). False when not
 // taken; the text is then laid out.
+// The items texts of one line in a font were itemized to, by the script
+// their item took, with the characters they held. Itemizing decides each of
+// these characters alone (the first face that has it, its script, and its
+// direction resolving to left to right): a text made only of characters
+// already found in one such item is itemized to that item again, and is
+// shaped without itemizing it (a new price or time, from the characters of
+// the last ones). Characters decided otherwise (brackets, which pair;
+// anything but plain ASCII and the unified ideographs) are never taken.
+class KnownItems {
+  public:
+    static bool plain(gunichar c) {
+        if (c >= 0x20 && c < 0x7f) return !std::strchr("()[]{}<>", static_cast<int>(c));
+        return c >= 0x4E00 && c <= 0x9FFF;
+    }
+    // The analysis of the text's one item, when it is known; null otherwise.
+    const PangoAnalysis* find(const UIFont& font, std::string_view text) const {
+        GUnicodeScript script = G_UNICODE_SCRIPT_COMMON;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
+            const GUnicodeScript s = g_unichar_get_script(g_utf8_get_char(p));
+            if (s != G_UNICODE_SCRIPT_COMMON) {
+                script = s;
+                break;
+            }
+        }
+        const auto it = known_.find({font.pointSize, font.bold, script});
+        if (it == known_.end()) return nullptr;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            if (!it->second.chars.count(g_utf8_get_char(p))) return nullptr;
+        return &it->second.item->analysis;
+    }
+    void learn(const UIFont& font, std::string_view text, const PangoItem& item) {
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            if (!plain(g_utf8_get_char(p))) return;
+        if (known_.size() >= 256) known_.clear();
+        Known& known = known_[{font.pointSize, font.bold, item.analysis.script}];
+        if (!known.item) known.item.reset(pango_item_copy(const_cast<PangoItem*>(&item)));
+        const PangoAnalysis& a = known.item->analysis;
+        if (a.font != item.analysis.font || a.level != item.analysis.level ||
+            a.gravity != item.analysis.gravity || a.language != item.analysis.language)
+            return;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            known.chars.insert(g_utf8_get_char(p));
+    }
+
+  private:
+    struct Key {
+        double size;
+        bool bold;
+        int script;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            return std::hash<double>()(k.size) * 31 + static_cast<size_t>(k.script) * 2 + k.bold;
+        }
+    };
+    struct FreeItem {
+        void operator()(PangoItem* i) const { pango_item_free(i); }
+    };
+    struct Known {
+        std::unique_ptr<PangoItem, FreeItem> item;
+        std::unordered_set<gunichar> chars;
+    };
+    std::unordered_map<Key, Known, KeyHash> known_;
+};
+
 bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
+    // Pango lays out a text that is not UTF-8 with its faults replaced.
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return false;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7f) return false;
@@ -220,27 +291,36 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
             return false;
     }
     auto& e = engine();
+    static KnownItems known;
     const int length = static_cast<int>(text.size());
-    pango_context_set_font_description(e.shaping, describe(style.font));
-    GList* items = pango_itemize(e.shaping, text.data(), 0, length, e.noAttributes, nullptr);
+    GList* items = nullptr;
     const auto freeItems = [&] {
         g_list_free_full(items, [](void* i) { pango_item_free(static_cast<PangoItem*>(i)); });
     };
-    const auto* item = items ? static_cast<const PangoItem*>(items->data) : nullptr;
-    if (!item || items->next || item->offset != 0 || item->length != length ||
-        item->analysis.level != 0 || item->analysis.extra_attrs ||
-        (item->analysis.flags &
-         (PANGO_ANALYSIS_FLAG_CENTERED_BASELINE | PANGO_ANALYSIS_FLAG_IS_ELLIPSIS |
-          PANGO_ANALYSIS_FLAG_NEED_HYPHEN)) ||
-        !item->analysis.font) {
-        freeItems();
-        return false;
+    const PangoAnalysis* analysis = known.find(style.font, text);
+    if (!analysis) {
+        pango_context_set_font_description(e.shaping, describe(style.font));
+        items = pango_itemize(e.shaping, text.data(), 0, length, e.noAttributes, nullptr);
+        const auto* item = items ? static_cast<const PangoItem*>(items->data) : nullptr;
+        if (!item || items->next || item->offset != 0 || item->length != length ||
+            item->analysis.level != 0 || item->analysis.extra_attrs ||
+            (item->analysis.flags &
+             (PANGO_ANALYSIS_FLAG_CENTERED_BASELINE | PANGO_ANALYSIS_FLAG_IS_ELLIPSIS |
+              PANGO_ANALYSIS_FLAG_NEED_HYPHEN)) ||
+            !item->analysis.font) {
+            freeItems();
+            return false;
+        }
+        known.learn(style.font, text, *item);
+        analysis = &item->analysis;
+    } else {
+        ++gItemsKnown;
     }
     PangoGlyphString* glyphs = pango_glyph_string_new();
-    pango_shape_with_flags(text.data(), length, text.data(), length, &item->analysis, glyphs,
+    pango_shape_with_flags(text.data(), length, text.data(), length, analysis, glyphs,
                            PANGO_SHAPE_NONE);
     cairo_scaled_font_t* scaled =
-        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(item->analysis.font));
+        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis->font));
     bool taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
     GlyphRun run;
     int position = 0;
@@ -256,7 +336,7 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     }
     if (taken) {
         PangoRectangle ink, logical;
-        pango_glyph_string_extents(glyphs, item->analysis.font, &ink, &logical);
+        pango_glyph_string_extents(glyphs, analysis->font, &ink, &logical);
         const double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lineCount = 1;
         block.widths.push_back(w);
@@ -482,6 +562,9 @@ size_t keptLinesDrawn() {
 }
 size_t linesShapedAlone() {
     return gShapedAlone;
+}
+size_t itemsKnown() {
+    return gItemsKnown;
 }
 }  // namespace text
 

@@ -122,6 +122,9 @@ void setKeptGlyphs(bool on);
 // Lines drawn from kept glyphs, and texts shaped without a layout, so far.
 size_t keptLinesDrawn();
 size_t linesShapedAlone();
+// Texts shaped alone whose item was known from the characters of earlier
+// ones, and so not itemized.
+size_t itemsKnown();
 }  // namespace text
 
 }  // namespace platform::ui

@@ -171,6 +171,7 @@ TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
     style.numberOfLines = 1;
     style.centerVertically = true;
     const Setting at{2, CGRectMake(3.5, 2, 120, 16), CGRectZero};
+    const size_t known = text::itemsKnown();
     for (int i = 0; i < 60; ++i) {
         const std::string texts[] = {
             "最高:" + std::to_string(38000 + i * 7) + "." + std::to_string(i % 10),
@@ -183,7 +184,14 @@ TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
             EXPECT_EQ(direct, drawn(text, style, at, false)) << text;
         }
     }
-    for (const std::string text : {"欧元美元 EUR", "a\tb", "one\ntwo", "שלום", "a\u2028b"}) {
+    // Most were not itemized: their characters were those of earlier texts.
+    EXPECT_GE(text::itemsKnown() - known, 150u);
+    // Characters known each in an item of its own script are not taken
+    // together: the text is itemized, and laid out in two items.
+    drawn("USD", style, at, true);
+    drawn("最高", style, at, true);
+    for (const std::string text : {"欧元美元 EUR", "USD最高", "最高USD", "a\tb", "one\ntwo", "שלום",
+                                   "a\u2028b", "bad \xff utf-8"}) {
         const size_t alone = text::linesShapedAlone();
         const auto direct = drawn(text, style, at, true);
         EXPECT_EQ(text::linesShapedAlone(), alone) << text;
