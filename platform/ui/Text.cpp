@@ -204,13 +204,6 @@ std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
 std::atomic<size_t> gItemsKnown{0};
 
-// A text of one paragraph laid out on one line is the shaping of its one
-// item, as the layout would itemize and shape it: shaped so, without the
-// layout's word breaks, line building and its own copies, it costs half as
-// much. Only a text the layout would treat no otherwise is taken: no control
-// character, tab or line separator, one item of one font, left to right, and
-// no glyph the font lacks (the layout draws a box for it). False when not
-// taken; the text is then laid out.
 // The items texts of one line in a font were itemized to, by the script
 // their item took, with the characters they held. Itemizing decides each of
 // these characters alone (the first face that has it, its script, and its
@@ -277,6 +270,13 @@ class KnownItems {
     std::unordered_map<Key, Known, KeyHash> known_;
 };
 
+// A text of one paragraph laid out on one line is the shaping of its one
+// item, as the layout would itemize and shape it: shaped so, without the
+// layout's word breaks, line building and its own copies, it costs half as
+// much. Only a text the layout would treat no otherwise is taken: no control
+// character, tab or line separator, one item of one font, left to right, and
+// no glyph the font lacks (the layout draws a box for it). False when not
+// taken; the text is then laid out.
 bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     // Pango lays out a text that is not UTF-8 with its faults replaced.
     if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return false;
