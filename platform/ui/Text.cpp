@@ -203,6 +203,8 @@ std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
 std::atomic<size_t> gItemsKnown{0};
+std::atomic<size_t> gBlockLookUps{0};
+std::atomic<size_t> gBlockSteps{0};
 
 // The items texts of one line in a font were itemized to, by the script
 // their item took, with the characters they held. Itemizing decides each of
@@ -504,9 +506,20 @@ class BlockCache {
                 singleLineNoWrap,
                 direct};
     }
+    // Nodes looked at in the key's bucket until it is found (all when not).
+    void count(const BlockKey& key) {
+        ++gBlockLookUps;
+        const size_t b = index_.bucket(key);
+        for (auto it = index_.begin(b); it != index_.end(b); ++it) {
+            ++gBlockSteps;
+            if (it->first == key) break;
+        }
+    }
     std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
                                       bool singleLineNoWrap, bool direct) {
-        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap, direct));
+        const BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
+        count(key);
+        auto it = index_.find(key);
         if (it == index_.end()) return nullptr;
         order_.splice(order_.begin(), order_, it->second);
         return it->second->second;
@@ -515,6 +528,7 @@ class BlockCache {
                                         const TextStyle& style, bool singleLineNoWrap,
                                         bool direct) {
         BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
+        count(key);
         if (auto it = index_.find(key); it != index_.end()) {
             order_.splice(order_.begin(), order_, it->second);
             return it->second->second;
@@ -565,6 +579,12 @@ size_t linesShapedAlone() {
 }
 size_t itemsKnown() {
     return gItemsKnown;
+}
+size_t blockLookUps() {
+    return gBlockLookUps;
+}
+size_t blockSteps() {
+    return gBlockSteps;
 }
 }  // namespace text
 
