@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/Json.h"
+#include "platform/Strings.h"
 
 namespace platform {
 
@@ -41,29 +42,53 @@ class JsonView {
 
     // The member under the key; with a key given twice, the later value, as
     // the tree keeps it. Missing when this is no object.
-    JsonView member(std::string_view key) const;
+    JsonView member(std::string_view key) const {
+        JsonView found;
+        forEachMember([&](std::string_view k, const JsonView& v) {
+            if (k == key) found = v;
+        });
+        return found.kind_ == Kind::Null ? JsonView() : found;
+    }
     // A string's bytes; empty for anything else.
-    std::string_view string() const;
+    std::string_view string() const {
+        return kind_ == Kind::String ? stringAt(index_) : std::string_view();
+    }
 
     // The reply value conversions of jsonInteger, jsonDouble and jsonText.
     int64_t integer() const;
-    double number() const;
+    // A price's plain decimal is read here, inline beside its neighbours.
+    double number() const {
+        double plain;
+        if (kind_ == Kind::String && plainDecimal(stringAt(index_), plain)) return plain;
+        return anyNumber();
+    }
     std::optional<std::string> text() const;
     // jsonText's rule without a copy: false when there is no text form.
     bool textInto(std::string& out) const;
 
-    // An array's elements, or an object's members (key and value), in order.
+    // An array's elements, or an object's members (key and value), in
+    // order. Walked here, where the visitor is seen whole: a quote's
+    // members cost a few loads each, not a call and a copy.
     template <typename F>
     void forEachElement(F&& f) const {
-        forEach([](void* ctx, const std::string_view&,
-                   const JsonView& v) { (*static_cast<F*>(ctx))(v); },
-                &f, false);
+        if (kind_ != Kind::Array) return;
+        const uint32_t end = closing();
+        for (uint32_t i = index_ + 1; i < end;) {
+            const JsonView value(tape_, strings_, i);
+            f(value);
+            i = value.after();
+        }
     }
     template <typename F>
     void forEachMember(F&& f) const {
-        forEach([](void* ctx, const std::string_view& k,
-                   const JsonView& v) { (*static_cast<F*>(ctx))(k, v); },
-                &f, true);
+        if (kind_ != Kind::Object) return;
+        const uint32_t end = closing();
+        for (uint32_t i = index_ + 1; i < end;) {
+            const std::string_view key = stringAt(i);
+            const JsonView value(tape_, strings_, i + 1);
+            f(key, value);
+            i = value.after();
+        }
     }
 
     // The value as the tree parse makes it: non-negative integers unsigned,
@@ -72,18 +97,69 @@ class JsonView {
     Json toJson() const;
 
   private:
-    friend struct JsonViewAccess;
-    // By reference: the visitor reads the few words it needs of what the
-    // walk has just written, rather than a copy that waits for those writes.
-    using Visit = void (*)(void*, const std::string_view&, const JsonView&);
-    void forEach(Visit visit, void* ctx, bool members) const;
+    friend class JsonDocument;
 
-    // The fast parser's element: a document and a place in it; and what it
-    // holds, told once when the view is made, which the reading asks of
-    // every member.
-    enum class Kind : uint8_t { Missing, Null, Object, Array, String, Number, Other };
-    alignas(8) unsigned char element_[16] = {};
-    bool present_ = false;
+    // The fast parser's tape, as it lays a document out: one word a value
+    // (two for a number, whose bits follow in the next), its kind in the
+    // top byte; a string's word the place of its length and bytes in the
+    // string buffer; an object's or array's the index just past its
+    // closing word.
+    enum class Kind : uint8_t { Missing, Null, Object, Array, String, Number, Bool };
+    static constexpr uint64_t kPayload = 0x00FFFFFFFFFFFFFFull;
+    static constexpr Kind kindOf(uint64_t word) {
+        switch (static_cast<char>(word >> 56)) {
+            case 'n':
+                return Kind::Null;
+            case '{':
+                return Kind::Object;
+            case '[':
+                return Kind::Array;
+            case '"':
+                return Kind::String;
+            case 'l':
+            case 'u':
+            case 'd':
+                return Kind::Number;
+            case 't':
+            case 'f':
+                return Kind::Bool;
+            default:
+                return Kind::Missing;
+        }
+    }
+
+    JsonView(const uint64_t* tape, const uint8_t* strings, uint32_t index)
+        : tape_(tape), strings_(strings), index_(index), kind_(kindOf(tape[index])) {}
+
+    std::string_view stringAt(uint32_t index) const {
+        const uint8_t* at = strings_ + (tape_[index] & kPayload);
+        uint32_t length;
+        __builtin_memcpy(&length, at, sizeof length);
+        return {reinterpret_cast<const char*>(at + sizeof length), length};
+    }
+    // The closing word of an object or array.
+    uint32_t closing() const { return static_cast<uint32_t>(tape_[index_]) - 1; }
+    // The index of the value that follows this one.
+    uint32_t after() const {
+        switch (kind_) {
+            case Kind::Object:
+            case Kind::Array:
+                return static_cast<uint32_t>(tape_[index_]);
+            case Kind::Number:
+                return index_ + 2;
+            default:
+                return index_ + 1;
+        }
+    }
+    // A number's bits, in the word after its own.
+    uint64_t bits() const { return tape_[index_ + 1]; }
+    char tag() const { return static_cast<char>(tape_[index_] >> 56); }
+    static Json treeOf(const JsonView& v);
+    double anyNumber() const;
+
+    const uint64_t* tape_ = nullptr;
+    const uint8_t* strings_ = nullptr;
+    uint32_t index_ = 0;
     Kind kind_ = Kind::Missing;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -154,4 +155,59 @@ TEST(JsonDocument, ADocumentHeldKeepsItsValuesWhileLaterOnesAreParsed) {
     ASSERT_TRUE(large);
     EXPECT_EQ(large->root().member("event").string(), "big");
     EXPECT_EQ(kept->root().member("price").string(), "1.10100");
+}
+
+// Walked in place, a long object of prices, numbers and nested values reads
+// member for member what the tree reads: every key in order, and every
+// price the same double bit for bit (the plain decimals read inline, the
+// rest as the tree's conversions read them).
+TEST(JsonDocument, AWalkOverManyMembersReadsEveryPriceAsTheTreeDoes) {
+    uint64_t seed = 0x9E3779B97F4A7C15ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    std::string text = "{";
+    for (int m = 0; m < 400; ++m) {
+        if (m) text += ',';
+        text += "\"k" + std::to_string(m) + "\":";
+        std::string price = next() % 5 == 0 ? "-" : "";
+        for (size_t i = 0, whole = 1 + next() % 6; i < whole; ++i)
+            price += static_cast<char>('0' + next() % 10);
+        price += '.';
+        for (size_t i = 0, fraction = next() % 11; i < fraction; ++i)
+            price += static_cast<char>('0' + next() % 10);
+        static const char* kTails[] = {"", "", "", "e-2", "x", "1234567890"};
+        price += kTails[next() % std::size(kTails)];
+        switch (next() % 6) {
+            case 0:  // a number of the document's own
+                text += std::to_string(next() % 100000) + "." + std::to_string(next() % 1000) +
+                        (next() % 2 ? "e-2" : "");
+                break;
+            case 1:
+                text += R"({"in":[1,-2,3.5],"s":")" + price + "\"}";
+                break;
+            default:
+                text += "\"" + price + "\"";
+                break;
+        }
+    }
+    text += "}";
+    text = padded(text);
+    const auto reference = platform::parseJson(text);
+    ASSERT_TRUE(reference) << text;
+    const auto document = fast(text);
+    ASSERT_TRUE(document);
+    auto expected = reference->items().begin();
+    size_t seen = 0;
+    document->root().forEachMember([&](std::string_view key, const JsonView& value) {
+        ASSERT_EQ(key, expected.key());
+        const double got = value.number(), want = platform::jsonDouble(&expected.value());
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << key << " " << expected.value().dump();
+        ++expected;
+        ++seen;
+    });
+    EXPECT_EQ(seen, reference->size());
 }
