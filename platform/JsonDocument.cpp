@@ -3,11 +3,11 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <atomic>
 
 #include "platform/Strings.h"
 
@@ -41,7 +41,8 @@ std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
     // One parser per thread keeps its working buffers between messages.
     thread_local dom::parser parser;
     if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kFastParserMaxDepth) &&
-        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) != simdjson::SUCCESS)
+        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) !=
+            simdjson::SUCCESS)
         return nullptr;
     // The document of the last message is parsed into again once nobody
     // holds it any more: a quote push then allocates nothing here. One
@@ -73,7 +74,7 @@ JsonView JsonDocument::root() const {
 
 // --- JsonView ------------------------------------------------------------------
 
-int64_t JsonView::integer() const {
+int64_t JsonView::anyInteger() const {
     switch (kind_) {
         case Kind::Number:
             switch (tag()) {
@@ -81,7 +82,8 @@ int64_t JsonView::integer() const {
                     return static_cast<int64_t>(bits());
                 case 'u': {
                     const uint64_t u = bits();
-                    constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+                    constexpr uint64_t kMax =
+                        static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
                     return u > kMax ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
                 }
                 default: {

@@ -55,7 +55,19 @@ class JsonView {
     }
 
     // The reply value conversions of jsonInteger, jsonDouble and jsonText.
-    int64_t integer() const;
+    // A message order's plain digits are read here.
+    int64_t integer() const {
+        if (kind_ == Kind::String) {
+            const std::string_view s = stringAt(index_);
+            int64_t value = 0;
+            size_t i = 0;
+            while (i < s.size() && i < 18 && static_cast<unsigned char>(s[i] - '0') < 10)
+                value = value * 10 + (s[i++] - '0');
+            if (i > 0 && !(i == 18 && i < s.size() && static_cast<unsigned char>(s[i] - '0') < 10))
+                return value;
+        }
+        return anyInteger();
+    }
     // A price's plain decimal is read here, inline beside its neighbours.
     double number() const {
         double plain;
@@ -156,6 +168,7 @@ class JsonView {
     char tag() const { return static_cast<char>(tape_[index_] >> 56); }
     static Json treeOf(const JsonView& v);
     double anyNumber() const;
+    int64_t anyInteger() const;
 
     const uint64_t* tape_ = nullptr;
     const uint8_t* strings_ = nullptr;
