@@ -276,6 +276,38 @@ BENCHMARK(BM_PushesWhileCompositing)
     ->Arg(50)
     ->Unit(benchmark::kMicrosecond);
 
+// Pushes of all 50 symbols in packages of 50, `range(0)` packages between
+// two frames (at 200 packages a second and 60 frames, about three): the
+// rows on screen are laid out and drawn once a frame, whatever number of
+// quotes reached them.
+void BM_PackagesBetweenFrames(benchmark::State& state) {
+    platform::LogCapture quiet;
+    Stage stage;
+    const int perFrame = static_cast<int>(state.range(0));
+    const std::vector<std::string> texts = pushTexts(kSymbols);
+    KeptFrame frame;
+    frame.composite();  // the first frame is the whole screen
+    size_t i = 0;
+    double drawn = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < perFrame; ++k)
+            stage.push(texts[i++ % texts.size()]);
+        const auto f = frame.composite();
+        for (const CGRect& r : f.damage)
+            drawn += r.size.width * r.size.height;
+    }
+    if (drawn == 0) state.SkipWithError("the pushes did not reach the screen");
+    state.SetItemsProcessed(state.iterations() * perFrame * kSymbols);
+    state.counters["quotes/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * perFrame * kSymbols),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PackagesBetweenFrames)
+    ->ArgName("packages")
+    ->Arg(1)
+    ->Arg(3)
+    ->Unit(benchmark::kMicrosecond);
+
 // The same pushes with the whole screen drawn afresh after every package:
 // what a frame would cost without the changed areas.
 void BM_PushesWhileRedrawing(benchmark::State& state) {

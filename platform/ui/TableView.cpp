@@ -142,6 +142,7 @@ UIViewPtr UITableView::makeHeader(long, const std::string& title) const {
 }
 
 void UITableView::rebuildGeometry() {
+    laidOut_ = CGRectNull;
     for (auto& s : sections_) {
         if (s.headerView) s.headerView->removeFromSuperview();
         if (s.footerView) s.footerView->removeFromSuperview();
@@ -317,6 +318,11 @@ void UITableView::layoutVisibleCells(bool animated) {
         for (auto& [ip, cell] : visible_)
             cell->setFrame(rectForRowAtIndexPath(ip));
     };
+    // Every row on screen has its cell in its place (an animated one once
+    // the animation ends, and rows are laid out again meanwhile).
+    const bool complete = std::all_of(fresh.begin(), fresh.end(),
+                                      [](const auto& f) { return f.second != nullptr; });
+    laidOut_ = complete && !animated ? bounds() : CGRectNull;
     if (animated)
         UIView::animateWithDuration(kRowAnimation, place);
     else
@@ -329,7 +335,10 @@ void UITableView::layoutSubviews() {
         if (backgroundView->superviewRaw() != this) insertSubviewAtIndex(backgroundView, 0);
     }
     if (loaded_ && contentSize().width != bounds().size.width) rebuildGeometry();
-    layoutVisibleCells(false);
+    if (pendingReloads_.empty())
+        layoutVisibleCells(false);
+    else
+        flushReloads();
 }
 
 void UITableView::didScroll() {
@@ -338,6 +347,8 @@ void UITableView::didScroll() {
 }
 
 void UITableView::reloadData() {
+    // Every row is asked for again.
+    pendingReloads_.clear();
     hideSwipe();
     for (auto& [ip, cell] : visible_)
         enqueue(cell);
@@ -351,12 +362,57 @@ void UITableView::reloadData() {
 
 void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
                                          UITableViewRowAnimation animation) {
-    rebuildGeometry();
-    // A price board reloads its rows on every quote, and its data source
-    // takes the cell it just gave back: the cell stays where it is, so only
-    // what its new data changes is drawn again, not the whole row. The last
-    // row's cell goes into the pool first, so that the rows, asked for in
-    // order, each take back their own.
+    if (animation == UITableViewRowAnimation::None) {
+        // A price board reloads its rows on every quote, several times
+        // between two frames at a high rate: the rows are asked for once,
+        // when the table lays out or one of its cells is read.
+        for (const auto& ip : paths)
+            if (std::find(pendingReloads_.begin(), pendingReloads_.end(), ip) ==
+                pendingReloads_.end())
+                pendingReloads_.push_back(ip);
+        if (!pendingReloads_.empty()) setNeedsLayout();
+        return;
+    }
+    flushReloads();
+    reloadRowsNow(paths, true);
+}
+
+void UITableView::flushReloads() {
+    if (pendingReloads_.empty()) return;
+    std::vector<NSIndexPath> paths;
+    paths.swap(pendingReloads_);
+    reloadRowsNow(paths, false);
+}
+
+bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
+    if (!loaded_ || contentSize().width != bounds().size.width) return false;
+    auto ds = dataSource.lock();
+    if (!ds || ds->numberOfSectionsInTableView(this) != numberOfSections()) return false;
+    for (long s = 0; s < numberOfSections(); ++s)
+        if (ds->tableViewNumberOfRowsInSection(this, s) != numberOfRowsInSection(s)) return false;
+    auto dl = tableDelegate.lock();
+    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
+    for (const auto& ip : paths) {
+        if (ip.row < 0 || ip.row >= numberOfRowsInSection(ip.section)) continue;
+        const double h = sections_[static_cast<size_t>(ip.section)]
+                             .rowHeights[static_cast<size_t>(ip.row)];
+        if (d.tableViewHeightForRowAtIndexPath(this, ip) != h) return false;
+    }
+    return true;
+}
+
+void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated) {
+    // The rows keep their places unless one of them changes its height (or
+    // the rows were counted anew): only then is the table measured again.
+    const bool holds = geometryHolds(paths);
+    if (!holds) rebuildGeometry();
+    // Nothing moved since the rows were last laid out: the same rows show,
+    // each where it was, and only the reloaded ones are asked for.
+    const bool inPlace = holds && !animated && laidOut_ == bounds();
+    // The data source takes the cell it just gave back: the cell stays
+    // where it is, so only what its new data changes is drawn again, not
+    // the whole row. The last row's cell goes into the pool first, so that
+    // the rows, asked for in order, each take back their own.
     std::vector<std::pair<NSIndexPath, UITableViewCellPtr>> reloaded;
     for (auto& ip : paths) {
         auto it = visible_.find(ip);
@@ -368,7 +424,27 @@ void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
               [](const auto& a, const auto& b) { return b.first < a.first; });
     for (auto& [ip, cell] : reloaded)
         enqueue(cell, true);
-    layoutVisibleCells(animation != UITableViewRowAnimation::None);
+    if (inPlace) {
+        auto dl = tableDelegate.lock();
+        for (auto it = reloaded.rbegin(); it != reloaded.rend(); ++it) {
+            const NSIndexPath ip = it->first;
+            UITableViewCellPtr cell = makeCell(ip);
+            if (!cell) {
+                // Asked for again at the next layout, as a row without a cell is.
+                laidOut_ = CGRectNull;
+                continue;
+            }
+            cell->setFrame(rectForRowAtIndexPath(ip));
+            if (cell->superviewRaw() != this) {
+                insertSubviewAtIndex(cell, 0);
+                if (backgroundView) sendSubviewToBack(backgroundView.get());
+            }
+            if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
+            visible_[ip] = cell;
+        }
+    } else {
+        layoutVisibleCells(animated);
+    }
     // A cell its row did not take back leaves the table.
     std::vector<UITableViewCellPtr> leaving;
     leaving.swap(leaving_);
@@ -385,6 +461,7 @@ void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimati
 
 void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&,
                                          UITableViewRowAnimation animation) {
+    pendingReloads_.clear();
     hideSwipe();
     for (auto& [ip, cell] : visible_)
         enqueue(cell);
@@ -399,6 +476,7 @@ void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
 }
 
 UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
+    const_cast<UITableView*>(this)->flushReloads();
     auto it = visible_.find(ip);
     return it == visible_.end() ? nullptr : it->second.get();
 }
@@ -411,6 +489,7 @@ std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
 }
 
 std::vector<UITableViewCell*> UITableView::visibleCells() const {
+    const_cast<UITableView*>(this)->flushReloads();
     std::vector<UITableViewCell*> out;
     for (auto& [ip, cell] : visible_)
         out.push_back(cell.get());
@@ -418,6 +497,7 @@ std::vector<UITableViewCell*> UITableView::visibleCells() const {
 }
 
 std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* cell) const {
+    const_cast<UITableView*>(this)->flushReloads();
     for (auto& [ip, c] : visible_)
         if (c.get() == cell) return ip;
     return std::nullopt;

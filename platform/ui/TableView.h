@@ -103,6 +103,9 @@ class UITableView : public UIScrollView {
     UIViewPtr backgroundView;
 
     void reloadData();
+    // Without animation the rows are asked for when the table next lays out
+    // or a cell of it is read (cellForRowAtIndexPath, visibleCells,
+    // indexPathForCell), once however often they were reloaded meanwhile.
     void reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
                                 UITableViewRowAnimation animation);
     void reloadSections(const std::vector<long>& sections, UITableViewRowAnimation animation);
@@ -151,6 +154,12 @@ class UITableView : public UIScrollView {
         UIViewPtr headerView, footerView;
     };
     void rebuildGeometry();
+    // Whether the rows are counted and the reloaded ones measured as the
+    // table has them.
+    bool geometryHolds(const std::vector<NSIndexPath>& paths);
+    void reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated);
+    // Asks for the rows reloaded without animation since the last layout.
+    void flushReloads();
     void layoutVisibleCells(bool animated);
     UITableViewCellPtr makeCell(NSIndexPath ip);
     // Puts a cell in the reuse pool. `staysShown`: it stays in the table
@@ -172,6 +181,11 @@ class UITableView : public UIScrollView {
     std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
     // Cells of reloaded rows still shown while the rows are laid out again.
     std::vector<UITableViewCellPtr> leaving_;
+    // The bounds the rows were last laid out in, every row on screen with
+    // its cell in place; null when they must be laid out again.
+    CGRect laidOut_ = CGRectNull;
+    // Rows reloaded without animation, not yet asked for.
+    std::vector<NSIndexPath> pendingReloads_;
     std::optional<NSIndexPath> selected_;
     std::optional<NSIndexPath> pressed_;
     // The finger on the pressed row: when a reload takes its cell away, the

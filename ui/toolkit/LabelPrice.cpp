@@ -26,6 +26,14 @@ void LabelPrice::setPrice(double Price, int Decimal, const UIColor& Color) {
         lblLarge_->setBackgroundColor(UIColor::clearColor());
         addSubview(lblLarge_);
     }
+    // A quote often leaves a price as it was (the other side moved): the
+    // same price in the same decimals is not written again.
+    if (shown_ && shown_->first == Price && shown_->second == Decimal) {
+        lblSmall_->setTextColor(Color);
+        lblLarge_->setTextColor(Color);
+        return;
+    }
+    shown_.emplace(Price, Decimal);
     const std::string text = sysDB::formatPrice(Price, Decimal);
     const size_t length = platform::utf8Length(text);
     if (length < 2) {

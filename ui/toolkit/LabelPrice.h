@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "platform/ui/Color.h"
 #include "platform/ui/Label.h"
@@ -25,4 +27,6 @@ class LabelPrice : public platform::ui::UIView {
   private:
     std::shared_ptr<platform::ui::UILabel> lblSmall_;
     std::shared_ptr<platform::ui::UILabel> lblLarge_;
+    // The price and decimals the texts were written from.
+    std::optional<std::pair<double, int>> shown_;
 };

@@ -64,6 +64,12 @@ std::shared_ptr<UILabel> smallLabel(NSTextAlignment alignment, bool lowHigh = fa
     return label;
 }
 
+// The same number written the same way: equal and with as many decimals
+// (1.10 and 1.1 are equal, but are not the same text). NaN is never the same.
+bool sameDecimal(const platform::Decimal& a, const platform::Decimal& b) {
+    return a.scale() == b.scale() && a == b;
+}
+
 }  // namespace
 
 QuotationCell::QuotationCell(UITableViewCellStyle style, const std::string& reuseIdentifier,
@@ -135,15 +141,32 @@ void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
     }
     imgUpOrDown_->setImage(direction);
 
-    lblTime_->setText(lsconvert::dateText(quotation.lastTime, "HH:mm:ss"));
+    // A quote changes a few of the row's values: the texts of the others
+    // are not written again (the same time, spread, low or high).
+    if (!shown_.time || *shown_.time != quotation.lastTime) {
+        lblTime_->setText(lsconvert::dateText(quotation.lastTime, "HH:mm:ss"));
+        shown_.time = quotation.lastTime;
+    }
     imgClock_->setHidden(!quotation.hasLimit);
     lblName_->setText(quotation.symbolName);
-    lblSpread_->setText(spreadCaption_ + ":" + std::to_string(quotation.spread));
+    if (!shown_.spread || *shown_.spread != quotation.spread) {
+        lblSpread_->setText(spreadCaption_ + ":" + std::to_string(quotation.spread));
+        shown_.spread = quotation.spread;
+    }
 
     // The prices go through a single-precision float, as the board always
     // showed them.
-    const float bid = static_cast<float>(quotation.bid.toDouble());
-    const float ask = static_cast<float>(quotation.ask.toDouble());
+    if (!shown_.prices || !sameDecimal(shown_.bid, quotation.bid)) {
+        shown_.bid = quotation.bid;
+        shown_.bidFloat = static_cast<float>(quotation.bid.toDouble());
+    }
+    if (!shown_.prices || !sameDecimal(shown_.ask, quotation.ask)) {
+        shown_.ask = quotation.ask;
+        shown_.askFloat = static_cast<float>(quotation.ask.toDouble());
+    }
+    shown_.prices = true;
+    const float bid = shown_.bidFloat;
+    const float ask = shown_.askFloat;
     if (!lblSell_) {
         lblSell_ = std::make_shared<LabelPrice>(CGRectZero, bid, quotation.decimal, moveColor_);
         contentView()->addSubview(lblSell_);
@@ -153,11 +176,20 @@ void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
         lblSell_->setPrice(bid, quotation.decimal, moveColor_);
         lblBuy_->setPrice(ask, quotation.decimal, moveColor_);
     }
-    lblLow_->setText("最低:" +
-                     KAStringUtils::notRounding(quotation.dailyLowest, quotation.decimal));
-    lblHigh_->setText("最高:" +
-                      KAStringUtils::notRounding(quotation.dailyHighest, quotation.decimal));
-    setNeedsLayout();
+    const bool sameDecimals = shown_.lowHigh && shown_.decimal == quotation.decimal;
+    if (!sameDecimals || !sameDecimal(shown_.low, quotation.dailyLowest))
+        lblLow_->setText("最低:" +
+                         KAStringUtils::notRounding(quotation.dailyLowest, quotation.decimal));
+    if (!sameDecimals || !sameDecimal(shown_.high, quotation.dailyHighest))
+        lblHigh_->setText("最高:" +
+                          KAStringUtils::notRounding(quotation.dailyHighest, quotation.decimal));
+    shown_.low = quotation.dailyLowest;
+    shown_.high = quotation.dailyHighest;
+    shown_.decimal = quotation.decimal;
+    shown_.lowHigh = true;
+    // The views are placed once (layoutSubviews); after that a quote changes
+    // no size in the row.
+    if (lblTime_->frame().size.width <= 0) setNeedsLayout();
 }
 
 void QuotationCell::layoutSubviews() {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/Decimal.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
@@ -63,4 +66,15 @@ class QuotationCell : public BaseTableViewCell {
     platform::ui::UIImagePtr imgSameFlat_;
     platform::ui::UIColor moveColor_;
     std::string spreadCaption_;
+    // The values the texts show, so that a quote writes only what it changes.
+    struct Shown {
+        std::optional<std::optional<double>> time;
+        std::optional<int32_t> spread;
+        bool prices = false;
+        platform::Decimal bid, ask;
+        float bidFloat = 0, askFloat = 0;
+        bool lowHigh = false;
+        platform::Decimal low, high;
+        int32_t decimal = 0;
+    } shown_;
 };

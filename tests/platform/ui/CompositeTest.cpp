@@ -679,11 +679,13 @@ class Board : public UITableViewDataSource {
     std::vector<std::string> rows{"EURUSD 1.08345", "USDJPY 150.195", "XAUUSD 2003.48",
                                   "US30 38014.4"};
     int created = 0;
+    int asked = 0;
     bool reuse = true;
     long tableViewNumberOfRowsInSection(UITableView*, long) override {
         return static_cast<long>(rows.size());
     }
     UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
+        ++asked;
         auto cell = reuse ? t->dequeueReusableCellWithIdentifier("Q") : nullptr;
         if (!cell) {
             cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::Subtitle, "Q");
@@ -747,6 +749,57 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     EXPECT_EQ(shown[2]->superview(), nullptr);
     EXPECT_EQ(cellsInTable(), 4u);
     display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    window->setHidden(true);
+}
+
+TEST(Compositing, RowsReloadedSeveralTimesBeforeAFrameAreAskedForOnceAndShowTheLastData) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    auto board = std::make_shared<Board>();
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+    table->setDataSource(board);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    KeptFrame display;
+    display.composite();
+    UITableViewCell* second = table->cellForRowAtIndexPath({0, 1});
+    const CGRect place = second->frame();
+
+    // Three quotes reach two rows between two frames: each row is asked for
+    // once, when the frame lays the screen out, and shows the last quote.
+    const int before = board->asked;
+    for (const char* price : {"150.201", "150.203", "150.207"}) {
+        board->rows[1] = std::string("USDJPY ") + price;
+        board->rows[3] = std::string("US30 3801") + price[6];
+        table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
+    }
+    EXPECT_EQ(board->asked, before);
+    EXPECT_EQ(second->textLabel()->text(), "USDJPY 150.195");
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    display.composite();
+    EXPECT_EQ(board->asked, before + 2);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1}), second);
+    EXPECT_EQ(second->textLabel()->text(), "USDJPY 150.207");
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 3})->textLabel()->text(), "US30 38017");
+    EXPECT_EQ(second->frame(), place);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // A cell read before the frame shows its row's last data already.
+    board->rows[0] = "EURUSD 1.08350";
+    table->reloadRowsAtIndexPaths({{0, 0}}, UITableViewRowAnimation::None);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 0})->textLabel()->text(), "EURUSD 1.08350");
+    EXPECT_EQ(board->asked, before + 3);
+    display.composite();
+    EXPECT_EQ(board->asked, before + 3);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // A row reloaded and then the whole table: the row is asked for once,
+    // with the others.
+    table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
+    table->reloadData();
+    display.composite();
+    EXPECT_EQ(board->asked, before + 3 + 4);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
     window->setHidden(true);
 }

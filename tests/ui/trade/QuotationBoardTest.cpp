@@ -12,6 +12,7 @@
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/toolkit/LabelPrice.h"
 #include "ui/toolkit/RotateNavigationController.h"
+#include "ui/trade/LSConvert.h"
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
@@ -210,8 +211,31 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
                1e-9;
     }));
     time.drain();
+    // The rows are asked for when the screen is laid out, before a frame.
+    UIScreenRenderer::layoutWindows();
     EXPECT_EQ(table()->cellsCreatedOrDequeued() - before, visible.size())
         << "one redraw per row on screen, none for the row off screen";
+
+    // Three steps of every symbol before the next frame: each row on screen
+    // is asked for once, and shows the last of its quotes.
+    const size_t once = table()->cellsCreatedOrDequeued();
+    const std::string shown = board->rows()[0]->symbolCode;
+    kavtest::SimJson last;
+    for (int step = 0; step < 3; ++step) {
+        last = sim.tick(1);
+        const double bid = number(last[shown]["bid"]);
+        ASSERT_TRUE(time.runUntil([&] {
+            return std::fabs(board->lsQuotationWithSymbolCode(shown)->bid.toDouble() - bid) < 1e-9;
+        }));
+    }
+    time.drain();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table()->cellsCreatedOrDequeued() - once, visible.size());
+    const auto symbol = sdk->getSymbolWith(shown);
+    EXPECT_EQ(priceText(cellOf(shown)->sellPrice()),
+              sysDB::formatPrice(float(number(last[shown]["bid"])), symbol->decimal));
+    EXPECT_EQ(cellOf(shown)->timeLabel()->text(),
+              platform::dates::format(*platform::dates::parse(symbol->lastTime), "HH:mm:ss"));
 
     // Scrolled into view, the row shows the pushed price.
     table()->scrollToRowAtIndexPath(NSIndexPath::indexPathForRow(3, 0),
@@ -219,9 +243,9 @@ TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
     UIScreenRenderer::layoutWindows();
     QuotationCell* cell = cellOf(hidden);
     ASSERT_NE(cell, nullptr);
-    const auto symbol = sdk->getSymbolWith(hidden);
+    const auto hiddenSymbol = sdk->getSymbolWith(hidden);
     EXPECT_EQ(priceText(cell->sellPrice()),
-              sysDB::formatPrice(float(symbol->bid), symbol->decimal));
+              sysDB::formatPrice(float(hiddenSymbol->bid), hiddenSymbol->decimal));
     shot("board-scrolled");
 }
 
@@ -352,3 +376,93 @@ TEST_F(QuotationBoardTest, FailedMarkQueryKeepsTheRowsAndSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A row alone on a window, drawn as the desktop window draws: only what
+// changed since the last frame.
+struct LoneRow {
+    kavtest::VirtualTime time;
+    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    std::shared_ptr<QuotationCell> cell = std::make_shared<QuotationCell>(
+        UITableViewCellStyle::Default, QuotationCell::kIdentifier, ScreenContext{});
+    cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 320, 568);
+    LoneRow() {
+        cell->setFrame(CGRectMake(0, 0, 320, QuotationCell::kRowHeight));
+        window->addSubview(cell);
+        window->makeKeyAndVisible();
+    }
+    ~LoneRow() {
+        window->setHidden(true);
+        cairo_surface_destroy(frame);
+    }
+    UIScreenRenderer::Frame composite() {
+        cairo_t* cr = cairo_create(frame);
+        auto drawn = UIScreenRenderer::composite(cr, {320, 568}, 1);
+        cairo_destroy(cr);
+        return drawn;
+    }
+};
+
+std::string priceOf(LabelPrice* price) {
+    return price->lblSmall()->text() + price->lblLarge()->text();
+}
+
+platform::Decimal decimal(const char* text) {
+    return *platform::Decimal::parse(text);
+}
+
+}  // namespace
+
+TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
+    LoneRow s;
+    LSQuotation q;
+    q.symbolName = "欧元美元";
+    q.lastTime = lsconvert::date("2026-01-05 10:00:00");
+    q.spread = 20;
+    q.bid = decimal("1.09990");
+    q.ask = decimal("1.10010");
+    q.dailyLowest = decimal("1.09000");
+    q.dailyHighest = decimal("1.11000");
+    q.decimal = 5;
+    q.upOrDown = 1;
+    QuotationCell& cell = *s.cell;
+    cell.showCellWithLsQuotation(q);
+    s.composite();
+    EXPECT_EQ(priceOf(cell.sellPrice()), "1.09990");
+    EXPECT_EQ(cell.lowLabel()->text(), "最低:1.09000");
+
+    // The same quote again: nothing to draw.
+    cell.showCellWithLsQuotation(q);
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+    EXPECT_TRUE(s.composite().damage.empty());
+
+    // Fewer decimals: every price is written again, though no number moved.
+    q.decimal = 3;
+    cell.showCellWithLsQuotation(q);
+    EXPECT_EQ(priceOf(cell.sellPrice()), "1.100");
+    EXPECT_EQ(priceOf(cell.buyPrice()), "1.100");
+    EXPECT_EQ(cell.lowLabel()->text(), "最低:1.090");
+    EXPECT_EQ(cell.highLabel()->text(), "最高:1.110");
+
+    // Each value alone reaches its own text.
+    q.lastTime = *q.lastTime + 61;
+    q.spread = 7;
+    q.ask = decimal("1.10460");
+    q.dailyHighest = decimal("1.11240");
+    cell.showCellWithLsQuotation(q);
+    EXPECT_EQ(cell.timeLabel()->text(), "10:01:01");
+    EXPECT_EQ(cell.spreadLabel()->text(), "点差:7");
+    EXPECT_EQ(priceOf(cell.sellPrice()), "1.100");
+    EXPECT_EQ(priceOf(cell.buyPrice()), "1.105");
+    EXPECT_EQ(cell.lowLabel()->text(), "最低:1.090");
+    EXPECT_EQ(cell.highLabel()->text(), "最高:1.112");
+
+    // A fall turns both prices green though neither moved.
+    q.upOrDown = -1;
+    cell.showCellWithLsQuotation(q);
+    EXPECT_EQ(cell.sellPrice()->lblLarge()->textColor(), cell.moveColor());
+    EXPECT_EQ(cell.buyPrice()->lblSmall()->textColor(), cell.moveColor());
+    EXPECT_NE(cell.moveColor(), UIColor::grey255(160));
+    EXPECT_FALSE(s.composite().damage.empty());
+}
