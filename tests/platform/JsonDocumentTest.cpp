@@ -211,3 +211,42 @@ TEST(JsonDocument, AWalkOverManyMembersReadsEveryPriceAsTheTreeDoes) {
     });
     EXPECT_EQ(seen, reference->size());
 }
+
+// Every short text of digits, points, signs and letters reads in place as the
+// tree reads it, bit for bit: the eight-byte reading of a price takes only
+// what it reads exactly as the plain decimal reading does.
+TEST(JsonDocument, ShortPricesReadInPlaceAsTheTreeReadsThem) {
+    uint64_t seed = 0xD1B54A32D192ED03ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    static const char kChars[] = "0123456789012345678901234567890123456789......-eE+x ";
+    std::vector<std::string> prices = {"1.10100", "0.5",   "00.50", "99999.99",  "9999999.9",
+                                       "1.",      ".5",    "1..5",  "12345678",  "1.2345678",
+                                       "-1.5",    "1.5e3", "1.5x",  "0.0000001", "7.0000000"};
+    for (int round = 0; round < 60000; ++round) {
+        std::string price;
+        for (size_t i = 0, n = 1 + next() % 10; i < n; ++i)
+            price += kChars[next() % (sizeof kChars - 1)];
+        prices.push_back(price);
+    }
+    std::string text = "[";
+    for (const std::string& price : prices)
+        text += (text.size() > 1 ? ",\"" : "\"") + price + "\"";
+    text = padded(text + "]");
+    const auto reference = platform::parseJson(text);
+    ASSERT_TRUE(reference);
+    const auto document = fast(text);
+    ASSERT_TRUE(document);
+    size_t i = 0;
+    document->root().forEachElement([&](const JsonView& value) {
+        const double got = value.number(), want = platform::jsonDouble(&(*reference)[i]);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+            << prices[i] << " " << got << " " << want;
+        ++i;
+    });
+    EXPECT_EQ(i, prices.size());
+}
