@@ -3,8 +3,8 @@
 // the first frame; a frame in which nothing changed (the goal: no work); a
 // frame after one label changed; after every price changed; after a row
 // moved; the layout pass; new texts of the board's kinds (a low or high
-// price shrunk to fit, a time) laid out and drawn; and the memory one view
-// and one drawn label cost.
+// price shrunk to fit, a time) laid out and drawn; a row's texts drawn
+// again; and the memory one view and one drawn label cost.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <malloc.h>
@@ -254,6 +254,33 @@ void BM_NewLowHighLabel(benchmark::State& state) {
 }
 BENCHMARK(BM_NewLowHighLabel)->Unit(benchmark::kMicrosecond);
 
+// A row's texts, laid out already, drawn again into the frame at scale 2
+// as when a neighbour's change crosses them: through Pango's renderer (0) or
+// from the glyphs kept with the layout (1).
+void BM_RowTextsRedrawn(benchmark::State& state) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 60);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    const char* texts[] = {"09:30:15", "欧元美元",     "1.08345", "最低:1.08120",
+                           "1.08367",  "最高:1.08544", "点差:2"};
+    const double xs[] = {15, 15, 120, 120, 220, 220, 280};
+    const double ys[] = {2, 15, 2, 15, 2, 15, 8};
+    TextStyle style;
+    style.numberOfLines = 1;
+    style.centerVertically = true;
+    style.color = UIColor::grey255(220);
+    platform::ui::text::setKeptGlyphs(state.range(0) != 0);
+    for (auto _ : state)
+        for (int k = 0; k < 7; ++k) {
+            style.font = UIFont::systemFontOfSize(k % 2 ? 10 : 12);
+            NSStringDrawInRect(cr, texts[k], CGRectMake(xs[k], ys[k], 95, 13), style);
+        }
+    platform::ui::text::setKeptGlyphs(true);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+}
+BENCHMARK(BM_RowTextsRedrawn)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 // What a frame draws, printed once beside the timings: nothing at all when
 // nothing changed, one label's area when one label changed.
 void printFrameFigures() {
@@ -310,6 +337,38 @@ void printMemoryPerView() {
 
 }  // namespace
 
+// What the kept layouts cost: the cache holds the last 512 texts laid out,
+// filled here with the board's kinds of text, each measured and drawn.
+void printTextMemory() {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 40);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    TextStyle style;
+    style.numberOfLines = 1;
+    const auto fill = [&](int from) {
+        for (int i = from; i < from + 1024; ++i) {
+            style.font = UIFont::systemFontOfSize(i % 2 ? 12.5 : 18);
+            const std::string text = i % 2 ? boardText(i) : timeText(i);
+            NSStringDrawInRect(cr, text, CGRectMake(0, 0, 95, 14), style);
+        }
+    };
+    fill(0);  // the cache full of texts not used below
+    const size_t before = heapInUse();
+    fill(5000);
+    const size_t direct = heapInUse();
+    platform::ui::text::setKeptGlyphs(false);
+    fill(10000);
+    const size_t layouts = heapInUse();
+    platform::ui::text::setKeptGlyphs(true);
+    fill(15000);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    std::printf(
+        "kept texts (512 at most): one of the board's laid out by Pango keeps %.0f bytes "
+        "more than shaped alone (steady: %+.0f)\n",
+        (double(layouts) - double(direct)) / 512, (double(direct) - double(before)) / 512);
+}
+
 int main(int argc, char** argv) {
     platform::RunLoop::main().adoptCurrentThread();
     if (const char* dir = std::getenv("KAV_SCREENSHOTS"); dir && *dir) {
@@ -321,6 +380,7 @@ int main(int argc, char** argv) {
     }
     printFrameFigures();
     printMemoryPerView();
+    printTextMemory();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

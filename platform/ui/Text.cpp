@@ -10,12 +10,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Log.h"
@@ -34,6 +36,11 @@ const char* const kFamily = "Noto Sans CJK SC";
 struct TextEngine {
     PangoFontMap* fontMap = nullptr;
     PangoContext* context = nullptr;
+    // A context of the same fonts and options for texts shaped without a
+    // layout: its font description is set for each text, which would make
+    // every layout of the main context lay itself out again.
+    PangoContext* shaping = nullptr;
+    PangoAttrList* noAttributes = nullptr;
     bool projectFonts = false;
 };
 
@@ -61,13 +68,17 @@ TextEngine* createEngine() {
                       "; text uses the system fonts and may measure differently");
     }
     engine->context = pango_font_map_create_context(engine->fontMap);
+    engine->shaping = pango_font_map_create_context(engine->fontMap);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    pango_cairo_context_set_font_options(engine->context, options);
+    for (PangoContext* context : {engine->context, engine->shaping}) {
+        pango_cairo_context_set_font_options(context, options);
+        pango_context_set_round_glyph_positions(context, FALSE);
+    }
     cairo_font_options_destroy(options);
-    pango_context_set_round_glyph_positions(engine->context, FALSE);
+    engine->noAttributes = pango_attr_list_new();
     return engine;
 }
 
@@ -106,10 +117,33 @@ const PangoFontDescription* describe(const UIFont& font) {
     return slot.get();
 }
 
-// One laid-out block of text: the Pango layout and the lines that are shown.
+// One run of a line as Pango's cairo renderer hands it to cairo: the glyphs
+// of one font, each placed from the line's origin in two steps kept apart
+// (the run's start, then the glyph's place in the run), as the renderer adds
+// them, so that the sums and so the pixels come out the same.
+struct GlyphRun {
+    cairo_scaled_font_t* font = nullptr;
+    double x = 0;  // the run's start from the line's origin (points)
+    double y = 0;  // its baseline's shift, down (0: none, and none is added)
+    struct Glyph {
+        unsigned long index;
+        double x;  // from the run's start
+        double y;  // off the run's baseline (0: none, and none is added)
+    };
+    std::vector<Glyph> glyphs;
+};
+
+// One laid-out block of text: the Pango layout and the lines that are shown
+// (none for a line shaped alone, which is drawn from its kept glyphs).
 struct Block {
     PangoLayout* layout = nullptr;
     std::vector<PangoLayoutLine*> lines;
+    size_t lineCount = 0;
+    // Each shown line's runs ready for cairo, when every run could be taken
+    // as Pango's renderer would draw it (glyphsKept); else the layout is
+    // drawn through Pango.
+    std::vector<std::vector<GlyphRun>> runs;
+    bool glyphsKept = false;
     std::vector<double> widths;
     // Where each line inks, from its origin on the baseline (Pango units).
     std::vector<PangoRectangle> inks;
@@ -120,19 +154,209 @@ struct Block {
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     ~Block() {
+        for (auto& line : runs)
+            for (auto& run : line)
+                cairo_scaled_font_destroy(run.font);
         if (layout) g_object_unref(layout);
     }
 };
 
+// The runs of a line as Pango's cairo renderer would draw them: false when
+// the line holds anything that renderer draws otherwise (a glyph the font
+// lacks, shown as a box; a run with attributes or a centred baseline).
+bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
+    int xOff = 0;
+    for (GSList* l = line->runs; l; l = l->next) {
+        const auto* run = static_cast<const PangoGlyphItem*>(l->data);
+        const PangoItem* item = run->item;
+        if (item->analysis.extra_attrs ||
+            (item->analysis.flags & PANGO_ANALYSIS_FLAG_CENTERED_BASELINE))
+            return false;
+        auto* font = PANGO_CAIRO_FONT(item->analysis.font);
+        cairo_scaled_font_t* scaled = font ? pango_cairo_font_get_scaled_font(font) : nullptr;
+        if (!scaled || cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) return false;
+        const int width = pango_glyph_string_get_width(run->glyphs);
+        xOff += run->start_x_offset;
+        GlyphRun kept;
+        kept.x = static_cast<double>(xOff) / PANGO_SCALE;
+        kept.y = static_cast<double>(-run->y_offset) / PANGO_SCALE;
+        int position = 0;
+        for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& gi = run->glyphs->glyphs[i];
+            if (gi.glyph != PANGO_GLYPH_EMPTY) {
+                if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) return false;
+                kept.glyphs.push_back(
+                    {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
+                     static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
+            }
+            position += gi.geometry.width;
+        }
+        kept.font = cairo_scaled_font_reference(scaled);
+        out.push_back(std::move(kept));
+        xOff += width + run->end_x_offset;
+    }
+    return true;
+}
+
 std::atomic<size_t> gLayoutsMade{0};
+std::atomic<bool> gGlyphRuns{true};
+std::atomic<size_t> gKeptLinesDrawn{0};
+std::atomic<size_t> gShapedAlone{0};
+std::atomic<size_t> gItemsKnown{0};
+
+// The items texts of one line in a font were itemized to, by the script
+// their item took, with the characters they held. Itemizing decides each of
+// these characters alone (the first face that has it, its script, and its
+// direction resolving to left to right): a text made only of characters
+// already found in one such item is itemized to that item again, and is
+// shaped without itemizing it (a new price or time, from the characters of
+// the last ones). Characters decided otherwise (brackets, which pair;
+// anything but plain ASCII and the unified ideographs) are never taken.
+class KnownItems {
+  public:
+    static bool plain(gunichar c) {
+        if (c >= 0x20 && c < 0x7f) return !std::strchr("()[]{}<>", static_cast<int>(c));
+        return c >= 0x4E00 && c <= 0x9FFF;
+    }
+    // The analysis of the text's one item, when it is known; null otherwise.
+    const PangoAnalysis* find(const UIFont& font, std::string_view text) const {
+        GUnicodeScript script = G_UNICODE_SCRIPT_COMMON;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
+            const GUnicodeScript s = g_unichar_get_script(g_utf8_get_char(p));
+            if (s != G_UNICODE_SCRIPT_COMMON) {
+                script = s;
+                break;
+            }
+        }
+        const auto it = known_.find({font.pointSize, font.bold, script});
+        if (it == known_.end()) return nullptr;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            if (!it->second.chars.count(g_utf8_get_char(p))) return nullptr;
+        return &it->second.item->analysis;
+    }
+    void learn(const UIFont& font, std::string_view text, const PangoItem& item) {
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            if (!plain(g_utf8_get_char(p))) return;
+        if (known_.size() >= 256) known_.clear();
+        Known& known = known_[{font.pointSize, font.bold, item.analysis.script}];
+        if (!known.item) known.item.reset(pango_item_copy(const_cast<PangoItem*>(&item)));
+        const PangoAnalysis& a = known.item->analysis;
+        if (a.font != item.analysis.font || a.level != item.analysis.level ||
+            a.gravity != item.analysis.gravity || a.language != item.analysis.language)
+            return;
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p))
+            known.chars.insert(g_utf8_get_char(p));
+    }
+
+  private:
+    struct Key {
+        double size;
+        bool bold;
+        int script;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            return std::hash<double>()(k.size) * 31 + static_cast<size_t>(k.script) * 2 + k.bold;
+        }
+    };
+    struct FreeItem {
+        void operator()(PangoItem* i) const { pango_item_free(i); }
+    };
+    struct Known {
+        std::unique_ptr<PangoItem, FreeItem> item;
+        std::unordered_set<gunichar> chars;
+    };
+    std::unordered_map<Key, Known, KeyHash> known_;
+};
+
+// A text of one paragraph laid out on one line is the shaping of its one
+// item, as the layout would itemize and shape it: shaped so, without the
+// layout's word breaks, line building and its own copies, it costs half as
+// much. Only a text the layout would treat no otherwise is taken: no control
+// character, tab or line separator, one item of one font, left to right, and
+// no glyph the font lacks (the layout draws a box for it). False when not
+// taken; the text is then laid out.
+bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
+    // Pango lays out a text that is not UTF-8 with its faults replaced.
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) return false;
+        // U+0085 (C2 85), U+2028 and U+2029 (E2 80 A8/A9) end a paragraph.
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85)
+            return false;
+        if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xA8)
+            return false;
+    }
+    auto& e = engine();
+    static KnownItems known;
+    const int length = static_cast<int>(text.size());
+    GList* items = nullptr;
+    const auto freeItems = [&] {
+        g_list_free_full(items, [](void* i) { pango_item_free(static_cast<PangoItem*>(i)); });
+    };
+    const PangoAnalysis* analysis = known.find(style.font, text);
+    if (!analysis) {
+        pango_context_set_font_description(e.shaping, describe(style.font));
+        items = pango_itemize(e.shaping, text.data(), 0, length, e.noAttributes, nullptr);
+        const auto* item = items ? static_cast<const PangoItem*>(items->data) : nullptr;
+        if (!item || items->next || item->offset != 0 || item->length != length ||
+            item->analysis.level != 0 || item->analysis.extra_attrs ||
+            (item->analysis.flags &
+             (PANGO_ANALYSIS_FLAG_CENTERED_BASELINE | PANGO_ANALYSIS_FLAG_IS_ELLIPSIS |
+              PANGO_ANALYSIS_FLAG_NEED_HYPHEN)) ||
+            !item->analysis.font) {
+            freeItems();
+            return false;
+        }
+        known.learn(style.font, text, *item);
+        analysis = &item->analysis;
+    } else {
+        ++gItemsKnown;
+    }
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    pango_shape_with_flags(text.data(), length, text.data(), length, analysis, glyphs,
+                           PANGO_SHAPE_NONE);
+    cairo_scaled_font_t* scaled =
+        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis->font));
+    bool taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
+    GlyphRun run;
+    int position = 0;
+    for (int i = 0; taken && i < glyphs->num_glyphs; ++i) {
+        const PangoGlyphInfo& gi = glyphs->glyphs[i];
+        if (gi.glyph != PANGO_GLYPH_EMPTY) {
+            if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;
+            run.glyphs.push_back(
+                {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
+                 static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
+        }
+        position += gi.geometry.width;
+    }
+    if (taken) {
+        PangoRectangle ink, logical;
+        pango_glyph_string_extents(glyphs, analysis->font, &ink, &logical);
+        const double w = static_cast<double>(logical.width) / PANGO_SCALE;
+        block.lineCount = 1;
+        block.widths.push_back(w);
+        block.inks.push_back(ink);
+        block.maxWidth = w;
+        block.pangoWidth = logical.width;
+        run.font = cairo_scaled_font_reference(scaled);
+        block.runs.emplace_back().push_back(std::move(run));
+        block.glyphsKept = true;
+        ++gShapedAlone;
+    }
+    pango_glyph_string_free(glyphs);
+    freeItems();
+    return taken;
+}
 
 void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextStyle& style,
-                 bool singleLineNoWrap) {
+                 bool singleLineNoWrap, bool direct) {
     auto& e = engine();
     ++gLayoutsMade;
-    block.layout = pango_layout_new(e.context);
-    pango_layout_set_font_description(block.layout, describe(style.font));
-    pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     block.lineHeight = style.font.lineHeight();
 
     const double width = bounds.width;
@@ -147,6 +371,12 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
                             mode == NSLineBreakMode::ByTruncatingHead ||
                             mode == NSLineBreakMode::ByTruncatingMiddle;
     const bool noWrap = singleLineNoWrap || (maxLines == 1 && !truncating);
+    // Not limited in width, a paragraph is laid out on one line.
+    if (direct && (width <= 0 || noWrap) && shapeAlone(block, text, style)) return;
+
+    block.layout = pango_layout_new(e.context);
+    pango_layout_set_font_description(block.layout, describe(style.font));
+    pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
     if (width > 0 && !noWrap) {
         pango_layout_set_width(block.layout, static_cast<int>(width * PANGO_SCALE));
         pango_layout_set_wrap(block.layout, mode == NSLineBreakMode::ByCharWrapping
@@ -175,11 +405,19 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         pango_layout_line_get_extents(line, &ink, &logical);
         double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lines.push_back(line);
+        block.lineCount = block.lines.size();
         block.widths.push_back(w);
         block.inks.push_back(ink);
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
+    // Kept while the layout is at hand: a block is drawn again and again (a
+    // neighbour's change crossing it, a price that comes back), and handing
+    // its glyphs to cairo straight spares walking Pango's renderer each time.
+    block.glyphsKept = true;
+    block.runs.resize(block.lines.size());
+    for (size_t i = 0; i < block.lines.size() && block.glyphsKept; ++i)
+        block.glyphsKept = keepGlyphs(block.lines[i], block.runs[i]);
 }
 
 // What a block's layout depends on.
@@ -192,11 +430,13 @@ struct BlockKey {
     NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
     bool justified = false;
     bool singleLineNoWrap = false;
+    bool direct = false;  // a line may be shaped alone
     bool operator==(const BlockKey& o) const {
         return text == o.text && pointSize == o.pointSize && bold == o.bold &&
                bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
                numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
-               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap;
+               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
+               direct == o.direct;
     }
 };
 
@@ -209,7 +449,7 @@ struct BlockKeyHash {
         mix(std::hash<double>()(k.bounds.height));
         mix(static_cast<size_t>(k.numberOfLines));
         mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
-        mix(k.singleLineNoWrap);
+        mix(k.singleLineNoWrap * 2 + k.direct);
         return h;
     }
 };
@@ -222,7 +462,7 @@ class BlockCache {
     static constexpr size_t kCapacity = 512;
 
     std::shared_ptr<const Block> get(std::string_view text, CGSize bounds, const TextStyle& style,
-                                     bool singleLineNoWrap) {
+                                     bool singleLineNoWrap, bool direct) {
         // A text of one paragraph that fits its width on one line is laid out
         // the same whether it may wrap, be truncated or neither, and in any
         // height that holds a line: one layout serves the label's measuring
@@ -241,39 +481,46 @@ class BlockCache {
             // (a label's) is laid out on one line first, as it mostly fits;
             // any other is laid out in its room straight away, as it may not.
             auto block = unlimited || style.numberOfLines == 1
-                             ? lookUp(text, CGSizeZero, plain, true)
-                             : find(text, CGSizeZero, plain, true);
-            const bool oneLine = block && (singleLineNoWrap || block->lines.size() == 1);
+                             ? lookUp(text, CGSizeZero, plain, true, direct)
+                             : find(text, CGSizeZero, plain, true, direct);
+            const bool oneLine = block && (singleLineNoWrap || block->lineCount == 1);
             if (oneLine && (bounds.width <= 0 || singleLineNoWrap ||
                             block->pangoWidth <= static_cast<int>(bounds.width * PANGO_SCALE)))
                 return block;
         }
-        return lookUp(text, bounds, style, singleLineNoWrap);
+        return lookUp(text, bounds, style, singleLineNoWrap, direct);
     }
 
   private:
     static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
-                          bool singleLineNoWrap) {
-        return {std::string(text), style.font.pointSize, style.font.bold, bounds,
-                style.numberOfLines, style.lineBreakMode,
-                style.alignment == NSTextAlignment::Justified, singleLineNoWrap};
+                          bool singleLineNoWrap, bool direct) {
+        return {std::string(text),
+                style.font.pointSize,
+                style.font.bold,
+                bounds,
+                style.numberOfLines,
+                style.lineBreakMode,
+                style.alignment == NSTextAlignment::Justified,
+                singleLineNoWrap,
+                direct};
     }
     std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
-                                      bool singleLineNoWrap) {
-        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap));
+                                      bool singleLineNoWrap, bool direct) {
+        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap, direct));
         if (it == index_.end()) return nullptr;
         order_.splice(order_.begin(), order_, it->second);
         return it->second->second;
     }
     std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
-                                        const TextStyle& style, bool singleLineNoWrap) {
-        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap);
+                                        const TextStyle& style, bool singleLineNoWrap,
+                                        bool direct) {
+        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
         if (auto it = index_.find(key); it != index_.end()) {
             order_.splice(order_.begin(), order_, it->second);
             return it->second->second;
         }
         auto block = std::make_shared<Block>();
-        layoutBlock(*block, text, bounds, style, singleLineNoWrap);
+        layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
         order_.emplace_front(key, block);
         index_.emplace(std::move(key), order_.begin());
         if (order_.size() > kCapacity) {
@@ -288,12 +535,14 @@ class BlockCache {
     std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
 };
 
+// `direct`: a line may be shaped alone (it has then no Pango layout); off,
+// the text is laid out by Pango, as drawing through Pango's renderer needs.
 std::shared_ptr<const Block> laidOut(std::string_view text, CGSize bounds, const TextStyle& style,
-                                     bool singleLineNoWrap) {
+                                     bool singleLineNoWrap, bool direct = gGlyphRuns) {
     static std::mutex mutex;
     static BlockCache cache;
     std::lock_guard lock(mutex);
-    return cache.get(text, bounds, style, singleLineNoWrap);
+    return cache.get(text, bounds, style, singleLineNoWrap, direct);
 }
 
 }  // namespace
@@ -304,6 +553,18 @@ bool usingProjectFonts() {
 }
 size_t layoutsMade() {
     return gLayoutsMade;
+}
+void setKeptGlyphs(bool on) {
+    gGlyphRuns = on;
+}
+size_t keptLinesDrawn() {
+    return gKeptLinesDrawn;
+}
+size_t linesShapedAlone() {
+    return gShapedAlone;
+}
+size_t itemsKnown() {
+    return gItemsKnown;
 }
 }  // namespace text
 
@@ -334,7 +595,7 @@ CGSize NSStringSizeWithFont(std::string_view text, const UIFont& font) {
     TextStyle style;
     style.font = font;
     const auto block = laidOut(text, CGSizeZero, style, true);
-    return {block->maxWidth, block->lines.size() * block->lineHeight};
+    return {block->maxWidth, block->lineCount * block->lineHeight};
 }
 
 namespace {
@@ -431,7 +692,7 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
     const auto block = laidOut(text, bounds, style, false);
-    return {block->maxWidth, block->lines.size() * block->lineHeight};
+    return {block->maxWidth, block->lineCount * block->lineHeight};
 }
 
 namespace {
@@ -454,10 +715,38 @@ struct Placement {
 
 Placement place(const Block& block, const CGRect& rect, const TextStyle& style) {
     Placement p;
-    p.used = block.lines.size() * block.lineHeight;
+    p.used = block.lineCount * block.lineHeight;
     p.top = rect.origin.y;
     if (style.centerVertically && rect.size.height > 0) p.top += (rect.size.height - p.used) / 2;
     return p;
+}
+
+// A line's kept runs drawn from the current point, as Pango's cairo
+// renderer draws them: the origin read back from cairo (where the point was
+// rounded to), each run in its own font, inside the caller's saved state.
+void showGlyphs(cairo_t* cr, const std::vector<GlyphRun>& runs) {
+    double x0 = 0, y0 = 0;
+    cairo_get_current_point(cr, &x0, &y0);
+    constexpr size_t kOnStack = 64;
+    cairo_glyph_t onStack[kOnStack];
+    std::vector<cairo_glyph_t> onHeap;
+    for (const GlyphRun& run : runs) {
+        const double baseX = x0 + run.x;
+        const double baseY = run.y != 0 ? y0 + run.y : y0;
+        cairo_glyph_t* glyphs = onStack;
+        if (run.glyphs.size() > kOnStack) {
+            onHeap.resize(run.glyphs.size());
+            glyphs = onHeap.data();
+        }
+        for (size_t k = 0; k < run.glyphs.size(); ++k) {
+            const auto& g = run.glyphs[k];
+            glyphs[k] = {g.index, baseX + g.x, g.y != 0 ? baseY + g.y : baseY};
+        }
+        // The font is the only state set; the caller's saved state, restored
+        // after the text, puts back the one it had.
+        cairo_set_scaled_font(cr, run.font);
+        cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
+    }
 }
 
 bool clipsToRect(const CGRect& rect, const TextStyle& style) {
@@ -470,7 +759,12 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style) {
     if (text.empty()) return CGSizeZero;
-    const auto blockKept = laidOut(text, rect.size, style, false);
+    auto blockKept = laidOut(text, rect.size, style, false);
+    const bool kept = blockKept->glyphsKept && gGlyphRuns &&
+                      !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
+    // A target that keeps the text beside the glyphs (a recording) takes it
+    // from Pango's renderer, and so from a Pango layout.
+    if (!kept && !blockKept->layout) blockKept = laidOut(text, rect.size, style, false, false);
     const Block& block = *blockKept;
     const Placement at = place(block, rect, style);
     cairo_save(cr);
@@ -485,10 +779,15 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_clip(cr);
     }
     UIColorSetCairoSource(cr, style.color);
-    for (size_t i = 0; i < block.lines.size(); ++i) {
+    for (size_t i = 0; i < block.lineCount; ++i) {
         const CGPoint o = at.origin(block, i, rect, style);
         cairo_move_to(cr, o.x, o.y);
-        pango_cairo_show_layout_line(cr, block.lines[i]);
+        if (kept) {
+            showGlyphs(cr, block.runs[i]);
+            ++gKeptLinesDrawn;
+        } else {
+            pango_cairo_show_layout_line(cr, block.lines[i]);
+        }
     }
     cairo_restore(cr);
     return {block.maxWidth, at.used};
@@ -503,7 +802,7 @@ CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextSt
     if (!style.backgroundColor.isClear())
         ink = CGRectMake(rect.origin.x, at.top,
                          rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
-    for (size_t i = 0; i < block.lines.size(); ++i) {
+    for (size_t i = 0; i < block.lineCount; ++i) {
         const PangoRectangle& r = block.inks[i];
         if (r.width <= 0 || r.height <= 0) continue;  // spaces only
         const CGPoint o = at.origin(block, i, rect, style);

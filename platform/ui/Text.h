@@ -113,6 +113,18 @@ bool usingProjectFonts();
 // Texts shaped so far: a text laid out again in the same font and room is
 // taken from the last few hundred kept (tests).
 size_t layoutsMade();
+// On (the default), a text of one line is shaped without a Pango layout
+// where the layout would shape it no otherwise, and lines are drawn from the
+// glyphs kept with their layout; off, every text is laid out by Pango and
+// drawn through its renderer. The two measure alike and give the same
+// pixels (tests).
+void setKeptGlyphs(bool on);
+// Lines drawn from kept glyphs, and texts shaped without a layout, so far.
+size_t keptLinesDrawn();
+size_t linesShapedAlone();
+// Texts shaped alone whose item was known from the characters of earlier
+// ones, and so not itemized.
+size_t itemsKnown();
 }  // namespace text
 
 }  // namespace platform::ui
