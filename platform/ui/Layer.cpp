@@ -27,6 +27,37 @@ size_t gLayersDrawn = 0;
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
 
+// The areas a walk of the layers draws: in screen points, and (when more
+// than one) in the pixels of the context drawn into, with the box that
+// holds them all.
+struct AreaSet {
+    const CGRect* screen = nullptr;
+    const CGRect* pixels = nullptr;
+    size_t count = 0;
+    CGRect bounds = CGRectNull;
+};
+const AreaSet* gAreas = nullptr;
+
+bool meetsAny(const AreaSet& areas, const CGRect& r) {
+    if (!CGRectIntersectsRect(areas.bounds, r)) return false;
+    if (areas.count == 1) return true;
+    for (size_t i = 0; i < areas.count; ++i)
+        if (CGRectIntersectsRect(areas.screen[i], r)) return true;
+    return false;
+}
+
+// The box holding a rectangle of user space in the context's pixels.
+CGRect toPixels(const cairo_matrix_t& m, const CGRect& r) {
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+        double x = i & 1 ? CGRectGetMaxX(r) : r.origin.x;
+        double y = i & 2 ? CGRectGetMaxY(r) : r.origin.y;
+        cairo_matrix_transform_point(&m, &x, &y);
+        x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+    return CGRectMake(x0, y0, x1 - x0, y1 - y0);
+}
+
 // Properties whose change alters only the look inside the layer's area.
 bool changesLookOnly(const char* keyPath) {
     for (const char* k : {"backgroundColor", "cornerRadius", "borderWidth", "borderColor",
@@ -646,10 +677,10 @@ void CALayer::animationsChanged() {
     detail::compositor::setAnimating(this, animating);
 }
 
-const CALayerState& CALayer::drawnState(CALayerState& scratch) const {
+const CALayerState& CALayer::drawnState(std::optional<CALayerState>& scratch) const {
     if (animations_.empty()) return model_;
     scratch = presentation();
-    return scratch;
+    return *scratch;
 }
 
 // ---- screen bookkeeping -------------------------------------------------
@@ -695,7 +726,7 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
     contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
-    CALayerState scratch;
+    std::optional<CALayerState> scratch;
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) {
         // Not drawn. Marks below stay where they are: showing the layer
@@ -781,8 +812,8 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         return;
     }
     // The drawing is clipped to the bounds, as a view's backing store is.
-    cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y,
-                              state.bounds.size.width, state.bounds.size.height};
+    cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
+                              state.bounds.size.height};
     cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
     cairo_t* rcr = cairo_create(rec);
     bool drew;
@@ -830,9 +861,19 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     cairo_user_to_device_distance(cr, &ax, &ay);
     cairo_user_to_device_distance(cr, &bx, &by);
     const double pixels = std::min(std::hypot(ax, ay), std::hypot(bx, by));
-    if (!CGRectIntersectsRect(inkReach(drawingInk_, state.bounds, pixels),
-                              CGRectMake(x1, y1, x2 - x1, y2 - y1)))
-        return;
+    const CGRect reach = inkReach(drawingInk_, state.bounds, pixels);
+    if (!CGRectIntersectsRect(reach, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
+    if (gAreas && gAreas->count > 1) {
+        // Drawn with other areas in one walk: the clip's box holds them all
+        // and what lies between them; the ink must meet one of them.
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        const CGRect ink = toPixels(m, reach);
+        bool meets = false;
+        for (size_t i = 0; i < gAreas->count && !meets; ++i)
+            meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
+        if (!meets) return;
+    }
     if (drawsStraight_) {
         // Clipped as a recorded drawing is, to the bounds rounded out to
         // whole units, only where the ink may reach past them: the screen
@@ -885,59 +926,149 @@ const std::vector<const CALayer*>* gCoverChain = nullptr;
 bool gCoverReached = false;
 }  // namespace
 
-bool CALayer::findOccluder(const CGRect& area, const CGAffineTransform& superlayerToScreen,
-                           std::vector<const CALayer*>& chain,
-                           std::vector<const CALayer*>& found) const {
-    if (!CGRectIntersectsRect(drawnExtent_, area)) return false;
-    CALayerState scratch;
+void CALayer::findCovers(const CGRect* areas, std::vector<size_t>& work, size_t from, size_t to,
+                         const CGAffineTransform& superlayerToScreen, const CALayer** cover) const {
+    // work[from, to) are the areas looked in here; those this layer's area
+    // meets are looked in below it, at the end of `work`, taken off again
+    // on the way back.
+    const size_t mine = work.size();
+    for (size_t i = from; i < to; ++i) {
+        const size_t k = work[i];
+        if (CGRectIntersectsRect(drawnExtent_, areas[k])) work.push_back(k);
+    }
+    if (work.size() == mine) return;
+    std::optional<CALayerState> scratch;
     const CALayerState& s = drawnState(scratch);
+    const CGAffineTransform toScreen =
+        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
     // A faded layer lets what is under it show, and so does all inside it;
     // a turned or tilted one is not searched.
-    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform)) return false;
-    const CGAffineTransform toScreen = CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
-    if (toScreen.b != 0 || toScreen.c != 0) return false;
-    // Rounded corners left out.
-    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
-    const bool fullInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside) &&
-                            CGRectContainsRect(CGRectApplyAffineTransform(inside, toScreen), area);
-    chain.push_back(this);
-    bool any = false;
-    if (fullInside && s.backgroundColor.alpha >= 1.0) {
-        found = chain;
-        any = true;
-    }
-    // Clipped to less than the area, no sublayer covers it whole.
-    if (!masksToBounds_ || fullInside) {
-        for (const auto& sub : sublayers_)
-            any = sub->findOccluder(area, toScreen, chain, found) || any;
-    }
-    chain.pop_back();
-    return any;
-}
-
-void CALayer::renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area) {
-    std::vector<const CALayer*> chain, found;
-    size_t first = 0;
-    for (size_t i = 0; i < roots.size(); ++i) {
-        chain.clear();
-        if (roots[i]->findOccluder(area, CGAffineTransformIdentity, chain, found)) first = i;
-    }
-    if (found.empty()) {
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_paint(cr);
-        for (CALayer* root : roots)
-            root->render(cr, &area);
+    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform) || toScreen.b != 0 ||
+        toScreen.c != 0) {
+        work.resize(mine);
         return;
     }
-    gCoverChain = &found;
-    gCoverReached = false;
-    for (size_t i = first; i < roots.size(); ++i)
-        roots[i]->render(cr, &area);
-    gCoverChain = nullptr;
+    // Rounded corners left out.
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    const bool hasInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside);
+    const CGRect insideOnScreen =
+        hasInside ? CGRectApplyAffineTransform(inside, toScreen) : CGRectNull;
+    const bool opaque = s.backgroundColor.alpha >= 1.0;
+    size_t below = mine, end = work.size();
+    for (size_t i = mine; i < end; ++i) {
+        const size_t k = work[i];
+        const bool whole = hasInside && CGRectContainsRect(insideOnScreen, areas[k]);
+        if (whole && opaque) cover[k] = this;
+        // Clipped to less than the area, no sublayer covers it whole.
+        if (masksToBounds_ && whole) work.push_back(k);
+    }
+    if (masksToBounds_) below = end, end = work.size();
+    for (const auto& sub : sublayers_)
+        sub->findCovers(areas, work, below, end, toScreen, cover);
+    work.resize(mine);
 }
 
+void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
+                          const std::vector<CGRect>& areas) {
+    // Each area's covering layer, the last in drawing order whose opaque
+    // background holds it whole (null: none), found for all areas in one
+    // search.
+    std::vector<const CALayer*> cover(areas.size(), nullptr);
+    std::vector<size_t> work(areas.size());
+    for (size_t k = 0; k < areas.size(); ++k)
+        work[k] = k;
+    for (CALayer* root : roots)
+        root->findCovers(areas.data(), work, 0, areas.size(), CGAffineTransformIdentity,
+                         cover.data());
+    std::vector<const CALayer*> chain;
+    // The areas one layer covers (a board's row: its changed prices and
+    // arrow) are drawn in one walk: the layers leading to it (`chain`, from
+    // its root down) set up its place once, not once an area.
+    std::vector<bool> done(areas.size(), false);
+    std::vector<CGRect> screen, pixels;
+    cairo_matrix_t toContext;
+    cairo_get_matrix(cr, &toContext);
+    for (size_t k = 0; k < areas.size(); ++k) {
+        if (done[k]) continue;
+        const CALayer* covering = cover[k];
+        screen.clear();
+        pixels.clear();
+        AreaSet set;
+        cairo_save(cr);
+        cairo_new_path(cr);
+        for (size_t j = k; j < areas.size(); ++j) {
+            if (done[j] || cover[j] != covering) continue;
+            done[j] = true;
+            const CGRect& r = areas[j];
+            screen.push_back(r);
+            pixels.push_back(toPixels(toContext, r));
+            set.bounds = CGRectUnion(set.bounds, r);
+            cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        }
+        cairo_clip(cr);
+        set.screen = screen.data();
+        set.pixels = pixels.data();
+        set.count = screen.size();
+        const AreaSet* outer = gAreas;
+        gAreas = &set;
+        if (!covering) {
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_paint(cr);
+            for (CALayer* root : roots)
+                root->renderTree(cr);
+        } else {
+            chain.clear();
+            for (const CALayer* l = covering; l; l = l->superlayer_)
+                chain.push_back(l);
+            std::reverse(chain.begin(), chain.end());
+            const auto first = std::find(roots.begin(), roots.end(), chain.front());
+            gCoverChain = &chain;
+            gCoverReached = false;
+            for (auto it = first; it != roots.end(); ++it)
+                (*it)->renderTree(cr);
+            gCoverChain = nullptr;
+        }
+        gAreas = outer;
+        cairo_restore(cr);
+    }
+}
+
+namespace {
+// The outline of a layer's bounds as a path (the same segments a bezier
+// path of the rounded bounds gives, made without building one: most layers
+// have square corners).
+void outlinePath(cairo_t* cr, const CGRect& bounds, double radius) {
+    if (radius > 0) {
+        roundedBounds(bounds, radius).apply(cr);
+        return;
+    }
+    const CGRect r = CGRectStandardize(bounds);
+    const double x0 = r.origin.x, y0 = r.origin.y;
+    const double x1 = x0 + r.size.width, y1 = y0 + r.size.height;
+    cairo_new_path(cr);
+    cairo_move_to(cr, x0, y0);
+    cairo_line_to(cr, x1, y0);
+    cairo_line_to(cr, x1, y1);
+    cairo_line_to(cr, x0, y1);
+    cairo_close_path(cr);
+}
+}  // namespace
+
 void CALayer::render(cairo_t* cr, const CGRect* cull) {
-    if (cull && !CGRectIntersectsRect(drawnExtent_, *cull)) return;
+    AreaSet one;
+    if (cull) {
+        one.screen = cull;
+        one.count = 1;
+        one.bounds = *cull;
+    }
+    const AreaSet* outer = gAreas;
+    gAreas = cull ? &one : nullptr;
+    renderTree(cr);
+    gAreas = outer;
+}
+
+void CALayer::renderTree(cairo_t* cr) {
+    if (gAreas && !meetsAny(*gAreas, drawnExtent_)) return;
     // Drawing from a covering layer: what is drawn before it and does not
     // lead to it lies under it; the layers leading to it set up its place
     // and clip without drawing themselves.
@@ -950,7 +1081,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
         else
             drawSelf = false;
     }
-    CALayerState scratch;
+    std::optional<CALayerState> scratch;
     const CALayerState& s = drawnState(scratch);
     if (s.hidden || s.opacity <= 0.001) return;
     ++gLayersDrawn;
@@ -963,10 +1094,24 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
         });
         return;
     }
-    cairo_save(cr);
-    auto m = gDrawingFlat == this ? CGAffineTransformIdentity : s.toSuperlayer();
-    cairo_matrix_t cm{m.a, m.b, m.c, m.d, m.tx, m.ty};
-    cairo_transform(cr, &cm);
+    // The layer's place is set, and given back after it, as a matrix: saving
+    // and restoring the whole drawing state (the clip copied each time)
+    // cost more than drawing most layers. The matrix is set whole, never
+    // multiplied in, so that a layer's place does not depend on which
+    // layers were drawn before it (a full frame and a changed area draw it
+    // alike). Only a layer that clips saves the state.
+    cairo_matrix_t outer;
+    cairo_get_matrix(cr, &outer);
+    if (gDrawingFlat != this) {
+        const auto m = s.toSuperlayer();
+        const cairo_matrix_t local{m.a, m.b, m.c, m.d, m.tx, m.ty};
+        cairo_matrix_t placed;
+        cairo_matrix_multiply(&placed, &local, &outer);
+        // Flattened to nothing (scaled to zero): nothing shows, and cairo
+        // would refuse the matrix and every drawing after it.
+        if (placed.xx * placed.yy - placed.xy * placed.yx == 0) return;
+        cairo_set_matrix(cr, &placed);
+    }
     const bool group = s.opacity < 0.999;
     if (group) cairo_push_group(cr);
 
@@ -980,30 +1125,36 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
             shadowCache_->draw(cr, roundedBounds(s.bounds, s.cornerRadius), s.shadowOffset,
                                s.shadowRadius, c);
     }
-    // The outline is made only for a layer that fills or clips by it: most
-    // layers (a row's labels) do neither.
-    const bool fills = drawSelf && !s.backgroundColor.isClear();
-    std::optional<UIBezierPath> outline;
-    if (fills || masksToBounds_) outline = roundedBounds(s.bounds, s.cornerRadius);
-    if (fills) {
-        outline->apply(cr);
+    if (drawSelf && !s.backgroundColor.isClear()) {
         UIColorSetCairoSource(cr, s.backgroundColor);
-        cairo_fill(cr);
+        // An opaque background that covers all that is drawn now (the cell
+        // an area is drawn from) sets every pixel of it to its colour, as
+        // filling its outline would, without tracing the outline's edges.
+        if (s.backgroundColor.alpha >= 1.0 && coversClip(cr, s)) {
+            cairo_paint(cr);
+        } else {
+            outlinePath(cr, s.bounds, s.cornerRadius);
+            cairo_fill(cr);
+        }
     }
-    cairo_save(cr);
     if (masksToBounds_) {
-        outline->apply(cr);
+        cairo_save(cr);
+        outlinePath(cr, s.bounds, s.cornerRadius);
         cairo_clip(cr);
     }
     if (drawSelf) renderContent(cr, s);
-    for (size_t i = 0; i < sublayers_.size(); ++i) {
-        CALayerPtr sub = sublayers_[i];
-        sub->render(cr, cull);
-    }
-    cairo_restore(cr);
+    // The sublayers are not moved while they are drawn.
+    for (size_t i = 0; i < sublayers_.size(); ++i)
+        sublayers_[i]->renderTree(cr);
+    if (masksToBounds_) cairo_restore(cr);
     if (s.borderWidth > 0 && !s.borderColor.isClear()) {
         auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
         if (!CGRectIsNull(inset)) {
+            // What the content left set does not shape the border.
+            cairo_set_dash(cr, nullptr, 0, 0);
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+            cairo_set_miter_limit(cr, 10);
             roundedBounds(inset, std::max(0.0, s.cornerRadius - s.borderWidth / 2)).apply(cr);
             cairo_set_line_width(cr, s.borderWidth);
             UIColorSetCairoSource(cr, s.borderColor);
@@ -1014,7 +1165,7 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, s.opacity);
     }
-    cairo_restore(cr);
+    cairo_set_matrix(cr, &outer);
 }
 
 }  // namespace platform::ui

@@ -208,11 +208,15 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // whose area on the screen misses it are skipped; the areas must be
     // current (UIScreenRenderer::composite brings them up to date).
     void render(cairo_t* cr, const CGRect* cull = nullptr);
-    // Draws the screen's root layers (bottom first) where they meet `area`
-    // (screen points, on the pixel grid): from the last layer whose opaque
-    // background covers the area whole, what lies under it is not drawn; the
-    // screen's black where nothing covers it.
-    static void renderArea(cairo_t* cr, const std::vector<CALayer*>& roots, const CGRect& area);
+    // Draws the screen's root layers (bottom first) where they meet `areas`
+    // (screen points, on the pixel grid), clipped to them: each area from the
+    // last layer whose opaque background covers it whole, what lies under
+    // that layer not drawn, or from the screen's black where nothing covers
+    // it. The areas one layer covers are drawn in one walk of the layers,
+    // clipped to them all; each walk draws from an opaque background up, so
+    // no pixel is blended twice.
+    static void renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
+                            const std::vector<CGRect>& areas);
 
     // Screen bookkeeping (UIScreenRenderer). The area of the screen (points)
     // the layer and its sublayers covered when last composited; null when
@@ -262,14 +266,16 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Where a drawing of that ink may touch pixels at that many pixels per
     // unit of the layer, inside the bounds; null when nowhere.
     static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
-    // Finds, in drawing order below this layer, the last layer whose opaque
-    // background covers `area` whole; `chain` holds the layers leading here
-    // and `found` takes the chain to the one found. True when one was found.
-    bool findOccluder(const CGRect& area, const CGAffineTransform& superlayerToScreen,
-                      std::vector<const CALayer*>& chain,
-                      std::vector<const CALayer*>& found) const;
-    // The state drawn now: the model itself while nothing animates.
-    const CALayerState& drawnState(CALayerState& scratch) const;
+    // render without setting the areas drawn (those of the walk it is in).
+    void renderTree(cairo_t* cr);
+    // Finds, in drawing order below this layer, for each of the areas
+    // work[from, to) (indices into `areas`, screen points) the last layer
+    // whose opaque background covers it whole, into `cover`.
+    void findCovers(const CGRect* areas, std::vector<size_t>& work, size_t from, size_t to,
+                    const CGAffineTransform& superlayerToScreen, const CALayer** cover) const;
+    // The state drawn: the model's, or with running animations applied (made
+    // in scratch only then).
+    const CALayerState& drawnState(std::optional<CALayerState>& scratch) const;
     void markPathToRoot();
     void animationsChanged();
     // The screen area of a layer drawn in perspective.

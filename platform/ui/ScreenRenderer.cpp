@@ -182,21 +182,15 @@ UIScreenRenderer::Frame UIScreenRenderer::composite(cairo_t* cr, CGSize size, CG
     p.damage.clear();
     if (frame.damage.empty()) return frame;
 
-    // Area by area: a layer is drawn only where it meets one (the rows a
-    // quote changed are apart; what lies between them is not drawn).
+    // Only the areas are drawn: a layer is drawn only where it meets one
+    // (the rows a quote changed are apart; what lies between them is not
+    // drawn).
     compositor::layersDrawn() = 0;
     std::vector<CALayer*> roots;
     roots.reserve(windows.size());
     for (auto* w : windows)
         roots.push_back(&w->layer());
-    for (const CGRect& r : frame.damage) {
-        cairo_save(cr);
-        cairo_new_path(cr);
-        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
-        cairo_clip(cr);
-        CALayer::renderArea(cr, roots, r);
-        cairo_restore(cr);
-    }
+    CALayer::renderAreas(cr, roots, frame.damage);
     frame.layersDrawn = compositor::layersDrawn();
     return frame;
 }

@@ -753,6 +753,104 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     window->setHidden(true);
 }
 
+// The changed areas one layer covers are drawn in one walk of the layers,
+// clipped to them all: the layers leading to them are walked once, what lies
+// between them is not drawn, and no pixel is drawn twice (a see-through
+// layer over two areas would show it).
+TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
+    Rows s;
+    KeptFrame display;
+    display.composite();
+
+    // Two prices of one row, too far apart to be one area: one walk (the
+    // window, the row, the two labels), not one for each (six).
+    auto& row = *s.rows[3];
+    auto& left = static_cast<UILabel&>(*row.subviews()[0]);
+    auto& right = static_cast<UILabel&>(*row.subviews()[2]);
+    left.setText("1.09999");
+    right.setText("1.07777");
+    const auto frame = display.composite();
+    ASSERT_EQ(frame.damage.size(), 2u);
+    EXPECT_EQ(frame.layersDrawn, 4u);
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // Rows under a faded panel and a see-through box, a shadowed card and a
+    // turned, clipped label: each area scrawled over, then all drawn again
+    // at once, must come back as a full redraw draws them.
+    auto panel = std::make_shared<UIView>(CGRectMake(0, 90, 200, 120));
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+    panel->setAlpha(0.6);
+    s.window->addSubview(panel);
+    auto glass = std::make_shared<UIView>(CGRectMake(60, 60, 200, 200));
+    glass->setBackgroundColor(UIColor::rgb255(200, 60, 60).colorWithAlphaComponent(0.5));
+    s.window->addSubview(glass);
+    auto card = std::make_shared<UIView>(CGRectMake(40, 300, 240, 100));
+    card->setBackgroundColor(UIColor::whiteColor());
+    card->layer().setShadowOpacity(0.8);
+    card->layer().setShadowRadius(6);
+    card->layer().setShadowOffset({0, 8});
+    for (int k = 0; k < 3; ++k) {
+        auto label = std::make_shared<UILabel>(CGRectMake(10 + k * 75, 10, 70, 24));
+        label->setText("2003.4" + std::to_string(k));
+        label->setAlpha(k == 1 ? 0.5 : 1);
+        card->addSubview(label);
+    }
+    auto clip = std::make_shared<UIView>(CGRectMake(20, 50, 120, 40));
+    clip->setClipsToBounds(true);
+    auto turned = std::make_shared<UILabel>(CGRectMake(10, 5, 150, 30));
+    turned->setText("turned and clipped");
+    turned->setTransform(CGAffineTransformMakeRotation(0.2));
+    clip->addSubview(turned);
+    card->addSubview(clip);
+    s.window->addSubview(card);
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    const std::vector<CGRect> areas = {
+        CGRectMake(50, 70, 30, 40),     // the box's edge over a row
+        CGRectMake(100, 100, 40, 20),   // the box over the faded panel
+        CGRectMake(150, 120, 30, 30),   // the same, beside it
+        CGRectMake(10, 200, 60, 20),    // the panel's edge
+        CGRectMake(30, 290, 40, 20),    // the card's shadow and edge
+        CGRectMake(260, 390, 30, 30),   // its shadow below
+        CGRectMake(55, 312, 20.5, 12),  // the card's labels, one faded
+        CGRectMake(130, 312, 40, 12),  CGRectMake(200, 312, 30, 12),
+        CGRectMake(60, 350, 60, 30.5),  // the turned label, clipped
+        CGRectMake(0, 500, 320, 10),    // rows alone
+    };
+    const auto scrawl = [&] {
+        cairo_t* cr = cairo_create(display.surface);
+        cairo_scale(cr, kScale, kScale);
+        for (const CGRect& r : areas)
+            cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        cairo_set_source_rgb(cr, 1, 0, 1);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+    };
+    const auto drawAgain = [&] {
+        std::vector<CALayer*> roots;
+        for (auto* w : UIWindow::visibleWindows())
+            roots.push_back(&w->layer());
+        cairo_t* cr = cairo_create(display.surface);
+        cairo_scale(cr, kScale, kScale);
+        CALayer::renderAreas(cr, roots, areas);
+        cairo_destroy(cr);
+    };
+    scrawl();
+    ASSERT_GT(display.differenceFromFullRender(), 0);
+    drawAgain();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+
+    // With nothing opaque under them, the areas are drawn from the screen's
+    // black up, all in one walk.
+    s.window->setBackgroundColor(UIColor::grey255(40).colorWithAlphaComponent(0.7));
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+    scrawl();
+    drawAgain();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
 TEST(Compositing, RowsReloadedSeveralTimesBeforeAFrameAreAskedForOnceAndShowTheLastData) {
     kavtest::VirtualTime time;
     auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
