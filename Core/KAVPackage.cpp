@@ -87,12 +87,15 @@ std::string receivedText(const Json& object, std::string_view key) {
     return platform::jsonText(value).value_or(std::string());
 }
 
-// A received value of a text field, read in place.
-void receivedText(const platform::JsonView& value, std::string& out) {
+// A received value of a text field, read in place: a string where the
+// document holds it.
+inline void receivedText(const platform::JsonView& value, KAVEnvelopeText& out) {
     if (value.isString()) {
-        out.assign(value.string());
+        out.refer(value.string());
     } else if (value.isNumber()) {
-        value.textInto(out);
+        std::string text;
+        value.textInto(text);
+        out.set(std::move(text));
     } else {
         out.clear();
     }
@@ -100,10 +103,18 @@ void receivedText(const platform::JsonView& value, std::string& out) {
 
 }  // namespace
 
+void KAVPackage::releaseDocument() const {
+    event_.str();
+    retCode_.str();
+    message_.str();
+    encrypt_.str();
+    document_.reset();
+}
+
 void KAVPackage::materialize() const {
     if (!document_) return;
     kavData_ = dataView_.isObject() ? dataView_.toJson() : Json::object();
-    document_.reset();
+    releaseDocument();
 }
 
 const Json& KAVPackage::kavData() const {
@@ -119,7 +130,7 @@ Json& KAVPackage::kavData() {
 }
 
 void KAVPackage::setKavData(Json data) {
-    document_.reset();
+    releaseDocument();
     kavData_ = data.is_object() ? std::move(data) : Json::object();
 }
 
@@ -186,11 +197,11 @@ std::string KAVPackage::renderData(const Json& data) {
 std::string KAVPackage::toJSON() {
     msgOrder_ = Funs::getMessageOrder();
     std::string out = "{\"event\":\"";
-    appendEscaped(out, event_);
+    appendEscaped(out, event_.view());
     out += "\",\"token\" : \"";
     appendEscaped(out, token_);
     out += platform::stringf("\",\"msgOrder\":\"%d\",\"encrypt\":\"", msgOrder_);
-    appendEscaped(out, encrypt_);
+    appendEscaped(out, encrypt_.view());
     out += "\",\"data\":";
     out += renderData(kavData_);
     out += '}';
@@ -203,8 +214,8 @@ void KAVPackage::clear() {
     token_.clear();
     retCode_.clear();
     message_.clear();
-    encrypt_ = "1";
-    kavData_ = nullptr;
+    encrypt_.set("1");
+    if (!kavData_.is_null()) kavData_ = nullptr;
     document_.reset();
     dataView_ = platform::JsonView();
     strData_.clear();
@@ -254,12 +265,9 @@ bool KAVPackage::fromJSON(std::string_view text) {
             }
         });
         msgOrder_ = clampedOrder(order);
-        if (data.isObject()) {
-            dataView_ = data;
-            document_ = std::move(document);
-        } else {
-            document_.reset();
-        }
+        // Held for the envelope's texts, and the data object read in place.
+        dataView_ = data.isObject() ? data : platform::JsonView();
+        document_ = std::move(document);
         kavData_ = nullptr;  // the empty object, made when it is asked for
         return true;
     }
@@ -270,11 +278,11 @@ bool KAVPackage::fromJSON(std::string_view text) {
     static const Json kEmpty = Json::object();
     const Json& top = parsed && parsed->is_object() ? *parsed : kEmpty;
 
-    event_ = receivedText(top, "event");
-    retCode_ = receivedText(top, "retCode");
-    message_ = receivedText(top, "message");
+    event_.set(receivedText(top, "event"));
+    retCode_.set(receivedText(top, "retCode"));
+    message_.set(receivedText(top, "message"));
     msgOrder_ = clampedOrder(platform::jsonInteger(top, "msgOrder"));
-    encrypt_ = receivedText(top, "encrypt");
+    encrypt_.set(receivedText(top, "encrypt"));
     document_.reset();
     // The parsed tree is ours: the data object is moved out, not copied.
     auto* data = const_cast<Json*>(platform::jsonMember(top, "data"));

@@ -13,23 +13,63 @@
 #include "platform/Json.h"
 #include "platform/JsonDocument.h"
 
+// A text of a received package's envelope, read where the parsed document
+// holds it (the package holds the document as long as it does) and copied
+// into a string of its own only when someone asks for it as one: a quote
+// push, which only compares its event and return code, copies none.
+class KAVEnvelopeText {
+  public:
+    KAVEnvelopeText() = default;
+    KAVEnvelopeText(const char* text) : own_(text) {}
+
+    const std::string& str() const {
+        if (inDocument_) {
+            own_.assign(view_);
+            inDocument_ = false;
+        }
+        return own_;
+    }
+    std::string_view view() const { return inDocument_ ? view_ : std::string_view(own_); }
+    void set(std::string text) {
+        own_ = std::move(text);
+        inDocument_ = false;
+    }
+    void clear() {
+        own_.clear();
+        inDocument_ = false;
+    }
+    // Bytes the package's document holds.
+    void refer(std::string_view text) {
+        view_ = text;
+        inDocument_ = true;
+    }
+
+  private:
+    mutable std::string own_;
+    std::string_view view_;
+    mutable bool inDocument_ = false;
+};
+
 class KAVPackage {
   public:
     KAVPackage() = default;
 
-    const std::string& event() const { return event_; }
-    void setEvent(std::string event) { event_ = std::move(event); }
+    const std::string& event() const { return event_.str(); }
+    // The same text, not copied out of a received package.
+    std::string_view eventText() const { return event_.view(); }
+    void setEvent(std::string event) { event_.set(std::move(event)); }
     // Set by toJSON (a new number from the counter) and by fromJSON.
     int32_t msgOrder() const { return msgOrder_; }
     const std::string& token() const { return token_; }
     void setToken(std::string token) { token_ = std::move(token); }
-    const std::string& retCode() const { return retCode_; }
-    void setRetCode(std::string retCode) { retCode_ = std::move(retCode); }
-    const std::string& message() const { return message_; }
-    void setMessage(std::string message) { message_ = std::move(message); }
+    const std::string& retCode() const { return retCode_.str(); }
+    std::string_view retCodeText() const { return retCode_.view(); }
+    void setRetCode(std::string retCode) { retCode_.set(std::move(retCode)); }
+    const std::string& message() const { return message_.str(); }
+    void setMessage(std::string message) { message_.set(std::move(message)); }
     // The package's own flag, rendered into the text; nothing reads it back.
-    const std::string& encrypt() const { return encrypt_; }
-    void setEncrypt(std::string encrypt) { encrypt_ = std::move(encrypt); }
+    const std::string& encrypt() const { return encrypt_.str(); }
+    void setEncrypt(std::string encrypt) { encrypt_.set(std::move(encrypt)); }
 
     // The "data" object. Built packages hold strings, except "children" (an
     // array whose first element is an object of strings) and "parames" (the
@@ -75,16 +115,20 @@ class KAVPackage {
     // Builds kavData_ from the parsed text, once.
     void materialize() const;
 
-    std::string event_;
+    // Copies the envelope's texts out of the document, which is let go.
+    void releaseDocument() const;
+
+    KAVEnvelopeText event_;
     int32_t msgOrder_ = 0;
     std::string token_;
-    std::string retCode_;
-    std::string message_;
-    std::string encrypt_ = "1";
+    KAVEnvelopeText retCode_;
+    KAVEnvelopeText message_;
+    KAVEnvelopeText encrypt_ = "1";
     // Null stands for the empty object until someone asks for the tree: a
     // received package (a quote push, read in place) never allocates one.
     mutable platform::Json kavData_;
-    // The parsed text while kavData_ is not yet built from it.
+    // The parsed text while kavData_ is not yet built from it, or while
+    // the envelope's texts are read in it.
     mutable std::shared_ptr<const platform::JsonDocument> document_;
     platform::JsonView dataView_;
     std::string strData_;

@@ -359,7 +359,7 @@ void webSocket::receiveText(const std::string& arrived) {
 
 void webSocket::deliver(const KAVPackage& package) {
     if (auto entry = popMsgWith(package.msgOrder())) {
-        if (package.retCode() == kKAVSuccessCode) {
+        if (package.retCodeText() == kKAVSuccessCode) {
             if (entry->onSuccess) entry->onSuccess(package);
         } else if (entry->onFailure) {
             entry->onFailure(package.retCode(), package.message());

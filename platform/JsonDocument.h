@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/Json.h"
+#include "platform/Strings.h"
 
 namespace platform {
 
@@ -41,29 +42,68 @@ class JsonView {
 
     // The member under the key; with a key given twice, the later value, as
     // the tree keeps it. Missing when this is no object.
-    JsonView member(std::string_view key) const;
+    JsonView member(std::string_view key) const {
+        JsonView found;
+        forEachMember([&](std::string_view k, const JsonView& v) {
+            if (k == key) found = v;
+        });
+        return found.kind_ == Kind::Null ? JsonView() : found;
+    }
     // A string's bytes; empty for anything else.
-    std::string_view string() const;
+    std::string_view string() const {
+        return kind_ == Kind::String ? stringAt(index_) : std::string_view();
+    }
 
     // The reply value conversions of jsonInteger, jsonDouble and jsonText.
-    int64_t integer() const;
-    double number() const;
+    // A message order's plain digits are read here.
+    int64_t integer() const {
+        if (kind_ == Kind::String) {
+            const std::string_view s = stringAt(index_);
+            int64_t value = 0;
+            size_t i = 0;
+            while (i < s.size() && i < 18 && static_cast<unsigned char>(s[i] - '0') < 10)
+                value = value * 10 + (s[i++] - '0');
+            if (i > 0 && !(i == 18 && i < s.size() && static_cast<unsigned char>(s[i] - '0') < 10))
+                return value;
+        }
+        return anyInteger();
+    }
+    // A price's plain decimal is read here, inline beside its neighbours.
+    double number() const {
+        double plain;
+        if (kind_ == Kind::String) {
+            const std::string_view s = stringAt(index_);
+            if (eightByteDecimal(s, plain) || plainDecimal(s, plain)) return plain;
+        }
+        return anyNumber();
+    }
     std::optional<std::string> text() const;
     // jsonText's rule without a copy: false when there is no text form.
     bool textInto(std::string& out) const;
 
-    // An array's elements, or an object's members (key and value), in order.
+    // An array's elements, or an object's members (key and value), in
+    // order. Walked here, where the visitor is seen whole: a quote's
+    // members cost a few loads each, not a call and a copy.
     template <typename F>
     void forEachElement(F&& f) const {
-        forEach([](void* ctx, const std::string_view&,
-                   const JsonView& v) { (*static_cast<F*>(ctx))(v); },
-                &f, false);
+        if (kind_ != Kind::Array) return;
+        const uint32_t end = closing();
+        for (uint32_t i = index_ + 1; i < end;) {
+            const JsonView value(tape_, strings_, i);
+            f(value);
+            i = value.after();
+        }
     }
     template <typename F>
     void forEachMember(F&& f) const {
-        forEach([](void* ctx, const std::string_view& k,
-                   const JsonView& v) { (*static_cast<F*>(ctx))(k, v); },
-                &f, true);
+        if (kind_ != Kind::Object) return;
+        const uint32_t end = closing();
+        for (uint32_t i = index_ + 1; i < end;) {
+            const std::string_view key = stringAt(i);
+            const JsonView value(tape_, strings_, i + 1);
+            f(key, value);
+            i = value.after();
+        }
     }
 
     // The value as the tree parse makes it: non-negative integers unsigned,
@@ -72,18 +112,109 @@ class JsonView {
     Json toJson() const;
 
   private:
-    friend struct JsonViewAccess;
-    // By reference: the visitor reads the few words it needs of what the
-    // walk has just written, rather than a copy that waits for those writes.
-    using Visit = void (*)(void*, const std::string_view&, const JsonView&);
-    void forEach(Visit visit, void* ctx, bool members) const;
+    friend class JsonDocument;
 
-    // The fast parser's element: a document and a place in it; and what it
-    // holds, told once when the view is made, which the reading asks of
-    // every member.
-    enum class Kind : uint8_t { Missing, Null, Object, Array, String, Number, Other };
-    alignas(8) unsigned char element_[16] = {};
-    bool present_ = false;
+    // The fast parser's tape, as it lays a document out: one word a value
+    // (two for a number, whose bits follow in the next), its kind in the
+    // top byte; a string's word the place of its length and bytes in the
+    // string buffer; an object's or array's the index just past its
+    // closing word.
+    enum class Kind : uint8_t { Missing, Null, Object, Array, String, Number, Bool };
+    static constexpr uint64_t kPayload = 0x00FFFFFFFFFFFFFFull;
+    static constexpr Kind kindOf(uint64_t word) {
+        switch (static_cast<char>(word >> 56)) {
+            case 'n':
+                return Kind::Null;
+            case '{':
+                return Kind::Object;
+            case '[':
+                return Kind::Array;
+            case '"':
+                return Kind::String;
+            case 'l':
+            case 'u':
+            case 'd':
+                return Kind::Number;
+            case 't':
+            case 'f':
+                return Kind::Bool;
+            default:
+                return Kind::Missing;
+        }
+    }
+
+    JsonView(const uint64_t* tape, const uint8_t* strings, uint32_t index)
+        : tape_(tape), strings_(strings), index_(index), kind_(kindOf(tape[index])) {}
+
+    std::string_view stringAt(uint32_t index) const {
+        const uint8_t* at = strings_ + (tape_[index] & kPayload);
+        uint32_t length;
+        __builtin_memcpy(&length, at, sizeof length);
+        return {reinterpret_cast<const char*>(at + sizeof length), length};
+    }
+    // A price of at most eight bytes, digits with one point between them
+    // ("1.10100"), read eight bytes at once: the parser's string buffer has
+    // room behind every string. Its digits and power of ten are those
+    // plainDecimal takes, divided the same way, so the double is the same;
+    // false for anything else, which plainDecimal reads.
+    static bool eightByteDecimal(std::string_view s, double& out) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+        const size_t n = s.size();
+        if (n < 3 || n > 8) return false;
+        uint64_t word;
+        __builtin_memcpy(&word, s.data(), sizeof word);
+        const uint64_t used = n == 8 ? ~0ull : (1ull << (8 * n)) - 1;
+        word &= used;
+        // The first point: its byte is zero after the exclusive or.
+        const uint64_t points = word ^ (0x2E2E2E2E2E2E2E2Eull & used);
+        const uint64_t zero =
+            (points - 0x0101010101010101ull) & ~points & 0x8080808080808080ull & used;
+        if (!zero) return false;
+        const size_t point = static_cast<size_t>(__builtin_ctzll(zero)) / 8;
+        if (point == 0 || point == n - 1) return false;
+        // The digits without the point, the first one in the lowest byte.
+        const uint64_t below = (1ull << (8 * point)) - 1;
+        const uint64_t digits = (word & below) | ((word >> 8) & ~below & (used >> 8));
+        const size_t count = n - 1;
+        // Zeros ahead of them up to eight, so that they read as an eight-digit number.
+        const uint64_t padded =
+            (digits << (8 * (8 - count))) | (0x3030303030303030ull >> (8 * count));
+        if ((((padded & 0xF0F0F0F0F0F0F0F0ull) |
+              (((padded + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) !=
+             0x3333333333333333ull))
+            return false;
+        uint64_t v = padded - 0x3030303030303030ull;
+        v = (v * 10) + (v >> 8);
+        v = (((v & 0x000000FF000000FFull) * 0x000F424000000064ull) +
+             (((v >> 16) & 0x000000FF000000FFull) * 0x0000271000000001ull)) >>
+            32;
+        out = static_cast<double>(static_cast<uint32_t>(v)) / kPowers[n - 1 - point];
+        return true;
+    }
+    // The closing word of an object or array.
+    uint32_t closing() const { return static_cast<uint32_t>(tape_[index_]) - 1; }
+    // The index of the value that follows this one.
+    uint32_t after() const {
+        switch (kind_) {
+            case Kind::Object:
+            case Kind::Array:
+                return static_cast<uint32_t>(tape_[index_]);
+            case Kind::Number:
+                return index_ + 2;
+            default:
+                return index_ + 1;
+        }
+    }
+    // A number's bits, in the word after its own.
+    uint64_t bits() const { return tape_[index_ + 1]; }
+    char tag() const { return static_cast<char>(tape_[index_] >> 56); }
+    static Json treeOf(const JsonView& v);
+    double anyNumber() const;
+    int64_t anyInteger() const;
+
+    const uint64_t* tape_ = nullptr;
+    const uint8_t* strings_ = nullptr;
+    uint32_t index_ = 0;
     Kind kind_ = Kind::Missing;
 };
 

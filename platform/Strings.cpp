@@ -152,45 +152,6 @@ long long leadingInteger(std::string_view text) {
     return static_cast<long long>(magnitude);
 }
 
-namespace {
-
-// A plain decimal such as the dealer's prices ("1.10100"): sign, digits, a
-// point and digits, nothing after but what ends the number. Its digits as
-// one integer and a power of ten, both held exactly, divide to the double
-// nearest the decimal (one rounding), which is what from_chars gives; false
-// for anything else (an exponent, too many digits, no digit before the
-// point), which from_chars then reads.
-bool plainDecimal(std::string_view text, double& out) {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    size_t i = 0;
-    const size_t n = text.size();
-    const bool negative = i < n && text[i] == '-';
-    if (negative) ++i;
-    const size_t first = i;
-    uint64_t digits = 0;
-    while (i < n && text[i] >= '0' && text[i] <= '9')
-        digits = digits * 10 + static_cast<uint64_t>(text[i++] - '0');
-    if (i == first) return false;
-    size_t count = i - first;
-    size_t fraction = 0;
-    if (i < n && text[i] == '.') {
-        ++i;
-        const size_t start = i;
-        while (i < n && text[i] >= '0' && text[i] <= '9')
-            digits = digits * 10 + static_cast<uint64_t>(text[i++] - '0');
-        fraction = i - start;
-        count += fraction;
-    }
-    if (count > 15 || (i < n && (text[i] == 'e' || text[i] == 'E'))) return false;
-    const double value = static_cast<double>(digits) / kPowers[fraction];
-    out = negative ? -value : value;
-    return true;
-}
-
-}  // namespace
-
 double leadingDouble(std::string_view text) {
     double fast = 0.0;
     if (plainDecimal(text, fast)) return fast;

@@ -158,7 +158,7 @@ Record* cachedRecord(std::map<std::string, std::shared_ptr<Record>>& cache,
 void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
     KAV_ASSERT_MAIN_THREAD();
     // Quotes are nearly every push: their event is told before any look-up.
-    if (package.event() == "4002") {
+    if (package.eventText() == "4002") {
         onQuoted(package);
         return;
     }
@@ -186,7 +186,7 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
         {"sys_1004", &KAVBizSDK::onTokenRefused},
         {webSocket::kStatusEvent, &KAVBizSDK::onWSAction},
     };
-    const auto it = kHandlers.find(package.event());
+    const auto it = kHandlers.find(package.eventText());
     if (it == kHandlers.end()) {
         Funs::log(platform::stringf("接收到推送消息：【%s】-【%s】", channel.Name().c_str(),
                                     package.event().c_str()));
@@ -197,7 +197,7 @@ void KAVBizSDK::onPushMessage(webSocket& channel, const KAVPackage& package) {
 
 bool KAVBizSDK::pushGate(const KAVPackage& package) const {
     // Whether a delegate is there, without taking a hold on it.
-    return package.retCode() == kKAVSuccessCode && !delegate_.expired();
+    return package.retCodeText() == kKAVSuccessCode && !delegate_.expired();
 }
 
 // ---- session ---------------------------------------------------------------

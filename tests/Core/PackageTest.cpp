@@ -257,6 +257,60 @@ TEST(KAVPackage, AKeyGivenTwiceCountsAsItsLaterValueOnEitherParser) {
     }
 }
 
+// A received package's envelope texts are read where its parsed document
+// holds them: they stay what was received through a copy, the package
+// read again, its data tree built or replaced, and the document let go.
+TEST(KAVPackage, EnvelopeTextsOutliveTheDocumentTheyWereReadIn) {
+    const std::string first =
+        R"({"event":"4016","msgOrder":"12","retCode":"0","message":"a message of more than fifteen bytes","encrypt":"0","data":{"a":"1"}})";
+    KAVPackage p;
+    ASSERT_TRUE(p.fromJSON(first));
+    const KAVPackage copy = p;
+    KAVPackage built = p;
+    KAVPackage replaced = p;
+    p.clear();
+    ASSERT_TRUE(
+        p.fromJSON(R"({"event":"4002","retCode":"7","message":"x","encrypt":"1","data":{}})"));
+    EXPECT_EQ(p.event(), "4002");
+    EXPECT_EQ(p.retCodeText(), "7");
+    EXPECT_EQ(p.message(), "x");
+    p.clear();
+    ASSERT_TRUE(built.kavData().is_object());  // the tree built, the document let go
+    replaced.setKavData(Json{{"b", "2"}});
+    for (const KAVPackage* q :
+         {&copy, const_cast<const KAVPackage*>(&built), const_cast<const KAVPackage*>(&replaced)}) {
+        EXPECT_EQ(q->event(), "4016");
+        EXPECT_EQ(q->eventText(), "4016");
+        EXPECT_EQ(q->retCode(), "0");
+        EXPECT_EQ(q->retCodeText(), "0");
+        EXPECT_EQ(q->message(), "a message of more than fifteen bytes");
+        EXPECT_EQ(q->encrypt(), "0");
+        EXPECT_EQ(q->msgOrder(), 12);
+    }
+    EXPECT_EQ(*built.getValue("a"), "1");
+    EXPECT_EQ(*replaced.getValue("b"), "2");
+    // Set again, a text is the package's own.
+    built.setEvent("1");
+    EXPECT_EQ(built.eventText(), "1");
+    EXPECT_EQ(copy.eventText(), "4016");
+}
+
+TEST(KAVPackage, MessageOrdersInTextAreReadAsTheTreeReadsThem) {
+    for (const char* order :
+         {"0", "7", "007", "12abc", "-5", "+5", "", "x", "2147483648", "999999999999999999",
+          "9999999999999999999", "99999999999999999999", "000000000000000000000000001"}) {
+        KAVPackage p;
+        const std::string text = std::string(R"({"event":"1","msgOrder":")") + order + "\"}";
+        ASSERT_TRUE(p.fromJSON(text)) << order;
+        const Json tree = *platform::parseJson(text);
+        const int64_t wide = platform::jsonInteger(tree, "msgOrder");
+        const int32_t expected = wide > INT32_MAX   ? INT32_MAX
+                                 : wide < INT32_MIN ? INT32_MIN
+                                                    : static_cast<int32_t>(wide);
+        EXPECT_EQ(p.msgOrder(), expected) << order;
+    }
+}
+
 TEST(KAVCrypt, PadsByHandToWholeBlocks) {
     const std::string padded15 = KAVCrypt::pad(std::string(15, 'a'));
     ASSERT_EQ(padded15.size(), 16u);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -154,4 +155,98 @@ TEST(JsonDocument, ADocumentHeldKeepsItsValuesWhileLaterOnesAreParsed) {
     ASSERT_TRUE(large);
     EXPECT_EQ(large->root().member("event").string(), "big");
     EXPECT_EQ(kept->root().member("price").string(), "1.10100");
+}
+
+// Walked in place, a long object of prices, numbers and nested values reads
+// member for member what the tree reads: every key in order, and every
+// price the same double bit for bit (the plain decimals read inline, the
+// rest as the tree's conversions read them).
+TEST(JsonDocument, AWalkOverManyMembersReadsEveryPriceAsTheTreeDoes) {
+    uint64_t seed = 0x9E3779B97F4A7C15ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    std::string text = "{";
+    for (int m = 0; m < 400; ++m) {
+        if (m) text += ',';
+        text += "\"k" + std::to_string(m) + "\":";
+        std::string price = next() % 5 == 0 ? "-" : "";
+        for (size_t i = 0, whole = 1 + next() % 6; i < whole; ++i)
+            price += static_cast<char>('0' + next() % 10);
+        price += '.';
+        for (size_t i = 0, fraction = next() % 11; i < fraction; ++i)
+            price += static_cast<char>('0' + next() % 10);
+        static const char* kTails[] = {"", "", "", "e-2", "x", "1234567890"};
+        price += kTails[next() % std::size(kTails)];
+        switch (next() % 6) {
+            case 0:  // a number of the document's own
+                text += std::to_string(next() % 100000) + "." + std::to_string(next() % 1000) +
+                        (next() % 2 ? "e-2" : "");
+                break;
+            case 1:
+                text += R"({"in":[1,-2,3.5],"s":")" + price + "\"}";
+                break;
+            default:
+                text += "\"" + price + "\"";
+                break;
+        }
+    }
+    text += "}";
+    text = padded(text);
+    const auto reference = platform::parseJson(text);
+    ASSERT_TRUE(reference) << text;
+    const auto document = fast(text);
+    ASSERT_TRUE(document);
+    auto expected = reference->items().begin();
+    size_t seen = 0;
+    document->root().forEachMember([&](std::string_view key, const JsonView& value) {
+        ASSERT_EQ(key, expected.key());
+        const double got = value.number(), want = platform::jsonDouble(&expected.value());
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << key << " " << expected.value().dump();
+        ++expected;
+        ++seen;
+    });
+    EXPECT_EQ(seen, reference->size());
+}
+
+// Every short text of digits, points, signs and letters reads in place as the
+// tree reads it, bit for bit: the eight-byte reading of a price takes only
+// what it reads exactly as the plain decimal reading does.
+TEST(JsonDocument, ShortPricesReadInPlaceAsTheTreeReadsThem) {
+    uint64_t seed = 0xD1B54A32D192ED03ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    static const char kChars[] = "0123456789012345678901234567890123456789......-eE+x ";
+    std::vector<std::string> prices = {"1.10100", "0.5",   "00.50", "99999.99",  "9999999.9",
+                                       "1.",      ".5",    "1..5",  "12345678",  "1.2345678",
+                                       "-1.5",    "1.5e3", "1.5x",  "0.0000001", "7.0000000"};
+    for (int round = 0; round < 60000; ++round) {
+        std::string price;
+        for (size_t i = 0, n = 1 + next() % 10; i < n; ++i)
+            price += kChars[next() % (sizeof kChars - 1)];
+        prices.push_back(price);
+    }
+    std::string text = "[";
+    for (const std::string& price : prices)
+        text += (text.size() > 1 ? ",\"" : "\"") + price + "\"";
+    text = padded(text + "]");
+    const auto reference = platform::parseJson(text);
+    ASSERT_TRUE(reference);
+    const auto document = fast(text);
+    ASSERT_TRUE(document);
+    size_t i = 0;
+    document->root().forEachElement([&](const JsonView& value) {
+        const double got = value.number(), want = platform::jsonDouble(&(*reference)[i]);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+            << prices[i] << " " << got << " " << want;
+        ++i;
+    });
+    EXPECT_EQ(i, prices.size());
 }
