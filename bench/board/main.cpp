@@ -23,6 +23,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
+#include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
 #include "ui/services/BroadcastManager.h"
 #include "ui/services/sysDB.h"
@@ -253,6 +254,7 @@ void BM_PushesWhileCompositing(benchmark::State& state) {
     size_t i = 0;
     double drawn = 0;
     size_t layers = 0;
+    const size_t lookUps = text::blockLookUps(), steps = text::blockSteps();
     for (auto _ : state) {
         stage.push(texts[i++ % texts.size()]);
         const auto f = frame.composite();
@@ -269,6 +271,9 @@ void BM_PushesWhileCompositing(benchmark::State& state) {
         static_cast<double>(state.iterations() * perPackage), benchmark::Counter::kIsRate);
     state.counters["drawn%"] = 100.0 * drawn / iterations / (frame.size.width * frame.size.height);
     state.counters["layers"] = static_cast<double>(layers) / iterations;
+    // Kept layouts looked up a frame, and the entries looked at.
+    state.counters["lookUps"] = static_cast<double>(text::blockLookUps() - lookUps) / iterations;
+    state.counters["steps"] = static_cast<double>(text::blockSteps() - steps) / iterations;
 }
 BENCHMARK(BM_PushesWhileCompositing)
     ->ArgName("perPackage")

@@ -142,6 +142,8 @@ void BM_EveryPriceChanged(benchmark::State& state) {
     Screen screen;
     screen.composite();
     int tick = 0;
+    const size_t lookUps = platform::ui::text::blockLookUps();
+    const size_t steps = platform::ui::text::blockSteps();
     for (auto _ : state) {
         ++tick;
         for (auto& row : screen.rows)
@@ -152,6 +154,11 @@ void BM_EveryPriceChanged(benchmark::State& state) {
             }
         screen.composite();
     }
+    state.counters["lookUps"] =
+        benchmark::Counter(double(platform::ui::text::blockLookUps() - lookUps),
+                           benchmark::Counter::kAvgIterations);
+    state.counters["steps"] = benchmark::Counter(
+        double(platform::ui::text::blockSteps() - steps), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_EveryPriceChanged)->Unit(benchmark::kMillisecond);
 

@@ -8,11 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <list>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -203,6 +204,8 @@ std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
 std::atomic<size_t> gItemsKnown{0};
+std::atomic<size_t> gBlockLookUps{0};
+std::atomic<size_t> gBlockSteps{0};
 
 // The items texts of one line in a font were itemized to, by the script
 // their item took, with the characters they held. Itemizing decides each of
@@ -420,9 +423,10 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         block.glyphsKept = keepGlyphs(block.lines[i], block.runs[i]);
 }
 
-// What a block's layout depends on.
+// What a block's layout depends on. `text` views the caller's text while
+// the key is looked up, and the slot's own copy once kept.
 struct BlockKey {
-    std::string text;
+    std::string_view text;
     CGFloat pointSize = 0;
     bool bold = false;
     CGSize bounds{};
@@ -440,23 +444,30 @@ struct BlockKey {
     }
 };
 
-struct BlockKeyHash {
-    size_t operator()(const BlockKey& k) const {
-        size_t h = std::hash<std::string>()(k.text);
-        const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-        mix(std::hash<double>()(k.pointSize));
-        mix(std::hash<double>()(k.bounds.width));
-        mix(std::hash<double>()(k.bounds.height));
-        mix(static_cast<size_t>(k.numberOfLines));
-        mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
-        mix(k.singleLineNoWrap * 2 + k.direct);
-        return h;
-    }
-};
+size_t hashOf(const BlockKey& k) {
+    size_t h = std::hash<std::string_view>()(k.text);
+    const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(std::hash<double>()(k.pointSize));
+    mix(std::hash<double>()(k.bounds.width));
+    mix(std::hash<double>()(k.bounds.height));
+    mix(static_cast<size_t>(k.numberOfLines));
+    mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
+    mix(k.singleLineNoWrap * 2 + k.direct);
+    return h;
+}
 
-// The blocks laid out lately, the most recent first. A price board lays out
+// The blocks laid out lately, the last few hundred. A price board lays out
 // the same few texts again and again (a label measured, then drawn; prices
 // that come back), and shaping a text is most of what drawing it costs.
+//
+// A look-up comes once or twice a label a frame, after the frame's other work
+// has pushed the cache's memory out of the processor's caches: what it costs
+// is the memory it touches. So the index is one flat array of (hash, slot)
+// pairs probed in line, the kept keys and blocks sit in slots that do not
+// move, and recency is a stamp a slot, not a list spliced on every hit: a
+// look-up touches the index entry, its slot and its stamp. A text not kept
+// takes the slot least recently used, found by scanning the stamps (rare,
+// next to shaping the text).
 class BlockCache {
   public:
     static constexpr size_t kCapacity = 512;
@@ -494,7 +505,7 @@ class BlockCache {
   private:
     static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
                           bool singleLineNoWrap, bool direct) {
-        return {std::string(text),
+        return {text,
                 style.font.pointSize,
                 style.font.bold,
                 bounds,
@@ -504,35 +515,100 @@ class BlockCache {
                 singleLineNoWrap,
                 direct};
     }
+
+    // Four times the slots, so that probes stay short (most texts on a
+    // board are new prices: probes that find nothing run to a free entry).
+    static constexpr size_t kIndexSize = 2048;
+    static constexpr size_t kMask = kIndexSize - 1;
+    static_assert(kIndexSize >= 4 * kCapacity && (kIndexSize & kMask) == 0);
+    struct IndexEntry {
+        uint32_t hash = 0;
+        uint32_t slot = 0;  // its slot + 1; 0: free
+    };
+    struct Slot {
+        std::string text;  // what the key's text views
+        BlockKey key;
+        std::shared_ptr<const Block> block;
+    };
+
+    static void counted(std::atomic<size_t>& n) {
+        // Written under the cache's lock; read by tests and benchmarks.
+        n.store(n.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+
+    // The index position holding `key`, or kIndexSize; `counting` the
+    // entries looked at for a look-up's sake.
+    size_t position(const BlockKey& key, uint32_t hash, bool counting = true) {
+        for (size_t i = hash & kMask;; i = (i + 1) & kMask) {
+            const IndexEntry& e = index_[i];
+            if (e.slot == 0) return kIndexSize;
+            if (counting) counted(gBlockSteps);
+            if (e.hash == hash && slots_[e.slot - 1].key == key) return i;
+        }
+    }
+    // Empties index position `at`, moving back the entries probed past it.
+    void unindex(size_t at) {
+        size_t hole = at;
+        for (size_t j = (at + 1) & kMask; index_[j].slot != 0; j = (j + 1) & kMask) {
+            const size_t home = index_[j].hash & kMask;
+            if (((j - home) & kMask) >= ((j - hole) & kMask)) {
+                index_[hole] = index_[j];
+                hole = j;
+            }
+        }
+        index_[hole] = {};
+    }
+
     std::shared_ptr<const Block> find(std::string_view text, CGSize bounds, const TextStyle& style,
                                       bool singleLineNoWrap, bool direct) {
-        auto it = index_.find(keyOf(text, bounds, style, singleLineNoWrap, direct));
-        if (it == index_.end()) return nullptr;
-        order_.splice(order_.begin(), order_, it->second);
-        return it->second->second;
+        const BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
+        counted(gBlockLookUps);
+        const size_t at = position(key, static_cast<uint32_t>(hashOf(key)));
+        if (at == kIndexSize) return nullptr;
+        const uint32_t slot = index_[at].slot - 1;
+        used_[slot] = ++tick_;
+        return slots_[slot].block;
     }
     std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
                                         const TextStyle& style, bool singleLineNoWrap,
                                         bool direct) {
-        BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
-        if (auto it = index_.find(key); it != index_.end()) {
-            order_.splice(order_.begin(), order_, it->second);
-            return it->second->second;
+        const BlockKey key = keyOf(text, bounds, style, singleLineNoWrap, direct);
+        const auto hash = static_cast<uint32_t>(hashOf(key));
+        counted(gBlockLookUps);
+        if (const size_t at = position(key, hash); at != kIndexSize) {
+            const uint32_t slot = index_[at].slot - 1;
+            used_[slot] = ++tick_;
+            return slots_[slot].block;
         }
         auto block = std::make_shared<Block>();
         layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
-        order_.emplace_front(key, block);
-        index_.emplace(std::move(key), order_.begin());
-        if (order_.size() > kCapacity) {
-            index_.erase(order_.back().first);
-            order_.pop_back();
+        size_t slot = slots_.size();
+        if (slot < kCapacity) {
+            slots_.emplace_back();
+            used_.push_back(0);
+        } else {
+            slot = static_cast<size_t>(std::min_element(used_.begin(), used_.end()) - used_.begin());
+            Slot& old = slots_[slot];
+            unindex(position(old.key, static_cast<uint32_t>(hashOf(old.key)), false));
         }
+        Slot& s = slots_[slot];
+        s.text.assign(text);
+        s.key = key;
+        s.key.text = s.text;
+        s.block = block;
+        used_[slot] = ++tick_;
+        size_t i = hash & kMask;
+        while (index_[i].slot != 0) i = (i + 1) & kMask;
+        index_[i] = {hash, static_cast<uint32_t>(slot + 1)};
         return block;
     }
 
-    using Entry = std::pair<BlockKey, std::shared_ptr<const Block>>;
-    std::list<Entry> order_;
-    std::unordered_map<BlockKey, std::list<Entry>::iterator, BlockKeyHash> index_;
+    std::vector<IndexEntry> index_ = std::vector<IndexEntry>(kIndexSize);
+    // Slots do not move once made: their texts are not reallocated under
+    // the keys that view them (a short text is kept inside its string).
+    std::deque<Slot> slots_;
+    std::vector<uint64_t> used_;  // each slot's last use
+    uint64_t tick_ = 0;
 };
 
 // `direct`: a line may be shaped alone (it has then no Pango layout); off,
@@ -565,6 +641,12 @@ size_t linesShapedAlone() {
 }
 size_t itemsKnown() {
     return gItemsKnown;
+}
+size_t blockLookUps() {
+    return gBlockLookUps;
+}
+size_t blockSteps() {
+    return gBlockSteps;
 }
 }  // namespace text
 

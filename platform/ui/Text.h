@@ -125,6 +125,10 @@ size_t linesShapedAlone();
 // Texts shaped alone whose item was known from the characters of earlier
 // ones, and so not itemized.
 size_t itemsKnown();
+// Look-ups of kept layouts so far, and the entries they looked at on the way
+// (benchmarks).
+size_t blockLookUps();
+size_t blockSteps();
 }  // namespace text
 
 }  // namespace platform::ui

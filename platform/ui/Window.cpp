@@ -85,10 +85,20 @@ std::vector<UIWindow*> UIWindow::visibleWindows() {
     std::vector<UIWindow*> out;
     for (auto* w : windowRegistry())
         if (!w->isHidden()) out.push_back(w);
-    std::stable_sort(out.begin(), out.end(), [](UIWindow* a, UIWindow* b) {
-        if (a->level_ != b->level_) return a->level_ < b->level_;
-        return a->order_ < b->order_;
-    });
+    // Asked several times a frame, of a few windows: sorted in place, a
+    // window moved back only past those that go after it, so that windows
+    // alike keep the order they were made in (std::stable_sort would take a
+    // buffer and merge for as few).
+    const auto after = [](const UIWindow* a, const UIWindow* b) {
+        if (a->level_ != b->level_) return a->level_ > b->level_;
+        return a->order_ > b->order_;
+    };
+    for (size_t i = 1; i < out.size(); ++i) {
+        UIWindow* w = out[i];
+        size_t j = i;
+        for (; j > 0 && after(out[j - 1], w); --j) out[j] = out[j - 1];
+        out[j] = w;
+    }
     return out;
 }
 

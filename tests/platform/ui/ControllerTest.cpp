@@ -307,6 +307,38 @@ TEST(Controllers, RootReplacedInsideOldRootCallbackIsReleasedLater) {
     EXPECT_EQ(app.window->subviews().size(), 1u);
 }
 
+TEST(Windows, VisibleWindowsAreOrderedByLevelThenByShowingThenByMaking) {
+    App app;
+    app.window->makeKeyAndVisible();
+    const auto make = [](UIWindowLevel level) {
+        auto w = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+        w->setWindowLevel(level);
+        return w;
+    };
+    auto alert = make(UIWindowLevelAlert), first = make(UIWindowLevelNormal),
+         second = make(UIWindowLevelNormal), shown = make(UIWindowLevelNormal),
+         hidden = make(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    shown->makeKeyAndVisible();
+    // Never made key: shown in the order they were made, behind those that were.
+    second->setHidden(false);
+    first->setHidden(false);
+    const auto others = [&] {
+        std::vector<UIWindow*> out;
+        for (auto* w : UIWindow::visibleWindows())
+            if (w != app.window.get()) out.push_back(w);
+        return out;
+    };
+    EXPECT_EQ(others(), (std::vector<UIWindow*>{first.get(), second.get(), shown.get(), alert.get()}));
+    // Made key again: to the front of its level; a level raised: above.
+    first->makeKeyAndVisible();
+    EXPECT_EQ(others(), (std::vector<UIWindow*>{second.get(), shown.get(), first.get(), alert.get()}));
+    second->setWindowLevel(UIWindowLevelAlert + 1);
+    EXPECT_EQ(others(), (std::vector<UIWindow*>{shown.get(), first.get(), alert.get(), second.get()}));
+    alert->setHidden(true);
+    EXPECT_EQ(others(), (std::vector<UIWindow*>{shown.get(), first.get(), second.get()}));
+}
+
 TEST(Windows, LevelsOrderTheScreenAndTouchesGoToTheFrontWindow) {
     App app;
     auto root = std::make_shared<Screen>("A");

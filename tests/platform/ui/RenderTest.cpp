@@ -349,6 +349,38 @@ TEST(Rendering, ATextLaidOutAgainInTheSameFontAndRoomIsShapedOnce) {
     EXPECT_EQ(text::layoutsMade(), later + 1);
 }
 
+TEST(Rendering, KeptLayoutsStayBoundedAndAreFoundAfterManyTurnsOver) {
+    // A size no other test measures in, so that only these texts are kept.
+    const UIFont font = UIFont::systemFontOfSize(13.25);
+    const auto name = [](int round, int i) { return std::to_string(round) + "/" + std::to_string(i); };
+    const auto size = [&](const std::string& text) { return NSStringSizeWithFont(text, font); };
+    // Many rounds of more texts than are kept, each leaving the latest
+    // few hundred: all of those are found again, and measure as before.
+    constexpr int kKept = 512;
+    std::vector<CGSize> sizes(kKept);
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 700; ++i) size(name(round, i));
+        const size_t made = text::layoutsMade();
+        for (int i = 700 - kKept; i < 700; ++i) sizes[i - (700 - kKept)] = size(name(round, i));
+        EXPECT_EQ(text::layoutsMade(), made) << round;
+    }
+    // The one least recently used goes first: the oldest, unless it was used
+    // since.
+    size_t made = text::layoutsMade();
+    EXPECT_EQ(size(name(3, 700 - kKept)), sizes[0]);  // used again: now the latest
+    size("new one");
+    EXPECT_EQ(text::layoutsMade(), made + 1);
+    made = text::layoutsMade();
+    EXPECT_EQ(size(name(3, 700 - kKept)), sizes[0]);
+    EXPECT_EQ(text::layoutsMade(), made);
+    EXPECT_EQ(size(name(3, 700 - kKept + 1)), sizes[1]);  // it went
+    EXPECT_EQ(text::layoutsMade(), made + 1);
+    // A look-up looks at few entries.
+    const size_t lookUps = text::blockLookUps(), steps = text::blockSteps();
+    for (int i = 700 - 400; i < 700; ++i) size(name(3, i));
+    EXPECT_LT(double(text::blockSteps() - steps) / double(text::blockLookUps() - lookUps), 2.0);
+}
+
 }  // namespace
 
 namespace {
