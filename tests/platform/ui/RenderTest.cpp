@@ -66,6 +66,22 @@ TEST(Rendering, RoundedRectangleLayerFillsInsideAndLeavesCorners) {
     EXPECT_TRUE(near(img->pixelAt(10, 10), UIColor::whiteColor()));  // outside
 }
 
+// A view shrunk to nothing (a pop-in starting from scale zero) shows
+// nothing, and what is drawn after it still shows.
+TEST(Rendering, AViewScaledToNothingLeavesTheRestOfTheScreenDrawn) {
+    Scene s;
+    auto shrunk = std::make_shared<UIView>(CGRectMake(10, 10, 80, 80));
+    shrunk->setBackgroundColor(UIColor::blackColor());
+    shrunk->setTransform(CGAffineTransformMakeScale(0, 0));
+    s.window->addSubview(shrunk);
+    auto after = std::make_shared<UIView>(CGRectMake(100, 20, 60, 60));
+    after->setBackgroundColor(UIColor::rgb255(39, 140, 192));
+    s.window->addSubview(after);
+    auto img = s.render();
+    EXPECT_TRUE(near(img->pixelAt(130, 50), UIColor::rgb255(39, 140, 192)));
+    EXPECT_TRUE(near(img->pixelAt(50, 50), UIColor::whiteColor()));
+}
+
 TEST(Rendering, PatternColoursTileTheirImageFromTheBoundsOrigin) {
     Scene s;
     // A 4 x 2 point tile at scale 2: red on the left half, blue on the right.
