@@ -38,7 +38,7 @@ class KAVEnvelopeText {
         own_.clear();
         inDocument_ = false;
     }
-    // Bytes the package's document holds.
+    // Bytes the package's document holds, or bytes that never go (a literal).
     void refer(std::string_view text) {
         view_ = text;
         inDocument_ = true;
@@ -130,6 +130,20 @@ class KAVPackage {
     // The parsed text while kavData_ is not yet built from it, or while
     // the envelope's texts are read in it.
     mutable std::shared_ptr<const platform::JsonDocument> document_;
+    // The document once it is no longer read, parsed into again by the
+    // next fromJSON while nobody else holds it: a package that reads one
+    // message after another (a channel's) keeps one document, and takes no
+    // count on it for each. A copy of the package starts without one.
+    struct SpareDocument {
+        std::shared_ptr<const platform::JsonDocument> document;
+        SpareDocument() = default;
+        SpareDocument(const SpareDocument&) noexcept {}
+        SpareDocument& operator=(const SpareDocument&) noexcept { return *this; }
+        SpareDocument(SpareDocument&&) noexcept = default;
+        SpareDocument& operator=(SpareDocument&&) noexcept = default;
+        ~SpareDocument() = default;
+    };
+    mutable SpareDocument spare_;
     platform::JsonView dataView_;
     std::string strData_;
 };

@@ -25,8 +25,15 @@ namespace {
 // refuses more than 256 levels.
 constexpr size_t kFastParserMaxDepth = 256;
 
-// The longest text whose document is kept for the next message.
-constexpr size_t kKeptDocumentText = 64 * 1024;
+// One parser per thread keeps its working buffers between messages.
+dom::parser* threadParser(size_t textSize) {
+    thread_local dom::parser parser;
+    if ((parser.capacity() < textSize + 1 || parser.max_depth() != kFastParserMaxDepth) &&
+        parser.allocate(std::max<size_t>(textSize + 1, 4096), kFastParserMaxDepth) !=
+            simdjson::SUCCESS)
+        return nullptr;
+    return &parser;
+}
 
 }  // namespace
 
@@ -37,18 +44,24 @@ struct JsonDocument::Impl {
 JsonDocument::JsonDocument() : impl_(std::make_unique<Impl>()) {}
 JsonDocument::~JsonDocument() = default;
 
+bool JsonDocument::parseText(std::string_view text) {
+    dom::parser* parser = threadParser(text.size());
+    if (!parser) return false;
+    largest_ = std::max(largest_, text.size());
+    const auto result = parser->parse_into_document(impl_->document,
+                                                    reinterpret_cast<const uint8_t*>(text.data()),
+                                                    text.size(), /*realloc_if_needed=*/false);
+    // The buffers may have grown to the text: read where they are now.
+    tape_ = impl_->document.tape.get();
+    strings_ = impl_->document.string_buf.get();
+    return result.error() == simdjson::SUCCESS;
+}
+
 std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
-    // One parser per thread keeps its working buffers between messages.
-    thread_local dom::parser parser;
-    if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kFastParserMaxDepth) &&
-        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) !=
-            simdjson::SUCCESS)
-        return nullptr;
     // The document of the last message is parsed into again once nobody
     // holds it any more: a quote push then allocates nothing here. One
     // still held (a package kept, or read on another thread) stays as it
-    // is; a large message gets a document of its own, which goes with it
-    // (a document takes some ten times the text).
+    // is; a large message gets a document of its own, which goes with it.
     thread_local std::shared_ptr<JsonDocument> spare;
     std::shared_ptr<JsonDocument> doc;
     if (text.size() > kKeptDocumentText) {
@@ -60,16 +73,20 @@ std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
         std::atomic_thread_fence(std::memory_order_acquire);
         doc = spare;
     }
-    const auto result = parser.parse_into_document(doc->impl_->document,
-                                                   reinterpret_cast<const uint8_t*>(text.data()),
-                                                   text.size(), /*realloc_if_needed=*/false);
-    if (result.error() != simdjson::SUCCESS) return nullptr;
+    if (!doc->parseText(text)) return nullptr;
     return doc;
 }
 
-JsonView JsonDocument::root() const {
-    // The root word first, the document's value after it.
-    return JsonView(impl_->document.tape.get(), impl_->document.string_buf.get(), 1);
+bool JsonDocument::parseInto(std::string_view text, std::shared_ptr<const JsonDocument>& document) {
+    if (!document || document.use_count() != 1) {
+        // Made writable; held as one that only reads.
+        document = std::make_shared<JsonDocument>();
+    } else {
+        // As above: the last holder elsewhere is done with it.
+        std::atomic_thread_fence(std::memory_order_acquire);
+    }
+    // Nobody else holds it: it is this caller's to write.
+    return const_cast<JsonDocument&>(*document).parseText(text);
 }
 
 // --- JsonView ------------------------------------------------------------------

@@ -295,6 +295,68 @@ TEST(KAVPackage, EnvelopeTextsOutliveTheDocumentTheyWereReadIn) {
     EXPECT_EQ(copy.eventText(), "4016");
 }
 
+// A package that reads one text after another (a channel's) reads each
+// whole, whichever parser takes it and whether or not it is refused, and a
+// copy taken of it, or its tree built, keeps what it read.
+TEST(KAVPackage, ReadAgainAndAgainEveryTextReadsAloneAndCopiesKeepTheirOwn) {
+    struct Step {
+        std::string text;
+        bool read;
+        const char* event;
+        const char* a;  // the data member "a", or null
+    };
+    const std::vector<Step> steps = {
+        {R"({"event":"1","retCode":"0","data":{"a":"x"}})", true, "1", "x"},
+        {R"({"event":"2","data":{"b":"y"}})", true, "2", nullptr},
+        // An integer beyond 64 bits: the tree parser's.
+        {R"({"event":"3","data":{"a":"z","n":123456789012345678901234567890}})", true, "3", "z"},
+        {R"({"event":"4","data":{"a":"w"}})", true, "4", "w"},
+        {"[1,2]", false, nullptr, nullptr},
+        {R"({"event":"5"})", true, "5", nullptr},
+        {R"({"event":)", true, "", nullptr},  // not JSON: read as empty
+        {R"({"event":"6","data":{"a":"v"}})", true, "6", "v"},
+    };
+    for (const bool buildTree : {false, true}) {
+        SCOPED_TRACE(buildTree);
+        KAVPackage p;
+        std::vector<std::pair<KAVPackage, const Step*>> copies;
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.text);
+            p.clear();
+            ASSERT_EQ(p.fromJSON(step.text), step.read);
+            if (!step.read) continue;
+            EXPECT_EQ(p.eventText(), step.event);
+            EXPECT_EQ(p.encrypt(), "");
+            if (step.a) {
+                ASSERT_NE(p.getValue("a"), nullptr);
+                EXPECT_EQ(*p.getValue("a"), step.a);
+            } else {
+                EXPECT_EQ(p.getValue("a"), nullptr);
+            }
+            if (buildTree) p.kavData();
+            copies.emplace_back(p, &step);
+            if (!buildTree) {
+                // Read in place until the tree is asked for.
+                KAVPackage again;
+                ASSERT_TRUE(again.fromJSON(step.text));
+                copies.emplace_back(std::move(again), &step);
+            }
+        }
+        for (const auto& [copy, step] : copies) {
+            SCOPED_TRACE(step->text);
+            EXPECT_EQ(copy.event(), step->event);
+            EXPECT_EQ(copy.strData(), step->text);
+            const Json* a = copy.getValue("a");
+            if (step->a) {
+                ASSERT_NE(a, nullptr);
+                EXPECT_EQ(*a, step->a);
+            } else {
+                EXPECT_EQ(a, nullptr);
+            }
+        }
+    }
+}
+
 TEST(KAVPackage, MessageOrdersInTextAreReadAsTheTreeReadsThem) {
     for (const char* order :
          {"0", "7", "007", "12abc", "-5", "+5", "", "x", "2147483648", "999999999999999999",
