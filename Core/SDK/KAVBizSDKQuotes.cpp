@@ -35,6 +35,16 @@ void recomputeAccount(MODUserAccount& a) {
     BizUserAccount::assessRisk(a);
 }
 
+// std::round here, without a call into the library on every quote: halves
+// away from zero, the same value for every double but for the sign of a
+// zero result. Below 2^52 the whole part is exact, and so is the fraction
+// left by taking it away; every double beyond is whole already.
+inline double roundHalfAway(double x) {
+    if (!(std::fabs(x) < 0x1p52)) return x;  // whole, infinite or no number
+    const double whole = static_cast<double>(static_cast<int64_t>(x));
+    return std::fabs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
 // What a quote gives every ticket of its symbol to be priced with: the
 // marks written on the tickets and the closing prices the profits count
 // from (their reciprocals for the types that count in them), each with
@@ -489,7 +499,7 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     // The move of the ask in points, before the ask is replaced; rounded
     // as the distance of a pending order is, so that one point reads as
     // one whatever the binary form of the two prices.
-    const double move = std::round(ask * f - f * symbol->ask);
+    const double move = roundHalfAway(ask * f - f * symbol->ask);
     symbol->upOrDown = std::isfinite(move)
                            ? static_cast<int32_t>(std::clamp(
                                  move, static_cast<double>(std::numeric_limits<int32_t>::min()),

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -326,6 +327,39 @@ Json ticket(const std::string& orderCode, const std::string& code, int symbolId,
 // the middle of its own quote, whose re-pricing still reads it (under the
 // sanitizers a freed symbol would be caught here). The answer is received
 // while the quote is still being delivered.
+// The move of a quote in points is rounded half away from zero, however
+// close to a half it falls.
+TEST_F(CachesTest, AQuotesMoveInPointsRoundsHalvesAwayFromZero) {
+    Json s = symbol("EURUSD", 1);
+    s["decimal"] = "0";
+    s["pointAsk"] = "0";
+    s["pointBid"] = "0";
+    s["ask"] = "0";
+    loadSymbols(Json::array({s}));
+    const auto cached = sdk->getSymbolWith("EURUSD");
+    ASSERT_TRUE(cached);
+    const auto quote = [&](const std::string& price) {
+        push(Json{{"event", "4002"},
+                  {"retCode", "0"},
+                  {"data",
+                   {{"children",
+                     Json::array({Json{{"symbolCode", "EURUSD"}, {"priceCurrent", price}}})}}}});
+        return cached->upOrDown;
+    };
+    // From 0: just under a half stays, a sum that rounds up to one would not.
+    EXPECT_EQ(quote("0.49999999999999994"), 0);
+    EXPECT_EQ(quote("1"), 1);     // 0.50000000000000006
+    EXPECT_EQ(quote("1.5"), 1);   // 0.5
+    EXPECT_EQ(quote("1"), -1);    // -0.5
+    EXPECT_EQ(quote("3.5"), 3);   // 2.5, not to the even 2
+    EXPECT_EQ(quote("1"), -3);    // -2.5
+    EXPECT_EQ(quote("1.25"), 0);  // 0.25
+    EXPECT_EQ(quote("2.75"), 2);  // 1.5
+    EXPECT_EQ(quote("1000000000000000"), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(quote("1"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(delegate->quotes.size(), 10u);
+}
+
 TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
     struct Requery : QuoteDelegate {
         void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
