@@ -415,9 +415,13 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
     // The list a quote's symbol is reported in, kept between quotes; in use
-    // while a quote is applied.
+    // while a quote is applied. It holds the last symbol quoted while the
+    // cache holds it too, and lets it go when the cache is made anew.
     MODList<MODSymbolInfo> quotedSymbol_;
     bool quotedSymbolInUse_ = false;
+    void symbolsReplaced() {
+        if (!quotedSymbolInUse_) quotedSymbol_.clear();
+    }
     // Likewise the lists its position and its account are reported in.
     MODList<MODHoldPosition> quotedPosition_;
     bool quotedPositionInUse_ = false;

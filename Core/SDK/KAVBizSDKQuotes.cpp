@@ -408,16 +408,37 @@ class QuoteList {
     }
     ~QuoteList() {
         if (!outer_) return;
-        list_.clear();
+        if (keep_) {
+            release();
+        } else {
+            list_.clear();
+        }
         inUse_ = false;
     }
     QuoteList(const QuoteList&) = delete;
     QuoteList& operator=(const QuoteList&) = delete;
     MODList<T>& list() { return list_; }
+    // The list of the one record, held until the next quote: the symbol
+    // quoted again and again is held without a count taken and dropped on
+    // every quote. The record is held past the end of the quote only
+    // while someone else holds it too; one the list alone holds goes at
+    // once, as an emptied list would let it go.
+    void holdOnly(const std::shared_ptr<T>& record) {
+        keep_ = true;
+        if (list_.size() == 1 && list_.front() == record) return;
+        list_.clear();
+        list_.push_back(record);
+    }
 
   private:
+    // Let go, unless another holds the record: then held for the next quote.
+    void release() {
+        if (list_.size() == 1 && list_.front().use_count() == 1) list_.clear();
+    }
+
     bool& inUse_;
     const bool outer_;
+    bool keep_ = false;
     MODList<T> own_;
     MODList<T>& list_;
 };
@@ -474,7 +495,7 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     // it to the re-pricing that follows).
     QuoteList<MODSymbolInfo> kept(quotedSymbol_, quotedSymbolInUse_);
     MODList<MODSymbolInfo>& quoted = kept.list();
-    quoted.push_back(it->second);
+    kept.holdOnly(it->second);
     const std::shared_ptr<MODSymbolInfo>& symbol = quoted.front();
     // Every price below is made from this one: without a usable one the
     // quote says nothing about the symbol. Nor does one so far beyond any

@@ -386,6 +386,47 @@ TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
     ASSERT_NE(sdk->getSymbolWith("USDJPY"), nullptr);
 }
 
+// The symbol a quote reports is held to the end of its quote, and past it
+// only while the cache holds it too: one the cache let go of while its
+// quote was reported goes when the quote is done, and one quoted before
+// the cache is made anew goes with the old cache.
+TEST_F(CachesTest, AQuotedSymbolOutlivesItsQuoteOnlyWhileTheCacheHoldsIt) {
+    struct Listening : WSPushMessage {
+        void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+            heard.push_back(l.front()->symbolCode);
+            if (auto f = std::exchange(onQuote, nullptr)) f();
+        }
+        std::vector<std::string> heard;
+        std::function<void()> onQuote;
+    };
+    auto listening = std::make_shared<Listening>();
+    sdk->setDelegate(listening);
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
+    std::weak_ptr<MODSymbolInfo> quoted = sdk->getSymbolWith("EURUSD");
+    push(quoteOf("EURUSD", "1.2345"));
+    push(quoteOf("EURUSD", "1.2346"));
+    EXPECT_FALSE(quoted.expired());
+    EXPECT_DOUBLE_EQ(sdk->getSymbolWith("EURUSD")->priceCurrent, 1.2346);
+    // The cache made anew between quotes.
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
+    EXPECT_TRUE(quoted.expired());
+
+    // The cache made anew while the quote is reported, without the symbol.
+    quoted = sdk->getSymbolWith("EURUSD");
+    push(quoteOf("EURUSD", "1.2347"));
+    listening->onQuote = [&] {
+        loadSymbols(Json::array({plainSymbol("USDJPY", 2)}));
+        EXPECT_FALSE(quoted.expired());  // held to the end of its quote
+    };
+    push(quoteOf("EURUSD", "1.2348"));
+    EXPECT_TRUE(quoted.expired());
+    EXPECT_EQ(listening->heard, (std::vector<std::string>(4, "EURUSD")));
+    // Another symbol quoted after it is held in its place.
+    std::weak_ptr<MODSymbolInfo> other = sdk->getSymbolWith("USDJPY");
+    push(quoteOf("USDJPY", "150.1"));
+    EXPECT_DOUBLE_EQ(other.lock()->priceCurrent, 150.1);
+}
+
 // A quote's reports go to the delegate set when each is made: one set in
 // the middle of a quote hears the rest of it, and one let go by its last
 // holder in the middle hears nothing more (and is gone once the report it
