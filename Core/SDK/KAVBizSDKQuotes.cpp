@@ -539,8 +539,11 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
 
     // The delegate taken once for the quote's reports.
     std::shared_ptr<WSPushMessage> heard;
+    const uint64_t made = symbolsMade_;
     updateSymbolInfo(quoted, heard);
-    updateHoldBill(*symbol, heard);
+    // Unless its report made the cache anew, the symbol is still the one
+    // under its code: not looked up again.
+    updateHoldBill(*symbol, heard, symbolsMade_ == made);
     updateLimitBill(*symbol, heard);
 }
 
@@ -642,12 +645,15 @@ double KAVBizSDK::floatingProfitOf(int32_t accId) const {
 
 const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     const std::string& symbolCode,
-    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced) {
+    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced,
+    const MODSymbolInfo* found) {
     static const MODList<MODHoldBill> kNone;
     indexTickets();
-    const auto symbolIt = dict_symbolInfos.find(symbolCode);
-    const MODSymbolInfo* symbol =
-        symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
+    const MODSymbolInfo* symbol = found;
+    if (!symbol) {
+        const auto symbolIt = dict_symbolInfos.find(symbolCode);
+        symbol = symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
+    }
     const std::shared_ptr<MODUserAccount>* account =
         symbol ? cachedAccount(symbol->accId) : nullptr;
     const auto positionIt = holdPosition.find(symbolCode);
@@ -764,9 +770,11 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
-void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard) {
+void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard,
+                               bool stillCached) {
     std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*> priced;
-    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode, &priced);
+    const MODList<MODHoldBill>& tickets =
+        checkHoldBillsWith(symbol.symbolCode, &priced, stillCached ? &symbol : nullptr);
     // The symbol's account, found once: the one its tickets were summed for
     // when the code finds this very symbol.
     const std::shared_ptr<MODUserAccount>* cached =

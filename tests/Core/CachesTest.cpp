@@ -427,6 +427,42 @@ TEST_F(CachesTest, AQuotedSymbolOutlivesItsQuoteOnlyWhileTheCacheHoldsIt) {
     EXPECT_DOUBLE_EQ(other.lock()->priceCurrent, 150.1);
 }
 
+// The tickets of a quote are priced against the symbol cached under its
+// code after the quote is reported: one put in its place while the quote
+// was reported (the cache made anew) prices them, not the one quoted.
+TEST_F(CachesTest, TicketsArePricedAgainstTheSymbolCachedWhenTheQuoteWasReported) {
+    struct Requery : QuoteDelegate {
+        void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+            QuoteDelegate::onQuotedReceived(l);
+            if (auto f = std::exchange(onQuote, nullptr)) f();
+        }
+        std::function<void()> onQuote;
+    };
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    auto requery = std::make_shared<Requery>();
+    sdk->setDelegate(requery);
+    push(quoteOf("EURUSD", "1.5000"));
+    // Bought at 1.0, closed at the bid 1.5: 0.5 a unit, 1,000 units.
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 500, 1e-9);
+    Json replacement = plainSymbol("EURUSD", 1);
+    replacement["bid"] = "1.2000";
+    replacement["ask"] = "1.2000";
+    requery->onQuote = [&] { loadSymbols(Json::array({replacement})); };
+    push(quoteOf("EURUSD", "1.6000"));
+    EXPECT_DOUBLE_EQ(requery->quotes.back()[0]->bid, 1.6);
+    EXPECT_NEAR(sdk->getSymbolWith("EURUSD")->bid, 1.2, 1e-12);
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 200, 1e-9);
+    EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn, 200, 1e-9);
+    // The next quote prices against the new one as well.
+    push(quoteOf("EURUSD", "1.1000"));
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 100, 1e-9);
+}
+
 // A quote's reports go to the delegate set when each is made: one set in
 // the middle of a quote hears the rest of it, and one let go by its last
 // holder in the middle hears nothing more (and is gone once the report it
