@@ -230,10 +230,19 @@ void KAVPackage::clear() {
 
 bool KAVPackage::fromJSON(std::string_view text) {
     // Room behind the text for the fast parser, which reads ahead.
-    strData_.reserve(text.size() + platform::JsonDocument::kPadding);
-    strData_.assign(text);
+    strData_.copy(text, platform::JsonDocument::kPadding);
+    return readText(strData_.view());
+}
+
+bool KAVPackage::fromReceived(const std::string& text) {
+    if (text.capacity() - text.size() < platform::JsonDocument::kPadding) return fromJSON(text);
+    strData_.borrow(text);
+    return readText(text);
+}
+
+bool KAVPackage::readText(std::string_view text) {
     if (text.empty()) return false;
-    if (platform::JsonDocument::parseInto(strData_, spare_.document)) {
+    if (platform::JsonDocument::parseInto(text, spare_.document)) {
         const platform::JsonView top = spare_.document->root();
         if (top.isArray()) return false;
         // A text that is JSON but no object reads as one without members.

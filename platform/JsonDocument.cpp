@@ -48,9 +48,9 @@ bool JsonDocument::parseText(std::string_view text) {
     dom::parser* parser = threadParser(text.size());
     if (!parser) return false;
     largest_ = std::max(largest_, text.size());
-    const auto result = parser->parse_into_document(impl_->document,
-                                                    reinterpret_cast<const uint8_t*>(text.data()),
-                                                    text.size(), /*realloc_if_needed=*/false);
+    const auto result =
+        parser->parse_into_document(impl_->document, reinterpret_cast<const uint8_t*>(text.data()),
+                                    text.size(), /*realloc_if_needed=*/false);
     // The buffers may have grown to the text: read where they are now.
     tape_ = impl_->document.tape.get();
     strings_ = impl_->document.string_buf.get();

@@ -2,6 +2,7 @@
 // and the small shared helpers.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -354,6 +355,52 @@ TEST(KAVPackage, ReadAgainAndAgainEveryTextReadsAloneAndCopiesKeepTheirOwn) {
                 EXPECT_EQ(a, nullptr);
             }
         }
+    }
+}
+
+// A received text with the parser's room behind it is read where it lies;
+// a copy or a move of the package made while it is there, or its text asked
+// for, keeps the text after the received one is overwritten and gone. One
+// without the room is copied.
+TEST(KAVPackage, AReceivedTextReadWhereItLiesIsCopiedByWhatOutlivesIt) {
+    const std::string original =
+        R"({"event":"4002","retCode":"0","message":"a message longer than fifteen bytes","data":{"a":"1"}})";
+    for (const bool room : {true, false}) {
+        SCOPED_TRACE(room);
+        auto received = std::make_unique<std::string>(original);
+        if (room) {
+            received->reserve(received->size() + platform::JsonDocument::kPadding);
+        } else {
+            received->shrink_to_fit();
+        }
+        KAVPackage p;
+        ASSERT_TRUE(p.fromReceived(*received));
+        EXPECT_EQ(p.textCapacity() >= original.size(), !room);
+        const KAVPackage copy = p;
+        KAVPackage assigned;
+        assigned = p;
+        KAVPackage source = p;
+        const KAVPackage moved = std::move(source);
+        KAVPackage moveAssigned;
+        KAVPackage other = p;
+        moveAssigned = std::move(other);
+        KAVPackage asked;
+        ASSERT_TRUE(asked.fromReceived(*received));
+        EXPECT_EQ(asked.strData(), original);
+        // The received buffer written over, then let go.
+        received->assign(received->size(), 'x');
+        received.reset();
+        for (const KAVPackage* q :
+             std::vector<const KAVPackage*>{&copy, &assigned, &moved, &moveAssigned, &asked}) {
+            EXPECT_EQ(q->strData(), original);
+            EXPECT_EQ(q->binData(), original);
+            EXPECT_EQ(q->event(), "4002");
+            EXPECT_EQ(q->message(), "a message longer than fifteen bytes");
+            ASSERT_NE(q->getValue("a"), nullptr);
+            EXPECT_EQ(*q->getValue("a"), "1");
+        }
+        p.clear();
+        EXPECT_EQ(p.strData(), "");
     }
 }
 
