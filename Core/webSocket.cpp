@@ -9,6 +9,8 @@
 // A received message is parsed where it lies: the frame reader leaves the
 // parser's room behind it.
 static_assert(kavws::FrameReader::kRoomBehind >= platform::JsonDocument::kPadding);
+// And so does the deciphering of an enciphered one.
+static_assert(platform::crypto::AesEcb::kRoomBehind >= platform::JsonDocument::kPadding);
 
 using platform::Json;
 using platform::stringf;

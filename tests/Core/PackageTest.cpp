@@ -489,6 +489,20 @@ TEST(KAVCrypt, DecipheringRefusesBadEnvelopes) {
     EXPECT_FALSE(crypt.decrypt(seal(KAVCrypt::pad("\xff\xfe not utf-8"))));  // not UTF-8
 }
 
+// A deciphered package comes with the JSON parser's room behind it, so that
+// the channel reads it where it lies, whatever its length.
+TEST(KAVCrypt, DecipheredTextsLeaveTheParsersRoomBehindThem) {
+    const KAVCrypt crypt(KAVCrypt::kPackageKey);
+    for (size_t length : {0u, 1u, 15u, 16u, 17u, 100u, 1000u}) {
+        const std::string text(length, 'q');
+        const auto plain =
+            crypt.decrypt(KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
+        ASSERT_TRUE(plain) << length;
+        EXPECT_EQ(*plain, text);
+        EXPECT_GE(plain->capacity() - plain->size(), platform::JsonDocument::kPadding) << length;
+    }
+}
+
 TEST(Funs, PriceTextsPointsRiskAndZero) {
     EXPECT_EQ(Funs::formatPrice(1.23456, 2), "1.23");
     EXPECT_EQ(Funs::formatPrice(1.23456, 0), "1");
