@@ -57,36 +57,52 @@ bool JsonDocument::parseText(std::string_view text) {
     return result.error() == simdjson::SUCCESS;
 }
 
+namespace {
+
+// A document to parse into: the thread's spare while nobody else holds it
+// (a quote push then allocates nothing), else a new one. A large message
+// gets a document of its own, which goes with it.
+std::shared_ptr<JsonDocument> threadDocument(size_t textSize) {
+    thread_local std::shared_ptr<JsonDocument> spare;
+    if (textSize > JsonDocument::kKeptDocumentText) return std::make_shared<JsonDocument>();
+    if (!spare || spare.use_count() != 1) spare = std::make_shared<JsonDocument>();
+    // What its last holder did with it, on whatever thread, happened
+    // before it is written again.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return spare;
+}
+
+}  // namespace
+
 std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
     // The document of the last message is parsed into again once nobody
-    // holds it any more: a quote push then allocates nothing here. One
-    // still held (a package kept, or read on another thread) stays as it
-    // is; a large message gets a document of its own, which goes with it.
-    thread_local std::shared_ptr<JsonDocument> spare;
-    std::shared_ptr<JsonDocument> doc;
-    if (text.size() > kKeptDocumentText) {
-        doc = std::make_shared<JsonDocument>();
-    } else {
-        if (!spare || spare.use_count() != 1) spare = std::make_shared<JsonDocument>();
-        // What its last holder did with it, on whatever thread, happened
-        // before it is written again.
-        std::atomic_thread_fence(std::memory_order_acquire);
-        doc = spare;
-    }
+    // holds it any more; one still held (a package kept, or read on another
+    // thread) stays as it is.
+    std::shared_ptr<JsonDocument> doc = threadDocument(text.size());
     if (!doc->parseText(text)) return nullptr;
     return doc;
 }
 
 bool JsonDocument::parseInto(std::string_view text, std::shared_ptr<const JsonDocument>& document) {
-    if (!document || document.use_count() != 1) {
-        // Made writable; held as one that only reads.
-        document = std::make_shared<JsonDocument>();
-    } else {
+    JsonDocument* into;
+    if (document && document.use_count() == 1) {
         // As above: the last holder elsewhere is done with it.
         std::atomic_thread_fence(std::memory_order_acquire);
+        // Nobody else holds it: it is this caller's to write.
+        into = const_cast<JsonDocument*>(document.get());
+    } else if (!document) {
+        // A reader's first text (one reader after another, each reading
+        // one text) goes into the thread's spare, as parse does.
+        auto doc = threadDocument(text.size());
+        into = doc.get();
+        document = std::move(doc);
+    } else {
+        // Held elsewhere: the reader goes on in a document of its own.
+        auto doc = std::make_shared<JsonDocument>();
+        into = doc.get();
+        document = std::move(doc);
     }
-    // Nobody else holds it: it is this caller's to write.
-    return const_cast<JsonDocument&>(*document).parseText(text);
+    return into->parseText(text);
 }
 
 // --- JsonView ------------------------------------------------------------------

@@ -227,9 +227,10 @@ class JsonDocument {
     // mark): the caller then reads it with parseJson, which decides.
     static std::shared_ptr<const JsonDocument> parse(std::string_view text);
     // The same, parsed into `document` itself when `document` is held
-    // nowhere else (its earlier values then go), else into a new document
-    // put in its place: whoever reads many messages one after the other
-    // keeps one document for them, with no count taken on it for each.
+    // nowhere else (its earlier values then go), else into a document put
+    // in its place (the one parse would take, when `document` is null):
+    // whoever reads many messages one after the other keeps one document
+    // for them, with no count taken on it for each.
     // False when the fast parser does not take the text; `document` then
     // holds nothing to read, and is there for the next text.
     static bool parseInto(std::string_view text, std::shared_ptr<const JsonDocument>& document);
