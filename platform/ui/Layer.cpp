@@ -788,8 +788,10 @@ CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsP
     // The ink is measured with glyphs placed on whole units of the layer
     // (half a unit off at most), and the screen places them on its own
     // pixels (half a pixel off): that much more holds every pixel a glyph
-    // touches. The bounds clip the drawing.
-    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 0.01;
+    // touches. The bounds clip the drawing. A whisker more for the rounding
+    // of sums, less than the screen's areas take as touching a pixel: a reach
+    // that ends on a pixel's edge does not take in the pixel beyond.
+    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 1e-5;
     const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), bounds);
     return CGRectIsEmpty(r) ? CGRectNull : r;
 }
