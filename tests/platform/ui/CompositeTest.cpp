@@ -19,6 +19,7 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/detail/Compositor.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -858,6 +859,43 @@ TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
     scrawl();
     drawAgain();
     EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// An arrow that flips between pictures, placed across pixels and scaled as
+// on the board: it cannot be drawn straight, so each new picture is
+// recorded, with the ink it told (its picture's place), not measured by
+// replaying the recording; each frame is what a full redraw draws.
+TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
+    Rows s;
+    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
+    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
+    row->addSubview(arrow);
+    s.window->addSubview(row);
+    UIGraphicsBeginImageContextWithOptions({8, 14}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::rgb255(40, 200, 90));
+    UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0.5, 1, 7, 12));
+    const auto narrow = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const std::vector<std::pair<UIImagePtr, UIViewContentMode>> looks = {
+        {testPicture(), UIViewContentMode::ScaleToFill},
+        {narrow, UIViewContentMode::ScaleToFill},
+    };
+    for (const CGFloat scale : {1.0, 2.0}) {
+        KeptFrame display(scale);
+        arrow->setImage(testPicture());
+        display.composite();
+        ASSERT_EQ(display.differenceFromFullRender(), 0);
+        const size_t measured = detail::compositor::inksMeasured();
+        for (int flip = 0; flip < 8; ++flip) {
+            const auto& [picture, mode] = looks[static_cast<size_t>(flip) % looks.size()];
+            arrow->setImage(picture);
+            arrow->setContentMode(mode);
+            ASSERT_FALSE(display.composite().damage.empty());
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << scale << " " << flip;
+        }
+        EXPECT_EQ(detail::compositor::inksMeasured(), measured) << scale;
+    }
 }
 
 // A view that tells its ink and fills exactly that: a bar.
