@@ -6,7 +6,9 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -204,6 +207,7 @@ std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
 std::atomic<size_t> gItemsKnown{0};
+std::atomic<size_t> gTextsFromTable{0};
 std::atomic<size_t> gBlockLookUps{0};
 std::atomic<size_t> gBlockSteps{0};
 
@@ -273,6 +277,168 @@ class KnownItems {
     std::unordered_map<Key, Known, KeyHash> known_;
 };
 
+// The board's new texts in the project's faces: a price, a time, a spread,
+// "最低:" and a price. Their characters (digits, the marks that write
+// numbers, a space, the unified ideographs) are shaped each to one glyph
+// that keeps its advance and offsets beside its neighbours (no kerning,
+// ligature or contextual form joins them), so that such a text is the
+// glyphs of its characters one after another, taken from a table, instead
+// of a run through the shaper (every tick writes texts never seen before).
+// A character enters a face's table once it is shaped alone to one glyph;
+// two characters may stand side by side once they are shaped together to
+// their two glyphs, unchanged. A character or a pair that is not stays out,
+// and a text holding it is shaped. Other faces than the project's may join
+// such characters over longer contexts, and are always shaped.
+class PlainGlyphs {
+  public:
+    static bool mark(gunichar c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == ',' || c == ':' || c == '-' ||
+               c == '+' || c == '%' || c == '/' || c == ' ';
+    }
+    static bool takes(gunichar c) { return mark(c) || (c >= 0x4E00 && c <= 0x9FFF); }
+    ~PlainGlyphs() { clear(); }
+    // Fills `glyphs` with the text's glyphs in the item's font, and says so;
+    // false (glyphs untouched) when a character is not one of those above, or
+    // it or a pair of neighbours cannot be taken from the table. The text is
+    // valid UTF-8.
+    bool shape(const PangoAnalysis& analysis, std::string_view text, PangoGlyphString* glyphs) {
+        if (text.empty() || !engine().projectFonts) return false;
+        chars_.clear();
+        for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
+            const gunichar c = g_utf8_get_char(p);
+            if (!takes(c)) return false;
+            chars_.push_back({c, static_cast<int>(p - text.data()), nullptr});
+        }
+        Face& face = faceOf(analysis);
+        for (Char& ch : chars_)
+            if (!(ch.info = face.glyph(ch.c, analysis))) return false;
+        for (size_t i = 1; i < chars_.size(); ++i)
+            if (!face.pairHolds(chars_[i - 1], chars_[i], analysis)) return false;
+        const int n = static_cast<int>(chars_.size());
+        pango_glyph_string_set_size(glyphs, n);
+        for (int i = 0; i < n; ++i) {
+            glyphs->glyphs[i] = *chars_[i].info;
+            glyphs->log_clusters[i] = chars_[i].offset;
+        }
+        return true;
+    }
+
+  private:
+    struct Char {
+        gunichar c;
+        int offset;  // in bytes
+        const PangoGlyphInfo* info;
+    };
+    static bool same(const PangoGlyphInfo& a, const PangoGlyphInfo& b) {
+        return a.glyph == b.glyph && a.geometry.width == b.geometry.width &&
+               a.geometry.x_offset == b.geometry.x_offset &&
+               a.geometry.y_offset == b.geometry.y_offset &&
+               a.attr.is_cluster_start == b.attr.is_cluster_start &&
+               a.attr.is_color == b.attr.is_color;
+    }
+    // The text shaped to one glyph a character, each at its own place.
+    static bool shaped(const PangoAnalysis& analysis, const char* text, int n, int count,
+                       const int* offsets, PangoGlyphString* glyphs) {
+        pango_shape_with_flags(text, n, text, n, &analysis, glyphs, PANGO_SHAPE_NONE);
+        if (glyphs->num_glyphs != count) return false;
+        for (int i = 0; i < count; ++i) {
+            const PangoGlyph g = glyphs->glyphs[i].glyph;
+            if (glyphs->log_clusters[i] != offsets[i] || g == PANGO_GLYPH_EMPTY ||
+                (g & PANGO_GLYPH_UNKNOWN_FLAG))
+                return false;
+        }
+        return true;
+    }
+    static int encode(gunichar c, char* out) { return g_unichar_to_utf8(c, out); }
+
+    // What shaping depends on besides the text: the font and how the item is
+    // read. The marks are kept in arrays, the ideographs in maps.
+    struct Face {
+        PangoAnalysis analysis;  // its font referenced while the face is kept
+        std::bitset<128> known, refused;
+        std::array<PangoGlyphInfo, 128> marks{};
+        std::bitset<128 * 128> markPairsTried, markPairsHeld;
+        std::unordered_map<gunichar, std::optional<PangoGlyphInfo>> wide;
+        std::unordered_map<uint64_t, bool> widePairs;
+
+        const PangoGlyphInfo* glyph(gunichar c, const PangoAnalysis& a) {
+            if (c < 128) {
+                if (known[c]) return &marks[c];
+                if (refused[c]) return nullptr;
+            } else if (const auto it = wide.find(c); it != wide.end()) {
+                return it->second ? &*it->second : nullptr;
+            }
+            char one[6];
+            const int n = encode(c, one);
+            const int zero = 0;
+            PangoGlyphString* glyphs = pango_glyph_string_new();
+            const bool taken = shaped(a, one, n, 1, &zero, glyphs);
+            const PangoGlyphInfo info = taken ? glyphs->glyphs[0] : PangoGlyphInfo{};
+            pango_glyph_string_free(glyphs);
+            if (c < 128) {
+                (taken ? known : refused).set(c);
+                marks[c] = info;
+                return taken ? &marks[c] : nullptr;
+            }
+            // Kept bounded: a screen of Chinese texts meets a few hundred.
+            if (wide.size() >= 4096) {
+                wide.clear();
+                widePairs.clear();
+            }
+            auto& slot = wide[c];
+            if (taken) slot = info;
+            return slot ? &*slot : nullptr;
+        }
+        bool pairHolds(const Char& a, const Char& b, const PangoAnalysis& an) {
+            const bool bothMarks = a.c < 128 && b.c < 128;
+            const size_t at = a.c * 128 + b.c;
+            if (bothMarks && markPairsTried[at]) return markPairsHeld[at];
+            const uint64_t key = (static_cast<uint64_t>(a.c) << 32) | b.c;
+            if (!bothMarks)
+                if (const auto it = widePairs.find(key); it != widePairs.end()) return it->second;
+            char two[12];
+            const int first = encode(a.c, two);
+            const int n = first + encode(b.c, two + first);
+            const int offsets[2] = {0, first};
+            PangoGlyphString* glyphs = pango_glyph_string_new();
+            const bool held = shaped(an, two, n, 2, offsets, glyphs) &&
+                              same(glyphs->glyphs[0], *a.info) && same(glyphs->glyphs[1], *b.info);
+            pango_glyph_string_free(glyphs);
+            if (bothMarks) {
+                markPairsTried.set(at);
+                markPairsHeld[at] = held;
+            } else {
+                widePairs[key] = held;
+            }
+            return held;
+        }
+    };
+
+    Face& faceOf(const PangoAnalysis& a) {
+        for (auto& face : faces_) {
+            const PangoAnalysis& f = face->analysis;
+            if (f.font == a.font && f.script == a.script && f.language == a.language &&
+                f.level == a.level && f.gravity == a.gravity && f.flags == a.flags)
+                return *face;
+        }
+        if (faces_.size() >= 64) clear();
+        auto face = std::make_unique<Face>();
+        face->analysis = a;
+        face->analysis.extra_attrs = nullptr;
+        g_object_ref(a.font);
+        faces_.push_back(std::move(face));
+        return *faces_.back();
+    }
+    void clear() {
+        for (auto& face : faces_)
+            g_object_unref(face->analysis.font);
+        faces_.clear();
+    }
+
+    std::vector<std::unique_ptr<Face>> faces_;
+    std::vector<Char> chars_;
+};
+
 // A text of one paragraph laid out on one line is the shaping of its one
 // item, as the layout would itemize and shape it: shaped so, without the
 // layout's word breaks, line building and its own copies, it costs half as
@@ -320,8 +486,12 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
         ++gItemsKnown;
     }
     PangoGlyphString* glyphs = pango_glyph_string_new();
-    pango_shape_with_flags(text.data(), length, text.data(), length, analysis, glyphs,
-                           PANGO_SHAPE_NONE);
+    static PlainGlyphs plain;
+    if (plain.shape(*analysis, text, glyphs))
+        ++gTextsFromTable;
+    else
+        pango_shape_with_flags(text.data(), length, text.data(), length, analysis, glyphs,
+                               PANGO_SHAPE_NONE);
     cairo_scaled_font_t* scaled =
         pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis->font));
     bool taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
@@ -641,6 +811,9 @@ size_t linesShapedAlone() {
 }
 size_t itemsKnown() {
     return gItemsKnown;
+}
+size_t textsFromTable() {
+    return gTextsFromTable;
 }
 size_t blockLookUps() {
     return gBlockLookUps;

@@ -125,6 +125,9 @@ size_t linesShapedAlone();
 // Texts shaped alone whose item was known from the characters of earlier
 // ones, and so not itemized.
 size_t itemsKnown();
+// Texts of digits, the marks that write numbers and ideographs whose glyphs
+// were taken from a face's table instead of being shaped.
+size_t textsFromTable();
 // Look-ups of kept layouts so far, and the entries they looked at on the way
 // (benchmarks).
 size_t blockLookUps();

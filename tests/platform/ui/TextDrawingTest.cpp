@@ -199,6 +199,75 @@ TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
     }
 }
 
+// A new price, time, spread or low ("最低:1.08345") takes its glyphs from its
+// face's table of characters, and measures, inks and draws exactly as
+// Pango's layout of it does: every text of three of the board's characters
+// (where one character's neighbours could change its glyph or place), and
+// random longer ones, in the board's sizes and in sizes a shrinking label
+// fits to.
+TEST(TextGlyphs, TextsTakenFromATableMeasureAndDrawAsPangoShapesThem) {
+    if (!text::usingProjectFonts()) GTEST_SKIP() << "the table serves the project's faces only";
+    std::vector<std::string> marks;
+    for (const char c : std::string("0123456789.,:-+%/ "))
+        marks.emplace_back(1, c);
+    for (const char* ideograph : {"最", "低", "高", "差"})
+        marks.emplace_back(ideograph);
+    const auto measures = [](const std::string& text, const TextStyle& style, bool direct) {
+        text::setKeptGlyphs(direct);
+        const CGSize one = NSStringSizeWithFont(text, style.font);
+        const CGRect ink = NSStringInkInRect(text, CGRectMake(0.25, 1.5, 200, 30), style);
+        text::setKeptGlyphs(true);
+        return std::vector<double>{one.width, one.height, ink.origin.x, ink.origin.y,
+                                   ink.size.width, ink.size.height};
+    };
+    const size_t before = text::textsFromTable();
+    size_t compared = 0;
+    for (const UIFont& font : {UIFont::systemFontOfSize(14), UIFont::boldSystemFontOfSize(16)}) {
+        TextStyle style;
+        style.font = font;
+        for (const std::string& a : marks)
+            for (const std::string& b : marks)
+                for (const std::string& c : marks) {
+                    const std::string text = a + b + c;
+                    if (text == "   ") continue;  // inks nothing, as it should
+                    ASSERT_EQ(measures(text, style, true), measures(text, style, false))
+                        << "\"" << text << "\" at " << font.pointSize;
+                    ++compared;
+                }
+    }
+    unsigned seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const Setting settings[] = {{1, CGRectMake(3, 4, 200, 30), CGRectZero},
+                                {1.5, CGRectMake(2.3, 1.7, 190, 40), CGRectZero},
+                                {2, CGRectMake(0.5, 3.25, 150, 30), CGRectMake(20, 4, 60, 20)}};
+    for (int i = 0; i < 240; ++i) {
+        TextStyle style;
+        style.font = i % 3 ? UIFont::systemFontOfSize(8.5 + (i % 17) * 0.5)
+                           : UIFont::boldSystemFontOfSize(12 + (i % 5));
+        style.numberOfLines = 1;
+        style.alignment = i % 2 ? NSTextAlignment::Right : NSTextAlignment::Left;
+        std::string text;
+        for (size_t n = 1 + next() % 18; n > 0; --n)
+            text += marks[next() % marks.size()];
+        EXPECT_EQ(measures(text, style, true), measures(text, style, false)) << "\"" << text << "\"";
+        const Setting& at = settings[i % 3];
+        EXPECT_EQ(drawn(text, style, at, true), drawn(text, style, at, false))
+            << "\"" << text << "\" at " << style.font.pointSize;
+        ++compared;
+    }
+    // The comparison is of the table with the shaper: nearly every direct
+    // text was taken from the table.
+    EXPECT_GE(text::textsFromTable() - before, compared * 9 / 10);
+    // Anything else is shaped: a letter, a bracket, a character beyond ASCII.
+    for (const std::string text : {"1.0834a", "(12)", "12\u00a0345", "最高：1", "USD最高"}) {
+        TextStyle style;
+        style.font = UIFont::systemFontOfSize(14);
+        const size_t taken = text::textsFromTable();
+        EXPECT_EQ(measures(text, style, true), measures(text, style, false)) << text;
+        EXPECT_EQ(text::textsFromTable(), taken) << text;
+    }
+}
+
 // A text shaped alone drawn into a recording (which keeps the text beside
 // the glyphs) is drawn through Pango's layout, and the recording replays to
 // the same pixels.
