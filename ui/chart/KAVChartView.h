@@ -178,7 +178,7 @@ class KAVChartView : public platform::ui::UIView, public platform::ui::UIGesture
     // The list the window indexes: the bars, or the minute line.
     const MODChartList* windowList() const;
     void setBarGeometry();
-    // x, or less so that the text ends inside the view.
+    // x, moved as little as needed for the text to lie whole inside the view.
     CGFloat insideView(CGFloat x, const std::string& text) const;
 
     // Drawing.

@@ -199,7 +199,9 @@ std::vector<MODPoint> KAVChartView::calculateGridLine(const MODAxis& a, int coun
 }
 
 CGFloat KAVChartView::insideView(CGFloat x, const std::string& text) const {
-    // A long price would run past the label column; it moves left instead.
+    // A long price would run past the view's right edge, a time label over
+    // the first bars past its left: either moves as far as it must to be
+    // seen whole.
     const CGFloat width = sysDB::widthOfString(text, chartFont()).width;
     return std::max<CGFloat>(0, std::min(x, bounds().size.width - width));
 }
@@ -502,8 +504,11 @@ void KAVChartView::drawCrossTip(Canvas& c) {
                     : " C : " + sysDB::formatPrice(bar.priceClose, decimal_) + " ";
             drawLabel(c, *master, *candle, caption);
         }
-        c.drawTextAtPoint(" " + sysDB::Epoch2Date(bar.timeValue, kTimeFormat) + " ",
-                          {p.x - 30, origin_.y + 15}, chartFont(), textColor, background);
+        // About centred on the line: over the first bars that would put the
+        // start of the time outside the view.
+        const std::string time = " " + sysDB::Epoch2Date(bar.timeValue, kTimeFormat) + " ";
+        c.drawTextAtPoint(time, {insideView(p.x - 30, time), origin_.y + 15}, chartFont(),
+                          textColor, background);
     }
     // The value under the line, read back from the pane it lies in.
     const MODAxis* pane = master.get();

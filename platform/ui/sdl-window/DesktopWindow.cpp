@@ -399,6 +399,7 @@ struct DesktopWindow::Impl {
     bool loggedNoSurface = false;
     unsigned long frames = 0;
     unsigned long wakeUps = 0;
+    unsigned long displayReads = 0;
     long pixelsShown = 0;
     std::chrono::steady_clock::time_point lastShown{};
     UIScreenRenderer::Frame lastFrame;
@@ -749,8 +750,12 @@ struct DesktopWindow::Impl {
 
     // What the display has sent, read from its connection: the next event,
     // if any.
-    static int nextEvent(SDL_Event& e) {
+    int nextEvent(SDL_Event& e) {
         SDL_PumpEvents();
+        ++displayReads;
+        return queuedEvent(e);
+    }
+    static int queuedEvent(SDL_Event& e) {
         return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
     }
 
@@ -778,12 +783,17 @@ struct DesktopWindow::Impl {
             got = nextEvent(e);
             if (!got) {
                 pollfd fds[2] = {{displayFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-                poll(fds, 2, ms);
+                const int ready = poll(fds, 2, ms);
                 if (fds[1].revents & POLLIN) {
                     uint64_t count = 0;
                     [[maybe_unused]] const ssize_t n = read(wakeFd, &count, sizeof count);
                 }
-                got = nextEvent(e);
+                // Woken for a task (a quote) with nothing from the display:
+                // the display was read just before the wait, and nothing has
+                // read from it since, so reading it again finds nothing. (The
+                // signals that end the application come as tasks too.)
+                const bool displaySent = fds[0].revents != 0;
+                got = ready > 0 && !displaySent ? queuedEvent(e) : nextEvent(e);
             }
         } else {
             got = ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, ms);
@@ -901,6 +911,10 @@ unsigned long DesktopWindow::framesDrawn() const {
 
 unsigned long DesktopWindow::wakeUps() const {
     return impl_->wakeUps;
+}
+
+unsigned long DesktopWindow::displayReads() const {
+    return impl_->displayReads;
 }
 
 CGFloat DesktopWindow::scale() const {

@@ -60,6 +60,8 @@ class DesktopWindow : public UIDisplay {
     // Times the idle wait has returned (input, a timer, a wake-up or the
     // next frame of an animation).
     unsigned long wakeUps() const;
+    // Times the idle wait has read what the display sent.
+    unsigned long displayReads() const;
 
     // The scale at which a screen of `points` fits `room` (pixels): 2 where
     // it fits, else 1, else the fraction that fits.

@@ -2,6 +2,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/RunLoop.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -445,6 +447,42 @@ TEST_F(WindowOnXvfb, FramesReachTheServerThroughTheSharedImageWhateverTheWindows
               static_cast<long>(whole->pixelWidth()) * whole->pixelHeight());
     EXPECT_EQ(differingOnServer(), 0);
     changeRows(2);
+}
+
+// Tasks posted from another thread (quotes off the network) each wake the
+// idle wait, and the display, read just before the wait, is not read again
+// for them; what the display sends (a new size) still comes through.
+TEST_F(WindowOnXvfb, ATaskWakesTheWaitWithoutReadingTheDisplayAgain) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    platform::RunLoop& loop = platform::RunLoop::main();
+    constexpr int kTasks = 40;
+    std::atomic<int> ran{0};
+    const unsigned long wakes = desktop_->wakeUps();
+    const unsigned long reads = desktop_->displayReads();
+    // One at a time, each posted a moment after the last has run: most
+    // find the wait asleep.
+    std::thread poster([&] {
+        for (int i = 0; i < kTasks; ++i) {
+            loop.post([&ran] { ++ran; });
+            while (ran.load() <= i)
+                std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    EXPECT_TRUE(loop.runUntil([&] { return ran.load() == kTasks; }, 20));
+    poster.join();
+    const unsigned long woken = desktop_->wakeUps() - wakes;
+    EXPECT_GE(woken, 10u);
+    EXPECT_LE(desktop_->displayReads() - reads, woken + 4);
+
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    ASSERT_NE(window, nullptr);
+    const CGRect before = desktop_->shownArea();
+    SDL_SetWindowSize(window, 400, 603);
+    EXPECT_TRUE(loop.runUntil([&] { return desktop_->shownArea().origin.x != before.origin.x; },
+                              10));
 }
 
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
