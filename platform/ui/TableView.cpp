@@ -420,14 +420,12 @@ void UITableView::flushReloads() {
     }
 }
 
-bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
+bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths, UITableViewDataSource* ds,
+                                UITableViewDelegate& d) {
     if (!loaded_ || contentSize().width != bounds().size.width) return false;
-    auto ds = dataSource.lock();
     if (!ds || ds->numberOfSectionsInTableView(this) != numberOfSections()) return false;
     for (long s = 0; s < numberOfSections(); ++s)
         if (ds->tableViewNumberOfRowsInSection(this, s) != numberOfRowsInSection(s)) return false;
-    auto dl = tableDelegate.lock();
-    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
     for (const auto& ip : paths) {
         if (ip.row < 0 || ip.row >= numberOfRowsInSection(ip.section)) continue;
         const double h = sections_[static_cast<size_t>(ip.section)]
@@ -440,7 +438,9 @@ bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
 void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated) {
     // The rows keep their places unless one of them changes its height (or
     // the rows were counted anew): only then is the table measured again.
-    const bool holds = geometryHolds(paths);
+    auto ds = dataSource.lock();
+    auto dl = tableDelegate.lock();
+    const bool holds = geometryHolds(paths, ds.get(), dl ? *dl : defaultDelegate());
     if (!holds) rebuildGeometry();
     // Nothing moved since the rows were last laid out: the same rows show,
     // each where it was, and only the reloaded ones are asked for.
@@ -462,8 +462,6 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
     for (auto& [ip, cell] : reloaded)
         enqueue(cell, true);
     if (inPlace) {
-        auto ds = dataSource.lock();
-        auto dl = tableDelegate.lock();
         for (auto it = reloaded.rbegin(); it != reloaded.rend(); ++it) {
             const NSIndexPath ip = it->first;
             UITableViewCellPtr cell = ds ? makeCell(*ds, ip) : nullptr;

@@ -155,7 +155,8 @@ class UITableView : public UIScrollView {
     void rebuildGeometry();
     // Whether the rows are counted and the reloaded ones measured as the
     // table has them.
-    bool geometryHolds(const std::vector<NSIndexPath>& paths);
+    bool geometryHolds(const std::vector<NSIndexPath>& paths, UITableViewDataSource* ds,
+                       UITableViewDelegate& d);
     void reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated);
     // Asks for the rows reloaded without animation since the last layout.
     void flushReloads();
