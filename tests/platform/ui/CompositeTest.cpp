@@ -763,6 +763,54 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     window->setHidden(true);
 }
 
+// A board reloads the rows its quotes moved before every frame, ten to sixty
+// times a second: the rows take back their own cells in place, in row
+// order, and the table's bookkeeping allocates nothing once it has seen a
+// frame's worth of rows.
+TEST(Compositing, RowsReloadedFrameAfterFrameCostTheTableNoAllocation) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    auto board = std::make_shared<Board>();
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+    table->setDataSource(board);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    UIScreenRenderer::layoutWindows();
+    std::vector<UITableViewCell*> shown;
+    for (long r = 0; r < 4; ++r)
+        shown.push_back(table->cellForRowAtIndexPath({0, r}));
+    ASSERT_EQ(table->visibleCells(), shown);
+
+    // A frame: two rows moved by quotes (out of order), then the table read
+    // as a layout reads it.
+    const std::vector<NSIndexPath> moved = {{0, 3}, {0, 1}};
+    const auto frame = [&] {
+        table->reloadRowsAtIndexPaths(moved, UITableViewRowAnimation::None);
+        return table->cellForRowAtIndexPath({0, 1});
+    };
+    frame();
+    frame();
+    const int asked = board->asked;
+    const auto before = kavtest::heapAllocations();
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(frame(), shown[1]);
+    const auto after = kavtest::heapAllocations();
+    EXPECT_EQ(board->asked - asked, 20);
+    if (before && after) {
+        EXPECT_EQ(*after - *before, 0u) << "allocations in 10 frames";
+    }
+
+    // The rows stay in order, each with its own cell in its place.
+    EXPECT_EQ(table->visibleCells(), shown);
+    const std::vector<NSIndexPath> inOrder = {{0, 0}, {0, 1}, {0, 2}, {0, 3}};
+    EXPECT_EQ(table->indexPathsForVisibleRows(), inOrder);
+    for (long r = 0; r < 4; ++r) {
+        EXPECT_EQ(table->indexPathForCell(shown[static_cast<size_t>(r)]), (NSIndexPath{0, r}));
+        EXPECT_EQ(shown[static_cast<size_t>(r)]->frame(), table->rectForRowAtIndexPath({0, r}));
+    }
+    window->setHidden(true);
+}
+
 // The changed areas one layer covers are drawn in one walk of the layers,
 // clipped to them all: the layers leading to them are walked once, what lies
 // between them is not drawn, and no pixel is drawn twice (a see-through
