@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 
 namespace platform {
 
@@ -190,6 +192,12 @@ void dropDigits(Wide& w, long long n, Rounding mode, bool negative) {
 }
 
 std::string digitsOf(u128 v) {
+    // Prices and amounts fit 64 bits: written without 128-bit divisions.
+    if (v <= UINT64_MAX) {
+        char text[20];
+        const auto written = std::to_chars(text, text + sizeof text, static_cast<uint64_t>(v));
+        return std::string(text, written.ptr);
+    }
     std::string s;
     do {
         s.push_back(static_cast<char>('0' + static_cast<int>(v % 10)));
@@ -494,9 +502,23 @@ std::string Decimal::toFixed(int places, Rounding mode) const {
 
 double Decimal::toDouble() const {
     if (nan_) return std::nan("");
+    // A mantissa of at most 53 bits and a power of ten up to 1e22 are both
+    // doubles exactly: one division (or product) rounds the exact quotient
+    // correctly, as reading the text would. Every price takes this way.
+    static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr int kExactPowers = static_cast<int>(std::size(kExactPow10));
+    const u128 mag = magnitude(mantissa_);
+    if (mag <= (u128{1} << 53) && scale_ > -kExactPowers && scale_ < kExactPowers) {
+        const double m = static_cast<double>(static_cast<uint64_t>(mag));
+        const double value =
+            scale_ >= 0 ? m / kExactPow10[scale_] : m * kExactPow10[-scale_];
+        return mantissa_ < 0 ? -value : value;
+    }
     // The digits and a power of ten: from_chars rounds that correctly and
     // reads the same whatever the locale.
-    std::string text = digitsOf(magnitude(mantissa_));
+    std::string text = digitsOf(mag);
     text += 'e';
     text += std::to_string(-scale_);
     double value = 0;

@@ -23,6 +23,7 @@ size_t gActiveAnimations = 0;
 // Of those, the ones that run for ever (a spinner): never waited for.
 size_t gEndlessAnimations = 0;
 size_t gLayersDrawn = 0;
+size_t gInksMeasured = 0;
 // The layer being drawn flat into its own picture for a perspective
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
@@ -199,6 +200,9 @@ constexpr double kEndlessSeconds = 1e6;
 namespace detail::compositor {
 size_t& layersDrawn() {
     return gLayersDrawn;
+}
+size_t inksMeasured() {
+    return gInksMeasured;
 }
 size_t finiteAnimations() {
     return gActiveAnimations - gEndlessAnimations;
@@ -788,13 +792,20 @@ CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsP
     // The ink is measured with glyphs placed on whole units of the layer
     // (half a unit off at most), and the screen places them on its own
     // pixels (half a pixel off): that much more holds every pixel a glyph
-    // touches. The bounds clip the drawing.
-    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 0.01;
+    // touches. The bounds clip the drawing. A whisker more for the rounding
+    // of sums, less than the screen's areas take as touching a pixel: a reach
+    // that ends on a pixel's edge does not take in the pixel beyond.
+    const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 1e-5;
     const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), bounds);
     return CGRectIsEmpty(r) ? CGRectNull : r;
 }
 
 void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
+    // Told, and recorded only because it is not drawn straight where it lies
+    // now (a picture across pixels): its ink is the one told, not measured
+    // by replaying the recording once more (an arrow that flips).
+    const bool keepsToldInk = !mayDrawStraight && drawsStraight_;
+    const CGRect toldInk = drawingInk_;
     if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
     drawingInk_ = CGRectNull;
@@ -829,8 +840,20 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         UIGraphicsPopContext();
     }
     cairo_destroy(rcr);
+    if (keepsToldInk) {
+        if (drew && !CGRectIsNull(toldInk)) {
+            contentCache_ = rec;
+            drawingInk_ = toldInk;
+        } else {
+            cairo_surface_destroy(rec);
+        }
+        return;
+    }
     double ix, iy, iw = 0, ih = 0;
-    if (drew) cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    if (drew) {
+        ++gInksMeasured;
+        cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    }
     if (drew && iw > 0 && ih > 0) {
         contentCache_ = rec;
         drawingInk_ = CGRectMake(ix, iy, iw, ih);

@@ -84,6 +84,9 @@ namespace {
 
 namespace compositor = detail::compositor;
 
+// Less than half the 256th of a pixel on which the drawing places edges.
+constexpr double kEdgeSlack = 1.0 / 1024;
+
 // The areas on the pixel grid (so that no pixel is half drawn over the last
 // frame), inside the screen, overlapping ones merged.
 std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen, CGFloat scale) {
@@ -92,10 +95,16 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
     for (const CGRect& d : damage) {
         CGRect r = CGRectIntersection(d, whole);
         if (CGRectIsEmpty(r)) continue;
-        const double x0 = std::floor(r.origin.x * scale) / scale;
-        const double y0 = std::floor(r.origin.y * scale) / scale;
-        const double x1 = std::ceil(CGRectGetMaxX(r) * scale) / scale;
-        const double y1 = std::ceil(CGRectGetMaxY(r) * scale) / scale;
+        // An edge less than kEdgeSlack past a pixel's edge touches nothing
+        // of that pixel: the drawing puts edges on a 256th of a pixel, to
+        // the nearest. A drawing's reach that ends on a pixel's edge, give
+        // or take the rounding of the sums that placed it, does not take in
+        // the row beyond (the low and high under a price's digits).
+        const double x0 = std::floor(r.origin.x * scale + kEdgeSlack) / scale;
+        const double y0 = std::floor(r.origin.y * scale + kEdgeSlack) / scale;
+        const double x1 = std::ceil(CGRectGetMaxX(r) * scale - kEdgeSlack) / scale;
+        const double y1 = std::ceil(CGRectGetMaxY(r) * scale - kEdgeSlack) / scale;
+        if (x1 <= x0 || y1 <= y0) continue;
         out.push_back(CGRectMake(x0, y0, x1 - x0, y1 - y0));
     }
     // Overlapping areas become one, and so do two whose joint rectangle is

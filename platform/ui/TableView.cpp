@@ -222,11 +222,35 @@ std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint p) const 
     return std::nullopt;
 }
 
+std::vector<UITableView::VisibleRow>::iterator UITableView::visibleRow(NSIndexPath ip) {
+    return std::lower_bound(visible_.begin(), visible_.end(), ip,
+                            [](const VisibleRow& v, NSIndexPath p) { return v.first < p; });
+}
+
+std::vector<UITableView::VisibleRow>::const_iterator UITableView::visibleRow(NSIndexPath ip) const {
+    return std::lower_bound(visible_.begin(), visible_.end(), ip,
+                            [](const VisibleRow& v, NSIndexPath p) { return v.first < p; });
+}
+
+void UITableView::setVisible(NSIndexPath ip, UITableViewCellPtr cell) {
+    auto it = visibleRow(ip);
+    if (it != visible_.end() && it->first == ip)
+        it->second = std::move(cell);
+    else
+        visible_.emplace(it, ip, std::move(cell));
+}
+
+std::vector<UITableViewCellPtr>* UITableView::poolOf(const std::string& identifier) {
+    for (auto& [id, cells] : pool_)
+        if (id == identifier) return &cells;
+    return nullptr;
+}
+
 UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
-    auto it = pool_.find(identifier);
-    if (it == pool_.end() || it->second.empty()) return nullptr;
-    UITableViewCellPtr cell = it->second.back();
-    it->second.pop_back();
+    std::vector<UITableViewCellPtr>* pool = poolOf(identifier);
+    if (!pool || pool->empty()) return nullptr;
+    UITableViewCellPtr cell = std::move(pool->back());
+    pool->pop_back();
     cell->setSelected(false, false);
     cell->setHighlighted(false, false);
     cell->hideDeleteButton();
@@ -235,8 +259,9 @@ UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::str
 }
 
 size_t UITableView::reusePoolSize(const std::string& identifier) const {
-    auto it = pool_.find(identifier);
-    return it == pool_.end() ? 0 : it->second.size();
+    for (const auto& [id, cells] : pool_)
+        if (id == identifier) return cells.size();
+    return 0;
 }
 
 void UITableView::enqueue(const UITableViewCellPtr& cell, bool staysShown) {
@@ -257,14 +282,19 @@ void UITableView::enqueue(const UITableViewCellPtr& cell, bool staysShown) {
         leaving_.push_back(cell);
     else
         cell->removeFromSuperview();
-    pool_[cell->reuseIdentifier()].push_back(cell);
+    std::vector<UITableViewCellPtr>* pool = poolOf(cell->reuseIdentifier());
+    if (!pool) pool = &pool_.emplace_back(cell->reuseIdentifier(), 0).second;
+    pool->push_back(cell);
 }
 
 UITableViewCellPtr UITableView::makeCell(NSIndexPath ip) {
     auto ds = dataSource.lock();
-    if (!ds) return nullptr;
+    return ds ? makeCell(*ds, ip) : nullptr;
+}
+
+UITableViewCellPtr UITableView::makeCell(UITableViewDataSource& ds, NSIndexPath ip) {
     ++cellRequests_;
-    UITableViewCellPtr cell = ds->tableViewCellForRowAtIndexPath(this, ip);
+    UITableViewCellPtr cell = ds.tableViewCellForRowAtIndexPath(this, ip);
     if (!cell) return nullptr;
     cell->setSelected(selected_ && *selected_ == ip, false);
     cell->setHighlighted(pressed_ && *pressed_ == ip, false);
@@ -278,17 +308,18 @@ void UITableView::layoutVisibleCells(bool animated) {
     if (!loaded_) rebuildGeometry();
     const CGRect b = bounds();
     const double top = b.origin.y, bottom = b.origin.y + b.size.height;
-    std::map<NSIndexPath, UITableViewCellPtr> keep;
-    std::vector<std::pair<NSIndexPath, UITableViewCellPtr>> fresh;
+    // Both in row order, as the rows are walked.
+    std::vector<VisibleRow> keep;
+    std::vector<VisibleRow> fresh;
     for (size_t s = 0; s < sections_.size(); ++s) {
         const Section& sec = sections_[s];
         for (size_t r = 0; r < sec.rowTops.size(); ++r) {
             const double y0 = sec.rowTops[r], y1 = y0 + sec.rowHeights[r];
             if (y1 <= top || y0 >= bottom || sec.rowHeights[r] <= 0) continue;
             NSIndexPath ip{static_cast<long>(s), static_cast<long>(r)};
-            auto it = visible_.find(ip);
-            if (it != visible_.end()) {
-                keep[ip] = it->second;
+            auto it = visibleRow(ip);
+            if (it != visible_.end() && it->first == ip) {
+                keep.emplace_back(ip, std::move(it->second));
                 visible_.erase(it);
             } else {
                 fresh.push_back({ip, nullptr});
@@ -312,7 +343,7 @@ void UITableView::layoutVisibleCells(bool animated) {
             cell->setAlpha(0);
             UIView::animateWithDuration(kRowAnimation, [c = cell] { c->setAlpha(1); });
         }
-        visible_[ip] = cell;
+        setVisible(ip, cell);
     }
     auto place = [this] {
         for (auto& [ip, cell] : visible_)
@@ -382,16 +413,19 @@ void UITableView::flushReloads() {
     std::vector<NSIndexPath> paths;
     paths.swap(pendingReloads_);
     reloadRowsNow(paths, false);
+    // The buffer serves the next frame's reloads.
+    if (pendingReloads_.empty()) {
+        paths.clear();
+        pendingReloads_.swap(paths);
+    }
 }
 
-bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
+bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths, UITableViewDataSource* ds,
+                                UITableViewDelegate& d) {
     if (!loaded_ || contentSize().width != bounds().size.width) return false;
-    auto ds = dataSource.lock();
     if (!ds || ds->numberOfSectionsInTableView(this) != numberOfSections()) return false;
     for (long s = 0; s < numberOfSections(); ++s)
         if (ds->tableViewNumberOfRowsInSection(this, s) != numberOfRowsInSection(s)) return false;
-    auto dl = tableDelegate.lock();
-    UITableViewDelegate& d = dl ? *dl : defaultDelegate();
     for (const auto& ip : paths) {
         if (ip.row < 0 || ip.row >= numberOfRowsInSection(ip.section)) continue;
         const double h = sections_[static_cast<size_t>(ip.section)]
@@ -404,7 +438,9 @@ bool UITableView::geometryHolds(const std::vector<NSIndexPath>& paths) {
 void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated) {
     // The rows keep their places unless one of them changes its height (or
     // the rows were counted anew): only then is the table measured again.
-    const bool holds = geometryHolds(paths);
+    auto ds = dataSource.lock();
+    auto dl = tableDelegate.lock();
+    const bool holds = geometryHolds(paths, ds.get(), dl ? *dl : defaultDelegate());
     if (!holds) rebuildGeometry();
     // Nothing moved since the rows were last laid out: the same rows show,
     // each where it was, and only the reloaded ones are asked for.
@@ -413,11 +449,12 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
     // where it is, so only what its new data changes is drawn again, not
     // the whole row. The last row's cell goes into the pool first, so that
     // the rows, asked for in order, each take back their own.
-    std::vector<std::pair<NSIndexPath, UITableViewCellPtr>> reloaded;
+    std::vector<VisibleRow> reloaded;
+    reloaded.swap(reloaded_);
     for (auto& ip : paths) {
-        auto it = visible_.find(ip);
-        if (it == visible_.end()) continue;
-        reloaded.emplace_back(ip, it->second);
+        auto it = visibleRow(ip);
+        if (it == visible_.end() || it->first != ip) continue;
+        reloaded.emplace_back(ip, std::move(it->second));
         visible_.erase(it);
     }
     std::sort(reloaded.begin(), reloaded.end(),
@@ -425,26 +462,30 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
     for (auto& [ip, cell] : reloaded)
         enqueue(cell, true);
     if (inPlace) {
-        auto dl = tableDelegate.lock();
         for (auto it = reloaded.rbegin(); it != reloaded.rend(); ++it) {
             const NSIndexPath ip = it->first;
-            UITableViewCellPtr cell = makeCell(ip);
+            UITableViewCellPtr cell = ds ? makeCell(*ds, ip) : nullptr;
             if (!cell) {
                 // Asked for again at the next layout, as a row without a cell is.
                 laidOut_ = CGRectNull;
                 continue;
             }
-            cell->setFrame(rectForRowAtIndexPath(ip));
-            if (cell->superviewRaw() != this) {
-                insertSubviewAtIndex(cell, 0);
-                if (backgroundView) sendSubviewToBack(backgroundView.get());
+            // The row's own cell taken back is in its place already.
+            if (cell != it->second) {
+                cell->setFrame(rectForRowAtIndexPath(ip));
+                if (cell->superviewRaw() != this) {
+                    insertSubviewAtIndex(cell, 0);
+                    if (backgroundView) sendSubviewToBack(backgroundView.get());
+                }
             }
             if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
-            visible_[ip] = cell;
+            setVisible(ip, std::move(cell));
         }
     } else {
         layoutVisibleCells(animated);
     }
+    reloaded.clear();
+    reloaded_.swap(reloaded);
     // A cell its row did not take back leaves the table.
     std::vector<UITableViewCellPtr> leaving;
     leaving.swap(leaving_);
@@ -452,6 +493,10 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
         const bool shown = std::any_of(visible_.begin(), visible_.end(),
                                        [&](const auto& v) { return v.second == cell; });
         if (!shown && cell->superviewRaw() == this) cell->removeFromSuperview();
+    }
+    if (leaving_.empty()) {
+        leaving.clear();
+        leaving_.swap(leaving);
     }
 }
 
@@ -477,8 +522,8 @@ void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
 
 UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
     const_cast<UITableView*>(this)->flushReloads();
-    auto it = visible_.find(ip);
-    return it == visible_.end() ? nullptr : it->second.get();
+    auto it = visibleRow(ip);
+    return it == visible_.end() || it->first != ip ? nullptr : it->second.get();
 }
 
 std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {

@@ -4,7 +4,6 @@
 // locks, and debug builds stop a change made from another thread
 // (platform/MainThread.h).
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -156,12 +155,14 @@ class UITableView : public UIScrollView {
     void rebuildGeometry();
     // Whether the rows are counted and the reloaded ones measured as the
     // table has them.
-    bool geometryHolds(const std::vector<NSIndexPath>& paths);
+    bool geometryHolds(const std::vector<NSIndexPath>& paths, UITableViewDataSource* ds,
+                       UITableViewDelegate& d);
     void reloadRowsNow(const std::vector<NSIndexPath>& paths, bool animated);
     // Asks for the rows reloaded without animation since the last layout.
     void flushReloads();
     void layoutVisibleCells(bool animated);
     UITableViewCellPtr makeCell(NSIndexPath ip);
+    UITableViewCellPtr makeCell(UITableViewDataSource& ds, NSIndexPath ip);
     // Puts a cell in the reuse pool. `staysShown`: it stays in the table
     // until the rows are laid out again, where the row takes it back in
     // place (a reloaded row whose data source hands back the same cell).
@@ -177,10 +178,21 @@ class UITableView : public UIScrollView {
     UIViewPtr tableHeaderView_;
     UIViewPtr tableFooterView_;
     std::vector<Section> sections_;
-    std::map<NSIndexPath, UITableViewCellPtr> visible_;
-    std::map<std::string, std::vector<UITableViewCellPtr>> pool_;
+    // The rows on screen with their cells, in row order: a screenful, so a
+    // flat array searched by halves (a quote reloads a row of it each frame).
+    using VisibleRow = std::pair<NSIndexPath, UITableViewCellPtr>;
+    std::vector<VisibleRow> visible_;
+    std::vector<VisibleRow>::iterator visibleRow(NSIndexPath ip);
+    std::vector<VisibleRow>::const_iterator visibleRow(NSIndexPath ip) const;
+    // Shows the cell in the row (in its place in row order).
+    void setVisible(NSIndexPath ip, UITableViewCellPtr cell);
+    // Cells waiting for reuse, by identifier: a table has one or two.
+    std::vector<std::pair<std::string, std::vector<UITableViewCellPtr>>> pool_;
+    std::vector<UITableViewCellPtr>* poolOf(const std::string& identifier);
     // Cells of reloaded rows still shown while the rows are laid out again.
     std::vector<UITableViewCellPtr> leaving_;
+    // The reloaded rows' cells of the flush under way (kept for its buffer).
+    std::vector<VisibleRow> reloaded_;
     // The bounds the rows were last laid out in, every row on screen with
     // its cell in place; null when they must be laid out again.
     CGRect laidOut_ = CGRectNull;

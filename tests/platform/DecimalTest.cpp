@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,29 @@ TEST(Decimal, FromDoubleTakesTheShortestTextThatReadsBack) {
     EXPECT_TRUE(Decimal::fromDouble(std::nan("")).isNaN());
     for (double v : {0.1, 2.675, -1234.5678, 1e-100, 6.02214076e23}) {
         EXPECT_EQ(Decimal::fromDouble(v).toDouble(), v) << v;
+    }
+}
+
+// The double nearest the exact decimal, whatever the digits and the scale:
+// the text read back by the C library is the measure (short prices and long
+// mantissas, tiny and huge scales, the ties between two doubles).
+TEST(Decimal, ToDoubleIsTheNearestDoubleForEveryScale) {
+    const auto nearest = [](const Decimal& d) { return std::strtod(d.toString().c_str(), nullptr); };
+    std::mt19937_64 random(31);
+    for (int i = 0; i < 20000; ++i) {
+        // Up to 19 digits, 1 to 2^53 and beyond, at scales from -30 to 40.
+        const uint64_t bits = random() >> (random() % 64);
+        const int scale = static_cast<int>(random() % 71) - 30;
+        std::string text = (i & 1 ? "-" : "") + std::to_string(bits) + "e" +
+                           std::to_string(-scale);
+        const Decimal d = D(text.c_str());
+        EXPECT_EQ(d.toDouble(), nearest(d)) << text;
+    }
+    for (const char* text : {"1.09990", "0.00001", "9007199254740993", "9007199254740992e-22",
+                             "1e22", "1e23", "123456789e-22", "8.5e-120", "1.7976931348623157e150",
+                             "0", "-0.0"}) {
+        EXPECT_EQ(D(text).toDouble(), nearest(D(text))) << text;
+        EXPECT_EQ(D(text).toDouble(), std::strtod(text, nullptr)) << text;
     }
 }
 

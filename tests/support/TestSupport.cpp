@@ -51,6 +51,26 @@ size_t heapInUse() {
 #endif
 }
 
+#ifdef KAV_HAVE_ASAN
+namespace {
+// Per thread, so that another thread's work never counts in a test's span.
+thread_local size_t allocationsMade = 0;
+}  // namespace
+
+// The sanitizer runtime calls it on every allocation (malloc and new alike).
+extern "C" void __sanitizer_malloc_hook(const volatile void*, size_t) {
+    ++allocationsMade;
+}
+#endif
+
+std::optional<size_t> heapAllocations() {
+#ifdef KAV_HAVE_ASAN
+    return allocationsMade;
+#else
+    return std::nullopt;
+#endif
+}
+
 std::filesystem::path sourceDir() {
     const char* dir = std::getenv("KAV_SOURCE_DIR");
     return dir ? std::filesystem::path(dir) : std::filesystem::path(KAV_SOURCE_DIR_DEFAULT);

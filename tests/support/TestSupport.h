@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Clock.h"
@@ -52,6 +53,9 @@ class TempDir {
 // with AddressSanitizer its own count, so that freed memory it keeps in
 // quarantine does not count; else malloc's.
 size_t heapInUse();
+// Heap allocations the calling thread has made so far (malloc and new
+// alike), counted by AddressSanitizer's hooks; nothing in a build without it.
+std::optional<size_t> heapAllocations();
 
 // The folder of the source tree ($KAV_SOURCE_DIR, else the tree it was built from).
 std::filesystem::path sourceDir();

@@ -3,6 +3,7 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -200,7 +201,14 @@ std::string sysDB::getLabelWithKey(const std::string& key, const std::string& de
 }
 
 std::string sysDB::formatPrice(double value, int decimals) {
-    return platform::stringf("%.*f", std::clamp(decimals, 0, 15), value);
+    // What "%.*f" writes (the exact binary value rounded to the decimals, in
+    // the C locale), without the cost of the printf machinery: every price
+    // on the board is written through here on every quote. The largest
+    // double has 309 integer digits.
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
+                                       std::clamp(decimals, 0, 15));
+    return std::string(text, written.ptr);
 }
 
 platform::ui::CGSize sysDB::widthOfString(std::string_view text, const platform::ui::UIFont& font) {

@@ -1,6 +1,5 @@
 #include "ui/toolkit/LabelPrice.h"
 
-#include "platform/Strings.h"
 #include "ui/services/sysDB.h"
 
 using namespace platform::ui;
@@ -27,22 +26,23 @@ void LabelPrice::setPrice(double Price, int Decimal, const UIColor& Color) {
         addSubview(lblLarge_);
     }
     // A quote often leaves a price as it was (the other side moved): the
-    // same price in the same decimals is not written again.
-    if (shown_ && shown_->first == Price && shown_->second == Decimal) {
+    // same price in the same decimals is not written again, and the same
+    // colour not set again.
+    if (!shownColor_ || *shownColor_ != Color) {
         lblSmall_->setTextColor(Color);
         lblLarge_->setTextColor(Color);
-        return;
+        shownColor_ = Color;
     }
+    if (shown_ && shown_->first == Price && shown_->second == Decimal) return;
     shown_.emplace(Price, Decimal);
     const std::string text = sysDB::formatPrice(Price, Decimal);
-    const size_t length = platform::utf8Length(text);
-    if (length < 2) {
-        lblSmall_->setText("");
+    // The text is digits, a sign and a point (or "nan", "inf"): one byte a
+    // character.
+    if (text.size() < 2) {
+        lblSmall_->setText(std::string());
         lblLarge_->setText(text);
     } else {
-        lblSmall_->setText(platform::utf8Prefix(text, length - 2));
-        lblLarge_->setText(platform::utf8Suffix(text, 2));
+        lblSmall_->setText(text.substr(0, text.size() - 2));
+        lblLarge_->setText(text.substr(text.size() - 2));
     }
-    lblSmall_->setTextColor(Color);
-    lblLarge_->setTextColor(Color);
 }

@@ -27,6 +27,7 @@ class LabelPrice : public platform::ui::UIView {
   private:
     std::shared_ptr<platform::ui::UILabel> lblSmall_;
     std::shared_ptr<platform::ui::UILabel> lblLarge_;
-    // The price and decimals the texts were written from.
+    // The price and decimals the texts were written from, and their colour.
     std::optional<std::pair<double, int>> shown_;
+    std::optional<platform::ui::UIColor> shownColor_;
 };

@@ -107,10 +107,12 @@ void QuotationCell::makeViews() {
     separator_ = std::make_shared<UIView>();
     separator_->setBackgroundColor(kavtheme::separator());
     content->addSubview(separator_);
+    setBackgroundColor(kavtheme::panelBackground());
+    content->setBackgroundColor(kavtheme::panelBackground());
     spreadCaption_ = sysdb() ? sysdb()->getLabelWithKey("点差", "点差") : std::string("点差");
 }
 
-UIImagePtr QuotationCell::sameImage(const UIColor& colour) {
+const UIImagePtr& QuotationCell::sameImage(const UIColor& colour) {
     UIImagePtr* slot = colour == kavtheme::rise()   ? &imgSameRise_
                        : colour == kavtheme::fall() ? &imgSameFall_
                                                     : &imgSameFlat_;
@@ -119,36 +121,45 @@ UIImagePtr QuotationCell::sameImage(const UIColor& colour) {
 }
 
 void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
+    // The backgrounds are set once, with the views.
     if (!lblTime_) makeViews();
-    setBackgroundColor(kavtheme::panelBackground());
-    contentView()->setBackgroundColor(kavtheme::panelBackground());
 
     if (!quotation.lastColor) quotation.lastColor = kavtheme::flat();
-    UIImagePtr direction;
+    const UIImagePtr* direction;
     if (quotation.upOrDown >= 1) {
         moveColor_ = kavtheme::rise();
         quotation.lastColor = moveColor_;
         if (!imgUp_) imgUp_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceUp");
-        direction = imgUp_;
+        direction = &imgUp_;
     } else if (quotation.upOrDown == 0) {
         moveColor_ = *quotation.lastColor;
-        direction = sameImage(moveColor_);
+        direction = &sameImage(moveColor_);
     } else {
         moveColor_ = kavtheme::fall();
         quotation.lastColor = moveColor_;
         if (!imgDown_) imgDown_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceDown");
-        direction = imgDown_;
+        direction = &imgDown_;
     }
-    imgUpOrDown_->setImage(direction);
-
-    // A quote changes a few of the row's values: the texts of the others
-    // are not written again (the same time, spread, low or high).
+    // A quote changes a few of the row's values: the views of the others
+    // are not touched (the same arrow, mark, name, time, spread, low or
+    // high): at a few quotes a second each view touched is memory fetched
+    // afresh.
+    if (shown_.direction != direction->get()) {
+        imgUpOrDown_->setImage(*direction);
+        shown_.direction = direction->get();
+    }
     if (!shown_.time || *shown_.time != quotation.lastTime) {
         lblTime_->setText(lsconvert::dateText(quotation.lastTime, "HH:mm:ss"));
         shown_.time = quotation.lastTime;
     }
-    imgClock_->setHidden(!quotation.hasLimit);
-    lblName_->setText(quotation.symbolName);
+    if (shown_.clock != quotation.hasLimit) {
+        imgClock_->setHidden(!quotation.hasLimit);
+        shown_.clock = quotation.hasLimit;
+    }
+    if (shown_.name != quotation.symbolName) {
+        lblName_->setText(quotation.symbolName);
+        shown_.name = quotation.symbolName;
+    }
     if (!shown_.spread || *shown_.spread != quotation.spread) {
         lblSpread_->setText(spreadCaption_ + ":" + std::to_string(quotation.spread));
         shown_.spread = quotation.spread;
@@ -189,13 +200,13 @@ void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
     shown_.lowHigh = true;
     // The views are placed once (layoutSubviews); after that a quote changes
     // no size in the row.
-    if (lblTime_->frame().size.width <= 0) setNeedsLayout();
+    if (!shown_.placed) setNeedsLayout();
 }
 
 void QuotationCell::layoutSubviews() {
     BaseTableViewCell::layoutSubviews();
     // Placed once, for the width of the first layout.
-    if (!lblTime_ || !lblSell_ || lblTime_->frame().size.width > 0) return;
+    if (!lblTime_ || !lblSell_ || shown_.placed) return;
     const CGFloat W = bounds().size.width;
     const CGFloat T = W / 3;
     const CGFloat P = (W - (T + 33)) / 2 - 10;
@@ -210,4 +221,5 @@ void QuotationCell::layoutSubviews() {
     lblHigh_->setFrame(
         CGRectMake(lblBuy_->frame().origin.x + 10, CGRectGetMaxY(lblBuy_->frame()) + 2, P, 14));
     separator_->setFrame(CGRectMake(0, 64.5, W, 0.5));
+    shown_.placed = lblTime_->frame().size.width > 0;
 }

@@ -47,7 +47,7 @@ class QuotationCell : public BaseTableViewCell {
   private:
     void makeViews();
     // The unchanged arrow in the colour of the last move, made once per colour.
-    platform::ui::UIImagePtr sameImage(const platform::ui::UIColor& colour);
+    const platform::ui::UIImagePtr& sameImage(const platform::ui::UIColor& colour);
 
     std::shared_ptr<platform::ui::UILabel> lblTime_;
     std::shared_ptr<platform::ui::UIImageView> imgClock_;
@@ -68,6 +68,9 @@ class QuotationCell : public BaseTableViewCell {
     std::string spreadCaption_;
     // The values the texts show, so that a quote writes only what it changes.
     struct Shown {
+        const platform::ui::UIImage* direction = nullptr;
+        std::optional<bool> clock;
+        std::optional<std::string> name;
         std::optional<std::optional<double>> time;
         std::optional<int32_t> spread;
         bool prices = false;
@@ -76,5 +79,7 @@ class QuotationCell : public BaseTableViewCell {
         bool lowHigh = false;
         platform::Decimal low, high;
         int32_t decimal = 0;
+        // The views have their places (layoutSubviews).
+        bool placed = false;
     } shown_;
 };

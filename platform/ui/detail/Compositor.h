@@ -40,6 +40,8 @@ struct PendingFrame {
 PendingFrame& pending();
 // Layers drawn since the count was last set to 0 (frame figures).
 size_t& layersDrawn();
+// Recorded drawings whose ink was measured by replaying them, so far (tests).
+size_t inksMeasured();
 // Animations running now that will end: one repeated for ever (a spinner) is
 // left out, so that the driver can wait for the screen to stand still.
 size_t finiteAnimations();

@@ -19,6 +19,7 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/detail/Compositor.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -30,22 +31,31 @@ constexpr CGFloat kScale = 2;
 // A display that keeps its frame between composites, as the desktop window
 // does, and can compare it with a full render of the screen.
 struct KeptFrame {
+    CGFloat scale = kScale;
     CGSize size = UIScreenRenderer::screenSize();
     cairo_surface_t* surface = cairo_image_surface_create(
-        CAIRO_FORMAT_ARGB32, int(size.width* kScale), int(size.height* kScale));
+        CAIRO_FORMAT_ARGB32, int(size.width* scale), int(size.height* scale));
+    KeptFrame() = default;
+    explicit KeptFrame(CGFloat s)
+        : scale(s),
+          surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width * s),
+                                             int(size.height * s))) {
+        // A new frame at another scale: drawn whole first.
+        UIScreenRenderer::setNeedsDisplayScreen();
+    }
     ~KeptFrame() { cairo_surface_destroy(surface); }
 
     UIScreenRenderer::Frame composite() {
         cairo_t* cr = cairo_create(surface);
-        cairo_scale(cr, kScale, kScale);
-        auto frame = UIScreenRenderer::composite(cr, size, kScale);
+        cairo_scale(cr, scale, scale);
+        auto frame = UIScreenRenderer::composite(cr, size, scale);
         cairo_destroy(cr);
         return frame;
     }
     // The largest difference of a colour component between the kept frame
     // and the screen drawn afresh (0..255).
     int differenceFromFullRender() {
-        auto full = UIScreenRenderer::renderScreen(kScale);
+        auto full = UIScreenRenderer::renderScreen(scale);
         cairo_surface_flush(surface);
         cairo_surface_flush(full->surface());
         const int w = cairo_image_surface_get_width(surface);
@@ -753,6 +763,54 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     window->setHidden(true);
 }
 
+// A board reloads the rows its quotes moved before every frame, ten to sixty
+// times a second: the rows take back their own cells in place, in row
+// order, and the table's bookkeeping allocates nothing once it has seen a
+// frame's worth of rows.
+TEST(Compositing, RowsReloadedFrameAfterFrameCostTheTableNoAllocation) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    auto board = std::make_shared<Board>();
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+    table->setDataSource(board);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    UIScreenRenderer::layoutWindows();
+    std::vector<UITableViewCell*> shown;
+    for (long r = 0; r < 4; ++r)
+        shown.push_back(table->cellForRowAtIndexPath({0, r}));
+    ASSERT_EQ(table->visibleCells(), shown);
+
+    // A frame: two rows moved by quotes (out of order), then the table read
+    // as a layout reads it.
+    const std::vector<NSIndexPath> moved = {{0, 3}, {0, 1}};
+    const auto frame = [&] {
+        table->reloadRowsAtIndexPaths(moved, UITableViewRowAnimation::None);
+        return table->cellForRowAtIndexPath({0, 1});
+    };
+    frame();
+    frame();
+    const int asked = board->asked;
+    const auto before = kavtest::heapAllocations();
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(frame(), shown[1]);
+    const auto after = kavtest::heapAllocations();
+    EXPECT_EQ(board->asked - asked, 20);
+    if (before && after) {
+        EXPECT_EQ(*after - *before, 0u) << "allocations in 10 frames";
+    }
+
+    // The rows stay in order, each with its own cell in its place.
+    EXPECT_EQ(table->visibleCells(), shown);
+    const std::vector<NSIndexPath> inOrder = {{0, 0}, {0, 1}, {0, 2}, {0, 3}};
+    EXPECT_EQ(table->indexPathsForVisibleRows(), inOrder);
+    for (long r = 0; r < 4; ++r) {
+        EXPECT_EQ(table->indexPathForCell(shown[static_cast<size_t>(r)]), (NSIndexPath{0, r}));
+        EXPECT_EQ(shown[static_cast<size_t>(r)]->frame(), table->rectForRowAtIndexPath({0, r}));
+    }
+    window->setHidden(true);
+}
+
 // The changed areas one layer covers are drawn in one walk of the layers,
 // clipped to them all: the layers leading to them are walked once, what lies
 // between them is not drawn, and no pixel is drawn twice (a see-through
@@ -848,6 +906,104 @@ TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
     ASSERT_EQ(display.differenceFromFullRender(), 0);
     scrawl();
     drawAgain();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// An arrow that flips between pictures, placed across pixels and scaled as
+// on the board: it cannot be drawn straight, so each new picture is
+// recorded, with the ink it told (its picture's place), not measured by
+// replaying the recording; each frame is what a full redraw draws.
+TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
+    Rows s;
+    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
+    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
+    row->addSubview(arrow);
+    s.window->addSubview(row);
+    UIGraphicsBeginImageContextWithOptions({8, 14}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::rgb255(40, 200, 90));
+    UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0.5, 1, 7, 12));
+    const auto narrow = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const std::vector<std::pair<UIImagePtr, UIViewContentMode>> looks = {
+        {testPicture(), UIViewContentMode::ScaleToFill},
+        {narrow, UIViewContentMode::ScaleToFill},
+    };
+    for (const CGFloat scale : {1.0, 2.0}) {
+        KeptFrame display(scale);
+        arrow->setImage(testPicture());
+        display.composite();
+        ASSERT_EQ(display.differenceFromFullRender(), 0);
+        const size_t measured = detail::compositor::inksMeasured();
+        for (int flip = 0; flip < 8; ++flip) {
+            const auto& [picture, mode] = looks[static_cast<size_t>(flip) % looks.size()];
+            arrow->setImage(picture);
+            arrow->setContentMode(mode);
+            ASSERT_FALSE(display.composite().damage.empty());
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << scale << " " << flip;
+        }
+        EXPECT_EQ(detail::compositor::inksMeasured(), measured) << scale;
+    }
+}
+
+// A view that tells its ink and fills exactly that: a bar.
+struct Bar : UIView {
+    using UIView::UIView;
+    CGRect ink = CGRectMake(10, 10, 20, 19);
+    UIColor colour = UIColor::whiteColor();
+    bool drawingInk(CALayer&, CGRect& r) override {
+        r = ink;
+        return true;
+    }
+    void drawRect(CGRect) override {
+        if (Canvas* ctx = UIGraphicsGetCurrentContext()) {
+            ctx->setFillColor(colour);
+            ctx->fillRect(ink);
+        }
+    }
+    void setColour(const UIColor& c) {
+        colour = c;
+        setNeedsDisplay();
+    }
+};
+
+// A changed drawing's area reaches half a unit and half a pixel past its
+// ink. At one pixel a point that reach ends on a pixel's edge: the pixels
+// beyond it (the low and high under a price's digits) are not drawn again,
+// nor at the other scales that put the label's edge on a pixel's, and the
+// frame stays what a full redraw draws.
+TEST(Compositing, AChangedDrawingsReachTakesInNoPixelBeyondIt) {
+    Rows s;
+    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
+    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    auto bar = std::make_shared<Bar>(CGRectMake(40, 5, 60, 40));
+    row->addSubview(bar);
+    // Where the bar's reach ends at one pixel a point: 5 + 29 + 1.
+    auto low = std::make_shared<UILabel>(CGRectMake(40.5, 35, 80, 14));
+    low->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    low->setTextColor(UIColor::grey255(200));
+    low->setText("L:1.08120");
+    row->addSubview(low);
+    s.window->addSubview(row);
+    for (const CGFloat scale : {1.0, 2.0, 3.0}) {
+        KeptFrame display(scale);
+        display.composite();
+        ASSERT_EQ(display.differenceFromFullRender(), 0) << scale;
+        bar->setColour(bar->colour == UIColor::whiteColor() ? UIColor::redColor()
+                                                            : UIColor::whiteColor());
+        const auto frame = display.composite();
+        ASSERT_EQ(frame.damage.size(), 1u) << scale;
+        // The window leads to the row; the row and the bar are drawn.
+        EXPECT_EQ(frame.layersDrawn, 3u) << scale;
+        EXPECT_LE(CGRectGetMaxY(frame.damage[0]), 135) << scale;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << scale;
+    }
+    // Across a pixel, the label's edge is drawn with the bar's area.
+    low->setFrame(CGRectMake(40.5, 34.9, 80, 14));
+    KeptFrame display(1);
+    display.composite();
+    bar->setColour(UIColor::greenColor());
+    EXPECT_EQ(display.composite().layersDrawn, 4u);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 

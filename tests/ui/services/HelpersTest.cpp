@@ -5,9 +5,11 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "platform/Files.h"
+#include "platform/Strings.h"
 #include "tests/platform/KilledSave.h"
 #include "tests/ui/services/ServicesFixture.h"
 #include "ui/services/ioFile.h"
@@ -24,6 +26,30 @@ TEST(SysDBHelpers, PricesHaveExactlyTheAskedDecimalsWithinReason) {
     EXPECT_EQ(sysDB::formatPrice(1.23456, -4), "1");
     EXPECT_EQ(sysDB::formatPrice(0.5, 1000), "0.500000000000000");
     EXPECT_EQ(sysDB::formatPrice(2.0, INT32_MIN), "2");
+}
+
+// Written as "%.*f" writes it, digit for digit: the exact binary value
+// rounded (a tie between two texts to the even digit), prices through a
+// float as the board shows them, the largest and smallest doubles, no
+// number at all.
+TEST(SysDBHelpers, PricesAreWrittenAsTheCLibraryWritesThem) {
+    const auto printf = [](double v, int decimals) {
+        return platform::stringf("%.*f", decimals, v);
+    };
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> prices(-20000, 20000);
+    for (int i = 0; i < 50000; ++i) {
+        const double price = prices(random);
+        const double shown = i & 1 ? double(float(price)) : price;
+        EXPECT_EQ(sysDB::formatPrice(shown, i % 16), printf(shown, i % 16)) << shown;
+    }
+    for (double v : {0.125, 0.375, -2.5, 1.005, 2.675, 1.09990, 0.0, -0.0, 1e-300, 1e300,
+                     std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
+                     std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                     std::nan(""), -std::nan("")}) {
+        for (int decimals = 0; decimals <= 15; ++decimals)
+            EXPECT_EQ(sysDB::formatPrice(v, decimals), printf(v, decimals)) << v;
+    }
 }
 
 TEST(SysDBHelpers, OnlyZeroAndSubnormalsAreZero) {

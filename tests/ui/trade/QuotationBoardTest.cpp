@@ -466,3 +466,78 @@ TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
     EXPECT_NE(cell.moveColor(), UIColor::grey255(160));
     EXPECT_FALSE(s.composite().damage.empty());
 }
+
+// A cell goes from row to row as the board scrolls and reuses it: each row
+// it shows is shown whole, whatever the row before it showed (name, pending
+// order mark, arrow, colours, prices, low and high).
+TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
+    LoneRow s;
+    LSQuotation euro;
+    euro.symbolName = "欧元美元";
+    euro.lastTime = lsconvert::date("2026-01-05 10:00:00");
+    euro.spread = 20;
+    euro.bid = decimal("1.09990");
+    euro.ask = decimal("1.10010");
+    euro.dailyLowest = decimal("1.09000");
+    euro.dailyHighest = decimal("1.11000");
+    euro.decimal = 5;
+    euro.upOrDown = 1;
+    euro.hasLimit = true;
+    LSQuotation yen = euro;
+    yen.symbolName = "美元日元";
+    yen.lastTime = lsconvert::date("2026-01-05 10:00:05");
+    yen.bid = decimal("149.990");
+    yen.ask = decimal("150.010");
+    yen.dailyLowest = decimal("149.700");
+    yen.dailyHighest = decimal("150.100");
+    yen.decimal = 3;
+    yen.upOrDown = -1;
+    yen.hasLimit = false;
+
+    QuotationCell& cell = *s.cell;
+    cell.showCellWithLsQuotation(euro);
+    s.composite();
+    const UIImage* rising = cell.directionView()->image().get();
+    const UIColor rise = cell.moveColor();
+    ASSERT_NE(rising, nullptr);
+    EXPECT_FALSE(cell.clockView()->isHidden());
+
+    cell.showCellWithLsQuotation(yen);
+    EXPECT_EQ(cell.nameLabel()->text(), "美元日元");
+    EXPECT_EQ(cell.timeLabel()->text(), "10:00:05");
+    EXPECT_TRUE(cell.clockView()->isHidden());
+    const UIImage* falling = cell.directionView()->image().get();
+    EXPECT_NE(falling, rising);
+    EXPECT_NE(cell.moveColor(), rise);
+    EXPECT_EQ(priceOf(cell.sellPrice()), "149.990");
+    EXPECT_EQ(priceOf(cell.buyPrice()), "150.010");
+    EXPECT_EQ(cell.sellPrice()->lblSmall()->textColor(), cell.moveColor());
+    EXPECT_EQ(cell.buyPrice()->lblLarge()->textColor(), cell.moveColor());
+    EXPECT_EQ(cell.lowLabel()->text(), "最低:149.700");
+    EXPECT_EQ(cell.highLabel()->text(), "最高:150.100");
+    EXPECT_FALSE(s.composite().damage.empty());
+
+    // Unchanged: the arrow of no move, in the colour of the row's last move.
+    yen.upOrDown = 0;
+    cell.showCellWithLsQuotation(yen);
+    const UIImage* same = cell.directionView()->image().get();
+    EXPECT_NE(same, falling);
+    EXPECT_EQ(cell.sellPrice()->lblLarge()->textColor(), cell.moveColor());
+
+    // Back to the first row: all of it again, the mark and the rising arrow.
+    cell.showCellWithLsQuotation(euro);
+    EXPECT_EQ(cell.nameLabel()->text(), "欧元美元");
+    EXPECT_EQ(cell.timeLabel()->text(), "10:00:00");
+    EXPECT_FALSE(cell.clockView()->isHidden());
+    EXPECT_EQ(cell.directionView()->image().get(), rising);
+    EXPECT_EQ(cell.moveColor(), rise);
+    EXPECT_EQ(cell.sellPrice()->lblSmall()->textColor(), rise);
+    EXPECT_EQ(priceOf(cell.sellPrice()), "1.09990");
+    EXPECT_EQ(cell.lowLabel()->text(), "最低:1.09000");
+    EXPECT_EQ(cell.highLabel()->text(), "最高:1.11000");
+    s.composite();
+
+    // The same row again touches nothing.
+    cell.showCellWithLsQuotation(euro);
+    EXPECT_FALSE(UIScreenRenderer::needsFrame());
+}
