@@ -101,6 +101,9 @@ inline void receivedText(const platform::JsonView& value, KAVEnvelopeText& out) 
     }
 }
 
+// The flag a package is made with.
+constexpr char kDefaultEncrypt[] = "1";
+
 }  // namespace
 
 void KAVPackage::releaseDocument() const {
@@ -108,6 +111,9 @@ void KAVPackage::releaseDocument() const {
     retCode_.str();
     message_.str();
     encrypt_.str();
+    // Kept for the next text unless it grew to a large one. Not let go
+    // here: a view of it taken before the tree was built reads on.
+    if (document_ && document_->keptForNext()) spare_.document = std::move(document_);
     document_.reset();
 }
 
@@ -214,8 +220,9 @@ void KAVPackage::clear() {
     token_.clear();
     retCode_.clear();
     message_.clear();
-    encrypt_.set("1");
+    encrypt_.refer(kDefaultEncrypt);
     if (!kavData_.is_null()) kavData_ = nullptr;
+    if (document_ && document_->keptForNext()) spare_.document = std::move(document_);
     document_.reset();
     dataView_ = platform::JsonView();
     strData_.clear();
@@ -223,11 +230,20 @@ void KAVPackage::clear() {
 
 bool KAVPackage::fromJSON(std::string_view text) {
     // Room behind the text for the fast parser, which reads ahead.
-    strData_.reserve(text.size() + platform::JsonDocument::kPadding);
-    strData_.assign(text);
+    strData_.copy(text, platform::JsonDocument::kPadding);
+    return readText(strData_.view());
+}
+
+bool KAVPackage::fromReceived(const std::string& text) {
+    if (text.capacity() - text.size() < platform::JsonDocument::kPadding) return fromJSON(text);
+    strData_.borrow(text);
+    return readText(text);
+}
+
+bool KAVPackage::readText(std::string_view text) {
     if (text.empty()) return false;
-    if (auto document = platform::JsonDocument::parse(strData_)) {
-        const platform::JsonView top = document->root();
+    if (platform::JsonDocument::parseInto(text, spare_.document)) {
+        const platform::JsonView top = spare_.document->root();
         if (top.isArray()) return false;
         // A text that is JSON but no object reads as one without members.
         // One pass over the members as they come: a key given twice counts
@@ -267,8 +283,9 @@ bool KAVPackage::fromJSON(std::string_view text) {
         msgOrder_ = clampedOrder(order);
         // Held for the envelope's texts, and the data object read in place.
         dataView_ = data.isObject() ? data : platform::JsonView();
-        document_ = std::move(document);
-        kavData_ = nullptr;  // the empty object, made when it is asked for
+        document_ = std::move(spare_.document);
+        // The empty object, made when it is asked for.
+        if (!kavData_.is_null()) kavData_ = nullptr;
         return true;
     }
     // What the fast parser does not take, the tree parser decides: the same
@@ -283,6 +300,7 @@ bool KAVPackage::fromJSON(std::string_view text) {
     message_.set(receivedText(top, "message"));
     msgOrder_ = clampedOrder(platform::jsonInteger(top, "msgOrder"));
     encrypt_.set(receivedText(top, "encrypt"));
+    if (document_ && document_->keptForNext()) spare_.document = std::move(document_);
     document_.reset();
     // The parsed tree is ours: the data object is moved out, not copied.
     auto* data = const_cast<Json*>(platform::jsonMember(top, "data"));

@@ -38,7 +38,7 @@ class KAVEnvelopeText {
         own_.clear();
         inDocument_ = false;
     }
-    // Bytes the package's document holds.
+    // Bytes the package's document holds, or bytes that never go (a literal).
     void refer(std::string_view text) {
         view_ = text;
         inDocument_ = true;
@@ -48,6 +48,68 @@ class KAVEnvelopeText {
     mutable std::string own_;
     std::string_view view_;
     mutable bool inDocument_ = false;
+};
+
+// The text a package read: a copy of its own, or a received text read where
+// it lies (one whose buffer has the parser's room behind it) and copied
+// only when someone asks for it as a string. A copy or a move of the
+// package takes a copy of its own, as it may outlive the received text.
+class KAVPackageText {
+  public:
+    KAVPackageText() = default;
+    KAVPackageText(const KAVPackageText& other) : own_(other.view()) {}
+    KAVPackageText(KAVPackageText&& other)
+        : own_(other.borrowed_ ? std::string(other.view_) : std::move(other.own_)) {}
+    KAVPackageText& operator=(const KAVPackageText& other) {
+        if (this != &other) set(other.view());
+        return *this;
+    }
+    KAVPackageText& operator=(KAVPackageText&& other) {
+        if (this == &other) return *this;
+        if (other.borrowed_) {
+            set(other.view_);
+        } else {
+            own_ = std::move(other.own_);
+            borrowed_ = false;
+        }
+        return *this;
+    }
+
+    const std::string& str() const {
+        if (borrowed_) {
+            own_.assign(view_);
+            borrowed_ = false;
+        }
+        return own_;
+    }
+    std::string_view view() const { return borrowed_ ? view_ : std::string_view(own_); }
+    // The text copied, with `room` bytes to spare behind it.
+    void copy(std::string_view text, size_t room) {
+        borrowed_ = false;
+        own_.reserve(text.size() + room);
+        own_.assign(text);
+    }
+    // Read where it lies, until the text is cleared or set again.
+    void borrow(std::string_view text) {
+        view_ = text;
+        borrowed_ = true;
+    }
+    void clear() {
+        own_.clear();
+        borrowed_ = false;
+    }
+    // What the package's own buffer holds on to.
+    size_t capacity() const { return own_.capacity(); }
+
+  private:
+    void set(std::string_view text) {
+        own_.assign(text);
+        borrowed_ = false;
+    }
+
+    mutable std::string own_;
+    std::string_view view_;
+    mutable bool borrowed_ = false;
 };
 
 class KAVPackage {
@@ -94,8 +156,11 @@ class KAVPackage {
     const platform::Json* getValue(std::string_view key) const;
 
     // The text that fromJSON parsed and its bytes (the same bytes here).
-    const std::string& strData() const { return strData_; }
-    const std::string& binData() const { return strData_; }
+    const std::string& strData() const { return strData_.str(); }
+    const std::string& binData() const { return strData_.str(); }
+    // What the buffer of the text holds on to, without copying a text
+    // read where it lies.
+    size_t textCapacity() const { return strData_.capacity(); }
 
     // Renders the package; takes a new message order number first.
     std::string toJSON();
@@ -103,6 +168,11 @@ class KAVPackage {
     // strData, when there is no text or its top level is an array; a text
     // that is not JSON at all leaves every field empty and gives true.
     bool fromJSON(std::string_view text);
+    // The same for a received text that stays where it is until this
+    // package is cleared or reads another: with the parser's room to spare
+    // behind it (JsonDocument::kPadding bytes of capacity), it is read where
+    // it lies and copied only when strData is asked for.
+    bool fromReceived(const std::string& text);
 
     // Empties the package as a new one is, but keeps the buffer of its
     // text for the next fromJSON (a channel reads every quote into one).
@@ -117,6 +187,8 @@ class KAVPackage {
 
     // Copies the envelope's texts out of the document, which is let go.
     void releaseDocument() const;
+    // fromJSON once strData_ holds the text, with room behind it.
+    bool readText(std::string_view text);
 
     KAVEnvelopeText event_;
     int32_t msgOrder_ = 0;
@@ -130,6 +202,20 @@ class KAVPackage {
     // The parsed text while kavData_ is not yet built from it, or while
     // the envelope's texts are read in it.
     mutable std::shared_ptr<const platform::JsonDocument> document_;
+    // The document once it is no longer read, parsed into again by the
+    // next fromJSON while nobody else holds it: a package that reads one
+    // message after another (a channel's) keeps one document, and takes no
+    // count on it for each. A copy of the package starts without one.
+    struct SpareDocument {
+        std::shared_ptr<const platform::JsonDocument> document;
+        SpareDocument() = default;
+        SpareDocument(const SpareDocument&) noexcept {}
+        SpareDocument& operator=(const SpareDocument&) noexcept { return *this; }
+        SpareDocument(SpareDocument&&) noexcept = default;
+        SpareDocument& operator=(SpareDocument&&) noexcept = default;
+        ~SpareDocument() = default;
+    };
+    mutable SpareDocument spare_;
     platform::JsonView dataView_;
-    std::string strData_;
+    KAVPackageText strData_;
 };

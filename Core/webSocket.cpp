@@ -3,7 +3,14 @@
 #include <algorithm>
 
 #include "Core/Funs.h"
+#include "Core/WebSocket/KAVWebSocketFrames.h"
 #include "platform/Strings.h"
+
+// A received message is parsed where it lies: the frame reader leaves the
+// parser's room behind it.
+static_assert(kavws::FrameReader::kRoomBehind >= platform::JsonDocument::kPadding);
+// And so does the deciphering of an enciphered one.
+static_assert(platform::crypto::AesEcb::kRoomBehind >= platform::JsonDocument::kPadding);
 
 using platform::Json;
 using platform::stringf;
@@ -342,7 +349,7 @@ void webSocket::receiveText(const std::string& arrived) {
         ~Kept() {
             if (!kept) return;
             // Emptied for the next text; a large one's buffer goes.
-            if (kept->package.strData().capacity() > kKeptText) {
+            if (kept->package.textCapacity() > kKeptText) {
                 kept->package = KAVPackage();
             } else {
                 kept->package.clear();
@@ -353,7 +360,8 @@ void webSocket::receiveText(const std::string& arrived) {
     std::optional<KAVPackage> own;
     KAVPackage& package = kept.kept ? kept.kept->package : own.emplace();
     if (kept.kept) kept.kept->inUse = true;
-    if (!package.fromJSON(*text)) return;
+    // Read where it lies: the text stays until the package is emptied or goes.
+    if (!package.fromReceived(*text)) return;
     deliver(package);
 }
 

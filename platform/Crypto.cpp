@@ -229,12 +229,15 @@ const EVP_CIPHER* cipherFor(size_t keyLength) {
 
 // Runs one message through a keyed context: re-initialising with null cipher
 // and key keeps the expanded key schedule and only resets the state.
-std::optional<std::string> run(EVP_CIPHER_CTX* ctx, bool encrypt, std::string_view in) {
+std::optional<std::string> run(EVP_CIPHER_CTX* ctx, bool encrypt, std::string_view in,
+                               size_t room = 0) {
     if (in.size() % 16 != 0) return std::nullopt;
     if (EVP_CipherInit_ex(ctx, nullptr, nullptr, nullptr, nullptr, encrypt ? 1 : 0) != 1) {
         return std::nullopt;
     }
-    std::string out(in.size() + 16, '\0');
+    std::string out;
+    out.reserve(in.size() + 16 + room);
+    out.resize(in.size() + 16);
     int written = 0;
     if (EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &written,
                          reinterpret_cast<const unsigned char*>(in.data()),
@@ -279,7 +282,7 @@ std::optional<std::string> AesEcb::encrypt(std::string_view blocks) const {
 }
 
 std::optional<std::string> AesEcb::decrypt(std::string_view blocks) const {
-    return run(impl_->dec, false, blocks);
+    return run(impl_->dec, false, blocks, kRoomBehind);
 }
 
 }  // namespace platform::crypto

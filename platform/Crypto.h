@@ -34,7 +34,10 @@ class AesEcb {
 
     // Input must be a whole number of 16-byte blocks; nothing otherwise.
     std::optional<std::string> encrypt(std::string_view blocks) const;
+    // The plain text comes with kRoomBehind bytes of capacity to spare, so
+    // that a reader that reads ahead (the JSON parser) reads it where it lies.
     std::optional<std::string> decrypt(std::string_view blocks) const;
+    static constexpr size_t kRoomBehind = 64;
 
     struct Impl;
 

@@ -25,8 +25,15 @@ namespace {
 // refuses more than 256 levels.
 constexpr size_t kFastParserMaxDepth = 256;
 
-// The longest text whose document is kept for the next message.
-constexpr size_t kKeptDocumentText = 64 * 1024;
+// One parser per thread keeps its working buffers between messages.
+dom::parser* threadParser(size_t textSize) {
+    thread_local dom::parser parser;
+    if ((parser.capacity() < textSize + 1 || parser.max_depth() != kFastParserMaxDepth) &&
+        parser.allocate(std::max<size_t>(textSize + 1, 4096), kFastParserMaxDepth) !=
+            simdjson::SUCCESS)
+        return nullptr;
+    return &parser;
+}
 
 }  // namespace
 
@@ -37,39 +44,65 @@ struct JsonDocument::Impl {
 JsonDocument::JsonDocument() : impl_(std::make_unique<Impl>()) {}
 JsonDocument::~JsonDocument() = default;
 
-std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
-    // One parser per thread keeps its working buffers between messages.
-    thread_local dom::parser parser;
-    if ((parser.capacity() < text.size() + 1 || parser.max_depth() != kFastParserMaxDepth) &&
-        parser.allocate(std::max<size_t>(text.size() + 1, 4096), kFastParserMaxDepth) !=
-            simdjson::SUCCESS)
-        return nullptr;
-    // The document of the last message is parsed into again once nobody
-    // holds it any more: a quote push then allocates nothing here. One
-    // still held (a package kept, or read on another thread) stays as it
-    // is; a large message gets a document of its own, which goes with it
-    // (a document takes some ten times the text).
+bool JsonDocument::parseText(std::string_view text) {
+    dom::parser* parser = threadParser(text.size());
+    if (!parser) return false;
+    largest_ = std::max(largest_, text.size());
+    const auto result =
+        parser->parse_into_document(impl_->document, reinterpret_cast<const uint8_t*>(text.data()),
+                                    text.size(), /*realloc_if_needed=*/false);
+    // The buffers may have grown to the text: read where they are now.
+    tape_ = impl_->document.tape.get();
+    strings_ = impl_->document.string_buf.get();
+    return result.error() == simdjson::SUCCESS;
+}
+
+namespace {
+
+// A document to parse into: the thread's spare while nobody else holds it
+// (a quote push then allocates nothing), else a new one. A large message
+// gets a document of its own, which goes with it.
+std::shared_ptr<JsonDocument> threadDocument(size_t textSize) {
     thread_local std::shared_ptr<JsonDocument> spare;
-    std::shared_ptr<JsonDocument> doc;
-    if (text.size() > kKeptDocumentText) {
-        doc = std::make_shared<JsonDocument>();
-    } else {
-        if (!spare || spare.use_count() != 1) spare = std::make_shared<JsonDocument>();
-        // What its last holder did with it, on whatever thread, happened
-        // before it is written again.
-        std::atomic_thread_fence(std::memory_order_acquire);
-        doc = spare;
-    }
-    const auto result = parser.parse_into_document(doc->impl_->document,
-                                                   reinterpret_cast<const uint8_t*>(text.data()),
-                                                   text.size(), /*realloc_if_needed=*/false);
-    if (result.error() != simdjson::SUCCESS) return nullptr;
+    if (textSize > JsonDocument::kKeptDocumentText) return std::make_shared<JsonDocument>();
+    if (!spare || spare.use_count() != 1) spare = std::make_shared<JsonDocument>();
+    // What its last holder did with it, on whatever thread, happened
+    // before it is written again.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return spare;
+}
+
+}  // namespace
+
+std::shared_ptr<const JsonDocument> JsonDocument::parse(std::string_view text) {
+    // The document of the last message is parsed into again once nobody
+    // holds it any more; one still held (a package kept, or read on another
+    // thread) stays as it is.
+    std::shared_ptr<JsonDocument> doc = threadDocument(text.size());
+    if (!doc->parseText(text)) return nullptr;
     return doc;
 }
 
-JsonView JsonDocument::root() const {
-    // The root word first, the document's value after it.
-    return JsonView(impl_->document.tape.get(), impl_->document.string_buf.get(), 1);
+bool JsonDocument::parseInto(std::string_view text, std::shared_ptr<const JsonDocument>& document) {
+    JsonDocument* into;
+    if (document && document.use_count() == 1) {
+        // As above: the last holder elsewhere is done with it.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        // Nobody else holds it: it is this caller's to write.
+        into = const_cast<JsonDocument*>(document.get());
+    } else if (!document) {
+        // A reader's first text (one reader after another, each reading
+        // one text) goes into the thread's spare, as parse does.
+        auto doc = threadDocument(text.size());
+        into = doc.get();
+        document = std::move(doc);
+    } else {
+        // Held elsewhere: the reader goes on in a document of its own.
+        auto doc = std::make_shared<JsonDocument>();
+        into = doc.get();
+        document = std::move(doc);
+    }
+    return into->parseText(text);
 }
 
 // --- JsonView ------------------------------------------------------------------

@@ -226,9 +226,25 @@ class JsonDocument {
     // nested more than 256 deep, an integer beyond 64 bits, a byte order
     // mark): the caller then reads it with parseJson, which decides.
     static std::shared_ptr<const JsonDocument> parse(std::string_view text);
+    // The same, parsed into `document` itself when `document` is held
+    // nowhere else (its earlier values then go), else into a document put
+    // in its place (the one parse would take, when `document` is null):
+    // whoever reads many messages one after the other keeps one document
+    // for them, with no count taken on it for each.
+    // False when the fast parser does not take the text; `document` then
+    // holds nothing to read, and is there for the next text.
+    static bool parseInto(std::string_view text, std::shared_ptr<const JsonDocument>& document);
     static constexpr size_t kPadding = 64;
 
-    JsonView root() const;
+    JsonView root() const {
+        // The root word first, the document's value after it.
+        return JsonView(tape_, strings_, 1);
+    }
+    // Whether the document is worth keeping for the next message: it never
+    // read a text larger than the ones a document is kept for (a document
+    // takes some ten times its text, and keeps what it grew to).
+    bool keptForNext() const { return largest_ <= kKeptDocumentText; }
+    static constexpr size_t kKeptDocumentText = 64 * 1024;
 
     JsonDocument();
     ~JsonDocument();
@@ -238,7 +254,14 @@ class JsonDocument {
     struct Impl;
 
   private:
+    // Parses into this document, which nobody reads meanwhile.
+    bool parseText(std::string_view text);
+
     std::unique_ptr<Impl> impl_;
+    // Where the parser laid out the last text, read by root().
+    const uint64_t* tape_ = nullptr;
+    const uint8_t* strings_ = nullptr;
+    size_t largest_ = 0;
 };
 
 }  // namespace platform

@@ -381,7 +381,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Each takes the delegate the quote reports to (quoteDelegate).
     void updateSymbolInfo(const MODList<MODSymbolInfo>& quoted,
                           std::shared_ptr<WSPushMessage>& heard);
-    void updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
+    // `stillCached`: whether the symbol is still the one cached under its code.
+    void updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard,
+                        bool stillCached = false);
     void updateHoldPosition(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
     void updateLimitBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
     // Recomputes the account (when there is one) and reports it.
@@ -407,17 +409,28 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // re-prices what depends on it.
     void applyQuote(const KAVQuoteFields& quote);
     // With `priced`, the symbol found under the code and its account where
-    // it lies in the cache (good until the account cache changes).
+    // it lies in the cache (good until the account cache changes). `found`
+    // is the symbol cached under the code when the caller knows it.
     const MODList<MODHoldBill>& checkHoldBillsWith(
         const std::string& symbolCode,
-        std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced = nullptr);
+        std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced = nullptr,
+        const MODSymbolInfo* found = nullptr);
     // The account's floating profit summed again over its cached tickets, and
     // the account recomputed, without a report (the ticket cache changed).
     void holdBillsChanged(int32_t accId);
     // The list a quote's symbol is reported in, kept between quotes; in use
-    // while a quote is applied.
+    // while a quote is applied. It holds the last symbol quoted while the
+    // cache holds it too, and lets it go when the cache is made anew.
     MODList<MODSymbolInfo> quotedSymbol_;
     bool quotedSymbolInUse_ = false;
+    void symbolsReplaced() {
+        ++symbolsMade_;
+        if (!quotedSymbolInUse_) quotedSymbol_.clear();
+    }
+    // Counts the symbol caches made anew: while it stays, a code found in
+    // the cache still finds the same record (codes are added, never taken
+    // out one by one).
+    uint64_t symbolsMade_ = 0;
     // Likewise the lists its position and its account are reported in.
     MODList<MODHoldPosition> quotedPosition_;
     bool quotedPositionInUse_ = false;

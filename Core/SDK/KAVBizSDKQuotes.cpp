@@ -35,6 +35,16 @@ void recomputeAccount(MODUserAccount& a) {
     BizUserAccount::assessRisk(a);
 }
 
+// std::round here, without a call into the library on every quote: halves
+// away from zero, the same value for every double but for the sign of a
+// zero result. Below 2^52 the whole part is exact, and so is the fraction
+// left by taking it away; every double beyond is whole already.
+inline double roundHalfAway(double x) {
+    if (!(std::fabs(x) < 0x1p52)) return x;  // whole, infinite or no number
+    const double whole = static_cast<double>(static_cast<int64_t>(x));
+    return std::fabs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
 // What a quote gives every ticket of its symbol to be priced with: the
 // marks written on the tickets and the closing prices the profits count
 // from (their reciprocals for the types that count in them), each with
@@ -398,16 +408,37 @@ class QuoteList {
     }
     ~QuoteList() {
         if (!outer_) return;
-        list_.clear();
+        if (keep_) {
+            release();
+        } else {
+            list_.clear();
+        }
         inUse_ = false;
     }
     QuoteList(const QuoteList&) = delete;
     QuoteList& operator=(const QuoteList&) = delete;
     MODList<T>& list() { return list_; }
+    // The list of the one record, held until the next quote: the symbol
+    // quoted again and again is held without a count taken and dropped on
+    // every quote. The record is held past the end of the quote only
+    // while someone else holds it too; one the list alone holds goes at
+    // once, as an emptied list would let it go.
+    void holdOnly(const std::shared_ptr<T>& record) {
+        keep_ = true;
+        if (list_.size() == 1 && list_.front() == record) return;
+        list_.clear();
+        list_.push_back(record);
+    }
 
   private:
+    // Let go, unless another holds the record: then held for the next quote.
+    void release() {
+        if (list_.size() == 1 && list_.front().use_count() == 1) list_.clear();
+    }
+
     bool& inUse_;
     const bool outer_;
+    bool keep_ = false;
     MODList<T> own_;
     MODList<T>& list_;
 };
@@ -464,7 +495,7 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     // it to the re-pricing that follows).
     QuoteList<MODSymbolInfo> kept(quotedSymbol_, quotedSymbolInUse_);
     MODList<MODSymbolInfo>& quoted = kept.list();
-    quoted.push_back(it->second);
+    kept.holdOnly(it->second);
     const std::shared_ptr<MODSymbolInfo>& symbol = quoted.front();
     // Every price below is made from this one: without a usable one the
     // quote says nothing about the symbol. Nor does one so far beyond any
@@ -489,7 +520,7 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     // The move of the ask in points, before the ask is replaced; rounded
     // as the distance of a pending order is, so that one point reads as
     // one whatever the binary form of the two prices.
-    const double move = std::round(ask * f - f * symbol->ask);
+    const double move = roundHalfAway(ask * f - f * symbol->ask);
     symbol->upOrDown = std::isfinite(move)
                            ? static_cast<int32_t>(std::clamp(
                                  move, static_cast<double>(std::numeric_limits<int32_t>::min()),
@@ -508,8 +539,11 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
 
     // The delegate taken once for the quote's reports.
     std::shared_ptr<WSPushMessage> heard;
+    const uint64_t made = symbolsMade_;
     updateSymbolInfo(quoted, heard);
-    updateHoldBill(*symbol, heard);
+    // Unless its report made the cache anew, the symbol is still the one
+    // under its code: not looked up again.
+    updateHoldBill(*symbol, heard, symbolsMade_ == made);
     updateLimitBill(*symbol, heard);
 }
 
@@ -611,12 +645,15 @@ double KAVBizSDK::floatingProfitOf(int32_t accId) const {
 
 const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     const std::string& symbolCode,
-    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced) {
+    std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*>* priced,
+    const MODSymbolInfo* found) {
     static const MODList<MODHoldBill> kNone;
     indexTickets();
-    const auto symbolIt = dict_symbolInfos.find(symbolCode);
-    const MODSymbolInfo* symbol =
-        symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
+    const MODSymbolInfo* symbol = found;
+    if (!symbol) {
+        const auto symbolIt = dict_symbolInfos.find(symbolCode);
+        symbol = symbolIt == dict_symbolInfos.end() ? nullptr : symbolIt->second.get();
+    }
     const std::shared_ptr<MODUserAccount>* account =
         symbol ? cachedAccount(symbol->accId) : nullptr;
     const auto positionIt = holdPosition.find(symbolCode);
@@ -733,9 +770,11 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
     return groupIt != ticketsBySymbol_.end() ? groupIt->second.tickets : kNone;
 }
 
-void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard) {
+void KAVBizSDK::updateHoldBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard,
+                               bool stillCached) {
     std::pair<const MODSymbolInfo*, const std::shared_ptr<MODUserAccount>*> priced;
-    const MODList<MODHoldBill>& tickets = checkHoldBillsWith(symbol.symbolCode, &priced);
+    const MODList<MODHoldBill>& tickets =
+        checkHoldBillsWith(symbol.symbolCode, &priced, stillCached ? &symbol : nullptr);
     // The symbol's account, found once: the one its tickets were summed for
     // when the code finds this very symbol.
     const std::shared_ptr<MODUserAccount>* cached =

@@ -223,6 +223,7 @@ void KAVBizSDK::restoreCachedRecords(const CachedRecords& records) {
         symbolInfos_ = std::move(symbols.symbols);
         dict_symbolInfos = std::move(symbols.symbolsByCode);
         dict_symbolIds = std::move(symbols.symbolsById);
+        symbolsReplaced();
     }
     if (!assignedInPlace(exchangeRate, records.rates)) exchangeRate = copiedRecords(records.rates);
     if (!assignedInPlace(holdBills, records.holdBills))

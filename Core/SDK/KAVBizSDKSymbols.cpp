@@ -25,6 +25,7 @@ void KAVBizSDK::querySymbolOnSuccess(SymbolsBlock onSuccess, KAVFailureBlock onF
             // or the new ones, never a mix.
             self->dict_symbolInfos.clear();
             self->dict_symbolIds.clear();
+            self->symbolsReplaced();
             MODList<MODSymbolInfo> list;
             list.reserve(symbols.size());
             for (const auto& symbol : symbols) {

@@ -167,7 +167,7 @@ bool FrameReader::headerComplete(Handler& handler) {
         }
         if (length > maxMessage_ - message_.size())
             return fail(handler, kCloseTooBig, "Message too big");
-        message_.reserve(message_.size() + static_cast<size_t>(length));
+        message_.reserve(message_.size() + static_cast<size_t>(length) + kRoomBehind);
     }
     remaining_ = length;
     inPayload_ = true;

@@ -93,6 +93,10 @@ class FrameReader {
 
     explicit FrameReader(size_t maxMessageSize = kMaxMessageSize) : maxMessage_(maxMessageSize) {}
 
+    // Capacity left to spare behind every message handed on, so that a
+    // reader that reads ahead (the JSON parser) can read it where it lies.
+    static constexpr size_t kRoomBehind = 64;
+
     // Parses what it can and returns how many bytes it took; after a close
     // frame or an error it takes nothing more.
     size_t feed(const uint8_t* bytes, size_t length, Handler& handler);

@@ -15,6 +15,7 @@
 
 #include "Core/KAVCrypt.h"
 #include "Core/SDK/KAVBizSDK.h"
+#include "Core/WebSocket/KAVWebSocketFrames.h"
 #include "bench/BenchConnection.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -141,6 +142,9 @@ struct Session {
             std::string text = quoteText(price);
             if (enciphered)
                 text = KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV);
+            // As the connection's frame reader hands a message on: with
+            // room to spare behind it.
+            text.reserve(text.size() + kavws::FrameReader::kRoomBehind);
             texts.push_back(KAVWebSocketMessage::text(std::move(text)));
         }
         delegate->calls = 0;

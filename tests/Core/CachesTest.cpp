@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -326,6 +327,39 @@ Json ticket(const std::string& orderCode, const std::string& code, int symbolId,
 // the middle of its own quote, whose re-pricing still reads it (under the
 // sanitizers a freed symbol would be caught here). The answer is received
 // while the quote is still being delivered.
+// The move of a quote in points is rounded half away from zero, however
+// close to a half it falls.
+TEST_F(CachesTest, AQuotesMoveInPointsRoundsHalvesAwayFromZero) {
+    Json s = symbol("EURUSD", 1);
+    s["decimal"] = "0";
+    s["pointAsk"] = "0";
+    s["pointBid"] = "0";
+    s["ask"] = "0";
+    loadSymbols(Json::array({s}));
+    const auto cached = sdk->getSymbolWith("EURUSD");
+    ASSERT_TRUE(cached);
+    const auto quote = [&](const std::string& price) {
+        push(Json{{"event", "4002"},
+                  {"retCode", "0"},
+                  {"data",
+                   {{"children",
+                     Json::array({Json{{"symbolCode", "EURUSD"}, {"priceCurrent", price}}})}}}});
+        return cached->upOrDown;
+    };
+    // From 0: just under a half stays, a sum that rounds up to one would not.
+    EXPECT_EQ(quote("0.49999999999999994"), 0);
+    EXPECT_EQ(quote("1"), 1);     // 0.50000000000000006
+    EXPECT_EQ(quote("1.5"), 1);   // 0.5
+    EXPECT_EQ(quote("1"), -1);    // -0.5
+    EXPECT_EQ(quote("3.5"), 3);   // 2.5, not to the even 2
+    EXPECT_EQ(quote("1"), -3);    // -2.5
+    EXPECT_EQ(quote("1.25"), 0);  // 0.25
+    EXPECT_EQ(quote("2.75"), 2);  // 1.5
+    EXPECT_EQ(quote("1000000000000000"), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(quote("1"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(delegate->quotes.size(), 10u);
+}
+
 TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
     struct Requery : QuoteDelegate {
         void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
@@ -350,6 +384,83 @@ TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
     EXPECT_DOUBLE_EQ(requery->quotes[0][0]->priceCurrent, 1.2345);
     EXPECT_EQ(sdk->getSymbolWith("EURUSD"), nullptr);
     ASSERT_NE(sdk->getSymbolWith("USDJPY"), nullptr);
+}
+
+// The symbol a quote reports is held to the end of its quote, and past it
+// only while the cache holds it too: one the cache let go of while its
+// quote was reported goes when the quote is done, and one quoted before
+// the cache is made anew goes with the old cache.
+TEST_F(CachesTest, AQuotedSymbolOutlivesItsQuoteOnlyWhileTheCacheHoldsIt) {
+    struct Listening : WSPushMessage {
+        void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+            heard.push_back(l.front()->symbolCode);
+            if (auto f = std::exchange(onQuote, nullptr)) f();
+        }
+        std::vector<std::string> heard;
+        std::function<void()> onQuote;
+    };
+    auto listening = std::make_shared<Listening>();
+    sdk->setDelegate(listening);
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
+    std::weak_ptr<MODSymbolInfo> quoted = sdk->getSymbolWith("EURUSD");
+    push(quoteOf("EURUSD", "1.2345"));
+    push(quoteOf("EURUSD", "1.2346"));
+    EXPECT_FALSE(quoted.expired());
+    EXPECT_DOUBLE_EQ(sdk->getSymbolWith("EURUSD")->priceCurrent, 1.2346);
+    // The cache made anew between quotes.
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
+    EXPECT_TRUE(quoted.expired());
+
+    // The cache made anew while the quote is reported, without the symbol.
+    quoted = sdk->getSymbolWith("EURUSD");
+    push(quoteOf("EURUSD", "1.2347"));
+    listening->onQuote = [&] {
+        loadSymbols(Json::array({plainSymbol("USDJPY", 2)}));
+        EXPECT_FALSE(quoted.expired());  // held to the end of its quote
+    };
+    push(quoteOf("EURUSD", "1.2348"));
+    EXPECT_TRUE(quoted.expired());
+    EXPECT_EQ(listening->heard, (std::vector<std::string>(4, "EURUSD")));
+    // Another symbol quoted after it is held in its place.
+    std::weak_ptr<MODSymbolInfo> other = sdk->getSymbolWith("USDJPY");
+    push(quoteOf("USDJPY", "150.1"));
+    EXPECT_DOUBLE_EQ(other.lock()->priceCurrent, 150.1);
+}
+
+// The tickets of a quote are priced against the symbol cached under its
+// code after the quote is reported: one put in its place while the quote
+// was reported (the cache made anew) prices them, not the one quoted.
+TEST_F(CachesTest, TicketsArePricedAgainstTheSymbolCachedWhenTheQuoteWasReported) {
+    struct Requery : QuoteDelegate {
+        void onQuotedReceived(const MODList<MODSymbolInfo>& l) override {
+            QuoteDelegate::onQuotedReceived(l);
+            if (auto f = std::exchange(onQuote, nullptr)) f();
+        }
+        std::function<void()> onQuote;
+    };
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    auto requery = std::make_shared<Requery>();
+    sdk->setDelegate(requery);
+    push(quoteOf("EURUSD", "1.5000"));
+    // Bought at 1.0, closed at the bid 1.5: 0.5 a unit, 1,000 units.
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 500, 1e-9);
+    Json replacement = plainSymbol("EURUSD", 1);
+    replacement["bid"] = "1.2000";
+    replacement["ask"] = "1.2000";
+    requery->onQuote = [&] { loadSymbols(Json::array({replacement})); };
+    push(quoteOf("EURUSD", "1.6000"));
+    EXPECT_DOUBLE_EQ(requery->quotes.back()[0]->bid, 1.6);
+    EXPECT_NEAR(sdk->getSymbolWith("EURUSD")->bid, 1.2, 1e-12);
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 200, 1e-9);
+    EXPECT_NEAR(sdk->getAccountWith(1001)->profitDyn, 200, 1e-9);
+    // The next quote prices against the new one as well.
+    push(quoteOf("EURUSD", "1.1000"));
+    EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 100, 1e-9);
 }
 
 // A quote's reports go to the delegate set when each is made: one set in

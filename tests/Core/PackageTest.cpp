@@ -2,6 +2,7 @@
 // and the small shared helpers.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -295,6 +296,114 @@ TEST(KAVPackage, EnvelopeTextsOutliveTheDocumentTheyWereReadIn) {
     EXPECT_EQ(copy.eventText(), "4016");
 }
 
+// A package that reads one text after another (a channel's) reads each
+// whole, whichever parser takes it and whether or not it is refused, and a
+// copy taken of it, or its tree built, keeps what it read.
+TEST(KAVPackage, ReadAgainAndAgainEveryTextReadsAloneAndCopiesKeepTheirOwn) {
+    struct Step {
+        std::string text;
+        bool read;
+        const char* event;
+        const char* a;  // the data member "a", or null
+    };
+    const std::vector<Step> steps = {
+        {R"({"event":"1","retCode":"0","data":{"a":"x"}})", true, "1", "x"},
+        {R"({"event":"2","data":{"b":"y"}})", true, "2", nullptr},
+        // An integer beyond 64 bits: the tree parser's.
+        {R"({"event":"3","data":{"a":"z","n":123456789012345678901234567890}})", true, "3", "z"},
+        {R"({"event":"4","data":{"a":"w"}})", true, "4", "w"},
+        {"[1,2]", false, nullptr, nullptr},
+        {R"({"event":"5"})", true, "5", nullptr},
+        {R"({"event":)", true, "", nullptr},  // not JSON: read as empty
+        {R"({"event":"6","data":{"a":"v"}})", true, "6", "v"},
+    };
+    for (const bool buildTree : {false, true}) {
+        SCOPED_TRACE(buildTree);
+        KAVPackage p;
+        std::vector<std::pair<KAVPackage, const Step*>> copies;
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.text);
+            p.clear();
+            ASSERT_EQ(p.fromJSON(step.text), step.read);
+            if (!step.read) continue;
+            EXPECT_EQ(p.eventText(), step.event);
+            EXPECT_EQ(p.encrypt(), "");
+            if (step.a) {
+                ASSERT_NE(p.getValue("a"), nullptr);
+                EXPECT_EQ(*p.getValue("a"), step.a);
+            } else {
+                EXPECT_EQ(p.getValue("a"), nullptr);
+            }
+            if (buildTree) p.kavData();
+            copies.emplace_back(p, &step);
+            if (!buildTree) {
+                // Read in place until the tree is asked for.
+                KAVPackage again;
+                ASSERT_TRUE(again.fromJSON(step.text));
+                copies.emplace_back(std::move(again), &step);
+            }
+        }
+        for (const auto& [copy, step] : copies) {
+            SCOPED_TRACE(step->text);
+            EXPECT_EQ(copy.event(), step->event);
+            EXPECT_EQ(copy.strData(), step->text);
+            const Json* a = copy.getValue("a");
+            if (step->a) {
+                ASSERT_NE(a, nullptr);
+                EXPECT_EQ(*a, step->a);
+            } else {
+                EXPECT_EQ(a, nullptr);
+            }
+        }
+    }
+}
+
+// A received text with the parser's room behind it is read where it lies;
+// a copy or a move of the package made while it is there, or its text asked
+// for, keeps the text after the received one is overwritten and gone. One
+// without the room is copied.
+TEST(KAVPackage, AReceivedTextReadWhereItLiesIsCopiedByWhatOutlivesIt) {
+    const std::string original =
+        R"({"event":"4002","retCode":"0","message":"a message longer than fifteen bytes","data":{"a":"1"}})";
+    for (const bool room : {true, false}) {
+        SCOPED_TRACE(room);
+        auto received = std::make_unique<std::string>(original);
+        if (room) {
+            received->reserve(received->size() + platform::JsonDocument::kPadding);
+        } else {
+            received->shrink_to_fit();
+        }
+        KAVPackage p;
+        ASSERT_TRUE(p.fromReceived(*received));
+        EXPECT_EQ(p.textCapacity() >= original.size(), !room);
+        const KAVPackage copy = p;
+        KAVPackage assigned;
+        assigned = p;
+        KAVPackage source = p;
+        const KAVPackage moved = std::move(source);
+        KAVPackage moveAssigned;
+        KAVPackage other = p;
+        moveAssigned = std::move(other);
+        KAVPackage asked;
+        ASSERT_TRUE(asked.fromReceived(*received));
+        EXPECT_EQ(asked.strData(), original);
+        // The received buffer written over, then let go.
+        received->assign(received->size(), 'x');
+        received.reset();
+        for (const KAVPackage* q :
+             std::vector<const KAVPackage*>{&copy, &assigned, &moved, &moveAssigned, &asked}) {
+            EXPECT_EQ(q->strData(), original);
+            EXPECT_EQ(q->binData(), original);
+            EXPECT_EQ(q->event(), "4002");
+            EXPECT_EQ(q->message(), "a message longer than fifteen bytes");
+            ASSERT_NE(q->getValue("a"), nullptr);
+            EXPECT_EQ(*q->getValue("a"), "1");
+        }
+        p.clear();
+        EXPECT_EQ(p.strData(), "");
+    }
+}
+
 TEST(KAVPackage, MessageOrdersInTextAreReadAsTheTreeReadsThem) {
     for (const char* order :
          {"0", "7", "007", "12abc", "-5", "+5", "", "x", "2147483648", "999999999999999999",
@@ -378,6 +487,20 @@ TEST(KAVCrypt, DecipheringRefusesBadEnvelopes) {
     EXPECT_FALSE(crypt.decrypt(seal(std::string(15, 'a') + '\0')));          // padding 0
     EXPECT_FALSE(crypt.decrypt(seal(std::string(14, 'a') + "\x01\x02")));    // padding bytes differ
     EXPECT_FALSE(crypt.decrypt(seal(KAVCrypt::pad("\xff\xfe not utf-8"))));  // not UTF-8
+}
+
+// A deciphered package comes with the JSON parser's room behind it, so that
+// the channel reads it where it lies, whatever its length.
+TEST(KAVCrypt, DecipheredTextsLeaveTheParsersRoomBehindThem) {
+    const KAVCrypt crypt(KAVCrypt::kPackageKey);
+    for (size_t length : {0u, 1u, 15u, 16u, 17u, 100u, 1000u}) {
+        const std::string text(length, 'q');
+        const auto plain =
+            crypt.decrypt(KAVCrypt::encrypt(text, KAVCrypt::kPackageKey, KAVCrypt::kPackageIV));
+        ASSERT_TRUE(plain) << length;
+        EXPECT_EQ(*plain, text);
+        EXPECT_GE(plain->capacity() - plain->size(), platform::JsonDocument::kPadding) << length;
+    }
 }
 
 TEST(Funs, PriceTextsPointsRiskAndZero) {

@@ -157,6 +157,49 @@ TEST(JsonDocument, ADocumentHeldKeepsItsValuesWhileLaterOnesAreParsed) {
     EXPECT_EQ(kept->root().member("price").string(), "1.10100");
 }
 
+// A document read one message after another is parsed into again while
+// its reader alone holds it; one held elsewhere keeps what it read, and the
+// reader goes on in a document of its own. A text the fast parser refuses
+// leaves a document for the next one.
+TEST(JsonDocument, ParsedIntoAgainOnlyWhileNobodyElseHoldsIt) {
+    const std::string first = padded(R"({"event":"4002","price":"1.10100"})");
+    const std::string second = padded(R"({"event":"4016","more":[1,2,3]})");
+    const std::string refused = padded(R"({"event":)");
+    std::shared_ptr<const JsonDocument> doc;
+    // The first text goes where parse puts it, shared with the thread; the
+    // reader then goes on in a document of its own, parsed into again.
+    ASSERT_TRUE(JsonDocument::parseInto(first, doc));
+    ASSERT_TRUE(JsonDocument::parseInto(first, doc));
+    const JsonDocument* const at = doc.get();
+    ASSERT_TRUE(JsonDocument::parseInto(second, doc));
+    EXPECT_EQ(doc.get(), at);
+    EXPECT_EQ(doc->root().member("event").string(), "4016");
+    EXPECT_FALSE(doc->root().member("price"));
+
+    const auto held = doc;
+    ASSERT_TRUE(JsonDocument::parseInto(first, doc));
+    EXPECT_NE(doc.get(), at);
+    EXPECT_EQ(doc->root().member("price").string(), "1.10100");
+    EXPECT_EQ(held->root().member("event").string(), "4016");
+    int sum = 0;
+    held->root().member("more").forEachElement(
+        [&](JsonView e) { sum += static_cast<int>(e.integer()); });
+    EXPECT_EQ(sum, 6);
+
+    const JsonDocument* const own = doc.get();
+    EXPECT_FALSE(JsonDocument::parseInto(refused, doc));
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(JsonDocument::parseInto(second, doc));
+    EXPECT_EQ(doc.get(), own);
+    EXPECT_EQ(doc->root().member("event").string(), "4016");
+    EXPECT_TRUE(doc->keptForNext());
+    // One that read a large text is not worth keeping.
+    const std::string big =
+        padded(R"({"pad":")" + std::string(JsonDocument::kKeptDocumentText, 'a') + R"("})");
+    ASSERT_TRUE(JsonDocument::parseInto(big, doc));
+    EXPECT_FALSE(doc->keptForNext());
+}
+
 // Walked in place, a long object of prices, numbers and nested values reads
 // member for member what the tree reads: every key in order, and every
 // price the same double bit for bit (the plain decimals read inline, the

@@ -168,6 +168,31 @@ TEST(FrameReader, SameEventsWhateverTheChunking) {
         EXPECT_EQ(readAll(bytes, chunk), expected) << "chunk " << chunk;
 }
 
+// Every message is handed on with room to spare behind it, whole or in
+// pieces, so that the JSON parser reads it where it lies.
+TEST(FrameReader, MessagesLeaveRoomBehindThem) {
+    struct Capacities : FrameReader::Handler {
+        std::vector<std::pair<size_t, size_t>> messages;  // size, capacity
+        void readerMessage(uint8_t, std::string&& p) override {
+            messages.emplace_back(p.size(), p.capacity());
+        }
+        void readerPing(std::string&&) override {}
+        void readerPong(std::string&&) override {}
+        void readerClose(int, std::optional<std::string>&&) override {}
+        void readerError(int, std::string&&) override {}
+    } seen;
+    const std::string bytes = serverFrame(kOpText, R"({"event":"4002"})") +
+                              serverFrame(kOpText, std::string(300, 'a'), false) +
+                              serverFrame(kOpContinuation, std::string(5, 'b')) +
+                              serverFrame(kOpText, "");
+    FrameReader reader;
+    ASSERT_EQ(reader.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), seen),
+              bytes.size());
+    ASSERT_EQ(seen.messages.size(), 3u);
+    for (const auto& [size, capacity] : seen.messages)
+        EXPECT_GE(capacity - size, FrameReader::kRoomBehind) << size;
+}
+
 TEST(FrameReader, CloseFramePayloads) {
     EXPECT_THAT(readAll(serverFrame(kOpClose, "")), testing::ElementsAre("close:1005:<none>"));
     EXPECT_THAT(readAll(serverFrame(kOpClose, kavtest::closeFramePayload(1000))),
