@@ -76,6 +76,8 @@ class CachesTest : public ::testing::Test {
     }
     void push(const Json& package) { net.last().fireText(package.dump()); }
     void loadTwoTicketsOnTwoSymbols();
+    // Account 1001 in dollars, these symbols, and ticket T1 bought on EURUSD.
+    void holdOneTicket(const Json& symbols);
 
     VirtualTime time;
     FakeNetwork net;
@@ -322,6 +324,15 @@ Json ticket(const std::string& orderCode, const std::string& code, int symbolId,
 
 }  // namespace
 
+void CachesTest::holdOneTicket(const Json& symbols) {
+    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
+    loadSymbols(symbols);
+    push(Json{{"event", "4016"},
+              {"msgOrder", "0"},
+              {"retCode", "0"},
+              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+}
+
 // A delegate that, hearing of a quote, has the symbols queried again and
 // answered at once without the quoted one: the symbol leaves the caches in
 // the middle of its own quote, whose re-pricing still reads it (under the
@@ -368,12 +379,7 @@ TEST_F(CachesTest, ASymbolDroppedWhileItsQuoteIsReportedIsStillRepricedSafely) {
         }
         std::function<void()> onQuote;
     };
-    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
-    loadSymbols(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
-    push(Json{{"event", "4016"},
-              {"msgOrder", "0"},
-              {"retCode", "0"},
-              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    holdOneTicket(Json::array({plainSymbol("EURUSD", 1), plainSymbol("USDJPY", 2)}));
     auto requery = std::make_shared<Requery>();
     sdk->setDelegate(requery);
     requery->onQuote = [&] { loadSymbols(Json::array({plainSymbol("USDJPY", 2)})); };
@@ -438,12 +444,7 @@ TEST_F(CachesTest, TicketsArePricedAgainstTheSymbolCachedWhenTheQuoteWasReported
         }
         std::function<void()> onQuote;
     };
-    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
-    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
-    push(Json{{"event", "4016"},
-              {"msgOrder", "0"},
-              {"retCode", "0"},
-              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    holdOneTicket(Json::array({plainSymbol("EURUSD", 1)}));
     auto requery = std::make_shared<Requery>();
     sdk->setDelegate(requery);
     push(quoteOf("EURUSD", "1.5000"));
@@ -475,12 +476,7 @@ TEST_F(CachesTest, AQuotesReportsFollowTheDelegateSetOrLetGoWhileItIsReported) {
         }
         std::function<void()> onTickets;
     };
-    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
-    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
-    push(Json{{"event", "4016"},
-              {"msgOrder", "0"},
-              {"retCode", "0"},
-              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    holdOneTicket(Json::array({plainSymbol("EURUSD", 1)}));
     auto first = std::make_shared<Switching>();
     auto second = std::make_shared<RepricingDelegate>();
     sdk->setDelegate(first);
@@ -510,12 +506,7 @@ TEST_F(CachesTest, AQuotesReportsFollowTheDelegateSetOrLetGoWhileItIsReported) {
 // account cache put back whole from kept records between two quotes holds
 // new records, and the next quote re-prices those, not the ones before.
 TEST_F(CachesTest, AnAccountCacheReplacedBetweenQuotesIsRepricedInItsNewRecords) {
-    loadAccounts(Json::array({Json{{"accId", "1001"}, {"currencyCode", "USD"}}}));
-    loadSymbols(Json::array({plainSymbol("EURUSD", 1)}));
-    push(Json{{"event", "4016"},
-              {"msgOrder", "0"},
-              {"retCode", "0"},
-              {"data", {{"children", Json::array({ticket("T1", "EURUSD", 1, "b")})}}}});
+    holdOneTicket(Json::array({plainSymbol("EURUSD", 1)}));
     push(quoteOf("EURUSD", "1.0100"));
     const auto before = sdk->getAccountWith(1001);
     ASSERT_NEAR(before->profitDyn, 10, 1e-9);
