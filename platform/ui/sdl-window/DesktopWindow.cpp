@@ -761,9 +761,12 @@ struct DesktopWindow::Impl {
 
     // Frames follow the display's pace: what changes sooner after the last
     // frame (quotes arriving faster than the display shows them) waits for
-    // the next one and is drawn with it.
+    // the next one and is drawn with it. So do the tasks posted meanwhile
+    // (more quotes): run together when the frame is due, just before it is
+    // drawn, rather than each waking the loop only to wait again.
     void wait(double maxSeconds) {
         double limit = waitLimit(maxSeconds);
+        bool framePending = false;
         if (forceFrame || showAll || UIScreenRenderer::needsFrame()) {
             const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                lastShown)
@@ -774,6 +777,7 @@ struct DesktopWindow::Impl {
             } else {
                 const double until = kFrameInterval - since;
                 limit = limit < 0 ? until : std::min(limit, until);
+                framePending = true;
             }
         }
         SDL_Event e;
@@ -782,9 +786,12 @@ struct DesktopWindow::Impl {
         if (displayFd >= 0) {
             got = nextEvent(e);
             if (!got) {
-                pollfd fds[2] = {{displayFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+                pollfd fds[2] = {{displayFd, POLLIN, 0},
+                                 {wakeFd, static_cast<short>(framePending ? 0 : POLLIN), 0}};
                 const int ready = poll(fds, 2, ms);
-                if (fds[1].revents & POLLIN) {
+                // A wake-up asked for while the frame was awaited is spent
+                // now: its tasks run when this returns.
+                if ((fds[1].revents & POLLIN) || framePending) {
                     uint64_t count = 0;
                     [[maybe_unused]] const ssize_t n = read(wakeFd, &count, sizeof count);
                 }

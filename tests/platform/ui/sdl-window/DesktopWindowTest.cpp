@@ -485,6 +485,42 @@ TEST_F(WindowOnXvfb, ATaskWakesTheWaitWithoutReadingTheDisplayAgain) {
                               10));
 }
 
+// Quotes coming faster than frames, each changing a row: those posted while
+// a frame waits for the display's pace wait with it and run together just
+// before it is drawn, instead of each waking the loop only to wait again.
+TEST_F(WindowOnXvfb, TasksPostedWhileAFrameIsAwaitedRunWithItInsteadOfEachWakingTheLoop) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    platform::RunLoop& loop = platform::RunLoop::main();
+    std::atomic<bool> done{false};
+    std::atomic<int> posted{0}, ran{0};
+    std::thread poster([&] {
+        while (!done.load()) {
+            loop.post([this, &ran] {
+                const int i = ran++;
+                rows_[static_cast<size_t>(i % 20)]->setText("EURUSD 1.2" + std::to_string(i));
+            });
+            ++posted;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    const unsigned long frames = desktop_->framesDrawn();
+    const unsigned long wakes = desktop_->wakeUps();
+    const int ranBefore = ran.load();
+    EXPECT_TRUE(loop.runUntil([&] { return desktop_->framesDrawn() >= frames + 6; }, 20));
+    const unsigned long woken = desktop_->wakeUps() - wakes;
+    const int handled = ran.load() - ranBefore;
+    done = true;
+    poster.join();
+    EXPECT_TRUE(loop.runUntil([&] { return ran.load() == posted.load(); }, 10));
+    // About thirty a frame; one a wake-up when each wakes the loop.
+    EXPECT_GE(handled, static_cast<int>(woken) * 5 / 2)
+        << handled << " tasks in " << woken << " wake-ups";
+    desktop_->drawFrameIfNeeded();
+    EXPECT_EQ(differingOnServer(), 0);
+}
+
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
     open({"-extension", "MIT-SHM"});
     ASSERT_FALSE(HasFatalFailure());
