@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/JsonDocument.h"
+#include "tests/support/TestSupport.h"
 
 using platform::Json;
 using platform::JsonDocument;
@@ -205,13 +206,7 @@ TEST(JsonDocument, ParsedIntoAgainOnlyWhileNobodyElseHoldsIt) {
 // price the same double bit for bit (the plain decimals read inline, the
 // rest as the tree's conversions read them).
 TEST(JsonDocument, AWalkOverManyMembersReadsEveryPriceAsTheTreeDoes) {
-    uint64_t seed = 0x9E3779B97F4A7C15ull;
-    const auto next = [&seed] {
-        seed ^= seed << 13;
-        seed ^= seed >> 7;
-        seed ^= seed << 17;
-        return seed;
-    };
+    kavtest::XorShift next{0x9E3779B97F4A7C15ull};
     std::string text = "{";
     for (int m = 0; m < 400; ++m) {
         if (m) text += ',';
@@ -259,13 +254,7 @@ TEST(JsonDocument, AWalkOverManyMembersReadsEveryPriceAsTheTreeDoes) {
 // tree reads it, bit for bit: the eight-byte reading of a price takes only
 // what it reads exactly as the plain decimal reading does.
 TEST(JsonDocument, ShortPricesReadInPlaceAsTheTreeReadsThem) {
-    uint64_t seed = 0xD1B54A32D192ED03ull;
-    const auto next = [&seed] {
-        seed ^= seed << 13;
-        seed ^= seed >> 7;
-        seed ^= seed << 17;
-        return seed;
-    };
+    kavtest::XorShift next{0xD1B54A32D192ED03ull};
     static const char kChars[] = "0123456789012345678901234567890123456789......-eE+x ";
     std::vector<std::string> prices = {"1.10100", "0.5",   "00.50", "99999.99",  "9999999.9",
                                        "1.",      ".5",    "1..5",  "12345678",  "1.2345678",

@@ -10,6 +10,7 @@
 
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "tests/support/TestSupport.h"
 
 using namespace platform;
 
@@ -91,13 +92,7 @@ TEST(Strings, LeadingDoubleOfPlainDecimalsIsTheNearestDouble) {
     // Prices are read by a short cut for plain decimals; it must give what
     // from_chars gives, for every length of digits and place of the point,
     // and whatever follows the number.
-    uint64_t seed = 88172645463325252ull;
-    const auto next = [&seed] {
-        seed ^= seed << 13;
-        seed ^= seed >> 7;
-        seed ^= seed << 17;
-        return seed;
-    };
+    kavtest::XorShift next{88172645463325252ull};
     for (int round = 0; round < 20000; ++round) {
         std::string text = next() % 4 == 0 ? "-" : "";
         const size_t whole = 1 + next() % 9;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -61,5 +62,17 @@ std::optional<size_t> heapAllocations();
 std::filesystem::path sourceDir();
 // The folder of the built executables (<build>/bin, where the tests are too).
 std::filesystem::path binDir();
+
+// A small generator of repeatable random numbers (xorshift), for tests that
+// walk many made-up cases: the same seed gives the same cases on every run.
+struct XorShift {
+    uint64_t seed;
+    uint64_t operator()() {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    }
+};
 
 }  // namespace kavtest
