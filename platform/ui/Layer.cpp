@@ -253,7 +253,8 @@ CGAffineTransform CALayerState::toSuperlayer() const {
 
 // The recordings of told drawings a layer keeps by their subject: a few, and
 // only of subjects someone besides the layer still holds (a picture made
-// anew for each showing never comes back, and is let go of).
+// anew for each showing never comes back, and is let go of when the next
+// one is kept).
 struct CALayer::KeptDrawings {
     static constexpr size_t kMost = 6;
     struct Drawing {
@@ -857,7 +858,6 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
     cacheKept_ = false;
-    if (keptDrawings_) keptDrawings_->dropUnheld();
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
     CGRect told = CGRectNull;
@@ -910,7 +910,12 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
             contentCache_ = rec;
             drawingInk_ = toldInk;
             if (subject) {
-                if (!keptDrawings_) keptDrawings_ = std::make_unique<KeptDrawings>();
+                // The subjects let go of meanwhile are let go of here, when
+                // another is kept: a flip among kept ones touches no other.
+                if (keptDrawings_)
+                    keptDrawings_->dropUnheld();
+                else
+                    keptDrawings_ = std::make_unique<KeptDrawings>();
                 keptDrawings_->keep(std::move(subject), place, state.bounds, rec);
                 cacheKept_ = true;
             }
