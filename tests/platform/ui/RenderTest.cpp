@@ -395,6 +395,20 @@ TEST(Rendering, KeptLayoutsStayBoundedAndAreFoundAfterManyTurnsOver) {
     const size_t lookUps = text::blockLookUps(), steps = text::blockSteps();
     for (int i = 700 - 400; i < 700; ++i) size(name(3, i));
     EXPECT_LT(double(text::blockSteps() - steps) / double(text::blockLookUps() - lookUps), 2.0);
+    // Now the oldest are (3, 191) to (3, 299). Of the oldest hundred every
+    // other one is used again: the next fifty new texts take exactly the
+    // fifty others, however many of them in a row, and the next oldest is
+    // the one after them.
+    for (int i = 191; i < 291; i += 2) size(name(3, i));
+    made = text::layoutsMade();
+    for (int i = 0; i < 50; ++i) size("newer " + std::to_string(i));
+    EXPECT_EQ(text::layoutsMade(), made + 50);
+    made = text::layoutsMade();
+    for (int i = 191; i < 291; i += 2) EXPECT_EQ(size(name(3, i)), sizes[i - 188]) << i;
+    EXPECT_EQ(size(name(3, 291)), sizes[291 - 188]);
+    EXPECT_EQ(text::layoutsMade(), made);
+    for (int i = 192; i <= 290; i += 14) size(name(3, i));  // they went
+    EXPECT_EQ(text::layoutsMade(), made + 8);
 }
 
 }  // namespace
