@@ -521,6 +521,56 @@ TEST_F(WindowOnXvfb, TasksPostedWhileAFrameIsAwaitedRunWithItInsteadOfEachWaking
     EXPECT_EQ(differingOnServer(), 0);
 }
 
+// A frame's puts (several rows apart, one a row) go to the server in one
+// write and nothing is read back then: a frame is shown while the server is
+// stopped. The next frame draws into the image only when the server has
+// read the last: one drawn while it cannot read waits for it, and lands
+// whole.
+TEST_F(WindowOnXvfb, AFramesPutsGoInOneWriteAndTheNextFrameWaitsUntilTheServerHasReadThem) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->showsThroughSharedImage());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    const unsigned long writes = desktop_->sharedImageWrites();
+    const unsigned long reads = desktop_->sharedImageReads();
+    constexpr int kFrames = 8;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        for (int row : {2, 9, 16})
+            rows_[static_cast<size_t>(row)]->setText("EURUSD 1.3" + std::to_string(frame * 3 + row));
+        ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+        EXPECT_GE(desktop_->lastFrame().damage.size(), 3u) << frame;
+    }
+    EXPECT_EQ(desktop_->sharedImageWrites() - writes, static_cast<unsigned long>(kFrames));
+    // The word of each frame's puts, read when the next frame needs it.
+    EXPECT_LE(desktop_->sharedImageReads() - reads, static_cast<unsigned long>(kFrames));
+    EXPECT_EQ(differingOnServer(), 0);
+
+    // Stopped, the server reads nothing: a frame is put all the same (should
+    // it wait for the server, it would wait until the watchman resumes it).
+    std::atomic<bool> resumed{false};
+    constexpr int kResumeAfterMs = 1000;
+    x_->pause();
+    std::thread watchman([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kResumeAfterMs));
+        resumed = true;
+        x_->resume();
+    });
+    rows_[4]->setText("EURUSD 1.40000");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_FALSE(resumed.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // The next frame would draw into what the server has not read yet: it
+    // waits until the server is back (and has read it).
+    rows_[4]->setText("EURUSD 1.41111");
+    rows_[12]->setText("EURUSD 1.42222");
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_TRUE(resumed.load());
+    watchman.join();
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(2);
+}
+
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
     open({"-extension", "MIT-SHM"});
     ASSERT_FALSE(HasFatalFailure());
