@@ -48,6 +48,8 @@ constexpr int kPinchA = 101;
 constexpr int kPinchB = 102;
 constexpr double kPinchIdle = 0.3;
 constexpr double kFrameInterval = 1.0 / 60;
+// SDL's event pump keeps the screen saver away every 30 s.
+constexpr int kUpkeepSeconds = 30;
 // Room kept for the window's title bar and frame while the window manager has
 // not said how large they are.
 constexpr int kFrameAllowanceX = 8;
@@ -398,6 +400,11 @@ struct DesktopWindow::Impl {
     // dummy driver): SDL's wait and wake-up event serve.
     int displayFd = -1;
     int wakeFd = -1;
+    // SDL's connection to the X display, its next request number when it
+    // was last read to the end, and when.
+    ::Display* xDisplay = nullptr;
+    unsigned long quietFrom = 0;
+    std::chrono::steady_clock::time_point lastRead{};
     // A wake-up is queued and not yet taken: posts from the network thread
     // in the meantime need no other.
     std::atomic<bool> wakePending{false};
@@ -762,9 +769,28 @@ struct DesktopWindow::Impl {
     // What the display has sent, read from its connection: the next event,
     // if any.
     int nextEvent(SDL_Event& e) {
+        // Anything that reads the connection from here on sends a request
+        // first, or is this read.
+        if (xDisplay) quietFrom = XNextRequest(xDisplay);
+        lastRead = std::chrono::steady_clock::now();
         SDL_PumpEvents();
         ++displayReads;
         return queuedEvent(e);
+    }
+
+    // Whether SDL's connection may hold, already read from the socket, what
+    // the display sent: then the wait must take it before it sleeps, as the
+    // poll sees only the socket. Nothing but SDL's own calls reads it, and
+    // those that do outside the event pump wait for the server's answer to a
+    // request: with no request since the last pump and nothing queued, all
+    // that came is still in the socket. (A frame does not touch the
+    // connection: a pump a frame would be a few reads that find nothing.)
+    // SDL's upkeep in its pump (it keeps the screen saver away) still runs
+    // at its pace while frames go on.
+    bool displayMayHoldEvents() const {
+        if (!xDisplay) return true;
+        if (XNextRequest(xDisplay) != quietFrom || XQLength(xDisplay) > 0) return true;
+        return std::chrono::steady_clock::now() - lastRead >= std::chrono::seconds(kUpkeepSeconds);
     }
     static int queuedEvent(SDL_Event& e) {
         return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
@@ -795,23 +821,23 @@ struct DesktopWindow::Impl {
         int got;
         const int ms = limit < 0 ? -1 : std::max(1, static_cast<int>(std::ceil(limit * 1000)));
         if (displayFd >= 0) {
-            got = nextEvent(e);
+            got = displayMayHoldEvents() ? nextEvent(e) : queuedEvent(e);
             if (!got) {
                 pollfd fds[2] = {{displayFd, POLLIN, 0},
                                  {wakeFd, static_cast<short>(framePending ? 0 : POLLIN), 0}};
-                const int ready = poll(fds, 2, ms);
+                poll(fds, 2, ms);
                 // A wake-up asked for while the frame was awaited is spent
                 // now: its tasks run when this returns.
                 if ((fds[1].revents & POLLIN) || framePending) {
                     uint64_t count = 0;
                     [[maybe_unused]] const ssize_t n = read(wakeFd, &count, sizeof count);
                 }
-                // Woken for a task (a quote) with nothing from the display:
-                // the display was read just before the wait, and nothing has
-                // read from it since, so reading it again finds nothing. (The
-                // signals that end the application come as tasks too.)
+                // Woken for a task (a quote) or a timer with nothing from the
+                // display: nothing has read from it while the wait slept, so
+                // reading it again finds nothing. (The signals that end the
+                // application come as tasks too.)
                 const bool displaySent = fds[0].revents != 0;
-                got = ready > 0 && !displaySent ? queuedEvent(e) : nextEvent(e);
+                got = displaySent || displayMayHoldEvents() ? nextEvent(e) : queuedEvent(e);
             }
         } else {
             got = ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, ms);
@@ -874,6 +900,7 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
         if (wakeFd >= 0) {
             impl_->displayFd = XConnectionNumber(info.info.x11.display);
             impl_->wakeFd = wakeFd;
+            impl_->xDisplay = info.info.x11.display;
         }
         std::string why;
         impl_->shared = SharedImage::open(info.info.x11.display, info.info.x11.window, why);

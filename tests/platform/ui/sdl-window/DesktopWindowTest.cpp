@@ -571,6 +571,63 @@ TEST_F(WindowOnXvfb, AFramesPutsGoInOneWriteAndTheNextFrameWaitsUntilTheServerHa
     changeRows(2);
 }
 
+// Frames drawn for tasks (quotes changing rows) do not read SDL's
+// connection: nothing has, since the last read. What the display sends still
+// wakes the wait at once, and so does what an SDL call waiting for the
+// server's answer read from it and queued.
+TEST_F(WindowOnXvfb, FramesForTasksDoNotReadTheDisplayAndWhatItSendsStillWakesTheWait) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    platform::RunLoop& loop = platform::RunLoop::main();
+    // Settled: what the display sent on opening has been read.
+    loop.runUntil([] { return false; }, 0.2);
+    const auto postRows = [&](int count) {
+        std::atomic<int> ran{0};
+        std::thread poster([&] {
+            for (int i = 0; i < count; ++i) {
+                loop.post([this, &ran] {
+                    const int n = ran++;
+                    rows_[static_cast<size_t>(n * 7 % 20)]->setText("EURUSD 1.5" +
+                                                                    std::to_string(n));
+                });
+                // Each after the frame of the one before.
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        });
+        EXPECT_TRUE(loop.runUntil([&] { return ran.load() == count; }, 20));
+        poster.join();
+    };
+    const unsigned long frames = desktop_->framesDrawn();
+    const unsigned long reads = desktop_->displayReads();
+    postRows(20);
+    loop.runUntil([] { return false; }, 0.05);
+    EXPECT_GE(desktop_->framesDrawn() - frames, 15u);
+    EXPECT_LE(desktop_->displayReads() - reads, 2u);
+    EXPECT_EQ(differingOnServer(), 0);
+
+    // Another client resizes the window: the wait wakes for it.
+    CGRect before = desktop_->shownArea();
+    ASSERT_TRUE(x_->resizeWindow("KAV Trader", 400, 603));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loop.runUntil(
+        [&] { return desktop_->shownArea().origin.x != before.origin.x; }, 5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    // The news of a resize read by a round trip on SDL's connection (in a
+    // task), before the wait: queued there, not in the socket the wait
+    // polls, yet taken at once.
+    before = desktop_->shownArea();
+    ASSERT_TRUE(x_->resizeWindow("KAV Trader", 500, 700));
+    loop.post([] { kavtest::XServer::roundTripOnSDLsConnection(); });
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loop.runUntil(
+        [&] { return desktop_->shownArea().size.width != before.size.width; }, 5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    desktop_->drawFrameIfNeeded();
+    EXPECT_EQ(differingOnServer(), 0);
+}
+
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
     open({"-extension", "MIT-SHM"});
     ASSERT_FALSE(HasFatalFailure());
