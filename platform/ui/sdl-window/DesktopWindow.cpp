@@ -401,7 +401,7 @@ struct DesktopWindow::Impl {
     int displayFd = -1;
     int wakeFd = -1;
     // SDL's connection to the X display, its next request number when it
-    // was last read to the end, and when.
+    // was last read to the end, and the last frame's time then.
     ::Display* xDisplay = nullptr;
     unsigned long quietFrom = 0;
     std::chrono::steady_clock::time_point lastRead{};
@@ -771,8 +771,8 @@ struct DesktopWindow::Impl {
     int nextEvent(SDL_Event& e) {
         // Anything that reads the connection from here on sends a request
         // first, or is this read.
-        if (xDisplay) quietFrom = XNextRequest(xDisplay);
-        lastRead = std::chrono::steady_clock::now();
+        if (xDisplay) quietFrom = NextRequest(xDisplay);
+        lastRead = lastShown;
         SDL_PumpEvents();
         ++displayReads;
         return queuedEvent(e);
@@ -786,11 +786,14 @@ struct DesktopWindow::Impl {
     // that came is still in the socket. (A frame does not touch the
     // connection: a pump a frame would be a few reads that find nothing.)
     // SDL's upkeep in its pump (it keeps the screen saver away) still runs
-    // at its pace while frames go on.
+    // at its pace while frames go on (timed by the frames' own clock
+    // readings). Xlib's own fields, read without its lock or a call: this
+    // runs before every sleep, where a locked call costs microseconds with
+    // the caches cold.
     bool displayMayHoldEvents() const {
         if (!xDisplay) return true;
-        if (XNextRequest(xDisplay) != quietFrom || XQLength(xDisplay) > 0) return true;
-        return std::chrono::steady_clock::now() - lastRead >= std::chrono::seconds(kUpkeepSeconds);
+        if (NextRequest(xDisplay) != quietFrom || QLength(xDisplay) > 0) return true;
+        return lastShown - lastRead >= std::chrono::seconds(kUpkeepSeconds);
     }
     static int queuedEvent(SDL_Event& e) {
         return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
@@ -835,9 +838,10 @@ struct DesktopWindow::Impl {
                 // Woken for a task (a quote) or a timer with nothing from the
                 // display: nothing has read from it while the wait slept, so
                 // reading it again finds nothing. (The signals that end the
-                // application come as tasks too.)
+                // application come as tasks too.) What SDL's other threads
+                // queued meanwhile is taken before the next sleep.
                 const bool displaySent = fds[0].revents != 0;
-                got = displaySent || displayMayHoldEvents() ? nextEvent(e) : queuedEvent(e);
+                got = displaySent || displayMayHoldEvents() ? nextEvent(e) : 0;
             }
         } else {
             got = ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, ms);
