@@ -602,8 +602,9 @@ TEST_F(WindowOnXvfb, FramesForTasksDoNotReadTheDisplayAndWhatItSendsStillWakesTh
     const unsigned long reads = desktop_->displayReads();
     postRows(20);
     loop.runUntil([] { return false; }, 0.05);
-    EXPECT_GE(desktop_->framesDrawn() - frames, 15u);
-    EXPECT_LE(desktop_->displayReads() - reads, 2u);
+    // (A pump a frame would be twenty or more.)
+    EXPECT_GE(desktop_->framesDrawn() - frames, 10u);
+    EXPECT_LE(desktop_->displayReads() - reads, 4u);
     EXPECT_EQ(differingOnServer(), 0);
 
     // Another client resizes the window: the wait wakes for it.
