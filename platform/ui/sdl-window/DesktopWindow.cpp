@@ -422,6 +422,7 @@ struct DesktopWindow::Impl {
     long pixelsShown = 0;
     std::chrono::steady_clock::time_point lastShown{};
     UIScreenRenderer::Frame lastFrame;
+    std::vector<SDL_Rect> pixelAreas;
     // Pinch by ctrl + wheel.
     bool pinching = false;
     CGPoint pinchCenter{};
@@ -593,15 +594,16 @@ struct DesktopWindow::Impl {
         }
         lastShown = std::chrono::steady_clock::now();
         ++frames;
-        lastFrame = frame;
+        lastFrame = std::move(frame);
         return true;
     }
 
     // The composited areas lie on the pixel grid already: the phone screen
-    // pixels of each, clipped to the screen, and their sum.
-    std::vector<SDL_Rect> damagedPixels(const UIScreenRenderer::Frame& frame) {
-        std::vector<SDL_Rect> areas;
-        areas.reserve(frame.damage.size());
+    // pixels of each, clipped to the screen, and their sum (in a list kept
+    // from frame to frame, not one made a frame).
+    std::vector<SDL_Rect>& damagedPixels(const UIScreenRenderer::Frame& frame) {
+        std::vector<SDL_Rect>& areas = pixelAreas;
+        areas.clear();
         pixelsShown = 0;
         for (const CGRect& r : frame.damage) {
             SDL_Rect px;
@@ -625,7 +627,7 @@ struct DesktopWindow::Impl {
             showAll = false;
             return;
         }
-        const std::vector<SDL_Rect> areas = damagedPixels(frame);
+        const std::vector<SDL_Rect>& areas = damagedPixels(frame);
         shared->put(areas.data(), areas.size(), offsetX, offsetY);
     }
 
@@ -649,7 +651,7 @@ struct DesktopWindow::Impl {
             pixelsShown = static_cast<long>(shown->w) * shown->h;
             showAll = false;
         } else {
-            std::vector<SDL_Rect> areas = damagedPixels(frame);
+            std::vector<SDL_Rect>& areas = damagedPixels(frame);
             for (SDL_Rect& px : areas) {
                 copyToWindow(shown, px);
                 px.x += offsetX;
