@@ -736,13 +736,25 @@ struct BlockKey {
 
 size_t hashOf(const BlockKey& k) {
     size_t h = std::hash<std::string_view>()(k.text);
-    const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    mix(std::hash<double>()(k.pointSize));
-    mix(std::hash<double>()(k.bounds.width));
-    mix(std::hash<double>()(k.bounds.height));
-    mix(static_cast<size_t>(k.numberOfLines));
-    mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
-    mix(k.singleLineNoWrap * 2 + k.direct);
+    const auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x9e3779b97f4a7c15ULL; };
+    // A size's bits, mixed in without hashing them as bytes each: equal
+    // sizes (0 and -0 too) give equal bits.
+    const auto bits = [](double d) {
+        uint64_t u = 0;
+        if (d != 0) std::memcpy(&u, &d, sizeof u);
+        return u;
+    };
+    mix(bits(k.pointSize));
+    mix(bits(k.bounds.width));
+    mix(bits(k.bounds.height));
+    mix(static_cast<uint64_t>(k.numberOfLines));
+    mix(static_cast<uint64_t>(k.lineBreakMode) * 16 + k.bold * 8 + k.justified * 4 +
+        k.singleLineNoWrap * 2 + k.direct);
+    // The index takes the low bits: the high ones, which the products
+    // filled, are folded down.
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
     return h;
 }
 
@@ -768,11 +780,7 @@ class BlockCache {
         // the same whether it may wrap, be truncated or neither, and in any
         // height that holds a line: one layout serves the label's measuring
         // (at the size it shrinks to fit), its drawing and its size to fit.
-        const bool oneParagraph = text.find_first_of("\n\r") == std::string_view::npos &&
-                                  text.find("\u2028") == std::string_view::npos &&
-                                  text.find("\u2029") == std::string_view::npos &&
-                                  text.find("\u0085") == std::string_view::npos;
-        if (oneParagraph) {
+        if (oneParagraph(text)) {
             TextStyle plain;
             plain.font.pointSize = style.font.pointSize;
             plain.font.bold = style.font.bold;
@@ -793,6 +801,21 @@ class BlockCache {
     }
 
   private:
+    // No line feed, carriage return, U+2028, U+2029 or U+0085 in the text:
+    // looked for in one pass (it is asked at every look-up).
+    static bool oneParagraph(std::string_view text) {
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        const size_t n = text.size();
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char c = p[i];
+            if (c == '\n' || c == '\r') return false;
+            if (c == 0xC2 && i + 1 < n && p[i + 1] == 0x85) return false;
+            if (c == 0xE2 && i + 2 < n && p[i + 1] == 0x80 && (p[i + 2] & 0xFE) == 0xA8)
+                return false;
+        }
+        return true;
+    }
+
     static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
                           bool singleLineNoWrap, bool direct) {
         return {text,

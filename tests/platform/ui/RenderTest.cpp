@@ -492,3 +492,28 @@ TEST(Rendering, ATextThatFitsItsRoomOnOneLineIsLaidOutOnceForMeasuringAndDrawing
     NSStringSizeWithFont("1.08\n1.09", style.font);
     EXPECT_EQ(NSStringBoundingSize("1.08\n1.09", {200, 0}, style).height, style.font.lineHeight());
 }
+
+// A text with a second paragraph, whichever character ends the first, is
+// laid out in its room straight away, not first on one line; a text without
+// one (a character beside those that end a paragraph) is laid out on one
+// line, which serves its room.
+TEST(Rendering, ATextOfTwoParagraphsIsLaidOutInItsRoomAlone) {
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(12.75);
+    style.numberOfLines = 1;
+    int n = 0;
+    for (const char* end : {"\n", "\r", "\u2028", "\u2029", "\u0085"}) {
+        const std::string text = "1.0" + std::to_string(++n) + end + "1.09";
+        const size_t made = text::layoutsMade();
+        EXPECT_EQ(NSStringBoundingSize(text, {200, 0}, style).height, style.font.lineHeight());
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+    }
+    for (const char* within : {"\u2027", "\u202A", "\u0084", "\u00A0", "\u4E00"}) {
+        const std::string text = "1.0" + std::to_string(++n) + within + "1.09";
+        const size_t made = text::layoutsMade();
+        const CGSize room = NSStringBoundingSize(text, {200, 0}, style);
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+        EXPECT_EQ(room, NSStringSizeWithFont(text, style.font)) << n;
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+    }
+}
