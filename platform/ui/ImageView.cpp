@@ -98,6 +98,15 @@ bool UIImageView::drawingInk(CALayer&, CGRect& ink) {
     return CGRectIsNull(ink) || CGRectContainsRect(bounds(), ink);
 }
 
+std::shared_ptr<const void> UIImageView::keptPicture(CGRect& rect) {
+    if (typeid(*this) != typeid(UIImageView)) return nullptr;
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    CGRect ink;
+    if (!img || !drawingInk(layer(), ink) || CGRectIsNull(ink)) return nullptr;
+    rect = ink;
+    return img;
+}
+
 bool UIImageView::drawsStraightOnto(const CGRect& pixels) {
     const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
     if (!img || CGRectIsNull(pixels)) return false;

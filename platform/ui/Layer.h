@@ -18,6 +18,7 @@
 #include "platform/ui/Path.h"
 
 typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace platform::ui {
 
@@ -81,6 +82,16 @@ class CALayerDelegate {
     virtual bool drawsStraightOnto(const CGRect& pixels) {
         (void)pixels;
         return true;
+    }
+    // The picture the told drawing is, when it is nothing but one picture
+    // that never changes drawn in `rect` (bounds coordinates), and null
+    // otherwise. Where it is not drawn straight, the screen keeps the pixels
+    // its recording gives at each place within a pixel, and puts them down
+    // again wherever the picture lands at that place: a board's arrow that
+    // flips between its pictures is then neither recorded nor replayed.
+    virtual std::shared_ptr<const void> keptPicture(CGRect& rect) {
+        (void)rect;
+        return nullptr;
     }
 };
 
@@ -178,12 +189,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Free-standing layers with custom drawing override this.
     virtual void drawInContext(Canvas& canvas);
     CALayerDelegate* delegate() const { return delegate_; }
-    void setDelegate(CALayerDelegate* d) {
-        delegate_ = d;
-        drawsStraight_ = false;
-        needsDisplay_ = d != nullptr;
-        invalidateContent();
-    }
+    void setDelegate(CALayerDelegate* d);
 
     // Animations.
     // Adds a copy of the animation under the key (a new one replaces an older
@@ -266,6 +272,16 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Where a drawing of that ink may touch pixels at that many pixels per
     // unit of the layer, inside the bounds; null when nowhere.
     static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
+    // The delegate's drawing recorded, clipped to the bounds; null when it
+    // tells it draws nothing.
+    cairo_surface_t* makeRecording(const CALayerState& state);
+    // Puts down the kept picture's pixels for the place the context puts the
+    // layer at, made from its recording the first time there; false where
+    // they would not be the pixels its recording replayed gives (a context
+    // that is not the screen's pixels, a turned or mirrored layer), which is
+    // then drawn as before.
+    bool drawKeptPicture(cairo_t* cr, const CALayerState& state,
+                         const std::shared_ptr<const void>& picture, const CGRect& rect);
     // render without setting the areas drawn (those of the walk it is in).
     void renderTree(cairo_t* cr);
     // Finds, in drawing order below this layer, for each of the areas
@@ -301,6 +317,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGRect toldInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
+    // The pixels of the delegate's kept pictures as drawn at a few places
+    // within a pixel (drawKeptPicture).
+    struct PictureRasters;
+    std::unique_ptr<PictureRasters> pictureRasters_;
     // Screen bookkeeping: what changed since the last frame, and where the
     // layer and its sublayers were drawn.
     bool contentDirty_ = false;

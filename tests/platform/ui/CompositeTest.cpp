@@ -946,6 +946,95 @@ TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
     }
 }
 
+// Arrows that flip between pictures, placed across pixels (as on the board,
+// and at other places within a pixel): the pixels of each picture are kept
+// for each place and put down again, and every frame is what replaying the
+// picture's recording draws (image views that tell no ink, in the same
+// places), also where an arrow moves by part of a pixel or its row is faded
+// (drawn through a group, where nothing is kept). A picture seen before at
+// the same place is not recorded again.
+TEST(Compositing, AKeptPictureLooksAsItsRecordingReplayed) {
+    Rows s;
+    UIGraphicsBeginImageContextWithOptions({8, 14}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::rgb255(40, 200, 90));
+    UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0.5, 1, 7, 12));
+    const auto narrow = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    UIGraphicsBeginImageContextWithOptions({18, 18}, false, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(
+        UIColor::rgb255(230, 60, 60).colorWithAlphaComponent(0.8));
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(2.5, 4, 13, 10));
+    const auto coarse = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const std::vector<UIImagePtr> pictures = {testPicture(), narrow, coarse};
+    const std::vector<CGRect> places = {
+        CGRectMake(320.0 / 3 + 15, 18, 18, 18), CGRectMake(10.25, 3.5, 18, 18),
+        CGRectMake(40.5, 20.3, 12, 20), CGRectMake(200.1, 40.6, 18, 18)};
+    // The arrows, and their twins that are recorded and replayed.
+    const auto rowWith = [&](auto make, std::vector<std::shared_ptr<UIImageView>>& arrows) {
+        auto row = std::make_shared<UIView>(CGRectMake(0, 100.5, 320, 65));
+        row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+        for (const CGRect& f : places) {
+            arrows.push_back(make(f));
+            row->addSubview(arrows.back());
+        }
+        s.window->addSubview(row);
+        return row;
+    };
+    std::vector<std::shared_ptr<UIImageView>> arrows, twins;
+    auto row = rowWith([](CGRect f) { return std::make_shared<UIImageView>(f); }, arrows);
+    auto twin = rowWith([](CGRect f) { return std::make_shared<RecordedImageView>(f); }, twins);
+    twin->setHidden(true);
+    const auto replayed = [&](CGFloat scale) {
+        row->setHidden(true);
+        twin->setHidden(false);
+        auto image = UIScreenRenderer::renderScreen(scale);
+        row->setHidden(false);
+        twin->setHidden(true);
+        return image;
+    };
+    const auto differing = [](cairo_surface_t* a, const UIImagePtr& b) {
+        cairo_surface_flush(a);
+        cairo_surface_flush(b->surface());
+        const int h = cairo_image_surface_get_height(a);
+        const int stride = cairo_image_surface_get_stride(a);
+        EXPECT_EQ(stride, cairo_image_surface_get_stride(b->surface()));
+        int count = 0;
+        for (int i = 0; i < h * stride; ++i)
+            count +=
+                cairo_image_surface_get_data(a)[i] != cairo_image_surface_get_data(b->surface())[i];
+        return count;
+    };
+    const auto show = [&](int flip, CGFloat moved) {
+        for (size_t i = 0; i < places.size(); ++i) {
+            const UIImagePtr& picture = pictures[(static_cast<size_t>(flip) + i) % pictures.size()];
+            const CGRect f = CGRectOffset(places[i], moved, 0);
+            for (auto* v : {arrows[i].get(), twins[i].get()}) {
+                v->setImage(picture);
+                v->setFrame(f);
+            }
+        }
+    };
+    for (const CGFloat scale : {1.0, 1.5, 2.0, 3.0}) {
+        KeptFrame display(scale);
+        for (int flip = 0; flip < 15; ++flip) {
+            // Rounds of three pictures each: seen first, and again; then at a
+            // quarter point to the right, first and again; then faded.
+            const int round = flip / 3;
+            row->setAlpha(round == 4 ? 0.6 : 1);
+            twin->setAlpha(round == 4 ? 0.6 : 1);
+            show(flip, round == 2 || round == 3 ? 0.25 : 0);
+            const size_t recorded = detail::compositor::recordingsMade();
+            display.composite();
+            if (round == 1 || round == 3) {
+                EXPECT_EQ(detail::compositor::recordingsMade(), recorded) << scale << " " << flip;
+            }
+            EXPECT_EQ(differing(display.surface, replayed(scale)), 0) << scale << " " << flip;
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << scale << " " << flip;
+        }
+    }
+}
+
 // A view that tells its ink and fills exactly that: a bar.
 struct Bar : UIView {
     using UIView::UIView;
