@@ -1071,8 +1071,7 @@ namespace {
 // now (the area being drawn again), so that its shadow, drawn beneath it,
 // would not show there: the drawer's centre keeps its shadow at its edges,
 // and a row changed inside it does not blend the shadow again.
-bool coversClip(cairo_t* cr, const CALayerState& s) {
-    if (s.backgroundColor.alpha < 1.0) return false;
+bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     // The rounded corners are left out; the clip's extents in the layer's
     // space hold the whole clip whatever the transform.
     const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
@@ -1082,6 +1081,9 @@ bool coversClip(cairo_t* cr, const CALayerState& s) {
     if (x2 <= x1 || y2 <= y1) return false;
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
+}
+bool coversClip(cairo_t* cr, const CALayerState& s) {
+    return s.backgroundColor.alpha >= 1.0 && clipInsideBounds(cr, s);
 }
 }  // namespace
 
@@ -1303,7 +1305,12 @@ void CALayer::renderTree(cairo_t* cr) {
             cairo_fill(cr);
         }
     }
-    if (masksToBounds_) {
+    // A layer that clips to its bounds, drawn where they hold all that is
+    // drawn now (a table's row changed inside it), leaves the clip as it is:
+    // clipping to the bounds would change nothing, and costs a copy of the
+    // drawing state.
+    const bool clips = masksToBounds_ && !clipInsideBounds(cr, s);
+    if (clips) {
         cairo_save(cr);
         outlinePath(cr, s.bounds, s.cornerRadius);
         cairo_clip(cr);
@@ -1312,7 +1319,7 @@ void CALayer::renderTree(cairo_t* cr) {
     // The sublayers are not moved while they are drawn.
     for (size_t i = 0; i < sublayers_.size(); ++i)
         sublayers_[i]->renderTree(cr);
-    if (masksToBounds_) cairo_restore(cr);
+    if (clips) cairo_restore(cr);
     if (s.borderWidth > 0 && !s.borderColor.isClear()) {
         auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
         if (!CGRectIsNull(inset)) {

@@ -574,6 +574,55 @@ TEST(Compositing, AChangedDrawingOutsideItsClipIsMadeOnlyWhenItShows) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
+// A clipping panel over the rows, placed across pixels: a change inside its
+// bounds is drawn without the panel's clip made again (it would cut
+// nothing), one that reaches past its edge or into a rounded corner is
+// clipped by it; each frame is what a full redraw draws.
+TEST(Compositing, AClipIsMadeOnlyWhereItCutsTheChangedArea) {
+    Rows s;
+    auto panel = std::make_shared<UIView>(CGRectMake(20.5, 200.25, 200, 100));
+    panel->setBackgroundColor(UIColor::grey255(90).colorWithAlphaComponent(0.8));
+    panel->setClipsToBounds(true);
+    const auto add = [&](CGRect f) {
+        auto label = std::make_shared<UILabel>(f);
+        label->setTextColor(UIColor::whiteColor());
+        label->setFont(UIFont::systemFontOfSize(20));
+        label->setText("1.08345");
+        panel->addSubview(label);
+        return label;
+    };
+    auto inside = add(CGRectMake(40, 40, 90, 24));
+    auto pastEdge = add(CGRectMake(150, 50, 90, 24));
+    auto corner = add(CGRectMake(-6, -8, 90, 24));
+    s.window->addSubview(panel);
+    int tick = 0;
+    for (const double radius : {0.0, 14.0}) {
+        panel->layer().setCornerRadius(radius);
+        KeptFrame display(kScale);
+        display.composite();
+        ASSERT_EQ(display.differenceFromFullRender(), 0);
+        for (auto* label : {inside.get(), pastEdge.get(), corner.get()}) {
+            label->setText("9.9" + std::to_string(++tick) + "777");
+            ASSERT_FALSE(display.composite().damage.empty());
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << radius << " " << tick;
+        }
+        // Past the panel's right edge the price leaves no ink: there the
+        // frame is what it is without the price.
+        pastEdge->setHidden(true);
+        const auto without = UIScreenRenderer::renderScreen(kScale);
+        pastEdge->setHidden(false);
+        cairo_surface_flush(display.surface);
+        const int stride = cairo_image_surface_get_stride(display.surface);
+        const auto* a = cairo_image_surface_get_data(display.surface);
+        const auto* b = cairo_image_surface_get_data(without->surface());
+        int differing = 0;
+        for (int y = int(250.25 * kScale); y < int(274.25 * kScale); ++y)
+            for (int x = int(221 * kScale) * 4; x < int(260 * kScale) * 4; ++x)
+                differing += a[y * stride + x] != b[y * stride + x];
+        EXPECT_EQ(differing, 0) << radius;
+    }
+}
+
 // The drawer's centre in small: an opaque panel with a wide shadow over the
 // window, a price inside it. A change inside the panel hides the shadow there
 // and does not draw it; one reaching past the panel's edge draws it; both
