@@ -98,12 +98,12 @@ bool UIImageView::drawingInk(CALayer&, CGRect& ink) {
     return CGRectIsNull(ink) || CGRectContainsRect(bounds(), ink);
 }
 
-std::shared_ptr<const void> UIImageView::keptPicture(CGRect& rect) {
+std::shared_ptr<const void> UIImageView::drawingSubject(CALayer&, CGRect& place) {
+    // A subclass may draw otherwise.
     if (typeid(*this) != typeid(UIImageView)) return nullptr;
     const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
-    CGRect ink;
-    if (!img || !drawingInk(layer(), ink) || CGRectIsNull(ink)) return nullptr;
-    rect = ink;
+    if (!img) return nullptr;
+    place = imageRect();
     return img;
 }
 

@@ -24,7 +24,7 @@ size_t gActiveAnimations = 0;
 size_t gEndlessAnimations = 0;
 size_t gLayersDrawn = 0;
 size_t gInksMeasured = 0;
-size_t gRecordingsMade = 0;
+size_t gDrawingsRecorded = 0;
 // The layer being drawn flat into its own picture for a perspective
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
@@ -205,8 +205,8 @@ size_t& layersDrawn() {
 size_t inksMeasured() {
     return gInksMeasured;
 }
-size_t recordingsMade() {
-    return gRecordingsMade;
+size_t drawingsRecorded() {
+    return gDrawingsRecorded;
 }
 size_t finiteAnimations() {
     return gActiveAnimations - gEndlessAnimations;
@@ -251,6 +251,49 @@ CGAffineTransform CALayerState::toSuperlayer() const {
     return CGAffineTransformConcat(t, CGAffineTransformMakeTranslation(position.x, position.y));
 }
 
+// The recordings of told drawings a layer keeps by their subject: a few, and
+// only of subjects someone besides the layer still holds (a picture made
+// anew for each showing never comes back, and is let go of when the next
+// one is kept).
+struct CALayer::KeptDrawings {
+    static constexpr size_t kMost = 6;
+    struct Drawing {
+        std::shared_ptr<const void> subject;
+        CGRect place, bounds;
+        cairo_surface_t* recording;
+    };
+    // The oldest first.
+    std::vector<Drawing> drawings;
+
+    ~KeptDrawings() {
+        for (auto& d : drawings)
+            cairo_surface_destroy(d.recording);
+    }
+    cairo_surface_t* find(const std::shared_ptr<const void>& subject, const CGRect& place,
+                          const CGRect& bounds) const {
+        for (const auto& d : drawings)
+            if (d.subject == subject && CGRectEqualToRect(d.place, place) &&
+                CGRectEqualToRect(d.bounds, bounds))
+                return d.recording;
+        return nullptr;
+    }
+    void keep(std::shared_ptr<const void> subject, const CGRect& place, const CGRect& bounds,
+              cairo_surface_t* recording) {
+        if (drawings.size() >= kMost) {
+            cairo_surface_destroy(drawings.front().recording);
+            drawings.erase(drawings.begin());
+        }
+        drawings.push_back({std::move(subject), place, bounds, recording});
+    }
+    void dropUnheld() {
+        std::erase_if(drawings, [](Drawing& d) {
+            if (d.subject.use_count() > 1) return false;
+            cairo_surface_destroy(d.recording);
+            return true;
+        });
+    }
+};
+
 CALayer::CALayer() = default;
 
 CALayer::~CALayer() {
@@ -272,7 +315,8 @@ CALayer::~CALayer() {
                 if (group) group->animationStopped(false, true);
             });
     }
-    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    if (contentCache_ && !cacheKept_)
+        cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
 }
 
 void CALayer::markPathToRoot() {
@@ -742,8 +786,11 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
     contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
-    std::optional<CALayerState> scratch;
-    const CALayerState& s = drawnState(scratch);
+    // A copy of the state only while it animates: an empty optional of it
+    // is cleared whole, a few hundred bytes, on every layer walked.
+    std::unique_ptr<CALayerState> presented;
+    if (!animations_.empty()) presented = std::make_unique<CALayerState>(presentation());
+    const CALayerState& s = presented ? *presented : model_;
     if (s.hidden || s.opacity <= 0.001) {
         // Not drawn. Marks below stay where they are: showing the layer
         // again marks its geometry, which recomputes everything below.
@@ -818,8 +865,10 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
     // by replaying the recording once more (an arrow that flips).
     const bool keepsToldInk = !mayDrawStraight && drawsStraight_;
     const CGRect toldInk = drawingInk_;
-    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    if (contentCache_ && !cacheKept_)
+        cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
+    cacheKept_ = false;
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
     CGRect told = CGRectNull;
@@ -834,11 +883,35 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         }
         return;
     }
+    // A subject shown before in the same place: its recording is kept.
+    std::shared_ptr<const void> subject;
+    CGRect place = CGRectNull;
+    if (keepsToldInk && !CGRectIsNull(toldInk) && delegate_) {
+        subject = delegate_->drawingSubject(*this, place);
+        cairo_surface_t* kept =
+            subject && keptDrawings_ ? keptDrawings_->find(subject, place, state.bounds) : nullptr;
+        if (kept) {
+            contentCache_ = kept;
+            cacheKept_ = true;
+            drawingInk_ = toldInk;
+            return;
+        }
+    }
     cairo_surface_t* rec = makeRecording(state);
     if (keepsToldInk) {
         if (rec && !CGRectIsNull(toldInk)) {
             contentCache_ = rec;
             drawingInk_ = toldInk;
+            if (subject) {
+                // The subjects let go of meanwhile are let go of here, when
+                // another is kept: a flip among kept ones touches no other.
+                if (keptDrawings_)
+                    keptDrawings_->dropUnheld();
+                else
+                    keptDrawings_ = std::make_unique<KeptDrawings>();
+                keptDrawings_->keep(std::move(subject), place, state.bounds, rec);
+                cacheKept_ = true;
+            }
         } else if (rec) {
             cairo_surface_destroy(rec);
         }
@@ -858,11 +931,11 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
 }
 
 cairo_surface_t* CALayer::makeRecording(const CALayerState& state) {
+    ++gDrawingsRecorded;
     // The drawing is clipped to the bounds, as a view's backing store is.
     cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
                               state.bounds.size.height};
     cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-    ++gRecordingsMade;
     cairo_t* rcr = cairo_create(rec);
     bool drew;
     {
@@ -882,15 +955,16 @@ cairo_surface_t* CALayer::makeRecording(const CALayerState& state) {
     return nullptr;
 }
 
-// A kept picture's pixels as its recording, replayed onto the screen, gives
+// A told drawing's pixels as its recording, replayed onto the screen, gives
 // them at one place within a pixel: replaying draws the recording into a
 // picture of its own at whole pixels and puts that down, and these are the
 // pixels of that picture. Put down again wherever the layer lands at the same
-// place within a pixel, they are what replaying there gives.
+// place within a pixel, they are what replaying there gives. Kept by subject
+// (drawingSubject), which they do not hold: one let go of is never met again.
 struct CALayer::PictureRasters {
     struct Entry {
-        std::shared_ptr<const void> picture;
-        CGRect rect;
+        std::weak_ptr<const void> subject;
+        CGRect place;
         CGRect bounds;
         // The context's matrix to its pixels, less the whole pixels of its
         // translation.
@@ -918,7 +992,7 @@ constexpr double kPictureRasterMaxPixels = 256 * 256;
 }  // namespace
 
 bool CALayer::drawKeptPicture(cairo_t* cr, const CALayerState& state,
-                              const std::shared_ptr<const void>& picture, const CGRect& rect) {
+                              const std::shared_ptr<const void>& subject, const CGRect& place) {
     // The screen's own pixels only: an image whose user space lies on its
     // pixels whole, the layer neither turned nor mirrored, and at or right
     // and below the screen's origin (how replaying places a recording, with
@@ -964,14 +1038,25 @@ bool CALayer::drawKeptPicture(cairo_t* cr, const CALayerState& state,
     if (!pictureRasters_) pictureRasters_ = std::make_unique<PictureRasters>();
     auto& entries = pictureRasters_->entries;
     const auto same = [&](const PictureRasters::Entry& e) {
-        return e.picture == picture && e.rect == rect && e.bounds == state.bounds &&
+        return !e.subject.owner_before(subject) && !subject.owner_before(e.subject) &&
+               !e.subject.expired() && e.place == place && e.bounds == state.bounds &&
                e.at.xx == at.xx && e.at.yy == at.yy && e.at.x0 == at.x0 && e.at.y0 == at.y0;
     };
     auto it = std::find_if(entries.begin(), entries.end(), same);
     if (it != entries.end()) {
         std::rotate(it, it + 1, entries.end());
     } else {
-        cairo_surface_t* rec = makeRecording(state);
+        // Its recording, kept by its subject as recordDrawing keeps it.
+        cairo_surface_t* rec =
+            keptDrawings_ ? keptDrawings_->find(subject, place, state.bounds) : nullptr;
+        if (!rec && (rec = makeRecording(state))) {
+            // Drawn from its told ink, the layer holds none of the kept.
+            if (keptDrawings_)
+                keptDrawings_->dropUnheld();
+            else
+                keptDrawings_ = std::make_unique<KeptDrawings>();
+            keptDrawings_->keep(subject, place, state.bounds, rec);
+        }
         cairo_surface_t* pixels = cairo_image_surface_create(
             CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
         if (rec) {
@@ -980,13 +1065,17 @@ bool CALayer::drawKeptPicture(cairo_t* cr, const CALayerState& state,
             cairo_set_source_surface(pc, rec, 0, 0);
             cairo_paint(pc);
             cairo_destroy(pc);
-            cairo_surface_destroy(rec);
         }
+        std::erase_if(entries, [](PictureRasters::Entry& e) {
+            if (!e.subject.expired()) return false;
+            cairo_surface_destroy(e.pixels);
+            return true;
+        });
         if (entries.size() >= kPictureRastersKept) {
             cairo_surface_destroy(entries.front().pixels);
             entries.erase(entries.begin());
         }
-        entries.push_back({picture, rect, state.bounds, at, pixels});
+        entries.push_back({subject, place, state.bounds, at, pixels});
     }
     cairo_set_source_surface(cr, entries.back().pixels, wholeX, wholeY);
     cairo_paint(cr);
@@ -1004,12 +1093,12 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
     // Told, and not drawn straight here: its recording is replayed, or the
-    // pixels kept of its picture are put down.
-    CGRect pictureRect = CGRectNull;
-    std::shared_ptr<const void> picture;
+    // pixels kept of what it shows are put down.
+    CGRect place = CGRectNull;
+    std::shared_ptr<const void> subject;
     if (drawsStraight_ && !delegate_->drawsStraightOnto(wholePixels(cr, toldInk_))) {
-        picture = delegate_->keptPicture(pictureRect);
-        if (!picture) recordDrawing(state, false);
+        subject = delegate_->drawingSubject(*this, place);
+        if (!subject) recordDrawing(state, false);
     }
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
     if (!cache && !drawsStraight_) return;
@@ -1035,8 +1124,8 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
             meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
         if (!meets) return;
     }
-    if (picture) {
-        if (drawKeptPicture(cr, state, picture, pictureRect)) return;
+    if (subject) {
+        if (drawKeptPicture(cr, state, subject, place)) return;
         recordDrawing(state, false);
         cache = static_cast<cairo_surface_t*>(contentCache_);
         if (!cache) return;
@@ -1067,10 +1156,8 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
 }
 
 namespace {
-// Whether the layer's opaque background covers every pixel of what is drawn
-// now (the area being drawn again), so that its shadow, drawn beneath it,
-// would not show there: the drawer's centre keeps its shadow at its edges,
-// and a row changed inside it does not blend the shadow again.
+// Whether the layer's bounds hold all of what is drawn now (the area being
+// drawn again).
 bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     // The rounded corners are left out; the clip's extents in the layer's
     // space hold the whole clip whatever the transform.
@@ -1082,6 +1169,10 @@ bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
 }
+// Whether the layer's opaque background covers every pixel of what is drawn
+// now, so that its shadow, drawn beneath it, would not show there: the
+// drawer's centre keeps its shadow at its edges, and a row changed inside it
+// does not blend the shadow again.
 bool coversClip(cairo_t* cr, const CALayerState& s) {
     return s.backgroundColor.alpha >= 1.0 && clipInsideBounds(cr, s);
 }

@@ -83,14 +83,16 @@ class CALayerDelegate {
         (void)pixels;
         return true;
     }
-    // The picture the told drawing is, when it is nothing but one picture
-    // that never changes drawn in `rect` (bounds coordinates), and null
-    // otherwise. Where it is not drawn straight, the screen keeps the pixels
-    // its recording gives at each place within a pixel, and puts them down
-    // again wherever the picture lands at that place: a board's arrow that
-    // flips between its pictures is then neither recorded nor replayed.
-    virtual std::shared_ptr<const void> keptPicture(CGRect& rect) {
-        (void)rect;
+    // What the told drawing shows and where (bounds coordinates), for a
+    // drawing recorded where it cannot be drawn straight: the same subject in
+    // the same place draws the same, so a layer that flips among a few (the
+    // board's arrow) keeps their recordings and records each once, and keeps
+    // the pixels replaying them gives at each place within a pixel, put down
+    // again wherever the drawing lands the same way. Null: the drawing says
+    // nothing of what it shows (the default).
+    virtual std::shared_ptr<const void> drawingSubject(CALayer& layer, CGRect& place) {
+        (void)layer;
+        (void)place;
         return nullptr;
     }
 };
@@ -275,13 +277,13 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // The delegate's drawing recorded, clipped to the bounds; null when it
     // tells it draws nothing.
     cairo_surface_t* makeRecording(const CALayerState& state);
-    // Puts down the kept picture's pixels for the place the context puts the
-    // layer at, made from its recording the first time there; false where
-    // they would not be the pixels its recording replayed gives (a context
-    // that is not the screen's pixels, a turned or mirrored layer), which is
-    // then drawn as before.
+    // Puts down the pixels kept of the told drawing's subject for the place
+    // the context puts the layer at, made from its recording the first time
+    // there; false where they would not be the pixels its recording replayed
+    // gives (a context that is not the screen's pixels, a turned or mirrored
+    // layer, a clip that cuts it), which is then drawn as before.
     bool drawKeptPicture(cairo_t* cr, const CALayerState& state,
-                         const std::shared_ptr<const void>& picture, const CGRect& rect);
+                         const std::shared_ptr<const void>& subject, const CGRect& place);
     // render without setting the areas drawn (those of the walk it is in).
     void renderTree(cairo_t* cr);
     // Finds, in drawing order below this layer, for each of the areas
@@ -311,14 +313,19 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // it inks as measured (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
     CGRect drawingInk_ = CGRectNull;
+    // Recordings of told drawings kept by their subject (drawingSubject);
+    // contentCache_ may be one of them, then owned here.
+    struct KeptDrawings;
+    std::unique_ptr<KeptDrawings> keptDrawings_;
+    bool cacheKept_ = false;
     // The delegate told its ink and draws straight onto the screen; the ink
     // as told.
     bool drawsStraight_ = false;
     CGRect toldInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
-    // The pixels of the delegate's kept pictures as drawn at a few places
-    // within a pixel (drawKeptPicture).
+    // The pixels of told drawings replayed at a few places within a pixel,
+    // kept by subject (drawKeptPicture).
     struct PictureRasters;
     std::unique_ptr<PictureRasters> pictureRasters_;
     // Screen bookkeeping: what changed since the last frame, and where the
