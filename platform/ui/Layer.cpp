@@ -564,6 +564,14 @@ void CALayer::setNeedsDisplay() {
 
 void CALayer::drawInContext(Canvas&) {}
 
+void CALayer::setDelegate(CALayerDelegate* d) {
+    delegate_ = d;
+    drawsStraight_ = false;
+    needsDisplay_ = d != nullptr;
+    pictureRasters_.reset();
+    invalidateContent();
+}
+
 // ---- animations ---------------------------------------------------------
 
 void CALayer::addAnimation(const CAAnimationPtr& animation, const std::string& key) {
@@ -889,6 +897,40 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
             return;
         }
     }
+    cairo_surface_t* rec = makeRecording(state);
+    if (keepsToldInk) {
+        if (rec && !CGRectIsNull(toldInk)) {
+            contentCache_ = rec;
+            drawingInk_ = toldInk;
+            if (subject) {
+                // The subjects let go of meanwhile are let go of here, when
+                // another is kept: a flip among kept ones touches no other.
+                if (keptDrawings_)
+                    keptDrawings_->dropUnheld();
+                else
+                    keptDrawings_ = std::make_unique<KeptDrawings>();
+                keptDrawings_->keep(std::move(subject), place, state.bounds, rec);
+                cacheKept_ = true;
+            }
+        } else if (rec) {
+            cairo_surface_destroy(rec);
+        }
+        return;
+    }
+    double ix, iy, iw = 0, ih = 0;
+    if (rec) {
+        ++gInksMeasured;
+        cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    }
+    if (rec && iw > 0 && ih > 0) {
+        contentCache_ = rec;
+        drawingInk_ = CGRectMake(ix, iy, iw, ih);
+    } else if (rec) {
+        cairo_surface_destroy(rec);
+    }
+}
+
+cairo_surface_t* CALayer::makeRecording(const CALayerState& state) {
     ++gDrawingsRecorded;
     // The drawing is clipped to the bounds, as a view's backing store is.
     cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
@@ -908,36 +950,137 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         UIGraphicsPopContext();
     }
     cairo_destroy(rcr);
-    if (keepsToldInk) {
-        if (drew && !CGRectIsNull(toldInk)) {
-            contentCache_ = rec;
-            drawingInk_ = toldInk;
-            if (subject) {
-                // The subjects let go of meanwhile are let go of here, when
-                // another is kept: a flip among kept ones touches no other.
-                if (keptDrawings_)
-                    keptDrawings_->dropUnheld();
-                else
-                    keptDrawings_ = std::make_unique<KeptDrawings>();
-                keptDrawings_->keep(std::move(subject), place, state.bounds, rec);
-                cacheKept_ = true;
-            }
-        } else {
-            cairo_surface_destroy(rec);
+    if (drew) return rec;
+    cairo_surface_destroy(rec);
+    return nullptr;
+}
+
+// A told drawing's pixels as its recording, replayed onto the screen, gives
+// them at one place within a pixel: replaying draws the recording into a
+// picture of its own at whole pixels and puts that down, and these are the
+// pixels of that picture. Put down again wherever the layer lands at the same
+// place within a pixel, they are what replaying there gives. Kept by subject
+// (drawingSubject), which they do not hold: one let go of is never met again.
+struct CALayer::PictureRasters {
+    struct Entry {
+        std::weak_ptr<const void> subject;
+        CGRect place;
+        CGRect bounds;
+        // The context's matrix to its pixels, less the whole pixels of its
+        // translation.
+        cairo_matrix_t at;
+        cairo_surface_t* pixels = nullptr;
+    };
+    // The last one used last.
+    std::vector<Entry> entries;
+    PictureRasters() = default;
+    PictureRasters(const PictureRasters&) = delete;
+    PictureRasters& operator=(const PictureRasters&) = delete;
+    ~PictureRasters() {
+        for (auto& e : entries)
+            cairo_surface_destroy(e.pixels);
+    }
+};
+
+namespace {
+// A board row's arrow shows one of five pictures (up, down, and unchanged in
+// three colours).
+constexpr size_t kPictureRastersKept = 6;
+// Larger pictures are replayed: kept pixels would cost more memory than the
+// replay saves.
+constexpr double kPictureRasterMaxPixels = 256 * 256;
+}  // namespace
+
+bool CALayer::drawKeptPicture(cairo_t* cr, const CALayerState& state,
+                              const std::shared_ptr<const void>& subject, const CGRect& place) {
+    // The screen's own pixels only: an image whose user space lies on its
+    // pixels whole, the layer neither turned nor mirrored, and at or right
+    // and below the screen's origin (how replaying places a recording, with
+    // the same pixels at every whole pixel, is known for those places).
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+    double dx, dy, ox, oy;
+    cairo_surface_get_device_scale(target, &dx, &dy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    if (dx != 1 || dy != 1 || ox != 0 || oy != 0) return false;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0) || !(m.x0 >= 0) || !(m.y0 >= 0))
+        return false;
+    const double wholeX = std::floor(m.x0), wholeY = std::floor(m.y0);
+    cairo_matrix_t at = m;
+    at.x0 -= wholeX;
+    at.y0 -= wholeY;
+    const CGRect box = toPixels(at, state.bounds);
+    if (!(box.origin.x >= 0 && box.origin.y >= 0)) return false;
+    const double w = std::ceil(CGRectGetMaxX(box)), h = std::ceil(CGRectGetMaxY(box));
+    if (!(w >= 1 && h >= 1) || w * h > kPictureRasterMaxPixels) return false;
+    // Put down whole, inside one rectangle of whole pixels of the clip: cut
+    // by it, replaying samples the recording for the part that shows, and
+    // its pixels may come a level apart.
+    cairo_identity_matrix(cr);
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    bool whole = false;
+    if (clip->status == CAIRO_STATUS_SUCCESS) {
+        const double x0 = wholeX + std::floor(box.origin.x), y0 = wholeY + std::floor(box.origin.y);
+        const double x1 = wholeX + w, y1 = wholeY + h;
+        for (int i = 0; i < clip->num_rectangles && !whole; ++i) {
+            const cairo_rectangle_t& r = clip->rectangles[i];
+            whole = r.x <= x0 && r.y <= y0 && r.x + r.width >= x1 && r.y + r.height >= y1;
         }
-        return;
     }
-    double ix, iy, iw = 0, ih = 0;
-    if (drew) {
-        ++gInksMeasured;
-        cairo_recording_surface_ink_extents(rec, &ix, &iy, &iw, &ih);
+    cairo_rectangle_list_destroy(clip);
+    if (!whole) {
+        cairo_set_matrix(cr, &m);
+        return false;
     }
-    if (drew && iw > 0 && ih > 0) {
-        contentCache_ = rec;
-        drawingInk_ = CGRectMake(ix, iy, iw, ih);
+
+    if (!pictureRasters_) pictureRasters_ = std::make_unique<PictureRasters>();
+    auto& entries = pictureRasters_->entries;
+    const auto same = [&](const PictureRasters::Entry& e) {
+        return !e.subject.owner_before(subject) && !subject.owner_before(e.subject) &&
+               !e.subject.expired() && e.place == place && e.bounds == state.bounds &&
+               e.at.xx == at.xx && e.at.yy == at.yy && e.at.x0 == at.x0 && e.at.y0 == at.y0;
+    };
+    auto it = std::find_if(entries.begin(), entries.end(), same);
+    if (it != entries.end()) {
+        std::rotate(it, it + 1, entries.end());
     } else {
-        cairo_surface_destroy(rec);
+        // Its recording, kept by its subject as recordDrawing keeps it.
+        cairo_surface_t* rec =
+            keptDrawings_ ? keptDrawings_->find(subject, place, state.bounds) : nullptr;
+        if (!rec && (rec = makeRecording(state))) {
+            // Drawn from its told ink, the layer holds none of the kept.
+            if (keptDrawings_)
+                keptDrawings_->dropUnheld();
+            else
+                keptDrawings_ = std::make_unique<KeptDrawings>();
+            keptDrawings_->keep(subject, place, state.bounds, rec);
+        }
+        cairo_surface_t* pixels = cairo_image_surface_create(
+            CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
+        if (rec) {
+            cairo_t* pc = cairo_create(pixels);
+            cairo_set_matrix(pc, &at);
+            cairo_set_source_surface(pc, rec, 0, 0);
+            cairo_paint(pc);
+            cairo_destroy(pc);
+        }
+        std::erase_if(entries, [](PictureRasters::Entry& e) {
+            if (!e.subject.expired()) return false;
+            cairo_surface_destroy(e.pixels);
+            return true;
+        });
+        if (entries.size() >= kPictureRastersKept) {
+            cairo_surface_destroy(entries.front().pixels);
+            entries.erase(entries.begin());
+        }
+        entries.push_back({subject, place, state.bounds, at, pixels});
     }
+    cairo_set_source_surface(cr, entries.back().pixels, wholeX, wholeY);
+    cairo_paint(cr);
+    cairo_set_matrix(cr, &m);
+    return true;
 }
 
 void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
@@ -949,8 +1092,14 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Free-standing layers draw only when asked to (setNeedsDisplay).
     if (!delegate_ && !contentCache_ && !needsDisplay_) return;
     if (needsDisplay_) recordDrawing(state);
-    if (drawsStraight_ && !delegate_->drawsStraightOnto(wholePixels(cr, toldInk_)))
-        recordDrawing(state, false);
+    // Told, and not drawn straight here: its recording is replayed, or the
+    // pixels kept of what it shows are put down.
+    CGRect place = CGRectNull;
+    std::shared_ptr<const void> subject;
+    if (drawsStraight_ && !delegate_->drawsStraightOnto(wholePixels(cr, toldInk_))) {
+        subject = delegate_->drawingSubject(*this, place);
+        if (!subject) recordDrawing(state, false);
+    }
     auto* cache = static_cast<cairo_surface_t*>(contentCache_);
     if (!cache && !drawsStraight_) return;
     // Drawn where it inks only: a price's digits are drawn again beside a
@@ -975,7 +1124,12 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
             meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
         if (!meets) return;
     }
-    if (drawsStraight_) {
+    if (subject) {
+        if (drawKeptPicture(cr, state, subject, place)) return;
+        recordDrawing(state, false);
+        cache = static_cast<cairo_surface_t*>(contentCache_);
+        if (!cache) return;
+    } else if (drawsStraight_) {
         // Clipped as a recorded drawing is, to the bounds rounded out to
         // whole units, only where the ink may reach past them: the screen
         // puts a glyph on its own pixels, up to half a pixel off its place.
@@ -1002,12 +1156,9 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
 }
 
 namespace {
-// Whether the layer's opaque background covers every pixel of what is drawn
-// now (the area being drawn again), so that its shadow, drawn beneath it,
-// would not show there: the drawer's centre keeps its shadow at its edges,
-// and a row changed inside it does not blend the shadow again.
-bool coversClip(cairo_t* cr, const CALayerState& s) {
-    if (s.backgroundColor.alpha < 1.0) return false;
+// Whether the layer's bounds hold all of what is drawn now (the area being
+// drawn again).
+bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     // The rounded corners are left out; the clip's extents in the layer's
     // space hold the whole clip whatever the transform.
     const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
@@ -1017,6 +1168,13 @@ bool coversClip(cairo_t* cr, const CALayerState& s) {
     if (x2 <= x1 || y2 <= y1) return false;
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
+}
+// Whether the layer's opaque background covers every pixel of what is drawn
+// now, so that its shadow, drawn beneath it, would not show there: the
+// drawer's centre keeps its shadow at its edges, and a row changed inside it
+// does not blend the shadow again.
+bool coversClip(cairo_t* cr, const CALayerState& s) {
+    return s.backgroundColor.alpha >= 1.0 && clipInsideBounds(cr, s);
 }
 }  // namespace
 
@@ -1238,7 +1396,12 @@ void CALayer::renderTree(cairo_t* cr) {
             cairo_fill(cr);
         }
     }
-    if (masksToBounds_) {
+    // A layer that clips to its bounds, drawn where they hold all that is
+    // drawn now (a table's row changed inside it), leaves the clip as it is:
+    // clipping to the bounds would change nothing, and costs a copy of the
+    // drawing state.
+    const bool clips = masksToBounds_ && !clipInsideBounds(cr, s);
+    if (clips) {
         cairo_save(cr);
         outlinePath(cr, s.bounds, s.cornerRadius);
         cairo_clip(cr);
@@ -1247,7 +1410,7 @@ void CALayer::renderTree(cairo_t* cr) {
     // The sublayers are not moved while they are drawn.
     for (size_t i = 0; i < sublayers_.size(); ++i)
         sublayers_[i]->renderTree(cr);
-    if (masksToBounds_) cairo_restore(cr);
+    if (clips) cairo_restore(cr);
     if (s.borderWidth > 0 && !s.borderColor.isClear()) {
         auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
         if (!CGRectIsNull(inset)) {

@@ -18,6 +18,7 @@
 #include "platform/ui/Path.h"
 
 typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace platform::ui {
 
@@ -85,8 +86,10 @@ class CALayerDelegate {
     // What the told drawing shows and where (bounds coordinates), for a
     // drawing recorded where it cannot be drawn straight: the same subject in
     // the same place draws the same, so a layer that flips among a few (the
-    // board's arrow) keeps their recordings and records each once. Null: the
-    // drawing says nothing of what it shows (the default).
+    // board's arrow) keeps their recordings and records each once, and keeps
+    // the pixels replaying them gives at each place within a pixel, put down
+    // again wherever the drawing lands the same way. Null: the drawing says
+    // nothing of what it shows (the default).
     virtual std::shared_ptr<const void> drawingSubject(CALayer& layer, CGRect& place) {
         (void)layer;
         (void)place;
@@ -188,12 +191,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Free-standing layers with custom drawing override this.
     virtual void drawInContext(Canvas& canvas);
     CALayerDelegate* delegate() const { return delegate_; }
-    void setDelegate(CALayerDelegate* d) {
-        delegate_ = d;
-        drawsStraight_ = false;
-        needsDisplay_ = d != nullptr;
-        invalidateContent();
-    }
+    void setDelegate(CALayerDelegate* d);
 
     // Animations.
     // Adds a copy of the animation under the key (a new one replaces an older
@@ -276,6 +274,16 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // Where a drawing of that ink may touch pixels at that many pixels per
     // unit of the layer, inside the bounds; null when nowhere.
     static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
+    // The delegate's drawing recorded, clipped to the bounds; null when it
+    // tells it draws nothing.
+    cairo_surface_t* makeRecording(const CALayerState& state);
+    // Puts down the pixels kept of the told drawing's subject for the place
+    // the context puts the layer at, made from its recording the first time
+    // there; false where they would not be the pixels its recording replayed
+    // gives (a context that is not the screen's pixels, a turned or mirrored
+    // layer, a clip that cuts it), which is then drawn as before.
+    bool drawKeptPicture(cairo_t* cr, const CALayerState& state,
+                         const std::shared_ptr<const void>& subject, const CGRect& place);
     // render without setting the areas drawn (those of the walk it is in).
     void renderTree(cairo_t* cr);
     // Finds, in drawing order below this layer, for each of the areas
@@ -316,6 +324,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGRect toldInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
+    // The pixels of told drawings replayed at a few places within a pixel,
+    // kept by subject (drawKeptPicture).
+    struct PictureRasters;
+    std::unique_ptr<PictureRasters> pictureRasters_;
     // Screen bookkeeping: what changed since the last frame, and where the
     // layer and its sublayers were drawn.
     bool contentDirty_ = false;

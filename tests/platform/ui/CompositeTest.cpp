@@ -574,6 +574,55 @@ TEST(Compositing, AChangedDrawingOutsideItsClipIsMadeOnlyWhenItShows) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
+// A clipping panel over the rows, placed across pixels: a change inside its
+// bounds is drawn without the panel's clip made again (it would cut
+// nothing), one that reaches past its edge or into a rounded corner is
+// clipped by it; each frame is what a full redraw draws.
+TEST(Compositing, AClipIsMadeOnlyWhereItCutsTheChangedArea) {
+    Rows s;
+    auto panel = std::make_shared<UIView>(CGRectMake(20.5, 200.25, 200, 100));
+    panel->setBackgroundColor(UIColor::grey255(90).colorWithAlphaComponent(0.8));
+    panel->setClipsToBounds(true);
+    const auto add = [&](CGRect f) {
+        auto label = std::make_shared<UILabel>(f);
+        label->setTextColor(UIColor::whiteColor());
+        label->setFont(UIFont::systemFontOfSize(20));
+        label->setText("1.08345");
+        panel->addSubview(label);
+        return label;
+    };
+    auto inside = add(CGRectMake(40, 40, 90, 24));
+    auto pastEdge = add(CGRectMake(150, 50, 90, 24));
+    auto corner = add(CGRectMake(-6, -8, 90, 24));
+    s.window->addSubview(panel);
+    int tick = 0;
+    for (const double radius : {0.0, 14.0}) {
+        panel->layer().setCornerRadius(radius);
+        KeptFrame display(kScale);
+        display.composite();
+        ASSERT_EQ(display.differenceFromFullRender(), 0);
+        for (auto* label : {inside.get(), pastEdge.get(), corner.get()}) {
+            label->setText("9.9" + std::to_string(++tick) + "777");
+            ASSERT_FALSE(display.composite().damage.empty());
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << radius << " " << tick;
+        }
+        // Past the panel's right edge the price leaves no ink: there the
+        // frame is what it is without the price.
+        pastEdge->setHidden(true);
+        const auto without = UIScreenRenderer::renderScreen(kScale);
+        pastEdge->setHidden(false);
+        cairo_surface_flush(display.surface);
+        const int stride = cairo_image_surface_get_stride(display.surface);
+        const auto* a = cairo_image_surface_get_data(display.surface);
+        const auto* b = cairo_image_surface_get_data(without->surface());
+        int differing = 0;
+        for (int y = int(250.25 * kScale); y < int(274.25 * kScale); ++y)
+            for (int x = int(221 * kScale) * 4; x < int(260 * kScale) * 4; ++x)
+                differing += a[y * stride + x] != b[y * stride + x];
+        EXPECT_EQ(differing, 0) << radius;
+    }
+}
+
 // The drawer's centre in small: an opaque panel with a wide shadow over the
 // window, a price inside it. A change inside the panel hides the shadow there
 // and does not draw it; one reaching past the panel's edge draws it; both
@@ -943,6 +992,95 @@ TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
             EXPECT_EQ(display.differenceFromFullRender(), 0) << scale << " " << flip;
         }
         EXPECT_EQ(detail::compositor::inksMeasured(), measured) << scale;
+    }
+}
+
+// Arrows that flip between pictures, placed across pixels (as on the board,
+// and at other places within a pixel): the pixels of each picture are kept
+// for each place and put down again, and every frame is what replaying the
+// picture's recording draws (image views that tell no ink, in the same
+// places), also where an arrow moves by part of a pixel or its row is faded
+// (drawn through a group, where nothing is kept). A picture seen before at
+// the same place is not recorded again.
+TEST(Compositing, AKeptPictureLooksAsItsRecordingReplayed) {
+    Rows s;
+    UIGraphicsBeginImageContextWithOptions({8, 14}, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::rgb255(40, 200, 90));
+    UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0.5, 1, 7, 12));
+    const auto narrow = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    UIGraphicsBeginImageContextWithOptions({18, 18}, false, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(
+        UIColor::rgb255(230, 60, 60).colorWithAlphaComponent(0.8));
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(2.5, 4, 13, 10));
+    const auto coarse = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const std::vector<UIImagePtr> pictures = {testPicture(), narrow, coarse};
+    const std::vector<CGRect> places = {
+        CGRectMake(320.0 / 3 + 15, 18, 18, 18), CGRectMake(10.25, 3.5, 18, 18),
+        CGRectMake(40.5, 20.3, 12, 20), CGRectMake(200.1, 40.6, 18, 18)};
+    // The arrows, and their twins that are recorded and replayed.
+    const auto rowWith = [&](auto make, std::vector<std::shared_ptr<UIImageView>>& arrows) {
+        auto row = std::make_shared<UIView>(CGRectMake(0, 100.5, 320, 65));
+        row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+        for (const CGRect& f : places) {
+            arrows.push_back(make(f));
+            row->addSubview(arrows.back());
+        }
+        s.window->addSubview(row);
+        return row;
+    };
+    std::vector<std::shared_ptr<UIImageView>> arrows, twins;
+    auto row = rowWith([](CGRect f) { return std::make_shared<UIImageView>(f); }, arrows);
+    auto twin = rowWith([](CGRect f) { return std::make_shared<RecordedImageView>(f); }, twins);
+    twin->setHidden(true);
+    const auto replayed = [&](CGFloat scale) {
+        row->setHidden(true);
+        twin->setHidden(false);
+        auto image = UIScreenRenderer::renderScreen(scale);
+        row->setHidden(false);
+        twin->setHidden(true);
+        return image;
+    };
+    const auto differing = [](cairo_surface_t* a, const UIImagePtr& b) {
+        cairo_surface_flush(a);
+        cairo_surface_flush(b->surface());
+        const int h = cairo_image_surface_get_height(a);
+        const int stride = cairo_image_surface_get_stride(a);
+        EXPECT_EQ(stride, cairo_image_surface_get_stride(b->surface()));
+        int count = 0;
+        for (int i = 0; i < h * stride; ++i)
+            count +=
+                cairo_image_surface_get_data(a)[i] != cairo_image_surface_get_data(b->surface())[i];
+        return count;
+    };
+    const auto show = [&](int flip, CGFloat moved) {
+        for (size_t i = 0; i < places.size(); ++i) {
+            const UIImagePtr& picture = pictures[(static_cast<size_t>(flip) + i) % pictures.size()];
+            const CGRect f = CGRectOffset(places[i], moved, 0);
+            for (auto* v : {arrows[i].get(), twins[i].get()}) {
+                v->setImage(picture);
+                v->setFrame(f);
+            }
+        }
+    };
+    for (const CGFloat scale : {1.0, 1.5, 2.0, 3.0}) {
+        KeptFrame display(scale);
+        for (int flip = 0; flip < 15; ++flip) {
+            // Rounds of three pictures each: seen first, and again; then at a
+            // quarter point to the right, first and again; then faded.
+            const int round = flip / 3;
+            row->setAlpha(round == 4 ? 0.6 : 1);
+            twin->setAlpha(round == 4 ? 0.6 : 1);
+            show(flip, round == 2 || round == 3 ? 0.25 : 0);
+            const size_t recorded = detail::compositor::drawingsRecorded();
+            display.composite();
+            if (round == 1 || round == 3) {
+                EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded) << scale << " " << flip;
+            }
+            EXPECT_EQ(differing(display.surface, replayed(scale)), 0) << scale << " " << flip;
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << scale << " " << flip;
+        }
     }
 }
 
