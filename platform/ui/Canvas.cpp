@@ -457,11 +457,18 @@ void Canvas::drawRadialGradient(const CGGradient& g, CGPoint sc, CGFloat sr, CGP
 }
 
 CGSize Canvas::drawText(std::string_view text, const CGRect& rect, const TextStyle& style) {
-    TextStyle s = style;
-    s.color.alpha *= state_.alpha;
-    s.backgroundColor.alpha *= state_.alpha;
     cairo_set_operator(cr_, toCairo(state_.blend));
-    CGSize used = NSStringDrawInRect(cr_, text, rect, s);
+    CGSize used;
+    if (state_.alpha == 1) {
+        // Mostly so: the style is drawn as it is, without a copy of it (and
+        // of its font's name) for every label drawn.
+        used = NSStringDrawInRect(cr_, text, rect, style);
+    } else {
+        TextStyle s = style;
+        s.color.alpha *= state_.alpha;
+        s.backgroundColor.alpha *= state_.alpha;
+        used = NSStringDrawInRect(cr_, text, rect, s);
+    }
     cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
     return used;
 }

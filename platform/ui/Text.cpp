@@ -298,11 +298,14 @@ class PlainGlyphs {
     }
     static bool takes(gunichar c) { return mark(c) || (c >= 0x4E00 && c <= 0x9FFF); }
     ~PlainGlyphs() { clear(); }
-    // Fills `glyphs` with the text's glyphs in the item's font, and says so;
-    // false (glyphs untouched) when a character is not one of those above, or
-    // it or a pair of neighbours cannot be taken from the table. The text is
-    // valid UTF-8.
-    bool shape(const PangoAnalysis& analysis, std::string_view text, PangoGlyphString* glyphs) {
+    // The text's line as shapeAlone keeps it, from the table: its glyphs
+    // placed from the run's start, its ink and its width (Pango units) as
+    // pango_glyph_string_extents gives them, and the font it is drawn in;
+    // false (nothing filled) when a character is not one of those above, it
+    // or a pair of neighbours cannot be taken from the table, or the font has
+    // no scaled font. The text is valid UTF-8.
+    bool shape(const PangoAnalysis& analysis, std::string_view text, GlyphRun& run,
+               PangoRectangle& ink, int& width) {
         if (text.empty() || !engine().projectFonts) return false;
         chars_.clear();
         for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
@@ -315,20 +318,52 @@ class PlainGlyphs {
             if (!(ch.info = face.glyph(ch.c, analysis))) return false;
         for (size_t i = 1; i < chars_.size(); ++i)
             if (!face.pairHolds(chars_[i - 1], chars_[i], analysis)) return false;
-        const int n = static_cast<int>(chars_.size());
-        pango_glyph_string_set_size(glyphs, n);
-        for (int i = 0; i < n; ++i) {
-            glyphs->glyphs[i] = *chars_[i].info;
-            glyphs->log_clusters[i] = chars_[i].offset;
+        cairo_scaled_font_t* scaled = face.scaledFont();
+        if (!scaled) return false;
+        // The ink is each glyph's, kept in the table, joined as
+        // pango_glyph_string_extents joins them (a glyph that inks nothing
+        // adds nothing), so that it is the same rectangle to the unit
+        // without asking the font for every glyph of every new text.
+        ink = {};
+        int position = 0;
+        run.glyphs.reserve(chars_.size());
+        for (const Char& ch : chars_) {
+            const PangoGlyphGeometry& g = ch.info->info.geometry;
+            const PangoRectangle& gi = ch.info->ink;
+            if (gi.width != 0 && gi.height != 0) {
+                const int x = position + gi.x + g.x_offset;
+                const int y = gi.y + g.y_offset;
+                if (ink.width == 0 || ink.height == 0) {
+                    ink = {x, y, gi.width, gi.height};
+                } else {
+                    const int left = std::min(ink.x, x);
+                    ink.width = std::max(ink.x + ink.width, x + gi.width) - left;
+                    ink.x = left;
+                    const int top = std::min(ink.y, y);
+                    ink.height = std::max(ink.y + ink.height, y + gi.height) - top;
+                    ink.y = top;
+                }
+            }
+            run.glyphs.push_back({ch.info->info.glyph,
+                                  static_cast<double>(position + g.x_offset) / PANGO_SCALE,
+                                  static_cast<double>(g.y_offset) / PANGO_SCALE});
+            position += g.width;
         }
+        width = position;
+        run.font = scaled;
         return true;
     }
 
   private:
+    // A character's glyph and where it inks, from the glyph's origin.
+    struct Glyph {
+        PangoGlyphInfo info;
+        PangoRectangle ink;
+    };
     struct Char {
         gunichar c;
         int offset;  // in bytes
-        const PangoGlyphInfo* info;
+        const Glyph* info;
     };
     static bool same(const PangoGlyphInfo& a, const PangoGlyphInfo& b) {
         return a.glyph == b.glyph && a.geometry.width == b.geometry.width &&
@@ -357,12 +392,25 @@ class PlainGlyphs {
     struct Face {
         PangoAnalysis analysis;  // its font referenced while the face is kept
         std::bitset<128> known, refused;
-        std::array<PangoGlyphInfo, 128> marks{};
+        std::array<Glyph, 128> marks{};
         std::bitset<128 * 128> markPairsTried, markPairsHeld;
-        std::unordered_map<gunichar, std::optional<PangoGlyphInfo>> wide;
+        std::unordered_map<gunichar, std::optional<Glyph>> wide;
         std::unordered_map<uint64_t, bool> widePairs;
+        // The font's scaled font, owned by the font (which the face holds).
+        cairo_scaled_font_t* scaled = nullptr;
+        bool scaledAsked = false;
 
-        const PangoGlyphInfo* glyph(gunichar c, const PangoAnalysis& a) {
+        cairo_scaled_font_t* scaledFont() {
+            if (!scaledAsked) {
+                scaledAsked = true;
+                scaled = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis.font));
+                if (scaled && cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS)
+                    scaled = nullptr;
+            }
+            return scaled;
+        }
+
+        const Glyph* glyph(gunichar c, const PangoAnalysis& a) {
             if (c < 128) {
                 if (known[c]) return &marks[c];
                 if (refused[c]) return nullptr;
@@ -375,7 +423,11 @@ class PlainGlyphs {
             PangoGlyphString* glyphs = pango_glyph_string_new();
             ++gTableShapings;
             const bool taken = shaped(a, one, n, 1, &zero, glyphs);
-            const PangoGlyphInfo info = taken ? glyphs->glyphs[0] : PangoGlyphInfo{};
+            Glyph info{};
+            if (taken) {
+                info.info = glyphs->glyphs[0];
+                pango_font_get_glyph_extents(a.font, info.info.glyph, &info.ink, nullptr);
+            }
             pango_glyph_string_free(glyphs);
             if (c < 128) {
                 (taken ? known : refused).set(c);
@@ -406,7 +458,8 @@ class PlainGlyphs {
             PangoGlyphString* glyphs = pango_glyph_string_new();
             ++gTableShapings;
             const bool held = shaped(an, two, n, 2, offsets, glyphs) &&
-                              same(glyphs->glyphs[0], *a.info) && same(glyphs->glyphs[1], *b.info);
+                              same(glyphs->glyphs[0], a.info->info) &&
+                              same(glyphs->glyphs[1], b.info->info);
             pango_glyph_string_free(glyphs);
             if (bothMarks) {
                 markPairsTried.set(at);
@@ -440,8 +493,8 @@ class PlainGlyphs {
             for (int i = 0; oneEach && i + 1 < n; ++i) {
                 const auto a = static_cast<unsigned char>(kSequence[i]);
                 const auto b = static_cast<unsigned char>(kSequence[i + 1]);
-                if (known[a] && known[b] && same(glyphs->glyphs[i], marks[a]) &&
-                    same(glyphs->glyphs[i + 1], marks[b])) {
+                if (known[a] && known[b] && same(glyphs->glyphs[i], marks[a].info) &&
+                    same(glyphs->glyphs[i + 1], marks[b].info)) {
                     markPairsTried.set(a * 128 + b);
                     markPairsHeld.set(a * 128 + b);
                 }
@@ -542,43 +595,53 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     } else {
         ++gItemsKnown;
     }
-    PangoGlyphString* glyphs = pango_glyph_string_new();
     static PlainGlyphs plain;
-    if (plain.shape(*analysis, text, glyphs))
+    GlyphRun run;
+    PangoRectangle ink{};
+    int width = 0;
+    // A text of the board's characters comes from the table, without a
+    // glyph string shaped and measured; any other is shaped.
+    bool taken = plain.shape(*analysis, text, run, ink, width);
+    if (taken) {
         ++gTextsFromTable;
-    else
+    } else {
+        PangoGlyphString* glyphs = pango_glyph_string_new();
         pango_shape_with_flags(text.data(), length, text.data(), length, analysis, glyphs,
                                PANGO_SHAPE_NONE);
-    cairo_scaled_font_t* scaled =
-        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis->font));
-    bool taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
-    GlyphRun run;
-    int position = 0;
-    for (int i = 0; taken && i < glyphs->num_glyphs; ++i) {
-        const PangoGlyphInfo& gi = glyphs->glyphs[i];
-        if (gi.glyph != PANGO_GLYPH_EMPTY) {
-            if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;
-            run.glyphs.push_back(
-                {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
-                 static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
+        cairo_scaled_font_t* scaled =
+            pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(analysis->font));
+        taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
+        int position = 0;
+        for (int i = 0; taken && i < glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& gi = glyphs->glyphs[i];
+            if (gi.glyph != PANGO_GLYPH_EMPTY) {
+                if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;
+                run.glyphs.push_back(
+                    {gi.glyph, static_cast<double>(position + gi.geometry.x_offset) / PANGO_SCALE,
+                     static_cast<double>(gi.geometry.y_offset) / PANGO_SCALE});
+            }
+            position += gi.geometry.width;
         }
-        position += gi.geometry.width;
+        if (taken) {
+            PangoRectangle logical;
+            pango_glyph_string_extents(glyphs, analysis->font, &ink, &logical);
+            width = logical.width;
+            run.font = scaled;
+        }
+        pango_glyph_string_free(glyphs);
     }
     if (taken) {
-        PangoRectangle ink, logical;
-        pango_glyph_string_extents(glyphs, analysis->font, &ink, &logical);
-        const double w = static_cast<double>(logical.width) / PANGO_SCALE;
+        const double w = static_cast<double>(width) / PANGO_SCALE;
         block.lineCount = 1;
         block.widths.push_back(w);
         block.inks.push_back(ink);
         block.maxWidth = w;
-        block.pangoWidth = logical.width;
-        run.font = cairo_scaled_font_reference(scaled);
+        block.pangoWidth = width;
+        run.font = cairo_scaled_font_reference(run.font);
         block.runs.emplace_back().push_back(std::move(run));
         block.glyphsKept = true;
         ++gShapedAlone;
     }
-    pango_glyph_string_free(glyphs);
     freeItems();
     return taken;
 }
@@ -673,13 +736,25 @@ struct BlockKey {
 
 size_t hashOf(const BlockKey& k) {
     size_t h = std::hash<std::string_view>()(k.text);
-    const auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    mix(std::hash<double>()(k.pointSize));
-    mix(std::hash<double>()(k.bounds.width));
-    mix(std::hash<double>()(k.bounds.height));
-    mix(static_cast<size_t>(k.numberOfLines));
-    mix(static_cast<size_t>(k.lineBreakMode) * 4 + k.bold * 2 + k.justified);
-    mix(k.singleLineNoWrap * 2 + k.direct);
+    const auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x9e3779b97f4a7c15ULL; };
+    // A size's bits, mixed in without hashing them as bytes each: equal
+    // sizes (0 and -0 too) give equal bits.
+    const auto bits = [](double d) {
+        uint64_t u = 0;
+        if (d != 0) std::memcpy(&u, &d, sizeof u);
+        return u;
+    };
+    mix(bits(k.pointSize));
+    mix(bits(k.bounds.width));
+    mix(bits(k.bounds.height));
+    mix(static_cast<uint64_t>(k.numberOfLines));
+    mix(static_cast<uint64_t>(k.lineBreakMode) * 16 + k.bold * 8 + k.justified * 4 +
+        k.singleLineNoWrap * 2 + k.direct);
+    // The index takes the low bits: the high ones, which the products
+    // filled, are folded down.
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
     return h;
 }
 
@@ -705,11 +780,7 @@ class BlockCache {
         // the same whether it may wrap, be truncated or neither, and in any
         // height that holds a line: one layout serves the label's measuring
         // (at the size it shrinks to fit), its drawing and its size to fit.
-        const bool oneParagraph = text.find_first_of("\n\r") == std::string_view::npos &&
-                                  text.find("\u2028") == std::string_view::npos &&
-                                  text.find("\u2029") == std::string_view::npos &&
-                                  text.find("\u0085") == std::string_view::npos;
-        if (oneParagraph) {
+        if (oneParagraph(text)) {
             TextStyle plain;
             plain.font.pointSize = style.font.pointSize;
             plain.font.bold = style.font.bold;
@@ -730,6 +801,21 @@ class BlockCache {
     }
 
   private:
+    // No line feed, carriage return, U+2028, U+2029 or U+0085 in the text:
+    // looked for in one pass (it is asked at every look-up).
+    static bool oneParagraph(std::string_view text) {
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        const size_t n = text.size();
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char c = p[i];
+            if (c == '\n' || c == '\r') return false;
+            if (c == 0xC2 && i + 1 < n && p[i + 1] == 0x85) return false;
+            if (c == 0xE2 && i + 2 < n && p[i + 1] == 0x80 && (p[i + 2] & 0xFE) == 0xA8)
+                return false;
+        }
+        return true;
+    }
+
     static BlockKey keyOf(std::string_view text, CGSize bounds, const TextStyle& style,
                           bool singleLineNoWrap, bool direct) {
         return {text,
@@ -814,7 +900,7 @@ class BlockCache {
             slots_.emplace_back();
             used_.push_back(0);
         } else {
-            slot = static_cast<size_t>(std::min_element(used_.begin(), used_.end()) - used_.begin());
+            slot = leastRecentlyUsed();
             Slot& old = slots_[slot];
             unindex(position(old.key, static_cast<uint32_t>(hashOf(old.key)), false));
         }
@@ -829,6 +915,38 @@ class BlockCache {
         index_[i] = {hash, static_cast<uint32_t>(slot + 1)};
         return block;
     }
+
+    // The slot least recently used. Once the cache is full every new text
+    // (every new price) takes one, and scanning all the stamps for it was
+    // most of what keeping a new text cost: so one scan finds the oldest
+    // few dozen, oldest last, and the next texts take them in turn. A slot
+    // used since the scan is passed over; any other is the least recently
+    // used of all, as every slot the scan left was newer than it and
+    // stamps only grow.
+    size_t leastRecentlyUsed() {
+        while (!victims_.empty()) {
+            const Victim v = victims_.back();
+            victims_.pop_back();
+            if (used_[v.slot] == v.stamp) return v.slot;
+        }
+        victims_.clear();
+        for (size_t i = 0; i < used_.size(); ++i)
+            victims_.push_back({used_[i], static_cast<uint32_t>(i)});
+        const auto newer = [](const Victim& a, const Victim& b) { return a.stamp > b.stamp; };
+        const size_t keep = std::min(kVictims, victims_.size());
+        std::nth_element(victims_.begin(), victims_.end() - keep, victims_.end(), newer);
+        victims_.erase(victims_.begin(), victims_.end() - keep);
+        std::sort(victims_.begin(), victims_.end(), newer);
+        const Victim v = victims_.back();
+        victims_.pop_back();
+        return v.slot;
+    }
+    static constexpr size_t kVictims = 64;
+    struct Victim {
+        uint64_t stamp;
+        uint32_t slot;
+    };
+    std::vector<Victim> victims_;
 
     std::vector<IndexEntry> index_ = std::vector<IndexEntry>(kIndexSize);
     // Slots do not move once made: their texts are not reallocated under

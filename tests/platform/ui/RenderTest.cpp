@@ -395,6 +395,20 @@ TEST(Rendering, KeptLayoutsStayBoundedAndAreFoundAfterManyTurnsOver) {
     const size_t lookUps = text::blockLookUps(), steps = text::blockSteps();
     for (int i = 700 - 400; i < 700; ++i) size(name(3, i));
     EXPECT_LT(double(text::blockSteps() - steps) / double(text::blockLookUps() - lookUps), 2.0);
+    // Now the oldest are (3, 191) to (3, 299). Of the oldest hundred every
+    // other one is used again: the next fifty new texts take exactly the
+    // fifty others, however many of them in a row, and the next oldest is
+    // the one after them.
+    for (int i = 191; i < 291; i += 2) size(name(3, i));
+    made = text::layoutsMade();
+    for (int i = 0; i < 50; ++i) size("newer " + std::to_string(i));
+    EXPECT_EQ(text::layoutsMade(), made + 50);
+    made = text::layoutsMade();
+    for (int i = 191; i < 291; i += 2) EXPECT_EQ(size(name(3, i)), sizes[i - 188]) << i;
+    EXPECT_EQ(size(name(3, 291)), sizes[291 - 188]);
+    EXPECT_EQ(text::layoutsMade(), made);
+    for (int i = 192; i <= 290; i += 14) size(name(3, i));  // they went
+    EXPECT_EQ(text::layoutsMade(), made + 8);
 }
 
 }  // namespace
@@ -477,4 +491,29 @@ TEST(Rendering, ATextThatFitsItsRoomOnOneLineIsLaidOutOnceForMeasuringAndDrawing
     style.numberOfLines = 1;
     NSStringSizeWithFont("1.08\n1.09", style.font);
     EXPECT_EQ(NSStringBoundingSize("1.08\n1.09", {200, 0}, style).height, style.font.lineHeight());
+}
+
+// A text with a second paragraph, whichever character ends the first, is
+// laid out in its room straight away, not first on one line; a text without
+// one (a character beside those that end a paragraph) is laid out on one
+// line, which serves its room.
+TEST(Rendering, ATextOfTwoParagraphsIsLaidOutInItsRoomAlone) {
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(12.75);
+    style.numberOfLines = 1;
+    int n = 0;
+    for (const char* end : {"\n", "\r", "\u2028", "\u2029", "\u0085"}) {
+        const std::string text = "1.0" + std::to_string(++n) + end + "1.09";
+        const size_t made = text::layoutsMade();
+        EXPECT_EQ(NSStringBoundingSize(text, {200, 0}, style).height, style.font.lineHeight());
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+    }
+    for (const char* within : {"\u2027", "\u202A", "\u0084", "\u00A0", "\u4E00"}) {
+        const std::string text = "1.0" + std::to_string(++n) + within + "1.09";
+        const size_t made = text::layoutsMade();
+        const CGSize room = NSStringBoundingSize(text, {200, 0}, style);
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+        EXPECT_EQ(room, NSStringSizeWithFont(text, style.font)) << n;
+        EXPECT_EQ(text::layoutsMade(), made + 1) << n;
+    }
 }

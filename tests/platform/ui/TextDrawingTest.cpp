@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Text.h"
 
 using namespace platform::ui;
@@ -342,4 +343,36 @@ TEST(TextGlyphs, ALineWithAMissingGlyphIsDrawnThroughPango) {
     EXPECT_EQ(kept, drawn(missing, style, at, false));
     drawn("price 1.08", style, at, true);
     EXPECT_EQ(text::keptLinesDrawn(), before + 1);
+}
+
+// A canvas's alpha fades a text and its background as the style's own
+// alpha would, and a canvas at full alpha draws the style as it is.
+TEST(TextGlyphs, ACanvasAlphaFadesTheTextAsTheStylesAlphaWould) {
+    const auto drawnOn = [](double canvasAlpha, const TextStyle& style) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 40);
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 0.2, 0.6, 0.9);
+        cairo_paint(cr);
+        cairo_scale(cr, 2, 2);
+        {
+            Canvas canvas(cr);
+            canvas.setAlpha(canvasAlpha);
+            canvas.drawText("最低:1.08345", CGRectMake(1, 2, 56, 14), style);
+        }
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 40);
+        cairo_surface_destroy(surface);
+        return bytes;
+    };
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(11);
+    style.numberOfLines = 1;
+    style.backgroundColor = UIColor::grey255(240);
+    TextStyle faded = style;
+    faded.color.alpha *= 0.4;
+    faded.backgroundColor.alpha *= 0.4;
+    EXPECT_EQ(drawnOn(0.4, style), drawnOn(1, faded));
+    EXPECT_NE(drawnOn(1, style), drawnOn(1, faded));
 }
