@@ -41,6 +41,7 @@ function(kav_test name)
     kav_target_defaults(${name})
     kav_test_code(${name})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} kav_testsupport GTest::gtest GTest::gmock)
+    kav_test_pch(${name})
     set(props TIMEOUT ${ARG_TIMEOUT})
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
@@ -63,6 +64,26 @@ function(kav_test_code target)
         target_compile_options(${target} PRIVATE -fno-sanitize=undefined)
     endif()
     target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-g1>)
+endfunction()
+
+# Test code's precompiled header: GoogleTest, GoogleMock, nlohmann/json and
+# the standard headers cost some three seconds in every test batch, parsed
+# anew each time; kav_testsupport compiles them once (tests/support) and every
+# test target reuses its header, so they must keep the same compile options.
+# ccache does not cache a compile that uses a precompiled header unless told
+# to, so under it the header is off by default.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    set(kav_pch_default OFF)
+else()
+    set(kav_pch_default ON)
+endif()
+option(KAV_TEST_PCH "Precompile the test code's common headers" ${kav_pch_default})
+
+# kav_test_pch(target): a target of test code reuses kav_testsupport's header.
+function(kav_test_pch target)
+    if(KAV_TEST_PCH)
+        target_precompile_headers(${target} REUSE_FROM kav_testsupport)
+    endif()
 endfunction()
 
 # kav_backend(name DEPS dep...) builds every .cpp of the calling folder into
@@ -99,5 +120,6 @@ endfunction()
 # link (a file with options of its own stays out of the unity batches).
 function(kav_peer_sources)
     set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-        PROPERTIES COMPILE_OPTIONS "-fno-sanitize=all;$<$<CONFIG:Debug>:-g1>")
+        PROPERTIES COMPILE_OPTIONS "-fno-sanitize=all;$<$<CONFIG:Debug>:-g1>"
+                   SKIP_PRECOMPILE_HEADERS ON)
 endfunction()
