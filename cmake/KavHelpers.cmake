@@ -28,9 +28,10 @@ endfunction()
 # registers its cases with CTest. COST N (about the seconds its longest case
 # takes under the sanitizers on two cores) makes CTest start its cases first:
 # a fresh clone has no timings of earlier runs, and a long case started last
-# leaves the other cores idle while it ends.
+# leaves the other cores idle while it ends. WAITS marks a program whose cases
+# mostly wait rather than compute (see below).
 function(kav_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT;COST" "DEPS;SOURCES;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "WAITS" "TIMEOUT;COST" "DEPS;SOURCES;LABELS" ${ARGN})
     if(NOT ARG_SOURCES)
         file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     endif()
@@ -49,9 +50,21 @@ function(kav_test name)
     if(ARG_COST)
         list(APPEND props COST ${ARG_COST})
     endif()
+    if(ARG_WAITS)
+        list(APPEND props RESOURCE_GROUPS cpus:1)
+    else()
+        list(APPEND props RESOURCE_GROUPS cpus:2)
+    endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
+# The tests' share of the cores: ./test.sh hands CTest a resource "cpus" of
+# two slots a core and twice as many jobs as cores. An ordinary test
+# takes two slots, a core; a test of a WAITS program takes one: its cases wait
+# for an X server, for a program that runs at a person's pace or for replies
+# on the wall clock, and leave most of a core to another test. Without the
+# resource file (a plain ctest -jN) the groups are not used.
+#
 # kav_test_code(target): a target of test code (the cases and their support, not
 # the product they link). With the sanitizers on it keeps AddressSanitizer but
 # leaves UBSan's checks to the product's own objects, and in Debug has line
