@@ -27,7 +27,7 @@ PACKAGES=(
   fonts-noto-cjk
   libsdl2-dev
   libx11-dev
-  libxext-dev
+  libxcb-shm0-dev
   xvfb
   xdotool
   libzbar-dev

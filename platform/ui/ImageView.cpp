@@ -98,6 +98,15 @@ bool UIImageView::drawingInk(CALayer&, CGRect& ink) {
     return CGRectIsNull(ink) || CGRectContainsRect(bounds(), ink);
 }
 
+std::shared_ptr<const void> UIImageView::drawingSubject(CALayer&, CGRect& place) {
+    // A subclass may draw otherwise.
+    if (typeid(*this) != typeid(UIImageView)) return nullptr;
+    const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    if (!img) return nullptr;
+    place = imageRect();
+    return img;
+}
+
 bool UIImageView::drawsStraightOnto(const CGRect& pixels) {
     const UIImagePtr& img = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
     if (!img || CGRectIsNull(pixels)) return false;

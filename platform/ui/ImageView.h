@@ -32,6 +32,9 @@ class UIImageView : public UIView {
     bool drawingInk(CALayer& layer, CGRect& ink) override;
     // Straight only where the image keeps its own pixels.
     bool drawsStraightOnto(const CGRect& pixels) override;
+    // The image shown and its place: a view that flips among a few images
+    // (the board's arrow) has each recorded once where it is scaled.
+    std::shared_ptr<const void> drawingSubject(CALayer& layer, CGRect& place) override;
     // Where the image is drawn inside the bounds for the content mode.
     CGRect imageRect() const;
 

@@ -24,6 +24,7 @@ size_t gActiveAnimations = 0;
 size_t gEndlessAnimations = 0;
 size_t gLayersDrawn = 0;
 size_t gInksMeasured = 0;
+size_t gDrawingsRecorded = 0;
 // The layer being drawn flat into its own picture for a perspective
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
@@ -204,6 +205,9 @@ size_t& layersDrawn() {
 size_t inksMeasured() {
     return gInksMeasured;
 }
+size_t drawingsRecorded() {
+    return gDrawingsRecorded;
+}
 size_t finiteAnimations() {
     return gActiveAnimations - gEndlessAnimations;
 }
@@ -247,6 +251,49 @@ CGAffineTransform CALayerState::toSuperlayer() const {
     return CGAffineTransformConcat(t, CGAffineTransformMakeTranslation(position.x, position.y));
 }
 
+// The recordings of told drawings a layer keeps by their subject: a few, and
+// only of subjects someone besides the layer still holds (a picture made
+// anew for each showing never comes back, and is let go of when the next
+// one is kept).
+struct CALayer::KeptDrawings {
+    static constexpr size_t kMost = 6;
+    struct Drawing {
+        std::shared_ptr<const void> subject;
+        CGRect place, bounds;
+        cairo_surface_t* recording;
+    };
+    // The oldest first.
+    std::vector<Drawing> drawings;
+
+    ~KeptDrawings() {
+        for (auto& d : drawings)
+            cairo_surface_destroy(d.recording);
+    }
+    cairo_surface_t* find(const std::shared_ptr<const void>& subject, const CGRect& place,
+                          const CGRect& bounds) const {
+        for (const auto& d : drawings)
+            if (d.subject == subject && CGRectEqualToRect(d.place, place) &&
+                CGRectEqualToRect(d.bounds, bounds))
+                return d.recording;
+        return nullptr;
+    }
+    void keep(std::shared_ptr<const void> subject, const CGRect& place, const CGRect& bounds,
+              cairo_surface_t* recording) {
+        if (drawings.size() >= kMost) {
+            cairo_surface_destroy(drawings.front().recording);
+            drawings.erase(drawings.begin());
+        }
+        drawings.push_back({std::move(subject), place, bounds, recording});
+    }
+    void dropUnheld() {
+        std::erase_if(drawings, [](Drawing& d) {
+            if (d.subject.use_count() > 1) return false;
+            cairo_surface_destroy(d.recording);
+            return true;
+        });
+    }
+};
+
 CALayer::CALayer() = default;
 
 CALayer::~CALayer() {
@@ -268,7 +315,8 @@ CALayer::~CALayer() {
                 if (group) group->animationStopped(false, true);
             });
     }
-    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    if (contentCache_ && !cacheKept_)
+        cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
 }
 
 void CALayer::markPathToRoot() {
@@ -730,8 +778,11 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
     contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
-    std::optional<CALayerState> scratch;
-    const CALayerState& s = drawnState(scratch);
+    // A copy of the state only while it animates: an empty optional of it
+    // is cleared whole, a few hundred bytes, on every layer walked.
+    std::unique_ptr<CALayerState> presented;
+    if (!animations_.empty()) presented = std::make_unique<CALayerState>(presentation());
+    const CALayerState& s = presented ? *presented : model_;
     if (s.hidden || s.opacity <= 0.001) {
         // Not drawn. Marks below stay where they are: showing the layer
         // again marks its geometry, which recomputes everything below.
@@ -806,8 +857,10 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
     // by replaying the recording once more (an arrow that flips).
     const bool keepsToldInk = !mayDrawStraight && drawsStraight_;
     const CGRect toldInk = drawingInk_;
-    if (contentCache_) cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
+    if (contentCache_ && !cacheKept_)
+        cairo_surface_destroy(static_cast<cairo_surface_t*>(contentCache_));
     contentCache_ = nullptr;
+    cacheKept_ = false;
     drawingInk_ = CGRectNull;
     needsDisplay_ = false;
     CGRect told = CGRectNull;
@@ -822,6 +875,21 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         }
         return;
     }
+    // A subject shown before in the same place: its recording is kept.
+    std::shared_ptr<const void> subject;
+    CGRect place = CGRectNull;
+    if (keepsToldInk && !CGRectIsNull(toldInk) && delegate_) {
+        subject = delegate_->drawingSubject(*this, place);
+        cairo_surface_t* kept =
+            subject && keptDrawings_ ? keptDrawings_->find(subject, place, state.bounds) : nullptr;
+        if (kept) {
+            contentCache_ = kept;
+            cacheKept_ = true;
+            drawingInk_ = toldInk;
+            return;
+        }
+    }
+    ++gDrawingsRecorded;
     // The drawing is clipped to the bounds, as a view's backing store is.
     cairo_rectangle_t extents{state.bounds.origin.x, state.bounds.origin.y, state.bounds.size.width,
                               state.bounds.size.height};
@@ -844,6 +912,16 @@ void CALayer::recordDrawing(const CALayerState& state, bool mayDrawStraight) {
         if (drew && !CGRectIsNull(toldInk)) {
             contentCache_ = rec;
             drawingInk_ = toldInk;
+            if (subject) {
+                // The subjects let go of meanwhile are let go of here, when
+                // another is kept: a flip among kept ones touches no other.
+                if (keptDrawings_)
+                    keptDrawings_->dropUnheld();
+                else
+                    keptDrawings_ = std::make_unique<KeptDrawings>();
+                keptDrawings_->keep(std::move(subject), place, state.bounds, rec);
+                cacheKept_ = true;
+            }
         } else {
             cairo_surface_destroy(rec);
         }

@@ -82,6 +82,16 @@ class CALayerDelegate {
         (void)pixels;
         return true;
     }
+    // What the told drawing shows and where (bounds coordinates), for a
+    // drawing recorded where it cannot be drawn straight: the same subject in
+    // the same place draws the same, so a layer that flips among a few (the
+    // board's arrow) keeps their recordings and records each once. Null: the
+    // drawing says nothing of what it shows (the default).
+    virtual std::shared_ptr<const void> drawingSubject(CALayer& layer, CGRect& place) {
+        (void)layer;
+        (void)place;
+        return nullptr;
+    }
 };
 
 // A node of the drawn tree: geometry, look and sublayers. Every view has one;
@@ -295,6 +305,11 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // it inks as measured (bounds coordinates; null when it draws nothing).
     void* contentCache_ = nullptr;
     CGRect drawingInk_ = CGRectNull;
+    // Recordings of told drawings kept by their subject (drawingSubject);
+    // contentCache_ may be one of them, then owned here.
+    struct KeptDrawings;
+    std::unique_ptr<KeptDrawings> keptDrawings_;
+    bool cacheKept_ = false;
     // The delegate told its ink and draws straight onto the screen; the ink
     // as told.
     bool drawsStraight_ = false;

@@ -208,6 +208,7 @@ std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
 std::atomic<size_t> gItemsKnown{0};
 std::atomic<size_t> gTextsFromTable{0};
+std::atomic<size_t> gTableShapings{0};
 std::atomic<size_t> gBlockLookUps{0};
 std::atomic<size_t> gBlockSteps{0};
 
@@ -372,6 +373,7 @@ class PlainGlyphs {
             const int n = encode(c, one);
             const int zero = 0;
             PangoGlyphString* glyphs = pango_glyph_string_new();
+            ++gTableShapings;
             const bool taken = shaped(a, one, n, 1, &zero, glyphs);
             const PangoGlyphInfo info = taken ? glyphs->glyphs[0] : PangoGlyphInfo{};
             pango_glyph_string_free(glyphs);
@@ -392,6 +394,7 @@ class PlainGlyphs {
         bool pairHolds(const Char& a, const Char& b, const PangoAnalysis& an) {
             const bool bothMarks = a.c < 128 && b.c < 128;
             const size_t at = a.c * 128 + b.c;
+            if (bothMarks && !marksSwept) sweepMarkPairs(an);
             if (bothMarks && markPairsTried[at]) return markPairsHeld[at];
             const uint64_t key = (static_cast<uint64_t>(a.c) << 32) | b.c;
             if (!bothMarks)
@@ -401,6 +404,7 @@ class PlainGlyphs {
             const int n = first + encode(b.c, two + first);
             const int offsets[2] = {0, first};
             PangoGlyphString* glyphs = pango_glyph_string_new();
+            ++gTableShapings;
             const bool held = shaped(an, two, n, 2, offsets, glyphs) &&
                               same(glyphs->glyphs[0], *a.info) && same(glyphs->glyphs[1], *b.info);
             pango_glyph_string_free(glyphs);
@@ -412,7 +416,60 @@ class PlainGlyphs {
             }
             return held;
         }
+        // Every pair of marks at once, the first time one is asked for: a
+        // price meets a few dozen of the 18 x 18 in its first minute, each
+        // a shaping of its own, and a label that fits its font meets them
+        // again in every size it tries. One text holding each pair once,
+        // shaped in one run, shows every pair whose two glyphs stand
+        // unchanged; a pair it does not show so is left to be shaped alone
+        // when met, as before.
+        void sweepMarkPairs(const PangoAnalysis& an) {
+            marksSwept = true;
+            static const std::string kSequence = markSequence();
+            for (const char c : kMarks)
+                glyph(static_cast<unsigned char>(c), an);
+            const int n = static_cast<int>(kSequence.size());
+            PangoGlyphString* glyphs = pango_glyph_string_new();
+            ++gTableShapings;
+            pango_shape_with_flags(kSequence.data(), n, kSequence.data(), n, &an, glyphs,
+                                   PANGO_SHAPE_NONE);
+            // One glyph a character, in order, or nothing is learnt.
+            bool oneEach = glyphs->num_glyphs == n;
+            for (int i = 0; oneEach && i < n; ++i)
+                oneEach = glyphs->log_clusters[i] == i;
+            for (int i = 0; oneEach && i + 1 < n; ++i) {
+                const auto a = static_cast<unsigned char>(kSequence[i]);
+                const auto b = static_cast<unsigned char>(kSequence[i + 1]);
+                if (known[a] && known[b] && same(glyphs->glyphs[i], marks[a]) &&
+                    same(glyphs->glyphs[i + 1], marks[b])) {
+                    markPairsTried.set(a * 128 + b);
+                    markPairsHeld.set(a * 128 + b);
+                }
+            }
+            pango_glyph_string_free(glyphs);
+        }
+        bool marksSwept = false;
     };
+
+    // The marks, and a text in which each ordered pair of them (a mark
+    // beside itself too) stands exactly once: a de Bruijn sequence of
+    // order two over them, opened into a line.
+    static constexpr std::string_view kMarks = "0123456789.,:-+%/ ";
+    static std::string markSequence() {
+        const size_t k = kMarks.size();
+        std::string out;
+        // Lyndon words of length 1 or 2 in order, joined: for order two,
+        // each symbol i followed by i j for every j above it.
+        for (size_t i = 0; i < k; ++i) {
+            out += kMarks[i];
+            for (size_t j = i + 1; j < k; ++j) {
+                out += kMarks[i];
+                out += kMarks[j];
+            }
+        }
+        out += kMarks[0];
+        return out;
+    }
 
     Face& faceOf(const PangoAnalysis& a) {
         for (auto& face : faces_) {
@@ -814,6 +871,9 @@ size_t itemsKnown() {
 }
 size_t textsFromTable() {
     return gTextsFromTable;
+}
+size_t tableShapings() {
+    return gTableShapings;
 }
 size_t blockLookUps() {
     return gBlockLookUps;

@@ -128,6 +128,9 @@ size_t itemsKnown();
 // Texts of digits, the marks that write numbers and ideographs whose glyphs
 // were taken from a face's table instead of being shaped.
 size_t textsFromTable();
+// Shapings made to fill those tables: characters alone, pairs of them, and
+// the one text a face's pairs of marks are learnt from.
+size_t tableShapings();
 // Look-ups of kept layouts so far, and the entries they looked at on the way
 // (benchmarks).
 size_t blockLookUps();

@@ -201,13 +201,68 @@ std::string sysDB::getLabelWithKey(const std::string& key, const std::string& de
 }
 
 std::string sysDB::formatPrice(double value, int decimals) {
-    // What "%.*f" writes (the exact binary value rounded to the decimals, in
-    // the C locale), without the cost of the printf machinery: every price
-    // on the board is written through here on every quote. The largest
-    // double has 309 integer digits.
+    // What "%.*f" writes (the exact binary value rounded to the decimals, a
+    // tie to the even digit, in the C locale), without the cost of the printf
+    // machinery: every price on the board is written through here on every
+    // quote.
+    const int places = std::clamp(decimals, 0, 15);
+    // A price is exactly m / 2^shift (m below 2^53): m x 10^places fits in
+    // 128 bits, so the rounding is done in whole numbers, with no table the
+    // general conversion reads (a quote a frame apart finds it out of the
+    // cache).
+    const double magnitude = std::fabs(value);
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent);
+    const int shift = 53 - exponent;
+    if (std::isfinite(value) && magnitude < 0x1p53 && shift <= 120) {
+        static constexpr uint64_t kPowers[] = {1,
+                                               10,
+                                               100,
+                                               1000,
+                                               10000,
+                                               100000,
+                                               1000000,
+                                               10000000,
+                                               100000000,
+                                               1000000000,
+                                               10000000000,
+                                               100000000000,
+                                               1000000000000,
+                                               10000000000000,
+                                               100000000000000,
+                                               1000000000000000};
+        using u128 = unsigned __int128;
+        const auto m = static_cast<uint64_t>(std::ldexp(fraction, 53));
+        const u128 scaled = static_cast<u128>(m) * kPowers[places];
+        u128 whole = scaled >> shift;
+        if (shift > 0) {
+            const u128 rest = scaled - (whole << shift);
+            const u128 half = static_cast<u128>(1) << (shift - 1);
+            if (rest > half || (rest == half && (whole & 1))) ++whole;
+        }
+        if (whole >> 64 == 0) {
+            auto digits = static_cast<uint64_t>(whole);
+            // Sign, up to 20 digits, a point and the leading zeros.
+            char text[48];
+            char* end = text + sizeof text;
+            char* at = end;
+            for (int i = 0; i < places; ++i) {
+                *--at = static_cast<char>('0' + digits % 10);
+                digits /= 10;
+            }
+            if (places > 0) *--at = '.';
+            do {
+                *--at = static_cast<char>('0' + digits % 10);
+                digits /= 10;
+            } while (digits);
+            if (std::signbit(value)) *--at = '-';
+            return std::string(at, end);
+        }
+    }
+    // The largest double has 309 integer digits.
     char text[400];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
-                                       std::clamp(decimals, 0, 15));
+    const auto written =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, places);
     return std::string(text, written.ptr);
 }
 

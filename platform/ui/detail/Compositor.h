@@ -42,6 +42,8 @@ PendingFrame& pending();
 size_t& layersDrawn();
 // Recorded drawings whose ink was measured by replaying them, so far (tests).
 size_t inksMeasured();
+// Drawings recorded so far (tests).
+size_t drawingsRecorded();
 // Animations running now that will end: one repeated for ever (a spinner) is
 // left out, so that the driver can wait for the screen to stand still.
 size_t finiteAnimations();

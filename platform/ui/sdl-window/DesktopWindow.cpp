@@ -37,8 +37,8 @@
 
 // Last: they bring Xlib's macros (None, Bool, Status...).
 #include <SDL_syswm.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
 
 namespace platform::ui {
 
@@ -48,6 +48,8 @@ constexpr int kPinchA = 101;
 constexpr int kPinchB = 102;
 constexpr double kPinchIdle = 0.3;
 constexpr double kFrameInterval = 1.0 / 60;
+// SDL's event pump keeps the screen saver away every 30 s.
+constexpr int kUpkeepSeconds = 30;
 // Room kept for the window's title bar and frame while the window manager has
 // not said how large they are.
 constexpr int kFrameAllowanceX = 8;
@@ -103,44 +105,16 @@ void openOnDesktop(const std::string& url) {
     }).detach();
 }
 
-// X errors while the shared image is set up: counted for its own connection
-// (and only there, while it waits for the server's answer), so that a display
-// that cannot take it falls back instead of ending the program.
-int gSetupErrors = 0;
-::Display* gSetupDisplay = nullptr;
-XErrorHandler gPreviousHandler = nullptr;
-
-int countSetupError(::Display* display, XErrorEvent* error) {
-    if (display == gSetupDisplay) {
-        ++gSetupErrors;
-        return 0;
-    }
-    return gPreviousHandler ? gPreviousHandler(display, error) : 0;
-}
-
-// Runs `requests` on `display` and waits for the server to have handled
-// them; false when any of them failed.
-template <typename Requests>
-bool withoutErrors(::Display* display, Requests&& requests) {
-    gSetupDisplay = display;
-    gSetupErrors = 0;
-    gPreviousHandler = XSetErrorHandler(countSetupError);
-    requests();
-    XSync(display, False);
-    XSetErrorHandler(gPreviousHandler);
-    gPreviousHandler = nullptr;
-    gSetupDisplay = nullptr;
-    return gSetupErrors == 0;
-}
-
 // On a local X server with shared memory, the phone screen is composited
 // straight into an image that the server reads from memory both share, and
 // only the changed areas are put on the window: no copy into SDL's window
 // surface, and no round trip to the server per frame (SDL waits for every
-// update to be done). The image is never drawn into while the server may
-// still be reading it: the last put of a frame asks for word when it is done,
-// which the next frame awaits (long arrived by then, unless frames follow
-// closely). It talks to the server on a connection of its own, so that word
+// update to be done). A frame's puts go out together in one write, and
+// nothing is read back then. The image is never drawn into while the server
+// may still be reading it: the last put of a frame asks for word when it is
+// done, which the next frame awaits (long arrived by then, unless frames
+// follow closely, and taken in one read). It talks to the server on a
+// connection of its own (XCB's, with no Xlib queue in between), so that word
 // is not taken by SDL's event loop and wakes nothing: it is read only when
 // the next frame needs it.
 class SharedImage {
@@ -153,21 +127,28 @@ class SharedImage {
             why = std::string("the display ") + (name ? name : "") + " is not local";
             return nullptr;
         }
-        ::Display* display = XOpenDisplay(name);
-        if (!display) {
+        xcb_connection_t* c = xcb_connect(name, nullptr);
+        if (!c || xcb_connection_has_error(c)) {
+            if (c) xcb_disconnect(c);
             why = std::string("cannot connect to ") + name;
             return nullptr;
         }
-        std::unique_ptr<SharedImage> image(new SharedImage(display, window));
-        if (!XShmQueryExtension(display)) {
+        std::unique_ptr<SharedImage> image(new SharedImage(c, static_cast<xcb_window_t>(window)));
+        const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+        if (!shm || !shm->present) {
             why = "the display has no shared memory images";
             return nullptr;
         }
-        XWindowAttributes attributes{};
-        Status got = 0;
-        if (!withoutErrors(display,
-                           [&] { got = XGetWindowAttributes(display, window, &attributes); }) ||
-            !got) {
+        image->completion_ = static_cast<uint8_t>(shm->first_event + XCB_SHM_COMPLETION);
+        xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+            c, xcb_get_window_attributes(c, image->window_), nullptr);
+        xcb_get_geometry_reply_t* geometry =
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, image->window_), nullptr);
+        const xcb_visualid_t visualId = attributes ? attributes->visual : 0;
+        const int depth = geometry ? geometry->depth : 0;
+        std::free(attributes);
+        std::free(geometry);
+        if (!visualId || !depth) {
             why = "the window cannot be queried";
             return nullptr;
         }
@@ -175,37 +156,58 @@ class SharedImage {
         // byte order. SDL may give its window a direct-colour visual (for
         // gamma ramps), whose colour map it fills with the identity: its
         // pixels are the same as true colour's.
-        const Visual* v = attributes.visual;
-        if (attributes.depth != 24 || !v ||
-            (v->c_class != TrueColor && v->c_class != DirectColor) || v->red_mask != 0xff0000 ||
-            v->green_mask != 0xff00 || v->blue_mask != 0xff) {
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        const xcb_visualtype_t* v = nullptr;
+        for (auto s = xcb_setup_roots_iterator(setup); s.rem && !v; xcb_screen_next(&s))
+            for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem && !v;
+                 xcb_depth_next(&d))
+                for (auto t = xcb_depth_visuals_iterator(d.data); t.rem; xcb_visualtype_next(&t))
+                    if (t.data->visual_id == visualId) {
+                        v = t.data;
+                        break;
+                    }
+        if (depth != 24 || !v ||
+            (v->_class != XCB_VISUAL_CLASS_TRUE_COLOR &&
+             v->_class != XCB_VISUAL_CLASS_DIRECT_COLOR) ||
+            v->red_mask != 0xff0000 || v->green_mask != 0xff00 || v->blue_mask != 0xff) {
             std::ostringstream what;
-            what << "the window's visual (depth " << attributes.depth << ", class "
-                 << (v ? v->c_class : -1) << ", red " << std::hex << (v ? v->red_mask : 0)
-                 << ") is not 24-bit x-R-G-B";
+            what << "the window's visual (depth " << depth << ", class "
+                 << (v ? static_cast<int>(v->_class) : -1) << ", red " << std::hex
+                 << (v ? v->red_mask : 0) << ") is not 24-bit x-R-G-B";
             why = what.str();
             return nullptr;
         }
-        image->visual_ = attributes.visual;
-        image->depth_ = attributes.depth;
-        XGCValues values{};
-        values.foreground = 0;  // black in that visual
-        values.graphics_exposures = False;
-        if (!withoutErrors(display, [&] {
-                image->gc_ =
-                    XCreateGC(display, window, GCForeground | GCGraphicsExposures, &values);
-            })) {
+        // A row of the image is its width in 32-bit pixels, in this machine's
+        // byte order.
+        bool rowsOfPixels = false;
+        for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+            if (f.data->depth == depth)
+                rowsOfPixels = f.data->bits_per_pixel == 32 && f.data->scanline_pad <= 32;
+        const uint32_t one = 1;
+        const bool littleEndian = *reinterpret_cast<const unsigned char*>(&one) == 1;
+        if (!rowsOfPixels ||
+            (setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) != littleEndian) {
+            why = "the display's images are not 32-bit pixels in this machine's order";
+            return nullptr;
+        }
+        image->depth_ = static_cast<uint8_t>(depth);
+        const uint32_t values[] = {0 /* black in that visual */, 0 /* no exposures */};
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        if (xcb_generic_error_t* error = xcb_request_check(
+                c, xcb_create_gc_checked(c, gc, image->window_,
+                                         XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values))) {
+            std::free(error);
             why = "cannot draw on the window";
             return nullptr;
         }
-        image->completion_ = XShmGetEventBase(display) + ShmCompletion;
+        image->gc_ = gc;
         return image;
     }
 
     ~SharedImage() {
         release();
-        if (gc_) XFreeGC(display_, gc_);
-        XCloseDisplay(display_);
+        if (gc_) xcb_free_gc(c_, gc_);
+        xcb_disconnect(c_);
     }
     SharedImage(const SharedImage&) = delete;
     SharedImage& operator=(const SharedImage&) = delete;
@@ -214,45 +216,39 @@ class SharedImage {
     // and `why` says why, when the server cannot take one.
     bool resize(int width, int height, std::string& why) {
         release();
-        image_ =
-            XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
-                            &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
-        const uint32_t one = 1;
-        const bool littleEndian = *reinterpret_cast<const unsigned char*>(&one) == 1;
-        if (!image_ || image_->bits_per_pixel != 32 || image_->bytes_per_line % 4 != 0 ||
-            (image_->byte_order == LSBFirst) != littleEndian) {
-            why = "the display's images are not 32-bit pixels in this machine's order";
+        if (width > UINT16_MAX || height > UINT16_MAX) {
+            why = "the window is larger than the display's images";
             return false;
         }
-        const size_t bytes = static_cast<size_t>(image_->bytes_per_line) * height;
-        segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (segment_.shmid < 0) {
+        const int stride = width * 4;
+        const size_t bytes = static_cast<size_t>(stride) * height;
+        shmid_ = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (shmid_ < 0) {
             why = std::string("no shared memory: ") + std::strerror(errno);
             return false;
         }
-        void* memory = shmat(segment_.shmid, nullptr, 0);
+        void* memory = shmat(shmid_, nullptr, 0);
         if (memory == reinterpret_cast<void*>(-1)) {
             why = std::string("no shared memory: ") + std::strerror(errno);
-            shmctl(segment_.shmid, IPC_RMID, nullptr);
-            segment_.shmid = -1;
+            shmctl(shmid_, IPC_RMID, nullptr);
+            shmid_ = -1;
             return false;
         }
-        segment_.shmaddr = image_->data = static_cast<char*>(memory);
-        segment_.readOnly = False;
-        Status attached = 0;
-        const bool fine =
-            withoutErrors(display_, [&] { attached = XShmAttach(display_, &segment_); });
+        memory_ = memory;
+        const xcb_shm_seg_t segment = xcb_generate_id(c_);
+        xcb_generic_error_t* error = xcb_request_check(
+            c_, xcb_shm_attach_checked(c_, segment, static_cast<uint32_t>(shmid_), 0));
         // Gone with the last of the server and this process to let go of
         // it, whichever way either ends.
-        shmctl(segment_.shmid, IPC_RMID, nullptr);
-        if (!fine || !attached) {
+        shmctl(shmid_, IPC_RMID, nullptr);
+        if (error) {
+            std::free(error);
             why = "the display cannot attach shared memory";
             return false;
         }
-        attached_ = true;
-        surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(memory),
-                                                       CAIRO_FORMAT_ARGB32, width, height,
-                                                       image_->bytes_per_line);
+        segment_ = segment;
+        surface_ = cairo_image_surface_create_for_data(static_cast<unsigned char*>(memory),
+                                                       CAIRO_FORMAT_ARGB32, width, height, stride);
         if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
             why = "cairo cannot draw into the shared image";
             return false;
@@ -266,86 +262,103 @@ class SharedImage {
     // until finishPut().
     cairo_surface_t* surface() const { return surface_; }
 
-    // Waits until the server has read all that was put.
+    // Waits until the server has read all that was put: the word of the last
+    // put (or its failure: the server is done with it either way). Looked
+    // for first in what has come already, one read that does not wait.
     void finishPut() {
-        while (pending_ > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type == completion_) --pending_;
+        while (pending_) {
+            xcb_generic_event_t* event = xcb_poll_for_event(c_);
+            ++reads_;
+            if (!event) event = xcb_wait_for_event(c_);
+            if (!event) {
+                // The connection is gone: nothing reads the image any more.
+                pending_ = false;
+                break;
+            }
+            // Word of the last put, not of one before it (a whole window put
+            // again before the next frame asks twice).
+            const uint8_t type = event->response_type & 0x7f;
+            if ((type == completion_ || type == 0) &&
+                static_cast<int32_t>(event->full_sequence - lastPut_) >= 0)
+                pending_ = false;
+            std::free(event);
         }
     }
 
     // Puts `areas` (pixels of the image) on the window, the image's origin
-    // at (`x`, `y`) there.
+    // at (`x`, `y`) there: one write for them all.
     void put(const SDL_Rect* areas, size_t count, int x, int y) {
         for (size_t i = 0; i < count; ++i) {
             const SDL_Rect& a = areas[i];
-            XShmPutImage(display_, window_, gc_, image_, a.x, a.y, a.x + x, a.y + y,
-                         static_cast<unsigned>(a.w), static_cast<unsigned>(a.h),
-                         i + 1 == count ? True : False);
+            const bool last = i + 1 == count;
+            const xcb_void_cookie_t sent = xcb_shm_put_image(
+                c_, window_, gc_, static_cast<uint16_t>(width_), static_cast<uint16_t>(height_),
+                static_cast<uint16_t>(a.x), static_cast<uint16_t>(a.y),
+                static_cast<uint16_t>(a.w), static_cast<uint16_t>(a.h),
+                static_cast<int16_t>(a.x + x), static_cast<int16_t>(a.y + y), depth_,
+                XCB_IMAGE_FORMAT_Z_PIXMAP, last ? 1 : 0, segment_, 0);
+            if (last) lastPut_ = sent.sequence;
         }
-        if (count) ++pending_;
-        XFlush(display_);
+        if (!count) return;
+        pending_ = true;
+        xcb_flush(c_);
+        ++writes_;
     }
 
     // Puts the whole image at (`x`, `y`) in a window of `w` x `h` pixels,
     // black around it.
     void putAll(int w, int h, int x, int y) {
-        XRectangle margins[4];
-        int n = 0;
+        xcb_rectangle_t margins[4];
+        uint32_t n = 0;
         const auto margin = [&](int mx, int my, int mw, int mh) {
             if (mw > 0 && mh > 0)
-                margins[n++] = {static_cast<short>(mx), static_cast<short>(my),
-                                static_cast<unsigned short>(mw), static_cast<unsigned short>(mh)};
+                margins[n++] = {static_cast<int16_t>(mx), static_cast<int16_t>(my),
+                                static_cast<uint16_t>(mw), static_cast<uint16_t>(mh)};
         };
         margin(0, 0, w, y);
         margin(0, y + height_, w, h - y - height_);
         margin(0, y, x, height_);
         margin(x + width_, y, w - x - width_, height_);
-        if (n) XFillRectangles(display_, window_, gc_, margins, n);
+        if (n) xcb_poly_fill_rectangle(c_, window_, gc_, n, margins);
         const SDL_Rect all{0, 0, width_, height_};
         put(&all, 1, x, y);
     }
 
+    // Writes to the server and reads from it so far (tests).
+    unsigned long writes() const { return writes_; }
+    unsigned long reads() const { return reads_; }
+
   private:
-    SharedImage(::Display* display, ::Window window) : display_(display), window_(window) {
-        segment_.shmid = -1;
-    }
+    SharedImage(xcb_connection_t* c, xcb_window_t window) : c_(c), window_(window) {}
 
     void release() {
         finishPut();
         if (surface_) cairo_surface_destroy(surface_);
         surface_ = nullptr;
-        if (attached_) XShmDetach(display_, &segment_);
-        attached_ = false;
-        if (segment_.shmaddr) shmdt(segment_.shmaddr);
-        segment_.shmaddr = nullptr;
-        segment_.shmid = -1;
-        if (image_) {
-            // The pixels were the segment's, and the segment's description
-            // is this object's.
-            image_->data = nullptr;
-            image_->obdata = nullptr;
-            XDestroyImage(image_);
-        }
-        image_ = nullptr;
+        if (segment_) xcb_shm_detach(c_, segment_);
+        segment_ = 0;
+        if (memory_) shmdt(memory_);
+        memory_ = nullptr;
+        shmid_ = -1;
         width_ = height_ = 0;
     }
 
-    ::Display* display_;
-    ::Window window_;
-    Visual* visual_ = nullptr;
-    int depth_ = 0;
-    GC gc_ = nullptr;
-    int completion_ = 0;
-    XShmSegmentInfo segment_{};
-    XImage* image_ = nullptr;
-    bool attached_ = false;
+    xcb_connection_t* c_;
+    xcb_window_t window_;
+    uint8_t depth_ = 0;
+    xcb_gcontext_t gc_ = 0;
+    uint8_t completion_ = 0;
+    int shmid_ = -1;
+    void* memory_ = nullptr;
+    xcb_shm_seg_t segment_ = 0;
     cairo_surface_t* surface_ = nullptr;
     int width_ = 0, height_ = 0;
-    // Puts (a frame's, or a whole window's put again with nothing composited
-    // since) that asked for word of their end, which has not come yet.
-    int pending_ = 0;
+    // The last put asked for word of its end, which has not been read yet.
+    bool pending_ = false;
+    // Its sequence number (the server's failure to put names it).
+    uint32_t lastPut_ = 0;
+    unsigned long writes_ = 0;
+    unsigned long reads_ = 0;
 };
 }  // namespace
 
@@ -364,6 +377,7 @@ struct DesktopWindow::Impl {
     // The phone screen as last composited, at the window's pixel size: the
     // shared image's where there is one, else this object's own.
     cairo_surface_t* surface = nullptr;
+    cairo_t* context = nullptr;
     // On a local X server: frames reach the window through an image shared
     // with the server. Null where there is none (SDL's window surface
     // serves).
@@ -387,6 +401,11 @@ struct DesktopWindow::Impl {
     // dummy driver): SDL's wait and wake-up event serve.
     int displayFd = -1;
     int wakeFd = -1;
+    // SDL's connection to the X display, its next request number when it
+    // was last read to the end, and the last frame's time then.
+    ::Display* xDisplay = nullptr;
+    unsigned long quietFrom = 0;
+    std::chrono::steady_clock::time_point lastRead{};
     // A wake-up is queued and not yet taken: posts from the network thread
     // in the meantime need no other.
     std::atomic<bool> wakePending{false};
@@ -403,6 +422,7 @@ struct DesktopWindow::Impl {
     long pixelsShown = 0;
     std::chrono::steady_clock::time_point lastShown{};
     UIScreenRenderer::Frame lastFrame;
+    std::vector<SDL_Rect> pixelAreas;
     // Pinch by ctrl + wheel.
     bool pinching = false;
     CGPoint pinchCenter{};
@@ -442,6 +462,7 @@ struct DesktopWindow::Impl {
         offsetX = (windowW - pw) / 2;
         offsetY = (windowH - ph) / 2;
         shownPoints = size;
+        dropContext();
         if (pw != pixelW || ph != pixelH || !surface) {
             pixelW = pw;
             pixelH = ph;
@@ -458,7 +479,24 @@ struct DesktopWindow::Impl {
         showAll = true;
     }
 
+    // The context frames are composited through, kept from one frame to
+    // the next with the surface and scale it was made for: making one and
+    // scaling it was a share of each frame's cost at ten quotes a second.
+    // Each frame runs between a save and a restore of its state.
+    cairo_t* frameContext() {
+        if (!context) {
+            context = cairo_create(surface);
+            cairo_scale(context, scale, scale);
+        }
+        return context;
+    }
+    void dropContext() {
+        if (context) cairo_destroy(context);
+        context = nullptr;
+    }
+
     void releaseSurface() {
+        dropContext();
         if (surface && !shared) cairo_surface_destroy(surface);
         surface = nullptr;
     }
@@ -538,10 +576,14 @@ struct DesktopWindow::Impl {
             if (forceFrame) UIScreenRenderer::setNeedsDisplayScreen();
             forceFrame = false;
             if (shared) shared->finishPut();
-            cairo_t* cr = cairo_create(surface);
-            cairo_scale(cr, scale, scale);
+            cairo_t* cr = frameContext();
+            cairo_save(cr);
             frame = UIScreenRenderer::composite(cr, size, scale);
-            cairo_destroy(cr);
+            cairo_restore(cr);
+            cairo_new_path(cr);
+            // A context that went wrong is not kept: the next frame gets a
+            // new one, as every frame once did.
+            if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) dropContext();
             cairo_surface_flush(surface);
         }
         if (frame.damage.empty() && !showAll) return false;
@@ -552,15 +594,16 @@ struct DesktopWindow::Impl {
         }
         lastShown = std::chrono::steady_clock::now();
         ++frames;
-        lastFrame = frame;
+        lastFrame = std::move(frame);
         return true;
     }
 
     // The composited areas lie on the pixel grid already: the phone screen
-    // pixels of each, clipped to the screen, and their sum.
-    std::vector<SDL_Rect> damagedPixels(const UIScreenRenderer::Frame& frame) {
-        std::vector<SDL_Rect> areas;
-        areas.reserve(frame.damage.size());
+    // pixels of each, clipped to the screen, and their sum (in a list kept
+    // from frame to frame, not one made a frame).
+    std::vector<SDL_Rect>& damagedPixels(const UIScreenRenderer::Frame& frame) {
+        std::vector<SDL_Rect>& areas = pixelAreas;
+        areas.clear();
         pixelsShown = 0;
         for (const CGRect& r : frame.damage) {
             SDL_Rect px;
@@ -584,7 +627,7 @@ struct DesktopWindow::Impl {
             showAll = false;
             return;
         }
-        const std::vector<SDL_Rect> areas = damagedPixels(frame);
+        const std::vector<SDL_Rect>& areas = damagedPixels(frame);
         shared->put(areas.data(), areas.size(), offsetX, offsetY);
     }
 
@@ -608,7 +651,7 @@ struct DesktopWindow::Impl {
             pixelsShown = static_cast<long>(shown->w) * shown->h;
             showAll = false;
         } else {
-            std::vector<SDL_Rect> areas = damagedPixels(frame);
+            std::vector<SDL_Rect>& areas = damagedPixels(frame);
             for (SDL_Rect& px : areas) {
                 copyToWindow(shown, px);
                 px.x += offsetX;
@@ -751,9 +794,31 @@ struct DesktopWindow::Impl {
     // What the display has sent, read from its connection: the next event,
     // if any.
     int nextEvent(SDL_Event& e) {
+        // Anything that reads the connection from here on sends a request
+        // first, or is this read.
+        if (xDisplay) quietFrom = NextRequest(xDisplay);
+        lastRead = lastShown;
         SDL_PumpEvents();
         ++displayReads;
         return queuedEvent(e);
+    }
+
+    // Whether SDL's connection may hold, already read from the socket, what
+    // the display sent: then the wait must take it before it sleeps, as the
+    // poll sees only the socket. Nothing but SDL's own calls reads it, and
+    // those that do outside the event pump wait for the server's answer to a
+    // request: with no request since the last pump and nothing queued, all
+    // that came is still in the socket. (A frame does not touch the
+    // connection: a pump a frame would be a few reads that find nothing.)
+    // SDL's upkeep in its pump (it keeps the screen saver away) still runs
+    // at its pace while frames go on (timed by the frames' own clock
+    // readings). Xlib's own fields, read without its lock or a call: this
+    // runs before every sleep, where a locked call costs microseconds with
+    // the caches cold.
+    bool displayMayHoldEvents() const {
+        if (!xDisplay) return true;
+        if (NextRequest(xDisplay) != quietFrom || QLength(xDisplay) > 0) return true;
+        return lastShown - lastRead >= std::chrono::seconds(kUpkeepSeconds);
     }
     static int queuedEvent(SDL_Event& e) {
         return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
@@ -784,23 +849,24 @@ struct DesktopWindow::Impl {
         int got;
         const int ms = limit < 0 ? -1 : std::max(1, static_cast<int>(std::ceil(limit * 1000)));
         if (displayFd >= 0) {
-            got = nextEvent(e);
+            got = displayMayHoldEvents() ? nextEvent(e) : queuedEvent(e);
             if (!got) {
                 pollfd fds[2] = {{displayFd, POLLIN, 0},
                                  {wakeFd, static_cast<short>(framePending ? 0 : POLLIN), 0}};
-                const int ready = poll(fds, 2, ms);
+                poll(fds, 2, ms);
                 // A wake-up asked for while the frame was awaited is spent
                 // now: its tasks run when this returns.
                 if ((fds[1].revents & POLLIN) || framePending) {
                     uint64_t count = 0;
                     [[maybe_unused]] const ssize_t n = read(wakeFd, &count, sizeof count);
                 }
-                // Woken for a task (a quote) with nothing from the display:
-                // the display was read just before the wait, and nothing has
-                // read from it since, so reading it again finds nothing. (The
-                // signals that end the application come as tasks too.)
+                // Woken for a task (a quote) or a timer with nothing from the
+                // display: nothing has read from it while the wait slept, so
+                // reading it again finds nothing. (The signals that end the
+                // application come as tasks too.) What SDL's other threads
+                // queued meanwhile is taken before the next sleep.
                 const bool displaySent = fds[0].revents != 0;
-                got = ready > 0 && !displaySent ? queuedEvent(e) : nextEvent(e);
+                got = displaySent || displayMayHoldEvents() ? nextEvent(e) : 0;
             }
         } else {
             got = ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, ms);
@@ -863,6 +929,7 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
         if (wakeFd >= 0) {
             impl_->displayFd = XConnectionNumber(info.info.x11.display);
             impl_->wakeFd = wakeFd;
+            impl_->xDisplay = info.info.x11.display;
         }
         std::string why;
         impl_->shared = SharedImage::open(info.info.x11.display, info.info.x11.window, why);
@@ -922,6 +989,14 @@ unsigned long DesktopWindow::wakeUps() const {
 
 unsigned long DesktopWindow::displayReads() const {
     return impl_->displayReads;
+}
+
+unsigned long DesktopWindow::sharedImageWrites() const {
+    return impl_->shared ? impl_->shared->writes() : 0;
+}
+
+unsigned long DesktopWindow::sharedImageReads() const {
+    return impl_->shared ? impl_->shared->reads() : 0;
 }
 
 CGFloat DesktopWindow::scale() const {

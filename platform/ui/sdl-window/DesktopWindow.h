@@ -33,8 +33,8 @@ namespace platform::ui {
 // run loop's idle wait, so the application runs in real time and sleeps (no
 // CPU) while nothing changes. It keeps the last frame and composites only the
 // areas that changed (UIScreenRenderer), and puts only those pixels on the
-// display (on a local X server straight from an image shared with it, without
-// waiting for the server); frames come at most at the display's pace, and
+// display (on a local X server straight from an image shared with it, in one
+// write a frame and without waiting for the server); frames come at most at the display's pace, and
 // follow one another only while something changes or an animation runs on
 // screen.
 //
@@ -62,6 +62,10 @@ class DesktopWindow : public UIDisplay {
     unsigned long wakeUps() const;
     // Times the idle wait has read what the display sent.
     unsigned long displayReads() const;
+    // Writes of frames to the display through the shared image (one a
+    // frame), and reads of the display's word that it is done with them.
+    unsigned long sharedImageWrites() const;
+    unsigned long sharedImageReads() const;
 
     // The scale at which a screen of `points` fits `room` (pixels): 2 where
     // it fits, else 1, else the fraction that fits.

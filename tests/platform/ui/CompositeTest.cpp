@@ -946,6 +946,86 @@ TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
     }
 }
 
+// The arrow flips among the board's few pictures at a scale where they are
+// scaled: each picture in its place is recorded once, and a flip back shows
+// that picture (as drawn when it was first recorded), never another's. A
+// picture nobody else holds is not kept once the view moves on from it.
+TEST(Compositing, AFlippingPictureIsRecordedOncePerPicture) {
+    Rows s;
+    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
+    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
+    row->addSubview(arrow);
+    s.window->addSubview(row);
+    const auto picture = [](const UIColor& colour, CGRect oval) {
+        UIGraphicsBeginImageContextWithOptions({18, 18}, false, 2);
+        UIGraphicsGetCurrentContext()->setFillColor(colour);
+        UIGraphicsGetCurrentContext()->fillEllipseInRect(oval);
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        return image;
+    };
+    const std::vector<UIImagePtr> pictures = {
+        picture(UIColor::rgb255(40, 200, 90), CGRectMake(0.5, 1, 7, 12)),
+        picture(UIColor::rgb255(220, 60, 40), CGRectMake(4, 3, 12, 9)),
+        picture(UIColor::rgb255(200, 200, 200), CGRectMake(2, 2, 14, 14))};
+    KeptFrame display(1);
+    arrow->setImage(pictures[0]);
+    display.composite();
+    // Each picture as first shown.
+    std::vector<std::vector<uint8_t>> looks;
+    const auto pixels = [&] {
+        cairo_surface_flush(display.surface);
+        const auto* data = cairo_image_surface_get_data(display.surface);
+        const size_t size = static_cast<size_t>(cairo_image_surface_get_stride(display.surface) *
+                                                cairo_image_surface_get_height(display.surface));
+        return std::vector<uint8_t>(data, data + size);
+    };
+    for (const auto& p : pictures) {
+        arrow->setImage(p);
+        display.composite();
+        looks.push_back(pixels());
+    }
+    ASSERT_NE(looks[0], looks[1]);
+    ASSERT_NE(looks[1], looks[2]);
+    const size_t recorded = detail::compositor::drawingsRecorded();
+    for (size_t flip = 0; flip < 12; ++flip) {
+        const size_t k = (flip * 2) % pictures.size();
+        arrow->setImage(pictures[k]);
+        ASSERT_FALSE(display.composite().damage.empty());
+        EXPECT_TRUE(pixels() == looks[k]) << flip;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << flip;
+    }
+    EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded);
+
+    // Moved, the recordings (in the view's own space) still serve; grown,
+    // each picture is recorded again in its new place.
+    arrow->setFrame(CGRectMake(320.0 / 3 + 16, 18.5, 18, 18));
+    arrow->setImage(pictures[0]);
+    display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded);
+    arrow->setFrame(CGRectMake(320.0 / 3 + 16, 18.5, 20, 20));
+    arrow->setImage(pictures[1]);
+    display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    arrow->setImage(pictures[0]);
+    display.composite();
+    EXPECT_EQ(display.differenceFromFullRender(), 0);
+    EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded + 2);
+
+    // A picture made for one showing goes when the next one is kept.
+    std::weak_ptr<UIImage> once;
+    for (int k = 0; k < 2; ++k) {
+        auto made = picture(UIColor::whiteColor(), CGRectMake(3 + k, 3, 10, 10));
+        if (k == 0) once = made;
+        arrow->setImage(std::move(made));
+        display.composite();
+        EXPECT_EQ(display.differenceFromFullRender(), 0);
+        EXPECT_EQ(once.expired(), k == 1);
+    }
+}
+
 // A view that tells its ink and fills exactly that: a bar.
 struct Bar : UIView {
     using UIView::UIView;

@@ -268,6 +268,30 @@ TEST(TextGlyphs, TextsTakenFromATableMeasureAndDrawAsPangoShapesThem) {
     }
 }
 
+// A face's pairs of marks are learnt together the first time one is met,
+// not each shaped alone as a price first shows it: a size no other test
+// uses meets a hundred new prices with its marks shaped once each and its
+// pairs in one run, and every one of them is taken from the table.
+TEST(TextGlyphs, AFaceLearnsItsPairsOfMarksInOneShaping) {
+    if (!text::usingProjectFonts()) GTEST_SKIP() << "the table serves the project's faces only";
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(27.25);
+    style.numberOfLines = 1;
+    unsigned seed = 77;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const std::string marks = "0123456789.,:-+%/ ";
+    const size_t shapings = text::tableShapings();
+    const size_t taken = text::textsFromTable();
+    for (int i = 0; i < 100; ++i) {
+        std::string text;
+        for (size_t n = 2 + next() % 12; n > 0; --n)
+            text += marks[next() % marks.size()];
+        NSStringInkInRect(text + std::to_string(i), CGRectMake(0, 0, 400, 40), style);
+    }
+    EXPECT_EQ(text::textsFromTable() - taken, 100u);
+    EXPECT_LE(text::tableShapings() - shapings, marks.size() + 1);
+}
+
 // A text shaped alone drawn into a recording (which keeps the text beside
 // the glyphs) is drawn through Pango's layout, and the recording replays to
 // the same pixels.

@@ -43,6 +43,25 @@ TEST(SysDBHelpers, PricesAreWrittenAsTheCLibraryWritesThem) {
         const double shown = i & 1 ? double(float(price)) : price;
         EXPECT_EQ(sysDB::formatPrice(shown, i % 16), printf(shown, i % 16)) << shown;
     }
+    // Ties and near-ties at every number of decimals, small and large
+    // magnitudes, and around the largest whole numbers a double holds.
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = i % 16;
+        const double step = std::pow(10.0, -decimals);
+        const double tie = (static_cast<double>(random() % 2000000) - 1000000 + 0.5) * step;
+        // An odd number of halves of the last place's half: a tie exactly.
+        const double exact =
+            std::ldexp(static_cast<double>(2 * (random() % 100000) + 1), -(decimals + 1));
+        const double tiny = std::ldexp(static_cast<double>(random() % 1000 + 1), -(i % 90));
+        for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), exact, -exact,
+                         tiny, -tiny})
+            EXPECT_EQ(sysDB::formatPrice(v, decimals), printf(v, decimals)) << v;
+    }
+    for (double v : {0x1p53, std::nextafter(0x1p53, 0.0), 0x1p52 + 0.5, 1.8e19, 9.2e18, 1.7e4,
+                     std::ldexp(1.0, -67), std::ldexp(1.0, -68), -std::ldexp(3.0, -70)}) {
+        for (int decimals = 0; decimals <= 15; ++decimals)
+            EXPECT_EQ(sysDB::formatPrice(v, decimals), printf(v, decimals)) << v;
+    }
     for (double v : {0.125, 0.375, -2.5, 1.005, 2.675, 1.09990, 0.0, -0.0, 1e-300, 1e300,
                      std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
                      std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),

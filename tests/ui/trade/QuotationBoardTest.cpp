@@ -19,7 +19,12 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <map>
+#include <vector>
 
 using namespace tradetest;
 
@@ -540,4 +545,55 @@ TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
     // The same row again touches nothing.
     cell.showCellWithLsQuotation(euro);
     EXPECT_FALSE(UIScreenRenderer::needsFrame());
+}
+
+// At one pixel a point the arrow's pictures are scaled, so each is recorded
+// and kept: a row whose arrow turns up, down and back, in each colour of the
+// last move, shows each frame as a full redraw shows it, and each arrow as
+// it showed the first time.
+TEST(QuotationRow, AnArrowTurningBackAndForthShowsAsAFullRedraw) {
+    LoneRow s;
+    LSQuotation q;
+    q.symbolName = "欧元美元";
+    q.lastTime = lsconvert::date("2026-01-05 10:00:00");
+    q.bid = decimal("1.09990");
+    q.ask = decimal("1.10010");
+    q.dailyLowest = decimal("1.09000");
+    q.dailyHighest = decimal("1.11000");
+    q.decimal = 5;
+    QuotationCell& cell = *s.cell;
+    const auto pixels = [](cairo_surface_t* surface) {
+        cairo_surface_flush(surface);
+        const auto* data = cairo_image_surface_get_data(surface);
+        return std::vector<uint8_t>(data, data + cairo_image_surface_get_stride(surface) *
+                                                     cairo_image_surface_get_height(surface));
+    };
+    cell.showCellWithLsQuotation(q);
+    s.composite();
+    // Each arrow turns the prices' colour too: the row is the arrow's.
+    std::map<const UIImage*, std::vector<uint8_t>> looks;
+    const int moves[] = {1, 0, -1, 0, 1, -1, 1, 0, -1, 0, 1, 0};
+    for (size_t i = 0; i < std::size(moves); ++i) {
+        q.upOrDown = moves[i];
+        cell.showCellWithLsQuotation(q);
+        ASSERT_FALSE(s.composite().damage.empty()) << i;
+        const auto frame = pixels(s.frame);
+        EXPECT_TRUE(frame == pixels(UIScreenRenderer::renderScreen(1)->surface())) << i;
+        const auto [look, first] = looks.emplace(cell.directionView()->image().get(), frame);
+        EXPECT_TRUE(first || look->second == frame) << i;
+    }
+    // Up, down, and no move after each, each arrow its own.
+    ASSERT_EQ(looks.size(), 4u);
+    const CGRect place = cell.directionView()->convertRectToView(cell.directionView()->bounds(),
+                                                                 nullptr);
+    const int stride = cairo_image_surface_get_stride(s.frame);
+    std::vector<std::vector<uint8_t>> arrows;
+    for (const auto& [image, frame] : looks) {
+        std::vector<uint8_t> arrow;
+        for (int y = int(place.origin.y); y < int(std::ceil(CGRectGetMaxY(place))); ++y)
+            arrow.insert(arrow.end(), frame.begin() + y * stride + int(place.origin.x) * 4,
+                         frame.begin() + y * stride + int(std::ceil(CGRectGetMaxX(place))) * 4);
+        EXPECT_EQ(std::count(arrows.begin(), arrows.end(), arrow), 0);
+        arrows.push_back(std::move(arrow));
+    }
 }

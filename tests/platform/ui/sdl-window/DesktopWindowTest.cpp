@@ -521,6 +521,114 @@ TEST_F(WindowOnXvfb, TasksPostedWhileAFrameIsAwaitedRunWithItInsteadOfEachWaking
     EXPECT_EQ(differingOnServer(), 0);
 }
 
+// A frame's puts (several rows apart, one a row) go to the server in one
+// write and nothing is read back then: a frame is shown while the server is
+// stopped. The next frame draws into the image only when the server has
+// read the last: one drawn while it cannot read waits for it, and lands
+// whole.
+TEST_F(WindowOnXvfb, AFramesPutsGoInOneWriteAndTheNextFrameWaitsUntilTheServerHasReadThem) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->showsThroughSharedImage());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    const unsigned long writes = desktop_->sharedImageWrites();
+    const unsigned long reads = desktop_->sharedImageReads();
+    constexpr int kFrames = 8;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        for (int row : {2, 9, 16})
+            rows_[static_cast<size_t>(row)]->setText("EURUSD 1.3" + std::to_string(frame * 3 + row));
+        ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+        EXPECT_GE(desktop_->lastFrame().damage.size(), 3u) << frame;
+    }
+    EXPECT_EQ(desktop_->sharedImageWrites() - writes, static_cast<unsigned long>(kFrames));
+    // The word of each frame's puts, read when the next frame needs it.
+    EXPECT_LE(desktop_->sharedImageReads() - reads, static_cast<unsigned long>(kFrames));
+    EXPECT_EQ(differingOnServer(), 0);
+
+    // Stopped, the server reads nothing: a frame is put all the same (should
+    // it wait for the server, it would wait until the watchman resumes it).
+    std::atomic<bool> resumed{false};
+    constexpr int kResumeAfterMs = 1000;
+    x_->pause();
+    std::thread watchman([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kResumeAfterMs));
+        resumed = true;
+        x_->resume();
+    });
+    rows_[4]->setText("EURUSD 1.40000");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_FALSE(resumed.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // The next frame would draw into what the server has not read yet: it
+    // waits until the server is back (and has read it).
+    rows_[4]->setText("EURUSD 1.41111");
+    rows_[12]->setText("EURUSD 1.42222");
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    EXPECT_TRUE(resumed.load());
+    watchman.join();
+    EXPECT_EQ(differingOnServer(), 0);
+    changeRows(2);
+}
+
+// Frames drawn for tasks (quotes changing rows) do not read SDL's
+// connection: nothing has, since the last read. What the display sends still
+// wakes the wait at once, and so does what an SDL call waiting for the
+// server's answer read from it and queued.
+TEST_F(WindowOnXvfb, FramesForTasksDoNotReadTheDisplayAndWhatItSendsStillWakesTheWait) {
+    open();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(desktop_->drawFrameIfNeeded());
+    platform::RunLoop& loop = platform::RunLoop::main();
+    // Settled: what the display sent on opening has been read.
+    loop.runUntil([] { return false; }, 0.2);
+    const auto postRows = [&](int count) {
+        std::atomic<int> ran{0};
+        std::thread poster([&] {
+            for (int i = 0; i < count; ++i) {
+                loop.post([this, &ran] {
+                    const int n = ran++;
+                    rows_[static_cast<size_t>(n * 7 % 20)]->setText("EURUSD 1.5" +
+                                                                    std::to_string(n));
+                });
+                // Each after the frame of the one before.
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        });
+        EXPECT_TRUE(loop.runUntil([&] { return ran.load() == count; }, 20));
+        poster.join();
+    };
+    const unsigned long frames = desktop_->framesDrawn();
+    const unsigned long reads = desktop_->displayReads();
+    postRows(20);
+    loop.runUntil([] { return false; }, 0.05);
+    // (A pump a frame would be twenty or more.)
+    EXPECT_GE(desktop_->framesDrawn() - frames, 10u);
+    EXPECT_LE(desktop_->displayReads() - reads, 4u);
+    EXPECT_EQ(differingOnServer(), 0);
+
+    // Another client resizes the window: the wait wakes for it.
+    CGRect before = desktop_->shownArea();
+    ASSERT_TRUE(x_->resizeWindow("KAV Trader", 400, 603));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loop.runUntil(
+        [&] { return desktop_->shownArea().origin.x != before.origin.x; }, 5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    // The news of a resize read by a round trip on SDL's connection (in a
+    // task), before the wait: queued there, not in the socket the wait
+    // polls, yet taken at once.
+    before = desktop_->shownArea();
+    ASSERT_TRUE(x_->resizeWindow("KAV Trader", 500, 700));
+    loop.post([] { kavtest::XServer::roundTripOnSDLsConnection(); });
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loop.runUntil(
+        [&] { return desktop_->shownArea().size.width != before.size.width; }, 5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    desktop_->drawFrameIfNeeded();
+    EXPECT_EQ(differingOnServer(), 0);
+}
+
 TEST_F(WindowOnXvfb, WithoutSharedMemoryFramesGoThroughSDLsWindowSurface) {
     open({"-extension", "MIT-SHM"});
     ASSERT_FALSE(HasFatalFailure());

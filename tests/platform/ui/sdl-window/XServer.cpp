@@ -1,5 +1,7 @@
 #include "tests/platform/ui/sdl-window/XServer.h"
 
+#include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo.h>
@@ -76,11 +78,11 @@ XServer::~XServer() {
     waitpid(pid_, nullptr, 0);
 }
 
-platform::ui::UIImagePtr XServer::windowPixels(const std::string& title) {
+unsigned long XServer::findWindow(const std::string& title) {
     ::Display* d = asDisplay(connection_);
     ::Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return nullptr;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return 0;
     ::Window found = 0;
     for (unsigned i = 0; i < count && !found; ++i) {
         char* name = nullptr;
@@ -90,6 +92,37 @@ platform::ui::UIImagePtr XServer::windowPixels(const std::string& title) {
         }
     }
     if (children) XFree(children);
+    return found;
+}
+
+bool XServer::resizeWindow(const std::string& title, int width, int height) {
+    ::Display* d = asDisplay(connection_);
+    const ::Window found = findWindow(title);
+    if (!found) return false;
+    XResizeWindow(d, found, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(d, False);
+    return true;
+}
+
+void XServer::pause() {
+    kill(pid_, SIGSTOP);
+}
+
+void XServer::resume() {
+    kill(pid_, SIGCONT);
+}
+
+void XServer::roundTripOnSDLsConnection() {
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        XSync(info.info.x11.display, False);
+}
+
+platform::ui::UIImagePtr XServer::windowPixels(const std::string& title) {
+    ::Display* d = asDisplay(connection_);
+    const ::Window found = findWindow(title);
     XWindowAttributes attributes;
     if (!found || !XGetWindowAttributes(d, found, &attributes)) return nullptr;
     XImage* image = XGetImage(d, found, 0, 0, static_cast<unsigned>(attributes.width),

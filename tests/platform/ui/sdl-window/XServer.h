@@ -30,10 +30,22 @@ class XServer {
     // read back from the server (opaque x-R-G-B); null when there is no such
     // window.
     platform::ui::UIImagePtr windowPixels(const std::string& title);
+    // Resizes that window as another client (a window manager) would, and
+    // returns when the server has told the window's owner.
+    bool resizeWindow(const std::string& title, int width, int height);
+    // Stops and resumes the server: what clients send meanwhile waits in
+    // their connections, unread.
+    void pause();
+    void resume();
+    // A round trip to the server on SDL's own connection, as SDL's calls
+    // that wait for an answer make: what the server sent before the answer
+    // is read with it and queued there.
+    static void roundTripOnSDLsConnection();
 
   private:
     XServer(pid_t pid, std::string display, void* connection)
         : pid_(pid), display_(std::move(display)), connection_(connection) {}
+    unsigned long findWindow(const std::string& title);
     pid_t pid_;
     std::string display_;
     void* connection_;
