@@ -28,9 +28,10 @@ endfunction()
 # registers its cases with CTest. COST N (about the seconds its longest case
 # takes under the sanitizers on two cores) makes CTest start its cases first:
 # a fresh clone has no timings of earlier runs, and a long case started last
-# leaves the other cores idle while it ends.
+# leaves the other cores idle while it ends. WAITS marks a program whose cases
+# mostly wait rather than compute (see below).
 function(kav_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT;COST" "DEPS;SOURCES;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "WAITS" "TIMEOUT;COST" "DEPS;SOURCES;LABELS" ${ARGN})
     if(NOT ARG_SOURCES)
         file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     endif()
@@ -41,6 +42,7 @@ function(kav_test name)
     kav_target_defaults(${name})
     kav_test_code(${name})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} kav_testsupport GTest::gtest GTest::gmock)
+    kav_test_pch(${name})
     set(props TIMEOUT ${ARG_TIMEOUT})
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
@@ -48,9 +50,21 @@ function(kav_test name)
     if(ARG_COST)
         list(APPEND props COST ${ARG_COST})
     endif()
+    if(ARG_WAITS)
+        list(APPEND props RESOURCE_GROUPS cpus:1)
+    else()
+        list(APPEND props RESOURCE_GROUPS cpus:2)
+    endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
+# The tests' share of the cores: ./test.sh hands CTest a resource "cpus" of
+# two slots a core and twice as many jobs as cores. An ordinary test
+# takes two slots, a core; a test of a WAITS program takes one: its cases wait
+# for an X server, for a program that runs at a person's pace or for replies
+# on the wall clock, and leave most of a core to another test. Without the
+# resource file (a plain ctest -jN) the groups are not used.
+#
 # kav_test_code(target): a target of test code (the cases and their support, not
 # the product they link). With the sanitizers on it keeps AddressSanitizer but
 # leaves UBSan's checks to the product's own objects, and in Debug has line
@@ -63,6 +77,26 @@ function(kav_test_code target)
         target_compile_options(${target} PRIVATE -fno-sanitize=undefined)
     endif()
     target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-g1>)
+endfunction()
+
+# Test code's precompiled header: GoogleTest, GoogleMock, nlohmann/json and
+# the standard headers cost some three seconds in every test batch, parsed
+# anew each time; kav_testsupport compiles them once (tests/support) and every
+# test target reuses its header, so they must keep the same compile options.
+# ccache does not cache a compile that uses a precompiled header unless told
+# to, so under it the header is off by default.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    set(kav_pch_default OFF)
+else()
+    set(kav_pch_default ON)
+endif()
+option(KAV_TEST_PCH "Precompile the test code's common headers" ${kav_pch_default})
+
+# kav_test_pch(target): a target of test code reuses kav_testsupport's header.
+function(kav_test_pch target)
+    if(KAV_TEST_PCH)
+        target_precompile_headers(${target} REUSE_FROM kav_testsupport)
+    endif()
 endfunction()
 
 # kav_backend(name DEPS dep...) builds every .cpp of the calling folder into
@@ -99,5 +133,6 @@ endfunction()
 # link (a file with options of its own stays out of the unity batches).
 function(kav_peer_sources)
     set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-        PROPERTIES COMPILE_OPTIONS "-fno-sanitize=all;$<$<CONFIG:Debug>:-g1>")
+        PROPERTIES COMPILE_OPTIONS "-fno-sanitize=all;$<$<CONFIG:Debug>:-g1>"
+                   SKIP_PRECOMPILE_HEADERS ON)
 endfunction()

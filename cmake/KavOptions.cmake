@@ -33,6 +33,11 @@ if(KAV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                         -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
+    # Programs are linked at a fixed address: UBSan's and ASan's data for every
+    # checked place holds pointers, some two million in a test program, which a
+    # position-independent program has the loader relocate at every start, a
+    # third of a test case's own start-up time over some eight hundred cases.
+    add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-no-pie>)
 endif()
 
 # lld links several times faster than the default linker (package lld).

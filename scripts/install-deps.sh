@@ -10,6 +10,7 @@ PACKAGES=(
   pkg-config
   clang
   lld
+  ninja-build
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

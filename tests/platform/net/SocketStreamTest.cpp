@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/Dispatch.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/net/SocketStream.h"
 #include "platform/net/Tls.h"
 #include "tests/platform/net/peers/BeastServer.h"
@@ -32,6 +34,12 @@ class StreamConsumer {
     void open() { stream_->open(); }
     ~StreamConsumer() {
         stream_->close();
+        // A delivery already running on the network thread may still hand an
+        // event to the queue after close() (only new ones are stopped): wait
+        // until that thread has passed it, then for the queue.
+        std::promise<void> passed;
+        NetworkThread::shared().post([&] { passed.set_value(); });
+        passed.get_future().wait();
         queue_.waitIdle();
     }
 
