@@ -12,7 +12,11 @@ GENERATOR=()
 if [ ! -f "$BUILD/CMakeCache.txt" ] && command -v ninja >/dev/null; then
   GENERATOR=(-G Ninja)
 fi
-cmake "${GENERATOR[@]}" -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DKAV_SANITIZE=ON -DKAV_BUILD_BENCH=OFF -DKAV_UNITY=ON >/dev/null
+# Debug information is line tables only (-g1): the sanitizers' reports still
+# name every function, file and line, and the test build compiles a tenth
+# faster without the types and variables a debugger would show.
+cmake "${GENERATOR[@]}" -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+  -DKAV_SANITIZE=ON -DKAV_BUILD_BENCH=OFF -DKAV_UNITY=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
