@@ -28,7 +28,7 @@ class SettingsScreen : public BaseViewController,
     // The look, the bar buttons and the table, then the rows.
     virtual void makeView();
     void setupLeftMenuButton();
-    void setupRightMenuButton() {}
+    void setupRightMenuButton() override {}
     virtual void makeCell() = 0;
     // The back button: an editor goes back to the system settings, unless the
     // phone is on its side (a turned phone must not close it by accident).

@@ -24,7 +24,7 @@ class UIAboutViewController : public BaseViewController {
 
     void makeView();
     void setupLeftMenuButton();
-    void setupRightMenuButton() {}  // the notice has no right button
+    void setupRightMenuButton() override {}  // the notice has no right button
     void buttonPressed(platform::ui::UIControl* sender);
     // Reads the notice file; a missing or unreadable one, or one that is not
     // a JSON object, gives the title alone and an empty text.

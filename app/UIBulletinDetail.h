@@ -23,7 +23,7 @@ class UIBulletinDetail : public BaseViewController {
 
     void makeView();
     void setupLeftMenuButton();
-    void setupRightMenuButton() {}
+    void setupRightMenuButton() override {}
     void buttonPressed(platform::ui::UIControl* sender);
 
     const std::shared_ptr<MODBulletin>& mod() const { return mod_; }

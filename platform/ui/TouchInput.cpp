@@ -71,7 +71,7 @@ void dispatchChanges(const std::vector<TouchInput::Change>& changes) {
             finished.push_back(c.id);
     }
     for (auto& [id, a] : active) {
-        if (std::find_if(changes.begin(), changes.end(), [&](auto& c) { return c.id == id; }) ==
+        if (std::find_if(changes.begin(), changes.end(), [&, id = id](auto& c) { return c.id == id; }) ==
             changes.end())
             a.touch->phase = UITouchPhase::Stationary;
         event.touches.push_back(a.touch);

@@ -81,7 +81,7 @@ void resetSocket(tcp::socket& socket) {
 
 Listener::Listener(net::io_context& io, const std::string& address, uint16_t port,
                    OnAccept onAccept)
-    : io_(io), acceptor_(io), onAccept_(std::move(onAccept)) {
+    : acceptor_(io), onAccept_(std::move(onAccept)) {
     boost::system::error_code ec;
     const auto ip = net::ip::make_address(address, ec);
     if (ec) throw std::system_error(ec.value(), std::generic_category(), "bad address " + address);

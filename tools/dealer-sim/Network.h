@@ -96,7 +96,6 @@ class Listener : public std::enable_shared_from_this<Listener> {
 
   private:
     void accept();
-    net::io_context& io_;
     tcp::acceptor acceptor_;
     OnAccept onAccept_;
     uint16_t port_ = 0;

@@ -71,7 +71,7 @@ void MarketCloseViewController::makeView() {
     keyboardControls_ = KAVKeyboardControls::initWithFields({fields.quantity, fields.deviation});
     keyboardControls_->delegate = weakSelf<KAVKeyboardControlsDelegate>();
 
-    auto limitLabel = [&](CGFloat left, const std::string& caption, double price) {
+    auto limitLabel = [&, w = w](CGFloat left, const std::string& caption, double price) {
         auto l = std::make_shared<UILabel>(
             CGRectMake(left, CGRectGetMaxY(fields.deviation->frame()) + 15, w / 2, 30));
         l->setTextAlignment(NSTextAlignment::Left);

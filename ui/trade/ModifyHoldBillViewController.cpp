@@ -43,7 +43,7 @@ void ModifyHoldBillViewController::makeView() {
     auto panel = orderkit::addTicketSummary(*container, x, 15, w, modHoldBill_, modSymbolInfo_,
                                             sysdb(), kTagPricePanel);
 
-    auto makeInput = [&](const CGRect& frame, const std::string& title, long tag, double price) {
+    auto makeInput = [&, w = w](const CGRect& frame, const std::string& title, long tag, double price) {
         auto input = makePriceInput(frame, modSymbolInfo_.get(), title, tag, 2, w / 2 - 10);
         if (!sysDB::isZero(price)) input->textField()->setText(sysDB::formatPrice(price, decimal));
         container->addSubview(input);

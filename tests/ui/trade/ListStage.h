@@ -146,7 +146,7 @@ class ListTest : public tickettest::TicketTest {
         const auto orders = sim.desk("1001")["orders"];
         EXPECT_EQ(orders.size(), before + 1);
         if (orders.size() != before + 1) return {};
-        const std::string code = orders.back()["orderCode"].get<std::string>();
+        const std::string code = orders.back()["orderCode"].template get<std::string>();
         EXPECT_TRUE(time.runUntil([&] { return sdk->getLimitBillWith(code) != nullptr; }));
         return code;
     }
