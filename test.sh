@@ -8,9 +8,17 @@ BUILD=build/test
 # A new build folder is made for Ninja, which compiles a target's sources while
 # the libraries it links are still being built (make waits for them, leaving
 # cores idle); a folder made before keeps the generator it was made with.
+# It is made with clang as well, which compiles this code with the sanitizers
+# in about half the time GCC takes (both are kept -Wall -Wextra clean; the
+# Release build and ./run.sh use the system's default compiler).
 GENERATOR=()
-if [ ! -f "$BUILD/CMakeCache.txt" ] && command -v ninja >/dev/null; then
-  GENERATOR=(-G Ninja)
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+  if command -v ninja >/dev/null; then
+    GENERATOR=(-G Ninja)
+  fi
+  if command -v clang++ >/dev/null && command -v clang >/dev/null; then
+    export CC=clang CXX=clang++
+  fi
 fi
 # Debug information is line tables only (-g1): the sanitizers' reports still
 # name every function, file and line, and the test build compiles a tenth
