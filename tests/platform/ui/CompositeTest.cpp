@@ -958,17 +958,24 @@ TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
+// A board-like row in the window with an arrow a third of its width in,
+// across pixels as the board's is; the arrow is returned.
+std::shared_ptr<UIImageView> addArrowRow(Rows& s) {
+    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
+    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
+    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
+    row->addSubview(arrow);
+    s.window->addSubview(row);
+    return arrow;
+}
+
 // An arrow that flips between pictures, placed across pixels and scaled as
 // on the board: it cannot be drawn straight, so each new picture is
 // recorded, with the ink it told (its picture's place), not measured by
 // replaying the recording; each frame is what a full redraw draws.
 TEST(Compositing, APictureAcrossPixelsIsRecordedWithTheInkItTold) {
     Rows s;
-    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
-    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
-    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
-    row->addSubview(arrow);
-    s.window->addSubview(row);
+    const auto arrow = addArrowRow(s);
     UIGraphicsBeginImageContextWithOptions({8, 14}, false, 2);
     UIGraphicsGetCurrentContext()->setFillColor(UIColor::rgb255(40, 200, 90));
     UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0.5, 1, 7, 12));
@@ -1090,11 +1097,7 @@ TEST(Compositing, AKeptPictureLooksAsItsRecordingReplayed) {
 // picture nobody else holds is not kept once the view moves on from it.
 TEST(Compositing, AFlippingPictureIsRecordedOncePerPicture) {
     Rows s;
-    auto row = std::make_shared<UIView>(CGRectMake(0, 100, 320, 65));
-    row->setBackgroundColor(UIColor::rgb255(30, 36, 48));
-    auto arrow = std::make_shared<UIImageView>(CGRectMake(320.0 / 3 + 15, 18, 18, 18));
-    row->addSubview(arrow);
-    s.window->addSubview(row);
+    const auto arrow = addArrowRow(s);
     const auto picture = [](const UIColor& colour, CGRect oval) {
         UIGraphicsBeginImageContextWithOptions({18, 18}, false, 2);
         UIGraphicsGetCurrentContext()->setFillColor(colour);
