@@ -758,42 +758,50 @@ class Board : public UITableViewDataSource {
     }
 };
 
+// A key, visible window whose only view is the board's table.
+struct BoardWindow {
+    BoardWindow() {
+        table->setDataSource(board);
+        window->addSubview(table);
+        window->makeKeyAndVisible();
+    }
+    std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    std::shared_ptr<Board> board = std::make_shared<Board>();
+    std::shared_ptr<UITableView> table =
+        std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+};
+
 TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     kavtest::VirtualTime time;
-    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-    window->setBackgroundColor(UIColor::grey255(40));
-    auto board = std::make_shared<Board>();
-    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
-    table->setDataSource(board);
-    window->addSubview(table);
-    window->makeKeyAndVisible();
+    BoardWindow b;
+    b.window->setBackgroundColor(UIColor::grey255(40));
     KeptFrame display;
     display.composite();
-    const int made = board->created;
+    const int made = b.board->created;
     const auto cells = [&] {
         std::vector<UITableViewCell*> out;
         for (long r = 0; r < 4; ++r)
-            out.push_back(table->cellForRowAtIndexPath({0, r}));
+            out.push_back(b.table->cellForRowAtIndexPath({0, r}));
         return out;
     };
     const auto shown = cells();
     const auto cellsInTable = [&] {
         size_t n = 0;
-        for (const auto& v : table->subviews())
+        for (const auto& v : b.table->subviews())
             n += dynamic_cast<UITableViewCell*>(v.get()) != nullptr;
         return n;
     };
 
     // Rows reloaded with what they already show: each keeps its cell, in
     // place, and nothing is drawn.
-    table->reloadRowsAtIndexPaths({{0, 2}, {0, 0}, {0, 1}}, UITableViewRowAnimation::None);
+    b.table->reloadRowsAtIndexPaths({{0, 2}, {0, 0}, {0, 1}}, UITableViewRowAnimation::None);
     EXPECT_EQ(cells(), shown);
-    EXPECT_EQ(board->created, made);
+    EXPECT_EQ(b.board->created, made);
     EXPECT_TRUE(display.composite().damage.empty());
 
     // A quote moves one row's price: its text alone is drawn again.
-    board->rows[1] = "USDJPY 150.201";
-    table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
+    b.board->rows[1] = "USDJPY 150.201";
+    b.table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
     EXPECT_EQ(cells(), shown);
     const auto tick = display.composite();
     ASSERT_EQ(tick.damage.size(), 1u);
@@ -801,15 +809,15 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 
     // A data source that makes a new cell: the old one leaves the table.
-    board->reuse = false;
-    board->rows[2] = "XAUUSD 2004.00";
-    table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
-    EXPECT_NE(table->cellForRowAtIndexPath({0, 2}), shown[2]);
+    b.board->reuse = false;
+    b.board->rows[2] = "XAUUSD 2004.00";
+    b.table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
+    EXPECT_NE(b.table->cellForRowAtIndexPath({0, 2}), shown[2]);
     EXPECT_EQ(shown[2]->superview(), nullptr);
     EXPECT_EQ(cellsInTable(), 4u);
     display.composite();
     EXPECT_EQ(display.differenceFromFullRender(), 0);
-    window->setHidden(true);
+    b.window->setHidden(true);
 }
 
 // A board reloads the rows its quotes moved before every frame, ten to sixty
@@ -818,46 +826,41 @@ TEST(Compositing, AReloadedRowKeepsItsCellAndDrawsOnlyWhatItsNewDataChanged) {
 // frame's worth of rows.
 TEST(Compositing, RowsReloadedFrameAfterFrameCostTheTableNoAllocation) {
     kavtest::VirtualTime time;
-    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-    auto board = std::make_shared<Board>();
-    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
-    table->setDataSource(board);
-    window->addSubview(table);
-    window->makeKeyAndVisible();
+    BoardWindow b;
     UIScreenRenderer::layoutWindows();
     std::vector<UITableViewCell*> shown;
     for (long r = 0; r < 4; ++r)
-        shown.push_back(table->cellForRowAtIndexPath({0, r}));
-    ASSERT_EQ(table->visibleCells(), shown);
+        shown.push_back(b.table->cellForRowAtIndexPath({0, r}));
+    ASSERT_EQ(b.table->visibleCells(), shown);
 
     // A frame: two rows moved by quotes (out of order), then the table read
     // as a layout reads it.
     const std::vector<NSIndexPath> moved = {{0, 3}, {0, 1}};
     const auto frame = [&] {
-        table->reloadRowsAtIndexPaths(moved, UITableViewRowAnimation::None);
-        return table->cellForRowAtIndexPath({0, 1});
+        b.table->reloadRowsAtIndexPaths(moved, UITableViewRowAnimation::None);
+        return b.table->cellForRowAtIndexPath({0, 1});
     };
     frame();
     frame();
-    const int asked = board->asked;
+    const int asked = b.board->asked;
     const auto before = kavtest::heapAllocations();
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(frame(), shown[1]);
     const auto after = kavtest::heapAllocations();
-    EXPECT_EQ(board->asked - asked, 20);
+    EXPECT_EQ(b.board->asked - asked, 20);
     if (before && after) {
         EXPECT_EQ(*after - *before, 0u) << "allocations in 10 frames";
     }
 
     // The rows stay in order, each with its own cell in its place.
-    EXPECT_EQ(table->visibleCells(), shown);
+    EXPECT_EQ(b.table->visibleCells(), shown);
     const std::vector<NSIndexPath> inOrder = {{0, 0}, {0, 1}, {0, 2}, {0, 3}};
-    EXPECT_EQ(table->indexPathsForVisibleRows(), inOrder);
+    EXPECT_EQ(b.table->indexPathsForVisibleRows(), inOrder);
     for (long r = 0; r < 4; ++r) {
-        EXPECT_EQ(table->indexPathForCell(shown[static_cast<size_t>(r)]), (NSIndexPath{0, r}));
-        EXPECT_EQ(shown[static_cast<size_t>(r)]->frame(), table->rectForRowAtIndexPath({0, r}));
+        EXPECT_EQ(b.table->indexPathForCell(shown[static_cast<size_t>(r)]), (NSIndexPath{0, r}));
+        EXPECT_EQ(shown[static_cast<size_t>(r)]->frame(), b.table->rectForRowAtIndexPath({0, r}));
     }
-    window->setHidden(true);
+    b.window->setHidden(true);
 }
 
 // The changed areas one layer covers are drawn in one walk of the layers,
@@ -1230,53 +1233,48 @@ TEST(Compositing, AChangedDrawingsReachTakesInNoPixelBeyondIt) {
 
 TEST(Compositing, RowsReloadedSeveralTimesBeforeAFrameAreAskedForOnceAndShowTheLastData) {
     kavtest::VirtualTime time;
-    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
-    auto board = std::make_shared<Board>();
-    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
-    table->setDataSource(board);
-    window->addSubview(table);
-    window->makeKeyAndVisible();
+    BoardWindow b;
     KeptFrame display;
     display.composite();
-    UITableViewCell* second = table->cellForRowAtIndexPath({0, 1});
+    UITableViewCell* second = b.table->cellForRowAtIndexPath({0, 1});
     const CGRect place = second->frame();
 
     // Three quotes reach two rows between two frames: each row is asked for
     // once, when the frame lays the screen out, and shows the last quote.
-    const int before = board->asked;
+    const int before = b.board->asked;
     for (const char* price : {"150.201", "150.203", "150.207"}) {
-        board->rows[1] = std::string("USDJPY ") + price;
-        board->rows[3] = std::string("US30 3801") + price[6];
-        table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
+        b.board->rows[1] = std::string("USDJPY ") + price;
+        b.board->rows[3] = std::string("US30 3801") + price[6];
+        b.table->reloadRowsAtIndexPaths({{0, 1}, {0, 3}}, UITableViewRowAnimation::None);
     }
-    EXPECT_EQ(board->asked, before);
+    EXPECT_EQ(b.board->asked, before);
     EXPECT_EQ(second->textLabel()->text(), "USDJPY 150.195");
     EXPECT_TRUE(UIScreenRenderer::needsFrame());
     display.composite();
-    EXPECT_EQ(board->asked, before + 2);
-    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1}), second);
+    EXPECT_EQ(b.board->asked, before + 2);
+    EXPECT_EQ(b.table->cellForRowAtIndexPath({0, 1}), second);
     EXPECT_EQ(second->textLabel()->text(), "USDJPY 150.207");
-    EXPECT_EQ(table->cellForRowAtIndexPath({0, 3})->textLabel()->text(), "US30 38017");
+    EXPECT_EQ(b.table->cellForRowAtIndexPath({0, 3})->textLabel()->text(), "US30 38017");
     EXPECT_EQ(second->frame(), place);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 
     // A cell read before the frame shows its row's last data already.
-    board->rows[0] = "EURUSD 1.08350";
-    table->reloadRowsAtIndexPaths({{0, 0}}, UITableViewRowAnimation::None);
-    EXPECT_EQ(table->cellForRowAtIndexPath({0, 0})->textLabel()->text(), "EURUSD 1.08350");
-    EXPECT_EQ(board->asked, before + 3);
+    b.board->rows[0] = "EURUSD 1.08350";
+    b.table->reloadRowsAtIndexPaths({{0, 0}}, UITableViewRowAnimation::None);
+    EXPECT_EQ(b.table->cellForRowAtIndexPath({0, 0})->textLabel()->text(), "EURUSD 1.08350");
+    EXPECT_EQ(b.board->asked, before + 3);
     display.composite();
-    EXPECT_EQ(board->asked, before + 3);
+    EXPECT_EQ(b.board->asked, before + 3);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 
     // A row reloaded and then the whole table: the row is asked for once,
     // with the others.
-    table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
-    table->reloadData();
+    b.table->reloadRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
+    b.table->reloadData();
     display.composite();
-    EXPECT_EQ(board->asked, before + 3 + 4);
+    EXPECT_EQ(b.board->asked, before + 3 + 4);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
-    window->setHidden(true);
+    b.window->setHidden(true);
 }
 
 TEST(Compositing, AnimationsDrawEveryFrameUntilTheyEnd) {

@@ -417,10 +417,8 @@ platform::Decimal decimal(const char* text) {
     return *platform::Decimal::parse(text);
 }
 
-}  // namespace
-
-TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
-    LoneRow s;
+// The euro's row as a quote shows it: risen, five decimals.
+LSQuotation risingEuro() {
     LSQuotation q;
     q.symbolName = "欧元美元";
     q.lastTime = lsconvert::date("2026-01-05 10:00:00");
@@ -431,6 +429,14 @@ TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
     q.dailyHighest = decimal("1.11000");
     q.decimal = 5;
     q.upOrDown = 1;
+    return q;
+}
+
+}  // namespace
+
+TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
+    LoneRow s;
+    LSQuotation q = risingEuro();
     QuotationCell& cell = *s.cell;
     cell.showCellWithLsQuotation(q);
     s.composite();
@@ -477,16 +483,7 @@ TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
 // order mark, arrow, colours, prices, low and high).
 TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
     LoneRow s;
-    LSQuotation euro;
-    euro.symbolName = "欧元美元";
-    euro.lastTime = lsconvert::date("2026-01-05 10:00:00");
-    euro.spread = 20;
-    euro.bid = decimal("1.09990");
-    euro.ask = decimal("1.10010");
-    euro.dailyLowest = decimal("1.09000");
-    euro.dailyHighest = decimal("1.11000");
-    euro.decimal = 5;
-    euro.upOrDown = 1;
+    LSQuotation euro = risingEuro();
     euro.hasLimit = true;
     LSQuotation yen = euro;
     yen.symbolName = "美元日元";
