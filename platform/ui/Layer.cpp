@@ -797,6 +797,14 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         drawnExtent_ = CGRectNull;
         return;
     }
+    // Every sublayer's marks and area are read below, most of them to find
+    // nothing changed there (the rows of a board beside the one that did):
+    // fetched all at once here, their misses overlap instead of following
+    // one another.
+    for (const CALayerPtr& sub : sublayers_) {
+        __builtin_prefetch(&sub->contentDirty_);
+        __builtin_prefetch(reinterpret_cast<const char*>(&sub->drawnExtent_ + 1) - 1);
+    }
     const CGAffineTransform toScreen =
         CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
     if (detail::hasPerspective(s.transform)) {
