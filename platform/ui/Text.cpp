@@ -140,6 +140,8 @@ struct GlyphRun {
 // One laid-out block of text: the Pango layout and the lines that are shown
 // (none for a line shaped alone, which is drawn from its kept glyphs).
 struct Block {
+    // The text laid out (a held layout is checked against it).
+    std::string text;
     PangoLayout* layout = nullptr;
     std::vector<PangoLayoutLine*> lines;
     size_t lineCount = 0;
@@ -839,8 +841,7 @@ class BlockCache {
         uint32_t slot = 0;  // its slot + 1; 0: free
     };
     struct Slot {
-        std::string text;  // what the key's text views
-        BlockKey key;
+        BlockKey key;  // its text views the block's
         std::shared_ptr<const Block> block;
     };
 
@@ -894,6 +895,7 @@ class BlockCache {
             return slots_[slot].block;
         }
         auto block = std::make_shared<Block>();
+        block->text.assign(text);
         layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
         size_t slot = slots_.size();
         if (slot < kCapacity) {
@@ -905,9 +907,8 @@ class BlockCache {
             unindex(position(old.key, static_cast<uint32_t>(hashOf(old.key)), false));
         }
         Slot& s = slots_[slot];
-        s.text.assign(text);
         s.key = key;
-        s.key.text = s.text;
+        s.key.text = block->text;
         s.block = block;
         used_[slot] = ++tick_;
         size_t i = hash & kMask;
@@ -949,8 +950,7 @@ class BlockCache {
     std::vector<Victim> victims_;
 
     std::vector<IndexEntry> index_ = std::vector<IndexEntry>(kIndexSize);
-    // Slots do not move once made: their texts are not reallocated under
-    // the keys that view them (a short text is kept inside its string).
+    // The keys view their blocks' texts, which never change.
     std::deque<Slot> slots_;
     std::vector<uint64_t> used_;  // each slot's last use
     uint64_t tick_ = 0;
@@ -967,6 +967,32 @@ std::shared_ptr<const Block> laidOut(std::string_view text, CGSize bounds, const
 }
 
 }  // namespace
+
+struct TextLayoutAccess {
+    // The layout of the text in the room and style: the one held when it is
+    // that text's, else looked up and held. The reference lasts while the
+    // holder holds it.
+    static const Block& layout(TextLayoutHeld& h, std::string_view text, CGSize room,
+                               const TextStyle& style, bool direct) {
+        const bool justified = style.alignment == NSTextAlignment::Justified;
+        const auto* held = static_cast<const Block*>(h.layout_.get());
+        if (held && h.room_.width == room.width && h.room_.height == room.height &&
+            h.pointSize_ == style.font.pointSize && h.bold_ == style.font.bold &&
+            h.numberOfLines_ == style.numberOfLines && h.lineBreakMode_ == style.lineBreakMode &&
+            h.justified_ == justified && h.direct_ == direct && held->text == text)
+            return *held;
+        auto block = laidOut(text, room, style, false, direct);
+        h.room_ = room;
+        h.pointSize_ = style.font.pointSize;
+        h.bold_ = style.font.bold;
+        h.numberOfLines_ = style.numberOfLines;
+        h.lineBreakMode_ = style.lineBreakMode;
+        h.justified_ = justified;
+        h.direct_ = direct;
+        h.layout_ = std::move(block);
+        return *static_cast<const Block*>(h.layout_.get());
+    }
+};
 
 namespace text {
 bool usingProjectFonts() {
@@ -1190,15 +1216,21 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 }  // namespace
 
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
-                          const TextStyle& style) {
+                          const TextStyle& style, TextLayoutHeld* held) {
     if (text.empty()) return CGSizeZero;
-    auto blockKept = laidOut(text, rect.size, style, false);
-    const bool kept = blockKept->glyphsKept && gGlyphRuns &&
+    std::shared_ptr<const Block> blockKept;
+    const Block* found = held ? &TextLayoutAccess::layout(*held, text, rect.size, style, gGlyphRuns)
+                              : (blockKept = laidOut(text, rect.size, style, false)).get();
+    const bool kept = found->glyphsKept && gGlyphRuns &&
                       !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
     // A target that keeps the text beside the glyphs (a recording) takes it
-    // from Pango's renderer, and so from a Pango layout.
-    if (!kept && !blockKept->layout) blockKept = laidOut(text, rect.size, style, false, false);
-    const Block& block = *blockKept;
+    // from Pango's renderer, and so from a Pango layout (not held: the
+    // screen's drawing needs none).
+    if (!kept && !found->layout) {
+        blockKept = laidOut(text, rect.size, style, false, false);
+        found = blockKept.get();
+    }
+    const Block& block = *found;
     const Placement at = place(block, rect, style);
     cairo_save(cr);
     if (!style.backgroundColor.isClear()) {
@@ -1226,10 +1258,12 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
     return {block.maxWidth, at.used};
 }
 
-CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style) {
+CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style,
+                         TextLayoutHeld* held) {
     if (text.empty()) return CGRectNull;
-    const auto blockKept = laidOut(text, rect.size, style, false);
-    const Block& block = *blockKept;
+    std::shared_ptr<const Block> blockKept;
+    const Block& block = held ? TextLayoutAccess::layout(*held, text, rect.size, style, gGlyphRuns)
+                              : *(blockKept = laidOut(text, rect.size, style, false));
     const Placement at = place(block, rect, style);
     CGRect ink = CGRectNull;
     if (!style.backgroundColor.isClear())

@@ -420,6 +420,93 @@ TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
     EXPECT_FALSE(image.drawingInk(image.layer(), ink));
 }
 
+// A label's pixels drawn as the screen draws a label told straight (an
+// image surface, 160 x 60 pixels at one a point).
+std::vector<unsigned char> labelPixels(UILabel& label) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 160, 60);
+    cairo_t* cr = cairo_create(surface);
+    {
+        Canvas canvas(cr);
+        UIGraphicsPushContext(&canvas);
+        label.drawLayer(label.layer(), canvas);
+        UIGraphicsPopContext();
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> pixels(data, data + cairo_image_surface_get_stride(surface) * 60);
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+// A label keeps the font its text fitted and the text's layout from one
+// frame to the next: after any change it tells the ink and draws the pixels
+// of a label made with that change from the start, and a change of colour
+// alone measures and draws it without looking its layout up again.
+TEST(Compositing, AChangedLabelTellsAndDrawsAsALabelMadeSo) {
+    kavtest::VirtualTime time;
+    const auto made = [](UILabel& l) {
+        l.setFrame(CGRectMake(10.5, 20.25, 120, 17.5));
+        l.setText("最高:1.08544 最低:1.08120");
+        l.setAdjustsFontSizeToFitWidth(true);
+        l.setMinimumScaleFactor(0.3);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(UILabel&)> set;
+    };
+    const std::vector<Case> cases = {
+        {"other text", [](UILabel& l) { l.setText("最高:1.0854"); }},
+        {"longer text", [](UILabel& l) { l.setText("最高:1.08544 最低:1.08120 点差:12"); }},
+        {"other font", [](UILabel& l) { l.setFont(UIFont::boldSystemFontOfSize(15)); }},
+        {"narrower", [](UILabel& l) { l.setFrame(CGRectMake(10.5, 20.25, 70, 17.5)); }},
+        {"taller", [](UILabel& l) { l.setFrame(CGRectMake(10.5, 20.25, 120, 40)); }},
+        {"less shrinking", [](UILabel& l) { l.setMinimumScaleFactor(0.9); }},
+        {"not shrinking", [](UILabel& l) { l.setAdjustsFontSizeToFitWidth(false); }},
+        {"right", [](UILabel& l) { l.setTextAlignment(NSTextAlignment::Right); }},
+        {"clipped", [](UILabel& l) { l.setLineBreakMode(NSLineBreakMode::ByClipping); }},
+        {"wrapped",
+         [](UILabel& l) {
+             l.setFrame(CGRectMake(10.5, 20.25, 120, 40));
+             l.setNumberOfLines(0);
+             l.setLineBreakMode(NSLineBreakMode::ByWordWrapping);
+         }},
+        {"emptied and written again",
+         [](UILabel& l) {
+             l.setText("");
+             l.setText("1.0854");
+         }},
+    };
+    for (const Case& c : cases) {
+        UILabel kept;
+        made(kept);
+        CGRect before;
+        ASSERT_TRUE(kept.drawingInk(kept.layer(), before)) << c.what;
+        labelPixels(kept);
+        c.set(kept);
+        UILabel fresh;
+        made(fresh);
+        c.set(fresh);
+        CGRect told, freshTold;
+        ASSERT_TRUE(kept.drawingInk(kept.layer(), told)) << c.what;
+        ASSERT_TRUE(fresh.drawingInk(fresh.layer(), freshTold)) << c.what;
+        EXPECT_TRUE(CGRectEqualToRect(told, freshTold)) << c.what;
+        EXPECT_TRUE(labelPixels(kept) == labelPixels(fresh)) << c.what;
+    }
+
+    UILabel label;
+    made(label);
+    CGRect ink, again;
+    ASSERT_TRUE(label.drawingInk(label.layer(), ink));
+    const auto pixels = labelPixels(label);
+    const size_t lookUps = text::blockLookUps();
+    label.setTextColor(UIColor::redColor());
+    ASSERT_TRUE(label.drawingInk(label.layer(), again));
+    EXPECT_TRUE(CGRectEqualToRect(ink, again));
+    EXPECT_TRUE(labelPixels(label) != pixels);
+    EXPECT_EQ(text::blockLookUps(), lookUps);
+}
+
 // An image view that tells no ink: its drawing is recorded and replayed.
 struct RecordedImageView : UIImageView {
     using UIImageView::UIImageView;
