@@ -142,26 +142,37 @@ struct GlyphRun {
 struct Block {
     // The text laid out (a held layout is checked against it).
     std::string text;
-    PangoLayout* layout = nullptr;
-    std::vector<PangoLayoutLine*> lines;
     size_t lineCount = 0;
-    // Each shown line's runs ready for cairo, when every run could be taken
-    // as Pango's renderer would draw it (glyphsKept); else the layout is
-    // drawn through Pango.
-    std::vector<std::vector<GlyphRun>> runs;
-    bool glyphsKept = false;
-    std::vector<double> widths;
-    // Where each line inks, from its origin on the baseline (Pango units).
-    std::vector<PangoRectangle> inks;
     double lineHeight = 0;
     double maxWidth = 0;
     int pangoWidth = 0;  // the widest line, in Pango units
+    // Every line's runs are kept (below).
+    bool glyphsKept = false;
+    // A shown line: its width, where it inks from its origin on the baseline
+    // (Pango units), and its runs ready for cairo, when every run of the
+    // block could be taken as Pango's renderer would draw it (glyphsKept;
+    // else the layout is drawn through Pango). The first line is kept in the
+    // block itself: most blocks have one, and measuring or drawing it then
+    // reads no other memory for its place.
+    struct Line {
+        double width = 0;
+        PangoRectangle ink{};
+        std::vector<GlyphRun> runs;
+    };
+    Line first;
+    std::vector<Line> rest;
+    PangoLayout* layout = nullptr;
+    std::vector<PangoLayoutLine*> lines;
+
+    const Line& line(size_t i) const { return i == 0 ? first : rest[i - 1]; }
+    Line& line(size_t i) { return i == 0 ? first : rest[i - 1]; }
+    Line& addLine() { return lineCount++ == 0 ? first : rest.emplace_back(); }
     Block() = default;
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     ~Block() {
-        for (auto& line : runs)
-            for (auto& run : line)
+        for (size_t i = 0; i < lineCount; ++i)
+            for (auto& run : line(i).runs)
                 cairo_scaled_font_destroy(run.font);
         if (layout) g_object_unref(layout);
     }
@@ -634,13 +645,13 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     }
     if (taken) {
         const double w = static_cast<double>(width) / PANGO_SCALE;
-        block.lineCount = 1;
-        block.widths.push_back(w);
-        block.inks.push_back(ink);
+        Block::Line& line = block.addLine();
+        line.width = w;
+        line.ink = ink;
         block.maxWidth = w;
         block.pangoWidth = width;
         run.font = cairo_scaled_font_reference(run.font);
-        block.runs.emplace_back().push_back(std::move(run));
+        line.runs.push_back(std::move(run));
         block.glyphsKept = true;
         ++gShapedAlone;
     }
@@ -700,9 +711,9 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         pango_layout_line_get_extents(line, &ink, &logical);
         double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lines.push_back(line);
-        block.lineCount = block.lines.size();
-        block.widths.push_back(w);
-        block.inks.push_back(ink);
+        Block::Line& shown = block.addLine();
+        shown.width = w;
+        shown.ink = ink;
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
@@ -710,9 +721,8 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     // neighbour's change crossing it, a price that comes back), and handing
     // its glyphs to cairo straight spares walking Pango's renderer each time.
     block.glyphsKept = true;
-    block.runs.resize(block.lines.size());
     for (size_t i = 0; i < block.lines.size() && block.glyphsKept; ++i)
-        block.glyphsKept = keepGlyphs(block.lines[i], block.runs[i]);
+        block.glyphsKept = keepGlyphs(block.lines[i], block.line(i).runs);
 }
 
 // What a block's layout depends on. `text` views the caller's text while
@@ -1163,7 +1173,7 @@ struct Placement {
     double used = 0;
     CGPoint origin(const Block& block, size_t i, const CGRect& rect, const TextStyle& style) const {
         double x = rect.origin.x;
-        const double room = rect.size.width - block.widths[i];
+        const double room = rect.size.width - block.line(i).width;
         if (rect.size.width > 0) {
             if (style.alignment == NSTextAlignment::Center) x += room / 2;
             if (style.alignment == NSTextAlignment::Right) x += room;
@@ -1248,7 +1258,7 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         const CGPoint o = at.origin(block, i, rect, style);
         cairo_move_to(cr, o.x, o.y);
         if (kept) {
-            showGlyphs(cr, block.runs[i]);
+            showGlyphs(cr, block.line(i).runs);
             ++gKeptLinesDrawn;
         } else {
             pango_cairo_show_layout_line(cr, block.lines[i]);
@@ -1270,7 +1280,7 @@ CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextSt
         ink = CGRectMake(rect.origin.x, at.top,
                          rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
     for (size_t i = 0; i < block.lineCount; ++i) {
-        const PangoRectangle& r = block.inks[i];
+        const PangoRectangle& r = block.line(i).ink;
         if (r.width <= 0 || r.height <= 0) continue;  // spaces only
         const CGPoint o = at.origin(block, i, rect, style);
         ink = CGRectUnion(ink, CGRectMake(o.x + static_cast<double>(r.x) / PANGO_SCALE,
