@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,11 +136,34 @@ struct GlyphRun {
     std::vector<Glyph> glyphs;
 };
 
+// What a block's layout depends on. `text` views the caller's text while
+// the key is looked up, and the block's own copy once kept.
+struct BlockKey {
+    std::string_view text;
+    CGFloat pointSize = 0;
+    bool bold = false;
+    CGSize bounds{};
+    long numberOfLines = 0;
+    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    bool justified = false;
+    bool singleLineNoWrap = false;
+    bool direct = false;  // a line may be shaped alone
+    bool operator==(const BlockKey& o) const {
+        return text == o.text && pointSize == o.pointSize && bold == o.bold &&
+               bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
+               numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
+               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
+               direct == o.direct;
+    }
+};
+
 // One laid-out block of text: the Pango layout and the lines that are shown
 // (none for a line shaped alone, which is drawn from its kept glyphs).
-struct Block {
-    // The text laid out (a held layout is checked against it).
+struct Block : std::enable_shared_from_this<Block> {
+    // The text laid out, and what it was laid out for (the kept layouts
+    // are found by it, and a held layout is checked against it).
     std::string text;
+    BlockKey key;
     size_t lineCount = 0;
     double lineHeight = 0;
     double maxWidth = 0;
@@ -725,27 +747,6 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         block.glyphsKept = keepGlyphs(block.lines[i], block.line(i).runs);
 }
 
-// What a block's layout depends on. `text` views the caller's text while
-// the key is looked up, and the slot's own copy once kept.
-struct BlockKey {
-    std::string_view text;
-    CGFloat pointSize = 0;
-    bool bold = false;
-    CGSize bounds{};
-    long numberOfLines = 0;
-    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
-    bool justified = false;
-    bool singleLineNoWrap = false;
-    bool direct = false;  // a line may be shaped alone
-    bool operator==(const BlockKey& o) const {
-        return text == o.text && pointSize == o.pointSize && bold == o.bold &&
-               bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
-               numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
-               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
-               direct == o.direct;
-    }
-};
-
 size_t hashOf(const BlockKey& k) {
     size_t h = std::hash<std::string_view>()(k.text);
     const auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x9e3779b97f4a7c15ULL; };
@@ -776,10 +777,10 @@ size_t hashOf(const BlockKey& k) {
 //
 // A look-up comes once or twice a label a frame, after the frame's other work
 // has pushed the cache's memory out of the processor's caches: what it costs
-// is the memory it touches. So the index is one flat array of (hash, slot)
-// pairs probed in line, the kept keys and blocks sit in slots that do not
-// move, and recency is a stamp a slot, not a list spliced on every hit: a
-// look-up touches the index entry, its slot and its stamp. A text not kept
+// is the memory it touches. So the index is one flat array of (hash, slot,
+// block) entries probed in line, each block holds its own key, and recency
+// is a stamp a slot, not a list spliced on every hit: a look-up touches the
+// index entry, the block it finds and its stamp. A text not kept
 // takes the slot least recently used, found by scanning the stamps (rare,
 // next to shaping the text).
 class BlockCache {
@@ -846,13 +847,12 @@ class BlockCache {
     static constexpr size_t kIndexSize = 2048;
     static constexpr size_t kMask = kIndexSize - 1;
     static_assert(kIndexSize >= 4 * kCapacity && (kIndexSize & kMask) == 0);
+    // An entry points at its block, which holds its key: a look-up that
+    // finds a text reads its entry and the block it hands back, and no slot.
     struct IndexEntry {
         uint32_t hash = 0;
         uint32_t slot = 0;  // its slot + 1; 0: free
-    };
-    struct Slot {
-        BlockKey key;  // its text views the block's
-        std::shared_ptr<const Block> block;
+        const Block* block = nullptr;
     };
 
     static void counted(std::atomic<size_t>& n) {
@@ -867,7 +867,7 @@ class BlockCache {
             const IndexEntry& e = index_[i];
             if (e.slot == 0) return kIndexSize;
             if (counting) counted(gBlockSteps);
-            if (e.hash == hash && slots_[e.slot - 1].key == key) return i;
+            if (e.hash == hash && e.block->key == key) return i;
         }
     }
     // Empties index position `at`, moving back the entries probed past it.
@@ -889,9 +889,8 @@ class BlockCache {
         counted(gBlockLookUps);
         const size_t at = position(key, static_cast<uint32_t>(hashOf(key)));
         if (at == kIndexSize) return nullptr;
-        const uint32_t slot = index_[at].slot - 1;
-        used_[slot] = ++tick_;
-        return slots_[slot].block;
+        used_[index_[at].slot - 1] = ++tick_;
+        return index_[at].block->shared_from_this();
     }
     std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
                                         const TextStyle& style, bool singleLineNoWrap,
@@ -900,30 +899,29 @@ class BlockCache {
         const auto hash = static_cast<uint32_t>(hashOf(key));
         counted(gBlockLookUps);
         if (const size_t at = position(key, hash); at != kIndexSize) {
-            const uint32_t slot = index_[at].slot - 1;
-            used_[slot] = ++tick_;
-            return slots_[slot].block;
+            used_[index_[at].slot - 1] = ++tick_;
+            return index_[at].block->shared_from_this();
         }
         auto block = std::make_shared<Block>();
         block->text.assign(text);
+        block->key = key;
+        block->key.text = block->text;
         layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
         size_t slot = slots_.size();
         if (slot < kCapacity) {
             slots_.emplace_back();
             used_.push_back(0);
         } else {
+            // Its entry goes while the slot still holds the block it points at.
             slot = leastRecentlyUsed();
-            Slot& old = slots_[slot];
-            unindex(position(old.key, static_cast<uint32_t>(hashOf(old.key)), false));
+            const BlockKey& old = slots_[slot]->key;
+            unindex(position(old, static_cast<uint32_t>(hashOf(old)), false));
         }
-        Slot& s = slots_[slot];
-        s.key = key;
-        s.key.text = block->text;
-        s.block = block;
+        slots_[slot] = block;
         used_[slot] = ++tick_;
         size_t i = hash & kMask;
         while (index_[i].slot != 0) i = (i + 1) & kMask;
-        index_[i] = {hash, static_cast<uint32_t>(slot + 1)};
+        index_[i] = {hash, static_cast<uint32_t>(slot + 1), block.get()};
         return block;
     }
 
@@ -960,8 +958,8 @@ class BlockCache {
     std::vector<Victim> victims_;
 
     std::vector<IndexEntry> index_ = std::vector<IndexEntry>(kIndexSize);
-    // The keys view their blocks' texts, which never change.
-    std::deque<Slot> slots_;
+    // The blocks kept, which the index entries point at.
+    std::vector<std::shared_ptr<const Block>> slots_;
     std::vector<uint64_t> used_;  // each slot's last use
     uint64_t tick_ = 0;
 };
