@@ -782,6 +782,8 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
                                      bool coveredByAncestor, const CGRect& shown) {
     const bool recompute = coveredByAncestor || geometryDirty_;
     if (!recompute && !contentDirty_ && !drawingDirty_ && !descendantDirty_) return;
+    // Every change of the geometry marks it: the place kept goes with it.
+    if (geometryDirty_) placeKept_ = false;
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
@@ -805,9 +807,20 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         __builtin_prefetch(&sub->contentDirty_);
         __builtin_prefetch(reinterpret_cast<const char*>(&sub->drawnExtent_ + 1) - 1);
     }
-    const CGAffineTransform toScreen =
-        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
-    if (detail::hasPerspective(s.transform)) {
+    // The layer's place in its superlayer, kept from frame to frame while
+    // its geometry stays (a row's labels, walked at each of its changes):
+    // read beside the marks, not from the state's transform and geometry.
+    if (presented) {
+        place_ = s.toSuperlayer();
+        perspective_ = detail::hasPerspective(s.transform);
+        placeKept_ = false;
+    } else if (!placeKept_) {
+        place_ = model_.toSuperlayer();
+        perspective_ = detail::hasPerspective(model_.transform);
+        placeKept_ = true;
+    }
+    const CGAffineTransform toScreen = CGAffineTransformConcat(place_, superlayerToScreen);
+    if (perspective_) {
         // Drawn flat with its sublayers into a picture of its own area, then
         // projected: the projected area is all it covers.
         drawnExtent_ = projectedArea(s, superlayerToScreen);

@@ -336,7 +336,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool geometryDirty_ = false;
     bool descendantDirty_ = false;
     bool registeredAnimating_ = false;
+    // The place walked last (state's toSuperlayer) and whether it is drawn
+    // in perspective; kept while placeKept_ (the model's, not animating).
+    bool placeKept_ = false;
+    bool perspective_ = false;
     CGRect drawnExtent_ = CGRectNull;
+    CGAffineTransform place_{};
 };
 
 }  // namespace platform::ui

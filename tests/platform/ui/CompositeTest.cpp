@@ -167,6 +167,13 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("a background colour");
     s.rows[5]->setTransform(CGAffineTransformMakeRotation(0.3));
     step("a rotated row");
+    // A layer's place is kept between frames: each change of it is seen.
+    s.rows[5]->setTransform(CGAffineTransformMakeRotation(-0.2));
+    step("turned again");
+    s.rows[5]->layer().setAnchorPoint({0, 0});
+    step("turned about its corner");
+    s.rows[1]->setCenter({160, 90});
+    step("moved again");
     s.rows[6]->setAlpha(0.5);
     step("a faded row");
     s.rows[7]->layer().setShadowOpacity(0.8);
