@@ -748,7 +748,17 @@ const CALayerState& CALayer::drawnState(std::optional<CALayerState>& scratch) co
 CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
     CGRect area = s.bounds;
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
-        CGRect shape = s.shadowPath ? s.shadowPath->bounds() : s.bounds;
+        CGRect shape = s.bounds;
+        if (s.shadowPath) {
+            // A path's bounds walk all its points: kept for the path last
+            // asked about (a container's shadow, walked at every frame of the
+            // screen it holds), which a layer's state holds unchangeable.
+            if (shadowShapeOf_ != s.shadowPath) {
+                shadowShape_ = s.shadowPath->bounds();
+                shadowShapeOf_ = s.shadowPath;
+            }
+            shape = shadowShape_;
+        }
         if (!CGRectIsNull(shape)) {
             // The blur spreads up to two radii, and a pixel more.
             const double spread = std::fabs(s.shadowRadius) * 2 + 2;

@@ -183,6 +183,10 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("a shadow beyond the bounds");
     s.rows[7]->setCenter({160, 470});
     step("the shadow moved");
+    s.rows[7]->layer().setShadowPath(CGPathCreateWithRect(CGRectMake(40, 0, 30, 20)));
+    step("a shadow path inside the row");
+    s.rows[7]->layer().setShadowPath(CGPathCreateWithRect(CGRectMake(-30, -20, 120, 60)));
+    step("a shadow path wider than the row");
     s.rows[8]->setClipsToBounds(true);
     s.prices[8]->setFrame(CGRectMake(100, 20, 90, 24));  // half outside its row
     step("a label half clipped away");
