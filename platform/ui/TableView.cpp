@@ -102,6 +102,7 @@ UITableView::UITableView(const CGRect& frame, UITableViewStyle style)
 void UITableView::setSeparatorColor(const UIColor& c) {
     separatorColor_ = c;
     for (auto& [ip, cell] : visible_) {
+        if (!cell) continue;
         cell->separatorColor = c;
         cell->setNeedsDisplay();
     }
@@ -306,6 +307,8 @@ UITableViewCellPtr UITableView::makeCell(UITableViewDataSource& ds, NSIndexPath 
 
 void UITableView::layoutVisibleCells(bool animated) {
     if (!loaded_) rebuildGeometry();
+    // A row whose cell is being asked for (a reload in place) has none yet.
+    std::erase_if(visible_, [](const VisibleRow& v) { return !v.second; });
     const CGRect b = bounds();
     const double top = b.origin.y, bottom = b.origin.y + b.size.height;
     // Both in row order, as the rows are walked.
@@ -382,7 +385,7 @@ void UITableView::reloadData() {
     pendingReloads_.clear();
     hideSwipe();
     for (auto& [ip, cell] : visible_)
-        enqueue(cell);
+        if (cell) enqueue(cell);
     visible_.clear();
     rebuildGeometry();
     if (selected_ && selected_->row >= numberOfRowsInSection(selected_->section)) selected_.reset();
@@ -449,25 +452,31 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
     // where it is, so only what its new data changes is drawn again, not
     // the whole row. The last row's cell goes into the pool first, so that
     // the rows, asked for in order, each take back their own.
+    // In place a reloaded row keeps its entry, without a cell until the
+    // data source gives one (the rows are not moved down and back up for
+    // it); otherwise it leaves the rows on screen.
     std::vector<VisibleRow> reloaded;
     reloaded.swap(reloaded_);
     for (auto& ip : paths) {
         auto it = visibleRow(ip);
-        if (it == visible_.end() || it->first != ip) continue;
+        if (it == visible_.end() || it->first != ip || !it->second) continue;
         reloaded.emplace_back(ip, std::move(it->second));
-        visible_.erase(it);
+        if (!inPlace) visible_.erase(it);
     }
-    std::sort(reloaded.begin(), reloaded.end(),
-              [](const auto& a, const auto& b) { return b.first < a.first; });
+    if (reloaded.size() > 1)
+        std::sort(reloaded.begin(), reloaded.end(),
+                  [](const auto& a, const auto& b) { return b.first < a.first; });
     for (auto& [ip, cell] : reloaded)
         enqueue(cell, true);
     if (inPlace) {
+        bool missing = false;
         for (auto it = reloaded.rbegin(); it != reloaded.rend(); ++it) {
             const NSIndexPath ip = it->first;
             UITableViewCellPtr cell = ds ? makeCell(*ds, ip) : nullptr;
             if (!cell) {
                 // Asked for again at the next layout, as a row without a cell is.
                 laidOut_ = CGRectNull;
+                missing = true;
                 continue;
             }
             // The row's own cell taken back is in its place already.
@@ -481,6 +490,8 @@ void UITableView::reloadRowsNow(const std::vector<NSIndexPath>& paths, bool anim
             if (dl) dl->tableViewWillDisplayCell(this, cell.get(), ip);
             setVisible(ip, std::move(cell));
         }
+        // A row left without a cell is not on screen.
+        if (missing) std::erase_if(visible_, [](const VisibleRow& v) { return !v.second; });
     } else {
         layoutVisibleCells(animated);
     }
@@ -509,7 +520,7 @@ void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&,
     pendingReloads_.clear();
     hideSwipe();
     for (auto& [ip, cell] : visible_)
-        enqueue(cell);
+        if (cell) enqueue(cell);
     visible_.clear();
     rebuildGeometry();
     layoutVisibleCells(animation != UITableViewRowAnimation::None);
@@ -529,7 +540,7 @@ UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
 std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
     std::vector<NSIndexPath> out;
     for (auto& [ip, cell] : visible_)
-        out.push_back(ip);
+        if (cell) out.push_back(ip);
     return out;
 }
 
@@ -537,14 +548,14 @@ std::vector<UITableViewCell*> UITableView::visibleCells() const {
     const_cast<UITableView*>(this)->flushReloads();
     std::vector<UITableViewCell*> out;
     for (auto& [ip, cell] : visible_)
-        out.push_back(cell.get());
+        if (cell) out.push_back(cell.get());
     return out;
 }
 
 std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* cell) const {
     const_cast<UITableView*>(this)->flushReloads();
     for (auto& [ip, c] : visible_)
-        if (c.get() == cell) return ip;
+        if (c && c.get() == cell) return ip;
     return std::nullopt;
 }
 

@@ -179,6 +179,7 @@ void UIView::detachFromSuperview() {
         keep = *it;
         subs.erase(it);
     }
+    if (parent->layoutChild_ == this) parent->layoutChild_ = nullptr;
     superview_ = nullptr;
     layer_->removeFromSuperlayer();
 }
@@ -383,13 +384,29 @@ void UIView::setNeedsLayout() {
     KAV_ASSERT_MAIN_THREAD();
     needsLayout_ = true;
     // The layout pass walks down only where something asked for layout.
-    for (UIView* v = superview_; v && !v->subtreeNeedsLayout_; v = v->superview_)
+    UIView* child = this;
+    for (UIView* v = superview_; v; child = v, v = v->superview_) {
+        if (v->subtreeNeedsLayout_) {
+            // Asked below a second subview: the pass looks at them all.
+            if (v->layoutChild_ != child) v->layoutChild_ = nullptr;
+            break;
+        }
         v->subtreeNeedsLayout_ = true;
+        v->layoutChild_ = child;
+    }
     detail::compositor::requestLayout();
 }
 
+namespace detail::compositor {
+size_t& layoutVisits() {
+    static size_t visits = 0;
+    return visits;
+}
+}  // namespace detail::compositor
+
 void UIView::layoutIfNeeded() {
     KAV_ASSERT_MAIN_THREAD();
+    ++detail::compositor::layoutVisits();
     if (needsLayout_) {
         needsLayout_ = false;
         // A controller's view lays out through its controller, which places
@@ -401,7 +418,31 @@ void UIView::layoutIfNeeded() {
     }
     if (!subtreeNeedsLayout_) return;
     subtreeNeedsLayout_ = false;
-    for (auto& sub : std::vector<UIViewPtr>(subviews_))
+    UIView* only = layoutChild_;
+    layoutChild_ = nullptr;
+    // Only a subview that asked, or one below which something asked, has
+    // anything to do. When one alone did (a quote's frame walks down a path
+    // of views to one table), the pass goes straight to it: its siblings,
+    // cold memory at that moment, are not looked at.
+    size_t from = 0;
+    if (only) {
+        const auto at = std::find_if(subviews_.begin(), subviews_.end(),
+                                     [only](const UIViewPtr& v) { return v.get() == only; });
+        if (at != subviews_.end()) {
+            const size_t index = static_cast<size_t>(at - subviews_.begin());
+            const UIViewPtr keep = *at;
+            keep->layoutIfNeeded();
+            // Its layout asked for none of its siblings' (nor its own again).
+            if (!subtreeNeedsLayout_) return;
+            // It did: the subviews after it are walked in this pass, as
+            // they would have been in a walk of them all; those before it
+            // wait for the next.
+            if (index < subviews_.size() && subviews_[index] == keep) from = index + 1;
+        }
+    }
+    // The subviews are walked as a copy: a layout may change them.
+    for (auto& sub :
+         std::vector<UIViewPtr>(subviews_.begin() + static_cast<long>(from), subviews_.end()))
         sub->layoutIfNeeded();
 }
 

@@ -250,6 +250,10 @@ class UIView : public UIResponder, public CALayerDelegate {
     bool opaque_ = true;
     bool needsLayout_ = true;
     bool subtreeNeedsLayout_ = false;
+    // The one subview below which layout was asked since the last pass
+    // (null when several asked, or when it left): the pass goes straight
+    // down to it, past its siblings.
+    UIView* layoutChild_ = nullptr;
     bool autoresizesSubviews_ = true;
     unsigned autoresizingMask_ = 0;
     UIViewContentMode contentMode_ = UIViewContentMode::ScaleToFill;

@@ -3,6 +3,7 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cfloat>
 #include <climits>
@@ -210,10 +211,15 @@ std::string sysDB::formatPrice(double value, int decimals) {
     // 128 bits, so the rounding is done in whole numbers, with no table the
     // general conversion reads (a quote a frame apart finds it out of the
     // cache).
+    // The whole number and the power of two are read from the double's bits
+    // (a call into the maths library each, frexp and ldexp, would be code
+    // fetched afresh at every quote). A zero is 0 / 2^53; a number below the
+    // normal range needs more than 120 bits of shift and is left to to_chars.
     const double magnitude = std::fabs(value);
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent);
-    const int shift = 53 - exponent;
+    const auto bits = std::bit_cast<uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    const uint64_t m = biased == 0 ? bits : (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
+    const int shift = biased == 0 ? (m == 0 ? 53 : 1074) : 1075 - biased;
     if (std::isfinite(value) && magnitude < 0x1p53 && shift <= 120) {
         static constexpr uint64_t kPowers[] = {1,
                                                10,
@@ -232,7 +238,6 @@ std::string sysDB::formatPrice(double value, int decimals) {
                                                100000000000000,
                                                1000000000000000};
         using u128 = unsigned __int128;
-        const auto m = static_cast<uint64_t>(std::ldexp(fraction, 53));
         const u128 scaled = static_cast<u128>(m) * kPowers[places];
         u128 whole = scaled >> shift;
         if (shift > 0) {

@@ -19,7 +19,7 @@ class LabelPrice;
 // symbol has pending orders), name and spread at the left; the direction of
 // the last move, bid with the day's low and ask with the day's high at the
 // right, in the colour of the last move.
-class QuotationCell : public BaseTableViewCell {
+class QuotationCell final : public BaseTableViewCell {
   public:
     static constexpr double kRowHeight = 65;
     static constexpr const char* kIdentifier = "QUOTA_ITEM_CELL";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "ui/toolkit/RotateNavigationController.h"
@@ -40,8 +41,11 @@ UITableViewCellPtr QuotationViewController::makeCell(const std::string& identifi
 }
 
 void QuotationViewController::showCell(UITableViewCell& cell, LSQuotation& row) {
-    if (auto* quotation = dynamic_cast<QuotationCell*>(&cell))
-        quotation->showCellWithLsQuotation(row);
+    // A quote's row is shown in a frame that finds the caches cold: the
+    // cell's own type is compared (QuotationCell has no subclasses), where a
+    // cast would walk the type records of the cell's bases.
+    if (typeid(cell) == typeid(QuotationCell))
+        static_cast<QuotationCell&>(cell).showCellWithLsQuotation(row);
 }
 
 std::shared_ptr<LSQuotation> QuotationViewController::lsQuotationWithSymbolCode(

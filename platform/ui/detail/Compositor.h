@@ -40,6 +40,8 @@ struct PendingFrame {
 PendingFrame& pending();
 // Layers drawn since the count was last set to 0 (frame figures).
 size_t& layersDrawn();
+// Views the layout pass looked at since the count was last set to 0 (tests).
+size_t& layoutVisits();
 // Recorded drawings whose ink was measured by replaying them, so far (tests).
 size_t inksMeasured();
 // Drawings recorded so far (tests).

@@ -972,6 +972,69 @@ TEST(Compositing, RowsReloadedFrameAfterFrameCostTheTableNoAllocation) {
     b.window->setHidden(true);
 }
 
+// A row reloaded in place keeps its place among the rows, but while its
+// data source is asked for it the table shows no cell there (the cell is
+// the data source's to take back or not), and a row given no cell is off
+// the table until the next layout asks for it again.
+TEST(Compositing, ARowAskedForAgainShowsNoCellUntilItIsGivenOne) {
+    kavtest::VirtualTime time;
+    struct Watching : Board {
+        bool giveNone = false;
+        std::vector<NSIndexPath> rowsSeen;
+        size_t cellsSeen = 0;
+        UITableViewCell* ownSeen = nullptr;
+        UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView* t, NSIndexPath ip) override {
+            if (ip.row == 1) {
+                rowsSeen = t->indexPathsForVisibleRows();
+                cellsSeen = t->visibleCells().size();
+                ownSeen = t->cellForRowAtIndexPath(ip);
+                if (giveNone) return nullptr;
+            }
+            return Board::tableViewCellForRowAtIndexPath(t, ip);
+        }
+    };
+    auto board = std::make_shared<Watching>();
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 64, 320, 504));
+    table->setDataSource(board);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    UIScreenRenderer::layoutWindows();
+    const std::vector<NSIndexPath> all = {{0, 0}, {0, 1}, {0, 2}, {0, 3}};
+    const std::vector<NSIndexPath> others = {{0, 0}, {0, 2}, {0, 3}};
+    ASSERT_EQ(table->indexPathsForVisibleRows(), all);
+    UITableViewCell* second = table->cellForRowAtIndexPath({0, 1});
+
+    board->rows[1] = "USDJPY 150.201";
+    table->reloadRowsAtIndexPaths({{0, 1}}, UITableViewRowAnimation::None);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(board->rowsSeen, others);
+    EXPECT_EQ(board->cellsSeen, 3u);
+    EXPECT_EQ(board->ownSeen, nullptr);
+    EXPECT_EQ(table->indexPathsForVisibleRows(), all);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1}), second);
+    EXPECT_EQ(second->textLabel()->text(), "USDJPY 150.201");
+
+    // No cell given: the row is off the table, every other row as it was.
+    board->giveNone = true;
+    table->reloadRowsAtIndexPaths({{0, 1}}, UITableViewRowAnimation::None);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table->indexPathsForVisibleRows(), others);
+    EXPECT_EQ(table->visibleCells().size(), 3u);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1}), nullptr);
+    EXPECT_FALSE(table->indexPathForCell(nullptr).has_value());
+    EXPECT_EQ(second->superview(), nullptr);
+
+    // The next layout asks for it again.
+    board->giveNone = false;
+    table->setNeedsLayout();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table->indexPathsForVisibleRows(), all);
+    ASSERT_NE(table->cellForRowAtIndexPath({0, 1}), nullptr);
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1})->frame(), table->rectForRowAtIndexPath({0, 1}));
+    window->setHidden(true);
+}
+
 // The changed areas one layer covers are drawn in one walk of the layers,
 // clipped to them all: the layers leading to them are walked once, what lies
 // between them is not drawn, and no pixel is drawn twice (a see-through

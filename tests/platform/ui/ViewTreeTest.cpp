@@ -11,6 +11,7 @@
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "platform/ui/detail/Compositor.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -217,6 +218,110 @@ TEST(Layout, RunsOnSizeChangesNeedsLayoutAndNewSubviewsNeverOnMoves) {
     v->setTransform(CGAffineTransformMakeScale(2, 2));  // frame changes, bounds do not
     v->layoutIfNeeded();
     EXPECT_EQ(v->layouts, 3);
+}
+
+// A view whose layout runs a given step.
+class StepView : public CountingView {
+  public:
+    using CountingView::CountingView;
+    std::function<void()> step;
+    void layoutSubviews() override {
+        CountingView::layoutSubviews();
+        if (step) step();
+    }
+};
+
+// A quote's frame lays out one table deep in a screen of many views: the
+// pass goes down the views above it and looks at none of their siblings.
+TEST(Layout, APassGoesStraightToWhatAskedPastItsSiblings) {
+    auto root = std::make_shared<CountingView>(CGRectMake(0, 0, 320, 568));
+    auto middle = std::make_shared<CountingView>(CGRectMake(0, 0, 320, 500));
+    auto leaf = std::make_shared<CountingView>(CGRectMake(0, 0, 320, 400));
+    std::vector<std::shared_ptr<CountingView>> siblings;
+    for (int i = 0; i < 10; ++i) {
+        siblings.push_back(std::make_shared<CountingView>(CGRectMake(0, 0, 10, 10)));
+        (i < 5 ? root : middle)->addSubview(siblings.back());
+        if (i == 2) root->addSubview(middle);
+        if (i == 7) middle->addSubview(leaf);
+    }
+    root->layoutIfNeeded();
+    const int leafLayouts = leaf->layouts, middleLayouts = middle->layouts;
+
+    leaf->setNeedsLayout();
+    auto& visits = detail::compositor::layoutVisits();
+    visits = 0;
+    root->layoutIfNeeded();
+    EXPECT_EQ(leaf->layouts, leafLayouts + 1);
+    EXPECT_EQ(middle->layouts, middleLayouts);
+    EXPECT_EQ(visits, 3u);  // root, middle, leaf
+
+    // Two that asked under one view: both are laid out, each once.
+    leaf->setNeedsLayout();
+    siblings[8]->setNeedsLayout();
+    const int siblingLayouts = siblings[8]->layouts;
+    root->layoutIfNeeded();
+    EXPECT_EQ(leaf->layouts, leafLayouts + 2);
+    EXPECT_EQ(siblings[8]->layouts, siblingLayouts + 1);
+    visits = 0;
+    root->layoutIfNeeded();
+    EXPECT_EQ(visits, 1u);  // nothing left below the root
+
+    // One that asked and then left (and is gone): the pass finds what else
+    // asked there, and never the one that left.
+    auto leaving = std::make_shared<CountingView>(CGRectMake(0, 0, 10, 10));
+    middle->addSubview(leaving);
+    root->layoutIfNeeded();
+    leaving->setNeedsLayout();
+    leaving->removeFromSuperview();
+    leaving.reset();
+    siblings[9]->setNeedsLayout();
+    const int lastLayouts = siblings[9]->layouts;
+    root->layoutIfNeeded();
+    EXPECT_EQ(siblings[9]->layouts, lastLayouts + 1);
+    EXPECT_EQ(leaf->layouts, leafLayouts + 2);
+}
+
+// A layout that asks for its siblings' layouts: those after it are laid out
+// in the same pass, those before it in the next, as a walk of all the
+// subviews in order does.
+TEST(Layout, ALayoutAskingForItsSiblingsIsFollowedInSubviewOrder) {
+    auto parent = std::make_shared<CountingView>(CGRectMake(0, 0, 320, 568));
+    auto before = std::make_shared<CountingView>(CGRectMake(0, 0, 10, 10));
+    auto asking = std::make_shared<StepView>(CGRectMake(0, 0, 10, 10));
+    auto after = std::make_shared<CountingView>(CGRectMake(0, 0, 10, 10));
+    parent->addSubview(before);
+    parent->addSubview(asking);
+    parent->addSubview(after);
+    parent->layoutIfNeeded();
+    ASSERT_EQ(before->layouts, 1);
+    ASSERT_EQ(after->layouts, 1);
+
+    asking->step = [&] {
+        before->setNeedsLayout();
+        after->setNeedsLayout();
+    };
+    asking->setNeedsLayout();
+    parent->layoutIfNeeded();
+    EXPECT_EQ(asking->layouts, 2);
+    EXPECT_EQ(after->layouts, 2);
+    EXPECT_EQ(before->layouts, 1);
+    asking->step = nullptr;
+    parent->layoutIfNeeded();
+    EXPECT_EQ(before->layouts, 2);
+    EXPECT_EQ(after->layouts, 2);
+    EXPECT_EQ(asking->layouts, 2);
+
+    // Asked again during its own layout: laid out again in the next pass.
+    asking->step = [&] {
+        asking->step = nullptr;
+        asking->setNeedsLayout();
+    };
+    asking->setNeedsLayout();
+    parent->layoutIfNeeded();
+    EXPECT_EQ(asking->layouts, 3);
+    parent->layoutIfNeeded();
+    EXPECT_EQ(asking->layouts, 4);
+    EXPECT_EQ(after->layouts, 2);
 }
 
 TEST(Layout, AutoresizingSpreadsTheChangeOverFlexibleParts) {
