@@ -1169,12 +1169,28 @@ bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
 }
+// Whether the layer's bounds hold all of what is drawn now, asked of cairo
+// once a layer: the shadow, the background and the clip all ask it, at one
+// place and under one clip.
+class ClipInside {
+  public:
+    ClipInside(cairo_t* cr, const CALayerState& s) : cr_(cr), s_(s) {}
+    bool operator()() {
+        if (known_ < 0) known_ = clipInsideBounds(cr_, s_) ? 1 : 0;
+        return known_ == 1;
+    }
+
+  private:
+    cairo_t* cr_;
+    const CALayerState& s_;
+    int known_ = -1;
+};
 // Whether the layer's opaque background covers every pixel of what is drawn
 // now, so that its shadow, drawn beneath it, would not show there: the
 // drawer's centre keeps its shadow at its edges, and a row changed inside it
 // does not blend the shadow again.
-bool coversClip(cairo_t* cr, const CALayerState& s) {
-    return s.backgroundColor.alpha >= 1.0 && clipInsideBounds(cr, s);
+bool coversClip(const CALayerState& s, ClipInside& inside) {
+    return s.backgroundColor.alpha >= 1.0 && inside();
 }
 }  // namespace
 
@@ -1274,7 +1290,7 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
             cairo_set_source_rgb(cr, 0, 0, 0);
             cairo_paint(cr);
             for (CALayer* root : roots)
-                root->renderTree(cr);
+                root->renderTree(cr, toContext);
         } else {
             chain.clear();
             for (const CALayer* l = covering; l; l = l->superlayer_)
@@ -1284,7 +1300,7 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
             gCoverChain = &chain;
             gCoverReached = false;
             for (auto it = first; it != roots.end(); ++it)
-                (*it)->renderTree(cr);
+                (*it)->renderTree(cr, toContext);
             gCoverChain = nullptr;
         }
         gAreas = outer;
@@ -1322,11 +1338,15 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     }
     const AreaSet* outer = gAreas;
     gAreas = cull ? &one : nullptr;
-    renderTree(cr);
+    // The walk leaves the matrix where the last layer drawn put it.
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    renderTree(cr, m);
+    cairo_set_matrix(cr, &m);
     gAreas = outer;
 }
 
-void CALayer::renderTree(cairo_t* cr) {
+void CALayer::renderTree(cairo_t* cr, const cairo_matrix_t& outer) {
     if (gAreas && !meetsAny(*gAreas, drawnExtent_)) return;
     // Drawing from a covering layer: what is drawn before it and does not
     // lead to it lies under it; the layers leading to it set up its place
@@ -1345,6 +1365,7 @@ void CALayer::renderTree(cairo_t* cr) {
     if (s.hidden || s.opacity <= 0.001) return;
     ++gLayersDrawn;
     if (gDrawingFlat != this && detail::hasPerspective(s.transform)) {
+        cairo_set_matrix(cr, &outer);
         detail::renderInPerspective(cr, s, [this](cairo_t* flat) {
             const CALayer* outer = gDrawingFlat;
             gDrawingFlat = this;
@@ -1353,28 +1374,31 @@ void CALayer::renderTree(cairo_t* cr) {
         });
         return;
     }
-    // The layer's place is set, and given back after it, as a matrix: saving
-    // and restoring the whole drawing state (the clip copied each time)
-    // cost more than drawing most layers. The matrix is set whole, never
-    // multiplied in, so that a layer's place does not depend on which
-    // layers were drawn before it (a full frame and a changed area draw it
-    // alike). Only a layer that clips saves the state.
-    cairo_matrix_t outer;
-    cairo_get_matrix(cr, &outer);
+    // The layer's place is set as a matrix, handed down to the sublayers
+    // rather than read back from cairo: saving and restoring the whole
+    // drawing state (the clip copied each time) cost more than drawing most
+    // layers. The matrix is set whole, never multiplied in, so that a
+    // layer's place does not depend on which layers were drawn before it (a
+    // full frame and a changed area draw it alike). It is set on cairo only
+    // by a layer that draws or clips (the layers leading to a covering
+    // layer do neither), and not given back after it: each layer sets its
+    // own before drawing. Only a layer that clips saves the state.
+    cairo_matrix_t placed = outer;
     if (gDrawingFlat != this) {
         const auto m = s.toSuperlayer();
         const cairo_matrix_t local{m.a, m.b, m.c, m.d, m.tx, m.ty};
-        cairo_matrix_t placed;
         cairo_matrix_multiply(&placed, &local, &outer);
         // Flattened to nothing (scaled to zero): nothing shows, and cairo
         // would refuse the matrix and every drawing after it.
         if (placed.xx * placed.yy - placed.xy * placed.yx == 0) return;
-        cairo_set_matrix(cr, &placed);
     }
     const bool group = s.opacity < 0.999;
+    const bool border = s.borderWidth > 0 && !s.borderColor.isClear();
+    if (drawSelf || group || masksToBounds_ || border) cairo_set_matrix(cr, &placed);
     if (group) cairo_push_group(cr);
 
-    if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(cr, s)) {
+    ClipInside inside(cr, s);
+    if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(s, inside)) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
         if (!shadowCache_) shadowCache_ = std::make_unique<ShadowCache>();
@@ -1389,7 +1413,7 @@ void CALayer::renderTree(cairo_t* cr) {
         // An opaque background that covers all that is drawn now (the cell
         // an area is drawn from) sets every pixel of it to its colour, as
         // filling its outline would, without tracing the outline's edges.
-        if (s.backgroundColor.alpha >= 1.0 && coversClip(cr, s)) {
+        if (coversClip(s, inside)) {
             cairo_paint(cr);
         } else {
             outlinePath(cr, s.bounds, s.cornerRadius);
@@ -1400,7 +1424,7 @@ void CALayer::renderTree(cairo_t* cr) {
     // drawn now (a table's row changed inside it), leaves the clip as it is:
     // clipping to the bounds would change nothing, and costs a copy of the
     // drawing state.
-    const bool clips = masksToBounds_ && !clipInsideBounds(cr, s);
+    const bool clips = masksToBounds_ && !inside();
     if (clips) {
         cairo_save(cr);
         outlinePath(cr, s.bounds, s.cornerRadius);
@@ -1409,9 +1433,11 @@ void CALayer::renderTree(cairo_t* cr) {
     if (drawSelf) renderContent(cr, s);
     // The sublayers are not moved while they are drawn.
     for (size_t i = 0; i < sublayers_.size(); ++i)
-        sublayers_[i]->renderTree(cr);
+        sublayers_[i]->renderTree(cr, placed);
     if (clips) cairo_restore(cr);
-    if (s.borderWidth > 0 && !s.borderColor.isClear()) {
+    if (border) {
+        // The sublayers left their own places set.
+        cairo_set_matrix(cr, &placed);
         auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
         if (!CGRectIsNull(inset)) {
             // What the content left set does not shape the border.
@@ -1429,7 +1455,6 @@ void CALayer::renderTree(cairo_t* cr) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, s.opacity);
     }
-    cairo_set_matrix(cr, &outer);
 }
 
 }  // namespace platform::ui

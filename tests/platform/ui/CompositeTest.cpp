@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -959,6 +960,67 @@ TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
     scrawl();
     drawAgain();
     EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// The layers leading to an opaque panel set no place of their own on the
+// drawing, and no layer gives its place back after it: a border drawn
+// after its sublayers, a sibling drawn after the panel over it, a faded, a
+// clipping and a scaled layer among those leading to it, and a render into
+// a drawing that goes on under the matrix it had, each at its own place.
+TEST(Compositing, EachLayerDrawsAtItsOwnPlaceWhateverWasDrawnBeforeIt) {
+    Rows s;
+    auto outer = std::make_shared<UIView>(CGRectMake(20, 90, 280, 220));
+    outer->layer().setBorderWidth(3);
+    outer->layer().setBorderColor(UIColor::redColor());
+    outer->setTransform(CGAffineTransformMakeScale(0.9, 0.85));
+    auto mid = std::make_shared<UIView>(CGRectMake(12.5, 10.25, 240, 170));
+    mid->layer().setBorderWidth(2);
+    mid->layer().setBorderColor(UIColor::greenColor());
+    auto panel = std::make_shared<UIView>(CGRectMake(7.5, 9, 200, 110));
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+    auto price = std::make_shared<UILabel>(CGRectMake(10, 30, 150, 30));
+    price->setTextColor(UIColor::whiteColor());
+    price->setText("1.08345");
+    panel->addSubview(price);
+    auto tag = std::make_shared<UIView>(CGRectMake(60, 45, 40, 16));
+    tag->layer().setBorderWidth(1.5);
+    tag->layer().setBorderColor(UIColor::yellowColor());
+    mid->addSubview(panel);
+    mid->addSubview(tag);
+    outer->addSubview(mid);
+    s.window->addSubview(outer);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    const auto change = [&](const std::string& what) {
+        price->setText(price->text() == "1.08345" ? "1.09999" : "1.08345");
+        const auto frame = display.composite();
+        EXPECT_FALSE(frame.damage.empty()) << what;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << what;
+    };
+    change("under two borders and a tag");
+    mid->setAlpha(0.6);
+    display.composite();
+    change("a faded layer leading to the panel");
+    mid->setAlpha(1);
+    mid->setClipsToBounds(true);
+    display.composite();
+    change("a clipping layer leading to the panel");
+
+    // Rendered into a drawing at an offset, the drawing goes on where its
+    // matrix put it: a rectangle filled after the render lands where one
+    // filled before it did.
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 200);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, 30, 40);
+    cairo_matrix_t before, after;
+    cairo_get_matrix(cr, &before);
+    outer->layer().render(cr);
+    cairo_get_matrix(cr, &after);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
 }
 
 // A board-like row in the window with an arrow a third of its width in,
