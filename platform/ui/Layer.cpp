@@ -29,9 +29,9 @@ size_t gDrawingsRecorded = 0;
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
 
-// The areas a walk of the layers draws: in screen points, and (when more
-// than one) in the pixels of the context drawn into, with the box that
-// holds them all.
+// The areas a walk of the layers draws: in screen points, and (in a
+// frame's walk) in the pixels of the context drawn into, with the box that
+// holds them all. The clip lies inside the areas: what they hold, it holds.
 struct AreaSet {
     const CGRect* screen = nullptr;
     const CGRect* pixels = nullptr;
@@ -46,6 +46,29 @@ bool meetsAny(const AreaSet& areas, const CGRect& r) {
     for (size_t i = 0; i < areas.count; ++i)
         if (CGRectIntersectsRect(areas.screen[i], r)) return true;
     return false;
+}
+
+// Whether the areas all lie, in the context's pixels, inside the
+// layer's bounds less its rounded corners, where it is placed by `placed`
+// (so the clip does too): -1 where the pixels are not known or the layer is
+// turned. Answered from the areas, without asking cairo for the clip's
+// extents (a copy of the clip's box turned back into the layer's space).
+int areasInside(const AreaSet* areas, const cairo_matrix_t& placed, const CALayerState& s) {
+    if (!areas || !areas->pixels || placed.xy != 0 || placed.yx != 0) return -1;
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    if (CGRectIsNull(inside) || CGRectIsEmpty(inside)) return 0;
+    double x0 = placed.xx * CGRectGetMinX(inside) + placed.x0;
+    double x1 = placed.xx * CGRectGetMaxX(inside) + placed.x0;
+    double y0 = placed.yy * CGRectGetMinY(inside) + placed.y0;
+    double y1 = placed.yy * CGRectGetMaxY(inside) + placed.y0;
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    for (size_t i = 0; i < areas->count; ++i) {
+        const CGRect& r = areas->pixels[i];
+        if (r.origin.x < x0 || r.origin.y < y0 || CGRectGetMaxX(r) > x1 || CGRectGetMaxY(r) > y1)
+            return 0;
+    }
+    return 1;
 }
 
 // The box holding a rectangle of user space in the context's pixels.
@@ -1105,17 +1128,15 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Drawn where it inks only: a price's digits are drawn again beside a
     // neighbour's changed text that lies inside their bounds but not their
     // ink, and replaying the drawing there would change no pixel.
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     double ax = 1, ay = 0, bx = 0, by = 1;
     cairo_user_to_device_distance(cr, &ax, &ay);
     cairo_user_to_device_distance(cr, &bx, &by);
     const double pixels = std::min(std::hypot(ax, ay), std::hypot(bx, by));
     const CGRect reach = inkReach(drawingInk_, state.bounds, pixels);
-    if (!CGRectIntersectsRect(reach, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
-    if (gAreas && gAreas->count > 1) {
-        // Drawn with other areas in one walk: the clip's box holds them all
-        // and what lies between them; the ink must meet one of them.
+    if (gAreas && gAreas->pixels) {
+        // Drawn in a frame's walk: the clip lies inside the areas (its box,
+        // which cairo's clip extents give, holds them all and what lies
+        // between them); the ink must meet one of them.
         cairo_matrix_t m;
         cairo_get_matrix(cr, &m);
         const CGRect ink = toPixels(m, reach);
@@ -1123,6 +1144,10 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
         for (size_t i = 0; i < gAreas->count && !meets; ++i)
             meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
         if (!meets) return;
+    } else {
+        double x1, y1, x2, y2;
+        cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+        if (!CGRectIntersectsRect(reach, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
     }
     if (subject) {
         if (drawKeptPicture(cr, state, subject, place)) return;
@@ -1169,13 +1194,16 @@ bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
 }
-// Whether the layer's bounds hold all of what is drawn now, asked of cairo
-// once a layer: the shadow, the background and the clip all ask it, at one
-// place and under one clip.
+// Whether the layer's bounds hold all of what is drawn now, asked once a
+// layer (the shadow, the background and the clip all ask it, at one place
+// and under one clip): in a frame's walk the areas' pixels tell, elsewhere
+// cairo's clip.
 class ClipInside {
   public:
-    ClipInside(cairo_t* cr, const CALayerState& s) : cr_(cr), s_(s) {}
+    ClipInside(cairo_t* cr, const CALayerState& s, const cairo_matrix_t& placed)
+        : cr_(cr), s_(s), placed_(placed) {}
     bool operator()() {
+        if (known_ < 0) known_ = areasInside(gAreas, placed_, s_);
         if (known_ < 0) known_ = clipInsideBounds(cr_, s_) ? 1 : 0;
         return known_ == 1;
     }
@@ -1183,6 +1211,7 @@ class ClipInside {
   private:
     cairo_t* cr_;
     const CALayerState& s_;
+    const cairo_matrix_t& placed_;
     int known_ = -1;
 };
 // Whether the layer's opaque background covers every pixel of what is drawn
@@ -1397,7 +1426,7 @@ void CALayer::renderTree(cairo_t* cr, const cairo_matrix_t& outer) {
     if (drawSelf || group || masksToBounds_ || border) cairo_set_matrix(cr, &placed);
     if (group) cairo_push_group(cr);
 
-    ClipInside inside(cr, s);
+    ClipInside inside(cr, s, placed);
     if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(s, inside)) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;

@@ -1023,6 +1023,48 @@ TEST(Compositing, EachLayerDrawsAtItsOwnPlaceWhateverWasDrawnBeforeIt) {
     cairo_surface_destroy(surface);
 }
 
+// Whether a changed area lies inside a layer is told from the area's
+// pixels and the layer's place: a mirrored, a scaled and a rounded panel
+// that clip, with a price inside and one across their edge, are painted
+// and clipped where they cover it and not where it passes their edge.
+TEST(Compositing, AnAreaInsideALayerIsToldFromItsPixelsAndItsPlace) {
+    Rows s;
+    std::vector<std::shared_ptr<UILabel>> inside, across;
+    const auto panel = [&](CGRect frame, CGAffineTransform t, CGFloat radius) {
+        auto p = std::make_shared<UIView>(frame);
+        p->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+        p->setClipsToBounds(true);
+        p->layer().setCornerRadius(radius);
+        p->setTransform(t);
+        auto a = std::make_shared<UILabel>(CGRectMake(20, 10, 80, 24));
+        auto b = std::make_shared<UILabel>(CGRectMake(frame.size.width - 40, 40, 80, 24));
+        for (auto* l : {a.get(), b.get()}) {
+            l->setTextColor(UIColor::whiteColor());
+            l->setText("1.08345");
+        }
+        p->addSubview(a);
+        p->addSubview(b);
+        s.window->addSubview(p);
+        inside.push_back(a);
+        across.push_back(b);
+    };
+    panel(CGRectMake(10, 60, 200, 80), CGAffineTransformMakeScale(-1, 1), 0);
+    panel(CGRectMake(30, 200, 200, 80), CGAffineTransformMakeScale(1.25, 0.75), 0);
+    panel(CGRectMake(20, 340, 200, 80), CGAffineTransformIdentity, 12);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+    for (int round = 0; round < 2; ++round)
+        for (auto* labels : {&inside, &across})
+            for (size_t i = 0; i < labels->size(); ++i) {
+                auto& label = *(*labels)[i];
+                label.setText(label.text() == "1.08345" ? "1.09999" : "1.08345");
+                EXPECT_FALSE(display.composite().damage.empty());
+                EXPECT_EQ(display.differenceFromFullRender(), 0)
+                    << (labels == &inside ? "inside" : "across") << " panel " << i;
+            }
+}
+
 // A board-like row in the window with an arrow a third of its width in,
 // across pixels as the board's is; the arrow is returned.
 std::shared_ptr<UIImageView> addArrowRow(Rows& s) {
