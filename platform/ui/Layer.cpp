@@ -40,11 +40,23 @@ struct AreaSet {
 };
 const AreaSet* gAreas = nullptr;
 
+// CGRectIntersectsRect made inline for the rectangles a walk compares
+// (a layer's extent with each area, a few hundred a frame): the same answer,
+// without a call and two rectangles standardized and one made for each.
+inline bool meets(const CGRect& a, const CGRect& b) {
+    if (a.size.width < 0 || a.size.height < 0 || b.size.width < 0 || b.size.height < 0)
+        return CGRectIntersectsRect(a, b);
+    const double ax1 = a.origin.x + a.size.width, ay1 = a.origin.y + a.size.height;
+    const double bx1 = b.origin.x + b.size.width, by1 = b.origin.y + b.size.height;
+    return ax1 > a.origin.x && ay1 > a.origin.y && bx1 > b.origin.x && by1 > b.origin.y &&
+           ax1 > b.origin.x && bx1 > a.origin.x && ay1 > b.origin.y && by1 > a.origin.y;
+}
+
 bool meetsAny(const AreaSet& areas, const CGRect& r) {
-    if (!CGRectIntersectsRect(areas.bounds, r)) return false;
+    if (!meets(areas.bounds, r)) return false;
     if (areas.count == 1) return true;
     for (size_t i = 0; i < areas.count; ++i)
-        if (CGRectIntersectsRect(areas.screen[i], r)) return true;
+        if (meets(areas.screen[i], r)) return true;
     return false;
 }
 
@@ -1142,7 +1154,7 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
         const CGRect ink = toPixels(m, reach);
         bool meets = false;
         for (size_t i = 0; i < gAreas->count && !meets; ++i)
-            meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
+            meets = platform::ui::meets(ink, gAreas->pixels[i]);
         if (!meets) return;
     } else {
         double x1, y1, x2, y2;
@@ -1238,37 +1250,47 @@ void CALayer::findCovers(const CGRect* areas, std::vector<size_t>& work, size_t 
     const size_t mine = work.size();
     for (size_t i = from; i < to; ++i) {
         const size_t k = work[i];
-        if (CGRectIntersectsRect(drawnExtent_, areas[k])) work.push_back(k);
+        if (meets(drawnExtent_, areas[k])) work.push_back(k);
     }
     if (work.size() == mine) return;
     std::optional<CALayerState> scratch;
     const CALayerState& s = drawnState(scratch);
-    const CGAffineTransform toScreen =
-        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    const bool opaque = s.backgroundColor.alpha >= 1.0;
     // A faded layer lets what is under it show, and so does all inside it;
-    // a turned or tilted one is not searched.
-    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform) || toScreen.b != 0 ||
-        toScreen.c != 0) {
+    // a tilted one is not searched. A see-through layer with nothing in it
+    // (a label's or a picture's) covers nothing: its place is not worked
+    // out.
+    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform) ||
+        (!opaque && !masksToBounds_ && sublayers_.empty())) {
         work.resize(mine);
         return;
     }
-    // Rounded corners left out.
-    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
-    const bool hasInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside);
-    const CGRect insideOnScreen =
-        hasInside ? CGRectApplyAffineTransform(inside, toScreen) : CGRectNull;
-    const bool opaque = s.backgroundColor.alpha >= 1.0;
-    size_t below = mine, end = work.size();
-    for (size_t i = mine; i < end; ++i) {
-        const size_t k = work[i];
-        const bool whole = hasInside && CGRectContainsRect(insideOnScreen, areas[k]);
-        if (whole && opaque) cover[k] = this;
-        // Clipped to less than the area, no sublayer covers it whole.
-        if (masksToBounds_ && whole) work.push_back(k);
+    const CGAffineTransform toScreen =
+        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    // Nor is a turned one.
+    if (toScreen.b != 0 || toScreen.c != 0) {
+        work.resize(mine);
+        return;
     }
-    if (masksToBounds_) below = end, end = work.size();
-    for (const auto& sub : sublayers_)
-        sub->findCovers(areas, work, below, end, toScreen, cover);
+    size_t below = mine, end = work.size();
+    if (opaque || masksToBounds_) {
+        // Rounded corners left out.
+        const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+        const bool hasInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside);
+        const CGRect insideOnScreen =
+            hasInside ? CGRectApplyAffineTransform(inside, toScreen) : CGRectNull;
+        for (size_t i = mine; i < end; ++i) {
+            const size_t k = work[i];
+            const bool whole = hasInside && CGRectContainsRect(insideOnScreen, areas[k]);
+            if (whole && opaque) cover[k] = this;
+            // Clipped to less than the area, no sublayer covers it whole.
+            if (masksToBounds_ && whole) work.push_back(k);
+        }
+        if (masksToBounds_) below = end, end = work.size();
+    }
+    if (below < end)
+        for (const auto& sub : sublayers_)
+            sub->findCovers(areas, work, below, end, toScreen, cover);
     work.resize(mine);
 }
 
@@ -1278,9 +1300,12 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
     // background holds it whole (null: none), found for all areas in one
     // search.
     std::vector<const CALayer*> cover(areas.size(), nullptr);
-    std::vector<size_t> work(areas.size());
+    // Grown by the areas each layer down a branch meets: room for a deep
+    // tree's, made once.
+    std::vector<size_t> work;
+    work.reserve(areas.size() * 16);
     for (size_t k = 0; k < areas.size(); ++k)
-        work[k] = k;
+        work.push_back(k);
     for (CALayer* root : roots)
         root->findCovers(areas.data(), work, 0, areas.size(), CGAffineTransformIdentity,
                          cover.data());
