@@ -456,18 +456,19 @@ void Canvas::drawRadialGradient(const CGGradient& g, CGPoint sc, CGFloat sr, CGP
     paintGradient(cairo_pattern_create_radial(sc.x, sc.y, sr, ec.x, ec.y, er), g, options);
 }
 
-CGSize Canvas::drawText(std::string_view text, const CGRect& rect, const TextStyle& style) {
+CGSize Canvas::drawText(std::string_view text, const CGRect& rect, const TextStyle& style,
+                        TextLayoutHeld* held) {
     cairo_set_operator(cr_, toCairo(state_.blend));
     CGSize used;
     if (state_.alpha == 1) {
         // Mostly so: the style is drawn as it is, without a copy of it (and
         // of its font's name) for every label drawn.
-        used = NSStringDrawInRect(cr_, text, rect, style);
+        used = NSStringDrawInRect(cr_, text, rect, style, held);
     } else {
         TextStyle s = style;
         s.color.alpha *= state_.alpha;
         s.backgroundColor.alpha *= state_.alpha;
-        used = NSStringDrawInRect(cr_, text, rect, s);
+        used = NSStringDrawInRect(cr_, text, rect, s, held);
     }
     cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
     return used;

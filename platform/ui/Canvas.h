@@ -134,8 +134,10 @@ class Canvas {
                             CGPoint endCenter, CGFloat endRadius, unsigned options = 0);
 
     // Text in a rectangle (wrapping, alignment and truncation of the style);
-    // returns the size used.
-    CGSize drawText(std::string_view text, const CGRect& rect, const TextStyle& style);
+    // returns the size used. `held`: its layout is taken from and kept there
+    // (NSStringDrawInRect).
+    CGSize drawText(std::string_view text, const CGRect& rect, const TextStyle& style,
+                    TextLayoutHeld* held = nullptr);
     // One line of text with its top-left corner at the point, optionally on a
     // background colour that covers the text's box.
     CGSize drawTextAtPoint(std::string_view text, CGPoint point, const UIFont& font,

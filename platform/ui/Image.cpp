@@ -81,21 +81,17 @@ void clearImageCache() {
 }
 
 UIImage::UIImage(cairo_surface_t* surface, CGFloat scale)
-    : surface_(cairo_surface_reference(surface)), scale_(scale > 0 ? scale : 1) {}
+    : surface_(cairo_surface_reference(surface)),
+      scale_(scale > 0 ? scale : 1),
+      pixelWidth_(surface ? cairo_image_surface_get_width(surface) : 0),
+      pixelHeight_(surface ? cairo_image_surface_get_height(surface) : 0) {}
 
 UIImage::~UIImage() {
     cairo_surface_destroy(surface_);
 }
 
-int UIImage::pixelWidth() const {
-    return cairo_image_surface_get_width(surface_);
-}
-int UIImage::pixelHeight() const {
-    return cairo_image_surface_get_height(surface_);
-}
-
 CGSize UIImage::size() const {
-    return {pixelWidth() / scale_, pixelHeight() / scale_};
+    return {pixelWidth_ / scale_, pixelHeight_ / scale_};
 }
 
 UIImagePtr UIImage::imageWithData(std::string_view bytes, CGFloat scale) {

@@ -45,8 +45,8 @@ class UIImage {
     // Size in points.
     CGSize size() const;
     CGFloat scale() const { return scale_; }
-    int pixelWidth() const;
-    int pixelHeight() const;
+    int pixelWidth() const { return pixelWidth_; }
+    int pixelHeight() const { return pixelHeight_; }
     cairo_surface_t* surface() const { return surface_; }
 
     // Stretchable images: the cap insets (points) keep their size and the
@@ -68,6 +68,11 @@ class UIImage {
   private:
     cairo_surface_t* surface_;
     CGFloat scale_;
+    // The surface's size, kept: an image view tells its ink from it at every
+    // frame its image is drawn, and asking cairo reads the surface's own
+    // memory, long out of the processor's caches by then.
+    int pixelWidth_;
+    int pixelHeight_;
     UIEdgeInsets capInsets_{};
     UIImageResizingMode resizingMode_ = UIImageResizingMode::Stretch;
     bool resizable_ = false;

@@ -13,10 +13,19 @@ UILabel::UILabel(const CGRect& frame) : UIView(frame) {
 }
 
 void UILabel::setText(const std::string& t) {
-    KAV_SET_AND_REDRAW(text_, t);
+    if (text_ == t) return;
+    text_ = t;
+    // The font fitted the old text; the layout held is let go of when
+    // another text is laid out, or now when none will be.
+    fitted_.font.pointSize = 0;
+    if (text_.empty()) layout_.clear();
+    setNeedsDisplay();
 }
 void UILabel::setFont(const UIFont& f) {
-    KAV_SET_AND_REDRAW(font_, f);
+    if (font_ == f) return;
+    font_ = f;
+    fitted_.font.pointSize = 0;
+    setNeedsDisplay();
 }
 void UILabel::setTextColor(const UIColor& c) {
     KAV_SET_AND_REDRAW(textColor_, c);
@@ -50,7 +59,23 @@ UIFont UILabel::fittedFont() const {
     if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty()) return font_;
     const double least =
         std::max(1.0, font_.pointSize * (minimumScaleFactor_ > 0 ? minimumScaleFactor_ : 1));
-    return NSStringFittingFont(text_, font_, least, bounds().size.width);
+    return fontFitting(bounds().size.width, least);
+}
+
+UIFont UILabel::fontFitting(CGFloat width, CGFloat least) const {
+    if (fitted_.font.pointSize > 0 && fitted_.width == width && fitted_.least == least)
+        return fitted_.font;
+    UIFont font = NSStringFittingFont(text_, font_, least, width);
+    fitted_ = {width, least, font};
+    return font;
+}
+
+CGRect UILabel::textInk(const CGRect& rect, const TextStyle& s) {
+    return NSStringInkInRect(text_, rect, s, &layout_);
+}
+
+void UILabel::drawText(const CGRect& rect, const TextStyle& s) {
+    if (auto* ctx = UIGraphicsGetCurrentContext()) ctx->drawText(text_, rect, s, &layout_);
 }
 
 TextStyle UILabel::style(const UIFont& font) const {
@@ -74,7 +99,7 @@ CGRect UILabel::textRectForBounds(const CGRect& b, long lines) const {
 }
 
 void UILabel::drawTextInRect(const CGRect& rect) {
-    if (auto* ctx = UIGraphicsGetCurrentContext()) ctx->drawText(text_, rect, style());
+    drawText(rect, style());
 }
 
 void UILabel::drawRect(CGRect) {
@@ -84,7 +109,7 @@ void UILabel::drawRect(CGRect) {
 
 bool UILabel::drawingInk(CALayer&, CGRect& ink) {
     if (typeid(*this) != typeid(UILabel)) return false;
-    ink = text_.empty() ? CGRectNull : NSStringInkInRect(text_, bounds(), style());
+    ink = text_.empty() ? CGRectNull : textInk(bounds(), style());
     return true;
 }
 

@@ -62,6 +62,14 @@ class UILabel : public UIView {
     TextStyle style() const { return style(fittedFont()); }
     // The label's style drawn in another font.
     TextStyle style(const UIFont& font) const;
+    // The largest half point size of the font down to `least` in which the
+    // text fits the width (NSStringFittingFont), kept while the text and the
+    // font stay: a label shrunk to fit is measured and drawn again and again.
+    UIFont fontFitting(CGFloat width, CGFloat least) const;
+    // The text's ink and drawing in the rectangle and style, through the
+    // layout the label holds (the same text is not looked up again).
+    CGRect textInk(const CGRect& rect, const TextStyle& style);
+    void drawText(const CGRect& rect, const TextStyle& style);
 
   private:
     std::string text_;
@@ -75,6 +83,16 @@ class UILabel : public UIView {
     NSLineBreakMode lineBreakMode_ = NSLineBreakMode::ByTruncatingTail;
     bool adjustsFontSizeToFitWidth_ = false;
     CGFloat minimumScaleFactor_ = 0;
+    // The text's layout as last measured or drawn.
+    TextLayoutHeld layout_;
+    // The font the text last fitted, for the width and least size it was
+    // found for (zero size: none); cleared when the text or the font changes.
+    struct Fitted {
+        CGFloat width = 0;
+        CGFloat least = 0;
+        UIFont font{"", 0, false};
+    };
+    mutable Fitted fitted_;
 };
 
 }  // namespace platform::ui

@@ -783,7 +783,17 @@ const CALayerState& CALayer::drawnState(std::optional<CALayerState>& scratch) co
 CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
     CGRect area = s.bounds;
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
-        CGRect shape = s.shadowPath ? s.shadowPath->bounds() : s.bounds;
+        CGRect shape = s.bounds;
+        if (s.shadowPath) {
+            // A path's bounds walk all its points: kept for the path last
+            // asked about (a container's shadow, walked at every frame of the
+            // screen it holds), which a layer's state holds unchangeable.
+            if (shadowShapeOf_ != s.shadowPath) {
+                shadowShape_ = s.shadowPath->bounds();
+                shadowShapeOf_ = s.shadowPath;
+            }
+            shape = shadowShape_;
+        }
         if (!CGRectIsNull(shape)) {
             // The blur spreads up to two radii, and a pixel more.
             const double spread = std::fabs(s.shadowRadius) * 2 + 2;
@@ -817,6 +827,8 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
                                      bool coveredByAncestor, const CGRect& shown) {
     const bool recompute = coveredByAncestor || geometryDirty_;
     if (!recompute && !contentDirty_ && !drawingDirty_ && !descendantDirty_) return;
+    // Every change of the geometry marks it: the place kept goes with it.
+    if (geometryDirty_) placeKept_ = false;
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
@@ -832,9 +844,28 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         drawnExtent_ = CGRectNull;
         return;
     }
-    const CGAffineTransform toScreen =
-        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
-    if (detail::hasPerspective(s.transform)) {
+    // Every sublayer's marks and area are read below, most of them to find
+    // nothing changed there (the rows of a board beside the one that did):
+    // fetched all at once here, their misses overlap instead of following
+    // one another.
+    for (const CALayerPtr& sub : sublayers_) {
+        __builtin_prefetch(&sub->contentDirty_);
+        __builtin_prefetch(reinterpret_cast<const char*>(&sub->drawnExtent_ + 1) - 1);
+    }
+    // The layer's place in its superlayer, kept from frame to frame while
+    // its geometry stays (a row's labels, walked at each of its changes):
+    // read beside the marks, not from the state's transform and geometry.
+    if (presented) {
+        place_ = s.toSuperlayer();
+        perspective_ = detail::hasPerspective(s.transform);
+        placeKept_ = false;
+    } else if (!placeKept_) {
+        place_ = model_.toSuperlayer();
+        perspective_ = detail::hasPerspective(model_.transform);
+        placeKept_ = true;
+    }
+    const CGAffineTransform toScreen = CGAffineTransformConcat(place_, superlayerToScreen);
+    if (perspective_) {
         // Drawn flat with its sublayers into a picture of its own area, then
         // projected: the projected area is all it covers.
         drawnExtent_ = projectedArea(s, superlayerToScreen);

@@ -327,6 +327,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGRect toldInk_ = CGRectNull;
     // The shadow's blur, made once and kept while it stays the same.
     std::unique_ptr<ShadowCache> shadowCache_;
+    // The bounds of the shadow path last measured (ownDrawnArea).
+    mutable CGPathRef shadowShapeOf_;
+    mutable CGRect shadowShape_ = CGRectNull;
     // The pixels of told drawings replayed at a few places within a pixel,
     // kept by subject (drawKeptPicture).
     struct PictureRasters;
@@ -339,7 +342,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool geometryDirty_ = false;
     bool descendantDirty_ = false;
     bool registeredAnimating_ = false;
+    // The place walked last (state's toSuperlayer) and whether it is drawn
+    // in perspective; kept while placeKept_ (the model's, not animating).
+    bool placeKept_ = false;
+    bool perspective_ = false;
     CGRect drawnExtent_ = CGRectNull;
+    CGAffineTransform place_{};
 };
 
 }  // namespace platform::ui

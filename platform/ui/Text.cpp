@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,29 +136,65 @@ struct GlyphRun {
     std::vector<Glyph> glyphs;
 };
 
+// What a block's layout depends on. `text` views the caller's text while
+// the key is looked up, and the block's own copy once kept.
+struct BlockKey {
+    std::string_view text;
+    CGFloat pointSize = 0;
+    bool bold = false;
+    CGSize bounds{};
+    long numberOfLines = 0;
+    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
+    bool justified = false;
+    bool singleLineNoWrap = false;
+    bool direct = false;  // a line may be shaped alone
+    bool operator==(const BlockKey& o) const {
+        return text == o.text && pointSize == o.pointSize && bold == o.bold &&
+               bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
+               numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
+               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
+               direct == o.direct;
+    }
+};
+
 // One laid-out block of text: the Pango layout and the lines that are shown
 // (none for a line shaped alone, which is drawn from its kept glyphs).
-struct Block {
-    PangoLayout* layout = nullptr;
-    std::vector<PangoLayoutLine*> lines;
+struct Block : std::enable_shared_from_this<Block> {
+    // The text laid out, and what it was laid out for (the kept layouts
+    // are found by it, and a held layout is checked against it).
+    std::string text;
+    BlockKey key;
     size_t lineCount = 0;
-    // Each shown line's runs ready for cairo, when every run could be taken
-    // as Pango's renderer would draw it (glyphsKept); else the layout is
-    // drawn through Pango.
-    std::vector<std::vector<GlyphRun>> runs;
-    bool glyphsKept = false;
-    std::vector<double> widths;
-    // Where each line inks, from its origin on the baseline (Pango units).
-    std::vector<PangoRectangle> inks;
     double lineHeight = 0;
     double maxWidth = 0;
     int pangoWidth = 0;  // the widest line, in Pango units
+    // Every line's runs are kept (below).
+    bool glyphsKept = false;
+    // A shown line: its width, where it inks from its origin on the baseline
+    // (Pango units), and its runs ready for cairo, when every run of the
+    // block could be taken as Pango's renderer would draw it (glyphsKept;
+    // else the layout is drawn through Pango). The first line is kept in the
+    // block itself: most blocks have one, and measuring or drawing it then
+    // reads no other memory for its place.
+    struct Line {
+        double width = 0;
+        PangoRectangle ink{};
+        std::vector<GlyphRun> runs;
+    };
+    Line first;
+    std::vector<Line> rest;
+    PangoLayout* layout = nullptr;
+    std::vector<PangoLayoutLine*> lines;
+
+    const Line& line(size_t i) const { return i == 0 ? first : rest[i - 1]; }
+    Line& line(size_t i) { return i == 0 ? first : rest[i - 1]; }
+    Line& addLine() { return lineCount++ == 0 ? first : rest.emplace_back(); }
     Block() = default;
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     ~Block() {
-        for (auto& line : runs)
-            for (auto& run : line)
+        for (size_t i = 0; i < lineCount; ++i)
+            for (auto& run : line(i).runs)
                 cairo_scaled_font_destroy(run.font);
         if (layout) g_object_unref(layout);
     }
@@ -632,13 +667,13 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     }
     if (taken) {
         const double w = static_cast<double>(width) / PANGO_SCALE;
-        block.lineCount = 1;
-        block.widths.push_back(w);
-        block.inks.push_back(ink);
+        Block::Line& line = block.addLine();
+        line.width = w;
+        line.ink = ink;
         block.maxWidth = w;
         block.pangoWidth = width;
         run.font = cairo_scaled_font_reference(run.font);
-        block.runs.emplace_back().push_back(std::move(run));
+        line.runs.push_back(std::move(run));
         block.glyphsKept = true;
         ++gShapedAlone;
     }
@@ -698,9 +733,9 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         pango_layout_line_get_extents(line, &ink, &logical);
         double w = static_cast<double>(logical.width) / PANGO_SCALE;
         block.lines.push_back(line);
-        block.lineCount = block.lines.size();
-        block.widths.push_back(w);
-        block.inks.push_back(ink);
+        Block::Line& shown = block.addLine();
+        shown.width = w;
+        shown.ink = ink;
         block.maxWidth = std::max(block.maxWidth, w);
         block.pangoWidth = std::max(block.pangoWidth, logical.width);
     }
@@ -708,31 +743,9 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     // neighbour's change crossing it, a price that comes back), and handing
     // its glyphs to cairo straight spares walking Pango's renderer each time.
     block.glyphsKept = true;
-    block.runs.resize(block.lines.size());
     for (size_t i = 0; i < block.lines.size() && block.glyphsKept; ++i)
-        block.glyphsKept = keepGlyphs(block.lines[i], block.runs[i]);
+        block.glyphsKept = keepGlyphs(block.lines[i], block.line(i).runs);
 }
-
-// What a block's layout depends on. `text` views the caller's text while
-// the key is looked up, and the slot's own copy once kept.
-struct BlockKey {
-    std::string_view text;
-    CGFloat pointSize = 0;
-    bool bold = false;
-    CGSize bounds{};
-    long numberOfLines = 0;
-    NSLineBreakMode lineBreakMode = NSLineBreakMode::ByWordWrapping;
-    bool justified = false;
-    bool singleLineNoWrap = false;
-    bool direct = false;  // a line may be shaped alone
-    bool operator==(const BlockKey& o) const {
-        return text == o.text && pointSize == o.pointSize && bold == o.bold &&
-               bounds.width == o.bounds.width && bounds.height == o.bounds.height &&
-               numberOfLines == o.numberOfLines && lineBreakMode == o.lineBreakMode &&
-               justified == o.justified && singleLineNoWrap == o.singleLineNoWrap &&
-               direct == o.direct;
-    }
-};
 
 size_t hashOf(const BlockKey& k) {
     size_t h = std::hash<std::string_view>()(k.text);
@@ -764,10 +777,10 @@ size_t hashOf(const BlockKey& k) {
 //
 // A look-up comes once or twice a label a frame, after the frame's other work
 // has pushed the cache's memory out of the processor's caches: what it costs
-// is the memory it touches. So the index is one flat array of (hash, slot)
-// pairs probed in line, the kept keys and blocks sit in slots that do not
-// move, and recency is a stamp a slot, not a list spliced on every hit: a
-// look-up touches the index entry, its slot and its stamp. A text not kept
+// is the memory it touches. So the index is one flat array of (hash, slot,
+// block) entries probed in line, each block holds its own key, and recency
+// is a stamp a slot, not a list spliced on every hit: a look-up touches the
+// index entry, the block it finds and its stamp. A text not kept
 // takes the slot least recently used, found by scanning the stamps (rare,
 // next to shaping the text).
 class BlockCache {
@@ -834,14 +847,12 @@ class BlockCache {
     static constexpr size_t kIndexSize = 2048;
     static constexpr size_t kMask = kIndexSize - 1;
     static_assert(kIndexSize >= 4 * kCapacity && (kIndexSize & kMask) == 0);
+    // An entry points at its block, which holds its key: a look-up that
+    // finds a text reads its entry and the block it hands back, and no slot.
     struct IndexEntry {
         uint32_t hash = 0;
         uint32_t slot = 0;  // its slot + 1; 0: free
-    };
-    struct Slot {
-        std::string text;  // what the key's text views
-        BlockKey key;
-        std::shared_ptr<const Block> block;
+        const Block* block = nullptr;
     };
 
     static void counted(std::atomic<size_t>& n) {
@@ -856,7 +867,7 @@ class BlockCache {
             const IndexEntry& e = index_[i];
             if (e.slot == 0) return kIndexSize;
             if (counting) counted(gBlockSteps);
-            if (e.hash == hash && slots_[e.slot - 1].key == key) return i;
+            if (e.hash == hash && e.block->key == key) return i;
         }
     }
     // Empties index position `at`, moving back the entries probed past it.
@@ -878,9 +889,8 @@ class BlockCache {
         counted(gBlockLookUps);
         const size_t at = position(key, static_cast<uint32_t>(hashOf(key)));
         if (at == kIndexSize) return nullptr;
-        const uint32_t slot = index_[at].slot - 1;
-        used_[slot] = ++tick_;
-        return slots_[slot].block;
+        used_[index_[at].slot - 1] = ++tick_;
+        return index_[at].block->shared_from_this();
     }
     std::shared_ptr<const Block> lookUp(std::string_view text, CGSize bounds,
                                         const TextStyle& style, bool singleLineNoWrap,
@@ -889,30 +899,29 @@ class BlockCache {
         const auto hash = static_cast<uint32_t>(hashOf(key));
         counted(gBlockLookUps);
         if (const size_t at = position(key, hash); at != kIndexSize) {
-            const uint32_t slot = index_[at].slot - 1;
-            used_[slot] = ++tick_;
-            return slots_[slot].block;
+            used_[index_[at].slot - 1] = ++tick_;
+            return index_[at].block->shared_from_this();
         }
         auto block = std::make_shared<Block>();
+        block->text.assign(text);
+        block->key = key;
+        block->key.text = block->text;
         layoutBlock(*block, text, bounds, style, singleLineNoWrap, direct);
         size_t slot = slots_.size();
         if (slot < kCapacity) {
             slots_.emplace_back();
             used_.push_back(0);
         } else {
+            // Its entry goes while the slot still holds the block it points at.
             slot = leastRecentlyUsed();
-            Slot& old = slots_[slot];
-            unindex(position(old.key, static_cast<uint32_t>(hashOf(old.key)), false));
+            const BlockKey& old = slots_[slot]->key;
+            unindex(position(old, static_cast<uint32_t>(hashOf(old)), false));
         }
-        Slot& s = slots_[slot];
-        s.text.assign(text);
-        s.key = key;
-        s.key.text = s.text;
-        s.block = block;
+        slots_[slot] = block;
         used_[slot] = ++tick_;
         size_t i = hash & kMask;
         while (index_[i].slot != 0) i = (i + 1) & kMask;
-        index_[i] = {hash, static_cast<uint32_t>(slot + 1)};
+        index_[i] = {hash, static_cast<uint32_t>(slot + 1), block.get()};
         return block;
     }
 
@@ -949,9 +958,8 @@ class BlockCache {
     std::vector<Victim> victims_;
 
     std::vector<IndexEntry> index_ = std::vector<IndexEntry>(kIndexSize);
-    // Slots do not move once made: their texts are not reallocated under
-    // the keys that view them (a short text is kept inside its string).
-    std::deque<Slot> slots_;
+    // The blocks kept, which the index entries point at.
+    std::vector<std::shared_ptr<const Block>> slots_;
     std::vector<uint64_t> used_;  // each slot's last use
     uint64_t tick_ = 0;
 };
@@ -967,6 +975,32 @@ std::shared_ptr<const Block> laidOut(std::string_view text, CGSize bounds, const
 }
 
 }  // namespace
+
+struct TextLayoutAccess {
+    // The layout of the text in the room and style: the one held when it is
+    // that text's, else looked up and held. The reference lasts while the
+    // holder holds it.
+    static const Block& layout(TextLayoutHeld& h, std::string_view text, CGSize room,
+                               const TextStyle& style, bool direct) {
+        const bool justified = style.alignment == NSTextAlignment::Justified;
+        const auto* held = static_cast<const Block*>(h.layout_.get());
+        if (held && h.room_.width == room.width && h.room_.height == room.height &&
+            h.pointSize_ == style.font.pointSize && h.bold_ == style.font.bold &&
+            h.numberOfLines_ == style.numberOfLines && h.lineBreakMode_ == style.lineBreakMode &&
+            h.justified_ == justified && h.direct_ == direct && held->text == text)
+            return *held;
+        auto block = laidOut(text, room, style, false, direct);
+        h.room_ = room;
+        h.pointSize_ = style.font.pointSize;
+        h.bold_ = style.font.bold;
+        h.numberOfLines_ = style.numberOfLines;
+        h.lineBreakMode_ = style.lineBreakMode;
+        h.justified_ = justified;
+        h.direct_ = direct;
+        h.layout_ = std::move(block);
+        return *static_cast<const Block*>(h.layout_.get());
+    }
+};
 
 namespace text {
 bool usingProjectFonts() {
@@ -1137,7 +1171,7 @@ struct Placement {
     double used = 0;
     CGPoint origin(const Block& block, size_t i, const CGRect& rect, const TextStyle& style) const {
         double x = rect.origin.x;
-        const double room = rect.size.width - block.widths[i];
+        const double room = rect.size.width - block.line(i).width;
         if (rect.size.width > 0) {
             if (style.alignment == NSTextAlignment::Center) x += room / 2;
             if (style.alignment == NSTextAlignment::Right) x += room;
@@ -1190,15 +1224,21 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 }  // namespace
 
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
-                          const TextStyle& style) {
+                          const TextStyle& style, TextLayoutHeld* held) {
     if (text.empty()) return CGSizeZero;
-    auto blockKept = laidOut(text, rect.size, style, false);
-    const bool kept = blockKept->glyphsKept && gGlyphRuns &&
+    std::shared_ptr<const Block> blockKept;
+    const Block* found = held ? &TextLayoutAccess::layout(*held, text, rect.size, style, gGlyphRuns)
+                              : (blockKept = laidOut(text, rect.size, style, false)).get();
+    const bool kept = found->glyphsKept && gGlyphRuns &&
                       !cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
     // A target that keeps the text beside the glyphs (a recording) takes it
-    // from Pango's renderer, and so from a Pango layout.
-    if (!kept && !blockKept->layout) blockKept = laidOut(text, rect.size, style, false, false);
-    const Block& block = *blockKept;
+    // from Pango's renderer, and so from a Pango layout (not held: the
+    // screen's drawing needs none).
+    if (!kept && !found->layout) {
+        blockKept = laidOut(text, rect.size, style, false, false);
+        found = blockKept.get();
+    }
+    const Block& block = *found;
     const Placement at = place(block, rect, style);
     cairo_save(cr);
     if (!style.backgroundColor.isClear()) {
@@ -1216,7 +1256,7 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         const CGPoint o = at.origin(block, i, rect, style);
         cairo_move_to(cr, o.x, o.y);
         if (kept) {
-            showGlyphs(cr, block.runs[i]);
+            showGlyphs(cr, block.line(i).runs);
             ++gKeptLinesDrawn;
         } else {
             pango_cairo_show_layout_line(cr, block.lines[i]);
@@ -1226,17 +1266,19 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
     return {block.maxWidth, at.used};
 }
 
-CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style) {
+CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style,
+                         TextLayoutHeld* held) {
     if (text.empty()) return CGRectNull;
-    const auto blockKept = laidOut(text, rect.size, style, false);
-    const Block& block = *blockKept;
+    std::shared_ptr<const Block> blockKept;
+    const Block& block = held ? TextLayoutAccess::layout(*held, text, rect.size, style, gGlyphRuns)
+                              : *(blockKept = laidOut(text, rect.size, style, false));
     const Placement at = place(block, rect, style);
     CGRect ink = CGRectNull;
     if (!style.backgroundColor.isClear())
         ink = CGRectMake(rect.origin.x, at.top,
                          rect.size.width > 0 ? rect.size.width : block.maxWidth, at.used);
     for (size_t i = 0; i < block.lineCount; ++i) {
-        const PangoRectangle& r = block.inks[i];
+        const PangoRectangle& r = block.line(i).ink;
         if (r.width <= 0 || r.height <= 0) continue;  // spaces only
         const CGPoint o = at.origin(block, i, rect, style);
         ink = CGRectUnion(ink, CGRectMake(o.x + static_cast<double>(r.x) / PANGO_SCALE,

@@ -88,15 +88,42 @@ UIFont NSStringFittingFont(std::string_view text, const UIFont& font, CGFloat le
 // no limit), wrapping by the style's line-break mode. Not rounded.
 CGSize NSStringBoundingSize(std::string_view text, CGSize bounds, const TextStyle& style);
 
+// A text's layout held by whoever measures and draws the same text again and
+// again (a label): the text measured or drawn through it in the same room
+// and style is taken from it, not looked up among the layouts kept for all,
+// a look-up whose memory a frame's other work has pushed out of the
+// processor's caches. Another text, room or style is looked up and held in
+// its place. Filled by the text functions only.
+class TextLayoutHeld {
+  public:
+    // Lets go of the layout (a text no longer shown).
+    void clear() { layout_.reset(); }
+    bool holds() const { return layout_ != nullptr; }
+
+  private:
+    friend struct TextLayoutAccess;
+    std::shared_ptr<const void> layout_;
+    // What it was laid out for, besides its text (which it keeps).
+    CGSize room_{};
+    CGFloat pointSize_ = 0;
+    long numberOfLines_ = 0;
+    NSLineBreakMode lineBreakMode_ = NSLineBreakMode::ByWordWrapping;
+    bool bold_ = false;
+    bool justified_ = false;
+    bool direct_ = false;
+};
+
 // Draws the text in the rectangle of the context (user-space points).
-// Returns the size actually used.
+// Returns the size actually used. `held`: the layout is taken from and kept
+// there.
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
-                          const TextStyle& style);
+                          const TextStyle& style, TextLayoutHeld* held = nullptr);
 
 // Where NSStringDrawInRect with the same arguments puts ink: the glyphs'
 // own extents as laid out and placed there (and the background, if any),
 // found without drawing; null when it inks nothing.
-CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style);
+CGRect NSStringInkInRect(std::string_view text, const CGRect& rect, const TextStyle& style,
+                         TextLayoutHeld* held = nullptr);
 
 // Number of Unicode code points of a UTF-8 text (the character count of the
 // screens).

@@ -24,11 +24,10 @@ class LowHighLabel : public UILabel {
     static constexpr CGFloat kGap = 4;
 
     void drawRect(CGRect) override {
-        Canvas* ctx = UIGraphicsGetCurrentContext();
-        if (text().empty() || !ctx) return;
+        if (text().empty()) return;
         const CGRect area = room();
         // Fitted once, to the room left of the gap.
-        ctx->drawText(text(), area, style(fontFitting(area.size.width)));
+        drawText(area, style(fontFitting(area.size.width)));
     }
     // Told as drawn, so that a new price is drawn straight onto the screen.
     bool drawingInk(CALayer&, CGRect& ink) override {
@@ -36,7 +35,7 @@ class LowHighLabel : public UILabel {
             ink = CGRectNull;
         } else {
             const CGRect area = room();
-            ink = NSStringInkInRect(text(), area, style(fontFitting(area.size.width)));
+            ink = textInk(area, style(fontFitting(area.size.width)));
         }
         return true;
     }
@@ -50,8 +49,7 @@ class LowHighLabel : public UILabel {
     }
     // The largest half point size down to the minimum scale whose text fits.
     UIFont fontFitting(CGFloat width) const {
-        const double least = std::max(1.0, font().pointSize * minimumScaleFactor());
-        return NSStringFittingFont(text(), font(), least, width);
+        return UILabel::fontFitting(width, std::max(1.0, font().pointSize * minimumScaleFactor()));
     }
 };
 

@@ -168,6 +168,13 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("a background colour");
     s.rows[5]->setTransform(CGAffineTransformMakeRotation(0.3));
     step("a rotated row");
+    // A layer's place is kept between frames: each change of it is seen.
+    s.rows[5]->setTransform(CGAffineTransformMakeRotation(-0.2));
+    step("turned again");
+    s.rows[5]->layer().setAnchorPoint({0, 0});
+    step("turned about its corner");
+    s.rows[1]->setCenter({160, 90});
+    step("moved again");
     s.rows[6]->setAlpha(0.5);
     step("a faded row");
     s.rows[7]->layer().setShadowOpacity(0.8);
@@ -177,6 +184,10 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("a shadow beyond the bounds");
     s.rows[7]->setCenter({160, 470});
     step("the shadow moved");
+    s.rows[7]->layer().setShadowPath(CGPathCreateWithRect(CGRectMake(40, 0, 30, 20)));
+    step("a shadow path inside the row");
+    s.rows[7]->layer().setShadowPath(CGPathCreateWithRect(CGRectMake(-30, -20, 120, 60)));
+    step("a shadow path wider than the row");
     s.rows[8]->setClipsToBounds(true);
     s.prices[8]->setFrame(CGRectMake(100, 20, 90, 24));  // half outside its row
     step("a label half clipped away");
@@ -419,6 +430,93 @@ TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
     }
     image.setContentMode(UIViewContentMode::ScaleAspectFill);
     EXPECT_FALSE(image.drawingInk(image.layer(), ink));
+}
+
+// A label's pixels drawn as the screen draws a label told straight (an
+// image surface, 160 x 60 pixels at one a point).
+std::vector<unsigned char> labelPixels(UILabel& label) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 160, 60);
+    cairo_t* cr = cairo_create(surface);
+    {
+        Canvas canvas(cr);
+        UIGraphicsPushContext(&canvas);
+        label.drawLayer(label.layer(), canvas);
+        UIGraphicsPopContext();
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> pixels(data, data + cairo_image_surface_get_stride(surface) * 60);
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+// A label keeps the font its text fitted and the text's layout from one
+// frame to the next: after any change it tells the ink and draws the pixels
+// of a label made with that change from the start, and a change of colour
+// alone measures and draws it without looking its layout up again.
+TEST(Compositing, AChangedLabelTellsAndDrawsAsALabelMadeSo) {
+    kavtest::VirtualTime time;
+    const auto made = [](UILabel& l) {
+        l.setFrame(CGRectMake(10.5, 20.25, 120, 17.5));
+        l.setText("最高:1.08544 最低:1.08120");
+        l.setAdjustsFontSizeToFitWidth(true);
+        l.setMinimumScaleFactor(0.3);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(UILabel&)> set;
+    };
+    const std::vector<Case> cases = {
+        {"other text", [](UILabel& l) { l.setText("最高:1.0854"); }},
+        {"longer text", [](UILabel& l) { l.setText("最高:1.08544 最低:1.08120 点差:12"); }},
+        {"other font", [](UILabel& l) { l.setFont(UIFont::boldSystemFontOfSize(15)); }},
+        {"narrower", [](UILabel& l) { l.setFrame(CGRectMake(10.5, 20.25, 70, 17.5)); }},
+        {"taller", [](UILabel& l) { l.setFrame(CGRectMake(10.5, 20.25, 120, 40)); }},
+        {"less shrinking", [](UILabel& l) { l.setMinimumScaleFactor(0.9); }},
+        {"not shrinking", [](UILabel& l) { l.setAdjustsFontSizeToFitWidth(false); }},
+        {"right", [](UILabel& l) { l.setTextAlignment(NSTextAlignment::Right); }},
+        {"clipped", [](UILabel& l) { l.setLineBreakMode(NSLineBreakMode::ByClipping); }},
+        {"wrapped",
+         [](UILabel& l) {
+             l.setFrame(CGRectMake(10.5, 20.25, 120, 40));
+             l.setNumberOfLines(0);
+             l.setLineBreakMode(NSLineBreakMode::ByWordWrapping);
+         }},
+        {"emptied and written again",
+         [](UILabel& l) {
+             l.setText("");
+             l.setText("1.0854");
+         }},
+    };
+    for (const Case& c : cases) {
+        UILabel kept;
+        made(kept);
+        CGRect before;
+        ASSERT_TRUE(kept.drawingInk(kept.layer(), before)) << c.what;
+        labelPixels(kept);
+        c.set(kept);
+        UILabel fresh;
+        made(fresh);
+        c.set(fresh);
+        CGRect told, freshTold;
+        ASSERT_TRUE(kept.drawingInk(kept.layer(), told)) << c.what;
+        ASSERT_TRUE(fresh.drawingInk(fresh.layer(), freshTold)) << c.what;
+        EXPECT_TRUE(CGRectEqualToRect(told, freshTold)) << c.what;
+        EXPECT_TRUE(labelPixels(kept) == labelPixels(fresh)) << c.what;
+    }
+
+    UILabel label;
+    made(label);
+    CGRect ink, again;
+    ASSERT_TRUE(label.drawingInk(label.layer(), ink));
+    const auto pixels = labelPixels(label);
+    const size_t lookUps = text::blockLookUps();
+    label.setTextColor(UIColor::redColor());
+    ASSERT_TRUE(label.drawingInk(label.layer(), again));
+    EXPECT_TRUE(CGRectEqualToRect(ink, again));
+    EXPECT_TRUE(labelPixels(label) != pixels);
+    EXPECT_EQ(text::blockLookUps(), lookUps);
 }
 
 // An image view that tells no ink: its drawing is recorded and replayed.
