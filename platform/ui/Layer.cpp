@@ -832,6 +832,7 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
     const bool damageWhole = geometryDirty_ && !coveredByAncestor;
     const bool lookChanged = contentDirty_;
     const bool drawingChanged = drawingDirty_;
+    const bool belowChanged = descendantDirty_;
     contentDirty_ = geometryDirty_ = drawingDirty_ = descendantDirty_ = false;
     // A copy of the state only while it animates: an empty optional of it
     // is cleared whole, a few hundred bytes, on every layer walked.
@@ -869,7 +870,9 @@ void CALayer::updateCompositedExtent(const CGAffineTransform& superlayerToScreen
         // Drawn flat with its sublayers into a picture of its own area, then
         // projected: the projected area is all it covers.
         drawnExtent_ = projectedArea(s, superlayerToScreen);
-        if ((lookChanged || drawingChanged) && !recompute)
+        // A change anywhere below changes the picture, and so all of it on
+        // the screen: the sublayers, covered by it, mark nothing themselves.
+        if ((lookChanged || drawingChanged || belowChanged) && !recompute)
             detail::compositor::addDamage(drawnExtent_);
         for (size_t i = 0; i < sublayers_.size(); ++i)
             sublayers_[i]->updateCompositedExtent(toScreen, true);

@@ -117,9 +117,34 @@ void renderInPerspective(cairo_t* cr, const CALayerState& s,
                      projectLayerPoint(s, {edgeX(i), extent.origin.y + height}, bottom[k]);
     }
 
+    // The strips' area on the screen, in the user space the strips are
+    // drawn in.
+    double areaX1 = HUGE_VAL, areaY1 = HUGE_VAL, areaX2 = -HUGE_VAL, areaY2 = -HUGE_VAL;
+    for (size_t k = 0; k < top.size(); ++k) {
+        if (!visible[k]) continue;
+        for (const CGPoint& p : {top[k], bottom[k]}) {
+            areaX1 = std::min(areaX1, p.x);
+            areaY1 = std::min(areaY1, p.y);
+            areaX2 = std::max(areaX2, p.x);
+            areaY2 = std::max(areaY2, p.y);
+        }
+    }
+    if (!(areaX2 > areaX1) || !(areaY2 > areaY1)) {
+        cairo_pattern_destroy(pattern);
+        cairo_surface_destroy(picture);
+        return;
+    }
     cairo_save(cr);
     // Strips are added up in a group of their own: where two meet, their
     // partial coverages of the shared edge sum to one, so the edge vanishes.
+    // The group lies where the strips do, whatever part of them is drawn
+    // now: the picture is sampled through a transform that pixman holds in
+    // fixed point, and from a group placed elsewhere (at the clip of a
+    // changed area) its pixels came out a step or two off those of the
+    // whole screen drawn afresh.
+    cairo_reset_clip(cr);
+    cairo_rectangle(cr, areaX1 - 1, areaY1 - 1, areaX2 - areaX1 + 2, areaY2 - areaY1 + 2);
+    cairo_clip(cr);
     cairo_push_group(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
     const double midY = extent.origin.y + height / 2;
@@ -152,10 +177,15 @@ void renderInPerspective(cairo_t* cr, const CALayerState& s,
         cairo_close_path(cr);
         cairo_fill(cr);
     }
-    cairo_pop_group_to_source(cr);
+    cairo_pattern_t* added = cairo_pop_group(cr);
+    // Put down inside the clip it was asked for.
+    cairo_restore(cr);
+    cairo_save(cr);
+    cairo_set_source(cr, added);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     cairo_paint(cr);
     cairo_restore(cr);
+    cairo_pattern_destroy(added);
 
     cairo_pattern_destroy(pattern);
     cairo_surface_destroy(picture);

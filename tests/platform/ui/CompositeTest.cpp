@@ -188,6 +188,17 @@ TEST(Compositing, TheKeptFrameStaysTheScreenThroughEveryKindOfChange) {
     step("a shadow path inside the row");
     s.rows[7]->layer().setShadowPath(CGPathCreateWithRect(CGRectMake(-30, -20, 120, 60)));
     step("a shadow path wider than the row");
+    // A row turned in perspective is drawn flat and projected: a change in
+    // it changes the projection, and the projection drawn for one changed
+    // area is the projection drawn with the whole screen.
+    CATransform3D turned = CATransform3DIdentity;
+    turned.m34 = -1.0 / 500;
+    s.rows[3]->layer().setTransform(CATransform3DRotate(turned, 0.5, 0, 1, 0));
+    step("a row turned in perspective");
+    s.prices[3]->setText("1.23456");
+    step("a price changed in the turned row");
+    s.rows[2]->setBackgroundColor(UIColor::rgb255(90, 40, 120));
+    step("the row beside it changed");
     s.rows[8]->setClipsToBounds(true);
     s.prices[8]->setFrame(CGRectMake(100, 20, 90, 24));  // half outside its row
     step("a label half clipped away");
