@@ -29,9 +29,9 @@ size_t gDrawingsRecorded = 0;
 // projection: it draws in its bounds coordinates, untransformed.
 const CALayer* gDrawingFlat = nullptr;
 
-// The areas a walk of the layers draws: in screen points, and (when more
-// than one) in the pixels of the context drawn into, with the box that
-// holds them all.
+// The areas a walk of the layers draws: in screen points, and (in a
+// frame's walk) in the pixels of the context drawn into, with the box that
+// holds them all. The clip lies inside the areas: what they hold, it holds.
 struct AreaSet {
     const CGRect* screen = nullptr;
     const CGRect* pixels = nullptr;
@@ -40,12 +40,47 @@ struct AreaSet {
 };
 const AreaSet* gAreas = nullptr;
 
+// CGRectIntersectsRect made inline for the rectangles a walk compares
+// (a layer's extent with each area, a few hundred a frame): the same answer,
+// without a call and two rectangles standardized and one made for each.
+inline bool meets(const CGRect& a, const CGRect& b) {
+    if (a.size.width < 0 || a.size.height < 0 || b.size.width < 0 || b.size.height < 0)
+        return CGRectIntersectsRect(a, b);
+    const double ax1 = a.origin.x + a.size.width, ay1 = a.origin.y + a.size.height;
+    const double bx1 = b.origin.x + b.size.width, by1 = b.origin.y + b.size.height;
+    return ax1 > a.origin.x && ay1 > a.origin.y && bx1 > b.origin.x && by1 > b.origin.y &&
+           ax1 > b.origin.x && bx1 > a.origin.x && ay1 > b.origin.y && by1 > a.origin.y;
+}
+
 bool meetsAny(const AreaSet& areas, const CGRect& r) {
-    if (!CGRectIntersectsRect(areas.bounds, r)) return false;
+    if (!meets(areas.bounds, r)) return false;
     if (areas.count == 1) return true;
     for (size_t i = 0; i < areas.count; ++i)
-        if (CGRectIntersectsRect(areas.screen[i], r)) return true;
+        if (meets(areas.screen[i], r)) return true;
     return false;
+}
+
+// Whether the areas all lie, in the context's pixels, inside the
+// layer's bounds less its rounded corners, where it is placed by `placed`
+// (so the clip does too): -1 where the pixels are not known or the layer is
+// turned. Answered from the areas, without asking cairo for the clip's
+// extents (a copy of the clip's box turned back into the layer's space).
+int areasInside(const AreaSet* areas, const cairo_matrix_t& placed, const CALayerState& s) {
+    if (!areas || !areas->pixels || placed.xy != 0 || placed.yx != 0) return -1;
+    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+    if (CGRectIsNull(inside) || CGRectIsEmpty(inside)) return 0;
+    double x0 = placed.xx * CGRectGetMinX(inside) + placed.x0;
+    double x1 = placed.xx * CGRectGetMaxX(inside) + placed.x0;
+    double y0 = placed.yy * CGRectGetMinY(inside) + placed.y0;
+    double y1 = placed.yy * CGRectGetMaxY(inside) + placed.y0;
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    for (size_t i = 0; i < areas->count; ++i) {
+        const CGRect& r = areas->pixels[i];
+        if (r.origin.x < x0 || r.origin.y < y0 || CGRectGetMaxX(r) > x1 || CGRectGetMaxY(r) > y1)
+            return 0;
+    }
+    return 1;
 }
 
 // The box holding a rectangle of user space in the context's pixels.
@@ -1139,24 +1174,26 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
     // Drawn where it inks only: a price's digits are drawn again beside a
     // neighbour's changed text that lies inside their bounds but not their
     // ink, and replaying the drawing there would change no pixel.
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     double ax = 1, ay = 0, bx = 0, by = 1;
     cairo_user_to_device_distance(cr, &ax, &ay);
     cairo_user_to_device_distance(cr, &bx, &by);
     const double pixels = std::min(std::hypot(ax, ay), std::hypot(bx, by));
     const CGRect reach = inkReach(drawingInk_, state.bounds, pixels);
-    if (!CGRectIntersectsRect(reach, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
-    if (gAreas && gAreas->count > 1) {
-        // Drawn with other areas in one walk: the clip's box holds them all
-        // and what lies between them; the ink must meet one of them.
+    if (gAreas && gAreas->pixels) {
+        // Drawn in a frame's walk: the clip lies inside the areas (its box,
+        // which cairo's clip extents give, holds them all and what lies
+        // between them); the ink must meet one of them.
         cairo_matrix_t m;
         cairo_get_matrix(cr, &m);
         const CGRect ink = toPixels(m, reach);
         bool meets = false;
         for (size_t i = 0; i < gAreas->count && !meets; ++i)
-            meets = CGRectIntersectsRect(ink, gAreas->pixels[i]);
+            meets = platform::ui::meets(ink, gAreas->pixels[i]);
         if (!meets) return;
+    } else {
+        double x1, y1, x2, y2;
+        cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+        if (!CGRectIntersectsRect(reach, CGRectMake(x1, y1, x2 - x1, y2 - y1))) return;
     }
     if (subject) {
         if (drawKeptPicture(cr, state, subject, place)) return;
@@ -1203,12 +1240,32 @@ bool clipInsideBounds(cairo_t* cr, const CALayerState& s) {
     return x1 >= CGRectGetMinX(inside) && y1 >= CGRectGetMinY(inside) &&
            x2 <= CGRectGetMaxX(inside) && y2 <= CGRectGetMaxY(inside);
 }
+// Whether the layer's bounds hold all of what is drawn now, asked once a
+// layer (the shadow, the background and the clip all ask it, at one place
+// and under one clip): in a frame's walk the areas' pixels tell, elsewhere
+// cairo's clip.
+class ClipInside {
+  public:
+    ClipInside(cairo_t* cr, const CALayerState& s, const cairo_matrix_t& placed)
+        : cr_(cr), s_(s), placed_(placed) {}
+    bool operator()() {
+        if (known_ < 0) known_ = areasInside(gAreas, placed_, s_);
+        if (known_ < 0) known_ = clipInsideBounds(cr_, s_) ? 1 : 0;
+        return known_ == 1;
+    }
+
+  private:
+    cairo_t* cr_;
+    const CALayerState& s_;
+    const cairo_matrix_t& placed_;
+    int known_ = -1;
+};
 // Whether the layer's opaque background covers every pixel of what is drawn
 // now, so that its shadow, drawn beneath it, would not show there: the
 // drawer's centre keeps its shadow at its edges, and a row changed inside it
 // does not blend the shadow again.
-bool coversClip(cairo_t* cr, const CALayerState& s) {
-    return s.backgroundColor.alpha >= 1.0 && clipInsideBounds(cr, s);
+bool coversClip(const CALayerState& s, ClipInside& inside) {
+    return s.backgroundColor.alpha >= 1.0 && inside();
 }
 }  // namespace
 
@@ -1227,37 +1284,47 @@ void CALayer::findCovers(const CGRect* areas, std::vector<size_t>& work, size_t 
     const size_t mine = work.size();
     for (size_t i = from; i < to; ++i) {
         const size_t k = work[i];
-        if (CGRectIntersectsRect(drawnExtent_, areas[k])) work.push_back(k);
+        if (meets(drawnExtent_, areas[k])) work.push_back(k);
     }
     if (work.size() == mine) return;
     std::optional<CALayerState> scratch;
     const CALayerState& s = drawnState(scratch);
-    const CGAffineTransform toScreen =
-        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    const bool opaque = s.backgroundColor.alpha >= 1.0;
     // A faded layer lets what is under it show, and so does all inside it;
-    // a turned or tilted one is not searched.
-    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform) || toScreen.b != 0 ||
-        toScreen.c != 0) {
+    // a tilted one is not searched. A see-through layer with nothing in it
+    // (a label's or a picture's) covers nothing: its place is not worked
+    // out.
+    if (s.hidden || s.opacity < 0.999 || detail::hasPerspective(s.transform) ||
+        (!opaque && !masksToBounds_ && sublayers_.empty())) {
         work.resize(mine);
         return;
     }
-    // Rounded corners left out.
-    const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
-    const bool hasInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside);
-    const CGRect insideOnScreen =
-        hasInside ? CGRectApplyAffineTransform(inside, toScreen) : CGRectNull;
-    const bool opaque = s.backgroundColor.alpha >= 1.0;
-    size_t below = mine, end = work.size();
-    for (size_t i = mine; i < end; ++i) {
-        const size_t k = work[i];
-        const bool whole = hasInside && CGRectContainsRect(insideOnScreen, areas[k]);
-        if (whole && opaque) cover[k] = this;
-        // Clipped to less than the area, no sublayer covers it whole.
-        if (masksToBounds_ && whole) work.push_back(k);
+    const CGAffineTransform toScreen =
+        CGAffineTransformConcat(s.toSuperlayer(), superlayerToScreen);
+    // Nor is a turned one.
+    if (toScreen.b != 0 || toScreen.c != 0) {
+        work.resize(mine);
+        return;
     }
-    if (masksToBounds_) below = end, end = work.size();
-    for (const auto& sub : sublayers_)
-        sub->findCovers(areas, work, below, end, toScreen, cover);
+    size_t below = mine, end = work.size();
+    if (opaque || masksToBounds_) {
+        // Rounded corners left out.
+        const CGRect inside = CGRectInset(s.bounds, s.cornerRadius, s.cornerRadius);
+        const bool hasInside = !CGRectIsNull(inside) && !CGRectIsEmpty(inside);
+        const CGRect insideOnScreen =
+            hasInside ? CGRectApplyAffineTransform(inside, toScreen) : CGRectNull;
+        for (size_t i = mine; i < end; ++i) {
+            const size_t k = work[i];
+            const bool whole = hasInside && CGRectContainsRect(insideOnScreen, areas[k]);
+            if (whole && opaque) cover[k] = this;
+            // Clipped to less than the area, no sublayer covers it whole.
+            if (masksToBounds_ && whole) work.push_back(k);
+        }
+        if (masksToBounds_) below = end, end = work.size();
+    }
+    if (below < end)
+        for (const auto& sub : sublayers_)
+            sub->findCovers(areas, work, below, end, toScreen, cover);
     work.resize(mine);
 }
 
@@ -1267,9 +1334,12 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
     // background holds it whole (null: none), found for all areas in one
     // search.
     std::vector<const CALayer*> cover(areas.size(), nullptr);
-    std::vector<size_t> work(areas.size());
+    // Grown by the areas each layer down a branch meets: room for a deep
+    // tree's, made once.
+    std::vector<size_t> work;
+    work.reserve(areas.size() * 16);
     for (size_t k = 0; k < areas.size(); ++k)
-        work[k] = k;
+        work.push_back(k);
     for (CALayer* root : roots)
         root->findCovers(areas.data(), work, 0, areas.size(), CGAffineTransformIdentity,
                          cover.data());
@@ -1308,7 +1378,7 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
             cairo_set_source_rgb(cr, 0, 0, 0);
             cairo_paint(cr);
             for (CALayer* root : roots)
-                root->renderTree(cr);
+                root->renderTree(cr, toContext);
         } else {
             chain.clear();
             for (const CALayer* l = covering; l; l = l->superlayer_)
@@ -1318,7 +1388,7 @@ void CALayer::renderAreas(cairo_t* cr, const std::vector<CALayer*>& roots,
             gCoverChain = &chain;
             gCoverReached = false;
             for (auto it = first; it != roots.end(); ++it)
-                (*it)->renderTree(cr);
+                (*it)->renderTree(cr, toContext);
             gCoverChain = nullptr;
         }
         gAreas = outer;
@@ -1356,11 +1426,15 @@ void CALayer::render(cairo_t* cr, const CGRect* cull) {
     }
     const AreaSet* outer = gAreas;
     gAreas = cull ? &one : nullptr;
-    renderTree(cr);
+    // The walk leaves the matrix where the last layer drawn put it.
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    renderTree(cr, m);
+    cairo_set_matrix(cr, &m);
     gAreas = outer;
 }
 
-void CALayer::renderTree(cairo_t* cr) {
+void CALayer::renderTree(cairo_t* cr, const cairo_matrix_t& outer) {
     if (gAreas && !meetsAny(*gAreas, drawnExtent_)) return;
     // Drawing from a covering layer: what is drawn before it and does not
     // lead to it lies under it; the layers leading to it set up its place
@@ -1379,6 +1453,7 @@ void CALayer::renderTree(cairo_t* cr) {
     if (s.hidden || s.opacity <= 0.001) return;
     ++gLayersDrawn;
     if (gDrawingFlat != this && detail::hasPerspective(s.transform)) {
+        cairo_set_matrix(cr, &outer);
         detail::renderInPerspective(cr, s, [this](cairo_t* flat) {
             const CALayer* outer = gDrawingFlat;
             gDrawingFlat = this;
@@ -1387,28 +1462,31 @@ void CALayer::renderTree(cairo_t* cr) {
         });
         return;
     }
-    // The layer's place is set, and given back after it, as a matrix: saving
-    // and restoring the whole drawing state (the clip copied each time)
-    // cost more than drawing most layers. The matrix is set whole, never
-    // multiplied in, so that a layer's place does not depend on which
-    // layers were drawn before it (a full frame and a changed area draw it
-    // alike). Only a layer that clips saves the state.
-    cairo_matrix_t outer;
-    cairo_get_matrix(cr, &outer);
+    // The layer's place is set as a matrix, handed down to the sublayers
+    // rather than read back from cairo: saving and restoring the whole
+    // drawing state (the clip copied each time) cost more than drawing most
+    // layers. The matrix is set whole, never multiplied in, so that a
+    // layer's place does not depend on which layers were drawn before it (a
+    // full frame and a changed area draw it alike). It is set on cairo only
+    // by a layer that draws or clips (the layers leading to a covering
+    // layer do neither), and not given back after it: each layer sets its
+    // own before drawing. Only a layer that clips saves the state.
+    cairo_matrix_t placed = outer;
     if (gDrawingFlat != this) {
         const auto m = s.toSuperlayer();
         const cairo_matrix_t local{m.a, m.b, m.c, m.d, m.tx, m.ty};
-        cairo_matrix_t placed;
         cairo_matrix_multiply(&placed, &local, &outer);
         // Flattened to nothing (scaled to zero): nothing shows, and cairo
         // would refuse the matrix and every drawing after it.
         if (placed.xx * placed.yy - placed.xy * placed.yx == 0) return;
-        cairo_set_matrix(cr, &placed);
     }
     const bool group = s.opacity < 0.999;
+    const bool border = s.borderWidth > 0 && !s.borderColor.isClear();
+    if (drawSelf || group || masksToBounds_ || border) cairo_set_matrix(cr, &placed);
     if (group) cairo_push_group(cr);
 
-    if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(cr, s)) {
+    ClipInside inside(cr, s, placed);
+    if (drawSelf && s.shadowOpacity > 0 && s.shadowColor.alpha > 0 && !coversClip(s, inside)) {
         UIColor c = s.shadowColor;
         c.alpha *= s.shadowOpacity;
         if (!shadowCache_) shadowCache_ = std::make_unique<ShadowCache>();
@@ -1423,7 +1501,7 @@ void CALayer::renderTree(cairo_t* cr) {
         // An opaque background that covers all that is drawn now (the cell
         // an area is drawn from) sets every pixel of it to its colour, as
         // filling its outline would, without tracing the outline's edges.
-        if (s.backgroundColor.alpha >= 1.0 && coversClip(cr, s)) {
+        if (coversClip(s, inside)) {
             cairo_paint(cr);
         } else {
             outlinePath(cr, s.bounds, s.cornerRadius);
@@ -1434,7 +1512,7 @@ void CALayer::renderTree(cairo_t* cr) {
     // drawn now (a table's row changed inside it), leaves the clip as it is:
     // clipping to the bounds would change nothing, and costs a copy of the
     // drawing state.
-    const bool clips = masksToBounds_ && !clipInsideBounds(cr, s);
+    const bool clips = masksToBounds_ && !inside();
     if (clips) {
         cairo_save(cr);
         outlinePath(cr, s.bounds, s.cornerRadius);
@@ -1443,9 +1521,11 @@ void CALayer::renderTree(cairo_t* cr) {
     if (drawSelf) renderContent(cr, s);
     // The sublayers are not moved while they are drawn.
     for (size_t i = 0; i < sublayers_.size(); ++i)
-        sublayers_[i]->renderTree(cr);
+        sublayers_[i]->renderTree(cr, placed);
     if (clips) cairo_restore(cr);
-    if (s.borderWidth > 0 && !s.borderColor.isClear()) {
+    if (border) {
+        // The sublayers left their own places set.
+        cairo_set_matrix(cr, &placed);
         auto inset = CGRectInset(s.bounds, s.borderWidth / 2, s.borderWidth / 2);
         if (!CGRectIsNull(inset)) {
             // What the content left set does not shape the border.
@@ -1463,7 +1543,6 @@ void CALayer::renderTree(cairo_t* cr) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, s.opacity);
     }
-    cairo_set_matrix(cr, &outer);
 }
 
 }  // namespace platform::ui

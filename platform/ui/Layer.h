@@ -19,6 +19,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo_matrix cairo_matrix_t;
 
 namespace platform::ui {
 
@@ -284,8 +285,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // layer, a clip that cuts it), which is then drawn as before.
     bool drawKeptPicture(cairo_t* cr, const CALayerState& state,
                          const std::shared_ptr<const void>& subject, const CGRect& place);
-    // render without setting the areas drawn (those of the walk it is in).
-    void renderTree(cairo_t* cr);
+    // render without setting the areas drawn (those of the walk it is in),
+    // placed in the superlayer's place `outer`; leaves cairo's matrix where
+    // the last layer drawn set it.
+    void renderTree(cairo_t* cr, const cairo_matrix_t& outer);
     // Finds, in drawing order below this layer, for each of the areas
     // work[from, to) (indices into `areas`, screen points) the last layer
     // whose opaque background covers it whole, into `cover`.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -1131,6 +1132,109 @@ TEST(Compositing, AreasUnderOneLayerAreDrawnInOneWalk) {
     scrawl();
     drawAgain();
     EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// The layers leading to an opaque panel set no place of their own on the
+// drawing, and no layer gives its place back after it: a border drawn
+// after its sublayers, a sibling drawn after the panel over it, a faded, a
+// clipping and a scaled layer among those leading to it, and a render into
+// a drawing that goes on under the matrix it had, each at its own place.
+TEST(Compositing, EachLayerDrawsAtItsOwnPlaceWhateverWasDrawnBeforeIt) {
+    Rows s;
+    auto outer = std::make_shared<UIView>(CGRectMake(20, 90, 280, 220));
+    outer->layer().setBorderWidth(3);
+    outer->layer().setBorderColor(UIColor::redColor());
+    outer->setTransform(CGAffineTransformMakeScale(0.9, 0.85));
+    auto mid = std::make_shared<UIView>(CGRectMake(12.5, 10.25, 240, 170));
+    mid->layer().setBorderWidth(2);
+    mid->layer().setBorderColor(UIColor::greenColor());
+    auto panel = std::make_shared<UIView>(CGRectMake(7.5, 9, 200, 110));
+    panel->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+    auto price = std::make_shared<UILabel>(CGRectMake(10, 30, 150, 30));
+    price->setTextColor(UIColor::whiteColor());
+    price->setText("1.08345");
+    panel->addSubview(price);
+    auto tag = std::make_shared<UIView>(CGRectMake(60, 45, 40, 16));
+    tag->layer().setBorderWidth(1.5);
+    tag->layer().setBorderColor(UIColor::yellowColor());
+    mid->addSubview(panel);
+    mid->addSubview(tag);
+    outer->addSubview(mid);
+    s.window->addSubview(outer);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+
+    const auto change = [&](const std::string& what) {
+        price->setText(price->text() == "1.08345" ? "1.09999" : "1.08345");
+        const auto frame = display.composite();
+        EXPECT_FALSE(frame.damage.empty()) << what;
+        EXPECT_EQ(display.differenceFromFullRender(), 0) << what;
+    };
+    change("under two borders and a tag");
+    mid->setAlpha(0.6);
+    display.composite();
+    change("a faded layer leading to the panel");
+    mid->setAlpha(1);
+    mid->setClipsToBounds(true);
+    display.composite();
+    change("a clipping layer leading to the panel");
+
+    // Rendered into a drawing at an offset, the drawing goes on where its
+    // matrix put it: a rectangle filled after the render lands where one
+    // filled before it did.
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 200);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, 30, 40);
+    cairo_matrix_t before, after;
+    cairo_get_matrix(cr, &before);
+    outer->layer().render(cr);
+    cairo_get_matrix(cr, &after);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+// Whether a changed area lies inside a layer is told from the area's
+// pixels and the layer's place: a mirrored, a scaled and a rounded panel
+// that clip, with a price inside and one across their edge, are painted
+// and clipped where they cover it and not where it passes their edge.
+TEST(Compositing, AnAreaInsideALayerIsToldFromItsPixelsAndItsPlace) {
+    Rows s;
+    std::vector<std::shared_ptr<UILabel>> inside, across;
+    const auto panel = [&](CGRect frame, CGAffineTransform t, CGFloat radius) {
+        auto p = std::make_shared<UIView>(frame);
+        p->setBackgroundColor(UIColor::rgb255(20, 30, 50));
+        p->setClipsToBounds(true);
+        p->layer().setCornerRadius(radius);
+        p->setTransform(t);
+        auto a = std::make_shared<UILabel>(CGRectMake(20, 10, 80, 24));
+        auto b = std::make_shared<UILabel>(CGRectMake(frame.size.width - 40, 40, 80, 24));
+        for (auto* l : {a.get(), b.get()}) {
+            l->setTextColor(UIColor::whiteColor());
+            l->setText("1.08345");
+        }
+        p->addSubview(a);
+        p->addSubview(b);
+        s.window->addSubview(p);
+        inside.push_back(a);
+        across.push_back(b);
+    };
+    panel(CGRectMake(10, 60, 200, 80), CGAffineTransformMakeScale(-1, 1), 0);
+    panel(CGRectMake(30, 200, 200, 80), CGAffineTransformMakeScale(1.25, 0.75), 0);
+    panel(CGRectMake(20, 340, 200, 80), CGAffineTransformIdentity, 12);
+    KeptFrame display;
+    display.composite();
+    ASSERT_EQ(display.differenceFromFullRender(), 0);
+    for (int round = 0; round < 2; ++round)
+        for (auto* labels : {&inside, &across})
+            for (size_t i = 0; i < labels->size(); ++i) {
+                auto& label = *(*labels)[i];
+                label.setText(label.text() == "1.08345" ? "1.09999" : "1.08345");
+                EXPECT_FALSE(display.composite().damage.empty());
+                EXPECT_EQ(display.differenceFromFullRender(), 0)
+                    << (labels == &inside ? "inside" : "across") << " panel " << i;
+            }
 }
 
 // A board-like row in the window with an arrow a third of its width in,
