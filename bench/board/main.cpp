@@ -163,6 +163,12 @@ struct Stage {
     std::shared_ptr<UIWindow> window;
 };
 
+// Two pushes of symbol i, taken in turn: each moves its row's price.
+std::vector<std::string> pushesBackAndForth(int i) {
+    return {packageText("4002", "0", Json::array({quoteRecord(i, 1)})),
+            packageText("4002", "0", Json::array({quoteRecord(i, 2)}))};
+}
+
 // Whether the row of symbol i shows one of the pushed prices.
 bool reached(Stage& stage, int i) {
     auto row = stage.board->lsQuotationWithSymbolCode(code(i));
@@ -176,9 +182,7 @@ bool reached(Stage& stage, int i) {
 void BM_PushToVisibleRow(benchmark::State& state) {
     platform::LogCapture quiet;
     Stage stage;
-    const std::vector<std::string> texts = {
-        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
-        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    const std::vector<std::string> texts = pushesBackAndForth(0);
     size_t i = 0;
     for (auto _ : state) {
         stage.push(texts[i++ & 1]);
@@ -193,9 +197,7 @@ BENCHMARK(BM_PushToVisibleRow);
 void BM_PushToHiddenRow(benchmark::State& state) {
     platform::LogCapture quiet;
     Stage stage;
-    const std::vector<std::string> texts = {
-        packageText("4002", "0", Json::array({quoteRecord(kSymbols - 1, 1)})),
-        packageText("4002", "0", Json::array({quoteRecord(kSymbols - 1, 2)}))};
+    const std::vector<std::string> texts = pushesBackAndForth(kSymbols - 1);
     size_t i = 0;
     for (auto _ : state) {
         stage.push(texts[i++ & 1]);
@@ -348,9 +350,7 @@ void oneChangedRow(benchmark::State& state, Holder holder, CGFloat scale) {
         return;
     }
     platform::RunLoop::main().drain();
-    const std::vector<std::string> texts = {
-        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
-        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    const std::vector<std::string> texts = pushesBackAndForth(0);
     KeptFrame frame(scale);
     frame.composite();  // the first frame is the whole screen
     size_t i = 0;
@@ -414,9 +414,7 @@ void emptyCaches() {
 void BM_LayoutOfAPushColdCaches(benchmark::State& state) {
     platform::LogCapture quiet;
     Stage stage;
-    const std::vector<std::string> texts = {
-        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
-        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    const std::vector<std::string> texts = pushesBackAndForth(0);
     size_t i = 0;
     // The first pushes set what every later one finds set (the row's time,
     // its name): not what a quote costs, and not counted.
@@ -440,9 +438,7 @@ BENCHMARK(BM_LayoutOfAPushColdCaches)->Unit(benchmark::kMicrosecond)->MinTime(0.
 void BM_FrameOfAPushColdCaches(benchmark::State& state) {
     platform::LogCapture quiet;
     Stage stage;
-    const std::vector<std::string> texts = {
-        packageText("4002", "0", Json::array({quoteRecord(0, 1)})),
-        packageText("4002", "0", Json::array({quoteRecord(0, 2)}))};
+    const std::vector<std::string> texts = pushesBackAndForth(0);
     KeptFrame frame(2);
     frame.composite();
     size_t i = 0;

@@ -310,11 +310,9 @@ TEST(Compositing, AChangedTextDrawsWhatItInkedAndInksNotTheLabelsWholeArea) {
     EXPECT_EQ(display.differenceFromFullRender(), 0);
 }
 
-// The ink a drawing puts down, as a recording of it measures it (bounds
-// coordinates, whole units; null when none).
-CGRect recordedInk(UIView& view) {
-    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
-    cairo_t* cr = cairo_create(rec);
+// The view's own drawing onto a surface, as the screen asks a layer for it.
+void drawOnto(cairo_surface_t* surface, UIView& view) {
+    cairo_t* cr = cairo_create(surface);
     {
         Canvas canvas(cr);
         UIGraphicsPushContext(&canvas);
@@ -322,6 +320,13 @@ CGRect recordedInk(UIView& view) {
         UIGraphicsPopContext();
     }
     cairo_destroy(cr);
+}
+
+// The ink a drawing puts down, as a recording of it measures it (bounds
+// coordinates, whole units; null when none).
+CGRect recordedInk(UIView& view) {
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    drawOnto(rec, view);
     double x, y, w = 0, h = 0;
     cairo_recording_surface_ink_extents(rec, &x, &y, &w, &h);
     cairo_surface_destroy(rec);
@@ -447,14 +452,7 @@ TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
 // image surface, 160 x 60 pixels at one a point).
 std::vector<unsigned char> labelPixels(UILabel& label) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 160, 60);
-    cairo_t* cr = cairo_create(surface);
-    {
-        Canvas canvas(cr);
-        UIGraphicsPushContext(&canvas);
-        label.drawLayer(label.layer(), canvas);
-        UIGraphicsPopContext();
-    }
-    cairo_destroy(cr);
+    drawOnto(surface, label);
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     std::vector<unsigned char> pixels(data, data + cairo_image_surface_get_stride(surface) * 60);
