@@ -21,6 +21,7 @@
 #include "platform/ui/Transaction.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/detail/Compositor.h"
+#include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -453,11 +454,7 @@ TEST(Compositing, ALabelTellsWhereItsDrawingInksWithoutDrawing) {
 std::vector<unsigned char> labelPixels(UILabel& label) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 160, 60);
     drawOnto(surface, label);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    std::vector<unsigned char> pixels(data, data + cairo_image_surface_get_stride(surface) * 60);
-    cairo_surface_destroy(surface);
-    return pixels;
+    return uitest::takeBytes(surface);
 }
 
 // A label keeps the font its text fitted and the text's layout from one

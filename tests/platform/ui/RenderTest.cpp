@@ -12,6 +12,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
 using namespace platform::ui;
@@ -424,11 +425,7 @@ std::vector<unsigned char> drawnAlone(std::string_view text, CGRect rect, const 
     cairo_scale(cr, 2, 2);
     NSStringDrawInRect(cr, text, rect, style);
     cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 120);
-    cairo_surface_destroy(surface);
-    return bytes;
+    return uitest::takeBytes(surface);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cairo.h>
+
 #include <memory>
+#include <vector>
 
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
@@ -20,5 +23,15 @@ struct Stage {
         time.advance(1);
     }
 };
+
+// An image surface's bytes as drawn (flushed first); the surface is let go of.
+inline std::vector<unsigned char> takeBytes(cairo_surface_t* surface) {
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> bytes(
+        data, data + cairo_image_surface_get_stride(surface) * cairo_image_surface_get_height(surface));
+    cairo_surface_destroy(surface);
+    return bytes;
+}
 
 }  // namespace uitest

@@ -7,6 +7,7 @@
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Text.h"
+#include "tests/platform/ui/Stage.h"
 
 using namespace platform::ui;
 
@@ -45,12 +46,7 @@ std::vector<unsigned char> drawn(const std::string& text, const TextStyle& style
     NSStringDrawInRect(cr, text, at.rect, style);
     text::setKeptGlyphs(true);
     cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    std::vector<unsigned char> bytes(data,
-                                     data + cairo_image_surface_get_stride(surface) * kHeight);
-    cairo_surface_destroy(surface);
-    return bytes;
+    return uitest::takeBytes(surface);
 }
 
 }  // namespace
@@ -315,12 +311,8 @@ TEST(TextGlyphs, ARecordingTakesTheTextFromPangosLayout) {
         cairo_set_source_surface(cr, recording, 0, 0);
         cairo_paint(cr);
         cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 60);
-        cairo_surface_destroy(surface);
         cairo_surface_destroy(recording);
-        return bytes;
+        return uitest::takeBytes(surface);
     };
     const size_t kept = text::keptLinesDrawn();
     const auto direct = replayed(true);
@@ -360,11 +352,7 @@ TEST(TextGlyphs, ACanvasAlphaFadesTheTextAsTheStylesAlphaWould) {
             canvas.drawText("最低:1.08345", CGRectMake(1, 2, 56, 14), style);
         }
         cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(surface) * 40);
-        cairo_surface_destroy(surface);
-        return bytes;
+        return uitest::takeBytes(surface);
     };
     TextStyle style;
     style.font = UIFont::systemFontOfSize(11);

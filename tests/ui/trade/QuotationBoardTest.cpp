@@ -550,14 +550,8 @@ TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
 // it showed the first time.
 TEST(QuotationRow, AnArrowTurningBackAndForthShowsAsAFullRedraw) {
     LoneRow s;
-    LSQuotation q;
-    q.symbolName = "欧元美元";
-    q.lastTime = lsconvert::date("2026-01-05 10:00:00");
-    q.bid = decimal("1.09990");
-    q.ask = decimal("1.10010");
-    q.dailyLowest = decimal("1.09000");
-    q.dailyHighest = decimal("1.11000");
-    q.decimal = 5;
+    LSQuotation q = risingEuro();
+    q.upOrDown = 0;
     QuotationCell& cell = *s.cell;
     const auto pixels = [](cairo_surface_t* surface) {
         cairo_surface_flush(surface);
