@@ -4,7 +4,10 @@
 # at each rate asked for, and the CPU each uses over the same span is read
 # from /proc; then the window's wake-ups a second when idle (the login
 # screen, and the board while no quote moves), counted as the voluntary
-# context switches of its main thread, and its resident memory.
+# context switches of its main thread, and its resident memory. Beside each
+# round's figures, the main thread's share alone: the network thread does
+# the same work in every program, and the main thread holds what the window
+# adds (laying out, drawing and showing each frame).
 #
 #   scripts/window-cost.sh BIN_DIR [SECONDS [RATE]...]   (default: 20 s; 10 and 200 quotes/s)
 #
@@ -71,6 +74,14 @@ cpu_ns() {
         cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'
     else
         awk -v hz="$hz" '{ printf "%.0f\n", ($14 + $15) * 1e9 / hz }' "/proc/$1/stat"
+    fi
+}
+# The same for the main thread alone.
+main_ns() {
+    if [ -r "/proc/$1/task/$1/schedstat" ]; then
+        awk '{ print $1 }' "/proc/$1/task/$1/schedstat"
+    else
+        awk -v hz="$hz" '{ printf "%.0f\n", ($14 + $15) * 1e9 / hz }' "/proc/$1/task/$1/stat"
     fi
 }
 switches() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/task/$1/status"; }
@@ -171,18 +182,18 @@ for n in "${NAMES[@]}"; do printf ' %10s' "$n"; done
 printf ' %10s' headless
 for n in "${NAMES[@]}"; do printf ' %10s' "$n/head"; done
 echo
-declare -A cpu
+declare -A cpu main
 for round in $(seq 1 "$ROUNDS"); do
     for rate in "${RATES[@]}"; do
         start_sim "$rate"
         start_headless
         start_windows login
-        w0=() w1=()
-        for i in "${!NAMES[@]}"; do w0[i]=$(cpu_ns "${windows[$i]}"); done
-        h0=$(cpu_ns "$headless")
+        w0=() w1=() m0=() m1=()
+        for i in "${!NAMES[@]}"; do w0[i]=$(cpu_ns "${windows[$i]}") m0[i]=$(main_ns "${windows[$i]}"); done
+        h0=$(cpu_ns "$headless") hm0=$(main_ns "$headless")
         sleep "$SPAN"
-        for i in "${!NAMES[@]}"; do w1[i]=$(cpu_ns "${windows[$i]}"); done
-        h1=$(cpu_ns "$headless")
+        for i in "${!NAMES[@]}"; do w1[i]=$(cpu_ns "${windows[$i]}") m1[i]=$(main_ns "${windows[$i]}"); done
+        h1=$(cpu_ns "$headless") hm1=$(main_ns "$headless")
         hc=$(calc "($h1 - $h0) / 1e9 / $SPAN")
         cpu[headless,$rate]+="$hc "
         printf '%-8s %-6s' "$rate" "$round"
@@ -197,6 +208,15 @@ for round in $(seq 1 "$ROUNDS"); do
         done
         printf '   RSS:'
         for i in "${!NAMES[@]}"; do printf ' %s %s;' "${NAMES[$i]}" "$(rss "${windows[$i]}")"; done
+        printf '   main thread:'
+        for i in "${!NAMES[@]}"; do
+            mc=$(calc "(${m1[$i]} - ${m0[$i]}) / 1e9 / $SPAN")
+            main[${NAMES[$i]},$rate]+="$mc "
+            printf ' %s %.4f;' "${NAMES[$i]}" "$mc"
+        done
+        hmc=$(calc "($hm1 - $hm0) / 1e9 / $SPAN")
+        main[headless,$rate]+="$hmc "
+        printf ' headless %.4f' "$hmc"
         echo
         stop "${windows[@]}" "$headless" "$sim"
     done
@@ -214,6 +234,13 @@ for rate in "${RATES[@]}"; do
         # shellcheck disable=SC2086
         printf ' %10.1f' "$(calc "$hm > 0 ? $(median ${cpu[$n,$rate]}) / $hm : 0")"
     done
+    printf '   main thread:'
+    for n in "${NAMES[@]}"; do
+        # shellcheck disable=SC2086
+        printf ' %s %.4f;' "$n" "$(median ${main[$n,$rate]})"
+    done
+    # shellcheck disable=SC2086
+    printf ' headless %.4f' "$(median ${main[headless,$rate]})"
     echo
 done
 
