@@ -494,3 +494,88 @@ TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
 }
 
 }  // namespace
+
+namespace {
+
+struct QuietDelegate : KAVWebSocketDelegate {
+    bool opened = false;
+    size_t pongs = 0;
+    std::optional<std::string> end;
+    void webSocketDidOpen(KAVWebSocket&) override { opened = true; }
+    void webSocket(KAVWebSocket&, const KAVWebSocketMessage&) override {}
+    void webSocket(KAVWebSocket&, const KAVWebSocketPong&) override { ++pongs; }
+    void webSocket(KAVWebSocket&, const platform::Error& e) override {
+        end = "fail " + e.localizedDescription;
+    }
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason,
+                   bool clean) override {
+        end = platform::stringf("close %d %s %d", code, reason.value_or("-").c_str(), clean);
+    }
+};
+
+}  // namespace
+
+TEST(WebSocketHostile, APingOrPongFloodIsHeldBackAsMessagesAre) {
+    // Every ping and pong waits on the delegate queue (a ping for its
+    // pong to be queued) as a message does: a server that sends nothing but
+    // control frames while the main run loop is busy must be held back too.
+    constexpr size_t kGiveUpAt = 4u << 20;
+    for (const uint8_t opcode : {uint8_t{9}, uint8_t{10}}) {
+        SCOPED_TRACE(opcode == 9 ? "pings" : "pongs");
+        std::string batch;
+        for (int i = 0; i < 1000; ++i)
+            batch += serverFrame(opcode, "12345678");
+        std::atomic<size_t> written{0};
+        std::atomic<bool> go{false}, stalled{false}, gaveUp{false};
+        std::shared_ptr<KAVWebSocket> ws;  // set before `go`
+        RawServer server([&](RawConnection& c) {
+            c.readRequestHead();
+            c.acceptHandshake();
+            kavtest::pollUntil([&] { return go.load(); });
+            size_t offset = 0;
+            int pauses = 0;
+            while (written < kGiveUpAt && pauses < 30) {
+                const std::string_view rest = std::string_view(batch).substr(offset);
+                const size_t n = c.writeUnlessStalled(rest, 1.0);
+                written += n;
+                offset = (offset + n) % batch.size();
+                if (n == rest.size()) continue;
+                if (ws->isReadingHeldBack()) {
+                    stalled = true;
+                    break;
+                }
+                ++pauses;
+            }
+            if (!stalled) gaveUp = true;
+            // The frame cut by the stall is finished, then our close is awaited.
+            c.write(std::string_view(batch).substr(offset, (10 - offset % 10) % 10));
+            if (auto close = c.readUntilClose(60)) {
+                server.notes.add(platform::stringf("close %d", close->closeCode()));
+                c.write(serverFrame(8, closeFramePayload(1000, "bye")));
+                c.waitForEnd();
+            }
+        });
+        auto delegate = std::make_shared<QuietDelegate>();
+        ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
+        ws->setDelegate(delegate);
+        ws->open();
+        auto& loop = platform::RunLoop::main();
+        ASSERT_TRUE(loop.runUntil([&] { return delegate->opened; }, 10));
+
+        // The main run loop is not run from here on.
+        go = true;
+        ASSERT_TRUE(kavtest::pollUntil([&] { return stalled || gaveUp; }, 120));
+        EXPECT_TRUE(stalled) << "the client read " << (written >> 10)
+                             << " KiB of control frames without holding back";
+        EXPECT_LE(ws->deliveryBacklog(), 4u << 20);
+
+        // Taken by the main run loop, they are answered or reported; then
+        // our close ends the connection.
+        ASSERT_TRUE(loop.runUntil([&] { return !ws->isReadingHeldBack(); }, 30));
+        ws->close();
+        ASSERT_TRUE(loop.runUntil([&] { return delegate->end.has_value(); }, 60));
+        EXPECT_EQ(delegate->end, "close 1000 bye 1");
+        if (opcode == 10) EXPECT_GT(delegate->pongs, 0u);
+        EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("close 1000"); }));
+    }
+}
