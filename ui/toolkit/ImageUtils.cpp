@@ -43,9 +43,14 @@ void ImageUtils::loadImage(const std::string& filePath, const std::string& url,
         if (!files::fileExists(folder)) files::makeDirectories(folder);
     }
     if (files::fileExists(path)) {
-        UIImagePtr image = UIImage::imageWithContentsOfFile(path);
-        if (callBack) callBack(image);
-        return;
+        if (UIImagePtr image = UIImage::imageWithContentsOfFile(path)) {
+            if (callBack) callBack(image);
+            return;
+        }
+        // Kept only once decoded, a file that is no picture now was cut or
+        // written over from outside: fetched again (and replaced), or the
+        // logo would stay blank for good.
+        platform::log("cached image unreadable, fetched again: " + filePath);
     }
     platform::dispatch::async_global([path, url, callBack = std::move(callBack)] {
         UIImagePtr image;

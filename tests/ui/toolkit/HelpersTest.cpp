@@ -70,7 +70,7 @@ TEST(ImageHelpers, TintedIconTakesTheColourWhereTheIconIsOpaque) {
     EXPECT_GT(scaled->pixelAt(5, 10).red, 0.5);
 }
 
-TEST(ImageCache, KeepsOnlyADecodedAnswerOf200AndNeverFetchesACachedFile) {
+TEST(ImageCache, KeepsOnlyADecodedAnswerOf200AndFetchesNoCachedPicture) {
     kavtest::VirtualTime time;
     kavtest::TempDir temp;
     kavtest::DealerSim sim;
@@ -98,6 +98,18 @@ TEST(ImageCache, KeepsOnlyADecodedAnswerOf200AndNeverFetchesACachedFile) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[1]->size(), CGSizeMake(240, 80));
 
+    // A cached file that is no picture (cut short, written over from
+    // outside) is fetched again and replaced.
+    ASSERT_TRUE(files::writeFileAtomic(logo, "\x89PNG\r\n"));
+    ImageUtils::loadImage(logo, sim.dealerUrl() + "/KAVFX/logo.png", block);
+    ASSERT_EQ(got.size(), 2u);
+    ASSERT_TRUE(time.runUntil([&] { return got.size() == 3; }));
+    ASSERT_TRUE(got[2]);
+    EXPECT_EQ(got[2]->size(), CGSizeMake(240, 80));
+    EXPECT_TRUE(UIImage::imageWithContentsOfFile(logo));
+    EXPECT_EQ(sim.httpRequests().size(), requests + 1);
+    got.pop_back();
+
     // A missing image (404) and a page that is no image (200 with JSON):
     // null, and nothing is written.
     ImageUtils::loadImage(folder + "none.png", sim.dealerUrl() + "/KAVFX/none.png", block);
@@ -115,7 +127,7 @@ TEST(ImageCache, KeepsOnlyADecodedAnswerOf200AndNeverFetchesACachedFile) {
     EXPECT_EQ(got.size(), 4u);
     time.drain();
     EXPECT_EQ(got, (std::vector<UIImagePtr>{got[0], got[1], nullptr, nullptr, nullptr, nullptr}));
-    EXPECT_EQ(sim.httpRequests().size(), requests + 2);
+    EXPECT_EQ(sim.httpRequests().size(), requests + 3);
 }
 
 TEST(StringUtils, RoundingIsExactHalfAwayFromZeroWithAHeldDecimalCount) {
