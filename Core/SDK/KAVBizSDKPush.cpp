@@ -399,8 +399,15 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
                 Funs::log("持仓单数量无法读取，未记入：" + ticket.orderCode);
                 return;
             }
+            const bool closed = quantity && !(*quantity > 0);
+            if (closed && !ticket.orderCode.empty()) {
+                goneTickets_.insert(ticket.orderCode);
+            } else if (!cached && goneTickets_.count(ticket.orderCode)) {
+                Funs::log("持仓单已平仓，迟到的推送未记入：" + ticket.orderCode);
+                return;
+            }
             // A ticket the quotes must re-price from now on, or one closed in full.
-            fileRecord(holdBills, ticket.orderCode, ticket, quantity && !(*quantity > 0));
+            fileRecord(holdBills, ticket.orderCode, ticket, closed);
             holdBillsChanged(ticket.accId);
         },
         [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
@@ -421,7 +428,14 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
                 Funs::log("挂单数量无法读取，未记入：" + order.orderCode);
                 return;
             }
-            fileRecord(limitBills, order.orderCode, order, quantity && !(*quantity > 0));
+            const bool done = quantity && !(*quantity > 0);
+            if (done && !order.orderCode.empty()) {
+                goneOrders_.insert(order.orderCode);
+            } else if (!cached && goneOrders_.count(order.orderCode)) {
+                Funs::log("挂单已成交或撤销，迟到的推送未记入：" + order.orderCode);
+                return;
+            }
+            fileRecord(limitBills, order.orderCode, order, done);
             ordersChanged();
         },
         [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
@@ -434,19 +448,26 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
         [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) {
             BizCloseBill::profitWithSymbol(bill, symbol,
                                            exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
-            const auto open = holdBills.find(bill.orderCode);
-            if (bill.orderCode.empty() || open == holdBills.end()) return;
+            if (bill.orderCode.empty()) return;
             // Only a push that tells both how much was held and how much of it
             // is now closed changes the open ticket; one that carries less
             // leaves it to the ticket push.
             const auto closed = reply::readableNumber(child, "quantityClose");
             const auto held = reply::readableNumber(child, "quantityHold");
             if (!closed || !held || !(*closed > 0)) return;
+            const bool whole = *closed >= *held - kQuantityTolerance;
+            // Also when the close overtakes the ticket's opening push.
+            if (whole) goneTickets_.insert(bill.orderCode);
+            const auto open = holdBills.find(bill.orderCode);
+            if (open == holdBills.end()) return;
             const std::shared_ptr<MODHoldBill> ticket = open->second;
-            if (*closed >= *held - kQuantityTolerance) {
+            if (whole) {
                 holdBills.erase(open);
             } else {
-                ticket->quantityHold = reply::toFloat(*held - *closed);
+                // A ticket only ever shrinks: a close pushed again after later
+                // ones gives back nothing they took.
+                ticket->quantityHold = reply::toFloat(
+                    std::min(static_cast<double>(ticket->quantityHold), *held - *closed));
                 const auto tradedIn = getSymbolWith(ticket->symbolCode);
                 BizHoldBill::markWithSymbol(
                     *ticket, tradedIn.get(),

@@ -1,8 +1,9 @@
 // What a dealer that sends odd or hostile pushes must not do to the session:
 // absurd prices, symbol changes that would re-map an id or zero the live
 // quote, record pushes whose quantities are missing or unreadable, closed
-// tickets that say too little, a one-point move read as none; and a request
-// in flight when the re-login replaces its channel.
+// tickets that say too little, pushes of tickets and orders that are gone
+// coming late or again, a one-point move read as none; and a request in
+// flight when the re-login replaces its channel.
 #include "tests/Core/LiveSession.h"
 
 namespace {
@@ -311,6 +312,101 @@ TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
     EXPECT_EQ(sdk->getAccountWith(1001)->profitDyn, 0);
+}
+
+TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
+    login();
+    market("EURUSD", 3, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    ASSERT_TRUE(ticket && pending);
+    const std::string ticketCode = ticket->orderCode;
+    const std::string orderCode = pending->orderCode;
+    // The pushes that brought them, as a dealer would send them again.
+    const SimJson opened = {{"orderCode", ticketCode},         {"symbolCode", "EURUSD"},
+                            {"bsCode", "b"},                   {"accId", "1001"},
+                            {"priceOpen", ticket->priceOpen},  {"priceHold", ticket->priceHold},
+                            {"quantityHold", "3"}};
+    const SimJson placed = {{"orderCode", orderCode}, {"symbolCode", "EURUSD"}, {"bsCode", "s"},
+                            {"orderPrice", "1.12"},   {"quantityOrder", "2"}};
+
+    // The ticket closed in full and the order cancelled, then their first
+    // pushes come once more: neither is open again, nor counts in the account.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 3, 50, 0, "", done, fail);
+    });
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(pending, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    ASSERT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    sim.push(SimService::Trade, "4016", records({opened}));
+    sim.push(SimService::Trade, "4018", records({placed}));
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    EXPECT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    const auto account = sdk->getAccountWith(1001);
+    EXPECT_EQ(account->profitDyn, 0);
+    EXPECT_NEAR(account->amMarginFree,
+                account->amMarginRemain - account->amMarginUsed - account->amMarginFreezed, 1e-9);
+
+    // A ticket whose close overtakes its opening push never enters either.
+    SimJson closedFirst = opened;
+    closedFirst["orderCode"] = "LATE-1";
+    closedFirst["quantityHold"] = "0";
+    SimJson openedLate = opened;
+    openedLate["orderCode"] = "LATE-1";
+    sim.push(SimService::Trade, "4016", records({closedFirst}));
+    sim.push(SimService::Trade, "4016", records({openedLate}));
+    // Nor one whose closed-ticket push comes first.
+    openedLate["orderCode"] = "LATE-2";
+    sim.push(SimService::Trade, "4020",
+             records({SimJson{{"orderCode", "LATE-2"},
+                              {"symbolCode", "EURUSD"},
+                              {"bsCode", "s"},
+                              {"quantityHold", "3"},
+                              {"quantityClose", "3"}}}));
+    sim.push(SimService::Trade, "4016", records({openedLate}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith("LATE-1"), nullptr);
+    EXPECT_EQ(sdk->getHoldBillWith("LATE-2"), nullptr);
+    EXPECT_EQ(account->profitDyn, 0);
+}
+
+TEST_F(HostileDealerTest, AClosedTicketPushSentAgainNeverGivesBackWhatWasClosedSince) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(delegate->closed.size(), 1u);
+    const auto first = delegate->closed[0][0];
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(ticket->quantityHold, 1.0f);
+
+    // The first close (1 of 3) once more: one lot is left, not two.
+    sim.push(SimService::Trade, "4020",
+             records({SimJson{{"orderCode", first->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"bsCode", "s"},
+                              {"quantityHold", "3"},
+                              {"quantityClose", "1"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 1.0f);
 }
 
 // ---- texts that cannot be read ----------------------------------------------------------
