@@ -105,6 +105,58 @@ void keepUnsentSymbolFields(MODSymbolInfo& symbol, const MODSymbolInfo& cached,
     symbol.quotedTime = cached.quotedTime;
 }
 
+// A change of a cached ticket or order replaces only the fields it carries
+// readably; the others stay as the record had them: a price that is not
+// sent is not 0, nor a side that is not sent a sell. The quantity has its
+// own rule (the handlers), the symbol's fields theirs (eachPushed).
+template <typename Record, size_t kNumbers, size_t kTexts>
+void keepUnsentRecordFields(Record& record, const Record& cached, const Json& pushed,
+                            const std::pair<const char*, double Record::*> (&numbers)[kNumbers],
+                            const std::pair<const char*, std::string Record::*> (&texts)[kTexts]) {
+    for (const auto& [key, field] : numbers)
+        if (!reply::readableNumber(pushed, key)) record.*field = cached.*field;
+    for (const auto& [key, field] : texts)
+        if (!platform::jsonMember(pushed, key)) record.*field = cached.*field;
+    if (!reply::readableNumber(pushed, "symbolId")) record.symbolId = cached.symbolId;
+}
+
+void keepUnsentTicketFields(MODHoldBill& ticket, const MODHoldBill& cached, const Json& pushed) {
+    static constexpr std::pair<const char*, double MODHoldBill::*> kNumbers[] = {
+        {"chargeInterest", &MODHoldBill::chargeInterest},
+        {"profitSettl", &MODHoldBill::profitSettl},
+        {"marginUsed", &MODHoldBill::marginUsed},
+        {"chargeOpen", &MODHoldBill::chargeOpen},
+        {"priceStopLose", &MODHoldBill::priceStopLose},
+        {"priceTakeProfit", &MODHoldBill::priceTakeProfit},
+        {"priceHold", &MODHoldBill::priceHold},
+        {"priceOpen", &MODHoldBill::priceOpen},
+    };
+    static constexpr std::pair<const char*, std::string MODHoldBill::*> kTexts[] = {
+        {"bsCode", &MODHoldBill::bsCode},
+        {"openDate", &MODHoldBill::openDate},
+    };
+    keepUnsentRecordFields(ticket, cached, pushed, kNumbers, kTexts);
+}
+
+void keepUnsentOrderFields(MODLimitBill& order, const MODLimitBill& cached, const Json& pushed) {
+    static constexpr std::pair<const char*, double MODLimitBill::*> kNumbers[] = {
+        {"marginFreezed", &MODLimitBill::marginFreezed},
+        {"orderPrice", &MODLimitBill::orderPrice},
+        {"priceStopLose", &MODLimitBill::priceStopLose},
+        {"priceTakeProfit", &MODLimitBill::priceTakeProfit},
+        {"quantityComplete", &MODLimitBill::quantityComplete},
+    };
+    static constexpr std::pair<const char*, std::string MODLimitBill::*> kTexts[] = {
+        {"bsCode", &MODLimitBill::bsCode},
+        {"limitType", &MODLimitBill::limitType},
+        {"memo", &MODLimitBill::memo},
+        {"openDate", &MODLimitBill::openDate},
+        {"validDate", &MODLimitBill::validDate},
+        {"validDateType", &MODLimitBill::validDateType},
+    };
+    keepUnsentRecordFields(order, cached, pushed, kNumbers, kTexts);
+}
+
 // Files a pushed record under its key: a record cached under the key takes
 // the new values in place (whoever holds it sees them), a new one enters as
 // a copy (the record handed to the delegate stays its own), and one that is
@@ -393,6 +445,7 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
             // the ticket is closed: it keeps the quantity it has.
             const auto quantity = reply::readableNumber(child, "quantityHold");
             if (!quantity && cached) ticket.quantityHold = cached->quantityHold;
+            if (cached) keepUnsentTicketFields(ticket, *cached, child);
             BizHoldBill::markWithSymbol(
                 ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
             if (!quantity && !cached) {
@@ -423,6 +476,7 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
             // order whose quantity is missing or unreadable is still there.
             const auto quantity = reply::readableNumber(child, "quantityOrder");
             if (!quantity && cached) order.quantityOrder = cached->quantityOrder;
+            if (cached) keepUnsentOrderFields(order, *cached, child);
             BizLimitBill::markWithSymbol(order, symbol);
             if (!quantity && !cached) {
                 Funs::log("挂单数量无法读取，未记入：" + order.orderCode);

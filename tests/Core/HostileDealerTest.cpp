@@ -1,9 +1,9 @@
 // What a dealer that sends odd or hostile pushes must not do to the session:
 // absurd prices, symbol changes that would re-map an id or zero the live
-// quote, record pushes whose quantities are missing or unreadable, closed
-// tickets that say too little, pushes of tickets and orders that are gone
-// coming late or again, a one-point move read as none; and a request in
-// flight when the re-login replaces its channel.
+// quote, record pushes whose quantities or other fields are missing or
+// unreadable, closed tickets that say too little, pushes of tickets and
+// orders that are gone coming late or again, a one-point move read as none;
+// and a request in flight when the re-login replaces its channel.
 #include "tests/Core/LiveSession.h"
 
 namespace {
@@ -274,6 +274,57 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
             {"orderCode", pending->orderCode}, {"symbolCode", "EURUSD"}, {"quantityOrder", "0"}}}));
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
+}
+
+TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrder) {
+    login();
+    market("EURUSD", 3, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && pending && account);
+    const MODHoldBill ticketBefore = *ticket;
+    const MODLimitBill pendingBefore = *pending;
+    const double profit = account->profitDyn;
+    delegate->clear();
+
+    // Only the quantity and a new take-profit: the side, the prices and the
+    // dates are not sent, so they are not changed (nor is a buy made a sell
+    // priced from 0).
+    sim.push(SimService::Trade, "4016",
+             records({SimJson{{"orderCode", ticket->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"quantityHold", "3"},
+                              {"priceTakeProfit", "1.2"},
+                              {"priceOpen", "abc"}}}));
+    sim.push(SimService::Trade, "4018",
+             records({SimJson{{"orderCode", pending->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"quantityOrder", "2"},
+                              {"priceTakeProfit", "1.11"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->bsCode, "b");
+    EXPECT_EQ(ticket->priceOpen, ticketBefore.priceOpen);
+    EXPECT_EQ(ticket->priceHold, ticketBefore.priceHold);
+    EXPECT_EQ(ticket->openDate, ticketBefore.openDate);
+    EXPECT_EQ(ticket->marginUsed, ticketBefore.marginUsed);
+    EXPECT_EQ(ticket->priceTakeProfit, 1.2);
+    EXPECT_EQ(ticket->dynProfit, ticketBefore.dynProfit);
+    EXPECT_EQ(account->profitDyn, profit);
+    ASSERT_EQ(delegate->tickets.size(), 1u);
+    EXPECT_EQ(delegate->tickets[0][0]->priceOpen, ticketBefore.priceOpen);  // reported so
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), pending);
+    EXPECT_EQ(pending->bsCode, "s");
+    EXPECT_EQ(pending->orderPrice, 1.12);
+    EXPECT_EQ(pending->limitType, pendingBefore.limitType);
+    EXPECT_EQ(pending->validDateType, pendingBefore.validDateType);
+    EXPECT_EQ(pending->rangePoint, pendingBefore.rangePoint);
+    EXPECT_EQ(pending->priceTakeProfit, 1.11);
 }
 
 TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
