@@ -379,9 +379,23 @@ void KAVBizSDK::onExchangeRateChange(const KAVPackage& package) {
         Funs::log("onExchangeRateChange 推送的汇率变更数据异常");
         return;
     }
-    const auto rates = BizCERInfo().pushData(package.getValue("children"));
-    for (const auto& rate : rates)
-        exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] = rate;
+    const Json* children = package.getValue("children");
+    const auto rates = BizCERInfo().pushData(children);
+    // One record per object of the list, in its order. A rate that is
+    // missing, cannot be read or is not above 0 converts nothing: the rate
+    // it would replace stays, rather than every profit of the pair going to 0.
+    size_t next = 0;
+    bizfields::forEachChild(children, [&](const Json& child) {
+        if (next >= rates.size()) return;
+        const auto& rate = rates[next++];
+        const std::string key = BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange);
+        if (const auto value = reply::readableNumber(child, "exchangeRate");
+            !value || !(*value > 0)) {
+            Funs::log("汇率无法使用，未记入：" + key);
+            return;
+        }
+        exchangeRate[key] = rate;
+    });
     notifyDelegate(delegate(), "onExchangeRateChange", kWSPushReport,
                    [&](WSPushMessage& d) { d.onExchangeRateChange(rates); });
 }

@@ -2,8 +2,9 @@
 // absurd prices, symbol changes that would re-map an id or zero the live
 // quote, record pushes whose quantities or other fields are missing or
 // unreadable, closed tickets that say too little, pushes of tickets and
-// orders that are gone coming late or again, a one-point move read as none;
-// and a request in flight when the re-login replaces its channel.
+// orders that are gone coming late or again, rates that cannot convert, a
+// one-point move read as none; and a request in flight when the re-login
+// replaces its channel.
 #include "tests/Core/LiveSession.h"
 
 namespace {
@@ -327,6 +328,43 @@ TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrd
     EXPECT_EQ(pending->priceTakeProfit, 1.11);
 }
 
+TEST_F(HostileDealerTest, ARatePushWithoutAUsableRateKeepsTheRateItWouldReplace) {
+    login();
+    market("USDJPY", 2, "b");
+    ASSERT_TRUE(settle());
+    const double rate = sdk->getExchangeRateWith("JPY", "USD");
+    ASSERT_GT(rate, 0);
+    ASSERT_NE(rate, 1.0);  // a rate the profits are converted with
+    sim.setQuote("USDJPY", 150.500);
+    ASSERT_TRUE(settle(SimService::Quote));
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && account);
+    ASSERT_NE(ticket->dynProfitPrice, 0);
+    const double converted = ticket->dynProfitPrice;
+
+    // Missing, not a number, 0 or below: no rate to convert with.
+    for (const SimJson& value : {SimJson(), SimJson("abc"), SimJson("0"), SimJson(-0.0067)}) {
+        SimJson r = {{"currencyBase", "JPY"}, {"currencyExchange", "USD"}};
+        if (!value.is_null()) r["exchangeRate"] = value;
+        sim.push(SimService::Trade, "4024", records({r}));
+    }
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getExchangeRateWith("JPY", "USD"), rate);
+    sim.setQuote("USDJPY", 150.500);
+    ASSERT_TRUE(settle(SimService::Quote));
+    EXPECT_EQ(ticket->dynProfitPrice, converted);
+    EXPECT_EQ(account->profitDyn, converted);
+
+    // A usable one replaces it.
+    sim.push(
+        SimService::Trade, "4024",
+        records({SimJson{
+            {"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0070"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.007);
+}
+
 TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     login();
     market("EURUSD", 3, "b");
@@ -378,12 +416,18 @@ TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
     const std::string ticketCode = ticket->orderCode;
     const std::string orderCode = pending->orderCode;
     // The pushes that brought them, as a dealer would send them again.
-    const SimJson opened = {{"orderCode", ticketCode},         {"symbolCode", "EURUSD"},
-                            {"bsCode", "b"},                   {"accId", "1001"},
-                            {"priceOpen", ticket->priceOpen},  {"priceHold", ticket->priceHold},
+    const SimJson opened = {{"orderCode", ticketCode},
+                            {"symbolCode", "EURUSD"},
+                            {"bsCode", "b"},
+                            {"accId", "1001"},
+                            {"priceOpen", ticket->priceOpen},
+                            {"priceHold", ticket->priceHold},
                             {"quantityHold", "3"}};
-    const SimJson placed = {{"orderCode", orderCode}, {"symbolCode", "EURUSD"}, {"bsCode", "s"},
-                            {"orderPrice", "1.12"},   {"quantityOrder", "2"}};
+    const SimJson placed = {{"orderCode", orderCode},
+                            {"symbolCode", "EURUSD"},
+                            {"bsCode", "s"},
+                            {"orderPrice", "1.12"},
+                            {"quantityOrder", "2"}};
 
     // The ticket closed in full and the order cancelled, then their first
     // pushes come once more: neither is open again, nor counts in the account.
