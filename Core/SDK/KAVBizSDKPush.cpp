@@ -414,18 +414,25 @@ void KAVBizSDK::onBulletinPush(const KAVPackage& package) {
 
 void KAVBizSDK::onAccountChange(const KAVPackage& package) {
     if (!pushGate(package) || accounts_.empty()) return;
-    for (const auto& pushed : BizUserAccount().pushData(package.getValue("children"))) {
-        const auto account = getAccountWith(pushed->accId);
-        if (!account) continue;
-        // The money the server keeps; the floating part stays the client's own.
-        account->amMarginRemain = pushed->amMarginRemain;
-        account->amMarginUsed = pushed->amMarginUsed;
-        account->amMarginFreezed = pushed->amMarginFreezed;
-        account->amWithdrawable = pushed->amWithdrawable;
-        account->amDailyCharge = pushed->amDailyCharge;
-        account->amDailyCloseProfit = pushed->amDailyCloseProfit;
+    // The money the server keeps; the floating part stays the client's own.
+    // Only what the push carries readably: a balance that is not sent is
+    // not 0.
+    static constexpr std::pair<const char*, double MODUserAccount::*> kMoney[] = {
+        {"amMarginRemain", &MODUserAccount::amMarginRemain},
+        {"amMarginUsed", &MODUserAccount::amMarginUsed},
+        {"amMarginFreezed", &MODUserAccount::amMarginFreezed},
+        {"amWithdrawable", &MODUserAccount::amWithdrawable},
+        {"amDailyCharge", &MODUserAccount::amDailyCharge},
+        {"amDailyCloseProfit", &MODUserAccount::amDailyCloseProfit},
+    };
+    bizfields::forEachChild(package.getValue("children"), [&](const Json& child) {
+        const auto pushed = BizUserAccount::parseAccount(child);
+        const auto account = pushed ? getAccountWith(pushed->accId) : nullptr;
+        if (!account) return;
+        for (const auto& [key, field] : kMoney)
+            if (reply::readableNumber(child, key)) account.get()->*field = pushed.get()->*field;
         updateAccountInfo(account);
-    }
+    });
 }
 
 void KAVBizSDK::onRiskChange(const KAVPackage& package) {

@@ -1,10 +1,10 @@
 // What a dealer that sends odd or hostile pushes must not do to the session:
 // absurd prices, symbol changes that would re-map an id or zero the live
-// quote, record pushes whose quantities or other fields are missing or
-// unreadable, closed tickets that say too little, pushes of tickets and
-// orders that are gone coming late or again, rates that cannot convert, a
-// one-point move read as none; and a request in flight when the re-login
-// replaces its channel.
+// quote, record and account pushes whose quantities or other fields are
+// missing or unreadable, closed tickets that say too little, pushes of
+// tickets and orders that are gone coming late or again, rates that cannot
+// convert, a one-point move read as none; and a request in flight when the
+// re-login replaces its channel.
 #include "tests/Core/LiveSession.h"
 
 namespace {
@@ -363,6 +363,32 @@ TEST_F(HostileDealerTest, ARatePushWithoutAUsableRateKeepsTheRateItWouldReplace)
             {"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0070"}}}));
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.007);
+}
+
+TEST_F(HostileDealerTest, AnAccountPushChangesOnlyTheMoneyItCarriesReadably) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(account);
+    const MODUserAccount before = *account;
+    ASSERT_NE(before.amMarginRemain, 0);
+    ASSERT_NE(before.amMarginUsed, 0);
+
+    sim.push(SimService::Trade, "4008",
+             records({SimJson{{"accId", "1001"},
+                              {"amMarginUsed", "abc"},
+                              {"amMarginFreezed", "25"},
+                              {"amDailyCharge", nullptr}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(account->amMarginRemain, before.amMarginRemain);
+    EXPECT_EQ(account->amMarginUsed, before.amMarginUsed);
+    EXPECT_EQ(account->amWithdrawable, before.amWithdrawable);
+    EXPECT_EQ(account->amDailyCharge, before.amDailyCharge);
+    EXPECT_EQ(account->amDailyCloseProfit, before.amDailyCloseProfit);
+    EXPECT_EQ(account->amMarginFreezed, 25);
+    EXPECT_DOUBLE_EQ(account->netValue, before.netValue);
+    EXPECT_DOUBLE_EQ(account->amMarginFree, before.amMarginFree - 25 + before.amMarginFreezed);
 }
 
 TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
