@@ -516,16 +516,22 @@ void KAVWebSocket::readerMessage(uint8_t opcode, std::string&& payload) {
 
 void KAVWebSocket::readerPing(std::string&& payload) {
     if (sentCloseFrame_) return;
+    // Weighed as a message is, so that a flood of pings is held back too.
+    const size_t weight = payload.size() + kMessageOverhead;
     // The pong goes out behind the delegate calls queued before it.
     callbacks_.push_back([this, payload = std::move(payload)]() mutable {
         enqueue(Outgoing{kavws::kOpPong, std::move(payload), 0, std::nullopt});
     });
+    callbacksWeight_ += weight;
+    deliveryBacklog_ += weight;
 }
 
 void KAVWebSocket::readerPong(std::string&& payload) {
     if (sentCloseFrame_) return;
+    const size_t weight = payload.size() + kMessageOverhead;
     deliver([pong = KAVWebSocketPong{std::move(payload)}](
-                KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, pong); });
+                KAVWebSocketDelegate& d, KAVWebSocket& ws) { d.webSocket(ws, pong); },
+            false, weight);
 }
 
 void KAVWebSocket::readerClose(int code, std::optional<std::string>&& reason) {

@@ -79,8 +79,9 @@ class KAVWebSocketDelegate {
 // the work queue reads at most 256 KiB, decodes it and hands the delegate
 // calls it made to the delegate queue as one batch; the socket announces the
 // rest again, behind sends, pongs and closes queued meanwhile. While the
-// delegate queue has more than 2 MiB of messages not yet taken, nothing is
-// read: the socket's buffers fill and TCP holds the server back.
+// delegate queue has more than 2 MiB of messages (pings and pongs included)
+// not yet taken, nothing is read: the socket's buffers fill and TCP holds
+// the server back.
 class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
                      private kavws::FrameReader::Handler {
   public:
@@ -123,11 +124,11 @@ class KAVWebSocket : public std::enable_shared_from_this<KAVWebSocket>,
     // The subprotocol the server accepted.
     std::optional<std::string> protocol() const;
 
-    // Received messages handed to the delegate queue and not yet taken by
-    // it, in bytes (with a small cost per message). While it is above a
-    // bound the connection reads nothing, so that a server sending faster
-    // than the delegate takes its messages is held back by TCP instead of
-    // filling memory.
+    // Received messages, pings and pongs handed to the delegate queue and
+    // not yet taken by it, in bytes (with a small cost for each). While it
+    // is above a bound the connection reads nothing, so that a server
+    // sending faster than the delegate takes its messages is held back by
+    // TCP instead of filling memory.
     size_t deliveryBacklog() const { return deliveryBacklog_.load(); }
     bool isReadingHeldBack() const { return readingHeld_.load(); }
 

@@ -33,6 +33,15 @@ void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symb
         [weak, code, period, told](const std::string&, const std::string&) {
             auto self = weak.lock();
             if (!self || code != self->symbolCode_ || period != self->period_) return;
+            // The chart keeps the bars it shows, unless they are another
+            // symbol's: under this symbol's name and decimals they would be
+            // read as its prices. It is emptied for this symbol instead.
+            if (auto chart = self->chart_.lock()) {
+                const auto& bars = chart->chartData();
+                const auto& shown = chart->symbol();
+                if (bars && !bars->empty() && (!shown || shown->symbolCode != code))
+                    chart->setData(MODChartList{}, self->symbol_);
+            }
             if (*told) (*told)(false);
         });
 }

@@ -16,9 +16,11 @@ class KAVChartView;
 // to a chart. Only the answer to the latest request is shown: a reply that
 // arrives after the user has turned to another symbol or period is dropped,
 // so a slow answer never paints the wrong bars under the current title. A
-// failed request leaves the chart as it was. Holds the service object and
-// the chart weakly; made with std::make_shared (the answers find it through
-// a weak reference). Main thread only.
+// failed request leaves the chart as it was, but for the bars of another
+// symbol, which go (the chart is left empty for the symbol asked for).
+// Holds the service object and the chart weakly; made with
+// std::make_shared (the answers find it through a weak reference). Main
+// thread only.
 class KAVChartLoader : public std::enable_shared_from_this<KAVChartLoader> {
   public:
     // Bars asked for: the last 1,000.
@@ -27,8 +29,8 @@ class KAVChartLoader : public std::enable_shared_from_this<KAVChartLoader> {
     KAVChartLoader(std::weak_ptr<KAVBizSDK> sdk, std::weak_ptr<KAVChartView> chart);
 
     // Told how the latest request ended: true when its bars are drawn, false
-    // when it failed and the chart kept what it showed. A dropped answer
-    // tells nothing (a later request will).
+    // when it failed and the chart kept what it showed (or was emptied). A
+    // dropped answer tells nothing (a later request will).
     using Done = std::function<void(bool drawn)>;
 
     // Requests the bars; on the answer the chart gets setPeriod(period) and

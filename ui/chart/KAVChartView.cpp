@@ -2,6 +2,8 @@
 // period toolbar, the gestures and the two delegates.
 #include "ui/chart/KAVChartView.h"
 
+#include <algorithm>
+
 #include "platform/MainThread.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Button.h"
@@ -151,6 +153,23 @@ void KAVChartView::layoutSubviews() {
     showToolBar();
     if (auto activity = viewWithTag(kTagActivity))
         activity->setCenter({bounds().size.width / 2, bounds().size.height / 2});
+    // The candles too: a new width holds another number of bars, and the
+    // bars of the old one would run past the pane, the newest out of sight,
+    // until new bars came (if they come at all). A window at the newest bar
+    // stays there; another keeps its oldest bar, as a pinch does.
+    if (config_->chartType != MODChartConfig::kChartKLine || !chartData_) return;
+    const Shown before = shown();
+    const int count = static_cast<int>(chartData_->size());
+    const bool atNewest = endIndex_ >= count;
+    const int fitted = visableCount_;
+    setVisableCount();
+    if (visableCount_ == fitted) return;
+    if (atNewest) {
+        endIndex_ = count;
+        startIndex_ = std::max(0, count - visableCount_);
+    }
+    scanData();
+    redrawIfChanged(before);
 }
 
 void KAVChartView::showToolBar() {

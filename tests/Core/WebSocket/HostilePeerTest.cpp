@@ -424,6 +424,47 @@ struct FloodDelegate : KAVWebSocketDelegate {
     }
 };
 
+// A server that floods the client with a batch of frames, over and over,
+// once told to go: until the client takes nothing for a second while it
+// holds its reading back (stalled; a client merely slow for a moment is
+// written on), or until `giveUpAt` bytes or thirty such pauses without
+// holding back (gaveUp).
+struct Flood {
+    std::atomic<size_t> written{0};
+    std::atomic<bool> go{false}, stalled{false}, gaveUp{false};
+    std::shared_ptr<KAVWebSocket> ws;  // set before `go`
+
+    // On the server's thread, from the handshake on; where the writing
+    // stopped within the batch.
+    size_t run(RawConnection& c, const std::string& batch, size_t giveUpAt) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        kavtest::pollUntil([&] { return go.load(); });
+        size_t offset = 0;
+        int pauses = 0;
+        while (written < giveUpAt && pauses < 30) {
+            const std::string_view rest = std::string_view(batch).substr(offset);
+            const size_t n = c.writeUnlessStalled(rest, 1.0);
+            written += n;
+            offset = (offset + n) % batch.size();
+            if (n == rest.size()) continue;
+            if (ws->isReadingHeldBack()) {
+                stalled = true;
+                return offset;
+            }
+            ++pauses;
+        }
+        gaveUp = true;
+        return offset;
+    }
+    // The client's side: connected to the server with the delegate.
+    void open(const RawServer& server, std::shared_ptr<KAVWebSocketDelegate> delegate) {
+        ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
+        ws->setDelegate(std::move(delegate));
+        ws->open();
+    }
+};
+
 TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
     // The server sends text messages without pause; the delegate queue (the
     // main run loop) takes none of them for a while. The client must stop
@@ -433,30 +474,9 @@ TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
     std::string batch;
     for (int i = 0; i < 64; ++i)
         batch += serverFrame(1, kavtest::pattern(1000));
-    std::atomic<size_t> written{0};
-    std::atomic<bool> go{false}, stalled{false}, gaveUp{false};
-    std::shared_ptr<KAVWebSocket> ws;  // set before `go`
+    Flood flood;
     RawServer server([&](RawConnection& c) {
-        c.readRequestHead();
-        c.acceptHandshake();
-        kavtest::pollUntil([&] { return go.load(); });
-        // Until the client takes nothing for a second while it holds its
-        // reading back (a client merely slow for a moment is written on).
-        size_t offset = 0;
-        int pauses = 0;
-        while (written < kGiveUpAt && pauses < 30) {
-            const std::string_view rest = std::string_view(batch).substr(offset);
-            const size_t n = c.writeUnlessStalled(rest, 1.0);
-            written += n;
-            offset = (offset + n) % batch.size();
-            if (n == rest.size()) continue;
-            if (ws->isReadingHeldBack()) {
-                stalled = true;
-                break;
-            }
-            ++pauses;
-        }
-        if (!stalled) gaveUp = true;
+        const size_t offset = flood.run(c, batch, kGiveUpAt);
         // Then on again, as fast as the client takes it, until it closes.
         if (auto close = c.floodUntilClose(batch, 60, offset)) {
             server.notes.add(platform::stringf("close %d", close->closeCode()));
@@ -465,28 +485,28 @@ TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
         }
     });
     auto delegate = std::make_shared<FloodDelegate>();
-    ws = KAVWebSocket::initWithURL(*platform::net::URL::parse(server.url()));
-    ws->setDelegate(delegate);
-    ws->open();
+    flood.open(server, delegate);
+    auto& ws = flood.ws;
     auto& loop = platform::RunLoop::main();
     ASSERT_TRUE(loop.runUntil([&] { return delegate->opened; }, 10));
     const size_t heapBefore = kavtest::heapInUse();
 
     // The main run loop is not run from here on.
-    go = true;
-    ASSERT_TRUE(kavtest::pollUntil([&] { return stalled || gaveUp; }, 120));
-    EXPECT_TRUE(stalled) << "the client read " << (written >> 20) << " MiB without holding back";
+    flood.go = true;
+    ASSERT_TRUE(kavtest::pollUntil([&] { return flood.stalled || flood.gaveUp; }, 120));
+    EXPECT_TRUE(flood.stalled) << "the client read " << (flood.written >> 20)
+                               << " MiB without holding back";
     EXPECT_LE(ws->deliveryBacklog(), 4u << 20);
     // What the server got out is what the backlog, the socket buffers and
     // one read hold; and all the client holds of it is bounded too.
-    EXPECT_LT(written.load(), size_t{64} << 20);
+    EXPECT_LT(flood.written.load(), size_t{64} << 20);
     const size_t heap = kavtest::heapInUse();
     EXPECT_LT(heap - std::min(heapBefore, heap), size_t{64} << 20);
     EXPECT_EQ(delegate->messages, 0u);
 
     // Once the main run loop takes its messages, reading goes on; our close,
     // made while the server still floods, goes out and its reply ends it.
-    delegate->closeAfter = written / 1004 + 5000;
+    delegate->closeAfter = flood.written / 1004 + 5000;
     ASSERT_TRUE(loop.runUntil([&] { return delegate->end.has_value(); }, 60));
     EXPECT_EQ(delegate->end, "close 1000 bye 1");
     EXPECT_GE(delegate->messages, delegate->closeAfter);
@@ -494,3 +514,68 @@ TEST(WebSocketHostile, AFloodingServerIsHeldBackAndOurCloseStillGoesOut) {
 }
 
 }  // namespace
+
+namespace {
+
+struct QuietDelegate : KAVWebSocketDelegate {
+    bool opened = false;
+    size_t pongs = 0;
+    std::optional<std::string> end;
+    void webSocketDidOpen(KAVWebSocket&) override { opened = true; }
+    void webSocket(KAVWebSocket&, const KAVWebSocketMessage&) override {}
+    void webSocket(KAVWebSocket&, const KAVWebSocketPong&) override { ++pongs; }
+    void webSocket(KAVWebSocket&, const platform::Error& e) override {
+        end = "fail " + e.localizedDescription;
+    }
+    void webSocket(KAVWebSocket&, int code, const std::optional<std::string>& reason,
+                   bool clean) override {
+        end = platform::stringf("close %d %s %d", code, reason.value_or("-").c_str(), clean);
+    }
+};
+
+}  // namespace
+
+TEST(WebSocketHostile, APingOrPongFloodIsHeldBackAsMessagesAre) {
+    // Every ping and pong waits on the delegate queue (a ping for its
+    // pong to be queued) as a message does: a server that sends nothing but
+    // control frames while the main run loop is busy must be held back too.
+    constexpr size_t kGiveUpAt = 4u << 20;
+    for (const uint8_t opcode : {uint8_t{9}, uint8_t{10}}) {
+        SCOPED_TRACE(opcode == 9 ? "pings" : "pongs");
+        std::string batch;
+        for (int i = 0; i < 1000; ++i)
+            batch += serverFrame(opcode, "12345678");
+        Flood flood;
+        RawServer server([&](RawConnection& c) {
+            const size_t offset = flood.run(c, batch, kGiveUpAt);
+            // The frame cut by the stall is finished, then our close is awaited.
+            c.write(std::string_view(batch).substr(offset, (10 - offset % 10) % 10));
+            if (auto close = c.readUntilClose(60)) {
+                server.notes.add(platform::stringf("close %d", close->closeCode()));
+                c.write(serverFrame(8, closeFramePayload(1000, "bye")));
+                c.waitForEnd();
+            }
+        });
+        auto delegate = std::make_shared<QuietDelegate>();
+        flood.open(server, delegate);
+        auto& ws = flood.ws;
+        auto& loop = platform::RunLoop::main();
+        ASSERT_TRUE(loop.runUntil([&] { return delegate->opened; }, 10));
+
+        // The main run loop is not run from here on.
+        flood.go = true;
+        ASSERT_TRUE(kavtest::pollUntil([&] { return flood.stalled || flood.gaveUp; }, 120));
+        EXPECT_TRUE(flood.stalled) << "the client read " << (flood.written >> 10)
+                                   << " KiB of control frames without holding back";
+        EXPECT_LE(ws->deliveryBacklog(), 4u << 20);
+
+        // Taken by the main run loop, they are answered or reported; then
+        // our close ends the connection.
+        ASSERT_TRUE(loop.runUntil([&] { return !ws->isReadingHeldBack(); }, 30));
+        ws->close();
+        ASSERT_TRUE(loop.runUntil([&] { return delegate->end.has_value(); }, 60));
+        EXPECT_EQ(delegate->end, "close 1000 bye 1");
+        if (opcode == 10) EXPECT_GT(delegate->pongs, 0u);
+        EXPECT_TRUE(kavtest::pollUntil([&] { return server.notes.contains("close 1000"); }));
+    }
+}

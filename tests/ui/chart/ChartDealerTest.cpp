@@ -98,4 +98,35 @@ TEST_F(ChartDealer, AnAnswerForAnotherPeriodOrSymbolThanTheLatestIsDropped) {
     EXPECT_LT(stage.chart->priceRange().max, 10);
 }
 
+TEST_F(ChartDealer, AFailedAnswerKeepsTheBarsOfItsSymbolButNeverAnotherSymbolsBars) {
+    const auto euro = sdk->getSymbolWith("EURUSD");
+    stage.tapTag(KAVChartView::kTagKLineButton);
+    loader->loadChartWithPeriodType(gold, 4);
+    ASSERT_TRUE(newBars(nullptr));
+    const auto goldBars = stage.chart->chartData();
+    int failures = 0;
+    const auto failed = [&failures](bool drawn) { failures += drawn ? 0 : 1; };
+
+    // Another period of the same symbol fails: the bars shown stay.
+    sim.fail("2023", "1", "无数据");
+    loader->loadChartWithPeriodType(gold, 9, failed);
+    ASSERT_TRUE(stage.time.runUntil([&] { return failures == 1; }));
+    EXPECT_EQ(stage.chart->chartData(), goldBars);
+
+    // Another symbol fails: gold's bars must not stay under the euro's name
+    // (priced and labelled as euro); the chart is left empty for the euro.
+    sim.fail("2023", "1", "无数据");
+    loader->loadChartWithPeriodType(euro, 4, failed);
+    ASSERT_TRUE(stage.time.runUntil([&] { return failures == 2; }));
+    ASSERT_TRUE(stage.chart->chartData());
+    EXPECT_TRUE(stage.chart->chartData()->empty());
+    EXPECT_EQ(stage.chart->symbol(), euro);
+    stage.render();
+
+    // Its bars come with the next answer.
+    loader->loadChartWithPeriodType(euro, 4);
+    ASSERT_TRUE(stage.time.runUntil([&] { return !stage.chart->chartData()->empty(); }));
+    EXPECT_LT(stage.chart->priceRange().max, 10);
+}
+
 }  // namespace

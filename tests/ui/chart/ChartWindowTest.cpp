@@ -121,4 +121,38 @@ TEST(ChartWindow, TheBarUnderAPointIsTheOneDrawnThere) {
     }
 }
 
+TEST(ChartWindow, AResizedChartTakesAsManyBarsAsTheNewWidthHolds) {
+    // As a turn of the phone resizes the market-order screen's chart: the
+    // bars it holds must fit the new width at once, not only with the next
+    // history answer, which may be slow or never come.
+    Stage<> s(true, {{0, 0}, {568, 280}}, {568, 320});
+    auto& chart = *s.chart;
+    chart.setData(walk(300), symbol(T, T + 86400));
+    ASSERT_EQ(chart.visableCount(), (528 - 2) / (2 + 4));
+    const auto fits = [&chart] {
+        chart.layoutPanes();
+        return chart.barLeft(chart.endIndex() - 1) + chart.config()->pointWidth <=
+               chart.drawingOrigin().x + chart.chartWidth();
+    };
+    s.window->setFrame(CGRectMake(0, 0, 320, 568));
+    chart.setFrame(CGRectMake(0, 0, 320, 284));
+    s.render();
+    EXPECT_EQ(chart.visableCount(), (280 - 2) / (2 + 4));
+    // A window at the newest bar stays there, rescanned.
+    EXPECT_EQ(chart.endIndex(), 300);
+    EXPECT_EQ(chart.startIndex(), 300 - 46);
+    EXPECT_TRUE(fits());
+    const auto& bars = *chart.chartData();
+    const auto r = kavchart::scanData(bars, kavchart::calculateAVG(bars), 254, 300);
+    EXPECT_EQ(chart.priceRange(), r->price);
+
+    s.window->setFrame(CGRectMake(0, 0, 568, 320));
+    chart.setFrame(CGRectMake(0, 0, 568, 280));
+    s.render();
+    EXPECT_EQ(chart.visableCount(), 87);
+    EXPECT_EQ(chart.startIndex(), 300 - 87);
+    EXPECT_EQ(chart.endIndex(), 300);
+    EXPECT_TRUE(fits());
+}
+
 }  // namespace
