@@ -527,7 +527,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // The codes of the tickets closed in full and of the orders filled or
     // cancelled: a ticket or an order never opens again, so a push of one
     // that comes late or once more does not enter its cache. Only the
-    // dealer's own list (a query's answer) brings a code back.
+    // dealer's own list (a query's answer) brings a code back; a new login
+    // forgets them all.
     std::set<std::string> goneTickets_;
     std::set<std::string> goneOrders_;
 

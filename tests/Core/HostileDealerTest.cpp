@@ -500,6 +500,36 @@ TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
     EXPECT_EQ(account->profitDyn, 0);
 }
 
+TEST_F(HostileDealerTest, TheCodesGoneInOneSessionSayNothingOfTheNext) {
+    login();
+    market("EURUSD", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
+
+    // Another dealer numbers its tickets from the same start: its first
+    // ticket has the code of the one closed at the first.
+    DealerSim other;
+    bool ok = false;
+    Reported failed;
+    sdk->loginWithUserId(
+        "1001", "123456", "", {other.realLoginUrl()}, [&] { ok = true; }, failed.failure());
+    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+    ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+    delegate->clear();
+    market("EURUSD", 2, "b");
+    ASSERT_TRUE(settle(SimService::Trade, other));
+    ASSERT_EQ(pushedTicket(0)->orderCode, ticket->orderCode);
+    const auto reopened = sdk->getHoldBillWith(ticket->orderCode);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->quantityHold, 2.0f);
+}
+
 TEST_F(HostileDealerTest, AClosedTicketPushSentAgainNeverGivesBackWhatWasClosedSince) {
     login();
     market("EURUSD", 3, "b");
