@@ -23,6 +23,13 @@ std::shared_ptr<SQLiteStore> DealerStore::persistentStoreCoordinator() {
     store_ = SQLiteStore::open(file, managedObjectModel(), &error);
     if (store_) return store_;
     logUnresolvedError(error);
+    // A passing trouble (the file locked by another run of the application
+    // at this moment, the disk full) is no reason to go without the dealers
+    // until the next start: the next use tries again.
+    if (!SQLiteStore::isUnreadableFile(error) && !error.userInfo.count("schema")) {
+        storeTried_ = false;
+        return store_;
+    }
     // A file that is no readable store of ours would refuse every dealer for
     // good: it is kept beside the new one for whoever wants to rescue it.
     // A store of a newer release stays as it is.

@@ -16,7 +16,8 @@ class DealerStore {
     static constexpr const char* kStoreFileName = "KAVTrader.sqlite";
 
     // The working set of the dealer records; null when the store cannot be
-    // opened (the failure is logged once, and the file is left as it is).
+    // opened (the failure is logged once, and the file is left as it is;
+    // after a passing trouble, such as a lock, the next call tries again).
     std::shared_ptr<StoreContext> managedObjectContext();
     const StoreModel& managedObjectModel() const;
     std::shared_ptr<SQLiteStore> persistentStoreCoordinator();

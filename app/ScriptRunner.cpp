@@ -177,10 +177,12 @@ struct Args {
     size_t count() const { return w.size() - 1; }
     static std::string usage(const char* form) { return std::string("usage: ") + form; }
     // The seconds argument at `index`, or `fallback` when it is not given.
+    // Beyond ScriptRunner::kLongestWait the run loop's clock could not count
+    // the deadline.
     std::optional<double> seconds(size_t index, double fallback) const {
         if (w.size() <= index) return fallback;
         auto value = number(w[index]);
-        if (!value || *value < 0) return std::nullopt;
+        if (!value || *value < 0 || *value > ScriptRunner::kLongestWait) return std::nullopt;
         return value;
     }
     std::optional<platform::ui::CGPoint> point(size_t index) const {
@@ -239,7 +241,9 @@ std::optional<std::string> tap(const Args& a) {
     }
     if (a.command() == "tap-tag") {
         auto tag = a.count() == 1 ? number(w[1]) : std::nullopt;
-        if (!tag || *tag != std::floor(*tag)) return Args::usage("tap-tag N");
+        // A tag is a long: a whole number beyond it is no tag any view has.
+        if (!tag || *tag != std::floor(*tag) || !(*tag >= -0x1p63 && *tag < 0x1p63))
+            return Args::usage("tap-tag N");
         settleForTap();
         const auto targets = targetsWithTag(static_cast<long>(*tag));
         if (targets.empty()) return "no visible view has tag " + w[1];
@@ -412,8 +416,10 @@ std::optional<std::string> ScriptRunner::execute(const std::vector<std::string>&
     if (command == "shot") {
         if (a.count() != 1) return Args::usage("shot NAME");
         const std::string file = w[1] + ".png";
-        // Names come from scripts written anywhere: a plain file name only.
-        if (!platform::files::isSafeName(file)) return "NAME must be a plain file name";
+        // Names come from scripts written anywhere: a plain file name only
+        // (an empty one would make a hidden ".png").
+        if (w[1].empty() || !platform::files::isSafeName(file))
+            return "NAME must be a plain file name";
         platform::files::makeDirectories(shots_);
         const auto path = shots_ / file;
         if (!UIDriver::renderPNG(path, kShotScale)) return "cannot write " + path.string();

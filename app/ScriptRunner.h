@@ -29,6 +29,8 @@ class ScriptRunner {
 
     // Default time-out of wait-text and wait-gone, seconds.
     static constexpr double kDefaultWait = 10;
+    // The longest time a command takes as an argument (a day), seconds.
+    static constexpr double kLongestWait = 86400;
     // How long, at most, an acting command lets the application settle
     // (seconds of the run loop's clock).
     static constexpr double kSettleLimit = 4;

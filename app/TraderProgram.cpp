@@ -114,6 +114,12 @@ int runScript(const Options& options,
     });
     const bool ok = runner.run(script);
     if (!terminated) app.terminate();
+    // A script that could not be read to its end (a folder, a read error)
+    // did not run as written, though every line read may have passed.
+    if (script.bad()) {
+        std::cerr << "kav-trader: cannot read " << options.script << "\n";
+        return kExitUsage;
+    }
     return ok ? kExitOk : kExitFailed;
 }
 

@@ -6,6 +6,7 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
+#include <limits>
 #include <array>
 #include <atomic>
 #include <bitset>
@@ -204,7 +205,9 @@ struct Block : std::enable_shared_from_this<Block> {
 // the line holds anything that renderer draws otherwise (a glyph the font
 // lacks, shown as a box; a run with attributes or a centred baseline).
 bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
-    int xOff = 0;
+    // Counted wider than Pango's units: a line of some hundred thousand
+    // glyphs (a name of megabytes from a reply) runs past what an int holds.
+    int64_t xOff = 0;
     for (GSList* l = line->runs; l; l = l->next) {
         const auto* run = static_cast<const PangoGlyphItem*>(l->data);
         const PangoItem* item = run->item;
@@ -219,7 +222,7 @@ bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
         GlyphRun kept;
         kept.x = static_cast<double>(xOff) / PANGO_SCALE;
         kept.y = static_cast<double>(-run->y_offset) / PANGO_SCALE;
-        int position = 0;
+        int64_t position = 0;
         for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
             const PangoGlyphInfo& gi = run->glyphs->glyphs[i];
             if (gi.glyph != PANGO_GLYPH_EMPTY) {
@@ -363,6 +366,9 @@ class PlainGlyphs {
         int position = 0;
         run.glyphs.reserve(chars_.size());
         for (const Char& ch : chars_) {
+            // Wider than Pango's units can count (a name of megabytes from a
+            // reply): shaped by Pango, as the table could not give its sizes.
+            if (position > std::numeric_limits<int>::max() / 2) return false;
             const PangoGlyphGeometry& g = ch.info->info.geometry;
             const PangoRectangle& gi = ch.info->ink;
             if (gi.width != 0 && gi.height != 0) {
@@ -648,6 +654,11 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
         taken = scaled && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS;
         int position = 0;
         for (int i = 0; taken && i < glyphs->num_glyphs; ++i) {
+            // Wider than Pango's units can count: laid out by Pango whole.
+            if (position > std::numeric_limits<int>::max() / 2) {
+                taken = false;
+                break;
+            }
             const PangoGlyphInfo& gi = glyphs->glyphs[i];
             if (gi.glyph != PANGO_GLYPH_EMPTY) {
                 if (gi.glyph & PANGO_GLYPH_UNKNOWN_FLAG) taken = false;

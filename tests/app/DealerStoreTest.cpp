@@ -400,6 +400,25 @@ TEST_F(DealerManagerTest, WhenNoStoreCanBeMadeTheStoreIsUnavailable) {
     EXPECT_EQ(platform::files::readFile(documents), "not a folder");
 }
 
+// A store locked by another run of the application when it is first used
+// is in passing trouble, not unavailable for good: the next use opens it.
+TEST_F(DealerManagerTest, AStoreLockedAtItsFirstUseOpensAtTheNext) {
+    ASSERT_EQ(lookupKey("KAVFX"), "ok");
+    restart();
+    const auto path = platform::files::documentsRoot() / AppDelegate::kStoreFileName;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(manager().isStoreAvailable());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(manager().isStoreAvailable());
+    EXPECT_EQ(listed(), std::vector<std::string>{"KAVFX"});
+    EXPECT_EQ(lookupKey("GOLDEX"), "ok");
+    EXPECT_FALSE(platform::files::fileExists(path.string() + ".corrupt"));
+}
+
 // A store of a newer release is refused, and left as it is.
 TEST_F(DealerManagerTest, ANewerStoreIsRefusedUntouched) {
     const auto path = platform::files::documentsRoot() / AppDelegate::kStoreFileName;

@@ -195,6 +195,15 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     EXPECT_EQ(failing("type abc"), "fail type abc: nothing takes the keys\n");
     EXPECT_EQ(failing("wait soon"), "fail wait soon: usage: wait SECONDS\n");
     EXPECT_EQ(failing("shot ../escape"), "fail shot ../escape: NAME must be a plain file name\n");
+    EXPECT_EQ(failing("shot \"\""), "fail shot \"\": NAME must be a plain file name\n");
+    EXPECT_FALSE(std::filesystem::exists(shots.path() / ".png"));
+    // Numbers the clock or a tag cannot hold are refused, not cast.
+    EXPECT_EQ(failing("wait 1e10"), "fail wait 1e10: usage: wait SECONDS\n");
+    EXPECT_EQ(failing("long-press 10 10 1e300"),
+              "fail long-press 10 10 1e300: usage: long-press X Y [SECONDS]\n");
+    EXPECT_EQ(failing("tap-tag 1e300"), "fail tap-tag 1e300: usage: tap-tag N\n");
+    EXPECT_EQ(failing("tap-tag 9223372036854775807"),
+              "fail tap-tag 9223372036854775807: usage: tap-tag N\n");
     EXPECT_EQ(failing("fly away"), "fail fly away: unknown command fly\n");
     EXPECT_EQ(failing("tap \"open"), "fail tap \"open: unterminated quote\n");
     EXPECT_FALSE(std::filesystem::exists(shots.path().parent_path() / "escape.png"));
@@ -266,6 +275,12 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
     EXPECT_EQ(run.out, "ok wait 0.1\n");
 
     run = runProgram("--headless --script /no/such/file", "");
+    EXPECT_EQ(run.status, kavtrader::kExitUsage);
+    EXPECT_EQ(run.out, "");
+
+    // A folder opens like a file but cannot be read: not an empty script that passed.
+    TempDir folder;
+    run = runProgram("--headless --script " + folder.path().string(), "");
     EXPECT_EQ(run.status, kavtrader::kExitUsage);
     EXPECT_EQ(run.out, "");
 }

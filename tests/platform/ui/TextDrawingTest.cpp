@@ -364,3 +364,20 @@ TEST(TextGlyphs, ACanvasAlphaFadesTheTextAsTheStylesAlphaWould) {
     EXPECT_EQ(drawnOn(0.4, style), drawnOn(1, faded));
     EXPECT_NE(drawnOn(1, style), drawnOn(1, faded));
 }
+
+// A line wider than a glyph position in Pango's units can count (a dealer's
+// name of a few megabytes, from a reply) is laid out and drawn without an
+// overflow in the count of its glyphs' places, and its kept glyphs draw what
+// Pango's renderer draws.
+TEST(TextGlyphs, ALineWiderThanPangoCountsIsDrawnWithoutOverflow) {
+    std::string wide;
+    for (int i = 0; i < 140000; ++i)
+        wide += "汉";
+    TextStyle style;
+    style.font = UIFont::systemFontOfSize(17);
+    for (const auto mode : {NSLineBreakMode::ByTruncatingTail, NSLineBreakMode::ByClipping}) {
+        style.lineBreakMode = mode;
+        const Setting at{2, CGRectMake(10, 10, 300, 30), CGRectZero};
+        EXPECT_EQ(drawn(wide, style, at, true), drawn(wide, style, at, false));
+    }
+}
