@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -523,6 +524,13 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     std::map<std::string, std::shared_ptr<MODLimitBill>> limitBills;
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
+    // The codes of the tickets closed in full and of the orders filled or
+    // cancelled: a ticket or an order never opens again, so a push of one
+    // that comes late or once more does not enter its cache. Only the
+    // dealer's own list (a query's answer) brings a code back; a new login
+    // forgets them all.
+    std::set<std::string> goneTickets_;
+    std::set<std::string> goneOrders_;
 
     // The open tickets and pending orders of each symbol, in the order of
     // their caches, so that a quote re-prices only its own symbol's records

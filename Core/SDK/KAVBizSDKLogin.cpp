@@ -151,6 +151,10 @@ void KAVBizSDK::loginTraderProxy() {
         self.proxyLogin(opened, "TR-", [](KAVBizSDK& sdk, webSocket&) {
             sdk.accounts_.clear();
             sdk.accountsReplaced();
+            // A session of its own: another dealer may give its tickets and
+            // orders the codes that were gone in the last one.
+            sdk.goneTickets_.clear();
+            sdk.goneOrders_.clear();
             sdk.loginQueryAccounts();
         });
     });

@@ -105,6 +105,58 @@ void keepUnsentSymbolFields(MODSymbolInfo& symbol, const MODSymbolInfo& cached,
     symbol.quotedTime = cached.quotedTime;
 }
 
+// A change of a cached ticket or order replaces only the fields it carries
+// readably; the others stay as the record had them: a price that is not
+// sent is not 0, nor a side that is not sent a sell. The quantity has its
+// own rule (the handlers), the symbol's fields theirs (eachPushed).
+template <typename Record, size_t kNumbers, size_t kTexts>
+void keepUnsentRecordFields(Record& record, const Record& cached, const Json& pushed,
+                            const std::pair<const char*, double Record::*> (&numbers)[kNumbers],
+                            const std::pair<const char*, std::string Record::*> (&texts)[kTexts]) {
+    for (const auto& [key, field] : numbers)
+        if (!reply::readableNumber(pushed, key)) record.*field = cached.*field;
+    for (const auto& [key, field] : texts)
+        if (!platform::jsonMember(pushed, key)) record.*field = cached.*field;
+    if (!reply::readableNumber(pushed, "symbolId")) record.symbolId = cached.symbolId;
+}
+
+void keepUnsentTicketFields(MODHoldBill& ticket, const MODHoldBill& cached, const Json& pushed) {
+    static constexpr std::pair<const char*, double MODHoldBill::*> kNumbers[] = {
+        {"chargeInterest", &MODHoldBill::chargeInterest},
+        {"profitSettl", &MODHoldBill::profitSettl},
+        {"marginUsed", &MODHoldBill::marginUsed},
+        {"chargeOpen", &MODHoldBill::chargeOpen},
+        {"priceStopLose", &MODHoldBill::priceStopLose},
+        {"priceTakeProfit", &MODHoldBill::priceTakeProfit},
+        {"priceHold", &MODHoldBill::priceHold},
+        {"priceOpen", &MODHoldBill::priceOpen},
+    };
+    static constexpr std::pair<const char*, std::string MODHoldBill::*> kTexts[] = {
+        {"bsCode", &MODHoldBill::bsCode},
+        {"openDate", &MODHoldBill::openDate},
+    };
+    keepUnsentRecordFields(ticket, cached, pushed, kNumbers, kTexts);
+}
+
+void keepUnsentOrderFields(MODLimitBill& order, const MODLimitBill& cached, const Json& pushed) {
+    static constexpr std::pair<const char*, double MODLimitBill::*> kNumbers[] = {
+        {"marginFreezed", &MODLimitBill::marginFreezed},
+        {"orderPrice", &MODLimitBill::orderPrice},
+        {"priceStopLose", &MODLimitBill::priceStopLose},
+        {"priceTakeProfit", &MODLimitBill::priceTakeProfit},
+        {"quantityComplete", &MODLimitBill::quantityComplete},
+    };
+    static constexpr std::pair<const char*, std::string MODLimitBill::*> kTexts[] = {
+        {"bsCode", &MODLimitBill::bsCode},
+        {"limitType", &MODLimitBill::limitType},
+        {"memo", &MODLimitBill::memo},
+        {"openDate", &MODLimitBill::openDate},
+        {"validDate", &MODLimitBill::validDate},
+        {"validDateType", &MODLimitBill::validDateType},
+    };
+    keepUnsentRecordFields(order, cached, pushed, kNumbers, kTexts);
+}
+
 // Files a pushed record under its key: a record cached under the key takes
 // the new values in place (whoever holds it sees them), a new one enters as
 // a copy (the record handed to the delegate stays its own), and one that is
@@ -327,9 +379,23 @@ void KAVBizSDK::onExchangeRateChange(const KAVPackage& package) {
         Funs::log("onExchangeRateChange 推送的汇率变更数据异常");
         return;
     }
-    const auto rates = BizCERInfo().pushData(package.getValue("children"));
-    for (const auto& rate : rates)
-        exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] = rate;
+    const Json* children = package.getValue("children");
+    const auto rates = BizCERInfo().pushData(children);
+    // One record per object of the list, in its order. A rate that is
+    // missing, cannot be read or is not above 0 converts nothing: the rate
+    // it would replace stays, rather than every profit of the pair going to 0.
+    size_t next = 0;
+    bizfields::forEachChild(children, [&](const Json& child) {
+        if (next >= rates.size()) return;
+        const auto& rate = rates[next++];
+        const std::string key = BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange);
+        if (const auto value = reply::readableNumber(child, "exchangeRate");
+            !value || !(*value > 0)) {
+            Funs::log("汇率无法使用，未记入：" + key);
+            return;
+        }
+        exchangeRate[key] = rate;
+    });
     notifyDelegate(delegate(), "onExchangeRateChange", kWSPushReport,
                    [&](WSPushMessage& d) { d.onExchangeRateChange(rates); });
 }
@@ -348,18 +414,25 @@ void KAVBizSDK::onBulletinPush(const KAVPackage& package) {
 
 void KAVBizSDK::onAccountChange(const KAVPackage& package) {
     if (!pushGate(package) || accounts_.empty()) return;
-    for (const auto& pushed : BizUserAccount().pushData(package.getValue("children"))) {
-        const auto account = getAccountWith(pushed->accId);
-        if (!account) continue;
-        // The money the server keeps; the floating part stays the client's own.
-        account->amMarginRemain = pushed->amMarginRemain;
-        account->amMarginUsed = pushed->amMarginUsed;
-        account->amMarginFreezed = pushed->amMarginFreezed;
-        account->amWithdrawable = pushed->amWithdrawable;
-        account->amDailyCharge = pushed->amDailyCharge;
-        account->amDailyCloseProfit = pushed->amDailyCloseProfit;
+    // The money the server keeps; the floating part stays the client's own.
+    // Only what the push carries readably: a balance that is not sent is
+    // not 0.
+    static constexpr std::pair<const char*, double MODUserAccount::*> kMoney[] = {
+        {"amMarginRemain", &MODUserAccount::amMarginRemain},
+        {"amMarginUsed", &MODUserAccount::amMarginUsed},
+        {"amMarginFreezed", &MODUserAccount::amMarginFreezed},
+        {"amWithdrawable", &MODUserAccount::amWithdrawable},
+        {"amDailyCharge", &MODUserAccount::amDailyCharge},
+        {"amDailyCloseProfit", &MODUserAccount::amDailyCloseProfit},
+    };
+    bizfields::forEachChild(package.getValue("children"), [&](const Json& child) {
+        const auto pushed = BizUserAccount::parseAccount(child);
+        const auto account = pushed ? getAccountWith(pushed->accId) : nullptr;
+        if (!account) return;
+        for (const auto& [key, field] : kMoney)
+            if (reply::readableNumber(child, key)) account.get()->*field = pushed.get()->*field;
         updateAccountInfo(account);
-    }
+    });
 }
 
 void KAVBizSDK::onRiskChange(const KAVPackage& package) {
@@ -393,14 +466,22 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
             // the ticket is closed: it keeps the quantity it has.
             const auto quantity = reply::readableNumber(child, "quantityHold");
             if (!quantity && cached) ticket.quantityHold = cached->quantityHold;
+            if (cached) keepUnsentTicketFields(ticket, *cached, child);
             BizHoldBill::markWithSymbol(
                 ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
             if (!quantity && !cached) {
                 Funs::log("持仓单数量无法读取，未记入：" + ticket.orderCode);
                 return;
             }
+            const bool closed = quantity && !(*quantity > 0);
+            if (closed && !ticket.orderCode.empty()) {
+                goneTickets_.insert(ticket.orderCode);
+            } else if (!cached && goneTickets_.count(ticket.orderCode)) {
+                Funs::log("持仓单已平仓，迟到的推送未记入：" + ticket.orderCode);
+                return;
+            }
             // A ticket the quotes must re-price from now on, or one closed in full.
-            fileRecord(holdBills, ticket.orderCode, ticket, quantity && !(*quantity > 0));
+            fileRecord(holdBills, ticket.orderCode, ticket, closed);
             holdBillsChanged(ticket.accId);
         },
         [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
@@ -416,12 +497,20 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
             // order whose quantity is missing or unreadable is still there.
             const auto quantity = reply::readableNumber(child, "quantityOrder");
             if (!quantity && cached) order.quantityOrder = cached->quantityOrder;
+            if (cached) keepUnsentOrderFields(order, *cached, child);
             BizLimitBill::markWithSymbol(order, symbol);
             if (!quantity && !cached) {
                 Funs::log("挂单数量无法读取，未记入：" + order.orderCode);
                 return;
             }
-            fileRecord(limitBills, order.orderCode, order, quantity && !(*quantity > 0));
+            const bool done = quantity && !(*quantity > 0);
+            if (done && !order.orderCode.empty()) {
+                goneOrders_.insert(order.orderCode);
+            } else if (!cached && goneOrders_.count(order.orderCode)) {
+                Funs::log("挂单已成交或撤销，迟到的推送未记入：" + order.orderCode);
+                return;
+            }
+            fileRecord(limitBills, order.orderCode, order, done);
             ordersChanged();
         },
         [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
@@ -434,19 +523,26 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
         [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) {
             BizCloseBill::profitWithSymbol(bill, symbol,
                                            exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
-            const auto open = holdBills.find(bill.orderCode);
-            if (bill.orderCode.empty() || open == holdBills.end()) return;
+            if (bill.orderCode.empty()) return;
             // Only a push that tells both how much was held and how much of it
             // is now closed changes the open ticket; one that carries less
             // leaves it to the ticket push.
             const auto closed = reply::readableNumber(child, "quantityClose");
             const auto held = reply::readableNumber(child, "quantityHold");
             if (!closed || !held || !(*closed > 0)) return;
+            const bool whole = *closed >= *held - kQuantityTolerance;
+            // Also when the close overtakes the ticket's opening push.
+            if (whole) goneTickets_.insert(bill.orderCode);
+            const auto open = holdBills.find(bill.orderCode);
+            if (open == holdBills.end()) return;
             const std::shared_ptr<MODHoldBill> ticket = open->second;
-            if (*closed >= *held - kQuantityTolerance) {
+            if (whole) {
                 holdBills.erase(open);
             } else {
-                ticket->quantityHold = reply::toFloat(*held - *closed);
+                // A ticket only ever shrinks: a close pushed again after later
+                // ones gives back nothing they took.
+                ticket->quantityHold = reply::toFloat(
+                    std::min(static_cast<double>(ticket->quantityHold), *held - *closed));
                 const auto tradedIn = getSymbolWith(ticket->symbolCode);
                 BizHoldBill::markWithSymbol(
                     *ticket, tradedIn.get(),

@@ -78,6 +78,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
         *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODHoldBill>& bills) {
             for (const auto& bill : bills) {
+                self.goneTickets_.erase(bill->orderCode);
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizHoldBill::markWithSymbol(
@@ -97,6 +98,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
         *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
         [](KAVBizSDK& self, const MODList<MODLimitBill>& orders) {
             for (const auto& order : orders) {
+                self.goneOrders_.erase(order->orderCode);
                 const auto symbol = self.getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());

@@ -1,8 +1,10 @@
 // What a dealer that sends odd or hostile pushes must not do to the session:
 // absurd prices, symbol changes that would re-map an id or zero the live
-// quote, record pushes whose quantities are missing or unreadable, closed
-// tickets that say too little, a one-point move read as none; and a request
-// in flight when the re-login replaces its channel.
+// quote, record and account pushes whose quantities or other fields are
+// missing or unreadable, closed tickets that say too little, pushes of
+// tickets and orders that are gone coming late or again, rates that cannot
+// convert, a one-point move read as none; and a request in flight when the
+// re-login replaces its channel.
 #include "tests/Core/LiveSession.h"
 
 namespace {
@@ -275,6 +277,120 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
 }
 
+TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrder) {
+    login();
+    market("EURUSD", 3, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && pending && account);
+    const MODHoldBill ticketBefore = *ticket;
+    const MODLimitBill pendingBefore = *pending;
+    const double profit = account->profitDyn;
+    delegate->clear();
+
+    // Only the quantity and a new take-profit: the side, the prices and the
+    // dates are not sent, so they are not changed (nor is a buy made a sell
+    // priced from 0).
+    sim.push(SimService::Trade, "4016",
+             records({SimJson{{"orderCode", ticket->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"quantityHold", "3"},
+                              {"priceTakeProfit", "1.2"},
+                              {"priceOpen", "abc"}}}));
+    sim.push(SimService::Trade, "4018",
+             records({SimJson{{"orderCode", pending->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"quantityOrder", "2"},
+                              {"priceTakeProfit", "1.11"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->bsCode, "b");
+    EXPECT_EQ(ticket->priceOpen, ticketBefore.priceOpen);
+    EXPECT_EQ(ticket->priceHold, ticketBefore.priceHold);
+    EXPECT_EQ(ticket->openDate, ticketBefore.openDate);
+    EXPECT_EQ(ticket->marginUsed, ticketBefore.marginUsed);
+    EXPECT_EQ(ticket->priceTakeProfit, 1.2);
+    EXPECT_EQ(ticket->dynProfit, ticketBefore.dynProfit);
+    EXPECT_EQ(account->profitDyn, profit);
+    ASSERT_EQ(delegate->tickets.size(), 1u);
+    EXPECT_EQ(delegate->tickets[0][0]->priceOpen, ticketBefore.priceOpen);  // reported so
+    EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), pending);
+    EXPECT_EQ(pending->bsCode, "s");
+    EXPECT_EQ(pending->orderPrice, 1.12);
+    EXPECT_EQ(pending->limitType, pendingBefore.limitType);
+    EXPECT_EQ(pending->validDateType, pendingBefore.validDateType);
+    EXPECT_EQ(pending->rangePoint, pendingBefore.rangePoint);
+    EXPECT_EQ(pending->priceTakeProfit, 1.11);
+}
+
+TEST_F(HostileDealerTest, ARatePushWithoutAUsableRateKeepsTheRateItWouldReplace) {
+    login();
+    market("USDJPY", 2, "b");
+    ASSERT_TRUE(settle());
+    const double rate = sdk->getExchangeRateWith("JPY", "USD");
+    ASSERT_GT(rate, 0);
+    ASSERT_NE(rate, 1.0);  // a rate the profits are converted with
+    sim.setQuote("USDJPY", 150.500);
+    ASSERT_TRUE(settle(SimService::Quote));
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && account);
+    ASSERT_NE(ticket->dynProfitPrice, 0);
+    const double converted = ticket->dynProfitPrice;
+
+    // Missing, not a number, 0 or below: no rate to convert with.
+    for (const SimJson& value : {SimJson(), SimJson("abc"), SimJson("0"), SimJson(-0.0067)}) {
+        SimJson r = {{"currencyBase", "JPY"}, {"currencyExchange", "USD"}};
+        if (!value.is_null()) r["exchangeRate"] = value;
+        sim.push(SimService::Trade, "4024", records({r}));
+    }
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getExchangeRateWith("JPY", "USD"), rate);
+    sim.setQuote("USDJPY", 150.500);
+    ASSERT_TRUE(settle(SimService::Quote));
+    EXPECT_EQ(ticket->dynProfitPrice, converted);
+    EXPECT_EQ(account->profitDyn, converted);
+
+    // A usable one replaces it.
+    sim.push(
+        SimService::Trade, "4024",
+        records({SimJson{
+            {"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0070"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.007);
+}
+
+TEST_F(HostileDealerTest, AnAccountPushChangesOnlyTheMoneyItCarriesReadably) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(account);
+    const MODUserAccount before = *account;
+    ASSERT_NE(before.amMarginRemain, 0);
+    ASSERT_NE(before.amMarginUsed, 0);
+
+    sim.push(SimService::Trade, "4008",
+             records({SimJson{{"accId", "1001"},
+                              {"amMarginUsed", "abc"},
+                              {"amMarginFreezed", "25"},
+                              {"amDailyCharge", nullptr}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(account->amMarginRemain, before.amMarginRemain);
+    EXPECT_EQ(account->amMarginUsed, before.amMarginUsed);
+    EXPECT_EQ(account->amWithdrawable, before.amWithdrawable);
+    EXPECT_EQ(account->amDailyCharge, before.amDailyCharge);
+    EXPECT_EQ(account->amDailyCloseProfit, before.amDailyCloseProfit);
+    EXPECT_EQ(account->amMarginFreezed, 25);
+    EXPECT_DOUBLE_EQ(account->netValue, before.netValue);
+    EXPECT_DOUBLE_EQ(account->amMarginFree, before.amMarginFree - 25 + before.amMarginFreezed);
+}
+
 TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     login();
     market("EURUSD", 3, "b");
@@ -311,6 +427,137 @@ TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
     EXPECT_EQ(sdk->getAccountWith(1001)->profitDyn, 0);
+}
+
+TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
+    login();
+    market("EURUSD", 3, "b");
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    ASSERT_TRUE(ticket && pending);
+    const std::string ticketCode = ticket->orderCode;
+    const std::string orderCode = pending->orderCode;
+    // The pushes that brought them, as a dealer would send them again.
+    const SimJson opened = {{"orderCode", ticketCode},
+                            {"symbolCode", "EURUSD"},
+                            {"bsCode", "b"},
+                            {"accId", "1001"},
+                            {"priceOpen", ticket->priceOpen},
+                            {"priceHold", ticket->priceHold},
+                            {"quantityHold", "3"}};
+    const SimJson placed = {{"orderCode", orderCode},
+                            {"symbolCode", "EURUSD"},
+                            {"bsCode", "s"},
+                            {"orderPrice", "1.12"},
+                            {"quantityOrder", "2"}};
+
+    // The ticket closed in full and the order cancelled, then their first
+    // pushes come once more: neither is open again, nor counts in the account.
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 3, 50, 0, "", done, fail);
+    });
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(pending, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    ASSERT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    sim.push(SimService::Trade, "4016", records({opened}));
+    sim.push(SimService::Trade, "4018", records({placed}));
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    EXPECT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    const auto account = sdk->getAccountWith(1001);
+    EXPECT_EQ(account->profitDyn, 0);
+    EXPECT_NEAR(account->amMarginFree,
+                account->amMarginRemain - account->amMarginUsed - account->amMarginFreezed, 1e-9);
+
+    // A ticket whose close overtakes its opening push never enters either.
+    SimJson closedFirst = opened;
+    closedFirst["orderCode"] = "LATE-1";
+    closedFirst["quantityHold"] = "0";
+    SimJson openedLate = opened;
+    openedLate["orderCode"] = "LATE-1";
+    sim.push(SimService::Trade, "4016", records({closedFirst}));
+    sim.push(SimService::Trade, "4016", records({openedLate}));
+    // Nor one whose closed-ticket push comes first.
+    openedLate["orderCode"] = "LATE-2";
+    sim.push(SimService::Trade, "4020",
+             records({SimJson{{"orderCode", "LATE-2"},
+                              {"symbolCode", "EURUSD"},
+                              {"bsCode", "s"},
+                              {"quantityHold", "3"},
+                              {"quantityClose", "3"}}}));
+    sim.push(SimService::Trade, "4016", records({openedLate}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith("LATE-1"), nullptr);
+    EXPECT_EQ(sdk->getHoldBillWith("LATE-2"), nullptr);
+    EXPECT_EQ(account->profitDyn, 0);
+}
+
+TEST_F(HostileDealerTest, TheCodesGoneInOneSessionSayNothingOfTheNext) {
+    login();
+    market("EURUSD", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
+
+    // Another dealer numbers its tickets from the same start: its first
+    // ticket has the code of the one closed at the first.
+    DealerSim other;
+    bool ok = false;
+    Reported failed;
+    sdk->loginWithUserId(
+        "1001", "123456", "", {other.realLoginUrl()}, [&] { ok = true; }, failed.failure());
+    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+    ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+    delegate->clear();
+    market("EURUSD", 2, "b");
+    ASSERT_TRUE(settle(SimService::Trade, other));
+    ASSERT_EQ(pushedTicket(0)->orderCode, ticket->orderCode);
+    const auto reopened = sdk->getHoldBillWith(ticket->orderCode);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->quantityHold, 2.0f);
+}
+
+TEST_F(HostileDealerTest, AClosedTicketPushSentAgainNeverGivesBackWhatWasClosedSince) {
+    login();
+    market("EURUSD", 3, "b");
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    ASSERT_TRUE(ticket);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(delegate->closed.size(), 1u);
+    const auto first = delegate->closed[0][0];
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(ticket->quantityHold, 1.0f);
+
+    // The first close (1 of 3) once more: one lot is left, not two.
+    sim.push(SimService::Trade, "4020",
+             records({SimJson{{"orderCode", first->orderCode},
+                              {"symbolCode", "EURUSD"},
+                              {"bsCode", "s"},
+                              {"quantityHold", "3"},
+                              {"quantityClose", "1"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
+    EXPECT_EQ(ticket->quantityHold, 1.0f);
 }
 
 // ---- texts that cannot be read ----------------------------------------------------------

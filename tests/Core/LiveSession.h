@@ -120,9 +120,10 @@ class LiveSession : public ::testing::Test {
     }
     bool waitFor(const std::function<bool()>& predicate) { return time.runUntil(predicate); }
     // Waits until a status push sent after everything else has arrived.
-    bool settle(SimService service = SimService::Trade) {
+    bool settle(SimService service = SimService::Trade) { return settle(service, sim); }
+    bool settle(SimService service, DealerSim& dealer) {
         const int marker = 900 + ++markers;
-        sim.push(service, "sys_9001", {{"actCode", std::to_string(marker)}});
+        dealer.push(service, "sys_9001", {{"actCode", std::to_string(marker)}});
         return waitFor(
             [&] { return delegate->statuses.size() && delegate->statuses.back() == marker; });
     }

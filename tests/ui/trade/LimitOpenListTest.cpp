@@ -133,17 +133,17 @@ TEST_F(LimitOpenListTest, CancelAsksRemovesTheRowAtOnceAndALatePushDoesNotBringI
     answerAlert("Ok");
     EXPECT_EQ(nav->presentedViewController(), nullptr) << "the list stays";
 
-    // A late push of the cancelled order puts it back into the service's
-    // cache, whose re-pricing then reports it with every quote: the list
-    // keeps it out.
+    // A late push of the cancelled order reaches the list, which keeps it
+    // out; nor does the next quote's re-pricing of the symbol's orders
+    // bring it back.
     const auto late = followOrder(first);
     auto record = sim.desk("1001")["orders"].front();
     record["orderCode"] = first;
     kavtest::SimJson data = kavtest::SimJson::object();
     data["children"] = kavtest::SimJson::array({record});
     andItsPush(late, [&] { sim.push(kavtest::SimService::Trade, "4018", data, "0", "", "1001"); });
-    andItsPush(late, [&] { sim.tick(1, "EURUSD"); });
     ASSERT_GT(late->last.quantityOrder, 0);
+    andItsPush(followOrder(second), [&] { sim.tick(1, "EURUSD"); });
     EXPECT_EQ(codes(), std::vector<std::string>{second});
 
     // A cancel the dealer refuses leaves the row.
