@@ -225,9 +225,7 @@ TEST_F(HostileDealerTest, AnUnreadableSymbolChangeIsRefusedAndAPartialOneKeepsTh
 TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
     login();
     market("EURUSD", 3, "b");
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
-    });
+    limit(2, "s", 1.12);
     ASSERT_TRUE(settle());
     const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
     const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
@@ -280,9 +278,7 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
 TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrder) {
     login();
     market("EURUSD", 3, "b");
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
-    });
+    limit(2, "s", 1.12);
     ASSERT_TRUE(settle());
     const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
     const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
@@ -393,13 +389,9 @@ TEST_F(HostileDealerTest, AnAccountPushChangesOnlyTheMoneyItCarriesReadably) {
 
 TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
     login();
-    market("EURUSD", 3, "b");
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto ticket = boughtTicket(3);
     ASSERT_TRUE(ticket);
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 1);
     ASSERT_TRUE(settle());
     ASSERT_EQ(ticket->quantityHold, 2.0f);
 
@@ -432,9 +424,7 @@ TEST_F(HostileDealerTest, AClosedTicketPushRemovesOnlyWhatItSaysIsClosed) {
 TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
     login();
     market("EURUSD", 3, "b");
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
-    });
+    limit(2, "s", 1.12);
     ASSERT_TRUE(settle());
     const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
     const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
@@ -457,9 +447,7 @@ TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
 
     // The ticket closed in full and the order cancelled, then their first
     // pushes come once more: neither is open again, nor counts in the account.
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 3, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 3);
     order([&](KAVDoneBlock done, KAVFailureBlock fail) {
         sdk->cancelOrderWithOrder(pending, "", done, fail);
     });
@@ -502,25 +490,16 @@ TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
 
 TEST_F(HostileDealerTest, TheCodesGoneInOneSessionSayNothingOfTheNext) {
     login();
-    market("EURUSD", 1, "b");
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto ticket = boughtTicket(1);
     ASSERT_TRUE(ticket);
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 1);
     ASSERT_TRUE(settle());
     ASSERT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
 
     // Another dealer numbers its tickets from the same start: its first
     // ticket has the code of the one closed at the first.
     DealerSim other;
-    bool ok = false;
-    Reported failed;
-    sdk->loginWithUserId(
-        "1001", "123456", "", {other.realLoginUrl()}, [&] { ok = true; }, failed.failure());
-    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
-    ASSERT_TRUE(ok) << failed.code << " " << failed.message;
+    loginTo(other);
     delegate->clear();
     market("EURUSD", 2, "b");
     ASSERT_TRUE(settle(SimService::Trade, other));
@@ -532,19 +511,13 @@ TEST_F(HostileDealerTest, TheCodesGoneInOneSessionSayNothingOfTheNext) {
 
 TEST_F(HostileDealerTest, AClosedTicketPushSentAgainNeverGivesBackWhatWasClosedSince) {
     login();
-    market("EURUSD", 3, "b");
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto ticket = boughtTicket(3);
     ASSERT_TRUE(ticket);
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 1);
     ASSERT_TRUE(settle());
     ASSERT_EQ(delegate->closed.size(), 1u);
     const auto first = delegate->closed[0][0];
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 1);
     ASSERT_TRUE(settle());
     ASSERT_EQ(ticket->quantityHold, 1.0f);
 

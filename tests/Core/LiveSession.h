@@ -95,11 +95,12 @@ class LiveSession : public ::testing::Test {
   protected:
     void SetUp() override { sdk->setDelegate(delegate); }
 
-    void login(const std::string& password = "123456") {
+    void login(const std::string& password = "123456") { loginTo(sim, password); }
+    void loginTo(DealerSim& dealer, const std::string& password = "123456") {
         bool ok = false;
         Reported failed;
         sdk->loginWithUserId(
-            "1001", password, "", {sim.realLoginUrl()}, [&] { ok = true; }, failed.failure());
+            "1001", password, "", {dealer.realLoginUrl()}, [&] { ok = true; }, failed.failure());
         ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
         ASSERT_TRUE(ok) << failed.code << " " << failed.message;
     }
@@ -116,6 +117,25 @@ class LiveSession : public ::testing::Test {
         order([&](KAVDoneBlock done, KAVFailureBlock fail) {
             sdk->marketOpenWithSymbol(code, quantity, side, side == "b" ? s->ask : s->bid,
                                       s->maxPointOffset, 0, 0, "", done, fail);
+        });
+    }
+    // A pending EURUSD order at `price`, kept until cancelled.
+    void limit(double quantity, const std::string& side, double price) {
+        order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+            sdk->limitOpenWithSymbol("EURUSD", quantity, side, price, 0, 0, "0", "", done, fail);
+        });
+    }
+    // The cached ticket of a market buy of EURUSD, the first ticket pushed
+    // since the delegate's records were cleared (null when none came).
+    std::shared_ptr<MODHoldBill> boughtTicket(double quantity) {
+        market("EURUSD", quantity, "b");
+        if (!settle() || delegate->tickets.empty()) return nullptr;
+        return sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    }
+    // Closes `quantity` of the ticket at market.
+    void closeAtMarket(const std::shared_ptr<MODHoldBill>& ticket, double quantity) {
+        order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+            sdk->marketCloseWithOrder(ticket, quantity, 50, 0, "", done, fail);
         });
     }
     bool waitFor(const std::function<bool()>& predicate) { return time.runUntil(predicate); }

@@ -20,9 +20,7 @@ TEST_F(LiveSessionTest, AQuoteRepricesTicketsPositionAccountAndOrdersInOrder) {
     market("EURUSD", 2, "b");
     market("EURUSD", 1, "s");
     market("XAUUSD", 1, "b");
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->limitOpenWithSymbol("EURUSD", 1, "b", 1.09, 0, 0, "0", "", done, fail);
-    });
+    limit(1, "b", 1.09);
     ASSERT_TRUE(settle());
     // The pushes alone filled the caches: no query was made.
     ASSERT_EQ(delegate->tickets.size(), 3u);
@@ -150,9 +148,7 @@ TEST_F(LiveSessionTest, TheAccountFollowsQuotesWhateverTheDelegateTakes) {
 
 TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     login();
-    market("EURUSD", 3, "b");
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto ticket = boughtTicket(3);
     ASSERT_TRUE(ticket);
     EXPECT_NE(ticket, pushedTicket(0));  // the delegate's record is its own
     EXPECT_EQ(ticket->quantityHold, 3.0f);
@@ -174,9 +170,7 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     EXPECT_EQ(viaPush.bid, viaQuery->bid);
 
     // A part closed: the same record holds the rest.
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 1, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
     EXPECT_EQ(ticket->quantityHold, 2.0f);
@@ -186,9 +180,7 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
 
     // The rest closed: the ticket and the position are gone, and the account
     // has no floating profit left.
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->marketCloseWithOrder(ticket, 2, 50, 0, "", done, fail);
-    });
+    closeAtMarket(ticket, 2);
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), nullptr);
     EXPECT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
@@ -203,9 +195,7 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
 
     // A pending order: cached in full, kept through a change, gone when cancelled.
-    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
-        sdk->limitOpenWithSymbol("EURUSD", 2, "s", 1.12, 0, 0, "0", "", done, fail);
-    });
+    limit(2, "s", 1.12);
     ASSERT_TRUE(settle());
     const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
     ASSERT_TRUE(pending);
