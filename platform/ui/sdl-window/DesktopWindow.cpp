@@ -80,7 +80,10 @@ void frameExtents(SDL_Window* window, int& w, int& h) {
 
 // Hands a web, mail or telephone address to the desktop's opener.
 void openOnDesktop(const std::string& url) {
-    const std::string scheme = url.substr(0, url.find(':'));
+    // Without its colon a word such as "https" is no address: the opener
+    // would take it for a file of that name.
+    const size_t colon = url.find(':');
+    const std::string scheme = colon == std::string::npos ? std::string() : url.substr(0, colon);
     if (scheme != "http" && scheme != "https" && scheme != "mailto" && scheme != "tel") {
         platform::log("UI: not opening " + url + " (not a web, mail or telephone address)");
         return;

@@ -787,7 +787,7 @@ TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpene
     kavtest::ScopedEnv path("PATH", dir.path().c_str());
     auto& app = UIApplication::sharedApplication();
     for (const char* url : {"https://example.com/a?b=1", "mailto:desk@example.com", "tel:12345",
-                            "file:///etc/passwd"})
+                            "file:///etc/passwd", "https"})
         EXPECT_TRUE(app.openURL(url));
     const std::string expected = "https://example.com/a?b=1\nmailto:desk@example.com\ntel:12345\n";
     std::string got;
@@ -801,6 +801,7 @@ TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpene
     for (const char* url : {"https://example.com/a?b=1\n", "mailto:desk@example.com\n", "tel:12345\n"})
         EXPECT_NE(got.find(url), std::string::npos) << got;
     EXPECT_EQ(got.find("file:"), std::string::npos) << got;
+    EXPECT_EQ(got.find("https\n"), std::string::npos) << got;
     EXPECT_EQ(got.size(), expected.size()) << got;
 }
 
