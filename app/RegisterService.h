@@ -26,7 +26,8 @@ std::string resetURL(const std::string& account);
 std::string withoutSpaces(const std::string& text);
 
 // The outcome of a reply of either service: nothing when the body is not a
-// JSON object, else the "retCode" (0 is success) and the "message".
+// JSON object or its "retCode" is no whole number (or its text), else the
+// "retCode" (0 is success) and the "message".
 struct Reply {
     long long retCode = 0;
     std::string message;

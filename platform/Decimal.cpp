@@ -422,14 +422,20 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
 
     long long scale = fractionDigits - exponent;
     if (digits.empty()) return DecimalImpl::make(false, Wide(), scale);
-    // More than 38 significant digits: keep 38, a tie away from zero.
-    const size_t keep = std::min(digits.size(), static_cast<size_t>(kMaxDigits));
+    // More than 38 significant digits, or digits finer than the finest unit:
+    // rounded once, a tie away from zero, to whichever keeps fewer. Rounding
+    // to 38 digits first and then to the finest unit would round twice
+    // (1.49..9e-128 with 39 nines would read as 2e-128).
+    const long long count = static_cast<long long>(digits.size());
+    const long long drop = std::max({0LL, count - kMaxDigits, scale - kMaxScale});
+    if (drop > count) return DecimalImpl::make(false, Wide(), scale);  // below half a unit
+    const size_t keep = static_cast<size_t>(count - drop);
     u128 m = 0;
     for (size_t k = 0; k < keep; ++k)
         m = m * 10 + static_cast<u128>(digits[k] - '0');
-    if (digits.size() > keep) {
+    if (drop > 0) {
         if (digits[keep] >= '5') ++m;
-        scale -= static_cast<long long>(digits.size() - keep);
+        scale -= drop;
     }
     return DecimalImpl::make(negative, Wide::from(m), scale);
 }

@@ -119,10 +119,15 @@ void UIControl::touchesEnded(const UITouchSet& touches, UIEvent* event) {
     tracking_ = false;
     touchInside_ = inside;
     setHighlighted(false);
+    // Turned off under the finger, the control stops tracking as touchesMoved
+    // already did: a lift must not flip a switch or pick a segment.
+    if (!enabled_) {
+        cancelTrackingWithEvent(event);
+        return;
+    }
     if (!trackingRefused_) endTrackingWithTouch(t, event);
-    if (enabled_)
-        sendActionsForControlEvents(
-            inside ? UIControlEventTouchUpInside : UIControlEventTouchUpOutside, event);
+    sendActionsForControlEvents(inside ? UIControlEventTouchUpInside : UIControlEventTouchUpOutside,
+                                event);
 }
 
 void UIControl::touchesCancelled(const UITouchSet&, UIEvent* event) {

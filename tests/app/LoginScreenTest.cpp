@@ -456,6 +456,9 @@ TEST_F(LoginScreenTest, APasswordResetIsConfirmedFirstAndSaysHowItWent) {
         {[&] { sim.webAnswer("reset", 200, "<html>error</html>"); }, "1001",
          LVC::kMsgResetUnreadable},
         {[&] { sim.webAnswer("reset", 500, ""); }, "1001", LVC::kMsgTransportFailed},
+        // An answer that does not say how it went sent no link.
+        {[&] { sim.webAnswer("reset", 200, R"({"message":"账户不存在"})", "application/json"); },
+         "1001", LVC::kMsgResetUnreadable},
     };
     for (const auto& c : cases) {
         c.arrange();
@@ -465,7 +468,7 @@ TEST_F(LoginScreenTest, APasswordResetIsConfirmedFirstAndSaysHowItWent) {
         EXPECT_TRUE(alerted(c.message)) << c.account;
     }
     auto resets = sim.httpRequests("reset");
-    ASSERT_EQ(resets.size(), 4u);
+    ASSERT_EQ(resets.size(), 5u);
     EXPECT_EQ(resets[0]["query"]["login_code"], "1001");  // blanks removed
     EXPECT_EQ(resets[0]["query"]["pwd_type"], "1");
 }

@@ -198,6 +198,28 @@ TEST_F(RegisterTest, TheServersAnswerCountsByItsRetCodeAsNumberOrText) {
     }
 }
 
+TEST_F(RegisterTest, AnAnswerWithoutAWholeNumberForItsRetCodeIsNoRegistration) {
+    // Each would read as 0: no code, null, a word, a flag, a fraction.
+    const char* bodies[] = {
+        R"({"message":"邮箱已注册"})",
+        R"({"retCode":null,"message":"邮箱已注册"})",
+        R"({"retCode":"E1001","message":"邮箱已注册"})",
+        R"({"retCode":false})",
+        R"({"retCode":0.5})",
+        R"({"retCode":"","message":""})",
+    };
+    fill("someone@example.com", "secret", "secret");
+    for (const char* body : bodies) {
+        sim.webAnswer("register", 200, body, "application/json");
+        pressRegister();
+        settle();
+        EXPECT_EQ(topAlertMessage(), UIRegister::kMsgUnreadable) << body;
+        closeAlerts();
+    }
+    EXPECT_TRUE(host->registered.empty());
+    EXPECT_EQ(field(UIRegister::kTagEmail)->text(), "someone@example.com");
+}
+
 TEST_F(RegisterTest, TheHotlineDialsAndTheFormIsBuiltOnce) {
     auto* hotline = host->panel->viewWithTag<UIButton>(UIRegister::kTagHotline).get();
     ASSERT_NE(hotline, nullptr);

@@ -43,6 +43,13 @@ TEST(Decimal, ParsesPlainTextAndPrintsItWithoutTrailingZerosOrExponent) {
     EXPECT_EQ(D(("1." + zeros + "14999").c_str()).toString(), "1." + zeros + "1");
     EXPECT_EQ(S("-99999999999999999999999999999999999999.5"),
               "-100000000000000000000000000000000000000");
+    // Both more than 38 digits and finer than the finest unit (1e-128): one
+    // rounding, not one to 38 digits and another to the unit.
+    EXPECT_EQ(D(("1.4" + std::string(38, '9') + "e-128").c_str()), D("1e-128"));
+    EXPECT_EQ(D("-72311080085990177379259612785831856.5345e-126"),
+              D("-7231108008599017737925961278583185653e-128"));
+    EXPECT_EQ(D("5e-129"), D("1e-128"));
+    EXPECT_TRUE(D("4.99e-129").isZero());
 
     for (const char* bad : {"", "-", "+", ".", "e5", "1e", "1e+", "1.2.3", " 1", "1 ", "abc",
                             "0x10", "1,5", "--1", "NaN", "inf"}) {

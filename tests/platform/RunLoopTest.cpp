@@ -33,6 +33,33 @@ TEST(RunLoopTimers, FireInDueOrderThenCreationOrder) {
     EXPECT_FALSE(late.isValid());
 }
 
+TEST(RunLoopTimers, FireWhenTimeReachesThemInStepsThatDoNotAddUpExactly) {
+    // 0.7 + 0.1 and ten times 0.1 fall a hair short of 0.8 and 1 in binary:
+    // a test stepping the clock so must still see the timers fire.
+    std::vector<std::string> fired;
+    {
+        kavtest::VirtualTime time;
+        Timer press = Timer::schedule(0.8, false, [&] { fired.push_back("press"); });
+        Timer second = Timer::schedule(1.0, false, [&] { fired.push_back("second"); });
+        time.advance(0.7);
+        time.advance(0.1);
+        EXPECT_EQ(fired, (std::vector<std::string>{"press"}));
+        time.advance(0.1);
+        time.advance(0.1);
+        EXPECT_EQ(fired, (std::vector<std::string>{"press", "second"}));
+    }
+    fired.clear();
+    {
+        // The clock moved by itself, then the loop drained.
+        kavtest::VirtualTime time;
+        Timer second = Timer::schedule(1.0, false, [&] { fired.push_back("second"); });
+        for (int i = 0; i < 10; ++i)
+            time.clock().advance(0.1);
+        time.drain();
+        EXPECT_EQ(fired, (std::vector<std::string>{"second"}));
+    }
+}
+
 TEST(RunLoopTimers, CancelledByInvalidateDestructionAndReassignment) {
     kavtest::VirtualTime time;
     int fired = 0;

@@ -80,7 +80,10 @@ void frameExtents(SDL_Window* window, int& w, int& h) {
 
 // Hands a web, mail or telephone address to the desktop's opener.
 void openOnDesktop(const std::string& url) {
-    const std::string scheme = url.substr(0, url.find(':'));
+    // Without its colon a word such as "https" is no address: the opener
+    // would take it for a file of that name.
+    const size_t colon = url.find(':');
+    const std::string scheme = colon == std::string::npos ? std::string() : url.substr(0, colon);
     if (scheme != "http" && scheme != "https" && scheme != "mailto" && scheme != "tel") {
         platform::log("UI: not opening " + url + " (not a web, mail or telephone address)");
         return;
@@ -698,21 +701,36 @@ struct DesktopWindow::Impl {
         });
     }
 
-    void key(const SDL_KeyboardEvent& e) {
+    // The field the keyboard types into: none while a window of a higher
+    // level (an alert) has taken the keys over it, as on the phone, where
+    // the alert covers the keyboard; else Return meant to close the alert
+    // would send the form behind it again.
+    static UIResponder* typingResponder() {
         UIResponder* r = UIResponder::currentFirstResponder();
+        if (!r || !r->acceptsTextInput()) return nullptr;
+        const auto* view = dynamic_cast<const UIView*>(r);
+        const UIWindow* own = view ? view->window() : nullptr;
+        const UIWindow* key = UIWindow::keyWindow();
+        if (own && key && key != own && !key->isHidden() && key->windowLevel() > own->windowLevel())
+            return nullptr;
+        return r;
+    }
+
+    void key(const SDL_KeyboardEvent& e) {
+        UIResponder* r = typingResponder();
         switch (e.keysym.sym) {
             case SDLK_BACKSPACE:
-                if (r && r->acceptsTextInput()) r->deleteBackward();
+                if (r) r->deleteBackward();
                 break;
             case SDLK_RETURN:
             case SDLK_KP_ENTER:
-                if (r && r->acceptsTextInput()) r->insertText("\n");
+                if (r) r->insertText("\n");
                 break;
             case SDLK_TAB:
-                UIKeyboard::tabToField(!(e.keysym.mod & KMOD_SHIFT));
+                if (r) UIKeyboard::tabToField(!(e.keysym.mod & KMOD_SHIFT));
                 break;
             case SDLK_ESCAPE:
-                UIKeyboard::endEditing();
+                if (r) UIKeyboard::endEditing();
                 break;
             case SDLK_F1:
                 TouchInput::shake();
@@ -733,8 +751,8 @@ struct DesktopWindow::Impl {
     }
 
     void text(const char* typed) {
-        UIResponder* r = UIResponder::currentFirstResponder();
-        if (!r || !r->acceptsTextInput()) return;
+        UIResponder* r = typingResponder();
+        if (!r) return;
         // Only what the phone's keys could type: a pad takes digits alone.
         if (!UIKeyboard::shared().keysCanType(typed)) return;
         r->insertText(typed);

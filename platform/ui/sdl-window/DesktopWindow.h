@@ -20,7 +20,8 @@ namespace platform::ui {
 //   left button down/drag/up   one finger (a held button is a long press)
 //   ctrl + wheel               two-finger pinch around the pointer
 //   typed text, Backspace      text into the first responder (a number pad
-//                              field takes only what its pad could type)
+//                              field takes only what its pad could type;
+//                              no key reaches a field behind an alert)
 //   Return                     the phone keyboard's return key
 //   Tab / Shift+Tab            the next / previous field
 //   Escape                     ends editing

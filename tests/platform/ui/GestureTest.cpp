@@ -10,6 +10,9 @@
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/Responder.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/Switch.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/TouchInput.h"
@@ -300,6 +303,46 @@ TEST(Controls, WeakTargetIsNotCalledOnceGone) {
     EXPECT_EQ(target->presses, 1);
     target.reset();
     UIDriver::tap(button.get());  // must not crash or call the dead target
+}
+
+// A control turned off while a finger is on it (a setting locked while its
+// request is out) does not act when the finger lifts: the switch keeps its
+// value, the segment and the slider report nothing.
+TEST(Controls, ControlDisabledUnderTheFingerDoesNotActOnTheLift) {
+    GestureScreen s;
+    auto sw = std::make_shared<UISwitch>(CGRectMake(10, 10, 0, 0));
+    auto seg = std::make_shared<UISegmentedControl>(std::vector<std::string>{"A", "B"});
+    seg->setFrame(CGRectMake(10, 100, 140, 29));
+    auto slider = std::make_shared<UISlider>(CGRectMake(10, 200, 228, 30));
+    for (const UIViewPtr& v : std::vector<UIViewPtr>{sw, seg, slider})
+        s.view->addSubview(v);
+    slider->setMaximumValue(100);
+    slider->continuous = false;
+    int changes = 0;
+    for (UIControl* c : std::vector<UIControl*>{sw.get(), seg.get(), slider.get()})
+        c->addTarget([&](UIControl*, UIEvent*) { ++changes; }, UIControlEventValueChanged);
+
+    TouchInput::touchDown(1, {35, 25});
+    sw->setEnabled(false);
+    TouchInput::touchUp(1, {35, 25});
+    EXPECT_FALSE(sw->isOn());
+
+    TouchInput::touchDown(1, {120, 110});
+    seg->setEnabled(false);
+    TouchInput::touchUp(1, {120, 110});
+    EXPECT_EQ(seg->selectedSegmentIndex(), UISegmentedControlNoSegment);
+
+    TouchInput::touchDown(1, {20, 215});
+    slider->setEnabled(false);
+    TouchInput::touchUp(1, {200, 215});
+    EXPECT_EQ(slider->value(), 0.0f);
+    EXPECT_EQ(changes, 0);
+
+    // Enabled again, the next touch acts as ever.
+    sw->setEnabled(true);
+    UIDriver::tap(sw.get());
+    EXPECT_TRUE(sw->isOn());
+    EXPECT_EQ(changes, 1);
 }
 
 }  // namespace

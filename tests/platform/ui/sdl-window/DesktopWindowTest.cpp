@@ -721,6 +721,38 @@ TEST_F(WindowOnDummy, APadFieldTakesOnlyWhatItsPadCouldType) {
     EXPECT_EQ(name->text(), "Ab.1");
 }
 
+TEST_F(WindowOnDummy, KeysPressedWhileAnAlertIsUpLeaveTheFieldBehindItAlone) {
+    auto account = field(CGRectMake(20, 100, 280, 40));
+    auto password = field(CGRectMake(20, 160, 280, 40));
+    int returns = 0;
+    account->addTarget([&](UIControl*, UIEvent*) { ++returns; },
+                       UIControlEventEditingDidEndOnExit);
+    account->becomeFirstResponder();
+    type("1001");
+    // An alert of its own window over the form, as the application's alerts
+    // come: on the phone it covers the keyboard.
+    auto alert = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    type("x");
+    key(SDLK_BACKSPACE);
+    key(SDLK_RETURN);
+    key(SDLK_TAB);
+    key(SDLK_ESCAPE);
+    EXPECT_EQ(account->text(), "1001");
+    EXPECT_EQ(returns, 0);
+    EXPECT_TRUE(account->isEditing());
+    // Gone, the form takes the keys again.
+    alert->setHidden(true);
+    window_->makeKeyAndVisible();
+    type("2");
+    key(SDLK_RETURN);
+    EXPECT_EQ(account->text(), "10012");
+    EXPECT_EQ(returns, 1);
+    key(SDLK_TAB);
+    EXPECT_TRUE(password->isEditing());
+}
+
 TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
     EXPECT_LT(desktop_->waitLimit(-1), 0);
     EXPECT_EQ(desktop_->waitLimit(5), 5);
@@ -755,7 +787,7 @@ TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpene
     kavtest::ScopedEnv path("PATH", dir.path().c_str());
     auto& app = UIApplication::sharedApplication();
     for (const char* url : {"https://example.com/a?b=1", "mailto:desk@example.com", "tel:12345",
-                            "file:///etc/passwd"})
+                            "file:///etc/passwd", "https"})
         EXPECT_TRUE(app.openURL(url));
     const std::string expected = "https://example.com/a?b=1\nmailto:desk@example.com\ntel:12345\n";
     std::string got;
@@ -769,6 +801,7 @@ TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpene
     for (const char* url : {"https://example.com/a?b=1\n", "mailto:desk@example.com\n", "tel:12345\n"})
         EXPECT_NE(got.find(url), std::string::npos) << got;
     EXPECT_EQ(got.find("file:"), std::string::npos) << got;
+    EXPECT_EQ(got.find("https\n"), std::string::npos) << got;
     EXPECT_EQ(got.size(), expected.size()) << got;
 }
 
