@@ -33,7 +33,10 @@ std::shared_ptr<MODHoldBill> BizHoldBill::recordWith(const platform::Json& r) {
 }
 
 void BizHoldBill::markWithSymbol(MODHoldBill& bill, const MODSymbolInfo* symbol, double rate) {
-    bill.markPrice = symbol ? (bill.bsCode == "s" ? symbol->ask : symbol->bid) : 0.0;
+    // Closing a buy sells at the bid, closing a sell buys at the ask: the
+    // mark follows the side the profit counts with, however it is spelt.
+    bill.markPrice =
+        symbol ? (CalculateUtils::isBuyCode(bill.bsCode) ? symbol->bid : symbol->ask) : 0.0;
     applyDynProfit(bill, symbol, rate);
 }
 

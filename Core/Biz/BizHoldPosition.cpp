@@ -23,7 +23,8 @@ void sideProfit(double closePrice, double average, double quantity, const char* 
                 const MODSymbolInfo* symbol, double rate, double& profit, double& converted) {
     profit = 0;
     converted = 0;
-    if (!symbol) return;
+    // No average (no money known for the side): no price to count from.
+    if (!symbol || average == 0) return;
     CalculateUtils::dynProfitWithClosePrice(
         closePrice, average, average, quantity, side, symbol->unit, rate, symbol->symbolType,
         [&](double, double hold, double inRate) {

@@ -69,8 +69,13 @@ void BizUserAccount::assessRisk(MODUserAccount& account) {
     const float l1 = reply::toFloat(std::fabs((w - c) / 3 - w));
     const float l2 = reply::toFloat(std::fabs(2 * (w - c) / 3 - w));
 
+    // Margin in use against a net value at or below 0: past any cut line,
+    // though the ratio then comes out 0 or turned negative.
+    const bool wipedOut = account.amMarginUsed > 0 && !(account.netValue > 0);
     int32_t level = 0;
-    if (account.riskType == "2") {
+    if ((account.riskType == "1" || account.riskType == "2") && wipedOut) {
+        level = 3;
+    } else if (account.riskType == "2") {
         // The ratio falls as the danger grows.
         if (r > w || r == 0) {
             level = 0;

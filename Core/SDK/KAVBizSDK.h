@@ -46,7 +46,7 @@ struct KAVSymbolTickets {
     std::vector<MODHoldBill*> records;  // held by `tickets`
     std::vector<uint32_t> slots;        // each ticket's account in `profits`
     // The side whose sums of the net position a ticket counts in.
-    enum Side : uint8_t { kNoSide, kBuySide /* "b" */, kSellSide /* "s" */ };
+    enum Side : uint8_t { kNoSide, kBuySide /* "b", "B" */, kSellSide /* "s", "S" */ };
     std::vector<uint8_t> sides;
     std::vector<uint8_t> sideOffsets;  // 32 times the side: a byte offset into a table by side
     // The floating profit of these tickets per account.
@@ -57,7 +57,7 @@ struct KAVSymbolTickets {
         kReciprocalOpen,  // their reciprocals, 0 for a price of 0
         kReciprocalHold,
         kSignedQuantity,    // the lots, negative for a sell
-        kAtBid,             // 1: closed at the bid ("b"), 0: at the ask
+        kAtBid,             // 1: closed at the bid (a buy), 0: at the ask
         kPlainUsable,       // 1: the two prices can be priced against
         kReciprocalUsable,  // 1: and so can their reciprocals
         kColumnCount

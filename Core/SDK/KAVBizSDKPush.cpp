@@ -4,6 +4,7 @@
 // cache) and report each record; session pushes end the session.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 #include <unordered_map>
@@ -570,6 +571,33 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
                 position.quantitySell = cached->quantitySell;
                 position.moneySell = cached->moneySell;
             }
+            // A side whose quantity was read but whose money cannot be: at the
+            // quantity the cache knows it keeps the cache's money; at another,
+            // its money is that of the side's tickets when they hold exactly
+            // the pushed lots. Else it has none, and so no average to count a
+            // profit from (never one from a price of 0).
+            const auto moneyOfSide = [&](const char* side, double quantity, double cachedQuantity,
+                                         double cachedMoney) {
+                if (cached && cachedQuantity == quantity) return cachedMoney;
+                if (!symbol) return 0.0;
+                double lots = 0, money = 0;
+                for (const auto& entry : holdBills) {
+                    const MODHoldBill* t = entry.second.get();
+                    if (!t || t->symbolCode != position.symbolCode || t->bsCode != side) continue;
+                    lots += t->quantityHold;
+                    money += t->priceOpen * t->quantityHold * symbol->unit;
+                }
+                const bool same = std::fabs(lots - quantity) <= 1e-6 * std::max(1.0, quantity);
+                return same && std::isfinite(money) ? money : 0.0;
+            };
+            if (buyRead && !reply::readableNumber(child, "moneyBuy"))
+                position.moneyBuy = moneyOfSide("b", position.quantityBuy,
+                                                cached ? cached->quantityBuy : 0.0,
+                                                cached ? cached->moneyBuy : 0.0);
+            if (sellRead && !reply::readableNumber(child, "moneySell"))
+                position.moneySell = moneyOfSide("s", position.quantitySell,
+                                                 cached ? cached->quantitySell : 0.0,
+                                                 cached ? cached->moneySell : 0.0);
             // Priced as the position query prices it, so that a pushed
             // position and a queried one agree.
             BizHoldPosition::priceWithSymbol(

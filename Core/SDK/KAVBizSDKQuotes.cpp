@@ -571,9 +571,12 @@ void KAVBizSDK::indexTickets() {
         group.tickets.push_back(ticket);
         group.records.push_back(ticket.get());
         group.slots.push_back(slot);
-        group.sides.push_back(ticket->bsCode == "b"   ? SymbolTickets::kBuySide
-                              : ticket->bsCode == "s" ? SymbolTickets::kSellSide
-                                                      : SymbolTickets::kNoSide);
+        // The side as the profit reads it ("B" and "S" too): it picks the
+        // price the ticket closes at and the position's sum it adds to.
+        const std::string_view code = ticket->bsCode;
+        group.sides.push_back(CalculateUtils::isBuyCode(code) ? SymbolTickets::kBuySide
+                              : code == "s" || code == "S"    ? SymbolTickets::kSellSide
+                                                              : SymbolTickets::kNoSide);
         group.sideOffsets.push_back(static_cast<uint8_t>(group.sides.back() * 32));
     }
     for (auto& entry : ticketsBySymbol_) {
@@ -590,15 +593,16 @@ void KAVBizSDK::indexTickets() {
         for (size_t i = 0; i < count; ++i) {
             const MODHoldBill& ticket = *group.records[i];
             const auto set = [&](G::Column c, double value) { group.column(c)[i] = value; };
-            if (ticket.bsCode == "b") group.closeLanes[i] = 2;
+            // Closed at the bid when the profit counts it as a buy ("B" too).
+            const bool buy = CalculateUtils::isBuyCode(ticket.bsCode);
+            if (buy) group.closeLanes[i] = 2;
             set(G::kOpen, ticket.priceOpen);
             set(G::kHold, ticket.priceHold);
             if (ticket.priceOpen != 0) set(G::kReciprocalOpen, 1.0 / ticket.priceOpen);
             if (ticket.priceHold != 0) set(G::kReciprocalHold, 1.0 / ticket.priceHold);
             const double quantity = static_cast<double>(ticket.quantityHold);
-            set(G::kSignedQuantity,
-                CalculateUtils::isBuyCode(ticket.bsCode) ? quantity : -quantity);
-            set(G::kAtBid, ticket.bsCode == "b" ? 1 : 0);
+            set(G::kSignedQuantity, buy ? quantity : -quantity);
+            set(G::kAtBid, buy ? 1 : 0);
             if (inRange(ticket.priceOpen) && inRange(ticket.priceHold)) {
                 set(G::kPlainUsable, 1);
                 if (ticket.priceOpen != 0 && ticket.priceHold != 0) set(G::kReciprocalUsable, 1);

@@ -785,7 +785,9 @@ struct SideSums {
 // and adds it to its side's sums; true when the formula priced it.
 bool expectRepriced(const MODHoldBill& t, const MODSymbolInfo& symbol, double rate,
                     double totalBefore, SideSums& sums) {
-    EXPECT_EQ(bitsOf(t.markPrice), bitsOf(t.bsCode == "b" ? symbol.bid : symbol.ask));
+    // Closing a buy sells at the bid, however the dealer spells the side.
+    EXPECT_EQ(bitsOf(t.markPrice),
+              bitsOf(CalculateUtils::isBuyCode(t.bsCode) ? symbol.bid : symbol.ask));
     bool ok = false;
     CalculateUtils::dynProfitWithClosePrice(
         t.markPrice, t.priceOpen, t.priceHold, t.quantityHold, t.bsCode, symbol.unit, rate,
@@ -802,10 +804,10 @@ bool expectRepriced(const MODHoldBill& t, const MODSymbolInfo& symbol, double ra
         EXPECT_EQ(bitsOf(t.dynProfit), bitsOf(0.0));
         EXPECT_EQ(bitsOf(t.dynProfitPrice), bitsOf(0.0));
     }
-    if (t.bsCode == "b") {
+    if (t.bsCode == "b" || t.bsCode == "B") {
         sums.dpBuy += t.dynProfit;
         sums.dppBuy += t.dynProfitPrice;
-    } else if (t.bsCode == "s") {
+    } else if (t.bsCode == "s" || t.bsCode == "S") {
         sums.dpSell += t.dynProfit;
         sums.dppSell += t.dynProfitPrice;
     }
@@ -847,6 +849,8 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
         s["unit"] = "1000";
         s["pointAsk"] = "2";
         s["pointBid"] = "1";
+        s["ask"] = "1.0125";
+        s["bid"] = "1.0121";
         symbols.push_back(s);
     }
     loadSymbols(symbols);
@@ -889,6 +893,17 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
     answer(bills);
     sdk->queryHoldPositionOnSuccess({}, {});
     answer(positions);
+    // The query marks each ticket at the price the profit closes it at.
+    for (const Sym& sym : syms) {
+        const auto symbol = sdk->getSymbolWith(sym.code);
+        for (size_t n = 0; n < std::size(mix); ++n) {
+            const auto t = sdk->getHoldBillWith(std::string(sym.code) + "-" + std::to_string(n));
+            ASSERT_TRUE(symbol && t);
+            EXPECT_EQ(t->markPrice, mix[n].side[0] == 'b' || mix[n].side[0] == 'B' ? symbol->bid
+                                                                                   : symbol->ask)
+                << t->orderCode;
+        }
+    }
 
     const auto check = [&](const std::string& code, const std::string& price, int& priced) {
         SCOPED_TRACE(code + " at " + price);
@@ -948,11 +963,11 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
     EXPECT_EQ(pricedAt("NORATE", "1.012"), 0);
     EXPECT_EQ(pricedAt("ODD", "1.01"), 0);
     // A zero bid leaves the reciprocal type only the tickets closed at the
-    // ask (all but "b"); an ask beyond any market only those closed at the
-    // bid.
+    // ask (all but the buys, "b" and "B"); an ask beyond any market only
+    // those closed at the bid.
     EXPECT_EQ(pricedAt("PLAIN", "1.0456"), 9);
-    EXPECT_EQ(pricedAt("RECIP", "0.0001"), 5);
-    EXPECT_EQ(pricedAt("WIDE", "1000000000000000"), 3);
+    EXPECT_EQ(pricedAt("RECIP", "0.0001"), 4);
+    EXPECT_EQ(pricedAt("WIDE", "1000000000000000"), 4);
 }
 
 // More tickets of a symbol than a quote prices in one run, of two accounts

@@ -275,6 +275,56 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
 }
 
+TEST_F(HostileDealerTest, APositionPushWithoutItsMoneyIsPricedFromTheTicketsOrNotAtAll) {
+    login();
+    market("EURUSD", 2, "b");
+    market("EURUSD", 1, "b");
+    ASSERT_TRUE(settle());
+    const auto position = sdk->getPositionWith("EURUSD");
+    ASSERT_TRUE(position);
+    ASSERT_EQ(position->quantityBuy, 3);
+    const double average = position->avgBuy;
+    const double profit = position->dpBuy;
+    ASSERT_GT(average, 0);
+    // The cache knew of one lot only: the pushed 3 lots are a change.
+    position->quantityBuy = 1;
+    position->moneyBuy = average * sdk->getSymbolWith("EURUSD")->unit;
+
+    // The buy side's money missing or unreadable: the three lots held in
+    // tickets give it.
+    for (const SimJson& money : {SimJson(), SimJson("abc")}) {
+        SimJson p = {{"symbolCode", "EURUSD"},
+                     {"quantityBuy", "3"},
+                     {"quantitySell", "0"},
+                     {"moneySell", "0"}};
+        if (!money.is_null()) p["moneyBuy"] = money;
+        delegate->clear();
+        sim.push(SimService::Trade, "4022", records({p}));
+        ASSERT_TRUE(settle());
+        ASSERT_EQ(delegate->positions.size(), 1u);
+        EXPECT_NEAR(delegate->positions[0][0]->avgBuy, average, 1e-9);
+        EXPECT_NEAR(delegate->positions[0][0]->dpBuy, profit, 0.01);
+        EXPECT_EQ(position->quantityBuy, 3);
+        EXPECT_NEAR(position->avgBuy, average, 1e-9);
+        position->quantityBuy = 1;
+    }
+
+    // Lots that no tickets account for: no average, and no profit counted
+    // from a price of 0.
+    delegate->clear();
+    sim.push(SimService::Trade, "4022",
+             records({SimJson{{"symbolCode", "EURUSD"},
+                              {"quantityBuy", "7"},
+                              {"moneyBuy", "abc"},
+                              {"quantitySell", "0"},
+                              {"moneySell", "0"}}}));
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(delegate->positions.size(), 1u);
+    EXPECT_EQ(delegate->positions[0][0]->avgBuy, 0);
+    EXPECT_EQ(delegate->positions[0][0]->dpBuy, 0);
+    EXPECT_EQ(delegate->positions[0][0]->dppBuy, 0);
+}
+
 TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrder) {
     login();
     market("EURUSD", 3, "b");

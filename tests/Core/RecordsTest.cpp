@@ -242,6 +242,13 @@ TEST(AccountParse, RiskLevelsAndPercentsOfBothTypes) {
         {"1", 0.5, 1.0, 0.9, 1.0, 3, 1.0f},
         // A band of 0.01 or less counts as reached.
         {"2", 0.51, 0.5, 1.0, 0.3, 3, 1.0f},
+        // A net value at or below 0 under used margin is past any cut line,
+        // though its ratio comes out negative or 0.
+        {"1", 0.5, 1.0, 0.9, -1.0, 3, 1.0f},
+        {"1", 0.5, 1.0, 0.9, 0.0, 3, 1.0f},
+        {"2", 1.5, 0.5, 1.0, 0.0, 3, 0.0f},
+        // Nothing used: nothing at risk, whatever the net value.
+        {"1", 0.5, 1.0, 0.0, -1.0, 0, 1.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.type << " used " << c.used << " remain " << c.remain);

@@ -76,7 +76,7 @@ TEST(TradingRecords, TicketMarkPriceAndProfit) {
     EXPECT_NEAR(buy.dynProfit, 2 * 0.0015 * 100000, 1e-6);
     EXPECT_NEAR(buy.dynProfitPrice, 150, 1e-6);
 
-    // Only "s" takes the ask; "S" is marked at the bid but counts as a sell.
+    // A sell closes at the ask, "S" as well as "s".
     MODHoldBill sell = buy;
     sell.bsCode = "s";
     BizHoldBill::markWithSymbol(sell, &symbol, 1);
@@ -85,8 +85,8 @@ TEST(TradingRecords, TicketMarkPriceAndProfit) {
     MODHoldBill upper = buy;
     upper.bsCode = "S";
     BizHoldBill::markWithSymbol(upper, &symbol, 1);
-    EXPECT_DOUBLE_EQ(upper.markPrice, 1.10250);
-    EXPECT_NEAR(upper.dynProfitTotal, -2 * 0.0025 * 100000, 1e-6);
+    EXPECT_DOUBLE_EQ(upper.markPrice, 1.10270);
+    EXPECT_NEAR(upper.dynProfitTotal, -2 * 0.0027 * 100000, 1e-6);
 
     // The quantity is single precision, widened.
     MODHoldBill tenth = buy;
