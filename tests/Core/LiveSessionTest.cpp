@@ -413,6 +413,33 @@ TEST_F(LiveSessionTest, ARefusedTokenLogsInAgainEveryFiveSecondsUntilItWorks) {
     EXPECT_FALSE(sdk->isReLoginPending());
 }
 
+TEST_F(LiveSessionTest, ALoginCalledWhileAReLoginWaitsIsTheOneThatRuns) {
+    login();
+    const auto logins = [&] { return sim.packages(SimService::Login, "1003").size(); };
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    // The caller logs in again itself before the re-login is due, and its
+    // login is still under way when the re-login would have run.
+    sim.holdReply("1003");
+    bool ok = false;
+    Reported failed;
+    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
+                         failed.failure());
+    EXPECT_FALSE(sdk->isReLoginPending());
+    ASSERT_TRUE(waitFor([&] { return logins() == 2u; }));
+    time.advance(5);
+    time.drain();
+    sim.releaseHeld();
+    // It hears its own result, which the re-login would have replaced.
+    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+    EXPECT_TRUE(ok) << failed.code << " " << failed.message;
+    EXPECT_EQ(failed.calls, 0);
+    time.advance(20);
+    time.drain();
+    EXPECT_EQ(logins(), 2u);
+    EXPECT_FALSE(sdk->isReLoginPending());
+}
+
 TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     login();
     Reported refused;
