@@ -327,7 +327,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
                         KAVFailureBlock onFailure);
     // The service-level re-login: 5 s later the whole login chain runs again
     // with the stored session, and again 5 s after each failure, until one
-    // succeeds. Nothing while one is scheduled or running.
+    // succeeds. Nothing while one is scheduled or running. A login of the
+    // caller's under way when it falls due is left to restore the session:
+    // the re-login then ends without running.
     void startReconnect();
     void stopReconnect();
     // Whether a re-login is scheduled or running.

@@ -440,6 +440,28 @@ TEST_F(LiveSessionTest, ALoginCalledWhileAReLoginWaitsIsTheOneThatRuns) {
     EXPECT_FALSE(sdk->isReLoginPending());
 }
 
+TEST_F(LiveSessionTest, ARefusedTokenDuringALoginLeavesThatLoginToFinish) {
+    const auto logins = [&] { return sim.packages(SimService::Login, "1003").size(); };
+    // The dealer refuses a token while a login is loading the rates, and
+    // the rates come only after the re-login would have been due.
+    sim.holdReply("2029");
+    bool ok = false;
+    Reported failed;
+    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
+                         failed.failure());
+    ASSERT_TRUE(waitFor([&] { return sim.packages(SimService::Trade, "2029").size() == 1u; }));
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(5);
+    time.drain();
+    sim.releaseHeld();
+    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+    EXPECT_TRUE(ok) << failed.code << " " << failed.message;
+    EXPECT_EQ(failed.calls, 0);
+    EXPECT_EQ(logins(), 1u);
+    EXPECT_FALSE(sdk->isReLoginPending());
+}
+
 TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     login();
     Reported refused;
