@@ -83,6 +83,7 @@ void CloseOutViewController::updateLSCloseOut(LSCloseOut& closeOut, const MODClo
     closeOut.profitClose = lsconvert::decimal(record.profitClose);
     closeOut.profitCloseTotal = lsconvert::decimal(record.profitCloseTotal);
     closeOut.quantityClose = lsconvert::decimal(record.quantityClose);
+    closeOut.quantityHold = lsconvert::decimal(record.quantityHold);
 }
 
 void CloseOutViewController::query(RecordsBlock onSuccess, KAVFailureBlock onFailure) {
@@ -101,10 +102,12 @@ void CloseOutViewController::updateCloseOutWithMods(const MODList<MODCloseBill>&
     // The dealer gives every close of a ticket the ticket's code, so a
     // partial close and the close of the rest share it: a pushed close is
     // known only when the same close (code, time, quantity and price) is
-    // listed, and the day's total is the sum of every close.
+    // listed, and the day's total is the sum of every close. Two closes of
+    // one ticket in one second at one price differ in what was held.
     const auto sameClose = [](const LSCloseOut& a, const LSCloseOut& b) {
         return a.orderCode == b.orderCode && a.closeDate == b.closeDate &&
-               a.quantityClose == b.quantityClose && a.priceClose == b.priceClose;
+               a.quantityClose == b.quantityClose && a.priceClose == b.priceClose &&
+               a.quantityHold == b.quantityHold;
     };
     for (const auto& record : closeBills) {
         if (!record) continue;

@@ -21,5 +21,8 @@ struct LSCloseOut {
     platform::Decimal profitClose;
     platform::Decimal profitCloseTotal;
     platform::Decimal quantityClose;
+    // Not shown: what the ticket held before this close, which tells apart
+    // two closes of one ticket alike in time, quantity and price.
+    platform::Decimal quantityHold;
     bool isExpanded = false;
 };

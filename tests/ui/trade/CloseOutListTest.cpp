@@ -3,7 +3,7 @@
 // closed ticket's figures and its profit's colour, the open row's detail;
 // closing pushes appending new tickets and adding to the day's total, each
 // close of a ticket closed in parts counted, a push of a listed close
-// changing nothing.
+// changing nothing, two closes alike but for what was held both counted.
 #include "Core/Model/MODCloseBill.h"
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
@@ -204,6 +204,32 @@ TEST_F(CloseOutListTest, EachCloseOfATicketClosedInPartsIsListedAndCounted) {
     ASSERT_TRUE(loaded());
     EXPECT_EQ(codes(), (std::vector<std::string>{code, code}));
     EXPECT_EQ(total()->text(), "当日盈亏 : 320.00");
+}
+
+TEST_F(CloseOutListTest, TheRestClosedInTheSameSecondAtTheSamePriceIsACloseOfItsOwn) {
+    // Two euros bought; one sold 12 points up.
+    const std::string code = openTicket("EURUSD", "b", 2);
+    const double opened = sdk->getHoldBillWith(code)->priceHold;
+    andItsPush(follow(code), [&] { sim.setBid("EURUSD", opened + 0.0012); });
+    closeTicket(code);
+    showList();
+    ASSERT_EQ(codes(), std::vector<std::string>{code});
+    EXPECT_EQ(total()->text(), "当日盈亏 : 120.00");
+    const MODCloseBill first = closed->last;
+    ASSERT_EQ(first.quantityHold, 2);
+
+    // The other lot goes in the same second at the same price (its
+    // take-profit, say): alike in all but what was held before it.
+    MODCloseBill rest = first;
+    rest.quantityHold = 1;
+    post(kActionReceiveCloseBillChange, std::vector<MODCloseBill>{rest});
+    EXPECT_EQ(codes(), (std::vector<std::string>{code, code}));
+    EXPECT_EQ(total()->text(), "当日盈亏 : 240.00");
+
+    // Each pushed again: nothing changes.
+    post(kActionReceiveCloseBillChange, std::vector<MODCloseBill>{first, rest});
+    EXPECT_EQ(codes(), (std::vector<std::string>{code, code}));
+    EXPECT_EQ(total()->text(), "当日盈亏 : 240.00");
 }
 
 }  // namespace
