@@ -198,7 +198,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // message; a login reply without the session or the trading address
     // fails at once with "1" and "MA-登录应答无法读取").
     // Reports status 5 at the start and 6 before success. A new call
-    // replaces the running login: nothing of the old one reports any more.
+    // replaces the running login: nothing of the old one reports any more;
+    // a re-login waiting to run (startReconnect) is called off.
     // Returns at once; an empty address list fails at once.
     void loginWithUserId(const std::string& userId, const std::string& password,
                          const std::string& vailCode, const std::vector<std::string>& urls,
@@ -326,7 +327,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
                         KAVFailureBlock onFailure);
     // The service-level re-login: 5 s later the whole login chain runs again
     // with the stored session, and again 5 s after each failure, until one
-    // succeeds. Nothing while one is scheduled or running.
+    // succeeds. Nothing while one is scheduled or running. A login of the
+    // caller's under way when it falls due is left to restore the session:
+    // the re-login then ends without running.
     void startReconnect();
     void stopReconnect();
     // Whether a re-login is scheduled or running.

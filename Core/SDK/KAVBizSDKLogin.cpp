@@ -35,6 +35,10 @@ void KAVBizSDK::loginWithUserId(const std::string& userId, const std::string& pa
                                 const std::string& vailCode, const std::vector<std::string>& urls,
                                 KAVDoneBlock onSuccess, KAVFailureBlock onFailure) {
     KAV_ASSERT_MAIN_THREAD();
+    // A re-login still waiting to run would replace this login and leave its
+    // caller without a result; this login restores the session as well.
+    // (The re-login's own call comes after its timer has fired.)
+    reLoginTimer_.invalidate();
     // Whatever ran before is replaced: its stages find they are no longer current.
     ++loginAttempt_;
     loginRunning_ = false;

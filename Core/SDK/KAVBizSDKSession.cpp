@@ -92,6 +92,13 @@ void KAVBizSDK::stopReconnect() {
 }
 
 void KAVBizSDK::autoLogin() {
+    // A login under way is a caller's (a re-login never starts while its own
+    // attempt runs): it restores the session itself, and replacing it would
+    // leave its caller without a result.
+    if (loginRunning_) {
+        stopReconnect();
+        return;
+    }
     // Copies: the login stores what it is given into these very fields.
     const std::string userId = userId_;
     const std::string password = password_;

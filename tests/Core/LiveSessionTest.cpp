@@ -413,6 +413,49 @@ TEST_F(LiveSessionTest, ARefusedTokenLogsInAgainEveryFiveSecondsUntilItWorks) {
     EXPECT_FALSE(sdk->isReLoginPending());
 }
 
+TEST_F(LiveSessionTest, ALoginCalledWhileAReLoginWaitsIsTheOneThatRuns) {
+    login();
+    const auto logins = [&] { return sim.packages(SimService::Login, "1003").size(); };
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    // The caller logs in again itself before the re-login is due: that
+    // login restores the session, and no re-login comes after it to
+    // replace the channels it has just opened.
+    login();
+    EXPECT_FALSE(sdk->isReLoginPending());
+    const auto loginChannel = sdk->channelNamed(KAVBizSDK::kWSLogin);
+    const auto trader = sdk->channelNamed(KAVBizSDK::kWSTrader);
+    time.advance(20);
+    time.drain();
+    EXPECT_FALSE(sdk->isReLoginPending());
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSLogin), loginChannel);
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader), trader);
+    EXPECT_EQ(trader->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(logins(), 2u);
+}
+
+TEST_F(LiveSessionTest, ARefusedTokenDuringALoginLeavesThatLoginToFinish) {
+    const auto logins = [&] { return sim.packages(SimService::Login, "1003").size(); };
+    // The dealer refuses a token while a login is loading the rates, and
+    // the rates come only after the re-login would have been due.
+    sim.holdReply("2029");
+    bool ok = false;
+    Reported failed;
+    sdk->loginWithUserId("1001", "123456", "", {sim.realLoginUrl()}, [&] { ok = true; },
+                         failed.failure());
+    ASSERT_TRUE(waitFor([&] { return sim.packages(SimService::Trade, "2029").size() == 1u; }));
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(5);
+    time.drain();
+    sim.releaseHeld();
+    ASSERT_TRUE(time.runUntil([&] { return ok || failed.calls > 0; }));
+    EXPECT_TRUE(ok) << failed.code << " " << failed.message;
+    EXPECT_EQ(failed.calls, 0);
+    EXPECT_EQ(logins(), 1u);
+    EXPECT_FALSE(sdk->isReLoginPending());
+}
+
 TEST_F(LiveSessionTest, APasswordChangeKeepsTheSessionGoing) {
     login();
     Reported refused;
