@@ -43,6 +43,11 @@ std::optional<OutputBackend>& backend() {
 // than what a device holds queued, so the end of the sound is heard whole.
 constexpr size_t kSilenceBeforeClose = kMixRate / 4;
 
+// Longer than any sound a player is meant for. A file claiming more (a
+// damaged rate field makes a few megabytes claim days) is refused rather
+// than converted whole into the mix format, which could not be held.
+constexpr double kLongestSound = 600.0;
+
 struct Output {
     std::mutex mutex;
     bool chosen = false;
@@ -320,10 +325,15 @@ std::shared_ptr<Player> Player::open(const std::filesystem::path& file) {
     if (!bytes) return nullptr;
     auto wave = readWave(*bytes);
     if (!wave) return nullptr;
+    const double duration = static_cast<double>(wave->frames()) / wave->rate;
+    if (duration > kLongestSound) {
+        log("Audio: " + file.string() + " claims more sound than a player holds; not played");
+        return nullptr;
+    }
 
     auto state = std::make_shared<State>();
     state->file = file;
-    state->duration = static_cast<double>(wave->frames()) / wave->rate;
+    state->duration = duration;
     if (out.device) state->pcm = toMix(*wave);
     {
         std::lock_guard lock(out.mutex);

@@ -48,7 +48,8 @@ bool deviceOpen();
 // main thread; the device mixes the sounds that play on its own thread.
 class Player {
   public:
-    // Null when the file is missing or cannot be decoded.
+    // Null when the file is missing, cannot be decoded, or claims more than
+    // ten minutes of sound.
     static std::shared_ptr<Player> open(const std::filesystem::path& file);
     ~Player();
     Player(const Player&) = delete;

@@ -7,6 +7,21 @@
 
 using platform::Json;
 
+namespace {
+
+// A number as the dealer reads it, with `digits` decimals. A value that
+// shows as zero goes out as zero without a sign: -0 or a tiny negative
+// difference would read "-0.00000", and a stop-loss of 0 means none.
+std::string orderNumber(double value, int32_t digits) {
+    std::string text = Funs::formatPrice(value, digits);
+    if (!text.empty() && text[0] == '-' &&
+        text.find_first_not_of("0.", 1) == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
+}  // namespace
+
 BizOrder::BizOrder(const std::shared_ptr<webSocket>& ws) : IBiz(ws) {}
 
 Json BizOrder::orderData(const MODOrder& o, int32_t symbolDecimal, const std::string& now) {
@@ -23,16 +38,16 @@ Json BizOrder::orderData(const MODOrder& o, int32_t symbolDecimal, const std::st
     d["memo"] = o.memo;
     d["orderCode"] = o.orderCode;
     d["orderCodeRe"] = o.orderCodeRe;
-    d["orderPrice"] = Funs::formatPrice(o.orderPrice, decimal);
-    d["orderQuantity"] = Funs::formatPrice(o.orderQuantity, 0);
+    d["orderPrice"] = orderNumber(o.orderPrice, decimal);
+    d["orderQuantity"] = orderNumber(o.orderQuantity, 0);
     d["orderTime"] = now;
-    d["pointOffset"] = Funs::formatPrice(o.pointOffset, 0);
-    d["priceStopLose"] = Funs::formatPrice(o.priceStopLose, decimal);
-    d["priceTakeProfit"] = Funs::formatPrice(o.priceTakeProfit, decimal);
-    d["revQuantity"] = Funs::formatPrice(o.revQuantity, 2);
+    d["pointOffset"] = orderNumber(o.pointOffset, 0);
+    d["priceStopLose"] = orderNumber(o.priceStopLose, decimal);
+    d["priceTakeProfit"] = orderNumber(o.priceTakeProfit, decimal);
+    d["revQuantity"] = orderNumber(o.revQuantity, 2);
     d["seatsCode"] = o.seatsCode;
     d["symbolCode"] = o.symbolCode;
-    d["symbolId"] = Funs::formatPrice(o.symbolId, 0);
+    d["symbolId"] = orderNumber(o.symbolId, 0);
     d["validDateType"] = o.validDateType;
     d["validDate"] = o.validDate;
     d["amId"] = "0";

@@ -103,6 +103,14 @@ void AVCaptureSession::addInput(const std::shared_ptr<AVCaptureDeviceInput>& inp
 void AVCaptureSession::removeInput(const std::shared_ptr<AVCaptureDeviceInput>& input) {
     KAV_ASSERT_MAIN_THREAD();
     if (!input || input != input_) return;
+    if (running_) {
+        // A live camera taken out of a running session is released now: the
+        // stop and the session's end only reach the input it holds. What was
+        // being read from it is dropped.
+        if (input_->device()->stream()) input_->device()->stream()->stop();
+        ++generation_;
+        frameInFlight_ = false;
+    }
     input_.reset();
     connectOutputs();
 }

@@ -277,3 +277,25 @@ TEST_F(TradingDealer, BulletinsAndHistory) {
     ASSERT_TRUE(wait(refused));
     EXPECT_TRUE(refused.failedWith("3201", "不支持的周期"));
 }
+
+TEST_F(TradingDealer, APriceOrQuantityThatIsZeroGoesOutWithoutASign) {
+    // A stop-loss of -0 (typed as such, or a difference that came to zero
+    // from below) still means none; the dealer must not read "-0.00000".
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    ASSERT_TRUE(eur);
+    ASSERT_TRUE(order([&](auto ok, auto fail) {
+        sdk->marketOpenWithSymbol("EURUSD", 1, "s", eur->bid, 0, -0.0, -0.000001, "", ok, fail);
+    }));
+    SimJson o = lastOrder("3001");
+    EXPECT_EQ(o["priceStopLose"], "0.00000");
+    EXPECT_EQ(o["priceTakeProfit"], "0.00000");
+    EXPECT_EQ(o["orderPrice"], Funs::formatPrice(eur->bid, 5));
+    const auto open = tickets();
+    ASSERT_EQ(open.size(), 1u);
+    ASSERT_TRUE(order([&](auto ok, auto fail) {
+        sdk->marketCloseWithOrder(open[0], 1, 0, -0.0, "", ok, fail);
+    }));
+    o = lastOrder("3003");
+    EXPECT_EQ(o["revQuantity"], "0.00");
+    EXPECT_EQ(o["bsCode"], "b");
+}

@@ -203,6 +203,24 @@ TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
     audio::resetOutput();
 }
 
+// A rate field that is garbage (a damaged file) makes a few megabytes claim
+// days of sound: refused, rather than converted whole into the mix format.
+TEST(AudioOutput, AFileClaimingDaysOfSoundIsRefused) {
+    kavtest::ScopedEnv mode("KAV_AUDIO", nullptr);
+    audio::registerOutputBackend({[] { return true; }, [] {}});
+    audio::resetOutput();
+    ASSERT_TRUE(audio::usesDevice());
+    {
+        kavtest::TempDir dir;
+        // Eight million 8-bit frames at 1 Hz.
+        ASSERT_TRUE(files::writeFileAtomic(dir / "damaged.wav",
+                                           wavFile(1, 1, 1, 8, std::string(8000000, '\x80'))));
+        EXPECT_EQ(audio::Player::open(dir / "damaged.wav"), nullptr);
+    }
+    audio::registerOutputBackend({});
+    audio::resetOutput();
+}
+
 // The device's thread runs only while something plays: the device is closed
 // after a quarter of a second of silence and opened again by the next sound,
 // which is heard whole.

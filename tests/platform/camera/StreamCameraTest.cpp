@@ -171,6 +171,23 @@ TEST_F(StreamCameraTest, AStreamThatBreaksOffStopsTheSessionAsAGoneCamera) {
     EXPECT_EQ(errors.size(), 1u);
 }
 
+TEST_F(StreamCameraTest, AStreamTakenOutOfARunningSessionIsReleased) {
+    run("videotestsrc is-live=true ! capsfilter "
+        "caps=video/x-raw,width=160,height=120,framerate=30/1");
+    ASSERT_TRUE(tickUntil([&] { return session->deliveredFrames() >= 2; }));
+    session->removeInput(session->inputs().front());
+    StreamCapture::waitUntilIdle();
+    EXPECT_FALSE(device->stream()->isStreaming()) << "the camera is off once out of the session";
+    const uint64_t delivered = session->deliveredFrames();
+    for (int i = 0; i < 5; ++i) {
+        time.advance(0.1);
+        time.runUntil([] { return false; }, 0.02);
+    }
+    EXPECT_EQ(session->deliveredFrames(), delivered);
+    session->stopRunning();
+    EXPECT_FALSE(failed());
+}
+
 TEST(StreamErrorTest, EachFailureIsNamedByItsCause) {
     auto named = [](GQuark domain, int code, const char* debug = nullptr) {
         GError* error = g_error_new_literal(domain, code, "GStreamer's words");
