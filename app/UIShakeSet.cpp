@@ -28,7 +28,11 @@ void UIShakeSet::makeCell() {
 
 std::vector<UITableViewCellPtr> UIShakeSet::makeChoices() {
     const std::string limit = "限价单";
-    const std::string limitLabel = __sysDB->getLabelWithKey(limit, limit);
+    // The dealer's captions are loaded in the session's store only (a store
+    // made here has none): the choice must read as the settings row and the
+    // menu do.
+    const sysDB& labels = sysdb() ? *sysdb() : *__sysDB;
+    const std::string limitLabel = labels.getLabelWithKey(limit, limit);
     std::string pending = localized("进入%@");
     pending.replace(pending.find("%@"), 2, limitLabel);
     const std::string texts[] = {localized("进入报价牌"), localized("进入资金账户"), pending};

@@ -315,6 +315,22 @@ TEST_F(SettingsTest, ShakeEditorShowsTheStoredChoiceAndStoresEveryChange) {
     EXPECT_EQ(detail(2009), "进入限价单");
 }
 
+TEST_F(SettingsTest, ShakeEditorNamesThePendingOrdersAsTheDealerDoes) {
+    // A dealer that calls the pending orders "挂单": the settings row, the
+    // menu and the editor's choice must all say so.
+    store()->setValue("GOLDEX", 3003);
+    storeValue(2009, "3");
+    openSettings();
+    EXPECT_EQ(detail(2009), "进入挂单");
+    tapRow(2009);
+    auto* shake = dynamic_cast<UIShakeSet*>(stack->topViewController());
+    ASSERT_NE(shake, nullptr);
+    ASSERT_EQ(shake->choiceCells().size(), 3u);
+    EXPECT_EQ(shake->choiceCells()[2]->textLabel()->text(), "进入挂单");
+    EXPECT_EQ(shake->choiceCells()[2]->accessoryType(), UITableViewCellAccessoryType::Checkmark);
+    snapshot("settings-shake-dealer-label");
+}
+
 TEST_F(SettingsTest, ShakeValuesThatNameNoActionShowTheDefault) {
     for (const char* value : {"7", "-1", "4", "abc"}) {
         SCOPED_TRACE(value);
