@@ -1,13 +1,10 @@
 #include "app/AppDelegate.h"
 
-#include <algorithm>
-
 #include "Core/SDK/KAVBizSDK.h"
 #include "app/LoginViewController.h"
 #include "app/MainDrawerViewController.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
-#include "platform/Strings.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
@@ -51,9 +48,7 @@ void AppDelegate::motionBegan(UIEventSubtype motion, UIEvent*) {
     // Read afresh: the shake setting screen writes it through a store of its
     // own. Read whole, as the settings store reads a number: a stored number
     // past the integers names no menu row, not the row of its low bits.
-    const std::string stored = sysdb_->valueWithTag(settingTag::shakeValue, "0");
-    const size_t start = std::min(stored.find_first_not_of(" \t\n\v\f\r"), stored.size());
-    const long long value = platform::leadingInteger(std::string_view(stored).substr(start));
+    const int32_t value = sysdb_->integerWithTag(settingTag::shakeValue);
     if (value < 1 || !sysdb_->isOnline()) return;
     if (UIDeviceOrientationIsLandscape(UIDevice::currentDevice().orientation())) return;
     if (shakeSound_) shakeSound_->play();

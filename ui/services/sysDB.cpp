@@ -167,6 +167,10 @@ std::string sysDB::valueWithTag(int tag, const std::string& defaultValue) const 
     return settings_.stringForKey(keyOfTag(tag)).value_or(defaultValue);
 }
 
+int32_t sysDB::integerWithTag(int tag) const {
+    return intValue(valueWithTag(tag, "0"));
+}
+
 void sysDB::setValue(const std::string& value, int tag) {
     settings_.setString(keyOfTag(tag), value);
     settings_.synchronize();

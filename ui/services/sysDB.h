@@ -64,6 +64,9 @@ class sysDB {
 
     // The text stored for the tag, read afresh, or `defaultValue`.
     virtual std::string valueWithTag(int tag, const std::string& defaultValue) const;
+    // The number stored for the tag, read afresh as `setting`'s numbers are
+    // (leading blanks skipped, held to 32 bits); 0 when there is none.
+    int32_t integerWithTag(int tag) const;
     // Stores the text under the tag, saves the store's file at once (the wait
     // for the disk follows within the settings store's delay, so that a text
     // stored key by key does not wait for the disk at every key) and copies
