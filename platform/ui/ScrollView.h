@@ -67,12 +67,22 @@ class UIScrollView : public UIView {
     bool canScrollVertically() const;
 
   protected:
+    // Whether the touch is the finger that stopped a glide as it came down
+    // (such a touch only stops the content: a table selects nothing with it).
+    bool touchStoppedGlide(const UITouch* touch) const;
     // Hooks for subclasses (tables, pull to refresh).
     virtual void didScroll();
     virtual void didEndDragging();
 
   private:
+    class ScrollPan;
     void handlePan(UIPanGestureRecognizer& pan);
+    // A finger down on a gliding (or springing back) content stops it where
+    // it shows; lifted without a drag, it lets content held past an end
+    // spring back.
+    void fingerDown(const std::shared_ptr<UITouch>& touch);
+    void fingerUp();
+    void glideTo(CGPoint target);
     CGPoint clamp(CGPoint p) const;
 
     CGSize contentSize_{};
@@ -81,6 +91,7 @@ class UIScrollView : public UIView {
     bool dragging_ = false;
     bool decelerating_ = false;
     CGPoint dragStart_{};
+    std::weak_ptr<UITouch> glideStopper_;
     std::shared_ptr<UIPanGestureRecognizer> pan_;
 };
 
