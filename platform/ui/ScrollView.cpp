@@ -119,6 +119,10 @@ CGPoint UIScrollView::clamp(CGPoint p) const {
 }
 
 void UIScrollView::setContentOffset(CGPoint offset) {
+    // Put somewhere else while it glides (a reload, a scroll in code): the
+    // glide ends, instead of going on to where it was headed and the content
+    // jumping to this offset when it ends.
+    if (decelerating_ && !gliding_) stopGlide();
     CGRect b = bounds();
     if (b.origin == offset) return;
     b.origin = offset;
@@ -162,15 +166,21 @@ void UIScrollView::didEndDragging() {
             refresh->scrollViewDidEndDragging(this);
 }
 
-void UIScrollView::fingerDown(const std::shared_ptr<UITouch>& touch) {
+void UIScrollView::stopGlide() {
     if (!decelerating_) return;
     // The content stops where it shows, not where the glide would have
-    // ended (the model offset): what the finger lands on is what it sees.
+    // ended (the model offset).
     const CGPoint shown = layer().presentation().bounds.origin;
     layer().removeAnimationForKey("bounds");
     decelerating_ = false;
-    glideStopper_ = touch;
     setContentOffset(shown);
+}
+
+void UIScrollView::fingerDown(const std::shared_ptr<UITouch>& touch) {
+    if (!decelerating_) return;
+    // What the finger lands on is what it sees.
+    glideStopper_ = touch;
+    stopGlide();
 }
 
 void UIScrollView::fingerUp() {
@@ -187,17 +197,19 @@ bool UIScrollView::touchStoppedGlide(const UITouch* touch) const {
 
 void UIScrollView::glideTo(CGPoint target) {
     decelerating_ = true;
+    gliding_ = true;
     UIView::animateWithDuration(
         kGlideTime, 0, UIViewAnimationOptionCurveEaseOut | UIViewAnimationOptionAllowUserInteraction,
         [this, target] { setContentOffset(target); },
         [weak = weakSelf<UIScrollView>()](bool finished) {
             auto self = weak.lock();
-            // One stopped by a finger has ended already (and a new glide
-            // may run).
+            // One stopped early (a finger, an offset set meanwhile) has
+            // ended already, and a new glide may run.
             if (!self || !finished) return;
             self->decelerating_ = false;
             if (auto d = self->delegate.lock()) d->scrollViewDidEndDecelerating(self.get());
         });
+    gliding_ = false;
 }
 
 void UIScrollView::handlePan(UIPanGestureRecognizer& pan) {

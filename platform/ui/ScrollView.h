@@ -83,6 +83,8 @@ class UIScrollView : public UIView {
     void fingerDown(const std::shared_ptr<UITouch>& touch);
     void fingerUp();
     void glideTo(CGPoint target);
+    // Ends a glide with the content where it shows.
+    void stopGlide();
     CGPoint clamp(CGPoint p) const;
 
     CGSize contentSize_{};
@@ -90,6 +92,7 @@ class UIScrollView : public UIView {
     bool scrollEnabled_ = true;
     bool dragging_ = false;
     bool decelerating_ = false;
+    bool gliding_ = false;  // inside glideTo's animation block
     CGPoint dragStart_{};
     std::weak_ptr<UITouch> glideStopper_;
     std::shared_ptr<UIPanGestureRecognizer> pan_;

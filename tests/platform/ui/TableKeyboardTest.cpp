@@ -220,6 +220,20 @@ TEST(Tables, AFingerOnAGlidingListStopsItWhereItShows) {
     s.time.advance(1);
     EXPECT_EQ(table->contentOffset().y, 0);
     EXPECT_EQ(shown(), 0);
+
+    // The list shrinks under a glide: it shows its new end at once, not the
+    // empty room past it until the glide would have ended.
+    UIDriver::drag({160, 500}, {160, 100}, 0.1, 5);
+    s.time.advance(0.1);
+    ASSERT_TRUE(table->isDecelerating());
+    rows->rows.resize(12);
+    table->reloadData();
+    EXPECT_FALSE(table->isDecelerating());
+    EXPECT_EQ(shown(), table->maximumContentOffset().y);
+    s.time.advance(0.1);
+    EXPECT_EQ(shown(), table->maximumContentOffset().y);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table->visibleCells().size(), 9u);
 }
 
 // Rows deleted while the list shows its end, or while a finger is on it.
