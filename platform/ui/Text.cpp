@@ -735,10 +735,14 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
             if (maxLines > 0) pango_layout_set_height(block.layout, static_cast<int>(-maxLines));
         }
     }
-    const int count = pango_layout_get_line_count(block.layout);
-    for (int i = 0; i < count; ++i) {
+    // Walked along the list: asking for each line by its index walks the
+    // list from its head every time, which for a text of thousands of lines
+    // took longer than anything else the text costs.
+    long i = 0;
+    for (GSList* node = pango_layout_get_lines_readonly(block.layout); node;
+         node = node->next, ++i) {
         if (maxLines > 0 && i >= maxLines) break;
-        PangoLayoutLine* line = pango_layout_get_line_readonly(block.layout, i);
+        auto* line = static_cast<PangoLayoutLine*>(node->data);
         // The ink comes with the logical extents at no extra shaping.
         PangoRectangle ink, logical;
         pango_layout_line_get_extents(line, &ink, &logical);
