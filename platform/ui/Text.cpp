@@ -1238,6 +1238,10 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 
 }  // namespace
 
+// Texts of more lines than this draw only the lines within the clip; the
+// labels of the screens (a line or a few) are drawn whole, without asking.
+constexpr size_t kLinesAlwaysDrawn = 64;
+
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style, TextLayoutHeld* held) {
     if (text.empty()) return CGSizeZero;
@@ -1267,8 +1271,24 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_clip(cr);
     }
     UIColorSetCairoSource(cr, style.color);
+    // A long text (a bulletin of thousands of lines scrolled in its view)
+    // draws only the lines whose ink reaches into the clip: the others would
+    // be handed to cairo and thrown away at every frame.
+    const bool culled = block.lineCount > kLinesAlwaysDrawn;
+    double clipTop = 0, clipBottom = 0;
+    if (culled) {
+        double x1, x2;
+        cairo_clip_extents(cr, &x1, &clipTop, &x2, &clipBottom);
+    }
     for (size_t i = 0; i < block.lineCount; ++i) {
         const CGPoint o = at.origin(block, i, rect, style);
+        if (culled) {
+            const PangoRectangle& r = block.line(i).ink;
+            const double top = o.y + static_cast<double>(r.y) / PANGO_SCALE;
+            const double bottom = top + static_cast<double>(r.height) / PANGO_SCALE;
+            // A unit more each way for the glyphs' rounding onto pixels.
+            if (r.height <= 0 || bottom + 1 < clipTop || top - 1 > clipBottom) continue;
+        }
         cairo_move_to(cr, o.x, o.y);
         if (kept) {
             showGlyphs(cr, block.line(i).runs);

@@ -421,7 +421,8 @@ TEST(TextViews, ContentGrowsWithTheWrappedText) {
 // A text of thousands of lines (a dealer's bulletin of some hundred
 // kilobytes) is drawn where it shows, not recorded whole: measuring the ink
 // of a recording grows with the square of its lines, and froze the screen for
-// seconds to minutes before it first showed.
+// seconds to minutes before it first showed; and of the lines only those
+// that show are drawn.
 TEST(TextViews, ALongTextIsDrawnWhereItShowsWithoutRecordingItWhole) {
     Stage s;
     auto view = std::make_shared<UITextView>(CGRectMake(0, 0, 320, 400));
@@ -452,7 +453,12 @@ TEST(TextViews, ALongTextIsDrawnWhereItShowsWithoutRecordingItWhole) {
     view->setContentOffset(
         {0, view->contentSize().height - view->bounds().size.height}, false);
     UIScreenRenderer::layoutWindows();
+    // Of its thousands of lines, those that show are drawn (some twenty),
+    // not all of them at every frame.
+    const size_t linesBefore = text::keptLinesDrawn();
     EXPECT_GT(inkedPixels(UIDriver::renderImage(1, s.window.get())), 1000);
+    EXPECT_GT(text::keptLinesDrawn() - linesBefore, 10u);
+    EXPECT_LT(text::keptLinesDrawn() - linesBefore, 100u);
     EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded);
     EXPECT_EQ(detail::compositor::inksMeasured(), measured);
 }
