@@ -177,6 +177,19 @@ TEST(ChartRendering, AMinuteLineWithNoMinuteYetShowsNoPricesOfTheBarsDrawnBefore
     EXPECT_EQ(s.chart->priceRange(), kavchart::Range{});
     EXPECT_EQ(labelInk(), 0);
     s.shot("chart-minute-line-not-begun");
+    // Nor does the cross line read a price off it.
+    TouchInput::touchDown(1, {150, 100});
+    s.time.advance(0.6);
+    ASSERT_TRUE(s.chart->isShowingCrossLine());
+    const auto crossed = s.render();
+    int yellow = 0;  // the cross line's label ground, right of the chart
+    for (int x = 280; x < 320; ++x)
+        for (int y = 90; y < 110; ++y) {
+            const UIColor p = crossed->pixelAt(x, y);
+            yellow += p.red > 0.6 && p.green > 0.6 && p.blue < 0.3;
+        }
+    EXPECT_EQ(yellow, 0);
+    TouchInput::touchUp(1, {150, 100});
 
     // A session that ends before it begins has no minute either.
     s.chart->setData(walk(300), symbol(T, T + 86400));
