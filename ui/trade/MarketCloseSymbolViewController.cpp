@@ -114,6 +114,14 @@ void MarketCloseSymbolViewController::setPositionInfo() {
     auto quantity = v->viewWithTag<UITextField>(kTagQuantity);
     auto confirm = v->viewWithTag<UIControl>(kTagConfirm);
     if (!side || !summary || !panel || !quantity || !confirm) return;
+    // The service's record of the symbol now: after it loaded its symbols
+    // again (a new login) the quotes move its new record, not the one held.
+    if (modHoldPosition_ && bizSDK())
+        if (auto current = bizSDK()->getSymbolWith(modHoldPosition_->symbolCode);
+            current && current != modSymbolInfo_) {
+            modSymbolInfo_ = current;
+            panel->setSymbolInfo(std::move(current));
+        }
 
     long i = side->selectedSegmentIndex() == kSells ? kSells : kBuys;
     // A side without quantity cannot be shown: the other one is, whole.

@@ -219,4 +219,25 @@ TEST_F(MarketCloseSymbolTest, RefusesQuantitiesBeyondTheSideAndKeepsTheInputsOnA
     ASSERT_TRUE(time.runUntil([&] { return sdk->getPositionWith("XAUUSD")->quantitySell == 0; }));
 }
 
+
+TEST_F(MarketCloseSymbolTest, PriceStaysLiveAfterTheServiceLoadsItsSymbolsAgain) {
+    openTicket("XAUUSD", "s", 2);
+    presentClose("XAUUSD", 0, 2);
+    const auto gold = followPosition("XAUUSD");
+    // A login loads the symbols again: the service holds new records, which
+    // the quotes move from then on.
+    const auto before = sdk->getSymbolWith("XAUUSD");
+    bool loaded = false;
+    sdk->querySymbolOnSuccess([&](const MODList<MODSymbolInfo>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+    ASSERT_NE(sdk->getSymbolWith("XAUUSD"), before);
+
+    andItsPush(gold, [&] { sim.setQuote("XAUUSD", sdk->getSymbolWith("XAUUSD")->ask + 3); });
+    const double ask = sdk->getSymbolWith("XAUUSD")->ask;
+    ASSERT_NE(before->ask, ask);
+    EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(ask, 2))
+        << "the price the sells are bought back at, not the one before the load";
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
+}
+
 }  // namespace
