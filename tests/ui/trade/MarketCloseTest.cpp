@@ -283,4 +283,31 @@ TEST_F(MarketCloseTest, AStoredDeviationThatIsNoWholeNumberStartsAtTheDefault) {
     EXPECT_EQ(deviation()->text(), "5");
 }
 
+
+TEST_F(MarketCloseTest, ABuyTicketSpeltInCapitalsIsShownAndClosedAsABuy) {
+    const std::string code = openTicket("EURUSD", "b");
+    // A dealer that spells the side in capitals: the service marks and
+    // counts the ticket as a buy.
+    const auto bill = sdk->getHoldBillWith(code);
+    bill->bsCode = "B";
+    presentClose(code);
+    EXPECT_NE(UIDriver::viewWithText(bill->openDate + "\n#" + code + "\n 买1 / " +
+                                     sysDB::formatPrice(bill->priceHold, 5)),
+              nullptr)
+        << UIDriver::dumpViewTree(screen->view());
+    EXPECT_EQ(panel()->directionLabel()->text(), "平仓卖");
+    EXPECT_EQ(panel()->priceLabel()->text(),
+              sysDB::formatPrice(sdk->getSymbolWith("EURUSD")->bid, 5));
+
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    ASSERT_EQ(packagesAtDealer("3003"), 1u);
+    EXPECT_EQ(lastClose("bsCode"), "s") << "a buy is closed by selling, not by buying more";
+    EXPECT_EQ(lastClose("orderPrice"), sysDB::formatPrice(sdk->getSymbolWith("EURUSD")->bid, 5));
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    answerAlert("确定");
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
 }  // namespace
