@@ -193,7 +193,7 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
     return {orderkit::readCloseInputs(
                 v->viewWithTag<UITextField>(kTagQuantity).get(),
                 v->viewWithTag<UITextField>(kTagDeviation).get(),
-                static_cast<int64_t>(std::floor(std::min<double>(quantityOf(i), INT32_MAX))),
+                orderkit::wholeLots(quantityOf(i)),
                 modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, "平仓数量",
                 label("偏离点差"), "该头寸没有可平仓的数量"),
             closingSide(i)};

@@ -294,6 +294,12 @@ CloseFields addCloseFields(UIView& into, CGFloat x, CGFloat top, CGFloat width,
     return fields;
 }
 
+int64_t wholeLots(double held) {
+    const double whole = std::floor(held);
+    if (!(whole >= 1)) return 0;
+    return static_cast<int64_t>(std::min<double>(whole, INT32_MAX));
+}
+
 CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField* deviationField,
                             int64_t most, int64_t minTradeQuantity,
                             const std::string& quantityCaption, const std::string& deviationCaption,

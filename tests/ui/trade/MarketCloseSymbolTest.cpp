@@ -240,4 +240,22 @@ TEST_F(MarketCloseSymbolTest, PriceStaysLiveAfterTheServiceLoadsItsSymbolsAgain)
     EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
 }
 
+
+TEST_F(MarketCloseSymbolTest, ASideBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
+    openTicket("XAUUSD", "s", 2);
+    presentClose("XAUUSD", 0, 2);
+    // A position as a dealer's push may carry it: far below zero.
+    auto position = std::make_shared<MODHoldPosition>(*sdk->getPositionWith("XAUUSD"));
+    position->quantitySell = -1e300;
+    auto message = std::make_shared<MoMessage>();
+    message->obj = MODList<MODHoldPosition>{position};
+    BroadcastManager::postMessage(message, kActionReceiveHoldPositionChange);
+    time.advance(0.1);
+    typeInto(quantity(), "1");
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/该头寸没有可平仓的数量");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("2039"), 0u);
+}
+
 }  // namespace

@@ -310,4 +310,23 @@ TEST_F(MarketCloseTest, ABuyTicketSpeltInCapitalsIsShownAndClosedAsABuy) {
     ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
 }
 
+
+TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
+    const std::string code = openTicket("EURUSD", "b");
+    const auto bill = sdk->getHoldBillWith(code);
+    presentClose(code);
+    // Quantities as a dealer's reply may carry them: far beyond any count of
+    // lots, or below zero.
+    for (const float held : {1e30f, -1e30f}) {
+        SCOPED_TRACE(held);
+        bill->quantityHold = held;
+        typeInto(quantity(), "1");
+        confirm();
+        EXPECT_EQ(topAlertText(), held > 0 ? "交易提示/确定要进行市价平仓?"
+                                           : "交易提示/该单据没有可平仓的整数数量");
+        answerAlert(held > 0 ? "取消" : "确定");
+    }
+    EXPECT_EQ(packagesAtDealer("3003"), 0u);
+}
+
 }  // namespace
