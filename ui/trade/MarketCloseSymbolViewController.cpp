@@ -190,12 +190,11 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
     }
     const long i = side->selectedSegmentIndex() == kSells ? kSells : kBuys;
     // Whole lots, from the symbol's smallest trade up to what the side holds.
-    return {orderkit::readCloseInputs(
-                v->viewWithTag<UITextField>(kTagQuantity).get(),
-                v->viewWithTag<UITextField>(kTagDeviation).get(),
-                orderkit::wholeLots(quantityOf(i)),
-                modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, "平仓数量",
-                label("偏离点差"), "该头寸没有可平仓的数量"),
+    return {orderkit::readCloseInputs(v->viewWithTag<UITextField>(kTagQuantity).get(),
+                                      v->viewWithTag<UITextField>(kTagDeviation).get(),
+                                      orderkit::wholeLots(quantityOf(i)),
+                                      modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1,
+                                      "平仓数量", label("偏离点差"), "该头寸没有可平仓的数量"),
             closingSide(i)};
 }
 

@@ -218,7 +218,8 @@ std::shared_ptr<UILabel> makeSectionCaption(const CGRect& frame, const std::stri
 
 std::string ticketDescription(const MODHoldBill& ticket, const std::string& price) {
     return platform::stringf("%s\n#%s\n %s%0.0f / %s", ticket.openDate.c_str(),
-                             ticket.orderCode.c_str(), CalculateUtils::isBuyCode(ticket.bsCode) ? "买" : "卖",
+                             ticket.orderCode.c_str(),
+                             CalculateUtils::isBuyCode(ticket.bsCode) ? "买" : "卖",
                              static_cast<double>(ticket.quantityHold), price.c_str());
 }
 

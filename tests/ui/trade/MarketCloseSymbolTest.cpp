@@ -219,7 +219,6 @@ TEST_F(MarketCloseSymbolTest, RefusesQuantitiesBeyondTheSideAndKeepsTheInputsOnA
     ASSERT_TRUE(time.runUntil([&] { return sdk->getPositionWith("XAUUSD")->quantitySell == 0; }));
 }
 
-
 TEST_F(MarketCloseSymbolTest, PriceStaysLiveAfterTheServiceLoadsItsSymbolsAgain) {
     openTicket("XAUUSD", "s", 2);
     presentClose("XAUUSD", 0, 2);
@@ -239,7 +238,6 @@ TEST_F(MarketCloseSymbolTest, PriceStaysLiveAfterTheServiceLoadsItsSymbolsAgain)
         << "the price the sells are bought back at, not the one before the load";
     EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
 }
-
 
 TEST_F(MarketCloseSymbolTest, ASideBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
     openTicket("XAUUSD", "s", 2);

@@ -283,7 +283,6 @@ TEST_F(MarketCloseTest, AStoredDeviationThatIsNoWholeNumberStartsAtTheDefault) {
     EXPECT_EQ(deviation()->text(), "5");
 }
 
-
 TEST_F(MarketCloseTest, ABuyTicketSpeltInCapitalsIsShownAndClosedAsABuy) {
     const std::string code = openTicket("EURUSD", "b");
     // A dealer that spells the side in capitals: the service marks and
@@ -309,7 +308,6 @@ TEST_F(MarketCloseTest, ABuyTicketSpeltInCapitalsIsShownAndClosedAsABuy) {
     answerAlert("确定");
     ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
 }
-
 
 TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
     const std::string code = openTicket("EURUSD", "b");
