@@ -269,7 +269,8 @@ void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket,
     const auto symbol = getSymbolWith(ticket->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
-    const bool closesBuy = ticket->bsCode == "b";
+    // A buy however the dealer spells it ("B" too), as the ticket is priced.
+    const bool closesBuy = CalculateUtils::isBuyCode(ticket->bsCode);
     MODOrder order;
     order.orderType = "2";
     order.symbolCode = ticket->symbolCode;
