@@ -328,3 +328,17 @@ TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumb
 }
 
 }  // namespace
+
+TEST(MarketPricePanel, ABuyTicketSpeltWithACapitalClosesBySellingAtTheBid) {
+    auto symbol = std::make_shared<MODSymbolInfo>();
+    symbol->decimal = 5;
+    symbol->bid = 1.10250;
+    symbol->ask = 1.10270;
+    for (const char* side : {"b", "B"}) {
+        auto ticket = std::make_shared<MODHoldBill>();
+        ticket->bsCode = side;
+        ViewMarketPrice panel(CGRectMake(0, 0, 320, 40), ticket, symbol, nullptr);
+        EXPECT_EQ(panel.directionLabel()->text(), "平仓卖") << side;
+        EXPECT_EQ(panel.priceLabel()->text(), "1.10250") << side;
+    }
+}
