@@ -56,6 +56,15 @@ class FolderLock {
     int fd_;
 };
 
+// The store file's text; nothing when it is missing or no regular file. A
+// named pipe put there is never opened: the read would wait for a writer for
+// ever, at the start of the program.
+std::optional<std::string> readStoreFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+    return files::readFile(file);
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -168,7 +177,7 @@ std::optional<std::map<std::string, std::string>> UserDefaults::parse(const std:
 void UserDefaults::load() {
     if (!files::fileExists(file_)) return;
     std::optional<std::map<std::string, std::string>> values;
-    if (auto text = files::readFile(file_)) values = parse(*text);
+    if (auto text = readStoreFile(file_)) values = parse(*text);
     if (values) {
         values_ = std::move(*values);
     } else {
@@ -188,7 +197,7 @@ bool UserDefaults::save(bool durable) {
     // laid over them. A file that is no store (gone, damaged) is replaced by
     // this store's values.
     std::map<std::string, std::string> merged = values_;
-    if (auto text = files::readFile(file_)) {
+    if (auto text = readStoreFile(file_)) {
         if (auto onFile = parse(*text)) {
             merged = std::move(*onFile);
             for (const auto& [key, value] : changes_) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,6 +81,26 @@ TEST(UserDefaults, AnUnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.1"), contents[1]);
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.2"), contents[2]);
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.3"), contents[3]);
+}
+
+// A named pipe where the file should be is no store: it is kept aside like
+// any unreadable file, instead of the start waiting for ever for a writer.
+TEST(UserDefaults, ANamedPipeForTheFileIsKeptAsideWithoutAWait) {
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] {
+        UserDefaults store(file);
+        return store.stringForKey("key_2003").has_value();
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the store waited on the pipe";
+        // A writer lets the waiting open go on.
+        const int writer = open(file.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) close(writer);
+    }
+    EXPECT_FALSE(opened.get());
+    EXPECT_TRUE(files::fileExists(dir / "defaults.json.corrupt"));
 }
 
 TEST(UserDefaults, SurvivesASaveInterruptedByACrash) {
