@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -41,9 +42,16 @@ class FolderLock {
   public:
     explicit FolderLock(const std::filesystem::path& folder)
         : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        // Without the lock (a file system that has none) the write still
-        // merges; only two writes at the very same moment could then race.
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        // Another program holds it for one write at most; one that is stopped
+        // in the middle of its write must not freeze this one, so the wait
+        // is bounded. Without the lock (a file system that has none, or the
+        // wait given up) the write still merges; only two writes at the very
+        // same moment could then race.
+        for (int waited = 0; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0; ++waited) {
+            if (errno != EWOULDBLOCK && errno != EINTR) break;
+            if (waited >= kWaitMs) break;
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
         }
     }
     ~FolderLock() {
@@ -53,6 +61,7 @@ class FolderLock {
     FolderLock& operator=(const FolderLock&) = delete;
 
   private:
+    static constexpr int kWaitMs = 2000;
     int fd_;
 };
 
