@@ -74,8 +74,9 @@ void LimitOpenCell::displayCellWithLSLimitOpen(const LSLimitOpen& order,
     auto price = [symbol](const platform::Decimal& value) { return cellkit::price(value, symbol); };
     symbolNameLabel_->setText(order.symbolName);
     // A buy however the dealer spells it, as the service marks it.
-    quantityOrderLabel_->setText(std::string(CalculateUtils::isBuyCode(order.bsCode) ? "买" : "卖") +
-                                 " " + KAStringUtils::notRounding(order.quantityOrder, 0));
+    quantityOrderLabel_->setText(
+        std::string(CalculateUtils::isBuyCode(order.bsCode) ? "买" : "卖") + " " +
+        KAStringUtils::notRounding(order.quantityOrder, 0));
     openDateLabel_->setText(lsconvert::dateText(order.openDate, "MM-dd HH:mm:ss"));
     markPriceLabel_->setText("最新：" + price(order.markPrice));
     priceTakeProfit_->setText(
