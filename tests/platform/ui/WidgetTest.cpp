@@ -181,6 +181,53 @@ TEST(TextFields, KeysAtTheEndNameTheirRangeInCharacters) {
     EXPECT_EQ(ranges->seen, (Seen{{0, 1}, {3, 1}}));
 }
 
+// A secure field tells the driver, and so a script's dump of the screen,
+// the bullets it shows, never the password.
+TEST(TextFields, ASecureFieldShowsItsBulletsNotItsText) {
+    Stage s;
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    field->setSecureTextEntry(true);
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    UIDriver::typeText("密码7x");
+    EXPECT_EQ(field->text(), "密码7x");
+    EXPECT_EQ(field->debugText(), "••••");
+    EXPECT_EQ(UIDriver::viewWithText("密码7x"), nullptr);
+    EXPECT_EQ(UIDriver::viewWithText("••••"), field.get());
+    EXPECT_EQ(UIDriver::dumpViewTree().find("密码7x"), std::string::npos);
+    field->setSecureTextEntry(false);
+    EXPECT_EQ(field->debugText(), "密码7x");
+}
+
+// A text of a stray continuation byte (a damaged stored value) counts no
+// character; deleting it empties the field and keeps the count at zero
+// rather than below it (a secure field draws one bullet a character).
+TEST(TextFields, DeletingAStrayByteKeepsTheCountAtZero) {
+    Stage s;
+    struct Ranges : UITextFieldDelegate {
+        std::vector<std::pair<size_t, size_t>> seen;
+        bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
+                                                    const std::string&) override {
+            seen.emplace_back(range.location, range.length);
+            return true;
+        }
+    };
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    auto ranges = std::make_shared<Ranges>();
+    field->delegate = ranges;
+    field->setText("\x80");
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "");
+    UIDriver::typeText("ab");
+    EXPECT_EQ(field->text(), "ab");
+    using Seen = std::vector<std::pair<size_t, size_t>>;
+    EXPECT_EQ(ranges->seen, (Seen{{0, 1}, {0, 0}, {1, 0}}));
+    field->setSecureTextEntry(true);
+    EXPECT_EQ(field->debugText(), "••");
+}
+
 // Columns of a rendered strip where the caret (the tint) and the text's ink are.
 struct FieldPixels {
     std::vector<int> caret, ink;
