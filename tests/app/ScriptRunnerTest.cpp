@@ -244,12 +244,14 @@ struct ProgramRun {
     std::string out;  // standard output only
 };
 
-ProgramRun runProgram(const std::string& arguments, const std::string& script) {
+// Standard input is the script, or what `input` redirects it from ("<&-": closed).
+ProgramRun runProgram(const std::string& arguments, const std::string& script,
+                      const std::string& input = "") {
     TempDir dir;
     std::ofstream(dir / "script.kav") << script;
     const std::string command = (kavtest::binDir() / "kav-trader").string() + " " + arguments +
-                                " 2>" + (dir / "err").string() + " <" +
-                                (dir / "script.kav").string();
+                                " 2>" + (dir / "err").string() + " " +
+                                (input.empty() ? "<" + (dir / "script.kav").string() : input);
     ProgramRun result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -283,6 +285,12 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
     run = runProgram("--headless --script " + folder.path().string(), "");
     EXPECT_EQ(run.status, kavtrader::kExitUsage);
     EXPECT_EQ(run.out, "");
+    // Nor is standard input that cannot be read: a folder, or closed.
+    for (const std::string& input : {"<" + folder.path().string(), std::string("<&-")}) {
+        run = runProgram("--headless --script -", "", input);
+        EXPECT_EQ(run.status, kavtrader::kExitUsage) << input;
+        EXPECT_EQ(run.out, "") << input;
+    }
 }
 
 TEST(TraderProgram, CommandLine) {
