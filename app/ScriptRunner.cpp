@@ -265,6 +265,16 @@ std::optional<std::string> type(const Args& a) {
     return std::nullopt;
 }
 
+// Why a finger cannot be at each of the points: the first one off the
+// screen, as a tap's. A finger stays on the glass; numbers far past it (a drag
+// to 1e308) would make the gestures' speeds and a scrolled list's offset
+// infinite, then not a number, for good.
+std::optional<std::string> offScreen(std::initializer_list<platform::ui::CGPoint> points) {
+    for (const auto& p : points)
+        if (auto why = UIDriver::whyNotReached(p); !why.empty()) return why;
+    return std::nullopt;
+}
+
 // drag, pinch, long-press: a finger's movement, on a settled screen and
 // settled again after it.
 std::optional<std::string> gesture(const Args& a) {
@@ -274,6 +284,7 @@ std::optional<std::string> gesture(const Args& a) {
         auto to = from ? a.point(3) : std::nullopt;
         auto s = to ? a.seconds(5, 0.3) : std::nullopt;
         if (!s) return Args::usage("drag X1 Y1 X2 Y2 [SECONDS]");
+        if (auto why = offScreen({*from, *to})) return why;
         settle();
         UIDriver::drag(*from, *to, *s);
         settle();
@@ -284,6 +295,13 @@ std::optional<std::string> gesture(const Args& a) {
         auto from = center ? number(w[3]) : std::nullopt;
         auto to = center ? number(w[4]) : std::nullopt;
         if (!from || !to || *from <= 0 || *to <= 0) return Args::usage("pinch X Y FROM TO");
+        // The fingers, FROM and then TO apart, on the level of the point.
+        const auto finger = [&](double apart, int side) {
+            return CGPointMake(center->x + side * apart / 2, center->y);
+        };
+        if (auto why = offScreen({finger(*from, -1), finger(*from, 1), finger(*to, -1),
+                                  finger(*to, 1)}))
+            return why;
         settle();
         UIDriver::pinch(*center, *from, *to);
         settle();
@@ -292,6 +310,7 @@ std::optional<std::string> gesture(const Args& a) {
     auto p = a.count() == 2 || a.count() == 3 ? a.point(1) : std::nullopt;
     auto s = p ? a.seconds(3, 1.0) : std::nullopt;
     if (!s) return Args::usage("long-press X Y [SECONDS]");
+    if (auto why = offScreen({*p})) return why;
     settle();
     UIDriver::longPress(*p, *s);
     settle();

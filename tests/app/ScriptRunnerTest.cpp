@@ -23,6 +23,7 @@
 #include "platform/ui/Driver.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
@@ -233,6 +234,41 @@ TEST_F(ScriptRunnerTest, TapReachesTheFrontMostView) {
     alert.reset();
     run("tap 确定\n", &ok);
     EXPECT_EQ(screen->mainConfirms, 1);
+}
+
+TEST_F(ScriptRunnerTest, AFingerOffTheScreenFailsAsATapDoes) {
+    // A list that scrolls both ways under the lower half of the screen.
+    auto list = std::make_shared<UIScrollView>(CGRectMake(0, 360, 320, 200));
+    list->setContentSize(CGSizeMake(2000, 2000));
+    screen->view()->addSubview(list);
+    const auto failing = [&](const std::string& line) {
+        bool ok = true;
+        const std::string out = run(line + "\n", &ok);
+        EXPECT_FALSE(ok) << line;
+        return out;
+    };
+    // Numbers no finger reaches made the list's offset infinite, then not a
+    // number, while the command passed.
+    EXPECT_EQ(failing("drag 160 460 1e308 460"),
+              "fail drag 160 460 1e308 460: off screen at (1e+308, 460)\n");
+    EXPECT_EQ(failing("drag 160 460 160 -1e308 0.5"),
+              "fail drag 160 460 160 -1e308 0.5: off screen at (160, -1e+308)\n");
+    EXPECT_EQ(failing("drag 400 460 160 460"),
+              "fail drag 400 460 160 460: off screen at (400, 460)\n");
+    EXPECT_EQ(failing("long-press -5 460"), "fail long-press -5 460: off screen at (-5, 460)\n");
+    // Two fingers FROM, then TO apart around the point.
+    EXPECT_EQ(failing("pinch 160 460 1e-300 1e300"),
+              "fail pinch 160 460 1e-300 1e300: off screen at (-5e+299, 460)\n");
+    EXPECT_EQ(failing("pinch 300 460 10 100"), "fail pinch 300 460 10 100: off screen at (350, 460)\n");
+    EXPECT_TRUE(std::isfinite(list->contentOffset().x)) << list->contentOffset().x;
+    EXPECT_TRUE(std::isfinite(list->contentOffset().y)) << list->contentOffset().y;
+
+    // On the screen, edge to edge, they move it.
+    bool ok = false;
+    const std::string out = run("drag 300 540 0 380 0.5\npinch 160 460 20 300\nlong-press 0 567 0\n", &ok);
+    EXPECT_TRUE(ok) << out;
+    EXPECT_GT(list->contentOffset().x, 0);
+    EXPECT_GT(list->contentOffset().y, 0);
 }
 
 // ---- the program ------------------------------------------------------------
