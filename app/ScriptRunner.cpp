@@ -409,8 +409,11 @@ bool ScriptRunner::runLine(const std::string& line) {
 
 bool ScriptRunner::run(std::istream& script) {
     std::string line;
-    while (!quit_ && std::getline(script, line))
+    for (bool first = true; !quit_ && std::getline(script, line); first = false) {
+        // The byte order mark some editors begin a UTF-8 file with.
+        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         if (!runLine(line)) return false;
+    }
     return true;
 }
 

@@ -176,6 +176,21 @@ TEST_F(ScriptRunnerTest, CommandsDriveTheApplicationOnTheClock) {
     EXPECT_EQ(image->size().height * image->scale(), 1136);
 }
 
+TEST_F(ScriptRunnerTest, AScriptSavedWithAByteOrderMarkAndWindowsLineEnds) {
+    // Editors that save UTF-8 with a mark put it before the first command,
+    // which then was no command ("unknown command \xEF\xBB\xBFexpect-text").
+    bool ok = false;
+    EXPECT_EQ(run("\xEF\xBB\xBF" "expect-text 你好\r\n\r\n# end\r\nwait 0.5", &ok),
+              "ok expect-text 你好\nok wait 0.5\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(run("\xEF\xBB\xBF# a comment first\nexpect-text 你好\n", &ok), "ok expect-text 你好\n");
+    EXPECT_TRUE(ok);
+    // Only the script's start may carry it.
+    EXPECT_EQ(run("wait 0\n\xEF\xBB\xBFwait 0\n", &ok),
+              "ok wait 0\nfail \xEF\xBB\xBFwait 0: unknown command \xEF\xBB\xBFwait\n");
+    EXPECT_FALSE(ok);
+}
+
 TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     const auto failing = [&](const std::string& line) {
         bool ok = true;
