@@ -9,6 +9,7 @@
 
 #include "platform/Files.h"
 #include "platform/RunLoop.h"
+#include "platform/Strings.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -258,6 +259,9 @@ std::optional<std::string> tap(const Args& a) {
 
 std::optional<std::string> type(const Args& a) {
     if (a.count() != 1) return Args::usage("type TEXT");
+    // Keys give characters: bytes of another encoding would go into the
+    // field as they are, a text that its drawing refuses.
+    if (!platform::isValidUtf8(a.w[1])) return "TEXT is not UTF-8";
     settle();
     if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
     UIDriver::typeText(typed(a.w[1]));

@@ -191,6 +191,22 @@ TEST_F(ScriptRunnerTest, AScriptSavedWithAByteOrderMarkAndWindowsLineEnds) {
     EXPECT_FALSE(ok);
 }
 
+TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
+    // A script saved in another encoding (Latin-1, GBK): its bytes are no
+    // characters. They went into the field as they were, a text its drawing
+    // refuses (the field showed nothing) and no keyboard could have typed.
+    bool ok = true;
+    EXPECT_EQ(run("tap-tag 30\ntype \"caf\xE9 12\"\n", &ok),
+              "ok tap-tag 30\nfail type \"caf\xE9 12\": TEXT is not UTF-8\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(run("type \xC4\xE3\xBA\xC3\n", &ok),
+              "fail type \xC4\xE3\xBA\xC3: TEXT is not UTF-8\n");
+    EXPECT_EQ(screen->field->text(), "");
+    EXPECT_EQ(run("type \"caf\xC3\xA9 你好\"\n", &ok), "ok type \"caf\xC3\xA9 你好\"\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
+}
+
 TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     const auto failing = [&](const std::string& line) {
         bool ok = true;
