@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app/ScriptRunner.h"
@@ -205,6 +206,28 @@ TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     EXPECT_EQ(run("type \"caf\xC3\xA9 你好\"\n", &ok), "ok type \"caf\xC3\xA9 你好\"\n");
     EXPECT_TRUE(ok);
     EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
+}
+
+TEST_F(ScriptRunnerTest, DumpWritesEachViewOnOneLineWhateverItsText) {
+    // A text of several lines, such as a dealer's bulletin: its lines went
+    // out as lines of their own, one of them read as a failed command.
+    screen->caption->setText("通知\r\nfail tap 登录: \"x\" \\ 完");
+    bool ok = false;
+    const std::string out = run("dump\n", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_NE(out.find("\n    UILabel frame={{20, 40}, {280, 30}} "
+                       "text=\"通知\\r\\nfail tap 登录: \\\"x\\\" \\\\ 完\"\n"),
+              std::string::npos)
+        << out;
+    std::istringstream lines(out);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "dump begin");
+    // Then views, each its class indented by depth, to the end.
+    while (std::getline(lines, line) && line != "dump end")
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(( {2})*[A-Z]\w* .*)"))) << line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "ok dump");
 }
 
 TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
