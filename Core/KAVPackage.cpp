@@ -209,6 +209,8 @@ std::string KAVPackage::toJSON() {
     out += platform::stringf("\",\"msgOrder\":\"%d\",\"encrypt\":\"", msgOrder_);
     appendEscaped(out, encrypt_.view());
     out += "\",\"data\":";
+    // A received package holds its data in the parsed text until asked.
+    materialize();
     out += renderData(kavData_);
     out += '}';
     return out;

@@ -1,5 +1,11 @@
 #include "platform/UserDefaults.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -28,6 +34,44 @@ void keepAside(const std::filesystem::path& file) {
         log(stringf("User defaults: %s is unreadable and could not be moved aside (%s)",
                     file.c_str(), why.c_str()));
     }
+}
+
+// Holds the folder's lock while it lives: the read of the file, the merge and
+// the write of one store are not interleaved with another program's.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::filesystem::path& folder)
+        : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        // Another program holds it for one write at most; one that is stopped
+        // in the middle of its write must not freeze this one, so the wait
+        // is bounded. Without the lock (a file system that has none, or the
+        // wait given up) the write still merges; only two writes at the very
+        // same moment could then race.
+        for (int waited = 0; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0; ++waited) {
+            if (errno != EWOULDBLOCK && errno != EINTR) break;
+            if (waited >= kWaitMs) break;
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    static constexpr int kWaitMs = 2000;
+    int fd_;
+};
+
+// The store file's text; nothing when it is missing or no regular file. A
+// named pipe put there is never opened: the read would wait for a writer for
+// ever, at the start of the program.
+std::optional<std::string> readStoreFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+    return files::readFile(file);
 }
 
 }  // namespace
@@ -76,13 +120,16 @@ void UserDefaults::setString(const std::string& key, const std::string& value) {
         if (it->second == value && saved_) return;
         it->second = value;
     }
+    changes_[key] = value;
     saved_ = false;
     scheduleFlush();
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
     std::lock_guard lock(mutex_);
-    if (values_.erase(key) == 0 && saved_) return;
+    const bool erased = values_.erase(key) > 0;
+    if (!erased && saved_) return;
+    if (erased) changes_[key] = std::nullopt;
     saved_ = false;
     scheduleFlush();
 }
@@ -125,35 +172,61 @@ bool UserDefaults::flush() {
     return saved_ && onDisk_;
 }
 
+std::optional<std::map<std::string, std::string>> UserDefaults::parse(const std::string& text) {
+    const auto json = parseJson(text);
+    if (!json || !json->is_object()) return std::nullopt;
+    std::map<std::string, std::string> values;
+    for (const auto& [key, value] : json->items()) {
+        if (!value.is_string()) return std::nullopt;
+        values[key] = value.get<std::string>();
+    }
+    return values;
+}
+
 void UserDefaults::load() {
     if (!files::fileExists(file_)) return;
-    std::optional<Json> json;
-    if (auto text = files::readFile(file_)) json = parseJson(*text);
-    bool valid = json && json->is_object();
-    if (valid) {
-        for (const auto& [key, value] : json->items()) {
-            if (!value.is_string()) {
-                valid = false;
-                break;
-            }
-            values_[key] = value.get<std::string>();
-        }
-    }
-    if (!valid) {
-        values_.clear();
+    std::optional<std::map<std::string, std::string>> values;
+    if (auto text = readStoreFile(file_)) values = parse(*text);
+    if (values) {
+        values_ = std::move(*values);
+    } else {
         keepAside(file_);
     }
 }
 
 bool UserDefaults::save(bool durable) {
+    const auto folder = file_.parent_path();
+    if (!folder.empty() && !files::makeDirectories(folder)) {
+        log(stringf("User defaults: could not save %s", file_.c_str()));
+        return false;
+    }
+    const FolderLock lock(folder);
+    // Another program on the same data folder may have saved since this
+    // store read the file: its values stand, with this store's own changes
+    // laid over them. A file that is no store (gone, damaged) is replaced by
+    // this store's values.
+    std::map<std::string, std::string> merged = values_;
+    if (auto text = readStoreFile(file_)) {
+        if (auto onFile = parse(*text)) {
+            merged = std::move(*onFile);
+            for (const auto& [key, value] : changes_) {
+                if (value) {
+                    merged[key] = *value;
+                } else {
+                    merged.erase(key);
+                }
+            }
+        }
+    }
     Json object = Json::object();
-    for (const auto& [key, value] : values_)
+    for (const auto& [key, value] : merged)
         object[key] = value;
     // Texts are UTF-8; a stray invalid byte is written as U+FFFD rather than
     // failing the whole save.
     const std::string text = object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    const auto folder = file_.parent_path();
-    if ((folder.empty() || files::makeDirectories(folder)) && files::writeFileAtomic(file_, text, durable)) {
+    if (files::writeFileAtomic(file_, text, durable)) {
+        values_ = std::move(merged);
+        changes_.clear();
         return true;
     }
     log(stringf("User defaults: could not save %s", file_.c_str()));

@@ -24,6 +24,12 @@ namespace platform {
 // aside (renamed with ".corrupt") rather than overwritten, and the store
 // starts empty.
 //
+// Two programs may keep their stores in one data folder: a write lays this
+// store's changes since its last write over what the file holds then (under
+// a lock on the folder), so a change the other program saved meanwhile is
+// kept unless this one changed the same key, and this store reads the
+// other's values from then on.
+//
 // Any thread may read and change the store; the delayed work runs on the
 // main run loop. A store is destroyed on the main thread (or when no run
 // loop runs), and writes what it still holds then, to the disk.
@@ -59,6 +65,8 @@ class UserDefaults {
 
   private:
     void load();
+    // The store's values in a file's text; nothing when it is no store.
+    static std::optional<std::map<std::string, std::string>> parse(const std::string& text);
     bool save(bool durable);
     // Under the lock: the delayed write or flush is due after kSaveDelay.
     void scheduleFlush();
@@ -68,6 +76,8 @@ class UserDefaults {
     mutable std::mutex mutex_;
     std::filesystem::path file_;
     std::map<std::string, std::string> values_;
+    // The keys changed since the last write, with their texts (nothing: removed).
+    std::map<std::string, std::optional<std::string>> changes_;
     bool saved_ = true;     // the file holds the current values
     bool onDisk_ = true;    // and the disk holds the file
     Timer saveTimer_;

@@ -40,8 +40,9 @@ std::shared_ptr<MODCloseBill> BizCloseBill::recordWith(const platform::Json& r) 
 void BizCloseBill::profitWithSymbol(MODCloseBill& c, const MODSymbolInfo* symbol, double rate) {
     c.profitCloseTotal = 0;
     if (!symbol) return;
-    // The record carries the closing side; the ticket ran the other way.
-    const char* side = c.bsCode == "b" ? "s" : "b";
+    // The record carries the closing side; the ticket ran the other way. A
+    // close by buying ("b", or "B" as the profit reads it too) ended a sell.
+    const char* side = CalculateUtils::isBuyCode(c.bsCode) ? "s" : "b";
     CalculateUtils::dynProfitWithClosePrice(
         c.priceClose, c.priceOpen, c.priceHold, c.quantityClose, side, symbol->unit, rate,
         symbol->symbolType, [&c](double total, double, double) { c.profitCloseTotal = total; },

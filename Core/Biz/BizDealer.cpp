@@ -27,11 +27,15 @@ BizDealer::BizDealer(std::string serverURL) : IBiz(nullptr), serverURL_(std::mov
 
 bool BizDealer::addDealer(const std::shared_ptr<MODDealer>& dealer) {
     if (!dealer || dealer->dealerKey.empty()) return false;
+    // The file as it stands: another directory object (a lookup under way)
+    // may have rewritten it since this one read it.
+    loadDealers();
     _dict[dealer->dealerKey] = dealer;
     return saveDealers();
 }
 
 bool BizDealer::removeDealer(const std::string& key) {
+    loadDealers();
     _dict.erase(key);
     return saveDealers();
 }
@@ -88,6 +92,9 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
     const auto finish = [self, dealer, onSuccess, onFailure] {
         // Filed only once its images are in place, so that a failed lookup
         // leaves the directory as it was; kept whether or not anyone listens.
+        // Into the file as it stands now, not as it stood when the lookup
+        // began: other lookups and changes made meanwhile stay.
+        self->loadDealers();
         self->_dict[dealer->dealerKey] = dealer;
         if (!self->saveDealers()) {
             self->loadDealers();

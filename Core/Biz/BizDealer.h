@@ -32,7 +32,9 @@ class BizDealer : public IBiz {
 
     // Files the record under its key (replacing the one there) and rewrites
     // the file; false for a record without a key or when the file could not
-    // be written.
+    // be written. This and every other change of the directory read the
+    // file again first, so that changes made through another directory
+    // object (a lookup finishing) are kept.
     bool addDealer(const std::shared_ptr<MODDealer>& dealer);
     // Removes the dealer and rewrites the file (also when the key was not
     // there); false when the file could not be written.

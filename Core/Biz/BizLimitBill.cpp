@@ -1,6 +1,7 @@
 #include "Core/Biz/BizLimitBill.h"
 
 #include "Core/Biz/BizRecordFields.h"
+#include "Core/CalculateUtils.h"
 #include "Core/Funs.h"
 
 using namespace bizfields;
@@ -35,7 +36,10 @@ std::shared_ptr<MODLimitBill> BizLimitBill::recordWith(const platform::Json& r) 
 }
 
 void BizLimitBill::markWithSymbol(MODLimitBill& order, const MODSymbolInfo* symbol) {
-    order.markPrice = symbol ? (order.bsCode == "s" ? symbol->ask : symbol->bid) : 0.0;
+    // A buy at the bid, any other order at the ask, however the side is
+    // spelt: as the quotes mark it afterwards.
+    order.markPrice =
+        symbol ? (CalculateUtils::isBuyCode(order.bsCode) ? symbol->bid : symbol->ask) : 0.0;
     order.rangePoint =
         Funs::getPointWithPrice1(order.markPrice, order.orderPrice, symbol ? symbol->decimal : 0);
 }

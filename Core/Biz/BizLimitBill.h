@@ -19,7 +19,7 @@ class BizLimitBill : public IBizOf<MODList<MODLimitBill>> {
     static std::shared_ptr<MODLimitBill> recordWith(const platform::Json& record);
 
     // Marks the order against its symbol (null when not cached): mark price
-    // = the ask for a sell ("s" exactly), else the bid; rangePoint = the
+    // = the bid for a buy ("b" or "B"), else the ask; rangePoint = the
     // points between the mark price and the order price.
     static void markWithSymbol(MODLimitBill& order, const MODSymbolInfo* symbol);
 };

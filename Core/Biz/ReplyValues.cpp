@@ -13,12 +13,16 @@ std::optional<double> readableNumber(const platform::Json& object, std::string_v
     }
     if (!value->is_string()) return std::nullopt;
     std::string_view text = value->get_ref<const std::string&>();
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
+    // Readable only where the record readers read the same number. They
+    // take the leading number, so blanks after it do not matter; but a blank
+    // in front of it, or a second sign after a "+", makes them read 0, and
+    // that 0 would replace what a field not sent readably keeps.
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+') return std::nullopt;
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    if (text.empty() || (plus && (text.front() == '+' || text.front() == '-')))
+        return std::nullopt;
     double v = 0;
     const auto [end, ec] =
         std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);

@@ -49,10 +49,11 @@ inline std::string textValue(const platform::Json& object, std::string_view key)
 }
 
 // The number under the key when the value is one: a finite JSON number, or a
-// text that is a whole decimal number (blanks around it allowed) within the
+// text that is a whole decimal number (blanks after it allowed) within the
 // range of a double. Nothing when the key is missing or its value cannot be
-// read ("abc", "1e309", "12abc"): such a value says nothing, and in
-// particular not 0.
+// read ("abc", "1e309", "12abc", " 12", "+-12": the last two the field
+// readers above take for 0): such a value says nothing, and in particular
+// not 0.
 std::optional<double> readableNumber(const platform::Json& object, std::string_view key);
 
 }  // namespace reply

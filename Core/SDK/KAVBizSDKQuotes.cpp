@@ -833,7 +833,8 @@ void KAVBizSDK::updateLimitBill(const MODSymbolInfo& symbol,
     if (it == ordersBySymbol_.end()) return;
     const MODList<MODLimitBill>& orders = it->second;
     for (const auto& order : orders) {
-        order->markPrice = order->bsCode == "b" ? symbol.bid : symbol.ask;
+        // A buy at the bid however spelt ("B" too), as the query marks it.
+        order->markPrice = CalculateUtils::isBuyCode(order->bsCode) ? symbol.bid : symbol.ask;
         // The distance to the market moves with the market.
         order->rangePoint =
             Funs::getPointWithPrice1(order->markPrice, order->orderPrice, symbol.decimal);

@@ -269,7 +269,9 @@ void KAVBizSDK::marketCloseWithOrder(const std::shared_ptr<MODHoldBill>& ticket,
     const auto symbol = getSymbolWith(ticket->symbolCode);
     if (!symbol) return kavFail(onFailure, kBadSymbol);
     if (!isWholeQuantity(quantity)) return kavFail(onFailure, kBadBillData);
-    const bool closesBuy = ticket->bsCode == "b";
+    // A ticket the service marks and counts as a buy ("b" in either case)
+    // is closed by selling at the bid: buying would add to the position.
+    const bool closesBuy = CalculateUtils::isBuyCode(ticket->bsCode);
     MODOrder order;
     order.orderType = "2";
     order.symbolCode = ticket->symbolCode;

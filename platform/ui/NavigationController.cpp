@@ -160,7 +160,10 @@ void UINavigationController::showTop(UIViewController* previous, bool animated, 
     auto self = sharedSelf<UINavigationController>();
     auto finish = [this, self, keepPrev, keepTop, shown, after](bool) {
         transitioning_ = false;
-        if (keepPrev && keepPrev->isViewLoaded() && keepPrev != keepTop)
+        // A pop or push while the slide ran may have made the screen that
+        // slid out the top again: its view stays.
+        if (keepPrev && keepPrev->isViewLoaded() && keepPrev != keepTop &&
+            keepPrev.get() != topViewController())
             keepPrev->view()->removeFromSuperview();
         if (shown && keepPrev) keepPrev->endAppearanceTransition();
         if (shown && keepTop) keepTop->endAppearanceTransition();
@@ -195,7 +198,9 @@ void UINavigationController::pushViewController(const UIViewControllerPtr& contr
     addChildViewController(controller);
     std::weak_ptr<UIViewController> weak = controller;
     showTop(previous, animated && !transitioning_, true, [this, weak] {
-        if (auto c = weak.lock()) c->didMoveToParentViewController(this);
+        // Not when it was popped again while it slid in.
+        if (auto c = weak.lock(); c && c->parentViewController() == this)
+            c->didMoveToParentViewController(this);
     });
 }
 
@@ -204,8 +209,11 @@ UIViewControllerPtr UINavigationController::popViewControllerAnimated(bool anima
     UIViewControllerPtr popped = stack_.back();
     stack_.pop_back();
     popped->willMoveToParentViewController(nullptr);
-    showTop(popped.get(), animated && !transitioning_, false,
-            [popped] { popped->removeFromParentViewController(); });
+    showTop(popped.get(), animated && !transitioning_, false, [this, popped] {
+        // Pushed back while it slid out: it stays a child of the stack.
+        if (std::find(stack_.begin(), stack_.end(), popped) == stack_.end())
+            popped->removeFromParentViewController();
+    });
     UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     return popped;
 }
@@ -223,8 +231,10 @@ std::vector<UIViewControllerPtr> UINavigationController::popToViewController(
     // Screens between the two were not shown: they just leave.
     for (auto& c : popped)
         if (c != previous) c->removeFromParentViewController();
-    showTop(previous.get(), animated && !transitioning_, false,
-            [previous] { previous->removeFromParentViewController(); });
+    showTop(previous.get(), animated && !transitioning_, false, [this, previous] {
+        if (std::find(stack_.begin(), stack_.end(), previous) == stack_.end())
+            previous->removeFromParentViewController();
+    });
     UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
     return popped;
 }

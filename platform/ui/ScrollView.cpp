@@ -15,8 +15,17 @@ constexpr double kSpringBack = 0.3;
 constexpr double kGlideTime = 0.35;
 constexpr double kDirectionSlop = 10;
 
+// Half speed past the ends.
+double rubber(double v, double lo, double hi) {
+    if (v < lo) return lo - (lo - v) / 2;
+    if (v > hi) return hi + (v - hi) / 2;
+    return v;
+}
+
+}  // namespace
+
 // A pan that begins only along a direction its scroll view can move.
-class ScrollPan : public UIPanGestureRecognizer {
+class UIScrollView::ScrollPan : public UIPanGestureRecognizer {
   public:
     explicit ScrollPan(UIScrollView* owner) : owner_(owner) {}
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override {
@@ -33,19 +42,29 @@ class ScrollPan : public UIPanGestureRecognizer {
         }
         UIPanGestureRecognizer::touchesMoved(touches, event);
     }
+    // A finger coming down stops a glide, before the views under it hear
+    // of the touch.
+    void touchesBegan(const UITouchSet& touches, UIEvent* event) override {
+        if (touches_.empty() && !touches.empty()) owner_->fingerDown(touches.front());
+        UIPanGestureRecognizer::touchesBegan(touches, event);
+    }
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override {
+        UIPanGestureRecognizer::touchesEnded(touches, event);
+        owner_->fingerUp();
+    }
+    void touchesCancelled(const UITouchSet& touches, UIEvent* event) override {
+        UIPanGestureRecognizer::touchesCancelled(touches, event);
+        owner_->fingerUp();
+    }
+    // Also after a drag it gave up on (sideways in a list).
+    void reset() override {
+        UIPanGestureRecognizer::reset();
+        owner_->fingerUp();
+    }
 
   private:
     UIScrollView* owner_;
 };
-
-// Half speed past the ends.
-double rubber(double v, double lo, double hi) {
-    if (v < lo) return lo - (lo - v) / 2;
-    if (v > hi) return hi + (v - hi) / 2;
-    return v;
-}
-
-}  // namespace
 
 UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame) {
     setClipsToBounds(true);
@@ -100,6 +119,10 @@ CGPoint UIScrollView::clamp(CGPoint p) const {
 }
 
 void UIScrollView::setContentOffset(CGPoint offset) {
+    // Put somewhere else while it glides (a reload, a scroll in code): the
+    // glide ends, instead of going on to where it was headed and the content
+    // jumping to this offset when it ends.
+    if (decelerating_ && !gliding_) stopGlide();
     CGRect b = bounds();
     if (b.origin == offset) return;
     b.origin = offset;
@@ -143,6 +166,52 @@ void UIScrollView::didEndDragging() {
             refresh->scrollViewDidEndDragging(this);
 }
 
+void UIScrollView::stopGlide() {
+    if (!decelerating_) return;
+    // The content stops where it shows, not where the glide would have
+    // ended (the model offset).
+    const CGPoint shown = layer().presentation().bounds.origin;
+    layer().removeAnimationForKey("bounds");
+    decelerating_ = false;
+    setContentOffset(shown);
+}
+
+void UIScrollView::fingerDown(const std::shared_ptr<UITouch>& touch) {
+    if (!decelerating_) return;
+    // What the finger lands on is what it sees.
+    glideStopper_ = touch;
+    stopGlide();
+}
+
+void UIScrollView::fingerUp() {
+    // A finger that stopped the content past an end and lifted without
+    // dragging: it springs back (a drag's own end does that itself).
+    if (dragging_ || decelerating_) return;
+    const CGPoint at = contentOffset(), in = clamp(at);
+    if (in != at) glideTo(in);
+}
+
+bool UIScrollView::touchStoppedGlide(const UITouch* touch) const {
+    return touch && glideStopper_.lock().get() == touch;
+}
+
+void UIScrollView::glideTo(CGPoint target) {
+    decelerating_ = true;
+    gliding_ = true;
+    UIView::animateWithDuration(
+        kGlideTime, 0, UIViewAnimationOptionCurveEaseOut | UIViewAnimationOptionAllowUserInteraction,
+        [this, target] { setContentOffset(target); },
+        [weak = weakSelf<UIScrollView>()](bool finished) {
+            auto self = weak.lock();
+            // One stopped early (a finger, an offset set meanwhile) has
+            // ended already, and a new glide may run.
+            if (!self || !finished) return;
+            self->decelerating_ = false;
+            if (auto d = self->delegate.lock()) d->scrollViewDidEndDecelerating(self.get());
+        });
+    gliding_ = false;
+}
+
 void UIScrollView::handlePan(UIPanGestureRecognizer& pan) {
     auto keep = sharedSelf<UIScrollView>();
     switch (pan.state()) {
@@ -178,20 +247,7 @@ void UIScrollView::handlePan(UIPanGestureRecognizer& pan) {
             target = clamp(target);
             const bool moves = target != contentOffset();
             if (auto d = delegate.lock()) d->scrollViewDidEndDragging(this, moves);
-            if (moves) {
-                decelerating_ = true;
-                UIView::animateWithDuration(
-                    kGlideTime, 0,
-                    UIViewAnimationOptionCurveEaseOut | UIViewAnimationOptionAllowUserInteraction,
-                    [this, target] { setContentOffset(target); },
-                    [weak = weakSelf<UIScrollView>()](bool) {
-                        auto self = weak.lock();
-                        if (!self) return;
-                        self->decelerating_ = false;
-                        if (auto d = self->delegate.lock())
-                            d->scrollViewDidEndDecelerating(self.get());
-                    });
-            }
+            if (moves) glideTo(target);
             break;
         }
         default:

@@ -67,12 +67,24 @@ class UIScrollView : public UIView {
     bool canScrollVertically() const;
 
   protected:
+    // Whether the touch is the finger that stopped a glide as it came down
+    // (such a touch only stops the content: a table selects nothing with it).
+    bool touchStoppedGlide(const UITouch* touch) const;
     // Hooks for subclasses (tables, pull to refresh).
     virtual void didScroll();
     virtual void didEndDragging();
 
   private:
+    class ScrollPan;
     void handlePan(UIPanGestureRecognizer& pan);
+    // A finger down on a gliding (or springing back) content stops it where
+    // it shows; lifted without a drag, it lets content held past an end
+    // spring back.
+    void fingerDown(const std::shared_ptr<UITouch>& touch);
+    void fingerUp();
+    void glideTo(CGPoint target);
+    // Ends a glide with the content where it shows.
+    void stopGlide();
     CGPoint clamp(CGPoint p) const;
 
     CGSize contentSize_{};
@@ -80,7 +92,9 @@ class UIScrollView : public UIView {
     bool scrollEnabled_ = true;
     bool dragging_ = false;
     bool decelerating_ = false;
+    bool gliding_ = false;  // inside glideTo's animation block
     CGPoint dragStart_{};
+    std::weak_ptr<UITouch> glideStopper_;
     std::shared_ptr<UIPanGestureRecognizer> pan_;
 };
 

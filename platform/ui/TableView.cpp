@@ -515,20 +515,58 @@ void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimati
     reloadData();
 }
 
-void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>&,
+void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
                                          UITableViewRowAnimation animation) {
+    // The press and the selection stay with their rows: gone with a row
+    // that goes, moved up by the rows that go above them. A finger on a row
+    // that moved is no longer on it, so its lift selects nothing.
+    std::vector<NSIndexPath> gone(paths);
+    std::sort(gone.begin(), gone.end());
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+    auto follow = [&gone](std::optional<NSIndexPath>& at) {
+        if (!at) return;
+        long above = 0;
+        for (const auto& ip : gone) {
+            if (ip.section != at->section) continue;
+            if (ip.row == at->row) {
+                at.reset();
+                return;
+            }
+            if (ip.row < at->row) ++above;
+        }
+        at->row -= above;
+    };
+    follow(pressed_);
+    follow(selected_);
+    rowsChanged(animation != UITableViewRowAnimation::None);
+}
+
+void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
+                                         UITableViewRowAnimation animation) {
+    // The rows given are where the new ones end up: each at or above a row
+    // moves it down.
+    std::vector<NSIndexPath> added(paths);
+    std::sort(added.begin(), added.end());
+    added.erase(std::unique(added.begin(), added.end()), added.end());
+    for (auto* at : {&pressed_, &selected_})
+        if (*at)
+            for (const auto& ip : added)
+                if (ip.section == (*at)->section && ip.row <= (*at)->row) ++(*at)->row;
+    rowsChanged(animation != UITableViewRowAnimation::None);
+}
+
+void UITableView::rowsChanged(bool animated) {
     pendingReloads_.clear();
     hideSwipe();
     for (auto& [ip, cell] : visible_)
         if (cell) enqueue(cell);
     visible_.clear();
     rebuildGeometry();
-    layoutVisibleCells(animation != UITableViewRowAnimation::None);
-}
-
-void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths,
-                                         UITableViewRowAnimation animation) {
-    deleteRowsAtIndexPaths(paths, animation);
+    if (selected_ && selected_->row >= numberOfRowsInSection(selected_->section)) selected_.reset();
+    // Scrolled past the new end: the last rows show, not an empty screen.
+    const CGPoint hi = maximumContentOffset();
+    if (contentOffset().y > hi.y) setContentOffset({contentOffset().x, hi.y});
+    layoutVisibleCells(animated);
 }
 
 UITableViewCell* UITableView::cellForRowAtIndexPath(NSIndexPath ip) const {
@@ -648,6 +686,11 @@ void UITableView::touchesBegan(const UITouchSet& touches, UIEvent*) {
     if (swiped_) {
         // A touch elsewhere only puts the open delete button away.
         hideSwipe();
+        pressed_.reset();
+        return;
+    }
+    // A finger that stopped the list gliding picks no row.
+    if (touchStoppedGlide(touches.front().get())) {
         pressed_.reset();
         return;
     }

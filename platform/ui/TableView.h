@@ -153,6 +153,9 @@ class UITableView : public UIScrollView {
         UIViewPtr headerView, footerView;
     };
     void rebuildGeometry();
+    // Rows went or came: every row is asked for again, in the table's new
+    // length.
+    void rowsChanged(bool animated);
     // Whether the rows are counted and the reloaded ones measured as the
     // table has them.
     bool geometryHolds(const std::vector<NSIndexPath>& paths, UITableViewDataSource* ds,

@@ -735,10 +735,14 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
             if (maxLines > 0) pango_layout_set_height(block.layout, static_cast<int>(-maxLines));
         }
     }
-    const int count = pango_layout_get_line_count(block.layout);
-    for (int i = 0; i < count; ++i) {
+    // Walked along the list: asking for each line by its index walks the
+    // list from its head every time, which for a text of thousands of lines
+    // took longer than anything else the text costs.
+    long i = 0;
+    for (GSList* node = pango_layout_get_lines_readonly(block.layout); node;
+         node = node->next, ++i) {
         if (maxLines > 0 && i >= maxLines) break;
-        PangoLayoutLine* line = pango_layout_get_line_readonly(block.layout, i);
+        auto* line = static_cast<PangoLayoutLine*>(node->data);
         // The ink comes with the logical extents at no extra shaping.
         PangoRectangle ink, logical;
         pango_layout_line_get_extents(line, &ink, &logical);
@@ -1234,6 +1238,10 @@ bool clipsToRect(const CGRect& rect, const TextStyle& style) {
 
 }  // namespace
 
+// Texts of more lines than this draw only the lines within the clip; the
+// labels of the screens (a line or a few) are drawn whole, without asking.
+constexpr size_t kLinesAlwaysDrawn = 64;
+
 CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect,
                           const TextStyle& style, TextLayoutHeld* held) {
     if (text.empty()) return CGSizeZero;
@@ -1263,8 +1271,24 @@ CGSize NSStringDrawInRect(cairo_t* cr, std::string_view text, const CGRect& rect
         cairo_clip(cr);
     }
     UIColorSetCairoSource(cr, style.color);
+    // A long text (a bulletin of thousands of lines scrolled in its view)
+    // draws only the lines whose ink reaches into the clip: the others would
+    // be handed to cairo and thrown away at every frame.
+    const bool culled = block.lineCount > kLinesAlwaysDrawn;
+    double clipTop = 0, clipBottom = 0;
+    if (culled) {
+        double x1, x2;
+        cairo_clip_extents(cr, &x1, &clipTop, &x2, &clipBottom);
+    }
     for (size_t i = 0; i < block.lineCount; ++i) {
         const CGPoint o = at.origin(block, i, rect, style);
+        if (culled) {
+            const PangoRectangle& r = block.line(i).ink;
+            const double top = o.y + static_cast<double>(r.y) / PANGO_SCALE;
+            const double bottom = top + static_cast<double>(r.height) / PANGO_SCALE;
+            // A unit more each way for the glyphs' rounding onto pixels.
+            if (r.height <= 0 || bottom + 1 < clipTop || top - 1 > clipBottom) continue;
+        }
         cairo_move_to(cr, o.x, o.y);
         if (kept) {
             showGlyphs(cr, block.line(i).runs);

@@ -156,7 +156,9 @@ void UITextField::deleteBackward() {
     size_t last = text_.size() - 1;
     while (last > 0 && (static_cast<unsigned char>(text_[last]) & 0xC0) == 0x80)
         --last;
-    replace(NSMakeRange(length_ - 1, 1), last, "");
+    // A text of stray continuation bytes alone (a damaged stored value)
+    // counts no character: its deletion starts at 0, not below it.
+    replace(NSMakeRange(length_ > 0 ? length_ - 1 : 0, 1), last, "");
 }
 
 void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
@@ -176,6 +178,15 @@ void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
         return;
     }
     becomeFirstResponder();
+}
+
+std::string UITextField::shownText() const {
+    if (!secure_) return text_;
+    std::string bullets;
+    bullets.reserve(length_ * 3);
+    for (size_t i = 0; i < length_; ++i)
+        bullets += "•";
+    return bullets;
 }
 
 void UITextField::drawRect(CGRect) {
@@ -200,12 +211,7 @@ void UITextField::drawRect(CGRect) {
     style.numberOfLines = 1;
     style.lineBreakMode = NSLineBreakMode::ByClipping;
     style.centerVertically = true;
-    std::string shown = text_;
-    if (secure_) {
-        shown.clear();
-        for (size_t i = 0; i < length_; ++i)
-            shown += "•";
-    }
+    const std::string shown = shownText();
     const CGRect area = editing_ ? editingRectForBounds(b) : textRectForBounds(b);
     // While editing, the caret needs room at the end of the text; a text too
     // long for the field scrolls so that its end and the caret stay in view

@@ -113,9 +113,13 @@ class UITextField : public UIControl {
 
     void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
     void drawRect(CGRect rect) override;
-    std::string debugText() const override { return text_; }
+    // What the field shows: a secure field's bullets, never its text (a
+    // script's dump of the screen must not write out a password).
+    std::string debugText() const override { return shownText(); }
 
   private:
+    // The text as drawn: one bullet a character when secure.
+    std::string shownText() const;
     // Applies a replacement at the end of the text when the delegate allows:
     // `range` in characters for the delegate, the bytes from `from` on
     // replaced in place, so that a key costs the same in a long text as in a

@@ -13,6 +13,15 @@ class UITextView::Content : public UIView {
         if (!ctx) return;
         ctx->drawText(owner_->text_, bounds(), owner_->style());
     }
+    // Told, the text is drawn straight where the screen shows it. Recorded,
+    // its ink would be measured by replaying the whole recording, at a cost
+    // that grows with the square of its lines: a text of some hundred
+    // kilobytes (a dealer's bulletin) held the screen for minutes.
+    bool drawingInk(CALayer&, CGRect& ink) override {
+        const std::string& text = owner_->text_;
+        ink = text.empty() ? CGRectNull : NSStringInkInRect(text, bounds(), owner_->style());
+        return true;
+    }
 
   private:
     UITextView* owner_;

@@ -464,6 +464,38 @@ TEST_F(CachesTest, TicketsArePricedAgainstTheSymbolCachedWhenTheQuoteWasReported
     EXPECT_NEAR(sdk->getHoldBillWith("T1")->dynProfitPrice, 100, 1e-9);
 }
 
+TEST_F(CachesTest, PendingOrdersSpeltWithACapitalAreMarkedOnTheirSideByQueryAndQuote) {
+    Json eurusd = plainSymbol("EURUSD", 1);
+    eurusd["pointAsk"] = "2";
+    eurusd["pointBid"] = "2";
+    eurusd["bid"] = "1.0998";
+    eurusd["ask"] = "1.1002";
+    loadSymbols(Json::array({eurusd}));
+    sdk->queryLimitBillOnSuccess({}, {});
+    answer(Json::array({Json{{"orderCode", "L1"},
+                             {"symbolId", "1"},
+                             {"bsCode", "B"},
+                             {"orderPrice", "1.0900"},
+                             {"quantityOrder", "1"}},
+                        Json{{"orderCode", "L2"},
+                             {"symbolId", "1"},
+                             {"bsCode", "S"},
+                             {"orderPrice", "1.1100"},
+                             {"quantityOrder", "1"}}}));
+    const auto buy = sdk->getLimitBillWith("L1");
+    const auto sell = sdk->getLimitBillWith("L2");
+    ASSERT_TRUE(buy && sell);
+    // A buy is marked at the bid and a sell at the ask, however spelt, and
+    // a quote keeps each on its side.
+    EXPECT_DOUBLE_EQ(buy->markPrice, 1.0998);
+    EXPECT_DOUBLE_EQ(sell->markPrice, 1.1002);
+    push(quoteOf("EURUSD", "1.2000"));
+    const auto symbol = sdk->getSymbolWith("EURUSD");
+    ASSERT_LT(symbol->bid, symbol->ask);
+    EXPECT_DOUBLE_EQ(buy->markPrice, symbol->bid);
+    EXPECT_DOUBLE_EQ(sell->markPrice, symbol->ask);
+}
+
 // A quote's reports go to the delegate set when each is made: one set in
 // the middle of a quote hears the rest of it, and one let go by its last
 // holder in the middle hears nothing more (and is gone once the report it

@@ -181,6 +181,29 @@ TEST_F(DealerDirectory, TheServiceObjectAsksTheGivenServerAndReports) {
     EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"MINE"});
 }
 
+TEST_F(DealerDirectory, LookupsAndChangesMadeMeanwhileAreAllKept) {
+    DealerSim sim;
+    auto sdk = std::make_shared<KAVBizSDK>();
+    auto gone = std::make_shared<MODDealer>();
+    gone->dealerKey = "GONE";
+    ASSERT_TRUE(sdk->addDealerWith(gone));
+
+    // Two lookups under way at once, and the directory changed by hand while
+    // they run: each lookup files its own dealer into the directory as it
+    // then stands, not into the one it found when it began.
+    Lookup first, second;
+    sdk->queryDealerWithKey("KAVFX", sim.dealerUrl(), first.success(), first.failure());
+    sdk->queryDealerWithKey("kavdemo", sim.dealerUrl(), second.success(), second.failure());
+    auto own = std::make_shared<MODDealer>();
+    own->dealerKey = "MINE";
+    ASSERT_TRUE(sdk->addDealerWith(own));
+    ASSERT_TRUE(sdk->removeDealerWith(gone));
+    ASSERT_TRUE(time_.runUntil([&] { return first.calls > 0 && second.calls > 0; }));
+    ASSERT_TRUE(first.dealers) << first.code << " " << first.message;
+    ASSERT_TRUE(second.dealers) << second.code << " " << second.message;
+    EXPECT_EQ(keysOnDisk(), (std::vector<std::string>{"KAVFX", "MINE", "kavdemo"}));
+}
+
 TEST_F(DealerDirectory, BrokenAnswersOfTheDealerServiceFailTheLookup) {
     DealerSim sim;
     auto biz = std::make_shared<BizDealer>(sim.dealerUrl());

@@ -233,8 +233,11 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
     ASSERT_TRUE(ticket && pending && position);
     delegate->clear();
 
-    // Quantities missing, not numbers, or beyond any double: none of them is 0.
-    for (const SimJson& quantity : {SimJson(), SimJson("abc"), SimJson("1e309")}) {
+    // Quantities missing, not numbers, or beyond any double: none of them is
+    // 0. Nor is a number behind a blank or a second sign, which the record's
+    // own reading takes for 0.
+    for (const SimJson& quantity :
+         {SimJson(), SimJson("abc"), SimJson("1e309"), SimJson(" 2"), SimJson("+-2")}) {
         SimJson t = {{"orderCode", ticket->orderCode},
                      {"symbolCode", "EURUSD"},
                      {"bsCode", "b"},
@@ -256,11 +259,12 @@ TEST_F(HostileDealerTest, UnreadableQuantitiesKeepTicketsOrdersAndPositions) {
         sim.push(SimService::Trade, "4022", records({p}));
     }
     ASSERT_TRUE(settle());
-    ASSERT_EQ(delegate->tickets.size(), 3u);
+    ASSERT_EQ(delegate->tickets.size(), 5u);
     EXPECT_EQ(sdk->getHoldBillWith(ticket->orderCode), ticket);
     EXPECT_EQ(ticket->quantityHold, 3.0f);
-    EXPECT_EQ(ticket->priceTakeProfit, 1.2);                 // the rest of the push is taken
-    EXPECT_EQ(delegate->tickets[2][0]->quantityHold, 3.0f);  // and reported with it
+    EXPECT_EQ(ticket->priceTakeProfit, 1.2);  // the rest of the push is taken
+    for (const auto& reported : delegate->tickets)
+        EXPECT_EQ(reported.at(0)->quantityHold, 3.0f);  // and reported with it
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), pending);
     EXPECT_EQ(pending->quantityOrder, 2);
     EXPECT_EQ(sdk->getPositionWith("EURUSD"), position);
@@ -425,7 +429,10 @@ TEST_F(HostileDealerTest, AnAccountPushChangesOnlyTheMoneyItCarriesReadably) {
              records({SimJson{{"accId", "1001"},
                               {"amMarginUsed", "abc"},
                               {"amMarginFreezed", "25"},
-                              {"amDailyCharge", nullptr}}}));
+                              {"amDailyCharge", nullptr},
+                              // Read as 0 by the account's own reading.
+                              {"amMarginRemain", " 5000"},
+                              {"amWithdrawable", "+-5"}}}));
     ASSERT_TRUE(settle());
     EXPECT_EQ(account->amMarginRemain, before.amMarginRemain);
     EXPECT_EQ(account->amMarginUsed, before.amMarginUsed);

@@ -187,6 +187,25 @@ TEST(KAVPackage, ParsesRepliesWithNumbersAsNumbersOrStrings) {
     EXPECT_EQ(p.message(), "");
 }
 
+// A received package renders the data object it read, whichever parser read
+// it and whether or not its members were asked for first.
+TEST(KAVPackage, AReceivedPackageRendersTheDataItRead) {
+    const std::string fastText = R"({"event":"2002","msgOrder":"17","data":{"a":"1","b":2}})";
+    // A byte order mark leaves the text to the tree parser.
+    const std::string treeText = "\xEF\xBB\xBF" + fastText;
+    for (const std::string& text : {fastText, treeText}) {
+        for (const bool askedFirst : {false, true}) {
+            SCOPED_TRACE(text + (askedFirst ? " asked first" : ""));
+            KAVPackage p;
+            ASSERT_TRUE(p.fromJSON(text));
+            if (askedFirst) ASSERT_NE(p.getValue("a"), nullptr);
+            nextOrderIs(40);
+            EXPECT_EQ(p.toJSON(),
+                      R"({"event":"2002","token" : "","msgOrder":"40","encrypt":"","data":{"a": "1","b": "2"}})");
+        }
+    }
+}
+
 TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
     KAVPackage p;
     ASSERT_TRUE(p.fromJSON(

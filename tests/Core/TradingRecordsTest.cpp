@@ -199,6 +199,13 @@ TEST(TradingRecords, ClosedTicketProfitRunsTheOtherSide) {
     c.bsCode = "b";
     BizCloseBill::profitWithSymbol(c, &symbol, 3.0);
     EXPECT_NEAR(c.profitCloseTotal, -250, 1e-6);
+    // However the dealer spells the side: a close by buying ended a sell.
+    c.bsCode = "B";
+    BizCloseBill::profitWithSymbol(c, &symbol, 3.0);
+    EXPECT_NEAR(c.profitCloseTotal, -250, 1e-6);
+    c.bsCode = "S";
+    BizCloseBill::profitWithSymbol(c, &symbol, 3.0);
+    EXPECT_NEAR(c.profitCloseTotal, 250, 1e-6);
     c.bsCode = "";
     BizCloseBill::profitWithSymbol(c, &symbol, 3.0);
     EXPECT_NEAR(c.profitCloseTotal, 250, 1e-6);

@@ -211,6 +211,13 @@ TEST_F(TradingService, OrderFieldsOfEachCase) {
     EXPECT_EQ(o["bsCode"], "b");
     EXPECT_EQ(o["orderPrice"], "2345.90");
     EXPECT_EQ(o["orderCodeRe"], "T9");
+    // A buy ticket spelt "B" (priced and summed as a buy) goes out as a sell
+    // at the bid, not as a second buy.
+    ticket->bsCode = "B";
+    sdk->marketCloseWithOrder(ticket, 1, 20, 0, "", {}, {});
+    o = lastOrder(trader, "3003");
+    EXPECT_EQ(o["bsCode"], "s");
+    EXPECT_EQ(o["orderPrice"], "2345.40");
 
     // Modify: no direction, price or quantity; prices at the symbol's digits.
     sdk->modifyOrderWithSymbol("USDJPY", 149.5, 151, "T1", "", {}, {});

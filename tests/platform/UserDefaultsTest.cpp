@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +81,26 @@ TEST(UserDefaults, AnUnreadableFileIsKeptAsideAndTheStoreStartsEmpty) {
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.1"), contents[1]);
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.2"), contents[2]);
     EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.3"), contents[3]);
+}
+
+// A named pipe where the file should be is no store: it is kept aside like
+// any unreadable file, instead of the start waiting for ever for a writer.
+TEST(UserDefaults, ANamedPipeForTheFileIsKeptAsideWithoutAWait) {
+    kavtest::TempDir dir;
+    const auto file = dir / "defaults.json";
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] {
+        UserDefaults store(file);
+        return store.stringForKey("key_2003").has_value();
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the store waited on the pipe";
+        // A writer lets the waiting open go on.
+        const int writer = open(file.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) close(writer);
+    }
+    EXPECT_FALSE(opened.get());
+    EXPECT_TRUE(files::fileExists(dir / "defaults.json.corrupt"));
 }
 
 TEST(UserDefaults, SurvivesASaveInterruptedByACrash) {
@@ -225,6 +252,89 @@ TEST(UserDefaults, SynchronizeWritesAtOnceAndWaitsForTheDiskOnceAfterTheDelay) {
         EXPECT_EQ(writes.sizes.size(), 51u);
     }
     files::setFileSyncHook({});
+}
+
+// Two programs on one data folder, each with its store read at its start: a
+// write keeps what the other saved meanwhile, except the keys this one
+// changed itself (a removal included), and the writer reads the other's
+// values from then on.
+TEST(UserDefaults, TwoProgramsOnOneFolderKeepEachOthersChanges) {
+    kavtest::TempDir dir;
+    const auto file = dir / "Preferences/defaults.json";
+    {
+        UserDefaults first(file);
+        first.setString("key_3001", "8001");
+        first.setString("key_2009", "2");
+        ASSERT_TRUE(first.synchronize());
+    }
+    UserDefaults a(file);
+    UserDefaults b(file);
+    a.setString("key_2003", "30");
+    a.removeObjectForKey("key_2009");
+    ASSERT_TRUE(a.synchronize());
+    b.setString("key_2001", "0");
+    b.setString("key_3001", "8002");
+    ASSERT_TRUE(b.synchronize());
+    EXPECT_EQ(b.stringForKey("key_2003"), "30");
+    EXPECT_FALSE(b.stringForKey("key_2009").has_value());
+    a.setString("key_2003", "40");
+    ASSERT_TRUE(a.synchronize());
+    EXPECT_EQ(a.stringForKey("key_3001"), "8002");
+
+    UserDefaults after(file);
+    EXPECT_EQ(after.stringForKey("key_2003"), "40");
+    EXPECT_EQ(after.stringForKey("key_2001"), "0");
+    EXPECT_EQ(after.stringForKey("key_3001"), "8002");
+    EXPECT_FALSE(after.stringForKey("key_2009").has_value());
+}
+
+// The other program's write is under way (its file complete, not yet
+// renamed) when this one writes: this write waits for it and keeps its key,
+// instead of reading the file before it and renaming its own over it after.
+TEST(UserDefaults, AWriteWaitsForAnotherProgramsWriteUnderWay) {
+    kavtest::TempDir dir;
+    const auto file = dir / "Preferences/defaults.json";
+    int ready[2];
+    int go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ready[0]);
+        close(go[1]);
+        files::setAtomicWriteHook([&](const std::filesystem::path&) {
+            (void)!write(ready[1], "r", 1);
+            char c;
+            (void)!read(go[0], &c, 1);
+        });
+        UserDefaults other(file);
+        other.setString("key_2003", "30");
+        _exit(other.synchronize() ? 0 : 1);
+    }
+    close(ready[1]);
+    close(go[0]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+
+    UserDefaults store(file);
+    store.setString("key_2001", "0");
+    std::promise<bool> saved;
+    auto done = saved.get_future();
+    std::thread writer([&] { saved.set_value(store.synchronize()); });
+    // Long enough for a write that does not wait to be over.
+    done.wait_for(std::chrono::milliseconds(300));
+    (void)!write(go[1], "g", 1);
+    writer.join();
+    EXPECT_TRUE(done.get());
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(ready[0]);
+    close(go[1]);
+
+    UserDefaults after(file);
+    EXPECT_EQ(after.stringForKey("key_2001"), "0");
+    EXPECT_EQ(after.stringForKey("key_2003"), "30");
 }
 
 TEST(UserDefaults, StandardStoreLivesInTheDataRoot) {

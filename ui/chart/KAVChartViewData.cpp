@@ -111,8 +111,12 @@ void KAVChartView::scanData() {
 
 void KAVChartView::scanDataMin() {
     const auto line = minuteLine();
-    if (!line) return;
-    if (auto r = kavchart::scanDataMin(*line, startIndex_)) price_ = *r;
+    // A line with no minute (a session not begun by the newest bar, or a
+    // session that ends before it begins) has no prices: the axis is left
+    // without labels rather than labelled with the range of the bars drawn
+    // before, perhaps another symbol's.
+    const auto range = line ? kavchart::scanDataMin(*line, startIndex_) : std::nullopt;
+    price_ = range.value_or(kavchart::Range{});
 }
 
 const MODChartList* KAVChartView::windowList() const {

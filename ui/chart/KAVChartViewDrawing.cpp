@@ -510,7 +510,10 @@ void KAVChartView::drawCrossTip(Canvas& c) {
         c.drawTextAtPoint(time, {insideView(p.x - 30, time), origin_.y + 15}, chartFont(),
                           textColor, background);
     }
-    // The value under the line, read back from the pane it lies in.
+    // The value under the line, read back from the pane it lies in; a
+    // minute line with no minute yet has no scale to read a price from.
+    const MODChartList* shownList = windowList();
+    if (!shownList || shownList->empty()) return;
     const MODAxis* pane = master.get();
     int decimals = decimal_;
     if (indicatorPane_) {

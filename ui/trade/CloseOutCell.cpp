@@ -1,5 +1,6 @@
 #include "ui/trade/CloseOutCell.h"
 
+#include "Core/CalculateUtils.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVTheme.h"
@@ -88,8 +89,9 @@ void CloseOutCell::displayCellWithLSCloseOut(const LSCloseOut& closeOut,
     lblProfit_->setText(closeOut.profitClose.toString());
     lblProfit_->setTextColor(cellkit::colourForSign(closeOut.profitClose));
 
-    // bsCode is the closing side: "b" bought back a sell.
-    const bool closedByBuying = closeOut.bsCode == "b";
+    // bsCode is the closing side: "b" (or "B", as its profit reads it)
+    // bought back a sell.
+    const bool closedByBuying = CalculateUtils::isBuyCode(closeOut.bsCode);
     detailLabel(0, 1)->setText(lsconvert::dateText(closeOut.openDate, "yyyy-MM-dd HH:mm:ss"));
     detailLabel(1, 1)->setText(closedByBuying ? "卖出" : "买入");
     detailLabel(1, 3)->setText(closedByBuying ? "买入" : "卖出");

@@ -1,5 +1,6 @@
 #include "ui/trade/HoldDetailCell.h"
 
+#include "Core/CalculateUtils.h"
 #include "platform/ui/Text.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
@@ -77,8 +78,9 @@ void HoldDetailCell::displayCellWithLSHoldDetail(const LSHoldDetail& detail,
         return symbol ? KAStringUtils::notRounding(value, symbol->decimal) : value.toString();
     };
     lblSymbolName_->setText(symbol ? symbol->symbolName : detail.symbolName);
-    lblDirection_->setText(std::string(detail.bsCode == "b" ? "买" : "卖") + " " +
-                           KAStringUtils::notRounding(detail.quantityHold, 0));
+    // A buy however the dealer spells it, as the service marks and counts it.
+    lblDirection_->setText(std::string(CalculateUtils::isBuyCode(detail.bsCode) ? "买" : "卖") +
+                           " " + KAStringUtils::notRounding(detail.quantityHold, 0));
     lblOpenTime_->setText(lsconvert::dateText(detail.openDate, "MM-dd HH:mm:ss"));
     lblLatest_->setText("最新：" + price(detail.closeoutPrice));
     lblHold_->setText(label("持仓") + "：" + price(detail.priceHold));

@@ -1,5 +1,6 @@
 #include "ui/trade/LimitOpenCell.h"
 
+#include "Core/CalculateUtils.h"
 #include "platform/Strings.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/toolkit/KAVTheme.h"
@@ -72,8 +73,10 @@ void LimitOpenCell::displayCellWithLSLimitOpen(const LSLimitOpen& order,
 
     auto price = [symbol](const platform::Decimal& value) { return cellkit::price(value, symbol); };
     symbolNameLabel_->setText(order.symbolName);
-    quantityOrderLabel_->setText(std::string(order.bsCode == "b" ? "买" : "卖") + " " +
-                                 KAStringUtils::notRounding(order.quantityOrder, 0));
+    // A buy however the dealer spells it, as the service marks it.
+    quantityOrderLabel_->setText(
+        std::string(CalculateUtils::isBuyCode(order.bsCode) ? "买" : "卖") + " " +
+        KAStringUtils::notRounding(order.quantityOrder, 0));
     openDateLabel_->setText(lsconvert::dateText(order.openDate, "MM-dd HH:mm:ss"));
     markPriceLabel_->setText("最新：" + price(order.markPrice));
     priceTakeProfit_->setText(

@@ -114,6 +114,14 @@ void MarketCloseSymbolViewController::setPositionInfo() {
     auto quantity = v->viewWithTag<UITextField>(kTagQuantity);
     auto confirm = v->viewWithTag<UIControl>(kTagConfirm);
     if (!side || !summary || !panel || !quantity || !confirm) return;
+    // The service's record of the symbol now: after it loaded its symbols
+    // again (a new login) the quotes move its new record, not the one held.
+    if (modHoldPosition_ && bizSDK())
+        if (auto current = bizSDK()->getSymbolWith(modHoldPosition_->symbolCode);
+            current && current != modSymbolInfo_) {
+            modSymbolInfo_ = current;
+            panel->setSymbolInfo(std::move(current));
+        }
 
     long i = side->selectedSegmentIndex() == kSells ? kSells : kBuys;
     // A side without quantity cannot be shown: the other one is, whole.
@@ -182,12 +190,11 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
     }
     const long i = side->selectedSegmentIndex() == kSells ? kSells : kBuys;
     // Whole lots, from the symbol's smallest trade up to what the side holds.
-    return {orderkit::readCloseInputs(
-                v->viewWithTag<UITextField>(kTagQuantity).get(),
-                v->viewWithTag<UITextField>(kTagDeviation).get(),
-                static_cast<int64_t>(std::floor(std::min<double>(quantityOf(i), INT32_MAX))),
-                modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, "平仓数量",
-                label("偏离点差"), "该头寸没有可平仓的数量"),
+    return {orderkit::readCloseInputs(v->viewWithTag<UITextField>(kTagQuantity).get(),
+                                      v->viewWithTag<UITextField>(kTagDeviation).get(),
+                                      orderkit::wholeLots(quantityOf(i)),
+                                      modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1,
+                                      "平仓数量", label("偏离点差"), "该头寸没有可平仓的数量"),
             closingSide(i)};
 }
 

@@ -131,7 +131,7 @@ orderkit::CloseInputs MarketCloseViewController::readInputs() const {
     return orderkit::readCloseInputs(
         v->viewWithTag<UITextField>(kTagQuantity).get(),
         v->viewWithTag<UITextField>(kTagDeviation).get(),
-        modHoldBill_ ? static_cast<int64_t>(std::floor(modHoldBill_->quantityHold)) : INT32_MAX,
+        modHoldBill_ ? orderkit::wholeLots(modHoldBill_->quantityHold) : INT32_MAX,
         modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, label("平仓数量"), label("偏离点差"),
         "该单据没有可平仓的整数数量");
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Core/CalculateUtils.h"
 #include "Core/Model/MODHoldBill.h"
 #include "Core/Model/MODSymbolInfo.h"
 #include "Core/SDK/KAVBizSDK.h"
@@ -217,7 +218,8 @@ std::shared_ptr<UILabel> makeSectionCaption(const CGRect& frame, const std::stri
 
 std::string ticketDescription(const MODHoldBill& ticket, const std::string& price) {
     return platform::stringf("%s\n#%s\n %s%0.0f / %s", ticket.openDate.c_str(),
-                             ticket.orderCode.c_str(), ticket.bsCode == "b" ? "买" : "卖",
+                             ticket.orderCode.c_str(),
+                             CalculateUtils::isBuyCode(ticket.bsCode) ? "买" : "卖",
                              static_cast<double>(ticket.quantityHold), price.c_str());
 }
 
@@ -291,6 +293,12 @@ CloseFields addCloseFields(UIView& into, CGFloat x, CGFloat top, CGFloat width,
                   kTagCloseDeviation, deviation);
     into.addSubview(fields.deviation);
     return fields;
+}
+
+int64_t wholeLots(double held) {
+    const double whole = std::floor(held);
+    if (!(whole >= 1)) return 0;
+    return static_cast<int64_t>(std::min<double>(whole, INT32_MAX));
 }
 
 CloseInputs readCloseInputs(const UITextField* quantityField, const UITextField* deviationField,

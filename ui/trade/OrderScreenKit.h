@@ -149,6 +149,11 @@ CloseFields addCloseFields(platform::ui::UIView& into, platform::ui::CGFloat x,
 // lots from the symbol's smallest trade (at least 1, and at most `most`) up
 // to `most`, all there is to close; the deviation in whole points (decimals
 // are cut). `nothingToClose` is the refusal when `most` is below one lot.
+// The whole lots of a held quantity as a close may take them: 0 for
+// nothing, a negative or an unreadable quantity, and at most INT32_MAX (a
+// quantity beyond every lot count cannot be read into a whole number).
+int64_t wholeLots(double held);
+
 struct CloseInputs {
     double quantity = 0;
     int32_t pointOffset = 0;

@@ -1,5 +1,6 @@
 #include "ui/trade/ViewMarketPrice.h"
 
+#include "Core/CalculateUtils.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAStringUtils.h"
 #include "ui/trade/LSConvert.h"
@@ -23,7 +24,8 @@ void ViewMarketPrice::makeView() {
     // In the account currency, as the account shows its floating profit.
     pricepanel::showProfit(*lblDynProfit_, modHoldBill_ ? modHoldBill_->dynProfitPrice : 0);
 
-    const bool buyTicket = modHoldBill_ && modHoldBill_->bsCode == "b";
+    // A buy ticket, however the dealer spells its side, closes by selling.
+    const bool buyTicket = modHoldBill_ && CalculateUtils::isBuyCode(modHoldBill_->bsCode);
     const std::string direction = buyTicket ? "平仓卖" : "平仓买";
     lblDirection_ = pricepanel::addCaption(*this, 120);
     lblDirection_->setText(sysdb_ ? sysdb_->getLabelWithKey(direction, direction) : direction);
@@ -39,7 +41,7 @@ void ViewMarketPrice::updateWithGoodsInfo(const MODSymbolInfo*, const std::strin
         lblPrice_->setText(std::string());
         return;
     }
-    showPrice(BsCode == "b" ? modSymbolInfo_->bid : modSymbolInfo_->ask);
+    showPrice(CalculateUtils::isBuyCode(BsCode) ? modSymbolInfo_->bid : modSymbolInfo_->ask);
 }
 
 void ViewMarketPrice::updateWithPrice(float price, float DynProfit) {

@@ -21,7 +21,7 @@ class ViewMarketPrice : public platform::ui::UIView {
     ViewMarketPrice(const platform::ui::CGRect& frame, std::shared_ptr<MODHoldBill> BillInfo,
                     std::shared_ptr<MODSymbolInfo> GoodsInfo, std::shared_ptr<sysDB> SysDB);
 
-    // The price label from the panel's own symbol: its bid for "b", else its
+    // The price label from the panel's own symbol: its bid for "b" or "B", else its
     // ask. (The symbol given is the panel's; its only caller passes it.)
     void updateWithGoodsInfo(const MODSymbolInfo* GoodsInfo, const std::string& BsCode);
     // The pushed ticket's mark price and floating profit.

@@ -25,6 +25,11 @@ class ViewMarketPricePosition : public platform::ui::UIView {
     void updateWithSymbolInfo(const MODSymbolInfo* SymbolInfo, const std::string& BSCode);
     // The side's profit, then its price and caption.
     void updateWithPrice(float price, float DynProfit, const std::string& BSCode);
+    // The record the price is read from from now on: the service makes new
+    // ones when it loads its symbols again, and the quotes move only those.
+    void setSymbolInfo(std::shared_ptr<MODSymbolInfo> SymbolInfo) {
+        modSymbolInfo_ = std::move(SymbolInfo);
+    }
 
     const std::string& bsCode() const { return bsCode_; }
     platform::ui::UILabel* infoLabel() const { return lblInfo_.get(); }

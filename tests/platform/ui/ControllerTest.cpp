@@ -137,6 +137,39 @@ TEST(Controllers, PushAndPopCoverAndUncoverWithCallbacksInOrder) {
     EXPECT_EQ(nav->viewControllers().size(), 1u);
 }
 
+// A pop or push while a slide still runs: the slide that ends afterwards
+// leaves the screen now on top in the window, and a screen popped and pushed
+// back stays a child of the stack.
+TEST(Controllers, AStackChangedDuringASlideKeepsItsTopScreenShown) {
+    App app;
+    auto a = std::make_shared<Screen>("A");
+    auto b = std::make_shared<Screen>("B");
+    auto nav = std::make_shared<UINavigationController>(a);
+    app.window->setRootViewController(nav);
+    app.window->makeKeyAndVisible();
+
+    nav->pushViewController(b, true);
+    app.time.advance(0.1);
+    nav->popViewControllerAnimated(true);  // back while B still slides in
+    app.time.advance(0.5);
+    EXPECT_EQ(nav->topViewController(), a.get());
+    EXPECT_EQ(a->view()->window(), app.window.get());
+    EXPECT_EQ(a->view()->frame(), CGRectMake(0, 0, 320, 568));
+    EXPECT_EQ(b->view()->window(), nullptr);
+    EXPECT_EQ(b->parentViewController(), nullptr);
+    EXPECT_TRUE(a->isAppearing());
+
+    nav->pushViewController(b, false);
+    nav->popViewControllerAnimated(true);
+    app.time.advance(0.1);
+    nav->pushViewController(b, true);  // the same screen again while it slides out
+    app.time.advance(0.5);
+    EXPECT_EQ(nav->topViewController(), b.get());
+    EXPECT_EQ(b->view()->window(), app.window.get());
+    EXPECT_EQ(b->parentViewController(), nav.get());
+    EXPECT_EQ(a->view()->window(), nullptr);
+}
+
 // A screen whose view is a table, as the list screens are.
 class ListScreen : public UIViewController {
   public:

@@ -130,6 +130,7 @@ TEST(Tables, TapSelectsSwipeOffersDeleteAndDragDoesNeither) {
     EXPECT_EQ(rows->selected, (std::vector<long>{1}));
     UIDriver::drag({160, 100}, {160, 300}, 0.2, 5);  // a scroll, not a tap
     EXPECT_EQ(rows->selected, (std::vector<long>{1}));
+    s.time.advance(1);  // the list springs back into place
 
     UIDriver::drag({300, 30}, {150, 30}, 0.2, 5);  // swipe left on row 0
     auto* cell = table->cellForRowAtIndexPath({0, 0});
@@ -163,6 +164,123 @@ TEST(Tables, ATapSelectsItsRowThoughTheRowsReloadUnderTheFinger) {
     UIScreenRenderer::layoutWindows();
     EXPECT_EQ(rows->selected, (std::vector<long>{1, 2}));
     EXPECT_FALSE(table->cellForRowAtIndexPath({0, 2})->isHighlighted());
+}
+
+// A finger put down on a gliding list stops it where it shows: the rows stay
+// under the finger, a tap only stops the glide (it selects nothing), and a
+// drag goes on from there instead of from where the glide would have ended.
+TEST(Tables, AFingerOnAGlidingListStopsItWhereItShows) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    for (int i = 0; i < 100; ++i)
+        rows->rows.push_back("row " + std::to_string(i));
+    auto table = showTable(s, rows);
+    auto shown = [&] { return table->layer().presentation().bounds.origin.y; };
+
+    UIDriver::drag({160, 500}, {160, 100}, 0.1, 5);  // a flick up
+    ASSERT_TRUE(table->isDecelerating());
+    s.time.advance(0.1);
+    const double seen = shown();
+    ASSERT_GT(seen, 400);
+    ASSERT_LT(seen, table->contentOffset().y);  // still on its way
+    UIDriver::tapAt({160, 300});
+    EXPECT_TRUE(rows->selected.empty());
+    EXPECT_FALSE(table->isDecelerating());
+    s.time.advance(1);
+    EXPECT_NEAR(table->contentOffset().y, seen, 1);
+    EXPECT_NEAR(shown(), seen, 1);
+    // Then a tap selects the row it lands on.
+    UIDriver::tapAt({160, 300});
+    ASSERT_EQ(rows->selected.size(), 1u);
+    EXPECT_EQ(rows->selected[0], static_cast<long>((table->contentOffset().y + 300) / 65));
+
+    // A drag that starts on a glide moves on from where the list shows.
+    UIDriver::drag({160, 500}, {160, 100}, 0.1, 5);
+    s.time.advance(0.1);
+    const double before = shown();
+    TouchInput::touchDown(1, {160, 300});
+    for (int i = 1; i <= 5; ++i) {
+        s.time.advance(0.05);
+        TouchInput::touchMove(1, {160, 300 - 10.0 * i});
+    }
+    EXPECT_NEAR(shown(), before + 50, 1);
+    s.time.advance(0.5);
+    TouchInput::touchUp(1, {160, 250});
+    s.time.advance(1);
+    EXPECT_NEAR(table->contentOffset().y, before + 50, 1);
+
+    // Held on a list springing back from past its end, the list waits, and
+    // goes back into place when the finger lifts.
+    table->setContentOffset({0, 0});
+    UIDriver::drag({160, 100}, {160, 400}, 0.5, 10);  // pulled down past the top
+    ASSERT_LT(shown(), -50);
+    TouchInput::touchDown(1, {160, 300});
+    s.time.advance(1);
+    TouchInput::touchUp(1, {160, 300});
+    s.time.advance(1);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    EXPECT_EQ(shown(), 0);
+
+    // The list shrinks under a glide: it shows its new end at once, not the
+    // empty room past it until the glide would have ended.
+    UIDriver::drag({160, 500}, {160, 100}, 0.1, 5);
+    s.time.advance(0.1);
+    ASSERT_TRUE(table->isDecelerating());
+    rows->rows.resize(12);
+    table->reloadData();
+    EXPECT_FALSE(table->isDecelerating());
+    EXPECT_EQ(shown(), table->maximumContentOffset().y);
+    s.time.advance(0.1);
+    EXPECT_EQ(shown(), table->maximumContentOffset().y);
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(table->visibleCells().size(), 9u);
+}
+
+// Rows deleted while the list shows its end, or while a finger is on it.
+TEST(Tables, DeletedRowsTakeTheOffsetThePressAndTheSelectionWithThem) {
+    Stage s;
+    auto rows = std::make_shared<Rows>();
+    for (int i = 0; i < 40; ++i)
+        rows->rows.push_back("row " + std::to_string(i));
+    auto table = showTable(s, rows);
+    table->setContentOffset(table->maximumContentOffset());  // the end shows
+    UIScreenRenderer::layoutWindows();
+    table->selectRowAtIndexPath(NSIndexPath{0, 39}, false, UITableViewScrollPosition::None);
+    rows->rows.resize(20);
+    std::vector<NSIndexPath> gone;
+    for (long r = 20; r < 40; ++r)
+        gone.push_back({0, r});
+    table->deleteRowsAtIndexPaths(gone, UITableViewRowAnimation::Fade);
+    s.time.advance(0.5);
+    UIScreenRenderer::layoutWindows();
+    // No empty screen past the new end: the last rows show.
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_EQ(table->visibleCells().size(), 9u);
+    EXPECT_FALSE(table->indexPathForSelectedRow().has_value());
+
+    // The pressed row goes while the finger is on it: lifting the finger
+    // selects nothing (the row that moved into its place was not touched).
+    table->setContentOffset({0, 0});
+    UIScreenRenderer::layoutWindows();
+    TouchInput::touchDown(1, {160, 100});  // row 1
+    rows->rows.erase(rows->rows.begin() + 1);
+    table->deleteRowsAtIndexPaths({{0, 1}}, UITableViewRowAnimation::Fade);
+    TouchInput::touchUp(1, {160, 100});
+    s.time.advance(0.5);
+    EXPECT_TRUE(rows->selected.empty());
+    // A row above the pressed one goes: the pressed row moved up from under
+    // the finger, so the lift selects nothing either.
+    TouchInput::touchDown(1, {160, 160});  // row 2
+    rows->rows.erase(rows->rows.begin());
+    table->deleteRowsAtIndexPaths({{0, 0}}, UITableViewRowAnimation::None);
+    TouchInput::touchUp(1, {160, 160});
+    EXPECT_TRUE(rows->selected.empty());
+    // The selection follows its row when a row above it goes.
+    table->selectRowAtIndexPath(NSIndexPath{0, 5}, false, UITableViewScrollPosition::None);
+    rows->rows.erase(rows->rows.begin() + 2);
+    table->deleteRowsAtIndexPaths({{0, 2}}, UITableViewRowAnimation::None);
+    ASSERT_TRUE(table->indexPathForSelectedRow().has_value());
+    EXPECT_EQ(table->indexPathForSelectedRow()->row, 4);
 }
 
 TEST(Tables, SidewaysDragsTheSwipeCannotUseGoToTheRecognisersAbove) {

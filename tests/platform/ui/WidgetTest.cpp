@@ -17,6 +17,7 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
+#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/TouchInput.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
@@ -178,6 +179,53 @@ TEST(TextFields, KeysAtTheEndNameTheirRangeInCharacters) {
     UIDriver::typeText("\b");
     EXPECT_EQ(field->text(), "字ab");
     EXPECT_EQ(ranges->seen, (Seen{{0, 1}, {3, 1}}));
+}
+
+// A secure field tells the driver, and so a script's dump of the screen,
+// the bullets it shows, never the password.
+TEST(TextFields, ASecureFieldShowsItsBulletsNotItsText) {
+    Stage s;
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    field->setSecureTextEntry(true);
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    UIDriver::typeText("密码7x");
+    EXPECT_EQ(field->text(), "密码7x");
+    EXPECT_EQ(field->debugText(), "••••");
+    EXPECT_EQ(UIDriver::viewWithText("密码7x"), nullptr);
+    EXPECT_EQ(UIDriver::viewWithText("••••"), field.get());
+    EXPECT_EQ(UIDriver::dumpViewTree().find("密码7x"), std::string::npos);
+    field->setSecureTextEntry(false);
+    EXPECT_EQ(field->debugText(), "密码7x");
+}
+
+// A text of a stray continuation byte (a damaged stored value) counts no
+// character; deleting it empties the field and keeps the count at zero
+// rather than below it (a secure field draws one bullet a character).
+TEST(TextFields, DeletingAStrayByteKeepsTheCountAtZero) {
+    Stage s;
+    struct Ranges : UITextFieldDelegate {
+        std::vector<std::pair<size_t, size_t>> seen;
+        bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
+                                                    const std::string&) override {
+            seen.emplace_back(range.location, range.length);
+            return true;
+        }
+    };
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    auto ranges = std::make_shared<Ranges>();
+    field->delegate = ranges;
+    field->setText("\x80");
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "");
+    UIDriver::typeText("ab");
+    EXPECT_EQ(field->text(), "ab");
+    using Seen = std::vector<std::pair<size_t, size_t>>;
+    EXPECT_EQ(ranges->seen, (Seen{{0, 1}, {0, 0}, {1, 0}}));
+    field->setSecureTextEntry(true);
+    EXPECT_EQ(field->debugText(), "••");
 }
 
 // Columns of a rendered strip where the caret (the tint) and the text's ink are.
@@ -415,6 +463,51 @@ TEST(TextViews, ContentGrowsWithTheWrappedText) {
     // 192 points of text a line: 19 characters, 6 lines of 12 points, insets 8 + 8.
     EXPECT_DOUBLE_EQ(view->contentSize().height, 6 * 12 + 16);
     EXPECT_TRUE(view->canScrollVertically());
+}
+
+// A text of thousands of lines (a dealer's bulletin of some hundred
+// kilobytes) is drawn where it shows, not recorded whole: measuring the ink
+// of a recording grows with the square of its lines, and froze the screen for
+// seconds to minutes before it first showed; and of the lines only those
+// that show are drawn.
+TEST(TextViews, ALongTextIsDrawnWhereItShowsWithoutRecordingItWhole) {
+    Stage s;
+    auto view = std::make_shared<UITextView>(CGRectMake(0, 0, 320, 400));
+    view->setFont(UIFont::systemFontOfSize(16));
+    view->setTextColor(UIColor::blackColor());
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "第" + std::to_string(i + 1) + "条：保证金交易风险较高，请合理控制仓位。\n";
+    s.window->addSubview(view);
+    UIScreenRenderer::layoutWindows();
+    UIDriver::renderImage(1, s.window.get());
+    view->setText(text);
+    UIScreenRenderer::layoutWindows();
+    ASSERT_GT(view->contentSize().height, 3000 * 16);
+
+    // Ink within the view's top and, scrolled to its end, at its end.
+    const auto inkedPixels = [](const UIImagePtr& shot) {
+        int inked = 0;
+        for (int y = 8; y < 392; ++y)
+            for (int x = 8; x < 312; ++x)
+                if (shot->pixelAt(x, y).red < 0.5) ++inked;
+        return inked;
+    };
+    const size_t recorded = detail::compositor::drawingsRecorded();
+    const size_t measured = detail::compositor::inksMeasured();
+    // Only the text changed: nothing else is drawn again.
+    EXPECT_GT(inkedPixels(UIDriver::renderImage(1, s.window.get())), 1000);
+    view->setContentOffset(
+        {0, view->contentSize().height - view->bounds().size.height}, false);
+    UIScreenRenderer::layoutWindows();
+    // Of its thousands of lines, those that show are drawn (some twenty),
+    // not all of them at every frame.
+    const size_t linesBefore = text::keptLinesDrawn();
+    EXPECT_GT(inkedPixels(UIDriver::renderImage(1, s.window.get())), 1000);
+    EXPECT_GT(text::keptLinesDrawn() - linesBefore, 10u);
+    EXPECT_LT(text::keptLinesDrawn() - linesBefore, 100u);
+    EXPECT_EQ(detail::compositor::drawingsRecorded(), recorded);
+    EXPECT_EQ(detail::compositor::inksMeasured(), measured);
 }
 
 TEST(Resources, BundleFindsImagesByNameAndNeverLeavesItsFolder) {

@@ -1,6 +1,7 @@
 // What the chart draws, read back from its pixels: candles and MACD columns
-// in the rise and fall colours, the minute line ending at the newest bar,
-// the cross line's price label in landscape. PNGs go to $KAV_SCREENSHOTS.
+// in the rise and fall colours, the minute line ending at the newest bar (and
+// no prices when it has no minute yet), the cross line's price label in
+// landscape. PNGs go to $KAV_SCREENSHOTS.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -142,6 +143,60 @@ TEST(ChartRendering, TheMinuteLineRunsFromTheSessionStartToTheNewestBar) {
             << i;
     }
     EXPECT_EQ(lightRows(static_cast<int>(s.chart->barLeft(170)), 30, 250), 0);
+}
+
+TEST(ChartRendering, AMinuteLineWithNoMinuteYetShowsNoPricesOfTheBarsDrawnBefore) {
+    // Gold's minute line, then the euro, whose session begins after its
+    // newest bar (the market opens later today): no minute to draw, and
+    // gold's prices must not label the euro's axis.
+    Stage<> s;
+    s.chart->setDecimal(2);
+    s.chart->setData(walk(300), symbol(T, T + 86400));
+    // Light text in the price labels' column, above the time labels.
+    const auto labelInk = [&s] {
+        const auto img = s.render();
+        int n = 0;
+        for (int x = 262; x < 320; ++x)
+            for (int y = 25; y < 255; ++y) {
+                const UIColor p = img->pixelAt(x, y);
+                n += p.red > 0.35 && std::fabs(p.red - p.green) < 0.08 &&
+                     std::fabs(p.red - p.blue) < 0.08;
+            }
+        return n;
+    };
+    ASSERT_GT(labelInk(), 100);
+
+    MODChartList euro;
+    for (int i = 0; i < 300; ++i)
+        euro.push_back(bar(T + 60 * i, 1.1, 1.1002, 1.0998, 1.1 + 0.0001 * (i % 5)));
+    auto later = symbol(T + 86400, T + 2 * 86400);
+    later->symbolCode = "EURUSD";
+    s.chart->setDecimal(5);
+    s.chart->setData(euro, later);
+    ASSERT_TRUE(s.chart->minuteLine()->empty());
+    EXPECT_EQ(s.chart->priceRange(), kavchart::Range{});
+    EXPECT_EQ(labelInk(), 0);
+    s.shot("chart-minute-line-not-begun");
+    // Nor does the cross line read a price off it.
+    TouchInput::touchDown(1, {150, 100});
+    s.time.advance(0.6);
+    ASSERT_TRUE(s.chart->isShowingCrossLine());
+    const auto crossed = s.render();
+    int yellow = 0;  // the cross line's label ground, right of the chart
+    for (int x = 280; x < 320; ++x)
+        for (int y = 90; y < 110; ++y) {
+            const UIColor p = crossed->pixelAt(x, y);
+            yellow += p.red > 0.6 && p.green > 0.6 && p.blue < 0.3;
+        }
+    EXPECT_EQ(yellow, 0);
+    TouchInput::touchUp(1, {150, 100});
+
+    // A session that ends before it begins has no minute either.
+    s.chart->setData(walk(300), symbol(T, T + 86400));
+    ASSERT_GT(labelInk(), 100);
+    s.chart->setData(euro, symbol(T + 3600, T));
+    EXPECT_EQ(s.chart->priceRange(), kavchart::Range{});
+    EXPECT_EQ(labelInk(), 0);
 }
 
 TEST(ChartRendering, LandscapeCrossLineShowsItsPriceLabelInsideTheView) {

@@ -13,6 +13,8 @@
 
 using namespace liststage;
 using tradetest::pixelsNear;
+using kavtest::SimJson;
+using kavtest::SimService;
 
 namespace {
 
@@ -233,3 +235,32 @@ TEST_F(CloseOutListTest, TheRestClosedInTheSameSecondAtTheSamePriceIsACloseOfIts
 }
 
 }  // namespace
+
+TEST_F(CloseOutListTest, ACloseSpeltWithACapitalIsShownAndCountedAsItsLowerCase) {
+    showList();
+    // A euro sold at 1.1000 and bought back at 1.1010, the close spelt "B":
+    // a sell closed by buying, 10 points lost on 100,000.
+    const int before = closed->records;
+    sim.push(SimService::Trade, "4020",
+             SimJson{{"children", SimJson::array({SimJson{{"orderCode", "CAP-1"},
+                                                          {"symbolCode", "EURUSD"},
+                                                          {"bsCode", "B"},
+                                                          {"closeDate", "2026-01-05 10:00:00"},
+                                                          {"openDate", "2026-01-05 09:00:00"},
+                                                          {"priceOpen", "1.1000"},
+                                                          {"priceHold", "1.1000"},
+                                                          {"priceClose", "1.1010"},
+                                                          {"profitClose", "-100"},
+                                                          {"quantityClose", "1"},
+                                                          {"quantityHold", "1"}}})}});
+    ASSERT_TRUE(time.runUntil([&] { return closed->records > before; }));
+    UIScreenRenderer::layoutWindows();
+    ASSERT_EQ(codes(), std::vector<std::string>{"CAP-1"});
+    EXPECT_NEAR(closed->last.profitCloseTotal, -100, 1e-6);
+    tapRow(0);
+    CloseOutCell* c = cell(0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->detailLabel(1, 1)->text(), "卖出") << "opened by selling";
+    EXPECT_EQ(c->detailLabel(1, 3)->text(), "买入") << "closed by buying";
+    EXPECT_EQ(c->detailLabel(3, 3)->text().substr(0, 1), "-") << c->detailLabel(3, 3)->text();
+}

@@ -170,4 +170,17 @@ TEST_F(HoldDetailListTest, TapOpensTheCloseScreenAlsoForATicketTheCacheDoesNotHo
     EXPECT_EQ(nav->presentedViewController(), stack);
 }
 
+TEST_F(HoldDetailListTest, ABuyTicketSpeltInCapitalsIsListedAsABuy) {
+    const std::string code = openTicket("EURUSD", "b");
+    showList();
+    // A dealer that spells the side in capitals: the service marks and
+    // counts the ticket as a buy, and its close sells it.
+    auto bill = std::make_shared<MODHoldBill>(*sdk->getHoldBillWith(code));
+    bill->bsCode = "B";
+    post(bill);
+    HoldDetailCell* cell = cellOf(code);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->directionLabel()->text(), "买 1");
+}
+
 }  // namespace

@@ -85,6 +85,13 @@ TEST_F(LimitOpenListTest, RowsShowEachOrderWithItsKindByName) {
     EXPECT_EQ(cell(2)->limitTypeLabel()->text(), "止限单");
     EXPECT_EQ(cell(3)->limitTypeLabel()->text(), "停损单");
     EXPECT_EQ(cell(4)->limitTypeLabel()->text(), "5");
+    // A buy spelt in capitals, which the service marks at the bid as a buy,
+    // is listed as a buy.
+    other.orderCode = "K-B";
+    other.bsCode = "B";
+    post(kActionReceiveLimitBillChange, std::vector<MODLimitBill>{other});
+    ASSERT_EQ(codes().size(), 6u);
+    EXPECT_EQ(cell(5)->quantityOrderLabel()->text(), "买 1");
 
     // Open rows, one at a time.
     tapRow(1);

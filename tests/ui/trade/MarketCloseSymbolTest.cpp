@@ -219,4 +219,41 @@ TEST_F(MarketCloseSymbolTest, RefusesQuantitiesBeyondTheSideAndKeepsTheInputsOnA
     ASSERT_TRUE(time.runUntil([&] { return sdk->getPositionWith("XAUUSD")->quantitySell == 0; }));
 }
 
+TEST_F(MarketCloseSymbolTest, PriceStaysLiveAfterTheServiceLoadsItsSymbolsAgain) {
+    openTicket("XAUUSD", "s", 2);
+    presentClose("XAUUSD", 0, 2);
+    const auto gold = followPosition("XAUUSD");
+    // A login loads the symbols again: the service holds new records, which
+    // the quotes move from then on.
+    const auto before = sdk->getSymbolWith("XAUUSD");
+    bool loaded = false;
+    sdk->querySymbolOnSuccess([&](const MODList<MODSymbolInfo>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+    ASSERT_NE(sdk->getSymbolWith("XAUUSD"), before);
+
+    andItsPush(gold, [&] { sim.setQuote("XAUUSD", sdk->getSymbolWith("XAUUSD")->ask + 3); });
+    const double ask = sdk->getSymbolWith("XAUUSD")->ask;
+    ASSERT_NE(before->ask, ask);
+    EXPECT_EQ(panel()->priceLabel()->text(), sysDB::formatPrice(ask, 2))
+        << "the price the sells are bought back at, not the one before the load";
+    EXPECT_EQ(panel()->dynProfitLabel()->text(), platform::stringf("%0.2f", gold->last.dppSell));
+}
+
+TEST_F(MarketCloseSymbolTest, ASideBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
+    openTicket("XAUUSD", "s", 2);
+    presentClose("XAUUSD", 0, 2);
+    // A position as a dealer's push may carry it: far below zero.
+    auto position = std::make_shared<MODHoldPosition>(*sdk->getPositionWith("XAUUSD"));
+    position->quantitySell = -1e300;
+    auto message = std::make_shared<MoMessage>();
+    message->obj = MODList<MODHoldPosition>{position};
+    BroadcastManager::postMessage(message, kActionReceiveHoldPositionChange);
+    time.advance(0.1);
+    typeInto(quantity(), "1");
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/该头寸没有可平仓的数量");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("2039"), 0u);
+}
+
 }  // namespace

@@ -283,4 +283,62 @@ TEST_F(MarketCloseTest, AStoredDeviationThatIsNoWholeNumberStartsAtTheDefault) {
     EXPECT_EQ(deviation()->text(), "5");
 }
 
+TEST_F(MarketCloseTest, ABuyTicketSpeltInCapitalsIsShownAndClosedAsABuy) {
+    const std::string code = openTicket("EURUSD", "b");
+    // A dealer that spells the side in capitals: the service marks and
+    // counts the ticket as a buy.
+    const auto bill = sdk->getHoldBillWith(code);
+    bill->bsCode = "B";
+    presentClose(code);
+    EXPECT_NE(UIDriver::viewWithText(bill->openDate + "\n#" + code + "\n 买1 / " +
+                                     sysDB::formatPrice(bill->priceHold, 5)),
+              nullptr)
+        << UIDriver::dumpViewTree(screen->view());
+    EXPECT_EQ(panel()->directionLabel()->text(), "平仓卖");
+    EXPECT_EQ(panel()->priceLabel()->text(),
+              sysDB::formatPrice(sdk->getSymbolWith("EURUSD")->bid, 5));
+
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    ASSERT_EQ(packagesAtDealer("3003"), 1u);
+    EXPECT_EQ(lastClose("bsCode"), "s") << "a buy is closed by selling, not by buying more";
+    EXPECT_EQ(lastClose("orderPrice"), sysDB::formatPrice(sdk->getSymbolWith("EURUSD")->bid, 5));
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    answerAlert("确定");
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
+TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumber) {
+    const std::string code = openTicket("EURUSD", "b");
+    const auto bill = sdk->getHoldBillWith(code);
+    presentClose(code);
+    // Quantities as a dealer's reply may carry them: far beyond any count of
+    // lots, or below zero.
+    for (const float held : {1e30f, -1e30f}) {
+        SCOPED_TRACE(held);
+        bill->quantityHold = held;
+        typeInto(quantity(), "1");
+        confirm();
+        EXPECT_EQ(topAlertText(), held > 0 ? "交易提示/确定要进行市价平仓?"
+                                           : "交易提示/该单据没有可平仓的整数数量");
+        answerAlert(held > 0 ? "取消" : "确定");
+    }
+    EXPECT_EQ(packagesAtDealer("3003"), 0u);
+}
+
 }  // namespace
+
+TEST(MarketPricePanel, ABuyTicketSpeltWithACapitalClosesBySellingAtTheBid) {
+    auto symbol = std::make_shared<MODSymbolInfo>();
+    symbol->decimal = 5;
+    symbol->bid = 1.10250;
+    symbol->ask = 1.10270;
+    for (const char* side : {"b", "B"}) {
+        auto ticket = std::make_shared<MODHoldBill>();
+        ticket->bsCode = side;
+        ViewMarketPrice panel(CGRectMake(0, 0, 320, 40), ticket, symbol, nullptr);
+        EXPECT_EQ(panel.directionLabel()->text(), "平仓卖") << side;
+        EXPECT_EQ(panel.priceLabel()->text(), "1.10250") << side;
+    }
+}
