@@ -200,7 +200,10 @@ bool UIImageWritePNG(const UIImagePtr& image, const std::filesystem::path& path)
     if (bytes.empty()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    // A small picture sits in the stream's buffer until the close, which is
+    // where a full disk shows.
+    out.close();
+    return !out.fail();
 }
 
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat scale) {

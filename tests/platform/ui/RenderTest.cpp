@@ -243,6 +243,22 @@ TEST(Rendering, StretchableImageShowsNoSeamsAtAnyScale) {
     }
 }
 
+// A shot of the screen is small enough to sit in the stream's buffer until
+// the file is closed, and the close is where a full disk tells.
+TEST(Rendering, APictureThatCannotBeWrittenWhollyIsReportedSo) {
+    UIGraphicsBeginImageContextWithOptions({4, 4}, false, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::redColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 4, 4));
+    auto img = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_FALSE(UIImageWritePNG(img, "/dev/full"));
+    kavtest::TempDir temp;
+    ASSERT_TRUE(UIImageWritePNG(img, temp.path() / "red.png"));
+    auto back = UIImage::imageWithContentsOfFile(temp.path() / "red.png");
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(near(back->pixelAt(3, 3), UIColor::redColor()));
+}
+
 TEST(Rendering, ChineseTextIsDrawnAndMeasuredWithTheProjectFont) {
     Scene s;
     EXPECT_TRUE(text::usingProjectFonts());
