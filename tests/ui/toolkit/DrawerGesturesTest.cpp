@@ -182,6 +182,42 @@ TEST(DrawerGestures, BounceRunsThe32KeyframesAndEndsWhereItStarted) {
     EXPECT_EQ(done.back(), false);
 }
 
+// A drawer opened while its bounce still runs stays on screen: the bounce's
+// end must not tell it that it went away, and the close that follows does.
+TEST(DrawerGestures, ADrawerOpenedDuringItsBounceIsNotToldItWentAway) {
+    for (const bool byPan : {false, true}) {
+        SCOPED_TRACE(byPan ? "opened by a pan" : "opened by a call");
+        DrawerStage s;
+        s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+        std::vector<bool> done;
+        s.drawer->bouncePreviewForDrawerSide(DrawerSideLeft, s.record(done));
+        s.time.advance(0.2);
+        if (byPan)
+            s.drag({60, 300}, {260, 300}, 0.1, 10);
+        else
+            s.drawer->openDrawerSide(DrawerSideLeft, true, nullptr);
+        s.time.advance(2);
+        EXPECT_EQ(done, std::vector<bool>{true});
+        EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        EXPECT_EQ(s.centerX(), 260);
+        EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+
+        s.log->clear();
+        s.drawer->closeDrawerAnimated(true, nullptr);
+        s.time.advance(1);
+        EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear"}));
+    }
+
+    // An open still under way when the bounce ends keeps the drawer too.
+    DrawerStage s;
+    s.drawer->bouncePreviewForDrawerSide(DrawerSideLeft, nullptr);
+    s.time.advance(0.75);
+    s.drawer->openDrawerSide(DrawerSideLeft, true, nullptr);
+    s.time.advance(2);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+}
+
 TEST(DrawerGestures, EachMaskBitAdmitsItsOwnGestureAndNothingPassesMasksOfZero) {
     DrawerStage s;
     std::vector<UIGestureRecognizer*> completed;
