@@ -122,6 +122,7 @@ void KAVDrawerController::openDrawerSide(DrawerSide side, bool animated, CGFloat
         return;
     }
     if (!centerContainerView_) installCenterContainer();
+    cancelPanInProgress();
     setAnimatingDrawer(animated);
     const bool presenting = openSide_ != side;
     if (presenting) prepareToPresentDrawer(side, animated);
@@ -160,6 +161,7 @@ void KAVDrawerController::closeDrawerAnimated(bool animated, CGFloat velocity, u
         finish(completion, false);
         return;
     }
+    cancelPanInProgress();
     setAnimatingDrawer(animated);
     const CGRect target = childControllerContainerView()->bounds();
     const CGFloat x = centerContainerView_->frame().origin.x;
@@ -226,6 +228,19 @@ void KAVDrawerController::setOpenSide(DrawerSide side) {
         }
     }
     setNeedsStatusBarAppearanceUpdateIfSupported();
+}
+
+void KAVDrawerController::cancelPanInProgress() {
+    if (CGRectIsNull(startingPanRect_)) return;
+    // A move by code takes over from a finger dragging the centre: the drag
+    // ends here without deciding anything, or it would go on moving the
+    // centre under the move and leave it wherever the finger let go.
+    startingPanRect_ = CGRectNull;
+    if (pan_) {
+        pan_->setEnabled(false);
+        pan_->setEnabled(true);
+    }
+    view()->setUserInteractionEnabled(true);
 }
 
 void KAVDrawerController::setAnimatingDrawer(bool animating) {
@@ -320,6 +335,7 @@ void KAVDrawerController::setCenterViewControllerWithFullCloseAnimation(
     const double firstLeg = animationDurationForAnimationDistance(
         std::fabs(centerContainerView_->frame().origin.x - offscreenX));
     const UIViewControllerPtr old = centerViewController_;
+    cancelPanInProgress();
     setAnimatingDrawer(true);
     if (changed && old) old->beginAppearanceTransition(false, true);
 

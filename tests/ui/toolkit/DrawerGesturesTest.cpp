@@ -285,6 +285,61 @@ TEST(DrawerGestures, EachMaskBitAdmitsItsOwnGestureAndNothingPassesMasksOfZero) 
     EXPECT_EQ(completed.size(), 1u);
 }
 
+// A move by code while a finger drags the centre (a close asked for by the
+// program, an open, a centre swapped with the close) takes over: the drag
+// ends there, and the centre comes to rest where the move puts it, not
+// wherever the finger let go of it.
+TEST(DrawerGestures, AMoveByCodeDuringAPanTakesOverFromTheFinger) {
+    enum Move { Close, OpenRight, SwapAndClose };
+    for (const Move move : {Close, OpenRight, SwapAndClose}) {
+        SCOPED_TRACE(move);
+        DrawerStage s;
+        s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+        s.drawer->setCloseDrawerGestureModeMask(CloseGesturePanCenterView);
+        int gestureEnds = 0;
+        s.drawer->setGestureCompletionBlock(
+            [&](KAVDrawerController*, UIGestureRecognizer*) { ++gestureEnds; });
+        std::vector<bool> done;
+        s.hold({100, 300}, {250, 300});
+        ASSERT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        ASSERT_EQ(s.centerX(), 150);
+        if (move == Close) s.drawer->closeDrawerAnimated(true, s.record(done));
+        if (move == OpenRight) s.drawer->openDrawerSide(DrawerSideRight, true, s.record(done));
+        if (move == SwapAndClose)
+            s.drawer->setCenterViewControllerWithCloseAnimation(
+                std::make_shared<Screen>("other", s.log), true, s.record(done));
+        s.time.advance(0.1);
+        TouchInput::touchMove(1, {280, 300});
+        s.time.advance(0.05);
+        TouchInput::touchUp(1, {280, 300});
+        s.time.advance(2);
+
+        EXPECT_EQ(done, std::vector<bool>{true});
+        EXPECT_EQ(gestureEnds, 0) << "the drag was cut short, not ended";
+        EXPECT_FALSE(s.drawer->isAnimatingDrawer());
+        EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
+        if (move == OpenRight) {
+            EXPECT_EQ(s.drawer->openSide(), DrawerSideRight);
+            EXPECT_EQ(s.centerX(), -260);
+            EXPECT_FALSE(s.right->view()->isHidden());
+        } else {
+            EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
+            EXPECT_EQ(s.centerX(), 0);
+            EXPECT_TRUE(s.left->view()->isHidden());
+        }
+        EXPECT_EQ(s.shownCenterX(), s.centerX());
+
+        // The next drag works as ever.
+        s.drawer->closeDrawerAnimated(false, nullptr);
+        s.time.drain();
+        s.drag({100, 300}, {300, 300});
+        s.time.advance(1);
+        EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        EXPECT_EQ(s.centerX(), 260);
+        EXPECT_EQ(gestureEnds, 1);
+    }
+}
+
 TEST(DrawerGestures, APanBeginningDuringAMoveGivesWayAndTheNextPanWorks) {
     DrawerStage s;
     s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
