@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "platform/Strings.h"
 #include "platform/ui/Device.h"
@@ -22,6 +23,21 @@ constexpr const char* kOpenSideKey = "KAVDrawerOpenSide";
 
 void finish(const DrawerCompletion& completion, bool finished) {
     if (completion) completion(finished);
+}
+
+// A move of the centre. Without animation it is over when this returns, its
+// end included: ended only at the next turn of the run loop, a second move
+// asked for in the same turn would start from a drawer not yet settled and be
+// undone by the first one's end.
+void moveCentre(bool animated, double duration, unsigned options,
+                const std::function<void()>& animations,
+                const std::function<void(bool)>& completion) {
+    if (!animated) {
+        UIView::performWithoutAnimation(animations);
+        completion(true);
+        return;
+    }
+    UIView::animateWithDuration(duration, 0, options, animations, completion);
 }
 
 // The status-bar bar exists from system version 7 on.
@@ -133,8 +149,8 @@ void KAVDrawerController::openDrawerSide(DrawerSide side, bool animated, CGFloat
     const CGFloat distance = std::fabs(centerContainerView_->frame().origin.x - target.origin.x);
     const double duration = animated ? durationFor(distance, velocity) : 0;
     auto weak = weakDrawer();
-    UIView::animateWithDuration(
-        duration, 0, options,
+    moveCentre(
+        animated, duration, options,
         [this, side, target] {
             setNeedsStatusBarAppearanceUpdateIfSupported();
             centerContainerView_->setFrame(target);
@@ -183,8 +199,8 @@ void KAVDrawerController::closeDrawerAnimated(bool animated, CGFloat velocity, u
     if (drawer) drawer->beginAppearanceTransition(false, animated);
 
     auto weak = weakDrawer();
-    UIView::animateWithDuration(
-        duration, 0, options,
+    moveCentre(
+        animated, duration, options,
         [this, visibleSide, target] {
             setNeedsStatusBarAppearanceUpdateIfSupported();
             centerContainerView_->setFrame(target);

@@ -56,6 +56,45 @@ TEST(Drawer, OpensClosesAndTogglesByCallWithTheirDurations) {
     EXPECT_EQ(s.drawer->visibleRightDrawerWidth(), 100);
 }
 
+// A move without animation is over when the call returns, so the next call
+// in the same turn starts from where it left the drawer. Ended only at the
+// next turn, a close and an open at once left the opened drawer's view
+// hidden (black beside the centre) and the drawer told it had gone.
+TEST(Drawer, MovesWithoutAnimationAreOverWhenTheCallReturns) {
+    DrawerStage s;
+    std::vector<bool> done;
+    s.drawer->openDrawerSide(DrawerSideLeft, false, s.record(done));
+    EXPECT_EQ(done, std::vector<bool>{true});
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(s.centerX(), 260);
+    EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+
+    // Closed and opened again in one turn.
+    s.log->clear();
+    s.drawer->closeDrawerAnimated(false, s.record(done));
+    s.drawer->openDrawerSide(DrawerSideLeft, false, s.record(done));
+    s.time.advance(1);
+    EXPECT_EQ(done, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(s.centerX(), 260);
+    EXPECT_FALSE(s.left->view()->isHidden());
+    EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear", "left willAppear",
+                               "left didAppear"}));
+
+    // From one side to the other in one turn.
+    s.log->clear();
+    s.drawer->closeDrawerAnimated(false, nullptr);
+    s.drawer->openDrawerSide(DrawerSideRight, false, nullptr);
+    s.time.advance(1);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideRight);
+    EXPECT_EQ(s.centerX(), -260);
+    EXPECT_FALSE(s.right->view()->isHidden());
+    EXPECT_TRUE(s.left->view()->isHidden());
+    EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear", "right willAppear",
+                               "right didAppear"}));
+    EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
+}
+
 TEST(Drawer, OpeningASideWithoutADrawerIsRefusedAndTheContainerStaysUsable) {
     DrawerStage s(true, false);
     std::vector<bool> done;
