@@ -340,6 +340,32 @@ TEST(DrawerGestures, AMoveByCodeDuringAPanTakesOverFromTheFinger) {
     }
 }
 
+// Dragged with two fingers, the centre stays under the finger left when the
+// other lifts (it jumped by half the fingers' distance, here over to the
+// right drawer).
+TEST(DrawerGestures, ACentreDraggedWithTwoFingersFollowsTheOneLeft) {
+    DrawerStage s;
+    s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+    TouchInput::touchDown(1, {50, 300});
+    TouchInput::touchDown(2, {150, 300});
+    for (int step = 1; step <= 4; ++step) {
+        s.time.advance(0.02);
+        TouchInput::touchMove(1, {50.0 + 10 * step, 300});
+        TouchInput::touchMove(2, {150.0 + 10 * step, 300});
+    }
+    EXPECT_EQ(s.centerX(), 40);
+    s.time.advance(0.02);
+    TouchInput::touchUp(2, {190, 300});
+    s.time.advance(0.02);
+    TouchInput::touchMove(1, {91, 300});
+    EXPECT_EQ(s.centerX(), 41);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    s.time.advance(0.5);  // held still: the place decides
+    TouchInput::touchUp(1, {91, 300});
+    s.time.advance(1);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);  // 41 of 260: closes
+}
+
 TEST(DrawerGestures, APanBeginningDuringAMoveGivesWayAndTheNextPanWorks) {
     DrawerStage s;
     s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
