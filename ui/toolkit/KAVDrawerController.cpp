@@ -364,11 +364,14 @@ void KAVDrawerController::setCenterViewControllerWithFullCloseAnimation(
             centerContainerView_->setFrame(offscreen);
             if (drawer) drawer->view()->setFrame(childBounds);
         },
-        [weak, controller, changed, old, drawer, completion](bool) {
+        [weak, controller, changed = changed, old, drawer, completion](bool) mutable {
             auto self = weak.lock();
             if (!self) return;
+            // A centre set meanwhile is the newer wish: it stays (and has
+            // told the old one already); only the slide home remains.
+            if (self->centerViewController_ != old) changed = false;
             const CGRect parked = self->centerContainerView_->frame();
-            self->setCenterViewController(controller, true);
+            if (changed) self->setCenterViewController(controller, true);
             self->centerContainerView_->setFrame(parked);
             const DrawerSide side = self->openSide_;
             self->updateDrawerVisualStateForDrawerSide(side, 1.0);

@@ -4,6 +4,8 @@
 // test in each interaction mode, widths and restoration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/ui/toolkit/DrawerStage.h"
 
 using namespace drawertest;
@@ -217,6 +219,29 @@ TEST(Drawer, ReplacingTheCentreWithTheFullCloseSlidesItOffAndBackInOrder) {
     EXPECT_EQ(*log, (Strings{"second willDisappear", "second didDisappear", "first willAppear",
                              "first didAppear"}));
     EXPECT_EQ(done.back(), true);
+}
+
+// A centre set while the full close slides the old one off is the newer
+// wish: the slide's end must not put the centre it started with back over it.
+TEST(Drawer, ACentreSetDuringTheFullCloseIsNotReplacedByTheSlidesOwn) {
+    DrawerStage s;
+    s.drawer->openDrawerSide(DrawerSideLeft, false, nullptr);
+    auto slid = std::make_shared<Screen>("slid", s.log);
+    auto later = std::make_shared<Screen>("later", s.log);
+    std::vector<bool> done;
+    s.drawer->setCenterViewControllerWithFullCloseAnimation(slid, true, s.record(done));
+    s.time.advance(0.05);
+    s.drawer->setCenterViewController(later);
+    s.time.advance(2);
+    EXPECT_EQ(s.drawer->centerViewController().get(), later.get());
+    EXPECT_EQ(later->parentViewController(), s.drawer.get());
+    EXPECT_EQ(slid->parentViewController(), nullptr);
+    EXPECT_FALSE(slid->isViewLoaded() && slid->view()->superview());
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
+    EXPECT_EQ(s.centerX(), 0);
+    EXPECT_EQ(done.back(), true);
+    EXPECT_EQ(std::count(s.log->begin(), s.log->end(), "slid willAppear"), 0);
+    EXPECT_EQ(std::count(s.log->begin(), s.log->end(), "later didAppear"), 1);
 }
 
 TEST(Drawer, CentreTakesTouchesWhileADrawerIsOpenOnlyAsItsModeAllows) {
