@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "Core/Funs.h"
 #include "platform/Strings.h"
 
 using platform::Decimal;
@@ -101,7 +102,7 @@ std::shared_ptr<MODLimitPrice> CalculateUtils::getLimitWithSymbol(const MODSymbo
     // In double and in whole points: single precision loses the last digit
     // of prices above a few thousand. The price is taken to the point grid,
     // so the bounds come out at the symbol's decimals.
-    const int decimal = std::clamp(symbol.decimal, 0, 9);
+    const int decimal = std::clamp(symbol.decimal, 0, Funs::kMaxPriceDecimals);
     const double f = std::pow(10.0, decimal);
     const double points = std::round(static_cast<double>(price) * f);
     auto limit = std::make_shared<MODLimitPrice>();

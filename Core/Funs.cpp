@@ -82,8 +82,9 @@ std::string Funs::formatPrice(double price, int decimal) {
 }
 
 int32_t Funs::getPointWithPrice1(double p1, double p2, int decimal) {
-    const int d = decimal < 0 ? 0 : (decimal > 9 ? 9 : decimal);
-    const double f = static_cast<double>(toInt32(std::pow(10.0, d)));
+    // The power of ten in double, where it is exact: 10^10 is beyond a
+    // 32-bit integer.
+    const double f = std::pow(10.0, std::clamp(decimal, 0, kMaxPriceDecimals));
     // Rounded to the nearest point: prices such as 1.1025 are not exact in
     // binary, and truncating 110249.99... would lose a point.
     return toInt32(std::round(std::fabs(f * p1 - f * p2)));

@@ -37,8 +37,12 @@ class Funs {
 
     // Fixed-point text with `decimal` digits after the point, held to 0..15.
     static std::string formatPrice(double price, int decimal);
+    // The most decimals a symbol's prices are counted in: the symbol push
+    // and the order screens take up to this many, and every price, point
+    // and bound of the symbol is worked out at them.
+    static constexpr int kMaxPriceDecimals = 10;
     // |10^d x p1 - 10^d x p2| in whole points, rounded to the nearest; d is
-    // held to 0..9.
+    // held to 0..kMaxPriceDecimals.
     static int32_t getPointWithPrice1(double p1, double p2, int decimal);
     // Risk type "2": net value / used margin; "1": used margin / net value;
     // 0 for any other type or a zero divisor.

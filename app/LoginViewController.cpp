@@ -327,9 +327,14 @@ void LoginViewController::viewDidLayoutSubviews() {
 void LoginViewController::loadLogo() {
     if (!currentDealer_) return;
     auto weak = weakSelf<LoginViewController>();
-    dealerlogo::load(*currentDealer_, [weak](const UIImagePtr& image) {
+    dealerlogo::load(*currentDealer_, [weak, key = currentDealer_->dealerKey,
+                                       name = currentDealer_->dealerLogo](const UIImagePtr& image) {
         auto self = weak.lock();
         if (!self) return;
+        // A download outlives a change of dealer: the logo of one no longer
+        // chosen (or of any, once all are deleted) must not take the place.
+        const auto& now = self->currentDealer_;
+        if (!now || now->dealerKey != key || now->dealerLogo != name) return;
         if (auto logo = self->view()->viewWithTag<UIImageView>(kTagLogo)) logo->setImage(image);
     });
 }

@@ -9,6 +9,7 @@
 
 #include "platform/Files.h"
 #include "platform/RunLoop.h"
+#include "platform/Strings.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/ScreenRenderer.h"
@@ -258,10 +259,23 @@ std::optional<std::string> tap(const Args& a) {
 
 std::optional<std::string> type(const Args& a) {
     if (a.count() != 1) return Args::usage("type TEXT");
+    // Keys give characters: bytes of another encoding would go into the
+    // field as they are, a text that its drawing refuses.
+    if (!platform::isValidUtf8(a.w[1])) return "TEXT is not UTF-8";
     settle();
     if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
     UIDriver::typeText(typed(a.w[1]));
     settle();
+    return std::nullopt;
+}
+
+// Why a finger cannot be at each of the points: the first one off the
+// screen, as a tap's. A finger stays on the glass; numbers far past it (a drag
+// to 1e308) would make the gestures' speeds and a scrolled list's offset
+// infinite, then not a number, for good.
+std::optional<std::string> offScreen(std::initializer_list<platform::ui::CGPoint> points) {
+    for (const auto& p : points)
+        if (auto why = UIDriver::whyNotReached(p); !why.empty()) return why;
     return std::nullopt;
 }
 
@@ -274,6 +288,7 @@ std::optional<std::string> gesture(const Args& a) {
         auto to = from ? a.point(3) : std::nullopt;
         auto s = to ? a.seconds(5, 0.3) : std::nullopt;
         if (!s) return Args::usage("drag X1 Y1 X2 Y2 [SECONDS]");
+        if (auto why = offScreen({*from, *to})) return why;
         settle();
         UIDriver::drag(*from, *to, *s);
         settle();
@@ -284,6 +299,13 @@ std::optional<std::string> gesture(const Args& a) {
         auto from = center ? number(w[3]) : std::nullopt;
         auto to = center ? number(w[4]) : std::nullopt;
         if (!from || !to || *from <= 0 || *to <= 0) return Args::usage("pinch X Y FROM TO");
+        // The fingers, FROM and then TO apart, on the level of the point.
+        const auto finger = [&](double apart, int side) {
+            return CGPointMake(center->x + side * apart / 2, center->y);
+        };
+        if (auto why = offScreen({finger(*from, -1), finger(*from, 1), finger(*to, -1),
+                                  finger(*to, 1)}))
+            return why;
         settle();
         UIDriver::pinch(*center, *from, *to);
         settle();
@@ -292,6 +314,7 @@ std::optional<std::string> gesture(const Args& a) {
     auto p = a.count() == 2 || a.count() == 3 ? a.point(1) : std::nullopt;
     auto s = p ? a.seconds(3, 1.0) : std::nullopt;
     if (!s) return Args::usage("long-press X Y [SECONDS]");
+    if (auto why = offScreen({*p})) return why;
     settle();
     UIDriver::longPress(*p, *s);
     settle();
@@ -390,8 +413,11 @@ bool ScriptRunner::runLine(const std::string& line) {
 
 bool ScriptRunner::run(std::istream& script) {
     std::string line;
-    while (!quit_ && std::getline(script, line))
+    for (bool first = true; !quit_ && std::getline(script, line); first = false) {
+        // The byte order mark some editors begin a UTF-8 file with.
+        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         if (!runLine(line)) return false;
+    }
     return true;
 }
 

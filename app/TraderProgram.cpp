@@ -1,8 +1,11 @@
 #include "app/TraderProgram.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -102,6 +105,11 @@ int runScript(const Options& options,
             std::cerr << "kav-trader: cannot read " << options.script << "\n";
             return kExitUsage;
         }
+    } else if (fcntl(STDIN_FILENO, F_GETFD) == -1) {
+        // Closed: the first file the application opens would take its place
+        // and be read as the script.
+        std::cerr << "kav-trader: cannot read the standard input\n";
+        return kExitUsage;
     }
     std::istream& script = options.script == "-" ? std::cin : file;
     platform::RunLoop::main().adoptCurrentThread();
@@ -116,7 +124,9 @@ int runScript(const Options& options,
     if (!terminated) app.terminate();
     // A script that could not be read to its end (a folder, a read error)
     // did not run as written, though every line read may have passed.
-    if (script.bad()) {
+    // Standard input reads through C's stdin, which keeps its read errors
+    // (a folder, a closed descriptor) to itself: the stream sees an end.
+    if (script.bad() || (options.script == "-" && std::ferror(stdin))) {
         std::cerr << "kav-trader: cannot read " << options.script << "\n";
         return kExitUsage;
     }

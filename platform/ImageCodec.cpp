@@ -48,6 +48,10 @@ std::optional<Bitmap> decodePng(std::string_view bytes) {
     }
     const bool opaque = !(image.format & PNG_FORMAT_FLAG_ALPHA);
     image.format = PNG_FORMAT_RGBA;
+    // A 16-bit picture that says nothing of its gamma is sRGB, as every
+    // 8-bit one is and as other viewers take it; the library would take it
+    // for linear light and show it washed out (mid-grey 0x8080 as 0xBA).
+    image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
         png_image_free(&image);
@@ -103,20 +107,43 @@ bool decodeJpegInto(std::string_view bytes, Bitmap& out) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    info.out_color_space = JCS_RGB;
+    // The library makes no RGB of ink (CMYK, or Adobe's YCCK, which it
+    // turns into CMYK): that is done here.
+    const bool ink = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    // Adobe's programs store ink inverted (255 is no ink) and mark their
+    // files; a file without the mark holds plain ink.
+    const bool inverted = info.saw_Adobe_marker;
+    info.out_color_space = ink ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&info);
     out.width = static_cast<int>(info.output_width);
     out.height = static_cast<int>(info.output_height);
     out.opaque = true;
     out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+    const int step = ink ? 4 : 3;
     // Row memory from the decoder's own pool: freed with it, also on a jump.
     JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                static_cast<JDIMENSION>(out.width) * 3, 1);
+                                                static_cast<JDIMENSION>(out.width) * step, 1);
     const unsigned char* row = rows[0];
+    // What is left of a colour under its ink and the black.
+    auto left = [inverted](unsigned c, unsigned k) {
+        if (!inverted) {
+            c = 255 - c;
+            k = 255 - k;
+        }
+        return (c * k + 127) / 255;
+    };
     while (info.output_scanline < info.output_height) {
         const size_t y = info.output_scanline;
         jpeg_read_scanlines(&info, rows, 1);
         uint32_t* dst = out.pixels.data() + y * out.width;
+        if (ink) {
+            for (int x = 0; x < out.width; ++x) {
+                const unsigned char* p = row + x * 4;
+                dst[x] = 0xFF000000u | (left(p[0], p[3]) << 16) | (left(p[1], p[3]) << 8) |
+                         left(p[2], p[3]);
+            }
+            continue;
+        }
         for (int x = 0; x < out.width; ++x)
             dst[x] = 0xFF000000u | (uint32_t(row[x * 3]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) |
                      row[x * 3 + 2];

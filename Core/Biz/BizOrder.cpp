@@ -27,7 +27,7 @@ BizOrder::BizOrder(const std::shared_ptr<webSocket>& ws) : IBiz(ws) {}
 Json BizOrder::orderData(const MODOrder& o, int32_t symbolDecimal, const std::string& now) {
     // The digits come from the dealer's symbol: held to what the quotes are
     // priced with, so that a wild count cannot make a price text of any length.
-    const int32_t decimal = std::clamp(symbolDecimal, 0, 9);
+    const int32_t decimal = std::clamp(symbolDecimal, 0, Funs::kMaxPriceDecimals);
     Json d = Json::object();
     d["accId"] = platform::stringf("%i", o.accId);
     d["pointAsk"] = platform::stringf("%i", o.pointAsk);

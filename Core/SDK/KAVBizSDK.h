@@ -108,7 +108,12 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void setDelegate(std::weak_ptr<WSPushMessage> delegate) { delegate_ = std::move(delegate); }
     // Open and request time-out of the channels made afterwards, seconds.
     int32_t timeOut() const { return timeOut_; }
-    void setTimeOut(int32_t seconds) { timeOut_ = seconds; }
+    // A time-out of no seconds (a damaged setting) would end every open and
+    // request the moment it began, and no login could ever pass to change
+    // it: the time-out in force stays.
+    void setTimeOut(int32_t seconds) {
+        if (seconds > 0) timeOut_ = seconds;
+    }
     // Trading accounts under "acc_%i" of their id.
     const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const {
         return accounts_;

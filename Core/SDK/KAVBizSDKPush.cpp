@@ -38,9 +38,10 @@ constexpr double kQuantityTolerance = 1e-9;
 // symbol keeps what it does not carry readably.
 std::string unreadableSymbolChange(const Json& pushed, bool known) {
     if (const auto decimal = reply::readableNumber(pushed, "decimal");
-        decimal && (*decimal < 0 || *decimal > 10))
-        return platform::stringf("小数位数 %s 不在 0 到 10 之间",
-                                 reply::textValue(pushed, "decimal").c_str());
+        decimal && (*decimal < 0 || *decimal > Funs::kMaxPriceDecimals))
+        return platform::stringf("小数位数 %s 不在 0 到 %d 之间",
+                                 reply::textValue(pushed, "decimal").c_str(),
+                                 Funs::kMaxPriceDecimals);
     const Json* name = platform::jsonMember(pushed, "symbolName");
     if (name ? reply::textValue(pushed, "symbolName").find_first_not_of(" \t\r\n") ==
                    std::string::npos

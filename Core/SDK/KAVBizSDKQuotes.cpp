@@ -508,8 +508,9 @@ void KAVBizSDK::applyQuote(const KAVQuoteFields& q) {
     // Ask and bid are the symbol's own distances from the current price, in points.
     // The powers of ten a symbol's decimals take, each exact: what
     // pow(10, decimals) gives, without its call on every quote.
-    static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    const double f = kScale[std::clamp(symbol->decimal, 0, 9)];
+    static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+    static_assert(std::size(kScale) == static_cast<size_t>(Funs::kMaxPriceDecimals) + 1);
+    const double f = kScale[std::clamp(symbol->decimal, 0, Funs::kMaxPriceDecimals)];
     const double points = current * f;
     const double ask = (symbol->pointAsk + points) / f;
     const double bid = (points - symbol->pointBid) / f;

@@ -494,7 +494,7 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
     // Draws the source slice (points of the image) into the destination
     // slice; each slice is sampled on its own so that stretching never blends
     // in the pixels of its neighbours.
-    auto slice = [&](CGRect src, CGRect dst) {
+    auto slice = [&](CGRect src, CGRect dst, double alpha) {
         if (src.size.width <= 0 || src.size.height <= 0 || dst.size.width <= 0 ||
             dst.size.height <= 0)
             return;
@@ -517,13 +517,13 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
         cairo_set_source_surface(cr_, part, 0, 0);
         cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
         cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
-        cairo_paint_with_alpha(cr_, a);
+        cairo_paint_with_alpha(cr_, alpha);
         cairo_restore(cr_);
         cairo_surface_destroy(part);
     };
     const auto in = image.capInsets();
     if (!image.isResizable() || (rect.size == size) || (in == UIEdgeInsetsZero)) {
-        slice({{0, 0}, size}, rect);
+        slice({{0, 0}, size}, rect, a);
     } else {
         const double sx[4] = {0, in.left, size.width - in.right, size.width};
         const double sy[4] = {0, in.top, size.height - in.bottom, size.height};
@@ -533,10 +533,31 @@ void Canvas::drawImage(const UIImage& image, const CGRect& rect, CGFloat alpha) 
         const double dy[4] = {rect.origin.y, rect.origin.y + in.top,
                               rect.origin.y + rect.size.height - in.bottom,
                               rect.origin.y + rect.size.height};
+        // Where two slices meet inside a pixel (at a scale or a place off
+        // the whole pixels), each covers its share of it; drawn one over the
+        // other, the shares leave a pale line across the picture. Added up
+        // on their own first, they make the pixel whole, and the sum is
+        // drawn as one. Caps that overlap (drawn smaller than they are) are
+        // drawn one over the other.
+        const bool apart = dx[1] <= dx[2] && dy[1] <= dy[2];
+        if (apart) {
+            cairo_save(cr_);
+            cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+            cairo_clip(cr_);
+            cairo_push_group(cr_);
+            cairo_set_operator(cr_, CAIRO_OPERATOR_ADD);
+        }
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
                 slice(CGRectMake(sx[j], sy[i], sx[j + 1] - sx[j], sy[i + 1] - sy[i]),
-                      CGRectMake(dx[j], dy[i], dx[j + 1] - dx[j], dy[i + 1] - dy[i]));
+                      CGRectMake(dx[j], dy[i], dx[j + 1] - dx[j], dy[i + 1] - dy[i]),
+                      apart ? 1 : a);
+        if (apart) {
+            cairo_pop_group_to_source(cr_);
+            cairo_set_operator(cr_, toCairo(state_.blend));
+            cairo_paint_with_alpha(cr_, a);
+            cairo_restore(cr_);
+        }
     }
     cairo_set_operator(cr_, CAIRO_OPERATOR_OVER);
 }

@@ -286,17 +286,44 @@ void UIDriver::clearAccessibilityNotifications() {
     accessibility::clearPostedNotifications();
 }
 
+namespace {
+
+// A shown text in double quotes as a script writes it (\" and \\), its line
+// breaks as \n and \r: a text of several lines (a dealer's bulletin) stays on
+// its view's line, and none of its lines passes for a line of the output.
+void writeQuoted(std::ostream& out, std::string_view text) {
+    out << '"';
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            out << '\\' << c;
+        else if (c == '\n')
+            out << "\\n";
+        else if (c == '\r')
+            out << "\\r";
+        else
+            out << c;
+    }
+    out << '"';
+}
+
+}  // namespace
+
 std::string UIDriver::dumpViewTree(UIView* root) {
     std::ostringstream out;
     std::function<void(UIView*, int)> dump = [&](UIView* v, int depth) {
         out << std::string(static_cast<size_t>(depth) * 2, ' ') << v->className();
         if (v->tag()) out << " tag=" << v->tag();
         out << " frame=" << NSStringFromCGRect(v->frame());
-        if (auto t = v->debugText(); !t.empty()) out << " text=\"" << t << "\"";
+        if (auto t = v->debugText(); !t.empty()) {
+            out << " text=";
+            writeQuoted(out, t);
+        }
         if (auto* segments = dynamic_cast<UISegmentedControl*>(v)) {
             out << " segments=[";
-            for (long i = 0; i < segments->numberOfSegments(); ++i)
-                out << (i ? ", \"" : "\"") << segments->titleForSegmentAtIndex(i) << "\"";
+            for (long i = 0; i < segments->numberOfSegments(); ++i) {
+                if (i) out << ", ";
+                writeQuoted(out, segments->titleForSegmentAtIndex(i));
+            }
             out << "] selected=" << segments->selectedSegmentIndex();
         }
         if (auto* control = dynamic_cast<UIControl*>(v)) {

@@ -107,6 +107,8 @@ class UIDriver {
     // tag only when set, text only when the view shows one, segments and
     // selected (-1 for none) for a segmented control, on or off for a switch,
     // disabled for a control that takes no touches, hidden for a hidden view.
+    // A text is quoted as a script writes it (\" and \\), its line breaks
+    // as \n and \r.
     static std::string dumpViewTree(UIView* root = nullptr);
     // Renders the screen (all visible windows) or one window to a PNG file.
     static bool renderPNG(const std::filesystem::path& path, CGFloat scale = 1,

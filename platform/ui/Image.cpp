@@ -7,9 +7,9 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/ImageCodec.h"
 #include "platform/ui/Bundle.h"
 #include "platform/ui/Canvas.h"
@@ -42,12 +42,12 @@ cairo_surface_t* surfaceFromBitmap(const platform::image::Bitmap& bitmap) {
     return s;
 }
 
+// Regular files only: a named pipe where a cached logo should be would
+// wait for a writer for ever, on the main thread.
 std::optional<std::string> readAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    return platform::files::readFile(path);
 }
 
 // Copies a surface into a new ARGB image surface.
@@ -200,7 +200,10 @@ bool UIImageWritePNG(const UIImagePtr& image, const std::filesystem::path& path)
     if (bytes.empty()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    // A small picture sits in the stream's buffer until the close, which is
+    // where a full disk shows.
+    out.close();
+    return !out.fail();
 }
 
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat scale) {

@@ -10,7 +10,9 @@
 namespace platform::ui {
 
 // The device's screen: 320 x 568 points in portrait unless configured, drawn
-// at `scale` pixels per point (1 headless, 2 in the desktop window).
+// at `scale` pixels per point: 1 headless; in the desktop window, the whole
+// number of pixels a point it draws at, rounded up (pictures made at the
+// screen's scale are as sharp as the window shows them).
 class UIScreen {
   public:
     static UIScreen& mainScreen();

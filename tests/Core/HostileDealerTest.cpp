@@ -46,6 +46,56 @@ TEST_F(HostileDealerTest, AOnePointMoveReadsAsOnePointAtAnyDecimals) {
     EXPECT_EQ(sdk->getSymbolWith("TWO")->upOrDown, -1);
 }
 
+TEST_F(HostileDealerTest, ASymbolOfTenDecimalsIsPricedBoundedAndOrderedAtTen) {
+    login();
+    // Ten decimals is a count the symbol push and the order screens take:
+    // one point is 0.0000000001, and every price of the symbol counts in it.
+    sim.push(SimService::Trade, "4004",
+             records({SimJson{{"symbolCode", "TEN"},
+                              {"symbolId", "93"},
+                              {"accId", "1001"},
+                              {"symbolName", "TEN"},
+                              {"decimal", "10"},
+                              {"pointAsk", "5"},
+                              {"pointBid", "0"},
+                              {"pointStopLose", "30"},
+                              {"pointTakeProfit", "50"},
+                              {"ask", "0.000001234"},
+                              {"bid", "0.000001234"},
+                              {"priceCurrent", "0.000001234"},
+                              {"symbolType", "1"},
+                              {"unit", "100"},
+                              {"symbolCurrency", "USD"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->symbols.size() == 1; }));
+    ASSERT_EQ(sdk->getSymbolWith("TEN")->decimal, 10);
+    sim.push(SimService::Quote, "4002",
+             records({SimJson{{"symbolCode", "TEN"}, {"priceCurrent", "0.0000012345"}}}));
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("quote TEN"); }));
+    const auto ten = sdk->getSymbolWith("TEN");
+    // The ask five points above the current price, not fifty.
+    EXPECT_NEAR(ten->ask, 0.0000012350, 1e-16);
+    EXPECT_NEAR(ten->bid, 0.0000012345, 1e-16);
+    EXPECT_EQ(pointsBetween(ten->ask, ten->bid, 10), 5);
+
+    // The order screens' bounds: thirty and fifty points from the price.
+    const auto bounds = sdk->getLimitWithSymbolCode("TEN", 0.0000012345f, "b");
+    ASSERT_TRUE(bounds);
+    EXPECT_NEAR(bounds->stopLose, 0.0000012315, 1e-13);
+    EXPECT_NEAR(bounds->takeProfit, 0.0000012395, 1e-13);
+
+    // A buy three points above the ask waits for the market to break
+    // through (a stop, kind "4"), and goes out at the price the user gave.
+    bool answered = false;
+    sdk->limitOpenWithSymbol(
+        "TEN", 1, "b", 0.0000012353, 0, 0, "0", "", [&] { answered = true; },
+        [&](const std::string&, const std::string&) { answered = true; });
+    ASSERT_TRUE(waitFor([&] { return answered; }));
+    const auto sent = sim.packages(SimService::Trade, "3005");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].child("orderPrice"), "0.0000012353");
+    EXPECT_EQ(sent[0].child("orderType"), "4");
+}
+
 TEST_F(HostileDealerTest, AnAbsurdPriceIsSkippedAndLeavesEveryValueFinite) {
     login();
     market("EURUSD", 3, "b");

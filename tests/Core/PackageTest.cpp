@@ -533,7 +533,9 @@ TEST(Funs, PriceTextsPointsRiskAndZero) {
     EXPECT_EQ(Funs::getPointWithPrice1(1.10250, 1.10000, 5), 250);
     EXPECT_EQ(Funs::getPointWithPrice1(1.15, 1.10, 2), 5);
     EXPECT_EQ(Funs::getPointWithPrice1(1.0, 2.0, 0), 1);
-    EXPECT_EQ(Funs::getPointWithPrice1(1.5, 1.0, 40), 500000000);  // decimals held to 9
+    // Decimals held to 10, whose power of ten is beyond 32 bits.
+    EXPECT_EQ(Funs::getPointWithPrice1(1.5, 1.0, 40), INT32_MAX);
+    EXPECT_EQ(Funs::getPointWithPrice1(0.0000012353, 0.000001235, 10), 3);
     EXPECT_DOUBLE_EQ(Funs::riskWith("2", 1000, 3000), 3.0);
     EXPECT_DOUBLE_EQ(Funs::riskWith("1", 1000, 4000), 0.25);
     EXPECT_DOUBLE_EQ(Funs::riskWith("2", 0, 3000), 0.0);

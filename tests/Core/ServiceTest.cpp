@@ -119,7 +119,14 @@ TEST_F(ServiceTest, DefaultsAndTheChannelTable) {
     EXPECT_EQ(KAVBizSDK::makeKeyWithId(42), "key_42");
     EXPECT_EQ(KAVBizSDK::formatPrice(1.5, 2), "1.50");
 
+    // A time-out of no seconds (a damaged setting) would end every open and
+    // every request the moment it began: the one in force stays.
+    for (int32_t none : {0, -5, INT32_MIN}) {
+        sdk->setTimeOut(none);
+        EXPECT_EQ(sdk->timeOut(), 10) << none;
+    }
     sdk->setTimeOut(25);
+    EXPECT_EQ(sdk->timeOut(), 25);
     auto first = sdk->createWSWithKey(KAVBizSDK::kWSTrader, 0, 25);
     EXPECT_EQ(first->Name(), "wsTrader");
     EXPECT_EQ(first->timeOut(), 25);

@@ -84,10 +84,11 @@ TEST(TradingOrderData, TheTwentySixKeysInOrder) {
     EXPECT_EQ(two["cutType"], "1");
 
     // A symbol whose decimal count is out of all reason prices with at most
-    // nine digits (a count of a billion would ask for gigabytes of zeros).
+    // ten digits, the most a symbol is priced in (a count of a billion would
+    // ask for gigabytes of zeros).
     const Json wild = BizOrder::orderData(closeByTicketOrder(), 100000, "t");
-    EXPECT_EQ(wild["orderPrice"], "1.102500000");
-    EXPECT_EQ(wild["priceTakeProfit"], "0.000000000");
+    EXPECT_EQ(wild["orderPrice"], "1.1025000000");
+    EXPECT_EQ(wild["priceTakeProfit"], "0.0000000000");
 }
 
 TEST_F(TradingRequests, AnOrderWithoutAChannelFailsAtOnce) {

@@ -385,6 +385,48 @@ TEST_F(LoginScreenTest, TheDealerListLiesBehindTheForm) {
     EXPECT_EQ(screen()->currentDealer(), nullptr);
 }
 
+TEST_F(LoginScreenTest, ALogoThatArrivesAfterAnotherDealerWasChosenStaysAway) {
+    // The built-in dealer's logo is slow to come.
+    sim.holdWeb("logo");
+    launchToLogin();
+    ASSERT_EQ(screen()->currentDealer()->dealerKey, "KAVFX");
+    EXPECT_FALSE(logoShown());
+
+    // Meanwhile the user adds and picks another dealer, whose logo comes.
+    UIDriver::tap(tagged(LVC::kTagChangeDealer));
+    run("wait 0.6\n");
+    UIDriver::tap(tagged(DealerListViewController::kTagAdd));
+    run("wait 0.3\n");
+    UIDriver::typeText("GOLDEX\n");
+    auto* table = tagged<platform::ui::UITableView>(DealerListViewController::kTagTable);
+    ASSERT_TRUE(until([&] { return table->numberOfRowsInSection(0) == 2; }))
+        << UIDriver::dumpViewTree();
+    ASSERT_TRUE(until([&] { return !KAVProgressHUD::isVisible(); }));
+    run("wait 0.5\n");
+    table = tagged<platform::ui::UITableView>(DealerListViewController::kTagTable);
+    UIDriver::tap(table->cellForRowAtIndexPath({0, 1}));
+    run("wait 0.6\n");
+    ASSERT_EQ(screen()->currentDealer()->dealerKey, "GOLDEX");
+    ASSERT_TRUE(until([&] { return logoShown(); }));
+    const auto goldex = tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image();
+
+    // The first dealer's logo arrives late: it is cached, not shown.
+    sim.releaseHeld();
+    const auto cached = platform::files::documentsPath("Res/Images/Dealer/KAVFX_logo.png");
+    ASSERT_TRUE(until([&] { return platform::files::fileExists(*cached); }));
+    run("wait 0.5\n");
+    EXPECT_EQ(tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image(), goldex);
+
+    // Picked again, it shows at once from the cache.
+    UIDriver::tap(tagged(LVC::kTagChangeDealer));
+    run("wait 0.6\n");
+    UIDriver::tap(table->cellForRowAtIndexPath({0, 0}));
+    run("wait 0.6\n");
+    ASSERT_EQ(screen()->currentDealer()->dealerKey, "KAVFX");
+    EXPECT_TRUE(logoShown());
+    EXPECT_NE(tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image(), goldex);
+}
+
 TEST_F(LoginScreenTest, TheRegistrationDealerRegistersADemoAccountAndLogsItIn) {
     launch();
     ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));

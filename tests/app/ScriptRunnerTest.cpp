@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app/ScriptRunner.h"
@@ -23,6 +24,7 @@
 #include "platform/ui/Driver.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
@@ -175,6 +177,59 @@ TEST_F(ScriptRunnerTest, CommandsDriveTheApplicationOnTheClock) {
     EXPECT_EQ(image->size().height * image->scale(), 1136);
 }
 
+TEST_F(ScriptRunnerTest, AScriptSavedWithAByteOrderMarkAndWindowsLineEnds) {
+    // Editors that save UTF-8 with a mark put it before the first command,
+    // which then was no command ("unknown command \xEF\xBB\xBFexpect-text").
+    bool ok = false;
+    EXPECT_EQ(run("\xEF\xBB\xBF" "expect-text 你好\r\n\r\n# end\r\nwait 0.5", &ok),
+              "ok expect-text 你好\nok wait 0.5\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(run("\xEF\xBB\xBF# a comment first\nexpect-text 你好\n", &ok), "ok expect-text 你好\n");
+    EXPECT_TRUE(ok);
+    // Only the script's start may carry it.
+    EXPECT_EQ(run("wait 0\n\xEF\xBB\xBFwait 0\n", &ok),
+              "ok wait 0\nfail \xEF\xBB\xBFwait 0: unknown command \xEF\xBB\xBFwait\n");
+    EXPECT_FALSE(ok);
+}
+
+TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
+    // A script saved in another encoding (Latin-1, GBK): its bytes are no
+    // characters. They went into the field as they were, a text its drawing
+    // refuses (the field showed nothing) and no keyboard could have typed.
+    bool ok = true;
+    EXPECT_EQ(run("tap-tag 30\ntype \"caf\xE9 12\"\n", &ok),
+              "ok tap-tag 30\nfail type \"caf\xE9 12\": TEXT is not UTF-8\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(run("type \xC4\xE3\xBA\xC3\n", &ok),
+              "fail type \xC4\xE3\xBA\xC3: TEXT is not UTF-8\n");
+    EXPECT_EQ(screen->field->text(), "");
+    EXPECT_EQ(run("type \"caf\xC3\xA9 你好\"\n", &ok), "ok type \"caf\xC3\xA9 你好\"\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
+}
+
+TEST_F(ScriptRunnerTest, DumpWritesEachViewOnOneLineWhateverItsText) {
+    // A text of several lines, such as a dealer's bulletin: its lines went
+    // out as lines of their own, one of them read as a failed command.
+    screen->caption->setText("通知\r\nfail tap 登录: \"x\" \\ 完");
+    bool ok = false;
+    const std::string out = run("dump\n", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_NE(out.find("\n    UILabel frame={{20, 40}, {280, 30}} "
+                       "text=\"通知\\r\\nfail tap 登录: \\\"x\\\" \\\\ 完\"\n"),
+              std::string::npos)
+        << out;
+    std::istringstream lines(out);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "dump begin");
+    // Then views, each its class indented by depth, to the end.
+    while (std::getline(lines, line) && line != "dump end")
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(( {2})*[A-Z]\w* .*)"))) << line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "ok dump");
+}
+
 TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     const auto failing = [&](const std::string& line) {
         bool ok = true;
@@ -235,6 +290,41 @@ TEST_F(ScriptRunnerTest, TapReachesTheFrontMostView) {
     EXPECT_EQ(screen->mainConfirms, 1);
 }
 
+TEST_F(ScriptRunnerTest, AFingerOffTheScreenFailsAsATapDoes) {
+    // A list that scrolls both ways under the lower half of the screen.
+    auto list = std::make_shared<UIScrollView>(CGRectMake(0, 360, 320, 200));
+    list->setContentSize(CGSizeMake(2000, 2000));
+    screen->view()->addSubview(list);
+    const auto failing = [&](const std::string& line) {
+        bool ok = true;
+        const std::string out = run(line + "\n", &ok);
+        EXPECT_FALSE(ok) << line;
+        return out;
+    };
+    // Numbers no finger reaches made the list's offset infinite, then not a
+    // number, while the command passed.
+    EXPECT_EQ(failing("drag 160 460 1e308 460"),
+              "fail drag 160 460 1e308 460: off screen at (1e+308, 460)\n");
+    EXPECT_EQ(failing("drag 160 460 160 -1e308 0.5"),
+              "fail drag 160 460 160 -1e308 0.5: off screen at (160, -1e+308)\n");
+    EXPECT_EQ(failing("drag 400 460 160 460"),
+              "fail drag 400 460 160 460: off screen at (400, 460)\n");
+    EXPECT_EQ(failing("long-press -5 460"), "fail long-press -5 460: off screen at (-5, 460)\n");
+    // Two fingers FROM, then TO apart around the point.
+    EXPECT_EQ(failing("pinch 160 460 1e-300 1e300"),
+              "fail pinch 160 460 1e-300 1e300: off screen at (-5e+299, 460)\n");
+    EXPECT_EQ(failing("pinch 300 460 10 100"), "fail pinch 300 460 10 100: off screen at (350, 460)\n");
+    EXPECT_TRUE(std::isfinite(list->contentOffset().x)) << list->contentOffset().x;
+    EXPECT_TRUE(std::isfinite(list->contentOffset().y)) << list->contentOffset().y;
+
+    // On the screen, edge to edge, they move it.
+    bool ok = false;
+    const std::string out = run("drag 300 540 0 380 0.5\npinch 160 460 20 300\nlong-press 0 567 0\n", &ok);
+    EXPECT_TRUE(ok) << out;
+    EXPECT_GT(list->contentOffset().x, 0);
+    EXPECT_GT(list->contentOffset().y, 0);
+}
+
 // ---- the program ------------------------------------------------------------
 
 namespace {
@@ -244,12 +334,14 @@ struct ProgramRun {
     std::string out;  // standard output only
 };
 
-ProgramRun runProgram(const std::string& arguments, const std::string& script) {
+// Standard input is the script, or what `input` redirects it from ("<&-": closed).
+ProgramRun runProgram(const std::string& arguments, const std::string& script,
+                      const std::string& input = "") {
     TempDir dir;
     std::ofstream(dir / "script.kav") << script;
     const std::string command = (kavtest::binDir() / "kav-trader").string() + " " + arguments +
-                                " 2>" + (dir / "err").string() + " <" +
-                                (dir / "script.kav").string();
+                                " 2>" + (dir / "err").string() + " " +
+                                (input.empty() ? "<" + (dir / "script.kav").string() : input);
     ProgramRun result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -283,6 +375,12 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
     run = runProgram("--headless --script " + folder.path().string(), "");
     EXPECT_EQ(run.status, kavtrader::kExitUsage);
     EXPECT_EQ(run.out, "");
+    // Nor is standard input that cannot be read: a folder, or closed.
+    for (const std::string& input : {"<" + folder.path().string(), std::string("<&-")}) {
+        run = runProgram("--headless --script -", "", input);
+        EXPECT_EQ(run.status, kavtrader::kExitUsage) << input;
+        EXPECT_EQ(run.out, "") << input;
+    }
 }
 
 TEST(TraderProgram, CommandLine) {

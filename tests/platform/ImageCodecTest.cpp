@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <png.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/ImageCodec.h"
 
@@ -38,6 +41,74 @@ std::string jpegBytes(int w, int h, unsigned char r, unsigned char g, unsigned c
     std::string bytes(reinterpret_cast<char*>(out), size);
     jpeg_destroy_compress(&info);
     std::free(out);
+    return bytes;
+}
+
+// A JPEG of one colour given as ink (cyan, magenta, yellow, black, 255
+// is full ink), stored as `space` (CMYK or YCCK). With Adobe's mark the ink
+// is stored inverted, as Adobe's programs write it.
+std::string inkJpegBytes(J_COLOR_SPACE space, bool adobe, std::array<unsigned char, 4> ink) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = 16;
+    info.image_height = 16;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, space);
+    info.write_Adobe_marker = adobe;
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::string row;
+    for (int x = 0; x < 16; ++x)
+        for (unsigned char c : ink)
+            row += static_cast<char>(adobe ? 255 - c : c);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row.data())};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    jpeg_destroy_compress(&info);
+    std::free(out);
+    return bytes;
+}
+
+// A 2 x 2 PNG of 16 bits a channel, every sample `value` (alpha `alpha`
+// when the colour type has it), with an sRGB or a gAMA chunk when asked.
+std::string png16Bytes(int colorType, unsigned value, unsigned alpha, const char* colourChunk) {
+    std::string bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp p, png_bytep data, size_t n) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, 2, 2, 16, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (colourChunk == std::string("sRGB")) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (colourChunk == std::string("linear")) png_set_gAMA(png, info, 1.0);
+    png_write_info(png, info);
+    const int channels = png_get_channels(png, info);
+    const bool hasAlpha = colorType & PNG_COLOR_MASK_ALPHA;
+    std::vector<png_byte> row;
+    for (int x = 0; x < 2; ++x)
+        for (int c = 0; c < channels; ++c) {
+            const unsigned v = hasAlpha && c == channels - 1 ? alpha : value;
+            row.push_back(static_cast<png_byte>(v >> 8));
+            row.push_back(static_cast<png_byte>(v & 0xFF));
+        }
+    png_bytep rows[2] = {row.data(), row.data()};
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
     return bytes;
 }
 
@@ -99,6 +170,54 @@ TEST(ImageCodec, JpegDecodesOpaque) {
     EXPECT_NEAR(channel(px, 8), 100, 3);
     EXPECT_NEAR(channel(px, 0), 50, 3);
     EXPECT_TRUE(image::isImage(jpeg));
+}
+
+TEST(ImageCodec, SixteenBitPngsShowTheColoursTheyHold) {
+    // Mid-grey 0x8080 is 0x80 in eight bits, with or without an sRGB chunk;
+    // only a picture that says it is linear light is brightened.
+    for (int type : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_GRAY_ALPHA,
+                     PNG_COLOR_TYPE_RGB_ALPHA})
+        for (const char* chunk : {"", "sRGB", "linear"}) {
+            auto out = image::decode(png16Bytes(type, 0x8080, 0xFFFF, chunk));
+            ASSERT_TRUE(out) << type << chunk;
+            const int expected = std::string(chunk) == "linear" ? 0xBA : 0x80;
+            EXPECT_EQ(out->opaque, !(type & PNG_COLOR_MASK_ALPHA)) << type << chunk;
+            for (int shift : {16, 8, 0})
+                EXPECT_NEAR(channel(out->pixels[3], shift), expected, 1) << type << chunk;
+            EXPECT_EQ(channel(out->pixels[3], 24), 255);
+        }
+    // Half transparent: premultiplied, half of 0x80.
+    auto half = image::decode(png16Bytes(PNG_COLOR_TYPE_RGB_ALPHA, 0x8080, 0x8080, ""));
+    ASSERT_TRUE(half);
+    EXPECT_NEAR(channel(half->pixels[0], 24), 0x80, 1);
+    EXPECT_NEAR(channel(half->pixels[0], 16), 0x40, 1);
+}
+
+TEST(ImageCodec, InkJpegsDecodeToTheirColours) {
+    // Red is magenta and yellow ink; dark blue cyan, magenta and some black.
+    const std::array<unsigned char, 4> red{0, 255, 255, 0}, navy{255, 255, 0, 128};
+    for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK})
+        for (bool adobe : {true, false}) {
+            if (space == JCS_YCCK && !adobe) continue;  // YCCK is Adobe's alone
+            auto out = image::decode(inkJpegBytes(space, adobe, red));
+            ASSERT_TRUE(out) << space << adobe;
+            EXPECT_EQ(out->width, 16);
+            EXPECT_TRUE(out->opaque);
+            const uint32_t px = out->pixels[8 * 16 + 8];
+            EXPECT_EQ(channel(px, 24), 255);
+            EXPECT_NEAR(channel(px, 16), 255, 4) << space << adobe;
+            EXPECT_NEAR(channel(px, 8), 0, 4) << space << adobe;
+            EXPECT_NEAR(channel(px, 0), 0, 4) << space << adobe;
+
+            out = image::decode(inkJpegBytes(space, adobe, navy));
+            ASSERT_TRUE(out);
+            EXPECT_NEAR(channel(out->pixels[8 * 16 + 8], 16), 0, 4) << space << adobe;
+            EXPECT_NEAR(channel(out->pixels[8 * 16 + 8], 8), 0, 4) << space << adobe;
+            EXPECT_NEAR(channel(out->pixels[8 * 16 + 8], 0), 127, 4) << space << adobe;
+        }
+    // Cut short, an ink picture is no picture either.
+    const std::string ink = inkJpegBytes(JCS_CMYK, true, red);
+    EXPECT_FALSE(image::isImage(ink.substr(0, ink.size() - 40)));
 }
 
 TEST(ImageCodec, WhatIsNoWholePictureIsRefused) {

@@ -389,6 +389,9 @@ struct DesktopWindow::Impl {
     // laid out in points as on the phone and drawn at the window's own pixel
     // size, never stretched.
     CGFloat scale = 2;
+    // The screen's scale before the window set its own: given back when
+    // the window goes.
+    CGFloat screenScaleFound = 1;
     // The phone screen's pixel size at that scale, and where it lies in the
     // window (centred; black around it when the window's shape differs).
     int pixelW = 0, pixelH = 0;
@@ -465,6 +468,10 @@ struct DesktopWindow::Impl {
         offsetX = (windowW - pw) / 2;
         offsetY = (windowH - ph) / 2;
         shownPoints = size;
+        // Pictures made from now on (a tinted arrow, a bar button's drawing)
+        // at the screen's scale have whole pixels enough for this one: made
+        // at 1 and drawn at 2 they came out soft beside the text.
+        UIScreen::mainScreen().setScale(std::clamp(std::ceil(scale - 1e-6), 1.0, 4.0));
         dropContext();
         if (pw != pixelW || ph != pixelH || !surface) {
             pixelW = pw;
@@ -915,6 +922,7 @@ bool DesktopWindow::displayAvailable() {
 }
 
 DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
+    impl_->screenScaleFound = UIScreen::mainScreen().scale();
     if (!displayAvailable()) {
         platform::log("UI: no display; running headless");
         return;
@@ -976,6 +984,7 @@ DesktopWindow::DesktopWindow(CGFloat scale) : impl_(std::make_unique<Impl>()) {
 }
 
 DesktopWindow::~DesktopWindow() {
+    UIScreen::mainScreen().setScale(impl_->screenScaleFound);
     if (impl_->open) {
         RunLoop::main().setWaitHooks(nullptr, nullptr);
         UIApplication::sharedApplication().setURLOpener(nullptr);

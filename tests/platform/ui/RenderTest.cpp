@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <vector>
@@ -198,6 +199,64 @@ TEST(Rendering, StretchableImageKeepsItsCaps) {
     EXPECT_TRUE(near(out->pixelAt(7, 50), UIColor::greenColor()));  // middle begins at 5
     EXPECT_TRUE(near(out->pixelAt(197, 97), UIColor::redColor()));
     EXPECT_TRUE(near(out->pixelAt(100, 50), UIColor::greenColor()));
+}
+
+// A desktop window shown at a scale that fits it, or a view placed off the
+// whole pixels, puts the slices' meeting lines inside pixels: each slice
+// covered its share of such a pixel, and two shares drawn over each other
+// left a line across a button of one colour.
+TEST(Rendering, StretchableImageShowsNoSeamsAtAnyScale) {
+    Scene s;
+    s.window->setBackgroundColor(UIColor::blackColor());
+    auto stretchable = [](const UIColor& colour) {
+        UIGraphicsBeginImageContextWithOptions({24, 22}, false, 2);
+        UIGraphicsGetCurrentContext()->setFillColor(colour);
+        UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 24, 22));
+        auto img = UIGraphicsGetImageFromCurrentImageContext()->resizableImageWithCapInsets(
+            UIEdgeInsetsMake(9, 10, 9, 10));
+        UIGraphicsEndImageContext();
+        return img;
+    };
+    auto solid = stretchable(UIColor::whiteColor());
+    auto veiled = stretchable(UIColor::whiteColor().colorWithAlphaComponent(0.5));
+    auto v = std::make_shared<Painter>(CGRectMake(10.3, 10.3, 150, 85));
+    v->paint = [&](Canvas& c) {
+        c.drawImage(*solid, CGRectMake(0, 0, 150, 40));
+        c.drawImage(*veiled, CGRectMake(0, 45, 150, 40));
+    };
+    s.window->addSubview(v);
+    for (double scale : {1.0, 1.5, 1.7, 2.0, 2.3}) {
+        auto out = UIDriver::renderImage(scale, s.window.get());
+        // Inside each button, clear of its own edges: one shade throughout.
+        for (double top : {10.3, 55.3}) {
+            double least = 1, most = 0;
+            for (int y = static_cast<int>(std::ceil(top * scale)) + 1;
+                 y < static_cast<int>((top + 40) * scale) - 1; ++y)
+                for (int x = static_cast<int>(std::ceil(10.3 * scale)) + 1;
+                     x < static_cast<int>((10.3 + 150) * scale) - 1; ++x) {
+                    least = std::min(least, out->pixelAt(x, y).red);
+                    most = std::max(most, out->pixelAt(x, y).red);
+                }
+            EXPECT_NEAR(most, top < 50 ? 1 : 0.5, 0.02) << "scale " << scale;
+            EXPECT_LT(most - least, 0.02) << "scale " << scale << " top " << top;
+        }
+    }
+}
+
+// A shot of the screen is small enough to sit in the stream's buffer until
+// the file is closed, and the close is where a full disk tells.
+TEST(Rendering, APictureThatCannotBeWrittenWhollyIsReportedSo) {
+    UIGraphicsBeginImageContextWithOptions({4, 4}, false, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(UIColor::redColor());
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 4, 4));
+    auto img = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_FALSE(UIImageWritePNG(img, "/dev/full"));
+    kavtest::TempDir temp;
+    ASSERT_TRUE(UIImageWritePNG(img, temp.path() / "red.png"));
+    auto back = UIImage::imageWithContentsOfFile(temp.path() / "red.png");
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(near(back->pixelAt(3, 3), UIColor::redColor()));
 }
 
 TEST(Rendering, ChineseTextIsDrawnAndMeasuredWithTheProjectFont) {

@@ -3,6 +3,8 @@
 // (what is kept and what is not), and the price texts' decimal rounding.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 
 #include "platform/Files.h"
@@ -128,6 +130,24 @@ TEST(ImageCache, KeepsOnlyADecodedAnswerOf200AndFetchesNoCachedPicture) {
     time.drain();
     EXPECT_EQ(got, (std::vector<UIImagePtr>{got[0], got[1], nullptr, nullptr, nullptr, nullptr}));
     EXPECT_EQ(sim.httpRequests().size(), requests + 3);
+}
+
+TEST(ImageCache, ANamedPipeInTheCachedFilesPlaceIsFetchedOverNotOpened) {
+    kavtest::VirtualTime time;
+    kavtest::TempDir temp;
+    kavtest::DealerSim sim;
+    const auto folder = temp.path() / "Res/Images/Dealer";
+    const auto logo = folder / "KAVFX_logo.png";
+    ASSERT_TRUE(files::makeDirectories(folder));
+    ASSERT_EQ(::mkfifo(logo.c_str(), 0600), 0);
+    // Opening it would wait for a writer for ever, on the main thread.
+    EXPECT_EQ(UIImage::imageWithContentsOfFile(logo), nullptr);
+    UIImagePtr got;
+    ImageUtils::loadImage(logo.string(), sim.dealerUrl() + "/KAVFX/logo.png",
+                          [&](const UIImagePtr& image) { got = image; });
+    ASSERT_TRUE(time.runUntil([&] { return got != nullptr; }));
+    EXPECT_EQ(got->size(), CGSizeMake(240, 80));
+    EXPECT_TRUE(UIImage::imageWithContentsOfFile(logo));
 }
 
 TEST(StringUtils, RoundingIsExactHalfAwayFromZeroWithAHeldDecimalCount) {

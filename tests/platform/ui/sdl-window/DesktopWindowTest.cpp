@@ -18,6 +18,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Display.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
@@ -188,6 +189,34 @@ TEST_F(WindowOnDummy, OpensAtTheScaleThatFitsAndAResizeKeepsTheShapeAndWhereTaps
     // Beside the screen (in the black margin) a click touches nothing.
     click(10, 630);
     EXPECT_EQ(taps, 1);
+}
+
+TEST_F(WindowOnDummy, PicturesMadeWhileItRunsHaveTheWindowsPixels) {
+    // A picture made at the screen's scale (a tinted arrow, a bar button's
+    // drawing) is as sharp as the window draws: made at 1 and drawn at 2 it
+    // would come out soft.
+    const auto made = [] {
+        UIGraphicsBeginImageContextWithOptions(CGSizeMake(18, 18), false, 0);
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        return image;
+    };
+    EXPECT_EQ(desktop_->scale(), 1);
+    EXPECT_EQ(made()->pixelWidth(), 18);
+    desktop_->setWindowSize(640, 1136);
+    ASSERT_EQ(desktop_->scale(), 2);
+    EXPECT_EQ(UIScreen::mainScreen().scale(), 2);
+    EXPECT_EQ(made()->pixelWidth(), 36);
+    // Between whole pixels a point, the next whole number: drawn smaller,
+    // not stretched.
+    desktop_->setWindowSize(480, 852);
+    EXPECT_EQ(UIScreen::mainScreen().scale(), 2);
+    desktop_->setWindowSize(160, 284);
+    EXPECT_EQ(UIScreen::mainScreen().scale(), 1);
+    // The window gone, the screen is as it found it.
+    desktop_->setWindowSize(640, 1136);
+    desktop_.reset();
+    EXPECT_EQ(UIScreen::mainScreen().scale(), 1);
 }
 
 // Where a colour lies in an image, in points.
