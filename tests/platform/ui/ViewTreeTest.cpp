@@ -192,6 +192,27 @@ TEST(HitTest, FollowsTransformsVisibilityAndOverrides) {
     EXPECT_EQ(root->hitTest({230, 110}, nullptr), root.get());
 }
 
+// A view scaled to nothing (collapsed before it is taken away, or not yet
+// grown) shows nothing and takes no touch: the point cannot be brought into
+// its space, and its centre must not stand in for every point.
+TEST(HitTest, AViewScaledToNothingTakesNoTouch) {
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto panel = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto button = std::make_shared<UIView>(CGRectMake(100, 200, 120, 168));
+    panel->addSubview(button);
+    root->addSubview(panel);
+    EXPECT_EQ(root->hitTest({10, 10}, nullptr), panel.get());
+    for (const auto& nothing : {CGAffineTransformMakeScale(0, 0), CGAffineTransformMakeScale(1, 0),
+                                CGAffineTransformMakeScale(0, 2)}) {
+        panel->setTransform(nothing);
+        EXPECT_EQ(root->hitTest({10, 10}, nullptr), root.get());
+        EXPECT_EQ(root->hitTest({160, 284}, nullptr), root.get());
+        EXPECT_EQ(root->hitTest({300, 550}, nullptr), root.get());
+    }
+    panel->setTransform(CGAffineTransformIdentity);
+    EXPECT_EQ(root->hitTest({160, 284}, nullptr), button.get());
+}
+
 TEST(Layout, RunsOnSizeChangesNeedsLayoutAndNewSubviewsNeverOnMoves) {
     auto v = std::make_shared<CountingView>(CGRectMake(0, 0, 100, 100));
     v->layoutIfNeeded();
