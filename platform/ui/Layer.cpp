@@ -539,8 +539,11 @@ void CALayer::removeFromSuperlayer() {
     superlayer_ = nullptr;
     auto& subs = parent->sublayers_;
     auto it = std::find_if(subs.begin(), subs.end(), [&](auto& l) { return l.get() == this; });
+    // The list may be the last owner (a line taken off through its
+    // superlayer's list): the layer is kept until its area is handed on.
+    CALayerPtr keep;
     if (it != subs.end()) {
-        CALayerPtr keep = *it;  // may be the last owner: erase before it goes
+        keep = std::move(*it);
         subs.erase(it);
     }
     if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);

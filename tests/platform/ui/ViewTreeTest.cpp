@@ -95,6 +95,26 @@ TEST(ViewTree, SubviewOrderAndLayersStayInStep) {
     EXPECT_EQ(a->superview(), root);
 }
 
+// A free-standing layer held by its superlayer alone, taken off through the
+// superlayer's own list: it lives until it is off (its area on the screen
+// is handed on to be drawn again after it has left the list).
+TEST(ViewTree, ALayerHeldOnlyByItsSuperlayerIsTakenOffWhole) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    window->makeKeyAndVisible();
+    {
+        auto line = CALayer::layer();
+        line->setFrame(CGRectMake(0, 100, 320, 1));
+        line->setBackgroundColor(UIColor::redColor());
+        window->layer().addSublayer(line);
+    }
+    const size_t count = window->layer().sublayers().size();
+    window->layer().sublayers().back()->removeFromSuperlayer();
+    EXPECT_EQ(window->layer().sublayers().size(), count - 1);
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    window->setHidden(true);
+}
+
 TEST(ViewTree, SuperviewLinkIsWeakAndTagsAreFound) {
     auto child = std::make_shared<UIView>();
     child->setTag(7);
