@@ -50,8 +50,28 @@ void UIPanGestureRecognizer::touchesMoved(const UITouchSet&, UIEvent*) {
     }
 }
 
-void UIPanGestureRecognizer::touchesEnded(const UITouchSet&, UIEvent*) {
+void UIPanGestureRecognizer::touchesEnded(const UITouchSet& ended, UIEvent*) {
     if (std::any_of(touches_.begin(), touches_.end(), isDown)) {
+        // A finger lifted while others stay: the centre of the touches moves
+        // to theirs, which must not move the pan (as for a finger put down).
+        CGPoint before{};
+        size_t n = 0;
+        for (const auto& t : touches_) {
+            if (!isDown(t) && std::find(ended.begin(), ended.end(), t) == ended.end()) continue;
+            before.x += t->location_.x;
+            before.y += t->location_.y;
+            ++n;
+        }
+        if (n) {
+            const CGPoint after = centroid(touches_, start_);
+            const CGPoint shift{after.x - before.x / n, after.y - before.y / n};
+            start_.x += shift.x;
+            start_.y += shift.y;
+            for (auto& sample : samples_) {
+                sample.point.x += shift.x;
+                sample.point.y += shift.y;
+            }
+        }
         if (isActive() && numberOfTouches() < minimumNumberOfTouches)
             setState(UIGestureRecognizerState::Ended);
         return;

@@ -198,7 +198,9 @@ TEST(KAVPackage, AReceivedPackageRendersTheDataItRead) {
             SCOPED_TRACE(text + (askedFirst ? " asked first" : ""));
             KAVPackage p;
             ASSERT_TRUE(p.fromJSON(text));
-            if (askedFirst) ASSERT_NE(p.getValue("a"), nullptr);
+            if (askedFirst) {
+                ASSERT_NE(p.getValue("a"), nullptr);
+            }
             nextOrderIs(40);
             EXPECT_EQ(p.toJSON(),
                       R"({"event":"2002","token" : "","msgOrder":"40","encrypt":"","data":{"a": "1","b": "2"}})");

@@ -12,7 +12,17 @@ KAVAlertViewStack& KAVAlertViewStack::sharedInstance() {
 }
 
 void KAVAlertViewStack::push(const std::shared_ptr<KAVAlertView>& alert) {
-    if (!alert) return;
+    // One that was dismissed (or is fading out) has nothing left to show;
+    // kept on the stack it would stay there for ever, and the main window
+    // would never take the keys back.
+    if (!alert || !alert->alertWindow()) return;
+    const auto it = std::find(alertViews_.begin(), alertViews_.end(), alert);
+    if (it != alertViews_.end()) {
+        if (!alert->isVisible()) return;
+        // Shown again while up: it moves to the top instead of being
+        // stacked twice.
+        alertViews_.erase(it);
+    }
     alertViews_.push_back(alert);
     alert->showInternal();
     // A copy: hiding must not see the list change under it.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "platform/Strings.h"
 #include "platform/ui/Device.h"
@@ -22,6 +23,21 @@ constexpr const char* kOpenSideKey = "KAVDrawerOpenSide";
 
 void finish(const DrawerCompletion& completion, bool finished) {
     if (completion) completion(finished);
+}
+
+// A move of the centre. Without animation it is over when this returns, its
+// end included: ended only at the next turn of the run loop, a second move
+// asked for in the same turn would start from a drawer not yet settled and be
+// undone by the first one's end.
+void moveCentre(bool animated, double duration, unsigned options,
+                const std::function<void()>& animations,
+                const std::function<void(bool)>& completion) {
+    if (!animated) {
+        UIView::performWithoutAnimation(animations);
+        completion(true);
+        return;
+    }
+    UIView::animateWithDuration(duration, 0, options, animations, completion);
 }
 
 // The status-bar bar exists from system version 7 on.
@@ -122,6 +138,7 @@ void KAVDrawerController::openDrawerSide(DrawerSide side, bool animated, CGFloat
         return;
     }
     if (!centerContainerView_) installCenterContainer();
+    cancelPanInProgress();
     setAnimatingDrawer(animated);
     const bool presenting = openSide_ != side;
     if (presenting) prepareToPresentDrawer(side, animated);
@@ -132,8 +149,8 @@ void KAVDrawerController::openDrawerSide(DrawerSide side, bool animated, CGFloat
     const CGFloat distance = std::fabs(centerContainerView_->frame().origin.x - target.origin.x);
     const double duration = animated ? durationFor(distance, velocity) : 0;
     auto weak = weakDrawer();
-    UIView::animateWithDuration(
-        duration, 0, options,
+    moveCentre(
+        animated, duration, options,
         [this, side, target] {
             setNeedsStatusBarAppearanceUpdateIfSupported();
             centerContainerView_->setFrame(target);
@@ -160,6 +177,7 @@ void KAVDrawerController::closeDrawerAnimated(bool animated, CGFloat velocity, u
         finish(completion, false);
         return;
     }
+    cancelPanInProgress();
     setAnimatingDrawer(animated);
     const CGRect target = childControllerContainerView()->bounds();
     const CGFloat x = centerContainerView_->frame().origin.x;
@@ -181,8 +199,8 @@ void KAVDrawerController::closeDrawerAnimated(bool animated, CGFloat velocity, u
     if (drawer) drawer->beginAppearanceTransition(false, animated);
 
     auto weak = weakDrawer();
-    UIView::animateWithDuration(
-        duration, 0, options,
+    moveCentre(
+        animated, duration, options,
         [this, visibleSide, target] {
             setNeedsStatusBarAppearanceUpdateIfSupported();
             centerContainerView_->setFrame(target);
@@ -226,6 +244,19 @@ void KAVDrawerController::setOpenSide(DrawerSide side) {
         }
     }
     setNeedsStatusBarAppearanceUpdateIfSupported();
+}
+
+void KAVDrawerController::cancelPanInProgress() {
+    if (CGRectIsNull(startingPanRect_)) return;
+    // A move by code takes over from a finger dragging the centre: the drag
+    // ends here without deciding anything, or it would go on moving the
+    // centre under the move and leave it wherever the finger let go.
+    startingPanRect_ = CGRectNull;
+    if (pan_) {
+        pan_->setEnabled(false);
+        pan_->setEnabled(true);
+    }
+    view()->setUserInteractionEnabled(true);
 }
 
 void KAVDrawerController::setAnimatingDrawer(bool animating) {
@@ -320,6 +351,7 @@ void KAVDrawerController::setCenterViewControllerWithFullCloseAnimation(
     const double firstLeg = animationDurationForAnimationDistance(
         std::fabs(centerContainerView_->frame().origin.x - offscreenX));
     const UIViewControllerPtr old = centerViewController_;
+    cancelPanInProgress();
     setAnimatingDrawer(true);
     if (changed && old) old->beginAppearanceTransition(false, true);
 
@@ -332,11 +364,14 @@ void KAVDrawerController::setCenterViewControllerWithFullCloseAnimation(
             centerContainerView_->setFrame(offscreen);
             if (drawer) drawer->view()->setFrame(childBounds);
         },
-        [weak, controller, changed, old, drawer, completion](bool) {
+        [weak, controller, changed = changed, old, drawer, completion](bool) mutable {
             auto self = weak.lock();
             if (!self) return;
+            // A centre set meanwhile is the newer wish: it stays (and has
+            // told the old one already); only the slide home remains.
+            if (self->centerViewController_ != old) changed = false;
             const CGRect parked = self->centerContainerView_->frame();
-            self->setCenterViewController(controller, true);
+            if (changed) self->setCenterViewController(controller, true);
             self->centerContainerView_->setFrame(parked);
             const DrawerSide side = self->openSide_;
             self->updateDrawerVisualStateForDrawerSide(side, 1.0);

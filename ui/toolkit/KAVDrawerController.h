@@ -279,6 +279,10 @@ class KAVDrawerController : public platform::ui::UIViewController,
     CGFloat stretchedOriginX(CGFloat originX, CGFloat target, CGFloat maximumOvershoot) const;
     CGRect navigationBarRect();
     void installCenterContainer();
+    // Ends a finger's drag of the centre before a move by code.
+    void cancelPanInProgress();
+    // The side is open, or the centre stands (or is moving) aside for it.
+    bool isDrawerSideUncovered(DrawerSide side) const;
     std::weak_ptr<KAVDrawerController> weakDrawer() { return weakSelf<KAVDrawerController>(); }
 
     UIViewControllerPtr centerViewController_;

@@ -321,10 +321,16 @@ void KAVDrawerController::bouncePreviewForDrawerSide(DrawerSide side, CGFloat di
     updateDrawerVisualStateForDrawerSide(side, 1.0);
 
     CATransaction::begin();
-    CATransaction::setCompletionBlock([drawer, completion] {
+    auto weak = weakDrawer();
+    CATransaction::setCompletionBlock([weak, drawer, side, completion] {
         drawer->endAppearanceTransition();
-        drawer->beginAppearanceTransition(false, false);
-        drawer->endAppearanceTransition();
+        // An open or a pan that uncovered this drawer while it bounced keeps
+        // it on screen: it is not told that it went away (its close will).
+        auto self = weak.lock();
+        if (!self || !self->isDrawerSideUncovered(side)) {
+            drawer->beginAppearanceTransition(false, false);
+            drawer->endAppearanceTransition();
+        }
         if (completion) completion(true);
     });
     const CGFloat direction = side == DrawerSideLeft ? 1 : -1;
@@ -339,6 +345,14 @@ void KAVDrawerController::bouncePreviewForDrawerSide(DrawerSide side, CGFloat di
     bounce->autoreverses = false;
     centerContainerView_->layer().addAnimation(bounce, "bouncing");
     CATransaction::commit();
+}
+
+bool KAVDrawerController::isDrawerSideUncovered(DrawerSide side) const {
+    if (side == DrawerSideNone) return false;
+    if (openSide_ == side) return true;
+    // A move under way has already set the centre where it will end.
+    const CGFloat x = centerContainerView_ ? centerContainerView_->frame().origin.x : 0;
+    return side == DrawerSideLeft ? x > 0 : x < 0;
 }
 
 void KAVDrawerController::updateShadowForCenterView() {

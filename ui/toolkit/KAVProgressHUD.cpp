@@ -316,6 +316,10 @@ void KAVProgressHUD::showProgressInternal(float progress, const std::string& sta
     fadeOutTimer_.invalidate();
     imageView()->setHidden(true);
     maskType_ = maskType;
+    // Any progress below 0, or none at all (a download's 0 / 0), is the
+    // indefinite wait: stored as -1, so laying the box out again later does
+    // not bring the rings back over the spinner.
+    if (!(progress >= 0)) progress = -1;
     progress_ = progress;
     stringLabel()->setText(status);
     updatePosition();

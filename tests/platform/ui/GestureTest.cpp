@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,56 @@ TEST(Gestures, PanThatStopsBeforeLiftingHasNoVelocity) {
     s.time.advance(0.5);  // held still
     TouchInput::touchUp(1, {60, 10});
     EXPECT_DOUBLE_EQ(velocity.x, 0);
+}
+
+// A finger lifted while another drags on moves the centre of the touches
+// to the one left, as a finger put down does: the translation must carry on
+// from where it was, with no jump and no burst of speed.
+TEST(Gestures, PanCarriesOnWhenOneOfTwoFingersLifts) {
+    GestureScreen s;
+    auto pan = std::make_shared<UIPanGestureRecognizer>();
+    CGPoint translation{}, velocity{};
+    pan->addTarget([&](UIGestureRecognizer& g) {
+        auto& p = static_cast<UIPanGestureRecognizer&>(g);
+        translation = p.translationInView(s.view.get());
+        velocity = p.velocityInView(s.view.get());
+    });
+    s.view->addGestureRecognizer(pan);
+    TouchInput::touchDown(1, {50, 100});
+    TouchInput::touchDown(2, {150, 100});
+    for (int step = 1; step <= 4; ++step) {
+        s.time.advance(0.02);
+        TouchInput::touchMove(1, {50.0 + 10 * step, 100});
+        TouchInput::touchMove(2, {150.0 + 10 * step, 100});
+    }
+    EXPECT_DOUBLE_EQ(translation.x, 40);
+    s.time.advance(0.02);
+    TouchInput::touchUp(2, {190, 100});
+    for (int step = 1; step <= 2; ++step) {
+        s.time.advance(0.02);
+        TouchInput::touchMove(1, {90.0 + 10 * step, 100});
+    }
+    EXPECT_DOUBLE_EQ(translation.x, 60);
+    EXPECT_LT(std::fabs(velocity.x), 1000) << "500 points per second at most";
+    EXPECT_EQ(pan->state(), State::Changed);
+
+    // The same with the first finger lifted.
+    s.time.advance(0.02);
+    TouchInput::touchUp(1, {110, 100});
+    s.time.advance(0.5);
+    TouchInput::touchDown(3, {50, 200});
+    TouchInput::touchDown(4, {150, 200});
+    for (int step = 1; step <= 2; ++step) {
+        s.time.advance(0.02);
+        TouchInput::touchMove(3, {50.0 + 10 * step, 200});
+        TouchInput::touchMove(4, {150.0 + 10 * step, 200});
+    }
+    s.time.advance(0.02);
+    TouchInput::touchUp(3, {70, 200});
+    s.time.advance(0.02);
+    TouchInput::touchMove(4, {175, 200});
+    EXPECT_DOUBLE_EQ(translation.x, 25);
+    TouchInput::touchUp(4, {175, 200});
 }
 
 TEST(Gestures, SmallMovementIsATapNotAPan) {

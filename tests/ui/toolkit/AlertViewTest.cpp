@@ -334,6 +334,44 @@ TEST_F(AlertViewTest, ResultClosedWhileItsConfirmationFadesGivesBackEveryTint) {
     EXPECT_NEAR(fill.blue * 255, 192, 3);
 }
 
+// An alert shown again (while up, or after it went) is not stacked twice:
+// a stale entry kept the main window from ever taking the keys back.
+TEST_F(AlertViewTest, AnAlertShownAgainIsStackedOnce) {
+    auto first = KAVAlertView::showAlertWithTitle("提示", "第一个", "取消", "确定", record());
+    auto second = KAVAlertView::showAlertWithTitle("提示", "第二个", "知道了", record());
+    time.advance(0.4);
+    first->show();  // back on top
+    time.advance(0.4);
+    ASSERT_EQ(stack().size(), 2u);
+    EXPECT_EQ(stack().back(), first);
+    EXPECT_TRUE(first->alertWindow()->isKeyWindow());
+    EXPECT_NE(UIDriver::viewWithText("第一个"), nullptr);
+    EXPECT_EQ(UIDriver::viewWithText("第二个"), nullptr);
+
+    tap(UIDriver::viewWithText("确定"));
+    first->show();  // fading out: not brought back
+    time.advance(0.3);
+    ASSERT_EQ(stack().size(), 1u);
+    EXPECT_EQ(first->alertWindow(), nullptr);
+    EXPECT_TRUE(second->alertWindow()->isKeyWindow());
+    tap(UIDriver::viewWithText("知道了"));
+    time.advance(0.3);
+    first->show();  // gone already: nothing to show
+    time.advance(0.3);
+    EXPECT_TRUE(stack().empty());
+    EXPECT_TRUE(alertWindows().empty());
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(choices, (std::vector<Choice>{{false, 1}, {true, 0}}));
+
+    // The next alert still gives the keys back when it goes.
+    KAVAlertView::showAlertWithTitle("提示", "第三个", "知道了", record());
+    time.advance(0.4);
+    tap(UIDriver::viewWithText("知道了"));
+    time.advance(0.3);
+    EXPECT_TRUE(stack().empty());
+    EXPECT_TRUE(window->isKeyWindow());
+}
+
 TEST_F(AlertViewTest, ContentViewSitsBetweenTitleAndMessage) {
     auto content = std::make_shared<UIView>(CGRectMake(0, 0, 200, 60));
     content->setBackgroundColor(UIColor::rgb255(39, 140, 192));

@@ -182,6 +182,42 @@ TEST(DrawerGestures, BounceRunsThe32KeyframesAndEndsWhereItStarted) {
     EXPECT_EQ(done.back(), false);
 }
 
+// A drawer opened while its bounce still runs stays on screen: the bounce's
+// end must not tell it that it went away, and the close that follows does.
+TEST(DrawerGestures, ADrawerOpenedDuringItsBounceIsNotToldItWentAway) {
+    for (const bool byPan : {false, true}) {
+        SCOPED_TRACE(byPan ? "opened by a pan" : "opened by a call");
+        DrawerStage s;
+        s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+        std::vector<bool> done;
+        s.drawer->bouncePreviewForDrawerSide(DrawerSideLeft, s.record(done));
+        s.time.advance(0.2);
+        if (byPan)
+            s.drag({60, 300}, {260, 300}, 0.1, 10);
+        else
+            s.drawer->openDrawerSide(DrawerSideLeft, true, nullptr);
+        s.time.advance(2);
+        EXPECT_EQ(done, std::vector<bool>{true});
+        EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        EXPECT_EQ(s.centerX(), 260);
+        EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+
+        s.log->clear();
+        s.drawer->closeDrawerAnimated(true, nullptr);
+        s.time.advance(1);
+        EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear"}));
+    }
+
+    // An open still under way when the bounce ends keeps the drawer too.
+    DrawerStage s;
+    s.drawer->bouncePreviewForDrawerSide(DrawerSideLeft, nullptr);
+    s.time.advance(0.75);
+    s.drawer->openDrawerSide(DrawerSideLeft, true, nullptr);
+    s.time.advance(2);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+}
+
 TEST(DrawerGestures, EachMaskBitAdmitsItsOwnGestureAndNothingPassesMasksOfZero) {
     DrawerStage s;
     std::vector<UIGestureRecognizer*> completed;
@@ -247,6 +283,87 @@ TEST(DrawerGestures, EachMaskBitAdmitsItsOwnGestureAndNothingPassesMasksOfZero) 
     EXPECT_EQ(asked, 2);  // once for each recogniser
     EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
     EXPECT_EQ(completed.size(), 1u);
+}
+
+// A move by code while a finger drags the centre (a close asked for by the
+// program, an open, a centre swapped with the close) takes over: the drag
+// ends there, and the centre comes to rest where the move puts it, not
+// wherever the finger let go of it.
+TEST(DrawerGestures, AMoveByCodeDuringAPanTakesOverFromTheFinger) {
+    enum Move { Close, OpenRight, SwapAndClose };
+    for (const Move move : {Close, OpenRight, SwapAndClose}) {
+        SCOPED_TRACE(move);
+        DrawerStage s;
+        s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+        s.drawer->setCloseDrawerGestureModeMask(CloseGesturePanCenterView);
+        int gestureEnds = 0;
+        s.drawer->setGestureCompletionBlock(
+            [&](KAVDrawerController*, UIGestureRecognizer*) { ++gestureEnds; });
+        std::vector<bool> done;
+        s.hold({100, 300}, {250, 300});
+        ASSERT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        ASSERT_EQ(s.centerX(), 150);
+        if (move == Close) s.drawer->closeDrawerAnimated(true, s.record(done));
+        if (move == OpenRight) s.drawer->openDrawerSide(DrawerSideRight, true, s.record(done));
+        if (move == SwapAndClose)
+            s.drawer->setCenterViewControllerWithCloseAnimation(
+                std::make_shared<Screen>("other", s.log), true, s.record(done));
+        s.time.advance(0.1);
+        TouchInput::touchMove(1, {280, 300});
+        s.time.advance(0.05);
+        TouchInput::touchUp(1, {280, 300});
+        s.time.advance(2);
+
+        EXPECT_EQ(done, std::vector<bool>{true});
+        EXPECT_EQ(gestureEnds, 0) << "the drag was cut short, not ended";
+        EXPECT_FALSE(s.drawer->isAnimatingDrawer());
+        EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
+        if (move == OpenRight) {
+            EXPECT_EQ(s.drawer->openSide(), DrawerSideRight);
+            EXPECT_EQ(s.centerX(), -260);
+            EXPECT_FALSE(s.right->view()->isHidden());
+        } else {
+            EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
+            EXPECT_EQ(s.centerX(), 0);
+            EXPECT_TRUE(s.left->view()->isHidden());
+        }
+        EXPECT_EQ(s.shownCenterX(), s.centerX());
+
+        // The next drag works as ever.
+        s.drawer->closeDrawerAnimated(false, nullptr);
+        s.time.drain();
+        s.drag({100, 300}, {300, 300});
+        s.time.advance(1);
+        EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+        EXPECT_EQ(s.centerX(), 260);
+        EXPECT_EQ(gestureEnds, 1);
+    }
+}
+
+// Dragged with two fingers, the centre stays under the finger left when the
+// other lifts (it jumped by half the fingers' distance, here over to the
+// right drawer).
+TEST(DrawerGestures, ACentreDraggedWithTwoFingersFollowsTheOneLeft) {
+    DrawerStage s;
+    s.drawer->setOpenDrawerGestureModeMask(OpenGesturePanCenterView);
+    TouchInput::touchDown(1, {50, 300});
+    TouchInput::touchDown(2, {150, 300});
+    for (int step = 1; step <= 4; ++step) {
+        s.time.advance(0.02);
+        TouchInput::touchMove(1, {50.0 + 10 * step, 300});
+        TouchInput::touchMove(2, {150.0 + 10 * step, 300});
+    }
+    EXPECT_EQ(s.centerX(), 40);
+    s.time.advance(0.02);
+    TouchInput::touchUp(2, {190, 300});
+    s.time.advance(0.02);
+    TouchInput::touchMove(1, {91, 300});
+    EXPECT_EQ(s.centerX(), 41);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    s.time.advance(0.5);  // held still: the place decides
+    TouchInput::touchUp(1, {91, 300});
+    s.time.advance(1);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);  // 41 of 260: closes
 }
 
 TEST(DrawerGestures, APanBeginningDuringAMoveGivesWayAndTheNextPanWorks) {

@@ -4,6 +4,8 @@
 // test in each interaction mode, widths and restoration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/ui/toolkit/DrawerStage.h"
 
 using namespace drawertest;
@@ -54,6 +56,45 @@ TEST(Drawer, OpensClosesAndTogglesByCallWithTheirDurations) {
     s.time.advance(0.02);
     EXPECT_EQ(done, std::vector<bool>{true});
     EXPECT_EQ(s.drawer->visibleRightDrawerWidth(), 100);
+}
+
+// A move without animation is over when the call returns, so the next call
+// in the same turn starts from where it left the drawer. Ended only at the
+// next turn, a close and an open at once left the opened drawer's view
+// hidden (black beside the centre) and the drawer told it had gone.
+TEST(Drawer, MovesWithoutAnimationAreOverWhenTheCallReturns) {
+    DrawerStage s;
+    std::vector<bool> done;
+    s.drawer->openDrawerSide(DrawerSideLeft, false, s.record(done));
+    EXPECT_EQ(done, std::vector<bool>{true});
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(s.centerX(), 260);
+    EXPECT_EQ(*s.log, (Strings{"left willAppear", "left didAppear"}));
+
+    // Closed and opened again in one turn.
+    s.log->clear();
+    s.drawer->closeDrawerAnimated(false, s.record(done));
+    s.drawer->openDrawerSide(DrawerSideLeft, false, s.record(done));
+    s.time.advance(1);
+    EXPECT_EQ(done, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideLeft);
+    EXPECT_EQ(s.centerX(), 260);
+    EXPECT_FALSE(s.left->view()->isHidden());
+    EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear", "left willAppear",
+                               "left didAppear"}));
+
+    // From one side to the other in one turn.
+    s.log->clear();
+    s.drawer->closeDrawerAnimated(false, nullptr);
+    s.drawer->openDrawerSide(DrawerSideRight, false, nullptr);
+    s.time.advance(1);
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideRight);
+    EXPECT_EQ(s.centerX(), -260);
+    EXPECT_FALSE(s.right->view()->isHidden());
+    EXPECT_TRUE(s.left->view()->isHidden());
+    EXPECT_EQ(*s.log, (Strings{"left willDisappear", "left didDisappear", "right willAppear",
+                               "right didAppear"}));
+    EXPECT_TRUE(s.drawer->view()->isUserInteractionEnabled());
 }
 
 TEST(Drawer, OpeningASideWithoutADrawerIsRefusedAndTheContainerStaysUsable) {
@@ -178,6 +219,29 @@ TEST(Drawer, ReplacingTheCentreWithTheFullCloseSlidesItOffAndBackInOrder) {
     EXPECT_EQ(*log, (Strings{"second willDisappear", "second didDisappear", "first willAppear",
                              "first didAppear"}));
     EXPECT_EQ(done.back(), true);
+}
+
+// A centre set while the full close slides the old one off is the newer
+// wish: the slide's end must not put the centre it started with back over it.
+TEST(Drawer, ACentreSetDuringTheFullCloseIsNotReplacedByTheSlidesOwn) {
+    DrawerStage s;
+    s.drawer->openDrawerSide(DrawerSideLeft, false, nullptr);
+    auto slid = std::make_shared<Screen>("slid", s.log);
+    auto later = std::make_shared<Screen>("later", s.log);
+    std::vector<bool> done;
+    s.drawer->setCenterViewControllerWithFullCloseAnimation(slid, true, s.record(done));
+    s.time.advance(0.05);
+    s.drawer->setCenterViewController(later);
+    s.time.advance(2);
+    EXPECT_EQ(s.drawer->centerViewController().get(), later.get());
+    EXPECT_EQ(later->parentViewController(), s.drawer.get());
+    EXPECT_EQ(slid->parentViewController(), nullptr);
+    EXPECT_FALSE(slid->isViewLoaded() && slid->view()->superview());
+    EXPECT_EQ(s.drawer->openSide(), DrawerSideNone);
+    EXPECT_EQ(s.centerX(), 0);
+    EXPECT_EQ(done.back(), true);
+    EXPECT_EQ(std::count(s.log->begin(), s.log->end(), "slid willAppear"), 0);
+    EXPECT_EQ(std::count(s.log->begin(), s.log->end(), "later didAppear"), 1);
 }
 
 TEST(Drawer, CentreTakesTouchesWhileADrawerIsOpenOnlyAsItsModeAllows) {

@@ -157,6 +157,27 @@ TEST_F(ProgressHUDTest, ProgressRingsSitInTheImageArea) {
     EXPECT_TRUE(hud->spinnerView()->isAnimating());
 }
 
+// A progress below 0 or not a number (a download's 0 / 0) is an indefinite
+// wait: a spinner, and no rings drawn over it when the text changes.
+TEST_F(ProgressHUDTest, ProgressBelowZeroOrNotANumberShowsOnlyTheSpinner) {
+    auto ringsShown = [&] {
+        const auto& layers = box()->layer().sublayers();
+        return std::count_if(layers.begin(), layers.end(), [](const CALayerPtr& l) {
+            return dynamic_cast<CAShapeLayer*>(l.get()) != nullptr;
+        });
+    };
+    for (const float progress : {-0.5f, std::nanf("")}) {
+        SCOPED_TRACE(progress);
+        KAVProgressHUD::showProgress(progress, "正在下载");
+        KAVProgressHUD::setStatus("正在下载 2");
+        EXPECT_EQ(ringsShown(), 0);
+        EXPECT_TRUE(hud->spinnerView()->isAnimating());
+        EXPECT_EQ(hud->progress(), -1);
+        KAVProgressHUD::dismiss();
+        time.advance(0.5);
+    }
+}
+
 TEST_F(ProgressHUDTest, BoxStaysAboveTheKeyboardAndFollowsTheOffset) {
     auto field = std::make_shared<UITextField>(CGRectMake(20, 100, 280, 36));
     screen->view()->addSubview(field);
