@@ -539,8 +539,11 @@ void CALayer::removeFromSuperlayer() {
     superlayer_ = nullptr;
     auto& subs = parent->sublayers_;
     auto it = std::find_if(subs.begin(), subs.end(), [&](auto& l) { return l.get() == this; });
+    // The list may be the last owner (a line taken off through its
+    // superlayer's list): the layer is kept until its area is handed on.
+    CALayerPtr keep;
     if (it != subs.end()) {
-        CALayerPtr keep = *it;  // may be the last owner: erase before it goes
+        keep = std::move(*it);
         subs.erase(it);
     }
     if (!CGRectIsNull(drawnExtent_)) detail::compositor::addDamage(drawnExtent_);
@@ -780,8 +783,22 @@ const CALayerState& CALayer::drawnState(std::optional<CALayerState>& scratch) co
 
 // ---- screen bookkeeping -------------------------------------------------
 
+namespace {
+// The bounds rounded out to whole units of the layer: a drawing is kept
+// clipped to them (a recording's extents are whole units, and a drawing put
+// down straight is clipped alike), so where the bounds end inside a unit its
+// ink may reach that far past them.
+CGRect drawingBounds(const CGRect& b) {
+    const double x = std::floor(b.origin.x), y = std::floor(b.origin.y);
+    return CGRectMake(x, y, std::ceil(CGRectGetMaxX(b)) - x, std::ceil(CGRectGetMaxY(b)) - y);
+}
+}  // namespace
+
 CGRect CALayer::ownDrawnArea(const CALayerState& s) const {
-    CGRect area = s.bounds;
+    // A layer with a drawing, or one to be made, may ink up to the bounds
+    // rounded out.
+    CGRect area =
+        needsDisplay_ || contentCache_ || drawsStraight_ ? drawingBounds(s.bounds) : s.bounds;
     if (s.shadowOpacity > 0 && s.shadowColor.alpha > 0) {
         CGRect shape = s.bounds;
         if (s.shadowPath) {
@@ -920,11 +937,12 @@ CGRect CALayer::inkReach(const CGRect& ink, const CGRect& bounds, double pixelsP
     // The ink is measured with glyphs placed on whole units of the layer
     // (half a unit off at most), and the screen places them on its own
     // pixels (half a pixel off): that much more holds every pixel a glyph
-    // touches. The bounds clip the drawing. A whisker more for the rounding
-    // of sums, less than the screen's areas take as touching a pixel: a reach
-    // that ends on a pixel's edge does not take in the pixel beyond.
+    // touches. The bounds, rounded out to whole units, clip the drawing. A
+    // whisker more for the rounding of sums, less than the screen's areas
+    // take as touching a pixel: a reach that ends on a pixel's edge does not
+    // take in the pixel beyond.
     const double reach = 0.5 + 0.5 / std::max(pixelsPerUnit, 1e-3) + 1e-5;
-    const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), bounds);
+    const CGRect r = CGRectIntersection(CGRectInset(ink, -reach, -reach), drawingBounds(bounds));
     return CGRectIsEmpty(r) ? CGRectNull : r;
 }
 
@@ -1205,10 +1223,7 @@ void CALayer::renderContent(cairo_t* cr, const CALayerState& state) {
         // whole units, only where the ink may reach past them: the screen
         // puts a glyph on its own pixels, up to half a pixel off its place.
         cairo_save(cr);
-        const CGRect& b = state.bounds;
-        const double x = std::floor(b.origin.x), y = std::floor(b.origin.y);
-        const CGRect clip =
-            CGRectMake(x, y, std::ceil(CGRectGetMaxX(b)) - x, std::ceil(CGRectGetMaxY(b)) - y);
+        const CGRect clip = drawingBounds(state.bounds);
         const double snap = 0.5 / std::max(pixels, 1e-3) + 0.01;
         if (!CGRectContainsRect(clip, CGRectInset(drawingInk_, -snap, -snap))) {
             cairo_new_path(cr);

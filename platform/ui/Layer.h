@@ -208,6 +208,11 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
 
     // The values drawn now.
     CALayerState presentation() const;
+    // The opacity drawn now: the model's, or as the running animations have
+    // it (a view fading out is drawn while its model says 0).
+    double presentationOpacity() const {
+        return animations_.empty() ? model_.opacity : presentation().opacity;
+    }
     const CALayerState& model() const { return model_; }
     AnimValue modelValueForKeyPath(const std::string& keyPath) const;
     AnimValue presentationValueForKeyPath(const std::string& keyPath) const;
@@ -273,7 +278,8 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // drawInContext's) drawing into the content cache and notes its ink.
     void recordDrawing(const CALayerState& state, bool mayDrawStraight = true);
     // Where a drawing of that ink may touch pixels at that many pixels per
-    // unit of the layer, inside the bounds; null when nowhere.
+    // unit of the layer, inside the bounds rounded out to whole units; null
+    // when nowhere.
     static CGRect inkReach(const CGRect& ink, const CGRect& bounds, double pixelsPerUnit);
     // The delegate's drawing recorded, clipped to the bounds; null when it
     // tells it draws nothing.

@@ -133,11 +133,12 @@ std::vector<CGRect> pixelAreas(const std::vector<CGRect>& damage, CGSize screen,
     return out;
 }
 
-// Whether the layer is drawn: every layer up to a visible window's shown.
+// Whether the layer is drawn: every layer up to a visible window's shown,
+// as drawn now (one fading out is drawn until its fade ends).
 bool onScreen(const CALayer* layer, const std::vector<UIWindow*>& windows) {
     const CALayer* root = layer;
     for (const CALayer* l = layer; l; l = l->superlayer()) {
-        if (l->isHidden() || l->opacity() <= 0.001) return false;
+        if (l->isHidden() || l->presentationOpacity() <= 0.001) return false;
         root = l;
     }
     return std::any_of(windows.begin(), windows.end(),

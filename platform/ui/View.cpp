@@ -469,6 +469,11 @@ bool UIView::drawLayer(CALayer&, Canvas&) {
 UIView* UIView::hitTest(CGPoint point, UIEvent* event) {
     if (isHidden() || !userInteractionEnabled_ || alpha() < 0.01 || layer_->blocksInteraction())
         return nullptr;
+    // Scaled to nothing it shows nothing; the point brought into its space
+    // by a transform that has no inverse would be its centre, whatever was
+    // touched.
+    const CATransform3D& t = layer_->model().transform;
+    if (t.m11 * t.m22 - t.m12 * t.m21 == 0) return nullptr;
     if (!pointInside(point, event)) return nullptr;
     for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
         UIView* sub = it->get();

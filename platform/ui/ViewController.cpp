@@ -258,7 +258,10 @@ void UIViewController::presentViewController(const UIViewControllerPtr& controll
             keepPresenter->view_->removeFromSuperview();
         keepPresenter->endAppearanceTransition();
         controller->endAppearanceTransition();
-        controller->viewPtr()->setFrame(full);
+        // The window as it is now: the interface may have turned during
+        // the slide.
+        UIView* shown = controller->viewPtr().get();
+        shown->setFrame(shown->window() ? shown->window()->bounds() : full);
     };
     runTransition(
         animated, UIViewAnimationOptionCurveEaseOut, [view, full] { view->setFrame(full); }, finish,

@@ -445,6 +445,33 @@ TEST(Application, ShakeReachesTheDelegateAndRotationAsksTheTopScreen) {
     EXPECT_EQ(application.statusBarFrame(), CGRectMake(0, 0, 320, 20));
 }
 
+// The interface turned while a presented screen slides in or out: the
+// screen ends covering the window as it is now, not as it was when the
+// slide began.
+TEST(Application, AScreenPresentedOrDismissedWhileTheInterfaceTurnsCoversTheTurnedWindow) {
+    App app;
+    auto base = std::make_shared<Screen>("B");
+    base->rotates = true;
+    app.window->setRootViewController(base);
+    app.window->makeKeyAndVisible();
+    auto top = std::make_shared<Screen>("T");
+    top->rotates = true;
+    base->presentViewController(top, true);
+    app.time.advance(0.1);
+    UIDriver::rotate(UIDeviceOrientation::LandscapeLeft);
+    app.time.advance(1);
+    EXPECT_EQ(app.window->bounds().size, (CGSize{568, 320}));
+    EXPECT_EQ(top->view()->frame(), app.window->bounds());
+
+    top->dismissViewControllerAnimated(true);
+    app.time.advance(0.1);
+    UIDriver::rotate(UIDeviceOrientation::Portrait);
+    app.time.advance(1);
+    EXPECT_EQ(app.window->bounds().size, (CGSize{320, 568}));
+    EXPECT_EQ(base->view()->frame(), app.window->bounds());
+    EXPECT_EQ(top->presentingViewController(), nullptr);
+}
+
 TEST(Application, PresentedScreenTurnsWithTheWindowAndTakesTouchesAcrossIt) {
     App app;
     auto base = std::make_shared<Screen>("B");

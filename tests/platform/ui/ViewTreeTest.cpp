@@ -95,6 +95,26 @@ TEST(ViewTree, SubviewOrderAndLayersStayInStep) {
     EXPECT_EQ(a->superview(), root);
 }
 
+// A free-standing layer held by its superlayer alone, taken off through the
+// superlayer's own list: it lives until it is off (its area on the screen
+// is handed on to be drawn again after it has left the list).
+TEST(ViewTree, ALayerHeldOnlyByItsSuperlayerIsTakenOffWhole) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    window->makeKeyAndVisible();
+    {
+        auto line = CALayer::layer();
+        line->setFrame(CGRectMake(0, 100, 320, 1));
+        line->setBackgroundColor(UIColor::redColor());
+        window->layer().addSublayer(line);
+    }
+    const size_t count = window->layer().sublayers().size();
+    window->layer().sublayers().back()->removeFromSuperlayer();
+    EXPECT_EQ(window->layer().sublayers().size(), count - 1);
+    EXPECT_TRUE(UIScreenRenderer::needsFrame());
+    window->setHidden(true);
+}
+
 TEST(ViewTree, SuperviewLinkIsWeakAndTagsAreFound) {
     auto child = std::make_shared<UIView>();
     child->setTag(7);
@@ -190,6 +210,27 @@ TEST(HitTest, FollowsTransformsVisibilityAndOverrides) {
     auto outside = std::make_shared<UIView>(CGRectMake(120, 0, 50, 50));
     box->addSubview(outside);
     EXPECT_EQ(root->hitTest({230, 110}, nullptr), root.get());
+}
+
+// A view scaled to nothing (collapsed before it is taken away, or not yet
+// grown) shows nothing and takes no touch: the point cannot be brought into
+// its space, and its centre must not stand in for every point.
+TEST(HitTest, AViewScaledToNothingTakesNoTouch) {
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto panel = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto button = std::make_shared<UIView>(CGRectMake(100, 200, 120, 168));
+    panel->addSubview(button);
+    root->addSubview(panel);
+    EXPECT_EQ(root->hitTest({10, 10}, nullptr), panel.get());
+    for (const auto& nothing : {CGAffineTransformMakeScale(0, 0), CGAffineTransformMakeScale(1, 0),
+                                CGAffineTransformMakeScale(0, 2)}) {
+        panel->setTransform(nothing);
+        EXPECT_EQ(root->hitTest({10, 10}, nullptr), root.get());
+        EXPECT_EQ(root->hitTest({160, 284}, nullptr), root.get());
+        EXPECT_EQ(root->hitTest({300, 550}, nullptr), root.get());
+    }
+    panel->setTransform(CGAffineTransformIdentity);
+    EXPECT_EQ(root->hitTest({160, 284}, nullptr), button.get());
 }
 
 TEST(Layout, RunsOnSizeChangesNeedsLayoutAndNewSubviewsNeverOnMoves) {
