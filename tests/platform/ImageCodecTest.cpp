@@ -14,8 +14,11 @@ namespace image = platform::image;
 
 namespace {
 
-// A JPEG of one colour, made with the library the decoder uses.
-std::string jpegBytes(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
+// A JPEG of w x h pixels each `pixel` (its components as the library takes
+// them in `input`), stored as `stored`, made with the library the decoder
+// uses; with Adobe's mark when asked.
+std::string jpegOf(int w, int h, J_COLOR_SPACE input, J_COLOR_SPACE stored, bool adobe,
+                   const std::string& pixel) {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
     info.err = jpeg_std_error(&err);
@@ -25,14 +28,16 @@ std::string jpegBytes(int w, int h, unsigned char r, unsigned char g, unsigned c
     jpeg_mem_dest(&info, &out, &size);
     info.image_width = static_cast<JDIMENSION>(w);
     info.image_height = static_cast<JDIMENSION>(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = static_cast<int>(pixel.size());
+    info.in_color_space = input;
     jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, stored);
+    info.write_Adobe_marker = adobe;
     jpeg_set_quality(&info, 95, TRUE);
     jpeg_start_compress(&info, TRUE);
     std::string row;
     for (int x = 0; x < w; ++x)
-        row += {static_cast<char>(r), static_cast<char>(g), static_cast<char>(b)};
+        row += pixel;
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row.data())};
         jpeg_write_scanlines(&info, rows, 1);
@@ -44,39 +49,20 @@ std::string jpegBytes(int w, int h, unsigned char r, unsigned char g, unsigned c
     return bytes;
 }
 
+// A JPEG of one colour.
+std::string jpegBytes(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
+    return jpegOf(w, h, JCS_RGB, JCS_YCbCr, false,
+                  {static_cast<char>(r), static_cast<char>(g), static_cast<char>(b)});
+}
+
 // A JPEG of one colour given as ink (cyan, magenta, yellow, black, 255
 // is full ink), stored as `space` (CMYK or YCCK). With Adobe's mark the ink
 // is stored inverted, as Adobe's programs write it.
 std::string inkJpegBytes(J_COLOR_SPACE space, bool adobe, std::array<unsigned char, 4> ink) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = 16;
-    info.image_height = 16;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, space);
-    info.write_Adobe_marker = adobe;
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::string row;
-    for (int x = 0; x < 16; ++x)
-        for (unsigned char c : ink)
-            row += static_cast<char>(adobe ? 255 - c : c);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row.data())};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&info);
-    std::free(out);
-    return bytes;
+    std::string pixel;
+    for (unsigned char c : ink)
+        pixel += static_cast<char>(adobe ? 255 - c : c);
+    return jpegOf(16, 16, JCS_CMYK, space, adobe, pixel);
 }
 
 // A 2 x 2 PNG of 16 bits a channel, every sample `value` (alpha `alpha`
