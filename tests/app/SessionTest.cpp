@@ -230,6 +230,39 @@ TEST_F(SessionTest, TheReconnectBannerShowsOnceWhileAChannelReconnects) {
     EXPECT_EQ(rootAs<MainDrawerViewController>(), root());
 }
 
+// The order screen's chart keeps a spinner of its own under the banner's tag:
+// a reconnect while it is open still shows the banner, and its end takes the
+// banner away, not the chart's spinner.
+TEST_F(SessionTest, TheReconnectBannerIsNotConfusedWithAScreensOwnView) {
+    launchToLogin();
+    logIn();
+    auto drawer = rootAs<MainDrawerViewController>();
+    auto board = std::dynamic_pointer_cast<QuotationViewController>(
+        drawer->navigationControllerForType(0)->viewControllers().front());
+    ASSERT_TRUE(board);
+    auto table =
+        board->view()->viewWithTag<platform::ui::UITableView>(QuotationViewController::kTagTable);
+    ASSERT_TRUE(table);
+    board->tableViewDidSelectRowAtIndexPath(table.get(),
+                                            platform::ui::NSIndexPath::indexPathForRow(0, 0));
+    ASSERT_TRUE(until([&] { return drawer->presentedViewController() != nullptr; }));
+    auto* order = drawer->presentedViewController();
+    auto spinner = order->view()->viewWithTag(AppDelegate::kTagConnectMsg);
+    ASSERT_TRUE(spinner);  // the chart's own
+    const auto banner = [&]() -> std::shared_ptr<UIView> {
+        for (const auto& view : app->window->subviews())
+            if (view->tag() == AppDelegate::kTagConnectMsg) return view;
+        return nullptr;
+    };
+
+    sim.closeConnections(SimService::Quote);
+    ASSERT_TRUE(until([&] { return banner() != nullptr; }, 10)) << UIDriver::dumpViewTree();
+    EXPECT_EQ(app->window->subviews().back(), banner());
+    ASSERT_TRUE(until([&] { return banner() == nullptr; }, 20));
+    EXPECT_EQ(order->view()->viewWithTag(AppDelegate::kTagConnectMsg), spinner);
+    EXPECT_EQ(drawer->presentedViewController(), order);
+}
+
 TEST_F(SessionTest, ARefusedTokenEndsTheSessionAndTheOldOneFallsSilent) {
     launchToLogin();
     logIn();
