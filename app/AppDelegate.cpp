@@ -165,9 +165,15 @@ void AppDelegate::showConnectMsg() {
     auto overlay = std::make_shared<UIView>(CGRectMake(0, 0, size.width, size.height));
     overlay->setBackgroundColor(UIColor::blackColor().colorWithAlphaComponent(0.5));
     overlay->setTag(kTagConnectMsg);
+    // The order screen turns with the phone while the banner is up: the
+    // banner turns with the window, still covering all of it.
+    overlay->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                 UIViewAutoresizingFlexibleHeight);
     auto bar = std::make_shared<UIView>(CGRectMake(0, 30, size.width, 30));
     bar->setBackgroundColor(UIColor::blackColor());
+    bar->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     auto label = std::make_shared<UILabel>(CGRectMake(0, 0, size.width, 30));
+    label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     label->setTextAlignment(NSTextAlignment::Center);
     label->setTextColor(UIColor::yellowColor());
     label->setText(kConnectMsg);
