@@ -145,15 +145,35 @@ void AppDelegate::stopListeners() {
     if (bizSDK_) bizSDK_->setDelegate({});
 }
 
+namespace {
+
+// The banner lies directly in the window. A screen's own view deeper down
+// may carry the same tag (the order screen's chart spinner does): it is no
+// banner, and taking it for one would leave a reconnect unshown and take
+// the spinner out of its chart.
+UIViewPtr connectBanner(const UIWindow& window) {
+    for (const auto& view : window.subviews())
+        if (view->tag() == AppDelegate::kTagConnectMsg) return view;
+    return nullptr;
+}
+
+}  // namespace
+
 void AppDelegate::showConnectMsg() {
-    if (!window || window->viewWithTag(kTagConnectMsg)) return;
+    if (!window || connectBanner(*window)) return;
     const CGSize size = window->bounds().size;
     auto overlay = std::make_shared<UIView>(CGRectMake(0, 0, size.width, size.height));
     overlay->setBackgroundColor(UIColor::blackColor().colorWithAlphaComponent(0.5));
     overlay->setTag(kTagConnectMsg);
+    // The order screen turns with the phone while the banner is up: the
+    // banner turns with the window, still covering all of it.
+    overlay->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                 UIViewAutoresizingFlexibleHeight);
     auto bar = std::make_shared<UIView>(CGRectMake(0, 30, size.width, 30));
     bar->setBackgroundColor(UIColor::blackColor());
+    bar->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     auto label = std::make_shared<UILabel>(CGRectMake(0, 0, size.width, 30));
+    label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     label->setTextAlignment(NSTextAlignment::Center);
     label->setTextColor(UIColor::yellowColor());
     label->setText(kConnectMsg);
@@ -164,7 +184,7 @@ void AppDelegate::showConnectMsg() {
 
 void AppDelegate::hideConnectMsg() {
     if (!window) return;
-    if (auto banner = window->viewWithTag(kTagConnectMsg)) {
+    if (auto banner = connectBanner(*window)) {
         banner->setHidden(true);
         banner->removeFromSuperview();
     }

@@ -90,6 +90,22 @@ class SessionTest : public AppTest {
         EXPECT_FALSE(app->sysdb()->isOnline());
         EXPECT_EQ(viewsTagged(AppDelegate::kTagConnectMsg), 0u);
     }
+    // The board's first row opens its order screen (a modal, with a chart),
+    // once the board has its rows.
+    platform::ui::UIViewController* openOrderScreen(MainDrawerViewController& drawer) {
+        auto board = std::dynamic_pointer_cast<QuotationViewController>(
+            drawer.navigationControllerForType(0)->viewControllers().front());
+        if (!board) return nullptr;
+        auto table = board->view()->viewWithTag<platform::ui::UITableView>(
+            QuotationViewController::kTagTable);
+        if (!table ||
+            !until([&] { return !board->isLoadingData() && table->numberOfRowsInSection(0) > 0; }))
+            return nullptr;
+        board->tableViewDidSelectRowAtIndexPath(table.get(),
+                                                platform::ui::NSIndexPath::indexPathForRow(0, 0));
+        until([&] { return drawer.presentedViewController() != nullptr; });
+        return drawer.presentedViewController();
+    }
 };
 
 TEST_F(SessionTest, StartUpShowsTheLoginScreenWithAFreshServiceObject) {
@@ -228,6 +244,67 @@ TEST_F(SessionTest, TheReconnectBannerShowsOnceWhileAChannelReconnects) {
     app->onNetworkStatus(2);
     EXPECT_EQ(viewsTagged(tag), 0u);
     EXPECT_EQ(rootAs<MainDrawerViewController>(), root());
+}
+
+// The order screen's chart keeps a spinner of its own under the banner's tag:
+// a reconnect while it is open still shows the banner, and its end takes the
+// banner away, not the chart's spinner.
+TEST_F(SessionTest, TheReconnectBannerIsNotConfusedWithAScreensOwnView) {
+    launchToLogin();
+    logIn();
+    auto drawer = rootAs<MainDrawerViewController>();
+    auto* order = openOrderScreen(*drawer);
+    ASSERT_TRUE(order);
+    auto spinner = order->view()->viewWithTag(AppDelegate::kTagConnectMsg);
+    ASSERT_TRUE(spinner);  // the chart's own
+    const auto banner = [&]() -> std::shared_ptr<UIView> {
+        for (const auto& view : app->window->subviews())
+            if (view->tag() == AppDelegate::kTagConnectMsg) return view;
+        return nullptr;
+    };
+
+    sim.closeConnections(SimService::Quote);
+    ASSERT_TRUE(until([&] { return banner() != nullptr; }, 10)) << UIDriver::dumpViewTree();
+    EXPECT_EQ(app->window->subviews().back(), banner());
+    ASSERT_TRUE(until([&] { return banner() == nullptr; }, 20));
+    EXPECT_EQ(order->view()->viewWithTag(AppDelegate::kTagConnectMsg), spinner);
+    EXPECT_EQ(drawer->presentedViewController(), order);
+}
+
+// The order screen turns with the phone, banner or not: the banner still
+// dims the whole turned screen and takes every touch, its bar across the top.
+TEST_F(SessionTest, TheReconnectBannerCoversTheScreenAfterATurn) {
+    launchToLogin();
+    logIn();
+    auto drawer = rootAs<MainDrawerViewController>();
+    auto* order = openOrderScreen(*drawer);
+    ASSERT_TRUE(order);
+    sim.closeConnections(SimService::Quote);
+    ASSERT_TRUE(until(
+        [&] { return app->window->subviews().back()->tag() == AppDelegate::kTagConnectMsg; }, 10));
+    const auto banner = app->window->subviews().back();
+    const auto covers = [&](const std::string& turn) {
+        const auto bounds = app->window->bounds();
+        EXPECT_EQ(banner->frame(), bounds) << turn;
+        for (const auto& point :
+             {platform::ui::CGPointMake(bounds.size.width - 10, 45),
+              platform::ui::CGPointMake(bounds.size.width - 10, bounds.size.height - 10),
+              platform::ui::CGPointMake(10, bounds.size.height - 10)}) {
+            auto* hit = app->window->hitTest(point, nullptr);
+            EXPECT_TRUE(hit && hit->isDescendantOfView(banner.get())) << turn;
+        }
+        auto label = UIDriver::viewWithText(AppDelegate::kConnectMsg);
+        ASSERT_TRUE(label) << turn;
+        EXPECT_EQ(label->superview()->frame(),
+                  platform::ui::CGRectMake(0, 30, bounds.size.width, 30))
+            << turn;
+        EXPECT_EQ(label->frame().size.width, bounds.size.width) << turn;
+    };
+    run("rotate left\nwait 1\nshot reconnect-banner-landscape\n");
+    ASSERT_GT(app->window->bounds().size.width, app->window->bounds().size.height);
+    covers("landscape");
+    run("rotate portrait\nwait 1\n");
+    covers("portrait");
 }
 
 TEST_F(SessionTest, ARefusedTokenEndsTheSessionAndTheOldOneFallsSilent) {
