@@ -43,9 +43,7 @@ std::optional<std::string> read(std::string_view name) {
 }
 
 std::optional<std::string> readFullPath(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    return files::readFile(path);
+    return files::readRegularFile(path);
 }
 
 bool write(std::string_view name, std::string_view data) {

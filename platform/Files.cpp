@@ -126,6 +126,12 @@ bool isSafeName(std::string_view name) {
     return true;
 }
 
+std::optional<std::string> readRegularFile(const Path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    return readFile(path);
+}
+
 std::optional<std::string> readFile(const Path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;

@@ -32,6 +32,9 @@ bool isSafeName(std::string_view name);
 
 // Whole-file read; nothing when missing or unreadable.
 std::optional<std::string> readFile(const Path& path);
+// The same for a regular file only: anything else is never opened (a named
+// pipe put where a file is expected would wait for a writer for ever).
+std::optional<std::string> readRegularFile(const Path& path);
 // Writes a temporary file beside the target, flushes it to disk and renames it
 // over the target, so a crash leaves either the old or the new file, never a
 // mix. True only when every step succeeded. The folder must exist. The

@@ -65,15 +65,6 @@ class FolderLock {
     int fd_;
 };
 
-// The store file's text; nothing when it is missing or no regular file. A
-// named pipe put there is never opened: the read would wait for a writer for
-// ever, at the start of the program.
-std::optional<std::string> readStoreFile(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
-    return files::readFile(file);
-}
-
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -186,7 +177,9 @@ std::optional<std::map<std::string, std::string>> UserDefaults::parse(const std:
 void UserDefaults::load() {
     if (!files::fileExists(file_)) return;
     std::optional<std::map<std::string, std::string>> values;
-    if (auto text = readStoreFile(file_)) values = parse(*text);
+    // A regular file only: a named pipe put there would hold the start of
+    // the program for ever.
+    if (auto text = files::readRegularFile(file_)) values = parse(*text);
     if (values) {
         values_ = std::move(*values);
     } else {
@@ -206,7 +199,7 @@ bool UserDefaults::save(bool durable) {
     // laid over them. A file that is no store (gone, damaged) is replaced by
     // this store's values.
     std::map<std::string, std::string> merged = values_;
-    if (auto text = readStoreFile(file_)) {
+    if (auto text = files::readRegularFile(file_)) {
         if (auto onFile = parse(*text)) {
             merged = std::move(*onFile);
             for (const auto& [key, value] : changes_) {

@@ -42,14 +42,6 @@ cairo_surface_t* surfaceFromBitmap(const platform::image::Bitmap& bitmap) {
     return s;
 }
 
-// Regular files only: a named pipe where a cached logo should be would
-// wait for a writer for ever, on the main thread.
-std::optional<std::string> readAll(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    return platform::files::readFile(path);
-}
-
 // Copies a surface into a new ARGB image surface.
 cairo_surface_t* copySurface(cairo_surface_t* src) {
     const int w = cairo_image_surface_get_width(src), h = cairo_image_surface_get_height(src);
@@ -105,7 +97,9 @@ UIImagePtr UIImage::imageWithData(std::string_view bytes, CGFloat scale) {
 }
 
 UIImagePtr UIImage::imageWithContentsOfFile(const std::filesystem::path& path) {
-    auto bytes = readAll(path);
+    // Regular files only: a named pipe where a cached logo should be would
+    // wait for a writer for ever, on the main thread.
+    auto bytes = platform::files::readRegularFile(path);
     if (!bytes) return nullptr;
     const auto stem = path.stem().string();
     const CGFloat scale = stem.size() > 3 && stem.compare(stem.size() - 3, 3, "@2x") == 0 ? 2 : 1;
