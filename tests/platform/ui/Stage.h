@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 
