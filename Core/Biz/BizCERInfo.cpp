@@ -21,5 +21,11 @@ MODList<MODCERInfo> BizCERInfo::pushData(const Json* children) {
 }
 
 std::string BizCERInfo::keyOf(const std::string& base, const std::string& counter) {
-    return base + "_" + counter;
+    std::string key;
+    keyInto(key, base, counter);
+    return key;
+}
+
+void BizCERInfo::keyInto(std::string& key, const std::string& base, const std::string& counter) {
+    key.assign(base).append(1, '_').append(counter);
 }

@@ -19,4 +19,6 @@ class BizCERInfo : public IBizOf<MODList<MODCERInfo>> {
 
     // The cache key of a pair: "<base>_<counter>".
     static std::string keyOf(const std::string& base, const std::string& counter);
+    // The same key written into `key`, which keeps its room from one to the next.
+    static void keyInto(std::string& key, const std::string& base, const std::string& counter);
 };

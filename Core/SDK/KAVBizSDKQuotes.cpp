@@ -13,6 +13,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #include "Core/Biz/BizHoldBill.h"
 #include "Core/Biz/BizUserAccount.h"
@@ -167,9 +168,6 @@ void writeRun(size_t count, const PricedRun& run, const SymbolMarks& marks,
     sums.account = account;
 }
 
-// How many tickets ahead of the one written its record is fetched.
-constexpr size_t kPrefetchAhead = 16;
-
 // Whether every profit of a run stays finite at a quote: a bound on the
 // largest of them from the run's largest lots and price, the largest
 // closing price, the unit and the rate, with room to spare for the
@@ -188,10 +186,23 @@ bool runStaysFinite(const KAVSymbolTickets::RunBound& bound, bool reciprocal, do
 // pass. Four tickets at a time: their profits worked out side by side, then
 // each ticket's block made (the two profits the sums read, the mark, the
 // total), written whole and added to the sums in ticket order. Vector code
-// that needs AVX2; `count` a multiple of four.
+// that needs AVX2 and FMA; `count` a multiple of four.
+//
+// The sums are the loop's critical path, a chain of adds in ticket order
+// that no other add may hold up: the +0 that turns a -0 profit into 0 is
+// fused into the multiplication by the unit, which runs where the adds do
+// not. Fused, the unit's product is rounded once, as it is without; its
+// only other difference would be a product that rounds to -0, which the
+// add makes 0 and the fused add does not; but the unit is a whole number,
+// so a product of a profit that is not 0 is at least the least double and
+// never rounds to 0. Nor are the records fetched ahead: they are in the
+// nearer caches after the last quote, and the fetches only took room from
+// the work.
 #if KAV_REPRICE_X86
+static_assert(std::is_integral_v<decltype(MODSymbolInfo::unit)>,
+              "the fused +0 relies on a unit that is a whole number");
 template <bool kOneAccount>
-[[gnu::target("avx2,prfchw")]] void repriceRunAvx2(
+[[gnu::target("avx2,fma")]] void repriceRunAvx2(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
     const double* __restrict hold, const double* __restrict signedQuantity,
     const int64_t* __restrict closeLanes, MODHoldBill* const* __restrict records,
@@ -212,25 +223,18 @@ template <bool kOneAccount>
     __m256d sides4 = _mm256_setr_pd(sums.buy[0], sums.buy[1], sums.sell[0], sums.sell[1]);
     __m128d account = _mm_set_sd(sums.account);
     for (size_t i = 0; i < count; i += 4) {
-        // The records a few steps on, fetched to be written while these
-        // are priced.
-        if (i + kPrefetchAhead + 4 <= count) {
-            for (size_t k = 0; k < 4; ++k)
-                __builtin_prefetch(&records[i + kPrefetchAhead + k]->dynProfitPrice, 1, 3);
-        }
         MODHoldBill* const tickets[4] = {records[i], records[i + 1], records[i + 2],
                                          records[i + 3]};
         const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(closeLanes + i));
         const __m256d close = _mm256_permutevar_pd(closes, lanes);
         const __m256d mark = _mm256_permutevar_pd(markPrices, lanes);
         const __m256d q = _mm256_loadu_pd(signedQuantity + i);
-        // As priceTickets works them out, operation for operation.
-        const __m256d t = _mm256_add_pd(
-            _mm256_mul_pd(_mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(open + i))), unit),
-            zero);
-        const __m256d h = _mm256_add_pd(
-            _mm256_mul_pd(_mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(hold + i))), unit),
-            zero);
+        // As priceTickets works them out, to the last bit: the unit's
+        // product and the +0 in one (see above).
+        const __m256d t = _mm256_fmadd_pd(
+            _mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(open + i))), unit, zero);
+        const __m256d h = _mm256_fmadd_pd(
+            _mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(hold + i))), unit, zero);
         const __m256d v = _mm256_mul_pd(h, rate);
         const __m256d vh02 = _mm256_unpacklo_pd(v, h);  // [v0 h0 | v2 h2]
         const __m256d vh13 = _mm256_unpackhi_pd(v, h);
@@ -261,7 +265,8 @@ template <bool kOneAccount>
 }
 
 // Whether the processor runs repriceRunAvx2; asked once, before any quote.
-const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") &&
+                                                 __builtin_cpu_supports("fma"));
 #else
 // Other processors price every run through priceTickets and writeRun.
 constexpr bool kHasAvx2 = false;

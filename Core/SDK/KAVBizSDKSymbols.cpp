@@ -133,6 +133,11 @@ double KAVBizSDK::getExchangeRateWith(const std::string& base, const std::string
 }
 
 double KAVBizSDK::exchangeRateWith(const std::string& base, const std::string& target) const {
-    const auto it = exchangeRate.find(BizCERInfo::keyOf(base, target));
+    // Every quote of a symbol with tickets asks: with no rates there is
+    // nothing to look up, and a key is written where the last one was.
+    if (exchangeRate.empty()) return 1.0;
+    thread_local std::string key;
+    BizCERInfo::keyInto(key, base, target);
+    const auto it = exchangeRate.find(key);
     return it == exchangeRate.end() ? 1.0 : it->second->exchangeRate;
 }
