@@ -265,11 +265,11 @@ template <bool kOneAccount>
 }
 
 // Whether the processor runs repriceRunAvx2; asked once, before any quote.
-const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") &&
-                                                 __builtin_cpu_supports("fma"));
+const bool kHasAvx2Fma =
+    (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
 #else
 // Other processors price every run through priceTickets and writeRun.
-constexpr bool kHasAvx2 = false;
+constexpr bool kHasAvx2Fma = false;
 template <bool kOneAccount>
 void repriceRunAvx2(size_t, const SymbolMarks&, const double*, const double*, const double*,
                     const int64_t*, MODHoldBill* const*, const uint8_t*, const uint32_t*,
@@ -720,7 +720,7 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
         // Runs priced without a check per ticket: both closing prices can be
         // priced against, and the rate is a number.
         const bool checkFree =
-            kHasAvx2 && m.bidUsable != 0 && m.askUsable != 0 && std::isfinite(m.rate);
+            kHasAvx2Fma && m.bidUsable != 0 && m.askUsable != 0 && std::isfinite(m.rate);
         const double closeMax = std::max(std::fabs(m.closeBid), std::fabs(m.closeAsk));
         const double scale = std::fabs(m.unit) * std::max(1.0, std::fabs(m.rate));
         const auto fastRun = [&](size_t first) {
