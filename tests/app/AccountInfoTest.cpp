@@ -208,4 +208,44 @@ TEST_F(AccountInfoTest, FloatingProfitIsColouredBySignAndAnEmptyListChangesNothi
     EXPECT_EQ(screen->riskView()->lblRisk()->text(), "80%");
 }
 
+TEST_F(AccountInfoTest, FiguresThatOverflowFromAbsurdMoneyShowAsNoFigure) {
+    logIn();
+    showScreen();
+    ASSERT_TRUE(waitFor([&] { return !screen->arrValue().empty(); }));
+    UIKAVRiskView* risk = screen->riskView();
+    ASSERT_EQ(risk->lblNetValue()->text(), "100000.00");
+
+    // Margins each within a double whose sum is not: the free margin comes
+    // out infinite, the net value and the ratio no number at all.
+    kavtest::SimJson data = kavtest::SimJson::object();
+    data["children"] = kavtest::SimJson::array(
+        {kavtest::SimJson{{"accId", 1001}, {"amMarginUsed", 1e308}, {"amMarginFreezed", 1e308}}});
+    ASSERT_GT(sim->push(kavtest::SimService::Trade, "4008", data), 0);
+    ASSERT_TRUE(waitFor([&] { return risk->lblNetValue()->text() != "100000.00"; }));
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblNetValue()->text(), "--");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "--");
+    EXPECT_EQ(risk->bar()->frame().size.width, 0);
+    // The money the dealer sent is shown as sent.
+    EXPECT_EQ(value(2), sysDB::formatPrice(1e308, 2));
+
+    // The largest ratio a float holds is no percentage a float holds.
+    auto a = account(std::numeric_limits<float>::max(), 1);
+    BusRelay::postAccounts({a});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblNetValue()->text(), "98765.43");
+    a = account(-std::numeric_limits<float>::infinity(), 0);
+    a->amMarginFree = std::numeric_limits<double>::infinity();
+    BusRelay::postAccounts({a});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "--");
+    // A finite figure after them shows again.
+    BusRelay::postAccounts({account(0.6f, 0.5f)});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "60%");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "4321.00");
+}
+
 }  // namespace
