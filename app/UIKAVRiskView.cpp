@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/AccountScreenKit.h"
 #include "platform/Strings.h"
-#include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 
 using namespace platform::ui;
@@ -126,9 +126,10 @@ void UIKAVRiskView::updataWithRisk(float risk, double netValue, double freeMargi
     // such a figure reads "--", as before the first figures arrive, never
     // "inf" or "nan".
     const float percent = risk * 100.0f;
-    lblRisk_->setText(std::isfinite(percent)
-                          ? platform::stringf("%0.0f%%", static_cast<double>(percent))
-                          : std::string(kNoFigure));
+    lblRisk_->setText(
+        std::isfinite(percent)
+            ? accountkit::unsignedZero(platform::stringf("%0.0f%%", static_cast<double>(percent)))
+            : std::string(kNoFigure));
 
     // The share comes from the server's lines; whatever it says, the bar
     // stays inside its track.
@@ -147,9 +148,6 @@ void UIKAVRiskView::updataWithRisk(float risk, double netValue, double freeMargi
         bar_->setBackgroundColor(dangerRed());
     }
 
-    const auto money = [](double value) {
-        return std::isfinite(value) ? sysDB::formatPrice(value, 2) : std::string(kNoFigure);
-    };
-    lblNetValue_->setText(money(netValue));
-    lblFreeMargins_->setText(money(freeMargin));
+    lblNetValue_->setText(accountkit::moneyText(netValue));
+    lblFreeMargins_->setText(accountkit::moneyText(freeMargin));
 }
