@@ -1,10 +1,13 @@
 #include "app/AccountScreenKit.h"
 
+#include <cmath>
+
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Bundle.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
+#include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/UIImageTintColor.h"
 
@@ -47,6 +50,21 @@ void useBlackNavigationBar(UIViewController& screen) {
 CGRect belowBars(const UIView& view) {
     const CGRect b = view.bounds();
     return CGRectMake(0, kBarsHeight, b.size.width, b.size.height - kBarsHeight);
+}
+
+std::string unsignedZero(std::string text) {
+    if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.%", 1) == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
+std::string moneyText(double value) {
+    if (!std::isfinite(value)) return "--";
+    return unsignedZero(sysDB::formatPrice(value, 2));
+}
+
+bool showsAsZero(double value) {
+    return std::isfinite(value) && moneyText(value) == "0.00";
 }
 
 void dressSettingsScreen(UIViewController& screen) {

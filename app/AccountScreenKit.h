@@ -39,6 +39,16 @@ void useBlackNavigationBar(platform::ui::UIViewController& screen);
 // The frame of what fills `view` below the status and navigation bars.
 platform::ui::CGRect belowBars(const platform::ui::UIView& view);
 
+// Money as the account screens show it: two decimals, a figure that shows
+// as zero without a sign ("0.00", never "-0.00": profits that cancel leave
+// a tiny negative rest), and "--" for one that is no finite number.
+std::string moneyText(double value);
+// True when the value shows as zero with two decimals.
+bool showsAsZero(double value);
+// A number's text without the minus sign of a figure that shows as zero
+// ("-0.00" and "-0%" read "0.00" and "0%").
+std::string unsignedZero(std::string text);
+
 // The settings screens' look: the black bar over the panel ground, the
 // insets left alone (the table is placed below the bars by hand).
 void dressSettingsScreen(platform::ui::UIViewController& screen);

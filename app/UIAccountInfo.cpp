@@ -9,8 +9,10 @@ using namespace platform::ui;
 
 namespace {
 
-// The floating profit's colours: gains red, losses green, nothing black.
+// The floating profit's colours: gains red, losses green, nothing black. A
+// rest of cancelling profits that shows as 0.00 is nothing.
 UIColor profitColour(double value) {
+    if (accountkit::showsAsZero(value)) return UIColor::blackColor();
     if (value > 0) return UIColor::rgb255(196, 26, 22);
     if (value < 0) return UIColor::rgb255(5, 117, 0);
     return UIColor::blackColor();
@@ -96,12 +98,12 @@ void UIAccountInfo::updateAccountWithMods(const MODList<MODUserAccount>& mods) {
     modUserAccount_ = mods.front();
     const MODUserAccount& a = *modUserAccount_;
     arrValue_ = {a.currencyCode,
-                 sysDB::formatPrice(a.amMarginRemain, 2),
-                 sysDB::formatPrice(a.amMarginUsed, 2),
-                 sysDB::formatPrice(a.amMarginFreezed, 2),
-                 sysDB::formatPrice(a.profitDyn, 2),
-                 sysDB::formatPrice(a.amDailyCharge, 2),
-                 sysDB::formatPrice(a.amDailyCloseProfit, 2)};
+                 accountkit::moneyText(a.amMarginRemain),
+                 accountkit::moneyText(a.amMarginUsed),
+                 accountkit::moneyText(a.amMarginFreezed),
+                 accountkit::moneyText(a.profitDyn),
+                 accountkit::moneyText(a.amDailyCharge),
+                 accountkit::moneyText(a.amDailyCloseProfit)};
     list_->reloadData();
     riskView_->updataWithRisk(a.risk, a.netValue, a.amMarginFree, a.riskPercent, a.riskLevel);
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/AccountScreenKit.h"
 #include "platform/Strings.h"
-#include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 
 using namespace platform::ui;
@@ -54,7 +54,7 @@ void UIKAVRiskView::makeView() {
     container_->setBackgroundColor(UIColor::clearColor());
     addSubview(container_);
 
-    lblRisk_ = makeLabel(160, 26, NSTextAlignment::Center, "--");
+    lblRisk_ = makeLabel(160, 26, NSTextAlignment::Center, kNoFigure);
     container_->addSubview(lblRisk_);
 
     track_ = makeFill(UIColor::blackColor());
@@ -121,8 +121,15 @@ void UIKAVRiskView::layoutSubviews() {
 
 void UIKAVRiskView::updataWithRisk(float risk, double netValue, double freeMargin,
                                    float riskPercent, int32_t /*riskLevel*/) {
+    // Sums of absurd money from the dealer can overflow into an infinity or
+    // no number at all, and the largest ratio overflows as a percentage:
+    // such a figure reads "--", as before the first figures arrive, never
+    // "inf" or "nan".
     const float percent = risk * 100.0f;
-    lblRisk_->setText(platform::stringf("%0.0f%%", static_cast<double>(percent)));
+    lblRisk_->setText(
+        std::isfinite(percent)
+            ? accountkit::unsignedZero(platform::stringf("%0.0f%%", static_cast<double>(percent)))
+            : std::string(kNoFigure));
 
     // The share comes from the server's lines; whatever it says, the bar
     // stays inside its track.
@@ -141,6 +148,6 @@ void UIKAVRiskView::updataWithRisk(float risk, double netValue, double freeMargi
         bar_->setBackgroundColor(dangerRed());
     }
 
-    lblNetValue_->setText(sysDB::formatPrice(netValue, 2));
-    lblFreeMargins_->setText(sysDB::formatPrice(freeMargin, 2));
+    lblNetValue_->setText(accountkit::moneyText(netValue));
+    lblFreeMargins_->setText(accountkit::moneyText(freeMargin));
 }

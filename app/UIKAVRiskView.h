@@ -16,14 +16,17 @@ class UIKAVRiskView : public platform::ui::UIView {
     static constexpr float kBarMargin = 3;
     // Share of the panel's height above the rule.
     static constexpr double kUpperBand = 0.45;
+    // What the ratio shows before the first figures, and any figure that is
+    // not a finite number.
+    static constexpr const char* kNoFigure = "--";
 
     UIKAVRiskView(const platform::ui::CGRect& frame, int style);
 
     void makeView();
     // Shows the ratio (as a percentage), the bar at `riskPercent` of its
     // track (held to 0..1, nothing for a value that is no number) in the
-    // colour of the ratio, the net value and the free margin. The risk level
-    // is not shown.
+    // colour of the ratio, the net value and the free margin ("--" for a
+    // figure that is no finite number). The risk level is not shown.
     void updataWithRisk(float risk, double netValue, double freeMargin, float riskPercent,
                         int32_t riskLevel);
 

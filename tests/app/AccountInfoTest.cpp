@@ -208,4 +208,82 @@ TEST_F(AccountInfoTest, FloatingProfitIsColouredBySignAndAnEmptyListChangesNothi
     EXPECT_EQ(screen->riskView()->lblRisk()->text(), "80%");
 }
 
+TEST_F(AccountInfoTest, AFigureThatShowsAsZeroShowsNoSign) {
+    showScreen();
+    // Two buys of a lot of 100000 opened a point above and a point below
+    // the bid of 1.0995 cancel but for a tiny negative rest, as margins
+    // that cancel in the net value do; they show as zero, and the profit
+    // in zero's black.
+    const double rest = 100000 * (1.0995 - 1.09951) + 100000 * (1.0995 - 1.09949);
+    ASSERT_LT(rest, 0);
+    auto a = account(-0.004f, 0.5f, rest);
+    a->netValue = -0.001;
+    a->amMarginFree = -0.0;
+    a->amDailyCharge = -0.0049;
+    a->amDailyCloseProfit = -0.005;
+    BusRelay::postAccounts({a});
+    settle(0.1);
+    EXPECT_EQ(value(UIAccountInfo::kRowProfit), "0.00");
+    EXPECT_EQ(value(5), "0.00");
+    EXPECT_EQ(value(6), "-0.01");  // a figure that shows below zero keeps its sign
+    EXPECT_GT(pixelsNear(snapshot("account-info-zero"),
+                         row(UIAccountInfo::kRowProfit)->cellValue().get(), Rgb{0, 0, 0}),
+              10);
+    EXPECT_EQ(pixelsNear(snapshot("account-info-zero"),
+                         row(UIAccountInfo::kRowProfit)->cellValue().get(), Rgb{5, 117, 0}),
+              0);
+    EXPECT_EQ(screen->riskView()->lblRisk()->text(), "0%");
+    EXPECT_EQ(screen->riskView()->lblNetValue()->text(), "0.00");
+    EXPECT_EQ(screen->riskView()->lblFreeMargins()->text(), "0.00");
+
+    // Figures below zero keep their sign and colour.
+    BusRelay::postAccounts({account(-0.2f, 0.5f, -0.006)});
+    settle(0.1);
+    EXPECT_EQ(value(UIAccountInfo::kRowProfit), "-0.01");
+    EXPECT_GT(pixelsNear(snapshot("account-info-zero"),
+                         row(UIAccountInfo::kRowProfit)->cellValue().get(), Rgb{5, 117, 0}),
+              10);
+    EXPECT_EQ(screen->riskView()->lblRisk()->text(), "-20%");
+}
+
+TEST_F(AccountInfoTest, FiguresThatOverflowFromAbsurdMoneyShowAsNoFigure) {
+    logIn();
+    showScreen();
+    ASSERT_TRUE(waitFor([&] { return !screen->arrValue().empty(); }));
+    UIKAVRiskView* risk = screen->riskView();
+    ASSERT_EQ(risk->lblNetValue()->text(), "100000.00");
+
+    // Margins each within a double whose sum is not: the free margin comes
+    // out infinite, the net value and the ratio no number at all.
+    kavtest::SimJson data = kavtest::SimJson::object();
+    data["children"] = kavtest::SimJson::array(
+        {kavtest::SimJson{{"accId", 1001}, {"amMarginUsed", 1e308}, {"amMarginFreezed", 1e308}}});
+    ASSERT_GT(sim->push(kavtest::SimService::Trade, "4008", data), 0);
+    ASSERT_TRUE(waitFor([&] { return risk->lblNetValue()->text() != "100000.00"; }));
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblNetValue()->text(), "--");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "--");
+    EXPECT_EQ(risk->bar()->frame().size.width, 0);
+    // The money the dealer sent is shown as sent.
+    EXPECT_EQ(value(2), sysDB::formatPrice(1e308, 2));
+
+    // The largest ratio a float holds is no percentage a float holds.
+    auto a = account(std::numeric_limits<float>::max(), 1);
+    BusRelay::postAccounts({a});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblNetValue()->text(), "98765.43");
+    a = account(-std::numeric_limits<float>::infinity(), 0);
+    a->amMarginFree = std::numeric_limits<double>::infinity();
+    BusRelay::postAccounts({a});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "--");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "--");
+    // A finite figure after them shows again.
+    BusRelay::postAccounts({account(0.6f, 0.5f)});
+    settle(0.1);
+    EXPECT_EQ(risk->lblRisk()->text(), "60%");
+    EXPECT_EQ(risk->lblFreeMargins()->text(), "4321.00");
+}
+
 }  // namespace
