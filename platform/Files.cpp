@@ -215,10 +215,10 @@ bool removeFile(const Path& path) {
 std::optional<Path> moveAside(const Path& path, std::string* why) {
     std::error_code ec;
     Path aside = path.string() + ".corrupt";
-    for (int n = 1; n < 100 && std::filesystem::exists(std::filesystem::symlink_status(aside, ec));
-         ++n) {
+    // Up to the first free name, however many are kept: the rename would
+    // replace a kept file.
+    for (long n = 1; std::filesystem::exists(std::filesystem::symlink_status(aside, ec)); ++n)
         aside = path.string() + ".corrupt." + std::to_string(n);
-    }
     std::filesystem::rename(path, aside, ec);
     if (ec) {
         if (why) *why = ec.message();

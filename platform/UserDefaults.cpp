@@ -106,11 +106,10 @@ std::optional<std::string> UserDefaults::stringForKey(const std::string& key) co
 
 void UserDefaults::setString(const std::string& key, const std::string& value) {
     std::lock_guard lock(mutex_);
-    auto [it, inserted] = values_.try_emplace(key, value);
-    if (!inserted) {
-        if (it->second == value && saved_) return;
-        it->second = value;
-    }
+    // Even a value this store already holds is written: another program may
+    // have saved another one since this store last read the file, and the
+    // user's choice made here must stand over it.
+    values_[key] = value;
     changes_[key] = value;
     saved_ = false;
     scheduleFlush();

@@ -144,6 +144,23 @@ TEST(Files, InterruptedSaveLeavesTheOldFile) {
     EXPECT_EQ(files::readFile(target), "newer content");
 }
 
+// Files kept aside are never replaced by a later one, however many there are.
+TEST(Files, MovedAsideFilesAreAllKept) {
+    kavtest::TempDir dir;
+    const fs::path file = dir / "defaults.json";
+    constexpr int kKept = 120;
+    for (int i = 0; i < kKept; ++i) {
+        ASSERT_TRUE(files::writeFileAtomic(file, "damaged " + std::to_string(i)));
+        const auto aside = files::moveAside(file);
+        ASSERT_TRUE(aside) << i;
+        EXPECT_FALSE(files::fileExists(file));
+    }
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt"), "damaged 0");
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.99"), "damaged 99");
+    EXPECT_EQ(files::readFile(dir / "defaults.json.corrupt.119"), "damaged 119");
+    EXPECT_EQ(namesIn(dir.path()).size(), static_cast<size_t>(kKept));
+}
+
 }  // namespace
 
 // A program is found in the first folder of $PATH that lets it run; a file

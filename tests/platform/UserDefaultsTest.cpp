@@ -288,6 +288,29 @@ TEST(UserDefaults, TwoProgramsOnOneFolderKeepEachOthersChanges) {
     EXPECT_FALSE(after.stringForKey("key_2009").has_value());
 }
 
+// A value chosen again after the other program saved another one is the
+// user's latest choice: it is written, though it is what this store read at
+// its start.
+TEST(UserDefaults, AValueChosenAgainAfterTheOtherProgramChangedItIsWritten) {
+    kavtest::TempDir dir;
+    const auto file = dir / "Preferences/defaults.json";
+    UserDefaults a(file);
+    a.setString("key_2001", "1");
+    ASSERT_TRUE(a.synchronize());
+    UserDefaults b(file);
+    b.setString("key_2001", "0");
+    ASSERT_TRUE(b.synchronize());
+
+    a.setString("key_2001", "1");
+    EXPECT_TRUE(a.synchronize());
+    EXPECT_EQ(a.stringForKey("key_2001"), "1");
+    EXPECT_EQ(UserDefaults(file).stringForKey("key_2001"), "1");
+    // And it stays this store's value after a later write of another key.
+    a.setString("key_2003", "15");
+    ASSERT_TRUE(a.synchronize());
+    EXPECT_EQ(a.stringForKey("key_2001"), "1");
+}
+
 // The other program's write is under way (its file complete, not yet
 // renamed) when this one writes: this write waits for it and keeps its key,
 // instead of reading the file before it and renaming its own over it after.
