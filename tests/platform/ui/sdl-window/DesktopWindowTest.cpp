@@ -24,6 +24,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
 #include "tests/platform/ui/sdl-window/XServer.h"
@@ -780,6 +781,44 @@ TEST_F(WindowOnDummy, KeysPressedWhileAnAlertIsUpLeaveTheFieldBehindItAlone) {
     EXPECT_EQ(returns, 1);
     key(SDLK_TAB);
     EXPECT_TRUE(password->isEditing());
+}
+
+TEST_F(WindowOnDummy, AWindowGoneUnderAHeldButtonTakesNoMoreOfItsTouch) {
+    auto button = UIButton::buttonWithType(UIButtonType::Custom);
+    button->setFrame(CGRectMake(20, 80, 280, 80));
+    int taps = 0;
+    button->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    window_->addSubview(button);
+    // An alert's window over the form; the button is pressed on it and the
+    // alert closes (its fade ends) before the button comes up.
+    auto alert = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN;
+    press.button.button = SDL_BUTTON_LEFT;
+    press.button.x = 100;
+    press.button.y = 100;
+    send(press);
+    EXPECT_EQ(TouchInput::activeTouchCount(), 1u);
+    alert->setHidden(true);
+    alert.reset();
+    window_->makeKeyAndVisible();
+    SDL_Event drag{};
+    drag.type = SDL_MOUSEMOTION;
+    drag.motion.state = SDL_BUTTON_LMASK;
+    drag.motion.x = 120;
+    drag.motion.y = 110;
+    send(drag);
+    press.type = SDL_MOUSEBUTTONUP;
+    press.button.x = 120;
+    press.button.y = 110;
+    send(press);
+    // The finger lifted where it went down: on no window, over the button.
+    EXPECT_EQ(TouchInput::activeTouchCount(), 0u);
+    EXPECT_EQ(taps, 0);
+    click(150, 120);
+    EXPECT_EQ(taps, 1);
 }
 
 TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
