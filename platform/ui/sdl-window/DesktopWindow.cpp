@@ -740,9 +740,13 @@ struct DesktopWindow::Impl {
                 if (r) UIKeyboard::endEditing();
                 break;
             case SDLK_F1:
-                TouchInput::shake();
+                // One shake, one turn a press: the desktop's key repeat
+                // while the key stays down would shake again and again, and
+                // turn the screen back and forth to either shape.
+                if (!e.repeat) TouchInput::shake();
                 break;
             case SDLK_F2: {
+                if (e.repeat) break;
                 // The window follows at the next frame, when the screen has
                 // turned.
                 auto& device = UIDevice::currentDevice();

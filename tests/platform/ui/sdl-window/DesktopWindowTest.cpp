@@ -17,6 +17,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Display.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Keyboard.h"
@@ -819,6 +820,41 @@ TEST_F(WindowOnDummy, AWindowGoneUnderAHeldButtonTakesNoMoreOfItsTouch) {
     EXPECT_EQ(taps, 0);
     click(150, 120);
     EXPECT_EQ(taps, 1);
+}
+
+// Takes the key window's shakes first.
+class ShakeCounter : public UIView {
+  public:
+    using UIView::UIView;
+    bool canBecomeFirstResponder() const override { return true; }
+    void motionBegan(UIEventSubtype, UIEvent*) override { ++shakes; }
+    int shakes = 0;
+};
+
+TEST_F(WindowOnDummy, AHeldF1OrF2ShakesOrTurnsOnceNotAtTheKeysRepeat) {
+    auto counter = std::make_shared<ShakeCounter>(CGRectMake(0, 0, 10, 10));
+    window_->addSubview(counter);
+    ASSERT_TRUE(counter->becomeFirstResponder());
+    const auto held = [&](SDL_Keycode sym) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = sym;
+        send(e);
+        // The desktop's key repeat while it stays down.
+        e.key.repeat = 1;
+        for (int i = 0; i < 3; ++i)
+            send(e);
+    };
+    held(SDLK_F1);
+    EXPECT_EQ(counter->shakes, 1);
+    auto& device = UIDevice::currentDevice();
+    ASSERT_EQ(device.orientation(), UIDeviceOrientation::Portrait);
+    held(SDLK_F2);
+    EXPECT_TRUE(UIDeviceOrientationIsLandscape(device.orientation()));
+    held(SDLK_F2);
+    EXPECT_EQ(device.orientation(), UIDeviceOrientation::Portrait);
+    device.setOrientation(UIDeviceOrientation::Portrait);
+    counter->resignFirstResponder();
 }
 
 TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
