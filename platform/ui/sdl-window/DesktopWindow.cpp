@@ -779,6 +779,18 @@ struct DesktopWindow::Impl {
                 // (the frame is kept; nothing is composited again).
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED) showAll = true;
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
+                // Minimised or taken off the display (another workspace)
+                // with the button held, the window loses the pointer: the
+                // button's release goes elsewhere and never comes. The
+                // finger is called off, as the phone calls off a touch the
+                // system interrupts, rather than left down to drag under a
+                // pointer that no longer holds a button.
+                if ((e.window.event == SDL_WINDOWEVENT_HIDDEN ||
+                     e.window.event == SDL_WINDOWEVENT_MINIMIZED) &&
+                    mouseDown) {
+                    mouseDown = false;
+                    TouchInput::touchCancel(kMouseFinger);
+                }
                 break;
             case SDL_MOUSEBUTTONDOWN:
                 if (e.button.button == SDL_BUTTON_LEFT) {

@@ -857,6 +857,58 @@ TEST_F(WindowOnDummy, AHeldF1OrF2ShakesOrTurnsOnceNotAtTheKeysRepeat) {
     counter->resignFirstResponder();
 }
 
+// Counts what its fingers do.
+class TouchCounter : public UIView {
+  public:
+    using UIView::UIView;
+    void touchesBegan(const UITouchSet&, UIEvent*) override { ++began; }
+    void touchesMoved(const UITouchSet&, UIEvent*) override { ++moved; }
+    void touchesEnded(const UITouchSet&, UIEvent*) override { ++ended; }
+    void touchesCancelled(const UITouchSet&, UIEvent*) override { ++cancelled; }
+    int began = 0, moved = 0, ended = 0, cancelled = 0;
+};
+
+TEST_F(WindowOnDummy, AWindowMinimisedOrHiddenWithTheButtonHeldCallsTheFingerOff) {
+    auto list = std::make_shared<TouchCounter>(CGRectMake(0, 60, 320, 400));
+    window_->addSubview(list);
+    for (const Uint8 gone : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_HIDDEN}) {
+        list->began = list->moved = list->ended = list->cancelled = 0;
+        SDL_Event press{};
+        press.type = SDL_MOUSEBUTTONDOWN;
+        press.button.button = SDL_BUTTON_LEFT;
+        press.button.x = 100;
+        press.button.y = 200;
+        send(press);
+        ASSERT_EQ(list->began, 1);
+        // Minimised (or moved to another workspace) while the button is
+        // held: the release goes elsewhere and never comes.
+        SDL_Event window{};
+        window.type = SDL_WINDOWEVENT;
+        window.window.event = gone;
+        send(window);
+        EXPECT_EQ(list->cancelled, 1) << int(gone);
+        EXPECT_EQ(TouchInput::activeTouchCount(), 0u) << int(gone);
+        // Back, the pointer moves over the window with no button held (the
+        // desktop still counts the button down), then clicks: the press is
+        // not reported, only its release.
+        SDL_Event hover{};
+        hover.type = SDL_MOUSEMOTION;
+        hover.motion.state = SDL_BUTTON_LMASK;
+        hover.motion.x = 100;
+        hover.motion.y = 300;
+        send(hover);
+        press.type = SDL_MOUSEBUTTONUP;
+        press.button.y = 300;
+        send(press);
+        EXPECT_EQ(list->moved, 0) << int(gone);
+        EXPECT_EQ(list->ended, 0) << int(gone);
+        // The clicks after it are the list's again.
+        click(100, 250);
+        EXPECT_EQ(list->began, 2) << int(gone);
+        EXPECT_EQ(list->ended, 1) << int(gone);
+    }
+}
+
 TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
     EXPECT_LT(desktop_->waitLimit(-1), 0);
     EXPECT_EQ(desktop_->waitLimit(5), 5);
