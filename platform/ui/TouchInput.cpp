@@ -16,9 +16,11 @@ namespace {
 struct ActiveTouch {
     UITouchPtr touch;
 };
+// Never destroyed: a window that outlives it (one kept until the program
+// ends) still asks it for its touches when it goes.
 std::map<int, ActiveTouch>& activeTouches() {
-    static std::map<int, ActiveTouch> touches;
-    return touches;
+    static auto* touches = new std::map<int, ActiveTouch>;
+    return *touches;
 }
 
 }  // namespace
@@ -110,6 +112,11 @@ void TouchInput::touchCancel(int id) {
 }
 size_t TouchInput::activeTouchCount() {
     return activeTouches().size();
+}
+
+void TouchInput::windowGone(const UIWindow* window) {
+    for (auto& [id, a] : activeTouches())
+        if (a.touch->window_ == window) a.touch->window_ = nullptr;
 }
 
 void TouchInput::shake() {

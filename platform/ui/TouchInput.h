@@ -27,6 +27,9 @@ class TouchInput {
     };
     static void touches(const std::vector<Change>& changes);
     static size_t activeTouchCount();
+    // A window going away (its destructor calls this): the fingers that
+    // began on it stay down until they lift, but reach no window any more.
+    static void windowGone(const UIWindow* window);
     // A shake motion to the key window's first responder chain.
     static void shake();
 };

@@ -7,6 +7,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Responder.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/ViewController.h"
 
 namespace platform::ui {
@@ -34,6 +35,9 @@ UIWindow::~UIWindow() {
     auto& all = windowRegistry();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
     if (gKeyWindow == this) gKeyWindow = nullptr;
+    // A finger held on it (an alert closed under the mouse) must not lead
+    // the next move or lift into freed memory.
+    TouchInput::windowGone(this);
 }
 
 void UIWindow::setWindowLevel(UIWindowLevel level) {

@@ -740,9 +740,13 @@ struct DesktopWindow::Impl {
                 if (r) UIKeyboard::endEditing();
                 break;
             case SDLK_F1:
-                TouchInput::shake();
+                // One shake, one turn a press: the desktop's key repeat
+                // while the key stays down would shake again and again, and
+                // turn the screen back and forth to either shape.
+                if (!e.repeat) TouchInput::shake();
                 break;
             case SDLK_F2: {
+                if (e.repeat) break;
                 // The window follows at the next frame, when the screen has
                 // turned.
                 auto& device = UIDevice::currentDevice();
@@ -775,6 +779,18 @@ struct DesktopWindow::Impl {
                 // (the frame is kept; nothing is composited again).
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED) showAll = true;
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
+                // Minimised or taken off the display (another workspace)
+                // with the button held, the window loses the pointer: the
+                // button's release goes elsewhere and never comes. The
+                // finger is called off, as the phone calls off a touch the
+                // system interrupts, rather than left down to drag under a
+                // pointer that no longer holds a button.
+                if ((e.window.event == SDL_WINDOWEVENT_HIDDEN ||
+                     e.window.event == SDL_WINDOWEVENT_MINIMIZED) &&
+                    mouseDown) {
+                    mouseDown = false;
+                    TouchInput::touchCancel(kMouseFinger);
+                }
                 break;
             case SDL_MOUSEBUTTONDOWN:
                 if (e.button.button == SDL_BUTTON_LEFT) {

@@ -6,6 +6,7 @@
 
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Text.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/toolkit/ToolkitStage.h"
 
 using namespace toolkittest;
@@ -202,6 +203,32 @@ TEST_F(AlertViewTest, CompletionRunsOnceWhateverTheTapsAndCalls) {
     alert->dismissWithClickedButtonIndex(1, false);
     time.advance(0.5);
     EXPECT_EQ(orders, 1);
+}
+
+TEST_F(AlertViewTest, AButtonStillHeldWhenTheAlertHasClosedLiftsOnNothing) {
+    int orders = 0;
+    KAVAlertView::showAlertWithTitle("交易提示", "确认下单？", "取消", "确定",
+                                     [&](bool cancelled, long) {
+                                         if (!cancelled) ++orders;
+                                     });
+    time.advance(0.4);
+    UIView* confirm = UIDriver::viewWithText("确定");
+    ASSERT_NE(confirm, nullptr);
+    const CGPoint at = UIDriver::screenCenterOf(confirm);
+    tap(confirm);
+    // A double click whose second press lands during the fade-out and comes
+    // up after it, the alert's window gone by then.
+    time.advance(0.05);
+    TouchInput::touchDown(7, at);
+    time.advance(0.5);
+    EXPECT_TRUE(alertWindows().empty());
+    TouchInput::touchMove(7, CGPointMake(at.x + 4, at.y));
+    TouchInput::touchUp(7, CGPointMake(at.x + 4, at.y));
+    EXPECT_EQ(TouchInput::activeTouchCount(), 0u);
+    EXPECT_EQ(orders, 1);
+    EXPECT_EQ(screen->taps, 0);
+    UIDriver::tap(screen->button.get());
+    EXPECT_EQ(screen->taps, 1);
 }
 
 TEST_F(AlertViewTest, NewestAlertShowsAndTheOneBelowComesBack) {

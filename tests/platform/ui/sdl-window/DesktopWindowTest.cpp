@@ -17,6 +17,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Display.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Keyboard.h"
@@ -24,6 +25,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScreenRenderer.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
 #include "tests/platform/ui/sdl-window/XServer.h"
@@ -780,6 +782,131 @@ TEST_F(WindowOnDummy, KeysPressedWhileAnAlertIsUpLeaveTheFieldBehindItAlone) {
     EXPECT_EQ(returns, 1);
     key(SDLK_TAB);
     EXPECT_TRUE(password->isEditing());
+}
+
+TEST_F(WindowOnDummy, AWindowGoneUnderAHeldButtonTakesNoMoreOfItsTouch) {
+    auto button = UIButton::buttonWithType(UIButtonType::Custom);
+    button->setFrame(CGRectMake(20, 80, 280, 80));
+    int taps = 0;
+    button->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    window_->addSubview(button);
+    // An alert's window over the form; the button is pressed on it and the
+    // alert closes (its fade ends) before the button comes up.
+    auto alert = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN;
+    press.button.button = SDL_BUTTON_LEFT;
+    press.button.x = 100;
+    press.button.y = 100;
+    send(press);
+    EXPECT_EQ(TouchInput::activeTouchCount(), 1u);
+    alert->setHidden(true);
+    alert.reset();
+    window_->makeKeyAndVisible();
+    SDL_Event drag{};
+    drag.type = SDL_MOUSEMOTION;
+    drag.motion.state = SDL_BUTTON_LMASK;
+    drag.motion.x = 120;
+    drag.motion.y = 110;
+    send(drag);
+    press.type = SDL_MOUSEBUTTONUP;
+    press.button.x = 120;
+    press.button.y = 110;
+    send(press);
+    // The finger lifted where it went down: on no window, over the button.
+    EXPECT_EQ(TouchInput::activeTouchCount(), 0u);
+    EXPECT_EQ(taps, 0);
+    click(150, 120);
+    EXPECT_EQ(taps, 1);
+}
+
+// Takes the key window's shakes first.
+class ShakeCounter : public UIView {
+  public:
+    using UIView::UIView;
+    bool canBecomeFirstResponder() const override { return true; }
+    void motionBegan(UIEventSubtype, UIEvent*) override { ++shakes; }
+    int shakes = 0;
+};
+
+TEST_F(WindowOnDummy, AHeldF1OrF2ShakesOrTurnsOnceNotAtTheKeysRepeat) {
+    auto counter = std::make_shared<ShakeCounter>(CGRectMake(0, 0, 10, 10));
+    window_->addSubview(counter);
+    ASSERT_TRUE(counter->becomeFirstResponder());
+    const auto held = [&](SDL_Keycode sym) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = sym;
+        send(e);
+        // The desktop's key repeat while it stays down.
+        e.key.repeat = 1;
+        for (int i = 0; i < 3; ++i)
+            send(e);
+    };
+    held(SDLK_F1);
+    EXPECT_EQ(counter->shakes, 1);
+    auto& device = UIDevice::currentDevice();
+    ASSERT_EQ(device.orientation(), UIDeviceOrientation::Portrait);
+    held(SDLK_F2);
+    EXPECT_TRUE(UIDeviceOrientationIsLandscape(device.orientation()));
+    held(SDLK_F2);
+    EXPECT_EQ(device.orientation(), UIDeviceOrientation::Portrait);
+    device.setOrientation(UIDeviceOrientation::Portrait);
+    counter->resignFirstResponder();
+}
+
+// Counts what its fingers do.
+class TouchCounter : public UIView {
+  public:
+    using UIView::UIView;
+    void touchesBegan(const UITouchSet&, UIEvent*) override { ++began; }
+    void touchesMoved(const UITouchSet&, UIEvent*) override { ++moved; }
+    void touchesEnded(const UITouchSet&, UIEvent*) override { ++ended; }
+    void touchesCancelled(const UITouchSet&, UIEvent*) override { ++cancelled; }
+    int began = 0, moved = 0, ended = 0, cancelled = 0;
+};
+
+TEST_F(WindowOnDummy, AWindowMinimisedOrHiddenWithTheButtonHeldCallsTheFingerOff) {
+    auto list = std::make_shared<TouchCounter>(CGRectMake(0, 60, 320, 400));
+    window_->addSubview(list);
+    for (const Uint8 gone : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_HIDDEN}) {
+        list->began = list->moved = list->ended = list->cancelled = 0;
+        SDL_Event press{};
+        press.type = SDL_MOUSEBUTTONDOWN;
+        press.button.button = SDL_BUTTON_LEFT;
+        press.button.x = 100;
+        press.button.y = 200;
+        send(press);
+        ASSERT_EQ(list->began, 1);
+        // Minimised (or moved to another workspace) while the button is
+        // held: the release goes elsewhere and never comes.
+        SDL_Event window{};
+        window.type = SDL_WINDOWEVENT;
+        window.window.event = gone;
+        send(window);
+        EXPECT_EQ(list->cancelled, 1) << int(gone);
+        EXPECT_EQ(TouchInput::activeTouchCount(), 0u) << int(gone);
+        // Back, the pointer moves over the window with no button held (the
+        // desktop still counts the button down), then clicks: the press is
+        // not reported, only its release.
+        SDL_Event hover{};
+        hover.type = SDL_MOUSEMOTION;
+        hover.motion.state = SDL_BUTTON_LMASK;
+        hover.motion.x = 100;
+        hover.motion.y = 300;
+        send(hover);
+        press.type = SDL_MOUSEBUTTONUP;
+        press.button.y = 300;
+        send(press);
+        EXPECT_EQ(list->moved, 0) << int(gone);
+        EXPECT_EQ(list->ended, 0) << int(gone);
+        // The clicks after it are the list's again.
+        click(100, 250);
+        EXPECT_EQ(list->began, 2) << int(gone);
+        EXPECT_EQ(list->ended, 1) << int(gone);
+    }
 }
 
 TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
