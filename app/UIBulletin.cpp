@@ -55,10 +55,15 @@ void UIBulletin::viewDidLayoutSubviews() {
 void UIBulletin::QBulletin() {
     if (!bizSDK()) return;
     auto weak = weakSelf<UIBulletin>();
+    const uint64_t query = ++queriesAsked_;
     bizSDK()->queryBulletinOnSuccess(
-        [weak](const MODList<MODBulletin>& bulletins) {
+        [weak, query](const MODList<MODBulletin>& bulletins) {
             auto self = weak.lock();
             if (!self) return;
+            // An answer older than the one shown would bring back the list
+            // as it was before: the dealer's later word stays.
+            if (query < self->queryShown_) return;
+            self->queryShown_ = query;
             self->rows_ = bulletins;
             self->refresh_->setAttributedTitle(localized(kPullTitle));
             self->refresh_->endRefreshing();

@@ -50,6 +50,10 @@ class UIBulletin : public BaseViewController,
 
   private:
     std::optional<MODList<MODBulletin>> rows_;
+    // Queries asked so far, and the number of the one whose answer the rows
+    // show: answers may come in another order than they were asked for.
+    uint64_t queriesAsked_ = 0;
+    uint64_t queryShown_ = 0;
     std::shared_ptr<platform::ui::UITableView> list_;
     std::shared_ptr<platform::ui::UIRefreshControl> refresh_;
 };

@@ -111,6 +111,41 @@ TEST_F(BulletinTest, LateAnswersSayWhyOnFailureAndLeaveAnotherScreensOverlayAlon
     KAVProgressHUD::dismiss();
 }
 
+// Answers matched by their number may come in another order than they were
+// asked for: the first query's answer, held back by the dealer while a pull
+// was answered with the newer list, does not bring the older list back.
+TEST_F(BulletinTest, AnOlderAnswerComingLastLeavesTheNewerListShown) {
+    logIn();
+    sim->holdReply("2013");
+    screen = std::make_shared<UIBulletin>();
+    screen->setContext(session);
+    nav = show(screen);
+    ASSERT_EQ(sim->waitForPackages("2013", 1).size(), 1u);
+    sim->addBulletin("周末维护通知", "本周六 02:00 至 06:00 系统维护。");
+    pull();
+    ASSERT_EQ(sim->waitForPackages("2013", 2).size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return screen->rows().has_value(); }));
+    ASSERT_EQ(screen->rows()->size(), 4u);
+    EXPECT_FALSE(screen->refresh()->isRefreshing());
+
+    // The held answer comes now; an answer asked for after it on the same
+    // connection comes after it, so once that one is in, the old one has
+    // been handled.
+    sim->releaseHeld();
+    bool answered = false;
+    sdk()->queryBulletinOnSuccess([&](const MODList<MODBulletin>&) { answered = true; },
+                                  [&](const std::string&, const std::string&) { answered = true; });
+    ASSERT_TRUE(waitFor([&] { return answered; }));
+    ASSERT_EQ(screen->rows()->size(), 4u) << "the older list came back";
+    EXPECT_EQ(titlesShown().front(), "周末维护通知");
+    EXPECT_FALSE(screen->refresh()->isRefreshing());
+
+    // A later pull still shows the dealer's list as it is then.
+    sim->clearBulletins();
+    pull();
+    ASSERT_TRUE(waitFor([&] { return screen->rows()->empty(); }));
+}
+
 TEST_F(BulletinTest, OpeningABulletinShowsItWholeAndComingBackLeavesTheListAsItWas) {
     logIn();
     std::string content;
