@@ -6,7 +6,6 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
-#include <limits>
 #include <array>
 #include <atomic>
 #include <bitset>
@@ -16,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -241,6 +241,7 @@ bool keepGlyphs(PangoLayoutLine* line, std::vector<GlyphRun>& out) {
 }
 
 std::atomic<size_t> gLayoutsMade{0};
+std::atomic<size_t> gBytesLaidOut{0};
 std::atomic<bool> gGlyphRuns{true};
 std::atomic<size_t> gKeptLinesDrawn{0};
 std::atomic<size_t> gShapedAlone{0};
@@ -331,8 +332,8 @@ class KnownItems {
 class PlainGlyphs {
   public:
     static bool mark(gunichar c) {
-        return (c >= '0' && c <= '9') || c == '.' || c == ',' || c == ':' || c == '-' ||
-               c == '+' || c == '%' || c == '/' || c == ' ';
+        return (c >= '0' && c <= '9') || c == '.' || c == ',' || c == ':' || c == '-' || c == '+' ||
+               c == '%' || c == '/' || c == ' ';
     }
     static bool takes(gunichar c) { return mark(c) || (c >= 0x4E00 && c <= 0x9FFF); }
     ~PlainGlyphs() { clear(); }
@@ -692,6 +693,30 @@ bool shapeAlone(Block& block, std::string_view text, const TextStyle& style) {
     return taken;
 }
 
+// The text's first `count` paragraphs, without the break after the last:
+// Pango's own paragraphs, each ended by a line feed, a carriage return, CR LF
+// or U+2029. (U+2028 and U+0085 break a line within a paragraph, whose
+// direction the text after them may set.)
+std::string_view firstParagraphs(std::string_view text, long count) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    long breaks = 0;
+    for (size_t i = 0; i < n; ++i) {
+        size_t length = 0;
+        if (p[i] == '\n') {
+            length = 1;
+        } else if (p[i] == '\r') {
+            length = i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+        } else if (p[i] == 0xE2 && i + 2 < n && p[i + 1] == 0x80 && p[i + 2] == 0xA9) {
+            length = 3;
+        }
+        if (length == 0) continue;
+        if (++breaks == count) return text.substr(0, i);
+        i += length - 1;
+    }
+    return text;
+}
+
 void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextStyle& style,
                  bool singleLineNoWrap, bool direct) {
     auto& e = engine();
@@ -705,6 +730,11 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
         long fit = std::max(1L, static_cast<long>(std::floor(height / block.lineHeight + 1e-6)));
         maxLines = maxLines < 0 ? fit : std::min(maxLines, fit);
     }
+    // Every paragraph takes a line at least, and is laid out whatever
+    // follows it (its direction, its wrapping, its truncation): the lines
+    // shown come from the first paragraphs only. Pango is given no more, or a label of
+    // a line or two given thousands of lines would lay out all of them.
+    if (maxLines > 0) text = firstParagraphs(text, maxLines);
     const auto mode = style.lineBreakMode;
     const bool truncating = mode == NSLineBreakMode::ByTruncatingTail ||
                             mode == NSLineBreakMode::ByTruncatingHead ||
@@ -716,6 +746,8 @@ void layoutBlock(Block& block, std::string_view text, CGSize bounds, const TextS
     block.layout = pango_layout_new(e.context);
     pango_layout_set_font_description(block.layout, describe(style.font));
     pango_layout_set_text(block.layout, text.data(), static_cast<int>(text.size()));
+    gBytesLaidOut.store(gBytesLaidOut.load(std::memory_order_relaxed) + text.size(),
+                        std::memory_order_relaxed);
     if (width > 0 && !noWrap) {
         pango_layout_set_width(block.layout, static_cast<int>(width * PANGO_SCALE));
         pango_layout_set_wrap(block.layout, mode == NSLineBreakMode::ByCharWrapping
@@ -935,7 +967,8 @@ class BlockCache {
         slots_[slot] = block;
         used_[slot] = ++tick_;
         size_t i = hash & kMask;
-        while (index_[i].slot != 0) i = (i + 1) & kMask;
+        while (index_[i].slot != 0)
+            i = (i + 1) & kMask;
         index_[i] = {hash, static_cast<uint32_t>(slot + 1), block.get()};
         return block;
     }
@@ -1023,6 +1056,10 @@ bool usingProjectFonts() {
 }
 size_t layoutsMade() {
     return gLayoutsMade;
+}
+
+size_t bytesLaidOut() {
+    return gBytesLaidOut;
 }
 void setKeptGlyphs(bool on) {
     gGlyphRuns = on;

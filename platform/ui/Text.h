@@ -140,6 +140,8 @@ bool usingProjectFonts();
 // Texts shaped so far: a text laid out again in the same font and room is
 // taken from the last few hundred kept (tests).
 size_t layoutsMade();
+// Bytes of text handed to Pango to lay out so far (tests).
+size_t bytesLaidOut();
 // On (the default), a text of one line is shaped without a Pango layout
 // where the layout would shape it no otherwise, and lines are drawn from the
 // glyphs kept with their layout; off, every text is laid out by Pango and

@@ -161,7 +161,8 @@ TEST(TextGlyphs, KeptGlyphsDrawTheSamePixelsAsPango) {
 // The board's texts of one line are shaped alone, also when they are new
 // (a time, a price), and measure and draw as Pango's layout of them does; a
 // text the layout would shape otherwise (two scripts, a tab, a line break,
-// right to left) is laid out.
+// right to left) is laid out. (Of a text of many paragraphs, a line shows the
+// first alone: see AFewLinesOfAHugeTextLayOutOnlyTheParagraphsTheyShow.)
 TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
     TextStyle style;
     style.font = UIFont::systemFontOfSize(12.5);
@@ -187,8 +188,8 @@ TEST(TextGlyphs, OneLineTextsAreShapedAloneOnlyWhereTheLayoutWouldNotDiffer) {
     // together: the text is itemized, and laid out in two items.
     drawn("USD", style, at, true);
     drawn("最高", style, at, true);
-    for (const std::string text : {"欧元美元 EUR", "USD最高", "最高USD", "a\tb", "one\ntwo", "שלום",
-                                   "a\u2028b", "bad \xff utf-8"}) {
+    for (const std::string text :
+         {"欧元美元 EUR", "USD最高", "最高USD", "a\tb", "שלום", "a\u2028b", "bad \xff utf-8"}) {
         const size_t alone = text::linesShapedAlone();
         const auto direct = drawn(text, style, at, true);
         EXPECT_EQ(text::linesShapedAlone(), alone) << text;
@@ -214,8 +215,8 @@ TEST(TextGlyphs, TextsTakenFromATableMeasureAndDrawAsPangoShapesThem) {
         const CGSize one = NSStringSizeWithFont(text, style.font);
         const CGRect ink = NSStringInkInRect(text, CGRectMake(0.25, 1.5, 200, 30), style);
         text::setKeptGlyphs(true);
-        return std::vector<double>{one.width, one.height, ink.origin.x, ink.origin.y,
-                                   ink.size.width, ink.size.height};
+        return std::vector<double>{one.width,    one.height,     ink.origin.x,
+                                   ink.origin.y, ink.size.width, ink.size.height};
     };
     const size_t before = text::textsFromTable();
     size_t compared = 0;
@@ -246,7 +247,8 @@ TEST(TextGlyphs, TextsTakenFromATableMeasureAndDrawAsPangoShapesThem) {
         std::string text;
         for (size_t n = 1 + next() % 18; n > 0; --n)
             text += marks[next() % marks.size()];
-        EXPECT_EQ(measures(text, style, true), measures(text, style, false)) << "\"" << text << "\"";
+        EXPECT_EQ(measures(text, style, true), measures(text, style, false))
+            << "\"" << text << "\"";
         const Setting& at = settings[i % 3];
         EXPECT_EQ(drawn(text, style, at, true), drawn(text, style, at, false))
             << "\"" << text << "\" at " << style.font.pointSize;
@@ -380,4 +382,43 @@ TEST(TextGlyphs, ALineWiderThanPangoCountsIsDrawnWithoutOverflow) {
         const Setting at{2, CGRectMake(10, 10, 300, 30), CGRectZero};
         EXPECT_EQ(drawn(wide, style, at, true), drawn(wide, style, at, false));
     }
+}
+
+// A label of a line or two given a text of thousands of paragraphs (a
+// dealer's bulletin, a server's message in an alert): only the paragraphs
+// that can show are laid out, and it draws as it would with any other rest.
+// Each paragraph takes a line at least, whatever ends it (CR LF once), and a
+// first paragraph that wraps takes more.
+TEST(TextLayout, AFewLinesOfAHugeTextLayOutOnlyTheParagraphsTheyShow) {
+    std::string rest, few;
+    for (int i = 0; i < 20000; ++i) {
+        rest += "第" + std::to_string(i) + "行 line that follows\n";
+        if (i == 4) few = rest + "and no more";
+    }
+    const std::vector<std::string> heads = {
+        "一\r\n二\u2028三",
+        "a first paragraph long enough to wrap over more than the lines shown here",
+        "\n\n",
+        "x\ry\u0085z\u2029",
+        "12 \u2028مرحبا",  // the line after U+2028 sets the direction of the one before
+    };
+    TextStyle two;
+    two.font = UIFont::systemFontOfSize(12);
+    two.numberOfLines = 2;
+    TextStyle cut = two;
+    cut.numberOfLines = 3;
+    cut.lineBreakMode = NSLineBreakMode::ByTruncatingTail;
+    TextStyle roomy = two;
+    roomy.numberOfLines = 0;  // as many as the rectangle's height holds
+    const Setting at{1, CGRectMake(3, 4, 160, 46), CGRectZero};
+    TextStyle one = two;
+    one.numberOfLines = 1;
+    for (const std::string& head : heads)
+        for (const TextStyle& style : {one, two, cut, roomy}) {
+            SCOPED_TRACE(head + " in " + std::to_string(style.numberOfLines) + " lines");
+            const size_t before = text::bytesLaidOut();
+            const auto huge = drawn(head + "\n" + rest, style, at, true);
+            EXPECT_LT(text::bytesLaidOut() - before, 1000u);
+            EXPECT_EQ(huge, drawn(head + "\n" + few, style, at, true));
+        }
 }
