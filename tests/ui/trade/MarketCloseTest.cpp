@@ -327,6 +327,44 @@ TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumb
     EXPECT_EQ(packagesAtDealer("3003"), 0u);
 }
 
+TEST_F(MarketCloseTest, ThePartOfATicketClosedElsewhereAfterTheTicketsWereLoadedAgainIsRefused) {
+    const std::string code = openTicket("XAUUSD", "s", 3);
+    presentClose(code);
+    ASSERT_EQ(quantity()->text(), "3");
+    // The tickets are loaded again (a list's reload): the service holds a
+    // new record of the ticket, which the pushes change from now on.
+    const auto before = sdk->getHoldBillWith(code);
+    bool loaded = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+    ASSERT_NE(sdk->getHoldBillWith(code), before);
+
+    // Two of the three lots are closed by another road.
+    bool closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto now = sdk->getHoldBillWith(code);
+        return closed && now && now->quantityHold == 1;
+    }));
+    const size_t closes = packagesAtDealer("3003");
+    // The quantity typed before is more than the ticket holds now.
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/平仓数量须为1到1之间的整数");
+    answerAlert("确定");
+    EXPECT_EQ(topAlert(), nullptr) << "no confirmation follows";
+    EXPECT_EQ(packagesAtDealer("3003"), closes);
+
+    typeInto(quantity(), "1");
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    EXPECT_EQ(lastClose("orderCodeRe"), code);
+    EXPECT_DOUBLE_EQ(std::stod(lastClose("orderQuantity").value_or("0")), 1);
+    answerAlert("确定");
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
 }  // namespace
 
 TEST(MarketPricePanel, ABuyTicketSpeltWithACapitalClosesBySellingAtTheBid) {
