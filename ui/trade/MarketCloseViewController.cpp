@@ -95,7 +95,8 @@ void MarketCloseViewController::viewValueChange(UIControl* sender) {
     segment->setSelectedSegmentIndex(0);
     auto* nav = navigationController();
     if (!nav) return;
-    auto screen = std::make_shared<ModifyHoldBillViewController>(modHoldBill_);
+    // The stops the ticket has now: a change sends both again.
+    auto screen = std::make_shared<ModifyHoldBillViewController>(currentTicket());
     screen->setContext(context());
     nav->pushViewController(screen, true);
 }

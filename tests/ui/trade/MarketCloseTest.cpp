@@ -11,6 +11,7 @@
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/trade/MarketCloseViewController.h"
 #include "ui/trade/ModifyHoldBillViewController.h"
+#include "ui/trade/ViewLimitPriceInput.h"
 #include "ui/trade/ViewMarketPrice.h"
 
 using namespace tickettest;
@@ -363,6 +364,35 @@ TEST_F(MarketCloseTest, ThePartOfATicketClosedElsewhereAfterTheTicketsWereLoaded
     EXPECT_DOUBLE_EQ(std::stod(lastClose("orderQuantity").value_or("0")), 1);
     answerAlert("确定");
     ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
+TEST_F(MarketCloseTest, TheChangeScreenShowsTheStopsTheTicketHasNowAfterTheTicketsWereLoadedAgain) {
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    bool loaded = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+
+    // The stop-loss is set by another road after the load.
+    const double stop = std::round((sdk->getSymbolWith("EURUSD")->bid - 0.01) * 1e5) / 1e5;
+    bool changed = false;
+    sdk->modifyOrderWithSymbol("EURUSD", stop, 0, code, "", [&] { changed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto now = sdk->getHoldBillWith(code);
+        return changed && now && now->priceStopLose != 0;
+    }));
+
+    auto* segment = viewOf<UISegmentedControl>(MarketCloseViewController::kTagSegment);
+    const CGRect frame = segment->convertRectToView(segment->bounds(), nullptr);
+    UIDriver::tapAt(CGPointMake(CGRectGetMaxX(frame) - 20, CGRectGetMidY(frame)));
+    time.advance(1);
+    auto* change = dynamic_cast<ModifyHoldBillViewController*>(stack->topViewController());
+    ASSERT_NE(change, nullptr);
+    auto input = change->view()->viewWithTag<ViewLimitPriceInput>(
+        ModifyHoldBillViewController::kTagStopLose);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->textField()->text(), sysDB::formatPrice(stop, 5))
+        << "a change sent from here would take the stop-loss off again";
 }
 
 }  // namespace
