@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Strings.h"
@@ -20,6 +21,8 @@ namespace {
 
 constexpr long kBuys = 0;   // "平买": the buys, closed by selling
 constexpr long kSells = 1;  // "平卖": the sells, closed by buying
+// The refusal of a side with no whole lot left.
+constexpr const char* kNothingToClose = "该头寸没有可平仓的数量";
 // A disabled confirm button shows faded.
 constexpr CGFloat kDisabledAlpha = 0.4;
 
@@ -194,12 +197,13 @@ MarketCloseSymbolViewController::CloseInputs MarketCloseSymbolViewController::re
                                       v->viewWithTag<UITextField>(kTagDeviation).get(),
                                       orderkit::wholeLots(quantityOf(i)),
                                       modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1,
-                                      "平仓数量", label("偏离点差"), "该头寸没有可平仓的数量"),
+                                      "平仓数量", label("偏离点差"), kNothingToClose),
             closingSide(i)};
 }
 
 void MarketCloseSymbolViewController::marketCloseOut() {
     auto self = sharedSelf<MarketCloseSymbolViewController>();
+    confirmedBsCode_ = readInputs().bsCode;
     confirmOrder(
         "交易提示", [this] { return readInputs().refusal; }, [self] { self->marketClose(); });
 }
@@ -209,7 +213,12 @@ void MarketCloseSymbolViewController::marketClose() {
     submitOrder([self](KAVDoneBlock ok, KAVFailureBlock fail) {
         // Read after the confirmation: a push meanwhile may have emptied the
         // side.
-        const CloseInputs inputs = self->readInputs();
+        CloseInputs inputs = self->readInputs();
+        // A push that emptied the side under the confirmation moved the
+        // screen to the other side, which the user did not ask to close.
+        const std::string confirmed = std::exchange(self->confirmedBsCode_, std::string());
+        if (inputs.refusal.empty() && !confirmed.empty() && inputs.bsCode != confirmed)
+            inputs.refusal = kNothingToClose;
         if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
         self->bizSDK()->marketCloseWithSymbol(self->modHoldPosition_->symbolCode, inputs.quantity,
                                               inputs.bsCode, inputs.pointOffset, 0, "",

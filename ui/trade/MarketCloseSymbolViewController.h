@@ -72,5 +72,7 @@ class MarketCloseSymbolViewController : public HoldOrderScreen {
     std::shared_ptr<MODHoldPosition> modHoldPosition_;
     int lastSelect_ = -1;
     std::shared_ptr<MODSymbolInfo> modSymbolInfo_;
+    // The closing side the user confirmed; empty when none is waiting.
+    std::string confirmedBsCode_;
     platform::ObserverToken positionListen_;
 };

@@ -95,7 +95,8 @@ void MarketCloseViewController::viewValueChange(UIControl* sender) {
     segment->setSelectedSegmentIndex(0);
     auto* nav = navigationController();
     if (!nav) return;
-    auto screen = std::make_shared<ModifyHoldBillViewController>(modHoldBill_);
+    // The stops the ticket has now: a change sends both again.
+    auto screen = std::make_shared<ModifyHoldBillViewController>(currentTicket());
     screen->setContext(context());
     nav->pushViewController(screen, true);
 }
@@ -123,17 +124,25 @@ void MarketCloseViewController::onReciveBroadcast(const MoMessage& message) {
         }
 }
 
+std::shared_ptr<MODHoldBill> MarketCloseViewController::currentTicket() const {
+    if (!modHoldBill_ || !bizSDK()) return modHoldBill_;
+    auto held = bizSDK()->getHoldBillWith(modHoldBill_->orderCode);
+    return held ? held : modHoldBill_;
+}
+
 orderkit::CloseInputs MarketCloseViewController::readInputs() const {
     auto* v = const_cast<MarketCloseViewController*>(this)->view();
     if (orderkit::ticketIsGone(modHoldBill_.get(), ticketClosed_, bizSDK().get()))
         return {0, 0, orderkit::kTicketClosed};
-    // Whole lots, from the symbol's smallest trade up to what the ticket holds.
-    return orderkit::readCloseInputs(
-        v->viewWithTag<UITextField>(kTagQuantity).get(),
-        v->viewWithTag<UITextField>(kTagDeviation).get(),
-        modHoldBill_ ? orderkit::wholeLots(modHoldBill_->quantityHold) : INT32_MAX,
-        modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1, label("平仓数量"), label("偏离点差"),
-        "该单据没有可平仓的整数数量");
+    // Whole lots, from the symbol's smallest trade up to what the ticket
+    // holds now.
+    const auto ticket = currentTicket();
+    return orderkit::readCloseInputs(v->viewWithTag<UITextField>(kTagQuantity).get(),
+                                     v->viewWithTag<UITextField>(kTagDeviation).get(),
+                                     ticket ? orderkit::wholeLots(ticket->quantityHold) : INT32_MAX,
+                                     modSymbolInfo_ ? modSymbolInfo_->minTradeQuantity : 1,
+                                     label("平仓数量"), label("偏离点差"),
+                                     "该单据没有可平仓的整数数量");
 }
 
 void MarketCloseViewController::marketCloseOut() {
@@ -149,7 +158,7 @@ void MarketCloseViewController::marketClose() {
         // alert, but a refusal here still sends nothing.
         const orderkit::CloseInputs inputs = self->readInputs();
         if (orderkit::failsBeforeSending(inputs.refusal, self->bizSDK().get(), fail)) return;
-        self->bizSDK()->marketCloseWithOrder(self->modHoldBill_, inputs.quantity,
+        self->bizSDK()->marketCloseWithOrder(self->currentTicket(), inputs.quantity,
                                              inputs.pointOffset, 0, kMemo, std::move(ok),
                                              std::move(fail));
     });

@@ -52,6 +52,9 @@ class MarketCloseViewController : public HoldOrderScreen {
     const std::shared_ptr<MODSymbolInfo>& symbolInfo() const { return modSymbolInfo_; }
 
   private:
+    // The service's record of the ticket when it holds one: after the
+    // tickets were loaded again, only that one follows the pushes.
+    std::shared_ptr<MODHoldBill> currentTicket() const;
     void makeView() override;
     void initListen() override;
     void removeListen() override;

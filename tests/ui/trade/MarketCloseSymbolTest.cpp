@@ -256,4 +256,35 @@ TEST_F(MarketCloseSymbolTest, ASideBeyondAnyLotCountIsRefusedNotReadIntoAWholeNu
     EXPECT_EQ(packagesAtDealer("2039"), 0u);
 }
 
+TEST_F(MarketCloseSymbolTest, ASideEmptiedUnderTheConfirmationClosesNothingOfTheOtherSide) {
+    openTicket("XAUUSD", "s", 2);
+    openTicket("XAUUSD", "b", 3);
+    presentClose("XAUUSD", 3, 2);
+    const auto gold = followPosition("XAUUSD");
+    ASSERT_EQ(side()->selectedSegmentIndex(), 0);
+    typeInto(quantity(), "1");
+    confirm();
+    ASSERT_EQ(topAlertText(), "交易提示/确定要进行市价平仓?");
+    // The buys the user is closing go elsewhere while the question is up:
+    // the screen moves to the sells, shown whole.
+    andItsPush(gold, [&] { closeAtDealer("XAUUSD", "s", 3); });
+    ASSERT_EQ(gold->last.quantityBuy, 0);
+    ASSERT_EQ(side()->selectedSegmentIndex(), 1);
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单失败，原因：该头寸没有可平仓的数量");
+    answerAlert("确定");
+    EXPECT_EQ(packagesAtDealer("2039"), 1u) << "only the close made elsewhere";
+    EXPECT_EQ(sdk->getPositionWith("XAUUSD")->quantitySell, 2) << "the sells were not asked for";
+    EXPECT_EQ(root->presentedViewController(), stack.get());
+
+    // Confirmed anew, the side shown is the one closed.
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    EXPECT_EQ(lastClose("bsCode"), "b");
+    answerAlert("确定");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "ui/toolkit/BaseNavigationController.h"
 #include "ui/trade/MarketCloseViewController.h"
 #include "ui/trade/ModifyHoldBillViewController.h"
+#include "ui/trade/ViewLimitPriceInput.h"
 #include "ui/trade/ViewMarketPrice.h"
 
 using namespace tickettest;
@@ -325,6 +326,73 @@ TEST_F(MarketCloseTest, AQuantityBeyondAnyLotCountIsRefusedNotReadIntoAWholeNumb
         answerAlert(held > 0 ? "取消" : "确定");
     }
     EXPECT_EQ(packagesAtDealer("3003"), 0u);
+}
+
+TEST_F(MarketCloseTest, ThePartOfATicketClosedElsewhereAfterTheTicketsWereLoadedAgainIsRefused) {
+    const std::string code = openTicket("XAUUSD", "s", 3);
+    presentClose(code);
+    ASSERT_EQ(quantity()->text(), "3");
+    // The tickets are loaded again (a list's reload): the service holds a
+    // new record of the ticket, which the pushes change from now on.
+    const auto before = sdk->getHoldBillWith(code);
+    bool loaded = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+    ASSERT_NE(sdk->getHoldBillWith(code), before);
+
+    // Two of the three lots are closed by another road.
+    bool closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto now = sdk->getHoldBillWith(code);
+        return closed && now && now->quantityHold == 1;
+    }));
+    const size_t closes = packagesAtDealer("3003");
+    // The quantity typed before is more than the ticket holds now.
+    confirm();
+    EXPECT_EQ(topAlertText(), "交易提示/平仓数量须为1到1之间的整数");
+    answerAlert("确定");
+    EXPECT_EQ(topAlert(), nullptr) << "no confirmation follows";
+    EXPECT_EQ(packagesAtDealer("3003"), closes);
+
+    typeInto(quantity(), "1");
+    confirm();
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    EXPECT_EQ(lastClose("orderCodeRe"), code);
+    EXPECT_DOUBLE_EQ(std::stod(lastClose("orderQuantity").value_or("0")), 1);
+    answerAlert("确定");
+    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(code) == nullptr; }));
+}
+
+TEST_F(MarketCloseTest, TheChangeScreenShowsTheStopsTheTicketHasNowAfterTheTicketsWereLoadedAgain) {
+    const std::string code = openTicket("EURUSD", "b");
+    presentClose(code);
+    bool loaded = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { loaded = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return loaded; }));
+
+    // The stop-loss is set by another road after the load.
+    const double stop = std::round((sdk->getSymbolWith("EURUSD")->bid - 0.01) * 1e5) / 1e5;
+    bool changed = false;
+    sdk->modifyOrderWithSymbol("EURUSD", stop, 0, code, "", [&] { changed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto now = sdk->getHoldBillWith(code);
+        return changed && now && now->priceStopLose != 0;
+    }));
+
+    auto* segment = viewOf<UISegmentedControl>(MarketCloseViewController::kTagSegment);
+    const CGRect frame = segment->convertRectToView(segment->bounds(), nullptr);
+    UIDriver::tapAt(CGPointMake(CGRectGetMaxX(frame) - 20, CGRectGetMidY(frame)));
+    time.advance(1);
+    auto* change = dynamic_cast<ModifyHoldBillViewController*>(stack->topViewController());
+    ASSERT_NE(change, nullptr);
+    auto input = change->view()->viewWithTag<ViewLimitPriceInput>(
+        ModifyHoldBillViewController::kTagStopLose);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->textField()->text(), sysDB::formatPrice(stop, 5))
+        << "a change sent from here would take the stop-loss off again";
 }
 
 }  // namespace
