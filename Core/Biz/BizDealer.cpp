@@ -71,6 +71,14 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
     }
     const auto dealer = std::move(reply.dealer);
     Funs::log(dealer->dealerKey);
+    // The server may answer with the key of a dealer filed already (another
+    // spelling of the key looked up, or another dealer altogether): adding a
+    // dealer never replaces one, so such an answer is refused as the same
+    // key typed again would be.
+    if (isFiled(dealer->dealerKey)) {
+        fail(onFailure, "1", kDealerExists);
+        return;
+    }
 
     // The images lie under the key that was looked up, whatever key the
     // record itself carries.
@@ -94,7 +102,10 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
         // leaves the directory as it was; kept whether or not anyone listens.
         // Into the file as it stands now, not as it stood when the lookup
         // began: other lookups and changes made meanwhile stay.
-        self->loadDealers();
+        if (self->isFiled(dealer->dealerKey)) {  // filed meanwhile, by another lookup
+            fail(onFailure, "1", kDealerExists);
+            return;
+        }
         self->_dict[dealer->dealerKey] = dealer;
         if (!self->saveDealers()) {
             self->loadDealers();
@@ -160,6 +171,11 @@ BizDealer::DealerReply BizDealer::readDealerReply(const std::string& body) {
         out.message = kReplyUnreadable;
     }
     return out;
+}
+
+bool BizDealer::isFiled(const std::string& key) {
+    loadDealers();
+    return _dict.count(key) > 0;
 }
 
 std::shared_ptr<MODDealer> BizDealer::getDealerWithKey(const std::string& key) const {
