@@ -42,7 +42,9 @@ bool BizDealer::removeDealer(const std::string& key) {
 
 void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
                                  KAVFailureBlock onFailure) {
-    if (_dict.count(key)) {
+    // The directory as the file holds it now: a dealer filed or removed
+    // through another directory object since this one read it counts.
+    if (isFiled(key)) {
         fail(onFailure, "1", kDealerExists);
         return;
     }

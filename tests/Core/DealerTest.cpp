@@ -406,3 +406,19 @@ TEST_F(DealerReplies, AnAnswerCarryingTheKeyOfAFiledDealerReplacesNothing) {
     EXPECT_EQ(kept->dealerName, "filed");
     EXPECT_EQ(kept->hostReal, "ws://good");
 }
+
+TEST_F(DealerReplies, ADealerRemovedThroughAnotherDirectoryCanBeLookedUpAgain) {
+    // A directory object read while the dealer was filed; the dealer is then
+    // removed through another one (as the service object does).
+    auto filed = std::make_shared<MODDealer>();
+    filed->dealerKey = "BACK";
+    ASSERT_TRUE(biz_->addDealer(filed));
+    ASSERT_TRUE(std::make_shared<BizDealer>()->removeDealer("BACK"));
+    serve("BACK", "BACK", "logo.png", "icon.png");
+    server_.route("/dealer/BACK/logo.png", 200, pngBytes(8, 2));
+    server_.route("/dealer/BACK/icon.png", 200, pngBytes(2, 2));
+    Lookup lookup;
+    lookUp(biz_, "BACK", lookup);
+    ASSERT_TRUE(lookup.dealers) << lookup.code << " " << lookup.message;
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"BACK"});
+}
