@@ -48,10 +48,17 @@ void addDealerFromReply(const std::shared_ptr<DealerStore>& store, const std::st
     *dealer = std::move(*reply.dealer);
     dealer->isSelected = false;
     dealer->lastTime = platform::clock().wallTime();
-    if (!store->saveContext()) {
+    platform::Error error;
+    if (!store->saveContext(&error)) {
         // Not kept: it must not show as added, nor be saved later behind the
         // user's back.
         context->deleteObject(dealer);
+        // Stored meanwhile by another run of the application.
+        const auto stored = error.userInfo.find(SQLiteStore::kStoredNameKey);
+        if (stored != error.userInfo.end()) {
+            if (const auto* name = std::get_if<std::string>(&stored->second))
+                return fail(onFailure, "1", alreadyStoredText(*name));
+        }
         return fail(onFailure, "1", DealerManager::kStoreUnavailable);
     }
     if (onSuccess) onSuccess();

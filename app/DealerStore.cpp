@@ -60,10 +60,11 @@ std::shared_ptr<StoreContext> DealerStore::managedObjectContext() {
     return context_;
 }
 
-bool DealerStore::saveContext() {
+bool DealerStore::saveContext(platform::Error* error) {
     if (!context_ || !context_->hasChanges()) return true;
-    platform::Error error;
-    if (context_->save(&error)) return true;
-    logUnresolvedError(error);
+    platform::Error failure;
+    if (context_->save(&failure)) return true;
+    logUnresolvedError(failure);
+    if (error) *error = std::move(failure);
     return false;
 }

@@ -24,8 +24,8 @@ class DealerStore {
     // The Documents folder (moved with $KAV_DATA_DIR).
     std::filesystem::path applicationDocumentsDirectory() const;
     // Saves the context when it has changes; false when the save failed
-    // (logged, the changes stay pending).
-    bool saveContext();
+    // (logged, the changes stay pending, the error given when asked for).
+    bool saveContext(platform::Error* error = nullptr);
 
   private:
     std::shared_ptr<SQLiteStore> store_;

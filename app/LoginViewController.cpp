@@ -426,9 +426,15 @@ void LoginViewController::showDealerList() {
 }
 
 void LoginViewController::hideDealerList() {
+    const auto shown = currentDealer_;
     currentDealer_ = dealerManager_->getCurrentSelectedDealer();
     if (currentDealer_) {
         applyDealerVisibility();
+        // The dealer in use changed behind the list (the one shown was
+        // deleted, or there was none): its own logo, not the one before.
+        if (!shown || shown->dealerKey != currentDealer_->dealerKey ||
+            shown->dealerLogo != currentDealer_->dealerLogo)
+            loadLogo();
     } else if (auto logo = view()->viewWithTag<UIImageView>(kTagLogo)) {
         logo->setImage(nullptr);
     }
@@ -460,6 +466,9 @@ void LoginViewController::onSearchVisible(bool visible) {
 }
 
 void LoginViewController::onSelectedDealer(const std::shared_ptr<EtyDealer>& dealer) {
+    // Taken first, so that covering the list finds it in use already and
+    // leaves its logo to the load below.
+    currentDealer_ = dealer;
     hideDealerList();
     currentDealer_ = dealer;
     applyDealerVisibility();

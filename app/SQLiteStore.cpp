@@ -241,7 +241,32 @@ std::optional<std::vector<int64_t>> SQLiteStore::write(const StoreChanges& chang
     static const char* kInsert =
         "INSERT INTO EtyDealer (dealerIcon, dealerKey, dealerLogo, dealerName, hostDemo, "
         "hostReal, isSelected, lastTime) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+    static const char* kStored = "SELECT dealerName FROM EtyDealer WHERE dealerKey = ?1 LIMIT 1";
     for (const EtyDealer* dealer : changes.inserted) {
+        // Another run of the application on the same folder may have added
+        // the dealer since this one read the store: a key is stored once.
+        std::optional<std::string> storedName;
+        {
+            Statement stored(db_, kStored);
+            if (!stored) return abandon(kStored);
+            stored.bind(1, dealer->dealerKey);
+            const int found = sqlite3_step(stored.get());
+            if (found == SQLITE_ROW)
+                storedName = stored.text(0);
+            else if (found != SQLITE_DONE)
+                return abandon(kStored);
+        }
+        if (storedName) {
+            if (error) {
+                *error = platform::Error(kErrorDomain, SQLITE_CONSTRAINT,
+                                         "the dealer key is stored already");
+                error->userInfo["path"] = path_.string();
+                error->userInfo["dealerKey"] = dealer->dealerKey;
+                error->userInfo[kStoredNameKey] = *storedName;
+            }
+            exec("ROLLBACK", nullptr);
+            return std::nullopt;
+        }
         Statement insert(db_, kInsert);
         if (!insert) return abandon(kInsert);
         insert.bindDealer(*dealer);

@@ -49,6 +49,7 @@ struct StoreChanges {
 class SQLiteStore {
   public:
     static constexpr const char* kErrorDomain = "SQLite";
+    static constexpr const char* kStoredNameKey = "storedDealerName";
 
     // Opens the file (made when missing, its folder too) and brings its
     // schema up to the model's version. Null with the error when it cannot.
@@ -68,7 +69,9 @@ class SQLiteStore {
     // Every record in the order they were added.
     std::optional<std::vector<StoredDealer>> loadDealers(platform::Error* error);
     // Writes all of the changes or none of them; the new rows of the
-    // inserted records, in their order.
+    // inserted records, in their order. A record inserted with a key stored
+    // already writes nothing: the error names the stored dealer under
+    // kStoredNameKey.
     std::optional<std::vector<int64_t>> write(const StoreChanges& changes, platform::Error* error);
 
   private:

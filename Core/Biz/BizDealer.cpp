@@ -42,7 +42,9 @@ bool BizDealer::removeDealer(const std::string& key) {
 
 void BizDealer::getDealerWithKey(const std::string& key, DealersBlock onSuccess,
                                  KAVFailureBlock onFailure) {
-    if (_dict.count(key)) {
+    // The directory as the file holds it now: a dealer filed or removed
+    // through another directory object since this one read it counts.
+    if (isFiled(key)) {
         fail(onFailure, "1", kDealerExists);
         return;
     }
@@ -71,6 +73,14 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
     }
     const auto dealer = std::move(reply.dealer);
     Funs::log(dealer->dealerKey);
+    // The server may answer with the key of a dealer filed already (another
+    // spelling of the key looked up, or another dealer altogether): adding a
+    // dealer never replaces one, so such an answer is refused as the same
+    // key typed again would be.
+    if (isFiled(dealer->dealerKey)) {
+        fail(onFailure, "1", kDealerExists);
+        return;
+    }
 
     // The images lie under the key that was looked up, whatever key the
     // record itself carries.
@@ -94,7 +104,10 @@ void BizDealer::onDealerReply(const std::string& key, const std::string& body,
         // leaves the directory as it was; kept whether or not anyone listens.
         // Into the file as it stands now, not as it stood when the lookup
         // began: other lookups and changes made meanwhile stay.
-        self->loadDealers();
+        if (self->isFiled(dealer->dealerKey)) {  // filed meanwhile, by another lookup
+            fail(onFailure, "1", kDealerExists);
+            return;
+        }
         self->_dict[dealer->dealerKey] = dealer;
         if (!self->saveDealers()) {
             self->loadDealers();
@@ -160,6 +173,11 @@ BizDealer::DealerReply BizDealer::readDealerReply(const std::string& body) {
         out.message = kReplyUnreadable;
     }
     return out;
+}
+
+bool BizDealer::isFiled(const std::string& key) {
+    loadDealers();
+    return _dict.count(key) > 0;
 }
 
 std::shared_ptr<MODDealer> BizDealer::getDealerWithKey(const std::string& key) const {

@@ -41,7 +41,8 @@ class BizDealer : public IBiz {
     bool removeDealer(const std::string& key);
 
     // Looks the key up on the server. A key already in the directory fails at
-    // once with ("1", "要添加的交易商已经存在"). Otherwise the dealer's record
+    // once with ("1", "要添加的交易商已经存在"), and so does an answer whose
+    // own key is in it by then (nothing filed is ever replaced). Otherwise the dealer's record
     // is read, its logo and then its icon are downloaded from
     // "<server>/<key>/<name>" into the Documents folder under "<key>_<name>",
     // `key` being the key looked up (only images, and only for names that are
@@ -87,6 +88,8 @@ class BizDealer : public IBiz {
   private:
     void onDealerReply(const std::string& key, const std::string& body, DealersBlock onSuccess,
                        KAVFailureBlock onFailure);
+    // Whether the key is in the directory file as it stands now (read again).
+    bool isFiled(const std::string& key);
     // Downloads the image into the file, then runs `next`. A name without a
     // file is skipped.
     void fetchImage(const std::string& url, const std::string& file, std::function<void()> next,

@@ -383,3 +383,42 @@ TEST_F(DealerReplies, OnlyAPictureIsKeptAndAFailedDownloadFilesNothing) {
 }
 
 }  // namespace
+
+TEST_F(DealerReplies, AnAnswerCarryingTheKeyOfAFiledDealerReplacesNothing) {
+    // The server answers a lookup of NEW with the key of a dealer filed
+    // already, and hosts of its own.
+    auto filed = std::make_shared<MODDealer>();
+    filed->dealerKey = "OLD";
+    filed->dealerName = "filed";
+    filed->hostReal = "ws://good";
+    ASSERT_TRUE(biz_->addDealer(filed));
+    serve("NEW", "OLD", "logo.png", "icon.png");
+    server_.route("/dealer/NEW/logo.png", 200, pngBytes(8, 2));
+    server_.route("/dealer/NEW/icon.png", 200, pngBytes(2, 2));
+    Lookup lookup;
+    lookUp(biz_, "NEW", lookup);
+    EXPECT_FALSE(lookup.dealers);
+    EXPECT_EQ(lookup.code, "1");
+    EXPECT_EQ(lookup.message, "要添加的交易商已经存在");
+    EXPECT_EQ(requestsFor(".png"), 0u) << "no image fetched for it";
+    const auto kept = std::make_shared<BizDealer>()->getDealerWithKey("OLD");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->dealerName, "filed");
+    EXPECT_EQ(kept->hostReal, "ws://good");
+}
+
+TEST_F(DealerReplies, ADealerRemovedThroughAnotherDirectoryCanBeLookedUpAgain) {
+    // A directory object read while the dealer was filed; the dealer is then
+    // removed through another one (as the service object does).
+    auto filed = std::make_shared<MODDealer>();
+    filed->dealerKey = "BACK";
+    ASSERT_TRUE(biz_->addDealer(filed));
+    ASSERT_TRUE(std::make_shared<BizDealer>()->removeDealer("BACK"));
+    serve("BACK", "BACK", "logo.png", "icon.png");
+    server_.route("/dealer/BACK/logo.png", 200, pngBytes(8, 2));
+    server_.route("/dealer/BACK/icon.png", 200, pngBytes(2, 2));
+    Lookup lookup;
+    lookUp(biz_, "BACK", lookup);
+    ASSERT_TRUE(lookup.dealers) << lookup.code << " " << lookup.message;
+    EXPECT_EQ(keysOnDisk(), std::vector<std::string>{"BACK"});
+}

@@ -461,3 +461,27 @@ TEST_F(DealerManagerTest, AnAdditionThatCannotBeSavedIsNotKept) {
     EXPECT_EQ(selectedKeys(), std::vector<std::string>{"KAVFX"});
     EXPECT_EQ(lookupKey("GOLDEX"), "ok");
 }
+
+// Two runs of the application on one data folder, both started before
+// either added the dealer (as two first starts do): the one that adds it
+// second is told it is stored already, and the store keeps it once.
+TEST_F(DealerManagerTest, ADealerAddedByAnotherRunMeanwhileIsNotStoredTwice) {
+    ASSERT_TRUE(listed().empty());  // this run has read the store
+    auto other = std::make_shared<AppDelegate>();
+    ASSERT_TRUE(DealerManager(other->dealerStore()).getLocalDealerArray());
+    ASSERT_EQ(lookupKey("KAVFX"), "ok");
+
+    std::string result;
+    DealerManager(other->dealerStore())
+        .searchDelaerWithURL(
+            sim().dealerUrl() + "/getdealer.php?key=KAVFX", [&] { result = "ok"; },
+            [&](const std::string& code, const std::string& message) {
+                result = code + "|" + message;
+            });
+    ASSERT_TRUE(time.runUntil([&] { return !result.empty(); }));
+    EXPECT_EQ(result, "1|搜索的交易商已经存在\n【 KAV 外汇 】");
+    EXPECT_TRUE(DealerManager(other->dealerStore()).getLocalDealerArray()->empty());
+    other.reset();
+    restart();
+    EXPECT_EQ(listed(), std::vector<std::string>{"KAVFX"});
+}

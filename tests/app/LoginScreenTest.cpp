@@ -547,3 +547,53 @@ TEST_F(LoginScreenTest, TheFormMovesSoTheFieldStandsAboveTheKeyboardBar) {
 }
 
 }  // namespace
+
+TEST_F(LoginScreenTest, TheDealerTakenWhenTheListIsCoveredShowsItsOwnLogo) {
+    // No dealer after the first start; one is added and the list covered:
+    // the dealer taken shows its logo.
+    sim.webAnswer("dealer", 503, "unavailable", "text/plain", 1);
+    launch();
+    ASSERT_TRUE(alerted(LVC::kMsgAddDealerFirst, "确认"));
+    ASSERT_TRUE(until([&] { return screen()->isShowingDealer(); }));
+    run("wait 0.6\n");
+    auto* table = tagged<platform::ui::UITableView>(DealerListViewController::kTagTable);
+    const auto add = [&](const std::string& key, long rows) {
+        UIDriver::tap(tagged(DealerListViewController::kTagAdd));
+        run("wait 0.3\n");
+        screen()->dealerListViewController()->searchBar()->setText("");
+        UIDriver::typeText(key + "\n");
+        ASSERT_TRUE(until([&] { return table->numberOfRowsInSection(0) == rows; }));
+        ASSERT_TRUE(until([&] { return !KAVProgressHUD::isVisible(); }));
+        run("wait 0.5\ntap 取消\nwait 0.3\n");  // the search bar makes way for the change button
+    };
+    const auto cover = [&] {
+        UIDriver::tap(tagged(LVC::kTagChangeDealer));
+        run("wait 0.6\n");
+        ASSERT_FALSE(screen()->isShowingDealer());
+        ASSERT_TRUE(screen()->currentDealer());
+    };
+    const auto logo = [&] { return tagged<platform::ui::UIImageView>(LVC::kTagLogo)->image(); };
+    add("GOLDEX", 1);
+    EXPECT_FALSE(logoShown());
+    cover();
+    EXPECT_EQ(screen()->currentDealer()->dealerKey, "GOLDEX");
+    ASSERT_TRUE(until([&] { return logoShown(); }, 5)) << "no logo for the dealer in use";
+    const auto goldexLogo = logo();
+
+    // The dealer in use is swiped away and the list covered: the other one
+    // is taken, and its logo replaces the deleted dealer's.
+    UIDriver::tap(tagged(LVC::kTagChangeDealer));
+    run("wait 0.6\n");
+    add("KAVFX", 2);
+    const auto r = table->rectForRowAtIndexPath({0, 0});
+    const auto start =
+        table->convertPointToView({r.size.width - 30, platform::ui::CGRectGetMidY(r)}, nullptr);
+    UIDriver::drag(start, {start.x - 150, start.y});
+    run("wait 0.4\ntap 删除\nwait 0.5\n");
+    ASSERT_TRUE(alerted(DealerListViewController::kMsgConfirmDelete));
+    ASSERT_EQ(table->numberOfRowsInSection(0), 1);
+    cover();
+    EXPECT_EQ(screen()->currentDealer()->dealerKey, "KAVFX");
+    EXPECT_TRUE(until([&] { return logo() && logo() != goldexLogo; }, 5))
+        << "the deleted dealer's logo stays";
+}
