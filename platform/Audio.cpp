@@ -52,7 +52,8 @@ struct Output {
     std::mutex mutex;
     bool chosen = false;
     bool device = false;
-    // Written on the main thread only; read by mix() under the mutex.
+    // Written on the main thread only, under the mutex; read by mix() under
+    // the mutex.
     bool open = false;
     // Frames of silence mixed since the last sound; whether the close has
     // been asked of the main thread.
@@ -91,8 +92,12 @@ void openDevice(Output& out) {
         log("Audio: the sound output did not open; sounds are recorded, not played");
         return;
     }
-    // Opened again when a sound plays.
-    out.open = true;
+    // Opened again when a sound plays. The device's thread may be mixing
+    // already, and mix() reads the flag under the lock.
+    {
+        std::lock_guard lock(out.mutex);
+        out.open = true;
+    }
     out.closeDevice();
 }
 

@@ -8,8 +8,11 @@ namespace platform {
 
 namespace {
 
-std::mutex& sinkMutex() {
-    static std::mutex m;
+// Guards the sink and is held while it runs, so that once the sink has been
+// replaced (a capture ended) no other thread is still inside the old one.
+// Recursive: a sink may itself write a line.
+std::recursive_mutex& sinkMutex() {
+    static std::recursive_mutex m;
     return m;
 }
 
@@ -33,12 +36,10 @@ void writeDefault(const std::string& line) {
 }  // namespace
 
 void log(std::string_view text) {
-    std::string line(text);
-    LogSink sink;
-    {
-        std::lock_guard lock(sinkMutex());
-        sink = currentSink();
-    }
+    const std::string line(text);
+    std::lock_guard lock(sinkMutex());
+    // A copy: a sink that replaces itself is not destroyed while it runs.
+    const LogSink sink = currentSink();
     if (sink) {
         sink(line);
     } else {

@@ -13,7 +13,8 @@ namespace platform {
 void log(std::string_view text);
 
 using LogSink = std::function<void(const std::string&)>;
-// Replaces the sink; an empty sink restores the default.
+// Replaces the sink; an empty sink restores the default. A line that another
+// thread is writing through the old sink is through it when this returns.
 void setLogSink(LogSink sink);
 
 // Captures every log line written while it exists (tests); lines still reach

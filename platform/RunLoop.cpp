@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace platform {
 
@@ -73,21 +74,29 @@ void RunLoop::adoptCurrentThread() {
 
 void RunLoop::post(std::function<void()> task) {
     if (!task) return;
-    std::function<void()> wake;
     {
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
         woken_ = true;
-        wake = wakeHook_;
     }
     cv_.notify_one();
-    if (wake) wake();
+    callWakeHook();
+}
+
+void RunLoop::callWakeHook() {
+    std::lock_guard hooks(wakeMutex_);
+    if (wakeHook_) wakeHook_();
 }
 
 void RunLoop::setWaitHooks(std::function<void(double)> wait, std::function<void()> wake) {
-    std::lock_guard lock(mutex_);
-    waitHook_ = std::move(wait);
-    wakeHook_ = std::move(wake);
+    std::function<void(double)> oldWait;
+    std::function<void()> oldWake;
+    {
+        std::lock_guard hooks(wakeMutex_);
+        std::lock_guard lock(mutex_);
+        oldWait = std::exchange(waitHook_, std::move(wait));
+        oldWake = std::exchange(wakeHook_, std::move(wake));
+    }
 }
 
 bool RunLoop::runPostedBatch() {
@@ -194,15 +203,13 @@ void RunLoop::run() {
 }
 
 void RunLoop::stop() {
-    std::function<void()> wake;
     {
         std::lock_guard lock(mutex_);
         stopRequested_ = true;
         woken_ = true;
-        wake = wakeHook_;
     }
     cv_.notify_all();
-    if (wake) wake();
+    callWakeHook();
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
@@ -245,7 +252,7 @@ size_t RunLoop::timerCount() const {
 }
 
 void RunLoop::scheduleEntry(const std::shared_ptr<detail::TimerEntry>& entry) {
-    std::function<void()> wake;
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         entry->due = clock_->now() + entry->interval;
@@ -255,11 +262,11 @@ void RunLoop::scheduleEntry(const std::shared_ptr<detail::TimerEntry>& entry) {
         // The main thread itself needs no wake-up between turns, which size
         // their sleep afresh; inside the windowing layer's wait (its drawing)
         // the sleep is already sized without this timer.
-        if (!isCurrent() || inWaitHook_) wake = wakeHook_;
+        wake = !isCurrent() || inWaitHook_;
     }
     // A sleeping loop must recompute how long to sleep.
     cv_.notify_one();
-    if (wake) wake();
+    if (wake) callWakeHook();
 }
 
 void RunLoop::removeEntry(detail::TimerEntry& entry) {

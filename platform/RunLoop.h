@@ -71,7 +71,9 @@ class RunLoop {
 
     // Lets a windowing layer take over the idle wait: `wait` is called with
     // the longest time to wait (seconds, negative meaning no limit) and must
-    // return early once `wake` has been called (post() calls it).
+    // return early once `wake` has been called (post() calls it, from any
+    // thread). Once this returns, no call of the hooks it replaced is still
+    // running, so their owner may be freed; `wake` must not post itself.
     void setWaitHooks(std::function<void(double)> wait, std::function<void()> wake);
 
   private:
@@ -85,6 +87,7 @@ class RunLoop {
     void scheduleEntry(const std::shared_ptr<detail::TimerEntry>& entry);
     void removeEntry(detail::TimerEntry& entry);
     bool nextTimerDue(double& due) const;
+    void callWakeHook();
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -99,7 +102,11 @@ class RunLoop {
     // and a timer the drawing schedules must cut the sleep it already sized.
     bool inWaitHook_ = false;
     std::function<void(double)> waitHook_;
-    std::function<void()> wakeHook_;
+    // Held while the wake-up hook runs and while it is replaced (taken before
+    // mutex_): the thread that takes a window's hooks away waits for a
+    // wake-up in progress on another thread instead of freeing it under it.
+    std::mutex wakeMutex_;
+    std::function<void()> wakeHook_;  // guarded by wakeMutex_
 };
 
 // A timer on a run loop. The handle owns the timer: destroying it, assigning

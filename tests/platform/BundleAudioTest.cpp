@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "platform/Audio.h"
 #include "platform/Bundle.h"
@@ -200,6 +203,48 @@ TEST(AudioOutput, ADeviceBackEndPullsEverySoundInTheMixFormat) {
     EXPECT_EQ(closed, 2);
     // No back end in the program: the recorder, even when not asked for.
     EXPECT_FALSE(audio::usesDevice());
+    audio::resetOutput();
+}
+
+// A real device's thread pulls the mix as soon as the device is open, while
+// the main thread is still choosing the output and closing the device again.
+// The state they share is touched under the output's lock on both sides (a
+// ThreadSanitizer build of this test reports the race otherwise).
+TEST(AudioOutput, ADeviceThatMixesAtOnceSharesNoStateUnlocked) {
+    kavtest::ScopedEnv mode("KAV_AUDIO", nullptr);
+    std::thread device;
+    std::atomic<bool> stop{false};
+    std::atomic<int> mixes{0};
+    int opened = 0;
+    audio::registerOutputBackend({[&] {
+                                      ++opened;
+                                      stop = false;
+                                      device = std::thread([&] {
+                                          std::vector<int16_t> run(64 * audio::kMixChannels);
+                                          while (!stop) {
+                                              audio::mix(run.data(), 64);
+                                              mixes.fetch_add(1, std::memory_order_relaxed);
+                                              std::this_thread::yield();
+                                          }
+                                      });
+                                      // Mixing before open returns, as a device may.
+                                      while (mixes.load(std::memory_order_relaxed) == 0)
+                                          std::this_thread::yield();
+                                      return true;
+                                  },
+                                  [&] {
+                                      // Mixing on while the main thread goes on.
+                                      const int seen = mixes.load(std::memory_order_relaxed);
+                                      while (mixes.load(std::memory_order_relaxed) < seen + 3)
+                                          std::this_thread::yield();
+                                      stop = true;
+                                      device.join();
+                                  }});
+    audio::resetOutput();
+    EXPECT_TRUE(audio::usesDevice());
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(audio::deviceOpen());
+    audio::registerOutputBackend({});
     audio::resetOutput();
 }
 

@@ -226,6 +226,45 @@ TEST(RunLoopThreads, ATimerScheduledInsideTheWindowsWaitWakesIt) {
     RunLoop::main().adoptCurrentThread();
 }
 
+// A window takes its hooks away and then frees what they point to (its wake-up
+// descriptor, its state) while the network thread may be posting. A wake-up
+// that began before the hooks were taken away must be over when that returns.
+TEST(RunLoopThreads, NoWakeUpRunsInHooksOnceTheirRemovalHasReturned) {
+    RunLoop loop;  // real clock
+    loop.adoptCurrentThread();
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false;
+    bool removed = false;
+    bool ranAfterRemoval = false;
+    loop.setWaitHooks([](double) {},
+                      [&] {
+                          std::unique_lock lock(m);
+                          entered = true;
+                          cv.notify_all();
+                          // Held until the hooks are gone, bounded: the loop
+                          // rightly waits for this wake-up to end first.
+                          cv.wait_for(lock, std::chrono::milliseconds(300),
+                                      [&] { return removed; });
+                          if (removed) ranAfterRemoval = true;
+                      });
+    std::thread poster([&] { loop.post([] {}); });
+    {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return entered; });
+    }
+    loop.setWaitHooks(nullptr, nullptr);
+    {
+        std::lock_guard lock(m);
+        removed = true;
+    }
+    cv.notify_all();
+    poster.join();
+    loop.drain();
+    EXPECT_FALSE(ranAfterRemoval) << "a wake-up ran on in hooks already taken away";
+    RunLoop::main().adoptCurrentThread();
+}
+
 TEST(Dispatch, SerialQueueRunsInOrderOneAtATimeNeverInline) {
     platform::dispatch::SerialQueue queue("test.serial");
     std::vector<int> order;

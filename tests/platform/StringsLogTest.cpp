@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 #include "platform/Log.h"
@@ -137,4 +140,38 @@ TEST(Log, CaptureSeesLinesFromAnyThreadAndRestoresTheSink) {
     log("after");
     EXPECT_EQ(outer, std::vector<std::string>{"after"});
     setLogSink({});
+}
+
+// A capture ends (its lines and lock go with it) while another thread may be
+// writing a line: a line already being written must be through its sink
+// when the sink's replacement returns.
+TEST(Log, NoLineRunsInASinkOnceItsReplacementHasReturned) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false;
+    bool replaced = false;
+    bool ranAfterReplacement = false;
+    setLogSink([&](const std::string&) {
+        std::unique_lock lock(m);
+        entered = true;
+        cv.notify_all();
+        // Held until the sink is replaced, bounded: the replacement rightly
+        // waits for this line to be through first.
+        cv.wait_for(lock, std::chrono::milliseconds(300), [&] { return replaced; });
+        if (replaced) ranAfterReplacement = true;
+    });
+    std::thread writer([] { log("from another thread"); });
+    {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return entered; });
+    }
+    setLogSink([](const std::string&) {});
+    {
+        std::lock_guard lock(m);
+        replaced = true;
+    }
+    cv.notify_all();
+    writer.join();
+    setLogSink({});
+    EXPECT_FALSE(ranAfterReplacement) << "a line ran on in a sink already replaced";
 }
