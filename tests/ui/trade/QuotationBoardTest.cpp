@@ -63,10 +63,15 @@ class QuotationBoardTest : public LiveTradeTest {
     }
     // Sets the dealer's price and runs until its push has reached the board
     // (a price set twice leaves the bid as it was, so the bid alone cannot
-    // tell that the second push has come).
-    // Sets the dealer's price and waits for its push to reach the board:
-    // the dealer's record of the symbol.
+    // tell that the second push has come), then lays the window out.
+    // The dealer's record of the symbol.
     kavtest::SimJson quote(const std::string& symbolCode, double price) {
+        auto record = quoteBeforeFrame(symbolCode, price);
+        UIScreenRenderer::layoutWindows();
+        return record;
+    }
+    // The same, the window not laid out: the quote comes before the next frame.
+    kavtest::SimJson quoteBeforeFrame(const std::string& symbolCode, double price) {
         struct Counter {
             std::string symbolCode;
             int pushes = 0;
@@ -86,7 +91,6 @@ class QuotationBoardTest : public LiveTradeTest {
             auto row = board->lsQuotationWithSymbolCode(symbolCode);
             return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
         })) << symbolCode << " at " << price << " never reached the board";
-        UIScreenRenderer::layoutWindows();
         return record;
     }
     // Pixels of the move colours in the cell's prices and direction arrow.
@@ -196,6 +200,33 @@ TEST_F(QuotationBoardTest, RisingTickIsRedFallingGreenAndAnUnchangedTickKeepsThe
     EXPECT_EQ(colours.rise, 0);
     // The other rows never moved: grey.
     EXPECT_EQ(coloursOf(image, cellOf("XAUUSD")).rise + coloursOf(image, cellOf("XAUUSD")).fall, 0);
+}
+
+// Quotes faster than frames: a row on screen is drawn once a frame with its
+// last quote, yet keeps the colour of every move it had.
+TEST_F(QuotationBoardTest, AMoveAndAnUnchangedTickBeforeOneFrameShowTheColourOfTheMove) {
+    showBoard();
+    ASSERT_TRUE(loaded());
+    const double start = number(sim.quotes()["EURUSD"]["priceCurrent"]);
+    quote("EURUSD", start - 0.0005);
+    ASSERT_GT(coloursOf(shot("board-fall"), cellOf("EURUSD")).fall, 20);
+
+    // Up, then unchanged, before the next frame: red, with the flat arrow.
+    quoteBeforeFrame("EURUSD", start + 0.0005);
+    quoteBeforeFrame("EURUSD", start + 0.0005);
+    EXPECT_EQ(board->lsQuotationWithSymbolCode("EURUSD")->upOrDown, 0);
+    auto image = shot("board-rise-unchanged-one-frame");
+    auto colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.rise, 20);
+    EXPECT_EQ(colours.fall, 0);
+
+    // And down, then unchanged: green again.
+    quoteBeforeFrame("EURUSD", start - 0.0005);
+    quoteBeforeFrame("EURUSD", start - 0.0005);
+    image = shot("board-fall-unchanged-one-frame");
+    colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.fall, 20);
+    EXPECT_EQ(colours.rise, 0);
 }
 
 TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
