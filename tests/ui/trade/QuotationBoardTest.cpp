@@ -619,3 +619,38 @@ TEST(QuotationRow, AnArrowTurningBackAndForthShowsAsAFullRedraw) {
         arrows.push_back(std::move(arrow));
     }
 }
+
+// Long prices (an index or a coin at five or six digits with two decimals):
+// the sell price's large digits never cover the first digits of the buy
+// price beside them, and each price is drawn whole, its small part shrunk
+// to its room rather than cut short.
+TEST(QuotationRow, LongPricesStandApartAndWhole) {
+    LoneRow s;
+    QuotationCell& cell = *s.cell;
+    const auto inkOf = [](UILabel* label) {
+        CGRect ink;
+        EXPECT_TRUE(label->drawingInk(label->layer(), ink)) << label->text();
+        return label->convertRectToView(ink, nullptr);
+    };
+    const char* prices[][2] = {{"1.09990", "1.10010"},
+                               {"38123.50", "38127.50"},
+                               {"104523.45", "104528.45"}};
+    for (const auto& [bid, ask] : prices) {
+        LSQuotation q = risingEuro();
+        q.bid = decimal(bid);
+        q.ask = decimal(ask);
+        q.decimal = platform::Decimal::parse(bid)->scale();
+        cell.showCellWithLsQuotation(q);
+        UIScreenRenderer::layoutWindows();
+        s.composite();
+        EXPECT_EQ(priceOf(cell.buyPrice()), ask);
+        const CGRect sellLarge = inkOf(cell.sellPrice()->lblLarge());
+        const CGRect buySmall = inkOf(cell.buyPrice()->lblSmall());
+        ASSERT_FALSE(CGRectIsEmpty(sellLarge));
+        ASSERT_FALSE(CGRectIsEmpty(buySmall));
+        EXPECT_LE(CGRectGetMaxX(sellLarge), CGRectGetMinX(buySmall)) << bid << " " << ask;
+        // The small part ends where the large one starts, as it always did.
+        EXPECT_LE(CGRectGetMaxX(buySmall),
+                  CGRectGetMinX(inkOf(cell.buyPrice()->lblLarge())) + 1) << ask;
+    }
+}
