@@ -1,8 +1,58 @@
 #include "ui/toolkit/LabelPrice.h"
 
+#include <algorithm>
+
 #include "ui/services/sysDB.h"
 
 using namespace platform::ui;
+
+namespace {
+
+// The part of a price before its last two characters, right-aligned. Two
+// prices stand side by side on the board, the large digits of the first
+// reaching into the second's small part: the small part keeps that much
+// clear at its left edge and shrinks its text to fit the room left (a long
+// price lost its first digits under its neighbour's, or to an ellipsis).
+class SmallPart : public UILabel {
+  public:
+    explicit SmallPart(const CGRect& frame) : UILabel(frame) {}
+
+    void setClearLeft(CGFloat clear) {
+        if (clear == clearLeft_) return;
+        clearLeft_ = clear;
+        setNeedsDisplay();
+    }
+    void drawRect(CGRect) override {
+        if (text().empty()) return;
+        const CGRect area = room();
+        drawText(area, style(fontFitting(area.size.width, least())));
+    }
+    // Told as drawn, so that a new price is drawn straight onto the screen.
+    bool drawingInk(CALayer&, CGRect& ink) override {
+        if (text().empty()) {
+            ink = CGRectNull;
+        } else {
+            const CGRect area = room();
+            ink = textInk(area, style(fontFitting(area.size.width, least())));
+        }
+        return true;
+    }
+
+  private:
+    static constexpr CGFloat kLeastScale = 0.5;
+
+    CGRect room() const {
+        CGRect area = bounds();
+        area.origin.x += clearLeft_;
+        area.size.width = std::max<CGFloat>(0, area.size.width - clearLeft_);
+        return area;
+    }
+    CGFloat least() const { return std::max<CGFloat>(1, font().pointSize * kLeastScale); }
+
+    CGFloat clearLeft_ = 0;
+};
+
+}  // namespace
 
 LabelPrice::LabelPrice(const CGRect& frame) : UIView(frame) {}
 
@@ -13,7 +63,7 @@ LabelPrice::LabelPrice(const CGRect& frame, double Price, int Decimal, const UIC
 
 void LabelPrice::setPrice(double Price, int Decimal, const UIColor& Color) {
     if (!lblSmall_) {
-        lblSmall_ = std::make_shared<UILabel>(CGRectMake(0, 5, 60, 35));
+        lblSmall_ = std::make_shared<SmallPart>(CGRectMake(0, 5, 60, 35));
         lblSmall_->setTextAlignment(NSTextAlignment::Right);
         lblSmall_->setFont(UIFont::systemFontOfSize(18));
         lblSmall_->setBackgroundColor(UIColor::clearColor());
@@ -45,4 +95,15 @@ void LabelPrice::setPrice(double Price, int Decimal, const UIColor& Color) {
         lblSmall_->setText(text.substr(0, text.size() - 2));
         lblLarge_->setText(text.substr(text.size() - 2));
     }
+}
+
+void LabelPrice::layoutSubviews() {
+    UIView::layoutSubviews();
+    if (!lblSmall_) return;
+    // Two large digits (the widest of the large part) from the large
+    // label's left edge: what reaches past this price's right edge.
+    const CGFloat large =
+        sysDB::widthOfString("00", lblLarge_->font()).width + lblLarge_->frame().origin.x;
+    static_cast<SmallPart&>(*lblSmall_).setClearLeft(
+        std::clamp<CGFloat>(large - bounds().size.width, 0, lblSmall_->frame().size.width));
 }

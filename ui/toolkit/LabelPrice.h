@@ -23,6 +23,10 @@ class LabelPrice : public platform::ui::UIView {
 
     platform::ui::UILabel* lblSmall() const { return lblSmall_.get(); }
     platform::ui::UILabel* lblLarge() const { return lblLarge_.get(); }
+    // The large digits may reach past the right edge into the price beside
+    // this one; the small part keeps as much clear at its left, and shrinks
+    // to fit what is left.
+    void layoutSubviews() override;
 
   private:
     std::shared_ptr<platform::ui::UILabel> lblSmall_;

@@ -118,23 +118,28 @@ const UIImagePtr& QuotationCell::sameImage(const UIColor& colour) {
     return *slot;
 }
 
+UIColor QuotationCell::noteMove(LSQuotation& quotation) {
+    if (quotation.upOrDown >= 1)
+        quotation.lastColor = kavtheme::rise();
+    else if (quotation.upOrDown < 0)
+        quotation.lastColor = kavtheme::fall();
+    else if (!quotation.lastColor)
+        quotation.lastColor = kavtheme::flat();
+    return *quotation.lastColor;
+}
+
 void QuotationCell::showCellWithLsQuotation(LSQuotation& quotation) {
     // The backgrounds are set once, with the views.
     if (!lblTime_) makeViews();
 
-    if (!quotation.lastColor) quotation.lastColor = kavtheme::flat();
+    moveColor_ = noteMove(quotation);
     const UIImagePtr* direction;
     if (quotation.upOrDown >= 1) {
-        moveColor_ = kavtheme::rise();
-        quotation.lastColor = moveColor_;
         if (!imgUp_) imgUp_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceUp");
         direction = &imgUp_;
     } else if (quotation.upOrDown == 0) {
-        moveColor_ = *quotation.lastColor;
         direction = &sameImage(moveColor_);
     } else {
-        moveColor_ = kavtheme::fall();
-        quotation.lastColor = moveColor_;
         if (!imgDown_) imgDown_ = UIImageTintColor::imageWithTintColor(moveColor_, "priceDown");
         direction = &imgDown_;
     }

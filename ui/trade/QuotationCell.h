@@ -30,6 +30,10 @@ class QuotationCell final : public BaseTableViewCell {
 
     // Fills the cell from the row; keeps the row's colour of the last move.
     void showCellWithLsQuotation(LSQuotation& quotation);
+    // Keeps the row's colour of the last move as showing the row does: the
+    // colour of its move, or of the last move before a flat one (grey when
+    // it never moved). The move colour of the row.
+    static platform::ui::UIColor noteMove(LSQuotation& quotation);
     void layoutSubviews() override;
 
     // The colour the prices were last shown in.

@@ -140,14 +140,20 @@ void QuotationViewController::updateQuotaWithMods(const MODList<MODSymbolInfo>& 
         if (!symbol) continue;
         const auto it = rowIndex_.find(symbol->symbolCode);
         if (it == rowIndex_.end()) continue;  // not a row of the board
-        updateLSQuotation(*rows_[it->second], *symbol);
+        LSQuotation& row = *rows_[it->second];
+        updateLSQuotation(row, *symbol);
         if (!visibleKnown) {
             visible = table->indexPathsForVisibleRows();
             visibleKnown = true;
         }
         const auto path = NSIndexPath::indexPathForRow(static_cast<long>(it->second), 0);
-        if (std::find(visible.begin(), visible.end(), path) != visible.end() &&
-            std::find(changed.begin(), changed.end(), path) == changed.end())
+        if (std::find(visible.begin(), visible.end(), path) == visible.end()) continue;
+        // The row on screen is drawn at the next frame, with its last quote
+        // only: a move followed by a flat quote before it would leave the
+        // flat arrow in the colour of the move before. Its move is kept now,
+        // as drawing each quote would keep it.
+        QuotationCell::noteMove(row);
+        if (std::find(changed.begin(), changed.end(), path) == changed.end())
             changed.push_back(path);
     }
     if (!changed.empty()) table->reloadRowsAtIndexPaths(changed, UITableViewRowAnimation::None);

@@ -63,10 +63,15 @@ class QuotationBoardTest : public LiveTradeTest {
     }
     // Sets the dealer's price and runs until its push has reached the board
     // (a price set twice leaves the bid as it was, so the bid alone cannot
-    // tell that the second push has come).
-    // Sets the dealer's price and waits for its push to reach the board:
-    // the dealer's record of the symbol.
+    // tell that the second push has come), then lays the window out.
+    // The dealer's record of the symbol.
     kavtest::SimJson quote(const std::string& symbolCode, double price) {
+        auto record = quoteBeforeFrame(symbolCode, price);
+        UIScreenRenderer::layoutWindows();
+        return record;
+    }
+    // The same, the window not laid out: the quote comes before the next frame.
+    kavtest::SimJson quoteBeforeFrame(const std::string& symbolCode, double price) {
         struct Counter {
             std::string symbolCode;
             int pushes = 0;
@@ -86,7 +91,6 @@ class QuotationBoardTest : public LiveTradeTest {
             auto row = board->lsQuotationWithSymbolCode(symbolCode);
             return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
         })) << symbolCode << " at " << price << " never reached the board";
-        UIScreenRenderer::layoutWindows();
         return record;
     }
     // Pixels of the move colours in the cell's prices and direction arrow.
@@ -196,6 +200,33 @@ TEST_F(QuotationBoardTest, RisingTickIsRedFallingGreenAndAnUnchangedTickKeepsThe
     EXPECT_EQ(colours.rise, 0);
     // The other rows never moved: grey.
     EXPECT_EQ(coloursOf(image, cellOf("XAUUSD")).rise + coloursOf(image, cellOf("XAUUSD")).fall, 0);
+}
+
+// Quotes faster than frames: a row on screen is drawn once a frame with its
+// last quote, yet keeps the colour of every move it had.
+TEST_F(QuotationBoardTest, AMoveAndAnUnchangedTickBeforeOneFrameShowTheColourOfTheMove) {
+    showBoard();
+    ASSERT_TRUE(loaded());
+    const double start = number(sim.quotes()["EURUSD"]["priceCurrent"]);
+    quote("EURUSD", start - 0.0005);
+    ASSERT_GT(coloursOf(shot("board-fall"), cellOf("EURUSD")).fall, 20);
+
+    // Up, then unchanged, before the next frame: red, with the flat arrow.
+    quoteBeforeFrame("EURUSD", start + 0.0005);
+    quoteBeforeFrame("EURUSD", start + 0.0005);
+    EXPECT_EQ(board->lsQuotationWithSymbolCode("EURUSD")->upOrDown, 0);
+    auto image = shot("board-rise-unchanged-one-frame");
+    auto colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.rise, 20);
+    EXPECT_EQ(colours.fall, 0);
+
+    // And down, then unchanged: green again.
+    quoteBeforeFrame("EURUSD", start - 0.0005);
+    quoteBeforeFrame("EURUSD", start - 0.0005);
+    image = shot("board-fall-unchanged-one-frame");
+    colours = coloursOf(image, cellOf("EURUSD"));
+    EXPECT_GT(colours.fall, 20);
+    EXPECT_EQ(colours.rise, 0);
 }
 
 TEST_F(QuotationBoardTest, QuotePushesRedrawOnlyTheRowsOnScreen) {
@@ -586,5 +617,40 @@ TEST(QuotationRow, AnArrowTurningBackAndForthShowsAsAFullRedraw) {
                          frame.begin() + y * stride + int(std::ceil(CGRectGetMaxX(place))) * 4);
         EXPECT_EQ(std::count(arrows.begin(), arrows.end(), arrow), 0);
         arrows.push_back(std::move(arrow));
+    }
+}
+
+// Long prices (an index or a coin at five or six digits with two decimals):
+// the sell price's large digits never cover the first digits of the buy
+// price beside them, and each price is drawn whole, its small part shrunk
+// to its room rather than cut short.
+TEST(QuotationRow, LongPricesStandApartAndWhole) {
+    LoneRow s;
+    QuotationCell& cell = *s.cell;
+    const auto inkOf = [](UILabel* label) {
+        CGRect ink;
+        EXPECT_TRUE(label->drawingInk(label->layer(), ink)) << label->text();
+        return label->convertRectToView(ink, nullptr);
+    };
+    const char* prices[][2] = {{"1.09990", "1.10010"},
+                               {"38123.50", "38127.50"},
+                               {"104523.45", "104528.45"}};
+    for (const auto& [bid, ask] : prices) {
+        LSQuotation q = risingEuro();
+        q.bid = decimal(bid);
+        q.ask = decimal(ask);
+        q.decimal = platform::Decimal::parse(bid)->scale();
+        cell.showCellWithLsQuotation(q);
+        UIScreenRenderer::layoutWindows();
+        s.composite();
+        EXPECT_EQ(priceOf(cell.buyPrice()), ask);
+        const CGRect sellLarge = inkOf(cell.sellPrice()->lblLarge());
+        const CGRect buySmall = inkOf(cell.buyPrice()->lblSmall());
+        ASSERT_FALSE(CGRectIsEmpty(sellLarge));
+        ASSERT_FALSE(CGRectIsEmpty(buySmall));
+        EXPECT_LE(CGRectGetMaxX(sellLarge), CGRectGetMinX(buySmall)) << bid << " " << ask;
+        // The small part ends where the large one starts, as it always did.
+        EXPECT_LE(CGRectGetMaxX(buySmall),
+                  CGRectGetMinX(inkOf(cell.buyPrice()->lblLarge())) + 1) << ask;
     }
 }
