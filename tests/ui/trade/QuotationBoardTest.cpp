@@ -90,7 +90,8 @@ class QuotationBoardTest : public LiveTradeTest {
         EXPECT_TRUE(time.runUntil([&] {
             auto row = board->lsQuotationWithSymbolCode(symbolCode);
             return counter->pushes > 0 && row && std::fabs(row->bid.toDouble() - bid) < 1e-9;
-        })) << symbolCode << " at " << price << " never reached the board";
+        })) << symbolCode
+            << " at " << price << " never reached the board";
         return record;
     }
     // Pixels of the move colours in the cell's prices and direction arrow.
@@ -606,8 +607,8 @@ TEST(QuotationRow, AnArrowTurningBackAndForthShowsAsAFullRedraw) {
     }
     // Up, down, and no move after each, each arrow its own.
     ASSERT_EQ(looks.size(), 4u);
-    const CGRect place = cell.directionView()->convertRectToView(cell.directionView()->bounds(),
-                                                                 nullptr);
+    const CGRect place =
+        cell.directionView()->convertRectToView(cell.directionView()->bounds(), nullptr);
     const int stride = cairo_image_surface_get_stride(s.frame);
     std::vector<std::vector<uint8_t>> arrows;
     for (const auto& [image, frame] : looks) {
@@ -632,9 +633,8 @@ TEST(QuotationRow, LongPricesStandApartAndWhole) {
         EXPECT_TRUE(label->drawingInk(label->layer(), ink)) << label->text();
         return label->convertRectToView(ink, nullptr);
     };
-    const char* prices[][2] = {{"1.09990", "1.10010"},
-                               {"38123.50", "38127.50"},
-                               {"104523.45", "104528.45"}};
+    const char* prices[][2] = {
+        {"1.09990", "1.10010"}, {"38123.50", "38127.50"}, {"104523.45", "104528.45"}};
     for (const auto& [bid, ask] : prices) {
         LSQuotation q = risingEuro();
         q.bid = decimal(bid);
@@ -643,6 +643,10 @@ TEST(QuotationRow, LongPricesStandApartAndWhole) {
         cell.showCellWithLsQuotation(q);
         UIScreenRenderer::layoutWindows();
         s.composite();
+        if (const auto folder = kavtest::screenshotFolder(); !folder.empty()) {
+            const std::string name = "board-row-" + std::string(ask) + ".png";
+            cairo_surface_write_to_png(s.frame, (folder / name).c_str());
+        }
         EXPECT_EQ(priceOf(cell.buyPrice()), ask);
         const CGRect sellLarge = inkOf(cell.sellPrice()->lblLarge());
         const CGRect buySmall = inkOf(cell.buyPrice()->lblSmall());
@@ -650,7 +654,7 @@ TEST(QuotationRow, LongPricesStandApartAndWhole) {
         ASSERT_FALSE(CGRectIsEmpty(buySmall));
         EXPECT_LE(CGRectGetMaxX(sellLarge), CGRectGetMinX(buySmall)) << bid << " " << ask;
         // The small part ends where the large one starts, as it always did.
-        EXPECT_LE(CGRectGetMaxX(buySmall),
-                  CGRectGetMinX(inkOf(cell.buyPrice()->lblLarge())) + 1) << ask;
+        EXPECT_LE(CGRectGetMaxX(buySmall), CGRectGetMinX(inkOf(cell.buyPrice()->lblLarge())) + 1)
+            << ask;
     }
 }
