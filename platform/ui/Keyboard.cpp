@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/NotificationCenter.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/Screen.h"
@@ -81,6 +82,31 @@ void UIKeyboard::install() {
     done = true;
     UIResponder::setFirstResponderObserver(
         [](UIResponder*, UIResponder* to) { shared().responderChanged(to); });
+    // A keyboard up while the interface turns stands where the old screen's
+    // bottom was, as wide as its old width, unless it follows the turn.
+    shared().turnObserver_ = NotificationCenter::defaultCenter().addObserver(
+        UIApplicationDidChangeStatusBarOrientationNotification,
+        [](const Notification&) { shared().screenTurned(); });
+}
+
+void UIKeyboard::screenTurned() {
+    if (!visible_ || !window_ || !keys_) return;
+    const CGSize screen = UIScreenRenderer::screenSize();
+    const CGRect before = window_->frame();
+    keys_->removeFromSuperview();
+    buildKeys(type_, dark_);
+    window_->addSubview(keys_);
+    const double accessoryHeight = accessory_ ? accessory_->frame().size.height : 0;
+    if (accessory_) accessory_->setFrame(CGRectMake(0, 0, screen.width, accessoryHeight));
+    keys_->setFrame(CGRectMake(0, accessoryHeight, screen.width, keysHeight()));
+    const CGRect end = frame();
+    // Told as a keyboard shown again, so that whoever keeps a field above it
+    // moves that field for the new frame.
+    post(UIKeyboardWillShowNotification, before, end);
+    window_->setFrame(end);
+    didTimer_ = platform::Timer::schedule(kAnimationDuration, false, [this, before, end] {
+        post(UIKeyboardDidShowNotification, before, end);
+    });
 }
 
 CGRect UIKeyboard::frame() const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 #include "platform/ui/Responder.h"
 #include "platform/ui/TextField.h"
@@ -66,6 +67,8 @@ class UIKeyboard {
     void responderChanged(UIResponder* to);
     void show(UIResponder* responder);
     void hide();
+    // Lays a shown keyboard out again for the turned screen.
+    void screenTurned();
     void buildKeys(UIKeyboardType type, bool dark);
     void post(const char* name, CGRect begin, CGRect end);
 
@@ -76,6 +79,7 @@ class UIKeyboard {
     bool visible_ = false;
     bool dark_ = false;
     platform::Timer didTimer_;
+    platform::ObserverToken turnObserver_;
 };
 
 }  // namespace platform::ui

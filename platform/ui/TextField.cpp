@@ -1,6 +1,9 @@
 #include "platform/ui/TextField.h"
 
+#include <pango/pango.h>
+
 #include <algorithm>
+#include <vector>
 
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Keyboard.h"
@@ -12,6 +15,37 @@ namespace {
 constexpr double kClearButtonSize = 19;
 constexpr double kCaretGap = 1;
 constexpr double kCaretWidth = 2;
+
+// Where the last character as the user sees it starts: a letter with its
+// combining marks, an emoji with its skin tone or its joined members, a flag
+// of two letters go with one key, as they came with one (deleting code point
+// by code point left a bare mark, another emoji or half a flag, and a
+// joiner no one can see). Only the end of the text is looked at, so a key
+// costs the same in a long text as in a short one.
+size_t lastGraphemeStart(const std::string& text) {
+    // The last code point's first byte: back over the continuation bytes.
+    size_t last = text.size() - 1;
+    while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80)
+        --last;
+    const unsigned char lead = static_cast<unsigned char>(text[last]);
+    if (lead < 0x80 && !(lead == '\n' && last > 0 && text[last - 1] == '\r')) return last;
+    if ((lead & 0xC0) == 0x80 || last == 0) return last;
+    constexpr size_t kTail = 256;
+    size_t from = text.size() > kTail ? text.size() - kTail : 0;
+    while (from < last && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80)
+        ++from;
+    const std::string_view tail = std::string_view(text).substr(from);
+    if (!g_utf8_validate(tail.data(), static_cast<gssize>(tail.size()), nullptr)) return last;
+    const glong characters = g_utf8_strlen(tail.data(), static_cast<gssize>(tail.size()));
+    std::vector<PangoLogAttr> attrs(static_cast<size_t>(characters) + 1);
+    pango_get_log_attrs(tail.data(), static_cast<int>(tail.size()), -1,
+                        pango_language_get_default(), attrs.data(),
+                        static_cast<int>(attrs.size()));
+    glong start = characters - 1;
+    while (start > 0 && !attrs[static_cast<size_t>(start)].is_cursor_position)
+        --start;
+    return from + static_cast<size_t>(g_utf8_offset_to_pointer(tail.data(), start) - tail.data());
+}
 }  // namespace
 
 UITextField::Appearance& UITextField::appearance() {
@@ -152,13 +186,12 @@ void UITextField::insertText(const std::string& t) {
 
 void UITextField::deleteBackward() {
     if (!editing_ || text_.empty()) return;
-    // The last character's first byte: back over the continuation bytes.
-    size_t last = text_.size() - 1;
-    while (last > 0 && (static_cast<unsigned char>(text_[last]) & 0xC0) == 0x80)
-        --last;
-    // A text of stray continuation bytes alone (a damaged stored value)
-    // counts no character: its deletion starts at 0, not below it.
-    replace(NSMakeRange(length_ > 0 ? length_ - 1 : 0, 1), last, "");
+    const size_t last = lastGraphemeStart(text_);
+    // The code points the key takes; a text of stray continuation bytes
+    // alone (a damaged stored value) counts none, and its deletion starts
+    // at 0, not below it.
+    const size_t count = std::max<size_t>(1, UTF8Length(std::string_view(text_).substr(last)));
+    replace(NSMakeRange(length_ >= count ? length_ - count : 0, count), last, "");
 }
 
 void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {

@@ -7,6 +7,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Driver.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -19,6 +20,7 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TouchInput.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
@@ -448,6 +450,58 @@ TEST(Keyboard, TypingGoesThroughTheDelegateAndNotificationsCarryTheFrame) {
     EXPECT_FALSE(UIKeyboard::shared().isVisible());
     UIDriver::typeText("9");  // no first responder: nothing happens
     EXPECT_EQ(field->text(), "12.");
+}
+
+TEST(Keyboard, AShownKeyboardTurnsWithTheInterfaceAndTellsItsNewFrame) {
+    Stage s;
+    auto screen = std::make_shared<UIViewController>();
+    s.window->setRootViewController(screen);
+    auto field = std::make_shared<UITextField>(CGRectMake(20, 100, 200, 30));
+    auto accessory = std::make_shared<UIView>(CGRectMake(0, 0, 320, 44));
+    field->setInputAccessoryView(accessory);
+    screen->view()->addSubview(field);
+    std::vector<CGRect> told;
+    auto watch = NotificationCenter::defaultCenter().addObserver(
+        UIKeyboardWillShowNotification, [&](const Notification& n) {
+            told.push_back(std::any_cast<CGRect>(n.userInfo.at(UIKeyboardFrameEndUserInfoKey)));
+        });
+    UIDriver::tap(field.get());
+    s.time.advance(0.25);
+    auto& keyboard = UIKeyboard::shared();
+    ASSERT_EQ(keyboard.window()->frame(), CGRectMake(0, 568 - 260, 320, 260));
+
+    // Turned: the keys take the landscape height and the whole long side,
+    // standing on the bottom of the turned screen, and those who move a field
+    // above the keyboard hear where it now stands.
+    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::LandscapeLeft);
+    ASSERT_EQ(UIScreenRenderer::screenSize(), CGSizeMake(568, 320));
+    s.time.advance(0.5);
+    const CGRect landscape = CGRectMake(0, 320 - 162 - 44, 568, 162 + 44);
+    EXPECT_EQ(keyboard.window()->frame(), landscape);
+    EXPECT_EQ(keyboard.frame(), landscape);
+    EXPECT_EQ(accessory->frame(), CGRectMake(0, 0, 568, 44));
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), landscape);
+    // Typed keys are still the keyboard's own, laid out across the new width.
+    UIDriver::tap(UIDriver::viewWithText("q"));
+    EXPECT_EQ(field->text(), "q");
+
+    // Back upright, and a keyboard that went in landscape comes back upright.
+    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
+    s.time.advance(0.5);
+    EXPECT_EQ(keyboard.window()->frame(), CGRectMake(0, 568 - 260, 320, 260));
+    EXPECT_EQ(told.back(), CGRectMake(0, 568 - 260, 320, 260));
+    field->resignFirstResponder();
+    s.time.advance(0.5);
+    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::LandscapeLeft);
+    s.time.advance(0.5);
+    UIDriver::tap(field.get());
+    s.time.advance(0.5);
+    EXPECT_EQ(keyboard.window()->frame(), landscape);
+    field->resignFirstResponder();
+    s.time.advance(0.5);
+    UIDevice::currentDevice().setOrientation(UIDeviceOrientation::Portrait);
+    s.window->setRootViewController(nullptr);
 }
 
 class Columns : public UIPickerViewDataSource, public UIPickerViewDelegate {

@@ -199,6 +199,55 @@ TEST(TextFields, ASecureFieldShowsItsBulletsNotItsText) {
     EXPECT_EQ(field->debugText(), "密码7x");
 }
 
+// A character as the user sees it goes with one key, however many code
+// points make it, and the delegate hears the range of all of them.
+TEST(TextFields, DeleteTakesTheWholeCharacterTheUserSees) {
+    Stage s;
+    struct Ranges : UITextFieldDelegate {
+        std::vector<std::pair<size_t, size_t>> seen;
+        bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
+                                                    const std::string&) override {
+            seen.emplace_back(range.location, range.length);
+            return true;
+        }
+    };
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
+    auto ranges = std::make_shared<Ranges>();
+    field->delegate = ranges;
+    s.window->addSubview(field);
+    UIDriver::tap(field.get());
+    const std::string thumb = "\U0001F44D\U0001F3FD";                       // with a skin tone
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // joined
+    const std::string flag = "\U0001F1E8\U0001F1F3";                        // two letters
+    const std::string accented = "e\u0301";                                 // a combining mark
+    field->setText("a" + accented + flag + family + thumb);
+    using Seen = std::vector<std::pair<size_t, size_t>>;
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "a" + accented + flag + family);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "a" + accented + flag);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "a" + accented);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), "a");
+    EXPECT_EQ(ranges->seen, (Seen{{10, 2}, {5, 5}, {3, 2}, {1, 2}}));
+    // The count follows: a key typed after lands at the end.
+    ranges->seen.clear();
+    UIDriver::typeText("b");
+    EXPECT_EQ(ranges->seen, (Seen{{1, 0}}));
+
+    // Far into a long text as well; a plain character alone still goes alone.
+    field->setText(std::string(1000, 'x') + "\u4E2D" + thumb);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->text(), std::string(1000, 'x') + "\u4E2D");
+    UIDriver::typeText("\b\b");
+    EXPECT_EQ(field->text(), std::string(999, 'x'));
+    field->setSecureTextEntry(true);
+    field->setText("p" + accented);
+    UIDriver::typeText("\b");
+    EXPECT_EQ(field->debugText(), "•");
+}
+
 // A text of a stray continuation byte (a damaged stored value) counts no
 // character; deleting it empties the field and keeps the count at zero
 // rather than below it (a secure field draws one bullet a character).
