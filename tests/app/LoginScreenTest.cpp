@@ -271,6 +271,29 @@ TEST_F(LoginScreenTest, AChannelThatDoesNotOpenKeepsTheScreenWithWhatWasTyped) {
     EXPECT_FALSE(KAVProgressHUD::isVisible());
 }
 
+TEST_F(LoginScreenTest, AConnectFailureWhileASuccessfulLoginsOverlayGoesLeavesTheSessionOpen) {
+    launchToLogin();
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    // The login has succeeded once its overlay starts to go; the form is
+    // still the root and hears the channels until the drawer takes over.
+    ASSERT_TRUE(until([&] { return !KAVProgressHUD::isVisible(); }));
+    auto form = screen();
+    ASSERT_NE(form, nullptr);
+    auto sdk = app->bizSDK();
+    form->onNetworkStatus(3);  // a channel's reopen gave up meanwhile
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    run("wait 1\n");
+    // Not a login that failed: no alert, and the session just opened stays open.
+    EXPECT_EQ(topAlert(), "");
+    EXPECT_EQ(app->bizSDK(), sdk);
+    const auto trader = sdk->channelNamed(KAVBizSDK::kWSTrader);
+    ASSERT_NE(trader, nullptr);
+    EXPECT_EQ(trader->Status(), webSocket::kStatusOpen);
+    EXPECT_TRUE(app->sysdb()->isOnline());
+}
+
 TEST_F(LoginScreenTest, ADealerHostThatIsNoAddressFailsTheLoginAtOnce) {
     launch();
     ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
