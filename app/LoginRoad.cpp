@@ -32,6 +32,11 @@ void LoginRoad::login(const Credentials& credentials) {
         [weak, attempt, account = credentials.account, dealerKey = credentials.dealerKey] {
             auto self = weak.lock();
             if (!self || self->activeLogin_ != attempt) return;
+            // Succeeded: no longer under way. The form stays the service
+            // object's delegate while the overlay goes, and a channel's
+            // report then must not end the session just opened as a login
+            // that failed.
+            self->activeLogin_ = 0;
             KAVProgressHUD::dismissWithComplete([weak, account, dealerKey] {
                 if (auto self = weak.lock()) self->onLoggedIn(account, dealerKey);
             });

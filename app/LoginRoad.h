@@ -53,8 +53,8 @@ class LoginRoad : public std::enable_shared_from_this<LoginRoad> {
     void onLoggedIn(const std::string& account, const std::string& dealerKey);
 
     AppContext context_;
-    // The login under way; 0 once it has ended here (a channel that did not
-    // open), so its late blocks do nothing.
+    // The login under way; 0 once it has succeeded or ended here (a channel
+    // that did not open), so its late blocks do nothing.
     uint64_t activeLogin_ = 0;
     uint64_t loginCount_ = 0;
 };

@@ -448,6 +448,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     void autoLogin();
     // Ends a running login without a word to its blocks.
     void abandonLogin();
+    // The server's end of the session (the account logged in elsewhere, a
+    // terminal notice, the network given up): stopConnect, and a caller's
+    // login under way fails with ("10003", "通讯组件未就绪").
+    void closeSession();
     bool isReLoginRunning() const {
         return reLoginAttempt_ != 0 && isLoginCurrent(reLoginAttempt_);
     }

@@ -265,13 +265,13 @@ void KAVBizSDK::onWSAction(const KAVPackage& package) {
 }
 
 void KAVBizSDK::onSameUserLogin(const KAVPackage&) {
-    stopConnect();
+    closeSession();
     notifyDelegate(delegate(), "onSameUserLogin", kWSPushAlwaysLog,
                    [](WSPushMessage& d) { d.onSameUserLogin(); });
 }
 
 void KAVBizSDK::onTerminal(const KAVPackage&) {
-    stopConnect();
+    closeSession();
     notifyDelegate(delegate(), "onTerminal", kWSPushAlwaysLog,
                    [](WSPushMessage& d) { d.onTerminal(); });
 }

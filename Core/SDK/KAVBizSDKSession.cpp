@@ -26,6 +26,16 @@ void KAVBizSDK::stopConnect() {
     }
 }
 
+void KAVBizSDK::closeSession() {
+    // A caller's login under way would wait for good: stopConnect drops its
+    // requests unanswered. It fails as a request on a closed channel does.
+    // The service's own re-login just ends.
+    const KAVFailureBlock onFailure =
+        loginRunning_ && !isReLoginRunning() ? loginFailure_ : KAVFailureBlock();
+    stopConnect();
+    if (onFailure) onFailure(kKAVNotReady.code, kKAVNotReady.message);
+}
+
 void KAVBizSDK::abandonLogin() {
     if (!loginRunning_) return;
     ++loginAttempt_;
@@ -71,7 +81,7 @@ void KAVBizSDK::onNetworkUnready() {
         return;
     }
     tryConnect = kTryConnectCount;
-    stopConnect();
+    closeSession();
     notifyDelegate(delegate(), "onNetworkUnready", kWSPushAlwaysLog,
                    [](WSPushMessage& d) { d.onNetworkUnready(); });
 }

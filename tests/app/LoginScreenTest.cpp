@@ -5,6 +5,7 @@
 // remembered account and the keyboard.
 #include "app/AppConfig.h"
 #include "app/DealerManager.h"
+#include "app/LoginRoad.h"
 #include "app/LoginViewController.h"
 #include "app/RegisterService.h"
 #include "app/UIRegister.h"
@@ -268,6 +269,50 @@ TEST_F(LoginScreenTest, AChannelThatDoesNotOpenKeepsTheScreenWithWhatWasTyped) {
     EXPECT_EQ(screen(), first);
     EXPECT_EQ(field(LVC::kTagAccount)->text(), "1001");
     EXPECT_EQ(field(LVC::kTagPassword)->text(), "123456");
+    EXPECT_FALSE(KAVProgressHUD::isVisible());
+}
+
+TEST_F(LoginScreenTest, AConnectFailureWhileASuccessfulLoginsOverlayGoesLeavesTheSessionOpen) {
+    launchToLogin();
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    // The login has succeeded once its overlay starts to go; the form is
+    // still the root and hears the channels until the drawer takes over.
+    ASSERT_TRUE(until([&] { return !KAVProgressHUD::isVisible(); }));
+    auto form = screen();
+    ASSERT_NE(form, nullptr);
+    auto sdk = app->bizSDK();
+    form->onNetworkStatus(3);  // a channel's reopen gave up meanwhile
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }));
+    run("wait 1\n");
+    // Not a login that failed: no alert, and the session just opened stays open.
+    EXPECT_EQ(topAlert(), "");
+    EXPECT_EQ(app->bizSDK(), sdk);
+    const auto trader = sdk->channelNamed(KAVBizSDK::kWSTrader);
+    ASSERT_NE(trader, nullptr);
+    EXPECT_EQ(trader->Status(), webSocket::kStatusOpen);
+    EXPECT_TRUE(app->sysdb()->isOnline());
+}
+
+TEST_F(LoginScreenTest, ALoginCutOffByTheSameAccountElsewhereEndsWithAFreshScreen) {
+    launchToLogin();
+    auto first = screen();
+    // The login stands at its symbol query when the account is taken over.
+    sim.holdReply("2009");
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    ASSERT_TRUE(until([&] { return !sim.packages(SimService::Trade, "2009").empty(); }));
+    sim.push(SimService::Trade, "4010");
+    // The session is closed: the login ends rather than keeping its overlay
+    // over the form for good.
+    ASSERT_TRUE(until([&] { return !topAlert().empty(); }, 20)) << "the overlay stays";
+    EXPECT_EQ(topAlert().rfind(LoginRoad::kMsgLoginFailed, 0), 0u) << topAlert();
+    sim.releaseHeld();
+    run("wait 0.4\ntap 确定\nwait 0.5\n");
+    ASSERT_TRUE(until([&] { return screen() && screen() != first && tagged(LVC::kTagLogin); }));
+    EXPECT_EQ(rootAs<MainDrawerViewController>(), nullptr);
     EXPECT_FALSE(KAVProgressHUD::isVisible());
 }
 
