@@ -422,6 +422,31 @@ TEST_F(ChannelTest, ReopensFiveSecondsAfterACloseAndChecksItsToken) {
     EXPECT_EQ(net.count(), 4u);
 }
 
+TEST_F(ChannelTest, AChannelReopenedByItsCloseReportKeepsItsNewConnection) {
+    // Whoever hears "网络已关闭" may open the channel again at once; the
+    // reopen the lost connection would have made is then not due, and must
+    // not drop the new connection five seconds later.
+    const auto record = [this](webSocket&, const KAVPackage& p) {
+        if (p.event() == webSocket::kStatusEvent)
+            statuses.push_back(static_cast<int>(platform::jsonInteger(p.getValue("actCode"))));
+    };
+    ch->open("ws://dealer/trade", {}, [&](webSocket& channel, const KAVPackage& p) {
+        record(channel, p);
+        if (p.event() == webSocket::kStatusEvent && statuses.back() == webSocket::kNetClosed)
+            channel.open("ws://dealer/trade", {}, record);
+    });
+    net.last().fireOpen();
+    net.last().fireClose();
+    ASSERT_EQ(net.count(), 2u);
+    EXPECT_FALSE(ch->reopenScheduled());
+    net.last().fireOpen();
+    time.advance(30);
+    EXPECT_EQ(net.count(), 2u);
+    EXPECT_FALSE(net.last().closed);
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(statuses, (std::vector<int>{1, 2, 4, 1, 2}));
+}
+
 TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     KAVFailureBlock fail;
     ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
