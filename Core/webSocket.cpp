@@ -465,6 +465,9 @@ void webSocket::checkToken() {
             }
             self->sendMSGWith(kNetTokenFailed, "TOKEN 校验失败");
             Funs::log(stringf("%s - TOKEN 校验失败", self->name_.c_str()));
+            // A receiver of the report that opened the channel again (or
+            // closed it) has decided already: its new connection stays.
+            if (!current()) return;
             self->close();
         });
 }

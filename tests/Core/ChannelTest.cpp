@@ -465,6 +465,34 @@ TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     EXPECT_EQ(statuses, std::vector<int>{10});
 }
 
+TEST_F(ChannelTest, AChannelReopenedByTheRefusalReportIsNotClosedAfterwards) {
+    KAVFailureBlock fail;
+    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
+        fail = std::move(onFailure);
+    });
+    reopenWithToken();
+    ASSERT_TRUE(fail);
+    // The receiver of "TOKEN 校验失败" logs in afresh on the same channel.
+    int reopenedOpens = 0;
+    ch->open("ws://dealer/trade", {}, [&](webSocket& channel, const KAVPackage& p) {
+        if (p.event() != webSocket::kStatusEvent) return;
+        const int code = static_cast<int>(platform::jsonInteger(p.getValue("actCode")));
+        statuses.push_back(code);
+        if (code == webSocket::kNetTokenFailed) {
+            channel.setTOKEN("");
+            channel.open("ws://dealer/trade", [&] { ++reopenedOpens; }, {});
+        }
+    });
+    net.last().fireOpen();  // the token check of this connection is refused
+    ASSERT_TRUE(fail);
+    fail("1", "token refused");
+    ASSERT_EQ(net.count(), 4u);
+    EXPECT_FALSE(net.last().closed);
+    net.last().fireOpen();
+    EXPECT_EQ(reopenedOpens, 1);
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
+}
+
 TEST_F(ChannelTest, UnansweredTokenCheckReopensInsteadOfGivingUp) {
     std::vector<KAVFailureBlock> fails;
     ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
