@@ -465,6 +465,9 @@ void webSocket::checkToken() {
             }
             self->sendMSGWith(kNetTokenFailed, "TOKEN 校验失败");
             Funs::log(stringf("%s - TOKEN 校验失败", self->name_.c_str()));
+            // A receiver of the report that opened the channel again (or
+            // closed it) has decided already: its new connection stays.
+            if (!current()) return;
             self->close();
         });
 }
@@ -483,8 +486,12 @@ void webSocket::connectionDidClose(KAVChannelConnection& connection, int code,
     if (&connection != connection_.get()) return;
     dropConnection();
     status_ = kStatusClosed;
+    const uint64_t generation = generation_;
     sendMSGWith(kNetClosed, "网络已关闭");
     Funs::log(
         stringf("code:%ld - %s", static_cast<long>(code), reason.value_or(std::string()).c_str()));
+    // A receiver of the report that opened the channel again has replaced
+    // the lost connection already: a reopen now would drop the new one.
+    if (generation != generation_) return;
     scheduleReopen();
 }

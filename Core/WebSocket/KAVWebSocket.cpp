@@ -534,17 +534,25 @@ void KAVWebSocket::readerPong(std::string&& payload) {
             false, weight);
 }
 
+// In both, the end is decided before our close frame is written: a peer
+// that has already reset the connection makes that write fail, and the
+// end decided stands instead of turning into a write failure.
+
 void KAVWebSocket::readerClose(int code, std::optional<std::string>&& reason) {
+    Outcome outcome{code, std::move(reason), true};
+    if (!outcome_) outcome_ = outcome;
     if (readyState() == KAV_OPEN) {
         // The server closes: answer, then end with its code and reason.
         setReadyState(KAV_CLOSING);
         sendFrame(kavws::kOpClose, kavws::closePayload(kavws::kCloseNormal, std::nullopt));
     }
-    disconnect(Outcome{code, std::move(reason), true});
+    disconnect(std::move(outcome));
 }
 
 void KAVWebSocket::readerError(int closeCode, std::string&& reason) {
+    Outcome outcome{closeCode, std::move(reason), false};
+    if (!outcome_) outcome_ = outcome;
     setReadyState(KAV_CLOSING);
-    sendFrame(kavws::kOpClose, kavws::closePayload(closeCode, reason));
-    disconnect(Outcome{closeCode, std::move(reason), false});
+    sendFrame(kavws::kOpClose, kavws::closePayload(closeCode, outcome.reason));
+    disconnect(std::move(outcome));
 }

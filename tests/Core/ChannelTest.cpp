@@ -422,6 +422,31 @@ TEST_F(ChannelTest, ReopensFiveSecondsAfterACloseAndChecksItsToken) {
     EXPECT_EQ(net.count(), 4u);
 }
 
+TEST_F(ChannelTest, AChannelReopenedByItsCloseReportKeepsItsNewConnection) {
+    // Whoever hears "网络已关闭" may open the channel again at once; the
+    // reopen the lost connection would have made is then not due, and must
+    // not drop the new connection five seconds later.
+    const auto record = [this](webSocket&, const KAVPackage& p) {
+        if (p.event() == webSocket::kStatusEvent)
+            statuses.push_back(static_cast<int>(platform::jsonInteger(p.getValue("actCode"))));
+    };
+    ch->open("ws://dealer/trade", {}, [&](webSocket& channel, const KAVPackage& p) {
+        record(channel, p);
+        if (p.event() == webSocket::kStatusEvent && statuses.back() == webSocket::kNetClosed)
+            channel.open("ws://dealer/trade", {}, record);
+    });
+    net.last().fireOpen();
+    net.last().fireClose();
+    ASSERT_EQ(net.count(), 2u);
+    EXPECT_FALSE(ch->reopenScheduled());
+    net.last().fireOpen();
+    time.advance(30);
+    EXPECT_EQ(net.count(), 2u);
+    EXPECT_FALSE(net.last().closed);
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(statuses, (std::vector<int>{1, 2, 4, 1, 2}));
+}
+
 TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     KAVFailureBlock fail;
     ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
@@ -438,6 +463,34 @@ TEST_F(ChannelTest, RefusedTokenClosesTheChannelForGood) {
     time.advance(60);
     EXPECT_EQ(net.count(), 2u);
     EXPECT_EQ(statuses, std::vector<int>{10});
+}
+
+TEST_F(ChannelTest, AChannelReopenedByTheRefusalReportIsNotClosedAfterwards) {
+    KAVFailureBlock fail;
+    ch->setTokenCheck([&](webSocket&, std::function<void()>, KAVFailureBlock onFailure) {
+        fail = std::move(onFailure);
+    });
+    reopenWithToken();
+    ASSERT_TRUE(fail);
+    // The receiver of "TOKEN 校验失败" logs in afresh on the same channel.
+    int reopenedOpens = 0;
+    ch->open("ws://dealer/trade", {}, [&](webSocket& channel, const KAVPackage& p) {
+        if (p.event() != webSocket::kStatusEvent) return;
+        const int code = static_cast<int>(platform::jsonInteger(p.getValue("actCode")));
+        statuses.push_back(code);
+        if (code == webSocket::kNetTokenFailed) {
+            channel.setTOKEN("");
+            channel.open("ws://dealer/trade", [&] { ++reopenedOpens; }, {});
+        }
+    });
+    net.last().fireOpen();  // the token check of this connection is refused
+    ASSERT_TRUE(fail);
+    fail("1", "token refused");
+    ASSERT_EQ(net.count(), 4u);
+    EXPECT_FALSE(net.last().closed);
+    net.last().fireOpen();
+    EXPECT_EQ(reopenedOpens, 1);
+    EXPECT_EQ(ch->Status(), webSocket::kStatusOpen);
 }
 
 TEST_F(ChannelTest, UnansweredTokenCheckReopensInsteadOfGivingUp) {

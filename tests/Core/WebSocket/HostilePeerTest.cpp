@@ -188,6 +188,23 @@ TEST(WebSocketHostile, ServerCloseFollowedAtOnceByItsEnd) {
     }
 }
 
+TEST(WebSocketHostile, ServerCloseFollowedByAResetIsStillItsClose) {
+    // The server's close frame decides the end: that our reply can no
+    // longer be written changes it into no failure.
+    RawServer server([&](RawConnection& c) {
+        c.readRequestHead();
+        c.acceptHandshake();
+        c.write(serverFrame(8, closeFramePayload(4001, "maintenance")));
+        c.reset();
+    });
+    for (int round = 0; round < 10; ++round) {
+        Recorder rec;
+        auto ws = kavtest::openSocket(server.url(), rec);
+        ASSERT_TRUE(rec.waitFinished());
+        ASSERT_THAT(rec.lines, ElementsAre("open -", "close 4001 maintenance 1")) << round;
+    }
+}
+
 TEST(WebSocketHostile, EndWithoutCloseFrame) {
     RawServer server([&](RawConnection& c) {
         c.readRequestHead();

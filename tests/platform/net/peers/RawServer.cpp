@@ -31,6 +31,13 @@ void RawConnection::close() {
     fd_ = -1;
 }
 
+void RawConnection::reset() {
+    if (fd_ < 0) return;
+    const linger hard{1, 0};  // closed at once with a reset, not an orderly end
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close();
+}
+
 void RawConnection::shutdownWrite() {
     if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
 }

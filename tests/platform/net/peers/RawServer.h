@@ -59,6 +59,8 @@ class RawConnection {
     bool waitForEnd(double timeout = 5.0);
     void shutdownWrite();
     void close();
+    // Ends the connection with a reset: the client's next write fails.
+    void reset();
 
   private:
     bool fill(size_t need, double timeout);
