@@ -213,6 +213,10 @@ class KAVChartView : public platform::ui::UIView, public platform::ui::UIGesture
 
     bool crossOn_ = false;
     CGPoint crossPoint_;
+    // Left edge of the cross line's bar caption in the price pane's head
+    // during a frame (infinity without one): the captions of the averages
+    // stop short of it.
+    CGFloat crossCaptionLeft_ = 0;
     CGPoint panReference_;
     double pinchScale_ = 1;
     std::unique_ptr<KAVSound> sound_;

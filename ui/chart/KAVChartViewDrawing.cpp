@@ -230,6 +230,7 @@ void KAVChartView::drawRect(CGRect) {
     Canvas* c = UIGraphicsGetCurrentContext();
     if (!c) return;
     layoutPanes();
+    crossCaptionLeft_ = std::numeric_limits<CGFloat>::infinity();
     drawFrame(*c);
     if (!chartData_ || chartData_->empty()) return;
     if (auto master = config_->yAxiss.objectForKey(chartKey::master))
@@ -455,11 +456,21 @@ void KAVChartView::drawLabel(Canvas& c, const MODAxis& pane, const MODSeries& s,
     const std::string& caption = text.empty() ? s.labelFormat : text;
     if (caption.empty()) return;
     double x = 0;
+    const double width = sysDB::widthOfString(caption, chartFont()).width;
     if (s.labelAlign == MODSeries::kAlignRight) {
-        x = chartWidth() - sysDB::widthOfString(caption, chartFont()).width;
+        x = chartWidth() - width;
     } else if (s.labelAlign == MODSeries::kAlignAtX) {
         if (s.labelX < 1) return;
         x = s.labelX;
+    }
+    // The cross line's caption of long prices reaches over the captions of
+    // the averages; the two texts one over the other read as neither, so a
+    // caption it would cover is left out while it shows.
+    const auto master = config_->yAxiss.objectForKey(chartKey::master);
+    if (!text.empty()) {
+        if (master.get() == &pane) crossCaptionLeft_ = x;
+    } else if (master.get() == &pane && x + width > crossCaptionLeft_) {
+        return;
     }
     auto it = captions_.find(s.key);
     const UIColor color =

@@ -185,4 +185,37 @@ TEST(ChartLabels, TheCrossLinesTimeLabelStaysWholeAtEitherEndOfTheBars) {
     }
 }
 
+// The blue of the "MA15" caption.
+bool ma15Ink(const UIColor& p) {
+    return p.blue > 0.6 && p.red < 0.5 && p.green < 0.5;
+}
+
+TEST(ChartLabels, TheCrossLinesBarCaptionIsNotDrawnOverTheCaptionsOfTheAverages) {
+    // Gold with two decimals and the index with one: captions of some 40
+    // characters, reaching past the middle of a portrait chart.
+    for (const Price& price : {Price{2006.06, 2}, Price{38002.0, 1}}) {
+        SCOPED_TRACE(price.value);
+        Stage<> s(true);
+        s.chart->setDecimal(price.decimals);
+        s.chart->setData(barsAbout(price.value), symbol(T, T + 86400));
+        const CGFloat V = s.chart->bounds().size.width;
+        const double top = s.chart->drawingOrigin().y + 2, bottom = top + 12;
+        const auto before = UIDriver::renderImage(kScale, s.window.get());
+        ASSERT_GT(spanOf(*before, top, bottom, 0, V, ma15Ink).width(), 0);
+
+        TouchInput::touchDown(1, {150, 100});
+        s.time.advance(0.6);
+        ASSERT_TRUE(s.chart->isShowingCrossLine());
+        const auto img = UIDriver::renderImage(kScale, s.window.get());
+        s.shot("chart-cross-line-caption-" + std::to_string(price.decimals));
+        TouchInput::touchUp(1, {150, 100});
+        const Span caption = spanOf(*img, top, bottom, 0, V, textInk);
+        ASSERT_GT(caption.width(), 0);
+        // Whatever caption of an average shows ends left of the bar's caption.
+        const Span ma15 = spanOf(*img, top, bottom, 0, V, ma15Ink);
+        if (ma15.width() > 0) EXPECT_LT(ma15.right, caption.left);
+        EXPECT_GT(caption.left, 0);
+    }
+}
+
 }  // namespace
