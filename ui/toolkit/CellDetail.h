@@ -9,6 +9,9 @@
 class CellDetail : public SettingCell {
   public:
     static constexpr platform::ui::CGFloat kValueWidth = 140;
+    static constexpr platform::ui::CGFloat kValueHeight = 20;
+    // The least room between the caption's text and a long value.
+    static constexpr platform::ui::CGFloat kGapAfterTitle = 8;
 
     CellDetail(const std::string& title, int Tag, const std::string& Value);
 

@@ -88,6 +88,38 @@ TEST_F(SettingsCells, ControlsSitRightOfTheTitleAndFollowTheWidth) {
     EXPECT_EQ(detail->valueLabel()->center().x, 375 - 125);
 }
 
+TEST_F(SettingsCells, ALongDetailValueStaysClearOfItsTitle) {
+    // A caption that reaches past where the value starts, and a value typed
+    // long: the value gives way, the caption stays readable whole.
+    auto longer = std::make_shared<CellDetail>("默认允许偏离点差", 2007, "5");
+    screen->cells = {longer};
+    table->reloadData();
+    UIScreenRenderer::layoutWindows();
+    UILabel* title = longer->textLabel();
+    const CGFloat titleEnd = title->frame().origin.x + title->sizeThatFits(CGSizeZero).width;
+    ASSERT_GT(titleEnd, 125) << "the caption reaches where the value label would start";
+    // Its right edge stays where a short value stands.
+    EXPECT_DOUBLE_EQ(CGRectGetMaxX(longer->valueLabel()->frame()), 265);
+    EXPECT_GT(longer->valueLabel()->frame().origin.x, titleEnd);
+
+    longer->setValue(std::string(30, '9'));
+    UIScreenRenderer::layoutWindows();
+    EXPECT_GT(longer->valueLabel()->frame().origin.x, titleEnd);
+    EXPECT_DOUBLE_EQ(CGRectGetMaxX(longer->valueLabel()->frame()), 265);
+    snapshot("settings-cell-long-value");
+
+    // A short caption leaves the value its whole place, also after a turn
+    // to a wider table.
+    EXPECT_TRUE(sameWidgetRect(detail->valueLabel()->frame(), CGRectMake(125, 12, 140, 20)));
+    table->setFrame(CGRectMake(0, 20, 375, 400));
+    screen->cells = {detail, longer};
+    table->reloadData();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_DOUBLE_EQ(detail->valueLabel()->frame().size.width, 140);
+    EXPECT_DOUBLE_EQ(detail->valueLabel()->center().x, 375 - 125);
+    EXPECT_GT(longer->valueLabel()->frame().origin.x, titleEnd);
+}
+
 TEST_F(SettingsCells, SwitchIsOnForOneOnlyAndReportsOneOrZero) {
     EXPECT_TRUE(on->switchView()->isOn());
     EXPECT_FALSE(off->switchView()->isOn());
