@@ -213,7 +213,9 @@ TEST(ChartLabels, TheCrossLinesBarCaptionIsNotDrawnOverTheCaptionsOfTheAverages)
         ASSERT_GT(caption.width(), 0);
         // Whatever caption of an average shows ends left of the bar's caption.
         const Span ma15 = spanOf(*img, top, bottom, 0, V, ma15Ink);
-        if (ma15.width() > 0) EXPECT_LT(ma15.right, caption.left);
+        if (ma15.width() > 0) {
+            EXPECT_LT(ma15.right, caption.left);
+        }
         EXPECT_GT(caption.left, 0);
     }
 }
