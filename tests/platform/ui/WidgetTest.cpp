@@ -17,8 +17,8 @@
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
 #include "platform/ui/Toolbar.h"
-#include "platform/ui/detail/Compositor.h"
 #include "platform/ui/TouchInput.h"
+#include "platform/ui/detail/Compositor.h"
 #include "tests/platform/ui/Stage.h"
 #include "tests/support/TestSupport.h"
 
@@ -199,27 +199,33 @@ TEST(TextFields, ASecureFieldShowsItsBulletsNotItsText) {
     EXPECT_EQ(field->debugText(), "密码7x");
 }
 
+namespace {
+
+// A field's delegate that records every range it is asked to change.
+struct RangesHeard : UITextFieldDelegate {
+    std::vector<std::pair<size_t, size_t>> seen;
+    bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
+                                                const std::string&) override {
+        seen.emplace_back(range.location, range.length);
+        return true;
+    }
+};
+
+}  // namespace
+
 // A character as the user sees it goes with one key, however many code
 // points make it, and the delegate hears the range of all of them.
 TEST(TextFields, DeleteTakesTheWholeCharacterTheUserSees) {
     Stage s;
-    struct Ranges : UITextFieldDelegate {
-        std::vector<std::pair<size_t, size_t>> seen;
-        bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
-                                                    const std::string&) override {
-            seen.emplace_back(range.location, range.length);
-            return true;
-        }
-    };
     auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
-    auto ranges = std::make_shared<Ranges>();
+    auto ranges = std::make_shared<RangesHeard>();
     field->delegate = ranges;
     s.window->addSubview(field);
     UIDriver::tap(field.get());
-    const std::string thumb = "\U0001F44D\U0001F3FD";                       // with a skin tone
+    const std::string thumb = "\U0001F44D\U0001F3FD";                         // with a skin tone
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // joined
-    const std::string flag = "\U0001F1E8\U0001F1F3";                        // two letters
-    const std::string accented = "e\u0301";                                 // a combining mark
+    const std::string flag = "\U0001F1E8\U0001F1F3";                          // two letters
+    const std::string accented = "e\u0301";                                   // a combining mark
     field->setText("a" + accented + flag + family + thumb);
     using Seen = std::vector<std::pair<size_t, size_t>>;
     UIDriver::typeText("\b");
@@ -253,16 +259,8 @@ TEST(TextFields, DeleteTakesTheWholeCharacterTheUserSees) {
 // rather than below it (a secure field draws one bullet a character).
 TEST(TextFields, DeletingAStrayByteKeepsTheCountAtZero) {
     Stage s;
-    struct Ranges : UITextFieldDelegate {
-        std::vector<std::pair<size_t, size_t>> seen;
-        bool textFieldShouldChangeCharactersInRange(UITextField*, NSRange range,
-                                                    const std::string&) override {
-            seen.emplace_back(range.location, range.length);
-            return true;
-        }
-    };
     auto field = std::make_shared<UITextField>(CGRectMake(0, 100, 200, 30));
-    auto ranges = std::make_shared<Ranges>();
+    auto ranges = std::make_shared<RangesHeard>();
     field->delegate = ranges;
     field->setText("\x80");
     s.window->addSubview(field);
@@ -546,8 +544,7 @@ TEST(TextViews, ALongTextIsDrawnWhereItShowsWithoutRecordingItWhole) {
     const size_t measured = detail::compositor::inksMeasured();
     // Only the text changed: nothing else is drawn again.
     EXPECT_GT(inkedPixels(UIDriver::renderImage(1, s.window.get())), 1000);
-    view->setContentOffset(
-        {0, view->contentSize().height - view->bounds().size.height}, false);
+    view->setContentOffset({0, view->contentSize().height - view->bounds().size.height}, false);
     UIScreenRenderer::layoutWindows();
     // Of its thousands of lines, those that show are drawn (some twenty),
     // not all of them at every frame.
