@@ -48,10 +48,15 @@ std::string UIOptional::stored(int tag, const std::string& defaultValue) const {
     return __sysDB ? __sysDB->valueWithTag(tag, defaultValue) : defaultValue;
 }
 
-std::string UIOptional::shakeCaption(const std::string& value) const {
-    const long long index = platform::leadingInteger(value);
-    if (index < 0 || index >= static_cast<long long>(_shakeCaption.size())) return _shakeCaption[0];
-    return _shakeCaption[static_cast<size_t>(index)];
+std::string UIOptional::shakeCaption(int32_t value) const {
+    if (value < 0 || value >= static_cast<int32_t>(_shakeCaption.size())) return _shakeCaption[0];
+    return _shakeCaption[static_cast<size_t>(value)];
+}
+
+int32_t UIOptional::storedShake() const {
+    // Read as the shake itself reads it, so that the row names the screen a
+    // shake opens (a stored " 2" opens the funds account).
+    return __sysDB ? __sysDB->integerWithTag(settingTag::shakeValue) : 0;
 }
 
 void UIOptional::makeView() {
@@ -116,9 +121,8 @@ std::shared_ptr<modTableViewSection> UIOptional::makeTrader() {
     auto quantity =
         std::make_shared<CellDetail>(localized("默认建仓数量"), settingTag::orderQuantity,
                                      stored(settingTag::orderQuantity, kDefaultQuantity));
-    auto shake =
-        std::make_shared<CellDetail>(localized("摇一摇"), settingTag::shakeValue,
-                                     shakeCaption(stored(settingTag::shakeValue, kDefaultShake)));
+    auto shake = std::make_shared<CellDetail>(localized("摇一摇"), settingTag::shakeValue,
+                                              shakeCaption(storedShake()));
     section->cells = {oneTap, pointMove, quantity, shake};
     return section;
 }
@@ -170,7 +174,7 @@ void UIOptional::onValueChange(const std::string& value, int Tag) {
             row->setValue(stored(Tag, kDefaultQuantity));
             break;
         case settingTag::shakeValue:
-            row->setValue(shakeCaption(stored(Tag, kDefaultShake)));
+            row->setValue(shakeCaption(storedShake()));
             break;
         default:
             break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ class UIOptional : public SettingsScreen {
                                           platform::ui::NSIndexPath indexPath) override;
 
     // The caption of a shake value; values that name no action show "关闭".
-    std::string shakeCaption(const std::string& value) const;
+    std::string shakeCaption(int32_t value) const;
     // The prebuilt cell of the setting's tag, or null.
     platform::ui::UITableViewCell* cellWithTag(long tag) const;
     const std::vector<std::shared_ptr<modTableViewSection>>& sections() const { return _sections; }
@@ -59,6 +60,8 @@ class UIOptional : public SettingsScreen {
 
   private:
     std::string stored(int tag, const std::string& defaultValue) const;
+    // The stored shake action as a number, read as the settings store reads one.
+    int32_t storedShake() const;
 
     std::vector<std::shared_ptr<modTableViewSection>> _sections;
     std::array<std::string, 4> _shakeCaption;

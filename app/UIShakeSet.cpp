@@ -1,7 +1,6 @@
 #include "app/UIShakeSet.h"
 
 #include "app/AccountScreenKit.h"
-#include "platform/Strings.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 
@@ -89,8 +88,9 @@ UITableViewCellPtr UIShakeSet::tableViewCellForRowAtIndexPath(UITableView*, NSIn
     auto cell =
         _sections[static_cast<size_t>(indexPath.section)][static_cast<size_t>(indexPath.row)];
     if (indexPath.section == kSectionChoices) {
-        // The mark follows what is stored, read afresh.
-        const long long stored = platform::leadingInteger(__sysDB->valueWithTag(_tag, "0"));
+        // The mark follows what is stored, read afresh and as the shake
+        // itself reads it.
+        const int32_t stored = __sysDB->integerWithTag(_tag);
         cell->setAccessoryType(cell->tag() == stored ? UITableViewCellAccessoryType::Checkmark
                                                      : UITableViewCellAccessoryType::None);
     }

@@ -348,6 +348,33 @@ TEST_F(SettingsTest, ShakeValuesThatNameNoActionShowTheDefault) {
     }
 }
 
+TEST_F(SettingsTest, ShakeRowAndEditorNameTheScreenAShakeOpens) {
+    // A value written with blanks in front (a settings file edited by hand)
+    // is read by the shake as the number after them: the row and the mark
+    // must name that screen, not "off".
+    const struct {
+        const char* value;
+        const char* caption;
+    } cases[] = {{" 2", "进入资金账户"}, {"\t3", "进入限价单"}, {"\n 1", "进入报价牌"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        storeValue(2009, c.value);
+        openSettings();
+        EXPECT_EQ(detail(2009), c.caption);
+        tapRow(2009);
+        auto* shake = dynamic_cast<UIShakeSet*>(stack->topViewController());
+        ASSERT_NE(shake, nullptr);
+        const int32_t opened = store()->integerWithTag(2009);
+        std::vector<long> marked;
+        for (auto* cell : shake->choiceCells())
+            if (cell->accessoryType() == UITableViewCellAccessoryType::Checkmark)
+                marked.push_back(cell->tag());
+        EXPECT_EQ(marked, std::vector<long>{opened});
+        window->setRootViewController(nullptr);
+        settle();
+    }
+}
+
 TEST_F(SettingsTest, PasswordRowOpensThePasswordChangeAndBackButtonsHoldOnItsSide) {
     openSettings();
     // The password row lies below the fold: a finger brings it up first.
