@@ -509,6 +509,9 @@ void LoginViewController::hideRegister() {
         self->showRegister_ = false;
     };
     if (!panel) return done(true);
+    // A field of the panel may be in use: the keyboard goes with the panel,
+    // and the screen moves back down from where the field had put it.
+    keyboardControlsDonePressed(keyboardControls_.get());
     panel->setTag(0);  // on its way out: a new one may come meanwhile
     const CGFloat H = view()->bounds().size.height;
     UIView::animateWithDuration(

@@ -519,6 +519,30 @@ TEST_F(LoginScreenTest, TheRegistrationDealerRegistersADemoAccountAndLogsItIn) {
     EXPECT_EQ(sim.packages(SimService::Login, "1003").at(0).path, "/real");
 }
 
+TEST_F(LoginScreenTest, LeavingTheRegistrationWhileTypingClosesTheKeyboardAndMovesTheScreenBack) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    storeDealers({"kavdemo"});
+    relaunch();
+    chooseSegment(LVC::kTagRegisterChoice, 1);
+    auto* panel = tagged<UIRegister>(LVC::kTagRegisterPanel);
+    ASSERT_NE(panel, nullptr);
+    auto* email = panel->viewWithTag<UIKAVInputField>(UIRegister::kTagEmail)->textField().get();
+    UIDriver::tap(email);
+    run("wait 0.3\n");
+    ASSERT_LT(screen()->view()->frame().origin.y, 0) << "the screen moved for the keyboard";
+
+    // "使用已有账户" with the keyboard up: the panel slides out, and the
+    // keyboard and the screen's shift go with it.
+    auto* choice = tagged<platform::ui::UISegmentedControl>(LVC::kTagRegisterChoice);
+    const auto f = choice->frame();
+    UIDriver::tapAt(choice->convertPointToView({f.size.width / 4, f.size.height / 2}, nullptr));
+    EXPECT_FALSE(email->isFirstResponder()) << "the keyboard closes as the panel starts out";
+    run("wait 0.4\n");
+    EXPECT_EQ(tagged(LVC::kTagRegisterPanel), nullptr);
+    EXPECT_DOUBLE_EQ(screen()->view()->frame().origin.y, 0);
+}
+
 TEST_F(LoginScreenTest, APasswordResetIsConfirmedFirstAndSaysHowItWent) {
     launch();
     ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));

@@ -153,6 +153,13 @@ TEST_F(SettingsTest, NumberEditorsStoreEveryKeystrokeAndTheRowShowsItOnReturn) {
     EXPECT_EQ(stored, (std::vector<std::string>{"", "1", "12"}));
     EXPECT_EQ(store()->setting()->pointMove, 12);
     snapshot("settings-deviation");
+    // Return closes the keyboard; the row stays below the bars.
+    const CGFloat listTop = editor->list()->frame().origin.y;
+    ASSERT_GT(listTop, 0);
+    UIDriver::typeText("\n");
+    settle(0.5);
+    EXPECT_FALSE(editor->cell()->txtField()->isFirstResponder());
+    EXPECT_EQ(editor->list()->frame().origin.y, listTop);
     back();
     EXPECT_EQ(stack->topViewController(), settings.get());
     EXPECT_EQ(detail(2007), "12");

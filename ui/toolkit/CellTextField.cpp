@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Log.h"
+#include "platform/ui/TableView.h"
 #include "ui/toolkit/KAVTheme.h"
 #include "ui/toolkit/UIViewAdditions.h"
 
@@ -58,7 +59,12 @@ bool CellTextField::textFieldShouldChangeCharactersInRange(UITextField* field, N
 
 bool CellTextField::textFieldShouldReturn(UITextField* field) {
     if (field) field->resignFirstResponder();
-    if (auto above = superview(); above && above->frame().origin.y != 0) slideTop(above, 0);
+    // Only a form the keyboard pushed up goes back. A table is never pushed
+    // (see textFieldDidBeginEditing): its top is where its screen put it,
+    // below the bars, and sliding it to 0 would hide its rows under them.
+    auto above = superview();
+    if (above && !dynamic_cast<UITableView*>(above.get()) && above->frame().origin.y != 0)
+        slideTop(above, 0);
     return true;
 }
 

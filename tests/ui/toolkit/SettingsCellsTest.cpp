@@ -157,6 +157,9 @@ TEST_F(SettingsCells, TextFieldReportsTheWholeTextOnEachKeystroke) {
     EXPECT_EQ(table->frame().origin.y, 20);  // in a table nothing slides
     UIDriver::typeText("\n");
     EXPECT_FALSE(text->txtField()->isEditing());
+    // Nor on return: the table stays below what its screen put above it.
+    time.advance(CellTextField::kSlideDuration + 0.05);
+    EXPECT_EQ(table->frame().origin.y, 20);
 
     // Return slides a form the keyboard had pushed up back to the top.
     auto form = std::make_shared<UIView>(CGRectMake(0, -120, 320, 568));
