@@ -47,6 +47,10 @@ int64_t clampToInt64(double v) {
 }  // namespace
 
 std::optional<Json> parseJson(std::string_view text) {
+    // No JSON text holds a NUL byte (in a string it must be escaped), but
+    // the parser below stops at one as at the end of the input: what comes
+    // before it would pass for the whole text.
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
     if (nestsTooDeep(text)) return std::nullopt;
     Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
                              /*ignore_comments=*/false);

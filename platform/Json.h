@@ -12,8 +12,8 @@ namespace platform {
 // JSON values keep the order of their members as parsed or inserted.
 using Json = nlohmann::ordered_json;
 
-// Strict parse; nothing on malformed text (never throws). Arrays and objects
-// nested more than 256 deep are refused too.
+// Strict parse; nothing on malformed text, a raw NUL byte included (never
+// throws). Arrays and objects nested more than 256 deep are refused too.
 std::optional<Json> parseJson(std::string_view text);
 
 // The member of an object under the key; null when the value is not an

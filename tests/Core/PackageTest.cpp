@@ -229,6 +229,15 @@ TEST(KAVPackage, ParsesFieldsOfTheWrongTypeAsEmpty) {
     EXPECT_FALSE(p.fromJSON("[1,2]"));
     EXPECT_EQ(p.event(), "old");
     EXPECT_FALSE(p.fromJSON(""));
+
+    // A whole reply followed by a NUL byte and more is no JSON either: it is
+    // not read as the reply before the NUL.
+    using namespace std::string_literals;
+    ASSERT_TRUE(p.fromJSON(
+        "{\"event\":\"3001\",\"msgOrder\":\"7\",\"retCode\":\"0\"}\0{\"retCode\":\"1\"}"s));
+    EXPECT_EQ(p.event(), "");
+    EXPECT_EQ(p.retCode(), "");
+    EXPECT_EQ(p.msgOrder(), 0);
 }
 
 TEST(KAVPackage, ClearedItIsANewPackageAndReadsTheNextTextAlone) {

@@ -29,6 +29,20 @@ TEST(Json, ParsesStrictlyWithoutThrowing) {
     }
 }
 
+// A NUL byte has no place in JSON text (inside a string it must be escaped),
+// yet the tree parser takes it for the end of the input: the text before it
+// would be read as the whole, and whatever follows it never looked at.
+TEST(Json, RefusesATextWithANulByteAnywhere) {
+    using namespace std::string_literals;
+    for (const std::string& text :
+         {"{\"event\":\"4002\"}\0"s, "{\"event\":\"4002\"}\0{\"event\":\"1003\"}"s,
+          "[1]\0junk"s, "\0{}"s, "{\"a\":\"x\0y\"}"s}) {
+        EXPECT_FALSE(parseJson(text).has_value()) << text.size();
+    }
+    // Escaped, it is an ordinary character of a string.
+    EXPECT_EQ(parsed(R"({"a":"x\u0000y"})")["a"].get<std::string>(), "x\0y"s);
+}
+
 TEST(Json, RefusesDeepNestingButNotBracketsInsideStrings) {
     const auto nested = [](int depth) {
         return std::string(static_cast<size_t>(depth), '[') +
