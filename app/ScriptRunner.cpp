@@ -408,7 +408,9 @@ bool ScriptRunner::runLine(const std::string& line) {
     else
         out_ << "ok " << words.text << "\n";
     out_.flush();
-    return !why;
+    // A report that did not reach its reader (a full disk, a closed output)
+    // leaves nothing to tell what ran: the run stops as at a failure.
+    return !why && out_.good();
 }
 
 bool ScriptRunner::run(std::istream& script) {

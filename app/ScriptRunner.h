@@ -41,7 +41,7 @@ class ScriptRunner {
     // program ends the application there).
     ScriptRunner(std::ostream& out, std::filesystem::path shots, std::function<void()> onQuit);
 
-    // Runs one line; false when it failed.
+    // Runs one line; false when it failed or its report could not be written.
     bool runLine(const std::string& line);
     // Runs the lines until the first failure or `quit`; true when nothing failed.
     bool run(std::istream& script);

@@ -383,6 +383,30 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
     }
 }
 
+TEST(TraderProgram, AReportThatCannotBeWrittenFailsTheRun) {
+    // A full disk or a closed output lost every line while the run ended
+    // with status 0, as if each command had been seen to pass.
+    TempDir dir;
+    std::ofstream(dir / "script.kav") << "wait 0.1\nexpect-no-text 没有\n";
+    for (const std::string& output : {std::string(">/dev/full"), std::string(">&-")}) {
+        const std::string command = (kavtest::binDir() / "kav-trader").string() +
+                                    " --script - <" + (dir / "script.kav").string() + " " +
+                                    output + " 2>" + (dir / "err").string();
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << output;
+        EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitUsage) << output;
+        EXPECT_NE(platform::files::readFile(dir / "err").value_or("").find(
+                      "kav-trader: cannot write the standard output"),
+                  std::string::npos)
+            << output;
+    }
+    // The runner stops at the first line it could not report.
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    ScriptRunner runner(out, dir.path(), [] {});
+    EXPECT_FALSE(runner.runLine("wait 0"));
+}
+
 TEST(TraderProgram, CommandLine) {
     const auto refused = [](std::vector<std::string> args) {
         auto r = kavtrader::parseArguments(args);
