@@ -262,9 +262,22 @@ std::optional<std::string> type(const Args& a) {
     // Keys give characters: bytes of another encoding would go into the
     // field as they are, a text that its drawing refuses.
     if (!platform::isValidUtf8(a.w[1])) return "TEXT is not UTF-8";
+    const auto takesKeys = [] {
+        const auto* taker = platform::ui::UIResponder::currentFirstResponder();
+        return taker && taker->acceptsTextInput();
+    };
     settle();
-    if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
-    UIDriver::typeText(typed(a.w[1]));
+    if (!takesKeys()) return "nothing takes the keys";
+    // Key by key: a key may end the editing (a return that closes the
+    // keyboard), and the keys after it would reach nothing.
+    const std::string keys = typed(a.w[1]);
+    for (size_t i = 0; i < keys.size();) {
+        if (!takesKeys()) return "nothing takes the keys";
+        const auto lead = static_cast<unsigned char>(keys[i]);
+        const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        UIDriver::typeText(keys.substr(i, length));
+        i += length;
+    }
     settle();
     return std::nullopt;
 }

@@ -47,6 +47,7 @@ class Screen : public UIViewController, public UITextFieldDelegate {
     std::shared_ptr<UILabel> caption;
     std::shared_ptr<UITextField> field;
     int returns = 0;
+    bool endEditingOnReturn = false;
     int mainConfirms = 0;
     platform::Timer later;
 
@@ -77,6 +78,8 @@ class Screen : public UIViewController, public UITextFieldDelegate {
     }
     bool textFieldShouldReturn(UITextField*) override {
         ++returns;
+        // A search field's return: it searches and closes the keyboard.
+        if (endEditingOnReturn) field->resignFirstResponder();
         return true;
     }
 };
@@ -206,6 +209,23 @@ TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     EXPECT_EQ(run("type \"caf\xC3\xA9 你好\"\n", &ok), "ok type \"caf\xC3\xA9 你好\"\n");
     EXPECT_TRUE(ok);
     EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
+}
+
+TEST_F(ScriptRunnerTest, TypeFailsWhenItsKeysReachNothing) {
+    // Keys after a return that closed the keyboard went nowhere, and the
+    // command passed as if the field had them.
+    screen->endEditingOnReturn = true;
+    bool ok = true;
+    EXPECT_EQ(run("tap-tag 30\ntype \"ab\\ncd\"\n", &ok),
+              "ok tap-tag 30\nfail type \"ab\\ncd\": nothing takes the keys\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(screen->field->text(), "ab");
+    EXPECT_EQ(screen->returns, 1);
+    // A return as the last key is taken.
+    EXPECT_EQ(run("tap-tag 30\ntype \"c\\n\"\n", &ok), "ok tap-tag 30\nok type \"c\\n\"\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(screen->field->text(), "abc");
+    EXPECT_EQ(screen->returns, 2);
 }
 
 TEST_F(ScriptRunnerTest, DumpWritesEachViewOnOneLineWhateverItsText) {
