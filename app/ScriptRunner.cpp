@@ -31,7 +31,8 @@ std::optional<double> number(const std::string& word) {
     if (word.empty()) return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(word.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
+    // The whole word: a NUL byte inside it would end the number early.
+    if (end != word.c_str() + word.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

@@ -279,6 +279,11 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     EXPECT_EQ(failing("tap-tag 1e300"), "fail tap-tag 1e300: usage: tap-tag N\n");
     EXPECT_EQ(failing("tap-tag 9223372036854775807"),
               "fail tap-tag 9223372036854775807: usage: tap-tag N\n");
+    // A number ends where its word ends, not at a stray NUL byte in it.
+    EXPECT_EQ(failing(std::string("wait 1\0x", 8)),
+              std::string("fail wait 1\0x: usage: wait SECONDS\n", 35));
+    EXPECT_EQ(failing(std::string("tap-tag 7\0", 10)),
+              std::string("fail tap-tag 7\0: usage: tap-tag N\n", 34));
     EXPECT_EQ(failing("fly away"), "fail fly away: unknown command fly\n");
     EXPECT_EQ(failing("tap \"open"), "fail tap \"open: unterminated quote\n");
     EXPECT_FALSE(std::filesystem::exists(shots.path().parent_path() / "escape.png"));
