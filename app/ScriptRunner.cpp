@@ -187,6 +187,14 @@ struct Args {
         if (!value || *value < 0 || *value > ScriptRunner::kLongestWait) return std::nullopt;
         return value;
     }
+    // Why the TEXT argument at `index` is no text a view can show: bytes of
+    // another encoding or nothing at all. A check that such a text is not
+    // shown (expect-no-text, wait-gone) would pass whatever the screen shows.
+    std::optional<std::string> unshowable(size_t index) const {
+        if (w[index].empty()) return "TEXT is empty";
+        if (!platform::isValidUtf8(w[index])) return "TEXT is not UTF-8";
+        return std::nullopt;
+    }
     std::optional<platform::ui::CGPoint> point(size_t index) const {
         auto x = number(w[index]);
         auto y = number(w[index + 1]);
@@ -208,6 +216,7 @@ std::optional<std::string> waitFor(const Args& a) {
     auto s =
         a.count() == 1 || a.count() == 2 ? a.seconds(2, ScriptRunner::kDefaultWait) : std::nullopt;
     if (!s) return Args::usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
+    if (auto why = a.unshowable(1)) return why;
     const std::string& text = w[1];
     const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
     // Gone means gone for a finger too: the fade that hid the text and
@@ -225,6 +234,7 @@ std::optional<std::string> expect(const Args& a) {
     const std::string& command = a.command();
     if (a.count() != 1)
         return Args::usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
+    if (auto why = a.unshowable(1)) return why;
     const bool shown = !targetsWithText(w[1]).empty();
     if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
     if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
@@ -236,6 +246,7 @@ std::optional<std::string> tap(const Args& a) {
     const auto& w = a.w;
     if (a.command() == "tap") {
         if (a.count() != 1) return Args::usage("tap TEXT");
+        if (auto why = a.unshowable(1)) return why;
         settleForTap();
         const auto targets = targetsWithText(w[1]);
         if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";

@@ -211,6 +211,27 @@ TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
 }
 
+TEST_F(ScriptRunnerTest, ATextNoViewCanShowIsRefused) {
+    // Bytes of another encoding (GBK's "你好") or nothing at all are no text
+    // a view shows: a check that it is not shown passed while "你好" was.
+    const auto failing = [&](const std::string& line) {
+        bool ok = true;
+        const std::string out = run(line + "\n", &ok);
+        EXPECT_FALSE(ok) << line;
+        return out;
+    };
+    for (const std::string command : {"expect-no-text", "wait-gone", "expect-text", "tap"}) {
+        EXPECT_EQ(failing(command + " \xC4\xE3\xBA\xC3"),
+                  "fail " + command + " \xC4\xE3\xBA\xC3: TEXT is not UTF-8\n");
+        EXPECT_EQ(failing(command + " \"\""), "fail " + command + " \"\": TEXT is empty\n");
+    }
+    EXPECT_EQ(failing("wait-text \"\" 0"), "fail wait-text \"\" 0: TEXT is empty\n");
+    bool ok = false;
+    EXPECT_EQ(run("expect-no-text \"你 好\"\nwait-gone 再见 0\n", &ok),
+              "ok expect-no-text \"你 好\"\nok wait-gone 再见 0\n");
+    EXPECT_TRUE(ok);
+}
+
 TEST_F(ScriptRunnerTest, TypeFailsWhenItsKeysReachNothing) {
     // Keys after a return that closed the keyboard went nowhere, and the
     // command passed as if the field had them.
