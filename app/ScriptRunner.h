@@ -34,6 +34,8 @@ class ScriptRunner {
     // How long, at most, an acting command lets the application settle
     // (seconds of the run loop's clock).
     static constexpr double kSettleLimit = 4;
+    // The longest script line, bytes; a longer one fails the run unread.
+    static constexpr size_t kLongestLine = 1 << 20;
     // Scale of the pictures `shot` writes.
     static constexpr double kShotScale = 2;
 

@@ -232,6 +232,51 @@ TEST_F(ScriptRunnerTest, ATextNoViewCanShowIsRefused) {
     EXPECT_TRUE(ok);
 }
 
+// A script of one endless line (a device of zeros, a file without line
+// ends): `size` bytes of the letter, counted as they are read.
+class EndlessLine : public std::streambuf {
+  public:
+    explicit EndlessLine(std::string start, size_t size) : start_(std::move(start)), left_(size) {}
+    size_t given = 0;
+
+  protected:
+    int_type underflow() override {
+        if (!start_.empty()) {
+            chunk_.swap(start_);
+        } else if (left_ > 0) {
+            chunk_.assign(std::min<size_t>(left_, 65536), 'x');
+            left_ -= chunk_.size();
+        } else {
+            return traits_type::eof();
+        }
+        given += chunk_.size();
+        setg(chunk_.data(), chunk_.data(), chunk_.data() + chunk_.size());
+        return traits_type::to_int_type(chunk_[0]);
+    }
+
+  private:
+    std::string start_, chunk_;
+    size_t left_;
+};
+
+TEST_F(ScriptRunnerTest, ALineTooLongToBeAScriptsEndsTheRun) {
+    // Read whole, such a line took memory without end and ended the program.
+    EndlessLine endless("wait 0\nexpect-text ", 64 << 20);
+    std::istream in(&endless);
+    std::ostringstream out;
+    ScriptRunner runner(out, shots.path(), [] {});
+    EXPECT_FALSE(runner.run(in));
+    EXPECT_LE(endless.given, (1u << 20) + 65536 + 20);
+    ASSERT_LT(out.str().size(), 200u);
+    EXPECT_EQ(out.str(), "ok wait 0\nfail expect-text " + std::string(52, 'x') +
+                             "...: line longer than 1048576 bytes\n");
+    // A long line below the limit is read whole.
+    bool ok = true;
+    EXPECT_EQ(run("expect-no-text " + std::string(100000, 'y') + "\nexpect-text 你好", &ok),
+              "ok expect-no-text " + std::string(100000, 'y') + "\nok expect-text 你好\n");
+    EXPECT_TRUE(ok);
+}
+
 TEST_F(ScriptRunnerTest, TypeFailsWhenItsKeysReachNothing) {
     // Keys after a return that closed the keyboard went nowhere, and the
     // command passed as if the field had them.
