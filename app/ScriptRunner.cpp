@@ -274,9 +274,17 @@ std::optional<std::string> type(const Args& a) {
     // Keys give characters: bytes of another encoding would go into the
     // field as they are, a text that its drawing refuses.
     if (!platform::isValidUtf8(a.w[1])) return "TEXT is not UTF-8";
+    // A field editing, and no window of a higher level (an alert) made key
+    // over its own: on the phone the alert covers the keyboard (the desktop
+    // window holds its keys back the same way).
     const auto takesKeys = [] {
         const auto* taker = platform::ui::UIResponder::currentFirstResponder();
-        return taker && taker->acceptsTextInput();
+        if (!taker || !taker->acceptsTextInput()) return false;
+        const auto* view = dynamic_cast<const UIView*>(taker);
+        const UIWindow* own = view ? view->window() : nullptr;
+        const UIWindow* key = UIWindow::keyWindow();
+        return !(own && key && key != own && !key->isHidden() &&
+                 key->windowLevel() > own->windowLevel());
     };
     settle();
     if (!takesKeys()) return "nothing takes the keys";

@@ -287,6 +287,18 @@ TEST_F(ScriptRunnerTest, TypeFailsWhenItsKeysReachNothing) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(screen->field->text(), "ab");
     EXPECT_EQ(screen->returns, 1);
+    // An alert over the field holds the keyboard, as on the phone: a return
+    // meant for the alert sent the form behind it again.
+    screen->endEditingOnReturn = false;
+    EXPECT_EQ(run("tap-tag 30\n", &ok), "ok tap-tag 30\n");
+    auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 160));
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    EXPECT_EQ(run("type \"x\\n\"\n", &ok), "fail type \"x\\n\": nothing takes the keys\n");
+    EXPECT_EQ(screen->field->text(), "ab");
+    EXPECT_EQ(screen->returns, 1);
+    alert.reset();
+    screen->endEditingOnReturn = true;
     // A return as the last key is taken.
     EXPECT_EQ(run("tap-tag 30\ntype \"c\\n\"\n", &ok), "ok tap-tag 30\nok type \"c\\n\"\n");
     EXPECT_TRUE(ok);
