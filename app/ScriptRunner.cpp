@@ -31,7 +31,8 @@ std::optional<double> number(const std::string& word) {
     if (word.empty()) return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(word.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
+    // The whole word: a NUL byte inside it would end the number early.
+    if (end != word.c_str() + word.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
@@ -186,6 +187,14 @@ struct Args {
         if (!value || *value < 0 || *value > ScriptRunner::kLongestWait) return std::nullopt;
         return value;
     }
+    // Why the TEXT argument at `index` is no text a view can show: bytes of
+    // another encoding or nothing at all. A check that such a text is not
+    // shown (expect-no-text, wait-gone) would pass whatever the screen shows.
+    std::optional<std::string> unshowable(size_t index) const {
+        if (w[index].empty()) return "TEXT is empty";
+        if (!platform::isValidUtf8(w[index])) return "TEXT is not UTF-8";
+        return std::nullopt;
+    }
     std::optional<platform::ui::CGPoint> point(size_t index) const {
         auto x = number(w[index]);
         auto y = number(w[index + 1]);
@@ -207,6 +216,7 @@ std::optional<std::string> waitFor(const Args& a) {
     auto s =
         a.count() == 1 || a.count() == 2 ? a.seconds(2, ScriptRunner::kDefaultWait) : std::nullopt;
     if (!s) return Args::usage(gone ? "wait-gone TEXT [SECONDS]" : "wait-text TEXT [SECONDS]");
+    if (auto why = a.unshowable(1)) return why;
     const std::string& text = w[1];
     const bool done = runUntil([&] { return targetsWithText(text).empty() == gone; }, *s);
     // Gone means gone for a finger too: the fade that hid the text and
@@ -224,6 +234,7 @@ std::optional<std::string> expect(const Args& a) {
     const std::string& command = a.command();
     if (a.count() != 1)
         return Args::usage(command == "expect-text" ? "expect-text TEXT" : "expect-no-text TEXT");
+    if (auto why = a.unshowable(1)) return why;
     const bool shown = !targetsWithText(w[1]).empty();
     if (command == "expect-text" && !shown) return "no visible view shows \"" + w[1] + "\"";
     if (command == "expect-no-text" && shown) return "a visible view shows \"" + w[1] + "\"";
@@ -235,6 +246,7 @@ std::optional<std::string> tap(const Args& a) {
     const auto& w = a.w;
     if (a.command() == "tap") {
         if (a.count() != 1) return Args::usage("tap TEXT");
+        if (auto why = a.unshowable(1)) return why;
         settleForTap();
         const auto targets = targetsWithText(w[1]);
         if (targets.empty()) return "no visible view shows \"" + w[1] + "\"";
@@ -262,9 +274,30 @@ std::optional<std::string> type(const Args& a) {
     // Keys give characters: bytes of another encoding would go into the
     // field as they are, a text that its drawing refuses.
     if (!platform::isValidUtf8(a.w[1])) return "TEXT is not UTF-8";
+    // A field editing, and no window of a higher level (an alert) made key
+    // over its own: on the phone the alert covers the keyboard (the desktop
+    // window holds its keys back the same way).
+    const auto takesKeys = [] {
+        const auto* taker = platform::ui::UIResponder::currentFirstResponder();
+        if (!taker || !taker->acceptsTextInput()) return false;
+        const auto* view = dynamic_cast<const UIView*>(taker);
+        const UIWindow* own = view ? view->window() : nullptr;
+        const UIWindow* key = UIWindow::keyWindow();
+        return !(own && key && key != own && !key->isHidden() &&
+                 key->windowLevel() > own->windowLevel());
+    };
     settle();
-    if (!platform::ui::UIResponder::currentFirstResponder()) return "nothing takes the keys";
-    UIDriver::typeText(typed(a.w[1]));
+    if (!takesKeys()) return "nothing takes the keys";
+    // Key by key: a key may end the editing (a return that closes the
+    // keyboard), and the keys after it would reach nothing.
+    const std::string keys = typed(a.w[1]);
+    for (size_t i = 0; i < keys.size();) {
+        if (!takesKeys()) return "nothing takes the keys";
+        const auto lead = static_cast<unsigned char>(keys[i]);
+        const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        UIDriver::typeText(keys.substr(i, length));
+        i += length;
+    }
     settle();
     return std::nullopt;
 }
@@ -408,14 +441,32 @@ bool ScriptRunner::runLine(const std::string& line) {
     else
         out_ << "ok " << words.text << "\n";
     out_.flush();
-    return !why;
+    // A report that did not reach its reader (a full disk, a closed output)
+    // leaves nothing to tell what ran: the run stops as at a failure.
+    return !why && out_.good();
 }
 
 bool ScriptRunner::run(std::istream& script) {
-    std::string line;
-    for (bool first = true; !quit_ && std::getline(script, line); first = false) {
+    // Lines are read into a buffer of their longest length: a line without
+    // end (a device of zeros, a file with no line ends) would take memory
+    // without end.
+    std::vector<char> buffer(kLongestLine + 1);
+    for (bool first = true; !quit_; first = false) {
+        script.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto count = static_cast<size_t>(script.gcount());
+        const bool ended = script.eof();
+        std::string line(buffer.data(), ended || script.fail() ? count : count - 1);
         // The byte order mark some editors begin a UTF-8 file with.
         if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        if (script.fail() && !script.bad() && !ended && count == kLongestLine) {
+            const size_t start = std::min(line.find_first_not_of(" \t"), line.size());
+            out_ << "fail " << platform::utf8Truncate(std::string_view(line).substr(start), 64)
+                 << "...: line longer than " << kLongestLine << " bytes\n";
+            out_.flush();
+            return false;
+        }
+        // The end, or a read error the caller finds in the stream.
+        if (script.fail()) return true;
         if (!runLine(line)) return false;
     }
     return true;

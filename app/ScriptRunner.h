@@ -34,6 +34,8 @@ class ScriptRunner {
     // How long, at most, an acting command lets the application settle
     // (seconds of the run loop's clock).
     static constexpr double kSettleLimit = 4;
+    // The longest script line, bytes; a longer one fails the run unread.
+    static constexpr size_t kLongestLine = 1 << 20;
     // Scale of the pictures `shot` writes.
     static constexpr double kShotScale = 2;
 
@@ -41,7 +43,7 @@ class ScriptRunner {
     // program ends the application there).
     ScriptRunner(std::ostream& out, std::filesystem::path shots, std::function<void()> onQuit);
 
-    // Runs one line; false when it failed.
+    // Runs one line; false when it failed or its report could not be written.
     bool runLine(const std::string& line);
     // Runs the lines until the first failure or `quit`; true when nothing failed.
     bool run(std::istream& script);

@@ -36,8 +36,8 @@ std::string usage() {
            "  F1                   shake\n"
            "  F2                   turn between portrait and landscape\n"
            "  the window may be resized; the screen keeps its shape\n"
-           "exit status: 0 done, 1 a script command failed, 2 bad arguments or an\n"
-           "unreadable script, 3 --window without a display\n";
+           "exit status: 0 done, 1 a script command failed, 2 bad arguments, an\n"
+           "unreadable script or an unwritable report, 3 --window without a display\n";
 }
 
 std::variant<Options, std::string> parseArguments(const std::vector<std::string>& args) {
@@ -111,6 +111,12 @@ int runScript(const Options& options,
         std::cerr << "kav-trader: cannot read the standard input\n";
         return kExitUsage;
     }
+    // The report's way out, closed: a file the application opens would
+    // take its place and get the report.
+    if (fcntl(STDOUT_FILENO, F_GETFD) == -1) {
+        std::cerr << "kav-trader: cannot write the standard output\n";
+        return kExitUsage;
+    }
     std::istream& script = options.script == "-" ? std::cin : file;
     platform::RunLoop::main().adoptCurrentThread();
     auto& app = platform::ui::UIApplication::sharedApplication();
@@ -128,6 +134,12 @@ int runScript(const Options& options,
     // (a folder, a closed descriptor) to itself: the stream sees an end.
     if (script.bad() || (options.script == "-" && std::ferror(stdin))) {
         std::cerr << "kav-trader: cannot read " << options.script << "\n";
+        return kExitUsage;
+    }
+    // Lines lost on their way out (a full disk): whoever reads the report
+    // cannot tell what ran, though every command may have passed.
+    if (!std::cout.good()) {
+        std::cerr << "kav-trader: cannot write the standard output\n";
         return kExitUsage;
     }
     return ok ? kExitOk : kExitFailed;

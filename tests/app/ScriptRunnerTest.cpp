@@ -47,6 +47,7 @@ class Screen : public UIViewController, public UITextFieldDelegate {
     std::shared_ptr<UILabel> caption;
     std::shared_ptr<UITextField> field;
     int returns = 0;
+    bool endEditingOnReturn = false;
     int mainConfirms = 0;
     platform::Timer later;
 
@@ -77,6 +78,8 @@ class Screen : public UIViewController, public UITextFieldDelegate {
     }
     bool textFieldShouldReturn(UITextField*) override {
         ++returns;
+        // A search field's return: it searches and closes the keyboard.
+        if (endEditingOnReturn) field->resignFirstResponder();
         return true;
     }
 };
@@ -208,6 +211,101 @@ TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     EXPECT_EQ(screen->field->text(), "caf\xC3\xA9 你好");
 }
 
+TEST_F(ScriptRunnerTest, ATextNoViewCanShowIsRefused) {
+    // Bytes of another encoding (GBK's "你好") or nothing at all are no text
+    // a view shows: a check that it is not shown passed while "你好" was.
+    const auto failing = [&](const std::string& line) {
+        bool ok = true;
+        const std::string out = run(line + "\n", &ok);
+        EXPECT_FALSE(ok) << line;
+        return out;
+    };
+    for (const std::string command : {"expect-no-text", "wait-gone", "expect-text", "tap"}) {
+        EXPECT_EQ(failing(command + " \xC4\xE3\xBA\xC3"),
+                  "fail " + command + " \xC4\xE3\xBA\xC3: TEXT is not UTF-8\n");
+        EXPECT_EQ(failing(command + " \"\""), "fail " + command + " \"\": TEXT is empty\n");
+    }
+    EXPECT_EQ(failing("wait-text \"\" 0"), "fail wait-text \"\" 0: TEXT is empty\n");
+    bool ok = false;
+    EXPECT_EQ(run("expect-no-text \"你 好\"\nwait-gone 再见 0\n", &ok),
+              "ok expect-no-text \"你 好\"\nok wait-gone 再见 0\n");
+    EXPECT_TRUE(ok);
+}
+
+// A script of one endless line (a device of zeros, a file without line
+// ends): `size` bytes of the letter, counted as they are read.
+class EndlessLine : public std::streambuf {
+  public:
+    explicit EndlessLine(std::string start, size_t size) : start_(std::move(start)), left_(size) {}
+    size_t given = 0;
+
+  protected:
+    int_type underflow() override {
+        if (!start_.empty()) {
+            chunk_.swap(start_);
+        } else if (left_ > 0) {
+            chunk_.assign(std::min<size_t>(left_, 65536), 'x');
+            left_ -= chunk_.size();
+        } else {
+            return traits_type::eof();
+        }
+        given += chunk_.size();
+        setg(chunk_.data(), chunk_.data(), chunk_.data() + chunk_.size());
+        return traits_type::to_int_type(chunk_[0]);
+    }
+
+  private:
+    std::string start_, chunk_;
+    size_t left_;
+};
+
+TEST_F(ScriptRunnerTest, ALineTooLongToBeAScriptsEndsTheRun) {
+    // Read whole, such a line took memory without end and ended the program.
+    EndlessLine endless("wait 0\nexpect-text ", 64 << 20);
+    std::istream in(&endless);
+    std::ostringstream out;
+    ScriptRunner runner(out, shots.path(), [] {});
+    EXPECT_FALSE(runner.run(in));
+    EXPECT_LE(endless.given, (1u << 20) + 65536 + 20);
+    ASSERT_LT(out.str().size(), 200u);
+    EXPECT_EQ(out.str(), "ok wait 0\nfail expect-text " + std::string(52, 'x') +
+                             "...: line longer than 1048576 bytes\n");
+    // A long line below the limit is read whole.
+    bool ok = true;
+    EXPECT_EQ(run("expect-no-text " + std::string(100000, 'y') + "\nexpect-text 你好", &ok),
+              "ok expect-no-text " + std::string(100000, 'y') + "\nok expect-text 你好\n");
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(ScriptRunnerTest, TypeFailsWhenItsKeysReachNothing) {
+    // Keys after a return that closed the keyboard went nowhere, and the
+    // command passed as if the field had them.
+    screen->endEditingOnReturn = true;
+    bool ok = true;
+    EXPECT_EQ(run("tap-tag 30\ntype \"ab\\ncd\"\n", &ok),
+              "ok tap-tag 30\nfail type \"ab\\ncd\": nothing takes the keys\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(screen->field->text(), "ab");
+    EXPECT_EQ(screen->returns, 1);
+    // An alert over the field holds the keyboard, as on the phone: a return
+    // meant for the alert sent the form behind it again.
+    screen->endEditingOnReturn = false;
+    EXPECT_EQ(run("tap-tag 30\n", &ok), "ok tap-tag 30\n");
+    auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 160));
+    alert->setWindowLevel(UIWindowLevelAlert);
+    alert->makeKeyAndVisible();
+    EXPECT_EQ(run("type \"x\\n\"\n", &ok), "fail type \"x\\n\": nothing takes the keys\n");
+    EXPECT_EQ(screen->field->text(), "ab");
+    EXPECT_EQ(screen->returns, 1);
+    alert.reset();
+    screen->endEditingOnReturn = true;
+    // A return as the last key is taken.
+    EXPECT_EQ(run("tap-tag 30\ntype \"c\\n\"\n", &ok), "ok tap-tag 30\nok type \"c\\n\"\n");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(screen->field->text(), "abc");
+    EXPECT_EQ(screen->returns, 2);
+}
+
 TEST_F(ScriptRunnerTest, DumpWritesEachViewOnOneLineWhateverItsText) {
     // A text of several lines, such as a dealer's bulletin: its lines went
     // out as lines of their own, one of them read as a failed command.
@@ -259,6 +357,11 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     EXPECT_EQ(failing("tap-tag 1e300"), "fail tap-tag 1e300: usage: tap-tag N\n");
     EXPECT_EQ(failing("tap-tag 9223372036854775807"),
               "fail tap-tag 9223372036854775807: usage: tap-tag N\n");
+    // A number ends where its word ends, not at a stray NUL byte in it.
+    EXPECT_EQ(failing(std::string("wait 1\0x", 8)),
+              std::string("fail wait 1\0x: usage: wait SECONDS\n", 35));
+    EXPECT_EQ(failing(std::string("tap-tag 7\0", 10)),
+              std::string("fail tap-tag 7\0: usage: tap-tag N\n", 34));
     EXPECT_EQ(failing("fly away"), "fail fly away: unknown command fly\n");
     EXPECT_EQ(failing("tap \"open"), "fail tap \"open: unterminated quote\n");
     EXPECT_FALSE(std::filesystem::exists(shots.path().parent_path() / "escape.png"));
@@ -381,6 +484,30 @@ TEST(TraderProgram, AFailingCommandEndsTheRunWithStatusOne) {
         EXPECT_EQ(run.status, kavtrader::kExitUsage) << input;
         EXPECT_EQ(run.out, "") << input;
     }
+}
+
+TEST(TraderProgram, AReportThatCannotBeWrittenFailsTheRun) {
+    // A full disk or a closed output lost every line while the run ended
+    // with status 0, as if each command had been seen to pass.
+    TempDir dir;
+    std::ofstream(dir / "script.kav") << "wait 0.1\nexpect-no-text 没有\n";
+    for (const std::string& output : {std::string(">/dev/full"), std::string(">&-")}) {
+        const std::string command = (kavtest::binDir() / "kav-trader").string() +
+                                    " --script - <" + (dir / "script.kav").string() + " " +
+                                    output + " 2>" + (dir / "err").string();
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << output;
+        EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitUsage) << output;
+        EXPECT_NE(platform::files::readFile(dir / "err").value_or("").find(
+                      "kav-trader: cannot write the standard output"),
+                  std::string::npos)
+            << output;
+    }
+    // The runner stops at the first line it could not report.
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    ScriptRunner runner(out, dir.path(), [] {});
+    EXPECT_FALSE(runner.runLine("wait 0"));
 }
 
 TEST(TraderProgram, CommandLine) {
