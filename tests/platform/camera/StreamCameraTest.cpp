@@ -188,6 +188,22 @@ TEST_F(StreamCameraTest, AStreamTakenOutOfARunningSessionIsReleased) {
     EXPECT_FALSE(failed());
 }
 
+TEST_F(StreamCameraTest, AStreamPutBackIntoARunningSessionStreamsAgain) {
+    run("videotestsrc is-live=true ! capsfilter "
+        "caps=video/x-raw,width=160,height=120,framerate=30/1");
+    ASSERT_TRUE(tickUntil([&] { return session->deliveredFrames() >= 2; }));
+    auto input = session->inputs().front();
+    session->removeInput(input);
+    StreamCapture::waitUntilIdle();
+    const uint64_t delivered = session->deliveredFrames();
+    session->addInput(input);
+    ASSERT_TRUE(session->isRunning());
+    ASSERT_TRUE(tickUntil([&] { return session->deliveredFrames() > delivered; }))
+        << "the camera is opened again";
+    EXPECT_TRUE(device->stream()->isStreaming());
+    EXPECT_FALSE(failed());
+}
+
 TEST(StreamErrorTest, EachFailureIsNamedByItsCause) {
     auto named = [](GQuark domain, int code, const char* debug = nullptr) {
         GError* error = g_error_new_literal(domain, code, "GStreamer's words");
