@@ -98,6 +98,9 @@ void AVCaptureSession::addInput(const std::shared_ptr<AVCaptureDeviceInput>& inp
     }
     input_ = input;
     connectOutputs();
+    // A camera added to a running session is opened and read at once, as
+    // one that was there at the start.
+    if (running_) startCapture();
 }
 
 void AVCaptureSession::removeInput(const std::shared_ptr<AVCaptureDeviceInput>& input) {
@@ -165,6 +168,10 @@ void AVCaptureSession::startRunning() {
     running_ = true;
     ++generation_;
     frameInFlight_ = false;
+    startCapture();
+}
+
+void AVCaptureSession::startCapture() {
     if (!input_) return;  // running, but there is nothing to capture
     if (const auto& stream = input_->device()->stream()) {
         std::weak_ptr<AVCaptureSession> weak = weak_from_this();

@@ -148,7 +148,7 @@ class AVCaptureMetadataOutput : public AVCaptureOutput {
 // and handed to the outputs and preview layers on the main run loop. A
 // picture still being read when the next is due makes that one be skipped,
 // as a camera drops late frames. A live camera's stream runs from the start
-// to the stop; if it fails, the session stops and posts
+// (or from its adding, in a running session) to the stop; if it fails, the session stops and posts
 // AVCaptureSessionRuntimeErrorNotification. Nothing read before a stop is
 // delivered after it. Main thread only; hold it in a std::shared_ptr.
 class AVCaptureSession : public std::enable_shared_from_this<AVCaptureSession> {
@@ -186,6 +186,8 @@ class AVCaptureSession : public std::enable_shared_from_this<AVCaptureSession> {
   private:
     friend class AVCaptureVideoPreviewLayer;
     void addPreviewLayer(const std::shared_ptr<AVCaptureVideoPreviewLayer>& layer);
+    // Opens the input's camera and reads it at its rate (running only).
+    void startCapture();
     void captureNext();
     void deliver(uint64_t generation, std::shared_ptr<const CapturedFrame> frame);
     void streamFailed(uint64_t generation, const platform::Error& error);

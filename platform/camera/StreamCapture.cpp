@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/Dispatch.h"
@@ -17,7 +18,7 @@ namespace platform::camera {
 namespace {
 
 // Cairo's ARGB32 layout, byte for byte: the preview draws the picture as it
-// comes and the reader scans it in place. Every pixel comes out opaque.
+// comes and the reader scans it in place.
 constexpr const char* kPictureFormat = G_BYTE_ORDER == G_LITTLE_ENDIAN ? "BGRA" : "ARGB";
 
 // One queue for every stream's start and stop (never freed: streams may be
@@ -312,18 +313,23 @@ std::shared_ptr<const CapturedFrame> StreamCapture::takeFrame() {
 
     std::shared_ptr<CapturedFrame> frame;
     // The picture is copied once, out of the pipeline's buffer (which goes
-    // back to the source), and read in place from there.
+    // back to the source), and read in place from there. The preview shows
+    // it opaque, so it is read opaque: a camera whose fourth byte is
+    // padding may leave it at zero, which the conversion passes on as the
+    // alpha and which would make the reader see a blank page.
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
         unsigned char* data = cairo_image_surface_get_data(surface);
         const auto surfaceStride = static_cast<size_t>(cairo_image_surface_get_stride(surface));
-        if (surfaceStride == stride) {
-            std::memcpy(data, pixels, stride * static_cast<size_t>(height));
-        } else {
-            for (int y = 0; y < height; ++y)
-                std::memcpy(data + static_cast<size_t>(y) * surfaceStride,
-                            pixels + static_cast<size_t>(y) * stride,
-                            static_cast<size_t>(width) * 4);
+        for (int y = 0; y < height; ++y) {
+            const auto* from = pixels + static_cast<size_t>(y) * stride;
+            auto* to = data + static_cast<size_t>(y) * surfaceStride;
+            for (int x = 0; x < width; ++x) {
+                uint32_t pixel;
+                std::memcpy(&pixel, from + static_cast<size_t>(x) * 4, sizeof pixel);
+                pixel |= 0xFF000000u;
+                std::memcpy(to + static_cast<size_t>(x) * 4, &pixel, sizeof pixel);
+            }
         }
         cairo_surface_mark_dirty(surface);
         frame = std::make_shared<CapturedFrame>();

@@ -319,6 +319,32 @@ TEST_F(CaptureSessionTest, ALatePictureMakesTheNextOneBeSkipped) {
     session->stopRunning();
 }
 
+TEST_F(CaptureSessionTest, AnInputAddedToARunningSessionIsCaptured) {
+    session->addOutput(output);
+    session->startRunning();  // nothing to capture yet
+    auto input = AVCaptureDeviceInput::deviceInputWithDevice(device);
+    session->addInput(input);
+    ASSERT_TRUE(output->setMetadataObjectTypes({AVMetadataObjectTypeQRCode}));
+    ASSERT_TRUE(waitFrames(1)) << "the camera's first picture comes at once";
+    time.advance(0.1);
+    ASSERT_TRUE(waitFrames(2));
+    ASSERT_EQ(reader->batches.size(), 1u);
+    EXPECT_EQ(reader->batches[0], std::vector<std::string>{"one"});
+
+    // Taken out and put back, it goes on at its own rate, from one timer.
+    session->removeInput(input);
+    auto quick = AVCaptureDevice::deviceWithFrames({dir / "0.png"}, 20);
+    session->addInput(AVCaptureDeviceInput::deviceInputWithDevice(quick));
+    ASSERT_TRUE(waitFrames(3));
+    time.advance(0.05);
+    ASSERT_TRUE(waitFrames(4));
+    time.advance(0.05);
+    ASSERT_TRUE(waitFrames(5));
+    time.drain();
+    EXPECT_EQ(session->deliveredFrames(), 5u);
+    session->stopRunning();
+}
+
 // ---- the preview ----
 
 // The layer drawn into a w x h picture.

@@ -7,6 +7,7 @@
 #include <gst/gst.h>
 
 #include <any>
+#include <fstream>
 
 #include "platform/NotificationCenter.h"
 #include "platform/camera/CaptureSession.h"
@@ -186,6 +187,41 @@ TEST_F(StreamCameraTest, AStreamTakenOutOfARunningSessionIsReleased) {
     EXPECT_EQ(session->deliveredFrames(), delivered);
     session->stopRunning();
     EXPECT_FALSE(failed());
+}
+
+TEST_F(StreamCameraTest, AStreamPutBackIntoARunningSessionStreamsAgain) {
+    run("videotestsrc is-live=true ! capsfilter "
+        "caps=video/x-raw,width=160,height=120,framerate=30/1");
+    ASSERT_TRUE(tickUntil([&] { return session->deliveredFrames() >= 2; }));
+    auto input = session->inputs().front();
+    session->removeInput(input);
+    StreamCapture::waitUntilIdle();
+    const uint64_t delivered = session->deliveredFrames();
+    session->addInput(input);
+    ASSERT_TRUE(session->isRunning());
+    ASSERT_TRUE(tickUntil([&] { return session->deliveredFrames() > delivered; }))
+        << "the camera is opened again";
+    EXPECT_TRUE(device->stream()->isStreaming());
+    EXPECT_FALSE(failed());
+}
+
+TEST_F(StreamCameraTest, ACameraWhosePaddingByteIsZeroIsReadAsItIsShown) {
+    // 32-bit pictures whose fourth byte is padding, left at zero, as many
+    // cameras and capture cards send them: the preview shows the code, so
+    // the reader must see it too.
+    auto scene = kavtest::qrScene(240, 240, {{"padded", 20, 20}});
+    std::string raw;
+    for (uint32_t pixel : scene.pixels) {
+        const uint32_t padded = pixel & 0x00FFFFFFu;
+        raw.append(reinterpret_cast<const char*>(&padded), sizeof padded);
+    }
+    std::ofstream(dir / "frame.raw", std::ios::binary) << raw;
+    run("multifilesrc location=" + (dir / "frame.raw").string() +
+        " loop=true caps=video/x-raw,format=BGRx,width=240,height=240,framerate=10/1");
+    ASSERT_TRUE(tickUntil([&] { return !reader->texts.empty() || failed(); }, 30));
+    EXPECT_FALSE(failed());
+    ASSERT_EQ(reader->texts.size(), 1u);
+    EXPECT_EQ(reader->texts[0], "padded");
 }
 
 TEST(StreamErrorTest, EachFailureIsNamedByItsCause) {
