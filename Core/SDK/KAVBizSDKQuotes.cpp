@@ -198,10 +198,18 @@ bool runStaysFinite(const KAVSymbolTickets::RunBound& bound, bool reciprocal, do
 // never rounds to 0. Nor are the records fetched ahead: they are in the
 // nearer caches after the last quote, and the fetches only took room from
 // the work.
+//
+// At a rate of 1 (the symbol counts in the account's own currency, the
+// common case) a converted profit is its profit to the last bit, and so is
+// every converted sum its plain sum: the profits are worked out once, and
+// one add a ticket keeps the buy side's, the sell side's and the account's
+// sums together, in place of the two chains the other rates need. The sums
+// it is handed then hold equal pairs, as every way of pricing at that rate
+// leaves them.
 #if KAV_REPRICE_X86
 static_assert(std::is_integral_v<decltype(MODSymbolInfo::unit)>,
               "the fused +0 relies on a unit that is a whole number");
-template <bool kOneAccount>
+template <bool kOneAccount, bool kUnitRate>
 [[gnu::target("avx2,fma")]] void repriceRunAvx2(
     size_t count, const SymbolMarks& marks, const double* __restrict open,
     const double* __restrict hold, const double* __restrict signedQuantity,
@@ -222,6 +230,13 @@ template <bool kOneAccount>
     const char* const onSides = reinterpret_cast<const char*>(kOnSides);
     __m256d sides4 = _mm256_setr_pd(sums.buy[0], sums.buy[1], sums.sell[0], sums.sell[1]);
     __m128d account = _mm_set_sd(sums.account);
+    // At a rate of 1: what a ticket adds to [dpBuy, dpSell, the account, -]
+    // by its side, at the same offsets; the sums in those lanes.
+    static_assert(!kUnitRate || kOneAccount, "one sum of the account at a time");
+    alignas(32) static constexpr uint64_t kOnSidesUnit[3][4] = {
+        {0, 0, ~0ull, 0}, {~0ull, 0, ~0ull, 0}, {0, ~0ull, ~0ull, 0}};
+    const char* const onSidesUnit = reinterpret_cast<const char*>(kOnSidesUnit);
+    __m256d unitSums = _mm256_setr_pd(sums.buy[1], sums.sell[1], sums.account, 0);
     for (size_t i = 0; i < count; i += 4) {
         MODHoldBill* const tickets[4] = {records[i], records[i + 1], records[i + 2],
                                          records[i + 3]};
@@ -235,7 +250,7 @@ template <bool kOneAccount>
             _mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(open + i))), unit, zero);
         const __m256d h = _mm256_fmadd_pd(
             _mm256_mul_pd(q, _mm256_sub_pd(close, _mm256_loadu_pd(hold + i))), unit, zero);
-        const __m256d v = _mm256_mul_pd(h, rate);
+        const __m256d v = kUnitRate ? h : _mm256_mul_pd(h, rate);
         const __m256d vh02 = _mm256_unpacklo_pd(v, h);  // [v0 h0 | v2 h2]
         const __m256d vh13 = _mm256_unpackhi_pd(v, h);
         const __m256d mt02 = _mm256_unpacklo_pd(mark, t);  // [m0 t0 | m2 t2]
@@ -247,6 +262,12 @@ template <bool kOneAccount>
             _mm256_store_pd(&tickets[k]->dynProfitPrice, blocks[k]);
             // [v h v h]: the side's two sums take the two profits.
             const __m256d both = _mm256_permute2f128_pd(blocks[k], blocks[k], 0x00);
+            if constexpr (kUnitRate) {
+                const __m256d onSide = _mm256_load_pd(
+                    reinterpret_cast<const double*>(onSidesUnit + sideOffsets[i + k]));
+                unitSums = _mm256_add_pd(unitSums, _mm256_and_pd(both, onSide));
+                continue;
+            }
             const __m256d onSide =
                 _mm256_load_pd(reinterpret_cast<const double*>(onSides + sideOffsets[i + k]));
             sides4 = _mm256_add_pd(sides4, _mm256_and_pd(both, onSide));
@@ -258,6 +279,13 @@ template <bool kOneAccount>
         }
     }
     alignas(32) double out[4];
+    if constexpr (kUnitRate) {
+        _mm256_store_pd(out, unitSums);
+        sums.buy = Pair{out[0], out[0]};
+        sums.sell = Pair{out[1], out[1]};
+        sums.account = out[2];
+        return;
+    }
     _mm256_store_pd(out, sides4);
     sums.buy = Pair{out[0], out[1]};
     sums.sell = Pair{out[2], out[3]};
@@ -270,7 +298,7 @@ const bool kHasAvx2Fma =
 #else
 // Other processors price every run through priceTickets and writeRun.
 constexpr bool kHasAvx2Fma = false;
-template <bool kOneAccount>
+template <bool kOneAccount, bool kUnitRate>
 void repriceRunAvx2(size_t, const SymbolMarks&, const double*, const double*, const double*,
                     const int64_t*, MODHoldBill* const*, const uint8_t*, const uint32_t*,
                     PricingSums&, std::pair<int32_t, double>*) {}
@@ -739,17 +767,22 @@ const MODList<MODHoldBill>& KAVBizSDK::checkHoldBillsWith(
                     n += std::min(kPricingRun, count - first);
                 }
                 const size_t fours = n & ~size_t{3};
-                if (oneAccount) {
-                    repriceRunAvx2<true>(fours, m, open + from, hold + from, signedQuantity + from,
-                                         group.closeLanes.data() + from,
-                                         group.records.data() + from,
-                                         group.sideOffsets.data() + from, nullptr, sums, nullptr);
+                if (oneAccount && m.rate == 1) {
+                    repriceRunAvx2<true, true>(
+                        fours, m, open + from, hold + from, signedQuantity + from,
+                        group.closeLanes.data() + from, group.records.data() + from,
+                        group.sideOffsets.data() + from, nullptr, sums, nullptr);
+                } else if (oneAccount) {
+                    repriceRunAvx2<true, false>(
+                        fours, m, open + from, hold + from, signedQuantity + from,
+                        group.closeLanes.data() + from, group.records.data() + from,
+                        group.sideOffsets.data() + from, nullptr, sums, nullptr);
                 } else {
-                    repriceRunAvx2<false>(fours, m, open + from, hold + from, signedQuantity + from,
-                                          group.closeLanes.data() + from,
-                                          group.records.data() + from,
-                                          group.sideOffsets.data() + from,
-                                          group.slots.data() + from, sums, group.profits.data());
+                    repriceRunAvx2<false, false>(
+                        fours, m, open + from, hold + from, signedQuantity + from,
+                        group.closeLanes.data() + from, group.records.data() + from,
+                        group.sideOffsets.data() + from, group.slots.data() + from, sums,
+                        group.profits.data());
                 }
                 from += fours;
                 n -= fours;
