@@ -1,6 +1,6 @@
 #include "Core/Biz/BizDWAmount.h"
 
-#include "Core/Biz/ReplyValues.h"
+#include "Core/Biz/BizRecordFields.h"
 #include "platform/Strings.h"
 
 using platform::Json;
@@ -30,9 +30,9 @@ void BizDWAmount::makeOrderWithSID(const std::string& sid, const std::string& ui
 }
 
 MODList<MODDWAmount> BizDWAmount::pushData(const Json* children) {
-    MODList<MODDWAmount> list;
-    if (!children || !children->is_array()) return list;
-    for (const Json& child : *children) {
+    // Elements that are not objects carry no movement: read as one, they
+    // would be a movement of 0 on account 0.
+    return bizfields::recordsOf<MODDWAmount>(children, [](const Json& child) {
         auto item = std::make_shared<MODDWAmount>();
         item->accId = reply::int32Value(child, "accId");
         item->amChange = reply::doubleValue(child, "amChange");
@@ -40,7 +40,6 @@ MODList<MODDWAmount> BizDWAmount::pushData(const Json* children) {
         item->changeDate = reply::textValue(child, "changeDate");
         item->memo = reply::textValue(child, "memo");
         item->userId = reply::textValue(child, "userId");
-        list.push_back(std::move(item));
-    }
-    return list;
+        return item;
+    });
 }

@@ -18,6 +18,7 @@ class BizDWAmount : public IBizOf<MODList<MODDWAmount>> {
                           const std::string& eventCode, KAVDoneBlock onSuccess,
                           KAVFailureBlock onFailure);
 
-    // The movements of a list, in list order (empty for no list).
+    // The movements of a list, in list order (empty for no list); elements
+    // that are not objects are passed over.
     MODList<MODDWAmount> pushData(const platform::Json* children) override;
 };

@@ -1,11 +1,13 @@
 // The service object's symbol, account and exchange-rate caches: the
 // queries that fill them and their getters.
 #include <charconv>
+#include <cmath>
 #include <set>
 
 #include "Core/Biz/BizCERInfo.h"
 #include "Core/Biz/BizSymbolInfo.h"
 #include "Core/Biz/BizUserAccount.h"
+#include "Core/Funs.h"
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/MainThread.h"
 #include "platform/Strings.h"
@@ -119,10 +121,24 @@ void KAVBizSDK::queryCERInfoOnSuccess(RatesBlock onSuccess, KAVFailureBlock onFa
          onSuccess = std::move(onSuccess)](const MODList<MODCERInfo>& rates) {
             auto self = weak.lock();
             if (!self) return;
+            // A rate that is missing, cannot be read or is not above 0
+            // converts nothing: as with the rate push, the pair keeps the
+            // rate it had (or, never having had one, counts as not cached)
+            // rather than every profit of the pair going to 0 or turning sign.
+            auto earlier = std::move(self->exchangeRate);
             self->exchangeRate.clear();
-            for (const auto& rate : rates)
-                self->exchangeRate[BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange)] =
-                    rate;
+            for (const auto& rate : rates) {
+                const std::string key =
+                    BizCERInfo::keyOf(rate->currencyBase, rate->currencyExchange);
+                if (std::isfinite(rate->exchangeRate) && rate->exchangeRate > 0) {
+                    self->exchangeRate[key] = rate;
+                    continue;
+                }
+                Funs::log("汇率无法使用，未记入：" + key);
+                const auto kept = earlier.find(key);
+                if (kept != earlier.end() && !self->exchangeRate.count(key))
+                    self->exchangeRate.emplace(key, kept->second);
+            }
             if (onSuccess) onSuccess(rates);
         },
         std::move(onFailure));

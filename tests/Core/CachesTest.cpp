@@ -224,6 +224,39 @@ TEST_F(CachesTest, RatesOneWayWithMissingPairsAtOne) {
     EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.3);
 }
 
+// A rate the query cannot use converts nothing: the pair keeps the rate it
+// had, or counts as not cached; the caller still gets every record.
+TEST_F(CachesTest, RatesTheQueryCannotUseAreNotFiled) {
+    const auto rate = [](const char* base, const Json& value) {
+        Json r = {{"currencyBase", base}, {"currencyExchange", "USD"}};
+        if (!value.is_null()) r["exchangeRate"] = value;
+        return r;
+    };
+    sdk->queryCERInfoOnSuccess({}, {});
+    answer(Json::array({rate("JPY", "0.0066"), rate("CHF", "1.1")}));
+    ASSERT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
+
+    size_t delivered = 0;
+    sdk->queryCERInfoOnSuccess([&](const MODList<MODCERInfo>& rates) { delivered = rates.size(); },
+                               {});
+    answer(Json::array({rate("JPY", "0"), rate("CHF", -1.1), rate("EUR", nullptr),
+                        rate("GBP", " 1.3"), rate("AUD", "0.65"), rate("NZD", "0.6"),
+                        rate("NZD", "abc")}));
+    EXPECT_EQ(delivered, 7u);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.0066);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("CHF", "USD"), 1.1);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("EUR", "USD"), 1.0);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("GBP", "USD"), 1.0);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("AUD", "USD"), 0.65);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("NZD", "USD"), 0.6);
+
+    // A usable rate later in the reply replaces the one kept.
+    sdk->queryCERInfoOnSuccess({}, {});
+    answer(Json::array({rate("JPY", "abc"), rate("JPY", "0.0070")}));
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("JPY", "USD"), 0.007);
+    EXPECT_DOUBLE_EQ(sdk->getExchangeRateWith("AUD", "USD"), 1.0);
+}
+
 TEST_F(CachesTest, QuotesRepriceCachedSymbolsInPlace) {
     Json s = symbol("EURUSD", 1);
     s["decimal"] = "4";
@@ -861,7 +894,8 @@ TEST_F(CachesTest, AQuotePricesEveryTicketAsTheProfitFormulaDoes) {
     sdk->queryCERInfoOnSuccess({}, {});
     answer(Json::array(
         {Json{{"currencyBase", "JPY"}, {"currencyExchange", "USD"}, {"exchangeRate", "0.0066"}},
-         Json{{"currencyBase", "GBP"}, {"currencyExchange", "USD"}, {"exchangeRate", "0"}}}));
+         // Above 0 but too small to convert with.
+         Json{{"currencyBase", "GBP"}, {"currencyExchange", "USD"}, {"exchangeRate", "5e-7"}}}));
     struct Sym {
         const char* code;
         const char* type;

@@ -102,8 +102,10 @@ TEST(Deposit, TheServiceObjectNeedsAnOpenTradingChannel) {
 TEST(Deposit, AListOfMovementsIsReadInOrder) {
     BizDWAmount biz(nullptr);
     EXPECT_TRUE(biz.pushData(nullptr).empty());
+    // Elements that are not objects are no movements.
     const auto children = platform::Json::parse(R"([
         {"accId":"7","amChange":"1.50","amType":"1","changeDate":"2026-01-05 17:00:00","memo":"m","userId":"u"},
+        42, "x", null, [],
         {"accId":8,"amChange":2,"amType":2}])");
     const auto list = biz.pushData(&children);
     ASSERT_EQ(list.size(), 2u);
