@@ -382,6 +382,22 @@ TEST_F(SettingsTest, ShakeRowAndEditorNameTheScreenAShakeOpens) {
     }
 }
 
+TEST_F(SettingsTest, TimeOutSliderStandsAtTheTimeOutTheSessionUses) {
+    // A hand-edited time-out with blanks in front is used by the session as
+    // the number after them: the thumb must stand there, not at the minimum.
+    for (const char* value : {" 15", "\t20", "\n 12", "18"}) {
+        SCOPED_TRACE(value);
+        storeValue(2003, value);
+        store()->loadSetting();
+        openSettings();
+        const int32_t used = store()->setting()->timeOut;
+        EXPECT_EQ(row<CellSlider>(2003)->slider()->value(), static_cast<float>(used));
+        EXPECT_GT(used, 5) << "the stored number is read past its blanks";
+        window->setRootViewController(nullptr);
+        settle();
+    }
+}
+
 TEST_F(SettingsTest, PasswordRowOpensThePasswordChangeAndBackButtonsHoldOnItsSide) {
     openSettings();
     // The password row lies below the fold: a finger brings it up first.

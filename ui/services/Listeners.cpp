@@ -8,10 +8,33 @@ namespace listeners {
 
 namespace {
 
+// What a registration calls. Registering again replaces the block here and
+// keeps the observer, so that an owner registered again during a broadcast
+// keeps its turn in it (a new observer would not be called until the next
+// broadcast, and the old one is off the table).
+struct Slot {
+    std::mutex mutex;
+    std::shared_ptr<const Block> block;
+
+    std::shared_ptr<const Block> current() {
+        std::lock_guard lock(mutex);
+        return block;
+    }
+    // Returns the block replaced, for the caller to free outside its locks
+    // (what it holds may unregister in its destructor).
+    [[nodiscard]] std::shared_ptr<const Block> replace(Block with) {
+        auto fresh = std::make_shared<const Block>(std::move(with));
+        std::lock_guard lock(mutex);
+        block.swap(fresh);
+        return fresh;
+    }
+};
+
 struct Registration {
     std::weak_ptr<const void> owner;
     const void* key = nullptr;
     std::string name;
+    std::shared_ptr<Slot> slot;
     platform::ObserverToken token;
 };
 
@@ -35,14 +58,26 @@ void prune(std::vector<Registration>& dropped,
 void add(const std::weak_ptr<const void>& owner, const std::string& name, Block block) {
     const auto strong = owner.lock();
     if (!strong || !block) return;
-    auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        name, [owner, block = std::move(block)](const platform::Notification& notification) {
-            if (auto alive = owner.lock()) block(notification);
-        });
     std::vector<Registration> dropped;
+    std::shared_ptr<const Block> replaced;
     std::lock_guard lock(gMutex);
-    prune(dropped, [&](const Registration& r) { return r.key != strong.get() || r.name != name; });
-    gTable.push_back(Registration{owner, strong.get(), name, std::move(token)});
+    prune(dropped, [](const Registration&) { return true; });
+    for (auto& r : gTable) {
+        if (r.key == strong.get() && r.name == name) {
+            replaced = r.slot->replace(std::move(block));
+            return;
+        }
+    }
+    auto slot = std::make_shared<Slot>();
+    replaced = slot->replace(std::move(block));
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        name, [owner, slot](const platform::Notification& notification) {
+            auto alive = owner.lock();
+            if (!alive) return;
+            // Held while it runs: the owner may register again from inside it.
+            if (auto current = slot->current()) (*current)(notification);
+        });
+    gTable.push_back(Registration{owner, strong.get(), name, std::move(slot), std::move(token)});
 }
 
 void remove(const void* owner, const std::string& name) {

@@ -12,7 +12,8 @@
 // reference: once its owner is gone it is never called, and its registration
 // is dropped the next time the table changes. One owner has at most one
 // registration per name, so registering again replaces it instead of
-// doubling every delivery.
+// doubling every delivery; it keeps its turn, so an owner registered again
+// while a notice is delivered still hears that notice once.
 namespace listeners {
 
 using Block = std::function<void(const platform::Notification&)>;

@@ -171,6 +171,10 @@ int32_t sysDB::integerWithTag(int tag) const {
     return intValue(valueWithTag(tag, "0"));
 }
 
+int32_t sysDB::integerOfText(std::string_view text) {
+    return intValue(text);
+}
+
 void sysDB::setValue(const std::string& value, int tag) {
     settings_.setString(keyOfTag(tag), value);
     settings_.synchronize();

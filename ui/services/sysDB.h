@@ -67,6 +67,10 @@ class sysDB {
     // The number stored for the tag, read afresh as `setting`'s numbers are
     // (leading blanks skipped, held to 32 bits); 0 when there is none.
     int32_t integerWithTag(int tag) const;
+    // A stored text read as a number the way the store reads one (leading
+    // blanks skipped, held to 32 bits, 0 when there is none), for views that
+    // show a stored value they were handed as text.
+    static int32_t integerOfText(std::string_view text);
     // Stores the text under the tag, saves the store's file at once (the wait
     // for the disk follows within the settings store's delay, so that a text
     // stored key by key does not wait for the disk at every key) and copies

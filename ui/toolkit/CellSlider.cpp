@@ -1,6 +1,7 @@
 #include "ui/toolkit/CellSlider.h"
 
 #include "platform/Strings.h"
+#include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVTheme.h"
 
 using namespace platform::ui;
@@ -23,7 +24,9 @@ void CellSlider::makeView() {
     slider_ = std::make_shared<UISlider>(CGRectMake(0, 0, bounds().size.width / 2 - 20, 20));
     slider_->setMinimumValue(static_cast<float>(minValue_));
     slider_->setMaximumValue(static_cast<float>(maxValue_));
-    slider_->setValue(static_cast<float>(platform::leadingInteger(Value_)));
+    // The thumb stands where the stored value is read by the session (a
+    // hand-edited " 15" is 15 seconds).
+    slider_->setValue(static_cast<float>(sysDB::integerOfText(Value_)));
     slider_->setTintColor(kavtheme::accent());
     slider_->addTarget(weakSelf<CellSlider>(), &CellSlider::onSliderChange,
                        UIControlEventValueChanged);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,6 +105,57 @@ TEST(EventBus, AListenerMayLeaveWhileABroadcastIsDelivered) {
     post(kActionReceiveLimitBillChange);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(second->heard.empty());
+}
+
+TEST(EventBus, AListenerRegisteredAgainDuringABroadcastHearsItOnce) {
+    // A broadcast makes another screen appear again, and the screen
+    // registers again as it appears: it listened all along, so it hears the
+    // broadcast once, wherever it stands in the order.
+    for (bool againBeforeItsTurn : {true, false}) {
+        SCOPED_TRACE(againBeforeItsTurn);
+        auto board = std::make_shared<Screen>();
+        auto other = std::make_shared<Screen>();
+        auto appear = std::make_shared<int>();
+        const auto register_ = [&] {
+            BroadcastManager::addBroadcastListenerWithObserver(
+                appear, [raw = other.get()](const platform::Notification&) { raw->viewDidAppear(); },
+                kActionReceiveTradeQuotation);
+        };
+        if (againBeforeItsTurn) register_();
+        other->viewDidAppear();
+        if (!againBeforeItsTurn) register_();
+        board->viewDidAppear();
+        post(kActionReceiveTradeQuotation);
+        EXPECT_EQ(other->heard, std::vector<std::string>{kActionReceiveTradeQuotation});
+        EXPECT_EQ(board->heard.size(), 1u);
+        post(kActionReceiveTradeQuotation);
+        EXPECT_EQ(other->heard.size(), 2u);
+        EXPECT_EQ(board->heard.size(), 2u);
+        BroadcastManager::removeBroadcastListenerWithObserver(appear.get(),
+                                                              kActionReceiveTradeQuotation);
+        other->viewDidDisappear();
+        board->viewDidDisappear();
+    }
+
+    // A listener that registers itself again from inside its own call is
+    // still running what it replaced: that stays alive until it returns.
+    auto self = std::make_shared<int>();
+    std::vector<std::string> calls;
+    std::function<void(int)> registerAs = [&](int round) {
+        auto text = std::make_shared<std::string>("round " + std::to_string(round));
+        BroadcastManager::addBroadcastListenerWithObserver(
+            self,
+            [&, text, round](const platform::Notification&) {
+                registerAs(round + 1);
+                calls.push_back(*text);
+            },
+            kActionReceiveTradeQuotation);
+    };
+    registerAs(0);
+    post(kActionReceiveTradeQuotation);
+    post(kActionReceiveTradeQuotation);
+    EXPECT_EQ(calls, (std::vector<std::string>{"round 0", "round 1"}));
+    BroadcastManager::removeBroadcastListenerWithObserver(self.get(), kActionReceiveTradeQuotation);
 }
 
 // The application delegate's subscription to the settings notice.
