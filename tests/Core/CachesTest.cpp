@@ -1071,8 +1071,10 @@ TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
             t["priceHold"] = std::to_string(1.05 - 0.0007 * i);
             t["dynProfitTotal"] = "77";
             // Open and hold prices beyond any market: neither can be priced.
-            if (i % 97 == 50) t["priceOpen"] = "-1e17";
-            if (i % 89 == 20) t["priceHold"] = "1e16";
+            // Only among the first 128, so that the tickets after them are
+            // priced in runs with nothing to check, as well as one by one.
+            if (i < 128 && i % 97 == 50) t["priceOpen"] = "-1e17";
+            if (i < 128 && i % 89 == 20) t["priceHold"] = "1e16";
             bills.push_back(t);
         }
     }
@@ -1103,7 +1105,7 @@ TEST_F(CachesTest, ManyTicketsOfASymbolArePricedOneByOneInCacheOrder) {
             unpriced += !expectRepriced(t, *symbol, rate, totalsBefore[n], side);
             sums[code][t.accId] += t.dynProfitPrice;
         }
-        EXPECT_EQ(unpriced, 7);
+        EXPECT_EQ(unpriced, 3);
         const auto position = sdk->getPositionWith(code);
         ASSERT_TRUE(position);
         EXPECT_EQ(bitsOf(position->dpBuy), bitsOf(side.dpBuy));
