@@ -1180,7 +1180,9 @@ class ManyPricedTicketsTest : public CachesTest {
                     ticket(codeOf(sym, i), sym.code, symbolId, sides[i % 7], quantities[i % 6]);
                 t["priceOpen"] = std::to_string(0.95 + 0.0013 * i);
                 t["priceHold"] = std::to_string(1.05 - 0.0007 * i);
-                // The tickets counted at a rate are of two accounts.
+                // Some come with another account, but a ticket takes its
+                // symbol's: they count in 1001 with the rest (tickets of two
+                // accounts on one symbol are priced in the cache-order test).
                 if (sym.type == std::string("3") && i % 3 == 1) t["accId"] = "1002";
                 if (change) change(sym, i, t);
                 bills.push_back(t);
