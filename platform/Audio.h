@@ -81,8 +81,10 @@ class Player {
     std::shared_ptr<State> state_;
 };
 
-// Tells every live player that the output was taken away (the windowing
-// layer calls it when the audio device goes; tests call it directly).
+// Tells every live player that the output was taken away. Call it on the
+// main thread: nothing calls it yet but tests (the desktop window does not
+// follow the audio device), and a device's removal reported on another
+// thread must be sent to the main thread first.
 void beginInterruption();
 
 // The recorder: one entry per start of playback, oldest first.
