@@ -182,12 +182,20 @@ void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std
 // Completes each pushed record from its cached symbol (found by its code,
 // else by its id; without one the record keeps what it came with) and
 // `complete`, which also sees the record's own element of the push, then
-// reports it alone, before the next one.
-template <typename Record, typename Complete, typename Report>
+// reports it alone, before the next one. A record that names neither code
+// nor id is a change of the record `cachedOf` holds, if any, and stays with
+// that record's symbol: its account, its price and the quotes that re-price
+// it all follow the symbol.
+template <typename Record, typename CachedOf, typename Complete, typename Report>
 void eachPushed(KAVBizSDK& sdk, const Json* children, std::shared_ptr<Record> (*parse)(const Json&),
-                const char* method, Complete complete, Report report) {
+                const char* method, CachedOf cachedOf, Complete complete, Report report) {
     bizfields::forEachChild(children, [&](const Json& child) {
         const std::shared_ptr<Record> record = parse(child);
+        if (record->symbolCode.empty() && !reply::readableNumber(child, "symbolId"))
+            if (const Record* cached = cachedOf(*record)) {
+                record->symbolCode = cached->symbolCode;
+                record->symbolId = cached->symbolId;
+            }
         auto symbol = sdk.getSymbolWith(record->symbolCode);
         if (!symbol) symbol = sdk.getSymbolWithId(record->symbolId);
         if (symbol) takeSymbolFields(*record, symbol.get());
@@ -462,6 +470,7 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
         *this, package.getValue("children"), &BizHoldBill::recordWith, "onHoldBillChange",
+        [this](const MODHoldBill& t) { return cachedRecord(holdBills, t.orderCode); },
         [this](MODHoldBill& ticket, const MODSymbolInfo* symbol, const Json& child) {
             const MODHoldBill* cached = cachedRecord(holdBills, ticket.orderCode);
             // A quantity that cannot be read says nothing, least of all that
@@ -493,6 +502,7 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
         *this, package.getValue("children"), &BizLimitBill::recordWith, "onLimitBillChange",
+        [this](const MODLimitBill& o) { return cachedRecord(limitBills, o.orderCode); },
         [this](MODLimitBill& order, const MODSymbolInfo* symbol, const Json& child) {
             const MODLimitBill* cached = cachedRecord(limitBills, order.orderCode);
             // Filled or cancelled orders come with nothing left to fill; an
@@ -522,6 +532,7 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
         *this, package.getValue("children"), &BizCloseBill::recordWith, "onCloseBillChange",
+        [](const MODCloseBill&) -> const MODCloseBill* { return nullptr; },
         [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) {
             BizCloseBill::profitWithSymbol(bill, symbol,
                                            exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
@@ -559,6 +570,7 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
     if (!pushGate(package)) return;
     eachPushed(
         *this, package.getValue("children"), &BizHoldPosition::recordWith, "onHoldPositionChange",
+        [](const MODHoldPosition&) -> const MODHoldPosition* { return nullptr; },
         [this](MODHoldPosition& position, const MODSymbolInfo* symbol, const Json& child) {
             const MODHoldPosition* cached = cachedRecord(holdPosition, position.symbolCode);
             // A side whose quantity cannot be read keeps what the cache knows of it.

@@ -428,6 +428,52 @@ TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrd
     EXPECT_EQ(pending->priceTakeProfit, 1.11);
 }
 
+TEST_F(HostileDealerTest, APushNamingNoSymbolKeepsTheSymbolOfACachedTicketOrOrder) {
+    login();
+    market("EURUSD", 3, "b");
+    limit(2, "s", 1.12);
+    ASSERT_TRUE(settle());
+    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
+    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
+    const auto account = sdk->getAccountWith(1001);
+    ASSERT_TRUE(ticket && pending && account);
+    const MODHoldBill ticketBefore = *ticket;
+    const MODLimitBill pendingBefore = *pending;
+    delegate->clear();
+
+    // A part of the ticket closed and a new take-profit for the order, each
+    // under its code alone: neither is moved off its symbol and account.
+    sim.push(SimService::Trade, "4016",
+             records({SimJson{{"orderCode", ticket->orderCode}, {"quantityHold", "2"}}}));
+    sim.push(SimService::Trade, "4018",
+             records({SimJson{{"orderCode", pending->orderCode},
+                              {"quantityOrder", "2"},
+                              {"priceTakeProfit", "1.11"}}}));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(ticket->symbolCode, "EURUSD");
+    EXPECT_EQ(ticket->symbolId, ticketBefore.symbolId);
+    EXPECT_EQ(ticket->accId, 1001);
+    EXPECT_EQ(ticket->symbolName, ticketBefore.symbolName);
+    EXPECT_EQ(ticket->accCurrency, ticketBefore.accCurrency);
+    EXPECT_EQ(ticket->quantityHold, 2.0f);
+    EXPECT_EQ(ticket->markPrice, sdk->getSymbolWith("EURUSD")->bid);
+    EXPECT_NEAR(ticket->dynProfitPrice, ticketBefore.dynProfitPrice * 2 / 3, 1e-6);
+    EXPECT_NEAR(account->profitDyn, ticket->dynProfitPrice, 1e-9);
+    ASSERT_EQ(delegate->tickets.size(), 1u);
+    EXPECT_EQ(delegate->tickets[0][0]->symbolCode, "EURUSD");
+    EXPECT_EQ(pending->symbolCode, "EURUSD");
+    EXPECT_EQ(pending->accId, 1001);
+    EXPECT_EQ(pending->markPrice, pendingBefore.markPrice);
+    EXPECT_EQ(pending->priceTakeProfit, 1.11);
+
+    // The quotes still price both.
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(ticket->markPrice, sdk->getSymbolWith("EURUSD")->bid);
+    EXPECT_EQ(pending->markPrice, sdk->getSymbolWith("EURUSD")->ask);
+    EXPECT_NEAR(account->profitDyn, ticket->dynProfitPrice, 1e-9);
+}
+
 TEST_F(HostileDealerTest, ARatePushWithoutAUsableRateKeepsTheRateItWouldReplace) {
     login();
     market("USDJPY", 2, "b");
