@@ -529,7 +529,7 @@ TEST_F(LoginScreenTest, LeavingTheRegistrationWhileTypingClosesTheKeyboardAndMov
     ASSERT_NE(panel, nullptr);
     auto* email = panel->viewWithTag<UIKAVInputField>(UIRegister::kTagEmail)->textField().get();
     UIDriver::tap(email);
-    run("wait 0.3\n");
+    run("wait 0.3\nshot login-register-typing\n");
     ASSERT_LT(screen()->view()->frame().origin.y, 0) << "the screen moved for the keyboard";
 
     // "使用已有账户" with the keyboard up: the panel slides out, and the
@@ -538,7 +538,7 @@ TEST_F(LoginScreenTest, LeavingTheRegistrationWhileTypingClosesTheKeyboardAndMov
     const auto f = choice->frame();
     UIDriver::tapAt(choice->convertPointToView({f.size.width / 4, f.size.height / 2}, nullptr));
     EXPECT_FALSE(email->isFirstResponder()) << "the keyboard closes as the panel starts out";
-    run("wait 0.4\n");
+    run("wait 0.4\nshot login-register-left\n");
     EXPECT_EQ(tagged(LVC::kTagRegisterPanel), nullptr);
     EXPECT_DOUBLE_EQ(screen()->view()->frame().origin.y, 0);
 }

@@ -160,6 +160,7 @@ TEST_F(SettingsTest, NumberEditorsStoreEveryKeystrokeAndTheRowShowsItOnReturn) {
     settle(0.5);
     EXPECT_FALSE(editor->cell()->txtField()->isFirstResponder());
     EXPECT_EQ(editor->list()->frame().origin.y, listTop);
+    snapshot("settings-deviation-returned");
     back();
     EXPECT_EQ(stack->topViewController(), settings.get());
     EXPECT_EQ(detail(2007), "12");
@@ -393,6 +394,7 @@ TEST_F(SettingsTest, TimeOutSliderStandsAtTheTimeOutTheSessionUses) {
         const int32_t used = store()->setting()->timeOut;
         EXPECT_EQ(row<CellSlider>(2003)->slider()->value(), static_cast<float>(used));
         EXPECT_GT(used, 5) << "the stored number is read past its blanks";
+        if (used == 15) snapshot("settings-timeout-with-blanks");
         window->setRootViewController(nullptr);
         settle();
     }
