@@ -10,7 +10,27 @@
 namespace {
 
 using namespace livetest;
-using HostileDealerTest = LiveSession;
+class HostileDealerTest : public LiveSession {
+  protected:
+    // A ticket of 3 lots bought on EURUSD and a pending sell of 2, as the
+    // caches hold them, with their account; the reports so far cleared.
+    struct Held {
+        std::shared_ptr<MODHoldBill> ticket;
+        std::shared_ptr<MODLimitBill> pending;
+        std::shared_ptr<MODUserAccount> account;
+    };
+    Held holdATicketAndAnOrder() {
+        login();
+        market("EURUSD", 3, "b");
+        limit(2, "s", 1.12);
+        if (!settle()) return {};
+        Held held{sdk->getHoldBillWith(pushedTicket(0)->orderCode),
+                  sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode),
+                  sdk->getAccountWith(1001)};
+        delegate->clear();
+        return held;
+    }
+};
 
 // One record of a push.
 SimJson records(std::initializer_list<SimJson> list) {
@@ -380,18 +400,11 @@ TEST_F(HostileDealerTest, APositionPushWithoutItsMoneyIsPricedFromTheTicketsOrNo
 }
 
 TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrder) {
-    login();
-    market("EURUSD", 3, "b");
-    limit(2, "s", 1.12);
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
-    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
-    const auto account = sdk->getAccountWith(1001);
+    const auto [ticket, pending, account] = holdATicketAndAnOrder();
     ASSERT_TRUE(ticket && pending && account);
     const MODHoldBill ticketBefore = *ticket;
     const MODLimitBill pendingBefore = *pending;
     const double profit = account->profitDyn;
-    delegate->clear();
 
     // Only the quantity and a new take-profit: the side, the prices and the
     // dates are not sent, so they are not changed (nor is a buy made a sell
@@ -429,17 +442,10 @@ TEST_F(HostileDealerTest, APushThatLeavesFieldsOutKeepsThemForACachedTicketOrOrd
 }
 
 TEST_F(HostileDealerTest, APushNamingNoSymbolKeepsTheSymbolOfACachedTicketOrOrder) {
-    login();
-    market("EURUSD", 3, "b");
-    limit(2, "s", 1.12);
-    ASSERT_TRUE(settle());
-    const auto ticket = sdk->getHoldBillWith(pushedTicket(0)->orderCode);
-    const auto pending = sdk->getLimitBillWith(delegate->orders.back().at(0)->orderCode);
-    const auto account = sdk->getAccountWith(1001);
+    const auto [ticket, pending, account] = holdATicketAndAnOrder();
     ASSERT_TRUE(ticket && pending && account);
     const MODHoldBill ticketBefore = *ticket;
     const MODLimitBill pendingBefore = *pending;
-    delegate->clear();
 
     // A part of the ticket closed and a new take-profit for the order, each
     // under its code alone: neither is moved off its symbol and account.
