@@ -163,7 +163,8 @@ class webSocket : public KAVChannelConnection::Delegate,
     // Drops every request still waiting for its reply without calling its
     // blocks (a session that ends hears nothing more of its requests).
     // Without it, a request still waiting when its channel is destroyed
-    // fails at once with the time-out failure ("sys_1006", "请求超时").
+    // fails with the time-out failure ("sys_1006", "请求超时") at the next
+    // turn of the main run loop, not inside the destructor.
     void cancelRequests();
     // While open: on sends a heartbeat now (which arms the 60 s timer);
     // off stops the heartbeat timer.

@@ -178,7 +178,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // in the account cache, replacing the one of the same id; the success
     // block gets the cached records themselves.
     void queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure);
-    // Loads the exchange rates and replaces the rate cache with them.
+    // Loads the exchange rates and replaces the rate cache with them; a rate
+    // that is missing, unreadable, 0 or negative is not filed (its pair keeps
+    // the rate it had, or stays uncached), as with the rate push. The success
+    // block gets every record of the reply.
     void queryCERInfoOnSuccess(RatesBlock onSuccess, KAVFailureBlock onFailure);
     // The cached account of the id, or null.
     std::shared_ptr<MODUserAccount> getAccountWith(int32_t accId) const;
