@@ -69,6 +69,9 @@ void CloseOutViewController::showCell(UITableViewCell& cell, LSCloseOut& row) {
 }
 
 void CloseOutViewController::updateLSCloseOut(LSCloseOut& closeOut, const MODCloseBill& record) {
+    // Prices in as many decimals as their symbol's, when it has more than six.
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
+    const int decimals = symbol ? symbol->decimal : 0;
     closeOut.orderCode = record.orderCode;
     closeOut.orderCodeRe = record.orderCodeRe;
     closeOut.symbolCode = record.symbolCode;
@@ -77,9 +80,9 @@ void CloseOutViewController::updateLSCloseOut(LSCloseOut& closeOut, const MODClo
     closeOut.chargeOpen = lsconvert::decimal(record.chargeOpen);
     closeOut.closeDate = lsconvert::date(record.closeDate);
     closeOut.openDate = lsconvert::date(record.openDate);
-    closeOut.priceOpen = lsconvert::decimal(record.priceOpen);
-    closeOut.priceClose = lsconvert::decimal(record.priceClose);
-    closeOut.priceHold = lsconvert::decimal(record.priceHold);
+    closeOut.priceOpen = lsconvert::price(record.priceOpen, decimals);
+    closeOut.priceClose = lsconvert::price(record.priceClose, decimals);
+    closeOut.priceHold = lsconvert::price(record.priceHold, decimals);
     closeOut.profitClose = lsconvert::decimal(record.profitClose);
     closeOut.profitCloseTotal = lsconvert::decimal(record.profitCloseTotal);
     closeOut.quantityClose = lsconvert::decimal(record.quantityClose);

@@ -34,19 +34,22 @@ void HoldDetailViewController::showCell(UITableViewCell& cell, LSHoldDetail& row
 
 void HoldDetailViewController::updateLSHoldDetail(LSHoldDetail& detail,
                                                   const MODHoldBill& holdBill) {
+    // Prices in as many decimals as their symbol's, when it has more than six.
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(holdBill.symbolCode) : nullptr;
+    const int decimals = symbol ? symbol->decimal : 0;
     detail.orderCode = holdBill.orderCode;
     detail.symbolCode = holdBill.symbolCode;
     detail.symbolName = holdBill.symbolName;
-    detail.priceHold = lsconvert::decimal(holdBill.priceHold);
-    detail.priceOpen = lsconvert::decimal(holdBill.priceOpen);
-    detail.closeoutPrice = lsconvert::decimal(holdBill.markPrice);
+    detail.priceHold = lsconvert::price(holdBill.priceHold, decimals);
+    detail.priceOpen = lsconvert::price(holdBill.priceOpen, decimals);
+    detail.closeoutPrice = lsconvert::price(holdBill.markPrice, decimals);
     detail.bsCode = holdBill.bsCode;
     detail.quantityHold = lsconvert::decimal(static_cast<double>(holdBill.quantityHold));
     detail.openDate = lsconvert::date(holdBill.openDate);
     detail.chargeOpen = lsconvert::decimal(holdBill.chargeOpen);
     detail.chargeInterest = lsconvert::decimal(holdBill.chargeInterest);
-    detail.priceStopLose = lsconvert::decimal(holdBill.priceStopLose);
-    detail.priceTakeProfit = lsconvert::decimal(holdBill.priceTakeProfit);
+    detail.priceStopLose = lsconvert::price(holdBill.priceStopLose, decimals);
+    detail.priceTakeProfit = lsconvert::price(holdBill.priceTakeProfit, decimals);
     // Profits in the account currency, as the account shows its floating
     // profit: the record keeps them in the symbol's, but for dynProfitPrice.
     detail.dynProfit = lsconvert::decimal(holdBill.dynProfitPrice);

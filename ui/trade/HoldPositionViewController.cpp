@@ -32,14 +32,17 @@ void HoldPositionViewController::showCell(UITableViewCell& cell, LSHoldPosition&
 
 void HoldPositionViewController::updateLSHoldPosition(LSHoldPosition& position,
                                                       const MODHoldPosition& record) {
+    // Prices in as many decimals as their symbol's, when it has more than six.
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
+    const int decimals = symbol ? symbol->decimal : 0;
     position.symbolCode = record.symbolCode;
     position.symbolName = record.symbolName;
     position.quantityBuy = lsconvert::decimal(record.quantityBuy);
     position.quantitySell = lsconvert::decimal(record.quantitySell);
-    position.avgBuy = lsconvert::decimal(record.avgBuy);
-    position.avgSell = lsconvert::decimal(record.avgSell);
-    position.bid = lsconvert::decimal(record.bid);
-    position.ask = lsconvert::decimal(record.ask);
+    position.avgBuy = lsconvert::price(record.avgBuy, decimals);
+    position.avgSell = lsconvert::price(record.avgSell, decimals);
+    position.bid = lsconvert::price(record.bid, decimals);
+    position.ask = lsconvert::price(record.ask, decimals);
     // Profits in the account currency, as the account shows its floating
     // profit (the record's dpBuy and dpSell are in the symbol's).
     position.dpBuy = lsconvert::decimal(record.dppBuy);

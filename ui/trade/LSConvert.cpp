@@ -1,17 +1,32 @@
 #include "ui/trade/LSConvert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/Dates.h"
+#include "ui/toolkit/KAStringUtils.h"
 
 namespace lsconvert {
 
-platform::Decimal decimal(double value) {
+namespace {
+
+// The number written with `places` decimals and read back exactly.
+platform::Decimal written(double value, int places) {
     if (!std::isfinite(value)) return platform::Decimal::nan();
     char text[512];
-    std::snprintf(text, sizeof text, "%f", value);
+    std::snprintf(text, sizeof text, "%.*f", places, value);
     return platform::Decimal::parse(text).value_or(platform::Decimal::nan());
+}
+
+}  // namespace
+
+platform::Decimal decimal(double value) {
+    return written(value, 6);
+}
+
+platform::Decimal price(double value, int decimals) {
+    return written(value, std::clamp(decimals, 6, KAStringUtils::kMaxDecimals));
 }
 
 std::optional<double> date(const std::string& text) {

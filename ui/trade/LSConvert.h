@@ -2,7 +2,8 @@
 
 // How the list row models take values from a trading record: prices,
 // amounts and quantities as exact decimals of the record's number written
-// with six decimals, dates parsed from the record's text.
+// with six decimals (prices with more when their symbol has more), dates
+// parsed from the record's text.
 
 #include <optional>
 #include <string>
@@ -14,6 +15,11 @@ namespace lsconvert {
 // The number written with "%f" (six decimals, rounded) and read back as an
 // exact decimal; NaN for a number that is not finite.
 platform::Decimal decimal(double value);
+// A price of a symbol priced in `decimals` places, as decimal() writes it,
+// but with as many decimals as the symbol's when it has more than six (at
+// most 15, as the price texts hold them): six would turn the last digits of
+// a price of 0.00012345 into zeros.
+platform::Decimal price(double value, int decimals);
 // The moment (seconds since 1970, local time) of a "yyyy-MM-dd HH:mm:ss"
 // text; nothing when it does not parse.
 std::optional<double> date(const std::string& text);

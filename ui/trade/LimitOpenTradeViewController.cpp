@@ -255,8 +255,8 @@ void LimitOpenTradeViewController::resetOrderPrice() {
     ViewLimitPriceInput* input = priceInput(kTagOrderPrice);
     if (!input || !modSymbolInfo_) return;
     const double price = bsCode() == "b" ? modSymbolInfo_->ask : modSymbolInfo_->bid;
-    input->textField()->setText(
-        KAStringUtils::notRounding(lsconvert::decimal(price), modSymbolInfo_->decimal));
+    input->textField()->setText(KAStringUtils::notRounding(
+        lsconvert::price(price, modSymbolInfo_->decimal), modSymbolInfo_->decimal));
     // An emptied field steps from the market too.
     input->setOrderPrice(static_cast<float>(price));
 }

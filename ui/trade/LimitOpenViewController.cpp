@@ -74,15 +74,18 @@ void LimitOpenViewController::showCell(UITableViewCell& cell, LSLimitOpen& row) 
 }
 
 void LimitOpenViewController::updateLSLimitOpen(LSLimitOpen& order, const MODLimitBill& record) {
+    // Prices in as many decimals as their symbol's, when it has more than six.
+    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
+    const int decimals = symbol ? symbol->decimal : 0;
     order.orderCode = record.orderCode;
     order.symbolCode = record.symbolCode;
     order.symbolName = record.symbolName;
     order.bsCode = record.bsCode;
-    order.markPrice = lsconvert::decimal(record.markPrice);
-    order.orderPrice = lsconvert::decimal(record.orderPrice);
+    order.markPrice = lsconvert::price(record.markPrice, decimals);
+    order.orderPrice = lsconvert::price(record.orderPrice, decimals);
     order.quantityOrder = lsconvert::decimal(record.quantityOrder);
-    order.priceStopLose = lsconvert::decimal(record.priceStopLose);
-    order.priceTakeProfit = lsconvert::decimal(record.priceTakeProfit);
+    order.priceStopLose = lsconvert::price(record.priceStopLose, decimals);
+    order.priceTakeProfit = lsconvert::price(record.priceTakeProfit, decimals);
     order.openDate = lsconvert::date(record.openDate);
     order.limitType = static_cast<uint32_t>(std::strtoul(record.limitType.c_str(), nullptr, 10));
 }

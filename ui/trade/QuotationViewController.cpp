@@ -62,10 +62,10 @@ void QuotationViewController::updateLSQuotation(LSQuotation& quotation,
     quotation.symbolCode = symbol.symbolCode;
     quotation.symbolName = symbol.symbolName;
     quotation.spread = symbol.spread;
-    quotation.bid = lsconvert::decimal(symbol.bid);
-    quotation.ask = lsconvert::decimal(symbol.ask);
-    quotation.dailyHighest = lsconvert::decimal(symbol.dailyHighest);
-    quotation.dailyLowest = lsconvert::decimal(symbol.dailyLowest);
+    quotation.bid = lsconvert::price(symbol.bid, symbol.decimal);
+    quotation.ask = lsconvert::price(symbol.ask, symbol.decimal);
+    quotation.dailyHighest = lsconvert::price(symbol.dailyHighest, symbol.decimal);
+    quotation.dailyLowest = lsconvert::price(symbol.dailyLowest, symbol.decimal);
     quotation.decimal = symbol.decimal;
 }
 

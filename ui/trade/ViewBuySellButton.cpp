@@ -34,9 +34,9 @@ std::shared_ptr<UILabel> sideLabel(const std::string& text, const UIColor& colou
 }
 
 // The price as the screens print it: the record's number written with six
-// decimals, then rounded to the symbol's places.
+// decimals (or the symbol's, when more), then rounded to the symbol's places.
 std::string priceText(double price, int decimals) {
-    return KAStringUtils::notRounding(lsconvert::decimal(price), decimals);
+    return KAStringUtils::notRounding(lsconvert::price(price, decimals), decimals);
 }
 
 UIColor moveColour(int32_t upOrDown) {

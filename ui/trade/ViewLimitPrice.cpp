@@ -71,7 +71,7 @@ void ViewLimitPrice::redraw() {
     const double F = std::pow(10.0, N);
     const double L = modSymbolInfo_->pointLimit;
     const double price = buy ? modSymbolInfo_->ask : modSymbolInfo_->bid;
-    lblPrice_->setText(KAStringUtils::notRounding(lsconvert::decimal(price), N));
+    lblPrice_->setText(KAStringUtils::notRounding(lsconvert::price(price, N), N));
     // Computed in double, kept and shown in single precision.
     const float limit = static_cast<float>(buy ? (F * price - L) / F : (F * price + L) / F);
     const float stop = static_cast<float>(buy ? (F * price + L) / F : (F * price - L) / F);

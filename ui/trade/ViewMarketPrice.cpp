@@ -45,13 +45,14 @@ void ViewMarketPrice::updateWithGoodsInfo(const MODSymbolInfo*, const std::strin
 }
 
 void ViewMarketPrice::updateWithPrice(float price, float DynProfit) {
-    // Both arrive narrowed to single precision; "%f" of the widened value.
+    // Both arrive narrowed to single precision; the price is written from
+    // the widened value as every price of the symbol is.
     pricepanel::showProfit(*lblDynProfit_, static_cast<double>(DynProfit));
     if (!modSymbolInfo_) return;
-    lblPrice_->setText(KAStringUtils::notRoundingWithFloat(price, modSymbolInfo_->decimal));
+    showPrice(static_cast<double>(price));
 }
 
 void ViewMarketPrice::showPrice(double price) {
-    lblPrice_->setText(
-        KAStringUtils::notRounding(lsconvert::decimal(price), modSymbolInfo_->decimal));
+    lblPrice_->setText(KAStringUtils::notRounding(lsconvert::price(price, modSymbolInfo_->decimal),
+                                                  modSymbolInfo_->decimal));
 }

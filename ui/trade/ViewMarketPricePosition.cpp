@@ -55,8 +55,8 @@ void ViewMarketPricePosition::updateWithSymbolInfo(const MODSymbolInfo*,
         return;
     }
     const double price = buys ? modSymbolInfo_->bid : modSymbolInfo_->ask;
-    lblPrice_->setText(
-        KAStringUtils::notRounding(lsconvert::decimal(price), modSymbolInfo_->decimal));
+    lblPrice_->setText(KAStringUtils::notRounding(lsconvert::price(price, modSymbolInfo_->decimal),
+                                                  modSymbolInfo_->decimal));
 }
 
 void ViewMarketPricePosition::updateWithPrice(float, float DynProfit, const std::string& BSCode) {

@@ -6,8 +6,11 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
 #include "tests/ui/trade/ListStage.h"
+#include "ui/trade/CloseOutViewController.h"
 #include "ui/trade/HoldDetailCell.h"
 #include "ui/trade/HoldDetailViewController.h"
+#include "ui/trade/HoldPositionViewController.h"
+#include "ui/trade/LimitOpenViewController.h"
 #include "ui/trade/MarketCloseViewController.h"
 
 using namespace tickettest;
@@ -94,6 +97,64 @@ TEST_F(HoldDetailListTest, RowsShowEachTicketsFiguresAndTheProfitInTheColourOfIt
     EXPECT_EQ(cellOf(eur)->stopLoseLabel()->text(), "止损：" + price(eurHold - 0.005, 5));
     EXPECT_EQ(cellOf(gold)->takeProfitLabel()->text(), "");
     EXPECT_EQ(cellOf(gold)->stopLoseLabel()->text(), "");
+}
+
+// The lists' rows of a symbol priced in eight decimals keep all eight of
+// every price they show with the symbol's decimals; written with six first,
+// the last two came out as zeros.
+TEST_F(HoldDetailListTest, RowsOfASymbolOfMoreThanSixDecimalsKeepTheLastDigitsOfItsPrices) {
+    const auto symbol = sdk->getSymbolWith("EURUSD");
+    ASSERT_NE(symbol, nullptr);
+    symbol->decimal = 8;
+    const double p = 1.23456789;
+    const std::string shown = "1.23456789";
+
+    HoldDetailViewController holds;
+    holds.setContext(context);
+    MODHoldBill bill;
+    bill.symbolCode = "EURUSD";
+    bill.priceHold = bill.priceOpen = bill.markPrice = bill.priceStopLose = bill.priceTakeProfit =
+        p;
+    LSHoldDetail detail;
+    holds.updateLSHoldDetail(detail, bill);
+    for (const auto* price : {&detail.priceHold, &detail.priceOpen, &detail.closeoutPrice,
+                              &detail.priceStopLose, &detail.priceTakeProfit})
+        EXPECT_EQ(price->toString(), shown);
+
+    LimitOpenViewController orders;
+    orders.setContext(context);
+    MODLimitBill pending;
+    pending.symbolCode = "EURUSD";
+    pending.markPrice = pending.orderPrice = pending.priceStopLose = pending.priceTakeProfit = p;
+    LSLimitOpen order;
+    orders.updateLSLimitOpen(order, pending);
+    for (const auto* price :
+         {&order.markPrice, &order.orderPrice, &order.priceStopLose, &order.priceTakeProfit})
+        EXPECT_EQ(price->toString(), shown);
+
+    CloseOutViewController closes;
+    closes.setContext(context);
+    MODCloseBill closed;
+    closed.symbolCode = "EURUSD";
+    closed.priceOpen = closed.priceClose = closed.priceHold = p;
+    LSCloseOut close;
+    closes.updateLSCloseOut(close, closed);
+    for (const auto* price : {&close.priceOpen, &close.priceClose, &close.priceHold})
+        EXPECT_EQ(price->toString(), shown);
+
+    HoldPositionViewController positions;
+    positions.setContext(context);
+    MODHoldPosition held;
+    held.symbolCode = "EURUSD";
+    held.avgBuy = held.avgSell = held.bid = held.ask = p;
+    LSHoldPosition position;
+    positions.updateLSHoldPosition(position, held);
+    for (const auto* price : {&position.avgBuy, &position.avgSell, &position.bid, &position.ask})
+        EXPECT_EQ(price->toString(), shown);
+    // Quantities and money keep the six decimals they are written with.
+    held.quantityBuy = 0.123456789;
+    positions.updateLSHoldPosition(position, held);
+    EXPECT_EQ(position.quantityBuy.toString(), "0.123457");
 }
 
 TEST_F(HoldDetailListTest, PushesRemoveClosedTicketsAppendNewOnesAndNeverBringAClosedOneBack) {

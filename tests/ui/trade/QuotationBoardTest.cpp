@@ -513,6 +513,28 @@ TEST(QuotationRow, AQuoteWritesWhatItChangesAndTheSameQuoteAgainDrawsNothing) {
 // A cell goes from row to row as the board scrolls and reuses it: each row
 // it shows is shown whole, whatever the row before it showed (name, pending
 // order mark, arrow, colours, prices, low and high).
+// A symbol of eight decimals: its row keeps them all, for the prices and
+// for the day's low and high.
+TEST(QuotationRow, ASymbolOfMoreThanSixDecimalsShowsItsLastDigits) {
+    LoneRow s;
+    MODSymbolInfo coin;
+    coin.symbolCode = "BTCETH";
+    coin.symbolName = "比特币以太";
+    coin.decimal = 8;
+    coin.bid = 0.00012345;
+    coin.ask = 0.00012355;
+    coin.dailyLowest = 0.00012001;
+    coin.dailyHighest = 0.00012999;
+    LSQuotation q;
+    QuotationViewController board;
+    board.updateLSQuotation(q, coin);
+    EXPECT_EQ(q.bid.toString(), "0.00012345");
+    EXPECT_EQ(q.ask.toString(), "0.00012355");
+    s.cell->showCellWithLsQuotation(q);
+    EXPECT_EQ(s.cell->lowLabel()->text(), "最低:0.00012001");
+    EXPECT_EQ(s.cell->highLabel()->text(), "最高:0.00012999");
+}
+
 TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
     LoneRow s;
     LSQuotation euro = risingEuro();

@@ -14,9 +14,11 @@
 #include "tests/ui/toolkit/WidgetStage.h"
 #include "tests/ui/trade/TradeStage.h"
 #include "ui/services/sysDB.h"
+#include "ui/trade/ViewBuySellButton.h"
 #include "ui/trade/ViewLimitPrice.h"
 #include "ui/trade/ViewLimitPriceInput.h"
 #include "ui/trade/ViewMarketPrice.h"
+#include "ui/trade/ViewMarketPricePosition.h"
 
 using namespace platform::ui;
 using tradetest::pixelsNear;
@@ -198,6 +200,42 @@ TEST_F(TicketViews, PriceInputStepsOnePointAndRefusesOnlyPricesOfZeroOrLess) {
     EXPECT_EQ(smallField->text(), "0.00002");
     EXPECT_EQ(log->prices.size(), 1u);
     snapshot("price-input");
+}
+
+// Symbols priced in seven to ten decimals (coins, some crosses) show every
+// decimal of their prices: written with six first, the last ones came out
+// as zeros.
+TEST_F(TicketViews, PricesOfSymbolsWithMoreThanSixDecimalsKeepTheirLastDigits) {
+    auto coin = symbol(8, 0.00012345, 0.00012355);
+    auto buy = addPanel(ticket("b", 0), coin, 20);
+    EXPECT_EQ(buy->priceLabel()->text(), "0.00012345");
+    buy->updateWithPrice(0.00012347f, 0);
+    EXPECT_EQ(buy->priceLabel()->text(), "0.00012347");
+
+    auto band = std::make_shared<ViewLimitPrice>(CGRectMake(20, 100, 280, 60),
+                                                 symbol(10, 1.2345678912, 1.2345678923));
+    window->addSubview(band);
+    EXPECT_EQ(band->priceLabel()->text(), "1.2345678923");
+    band->updateWithGoodsInfo(symbol(10, 1.2345678912, 1.2345678923), "s");
+    EXPECT_EQ(band->priceLabel()->text(), "1.2345678912");
+
+    auto position =
+        std::make_shared<ViewMarketPricePosition>(CGRectMake(20, 180, 280, 60), nullptr, coin, "b");
+    window->addSubview(position);
+    EXPECT_EQ(position->priceLabel()->text(), "0.00012345");
+    position->updateWithSymbolInfo(nullptr, "s");
+    EXPECT_EQ(position->priceLabel()->text(), "0.00012355");
+
+    auto buttons = std::make_shared<ViewBuySellButton>(CGRectMake(20, 260, 280, 60), coin,
+                                                       ViewBuySellButton::kStyleWithSpread);
+    window->addSubview(buttons);
+    EXPECT_EQ(buttons->lblBid()->text(), "0.00012345");
+    EXPECT_EQ(buttons->lblAsk()->text(), "0.00012355");
+
+    // Six decimals and fewer as before: the half of the last place rounds
+    // away from zero.
+    auto five = addPanel(ticket("b", 0), symbol(5, 1.234565, 1.23470), 340);
+    EXPECT_EQ(five->priceLabel()->text(), "1.23457");
 }
 
 class HeldStep : public TicketViews {
