@@ -338,8 +338,16 @@ void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pendin
                                      KAVFailureBlock onFailure) {
     KAV_ASSERT_MAIN_THREAD();
     if (!pending) return kavFail(onFailure, kBadBillInfo);
-    const auto symbol = getSymbolWith(pending->symbolCode);
-    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    // The dealer finds the order by its number and a cancel prices nothing,
+    // so an order whose symbol is not (or no longer) cached can still be
+    // cancelled: it goes out with the order's own symbol id and account, no
+    // seat and every price 0.
+    auto symbol = getSymbolWith(pending->symbolCode);
+    if (!symbol) {
+        symbol = std::make_shared<MODSymbolInfo>();
+        symbol->symbolId = pending->symbolId;
+        symbol->accId = pending->accId;
+    }
     MODOrder order;
     order.orderType = "6";
     order.symbolCode = pending->symbolCode;
