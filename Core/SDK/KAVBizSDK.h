@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -537,12 +536,18 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
     // The codes of the tickets closed in full and of the orders filled or
-    // cancelled: a ticket or an order never opens again, so a push of one
-    // that comes late or once more does not enter its cache. Only the
-    // dealer's own list (a query's answer) brings a code back; a new login
+    // cancelled, each with the count of goneMarks_ when it went: a ticket or
+    // an order never opens again, so a push of one that comes late or once
+    // more does not enter its cache. Only the dealer's own list (a query's
+    // answer) brings a code back, and only one that went before the query
+    // left: an answer made before the close cannot undo it. A new login
     // forgets them all.
-    std::set<std::string> goneTickets_;
-    std::set<std::string> goneOrders_;
+    std::map<std::string, uint64_t> goneTickets_;
+    std::map<std::string, uint64_t> goneOrders_;
+    uint64_t goneMarks_ = 0;
+    void markGone(std::map<std::string, uint64_t>& gone, const std::string& code) {
+        gone[code] = ++goneMarks_;
+    }
 
     // The open tickets and pending orders of each symbol, in the order of
     // their caches, so that a quote re-prices only its own symbol's records

@@ -486,7 +486,7 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
             }
             const bool closed = quantity && !(*quantity > 0);
             if (closed && !ticket.orderCode.empty()) {
-                goneTickets_.insert(ticket.orderCode);
+                markGone(goneTickets_, ticket.orderCode);
             } else if (!cached && goneTickets_.count(ticket.orderCode)) {
                 Funs::log("持仓单已平仓，迟到的推送未记入：" + ticket.orderCode);
                 return;
@@ -517,7 +517,7 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
             }
             const bool done = quantity && !(*quantity > 0);
             if (done && !order.orderCode.empty()) {
-                goneOrders_.insert(order.orderCode);
+                markGone(goneOrders_, order.orderCode);
             } else if (!cached && goneOrders_.count(order.orderCode)) {
                 Funs::log("挂单已成交或撤销，迟到的推送未记入：" + order.orderCode);
                 return;
@@ -545,7 +545,7 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
             if (!closed || !held || !(*closed > 0)) return;
             const bool whole = *closed >= *held - kQuantityTolerance;
             // Also when the close overtakes the ticket's opening push.
-            if (whole) goneTickets_.insert(bill.orderCode);
+            if (whole) markGone(goneTickets_, bill.orderCode);
             const auto open = holdBills.find(bill.orderCode);
             if (open == holdBills.end()) return;
             const std::shared_ptr<MODHoldBill> ticket = open->second;

@@ -3,6 +3,7 @@
 // getters, the stop-loss/take-profit bounds and the six order actions.
 
 #include <cmath>
+#include <type_traits>
 
 #include "Core/Biz/BizBulletin.h"
 #include "Core/Biz/BizCloseBill.h"
@@ -35,7 +36,8 @@ bool isWholeQuantity(double quantity) {
 
 // Runs the list query of `biz`; when the reply arrives and the service
 // object still lives, `complete` works on the records before the caller's
-// block gets them.
+// block gets them: all of them, or those `complete` returns when it
+// returns a list.
 template <typename Biz, typename Complete>
 void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complete,
                       typename Biz::SuccessBlock onSuccess, KAVFailureBlock onFailure) {
@@ -45,10 +47,35 @@ void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complet
          onSuccess = std::move(onSuccess)](const auto& records) {
             const auto self = weak.lock();
             if (!self) return;
-            complete(*self, records);
-            if (onSuccess) onSuccess(records);
+            if constexpr (std::is_void_v<decltype(complete(*self, records))>) {
+                complete(*self, records);
+                if (onSuccess) onSuccess(records);
+            } else {
+                const auto kept = complete(*self, records);
+                if (onSuccess) onSuccess(kept);
+            }
         },
         std::move(onFailure));
+}
+
+// The records of a ticket or order answer that a push has not marked gone
+// since the query left (after the mark `sentAt`): the answer was made before
+// that close, fill or cancel, and its record would bring back a ticket or
+// order the dealer no longer has. A code marked gone before the query left
+// and listed by the dealer is open after all: its mark goes.
+template <typename Record>
+MODList<Record> notGoneSince(const MODList<Record>& records,
+                             std::map<std::string, uint64_t>& gone, uint64_t sentAt) {
+    MODList<Record> kept;
+    kept.reserve(records.size());
+    for (const auto& record : records) {
+        if (!record) continue;
+        const auto mark = gone.find(record->orderCode);
+        if (mark != gone.end() && mark->second > sentAt) continue;
+        if (mark != gone.end()) gone.erase(mark);
+        kept.push_back(record);
+    }
+    return kept;
 }
 
 // The records by key, the later of two with one key winning; records
@@ -76,9 +103,9 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODHoldBill>& bills) {
+        [sentAt = goneMarks_](KAVBizSDK& self, const MODList<MODHoldBill>& answer) {
+            const MODList<MODHoldBill> bills = notGoneSince(answer, self.goneTickets_, sentAt);
             for (const auto& bill : bills) {
-                self.goneTickets_.erase(bill->orderCode);
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizHoldBill::markWithSymbol(
@@ -88,6 +115,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
             self.holdBills = cacheOf(
                 bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
             self.ticketsChanged();
+            return bills;
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -96,9 +124,9 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODLimitBill>& orders) {
+        [sentAt = goneMarks_](KAVBizSDK& self, const MODList<MODLimitBill>& answer) {
+            const MODList<MODLimitBill> orders = notGoneSince(answer, self.goneOrders_, sentAt);
             for (const auto& order : orders) {
-                self.goneOrders_.erase(order->orderCode);
                 const auto symbol = self.getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
@@ -106,6 +134,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
             self.limitBills = cacheOf(
                 orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
             self.ordersChanged();
+            return orders;
         },
         std::move(onSuccess), std::move(onFailure));
 }

@@ -3,6 +3,8 @@
 // the caches in step, the other pushes of the dispatcher, the end of a
 // session (same user elsewhere, session end, logout), the re-login after a
 // refused token, and the password change.
+#include <optional>
+
 #include "tests/Core/LiveSession.h"
 #include "tests/support/FakeConnection.h"
 
@@ -214,6 +216,64 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     });
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
+}
+
+TEST_F(LiveSessionTest, AnAnswerMadeBeforeACloseOrCancelDoesNotBringTheRecordBack) {
+    login();
+    const auto ticket = boughtTicket(2);
+    ASSERT_TRUE(ticket);
+    const std::string ticketCode = ticket->orderCode;
+    limit(1, "s", 1.12);
+    ASSERT_TRUE(settle());
+    const std::string orderCode = delegate->orders.back().at(0)->orderCode;
+
+    // The dealer makes both answers while the ticket is open and the order
+    // waits, and sends them only after the close and the cancel.
+    sim.holdReply("2003");
+    sim.holdReply("2005");
+    std::optional<MODList<MODHoldBill>> tickets;
+    std::optional<MODList<MODLimitBill>> orders;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { tickets = l; }, {});
+    sdk->queryLimitBillOnSuccess([&](const MODList<MODLimitBill>& l) { orders = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2005", 1, SimService::Trade).size(), 1u);
+    closeAtMarket(ticket, 2);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(sdk->getLimitBillWith(orderCode), "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return tickets && orders; }));
+
+    // Neither comes back: not in the caches, not in the lists handed over,
+    // not in the account's floating profit, not re-priced by quotes.
+    EXPECT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    EXPECT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    EXPECT_TRUE(tickets->empty());
+    EXPECT_TRUE(orders->empty());
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
+    const auto account = sdk->getAccountWith(1001);
+    EXPECT_EQ(account->profitDyn, 0);
+
+    // A ticket the dealer lists after its close was pushed, in an answer
+    // asked for after that, is the dealer's word: it is taken.
+    delegate->clear();
+    const auto again = boughtTicket(1);
+    ASSERT_TRUE(again);
+    SimJson closed = SimJson::object();
+    closed["children"] =
+        SimJson::array({SimJson{{"orderCode", again->orderCode}, {"quantityHold", "0"}}});
+    sim.push(SimService::Trade, "4016", closed);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(again->orderCode), nullptr);
+    std::optional<MODList<MODHoldBill>> listed;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { listed = l; }, {});
+    ASSERT_TRUE(waitFor([&] { return listed.has_value(); }));
+    ASSERT_EQ(listed->size(), 1u);
+    EXPECT_EQ(sdk->getHoldBillWith(again->orderCode), listed->at(0));
 }
 
 TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
