@@ -137,6 +137,29 @@ TEST_F(HoldDetailListTest, PushesRemoveClosedTicketsAppendNewOnesAndNeverBringAC
     shot("hold-detail-list-after-close");
 }
 
+TEST_F(HoldDetailListTest, APartialCloseShowsTheQuantityLeftAtOnce) {
+    const std::string code = openTicket("EURUSD", "b", 3);
+    showList();
+    ASSERT_EQ(cellOf(code)->directionLabel()->text(), "买 3");
+    // One lot closed, no quote since: the row holds the two left, as the
+    // service's record does.
+    bool closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 1, 50, 0, "", [&] { closed = true; },
+                              {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto cached = sdk->getHoldBillWith(code);
+        return closed && cached && cached->quantityHold == 2.0f;
+    }));
+    time.drain();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(cellOf(code)->directionLabel()->text(), "买 2");
+    // The rest closed: the row goes.
+    closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; },
+                              {});
+    ASSERT_TRUE(time.runUntil([&] { return closed && codes().empty(); }));
+}
+
 TEST_F(HoldDetailListTest, TapOpensTheCloseScreenAlsoForATicketTheCacheDoesNotHold) {
     showList();
     ASSERT_TRUE(codes().empty());
