@@ -536,7 +536,7 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
     // The codes of the tickets closed in full and of the orders filled or
-    // cancelled, each with the count of goneMarks_ when it went: a ticket or
+    // cancelled, each with the count of pushMarks_ when it went: a ticket or
     // an order never opens again, so a push of one that comes late or once
     // more does not enter its cache. Only the dealer's own list (a query's
     // answer) brings a code back, and only one that went before the query
@@ -544,9 +544,14 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // forgets them all.
     std::map<std::string, uint64_t> goneTickets_;
     std::map<std::string, uint64_t> goneOrders_;
-    uint64_t goneMarks_ = 0;
-    void markGone(std::map<std::string, uint64_t>& gone, const std::string& code) {
-        gone[code] = ++goneMarks_;
+    // The codes a push filed as open, with the count when it last did: an
+    // answer made before that push cannot undo it either, so a ticket or an
+    // order pushed while the query was out stays, listed or not.
+    std::map<std::string, uint64_t> filedTickets_;
+    std::map<std::string, uint64_t> filedOrders_;
+    uint64_t pushMarks_ = 0;
+    void markPushed(std::map<std::string, uint64_t>& marks, const std::string& code) {
+        marks[code] = ++pushMarks_;
     }
 
     // The open tickets and pending orders of each symbol, in the order of

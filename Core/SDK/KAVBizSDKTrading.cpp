@@ -2,6 +2,7 @@
 // position, closed-ticket, bulletin and history queries, their caches and
 // getters, the stop-loss/take-profit bounds and the six order actions.
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -78,6 +79,29 @@ MODList<Record> notGoneSince(const MODList<Record>& records,
     return kept;
 }
 
+// Adds to the completed answer the cached records a push filed as open since
+// the query left (after the mark `sentAt`) that the answer does not list, in
+// the order of their pushes: the answer was made before they opened (a close
+// since would have been pushed before the answer came, and taken them out of
+// the cache).
+template <typename Record>
+void addFiledSince(MODList<Record>& records, const std::map<std::string, uint64_t>& filed,
+                   const std::map<std::string, std::shared_ptr<Record>>& cache, uint64_t sentAt) {
+    std::vector<std::pair<uint64_t, std::shared_ptr<Record>>> later;
+    for (const auto& entry : filed) {
+        if (entry.second <= sentAt) continue;
+        const auto cached = cache.find(entry.first);
+        if (cached == cache.end() || !cached->second) continue;
+        const bool listed = std::any_of(records.begin(), records.end(), [&](const auto& r) {
+            return r->orderCode == entry.first;
+        });
+        if (!listed) later.emplace_back(entry.second, cached->second);
+    }
+    std::sort(later.begin(), later.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : later) records.push_back(std::move(entry.second));
+}
+
 // The records by key, the later of two with one key winning; records
 // without a key are left out.
 template <typename Record, typename Key>
@@ -103,8 +127,8 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
-        [sentAt = goneMarks_](KAVBizSDK& self, const MODList<MODHoldBill>& answer) {
-            const MODList<MODHoldBill> bills = notGoneSince(answer, self.goneTickets_, sentAt);
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODHoldBill>& answer) {
+            MODList<MODHoldBill> bills = notGoneSince(answer, self.goneTickets_, sentAt);
             for (const auto& bill : bills) {
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
@@ -112,6 +136,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
                     *bill, symbol.get(),
                     self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
+            addFiledSince(bills, self.filedTickets_, self.holdBills, sentAt);
             self.holdBills = cacheOf(
                 bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
             self.ticketsChanged();
@@ -124,13 +149,14 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
-        [sentAt = goneMarks_](KAVBizSDK& self, const MODList<MODLimitBill>& answer) {
-            const MODList<MODLimitBill> orders = notGoneSince(answer, self.goneOrders_, sentAt);
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODLimitBill>& answer) {
+            MODList<MODLimitBill> orders = notGoneSince(answer, self.goneOrders_, sentAt);
             for (const auto& order : orders) {
                 const auto symbol = self.getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
             }
+            addFiledSince(orders, self.filedOrders_, self.limitBills, sentAt);
             self.limitBills = cacheOf(
                 orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
             self.ordersChanged();

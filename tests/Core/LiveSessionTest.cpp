@@ -218,7 +218,7 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
 }
 
-TEST_F(LiveSessionTest, AnAnswerMadeBeforeACloseOrCancelDoesNotBringTheRecordBack) {
+TEST_F(LiveSessionTest, AnAnswerMadeBeforeAPushDoesNotUndoIt) {
     login();
     const auto ticket = boughtTicket(2);
     ASSERT_TRUE(ticket);
@@ -257,6 +257,41 @@ TEST_F(LiveSessionTest, AnAnswerMadeBeforeACloseOrCancelDoesNotBringTheRecordBac
     EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
     const auto account = sdk->getAccountWith(1001);
     EXPECT_EQ(account->profitDyn, 0);
+
+    // Nor does an answer made before a ticket opened and an order was placed
+    // take them out: both stay cached, handed over, re-priced and counted.
+    sim.holdReply("2003");
+    sim.holdReply("2005");
+    tickets.reset();
+    orders.reset();
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { tickets = l; }, {});
+    sdk->queryLimitBillOnSuccess([&](const MODList<MODLimitBill>& l) { orders = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2005", 2, SimService::Trade).size(), 2u);
+    delegate->clear();
+    const auto opened = boughtTicket(1);
+    ASSERT_TRUE(opened);
+    limit(1, "s", 1.12);
+    ASSERT_TRUE(settle());
+    const std::string placed = delegate->orders.back().at(0)->orderCode;
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return tickets && orders; }));
+    EXPECT_EQ(sdk->getHoldBillWith(opened->orderCode), opened);
+    ASSERT_EQ(tickets->size(), 1u);
+    EXPECT_EQ(tickets->at(0), opened);
+    ASSERT_NE(sdk->getLimitBillWith(placed), nullptr);
+    ASSERT_EQ(orders->size(), 1u);
+    EXPECT_EQ(orders->at(0)->orderCode, placed);
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10500);
+    ASSERT_TRUE(settle());
+    ASSERT_FALSE(delegate->tickets.empty());
+    EXPECT_EQ(delegate->tickets.back().at(0)->orderCode, opened->orderCode);
+    EXPECT_DOUBLE_EQ(account->profitDyn, opened->dynProfit);
+    closeAtMarket(opened, 1);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(sdk->getLimitBillWith(placed), "", done, fail);
+    });
+    ASSERT_TRUE(settle());
 
     // A ticket the dealer lists after its close was pushed, in an answer
     // asked for after that, is the dealer's word: it is taken.
