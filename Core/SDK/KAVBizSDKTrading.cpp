@@ -65,8 +65,8 @@ void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complet
 // order the dealer no longer has. A code marked gone before the query left
 // and listed by the dealer is open after all: its mark goes.
 template <typename Record>
-MODList<Record> notGoneSince(const MODList<Record>& records,
-                             std::map<std::string, uint64_t>& gone, uint64_t sentAt) {
+MODList<Record> notGoneSince(const MODList<Record>& records, std::map<std::string, uint64_t>& gone,
+                             uint64_t sentAt) {
     MODList<Record> kept;
     kept.reserve(records.size());
     for (const auto& record : records) {
@@ -92,14 +92,14 @@ void addFiledSince(MODList<Record>& records, const std::map<std::string, uint64_
         if (entry.second <= sentAt) continue;
         const auto cached = cache.find(entry.first);
         if (cached == cache.end() || !cached->second) continue;
-        const bool listed = std::any_of(records.begin(), records.end(), [&](const auto& r) {
-            return r->orderCode == entry.first;
-        });
+        const bool listed = std::any_of(records.begin(), records.end(),
+                                        [&](const auto& r) { return r->orderCode == entry.first; });
         if (!listed) later.emplace_back(entry.second, cached->second);
     }
     std::sort(later.begin(), later.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& entry : later) records.push_back(std::move(entry.second));
+    for (auto& entry : later)
+        records.push_back(std::move(entry.second));
 }
 
 // The records by key, the later of two with one key winning; records

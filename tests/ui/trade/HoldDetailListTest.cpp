@@ -144,8 +144,7 @@ TEST_F(HoldDetailListTest, APartialCloseShowsTheQuantityLeftAtOnce) {
     // One lot closed, no quote since: the row holds the two left, as the
     // service's record does.
     bool closed = false;
-    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 1, 50, 0, "", [&] { closed = true; },
-                              {});
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 1, 50, 0, "", [&] { closed = true; }, {});
     ASSERT_TRUE(time.runUntil([&] {
         const auto cached = sdk->getHoldBillWith(code);
         return closed && cached && cached->quantityHold == 2.0f;
@@ -155,8 +154,7 @@ TEST_F(HoldDetailListTest, APartialCloseShowsTheQuantityLeftAtOnce) {
     EXPECT_EQ(cellOf(code)->directionLabel()->text(), "买 2");
     // The rest closed: the row goes.
     closed = false;
-    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; },
-                              {});
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; }, {});
     ASSERT_TRUE(time.runUntil([&] { return closed && codes().empty(); }));
 }
 
@@ -212,8 +210,10 @@ TEST_F(HoldDetailListTest, ATicketOpenedWhileAQueryWasOutCanBeClosed) {
     time.advance(1);
     auto* stack = dynamic_cast<BaseNavigationController*>(nav->presentedViewController());
     ASSERT_NE(stack, nullptr);
-    UIDriver::tap(stack->topViewController()->view()->viewWithTag<UIView>(
-                      MarketCloseViewController::kTagConfirm).get());
+    UIDriver::tap(stack->topViewController()
+                      ->view()
+                      ->viewWithTag<UIView>(MarketCloseViewController::kTagConfirm)
+                      .get());
     awaitResult();
     EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
     EXPECT_TRUE(sim.desk("1001")["tickets"].empty());
