@@ -549,6 +549,10 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // order pushed while the query was out stays, listed or not.
     std::map<std::string, uint64_t> filedTickets_;
     std::map<std::string, uint64_t> filedOrders_;
+    // The symbol codes of the net positions a push changed, filed or took
+    // away, with the count when it last did: that push has the last word
+    // over a position answer asked for before it.
+    std::map<std::string, uint64_t> pushedPositions_;
     uint64_t pushMarks_ = 0;
     void markPushed(std::map<std::string, uint64_t>& marks, const std::string& code) {
         marks[code] = ++pushMarks_;

@@ -161,6 +161,7 @@ void KAVBizSDK::loginTraderProxy() {
             sdk.goneOrders_.clear();
             sdk.filedTickets_.clear();
             sdk.filedOrders_.clear();
+            sdk.pushedPositions_.clear();
             sdk.loginQueryAccounts();
         });
     });

@@ -621,6 +621,7 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
                 Funs::log("净头寸数量无法读取，未记入：" + position.symbolCode);
                 return;
             }
+            if (!position.symbolCode.empty()) markPushed(pushedPositions_, position.symbolCode);
             fileRecord(holdPosition, position.symbolCode, position,
                        !(position.quantityBuy > 0) && !(position.quantitySell > 0));
         },

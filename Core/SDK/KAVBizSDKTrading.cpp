@@ -102,6 +102,48 @@ void addFiledSince(MODList<Record>& records, const std::map<std::string, uint64_
         records.push_back(std::move(entry.second));
 }
 
+// The completed position answer with the last word to the pushes since the
+// query left (after the mark `sentAt`): a symbol pushed since keeps the
+// position the push left in the cache, or none when the push emptied it, in
+// the answer's place, or after the answer's positions when the answer does
+// not list it.
+MODList<MODHoldPosition> positionsAfterPushesSince(
+    const MODList<MODHoldPosition>& answer, const std::map<std::string, uint64_t>& pushed,
+    const std::map<std::string, std::shared_ptr<MODHoldPosition>>& cache, uint64_t sentAt) {
+    const auto pushedSince = [&](const std::string& code) {
+        const auto mark = pushed.find(code);
+        return mark != pushed.end() && mark->second > sentAt;
+    };
+    const auto cachedOf = [&](const std::string& code) {
+        const auto it = cache.find(code);
+        return it == cache.end() ? nullptr : it->second;
+    };
+    MODList<MODHoldPosition> positions;
+    positions.reserve(answer.size());
+    for (const auto& position : answer) {
+        if (!position || !pushedSince(position->symbolCode)) {
+            positions.push_back(position);
+        } else if (auto cached = cachedOf(position->symbolCode)) {
+            positions.push_back(std::move(cached));
+        }
+    }
+    std::vector<std::pair<uint64_t, std::shared_ptr<MODHoldPosition>>> later;
+    for (const auto& entry : pushed) {
+        if (entry.second <= sentAt) continue;
+        auto cached = cachedOf(entry.first);
+        if (!cached) continue;
+        const bool listed = std::any_of(answer.begin(), answer.end(), [&](const auto& p) {
+            return p && p->symbolCode == entry.first;
+        });
+        if (!listed) later.emplace_back(entry.second, std::move(cached));
+    }
+    std::sort(later.begin(), later.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : later)
+        positions.push_back(std::move(entry.second));
+    return positions;
+}
+
 // The records by key, the later of two with one key winning; records
 // without a key are left out.
 template <typename Record, typename Key>
@@ -170,19 +212,22 @@ void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess,
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldPosition>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODHoldPosition>& positions) {
-            for (const auto& position : positions) {
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODHoldPosition>& answer) {
+            for (const auto& position : answer) {
                 const auto symbol = self.getSymbolWithId(position->symbolId);
                 takeSymbolFields(*position, symbol.get());
                 BizHoldPosition::priceWithSymbol(
                     *position, symbol.get(),
                     self.exchangeRateWith(position->symbolCurrency, position->accCurrency));
             }
+            MODList<MODHoldPosition> positions =
+                positionsAfterPushesSince(answer, self.pushedPositions_, self.holdPosition, sentAt);
             // A position of a symbol that is not cached has no code to be
             // found by; quotes could not re-price it either.
             self.holdPosition = cacheOf(
                 positions,
                 [](const MODHoldPosition& p) -> const std::string& { return p.symbolCode; });
+            return positions;
         },
         std::move(onSuccess), std::move(onFailure));
 }

@@ -311,6 +311,43 @@ TEST_F(LiveSessionTest, AnAnswerMadeBeforeAPushDoesNotUndoIt) {
     EXPECT_EQ(sdk->getHoldBillWith(again->orderCode), listed->at(0));
 }
 
+TEST_F(LiveSessionTest, APositionAnswerMadeBeforeAPushDoesNotUndoIt) {
+    login();
+    const auto euro = boughtTicket(1);
+    ASSERT_TRUE(euro);
+    ASSERT_NE(sdk->getPositionWith("EURUSD"), nullptr);
+
+    // The dealer makes the answer while the euro is held and no gold, and
+    // sends it only after the euro is closed and gold bought.
+    sim.holdReply("2027");
+    std::optional<MODList<MODHoldPosition>> positions;
+    sdk->queryHoldPositionOnSuccess([&](const MODList<MODHoldPosition>& l) { positions = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2027", 1, SimService::Trade).size(), 1u);
+    closeAtMarket(euro, 1);
+    market("XAUUSD", 2, "b");
+    ASSERT_TRUE(settle());
+    const auto gold = sdk->getPositionWith("XAUUSD");
+    ASSERT_NE(gold, nullptr);
+    ASSERT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return positions.has_value(); }));
+
+    // The euro position does not come back; the gold one stays.
+    EXPECT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
+    EXPECT_EQ(sdk->getPositionWith("XAUUSD"), gold);
+    ASSERT_EQ(positions->size(), 1u);
+    EXPECT_EQ(positions->at(0), gold);
+    EXPECT_EQ(gold->quantityBuy, 2);
+
+    // An answer asked for after the pushes is the dealer's word.
+    positions.reset();
+    sdk->queryHoldPositionOnSuccess([&](const MODList<MODHoldPosition>& l) { positions = l; }, {});
+    ASSERT_TRUE(waitFor([&] { return positions.has_value(); }));
+    ASSERT_EQ(positions->size(), 1u);
+    EXPECT_EQ(sdk->getPositionWith("XAUUSD"), positions->at(0));
+    EXPECT_NE(positions->at(0), gold);
+}
+
 TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
     login();
     const auto eurusd = sdk->getSymbolWith("EURUSD");
