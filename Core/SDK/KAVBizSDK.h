@@ -546,7 +546,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     std::map<std::string, uint64_t> goneOrders_;
     // The codes a push filed as open, with the count when it last did: an
     // answer made before that push cannot undo it either, so a ticket or an
-    // order pushed while the query was out stays, listed or not.
+    // order pushed while the query was out stays as the push left it,
+    // listed or not.
     std::map<std::string, uint64_t> filedTickets_;
     std::map<std::string, uint64_t> filedOrders_;
     // The symbol codes of the net positions a push changed, filed or took

@@ -79,22 +79,30 @@ MODList<Record> notGoneSince(const MODList<Record>& records, std::map<std::strin
     return kept;
 }
 
-// Adds to the completed answer the cached records a push filed as open since
-// the query left (after the mark `sentAt`) that the answer does not list, in
-// the order of their pushes: the answer was made before they opened (a close
-// since would have been pushed before the answer came, and taken them out of
-// the cache).
+// Gives the pushes since the query left (after the mark `sentAt`) the last
+// word over the completed answer: a record a push filed as open since is the
+// cached one, in the answer's place when the answer lists it (the answer was
+// made before that change), else after the answer's records in the order of
+// their pushes (the answer was made before it opened: a close since would
+// have been pushed before the answer came, and taken it out of the cache).
 template <typename Record>
-void addFiledSince(MODList<Record>& records, const std::map<std::string, uint64_t>& filed,
-                   const std::map<std::string, std::shared_ptr<Record>>& cache, uint64_t sentAt) {
+void takeFiledSince(MODList<Record>& records, const std::map<std::string, uint64_t>& filed,
+                    const std::map<std::string, std::shared_ptr<Record>>& cache, uint64_t sentAt) {
+    const auto cachedSince = [&](const std::string& code) -> std::shared_ptr<Record> {
+        const auto mark = filed.find(code);
+        if (mark == filed.end() || mark->second <= sentAt) return nullptr;
+        const auto cached = cache.find(code);
+        return cached == cache.end() ? nullptr : cached->second;
+    };
+    for (auto& record : records)
+        if (auto cached = cachedSince(record->orderCode)) record = std::move(cached);
     std::vector<std::pair<uint64_t, std::shared_ptr<Record>>> later;
     for (const auto& entry : filed) {
-        if (entry.second <= sentAt) continue;
-        const auto cached = cache.find(entry.first);
-        if (cached == cache.end() || !cached->second) continue;
+        auto cached = cachedSince(entry.first);
+        if (!cached) continue;
         const bool listed = std::any_of(records.begin(), records.end(),
                                         [&](const auto& r) { return r->orderCode == entry.first; });
-        if (!listed) later.emplace_back(entry.second, cached->second);
+        if (!listed) later.emplace_back(entry.second, std::move(cached));
     }
     std::sort(later.begin(), later.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -178,7 +186,7 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
                     *bill, symbol.get(),
                     self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
-            addFiledSince(bills, self.filedTickets_, self.holdBills, sentAt);
+            takeFiledSince(bills, self.filedTickets_, self.holdBills, sentAt);
             self.holdBills = cacheOf(
                 bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
             self.ticketsChanged();
@@ -198,7 +206,7 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
             }
-            addFiledSince(orders, self.filedOrders_, self.limitBills, sentAt);
+            takeFiledSince(orders, self.filedOrders_, self.limitBills, sentAt);
             self.limitBills = cacheOf(
                 orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
             self.ordersChanged();

@@ -309,6 +309,27 @@ TEST_F(LiveSessionTest, AnAnswerMadeBeforeAPushDoesNotUndoIt) {
     ASSERT_TRUE(waitFor([&] { return listed.has_value(); }));
     ASSERT_EQ(listed->size(), 1u);
     EXPECT_EQ(sdk->getHoldBillWith(again->orderCode), listed->at(0));
+
+    // A take-profit changed while an answer made before the change was out
+    // stays changed.
+    const auto before = listed->at(0);
+    const double takeProfit = before->priceHold + 0.01;
+    sim.holdReply("2003");
+    listed.reset();
+    const size_t asked = sim.packages(SimService::Trade, "2003").size() + 1;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { listed = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2003", asked, SimService::Trade).size(), asked);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->modifyOrderWithSymbol("EURUSD", 0, takeProfit, before->orderCode, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_DOUBLE_EQ(before->priceTakeProfit, takeProfit);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return listed.has_value(); }));
+    ASSERT_EQ(listed->size(), 1u);
+    EXPECT_EQ(listed->at(0), before);
+    ASSERT_EQ(sdk->getHoldBillWith(before->orderCode), before);
+    EXPECT_DOUBLE_EQ(sdk->getHoldBillWith(before->orderCode)->priceTakeProfit, takeProfit);
 }
 
 TEST_F(LiveSessionTest, APositionAnswerMadeBeforeAPushDoesNotUndoIt) {
