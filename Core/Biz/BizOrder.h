@@ -26,7 +26,7 @@ class BizOrder : public IBiz {
                           KAVFailureBlock onFailure);
 
     // The order object as sent: 26 keys, every value a string, prices with
-    // `decimal` digits (held to 0..9), the quantity without decimals,
+    // `decimal` digits (held to 0..10), the quantity without decimals,
     // "orderTime" = `now`.
     static platform::Json orderData(const MODOrder& order, int32_t decimal, const std::string& now);
 };

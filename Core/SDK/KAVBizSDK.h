@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -540,12 +539,28 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Net positions under their symbol codes.
     std::map<std::string, std::shared_ptr<MODHoldPosition>> holdPosition;
     // The codes of the tickets closed in full and of the orders filled or
-    // cancelled: a ticket or an order never opens again, so a push of one
-    // that comes late or once more does not enter its cache. Only the
-    // dealer's own list (a query's answer) brings a code back; a new login
+    // cancelled, each with the count of pushMarks_ when it went: a ticket or
+    // an order never opens again, so a push of one that comes late or once
+    // more does not enter its cache. Only the dealer's own list (a query's
+    // answer) brings a code back, and only one that went before the query
+    // left: an answer made before the close cannot undo it. A new login
     // forgets them all.
-    std::set<std::string> goneTickets_;
-    std::set<std::string> goneOrders_;
+    std::map<std::string, uint64_t> goneTickets_;
+    std::map<std::string, uint64_t> goneOrders_;
+    // The codes a push filed as open, with the count when it last did: an
+    // answer made before that push cannot undo it either, so a ticket or an
+    // order pushed while the query was out stays as the push left it,
+    // listed or not.
+    std::map<std::string, uint64_t> filedTickets_;
+    std::map<std::string, uint64_t> filedOrders_;
+    // The symbol codes of the net positions a push changed, filed or took
+    // away, with the count when it last did: that push has the last word
+    // over a position answer asked for before it.
+    std::map<std::string, uint64_t> pushedPositions_;
+    uint64_t pushMarks_ = 0;
+    void markPushed(std::map<std::string, uint64_t>& marks, const std::string& code) {
+        marks[code] = ++pushMarks_;
+    }
 
     // The open tickets and pending orders of each symbol, in the order of
     // their caches, so that a quote re-prices only its own symbol's records

@@ -159,6 +159,9 @@ void KAVBizSDK::loginTraderProxy() {
             // orders the codes that were gone in the last one.
             sdk.goneTickets_.clear();
             sdk.goneOrders_.clear();
+            sdk.filedTickets_.clear();
+            sdk.filedOrders_.clear();
+            sdk.pushedPositions_.clear();
             sdk.loginQueryAccounts();
         });
     });

@@ -486,12 +486,13 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
             }
             const bool closed = quantity && !(*quantity > 0);
             if (closed && !ticket.orderCode.empty()) {
-                goneTickets_.insert(ticket.orderCode);
+                markPushed(goneTickets_, ticket.orderCode);
             } else if (!cached && goneTickets_.count(ticket.orderCode)) {
                 Funs::log("持仓单已平仓，迟到的推送未记入：" + ticket.orderCode);
                 return;
             }
             // A ticket the quotes must re-price from now on, or one closed in full.
+            if (!closed && !ticket.orderCode.empty()) markPushed(filedTickets_, ticket.orderCode);
             fileRecord(holdBills, ticket.orderCode, ticket, closed);
             holdBillsChanged(ticket.accId);
         },
@@ -517,11 +518,12 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
             }
             const bool done = quantity && !(*quantity > 0);
             if (done && !order.orderCode.empty()) {
-                goneOrders_.insert(order.orderCode);
+                markPushed(goneOrders_, order.orderCode);
             } else if (!cached && goneOrders_.count(order.orderCode)) {
                 Funs::log("挂单已成交或撤销，迟到的推送未记入：" + order.orderCode);
                 return;
             }
+            if (!done && !order.orderCode.empty()) markPushed(filedOrders_, order.orderCode);
             fileRecord(limitBills, order.orderCode, order, done);
             ordersChanged();
         },
@@ -545,7 +547,7 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
             if (!closed || !held || !(*closed > 0)) return;
             const bool whole = *closed >= *held - kQuantityTolerance;
             // Also when the close overtakes the ticket's opening push.
-            if (whole) goneTickets_.insert(bill.orderCode);
+            if (whole) markPushed(goneTickets_, bill.orderCode);
             const auto open = holdBills.find(bill.orderCode);
             if (open == holdBills.end()) return;
             const std::shared_ptr<MODHoldBill> ticket = open->second;
@@ -619,6 +621,7 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
                 Funs::log("净头寸数量无法读取，未记入：" + position.symbolCode);
                 return;
             }
+            if (!position.symbolCode.empty()) markPushed(pushedPositions_, position.symbolCode);
             fileRecord(holdPosition, position.symbolCode, position,
                        !(position.quantityBuy > 0) && !(position.quantitySell > 0));
         },

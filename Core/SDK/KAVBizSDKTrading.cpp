@@ -2,7 +2,9 @@
 // position, closed-ticket, bulletin and history queries, their caches and
 // getters, the stop-loss/take-profit bounds and the six order actions.
 
+#include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "Core/Biz/BizBulletin.h"
 #include "Core/Biz/BizCloseBill.h"
@@ -35,7 +37,8 @@ bool isWholeQuantity(double quantity) {
 
 // Runs the list query of `biz`; when the reply arrives and the service
 // object still lives, `complete` works on the records before the caller's
-// block gets them.
+// block gets them: all of them, or those `complete` returns when it
+// returns a list.
 template <typename Biz, typename Complete>
 void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complete,
                       typename Biz::SuccessBlock onSuccess, KAVFailureBlock onFailure) {
@@ -45,10 +48,108 @@ void queryAndComplete(KAVBizSDK& sdk, std::shared_ptr<Biz> biz, Complete complet
          onSuccess = std::move(onSuccess)](const auto& records) {
             const auto self = weak.lock();
             if (!self) return;
-            complete(*self, records);
-            if (onSuccess) onSuccess(records);
+            if constexpr (std::is_void_v<decltype(complete(*self, records))>) {
+                complete(*self, records);
+                if (onSuccess) onSuccess(records);
+            } else {
+                const auto kept = complete(*self, records);
+                if (onSuccess) onSuccess(kept);
+            }
         },
         std::move(onFailure));
+}
+
+// The records of a ticket or order answer that a push has not marked gone
+// since the query left (after the mark `sentAt`): the answer was made before
+// that close, fill or cancel, and its record would bring back a ticket or
+// order the dealer no longer has. A code marked gone before the query left
+// and listed by the dealer is open after all: its mark goes.
+template <typename Record>
+MODList<Record> notGoneSince(const MODList<Record>& records, std::map<std::string, uint64_t>& gone,
+                             uint64_t sentAt) {
+    MODList<Record> kept;
+    kept.reserve(records.size());
+    for (const auto& record : records) {
+        if (!record) continue;
+        const auto mark = gone.find(record->orderCode);
+        if (mark != gone.end() && mark->second > sentAt) continue;
+        if (mark != gone.end()) gone.erase(mark);
+        kept.push_back(record);
+    }
+    return kept;
+}
+
+// Gives the pushes since the query left (after the mark `sentAt`) the last
+// word over the completed answer: a record a push filed as open since is the
+// cached one, in the answer's place when the answer lists it (the answer was
+// made before that change), else after the answer's records in the order of
+// their pushes (the answer was made before it opened: a close since would
+// have been pushed before the answer came, and taken it out of the cache).
+template <typename Record>
+void takeFiledSince(MODList<Record>& records, const std::map<std::string, uint64_t>& filed,
+                    const std::map<std::string, std::shared_ptr<Record>>& cache, uint64_t sentAt) {
+    const auto cachedSince = [&](const std::string& code) -> std::shared_ptr<Record> {
+        const auto mark = filed.find(code);
+        if (mark == filed.end() || mark->second <= sentAt) return nullptr;
+        const auto cached = cache.find(code);
+        return cached == cache.end() ? nullptr : cached->second;
+    };
+    for (auto& record : records)
+        if (auto cached = cachedSince(record->orderCode)) record = std::move(cached);
+    std::vector<std::pair<uint64_t, std::shared_ptr<Record>>> later;
+    for (const auto& entry : filed) {
+        auto cached = cachedSince(entry.first);
+        if (!cached) continue;
+        const bool listed = std::any_of(records.begin(), records.end(),
+                                        [&](const auto& r) { return r->orderCode == entry.first; });
+        if (!listed) later.emplace_back(entry.second, std::move(cached));
+    }
+    std::sort(later.begin(), later.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : later)
+        records.push_back(std::move(entry.second));
+}
+
+// The completed position answer with the last word to the pushes since the
+// query left (after the mark `sentAt`): a symbol pushed since keeps the
+// position the push left in the cache, or none when the push emptied it, in
+// the answer's place, or after the answer's positions when the answer does
+// not list it.
+MODList<MODHoldPosition> positionsAfterPushesSince(
+    const MODList<MODHoldPosition>& answer, const std::map<std::string, uint64_t>& pushed,
+    const std::map<std::string, std::shared_ptr<MODHoldPosition>>& cache, uint64_t sentAt) {
+    const auto pushedSince = [&](const std::string& code) {
+        const auto mark = pushed.find(code);
+        return mark != pushed.end() && mark->second > sentAt;
+    };
+    const auto cachedOf = [&](const std::string& code) {
+        const auto it = cache.find(code);
+        return it == cache.end() ? nullptr : it->second;
+    };
+    MODList<MODHoldPosition> positions;
+    positions.reserve(answer.size());
+    for (const auto& position : answer) {
+        if (!position || !pushedSince(position->symbolCode)) {
+            positions.push_back(position);
+        } else if (auto cached = cachedOf(position->symbolCode)) {
+            positions.push_back(std::move(cached));
+        }
+    }
+    std::vector<std::pair<uint64_t, std::shared_ptr<MODHoldPosition>>> later;
+    for (const auto& entry : pushed) {
+        if (entry.second <= sentAt) continue;
+        auto cached = cachedOf(entry.first);
+        if (!cached) continue;
+        const bool listed = std::any_of(answer.begin(), answer.end(), [&](const auto& p) {
+            return p && p->symbolCode == entry.first;
+        });
+        if (!listed) later.emplace_back(entry.second, std::move(cached));
+    }
+    std::sort(later.begin(), later.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : later)
+        positions.push_back(std::move(entry.second));
+    return positions;
 }
 
 // The records by key, the later of two with one key winning; records
@@ -76,18 +177,20 @@ void KAVBizSDK::queryHoldBillOnSuccess(HoldBillsBlock onSuccess, KAVFailureBlock
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldBill>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODHoldBill>& bills) {
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODHoldBill>& answer) {
+            MODList<MODHoldBill> bills = notGoneSince(answer, self.goneTickets_, sentAt);
             for (const auto& bill : bills) {
-                self.goneTickets_.erase(bill->orderCode);
                 const auto symbol = self.getSymbolWithId(bill->symbolId);
                 takeSymbolFields(*bill, symbol.get());
                 BizHoldBill::markWithSymbol(
                     *bill, symbol.get(),
                     self.exchangeRateWith(bill->symbolCurrency, bill->accCurrency));
             }
+            takeFiledSince(bills, self.filedTickets_, self.holdBills, sentAt);
             self.holdBills = cacheOf(
                 bills, [](const MODHoldBill& b) -> const std::string& { return b.orderCode; });
             self.ticketsChanged();
+            return bills;
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -96,16 +199,18 @@ void KAVBizSDK::queryLimitBillOnSuccess(LimitBillsBlock onSuccess, KAVFailureBlo
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizLimitBill>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODLimitBill>& orders) {
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODLimitBill>& answer) {
+            MODList<MODLimitBill> orders = notGoneSince(answer, self.goneOrders_, sentAt);
             for (const auto& order : orders) {
-                self.goneOrders_.erase(order->orderCode);
                 const auto symbol = self.getSymbolWithId(order->symbolId);
                 takeSymbolFields(*order, symbol.get());
                 BizLimitBill::markWithSymbol(*order, symbol.get());
             }
+            takeFiledSince(orders, self.filedOrders_, self.limitBills, sentAt);
             self.limitBills = cacheOf(
                 orders, [](const MODLimitBill& o) -> const std::string& { return o.orderCode; });
             self.ordersChanged();
+            return orders;
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -115,19 +220,22 @@ void KAVBizSDK::queryHoldPositionOnSuccess(HoldPositionsBlock onSuccess,
     KAV_ASSERT_MAIN_THREAD();
     queryAndComplete(
         *this, std::make_shared<BizHoldPosition>(channelNamed(kWSTrader)),
-        [](KAVBizSDK& self, const MODList<MODHoldPosition>& positions) {
-            for (const auto& position : positions) {
+        [sentAt = pushMarks_](KAVBizSDK& self, const MODList<MODHoldPosition>& answer) {
+            for (const auto& position : answer) {
                 const auto symbol = self.getSymbolWithId(position->symbolId);
                 takeSymbolFields(*position, symbol.get());
                 BizHoldPosition::priceWithSymbol(
                     *position, symbol.get(),
                     self.exchangeRateWith(position->symbolCurrency, position->accCurrency));
             }
+            MODList<MODHoldPosition> positions =
+                positionsAfterPushesSince(answer, self.pushedPositions_, self.holdPosition, sentAt);
             // A position of a symbol that is not cached has no code to be
             // found by; quotes could not re-price it either.
             self.holdPosition = cacheOf(
                 positions,
                 [](const MODHoldPosition& p) -> const std::string& { return p.symbolCode; });
+            return positions;
         },
         std::move(onSuccess), std::move(onFailure));
 }
@@ -338,8 +446,16 @@ void KAVBizSDK::cancelOrderWithOrder(const std::shared_ptr<MODLimitBill>& pendin
                                      KAVFailureBlock onFailure) {
     KAV_ASSERT_MAIN_THREAD();
     if (!pending) return kavFail(onFailure, kBadBillInfo);
-    const auto symbol = getSymbolWith(pending->symbolCode);
-    if (!symbol) return kavFail(onFailure, kBadSymbol);
+    // The dealer finds the order by its number and a cancel prices nothing,
+    // so an order whose symbol is not (or no longer) cached can still be
+    // cancelled: it goes out with the order's own symbol id and account, no
+    // seat and every price 0.
+    auto symbol = getSymbolWith(pending->symbolCode);
+    if (!symbol) {
+        symbol = std::make_shared<MODSymbolInfo>();
+        symbol->symbolId = pending->symbolId;
+        symbol->accId = pending->accId;
+    }
     MODOrder order;
     order.orderType = "6";
     order.symbolCode = pending->symbolCode;

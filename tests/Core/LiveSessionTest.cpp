@@ -3,6 +3,8 @@
 // the caches in step, the other pushes of the dispatcher, the end of a
 // session (same user elsewhere, session end, logout), the re-login after a
 // refused token, and the password change.
+#include <optional>
+
 #include "tests/Core/LiveSession.h"
 #include "tests/support/FakeConnection.h"
 
@@ -214,6 +216,157 @@ TEST_F(LiveSessionTest, RecordPushesKeepTheCachesInStep) {
     });
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getLimitBillWith(pending->orderCode), nullptr);
+}
+
+TEST_F(LiveSessionTest, AnAnswerMadeBeforeAPushDoesNotUndoIt) {
+    login();
+    const auto ticket = boughtTicket(2);
+    ASSERT_TRUE(ticket);
+    const std::string ticketCode = ticket->orderCode;
+    limit(1, "s", 1.12);
+    ASSERT_TRUE(settle());
+    const std::string orderCode = delegate->orders.back().at(0)->orderCode;
+
+    // The dealer makes both answers while the ticket is open and the order
+    // waits, and sends them only after the close and the cancel.
+    sim.holdReply("2003");
+    sim.holdReply("2005");
+    std::optional<MODList<MODHoldBill>> tickets;
+    std::optional<MODList<MODLimitBill>> orders;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { tickets = l; }, {});
+    sdk->queryLimitBillOnSuccess([&](const MODList<MODLimitBill>& l) { orders = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2005", 1, SimService::Trade).size(), 1u);
+    closeAtMarket(ticket, 2);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(sdk->getLimitBillWith(orderCode), "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return tickets && orders; }));
+
+    // Neither comes back: not in the caches, not in the lists handed over,
+    // not in the account's floating profit, not re-priced by quotes.
+    EXPECT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
+    EXPECT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    EXPECT_TRUE(tickets->empty());
+    EXPECT_TRUE(orders->empty());
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10400);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(delegate->events, std::vector<std::string>{"quote EURUSD"});
+    const auto account = sdk->getAccountWith(1001);
+    EXPECT_EQ(account->profitDyn, 0);
+
+    // Nor does an answer made before a ticket opened and an order was placed
+    // take them out: both stay cached, handed over, re-priced and counted.
+    sim.holdReply("2003");
+    sim.holdReply("2005");
+    tickets.reset();
+    orders.reset();
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { tickets = l; }, {});
+    sdk->queryLimitBillOnSuccess([&](const MODList<MODLimitBill>& l) { orders = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2005", 2, SimService::Trade).size(), 2u);
+    delegate->clear();
+    const auto opened = boughtTicket(1);
+    ASSERT_TRUE(opened);
+    limit(1, "s", 1.12);
+    ASSERT_TRUE(settle());
+    const std::string placed = delegate->orders.back().at(0)->orderCode;
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return tickets && orders; }));
+    EXPECT_EQ(sdk->getHoldBillWith(opened->orderCode), opened);
+    ASSERT_EQ(tickets->size(), 1u);
+    EXPECT_EQ(tickets->at(0), opened);
+    ASSERT_NE(sdk->getLimitBillWith(placed), nullptr);
+    ASSERT_EQ(orders->size(), 1u);
+    EXPECT_EQ(orders->at(0)->orderCode, placed);
+    delegate->clear();
+    sim.setQuote("EURUSD", 1.10500);
+    ASSERT_TRUE(settle());
+    ASSERT_FALSE(delegate->tickets.empty());
+    EXPECT_EQ(delegate->tickets.back().at(0)->orderCode, opened->orderCode);
+    EXPECT_DOUBLE_EQ(account->profitDyn, opened->dynProfit);
+    closeAtMarket(opened, 1);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->cancelOrderWithOrder(sdk->getLimitBillWith(placed), "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+
+    // A ticket the dealer lists after its close was pushed, in an answer
+    // asked for after that, is the dealer's word: it is taken.
+    delegate->clear();
+    const auto again = boughtTicket(1);
+    ASSERT_TRUE(again);
+    SimJson closed = SimJson::object();
+    closed["children"] =
+        SimJson::array({SimJson{{"orderCode", again->orderCode}, {"quantityHold", "0"}}});
+    sim.push(SimService::Trade, "4016", closed);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sdk->getHoldBillWith(again->orderCode), nullptr);
+    std::optional<MODList<MODHoldBill>> listed;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { listed = l; }, {});
+    ASSERT_TRUE(waitFor([&] { return listed.has_value(); }));
+    ASSERT_EQ(listed->size(), 1u);
+    EXPECT_EQ(sdk->getHoldBillWith(again->orderCode), listed->at(0));
+
+    // A take-profit changed while an answer made before the change was out
+    // stays changed.
+    const auto before = listed->at(0);
+    const double takeProfit = before->priceHold + 0.01;
+    sim.holdReply("2003");
+    listed.reset();
+    const size_t asked = sim.packages(SimService::Trade, "2003").size() + 1;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>& l) { listed = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2003", asked, SimService::Trade).size(), asked);
+    order([&](KAVDoneBlock done, KAVFailureBlock fail) {
+        sdk->modifyOrderWithSymbol("EURUSD", 0, takeProfit, before->orderCode, "", done, fail);
+    });
+    ASSERT_TRUE(settle());
+    ASSERT_DOUBLE_EQ(before->priceTakeProfit, takeProfit);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return listed.has_value(); }));
+    ASSERT_EQ(listed->size(), 1u);
+    EXPECT_EQ(listed->at(0), before);
+    ASSERT_EQ(sdk->getHoldBillWith(before->orderCode), before);
+    EXPECT_DOUBLE_EQ(sdk->getHoldBillWith(before->orderCode)->priceTakeProfit, takeProfit);
+}
+
+TEST_F(LiveSessionTest, APositionAnswerMadeBeforeAPushDoesNotUndoIt) {
+    login();
+    const auto euro = boughtTicket(1);
+    ASSERT_TRUE(euro);
+    ASSERT_NE(sdk->getPositionWith("EURUSD"), nullptr);
+
+    // The dealer makes the answer while the euro is held and no gold, and
+    // sends it only after the euro is closed and gold bought.
+    sim.holdReply("2027");
+    std::optional<MODList<MODHoldPosition>> positions;
+    sdk->queryHoldPositionOnSuccess([&](const MODList<MODHoldPosition>& l) { positions = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2027", 1, SimService::Trade).size(), 1u);
+    closeAtMarket(euro, 1);
+    market("XAUUSD", 2, "b");
+    ASSERT_TRUE(settle());
+    const auto gold = sdk->getPositionWith("XAUUSD");
+    ASSERT_NE(gold, nullptr);
+    ASSERT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return positions.has_value(); }));
+
+    // The euro position does not come back; the gold one stays.
+    EXPECT_EQ(sdk->getPositionWith("EURUSD"), nullptr);
+    EXPECT_EQ(sdk->getPositionWith("XAUUSD"), gold);
+    ASSERT_EQ(positions->size(), 1u);
+    EXPECT_EQ(positions->at(0), gold);
+    EXPECT_EQ(gold->quantityBuy, 2);
+
+    // An answer asked for after the pushes is the dealer's word.
+    positions.reset();
+    sdk->queryHoldPositionOnSuccess([&](const MODList<MODHoldPosition>& l) { positions = l; }, {});
+    ASSERT_TRUE(waitFor([&] { return positions.has_value(); }));
+    ASSERT_EQ(positions->size(), 1u);
+    EXPECT_EQ(sdk->getPositionWith("XAUUSD"), positions->at(0));
+    EXPECT_NE(positions->at(0), gold);
 }
 
 TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {

@@ -146,10 +146,6 @@ TEST_F(TradingService, OrdersRefusedBeforeSending) {
             sdk->modifyOrderWithSymbol("GBPUSD", 0, 0, "T1", "", r.success(), r.failure());
         },
         "无效的商品代码");
-    auto pending = std::make_shared<MODLimitBill>();
-    pending->symbolCode = "GBPUSD";
-    refused([&](Result<>& r) { sdk->cancelOrderWithOrder(pending, "", r.success(), r.failure()); },
-            "无效的商品代码");
     // No ticket, no pending order.
     refused(
         [&](Result<>& r) {
@@ -234,6 +230,32 @@ TEST_F(TradingService, OrderFieldsOfEachCase) {
     o = lastOrder(trader, "3005");
     EXPECT_EQ(o["validDateType"], "1");
     EXPECT_FALSE(o.contains("limitType"));
+}
+
+TEST_F(TradingService, ACancelGoesOutAlsoForAnOrderWhoseSymbolIsNotCached) {
+    auto& trader = openTrader();
+    // The dealer finds the order by its number: a cancel of an order the
+    // user sees, whose symbol the client does not know, still goes out.
+    auto pending = std::make_shared<MODLimitBill>();
+    pending->symbolCode = "GBPUSD";
+    pending->symbolId = 7;
+    pending->accId = 1001;
+    pending->orderCode = "L9";
+    pending->orderPrice = 1.2345;
+    Result<> cancelled;
+    sdk->cancelOrderWithOrder(pending, "", cancelled.success(), cancelled.failure());
+    ASSERT_TRUE(cancelled.failures.empty());
+    Json o = lastOrder(trader, "3009");
+    EXPECT_EQ(o["orderType"], "6");
+    EXPECT_EQ(o["orderCode"], "L9");
+    EXPECT_EQ(o["symbolCode"], "GBPUSD");
+    EXPECT_EQ(o["symbolId"], "7");
+    EXPECT_EQ(o["accId"], "1001");
+    EXPECT_EQ(o["seatsCode"], "");
+    EXPECT_EQ(o["orderPrice"], "0");
+    EXPECT_EQ(o["orderQuantity"], "0");
+    answerLast(trader, Json::array());
+    EXPECT_EQ(cancelled.successes, 1);
 }
 
 TEST_F(TradingService, PendingOrderKindCountsPoints) {

@@ -198,18 +198,38 @@ TEST_F(HoldDetailListTest, PushesRemoveClosedTicketsAppendNewOnesAndNeverBringAC
     shot("hold-detail-list-after-close");
 }
 
+TEST_F(HoldDetailListTest, APartialCloseShowsTheQuantityLeftAtOnce) {
+    const std::string code = openTicket("EURUSD", "b", 3);
+    showList();
+    ASSERT_EQ(cellOf(code)->directionLabel()->text(), "买 3");
+    // One lot closed, no quote since: the row holds the two left, as the
+    // service's record does.
+    bool closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 1, 50, 0, "", [&] { closed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] {
+        const auto cached = sdk->getHoldBillWith(code);
+        return closed && cached && cached->quantityHold == 2.0f;
+    }));
+    time.drain();
+    UIScreenRenderer::layoutWindows();
+    EXPECT_EQ(cellOf(code)->directionLabel()->text(), "买 2");
+    // The rest closed: the row goes.
+    closed = false;
+    sdk->marketCloseWithOrder(sdk->getHoldBillWith(code), 2, 50, 0, "", [&] { closed = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return closed && codes().empty(); }));
+}
+
 TEST_F(HoldDetailListTest, TapOpensTheCloseScreenAlsoForATicketTheCacheDoesNotHold) {
     showList();
     ASSERT_TRUE(codes().empty());
-    // A ticket query of another screen leaves before the ticket is opened and
-    // is answered after its push: the cache is replaced without the ticket.
-    sim.holdReply("2003");
-    bool answered = false;
-    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, {});
-    ASSERT_EQ(sim.waitForPackages("2003", 2, kavtest::SimService::Trade).size(), 2u);
     const std::string code = openTicket("XAUUSD", "b");
     ASSERT_TRUE(time.runUntil([&] { return codes().size() == 1; }));
-    sim.releaseHeld();
+    // A ticket query of another screen, asked after the ticket's push, is
+    // answered by a dealer whose list is behind: the cache is replaced
+    // without the ticket.
+    sim.replyData("2003", kavtest::SimJson{{"children", kavtest::SimJson::array()}});
+    bool answered = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, {});
     ASSERT_TRUE(time.runUntil([&] { return answered; }));
     ASSERT_EQ(sdk->getHoldBillWith(code), nullptr);
 
@@ -229,6 +249,35 @@ TEST_F(HoldDetailListTest, TapOpensTheCloseScreenAlsoForATicketTheCacheDoesNotHo
     time.advance(1);
     EXPECT_EQ(stack->presentedViewController(), nullptr);
     EXPECT_EQ(nav->presentedViewController(), stack);
+}
+
+TEST_F(HoldDetailListTest, ATicketOpenedWhileAQueryWasOutCanBeClosed) {
+    store->setValue("1", settingTag::isFlashOrder);
+    showList();
+    // A ticket query of another screen leaves before the ticket is opened and
+    // is answered after its push, by a list the dealer made before.
+    sim.holdReply("2003");
+    bool answered = false;
+    sdk->queryHoldBillOnSuccess([&](const MODList<MODHoldBill>&) { answered = true; }, {});
+    ASSERT_EQ(sim.waitForPackages("2003", 2, kavtest::SimService::Trade).size(), 2u);
+    const std::string code = openTicket("XAUUSD", "b");
+    ASSERT_TRUE(time.runUntil([&] { return codes().size() == 1; }));
+    sim.releaseHeld();
+    ASSERT_TRUE(time.runUntil([&] { return answered; }));
+
+    // The ticket is open: its close goes to the dealer and succeeds, not
+    // refused as a ticket already closed.
+    UIDriver::tap(cellOf(code));
+    time.advance(1);
+    auto* stack = dynamic_cast<BaseNavigationController*>(nav->presentedViewController());
+    ASSERT_NE(stack, nullptr);
+    UIDriver::tap(stack->topViewController()
+                      ->view()
+                      ->viewWithTag<UIView>(MarketCloseViewController::kTagConfirm)
+                      .get());
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "交易提示/下单成功。");
+    EXPECT_TRUE(sim.desk("1001")["tickets"].empty());
 }
 
 TEST_F(HoldDetailListTest, ABuyTicketSpeltInCapitalsIsListedAsABuy) {

@@ -164,6 +164,32 @@ TEST_F(LimitOpenListTest, CancelAsksRemovesTheRowAtOnceAndALatePushDoesNotBringI
     EXPECT_EQ(codes(), std::vector<std::string>{second});
 }
 
+TEST_F(LimitOpenListTest, AnOrderWhoseSymbolTheServiceNoLongerKnowsCanStillBeCancelled) {
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    const std::string code = placeOrder("EURUSD", "b", eur->ask - 0.0100);
+    // The dealer's symbol list comes again without the euro: the order is
+    // still pending at the dealer and listed, its prices without decimals.
+    kavtest::SimJson symbols = kavtest::SimJson::object();
+    symbols["children"] = kavtest::SimJson::array(
+        {kavtest::SimJson{{"symbolId", "3"}, {"symbolCode", "XAUUSD"}, {"decimal", "2"}}});
+    sim.replyData("2009", symbols);
+    bool requeried = false;
+    sdk->querySymbolOnSuccess([&](const MODList<MODSymbolInfo>&) { requeried = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return requeried; }));
+    ASSERT_EQ(sdk->getSymbolWith("EURUSD"), nullptr);
+    showList();
+    ASSERT_EQ(codes(), std::vector<std::string>{code});
+
+    tapRow(0);
+    tapCancel(0);
+    answerAlert("确定");
+    awaitResult();
+    EXPECT_EQ(topAlertText(), "提示/撤单操作成功");
+    answerAlert("Ok");
+    EXPECT_TRUE(codes().empty());
+    EXPECT_TRUE(sim.desk("1001")["orders"].empty()) << "cancelled at the dealer";
+}
+
 TEST_F(LimitOpenListTest, FailedLoadKeepsTheRowsAndALoadBringsTheDealersOrders) {
     const auto eur = sdk->getSymbolWith("EURUSD");
     const std::string first = placeOrder("EURUSD", "b", eur->ask - 0.0100);

@@ -173,19 +173,24 @@ TEST_F(TradeListFrameTest, OnlyTheLatestLoadsAnswerCounts) {
     ASSERT_TRUE(loaded());
     // A slow answer that still lists the second ticket, then the ticket is
     // closed and a new load answers first.
-    sim.delayReply("2003", 400);
+    sim.holdReply("2003");
     reappear();
     ASSERT_EQ(sim.waitForPackages("2003", 2, kavtest::SimService::Trade).size(), 2u);
     closeTicket(second);
     reappear();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(codes(), std::vector<std::string>{first});
-    // The slow answer comes last (the service files its tickets again) and
-    // changes nothing on the list.
-    ASSERT_TRUE(time.runUntil([&] { return sdk->getHoldBillWith(second) != nullptr; }));
+    // The slow answer comes last (a query sent after it is answered after
+    // it) and changes nothing on the list; nor does the service take the
+    // closed ticket back from it.
+    sim.releaseHeld();
+    bool after = false;
+    sdk->queryCloseBillOnSuccess([&](const MODList<MODCloseBill>&) { after = true; }, {});
+    ASSERT_TRUE(time.runUntil([&] { return after; }));
     time.drain();
     EXPECT_EQ(codes(), std::vector<std::string>{first});
     EXPECT_FALSE(list->isLoadingData());
+    EXPECT_EQ(sdk->getHoldBillWith(second), nullptr);
 }
 
 TEST_F(TradeListFrameTest, TapKeepsTheRowsKeyForItsDeferredStep) {
