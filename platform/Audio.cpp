@@ -48,6 +48,9 @@ constexpr size_t kSilenceBeforeClose = kMixRate / 4;
 // than converted whole into the mix format, which could not be held.
 constexpr double kLongestSound = 600.0;
 
+// Plays the recorder keeps at most (the oldest half goes when it is full).
+constexpr size_t kRecordedKept = 512;
+
 struct Output {
     std::mutex mutex;
     bool chosen = false;
@@ -384,7 +387,12 @@ void Player::play() {
         out.silent = 0;
         if (!out.device) {
             state_->startedAt = clock().now();
-            out.recorded.push_back(PlayEvent{state_->file, state_->volume});
+            // Every long press on the chart plays its sound: a program that runs
+            // for days keeps the latest plays, not all of them.
+            auto& recorded = out.recorded;
+            if (recorded.size() >= kRecordedKept)
+                recorded.erase(recorded.begin(), recorded.begin() + kRecordedKept / 2);
+            recorded.push_back(PlayEvent{state_->file, state_->volume});
             return;
         }
     }

@@ -87,7 +87,8 @@ class Player {
 // thread must be sent to the main thread first.
 void beginInterruption();
 
-// The recorder: one entry per start of playback, oldest first.
+// The recorder: one entry per start of playback, oldest first; it keeps the
+// latest few hundred.
 struct PlayEvent {
     std::filesystem::path file;
     float volume = 1.0f;

@@ -89,6 +89,32 @@ TEST(AudioRecorder, RecordsEachStartAndPlaysForTheSoundsLength) {
     player->stop();
 }
 
+// A program without sound output records each sound it would play: the
+// chart's touch sound at every long press, for as long as the program runs. The
+// record keeps the latest plays, not every one since the start.
+TEST(AudioRecorder, KeepsTheLatestPlaysNotEveryOneOfALongRun) {
+    audio::clearRecordedPlays();
+    ASSERT_FALSE(audio::usesDevice());
+    auto touch = audio::Player::open(shippedSound("touchStart"));
+    auto shake = audio::Player::open(shippedSound("shake"));
+    ASSERT_TRUE(touch && shake);
+    size_t most = 0;
+    for (int i = 0; i < 20000; ++i) {
+        touch->play();
+        touch->stop();
+        if (i % 1000 == 999) most = std::max(most, audio::recordedPlays().size());
+    }
+    shake->play();
+    shake->stop();
+    const auto plays = audio::recordedPlays();
+    EXPECT_LE(most, 1024u);
+    // The newest last, as ever, and the ones before it kept in order.
+    ASSERT_GE(plays.size(), 2u);
+    EXPECT_EQ(plays.back().file, shippedSound("shake"));
+    EXPECT_EQ(plays[plays.size() - 2].file, shippedSound("touchStart"));
+    audio::clearRecordedPlays();
+}
+
 TEST(AudioRecorder, RefusesMissingAndUndecodableFilesAndReportsInterruptions) {
     kavtest::TempDir dir;
     std::ofstream(dir / "noise.wav") << "RIFF....WAVEnot really";

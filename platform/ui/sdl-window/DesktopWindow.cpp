@@ -888,7 +888,15 @@ struct DesktopWindow::Impl {
         }
         SDL_Event e;
         int got;
-        const int ms = limit < 0 ? -1 : std::max(1, static_cast<int>(std::ceil(limit * 1000)));
+        // The next timer may lie further ahead than an int of milliseconds
+        // reaches (24.8 days; a spinner's end is a billion seconds away):
+        // the wait is then as long as an int allows, and is cut short by
+        // whatever comes first all the same.
+        int ms = -1;
+        if (limit >= 0) {
+            const double wanted = std::ceil(limit * 1000);
+            ms = wanted >= INT_MAX ? INT_MAX : std::max(1, static_cast<int>(wanted));
+        }
         if (displayFd >= 0) {
             got = displayMayHoldEvents() ? nextEvent(e) : queuedEvent(e);
             if (!got) {

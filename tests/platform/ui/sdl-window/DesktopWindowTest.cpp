@@ -932,6 +932,25 @@ TEST_F(WindowOnDummy, OnlyAnAnimationOnScreenPacesFrames) {
     EXPECT_LT(desktop_->waitLimit(-1), 0);
 }
 
+// The run loop may let the idle wait sleep longer than an int of
+// milliseconds holds (24.8 days: the next timer is an endless animation's
+// end, a spinner's a billion seconds away). The wait sleeps until a task
+// comes, which wakes it as any other.
+TEST_F(WindowOnDummy, AWaitLongerThanAnIntOfMillisecondsSleepsUntilATaskComes) {
+    platform::RunLoop& loop = platform::RunLoop::main();
+    desktop_->drawFrameIfNeeded();
+    std::atomic<bool> ran{false};
+    const unsigned long wakes = desktop_->wakeUps();
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        loop.post([&ran] { ran = true; });
+    });
+    // On the virtual clock the loop may sleep as long as it is allowed to.
+    EXPECT_TRUE(loop.runUntil([&] { return ran.load(); }, 30 * 86400.0));
+    poster.join();
+    EXPECT_LE(desktop_->wakeUps() - wakes, 5u);
+}
+
 TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpener) {
     kavtest::TempDir dir;
     const auto seen = dir / "opened";
