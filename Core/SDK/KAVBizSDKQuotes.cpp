@@ -8,6 +8,19 @@
 #else
 #define KAV_REPRICE_X86 0
 #endif
+// ThreadSanitizer instruments the resolver that picks a clone, and the loader
+// runs that resolver before the sanitizer's run time is set up: the program
+// crashed before main. A ThreadSanitizer build keeps the plain clone only.
+#if defined(__SANITIZE_THREAD__)
+#define KAV_REPRICE_CLONES 0
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KAV_REPRICE_CLONES 0
+#endif
+#endif
+#ifndef KAV_REPRICE_CLONES
+#define KAV_REPRICE_CLONES KAV_REPRICE_X86
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -82,7 +95,7 @@ struct PricedRun {
 // code (twice as wide where the processor has it). A ticket that cannot be
 // priced has no profit from the hold price and kUnpriced in place of the
 // one from the open price, which it keeps.
-#if KAV_REPRICE_X86
+#if KAV_REPRICE_CLONES
 [[gnu::target_clones("avx2", "default")]]
 #endif
 void priceTickets(
