@@ -29,10 +29,10 @@ TEST(Tour, WithoutADisplayTheTourWritesItsScreenshots) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << out;
     for (const char* line :
-         {"ok wait-text 登录 15", "ok shot 02-dealer-list", "ok wait-text 金汇通贵金属 10",
-          "ok tap \"KAV 外汇\"", "ok tap 登录", "ok wait-text 欧元美元 10", "ok shot 05-board",
-          "ok wait-text 功能菜单 5", "ok shot 07-account-centre", "ok wait-text 下单成功。 10",
-          "ok wait-text 净头寸 10", "ok wait-text 限价建仓-欧元美元 5", "ok quit"})
+         {"ok wait-text 登录 15", "ok shot 02-dealer-list", "ok wait-text 金汇通贵金属 15",
+          "ok tap \"KAV 外汇\"", "ok tap 登录", "ok wait-text 欧元美元 15", "ok shot 05-board",
+          "ok wait-text 功能菜单 15", "ok shot 07-account-centre", "ok wait-text 下单成功。 15",
+          "ok wait-text 净头寸 15", "ok wait-text 限价建仓-欧元美元 15", "ok quit"})
         EXPECT_NE(out.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << out;
 
     std::smatch where;
