@@ -12,6 +12,7 @@
 #include "platform/ui/TableView.h"
 #include "ui/trade/HoldDetailViewController.h"
 #include "ui/trade/MarketOpenViewController.h"
+#include "ui/trade/ViewBuySellButton.h"
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
 
@@ -252,6 +253,35 @@ TEST_F(DrawerTest, ABoardRowOpensTheMarketOrderScreenOfItsSymbol) {
     EXPECT_EQ(drawer->currentNavigationControllerType, 2);
     EXPECT_EQ(centerStack(), drawer->navigationControllerForType(2).get());
     EXPECT_EQ(centerScreen()->title(), "挂单");
+}
+
+TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideways) {
+    logInToLabelledDealer();
+    app->sysdb()->setValue("1", settingTag::isFlashOrder);
+    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
+    ASSERT_TRUE(board);
+    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
+    settle();
+    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
+    ASSERT_TRUE(presented);
+    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    ASSERT_TRUE(order);
+    UIDriver::tap(order->view()->viewWithTag(ViewBuySellButton::kTagBuy).get());
+    ASSERT_TRUE(until([] { return UIDriver::viewWithText("下单成功。") != nullptr; }));
+    settle();
+    // Turned while the result shows: the alert on top keeps the interface
+    // upright. Its answer puts the order screen away.
+    run("rotate left\n");
+    auto& application = UIApplication::sharedApplication();
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    run("tap 确定\nwait 1\n");
+    ASSERT_EQ(drawer->presentedViewController(), nullptr);
+    // The order screen on its way out turned the interface, and the board
+    // stayed sideways, even with the device upright again.
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    run("rotate portrait\n");
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
 }
 
 TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {
