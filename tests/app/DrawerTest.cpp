@@ -284,6 +284,37 @@ TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideway
     EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
 }
 
+TEST_F(DrawerTest, AnOrderScreenPutAwayWhileTurnedSidewaysLeavesTheBoardUpright) {
+    logInToLabelledDealer();
+    app->sysdb()->setValue("1", settingTag::isFlashOrder);
+    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
+    ASSERT_TRUE(board);
+    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
+    settle();
+    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
+    ASSERT_TRUE(presented);
+    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    ASSERT_TRUE(order);
+    // The device turned while the order is on its way: the order screen
+    // turns with it, and its result's answer puts it away sideways.
+    sim.holdReply("3001");
+    UIDriver::tap(order->view()->viewWithTag(ViewBuySellButton::kTagBuy).get());
+    ASSERT_FALSE(sim.waitForPackages("3001", 1).empty());
+    run("rotate left\n");
+    auto& application = UIApplication::sharedApplication();
+    ASSERT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::LandscapeLeft);
+    sim.releaseHeld();
+    ASSERT_TRUE(until([] { return UIDriver::viewWithText("下单成功。") != nullptr; }));
+    run("wait 0.5\ntap 确定\nwait 1\n");
+    ASSERT_EQ(drawer->presentedViewController(), nullptr);
+    // The board, laid out upright only, stood sideways and stayed so with
+    // the device upright again.
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    run("rotate portrait\n");
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
+}
+
 TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {
     logInToLabelledDealer();
     const auto shake = [&](const std::string& value) {
