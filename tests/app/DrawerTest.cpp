@@ -12,9 +12,9 @@
 #include "platform/ui/TableView.h"
 #include "ui/trade/HoldDetailViewController.h"
 #include "ui/trade/MarketOpenViewController.h"
-#include "ui/trade/ViewBuySellButton.h"
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
+#include "ui/trade/ViewBuySellButton.h"
 
 using namespace kavtest;
 using namespace platform::ui;

@@ -677,7 +677,8 @@ TEST_F(LoginScreenTest, ASessionEndedOnTheSidewaysOrderScreenComesBackToAnUprigh
     UIDriver::tap(rows.front());
     run("wait 1\nrotate left\n");
     auto& application = platform::ui::UIApplication::sharedApplication();
-    ASSERT_EQ(application.statusBarOrientation(), platform::ui::UIInterfaceOrientation::LandscapeLeft);
+    ASSERT_EQ(application.statusBarOrientation(),
+              platform::ui::UIInterfaceOrientation::LandscapeLeft);
     // The session ends there: its token refused on the trading channel's
     // reconnection.
     sim.invalidateTokens();
