@@ -274,11 +274,17 @@ TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideway
     run("rotate left\n");
     auto& application = UIApplication::sharedApplication();
     EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    int turns = 0;
+    auto counting = platform::NotificationCenter::defaultCenter().addObserver(
+        UIApplicationDidChangeStatusBarOrientationNotification,
+        [&](const platform::Notification&) { ++turns; });
     run("tap 确定\nwait 1\n");
     ASSERT_EQ(drawer->presentedViewController(), nullptr);
-    // The order screen on its way out turned the interface, and the board
-    // stayed sideways, even with the device upright again.
+    // The order screen on its way out turned the interface sideways as the
+    // alert went, and back as it was gone: the board stayed upright, and
+    // nothing turned.
     EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(turns, 0);
     run("rotate portrait\n");
     EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
     EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
