@@ -86,6 +86,12 @@ class LoginViewController : public BaseViewController,
     void viewDidLayoutSubviews() override;
     void didReceiveMemoryWarning() override {}
     bool shouldAutorotate() const override { return false; }
+    // The form is laid out upright only: a session that ended on the market
+    // order held sideways brings it back upright, not sideways with its
+    // password and login button below the screen for good.
+    unsigned supportedInterfaceOrientations() const override {
+        return platform::ui::UIInterfaceOrientationMaskPortrait;
+    }
 
     void initData();
     void makeView();

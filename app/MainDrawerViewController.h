@@ -38,6 +38,12 @@ class MainDrawerViewController : public KAVDrawerController, public BaseViewCont
 
     void viewDidLoad() override;
     bool shouldAutorotate() const override { return false; }
+    // Its screens are laid out upright only: the market order put away
+    // while held sideways (its result answered, the device turned while the
+    // order was on its way) brings them back upright, not sideways for good.
+    unsigned supportedInterfaceOrientations() const override {
+        return platform::ui::UIInterfaceOrientationMaskPortrait;
+    }
 
     void initData() {}
     // The menu, the account centre and the quotation board, in their stacks.

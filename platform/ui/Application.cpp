@@ -43,7 +43,9 @@ UIViewController* topController() {
     }
     if (!key || !key->rootViewController()) return nullptr;
     UIViewController* top = key->rootViewController().get();
-    while (top->presentedViewController())
+    // A screen on its way out (its dismissal sliding) is no longer the one
+    // on top: turned now, it would leave the screen under it turned.
+    while (top->presentedViewController() && !top->presentedViewController()->isBeingDismissed())
         top = top->presentedViewController();
     return top;
 }

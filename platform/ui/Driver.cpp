@@ -133,7 +133,9 @@ UIView* UIDriver::viewTouchedAt(CGPoint p) {
 std::string UIDriver::whyNotReached(CGPoint p, const UIView* view) {
     std::ostringstream why;
     const auto at = [&] { why << " at (" << p.x << ", " << p.y << ")"; };
-    if (!CGRectContainsPoint(UIScreen::mainScreen().bounds(), p)) {
+    // The screen as the interface is turned: held sideways it is wide and low.
+    const CGSize screen = UIScreenRenderer::screenSize();
+    if (!CGRectContainsPoint(CGRectMake(0, 0, screen.width, screen.height), p)) {
         why << "off screen";
         at();
         return why.str();

@@ -53,6 +53,9 @@ void UIWindow::makeKeyWindow() {
     gKeyWindow = this;
     if (old) old->resignKeyWindow();
     becomeKeyWindow();
+    // Its screen is the one on top now: a root that changed while another
+    // window was key (under an alert) is turned as it allows only here.
+    UIApplication::sharedApplication().attemptRotationToDeviceOrientation();
 }
 
 void UIWindow::makeKeyAndVisible() {

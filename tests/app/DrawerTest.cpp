@@ -14,6 +14,7 @@
 #include "ui/trade/MarketOpenViewController.h"
 #include "ui/trade/QuotationCell.h"
 #include "ui/trade/QuotationViewController.h"
+#include "ui/trade/ViewBuySellButton.h"
 
 using namespace kavtest;
 using namespace platform::ui;
@@ -252,6 +253,72 @@ TEST_F(DrawerTest, ABoardRowOpensTheMarketOrderScreenOfItsSymbol) {
     EXPECT_EQ(drawer->currentNavigationControllerType, 2);
     EXPECT_EQ(centerStack(), drawer->navigationControllerForType(2).get());
     EXPECT_EQ(centerScreen()->title(), "挂单");
+}
+
+TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideways) {
+    logInToLabelledDealer();
+    app->sysdb()->setValue("1", settingTag::isFlashOrder);
+    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
+    ASSERT_TRUE(board);
+    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
+    settle();
+    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
+    ASSERT_TRUE(presented);
+    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    ASSERT_TRUE(order);
+    UIDriver::tap(order->view()->viewWithTag(ViewBuySellButton::kTagBuy).get());
+    ASSERT_TRUE(until([] { return UIDriver::viewWithText("下单成功。") != nullptr; }));
+    settle();
+    // Turned while the result shows: the alert on top keeps the interface
+    // upright. Its answer puts the order screen away.
+    run("rotate left\n");
+    auto& application = UIApplication::sharedApplication();
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    int turns = 0;
+    auto counting = platform::NotificationCenter::defaultCenter().addObserver(
+        UIApplicationDidChangeStatusBarOrientationNotification,
+        [&](const platform::Notification&) { ++turns; });
+    run("tap 确定\nwait 1\n");
+    ASSERT_EQ(drawer->presentedViewController(), nullptr);
+    // The order screen on its way out turned the interface sideways as the
+    // alert went, and back as it was gone: the board stayed upright, and
+    // nothing turned.
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(turns, 0);
+    run("rotate portrait\n");
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
+}
+
+TEST_F(DrawerTest, AnOrderScreenPutAwayWhileTurnedSidewaysLeavesTheBoardUpright) {
+    logInToLabelledDealer();
+    app->sysdb()->setValue("1", settingTag::isFlashOrder);
+    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
+    ASSERT_TRUE(board);
+    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
+    settle();
+    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
+    ASSERT_TRUE(presented);
+    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    ASSERT_TRUE(order);
+    // The device turned while the order is on its way: the order screen
+    // turns with it, and its result's answer puts it away sideways.
+    sim.holdReply("3001");
+    UIDriver::tap(order->view()->viewWithTag(ViewBuySellButton::kTagBuy).get());
+    ASSERT_FALSE(sim.waitForPackages("3001", 1).empty());
+    run("rotate left\n");
+    auto& application = UIApplication::sharedApplication();
+    ASSERT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::LandscapeLeft);
+    sim.releaseHeld();
+    ASSERT_TRUE(until([] { return UIDriver::viewWithText("下单成功。") != nullptr; }));
+    run("wait 0.5\ntap 确定\nwait 1\n");
+    ASSERT_EQ(drawer->presentedViewController(), nullptr);
+    // The board, laid out upright only, stood sideways and stayed so with
+    // the device upright again.
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    run("rotate portrait\n");
+    EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
+    EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
 }
 
 TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {

@@ -666,3 +666,37 @@ TEST_F(LoginScreenTest, TheDealerTakenWhenTheListIsCoveredShowsItsOwnLogo) {
     EXPECT_TRUE(until([&] { return logo() && logo() != goldexLogo; }, 5))
         << "the deleted dealer's logo stays";
 }
+
+TEST_F(LoginScreenTest, ASessionEndedOnTheSidewaysOrderScreenComesBackToAnUprightForm) {
+    launchToLogin();
+    logIn();
+    // The market order from the board's first row, held sideways: it turns.
+    platform::ui::UIScreenRenderer::layoutWindows();
+    auto rows = UIDriver::viewsOfClass("QuotationCell");
+    ASSERT_FALSE(rows.empty());
+    UIDriver::tap(rows.front());
+    run("wait 1\nrotate left\n");
+    auto& application = platform::ui::UIApplication::sharedApplication();
+    ASSERT_EQ(application.statusBarOrientation(),
+              platform::ui::UIInterfaceOrientation::LandscapeLeft);
+    // The session ends there: its token refused on the trading channel's
+    // reconnection.
+    sim.invalidateTokens();
+    sim.closeConnections(SimService::Trade);
+    ASSERT_TRUE(alerted(AppDelegate::kMsgTradeDisconnected));
+    ASSERT_TRUE(until([&] { return screen() && tagged(LVC::kTagLogin); }));
+    run("wait 1\n");
+    // The form stood sideways, its password and login button below the
+    // screen, and stayed so when the device was turned upright.
+    EXPECT_EQ(application.statusBarOrientation(), platform::ui::UIInterfaceOrientation::Portrait);
+    run("rotate portrait\n");
+    EXPECT_EQ(application.statusBarOrientation(), platform::ui::UIInterfaceOrientation::Portrait);
+    auto* login = tagged(LVC::kTagLogin);
+    ASSERT_TRUE(login);
+    EXPECT_EQ(UIDriver::whyNotReached(UIDriver::screenCenterOf(login), login), "");
+    // Held sideways again, the form stays upright.
+    run("rotate right\n");
+    EXPECT_EQ(application.statusBarOrientation(), platform::ui::UIInterfaceOrientation::Portrait);
+    run("rotate portrait\n");
+    logIn();
+}

@@ -428,6 +428,36 @@ TEST_F(ScriptRunnerTest, AFingerOffTheScreenFailsAsATapDoes) {
     EXPECT_GT(list->contentOffset().y, 0);
 }
 
+TEST_F(ScriptRunnerTest, TheScreenTurnedOnItsSideIsWideAndLow) {
+    // A button in the right half of the screen held sideways, beyond the
+    // width the screen has upright.
+    int wideTaps = 0;
+    auto wide = std::make_shared<UIButton>(CGRectMake(400, 200, 120, 40));
+    wide->setTitle("右边", UIControlStateNormal);
+    wide->addTarget([&](UIControl*, UIEvent*) { ++wideTaps; }, UIControlEventTouchUpInside);
+    screen->view()->addSubview(wide);
+    bool ok = false;
+    run("rotate left\n", &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(UIApplication::sharedApplication().statusBarOrientation(),
+              UIInterfaceOrientation::LandscapeLeft);
+    // It was refused as off the screen, and points below the low screen's
+    // edge passed.
+    std::string out = run("tap 右边\ntap-at 540 300\n", &ok);
+    EXPECT_TRUE(ok) << out;
+    EXPECT_EQ(wideTaps, 1);
+    out = run("tap-at 160 400\n", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(out, "fail tap-at 160 400: off screen at (160, 400)\n");
+    out = run("drag 540 300 160 400\n", &ok);
+    EXPECT_EQ(out, "fail drag 540 300 160 400: off screen at (160, 400)\n");
+    run("rotate portrait\n", &ok);
+    out = run("tap-at 160 400\n", &ok);
+    EXPECT_TRUE(ok) << out;
+    out = run("tap-at 540 300\n", &ok);
+    EXPECT_EQ(out, "fail tap-at 540 300: off screen at (540, 300)\n");
+}
+
 // ---- the program ------------------------------------------------------------
 
 namespace {
