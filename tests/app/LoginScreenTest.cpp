@@ -671,10 +671,18 @@ TEST_F(LoginScreenTest, ASessionEndedOnTheSidewaysOrderScreenComesBackToAnUprigh
     launchToLogin();
     logIn();
     // The market order from the board's first row, held sideways: it turns.
+    // The board's rows come with the session's symbols and their quotes,
+    // which reach it in real time: a row tapped before is laid out anew.
+    run("wait-text 欧元美元 10\nwait 1\n");
     platform::ui::UIScreenRenderer::layoutWindows();
     auto rows = UIDriver::viewsOfClass("QuotationCell");
     ASSERT_FALSE(rows.empty());
     UIDriver::tap(rows.front());
+    // The board stays upright: only the order screen, once it is up, turns.
+    ASSERT_TRUE(until([&] {
+        const auto drawer = rootAs<MainDrawerViewController>();
+        return drawer && drawer->presentedViewController() != nullptr;
+    }));
     run("wait 1\nrotate left\n");
     auto& application = platform::ui::UIApplication::sharedApplication();
     ASSERT_EQ(application.statusBarOrientation(),
