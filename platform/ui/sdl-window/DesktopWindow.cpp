@@ -817,6 +817,13 @@ struct DesktopWindow::Impl {
             case SDL_KEYDOWN:
                 key(e.key);
                 break;
+            case SDL_DROPFILE:
+            case SDL_DROPTEXT:
+                // A file or text dragged onto the window: the phone's screen
+                // takes no drops, and the name or text SDL made for it is
+                // the receiver's to free.
+                SDL_free(e.drop.file);
+                break;
             default:
                 break;
         }
