@@ -781,12 +781,15 @@ struct DesktopWindow::Impl {
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
                 // Minimised or taken off the display (another workspace)
                 // with the button held, the window loses the pointer: the
-                // button's release goes elsewhere and never comes. The
-                // finger is called off, as the phone calls off a touch the
-                // system interrupts, rather than left down to drag under a
-                // pointer that no longer holds a button.
+                // button's release goes elsewhere and never comes. So it
+                // does when another window takes the focus meanwhile (a
+                // switch of windows by the keyboard, whose switcher holds the
+                // pointer). The finger is called off, as the phone calls off
+                // a touch the system interrupts, rather than left down to
+                // drag under a pointer that no longer holds a button.
                 if ((e.window.event == SDL_WINDOWEVENT_HIDDEN ||
-                     e.window.event == SDL_WINDOWEVENT_MINIMIZED) &&
+                     e.window.event == SDL_WINDOWEVENT_MINIMIZED ||
+                     e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) &&
                     mouseDown) {
                     mouseDown = false;
                     TouchInput::touchCancel(kMouseFinger);
@@ -816,6 +819,13 @@ struct DesktopWindow::Impl {
                 break;
             case SDL_KEYDOWN:
                 key(e.key);
+                break;
+            case SDL_DROPFILE:
+            case SDL_DROPTEXT:
+                // A file or text dragged onto the window: the phone's screen
+                // takes no drops, and the name or text SDL made for it is
+                // the receiver's to free.
+                SDL_free(e.drop.file);
                 break;
             default:
                 break;
