@@ -39,8 +39,19 @@ std::shared_ptr<webSocket> KAVBizSDK::channelNamed(const std::string& name) cons
 }
 
 webSocket::PushBlock KAVBizSDK::pushBlock() {
-    return [weak = weak_from_this()](webSocket& channel, const KAVPackage& package) {
-        if (auto self = weak.lock()) self->onPushMessage(channel, package);
+    return [weak = weak_from_this(), attempt = loginAttempt_](webSocket& channel,
+                                                              const KAVPackage& package) {
+        auto self = weak.lock();
+        if (!self) return;
+        // A dealer that keeps one session per account tells a session that a
+        // newer login replaced it. When that newer login is this object's own
+        // (a re-login), the notice comes on a channel of the session being
+        // replaced, and ending the session would end the re-login with it.
+        if (attempt != self->loginAttempt_ && package.eventText() == "4010") {
+            Funs::log("接收到已被替换的会话的别处登录通知：【" + channel.Name() + "】");
+            return;
+        }
+        self->onPushMessage(channel, package);
     };
 }
 

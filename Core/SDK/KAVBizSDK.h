@@ -132,7 +132,8 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // The channel filed under the name, or null.
     std::shared_ptr<webSocket> channelNamed(const std::string& name) const;
     // The push block of the channels: hands their packages to onPushMessage
-    // while this object lives.
+    // while this object lives, except the logged-in-elsewhere notice of a
+    // channel made before the latest login started (its session is replaced).
     webSocket::PushBlock pushBlock();
     // Closes every channel, drops the requests waiting on them, stops the
     // re-login and ends a running login, all silently: nothing of the session

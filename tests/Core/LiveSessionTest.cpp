@@ -474,6 +474,29 @@ TEST_F(LiveSessionTest, SameUserAndSessionEndCloseEveryChannelWhateverTheirCode)
     EXPECT_FALSE(sdk->channelNamed(KAVBizSDK::kWSTrader)->reopenScheduled());
 }
 
+TEST_F(LiveSessionTest, AReLoginIsNotEndedByTheNoticeThatItReplacedTheOldSession) {
+    // A dealer that keeps one session per account tells the replaced one that
+    // the account logged in elsewhere, on that session's trading connection.
+    sim.setEndEarlierSessions(true);
+    login();
+    const auto oldTrader = sdk->channelNamed(KAVBizSDK::kWSTrader);
+    delegate->clear();
+    sim.push(SimService::Trade, "sys_1004");
+    ASSERT_TRUE(waitFor([&] { return sdk->isReLoginPending(); }));
+    time.advance(5);
+    ASSERT_TRUE(waitFor([&] { return !sdk->isReLoginPending(); }));
+    EXPECT_FALSE(delegate->saw("same-user-login"));
+    EXPECT_EQ(delegate->statuses.back(), KAVBizSDK::kNetLoginSucceeded);
+    EXPECT_NE(sdk->channelNamed(KAVBizSDK::kWSTrader).get(), oldTrader.get());
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader)->Status(), webSocket::kStatusOpen);
+    EXPECT_EQ(sim.packages(SimService::Login, "1003").size(), 2u);
+
+    // The new session hears a later login elsewhere as before.
+    sim.push(SimService::Trade, "4010");
+    ASSERT_TRUE(waitFor([&] { return delegate->saw("same-user-login"); }));
+    EXPECT_EQ(sdk->channelNamed(KAVBizSDK::kWSTrader)->Status(), webSocket::kStatusClosed);
+}
+
 TEST_F(LiveSessionTest, LogoutEndsEverythingSilently) {
     login();
     // A query whose answer is held back, and a re-login under way.

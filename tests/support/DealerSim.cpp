@@ -377,6 +377,12 @@ void DealerSim::setCompressed(bool on) {
 void DealerSim::omitHistoryAddress(bool on) {
     call("POST", "/config", {{"omitHistoryAddress", on}});
 }
+void DealerSim::setPushesFirst(bool on) {
+    call("POST", "/config", {{"pushesFirst", on}});
+}
+void DealerSim::setEndEarlierSessions(bool on) {
+    call("POST", "/config", {{"endEarlierSessions", on}});
+}
 void DealerSim::setEncipher(SimService s, bool on) {
     call("POST", "/config", {{"encipher", {{simServiceName(s), on}}}});
 }

@@ -152,6 +152,10 @@ class DealerSim {
     void setNumbersAsNumbers(bool on);  // every reply and push
     void setCompressed(bool on);        // login replies name the compressed quote service
     void omitHistoryAddress(bool on);   // login replies leave out "hisQuoted"
+    void setPushesFirst(bool on);       // a request's pushes go out before its reply
+    // A login ends the user's earlier sessions with a 4010 push on their
+    // trading connections.
+    void setEndEarlierSessions(bool on);
     void setEncipher(SimService s, bool on);
     void setQuoteRate(double hz);
 

@@ -120,6 +120,39 @@ TEST(DealerSimFaults, TwiceWrongOrderAndNumbersChangeTheReplyItself) {
     EXPECT_TRUE(sim.quotes()["EURUSD"]["bid"].is_number());
 }
 
+TEST(DealerSimSettings, PushesCanComeBeforeTheReplyAndALoginCanEndEarlierSessions) {
+    DealerSim sim;
+    Session s = logIn(sim);
+    sim.setBid("EURUSD", 1.09990);
+    // The events a market order brings on the trading connection, in arrival order.
+    auto orderEvents = [&] {
+        const int sent = s.trade->send("3001", s.action1(), orderFields({{"orderPrice", "1.10010"}}));
+        std::vector<std::string> events;
+        for (auto p = s.trade->next(); p; p = s.trade->next(events.size() > 3 ? 200 : 5000)) {
+            const bool reply = orderText(*p) == std::to_string(sent);
+            events.push_back(reply ? "reply" : (*p)["event"].get<std::string>());
+        }
+        return events;
+    };
+    EXPECT_EQ(orderEvents(), (std::vector<std::string>{"reply", "4016", "4022", "4008"}));
+    sim.setPushesFirst(true);
+    EXPECT_EQ(orderEvents(), (std::vector<std::string>{"4016", "4022", "4008", "reply"}));
+    sim.setPushesFirst(false);
+
+    // By default a second login leaves the first session alone.
+    Session second = logIn(sim);
+    EXPECT_EQ(s.trade->request("2001", s.list())["retCode"], "0");
+    sim.setEndEarlierSessions(true);
+    Session third = logIn(sim);
+    EXPECT_EQ(s.trade->nextPush("4010")["msgOrder"], "0");
+    EXPECT_EQ(second.trade->nextPush("4010")["retCode"], "0");
+    EXPECT_EQ(s.trade->request("2001", s.list())["retCode"], "9001");
+    EXPECT_EQ(third.trade->request("2001", third.list())["retCode"], "0");
+    // Another user's login ends nobody's session.
+    Session other = logIn(sim, "1002");
+    EXPECT_EQ(third.trade->request("2001", third.list())["retCode"], "0");
+}
+
 TEST(DealerSimFaults, ConnectionsCanBeClosedResetRefusedAndStalled) {
     DealerSim sim;
     Session s = logIn(sim);

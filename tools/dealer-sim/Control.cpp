@@ -86,6 +86,8 @@ Json Simulator::configJson() const {
     return {{"compressed", compressed_},
             {"omitHistoryAddress", omitHistory_},
             {"numbersAsNumbers", numbersAsNumbers_},
+            {"pushesFirst", pushesFirst_},
+            {"endEarlierSessions", endEarlierSessions_},
             {"encipher", enc},
             {"quoteRate", quoteRate_},
             {"seed", options_.seed},
@@ -256,6 +258,9 @@ HttpAnswer Simulator::control(const HttpRequest& req, const Json& body, HttpResp
             omitHistory_ = body["omitHistoryAddress"].get<bool>();
         if (body.contains("numbersAsNumbers"))
             numbersAsNumbers_ = body["numbersAsNumbers"].get<bool>();
+        if (body.contains("pushesFirst")) pushesFirst_ = body["pushesFirst"].get<bool>();
+        if (body.contains("endEarlierSessions"))
+            endEarlierSessions_ = body["endEarlierSessions"].get<bool>();
         if (body.contains("encipher")) {
             for (const auto& [name, on] : body["encipher"].items()) {
                 auto s = serviceByName(name);

@@ -274,8 +274,9 @@ void Simulator::handle(const std::shared_ptr<WsPeer>& peer, const Request& req) 
         return;
     }
     Outcome out = dispatch(peer, req);
+    if (pushesFirst_) deliver(out.pushes);
     sendReply(peer, req, out, fault ? &*fault : nullptr);
-    deliver(out.pushes);
+    if (!pushesFirst_) deliver(out.pushes);
 }
 
 const Simulator::Session* Simulator::session(const Request& req) const {
@@ -355,6 +356,7 @@ Outcome Simulator::login(const Request& req) {
     if (!desk_->checkPassword(*req.field("uid"), *req.field("pwd")))
         return refusal(ret::kBadLogin, "账户或密码错误");
     const std::string sid = "S" + newId(16);
+    if (endEarlierSessions_) endSessionsOf(*req.field("uid"));
     sessions_[sid] = Session{*req.field("uid")};
     Outcome out;
     out.data["sid"] = sid;
@@ -364,6 +366,25 @@ Outcome Simulator::login(const Request& req) {
     out.data["messageProxy"] = serviceUrl(Service::Msg);
     if (!omitHistory_) out.data["hisQuoted"] = serviceUrl(Service::History);
     return out;
+}
+
+void Simulator::endSessionsOf(const std::string& uid) {
+    Reply pkg;
+    pkg.event = "4010";
+    pkg.msgOrder = "0";
+    pkg.encrypt = encipher_[static_cast<int>(Service::Trade)] ? "1" : "0";
+    pkg.data["children"] = Json::array();
+    std::string text;
+    for (const auto& [id, peer] : std::map<int, std::shared_ptr<WsPeer>>(peers_)) {
+        if (peer->uid != uid || !peer->loggedIn || !sessions_.count(peer->sid)) continue;
+        if (peer->service == Service::Trade) {
+            if (text.empty()) text = wire(Service::Trade, renderPackage(pkg, numbersAsNumbers_));
+            peer->send(text);
+        }
+        peer->loggedIn = false;
+    }
+    for (auto it = sessions_.begin(); it != sessions_.end();)
+        it = it->second.uid == uid ? sessions_.erase(it) : std::next(it);
 }
 
 Outcome Simulator::proxyLogin(const std::shared_ptr<WsPeer>& peer, const Request& req) {
@@ -746,6 +767,8 @@ void Simulator::resetState() {
     compressed_ = options_.compressed;
     omitHistory_ = false;
     numbersAsNumbers_ = false;
+    pushesFirst_ = false;
+    endEarlierSessions_ = false;
     for (int i = 0; i < kServiceCount; ++i) {
         const Service s = static_cast<Service>(i);
         encipher_[i] =

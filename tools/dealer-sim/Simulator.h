@@ -141,6 +141,7 @@ class Simulator : public WsHost {
     Outcome dispatch(const std::shared_ptr<WsPeer>& peer, const Request& req);
     Outcome login(const Request& req);
     Outcome proxyLogin(const std::shared_ptr<WsPeer>& peer, const Request& req);
+    void endSessionsOf(const std::string& uid);
     Outcome tokenCheck(const std::shared_ptr<WsPeer>& peer, const Request& req);
     Outcome history(const Request& req);
     const Session* session(const Request& req) const;
@@ -217,6 +218,12 @@ class Simulator : public WsHost {
     bool compressed_ = false;
     bool omitHistory_ = false;
     bool numbersAsNumbers_ = false;
+    // A request's pushes go out before its reply, as from a desk that
+    // publishes a deal before it answers the request.
+    bool pushesFirst_ = false;
+    // A login ends the user's earlier sessions: their trading connections get
+    // the "logged in elsewhere" push (4010) and the sessions are gone.
+    bool endEarlierSessions_ = false;
     std::array<bool, kServiceCount> encipher_{};
     double quoteRate_ = 0;
     net::steady_timer quoteTimer_;
