@@ -533,6 +533,11 @@ TEST(QuotationRow, ASymbolOfMoreThanSixDecimalsShowsItsLastDigits) {
     s.cell->showCellWithLsQuotation(q);
     EXPECT_EQ(s.cell->lowLabel()->text(), "最低:0.00012001");
     EXPECT_EQ(s.cell->highLabel()->text(), "最高:0.00012999");
+    if (const auto folder = kavtest::screenshotFolder(); !folder.empty()) {
+        UIScreenRenderer::layoutWindows();
+        s.composite();
+        cairo_surface_write_to_png(s.frame, (folder / "board-row-eight-decimals.png").c_str());
+    }
 }
 
 TEST(QuotationRow, ACellHandedFromRowToRowShowsEachRowWhole) {
