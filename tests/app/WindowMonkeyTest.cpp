@@ -23,6 +23,7 @@
 #include "platform/ui/TouchInput.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/platform/ui/sdl-window/SdlEvents.h"
 
 using namespace kavtest;
 using namespace platform::ui;
@@ -113,31 +114,10 @@ class WindowMonkeyApp : public AppTest {
     }
 
     // The window's wait takes what is queued; replies from the dealer land.
-    void settle() {
-        auto& loop = platform::RunLoop::main();
-        for (int i = 0; i < 3; ++i)
-            loop.runUntil([] { return false; }, 0.002);
-        for (int i = 0;
-             i < 50 && SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
-             ++i)
-            loop.runUntil([] { return false; }, 0.002);
-    }
-    void push(SDL_Event e) {
-        SDL_PushEvent(&e);
-        settle();
-    }
-    static SDL_Window* sdlWindow() {
-        SDL_Window* last = nullptr;
-        for (Uint32 id = 1; id < 4096; ++id)
-            if (SDL_Window* w = SDL_GetWindowFromID(id)) last = w;
-        return last;
-    }
-    SDL_Point pixelOf(CGPoint p) const {
-        const CGRect shown = desktop_->shownArea();
-        const CGFloat k = desktop_->scale();
-        return {static_cast<int>(std::lround(shown.origin.x + p.x * k)),
-                static_cast<int>(std::lround(shown.origin.y + p.y * k))};
-    }
+    static void settle() { sdl::settle(); }
+    static void push(SDL_Event e) { sdl::push(e); }
+    static SDL_Window* sdlWindow() { return sdl::sdlWindow(); }
+    SDL_Point pixelOf(CGPoint p) const { return sdl::pixelOf(*desktop_, p); }
     SDL_Point anywhere() {
         const CGRect shown = desktop_->shownArea();
         const int w = static_cast<int>(shown.origin.x * 2 + shown.size.width);
@@ -165,49 +145,15 @@ class WindowMonkeyApp : public AppTest {
         return pixelOf(UIDriver::screenCenterOf(views[index]));
     }
 
-    void mouse(Uint32 type, Uint8 button, SDL_Point at) {
-        SDL_Event e{};
-        e.type = type;
-        if (type == SDL_MOUSEMOTION) {
-            e.motion.x = at.x;
-            e.motion.y = at.y;
-            e.motion.state = held_ ? SDL_BUTTON_LMASK : 0;
-        } else {
-            e.button.button = button;
-            e.button.x = at.x;
-            e.button.y = at.y;
-            e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            e.button.clicks = 1;
-        }
-        push(e);
-    }
+    void mouse(Uint32 type, Uint8 button, SDL_Point at) { sdl::mouse(type, button, at, held_); }
     void release() {
         if (!held_) return;
         held_ = false;
         mouse(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, anywhere());
     }
-    void key(SDL_Keycode sym, bool repeat) {
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.state = SDL_PRESSED;
-        e.key.repeat = repeat ? 1 : 0;
-        e.key.keysym.sym = sym;
-        push(e);
-    }
-    void windowEvent(Uint8 what) {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(sdlWindow());
-        e.window.event = what;
-        push(e);
-    }
-    void typeText(const std::string& text) {
-        SDL_Event e{};
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = SDL_GetWindowID(sdlWindow());
-        std::strncpy(e.text.text, text.c_str(), sizeof e.text.text - 1);
-        push(e);
-    }
+    static void key(SDL_Keycode sym, bool repeat) { sdl::key(sym, KMOD_NONE, repeat, false); }
+    static void windowEvent(Uint8 what) { sdl::windowEvent(what); }
+    static void typeText(const std::string& text) { sdl::textInput(text); }
     void checkPicture(const std::string& when) {
         settle();
         desktop_->drawFrameIfNeeded();

@@ -38,6 +38,7 @@
 #include "platform/ui/TouchInput.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
+#include "tests/platform/ui/sdl-window/SdlEvents.h"
 #include "tests/platform/ui/sdl-window/XServer.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestSupport.h"
@@ -144,33 +145,10 @@ class WindowMonkey {
         faults_.push_back(line.str());
     }
 
-    // Lets the window's wait take what is queued, as the run loop does.
-    void settle() {
-        auto& loop = platform::RunLoop::main();
-        for (int i = 0; i < 3; ++i)
-            loop.runUntil([] { return false; }, 0.002);
-        while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
-            loop.runUntil([] { return false; }, 0.002);
-    }
-    void push(SDL_Event e) {
-        SDL_PushEvent(&e);
-        settle();
-    }
-
-    // SDL's window of the desktop window: the last one opened.
-    static SDL_Window* sdlWindow() {
-        SDL_Window* last = nullptr;
-        for (Uint32 id = 1; id < 4096; ++id)
-            if (SDL_Window* w = SDL_GetWindowFromID(id)) last = w;
-        return last;
-    }
-    // A window pixel of a point of the screen.
-    SDL_Point pixelOf(CGPoint p) const {
-        const CGRect shown = desktop_->shownArea();
-        const CGFloat k = desktop_->scale();
-        return {static_cast<int>(std::lround(shown.origin.x + p.x * k)),
-                static_cast<int>(std::lround(shown.origin.y + p.y * k))};
-    }
+    static void settle() { kavtest::sdl::settle(); }
+    static void push(SDL_Event e) { kavtest::sdl::push(e); }
+    static SDL_Window* sdlWindow() { return kavtest::sdl::sdlWindow(); }
+    SDL_Point pixelOf(CGPoint p) const { return kavtest::sdl::pixelOf(*desktop_, p); }
     // Anywhere, the margins and a little beyond the window's edges too.
     SDL_Point anywhere() {
         const CGRect shown = desktop_->shownArea();
@@ -180,41 +158,13 @@ class WindowMonkey {
     }
 
     void mouse(Uint32 type, Uint8 button, SDL_Point at) {
-        SDL_Event e{};
-        e.type = type;
-        if (type == SDL_MOUSEMOTION) {
-            e.motion.x = at.x;
-            e.motion.y = at.y;
-            e.motion.state = held_ ? SDL_BUTTON_LMASK : 0;
-        } else {
-            e.button.button = button;
-            e.button.x = at.x;
-            e.button.y = at.y;
-            e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            e.button.clicks = 1;
-        }
-        push(e);
+        kavtest::sdl::mouse(type, button, at, held_);
     }
-    void key(SDL_Keycode sym, Uint16 mod = KMOD_NONE, bool repeat = false) {
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.state = SDL_PRESSED;
-        e.key.repeat = repeat ? 1 : 0;
-        e.key.keysym.sym = sym;
-        e.key.keysym.mod = mod;
-        push(e);
-        e.type = SDL_KEYUP;
-        e.key.state = SDL_RELEASED;
-        if (!repeat) push(e);
+    static void key(SDL_Keycode sym, Uint16 mod = KMOD_NONE, bool repeat = false) {
+        kavtest::sdl::key(sym, mod, repeat, true);
     }
-    void windowEvent(Uint8 what, int data1 = 0, int data2 = 0) {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(sdlWindow());
-        e.window.event = what;
-        e.window.data1 = data1;
-        e.window.data2 = data2;
-        push(e);
+    static void windowEvent(Uint8 what, int data1 = 0, int data2 = 0) {
+        kavtest::sdl::windowEvent(what, data1, data2);
     }
 
     // The field the keys go to now, as a user sees it: the one being edited,
@@ -229,11 +179,7 @@ class WindowMonkey {
     void typeText(const std::string& text) {
         UITextField* field = typingField();
         const std::string plainBefore = plain_->text(), padBefore = pad_->text();
-        SDL_Event e{};
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = SDL_GetWindowID(sdlWindow());
-        std::strncpy(e.text.text, text.c_str(), sizeof e.text.text - 1);
-        push(e);
+        kavtest::sdl::textInput(text);
         std::string expectPlain = plainBefore, expectPad = padBefore;
         const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
         if (field == plain_.get()) expectPlain += text;
