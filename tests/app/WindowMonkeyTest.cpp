@@ -30,25 +30,10 @@ using namespace platform::ui;
 
 namespace {
 
-// Pixels that differ where two images overlap; -1 when their sizes differ by
-// more than the rounding of a fractional scale. The shades of a line's edge
-// where a changed area's clip cuts it may differ by a few levels from a whole
-// redraw's: a stale picture differs by more.
+// The shades of a line's edge where a changed area's clip cuts it may differ
+// by a few levels from a whole redraw's: a stale picture differs by more.
 long pixelsDiffering(const UIImagePtr& a, const UIImagePtr& b) {
-    if (!a || !b || std::abs(a->pixelWidth() - b->pixelWidth()) > 1 ||
-        std::abs(a->pixelHeight() - b->pixelHeight()) > 1)
-        return -1;
-    long n = 0;
-    const int w = std::min(a->pixelWidth(), b->pixelWidth());
-    const int h = std::min(a->pixelHeight(), b->pixelHeight());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const UIColor p = a->pixelAt(x, y), q = b->pixelAt(x, y);
-            if (std::max({std::fabs(p.red - q.red), std::fabs(p.green - q.green),
-                          std::fabs(p.blue - q.blue)}) > 0.1)
-                ++n;
-        }
-    return n;
+    return sdl::pixelsDiffering(a, b, 0.1);
 }
 
 class WindowMonkeyApp : public AppTest {

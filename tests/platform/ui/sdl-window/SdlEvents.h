@@ -5,11 +5,14 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/RunLoop.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/sdl-window/DesktopWindow.h"
 
 namespace kavtest::sdl {
@@ -99,6 +102,27 @@ inline void textInput(const std::string& text) {
     e.text.windowID = SDL_GetWindowID(sdlWindow());
     std::strncpy(e.text.text, text.c_str(), sizeof e.text.text - 1);
     push(e);
+}
+
+// Pixels that differ by more than `tolerance` in a colour where two images
+// overlap; -1 when their sizes differ by more than the rounding of a
+// fractional scale.
+inline long pixelsDiffering(const platform::ui::UIImagePtr& a, const platform::ui::UIImagePtr& b,
+                            double tolerance = 0) {
+    if (!a || !b || std::abs(a->pixelWidth() - b->pixelWidth()) > 1 ||
+        std::abs(a->pixelHeight() - b->pixelHeight()) > 1)
+        return -1;
+    long n = 0;
+    const int w = std::min(a->pixelWidth(), b->pixelWidth());
+    const int h = std::min(a->pixelHeight(), b->pixelHeight());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const platform::ui::UIColor p = a->pixelAt(x, y), q = b->pixelAt(x, y);
+            if (std::max({std::fabs(p.red - q.red), std::fabs(p.green - q.green),
+                          std::fabs(p.blue - q.blue)}) > tolerance)
+                ++n;
+        }
+    return n;
 }
 
 }  // namespace kavtest::sdl

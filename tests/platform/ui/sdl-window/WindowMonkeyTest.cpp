@@ -47,22 +47,7 @@ using namespace platform::ui;
 
 namespace {
 
-// Pixels that differ where two images overlap; -1 when their sizes differ by
-// more than the rounding of a fractional scale.
-long pixelsDiffering(const UIImagePtr& a, const UIImagePtr& b) {
-    if (!a || !b || std::abs(a->pixelWidth() - b->pixelWidth()) > 1 ||
-        std::abs(a->pixelHeight() - b->pixelHeight()) > 1)
-        return -1;
-    long n = 0;
-    const int w = std::min(a->pixelWidth(), b->pixelWidth());
-    const int h = std::min(a->pixelHeight(), b->pixelHeight());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const UIColor p = a->pixelAt(x, y), q = b->pixelAt(x, y);
-            if (p.red != q.red || p.green != q.green || p.blue != q.blue) ++n;
-        }
-    return n;
-}
+using kavtest::sdl::pixelsDiffering;
 
 class WindowMonkey {
   public:
