@@ -319,6 +319,7 @@ TEST_F(DrawerTest, AnOrderScreenPutAwayWhileTurnedSidewaysLeavesTheBoardUpright)
     run("rotate portrait\n");
     EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
     EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
+    run("shot board-after-a-sideways-order\n");
 }
 
 TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {

@@ -702,6 +702,7 @@ TEST_F(LoginScreenTest, ASessionEndedOnTheSidewaysOrderScreenComesBackToAnUprigh
     auto* login = tagged(LVC::kTagLogin);
     ASSERT_TRUE(login);
     EXPECT_EQ(UIDriver::whyNotReached(UIDriver::screenCenterOf(login), login), "");
+    run("shot login-after-a-sideways-session\n");
     // Held sideways again, the form stays upright.
     run("rotate right\n");
     EXPECT_EQ(application.statusBarOrientation(), platform::ui::UIInterfaceOrientation::Portrait);
