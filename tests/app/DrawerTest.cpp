@@ -46,6 +46,18 @@ class DrawerTest : public AppTest {
         UIScreenRenderer::layoutWindows();
     }
     void shot(const std::string& name) { run("shot " + name + "\n"); }
+    // The market order of gold, opened from the board at once (the flash
+    // order setting on); null when it does not come up.
+    MarketOpenViewController* openGoldOrder() {
+        app->sysdb()->setValue("1", settingTag::isFlashOrder);
+        auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
+        if (!board) return nullptr;
+        UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
+        settle();
+        auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
+        return presented ? dynamic_cast<MarketOpenViewController*>(presented->topViewController())
+                         : nullptr;
+    }
 
     UINavigationController* centerStack() const {
         return dynamic_cast<UINavigationController*>(drawer->centerViewController().get());
@@ -257,14 +269,7 @@ TEST_F(DrawerTest, ABoardRowOpensTheMarketOrderScreenOfItsSymbol) {
 
 TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideways) {
     logInToLabelledDealer();
-    app->sysdb()->setValue("1", settingTag::isFlashOrder);
-    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
-    ASSERT_TRUE(board);
-    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
-    settle();
-    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
-    ASSERT_TRUE(presented);
-    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    auto* order = openGoldOrder();
     ASSERT_TRUE(order);
     UIDriver::tap(order->view()->viewWithTag(ViewBuySellButton::kTagBuy).get());
     ASSERT_TRUE(until([] { return UIDriver::viewWithText("下单成功。") != nullptr; }));
@@ -292,14 +297,7 @@ TEST_F(DrawerTest, TheBoardComesBackUprightFromAnOrderClosedWithTheDeviceSideway
 
 TEST_F(DrawerTest, AnOrderScreenPutAwayWhileTurnedSidewaysLeavesTheBoardUpright) {
     logInToLabelledDealer();
-    app->sysdb()->setValue("1", settingTag::isFlashOrder);
-    auto* board = dynamic_cast<QuotationViewController*>(centerScreen());
-    ASSERT_TRUE(board);
-    UIDriver::tap(UIDriver::viewWithText("现货黄金", board->view()));
-    settle();
-    auto* presented = dynamic_cast<UINavigationController*>(drawer->presentedViewController());
-    ASSERT_TRUE(presented);
-    auto* order = dynamic_cast<MarketOpenViewController*>(presented->topViewController());
+    auto* order = openGoldOrder();
     ASSERT_TRUE(order);
     // The device turned while the order is on its way: the order screen
     // turns with it, and its result's answer puts it away sideways.
@@ -319,7 +317,7 @@ TEST_F(DrawerTest, AnOrderScreenPutAwayWhileTurnedSidewaysLeavesTheBoardUpright)
     run("rotate portrait\n");
     EXPECT_EQ(application.statusBarOrientation(), UIInterfaceOrientation::Portrait);
     EXPECT_EQ(UIScreenRenderer::screenSize().width, 320);
-    run("shot board-after-a-sideways-order\n");
+    shot("board-after-a-sideways-order");
 }
 
 TEST_F(DrawerTest, TheShakeSettingOpensItsScreens) {

@@ -70,8 +70,7 @@ void CloseOutViewController::showCell(UITableViewCell& cell, LSCloseOut& row) {
 
 void CloseOutViewController::updateLSCloseOut(LSCloseOut& closeOut, const MODCloseBill& record) {
     // Prices in as many decimals as their symbol's, when it has more than six.
-    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
-    const int decimals = symbol ? symbol->decimal : 0;
+    const int decimals = lsconvert::decimalsOf(bizSDK().get(), record.symbolCode);
     closeOut.orderCode = record.orderCode;
     closeOut.orderCodeRe = record.orderCodeRe;
     closeOut.symbolCode = record.symbolCode;

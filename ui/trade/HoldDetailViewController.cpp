@@ -35,8 +35,7 @@ void HoldDetailViewController::showCell(UITableViewCell& cell, LSHoldDetail& row
 void HoldDetailViewController::updateLSHoldDetail(LSHoldDetail& detail,
                                                   const MODHoldBill& holdBill) {
     // Prices in as many decimals as their symbol's, when it has more than six.
-    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(holdBill.symbolCode) : nullptr;
-    const int decimals = symbol ? symbol->decimal : 0;
+    const int decimals = lsconvert::decimalsOf(bizSDK().get(), holdBill.symbolCode);
     detail.orderCode = holdBill.orderCode;
     detail.symbolCode = holdBill.symbolCode;
     detail.symbolName = holdBill.symbolName;

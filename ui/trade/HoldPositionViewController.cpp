@@ -33,8 +33,7 @@ void HoldPositionViewController::showCell(UITableViewCell& cell, LSHoldPosition&
 void HoldPositionViewController::updateLSHoldPosition(LSHoldPosition& position,
                                                       const MODHoldPosition& record) {
     // Prices in as many decimals as their symbol's, when it has more than six.
-    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
-    const int decimals = symbol ? symbol->decimal : 0;
+    const int decimals = lsconvert::decimalsOf(bizSDK().get(), record.symbolCode);
     position.symbolCode = record.symbolCode;
     position.symbolName = record.symbolName;
     position.quantityBuy = lsconvert::decimal(record.quantityBuy);

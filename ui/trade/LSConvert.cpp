@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
 #include "ui/toolkit/KAStringUtils.h"
 
@@ -27,6 +28,11 @@ platform::Decimal decimal(double value) {
 
 platform::Decimal price(double value, int decimals) {
     return written(value, std::clamp(decimals, 6, KAStringUtils::kMaxDecimals));
+}
+
+int decimalsOf(const KAVBizSDK* sdk, const std::string& symbolCode) {
+    const auto symbol = sdk ? sdk->getSymbolWith(symbolCode) : nullptr;
+    return symbol ? symbol->decimal : 0;
 }
 
 std::optional<double> date(const std::string& text) {

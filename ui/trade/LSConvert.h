@@ -10,6 +10,8 @@
 
 #include "platform/Decimal.h"
 
+class KAVBizSDK;
+
 namespace lsconvert {
 
 // The number written with "%f" (six decimals, rounded) and read back as an
@@ -20,6 +22,9 @@ platform::Decimal decimal(double value);
 // most 15, as the price texts hold them): six would turn the last digits of
 // a price of 0.00012345 into zeros.
 platform::Decimal price(double value, int decimals);
+// The decimals of the symbol a record names, as the service caches it; 0
+// (prices with six) when there is no service or it does not know the symbol.
+int decimalsOf(const KAVBizSDK* sdk, const std::string& symbolCode);
 // The moment (seconds since 1970, local time) of a "yyyy-MM-dd HH:mm:ss"
 // text; nothing when it does not parse.
 std::optional<double> date(const std::string& text);

@@ -75,8 +75,7 @@ void LimitOpenViewController::showCell(UITableViewCell& cell, LSLimitOpen& row) 
 
 void LimitOpenViewController::updateLSLimitOpen(LSLimitOpen& order, const MODLimitBill& record) {
     // Prices in as many decimals as their symbol's, when it has more than six.
-    const auto symbol = bizSDK() ? bizSDK()->getSymbolWith(record.symbolCode) : nullptr;
-    const int decimals = symbol ? symbol->decimal : 0;
+    const int decimals = lsconvert::decimalsOf(bizSDK().get(), record.symbolCode);
     order.orderCode = record.orderCode;
     order.symbolCode = record.symbolCode;
     order.symbolName = record.symbolName;
