@@ -62,9 +62,6 @@ struct KAVSymbolTickets {
         kColumnCount
     };
     std::vector<double> cells;  // kColumnCount columns of size() rows
-    // Each ticket's lane of an [ask, bid] pair: 2 (the second) for one
-    // closed at the bid, 0 for one closed at the ask.
-    std::vector<int64_t> closeLanes;
     // Tickets priced together, run by run; and what bounds the profits of
     // each run: its largest lots and, for plain and for reciprocal prices,
     // its largest price (infinite when a ticket of the run cannot be priced
