@@ -185,7 +185,11 @@ BENCHMARK(BM_QuotePush)
 // nothing dispatched, cached or reported; and with `tickets`, a flat
 // re-pricing of that many tickets at the new price (one column each of
 // open prices, signed lots and sides, the profits summed).
-void BM_QuotePushFloor(benchmark::State& state) {
+//
+// With `records`, the re-pricing also writes each ticket's profits and
+// closing price into its record in a service object's cache, the records
+// the push writes, as the screens need them: what the records alone add.
+void quotePushFloor(benchmark::State& state, const std::vector<MODHoldBill*>* records) {
     namespace od = simdjson::ondemand;
     const size_t tickets = static_cast<size_t>(state.range(0));
     const simdjson::padded_string texts[2] = {simdjson::padded_string(quoteText("1.10100")),
@@ -238,9 +242,20 @@ void BM_QuotePushFloor(benchmark::State& state) {
         }
         double sum = 0;
         const double bid = current - 0.0001, ask = current + 0.0001;
-        for (size_t t = 0; t < tickets; ++t) {
-            profit[t] = lots[t] * ((atBid[t] != 0 ? bid : ask) - open[t]) * 100000.0;
-            sum += profit[t];
+        if (records) {
+            for (size_t t = 0; t < tickets; ++t) {
+                const double close = atBid[t] != 0 ? bid : ask;
+                const double p = lots[t] * (close - open[t]) * 100000.0;
+                MODHoldBill& record = *(*records)[t];
+                record.dynProfitPrice = record.dynProfit = record.dynProfitTotal = p;
+                record.markPrice = close;
+                sum += p;
+            }
+        } else {
+            for (size_t t = 0; t < tickets; ++t) {
+                profit[t] = lots[t] * ((atBid[t] != 0 ? bid : ask) - open[t]) * 100000.0;
+                sum += profit[t];
+            }
         }
         benchmark::DoNotOptimize(sum);
         benchmark::DoNotOptimize(profit.data());
@@ -251,7 +266,27 @@ void BM_QuotePushFloor(benchmark::State& state) {
         state.SkipWithError("the package was not read");
     state.SetItemsProcessed(state.iterations());
 }
+void BM_QuotePushFloor(benchmark::State& state) {
+    quotePushFloor(state, nullptr);
+}
 BENCHMARK(BM_QuotePushFloor)->ArgNames({"tickets"})->Arg(0)->Arg(1000);
+
+void BM_QuotePushFloorWritingRecords(benchmark::State& state) {
+    platform::LogCapture quiet;
+    const int tickets = static_cast<int>(state.range(0));
+    Session session(tickets, 1, false);
+    std::vector<MODHoldBill*> records;
+    for (int i = 0; i < tickets; ++i) {
+        const auto record = session.sdk->getHoldBillWith(std::to_string(100000 + i));
+        if (!record) {
+            state.SkipWithError("a ticket is not cached");
+            return;
+        }
+        records.push_back(record.get());
+    }
+    quotePushFloor(state, &records);
+}
+BENCHMARK(BM_QuotePushFloorWritingRecords)->ArgNames({"tickets"})->Arg(1000);
 
 void BM_QuoteParseOnly(benchmark::State& state) {
     const bool enciphered = state.range(0) != 0;
