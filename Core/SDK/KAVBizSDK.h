@@ -555,6 +555,19 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // away, with the count when it last did: that push has the last word
     // over a position answer asked for before it.
     std::map<std::string, uint64_t> pushedPositions_;
+    // The money an account push sets (the server keeps it; the floating
+    // part stays the client's own), and for each account and field of it
+    // the count when a push last set it: an account answer asked for before
+    // that push keeps the pushed value.
+    static constexpr std::pair<const char*, double MODUserAccount::*> kPushedMoney[] = {
+        {"amMarginRemain", &MODUserAccount::amMarginRemain},
+        {"amMarginUsed", &MODUserAccount::amMarginUsed},
+        {"amMarginFreezed", &MODUserAccount::amMarginFreezed},
+        {"amWithdrawable", &MODUserAccount::amWithdrawable},
+        {"amDailyCharge", &MODUserAccount::amDailyCharge},
+        {"amDailyCloseProfit", &MODUserAccount::amDailyCloseProfit},
+    };
+    std::map<std::pair<int32_t, size_t>, uint64_t> pushedMoney_;
     uint64_t pushMarks_ = 0;
     void markPushed(std::map<std::string, uint64_t>& marks, const std::string& code) {
         marks[code] = ++pushMarks_;

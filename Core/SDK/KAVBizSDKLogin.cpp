@@ -162,6 +162,7 @@ void KAVBizSDK::loginTraderProxy() {
             sdk.filedTickets_.clear();
             sdk.filedOrders_.clear();
             sdk.pushedPositions_.clear();
+            sdk.pushedMoney_.clear();
             sdk.loginQueryAccounts();
         });
     });

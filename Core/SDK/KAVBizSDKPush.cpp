@@ -424,23 +424,18 @@ void KAVBizSDK::onBulletinPush(const KAVPackage& package) {
 
 void KAVBizSDK::onAccountChange(const KAVPackage& package) {
     if (!pushGate(package) || accounts_.empty()) return;
-    // The money the server keeps; the floating part stays the client's own.
-    // Only what the push carries readably: a balance that is not sent is
-    // not 0.
-    static constexpr std::pair<const char*, double MODUserAccount::*> kMoney[] = {
-        {"amMarginRemain", &MODUserAccount::amMarginRemain},
-        {"amMarginUsed", &MODUserAccount::amMarginUsed},
-        {"amMarginFreezed", &MODUserAccount::amMarginFreezed},
-        {"amWithdrawable", &MODUserAccount::amWithdrawable},
-        {"amDailyCharge", &MODUserAccount::amDailyCharge},
-        {"amDailyCloseProfit", &MODUserAccount::amDailyCloseProfit},
-    };
+    // Only the money the push carries readably: a balance that is not sent
+    // is not 0.
     bizfields::forEachChild(package.getValue("children"), [&](const Json& child) {
         const auto pushed = BizUserAccount::parseAccount(child);
         const auto account = pushed ? getAccountWith(pushed->accId) : nullptr;
         if (!account) return;
-        for (const auto& [key, field] : kMoney)
-            if (reply::readableNumber(child, key)) account.get()->*field = pushed.get()->*field;
+        for (size_t i = 0; i < std::size(kPushedMoney); ++i) {
+            const auto& [key, field] = kPushedMoney[i];
+            if (!reply::readableNumber(child, key)) continue;
+            account.get()->*field = pushed.get()->*field;
+            pushedMoney_[{account->accId, i}] = ++pushMarks_;
+        }
         updateAccountInfo(account);
     });
 }

@@ -77,12 +77,23 @@ void KAVBizSDK::queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock o
     auto biz = std::make_shared<BizUserAccount>(channelNamed(kWSTrader));
     queryWithBiz(
         biz,
-        [weak = weak_from_this(),
+        [weak = weak_from_this(), sentAt = pushMarks_,
          onSuccess = std::move(onSuccess)](const MODList<MODUserAccount>& accounts) {
             auto self = weak.lock();
             if (!self) return;
-            for (const auto& account : accounts)
-                self->accounts_[accountKey(account->accId)] = account;
+            for (const auto& account : accounts) {
+                // The money a push set after the query left is newer than
+                // the answer's.
+                std::shared_ptr<MODUserAccount>& cached =
+                    self->accounts_[accountKey(account->accId)];
+                for (size_t i = 0; cached && i < std::size(kPushedMoney); ++i) {
+                    const auto mark = self->pushedMoney_.find({account->accId, i});
+                    if (mark == self->pushedMoney_.end() || mark->second <= sentAt) continue;
+                    const auto field = kPushedMoney[i].second;
+                    account.get()->*field = cached.get()->*field;
+                }
+                cached = account;
+            }
             if (!onSuccess) return;
             // The caller gets what is now cached: one record per account, so
             // that a change made through it is seen by every reader.

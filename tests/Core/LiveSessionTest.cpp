@@ -369,6 +369,48 @@ TEST_F(LiveSessionTest, APositionAnswerMadeBeforeAPushDoesNotUndoIt) {
     EXPECT_NE(positions->at(0), gold);
 }
 
+// The account's money as the dealer pushes it after a trade is newer than
+// an account answer made before the trade.
+TEST_F(LiveSessionTest, AnAccountAnswerMadeBeforeAPushKeepsThePushedMoney) {
+    login();
+    const double usedBefore = sdk->getAccountWith(1001)->amMarginUsed;
+    // The login asked for the accounts too.
+    const size_t asked = sim.waitForPackages("2001", 1, SimService::Trade).size();
+    sim.holdReply("2001");
+    std::optional<MODList<MODUserAccount>> accounts;
+    sdk->queryAccountOnSuccess([&](const MODList<MODUserAccount>& l) { accounts = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2001", asked + 1, SimService::Trade).size(), asked + 1);
+    ASSERT_TRUE(boughtTicket(2));
+    ASSERT_TRUE(settle());
+    const double used = sdk->getAccountWith(1001)->amMarginUsed;
+    const double remain = sdk->getAccountWith(1001)->amMarginRemain;
+    ASSERT_GT(used, usedBefore);
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return accounts.has_value(); }));
+
+    ASSERT_EQ(accounts->size(), 1u);
+    EXPECT_EQ(accounts->at(0), sdk->getAccountWith(1001));
+    EXPECT_EQ(accounts->at(0)->amMarginUsed, used);
+    EXPECT_EQ(accounts->at(0)->amMarginRemain, remain);
+
+    // Field by field, a push counts over an answer asked for before it, and
+    // not over one asked for after it.
+    sim.push(SimService::Trade, "4008",
+             {{"children", SimJson::array({SimJson{{"accId", "1001"}, {"amMarginUsed", "5"}}})}});
+    ASSERT_TRUE(waitFor([&] { return sdk->getAccountWith(1001)->amMarginUsed == 5; }));
+    sim.holdReply("2001");
+    accounts.reset();
+    sdk->queryAccountOnSuccess([&](const MODList<MODUserAccount>& l) { accounts = l; }, {});
+    ASSERT_EQ(sim.waitForPackages("2001", asked + 2, SimService::Trade).size(), asked + 2);
+    sim.push(SimService::Trade, "4008",
+             {{"children", SimJson::array({SimJson{{"accId", "1001"}, {"amMarginRemain", "1"}}})}});
+    ASSERT_TRUE(waitFor([&] { return sdk->getAccountWith(1001)->amMarginRemain == 1; }));
+    sim.releaseHeld();
+    ASSERT_TRUE(waitFor([&] { return accounts.has_value(); }));
+    EXPECT_EQ(sdk->getAccountWith(1001)->amMarginRemain, 1);
+    EXPECT_EQ(sdk->getAccountWith(1001)->amMarginUsed, used);
+}
+
 TEST_F(LiveSessionTest, ASymbolPushChangesTheRecordEveryViewHolds) {
     login();
     const auto eurusd = sdk->getSymbolWith("EURUSD");
