@@ -117,7 +117,33 @@ void KAVPackage::releaseDocument() const {
     document_.reset();
 }
 
+void KAVPackage::readDataFromText() const {
+    dataInText_ = false;
+    flat_.valid = false;
+    // The flat read took the text, so the document takes it too; the tree
+    // parser stands behind it all the same. A copy of the package holds a
+    // copy of the text that may lack the parser's room: the document is
+    // parsed from one that has it (its strings are its own).
+    std::string_view text = strData_.view();
+    std::string roomy;
+    if (!strData_.roomBehind(platform::JsonDocument::kPadding)) {
+        roomy.reserve(text.size() + platform::JsonDocument::kPadding);
+        roomy.assign(text);
+        text = roomy;
+    }
+    if (platform::JsonDocument::parseInto(text, spare_.document)) {
+        const platform::JsonView data = spare_.document->root().member("data");
+        dataView_ = data.isObject() ? data : platform::JsonView();
+        document_ = std::move(spare_.document);
+        return;
+    }
+    auto parsed = platform::parseJson(text);
+    const Json* data = parsed ? platform::jsonMember(*parsed, "data") : nullptr;
+    kavData_ = data && data->is_object() ? std::move(*const_cast<Json*>(data)) : Json::object();
+}
+
 void KAVPackage::materialize() const {
+    if (dataInText_) readDataFromText();
     if (!document_) return;
     kavData_ = dataView_.isObject() ? dataView_.toJson() : Json::object();
     releaseDocument();
@@ -136,6 +162,8 @@ Json& KAVPackage::kavData() {
 }
 
 void KAVPackage::setKavData(Json data) {
+    dataInText_ = false;
+    flat_.valid = false;
     releaseDocument();
     kavData_ = data.is_object() ? std::move(data) : Json::object();
 }
@@ -217,6 +245,8 @@ std::string KAVPackage::toJSON() {
 }
 
 void KAVPackage::clear() {
+    dataInText_ = false;
+    flat_.valid = false;
     event_.clear();
     msgOrder_ = 0;
     token_.clear();
@@ -242,8 +272,58 @@ bool KAVPackage::fromReceived(const std::string& text) {
     return readText(text);
 }
 
+bool KAVPackage::readFlatText(std::string_view text) {
+    if (text.size() > platform::JsonDocument::kKeptDocumentText ||
+        !flat_.text.read(text, "data", "children"))
+        return false;
+    flat_.valid = true;
+    // The envelope's texts copied (short ones are kept inside the string):
+    // the package may be copied away from the text.
+    const auto setText = [](KAVEnvelopeText& out, std::string_view value) {
+        out.set(std::string(value));
+    };
+    event_.clear();
+    retCode_.clear();
+    message_.clear();
+    encrypt_.clear();
+    int64_t order = 0;
+    // A key given twice counts as its later value, as on the document's road.
+    for (const platform::JsonFlatText::Member& m : flat_.text.members()) {
+        switch (m.key.size()) {
+            case 5:
+                if (platform::isKey(m.key, "event")) setText(event_, m.value);
+                break;
+            case 7:
+                if (platform::isKey(m.key, "retCode")) {
+                    setText(retCode_, m.value);
+                } else if (platform::isKey(m.key, "message")) {
+                    setText(message_, m.value);
+                } else if (platform::isKey(m.key, "encrypt")) {
+                    setText(encrypt_, m.value);
+                }
+                break;
+            case 8:
+                if (platform::isKey(m.key, "msgOrder"))
+                    order = platform::JsonView::integerOfText(m.value);
+                break;
+            default:
+                break;
+        }
+    }
+    msgOrder_ = clampedOrder(order);
+    if (document_ && document_->keptForNext()) spare_.document = std::move(document_);
+    document_.reset();
+    dataView_ = platform::JsonView();
+    if (!kavData_.is_null()) kavData_ = nullptr;
+    dataInText_ = true;
+    return true;
+}
+
 bool KAVPackage::readText(std::string_view text) {
     if (text.empty()) return false;
+    dataInText_ = false;
+    flat_.valid = false;
+    if (readFlatText(text)) return true;
     if (platform::JsonDocument::parseInto(text, spare_.document)) {
         const platform::JsonView top = spare_.document->root();
         if (top.isArray()) return false;

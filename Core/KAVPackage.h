@@ -100,6 +100,11 @@ class KAVPackageText {
     }
     // What the package's own buffer holds on to.
     size_t capacity() const { return own_.capacity(); }
+    // Whether the parser's room is there behind the text: a text borrowed
+    // had it, a copy made by copy() has it, a copy of the package may not.
+    bool roomBehind(size_t room) const {
+        return borrowed_ || own_.capacity() - own_.size() >= room;
+    }
 
   private:
     void set(std::string_view text) {
@@ -140,14 +145,25 @@ class KAVPackage {
     //
     // A received package keeps its text as parsed and builds this tree only
     // when it is first asked for: the quote road reads the few members it
-    // needs through dataView() instead.
+    // needs through flatData() or dataView() instead.
     const platform::Json& kavData() const;
     platform::Json& kavData();
     void setKavData(platform::Json data);
     // The received data object read in place; missing once the tree has
     // been built (or for a package that was built, not received): the
     // caller then reads kavData().
-    platform::JsonView dataView() const { return document_ ? dataView_ : platform::JsonView(); }
+    platform::JsonView dataView() const {
+        if (dataInText_) readDataFromText();
+        return document_ ? dataView_ : platform::JsonView();
+    }
+    // A received package of plain texts only (its data's members and its
+    // children's all strings with no escape, as a quote push comes), read
+    // with no document made: its data as it lies in the text. Null for
+    // any other package, for one read again (dataView(), kavData()) and
+    // for a copy: they read the data from the text's document.
+    const platform::JsonFlatText* flatData() const {
+        return dataInText_ && flat_.valid ? &flat_.text : nullptr;
+    }
 
     // Stores the value under the key (value first, key second); a key
     // stored before keeps its place.
@@ -184,6 +200,12 @@ class KAVPackage {
   private:
     // Builds kavData_ from the parsed text, once.
     void materialize() const;
+    // Parses the text of a package read without a document into one, for
+    // whoever reads its data in some other way than flatData().
+    void readDataFromText() const;
+    // readText's road for a package of plain texts only; false for any
+    // other text, which is then parsed into a document.
+    bool readFlatText(std::string_view text);
 
     // Copies the envelope's texts out of the document, which is let go.
     void releaseDocument() const;
@@ -216,6 +238,28 @@ class KAVPackage {
         ~SpareDocument() = default;
     };
     mutable SpareDocument spare_;
-    platform::JsonView dataView_;
+    mutable platform::JsonView dataView_;
     KAVPackageText strData_;
+    // The data is still in the text, read by flat_ only.
+    mutable bool dataInText_ = false;
+    // What flatData() hands out, read where the text lies: a copy or a move
+    // of the package starts without it (valid false), as its text may be
+    // another, and keeps its buffers for the next flat read.
+    struct FlatText {
+        platform::JsonFlatText text;
+        bool valid = false;
+        FlatText() = default;
+        FlatText(const FlatText&) noexcept {}
+        FlatText& operator=(const FlatText&) noexcept {
+            valid = false;
+            return *this;
+        }
+        FlatText(FlatText&&) noexcept {}
+        FlatText& operator=(FlatText&&) noexcept {
+            valid = false;
+            return *this;
+        }
+        ~FlatText() = default;
+    };
+    mutable FlatText flat_;
 };

@@ -105,6 +105,116 @@ bool JsonDocument::parseInto(std::string_view text, std::shared_ptr<const JsonDo
     return into->parseText(text);
 }
 
+// --- JsonFlatText --------------------------------------------------------------
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+// One reader per thread keeps its working buffers between texts.
+od::parser& flatParser() {
+    thread_local od::parser parser;
+    return parser;
+}
+
+bool jsonSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The bytes between the quotes of a string, in a text with no escape,
+// from its token (which runs up to the next token, blanks included); false
+// for any other value.
+inline bool plainString(std::string_view token, std::string_view& out) {
+    while (!token.empty() && jsonSpace(token.back()))
+        token.remove_suffix(1);
+    if (token.size() < 2 || token.front() != '"' || token.back() != '"') return false;
+    out = token.substr(1, token.size() - 2);
+    return true;
+}
+
+// A key, in a text with no escape: the bytes up to its closing quote,
+// found back from where its value starts, past the colon and any blanks.
+inline std::string_view plainKey(const od::raw_json_string& key, const char* valueStart) {
+    const char* end = valueStart - 1;
+    while (*end != '"')
+        --end;
+    return std::string_view(key.raw(), static_cast<size_t>(end - key.raw()));
+}
+
+// Every member of an object whose values are all plain strings, but for
+// `nested` (when not empty), handed to `onNested` with its value.
+template <typename OnNested>
+bool readMembers(od::object object, std::vector<JsonFlatText::Member>& members,
+                 std::string_view nested, OnNested&& onNested) {
+    for (auto item : object) {
+        od::field field;
+        if (std::move(item).get(field) != simdjson::SUCCESS) return false;
+        od::value value = field.value();
+        const std::string_view token = value.raw_json_token();
+        const std::string_view key = plainKey(field.key(), token.data());
+        if (!nested.empty() && key == nested) {
+            if (!onNested(value)) return false;
+            continue;
+        }
+        std::string_view text;
+        if (!plainString(token, text)) return false;
+        // Taken, not left for the iterator to skip: a skip past a value
+        // checks less of what follows it than the next member's reading.
+        od::raw_json_string taken;
+        if (value.get_raw_json_string().get(taken) != simdjson::SUCCESS) return false;
+        members.push_back({key, text});
+    }
+    return true;
+}
+
+}  // namespace
+
+bool JsonFlatText::read(std::string_view text, std::string_view nest, std::string_view list) {
+    members_.clear();
+    nestMembers_.clear();
+    elementMembers_.clear();
+    ends_.clear();
+    hasNest_ = false;
+    // An escape anywhere (a backslash can stand nowhere else) is left to the
+    // document, which reads it.
+    if (std::memchr(text.data(), '\\', text.size())) return false;
+    od::document doc;
+    if (flatParser()
+            .iterate(text.data(), text.size(), text.size() + JsonDocument::kPadding)
+            .get(doc) != simdjson::SUCCESS)
+        return false;
+    od::object top;
+    if (doc.get_object().get(top) != simdjson::SUCCESS) return false;
+    const auto readList = [&](od::value value) {
+        // A list given twice: the later one counts.
+        elementMembers_.clear();
+        ends_.clear();
+        od::array array;
+        if (value.get_array().get(array) != simdjson::SUCCESS) return false;
+        for (auto item : array) {
+            od::object element;
+            if (item.get_object().get(element) != simdjson::SUCCESS) return false;
+            if (!readMembers(element, elementMembers_, {}, [](od::value) { return false; }))
+                return false;
+            ends_.push_back(static_cast<uint32_t>(elementMembers_.size()));
+        }
+        return true;
+    };
+    const auto readNest = [&](od::value value) {
+        // So does a nest given twice.
+        hasNest_ = true;
+        nestMembers_.clear();
+        elementMembers_.clear();
+        ends_.clear();
+        od::object object;
+        if (value.get_object().get(object) != simdjson::SUCCESS) return false;
+        return readMembers(object, nestMembers_, list, readList);
+    };
+    if (!readMembers(top, members_, nest, readNest)) return false;
+    // Nothing may follow the object.
+    return doc.current_location().error() == simdjson::OUT_OF_BOUNDS;
+}
+
 // --- JsonView ------------------------------------------------------------------
 
 int64_t JsonView::anyInteger() const {

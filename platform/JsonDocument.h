@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Json.h"
 #include "platform/Strings.h"
@@ -57,25 +58,27 @@ class JsonView {
     // The reply value conversions of jsonInteger, jsonDouble and jsonText.
     // A message order's plain digits are read here.
     int64_t integer() const {
-        if (kind_ == Kind::String) {
-            const std::string_view s = stringAt(index_);
-            int64_t value = 0;
-            size_t i = 0;
-            while (i < s.size() && i < 18 && static_cast<unsigned char>(s[i] - '0') < 10)
-                value = value * 10 + (s[i++] - '0');
-            if (i > 0 && !(i == 18 && i < s.size() && static_cast<unsigned char>(s[i] - '0') < 10))
-                return value;
-        }
-        return anyInteger();
+        return kind_ == Kind::String ? integerOfText(stringAt(index_)) : anyInteger();
     }
     // A price's plain decimal is read here, inline beside its neighbours.
     double number() const {
+        return kind_ == Kind::String ? numberOfText(stringAt(index_)) : anyNumber();
+    }
+    // The same conversions of a string value's text, wherever it lies:
+    // eight bytes must be readable from its start.
+    static int64_t integerOfText(std::string_view s) {
+        int64_t value = 0;
+        size_t i = 0;
+        while (i < s.size() && i < 18 && static_cast<unsigned char>(s[i] - '0') < 10)
+            value = value * 10 + (s[i++] - '0');
+        if (i > 0 && !(i == 18 && i < s.size() && static_cast<unsigned char>(s[i] - '0') < 10))
+            return value;
+        return leadingInteger(s);
+    }
+    static double numberOfText(std::string_view s) {
         double plain;
-        if (kind_ == Kind::String) {
-            const std::string_view s = stringAt(index_);
-            if (eightByteDecimal(s, plain) || plainDecimal(s, plain)) return plain;
-        }
-        return anyNumber();
+        if (eightByteDecimal(s, plain) || plainDecimal(s, plain)) return plain;
+        return leadingDouble(s);
     }
     std::optional<std::string> text() const;
     // jsonText's rule without a copy: false when there is no text form.
@@ -153,8 +156,8 @@ class JsonView {
         return {reinterpret_cast<const char*>(at + sizeof length), length};
     }
     // A price of at most eight bytes, digits with one point between them
-    // ("1.10100"), read eight bytes at once: the parser's string buffer has
-    // room behind every string. Its digits and power of ten are those
+    // ("1.10100"), read eight bytes at once: the parser's string buffer, and
+    // a received text, have room behind every string. Its digits and power of ten are those
     // plainDecimal takes, divided the same way, so the double is the same;
     // false for anything else, which plainDecimal reads.
     static bool eightByteDecimal(std::string_view s, double& out) {
@@ -216,6 +219,53 @@ class JsonView {
     const uint8_t* strings_ = nullptr;
     uint32_t index_ = 0;
     Kind kind_ = Kind::Missing;
+};
+
+// A received text read in one pass, with no document made, when it has
+// the shape every package has: an object whose values are all strings,
+// but for one member (`nest`) holding an object of the same kind, whose
+// one member (`list`) is an array of such objects with no nesting at all.
+// Every string without an escape: each value is then the bytes of the
+// text between its quotes, read where they lie. Anything else (another
+// shape, another kind of value, an escape, a text that is not JSON) is
+// not read: the caller parses it into a JsonDocument, which decides. A
+// text read here is one the JsonDocument takes, with the same strings.
+class JsonFlatText {
+  public:
+    struct Member {
+        std::string_view key;
+        std::string_view value;
+    };
+
+    // `text` must have JsonDocument::kPadding readable bytes behind it.
+    // The views stay good while the text does and until the next read.
+    bool read(std::string_view text, std::string_view nest, std::string_view list);
+    // The object's own members, in order, `nest` left out.
+    const std::vector<Member>& members() const { return members_; }
+    // Whether `nest` is there (the later one, given twice), and its
+    // members other than `list`.
+    bool hasNest() const { return hasNest_; }
+    const std::vector<Member>& nestMembers() const { return nestMembers_; }
+    // The elements of `list` (of the later one, given twice): element i
+    // holds the members from ends()[i - 1] (0 for the first) to ends()[i].
+    const std::vector<Member>& elementMembers() const { return elementMembers_; }
+    const std::vector<uint32_t>& ends() const { return ends_; }
+    // The members of each element in turn.
+    template <typename F>
+    void forEachElement(F&& f) const {
+        uint32_t from = 0;
+        for (const uint32_t end : ends_) {
+            f(elementMembers_.data() + from, elementMembers_.data() + end);
+            from = end;
+        }
+    }
+
+  private:
+    std::vector<Member> members_;
+    std::vector<Member> nestMembers_;
+    std::vector<Member> elementMembers_;
+    std::vector<uint32_t> ends_;
+    bool hasNest_ = false;
 };
 
 class JsonDocument {

@@ -433,6 +433,36 @@ void readQuote(const platform::JsonView& quote, KAVQuoteFields& q) {
     });
 }
 
+// A received quote of plain texts, read where they lie, as readQuote reads
+// the same strings in a document.
+void readQuote(const platform::JsonFlatText::Member* from, const platform::JsonFlatText::Member* to,
+               KAVQuoteFields& q) {
+    q.reset();
+    q.codeScratch.clear();
+    for (const platform::JsonFlatText::Member* m = from; m != to; ++m) {
+        const int field = quoteKey(m->key);
+        switch (field) {
+            case kQuoteOther:
+                break;
+            case kQuoteCode:
+                q.code = m->value;
+                break;
+            case kQuoteCurrent:
+                q.hasCurrent = true;
+                q.current = platform::JsonView::numberOfText(m->value);
+                break;
+            case kQuoteLastTime:
+                q.hasLastTime = true;
+                q.lastTime = m->value;
+                break;
+            default:  // one of the extremes
+                q.hasExtreme[field] = true;
+                q.extreme[field] = platform::JsonView::numberOfText(m->value);
+                break;
+        }
+    }
+}
+
 // A quote of a package that was built (compressed quote lines), read from its tree.
 void readQuote(const Json& quote, KAVQuoteFields& q) {
     q.reset();
@@ -536,6 +566,13 @@ void KAVBizSDK::onQuoted(const KAVPackage& package) {
     if (!pushGate(package)) return;
     KAVQuoteFields q;
     // A received package is read in place; a built one from its tree.
+    if (const platform::JsonFlatText* flat = package.flatData()) {
+        flat->forEachElement([&](const auto* from, const auto* to) {
+            readQuote(from, to, q);
+            applyQuote(q);
+        });
+        return;
+    }
     if (const platform::JsonView data = package.dataView()) {
         data.member("children").forEachElement([&](const platform::JsonView& child) {
             readQuote(child, q);

@@ -11,6 +11,7 @@
 #include "Core/KAVPackage.h"
 #include "platform/Crypto.h"
 #include "platform/Json.h"
+#include "platform/JsonDocument.h"
 
 using platform::Json;
 
@@ -431,6 +432,77 @@ TEST(KAVPackage, AReceivedTextReadWhereItLiesIsCopiedByWhatOutlivesIt) {
         }
         p.clear();
         EXPECT_EQ(p.strData(), "");
+    }
+}
+
+// A quote push of plain texts is read with no document: its quotes as they
+// lie in the text. Whoever reads its data another way, and every copy,
+// reads it from a document of the same text; so does a text with an escape.
+TEST(KAVPackage, APushOfPlainTextsIsReadFlatAndItsDataAnyOtherWayFromItsText) {
+    const std::string plain =
+        R"({"event":"4002","msgOrder":"9","retCode":"0","message":"","encrypt":"0",)"
+        R"("data":{"children":[{"symbolCode":"EURUSD","priceCurrent":"1.10100"},)"
+        R"({"symbolCode":"XAUUSD","priceCurrent":"2350.5"}]}})";
+    auto received = std::make_unique<std::string>(plain);
+    received->reserve(received->size() + platform::JsonDocument::kPadding);
+    KAVPackage p;
+    ASSERT_TRUE(p.fromReceived(*received));
+    EXPECT_EQ(p.eventText(), "4002");
+    EXPECT_EQ(p.msgOrder(), 9);
+    EXPECT_EQ(p.retCodeText(), "0");
+    const platform::JsonFlatText* flat = p.flatData();
+    ASSERT_NE(flat, nullptr);
+    ASSERT_EQ(flat->ends().size(), 2u);
+    EXPECT_EQ(flat->elementMembers()[3].value, "2350.5");
+    // Read where it lies.
+    EXPECT_GE(flat->elementMembers()[0].value.data(), received->data());
+    EXPECT_LT(flat->elementMembers()[0].value.data(), received->data() + received->size());
+
+    const KAVPackage copy = p;
+    EXPECT_EQ(copy.flatData(), nullptr);
+    KAVPackage moved = KAVPackage(p);
+    EXPECT_EQ(moved.flatData(), nullptr);
+    // The received text written over and let go: the copies read their own.
+    const KAVPackage* packages[] = {&copy, &moved};
+    received->assign(received->size(), 'x');
+    received.reset();
+    for (const KAVPackage* q : packages) {
+        EXPECT_EQ(q->eventText(), "4002");
+        const platform::JsonView children = q->dataView().member("children");
+        std::vector<std::string> codes;
+        children.forEachElement([&](const platform::JsonView& quote) {
+            codes.emplace_back(quote.member("symbolCode").string());
+        });
+        EXPECT_EQ(codes, (std::vector<std::string>{"EURUSD", "XAUUSD"}));
+        ASSERT_NE(q->getValue("children"), nullptr);
+        EXPECT_EQ((*q->getValue("children"))[1]["priceCurrent"], "2350.5");
+    }
+
+    // Its data read as a document: no longer handed out flat.
+    KAVPackage again;
+    std::string text = plain;
+    text.reserve(text.size() + platform::JsonDocument::kPadding);
+    ASSERT_TRUE(again.fromReceived(text));
+    ASSERT_NE(again.flatData(), nullptr);
+    EXPECT_TRUE(again.dataView().isObject());
+    EXPECT_EQ(again.flatData(), nullptr);
+    ASSERT_TRUE(again.fromReceived(text));
+    again.setKavData(Json{{"a", "1"}});
+    EXPECT_EQ(again.flatData(), nullptr);
+    EXPECT_EQ(*again.getValue("a"), "1");
+    again.clear();
+    EXPECT_EQ(again.flatData(), nullptr);
+
+    // An escape, a number: read from the document, the same strings.
+    for (const std::string& other :
+         {std::string(R"({"event":"4002","data":{"children":[{"symbolCode":"EUR\/USD"}]}})"),
+          std::string(R"({"event":"4002","msgOrder":9,"data":{"children":[{"symbolCode":"EUR/USD"}]}})")}) {
+        KAVPackage q;
+        ASSERT_TRUE(q.fromJSON(other));
+        EXPECT_EQ(q.flatData(), nullptr) << other;
+        EXPECT_EQ(q.eventText(), "4002") << other;
+        ASSERT_NE(q.getValue("children"), nullptr) << other;
+        EXPECT_EQ((*q.getValue("children"))[0]["symbolCode"], "EUR/USD") << other;
     }
 }
 

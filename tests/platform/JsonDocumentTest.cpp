@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -281,4 +282,168 @@ TEST(JsonDocument, ShortPricesReadInPlaceAsTheTreeReadsThem) {
         ++i;
     });
     EXPECT_EQ(i, prices.size());
+}
+
+namespace {
+
+using platform::JsonFlatText;
+
+// What a flat read holds, one line a member, as the document holds the same
+// text: the top's members but "data", the later "data"'s members but
+// "children", the elements of its later "children".
+std::string flatLines(const JsonFlatText& flat) {
+    std::string out;
+    for (const auto& m : flat.members())
+        out += "top " + std::string(m.key) + "=" + std::string(m.value) + "\n";
+    out += flat.hasNest() ? "nest\n" : "no nest\n";
+    for (const auto& m : flat.nestMembers())
+        out += "nest " + std::string(m.key) + "=" + std::string(m.value) + "\n";
+    size_t i = 0;
+    flat.forEachElement([&](const JsonFlatText::Member* from, const JsonFlatText::Member* to) {
+        for (; from != to; ++from)
+            out += "element " + std::to_string(i) + " " + std::string(from->key) + "=" +
+                   std::string(from->value) + "\n";
+        ++i;
+    });
+    return out + "elements " + std::to_string(i) + "\n";
+}
+
+std::string documentLines(const JsonView& root) {
+    std::string out;
+    JsonView data;
+    root.forEachMember([&](std::string_view key, const JsonView& value) {
+        if (key == "data") {
+            data = value;
+            return;
+        }
+        out += "top " + std::string(key) + "=" + std::string(value.string()) + "\n";
+    });
+    out += data.isObject() ? "nest\n" : "no nest\n";
+    JsonView children;
+    data.forEachMember([&](std::string_view key, const JsonView& value) {
+        if (key == "children") {
+            children = value;
+            return;
+        }
+        out += "nest " + std::string(key) + "=" + std::string(value.string()) + "\n";
+    });
+    size_t i = 0;
+    children.forEachElement([&](const JsonView& element) {
+        element.forEachMember([&](std::string_view key, const JsonView& value) {
+            out += "element " + std::to_string(i) + " " + std::string(key) + "=" +
+                   std::string(value.string()) + "\n";
+        });
+        ++i;
+    });
+    return out + "elements " + std::to_string(i) + "\n";
+}
+
+// Whether the flat read takes the text; when it does, the document takes it
+// too and holds the same strings in the same places.
+bool flatReadAsTheDocument(JsonFlatText& flat, const std::string& text) {
+    if (!flat.read(text, "data", "children")) return false;
+    const auto document = fast(text);
+    EXPECT_TRUE(document) << "read flat, refused by the document: " << text;
+    if (!document) return true;
+    EXPECT_EQ(flatLines(flat), documentLines(document->root())) << text;
+    return true;
+}
+
+const std::string kQuotePush =
+    R"({"event":"4002","token":"","msgOrder":"0","retCode":"0","message":"","encrypt":"0",)"
+    R"("data":{"children":[{"symbolCode":"EURUSD","bid":"1.10100","priceCurrent":"1.10100",)"
+    R"("lastTime":"2026-01-05 10:00:00"},{"symbolCode":"黄金","priceHighest":"2350.5"}]}})";
+
+}  // namespace
+
+// A package of plain texts is read flat, with the strings the document
+// reads; any other text is left to the document, which decides.
+TEST(JsonFlatText, ReadsOnlyPlainTextsTheDocumentTakesAndTheSameStrings) {
+    JsonFlatText flat;
+    const std::vector<std::string> read = {
+        kQuotePush,
+        R"(  { "event" : "4002" ,"data" : { "children" : [ { "a" : "1" } , { } ] } }  )",
+        "{\"event\":\"4002\",\n\t\"data\":{\"x\":\"y\",\"children\":[]}\r\n}",
+        R"({"k":"1","k":"2","data":{"children":[{"a":"1"}],"children":[{"b":"2"}]}})",
+        R"({"data":{"children":[{"a":"1"}]},"data":{"z":"3"}})",
+        R"({"event":"4002"})",
+        R"({})",
+        "{\"\xe4\xbd\xa0\":\"\xe5\xa5\xbd\",\"data\":{}}",
+    };
+    std::string text;
+    for (const std::string& t : read) {
+        text = padded(t);
+        EXPECT_TRUE(flatReadAsTheDocument(flat, text)) << t;
+    }
+    // The views are the text's own bytes.
+    ASSERT_EQ(flat.members().size(), 1u);
+    EXPECT_EQ(flat.members()[0].value.data(), text.data() + 8);
+    EXPECT_EQ(flat.members()[0].value, "\xe5\xa5\xbd");
+
+    const std::vector<std::string> left = {
+        // Taken by the document, but not plain texts.
+        R"({"event":"4002","msgOrder":12})",
+        R"({"event":"4002","data":{"children":[{"bid":1.1}]}})",
+        R"({"event":null})",
+        R"({"event":"a\"b"})",
+        R"({"ev\u0065nt":"4002"})",
+        R"({"data":"x"})",
+        R"({"data":{"children":{"a":"1"}}})",
+        R"({"data":{"children":["a"]}})",
+        R"({"data":{"children":[{"a":{"b":"c"}}]}})",
+        R"({"data":{"other":["a"]}})",
+        R"({"other":{"a":"b"}})",
+        R"(["a"])",
+        R"("a")",
+        // Refused by the document as well.
+        R"({"a":"1",})",
+        R"({"a":"1"}{"b":"2"})",
+        R"({"a":"1"} x)",
+        R"({"a" "1"})",
+        R"({"a":"1" "b":"2"})",
+        R"({"a":"1")",
+        R"({"data":{"children":[{"a":"1"}]})",
+        R"({"data":{"children":[{"a":"1"},]}})",
+        R"({"a":})",
+        // A value followed by a colon, then more than a skip past it checks.
+        R"({"event":"4002","event":"4ildren":[1,Y"x",{"a":[]}],"p[1,ara":null0,"b":[-1]}})",
+        "{\"a\":\"\x01\"}",
+        "{\"a\":\"\xc0\x80\"}",
+        "{\"a\":\"1",
+        "",
+    };
+    for (const std::string& t : left)
+        EXPECT_FALSE(flatReadAsTheDocument(flat, padded(t))) << t;
+}
+
+// Texts near a quote push, a few bytes changed at random: whatever the flat
+// read takes, the document takes and reads the same.
+TEST(JsonFlatText, ChangedQuotePushesAreReadFlatOnlyAsTheDocumentReadsThem) {
+    JsonFlatText flat;
+    std::mt19937 random(20261209);
+    const std::string bytes = "{}[]:,\" \\ax0.\n";
+    size_t readFlat = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = kQuotePush;
+        const int edits = 1 + static_cast<int>(random() % 3);
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = random() % text.size();
+            const char c = bytes[random() % bytes.size()];
+            switch (random() % 3) {
+                case 0:
+                    text[at] = c;
+                    break;
+                case 1:
+                    text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c);
+                    break;
+                default:
+                    text.erase(at, 1);
+                    break;
+            }
+        }
+        if (flatReadAsTheDocument(flat, padded(text))) ++readFlat;
+        if (HasFailure()) break;
+    }
+    // Edits inside a string's bytes leave a text that is still read flat.
+    EXPECT_GT(readFlat, 400u);
 }

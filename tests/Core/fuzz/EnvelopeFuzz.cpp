@@ -2,8 +2,9 @@
 // It is deciphered as the envelope and parsed as a package, as it stands and
 // deciphered. Checks: a deciphered text is UTF-8 and seals and opens again
 // to itself; a parsed package renders and parses again to the same event and
-// order; the package reads what the tree parser alone reads of the text;
-// nothing throws.
+// order; the package reads what the tree parser alone reads of the text,
+// also where it reads a package of plain texts with no document; nothing
+// throws.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,6 +13,7 @@
 #include "Core/KAVCrypt.h"
 #include "Core/KAVPackage.h"
 #include "platform/Json.h"
+#include "platform/JsonDocument.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -34,6 +36,41 @@ void checkAgainstTree(std::string_view text, const KAVPackage& p) {
     if (p.kavData().dump() != expected.dump()) std::abort();
 }
 
+// A package read flat holds what the tree parser reads of the same text:
+// the top's texts, its data's and each child's, a key given twice at its
+// first place with its later value.
+void checkFlat(std::string_view text, const platform::JsonFlatText& flat) {
+    const auto tree = platform::parseJson(text);
+    if (!tree || !tree->is_object()) std::abort();
+    const auto objectOf = [](const platform::JsonFlatText::Member* from,
+                             const platform::JsonFlatText::Member* to) {
+        platform::Json object = platform::Json::object();
+        for (; from != to; ++from)
+            object[std::string(from->key)] = std::string(from->value);
+        return object;
+    };
+    const auto& top = flat.members();
+    platform::Json expected = *tree;
+    expected.erase("data");
+    if (objectOf(top.data(), top.data() + top.size()) != expected) std::abort();
+    const platform::Json* data = platform::jsonMember(*tree, "data");
+    if (flat.hasNest() != (data != nullptr)) std::abort();
+    if (!data) return;
+    const auto& nest = flat.nestMembers();
+    expected = *data;
+    expected.erase("children");
+    if (objectOf(nest.data(), nest.data() + nest.size()) != expected) std::abort();
+    const platform::Json* children = platform::jsonMember(*data, "children");
+    if (!children && !flat.ends().empty()) std::abort();
+    if (!children) return;
+    size_t i = 0;
+    flat.forEachElement([&](const auto* from, const auto* to) {
+        if (i >= children->size() || objectOf(from, to) != (*children)[i]) std::abort();
+        ++i;
+    });
+    if (i != children->size()) std::abort();
+}
+
 void checkPackage(std::string_view text) {
     KAVPackage p;
     if (!p.fromJSON(text)) {
@@ -42,6 +79,7 @@ void checkPackage(std::string_view text) {
         return;
     }
     if (p.strData() != text) std::abort();
+    if (const platform::JsonFlatText* flat = p.flatData()) checkFlat(text, *flat);
     checkAgainstTree(text, p);
     // What the client renders from a parsed package parses back the same.
     KAVPackage copy;
