@@ -1,5 +1,6 @@
 #include "Core/KAVPackage.h"
 
+#include <atomic>
 #include <limits>
 
 #include "Core/Funs.h"
@@ -263,19 +264,34 @@ void KAVPackage::clear() {
 bool KAVPackage::fromJSON(std::string_view text) {
     // Room behind the text for the fast parser, which reads ahead.
     strData_.copy(text, platform::JsonDocument::kPadding);
-    return readText(strData_.view());
+    return readText(strData_.view(), false);
 }
 
 bool KAVPackage::fromReceived(const std::string& text) {
-    if (text.capacity() - text.size() < platform::JsonDocument::kPadding) return fromJSON(text);
+    if (text.capacity() - text.size() < platform::JsonDocument::kPadding) {
+        strData_.copy(text, platform::JsonDocument::kPadding);
+        return readText(strData_.view(), true);
+    }
     strData_.borrow(text);
-    return readText(text);
+    return readText(text, true);
+}
+
+platform::JsonFlatText& KAVPackage::FlatText::buffers() {
+    if (!text) {
+        thread_local std::shared_ptr<platform::JsonFlatText> spare;
+        if (!spare || spare.use_count() != 1) spare = std::make_shared<platform::JsonFlatText>();
+        // What its last holder did with it, on whatever thread, happened
+        // before it is written again.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        text = spare;
+    }
+    return *text;
 }
 
 bool KAVPackage::readFlatText(std::string_view text) {
-    if (text.size() > platform::JsonDocument::kKeptDocumentText ||
-        !flat_.text.read(text, "data", "children"))
-        return false;
+    if (text.size() > platform::JsonDocument::kKeptDocumentText) return false;
+    platform::JsonFlatText& flat = flat_.buffers();
+    if (!flat.read(text, "data", "children")) return false;
     flat_.valid = true;
     // The envelope's texts copied (short ones are kept inside the string):
     // the package may be copied away from the text.
@@ -288,7 +304,7 @@ bool KAVPackage::readFlatText(std::string_view text) {
     encrypt_.clear();
     int64_t order = 0;
     // A key given twice counts as its later value, as on the document's road.
-    for (const platform::JsonFlatText::Member& m : flat_.text.members()) {
+    for (const platform::JsonFlatText::Member& m : flat.members()) {
         switch (m.key.size()) {
             case 5:
                 if (platform::isKey(m.key, "event")) setText(event_, m.value);
@@ -319,11 +335,11 @@ bool KAVPackage::readFlatText(std::string_view text) {
     return true;
 }
 
-bool KAVPackage::readText(std::string_view text) {
+bool KAVPackage::readText(std::string_view text, bool flatFirst) {
     if (text.empty()) return false;
     dataInText_ = false;
     flat_.valid = false;
-    if (readFlatText(text)) return true;
+    if (flatFirst && readFlatText(text)) return true;
     if (platform::JsonDocument::parseInto(text, spare_.document)) {
         const platform::JsonView top = spare_.document->root();
         if (top.isArray()) return false;

@@ -162,7 +162,7 @@ class KAVPackage {
     // any other package, for one read again (dataView(), kavData()) and
     // for a copy: they read the data from the text's document.
     const platform::JsonFlatText* flatData() const {
-        return dataInText_ && flat_.valid ? &flat_.text : nullptr;
+        return dataInText_ && flat_.valid ? flat_.text.get() : nullptr;
     }
 
     // Stores the value under the key (value first, key second); a key
@@ -184,10 +184,11 @@ class KAVPackage {
     // strData, when there is no text or its top level is an array; a text
     // that is not JSON at all leaves every field empty and gives true.
     bool fromJSON(std::string_view text);
-    // The same for a received text that stays where it is until this
-    // package is cleared or reads another: with the parser's room to spare
-    // behind it (JsonDocument::kPadding bytes of capacity), it is read where
-    // it lies and copied only when strData is asked for.
+    // The same for a text a channel received, which stays where it is until
+    // this package is cleared or reads another: with the parser's room to
+    // spare behind it (JsonDocument::kPadding bytes of capacity), it is read
+    // where it lies and copied only when strData is asked for. A package of
+    // plain texts (a quote push) is read flat (flatData()).
     bool fromReceived(const std::string& text);
 
     // Empties the package as a new one is, but keeps the buffer of its
@@ -209,8 +210,9 @@ class KAVPackage {
 
     // Copies the envelope's texts out of the document, which is let go.
     void releaseDocument() const;
-    // fromJSON once strData_ holds the text, with room behind it.
-    bool readText(std::string_view text);
+    // fromJSON once strData_ holds the text, with room behind it; a
+    // received one tried flat first (readFlatText).
+    bool readText(std::string_view text, bool flatFirst);
 
     KAVEnvelopeText event_;
     int32_t msgOrder_ = 0;
@@ -244,9 +246,12 @@ class KAVPackage {
     mutable bool dataInText_ = false;
     // What flatData() hands out, read where the text lies: a copy or a move
     // of the package starts without it (valid false), as its text may be
-    // another, and keeps its buffers for the next flat read.
+    // another, and keeps its buffers for the next flat read. A package's
+    // first flat read takes the thread's spare buffers while no other
+    // package holds them, so that a package made for one text allocates
+    // none.
     struct FlatText {
-        platform::JsonFlatText text;
+        std::shared_ptr<platform::JsonFlatText> text;
         bool valid = false;
         FlatText() = default;
         FlatText(const FlatText&) noexcept {}
@@ -260,6 +265,8 @@ class KAVPackage {
             return *this;
         }
         ~FlatText() = default;
+        // The buffers, taken from the thread's spare the first time.
+        platform::JsonFlatText& buffers();
     };
     mutable FlatText flat_;
 };

@@ -498,7 +498,7 @@ TEST(KAVPackage, APushOfPlainTextsIsReadFlatAndItsDataAnyOtherWayFromItsText) {
          {std::string(R"({"event":"4002","data":{"children":[{"symbolCode":"EUR\/USD"}]}})"),
           std::string(R"({"event":"4002","msgOrder":9,"data":{"children":[{"symbolCode":"EUR/USD"}]}})")}) {
         KAVPackage q;
-        ASSERT_TRUE(q.fromJSON(other));
+        ASSERT_TRUE(q.fromReceived(other));
         EXPECT_EQ(q.flatData(), nullptr) << other;
         EXPECT_EQ(q.eventText(), "4002") << other;
         ASSERT_NE(q.getValue("children"), nullptr) << other;

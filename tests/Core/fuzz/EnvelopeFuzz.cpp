@@ -71,9 +71,12 @@ void checkFlat(std::string_view text, const platform::JsonFlatText& flat) {
     if (i != children->size()) std::abort();
 }
 
-void checkPackage(std::string_view text) {
+// Read as a channel reads what it received (a package of plain texts
+// flat), or as any other text is read.
+void checkPackage(std::string_view text, bool received) {
     KAVPackage p;
-    if (!p.fromJSON(text)) {
+    const std::string receivedText(text);
+    if (!(received ? p.fromReceived(receivedText) : p.fromJSON(text))) {
         const auto tree = platform::parseJson(text);
         if (!text.empty() && !(tree && tree->is_array())) std::abort();
         return;
@@ -96,11 +99,13 @@ void checkPackage(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const KAVCrypt crypt(KAVCrypt::kPackageKey);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    checkPackage(text);
+    for (const bool received : {false, true})
+        checkPackage(text, received);
     if (const auto plain = crypt.decrypt(text)) {
         if (!platform::isValidUtf8(*plain)) std::abort();
         if (crypt.decrypt(crypt.encrypt(*plain)) != *plain) std::abort();
-        checkPackage(*plain);
+        for (const bool received : {false, true})
+            checkPackage(*plain, received);
     }
     // And the other way: any text seals and opens again.
     if (platform::isValidUtf8(text) && crypt.decrypt(crypt.encrypt(text)) != text) std::abort();
