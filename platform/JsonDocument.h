@@ -157,9 +157,9 @@ class JsonView {
     }
     // A price of at most eight bytes, digits with one point between them
     // ("1.10100"), read eight bytes at once: the parser's string buffer, and
-    // a received text, have room behind every string. Its digits and power of ten are those
-    // plainDecimal takes, divided the same way, so the double is the same;
-    // false for anything else, which plainDecimal reads.
+    // a received text, have room behind every string. Its digits and power
+    // of ten are those plainDecimal takes, divided the same way, so the
+    // double is the same; false for anything else, which plainDecimal reads.
     static bool eightByteDecimal(std::string_view s, double& out) {
         static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
         const size_t n = s.size();

@@ -496,7 +496,8 @@ TEST(KAVPackage, APushOfPlainTextsIsReadFlatAndItsDataAnyOtherWayFromItsText) {
     // An escape, a number: read from the document, the same strings.
     for (const std::string& other :
          {std::string(R"({"event":"4002","data":{"children":[{"symbolCode":"EUR\/USD"}]}})"),
-          std::string(R"({"event":"4002","msgOrder":9,"data":{"children":[{"symbolCode":"EUR/USD"}]}})")}) {
+          std::string(
+              R"({"event":"4002","msgOrder":9,"data":{"children":[{"symbolCode":"EUR/USD"}]}})")}) {
         KAVPackage q;
         ASSERT_TRUE(q.fromReceived(other));
         EXPECT_EQ(q.flatData(), nullptr) << other;
