@@ -143,6 +143,14 @@ void KAVPackage::readDataFromText() const {
     kavData_ = data && data->is_object() ? std::move(*const_cast<Json*>(data)) : Json::object();
 }
 
+void KAVPackage::keepDataOfText() const {
+    // Data that still lies only in the text about to be replaced is parsed
+    // out of it first: a text then refused leaves the package as it was. A
+    // channel empties its package before the next text, so this costs it
+    // nothing.
+    if (dataInText_) readDataFromText();
+}
+
 void KAVPackage::materialize() const {
     if (dataInText_) readDataFromText();
     if (!document_) return;
@@ -262,12 +270,14 @@ void KAVPackage::clear() {
 }
 
 bool KAVPackage::fromJSON(std::string_view text) {
+    keepDataOfText();
     // Room behind the text for the fast parser, which reads ahead.
     strData_.copy(text, platform::JsonDocument::kPadding);
     return readText(strData_.view(), false);
 }
 
 bool KAVPackage::fromReceived(const std::string& text) {
+    keepDataOfText();
     if (text.capacity() - text.size() < platform::JsonDocument::kPadding) {
         strData_.copy(text, platform::JsonDocument::kPadding);
         return readText(strData_.view(), true);

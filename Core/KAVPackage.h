@@ -204,6 +204,8 @@ class KAVPackage {
     // Parses the text of a package read without a document into one, for
     // whoever reads its data in some other way than flatData().
     void readDataFromText() const;
+    // readDataFromText while the data still lies in the text only.
+    void keepDataOfText() const;
     // readText's road for a package of plain texts only; false for any
     // other text, which is then parsed into a document.
     bool readFlatText(std::string_view text);

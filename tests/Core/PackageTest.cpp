@@ -507,6 +507,34 @@ TEST(KAVPackage, APushOfPlainTextsIsReadFlatAndItsDataAnyOtherWayFromItsText) {
     }
 }
 
+// A text refused (an array, no text at all) leaves the package as it was
+// but for strData, a package whose data was read flat included: its data
+// lay in the text that went.
+TEST(KAVPackage, ARefusedTextLeavesTheDataOfAPackageReadFlat) {
+    const std::string plain =
+        R"({"event":"4002","data":{"children":[{"symbolCode":"EURUSD","bid":"1.1"}]}})";
+    for (const std::string& refused : {std::string("[1,2]"), std::string()}) {
+        for (const bool received : {true, false}) {
+            std::string text = plain;
+            text.reserve(text.size() + platform::JsonDocument::kPadding);
+            KAVPackage p;
+            ASSERT_TRUE(p.fromReceived(text));
+            ASSERT_NE(p.flatData(), nullptr);
+            std::string next = refused;
+            next.reserve(next.size() + platform::JsonDocument::kPadding);
+            EXPECT_FALSE(received ? p.fromReceived(next) : p.fromJSON(next));
+            // The first text gone, as a channel's buffer goes.
+            text.assign(text.size(), 'x');
+            EXPECT_EQ(p.eventText(), "4002");
+            EXPECT_EQ(p.flatData(), nullptr);
+            ASSERT_TRUE(p.dataView().isObject()) << refused << received;
+            const Json* children = p.getValue("children");
+            ASSERT_NE(children, nullptr) << refused << received;
+            EXPECT_EQ((*children)[0]["symbolCode"], "EURUSD");
+        }
+    }
+}
+
 TEST(KAVPackage, MessageOrdersInTextAreReadAsTheTreeReadsThem) {
     for (const char* order :
          {"0", "7", "007", "12abc", "-5", "+5", "", "x", "2147483648", "999999999999999999",
