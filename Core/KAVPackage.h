@@ -261,9 +261,12 @@ class KAVPackage {
             valid = false;
             return *this;
         }
-        FlatText(FlatText&&) noexcept {}
-        FlatText& operator=(FlatText&&) noexcept {
+        // The text a moved package read may now be another's: neither side
+        // hands out views into it.
+        FlatText(FlatText&& other) noexcept { other.valid = false; }
+        FlatText& operator=(FlatText&& other) noexcept {
             valid = false;
+            other.valid = false;
             return *this;
         }
         ~FlatText() = default;

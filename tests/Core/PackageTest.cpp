@@ -478,6 +478,21 @@ TEST(KAVPackage, APushOfPlainTextsIsReadFlatAndItsDataAnyOtherWayFromItsText) {
         EXPECT_EQ((*q->getValue("children"))[1]["priceCurrent"], "2350.5");
     }
 
+    // A package moved away hands out no views into the text it read, which
+    // is now another's.
+    {
+        std::string text = plain;
+        text.reserve(text.size() + platform::JsonDocument::kPadding);
+        KAVPackage source;
+        ASSERT_TRUE(source.fromReceived(text));
+        KAVPackage target = std::move(source);
+        EXPECT_EQ(source.flatData(), nullptr);  // NOLINT(bugprone-use-after-move)
+        KAVPackage assigned;
+        ASSERT_TRUE(source.fromReceived(text));
+        assigned = std::move(source);
+        EXPECT_EQ(source.flatData(), nullptr);  // NOLINT(bugprone-use-after-move)
+    }
+
     // Its data read as a document: no longer handed out flat.
     KAVPackage again;
     std::string text = plain;
