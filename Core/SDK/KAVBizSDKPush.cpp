@@ -182,7 +182,11 @@ void fileRecord(std::map<std::string, std::shared_ptr<Record>>& cache, const std
 // Completes each pushed record from its cached symbol (found by its code,
 // else by its id; without one the record keeps what it came with) and
 // `complete`, which also sees the record's own element of the push, then
-// reports it alone, before the next one. A record that names neither code
+// reports it alone, before the next one. A record `complete` returns false
+// for is not reported: one the cache never held, pushed with a quantity that
+// cannot be read, says nothing a listener could take for its state, and its
+// quantity of 0 would read as gone. (A late push of a record that is gone
+// is reported as it came: the lists keep it out themselves.) A record that names neither code
 // nor id is a change of the record `cachedOf` holds, if any, and stays with
 // that record's symbol: its account, its price and the quotes that re-price
 // it all follow the symbol.
@@ -199,7 +203,7 @@ void eachPushed(KAVBizSDK& sdk, const Json* children, std::shared_ptr<Record> (*
         auto symbol = sdk.getSymbolWith(record->symbolCode);
         if (!symbol) symbol = sdk.getSymbolWithId(record->symbolId);
         if (symbol) takeSymbolFields(*record, symbol.get());
-        complete(*record, symbol.get(), child);
+        if (!complete(*record, symbol.get(), child)) return;
         const MODList<Record> one{record};
         notifyDelegate(sdk.delegate(), method, kWSPushReport,
                        [&](WSPushMessage& d) { report(d, one); });
@@ -466,7 +470,7 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
     eachPushed(
         *this, package.getValue("children"), &BizHoldBill::recordWith, "onHoldBillChange",
         [this](const MODHoldBill& t) { return cachedRecord(holdBills, t.orderCode); },
-        [this](MODHoldBill& ticket, const MODSymbolInfo* symbol, const Json& child) {
+        [this](MODHoldBill& ticket, const MODSymbolInfo* symbol, const Json& child) -> bool {
             const MODHoldBill* cached = cachedRecord(holdBills, ticket.orderCode);
             // A quantity that cannot be read says nothing, least of all that
             // the ticket is closed: it keeps the quantity it has.
@@ -477,19 +481,20 @@ void KAVBizSDK::onHoldBillChange(const KAVPackage& package) {
                 ticket, symbol, exchangeRateWith(ticket.symbolCurrency, ticket.accCurrency));
             if (!quantity && !cached) {
                 Funs::log("持仓单数量无法读取，未记入：" + ticket.orderCode);
-                return;
+                return false;
             }
             const bool closed = quantity && !(*quantity > 0);
             if (closed && !ticket.orderCode.empty()) {
                 markPushed(goneTickets_, ticket.orderCode);
             } else if (!cached && goneTickets_.count(ticket.orderCode)) {
                 Funs::log("持仓单已平仓，迟到的推送未记入：" + ticket.orderCode);
-                return;
+                return true;
             }
             // A ticket the quotes must re-price from now on, or one closed in full.
             if (!closed && !ticket.orderCode.empty()) markPushed(filedTickets_, ticket.orderCode);
             fileRecord(holdBills, ticket.orderCode, ticket, closed);
             holdBillsChanged(ticket.accId);
+            return true;
         },
         [](WSPushMessage& d, const MODList<MODHoldBill>& one) { d.onHoldBillChange(one); });
 }
@@ -499,7 +504,7 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
     eachPushed(
         *this, package.getValue("children"), &BizLimitBill::recordWith, "onLimitBillChange",
         [this](const MODLimitBill& o) { return cachedRecord(limitBills, o.orderCode); },
-        [this](MODLimitBill& order, const MODSymbolInfo* symbol, const Json& child) {
+        [this](MODLimitBill& order, const MODSymbolInfo* symbol, const Json& child) -> bool {
             const MODLimitBill* cached = cachedRecord(limitBills, order.orderCode);
             // Filled or cancelled orders come with nothing left to fill; an
             // order whose quantity is missing or unreadable is still there.
@@ -509,18 +514,19 @@ void KAVBizSDK::onLimitBillChange(const KAVPackage& package) {
             BizLimitBill::markWithSymbol(order, symbol);
             if (!quantity && !cached) {
                 Funs::log("挂单数量无法读取，未记入：" + order.orderCode);
-                return;
+                return false;
             }
             const bool done = quantity && !(*quantity > 0);
             if (done && !order.orderCode.empty()) {
                 markPushed(goneOrders_, order.orderCode);
             } else if (!cached && goneOrders_.count(order.orderCode)) {
                 Funs::log("挂单已成交或撤销，迟到的推送未记入：" + order.orderCode);
-                return;
+                return true;
             }
             if (!done && !order.orderCode.empty()) markPushed(filedOrders_, order.orderCode);
             fileRecord(limitBills, order.orderCode, order, done);
             ordersChanged();
+            return true;
         },
         [](WSPushMessage& d, const MODList<MODLimitBill>& one) { d.onLimitBillChange(one); });
 }
@@ -530,21 +536,22 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
     eachPushed(
         *this, package.getValue("children"), &BizCloseBill::recordWith, "onCloseBillChange",
         [](const MODCloseBill&) -> const MODCloseBill* { return nullptr; },
-        [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) {
+        [this](MODCloseBill& bill, const MODSymbolInfo* symbol, const Json& child) -> bool {
             BizCloseBill::profitWithSymbol(bill, symbol,
                                            exchangeRateWith(bill.symbolCurrency, bill.accCurrency));
-            if (bill.orderCode.empty()) return;
+            // The closed trade is news whatever it does to the open ticket.
+            if (bill.orderCode.empty()) return true;
             // Only a push that tells both how much was held and how much of it
             // is now closed changes the open ticket; one that carries less
             // leaves it to the ticket push.
             const auto closed = reply::readableNumber(child, "quantityClose");
             const auto held = reply::readableNumber(child, "quantityHold");
-            if (!closed || !held || !(*closed > 0)) return;
+            if (!closed || !held || !(*closed > 0)) return true;
             const bool whole = *closed >= *held - kQuantityTolerance;
             // Also when the close overtakes the ticket's opening push.
             if (whole) markPushed(goneTickets_, bill.orderCode);
             const auto open = holdBills.find(bill.orderCode);
-            if (open == holdBills.end()) return;
+            if (open == holdBills.end()) return true;
             const std::shared_ptr<MODHoldBill> ticket = open->second;
             if (whole) {
                 holdBills.erase(open);
@@ -559,6 +566,7 @@ void KAVBizSDK::onCloseBillChange(const KAVPackage& package) {
                     exchangeRateWith(ticket->symbolCurrency, ticket->accCurrency));
             }
             holdBillsChanged(ticket->accId);
+            return true;
         },
         [](WSPushMessage& d, const MODList<MODCloseBill>& one) { d.onCloseBillChange(one); });
 }
@@ -568,7 +576,7 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
     eachPushed(
         *this, package.getValue("children"), &BizHoldPosition::recordWith, "onHoldPositionChange",
         [](const MODHoldPosition&) -> const MODHoldPosition* { return nullptr; },
-        [this](MODHoldPosition& position, const MODSymbolInfo* symbol, const Json& child) {
+        [this](MODHoldPosition& position, const MODSymbolInfo* symbol, const Json& child) -> bool {
             const MODHoldPosition* cached = cachedRecord(holdPosition, position.symbolCode);
             // A side whose quantity cannot be read keeps what the cache knows of it.
             const bool buyRead = reply::readableNumber(child, "quantityBuy").has_value();
@@ -614,11 +622,12 @@ void KAVBizSDK::onHoldPositionChange(const KAVPackage& package) {
                 position, symbol, exchangeRateWith(position.symbolCurrency, position.accCurrency));
             if (!cached && !buyRead && !sellRead) {
                 Funs::log("净头寸数量无法读取，未记入：" + position.symbolCode);
-                return;
+                return false;
             }
             if (!position.symbolCode.empty()) markPushed(pushedPositions_, position.symbolCode);
             fileRecord(holdPosition, position.symbolCode, position,
                        !(position.quantityBuy > 0) && !(position.quantitySell > 0));
+            return true;
         },
         [](WSPushMessage& d, const MODList<MODHoldPosition>& one) { d.onHoldPositionChange(one); });
 }

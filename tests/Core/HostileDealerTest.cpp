@@ -613,12 +613,35 @@ TEST_F(HostileDealerTest, LatePushesDoNotBringBackATicketOrAnOrderThatIsGone) {
     ASSERT_TRUE(settle());
     ASSERT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
     ASSERT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    delegate->clear();
     sim.push(SimService::Trade, "4016", records({opened}));
     sim.push(SimService::Trade, "4018", records({placed}));
+    // Nor does a ticket, order or position the cache never held, pushed with
+    // a quantity that cannot be read.
+    SimJson unread = opened, unreadOrder = placed;
+    unread["orderCode"] = "UNREAD-1";
+    unread["quantityHold"] = "abc";
+    unreadOrder["orderCode"] = "UNREAD-2";
+    unreadOrder["quantityOrder"] = "abc";
+    sim.push(SimService::Trade, "4016", records({unread}));
+    sim.push(SimService::Trade, "4018", records({unreadOrder}));
+    sim.push(SimService::Trade, "4022",
+             records({SimJson{{"symbolCode", "GBPUSD"}, {"quantityBuy", "abc"}}}));
     sim.setQuote("EURUSD", 1.10400);
     ASSERT_TRUE(settle());
     EXPECT_EQ(sdk->getHoldBillWith(ticketCode), nullptr);
     EXPECT_EQ(sdk->getLimitBillWith(orderCode), nullptr);
+    EXPECT_EQ(sdk->getHoldBillWith("UNREAD-1"), nullptr);
+    EXPECT_EQ(sdk->getLimitBillWith("UNREAD-2"), nullptr);
+    // Nor are they told to listeners: an unread quantity would come as 0,
+    // which every listener reads as gone.
+    for (const auto& reported : delegate->tickets)
+        EXPECT_NE(reported.at(0)->orderCode, "UNREAD-1");
+    for (const auto& reported : delegate->orders)
+        EXPECT_NE(reported.at(0)->orderCode, "UNREAD-2");
+    for (const auto& reported : delegate->positions)
+        EXPECT_NE(reported.at(0)->symbolCode, "GBPUSD");
+    ASSERT_FALSE(delegate->tickets.empty()) << "the late pushes are told as they came";
     const auto account = sdk->getAccountWith(1001);
     EXPECT_EQ(account->profitDyn, 0);
     EXPECT_NEAR(account->amMarginFree,

@@ -475,7 +475,7 @@ TEST_F(LiveSessionTest, RatesBulletinsRisksAndTheRestOfTheTable) {
     auto none = std::make_shared<RecordingDelegate>();
     sdk->setDelegate(none);
     sim.push(SimService::Trade, "4016",
-             {{"children", SimJson::array({SimJson{{"orderCode", "X1"}}})}});
+             {{"children", SimJson::array({SimJson{{"orderCode", "X1"}, {"quantityHold", "1"}}})}});
     sim.push(SimService::Trade, "4030", {{"children", SimJson::array()}});
     sim.push(SimService::Trade, "sys_9001", {{"actCode", "77"}});
     ASSERT_TRUE(waitFor([&] { return none->saw(77); }));
