@@ -195,6 +195,60 @@ TEST_F(ScriptRunnerTest, AScriptSavedWithAByteOrderMarkAndWindowsLineEnds) {
     EXPECT_FALSE(ok);
 }
 
+// A script handed over in chunks, as a driver writes it into a pipe: what the
+// runner had reported each time it asked for more.
+class Chunks : public std::streambuf {
+  public:
+    Chunks(std::vector<std::string> chunks, const std::ostringstream& out)
+        : chunks_(std::move(chunks)), out_(out) {}
+    std::vector<std::string> reportedBefore;
+
+  protected:
+    int_type underflow() override {
+        if (next_ == chunks_.size()) return traits_type::eof();
+        reportedBefore.push_back(out_.str());
+        auto& chunk = chunks_[next_++];
+        setg(chunk.data(), chunk.data(), chunk.data() + chunk.size());
+        return traits_type::to_int_type(chunk[0]);
+    }
+
+  private:
+    std::vector<std::string> chunks_;
+    size_t next_ = 0;
+    const std::ostringstream& out_;
+};
+
+TEST_F(ScriptRunnerTest, AScriptSavedWithOldMacLineEnds) {
+    // Lines ended by a carriage return alone were read as one line, and the
+    // run failed on its first command with the whole script as its words.
+    bool ok = false;
+    EXPECT_EQ(run("# taps\rexpect-text 你好\rtap 按钮\r\rwait 1.5\rwait-text 已按 1", &ok),
+              "ok expect-text 你好\nok tap 按钮\nok wait 1.5\nok wait-text 已按 1\n");
+    EXPECT_TRUE(ok);
+    // Two line ends the other way round are two.
+    EXPECT_EQ(run("wait 0\n\rfly\r\n", &ok), "ok wait 0\nfail fly: unknown command fly\n");
+    EXPECT_FALSE(ok);
+    // A line of the longest length ended the Windows way is read whole.
+    const std::string longest = "expect-no-text " + std::string(ScriptRunner::kLongestLine - 15, 'y');
+    const std::string read = run(longest + "\r\nwait 0\r\n", &ok);
+    EXPECT_TRUE(read == "ok " + longest + "\nok wait 0\n") << read.substr(0, 80);
+    EXPECT_TRUE(ok);
+
+    // A driver that writes a line and waits for its report before it writes
+    // the next: a line ended the Windows way runs before the line feed that
+    // ends it is read, and an old Mac one without waiting for the next line.
+    std::ostringstream out;
+    Chunks piped({"expect-text 按钮\r", "\nwait 0\r", "wait 0.5\r\n", "\n"}, out);
+    std::istream in(&piped);
+    ScriptRunner runner(out, shots.path(), [] {});
+    EXPECT_TRUE(runner.run(in));
+    EXPECT_EQ(out.str(), "ok expect-text 按钮\nok wait 0\nok wait 0.5\n");
+    EXPECT_EQ(piped.reportedBefore,
+              (std::vector<std::string>{"", "ok expect-text 按钮\n",
+                                        "ok expect-text 按钮\nok wait 0\n",
+                                        "ok expect-text 按钮\nok wait 0\nok wait 0.5\n"}));
+}
+
 TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     // A script saved in another encoding (Latin-1, GBK): its bytes are no
     // characters. They went into the field as they were, a text its drawing
