@@ -587,6 +587,32 @@ TEST(TraderProgram, AReportThatCannotBeWrittenFailsTheRun) {
                   std::string::npos)
             << output;
     }
+    // A reader that went away (`| head -1`): the signal for the write killed
+    // the program before the application ended, with no status to tell.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string program = (kavtest::binDir() / "kav-trader").string();
+        signal(SIGPIPE, SIG_DFL);
+        if (dup2(ends[1], STDOUT_FILENO) < 0 || close(ends[0]) != 0 || close(ends[1]) != 0 ||
+            !freopen((dir / "script.kav").c_str(), "r", stdin) ||
+            !freopen((dir / "err").c_str(), "w", stderr))
+            _exit(127);
+        execl(program.c_str(), program.c_str(), "--script", "-", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ends[0]);
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitUsage);
+    EXPECT_NE(platform::files::readFile(dir / "err").value_or("").find(
+                  "kav-trader: cannot write the standard output"),
+              std::string::npos);
+
     // The runner stops at the first line it could not report.
     std::ostringstream out;
     out.setstate(std::ios::badbit);
