@@ -44,12 +44,16 @@ bool runUntil(const std::function<bool()>& predicate, double seconds) {
         loop.drain();
         return predicate() || loop.runUntil(predicate, seconds);
     }
-    for (double waited = 0;; waited += kVirtualStep) {
+    for (double waited = 0;;) {
         loop.drain();
         if (predicate()) return true;
         if (waited >= seconds) return false;
         loop.runUntil(predicate, kRealSlice);
-        loop.advance(kVirtualStep);
+        // The last step ends at the deadline: a whole step past it would let
+        // a wait pass on what showed only after its time.
+        const bool last = seconds - waited <= kVirtualStep;
+        loop.advance(last ? seconds - waited : kVirtualStep);
+        waited = last ? seconds : waited + kVirtualStep;
     }
 }
 

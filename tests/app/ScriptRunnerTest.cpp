@@ -428,6 +428,26 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     EXPECT_FALSE(screen->later.isValid());
 }
 
+TEST_F(ScriptRunnerTest, AWaitEndsAtItsTime) {
+    // The clock went on a whole step past the time given: a text shown only
+    // after it passed, and a short wait took the step's time.
+    auto late = platform::Timer::schedule(0.52, false, [&] { screen->caption->setText("迟到"); });
+    bool ok = true;
+    double before = platform::clock().now();
+    EXPECT_EQ(run("wait-text 迟到 0.5\n", &ok), "fail wait-text 迟到 0.5: \"迟到\" not shown within 0.5 s\n");
+    EXPECT_FALSE(ok);
+    EXPECT_NEAR(platform::clock().now() - before, 0.5, 1e-9);
+    before = platform::clock().now();
+    EXPECT_EQ(run("wait-gone 迟到 0.01\n", &ok), "ok wait-gone 迟到 0.01\n");
+    EXPECT_NEAR(platform::clock().now() - before, 0, 1e-9);
+    EXPECT_EQ(run("wait-gone 你好 0.01\nwait-text 迟到 0.1\n", &ok),
+              "fail wait-gone 你好 0.01: \"你好\" still shown after 0.01 s\n");
+    EXPECT_NEAR(platform::clock().now() - before, 0.01, 1e-9);
+    EXPECT_EQ(run("wait-text 迟到 0.1\n", &ok), "ok wait-text 迟到 0.1\n");
+    EXPECT_TRUE(ok);
+    late.invalidate();
+}
+
 TEST_F(ScriptRunnerTest, TapReachesTheFrontMostView) {
     auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 160));
     alert->setWindowLevel(UIWindowLevelAlert);
