@@ -502,6 +502,32 @@ TEST_F(ScriptRunnerTest, AFingerOffTheScreenFailsAsATapDoes) {
     EXPECT_GT(list->contentOffset().y, 0);
 }
 
+TEST_F(ScriptRunnerTest, ATapOnARowScrolledOutOfItsListFails) {
+    // A short list in the lower half; its row scrolled up past the list's
+    // lower edge, out of sight on the screen beneath.
+    auto list = std::make_shared<UIScrollView>(CGRectMake(0, 360, 320, 100));
+    list->setContentSize(CGSizeMake(320, 2000));
+    screen->view()->addSubview(list);
+    int taps = 0;
+    auto row = std::make_shared<UIButton>(CGRectMake(20, 200, 120, 40));
+    row->setTitle("行", UIControlStateNormal);
+    row->setTag(40);
+    row->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    list->addSubview(row);
+    list->setContentOffset(CGPointMake(0, 120));
+    // The finger met the screen around the list, and the tap passed.
+    bool ok = true;
+    EXPECT_EQ(run("tap 行\n", &ok), "fail tap 行: clipped by UIScrollView tag=0 at (80, 460)\n");
+    EXPECT_EQ(run("tap-tag 40\n", &ok),
+              "fail tap-tag 40: clipped by UIScrollView tag=0 at (80, 460)\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(taps, 0);
+    // Scrolled into the list, it is tapped.
+    list->setContentOffset(CGPointMake(0, 170));
+    EXPECT_EQ(run("tap 行\ntap-tag 40\n", &ok), "ok tap 行\nok tap-tag 40\n");
+    EXPECT_EQ(taps, 2);
+}
+
 TEST_F(ScriptRunnerTest, TheScreenTurnedOnItsSideIsWideAndLow) {
     // A button in the right half of the screen held sideways, beyond the
     // width the screen has upright.
