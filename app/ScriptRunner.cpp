@@ -44,12 +44,16 @@ bool runUntil(const std::function<bool()>& predicate, double seconds) {
         loop.drain();
         return predicate() || loop.runUntil(predicate, seconds);
     }
-    for (double waited = 0;; waited += kVirtualStep) {
+    for (double waited = 0;;) {
         loop.drain();
         if (predicate()) return true;
         if (waited >= seconds) return false;
         loop.runUntil(predicate, kRealSlice);
-        loop.advance(kVirtualStep);
+        // The last step ends at the deadline: a whole step past it would let
+        // a wait pass on what showed only after its time.
+        const bool last = seconds - waited <= kVirtualStep;
+        loop.advance(last ? seconds - waited : kVirtualStep);
+        waited = last ? seconds : waited + kVirtualStep;
     }
 }
 
@@ -447,26 +451,44 @@ bool ScriptRunner::runLine(const std::string& line) {
 }
 
 bool ScriptRunner::run(std::istream& script) {
-    // Lines are read into a buffer of their longest length: a line without
-    // end (a device of zeros, a file with no line ends) would take memory
-    // without end.
-    std::vector<char> buffer(kLongestLine + 1);
+    // A line ends at a line feed, a carriage return (a script saved on an old
+    // Mac) or both (Windows). The line feed after a carriage return is
+    // skipped when the next line is read, not looked for at once: a driver
+    // that writes a line and waits for its report would wait for ever.
+    bool afterReturn = false;
+    std::string line;
     for (bool first = true; !quit_; first = false) {
-        script.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto count = static_cast<size_t>(script.gcount());
-        const bool ended = script.eof();
-        std::string line(buffer.data(), ended || script.fail() ? count : count - 1);
-        // The byte order mark some editors begin a UTF-8 file with.
-        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-        if (script.fail() && !script.bad() && !ended && count == kLongestLine) {
-            const size_t start = std::min(line.find_first_not_of(" \t"), line.size());
-            out_ << "fail " << platform::utf8Truncate(std::string_view(line).substr(start), 64)
-                 << "...: line longer than " << kLongestLine << " bytes\n";
-            out_.flush();
-            return false;
+        line.clear();
+        bool ended = false;
+        bool markable = first;
+        for (char c = 0; script.get(c);) {
+            const bool skip = afterReturn && c == '\n';
+            afterReturn = false;
+            if (skip) continue;
+            if (c == '\n' || c == '\r') {
+                afterReturn = c == '\r';
+                ended = true;
+                break;
+            }
+            // Read no further than the longest line: a line without end (a
+            // device of zeros, a file with no line ends) would take memory
+            // without end.
+            if (line.size() == kLongestLine) {
+                const size_t start = std::min(line.find_first_not_of(" \t"), line.size());
+                out_ << "fail " << platform::utf8Truncate(std::string_view(line).substr(start), 64)
+                     << "...: line longer than " << kLongestLine << " bytes\n";
+                out_.flush();
+                return false;
+            }
+            line += c;
+            // The byte order mark some editors begin a UTF-8 file with.
+            if (markable && line.size() == 3) {
+                if (line == "\xEF\xBB\xBF") line.clear();
+                markable = false;
+            }
         }
         // The end, or a read error the caller finds in the stream.
-        if (script.fail()) return true;
+        if (script.bad() || (!ended && line.empty())) return true;
         if (!runLine(line)) return false;
     }
     return true;

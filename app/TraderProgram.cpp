@@ -117,6 +117,11 @@ int runScript(const Options& options,
         std::cerr << "kav-trader: cannot write the standard output\n";
         return kExitUsage;
     }
+    // A report whose reader went away (`| head`) is a closed output like
+    // any other: the write fails and the run ends with its status, where the
+    // signal for it killed the program before the application could end.
+    // A handler, not "ignore": the programs it starts get the default back.
+    signal(SIGPIPE, [](int) {});
     std::istream& script = options.script == "-" ? std::cin : file;
     platform::RunLoop::main().adoptCurrentThread();
     auto& app = platform::ui::UIApplication::sharedApplication();

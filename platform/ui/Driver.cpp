@@ -49,6 +49,14 @@ CGPoint toScreen(const UIView* v, CGPoint local) {
     return w;
 }
 
+// The screen point in the view's bounds.
+CGPoint fromScreen(const UIView* v, CGPoint p) {
+    if (auto* win = v->window())
+        p = CGPointApplyAffineTransform(
+            p, CGAffineTransformInvert(win->layer().model().toSuperlayer()));
+    return v->convertPointFromView(p, nullptr);
+}
+
 constexpr int kFinger = 1;
 constexpr int kSecondFinger = 2;
 
@@ -144,8 +152,19 @@ std::string UIDriver::whyNotReached(CGPoint p, const UIView* view) {
     UIView* hit = viewTouchedAt(p);
     // A view inside the target takes its touches (a button's label), and a
     // view that takes none hands them to the view around it (a cell's label).
-    if (hit && (hit == view || hit->isDescendantOfView(view) || view->isDescendantOfView(hit)))
+    if (hit && (hit == view || hit->isDescendantOfView(view))) return {};
+    if (hit && view->isDescendantOfView(hit)) {
+        // But only where the view shows: not where a view between them that
+        // clips (a scrolled list) has cut it off, and the touch meant for it
+        // would reach the screen around the list.
+        for (const UIView* v = view->superviewRaw(); v && v != hit; v = v->superviewRaw())
+            if (v->clipsToBounds() && !CGRectContainsPoint(v->bounds(), fromScreen(v, p))) {
+                why << "clipped by " << v->className() << " tag=" << v->tag();
+                at();
+                return why.str();
+            }
         return {};
+    }
     if (!hit) {
         why << "nothing takes the touch";
     } else {

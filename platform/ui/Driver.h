@@ -62,7 +62,10 @@ class UIDriver {
     static UIView* viewTouchedAt(CGPoint screenPoint);
     // Why a finger put down at the screen point would not reach `view`:
     // "off screen at (x, y)", or "covered by Class tag=N at (x, y)" when a
-    // view that is neither the view, inside it nor around it takes the touch.
+    // view that is neither the view, inside it nor around it takes the touch,
+    // or "clipped by Class tag=N at (x, y)" when a view around it takes the
+    // touch where a view between them that clips (a scrolled list) cuts the
+    // view off.
     // Empty when it would (or, with no view given, when the point is on the
     // screen).
     static std::string whyNotReached(CGPoint screenPoint, const UIView* view = nullptr);

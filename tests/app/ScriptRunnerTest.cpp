@@ -195,6 +195,60 @@ TEST_F(ScriptRunnerTest, AScriptSavedWithAByteOrderMarkAndWindowsLineEnds) {
     EXPECT_FALSE(ok);
 }
 
+// A script handed over in chunks, as a driver writes it into a pipe: what the
+// runner had reported each time it asked for more.
+class Chunks : public std::streambuf {
+  public:
+    Chunks(std::vector<std::string> chunks, const std::ostringstream& out)
+        : chunks_(std::move(chunks)), out_(out) {}
+    std::vector<std::string> reportedBefore;
+
+  protected:
+    int_type underflow() override {
+        if (next_ == chunks_.size()) return traits_type::eof();
+        reportedBefore.push_back(out_.str());
+        auto& chunk = chunks_[next_++];
+        setg(chunk.data(), chunk.data(), chunk.data() + chunk.size());
+        return traits_type::to_int_type(chunk[0]);
+    }
+
+  private:
+    std::vector<std::string> chunks_;
+    size_t next_ = 0;
+    const std::ostringstream& out_;
+};
+
+TEST_F(ScriptRunnerTest, AScriptSavedWithOldMacLineEnds) {
+    // Lines ended by a carriage return alone were read as one line, and the
+    // run failed on its first command with the whole script as its words.
+    bool ok = false;
+    EXPECT_EQ(run("# taps\rexpect-text 你好\rtap 按钮\r\rwait 1.5\rwait-text 已按 1", &ok),
+              "ok expect-text 你好\nok tap 按钮\nok wait 1.5\nok wait-text 已按 1\n");
+    EXPECT_TRUE(ok);
+    // Two line ends the other way round are two.
+    EXPECT_EQ(run("wait 0\n\rfly\r\n", &ok), "ok wait 0\nfail fly: unknown command fly\n");
+    EXPECT_FALSE(ok);
+    // A line of the longest length ended the Windows way is read whole.
+    const std::string longest = "expect-no-text " + std::string(ScriptRunner::kLongestLine - 15, 'y');
+    const std::string read = run(longest + "\r\nwait 0\r\n", &ok);
+    EXPECT_TRUE(read == "ok " + longest + "\nok wait 0\n") << read.substr(0, 80);
+    EXPECT_TRUE(ok);
+
+    // A driver that writes a line and waits for its report before it writes
+    // the next: a line ended the Windows way runs before the line feed that
+    // ends it is read, and an old Mac one without waiting for the next line.
+    std::ostringstream out;
+    Chunks piped({"expect-text 按钮\r", "\nwait 0\r", "wait 0.5\r\n", "\n"}, out);
+    std::istream in(&piped);
+    ScriptRunner runner(out, shots.path(), [] {});
+    EXPECT_TRUE(runner.run(in));
+    EXPECT_EQ(out.str(), "ok expect-text 按钮\nok wait 0\nok wait 0.5\n");
+    EXPECT_EQ(piped.reportedBefore,
+              (std::vector<std::string>{"", "ok expect-text 按钮\n",
+                                        "ok expect-text 按钮\nok wait 0\n",
+                                        "ok expect-text 按钮\nok wait 0\nok wait 0.5\n"}));
+}
+
 TEST_F(ScriptRunnerTest, TypeTakesUTF8Only) {
     // A script saved in another encoding (Latin-1, GBK): its bytes are no
     // characters. They went into the field as they were, a text its drawing
@@ -374,6 +428,26 @@ TEST_F(ScriptRunnerTest, TheFirstFailureEndsTheRunWithItsReason) {
     EXPECT_FALSE(screen->later.isValid());
 }
 
+TEST_F(ScriptRunnerTest, AWaitEndsAtItsTime) {
+    // The clock went on a whole step past the time given: a text shown only
+    // after it passed, and a short wait took the step's time.
+    auto late = platform::Timer::schedule(0.52, false, [&] { screen->caption->setText("迟到"); });
+    bool ok = true;
+    double before = platform::clock().now();
+    EXPECT_EQ(run("wait-text 迟到 0.5\n", &ok), "fail wait-text 迟到 0.5: \"迟到\" not shown within 0.5 s\n");
+    EXPECT_FALSE(ok);
+    EXPECT_NEAR(platform::clock().now() - before, 0.5, 1e-9);
+    before = platform::clock().now();
+    EXPECT_EQ(run("wait-gone 迟到 0.01\n", &ok), "ok wait-gone 迟到 0.01\n");
+    EXPECT_NEAR(platform::clock().now() - before, 0, 1e-9);
+    EXPECT_EQ(run("wait-gone 你好 0.01\nwait-text 迟到 0.1\n", &ok),
+              "fail wait-gone 你好 0.01: \"你好\" still shown after 0.01 s\n");
+    EXPECT_NEAR(platform::clock().now() - before, 0.01, 1e-9);
+    EXPECT_EQ(run("wait-text 迟到 0.1\n", &ok), "ok wait-text 迟到 0.1\n");
+    EXPECT_TRUE(ok);
+    late.invalidate();
+}
+
 TEST_F(ScriptRunnerTest, TapReachesTheFrontMostView) {
     auto alert = std::make_shared<UIWindow>(CGRectMake(40, 200, 240, 160));
     alert->setWindowLevel(UIWindowLevelAlert);
@@ -426,6 +500,32 @@ TEST_F(ScriptRunnerTest, AFingerOffTheScreenFailsAsATapDoes) {
     EXPECT_TRUE(ok) << out;
     EXPECT_GT(list->contentOffset().x, 0);
     EXPECT_GT(list->contentOffset().y, 0);
+}
+
+TEST_F(ScriptRunnerTest, ATapOnARowScrolledOutOfItsListFails) {
+    // A short list in the lower half; its row scrolled up past the list's
+    // lower edge, out of sight on the screen beneath.
+    auto list = std::make_shared<UIScrollView>(CGRectMake(0, 360, 320, 100));
+    list->setContentSize(CGSizeMake(320, 2000));
+    screen->view()->addSubview(list);
+    int taps = 0;
+    auto row = std::make_shared<UIButton>(CGRectMake(20, 200, 120, 40));
+    row->setTitle("行", UIControlStateNormal);
+    row->setTag(40);
+    row->addTarget([&](UIControl*, UIEvent*) { ++taps; }, UIControlEventTouchUpInside);
+    list->addSubview(row);
+    list->setContentOffset(CGPointMake(0, 120));
+    // The finger met the screen around the list, and the tap passed.
+    bool ok = true;
+    EXPECT_EQ(run("tap 行\n", &ok), "fail tap 行: clipped by UIScrollView tag=0 at (80, 460)\n");
+    EXPECT_EQ(run("tap-tag 40\n", &ok),
+              "fail tap-tag 40: clipped by UIScrollView tag=0 at (80, 460)\n");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(taps, 0);
+    // Scrolled into the list, it is tapped.
+    list->setContentOffset(CGPointMake(0, 170));
+    EXPECT_EQ(run("tap 行\ntap-tag 40\n", &ok), "ok tap 行\nok tap-tag 40\n");
+    EXPECT_EQ(taps, 2);
 }
 
 TEST_F(ScriptRunnerTest, TheScreenTurnedOnItsSideIsWideAndLow) {
@@ -533,6 +633,32 @@ TEST(TraderProgram, AReportThatCannotBeWrittenFailsTheRun) {
                   std::string::npos)
             << output;
     }
+    // A reader that went away (`| head -1`): the signal for the write killed
+    // the program before the application ended, with no status to tell.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string program = (kavtest::binDir() / "kav-trader").string();
+        signal(SIGPIPE, SIG_DFL);
+        if (dup2(ends[1], STDOUT_FILENO) < 0 || close(ends[0]) != 0 || close(ends[1]) != 0 ||
+            !freopen((dir / "script.kav").c_str(), "r", stdin) ||
+            !freopen((dir / "err").c_str(), "w", stderr))
+            _exit(127);
+        execl(program.c_str(), program.c_str(), "--script", "-", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ends[0]);
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), kavtrader::kExitUsage);
+    EXPECT_NE(platform::files::readFile(dir / "err").value_or("").find(
+                  "kav-trader: cannot write the standard output"),
+              std::string::npos);
+
     // The runner stops at the first line it could not report.
     std::ostringstream out;
     out.setstate(std::ios::badbit);
