@@ -139,5 +139,10 @@ void HoldPositionCell::layoutSubviews() {
 }
 
 void HoldPositionCell::viewPressed(UIControl*) {
+    // Only the open row shows the button. A finger that came down on it
+    // lifts on the cell the table last gave it, which may show another
+    // position by then (a row went while the finger was down): that
+    // position is not the one the finger chose.
+    if (!position_.isExpanded) return;
     if (auto d = delegate.lock()) d->onCloseOutWithLSHoldPosition(position_);
 }

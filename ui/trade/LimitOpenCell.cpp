@@ -118,5 +118,10 @@ void LimitOpenCell::layoutSubviews() {
 }
 
 void LimitOpenCell::viewPressed(UIControl*) {
+    // Only the open row shows the button. A finger that came down on it
+    // lifts on the cell the table last gave it, which may show another
+    // order by then (a row went while the finger was down): that
+    // order is not the one the finger chose.
+    if (!order_.isExpanded) return;
     if (auto d = delegate.lock()) d->onCancelLimitOpenWith(order_);
 }

@@ -259,7 +259,18 @@ class TradeListViewController : public BaseViewController,
     // Whether the list keeps the keys it has seen gone (see admitted()).
     virtual bool keepsGoneKeys() const { return false; }
     virtual void didAppendRow(const Row&) {}
-    virtual void didMerge() { tableView()->reloadData(); }
+    // After a merge: the whole table when rows came or went; otherwise the
+    // rows on screen reload in place, each keeping its cell, so that a
+    // finger on a cell's button (the cancel, the close) still lifts on it
+    // when a quote re-prices the rows under it.
+    virtual void didMerge() {
+        UITableView* table = tableView();
+        if (mergeMovedRows_)
+            table->reloadData();
+        else
+            table->reloadRowsAtIndexPaths(table->indexPathsForVisibleRows(),
+                                          platform::ui::UITableViewRowAnimation::None);
+    }
     virtual void didLoadRows() {}
     // Taps: rows open and close in place, or the deferred step of a tap.
     virtual bool hasAccordionRows() const { return false; }
@@ -268,6 +279,7 @@ class TradeListViewController : public BaseViewController,
     // ---- merge ----
     // Merges the records by key, then reloads the table.
     void mergeRecords(const Records& records) {
+        mergeMovedRows_ = false;
         for (const auto& record : records) {
             if (!record) continue;
             const std::string key = recordKey(*record);
@@ -278,14 +290,17 @@ class TradeListViewController : public BaseViewController,
                 auto row = std::make_shared<Row>();
                 updateRow(*row, *record);
                 rows_.push_back(row);
+                mergeMovedRows_ = true;
                 didAppendRow(*row);
             } else if (isEmptied(*record)) {
                 rows_.erase(it);
+                mergeMovedRows_ = true;
             } else if (updatesKnownRecords()) {
                 updateRow(**it, *record);
             }
         }
         didMerge();
+        mergeMovedRows_ = true;
     }
     // The pushed records a list that keeps the keys it has seen gone lets
     // into the merge, judged against the rows as they stand before it. An
@@ -352,6 +367,8 @@ class TradeListViewController : public BaseViewController,
 
     std::vector<RowPtr> rows_;
     bool loadingData_ = false;
+    // Whether the merge under way added or removed a row.
+    bool mergeMovedRows_ = true;
 
   private:
     void onOrderResultUnknown(const MoMessage&) {

@@ -4,6 +4,7 @@
 // refresh a row, keep it open, drop it once both sides are empty and never
 // bring an empty position in; the close button opening the close by symbol.
 #include "Core/SDK/KAVBizSDK.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/trade/ListStage.h"
 #include "ui/trade/HoldPositionCell.h"
 #include "ui/trade/HoldPositionViewController.h"
@@ -197,6 +198,37 @@ TEST_F(HoldPositionListTest, CloseButtonOpensTheCloseBySymbolOnce) {
     time.advance(1);
     EXPECT_EQ(nav->presentedViewController(), stack);
     EXPECT_EQ(stack->presentedViewController(), nullptr);
+}
+
+// Another position is emptied while a finger is on the close of an open
+// row: the rows are counted anew and the table hands the cells round, the
+// pressed one to another position's row near the finger. The lift opens
+// the close of no other position.
+TEST_F(HoldPositionListTest, ACloseButtonPressedAsAnotherPositionGoesOpensNoOtherClose) {
+    const std::vector<std::string> held = {"EURUSD", "USDJPY", "XAUUSD", "US30"};
+    for (const auto& symbol : held)
+        openTicket(symbol, "b", 1);
+    for (const auto& symbol : held)
+        awaitPosition(symbol, 1, 0);
+    showList();
+    ASSERT_EQ(symbols(), held);
+    tapRow(2);
+    HoldPositionCell* open = cell(2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(UIDriver::isVisible(open->closeButton()));
+    const CGPoint finger = UIDriver::screenCenterOf(open->closeButton());
+    platform::ui::TouchInput::touchDown(1, finger);
+    UIDriver::drain();
+    MODHoldPosition emptied = *sdk->getPositionWith("US30");
+    emptied.quantityBuy = 0;
+    post(kActionReceiveHoldPositionChange, std::vector<MODHoldPosition>{emptied});
+    UIScreenRenderer::layoutWindows();
+    ASSERT_EQ(symbols(), (std::vector<std::string>{"EURUSD", "USDJPY", "XAUUSD"}));
+    platform::ui::TouchInput::touchUp(1, finger);
+    UIDriver::drain();
+    time.advance(1);
+    if (auto* screen = presented<MarketCloseSymbolViewController>())
+        EXPECT_EQ(screen->holdPosition()->symbolCode, "XAUUSD");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/trade/ListStage.h"
 #include "ui/trade/LimitOpenCell.h"
 #include "ui/trade/LimitOpenTradeViewController.h"
@@ -162,6 +163,69 @@ TEST_F(LimitOpenListTest, CancelAsksRemovesTheRowAtOnceAndALatePushDoesNotBringI
     EXPECT_EQ(topAlertText(), "提示/撤单失败，原因：单据不存在");
     answerAlert("Ok");
     EXPECT_EQ(codes(), std::vector<std::string>{second});
+}
+
+// Quotes re-price the pending orders while a finger is on the cancel
+// button: the row keeps its cell under the finger, so the lift still asks
+// for the cancel of that order, and the row shows the new price.
+TEST_F(LimitOpenListTest, CancelPressedWhileAQuoteRepricesTheOrdersStillAsks) {
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    const std::string first = placeOrder("EURUSD", "b", eur->ask - 0.0100);
+    placeOrder("EURUSD", "s", eur->bid + 0.0100, 2);
+    placeOrder("EURUSD", "s", eur->bid + 0.0200, 3);
+    showList();
+    tapRow(0);
+    LimitOpenCell* c = cell(0);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(UIDriver::isVisible(c->cancelButton()));
+    const CGPoint finger = UIDriver::screenCenterOf(c->cancelButton());
+    platform::ui::TouchInput::touchDown(1, finger);
+    UIDriver::drain();
+    andItsPush(followOrder(first), [&] { sim.setQuote("EURUSD", eur->bid + 0.0030); });
+    platform::ui::TouchInput::touchUp(1, finger);
+    UIDriver::drain();
+    time.advance(0.5);
+    EXPECT_EQ(topAlertText(), "确认/确定要撤消此单吗？（单号：" + first + "）");
+    answerAlert("取消");
+    const auto record = sdk->getLimitBillWith(first);
+    ASSERT_NE(record, nullptr);
+    ASSERT_NE(cell(0), nullptr);
+    EXPECT_EQ(cell(0)->markPriceLabel()->text(), "最新：" + price(record->markPrice, 5));
+    EXPECT_EQ(packagesAtDealer("3009"), 0u);
+}
+
+// The order above the one whose cancel is under the finger fills meanwhile:
+// the rows move up and the table hands the cells round, the pressed one to
+// the next order's row. The lift asks for no other order's cancel.
+TEST_F(LimitOpenListTest, ACancelPressedAsTheOrderAboveFillsAsksForNoOtherOrder) {
+    const auto eur = sdk->getSymbolWith("EURUSD");
+    const std::string first = placeOrder("EURUSD", "b", eur->ask - 0.0100);
+    const std::string second = placeOrder("EURUSD", "s", eur->bid + 0.0100, 2);
+    placeOrder("EURUSD", "s", eur->bid + 0.0200, 3);
+    showList();
+    tapRow(1);
+    LimitOpenCell* c = cell(1);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(UIDriver::isVisible(c->cancelButton()));
+    const CGPoint finger = UIDriver::screenCenterOf(c->cancelButton());
+    platform::ui::TouchInput::touchDown(1, finger);
+    UIDriver::drain();
+    auto filled = sim.desk("1001")["orders"].front();
+    ASSERT_EQ(filled["orderCode"], first);
+    filled["quantityOrder"] = 0;
+    kavtest::SimJson data = kavtest::SimJson::object();
+    data["children"] = kavtest::SimJson::array({filled});
+    andItsPush(followOrder(first),
+               [&] { sim.push(kavtest::SimService::Trade, "4018", data, "0", "", "1001"); });
+    ASSERT_EQ(codes().size(), 2u);
+    platform::ui::TouchInput::touchUp(1, finger);
+    UIDriver::drain();
+    time.advance(0.5);
+    if (topAlert()) {
+        EXPECT_EQ(topAlertText(), "确认/确定要撤消此单吗？（单号：" + second + "）");
+        answerAlert("取消");
+    }
+    EXPECT_EQ(packagesAtDealer("3009"), 0u);
 }
 
 TEST_F(LimitOpenListTest, AnOrderWhoseSymbolTheServiceNoLongerKnowsCanStillBeCancelled) {
