@@ -999,6 +999,26 @@ TEST_F(WindowOnDummy, AWaitLongerThanAnIntOfMillisecondsSleepsUntilATaskComes) {
     EXPECT_LE(desktop_->wakeUps() - wakes, 5u);
 }
 
+// The keep-awake setting reaches the platform as the idle-timer switch:
+// switched off, the desktop may blank and lock its screen again (SDL keeps
+// the screen saver away from its start), and on again it may not.
+TEST_F(WindowOnDummy, TheScreenSaverFollowsTheIdleTimerSwitch) {
+    auto& app = UIApplication::sharedApplication();
+    platform::RunLoop& loop = platform::RunLoop::main();
+    // A turn of the run loop that sleeps in the window's wait.
+    const auto turn = [&] { loop.runUntil([] { return false; }, 0.002); };
+    app.setIdleTimerDisabled(true);
+    turn();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(false);
+    turn();
+    EXPECT_TRUE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(true);
+    turn();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(false);
+}
+
 TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpener) {
     kavtest::TempDir dir;
     const auto seen = dir / "opened";
