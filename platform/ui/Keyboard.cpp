@@ -277,6 +277,20 @@ void collectFields(UIView* view, std::vector<UITextField*>& out) {
         collectFields(sub.get(), out);
 }
 
+// Whether any of `field` shows in `window`: inside the window and inside
+// every superview that clips it. A panel slid off the screen (a form moved
+// away to uncover a list) or a row scrolled out of sight keeps its fields,
+// which no one can see to type into.
+bool showsInWindow(const UITextField* field, const UIWindow* window) {
+    CGRect shown = CGRectIntersection(field->convertRectToView(field->bounds(), window),
+                                      window->bounds());
+    for (const UIView* v = field->superviewRaw(); v && v != window && !CGRectIsEmpty(shown);
+         v = v->superviewRaw())
+        if (v->clipsToBounds())
+            shown = CGRectIntersection(shown, v->convertRectToView(v->bounds(), window));
+    return !CGRectIsEmpty(shown);
+}
+
 }  // namespace
 
 bool UIKeyboard::tabToField(bool forward) {
@@ -296,10 +310,12 @@ bool UIKeyboard::tabToField(bool forward) {
     if (!window) return false;
     std::vector<UITextField*> fields;
     collectFields(window, fields);
-    // Reading order: by rows from the top, left to right within a row.
+    // Reading order: by rows from the top, left to right within a row, among
+    // the fields that show (and the one being edited, to start from).
     std::vector<std::pair<CGPoint, UITextField*>> placed;
     for (auto* f : fields)
-        placed.push_back({f->convertRectToView(f->bounds(), window).origin, f});
+        if (f == view || showsInWindow(f, window))
+            placed.push_back({f->convertRectToView(f->bounds(), window).origin, f});
     std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
         if (std::fabs(a.first.y - b.first.y) > 1) return a.first.y < b.first.y;
         return a.first.x < b.first.x;

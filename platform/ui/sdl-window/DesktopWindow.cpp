@@ -416,6 +416,9 @@ struct DesktopWindow::Impl {
     // in the meantime need no other.
     std::atomic<bool> wakePending{false};
     bool open = false;
+    // Whether SDL keeps the desktop's screen saver away now: -1 before the
+    // first wait has looked at the application's switch.
+    int screenSaverHeld = -1;
     bool mouseDown = false;
     bool forceFrame = true;
     // The whole window is put on the display at the next frame (a new size,
@@ -875,12 +878,28 @@ struct DesktopWindow::Impl {
         return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
     }
 
+    // The application's idle-timer switch (the keep-awake setting) decides
+    // whether the desktop may blank and lock its screen while the window is
+    // open: SDL keeps the screen saver away from its start, setting or not.
+    // Looked at before each sleep: the switch changes only in what the run
+    // loop has just run.
+    void followIdleTimer() {
+        const int hold = UIApplication::sharedApplication().isIdleTimerDisabled() ? 1 : 0;
+        if (hold == screenSaverHeld) return;
+        screenSaverHeld = hold;
+        if (hold)
+            SDL_DisableScreenSaver();
+        else
+            SDL_EnableScreenSaver();
+    }
+
     // Frames follow the display's pace: what changes sooner after the last
     // frame (quotes arriving faster than the display shows them) waits for
     // the next one and is drawn with it. So do the tasks posted meanwhile
     // (more quotes): run together when the frame is due, just before it is
     // drawn, rather than each waking the loop only to wait again.
     void wait(double maxSeconds) {
+        followIdleTimer();
         double limit = waitLimit(maxSeconds);
         bool framePending = false;
         if (forceFrame || showAll || UIScreenRenderer::needsFrame()) {

@@ -37,7 +37,8 @@ namespace platform::ui {
 // display (on a local X server straight from an image shared with it, in one
 // write a frame and without waiting for the server); frames come at most at the display's pace, and
 // follow one another only while something changes or an animation runs on
-// screen.
+// screen. The desktop's screen saver may blank and lock the display while
+// the application's idle-timer switch is off, as the phone's screen dims.
 //
 // Linked into a program, it registers itself as the UI layer's display back
 // end (UIDisplayOpen); nothing else needs to name it.

@@ -731,6 +731,35 @@ TEST_F(WindowOnDummy, TabShiftTabAndEscapeMoveBetweenFieldsAndTypingFollows) {
     EXPECT_EQ(account->text(), "10019");
 }
 
+// A field out of sight takes no Tab: a form slid off the screen to uncover
+// a list under it (typing went into the form unseen, and the screen moved to
+// show the field), or a row scrolled out of a clipping panel.
+TEST_F(WindowOnDummy, TabPassesOverFieldsThatDoNotShow) {
+    auto search = field(CGRectMake(8, 160, 250, 28));
+    auto list = std::make_shared<UIView>(CGRectMake(0, 300, 320, 100));
+    list->setClipsToBounds(true);
+    window_->addSubview(list);
+    auto scrolledAway = std::make_shared<UITextField>(CGRectMake(20, 120, 280, 40));
+    list->addSubview(scrolledAway);
+    auto below = field(CGRectMake(20, 480, 280, 40));
+    auto form = std::make_shared<UIView>(CGRectMake(0, 568, 320, 417));
+    window_->addSubview(form);
+    auto account = std::make_shared<UITextField>(CGRectMake(20, 105, 280, 40));
+    form->addSubview(account);
+
+    below->becomeFirstResponder();
+    key(SDLK_TAB);
+    EXPECT_TRUE(below->isEditing());
+    type("K");
+    key(SDLK_TAB, KMOD_LSHIFT);
+    EXPECT_TRUE(search->isEditing());
+    key(SDLK_TAB);
+    EXPECT_TRUE(below->isEditing());
+    EXPECT_EQ(below->text(), "K");
+    EXPECT_EQ(scrolledAway->text(), "");
+    EXPECT_EQ(account->text(), "");
+}
+
 TEST_F(WindowOnDummy, APadFieldTakesOnlyWhatItsPadCouldType) {
     auto quantity = field(CGRectMake(20, 100, 280, 40));
     quantity->keyboardType = UIKeyboardType::NumberPad;
@@ -968,6 +997,26 @@ TEST_F(WindowOnDummy, AWaitLongerThanAnIntOfMillisecondsSleepsUntilATaskComes) {
     EXPECT_TRUE(loop.runUntil([&] { return ran.load(); }, 30 * 86400.0));
     poster.join();
     EXPECT_LE(desktop_->wakeUps() - wakes, 5u);
+}
+
+// The keep-awake setting reaches the platform as the idle-timer switch:
+// switched off, the desktop may blank and lock its screen again (SDL keeps
+// the screen saver away from its start), and on again it may not.
+TEST_F(WindowOnDummy, TheScreenSaverFollowsTheIdleTimerSwitch) {
+    auto& app = UIApplication::sharedApplication();
+    platform::RunLoop& loop = platform::RunLoop::main();
+    // A turn of the run loop that sleeps in the window's wait.
+    const auto turn = [&] { loop.runUntil([] { return false; }, 0.002); };
+    app.setIdleTimerDisabled(true);
+    turn();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(false);
+    turn();
+    EXPECT_TRUE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(true);
+    turn();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+    app.setIdleTimerDisabled(false);
 }
 
 TEST_F(WindowOnDummy, OpenURLHandsWebMailAndTelephoneAddressesToTheDesktopsOpener) {
