@@ -4,6 +4,18 @@
 #include "platform/MainThread.h"
 #include "ui/chart/KAVChartView.h"
 
+namespace {
+
+// Empties the chart for the symbol when it shows the bars of another one.
+void dropOtherSymbolsBars(KAVChartView& chart, const std::shared_ptr<MODSymbolInfo>& symbol) {
+    const auto& bars = chart.chartData();
+    const auto& shown = chart.symbol();
+    if (bars && !bars->empty() && (!shown || shown->symbolCode != symbol->symbolCode))
+        chart.setData(MODChartList{}, symbol);
+}
+
+}  // namespace
+
 KAVChartLoader::KAVChartLoader(std::weak_ptr<KAVBizSDK> sdk, std::weak_ptr<KAVChartView> chart)
     : sdk_(std::move(sdk)), chart_(std::move(chart)) {}
 
@@ -15,6 +27,11 @@ void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symb
     symbol_ = std::move(symbol);
     symbolCode_ = symbol_->symbolCode;
     period_ = period;
+    // Another symbol's bars go at once, not with the answer: until it came
+    // (or the request timed out) they would stand under this symbol's name,
+    // labelled with its decimals at the next redraw, and be read as its
+    // prices.
+    if (auto chart = chart_.lock()) dropOtherSymbolsBars(*chart, symbol_);
     std::weak_ptr<KAVChartLoader> weak = weak_from_this();
     const std::string code = symbolCode_;
     // Shared by the two blocks; only one of them runs.
@@ -34,14 +51,9 @@ void KAVChartLoader::loadChartWithPeriodType(std::shared_ptr<MODSymbolInfo> symb
             auto self = weak.lock();
             if (!self || code != self->symbolCode_ || period != self->period_) return;
             // The chart keeps the bars it shows, unless they are another
-            // symbol's: under this symbol's name and decimals they would be
-            // read as its prices. It is emptied for this symbol instead.
-            if (auto chart = self->chart_.lock()) {
-                const auto& bars = chart->chartData();
-                const auto& shown = chart->symbol();
-                if (bars && !bars->empty() && (!shown || shown->symbolCode != code))
-                    chart->setData(MODChartList{}, self->symbol_);
-            }
+            // symbol's (they went when the request was made, but bars may
+            // have come from elsewhere since).
+            if (auto chart = self->chart_.lock()) dropOtherSymbolsBars(*chart, self->symbol_);
             if (*told) (*told)(false);
         });
 }

@@ -15,9 +15,10 @@ class KAVChartView;
 // Asks the history service for a symbol's bars of one period and hands them
 // to a chart. Only the answer to the latest request is shown: a reply that
 // arrives after the user has turned to another symbol or period is dropped,
-// so a slow answer never paints the wrong bars under the current title. A
-// failed request leaves the chart as it was, but for the bars of another
-// symbol, which go (the chart is left empty for the symbol asked for).
+// so a slow answer never paints the wrong bars under the current title. The
+// bars of another symbol than the one asked for go when the request is made
+// (the chart is left empty for that symbol until its bars come); a failed
+// request leaves the chart as it was.
 // Holds the service object and the chart weakly; made with
 // std::make_shared (the answers find it through a weak reference). Main
 // thread only.

@@ -129,4 +129,33 @@ TEST_F(ChartDealer, AFailedAnswerKeepsTheBarsOfItsSymbolButNeverAnotherSymbolsBa
     EXPECT_LT(stage.chart->priceRange().max, 10);
 }
 
+TEST_F(ChartDealer, AnotherSymbolsBarsGoWhenTheBarsOfTheNewOneAreAskedFor) {
+    const auto euro = sdk->getSymbolWith("EURUSD");
+    loader->loadChartWithPeriodType(gold, 4);
+    ASSERT_TRUE(newBars(nullptr));
+    const auto goldBars = stage.chart->chartData();
+
+    // Another period of gold on its way: gold's bars stay meanwhile.
+    sim.holdReply("2023");
+    loader->loadChartWithPeriodType(gold, 5);
+    sim.waitForPackages("2023", 2, SimService::History);
+    EXPECT_EQ(stage.chart->chartData(), goldBars);
+    sim.releaseHeld();
+    ASSERT_TRUE(newBars(goldBars));
+
+    // The euro's on its way: gold's bars at ~2000 must not stand under the
+    // euro's name (and, at the next redraw, its five decimals) until its
+    // answer comes.
+    sim.holdReply("2023");
+    loader->loadChartWithPeriodType(euro, 4);
+    sim.waitForPackages("2023", 3, SimService::History);
+    ASSERT_TRUE(stage.chart->chartData());
+    EXPECT_TRUE(stage.chart->chartData()->empty());
+    EXPECT_EQ(stage.chart->symbol(), euro);
+    stage.render();
+    sim.releaseHeld();
+    ASSERT_TRUE(stage.time.runUntil([&] { return !stage.chart->chartData()->empty(); }));
+    EXPECT_LT(stage.chart->priceRange().max, 10);
+}
+
 }  // namespace
