@@ -477,6 +477,8 @@ void webSocket::connectionDidFail(KAVChannelConnection& connection, const platfo
     Funs::log(stringf("%s - 网络连接失败 - %s", name_.c_str(), error.localizedDescription.c_str()));
     // Not open any more: sends fail at once until the reopen.
     dropConnection();
+    // The attempt has ended: no stall to report for it.
+    openTimer_.invalidate();
     status_ = kStatusClosed;
     scheduleReopen();
 }
@@ -485,6 +487,7 @@ void webSocket::connectionDidClose(KAVChannelConnection& connection, int code,
                                    const std::optional<std::string>& reason, bool /*wasClean*/) {
     if (&connection != connection_.get()) return;
     dropConnection();
+    openTimer_.invalidate();  // the attempt has ended, as on a failure
     status_ = kStatusClosed;
     const uint64_t generation = generation_;
     sendMSGWith(kNetClosed, "网络已关闭");

@@ -5,6 +5,7 @@
 
 #include "Core/Biz/IBiz.h"
 #include "Core/SDK/KAVBizSDK.h"
+#include "tests/support/DealerLogin.h"
 #include "tests/support/ServiceTestSupport.h"
 #include "tests/support/DealerSim.h"
 #include "tests/support/TestSupport.h"
@@ -123,4 +124,35 @@ TEST(ChannelAgainstDealer, QueriesEncipheredThenReopensAndPassesItsTokenCheck) {
     login.reset();
     EXPECT_TRUE(
         time.runUntil([&] { return platform::RunLoop::main().timerCount() == baseTimers; }));
+}
+
+// With the shortest time-out a setting allows, a dealer that refuses the
+// reopens for a while is ridden out as with any other: the refused attempts
+// are retried, and none is reported as an open time-out, which ends the
+// session.
+TEST(ChannelAgainstDealer, RefusedReopensAreRetriedWithoutAnOpenTimeOut) {
+    VirtualTime time;
+    DealerSim sim;
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto sdk = std::make_shared<KAVBizSDK>();
+    sdk->setTimeOut(5);
+    ASSERT_TRUE(logInAtDealer(time, *sdk, sim));
+    sdk->setDelegate(delegate);
+    const auto trade = sdk->channelNamed(KAVBizSDK::kWSTrader);
+    ASSERT_TRUE(trade);
+
+    sim.refuseConnections(SimService::Trade, 2);
+    sim.closeConnections(SimService::Trade, 1001, "restart");
+    ASSERT_TRUE(time.runUntil([&] { return delegate->saw(4); }));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        time.advance(5);
+        // Refused: the attempt has ended and the next one is scheduled.
+        ASSERT_TRUE(time.runUntil([&] { return trade->reopenScheduled(); }));
+    }
+    time.advance(5);
+    ASSERT_TRUE(time.runUntil([&] { return delegate->saw(9) || delegate->saw(10); }));
+    EXPECT_FALSE(delegate->saw(3));
+    EXPECT_TRUE(delegate->saw(9));
+    EXPECT_EQ(trade->Status(), webSocket::kStatusOpen);
 }

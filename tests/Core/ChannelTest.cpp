@@ -537,6 +537,30 @@ TEST_F(ChannelTest, OpenTimeOutReportsAbortsTheAttemptAndRetries) {
     EXPECT_EQ(statuses, (std::vector<int>{1, 3, 1, 2}));
 }
 
+// An attempt that ends, refused or closed, is over: its open time-out must
+// not fire afterwards and report a stall that never happened (the session
+// would end on it). At the shortest time-out the next attempt starts only
+// after that time-out would have run out.
+TEST_F(ChannelTest, AnAttemptThatFailedOrClosedReportsNoOpenTimeOut) {
+    ch->setTimeOut(5);
+    openAndConnect();
+    net.last().fireClose();
+    time.advance(5);
+    ASSERT_EQ(net.count(), 2u);
+    time.advance(0.5);
+    net.last().fireFail();  // refused
+    time.advance(5);
+    ASSERT_EQ(net.count(), 3u);
+    time.advance(0.5);
+    net.last().fireClose(1001, "Stream end encountered");  // dropped before the upgrade
+    time.advance(5);
+    ASSERT_EQ(net.count(), 4u);
+    EXPECT_EQ(statuses, (std::vector<int>{1, 2, 4, 1, 1, 4, 1}));
+    // An attempt that stalls still times out.
+    time.advance(5);
+    EXPECT_EQ(statuses, (std::vector<int>{1, 2, 4, 1, 1, 4, 1, 3}));
+}
+
 TEST_F(ChannelTest, SocketFailureMarksTheChannelNotOpenAndReportsNothing) {
     openAndConnect();
     statuses.clear();
