@@ -178,8 +178,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     MODList<MODSymbolInfo> getSymbolsWith(int32_t accId) const;
     const std::string& getVer() const { return ver_; }
     // Loads the accounts on the trading channel (one request) and files each
-    // in the account cache, replacing the one of the same id; the success
-    // block gets the cached records themselves.
+    // in the account cache, replacing the one of the same id, with its net
+    // value, free margin and risk worked out from its floating profit as the
+    // re-pricing does; the success block gets the cached records themselves.
     void queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure);
     // Loads the exchange rates and replaces the rate cache with them; a rate
     // that is missing, unreadable, 0 or negative is not filed (its pair keeps
@@ -401,6 +402,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
                         bool stillCached = false);
     void updateHoldPosition(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
     void updateLimitBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
+    // The account's free margin, net value and risk from its money and its
+    // floating profit, as the re-pricing works them out.
+    static void recomputeAccountMoney(MODUserAccount& account);
     // Recomputes the account (when there is one) and reports it.
     void updateAccountInfo(std::shared_ptr<MODUserAccount> account);
     void updateAccountInfo(std::shared_ptr<MODUserAccount> account,
