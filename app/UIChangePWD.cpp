@@ -2,6 +2,7 @@
 
 #include "Core/SDK/KAVBizSDK.h"
 #include "app/AccountScreenKit.h"
+#include "platform/Dispatch.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/SegmentedControl.h"
 #include "ui/services/sysDB.h"
@@ -125,19 +126,36 @@ void UIChangePWD::makeOrderWith(const std::string& newPWD, const std::string& ol
 
     KAVProgressHUD::showWithStatus(localized(kSubmitting), KAVProgressHUDMaskTypeBlack);
     auto weak = weakSelf<UIChangePWD>();
+    auto guard = std::make_shared<UnansweredGuard>();
+    guard->screen = weak;
     sdk->passwordChange(
         newPWD, pwdType_, oldPWD,
-        [weak] {
+        [weak, guard] {
+            guard->answered = true;
             // The overlay goes whether or not the screen is still there.
             KAVProgressHUD::dismissWithComplete([weak] {
                 if (auto self = weak.lock()) self->showSuccess();
             });
         },
-        [weak](const std::string&, const std::string& message) {
+        [weak, guard](const std::string&, const std::string& message) {
+            guard->answered = true;
             KAVProgressHUD::dismissWithComplete([weak, message] {
                 if (auto self = weak.lock()) self->showFailure(message);
             });
         });
+}
+
+UIChangePWD::UnansweredGuard::~UnansweredGuard() {
+    if (answered) return;
+    // The session ended with the change on its way and dropped both result
+    // blocks: the overlay would stay up over whatever comes next and take
+    // every touch. It goes, unless another screen's has taken its place.
+    platform::dispatch::async_main([screen = screen] {
+        if (KAVProgressHUD::isVisible() &&
+            KAVProgressHUD::sharedView()->stringLabel()->text() == localized(kSubmitting))
+            KAVProgressHUD::dismiss();
+        if (auto self = screen.lock()) self->removeDimmer();
+    });
 }
 
 void UIChangePWD::showSuccess() {

@@ -56,6 +56,14 @@ class UIChangePWD : public SettingsScreen {
     const std::shared_ptr<sysDB>& ownStore() const { return __sysDB; }
 
   private:
+    // Held by both result blocks of a change on its way; when the session
+    // drops them unanswered, it takes the overlay and the dimmer down.
+    struct UnansweredGuard {
+        std::weak_ptr<UIChangePWD> screen;
+        bool answered = false;
+        ~UnansweredGuard();
+    };
+
     void showSuccess();
     void showFailure(const std::string& message);
     void removeDimmer();

@@ -102,13 +102,19 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Not owned; read at the moment of each call.
     std::shared_ptr<WSPushMessage> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WSPushMessage> delegate) { delegate_ = std::move(delegate); }
-    // Open and request time-out of the channels made afterwards, seconds.
+    // Open and request time-out of the channels, seconds.
     int32_t timeOut() const { return timeOut_; }
     // A time-out of no seconds (a damaged setting) would end every open and
     // request the moment it began, and no login could ever pass to change
-    // it: the time-out in force stays.
+    // it: the time-out in force stays. The channels of the session already
+    // open take it too, for their next opens and requests: the settings
+    // hand it over while the session runs, and a user who waits longer on a
+    // slow line must not have to log in again first.
     void setTimeOut(int32_t seconds) {
-        if (seconds > 0) timeOut_ = seconds;
+        if (seconds <= 0) return;
+        timeOut_ = seconds;
+        for (const auto& [name, channel] : wsList)
+            if (channel) channel->setTimeOut(seconds);
     }
     // Trading accounts under "acc_%i" of their id.
     const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const {
@@ -172,8 +178,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     MODList<MODSymbolInfo> getSymbolsWith(int32_t accId) const;
     const std::string& getVer() const { return ver_; }
     // Loads the accounts on the trading channel (one request) and files each
-    // in the account cache, replacing the one of the same id; the success
-    // block gets the cached records themselves.
+    // in the account cache, replacing the one of the same id, with its net
+    // value, free margin and risk worked out from its floating profit as the
+    // re-pricing does; the success block gets the cached records themselves.
     void queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock onFailure);
     // Loads the exchange rates and replaces the rate cache with them; a rate
     // that is missing, unreadable, 0 or negative is not filed (its pair keeps
@@ -395,6 +402,9 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
                         bool stillCached = false);
     void updateHoldPosition(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
     void updateLimitBill(const MODSymbolInfo& symbol, std::shared_ptr<WSPushMessage>& heard);
+    // The account's free margin, net value and risk from its money and its
+    // floating profit, as the re-pricing works them out.
+    static void recomputeAccountMoney(MODUserAccount& account);
     // Recomputes the account (when there is one) and reports it.
     void updateAccountInfo(std::shared_ptr<MODUserAccount> account);
     void updateAccountInfo(std::shared_ptr<MODUserAccount> account,

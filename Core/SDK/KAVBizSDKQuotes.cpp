@@ -911,6 +911,10 @@ void KAVBizSDK::updateHoldPosition(const MODSymbolInfo& symbol,
                       [&positions](WSPushMessage& d) { d.onHoldPositionChange(positions); });
 }
 
+void KAVBizSDK::recomputeAccountMoney(MODUserAccount& account) {
+    recomputeAccount(account);
+}
+
 void KAVBizSDK::updateAccountInfo(std::shared_ptr<MODUserAccount> account) {
     std::shared_ptr<WSPushMessage> heard;
     updateAccountInfo(std::move(account), heard);

@@ -92,6 +92,11 @@ void KAVBizSDK::queryAccountOnSuccess(AccountsBlock onSuccess, KAVFailureBlock o
                     const auto field = kPushedMoney[i].second;
                     account.get()->*field = cached.get()->*field;
                 }
+                // The answer's net value is its balance alone: with the
+                // floating profit it carries, the net value, the free margin
+                // and the risk read as the dealer's, and as a push or the
+                // next quote would leave them, not as if nothing were open.
+                recomputeAccountMoney(*account);
                 cached = account;
             }
             if (!onSuccess) return;

@@ -121,6 +121,33 @@ TEST_F(AccountInfoTest, ShowsTheDealersAccountAndFollowsPushesOnlyWhileInView) {
     EXPECT_EQ(value(2), "2000.00");
 }
 
+// An open ticket at a loss: the answer to the screen's query shows the net
+// value and the free margin with the loss counted, as the dealer's books
+// and the re-pricing have them. A quiet market (no quote to re-price with)
+// must not leave the balance shown as the net value and a free margin that
+// ignores the loss.
+TEST_F(AccountInfoTest, TheAnswerShowsTheNetValueAndFreeMarginWithTheFloatingProfit) {
+    logIn();
+    buyOneLot();
+    const auto symbol = sdk()->getSymbolWith("EURUSD");
+    ASSERT_NE(symbol, nullptr);
+    sim->setQuote("EURUSD", symbol->bid - 0.01);
+    ASSERT_TRUE(waitFor([&] {
+        const auto accounts = sdk()->getAccounts();
+        return !accounts.empty() && accounts.front()->profitDyn < -500;
+    }));
+
+    showScreen();
+    ASSERT_TRUE(waitFor([&] { return !screen->arrValue().empty(); }));
+    const auto books = sim->desk("1001")["accounts"][0];
+    const double net = std::stod(books["netValue"].get<std::string>());
+    const double free = std::stod(books["amMarginFree"].get<std::string>());
+    ASSERT_LT(net, std::stod(books["amMarginRemain"].get<std::string>()) - 500);
+    EXPECT_NEAR(std::stod(screen->riskView()->lblNetValue()->text()), net, 0.011);
+    EXPECT_NEAR(std::stod(screen->riskView()->lblFreeMargins()->text()), free, 0.011);
+    EXPECT_NEAR(screen->modUserAccount()->netValue, net, 0.011);
+}
+
 TEST_F(AccountInfoTest, RiskBarColourAndShareFollowTheRatioWithinItsTrack) {
     showScreen();
     // Before any figures: a dash and the start colour over the whole track.

@@ -1,7 +1,7 @@
 // The password change: what the dealer receives for either password kind,
 // the success road back to the account centre, a refusal that says why and
-// lifts the dimmer, the typed-twice check (two cleared rows included), and
-// the back button.
+// lifts the dimmer, a change the ended session leaves unanswered, the
+// typed-twice check (two cleared rows included), and the back button.
 #include "app/UIChangePWD.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/SegmentedControl.h"
@@ -124,6 +124,28 @@ TEST_F(PasswordChangeTest, RefusedFundPasswordChangeSaysWhyAndLiftsTheDimmer) {
     confirm();
     ASSERT_TRUE(waitFor([&] { return shows("修改密码操作成功。"); }));
     EXPECT_EQ(changesAtDealer().back().child("oldPWD"), "123456");
+}
+
+TEST_F(PasswordChangeTest, AChangeTheEndedSessionLeavesUnansweredTakesItsOverlayDown) {
+    logIn();
+    openScreen();
+    sim->holdReply("1009");
+    type(UIChangePWD::kTagOld, "123456");
+    type(UIChangePWD::kTagNew, "654321");
+    type(UIChangePWD::kTagRepeat, "654321");
+    confirm();
+    ASSERT_EQ(sim->waitForPackages("1009", 1).size(), 1u);
+    ASSERT_TRUE(KAVProgressHUD::isVisible());
+    ASSERT_TRUE(dimmed());
+
+    // The session ends (as a login elsewhere ends it): its requests are
+    // dropped without an answer. The overlay, which takes every touch, must
+    // not outlive it over the login screen that comes next.
+    sdk()->stopConnect();
+    settle();
+    EXPECT_FALSE(KAVProgressHUD::isVisible());
+    EXPECT_FALSE(dimmed());
+    EXPECT_FALSE(shows("修改密码操作成功。"));
 }
 
 TEST_F(PasswordChangeTest, NewPasswordMustBeTypedTwiceAlikeAndNotBeEmpty) {
