@@ -5,7 +5,7 @@ option(KAV_FUZZ "Build libFuzzer targets (needs clang)" OFF)
 # Unity builds: each target compiles its sources in batches of KAV_UNITY_BATCH
 # files, one compiler run a batch, which saves the headers' cost seven times
 # out of eight. ./test.sh turns it on; a target or a source file can stay out
-# (see kav_no_unity in KavHelpers.cmake).
+# (the README's "The test build" says how).
 option(KAV_UNITY "Compile each target's sources in unity batches" OFF)
 set(KAV_UNITY_BATCH 8 CACHE STRING "Source files in one unity batch")
 if(KAV_UNITY)

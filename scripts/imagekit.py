@@ -53,25 +53,25 @@ def draw_ink(name, side, inside, scale=2, out=RESOURCES):
     write(os.path.join(out, f"{name}@{scale}x.png"), ink_png(side, side, inside, scale))
 
 
-def colour_png(width, height, pixel):
-    """A coloured image of `width` x `height` pixels at @2x: the samples'
-    colours are averaged by their alpha, the alpha by the sample count."""
-    scale = 2
+def colour_png(width, height, pixel, scale=2, samples=SAMPLES):
+    """A coloured image of `width` x `height` pixels at the scale, `samples`
+    x `samples` a pixel: the samples' colours are averaged by their alpha,
+    the alpha by the sample count."""
     rows = bytearray()
     for py in range(height):
         rows.append(0)
         for px in range(width):
             acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / scale
-                    y = (py + (sy + 0.5) / SAMPLES) / scale
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) / scale
+                    y = (py + (sy + 0.5) / samples) / scale
                     r, g, b, a = pixel(x, y)
                     acc[0] += r * a
                     acc[1] += g * a
                     acc[2] += b * a
                     acc[3] += a
-            a = acc[3] / (SAMPLES * SAMPLES)
+            a = acc[3] / (samples * samples)
             rgb = [acc[i] / acc[3] for i in range(3)] if a > 0 else [0, 0, 0]
             rows.extend(int(round(max(0, min(1, c)) * 255)) for c in rgb + [a])
     return encode_png(width, height, bytes(rows))
@@ -80,7 +80,8 @@ def colour_png(width, height, pixel):
 def draw_colour(images, scale=2, out=RESOURCES):
     """Each (name, width, height, pixel) in points as `name`@2x.png."""
     for name, w, h, pixel in images:
-        write(os.path.join(out, name + f"@{scale}x.png"), colour_png(w * scale, h * scale, pixel))
+        write(os.path.join(out, name + f"@{scale}x.png"),
+              colour_png(w * scale, h * scale, pixel, scale))
 
 
 # ---- shapes -----------------------------------------------------------------

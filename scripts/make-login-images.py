@@ -11,18 +11,10 @@ The icons are white on transparent (the screens recolour them); only their
 alpha counts. LaunchImage is opaque, drawn at 1x (320 x 568 points).
 Deterministic: running it again gives the same files.
 """
-import importlib.util
 import math
 import os
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "Resources")
-
-# The PNG writer and the shape helpers of the toolkit's images.
-_spec = importlib.util.spec_from_file_location(
-    "toolkit_images", os.path.join(HERE, "make-toolkit-images.py"))
-toolkit = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(toolkit)
+from imagekit import RESOURCES, colour_png, draw_colour, write
 
 WHITE = (1, 1, 1, 1)
 NONE = (0, 0, 0, 0)
@@ -95,12 +87,10 @@ def main():
         ("check_Icon", 20, 20, check_icon),
         ("changeDealer", 35, 35, change_dealer_icon),
     ]
-    for name, w, h, pixel in icons:
-        toolkit.png(os.path.join(OUT, name + "@2x.png"), w * toolkit.SCALE, h * toolkit.SCALE,
-                    pixel)
+    draw_colour(icons)
     # The launch picture at 1x with fewer samples: it is large and has few edges.
-    toolkit.SCALE, toolkit.SAMPLES = 1, 2
-    toolkit.png(os.path.join(OUT, "LaunchImage.png"), 320, 568, launch_image)
+    write(os.path.join(RESOURCES, "LaunchImage.png"),
+          colour_png(320, 568, launch_image, scale=1, samples=2))
 
 
 if __name__ == "__main__":

@@ -13,6 +13,14 @@ FIRST="${1:?usage: scripts/monkey.sh FIRST LAST [STEPS] [JOBS]}"
 LAST="${2:?usage: scripts/monkey.sh FIRST LAST [STEPS] [JOBS]}"
 STEPS="${3:-300}"
 JOBS="${4:-2}"
+# Whole numbers only: a word seq cannot count, or seeds FIRST > LAST, ran no
+# seed, and the run said they all passed.
+whole() { case "$1" in ''|*[!0-9]*|???????????????????*) return 1 ;; esac; }
+if ! whole "$FIRST" || ! whole "$LAST" || ! whole "$STEPS" || ! whole "$JOBS" ||
+   [ "$LAST" -lt "$FIRST" ] || [ "$STEPS" -lt 1 ] || [ "$JOBS" -lt 1 ]; then
+  echo "usage: scripts/monkey.sh FIRST LAST [STEPS] [JOBS] (whole numbers; FIRST <= LAST; STEPS, JOBS >= 1)" >&2
+  exit 2
+fi
 BIN=build/test/bin/app_monkey_tests
 [ -x "$BIN" ] || { echo "monkey.sh: build $BIN first (cmake --build build/test --target app_monkey_tests)" >&2; exit 2; }
 mkdir -p build/test/monkey

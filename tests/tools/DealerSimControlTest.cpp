@@ -313,4 +313,10 @@ TEST(DealerSimFaults, TheQuoteStreamRunsAtItsRateAndStopsAtZero) {
     EXPECT_GE(volume, 3);
     // Stopped: only the hand-made step moves the price now.
     EXPECT_EQ(std::stoll(sim.tick(1)["EURUSD"]["volume"].get<std::string>()), volume + 1);
+
+    // A rate near 0 steps at most once a day, as slowly as it asks, not flat out.
+    sim.setQuoteRate(1e-300);
+    const long long slow = std::stoll(sim.quotes()["EURUSD"]["volume"].get<std::string>());
+    EXPECT_EQ(s.trade->request("2001", s.list())["retCode"], "0");
+    EXPECT_EQ(std::stoll(sim.tick(1)["EURUSD"]["volume"].get<std::string>()), slow + 1);
 }

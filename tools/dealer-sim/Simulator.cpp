@@ -565,7 +565,10 @@ void Simulator::publishQuotes(const std::vector<int>& symbols) {
 
 void Simulator::scheduleQuotes() {
     if (!(quoteRate_ > 0) || listeners_.empty()) return;
-    const auto period = std::chrono::microseconds(static_cast<int64_t>(1e6 / quoteRate_));
+    // At most a day: the period of a rate near 0 (1e-300) overflowed the
+    // cast into a negative one, and the stream ran as fast as it could.
+    const double micros = std::min(1e6 / quoteRate_, 86400e6);
+    const auto period = std::chrono::microseconds(static_cast<int64_t>(micros));
     quoteTimer_.expires_after(period);
     quoteTimer_.async_wait([this, gen = quoteGeneration_](boost::system::error_code ec) {
         if (ec || gen != quoteGeneration_) return;

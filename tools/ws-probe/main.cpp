@@ -18,6 +18,9 @@
 
 namespace {
 
+// The longest run --max-seconds may ask for, seconds.
+constexpr double kLongestRun = 1e6;
+
 int usage(const char* why) {
     std::fprintf(stderr,
                  "ws-probe: %s\n"
@@ -96,8 +99,13 @@ int main(int argc, char** argv) {
             if (certs.empty()) return usage("--pin: no certificate in that file");
             pins.insert(pins.end(), certs.begin(), certs.end());
         } else if (arg == "--max-seconds") {
-            maxSeconds = std::atof(value("--max-seconds"));
-            if (maxSeconds <= 0) return usage("--max-seconds needs a positive number");
+            const char* text = value("--max-seconds");
+            char* end = nullptr;
+            maxSeconds = std::strtod(text, &end);
+            // The whole word, and a time the run loop's deadline can count:
+            // far beyond it (1e300, inf, nan) the deadline overflowed.
+            if (end == text || *end || !(maxSeconds > 0 && maxSeconds <= kLongestRun))
+                return usage("--max-seconds needs a positive number of seconds, at most 1e6");
         } else {
             return usage(("unknown option " + arg).c_str());
         }

@@ -110,4 +110,18 @@ TEST(WsProbe, SendsClosesAndTrustsTheCAOrPinItIsGiven) {
     EXPECT_EQ(runProbe("ftp://127.0.0.1/").status, 2);
 }
 
+TEST(WsProbe, RefusesARunLengthItCannotCount) {
+    // Each would have been taken: a deadline past the clock's range (undefined,
+    // then a run that timed out at once or never), or the number before a typo.
+    for (const char* seconds : {"1e300", "inf", "nan", "5x", "0", "-1", ""}) {
+        const ProbeRun run =
+            runProbe(std::string("--max-seconds '") + seconds + "' ws://127.0.0.1:1/");
+        EXPECT_EQ(run.status, 2) << seconds;
+        EXPECT_THAT(run.lines, testing::Contains(testing::HasSubstr("--max-seconds needs"))) << seconds;
+    }
+    const ProbeRun refused = runProbe("--max-seconds 5 ws://127.0.0.1:1/");
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_THAT(refused.lines, ElementsAre(testing::StartsWith("fail ")));
+}
+
 }  // namespace
