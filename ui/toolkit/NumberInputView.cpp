@@ -111,9 +111,14 @@ void NumberInputView::textFieldDidBeginEditing(UITextField* textField) {
 void NumberInputView::textFieldDidEndEditing(UITextField* textField) {
     if (!textField) return;
     const Decimal typed = readNumber(textField->text());
-    if (typed < minValue_)
+    // Digits too many to hold as a number (a long paste) read as NaN: that
+    // is beyond the maximum, not the empty field's 0.
+    const auto parsed = Decimal::parse(textField->text());
+    const bool beyondRange = parsed && parsed->isNaN();
+    const bool negative = !textField->text().empty() && textField->text().front() == '-';
+    if (beyondRange ? negative : typed < minValue_)
         textField->setText(minValue_.toString());
-    else if (typed > maxValue_)
+    else if (beyondRange || typed > maxValue_)
         textField->setText(maxValue_.toString());
 
     const int places = KAStringUtils::getDecimalDigits(increase_);

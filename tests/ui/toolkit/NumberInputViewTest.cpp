@@ -133,6 +133,10 @@ TEST_F(NumberInput, EndingTheEditHoldsRoundsAndReadsTheText) {
     EXPECT_EQ(log->calls.back(), "end 1.01");
     view->textField()->setText("");
     EXPECT_EQ(typed(*view, "123456789"), "9999999");
+    // More digits than a number holds are above the maximum all the same.
+    view->textField()->setText("");
+    EXPECT_EQ(typed(*view, std::string(170, '9')), "9999999");
+    EXPECT_EQ(view->value().toString(), "9999999");
     // Empty and unreadable text is 0 before the bounds apply.
     for (const char* text : {"", "abc", "-"}) {
         view->textField()->setText(text);
