@@ -13,6 +13,7 @@
 #include "ui/services/MsgCenter.h"
 #include "ui/services/sysDB.h"
 #include "ui/toolkit/KAVAlertView.h"
+#include "ui/toolkit/KAVAlertViewStack.h"
 #include "ui/toolkit/KAVProgressHUD.h"
 
 using namespace platform::ui;
@@ -194,6 +195,14 @@ void AppDelegate::reLoginWith(const std::string& message) {
     retireSDK();
     if (reLoginPending_) return;
     reLoginPending_ = true;
+    // What the ended session's screens were asking (a logout, an order) has
+    // nothing left to act on: left on the stack, the question would come
+    // back over the new login screen once this alert is closed, and its
+    // answer would act for the session that ended. A notice with one button
+    // stays: what it tells (an order's result) is still so.
+    const auto shown = KAVAlertViewStack::sharedInstance().alertViews();
+    for (const auto& alert : shown)
+        if (alert->buttons().size() > 1) alert->withdraw();
     KAVAlertView::showAlertWithTitle("提示", message, std::string("确定"),
                                      [weak = weakSelf<AppDelegate>()](bool, long) {
                                          auto self = weak.lock();

@@ -548,7 +548,9 @@ void LoginViewController::login() {
     if (!checkInput()) return;
     keyboardControlsDonePressed(keyboardControls_.get());
     auto system = view()->viewWithTag<UISegmentedControl>(kTagSystem);
-    const bool real = !system || system->selectedSegmentIndex() == 1;
+    // The registration dealer hides the choice and always logs in to its
+    // real system, whatever the control was left on for the dealer before.
+    const bool real = !system || system->isHidden() || system->selectedSegmentIndex() == 1;
     const std::string host = real ? currentDealer_->hostReal : currentDealer_->hostDemo;
     // A dealer without that system has no address to log in to.
     if (host.empty()) return alert(real ? kMsgNoRealHost : kMsgNoDemoHost);

@@ -231,6 +231,28 @@ TEST_F(LoginScreenTest, TheDemoSystemLogsInToTheDemoHost) {
     EXPECT_EQ(setting(settingTag::trUid), "1002");
 }
 
+TEST_F(LoginScreenTest, TheRegistrationDealerChosenAfterTheDemoSystemLogsInToItsRealHost) {
+    launch();
+    ASSERT_TRUE(until([&] { return tagged(LVC::kTagLogin) != nullptr; }));
+    storeDealers({"kavdemo"});
+    DealerManager(app->dealerStore()).setCurrentSelectedDealerWithDealerKey("KAVFX");
+    relaunch();
+    chooseSegment(LVC::kTagSystem, 0);
+    // The registration dealer has no choice of system: the control that
+    // said "demo" for the dealer before goes out of sight.
+    run("tap-tag 1005\nwait 1\ntap \"KAV 模拟交易\"\nwait 1\n");
+    ASSERT_FALSE(UIDriver::isVisible(tagged(LVC::kTagSystem)));
+    type(LVC::kTagAccount, "1001");
+    type(LVC::kTagPassword, "123456");
+    pressLogin();
+    ASSERT_TRUE(until([&] { return rootAs<MainDrawerViewController>() != nullptr; }))
+        << topAlert();
+    auto logins = sim.packages(SimService::Login, "1003");
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(logins[0].path, "/real");
+    EXPECT_EQ(setting(settingTag::dealerKey), "kavdemo");
+}
+
 TEST_F(LoginScreenTest, ARefusedLoginShowsTheServersReasonOnAFreshScreen) {
     launchToLogin();
     auto first = screen();

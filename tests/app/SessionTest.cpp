@@ -341,6 +341,35 @@ TEST_F(SessionTest, TheSameAccountElsewhereEndsTheSession) {
     expectAlertThenFreshLogin(AppDelegate::kMsgSameUser, old, "relogin-status-11");
 }
 
+TEST_F(SessionTest, AnAlertOfTheEndedSessionDoesNotComeBackOverTheNewLoginScreen) {
+    launchToLogin();
+    logIn();
+    auto drawer = rootAs<MainDrawerViewController>();
+    ASSERT_TRUE(drawer);
+    auto* centre = dynamic_cast<platform::ui::UINavigationController*>(
+        drawer->rightDrawerViewController().get());
+    ASSERT_NE(centre, nullptr);
+    drawer->toggleDrawerSide(DrawerSideRight, true, nullptr);
+    run("wait 1\n");
+    UIDriver::tap(UIDriver::viewWithTag<platform::ui::UIButton>(
+        AccountCenterViewController::kTagLogout));
+    run("wait-text 确定要注销登录吗？ 2\n");
+    // A notice comes over the question, as an order's result would.
+    KAVAlertView::showAlertWithTitle("提示", "委托已成交", std::string("确定"), nullptr);
+    run("wait 0.5\n");
+    // The account is taken over while the customer is asked about the logout.
+    sim.push(SimService::Trade, "4010");
+    run("wait-text " + std::string(AppDelegate::kMsgSameUser) + " 5\nwait 0.5\n");
+    run("tap 确定\nwait-text 登录\nwait 1\n");
+    ASSERT_TRUE(rootAs<LoginViewController>());
+    // The notice still tells what happened; the question belonged to the
+    // session that ended: it is gone, and the form takes the touches.
+    run("wait-text 委托已成交 1\nwait 0.5\ntap 确定\nwait 1\n");
+    EXPECT_EQ(UIDriver::viewWithText("确定要注销登录吗？"), nullptr) << UIDriver::dumpViewTree();
+    EXPECT_TRUE(KAVAlertViewStack::sharedInstance().alertViews().empty());
+    run("tap-tag 7001\n");
+}
+
 TEST_F(SessionTest, ARefusedLoginGivesAFreshLoginScreen) {
     launchToLogin();
     auto first = rootAs<LoginViewController>();

@@ -476,6 +476,11 @@ void KAVAlertView::dismissWithClickedButtonIndex(long index, bool animated) {
     dismiss(buttons_[static_cast<size_t>(index)].get(), animated);
 }
 
+void KAVAlertView::withdraw() {
+    completion_ = nullptr;
+    dismissWith(-1, true, false);
+}
+
 void KAVAlertView::setTapToDismissEnabled(bool enabled) {
     if (tap_) tap_->setEnabled(enabled);
 }

@@ -108,6 +108,10 @@ class KAVAlertView : public platform::ui::UIViewController {
     // As if the button at `index` had been pressed; nothing for an index out
     // of range.
     void dismissWithClickedButtonIndex(long index, bool animated);
+    // Taken off the screen at once without an answer: the completion does
+    // not run, since what the alert asked about is no longer there to act on
+    // (the session it belonged to has ended).
+    void withdraw();
     void setTapToDismissEnabled(bool enabled);
     // The dismissal road; `sender` is one of the buttons.
     void dismiss(platform::ui::UIControl* sender);

@@ -205,6 +205,21 @@ TEST_F(AlertViewTest, CompletionRunsOnceWhateverTheTapsAndCalls) {
     EXPECT_EQ(orders, 1);
 }
 
+TEST_F(AlertViewTest, AWithdrawnAlertGoesWithoutAnAnswer) {
+    int answers = 0;
+    auto alert = KAVAlertView::showAlertWithTitle("交易提示", "确认下单？", "取消", "确定",
+                                                  [&](bool, long) { ++answers; });
+    time.advance(0.4);
+    alert->withdraw();
+    time.advance(0.5);
+    EXPECT_EQ(answers, 0);
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_TRUE(stack().empty());
+    EXPECT_TRUE(alertWindows().empty());
+    UIDriver::tap(screen->button.get());
+    EXPECT_EQ(screen->taps, 1);
+}
+
 TEST_F(AlertViewTest, AButtonStillHeldWhenTheAlertHasClosedLiftsOnNothing) {
     int orders = 0;
     KAVAlertView::showAlertWithTitle("交易提示", "确认下单？", "取消", "确定",
