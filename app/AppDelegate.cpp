@@ -229,8 +229,8 @@ void AppDelegate::onNetworkStatus(int32_t status) {
             reLoginWith(kMsgConnectFailed);
             break;
         case NetworkStatus::Closed:
+            // The channel reopens by itself: the banner stays until it has.
             showConnectMsg();
-            onTerminal();
             break;
         case NetworkStatus::TokenFailed:
             reLoginWith(kMsgTradeDisconnected);
@@ -260,7 +260,13 @@ void AppDelegate::onSameUserLogin() {
     reLoginWith(kMsgSameUser);
 }
 
-void AppDelegate::onTerminal() {}
+// The dealer ended the session and the service object closed every channel
+// for good: nothing reopens them, and the screens would go on showing the
+// last prices as live while every order failed. The customer logs in again,
+// as after a refused token.
+void AppDelegate::onTerminal() {
+    reLoginWith(kMsgTradeDisconnected);
+}
 
 void AppDelegate::onLoginSuccess() {}
 

@@ -341,6 +341,14 @@ TEST_F(SessionTest, TheSameAccountElsewhereEndsTheSession) {
     expectAlertThenFreshLogin(AppDelegate::kMsgSameUser, old, "relogin-status-11");
 }
 
+TEST_F(SessionTest, TheDealerEndingTheSessionEndsItOnTheScreenToo) {
+    launchToLogin();
+    logIn();
+    auto old = app->bizSDK();
+    sim.push(SimService::Trade, "4012");
+    expectAlertThenFreshLogin(AppDelegate::kMsgTradeDisconnected, old, "relogin-terminal");
+}
+
 TEST_F(SessionTest, AnAlertOfTheEndedSessionDoesNotComeBackOverTheNewLoginScreen) {
     launchToLogin();
     logIn();
