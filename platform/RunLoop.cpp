@@ -263,6 +263,9 @@ void RunLoop::scheduleEntry(const std::shared_ptr<detail::TimerEntry>& entry) {
         // their sleep afresh; inside the windowing layer's wait (its drawing)
         // the sleep is already sized without this timer.
         wake = !isCurrent() || inWaitHook_;
+        // The sleep waits for this flag, not for the notification alone: a
+        // loop with nothing due would go back to sleep past the new timer.
+        if (wake) woken_ = true;
     }
     // A sleeping loop must recompute how long to sleep.
     cv_.notify_one();

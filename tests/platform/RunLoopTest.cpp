@@ -158,6 +158,49 @@ TEST(RunLoopThreads, CrossThreadPostsAreDeliveredOnTheMainThread) {
     EXPECT_TRUE(RunLoop::main().isCurrent());
 }
 
+// A timer another thread schedules (a setting changed there, a delayed call)
+// must wake a loop asleep with nothing to do, or it fires only when something
+// else happens to wake the loop.
+TEST(RunLoopThreads, ATimerScheduledFromAnotherThreadWakesASleepingLoop) {
+    RunLoop loop(std::make_shared<platform::VirtualClock>());
+    std::mutex m;
+    std::condition_variable cv;
+    bool running = false;
+    bool fired = false;
+    std::thread runner([&] {
+        loop.post([&] {
+            std::lock_guard lock(m);
+            running = true;
+            cv.notify_all();
+        });
+        loop.run();
+    });
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return running; }));
+    }
+    // Due at once on the loop's clock, which never moves here: only a
+    // wake-up can make it fire.
+    Timer timer = Timer::schedule(
+        0.0, false,
+        [&] {
+            std::lock_guard lock(m);
+            fired = true;
+            cv.notify_all();
+        },
+        loop);
+    bool woken = false;
+    {
+        // Bounded, so that a lost wake-up fails instead of hanging.
+        std::unique_lock lock(m);
+        woken = cv.wait_for(lock, std::chrono::seconds(5), [&] { return fired; });
+    }
+    loop.stop();
+    runner.join();
+    EXPECT_TRUE(woken);
+    RunLoop::main().adoptCurrentThread();
+}
+
 TEST(RunLoopThreads, RunUntilTimesOutInRealTimeWithoutMovingVirtualTime) {
     kavtest::VirtualTime time;
     bool fired = false;
