@@ -19,6 +19,7 @@
 #include "platform/ui/ShapeLayer.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Transaction.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/detail/Compositor.h"
@@ -1501,6 +1502,56 @@ TEST(Compositing, AChangedDrawingsReachTakesInNoPixelBeyondIt) {
     bar->setColour(UIColor::greenColor());
     EXPECT_EQ(display.composite().layersDrawn, 4u);
     EXPECT_EQ(display.differenceFromFullRender(), 0);
+}
+
+// A text field's drawing is recorded and replayed. At 0.5375 pixels a point
+// (a window 172 pixels wide) its text at 120 points starts on a half pixel
+// exactly, 64.5: the first glyph lands on the same pixels whether the
+// screen is drawn whole or a typed key's area alone, or under a clip that
+// starts at any column across it.
+TEST(Compositing, AReplayedGlyphOnAHalfPixelLandsAlikeWhateverAreaIsDrawn) {
+    kavtest::VirtualTime time;
+    auto window = std::make_shared<UIWindow>(UIScreen::mainScreen().bounds());
+    window->setBackgroundColor(UIColor::grey255(30));
+    window->makeKeyAndVisible();
+    auto field = std::make_shared<UITextField>(CGRectMake(120, 200, 190, 40));
+    field->setTextColor(UIColor::whiteColor());
+    window->addSubview(field);
+    constexpr CGFloat kFraction = 172.0 / 320;
+    KeptFrame display(kFraction);
+    display.composite();
+    for (const bool secure : {true, false}) {
+        field->setSecureTextEntry(secure);
+        for (const char* typed : {"1", "12", "123"}) {
+            field->setText(typed);
+            display.composite();
+            EXPECT_EQ(display.differenceFromFullRender(), 0) << secure << " " << typed;
+        }
+    }
+    const auto whole = UIScreenRenderer::renderScreen(kFraction);
+    cairo_surface_flush(whole->surface());
+    const int w = cairo_image_surface_get_width(whole->surface());
+    const int h = cairo_image_surface_get_height(whole->surface());
+    const int stride = cairo_image_surface_get_stride(whole->surface());
+    const auto* expected = cairo_image_surface_get_data(whole->surface());
+    for (int from = 58; from <= 72; ++from) {
+        cairo_surface_t* part = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_t* cr = cairo_create(part);
+        cairo_rectangle(cr, from, 0, w - from, h);
+        cairo_clip(cr);
+        cairo_scale(cr, kFraction, kFraction);
+        UIScreenRenderer::drawScreen(cr, UIScreenRenderer::screenSize());
+        cairo_destroy(cr);
+        cairo_surface_flush(part);
+        const auto* got = cairo_image_surface_get_data(part);
+        int differing = 0;
+        for (int y = 0; y < h; ++y)
+            differing += std::memcmp(got + y * stride + from * 4, expected + y * stride + from * 4,
+                                     static_cast<size_t>(w - from) * 4) != 0;
+        EXPECT_EQ(differing, 0) << "clipped from column " << from;
+        cairo_surface_destroy(part);
+    }
+    window->setHidden(true);
 }
 
 TEST(Compositing, RowsReloadedSeveralTimesBeforeAFrameAreAskedForOnceAndShowTheLastData) {
