@@ -280,6 +280,7 @@ class TradeListViewController : public BaseViewController,
     // Merges the records by key, then reloads the table.
     void mergeRecords(const Records& records) {
         mergeMovedRows_ = false;
+        bool removed = false;
         for (const auto& record : records) {
             if (!record) continue;
             const std::string key = recordKey(*record);
@@ -295,10 +296,15 @@ class TradeListViewController : public BaseViewController,
             } else if (isEmptied(*record)) {
                 rows_.erase(it);
                 mergeMovedRows_ = true;
+                removed = true;
             } else if (updatesKnownRecords()) {
                 updateRow(**it, *record);
             }
         }
+        // A row gone moves the rows below it up: the row a finger is on now
+        // would be another record's at the lift, which must not select it.
+        if (removed)
+            if (UITableView* table = tableView()) table->touchesCancelled({}, nullptr);
         didMerge();
         mergeMovedRows_ = true;
     }

@@ -5,6 +5,7 @@
 // the service's cache does not hold at that moment.
 #include "Core/SDK/KAVBizSDK.h"
 #include "platform/Dates.h"
+#include "platform/ui/TouchInput.h"
 #include "tests/ui/trade/ListStage.h"
 #include "ui/trade/CloseOutViewController.h"
 #include "ui/trade/HoldDetailCell.h"
@@ -291,6 +292,36 @@ TEST_F(HoldDetailListTest, ABuyTicketSpeltInCapitalsIsListedAsABuy) {
     HoldDetailCell* cell = cellOf(code);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->directionLabel()->text(), "买 1");
+}
+
+// The ticket above the one under the finger closes meanwhile: the rows move
+// up, and the row under the finger at the lift is another ticket's. The lift
+// opens the close of no other ticket.
+TEST_F(HoldDetailListTest, ARowPressedAsTheTicketAboveClosesOpensNoOtherClose) {
+    const std::string first = openTicket("EURUSD", "b");
+    const std::string second = openTicket("EURUSD", "b");
+    const std::string third = openTicket("EURUSD", "b");
+    showList();
+    ASSERT_EQ(codes(), (std::vector<std::string>{first, second, third}));
+    HoldDetailCell* pressed = cellOf(second);
+    ASSERT_NE(pressed, nullptr);
+    const CGPoint finger = UIDriver::screenCenterOf(pressed);
+    platform::ui::TouchInput::touchDown(1, finger);
+    UIDriver::drain();
+    andItsPush(follow(first), [&] {
+        sdk->marketCloseWithOrder(sdk->getHoldBillWith(first), 1, 50, 0, "", {}, {});
+    });
+    ASSERT_TRUE(time.runUntil([&] { return codes().size() == 2; }));
+    UIScreenRenderer::layoutWindows();
+    platform::ui::TouchInput::touchUp(1, finger);
+    UIDriver::drain();
+    time.advance(1);
+    if (auto* stack = dynamic_cast<BaseNavigationController*>(nav->presentedViewController())) {
+        auto* screen = dynamic_cast<MarketCloseViewController*>(stack->topViewController());
+        ASSERT_NE(screen, nullptr);
+        ASSERT_NE(screen->holdBill(), nullptr);
+        EXPECT_EQ(screen->holdBill()->orderCode, second);
+    }
 }
 
 }  // namespace
