@@ -102,19 +102,13 @@ class KAVBizSDK : public std::enable_shared_from_this<KAVBizSDK> {
     // Not owned; read at the moment of each call.
     std::shared_ptr<WSPushMessage> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<WSPushMessage> delegate) { delegate_ = std::move(delegate); }
-    // Open and request time-out of the channels, seconds.
+    // Open and request time-out of the channels made afterwards, seconds.
     int32_t timeOut() const { return timeOut_; }
     // A time-out of no seconds (a damaged setting) would end every open and
     // request the moment it began, and no login could ever pass to change
-    // it: the time-out in force stays. The channels of the session already
-    // open take it too, for their next opens and requests: the settings
-    // hand it over while the session runs, and a user who waits longer on a
-    // slow line must not have to log in again first.
+    // it: the time-out in force stays.
     void setTimeOut(int32_t seconds) {
-        if (seconds <= 0) return;
-        timeOut_ = seconds;
-        for (const auto& [name, channel] : wsList)
-            if (channel) channel->setTimeOut(seconds);
+        if (seconds > 0) timeOut_ = seconds;
     }
     // Trading accounts under "acc_%i" of their id.
     const std::map<std::string, std::shared_ptr<MODUserAccount>>& accounts() const {

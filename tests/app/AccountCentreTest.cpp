@@ -120,17 +120,6 @@ TEST_F(AccountCentreTest, ShowsTheDealersLogoItsRowsAndVersionsAndOpensItsScreen
     UIDriver::drag(grip, CGPointMake(grip.x - 200, grip.y), 0.3, 10);
     EXPECT_EQ(app->bizSDK()->timeOut(), 5);
     EXPECT_EQ(app->sysdb()->valueWithTag(settingTag::timeOut, ""), "5");
-    // The connections open since the login wait that long for an answer.
-    sim.dropReply("2013");
-    const size_t asked = sim.packages(SimService::Message, "2013").size();
-    std::string code;
-    app->bizSDK()->queryBulletinOnSuccess(
-        [](const MODList<MODBulletin>&) {},
-        [&code](const std::string& c, const std::string&) { code = c; });
-    ASSERT_EQ(sim.waitForPackages("2013", asked + 1).size(), asked + 1);
-    time.advance(5.5);
-    until([&] { return !code.empty(); }, 1);
-    EXPECT_EQ(code, "sys_1006");
     UIDriver::tap(UIDriver::viewWithTag<UIButton>(UIOptional::kTagBack));
     settle(0.6);
     EXPECT_EQ(drawer->presentedViewController(), nullptr);
