@@ -696,6 +696,10 @@ TEST_F(LoginScreenTest, ASessionEndedOnTheSidewaysOrderScreenComesBackToAnUprigh
     // The board's rows come with the session's symbols and their quotes,
     // which reach it in real time: a row tapped before is laid out anew.
     run("wait-text 欧元美元 10\nwait 1\n");
+    // And the board ignores taps while it loads its marks (its spinner
+    // turns), as a person waits for it: on a slow machine a second is not
+    // always enough.
+    ASSERT_TRUE(until([] { return !UIDriver::isLoading(); }));
     platform::ui::UIScreenRenderer::layoutWindows();
     auto rows = UIDriver::viewsOfClass("QuotationCell");
     ASSERT_FALSE(rows.empty());
