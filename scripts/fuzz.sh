@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with clang into build/fuzz and runs it.
-#   scripts/fuzz.sh TARGET SECONDS
+#   scripts/fuzz.sh TARGET [SECONDS]   (60 by default)
 # Targets: frame_reader, handshake (the WebSocket client); envelope,
 # quote_lines, records, push_stream, service_addresses (the trading core:
 # received texts and packages, compressed quote lines, record parsers, the
@@ -18,6 +18,11 @@ TARGETS="frame_reader handshake envelope quote_lines records push_stream service
 TARGETS+=" dealer_reply register_reply image_codec"
 TARGET="${1:?usage: scripts/fuzz.sh TARGET SECONDS (TARGET: ${TARGETS// /, })}"
 SECONDS_TO_RUN="${2:-60}"
+# Whole seconds, at least one: libFuzzer reads a word it cannot count as no
+# time limit, and the run would never end by itself.
+case "$SECONDS_TO_RUN" in
+  ''|*[!0-9]*|0|00*) echo "fuzz.sh: SECONDS must be a whole number of seconds above 0, not '$SECONDS_TO_RUN'" >&2; exit 2 ;;
+esac
 case "$TARGET" in
   frame_reader|handshake) CORPUS="tests/Core/WebSocket/fuzz/corpus/$TARGET" ;;
   envelope|quote_lines|records|push_stream|service_addresses)
